@@ -1,0 +1,40 @@
+# Project-wide helpers: warnings per target, and one-line test registration.
+
+function(romwright_target_options target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic)
+  if(ROMWRIGHT_WERROR)
+    target_compile_options(${target} PRIVATE -Werror)
+  endif()
+endfunction()
+
+# romwright_add_library(name SOURCES ... LIBS ...): a static library of one layer.
+function(romwright_add_library name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_library(${name} STATIC ${ARG_SOURCES})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  target_link_libraries(${name} PUBLIC ${ARG_LIBS})
+  romwright_target_options(${name})
+endfunction()
+
+# romwright_add_test(name SOURCES ... LIBS ... [LABELS ...] [TIMEOUT s] [SERIAL])
+# One GoogleTest executable registered as one CTest test. Tests run without a
+# display (offscreen) and find the program folder in ROMWRIGHT_PROGRAM_DIR.
+function(romwright_add_test name)
+  cmake_parse_arguments(ARG "SERIAL" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} romwright_testsupport GTest::gtest GTest::gmock)
+  romwright_target_options(${name})
+  add_test(NAME ${name} COMMAND ${name})
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 120)
+  endif()
+  set_tests_properties(${name} PROPERTIES
+    TIMEOUT ${ARG_TIMEOUT}
+    LABELS "${ARG_LABELS}"
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ROMWRIGHT_PROGRAM_DIR=${ROMWRIGHT_PROGRAM_DIR};ROMWRIGHT_SOURCE_DIR=${PROJECT_SOURCE_DIR};ASAN_OPTIONS=detect_leaks=0")
+  if(ARG_SERIAL)
+    set_tests_properties(${name} PROPERTIES RUN_SERIAL TRUE)
+  endif()
+endfunction()

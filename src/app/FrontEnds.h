@@ -1,0 +1,17 @@
+#pragma once
+// Entry points of the three ways the program runs; main() picks one.
+
+#include <QStringList>
+
+namespace romwright {
+
+// romwright --info FILE [--target 64|128] [--image OUT]
+int runInfo(const QStringList &arguments);
+
+// romwright --console [--port N] [--file PATH] [--processor main|barcode] [--model NAME] [--yes]
+int runConsole(const QStringList &arguments);
+
+// The window; arguments are the window's own command line (file,port,model).
+int runWindow(int &argc, char **argv);
+
+} // namespace romwright

@@ -1,0 +1,34 @@
+#pragma once
+// Every modal question the program asks. The window shows real dialogs, the
+// console asks on the terminal, tests script the answers.
+
+#include "platform/Types.h"
+
+#include <QString>
+#include <optional>
+
+namespace romwright {
+
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+
+    // A message box with an OK button only; returns when it is closed.
+    // An empty title shows kApplicationTitle.
+    virtual void message(const QString &text, const QString &title, MessageIcon icon) = 0;
+
+    // Input box; Cancel answers an empty text.
+    virtual QString inputBox(const QString &prompt, const QString &title, const QString &defaultText) = 0;
+
+    // Open dialog for one existing file; an empty text when cancelled.
+    // filter is "Description|pattern", e.g. "Halvern Firmware Files|H*.S19",
+    // or empty for none.
+    virtual QString openFile(const QString &title, const QString &filter, const QString &initialFolder) = 0;
+
+    // The scanner chooser: "Halvern1450", "Jorlith750" or "Wexmoor 3650";
+    // "Halvern1450" when closed without a choice; nullopt when the user
+    // pressed Exit, which ends the program.
+    virtual std::optional<QString> chooseScanner() = 0;
+};
+
+} // namespace romwright

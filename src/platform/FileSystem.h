@@ -1,0 +1,45 @@
+#pragma once
+// The file system as the program uses it: existence tests, the one-path
+// listing of the start-up search, and whole-file reads.
+
+#include <QByteArray>
+#include <QString>
+
+namespace romwright {
+
+enum class ReadStatus { Ok, NotFound, Unreadable };
+
+struct FileContents {
+    ReadStatus status = ReadStatus::NotFound;
+    QByteArray bytes;
+};
+
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+
+    // True only for an existing file; false for a folder or nothing.
+    virtual bool fileExists(const QString &path) const = 0;
+
+    // The listing of one path: the file's name when a file stands there,
+    // else an empty text.
+    virtual QString listing(const QString &path) const = 0;
+
+    // The whole file, read at once and closed.
+    virtual FileContents read(const QString &path) const = 0;
+};
+
+class LocalFileSystem final : public FileSystem {
+public:
+    bool fileExists(const QString &path) const override;
+    QString listing(const QString &path) const override;
+    FileContents read(const QString &path) const override;
+};
+
+// The folder of the running executable, without a trailing separator.
+QString programFolder();
+
+// folder + separator + name, as the program forms every path it opens.
+QString joinPath(const QString &folder, const QString &name);
+
+} // namespace romwright

@@ -1,0 +1,75 @@
+#pragma once
+// The serial control as the program uses it: numbered ports, a settings
+// string, the handful of properties the bootloader dialogue writes in a fixed
+// order, whole-buffer reads and writes of exact bytes. Every operation reports
+// the kind of failure the callers tell apart, instead of throwing.
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+namespace romwright {
+
+enum class CommError {
+    None,
+    ValueRefused,     // a property value the port will not take
+    NoSuchPort,       // no device behind the port number
+    PortInUse,        // another program holds the device
+    PermissionDenied, // the user may not open the device (Linux: not in its group)
+    DeviceNotOpen,    // the device could not be opened for another reason
+    PortNotOpen,      // the operation needs an open port
+    WriteFailed,      // the device went away or refused the bytes
+};
+
+// Text for a person, e.g. for the console front end.
+QString describe(CommError error);
+
+class SerialPort : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    ~SerialPort() override = default;
+
+    // Port number 1..16; it takes effect at the next open.
+    virtual CommError setCommPort(int port) = 0;
+    virtual int commPort() const = 0;
+    // The device the current number stands for ("" when none).
+    virtual QString deviceName() const = 0;
+
+    // "38400,n,8,1" style; written while open it changes the line at once.
+    virtual CommError setSettings(const QString &settings) = 0;
+    virtual QString settings() const = 0;
+
+    virtual CommError setDtrEnable(bool enable) = 0;
+    virtual CommError setRtsEnable(bool enable) = 0;
+    virtual CommError setEofEnable(bool enable) = 0;
+    virtual CommError setHandshaking(int mode) = 0; // 0 none
+    virtual CommError setInBufferSize(int bytes) = 0;
+    virtual CommError setOutBufferSize(int bytes) = 0;
+    virtual CommError setBinaryInput(bool binary) = 0; // InputMode 1
+    virtual CommError setNullDiscard(bool discard) = 0;
+    virtual CommError setSThreshold(int bytes) = 0;
+    virtual CommError setInputLen(int bytes) = 0; // 0 reads everything waiting
+
+    virtual CommError setPortOpen(bool open) = 0;
+    virtual bool portOpen() const = 0;
+
+    // Sends exactly these bytes, in order, handed to the device before it returns.
+    virtual CommError output(const QByteArray &bytes) = 0;
+
+    // Bytes waiting to be read (InBufferCount).
+    virtual int inBufferCount() const = 0;
+    // Reads and removes everything waiting (Input with InputLen 0).
+    virtual QByteArray input() = 0;
+    // InBufferCount = 0 / OutBufferCount = 0: discard what waits.
+    virtual CommError clearInput() = 0;
+    virtual CommError clearOutput() = 0;
+
+signals:
+    // New bytes are waiting.
+    void received();
+    // The device failed while open (unplugged adapter, closed terminal).
+    void lineLost();
+};
+
+} // namespace romwright

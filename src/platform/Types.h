@@ -1,0 +1,27 @@
+#pragma once
+// Small value types shared by every layer: lamp colours and message icons.
+
+#include <cstdint>
+
+namespace romwright {
+
+// Status lamp fill. The window draws them as filled rounded squares.
+enum class Lamp { Grey, Green, Red };
+
+// Colour of a lamp as 0x00BBGGRR, the form the window layout is written in.
+constexpr std::uint32_t lampBgr(Lamp lamp)
+{
+    switch (lamp) {
+    case Lamp::Green: return 0x0000FF00u;
+    case Lamp::Red: return 0x000000FFu;
+    case Lamp::Grey: break;
+    }
+    return 0x00808080u;
+}
+
+enum class MessageIcon { None, Information, Exclamation, Critical };
+
+// Title of message boxes that have none of their own.
+inline constexpr const char *kApplicationTitle = "Romwright";
+
+} // namespace romwright

@@ -1,0 +1,43 @@
+#include "platform/FileSystem.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace romwright;
+
+TEST(LocalFileSystem, TellsFilesFoldersAndMissingApart)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString file = dir.filePath(QStringLiteral("Hlv1450ver5_9.s19"));
+    {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("S9030000FC\r\n");
+    }
+    QDir(dir.path()).mkdir(QStringLiteral("folder.s19"));
+
+    LocalFileSystem fs;
+    EXPECT_TRUE(fs.fileExists(file));
+    EXPECT_FALSE(fs.fileExists(dir.filePath(QStringLiteral("folder.s19"))));
+    EXPECT_FALSE(fs.fileExists(dir.filePath(QStringLiteral("missing.s19"))));
+
+    EXPECT_EQ(fs.listing(file), QStringLiteral("Hlv1450ver5_9.s19"));
+    EXPECT_EQ(fs.listing(dir.filePath(QStringLiteral("missing.s19"))), QString());
+
+    EXPECT_EQ(fs.read(file).status, ReadStatus::Ok);
+    EXPECT_EQ(fs.read(file).bytes, QByteArray("S9030000FC\r\n"));
+    EXPECT_EQ(fs.read(dir.filePath(QStringLiteral("missing.s19"))).status, ReadStatus::NotFound);
+    // A folder exists but cannot be read as a file: not the file-not-found case.
+    EXPECT_EQ(fs.read(dir.filePath(QStringLiteral("folder.s19"))).status, ReadStatus::Unreadable);
+}
+
+TEST(LocalFileSystem, JoinsFolderAndNameOnce)
+{
+    EXPECT_EQ(joinPath(QStringLiteral("/opt/romwright"), QStringLiteral("bootloader.sss")),
+              QStringLiteral("/opt/romwright/bootloader.sss"));
+    EXPECT_EQ(joinPath(QStringLiteral("/opt/romwright/"), QStringLiteral("bootloader.sss")),
+              QStringLiteral("/opt/romwright/bootloader.sss"));
+}

@@ -1,0 +1,1 @@
+// Header-only helpers live beside this file.

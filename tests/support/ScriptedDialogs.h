@@ -1,0 +1,71 @@
+#pragma once
+// Dialogs for tests: records every message and answers from a script.
+
+#include "platform/Dialogs.h"
+
+#include <QStringList>
+#include <deque>
+#include <functional>
+#include <vector>
+
+namespace romwright::test {
+
+struct ShownMessage {
+    QString text;
+    QString title;
+    MessageIcon icon = MessageIcon::None;
+};
+
+class ScriptedDialogs : public Dialogs {
+public:
+    void message(const QString &text, const QString &title, MessageIcon icon) override
+    {
+        messages.push_back({text, title, icon});
+        if (onMessage)
+            onMessage(messages.back());
+    }
+
+    QString inputBox(const QString &prompt, const QString &title, const QString &defaultText) override
+    {
+        inputPrompts.push_back(prompt + QLatin1Char('|') + title + QLatin1Char('|') + defaultText);
+        return take(inputAnswers);
+    }
+
+    QString openFile(const QString &title, const QString &filter, const QString &initialFolder) override
+    {
+        openRequests.push_back(title + QLatin1Char('|') + filter + QLatin1Char('|') + initialFolder);
+        return take(openAnswers);
+    }
+
+    std::optional<QString> chooseScanner() override
+    {
+        ++chooserShown;
+        if (chooserAnswers.empty())
+            return QStringLiteral("Halvern1450");
+        auto answer = chooserAnswers.front();
+        chooserAnswers.pop_front();
+        return answer;
+    }
+
+    std::vector<ShownMessage> messages;
+    QStringList inputPrompts;
+    QStringList openRequests;
+    int chooserShown = 0;
+
+    std::deque<QString> inputAnswers;
+    std::deque<QString> openAnswers;
+    std::deque<std::optional<QString>> chooserAnswers;
+    std::function<void(const ShownMessage &)> onMessage; // e.g. to act at the power-cycle prompt
+
+private:
+    static QString take(std::deque<QString> &queue)
+    {
+        if (queue.empty())
+            return QString();
+        QString answer = queue.front();
+        queue.pop_front();
+        return answer;
+    }
+};
+
+} // namespace romwright::test
