@@ -1,0 +1,37 @@
+#pragma once
+// The target's 64 KB address space as a byte array, and the flash block
+// tables that say which parts of it are programmed, in which order.
+
+#include <array>
+#include <cstdint>
+
+namespace romwright {
+
+inline constexpr std::size_t kImageSize = 0x10000;
+
+// Index = target address 0x0000..0xFFFF.
+using MemoryImage = std::array<std::uint8_t, kImageSize>;
+
+// One block of flash: Address .. Address + Length - 1.
+struct FlashBlock {
+    std::int32_t Address = 0;
+    std::uint8_t Length = 0;
+    friend bool operator==(const FlashBlock &, const FlashBlock &) = default;
+};
+
+using FlashBlocks64Table = std::array<FlashBlock, 945>;
+using FlashBlocks128Table = std::array<FlashBlock, 468>;
+using BootloaderBlocksTable = std::array<FlashBlock, 967>;
+
+// The three images and three tables the main window holds for the whole run.
+// Zero-filled until FileOpen first fills them.
+struct FirmwareSet {
+    MemoryImage RamLoaderImage{};  // "FlashProgrammer.sss"; 0x0050..0x044F is sent
+    MemoryImage BootloaderImage{}; // "bootloader.sss", along BootloaderBlocks
+    MemoryImage FirmwareImage{};   // the chosen firmware, along FlashBlocks64 or FlashBlocks128
+    FlashBlocks64Table FlashBlocks64{};
+    FlashBlocks128Table FlashBlocks128{};
+    BootloaderBlocksTable BootloaderBlocks{};
+};
+
+} // namespace romwright
