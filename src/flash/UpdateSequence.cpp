@@ -44,7 +44,7 @@ Outcome UpdateSequence::cmdProgram_Click(const FirmwareSet &firmware)
     m_view.setLamp(LampId::Program, Lamp::Grey);
     m_flags.bProgramming = true;
 
-    if (m_view.text(LabelId::FirmFile).contains(QLatin1String("None")) || (filesValid && !filesValid())) {
+    if (m_view.text(LabelId::FirmFile).contains(QLatin1String("None")) || !firmware.FilesValid) {
         m_dialogs.message(text(messages::kSelectFirmware), QString(), MessageIcon::None);
         return stop(false);
     }
@@ -110,7 +110,7 @@ Outcome UpdateSequence::awaitGreetingAndProgram(const FirmwareSet &firmware)
         return outcome;
 
     // A file chosen while the menus were open must have loaded completely.
-    if (filesValid && !filesValid()) {
+    if (!firmware.FilesValid) {
         m_dialogs.message(text(messages::kSelectFirmware), QString(), MessageIcon::None);
         return m_link.endRoute(Outcome::EndCancelled);
     }

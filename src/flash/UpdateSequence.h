@@ -21,18 +21,16 @@ public:
     UpdateSequence(BootloaderLink &link, MainView &view, Dialogs &dialogs, ProgramFlags &flags, TargetState &target);
 
     // The click of cmdProgram. Stopped when it gave up with the window still
-    // usable (no file, port not open); otherwise an End value: the caller
-    // ends the program at once. The port is closed on every End.
+    // usable (no file, files not all valid, port not open); otherwise an End
+    // value: the caller ends the program at once. The port is closed on every
+    // End. firmware.FilesValid is asked at the click and again just before a
+    // route begins, since the File menu is usable during a greeting retry.
     Outcome cmdProgram_Click(const FirmwareSet &firmware);
 
     // The three routes, each from its first command to its end.
     Outcome InstallBootloader(const FirmwareSet &firmware);
     Outcome ProgramFirmware64(const FirmwareSet &firmware);
     Outcome ProgramFirmware128(const FirmwareSet &firmware);
-
-    // Whether the last FileOpen found all three files valid; asked at the
-    // click and again just before a route begins. Always true unless set.
-    std::function<bool()> filesValid;
 
     // The power-cycle prompt. The default shows the message and goes on; a
     // front end without a person may answer false, which ends the program.

@@ -35,6 +35,7 @@ struct UpdateFixture : ::testing::Test {
         view.setEnabled(ControlId::ProcessorMain, true);
         view.setEnabled(ControlId::ProcessorBarCode, true);
 
+        firmware.FilesValid = true;
         firmware.FirmwareImage.fill(0xFF);
         firmware.BootloaderImage.fill(0xFF);
         for (int i = 0; i < 64; ++i) {
@@ -221,7 +222,7 @@ TEST_F(UpdateSequenceTest, ThePortMessageNamesTheFailureAndLeavesProgramAndExitU
 
 TEST_F(UpdateSequenceTest, FilesThatDidNotAllLoadAreNeverSent)
 {
-    update.filesValid = [] { return false; };
+    firmware.FilesValid = false;
     EXPECT_EQ(update.cmdProgram_Click(firmware), Outcome::Stopped);
     EXPECT_TRUE(port.writes.empty());
     ASSERT_EQ(dialogs.messages.size(), 1u);
