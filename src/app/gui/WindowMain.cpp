@@ -1,15 +1,17 @@
 #include "app/FrontEnds.h"
+#include "app/gui/MainWindow.h"
 
 #include <QApplication>
-#include <QMessageBox>
 
 namespace romwright {
 
 int runWindow(int &argc, char **argv)
 {
     QApplication app(argc, argv);
-    QMessageBox::information(nullptr, QStringLiteral("Romwright"), QStringLiteral("The window is not built yet."));
-    return 0;
+    MainWindow window;
+    window.centre();
+    window.show();
+    return app.exec();
 }
 
 } // namespace romwright
