@@ -48,7 +48,7 @@ namespace {
 QHash<QString, QString> attributes(const QString &text)
 {
     static const QRegularExpression attribute(
-        QStringLiteral(R"((\w[\w-]*)\s*=\s*(?:"([^"]*)"|'([^']*)'|([^\s>]+)))"));
+        QStringLiteral(R"re((\w[\w-]*)\s*=\s*(?:"([^"]*)"|'([^']*)'|([^\s>]+)))re"));
     QHash<QString, QString> result;
     for (auto it = attribute.globalMatch(text); it.hasNext();) {
         const auto m = it.next();

@@ -64,6 +64,10 @@ QVariant HelpBrowser::loadResource(int type, const QUrl &name)
     const auto bytes = m_archive.read(url.path());
     if (!bytes)
         return QVariant();
+    // A page is loaded only when it becomes the page shown (also by Back and
+    // Forward, which bypass doSetSource); its pictures resolve against it.
+    if (type == QTextDocument::HtmlResource)
+        m_current = url;
     switch (type) {
     case QTextDocument::HtmlResource:
     case QTextDocument::MarkdownResource: return decodePage(*bytes);

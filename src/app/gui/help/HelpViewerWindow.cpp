@@ -77,7 +77,7 @@ HelpViewerWindow::HelpViewerWindow(std::unique_ptr<ChmArchive> archive, QWidget 
     splitter->addWidget(m_tabs);
     splitter->addWidget(m_browser);
     splitter->setStretchFactor(1, 1);
-    splitter->setSizes({220, 560});
+    splitter->setSizes({270, 630});
     setCentralWidget(splitter);
 
     auto *bar = addToolBar(tr("Navigation"));
@@ -127,7 +127,7 @@ HelpViewerWindow::HelpViewerWindow(std::unique_ptr<ChmArchive> archive, QWidget 
 
     buildContents();
     buildIndex();
-    resize(820, 560);
+    resize(900, 600);
 }
 
 HelpViewerWindow::~HelpViewerWindow() = default;
@@ -282,10 +282,10 @@ void HelpViewerWindow::followLink(const QUrl &url)
         QDesktopServices::openUrl(target);
 }
 
-void HelpViewerWindow::syncContents()
+void HelpViewerWindow::syncContents(const QUrl &url)
 {
-    const QString page = m_browser->currentPage();
-    const QString fragment = m_browser->source().fragment();
+    const QString page = url.path();
+    const QString fragment = url.fragment();
     QTreeWidgetItem *best = nullptr;
     for (QTreeWidgetItemIterator it(m_contents); *it; ++it) {
         const QString local = (*it)->data(0, kLocalRole).toString();

@@ -51,7 +51,7 @@ private:
     void buildIndex();
     void runSearch();
     void followLink(const QUrl &url);
-    void syncContents();
+    void syncContents(const QUrl &url);
     void selectIndexEntry(const QString &text);
     void showIndexItem(QListWidgetItem *item);
     const SitemapEntry *indexEntry(const QListWidgetItem *item) const;
