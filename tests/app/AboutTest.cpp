@@ -89,6 +89,7 @@ TEST(About, TitleVersionAndLayout)
         EXPECT_EQ(about.findChild<QWidget *>(QLatin1String(name))->geometry(), place) << name;
     EXPECT_EQ(about.findChild<QPushButton *>(QStringLiteral("cmdSysInfo"))->text(), QLatin1String("&System Info..."));
     EXPECT_TRUE(about.findChild<QPushButton *>(QStringLiteral("cmdOK"))->isDefault());
+    EXPECT_EQ(about.findChild<QLabel *>(QStringLiteral("picIcon"))->pixmap().size(), QSize(48, 48));
 
     about.show();
     const QImage image = about.grab().toImage();

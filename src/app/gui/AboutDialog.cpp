@@ -112,26 +112,7 @@ void AboutDialog::paintEvent(QPaintEvent *event)
 
 QPixmap programIcon()
 {
-    // A memory chip with an arrow into it: new firmware going in.
-    QPixmap pixmap(48, 48);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    const QColor ink(0x20, 0x20, 0x30);
-    p.setPen(QPen(ink, 1.5));
-    for (int i = 0; i < 5; ++i) {
-        const qreal y = 17 + i * 6;
-        p.drawLine(QPointF(5, y), QPointF(11, y));
-        p.drawLine(QPointF(37, y), QPointF(43, y));
-    }
-    p.setBrush(QColor(0x30, 0x30, 0x40));
-    p.drawRoundedRect(QRectF(11, 13, 26, 32), 3, 3);
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(0x00, 0x00, 0xC0));
-    p.drawPolygon(QPolygonF{{20, 2}, {28, 2}, {28, 14}, {34, 14}, {24, 26}, {14, 14}, {20, 14}});
-    p.setBrush(QColor(0xE0, 0xE0, 0xE0));
-    p.drawEllipse(QPointF(31, 39), 2.2, 2.2);
-    return pixmap;
+    return QPixmap(QStringLiteral(":/icons/romwright-48.png"));
 }
 
 void showAbout(QWidget *parent, Dialogs &dialogs, const Registry &registry)
