@@ -32,6 +32,9 @@ struct FirmwareSet {
     FlashBlocks64Table FlashBlocks64{};
     FlashBlocks128Table FlashBlocks128{};
     BootloaderBlocksTable BootloaderBlocks{};
+    // Set by FileOpen: all three files were read and held valid data. The
+    // flashing engine refuses to program unless it is true.
+    bool FilesValid = false;
 };
 
 } // namespace romwright

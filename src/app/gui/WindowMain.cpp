@@ -1,15 +1,20 @@
 #include "app/FrontEnds.h"
+#include "app/gui/MainWindow.h"
 
 #include <QApplication>
-#include <QMessageBox>
+#include <QIcon>
 
 namespace romwright {
 
 int runWindow(int &argc, char **argv)
 {
     QApplication app(argc, argv);
-    QMessageBox::information(nullptr, QStringLiteral("Romwright"), QStringLiteral("The window is not built yet."));
-    return 0;
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/romwright-48.png")));
+    QGuiApplication::setDesktopFileName(QStringLiteral("romwright"));
+    MainWindow window;
+    window.centre();
+    window.show();
+    return app.exec();
 }
 
 } // namespace romwright

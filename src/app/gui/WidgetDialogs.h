@@ -1,0 +1,43 @@
+#pragma once
+// The program's questions as real dialogs, owned by the main window.
+
+#include "platform/Dialogs.h"
+
+#include <QPointer>
+#include <QWidget>
+
+#include <functional>
+
+class QFileDialog;
+
+namespace romwright {
+
+// "H*.S19" as a pattern that lists the same files on a case-sensitive file
+// system as on a case-blind one: "[Hh]*.[Ss]19".
+QString caseBlindPattern(const QString &pattern);
+
+class WidgetDialogs : public Dialogs {
+public:
+    // chooser shows the scanner chooser modally; none: "Halvern1450" as if closed.
+    using Chooser = std::function<std::optional<QString>(QWidget *parent)>;
+
+    explicit WidgetDialogs(QWidget *parent = nullptr, Chooser chooser = {});
+
+    void message(const QString &text, const QString &title, MessageIcon icon) override;
+    QString inputBox(const QString &prompt, const QString &title, const QString &defaultText) override;
+    QString openFile(const QString &title, const QString &filter, const QString &initialFolder) override;
+    std::optional<QString> chooseScanner() override;
+
+    void setParent(QWidget *parent) { m_parent = parent; }
+    void setChooser(Chooser chooser) { m_chooser = std::move(chooser); }
+
+    // The Open dialog as openFile shows it, for a look at what it lists.
+    static std::unique_ptr<QFileDialog> makeOpenDialog(QWidget *parent, const QString &title, const QString &filter,
+                                                       const QString &initialFolder);
+
+private:
+    QPointer<QWidget> m_parent;
+    Chooser m_chooser;
+};
+
+} // namespace romwright

@@ -1,0 +1,31 @@
+#pragma once
+// The start-up search for the newest firmware file beside the program. It
+// never reads a folder: it tries a fixed list of names, newest first, and
+// takes the first that exists. A file named on the command line wins.
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+namespace romwright {
+
+class FileSystem;
+class MainView;
+
+// Candidate names for a scanner type (1 Jorlith, 2 Halvern, 5 Wexmoor) and the
+// bootloader kind found at start-up, newest first. Empty for any other type.
+QStringList firmwareCandidates(int typeOfScanner, bool bTargetA);
+
+// The first candidate that exists in folder, then the command-line override
+// (field 1, blanks trimmed) when that file exists. Empty when nothing fits.
+QString discoverFirmware(const FileSystem &files, const QString &folder, int typeOfScanner, bool bTargetA,
+                         const QString &commandLineFile);
+
+// What start-up does with the chosen name: nothing when no file stands there;
+// show it, enable PROGRAM and call fileOpen with the full path when the folder
+// lists it; else disable PROGRAM. Returns true when fileOpen was called.
+bool loadDiscoveredFirmware(const FileSystem &files, const QString &folder, const QString &sFirmFile,
+                            MainView &view, const std::function<void(const QString &)> &fileOpen);
+
+} // namespace romwright

@@ -1,0 +1,246 @@
+#include "flash/BootloaderLink.h"
+
+#include "flash/FlashMessages.h"
+#include "platform/Dialogs.h"
+#include "platform/MainView.h"
+#include "platform/Sleeper.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QTimer>
+#include <functional>
+
+namespace romwright {
+
+std::optional<std::uint8_t> firstLetter(const QString &letter)
+{
+    if (letter.isEmpty())
+        return std::nullopt;
+    return static_cast<std::uint8_t>(letter.at(0).toLatin1());
+}
+
+BootloaderLink::BootloaderLink(SerialPort &MSComm1, MainView &view, Dialogs &dialogs, Sleeper &sleeper,
+                               const FlashTimings &timings, QObject *parent)
+    : QObject(parent)
+    , m_port(MSComm1)
+    , m_view(view)
+    , m_dialogs(dialogs)
+    , m_sleeper(sleeper)
+    , m_timings(timings)
+    , m_timers(timings)
+{
+    connect(&m_port, &SerialPort::lineLost, this, [this] { m_lineLost = true; });
+}
+
+void BootloaderLink::pause(std::chrono::milliseconds duration)
+{
+    m_sleeper.sleep(duration);
+}
+
+bool BootloaderLink::OpenPort(int nPort)
+{
+    // Changing the number of an open port means closing it first.
+    if (m_port.portOpen())
+        m_port.setPortOpen(false);
+
+    const std::function<CommError()> steps[] = {
+        [&] { return m_port.setCommPort(nPort); },
+        [&] { return m_port.setDtrEnable(false); },
+        [&] { return m_port.setEofEnable(false); },
+        [&] { return m_port.setHandshaking(0); },
+        [&] { return m_port.setInBufferSize(16); },
+        [&] { return m_port.setBinaryInput(true); },
+        [&] { return m_port.setNullDiscard(false); },
+        [&] { return m_port.setOutBufferSize(2048); },
+        [&] { return m_port.setSThreshold(0); },
+        [&] { return m_port.setRtsEnable(false); },
+        [&] { return m_port.setSettings(QString::fromLatin1(kSettings38400)); },
+        [&] { return m_port.setInputLen(0); },
+        [&] { return m_port.setPortOpen(true); },
+    };
+    for (const auto &step : steps) {
+        CommError error = step();
+        if (error == CommError::PortInUse || error == CommError::PermissionDenied) {
+            if (!m_port.portOpen())
+                return false;
+            m_port.setPortOpen(false);
+            step(); // the property once more, now that the port is closed
+        }
+        // Every other failure is passed over; a bad number shows at the first write.
+    }
+    m_lineLost = false;
+    return true;
+}
+
+Outcome BootloaderLink::send(const QByteArray &bytes)
+{
+    if (m_lineLost || m_port.output(bytes) != CommError::None)
+        return endRoute(Outcome::EndConnectionLost);
+    return Outcome::Ok;
+}
+
+Outcome BootloaderLink::SendByte(std::uint8_t b)
+{
+    return send(QByteArray(1, static_cast<char>(b)));
+}
+
+bool BootloaderLink::RequestBootloader(bool barCodeProcessor)
+{
+    QCoreApplication::processEvents();
+    const CommError error = m_port.output(barCodeProcessor ? QByteArrayLiteral("R4") : QByteArrayLiteral("R2"));
+    return error != CommError::PortNotOpen;
+}
+
+BootloaderLink::WaitEnd BootloaderLink::waitFor(std::optional<std::uint8_t> b, bool flushed, const bool *flag,
+                                                std::optional<std::chrono::milliseconds> bound, bool watchLine)
+{
+    QEventLoop loop;
+    QTimer boundTimer;
+    boundTimer.setSingleShot(true);
+    boundTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_port, &SerialPort::received, &loop, &QEventLoop::quit);
+    connect(&m_port, &SerialPort::lineLost, &loop, &QEventLoop::quit);
+    connect(&m_timers, &WaitTimers::ticked, &loop, &QEventLoop::quit);
+    connect(&boundTimer, &QTimer::timeout, &loop, &QEventLoop::quit);
+    QDeadlineTimer deadline(QDeadlineTimer::Forever);
+    if (bound) {
+        deadline = QDeadlineTimer(*bound, Qt::PreciseTimer);
+        boundTimer.start(*bound);
+    }
+
+    for (;;) {
+        // The flag comes before the buffer: a greeting that lies waiting
+        // when the timer has ticked is not taken.
+        if (flag && *flag)
+            return WaitEnd::Flag;
+        if (watchLine && m_lineLost)
+            return WaitEnd::LineLost;
+        if (m_port.inBufferCount() > 0) {
+            const QByteArray read = m_port.input();
+            if (b && !read.isEmpty() && static_cast<std::uint8_t>(read.at(0)) == *b)
+                return WaitEnd::Got;
+            if (flushed)
+                m_port.clearInput();
+            continue;
+        }
+        if (deadline.hasExpired())
+            return WaitEnd::Bound;
+        loop.exec();
+    }
+}
+
+Outcome BootloaderLink::routeWait(std::uint8_t b, bool flushed, std::chrono::milliseconds bound)
+{
+    switch (waitFor(b, flushed, nullptr, bound, true)) {
+    case WaitEnd::Got: return Outcome::Ok;
+    case WaitEnd::LineLost: return endRoute(Outcome::EndConnectionLost);
+    case WaitEnd::Flag:
+    case WaitEnd::Bound: break;
+    }
+    return endRoute(Outcome::EndStalled);
+}
+
+Outcome BootloaderLink::WaitForByte(std::uint8_t b, std::chrono::milliseconds bound)
+{
+    return routeWait(b, false, bound);
+}
+
+Outcome BootloaderLink::WaitForByteFlushed(std::uint8_t b, std::chrono::milliseconds bound)
+{
+    return routeWait(b, true, bound);
+}
+
+bool BootloaderLink::WaitForLetterZ(std::uint8_t b)
+{
+    m_port.clearInput();
+    return waitFor(b, true, m_timers.zFlag(), std::nullopt, false) == WaitEnd::Got;
+}
+
+Outcome BootloaderLink::WaitForLetterQ(std::optional<std::uint8_t> b)
+{
+    m_port.clearInput();
+    if (waitFor(b, true, m_timers.qFlag(), std::nullopt, false) == WaitEnd::Got)
+        return Outcome::Ok;
+    return greetingTimedOut(m_timers.nTimeoutsQ);
+}
+
+Outcome BootloaderLink::WaitForLetterA(std::optional<std::uint8_t> b)
+{
+    m_port.clearInput();
+    if (waitFor(b, true, m_timers.qFlag(), std::nullopt, false) == WaitEnd::Got)
+        return Outcome::Ok;
+    return greetingTimedOut(m_timers.nTimeoutsA);
+}
+
+Outcome BootloaderLink::greetingTimedOut(int &count)
+{
+    ++count;
+    if (count % 2 != 0) {
+        m_view.setEnabled(ControlId::PortMenu, true);
+        m_view.setEnabled(ControlId::FileMenu, true);
+        return Outcome::Missed;
+    }
+    m_view.setBusy(false);
+    m_dialogs.message(QString::fromLatin1(messages::kTimedOut), QString::fromLatin1(messages::kTimeoutFailureTitle),
+                      MessageIcon::Information);
+    m_view.setEnabled(ControlId::ProgramButton, true);
+    m_view.setEnabled(ControlId::ExitButton, true);
+    closePort();
+    return Outcome::EndTimedOut;
+}
+
+Outcome BootloaderLink::IdentifyTarget(TargetState &state)
+{
+    auto request = [this] {
+        m_port.setSettings(QString::fromLatin1(kSettings38400));
+        pause(m_timings.identifySettle);
+        m_port.output(QByteArrayLiteral("R2"));
+        pause(m_timings.afterRequest);
+    };
+
+    request();
+    // Without an open port the first wait fails at once and the
+    // identification ends as if the letter had come: bTargetA stays as it is.
+    if (!m_port.portOpen())
+        return Outcome::Ok;
+    m_timers.restartWaitForQ(m_timings.identifyGreeting);
+    Outcome outcome = WaitForLetterQ(firstLetter(state.sLetterQ));
+    if (outcome == Outcome::Ok) {
+        state.bTargetA = false;
+        return Outcome::Ok;
+    }
+    if (endsProgram(outcome))
+        return outcome;
+
+    request();
+    m_timers.restartWaitForQ(m_timings.identifyGreeting);
+    outcome = WaitForLetterA(firstLetter(state.sLetterA));
+    if (outcome == Outcome::Ok)
+        state.bTargetA = true;
+    return endsProgram(outcome) ? outcome : Outcome::Ok;
+}
+
+Outcome BootloaderLink::endRoute(Outcome end)
+{
+    const char *text = nullptr;
+    if (end == Outcome::EndStalled)
+        text = messages::kStalled;
+    else if (end == Outcome::EndConnectionLost)
+        text = messages::kConnectionLost;
+    if (text) {
+        m_view.setBusy(false);
+        m_dialogs.message(QString::fromLatin1(text), QString::fromLatin1(messages::kCommunicationsFailureTitle),
+                          MessageIcon::Information);
+    }
+    closePort();
+    return end;
+}
+
+void BootloaderLink::closePort()
+{
+    if (m_port.portOpen())
+        m_port.setPortOpen(false);
+}
+
+} // namespace romwright

@@ -1,0 +1,105 @@
+#pragma once
+// The serial dialogue with the scanner's boot software: opening the port,
+// single bytes and requests, and the waits for one acknowledging letter.
+//
+// A wait sleeps in a nested event loop and wakes only for a byte, a tick of
+// a greeting timer, its own bound or a lost line, so the window keeps
+// painting while the scanner works. Each read takes everything waiting and
+// looks at its first byte only: the boot software answers each command with
+// exactly one letter, and anything else on the line is noise.
+
+#include "flash/FlashTimings.h"
+#include "flash/Outcome.h"
+#include "flash/TargetState.h"
+#include "flash/WaitTimers.h"
+#include "platform/SerialPort.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <cstdint>
+#include <optional>
+
+namespace romwright {
+
+class Dialogs;
+class MainView;
+class Sleeper;
+
+inline constexpr const char *kSettings38400 = "38400,n,8,1";
+inline constexpr const char *kSettings19200 = "19200,n,8,1";
+
+// The first character of a greeting letter as a byte; nullopt when empty
+// (a Cancel in the hidden prompt), which no byte matches.
+std::optional<std::uint8_t> firstLetter(const QString &letter);
+
+class BootloaderLink : public QObject {
+    Q_OBJECT
+public:
+    BootloaderLink(SerialPort &MSComm1, MainView &view, Dialogs &dialogs, Sleeper &sleeper,
+                   const FlashTimings &timings, QObject *parent = nullptr);
+
+    SerialPort &port() { return m_port; }
+    WaitTimers &timers() { return m_timers; }
+    const FlashTimings &timings() const { return m_timings; }
+    void pause(std::chrono::milliseconds duration);
+
+    // Configures the port for the boot software and opens port nPort. False
+    // only when another program (or a missing permission) keeps it from us;
+    // a number without a device still reports true and fails at the first write.
+    bool OpenPort(int nPort);
+
+    // Writes inside a route. A failed write, or a line lost since the port
+    // was opened, shows the lost-connection message, closes the port and
+    // gives EndConnectionLost; otherwise Ok.
+    Outcome SendByte(std::uint8_t b);
+    Outcome send(const QByteArray &bytes);
+
+    // Lets pending window events run once, then writes "R2" ("R4" for the
+    // bar-code processor). False only when the port is not open.
+    bool RequestBootloader(bool barCodeProcessor);
+
+    // Acknowledgement waits inside a route: Ok when a read begins with b.
+    // When bound passes first: the stopped-responding message, port closed,
+    // EndStalled. A lost line: the lost-connection message, EndConnectionLost.
+    // WaitForByteFlushed empties the receive buffer after every read that
+    // does not begin with b; emptying it before the command is the caller's.
+    Outcome WaitForByte(std::uint8_t b, std::chrono::milliseconds bound);
+    Outcome WaitForByteFlushed(std::uint8_t b, std::chrono::milliseconds bound);
+
+    // Greeting waits: the buffer is emptied first and after every other read.
+    // WaitForLetterZ gives up silently when tmrWaitForZ has ticked.
+    bool WaitForLetterZ(std::uint8_t b);
+    // WaitForLetterQ and WaitForLetterA give up when tmrWaitForQ has ticked
+    // and apply the time-out rule with their own count: an odd count enables
+    // the Port and File menus and gives Missed; an even count shows the
+    // time-out message, closes the port and gives EndTimedOut.
+    Outcome WaitForLetterQ(std::optional<std::uint8_t> b);
+    Outcome WaitForLetterA(std::optional<std::uint8_t> b);
+
+    // Start-up identification: sets bTargetA when the scanner greets with
+    // sLetterA after a silent miss of sLetterQ.
+    Outcome IdentifyTarget(TargetState &state);
+
+    // The orderly stop of a route: its message (for EndStalled and
+    // EndConnectionLost), the port closed; returns the outcome unchanged.
+    Outcome endRoute(Outcome end);
+    void closePort();
+    bool lineLost() const { return m_lineLost; }
+
+private:
+    enum class WaitEnd { Got, Flag, Bound, LineLost };
+    WaitEnd waitFor(std::optional<std::uint8_t> b, bool flushed, const bool *flag,
+                    std::optional<std::chrono::milliseconds> bound, bool watchLine);
+    Outcome routeWait(std::uint8_t b, bool flushed, std::chrono::milliseconds bound);
+    Outcome greetingTimedOut(int &count);
+
+    SerialPort &m_port;
+    MainView &m_view;
+    Dialogs &m_dialogs;
+    Sleeper &m_sleeper;
+    FlashTimings m_timings;
+    WaitTimers m_timers;
+    bool m_lineLost = false;
+};
+
+} // namespace romwright

@@ -1,0 +1,225 @@
+#include "flash/UpdateSequence.h"
+
+#include "flash/BlockRecords.h"
+#include "flash/FlashMessages.h"
+#include "platform/Dialogs.h"
+#include "platform/MainView.h"
+
+namespace romwright {
+
+namespace {
+
+constexpr std::array kLockedControls{ControlId::BrowseButton, ControlId::ProcessorMain, ControlId::ProcessorBarCode};
+
+QString text(const char *s)
+{
+    return QString::fromLatin1(s);
+}
+
+} // namespace
+
+UpdateSequence::UpdateSequence(BootloaderLink &link, MainView &view, Dialogs &dialogs, ProgramFlags &flags,
+                               TargetState &target)
+    : m_link(link)
+    , m_view(view)
+    , m_dialogs(dialogs)
+    , m_flags(flags)
+    , m_target(target)
+    , m_transfer(link, view)
+{
+}
+
+Outcome UpdateSequence::cmdProgram_Click(const FirmwareSet &firmware)
+{
+    m_view.setBusy(true);
+    for (ControlId id : {ControlId::FileMenu, ControlId::PortMenu, ControlId::HelpMenu, ControlId::ExitButton,
+                         ControlId::ProgramButton})
+        m_view.setEnabled(id, false);
+    // The file and the processor stay put while the update runs.
+    for (std::size_t i = 0; i < kLockedControls.size(); ++i) {
+        m_lockedBefore[i] = m_view.isEnabled(kLockedControls[i]);
+        m_view.setEnabled(kLockedControls[i], false);
+    }
+    m_view.setLamp(LampId::Communication, Lamp::Grey);
+    m_view.setLamp(LampId::Program, Lamp::Grey);
+    m_flags.bProgramming = true;
+
+    if (m_view.text(LabelId::FirmFile).contains(QLatin1String("None")) || !firmware.FilesValid) {
+        m_dialogs.message(text(messages::kSelectFirmware), QString(), MessageIcon::None);
+        return stop(false);
+    }
+
+    if (!m_link.RequestBootloader(m_flags.bBarCodeProcessor)) {
+        m_dialogs.message(text(messages::kPortFailure), text(messages::kCommunicationsFailureTitle),
+                          MessageIcon::Information);
+        m_view.setEnabled(ControlId::PortMenu, true);
+        m_view.setEnabled(ControlId::ProgramButton, true);
+        return stop(true);
+    }
+
+    const FlashTimings &t = m_link.timings();
+    m_link.pause(t.afterRequest);
+    m_link.port().setSettings(text(kSettings19200));
+    m_link.timers().armWaitForZ();
+    if (m_link.WaitForLetterZ('Z')) {
+        lockForRoute();
+        m_view.setLamp(LampId::Communication, Lamp::Green);
+        Outcome outcome = InstallBootloader(firmware);
+        if (endsProgram(outcome))
+            return outcome;
+        m_link.port().setSettings(text(kSettings38400));
+        const bool confirmed = powerCyclePrompt
+                                   ? powerCyclePrompt(text(messages::kPowerCycle), text(messages::kPowerCycleTitle))
+                                   : (m_dialogs.message(text(messages::kPowerCycle), text(messages::kPowerCycleTitle),
+                                                        MessageIcon::None),
+                                      true);
+        if (!confirmed)
+            return m_link.endRoute(Outcome::EndCancelled);
+        m_link.pause(t.afterPowerCycle);
+        return ProgramFirmware64(firmware);
+    }
+
+    m_link.port().setSettings(text(kSettings38400));
+    m_link.pause(t.afterBaudReturn);
+    m_link.RequestBootloader(m_flags.bBarCodeProcessor);
+    m_link.pause(t.afterRetryRequest);
+    m_link.timers().restartWaitForQ(t.updateGreeting);
+    return awaitGreetingAndProgram(firmware);
+}
+
+Outcome UpdateSequence::awaitGreetingAndProgram(const FirmwareSet &firmware)
+{
+    const FlashTimings &t = m_link.timings();
+    const bool a = m_target.bTargetA;
+    auto wait = [&] {
+        return a ? m_link.WaitForLetterA(firstLetter(m_target.sLetterA))
+                 : m_link.WaitForLetterQ(firstLetter(m_target.sLetterQ));
+    };
+
+    Outcome outcome = wait();
+    if (outcome == Outcome::Missed) {
+        // The Port and File menus are usable until the repeated greeting.
+        m_link.RequestBootloader(m_flags.bBarCodeProcessor);
+        m_link.pause(t.afterRetryRequest);
+        m_link.timers().restartWaitForQ(t.updateGreeting);
+        outcome = wait();
+        // A second miss of the same wait always has an even count and has
+        // already ended the program inside the wait.
+    }
+    if (endsProgram(outcome))
+        return outcome;
+
+    // A file chosen while the menus were open must have loaded completely.
+    if (!firmware.FilesValid) {
+        m_dialogs.message(text(messages::kSelectFirmware), QString(), MessageIcon::None);
+        return m_link.endRoute(Outcome::EndCancelled);
+    }
+    lockForRoute();
+    return a ? ProgramFirmware128(firmware) : ProgramFirmware64(firmware);
+}
+
+Outcome UpdateSequence::stop(bool portMenu)
+{
+    m_view.setEnabled(ControlId::FileMenu, true);
+    m_view.setEnabled(ControlId::HelpMenu, true);
+    m_view.setEnabled(ControlId::ExitButton, true);
+    if (portMenu)
+        m_view.setEnabled(ControlId::PortMenu, true);
+    for (std::size_t i = 0; i < kLockedControls.size(); ++i)
+        m_view.setEnabled(kLockedControls[i], m_lockedBefore[i]);
+    m_view.setBusy(false);
+    return Outcome::Stopped;
+}
+
+void UpdateSequence::lockForRoute()
+{
+    for (ControlId id : {ControlId::FileMenu, ControlId::PortMenu, ControlId::BrowseButton, ControlId::ProcessorMain,
+                         ControlId::ProcessorBarCode})
+        m_view.setEnabled(id, false);
+}
+
+Outcome UpdateSequence::InstallBootloader(const FirmwareSet &firmware)
+{
+    const FlashTimings &t = m_link.timings();
+    Outcome outcome = m_link.SendByte('G');
+    if (outcome != Outcome::Ok)
+        return outcome;
+    m_link.pause(t.afterG);
+    if ((outcome = m_link.WaitForByte('R', t.ackBound)) != Outcome::Ok)
+        return outcome;
+
+    if ((outcome = m_link.send(ramLoaderBytes(firmware.RamLoaderImage))) != Outcome::Ok)
+        return outcome;
+    if ((outcome = m_link.WaitForByte('R', t.ackBound)) != Outcome::Ok)
+        return outcome;
+    m_view.setLamp(LampId::RamLoader, Lamp::Green);
+
+    if ((outcome = m_link.SendByte('E')) != Outcome::Ok)
+        return outcome;
+    if ((outcome = m_link.WaitForByte('R', t.eraseBound)) != Outcome::Ok)
+        return outcome;
+    m_view.setLamp(LampId::FlashErase, Lamp::Green);
+
+    return m_transfer.walk(Pass::Bootloader, firmware.BootloaderBlocks, firmware.BootloaderImage);
+}
+
+Outcome UpdateSequence::ProgramFirmware64(const FirmwareSet &firmware)
+{
+    return programFirmware(firmware, false);
+}
+
+Outcome UpdateSequence::ProgramFirmware128(const FirmwareSet &firmware)
+{
+    return programFirmware(firmware, true);
+}
+
+Outcome UpdateSequence::programFirmware(const FirmwareSet &firmware, bool blocks128)
+{
+    const FlashTimings &t = m_link.timings();
+    SerialPort &port = m_link.port();
+    if (!blocks128) {
+        port.clearInput();
+        port.setSettings(text(kSettings38400));
+    }
+    m_view.setLamp(LampId::Communication, Lamp::Grey);
+    m_view.setLamp(LampId::Program, Lamp::Grey);
+
+    // The 128-byte bootloader's answers are awaited with the buffer emptied
+    // of anything older; that is done before the command goes out, so a
+    // quick answer cannot be thrown away with the old bytes.
+    if (blocks128)
+        port.clearInput();
+    Outcome outcome = m_link.SendByte('z');
+    if (outcome != Outcome::Ok)
+        return outcome;
+    if (!blocks128)
+        m_link.pause(t.afterLowerZ);
+    outcome = blocks128 ? m_link.WaitForByteFlushed('C', t.ackBound) : m_link.WaitForByte('C', t.ackBound);
+    if (outcome != Outcome::Ok)
+        return outcome;
+    m_view.setLamp(LampId::Communication, Lamp::Green);
+
+    if (blocks128)
+        port.clearInput();
+    if ((outcome = m_link.SendByte('E')) != Outcome::Ok)
+        return outcome;
+    outcome = blocks128 ? m_link.WaitForByteFlushed('e', t.eraseBound) : m_link.WaitForByte('e', t.eraseBound);
+    if (outcome != Outcome::Ok)
+        return outcome;
+    m_view.setLamp(LampId::FlashErase, Lamp::Green);
+
+    outcome = blocks128 ? m_transfer.walk(Pass::Firmware, firmware.FlashBlocks128, firmware.FirmwareImage)
+                        : m_transfer.walk(Pass::Firmware, firmware.FlashBlocks64, firmware.FirmwareImage);
+    if (outcome != Outcome::Ok)
+        return outcome;
+
+    if ((outcome = m_link.SendByte('R')) != Outcome::Ok)
+        return outcome;
+    m_link.pause(t.afterFinalR);
+    m_view.setBusy(false);
+    m_dialogs.message(text(messages::kComplete), QString(), MessageIcon::None);
+    m_link.closePort();
+    return Outcome::EndCompleted;
+}
+
+} // namespace romwright

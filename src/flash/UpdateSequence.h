@@ -1,0 +1,57 @@
+#pragma once
+// Everything between a click on PROGRAM and the end of the program: the file
+// check, the bootloader request, the choice of route by the greeting letter,
+// the bootloader installation with its power-cycle prompt, the firmware pass
+// and the completion message.
+
+#include "flash/BlockTransfer.h"
+#include "flash/BootloaderLink.h"
+#include "flash/TargetState.h"
+#include "image/MemoryImage.h"
+#include "platform/ProgramFlags.h"
+
+#include <QString>
+#include <array>
+#include <functional>
+
+namespace romwright {
+
+class UpdateSequence {
+public:
+    UpdateSequence(BootloaderLink &link, MainView &view, Dialogs &dialogs, ProgramFlags &flags, TargetState &target);
+
+    // The click of cmdProgram. Stopped when it gave up with the window still
+    // usable (no file, files not all valid, port not open); otherwise an End
+    // value: the caller ends the program at once. The port is closed on every
+    // End. firmware.FilesValid is asked at the click and again just before a
+    // route begins, since the File menu is usable during a greeting retry.
+    Outcome cmdProgram_Click(const FirmwareSet &firmware);
+
+    // The three routes, each from its first command to its end.
+    Outcome InstallBootloader(const FirmwareSet &firmware);
+    Outcome ProgramFirmware64(const FirmwareSet &firmware);
+    Outcome ProgramFirmware128(const FirmwareSet &firmware);
+
+    // The power-cycle prompt. The default shows the message and goes on; a
+    // front end without a person may answer false, which ends the program.
+    std::function<bool(const QString &text, const QString &title)> powerCyclePrompt;
+
+    BlockTransfer &transfer() { return m_transfer; }
+
+private:
+    Outcome stop(bool portMenu);
+    void lockForRoute();
+    Outcome programFirmware(const FirmwareSet &firmware, bool blocks128);
+    Outcome awaitGreetingAndProgram(const FirmwareSet &firmware);
+
+    BootloaderLink &m_link;
+    MainView &m_view;
+    Dialogs &m_dialogs;
+    ProgramFlags &m_flags;
+    TargetState &m_target;
+    BlockTransfer m_transfer;
+    // cmdBrowse and the processor options as they were at the click.
+    std::array<bool, 3> m_lockedBefore{};
+};
+
+} // namespace romwright

@@ -1,0 +1,48 @@
+#pragma once
+// The two greeting timers of the main window, tmrWaitForZ and tmrWaitForQ.
+// A tick only raises its flag; the greeting waits look at the flags. The
+// time-out counts live here too: they are kept for the life of the program
+// and shared by the start-up identification and every update.
+
+#include "flash/FlashTimings.h"
+
+#include <QObject>
+#include <QTimer>
+
+namespace romwright {
+
+class WaitTimers : public QObject {
+    Q_OBJECT
+public:
+    explicit WaitTimers(const FlashTimings &timings, QObject *parent = nullptr);
+
+    // As the window loads: both timers running at their design interval.
+    void start();
+
+    // Arming before a wait for "Z": the flag is cleared and the timer
+    // restarted, so the wait lasts its full interval unless "Z" comes.
+    void armWaitForZ();
+
+    // Restart of tmrWaitForQ: stop, new interval, clear the flag, start.
+    void restartWaitForQ(std::chrono::milliseconds interval);
+
+    bool bZTimedOut() const { return m_bZTimedOut; }
+    bool bQTimedOut() const { return m_bQTimedOut; }
+    const bool *zFlag() const { return &m_bZTimedOut; }
+    const bool *qFlag() const { return &m_bQTimedOut; }
+
+    // Time-outs of WaitForLetterQ and WaitForLetterA so far.
+    int nTimeoutsQ = 0;
+    int nTimeoutsA = 0;
+
+signals:
+    void ticked();
+
+private:
+    QTimer m_tmrWaitForZ;
+    QTimer m_tmrWaitForQ;
+    bool m_bZTimedOut = false;
+    bool m_bQTimedOut = false;
+};
+
+} // namespace romwright

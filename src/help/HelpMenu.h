@@ -1,0 +1,21 @@
+#pragma once
+// What the main window's Help menu and its unload do with the help object.
+
+#include "help/HTMLHelp.h"
+
+namespace romwright {
+
+inline constexpr const char *kHelpFileName = "Romwright.CHM";
+inline constexpr const char *kHelpStartPage = "about.html";
+
+// The program's help file: its folder followed by "Romwright.CHM".
+QString helpFilePath(const QString &programFolder);
+
+// Help > View Help File (F1): the help file with its contents and the start page,
+// both shown without an owner window.
+void viewHelpFile(HTMLHelp &help, const QString &programFolder);
+
+// Unload of the main window: every help window the program opened closes.
+void closeHelp(HTMLHelp &help);
+
+} // namespace romwright

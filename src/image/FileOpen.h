@@ -1,0 +1,69 @@
+#pragma once
+// Loading of the two loader files from the program folder and of the chosen
+// firmware file into the three images, with the block tables and the jump
+// table built for the programming passes. The file lamp and the PROGRAM
+// button tell the user whether all three files can be used.
+
+#include "image/MemoryImage.h"
+#include "image/ParseMotorolaSrecords.h"
+
+#include <QString>
+
+namespace romwright {
+
+class Dialogs;
+class FileSystem;
+class MainView;
+
+inline constexpr const char *kRamLoaderFileName = "FlashProgrammer.sss";
+inline constexpr const char *kBootloaderFileName = "bootloader.sss";
+
+inline constexpr const char *kMissingFileMessage =
+    "One of the files necessary to update your firmware was not found. "
+    "Please reinstall the Romwright to fix this problem.";
+
+// How one file's read ended.
+enum class FileCheck {
+    NotRead, // an earlier file was missing, so this one was not tried
+    Missing,
+    Damaged, // any failure but a missing file; bytes before it stay in the image
+    NoData,  // read cleanly but without a single data record
+    Valid,
+};
+
+struct FileOpenResult {
+    FileCheck ramLoader = FileCheck::NotRead;
+    FileCheck bootloader = FileCheck::NotRead;
+    FileCheck firmware = FileCheck::NotRead;
+
+    // Only then may anything be programmed.
+    bool allValid() const
+    {
+        return ramLoader == FileCheck::Valid && bootloader == FileCheck::Valid && firmware == FileCheck::Valid;
+    }
+    friend bool operator==(const FileOpenResult &, const FileOpenResult &) = default;
+};
+
+// What FileOpen reads from and shows on.
+struct FileOpenContext {
+    const FileSystem &files;
+    MainView &view;
+    Dialogs &dialogs;
+    QString programFolder; // where the two loader files stand
+};
+
+// Reads the loaders and sFile into set, builds BootloaderBlocks and the
+// table of the target kind (FlashBlocks128 when bTargetA, else
+// FlashBlocks64), relocates the vectors and records the verdict in
+// set.FilesValid. PROGRAM ends enabled and the file lamp green only when
+// all three files held valid data. A missing file shows kMissingFileMessage
+// and stops at once; a damaged file shows damagedFileMessage.
+FileOpenResult FileOpen(const QString &sFile, bool bTargetA, FirmwareSet &set, const FileOpenContext &context);
+
+// "The file NAME is damaged and cannot be used (line N: REASON)."
+QString damagedFileMessage(const QString &path, const SrecordResult &result);
+
+// The name after the last '/' or '\'.
+QString fileNameOf(const QString &path);
+
+} // namespace romwright

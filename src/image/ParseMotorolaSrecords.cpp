@@ -1,0 +1,241 @@
+#include "image/ParseMotorolaSrecords.h"
+
+#include "platform/FileSystem.h"
+
+#include <algorithm>
+#include <optional>
+
+namespace romwright {
+
+namespace {
+
+// Bytes of the address field per record type; 0 for the reserved S4.
+constexpr std::array<int, 10> kAddressBytes{2, 2, 3, 4, 0, 2, 3, 4, 3, 2};
+
+// Longest possible record: count FF, i.e. 255 bytes after the count byte.
+constexpr int kMaxRecordBytes = 1 + 255;
+
+int hexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+struct Line {
+    const char *begin;
+    const char *end;
+};
+
+// Decodes the hex pairs of one record after its type mark into bytes:
+// count byte, address, data, checksum. Sets error on the first fault.
+class RecordDecoder {
+public:
+    RecordDecoder(const char *from, const char *end) : m_pos(from), m_end(end) {}
+
+    std::optional<int> nextByte(SrecordError &error)
+    {
+        int value = 0;
+        for (int digit = 0; digit < 2; ++digit) {
+            if (m_pos == m_end) {
+                error = SrecordError::Truncated;
+                return std::nullopt;
+            }
+            const int nibble = hexValue(*m_pos++);
+            if (nibble < 0) {
+                error = SrecordError::NotHex;
+                return std::nullopt;
+            }
+            value = value * 16 + nibble;
+        }
+        return value;
+    }
+
+    bool onlyBlanksLeft() const { return std::all_of(m_pos, m_end, isBlank); }
+
+private:
+    const char *m_pos;
+    const char *m_end;
+};
+
+class Parser {
+public:
+    Parser(MemoryImage &image, SrecordResult &result) : m_image(image), m_result(result) {}
+
+    // False when the line ends reading.
+    bool parseLine(Line line, int number)
+    {
+        const char *p = line.begin;
+        while (p != line.end && isBlank(*p))
+            ++p;
+        if (line.end - p < 2 || p[0] != 'S' || p[1] < '0' || p[1] > '9' || p[1] == '4')
+            return true; // not a record: blank lines, comments, lower-case marks, the reserved S4
+        const int type = p[1] - '0';
+        SrecordError error = SrecordError::None;
+        const SrecordError verdict = decode(type, RecordDecoder(p + 2, line.end), error);
+        if (verdict != SrecordError::None) {
+            m_result.error = verdict;
+            m_result.line = number;
+            return false;
+        }
+        return true;
+    }
+
+private:
+    SrecordError decode(int type, RecordDecoder decoder, SrecordError &error)
+    {
+        const auto count = decoder.nextByte(error);
+        if (!count)
+            return error;
+        const int addressBytes = kAddressBytes[static_cast<std::size_t>(type)];
+        if (*count < addressBytes + 1)
+            return SrecordError::CountTooSmall;
+
+        std::array<std::uint8_t, kMaxRecordBytes> bytes{};
+        unsigned sum = static_cast<unsigned>(*count);
+        for (int i = 0; i < *count; ++i) {
+            const auto byte = decoder.nextByte(error);
+            if (!byte)
+                return error;
+            bytes[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(*byte);
+            sum += static_cast<unsigned>(*byte);
+        }
+        if (!decoder.onlyBlanksLeft())
+            return SrecordError::TrailingText;
+        if ((sum & 0xFFu) != 0xFFu)
+            return SrecordError::BadChecksum;
+
+        std::uint32_t address = 0;
+        for (int i = 0; i < addressBytes; ++i)
+            address = (address << 8) | bytes[static_cast<std::size_t>(i)];
+
+        ++m_result.recordsOfType[static_cast<std::size_t>(type)];
+        switch (type) {
+        case 1:
+        case 2:
+        case 3:
+            ++m_result.dataRecords;
+            return store(address, bytes.data() + addressBytes, *count - addressBytes - 1);
+        case 5:
+        case 6:
+            if (address != static_cast<std::uint32_t>(m_result.dataRecords)) {
+                m_result.countRecordValue = static_cast<long>(address);
+                return SrecordError::CountMismatch;
+            }
+            return SrecordError::None;
+        case 7:
+        case 8:
+        case 9:
+            m_result.endRecordType = type;
+            return SrecordError::None;
+        default:
+            return SrecordError::None; // S0 header
+        }
+    }
+
+    // Stores up to the top of the image; a byte beyond it ends the read
+    // with the bytes before it kept.
+    SrecordError store(std::uint32_t address, const std::uint8_t *data, int length)
+    {
+        if (length == 0)
+            return SrecordError::None;
+        const std::uint32_t room = address < kImageSize ? static_cast<std::uint32_t>(kImageSize) - address : 0;
+        const std::uint32_t fits = std::min(room, static_cast<std::uint32_t>(length));
+        if (fits > 0) {
+            std::copy_n(data, fits, m_image.begin() + address);
+            m_result.bytesStored += static_cast<std::int32_t>(fits);
+            m_result.stored.push_back({address, address + fits - 1});
+        }
+        return fits == static_cast<std::uint32_t>(length) ? SrecordError::None : SrecordError::BeyondImage;
+    }
+
+    MemoryImage &m_image;
+    SrecordResult &m_result;
+};
+
+} // namespace
+
+SrecordResult ParseMotorolaSrecords(const QByteArray &text, MemoryImage &image)
+{
+    SrecordResult result;
+    if (text.isEmpty()) {
+        result.error = SrecordError::Empty;
+        result.line = 1;
+        return result;
+    }
+    Parser parser(image, result);
+    const char *pos = text.constData();
+    const char *const end = pos + text.size();
+    int number = 1;
+    while (pos != end) {
+        const char *lineEnd = std::find_if(pos, end, [](char c) { return c == '\r' || c == '\n'; });
+        if (!parser.parseLine({pos, lineEnd}, number))
+            break;
+        pos = lineEnd;
+        if (pos != end && *pos++ == '\r' && pos != end && *pos == '\n')
+            ++pos; // CR LF is one line end
+        ++number;
+    }
+    return result;
+}
+
+SrecordResult ParseSrecordFile(const FileSystem &files, const QString &FileName, MemoryImage &Image)
+{
+    const FileContents contents = files.read(FileName);
+    if (contents.status != ReadStatus::Ok) {
+        SrecordResult result;
+        result.error = contents.status == ReadStatus::NotFound ? SrecordError::NotFound : SrecordError::Unreadable;
+        result.line = contents.status == ReadStatus::NotFound ? 0 : 1;
+        return result;
+    }
+    return ParseMotorolaSrecords(contents.bytes, Image);
+}
+
+SrecordResult ParseSrecordFile(const QString &FileName, MemoryImage &Image)
+{
+    return ParseSrecordFile(LocalFileSystem(), FileName, Image);
+}
+
+QString failureReason(const SrecordResult &result)
+{
+    switch (result.error) {
+    case SrecordError::None: return QString();
+    case SrecordError::NotFound: return QStringLiteral("the file was not found");
+    case SrecordError::Unreadable: return QStringLiteral("the file cannot be read");
+    case SrecordError::Empty: return QStringLiteral("the file is empty");
+    case SrecordError::NotHex: return QStringLiteral("a character that is not a hex digit");
+    case SrecordError::Truncated: return QStringLiteral("the record is shorter than its count");
+    case SrecordError::CountTooSmall: return QStringLiteral("the record's count is too small");
+    case SrecordError::BadChecksum: return QStringLiteral("the checksum does not match");
+    case SrecordError::TrailingText: return QStringLiteral("text after the checksum");
+    case SrecordError::BeyondImage: return QStringLiteral("data beyond address FFFF");
+    case SrecordError::CountMismatch:
+        return QStringLiteral("the count record says %1 data records but %2 came before it; "
+                              "the file was cut short or spliced")
+            .arg(result.countRecordValue)
+            .arg(result.dataRecords);
+    }
+    return QString();
+}
+
+std::vector<AddressRange> filledRanges(const SrecordResult &result)
+{
+    std::vector<AddressRange> ranges = result.stored;
+    std::sort(ranges.begin(), ranges.end(), [](const AddressRange &a, const AddressRange &b) { return a.first < b.first; });
+    std::vector<AddressRange> merged;
+    for (const AddressRange &range : ranges) {
+        if (!merged.empty() && range.first <= merged.back().last + 1)
+            merged.back().last = std::max(merged.back().last, range.last);
+        else
+            merged.push_back(range);
+    }
+    return merged;
+}
+
+} // namespace romwright

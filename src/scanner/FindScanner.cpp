@@ -1,0 +1,50 @@
+#include "scanner/FindScanner.h"
+
+#include "platform/MainView.h"
+#include "platform/ProgramFlags.h"
+#include "scanner/Scanner.h"
+
+namespace romwright {
+
+FindScannerResult FindScanner(Scanner &scanner, SerialPort &port, MainView &view, ProgramFlags &flags,
+                              const std::optional<QString> &comP, const std::optional<QString> &scannMod)
+{
+    FindScannerResult result;
+    if (comP && scannMod) {
+        view.setText(LabelId::ScanMod, *scannMod);
+        const QString number = comP->trimmed();
+        if (number.isEmpty()) {
+            result.port = 0;
+            return result;
+        }
+        bool ok = false;
+        const short value = number.toShort(&ok);
+        result.port = ok ? value : 0;
+        if (!ok)
+            result.status = FindStatus::BadPortNumber;
+        return result;
+    }
+
+    scanner.setComm(&port);
+    qint16 commPort = 0;
+    switch (scanner.DetectScanner(commPort)) {
+    case Detection::EndProgram: result.status = FindStatus::EndProgram; return result;
+    case Detection::Found:
+        result.port = commPort;
+        view.setPortMenuVisible(false);
+        break;
+    case Detection::NotFound:
+        result.port = -1;
+        view.setPortMenuVisible(true);
+        view.setEnabled(ControlId::ProgramButton, false);
+        break;
+    }
+
+    view.setText(LabelId::ScanMod, scanner.Name());
+    flags.bWexmoor = scanner.Name().contains(QLatin1String("Wexmoor"));
+    view.setEnabled(ControlId::ProcessorMain, flags.bWexmoor);
+    view.setEnabled(ControlId::ProcessorBarCode, flags.bWexmoor);
+    return result;
+}
+
+} // namespace romwright

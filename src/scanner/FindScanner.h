@@ -1,0 +1,36 @@
+#pragma once
+// The main window's start-up search for the scanner, written against the
+// view so that the window, the console and the tests share it.
+
+#include <QString>
+#include <QtGlobal>
+#include <optional>
+
+namespace romwright {
+
+class MainView;
+class Scanner;
+class SerialPort;
+struct ProgramFlags;
+
+enum class FindStatus {
+    Done,
+    EndProgram,    // detection asks the program to end (see Detection::EndProgram)
+    BadPortNumber, // the given port is not a 16-bit number; the model label is set
+};
+
+struct FindScannerResult {
+    FindStatus status = FindStatus::Done;
+    qint16 port = -1; // the scanner's port, -1 when none was found, or the port given
+};
+
+// With both comP and scannMod given (an empty text counts as given): shows
+// scannMod as the model and answers comP as a number ("" is 0) without
+// touching any port. Otherwise runs detection on port and shows its outcome:
+// the model label, the Port menu (hidden once the port is known), PROGRAM
+// (disabled when nothing answered), bWexmoor and the processor options.
+FindScannerResult FindScanner(Scanner &scanner, SerialPort &port, MainView &view, ProgramFlags &flags,
+                              const std::optional<QString> &comP = std::nullopt,
+                              const std::optional<QString> &scannMod = std::nullopt);
+
+} // namespace romwright

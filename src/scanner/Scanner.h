@@ -1,0 +1,126 @@
+#pragma once
+// The attached scanner: which port it hangs on and which model it is (found
+// by probing the ports), its command queue, and the handler for the short
+// replies a running scanner sends on its own.
+
+#include "platform/SerialPort.h"
+#include "scanner/Commands.h"
+#include "scanner/ScannerModels.h"
+#include "scanner/ScannerTimings.h"
+
+#include <QObject>
+#include <QPointer>
+
+class QEventLoop;
+
+namespace romwright {
+
+class Dialogs;
+class MainView;
+class Sleeper;
+struct ProgramFlags;
+
+// Detection states (State).
+enum DetectionState : qint32 {
+    kDetecting = 0, // running, or never run
+    kScannerFound = 2,
+    kNoScanner = 3,
+    kCompatibilityMode = 4, // a Jorlith answered at 19200 in its compatibility mode
+};
+
+enum class Detection {
+    Found,
+    NotFound,
+    EndProgram, // PROGRAM was already pressed, or the user chose Exit in the chooser
+};
+
+class Scanner : public QObject {
+    Q_OBJECT
+public:
+    // sleeper: the blocking pauses; dialogs: the chooser; view: the hourglass;
+    // flags: bProgramming is read.
+    Scanner(Sleeper &sleeper, Dialogs &dialogs, MainView &view, const ProgramFlags &flags,
+            ScannerTimings timings = {}, QObject *parent = nullptr);
+    ~Scanner() override;
+
+    // The port detection and the receive handler use. Not owned.
+    SerialPort *Comm() const { return m_comm; }
+    void setComm(SerialPort *port);
+
+    const ScannerModels &models() const { return m_models; }
+    Commands &commands() { return m_commands; }
+
+    qint32 State() const { return m_state; }
+    const QString &Name() const { return m_name; }
+    qint32 TypeOfScanner() const { return m_typeOfScanner; }
+    qint16 ComPort() const { return m_comPort; }
+    qint32 Threshhold() const { return m_threshhold; }
+    const ScannerTimings &timings() const { return m_timings; }
+    Sleeper &sleeper() const { return m_sleeper; }
+
+    // Probes ports 1 to 16 with every model. On Found, CommPort holds the port
+    // of the last scanner that answered; otherwise it is left alone.
+    Detection DetectScanner(qint16 &CommPort);
+
+    // Queues and sends the commands of index lCommand for the detected model;
+    // the answer to the last of them, or "" when nothing was answered.
+    QString SendCommand(qint32 lCommand);
+
+    // Record length 217 for the accumulating receive mode.
+    void SetThreshhold() { m_threshhold = kRecordLength; }
+    // Any record length; 4 selects the single-read receive mode.
+    void setThreshhold(qint32 value) { m_threshhold = value; }
+
+    // Two upper-case hex digits of the first character's 8-bit code ("0B");
+    // "" for an empty text.
+    static QString ConvertToHex(const QString &strIn);
+
+    // Receive handling: while on, bytes the scanner sends on its own reach
+    // the handler. The shell turns it on only while nothing else reads the
+    // port (no detection, identification or bootloader dialogue); turning it
+    // off also abandons a handler that is waiting for the rest of a reply,
+    // without touching the port. It never runs once bProgramming is set.
+    void setReceiveHandling(bool on);
+    bool receiveHandling() const { return m_receiveHandling; }
+
+    static constexpr qint32 kRecordLength = 217;
+
+signals:
+    void ScannerConnect(bool bSuccesful);
+    void CommComplete(); // declared for callers; nothing raises it
+
+private:
+    void absorb(CommError error);
+    bool portGivenUp() const { return m_refused || m_inUse; }
+    void closeComm();
+
+    void handleReceive();
+    bool waitForMoreBytes(std::chrono::steady_clock::time_point deadline);
+    void connectReceive();
+
+    Sleeper &m_sleeper;
+    Dialogs &m_dialogs;
+    MainView &m_view;
+    const ProgramFlags &m_flags;
+    ScannerTimings m_timings;
+
+    QPointer<SerialPort> m_comm;
+    ScannerModels m_models;
+    Commands m_commands;
+    qint32 m_state = kDetecting;
+    QString m_name;
+    qint32 m_typeOfScanner = kNotDetected;
+    qint16 m_comPort = 0;
+    qint32 m_threshhold = 0;
+
+    bool m_refused = false;
+    bool m_inUse = false; // also set when the line fails while writing
+
+    bool m_receiveHandling = false;
+    bool m_inHandler = false;
+    bool m_handlerAbandoned = false;
+    QEventLoop *m_replyWait = nullptr;
+    QMetaObject::Connection m_receiveConnection;
+};
+
+} // namespace romwright

@@ -1,0 +1,70 @@
+#include "scanner/ScannerModels.h"
+
+#include "scanner/ScannerModelTable.h"
+
+namespace romwright {
+
+ScannerModels::Entry ScannerModels::Add(const QString &VersionCommand, const QString &VersionData,
+                                        const QString &ScannerName, const QString &Baud, qint32 TypeOfScanner,
+                                        const QString &sKey)
+{
+    if (!sKey.isEmpty() && indexOf(sKey) >= 0)
+        return nullptr;
+    auto model = std::make_shared<ScannerModel>();
+    model->VersionCommand = VersionCommand;
+    model->VersionData = VersionData;
+    model->ScannerName = ScannerName;
+    model->Baud = Baud;
+    model->TypeOfScanner = TypeOfScanner;
+    m_entries.push_back(sKey);
+    m_models.push_back(model);
+    return model;
+}
+
+ScannerModels::Entry ScannerModels::Item(qint32 position) const
+{
+    if (position < 1 || position > Count())
+        return nullptr;
+    return m_models[static_cast<std::size_t>(position - 1)];
+}
+
+ScannerModels::Entry ScannerModels::Item(const QString &key) const
+{
+    const qsizetype i = indexOf(key);
+    return i < 0 ? nullptr : m_models[static_cast<std::size_t>(i)];
+}
+
+bool ScannerModels::Remove(qint32 position)
+{
+    if (position < 1 || position > Count())
+        return false;
+    m_entries.erase(m_entries.begin() + (position - 1));
+    m_models.erase(m_models.begin() + (position - 1));
+    return true;
+}
+
+bool ScannerModels::Remove(const QString &key)
+{
+    const qsizetype i = indexOf(key);
+    return i >= 0 && Remove(static_cast<qint32>(i + 1));
+}
+
+qsizetype ScannerModels::indexOf(const QString &key) const
+{
+    if (key.isEmpty())
+        return -1;
+    for (std::size_t i = 0; i < m_entries.size(); ++i)
+        if (m_entries[i] == key)
+            return static_cast<qsizetype>(i);
+    return -1;
+}
+
+void addStandardModels(ScannerModels &models)
+{
+    for (const auto &row : kScannerModelTable)
+        models.Add(QLatin1String(row.versionCommand), QLatin1String(row.versionData),
+                   QLatin1String(row.scannerName), QLatin1String(row.baud), row.typeOfScanner,
+                   QLatin1String(row.key));
+}
+
+} // namespace romwright

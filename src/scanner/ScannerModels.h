@@ -1,0 +1,46 @@
+#pragma once
+// The ordered, optionally keyed list of scanner models a Scanner probes with.
+// Positions count from 1, as the rest of the program counts them.
+
+#include "scanner/ScannerModel.h"
+
+#include <QString>
+#include <memory>
+#include <vector>
+
+namespace romwright {
+
+class ScannerModels {
+public:
+    using Entry = std::shared_ptr<ScannerModel>;
+
+    // Appends a model under sKey (no key when empty). A key already present
+    // adds nothing and answers a null model.
+    Entry Add(const QString &VersionCommand, const QString &VersionData, const QString &ScannerName,
+              const QString &Baud, qint32 TypeOfScanner, const QString &sKey = QString());
+
+    // By 1-based position or by key; null when out of range or unknown.
+    Entry Item(qint32 position) const;
+    Entry Item(const QString &key) const;
+
+    qint32 Count() const { return static_cast<qint32>(m_entries.size()); }
+
+    // False when the position or key is not there.
+    bool Remove(qint32 position);
+    bool Remove(const QString &key);
+
+    // Iteration in insertion order.
+    auto begin() const { return m_models.cbegin(); }
+    auto end() const { return m_models.cend(); }
+
+private:
+    qsizetype indexOf(const QString &key) const;
+
+    std::vector<QString> m_entries; // key per position, empty for none
+    std::vector<Entry> m_models;
+};
+
+// The five-row table every Scanner starts with, in probing order.
+void addStandardModels(ScannerModels &models);
+
+} // namespace romwright

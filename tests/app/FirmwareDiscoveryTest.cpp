@@ -1,0 +1,187 @@
+#include "app/shell/FirmwareDiscovery.h"
+#include "platform/FileSystem.h"
+#include "platform/ViewState.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace romwright;
+
+namespace {
+
+// A program folder holding the given files (and folders, names ending in "/").
+class ProgramFolder {
+public:
+    explicit ProgramFolder(const QStringList &entries)
+    {
+        for (const QString &entry : entries) {
+            if (entry.endsWith(QLatin1Char('/'))) {
+                QDir(m_dir.path()).mkdir(entry.chopped(1));
+                continue;
+            }
+            QFile file(m_dir.filePath(entry));
+            if (file.open(QIODevice::WriteOnly))
+                file.write("S9030000FC\n");
+        }
+    }
+    QString path() const { return m_dir.path(); }
+
+private:
+    QTemporaryDir m_dir;
+};
+
+struct ListShape {
+    int type;
+    bool targetA;
+    int count;
+    const char *first;
+    const char *last;
+};
+
+} // namespace
+
+TEST(FirmwareCandidates, EachListRunsFromNewestToOldest)
+{
+    const ListShape shapes[] = {
+        {2, false, 28, "Hlv1450ver6_0.s19", "Hlv1450ver3_1.s19"},
+        {2, true, 21, "Hlv1450Uver6_0.s19", "Hlv1450Uver4_0.s19"},
+        {1, false, 39, "JL750Ver6_0.s19", "JL750Ver2_2.s19"},
+        {1, true, 21, "JL750UVer6_0.s19", "JL750UVer4_0.s19"},
+        {5, false, 61, "WX3650UVer6_0.s19", "WX3650UVer1_0.s20"},
+        {5, true, 61, "WX3650UVer6_0.s19", "WX3650UVer1_0.s20"},
+    };
+    for (const ListShape &shape : shapes) {
+        SCOPED_TRACE(testing::Message() << "type " << shape.type << " A " << shape.targetA);
+        QStringList names = firmwareCandidates(shape.type, shape.targetA);
+        ASSERT_EQ(names.size(), shape.count);
+        EXPECT_EQ(names.first(), QLatin1String(shape.first));
+        EXPECT_EQ(names.last(), QLatin1String(shape.last));
+        EXPECT_EQ(names.removeDuplicates(), 0);
+    }
+}
+
+TEST(FirmwareCandidates, CountDownCrossesMajorVersionsAndSkipsHalvern33And32)
+{
+    const QStringList halvern = firmwareCandidates(2, false);
+    EXPECT_EQ(halvern.indexOf(QStringLiteral("Hlv1450ver5_0.s19")) + 1, halvern.indexOf(QStringLiteral("Hlv1450ver4_9.s19")));
+    EXPECT_EQ(halvern.at(halvern.size() - 2), QStringLiteral("Hlv1450ver3_4.s19"));
+    EXPECT_FALSE(halvern.contains(QStringLiteral("Hlv1450ver3_3.s19")));
+    EXPECT_FALSE(halvern.contains(QStringLiteral("Hlv1450ver3_2.s19")));
+
+    const QStringList wexmoor = firmwareCandidates(5, false);
+    EXPECT_EQ(wexmoor.at(50), QStringLiteral("WX3650UVer1_0.s19"));
+    EXPECT_EQ(wexmoor.at(51), QStringLiteral("WX3650UVer1_9.s20"));
+}
+
+TEST(FirmwareCandidates, NoListForOtherTypes)
+{
+    for (int type : {0, 3, 4, 6, -1})
+        EXPECT_TRUE(firmwareCandidates(type, false).isEmpty()) << type;
+}
+
+struct DiscoveryCase {
+    const char *name;
+    QStringList files;
+    int type;
+    bool targetA;
+    QString commandLine;
+    QString expected;
+};
+
+TEST(DiscoverFirmware, CasesInAProgramFolder)
+{
+    const DiscoveryCase cases[] = {
+        {"newest Halvern wins", {"Hlv1450ver5_8.s19", "Hlv1450ver4_2.s19"}, 2, false, {}, "Hlv1450ver5_8.s19"},
+        {"A never tries the plain Halvern list", {"Hlv1450ver5_8.s19", "Hlv1450ver4_2.s19"}, 2, true, {}, {}},
+        {"Halvern 3.3 is no candidate", {"Hlv1450ver3_3.s19"}, 2, false, {}, {}},
+        {"Halvern 3.1 is", {"Hlv1450ver3_1.s19"}, 2, false, {}, "Hlv1450ver3_1.s19"},
+        {"Wexmoor .s19 before any .s20", {"WX3650UVer1_0.s19", "WX3650UVer1_9.s20"}, 5, false, {}, "WX3650UVer1_0.s19"},
+        {"Wexmoor found under its own name", {"WX3650UVer3_9.s19"}, 5, false, {}, "WX3650UVer3_9.s19"},
+        {"Wexmoor list whatever the target", {"WX3650UVer3_9.s19"}, 5, true, {}, "WX3650UVer3_9.s19"},
+        {"Jorlith U", {"JL750UVer4_0.s19", "JL750Ver6_0.s19"}, 1, true, {}, "JL750UVer4_0.s19"},
+        {"names differ in case from the list", {"hlv1450ver5_8.s19", "JL750VER6_0.s19"}, 2, false, {}, {}},
+        {"a folder is no file", {"Hlv1450ver6_0.s19/", "Hlv1450ver5_0.s19"}, 2, false, {}, "Hlv1450ver5_0.s19"},
+        {"trimmed command line wins", {"JL750Ver6_0.s19", "JL750Ver5_0.s19"}, 1, false, " JL750Ver5_0.s19 ", "JL750Ver5_0.s19"},
+        {"missing command-line file keeps the search", {"JL750Ver6_0.s19"}, 1, false, "JL750Ver5_0.s19", "JL750Ver6_0.s19"},
+        {"command line of another family, no scanner", {"WX3650UVer1_9.s20"}, 0, false, "WX3650UVer1_9.s20", "WX3650UVer1_9.s20"},
+        {"blank command line", {"Hlv1450ver5_8.s19"}, 2, false, "   ", "Hlv1450ver5_8.s19"},
+        {"no scanner, no command line", {"Hlv1450ver5_8.s19"}, 6, false, {}, {}},
+    };
+    LocalFileSystem files;
+    for (const DiscoveryCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        ProgramFolder folder(c.files);
+        EXPECT_EQ(discoverFirmware(files, folder.path(), c.type, c.targetA, c.commandLine), c.expected);
+    }
+}
+
+// Counts the existence tests: the search stops at the first hit and never lists a folder.
+class CountingFileSystem : public FileSystem {
+public:
+    bool fileExists(const QString &path) const override
+    {
+        ++tests;
+        return path.endsWith(hit);
+    }
+    QString listing(const QString &path) const override { return fileExists(path) ? listed : QString(); }
+    FileContents read(const QString &) const override { return {}; }
+
+    QString hit;
+    QString listed;
+    mutable int tests = 0;
+};
+
+TEST(DiscoverFirmware, AtMostOneTestPerCandidate)
+{
+    CountingFileSystem files;
+    files.hit = QStringLiteral("none-of-them");
+    discoverFirmware(files, QStringLiteral("/opt/romwright"), 5, false, QString());
+    EXPECT_EQ(files.tests, 61);
+
+    files.tests = 0;
+    files.hit = QStringLiteral("/Hlv1450ver5_9.s19");
+    EXPECT_EQ(discoverFirmware(files, QStringLiteral("/opt/romwright"), 2, false, QString()),
+              QStringLiteral("Hlv1450ver5_9.s19"));
+    EXPECT_EQ(files.tests, 2);
+}
+
+struct LoadCase {
+    const char *name;
+    QString sFirmFile;
+    QString listed;
+    bool opened;
+    QString label;
+    bool program;
+};
+
+TEST(LoadDiscoveredFirmware, LabelButtonAndFileOpen)
+{
+    const LoadCase cases[] = {
+        {"listed: shown, enabled, loaded", "Hlv1450ver5_9.s19", "Hlv1450ver5_9.s19", true, "Hlv1450ver5_9.s19", true},
+        {"listed with one character: disabled", "Hlv1450ver5_9.s19", "H", false, "None", false},
+        {"not listed: disabled", "Hlv1450ver5_9.s19", "", false, "None", false},
+        {"nothing chosen: untouched", "", "", false, "None", true},
+        {"chosen but gone: untouched", "JL750Ver5_0.s19", "", false, "None", true},
+    };
+    for (const LoadCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        CountingFileSystem files;
+        files.hit = c.name == std::string("chosen but gone: untouched") ? QStringLiteral("elsewhere") : c.sFirmFile;
+        if (c.sFirmFile.isEmpty())
+            files.hit = QStringLiteral("/");
+        files.listed = c.listed;
+        ViewState view;
+        QStringList opened;
+        const bool called = loadDiscoveredFirmware(files, QStringLiteral("/opt/romwright"), c.sFirmFile, view,
+                                                   [&](const QString &path) { opened << path; });
+        EXPECT_EQ(called, c.opened);
+        EXPECT_EQ(opened.size(), c.opened ? 1 : 0);
+        if (c.opened) {
+            EXPECT_EQ(opened.first(), QStringLiteral("/opt/romwright/") + c.sFirmFile);
+        }
+        EXPECT_EQ(view.text(LabelId::FirmFile), c.label);
+        EXPECT_EQ(view.isEnabled(ControlId::ProgramButton), c.program);
+    }
+}

@@ -1,0 +1,191 @@
+#include "app/shell/FindFile.h"
+#include "app/shell/PortPermissionNotice.h"
+#include "app/shell/WaitLetterPrompt.h"
+#include "app/shell/WindowCommandLine.h"
+#include "platform/ProgramFlags.h"
+#include "platform/ViewState.h"
+#include "support/ScriptedDialogs.h"
+
+#include <gtest/gtest.h>
+
+using namespace romwright;
+using romwright::test::ScriptedDialogs;
+
+struct CommandLineCase {
+    QStringList arguments;
+    bool empty;
+    QString file, port, model;
+};
+
+TEST(WindowCommandLine, SplitsAtEveryComma)
+{
+    const CommandLineCase cases[] = {
+        {{}, true, {}, {}, {}},
+        {{"Hlv1450ver5_9.s19,3,Halvern", "1450"}, false, "Hlv1450ver5_9.s19", "3", "Halvern 1450"},
+        {{"Hlv1450ver5_9.s19"}, false, "Hlv1450ver5_9.s19", {}, {}},
+        {{",3"}, false, {}, "3", {}},
+        {{"a,b,c,d"}, false, "a", "b", "c"},
+        {{" JL750Ver5_0.s19 ,x"}, false, " JL750Ver5_0.s19 ", "x", {}},
+    };
+    for (const CommandLineCase &c : cases) {
+        SCOPED_TRACE(c.arguments.join(QLatin1Char('|')).toStdString());
+        const auto parsed = parseWindowCommandLine(c.arguments);
+        ASSERT_EQ(!parsed.has_value(), c.empty);
+        if (!parsed)
+            continue;
+        EXPECT_EQ(parsed->file, c.file);
+        EXPECT_EQ(parsed->port, c.port);
+        EXPECT_EQ(parsed->model, c.model);
+    }
+}
+
+TEST(FirmwareFilter, ByFirstLetterOfTheModelLabel)
+{
+    const struct {
+        const char *label;
+        bool barCode;
+        QString filter;
+    } cases[] = {
+        {"Halvern 1450", false, "Halvern Firmware Files|H*.S19"},
+        {"Jorlith 750", true, "Jorlith Firmware Files|J*.S19"},
+        {"Wexmoor 3650", false, "Wexmoor Firmware Files|W*.S19"},
+        {"Wexmoor 3650", true, "Wexmoor Firmware Files|W*.S20"},
+        {"halvern 1450", false, QString()},
+        {"Scanner Not Found", false, QString()},
+        {"Compatibilty Mode", false, QString()},
+        {"", false, QString()},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.label);
+        EXPECT_EQ(firmwareFilter(QString::fromLatin1(c.label), c.barCode), c.filter);
+        EXPECT_EQ(firmwareFilter(QString::fromLatin1(c.label), c.barCode).isNull(), c.filter.isNull());
+    }
+}
+
+class FindFileTest : public testing::Test {
+protected:
+    QString run(bool processorChosen = false)
+    {
+        return FindFile({view, dialogs, flags, processorChosen, QStringLiteral("/opt/romwright"), &filter,
+                         [this](const QString &path) { opened << path; }});
+    }
+    ViewState view;
+    ScriptedDialogs dialogs;
+    ProgramFlags flags;
+    QString filter;
+    QStringList opened;
+};
+
+TEST_F(FindFileTest, WexmoorWithoutProcessorStopsBeforeTheDialog)
+{
+    flags.bWexmoor = true;
+    view.setText(LabelId::ScanMod, QStringLiteral("Wexmoor 3650"));
+    run(false);
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text, QStringLiteral("You must choose which Wexmoor Processor you want to update."));
+    EXPECT_EQ(dialogs.messages[0].title, QStringLiteral("File Type Required"));
+    EXPECT_EQ(dialogs.messages[0].icon, MessageIcon::Exclamation);
+    EXPECT_TRUE(dialogs.openRequests.isEmpty());
+}
+
+TEST_F(FindFileTest, WexmoorBarCodeOpensWithTheS20Filter)
+{
+    flags.bWexmoor = true;
+    flags.bBarCodeProcessor = true;
+    view.setText(LabelId::ScanMod, QStringLiteral("Wexmoor 3650"));
+    run(true);
+    EXPECT_TRUE(dialogs.messages.empty());
+    ASSERT_EQ(dialogs.openRequests.size(), 1);
+    EXPECT_EQ(dialogs.openRequests[0], QStringLiteral("Open|Wexmoor Firmware Files|W*.S20|/opt/romwright"));
+}
+
+TEST_F(FindFileTest, UnknownModelKeepsTheLastFilter)
+{
+    view.setText(LabelId::ScanMod, QStringLiteral("Scanner Not Found"));
+    run();
+    EXPECT_EQ(dialogs.openRequests.value(0), QStringLiteral("Open||/opt/romwright"));
+
+    view.setText(LabelId::ScanMod, QStringLiteral("Jorlith 750"));
+    run();
+    view.setText(LabelId::ScanMod, QString());
+    run();
+    EXPECT_EQ(dialogs.openRequests.value(2), QStringLiteral("Open|Jorlith Firmware Files|J*.S19|/opt/romwright"));
+}
+
+TEST_F(FindFileTest, CancelChangesNothing)
+{
+    view.setText(LabelId::FirmFile, QStringLiteral("Hlv1450ver5_9.s19"));
+    EXPECT_TRUE(run().isEmpty());
+    EXPECT_EQ(view.text(LabelId::FirmFile), QStringLiteral("Hlv1450ver5_9.s19"));
+    EXPECT_TRUE(opened.isEmpty());
+}
+
+TEST_F(FindFileTest, ChosenFileShowsItsNameAndLoadsTheWholePath)
+{
+    const struct {
+        const char *path;
+        const char *label;
+    } cases[] = {
+        {"/home/tech/firmware/JL750Ver5_9.s19", "JL750Ver5_9.s19"},
+        {"JL750Ver5_9.s19", "JL750Ver5_9.s19"},
+        {"C:\\firmware\\JL750Ver5_9.s19", "JL750Ver5_9.s19"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.path);
+        opened.clear();
+        dialogs.openAnswers.push_back(QString::fromLatin1(c.path));
+        run();
+        EXPECT_EQ(view.text(LabelId::FirmFile), QLatin1String(c.label));
+        EXPECT_EQ(opened, QStringList{QString::fromLatin1(c.path)});
+    }
+}
+
+TEST(WaitLetterPrompt, ThreeOfVEKThenEveryKey)
+{
+    ScriptedDialogs dialogs;
+    WaitLetterPrompt prompt;
+    QString sLetterQ = QStringLiteral("Q");
+    const struct {
+        int key;
+        bool asks;
+    } strokes[] = {
+        {'V', false}, {'X', false}, {'E', false}, {'K', true}, {'X', true}, {Qt::Key_F1, true},
+    };
+    for (const auto &stroke : strokes)
+        EXPECT_EQ(prompt.keyReleased(stroke.key, dialogs, sLetterQ), stroke.asks) << stroke.key;
+    ASSERT_EQ(dialogs.inputPrompts.size(), 3);
+    EXPECT_EQ(dialogs.inputPrompts[0], QStringLiteral("Enter the letter to wait for.|Q or A?|Q"));
+}
+
+TEST(WaitLetterPrompt, AnyMixOfTheThreeKeysCounts)
+{
+    ScriptedDialogs dialogs;
+    WaitLetterPrompt prompt;
+    QString sLetterQ = QStringLiteral("Q");
+    EXPECT_FALSE(prompt.keyReleased('K', dialogs, sLetterQ));
+    EXPECT_FALSE(prompt.keyReleased('K', dialogs, sLetterQ));
+    dialogs.inputAnswers.push_back(QStringLiteral("A"));
+    EXPECT_TRUE(prompt.keyReleased('K', dialogs, sLetterQ));
+    EXPECT_EQ(sLetterQ, QStringLiteral("A"));
+    // Cancel answers an empty text, stored as it is.
+    EXPECT_TRUE(prompt.keyReleased('Z', dialogs, sLetterQ));
+    EXPECT_EQ(sLetterQ, QString());
+}
+
+TEST(PortPermissionNotice, SaysWhatAndHowOnce)
+{
+    ScriptedDialogs dialogs;
+    PortPermissionNotice notice;
+    EXPECT_TRUE(notice.show(dialogs, 1, QStringLiteral("/dev/ttyUSB0"), QStringLiteral("dialout")));
+    EXPECT_FALSE(notice.show(dialogs, 2, QStringLiteral("/dev/ttyUSB1"), QStringLiteral("dialout")));
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    const QString text = dialogs.messages[0].text;
+    EXPECT_TRUE(text.contains(QStringLiteral("COM1 (/dev/ttyUSB0)"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("usermod -aG dialout"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("log out"))) << text.toStdString();
+
+    // Another owner group is named as it is; an unknown one falls back to dialout.
+    EXPECT_TRUE(PortPermissionNotice::text(3, QStringLiteral("/dev/ttyACM0"), QStringLiteral("uucp"))
+                    .contains(QStringLiteral("usermod -aG uucp")));
+    EXPECT_TRUE(PortPermissionNotice::text(3, QString(), QString()).contains(QStringLiteral("usermod -aG dialout")));
+}

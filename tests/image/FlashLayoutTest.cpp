@@ -1,0 +1,167 @@
+#include "image/FlashLayout.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <bitset>
+#include <string>
+
+using namespace romwright;
+
+namespace {
+
+struct Entry {
+    const char *table;
+    std::size_t index;
+    std::int32_t address;
+    int length;
+};
+
+FlashBlock entryOf(const FirmwareSet &set, const std::string &table, std::size_t index)
+{
+    if (table == "64")
+        return set.FlashBlocks64.at(index);
+    if (table == "128")
+        return set.FlashBlocks128.at(index);
+    return set.BootloaderBlocks.at(index);
+}
+
+struct Layout {
+    const char *name;
+    std::span<const FlashBlock> table;
+    std::size_t coveredBytes;
+    int maxLength;
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> flash; // where blocks may lie
+};
+
+} // namespace
+
+TEST(FlashLayout, BuildersWriteTheBoundaryEntries)
+{
+    FirmwareSet set;
+    BuildFlashBlocks64(set);
+    BuildFlashBlocks128(set);
+    BuildBootloaderBlocks(set);
+    const std::vector<Entry> entries{
+        {"64", 0, 0x0450, 64},       {"64", 1, 0x0490, 64},       {"64", 2, 0x04D0, 48},
+        {"64", 3, 0x0580, 64},       {"64", 4, 0x05C0, 64},       {"64", 5, 0x0E00, 64},
+        {"64", 460, 0x7FC0, 64},     {"64", 461, 0x8000, 64},     {"64", 944, 0xF8C0, 64},
+        {"boot", 0, 0x0450, 48},     {"boot", 1, 0x0480, 64},     {"boot", 2, 0x04C0, 64},
+        {"boot", 3, 0x0580, 64},     {"boot", 5, 0x0E00, 64},     {"boot", 460, 0x7FC0, 64},
+        {"boot", 461, 0x8000, 64},   {"boot", 964, 0xFDC0, 64},   {"boot", 965, 0xFFCC, 52},
+        {"boot", 966, 0xFF80, 2},    {"128", 0, 0x1200, 128},     {"128", 11, 0x1780, 128},
+        {"128", 12, 0x182C, 84},     {"128", 13, 0x1880, 128},    {"128", 467, 0xFB80, 128},
+    };
+    for (const Entry &e : entries) {
+        SCOPED_TRACE(std::string(e.table) + " #" + std::to_string(e.index));
+        const FlashBlock block = entryOf(set, e.table, e.index);
+        EXPECT_EQ(block.Address, e.address);
+        EXPECT_EQ(block.Length, e.length);
+    }
+}
+
+TEST(FlashLayout, TablesCoverTheirFlashOnceWithinTheRecordLimits)
+{
+    const std::vector<Layout> layouts{
+        {"FlashBlocks64", kFlashBlocks64, 60464, 64, {{0x0450, 0x04FF}, {0x0580, 0x05FF}, {0x0E00, 0xF8FF}}},
+        {"FlashBlocks128", kFlashBlocks128, 59860, 128, {{0x1200, 0x17FF}, {0x182C, 0xFBFF}}},
+        {"BootloaderBlocks",
+         kBootloaderBlocks,
+         61798,
+         64,
+         {{0x0450, 0x04FF}, {0x0580, 0x05FF}, {0x0E00, 0xFDFF}, {0xFF80, 0xFF81}, {0xFFCC, 0xFFFF}}},
+    };
+    for (const Layout &layout : layouts) {
+        SCOPED_TRACE(layout.name);
+        std::bitset<kImageSize> covered;
+        std::size_t total = 0;
+        for (const FlashBlock &block : layout.table) {
+            ASSERT_GT(block.Length, 0);
+            EXPECT_LE(block.Length, layout.maxLength);
+            const auto first = static_cast<std::uint32_t>(block.Address);
+            for (std::uint32_t a = first; a < first + block.Length; ++a) {
+                ASSERT_LT(a, kImageSize);
+                EXPECT_FALSE(covered[a]) << "address " << a << " in two blocks";
+                covered[a] = true;
+            }
+            total += block.Length;
+        }
+        EXPECT_EQ(total, layout.coveredBytes);
+        std::bitset<kImageSize> flash;
+        for (const auto &[first, last] : layout.flash)
+            for (std::uint32_t a = first; a <= last; ++a)
+                flash[a] = true;
+        EXPECT_EQ(covered, flash);
+    }
+}
+
+TEST(FlashLayout, FirmwareBlocksAreProgrammedInAddressOrder)
+{
+    // The bootloader's table alone ends out of order (vectors before 0xFF80).
+    for (std::span<const FlashBlock> table : {std::span<const FlashBlock>(kFlashBlocks64),
+                                              std::span<const FlashBlock>(kFlashBlocks128)})
+        EXPECT_TRUE(std::is_sorted(table.begin(), table.end(),
+                                   [](const FlashBlock &a, const FlashBlock &b) { return a.Address < b.Address; }));
+}
+
+TEST(RelocateVectors, WritesOneJumpPerVector)
+{
+    struct Case {
+        const char *name;
+        std::vector<std::pair<std::uint32_t, std::uint8_t>> before; // bytes set on an erased image
+        std::vector<std::pair<std::uint32_t, std::uint8_t>> after;  // bytes expected afterwards
+    };
+    const std::vector<Case> cases{
+        {"reset vector", {{0xFFFE, 0x12}, {0xFFFF, 0x34}},
+         {{0x049B, 0xCC}, {0x049C, 0x12}, {0x049D, 0x34}, {0xFFFE, 0x12}, {0xFFFF, 0x34}}},
+        {"lowest vector", {{0xFFCC, 0xAB}, {0xFFCD, 0xCD}}, {{0x0450, 0xCC}, {0x0451, 0xAB}, {0x0452, 0xCD}}},
+        {"unset vectors", {}, {{0x0450, 0xCC}, {0x0451, 0xFF}, {0x0452, 0xFF}, {0x049B, 0xCC}, {0x049D, 0xFF}}},
+        {"own bytes in the table are lost", {{0x0460, 0x00}}, {{0x0460, 0xFF}}},
+        {"own bytes behind the table survive", {{0x049E, 0x00}, {0x04A0, 0x11}}, {{0x049E, 0x00}, {0x04A0, 0x11}}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        MemoryImage image;
+        image.fill(0xFF);
+        for (const auto &[address, value] : c.before)
+            image[address] = value;
+        RelocateVectors(image);
+        for (const auto &[address, value] : c.after)
+            EXPECT_EQ(image[address], value) << "at " << std::hex << address;
+        // 26 entries, each opening with the jump opcode.
+        for (std::uint32_t k = 0; k < 26; ++k)
+            EXPECT_EQ(image[0x0450 + 3 * k], 0xCC);
+    }
+}
+
+TEST(HexRecordLoad, CountsOnlyBlocksThatHoldData)
+{
+    struct Case {
+        const char *name;
+        std::span<const FlashBlock> table;
+        std::vector<std::uint32_t> written; // addresses set to 0x00 on an erased image
+        int blocks;
+        long characters;
+    };
+    const FlashBlocks64Table neverBuilt{};
+    const std::vector<Case> cases{
+        {"erased image", kFlashBlocks64, {}, 0, 0},
+        {"one byte sends its whole block", kFlashBlocks64, {0x0E3F}, 1, 7 + 128},
+        {"two bytes in one block", kFlashBlocks64, {0x0E00, 0x0E3F}, 1, 7 + 128},
+        {"48-byte block", kFlashBlocks64, {0x04FF}, 1, 7 + 96},
+        {"vectors are never sent by the 64 table", kFlashBlocks64, {0xFFFE, 0xF900}, 0, 0},
+        {"84-byte block", kFlashBlocks128, {0x182C}, 1, 7 + 168},
+        {"hole below 0x182C", kFlashBlocks128, {0x1800, 0x182B}, 0, 0},
+        {"a table never built sends nothing", neverBuilt, {0x0000, 0x0450}, 0, 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        MemoryImage image;
+        image.fill(0xFF);
+        for (std::uint32_t a : c.written)
+            image[a] = 0x00;
+        const HexRecordLoad load = hexRecordLoad(c.table, image);
+        EXPECT_EQ(load.blocks, c.blocks);
+        EXPECT_EQ(load.characters, c.characters);
+    }
+}

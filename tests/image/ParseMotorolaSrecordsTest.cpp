@@ -1,0 +1,212 @@
+#include "image/ParseMotorolaSrecords.h"
+
+#include "image/SrecordText.h"
+#include "platform/FileSystem.h"
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+using namespace romwright;
+using romwright::test::ramp;
+using romwright::test::srecord;
+
+namespace {
+
+constexpr std::uint8_t kFill = 0x5A;
+
+MemoryImage filledImage()
+{
+    MemoryImage image;
+    image.fill(kFill);
+    return image;
+}
+
+// Bytes of image that differ from the fill, as (address, value) pairs.
+std::vector<std::pair<std::uint32_t, std::uint8_t>> changes(const MemoryImage &image)
+{
+    std::vector<std::pair<std::uint32_t, std::uint8_t>> out;
+    for (std::uint32_t a = 0; a < kImageSize; ++a)
+        if (image[a] != kFill)
+            out.emplace_back(a, image[a]);
+    return out;
+}
+
+struct ReadCase {
+    const char *name;
+    QByteArray text;
+    SrecordError error;
+    int line; // of the failure; 0 when none
+    std::int32_t bytesStored;
+    std::uint32_t firstAddress; // where the stored bytes start, when any
+};
+
+const QByteArray kHeader = "S00600004844521B";
+const QByteArray kEnd = "S9030000FC";
+// 16 bytes 00..0F at 0x0000, written out by hand with its checksum.
+const QByteArray kSixteen = "S1130000000102030405060708090A0B0C0D0E0F74";
+
+} // namespace
+
+TEST(ParseMotorolaSrecords, ReadsOrRejectsEachKindOfLine)
+{
+    const QByteArray good = srecord(1, 0x1000, ramp(4));
+    const QByteArray next = srecord(1, 0x1004, ramp(4, 4));
+    const std::vector<ReadCase> cases{
+        {"header and end only", kHeader + "\r\n" + kEnd + "\r\n", SrecordError::None, 0, 0, 0},
+        {"16 bytes at 0", kSixteen + "\r\n", SrecordError::None, 0, 16, 0x0000},
+        {"hex digits in lower case", kSixteen.toLower().replace("s1", "S1"), SrecordError::None, 0, 16, 0x0000},
+        {"count 03 holds no data", "S1030000FC", SrecordError::None, 0, 0, 0},
+        {"count 02 is too small", "S1020000FD", SrecordError::CountTooSmall, 1, 0, 0},
+        {"S2 at 00E000", srecord(2, 0xE000, ramp(3)), SrecordError::None, 0, 3, 0xE000},
+        {"S2 at 010000", kHeader + "\n" + srecord(2, 0x10000, ramp(3)), SrecordError::BeyondImage, 2, 0, 0},
+        {"S3 up to FFFF", srecord(3, 0xFFFE, ramp(2)), SrecordError::None, 0, 2, 0xFFFE},
+        {"S3 far above", srecord(3, 0x80000000, ramp(2)), SrecordError::BeyondImage, 1, 0, 0},
+        {"running past FFFF keeps the bytes below", srecord(1, 0xFFF8, ramp(16)), SrecordError::BeyondImage, 1, 8,
+         0xFFF8},
+        {"lower-case mark is no record", "s1130000000102030405060708090A0B0C0D0E0F74", SrecordError::None, 0, 0, 0},
+        {"reserved S4 is no record", "S4030000FC", SrecordError::None, 0, 0, 0},
+        {"text before the mark is no record", "; S1130000000102030405060708090A0B0C0D0E0F74", SrecordError::None, 0, 0,
+         0},
+        {"blanks before the mark", " \t" + kSixteen, SrecordError::None, 0, 16, 0x0000},
+        {"blanks after the checksum", kSixteen + " \t", SrecordError::None, 0, 16, 0x0000},
+        {"text after the checksum", kSixteen + "00", SrecordError::TrailingText, 1, 0, 0},
+        {"wrong checksum", "S1130000000102030405060708090A0B0C0D0E0F75", SrecordError::BadChecksum, 1, 0, 0},
+        {"non-hex count", "S1G30000000102030405060708090A0B0C0D0E0F74", SrecordError::NotHex, 1, 0, 0},
+        {"non-hex address", "S11300Z0000102030405060708090A0B0C0D0E0F74", SrecordError::NotHex, 1, 0, 0},
+        {"non-hex data", good + "\n" + "S1130000000102030405060708093Z0B0C0D0E0F74", SrecordError::NotHex, 2, 4,
+         0x1000},
+        {"non-hex checksum", "S1130000000102030405060708090A0B0C0D0E0F7-", SrecordError::NotHex, 1, 0, 0},
+        {"data shorter than the count", "S1130000000102030405060708090A0B0C0D", SrecordError::Truncated, 1, 0, 0},
+        {"mark alone", "S1", SrecordError::Truncated, 1, 0, 0},
+        {"half a digit pair", "S11", SrecordError::Truncated, 1, 0, 0},
+        {"empty file", "", SrecordError::Empty, 1, 0, 0},
+        {"blank lines only", "\r\n\r\n", SrecordError::None, 0, 0, 0},
+        {"damaged header", "S00600004844521C", SrecordError::BadChecksum, 1, 0, 0},
+        {"damaged end record", good + "\nS9030000FD", SrecordError::BadChecksum, 2, 4, 0x1000},
+        {"nothing read after a failure", "S1020000FD\n" + good, SrecordError::CountTooSmall, 1, 0, 0},
+        {"S5 agrees", good + "\n" + next + "\n" + srecord(5, 2, {}), SrecordError::None, 0, 8, 0x1000},
+        {"S5 after a cut", good + "\n" + srecord(5, 2, {}), SrecordError::CountMismatch, 2, 4, 0x1000},
+        {"S6 counts in 24 bits", good + "\n" + srecord(6, 0x010001, {}), SrecordError::CountMismatch, 2, 4, 0x1000},
+        {"S5 counts records without data too", "S1030000FC\n" + srecord(5, 1, {}), SrecordError::None, 0, 0, 0},
+    };
+    for (const ReadCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        MemoryImage image = filledImage();
+        const SrecordResult result = ParseMotorolaSrecords(c.text, image);
+        EXPECT_EQ(result.error, c.error);
+        EXPECT_EQ(result.line, c.line);
+        EXPECT_EQ(result.bytesStored, c.bytesStored);
+        const auto written = changes(image);
+        // The stored bytes form one run from firstAddress; nothing else changed.
+        // (Ramp data starts at 0, which differs from the fill, so every stored byte shows.)
+        ASSERT_EQ(written.size(), static_cast<std::size_t>(c.bytesStored));
+        for (std::size_t i = 0; i < written.size(); ++i)
+            EXPECT_EQ(written[i].first, c.firstAddress + i);
+    }
+}
+
+TEST(ParseMotorolaSrecords, SixteenBytesLandInOrder)
+{
+    MemoryImage image = filledImage();
+    ParseMotorolaSrecords(kSixteen, image);
+    for (std::uint32_t a = 0; a < 16; ++a)
+        EXPECT_EQ(image[a], a);
+    EXPECT_EQ(image[16], kFill);
+}
+
+TEST(ParseMotorolaSrecords, LaterRecordWinsAndEveryWriteCounts)
+{
+    MemoryImage image = filledImage();
+    const QByteArray text = srecord(1, 0x2000, {1, 2, 3, 4}) + "\n" + srecord(1, 0x2002, {9, 9});
+    const SrecordResult result = ParseMotorolaSrecords(text, image);
+    EXPECT_TRUE(result.ok());
+    EXPECT_EQ(result.bytesStored, 6);
+    EXPECT_EQ(image[0x2001], 2);
+    EXPECT_EQ(image[0x2002], 9);
+    EXPECT_EQ(image[0x2003], 9);
+    EXPECT_EQ(filledRanges(result), (std::vector<AddressRange>{{0x2000, 0x2003}}));
+}
+
+TEST(ParseMotorolaSrecords, LineEndsAndLineNumbers)
+{
+    const QByteArray good = srecord(1, 0x0100, ramp(2));
+    const QByteArray bad = "S1050100000000"; // checksum wrong
+    struct Case {
+        const char *name;
+        QByteArray text;
+        int line;
+        int recordsBefore;
+    };
+    const std::vector<Case> cases{
+        {"LF", good + "\n" + good + "\n" + bad + "\n", 3, 2},
+        {"CR", good + "\r" + good + "\r" + bad + "\r", 3, 2},
+        {"CR LF", good + "\r\n" + good + "\r\n" + bad + "\r\n", 3, 2},
+        {"mixed, blank lines between", good + "\r\n\n\r" + bad, 4, 1},
+        {"LF CR is two ends", good + "\n\r" + bad, 3, 1},
+        {"last line without an end", good + "\n" + bad, 2, 1},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        MemoryImage image = filledImage();
+        const SrecordResult result = ParseMotorolaSrecords(c.text, image);
+        EXPECT_EQ(result.error, SrecordError::BadChecksum);
+        EXPECT_EQ(result.line, c.line);
+        EXPECT_EQ(result.dataRecords, c.recordsBefore);
+    }
+}
+
+TEST(ParseMotorolaSrecords, EndRecordIsNotedNotRequired)
+{
+    const QByteArray data = srecord(2, 0x4000, ramp(8));
+    struct Case {
+        QByteArray end;
+        int type;
+    };
+    for (const Case &c : {Case{"", 0}, Case{srecord(7, 0, {}), 7}, Case{srecord(8, 0x4000, {}), 8},
+                          Case{srecord(9, 0x4000, {}), 9}}) {
+        MemoryImage image = filledImage();
+        const SrecordResult result = ParseMotorolaSrecords(data + "\n" + c.end, image);
+        EXPECT_TRUE(result.ok());
+        EXPECT_EQ(result.endRecordType, c.type);
+        EXPECT_EQ(result.bytesStored, 8);
+    }
+}
+
+TEST(ParseMotorolaSrecords, ReasonsAreShortPlainEnglish)
+{
+    MemoryImage image = filledImage();
+    const SrecordResult spliced =
+        ParseMotorolaSrecords(srecord(1, 0, {1}) + "\n" + srecord(5, 3, {}), image);
+    EXPECT_EQ(failureReason(spliced),
+              "the count record says 3 data records but 1 came before it; the file was cut short or spliced");
+    const SrecordResult checksum = ParseMotorolaSrecords("S1030000FD", image);
+    EXPECT_EQ(failureReason(checksum), "the checksum does not match");
+}
+
+TEST(ParseMotorolaSrecords, FilledRangesMergeOverlapsAndNeighbours)
+{
+    SrecordResult result;
+    result.stored = {{0x3000, 0x300F}, {0x1000, 0x100F}, {0x1010, 0x101F}, {0x1008, 0x1012}, {0xFFFF, 0xFFFF}};
+    EXPECT_EQ(filledRanges(result),
+              (std::vector<AddressRange>{{0x1000, 0x101F}, {0x3000, 0x300F}, {0xFFFF, 0xFFFF}}));
+}
+
+TEST(ParseSrecordFile, TellsAMissingFileFromAnUnreadableOne)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    MemoryImage image = filledImage();
+    EXPECT_EQ(ParseSrecordFile(dir.filePath("absent.s19"), image).error, SrecordError::NotFound);
+    // A folder where the file should be cannot be read, but it is there.
+    EXPECT_EQ(ParseSrecordFile(dir.path(), image).error, SrecordError::Unreadable);
+
+    QFile file(dir.filePath("good.s19"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(kSixteen + "\r\n" + kEnd + "\r\n");
+    file.close();
+    const SrecordResult result = ParseSrecordFile(file.fileName(), image);
+    EXPECT_TRUE(result.heldData());
+    EXPECT_EQ(result.bytesStored, 16);
+}

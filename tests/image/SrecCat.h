@@ -1,0 +1,42 @@
+#pragma once
+// Runs srec_cat, an independent S-record implementation, to turn a file into
+// the 64 KB image it describes, erased bytes 0xFF.
+
+#include "image/MemoryImage.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QString>
+
+#include <optional>
+
+namespace romwright::test {
+
+inline QString srecCat() { return QStandardPaths::findExecutable(QStringLiteral("srec_cat")); }
+
+// nullopt when srec_cat fails; its messages go to *errors.
+inline std::optional<MemoryImage> srecCatImage(const QString &input, const QString &output, QString *errors = nullptr)
+{
+    QProcess process;
+    // -multiple: overlapping records are allowed and the later one wins.
+    process.start(srecCat(), {QStringLiteral("-multiple"), input, QStringLiteral("-fill"), QStringLiteral("0xFF"),
+                              QStringLiteral("0"), QStringLiteral("0x10000"), QStringLiteral("-o"), output,
+                              QStringLiteral("-binary")});
+    if (!process.waitForFinished(20000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+        if (errors)
+            *errors = QString::fromLocal8Bit(process.readAllStandardError());
+        return std::nullopt;
+    }
+    QFile file(output);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QByteArray bytes = file.readAll();
+    if (bytes.size() != static_cast<qsizetype>(kImageSize))
+        return std::nullopt;
+    MemoryImage image;
+    std::copy(bytes.begin(), bytes.end(), image.begin());
+    return image;
+}
+
+} // namespace romwright::test

@@ -1,0 +1,87 @@
+// Our reader against srec_cat on random files: any type, address, length,
+// order and overlap; the images must agree byte for byte.
+
+#include "image/ParseMotorolaSrecords.h"
+
+#include "image/SrecCat.h"
+#include "image/SrecordText.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <random>
+
+using namespace romwright;
+using namespace romwright::test;
+
+namespace {
+
+struct RandomFile {
+    QByteArray text;
+    std::int32_t bytes = 0;
+};
+
+RandomFile randomFile(std::mt19937 &random)
+{
+    auto below = [&random](std::uint32_t bound) { return static_cast<std::uint32_t>(random() % bound); };
+    RandomFile file;
+    const QByteArray lineEnd = below(2) ? "\r\n" : "\n";
+    file.text += srecord(0, 0, {'t', 'e', 's', 't'}) + lineEnd;
+    const int records = 1 + static_cast<int>(below(80));
+    for (int r = 0; r < records; ++r) {
+        const int type = 1 + static_cast<int>(below(3));
+        const std::uint32_t maxData = 255 - (type + 2); // count FF holds address, data and checksum
+        std::uint32_t length = below(4) == 0 ? below(maxData + 1) : below(33);
+        // Now and then right up to the top of the image, or into a small
+        // window so that records overlap.
+        std::uint32_t address = below(3) == 0 ? 0x1000 + below(0x80) : below(0x10000);
+        if (below(10) == 0)
+            address = 0x10000 - length;
+        length = std::min<std::uint32_t>(length, 0x10000 - address);
+        std::vector<std::uint8_t> data(length);
+        for (auto &b : data)
+            b = static_cast<std::uint8_t>(below(256));
+        QByteArray line = srecord(type, address, data);
+        if (below(4) == 0)
+            line = line.toLower().replace(0, 1, "S");
+        file.text += line + lineEnd;
+        file.bytes += static_cast<std::int32_t>(length);
+    }
+    file.text += srecord(5, static_cast<std::uint32_t>(records), {}) + lineEnd;
+    if (below(2))
+        file.text += srecord(9, 0, {}) + lineEnd;
+    return file;
+}
+
+} // namespace
+
+TEST(SrecCatCrossCheck, RandomFilesGiveTheSameImage)
+{
+    if (srecCat().isEmpty())
+        GTEST_SKIP() << "srec_cat is not installed";
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    std::mt19937 random(20261206);
+    for (int n = 0; n < 40; ++n) {
+        SCOPED_TRACE(n);
+        const RandomFile file = randomFile(random);
+        const QString input = dir.filePath(QStringLiteral("in%1.srec").arg(n));
+        QFile out(input);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(file.text);
+        out.close();
+
+        MemoryImage ours;
+        ours.fill(0xFF);
+        const SrecordResult result = ParseSrecordFile(input, ours);
+        ASSERT_TRUE(result.ok()) << failureReason(result).toStdString() << " at line " << result.line;
+        EXPECT_EQ(result.bytesStored, file.bytes);
+
+        QString errors;
+        const auto theirs = srecCatImage(input, dir.filePath(QStringLiteral("out%1.bin").arg(n)), &errors);
+        ASSERT_TRUE(theirs) << errors.toStdString();
+        for (std::size_t a = 0; a < kImageSize; ++a)
+            ASSERT_EQ(ours[a], (*theirs)[a]) << "first difference at " << std::hex << a;
+    }
+}
