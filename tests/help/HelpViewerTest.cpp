@@ -257,6 +257,18 @@ TEST_F(HelpViewerTest, PictureOfTheViewer)
     ASSERT_GE(window->searchResults()->count(), 1);
     emit window->searchResults()->itemActivated(window->searchResults()->item(0));
     ASSERT_TRUE(window->grab().save(dir.filePath(QStringLiteral("help-viewer-search.png"))));
+
+    help->setHHKeyword(QStringLiteral("lamps"));
+    help->HHDisplayIndex();
+    help->HHDisplayKeyword();
+    ASSERT_TRUE(window->grab().save(dir.filePath(QStringLiteral("help-viewer-index.png"))));
+
+    help->setHHPopupType(1);
+    help->setHHPopupFile(QStringLiteral("popups.txt"));
+    help->setHHPopupID(3);
+    help->HHDisplayPopup();
+    ASSERT_TRUE(viewer.popup());
+    ASSERT_TRUE(viewer.popup()->grab().save(dir.filePath(QStringLiteral("help-popup.png"))));
 }
 
 int main(int argc, char **argv)
