@@ -16,8 +16,8 @@ void appendHex(QByteArray &out, unsigned value, int digits)
         out.append(kDigits[(value >> shift) & 0xF]);
 }
 
-} // namespace
-
+// Only blocks inside the image with a byte below 0xFF are sent; a zero
+// entry of a table that was never built holds nothing.
 bool isErased(const FlashBlock &block, const MemoryImage &image)
 {
     if (!inImage(block))
@@ -27,6 +27,8 @@ bool isErased(const FlashBlock &block, const MemoryImage &image)
             return false;
     return true;
 }
+
+} // namespace
 
 std::optional<QByteArray> binaryRecord(const FlashBlock &block, const MemoryImage &image)
 {

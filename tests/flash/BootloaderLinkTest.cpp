@@ -254,6 +254,38 @@ TEST(IdentifyTarget, SetsTheTargetKindFromTheGreeting)
     }
 }
 
+TEST(IdentifyTarget, DiscardsBytesFromBeforeTheRequestButKeepsAQuickGreeting)
+{
+    struct Case {
+        const char *name;
+        QByteArray stale;  // waiting before the request
+        QByteArray answer; // to each request
+        bool bTargetA;
+        int nTimeoutsQ;
+    };
+    const Case cases[] = {
+        {"greeting within the pause", {}, "Q", false, 0},
+        {"stale greeting, then silence", "Q", {}, false, 1},
+        {"stale Q, then A", "Q", "A", true, 1},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        FakePort port;
+        ViewState view;
+        test::ScriptedDialogs dialogs;
+        test::CountingSleeper sleeper;
+        BootloaderLink link(port, view, dialogs, sleeper, FlashTimings{}.scaled(0.01));
+        port.open();
+        port.answerAtOnce = true;
+        port.deliverNow(c.stale);
+        port.responder = [&](const QByteArray &) { return c.answer; };
+        TargetState target;
+        link.IdentifyTarget(target);
+        EXPECT_EQ(target.bTargetA, c.bTargetA);
+        EXPECT_EQ(link.timers().nTimeoutsQ, c.nTimeoutsQ);
+    }
+}
+
 TEST(OpenPort, ReportsFailureOnlyWhenThePortCannotBeHad)
 {
     struct Case {

@@ -22,6 +22,7 @@ public:
     std::vector<QByteArray> writes;
     QStringList settingsLog;
     CommError openError = CommError::None;
+    bool answerAtOnce = false; // the answer is waiting when output() returns
     int opens = 0;
 
     QByteArray written() const
@@ -95,7 +96,7 @@ public:
         if (responder) {
             const QByteArray answer = responder(bytes);
             if (!answer.isEmpty())
-                deliver(answer);
+                answerAtOnce ? deliverNow(answer) : deliver(answer);
         }
         return CommError::None;
     }
