@@ -1,4 +1,5 @@
 #include "app/shell/FindFile.h"
+#include "app/shell/PortPermissionNotice.h"
 #include "app/shell/WaitLetterPrompt.h"
 #include "app/shell/WindowCommandLine.h"
 #include "platform/ProgramFlags.h"
@@ -169,4 +170,22 @@ TEST(WaitLetterPrompt, AnyMixOfTheThreeKeysCounts)
     // Cancel answers an empty text, stored as it is.
     EXPECT_TRUE(prompt.keyReleased('Z', dialogs, sLetterQ));
     EXPECT_EQ(sLetterQ, QString());
+}
+
+TEST(PortPermissionNotice, SaysWhatAndHowOnce)
+{
+    ScriptedDialogs dialogs;
+    PortPermissionNotice notice;
+    EXPECT_TRUE(notice.show(dialogs, 1, QStringLiteral("/dev/ttyUSB0"), QStringLiteral("dialout")));
+    EXPECT_FALSE(notice.show(dialogs, 2, QStringLiteral("/dev/ttyUSB1"), QStringLiteral("dialout")));
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    const QString text = dialogs.messages[0].text;
+    EXPECT_TRUE(text.contains(QStringLiteral("COM1 (/dev/ttyUSB0)"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("usermod -aG dialout"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("log out"))) << text.toStdString();
+
+    // Another owner group is named as it is; an unknown one falls back to dialout.
+    EXPECT_TRUE(PortPermissionNotice::text(3, QStringLiteral("/dev/ttyACM0"), QStringLiteral("uucp"))
+                    .contains(QStringLiteral("usermod -aG uucp")));
+    EXPECT_TRUE(PortPermissionNotice::text(3, QString(), QString()).contains(QStringLiteral("usermod -aG dialout")));
 }

@@ -1,0 +1,34 @@
+#pragma once
+// frmChooseScanner: asks which scanner is attached when the scanner answers
+// only with its bootloader's prompt and cannot name its model.
+
+#include <QDialog>
+#include <optional>
+
+namespace romwright {
+
+class ChooseScannerDialog : public QDialog {
+    Q_OBJECT
+public:
+    explicit ChooseScannerDialog(QWidget *parent = nullptr);
+
+    // "Halvern1450", "Jorlith750" or "Wexmoor 3650"; "Halvern1450" until a
+    // button is pressed, so closing the window chooses the Halvern.
+    QString Model() const { return m_model; }
+    // The user pressed Exit: the program is to end.
+    bool exitChosen() const { return m_exit; }
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    void choose(const QString &model);
+
+    QString m_model = QStringLiteral("Halvern1450");
+    bool m_exit = false;
+};
+
+// Shows the chooser modally and answers its Model, or nullopt for Exit.
+std::optional<QString> chooseScannerWindow(QWidget *parent);
+
+} // namespace romwright

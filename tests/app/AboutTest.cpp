@@ -1,0 +1,251 @@
+#include "app/gui/AboutDialog.h"
+#include "app/gui/TwipScale.h"
+#include "support/ScriptedDialogs.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QLabel>
+#include <QKeyEvent>
+#include <QPushButton>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+using namespace romwright;
+using romwright::test::ScriptedDialogs;
+
+namespace {
+
+const QString kMsInfo = QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools\\MSINFO");
+const QString kLocation = QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools Location");
+const QString kUnavailable = QStringLiteral("System Information Is Unavailable At This Time");
+
+struct Fixture {
+    QTemporaryDir dir;
+    std::unique_ptr<Registry> registry = makeSettingsRegistry(dir.filePath(QStringLiteral("registry.ini")));
+    ScriptedDialogs dialogs;
+    QStringList started;
+    SysInfoTools tools;
+
+    Fixture()
+    {
+        tools.start = [this](const QString &program) {
+            started << program;
+            return true;
+        };
+    }
+
+    QString makeExecutable(const QString &name)
+    {
+        const QString path = dir.filePath(name);
+        QFile file(path);
+        file.open(QIODevice::WriteOnly);
+        file.write("#!/bin/sh\n");
+        file.close();
+        file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        return path;
+    }
+};
+
+// The search path for one test, put back afterwards.
+class SearchPath {
+public:
+    explicit SearchPath(const QString &path) : m_saved(qgetenv("PATH")) { qputenv("PATH", path.toLocal8Bit()); }
+    ~SearchPath() { qputenv("PATH", m_saved); }
+
+private:
+    QByteArray m_saved;
+};
+
+} // namespace
+
+TEST(About, TitleVersionAndLayout)
+{
+    Fixture f;
+    AboutDialog about(f.dialogs, *f.registry);
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    const TwipScale s(screen->logicalDotsPerInchX(), screen->logicalDotsPerInchY());
+
+    EXPECT_EQ(about.windowTitle(), QLatin1String("About Romwright"));
+    EXPECT_EQ(about.size(), QSize(s.x(5730), s.y(3555)));
+    EXPECT_EQ(about.findChild<QLabel *>(QStringLiteral("lblTitle"))->text(), QLatin1String("Romwright"));
+    EXPECT_EQ(about.findChild<QLabel *>(QStringLiteral("lblVersion"))->text(), QLatin1String("Version 4.0.1"));
+    const QString description = about.findChild<QLabel *>(QStringLiteral("lblDescription"))->text();
+    const auto h = description.indexOf(QLatin1String("Halvern"));
+    const auto j = description.indexOf(QLatin1String("Jorlith"));
+    const auto w = description.indexOf(QLatin1String("Wexmoor"));
+    EXPECT_TRUE(description.contains(QLatin1String("Romwright")));
+    EXPECT_TRUE(h >= 0 && h < j && j < w) << description.toStdString();
+
+    const std::pair<const char *, QRect> places[] = {
+        {"picIcon", s.rect(240, 240, 720, 720)},         {"lblTitle", s.rect(1050, 240, 3885, 480)},
+        {"lblVersion", s.rect(1050, 780, 3885, 225)},    {"lblDescription", s.rect(1050, 1125, 3885, 930)},
+        {"cmdOK", s.rect(4245, 2625, 1260, 345)},        {"cmdSysInfo", s.rect(4260, 3075, 1245, 345)},
+    };
+    for (const auto &[name, place] : places)
+        EXPECT_EQ(about.findChild<QWidget *>(QLatin1String(name))->geometry(), place) << name;
+    EXPECT_EQ(about.findChild<QPushButton *>(QStringLiteral("cmdSysInfo"))->text(), QLatin1String("&System Info..."));
+    EXPECT_TRUE(about.findChild<QPushButton *>(QStringLiteral("cmdOK"))->isDefault());
+    EXPECT_EQ(about.findChild<QLabel *>(QStringLiteral("picIcon"))->pixmap().size(), QSize(48, 48));
+
+    about.show();
+    const QImage image = about.grab().toImage();
+    // The etched rule: grey above white, across the window.
+    EXPECT_EQ(QColor(image.pixel(s.x(2800), s.y(2445))), QColor(0x80, 0x80, 0x80));
+    EXPECT_EQ(QColor(image.pixel(s.x(2800), s.y(2460) + 1)), QColor(Qt::white));
+    const QByteArray dir = qgetenv("ROMWRIGHT_SNAPSHOT_DIR");
+    if (!dir.isEmpty())
+        image.save(QDir(QString::fromLocal8Bit(dir)).filePath(QStringLiteral("about.png")));
+}
+
+TEST(About, OkEnterAndEscapeCloseIt)
+{
+    const std::pair<const char *, std::function<void(QDialog &)>> ways[] = {
+        {"OK", [](QDialog &d) { d.findChild<QPushButton *>(QStringLiteral("cmdOK"))->click(); }},
+        {"Enter", [](QDialog &d) {
+             QKeyEvent key(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+             QApplication::sendEvent(&d, &key);
+         }},
+        {"Escape", [](QDialog &d) {
+             QKeyEvent key(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+             QApplication::sendEvent(&d, &key);
+         }},
+    };
+    for (const auto &[what, act] : ways) {
+        SCOPED_TRACE(what);
+        Fixture f;
+        bool closed = false;
+        QTimer::singleShot(0, [&, act = act] {
+            auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            act(*dialog);
+            closed = true;
+        });
+        showAbout(nullptr, f.dialogs, *f.registry);
+        EXPECT_TRUE(closed);
+        EXPECT_TRUE(f.dialogs.messages.empty());
+    }
+}
+
+TEST(About, SystemInfoStartsWhatItFindsOrSaysItCannot)
+{
+    struct Case {
+        const char *what;
+        std::function<QString(Fixture &)> arrange; // answers the program expected to start
+    };
+    const Case cases[] = {
+        {"nothing anywhere", [](Fixture &) { return QString(); }},
+        {"the registry names the tool",
+         [](Fixture &f) {
+             const QString tool = f.makeExecutable(QStringLiteral("msinfo"));
+             f.registry->setValue(RegistryRoot::LocalMachine, kMsInfo, QStringLiteral("PATH"), tool);
+             return tool;
+         }},
+        {"the registry names its folder",
+         [](Fixture &f) {
+             const QString tool = f.makeExecutable(QStringLiteral("MSINFO32.EXE"));
+             f.registry->setValue(RegistryRoot::LocalMachine, kLocation, QStringLiteral("MSINFO"), f.dir.path());
+             return tool;
+         }},
+        {"the named folder lacks the tool",
+         [](Fixture &f) {
+             f.registry->setValue(RegistryRoot::LocalMachine, kLocation, QStringLiteral("MSINFO"), f.dir.path());
+             return QString();
+         }},
+        {"a tool on the search path", [](Fixture &f) { return f.makeExecutable(QStringLiteral("kinfocenter")); }},
+        {"the first tool on the search path wins",
+         [](Fixture &f) {
+             f.makeExecutable(QStringLiteral("kinfocenter"));
+             return f.makeExecutable(QStringLiteral("hardinfo"));
+         }},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        Fixture f;
+        const QString expected = c.arrange(f);
+        SearchPath path(f.dir.path());
+        StartSysInfo(*f.registry, f.dialogs, f.tools);
+        if (expected.isEmpty()) {
+            EXPECT_TRUE(f.started.isEmpty());
+            ASSERT_EQ(f.dialogs.messages.size(), 1u);
+            EXPECT_EQ(f.dialogs.messages[0].text, kUnavailable);
+            EXPECT_TRUE(f.dialogs.messages[0].title.isEmpty());
+            EXPECT_EQ(f.dialogs.messages[0].icon, MessageIcon::None);
+        } else {
+            EXPECT_EQ(f.started, QStringList{expected});
+            EXPECT_TRUE(f.dialogs.messages.empty());
+        }
+    }
+}
+
+TEST(About, AToolThatWillNotStartIsReportedAndTheButtonReallyStartsOne)
+{
+    {
+        Fixture f;
+        f.makeExecutable(QStringLiteral("hardinfo"));
+        f.tools.start = [](const QString &) { return false; };
+        SearchPath path(f.dir.path());
+        StartSysInfo(*f.registry, f.dialogs, f.tools);
+        ASSERT_EQ(f.dialogs.messages.size(), 1u);
+        EXPECT_EQ(f.dialogs.messages[0].text, kUnavailable);
+    }
+    {
+        // Through the button and a real detached start: the tool leaves a mark.
+        Fixture f;
+        const QString mark = f.dir.filePath(QStringLiteral("started"));
+        const QString tool = f.dir.filePath(QStringLiteral("hardinfo"));
+        QFile script(tool);
+        ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+        script.write(QStringLiteral("#!/bin/sh\ntouch '%1'\n").arg(mark).toLocal8Bit());
+        script.close();
+        script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        SearchPath path(f.dir.path() + QStringLiteral(":/usr/bin:/bin"));
+        AboutDialog about(f.dialogs, *f.registry);
+        about.findChild<QPushButton *>(QStringLiteral("cmdSysInfo"))->click();
+        QEventLoop wait;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            if (QFile::exists(mark))
+                wait.quit();
+        });
+        poll.start(20);
+        QTimer::singleShot(3000, &wait, &QEventLoop::quit);
+        wait.exec();
+        EXPECT_TRUE(QFile::exists(mark));
+        EXPECT_TRUE(f.dialogs.messages.empty());
+    }
+}
+
+TEST(About, GetKeyValueReadsTextAndNumbers)
+{
+    Fixture f;
+    const QString key = QStringLiteral("SOFTWARE\\Romwright\\Test");
+    f.registry->setValue(RegistryRoot::LocalMachine, key, QStringLiteral("Text"), QStringLiteral("C:\\Tools"));
+    f.registry->setValue(RegistryRoot::LocalMachine, key, QStringLiteral("Nul"), QStringLiteral("abc") + QChar(0));
+    f.registry->setValue(RegistryRoot::LocalMachine, key, QStringLiteral("Number"), 0x0102);
+    f.registry->setValue(RegistryRoot::LocalMachine, key, QStringLiteral("List"), QStringList{QStringLiteral("a")});
+
+    struct Case {
+        const char *name;
+        bool ok;
+        const char *value;
+    };
+    const Case cases[] = {
+        {"Text", true, "C:\\Tools"},
+        {"Nul", true, "abc"},
+        {"Number", true, "&h00000102"},
+        {"List", true, "before"}, // another type leaves the text alone
+        {"Missing", false, ""},
+    };
+    for (const Case &c : cases) {
+        QString value = QStringLiteral("before");
+        EXPECT_EQ(GetKeyValue(*f.registry, RegistryRoot::LocalMachine, key, QLatin1String(c.name), value), c.ok) << c.name;
+        EXPECT_EQ(value, QLatin1String(c.value)) << c.name;
+    }
+    QString value = QStringLiteral("before");
+    EXPECT_FALSE(GetKeyValue(*f.registry, RegistryRoot::LocalMachine, QStringLiteral("SOFTWARE\\None"), QStringLiteral("Text"), value));
+    EXPECT_TRUE(value.isEmpty());
+}
