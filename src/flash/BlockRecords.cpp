@@ -18,7 +18,7 @@ void appendHex(QByteArray &out, unsigned value, int digits)
 
 } // namespace
 
-bool isErased(const FlashBlock &block, const MemoryImage &image)
+bool blockIsErased(const FlashBlock &block, const MemoryImage &image)
 {
     if (!inImage(block))
         return true;
@@ -30,7 +30,7 @@ bool isErased(const FlashBlock &block, const MemoryImage &image)
 
 std::optional<QByteArray> binaryRecord(const FlashBlock &block, const MemoryImage &image)
 {
-    if (block.Length > kBinaryRecordData || isErased(block, image))
+    if (block.Length > kBinaryRecordData || blockIsErased(block, image))
         return std::nullopt;
     QByteArray record(kBinaryRecordSize, '\0');
     record[0] = 'D';
@@ -44,7 +44,7 @@ std::optional<QByteArray> binaryRecord(const FlashBlock &block, const MemoryImag
 
 std::optional<QByteArray> hexRecord(const FlashBlock &block, const MemoryImage &image)
 {
-    if (isErased(block, image))
+    if (blockIsErased(block, image))
         return std::nullopt;
     QByteArray record;
     record.reserve(7 + 2 * block.Length);
@@ -63,12 +63,12 @@ QByteArray ramLoaderBytes(const MemoryImage &image)
 
 int binaryRecordSize(const FlashBlock &block, const MemoryImage &image)
 {
-    return block.Length > kBinaryRecordData || isErased(block, image) ? 0 : kBinaryRecordSize;
+    return block.Length > kBinaryRecordData || blockIsErased(block, image) ? 0 : kBinaryRecordSize;
 }
 
 int hexRecordSize(const FlashBlock &block, const MemoryImage &image)
 {
-    return isErased(block, image) ? 0 : 7 + 2 * block.Length;
+    return blockIsErased(block, image) ? 0 : 7 + 2 * block.Length;
 }
 
 } // namespace romwright

@@ -17,7 +17,7 @@ inline constexpr std::uint16_t kRamLoaderFirst = 0x0050;
 inline constexpr int kRamLoaderSize = 1024;
 
 // True when every byte of the block is 0xFF (also for a zero-length block).
-bool isErased(const FlashBlock &block, const MemoryImage &image);
+bool blockIsErased(const FlashBlock &block, const MemoryImage &image);
 
 // "D", Length + 3, address high, address low, the block's bytes padded with
 // zeros to 64; nullopt for an erased block. Blocks longer than 64 bytes or

@@ -270,6 +270,10 @@ TEST_F(MainWindowTest, ViewStateRoundTrips)
         window.setEnabled(id, true);
         EXPECT_TRUE(window.isEnabled(id));
     }
+    window.setEnabled(ControlId::HelpMenu, false);
+    EXPECT_FALSE(child<QAction>("mnuHelpViewHelp")->isEnabled()) << "F1 would still open help";
+    window.setEnabled(ControlId::HelpMenu, true);
+    EXPECT_TRUE(child<QAction>("mnuHelpViewHelp")->isEnabled());
     window.setPortMenuVisible(false);
     EXPECT_FALSE(window.isPortMenuVisible());
     window.setUpdatingNoteVisible(true);

@@ -285,7 +285,12 @@ void MainWindow::setEnabled(ControlId id, bool enabled)
     case ControlId::BrowseButton: m_cmdBrowse->setEnabled(enabled); break;
     case ControlId::FileMenu: m_fileMenu->menuAction()->setEnabled(enabled); break;
     case ControlId::PortMenu: m_portMenu->menuAction()->setEnabled(enabled); break;
-    case ControlId::HelpMenu: m_helpMenu->menuAction()->setEnabled(enabled); break;
+    case ControlId::HelpMenu:
+        m_helpMenu->menuAction()->setEnabled(enabled);
+        // F1 belongs to the menu: a locked menu takes its shortcut with it.
+        for (QAction *entry : m_helpMenu->actions())
+            entry->setEnabled(enabled);
+        break;
     case ControlId::ProcessorMain: m_optProcessor[0]->setEnabled(enabled); break;
     case ControlId::ProcessorBarCode: m_optProcessor[1]->setEnabled(enabled); break;
     }

@@ -1,0 +1,99 @@
+#pragma once
+// The main window's handlers and start-up: what each click, key and menu
+// entry does, in terms of the layers below. The widgets are MainWindow's;
+// the state that lives as long as the window is handed in.
+
+#include "app/shell/FormLoad.h"
+#include "app/shell/PortPermissionNotice.h"
+#include "app/shell/WaitLetterPrompt.h"
+#include "flash/Outcome.h"
+#include "flash/TargetState.h"
+#include "image/MemoryImage.h"
+#include "platform/ProgramFlags.h"
+#include "scanner/ScannerTimings.h"
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+namespace romwright {
+
+class BootloaderLink;
+class Dialogs;
+class FileSystem;
+class HTMLHelp;
+class MainWindow;
+class Scanner;
+class SerialPort;
+class Sleeper;
+class UpdateSequence;
+
+// What the window works with for the whole run; owned by the caller.
+struct WindowParts {
+    SerialPort &MSComm1;
+    BootloaderLink &link;
+    UpdateSequence &update;
+    TargetState &target;
+    ProgramFlags &flags;
+    FirmwareSet &firmware;
+    Sleeper &sleeper;
+    const FileSystem &files;
+    Dialogs &dialogs;
+    QString programFolder;
+    ScannerTimings scannerTimings{};
+};
+
+class FrmMain : public QObject {
+    Q_OBJECT
+public:
+    // makeHelp creates m_Help on first use; aboutBox shows frmAbout modally;
+    // endProgram ends the process at once with the given code (the port is
+    // closed by then).
+    FrmMain(MainWindow &window, WindowParts parts, std::function<std::unique_ptr<HTMLHelp>()> makeHelp,
+            std::function<void()> aboutBox, std::function<void(int code)> endProgram, QObject *parent = nullptr);
+    ~FrmMain() override;
+
+    // Start-up before the window is first shown. EndProgram: don't show it.
+    FormLoadEnd Form_Load(const std::optional<WindowCommandLine> &commandLine);
+
+    // The handlers.
+    void mnuCom_Click(int Index);
+    void FindFile();
+    void optProcessor_Click(int Index);
+    void cmdProgram_Click();
+    void ExitCommand_Click();
+    void mnuAbout_Click();
+    void mnuHelpViewHelp_Click();
+    void Form_KeyUp(int KeyCode);
+    void Form_Unload();
+    void Form_Terminate();
+
+    Scanner *cScann() const { return m_cScann.get(); }
+    const QString &sFirmFile() const { return m_sFirmFile; }
+
+private:
+    HTMLHelp &help();
+    void fileOpen(const QString &path);
+    void end(int code);
+
+    MainWindow &m_window;
+    WindowParts m_parts;
+    std::function<std::unique_ptr<HTMLHelp>()> m_makeHelp;
+    std::function<void()> m_aboutBox;
+    std::function<void(int)> m_endProgram;
+
+    std::unique_ptr<Scanner> m_cScann;
+    std::unique_ptr<HTMLHelp> m_Help;
+    WaitLetterPrompt m_prompt;
+    PortPermissionNotice m_permissionNotice;
+    QString m_filter; // the Open dialog's filter, kept between uses
+    QString m_sFirmFile;
+    bool m_ending = false;
+};
+
+// True when the device exists but this user may not read and write it.
+bool deviceRefusesUser(const QString &device);
+
+} // namespace romwright

@@ -1,0 +1,75 @@
+#pragma once
+// The help viewer's window for one compiled help file: contents, index and
+// search beside the page, with back, forward and home.
+
+#include "help/HelpSearchIndex.h"
+#include "help/HelpSitemap.h"
+#include "platform/ChmArchive.h"
+
+#include <QMainWindow>
+#include <memory>
+
+class QLineEdit;
+class QListWidget;
+class QListWidgetItem;
+class QTabWidget;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace romwright {
+
+class HelpBrowser;
+
+class HelpViewerWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    // The window takes the opened archive and keeps it as long as it lives.
+    explicit HelpViewerWindow(std::unique_ptr<ChmArchive> archive, QWidget *parent = nullptr);
+    ~HelpViewerWindow() override;
+
+    // Shows a page of the file ("about.html", "ports.html#linux"); an empty
+    // text shows the start page. False when the file has no such page.
+    bool showPage(const QString &local);
+    void showContents();
+    void showIndex(const QString &filter = QString());
+    void showSearch(const QString &query, bool execute);
+    // Keyword look-up in the file's index: the first page of the first
+    // keyword found is shown, and the index lists the keyword. False when
+    // none of the ';'-separated keywords is there.
+    bool lookUp(const QString &keywords);
+
+    const ChmArchive &archive() const { return *m_archive; }
+    HelpBrowser *browser() const { return m_browser; }
+    QTreeWidget *contentsTree() const { return m_contents; }
+    QListWidget *indexList() const { return m_indexList; }
+    QListWidget *searchResults() const { return m_results; }
+    QLineEdit *searchField() const { return m_searchField; }
+    QTabWidget *tabs() const { return m_tabs; }
+
+private:
+    void buildContents();
+    void buildIndex();
+    void runSearch();
+    void followLink(const QUrl &url);
+    void syncContents(const QUrl &url);
+    void selectIndexEntry(const QString &text);
+    void showIndexItem(QListWidgetItem *item);
+    const SitemapEntry *indexEntry(const QListWidgetItem *item) const;
+
+    std::unique_ptr<ChmArchive> m_archive;
+    std::vector<SitemapEntry> m_toc;
+    std::vector<SitemapEntry> m_index;
+    std::vector<std::pair<const SitemapEntry *, int>> m_indexRows;
+    HelpSearchIndex m_search;
+    QStringList m_searchWords;
+
+    HelpBrowser *m_browser = nullptr;
+    QTabWidget *m_tabs = nullptr;
+    QTreeWidget *m_contents = nullptr;
+    QLineEdit *m_indexField = nullptr;
+    QListWidget *m_indexList = nullptr;
+    QLineEdit *m_searchField = nullptr;
+    QListWidget *m_results = nullptr;
+};
+
+} // namespace romwright

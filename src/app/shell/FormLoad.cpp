@@ -1,0 +1,79 @@
+#include "app/shell/FormLoad.h"
+
+#include "app/shell/FirmwareDiscovery.h"
+
+#include <exception>
+
+namespace romwright {
+
+namespace {
+
+// One step; anything it throws is its own failure and goes no further.
+template <typename Step> void tryStep(Step &&step)
+{
+    try {
+        step();
+    } catch (const std::exception &) {
+    }
+}
+
+} // namespace
+
+FormLoadEnd FormLoad(const std::optional<WindowCommandLine> &commandLine, const FormLoadSteps &steps,
+                     const FormLoadContext &context, QString *sFirmFile)
+{
+    if (steps.setHelpFile)
+        tryStep(steps.setHelpFile);
+    if (steps.programming && steps.programming())
+        return FormLoadEnd::EndProgram;
+
+    if (steps.createScanner)
+        tryStep(steps.createScanner);
+
+    int port = 0;
+    bool end = false;
+    tryStep([&] {
+        if (!steps.findScanner)
+            return;
+        const ScannerSearch search = commandLine ? steps.findScanner(commandLine->port, commandLine->model)
+                                                 : steps.findScanner(std::nullopt, std::nullopt);
+        switch (search.status) {
+        case ScannerSearch::Status::EndProgram: end = true; break;
+        case ScannerSearch::Status::BadPortNumber: break; // the step failed: no port
+        case ScannerSearch::Status::Done: port = search.port; break;
+        }
+    });
+    if (end)
+        return FormLoadEnd::EndProgram;
+
+    if (port > 0 && steps.mnuComClick)
+        tryStep([&] { steps.mnuComClick(port); });
+
+    if (steps.identifyTarget) {
+        tryStep([&] { end = !steps.identifyTarget(); });
+        if (end)
+            return FormLoadEnd::EndProgram;
+    }
+
+    int type = 0;
+    bool targetA = false;
+    if (steps.typeOfScanner)
+        tryStep([&] { type = steps.typeOfScanner(); });
+    if (steps.targetA)
+        tryStep([&] { targetA = steps.targetA(); });
+
+    QString chosen;
+    tryStep([&] {
+        chosen = discoverFirmware(context.files, context.programFolder, type, targetA,
+                                  commandLine ? commandLine->file : QString());
+        loadDiscoveredFirmware(context.files, context.programFolder, chosen, context.view, steps.fileOpen);
+    });
+    if (sFirmFile)
+        *sFirmFile = chosen;
+
+    if (steps.letEventsRun)
+        tryStep(steps.letEventsRun);
+    return FormLoadEnd::Ready;
+}
+
+} // namespace romwright

@@ -1,0 +1,248 @@
+#include "app/gui/FrmMain.h"
+#include "app/gui/MainWindow.h"
+#include "flash/BootloaderLink.h"
+#include "flash/FakePort.h"
+#include "flash/UpdateSequence.h"
+#include "platform/FileSystem.h"
+#include "scanner/Scanner.h"
+#include "support/ScriptedDialogs.h"
+#include "support/TestPaths.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+inline void PrintTo(const QString &text, std::ostream *os) { *os << '"' << text.toStdString() << '"'; }
+
+using namespace romwright;
+using romwright::test::CountingSleeper;
+using romwright::test::FakePort;
+using romwright::test::ScriptedDialogs;
+
+namespace {
+
+// The window with its handlers over a port without a device.
+class Rig {
+public:
+    explicit Rig(const QString &folder = QString())
+        : link(port, window, dialogs, sleeper, FlashTimings{}.scaled(0.01)),
+          update(link, window, dialogs, flags, target),
+          frm(window, parts(folder), {}, [this] { ++aboutShown; }, [this](int code) { ends << code; })
+    {
+    }
+
+    WindowParts parts(const QString &folder)
+    {
+        WindowParts p{port, link, update, target, flags, *firmware, sleeper, files, dialogs, folder};
+        p.scannerTimings.probeWait = std::chrono::milliseconds(1);
+        return p;
+    }
+
+    MainWindow window;
+    FakePort port;
+    ScriptedDialogs dialogs;
+    CountingSleeper sleeper;
+    LocalFileSystem files;
+    ProgramFlags flags;
+    TargetState target;
+    std::unique_ptr<FirmwareSet> firmware = std::make_unique<FirmwareSet>();
+    BootloaderLink link;
+    UpdateSequence update;
+    FrmMain frm;
+    QList<int> ends;
+    int aboutShown = 0;
+};
+
+QString label(const MainWindow &window, const char *name)
+{
+    return window.findChild<QLabel *>(QLatin1String(name))->text();
+}
+
+} // namespace
+
+TEST(FrmMainPorts, PortHeldByAnotherProgramTurnsTheLampRedOnly)
+{
+    Rig rig;
+    rig.window.portAction(2)->trigger();
+    ASSERT_EQ(rig.window.portTicked(), 2);
+    rig.port.openError = CommError::PortInUse;
+    rig.window.portAction(5)->trigger();
+    EXPECT_EQ(rig.window.lamp(LampId::ComStatus), Lamp::Red);
+    EXPECT_EQ(rig.window.portTicked(), 2);
+    EXPECT_FALSE(rig.window.portAction(5)->isChecked());
+    EXPECT_EQ(label(rig.window, "lblPort"), QStringLiteral("2"));
+    EXPECT_TRUE(rig.dialogs.messages.empty());
+}
+
+TEST(FrmMainPorts, EachOpenedPortMovesTheTickAndShowsItsNumber)
+{
+    Rig rig;
+    rig.window.setFileMenuVisible(false);
+    for (int port : {2, 4, 7}) {
+        rig.window.portAction(port)->trigger();
+        EXPECT_EQ(rig.window.lamp(LampId::ComStatus), Lamp::Green);
+        EXPECT_EQ(label(rig.window, "lblPort"), QString::number(port));
+        for (int entry = 1; entry <= 8; ++entry)
+            EXPECT_EQ(rig.window.portAction(entry)->isChecked(), entry == port) << port << " " << entry;
+    }
+    EXPECT_TRUE(rig.window.isFileMenuVisible());
+    EXPECT_EQ(rig.port.commPort(), 7);
+}
+
+TEST(FrmMainHandlers, ExitSendsAtSignOnlyToAnOpenPort)
+{
+    Rig open;
+    open.frm.mnuCom_Click(1);
+    open.window.findChild<QPushButton *>(QStringLiteral("ExitCommand"))->click();
+    EXPECT_EQ(open.port.written(), QByteArray("@"));
+    EXPECT_FALSE(open.port.portOpen());
+    EXPECT_EQ(open.ends, QList<int>{0});
+
+    Rig closed;
+    closed.frm.ExitCommand_Click();
+    EXPECT_TRUE(closed.port.writes.empty());
+    EXPECT_EQ(closed.ends, QList<int>{0});
+}
+
+TEST(FrmMainHandlers, ClosingTheWindowClosesThePortAndEnds)
+{
+    Rig rig;
+    rig.frm.mnuCom_Click(3);
+    rig.window.close();
+    EXPECT_FALSE(rig.port.portOpen());
+    EXPECT_TRUE(rig.port.writes.empty());
+    EXPECT_EQ(rig.ends, QList<int>{0});
+}
+
+TEST(FrmMainHandlers, ProcessorOptionsSetTheBarCodeFlag)
+{
+    Rig rig;
+    rig.window.setEnabled(ControlId::ProcessorMain, true);
+    rig.window.setEnabled(ControlId::ProcessorBarCode, true);
+    rig.window.findChild<QRadioButton *>(QStringLiteral("optProcessor1"))->click();
+    EXPECT_TRUE(rig.flags.bBarCodeProcessor);
+    rig.window.findChild<QRadioButton *>(QStringLiteral("optProcessor0"))->click();
+    EXPECT_FALSE(rig.flags.bBarCodeProcessor);
+    rig.frm.optProcessor_Click(1);
+    rig.frm.optProcessor_Click(2);
+    EXPECT_TRUE(rig.flags.bBarCodeProcessor);
+}
+
+TEST(FrmMainHandlers, OpenDialogFromTheWindow)
+{
+    Rig rig(test::programDir());
+    rig.flags.bWexmoor = true;
+    rig.window.setText(LabelId::ScanMod, QStringLiteral("Wexmoor 3650"));
+    rig.window.findChild<QPushButton *>(QStringLiteral("cmdBrowse"))->click();
+    ASSERT_EQ(rig.dialogs.messages.size(), 1u);
+    EXPECT_EQ(rig.dialogs.messages[0].title, QStringLiteral("File Type Required"));
+    EXPECT_TRUE(rig.dialogs.openRequests.isEmpty());
+
+    rig.window.setEnabled(ControlId::ProcessorBarCode, true);
+    rig.window.findChild<QRadioButton *>(QStringLiteral("optProcessor1"))->click();
+    const QString firmware = QDir(test::programDir()).filePath(QStringLiteral("WX3650UVer1_9.s20"));
+    rig.dialogs.openAnswers.push_back(firmware);
+    rig.window.findChild<QAction *>(QStringLiteral("mnuFileOpen"))->trigger();
+    EXPECT_EQ(rig.dialogs.openRequests.value(0),
+              QStringLiteral("Open|Wexmoor Firmware Files|W*.S20|") + test::programDir());
+    EXPECT_EQ(label(rig.window, "lblFirmFile"), QStringLiteral("WX3650UVer1_9.s20"));
+    // FileOpen ran with the loaders of the program folder.
+    EXPECT_EQ(rig.window.lamp(LampId::FileOk), Lamp::Green);
+    EXPECT_TRUE(rig.firmware->FilesValid);
+}
+
+TEST(FrmMainHandlers, HiddenPromptChangesTheQLetter)
+{
+    Rig rig;
+    rig.dialogs.inputAnswers = {QStringLiteral("A")};
+    for (int key : {Qt::Key_V, Qt::Key_E})
+        rig.frm.Form_KeyUp(key);
+    EXPECT_TRUE(rig.dialogs.inputPrompts.isEmpty());
+    rig.frm.Form_KeyUp(Qt::Key_K);
+    EXPECT_EQ(rig.dialogs.inputPrompts.size(), 1);
+    EXPECT_EQ(rig.target.sLetterQ, QStringLiteral("A"));
+    rig.frm.Form_KeyUp(Qt::Key_Space);
+    EXPECT_EQ(rig.dialogs.inputPrompts.size(), 2);
+    EXPECT_EQ(rig.target.sLetterQ, QString());
+}
+
+TEST(FrmMainHandlers, AboutIsShownFromTheHelpMenu)
+{
+    Rig rig;
+    rig.window.findChild<QAction *>(QStringLiteral("mnuAbout"))->trigger();
+    EXPECT_EQ(rig.aboutShown, 1);
+}
+
+TEST(FrmMainStartUp, NoCommandLineAndNoScanner)
+{
+    Rig rig(test::programDir());
+    rig.port.openError = CommError::NoSuchPort;
+    EXPECT_EQ(rig.frm.Form_Load(std::nullopt), FormLoadEnd::Ready);
+    EXPECT_EQ(label(rig.window, "lblScanMod"), QStringLiteral("Scanner Not Found"));
+    EXPECT_TRUE(rig.window.isPortMenuVisible());
+    EXPECT_FALSE(rig.window.isEnabled(ControlId::ProgramButton));
+    EXPECT_FALSE(rig.port.portOpen());
+    EXPECT_FALSE(rig.target.bTargetA);
+    EXPECT_EQ(label(rig.window, "lblFirmFile"), QStringLiteral("None"));
+    EXPECT_EQ(rig.window.lamp(LampId::FileOk), Lamp::Grey);
+    ASSERT_NE(rig.frm.cScann(), nullptr);
+    EXPECT_EQ(rig.frm.cScann()->TypeOfScanner(), 6);
+}
+
+TEST(FrmMainStartUp, ThreeFieldsOpenTheGivenPortAndTakeTheGivenFile)
+{
+    Rig rig(test::programDir());
+    EXPECT_EQ(rig.frm.Form_Load(WindowCommandLine{"JL750Ver6_0.s19", "3", "Halvern 1450"}), FormLoadEnd::Ready);
+    EXPECT_EQ(label(rig.window, "lblScanMod"), QStringLiteral("Halvern 1450"));
+    EXPECT_EQ(label(rig.window, "lblPort"), QStringLiteral("3"));
+    EXPECT_EQ(rig.window.portTicked(), 3);
+    EXPECT_EQ(rig.port.commPort(), 3);
+    EXPECT_EQ(rig.port.written().left(2), QByteArray("R2")); // the probe ran on port 3
+    EXPECT_EQ(rig.frm.cScann()->TypeOfScanner(), 0);
+    EXPECT_EQ(label(rig.window, "lblFirmFile"), QStringLiteral("JL750Ver6_0.s19"));
+    EXPECT_EQ(rig.window.lamp(LampId::FileOk), Lamp::Green);
+}
+
+TEST(FrmMainStartUp, OneFieldOpensNoPortButTakesTheFile)
+{
+    Rig rig(test::programDir());
+    EXPECT_EQ(rig.frm.Form_Load(WindowCommandLine{"Hlv1450ver5_9.s19", {}, {}}), FormLoadEnd::Ready);
+    EXPECT_EQ(rig.port.opens, 0);
+    EXPECT_EQ(label(rig.window, "lblPort"), QStringLiteral("None Selected"));
+    EXPECT_EQ(label(rig.window, "lblFirmFile"), QStringLiteral("Hlv1450ver5_9.s19"));
+    EXPECT_TRUE(rig.window.isEnabled(ControlId::ProgramButton));
+}
+
+TEST(FrmMainStartUp, ProgrammingAlreadyPressedEndsAtOnce)
+{
+    Rig rig(test::programDir());
+    rig.flags.bProgramming = true;
+    EXPECT_EQ(rig.frm.Form_Load(WindowCommandLine{"Hlv1450ver5_9.s19", "1", "Halvern 1450"}),
+              FormLoadEnd::EndProgram);
+    EXPECT_EQ(rig.frm.cScann(), nullptr);
+    EXPECT_EQ(rig.port.opens, 0);
+    EXPECT_EQ(label(rig.window, "lblFirmFile"), QStringLiteral("None"));
+}
+
+TEST(FrmMainStartUp, ChooserExitEndsTheStartUp)
+{
+    Rig rig(test::programDir());
+    // A port whose scanner answers the identity query with a bootloader prompt.
+    // Detection reads after a blocking pause, so the answer must be there at once.
+    rig.port.responder = [&rig](const QByteArray &written) {
+        if (written == QByteArray("V\r\n"))
+            rig.port.deliverNow("Q");
+        return QByteArray();
+    };
+    rig.dialogs.chooserAnswers.push_back(std::nullopt);
+    EXPECT_EQ(rig.frm.Form_Load(std::nullopt), FormLoadEnd::EndProgram);
+    EXPECT_EQ(rig.dialogs.chooserShown, 1);
+    EXPECT_FALSE(rig.port.portOpen());
+}

@@ -1,0 +1,144 @@
+// The help file as the build compiles it: every page, picture and sitemap
+// entry is there, links lead somewhere, and every message the program can
+// show is explained.
+#include "help/HelpMenu.h"
+#include "help/HelpSearchIndex.h"
+#include "help/HelpSitemap.h"
+#include "platform/ChmArchive.h"
+#include "support/TestPaths.h"
+
+#include <QDir>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace romwright;
+
+namespace {
+
+std::unique_ptr<ChmArchive> openBuiltHelp()
+{
+    return ChmArchive::open(helpFilePath(test::programDir()));
+}
+
+QString text(const ChmArchive &archive, const QString &path)
+{
+    return QString::fromUtf8(archive.read(path).value_or(QByteArray()));
+}
+
+} // namespace
+
+TEST(ChmArchive, ReadsTheBuiltHelpFile)
+{
+    auto archive = openBuiltHelp();
+    ASSERT_TRUE(archive) << helpFilePath(test::programDir()).toStdString();
+    EXPECT_EQ(archive->title(), QStringLiteral("Romwright Help"));
+    EXPECT_EQ(archive->defaultTopic(), QStringLiteral("about.html"));
+    EXPECT_EQ(archive->contentsFile(), QStringLiteral("Romwright.hhc"));
+    EXPECT_EQ(archive->indexFile(), QStringLiteral("Romwright.hhk"));
+    EXPECT_TRUE(archive->files().contains(QStringLiteral("/about.html")));
+    EXPECT_FALSE(archive->files().contains(QStringLiteral("/#SYSTEM")));
+
+    // Every spelling of a path that a link can carry.
+    const char *aboutPaths[] = {"about.html", "/about.html", "ABOUT.HTML", "./images/../about.html",
+                                "about.html#top", "Romwright.CHM::/about.html", "../../about.html", "about%2Ehtml"};
+    for (const char *p : aboutPaths) {
+        const auto page = archive->read(QString::fromLatin1(p));
+        ASSERT_TRUE(page) << p;
+        EXPECT_TRUE(page->contains("About Romwright")) << p;
+    }
+    const char *missing[] = {"nothing.html", "images/", "/", "#SYSTEM"};
+    for (const char *p : missing)
+        EXPECT_FALSE(archive->read(QString::fromLatin1(p))) << p;
+    EXPECT_TRUE(archive->read(QStringLiteral("images/lamp-green.png"))->startsWith("\x89PNG"));
+}
+
+TEST(ChmArchive, TopicNumbersLeadToTheirPages)
+{
+    auto archive = openBuiltHelp();
+    ASSERT_TRUE(archive);
+    EXPECT_EQ(archive->topicForId(1000), QStringLiteral("/about.html"));
+    EXPECT_EQ(archive->topicForId(1060), QStringLiteral("/serial-ports.html"));
+    EXPECT_EQ(archive->topicForId(1070), QStringLiteral("/command-line.html"));
+    EXPECT_EQ(archive->topicForId(999), std::nullopt);
+}
+
+TEST(ChmArchive, RefusesWhatIsNotACompiledHelpFile)
+{
+    QTemporaryDir dir;
+    const QString text = dir.filePath(QStringLiteral("fake.chm"));
+    QFile f(text);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray(4096, 'x'));
+    f.close();
+    EXPECT_FALSE(ChmArchive::open(text));
+    EXPECT_FALSE(ChmArchive::open(dir.filePath(QStringLiteral("missing.chm"))));
+    EXPECT_FALSE(ChmArchive::open(dir.path()));
+}
+
+TEST(HelpFile, EveryLinkPictureAndSitemapEntryLeadsToAFileOfTheHelp)
+{
+    auto archive = openBuiltHelp();
+    ASSERT_TRUE(archive);
+    static const QRegularExpression reference(QStringLiteral(R"re((?:href|src)\s*=\s*"([^"]+)")re"),
+                                              QRegularExpression::CaseInsensitiveOption);
+    int pages = 0;
+    for (const QString &file : archive->files()) {
+        if (!file.endsWith(QLatin1String(".html")))
+            continue;
+        ++pages;
+        const QString html = text(*archive, file);
+        const QString folder = file.section(QLatin1Char('/'), 0, -2);
+        for (auto it = reference.globalMatch(html); it.hasNext();) {
+            const QString target = it.next().captured(1);
+            if (target.startsWith(QLatin1Char('#')) || target.contains(QLatin1String("://")))
+                continue;
+            EXPECT_TRUE(archive->contains(folder + QLatin1Char('/') + target))
+                << file.toStdString() << " -> " << target.toStdString();
+        }
+        EXPECT_TRUE(html.contains(QLatin1String("<title>"))) << file.toStdString();
+    }
+    EXPECT_GE(pages, 8);
+
+    for (const QString &sitemap : {archive->contentsFile(), archive->indexFile()}) {
+        const auto tree = HelpSitemap::parse(text(*archive, sitemap));
+        const auto entries = HelpSitemap::flatten(tree);
+        EXPECT_GE(entries.size(), 8u) << sitemap.toStdString();
+        for (const auto &[entry, depth] : entries) {
+            ASSERT_FALSE(entry->topics.empty()) << entry->name.toStdString();
+            for (const auto &topic : entry->topics)
+                EXPECT_TRUE(archive->contains(topic.local)) << topic.local.toStdString();
+        }
+    }
+}
+
+TEST(HelpFile, ExplainsEveryMessageTheProgramShows)
+{
+    auto archive = openBuiltHelp();
+    ASSERT_TRUE(archive);
+    const QString page = HelpSearchIndex::plainText(text(*archive, QStringLiteral("messages.html")));
+    const char *messages[] = {
+        "One of the files necessary to update your firmware was not found. Please reinstall the Romwright to fix this problem.",
+        "is damaged and cannot be used",
+        "You must choose which Wexmoor Processor you want to update.",
+        "File Type Required",
+        "You must select a firmware file before programming can take place. Please select a file and click the Program button again.",
+        "The communication port you have selected is not installed or in use by another application.",
+        "If Scorvane is running please close it before trying to update your firmware again.",
+        "Communications Failure",
+        "Please unplug power from the scanner. After 5 seconds plug the scanner in again and click the OK button.",
+        "Power Cycle",
+        "The firmware update is complete. The Romwright will now exit.",
+        "The Romwright timed out.",
+        "Timeout Failure",
+        "The scanner stopped responding during the update. Please restart the scanner and the Romwright and try again.",
+        "The connection to the scanner was lost during the update. Please check the cable, restart the scanner and the Romwright and try again.",
+        "Choose Your Scanner",
+        "Enter the letter to wait for.",
+        "System Information Is Unavailable At This Time",
+        "Please make sure the correct path and file name have been specified.",
+        "is not a valid HTML Help file.",
+    };
+    for (const char *m : messages)
+        EXPECT_TRUE(page.contains(QString::fromUtf8(m))) << m;
+}

@@ -1,0 +1,131 @@
+#include "help/HelpPopupFile.h"
+#include "help/HelpSearchIndex.h"
+#include "help/HelpSitemap.h"
+
+#include <gtest/gtest.h>
+
+using namespace romwright;
+
+TEST(HelpSitemap, NestedListsBecomeChaptersAndTheFirstPageIsTheEntrysOwn)
+{
+    const QString hhc = QStringLiteral(R"(
+<OBJECT type="text/site properties"><param name="Window Styles" value="0x800025"></OBJECT>
+<UL>
+  <LI> <OBJECT type="text/sitemap"><param name="Name" value="About"><param name="Local" value="about.html"></OBJECT>
+  <LI> <object TYPE='text/sitemap'><PARAM NAME=Name VALUE="Ports &amp; cables"><param name="Local" value="ports.html"></object>
+  <UL>
+    <LI> <OBJECT type="text/sitemap"><param name="Name" value="Linux"><param name="Local" value="ports.html#linux"></OBJECT>
+    <UL>
+      <LI> <OBJECT type="text/sitemap"><param name="Name" value="dialout"><param name="Local" value="ports.html#dialout"></OBJECT>
+    </UL>
+  </UL>
+  <LI> <OBJECT type="text/sitemap"><param name="Name" value="Heading only"></OBJECT>
+</UL>)");
+    const auto tree = HelpSitemap::parse(hhc);
+    ASSERT_EQ(tree.size(), 3u);
+    EXPECT_EQ(tree[0].name, QStringLiteral("About"));
+    EXPECT_EQ(tree[1].name, QStringLiteral("Ports & cables"));
+    ASSERT_EQ(tree[1].children.size(), 1u);
+    EXPECT_EQ(tree[1].children[0].topics.at(0).local, QStringLiteral("ports.html#linux"));
+    ASSERT_EQ(tree[1].children[0].children.size(), 1u);
+    EXPECT_EQ(tree[1].children[0].children[0].name, QStringLiteral("dialout"));
+    EXPECT_TRUE(tree[2].topics.empty());
+
+    const auto flat = HelpSitemap::flatten(tree);
+    ASSERT_EQ(flat.size(), 5u);
+    EXPECT_EQ(flat[3].first->name, QStringLiteral("dialout"));
+    EXPECT_EQ(flat[3].second, 2);
+    EXPECT_EQ(flat[4].second, 0);
+}
+
+TEST(HelpSitemap, IndexEntriesWithSeveralPagesKeepEachPagesTitle)
+{
+    const QString hhk = QStringLiteral(R"(<UL><LI><OBJECT type="text/sitemap">
+        <param name="Name" value="lamps">
+        <param name="Name" value="The main window"><param name="Local" value="main-window.html">
+        <param name="Name" value="Updating"><param name="Local" value="updating.html">
+        </OBJECT></UL>)");
+    const auto tree = HelpSitemap::parse(hhk);
+    ASSERT_EQ(tree.size(), 1u);
+    EXPECT_EQ(tree[0].name, QStringLiteral("lamps"));
+    ASSERT_EQ(tree[0].topics.size(), 2u);
+    EXPECT_EQ(tree[0].topics[0].title, QStringLiteral("The main window"));
+    EXPECT_EQ(tree[0].topics[1].local, QStringLiteral("updating.html"));
+}
+
+TEST(HelpSitemap, DamagedOrForeignInputGivesWhatCanBeRead)
+{
+    const struct {
+        const char *what;
+        const char *html;
+        std::size_t entries;
+    } cases[] = {
+        {"empty", "", 0},
+        {"not a sitemap", "<html><body><p>text</p></body></html>", 0},
+        {"object of another type", R"(<UL><LI><OBJECT type="text/html"><param name="Name" value="x"></OBJECT></UL>)", 0},
+        {"more closing than opening lists", R"(</UL></UL><UL><LI><OBJECT type="text/sitemap"><param name="Name" value="a"></OBJECT>)", 1},
+        {"cut off inside an object", R"(<UL><LI><OBJECT type="text/sitemap"><param name="Name" value="a"></OBJECT><LI><OBJECT type="text/sitemap"><param name="Na)", 1},
+        {"list opened before any entry", R"(<UL><UL><LI><OBJECT type="text/sitemap"><param name="Name" value="a"></OBJECT></UL></UL>)", 1},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(HelpSitemap::parse(QString::fromLatin1(c.html)).size(), c.entries) << c.what;
+}
+
+TEST(HelpSitemap, EntitiesAreDecoded)
+{
+    const std::pair<const char *, const char *> cases[] = {
+        {"a &amp; b", "a & b"}, {"&lt;tag&gt;", "<tag>"}, {"&#65;&#x42;", "AB"},
+        {"&bogus; &", "&bogus; &"}, {"&#0; &#xD800;", "&#0; &#xD800;"}, {"plain", "plain"},
+    };
+    for (const auto &[in, out] : cases)
+        EXPECT_EQ(decodeHtmlEntities(QString::fromLatin1(in)), QString::fromLatin1(out)) << in;
+}
+
+TEST(HelpSearchIndex, PagesMustHoldEveryWordAndMoreHitsRankFirst)
+{
+    HelpSearchIndex index;
+    index.addPage(QStringLiteral("/ports.html"),
+                  QStringLiteral("<html><head><title>Serial ports</title><style>p { dialout: 1 }</style></head>"
+                                 "<body><p>Join the <b>dialout</b> group. Dialout owns the port.</p></body></html>"));
+    index.addPage(QStringLiteral("/update.html"),
+                  QStringLiteral("<html><head><title>Updating</title></head><body>The port must be open; "
+                                 "see dialout.<!-- dialout dialout --><script>var dialout;</script></body></html>"));
+    index.addPage(QStringLiteral("/about.html"), QStringLiteral("<p>Scanners &amp; firmware</p>"));
+
+    struct Case {
+        const char *query;
+        std::vector<const char *> pages;
+    };
+    const Case cases[] = {
+        {"dialout", {"/ports.html", "/update.html"}},  // 2 hits before 1; styles, scripts, comments do not count
+        {"DIALOUT group", {"/ports.html"}},
+        {"port", {"/ports.html", "/update.html"}},      // the start of "ports" in the title counts
+        {"serial", {"/ports.html"}},                   // titles are searched
+        {"firmware", {"/about.html"}},
+        {"amp", {}},                                    // entities are not words
+        {"", {}},
+        {"  ;; ", {}},
+        {"nothing-like-this", {}},
+    };
+    for (const auto &c : cases) {
+        std::vector<std::string> got;
+        for (const auto &hit : index.search(QString::fromLatin1(c.query)))
+            got.push_back(hit.page.toStdString());
+        EXPECT_EQ(got, std::vector<std::string>(c.pages.begin(), c.pages.end())) << c.query;
+    }
+    EXPECT_EQ(index.search(QStringLiteral("dialout")).front().title, QStringLiteral("Serial ports"));
+}
+
+TEST(HelpPopupFile, TopicsRunToTheNextTopicLine)
+{
+    const QString file = QStringLiteral(".topic 1\r\nFirst line\r\nsecond line\r\n.topic 20\nTwenty\n\n.topic x\nbad\n");
+    const std::pair<std::uint32_t, std::optional<QString>> cases[] = {
+        {1, QStringLiteral("First line\nsecond line")},
+        {20, QStringLiteral("Twenty")},
+        {2, std::nullopt},
+        {0, std::nullopt},
+    };
+    for (const auto &[topic, text] : cases)
+        EXPECT_EQ(popupText(file, topic), text) << topic;
+    EXPECT_EQ(popupText(QString(), 1), std::nullopt);
+}

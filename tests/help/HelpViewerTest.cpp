@@ -1,0 +1,279 @@
+// The help viewer on the built help file, driven through the help class as
+// the main window drives it.
+#include "app/gui/help/HelpBrowser.h"
+#include "app/gui/help/HelpPopupWindow.h"
+#include "app/gui/help/HelpViewerWindow.h"
+#include "app/gui/help/WidgetHelpViewer.h"
+#include "app/gui/help/WindowHelp.h"
+#include "help/HelpMenu.h"
+#include "support/ScriptedDialogs.h"
+#include "support/TestPaths.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QKeyEvent>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+
+using namespace romwright;
+using namespace romwright::test;
+
+namespace {
+
+void keyClick(QWidget *widget, Qt::Key key)
+{
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
+    QApplication::sendEvent(widget, &press);
+    QApplication::sendEvent(widget, &release);
+}
+
+class HelpViewerTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(QFile::exists(helpFilePath(programDir()))) << "build the help file first";
+        registry = makeSettingsRegistry(m_dir.filePath(QStringLiteral("registry.ini")));
+        help = std::make_unique<HTMLHelp>(viewer, dialogs, *registry, files, programDir());
+    }
+
+    HelpViewerWindow *onlyWindow() const
+    {
+        const auto windows = viewer.windows();
+        return windows.size() == 1 ? windows.front() : nullptr;
+    }
+
+    QTemporaryDir m_dir;
+    ScriptedDialogs dialogs;
+    WidgetHelpViewer viewer{dialogs};
+    LocalFileSystem files;
+    std::unique_ptr<Registry> registry;
+    std::unique_ptr<HTMLHelp> help;
+};
+
+} // namespace
+
+TEST_F(HelpViewerTest, ViewHelpFileOpensOneWindowAtTheStartPageWithItsContents)
+{
+    viewHelpFile(*help, programDir());
+    HelpViewerWindow *window = onlyWindow();
+    ASSERT_TRUE(window);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Romwright Help"));
+    EXPECT_EQ(window->browser()->currentPage(), QStringLiteral("/about.html"));
+    EXPECT_TRUE(window->browser()->toPlainText().contains(QStringLiteral("About Romwright")));
+    EXPECT_EQ(window->tabs()->currentWidget(), window->contentsTree());
+    EXPECT_GE(window->contentsTree()->topLevelItemCount(), 8);
+    EXPECT_EQ(window->contentsTree()->currentItem()->text(0), QStringLiteral("About Romwright"));
+    EXPECT_TRUE(dialogs.messages.empty());
+    EXPECT_EQ(help->HHWndHandle(), WindowHandle(window->winId()));
+
+    // F1 again reuses the window.
+    window->browser()->setSource(HelpBrowser::pageUrl(QStringLiteral("updating.html")));
+    viewHelpFile(*help, programDir());
+    EXPECT_EQ(onlyWindow(), window);
+    EXPECT_EQ(window->browser()->currentPage(), QStringLiteral("/about.html"));
+}
+
+TEST_F(HelpViewerTest, LinksInsideTheFileAreFollowedAndPicturesLoaded)
+{
+    viewHelpFile(*help, programDir());
+    HelpViewerWindow *window = onlyWindow();
+    ASSERT_TRUE(window);
+    HelpBrowser *browser = window->browser();
+
+    // Tab to the first link of the page and press Enter, as a user would.
+    browser->setFocus();
+    keyClick(browser, Qt::Key_Tab);
+    ASSERT_TRUE(browser->textCursor().hasSelection());
+    const QString linkText = browser->textCursor().selectedText();
+    keyClick(browser, Qt::Key_Return);
+    EXPECT_EQ(browser->currentPage(), QStringLiteral("/getting-started.html")) << linkText.toStdString();
+    EXPECT_EQ(window->contentsTree()->currentItem()->text(0), QStringLiteral("Getting started"));
+
+    // A relative link with an anchor, then Back.
+    emit browser->anchorClicked(QUrl(QStringLiteral("serial-ports.html#permission")));
+    EXPECT_EQ(browser->source().fragment(), QStringLiteral("permission"));
+    EXPECT_EQ(window->contentsTree()->currentItem()->text(0), QStringLiteral("Permission to use a port"));
+    browser->backward();
+    EXPECT_EQ(browser->currentPage(), QStringLiteral("/getting-started.html"));
+
+    // Pictures and the style sheet come out of the help file, relative to the page.
+    ASSERT_TRUE(window->showPage(QStringLiteral("main-window.html")));
+    const QVariant picture = browser->loadResource(QTextDocument::ImageResource, QUrl(QStringLiteral("images/lamp-green.png")));
+    EXPECT_TRUE(picture.toByteArray().startsWith("\x89PNG"));
+    EXPECT_FALSE(browser->loadResource(QTextDocument::StyleSheetResource, QUrl(QStringLiteral("help.css"))).toString().isEmpty());
+    EXPECT_FALSE(browser->loadResource(QTextDocument::ImageResource, QUrl(QStringLiteral("images/none.png"))).isValid());
+    EXPECT_FALSE(window->showPage(QStringLiteral("no-such-page.html")));
+    EXPECT_EQ(browser->currentPage(), QStringLiteral("/main-window.html"));
+}
+
+TEST_F(HelpViewerTest, SearchFindsPagesByTheirWords)
+{
+    viewHelpFile(*help, programDir());
+    help->HHDisplaySearch();
+    HelpViewerWindow *window = onlyWindow();
+    ASSERT_TRUE(window);
+    EXPECT_EQ(window->tabs()->currentIndex(), 2);
+    EXPECT_EQ(window->searchResults()->count(), 0);
+
+    window->searchField()->setText(QStringLiteral("dialout"));
+    keyClick(window->searchField(), Qt::Key_Return);
+    ASSERT_GE(window->searchResults()->count(), 1);
+    EXPECT_EQ(window->searchResults()->item(0)->text(), QStringLiteral("Serial ports on Linux"));
+    emit window->searchResults()->itemActivated(window->searchResults()->item(0));
+    EXPECT_EQ(window->browser()->currentPage(), QStringLiteral("/serial-ports.html"));
+    EXPECT_EQ(window->browser()->textCursor().selectedText().toLower(), QStringLiteral("dialout"));
+
+    window->searchField()->setText(QStringLiteral("xylophone"));
+    keyClick(window->searchField(), Qt::Key_Return);
+    EXPECT_EQ(window->searchResults()->count(), 0);
+}
+
+TEST_F(HelpViewerTest, KeywordsLinksAndTopicNumbers)
+{
+    help->setCHMFile(helpFilePath(programDir()));
+    struct Case {
+        const char *what;
+        void (HTMLHelp::*op)(WindowHandle);
+        const char *page;
+    };
+    const Case cases[] = {
+        {"keyword", &HTMLHelp::HHDisplayKeyword, "/serial-ports.html"},
+        {"associative link", &HTMLHelp::HHDisplayALink, "/serial-ports.html"},
+        {"topic number", &HTMLHelp::HHDisplayTopicID, "/command-line.html"},
+    };
+    help->setHHKeyword(QStringLiteral("no such word; ROMWRIGHT_PORTS"));
+    help->setHHALink(QStringLiteral("dialout group"));
+    help->setHHTopicID(1070);
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        (help.get()->*c.op)(0);
+        ASSERT_TRUE(onlyWindow());
+        EXPECT_EQ(onlyWindow()->browser()->currentPage(), QString::fromLatin1(c.page));
+        EXPECT_NE(help->HHWndHandle(), 0u);
+    }
+
+    // Not found: the message when there is one, else the default page.
+    help->setHHKeyword(QStringLiteral("xylophone"));
+    help->setHHMsgText(QStringLiteral("No topic found."));
+    help->setHHMsgTitle(QStringLiteral("Romwright Help"));
+    help->HHDisplayKeyword();
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text, QStringLiteral("No topic found."));
+    help->setHHMsgText(QString());
+    help->setHHDefaultURL(QStringLiteral("messages.html"));
+    help->HHDisplayKeyword();
+    EXPECT_EQ(onlyWindow()->browser()->currentPage(), QStringLiteral("/messages.html"));
+
+    help->HHDisplayIndex();
+    EXPECT_EQ(onlyWindow()->tabs()->currentIndex(), 1);
+    EXPECT_GE(onlyWindow()->indexList()->count(), 20);
+}
+
+TEST_F(HelpViewerTest, PopupsShowTheirTextAtTheMouse)
+{
+    help->setCHMFile(helpFilePath(programDir()));
+    help->setHHPopupType(4);
+    help->setHHPopupText(QStringLiteral("A literal note"));
+    help->setHHPopupTextBold(true);
+    help->HHDisplayPopup();
+    ASSERT_TRUE(viewer.popup());
+    EXPECT_TRUE(viewer.popup()->isVisible());
+    EXPECT_EQ(viewer.popup()->text(), QStringLiteral("A literal note"));
+
+    help->setHHPopupType(1);
+    help->setHHPopupFile(QStringLiteral("popups.txt"));
+    help->setHHPopupID(2);
+    help->HHDisplayPopup();
+    ASSERT_TRUE(viewer.popup());
+    EXPECT_TRUE(viewer.popup()->text().startsWith(QStringLiteral("The File lamp")));
+
+    const QFont font = HelpPopupWindow::fontFromDescription(QStringLiteral("Courier, 12, ascii, Bold Underline"));
+    EXPECT_EQ(font.family(), QStringLiteral("Courier"));
+    EXPECT_EQ(font.pointSize(), 12);
+    EXPECT_TRUE(font.bold());
+    EXPECT_FALSE(font.italic());
+    EXPECT_TRUE(font.underline());
+}
+
+TEST_F(HelpViewerTest, CloseClosesEveryHelpWindow)
+{
+    viewHelpFile(*help, programDir());
+    help->setHHPopupType(4);
+    help->setHHPopupText(QStringLiteral("note"));
+    help->HHDisplayPopup();
+    QPointer<HelpViewerWindow> window = onlyWindow();
+    QPointer<HelpPopupWindow> popup = viewer.popup();
+    ASSERT_TRUE(window && popup);
+
+    closeHelp(*help);
+    EXPECT_TRUE(viewer.windows().isEmpty());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(window);
+    EXPECT_FALSE(popup);
+
+    // A later F1 opens a fresh window.
+    viewHelpFile(*help, programDir());
+    EXPECT_TRUE(onlyWindow());
+}
+
+TEST_F(HelpViewerTest, TheMainWindowsHelpOpensOnF1AndClosesOnUnload)
+{
+    WindowHelp windowHelp(dialogs, programDir(), makeSettingsRegistry(m_dir.filePath(QStringLiteral("r.ini"))));
+    windowHelp.viewHelpFile();
+    ASSERT_EQ(windowHelp.viewer().windows().size(), 1);
+    HelpViewerWindow *window = windowHelp.viewer().windows().front();
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(window->browser()->currentPage(), QStringLiteral("/about.html"));
+    windowHelp.unload();
+    EXPECT_TRUE(windowHelp.viewer().windows().isEmpty());
+    EXPECT_TRUE(dialogs.messages.empty());
+
+    // A program folder without the help file: the warning once per display call, nothing opened.
+    WindowHelp missing(dialogs, m_dir.path(), makeSettingsRegistry(m_dir.filePath(QStringLiteral("r.ini"))));
+    missing.viewHelpFile();
+    EXPECT_TRUE(missing.viewer().windows().isEmpty());
+    EXPECT_EQ(dialogs.messages.size(), 2u);
+    missing.unload();
+}
+
+TEST_F(HelpViewerTest, PictureOfTheViewer)
+{
+    viewHelpFile(*help, programDir());
+    HelpViewerWindow *window = onlyWindow();
+    ASSERT_TRUE(window);
+    window->contentsTree()->expandAll();
+    window->showPage(QStringLiteral("main-window.html"));
+    const QDir dir(QCoreApplication::applicationDirPath());
+    ASSERT_TRUE(window->grab().save(dir.filePath(QStringLiteral("help-viewer.png"))));
+
+    viewer.htmlHelp(0, helpFilePath(programDir()), HelpCommand::DisplaySearch,
+                    HelpSearchQuery{QStringLiteral("power cycle"), true});
+    ASSERT_GE(window->searchResults()->count(), 1);
+    emit window->searchResults()->itemActivated(window->searchResults()->item(0));
+    ASSERT_TRUE(window->grab().save(dir.filePath(QStringLiteral("help-viewer-search.png"))));
+
+    help->setHHKeyword(QStringLiteral("lamps"));
+    help->HHDisplayIndex();
+    help->HHDisplayKeyword();
+    ASSERT_TRUE(window->grab().save(dir.filePath(QStringLiteral("help-viewer-index.png"))));
+
+    help->setHHPopupType(1);
+    help->setHHPopupFile(QStringLiteral("popups.txt"));
+    help->setHHPopupID(3);
+    help->HHDisplayPopup();
+    ASSERT_TRUE(viewer.popup());
+    ASSERT_TRUE(viewer.popup()->grab().save(dir.filePath(QStringLiteral("help-popup.png"))));
+}
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
