@@ -26,7 +26,10 @@ int hexValue(char c)
     return -1;
 }
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
 
 struct Line {
     const char *begin;
@@ -145,7 +148,8 @@ private:
     {
         if (length == 0)
             return SrecordError::None;
-        const std::uint32_t room = address < kImageSize ? static_cast<std::uint32_t>(kImageSize) - address : 0;
+        const std::uint32_t room =
+            address < kImageSize ? static_cast<std::uint32_t>(kImageSize) - address : 0;
         const std::uint32_t fits = std::min(room, static_cast<std::uint32_t>(length));
         if (fits > 0) {
             std::copy_n(data, fits, m_image.begin() + address);
@@ -190,7 +194,8 @@ SrecordResult ParseSrecordFile(const FileSystem &files, const QString &FileName,
     const FileContents contents = files.read(FileName);
     if (contents.status != ReadStatus::Ok) {
         SrecordResult result;
-        result.error = contents.status == ReadStatus::NotFound ? SrecordError::NotFound : SrecordError::Unreadable;
+        result.error =
+            contents.status == ReadStatus::NotFound ? SrecordError::NotFound : SrecordError::Unreadable;
         result.line = contents.status == ReadStatus::NotFound ? 0 : 1;
         return result;
     }
@@ -205,16 +210,26 @@ SrecordResult ParseSrecordFile(const QString &FileName, MemoryImage &Image)
 QString failureReason(const SrecordResult &result)
 {
     switch (result.error) {
-    case SrecordError::None: return QString();
-    case SrecordError::NotFound: return QStringLiteral("the file was not found");
-    case SrecordError::Unreadable: return QStringLiteral("the file cannot be read");
-    case SrecordError::Empty: return QStringLiteral("the file is empty");
-    case SrecordError::NotHex: return QStringLiteral("a character that is not a hex digit");
-    case SrecordError::Truncated: return QStringLiteral("the record is shorter than its count");
-    case SrecordError::CountTooSmall: return QStringLiteral("the record's count is too small");
-    case SrecordError::BadChecksum: return QStringLiteral("the checksum does not match");
-    case SrecordError::TrailingText: return QStringLiteral("text after the checksum");
-    case SrecordError::BeyondImage: return QStringLiteral("data beyond address FFFF");
+    case SrecordError::None:
+        return QString();
+    case SrecordError::NotFound:
+        return QStringLiteral("the file was not found");
+    case SrecordError::Unreadable:
+        return QStringLiteral("the file cannot be read");
+    case SrecordError::Empty:
+        return QStringLiteral("the file is empty");
+    case SrecordError::NotHex:
+        return QStringLiteral("a character that is not a hex digit");
+    case SrecordError::Truncated:
+        return QStringLiteral("the record is shorter than its count");
+    case SrecordError::CountTooSmall:
+        return QStringLiteral("the record's count is too small");
+    case SrecordError::BadChecksum:
+        return QStringLiteral("the checksum does not match");
+    case SrecordError::TrailingText:
+        return QStringLiteral("text after the checksum");
+    case SrecordError::BeyondImage:
+        return QStringLiteral("data beyond address FFFF");
     case SrecordError::CountMismatch:
         return QStringLiteral("the count record says %1 data records but %2 came before it; "
                               "the file was cut short or spliced")
@@ -227,7 +242,8 @@ QString failureReason(const SrecordResult &result)
 std::vector<AddressRange> filledRanges(const SrecordResult &result)
 {
     std::vector<AddressRange> ranges = result.stored;
-    std::sort(ranges.begin(), ranges.end(), [](const AddressRange &a, const AddressRange &b) { return a.first < b.first; });
+    std::sort(ranges.begin(), ranges.end(),
+              [](const AddressRange &a, const AddressRange &b) { return a.first < b.first; });
     std::vector<AddressRange> merged;
     for (const AddressRange &range : ranges) {
         if (!merged.empty() && range.first <= merged.back().last + 1)

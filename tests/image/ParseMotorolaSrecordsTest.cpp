@@ -53,6 +53,7 @@ TEST(ParseMotorolaSrecords, ReadsOrRejectsEachKindOfLine)
 {
     const QByteArray good = srecord(1, 0x1000, ramp(4));
     const QByteArray next = srecord(1, 0x1004, ramp(4, 4));
+    // clang-format off
     const std::vector<ReadCase> cases{
         {"header and end only", kHeader + "\r\n" + kEnd + "\r\n", SrecordError::None, 0, 0, 0},
         {"16 bytes at 0", kSixteen + "\r\n", SrecordError::None, 0, 16, 0x0000},
@@ -91,6 +92,7 @@ TEST(ParseMotorolaSrecords, ReadsOrRejectsEachKindOfLine)
         {"S6 counts in 24 bits", good + "\n" + srecord(6, 0x010001, {}), SrecordError::CountMismatch, 2, 4, 0x1000},
         {"S5 counts records without data too", "S1030000FC\n" + srecord(5, 1, {}), SrecordError::None, 0, 0, 0},
     };
+    // clang-format on
     for (const ReadCase &c : cases) {
         SCOPED_TRACE(c.name);
         MemoryImage image = filledImage();
@@ -139,6 +141,7 @@ TEST(ParseMotorolaSrecords, LineEndsAndLineNumbers)
         int line;
         int recordsBefore;
     };
+    // clang-format off
     const std::vector<Case> cases{
         {"LF", good + "\n" + good + "\n" + bad + "\n", 3, 2},
         {"CR", good + "\r" + good + "\r" + bad + "\r", 3, 2},
@@ -147,6 +150,7 @@ TEST(ParseMotorolaSrecords, LineEndsAndLineNumbers)
         {"LF CR is two ends", good + "\n\r" + bad, 3, 1},
         {"last line without an end", good + "\n" + bad, 2, 1},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         MemoryImage image = filledImage();
@@ -177,8 +181,7 @@ TEST(ParseMotorolaSrecords, EndRecordIsNotedNotRequired)
 TEST(ParseMotorolaSrecords, ReasonsAreShortPlainEnglish)
 {
     MemoryImage image = filledImage();
-    const SrecordResult spliced =
-        ParseMotorolaSrecords(srecord(1, 0, {1}) + "\n" + srecord(5, 3, {}), image);
+    const SrecordResult spliced = ParseMotorolaSrecords(srecord(1, 0, {1}) + "\n" + srecord(5, 3, {}), image);
     EXPECT_EQ(failureReason(spliced),
               "the count record says 3 data records but 1 came before it; the file was cut short or spliced");
     const SrecordResult checksum = ParseMotorolaSrecords("S1030000FD", image);
@@ -188,7 +191,8 @@ TEST(ParseMotorolaSrecords, ReasonsAreShortPlainEnglish)
 TEST(ParseMotorolaSrecords, FilledRangesMergeOverlapsAndNeighbours)
 {
     SrecordResult result;
-    result.stored = {{0x3000, 0x300F}, {0x1000, 0x100F}, {0x1010, 0x101F}, {0x1008, 0x1012}, {0xFFFF, 0xFFFF}};
+    result.stored = {
+        {0x3000, 0x300F}, {0x1000, 0x100F}, {0x1010, 0x101F}, {0x1008, 0x1012}, {0xFFFF, 0xFFFF}};
     EXPECT_EQ(filledRanges(result),
               (std::vector<AddressRange>{{0x1000, 0x101F}, {0x3000, 0x300F}, {0xFFFF, 0xFFFF}}));
 }
