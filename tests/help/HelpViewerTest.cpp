@@ -4,6 +4,7 @@
 #include "app/gui/help/HelpPopupWindow.h"
 #include "app/gui/help/HelpViewerWindow.h"
 #include "app/gui/help/WidgetHelpViewer.h"
+#include "app/gui/help/WindowHelp.h"
 #include "help/HelpMenu.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestPaths.h"
@@ -221,6 +222,26 @@ TEST_F(HelpViewerTest, CloseClosesEveryHelpWindow)
     EXPECT_TRUE(onlyWindow());
 }
 
+TEST_F(HelpViewerTest, TheMainWindowsHelpOpensOnF1AndClosesOnUnload)
+{
+    WindowHelp windowHelp(dialogs, programDir(), makeSettingsRegistry(m_dir.filePath(QStringLiteral("r.ini"))));
+    windowHelp.viewHelpFile();
+    ASSERT_EQ(windowHelp.viewer().windows().size(), 1);
+    HelpViewerWindow *window = windowHelp.viewer().windows().front();
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(window->browser()->currentPage(), QStringLiteral("/about.html"));
+    windowHelp.unload();
+    EXPECT_TRUE(windowHelp.viewer().windows().isEmpty());
+    EXPECT_TRUE(dialogs.messages.empty());
+
+    // A program folder without the help file: the warning once per display call, nothing opened.
+    WindowHelp missing(dialogs, m_dir.path(), makeSettingsRegistry(m_dir.filePath(QStringLiteral("r.ini"))));
+    missing.viewHelpFile();
+    EXPECT_TRUE(missing.viewer().windows().isEmpty());
+    EXPECT_EQ(dialogs.messages.size(), 2u);
+    missing.unload();
+}
+
 TEST_F(HelpViewerTest, PictureOfTheViewer)
 {
     viewHelpFile(*help, programDir());
@@ -228,8 +249,14 @@ TEST_F(HelpViewerTest, PictureOfTheViewer)
     ASSERT_TRUE(window);
     window->contentsTree()->expandAll();
     window->showPage(QStringLiteral("main-window.html"));
-    const QString out = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("help-viewer.png"));
-    ASSERT_TRUE(window->grab().save(out));
+    const QDir dir(QCoreApplication::applicationDirPath());
+    ASSERT_TRUE(window->grab().save(dir.filePath(QStringLiteral("help-viewer.png"))));
+
+    viewer.htmlHelp(0, helpFilePath(programDir()), HelpCommand::DisplaySearch,
+                    HelpSearchQuery{QStringLiteral("power cycle"), true});
+    ASSERT_GE(window->searchResults()->count(), 1);
+    emit window->searchResults()->itemActivated(window->searchResults()->item(0));
+    ASSERT_TRUE(window->grab().save(dir.filePath(QStringLiteral("help-viewer-search.png"))));
 }
 
 int main(int argc, char **argv)

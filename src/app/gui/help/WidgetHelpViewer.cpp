@@ -49,6 +49,11 @@ HelpViewerWindow *WidgetHelpViewer::windowFor(const QString &file) const
     return m_windows.value(keyOf(helpFileOf(file))).data();
 }
 
+HelpPopupWindow *WidgetHelpViewer::popup() const
+{
+    return m_popup.data();
+}
+
 QList<HelpViewerWindow *> WidgetHelpViewer::windows() const
 {
     QList<HelpViewerWindow *> list;

@@ -36,12 +36,12 @@ public:
     // The open viewer window of a help file, or nullptr.
     HelpViewerWindow *windowFor(const QString &file) const;
     QList<HelpViewerWindow *> windows() const;
-    HelpPopupWindow *popup() const { return m_popup; }
+    HelpPopupWindow *popup() const;
 
 private:
     HelpViewerWindow *openWindow(const QString &file, WindowHandle owner);
-    WindowHandle showPopup(WindowHandle owner, const QString &file, const struct HelpPopup &popup);
-    bool lookUp(HelpViewerWindow &window, const struct HelpLinkQuery &query);
+    WindowHandle showPopup(WindowHandle owner, const QString &file, const HelpPopup &popup);
+    bool lookUp(HelpViewerWindow &window, const HelpLinkQuery &query);
     void closeAll();
 
     Dialogs &m_dialogs;
