@@ -21,8 +21,8 @@ public:
             return FileCheck::Missing;
         if (!result.ok()) {
             m_context.view.setLamp(LampId::FileOk, Lamp::Red);
-            m_context.dialogs.message(damagedFileMessage(path, result), QString::fromLatin1(kApplicationTitle),
-                                      MessageIcon::Exclamation);
+            m_context.dialogs.message(damagedFileMessage(path, result),
+                                      QString::fromLatin1(kApplicationTitle), MessageIcon::Exclamation);
             return FileCheck::Damaged;
         }
         return result.bytesStored > 0 ? FileCheck::Valid : FileCheck::NoData;
@@ -34,8 +34,8 @@ public:
     {
         if (m_context.view.lamp(LampId::FileOk) == Lamp::Green)
             m_context.view.setLamp(LampId::FileOk, Lamp::Red);
-        m_context.dialogs.message(QString::fromLatin1(kMissingFileMessage), QString::fromLatin1(kApplicationTitle),
-                                  MessageIcon::None);
+        m_context.dialogs.message(QString::fromLatin1(kMissingFileMessage),
+                                  QString::fromLatin1(kApplicationTitle), MessageIcon::None);
     }
 
 private:

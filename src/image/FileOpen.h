@@ -39,7 +39,8 @@ struct FileOpenResult {
     // Only then may anything be programmed.
     bool allValid() const
     {
-        return ramLoader == FileCheck::Valid && bootloader == FileCheck::Valid && firmware == FileCheck::Valid;
+        return ramLoader == FileCheck::Valid && bootloader == FileCheck::Valid &&
+               firmware == FileCheck::Valid;
     }
     friend bool operator==(const FileOpenResult &, const FileOpenResult &) = default;
 };
@@ -58,7 +59,8 @@ struct FileOpenContext {
 // set.FilesValid. PROGRAM ends enabled and the file lamp green only when
 // all three files held valid data. A missing file shows kMissingFileMessage
 // and stops at once; a damaged file shows damagedFileMessage.
-FileOpenResult FileOpen(const QString &sFile, bool bTargetA, FirmwareSet &set, const FileOpenContext &context);
+FileOpenResult FileOpen(const QString &sFile, bool bTargetA, FirmwareSet &set,
+                        const FileOpenContext &context);
 
 // "The file NAME is damaged and cannot be used (line N: REASON)."
 QString damagedFileMessage(const QString &path, const SrecordResult &result);

@@ -4,11 +4,20 @@
 
 namespace romwright {
 
-void BuildFlashBlocks64(FirmwareSet &set) { set.FlashBlocks64 = kFlashBlocks64; }
+void BuildFlashBlocks64(FirmwareSet &set)
+{
+    set.FlashBlocks64 = kFlashBlocks64;
+}
 
-void BuildFlashBlocks128(FirmwareSet &set) { set.FlashBlocks128 = kFlashBlocks128; }
+void BuildFlashBlocks128(FirmwareSet &set)
+{
+    set.FlashBlocks128 = kFlashBlocks128;
+}
 
-void BuildBootloaderBlocks(FirmwareSet &set) { set.BootloaderBlocks = kBootloaderBlocks; }
+void BuildBootloaderBlocks(FirmwareSet &set)
+{
+    set.BootloaderBlocks = kBootloaderBlocks;
+}
 
 void RelocateVectors(MemoryImage &image)
 {

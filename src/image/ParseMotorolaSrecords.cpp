@@ -26,7 +26,10 @@ int hexValue(char c)
     return -1;
 }
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
 
 struct Line {
     const char *begin;
@@ -34,22 +37,22 @@ struct Line {
 };
 
 // Decodes the hex pairs of one record after its type mark into bytes:
-// count byte, address, data, checksum. Sets error on the first fault.
+// count byte, address, data, checksum. Remembers the first fault.
 class RecordDecoder {
 public:
     RecordDecoder(const char *from, const char *end) : m_pos(from), m_end(end) {}
 
-    std::optional<int> nextByte(SrecordError &error)
+    std::optional<int> nextByte()
     {
         int value = 0;
         for (int digit = 0; digit < 2; ++digit) {
             if (m_pos == m_end) {
-                error = SrecordError::Truncated;
+                m_error = SrecordError::Truncated;
                 return std::nullopt;
             }
             const int nibble = hexValue(*m_pos++);
             if (nibble < 0) {
-                error = SrecordError::NotHex;
+                m_error = SrecordError::NotHex;
                 return std::nullopt;
             }
             value = value * 16 + nibble;
@@ -58,10 +61,12 @@ public:
     }
 
     bool onlyBlanksLeft() const { return std::all_of(m_pos, m_end, isBlank); }
+    SrecordError error() const { return m_error; }
 
 private:
     const char *m_pos;
     const char *m_end;
+    SrecordError m_error = SrecordError::None;
 };
 
 class Parser {
@@ -77,8 +82,7 @@ public:
         if (line.end - p < 2 || p[0] != 'S' || p[1] < '0' || p[1] > '9' || p[1] == '4')
             return true; // not a record: blank lines, comments, lower-case marks, the reserved S4
         const int type = p[1] - '0';
-        SrecordError error = SrecordError::None;
-        const SrecordError verdict = decode(type, RecordDecoder(p + 2, line.end), error);
+        const SrecordError verdict = decode(type, RecordDecoder(p + 2, line.end));
         if (verdict != SrecordError::None) {
             m_result.error = verdict;
             m_result.line = number;
@@ -88,11 +92,11 @@ public:
     }
 
 private:
-    SrecordError decode(int type, RecordDecoder decoder, SrecordError &error)
+    SrecordError decode(int type, RecordDecoder decoder)
     {
-        const auto count = decoder.nextByte(error);
+        const auto count = decoder.nextByte();
         if (!count)
-            return error;
+            return decoder.error();
         const int addressBytes = kAddressBytes[static_cast<std::size_t>(type)];
         if (*count < addressBytes + 1)
             return SrecordError::CountTooSmall;
@@ -100,9 +104,9 @@ private:
         std::array<std::uint8_t, kMaxRecordBytes> bytes{};
         unsigned sum = static_cast<unsigned>(*count);
         for (int i = 0; i < *count; ++i) {
-            const auto byte = decoder.nextByte(error);
+            const auto byte = decoder.nextByte();
             if (!byte)
-                return error;
+                return decoder.error();
             bytes[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(*byte);
             sum += static_cast<unsigned>(*byte);
         }
@@ -145,7 +149,8 @@ private:
     {
         if (length == 0)
             return SrecordError::None;
-        const std::uint32_t room = address < kImageSize ? static_cast<std::uint32_t>(kImageSize) - address : 0;
+        const std::uint32_t room =
+            address < kImageSize ? static_cast<std::uint32_t>(kImageSize) - address : 0;
         const std::uint32_t fits = std::min(room, static_cast<std::uint32_t>(length));
         if (fits > 0) {
             std::copy_n(data, fits, m_image.begin() + address);
@@ -190,7 +195,8 @@ SrecordResult ParseSrecordFile(const FileSystem &files, const QString &FileName,
     const FileContents contents = files.read(FileName);
     if (contents.status != ReadStatus::Ok) {
         SrecordResult result;
-        result.error = contents.status == ReadStatus::NotFound ? SrecordError::NotFound : SrecordError::Unreadable;
+        result.error =
+            contents.status == ReadStatus::NotFound ? SrecordError::NotFound : SrecordError::Unreadable;
         result.line = contents.status == ReadStatus::NotFound ? 0 : 1;
         return result;
     }
@@ -205,16 +211,26 @@ SrecordResult ParseSrecordFile(const QString &FileName, MemoryImage &Image)
 QString failureReason(const SrecordResult &result)
 {
     switch (result.error) {
-    case SrecordError::None: return QString();
-    case SrecordError::NotFound: return QStringLiteral("the file was not found");
-    case SrecordError::Unreadable: return QStringLiteral("the file cannot be read");
-    case SrecordError::Empty: return QStringLiteral("the file is empty");
-    case SrecordError::NotHex: return QStringLiteral("a character that is not a hex digit");
-    case SrecordError::Truncated: return QStringLiteral("the record is shorter than its count");
-    case SrecordError::CountTooSmall: return QStringLiteral("the record's count is too small");
-    case SrecordError::BadChecksum: return QStringLiteral("the checksum does not match");
-    case SrecordError::TrailingText: return QStringLiteral("text after the checksum");
-    case SrecordError::BeyondImage: return QStringLiteral("data beyond address FFFF");
+    case SrecordError::None:
+        return QString();
+    case SrecordError::NotFound:
+        return QStringLiteral("the file was not found");
+    case SrecordError::Unreadable:
+        return QStringLiteral("the file cannot be read");
+    case SrecordError::Empty:
+        return QStringLiteral("the file is empty");
+    case SrecordError::NotHex:
+        return QStringLiteral("a character that is not a hex digit");
+    case SrecordError::Truncated:
+        return QStringLiteral("the record is shorter than its count");
+    case SrecordError::CountTooSmall:
+        return QStringLiteral("the record's count is too small");
+    case SrecordError::BadChecksum:
+        return QStringLiteral("the checksum does not match");
+    case SrecordError::TrailingText:
+        return QStringLiteral("text after the checksum");
+    case SrecordError::BeyondImage:
+        return QStringLiteral("data beyond address FFFF");
     case SrecordError::CountMismatch:
         return QStringLiteral("the count record says %1 data records but %2 came before it; "
                               "the file was cut short or spliced")
@@ -227,7 +243,8 @@ QString failureReason(const SrecordResult &result)
 std::vector<AddressRange> filledRanges(const SrecordResult &result)
 {
     std::vector<AddressRange> ranges = result.stored;
-    std::sort(ranges.begin(), ranges.end(), [](const AddressRange &a, const AddressRange &b) { return a.first < b.first; });
+    std::sort(ranges.begin(), ranges.end(),
+              [](const AddressRange &a, const AddressRange &b) { return a.first < b.first; });
     std::vector<AddressRange> merged;
     for (const AddressRange &range : ranges) {
         if (!merged.empty() && range.first <= merged.back().last + 1)

@@ -40,13 +40,13 @@ struct AddressRange {
 
 struct SrecordResult {
     SrecordError error = SrecordError::None;
-    int line = 0;                 // 1-based line of the failure
-    std::int32_t bytesStored = 0; // every write counts, also a second one to the same address
-    int dataRecords = 0;          // S1, S2 and S3 records, also those without data
+    int line = 0;                        // 1-based line of the failure
+    std::int32_t bytesStored = 0;        // every write counts, also a second one to the same address
+    int dataRecords = 0;                 // S1, S2 and S3 records, also those without data
     std::array<int, 10> recordsOfType{}; // index = the digit after "S"
-    int endRecordType = 0;        // 7, 8 or 9 for the last end record seen; 0 for none
-    long countRecordValue = 0;    // CountMismatch: what the count record said
-    std::vector<AddressRange> stored; // per data record, in file order (unmerged)
+    int endRecordType = 0;               // 7, 8 or 9 for the last end record seen; 0 for none
+    long countRecordValue = 0;           // CountMismatch: what the count record said
+    std::vector<AddressRange> stored;    // per data record, in file order (unmerged)
 
     bool ok() const { return error == SrecordError::None; }
     // A read that succeeded and stored at least one byte: the only kind that may be programmed.

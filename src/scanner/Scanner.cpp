@@ -55,6 +55,10 @@ void Scanner::setComm(SerialPort *port)
     if (port == m_comm)
         return;
     QObject::disconnect(m_receiveConnection);
+    if (m_replyWait) {
+        m_handlerAbandoned = true; // the reply being collected was on the old port
+        m_replyWait->quit();
+    }
     m_comm = port;
     if (m_receiveHandling)
         connectReceive();

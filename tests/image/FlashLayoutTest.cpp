@@ -42,6 +42,7 @@ TEST(FlashLayout, BuildersWriteTheBoundaryEntries)
     BuildFlashBlocks64(set);
     BuildFlashBlocks128(set);
     BuildBootloaderBlocks(set);
+    // clang-format off
     const std::vector<Entry> entries{
         {"64", 0, 0x0450, 64},       {"64", 1, 0x0490, 64},       {"64", 2, 0x04D0, 48},
         {"64", 3, 0x0580, 64},       {"64", 4, 0x05C0, 64},       {"64", 5, 0x0E00, 64},
@@ -52,6 +53,7 @@ TEST(FlashLayout, BuildersWriteTheBoundaryEntries)
         {"boot", 966, 0xFF80, 2},    {"128", 0, 0x1200, 128},     {"128", 11, 0x1780, 128},
         {"128", 12, 0x182C, 84},     {"128", 13, 0x1880, 128},    {"128", 467, 0xFB80, 128},
     };
+    // clang-format on
     for (const Entry &e : entries) {
         SCOPED_TRACE(std::string(e.table) + " #" + std::to_string(e.index));
         const FlashBlock block = entryOf(set, e.table, e.index);
@@ -62,6 +64,7 @@ TEST(FlashLayout, BuildersWriteTheBoundaryEntries)
 
 TEST(FlashLayout, TablesCoverTheirFlashOnceWithinTheRecordLimits)
 {
+    // clang-format off
     const std::vector<Layout> layouts{
         {"FlashBlocks64", kFlashBlocks64, 60464, 64, {{0x0450, 0x04FF}, {0x0580, 0x05FF}, {0x0E00, 0xF8FF}}},
         {"FlashBlocks128", kFlashBlocks128, 59860, 128, {{0x1200, 0x17FF}, {0x182C, 0xFBFF}}},
@@ -71,6 +74,7 @@ TEST(FlashLayout, TablesCoverTheirFlashOnceWithinTheRecordLimits)
          64,
          {{0x0450, 0x04FF}, {0x0580, 0x05FF}, {0x0E00, 0xFDFF}, {0xFF80, 0xFF81}, {0xFFCC, 0xFFFF}}},
     };
+    // clang-format on
     for (const Layout &layout : layouts) {
         SCOPED_TRACE(layout.name);
         std::bitset<kImageSize> covered;
@@ -95,15 +99,6 @@ TEST(FlashLayout, TablesCoverTheirFlashOnceWithinTheRecordLimits)
     }
 }
 
-TEST(FlashLayout, FirmwareBlocksAreProgrammedInAddressOrder)
-{
-    // The bootloader's table alone ends out of order (vectors before 0xFF80).
-    for (std::span<const FlashBlock> table : {std::span<const FlashBlock>(kFlashBlocks64),
-                                              std::span<const FlashBlock>(kFlashBlocks128)})
-        EXPECT_TRUE(std::is_sorted(table.begin(), table.end(),
-                                   [](const FlashBlock &a, const FlashBlock &b) { return a.Address < b.Address; }));
-}
-
 TEST(RelocateVectors, WritesOneJumpPerVector)
 {
     struct Case {
@@ -111,6 +106,7 @@ TEST(RelocateVectors, WritesOneJumpPerVector)
         std::vector<std::pair<std::uint32_t, std::uint8_t>> before; // bytes set on an erased image
         std::vector<std::pair<std::uint32_t, std::uint8_t>> after;  // bytes expected afterwards
     };
+    // clang-format off
     const std::vector<Case> cases{
         {"reset vector", {{0xFFFE, 0x12}, {0xFFFF, 0x34}},
          {{0x049B, 0xCC}, {0x049C, 0x12}, {0x049D, 0x34}, {0xFFFE, 0x12}, {0xFFFF, 0x34}}},
@@ -119,6 +115,7 @@ TEST(RelocateVectors, WritesOneJumpPerVector)
         {"own bytes in the table are lost", {{0x0460, 0x00}}, {{0x0460, 0xFF}}},
         {"own bytes behind the table survive", {{0x049E, 0x00}, {0x04A0, 0x11}}, {{0x049E, 0x00}, {0x04A0, 0x11}}},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         MemoryImage image;
@@ -144,6 +141,7 @@ TEST(HexRecordLoad, CountsOnlyBlocksThatHoldData)
         long characters;
     };
     const FlashBlocks64Table neverBuilt{};
+    // clang-format off
     const std::vector<Case> cases{
         {"erased image", kFlashBlocks64, {}, 0, 0},
         {"one byte sends its whole block", kFlashBlocks64, {0x0E3F}, 1, 7 + 128},
@@ -154,6 +152,7 @@ TEST(HexRecordLoad, CountsOnlyBlocksThatHoldData)
         {"hole below 0x182C", kFlashBlocks128, {0x1800, 0x182B}, 0, 0},
         {"a table never built sends nothing", neverBuilt, {0x0000, 0x0450}, 0, 0},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         MemoryImage image;

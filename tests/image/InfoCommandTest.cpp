@@ -25,7 +25,8 @@ struct InfoRun {
 InfoRun info(const QStringList &arguments)
 {
     QProcess process;
-    process.start(programDir() + QStringLiteral("/romwright"), QStringList{QStringLiteral("--info")} + arguments);
+    process.start(programDir() + QStringLiteral("/romwright"),
+                  QStringList{QStringLiteral("--info")} + arguments);
     InfoRun run;
     if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit)
         return run;
@@ -56,7 +57,9 @@ TEST(InfoCommand, ExitStatusAndMessages)
     const QByteArray good = srecord(1, 0x8000, ramp(64)) + "\r\n";
     const QString damaged = write(dir, "bad.s19", good + "S1050100000000\r\n");
     const QString noEnd = write(dir, "noend.s19", good);
-    const QString noData = write(dir, "nodata.s19", srecord(0, 0, {'x'}) + "\r\n" + srecord(9, 0, {}) + "\r\n");
+    const QString spliced = write(dir, "spliced.s19", good + srecord(5, 3, {}) + "\r\n");
+    const QString noData =
+        write(dir, "nodata.s19", srecord(0, 0, {'x'}) + "\r\n" + srecord(9, 0, {}) + "\r\n");
     struct Case {
         const char *name;
         QStringList arguments;
@@ -68,8 +71,17 @@ TEST(InfoCommand, ExitStatusAndMessages)
         {"sample", {kSample}, 0, "Records read: 384 data", ""},
         {"sample, 128-byte target", {kSample, "--target", "128"}, 0, "Target: 128-byte blocks", ""},
         {"no end record", {noEnd}, 0, "Note: no end record (S7, S8 or S9).", ""},
-        {"damaged", {damaged}, 1, "",
+        {"damaged",
+         {damaged},
+         1,
+         "",
          "The file bad.s19 is damaged and cannot be used (line 2: the checksum does not match)."},
+        {"count record disagrees",
+         {spliced},
+         1,
+         "",
+         "(line 2: the count record says 3 data records but 1 came before it; the file was cut short or "
+         "spliced)."},
         {"no data", {noData}, 1, "Bytes read: 0", "holds no data records"},
         {"missing", {dir.filePath("gone.s19")}, 1, "", "gone.s19 was not found"},
         {"no file", {}, 2, "", kUsageLine},
@@ -109,6 +121,7 @@ TEST(InfoCommand, ImageIsWhatSrecCatReadsWithTheJumpTable)
     EXPECT_TRUE(ours == *theirs);
     // The figures printed agree with the image.
     const HexRecordLoad load = hexRecordLoad(kFlashBlocks64, *theirs);
-    EXPECT_TRUE(run.out.contains(QStringLiteral("Blocks to send: %1 of 945").arg(load.blocks))) << run.out.toStdString();
+    EXPECT_TRUE(run.out.contains(QStringLiteral("Blocks to send: %1 of 945").arg(load.blocks)))
+        << run.out.toStdString();
     EXPECT_TRUE(run.out.contains(QStringLiteral("Bytes on the wire: %1 ").arg(load.characters)));
 }

@@ -28,9 +28,9 @@ struct Sample {
 };
 
 const Sample kSamples[] = {
-    {"Hlv1450ver5_9.s19", Map::Blocks64},   {"Hlv1450Uver6_0.s19", Map::Blocks128},
-    {"JL750Ver6_0.s19", Map::Blocks64},     {"WX3650UVer3_9.s19", Map::Both},
-    {"WX3650UVer1_9.s20", Map::Both},       {"FlashProgrammer.sss", Map::RamLoader},
+    {"Hlv1450ver5_9.s19", Map::Blocks64}, {"Hlv1450Uver6_0.s19", Map::Blocks128},
+    {"JL750Ver6_0.s19", Map::Blocks64},   {"WX3650UVer3_9.s19", Map::Both},
+    {"WX3650UVer1_9.s20", Map::Both},     {"FlashProgrammer.sss", Map::RamLoader},
     {"bootloader.sss", Map::Bootloader},
 };
 
@@ -51,7 +51,10 @@ std::bitset<kImageSize> range(std::uint32_t first, std::uint32_t last)
     return bits;
 }
 
-QString samplePath(const char *name) { return sourceDir() + QStringLiteral("/samples/") + QLatin1String(name); }
+QString samplePath(const char *name)
+{
+    return sourceDir() + QStringLiteral("/samples/") + QLatin1String(name);
+}
 
 QByteArray contents(const QString &path)
 {
@@ -63,7 +66,8 @@ bool runGenerator(const QStringList &arguments)
 {
     QProcess process;
     process.start(programDir() + QStringLiteral("/romwright-samplegen"), arguments);
-    return process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    return process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit &&
+           process.exitCode() == 0;
 }
 
 } // namespace
@@ -83,11 +87,21 @@ TEST(Samples, EachIsWellFormedAndInsideItsMap)
             filled |= range(r.first, r.last);
         std::bitset<kImageSize> allowed;
         switch (s.map) {
-        case Map::Blocks64: allowed = coverage(kFlashBlocks64) | vectors; break;
-        case Map::Blocks128: allowed = coverage(kFlashBlocks128) | vectors; break;
-        case Map::Both: allowed = (coverage(kFlashBlocks64) & coverage(kFlashBlocks128)) | vectors; break;
-        case Map::RamLoader: allowed = range(kRamLoaderAddress, kRamLoaderAddress + kRamLoaderSize - 1); break;
-        case Map::Bootloader: allowed = coverage(kBootloaderBlocks); break;
+        case Map::Blocks64:
+            allowed = coverage(kFlashBlocks64) | vectors;
+            break;
+        case Map::Blocks128:
+            allowed = coverage(kFlashBlocks128) | vectors;
+            break;
+        case Map::Both:
+            allowed = (coverage(kFlashBlocks64) & coverage(kFlashBlocks128)) | vectors;
+            break;
+        case Map::RamLoader:
+            allowed = range(kRamLoaderAddress, kRamLoaderAddress + kRamLoaderSize - 1);
+            break;
+        case Map::Bootloader:
+            allowed = coverage(kBootloaderBlocks);
+            break;
         }
         EXPECT_EQ((filled & ~allowed).count(), 0u);
         if (s.map == Map::RamLoader) {
@@ -139,5 +153,6 @@ TEST(Samples, FullFirmwareFillsEveryBlock)
         RelocateVectors(image);
         EXPECT_EQ(hexRecordLoad(c.table, image).blocks, static_cast<int>(c.table.size()));
     }
-    EXPECT_FALSE(runGenerator({QStringLiteral("full"), QStringLiteral("96"), dir.filePath(QStringLiteral("x"))}));
+    EXPECT_FALSE(
+        runGenerator({QStringLiteral("full"), QStringLiteral("96"), dir.filePath(QStringLiteral("x"))}));
 }

@@ -13,17 +13,22 @@
 
 namespace romwright::test {
 
-inline QString srecCat() { return QStandardPaths::findExecutable(QStringLiteral("srec_cat")); }
+inline QString srecCat()
+{
+    return QStandardPaths::findExecutable(QStringLiteral("srec_cat"));
+}
 
 // nullopt when srec_cat fails; its messages go to *errors.
-inline std::optional<MemoryImage> srecCatImage(const QString &input, const QString &output, QString *errors = nullptr)
+inline std::optional<MemoryImage> srecCatImage(const QString &input, const QString &output,
+                                               QString *errors = nullptr)
 {
     QProcess process;
     // -multiple: overlapping records are allowed and the later one wins.
-    process.start(srecCat(), {QStringLiteral("-multiple"), input, QStringLiteral("-fill"), QStringLiteral("0xFF"),
-                              QStringLiteral("0"), QStringLiteral("0x10000"), QStringLiteral("-o"), output,
-                              QStringLiteral("-binary")});
-    if (!process.waitForFinished(20000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+    process.start(srecCat(), {QStringLiteral("-multiple"), input, QStringLiteral("-fill"),
+                              QStringLiteral("0xFF"), QStringLiteral("0"), QStringLiteral("0x10000"),
+                              QStringLiteral("-o"), output, QStringLiteral("-binary")});
+    if (!process.waitForFinished(20000) || process.exitStatus() != QProcess::NormalExit ||
+        process.exitCode() != 0) {
         if (errors)
             *errors = QString::fromLocal8Bit(process.readAllStandardError());
         return std::nullopt;

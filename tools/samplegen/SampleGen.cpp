@@ -139,7 +139,8 @@ void table(Sparse &image, Range range, Random &random)
 std::uint32_t vectors(Sparse &image, Range target, Random &random)
 {
     for (std::uint32_t k = 0; k < 26; ++k) {
-        const std::uint32_t to = k == 25 ? target.first : target.first + (random.below(target.last - target.first) & ~0xFu);
+        const std::uint32_t to =
+            k == 25 ? target.first : target.first + (random.below(target.last - target.first) & ~0xFu);
         image.set(0xFFCC + 2 * k, static_cast<std::uint8_t>(to >> 8));
         image.set(0xFFCD + 2 * k, static_cast<std::uint8_t>(to));
     }
@@ -152,7 +153,8 @@ std::string srecords(const Sparse &image, int dataType, const std::string &heade
 {
     const int endType = 10 - dataType;
     std::string out;
-    auto record = [&out](int type, std::uint32_t address, int addressBytes, const std::vector<std::uint8_t> &data) {
+    auto record = [&out](int type, std::uint32_t address, int addressBytes,
+                         const std::vector<std::uint8_t> &data) {
         std::vector<std::uint8_t> bytes{static_cast<std::uint8_t>(addressBytes + data.size() + 1)};
         for (int i = addressBytes - 1; i >= 0; --i)
             bytes.push_back(static_cast<std::uint8_t>(address >> (8 * i)));
@@ -204,7 +206,7 @@ bool write(const std::string &path, const std::string &text)
 // One firmware file: code, tables and texts in the given ranges, gaps erased.
 struct Firmware {
     const char *name;
-    int dataType;           // 1: S1 records, 2: S2 records
+    int dataType; // 1: S1 records, 2: S2 records
     std::uint64_t seed;
     std::vector<Range> code;
     Range texts;
@@ -229,15 +231,35 @@ bool writeSamples(const std::string &dir)
     // 64-byte targets keep to 0x0580..0x05FF, 0x0E00..0xF8FF; 128-byte ones to
     // 0x1880..0xFBFF; the Wexmoor files fit either map.
     const std::vector<Firmware> firmwares{
-        {"Hlv1450ver5_9.s19", 1, 0x1450'0509, {{0x8000, 0x9E7F}, {0xA400, 0xB1FF}, {0x0E00, 0x0F3F}},
-         {0xC000, 0xC17F}, {0x0580, 0x05FF}},
-        {"Hlv1450Uver6_0.s19", 1, 0x1450'0600, {{0x8000, 0xA3FF}, {0x1880, 0x2DFF}, {0xE000, 0xE4FF}},
-         {0xF000, 0xF1BF}, {0x1200, 0x12FF}},
-        {"JL750Ver6_0.s19", 1, 0x0750'0600, {{0x8000, 0xB6FF}, {0x0E00, 0x1F7F}}, {0xD000, 0xD0FF},
+        {"Hlv1450ver5_9.s19",
+         1,
+         0x1450'0509,
+         {{0x8000, 0x9E7F}, {0xA400, 0xB1FF}, {0x0E00, 0x0F3F}},
+         {0xC000, 0xC17F},
+         {0x0580, 0x05FF}},
+        {"Hlv1450Uver6_0.s19",
+         1,
+         0x1450'0600,
+         {{0x8000, 0xA3FF}, {0x1880, 0x2DFF}, {0xE000, 0xE4FF}},
+         {0xF000, 0xF1BF},
+         {0x1200, 0x12FF}},
+        {"JL750Ver6_0.s19",
+         1,
+         0x0750'0600,
+         {{0x8000, 0xB6FF}, {0x0E00, 0x1F7F}},
+         {0xD000, 0xD0FF},
          {0xD800, 0xD87F}},
-        {"WX3650UVer3_9.s19", 1, 0x3650'0309, {{0x8000, 0xCEFF}, {0x1880, 0x2FFF}}, {0xE800, 0xE9FF},
+        {"WX3650UVer3_9.s19",
+         1,
+         0x3650'0309,
+         {{0x8000, 0xCEFF}, {0x1880, 0x2FFF}},
+         {0xE800, 0xE9FF},
          {0xEC00, 0xEC7F}},
-        {"WX3650UVer1_9.s20", 2, 0x3650'0109, {{0x9000, 0x9FFF}, {0x2000, 0x37FF}}, {0xA800, 0xA8BF},
+        {"WX3650UVer1_9.s20",
+         2,
+         0x3650'0109,
+         {{0x9000, 0x9FFF}, {0x2000, 0x37FF}},
+         {0xA800, 0xA8BF},
          {0xB000, 0xB03F}},
     };
     bool ok = true;
@@ -271,8 +293,9 @@ bool writeSamples(const std::string &dir)
 // block is skipped as erased.
 bool writeFull(int rows, const std::string &path)
 {
-    const std::span<const FlashBlock> blocks = rows == 64 ? std::span<const FlashBlock>(romwright::kFlashBlocks64)
-                                                          : std::span<const FlashBlock>(romwright::kFlashBlocks128);
+    const std::span<const FlashBlock> blocks = rows == 64
+                                                   ? std::span<const FlashBlock>(romwright::kFlashBlocks64)
+                                                   : std::span<const FlashBlock>(romwright::kFlashBlocks128);
     Random random(rows == 64 ? 0xF011'0064 : 0xF011'0128);
     Sparse image;
     const Range target{static_cast<std::uint32_t>(blocks.front().Address), 0xF8FF};

@@ -27,7 +27,10 @@ struct InfoOptions {
     QString imageOut;
 };
 
-void print(std::FILE *stream, const QString &text) { std::fputs(text.toLocal8Bit().constData(), stream); }
+void print(std::FILE *stream, const QString &text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stream);
+}
 
 int usageError(const QString &why)
 {
@@ -77,7 +80,10 @@ std::optional<InfoOptions> parseOptions(const QStringList &arguments, int &statu
     return options;
 }
 
-QString hex4(std::uint32_t value) { return QStringLiteral("%1").arg(value, 4, 16, QLatin1Char('0')).toUpper(); }
+QString hex4(std::uint32_t value)
+{
+    return QStringLiteral("%1").arg(value, 4, 16, QLatin1Char('0')).toUpper();
+}
 
 void printSummary(const InfoOptions &options, const SrecordResult &result, const MemoryImage &image)
 {
@@ -87,8 +93,10 @@ void printSummary(const InfoOptions &options, const SrecordResult &result, const
                           .arg(types[1])
                           .arg(types[2])
                           .arg(types[3]);
-    records += QStringLiteral(", %1 header, %2 count, %3 end\n").arg(types[0]).arg(types[5] + types[6]).arg(
-        types[7] + types[8] + types[9]);
+    records += QStringLiteral(", %1 header, %2 count, %3 end\n")
+                   .arg(types[0])
+                   .arg(types[5] + types[6])
+                   .arg(types[7] + types[8] + types[9]);
     print(stdout, QStringLiteral("File: %1\n").arg(fileNameOf(options.file)));
     print(stdout, records);
     print(stdout, QStringLiteral("Bytes read: %1\n").arg(result.bytesStored));
@@ -100,8 +108,9 @@ void printSummary(const InfoOptions &options, const SrecordResult &result, const
     if (result.endRecordType == 0)
         print(stdout, QStringLiteral("Note: no end record (S7, S8 or S9).\n"));
 
-    const std::span<const FlashBlock> table = options.rows == 128 ? std::span<const FlashBlock>(kFlashBlocks128)
-                                                                  : std::span<const FlashBlock>(kFlashBlocks64);
+    const std::span<const FlashBlock> table = options.rows == 128
+                                                  ? std::span<const FlashBlock>(kFlashBlocks128)
+                                                  : std::span<const FlashBlock>(kFlashBlocks64);
     const HexRecordLoad load = hexRecordLoad(table, image);
     print(stdout, QStringLiteral("Target: %1-byte blocks\n").arg(options.rows));
     print(stdout, QStringLiteral("Blocks to send: %1 of %2\n").arg(load.blocks).arg(table.size()));
@@ -144,10 +153,13 @@ int runInfo(const QStringList &arguments)
             print(stderr, QStringLiteral("romwright: cannot write %1\n").arg(options->imageOut));
             return 1;
         }
-        print(stdout, QStringLiteral("Image written: %1 (%2 bytes)\n").arg(options->imageOut).arg(image.size()));
+        print(stdout,
+              QStringLiteral("Image written: %1 (%2 bytes)\n").arg(options->imageOut).arg(image.size()));
     }
     if (result.bytesStored == 0) {
-        print(stderr, QStringLiteral("romwright: the file %1 holds no data records.\n").arg(fileNameOf(options->file)));
+        print(
+            stderr,
+            QStringLiteral("romwright: the file %1 holds no data records.\n").arg(fileNameOf(options->file)));
         return 1;
     }
     return 0;

@@ -37,8 +37,12 @@ QByteArray mutate(QByteArray input, const std::vector<QByteArray> &corpus, std::
             if (at < input.size())
                 input[at] = c;
             break;
-        case 1: input.insert(at, c); break;
-        case 2: input.remove(at, static_cast<qsizetype>(below(8))); break;
+        case 1:
+            input.insert(at, c);
+            break;
+        case 2:
+            input.remove(at, static_cast<qsizetype>(below(8)));
+            break;
         default: {
             const QByteArray &other = corpus[below(corpus.size())];
             const auto from = static_cast<qsizetype>(below(static_cast<std::size_t>(other.size()) + 1));

@@ -42,7 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     guarded.after.fill(kGuard);
     guarded.image.fill(kFill);
 
-    const QByteArray text = QByteArray::fromRawData(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));
+    const QByteArray text =
+        QByteArray::fromRawData(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));
     const romwright::SrecordResult result = romwright::ParseMotorolaSrecords(text, guarded.image);
 
     for (std::uint8_t b : guarded.before)
@@ -53,7 +54,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     // Undo every reported write; then nothing may differ from the fill.
     std::int64_t reportedBytes = 0;
     for (const romwright::AddressRange &range : result.stored) {
-        check(range.first <= range.last && range.last < romwright::kImageSize, "stored range outside the image");
+        check(range.first <= range.last && range.last < romwright::kImageSize,
+              "stored range outside the image");
         reportedBytes += range.last - range.first + 1;
         std::fill(guarded.image.begin() + range.first, guarded.image.begin() + range.last + 1, kFill);
     }
@@ -61,7 +63,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     check(std::all_of(guarded.image.begin(), guarded.image.end(), [](std::uint8_t b) { return b == kFill; }),
           "a byte changed that no record addressed");
     check(result.ok() == (result.line == 0), "a failure without its line, or a line without a failure");
-    check(result.dataRecords >= static_cast<int>(result.stored.size()), "more stored ranges than data records");
+    check(result.dataRecords >= static_cast<int>(result.stored.size()),
+          "more stored ranges than data records");
     check(!result.ok() || size > 0, "an empty text read as good");
     return 0;
 }

@@ -1,6 +1,8 @@
 #include "app/gui/help/HelpPopupWindow.h"
 
+#include <QFontMetrics>
 #include <QLabel>
+#include <algorithm>
 #include <QStringList>
 #include <QToolTip>
 #include <QVBoxLayout>
@@ -13,6 +15,7 @@ QColor fromBgr(std::uint32_t bgr)
     return QColor(int(bgr & 0xFF), int((bgr >> 8) & 0xFF), int((bgr >> 16) & 0xFF));
 }
 constexpr int kDefaultMargin = 8;
+constexpr int kWidestNote = 360;
 } // namespace
 
 QFont HelpPopupWindow::fontFromDescription(const QString &description)
@@ -51,7 +54,12 @@ HelpPopupWindow::HelpPopupWindow(const QString &text, const QString &font, std::
     m_label->setFont(fontFromDescription(font));
     m_label->setWordWrap(true);
     m_label->setTextFormat(Qt::PlainText);
-    m_label->setMaximumWidth(360);
+    // Short notes stay on one line; longer ones wrap at a readable width.
+    const QFontMetrics metrics(m_label->font());
+    int widest = 0;
+    for (const QString &line : text.split(QLatin1Char('\n')))
+        widest = std::max(widest, metrics.horizontalAdvance(line));
+    m_label->setFixedWidth(std::min(kWidestNote, widest + 2));
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(margins.left() < 0 ? kDefaultMargin : margins.left(),
                                margins.top() < 0 ? kDefaultMargin : margins.top(),

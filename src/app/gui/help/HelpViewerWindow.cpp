@@ -259,6 +259,10 @@ bool HelpViewerWindow::lookUp(const QString &keywords)
         for (const auto &[entry, depth] : m_indexRows) {
             if (entry->name.compare(wanted, Qt::CaseInsensitive) != 0 || entry->topics.empty())
                 continue;
+            // The index shows where the page came from; with several pages
+            // it comes to the front so the others can be chosen.
+            m_indexField->setText(entry->name);
+            selectIndexEntry(entry->name);
             if (entry->topics.size() > 1)
                 showIndex(entry->name);
             return showPage(entry->topics.front().local);

@@ -1,0 +1,159 @@
+// Times a full scanner detection over 16 numbered ports on pseudo-terminals:
+// one simulated scanner, and either 15 silent devices (every port a
+// candidate, five probes each) or 15 numbers without a device.
+//
+//   build/dev/bin/romwright-bench-detection            # both layouts
+//   build/dev/bin/romwright-bench-detection --position 1 --model wexmoor
+//
+// The probes' pauses are 200 ms each by design; the figure of interest is
+// what detection costs beyond them (opening, closing and rate changes).
+
+#include "platform/Dialogs.h"
+#include "platform/ProgramFlags.h"
+#include "platform/QtSerialPort.h"
+#include "platform/Sleeper.h"
+#include "platform/ViewState.h"
+#include "scanner/Scanner.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <QThread>
+
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+using namespace romwright;
+
+namespace {
+
+class CountingSleeper final : public Sleeper {
+public:
+    void sleep(std::chrono::milliseconds duration) override
+    {
+        ++probes;
+        paused += duration;
+        m_real.sleep(duration);
+    }
+    int probes = 0;
+    std::chrono::milliseconds paused{0};
+
+private:
+    BlockingSleeper m_real;
+};
+
+class NoDialogs final : public Dialogs {
+public:
+    void message(const QString &, const QString &, MessageIcon) override {}
+    QString inputBox(const QString &, const QString &, const QString &) override { return {}; }
+    QString openFile(const QString &, const QString &, const QString &) override { return {}; }
+    std::optional<QString> chooseScanner() override { return QStringLiteral("Halvern1450"); }
+};
+
+struct Sim {
+    std::unique_ptr<QProcess> process;
+    QString link;
+};
+
+// Starts romwright-sim on a link and waits until it reports ready.
+bool startSim(Sim &sim, const QString &program, const QString &link, const QStringList &args)
+{
+    sim.link = link;
+    sim.process = std::make_unique<QProcess>();
+    sim.process->start(program, args + QStringList{QStringLiteral("--link"), link});
+    if (!sim.process->waitForStarted(5000))
+        return false;
+    QByteArray out;
+    while (!out.contains('\n') && sim.process->waitForReadyRead(5000))
+        out += sim.process->readAllStandardOutput();
+    return out.startsWith("ready ") && QFileInfo::exists(link);
+}
+
+struct Result {
+    qint64 elapsedMs;
+    int probes;
+    qint64 pausedMs;
+    QString name;
+    int port;
+};
+
+Result detectOnce(const QStringList &ports)
+{
+    ViewState view;
+    NoDialogs dialogs;
+    ProgramFlags flags;
+    CountingSleeper sleeper;
+    QtSerialPort port(PortMap::fromList(ports.join(QLatin1Char(','))));
+    Scanner scanner(sleeper, dialogs, view, flags);
+    scanner.setComm(&port);
+    qint16 commPort = 0;
+    QElapsedTimer clock;
+    clock.start();
+    scanner.DetectScanner(commPort);
+    return {clock.elapsed(), sleeper.probes, sleeper.paused.count(), scanner.Name(), commPort};
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Times scanner detection over 16 ports."));
+    parser.addHelpOption();
+    parser.addOption({QStringLiteral("position"), QStringLiteral("Port of the scanner (1-16)."), QStringLiteral("n"),
+                      QStringLiteral("16")});
+    parser.addOption({QStringLiteral("model"), QStringLiteral("halvern, jorlith or wexmoor."), QStringLiteral("name"),
+                      QStringLiteral("halvern")});
+    parser.addOption({QStringLiteral("runs"), QStringLiteral("Detections per layout."), QStringLiteral("n"),
+                      QStringLiteral("3")});
+    parser.process(app);
+    const int position = std::clamp(parser.value(QStringLiteral("position")).toInt(), 1, 16);
+    const int runs = std::max(1, parser.value(QStringLiteral("runs")).toInt());
+
+    const QString sim = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("romwright-sim"));
+    QTemporaryDir dir;
+    std::vector<Sim> sims(16);
+    QStringList allPorts;
+    QStringList scannerOnly;
+    for (int n = 1; n <= 16; ++n) {
+        const QString link = dir.filePath(QStringLiteral("port%1").arg(n));
+        const QStringList args = n == position
+                                     ? QStringList{QStringLiteral("--model"), parser.value(QStringLiteral("model"))}
+                                     : QStringList{QStringLiteral("--silent")};
+        if (!startSim(sims[std::size_t(n - 1)], sim, link, args)) {
+            std::fprintf(stderr, "cannot start %s for port %d\n", qPrintable(sim), n);
+            return 1;
+        }
+        allPorts << link;
+        scannerOnly << (n == position ? link : dir.filePath(QStringLiteral("none%1").arg(n)));
+    }
+
+    QTextStream out(stdout);
+    const std::pair<const char *, QStringList> layouts[] = {
+        {"16 ports, 15 silent devices", allPorts},
+        {"16 ports, 15 without a device", scannerOnly},
+    };
+    for (const auto &[what, ports] : layouts) {
+        for (int run = 0; run < runs; ++run) {
+            const Result r = detectOnce(ports);
+            const qint64 overhead = r.elapsedMs - r.pausedMs;
+            out << what << ": " << r.elapsedMs << " ms, " << r.probes << " probes (" << r.pausedMs
+                << " ms of pauses), beyond the pauses " << overhead << " ms";
+            if (r.probes > 0)
+                out << " (" << QString::number(double(overhead) / r.probes, 'f', 1) << " ms a probe)";
+            out << "; found " << r.name << " on port " << r.port << Qt::endl;
+        }
+    }
+    for (Sim &s : sims) {
+        s.process->terminate();
+        s.process->waitForFinished(2000);
+    }
+    return 0;
+}

@@ -1,0 +1,102 @@
+#include "platform/PortMap.h"
+
+#include <QFileInfo>
+#include <QSerialPortInfo>
+#include <algorithm>
+
+namespace romwright {
+
+namespace {
+
+constexpr const char *kPortsVariable = "ROMWRIGHT_PORTS";
+
+bool isUsbAdapter(const QString &device)
+{
+    const QString name = QFileInfo(device).fileName();
+    return name.startsWith(QLatin1String("ttyUSB")) || name.startsWith(QLatin1String("ttyACM"));
+}
+
+// "ttyS2" before "ttyS10": names compare by their text, then by the number
+// they end in.
+bool nameLess(const QString &a, const QString &b)
+{
+    auto split = [](const QString &name) {
+        qsizetype digits = name.size();
+        while (digits > 0 && name.at(digits - 1).isDigit())
+            --digits;
+        const QString number = name.mid(digits);
+        return std::pair{name.left(digits), number.isEmpty() ? -1LL : number.toLongLong()};
+    };
+    const QString na = QFileInfo(a).fileName(), nb = QFileInfo(b).fileName();
+    const auto [pa, ka] = split(na);
+    const auto [pb, kb] = split(nb);
+    if (pa != pb)
+        return pa < pb;
+    if (ka != kb)
+        return ka < kb;
+    return a < b;
+}
+
+} // namespace
+
+PortMap PortMap::fromEnvironment()
+{
+#ifdef Q_OS_WIN
+    return windowsPorts();
+#else
+    if (qEnvironmentVariableIsSet(kPortsVariable))
+        return fromList(qEnvironmentVariable(kPortsVariable));
+    QStringList devices;
+    const auto ports = QSerialPortInfo::availablePorts();
+    for (const QSerialPortInfo &info : ports)
+        devices << info.systemLocation();
+    return fromSystemPorts(devices);
+#endif
+}
+
+PortMap PortMap::fromList(const QString &list)
+{
+    PortMap map;
+    if (list.trimmed().isEmpty())
+        return map;
+    const QStringList items = list.split(QLatin1Char(','));
+    for (qsizetype i = 0; i < items.size() && i < kLastPort; ++i)
+        map.m_devices[static_cast<std::size_t>(i)] = items[i].trimmed();
+    return map;
+}
+
+QStringList PortMap::orderSystemPorts(QStringList devices)
+{
+    // Sorted by name first, then a stable partition keeps that order
+    // within the USB group and within the rest.
+    std::sort(devices.begin(), devices.end(), nameLess);
+    devices.erase(std::unique(devices.begin(), devices.end()), devices.end());
+    std::stable_partition(devices.begin(), devices.end(), isUsbAdapter);
+    return devices;
+}
+
+PortMap PortMap::fromSystemPorts(const QStringList &devices)
+{
+    PortMap map;
+    const QStringList ordered = orderSystemPorts(devices);
+    for (qsizetype i = 0; i < ordered.size() && i < kLastPort; ++i)
+        map.m_devices[static_cast<std::size_t>(i)] = ordered[i];
+    return map;
+}
+
+PortMap PortMap::windowsPorts()
+{
+    PortMap map;
+    for (int n = kFirstPort; n <= kLastPort; ++n)
+        map.m_devices[static_cast<std::size_t>(n - 1)] = QStringLiteral("COM%1").arg(n);
+    return map;
+}
+
+QString PortMap::device(int port) const
+{
+    if (port < kFirstPort || port > kLastPort)
+        return QString();
+    return m_devices[static_cast<std::size_t>(port - 1)];
+}
+
+} // namespace romwright

@@ -1,0 +1,40 @@
+#pragma once
+// Port numbers 1..16 and the devices behind them. On Windows port n is COMn.
+// Elsewhere ROMWRIGHT_PORTS ("/dev/ttyUSB0,,/tmp/sim/link3") names the ports
+// in order, an empty item leaving its number without a device; without it the
+// numbers go to the system's serial ports, USB adapters first, each group
+// sorted by name, so the same hardware always gets the same numbers.
+
+#include <QString>
+#include <QStringList>
+#include <array>
+
+namespace romwright {
+
+class PortMap {
+public:
+    static constexpr int kFirstPort = 1;
+    static constexpr int kLastPort = 16;
+
+    PortMap() = default;
+
+    // The map for this machine and environment.
+    static PortMap fromEnvironment();
+    // A ROMWRIGHT_PORTS style list; items beyond port 16 are ignored.
+    static PortMap fromList(const QString &list);
+    // System ports given by their device paths, in any order.
+    static PortMap fromSystemPorts(const QStringList &devices);
+    // COM1..COM16.
+    static PortMap windowsPorts();
+
+    // The order fromSystemPorts numbers the devices in.
+    static QStringList orderSystemPorts(QStringList devices);
+
+    // The device of port n, "" for a number without one or out of range.
+    QString device(int port) const;
+
+private:
+    std::array<QString, kLastPort> m_devices;
+};
+
+} // namespace romwright

@@ -1,0 +1,436 @@
+#include "platform/QtSerialPort.h"
+
+#include <QDeadlineTimer>
+#include <QFileInfo>
+#include <QMetaObject>
+#include <array>
+
+#ifndef Q_OS_WIN
+#include <cerrno>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
+#endif
+
+namespace romwright {
+
+namespace {
+
+// Rates the control offered; anything else is a refused value.
+constexpr std::array<qint32, 16> kRates = {110,   300,   600,   1200,  2400,   4800,   9600,   14400,
+                                           19200, 28800, 38400, 56000, 57600, 115200, 128000, 256000};
+
+// Long enough for a full output buffer at the slowest rate the program uses.
+constexpr int kWriteBoundMs = 5000;
+
+#ifndef Q_OS_WIN
+// A pseudo-terminal has no transmitter to drain: its bytes count as sent
+// once the far end has read them, which a drain cannot wait for. The far end
+// (the simulator) takes them within microseconds and learns of a rate change
+// at once; a few quiet milliseconds on both sides of the change keep the
+// bytes before it apart from those after it.
+constexpr std::chrono::milliseconds kPseudoTerminalQuiet{10};
+
+bool isPseudoTerminal(int fd)
+{
+    struct stat st {};
+    // Unix98 pseudo-terminal slaves have the majors 136 to 143.
+    return ::fstat(fd, &st) == 0 && S_ISCHR(st.st_mode) && major(st.st_rdev) >= 136 && major(st.st_rdev) <= 143;
+}
+#endif
+
+} // namespace
+
+std::optional<LineSettings> LineSettings::parse(const QString &text)
+{
+    const QStringList parts = text.split(QLatin1Char(','));
+    if (parts.size() != 4)
+        return std::nullopt;
+    LineSettings s;
+    bool ok = false;
+    s.baud = parts[0].trimmed().toInt(&ok);
+    if (!ok || std::find(kRates.begin(), kRates.end(), s.baud) == kRates.end())
+        return std::nullopt;
+
+    const QString parity = parts[1].trimmed().toLower();
+    if (parity == QLatin1String("n"))
+        s.parity = QSerialPort::NoParity;
+    else if (parity == QLatin1String("e"))
+        s.parity = QSerialPort::EvenParity;
+    else if (parity == QLatin1String("o"))
+        s.parity = QSerialPort::OddParity;
+    else if (parity == QLatin1String("m"))
+        s.parity = QSerialPort::MarkParity;
+    else if (parity == QLatin1String("s"))
+        s.parity = QSerialPort::SpaceParity;
+    else
+        return std::nullopt;
+
+    const int bits = parts[2].trimmed().toInt(&ok);
+    if (!ok || bits < 5 || bits > 8)
+        return std::nullopt;
+    s.dataBits = static_cast<QSerialPort::DataBits>(bits);
+
+    const QString stop = parts[3].trimmed();
+    if (stop == QLatin1String("1"))
+        s.stopBits = QSerialPort::OneStop;
+    else if (stop == QLatin1String("1.5"))
+        s.stopBits = QSerialPort::OneAndHalfStop;
+    else if (stop == QLatin1String("2"))
+        s.stopBits = QSerialPort::TwoStop;
+    else
+        return std::nullopt;
+    return s;
+}
+
+CommError classifyOpenFailure(QSerialPort::SerialPortError error, bool deviceExists, bool userMayOpen)
+{
+    if (!deviceExists || error == QSerialPort::DeviceNotFoundError)
+        return CommError::NoSuchPort;
+    if (!userMayOpen)
+        return CommError::PermissionDenied;
+    switch (error) {
+    case QSerialPort::PermissionError: // lock file or exclusive terminal of another program
+    case QSerialPort::OpenError:
+        return CommError::PortInUse;
+    default:
+        return CommError::DeviceNotOpen;
+    }
+}
+
+QtSerialPort::QtSerialPort(QObject *parent) : QtSerialPort(PortMap::fromEnvironment(), parent) {}
+
+QtSerialPort::QtSerialPort(const PortMap &map, QObject *parent) : SerialPort(parent), m_map(map)
+{
+    m_settings = *LineSettings::parse(m_settingsText);
+    connect(&m_port, &QSerialPort::readyRead, this, &QtSerialPort::onReadyRead);
+    connect(&m_port, &QSerialPort::errorOccurred, this, &QtSerialPort::onError);
+}
+
+QtSerialPort::~QtSerialPort()
+{
+    close();
+}
+
+CommError QtSerialPort::setCommPort(int port)
+{
+    if (port < PortMap::kFirstPort || port > PortMap::kLastPort)
+        return CommError::ValueRefused;
+    if (portOpen())
+        return CommError::PortInUse; // the control refuses a new number while open
+    m_commPort = port;
+    return CommError::None;
+}
+
+QString QtSerialPort::deviceName() const
+{
+    return m_map.device(m_commPort);
+}
+
+CommError QtSerialPort::setSettings(const QString &settings)
+{
+    const std::optional<LineSettings> parsed = LineSettings::parse(settings);
+    if (!parsed)
+        return CommError::ValueRefused;
+    if (portOpen()) {
+        // Bytes still on their way must leave at the old rate: push Qt's
+        // buffer to the device, then let the device send them.
+        const QDeadlineTimer deadline(kWriteBoundMs);
+        while (m_port.bytesToWrite() > 0 && !deadline.hasExpired())
+            if (!m_port.waitForBytesWritten(int(deadline.remainingTime())))
+                break;
+#ifndef Q_OS_WIN
+        ::tcdrain(int(m_port.handle()));
+        const bool quiet = parsed->baud != m_settings.baud && isPseudoTerminal(int(m_port.handle()));
+        if (quiet && m_sentSinceDrain)
+            std::this_thread::sleep_for(kPseudoTerminalQuiet);
+#else
+        const bool quiet = false;
+#endif
+        m_sentSinceDrain = false;
+        const bool ok = m_port.setBaudRate(parsed->baud) && m_port.setParity(parsed->parity) &&
+                        m_port.setDataBits(parsed->dataBits) && m_port.setStopBits(parsed->stopBits);
+        if (quiet)
+            std::this_thread::sleep_for(kPseudoTerminalQuiet);
+        if (!ok) {
+            m_port.clearError();
+            return CommError::ValueRefused;
+        }
+    }
+    m_settings = *parsed;
+    m_settingsText = settings;
+    return CommError::None;
+}
+
+CommError QtSerialPort::setDtrEnable(bool enable)
+{
+    m_dtr = enable;
+    if (portOpen() && !m_port.setDataTerminalReady(enable))
+        m_port.clearError(); // a pseudo-terminal has no DTR line
+    return CommError::None;
+}
+
+CommError QtSerialPort::setRtsEnable(bool enable)
+{
+    m_rts = enable;
+    if (portOpen() && m_handshaking < 2 && !m_port.setRequestToSend(enable))
+        m_port.clearError();
+    return CommError::None;
+}
+
+CommError QtSerialPort::setEofEnable(bool)
+{
+    return CommError::None; // reads are binary; an EOF byte is data like any other
+}
+
+CommError QtSerialPort::setHandshaking(int mode)
+{
+    if (mode < 0 || mode > 3)
+        return CommError::ValueRefused;
+    m_handshaking = mode;
+    if (portOpen()) {
+        const auto flow = mode == 0 ? QSerialPort::NoFlowControl
+                          : mode == 1 ? QSerialPort::SoftwareControl
+                                      : QSerialPort::HardwareControl;
+        if (!m_port.setFlowControl(flow)) {
+            m_port.clearError();
+            return CommError::ValueRefused;
+        }
+    }
+    return CommError::None;
+}
+
+// The sizes are kept for the record only: Qt's buffers grow as needed, so a
+// small input buffer never loses bytes the way the control's could.
+CommError QtSerialPort::setInBufferSize(int bytes)
+{
+    if (bytes <= 0 || bytes > 32767)
+        return CommError::ValueRefused;
+    m_inBufferSize = bytes;
+    return CommError::None;
+}
+
+CommError QtSerialPort::setOutBufferSize(int bytes)
+{
+    if (bytes <= 0 || bytes > 32767)
+        return CommError::ValueRefused;
+    m_outBufferSize = bytes;
+    return CommError::None;
+}
+
+CommError QtSerialPort::setBinaryInput(bool)
+{
+    return CommError::None; // input() always hands out bytes
+}
+
+CommError QtSerialPort::setNullDiscard(bool discard)
+{
+    return discard ? CommError::ValueRefused : CommError::None; // zero bytes are data here
+}
+
+CommError QtSerialPort::setSThreshold(int bytes)
+{
+    return bytes < 0 ? CommError::ValueRefused : CommError::None;
+}
+
+CommError QtSerialPort::setInputLen(int bytes)
+{
+    if (bytes < 0)
+        return CommError::ValueRefused;
+    m_inputLen = bytes;
+    return CommError::None;
+}
+
+CommError QtSerialPort::setPortOpen(bool open)
+{
+    if (!open) {
+        if (!portOpen() && !m_port.isOpen())
+            return CommError::PortNotOpen;
+        close();
+        return CommError::None;
+    }
+    if (portOpen())
+        return CommError::None;
+    if (m_port.isOpen())
+        close(); // a lost line still holding its handle
+    return this->open();
+}
+
+CommError QtSerialPort::open()
+{
+    const QString device = deviceName();
+    if (device.isEmpty())
+        return CommError::NoSuchPort;
+#ifdef Q_OS_WIN
+    const bool exists = true;
+    const bool userMayOpen = true;
+#else
+    const QByteArray path = QFile::encodeName(device);
+    const bool exists = QFileInfo::exists(device);
+    const bool userMayOpen = !exists || ::access(path.constData(), R_OK | W_OK) == 0 || errno != EACCES;
+    if (!exists || !userMayOpen)
+        return classifyOpenFailure(QSerialPort::NoError, exists, userMayOpen);
+#endif
+    m_port.setPortName(device);
+    m_port.setBaudRate(m_settings.baud);
+    m_port.setParity(m_settings.parity);
+    m_port.setDataBits(m_settings.dataBits);
+    m_port.setStopBits(m_settings.stopBits);
+    m_port.setFlowControl(m_handshaking == 0   ? QSerialPort::NoFlowControl
+                          : m_handshaking == 1 ? QSerialPort::SoftwareControl
+                                               : QSerialPort::HardwareControl);
+    if (!m_port.open(QIODevice::ReadWrite)) {
+        const CommError error = classifyOpenFailure(m_port.error(), exists, userMayOpen);
+        m_port.clearError();
+        return error;
+    }
+#ifndef Q_OS_WIN
+    // Root passes the terminal's exclusive mode and other programs may name
+    // the device by another path than the lock file's; a lock on the open
+    // device itself holds against both.
+    if (::flock(int(m_port.handle()), LOCK_EX | LOCK_NB) != 0) {
+        m_port.close();
+        m_port.clearError();
+        return CommError::PortInUse;
+    }
+#endif
+    m_lost = false;
+    // Lines a device cannot set (a pseudo-terminal has neither) do not stop the open.
+    if (!m_port.setDataTerminalReady(m_dtr))
+        m_port.clearError();
+    if (m_handshaking < 2 && !m_port.setRequestToSend(m_rts))
+        m_port.clearError();
+    m_port.clearError();
+    return CommError::None;
+}
+
+void QtSerialPort::close()
+{
+    if (m_port.isOpen())
+        m_port.close();
+    m_port.clearError();
+    m_lost = false;
+}
+
+bool QtSerialPort::portOpen() const
+{
+    return m_port.isOpen() && !m_lost;
+}
+
+CommError QtSerialPort::output(const QByteArray &bytes)
+{
+    if (!portOpen())
+        return CommError::PortNotOpen;
+    if (bytes.isEmpty())
+        return CommError::None;
+    if (m_port.write(bytes) != bytes.size())
+        return CommError::WriteFailed;
+    m_sentSinceDrain = true;
+    // The caller may pause or change the rate right after this returns, so
+    // the bytes go to the device now rather than on the next event loop pass.
+    const QDeadlineTimer deadline(kWriteBoundMs);
+    while (m_port.bytesToWrite() > 0) {
+        if (m_lost || deadline.hasExpired() || !m_port.waitForBytesWritten(int(deadline.remainingTime())))
+            return m_port.bytesToWrite() > 0 || m_lost ? CommError::WriteFailed : CommError::None;
+    }
+    return m_lost ? CommError::WriteFailed : CommError::None;
+}
+
+void QtSerialPort::pullPending() const
+{
+#ifndef Q_OS_WIN
+    if (!portOpen())
+        return;
+    pollfd p{int(m_port.handle()), POLLIN, 0};
+    if (::poll(&p, 1, 0) == 1 && (p.revents & POLLIN) && !(p.revents & (POLLHUP | POLLERR | POLLNVAL))) {
+        m_pulling = true;
+        m_port.waitForReadyRead(0);
+        m_pulling = false;
+    }
+#endif
+}
+
+int QtSerialPort::inBufferCount() const
+{
+    pullPending();
+    return portOpen() ? int(m_port.bytesAvailable()) : 0;
+}
+
+QByteArray QtSerialPort::input()
+{
+    pullPending();
+    if (!portOpen())
+        return QByteArray();
+    return m_inputLen == 0 ? m_port.readAll() : m_port.read(m_inputLen);
+}
+
+CommError QtSerialPort::clearInput()
+{
+    if (!portOpen())
+        return CommError::PortNotOpen;
+    m_port.clear(QSerialPort::Input);
+    m_port.readAll(); // Qt's own buffer as well as the device's
+    return CommError::None;
+}
+
+CommError QtSerialPort::clearOutput()
+{
+    if (!portOpen())
+        return CommError::PortNotOpen;
+    m_port.clear(QSerialPort::Output);
+    return CommError::None;
+}
+
+void QtSerialPort::onReadyRead()
+{
+    if (!m_pulling && !m_lost)
+        emit received();
+}
+
+bool QtSerialPort::lineDown() const
+{
+#ifndef Q_OS_WIN
+    pollfd p{int(m_port.handle()), POLLIN, 0};
+    return ::poll(&p, 1, 0) == 1 && (p.revents & (POLLHUP | POLLERR | POLLNVAL));
+#else
+    return true;
+#endif
+}
+
+void QtSerialPort::onError(QSerialPort::SerialPortError error)
+{
+    switch (error) {
+    case QSerialPort::ResourceError:
+    case QSerialPort::ReadError:
+    case QSerialPort::WriteError:
+        if (m_port.isOpen() && !m_lost && lineDown()) {
+            m_lost = true;
+            // Closed from the event loop: Qt is still inside its own handler here.
+            QMetaObject::invokeMethod(this, &QtSerialPort::dropLine, Qt::QueuedConnection);
+        } else if (error == QSerialPort::ResourceError && m_port.isOpen() && !m_lost) {
+            // A read notification for bytes a direct read already took:
+            // nothing is wrong, so listen again.
+            m_port.clearError();
+            m_port.setReadBufferSize(0);
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+void QtSerialPort::dropLine()
+{
+    if (!m_lost)
+        return;
+    if (m_port.isOpen())
+        m_port.close();
+    m_port.clearError();
+    emit lineLost();
+}
+
+} // namespace romwright

@@ -1,0 +1,93 @@
+#pragma once
+// The serial control over QSerialPort. Properties written while the port is
+// closed are kept and applied when it opens, as the control did; the settings
+// string also applies at once to an open port (the rate change of the
+// bootloader dialogue). Reads take everything the device has received, also
+// bytes the event loop has not delivered yet, so a read after a blocking
+// pause sees what came in during it.
+
+#include "platform/PortMap.h"
+#include "platform/SerialPort.h"
+
+#include <QSerialPort>
+#include <optional>
+
+namespace romwright {
+
+// A settings string such as "38400,n,8,1".
+struct LineSettings {
+    qint32 baud = 9600;
+    QSerialPort::Parity parity = QSerialPort::NoParity;
+    QSerialPort::DataBits dataBits = QSerialPort::Data8;
+    QSerialPort::StopBits stopBits = QSerialPort::OneStop;
+
+    // Empty when the text is not a settings string the port takes.
+    static std::optional<LineSettings> parse(const QString &text);
+};
+
+// What a failed open means to the program. QSerialPort reports a device held
+// by another program and one the user may not open alike (PermissionError);
+// whether the user may open it at all is asked of the device first.
+CommError classifyOpenFailure(QSerialPort::SerialPortError error, bool deviceExists, bool userMayOpen);
+
+class QtSerialPort final : public SerialPort {
+    Q_OBJECT
+public:
+    // Port numbers go through the map of this machine and environment.
+    explicit QtSerialPort(QObject *parent = nullptr);
+    explicit QtSerialPort(const PortMap &map, QObject *parent = nullptr);
+    ~QtSerialPort() override;
+
+    CommError setCommPort(int port) override;
+    int commPort() const override { return m_commPort; }
+    QString deviceName() const override;
+
+    CommError setSettings(const QString &settings) override;
+    QString settings() const override { return m_settingsText; }
+
+    CommError setDtrEnable(bool enable) override;
+    CommError setRtsEnable(bool enable) override;
+    CommError setEofEnable(bool enable) override;
+    CommError setHandshaking(int mode) override;
+    CommError setInBufferSize(int bytes) override;
+    CommError setOutBufferSize(int bytes) override;
+    CommError setBinaryInput(bool binary) override;
+    CommError setNullDiscard(bool discard) override;
+    CommError setSThreshold(int bytes) override;
+    CommError setInputLen(int bytes) override;
+
+    CommError setPortOpen(bool open) override;
+    bool portOpen() const override;
+
+    CommError output(const QByteArray &bytes) override;
+    int inBufferCount() const override;
+    QByteArray input() override;
+    CommError clearInput() override;
+    CommError clearOutput() override;
+
+private:
+    CommError open();
+    void close();
+    void pullPending() const;
+    bool lineDown() const;
+    void onReadyRead();
+    void onError(QSerialPort::SerialPortError error);
+    void dropLine();
+
+    PortMap m_map;
+    mutable QSerialPort m_port;
+    int m_commPort = 1;
+    QString m_settingsText = QStringLiteral("9600,n,8,1");
+    LineSettings m_settings;
+    bool m_dtr = false;
+    bool m_rts = false;
+    int m_handshaking = 0;
+    int m_inBufferSize = 1024;
+    int m_outBufferSize = 512;
+    int m_inputLen = 0;
+    mutable bool m_pulling = false;
+    bool m_lost = false;
+    bool m_sentSinceDrain = false;
+};
+
+} // namespace romwright

@@ -1,0 +1,75 @@
+#include "platform/PortMap.h"
+
+#include <gtest/gtest.h>
+
+using namespace romwright;
+
+namespace {
+
+struct ListCase {
+    const char *list;
+    std::vector<std::pair<int, const char *>> expected; // port -> device
+};
+
+} // namespace
+
+TEST(PortMap, NamesPortsFromTheListInOrder)
+{
+    const ListCase cases[] = {
+        {"/dev/ttyUSB0", {{1, "/dev/ttyUSB0"}, {2, ""}}},
+        {"/tmp/a,,/tmp/c", {{1, "/tmp/a"}, {2, ""}, {3, "/tmp/c"}, {4, ""}}},
+        {",/tmp/b", {{1, ""}, {2, "/tmp/b"}}},
+        {"/tmp/a,", {{1, "/tmp/a"}, {2, ""}}},
+        {" /tmp/a , /tmp/b ", {{1, "/tmp/a"}, {2, "/tmp/b"}}},
+        {"", {{1, ""}, {16, ""}}},
+        {"1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17", {{16, "16"}, {17, ""}}},
+    };
+    for (const ListCase &c : cases) {
+        const PortMap map = PortMap::fromList(QString::fromLatin1(c.list));
+        for (const auto &[port, device] : c.expected)
+            EXPECT_EQ(map.device(port), QString::fromLatin1(device)) << c.list << " port " << port;
+    }
+}
+
+TEST(PortMap, NumbersOutsideOneToSixteenHaveNoDevice)
+{
+    const PortMap map = PortMap::windowsPorts();
+    EXPECT_EQ(map.device(1), QStringLiteral("COM1"));
+    EXPECT_EQ(map.device(16), QStringLiteral("COM16"));
+    EXPECT_EQ(map.device(0), QString());
+    EXPECT_EQ(map.device(17), QString());
+    EXPECT_EQ(map.device(-1), QString());
+}
+
+TEST(PortMap, PutsUsbAdaptersFirstThenTheRestEachByName)
+{
+    const QStringList found = {"/dev/ttyS10", "/dev/ttyUSB1", "/dev/ttyS0",   "/dev/ttyACM0",
+                               "/dev/ttyS2",  "/dev/ttyUSB0", "/dev/ttyUSB10", "/dev/ttyAMA0"};
+    const QStringList expected = {"/dev/ttyACM0", "/dev/ttyUSB0", "/dev/ttyUSB1", "/dev/ttyUSB10",
+                                  "/dev/ttyAMA0", "/dev/ttyS0",   "/dev/ttyS2",   "/dev/ttyS10"};
+    EXPECT_EQ(PortMap::orderSystemPorts(found), expected);
+
+    // The order does not depend on how the system lists them.
+    QStringList reversed(found.rbegin(), found.rend());
+    const PortMap a = PortMap::fromSystemPorts(found);
+    const PortMap b = PortMap::fromSystemPorts(reversed);
+    for (int n = 1; n <= 16; ++n)
+        EXPECT_EQ(a.device(n), b.device(n)) << n;
+    EXPECT_EQ(a.device(1), QStringLiteral("/dev/ttyACM0"));
+    EXPECT_EQ(a.device(8), QStringLiteral("/dev/ttyS10"));
+    EXPECT_EQ(a.device(9), QString());
+}
+
+TEST(PortMap, TheEnvironmentListWinsOverTheSystemPorts)
+{
+    qputenv("ROMWRIGHT_PORTS", "/tmp/x/link1,,/tmp/x/link3");
+    const PortMap map = PortMap::fromEnvironment();
+    qunsetenv("ROMWRIGHT_PORTS");
+#ifndef Q_OS_WIN
+    EXPECT_EQ(map.device(1), QStringLiteral("/tmp/x/link1"));
+    EXPECT_EQ(map.device(2), QString());
+    EXPECT_EQ(map.device(3), QStringLiteral("/tmp/x/link3"));
+#else
+    EXPECT_EQ(map.device(1), QStringLiteral("COM1"));
+#endif
+}

@@ -1,0 +1,261 @@
+#include "platform/QtSerialPort.h"
+#include "support/SimClient.h"
+#include "support/SimProcess.h"
+
+#include <QEventLoop>
+#include <QTimer>
+#include <gtest/gtest.h>
+#include <thread>
+
+using namespace romwright;
+using namespace romwright::test;
+using namespace std::chrono_literals;
+
+TEST(LineSettings, ParsesTheSettingsStringsTheControlTook)
+{
+    struct Case {
+        const char *text;
+        bool ok;
+        qint32 baud;
+        QSerialPort::Parity parity;
+        QSerialPort::DataBits bits;
+        QSerialPort::StopBits stop;
+    };
+    const Case cases[] = {
+        {"38400,n,8,1", true, 38400, QSerialPort::NoParity, QSerialPort::Data8, QSerialPort::OneStop},
+        {"19200,N,8,1", true, 19200, QSerialPort::NoParity, QSerialPort::Data8, QSerialPort::OneStop},
+        {"9600,e,7,2", true, 9600, QSerialPort::EvenParity, QSerialPort::Data7, QSerialPort::TwoStop},
+        {"1200,o,5,1.5", true, 1200, QSerialPort::OddParity, QSerialPort::Data5, QSerialPort::OneAndHalfStop},
+        {"12345,n,8,1", false, 0, {}, {}, {}},
+        {"38400,x,8,1", false, 0, {}, {}, {}},
+        {"38400,n,9,1", false, 0, {}, {}, {}},
+        {"38400,n,8,3", false, 0, {}, {}, {}},
+        {"38400,n,8", false, 0, {}, {}, {}},
+        {"", false, 0, {}, {}, {}},
+        {"fast,n,8,1", false, 0, {}, {}, {}},
+    };
+    for (const Case &c : cases) {
+        const auto s = LineSettings::parse(QString::fromLatin1(c.text));
+        ASSERT_EQ(s.has_value(), c.ok) << c.text;
+        if (!c.ok)
+            continue;
+        EXPECT_EQ(s->baud, c.baud) << c.text;
+        EXPECT_EQ(s->parity, c.parity) << c.text;
+        EXPECT_EQ(s->dataBits, c.bits) << c.text;
+        EXPECT_EQ(s->stopBits, c.stop) << c.text;
+    }
+}
+
+// Root may open any device, so the suite cannot make the system refuse an
+// open for want of permission; the decision is checked here instead.
+TEST(QtSerialPort, TellsAForbiddenDeviceFromOneHeldByAnotherProgram)
+{
+    struct Case {
+        QSerialPort::SerialPortError qtError;
+        bool exists;
+        bool userMayOpen;
+        CommError expected;
+    };
+    const Case cases[] = {
+        {QSerialPort::PermissionError, true, true, CommError::PortInUse},
+        {QSerialPort::PermissionError, true, false, CommError::PermissionDenied},
+        {QSerialPort::NoError, true, false, CommError::PermissionDenied},
+        {QSerialPort::OpenError, true, true, CommError::PortInUse},
+        {QSerialPort::DeviceNotFoundError, true, true, CommError::NoSuchPort},
+        {QSerialPort::NoError, false, true, CommError::NoSuchPort},
+        {QSerialPort::UnknownError, true, true, CommError::DeviceNotOpen},
+        {QSerialPort::ResourceError, true, true, CommError::DeviceNotOpen},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(classifyOpenFailure(c.qtError, c.exists, c.userMayOpen), c.expected)
+            << int(c.qtError) << ' ' << c.exists << ' ' << c.userMayOpen;
+}
+
+TEST(QtSerialPort, RefusesValuesTheControlRefused)
+{
+    QtSerialPort port(PortMap::fromList(QStringLiteral("/nonexistent")));
+    EXPECT_EQ(port.setCommPort(0), CommError::ValueRefused);
+    EXPECT_EQ(port.setCommPort(17), CommError::ValueRefused);
+    EXPECT_EQ(port.setSettings(QStringLiteral("38400,q,8,1")), CommError::ValueRefused);
+    EXPECT_EQ(port.settings(), QStringLiteral("9600,n,8,1")); // a refused value changes nothing
+    EXPECT_EQ(port.setHandshaking(4), CommError::ValueRefused);
+    EXPECT_EQ(port.setInputLen(-1), CommError::ValueRefused);
+    EXPECT_EQ(port.setInBufferSize(0), CommError::ValueRefused);
+}
+
+TEST(QtSerialPort, ANumberWithoutADeviceIsNoSuchPort)
+{
+    QtSerialPort port(PortMap::fromList(QStringLiteral(",/nonexistent/tty")));
+    for (int n : {1, 2, 3}) {
+        EXPECT_EQ(port.setCommPort(n), CommError::None);
+        EXPECT_EQ(port.setPortOpen(true), CommError::NoSuchPort) << n;
+        EXPECT_FALSE(port.portOpen());
+    }
+}
+
+TEST(QtSerialPort, OperationsOnAClosedPortSayNotOpen)
+{
+    QtSerialPort port(PortMap::fromList(QString()));
+    EXPECT_EQ(port.output("R2"), CommError::PortNotOpen);
+    EXPECT_EQ(port.clearInput(), CommError::PortNotOpen);
+    EXPECT_EQ(port.setPortOpen(false), CommError::PortNotOpen);
+    EXPECT_EQ(port.inBufferCount(), 0);
+    EXPECT_TRUE(port.input().isEmpty());
+}
+
+TEST(QtSerialPort, OpensAPseudoTerminalThatHasNoModemLines)
+{
+    SimProcess sim;
+    ASSERT_TRUE(sim.isReady()) << sim.errorText().toStdString();
+    SimClient client(sim.link());
+    EXPECT_EQ(client.openError(), CommError::None);
+    EXPECT_TRUE(client.isOpen());
+    EXPECT_EQ(client.port().deviceName(), sim.link());
+}
+
+TEST(QtSerialPort, ASecondOpenOfTheSameDeviceIsPortInUse)
+{
+    SimProcess sim;
+    ASSERT_TRUE(sim.isReady()) << sim.errorText().toStdString();
+    auto first = std::make_unique<SimClient>(sim.link());
+    ASSERT_TRUE(first->isOpen());
+    SimClient second(sim.link());
+    EXPECT_EQ(second.openError(), CommError::PortInUse);
+    // Through the terminal's own name, which the lock file does not cover.
+    SimClient third(sim.terminal());
+    EXPECT_EQ(third.openError(), CommError::PortInUse);
+    first.reset();
+    SimClient fourth(sim.link());
+    EXPECT_EQ(fourth.openError(), CommError::None);
+}
+
+TEST(QtSerialPort, SendsAndReceivesExactlyTheBytes)
+{
+    SimProcess sim;
+    ASSERT_TRUE(sim.isReady()) << sim.errorText().toStdString();
+    SimClient client(sim.link());
+    ASSERT_TRUE(client.isOpen());
+    QByteArray all;
+    for (int b = 0; b < 256; ++b)
+        all.append(char(b));
+    all.append('\0'); // zero bytes are data, not discarded
+    ASSERT_EQ(client.send(all), CommError::None);
+    client.receiveFor(100ms); // what the scanner made of them ("V" "W" is its version command)
+    EXPECT_EQ(client.ask("V\r\n", 12), QByteArray("HLV 1450OK\r\n"));
+    sim.stop();
+    const QStringList in = sim.transcript().split(QLatin1Char('\n')).filter(QStringLiteral(" in "));
+    ASSERT_EQ(in.size(), 257 + 3);
+    for (int b = 0; b < 256; ++b)
+        EXPECT_TRUE(in[b].contains(QStringLiteral("0x%1").arg(b, 2, 16, QLatin1Char('0')).toUpper().replace(
+            QStringLiteral("0X"), QStringLiteral("0x"))))
+            << in[b].toStdString();
+}
+
+// The detection reads after a blocking pause in which no event is handled:
+// the read must still find what came in meanwhile.
+TEST(QtSerialPort, AReadAfterABlockingPauseTakesEverythingWaiting)
+{
+    SimProcess sim;
+    ASSERT_TRUE(sim.isReady()) << sim.errorText().toStdString();
+    SimClient client(sim.link());
+    ASSERT_EQ(client.send("V\r\n"), CommError::None);
+    std::this_thread::sleep_for(200ms);
+    EXPECT_EQ(client.port().inBufferCount(), 12);
+    EXPECT_EQ(client.port().input(), QByteArray("HLV 1450OK\r\n"));
+    EXPECT_EQ(client.port().inBufferCount(), 0);
+
+    // InputLen above 0 takes at most that many.
+    ASSERT_EQ(client.port().setInputLen(4), CommError::None);
+    ASSERT_EQ(client.send("V\r\n"), CommError::None);
+    std::this_thread::sleep_for(200ms);
+    EXPECT_EQ(client.port().input(), QByteArray("HLV "));
+    EXPECT_EQ(client.port().input(), QByteArray("1450"));
+}
+
+TEST(QtSerialPort, DiscardsWhatWaits)
+{
+    SimProcess sim;
+    ASSERT_TRUE(sim.isReady()) << sim.errorText().toStdString();
+    SimClient client(sim.link());
+    ASSERT_EQ(client.send("V\r\n"), CommError::None);
+    std::this_thread::sleep_for(150ms);
+    ASSERT_EQ(client.port().clearInput(), CommError::None);
+    EXPECT_EQ(client.port().inBufferCount(), 0);
+    EXPECT_TRUE(client.port().input().isEmpty());
+    EXPECT_EQ(client.port().clearOutput(), CommError::None);
+    EXPECT_EQ(client.ask("M3", 4), QByteArray("OK\r\n"));
+}
+
+TEST(QtSerialPort, SignalsArrivingBytes)
+{
+    SimProcess sim;
+    ASSERT_TRUE(sim.isReady()) << sim.errorText().toStdString();
+    SimClient client(sim.link());
+    QEventLoop loop;
+    QTimer bound;
+    bound.setSingleShot(true);
+    QObject::connect(&bound, &QTimer::timeout, &loop, &QEventLoop::quit);
+    QObject::connect(&client.port(), &SerialPort::received, &loop, &QEventLoop::quit);
+    ASSERT_EQ(client.send("A2"), CommError::None);
+    bound.start(2000);
+    loop.exec();
+    EXPECT_TRUE(bound.isActive()) << "no notification within 2 s";
+    EXPECT_EQ(client.receive(4), QByteArray("OK\r\n"));
+}
+
+// "R2" goes out at 38400 and the port switches to 19200 at once: the bytes
+// must still leave at the old rate, and the old boot software's "Z" comes in
+// at the new one.
+TEST(QtSerialPort, ChangesTheRateWhileOpenWithoutGarblingBytesInFlight)
+{
+    SimProcess sim({"--boot", "Z"});
+    ASSERT_TRUE(sim.isReady()) << sim.errorText().toStdString();
+    SimClient client(sim.link());
+    ASSERT_EQ(client.send("R2"), CommError::None);
+    ASSERT_EQ(client.setRate(19200), CommError::None);
+    EXPECT_EQ(client.port().settings(), QStringLiteral("19200,n,8,1"));
+    // The first "Z" may still meet the port at 38400; the next, half a
+    // second later, is clean.
+    QByteArray greeting = client.receive(1, 1500ms);
+    if (!greeting.endsWith('Z'))
+        greeting += client.receive(1, 1500ms);
+    EXPECT_TRUE(greeting.endsWith('Z')) << greeting.toHex().toStdString();
+    EXPECT_EQ(client.ask("G", 1), QByteArray("R"));
+    sim.stop();
+    const QString log = sim.transcript();
+    EXPECT_TRUE(log.contains(QStringLiteral("in  0x52 'R' 38400"))) << log.toStdString();
+    EXPECT_TRUE(log.contains(QStringLiteral("in  0x47 'G' 19200"))) << log.toStdString();
+}
+
+TEST(QtSerialPort, BytesAtAnotherRateArriveAsGarbage)
+{
+    SimProcess sim({"--boot", "Q", "--greet-late", "300"});
+    ASSERT_TRUE(sim.isReady()) << sim.errorText().toStdString();
+    SimClient client(sim.link());
+    // The scanner at 38400 cannot read a request sent at 19200.
+    ASSERT_EQ(client.setRate(19200), CommError::None);
+    EXPECT_TRUE(client.ask("V\r\n", 1, 300ms).isEmpty());
+    // A greeting sent at 38400 to a port listening at 19200 is not a "Q".
+    ASSERT_EQ(client.setRate(38400), CommError::None);
+    ASSERT_EQ(client.send("R2"), CommError::None);
+    ASSERT_EQ(client.setRate(19200), CommError::None);
+    const QByteArray heard = client.receive(1, 1500ms);
+    sim.stop();
+    ASSERT_EQ(heard.size(), 1) << sim.transcript().toStdString();
+    EXPECT_NE(heard, QByteArray("Q"));
+}
+
+TEST(QtSerialPort, ReportsTheLineLostWhenTheFarEndHangsUp)
+{
+    SimProcess sim({"--start-in-boot", "--boot", "Q", "--hangup-after", "1"});
+    ASSERT_TRUE(sim.isReady()) << sim.errorText().toStdString();
+    SimClient client(sim.link());
+    int lost = 0;
+    QObject::connect(&client.port(), &SerialPort::lineLost, [&] { ++lost; });
+    EXPECT_EQ(client.ask("z", 1), QByteArray("C"));
+    EXPECT_TRUE(client.waitForLineLost(3000ms));
+    EXPECT_EQ(lost, 1);
+    EXPECT_FALSE(client.port().portOpen());
+    EXPECT_NE(client.send("E"), CommError::None);
+    EXPECT_TRUE(sim.waitForExit(3000ms));
+}

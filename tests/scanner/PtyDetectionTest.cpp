@@ -1,0 +1,174 @@
+// Detection over pseudo-terminals, each served by a simulated scanner.
+#include "PtyRig.h"
+
+#include "scanner/FindScanner.h"
+#include "support/SimClient.h"
+
+#include <QElapsedTimer>
+#include <gtest/gtest.h>
+
+using namespace romwright;
+using namespace romwright::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+struct Expected {
+    Detection result;
+    qint32 state;
+    const char *name;
+    qint32 type;
+    qint16 comPort;
+};
+
+struct Case {
+    const char *what;
+    std::vector<QStringList> ports; // simulator arguments per port; {"-"}: no device
+    Expected expected;
+};
+
+} // namespace
+
+// The consequences of the probing order: each model at each rate.
+TEST(PtyDetection, EachModelAtEachRate)
+{
+    const QStringList none{QStringLiteral("-")};
+    const Case cases[] = {
+        {"Halvern at 38400 on port 3",
+         {none, none, {QStringLiteral("--model"), QStringLiteral("halvern")}},
+         {Detection::Found, kScannerFound, "Halvern 1450", kHalvern1450, 3}},
+        {"Jorlith at 38400", {{QStringLiteral("--model"), QStringLiteral("jorlith")}},
+         {Detection::Found, kScannerFound, "Jorlith 750", kJorlith750, 1}},
+        {"Halvern at 19200",
+         {none, {QStringLiteral("--model"), QStringLiteral("halvern"), QStringLiteral("--rate"), QStringLiteral("19200")}},
+         {Detection::Found, kScannerFound, "Halvern 1450", kHalvern1450, 2}},
+        {"Jorlith at 19200 is taken for compatibility mode by row 3",
+         {{QStringLiteral("--model"), QStringLiteral("jorlith"), QStringLiteral("--rate"), QStringLiteral("19200")}},
+         {Detection::NotFound, kCompatibilityMode, "Compatibilty Mode", kNotDetected, 1}},
+        {"compatibility answer",
+         {{QStringLiteral("--compat")}, {QStringLiteral("--silent")}},
+         {Detection::NotFound, kCompatibilityMode, "Compatibilty Mode", kNotDetected, 2}},
+        {"Wexmoor by row 5", {{QStringLiteral("--model"), QStringLiteral("wexmoor")}},
+         {Detection::Found, kScannerFound, "Wexmoor 3650", kWexmoor3650, 1}},
+        {"the last of two scanners wins",
+         {{QStringLiteral("--model"), QStringLiteral("halvern")}, none, none,
+          {QStringLiteral("--model"), QStringLiteral("jorlith")}},
+         {Detection::Found, kScannerFound, "Jorlith 750", kJorlith750, 4}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<std::unique_ptr<SimProcess>> sims;
+        QStringList ports;
+        for (const QStringList &args : c.ports) {
+            if (args == none) {
+                ports << QString();
+                continue;
+            }
+            sims.push_back(std::make_unique<SimProcess>(args));
+            ASSERT_TRUE(sims.back()->isReady()) << sims.back()->errorText().toStdString();
+            ports << sims.back()->link();
+        }
+        PtyRig rig(ports.join(QLatin1Char(',')));
+        qint16 commPort = 0;
+        EXPECT_EQ(rig.scanner.DetectScanner(commPort), c.expected.result);
+        EXPECT_EQ(rig.scanner.State(), c.expected.state);
+        EXPECT_EQ(rig.scanner.Name(), QLatin1String(c.expected.name));
+        EXPECT_EQ(rig.scanner.TypeOfScanner(), c.expected.type);
+        EXPECT_EQ(rig.scanner.ComPort(), c.expected.comPort);
+        EXPECT_FALSE(rig.port->portOpen());
+        EXPECT_FALSE(rig.view.isBusy());
+    }
+}
+
+TEST(PtyDetection, ScannerInItsBootSoftwareIsChosenByTheUser)
+{
+    const std::pair<std::optional<QString>, const char *> choices[] = {
+        {QStringLiteral("Wexmoor 3650"), "Wexmoor 3650"},
+        {std::nullopt, nullptr},
+    };
+    for (const auto &[choice, name] : choices) {
+        SimProcess sim({QStringLiteral("--boot-prompt"), QStringLiteral("A")});
+        ASSERT_TRUE(sim.isReady()) << sim.errorText().toStdString();
+        PtyRig rig(QStringLiteral(",") + sim.link());
+        rig.dialogs.chooserAnswers = {choice};
+        const FindScannerResult result = FindScanner(rig.scanner, *rig.port, rig.view, rig.flags);
+        EXPECT_EQ(rig.dialogs.chooserShown, 1);
+        if (!name) {
+            EXPECT_EQ(result.status, FindStatus::EndProgram);
+            continue;
+        }
+        EXPECT_EQ(result.port, 2);
+        EXPECT_EQ(rig.view.text(LabelId::ScanMod), QLatin1String(name));
+        EXPECT_TRUE(rig.flags.bWexmoor);
+        EXPECT_TRUE(rig.view.isEnabled(ControlId::ProcessorBarCode));
+        EXPECT_FALSE(rig.view.isPortMenuVisible());
+    }
+}
+
+TEST(PtyDetection, APortHeldByAnotherProgramIsPassedOver)
+{
+    SimProcess held({QStringLiteral("--model"), QStringLiteral("halvern")}, QStringLiteral("held"));
+    SimProcess free({QStringLiteral("--model"), QStringLiteral("jorlith")}, QStringLiteral("free"));
+    ASSERT_TRUE(held.isReady() && free.isReady());
+    SimClient other(held.link());
+    ASSERT_TRUE(other.isOpen());
+
+    PtyRig rig(SimProcess::portList({&free, &held}));
+    qint16 commPort = 0;
+    EXPECT_EQ(rig.scanner.DetectScanner(commPort), Detection::Found);
+    EXPECT_EQ(rig.scanner.Name(), QLatin1String("Jorlith 750"));
+    EXPECT_EQ(commPort, 1);
+    // Only the free port was probed: rows 1 and 2.
+    EXPECT_EQ(rig.sleeper.count, 2);
+}
+
+TEST(PtyDetection, NoPortOpensThroughTheEnvironment)
+{
+    const QByteArray saved = qgetenv("ROMWRIGHT_PORTS");
+    qputenv("ROMWRIGHT_PORTS", "/nonexistent/romwright-a,,/nonexistent/romwright-b");
+    QtSerialPort port; // numbered from the environment
+    qputenv("ROMWRIGHT_PORTS", saved);
+    ViewState view;
+    ScriptedDialogs dialogs;
+    ProgramFlags flags;
+    CountingSleeper sleeper;
+    Scanner scanner(sleeper, dialogs, view, flags);
+
+    QElapsedTimer clock;
+    clock.start();
+    const FindScannerResult result = FindScanner(scanner, port, view, flags);
+    EXPECT_LT(clock.elapsed(), 1000);
+    EXPECT_EQ(result.port, -1);
+    EXPECT_EQ(scanner.State(), kNoScanner);
+    EXPECT_EQ(scanner.TypeOfScanner(), kNoScannerFound);
+    EXPECT_EQ(view.text(LabelId::ScanMod), QLatin1String("Scanner Not Found"));
+    EXPECT_TRUE(view.isPortMenuVisible());
+    EXPECT_FALSE(view.isEnabled(ControlId::ProgramButton));
+    EXPECT_EQ(sleeper.count, 0);
+}
+
+TEST(PtyDetection, ThePortsOfTheEnvironmentAreProbedInOrder)
+{
+    SimProcess sim({QStringLiteral("--model"), QStringLiteral("halvern")});
+    ASSERT_TRUE(sim.isReady());
+    const QByteArray saved = qgetenv("ROMWRIGHT_PORTS");
+    qputenv("ROMWRIGHT_PORTS", (QStringLiteral(",,,,,,,,,,,,,,,") + sim.link()).toLocal8Bit());
+    QtSerialPort port;
+    qputenv("ROMWRIGHT_PORTS", saved);
+    ViewState view;
+    ScriptedDialogs dialogs;
+    ProgramFlags flags;
+    CountingSleeper sleeper;
+    Scanner scanner(sleeper, dialogs, view, flags);
+    EXPECT_EQ(FindScanner(scanner, port, view, flags).port, 16);
+    EXPECT_EQ(view.text(LabelId::ScanMod), QLatin1String("Halvern 1450"));
+
+    // The scanner heard exactly one identity query, "V" CR LF.
+    sim.stop();
+    std::string heard;
+    for (const Heard &h : heardBytes(sim.transcript()))
+        heard += h.byte;
+    EXPECT_EQ(heard, "V");
+    EXPECT_EQ(sim.transcript().count(QLatin1String(" in  0x0D")), 1);
+    EXPECT_EQ(sim.transcript().count(QLatin1String(" in  0x0A")), 1);
+}

@@ -1,0 +1,116 @@
+#include "support/SimProcess.h"
+
+#include "support/TestPaths.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace romwright::test {
+
+namespace {
+constexpr int kStartBoundMs = 5000;
+constexpr int kStopBoundMs = 3000;
+} // namespace
+
+QString SimProcess::program()
+{
+    return QDir(programDir()).filePath(QStringLiteral("romwright-sim"));
+}
+
+QString SimProcess::portList(std::initializer_list<const SimProcess *> sims)
+{
+    QStringList items;
+    for (const SimProcess *sim : sims)
+        items << (sim ? sim->link() : QString());
+    return items.join(QLatin1Char(','));
+}
+
+SimProcess::SimProcess(const QStringList &arguments, const QString &name)
+    : m_dir(std::make_unique<QTemporaryDir>()), m_process(std::make_unique<QProcess>())
+{
+    if (!m_dir->isValid())
+        return;
+    m_link = m_dir->filePath(name);
+    m_dumpPath = m_dir->filePath(name + QStringLiteral(".dump"));
+    m_logPath = m_dir->filePath(name + QStringLiteral(".log"));
+    QStringList all = arguments;
+    all << QStringLiteral("--link") << m_link << QStringLiteral("--dump") << m_dumpPath << QStringLiteral("--log")
+        << m_logPath;
+    m_process->setProgram(program());
+    m_process->setArguments(all);
+    m_process->start();
+    if (!m_process->waitForStarted(kStartBoundMs)) {
+        m_startError = QStringLiteral("cannot start %1: %2").arg(program(), m_process->errorString());
+        return;
+    }
+    // The simulator prints "ready <terminal>" once the link is in place.
+    const QDeadlineTimer deadline(kStartBoundMs);
+    QByteArray out;
+    while (!out.contains('\n') && !deadline.hasExpired() && m_process->state() == QProcess::Running) {
+        if (!m_process->waitForReadyRead(int(deadline.remainingTime())))
+            break;
+        out += m_process->readAllStandardOutput();
+    }
+    const QByteArray line = out.left(out.indexOf('\n')).trimmed();
+    if (line.startsWith("ready ")) {
+        m_terminal = QString::fromLocal8Bit(line.mid(6));
+        m_ready = QFileInfo(m_link).exists();
+    }
+}
+
+SimProcess::~SimProcess()
+{
+    if (m_process && m_process->state() != QProcess::NotRunning) {
+        m_process->kill();
+        m_process->waitForFinished(kStopBoundMs);
+    }
+}
+
+bool SimProcess::waitForExit(std::chrono::milliseconds bound)
+{
+    if (m_process->state() == QProcess::NotRunning)
+        return true;
+    return m_process->waitForFinished(int(bound.count()));
+}
+
+void SimProcess::stop()
+{
+    if (m_process->state() == QProcess::NotRunning)
+        return;
+    m_process->terminate();
+    if (!m_process->waitForFinished(kStopBoundMs)) {
+        m_process->kill();
+        m_process->waitForFinished(kStopBoundMs);
+    }
+}
+
+bool SimProcess::running() const
+{
+    return m_process->state() != QProcess::NotRunning;
+}
+
+int SimProcess::exitCode() const
+{
+    return m_process->exitStatus() == QProcess::NormalExit ? m_process->exitCode() : -1;
+}
+
+QByteArray SimProcess::dump() const
+{
+    QFile f(m_dumpPath);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QString SimProcess::transcript() const
+{
+    QFile f(m_logPath);
+    return f.open(QIODevice::ReadOnly) ? QString::fromLatin1(f.readAll()) : QString();
+}
+
+QString SimProcess::errorText() const
+{
+    return m_startError + QString::fromLocal8Bit(m_process->readAllStandardError());
+}
+
+} // namespace romwright::test

@@ -1,0 +1,165 @@
+#include "SimOptions.h"
+
+#include <charconv>
+
+namespace romwright::sim {
+
+namespace {
+
+std::optional<long> toNumber(const std::string &text, long min, long max)
+{
+    long value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size() || value < min || value > max)
+        return std::nullopt;
+    return value;
+}
+
+const std::set<std::string> kCommands = {"M3", "R5", "A2", "I3", "T4", "M6", "A1", "R1", "V"};
+
+} // namespace
+
+std::string usage()
+{
+    return R"(usage: romwright-sim --link PATH [options]
+Plays a scanner on a pseudo-terminal; PATH becomes a link to the terminal.
+
+  --boot Z|Q|A        boot software: old ("Z", 19200 baud, RAM loader and "D"
+                      records), 64-byte ("Q") or 128-byte ("A") bootloader (default Q)
+  --start-in-boot     start in the boot software instead of normal mode
+  --exit-after SEC    exit after SEC seconds (default: when the update completes)
+  --line-rate         every byte takes 10 bit times at the line's rate
+  --dump FILE         write the 65,536-byte flash at exit
+  --log FILE          transcript of every byte in and out with its time
+  --stall-after N     stop answering after N acknowledgements
+  --hangup-after N    close the line after N acknowledgements
+  --noise             a stray byte in front of every seventh acknowledgement (the 3rd, 10th, ...)
+  --slow-erase MS     an erase takes MS milliseconds
+  --greet-late MS     a greeting comes MS milliseconds after the request
+  --model halvern|jorlith|wexmoor   identity answer in normal mode (default halvern)
+  --rate 19200|38400  rate of normal mode (default 38400)
+  --compat            answer "JL 19.2kOK" at 19200 baud
+  --boot-prompt Q|A   already in the boot software: the identity query gets the prompt letter
+  --silent            normal mode answers nothing
+  --mute CMD          leave the normal-mode command CMD (M3 R5 A2 I3 T4 M6 A1 R1 V) unanswered
+  --send-r1 MS        send "R1" CR LF unsolicited MS milliseconds after the start
+)";
+}
+
+ParsedOptions parseOptions(const std::vector<std::string> &args)
+{
+    SimOptions o;
+    bool rateGiven = false;
+    bool compat = false;
+    auto fail = [](std::string text) { return ParsedOptions{std::nullopt, std::move(text), false}; };
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string &arg = args[i];
+        auto value = [&]() -> std::optional<std::string> {
+            if (i + 1 >= args.size())
+                return std::nullopt;
+            return args[++i];
+        };
+        auto number = [&](long min, long max) -> std::optional<long> {
+            const auto v = value();
+            return v ? toNumber(*v, min, max) : std::nullopt;
+        };
+        if (arg == "--help" || arg == "-h")
+            return ParsedOptions{std::nullopt, usage(), true};
+        if (arg == "--link") {
+            const auto v = value();
+            if (!v || v->empty())
+                return fail("--link needs a path");
+            o.link = *v;
+        } else if (arg == "--boot") {
+            const auto v = value();
+            if (v == "Z")
+                o.boot = BootKind::Old;
+            else if (v == "Q")
+                o.boot = BootKind::Q64;
+            else if (v == "A")
+                o.boot = BootKind::A128;
+            else
+                return fail("--boot takes Z, Q or A");
+        } else if (arg == "--start-in-boot") {
+            o.startInBoot = true;
+        } else if (arg == "--exit-after") {
+            const auto v = value();
+            double seconds = 0;
+            if (!v || std::from_chars(v->data(), v->data() + v->size(), seconds).ec != std::errc() ||
+                seconds <= 0)
+                return fail("--exit-after takes a positive number of seconds");
+            o.exitAfter = seconds;
+        } else if (arg == "--line-rate") {
+            o.lineRate = true;
+        } else if (arg == "--dump" || arg == "--log") {
+            const auto v = value();
+            if (!v || v->empty())
+                return fail(arg + " needs a file name");
+            (arg == "--dump" ? o.dump : o.log) = *v;
+        } else if (arg == "--stall-after" || arg == "--hangup-after") {
+            const auto n = number(0, 1'000'000);
+            if (!n)
+                return fail(arg + " takes a count");
+            (arg == "--stall-after" ? o.stallAfter : o.hangupAfter) = int(*n);
+        } else if (arg == "--noise") {
+            o.noise = true;
+        } else if (arg == "--slow-erase" || arg == "--greet-late" || arg == "--send-r1") {
+            const auto n = number(0, 3'600'000);
+            if (!n)
+                return fail(arg + " takes milliseconds");
+            if (arg == "--slow-erase")
+                o.slowErase = Millis(*n);
+            else if (arg == "--greet-late")
+                o.greetLate = Millis(*n);
+            else
+                o.sendR1 = Millis(*n);
+        } else if (arg == "--model") {
+            const auto v = value();
+            if (v == "halvern")
+                o.identity = "HLV 1450OK";
+            else if (v == "jorlith")
+                o.identity = "JL 750OK";
+            else if (v == "wexmoor")
+                o.identity = "WX 3650OK";
+            else
+                return fail("--model takes halvern, jorlith or wexmoor");
+        } else if (arg == "--rate") {
+            const auto n = number(0, 1'000'000);
+            if (n != 19200 && n != 38400)
+                return fail("--rate takes 19200 or 38400");
+            o.rate = int(*n);
+            rateGiven = true;
+        } else if (arg == "--compat") {
+            compat = true;
+        } else if (arg == "--boot-prompt") {
+            const auto v = value();
+            if (v != "Q" && v != "A")
+                return fail("--boot-prompt takes Q or A");
+            o.bootPrompt = (*v)[0];
+        } else if (arg == "--silent") {
+            o.silent = true;
+        } else if (arg == "--mute") {
+            const auto v = value();
+            if (!v || !kCommands.count(*v))
+                return fail("--mute takes one of M3 R5 A2 I3 T4 M6 A1 R1 V");
+            o.muted.insert(*v);
+        } else {
+            return fail("unknown option " + arg);
+        }
+    }
+    if (o.link.empty())
+        return fail("--link PATH is required");
+    if (compat) {
+        if (rateGiven && o.rate != 19200)
+            return fail("--compat answers at 19200 baud");
+        o.identity = "JL 19.2kOK";
+        o.rate = 19200;
+    }
+    if (o.bootPrompt) {
+        o.boot = *o.bootPrompt == 'Q' ? BootKind::Q64 : BootKind::A128;
+        o.startInBoot = true;
+    }
+    return ParsedOptions{o, {}, false};
+}
+
+} // namespace romwright::sim
