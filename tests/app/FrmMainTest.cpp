@@ -257,13 +257,17 @@ TEST(FrmMainStartUp, ChooserExitEndsTheStartUp)
 
 TEST(FrmMainHandlers, F1ShowsContentsAndTheAboutPageAndClosingClosesHelp)
 {
-    Rig rig(test::programDir());
+    QTemporaryDir folder;
+    QFile chm(folder.filePath(QStringLiteral("Romwright.CHM")));
+    ASSERT_TRUE(chm.open(QIODevice::WriteOnly));
+    chm.close();
+    Rig rig(folder.path());
     rig.window.findChild<QAction *>(QStringLiteral("mnuHelpViewHelp"))->trigger();
     ASSERT_EQ(rig.viewer.calls.size(), 2u);
     EXPECT_EQ(rig.viewer.calls[0].command, HelpCommand::DisplayToc);
     EXPECT_EQ(rig.viewer.calls[1].command, HelpCommand::DisplayTopic);
     EXPECT_EQ(std::get<QString>(rig.viewer.calls[1].data), QStringLiteral("about.html"));
-    EXPECT_EQ(rig.viewer.calls[1].file, QDir(test::programDir()).filePath(QStringLiteral("Romwright.CHM")));
+    EXPECT_EQ(rig.viewer.calls[1].file, QDir(folder.path()).filePath(QStringLiteral("Romwright.CHM")));
     EXPECT_EQ(rig.viewer.calls[1].owner, WindowHandle(0));
 
     rig.window.close();
