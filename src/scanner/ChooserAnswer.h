@@ -1,0 +1,25 @@
+#pragma once
+// The scanner chooser's question for front ends without a window: the
+// choices as numbered text and the answers a person may type.
+
+#include <QString>
+#include <optional>
+
+namespace romwright {
+
+// "1 Halvern 1450, 2 Jorlith 750, 3 Wexmoor 3650, 0 Exit"
+QString chooserQuestion();
+
+enum class ChooserReply { Model, Exit, Unknown };
+
+struct ChooserAnswer {
+    ChooserReply reply = ChooserReply::Unknown;
+    QString model; // the chooser's Model text ("Halvern1450", "Jorlith750", "Wexmoor 3650") for Model
+};
+
+// Understands the number of a choice, the family ("jorlith") or the model
+// ("Jorlith 750", "Jorlith750"), in any case and with blanks around it;
+// "0" or "exit" is Exit.
+ChooserAnswer parseChooserAnswer(const QString &text);
+
+} // namespace romwright
