@@ -5,6 +5,7 @@
 #include "app/console/ConsoleOptions.h"
 #include "app/console/ConsoleView.h"
 #include "app/console/ProgressPrinter.h"
+#include "app/shell/FirmwareDiscovery.h"
 #include "app/shell/MainState.h"
 #include "platform/FileSystem.h"
 #include "platform/QtSerialPort.h"
@@ -61,8 +62,25 @@ int runConsole(const QStringList &arguments)
     if (endsProgram(identified))
         return finish(identified);
     state.optProcessor_Click(options.barCodeProcessor ? 1 : 0);
-    view.setText(LabelId::FirmFile, fileNameOf(options.file));
-    state.FileOpen(options.file);
+
+    // Without --file, the window's start-up search: the newest firmware for
+    // this scanner and its bootloader kind in the program folder.
+    QString file = options.file;
+    if (file.isEmpty()) {
+        const int type = typeOfScannerForModel(options.model);
+        const QString folder = programFolder();
+        const QString name = discoverFirmware(files, folder, type, state.target().bTargetA, QString());
+        if (name.isEmpty()) {
+            std::fprintf(stderr, "romwright: no firmware file for %s in %s; name one with --file\n",
+                         type == 0 ? "an unknown scanner (give --model)" : qPrintable(QStringLiteral("the ") + options.model),
+                         qPrintable(folder));
+            return kExitFailed;
+        }
+        file = joinPath(folder, name);
+        std::printf("Firmware file: %s\n", qPrintable(name));
+    }
+    view.setText(LabelId::FirmFile, fileNameOf(file));
+    state.FileOpen(file);
 
     return finish(state.cmdProgram_Click());
 }

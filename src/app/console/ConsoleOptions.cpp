@@ -5,9 +5,10 @@ namespace romwright {
 QString consoleUsage()
 {
     return QStringLiteral(
-        "usage: romwright --console --port N --file PATH [--processor main|barcode] [--model NAME] [--yes]\n"
+        "usage: romwright --console --port N [--file PATH] [--processor main|barcode] [--model NAME] [--yes]\n"
         "  --port N           the scanner's port, 1 to 16\n"
-        "  --file PATH        the firmware file to program\n"
+        "  --file PATH        the firmware file to program; without it the newest firmware\n"
+        "                     for the scanner is looked for in the program folder\n"
         "  --processor P      main (default) or barcode, the Wexmoor's processor\n"
         "  --model NAME       the scanner model, as the window would show it\n"
         "  --yes              go on at once when asked to power-cycle the scanner\n"
@@ -65,11 +66,9 @@ ParsedConsoleOptions parseConsoleOptions(const QStringList &arguments)
             return fail(QStringLiteral("unknown argument: %1").arg(arg));
         }
     }
-    // Detection and firmware discovery will make these optional.
+    // Detection will make this optional.
     if (o.port == 0)
         return fail(QStringLiteral("--port is required"));
-    if (o.file.isEmpty())
-        return fail(QStringLiteral("--file is required"));
     return {o, QString()};
 }
 
