@@ -5,11 +5,7 @@
 
 namespace romwright {
 
-BlockTransfer::BlockTransfer(BootloaderLink &link, MainView &view)
-    : m_link(link)
-    , m_view(view)
-{
-}
+BlockTransfer::BlockTransfer(BootloaderLink &link, MainView &view) : m_link(link), m_view(view) {}
 
 RecordResult BlockTransfer::SendBinaryRecord(const FlashBlock &block, const MemoryImage &image)
 {
@@ -37,7 +33,8 @@ Outcome BlockTransfer::walk(Pass pass, std::span<const FlashBlock> table, const 
     TransferProgress progress;
     progress.pass = pass;
     for (const FlashBlock &block : table) {
-        const int size = pass == Pass::Bootloader ? binaryRecordSize(block, image) : hexRecordSize(block, image);
+        const int size =
+            pass == Pass::Bootloader ? binaryRecordSize(block, image) : hexRecordSize(block, image);
         if (size > 0) {
             ++progress.blocksTotal;
             progress.bytesTotal += size;
@@ -70,7 +67,8 @@ Outcome BlockTransfer::walk(Pass pass, std::span<const FlashBlock> table, const 
         toggle = !toggle;
 
         ++progress.blocksSent;
-        progress.bytesSent += pass == Pass::Bootloader ? binaryRecordSize(block, image) : hexRecordSize(block, image);
+        progress.bytesSent +=
+            pass == Pass::Bootloader ? binaryRecordSize(block, image) : hexRecordSize(block, image);
         m_view.setProgress(progress.blocksSent, progress.blocksTotal);
         if (onProgress)
             onProgress(progress);

@@ -19,8 +19,8 @@ enum class Pass {
 struct TransferProgress {
     Pass pass = Pass::Firmware;
     int blocksSent = 0;
-    int blocksTotal = 0;    // blocks of the table that hold data
-    qint64 bytesSent = 0;   // record bytes written so far
+    int blocksTotal = 0;  // blocks of the table that hold data
+    qint64 bytesSent = 0; // record bytes written so far
     qint64 bytesTotal = 0;
 };
 

@@ -22,13 +22,8 @@ std::optional<std::uint8_t> firstLetter(const QString &letter)
 
 BootloaderLink::BootloaderLink(SerialPort &MSComm1, MainView &view, Dialogs &dialogs, Sleeper &sleeper,
                                const FlashTimings &timings, QObject *parent)
-    : QObject(parent)
-    , m_port(MSComm1)
-    , m_view(view)
-    , m_dialogs(dialogs)
-    , m_sleeper(sleeper)
-    , m_timings(timings)
-    , m_timers(timings)
+    : QObject(parent), m_port(MSComm1), m_view(view), m_dialogs(dialogs), m_sleeper(sleeper),
+      m_timings(timings), m_timers(timings)
 {
     connect(&m_port, &SerialPort::lineLost, this, [this] { m_lineLost = true; });
 }
@@ -92,12 +87,14 @@ bool BootloaderLink::RequestBootloader(bool barCodeProcessor)
     // when the wait begins: the boot software may greet within the pause
     // that follows, and that greeting must not be thrown away.
     m_port.clearInput();
-    const CommError error = m_port.output(barCodeProcessor ? QByteArrayLiteral("R4") : QByteArrayLiteral("R2"));
+    const CommError error =
+        m_port.output(barCodeProcessor ? QByteArrayLiteral("R4") : QByteArrayLiteral("R2"));
     return error != CommError::PortNotOpen;
 }
 
 BootloaderLink::WaitEnd BootloaderLink::waitFor(std::optional<std::uint8_t> b, bool flushed, const bool *flag,
-                                                std::optional<std::chrono::milliseconds> bound, bool watchLine)
+                                                std::optional<std::chrono::milliseconds> bound,
+                                                bool watchLine)
 {
     QEventLoop loop;
     QTimer boundTimer;
@@ -137,10 +134,13 @@ BootloaderLink::WaitEnd BootloaderLink::waitFor(std::optional<std::uint8_t> b, b
 Outcome BootloaderLink::routeWait(std::uint8_t b, bool flushed, std::chrono::milliseconds bound)
 {
     switch (waitFor(b, flushed, nullptr, bound, true)) {
-    case WaitEnd::Got: return Outcome::Ok;
-    case WaitEnd::LineLost: return endRoute(Outcome::EndConnectionLost);
+    case WaitEnd::Got:
+        return Outcome::Ok;
+    case WaitEnd::LineLost:
+        return endRoute(Outcome::EndConnectionLost);
     case WaitEnd::Flag:
-    case WaitEnd::Bound: break;
+    case WaitEnd::Bound:
+        break;
     }
     return endRoute(Outcome::EndStalled);
 }
@@ -183,8 +183,8 @@ Outcome BootloaderLink::greetingTimedOut(int &count)
         return Outcome::Missed;
     }
     m_view.setBusy(false);
-    m_dialogs.message(QString::fromLatin1(messages::kTimedOut), QString::fromLatin1(messages::kTimeoutFailureTitle),
-                      MessageIcon::Information);
+    m_dialogs.message(QString::fromLatin1(messages::kTimedOut),
+                      QString::fromLatin1(messages::kTimeoutFailureTitle), MessageIcon::Information);
     m_view.setEnabled(ControlId::ProgramButton, true);
     m_view.setEnabled(ControlId::ExitButton, true);
     closePort();
@@ -232,7 +232,8 @@ Outcome BootloaderLink::endRoute(Outcome end)
         text = messages::kConnectionLost;
     if (text) {
         m_view.setBusy(false);
-        m_dialogs.message(QString::fromLatin1(text), QString::fromLatin1(messages::kCommunicationsFailureTitle),
+        m_dialogs.message(QString::fromLatin1(text),
+                          QString::fromLatin1(messages::kCommunicationsFailureTitle),
                           MessageIcon::Information);
     }
     closePort();

@@ -12,17 +12,15 @@ inline constexpr const char *kPortFailure =
     "The communication port you have selected is not installed or in use by another application.\r"
     "If Scorvane is running please close it before trying to update your firmware again.";
 
-inline constexpr const char *kPowerCycle =
-    "Please unplug power from the scanner. After 5 seconds plug the "
-    "scanner in again and click the OK button.";
+inline constexpr const char *kPowerCycle = "Please unplug power from the scanner. After 5 seconds plug the "
+                                           "scanner in again and click the OK button.";
 
 inline constexpr const char *kComplete = "The firmware update is complete. The Romwright will now exit.";
 
 inline constexpr const char *kTimedOut = "The Romwright timed out.";
 
-inline constexpr const char *kStalled =
-    "The scanner stopped responding during the update. "
-    "Please restart the scanner and the Romwright and try again.";
+inline constexpr const char *kStalled = "The scanner stopped responding during the update. "
+                                        "Please restart the scanner and the Romwright and try again.";
 
 inline constexpr const char *kConnectionLost =
     "The connection to the scanner was lost during the update. "

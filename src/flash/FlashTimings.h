@@ -11,24 +11,24 @@ struct FlashTimings {
     using ms = std::chrono::milliseconds;
 
     // Greeting timers.
-    ms waitForZInterval{3500};  // tmrWaitForZ, never changed
-    ms waitForQInterval{3500};  // tmrWaitForQ as the window loads it
-    ms identifyGreeting{5000};  // tmrWaitForQ for each greeting wait at start-up
-    ms updateGreeting{2500};    // tmrWaitForQ for each greeting wait of an update
+    ms waitForZInterval{3500}; // tmrWaitForZ, never changed
+    ms waitForQInterval{3500}; // tmrWaitForQ as the window loads it
+    ms identifyGreeting{5000}; // tmrWaitForQ for each greeting wait at start-up
+    ms updateGreeting{2500};   // tmrWaitForQ for each greeting wait of an update
 
     // Bounds on the acknowledgements inside a route.
     ms ackBound{10000};   // "G", the RAM loader, "z" and every record
     ms eraseBound{60000}; // "E": the whole flash is erased before the answer
 
     // Blocking pauses the boot software needs.
-    ms identifySettle{1000};    // before each request at start-up
-    ms afterRequest{2};         // after a first request, before listening
-    ms afterBaudReturn{1000};   // back at 38400 after no "Z"
-    ms afterRetryRequest{1};    // after a repeated request
+    ms identifySettle{1000};  // before each request at start-up
+    ms afterRequest{2};       // after a first request, before listening
+    ms afterBaudReturn{1000}; // back at 38400 after no "Z"
+    ms afterRetryRequest{1};  // after a repeated request
     ms afterG{2};
-    ms afterLowerZ{3};          // 64-byte route only
-    ms afterFinalR{2000};       // the bootloader restarts the firmware
-    ms afterPowerCycle{2000};   // the new bootloader comes up
+    ms afterLowerZ{3};        // 64-byte route only
+    ms afterFinalR{2000};     // the bootloader restarts the firmware
+    ms afterPowerCycle{2000}; // the new bootloader comes up
 
     // All values multiplied by factor; pauses of 1..3 ms stay at least 1 ms.
     FlashTimings scaled(double factor) const

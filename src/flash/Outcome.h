@@ -21,12 +21,14 @@ constexpr bool endsProgram(Outcome outcome)
     switch (outcome) {
     case Outcome::Ok:
     case Outcome::Missed:
-    case Outcome::Stopped: return false;
+    case Outcome::Stopped:
+        return false;
     case Outcome::EndCompleted:
     case Outcome::EndTimedOut:
     case Outcome::EndStalled:
     case Outcome::EndConnectionLost:
-    case Outcome::EndCancelled: return true;
+    case Outcome::EndCancelled:
+        return true;
     }
     return true;
 }

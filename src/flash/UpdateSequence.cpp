@@ -9,7 +9,8 @@ namespace romwright {
 
 namespace {
 
-constexpr std::array kLockedControls{ControlId::BrowseButton, ControlId::ProcessorMain, ControlId::ProcessorBarCode};
+constexpr std::array kLockedControls{ControlId::BrowseButton, ControlId::ProcessorMain,
+                                     ControlId::ProcessorBarCode};
 
 QString text(const char *s)
 {
@@ -20,12 +21,7 @@ QString text(const char *s)
 
 UpdateSequence::UpdateSequence(BootloaderLink &link, MainView &view, Dialogs &dialogs, ProgramFlags &flags,
                                TargetState &target)
-    : m_link(link)
-    , m_view(view)
-    , m_dialogs(dialogs)
-    , m_flags(flags)
-    , m_target(target)
-    , m_transfer(link, view)
+    : m_link(link), m_view(view), m_dialogs(dialogs), m_flags(flags), m_target(target), m_transfer(link, view)
 {
 }
 
@@ -68,11 +64,11 @@ Outcome UpdateSequence::cmdProgram_Click(const FirmwareSet &firmware)
         if (endsProgram(outcome))
             return outcome;
         m_link.port().setSettings(text(kSettings38400));
-        const bool confirmed = powerCyclePrompt
-                                   ? powerCyclePrompt(text(messages::kPowerCycle), text(messages::kPowerCycleTitle))
-                                   : (m_dialogs.message(text(messages::kPowerCycle), text(messages::kPowerCycleTitle),
-                                                        MessageIcon::None),
-                                      true);
+        const bool confirmed =
+            powerCyclePrompt ? powerCyclePrompt(text(messages::kPowerCycle), text(messages::kPowerCycleTitle))
+                             : (m_dialogs.message(text(messages::kPowerCycle),
+                                                  text(messages::kPowerCycleTitle), MessageIcon::None),
+                                true);
         if (!confirmed)
             return m_link.endRoute(Outcome::EndCancelled);
         m_link.pause(t.afterPowerCycle);
@@ -133,8 +129,8 @@ Outcome UpdateSequence::stop(bool portMenu)
 
 void UpdateSequence::lockForRoute()
 {
-    for (ControlId id : {ControlId::FileMenu, ControlId::PortMenu, ControlId::BrowseButton, ControlId::ProcessorMain,
-                         ControlId::ProcessorBarCode})
+    for (ControlId id : {ControlId::FileMenu, ControlId::PortMenu, ControlId::BrowseButton,
+                         ControlId::ProcessorMain, ControlId::ProcessorBarCode})
         m_view.setEnabled(id, false);
 }
 
@@ -203,7 +199,8 @@ Outcome UpdateSequence::programFirmware(const FirmwareSet &firmware, bool blocks
         port.clearInput();
     if ((outcome = m_link.SendByte('E')) != Outcome::Ok)
         return outcome;
-    outcome = blocks128 ? m_link.WaitForByteFlushed('e', t.eraseBound) : m_link.WaitForByte('e', t.eraseBound);
+    outcome =
+        blocks128 ? m_link.WaitForByteFlushed('e', t.eraseBound) : m_link.WaitForByte('e', t.eraseBound);
     if (outcome != Outcome::Ok)
         return outcome;
     m_view.setLamp(LampId::FlashErase, Lamp::Green);

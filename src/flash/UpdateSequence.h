@@ -18,7 +18,8 @@ namespace romwright {
 
 class UpdateSequence {
 public:
-    UpdateSequence(BootloaderLink &link, MainView &view, Dialogs &dialogs, ProgramFlags &flags, TargetState &target);
+    UpdateSequence(BootloaderLink &link, MainView &view, Dialogs &dialogs, ProgramFlags &flags,
+                   TargetState &target);
 
     // The click of cmdProgram. Stopped when it gave up with the window still
     // usable (no file, files not all valid, port not open); otherwise an End

@@ -2,8 +2,7 @@
 
 namespace romwright {
 
-WaitTimers::WaitTimers(const FlashTimings &timings, QObject *parent)
-    : QObject(parent)
+WaitTimers::WaitTimers(const FlashTimings &timings, QObject *parent) : QObject(parent)
 {
     for (QTimer *timer : {&m_tmrWaitForZ, &m_tmrWaitForQ})
         timer->setTimerType(Qt::PreciseTimer);

@@ -19,7 +19,7 @@ struct ConsoleRun {
 };
 
 ConsoleRun runConsole(const QStringList &arguments, const QString &ports, const QByteArray &input = {},
-               bool closeInput = true)
+                      bool closeInput = true)
 {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -73,12 +73,14 @@ TEST(Console, AnUpdatePrintsLampsProgressAndTheCompletionMessage)
 {
     SimProcess sim({QStringLiteral("--boot"), QStringLiteral("Q")});
     ASSERT_TRUE(sim.isReady()) << qPrintable(sim.errorText());
-    const ConsoleRun run = runConsole({"--port", "1", "--file", sample(), "--time-scale", "0.05"}, sim.link());
+    const ConsoleRun run =
+        runConsole({"--port", "1", "--file", sample(), "--time-scale", "0.05"}, sim.link());
     EXPECT_EQ(run.exitCode, 0) << qPrintable(run.out + run.err);
 
     const QStringList lines = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    const QStringList lamps = {"Port: green", "File: green", "Communication: green", "Flash erase complete: green",
-                               "Updating: green", "Program: green"};
+    const QStringList lamps = {"Port: green",          "File: green",
+                               "Communication: green", "Flash erase complete: green",
+                               "Updating: green",      "Program: green"};
     qsizetype at = -1;
     for (const QString &lamp : lamps) {
         const qsizetype next = lines.indexOf(lamp, at + 1);
@@ -91,7 +93,8 @@ TEST(Console, AnUpdatePrintsLampsProgressAndTheCompletionMessage)
     EXPECT_GE(progress.size(), 10);
     EXPECT_LE(progress.size(), 11);
     EXPECT_TRUE(progress.last().startsWith(QLatin1String("Firmware: 100%")));
-    EXPECT_EQ(lines.last(), QStringLiteral("Romwright: The firmware update is complete. The Romwright will now exit."));
+    EXPECT_EQ(lines.last(),
+              QStringLiteral("Romwright: The firmware update is complete. The Romwright will now exit."));
     EXPECT_TRUE(sim.waitForExit(std::chrono::seconds(5)));
 }
 
@@ -105,20 +108,32 @@ TEST(Console, FailuresExitWithOneAndShowTheirMessage)
         QString expected;
     };
     const Case cases[] = {
-        {"port without a device", {"--boot", "Q"}, ",%1", {"--time-scale", "0.05"},
-         "Communications Failure: The communication port you have selected is not installed or in use by another "
+        {"port without a device",
+         {"--boot", "Q"},
+         ",%1",
+         {"--time-scale", "0.05"},
+         "Communications Failure: The communication port you have selected is not installed or in use by "
+         "another "
          "application.\nIf Scorvane is running please close it before trying to update your firmware again."},
-        {"scanner stops answering", {"--boot", "Q", "--stall-after", "2"}, "%1", {"--time-scale", "0.05"},
-         "Communications Failure: The scanner stopped responding during the update. Please restart the scanner "
+        {"scanner stops answering",
+         {"--boot", "Q", "--stall-after", "2"},
+         "%1",
+         {"--time-scale", "0.05"},
+         "Communications Failure: The scanner stopped responding during the update. Please restart the "
+         "scanner "
          "and the Romwright and try again."},
-        {"no Enter at the power-cycle prompt", {"--boot", "Z"}, "%1", {"--time-scale", "0.2"},
+        {"no Enter at the power-cycle prompt",
+         {"--boot", "Z"},
+         "%1",
+         {"--time-scale", "0.2"},
          "Standard input ended before Enter was pressed: the update stops here."},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         SimProcess sim(c.simArgs);
         ASSERT_TRUE(sim.isReady()) << qPrintable(sim.errorText());
-        const ConsoleRun run = runConsole(QStringList{"--port", "1", "--file", sample()} + c.args, c.ports.arg(sim.link()));
+        const ConsoleRun run =
+            runConsole(QStringList{"--port", "1", "--file", sample()} + c.args, c.ports.arg(sim.link()));
         EXPECT_EQ(run.exitCode, 1) << qPrintable(run.out + run.err);
         EXPECT_TRUE(run.out.contains(c.expected)) << qPrintable(run.out);
         EXPECT_FALSE(run.err.isEmpty());
@@ -147,7 +162,9 @@ TEST(Console, WithoutAFileAndNothingToGoByItStopsWithOne)
     // No Jorlith firmware of the 128-byte kind ships with the program.
     SimProcess sim({QStringLiteral("--boot"), QStringLiteral("A"), QStringLiteral("--start-in-boot")});
     ASSERT_TRUE(sim.isReady()) << qPrintable(sim.errorText());
-    const ConsoleRun jorlith = runConsole({"--port", "1", "--model", "Jorlith 750", "--time-scale", "0.05"}, sim.link());
+    const ConsoleRun jorlith =
+        runConsole({"--port", "1", "--model", "Jorlith 750", "--time-scale", "0.05"}, sim.link());
     EXPECT_EQ(jorlith.exitCode, 1) << qPrintable(jorlith.out + jorlith.err);
-    EXPECT_TRUE(jorlith.err.contains(QLatin1String("no firmware file for the Jorlith 750"))) << qPrintable(jorlith.err);
+    EXPECT_TRUE(jorlith.err.contains(QLatin1String("no firmware file for the Jorlith 750")))
+        << qPrintable(jorlith.err);
 }

@@ -16,7 +16,8 @@ struct MainStateTest : ::testing::Test {
     {
         auto fake = std::make_unique<test::FakePort>();
         port = fake.get();
-        state = std::make_unique<MainState>(std::move(fake), MainServices{view, dialogs, sleeper, files, QString()});
+        state = std::make_unique<MainState>(std::move(fake),
+                                            MainServices{view, dialogs, sleeper, files, QString()});
     }
     ViewState view;
     test::ScriptedDialogs dialogs;

@@ -56,7 +56,8 @@ TEST(BlockRecords, HexRecordIsUpperCaseTextWithoutSeparators)
     MemoryImage image = erased();
     image[0x0450] = 0x0A;
     image[0x0451] = 0xBC;
-    EXPECT_EQ(*hexRecord({0x0450, 2}, image), QByteArray("P020450" "0ABC"));
+    EXPECT_EQ(*hexRecord({0x0450, 2}, image), QByteArray("P020450"
+                                                         "0ABC"));
 
     struct Case {
         std::int32_t address;

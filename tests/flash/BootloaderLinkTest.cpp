@@ -1,7 +1,7 @@
 // Waits, greeting time-outs, the start-up identification and the port set-up,
 // driven through a port whose bytes and failures the test controls.
-#include "FakePort.h"
 #include "flash/BootloaderLink.h"
+#include "FakePort.h"
 #include "flash/FlashMessages.h"
 #include "platform/ViewState.h"
 #include "support/ScriptedDialogs.h"
@@ -46,7 +46,7 @@ TEST_F(BootloaderLinkTest, OnlyAReadThatBeginsWithTheLetterSatisfiesAWait)
     struct Case {
         const char *name;
         bool flushed;
-        QByteArray waiting;           // in the buffer before the wait
+        QByteArray waiting;            // in the buffer before the wait
         std::vector<QByteArray> reads; // arriving one after another during the wait
         Outcome expected;
     };
@@ -213,8 +213,8 @@ TEST(IdentifyTarget, SetsTheTargetKindFromTheGreeting)
     struct Case {
         const char *name;
         bool portOpen;
-        QByteArray greeting;  // answer to every request
-        int greetOnRequest;   // 0: never
+        QByteArray greeting; // answer to every request
+        int greetOnRequest;  // 0: never
         bool bTargetA;
         int requests;
         int nTimeoutsQ;

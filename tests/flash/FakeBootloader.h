@@ -9,10 +9,10 @@
 namespace romwright::test {
 
 struct FakeBootloader {
-    QByteArray greeting = "Q";  // letter sent in answer to a request
-    int greetOnRequest = 2;     // 1: the first request of an update (route Z), 2: the retry
+    QByteArray greeting = "Q"; // letter sent in answer to a request
+    int greetOnRequest = 2;    // 1: the first request of an update (route Z), 2: the retry
     int requests = 0;
-    bool firmwareMode = false;  // after "z": "E" is answered "e"
+    bool firmwareMode = false; // after "z": "E" is answered "e"
     // Stop answering from the nth answerable write on (0: never).
     int stallAt = 0;
     int answered = 0;

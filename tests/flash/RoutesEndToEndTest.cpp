@@ -56,10 +56,8 @@ FlashTimings fastTimings(bool oldBoot)
 // The window's state with a real port on the simulator's terminal.
 struct Session {
     Session(const SimProcess &sim, const FlashTimings &timings)
-        : port(PortMap::fromList(sim.link()))
-        , firmware(std::make_unique<FirmwareSet>())
-        , link(port, view, dialogs, sleeper, timings)
-        , update(link, view, dialogs, flags, target)
+        : port(PortMap::fromList(sim.link())), firmware(std::make_unique<FirmwareSet>()),
+          link(port, view, dialogs, sleeper, timings), update(link, view, dialogs, flags, target)
     {
     }
 
@@ -72,8 +70,9 @@ struct Session {
         flags.bBarCodeProcessor = barCode;
         const QString folder = test::programDir();
         view.setText(LabelId::FirmFile, QString::fromLatin1(kSample));
-        const FileOpenResult loaded = FileOpen(joinPath(folder, QString::fromLatin1(kSample)), target.bTargetA,
-                                               *firmware, FileOpenContext{files, view, dialogs, folder});
+        const FileOpenResult loaded =
+            FileOpen(joinPath(folder, QString::fromLatin1(kSample)), target.bTargetA, *firmware,
+                     FileOpenContext{files, view, dialogs, folder});
         EXPECT_TRUE(loaded.allValid());
         return update.cmdProgram_Click(*firmware);
     }
@@ -158,9 +157,10 @@ TEST(RoutesEndToEnd, EachRouteProgramsExactlyTheNonEmptyBlocksOfItsTable)
         // One acknowledged record per non-empty block, none refused.
         const QString log = sim.transcript();
         EXPECT_FALSE(log.contains(QLatin1String("rejected"))) << qPrintable(log.right(2000));
-        const int records = countNonEmpty(c.blocks128 ? std::span<const FlashBlock>(s.firmware->FlashBlocks128)
-                                                      : std::span<const FlashBlock>(s.firmware->FlashBlocks64),
-                                          s.firmware->FirmwareImage);
+        const int records =
+            countNonEmpty(c.blocks128 ? std::span<const FlashBlock>(s.firmware->FlashBlocks128)
+                                      : std::span<const FlashBlock>(s.firmware->FlashBlocks64),
+                          s.firmware->FirmwareImage);
         EXPECT_EQ(log.count(QLatin1String("out 0x70 'p'")), records);
         EXPECT_TRUE(log.contains(QLatin1String(c.request)));
         if (c.barCode) {
@@ -186,20 +186,41 @@ TEST(RoutesEndToEnd, EveryInjectedFaultEndsTheUpdateWithinItsBound)
         std::chrono::milliseconds within; // from the click
     };
     const Case cases[] = {
-        {"stall after erase", {"--boot", "Q", "--stall-after", "2"}, Outcome::EndStalled, messages::kStalled,
+        {"stall after erase",
+         {"--boot", "Q", "--stall-after", "2"},
+         Outcome::EndStalled,
+         messages::kStalled,
          t.ackBound + 3s},
-        {"stall in the RAM loader", {"--boot", "Z", "--stall-after", "1"}, Outcome::EndStalled, messages::kStalled,
+        {"stall in the RAM loader",
+         {"--boot", "Z", "--stall-after", "1"},
+         Outcome::EndStalled,
+         messages::kStalled,
          t.ackBound + 3s},
-        {"hang-up in the RAM loader", {"--boot", "Z", "--hangup-after", "2"}, Outcome::EndConnectionLost,
-         messages::kConnectionLost, 3s},
-        {"erase slower than its bound", {"--boot", "A", "--slow-erase", "1500"}, Outcome::EndStalled,
-         messages::kStalled, t.eraseBound + 3s},
-        {"hang-up in the middle of the records", {"--boot", "Q", "--hangup-after", "5"},
-         Outcome::EndConnectionLost, messages::kConnectionLost, 3s},
-        {"stray byte before an acknowledgement", {"--boot", "Q", "--noise"}, Outcome::EndStalled,
-         messages::kStalled, t.ackBound + 3s},
-        {"greetings later than every greeting wait", {"--boot", "Q", "--greet-late", "2000"}, Outcome::EndTimedOut,
-         messages::kTimedOut, 3s},
+        {"hang-up in the RAM loader",
+         {"--boot", "Z", "--hangup-after", "2"},
+         Outcome::EndConnectionLost,
+         messages::kConnectionLost,
+         3s},
+        {"erase slower than its bound",
+         {"--boot", "A", "--slow-erase", "1500"},
+         Outcome::EndStalled,
+         messages::kStalled,
+         t.eraseBound + 3s},
+        {"hang-up in the middle of the records",
+         {"--boot", "Q", "--hangup-after", "5"},
+         Outcome::EndConnectionLost,
+         messages::kConnectionLost,
+         3s},
+        {"stray byte before an acknowledgement",
+         {"--boot", "Q", "--noise"},
+         Outcome::EndStalled,
+         messages::kStalled,
+         t.ackBound + 3s},
+        {"greetings later than every greeting wait",
+         {"--boot", "Q", "--greet-late", "2000"},
+         Outcome::EndTimedOut,
+         messages::kTimedOut,
+         3s},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -220,7 +241,8 @@ TEST(RoutesEndToEnd, EveryInjectedFaultEndsTheUpdateWithinItsBound)
 TEST(RoutesEndToEnd, ASlowButTimelyEraseIsWaitedFor)
 {
     const FlashTimings t = fastTimings(false);
-    SimProcess sim({QStringLiteral("--boot"), QStringLiteral("Q"), QStringLiteral("--slow-erase"), QStringLiteral("600")});
+    SimProcess sim({QStringLiteral("--boot"), QStringLiteral("Q"), QStringLiteral("--slow-erase"),
+                    QStringLiteral("600")});
     ASSERT_TRUE(sim.isReady()) << qPrintable(sim.errorText());
     Session s(sim, t);
     EXPECT_EQ(s.run(), Outcome::EndCompleted);

@@ -1,10 +1,10 @@
 // The click on PROGRAM through a port that answers like the boot software:
 // the routes' dialogue, the stops before a route, the bounds inside a route,
 // failed writes and the controls locked while a route runs.
+#include "flash/UpdateSequence.h"
 #include "FakeBootloader.h"
 #include "FakePort.h"
 #include "flash/FlashMessages.h"
-#include "flash/UpdateSequence.h"
 #include "platform/ViewState.h"
 #include "support/ScriptedDialogs.h"
 
@@ -25,8 +25,8 @@ QString qs(const char *s)
 
 struct UpdateFixture : ::testing::Test {
     UpdateFixture()
-        : link(port, view, dialogs, sleeper, FlashTimings{}.scaled(0.01))
-        , update(link, view, dialogs, flags, target)
+        : link(port, view, dialogs, sleeper, FlashTimings{}.scaled(0.01)),
+          update(link, view, dialogs, flags, target)
     {
         port.open();
         port.responder = device.responder();
@@ -84,8 +84,12 @@ TEST_F(UpdateSequenceTest, RouteQProgramsTheNonEmptySixtyFourByteBlocksAndEnds)
     ASSERT_EQ(update.cmdProgram_Click(firmware), Outcome::EndCompleted);
 
     const std::vector<QByteArray> expected = {
-        "R2", "R2", "z", "E",
-        "P401000" "000102030405060708090A0B0C0D0E0F101112131415161718191A1B1C1D1E1F"
+        "R2",
+        "R2",
+        "z",
+        "E",
+        "P401000"
+        "000102030405060708090A0B0C0D0E0F101112131415161718191A1B1C1D1E1F"
         "202122232425262728292A2B2C2D2E2F303132333435363738393A3B3C3D3E3F",
         "P4010C0" + QByteArray(128, '5').replace("55", "5A"),
         "R",
@@ -250,8 +254,8 @@ TEST_F(UpdateSequenceTest, TheFirstSilentTimeOutOpensTheMenusUntilTheRouteLocksT
     EXPECT_TRUE(retry.at(ControlId::PortMenu));
     EXPECT_FALSE(retry.at(ControlId::BrowseButton));
     EXPECT_FALSE(retry.at(ControlId::ProgramButton));
-    for (ControlId id : {ControlId::FileMenu, ControlId::PortMenu, ControlId::BrowseButton, ControlId::ProcessorMain,
-                         ControlId::ProgramButton, ControlId::ExitButton}) {
+    for (ControlId id : {ControlId::FileMenu, ControlId::PortMenu, ControlId::BrowseButton,
+                         ControlId::ProcessorMain, ControlId::ProgramButton, ControlId::ExitButton}) {
         EXPECT_FALSE(route.at(id)) << static_cast<int>(id);
         EXPECT_FALSE(view.isEnabled(id)) << static_cast<int>(id);
     }

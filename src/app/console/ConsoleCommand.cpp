@@ -45,13 +45,16 @@ int runConsole(const QStringList &arguments)
     ConsoleDialogs dialogs(stdout, stdin, options.yes);
     BlockingSleeper sleeper;
     LocalFileSystem files;
-    MainState state(std::make_unique<QtSerialPort>(), MainServices{view, dialogs, sleeper, files, programFolder()},
+    MainState state(std::make_unique<QtSerialPort>(),
+                    MainServices{view, dialogs, sleeper, files, programFolder()},
                     FlashTimings{}.scaled(options.timeScale));
     state.update().powerCyclePrompt = [&dialogs](const QString &text, const QString &title) {
         return dialogs.powerCyclePrompt(text, title);
     };
     ProgressPrinter progress(stdout, isatty(fileno(stdout)) == 1);
     state.update().transfer().onProgress = [&progress](const TransferProgress &p) { progress.show(p); };
+    view.beforePrint = [&progress] { progress.breakLine(); };
+    dialogs.beforePrint = [&progress] { progress.breakLine(); };
 
     // The window's start-up, in its order.
     if (!options.model.isEmpty())
@@ -72,7 +75,8 @@ int runConsole(const QStringList &arguments)
         const QString name = discoverFirmware(files, folder, type, state.target().bTargetA, QString());
         if (name.isEmpty()) {
             std::fprintf(stderr, "romwright: no firmware file for %s in %s; name one with --file\n",
-                         type == 0 ? "an unknown scanner (give --model)" : qPrintable(QStringLiteral("the ") + options.model),
+                         type == 0 ? "an unknown scanner (give --model)"
+                                   : qPrintable(QStringLiteral("the ") + options.model),
                          qPrintable(folder));
             return kExitFailed;
         }

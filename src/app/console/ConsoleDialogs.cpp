@@ -4,17 +4,14 @@
 
 namespace romwright {
 
-ConsoleDialogs::ConsoleDialogs(std::FILE *out, std::FILE *in, bool yes)
-    : m_out(out)
-    , m_in(in)
-    , m_yes(yes)
-{
-}
+ConsoleDialogs::ConsoleDialogs(std::FILE *out, std::FILE *in, bool yes) : m_out(out), m_in(in), m_yes(yes) {}
 
 void ConsoleDialogs::message(const QString &text, const QString &title, MessageIcon)
 {
     QString shown = text;
     shown.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    if (beforePrint)
+        beforePrint();
     const QString caption = title.isEmpty() ? QString::fromLatin1(kApplicationTitle) : title;
     std::fprintf(m_out, "%s: %s\n", qPrintable(caption), qPrintable(shown));
     std::fflush(m_out);

@@ -5,6 +5,7 @@
 #include "platform/Dialogs.h"
 
 #include <cstdio>
+#include <functional>
 
 namespace romwright {
 
@@ -19,6 +20,9 @@ public:
 
     // Shows the prompt; false when standard input ended before Enter.
     bool powerCyclePrompt(const QString &text, const QString &title);
+
+    // Called before a message is printed.
+    std::function<void()> beforePrint;
 
 private:
     std::FILE *m_out;

@@ -5,7 +5,8 @@ namespace romwright {
 QString consoleUsage()
 {
     return QStringLiteral(
-        "usage: romwright --console --port N [--file PATH] [--processor main|barcode] [--model NAME] [--yes]\n"
+        "usage: romwright --console --port N [--file PATH] [--processor main|barcode] [--model NAME] "
+        "[--yes]\n"
         "  --port N           the scanner's port, 1 to 16\n"
         "  --file PATH        the firmware file to program; without it the newest firmware\n"
         "                     for the scanner is looked for in the program folder\n"

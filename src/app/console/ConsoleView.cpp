@@ -5,19 +5,25 @@ namespace romwright {
 const char *lampLabel(LampId id)
 {
     switch (id) {
-    case LampId::ComStatus: return "Port";
-    case LampId::FileOk: return "File";
-    case LampId::Communication: return "Communication";
-    case LampId::FlashErase: return "Flash erase complete";
-    case LampId::Working: return "Updating";
-    case LampId::Program: return "Program";
-    case LampId::RamLoader: break;
+    case LampId::ComStatus:
+        return "Port";
+    case LampId::FileOk:
+        return "File";
+    case LampId::Communication:
+        return "Communication";
+    case LampId::FlashErase:
+        return "Flash erase complete";
+    case LampId::Working:
+        return "Updating";
+    case LampId::Program:
+        return "Program";
+    case LampId::RamLoader:
+        break;
     }
     return "";
 }
 
-ConsoleView::ConsoleView(std::FILE *out)
-    : m_out(out)
+ConsoleView::ConsoleView(std::FILE *out) : m_out(out)
 {
     m_shown.fill(Lamp::Grey);
 }
@@ -33,6 +39,8 @@ void ConsoleView::setLamp(LampId id, Lamp colour)
         return;
     shown = colour;
     if (colour != Lamp::Grey) {
+        if (beforePrint)
+            beforePrint();
         std::fprintf(m_out, "%s: %s\n", label, colour == Lamp::Green ? "green" : "red");
         std::fflush(m_out);
     }

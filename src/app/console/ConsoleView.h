@@ -6,6 +6,7 @@
 #include "platform/ViewState.h"
 
 #include <cstdio>
+#include <functional>
 
 namespace romwright {
 
@@ -15,6 +16,9 @@ public:
 
     void setLamp(LampId id, Lamp colour) override;
     void setProgress(int sent, int total) override;
+
+    // Called before a lamp line is printed.
+    std::function<void()> beforePrint;
 
 private:
     std::FILE *m_out;

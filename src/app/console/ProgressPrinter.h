@@ -16,15 +16,22 @@ public:
 
     void show(const TransferProgress &progress);
 
+    // Ends a bar left half drawn, so that another line can be printed.
+    void breakLine();
+
     // "0:42" style.
     static QString clock(qint64 seconds);
 
 private:
+    void drawBar(const TransferProgress &progress);
+
     std::FILE *m_out;
     bool m_terminal;
     QElapsedTimer m_started;
     int m_lastTenth = -1;
     qint64 m_lastDrawMs = -1;
+    bool m_barOpen = false;
+    TransferProgress m_last;
 };
 
 } // namespace romwright

@@ -4,12 +4,12 @@
 
 namespace romwright {
 
-MainState::MainState(std::unique_ptr<SerialPort> MSComm1, const MainServices &services, const FlashTimings &timings)
-    : m_port(std::move(MSComm1))
-    , m_services(services)
-    , m_firmware(std::make_unique<FirmwareSet>())
-    , m_link(std::make_unique<BootloaderLink>(*m_port, services.view, services.dialogs, services.sleeper, timings))
-    , m_update(std::make_unique<UpdateSequence>(*m_link, services.view, services.dialogs, m_flags, m_target))
+MainState::MainState(std::unique_ptr<SerialPort> MSComm1, const MainServices &services,
+                     const FlashTimings &timings)
+    : m_port(std::move(MSComm1)), m_services(services), m_firmware(std::make_unique<FirmwareSet>()),
+      m_link(std::make_unique<BootloaderLink>(*m_port, services.view, services.dialogs, services.sleeper,
+                                              timings)),
+      m_update(std::make_unique<UpdateSequence>(*m_link, services.view, services.dialogs, m_flags, m_target))
 {
 }
 
@@ -45,7 +45,8 @@ Outcome MainState::IdentifyTarget()
 
 FileOpenResult MainState::FileOpen(const QString &sFile)
 {
-    const FileOpenContext context{m_services.files, m_services.view, m_services.dialogs, m_services.programFolder};
+    const FileOpenContext context{m_services.files, m_services.view, m_services.dialogs,
+                                  m_services.programFolder};
     return romwright::FileOpen(sFile, m_target.bTargetA, *m_firmware, context);
 }
 
