@@ -88,6 +88,10 @@ Outcome BootloaderLink::SendByte(std::uint8_t b)
 bool BootloaderLink::RequestBootloader(bool barCodeProcessor)
 {
     QCoreApplication::processEvents();
+    // What came before the request is stale. It is discarded here and not
+    // when the wait begins: the boot software may greet within the pause
+    // that follows, and that greeting must not be thrown away.
+    m_port.clearInput();
     const CommError error = m_port.output(barCodeProcessor ? QByteArrayLiteral("R4") : QByteArrayLiteral("R2"));
     return error != CommError::PortNotOpen;
 }
@@ -153,13 +157,11 @@ Outcome BootloaderLink::WaitForByteFlushed(std::uint8_t b, std::chrono::millisec
 
 bool BootloaderLink::WaitForLetterZ(std::uint8_t b)
 {
-    m_port.clearInput();
     return waitFor(b, true, m_timers.zFlag(), std::nullopt, false) == WaitEnd::Got;
 }
 
 Outcome BootloaderLink::WaitForLetterQ(std::optional<std::uint8_t> b)
 {
-    m_port.clearInput();
     if (waitFor(b, true, m_timers.qFlag(), std::nullopt, false) == WaitEnd::Got)
         return Outcome::Ok;
     return greetingTimedOut(m_timers.nTimeoutsQ);
@@ -167,7 +169,6 @@ Outcome BootloaderLink::WaitForLetterQ(std::optional<std::uint8_t> b)
 
 Outcome BootloaderLink::WaitForLetterA(std::optional<std::uint8_t> b)
 {
-    m_port.clearInput();
     if (waitFor(b, true, m_timers.qFlag(), std::nullopt, false) == WaitEnd::Got)
         return Outcome::Ok;
     return greetingTimedOut(m_timers.nTimeoutsA);
@@ -195,6 +196,7 @@ Outcome BootloaderLink::IdentifyTarget(TargetState &state)
     auto request = [this] {
         m_port.setSettings(QString::fromLatin1(kSettings38400));
         pause(m_timings.identifySettle);
+        m_port.clearInput();
         m_port.output(QByteArrayLiteral("R2"));
         pause(m_timings.afterRequest);
     };

@@ -54,8 +54,9 @@ public:
     Outcome SendByte(std::uint8_t b);
     Outcome send(const QByteArray &bytes);
 
-    // Lets pending window events run once, then writes "R2" ("R4" for the
-    // bar-code processor). False only when the port is not open.
+    // Lets pending window events run once, empties the receive buffer, then
+    // writes "R2" ("R4" for the bar-code processor). False only when the
+    // port is not open.
     bool RequestBootloader(bool barCodeProcessor);
 
     // Acknowledgement waits inside a route: Ok when a read begins with b.
@@ -66,8 +67,9 @@ public:
     Outcome WaitForByte(std::uint8_t b, std::chrono::milliseconds bound);
     Outcome WaitForByteFlushed(std::uint8_t b, std::chrono::milliseconds bound);
 
-    // Greeting waits: the buffer is emptied first and after every other read.
-    // WaitForLetterZ gives up silently when tmrWaitForZ has ticked.
+    // Greeting waits: the buffer is emptied after every read that is not the
+    // letter (the request emptied it of older bytes). WaitForLetterZ gives up
+    // silently when tmrWaitForZ has ticked.
     bool WaitForLetterZ(std::uint8_t b);
     // WaitForLetterQ and WaitForLetterA give up when tmrWaitForQ has ticked
     // and apply the time-out rule with their own count: an odd count enables

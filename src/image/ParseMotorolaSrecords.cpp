@@ -37,22 +37,22 @@ struct Line {
 };
 
 // Decodes the hex pairs of one record after its type mark into bytes:
-// count byte, address, data, checksum. Sets error on the first fault.
+// count byte, address, data, checksum. Remembers the first fault.
 class RecordDecoder {
 public:
     RecordDecoder(const char *from, const char *end) : m_pos(from), m_end(end) {}
 
-    std::optional<int> nextByte(SrecordError &error)
+    std::optional<int> nextByte()
     {
         int value = 0;
         for (int digit = 0; digit < 2; ++digit) {
             if (m_pos == m_end) {
-                error = SrecordError::Truncated;
+                m_error = SrecordError::Truncated;
                 return std::nullopt;
             }
             const int nibble = hexValue(*m_pos++);
             if (nibble < 0) {
-                error = SrecordError::NotHex;
+                m_error = SrecordError::NotHex;
                 return std::nullopt;
             }
             value = value * 16 + nibble;
@@ -61,10 +61,12 @@ public:
     }
 
     bool onlyBlanksLeft() const { return std::all_of(m_pos, m_end, isBlank); }
+    SrecordError error() const { return m_error; }
 
 private:
     const char *m_pos;
     const char *m_end;
+    SrecordError m_error = SrecordError::None;
 };
 
 class Parser {
@@ -80,8 +82,7 @@ public:
         if (line.end - p < 2 || p[0] != 'S' || p[1] < '0' || p[1] > '9' || p[1] == '4')
             return true; // not a record: blank lines, comments, lower-case marks, the reserved S4
         const int type = p[1] - '0';
-        SrecordError error = SrecordError::None;
-        const SrecordError verdict = decode(type, RecordDecoder(p + 2, line.end), error);
+        const SrecordError verdict = decode(type, RecordDecoder(p + 2, line.end));
         if (verdict != SrecordError::None) {
             m_result.error = verdict;
             m_result.line = number;
@@ -91,11 +92,11 @@ public:
     }
 
 private:
-    SrecordError decode(int type, RecordDecoder decoder, SrecordError &error)
+    SrecordError decode(int type, RecordDecoder decoder)
     {
-        const auto count = decoder.nextByte(error);
+        const auto count = decoder.nextByte();
         if (!count)
-            return error;
+            return decoder.error();
         const int addressBytes = kAddressBytes[static_cast<std::size_t>(type)];
         if (*count < addressBytes + 1)
             return SrecordError::CountTooSmall;
@@ -103,9 +104,9 @@ private:
         std::array<std::uint8_t, kMaxRecordBytes> bytes{};
         unsigned sum = static_cast<unsigned>(*count);
         for (int i = 0; i < *count; ++i) {
-            const auto byte = decoder.nextByte(error);
+            const auto byte = decoder.nextByte();
             if (!byte)
-                return error;
+                return decoder.error();
             bytes[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(*byte);
             sum += static_cast<unsigned>(*byte);
         }

@@ -3,6 +3,9 @@
 #include "flash/BootloaderLink.h"
 #include "flash/FakePort.h"
 #include "flash/UpdateSequence.h"
+#include "help/HTMLHelp.h"
+#include "help/RecordingHelpViewer.h"
+#include "platform/Registry.h"
 #include "platform/FileSystem.h"
 #include "scanner/Scanner.h"
 #include "support/ScriptedDialogs.h"
@@ -34,7 +37,9 @@ public:
     explicit Rig(const QString &folder = QString())
         : link(port, window, dialogs, sleeper, FlashTimings{}.scaled(0.01)),
           update(link, window, dialogs, flags, target),
-          frm(window, parts(folder), {}, [this] { ++aboutShown; }, [this](int code) { ends << code; })
+          frm(window, parts(folder),
+              [this, folder] { return std::make_unique<HTMLHelp>(viewer, dialogs, *registry, files, folder); },
+              [this] { ++aboutShown; }, [this](int code) { ends << code; })
     {
     }
 
@@ -45,6 +50,9 @@ public:
         return p;
     }
 
+    QTemporaryDir scratch;
+    std::unique_ptr<Registry> registry = makeSettingsRegistry(scratch.filePath(QStringLiteral("registry.ini")));
+    test::RecordingHelpViewer viewer;
     MainWindow window;
     FakePort port;
     ScriptedDialogs dialogs;
@@ -245,4 +253,25 @@ TEST(FrmMainStartUp, ChooserExitEndsTheStartUp)
     EXPECT_EQ(rig.frm.Form_Load(std::nullopt), FormLoadEnd::EndProgram);
     EXPECT_EQ(rig.dialogs.chooserShown, 1);
     EXPECT_FALSE(rig.port.portOpen());
+}
+
+TEST(FrmMainHandlers, F1ShowsContentsAndTheAboutPageAndClosingClosesHelp)
+{
+    QTemporaryDir folder;
+    QFile chm(folder.filePath(QStringLiteral("Romwright.CHM")));
+    ASSERT_TRUE(chm.open(QIODevice::WriteOnly));
+    chm.close();
+    Rig rig(folder.path());
+    rig.window.findChild<QAction *>(QStringLiteral("mnuHelpViewHelp"))->trigger();
+    ASSERT_EQ(rig.viewer.calls.size(), 2u);
+    EXPECT_EQ(rig.viewer.calls[0].command, HelpCommand::DisplayToc);
+    EXPECT_EQ(rig.viewer.calls[1].command, HelpCommand::DisplayTopic);
+    EXPECT_EQ(std::get<QString>(rig.viewer.calls[1].data), QStringLiteral("about.html"));
+    EXPECT_EQ(rig.viewer.calls[1].file, QDir(folder.path()).filePath(QStringLiteral("Romwright.CHM")));
+    EXPECT_EQ(rig.viewer.calls[1].owner, WindowHandle(0));
+
+    rig.window.close();
+    ASSERT_EQ(rig.viewer.calls.size(), 3u);
+    EXPECT_EQ(rig.viewer.calls[2].command, HelpCommand::CloseAll);
+    EXPECT_EQ(rig.ends, QList<int>{0});
 }

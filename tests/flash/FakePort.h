@@ -8,6 +8,7 @@
 #include "platform/Sleeper.h"
 
 #include <QTimer>
+#include <deque>
 #include <functional>
 #include <vector>
 
@@ -20,8 +21,12 @@ public:
     // Called before each write; a value other than None fails it.
     std::function<CommError(const QByteArray &written)> writeError;
     std::vector<QByteArray> writes;
+    // Reads that arrive one after another: each is delivered only once the
+    // one before it has been taken, so no two ever merge into one read.
+    std::deque<QByteArray> laterReads;
     QStringList settingsLog;
     CommError openError = CommError::None;
+    bool answerAtOnce = false; // the answer is waiting when output() returns
     int opens = 0;
 
     QByteArray written() const
@@ -95,7 +100,7 @@ public:
         if (responder) {
             const QByteArray answer = responder(bytes);
             if (!answer.isEmpty())
-                deliver(answer);
+                answerAtOnce ? deliverNow(answer) : deliver(answer);
         }
         return CommError::None;
     }
@@ -104,6 +109,10 @@ public:
     {
         QByteArray all = m_in;
         m_in.clear();
+        if (!laterReads.empty()) {
+            deliver(laterReads.front());
+            laterReads.pop_front();
+        }
         return all;
     }
     CommError clearInput() override

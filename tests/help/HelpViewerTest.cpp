@@ -248,8 +248,9 @@ TEST_F(HelpViewerTest, PictureOfTheViewer)
     HelpViewerWindow *window = onlyWindow();
     ASSERT_TRUE(window);
     window->contentsTree()->expandAll();
-    window->showPage(QStringLiteral("main-window.html"));
     const QDir dir(QCoreApplication::applicationDirPath());
+    ASSERT_TRUE(window->grab().save(dir.filePath(QStringLiteral("help-viewer-about.png"))));
+    window->showPage(QStringLiteral("main-window.html"));
     ASSERT_TRUE(window->grab().save(dir.filePath(QStringLiteral("help-viewer.png"))));
 
     viewer.htmlHelp(0, helpFilePath(programDir()), HelpCommand::DisplaySearch,

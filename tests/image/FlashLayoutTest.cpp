@@ -99,16 +99,6 @@ TEST(FlashLayout, TablesCoverTheirFlashOnceWithinTheRecordLimits)
     }
 }
 
-TEST(FlashLayout, FirmwareBlocksAreProgrammedInAddressOrder)
-{
-    // The bootloader's table alone ends out of order (vectors before 0xFF80).
-    for (std::span<const FlashBlock> table :
-         {std::span<const FlashBlock>(kFlashBlocks64), std::span<const FlashBlock>(kFlashBlocks128)})
-        EXPECT_TRUE(std::is_sorted(table.begin(), table.end(), [](const FlashBlock &a, const FlashBlock &b) {
-            return a.Address < b.Address;
-        }));
-}
-
 TEST(RelocateVectors, WritesOneJumpPerVector)
 {
     struct Case {

@@ -57,6 +57,7 @@ TEST(InfoCommand, ExitStatusAndMessages)
     const QByteArray good = srecord(1, 0x8000, ramp(64)) + "\r\n";
     const QString damaged = write(dir, "bad.s19", good + "S1050100000000\r\n");
     const QString noEnd = write(dir, "noend.s19", good);
+    const QString spliced = write(dir, "spliced.s19", good + srecord(5, 3, {}) + "\r\n");
     const QString noData =
         write(dir, "nodata.s19", srecord(0, 0, {'x'}) + "\r\n" + srecord(9, 0, {}) + "\r\n");
     struct Case {
@@ -75,6 +76,12 @@ TEST(InfoCommand, ExitStatusAndMessages)
          1,
          "",
          "The file bad.s19 is damaged and cannot be used (line 2: the checksum does not match)."},
+        {"count record disagrees",
+         {spliced},
+         1,
+         "",
+         "(line 2: the count record says 3 data records but 1 came before it; the file was cut short or "
+         "spliced)."},
         {"no data", {noData}, 1, "Bytes read: 0", "holds no data records"},
         {"missing", {dir.filePath("gone.s19")}, 1, "", "gone.s19 was not found"},
         {"no file", {}, 2, "", kUsageLine},

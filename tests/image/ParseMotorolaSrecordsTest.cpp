@@ -109,15 +109,6 @@ TEST(ParseMotorolaSrecords, ReadsOrRejectsEachKindOfLine)
     }
 }
 
-TEST(ParseMotorolaSrecords, SixteenBytesLandInOrder)
-{
-    MemoryImage image = filledImage();
-    ParseMotorolaSrecords(kSixteen, image);
-    for (std::uint32_t a = 0; a < 16; ++a)
-        EXPECT_EQ(image[a], a);
-    EXPECT_EQ(image[16], kFill);
-}
-
 TEST(ParseMotorolaSrecords, LaterRecordWinsAndEveryWriteCounts)
 {
     MemoryImage image = filledImage();
@@ -159,33 +150,6 @@ TEST(ParseMotorolaSrecords, LineEndsAndLineNumbers)
         EXPECT_EQ(result.line, c.line);
         EXPECT_EQ(result.dataRecords, c.recordsBefore);
     }
-}
-
-TEST(ParseMotorolaSrecords, EndRecordIsNotedNotRequired)
-{
-    const QByteArray data = srecord(2, 0x4000, ramp(8));
-    struct Case {
-        QByteArray end;
-        int type;
-    };
-    for (const Case &c : {Case{"", 0}, Case{srecord(7, 0, {}), 7}, Case{srecord(8, 0x4000, {}), 8},
-                          Case{srecord(9, 0x4000, {}), 9}}) {
-        MemoryImage image = filledImage();
-        const SrecordResult result = ParseMotorolaSrecords(data + "\n" + c.end, image);
-        EXPECT_TRUE(result.ok());
-        EXPECT_EQ(result.endRecordType, c.type);
-        EXPECT_EQ(result.bytesStored, 8);
-    }
-}
-
-TEST(ParseMotorolaSrecords, ReasonsAreShortPlainEnglish)
-{
-    MemoryImage image = filledImage();
-    const SrecordResult spliced = ParseMotorolaSrecords(srecord(1, 0, {1}) + "\n" + srecord(5, 3, {}), image);
-    EXPECT_EQ(failureReason(spliced),
-              "the count record says 3 data records but 1 came before it; the file was cut short or spliced");
-    const SrecordResult checksum = ParseMotorolaSrecords("S1030000FD", image);
-    EXPECT_EQ(failureReason(checksum), "the checksum does not match");
 }
 
 TEST(ParseMotorolaSrecords, FilledRangesMergeOverlapsAndNeighbours)

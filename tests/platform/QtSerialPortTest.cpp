@@ -211,6 +211,9 @@ TEST(QtSerialPort, ChangesTheRateWhileOpenWithoutGarblingBytesInFlight)
     SimProcess sim({"--boot", "Z"});
     ASSERT_TRUE(sim.isReady()) << sim.errorText().toStdString();
     SimClient client(sim.link());
+    // A first exchange, as the program's identification comes long after
+    // the open: the far end has seen the open settle.
+    ASSERT_EQ(client.ask("M3", 4), QByteArray("OK\r\n"));
     ASSERT_EQ(client.send("R2"), CommError::None);
     ASSERT_EQ(client.setRate(19200), CommError::None);
     EXPECT_EQ(client.port().settings(), QStringLiteral("19200,n,8,1"));
@@ -229,14 +232,18 @@ TEST(QtSerialPort, ChangesTheRateWhileOpenWithoutGarblingBytesInFlight)
 
 TEST(QtSerialPort, BytesAtAnotherRateArriveAsGarbage)
 {
+    {
+        // The scanner at 38400 cannot read what a port at 19200 sends.
+        SimProcess sim;
+        ASSERT_TRUE(sim.isReady()) << sim.errorText().toStdString();
+        SimClient client(sim.link(), QStringLiteral("19200,n,8,1"));
+        EXPECT_TRUE(client.ask("V\r\n", 1, 300ms).isEmpty());
+    }
+    // A greeting sent at 38400 to a port listening at 19200 is not a "Q".
     SimProcess sim({"--boot", "Q", "--greet-late", "300"});
     ASSERT_TRUE(sim.isReady()) << sim.errorText().toStdString();
     SimClient client(sim.link());
-    // The scanner at 38400 cannot read a request sent at 19200.
-    ASSERT_EQ(client.setRate(19200), CommError::None);
-    EXPECT_TRUE(client.ask("V\r\n", 1, 300ms).isEmpty());
-    // A greeting sent at 38400 to a port listening at 19200 is not a "Q".
-    ASSERT_EQ(client.setRate(38400), CommError::None);
+    ASSERT_EQ(client.ask("M3", 4), QByteArray("OK\r\n"));
     ASSERT_EQ(client.send("R2"), CommError::None);
     ASSERT_EQ(client.setRate(19200), CommError::None);
     const QByteArray heard = client.receive(1, 1500ms);

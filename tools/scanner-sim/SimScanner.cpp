@@ -57,7 +57,7 @@ void SimScanner::start()
 {
     m_rate = m_options.rate;
     if (m_options.startInBoot)
-        restartIntoBoot('2');
+        restartIntoBoot('2', false);
     else
         m_host.note("normal mode at " + std::to_string(m_rate) + " baud");
     if (m_options.sendR1) {
@@ -174,7 +174,7 @@ void SimScanner::normalByte(std::uint8_t byte)
     // "R2" and "R4" restart into the boot software; "R1" and "R5" are
     // commands like the others.
     if (command == "R2" || command == "R4")
-        restartIntoBoot(command[1]);
+        restartIntoBoot(command[1], true);
     else
         normalCommand(command);
 }
@@ -208,10 +208,11 @@ void SimScanner::answer(std::string_view text)
 
 // --- boot software ---------------------------------------------------------
 
-void SimScanner::restartIntoBoot(char processor)
+void SimScanner::restartIntoBoot(char processor, bool requested)
 {
-    m_host.note(std::string("restart into the boot software for the ") +
-                (processor == '4' ? "bar-code" : "main") + " processor");
+    m_host.note(requested ? std::string("restart into the boot software for the ") +
+                                (processor == '4' ? "bar-code" : "main") + " processor"
+                          : std::string("starting in the boot software"));
     m_pending.clear();
     m_record.clear();
     m_step = Step::Idle;
@@ -223,7 +224,8 @@ void SimScanner::restartIntoBoot(char processor)
         m_mode = Mode::Bootloader;
         m_rate = kBootRate;
         m_bootLetter = m_options.boot == BootKind::A128 ? 'A' : 'Q';
-        if (!m_options.bootPrompt)
+        // The new bootloaders greet in answer to a request only.
+        if (requested)
             greetAfterRequest();
     }
 }

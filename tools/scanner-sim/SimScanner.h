@@ -68,7 +68,7 @@ private:
     void normalByte(std::uint8_t byte);
     void normalCommand(const std::string &command);
     void flushPending();
-    void restartIntoBoot(char processor);
+    void restartIntoBoot(char processor, bool requested);
     void oldBootByte(std::uint8_t byte);
     void ramLoaderByte(std::uint8_t byte);
     void bootloaderByte(std::uint8_t byte);

@@ -22,8 +22,6 @@ constexpr std::chrono::seconds kLinger{15};
 constexpr std::chrono::milliseconds kHangUpGrace{50};
 // Bytes read this soon after a settings change were sent before it.
 constexpr std::chrono::milliseconds kChangeWindow{3};
-// Settings written this soon after an open belong to the open.
-constexpr std::chrono::milliseconds kOpenSettle{50};
 
 } // namespace
 
@@ -158,11 +156,11 @@ Clock::duration Simulator::byteTime(int rate) const
 // change on a pseudo-terminal, and the program itself pauses or waits for
 // an answer after one, so bytes found together with the change or just
 // after it are the ones written before it. The settings an open writes are
-// no change: bytes after an open are at the rate it set.
+// no change: the first bytes after an open are at the rate it set.
 void Simulator::readLine()
 {
     if (m_line.takeOpened())
-        m_openedAt = Clock::now();
+        m_opening = true;
     bool changedThisTime = false; // a late wakeup finds the change and the bytes before it together
     std::uint8_t buffer[4097];
     for (;;) {
@@ -172,8 +170,8 @@ void Simulator::readLine()
         const Clock::time_point now = Clock::now();
         if (chunk.settingsChanged) {
             m_transcript.note(now, "the program set " + std::to_string(m_line.programSendRate()) + " baud" +
-                                       (now - m_openedAt < kOpenSettle ? " (opening)" : ""));
-            if (now - m_openedAt >= kOpenSettle) {
+                                       (m_opening ? " (opening)" : ""));
+            if (!m_opening) {
                 if (now - m_settingsChangedAt >= kChangeWindow)
                     m_rateBeforeChange = m_knownRate;
                 m_settingsChangedAt = now;
@@ -181,7 +179,8 @@ void Simulator::readLine()
             }
             continue;
         }
-        const bool beforeTheChange = changedThisTime || now - m_settingsChangedAt < kChangeWindow;
+        const bool beforeTheChange = !m_opening && (changedThisTime || now - m_settingsChangedAt < kChangeWindow);
+        m_opening = false;
         const int rate = beforeTheChange ? m_rateBeforeChange : m_line.programSendRate();
         for (long i = 0; i < chunk.count; ++i) {
             const Clock::time_point at = std::max(now, m_inFree) + byteTime(rate);

@@ -68,7 +68,7 @@ private:
     int m_knownRate = 0;          // the program's rate as last seen
     int m_rateBeforeChange = 0;   // and before its latest change
     Clock::time_point m_settingsChangedAt; // when the program last changed it
-    Clock::time_point m_openedAt;          // when the program last opened its port
+    bool m_opening = false; // the program opened its port and has sent nothing yet
     std::vector<Timer> m_timers;
     TimerId m_nextTimer = 1;
     bool m_complete = false;
