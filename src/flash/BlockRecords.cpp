@@ -58,7 +58,8 @@ std::optional<QByteArray> hexRecord(const FlashBlock &block, const MemoryImage &
 
 QByteArray ramLoaderBytes(const MemoryImage &image)
 {
-    return QByteArray(reinterpret_cast<const char *>(image.data()) + kRamLoaderFirst, kRamLoaderSize);
+    return QByteArray(reinterpret_cast<const char *>(image.data()) + kRamLoaderAddress,
+                      static_cast<qsizetype>(kRamLoaderSize));
 }
 
 int binaryRecordSize(const FlashBlock &block, const MemoryImage &image)

@@ -4,6 +4,7 @@
 // hexadecimal text to the 64- and 128-byte bootloaders. A block that holds
 // only erased bytes (0xFF) has nothing to program and makes no record.
 
+#include "image/FlashLayout.h"
 #include "image/MemoryImage.h"
 
 #include <QByteArray>
@@ -13,8 +14,6 @@ namespace romwright {
 
 inline constexpr int kBinaryRecordData = 64;     // data part of every "D" record
 inline constexpr int kBinaryRecordSize = 4 + 64; // "D", count, address high, low, data
-inline constexpr std::uint16_t kRamLoaderFirst = 0x0050;
-inline constexpr int kRamLoaderSize = 1024;
 
 // True when every byte of the block is 0xFF (also for a zero-length block).
 bool blockIsErased(const FlashBlock &block, const MemoryImage &image);

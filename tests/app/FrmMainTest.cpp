@@ -1,8 +1,7 @@
 #include "app/gui/FrmMain.h"
 #include "app/gui/MainWindow.h"
-#include "flash/BootloaderLink.h"
+#include "app/shell/MainState.h"
 #include "flash/FakePort.h"
-#include "flash/UpdateSequence.h"
 #include "help/HTMLHelp.h"
 #include "help/RecordingHelpViewer.h"
 #include "platform/Registry.h"
@@ -35,17 +34,24 @@ namespace {
 class Rig {
 public:
     explicit Rig(const QString &folder = QString())
-        : link(port, window, dialogs, sleeper, FlashTimings{}.scaled(0.01)),
-          update(link, window, dialogs, flags, target),
+        : state(makePort(), {window, dialogs, sleeper, files, folder}, FlashTimings{}.scaled(0.01)),
           frm(window, parts(folder),
               [this, folder] { return std::make_unique<HTMLHelp>(viewer, dialogs, *registry, files, folder); },
-              [this] { ++aboutShown; }, [this](int code) { ends << code; })
+              [this] { ++aboutShown; }, [this](int code) { ends << code; }),
+          flags(state.flags()), target(state.target()), firmware(state.firmware())
     {
+    }
+
+    std::unique_ptr<SerialPort> makePort()
+    {
+        auto fake = std::make_unique<FakePort>();
+        port = fake.get();
+        return fake;
     }
 
     WindowParts parts(const QString &folder)
     {
-        WindowParts p{port, link, update, target, flags, *firmware, sleeper, files, dialogs, folder};
+        WindowParts p{state, sleeper, files, dialogs, folder};
         p.scannerTimings.probeWait = std::chrono::milliseconds(1);
         return p;
     }
@@ -54,16 +60,15 @@ public:
     std::unique_ptr<Registry> registry = makeSettingsRegistry(scratch.filePath(QStringLiteral("registry.ini")));
     test::RecordingHelpViewer viewer;
     MainWindow window;
-    FakePort port;
     ScriptedDialogs dialogs;
     CountingSleeper sleeper;
     LocalFileSystem files;
-    ProgramFlags flags;
-    TargetState target;
-    std::unique_ptr<FirmwareSet> firmware = std::make_unique<FirmwareSet>();
-    BootloaderLink link;
-    UpdateSequence update;
+    FakePort *port = nullptr;
+    MainState state;
     FrmMain frm;
+    ProgramFlags &flags;
+    TargetState &target;
+    FirmwareSet &firmware;
     QList<int> ends;
     int aboutShown = 0;
 };
@@ -80,7 +85,7 @@ TEST(FrmMainPorts, PortHeldByAnotherProgramTurnsTheLampRedOnly)
     Rig rig;
     rig.window.portAction(2)->trigger();
     ASSERT_EQ(rig.window.portTicked(), 2);
-    rig.port.openError = CommError::PortInUse;
+    rig.port->openError = CommError::PortInUse;
     rig.window.portAction(5)->trigger();
     EXPECT_EQ(rig.window.lamp(LampId::ComStatus), Lamp::Red);
     EXPECT_EQ(rig.window.portTicked(), 2);
@@ -101,7 +106,7 @@ TEST(FrmMainPorts, EachOpenedPortMovesTheTickAndShowsItsNumber)
             EXPECT_EQ(rig.window.portAction(entry)->isChecked(), entry == port) << port << " " << entry;
     }
     EXPECT_TRUE(rig.window.isFileMenuVisible());
-    EXPECT_EQ(rig.port.commPort(), 7);
+    EXPECT_EQ(rig.port->commPort(), 7);
 }
 
 TEST(FrmMainHandlers, ExitSendsAtSignOnlyToAnOpenPort)
@@ -109,13 +114,13 @@ TEST(FrmMainHandlers, ExitSendsAtSignOnlyToAnOpenPort)
     Rig open;
     open.frm.mnuCom_Click(1);
     open.window.findChild<QPushButton *>(QStringLiteral("ExitCommand"))->click();
-    EXPECT_EQ(open.port.written(), QByteArray("@"));
-    EXPECT_FALSE(open.port.portOpen());
+    EXPECT_EQ(open.port->written(), QByteArray("@"));
+    EXPECT_FALSE(open.port->portOpen());
     EXPECT_EQ(open.ends, QList<int>{0});
 
     Rig closed;
     closed.frm.ExitCommand_Click();
-    EXPECT_TRUE(closed.port.writes.empty());
+    EXPECT_TRUE(closed.port->writes.empty());
     EXPECT_EQ(closed.ends, QList<int>{0});
 }
 
@@ -124,8 +129,8 @@ TEST(FrmMainHandlers, ClosingTheWindowClosesThePortAndEnds)
     Rig rig;
     rig.frm.mnuCom_Click(3);
     rig.window.close();
-    EXPECT_FALSE(rig.port.portOpen());
-    EXPECT_TRUE(rig.port.writes.empty());
+    EXPECT_FALSE(rig.port->portOpen());
+    EXPECT_TRUE(rig.port->writes.empty());
     EXPECT_EQ(rig.ends, QList<int>{0});
 }
 
@@ -163,7 +168,7 @@ TEST(FrmMainHandlers, OpenDialogFromTheWindow)
     EXPECT_EQ(label(rig.window, "lblFirmFile"), QStringLiteral("WX3650UVer1_9.s20"));
     // FileOpen ran with the loaders of the program folder.
     EXPECT_EQ(rig.window.lamp(LampId::FileOk), Lamp::Green);
-    EXPECT_TRUE(rig.firmware->FilesValid);
+    EXPECT_TRUE(rig.firmware.FilesValid);
 }
 
 TEST(FrmMainHandlers, HiddenPromptChangesTheQLetter)
@@ -191,12 +196,12 @@ TEST(FrmMainHandlers, AboutIsShownFromTheHelpMenu)
 TEST(FrmMainStartUp, NoCommandLineAndNoScanner)
 {
     Rig rig(test::programDir());
-    rig.port.openError = CommError::NoSuchPort;
+    rig.port->openError = CommError::NoSuchPort;
     EXPECT_EQ(rig.frm.Form_Load(std::nullopt), FormLoadEnd::Ready);
     EXPECT_EQ(label(rig.window, "lblScanMod"), QStringLiteral("Scanner Not Found"));
     EXPECT_TRUE(rig.window.isPortMenuVisible());
     EXPECT_FALSE(rig.window.isEnabled(ControlId::ProgramButton));
-    EXPECT_FALSE(rig.port.portOpen());
+    EXPECT_FALSE(rig.port->portOpen());
     EXPECT_FALSE(rig.target.bTargetA);
     EXPECT_EQ(label(rig.window, "lblFirmFile"), QStringLiteral("None"));
     EXPECT_EQ(rig.window.lamp(LampId::FileOk), Lamp::Grey);
@@ -211,8 +216,8 @@ TEST(FrmMainStartUp, ThreeFieldsOpenTheGivenPortAndTakeTheGivenFile)
     EXPECT_EQ(label(rig.window, "lblScanMod"), QStringLiteral("Halvern 1450"));
     EXPECT_EQ(label(rig.window, "lblPort"), QStringLiteral("3"));
     EXPECT_EQ(rig.window.portTicked(), 3);
-    EXPECT_EQ(rig.port.commPort(), 3);
-    EXPECT_EQ(rig.port.written().left(2), QByteArray("R2")); // the probe ran on port 3
+    EXPECT_EQ(rig.port->commPort(), 3);
+    EXPECT_EQ(rig.port->written().left(2), QByteArray("R2")); // the probe ran on port 3
     EXPECT_EQ(rig.frm.cScann()->TypeOfScanner(), 0);
     EXPECT_EQ(label(rig.window, "lblFirmFile"), QStringLiteral("JL750Ver6_0.s19"));
     EXPECT_EQ(rig.window.lamp(LampId::FileOk), Lamp::Green);
@@ -222,7 +227,7 @@ TEST(FrmMainStartUp, OneFieldOpensNoPortButTakesTheFile)
 {
     Rig rig(test::programDir());
     EXPECT_EQ(rig.frm.Form_Load(WindowCommandLine{"Hlv1450ver5_9.s19", {}, {}}), FormLoadEnd::Ready);
-    EXPECT_EQ(rig.port.opens, 0);
+    EXPECT_EQ(rig.port->opens, 0);
     EXPECT_EQ(label(rig.window, "lblPort"), QStringLiteral("None Selected"));
     EXPECT_EQ(label(rig.window, "lblFirmFile"), QStringLiteral("Hlv1450ver5_9.s19"));
     EXPECT_TRUE(rig.window.isEnabled(ControlId::ProgramButton));
@@ -235,7 +240,7 @@ TEST(FrmMainStartUp, ProgrammingAlreadyPressedEndsAtOnce)
     EXPECT_EQ(rig.frm.Form_Load(WindowCommandLine{"Hlv1450ver5_9.s19", "1", "Halvern 1450"}),
               FormLoadEnd::EndProgram);
     EXPECT_EQ(rig.frm.cScann(), nullptr);
-    EXPECT_EQ(rig.port.opens, 0);
+    EXPECT_EQ(rig.port->opens, 0);
     EXPECT_EQ(label(rig.window, "lblFirmFile"), QStringLiteral("None"));
 }
 
@@ -244,15 +249,15 @@ TEST(FrmMainStartUp, ChooserExitEndsTheStartUp)
     Rig rig(test::programDir());
     // A port whose scanner answers the identity query with a bootloader prompt.
     // Detection reads after a blocking pause, so the answer must be there at once.
-    rig.port.responder = [&rig](const QByteArray &written) {
+    rig.port->responder = [&rig](const QByteArray &written) {
         if (written == QByteArray("V\r\n"))
-            rig.port.deliverNow("Q");
+            rig.port->deliverNow("Q");
         return QByteArray();
     };
     rig.dialogs.chooserAnswers.push_back(std::nullopt);
     EXPECT_EQ(rig.frm.Form_Load(std::nullopt), FormLoadEnd::EndProgram);
     EXPECT_EQ(rig.dialogs.chooserShown, 1);
-    EXPECT_FALSE(rig.port.portOpen());
+    EXPECT_FALSE(rig.port->portOpen());
 }
 
 TEST(FrmMainHandlers, F1ShowsContentsAndTheAboutPageAndClosingClosesHelp)

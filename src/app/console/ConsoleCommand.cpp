@@ -1,13 +1,70 @@
+// romwright --console: the start-up of the window and a click on PROGRAM,
+// with the lamps, messages and progress printed instead of shown.
 #include "app/FrontEnds.h"
+#include "app/console/ConsoleDialogs.h"
+#include "app/console/ConsoleOptions.h"
+#include "app/console/ConsoleView.h"
+#include "app/console/ProgressPrinter.h"
+#include "app/shell/MainState.h"
+#include "platform/FileSystem.h"
+#include "platform/QtSerialPort.h"
+#include "platform/Sleeper.h"
 
 #include <cstdio>
+#include <unistd.h>
 
 namespace romwright {
 
-int runConsole(const QStringList &)
+namespace {
+
+constexpr int kExitCompleted = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
+int finish(Outcome outcome)
 {
-    std::fputs("romwright --console: not built yet\n", stderr);
-    return 2;
+    if (outcome == Outcome::EndCompleted)
+        return kExitCompleted;
+    std::fprintf(stderr, "romwright: the update did not complete: %s\n", describe(outcome));
+    return kExitFailed;
+}
+
+} // namespace
+
+int runConsole(const QStringList &arguments)
+{
+    const ParsedConsoleOptions parsed = parseConsoleOptions(arguments);
+    if (!parsed.options) {
+        std::fprintf(stderr, "romwright: %s\n%s", qPrintable(parsed.error), qPrintable(consoleUsage()));
+        return kExitUsage;
+    }
+    const ConsoleOptions &options = *parsed.options;
+
+    ConsoleView view(stdout);
+    ConsoleDialogs dialogs(stdout, stdin, options.yes);
+    BlockingSleeper sleeper;
+    LocalFileSystem files;
+    MainState state(std::make_unique<QtSerialPort>(), MainServices{view, dialogs, sleeper, files, programFolder()},
+                    FlashTimings{}.scaled(options.timeScale));
+    state.update().powerCyclePrompt = [&dialogs](const QString &text, const QString &title) {
+        return dialogs.powerCyclePrompt(text, title);
+    };
+    ProgressPrinter progress(stdout, isatty(fileno(stdout)) == 1);
+    state.update().transfer().onProgress = [&progress](const TransferProgress &p) { progress.show(p); };
+
+    // The window's start-up, in its order.
+    if (!options.model.isEmpty())
+        view.setText(LabelId::ScanMod, options.model);
+    state.startTimers();
+    state.mnuCom_Click(options.port);
+    const Outcome identified = state.IdentifyTarget();
+    if (endsProgram(identified))
+        return finish(identified);
+    state.optProcessor_Click(options.barCodeProcessor ? 1 : 0);
+    view.setText(LabelId::FirmFile, fileNameOf(options.file));
+    state.FileOpen(options.file);
+
+    return finish(state.cmdProgram_Click());
 }
 
 } // namespace romwright

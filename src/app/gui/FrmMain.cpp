@@ -2,13 +2,10 @@
 
 #include "app/gui/MainWindow.h"
 #include "app/shell/FindFile.h"
-#include "flash/BootloaderLink.h"
-#include "flash/UpdateSequence.h"
+#include "app/shell/MainState.h"
 #include "help/HTMLHelp.h"
 #include "help/HelpMenu.h"
-#include "image/FileOpen.h"
 #include "platform/FileSystem.h"
-#include "platform/SerialPort.h"
 #include "scanner/FindScanner.h"
 #include "scanner/Scanner.h"
 
@@ -48,19 +45,20 @@ FrmMain::~FrmMain() = default;
 FormLoadEnd FrmMain::Form_Load(const std::optional<WindowCommandLine> &commandLine)
 {
     FormLoadSteps steps;
-    steps.programming = [this] { return m_parts.flags.bProgramming; };
-    steps.createScanner = [this] {
-        m_parts.target.sLetterQ = QStringLiteral("Q");
-        m_parts.target.sLetterA = QStringLiteral("A");
-        m_cScann = std::make_unique<Scanner>(m_parts.sleeper, m_parts.dialogs, m_window, m_parts.flags,
+    MainState &state = m_parts.state;
+    steps.programming = [&state] { return state.flags().bProgramming; };
+    steps.createScanner = [this, &state] {
+        state.target().sLetterQ = QStringLiteral("Q");
+        state.target().sLetterA = QStringLiteral("A");
+        m_cScann = std::make_unique<Scanner>(m_parts.sleeper, m_parts.dialogs, m_window, state.flags(),
                                               m_parts.scannerTimings);
     };
-    steps.findScanner = [this](const std::optional<QString> &comP, const std::optional<QString> &scannMod) {
+    steps.findScanner = [this, &state](const std::optional<QString> &comP, const std::optional<QString> &scannMod) {
         ScannerSearch search;
         if (!m_cScann)
             return search;
         const FindScannerResult found =
-            FindScanner(*m_cScann, m_parts.MSComm1, m_window, m_parts.flags, comP, scannMod);
+            FindScanner(*m_cScann, state.MSComm1(), m_window, state.flags(), comP, scannMod);
         search.port = found.port;
         switch (found.status) {
         case FindStatus::Done: search.status = ScannerSearch::Status::Done; break;
@@ -70,16 +68,16 @@ FormLoadEnd FrmMain::Form_Load(const std::optional<WindowCommandLine> &commandLi
         return search;
     };
     steps.mnuComClick = [this](int port) { mnuCom_Click(port); };
-    steps.identifyTarget = [this] { return !endsProgram(m_parts.link.IdentifyTarget(m_parts.target)); };
+    steps.identifyTarget = [&state] { return !endsProgram(state.IdentifyTarget()); };
     steps.typeOfScanner = [this] { return m_cScann ? int(m_cScann->TypeOfScanner()) : 0; };
-    steps.targetA = [this] { return m_parts.target.bTargetA; };
+    steps.targetA = [&state] { return state.target().bTargetA; };
     steps.fileOpen = [this](const QString &path) { fileOpen(path); };
     steps.letEventsRun = [] { QCoreApplication::processEvents(QEventLoop::AllEvents); };
 
-    m_parts.link.timers().start();
+    state.startTimers();
     const FormLoadEnd end = FormLoad(commandLine, steps, {m_parts.files, m_window, m_parts.programFolder}, &m_sFirmFile);
     if (end == FormLoadEnd::EndProgram) {
-        m_parts.link.closePort();
+        state.link().closePort();
         return end;
     }
     // A running scanner's own replies ("R1") are answered while the window idles.
@@ -90,37 +88,28 @@ FormLoadEnd FrmMain::Form_Load(const std::optional<WindowCommandLine> &commandLi
 
 void FrmMain::fileOpen(const QString &path)
 {
-    FileOpen(path, m_parts.target.bTargetA, m_parts.firmware,
-             {m_parts.files, m_window, m_parts.dialogs, m_parts.programFolder});
+    m_parts.state.FileOpen(path);
 }
 
 void FrmMain::mnuCom_Click(int Index)
 {
-    if (!m_parts.link.OpenPort(Index)) {
-        m_window.setLamp(LampId::ComStatus, Lamp::Red);
-        const QString device = m_parts.MSComm1.deviceName();
-        if (deviceRefusesUser(device))
-            m_permissionNotice.show(m_parts.dialogs, Index, device, QFileInfo(device).group());
+    if (m_parts.state.mnuCom_Click(Index))
         return;
-    }
-    m_window.setPortTicked(Index);
-    m_window.setLamp(LampId::ComStatus, Lamp::Green);
-    m_window.setFileMenuVisible(true);
-    m_window.setText(LabelId::Port, QString::number(Index));
+    // Beyond the red lamp: a device this user may not open is explained once.
+    const QString device = m_parts.state.MSComm1().deviceName();
+    if (deviceRefusesUser(device))
+        m_permissionNotice.show(m_parts.dialogs, Index, device, QFileInfo(device).group());
 }
 
 void FrmMain::FindFile()
 {
-    romwright::FindFile({m_window, m_parts.dialogs, m_parts.flags, m_window.processorChosen(), m_parts.programFolder,
+    romwright::FindFile({m_window, m_parts.dialogs, m_parts.state.flags(), m_window.processorChosen(), m_parts.programFolder,
                          &m_filter, [this](const QString &path) { fileOpen(path); }});
 }
 
 void FrmMain::optProcessor_Click(int Index)
 {
-    if (Index == 0)
-        m_parts.flags.bBarCodeProcessor = false;
-    else if (Index == 1)
-        m_parts.flags.bBarCodeProcessor = true;
+    m_parts.state.optProcessor_Click(Index);
 }
 
 void FrmMain::cmdProgram_Click()
@@ -128,17 +117,14 @@ void FrmMain::cmdProgram_Click()
     // From here on only the bootloader dialogue reads the port.
     if (m_cScann)
         m_cScann->setReceiveHandling(false);
-    const Outcome outcome = m_parts.update.cmdProgram_Click(m_parts.firmware);
+    const Outcome outcome = m_parts.state.cmdProgram_Click();
     if (endsProgram(outcome))
         end(outcome == Outcome::EndCompleted ? 0 : 1);
 }
 
 void FrmMain::ExitCommand_Click()
 {
-    if (m_parts.MSComm1.portOpen()) {
-        m_parts.MSComm1.output(QByteArrayLiteral("@"));
-        m_parts.MSComm1.setPortOpen(false);
-    }
+    m_parts.state.ExitCommand_Click();
     end(0);
 }
 
@@ -163,7 +149,7 @@ void FrmMain::mnuHelpViewHelp_Click()
 
 void FrmMain::Form_KeyUp(int KeyCode)
 {
-    m_prompt.keyReleased(KeyCode, m_parts.dialogs, m_parts.target.sLetterQ);
+    m_prompt.keyReleased(KeyCode, m_parts.dialogs, m_parts.state.target().sLetterQ);
 }
 
 void FrmMain::Form_Unload()
@@ -174,8 +160,7 @@ void FrmMain::Form_Unload()
 
 void FrmMain::Form_Terminate()
 {
-    if (m_parts.MSComm1.portOpen())
-        m_parts.MSComm1.setPortOpen(false);
+    m_parts.state.link().closePort();
     end(0);
 }
 

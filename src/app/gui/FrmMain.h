@@ -6,10 +6,6 @@
 #include "app/shell/FormLoad.h"
 #include "app/shell/PortPermissionNotice.h"
 #include "app/shell/WaitLetterPrompt.h"
-#include "flash/Outcome.h"
-#include "flash/TargetState.h"
-#include "image/MemoryImage.h"
-#include "platform/ProgramFlags.h"
 #include "scanner/ScannerTimings.h"
 
 #include <QObject>
@@ -20,24 +16,17 @@
 
 namespace romwright {
 
-class BootloaderLink;
 class Dialogs;
 class FileSystem;
 class HTMLHelp;
+class MainState;
 class MainWindow;
 class Scanner;
-class SerialPort;
 class Sleeper;
-class UpdateSequence;
 
 // What the window works with for the whole run; owned by the caller.
 struct WindowParts {
-    SerialPort &MSComm1;
-    BootloaderLink &link;
-    UpdateSequence &update;
-    TargetState &target;
-    ProgramFlags &flags;
-    FirmwareSet &firmware;
+    MainState &state; // port, images, letters, flags and the handlers without widgets
     Sleeper &sleeper;
     const FileSystem &files;
     Dialogs &dialogs;

@@ -221,6 +221,11 @@ void MainWindow::buildUpdating(QWidget *client)
     m_progress->setObjectName(QStringLiteral("prgBlocks"));
     m_progress->setFont(small);
     setTextColour(m_progress, palette().color(QPalette::WindowText));
+    // A light fill, so the count stays readable where the bar has reached it.
+    QPalette bar = m_progress->palette();
+    bar.setColor(QPalette::Highlight, QColor(0x9C, 0xC8, 0xF0));
+    bar.setColor(QPalette::HighlightedText, palette().color(QPalette::WindowText));
+    m_progress->setPalette(bar);
     m_progress->setGeometry(m_scale.rect(240, 2835, 3615, 225));
     m_progress->setFormat(QStringLiteral("%v of %m blocks"));
     m_progress->setAlignment(Qt::AlignCenter);

@@ -1,8 +1,24 @@
 #include "app/FrontEnds.h"
+#include "app/gui/AboutDialog.h"
+#include "app/gui/ChooseScannerDialog.h"
+#include "app/gui/FrmMain.h"
 #include "app/gui/MainWindow.h"
+#include "app/gui/WidgetDialogs.h"
+#include "app/gui/help/WidgetHelpViewer.h"
+#include "app/shell/MainState.h"
+#include "help/HTMLHelp.h"
+#include "platform/FileSystem.h"
+#include "platform/PortMap.h"
+#include "platform/QtSerialPort.h"
+#include "platform/Registry.h"
+#include "platform/Sleeper.h"
 
 #include <QApplication>
 #include <QIcon>
+#include <QThread>
+
+#include <cstdio>
+#include <cstdlib>
 
 namespace romwright {
 
@@ -11,10 +27,46 @@ int runWindow(int &argc, char **argv)
     QApplication app(argc, argv);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/romwright-48.png")));
     QGuiApplication::setDesktopFileName(QStringLiteral("romwright"));
+    QStringList arguments = QApplication::arguments();
+    arguments.removeFirst();
+
+    const PortMap map = PortMap::fromEnvironment();
+    BlockingSleeper sleeper;
+    LocalFileSystem files;
+    const QString folder = programFolder();
+
     MainWindow window;
+    QStringList devices;
+    for (int port = 1; port <= MainWindow::kPortEntries; ++port)
+        devices << map.device(port);
+    window.setPortDevices(devices);
+
+    WidgetDialogs dialogs(&window, [](QWidget *parent) { return chooseScannerWindow(parent); });
+    const std::unique_ptr<Registry> registry = makeSettingsRegistry();
+    MainState state(std::make_unique<QtSerialPort>(map), {window, dialogs, sleeper, files, folder});
+
+    // Ending is immediate from anywhere: inside a wait's nested event loop
+    // nothing may run after it, so the process ends there and then.
+    auto endProgram = [&](int code) {
+        window.hide();
+        state.link().closePort();
+        if (QThread::currentThread()->loopLevel() != 1) {
+            std::fflush(nullptr);
+            std::_Exit(code);
+        }
+        QCoreApplication::exit(code);
+    };
+
+    WidgetHelpViewer helpViewer(dialogs);
+    auto makeHelp = [&] { return std::make_unique<HTMLHelp>(helpViewer, dialogs, *registry, files, folder); };
+
+    FrmMain frm(window, {state, sleeper, files, dialogs, folder}, makeHelp,
+                [&] { showAbout(&window, dialogs, *registry); }, endProgram);
+    if (frm.Form_Load(parseWindowCommandLine(arguments)) == FormLoadEnd::EndProgram)
+        return 0;
     window.centre();
     window.show();
-    return app.exec();
+    return QApplication::exec();
 }
 
 } // namespace romwright

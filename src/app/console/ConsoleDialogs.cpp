@@ -1,0 +1,60 @@
+#include "app/console/ConsoleDialogs.h"
+
+#include "platform/Types.h"
+
+namespace romwright {
+
+ConsoleDialogs::ConsoleDialogs(std::FILE *out, std::FILE *in, bool yes)
+    : m_out(out)
+    , m_in(in)
+    , m_yes(yes)
+{
+}
+
+void ConsoleDialogs::message(const QString &text, const QString &title, MessageIcon)
+{
+    QString shown = text;
+    shown.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    const QString caption = title.isEmpty() ? QString::fromLatin1(kApplicationTitle) : title;
+    std::fprintf(m_out, "%s: %s\n", qPrintable(caption), qPrintable(shown));
+    std::fflush(m_out);
+}
+
+QString ConsoleDialogs::inputBox(const QString &, const QString &, const QString &defaultText)
+{
+    return defaultText;
+}
+
+QString ConsoleDialogs::openFile(const QString &, const QString &, const QString &)
+{
+    return QString();
+}
+
+std::optional<QString> ConsoleDialogs::chooseScanner()
+{
+    return QStringLiteral("Halvern1450");
+}
+
+bool ConsoleDialogs::powerCyclePrompt(const QString &text, const QString &title)
+{
+    message(text, title, MessageIcon::None);
+    if (m_yes) {
+        std::fputs("(--yes: going on)\n", m_out);
+        std::fflush(m_out);
+        return true;
+    }
+    std::fputs("Press Enter when the scanner is back on.\n", m_out);
+    std::fflush(m_out);
+    for (;;) {
+        const int c = std::fgetc(m_in);
+        if (c == '\n')
+            return true;
+        if (c == EOF) {
+            std::fputs("Standard input ended before Enter was pressed: the update stops here.\n", m_out);
+            std::fflush(m_out);
+            return false;
+        }
+    }
+}
+
+} // namespace romwright

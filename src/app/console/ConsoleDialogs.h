@@ -1,0 +1,29 @@
+#pragma once
+// Message boxes as lines "TITLE: TEXT"; the power-cycle prompt waits for
+// Enter on standard input, or goes on at once when told to.
+
+#include "platform/Dialogs.h"
+
+#include <cstdio>
+
+namespace romwright {
+
+class ConsoleDialogs : public Dialogs {
+public:
+    ConsoleDialogs(std::FILE *out, std::FILE *in, bool yes);
+
+    void message(const QString &text, const QString &title, MessageIcon icon) override;
+    QString inputBox(const QString &prompt, const QString &title, const QString &defaultText) override;
+    QString openFile(const QString &title, const QString &filter, const QString &initialFolder) override;
+    std::optional<QString> chooseScanner() override;
+
+    // Shows the prompt; false when standard input ended before Enter.
+    bool powerCyclePrompt(const QString &text, const QString &title);
+
+private:
+    std::FILE *m_out;
+    std::FILE *m_in;
+    bool m_yes;
+};
+
+} // namespace romwright

@@ -1,0 +1,76 @@
+#include "app/console/ConsoleOptions.h"
+
+namespace romwright {
+
+QString consoleUsage()
+{
+    return QStringLiteral(
+        "usage: romwright --console --port N --file PATH [--processor main|barcode] [--model NAME] [--yes]\n"
+        "  --port N           the scanner's port, 1 to 16\n"
+        "  --file PATH        the firmware file to program\n"
+        "  --processor P      main (default) or barcode, the Wexmoor's processor\n"
+        "  --model NAME       the scanner model, as the window would show it\n"
+        "  --yes              go on at once when asked to power-cycle the scanner\n"
+        "  --time-scale F     multiply every wait and pause by F (for tests)\n");
+}
+
+ParsedConsoleOptions parseConsoleOptions(const QStringList &arguments)
+{
+    ConsoleOptions o;
+    auto fail = [](const QString &why) { return ParsedConsoleOptions{std::nullopt, why}; };
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString &arg = arguments[i];
+        auto value = [&]() -> std::optional<QString> {
+            if (i + 1 >= arguments.size())
+                return std::nullopt;
+            return arguments[++i];
+        };
+        if (arg == QLatin1String("--console")) {
+            continue;
+        } else if (arg == QLatin1String("--yes")) {
+            o.yes = true;
+        } else if (arg == QLatin1String("--port")) {
+            const auto v = value();
+            bool ok = false;
+            const int n = v ? v->toInt(&ok) : 0;
+            if (!ok || n < 1 || n > 16)
+                return fail(QStringLiteral("--port takes a port number from 1 to 16"));
+            o.port = n;
+        } else if (arg == QLatin1String("--file")) {
+            const auto v = value();
+            if (!v || v->isEmpty())
+                return fail(QStringLiteral("--file takes the path of a firmware file"));
+            o.file = *v;
+        } else if (arg == QLatin1String("--processor")) {
+            const auto v = value();
+            if (v && v->compare(QLatin1String("main"), Qt::CaseInsensitive) == 0)
+                o.barCodeProcessor = false;
+            else if (v && v->compare(QLatin1String("barcode"), Qt::CaseInsensitive) == 0)
+                o.barCodeProcessor = true;
+            else
+                return fail(QStringLiteral("--processor takes main or barcode"));
+        } else if (arg == QLatin1String("--model")) {
+            const auto v = value();
+            if (!v)
+                return fail(QStringLiteral("--model takes a model name"));
+            o.model = *v;
+        } else if (arg == QLatin1String("--time-scale")) {
+            const auto v = value();
+            bool ok = false;
+            const double f = v ? v->toDouble(&ok) : 0.0;
+            if (!ok || !(f > 0.0) || f > 1000.0)
+                return fail(QStringLiteral("--time-scale takes a positive factor"));
+            o.timeScale = f;
+        } else {
+            return fail(QStringLiteral("unknown argument: %1").arg(arg));
+        }
+    }
+    // Detection and firmware discovery will make these optional.
+    if (o.port == 0)
+        return fail(QStringLiteral("--port is required"));
+    if (o.file.isEmpty())
+        return fail(QStringLiteral("--file is required"));
+    return {o, QString()};
+}
+
+} // namespace romwright

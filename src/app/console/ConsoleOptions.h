@@ -1,0 +1,29 @@
+#pragma once
+// The console front end's command line.
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace romwright {
+
+struct ConsoleOptions {
+    int port = 0;             // 1..16; 0 when not given
+    QString file;             // the firmware file
+    bool barCodeProcessor = false;
+    bool yes = false;         // go on at the power-cycle prompt without asking
+    QString model;            // shown as the model label
+    double timeScale = 1.0;   // every interval and pause multiplied by it (tests, demos)
+};
+
+struct ParsedConsoleOptions {
+    std::optional<ConsoleOptions> options;
+    QString error; // when options is empty
+};
+
+// The arguments after the program name; "--console" itself is allowed.
+ParsedConsoleOptions parseConsoleOptions(const QStringList &arguments);
+
+QString consoleUsage();
+
+} // namespace romwright

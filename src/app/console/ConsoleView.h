@@ -1,0 +1,28 @@
+#pragma once
+// The main window's state on a terminal: each lamp that turns green or red is
+// printed with its label. While blocks are being sent the "Updating" lamp
+// blinks with every block; the progress line stands in for that.
+
+#include "platform/ViewState.h"
+
+#include <cstdio>
+
+namespace romwright {
+
+class ConsoleView : public ViewState {
+public:
+    explicit ConsoleView(std::FILE *out);
+
+    void setLamp(LampId id, Lamp colour) override;
+    void setProgress(int sent, int total) override;
+
+private:
+    std::FILE *m_out;
+    std::array<Lamp, 7> m_shown{};
+    bool m_passRunning = false;
+};
+
+// "Port", "File", ... ; empty for the lamp that has no label.
+const char *lampLabel(LampId id);
+
+} // namespace romwright

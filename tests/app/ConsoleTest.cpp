@@ -1,0 +1,127 @@
+// romwright --console as a user runs it: a real process on the simulator's
+// terminal, judged by its output and exit status.
+#include "support/SimProcess.h"
+#include "support/TestPaths.h"
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QRegularExpression>
+#include <gtest/gtest.h>
+
+using romwright::test::SimProcess;
+
+namespace {
+
+struct ConsoleRun {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+ConsoleRun runConsole(const QStringList &arguments, const QString &ports, const QByteArray &input = {},
+               bool closeInput = true)
+{
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("ROMWRIGHT_PORTS"), ports);
+    process.setProcessEnvironment(env);
+    process.start(romwright::test::programDir() + QStringLiteral("/romwright"),
+                  QStringList{QStringLiteral("--console")} + arguments);
+    if (!process.waitForStarted(5000))
+        return {};
+    if (!input.isEmpty())
+        process.write(input);
+    if (closeInput)
+        process.closeWriteChannel();
+    if (!process.waitForFinished(60000))
+        process.kill();
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromLocal8Bit(process.readAllStandardOutput()),
+            QString::fromLocal8Bit(process.readAllStandardError())};
+}
+
+QString sample()
+{
+    return romwright::test::programDir() + QStringLiteral("/Hlv1450ver5_9.s19");
+}
+
+} // namespace
+
+TEST(Console, UsageErrorsExitWithTwo)
+{
+    const QString file = sample();
+    const QStringList cases[] = {
+        {},
+        {"--file", file},
+        {"--port", "1"},
+        {"--port", "0", "--file", file},
+        {"--port", "17", "--file", file},
+        {"--port", "x", "--file", file},
+        {"--port", "1", "--file"},
+        {"--port", "1", "--file", file, "--processor", "both"},
+        {"--port", "1", "--file", file, "--colour"},
+        {"--port", "1", "--file", file, "--time-scale", "-1"},
+    };
+    for (const QStringList &args : cases) {
+        const ConsoleRun run = runConsole(args, QString());
+        EXPECT_EQ(run.exitCode, 2) << qPrintable(args.join(' '));
+        EXPECT_TRUE(run.err.contains(QLatin1String("usage:"))) << qPrintable(run.err);
+        EXPECT_TRUE(run.out.isEmpty());
+    }
+}
+
+TEST(Console, AnUpdatePrintsLampsProgressAndTheCompletionMessage)
+{
+    SimProcess sim({QStringLiteral("--boot"), QStringLiteral("Q")});
+    ASSERT_TRUE(sim.isReady()) << qPrintable(sim.errorText());
+    const ConsoleRun run = runConsole({"--port", "1", "--file", sample(), "--time-scale", "0.05"}, sim.link());
+    EXPECT_EQ(run.exitCode, 0) << qPrintable(run.out + run.err);
+
+    const QStringList lines = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    const QStringList lamps = {"Port: green", "File: green", "Communication: green", "Flash erase complete: green",
+                               "Updating: green", "Program: green"};
+    qsizetype at = -1;
+    for (const QString &lamp : lamps) {
+        const qsizetype next = lines.indexOf(lamp, at + 1);
+        EXPECT_GT(next, at) << qPrintable(lamp) << " in order in\n" << qPrintable(run.out);
+        at = next;
+    }
+    EXPECT_FALSE(run.out.contains(QLatin1String("Updating: red"))) << "no blinking";
+    // Not a terminal: a line at every tenth, the last at 100 %.
+    const QStringList progress = lines.filter(QRegularExpression(QStringLiteral("^Firmware: +\\d+%")));
+    EXPECT_GE(progress.size(), 10);
+    EXPECT_LE(progress.size(), 11);
+    EXPECT_TRUE(progress.last().startsWith(QLatin1String("Firmware: 100%")));
+    EXPECT_EQ(lines.last(), QStringLiteral("Romwright: The firmware update is complete. The Romwright will now exit."));
+    EXPECT_TRUE(sim.waitForExit(std::chrono::seconds(5)));
+}
+
+TEST(Console, FailuresExitWithOneAndShowTheirMessage)
+{
+    struct Case {
+        const char *name;
+        QStringList simArgs;
+        QString ports;    // "%1" is the simulator's link
+        QStringList args; // besides --port 1 --file SAMPLE
+        QString expected;
+    };
+    const Case cases[] = {
+        {"port without a device", {"--boot", "Q"}, ",%1", {"--time-scale", "0.05"},
+         "Communications Failure: The communication port you have selected is not installed or in use by another "
+         "application.\nIf Scorvane is running please close it before trying to update your firmware again."},
+        {"scanner stops answering", {"--boot", "Q", "--stall-after", "2"}, "%1", {"--time-scale", "0.05"},
+         "Communications Failure: The scanner stopped responding during the update. Please restart the scanner "
+         "and the Romwright and try again."},
+        {"no Enter at the power-cycle prompt", {"--boot", "Z"}, "%1", {"--time-scale", "0.2"},
+         "Standard input ended before Enter was pressed: the update stops here."},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        SimProcess sim(c.simArgs);
+        ASSERT_TRUE(sim.isReady()) << qPrintable(sim.errorText());
+        const ConsoleRun run = runConsole(QStringList{"--port", "1", "--file", sample()} + c.args, c.ports.arg(sim.link()));
+        EXPECT_EQ(run.exitCode, 1) << qPrintable(run.out + run.err);
+        EXPECT_TRUE(run.out.contains(c.expected)) << qPrintable(run.out);
+        EXPECT_FALSE(run.err.isEmpty());
+    }
+}

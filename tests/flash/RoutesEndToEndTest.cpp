@@ -1,0 +1,227 @@
+// Whole updates against the scanner simulator on a pseudo-terminal: the
+// three routes, the bar-code request, and each fault the simulator can
+// inject, with the flash the simulator ends up holding.
+#include "flash/BlockRecords.h"
+#include "flash/FlashMessages.h"
+#include "flash/UpdateSequence.h"
+#include "image/FileOpen.h"
+#include "image/FlashLayout.h"
+#include "platform/Dialogs.h"
+#include "platform/FileSystem.h"
+#include "platform/PortMap.h"
+#include "platform/QtSerialPort.h"
+#include "platform/Sleeper.h"
+#include "platform/ViewState.h"
+#include "support/SimProcess.h"
+#include "support/TestPaths.h"
+
+#include <QElapsedTimer>
+#include <gtest/gtest.h>
+#include <memory>
+
+using namespace romwright;
+using namespace std::chrono_literals;
+using test::SimProcess;
+
+namespace {
+
+constexpr const char *kSample = "Hlv1450ver5_9.s19";
+
+// Messages are only recorded; the power-cycle prompt goes on at once.
+struct RecordingDialogs : Dialogs {
+    struct Shown {
+        QString text, title;
+        MessageIcon icon;
+    };
+    void message(const QString &text, const QString &title, MessageIcon icon) override
+    {
+        messages.push_back({text, title, icon});
+    }
+    QString inputBox(const QString &, const QString &, const QString &d) override { return d; }
+    QString openFile(const QString &, const QString &, const QString &) override { return {}; }
+    std::optional<QString> chooseScanner() override { return std::nullopt; }
+    std::vector<Shown> messages;
+};
+
+// Short enough for a quick suite, long enough for the simulator: its old
+// boot software repeats "Z" every 500 ms.
+FlashTimings fastTimings(bool oldBoot)
+{
+    FlashTimings t = FlashTimings{}.scaled(0.05);
+    t.waitForZInterval = oldBoot ? 800ms : 200ms;
+    t.eraseBound = 1000ms;
+    return t;
+}
+
+// The window's state with a real port on the simulator's terminal.
+struct Session {
+    Session(const SimProcess &sim, const FlashTimings &timings)
+        : port(PortMap::fromList(sim.link()))
+        , firmware(std::make_unique<FirmwareSet>())
+        , link(port, view, dialogs, sleeper, timings)
+        , update(link, view, dialogs, flags, target)
+    {
+    }
+
+    // Start-up as the window runs it, then a click on PROGRAM.
+    Outcome run(bool barCode = false)
+    {
+        link.timers().start();
+        EXPECT_TRUE(link.OpenPort(1));
+        link.IdentifyTarget(target);
+        flags.bBarCodeProcessor = barCode;
+        const QString folder = test::programDir();
+        view.setText(LabelId::FirmFile, QString::fromLatin1(kSample));
+        const FileOpenResult loaded = FileOpen(joinPath(folder, QString::fromLatin1(kSample)), target.bTargetA,
+                                               *firmware, FileOpenContext{files, view, dialogs, folder});
+        EXPECT_TRUE(loaded.allValid());
+        return update.cmdProgram_Click(*firmware);
+    }
+
+    QtSerialPort port;
+    ViewState view;
+    RecordingDialogs dialogs;
+    BlockingSleeper sleeper;
+    LocalFileSystem files;
+    ProgramFlags flags;
+    TargetState target;
+    std::unique_ptr<FirmwareSet> firmware;
+    BootloaderLink link;
+    UpdateSequence update;
+};
+
+// What the flash must hold: the bootloader's blocks when it was installed,
+// then the firmware table erased and its non-empty blocks programmed.
+QByteArray expectedFlash(const FirmwareSet &fw, bool blocks128, bool bootloader)
+{
+    QByteArray flash(0x10000, '\xFF');
+    auto program = [&flash](std::span<const FlashBlock> table, const MemoryImage &image) {
+        for (const FlashBlock &b : table)
+            if (!blockIsErased(b, image))
+                for (int i = 0; i < b.Length; ++i)
+                    flash[b.Address + i] = static_cast<char>(image[static_cast<std::size_t>(b.Address + i)]);
+    };
+    if (bootloader)
+        program(fw.BootloaderBlocks, fw.BootloaderImage);
+    std::span<const FlashBlock> table = blocks128 ? std::span<const FlashBlock>(fw.FlashBlocks128)
+                                                  : std::span<const FlashBlock>(fw.FlashBlocks64);
+    for (const FlashBlock &b : table)
+        for (int i = 0; i < b.Length; ++i)
+            flash[b.Address + i] = '\xFF';
+    program(table, fw.FirmwareImage);
+    return flash;
+}
+
+int countNonEmpty(std::span<const FlashBlock> table, const MemoryImage &image)
+{
+    int n = 0;
+    for (const FlashBlock &b : table)
+        n += b.Length > 0 && !blockIsErased(b, image) ? 1 : 0;
+    return n;
+}
+
+} // namespace
+
+TEST(RoutesEndToEnd, EachRouteProgramsExactlyTheNonEmptyBlocksOfItsTable)
+{
+    struct Case {
+        const char *boot;
+        bool barCode;
+        bool blocks128;
+        bool bootloader;
+        const char *request;
+    };
+    const Case cases[] = {
+        {"Q", false, false, false, "request R2"},
+        {"A", false, true, false, "request R2"},
+        {"Z", false, false, true, "restart into the boot software for the main processor"},
+        {"Q", true, false, false, "request R4"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(c.boot) + (c.barCode ? " bar-code" : ""));
+        SimProcess sim({QStringLiteral("--boot"), QString::fromLatin1(c.boot)});
+        ASSERT_TRUE(sim.isReady()) << qPrintable(sim.errorText());
+        Session s(sim, fastTimings(QByteArray(c.boot) == "Z"));
+        ASSERT_EQ(s.run(c.barCode), Outcome::EndCompleted);
+        EXPECT_FALSE(s.port.portOpen());
+        ASSERT_TRUE(sim.waitForExit(5s));
+
+        const QByteArray dump = sim.dump();
+        ASSERT_EQ(dump.size(), 0x10000);
+        const QByteArray expected = expectedFlash(*s.firmware, c.blocks128, c.bootloader);
+        for (int a = 0; a < 0x10000; ++a)
+            ASSERT_EQ(dump[a], expected[a]) << "first difference at 0x" << std::hex << a;
+        if (!c.blocks128) {
+            EXPECT_EQ(static_cast<std::uint8_t>(dump[kJumpTableAddress]), kJumpOpcode) << "jump table sent";
+        }
+
+        // One acknowledged record per non-empty block, none refused.
+        const QString log = sim.transcript();
+        EXPECT_FALSE(log.contains(QLatin1String("rejected"))) << qPrintable(log.right(2000));
+        const int records = countNonEmpty(c.blocks128 ? std::span<const FlashBlock>(s.firmware->FlashBlocks128)
+                                                      : std::span<const FlashBlock>(s.firmware->FlashBlocks64),
+                                          s.firmware->FirmwareImage);
+        EXPECT_EQ(log.count(QLatin1String("out 0x70 'p'")), records);
+        EXPECT_TRUE(log.contains(QLatin1String(c.request)));
+        if (c.barCode) {
+            EXPECT_FALSE(log.contains(QLatin1String("request R2")));
+        }
+        if (c.bootloader) {
+            EXPECT_EQ(s.dialogs.messages.front().title, QStringLiteral("Power Cycle"));
+            EXPECT_EQ(log.count(QLatin1String("out 0x52 'R'")),
+                      3 + countNonEmpty(s.firmware->BootloaderBlocks, s.firmware->BootloaderImage));
+        }
+        EXPECT_EQ(s.dialogs.messages.back().text, QString::fromLatin1(messages::kComplete));
+    }
+}
+
+TEST(RoutesEndToEnd, EveryInjectedFaultEndsTheUpdateWithinItsBound)
+{
+    const FlashTimings t = fastTimings(false);
+    struct Case {
+        const char *name;
+        QStringList args;
+        Outcome expected;
+        const char *message;
+        std::chrono::milliseconds within; // from the click
+    };
+    const Case cases[] = {
+        {"stall after erase", {"--boot", "Q", "--stall-after", "2"}, Outcome::EndStalled, messages::kStalled,
+         t.ackBound + 3s},
+        {"stall in the RAM loader", {"--boot", "Z", "--stall-after", "1"}, Outcome::EndStalled, messages::kStalled,
+         t.ackBound + 3s},
+        {"hang-up in the RAM loader", {"--boot", "Z", "--hangup-after", "2"}, Outcome::EndConnectionLost,
+         messages::kConnectionLost, 3s},
+        {"erase slower than its bound", {"--boot", "A", "--slow-erase", "1500"}, Outcome::EndStalled,
+         messages::kStalled, t.eraseBound + 3s},
+        {"hang-up in the middle of the records", {"--boot", "Q", "--hangup-after", "5"},
+         Outcome::EndConnectionLost, messages::kConnectionLost, 3s},
+        {"stray byte before an acknowledgement", {"--boot", "Q", "--noise"}, Outcome::EndStalled,
+         messages::kStalled, t.ackBound + 3s},
+        {"greetings later than every greeting wait", {"--boot", "Q", "--greet-late", "2000"}, Outcome::EndTimedOut,
+         messages::kTimedOut, 3s},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        SimProcess sim(c.args);
+        ASSERT_TRUE(sim.isReady()) << qPrintable(sim.errorText());
+        Session s(sim, c.args.at(1) == QLatin1String("Z") ? fastTimings(true) : t);
+        QElapsedTimer clock;
+        clock.start();
+        EXPECT_EQ(s.run(), c.expected);
+        EXPECT_LT(clock.elapsed(), c.within.count());
+        EXPECT_FALSE(s.port.portOpen());
+        ASSERT_FALSE(s.dialogs.messages.empty());
+        EXPECT_EQ(s.dialogs.messages.back().text, QString::fromLatin1(c.message));
+        EXPECT_EQ(s.dialogs.messages.back().icon, MessageIcon::Information);
+    }
+}
+
+TEST(RoutesEndToEnd, ASlowButTimelyEraseIsWaitedFor)
+{
+    const FlashTimings t = fastTimings(false);
+    SimProcess sim({QStringLiteral("--boot"), QStringLiteral("Q"), QStringLiteral("--slow-erase"), QStringLiteral("600")});
+    ASSERT_TRUE(sim.isReady()) << qPrintable(sim.errorText());
+    Session s(sim, t);
+    EXPECT_EQ(s.run(), Outcome::EndCompleted);
+}
