@@ -9,6 +9,9 @@
 #include "platform/FileSystem.h"
 #include "platform/QtSerialPort.h"
 #include "platform/Sleeper.h"
+#include "scanner/ChooserAnswer.h"
+#include "scanner/FindScanner.h"
+#include "scanner/Scanner.h"
 
 #include <cstdio>
 #include <unistd.h>
@@ -53,10 +56,31 @@ int runConsole(const QStringList &arguments)
     state.update().transfer().onProgress = [&progress](const TransferProgress &p) { progress.show(p); };
 
     // The window's start-up, in its order.
-    if (!options.model.isEmpty())
+    int port = options.port;
+    if (port == 0) {
+        if (!options.model.isEmpty())
+            dialogs.setChooserAnswer(parseChooserAnswer(options.model).model);
+        Scanner scanner(sleeper, dialogs, view, state.flags());
+        const FindScannerResult found = FindScanner(scanner, state.MSComm1(), view, state.flags());
+        if (found.status == FindStatus::EndProgram) {
+            std::fputs("romwright: ended in the scanner chooser\n", stderr);
+            return kExitFailed;
+        }
+        if (found.port < 1) {
+            // "Compatibilty Mode" is a way of not finding one, worth naming.
+            const QString notFound = QStringLiteral("Scanner Not Found");
+            std::fprintf(stdout, "%s\n", qPrintable(scanner.Name() == notFound ? notFound
+                                                     : notFound + QStringLiteral(" (") + scanner.Name() + QLatin1Char(')')));
+            return kExitFailed;
+        }
+        port = found.port;
+        std::fprintf(stdout, "Scanner: %s on port %d\n", qPrintable(scanner.Name()), port);
+        std::fflush(stdout);
+    } else if (!options.model.isEmpty()) {
         view.setText(LabelId::ScanMod, options.model);
+    }
     state.startTimers();
-    state.mnuCom_Click(options.port);
+    state.mnuCom_Click(port);
     const Outcome identified = state.IdentifyTarget();
     if (endsProgram(identified))
         return finish(identified);

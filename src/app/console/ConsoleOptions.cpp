@@ -1,15 +1,18 @@
 #include "app/console/ConsoleOptions.h"
 
+#include "scanner/ChooserAnswer.h"
+
 namespace romwright {
 
 QString consoleUsage()
 {
     return QStringLiteral(
-        "usage: romwright --console --port N --file PATH [--processor main|barcode] [--model NAME] [--yes]\n"
-        "  --port N           the scanner's port, 1 to 16\n"
+        "usage: romwright --console [--port N] --file PATH [--processor main|barcode] [--model NAME] [--yes]\n"
+        "  --port N           the scanner's port, 1 to 16; without it the ports are searched\n"
         "  --file PATH        the firmware file to program\n"
         "  --processor P      main (default) or barcode, the Wexmoor's processor\n"
-        "  --model NAME       the scanner model, as the window would show it\n"
+        "  --model NAME       the scanner model, as the window would show it; while searching,\n"
+        "                     the answer to the chooser's question (halvern, jorlith, wexmoor)\n"
         "  --yes              go on at once when asked to power-cycle the scanner\n"
         "  --time-scale F     multiply every wait and pause by F (for tests)\n");
 }
@@ -65,9 +68,9 @@ ParsedConsoleOptions parseConsoleOptions(const QStringList &arguments)
             return fail(QStringLiteral("unknown argument: %1").arg(arg));
         }
     }
-    // Detection and firmware discovery will make these optional.
-    if (o.port == 0)
-        return fail(QStringLiteral("--port is required"));
+    // Without a port the ports are searched; the model then answers the chooser.
+    if (o.port == 0 && !o.model.isEmpty() && parseChooserAnswer(o.model).reply != ChooserReply::Model)
+        return fail(QStringLiteral("--model takes halvern, jorlith or wexmoor when the port is searched"));
     if (o.file.isEmpty())
         return fail(QStringLiteral("--file is required"));
     return {o, QString()};

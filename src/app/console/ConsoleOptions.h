@@ -8,7 +8,7 @@
 namespace romwright {
 
 struct ConsoleOptions {
-    int port = 0;             // 1..16; 0 when not given
+    int port = 0;             // 1..16; 0 when not given: the ports are searched
     QString file;             // the firmware file
     bool barCodeProcessor = false;
     bool yes = false;         // go on at the power-cycle prompt without asking
