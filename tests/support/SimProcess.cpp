@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <gtest/gtest.h>
 
 namespace romwright::test {
 
@@ -66,6 +67,11 @@ SimProcess::~SimProcess()
         m_process->kill();
         m_process->waitForFinished(kStopBoundMs);
     }
+    // Under the sanitizers a fault inside the simulator only shows on its
+    // stderr; make it fail the test that ran it.
+    const QString errors = errorText();
+    if (errors.contains(QLatin1String("Sanitizer")) || errors.contains(QLatin1String("runtime error")))
+        ADD_FAILURE() << "romwright-sim reported:\n" << errors.toStdString();
 }
 
 bool SimProcess::waitForExit(std::chrono::milliseconds bound)
@@ -110,7 +116,8 @@ QString SimProcess::transcript() const
 
 QString SimProcess::errorText() const
 {
-    return m_startError + QString::fromLocal8Bit(m_process->readAllStandardError());
+    m_stderr += QString::fromLocal8Bit(m_process->readAllStandardError());
+    return m_startError + m_stderr;
 }
 
 } // namespace romwright::test

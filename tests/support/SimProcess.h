@@ -2,7 +2,8 @@
 // romwright-sim as a child process for tests: started with the given
 // arguments on a terminal reached through a link in a fresh temporary
 // folder, with a flash dump and a transcript beside it; killed (SIGKILL) in
-// the destructor unless it has already ended.
+// the destructor unless it has already ended. A sanitizer report on the
+// simulator's stderr fails the running test.
 //
 //   SimProcess sim({"--boot", "A", "--start-in-boot"});
 //   ASSERT_TRUE(sim.isReady()) << sim.errorText();
@@ -69,6 +70,7 @@ private:
     QString m_logPath;
     QString m_terminal;
     QString m_startError;
+    mutable QString m_stderr;
     bool m_ready = false;
 };
 

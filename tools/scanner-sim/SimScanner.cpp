@@ -1,7 +1,6 @@
 #include "SimScanner.h"
 
 #include <cstdio>
-#include <memory>
 #include <set>
 #include <utility>
 
@@ -250,14 +249,15 @@ void SimScanner::greetAfterRequest()
 // so it says "Z" every half second until "G" arrives.
 void SimScanner::startZRepeat()
 {
-    auto tick = std::make_shared<std::function<void()>>();
-    *tick = [this, tick] {
-        if (m_mode != Mode::OldBoot)
-            return;
-        greet();
-        m_zTimer = m_host.startTimer(kZRepeat, *tick);
-    };
-    m_zTimer = m_host.startTimer(m_options.greetLate, *tick);
+    m_zTimer = m_host.startTimer(m_options.greetLate, [this] { zTick(); });
+}
+
+void SimScanner::zTick()
+{
+    if (m_mode != Mode::OldBoot)
+        return;
+    greet();
+    m_zTimer = m_host.startTimer(kZRepeat, [this] { zTick(); });
 }
 
 void SimScanner::oldBootByte(std::uint8_t byte)

@@ -76,6 +76,7 @@ private:
     void greet();
     void greetAfterRequest();
     void startZRepeat();
+    void zTick();
     void acknowledge(char letter, Clock::duration delay = {});
     void answer(std::string_view text);
     void finishHexRecord();
