@@ -51,8 +51,6 @@ TEST(Console, UsageErrorsExitWithTwo)
 {
     const QString file = sample();
     const QStringList cases[] = {
-        {},
-        {"--port", "1"},
         {"--file", file, "--model", "Halvern 750"},
         {"--port", "0", "--file", file},
         {"--port", "17", "--file", file},
@@ -124,4 +122,31 @@ TEST(Console, FailuresExitWithOneAndShowTheirMessage)
         EXPECT_TRUE(run.out.contains(c.expected)) << qPrintable(run.out);
         EXPECT_FALSE(run.err.isEmpty());
     }
+}
+
+TEST(Console, WithoutAFileTheNewestFirmwareForTheScannerIsFound)
+{
+    SimProcess sim({QStringLiteral("--boot"), QStringLiteral("Q")});
+    ASSERT_TRUE(sim.isReady()) << qPrintable(sim.errorText());
+    const ConsoleRun run =
+        runConsole({"--port", "1", "--model", "Halvern 1450", "--time-scale", "0.05"}, sim.link());
+    EXPECT_EQ(run.exitCode, 0) << qPrintable(run.out + run.err);
+    EXPECT_TRUE(run.out.contains(QLatin1String("Firmware file: Hlv1450ver5_9.s19\n"))) << qPrintable(run.out);
+    EXPECT_TRUE(run.out.contains(QLatin1String("Program: green"))) << qPrintable(run.out);
+}
+
+TEST(Console, WithoutAFileAndNothingToGoByItStopsWithOne)
+{
+    const ConsoleRun unknown = runConsole({"--port", "1", "--time-scale", "0.05"}, QString());
+    EXPECT_EQ(unknown.exitCode, 1);
+    EXPECT_TRUE(unknown.err.contains(QLatin1String("no firmware file for an unknown scanner (give --model)")))
+        << qPrintable(unknown.err);
+    EXPECT_TRUE(unknown.err.contains(QLatin1String("name one with --file")));
+
+    // No Jorlith firmware of the 128-byte kind ships with the program.
+    SimProcess sim({QStringLiteral("--boot"), QStringLiteral("A"), QStringLiteral("--start-in-boot")});
+    ASSERT_TRUE(sim.isReady()) << qPrintable(sim.errorText());
+    const ConsoleRun jorlith = runConsole({"--port", "1", "--model", "Jorlith 750", "--time-scale", "0.05"}, sim.link());
+    EXPECT_EQ(jorlith.exitCode, 1) << qPrintable(jorlith.out + jorlith.err);
+    EXPECT_TRUE(jorlith.err.contains(QLatin1String("no firmware file for the Jorlith 750"))) << qPrintable(jorlith.err);
 }

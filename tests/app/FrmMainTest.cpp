@@ -21,6 +21,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 inline void PrintTo(const QString &text, std::ostream *os) { *os << '"' << text.toStdString() << '"'; }
 
 using namespace romwright;
@@ -279,4 +281,20 @@ TEST(FrmMainHandlers, F1ShowsContentsAndTheAboutPageAndClosingClosesHelp)
     ASSERT_EQ(rig.viewer.calls.size(), 3u);
     EXPECT_EQ(rig.viewer.calls[2].command, HelpCommand::CloseAll);
     EXPECT_EQ(rig.ends, QList<int>{0});
+}
+
+TEST(FrmMainPorts, DeviceThisUserMayNotOpenIsToldApart)
+{
+    QTemporaryDir dir;
+    const QString device = dir.filePath(QStringLiteral("ttyUSB0"));
+    QFile file(device);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    EXPECT_FALSE(deviceRefusesUser(device));
+    EXPECT_FALSE(deviceRefusesUser(dir.filePath(QStringLiteral("missing"))));
+    EXPECT_FALSE(deviceRefusesUser(QString()));
+    ASSERT_TRUE(file.setPermissions(QFileDevice::ReadOwner));
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root may open any device";
+    EXPECT_TRUE(deviceRefusesUser(device));
 }

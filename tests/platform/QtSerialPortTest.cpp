@@ -2,10 +2,14 @@
 #include "support/SimClient.h"
 #include "support/SimProcess.h"
 
+#include <QCoreApplication>
 #include <QEventLoop>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTimer>
 #include <gtest/gtest.h>
 #include <thread>
+#include <unistd.h>
 
 using namespace romwright;
 using namespace romwright::test;
@@ -69,6 +73,35 @@ TEST(QtSerialPort, TellsAForbiddenDeviceFromOneHeldByAnotherProgram)
     for (const Case &c : cases)
         EXPECT_EQ(classifyOpenFailure(c.qtError, c.exists, c.userMayOpen), c.expected)
             << int(c.qtError) << ' ' << c.exists << ' ' << c.userMayOpen;
+}
+
+// The same for real: the test runs itself again as a user outside the
+// terminal's group and opens the simulator's terminal from there.
+TEST(QtSerialPort, AUserWithoutAccessToTheDeviceIsToldSo)
+{
+    const QByteArray probe = qgetenv("ROMWRIGHT_PROBE_DEVICE");
+    if (!probe.isEmpty()) {
+        QtSerialPort port(PortMap::fromList(QString::fromLocal8Bit(probe)));
+        EXPECT_EQ(openLikeTheProgram(port, 1, QStringLiteral("38400,n,8,1")), CommError::PermissionDenied);
+        EXPECT_FALSE(port.portOpen());
+        return;
+    }
+    if (::geteuid() != 0 || QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty())
+        GTEST_SKIP() << "needs root and setpriv to run as another user";
+    SimProcess sim;
+    ASSERT_TRUE(sim.isReady()) << sim.errorText().toStdString();
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("ROMWRIGHT_PROBE_DEVICE"), sim.terminal());
+    child.setProcessEnvironment(env);
+    child.start(QStringLiteral("setpriv"),
+                {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"), QStringLiteral("--clear-groups"),
+                 QCoreApplication::applicationFilePath(),
+                 QStringLiteral("--gtest_filter=QtSerialPort.AUserWithoutAccessToTheDeviceIsToldSo")});
+    ASSERT_TRUE(child.waitForFinished(20000));
+    const QString output = QString::fromLocal8Bit(child.readAllStandardOutput() + child.readAllStandardError());
+    EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
+    EXPECT_TRUE(output.contains(QStringLiteral("[  PASSED  ] 1 test"))) << output.toStdString();
 }
 
 TEST(QtSerialPort, RefusesValuesTheControlRefused)

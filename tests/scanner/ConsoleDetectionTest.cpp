@@ -23,11 +23,16 @@ ConsoleRun console(const QStringList &arguments, const QString &ports, const QBy
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("ROMWRIGHT_PORTS"), ports);
     process.setProcessEnvironment(env);
+    // A firmware file unless the test lets the console look for one.
+    const QStringList file = arguments.contains(QStringLiteral("--discover"))
+                                 ? QStringList()
+                                 : QStringList{QStringLiteral("--file"),
+                                               romwright::test::programDir() + QStringLiteral("/Hlv1450ver5_9.s19")};
+    QStringList rest = arguments;
+    rest.removeAll(QStringLiteral("--discover"));
     process.start(romwright::test::programDir() + QStringLiteral("/romwright"),
-                  QStringList{QStringLiteral("--console"), QStringLiteral("--file"),
-                              romwright::test::programDir() + QStringLiteral("/Hlv1450ver5_9.s19"),
-                              QStringLiteral("--time-scale"), QStringLiteral("0.05")} +
-                      arguments);
+                  QStringList{QStringLiteral("--console"), QStringLiteral("--time-scale"), QStringLiteral("0.05")} +
+                      file + rest);
     if (!process.waitForStarted(5000))
         return {};
     process.write(input);
@@ -57,6 +62,7 @@ TEST(ConsoleDetection, PrintsWhatTheSearchFound)
     const Case cases[] = {
         {"a Jorlith on port 2", {"--model", "jorlith"}, {}, {}, 0, "Scanner: Jorlith 750 on port 2", 0},
         {"nothing on any port", {}, {}, {}, 1, "Scanner Not Found", 0},
+        {"nothing on any port and no file", {}, {"--discover"}, {}, 1, "Scanner Not Found", 0},
         {"a Jorlith in compatibility mode", {"--compat"}, {}, {}, 1, "Scanner Not Found (Compatibilty Mode)", 0},
         {"a bootloader, the model given in advance", {"--boot-prompt", "Q"}, {"--model", "wexmoor"}, {}, 0,
          "Scanner: Wexmoor 3650 on port 2", 0},
@@ -84,4 +90,14 @@ TEST(ConsoleDetection, PrintsWhatTheSearchFound)
             EXPECT_TRUE(run.err.contains(QLatin1String("ended in the scanner chooser"))) << qPrintable(run.err);
         }
     }
+}
+
+TEST(ConsoleDetection, TheFoundModelPicksTheFirmware)
+{
+    SimProcess sim({QStringLiteral("--model"), QStringLiteral("jorlith")});
+    ASSERT_TRUE(sim.isReady()) << qPrintable(sim.errorText());
+    const ConsoleRun run = console({QStringLiteral("--discover")}, sim.link());
+    EXPECT_EQ(run.exitCode, 0) << qPrintable(run.out + run.err);
+    EXPECT_TRUE(run.out.startsWith(QLatin1String("Scanner: Jorlith 750 on port 1\n"))) << qPrintable(run.out);
+    EXPECT_TRUE(run.out.contains(QLatin1String("Firmware file: JL750Ver6_0.s19\n"))) << qPrintable(run.out);
 }

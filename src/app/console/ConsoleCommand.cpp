@@ -5,6 +5,7 @@
 #include "app/console/ConsoleOptions.h"
 #include "app/console/ConsoleView.h"
 #include "app/console/ProgressPrinter.h"
+#include "app/shell/FirmwareDiscovery.h"
 #include "app/shell/MainState.h"
 #include "platform/FileSystem.h"
 #include "platform/QtSerialPort.h"
@@ -57,6 +58,8 @@ int runConsole(const QStringList &arguments)
 
     // The window's start-up, in its order.
     int port = options.port;
+    int scannerType = typeOfScannerForModel(options.model);
+    QString model = options.model;
     if (port == 0) {
         if (!options.model.isEmpty())
             dialogs.setChooserAnswer(parseChooserAnswer(options.model).model);
@@ -74,7 +77,9 @@ int runConsole(const QStringList &arguments)
             return kExitFailed;
         }
         port = found.port;
-        std::fprintf(stdout, "Scanner: %s on port %d\n", qPrintable(scanner.Name()), port);
+        scannerType = scanner.TypeOfScanner();
+        model = scanner.Name();
+        std::fprintf(stdout, "Scanner: %s on port %d\n", qPrintable(model), port);
         std::fflush(stdout);
     } else if (!options.model.isEmpty()) {
         view.setText(LabelId::ScanMod, options.model);
@@ -85,8 +90,25 @@ int runConsole(const QStringList &arguments)
     if (endsProgram(identified))
         return finish(identified);
     state.optProcessor_Click(options.barCodeProcessor ? 1 : 0);
-    view.setText(LabelId::FirmFile, fileNameOf(options.file));
-    state.FileOpen(options.file);
+
+    // Without --file, the window's start-up search: the newest firmware for
+    // this scanner and its bootloader kind in the program folder.
+    QString file = options.file;
+    if (file.isEmpty()) {
+        const int type = scannerType;
+        const QString folder = programFolder();
+        const QString name = discoverFirmware(files, folder, type, state.target().bTargetA, QString());
+        if (name.isEmpty()) {
+            std::fprintf(stderr, "romwright: no firmware file for %s in %s; name one with --file\n",
+                         type == 0 ? "an unknown scanner (give --model)" : qPrintable(QStringLiteral("the ") + model),
+                         qPrintable(folder));
+            return kExitFailed;
+        }
+        file = joinPath(folder, name);
+        std::printf("Firmware file: %s\n", qPrintable(name));
+    }
+    view.setText(LabelId::FirmFile, fileNameOf(file));
+    state.FileOpen(file);
 
     return finish(state.cmdProgram_Click());
 }

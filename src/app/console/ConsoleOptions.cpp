@@ -7,9 +7,10 @@ namespace romwright {
 QString consoleUsage()
 {
     return QStringLiteral(
-        "usage: romwright --console [--port N] --file PATH [--processor main|barcode] [--model NAME] [--yes]\n"
+        "usage: romwright --console [--port N] [--file PATH] [--processor main|barcode] [--model NAME] [--yes]\n"
         "  --port N           the scanner's port, 1 to 16; without it the ports are searched\n"
-        "  --file PATH        the firmware file to program\n"
+        "  --file PATH        the firmware file to program; without it the newest firmware\n"
+        "                     for the scanner is looked for in the program folder\n"
         "  --processor P      main (default) or barcode, the Wexmoor's processor\n"
         "  --model NAME       the scanner model, as the window would show it; while searching,\n"
         "                     the answer to the chooser's question (halvern, jorlith, wexmoor)\n"
@@ -71,8 +72,6 @@ ParsedConsoleOptions parseConsoleOptions(const QStringList &arguments)
     // Without a port the ports are searched; the model then answers the chooser.
     if (o.port == 0 && !o.model.isEmpty() && parseChooserAnswer(o.model).reply != ChooserReply::Model)
         return fail(QStringLiteral("--model takes halvern, jorlith or wexmoor when the port is searched"));
-    if (o.file.isEmpty())
-        return fail(QStringLiteral("--file is required"));
     return {o, QString()};
 }
 

@@ -69,6 +69,18 @@ QStringList firmwareCandidates(int typeOfScanner, bool bTargetA)
     }
 }
 
+int typeOfScannerForModel(const QString &model)
+{
+    const QChar first = model.isEmpty() ? QChar() : model.at(0);
+    if (first == QLatin1Char('H'))
+        return 2;
+    if (first == QLatin1Char('J'))
+        return 1;
+    if (first == QLatin1Char('W'))
+        return 5;
+    return 0;
+}
+
 QString discoverFirmware(const FileSystem &files, const QString &folder, int typeOfScanner, bool bTargetA,
                          const QString &commandLineFile)
 {

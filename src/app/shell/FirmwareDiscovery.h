@@ -17,6 +17,10 @@ class MainView;
 // bootloader kind found at start-up, newest first. Empty for any other type.
 QStringList firmwareCandidates(int typeOfScanner, bool bTargetA);
 
+// The scanner type a model name stands for, by its family's first letter as the
+// window shows it ("Halvern 1450" 2, "Jorlith 750" 1, "Wexmoor 3650" 5); else 0.
+int typeOfScannerForModel(const QString &model);
+
 // The first candidate that exists in folder, then the command-line override
 // (field 1, blanks trimmed) when that file exists. Empty when nothing fits.
 QString discoverFirmware(const FileSystem &files, const QString &folder, int typeOfScanner, bool bTargetA,
