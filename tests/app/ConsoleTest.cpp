@@ -51,8 +51,7 @@ TEST(Console, UsageErrorsExitWithTwo)
 {
     const QString file = sample();
     const QStringList cases[] = {
-        {},
-        {"--file", file},
+        {"--file", file, "--model", "Halvern 750"},
         {"--port", "0", "--file", file},
         {"--port", "17", "--file", file},
         {"--port", "x", "--file", file},

@@ -10,6 +10,9 @@
 #include "platform/FileSystem.h"
 #include "platform/QtSerialPort.h"
 #include "platform/Sleeper.h"
+#include "scanner/ChooserAnswer.h"
+#include "scanner/FindScanner.h"
+#include "scanner/Scanner.h"
 
 #include <cstdio>
 #include <unistd.h>
@@ -45,8 +48,7 @@ int runConsole(const QStringList &arguments)
     ConsoleDialogs dialogs(stdout, stdin, options.yes);
     BlockingSleeper sleeper;
     LocalFileSystem files;
-    MainState state(std::make_unique<QtSerialPort>(),
-                    MainServices{view, dialogs, sleeper, files, programFolder()},
+    MainState state(std::make_unique<QtSerialPort>(), MainServices{view, dialogs, sleeper, files, programFolder()},
                     FlashTimings{}.scaled(options.timeScale));
     state.update().powerCyclePrompt = [&dialogs](const QString &text, const QString &title) {
         return dialogs.powerCyclePrompt(text, title);
@@ -57,10 +59,35 @@ int runConsole(const QStringList &arguments)
     dialogs.beforePrint = [&progress] { progress.breakLine(); };
 
     // The window's start-up, in its order.
-    if (!options.model.isEmpty())
+    int port = options.port;
+    int scannerType = typeOfScannerForModel(options.model);
+    QString model = options.model;
+    if (port == 0) {
+        if (!options.model.isEmpty())
+            dialogs.setChooserAnswer(parseChooserAnswer(options.model).model);
+        Scanner scanner(sleeper, dialogs, view, state.flags());
+        const FindScannerResult found = FindScanner(scanner, state.MSComm1(), view, state.flags());
+        if (found.status == FindStatus::EndProgram) {
+            std::fputs("romwright: ended in the scanner chooser\n", stderr);
+            return kExitFailed;
+        }
+        if (found.port < 1) {
+            // "Compatibilty Mode" is a way of not finding one, worth naming.
+            const QString notFound = QStringLiteral("Scanner Not Found");
+            std::fprintf(stdout, "%s\n", qPrintable(scanner.Name() == notFound ? notFound
+                                                     : notFound + QStringLiteral(" (") + scanner.Name() + QLatin1Char(')')));
+            return kExitFailed;
+        }
+        port = found.port;
+        scannerType = scanner.TypeOfScanner();
+        model = scanner.Name();
+        std::fprintf(stdout, "Scanner: %s on port %d\n", qPrintable(model), port);
+        std::fflush(stdout);
+    } else if (!options.model.isEmpty()) {
         view.setText(LabelId::ScanMod, options.model);
+    }
     state.startTimers();
-    state.mnuCom_Click(options.port);
+    state.mnuCom_Click(port);
     const Outcome identified = state.IdentifyTarget();
     if (endsProgram(identified))
         return finish(identified);
@@ -70,13 +97,12 @@ int runConsole(const QStringList &arguments)
     // this scanner and its bootloader kind in the program folder.
     QString file = options.file;
     if (file.isEmpty()) {
-        const int type = typeOfScannerForModel(options.model);
+        const int type = scannerType;
         const QString folder = programFolder();
         const QString name = discoverFirmware(files, folder, type, state.target().bTargetA, QString());
         if (name.isEmpty()) {
             std::fprintf(stderr, "romwright: no firmware file for %s in %s; name one with --file\n",
-                         type == 0 ? "an unknown scanner (give --model)"
-                                   : qPrintable(QStringLiteral("the ") + options.model),
+                         type == 0 ? "an unknown scanner (give --model)" : qPrintable(QStringLiteral("the ") + model),
                          qPrintable(folder));
             return kExitFailed;
         }

@@ -1,6 +1,7 @@
 #include "app/console/ConsoleDialogs.h"
 
 #include "platform/Types.h"
+#include "scanner/ChooserAnswer.h"
 
 namespace romwright {
 
@@ -29,7 +30,27 @@ QString ConsoleDialogs::openFile(const QString &, const QString &, const QString
 
 std::optional<QString> ConsoleDialogs::chooseScanner()
 {
-    return QStringLiteral("Halvern1450");
+    if (!m_chooserAnswer.isEmpty())
+        return m_chooserAnswer;
+    // The scanner answers only with its bootloader's prompt: ask which it is.
+    for (;;) {
+        std::fprintf(m_out, "Choose Your Scanner: %s? ", qPrintable(chooserQuestion()));
+        std::fflush(m_out);
+        QByteArray line;
+        int c = 0;
+        while ((c = std::fgetc(m_in)) != EOF && c != '\n')
+            line += char(c);
+        if (c == EOF && line.isEmpty()) {
+            std::fputs("\nStandard input ended without a choice: the program ends here.\n", m_out);
+            std::fflush(m_out);
+            return std::nullopt;
+        }
+        const ChooserAnswer answer = parseChooserAnswer(QString::fromLocal8Bit(line));
+        if (answer.reply == ChooserReply::Model)
+            return answer.model;
+        if (answer.reply == ChooserReply::Exit)
+            return std::nullopt;
+    }
 }
 
 bool ConsoleDialogs::powerCyclePrompt(const QString &text, const QString &title)

@@ -18,6 +18,9 @@ public:
     QString openFile(const QString &title, const QString &filter, const QString &initialFolder) override;
     std::optional<QString> chooseScanner() override;
 
+    // The chooser's answer given in advance (its Model text); the question is then not asked.
+    void setChooserAnswer(const QString &model) { m_chooserAnswer = model; }
+
     // Shows the prompt; false when standard input ended before Enter.
     bool powerCyclePrompt(const QString &text, const QString &title);
 
@@ -28,6 +31,7 @@ private:
     std::FILE *m_out;
     std::FILE *m_in;
     bool m_yes;
+    QString m_chooserAnswer;
 };
 
 } // namespace romwright

@@ -1,17 +1,19 @@
 #include "app/console/ConsoleOptions.h"
 
+#include "scanner/ChooserAnswer.h"
+
 namespace romwright {
 
 QString consoleUsage()
 {
     return QStringLiteral(
-        "usage: romwright --console --port N [--file PATH] [--processor main|barcode] [--model NAME] "
-        "[--yes]\n"
-        "  --port N           the scanner's port, 1 to 16\n"
+        "usage: romwright --console [--port N] [--file PATH] [--processor main|barcode] [--model NAME] [--yes]\n"
+        "  --port N           the scanner's port, 1 to 16; without it the ports are searched\n"
         "  --file PATH        the firmware file to program; without it the newest firmware\n"
         "                     for the scanner is looked for in the program folder\n"
         "  --processor P      main (default) or barcode, the Wexmoor's processor\n"
-        "  --model NAME       the scanner model, as the window would show it\n"
+        "  --model NAME       the scanner model, as the window would show it; while searching,\n"
+        "                     the answer to the chooser's question (halvern, jorlith, wexmoor)\n"
         "  --yes              go on at once when asked to power-cycle the scanner\n"
         "  --time-scale F     multiply every wait and pause by F (for tests)\n");
 }
@@ -67,9 +69,9 @@ ParsedConsoleOptions parseConsoleOptions(const QStringList &arguments)
             return fail(QStringLiteral("unknown argument: %1").arg(arg));
         }
     }
-    // Detection will make this optional.
-    if (o.port == 0)
-        return fail(QStringLiteral("--port is required"));
+    // Without a port the ports are searched; the model then answers the chooser.
+    if (o.port == 0 && !o.model.isEmpty() && parseChooserAnswer(o.model).reply != ChooserReply::Model)
+        return fail(QStringLiteral("--model takes halvern, jorlith or wexmoor when the port is searched"));
     return {o, QString()};
 }
 

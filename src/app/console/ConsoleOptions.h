@@ -8,12 +8,12 @@
 namespace romwright {
 
 struct ConsoleOptions {
-    int port = 0; // 1..16; 0 when not given
-    QString file; // the firmware file
+    int port = 0;             // 1..16; 0 when not given: the ports are searched
+    QString file;             // the firmware file
     bool barCodeProcessor = false;
-    bool yes = false;       // go on at the power-cycle prompt without asking
-    QString model;          // shown as the model label
-    double timeScale = 1.0; // every interval and pause multiplied by it (tests, demos)
+    bool yes = false;         // go on at the power-cycle prompt without asking
+    QString model;            // shown as the model label
+    double timeScale = 1.0;   // every interval and pause multiplied by it (tests, demos)
 };
 
 struct ParsedConsoleOptions {
