@@ -105,10 +105,12 @@ Outcome UpdateSequence::awaitGreetingAndProgram(const FirmwareSet &firmware)
     if (endsProgram(outcome))
         return outcome;
 
-    // A file chosen while the menus were open must have loaded completely.
+    // A file chosen while the menus were open must have loaded completely;
+    // nothing has been sent yet, so the user may load another and try again.
     if (!firmware.FilesValid) {
         m_dialogs.message(text(messages::kSelectFirmware), QString(), MessageIcon::None);
-        return m_link.endRoute(Outcome::EndCancelled);
+        m_view.setEnabled(ControlId::ProgramButton, false);
+        return stop(true);
     }
     lockForRoute();
     return a ? ProgramFirmware128(firmware) : ProgramFirmware64(firmware);

@@ -233,6 +233,24 @@ TEST_F(UpdateSequenceTest, FilesThatDidNotAllLoadAreNeverSent)
     EXPECT_EQ(dialogs.messages[0].text, qs(messages::kSelectFirmware));
 }
 
+TEST_F(UpdateSequenceTest, AFileThatFailedToLoadDuringTheRetryIsNotSent)
+{
+    device.greetOnRequest = 3;
+    port.writeError = [&](const QByteArray &w) {
+        if (w == "R2" && device.requests == 2)
+            firmware.FilesValid = false; // a file opened through the File menu did not load
+        return CommError::None;
+    };
+    ASSERT_EQ(update.cmdProgram_Click(firmware), Outcome::Stopped);
+    EXPECT_TRUE(writesFrom('z').empty());
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text, qs(messages::kSelectFirmware));
+    EXPECT_TRUE(port.portOpen());
+    EXPECT_TRUE(view.isEnabled(ControlId::FileMenu));
+    EXPECT_TRUE(view.isEnabled(ControlId::ExitButton));
+    EXPECT_FALSE(view.isEnabled(ControlId::ProgramButton));
+}
+
 TEST_F(UpdateSequenceTest, TheFirstSilentTimeOutOpensTheMenusUntilTheRouteLocksThem)
 {
     device.greetOnRequest = 3;
