@@ -153,30 +153,3 @@ TEST(ReceiveHandler, StaysQuietWhenOffOrWhileProgramming)
         EXPECT_EQ(other.log.filter(QStringLiteral("clear")).size(), 2);
     }
 }
-
-TEST(ReceiveHandler, OtherNotificationsAreIgnored)
-{
-    Listener l;
-    emit l.port.lineLost();
-    QCoreApplication::sendPostedEvents();
-    EXPECT_TRUE(l.port.log.isEmpty());
-}
-
-TEST(Scanner, StartsUndetected)
-{
-    ViewState view;
-    ScriptedDialogs dialogs;
-    ProgramFlags flags;
-    RecordingSleeper sleeper;
-    Scanner scanner(sleeper, dialogs, view, flags);
-    EXPECT_EQ(scanner.State(), kDetecting);
-    EXPECT_TRUE(scanner.Name().isEmpty());
-    EXPECT_EQ(scanner.TypeOfScanner(), kNotDetected);
-    EXPECT_EQ(scanner.ComPort(), 0);
-    EXPECT_EQ(scanner.Threshhold(), 0);
-    EXPECT_EQ(scanner.Comm(), nullptr);
-    EXPECT_EQ(scanner.models().Count(), 5);
-    EXPECT_EQ(scanner.commands().Count(), 0);
-    scanner.SetThreshhold();
-    EXPECT_EQ(scanner.Threshhold(), 217);
-}

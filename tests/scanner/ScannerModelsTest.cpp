@@ -74,11 +74,3 @@ TEST(ScannerModels, KeysAreOptionalAndUnique)
     // The key is free again once its model is gone.
     EXPECT_TRUE(models.Add(QString(), QString(), QString(), QString(), 0, QStringLiteral("k")));
 }
-
-TEST(ScannerModel, NewModelIsEmpty)
-{
-    const ScannerModel model;
-    EXPECT_EQ(model.TypeOfScanner, 0);
-    EXPECT_TRUE(model.Baud.isEmpty() && model.ScannerName.isEmpty() && model.VersionData.isEmpty());
-    EXPECT_EQ(model.CommandSettings(), QLatin1String(",n,8,1"));
-}
