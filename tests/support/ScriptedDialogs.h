@@ -42,9 +42,14 @@ public:
         ++chooserShown;
         if (chooserAnswers.empty())
             return QStringLiteral("Halvern1450");
-        auto answer = chooserAnswers.front();
+        // Unpacked by hand: copying the optional itself trips a false
+        // "maybe uninitialized" warning in GCC 12 at -O2.
+        const bool exit = !chooserAnswers.front().has_value();
+        const QString model = exit ? QString() : *chooserAnswers.front();
         chooserAnswers.pop_front();
-        return answer;
+        if (exit)
+            return std::nullopt;
+        return model;
     }
 
     std::vector<ShownMessage> messages;
