@@ -4,7 +4,7 @@
 // wait, or hold back an answer forever. It records every write and answers
 // through a responder, delivered from the event loop like real bytes.
 
-#include "platform/SerialPort.h"
+#include "support/FakePortBase.h"
 #include "platform/Sleeper.h"
 
 #include <QTimer>
@@ -14,7 +14,7 @@
 
 namespace romwright::test {
 
-class FakePort : public SerialPort {
+class FakePort : public FakePortBase {
 public:
     // Bytes to deliver in answer to one write (empty: no answer).
     std::function<QByteArray(const QByteArray &written)> responder;
@@ -64,16 +64,6 @@ public:
         return CommError::None;
     }
     QString settings() const override { return m_settings; }
-    CommError setDtrEnable(bool) override { return CommError::None; }
-    CommError setRtsEnable(bool) override { return CommError::None; }
-    CommError setEofEnable(bool) override { return CommError::None; }
-    CommError setHandshaking(int) override { return CommError::None; }
-    CommError setInBufferSize(int) override { return CommError::None; }
-    CommError setOutBufferSize(int) override { return CommError::None; }
-    CommError setBinaryInput(bool) override { return CommError::None; }
-    CommError setNullDiscard(bool) override { return CommError::None; }
-    CommError setSThreshold(int) override { return CommError::None; }
-    CommError setInputLen(int) override { return CommError::None; }
     CommError setPortOpen(bool open) override
     {
         if (open && !m_open) {

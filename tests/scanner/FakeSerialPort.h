@@ -3,7 +3,7 @@
 // pseudo-terminal cannot produce: scripted per port number, with a log of
 // everything the program did to it.
 
-#include "platform/SerialPort.h"
+#include "support/FakePortBase.h"
 
 #include <QStringList>
 #include <deque>
@@ -23,7 +23,7 @@ struct FakeDevice {
     std::function<QByteArray(const QByteArray &written, const QString &settings)> reply;
 };
 
-class FakeSerialPort final : public SerialPort {
+class FakeSerialPort final : public FakePortBase {
 public:
     std::map<int, FakeDevice> devices; // by port number
     QStringList log;                   // "open 3", "close 3", "write 3 19200 V\r\n", "clear in", ...
@@ -50,16 +50,6 @@ public:
     }
     QString settings() const override { return m_settings; }
 
-    CommError setDtrEnable(bool) override { return CommError::None; }
-    CommError setRtsEnable(bool) override { return CommError::None; }
-    CommError setEofEnable(bool) override { return CommError::None; }
-    CommError setHandshaking(int) override { return CommError::None; }
-    CommError setInBufferSize(int) override { return CommError::None; }
-    CommError setOutBufferSize(int) override { return CommError::None; }
-    CommError setBinaryInput(bool) override { return CommError::None; }
-    CommError setNullDiscard(bool) override { return CommError::None; }
-    CommError setSThreshold(int) override { return CommError::None; }
-    CommError setInputLen(int) override { return CommError::None; }
 
     CommError setPortOpen(bool open) override
     {
