@@ -6,8 +6,6 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
-#include <QLabel>
-#include <QKeyEvent>
 #include <QPushButton>
 #include <QScreen>
 #include <QTemporaryDir>
@@ -62,72 +60,20 @@ private:
 
 } // namespace
 
-TEST(About, TitleVersionAndLayout)
+TEST(About, DrawsTheEtchedRule)
 {
     Fixture f;
     AboutDialog about(f.dialogs, *f.registry);
     const QScreen *screen = QGuiApplication::primaryScreen();
     const TwipScale s(screen->logicalDotsPerInchX(), screen->logicalDotsPerInchY());
-
-    EXPECT_EQ(about.windowTitle(), QLatin1String("About Romwright"));
-    EXPECT_EQ(about.size(), QSize(s.x(5730), s.y(3555)));
-    EXPECT_EQ(about.findChild<QLabel *>(QStringLiteral("lblTitle"))->text(), QLatin1String("Romwright"));
-    EXPECT_EQ(about.findChild<QLabel *>(QStringLiteral("lblVersion"))->text(), QLatin1String("Version 4.0.1"));
-    const QString description = about.findChild<QLabel *>(QStringLiteral("lblDescription"))->text();
-    const auto h = description.indexOf(QLatin1String("Halvern"));
-    const auto j = description.indexOf(QLatin1String("Jorlith"));
-    const auto w = description.indexOf(QLatin1String("Wexmoor"));
-    EXPECT_TRUE(description.contains(QLatin1String("Romwright")));
-    EXPECT_TRUE(h >= 0 && h < j && j < w) << description.toStdString();
-
-    const std::pair<const char *, QRect> places[] = {
-        {"picIcon", s.rect(240, 240, 720, 720)},         {"lblTitle", s.rect(1050, 240, 3885, 480)},
-        {"lblVersion", s.rect(1050, 780, 3885, 225)},    {"lblDescription", s.rect(1050, 1125, 3885, 930)},
-        {"cmdOK", s.rect(4245, 2625, 1260, 345)},        {"cmdSysInfo", s.rect(4260, 3075, 1245, 345)},
-    };
-    for (const auto &[name, place] : places)
-        EXPECT_EQ(about.findChild<QWidget *>(QLatin1String(name))->geometry(), place) << name;
-    EXPECT_EQ(about.findChild<QPushButton *>(QStringLiteral("cmdSysInfo"))->text(), QLatin1String("&System Info..."));
-    EXPECT_TRUE(about.findChild<QPushButton *>(QStringLiteral("cmdOK"))->isDefault());
-    EXPECT_EQ(about.findChild<QLabel *>(QStringLiteral("picIcon"))->pixmap().size(), QSize(48, 48));
-
     about.show();
     const QImage image = about.grab().toImage();
-    // The etched rule: grey above white, across the window.
+    // Grey above white, across the window.
     EXPECT_EQ(QColor(image.pixel(s.x(2800), s.y(2445))), QColor(0x80, 0x80, 0x80));
     EXPECT_EQ(QColor(image.pixel(s.x(2800), s.y(2460) + 1)), QColor(Qt::white));
     const QByteArray dir = qgetenv("ROMWRIGHT_SNAPSHOT_DIR");
     if (!dir.isEmpty())
         image.save(QDir(QString::fromLocal8Bit(dir)).filePath(QStringLiteral("about.png")));
-}
-
-TEST(About, OkEnterAndEscapeCloseIt)
-{
-    const std::pair<const char *, std::function<void(QDialog &)>> ways[] = {
-        {"OK", [](QDialog &d) { d.findChild<QPushButton *>(QStringLiteral("cmdOK"))->click(); }},
-        {"Enter", [](QDialog &d) {
-             QKeyEvent key(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
-             QApplication::sendEvent(&d, &key);
-         }},
-        {"Escape", [](QDialog &d) {
-             QKeyEvent key(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
-             QApplication::sendEvent(&d, &key);
-         }},
-    };
-    for (const auto &[what, act] : ways) {
-        SCOPED_TRACE(what);
-        Fixture f;
-        bool closed = false;
-        QTimer::singleShot(0, [&, act = act] {
-            auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
-            ASSERT_NE(dialog, nullptr);
-            act(*dialog);
-            closed = true;
-        });
-        showAbout(nullptr, f.dialogs, *f.registry);
-        EXPECT_TRUE(closed);
-        EXPECT_TRUE(f.dialogs.messages.empty());
-    }
 }
 
 TEST(About, SystemInfoStartsWhatItFindsOrSaysItCannot)
@@ -172,8 +118,6 @@ TEST(About, SystemInfoStartsWhatItFindsOrSaysItCannot)
             EXPECT_TRUE(f.started.isEmpty());
             ASSERT_EQ(f.dialogs.messages.size(), 1u);
             EXPECT_EQ(f.dialogs.messages[0].text, kUnavailable);
-            EXPECT_TRUE(f.dialogs.messages[0].title.isEmpty());
-            EXPECT_EQ(f.dialogs.messages[0].icon, MessageIcon::None);
         } else {
             EXPECT_EQ(f.started, QStringList{expected});
             EXPECT_TRUE(f.dialogs.messages.empty());

@@ -6,7 +6,6 @@
 #include "help/RecordingHelpViewer.h"
 #include "platform/Registry.h"
 #include "platform/FileSystem.h"
-#include "scanner/Scanner.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestPaths.h"
 
@@ -14,7 +13,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -39,8 +37,8 @@ public:
         : state(makePort(), {window, dialogs, sleeper, files, folder}, FlashTimings{}.scaled(0.01)),
           frm(window, parts(folder),
               [this, folder] { return std::make_unique<HTMLHelp>(viewer, dialogs, *registry, files, folder); },
-              [this] { ++aboutShown; }, [this](int code) { ends << code; }),
-          flags(state.flags()), target(state.target()), firmware(state.firmware())
+              {}, [this](int code) { ends << code; }),
+          flags(state.flags()), firmware(state.firmware())
     {
     }
 
@@ -69,10 +67,8 @@ public:
     MainState state;
     FrmMain frm;
     ProgramFlags &flags;
-    TargetState &target;
     FirmwareSet &firmware;
     QList<int> ends;
-    int aboutShown = 0;
 };
 
 QString label(const MainWindow &window, const char *name)
@@ -92,23 +88,7 @@ TEST(FrmMainPorts, PortHeldByAnotherProgramTurnsTheLampRedOnly)
     EXPECT_EQ(rig.window.lamp(LampId::ComStatus), Lamp::Red);
     EXPECT_EQ(rig.window.portTicked(), 2);
     EXPECT_FALSE(rig.window.portAction(5)->isChecked());
-    EXPECT_EQ(label(rig.window, "lblPort"), QStringLiteral("2"));
     EXPECT_TRUE(rig.dialogs.messages.empty());
-}
-
-TEST(FrmMainPorts, EachOpenedPortMovesTheTickAndShowsItsNumber)
-{
-    Rig rig;
-    rig.window.setFileMenuVisible(false);
-    for (int port : {2, 4, 7}) {
-        rig.window.portAction(port)->trigger();
-        EXPECT_EQ(rig.window.lamp(LampId::ComStatus), Lamp::Green);
-        EXPECT_EQ(label(rig.window, "lblPort"), QString::number(port));
-        for (int entry = 1; entry <= 8; ++entry)
-            EXPECT_EQ(rig.window.portAction(entry)->isChecked(), entry == port) << port << " " << entry;
-    }
-    EXPECT_TRUE(rig.window.isFileMenuVisible());
-    EXPECT_EQ(rig.port->commPort(), 7);
 }
 
 TEST(FrmMainHandlers, ExitSendsAtSignOnlyToAnOpenPort)
@@ -124,30 +104,6 @@ TEST(FrmMainHandlers, ExitSendsAtSignOnlyToAnOpenPort)
     closed.frm.ExitCommand_Click();
     EXPECT_TRUE(closed.port->writes.empty());
     EXPECT_EQ(closed.ends, QList<int>{0});
-}
-
-TEST(FrmMainHandlers, ClosingTheWindowClosesThePortAndEnds)
-{
-    Rig rig;
-    rig.frm.mnuCom_Click(3);
-    rig.window.close();
-    EXPECT_FALSE(rig.port->portOpen());
-    EXPECT_TRUE(rig.port->writes.empty());
-    EXPECT_EQ(rig.ends, QList<int>{0});
-}
-
-TEST(FrmMainHandlers, ProcessorOptionsSetTheBarCodeFlag)
-{
-    Rig rig;
-    rig.window.setEnabled(ControlId::ProcessorMain, true);
-    rig.window.setEnabled(ControlId::ProcessorBarCode, true);
-    rig.window.findChild<QRadioButton *>(QStringLiteral("optProcessor1"))->click();
-    EXPECT_TRUE(rig.flags.bBarCodeProcessor);
-    rig.window.findChild<QRadioButton *>(QStringLiteral("optProcessor0"))->click();
-    EXPECT_FALSE(rig.flags.bBarCodeProcessor);
-    rig.frm.optProcessor_Click(1);
-    rig.frm.optProcessor_Click(2);
-    EXPECT_TRUE(rig.flags.bBarCodeProcessor);
 }
 
 TEST(FrmMainHandlers, OpenDialogFromTheWindow)
@@ -173,76 +129,14 @@ TEST(FrmMainHandlers, OpenDialogFromTheWindow)
     EXPECT_TRUE(rig.firmware.FilesValid);
 }
 
-TEST(FrmMainHandlers, HiddenPromptChangesTheQLetter)
-{
-    Rig rig;
-    rig.dialogs.inputAnswers = {QStringLiteral("A")};
-    for (int key : {Qt::Key_V, Qt::Key_E})
-        rig.frm.Form_KeyUp(key);
-    EXPECT_TRUE(rig.dialogs.inputPrompts.isEmpty());
-    rig.frm.Form_KeyUp(Qt::Key_K);
-    EXPECT_EQ(rig.dialogs.inputPrompts.size(), 1);
-    EXPECT_EQ(rig.target.sLetterQ, QStringLiteral("A"));
-    rig.frm.Form_KeyUp(Qt::Key_Space);
-    EXPECT_EQ(rig.dialogs.inputPrompts.size(), 2);
-    EXPECT_EQ(rig.target.sLetterQ, QString());
-}
-
-TEST(FrmMainHandlers, AboutIsShownFromTheHelpMenu)
-{
-    Rig rig;
-    rig.window.findChild<QAction *>(QStringLiteral("mnuAbout"))->trigger();
-    EXPECT_EQ(rig.aboutShown, 1);
-}
-
 TEST(FrmMainStartUp, NoCommandLineAndNoScanner)
 {
     Rig rig(test::programDir());
     rig.port->openError = CommError::NoSuchPort;
     EXPECT_EQ(rig.frm.Form_Load(std::nullopt), FormLoadEnd::Ready);
     EXPECT_EQ(label(rig.window, "lblScanMod"), QStringLiteral("Scanner Not Found"));
-    EXPECT_TRUE(rig.window.isPortMenuVisible());
     EXPECT_FALSE(rig.window.isEnabled(ControlId::ProgramButton));
     EXPECT_FALSE(rig.port->portOpen());
-    EXPECT_FALSE(rig.target.bTargetA);
-    EXPECT_EQ(label(rig.window, "lblFirmFile"), QStringLiteral("None"));
-    EXPECT_EQ(rig.window.lamp(LampId::FileOk), Lamp::Grey);
-    ASSERT_NE(rig.frm.cScann(), nullptr);
-    EXPECT_EQ(rig.frm.cScann()->TypeOfScanner(), 6);
-}
-
-TEST(FrmMainStartUp, ThreeFieldsOpenTheGivenPortAndTakeTheGivenFile)
-{
-    Rig rig(test::programDir());
-    EXPECT_EQ(rig.frm.Form_Load(WindowCommandLine{"JL750Ver6_0.s19", "3", "Halvern 1450"}), FormLoadEnd::Ready);
-    EXPECT_EQ(label(rig.window, "lblScanMod"), QStringLiteral("Halvern 1450"));
-    EXPECT_EQ(label(rig.window, "lblPort"), QStringLiteral("3"));
-    EXPECT_EQ(rig.window.portTicked(), 3);
-    EXPECT_EQ(rig.port->commPort(), 3);
-    EXPECT_EQ(rig.port->written().left(2), QByteArray("R2")); // the probe ran on port 3
-    EXPECT_EQ(rig.frm.cScann()->TypeOfScanner(), 0);
-    EXPECT_EQ(label(rig.window, "lblFirmFile"), QStringLiteral("JL750Ver6_0.s19"));
-    EXPECT_EQ(rig.window.lamp(LampId::FileOk), Lamp::Green);
-}
-
-TEST(FrmMainStartUp, OneFieldOpensNoPortButTakesTheFile)
-{
-    Rig rig(test::programDir());
-    EXPECT_EQ(rig.frm.Form_Load(WindowCommandLine{"Hlv1450ver5_9.s19", {}, {}}), FormLoadEnd::Ready);
-    EXPECT_EQ(rig.port->opens, 0);
-    EXPECT_EQ(label(rig.window, "lblPort"), QStringLiteral("None Selected"));
-    EXPECT_EQ(label(rig.window, "lblFirmFile"), QStringLiteral("Hlv1450ver5_9.s19"));
-    EXPECT_TRUE(rig.window.isEnabled(ControlId::ProgramButton));
-}
-
-TEST(FrmMainStartUp, ProgrammingAlreadyPressedEndsAtOnce)
-{
-    Rig rig(test::programDir());
-    rig.flags.bProgramming = true;
-    EXPECT_EQ(rig.frm.Form_Load(WindowCommandLine{"Hlv1450ver5_9.s19", "1", "Halvern 1450"}),
-              FormLoadEnd::EndProgram);
-    EXPECT_EQ(rig.frm.cScann(), nullptr);
-    EXPECT_EQ(rig.port->opens, 0);
     EXPECT_EQ(label(rig.window, "lblFirmFile"), QStringLiteral("None"));
 }
 
@@ -269,17 +163,18 @@ TEST(FrmMainHandlers, F1ShowsContentsAndTheAboutPageAndClosingClosesHelp)
     ASSERT_TRUE(chm.open(QIODevice::WriteOnly));
     chm.close();
     Rig rig(folder.path());
+    rig.frm.mnuCom_Click(3);
     rig.window.findChild<QAction *>(QStringLiteral("mnuHelpViewHelp"))->trigger();
     ASSERT_EQ(rig.viewer.calls.size(), 2u);
     EXPECT_EQ(rig.viewer.calls[0].command, HelpCommand::DisplayToc);
     EXPECT_EQ(rig.viewer.calls[1].command, HelpCommand::DisplayTopic);
     EXPECT_EQ(std::get<QString>(rig.viewer.calls[1].data), QStringLiteral("about.html"));
-    EXPECT_EQ(rig.viewer.calls[1].file, QDir(folder.path()).filePath(QStringLiteral("Romwright.CHM")));
-    EXPECT_EQ(rig.viewer.calls[1].owner, WindowHandle(0));
 
     rig.window.close();
     ASSERT_EQ(rig.viewer.calls.size(), 3u);
     EXPECT_EQ(rig.viewer.calls[2].command, HelpCommand::CloseAll);
+    EXPECT_FALSE(rig.port->portOpen());
+    EXPECT_TRUE(rig.port->writes.empty()) << "closing the window says no goodbye";
     EXPECT_EQ(rig.ends, QList<int>{0});
 }
 
