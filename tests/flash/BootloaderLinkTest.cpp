@@ -17,18 +17,12 @@ using test::FakePort;
 
 namespace {
 
-void runEventLoop(std::chrono::milliseconds duration)
-{
-    QEventLoop loop;
-    QTimer::singleShot(duration, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
-struct LinkFixture : ::testing::Test {
-    explicit LinkFixture(FlashTimings timings = FlashTimings{}.scaled(0.02))
+struct Rig {
+    explicit Rig(FlashTimings timings = FlashTimings{}.scaled(0.01), bool open = true)
         : link(port, view, dialogs, sleeper, timings)
     {
-        port.open();
+        if (open)
+            port.open();
     }
     FakePort port;
     ViewState view;
@@ -37,11 +31,9 @@ struct LinkFixture : ::testing::Test {
     BootloaderLink link;
 };
 
-using BootloaderLinkTest = LinkFixture;
-
 } // namespace
 
-TEST_F(BootloaderLinkTest, OnlyAReadThatBeginsWithTheLetterSatisfiesAWait)
+TEST(BootloaderLink, OnlyAReadThatBeginsWithTheLetterSatisfiesAWait)
 {
     struct Case {
         const char *name;
@@ -60,233 +52,142 @@ TEST_F(BootloaderLinkTest, OnlyAReadThatBeginsWithTheLetterSatisfiesAWait)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        port.open();
-        dialogs.messages.clear();
-        port.deliverNow(c.waiting);
-        port.laterReads.assign(c.reads.begin(), c.reads.end());
+        Rig r(FlashTimings{}.scaled(0.02));
+        r.port.deliverNow(c.waiting);
+        r.port.laterReads.assign(c.reads.begin(), c.reads.end());
         if (c.waiting.isEmpty() && !c.reads.empty()) {
-            port.deliver(port.laterReads.front());
-            port.laterReads.pop_front();
+            r.port.deliver(r.port.laterReads.front());
+            r.port.laterReads.pop_front();
         }
-        const Outcome outcome = c.flushed ? link.WaitForByteFlushed('R', 80ms) : link.WaitForByte('R', 80ms);
-        EXPECT_EQ(outcome, c.expected);
+        QElapsedTimer clock;
+        clock.start();
+        EXPECT_EQ(c.flushed ? r.link.WaitForByteFlushed('R', 80ms) : r.link.WaitForByte('R', 80ms), c.expected);
         if (c.expected == Outcome::EndStalled) {
-            EXPECT_FALSE(port.portOpen());
-            ASSERT_EQ(dialogs.messages.size(), 1u);
-            EXPECT_EQ(dialogs.messages[0].text, QString::fromLatin1(messages::kStalled));
-            EXPECT_EQ(dialogs.messages[0].title, QStringLiteral("Communications Failure"));
-            EXPECT_EQ(dialogs.messages[0].icon, MessageIcon::Information);
+            EXPECT_GE(clock.elapsed(), 80) << "a wait ends at its bound, not before";
+            EXPECT_FALSE(r.port.portOpen());
+            ASSERT_EQ(r.dialogs.messages.size(), 1u);
+            EXPECT_EQ(r.dialogs.messages[0].text, QString::fromLatin1(messages::kStalled));
         }
     }
 }
 
-TEST_F(BootloaderLinkTest, AnAcknowledgementWaitEndsAtItsBoundNotBefore)
+TEST(BootloaderLink, ALostLineEndsAWaitAtOnceAndReopeningForgetsIt)
 {
+    Rig r;
+    QTimer::singleShot(10, &r.port, [&r] { r.port.loseLine(); });
     QElapsedTimer clock;
     clock.start();
-    EXPECT_EQ(link.WaitForByte('p', 150ms), Outcome::EndStalled);
-    EXPECT_GE(clock.elapsed(), 150);
+    EXPECT_EQ(r.link.WaitForByte('R', 5s), Outcome::EndConnectionLost);
     EXPECT_LT(clock.elapsed(), 1000);
+    ASSERT_EQ(r.dialogs.messages.size(), 1u);
+    EXPECT_EQ(r.dialogs.messages[0].text, QString::fromLatin1(messages::kConnectionLost));
+    EXPECT_FALSE(r.port.portOpen());
+    EXPECT_TRUE(r.link.OpenPort(1));
+    EXPECT_EQ(r.link.SendByte('z'), Outcome::Ok);
 }
 
-TEST_F(BootloaderLinkTest, ALostLineEndsAWaitAtOnceAndLaterWritesFail)
-{
-    QTimer::singleShot(10, &port, [this] { port.loseLine(); });
-    QElapsedTimer clock;
-    clock.start();
-    EXPECT_EQ(link.WaitForByte('R', 5s), Outcome::EndConnectionLost);
-    EXPECT_LT(clock.elapsed(), 1000);
-    ASSERT_EQ(dialogs.messages.size(), 1u);
-    EXPECT_EQ(dialogs.messages[0].text, QString::fromLatin1(messages::kConnectionLost));
-    EXPECT_EQ(dialogs.messages[0].title, QStringLiteral("Communications Failure"));
-    EXPECT_FALSE(port.portOpen());
-
-    // Opening the port again forgets the lost line.
-    EXPECT_TRUE(link.OpenPort(1));
-    EXPECT_EQ(link.SendByte('z'), Outcome::Ok);
-}
-
-TEST_F(BootloaderLinkTest, AFailedWriteInsideARouteEndsIt)
-{
-    port.writeError = [](const QByteArray &) { return CommError::WriteFailed; };
-    EXPECT_EQ(link.send("P01"), Outcome::EndConnectionLost);
-    EXPECT_FALSE(port.portOpen());
-    ASSERT_EQ(dialogs.messages.size(), 1u);
-    EXPECT_EQ(dialogs.messages[0].text, QString::fromLatin1(messages::kConnectionLost));
-}
-
-TEST_F(BootloaderLinkTest, GreetingTimeOutsAreSilentWhenOddAndEndTheProgramWhenEven)
+TEST(BootloaderLink, GreetingTimeOutsAreSilentWhenOddAndEndTheProgramWhenEven)
 {
     enum Wait { Q, A };
-    struct Step {
-        Wait wait;
-        Outcome expected;
-    };
-    const std::vector<std::vector<Step>> sequences = {
-        {{Q, Outcome::Missed}, {Q, Outcome::EndTimedOut}},
-        {{Q, Outcome::Missed}, {A, Outcome::Missed}, {A, Outcome::EndTimedOut}},
-        {{A, Outcome::Missed}, {Q, Outcome::Missed}, {Q, Outcome::EndTimedOut}},
-    };
+    const std::vector<std::vector<Wait>> sequences = {{Q, Q}, {Q, A, A}, {A, Q, Q}};
     for (std::size_t s = 0; s < sequences.size(); ++s) {
         SCOPED_TRACE(s);
-        FakePort freshPort;
-        ViewState freshView;
-        test::ScriptedDialogs freshDialogs;
-        test::CountingSleeper freshSleeper;
-        BootloaderLink fresh(freshPort, freshView, freshDialogs, freshSleeper, FlashTimings{}.scaled(0.01));
-        freshPort.open();
-        for (const Step &step : sequences[s]) {
-            freshView.setEnabled(ControlId::PortMenu, false);
-            freshView.setEnabled(ControlId::FileMenu, false);
-            freshView.setEnabled(ControlId::ProgramButton, false);
-            freshView.setEnabled(ControlId::ExitButton, false);
-            fresh.timers().restartWaitForQ(20ms);
-            const Outcome outcome = step.wait == Q ? fresh.WaitForLetterQ('Q') : fresh.WaitForLetterA('A');
-            ASSERT_EQ(outcome, step.expected);
-            if (outcome == Outcome::Missed) {
-                EXPECT_TRUE(freshView.isEnabled(ControlId::PortMenu));
-                EXPECT_TRUE(freshView.isEnabled(ControlId::FileMenu));
-                EXPECT_FALSE(freshView.isEnabled(ControlId::ProgramButton));
-                EXPECT_TRUE(freshDialogs.messages.empty());
-                EXPECT_TRUE(freshPort.portOpen());
+        Rig r;
+        for (std::size_t i = 0; i < sequences[s].size(); ++i) {
+            for (ControlId id : {ControlId::PortMenu, ControlId::FileMenu, ControlId::ProgramButton, ControlId::ExitButton})
+                r.view.setEnabled(id, false);
+            r.link.timers().restartWaitForQ(20ms);
+            const Outcome outcome = sequences[s][i] == Q ? r.link.WaitForLetterQ('Q') : r.link.WaitForLetterA('A');
+            const bool last = i + 1 == sequences[s].size();
+            ASSERT_EQ(outcome, last ? Outcome::EndTimedOut : Outcome::Missed);
+            if (!last) {
+                EXPECT_TRUE(r.view.isEnabled(ControlId::PortMenu));
+                EXPECT_TRUE(r.view.isEnabled(ControlId::FileMenu));
+                EXPECT_FALSE(r.view.isEnabled(ControlId::ProgramButton));
+                EXPECT_TRUE(r.dialogs.messages.empty());
+                EXPECT_TRUE(r.port.portOpen());
             }
         }
-        ASSERT_EQ(freshDialogs.messages.size(), 1u);
-        EXPECT_EQ(freshDialogs.messages[0].text, QStringLiteral("The Romwright timed out."));
-        EXPECT_EQ(freshDialogs.messages[0].title, QStringLiteral("Timeout Failure"));
-        EXPECT_EQ(freshDialogs.messages[0].icon, MessageIcon::Information);
-        EXPECT_TRUE(freshView.isEnabled(ControlId::ProgramButton));
-        EXPECT_TRUE(freshView.isEnabled(ControlId::ExitButton));
-        EXPECT_FALSE(freshPort.portOpen());
+        ASSERT_EQ(r.dialogs.messages.size(), 1u);
+        EXPECT_EQ(r.dialogs.messages[0].text, QStringLiteral("The Romwright timed out."));
+        EXPECT_TRUE(r.view.isEnabled(ControlId::ProgramButton));
+        EXPECT_TRUE(r.view.isEnabled(ControlId::ExitButton));
+        EXPECT_FALSE(r.port.portOpen());
     }
 }
 
-TEST_F(BootloaderLinkTest, AGreetingThatComesInTimeEndsTheWaitWithoutCounting)
+TEST(BootloaderLink, AnEmptyGreetingLetterIsNeverMatched)
 {
-    link.timers().restartWaitForQ(2s);
-    QTimer::singleShot(10, &port, [this] { port.deliver("Q"); });
-    QElapsedTimer clock;
-    clock.start();
-    EXPECT_EQ(link.WaitForLetterQ('Q'), Outcome::Ok);
-    EXPECT_LT(clock.elapsed(), 1000);
-    EXPECT_EQ(link.timers().nTimeoutsQ, 0);
+    Rig r;
+    r.link.timers().restartWaitForQ(30ms);
+    QTimer::singleShot(5, &r.port, [&r] { r.port.deliver("Q"); });
+    EXPECT_EQ(r.link.WaitForLetterQ(firstLetter(QString())), Outcome::Missed);
 }
 
-TEST_F(BootloaderLinkTest, AnEmptyGreetingLetterIsNeverMatched)
+TEST(BootloaderLink, ArmingTheWaitForZRestartsItsTimerForTheFullInterval)
 {
-    port.responder = [](const QByteArray &) { return QByteArray("Q"); };
-    link.timers().restartWaitForQ(30ms);
-    QTimer::singleShot(5, &port, [this] { port.deliver("Q"); });
-    EXPECT_EQ(link.WaitForLetterQ(firstLetter(QString())), Outcome::Missed);
-}
-
-TEST(WaitForLetterZ, ArmingRestartsTheTimerSoTheWaitLastsItsFullInterval)
-{
-    FakePort port;
-    ViewState view;
-    test::ScriptedDialogs dialogs;
-    test::CountingSleeper sleeper;
-    BootloaderLink link(port, view, dialogs, sleeper, FlashTimings{});
-    port.open();
-    link.timers().start();
-    runEventLoop(1200ms); // the timer is well into its period
-
+    Rig r(FlashTimings{});
+    r.link.timers().start();
+    QEventLoop loop;
+    QTimer::singleShot(1200ms, &loop, &QEventLoop::quit); // the timer is well into its period
+    loop.exec();
     QElapsedTimer clock;
     clock.start();
-    link.timers().armWaitForZ();
-    EXPECT_FALSE(link.WaitForLetterZ('Z'));
+    r.link.timers().armWaitForZ();
+    EXPECT_FALSE(r.link.WaitForLetterZ('Z'));
     EXPECT_GE(clock.elapsed(), 3490);
     EXPECT_LT(clock.elapsed(), 4500);
-    EXPECT_TRUE(dialogs.messages.empty());
+    EXPECT_TRUE(r.dialogs.messages.empty());
 }
 
-TEST_F(BootloaderLinkTest, WaitForLetterZEndsOnZ)
-{
-    link.timers().start();
-    link.timers().armWaitForZ();
-    QTimer::singleShot(5, &port, [this] { port.deliver("Z"); });
-    EXPECT_TRUE(link.WaitForLetterZ('Z'));
-}
-
-TEST(IdentifyTarget, SetsTheTargetKindFromTheGreeting)
+TEST(BootloaderLink, IdentifyTargetSetsTheKindFromTheGreetingAndIgnoresStaleBytes)
 {
     struct Case {
         const char *name;
         bool portOpen;
-        QByteArray greeting; // answer to every request
-        int greetOnRequest;  // 0: never
+        QByteArray stale;   // waiting before the first request
+        QByteArray answer;  // to each request from greetOn on
+        int greetOn;        // 0: never
+        bool answerAtOnce;  // the answer is there within the pause after "R2"
         bool bTargetA;
         int requests;
         int nTimeoutsQ;
         int nTimeoutsA;
     };
     const Case cases[] = {
-        {"no port", false, "Q", 1, false, 0, 0, 0},
-        {"Q at once", true, "Q", 1, false, 1, 0, 0},
-        {"A on the second request", true, "A", 2, true, 2, 1, 0},
-        {"A to both requests", true, "A", 1, true, 2, 1, 0},
-        {"silence", true, {}, 0, false, 2, 1, 1},
+        {"no port", false, {}, "Q", 1, false, false, 0, 0, 0},
+        {"Q at once", true, {}, "Q", 1, false, false, 1, 0, 0},
+        {"A on the second request", true, {}, "A", 2, false, true, 2, 1, 0},
+        {"A to both requests", true, {}, "A", 1, false, true, 2, 1, 0},
+        {"silence", true, {}, {}, 0, false, false, 2, 1, 1},
+        {"greeting within the pause", true, {}, "Q", 1, true, false, 1, 0, 0},
+        {"stale greeting, then silence", true, "Q", {}, 0, true, false, 2, 1, 1},
+        {"stale Q, then A", true, "Q", "A", 1, true, true, 2, 1, 0},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        FakePort port;
-        ViewState view;
-        test::ScriptedDialogs dialogs;
-        test::CountingSleeper sleeper;
-        BootloaderLink link(port, view, dialogs, sleeper, FlashTimings{}.scaled(0.01));
-        if (c.portOpen)
-            port.open();
+        Rig r(FlashTimings{}.scaled(0.01), c.portOpen);
+        r.port.answerAtOnce = c.answerAtOnce;
+        r.port.deliverNow(c.stale);
         int requests = 0;
-        port.responder = [&](const QByteArray &w) {
+        r.port.responder = [&](const QByteArray &w) {
             EXPECT_EQ(w, QByteArray("R2"));
             ++requests;
-            return c.greetOnRequest > 0 && requests >= c.greetOnRequest ? c.greeting : QByteArray();
+            return c.greetOn > 0 && requests >= c.greetOn ? c.answer : QByteArray();
         };
         TargetState target;
-        EXPECT_EQ(link.IdentifyTarget(target), Outcome::Ok);
+        EXPECT_EQ(r.link.IdentifyTarget(target), Outcome::Ok);
         EXPECT_EQ(target.bTargetA, c.bTargetA);
         EXPECT_EQ(requests, c.requests);
-        EXPECT_EQ(link.timers().nTimeoutsQ, c.nTimeoutsQ);
-        EXPECT_EQ(link.timers().nTimeoutsA, c.nTimeoutsA);
-        EXPECT_TRUE(dialogs.messages.empty());
+        EXPECT_EQ(r.link.timers().nTimeoutsQ, c.nTimeoutsQ);
+        EXPECT_EQ(r.link.timers().nTimeoutsA, c.nTimeoutsA);
+        EXPECT_TRUE(r.dialogs.messages.empty());
         // Each attempt settles first: 1000 ms scaled, plus the short pause after "R2".
-        EXPECT_EQ(sleeper.total, (c.requests > 1 ? 2 : 1) * 11ms);
+        EXPECT_EQ(r.sleeper.total, (c.requests > 1 ? 2 : 1) * 11ms);
     }
 }
 
-TEST(IdentifyTarget, DiscardsBytesFromBeforeTheRequestButKeepsAQuickGreeting)
-{
-    struct Case {
-        const char *name;
-        QByteArray stale;  // waiting before the request
-        QByteArray answer; // to each request
-        bool bTargetA;
-        int nTimeoutsQ;
-    };
-    const Case cases[] = {
-        {"greeting within the pause", {}, "Q", false, 0},
-        {"stale greeting, then silence", "Q", {}, false, 1},
-        {"stale Q, then A", "Q", "A", true, 1},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.name);
-        FakePort port;
-        ViewState view;
-        test::ScriptedDialogs dialogs;
-        test::CountingSleeper sleeper;
-        BootloaderLink link(port, view, dialogs, sleeper, FlashTimings{}.scaled(0.01));
-        port.open();
-        port.answerAtOnce = true;
-        port.deliverNow(c.stale);
-        port.responder = [&](const QByteArray &) { return c.answer; };
-        TargetState target;
-        link.IdentifyTarget(target);
-        EXPECT_EQ(target.bTargetA, c.bTargetA);
-        EXPECT_EQ(link.timers().nTimeoutsQ, c.nTimeoutsQ);
-    }
-}
-
-TEST(OpenPort, ReportsFailureOnlyWhenThePortCannotBeHad)
+TEST(BootloaderLink, OpenPortFailsOnlyWhenThePortCannotBeHad)
 {
     struct Case {
         CommError openError;
@@ -301,45 +202,10 @@ TEST(OpenPort, ReportsFailureOnlyWhenThePortCannotBeHad)
         {CommError::DeviceNotOpen, true, false},
     };
     for (const Case &c : cases) {
-        FakePort port;
-        ViewState view;
-        test::ScriptedDialogs dialogs;
-        test::CountingSleeper sleeper;
-        BootloaderLink link(port, view, dialogs, sleeper, FlashTimings{});
-        port.openError = c.openError;
-        EXPECT_EQ(link.OpenPort(3), c.ok) << static_cast<int>(c.openError);
-        EXPECT_EQ(port.portOpen(), c.open);
-        EXPECT_EQ(port.commPort(), 3);
-        EXPECT_EQ(port.settings(), QStringLiteral("38400,n,8,1"));
+        Rig r(FlashTimings{}, false);
+        r.port.openError = c.openError;
+        EXPECT_EQ(r.link.OpenPort(3), c.ok) << static_cast<int>(c.openError);
+        EXPECT_EQ(r.port.portOpen(), c.open);
+        EXPECT_EQ(r.port.settings(), QStringLiteral("38400,n,8,1"));
     }
-}
-
-TEST(OpenPort, AnotherPortReplacesTheOpenOne)
-{
-    FakePort port;
-    ViewState view;
-    test::ScriptedDialogs dialogs;
-    test::CountingSleeper sleeper;
-    BootloaderLink link(port, view, dialogs, sleeper, FlashTimings{});
-    ASSERT_TRUE(link.OpenPort(2));
-    ASSERT_TRUE(link.OpenPort(4));
-    EXPECT_EQ(port.opens, 2);
-    EXPECT_EQ(port.commPort(), 4);
-    EXPECT_TRUE(port.portOpen());
-}
-
-TEST(RequestBootloader, FailsOnlyWithoutAnOpenPort)
-{
-    FakePort port;
-    ViewState view;
-    test::ScriptedDialogs dialogs;
-    test::CountingSleeper sleeper;
-    BootloaderLink link(port, view, dialogs, sleeper, FlashTimings{});
-    EXPECT_FALSE(link.RequestBootloader(false));
-    port.open();
-    EXPECT_TRUE(link.RequestBootloader(true));
-    port.writeError = [](const QByteArray &) { return CommError::WriteFailed; };
-    EXPECT_TRUE(link.RequestBootloader(false));
-    ASSERT_EQ(port.writes.size(), 1u);
-    EXPECT_EQ(port.writes[0], QByteArray("R4"));
 }
