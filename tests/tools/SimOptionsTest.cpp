@@ -33,16 +33,8 @@ TEST(SimOptions, CompatAndBootPromptImplyTheirRateAndBootSoftware)
     const auto compat = parseOptions({"--link", "x", "--compat"});
     ASSERT_TRUE(compat.options);
     EXPECT_EQ(compat.options->rate, 19200);
-    EXPECT_EQ(compat.options->identity, "JL 19.2kOK");
-
     const auto prompt = parseOptions({"--link", "x", "--boot-prompt", "A"});
     ASSERT_TRUE(prompt.options);
     EXPECT_TRUE(prompt.options->startInBoot);
     EXPECT_EQ(prompt.options->boot, BootKind::A128);
-
-    const auto plain = parseOptions({"--link", "x"});
-    ASSERT_TRUE(plain.options);
-    EXPECT_EQ(plain.options->rate, 38400);
-    EXPECT_EQ(plain.options->identity, "HLV 1450OK");
-    EXPECT_FALSE(plain.options->startInBoot);
 }
