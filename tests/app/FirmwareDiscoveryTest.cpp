@@ -113,40 +113,34 @@ TEST(DiscoverFirmware, AtMostOneTestPerCandidate)
     EXPECT_EQ(files.tests, 2);
 }
 
-struct LoadCase {
-    const char *name;
-    QString sFirmFile;
-    QString listed;
-    bool opened;
-    QString label;
-    bool program;
-};
-
 TEST(LoadDiscoveredFirmware, LabelButtonAndFileOpen)
 {
-    const LoadCase cases[] = {
-        {"listed: shown, enabled, loaded", "Hlv1450ver5_9.s19", "Hlv1450ver5_9.s19", true, "Hlv1450ver5_9.s19", true},
-        {"listed with one character: disabled", "Hlv1450ver5_9.s19", "H", false, "None", false},
-        {"not listed: disabled", "Hlv1450ver5_9.s19", "", false, "None", false},
-        {"nothing chosen: untouched", "", "", false, "None", true},
-        {"chosen but gone: untouched", "JL750Ver5_0.s19", "", false, "None", true},
+    const struct {
+        const char *name;
+        QString sFirmFile;
+        bool exists;
+        QString listed;
+        bool opened;
+        QString label;
+        bool program;
+    } cases[] = {
+        {"listed: shown, enabled, loaded", "Hlv1450ver5_9.s19", true, "Hlv1450ver5_9.s19", true, "Hlv1450ver5_9.s19", true},
+        {"listed with one character: disabled", "Hlv1450ver5_9.s19", true, "H", false, "None", false},
+        {"not listed: disabled", "Hlv1450ver5_9.s19", true, "", false, "None", false},
+        {"nothing chosen: untouched", "", true, "", false, "None", true},
+        {"chosen but gone: untouched", "JL750Ver5_0.s19", false, "", false, "None", true},
     };
-    for (const LoadCase &c : cases) {
+    for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         CountingFileSystem files;
-        files.hit = c.name == std::string("chosen but gone: untouched") ? QStringLiteral("elsewhere") : c.sFirmFile;
-        if (c.sFirmFile.isEmpty())
-            files.hit = QStringLiteral("/");
+        files.hit = c.exists ? QStringLiteral("/") + c.sFirmFile : QStringLiteral("elsewhere");
         files.listed = c.listed;
         ViewState view;
         QStringList opened;
-        const bool called = loadDiscoveredFirmware(files, QStringLiteral("/opt/romwright"), c.sFirmFile, view,
-                                                   [&](const QString &path) { opened << path; });
-        EXPECT_EQ(called, c.opened);
-        EXPECT_EQ(opened.size(), c.opened ? 1 : 0);
-        if (c.opened) {
-            EXPECT_EQ(opened.first(), QStringLiteral("/opt/romwright/") + c.sFirmFile);
-        }
+        EXPECT_EQ(loadDiscoveredFirmware(files, QStringLiteral("/opt/romwright"), c.sFirmFile, view,
+                                         [&](const QString &path) { opened << path; }),
+                  c.opened);
+        EXPECT_EQ(opened, c.opened ? QStringList{QStringLiteral("/opt/romwright/") + c.sFirmFile} : QStringList());
         EXPECT_EQ(view.text(LabelId::FirmFile), c.label);
         EXPECT_EQ(view.isEnabled(ControlId::ProgramButton), c.program);
     }

@@ -10,10 +10,8 @@
 #include "support/TestPaths.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QDir>
 #include <QFile>
-#include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
@@ -71,24 +69,50 @@ public:
     QList<int> ends;
 };
 
-QString label(const MainWindow &window, const char *name)
-{
-    return window.findChild<QLabel *>(QLatin1String(name))->text();
-}
-
 } // namespace
 
-TEST(FrmMainPorts, PortHeldByAnotherProgramTurnsTheLampRedOnly)
+TEST(FrmMainPorts, PortMenuTicksOnlyAPortThatOpened)
+{
+    struct Step {
+        int port;
+        CommError openError;
+        Lamp lamp;
+        int ticked;
+    };
+    const Step steps[] = {
+        {2, CommError::None, Lamp::Green, 2},
+        {5, CommError::PortInUse, Lamp::Red, 2},
+        {7, CommError::NoSuchPort, Lamp::Green, 7},
+    };
+    Rig rig;
+    for (const Step &s : steps) {
+        SCOPED_TRACE(s.port);
+        rig.port->openError = s.openError;
+        rig.window.portAction(s.port)->trigger();
+        EXPECT_EQ(rig.window.lamp(LampId::ComStatus), s.lamp);
+        EXPECT_EQ(rig.window.portTicked(), s.ticked);
+        EXPECT_EQ(rig.window.text(LabelId::Port), QString::number(s.ticked));
+    }
+    EXPECT_TRUE(rig.dialogs.messages.empty());
+}
+
+TEST(FrmMainHandlers, OnlyTheTwoProcessorOptionsChangeTheChoice)
 {
     Rig rig;
-    rig.window.portAction(2)->trigger();
-    ASSERT_EQ(rig.window.portTicked(), 2);
-    rig.port->openError = CommError::PortInUse;
-    rig.window.portAction(5)->trigger();
-    EXPECT_EQ(rig.window.lamp(LampId::ComStatus), Lamp::Red);
-    EXPECT_EQ(rig.window.portTicked(), 2);
-    EXPECT_FALSE(rig.window.portAction(5)->isChecked());
-    EXPECT_TRUE(rig.dialogs.messages.empty());
+    const std::pair<int, bool> clicks[] = {{1, true}, {2, true}, {-1, true}, {0, false}, {7, false}};
+    for (const auto &[index, barCode] : clicks) {
+        rig.frm.optProcessor_Click(index);
+        EXPECT_EQ(rig.flags.bBarCodeProcessor, barCode) << index;
+    }
+}
+
+TEST(FrmMainHandlers, TheProgramNeverStartsAnUpdateWithoutValidFiles)
+{
+    Rig rig;
+    rig.frm.mnuCom_Click(1);
+    rig.window.setText(LabelId::FirmFile, QStringLiteral("H.s19"));
+    EXPECT_EQ(rig.state.cmdProgram_Click(), Outcome::Stopped);
+    EXPECT_TRUE(rig.port->writes.empty());
 }
 
 TEST(FrmMainHandlers, ExitSendsAtSignOnlyToAnOpenPort)
@@ -123,7 +147,7 @@ TEST(FrmMainHandlers, OpenDialogFromTheWindow)
     rig.window.findChild<QAction *>(QStringLiteral("mnuFileOpen"))->trigger();
     EXPECT_EQ(rig.dialogs.openRequests.value(0),
               QStringLiteral("Open|Wexmoor Firmware Files|W*.S20|") + test::programDir());
-    EXPECT_EQ(label(rig.window, "lblFirmFile"), QStringLiteral("WX3650UVer1_9.s20"));
+    EXPECT_EQ(rig.window.text(LabelId::FirmFile), QStringLiteral("WX3650UVer1_9.s20"));
     // FileOpen ran with the loaders of the program folder.
     EXPECT_EQ(rig.window.lamp(LampId::FileOk), Lamp::Green);
     EXPECT_TRUE(rig.firmware.FilesValid);
@@ -134,10 +158,10 @@ TEST(FrmMainStartUp, NoCommandLineAndNoScanner)
     Rig rig(test::programDir());
     rig.port->openError = CommError::NoSuchPort;
     EXPECT_EQ(rig.frm.Form_Load(std::nullopt), FormLoadEnd::Ready);
-    EXPECT_EQ(label(rig.window, "lblScanMod"), QStringLiteral("Scanner Not Found"));
+    EXPECT_EQ(rig.window.text(LabelId::ScanMod), QStringLiteral("Scanner Not Found"));
     EXPECT_FALSE(rig.window.isEnabled(ControlId::ProgramButton));
     EXPECT_FALSE(rig.port->portOpen());
-    EXPECT_EQ(label(rig.window, "lblFirmFile"), QStringLiteral("None"));
+    EXPECT_EQ(rig.window.text(LabelId::FirmFile), QStringLiteral("None"));
 }
 
 TEST(FrmMainStartUp, ChooserExitEndsTheStartUp)
