@@ -4,27 +4,10 @@
 
 #include <algorithm>
 #include <bitset>
-#include <string>
 
 using namespace romwright;
 
 namespace {
-
-struct Entry {
-    const char *table;
-    std::size_t index;
-    std::int32_t address;
-    int length;
-};
-
-FlashBlock entryOf(const FirmwareSet &set, const std::string &table, std::size_t index)
-{
-    if (table == "64")
-        return set.FlashBlocks64.at(index);
-    if (table == "128")
-        return set.FlashBlocks128.at(index);
-    return set.BootloaderBlocks.at(index);
-}
 
 struct Layout {
     const char *name;
@@ -35,32 +18,6 @@ struct Layout {
 };
 
 } // namespace
-
-TEST(FlashLayout, BuildersWriteTheBoundaryEntries)
-{
-    FirmwareSet set;
-    BuildFlashBlocks64(set);
-    BuildFlashBlocks128(set);
-    BuildBootloaderBlocks(set);
-    // clang-format off
-    const std::vector<Entry> entries{
-        {"64", 0, 0x0450, 64},       {"64", 1, 0x0490, 64},       {"64", 2, 0x04D0, 48},
-        {"64", 3, 0x0580, 64},       {"64", 4, 0x05C0, 64},       {"64", 5, 0x0E00, 64},
-        {"64", 460, 0x7FC0, 64},     {"64", 461, 0x8000, 64},     {"64", 944, 0xF8C0, 64},
-        {"boot", 0, 0x0450, 48},     {"boot", 1, 0x0480, 64},     {"boot", 2, 0x04C0, 64},
-        {"boot", 3, 0x0580, 64},     {"boot", 5, 0x0E00, 64},     {"boot", 460, 0x7FC0, 64},
-        {"boot", 461, 0x8000, 64},   {"boot", 964, 0xFDC0, 64},   {"boot", 965, 0xFFCC, 52},
-        {"boot", 966, 0xFF80, 2},    {"128", 0, 0x1200, 128},     {"128", 11, 0x1780, 128},
-        {"128", 12, 0x182C, 84},     {"128", 13, 0x1880, 128},    {"128", 467, 0xFB80, 128},
-    };
-    // clang-format on
-    for (const Entry &e : entries) {
-        SCOPED_TRACE(std::string(e.table) + " #" + std::to_string(e.index));
-        const FlashBlock block = entryOf(set, e.table, e.index);
-        EXPECT_EQ(block.Address, e.address);
-        EXPECT_EQ(block.Length, e.length);
-    }
-}
 
 TEST(FlashLayout, TablesCoverTheirFlashOnceWithinTheRecordLimits)
 {

@@ -85,9 +85,7 @@ TEST(InfoCommand, ExitStatusAndMessages)
         {"no data", {noData}, 1, "Bytes read: 0", "holds no data records"},
         {"missing", {dir.filePath("gone.s19")}, 1, "", "gone.s19 was not found"},
         {"no file", {}, 2, "", kUsageLine},
-        {"two files", {kSample, kSample}, 2, "", kUsageLine},
         {"bad target", {kSample, "--target", "96"}, 2, "", kUsageLine},
-        {"target without value", {kSample, "--target"}, 2, "", kUsageLine},
         {"unknown option", {kSample, "--fast"}, 2, "", kUsageLine},
     };
     for (const Case &c : cases) {
