@@ -6,12 +6,12 @@
 #include "flash/UpdateSequence.h"
 #include "image/FileOpen.h"
 #include "image/FlashLayout.h"
-#include "platform/Dialogs.h"
 #include "platform/FileSystem.h"
 #include "platform/PortMap.h"
 #include "platform/QtSerialPort.h"
 #include "platform/Sleeper.h"
 #include "platform/ViewState.h"
+#include "support/ScriptedDialogs.h"
 #include "support/SimProcess.h"
 #include "support/TestPaths.h"
 
@@ -26,22 +26,6 @@ using test::SimProcess;
 namespace {
 
 constexpr const char *kSample = "Hlv1450ver5_9.s19";
-
-// Messages are only recorded; the power-cycle prompt goes on at once.
-struct RecordingDialogs : Dialogs {
-    struct Shown {
-        QString text, title;
-        MessageIcon icon;
-    };
-    void message(const QString &text, const QString &title, MessageIcon icon) override
-    {
-        messages.push_back({text, title, icon});
-    }
-    QString inputBox(const QString &, const QString &, const QString &d) override { return d; }
-    QString openFile(const QString &, const QString &, const QString &) override { return {}; }
-    std::optional<QString> chooseScanner() override { return std::nullopt; }
-    std::vector<Shown> messages;
-};
 
 // Short enough for a quick suite, long enough for the simulator: its old
 // boot software repeats "Z" every 500 ms.
@@ -79,7 +63,7 @@ struct Session {
 
     QtSerialPort port;
     ViewState view;
-    RecordingDialogs dialogs;
+    test::ScriptedDialogs dialogs;
     BlockingSleeper sleeper;
     LocalFileSystem files;
     ProgramFlags flags;

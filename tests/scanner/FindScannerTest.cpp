@@ -70,19 +70,6 @@ TEST(FindScanner, ShowsWhatDetectionFound)
     }
 }
 
-TEST(FindScanner, BootPromptAndWexmoorChoiceEnablesTheProcessors)
-{
-    Window w;
-    FakeDevice prompt;
-    prompt.reply = answersAt("38400", "Q");
-    w.msComm1.devices = {{4, prompt}};
-    w.dialogs.chooserAnswers = {QStringLiteral("Wexmoor 3650")};
-    EXPECT_EQ(w.find().port, 4);
-    EXPECT_EQ(w.view.text(LabelId::ScanMod), QLatin1String("Wexmoor 3650"));
-    EXPECT_TRUE(w.flags.bWexmoor);
-    EXPECT_TRUE(w.view.isEnabled(ControlId::ProcessorMain) && w.view.isEnabled(ControlId::ProcessorBarCode));
-}
-
 TEST(FindScanner, ExitInTheChooserEndsTheProgramWithoutShowingAnything)
 {
     Window w;

