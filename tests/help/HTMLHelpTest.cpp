@@ -208,8 +208,6 @@ TEST_F(HTMLHelpTest, PopupsBySource)
 {
     const QString chm = touch(programDir(), QStringLiteral("Guide.chm"));
     help->setCHMFile(chm);
-    help->setHHPopupID(7);
-    help->setHHPopupBackColor(0xFFFFFF);
     help->setHHPopupCustomTextColor(0x0000FF);
     help->setHHPopupCustomBackColor(0x00FFFF);
 
@@ -223,17 +221,6 @@ TEST_F(HTMLHelpTest, PopupsBySource)
     EXPECT_EQ(literal.position, viewer.cursor);
     EXPECT_EQ(literal.foreground, 0x0000FFu);
     EXPECT_EQ(literal.background, 0x00FFFFu);
-
-    // A text file inside the help file, in the normal colours.
-    viewer.calls.clear();
-    help->setHHPopupCustomColors(false);
-    help->setHHPopupType(1);
-    help->setHHPopupFile(QStringLiteral("popups.txt"));
-    help->HHDisplayPopup();
-    ASSERT_EQ(viewer.calls.size(), 1u);
-    EXPECT_EQ(viewer.calls[0].file, chm + QStringLiteral("::/popups.txt"));
-    EXPECT_EQ(std::get<HelpPopup>(viewer.calls[0].data).resourceId, 7u);
-    EXPECT_EQ(std::get<HelpPopup>(viewer.calls[0].data).background, 0xFFFFFFu);
 
     // Nothing for an empty literal text or an unknown source; a warning for a bad pop-up file.
     viewer.calls.clear();

@@ -216,17 +216,8 @@ TEST_F(HelpViewerTest, CloseClosesEveryHelpWindow)
     EXPECT_TRUE(onlyWindow());
 }
 
-TEST_F(HelpViewerTest, TheMainWindowsHelpOpensOnF1AndClosesOnUnload)
+TEST_F(HelpViewerTest, TheMainWindowsHelpWithoutTheFileWarnsOncePerDisplayCallAndOpensNothing)
 {
-    WindowHelp windowHelp(dialogs, programDir(), makeSettingsRegistry(m_dir.filePath(QStringLiteral("r.ini"))));
-    windowHelp.viewHelpFile();
-    ASSERT_EQ(windowHelp.viewer().windows().size(), 1);
-    EXPECT_EQ(windowHelp.viewer().windows().front()->browser()->currentPage(), QStringLiteral("/about.html"));
-    windowHelp.unload();
-    EXPECT_TRUE(windowHelp.viewer().windows().isEmpty());
-    EXPECT_TRUE(dialogs.messages.empty());
-
-    // A program folder without the help file: the warning once per display call, nothing opened.
     WindowHelp missing(dialogs, m_dir.path(), makeSettingsRegistry(m_dir.filePath(QStringLiteral("r.ini"))));
     missing.viewHelpFile();
     EXPECT_TRUE(missing.viewer().windows().isEmpty());
