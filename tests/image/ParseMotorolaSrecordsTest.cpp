@@ -106,19 +106,6 @@ TEST(ParseMotorolaSrecords, ReadsOrRejectsEachKindOfLine)
     }
 }
 
-TEST(ParseMotorolaSrecords, LaterRecordWinsAndEveryWriteCounts)
-{
-    MemoryImage image = filledImage();
-    const QByteArray text = srecord(1, 0x2000, {1, 2, 3, 4}) + "\n" + srecord(1, 0x2002, {9, 9});
-    const SrecordResult result = ParseMotorolaSrecords(text, image);
-    EXPECT_TRUE(result.ok());
-    EXPECT_EQ(result.bytesStored, 6);
-    EXPECT_EQ(image[0x2001], 2);
-    EXPECT_EQ(image[0x2002], 9);
-    EXPECT_EQ(image[0x2003], 9);
-    EXPECT_EQ(filledRanges(result), (std::vector<AddressRange>{{0x2000, 0x2003}}));
-}
-
 TEST(ParseMotorolaSrecords, LineEndsAndLineNumbers)
 {
     const QByteArray good = srecord(1, 0x0100, ramp(2));
@@ -166,12 +153,4 @@ TEST(ParseSrecordFile, TellsAMissingFileFromAnUnreadableOne)
     EXPECT_EQ(ParseSrecordFile(dir.filePath("absent.s19"), image).error, SrecordError::NotFound);
     // A folder where the file should be cannot be read, but it is there.
     EXPECT_EQ(ParseSrecordFile(dir.path(), image).error, SrecordError::Unreadable);
-
-    QFile file(dir.filePath("good.s19"));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(kSixteen + "\r\n" + kEnd + "\r\n");
-    file.close();
-    const SrecordResult result = ParseSrecordFile(file.fileName(), image);
-    EXPECT_TRUE(result.heldData());
-    EXPECT_EQ(result.bytesStored, 16);
 }

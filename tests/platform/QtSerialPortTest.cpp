@@ -3,10 +3,8 @@
 #include "support/SimProcess.h"
 
 #include <QCoreApplication>
-#include <QEventLoop>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QTimer>
 #include <gtest/gtest.h>
 #include <thread>
 #include <tuple>
@@ -177,23 +175,6 @@ TEST(QtSerialPort, AReadAfterABlockingPauseTakesWhatWaitsAndClearDiscardsIt)
     EXPECT_EQ(client.port().inBufferCount(), 0);
     EXPECT_TRUE(client.port().input().isEmpty());
     EXPECT_EQ(client.ask("M3", 4), QByteArray("OK\r\n"));
-}
-
-TEST(QtSerialPort, SignalsArrivingBytes)
-{
-    SimProcess sim;
-    ASSERT_TRUE(sim.isReady()) << sim.errorText().toStdString();
-    SimClient client(sim.link());
-    QEventLoop loop;
-    QTimer bound;
-    bound.setSingleShot(true);
-    QObject::connect(&bound, &QTimer::timeout, &loop, &QEventLoop::quit);
-    QObject::connect(&client.port(), &SerialPort::received, &loop, &QEventLoop::quit);
-    ASSERT_EQ(client.send("A2"), CommError::None);
-    bound.start(2000);
-    loop.exec();
-    EXPECT_TRUE(bound.isActive()) << "no notification within 2 s";
-    EXPECT_EQ(client.receive(4), QByteArray("OK\r\n"));
 }
 
 // "R2" goes out at 38400 and the port switches to 19200 at once: the bytes
