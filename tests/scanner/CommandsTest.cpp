@@ -1,10 +1,5 @@
-#include "FakeSerialPort.h"
-#include "RecordingSleeper.h"
-#include "platform/ProgramFlags.h"
-#include "platform/ViewState.h"
+#include "ScannerRig.h"
 #include "scanner/CommandTable.h"
-#include "scanner/Scanner.h"
-#include "support/ScriptedDialogs.h"
 
 #include <gtest/gtest.h>
 
@@ -12,52 +7,7 @@ using namespace romwright;
 using namespace romwright::test;
 using namespace std::chrono_literals;
 
-namespace {
-
-// A running scanner: its identity at 38400, and every other command echoed
-// back with a line end, except the muted ones.
-FakeDevice runningScanner(QByteArray identity, QList<QByteArray> muted = {})
-{
-    FakeDevice d;
-    d.reply = [identity, muted](const QByteArray &written, const QString &settings) -> QByteArray {
-        if (written == "V\r\n")
-            return settings.startsWith(QLatin1String("38400")) ? identity : QByteArray();
-        return muted.contains(written) ? QByteArray() : written + "\r\n";
-    };
-    return d;
-}
-
-struct Rig {
-    ViewState view;
-    ScriptedDialogs dialogs;
-    ProgramFlags flags;
-    RecordingSleeper sleeper;
-    FakeSerialPort port;
-    Scanner scanner{sleeper, dialogs, view, flags};
-
-    explicit Rig(FakeDevice device = runningScanner("HLV 1450OK\r\n"))
-    {
-        port.devices = {{1, std::move(device)}};
-        scanner.setComm(&port);
-        port.setCommPort(1);
-        port.setPortOpen(true);
-        port.log.clear();
-    }
-
-    // Detects the scanner so that Name is set, then opens its port again.
-    void detect()
-    {
-        qint16 commPort = 0;
-        scanner.DetectScanner(commPort);
-        port.setCommPort(1);
-        port.setSettings(QStringLiteral("9600,n,8,1"));
-        port.setPortOpen(true);
-        port.log.clear();
-        sleeper.pauses.clear();
-    }
-};
-
-} // namespace
+using Rig = ScannerRig;
 
 TEST(Commands, CommandsWithoutTextAnswerNeedNone)
 {
@@ -122,7 +72,6 @@ TEST(SendCommand, QueuesTheRowOfTheDetectedModel)
     };
     const std::pair<const char *, QByteArray> scanners[] = {
         {"Halvern 1450", "HLV 1450OK\r\n"},
-        {"Jorlith 750", "JL 750OK\r\n"},
         {"Wexmoor 3650", "WX 3650OK\r\n"},
         {"Scanner Not Found", "?"},
     };

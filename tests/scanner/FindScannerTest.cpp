@@ -46,7 +46,6 @@ TEST(FindScanner, ShowsWhatDetectionFound)
         return d;
     };
     const Case cases[] = {
-        {"no port opens", {}, -1, "Scanner Not Found", true, false, false},
         {"Halvern on port 3", {{3, answering("38400", "HLV 1450OK\r\n")}}, 3, "Halvern 1450", false, true, false},
         {"Wexmoor on port 12", {{12, answering("38400", "WX 3650OK\r\n")}}, 12, "Wexmoor 3650", false, true, true},
         {"Jorlith in compatibility mode", {{2, answering("19200", "JL 19.2kOK\r\n")}}, -1, "Compatibilty Mode", true, false, false},

@@ -1,10 +1,5 @@
 // The handler for what a running scanner sends on its own.
-#include "FakeSerialPort.h"
-#include "RecordingSleeper.h"
-#include "platform/ProgramFlags.h"
-#include "platform/ViewState.h"
-#include "scanner/Scanner.h"
-#include "support/ScriptedDialogs.h"
+#include "ScannerRig.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -17,29 +12,12 @@ using namespace std::chrono_literals;
 
 namespace {
 
-struct Listener {
-    ViewState view;
-    ScriptedDialogs dialogs;
-    ProgramFlags flags;
-    RecordingSleeper sleeper;
-    FakeSerialPort port;
-    Scanner scanner;
-
+// A detected scanner whose port listens for what it sends on its own.
+struct Listener : ScannerRig {
     explicit Listener(QByteArray identity = "HLV 1450OK\r\n", std::chrono::milliseconds bound = 100ms)
-        : scanner(sleeper, dialogs, view, flags, ScannerTimings{200ms, 250ms, bound})
+        : ScannerRig(runningScanner(identity), ScannerTimings{200ms, 250ms, bound})
     {
-        FakeDevice device;
-        device.reply = [identity](const QByteArray &written, const QString &) -> QByteArray {
-            return written == "V\r\n" ? identity : written + "\r\n";
-        };
-        port.devices = {{1, device}};
-        scanner.setComm(&port);
-        qint16 commPort = 0;
-        scanner.DetectScanner(commPort);
-        port.setCommPort(1);
-        port.setSettings(QStringLiteral("9600,n,8,1"));
-        port.setPortOpen(true);
-        port.log.clear();
+        detect();
         scanner.setReceiveHandling(true);
     }
 
