@@ -6,7 +6,7 @@
 
 using namespace romwright;
 
-TEST(HelpSitemap, NestedListsBecomeChaptersAndTheFirstPageIsTheEntrysOwn)
+TEST(HelpSitemap, NestedListsBecomeChaptersAndEntriesKeepEachPagesTitle)
 {
     const QString hhc = QStringLiteral(R"(
 <OBJECT type="text/site properties"><param name="Window Styles" value="0x800025"></OBJECT>
@@ -20,9 +20,12 @@ TEST(HelpSitemap, NestedListsBecomeChaptersAndTheFirstPageIsTheEntrysOwn)
     </UL>
   </UL>
   <LI> <OBJECT type="text/sitemap"><param name="Name" value="Heading only"></OBJECT>
+  <LI> <OBJECT type="text/sitemap"><param name="Name" value="lamps">
+       <param name="Name" value="The main window"><param name="Local" value="main-window.html">
+       <param name="Name" value="Updating"><param name="Local" value="updating.html"></OBJECT>
 </UL>)");
     const auto tree = HelpSitemap::parse(hhc);
-    ASSERT_EQ(tree.size(), 3u);
+    ASSERT_EQ(tree.size(), 4u);
     EXPECT_EQ(tree[0].name, QStringLiteral("About"));
     EXPECT_EQ(tree[1].name, QStringLiteral("Ports & cables"));
     ASSERT_EQ(tree[1].children.size(), 1u);
@@ -30,27 +33,16 @@ TEST(HelpSitemap, NestedListsBecomeChaptersAndTheFirstPageIsTheEntrysOwn)
     ASSERT_EQ(tree[1].children[0].children.size(), 1u);
     EXPECT_EQ(tree[1].children[0].children[0].name, QStringLiteral("dialout"));
     EXPECT_TRUE(tree[2].topics.empty());
+    // An index entry with several pages keeps each page's title.
+    ASSERT_EQ(tree[3].topics.size(), 2u);
+    EXPECT_EQ(tree[3].topics[0].title, QStringLiteral("The main window"));
+    EXPECT_EQ(tree[3].topics[1].local, QStringLiteral("updating.html"));
 
     const auto flat = HelpSitemap::flatten(tree);
-    ASSERT_EQ(flat.size(), 5u);
+    ASSERT_EQ(flat.size(), 6u);
     EXPECT_EQ(flat[3].first->name, QStringLiteral("dialout"));
     EXPECT_EQ(flat[3].second, 2);
     EXPECT_EQ(flat[4].second, 0);
-}
-
-TEST(HelpSitemap, IndexEntriesWithSeveralPagesKeepEachPagesTitle)
-{
-    const QString hhk = QStringLiteral(R"(<UL><LI><OBJECT type="text/sitemap">
-        <param name="Name" value="lamps">
-        <param name="Name" value="The main window"><param name="Local" value="main-window.html">
-        <param name="Name" value="Updating"><param name="Local" value="updating.html">
-        </OBJECT></UL>)");
-    const auto tree = HelpSitemap::parse(hhk);
-    ASSERT_EQ(tree.size(), 1u);
-    EXPECT_EQ(tree[0].name, QStringLiteral("lamps"));
-    ASSERT_EQ(tree[0].topics.size(), 2u);
-    EXPECT_EQ(tree[0].topics[0].title, QStringLiteral("The main window"));
-    EXPECT_EQ(tree[0].topics[1].local, QStringLiteral("updating.html"));
 }
 
 TEST(HelpSitemap, DamagedOrForeignInputGivesWhatCanBeRead)
