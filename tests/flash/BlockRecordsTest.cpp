@@ -1,4 +1,5 @@
-// The record formats as they go on the wire, byte for byte.
+// The raw record's padding and the blocks no record may be made of; the text
+// records show in the flash the simulator ends up holding (RoutesEndToEndTest).
 #include "flash/BlockRecords.h"
 
 #include <gtest/gtest.h>
@@ -49,31 +50,6 @@ TEST(BlockRecords, BinaryRecordPadsTheDataToSixtyFourBytes)
         for (int i = 0; i < 64; ++i)
             EXPECT_EQ(static_cast<std::uint8_t>(record->at(4 + i)), i < c.length ? i + 1 : 0) << i;
     }
-}
-
-TEST(BlockRecords, HexRecordIsUpperCaseTextWithoutSeparators)
-{
-    struct Case {
-        std::int32_t address;
-        std::uint8_t length;
-        const char *head;
-    };
-    const Case cases[] = {
-        {0x0450, 64, "P400450"},
-        {0x1880, 128, "P801880"},
-        {0x000F, 1, "P01000F"},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.head);
-        MemoryImage img = erased();
-        img[static_cast<std::size_t>(c.address)] = 0x0A;
-        const auto record = hexRecord({c.address, c.length}, img);
-        ASSERT_TRUE(record);
-        EXPECT_EQ(*record, QByteArray(c.head) + "0A" + QByteArray(2 * (c.length - 1), 'F'));
-        EXPECT_EQ(hexRecordSize({c.address, c.length}, img), record->size());
-    }
-    EXPECT_FALSE(hexRecord({0x1000, 128}, erased()));
-    EXPECT_EQ(hexRecordSize({0x1000, 128}, erased()), 0);
 }
 
 TEST(BlockRecords, BlocksOutsideTheImageOrTooLongForARawRecordAreRefused)
