@@ -57,7 +57,7 @@ protected:
 
 } // namespace
 
-TEST_F(HelpViewerTest, ViewHelpFileOpensOneWindowAtTheStartPageWithItsContents)
+TEST_F(HelpViewerTest, ViewHelpFileOpensOneWindowAtTheStartPageAndCloseClosesItAll)
 {
     viewHelpFile(*help, programDir());
     HelpViewerWindow *window = onlyWindow();
@@ -74,6 +74,21 @@ TEST_F(HelpViewerTest, ViewHelpFileOpensOneWindowAtTheStartPageWithItsContents)
     viewHelpFile(*help, programDir());
     EXPECT_EQ(onlyWindow(), window);
     EXPECT_EQ(window->browser()->currentPage(), QStringLiteral("/about.html"));
+
+    // Closing closes the window and any pop-up; a later F1 opens a fresh window.
+    help->setHHPopupType(4);
+    help->setHHPopupText(QStringLiteral("note"));
+    help->HHDisplayPopup();
+    QPointer<HelpViewerWindow> closing = window;
+    QPointer<HelpPopupWindow> popup = viewer.popup();
+    ASSERT_TRUE(popup);
+    closeHelp(*help);
+    EXPECT_TRUE(viewer.windows().isEmpty());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(closing);
+    EXPECT_FALSE(popup);
+    viewHelpFile(*help, programDir());
+    EXPECT_TRUE(onlyWindow());
 }
 
 TEST_F(HelpViewerTest, LinksInsideTheFileAreFollowedAndPicturesLoaded)
@@ -193,27 +208,6 @@ TEST_F(HelpViewerTest, PopupsShowTheirTextAtTheMouse)
     const QFont font = HelpPopupWindow::fontFromDescription(QStringLiteral("Courier, 12, ascii, Bold Underline"));
     EXPECT_EQ(std::make_tuple(font.family(), font.pointSize(), font.bold(), font.italic(), font.underline()),
               std::make_tuple(QStringLiteral("Courier"), 12, true, false, true));
-}
-
-TEST_F(HelpViewerTest, CloseClosesEveryHelpWindow)
-{
-    viewHelpFile(*help, programDir());
-    help->setHHPopupType(4);
-    help->setHHPopupText(QStringLiteral("note"));
-    help->HHDisplayPopup();
-    QPointer<HelpViewerWindow> window = onlyWindow();
-    QPointer<HelpPopupWindow> popup = viewer.popup();
-    ASSERT_TRUE(window && popup);
-
-    closeHelp(*help);
-    EXPECT_TRUE(viewer.windows().isEmpty());
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_FALSE(window);
-    EXPECT_FALSE(popup);
-
-    // A later F1 opens a fresh window.
-    viewHelpFile(*help, programDir());
-    EXPECT_TRUE(onlyWindow());
 }
 
 TEST_F(HelpViewerTest, TheMainWindowsHelpWithoutTheFileWarnsOncePerDisplayCallAndOpensNothing)
