@@ -13,7 +13,9 @@ using namespace std::chrono_literals;
 
 namespace {
 
-struct Expected {
+struct Case {
+    const char *what;
+    const char *ports; // simulator arguments per port, separated by ";"; "-": no device
     Detection result;
     qint32 state;
     const char *name;
@@ -21,60 +23,43 @@ struct Expected {
     qint16 comPort;
 };
 
-struct Case {
-    const char *what;
-    std::vector<QStringList> ports; // simulator arguments per port; {"-"}: no device
-    Expected expected;
-};
-
 } // namespace
 
 // The consequences of the probing order: each model at each rate.
 TEST(PtyDetection, EachModelAtEachRate)
 {
-    const QStringList none{QStringLiteral("-")};
     const Case cases[] = {
-        {"Halvern at 38400 on port 3",
-         {none, none, {QStringLiteral("--model"), QStringLiteral("halvern")}},
-         {Detection::Found, kScannerFound, "Halvern 1450", kHalvern1450, 3}},
-        {"Jorlith at 38400", {{QStringLiteral("--model"), QStringLiteral("jorlith")}},
-         {Detection::Found, kScannerFound, "Jorlith 750", kJorlith750, 1}},
-        {"Halvern at 19200",
-         {none, {QStringLiteral("--model"), QStringLiteral("halvern"), QStringLiteral("--rate"), QStringLiteral("19200")}},
-         {Detection::Found, kScannerFound, "Halvern 1450", kHalvern1450, 2}},
-        {"Jorlith at 19200 is taken for compatibility mode by row 3",
-         {{QStringLiteral("--model"), QStringLiteral("jorlith"), QStringLiteral("--rate"), QStringLiteral("19200")}},
-         {Detection::NotFound, kCompatibilityMode, "Compatibilty Mode", kNotDetected, 1}},
-        {"compatibility answer",
-         {{QStringLiteral("--compat")}, {QStringLiteral("--silent")}},
-         {Detection::NotFound, kCompatibilityMode, "Compatibilty Mode", kNotDetected, 2}},
-        {"Wexmoor by row 5", {{QStringLiteral("--model"), QStringLiteral("wexmoor")}},
-         {Detection::Found, kScannerFound, "Wexmoor 3650", kWexmoor3650, 1}},
-        {"the last of two scanners wins",
-         {{QStringLiteral("--model"), QStringLiteral("halvern")}, none, none,
-          {QStringLiteral("--model"), QStringLiteral("jorlith")}},
-         {Detection::Found, kScannerFound, "Jorlith 750", kJorlith750, 4}},
+        {"Halvern at 38400 on port 3", "-;-;--model halvern", Detection::Found, kScannerFound, "Halvern 1450", kHalvern1450, 3},
+        {"Jorlith at 38400", "--model jorlith", Detection::Found, kScannerFound, "Jorlith 750", kJorlith750, 1},
+        {"Halvern at 19200", "-;--model halvern --rate 19200", Detection::Found, kScannerFound, "Halvern 1450", kHalvern1450, 2},
+        {"Jorlith at 19200 is taken for compatibility mode by row 3", "--model jorlith --rate 19200", Detection::NotFound,
+         kCompatibilityMode, "Compatibilty Mode", kNotDetected, 1},
+        {"compatibility answer", "--compat;--silent", Detection::NotFound, kCompatibilityMode, "Compatibilty Mode",
+         kNotDetected, 2},
+        {"Wexmoor by row 5", "--model wexmoor", Detection::Found, kScannerFound, "Wexmoor 3650", kWexmoor3650, 1},
+        {"the last of two scanners wins", "--model halvern;-;-;--model jorlith", Detection::Found, kScannerFound,
+         "Jorlith 750", kJorlith750, 4},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         std::vector<std::unique_ptr<SimProcess>> sims;
         QStringList ports;
-        for (const QStringList &args : c.ports) {
-            if (args == none) {
+        for (const QString &args : QString::fromLatin1(c.ports).split(QLatin1Char(';'))) {
+            if (args == QLatin1String("-")) {
                 ports << QString();
                 continue;
             }
-            sims.push_back(std::make_unique<SimProcess>(args));
+            sims.push_back(std::make_unique<SimProcess>(args.split(QLatin1Char(' '))));
             ASSERT_TRUE(sims.back()->isReady()) << sims.back()->errorText().toStdString();
             ports << sims.back()->link();
         }
         PtyRig rig(ports.join(QLatin1Char(',')));
         qint16 commPort = 0;
-        EXPECT_EQ(rig.scanner.DetectScanner(commPort), c.expected.result);
-        EXPECT_EQ(rig.scanner.State(), c.expected.state);
-        EXPECT_EQ(rig.scanner.Name(), QLatin1String(c.expected.name));
-        EXPECT_EQ(rig.scanner.TypeOfScanner(), c.expected.type);
-        EXPECT_EQ(rig.scanner.ComPort(), c.expected.comPort);
+        EXPECT_EQ(rig.scanner.DetectScanner(commPort), c.result);
+        EXPECT_EQ(rig.scanner.State(), c.state);
+        EXPECT_EQ(rig.scanner.Name(), QLatin1String(c.name));
+        EXPECT_EQ(rig.scanner.TypeOfScanner(), c.type);
+        EXPECT_EQ(rig.scanner.ComPort(), c.comPort);
         EXPECT_FALSE(rig.port->portOpen());
         EXPECT_FALSE(rig.view.isBusy());
     }
