@@ -69,19 +69,6 @@ TEST(FindScanner, ShowsWhatDetectionFound)
     }
 }
 
-TEST(FindScanner, ExitInTheChooserEndsTheProgramWithoutShowingAnything)
-{
-    Window w;
-    FakeDevice prompt;
-    prompt.reply = answersAt("38400", "A");
-    w.msComm1.devices = {{1, prompt}};
-    w.dialogs.chooserAnswers = {std::nullopt};
-    EXPECT_EQ(w.find().status, FindStatus::EndProgram);
-    EXPECT_TRUE(w.view.text(LabelId::ScanMod).isEmpty());
-    EXPECT_TRUE(w.view.isPortMenuVisible());
-    EXPECT_TRUE(w.view.isEnabled(ControlId::ProgramButton));
-}
-
 TEST(FindScanner, GivenPortAndModelSkipDetection)
 {
     struct Case {

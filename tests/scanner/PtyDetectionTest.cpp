@@ -78,8 +78,11 @@ TEST(PtyDetection, ScannerInItsBootSoftwareIsChosenByTheUser)
         rig.dialogs.chooserAnswers = {choice};
         const FindScannerResult result = FindScanner(rig.scanner, *rig.port, rig.view, rig.flags);
         EXPECT_EQ(rig.dialogs.chooserShown, 1);
-        if (!name) {
+        if (!name) { // Exit ends the program without showing anything
             EXPECT_EQ(result.status, FindStatus::EndProgram);
+            EXPECT_TRUE(rig.view.text(LabelId::ScanMod).isEmpty());
+            EXPECT_TRUE(rig.view.isPortMenuVisible());
+            EXPECT_TRUE(rig.view.isEnabled(ControlId::ProgramButton));
             continue;
         }
         EXPECT_EQ(result.port, 2);
