@@ -164,53 +164,30 @@ TEST(RoutesEndToEnd, EveryInjectedFaultEndsTheUpdateWithinItsBound)
     const FlashTimings t = fastTimings(false);
     struct Case {
         const char *name;
-        QStringList args;
+        const char *args;
         Outcome expected;
         const char *message;
         std::chrono::milliseconds within; // from the click
     };
     const Case cases[] = {
-        {"stall after erase",
-         {"--boot", "Q", "--stall-after", "2"},
-         Outcome::EndStalled,
-         messages::kStalled,
-         t.ackBound + 3s},
-        {"stall in the RAM loader",
-         {"--boot", "Z", "--stall-after", "1"},
-         Outcome::EndStalled,
-         messages::kStalled,
-         t.ackBound + 3s},
-        {"hang-up in the RAM loader",
-         {"--boot", "Z", "--hangup-after", "2"},
-         Outcome::EndConnectionLost,
-         messages::kConnectionLost,
-         3s},
-        {"erase slower than its bound",
-         {"--boot", "A", "--slow-erase", "1500"},
-         Outcome::EndStalled,
-         messages::kStalled,
+        {"stall after erase", "--boot Q --stall-after 2", Outcome::EndStalled, messages::kStalled, t.ackBound + 3s},
+        {"stall in the RAM loader", "--boot Z --stall-after 1", Outcome::EndStalled, messages::kStalled, t.ackBound + 3s},
+        {"hang-up in the RAM loader", "--boot Z --hangup-after 2", Outcome::EndConnectionLost, messages::kConnectionLost, 3s},
+        {"erase slower than its bound", "--boot A --slow-erase 1500", Outcome::EndStalled, messages::kStalled,
          t.eraseBound + 3s},
-        {"hang-up in the middle of the records",
-         {"--boot", "Q", "--hangup-after", "5"},
-         Outcome::EndConnectionLost,
-         messages::kConnectionLost,
-         3s},
-        {"stray byte before an acknowledgement",
-         {"--boot", "Q", "--noise"},
-         Outcome::EndStalled,
-         messages::kStalled,
+        {"hang-up in the middle of the records", "--boot Q --hangup-after 5", Outcome::EndConnectionLost,
+         messages::kConnectionLost, 3s},
+        {"stray byte before an acknowledgement", "--boot Q --noise", Outcome::EndStalled, messages::kStalled,
          t.ackBound + 3s},
-        {"greetings later than every greeting wait",
-         {"--boot", "Q", "--greet-late", "2000"},
-         Outcome::EndTimedOut,
-         messages::kTimedOut,
-         3s},
+        {"greetings later than every greeting wait", "--boot Q --greet-late 2000", Outcome::EndTimedOut,
+         messages::kTimedOut, 3s},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        SimProcess sim(c.args);
+        const QStringList args = QString::fromLatin1(c.args).split(QLatin1Char(' '));
+        SimProcess sim(args);
         ASSERT_TRUE(sim.isReady()) << qPrintable(sim.errorText());
-        Session s(sim, c.args.at(1) == QLatin1String("Z") ? fastTimings(true) : t);
+        Session s(sim, args.at(1) == QLatin1String("Z") ? fastTimings(true) : t);
         QElapsedTimer clock;
         clock.start();
         EXPECT_EQ(s.run(), c.expected);
