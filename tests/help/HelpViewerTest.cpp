@@ -4,7 +4,6 @@
 #include "app/gui/help/HelpPopupWindow.h"
 #include "app/gui/help/HelpViewerWindow.h"
 #include "app/gui/help/WidgetHelpViewer.h"
-#include "app/gui/help/WindowHelp.h"
 #include "help/HelpMenu.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestPaths.h"
@@ -212,11 +211,11 @@ TEST_F(HelpViewerTest, PopupsShowTheirTextAtTheMouse)
 
 TEST_F(HelpViewerTest, TheMainWindowsHelpWithoutTheFileWarnsOncePerDisplayCallAndOpensNothing)
 {
-    WindowHelp missing(dialogs, m_dir.path(), makeSettingsRegistry(m_dir.filePath(QStringLiteral("r.ini"))));
-    missing.viewHelpFile();
-    EXPECT_TRUE(missing.viewer().windows().isEmpty());
+    HTMLHelp missing(viewer, dialogs, *registry, files, m_dir.path());
+    viewHelpFile(missing, m_dir.path());
+    EXPECT_TRUE(viewer.windows().isEmpty());
     EXPECT_EQ(dialogs.messages.size(), 2u);
-    missing.unload();
+    closeHelp(missing);
 }
 
 TEST_F(HelpViewerTest, PictureOfTheViewer)
