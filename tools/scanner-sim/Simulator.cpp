@@ -288,15 +288,15 @@ Clock::time_point Simulator::nextDeadline() const
 
 void Simulator::armWakeup(Clock::time_point at)
 {
-    itimerspec spec{};
+    itimerspec wake{};
     if (at != Clock::time_point::max()) {
         const auto since = std::chrono::duration_cast<std::chrono::nanoseconds>(at.time_since_epoch()).count();
         // An absolute 0 would disarm the timer.
         const long long ns = std::max<long long>(since, 1);
-        spec.it_value.tv_sec = ns / 1'000'000'000;
-        spec.it_value.tv_nsec = ns % 1'000'000'000;
+        wake.it_value.tv_sec = ns / 1'000'000'000;
+        wake.it_value.tv_nsec = ns % 1'000'000'000;
     }
-    ::timerfd_settime(m_timerFd, TFD_TIMER_ABSTIME, &spec, nullptr);
+    ::timerfd_settime(m_timerFd, TFD_TIMER_ABSTIME, &wake, nullptr);
 }
 
 void Simulator::note(const std::string &text)
