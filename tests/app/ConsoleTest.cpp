@@ -1,5 +1,6 @@
 // romwright --console as a user runs it: a real process on the simulator's
 // terminal, judged by its output and exit status.
+#include "support/ConsoleRun.h"
 #include "support/SimProcess.h"
 #include "support/TestPaths.h"
 
@@ -8,37 +9,11 @@
 #include <QRegularExpression>
 #include <gtest/gtest.h>
 
+using romwright::test::ConsoleRun;
+using romwright::test::runConsole;
 using romwright::test::SimProcess;
 
 namespace {
-
-struct ConsoleRun {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-ConsoleRun runConsole(const QStringList &arguments, const QString &ports, const QByteArray &input = {},
-                      bool closeInput = true)
-{
-    QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("ROMWRIGHT_PORTS"), ports);
-    process.setProcessEnvironment(env);
-    process.start(romwright::test::programDir() + QStringLiteral("/romwright"),
-                  QStringList{QStringLiteral("--console")} + arguments);
-    if (!process.waitForStarted(5000))
-        return {};
-    if (!input.isEmpty())
-        process.write(input);
-    if (closeInput)
-        process.closeWriteChannel();
-    if (!process.waitForFinished(60000))
-        process.kill();
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromLocal8Bit(process.readAllStandardOutput()),
-            QString::fromLocal8Bit(process.readAllStandardError())};
-}
 
 QString sample()
 {

@@ -1,5 +1,6 @@
 // romwright --console without --port: the ports are searched as the window's
 // start-up searches them, and the chooser's question is asked on the terminal.
+#include "support/ConsoleRun.h"
 #include "support/SimProcess.h"
 #include "support/TestPaths.h"
 
@@ -7,41 +8,20 @@
 #include <QProcessEnvironment>
 #include <gtest/gtest.h>
 
+using romwright::test::ConsoleRun;
 using romwright::test::SimProcess;
 
 namespace {
 
-struct ConsoleRun {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-ConsoleRun console(const QStringList &arguments, const QString &ports, const QByteArray &input = {})
+// A firmware file unless the test lets the console look for one; waits scaled down.
+ConsoleRun console(QStringList arguments, const QString &ports, const QByteArray &input = {})
 {
-    QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("ROMWRIGHT_PORTS"), ports);
-    process.setProcessEnvironment(env);
-    // A firmware file unless the test lets the console look for one.
-    const QStringList file = arguments.contains(QStringLiteral("--discover"))
-                                 ? QStringList()
-                                 : QStringList{QStringLiteral("--file"),
-                                               romwright::test::programDir() + QStringLiteral("/Hlv1450ver5_9.s19")};
-    QStringList rest = arguments;
-    rest.removeAll(QStringLiteral("--discover"));
-    process.start(romwright::test::programDir() + QStringLiteral("/romwright"),
-                  QStringList{QStringLiteral("--console"), QStringLiteral("--time-scale"), QStringLiteral("0.05")} +
-                      file + rest);
-    if (!process.waitForStarted(5000))
-        return {};
-    process.write(input);
-    process.closeWriteChannel();
-    if (!process.waitForFinished(60000))
-        process.kill();
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromLocal8Bit(process.readAllStandardOutput()),
-            QString::fromLocal8Bit(process.readAllStandardError())};
+    QStringList file{QStringLiteral("--file"), romwright::test::programDir() + QStringLiteral("/Hlv1450ver5_9.s19")};
+    if (arguments.removeAll(QStringLiteral("--discover")) > 0)
+        file.clear();
+    return romwright::test::runConsole(QStringList{QStringLiteral("--time-scale"), QStringLiteral("0.05")} + file +
+                                           arguments,
+                                       ports, input);
 }
 
 const QString kQuestion = QStringLiteral("Choose Your Scanner: 1 Halvern 1450, 2 Jorlith 750, 3 Wexmoor 3650, 0 Exit?");

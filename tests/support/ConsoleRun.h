@@ -1,0 +1,40 @@
+#pragma once
+// Runs `romwright --console ...` as a real process with ROMWRIGHT_PORTS set.
+
+#include "support/TestPaths.h"
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QStringList>
+
+namespace romwright::test {
+
+struct ConsoleRun {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+// input goes to standard input, which is then closed unless closeInput is false.
+inline ConsoleRun runConsole(const QStringList &arguments, const QString &ports, const QByteArray &input = {},
+                             bool closeInput = true)
+{
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("ROMWRIGHT_PORTS"), ports);
+    process.setProcessEnvironment(env);
+    process.start(programDir() + QStringLiteral("/romwright"), QStringList{QStringLiteral("--console")} + arguments);
+    if (!process.waitForStarted(5000))
+        return {};
+    if (!input.isEmpty())
+        process.write(input);
+    if (closeInput)
+        process.closeWriteChannel();
+    if (!process.waitForFinished(60000))
+        process.kill();
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromLocal8Bit(process.readAllStandardOutput()),
+            QString::fromLocal8Bit(process.readAllStandardError())};
+}
+
+} // namespace romwright::test
