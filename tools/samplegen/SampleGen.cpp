@@ -10,6 +10,7 @@
 //                                          (S1 records, vectors included)
 
 #include "image/FlashLayout.h"
+#include "image/SrecordWriter.h"
 
 #include <bitset>
 #include <cstdint>
@@ -153,27 +154,10 @@ std::string srecords(const Sparse &image, int dataType, const std::string &heade
 {
     const int endType = 10 - dataType;
     std::string out;
-    auto record = [&out](int type, std::uint32_t address, int addressBytes,
-                         const std::vector<std::uint8_t> &data) {
-        std::vector<std::uint8_t> bytes{static_cast<std::uint8_t>(addressBytes + data.size() + 1)};
-        for (int i = addressBytes - 1; i >= 0; --i)
-            bytes.push_back(static_cast<std::uint8_t>(address >> (8 * i)));
-        bytes.insert(bytes.end(), data.begin(), data.end());
-        unsigned sum = 0;
-        for (std::uint8_t b : bytes)
-            sum += b;
-        bytes.push_back(static_cast<std::uint8_t>(~sum));
-        char digits[3];
-        out += 'S';
-        out += static_cast<char>('0' + type);
-        for (std::uint8_t b : bytes) {
-            std::snprintf(digits, sizeof digits, "%02X", b);
-            out += digits;
-        }
-        out += "\r\n";
+    auto record = [&out](int type, std::uint32_t address, const std::vector<std::uint8_t> &data) {
+        out += romwright::srecordLine(type, address, data) + "\r\n";
     };
-    const int addressBytes = dataType + 1;
-    record(0, 0, 2, std::vector<std::uint8_t>(header.begin(), header.end()));
+    record(0, 0, std::vector<std::uint8_t>(header.begin(), header.end()));
     std::uint32_t count = 0;
     std::uint32_t a = 0;
     while (a < kImageSize) {
@@ -186,11 +170,11 @@ std::string srecords(const Sparse &image, int dataType, const std::string &heade
         do
             data.push_back(image.at(a++));
         while (a < kImageSize && image.defined(a) && a % 32 != 0);
-        record(dataType, first, addressBytes, data);
+        record(dataType, first, data);
         ++count;
     }
-    record(5, count, 2, {});
-    record(endType, start, 11 - endType, {});
+    record(5, count, {});
+    record(endType, start, {});
     return out;
 }
 
