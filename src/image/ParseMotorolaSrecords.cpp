@@ -79,19 +79,26 @@ public:
         const char *p = line.begin;
         while (p != line.end && isBlank(*p))
             ++p;
-        if (line.end - p < 2 || p[0] != 'S' || p[1] < '0' || p[1] > '9' || p[1] == '4')
-            return true; // not a record: blank lines, comments, lower-case marks, the reserved S4
+        const bool marked = line.end - p >= 2 && p[1] >= '0' && p[1] <= '9';
+        if (marked && p[0] == 's')
+            return fail(SrecordError::LowerCaseMark, number);
+        if (!marked || p[0] != 'S' || p[1] == '4') {
+            ++m_result.skippedLines; // blank lines, comments, the reserved S4
+            return true;
+        }
         const int type = p[1] - '0';
         const SrecordError verdict = decode(type, RecordDecoder(p + 2, line.end));
-        if (verdict != SrecordError::None) {
-            m_result.error = verdict;
-            m_result.line = number;
-            return false;
-        }
-        return true;
+        return verdict == SrecordError::None || fail(verdict, number);
     }
 
 private:
+    bool fail(SrecordError error, int number)
+    {
+        m_result.error = error;
+        m_result.line = number;
+        return false;
+    }
+
     SrecordError decode(int type, RecordDecoder decoder)
     {
         const auto count = decoder.nextByte();
@@ -166,8 +173,11 @@ private:
 
 } // namespace
 
-SrecordResult ParseMotorolaSrecords(const QByteArray &text, MemoryImage &image)
+SrecordResult ParseMotorolaSrecords(const QByteArray &input, MemoryImage &image)
 {
+    // Editors on some systems put a byte-order mark before the first record.
+    static const QByteArray kByteOrderMark("\xEF\xBB\xBF");
+    const QByteArray text = input.startsWith(kByteOrderMark) ? input.sliced(kByteOrderMark.size()) : input;
     SrecordResult result;
     if (text.isEmpty()) {
         result.error = SrecordError::Empty;
@@ -231,6 +241,8 @@ QString failureReason(const SrecordResult &result)
         return QStringLiteral("text after the checksum");
     case SrecordError::BeyondImage:
         return QStringLiteral("data beyond address FFFF");
+    case SrecordError::LowerCaseMark:
+        return QStringLiteral("the record mark must be an upper-case S");
     case SrecordError::CountMismatch:
         return QStringLiteral("the count record says %1 data records but %2 came before it; "
                               "the file was cut short or spliced")

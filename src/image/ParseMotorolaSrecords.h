@@ -29,6 +29,7 @@ enum class SrecordError {
     TrailingText,  // something other than blanks after the checksum
     BeyondImage,   // a data byte would land above 0xFFFF
     CountMismatch, // an S5/S6 record disagrees with the data records before it
+    LowerCaseMark, // "s1" and the like: a record in all but its mark, never skipped unseen
 };
 
 // Inclusive range of target addresses.
@@ -47,6 +48,7 @@ struct SrecordResult {
     int endRecordType = 0;               // 7, 8 or 9 for the last end record seen; 0 for none
     long countRecordValue = 0;           // CountMismatch: what the count record said
     std::vector<AddressRange> stored;    // per data record, in file order (unmerged)
+    int skippedLines = 0;                // blank lines, comments and other lines that are no record
 
     bool ok() const { return error == SrecordError::None; }
     // A read that succeeded and stored at least one byte: the only kind that may be programmed.
@@ -54,7 +56,8 @@ struct SrecordResult {
 };
 
 // Parses text already in memory. Lines end at CR, LF or CR LF; a record is
-// a line whose first non-blank characters are "S" and the type digit.
+// a line whose first non-blank characters are "S" and the type digit. A
+// UTF-8 byte-order mark before the first line is ignored.
 // Nothing but the addressed bytes of image is touched.
 SrecordResult ParseMotorolaSrecords(const QByteArray &text, MemoryImage &image);
 

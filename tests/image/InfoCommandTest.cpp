@@ -58,8 +58,9 @@ TEST(InfoCommand, ExitStatusAndMessages)
     const QString damaged = write(dir, "bad.s19", good + "S1050100000000\r\n");
     const QString noEnd = write(dir, "noend.s19", good);
     const QString spliced = write(dir, "spliced.s19", good + srecord(5, 3, {}) + "\r\n");
-    const QString noData =
-        write(dir, "nodata.s19", srecord(0, 0, {'x'}) + "\r\n" + srecord(9, 0, {}) + "\r\n");
+    const QString noData = write(
+        dir, "nodata.s19", "\xEF\xBB\xBF" + srecord(0, 0, {'x'}) + "\r\n\r\n; none\r\n" + srecord(9, 0, {}));
+    const QString lowerCase = write(dir, "lower.s19", good + "s9030000FC\r\n");
     struct Case {
         const char *name;
         QStringList arguments;
@@ -81,7 +82,8 @@ TEST(InfoCommand, ExitStatusAndMessages)
          "",
          "(line 2: the count record says 3 data records but 1 came before it; the file was cut short or "
          "spliced)."},
-        {"no data", {noData}, 1, "Bytes read: 0", "holds no data records"},
+        {"no data, two lines skipped", {noData}, 1, "Lines skipped: 2 ", "holds no data records"},
+        {"lower-case mark", {lowerCase}, 1, "", "(line 2: the record mark must be an upper-case S)."},
         {"missing", {dir.filePath("gone.s19")}, 1, "", "gone.s19 was not found"},
         {"no file", {}, 2, "", kUsageLine},
         {"bad target", {kSample, "--target", "96"}, 2, "", kUsageLine},

@@ -66,7 +66,11 @@ TEST(ParseMotorolaSrecords, ReadsOrRejectsEachKindOfLine)
         {"S3 far above", srecord(3, 0x80000000, ramp(2)), SrecordError::BeyondImage, 1, 0, 0},
         {"running past FFFF keeps the bytes below", srecord(1, 0xFFF8, ramp(16)), SrecordError::BeyondImage, 1, 8,
          0xFFF8},
-        {"lower-case mark is no record", "s1130000000102030405060708090A0B0C0D0E0F74", SrecordError::None, 0, 0, 0},
+        {"lower-case mark", good + "\n \ts1130000000102030405060708090A0B0C0D0E0F74", SrecordError::LowerCaseMark, 2,
+         4, 0x1000},
+        {"comment starting with s", "see below\n" + good, SrecordError::None, 0, 4, 0x1000},
+        {"byte-order mark before the first record", "\xEF\xBB\xBF" + kSixteen, SrecordError::None, 0, 16, 0x0000},
+        {"byte-order mark only", "\xEF\xBB\xBF", SrecordError::Empty, 1, 0, 0},
         {"reserved S4 is no record", "S4030000FC", SrecordError::None, 0, 0, 0},
         {"text before the mark is no record", "; S1130000000102030405060708090A0B0C0D0E0F74", SrecordError::None, 0, 0,
          0},
@@ -115,15 +119,17 @@ TEST(ParseMotorolaSrecords, LineEndsAndLineNumbers)
         QByteArray text;
         int line;
         int recordsBefore;
+        int skipped;
     };
     // clang-format off
     const std::vector<Case> cases{
-        {"LF", good + "\n" + good + "\n" + bad + "\n", 3, 2},
-        {"CR", good + "\r" + good + "\r" + bad + "\r", 3, 2},
-        {"CR LF", good + "\r\n" + good + "\r\n" + bad + "\r\n", 3, 2},
-        {"mixed, blank lines between", good + "\r\n\n\r" + bad, 4, 1},
-        {"LF CR is two ends", good + "\n\r" + bad, 3, 1},
-        {"last line without an end", good + "\n" + bad, 2, 1},
+        {"LF", good + "\n" + good + "\n" + bad + "\n", 3, 2, 0},
+        {"CR", good + "\r" + good + "\r" + bad + "\r", 3, 2, 0},
+        {"CR LF", good + "\r\n" + good + "\r\n" + bad + "\r\n", 3, 2, 0},
+        {"mixed, blank lines between", good + "\r\n\n\r" + bad, 4, 1, 2},
+        {"LF CR is two ends", good + "\n\r" + bad, 3, 1, 1},
+        {"last line without an end", good + "\n" + bad, 2, 1, 0},
+        {"byte-order mark and a comment", "\xEF\xBB\xBF; by hand\n" + good + "\n" + bad, 3, 1, 1},
     };
     // clang-format on
     for (const Case &c : cases) {
@@ -133,6 +139,7 @@ TEST(ParseMotorolaSrecords, LineEndsAndLineNumbers)
         EXPECT_EQ(result.error, SrecordError::BadChecksum);
         EXPECT_EQ(result.line, c.line);
         EXPECT_EQ(result.dataRecords, c.recordsBefore);
+        EXPECT_EQ(result.skippedLines, c.skipped);
     }
 }
 

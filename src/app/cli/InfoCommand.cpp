@@ -100,6 +100,8 @@ void printSummary(const InfoOptions &options, const SrecordResult &result, const
     print(stdout, QStringLiteral("File: %1\n").arg(fileNameOf(options.file)));
     print(stdout, records);
     print(stdout, QStringLiteral("Bytes read: %1\n").arg(result.bytesStored));
+    print(stdout, QStringLiteral("Lines skipped: %1 (blank lines and text that is no record)\n")
+                      .arg(result.skippedLines));
     print(stdout, QStringLiteral("Address ranges filled:\n"));
     for (const AddressRange &range : filledRanges(result))
         print(stdout, QStringLiteral("  %1-%2  %3 bytes\n")
