@@ -104,6 +104,7 @@ Detection Scanner::DetectScanner(qint16 &CommPort)
 
     // Every port that opens is a candidate.
     std::vector<qint16> candidates;
+    m_refusedPorts.clear();
     if (m_comm) {
         for (qint16 n = kFirstPort; n <= kLastPort; ++n) {
             closeComm();
@@ -111,7 +112,10 @@ Detection Scanner::DetectScanner(qint16 &CommPort)
                 continue;
             absorb(m_comm->setSettings(kEnumerationSettings));
             absorb(m_comm->setInputLen(0));
-            absorb(m_comm->setPortOpen(true));
+            const CommError opened = m_comm->setPortOpen(true);
+            absorb(opened);
+            if (opened == CommError::PermissionDenied)
+                m_refusedPorts.push_back({n, deviceAccess(m_comm->deviceName())});
             if (m_comm->portOpen())
                 candidates.push_back(n);
         }

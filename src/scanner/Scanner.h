@@ -3,6 +3,7 @@
 // by probing the ports), its command queue, and the handler for the short
 // replies a running scanner sends on its own.
 
+#include "platform/DeviceAccess.h"
 #include "platform/SerialPort.h"
 #include "scanner/Commands.h"
 #include "scanner/ScannerModels.h"
@@ -10,6 +11,8 @@
 
 #include <QObject>
 #include <QPointer>
+
+#include <vector>
 
 class QEventLoop;
 
@@ -61,6 +64,9 @@ public:
     // Probes ports 1 to 16 with every model. On Found, CommPort holds the port
     // of the last scanner that answered; otherwise it is left alone.
     Detection DetectScanner(qint16 &CommPort);
+    // The ports the last detection could not open because this user may not:
+    // when no scanner is found, they are the likely reason.
+    const std::vector<RefusedPort> &refusedPorts() const { return m_refusedPorts; }
 
     // Queues and sends the commands of index lCommand for the detected model;
     // the answer to the last of them, or "" when nothing was answered.
@@ -113,6 +119,7 @@ private:
     qint16 m_comPort = 0;
     qint32 m_threshhold = 0;
 
+    std::vector<RefusedPort> m_refusedPorts;
     bool m_refused = false;
     bool m_inUse = false; // also set when the line fails while writing
 

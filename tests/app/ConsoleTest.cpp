@@ -9,6 +9,10 @@
 #include <QRegularExpression>
 #include <gtest/gtest.h>
 
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 using romwright::test::ConsoleRun;
 using romwright::test::runConsole;
 using romwright::test::SimProcess;
@@ -128,4 +132,42 @@ TEST(Console, WithoutAFileAndNothingToGoByItStopsWithOne)
     EXPECT_EQ(jorlith.exitCode, 1) << qPrintable(jorlith.out + jorlith.err);
     EXPECT_TRUE(jorlith.err.contains(QLatin1String("no firmware file for the Jorlith 750")))
         << qPrintable(jorlith.err);
+}
+
+// As nobody on the simulator's terminal: as it was made (for its owner only),
+// or opened to the group dialout.
+TEST(Console, APortThisUserMayNotOpenIsExplainedAndEndsWithOne)
+{
+    const QString setpriv = romwright::test::setprivProgram();
+    const group *dialout = ::getgrnam("dialout");
+    if (setpriv.isEmpty() || !dialout)
+        GTEST_SKIP() << "needs root, setpriv and the group dialout";
+    const struct {
+        const char *name;
+        QStringList args;
+        bool openToDialout;
+        const char *advice;
+    } cases[] = {
+        {"ports searched", {}, false, "udev rule"},
+        {"--port given", {"--port", "1", "--file", sample()}, true, "sudo usermod -aG dialout $USER"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        SimProcess sim;
+        ASSERT_TRUE(sim.isReady()) << qPrintable(sim.errorText());
+        const QByteArray terminal = sim.terminal().toLocal8Bit();
+        if (c.openToDialout) {
+            ASSERT_EQ(::chown(terminal.constData(), static_cast<uid_t>(-1), dialout->gr_gid), 0);
+            ASSERT_EQ(::chmod(terminal.constData(), 0660), 0);
+        }
+        const ConsoleRun run = runConsole(c.args, sim.terminal(), {}, true, setpriv);
+        EXPECT_EQ(run.exitCode, 1) << qPrintable(run.out + run.err);
+        EXPECT_TRUE(
+            run.out.contains(QStringLiteral("Serial Port Permission: You do not have permission to open "
+                                            "the serial port COM1 (%1).")
+                                 .arg(sim.terminal())))
+            << qPrintable(run.out);
+        EXPECT_TRUE(run.out.contains(QLatin1String(c.advice))) << qPrintable(run.out);
+        EXPECT_FALSE(run.out.contains(QLatin1String("not installed or in use")));
+    }
 }

@@ -6,7 +6,10 @@
 #include "help/RecordingHelpViewer.h"
 #include "platform/Registry.h"
 #include "platform/FileSystem.h"
+#include "platform/QtSerialPort.h"
+#include "support/AsNobody.h"
 #include "support/ScriptedDialogs.h"
+#include "support/SimProcess.h"
 #include "support/TestPaths.h"
 
 #include <QAction>
@@ -16,8 +19,6 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
-
-#include <unistd.h>
 
 inline void PrintTo(const QString &text, std::ostream *os) { *os << '"' << text.toStdString() << '"'; }
 
@@ -31,8 +32,9 @@ namespace {
 // The window with its handlers over a port without a device.
 class Rig {
 public:
-    explicit Rig(const QString &folder = QString())
-        : state(makePort(), {window, dialogs, sleeper, files, folder}, FlashTimings{}.scaled(0.01)),
+    explicit Rig(const QString &folder = QString(), std::unique_ptr<SerialPort> realPort = nullptr)
+        : state(realPort ? std::move(realPort) : makePort(), {window, dialogs, sleeper, files, folder},
+                FlashTimings{}.scaled(0.01)),
           frm(window, parts(folder),
               [this, folder] { return std::make_unique<HTMLHelp>(viewer, dialogs, *registry, files, folder); },
               {}, [this](int code) { ends << code; }),
@@ -164,6 +166,31 @@ TEST(FrmMainStartUp, NoCommandLineAndNoScanner)
     EXPECT_EQ(rig.window.text(LabelId::FirmFile), QStringLiteral("None"));
 }
 
+// Run again as nobody, on the simulator's terminal, which only its owner may read.
+TEST(FrmMainStartUp, NoScannerAndAPortThisUserMayNotOpenIsExplainedOnce)
+{
+    const QString terminal = qEnvironmentVariable("ROMWRIGHT_REFUSED_DEVICE");
+    if (!terminal.isEmpty()) {
+        Rig rig(test::programDir(), std::make_unique<QtSerialPort>(PortMap::fromList(terminal)));
+        EXPECT_EQ(rig.frm.Form_Load(std::nullopt), FormLoadEnd::Ready);
+        EXPECT_EQ(rig.window.text(LabelId::ScanMod), QStringLiteral("Scanner Not Found"));
+        EXPECT_EQ(rig.window.lamp(LampId::ComStatus), Lamp::Red);
+        rig.window.portAction(1)->trigger();
+        ASSERT_EQ(rig.dialogs.messages.size(), 1u);
+        EXPECT_EQ(rig.dialogs.messages[0].title, QStringLiteral("Serial Port Permission"));
+        EXPECT_TRUE(rig.dialogs.messages[0].text.contains(QStringLiteral("port COM1 (%1).").arg(terminal)));
+        EXPECT_TRUE(rig.dialogs.messages[0].text.contains(QLatin1String("udev rule")));
+        return;
+    }
+    const QString setpriv = test::setprivProgram();
+    if (setpriv.isEmpty())
+        GTEST_SKIP() << "needs root and setpriv to run as another user";
+    test::SimProcess sim;
+    ASSERT_TRUE(sim.isReady()) << sim.errorText().toStdString();
+    const QString name = QStringLiteral("FrmMainStartUp.NoScannerAndAPortThisUserMayNotOpenIsExplainedOnce");
+    EXPECT_EQ(test::rerunAsNobody(setpriv, name, "ROMWRIGHT_REFUSED_DEVICE", sim.terminal()), QString());
+}
+
 TEST(FrmMainStartUp, ChooserExitEndsTheStartUp)
 {
     Rig rig(test::programDir());
@@ -200,20 +227,4 @@ TEST(FrmMainHandlers, F1ShowsContentsAndTheAboutPageAndClosingClosesHelp)
     EXPECT_FALSE(rig.port->portOpen());
     EXPECT_TRUE(rig.port->writes.empty()) << "closing the window says no goodbye";
     EXPECT_EQ(rig.ends, QList<int>{0});
-}
-
-TEST(FrmMainPorts, DeviceThisUserMayNotOpenIsToldApart)
-{
-    QTemporaryDir dir;
-    const QString device = dir.filePath(QStringLiteral("ttyUSB0"));
-    QFile file(device);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.close();
-    EXPECT_FALSE(deviceRefusesUser(device));
-    EXPECT_FALSE(deviceRefusesUser(dir.filePath(QStringLiteral("missing"))));
-    EXPECT_FALSE(deviceRefusesUser(QString()));
-    ASSERT_TRUE(file.setPermissions(QFileDevice::ReadOwner));
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "root may open any device";
-    EXPECT_TRUE(deviceRefusesUser(device));
 }

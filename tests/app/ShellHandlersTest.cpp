@@ -135,19 +135,48 @@ TEST(WaitLetterPrompt, ThreeOfVEKInAnyMixThenEveryKey)
     EXPECT_EQ(dialogs.inputPrompts.value(0), QStringLiteral("Enter the letter to wait for.|Q or A?|Q"));
 }
 
-TEST(PortPermissionNotice, SaysWhatAndHowOnce)
+TEST(PortPermissionNotice, AdvisesJoiningAGroupOnlyWhereThatIsEnoughAndSafe)
 {
+    auto refused = [](int port, const char *device, const char *group, bool groupMayReadWrite) {
+        return RefusedPort{
+            port, {QString::fromLatin1(device), true, false, QString::fromLatin1(group), groupMayReadWrite}};
+    };
+    const RefusedPort usb = refused(1, "/dev/ttyUSB0", "dialout", true);
+    const struct {
+        const char *name;
+        std::vector<RefusedPort> ports;
+        const char *expected; // besides the list of ports
+        const char *names;
+    } cases[] = {
+        {"group may read and write",
+         {usb},
+         "Add your user to the group \"dialout\"",
+         "port COM1 (/dev/ttyUSB0)."},
+        {"one group for all",
+         {usb, refused(2, "/dev/ttyS0", "dialout", true)},
+         "usermod -aG dialout $USER",
+         "ports COM1 (/dev/ttyUSB0), COM2 (/dev/ttyS0)."},
+        {"group may only write",
+         {refused(1, "/dev/pts/3", "tty", false)},
+         "udev rule",
+         "port COM1 (/dev/pts/3)."},
+        {"never root", {refused(1, "/dev/ttyS0", "root", true)}, "udev rule", "(/dev/ttyS0)."},
+        {"groups differ", {usb, refused(2, "/dev/ttyS0", "uucp", true)}, "udev rule", "COM2 (/dev/ttyS0)."},
+        {"names are not read as placeholders",
+         {refused(3, "/dev/%1%2", "%3", true)},
+         "usermod -aG %3 $USER",
+         "COM3 (/dev/%1%2)."},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString text = PortPermissionNotice::text(c.ports);
+        EXPECT_TRUE(text.contains(QLatin1String(c.expected))) << text.toStdString();
+        EXPECT_TRUE(text.contains(QLatin1String(c.names))) << text.toStdString();
+        EXPECT_NE(text.contains(QLatin1String("usermod")), text.contains(QLatin1String("udev")));
+    }
     ScriptedDialogs dialogs;
     PortPermissionNotice notice;
-    EXPECT_TRUE(notice.show(dialogs, 1, QStringLiteral("/dev/ttyUSB0"), QStringLiteral("dialout")));
-    EXPECT_FALSE(notice.show(dialogs, 2, QStringLiteral("/dev/ttyUSB1"), QStringLiteral("dialout")));
-    ASSERT_EQ(dialogs.messages.size(), 1u);
-    const QString text = dialogs.messages[0].text;
-    EXPECT_TRUE(text.contains(QStringLiteral("COM1 (/dev/ttyUSB0)"))) << text.toStdString();
-    EXPECT_TRUE(text.contains(QStringLiteral("usermod -aG dialout"))) << text.toStdString();
-
-    // Another owner group is named as it is; an unknown one falls back to dialout.
-    EXPECT_TRUE(PortPermissionNotice::text(3, QStringLiteral("/dev/ttyACM0"), QStringLiteral("uucp"))
-                    .contains(QStringLiteral("usermod -aG uucp")));
-    EXPECT_TRUE(PortPermissionNotice::text(3, QString(), QString()).contains(QStringLiteral("usermod -aG dialout")));
+    EXPECT_TRUE(notice.show(dialogs, {usb}));
+    EXPECT_FALSE(notice.show(dialogs, {usb}));
+    EXPECT_EQ(dialogs.messages.size(), 1u);
 }

@@ -1,10 +1,13 @@
 #include "platform/QtSerialPort.h"
+#include "platform/DeviceAccess.h"
+#include "support/AsNobody.h"
 #include "support/SimClient.h"
 #include "support/SimProcess.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QProcess>
-#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <thread>
 #include <tuple>
@@ -72,22 +75,38 @@ TEST(QtSerialPort, AUserWithoutAccessToTheDeviceIsToldSo)
         EXPECT_FALSE(port.portOpen());
         return;
     }
-    if (::geteuid() != 0 || QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty())
+    const QString setpriv = setprivProgram();
+    if (setpriv.isEmpty())
         GTEST_SKIP() << "needs root and setpriv to run as another user";
     SimProcess sim;
     ASSERT_TRUE(sim.isReady()) << sim.errorText().toStdString();
-    QProcess child;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("ROMWRIGHT_PROBE_DEVICE"), sim.terminal());
-    child.setProcessEnvironment(env);
-    child.start(QStringLiteral("setpriv"),
-                {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"), QStringLiteral("--clear-groups"),
-                 QCoreApplication::applicationFilePath(),
-                 QStringLiteral("--gtest_filter=QtSerialPort.AUserWithoutAccessToTheDeviceIsToldSo")});
-    ASSERT_TRUE(child.waitForFinished(20000));
-    const QString output = QString::fromLocal8Bit(child.readAllStandardOutput() + child.readAllStandardError());
-    EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
-    EXPECT_TRUE(output.contains(QStringLiteral("[  PASSED  ] 1 test"))) << output.toStdString();
+    EXPECT_EQ(rerunAsNobody(setpriv, QStringLiteral("QtSerialPort.AUserWithoutAccessToTheDeviceIsToldSo"),
+                            "ROMWRIGHT_PROBE_DEVICE", sim.terminal()),
+              QString());
+}
+
+TEST(DeviceAccess, TellsWhetherTheUserAndTheOwningGroupMayReadAndWrite)
+{
+    QTemporaryDir dir;
+    const QString device = dir.filePath(QStringLiteral("ttyUSB0"));
+    QFile file(device);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    EXPECT_FALSE(deviceAccess(dir.filePath(QStringLiteral("missing"))).refusesUser());
+    EXPECT_FALSE(deviceAccess(QString()).exists);
+    using P = QFileDevice;
+    const std::pair<QFileDevice::Permissions, bool> modes[] = {
+        {P::ReadOwner | P::WriteOwner | P::ReadGroup | P::WriteGroup, true},
+        {P::ReadOwner | P::WriteOwner | P::WriteGroup, false}, // a terminal's mode
+        {P::ReadOwner | P::ReadGroup | P::ReadOther, false},
+    };
+    for (const auto &[mode, groupMayReadWrite] : modes) {
+        ASSERT_TRUE(file.setPermissions(mode));
+        const DeviceAccess access = deviceAccess(device);
+        EXPECT_EQ(access.groupMayReadWrite, groupMayReadWrite) << int(mode);
+        EXPECT_FALSE(access.group.isEmpty());
+        EXPECT_EQ(access.refusesUser(), ::geteuid() != 0 && !(mode & P::WriteOwner)) << int(mode);
+    }
 }
 
 TEST(QtSerialPort, RefusedValuesClosedPortAndMissingDevice)

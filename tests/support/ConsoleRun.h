@@ -1,6 +1,7 @@
 #pragma once
 // Runs `romwright --console ...` as a real process with ROMWRIGHT_PORTS set.
 
+#include "support/AsNobody.h"
 #include "support/TestPaths.h"
 
 #include <QProcess>
@@ -16,14 +17,20 @@ struct ConsoleRun {
 };
 
 // input goes to standard input, which is then closed unless closeInput is false.
+// setpriv (see AsNobody.h) runs the program as nobody.
 inline ConsoleRun runConsole(const QStringList &arguments, const QString &ports, const QByteArray &input = {},
-                             bool closeInput = true)
+                             bool closeInput = true, const QString &setpriv = QString())
 {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("ROMWRIGHT_PORTS"), ports);
     process.setProcessEnvironment(env);
-    process.start(programDir() + QStringLiteral("/romwright"), QStringList{QStringLiteral("--console")} + arguments);
+    const QString program = programDir() + QStringLiteral("/romwright");
+    const QStringList all = QStringList{QStringLiteral("--console")} + arguments;
+    if (setpriv.isEmpty())
+        process.start(program, all);
+    else
+        process.start(setpriv, asNobody(program, all));
     if (!process.waitForStarted(5000))
         return {};
     if (!input.isEmpty())

@@ -7,6 +7,8 @@
 #include "app/console/ProgressPrinter.h"
 #include "app/shell/FirmwareDiscovery.h"
 #include "app/shell/MainState.h"
+#include "app/shell/PortPermissionNotice.h"
+#include "platform/DeviceAccess.h"
 #include "platform/FileSystem.h"
 #include "platform/QtSerialPort.h"
 #include "platform/Sleeper.h"
@@ -76,6 +78,7 @@ int runConsole(const QStringList &arguments)
             const QString notFound = QStringLiteral("Scanner Not Found");
             std::fprintf(stdout, "%s\n", qPrintable(scanner.Name() == notFound ? notFound
                                                      : notFound + QStringLiteral(" (") + scanner.Name() + QLatin1Char(')')));
+            PortPermissionNotice().show(dialogs, scanner.refusedPorts());
             return kExitFailed;
         }
         port = found.port;
@@ -87,7 +90,13 @@ int runConsole(const QStringList &arguments)
         view.setText(LabelId::ScanMod, options.model);
     }
     state.startTimers();
-    state.mnuCom_Click(port);
+    if (!state.mnuCom_Click(port)) {
+        const DeviceAccess access = deviceAccess(state.MSComm1().deviceName());
+        if (access.refusesUser()) {
+            PortPermissionNotice().show(dialogs, {{port, access}});
+            return kExitFailed;
+        }
+    }
     const Outcome identified = state.IdentifyTarget();
     if (endsProgram(identified))
         return finish(identified);

@@ -11,15 +11,8 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
-#include <QFileInfo>
 
 namespace romwright {
-
-bool deviceRefusesUser(const QString &device)
-{
-    const QFileInfo info(device);
-    return !device.isEmpty() && info.exists() && !(info.isReadable() && info.isWritable());
-}
 
 FrmMain::FrmMain(MainWindow &window, WindowParts parts, std::function<std::unique_ptr<HTMLHelp>()> makeHelp,
                  std::function<void()> aboutBox, std::function<void(int)> endProgram, QObject *parent)
@@ -80,6 +73,11 @@ FormLoadEnd FrmMain::Form_Load(const std::optional<WindowCommandLine> &commandLi
         state.link().closePort();
         return end;
     }
+    // No scanner, and ports this user may not open: that is most likely why.
+    if (m_cScann && m_cScann->State() != kScannerFound && !m_cScann->refusedPorts().empty()) {
+        m_window.setLamp(LampId::ComStatus, Lamp::Red);
+        m_permissionNotice.show(m_parts.dialogs, m_cScann->refusedPorts());
+    }
     // A running scanner's own replies ("R1") are answered while the window idles.
     if (m_cScann && m_cScann->Comm())
         m_cScann->setReceiveHandling(true);
@@ -96,9 +94,9 @@ void FrmMain::mnuCom_Click(int Index)
     if (m_parts.state.mnuCom_Click(Index))
         return;
     // Beyond the red lamp: a device this user may not open is explained once.
-    const QString device = m_parts.state.MSComm1().deviceName();
-    if (deviceRefusesUser(device))
-        m_permissionNotice.show(m_parts.dialogs, Index, device, QFileInfo(device).group());
+    const DeviceAccess access = deviceAccess(m_parts.state.MSComm1().deviceName());
+    if (access.refusesUser())
+        m_permissionNotice.show(m_parts.dialogs, {{Index, access}});
 }
 
 void FrmMain::FindFile()

@@ -82,7 +82,4 @@ private:
     bool m_ending = false;
 };
 
-// True when the device exists but this user may not read and write it.
-bool deviceRefusesUser(const QString &device);
-
 } // namespace romwright

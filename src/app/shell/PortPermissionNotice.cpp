@@ -2,27 +2,55 @@
 
 #include "platform/Dialogs.h"
 
+#include <QStringList>
+
 namespace romwright {
 
-QString PortPermissionNotice::text(int port, const QString &device, const QString &group)
+namespace {
+
+// The group whose members may use every one of the devices, or "".
+QString groupToJoin(const std::vector<RefusedPort> &ports)
 {
-    const QString where = device.isEmpty() ? QStringLiteral("COM%1").arg(port)
-                                           : QStringLiteral("COM%1 (%2)").arg(port).arg(device);
-    const QString owner = group.isEmpty() ? QStringLiteral("the group that owns the device (usually dialout)")
-                                          : QStringLiteral("the group \"%1\" that owns the device").arg(group);
-    const QString command = QStringLiteral("sudo usermod -aG %1 $USER").arg(group.isEmpty() ? QStringLiteral("dialout") : group);
-    return QStringLiteral("You do not have permission to open the serial port %1.\n\n"
-                          "Add your user to %2, for example with:\n    %3\n"
-                          "then log out and log in again, and restart the Romwright.")
-        .arg(where, owner, command);
+    const QString group = ports.empty() ? QString() : ports.front().access.group;
+    if (group.isEmpty() || group == QLatin1String("root"))
+        return QString();
+    for (const RefusedPort &refused : ports)
+        if (refused.access.group != group || !refused.access.groupMayReadWrite)
+            return QString();
+    return group;
 }
 
-bool PortPermissionNotice::show(Dialogs &dialogs, int port, const QString &device, const QString &group)
+} // namespace
+
+QString PortPermissionNotice::text(const std::vector<RefusedPort> &ports)
 {
-    if (m_shown)
+    QStringList names;
+    for (const RefusedPort &refused : ports)
+        names << QStringLiteral("COM%1 (%2)").arg(QString::number(refused.port), refused.access.device);
+    const bool several = ports.size() > 1;
+    const QString opening =
+        several ? QStringLiteral("You do not have permission to open the serial ports %1.\n\n")
+                : QStringLiteral("You do not have permission to open the serial port %1.\n\n");
+    const QString group = groupToJoin(ports);
+    if (!group.isEmpty())
+        return (opening + QStringLiteral("Add your user to the group \"%2\", which may read and write %3, "
+                                         "for example with:\n    sudo usermod -aG %2 $USER\n"
+                                         "then log out and log in again, and restart the Romwright."))
+            .arg(names.join(QLatin1String(", ")), group,
+                 several ? QStringLiteral("these devices") : QStringLiteral("the device"));
+    return (opening + QStringLiteral("The permissions of %2 must be changed so that you may read and write "
+                                     "it, for example with a udev rule that gives it mode 0660 and a group "
+                                     "you belong to. Then restart the Romwright."))
+        .arg(names.join(QLatin1String(", ")),
+             several ? QStringLiteral("each device") : QStringLiteral("the device"));
+}
+
+bool PortPermissionNotice::show(Dialogs &dialogs, const std::vector<RefusedPort> &ports)
+{
+    if (m_shown || ports.empty())
         return false;
     m_shown = true;
-    dialogs.message(text(port, device, group), QString::fromLatin1(kTitle), MessageIcon::Exclamation);
+    dialogs.message(text(ports), QString::fromLatin1(kTitle), MessageIcon::Exclamation);
     return true;
 }
 

@@ -1,8 +1,13 @@
 #pragma once
 // A serial device the user may not open (on Linux: not a member of the group
-// that owns it) is told once, with the fix, instead of only a red port lamp.
+// that owns it) is told once, with the fix, instead of only a red port lamp
+// or "Scanner Not Found".
+
+#include "platform/DeviceAccess.h"
 
 #include <QString>
+
+#include <vector>
 
 namespace romwright {
 
@@ -10,12 +15,14 @@ class Dialogs;
 
 class PortPermissionNotice {
 public:
-    // The text for device (owned by group, "" when unknown) behind port n.
-    static QString text(int port, const QString &device, const QString &group);
+    // Names the ports and their devices. Joining a group is advised only when
+    // every device belongs to that one group, it may read and write them, and
+    // it is not "root"; otherwise the devices' permissions have to change.
+    static QString text(const std::vector<RefusedPort> &ports);
     static constexpr const char *kTitle = "Serial Port Permission";
 
     // Shows the notice the first time only; true when it was shown.
-    bool show(Dialogs &dialogs, int port, const QString &device, const QString &group);
+    bool show(Dialogs &dialogs, const std::vector<RefusedPort> &ports);
 
 private:
     bool m_shown = false;
