@@ -44,6 +44,8 @@ Outcome UpdateSequence::cmdProgram_Click(const FirmwareSet &firmware)
         m_dialogs.message(text(messages::kSelectFirmware), QString(), MessageIcon::None);
         return stop(false);
     }
+    if (firmwareCheck && !firmwareCheck())
+        return stop(false);
 
     if (!m_link.RequestBootloader(m_flags.bBarCodeProcessor)) {
         m_dialogs.message(text(messages::kPortFailure), text(messages::kCommunicationsFailureTitle),
@@ -112,6 +114,8 @@ Outcome UpdateSequence::awaitGreetingAndProgram(const FirmwareSet &firmware)
         m_view.setEnabled(ControlId::ProgramButton, false);
         return stop(true);
     }
+    if (firmwareCheck && !firmwareCheck())
+        return stop(true);
     lockForRoute();
     return a ? ProgramFirmware128(firmware) : ProgramFirmware64(firmware);
 }

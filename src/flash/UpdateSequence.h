@@ -37,6 +37,11 @@ public:
     // front end without a person may answer false, which ends the program.
     std::function<bool(const QString &text, const QString &title)> powerCyclePrompt;
 
+    // Whether the loaded file may go into this scanner, asking the user if
+    // need be; false stops before anything of the file is sent. Asked after
+    // the file check and again before a route begins.
+    std::function<bool()> firmwareCheck;
+
     BlockTransfer &transfer() { return m_transfer; }
 
 private:

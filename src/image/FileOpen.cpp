@@ -1,5 +1,6 @@
 #include "image/FileOpen.h"
 
+#include "image/FirmwareKind.h"
 #include "image/FlashLayout.h"
 #include "platform/Dialogs.h"
 #include "platform/FileSystem.h"
@@ -73,6 +74,7 @@ FileOpenResult FileOpen(const QString &sFile, bool bTargetA, FirmwareSet &set, c
 
     set.FirmwareImage.fill(kErased);
     result.firmware = loader.read(sFile, set.FirmwareImage);
+    set.FirmwareFileData = firmwareData(set.FirmwareImage);
     if (result.firmware == FileCheck::Missing) {
         loader.reportMissing();
         return result;
@@ -97,10 +99,9 @@ QString fileNameOf(const QString &path)
 
 QString damagedFileMessage(const QString &path, const SrecordResult &result)
 {
+    // One arg() for all three: a "%1" in a file name must stay as it is.
     return QStringLiteral("The file %1 is damaged and cannot be used (line %2: %3).")
-        .arg(fileNameOf(path))
-        .arg(result.line)
-        .arg(failureReason(result));
+        .arg(fileNameOf(path), QString::number(result.line), failureReason(result));
 }
 
 } // namespace romwright

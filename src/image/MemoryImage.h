@@ -3,6 +3,7 @@
 // tables that say which parts of it are programmed, in which order.
 
 #include <array>
+#include <bitset>
 #include <cstdint>
 
 namespace romwright {
@@ -23,6 +24,9 @@ using FlashBlocks64Table = std::array<FlashBlock, 945>;
 using FlashBlocks128Table = std::array<FlashBlock, 468>;
 using BootloaderBlocksTable = std::array<FlashBlock, 967>;
 
+// One bit per address: where a file put bytes other than erased flash.
+using FirmwareData = std::bitset<kImageSize>;
+
 // The three images and three tables the main window holds for the whole run.
 // Zero-filled until FileOpen first fills them.
 struct FirmwareSet {
@@ -32,6 +36,9 @@ struct FirmwareSet {
     FlashBlocks64Table FlashBlocks64{};
     FlashBlocks128Table FlashBlocks128{};
     BootloaderBlocksTable BootloaderBlocks{};
+    // What the firmware file itself filled, before the jump table was written
+    // over it: the file is judged against the scanner by this.
+    FirmwareData FirmwareFileData{};
     // Set by FileOpen: all three files were read and held valid data. The
     // flashing engine refuses to program unless it is true.
     bool FilesValid = false;

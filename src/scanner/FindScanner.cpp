@@ -6,12 +6,26 @@
 
 namespace romwright {
 
+namespace {
+
+// However the model became known, a Wexmoor offers its two processors. The
+// model label is read by its first letter, as the Open dialog's filter reads it.
+void showModel(MainView &view, ProgramFlags &flags, const QString &model)
+{
+    view.setText(LabelId::ScanMod, model);
+    flags.bWexmoor = model.startsWith(QLatin1Char('W'));
+    view.setEnabled(ControlId::ProcessorMain, flags.bWexmoor);
+    view.setEnabled(ControlId::ProcessorBarCode, flags.bWexmoor);
+}
+
+} // namespace
+
 FindScannerResult FindScanner(Scanner &scanner, SerialPort &port, MainView &view, ProgramFlags &flags,
                               const std::optional<QString> &comP, const std::optional<QString> &scannMod)
 {
     FindScannerResult result;
     if (comP && scannMod) {
-        view.setText(LabelId::ScanMod, *scannMod);
+        showModel(view, flags, *scannMod);
         const QString number = comP->trimmed();
         if (number.isEmpty()) {
             result.port = 0;
@@ -40,10 +54,7 @@ FindScannerResult FindScanner(Scanner &scanner, SerialPort &port, MainView &view
         break;
     }
 
-    view.setText(LabelId::ScanMod, scanner.Name());
-    flags.bWexmoor = scanner.Name().contains(QLatin1String("Wexmoor"));
-    view.setEnabled(ControlId::ProcessorMain, flags.bWexmoor);
-    view.setEnabled(ControlId::ProcessorBarCode, flags.bWexmoor);
+    showModel(view, flags, scanner.Name());
     return result;
 }
 

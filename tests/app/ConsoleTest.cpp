@@ -171,3 +171,34 @@ TEST(Console, APortThisUserMayNotOpenIsExplainedAndEndsWithOne)
         EXPECT_FALSE(run.out.contains(QLatin1String("not installed or in use")));
     }
 }
+
+TEST(Console, FirmwareForAnotherScannerStopsBeforeTheUpdateUnlessForced)
+{
+    // The family tells by the name, before any port is opened.
+    const ConsoleRun family = runConsole({"--port", "1", "--model", "Jorlith 750", "--file", sample()}, QString());
+    EXPECT_EQ(family.exitCode, 1);
+    EXPECT_TRUE(family.err.startsWith(QLatin1String(
+        "romwright: The file Hlv1450ver5_9.s19 is firmware for the Halvern 1450 with the 64-byte boot software, "
+        "but the scanner is a Jorlith 750. The scanner was not changed.\nromwright: give --force")))
+        << qPrintable(family.err);
+
+    // The boot software tells by the identification.
+    for (const bool force : {false, true}) {
+        SCOPED_TRACE(force);
+        SimProcess sim({QStringLiteral("--boot"), QStringLiteral("A"), QStringLiteral("--start-in-boot")});
+        ASSERT_TRUE(sim.isReady()) << qPrintable(sim.errorText());
+        QStringList args{"--port", "1", "--model", "Halvern 1450", "--file", sample(), "--time-scale", "0.05"};
+        if (force)
+            args << QStringLiteral("--force");
+        const ConsoleRun run = runConsole(args, sim.link());
+        EXPECT_EQ(run.exitCode, force ? 0 : 1) << qPrintable(run.out + run.err);
+        if (force)
+            continue;
+        EXPECT_TRUE(run.err.contains(QLatin1String("but the scanner is a Halvern 1450 with the 128-byte boot "
+                                                   "software. The scanner was not changed.")))
+            << qPrintable(run.err);
+        sim.stop();
+        const QStringList heard = sim.transcript().split(QLatin1Char('\n')).filter(QRegularExpression(" in +0x"));
+        EXPECT_EQ(heard.filter(QRegularExpression(" in +0x(52|32) ")).size(), heard.size()) << "only R2 requests";
+    }
+}

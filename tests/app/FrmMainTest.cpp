@@ -155,6 +155,46 @@ TEST(FrmMainHandlers, OpenDialogFromTheWindow)
     EXPECT_TRUE(rig.firmware.FilesValid);
 }
 
+TEST(FrmMainHandlers, WexmoorProcessorBringsItsFirmware)
+{
+    // A program folder without any BarCode firmware.
+    QTemporaryDir folder;
+    for (const char *name : {"FlashProgrammer.sss", "bootloader.sss", "WX3650UVer3_9.s19"})
+        ASSERT_TRUE(QFile::copy(test::sourceDir() + QStringLiteral("/samples/") + QLatin1String(name),
+                                folder.filePath(QLatin1String(name))));
+    Rig rig(folder.path());
+    // The model from the command line, no port: the options are offered all the same.
+    ASSERT_EQ(rig.frm.Form_Load(WindowCommandLine{QString(), QString(), QStringLiteral("Wexmoor 3650")}),
+              FormLoadEnd::Ready);
+    ASSERT_TRUE(rig.window.isEnabled(ControlId::ProcessorBarCode));
+
+    struct Step {
+        const char *option;
+        QString opened; // chosen in the Open dialog after the click
+        const char *file;
+        Lamp lamp;
+        bool program;
+    };
+    const QString opened = folder.filePath(QStringLiteral("WX3650UVer3_9.s19"));
+    const Step steps[] = {
+        {"optProcessor0", {}, "WX3650UVer3_9.s19", Lamp::Green, true},
+        {"optProcessor1", {}, "None", Lamp::Grey, false},
+        {"optProcessor1", opened, "WX3650UVer3_9.s19", Lamp::Green, true},
+        {"optProcessor1", {}, "WX3650UVer3_9.s19", Lamp::Green, true}, // the opened file stays
+    };
+    for (const Step &s : steps) {
+        SCOPED_TRACE(s.file);
+        rig.window.findChild<QRadioButton *>(QLatin1String(s.option))->click();
+        if (!s.opened.isEmpty()) {
+            rig.dialogs.openAnswers.push_back(s.opened);
+            rig.frm.FindFile();
+        }
+        EXPECT_EQ(rig.window.text(LabelId::FirmFile), QLatin1String(s.file));
+        EXPECT_EQ(rig.window.lamp(LampId::FileOk), s.lamp);
+        EXPECT_EQ(rig.window.isEnabled(ControlId::ProgramButton), s.program);
+    }
+}
+
 TEST(FrmMainStartUp, NoCommandLineAndNoScanner)
 {
     Rig rig(test::programDir());

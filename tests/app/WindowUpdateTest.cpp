@@ -141,7 +141,8 @@ TEST(WindowUpdate, FoundScannerProgrammedThroughTheWindow)
 
     rig.window.findChild<QPushButton *>(QStringLiteral("cmdProgram"))->click();
 
-    ASSERT_FALSE(rig.dialogs.messages.empty());
+    ASSERT_EQ(rig.dialogs.messages.size(), 1u); // the file fits: nothing was asked
+    EXPECT_TRUE(rig.dialogs.questions.empty());
     EXPECT_EQ(rig.dialogs.messages.back().text,
               QStringLiteral("The firmware update is complete. The Romwright will now exit."));
     EXPECT_EQ(rig.ends, QList<int>{0});
@@ -163,4 +164,43 @@ TEST(WindowUpdate, FoundScannerProgrammedThroughTheWindow)
                 << "block at " << block.Address;
     }
     EXPECT_GT(sent, 0);
+}
+
+TEST(WindowUpdate, FileForAnotherScannerIsAskedAboutAndALoaderRefused)
+{
+    SimProcess sim({"--start-in-boot", "--boot", "Q"});
+    ASSERT_TRUE(sim.isReady()) << sim.errorText().toStdString();
+    SimRig rig(sim);
+    ASSERT_EQ(rig.frm.Form_Load(WindowCommandLine{QString(), "1", "Halvern 1450"}), FormLoadEnd::Ready);
+    auto *program = rig.window.findChild<QPushButton *>(QStringLiteral("cmdProgram"));
+
+    rig.dialogs.openAnswers = {test::sourceDir() + QStringLiteral("/samples/JL750Ver6_0.s19"),
+                               QDir(test::programDir()).filePath(QStringLiteral("bootloader.sss"))};
+    rig.frm.FindFile();
+    ASSERT_TRUE(program->isEnabled());
+    program->click(); // answered No
+    ASSERT_EQ(rig.dialogs.questions.size(), 1u);
+    EXPECT_EQ(rig.dialogs.questions[0].text,
+              QStringLiteral("The file JL750Ver6_0.s19 is firmware for the Jorlith 750 with the 64-byte boot "
+                             "software, but the scanner is a Halvern 1450. Program it anyway?"));
+    EXPECT_EQ(rig.dialogs.questions[0].title, QStringLiteral("Firmware Check"));
+    EXPECT_EQ(rig.dialogs.questions[0].icon, MessageIcon::Exclamation);
+    EXPECT_TRUE(rig.window.isEnabled(ControlId::FileMenu));
+    EXPECT_TRUE(rig.window.isEnabled(ControlId::ExitButton));
+
+    rig.frm.FindFile();
+    ASSERT_TRUE(program->isEnabled());
+    program->click();
+    EXPECT_EQ(rig.dialogs.questions.size(), 1u);
+    ASSERT_EQ(rig.dialogs.messages.size(), 1u);
+    EXPECT_TRUE(rig.dialogs.messages[0].text.startsWith(QLatin1String("The file bootloader.sss is a loader")));
+    EXPECT_TRUE(rig.ends.isEmpty());
+
+    // The scanner heard the start-up's request and nothing after it.
+    sim.stop();
+    QString heard;
+    for (const QString &line : sim.transcript().split(QLatin1Char('\n')))
+        if (line.simplified().section(QLatin1Char(' '), 1, 1) == QLatin1String("in"))
+            heard += line.simplified().section(QLatin1Char(' '), 3, 3);
+    EXPECT_EQ(heard, QStringLiteral("'R''2'"));
 }

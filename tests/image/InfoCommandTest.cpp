@@ -71,6 +71,7 @@ TEST(InfoCommand, ExitStatusAndMessages)
     const std::vector<Case> cases{
         {"sample", {kSample}, 0, "Records read: 384 data", ""},
         {"no end record", {noEnd}, 0, "Note: no end record (S7, S8 or S9).", ""},
+        {"what it is for", {kSample}, 0, "For: the Halvern 1450 with the 64-byte boot software\n", ""},
         {"damaged",
          {damaged},
          1,

@@ -33,20 +33,20 @@ TEST(ConsoleDetection, PrintsWhatTheSearchFound)
     struct Case {
         const char *what;
         QStringList sim;        // empty: no scanner at all
-        QStringList arguments;  // after --file
+        QStringList arguments;  // after --file (a Halvern's: --force where the model differs)
         QByteArray input;
         int exitCode;
         const char *firstLine;
         int questions;
     };
     const Case cases[] = {
-        {"a Jorlith on port 2", {"--model", "jorlith"}, {}, {}, 0, "Scanner: Jorlith 750 on port 2", 0},
+        {"a Jorlith on port 2", {"--model", "jorlith"}, {"--force"}, {}, 0, "Scanner: Jorlith 750 on port 2", 0},
         {"nothing on any port", {}, {}, {}, 1, "Scanner Not Found", 0},
         {"nothing on any port and no file", {}, {"--discover"}, {}, 1, "Scanner Not Found", 0},
         {"a Jorlith in compatibility mode", {"--compat"}, {}, {}, 1, "Scanner Not Found (Compatibilty Mode)", 0},
-        {"a bootloader, the model given in advance", {"--boot-prompt", "Q"}, {"--model", "wexmoor"}, {}, 0,
+        {"a bootloader, the model given in advance", {"--boot-prompt", "Q"}, {"--model", "wexmoor", "--force"}, {}, 0,
          "Scanner: Wexmoor 3650 on port 2", 0},
-        {"a bootloader, the model typed after a wrong answer", {"--boot-prompt", "A"}, {}, "9\n2\n", 0,
+        {"a bootloader, the model typed after a wrong answer", {"--boot-prompt", "A"}, {"--force"}, "9\n2\n", 0,
          "Scanner: Jorlith 750 on port 2", 2},
         {"a bootloader, Exit typed", {"--boot-prompt", "Q"}, {}, "0\n", 1, "", 1},
         {"a bootloader, no answer at all", {"--boot-prompt", "Q"}, {}, {}, 1, "", 1},

@@ -80,7 +80,7 @@ TEST(FindScanner, GivenPortAndModelSkipDetection)
     const Case cases[] = {
         {QStringLiteral("3"), QStringLiteral("Halvern 1450"), FindStatus::Done, 3},
         {QString(), QString(), FindStatus::Done, 0},
-        {QStringLiteral(" 7 "), QStringLiteral("Anything"), FindStatus::Done, 7},
+        {QStringLiteral(" 7 "), QStringLiteral("Wexmoor 3650"), FindStatus::Done, 7},
         {QStringLiteral("-1"), QStringLiteral("x"), FindStatus::Done, -1},
         {QStringLiteral("32767"), QStringLiteral("x"), FindStatus::Done, 32767},
         {QStringLiteral("32768"), QStringLiteral("x"), FindStatus::BadPortNumber, 0},
@@ -95,13 +95,14 @@ TEST(FindScanner, GivenPortAndModelSkipDetection)
         EXPECT_EQ(result.status, c.status);
         EXPECT_EQ(result.port, c.port);
         EXPECT_EQ(w.view.text(LabelId::ScanMod), *c.scannMod);
-        // Nothing else is touched: no port, no menu, no flags.
+        // No port, no menu; a Wexmoor offers its processors as a detected one does.
         EXPECT_TRUE(w.msComm1.log.isEmpty());
         EXPECT_EQ(w.scanner.Comm(), nullptr);
         EXPECT_TRUE(w.view.isPortMenuVisible());
         EXPECT_TRUE(w.view.isEnabled(ControlId::ProgramButton));
-        EXPECT_TRUE(w.flags.bWexmoor);
-        EXPECT_FALSE(w.view.isEnabled(ControlId::ProcessorMain));
+        const bool wexmoor = *c.scannMod == QLatin1String("Wexmoor 3650");
+        EXPECT_EQ(w.flags.bWexmoor, wexmoor);
+        EXPECT_EQ(w.view.isEnabled(ControlId::ProcessorMain), wexmoor);
     }
 }
 

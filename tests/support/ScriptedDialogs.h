@@ -25,6 +25,16 @@ public:
             onMessage(messages.back());
     }
 
+    bool askYesNo(const QString &text, const QString &title, MessageIcon icon) override
+    {
+        questions.push_back({text, title, icon});
+        if (yesNoAnswers.empty())
+            return false;
+        const bool yes = yesNoAnswers.front();
+        yesNoAnswers.pop_front();
+        return yes;
+    }
+
     QString inputBox(const QString &prompt, const QString &title, const QString &defaultText) override
     {
         inputPrompts.push_back(prompt + QLatin1Char('|') + title + QLatin1Char('|') + defaultText);
@@ -53,11 +63,13 @@ public:
     }
 
     std::vector<ShownMessage> messages;
+    std::vector<ShownMessage> questions; // Yes/No questions; answered No once yesNoAnswers runs out
     QStringList inputPrompts;
     QStringList openRequests;
     int chooserShown = 0;
 
     std::deque<QString> inputAnswers;
+    std::deque<bool> yesNoAnswers;
     std::deque<QString> openAnswers;
     std::deque<std::optional<QString>> chooserAnswers;
     std::function<void(const ShownMessage &)> onMessage; // e.g. to act at the power-cycle prompt

@@ -4,7 +4,9 @@
 
 #include "app/FrontEnds.h"
 
+#include "app/shell/FirmwareCheck.h"
 #include "image/FileOpen.h"
+#include "image/FirmwareKind.h"
 #include "image/FlashLayout.h"
 #include "image/ParseMotorolaSrecords.h"
 #include "platform/FileSystem.h"
@@ -148,8 +150,10 @@ int runInfo(const QStringList &arguments)
         print(stderr, damagedFileMessage(options->file, result) + QLatin1Char('\n'));
         return 1;
     }
+    const FirmwareKind kind = firmwareKind(options->file, firmwareData(image));
     RelocateVectors(image);
     printSummary(*options, result, image);
+    print(stdout, QStringLiteral("For: %1\n").arg(firmwareMeantFor(kind)));
     if (!options->imageOut.isEmpty()) {
         if (!writeImage(options->imageOut, image)) {
             print(stderr, QStringLiteral("romwright: cannot write %1\n").arg(options->imageOut));

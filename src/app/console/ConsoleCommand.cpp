@@ -5,6 +5,7 @@
 #include "app/console/ConsoleOptions.h"
 #include "app/console/ConsoleView.h"
 #include "app/console/ProgressPrinter.h"
+#include "app/shell/FirmwareCheck.h"
 #include "app/shell/FirmwareDiscovery.h"
 #include "app/shell/MainState.h"
 #include "app/shell/PortPermissionNotice.h"
@@ -26,6 +27,17 @@ namespace {
 constexpr int kExitCompleted = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
+
+// The window would ask; the console stops unless --force said Yes in advance.
+bool firmwareRefused(const FirmwareVerdict &verdict, bool force)
+{
+    if (verdict.kind == FirmwareVerdict::Kind::Fits || (verdict.kind == FirmwareVerdict::Kind::Ask && force))
+        return false;
+    std::fprintf(stderr, "romwright: %s The scanner was not changed.\n", qPrintable(verdict.text));
+    if (verdict.kind == FirmwareVerdict::Kind::Ask)
+        std::fputs("romwright: give --force to program it all the same\n", stderr);
+    return true;
+}
 
 int finish(Outcome outcome)
 {
@@ -89,6 +101,12 @@ int runConsole(const QStringList &arguments)
     } else if (!options.model.isEmpty()) {
         view.setText(LabelId::ScanMod, options.model);
     }
+    // Family and processor tell by the name alone, before the identification's request.
+    if (!options.file.isEmpty() &&
+        firmwareRefused(checkFirmware(options.file, firmwareKind(options.file, FirmwareData()),
+                                      {scannerType, std::nullopt, options.barCodeProcessor}),
+                        options.force))
+        return kExitFailed;
     state.startTimers();
     if (!state.mnuCom_Click(port)) {
         const DeviceAccess access = deviceAccess(state.MSComm1().deviceName());
@@ -101,6 +119,7 @@ int runConsole(const QStringList &arguments)
     if (endsProgram(identified))
         return finish(identified);
     state.optProcessor_Click(options.barCodeProcessor ? 1 : 0);
+    state.setForceFirmware(options.force);
 
     // Without --file, the window's start-up search: the newest firmware for
     // this scanner and its bootloader kind in the program folder.
@@ -108,7 +127,8 @@ int runConsole(const QStringList &arguments)
     if (file.isEmpty()) {
         const int type = scannerType;
         const QString folder = programFolder();
-        const QString name = discoverFirmware(files, folder, type, state.target().bTargetA, QString());
+        const QString name =
+            discoverFirmware(files, folder, type, state.target().bTargetA, QString(), options.barCodeProcessor);
         if (name.isEmpty()) {
             std::fprintf(stderr, "romwright: no firmware file for %s in %s; name one with --file\n",
                          type == 0 ? "an unknown scanner (give --model)" : qPrintable(QStringLiteral("the ") + model),
@@ -120,6 +140,9 @@ int runConsole(const QStringList &arguments)
     }
     view.setText(LabelId::FirmFile, fileNameOf(file));
     state.FileOpen(file);
+    // The boot software is known now, and the file's content.
+    if (state.firmware().FilesValid && firmwareRefused(state.firmwareVerdict(state.target().bTargetA), options.force))
+        return kExitFailed;
 
     return finish(state.cmdProgram_Click());
 }

@@ -8,6 +8,7 @@ QString consoleUsage()
 {
     return QStringLiteral(
         "usage: romwright --console [--port N] [--file PATH] [--processor main|barcode] [--model NAME] [--yes]\n"
+        "                           [--force]\n"
         "  --port N           the scanner's port, 1 to 16; without it the ports are searched\n"
         "  --file PATH        the firmware file to program; without it the newest firmware\n"
         "                     for the scanner is looked for in the program folder\n"
@@ -15,6 +16,9 @@ QString consoleUsage()
         "  --model NAME       the scanner model, as the window would show it; while searching,\n"
         "                     the answer to the chooser's question (halvern, jorlith, wexmoor)\n"
         "  --yes              go on at once when asked to power-cycle the scanner\n"
+        "  --force            program a file named or built for another model, processor or\n"
+        "                     boot software all the same (loader files and files holding\n"
+        "                     nothing for the scanner are still refused)\n"
         "  --time-scale F     multiply every wait and pause by F (for tests)\n");
 }
 
@@ -33,6 +37,8 @@ ParsedConsoleOptions parseConsoleOptions(const QStringList &arguments)
             continue;
         } else if (arg == QLatin1String("--yes")) {
             o.yes = true;
+        } else if (arg == QLatin1String("--force")) {
+            o.force = true;
         } else if (arg == QLatin1String("--port")) {
             const auto v = value();
             bool ok = false;

@@ -12,6 +12,7 @@ struct ConsoleOptions {
     QString file;             // the firmware file
     bool barCodeProcessor = false;
     bool yes = false;         // go on at the power-cycle prompt without asking
+    bool force = false;       // program a file meant for another scanner all the same
     QString model;            // shown as the model label
     double timeScale = 1.0;   // every interval and pause multiplied by it (tests, demos)
 };

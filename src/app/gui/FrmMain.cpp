@@ -2,6 +2,7 @@
 
 #include "app/gui/MainWindow.h"
 #include "app/shell/FindFile.h"
+#include "app/shell/FirmwareDiscovery.h"
 #include "app/shell/MainState.h"
 #include "help/HTMLHelp.h"
 #include "help/HelpMenu.h"
@@ -107,7 +108,24 @@ void FrmMain::FindFile()
 
 void FrmMain::optProcessor_Click(int Index)
 {
-    m_parts.state.optProcessor_Click(Index);
+    MainState &state = m_parts.state;
+    state.optProcessor_Click(Index);
+    // A Wexmoor's processor brings its own newest firmware; choosing the same
+    // processor again keeps a file the user opened meanwhile.
+    const bool barCode = state.flags().bBarCodeProcessor;
+    if ((Index != 0 && Index != 1) || m_processorLoaded == barCode ||
+        typeOfScannerForModel(m_window.text(LabelId::ScanMod)) != 5)
+        return;
+    m_processorLoaded = barCode;
+    m_sFirmFile = discoverFirmware(m_parts.files, m_parts.programFolder, 5, state.target().bTargetA, QString(), barCode);
+    if (loadDiscoveredFirmware(m_parts.files, m_parts.programFolder, m_sFirmFile, m_window,
+                               [this](const QString &path) { fileOpen(path); }))
+        return;
+    // Nothing for this processor: the other processor's file must not stay loaded.
+    m_window.setText(LabelId::FirmFile, QStringLiteral("None"));
+    m_window.setLamp(LampId::FileOk, Lamp::Grey);
+    m_window.setEnabled(ControlId::ProgramButton, false);
+    state.firmware().FilesValid = false;
 }
 
 void FrmMain::cmdProgram_Click()

@@ -79,6 +79,7 @@ private:
     PortPermissionNotice m_permissionNotice;
     QString m_filter; // the Open dialog's filter, kept between uses
     QString m_sFirmFile;
+    std::optional<bool> m_processorLoaded; // the processor whose firmware the last choice loaded
     bool m_ending = false;
 };
 

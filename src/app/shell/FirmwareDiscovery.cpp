@@ -59,12 +59,15 @@ QString trimBlanks(const QString &text)
 
 } // namespace
 
-QStringList firmwareCandidates(int typeOfScanner, bool bTargetA)
+QStringList firmwareCandidates(int typeOfScanner, bool bTargetA, std::optional<bool> barCode)
 {
     switch (typeOfScanner) {
     case 2: return bTargetA ? namesOf(kHalvernU) : namesOf(kHalvern);
     case 1: return bTargetA ? namesOf(kJorlithU) : namesOf(kJorlith);
-    case 5: return namesOf(kWexmoor);
+    case 5:
+        if (barCode)
+            return namesOf(kWexmoor).filter(QLatin1String(*barCode ? ".s20" : ".s19"));
+        return namesOf(kWexmoor);
     default: return {};
     }
 }
@@ -82,10 +85,10 @@ int typeOfScannerForModel(const QString &model)
 }
 
 QString discoverFirmware(const FileSystem &files, const QString &folder, int typeOfScanner, bool bTargetA,
-                         const QString &commandLineFile)
+                         const QString &commandLineFile, std::optional<bool> barCode)
 {
     QString sFirmFile;
-    for (const QString &name : firmwareCandidates(typeOfScanner, bTargetA)) {
+    for (const QString &name : firmwareCandidates(typeOfScanner, bTargetA, barCode)) {
         if (files.fileExists(joinPath(folder, name))) {
             sFirmFile = name;
             break;

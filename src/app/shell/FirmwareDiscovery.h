@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 
 namespace romwright {
 
@@ -15,7 +16,9 @@ class MainView;
 
 // Candidate names for a scanner type (1 Jorlith, 2 Halvern, 5 Wexmoor) and the
 // bootloader kind found at start-up, newest first. Empty for any other type.
-QStringList firmwareCandidates(int typeOfScanner, bool bTargetA);
+// For a Wexmoor with barCode given: only that processor's names (".s20" for
+// BarCode, ".s19" for Main).
+QStringList firmwareCandidates(int typeOfScanner, bool bTargetA, std::optional<bool> barCode = std::nullopt);
 
 // The scanner type a model name stands for, by its family's first letter as the
 // window shows it ("Halvern 1450" 2, "Jorlith 750" 1, "Wexmoor 3650" 5); else 0.
@@ -24,7 +27,7 @@ int typeOfScannerForModel(const QString &model);
 // The first candidate that exists in folder, then the command-line override
 // (field 1, blanks trimmed) when that file exists. Empty when nothing fits.
 QString discoverFirmware(const FileSystem &files, const QString &folder, int typeOfScanner, bool bTargetA,
-                         const QString &commandLineFile);
+                         const QString &commandLineFile, std::optional<bool> barCode = std::nullopt);
 
 // What start-up does with the chosen name: nothing when no file stands there;
 // show it, enable PROGRAM and call fileOpen with the full path when the folder

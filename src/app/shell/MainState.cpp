@@ -1,5 +1,7 @@
 #include "app/shell/MainState.h"
 
+#include "app/shell/FirmwareDiscovery.h"
+#include "platform/Dialogs.h"
 #include "platform/MainView.h"
 
 namespace romwright {
@@ -11,6 +13,7 @@ MainState::MainState(std::unique_ptr<SerialPort> MSComm1, const MainServices &se
                                               timings)),
       m_update(std::make_unique<UpdateSequence>(*m_link, services.view, services.dialogs, m_flags, m_target))
 {
+    m_update->firmwareCheck = [this] { return approveFirmware(); };
 }
 
 MainState::~MainState()
@@ -47,7 +50,38 @@ FileOpenResult MainState::FileOpen(const QString &sFile)
 {
     const FileOpenContext context{m_services.files, m_services.view, m_services.dialogs,
                                   m_services.programFolder};
+    m_firmwareFile = sFile;
+    ++m_loads;
     return romwright::FileOpen(sFile, m_target.bTargetA, *m_firmware, context);
+}
+
+FirmwareVerdict MainState::firmwareVerdict(std::optional<bool> bTargetA) const
+{
+    const ScannerAtHand scanner{typeOfScannerForModel(m_services.view.text(LabelId::ScanMod)), bTargetA,
+                                m_flags.bBarCodeProcessor};
+    return checkFirmware(m_firmwareFile, firmwareKind(m_firmwareFile, m_firmware->FirmwareFileData), scanner);
+}
+
+bool MainState::approveFirmware()
+{
+    const FirmwareVerdict verdict = firmwareVerdict(m_target.bTargetA);
+    const QString title = QString::fromLatin1(kFirmwareCheckTitle);
+    switch (verdict.kind) {
+    case FirmwareVerdict::Kind::Fits: return true;
+    case FirmwareVerdict::Kind::Refuse:
+        m_services.dialogs.message(verdict.text, title, MessageIcon::Exclamation);
+        return false;
+    case FirmwareVerdict::Kind::Ask: break;
+    }
+    // Asked once a click: the second look before the route only asks about a
+    // file loaded while the update waited for the greeting.
+    if (m_forceFirmware || (m_approvedLoad == m_loads && m_approvedQuestion == verdict.text))
+        return true;
+    if (!m_services.dialogs.askYesNo(verdict.text + QLatin1String(kProgramAnyway), title, MessageIcon::Exclamation))
+        return false;
+    m_approvedLoad = m_loads;
+    m_approvedQuestion = verdict.text;
+    return true;
 }
 
 void MainState::optProcessor_Click(int index)
@@ -60,6 +94,7 @@ void MainState::optProcessor_Click(int index)
 
 Outcome MainState::cmdProgram_Click()
 {
+    m_approvedLoad = -1;
     return m_update->cmdProgram_Click(*m_firmware);
 }
 

@@ -5,6 +5,7 @@
 // options, PROGRAM and EXIT. The window and the console front end each own
 // one and show it through their own MainView and Dialogs.
 
+#include "app/shell/FirmwareCheck.h"
 #include "flash/BootloaderLink.h"
 #include "flash/FlashTimings.h"
 #include "flash/Outcome.h"
@@ -59,6 +60,12 @@ public:
     // Index 0 "Main", 1 "BarCode"; any other index changes nothing.
     void optProcessor_Click(int index);
 
+    // The loaded file against the scanner: the model label, bTargetA (nullopt
+    // before the identification) and the processor chosen.
+    FirmwareVerdict firmwareVerdict(std::optional<bool> bTargetA) const;
+    // Given (--force): a file for another scanner is programmed without asking.
+    void setForceFirmware(bool force) { m_forceFirmware = force; }
+
     // The update. Stopped leaves the window usable; an End value means the
     // program must end now (the port is closed already).
     Outcome cmdProgram_Click();
@@ -75,6 +82,8 @@ public:
     MainView &view() { return m_services.view; }
 
 private:
+    bool approveFirmware();
+
     std::unique_ptr<SerialPort> m_port;
     MainServices m_services;
     std::unique_ptr<FirmwareSet> m_firmware;
@@ -82,6 +91,12 @@ private:
     ProgramFlags m_flags;
     std::unique_ptr<BootloaderLink> m_link;
     std::unique_ptr<UpdateSequence> m_update;
+    QString m_firmwareFile;
+    int m_loads = 0;
+    // The load and the question the user said Yes to in this click.
+    int m_approvedLoad = -1;
+    QString m_approvedQuestion;
+    bool m_forceFirmware = false;
 };
 
 } // namespace romwright

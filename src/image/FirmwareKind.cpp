@@ -1,0 +1,91 @@
+#include "image/FirmwareKind.h"
+
+#include "image/FileOpen.h"
+#include "image/FlashLayout.h"
+
+#include <QRegularExpression>
+
+#include <span>
+
+namespace romwright {
+
+namespace {
+
+FirmwareData coverage(std::span<const FlashBlock> table)
+{
+    FirmwareData bits;
+    for (const FlashBlock &block : table)
+        for (int i = 0; i < block.Length; ++i)
+            bits.set(std::size_t(block.Address + i));
+    return bits;
+}
+
+FirmwareData vectorArea()
+{
+    FirmwareData bits;
+    for (std::size_t a = kVectorAddress; a < kImageSize; ++a)
+        bits.set(a);
+    return bits;
+}
+
+// The vectors never make a file misfit: the 64-byte pass carries them in its
+// jump table, and releases for the 128-byte rows carry them as well although
+// that pass has no block for them.
+ContentFit fitAlong(const FirmwareData &data, const FirmwareData &blocks, bool vectorsWritten)
+{
+    static const FirmwareData vectors = vectorArea();
+    const bool written = (data & blocks).any() || (vectorsWritten && (data & vectors).any());
+    if (!written)
+        return ContentFit::Nothing;
+    if ((data & ~vectors & ~blocks).any())
+        return ContentFit::Outside;
+    return ContentFit::Fits;
+}
+
+} // namespace
+
+FirmwareData firmwareData(const MemoryImage &image)
+{
+    FirmwareData bits;
+    for (std::size_t a = 0; a < image.size(); ++a)
+        if (image[a] != kErased)
+            bits.set(a);
+    return bits;
+}
+
+FirmwareKind firmwareKind(const QString &fileName, const FirmwareData &data)
+{
+    static const FirmwareData blocks64 = coverage(kFlashBlocks64);
+    static const FirmwareData blocks128 = coverage(kFlashBlocks128);
+    FirmwareKind kind;
+    kind.fit64 = fitAlong(data, blocks64, true);
+    kind.fit128 = fitAlong(data, blocks128, false);
+
+    const QString name = fileNameOf(fileName);
+    if (name.compare(QLatin1String(kRamLoaderFileName), Qt::CaseInsensitive) == 0 ||
+        name.compare(QLatin1String(kBootloaderFileName), Qt::CaseInsensitive) == 0) {
+        kind.loader = true;
+        return kind;
+    }
+    // Prefix, model number, the "U" of the 128-byte releases.
+    static const QRegularExpression release(QStringLiteral("^(hlv|jl|wx)\\d+(u?)"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = release.match(name);
+    if (!match.hasMatch())
+        return kind;
+    const QString prefix = match.captured(1).toLower();
+    const bool u = !match.captured(2).isEmpty();
+    if (prefix == QLatin1String("wx")) {
+        kind.family = FirmwareFamily::Wexmoor;
+        if (name.endsWith(QLatin1String(".s19"), Qt::CaseInsensitive))
+            kind.processor = WexmoorProcessor::Main;
+        else if (name.endsWith(QLatin1String(".s20"), Qt::CaseInsensitive))
+            kind.processor = WexmoorProcessor::BarCode;
+        return kind;
+    }
+    kind.family = prefix == QLatin1String("hlv") ? FirmwareFamily::Halvern : FirmwareFamily::Jorlith;
+    kind.boot = u ? BootSoftware::Rows128 : BootSoftware::Rows64;
+    return kind;
+}
+
+} // namespace romwright

@@ -1,0 +1,116 @@
+#include "app/shell/FirmwareCheck.h"
+#include "app/shell/FirmwareDiscovery.h"
+
+#include <gtest/gtest.h>
+
+using namespace romwright;
+
+namespace {
+
+FirmwareData bytes(std::initializer_list<std::pair<std::size_t, std::size_t>> ranges)
+{
+    FirmwareData data;
+    for (const auto &[first, last] : ranges)
+        for (std::size_t a = first; a <= last; ++a)
+            data.set(a);
+    return data;
+}
+
+// Data as the releases lay it out, each with its vectors at 0xFFCC..0xFFFF.
+const FirmwareData kRows64 = bytes({{0x0580, 0x05FF}, {0x0E00, 0x0F3F}, {0x8000, 0x80FF}, {0xFFCC, 0xFFFF}});
+const FirmwareData kRows128 = bytes({{0x1200, 0x12FF}, {0xFB00, 0xFBFF}, {0xFFCC, 0xFFFF}});
+const FirmwareData kEither = bytes({{0x2000, 0x20FF}, {0xFFCC, 0xFFFF}});
+
+} // namespace
+
+TEST(FirmwareKind, NameAndDataOfEveryCandidateListAndOfOtherFiles)
+{
+    using F = FirmwareFamily;
+    using B = BootSoftware;
+    using P = WexmoorProcessor;
+    using C = ContentFit;
+    struct Case {
+        QString name;
+        FirmwareData data;
+        FirmwareKind kind;
+    };
+    const QStringList halvern = firmwareCandidates(2, false), halvernU = firmwareCandidates(2, true);
+    const QStringList jorlith = firmwareCandidates(1, false), jorlithU = firmwareCandidates(1, true);
+    const QStringList wxMain = firmwareCandidates(5, false, false), wxBarCode = firmwareCandidates(5, true, true);
+    const FirmwareKind halvern64{false, F::Halvern, B::Rows64, P::Any, C::Fits, C::Outside};
+    const FirmwareKind jorlith128{false, F::Jorlith, B::Rows128, P::Any, C::Outside, C::Fits};
+    const FirmwareKind wexmoorMain{false, F::Wexmoor, B::Any, P::Main, C::Fits, C::Fits};
+    const FirmwareKind wexmoorBarCode{false, F::Wexmoor, B::Any, P::BarCode, C::Fits, C::Fits};
+    const Case cases[] = {
+        {halvern.first(), kRows64, halvern64},
+        {halvern.last(), kRows64, halvern64},
+        {halvernU.first(), kRows128, {false, F::Halvern, B::Rows128, P::Any, C::Outside, C::Fits}},
+        {halvernU.last(), kRows128, {false, F::Halvern, B::Rows128, P::Any, C::Outside, C::Fits}},
+        {jorlith.first(), kRows64, {false, F::Jorlith, B::Rows64, P::Any, C::Fits, C::Outside}},
+        {jorlith.last(), kRows64, {false, F::Jorlith, B::Rows64, P::Any, C::Fits, C::Outside}},
+        {jorlithU.first(), kRows128, jorlith128},
+        {jorlithU.last(), kRows128, jorlith128},
+        {wxMain.first(), kEither, wexmoorMain},
+        {wxMain.last(), kEither, wexmoorMain},
+        {wxBarCode.first(), kEither, wexmoorBarCode},
+        {wxBarCode.last(), kEither, wexmoorBarCode},
+        // Typed by hand: letter case and a folder do not matter.
+        {"/home/ann/hlv1450UVER4_0.S19", kRows128, {false, F::Halvern, B::Rows128, P::Any, C::Outside, C::Fits}},
+        {"C:\\Romwright\\BOOTLOADER.SSS", bytes({{0xF900, 0xFDFF}}), {true, F::Unknown, B::Any, P::Any, C::Nothing, C::Outside}},
+        {"FlashProgrammer.sss", bytes({{0x0050, 0x044F}}), {true, F::Unknown, B::Any, P::Any, C::Nothing, C::Nothing}},
+        // Unknown names, judged by their data alone.
+        {"firmware.s19", kRows64, {false, F::Unknown, B::Any, P::Any, C::Fits, C::Outside}},
+        {"Halvern.s19", kRows128, {false, F::Unknown, B::Any, P::Any, C::Outside, C::Fits}},
+        {"JLVer6_0.s19", bytes({{0x0450, 0x049D}}), {false, F::Unknown, B::Any, P::Any, C::Fits, C::Nothing}},
+        {"xWX3650UVer1_9.s20", bytes({{0xFFCC, 0xFFFF}}), {false, F::Unknown, B::Any, P::Any, C::Fits, C::Nothing}},
+        {"high.s19", bytes({{0xF900, 0xF9FF}}), {false, F::Unknown, B::Any, P::Any, C::Nothing, C::Fits}},
+        {"empty.s19", FirmwareData(), {false, F::Unknown, B::Any, P::Any, C::Nothing, C::Nothing}},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(firmwareKind(c.name, c.data), c.kind) << c.name.toStdString();
+}
+
+TEST(FirmwareCheck, FileAgainstTheScannerAtHand)
+{
+    using K = FirmwareVerdict::Kind;
+    struct Case {
+        const char *name;
+        FirmwareData data;
+        ScannerAtHand scanner;
+        K kind;
+        const char *text;
+    };
+    const Case cases[] = {
+        {"Hlv1450ver5_9.s19", kRows64, {2, false, false}, K::Fits, ""},
+        {"JL750Ver6_0.s19", kRows64, {2, std::nullopt, false}, K::Ask,
+         "The file JL750Ver6_0.s19 is firmware for the Jorlith 750 with the 64-byte boot software, but the scanner "
+         "is a Halvern 1450."},
+        {"WX3650UVer3_9.s19", kEither, {5, std::nullopt, true}, K::Ask,
+         "The file WX3650UVer3_9.s19 is firmware for the Main processor of the Wexmoor 3650, but the scanner is a "
+         "Wexmoor 3650 whose BarCode processor is to be updated."},
+        // Boot software and data wait for the identification.
+        {"Hlv1450ver5_9.s19", kRows64, {2, std::nullopt, false}, K::Fits, ""},
+        {"Hlv1450ver5_9.s19", kRows64, {2, true, false}, K::Ask,
+         "The file Hlv1450ver5_9.s19 is firmware for the Halvern 1450 with the 64-byte boot software, but the "
+         "scanner is a Halvern 1450 with the 128-byte boot software."},
+        {"/tmp/%1 <i>.s19", kRows128, {0, false, false}, K::Ask,
+         "The file %1 <i>.s19 is firmware for a scanner with the 128-byte boot software, but the scanner is a "
+         "scanner with the 64-byte boot software."},
+        {"WX3650UVer1_9.s20", bytes({{0x0580, 0x05FF}, {0x2000, 0x20FF}, {0xFC00, 0xFC0F}}), {5, true, true}, K::Ask,
+         "The file WX3650UVer1_9.s20 is firmware for a scanner with another flash layout, but the scanner is a "
+         "Wexmoor 3650 with the 128-byte boot software."},
+        {"bootloader.sss", bytes({{0xF900, 0xFDFF}}), {0, std::nullopt, false}, K::Refuse,
+         "The file bootloader.sss is a loader that the update sends by itself, not firmware. It cannot be "
+         "programmed as firmware."},
+        {"JL750Ver6_0.s19", bytes({{0xF900, 0xF9FF}}), {1, false, false}, K::Refuse,
+         "The file JL750Ver6_0.s19 holds nothing that an update of a scanner with the 64-byte boot software would "
+         "write."},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString name = QString::fromUtf8(c.name);
+        const FirmwareVerdict verdict = checkFirmware(name, firmwareKind(name, c.data), c.scanner);
+        EXPECT_EQ(verdict.kind, c.kind);
+        EXPECT_EQ(verdict.text.toStdString(), c.text);
+    }
+}
