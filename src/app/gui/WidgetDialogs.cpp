@@ -30,6 +30,8 @@ void WidgetDialogs::message(const QString &text, const QString &title, MessageIc
 {
     QMessageBox box(m_parent);
     box.setWindowTitle(title.isEmpty() ? QString::fromLatin1(kApplicationTitle) : title);
+    // File names and the scanner's answers go into messages: never markup.
+    box.setTextFormat(Qt::PlainText);
     box.setText(text);
     switch (icon) {
     case MessageIcon::None: box.setIcon(QMessageBox::NoIcon); break;
