@@ -140,6 +140,11 @@ bool HTMLHelp::checkHelpFile(QString &fileArgument)
     }
     if (!EnsureFileExists(m_CHMFile))
         return false;
+    if (!m_viewer.helpFileIsSound(m_CHMFile)) {
+        warn(QStringLiteral("The help file %1 is damaged and cannot be shown.").arg(m_CHMFile),
+             MessageIcon::Exclamation);
+        return false;
+    }
     fileArgument = m_CHMFile;
     if (!m_HHWindow.trimmed().isEmpty())
         fileArgument += QLatin1Char('>') + m_HHWindow;

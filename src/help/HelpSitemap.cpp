@@ -69,18 +69,24 @@ std::vector<SitemapEntry> HelpSitemap::parse(const QString &html)
     // The lists being filled, innermost last. A nested list belongs to the
     // entry before it; a list with no entry before it adds to its parent.
     std::vector<std::vector<SitemapEntry> *> lists{&root};
+    int levelsIgnored = 0;
+    std::size_t entries = 0;
     std::optional<SitemapEntry> current;
     bool nameSeen = false;
     QString pendingTitle;
 
-    for (auto it = tag.globalMatch(html); it.hasNext();) {
+    for (auto it = tag.globalMatch(html); it.hasNext() && entries < kMaxEntries;) {
         const auto m = it.next();
         const bool closing = !m.captured(1).isEmpty();
         const QString name = m.captured(2).toLower();
         if (name == QLatin1String("ul")) {
-            if (!closing) {
+            if (!closing && lists.size() > std::size_t(kMaxDepth)) {
+                ++levelsIgnored;
+            } else if (!closing) {
                 auto *list = lists.back();
                 lists.push_back(list->empty() ? list : &list->back().children);
+            } else if (levelsIgnored > 0) {
+                --levelsIgnored;
             } else if (lists.size() > 1) {
                 lists.pop_back();
             }
@@ -93,8 +99,10 @@ std::vector<SitemapEntry> HelpSitemap::parse(const QString &html)
                     pendingTitle.clear();
                 }
             } else if (current) {
-                if (!current->name.isEmpty() || !current->topics.empty())
+                if (!current->name.isEmpty() || !current->topics.empty()) {
                     lists.back()->push_back(std::move(*current));
+                    ++entries;
+                }
                 current.reset();
             }
         } else if (name == QLatin1String("param") && current) {

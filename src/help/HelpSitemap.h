@@ -22,6 +22,13 @@ struct SitemapEntry {
 
 class HelpSitemap {
 public:
+    // A sitemap is read from a file anyone may have changed: lists nested
+    // deeper than kMaxDepth add to the deepest list allowed, and reading
+    // stops after kMaxEntries entries, so neither the tree nor the widgets
+    // built from it can grow without bound.
+    static constexpr int kMaxDepth = 32;
+    static constexpr std::size_t kMaxEntries = 10000;
+
     // Reads what it can: a damaged sitemap gives the entries before the damage.
     static std::vector<SitemapEntry> parse(const QString &html);
 

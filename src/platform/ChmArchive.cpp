@@ -1,5 +1,7 @@
 #include "platform/ChmArchive.h"
 
+#include "platform/ChmLayout.h"
+
 #include <QDir>
 #include <QFile>
 #include <QUrl>
@@ -46,15 +48,38 @@ QString zeroTerminated(const QByteArray &data, qsizetype from, qsizetype length)
 
 } // namespace
 
-std::unique_ptr<ChmArchive> ChmArchive::open(const QString &path)
+std::unique_ptr<ChmArchive> ChmArchive::open(const QString &path, ChmOpenFailure *failure)
 {
+    auto fail = [failure](ChmOpenFailure why) {
+        if (failure)
+            *failure = why;
+        return nullptr;
+    };
+    if (failure)
+        *failure = ChmOpenFailure::None;
     if (!QFile::exists(path))
-        return nullptr;
-    chmFile *handle = chm_open(QFile::encodeName(path).constData());
+        return fail(ChmOpenFailure::Missing);
+    // The bytes checked are the bytes chmlib reads: it opens the file we hold
+    // open, so a help file replaced meanwhile (an installer at work) is not
+    // read unchecked.
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() > kLargestFile)
+        return fail(ChmOpenFailure::Damaged);
+    if (!chmLayoutIsSound(file.readAll()))
+        return fail(ChmOpenFailure::Damaged);
+    const QString held = QStringLiteral("/proc/self/fd/%1").arg(file.handle());
+    chmFile *handle = chm_open(QFile::encodeName(QFile::exists(held) ? held : path).constData());
     if (!handle)
-        return nullptr;
+        return fail(ChmOpenFailure::Damaged);
     std::unique_ptr<ChmArchive> archive(new ChmArchive(handle));
+    // Every compiled help file carries its system file and names its start
+    // page there; a start page that cannot be read back means the compressed
+    // section is damaged, and the viewer would show an empty window.
+    if (!archive->readRaw("/#SYSTEM"))
+        return fail(ChmOpenFailure::Damaged);
     archive->readSystemFile();
+    if (!archive->m_defaultTopic.isEmpty() && !archive->read(archive->m_defaultTopic))
+        return fail(ChmOpenFailure::Damaged);
     return archive;
 }
 

@@ -14,10 +14,14 @@ struct chmFile;
 
 namespace romwright {
 
+enum class ChmOpenFailure { None, Missing, Damaged };
+
 class ChmArchive {
 public:
-    // nullptr when the file is missing or not a compiled help file.
-    static std::unique_ptr<ChmArchive> open(const QString &path);
+    // nullptr when the file is missing, or is not a compiled help file or a
+    // damaged one (failure tells which). A damaged file is refused before
+    // chmlib reads any of it (see ChmLayout.h).
+    static std::unique_ptr<ChmArchive> open(const QString &path, ChmOpenFailure *failure = nullptr);
     ~ChmArchive();
     ChmArchive(const ChmArchive &) = delete;
     ChmArchive &operator=(const ChmArchive &) = delete;
@@ -40,6 +44,10 @@ public:
 
     // The archive path of a link or page name, as read() takes it.
     static QString normalisePath(const QString &path);
+
+    // Larger files are refused: no help file comes near this, and the whole
+    // file is read to be checked.
+    static constexpr qint64 kLargestFile = 256 * 1024 * 1024;
 
 private:
     explicit ChmArchive(chmFile *handle);

@@ -70,6 +70,10 @@ public:
     virtual WindowHandle htmlHelp(WindowHandle owner, const QString &file, HelpCommand command,
                                   const HelpData &data) = 0;
 
+    // False when the help file is there but cannot be read (damaged, empty or
+    // cut short); the help class then warns instead of calling the viewer.
+    virtual bool helpFileIsSound(const QString &file) const = 0;
+
     // Removes the item with command number commandId from the window's system menu.
     virtual void deleteSystemMenuItem(WindowHandle window, int commandId) = 0;
 

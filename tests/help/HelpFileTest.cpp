@@ -8,8 +8,10 @@
 #include "support/TestPaths.h"
 
 #include <QDir>
+#include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <functional>
 #include <gtest/gtest.h>
 
 using namespace romwright;
@@ -50,17 +52,53 @@ TEST(ChmArchive, ReadsTheBuiltHelpFile)
     EXPECT_TRUE(archive->read(QStringLiteral("images/lamp-green.png"))->startsWith("\x89PNG"));
 }
 
-TEST(ChmArchive, RefusesWhatIsNotACompiledHelpFile)
+// Copies of the built help file damaged where chmlib trusts the file; the
+// first two took the viewer down (SIGSEGV, SIGFPE) before they were checked.
+TEST(ChmArchive, RefusesDamagedFilesBeforeChmlibReadsThem)
 {
+    QFile built(helpFilePath(test::programDir()));
+    ASSERT_TRUE(built.open(QIODevice::ReadOnly));
+    const QByteArray good = built.readAll();
+    const qsizetype control = good.indexOf("LZXC") - 4; // size, "LZXC", version, reset interval, window size
+    const qsizetype directory = good.indexOf("ITSP");
+    const qsizetype leaf = good.indexOf("PMGL");
+    ASSERT_GT(control, 0);
+    auto put32 = [](QByteArray &b, qsizetype at, quint32 v) {
+        for (int i = 0; i < 4; ++i)
+            b[at + i] = char(v >> (8 * i));
+    };
+    const struct {
+        const char *what;
+        std::function<void(QByteArray &)> damage;
+    } cases[] = {
+        {"compression version flipped", [&](QByteArray &b) { b[control + 8] = char(b[control + 8] ^ 0xFF); }},
+        {"window size zero", [&](QByteArray &b) { put32(b, control + 16, 0); }},
+        {"window size not a power of two", [&](QByteArray &b) { put32(b, control + 16, 3); }},
+        {"no windows per reset", [&](QByteArray &b) { put32(b, control + 20, 0); }},
+        {"directory page length zero", [&](QByteArray &b) { put32(b, directory + 0x10, 0); }},
+        {"directory longer than the file", [&](QByteArray &b) { put32(b, 0x50, 0x7FFFFFFF); }},
+        {"leaf page followed by itself", [&](QByteArray &b) { put32(b, leaf + 0x10, 0); }},
+        {"leaf page claiming no free space", [&](QByteArray &b) { put32(b, leaf + 4, 0); }},
+        {"cut inside the compressed section", [](QByteArray &b) { b.chop(200); }},
+        {"cut after the headers", [](QByteArray &b) { b.truncate(0x200); }},
+        {"empty", [](QByteArray &b) { b.clear(); }},
+        {"not a help file", [](QByteArray &b) { b.fill('x'); }},
+    };
     QTemporaryDir dir;
-    const QString text = dir.filePath(QStringLiteral("fake.chm"));
-    QFile f(text);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(QByteArray(4096, 'x'));
-    f.close();
-    EXPECT_FALSE(ChmArchive::open(text));
-    EXPECT_FALSE(ChmArchive::open(dir.filePath(QStringLiteral("missing.chm"))));
-    EXPECT_FALSE(ChmArchive::open(dir.path()));
+    for (const auto &c : cases) {
+        QByteArray bytes = good;
+        c.damage(bytes);
+        const QString path = dir.filePath(QString::fromLatin1(c.what) + QStringLiteral(".chm"));
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
+        f.close();
+        ChmOpenFailure failure = ChmOpenFailure::None;
+        EXPECT_FALSE(ChmArchive::open(path, &failure)) << c.what;
+        EXPECT_EQ(failure, ChmOpenFailure::Damaged) << c.what;
+    }
+    ChmOpenFailure failure = ChmOpenFailure::None;
+    EXPECT_FALSE(ChmArchive::open(dir.filePath(QStringLiteral("missing.chm")), &failure));
+    EXPECT_EQ(failure, ChmOpenFailure::Missing);
 }
 
 TEST(HelpFile, EveryLinkPictureAndSitemapEntryLeadsToAFileOfTheHelp)

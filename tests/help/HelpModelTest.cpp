@@ -2,7 +2,9 @@
 #include "help/HelpSearchIndex.h"
 #include "help/HelpSitemap.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
+#include <tuple>
 
 using namespace romwright;
 
@@ -61,6 +63,32 @@ TEST(HelpSitemap, DamagedOrForeignInputGivesWhatCanBeRead)
     };
     for (const auto &c : cases)
         EXPECT_EQ(HelpSitemap::parse(QString::fromLatin1(c.html)).size(), c.entries) << c.what;
+}
+
+TEST(HelpSitemap, NestingAndEntryCountAreBounded)
+{
+    const QString entry = QStringLiteral(R"(<LI><OBJECT type="text/sitemap"><param name="Name" value="x"></OBJECT>)");
+    const QString ul = QStringLiteral("<UL>"), end = QStringLiteral("</UL>");
+    const struct {
+        const char *what;
+        QString html;
+        std::size_t topLevel, total;
+        int deepest;
+    } cases[] = {
+        {"100,000 lists deep", (ul + entry).repeated(100000), 1, HelpSitemap::kMaxEntries, HelpSitemap::kMaxDepth - 1},
+        {"100,000 entries in one list", ul + entry.repeated(100000), HelpSitemap::kMaxEntries, HelpSitemap::kMaxEntries, 0},
+        {"too deep, then back to the top", entry + (ul + entry).repeated(40) + end.repeated(40) + entry, 2, 42,
+         HelpSitemap::kMaxDepth},
+    };
+    for (const auto &c : cases) {
+        const auto tree = HelpSitemap::parse(c.html);
+        const auto flat = HelpSitemap::flatten(tree);
+        int deepest = 0;
+        for (const auto &row : flat)
+            deepest = std::max(deepest, row.second);
+        EXPECT_EQ(std::make_tuple(tree.size(), flat.size(), deepest), std::make_tuple(c.topLevel, c.total, c.deepest))
+            << c.what;
+    }
 }
 
 TEST(HelpSitemap, EntitiesAreDecoded)

@@ -15,6 +15,8 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QKeyEvent>
+#include <QScreen>
+#include <QTest>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
@@ -209,13 +211,60 @@ TEST_F(HelpViewerTest, PopupsShowTheirTextAtTheMouse)
               std::make_tuple(QStringLiteral("Courier"), 12, true, false, true));
 }
 
-TEST_F(HelpViewerTest, TheMainWindowsHelpWithoutTheFileWarnsOncePerDisplayCallAndOpensNothing)
+TEST_F(HelpViewerTest, AMissingOrDamagedHelpFileWarnsOncePerDisplayCallAndOpensNothing)
 {
-    HTMLHelp missing(viewer, dialogs, *registry, files, m_dir.path());
-    viewHelpFile(missing, m_dir.path());
-    EXPECT_TRUE(viewer.windows().isEmpty());
-    EXPECT_EQ(dialogs.messages.size(), 2u);
-    closeHelp(missing);
+    QFile built(helpFilePath(programDir()));
+    ASSERT_TRUE(built.open(QIODevice::ReadOnly));
+    QByteArray damaged = built.readAll();
+    const qsizetype window = damaged.indexOf("LZXC") + 12;
+    damaged.replace(window, 4, QByteArray(4, '\0'));
+    const struct {
+        const char *what;
+        std::optional<QByteArray> file;
+        const char *message;
+    } cases[] = {
+        {"missing", std::nullopt,
+         "The file %1 does not exist.\nPlease make sure the correct path and file name have been specified."},
+        {"empty", QByteArray(), "The help file %1 is damaged and cannot be shown."},
+        {"damaged", damaged, "The help file %1 is damaged and cannot be shown."},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        // A folder name that would garble a message built from it as a format or as markup.
+        const QString folder = m_dir.filePath(QString::fromLatin1(c.what) + QStringLiteral(" %1 <b>x"));
+        ASSERT_TRUE(QDir().mkpath(folder));
+        if (c.file) {
+            QFile f(helpFilePath(folder));
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(*c.file);
+        }
+        dialogs.messages.clear();
+        HTMLHelp help(viewer, dialogs, *registry, files, folder);
+        viewHelpFile(help, folder);
+        EXPECT_TRUE(viewer.windows().isEmpty());
+        ASSERT_EQ(dialogs.messages.size(), 2u);
+        for (const auto &m : dialogs.messages) {
+            EXPECT_EQ(m.text, QString::fromLatin1(c.message).arg(helpFilePath(folder)));
+            EXPECT_EQ(m.title, QStringLiteral("HTML Help Class"));
+            EXPECT_EQ(m.icon, MessageIcon::Exclamation);
+        }
+    }
+}
+
+TEST_F(HelpViewerTest, OpensInsideTheScreensFreeAreaAndEscClosesIt)
+{
+    viewHelpFile(*help, programDir());
+    QPointer<HelpViewerWindow> window = onlyWindow();
+    ASSERT_TRUE(window);
+    const QRect room = window->screen()->availableGeometry();
+    EXPECT_TRUE(room.contains(window->frameGeometry()))
+        << room.width() << "x" << room.height() << " holds " << window->frameGeometry().width() << "x"
+        << window->frameGeometry().height();
+    QCoreApplication::processEvents(); // the activation the viewer asked for
+    ASSERT_EQ(QApplication::activeWindow(), window);
+    QTest::keyClick(window->searchField(), Qt::Key_Escape);
+    ASSERT_TRUE(window);
+    EXPECT_FALSE(window->isVisible());
 }
 
 TEST_F(HelpViewerTest, PictureOfTheViewer)

@@ -4,6 +4,7 @@
 #include "platform/HelpViewer.h"
 
 #include <QMap>
+#include <QSet>
 #include <vector>
 
 namespace romwright::test {
@@ -23,6 +24,7 @@ public:
         calls.push_back({owner, file, command, data});
         return answer;
     }
+    bool helpFileIsSound(const QString &file) const override { return !damaged.contains(file); }
     void deleteSystemMenuItem(WindowHandle window, int commandId) override
     {
         deletedMenuItems.push_back({window, commandId});
@@ -37,6 +39,7 @@ public:
     WindowHandle answer = 0x1234;
     QPoint cursor{40, 50};
     QMap<QString, QString> versions;
+    QSet<QString> damaged;
 };
 
 } // namespace romwright::test

@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScreen>
 #include <QSplitter>
 #include <QStyle>
 #include <QTabWidget>
@@ -125,9 +126,26 @@ HelpViewerWindow::HelpViewerWindow(std::unique_ptr<ChmArchive> archive, QWidget 
         }
     });
 
+    auto *closeAction = new QAction(this);
+    closeAction->setShortcut(Qt::Key_Escape);
+    closeAction->setShortcutContext(Qt::WindowShortcut);
+    connect(closeAction, &QAction::triggered, this, &QWidget::close);
+    addAction(closeAction);
+
     buildContents();
     buildIndex();
-    resize(900, 600);
+    fitToScreen();
+}
+
+void HelpViewerWindow::fitToScreen()
+{
+    // 900 x 600 where there is room, but never more than the screen's free
+    // area at the present scale, with a margin for the frame, so that the
+    // title bar and the close button stay on the screen.
+    const QRect room = screen()->availableGeometry();
+    const QSize wanted(900, 600);
+    resize(wanted.boundedTo(room.size() * 9 / 10).expandedTo(minimumSizeHint().boundedTo(room.size())));
+    move(room.center() - rect().center());
 }
 
 HelpViewerWindow::~HelpViewerWindow() = default;

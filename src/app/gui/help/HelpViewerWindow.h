@@ -1,6 +1,7 @@
 #pragma once
 // The help viewer's window for one compiled help file: contents, index and
-// search beside the page, with back, forward and home.
+// search beside the page, with back, forward and home. It opens inside the
+// screen's free area and Esc closes it.
 
 #include "help/HelpSearchIndex.h"
 #include "help/HelpSitemap.h"
@@ -47,6 +48,7 @@ public:
     QTabWidget *tabs() const { return m_tabs; }
 
 private:
+    void fitToScreen();
     void buildContents();
     void buildIndex();
     void runSearch();

@@ -12,7 +12,8 @@ namespace romwright {
 
 namespace {
 
-// "file.chm>window" and "file.chm::/inner.txt" name the help file first.
+// "file.chm>window" and "file.chm::/inner.txt" name the help file first. A
+// window name holds no '/', so a '>' inside the folder names does not count.
 QString helpFileOf(const QString &argument, QString *inner = nullptr)
 {
     QString file = argument;
@@ -22,8 +23,8 @@ QString helpFileOf(const QString &argument, QString *inner = nullptr)
             *inner = file.mid(marker + 2);
         file.truncate(marker);
     }
-    const qsizetype window = file.indexOf(QLatin1Char('>'));
-    if (window >= 0)
+    const qsizetype window = file.lastIndexOf(QLatin1Char('>'));
+    if (window >= 0 && !file.mid(window).contains(QLatin1Char('/')))
         file.truncate(window);
     return file;
 }
@@ -194,6 +195,15 @@ void WidgetHelpViewer::closeAll()
             w->close();
     }
     m_windows.clear();
+}
+
+bool WidgetHelpViewer::helpFileIsSound(const QString &file) const
+{
+    if (windowFor(file))
+        return true;
+    ChmOpenFailure failure = ChmOpenFailure::None;
+    ChmArchive::open(helpFileOf(file), &failure);
+    return failure != ChmOpenFailure::Damaged;
 }
 
 void WidgetHelpViewer::deleteSystemMenuItem(WindowHandle, int) {}

@@ -23,6 +23,7 @@ public:
 
     WindowHandle htmlHelp(WindowHandle owner, const QString &file, HelpCommand command,
                           const HelpData &data) override;
+    bool helpFileIsSound(const QString &file) const override;
     // Our windows carry no system menu with a jump item, so there is nothing to remove.
     void deleteSystemMenuItem(WindowHandle window, int commandId) override;
     void enterWhatsThisMode(WindowHandle window) override;
