@@ -230,6 +230,8 @@ Outcome BootloaderLink::endRoute(Outcome end)
         text = messages::kStalled;
     else if (end == Outcome::EndConnectionLost)
         text = messages::kConnectionLost;
+    else if (end == Outcome::EndNoBlocks)
+        text = messages::kNoBlocks;
     if (text) {
         m_view.setBusy(false);
         m_dialogs.message(QString::fromLatin1(text),

@@ -82,8 +82,9 @@ public:
     // sLetterA after a silent miss of sLetterQ.
     Outcome IdentifyTarget(TargetState &state);
 
-    // The orderly stop of a route: its message (for EndStalled and
-    // EndConnectionLost), the port closed; returns the outcome unchanged.
+    // The orderly stop of a route: its message (for EndStalled,
+    // EndConnectionLost and EndNoBlocks), the port closed; returns the
+    // outcome unchanged.
     Outcome endRoute(Outcome end);
     void closePort();
     bool lineLost() const { return m_lineLost; }

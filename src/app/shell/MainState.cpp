@@ -47,7 +47,12 @@ FileOpenResult MainState::FileOpen(const QString &sFile)
 {
     const FileOpenContext context{m_services.files, m_services.view, m_services.dialogs,
                                   m_services.programFolder};
-    return romwright::FileOpen(sFile, m_target.bTargetA, *m_firmware, context);
+    const FileOpenResult result = romwright::FileOpen(sFile, *m_firmware, context);
+    // A file chosen while an update waits for its greeting is the one it
+    // will program, but PROGRAM stays disabled until the update ends.
+    if (m_update->running())
+        m_services.view.setEnabled(ControlId::ProgramButton, false);
+    return result;
 }
 
 void MainState::optProcessor_Click(int index)
