@@ -44,8 +44,9 @@ public:
     void pause(std::chrono::milliseconds duration);
 
     // Configures the port for the boot software and opens port nPort. False
-    // only when another program (or a missing permission) keeps it from us;
-    // a number without a device still reports true and fails at the first write.
+    // when nPort is outside 1..16 (an open port then stays as it is) or
+    // another program (or a missing permission) keeps it from us; a number
+    // without a device still reports true and fails at the first write.
     bool OpenPort(int nPort);
 
     // Writes inside a route. A failed write, or a line lost since the port

@@ -25,6 +25,16 @@ public:
             onMessage(messages.back());
     }
 
+    bool question(const QString &text, const QString &title, MessageIcon icon) override
+    {
+        questions.push_back({text, title, icon});
+        if (questionAnswers.empty())
+            return false;
+        const bool yes = questionAnswers.front();
+        questionAnswers.pop_front();
+        return yes;
+    }
+
     QString inputBox(const QString &prompt, const QString &title, const QString &defaultText) override
     {
         inputPrompts.push_back(prompt + QLatin1Char('|') + title + QLatin1Char('|') + defaultText);
@@ -53,10 +63,12 @@ public:
     }
 
     std::vector<ShownMessage> messages;
+    std::vector<ShownMessage> questions;
     QStringList inputPrompts;
     QStringList openRequests;
     int chooserShown = 0;
 
+    std::deque<bool> questionAnswers; // No once they run out
     std::deque<QString> inputAnswers;
     std::deque<QString> openAnswers;
     std::deque<std::optional<QString>> chooserAnswers;

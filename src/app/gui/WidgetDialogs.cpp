@@ -26,9 +26,10 @@ QString caseBlindPattern(const QString &pattern)
 
 WidgetDialogs::WidgetDialogs(QWidget *parent, Chooser chooser) : m_parent(parent), m_chooser(std::move(chooser)) {}
 
-void WidgetDialogs::message(const QString &text, const QString &title, MessageIcon icon)
+namespace {
+
+void prepare(QMessageBox &box, const QString &text, const QString &title, MessageIcon icon)
 {
-    QMessageBox box(m_parent);
     box.setWindowTitle(title.isEmpty() ? QString::fromLatin1(kApplicationTitle) : title);
     box.setText(text);
     switch (icon) {
@@ -37,8 +38,26 @@ void WidgetDialogs::message(const QString &text, const QString &title, MessageIc
     case MessageIcon::Exclamation: box.setIcon(QMessageBox::Warning); break;
     case MessageIcon::Critical: box.setIcon(QMessageBox::Critical); break;
     }
+}
+
+} // namespace
+
+void WidgetDialogs::message(const QString &text, const QString &title, MessageIcon icon)
+{
+    QMessageBox box(m_parent);
+    prepare(box, text, title, icon);
     box.setStandardButtons(QMessageBox::Ok);
     box.exec();
+}
+
+bool WidgetDialogs::question(const QString &text, const QString &title, MessageIcon icon)
+{
+    QMessageBox box(m_parent);
+    prepare(box, text, title, icon);
+    box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
 }
 
 QString WidgetDialogs::inputBox(const QString &prompt, const QString &title, const QString &defaultText)
