@@ -3,6 +3,7 @@
 #include "flash/FlashMessages.h"
 #include "platform/Dialogs.h"
 #include "platform/MainView.h"
+#include "platform/PortMap.h"
 #include "platform/Sleeper.h"
 
 #include <QCoreApplication>
@@ -35,6 +36,10 @@ void BootloaderLink::pause(std::chrono::milliseconds duration)
 
 bool BootloaderLink::OpenPort(int nPort)
 {
+    // The port would keep its previous number if it refused this one, and
+    // open that port's device instead; refused before anything changes.
+    if (nPort < PortMap::kFirstPort || nPort > PortMap::kLastPort)
+        return false;
     // Changing the number of an open port means closing it first.
     if (m_port.portOpen())
         m_port.setPortOpen(false);
@@ -230,6 +235,8 @@ Outcome BootloaderLink::endRoute(Outcome end)
         text = messages::kStalled;
     else if (end == Outcome::EndConnectionLost)
         text = messages::kConnectionLost;
+    else if (end == Outcome::EndNoBlocks)
+        text = messages::kNoBlocks;
     if (text) {
         m_view.setBusy(false);
         m_dialogs.message(QString::fromLatin1(text),

@@ -44,8 +44,9 @@ public:
     void pause(std::chrono::milliseconds duration);
 
     // Configures the port for the boot software and opens port nPort. False
-    // only when another program (or a missing permission) keeps it from us;
-    // a number without a device still reports true and fails at the first write.
+    // when nPort is outside 1..16 (an open port then stays as it is) or
+    // another program (or a missing permission) keeps it from us; a number
+    // without a device still reports true and fails at the first write.
     bool OpenPort(int nPort);
 
     // Writes inside a route. A failed write, or a line lost since the port
@@ -82,8 +83,9 @@ public:
     // sLetterA after a silent miss of sLetterQ.
     Outcome IdentifyTarget(TargetState &state);
 
-    // The orderly stop of a route: its message (for EndStalled and
-    // EndConnectionLost), the port closed; returns the outcome unchanged.
+    // The orderly stop of a route: its message (for EndStalled,
+    // EndConnectionLost and EndNoBlocks), the port closed; returns the
+    // outcome unchanged.
     Outcome endRoute(Outcome end);
     void closePort();
     bool lineLost() const { return m_lineLost; }

@@ -26,6 +26,9 @@ inline constexpr const char *kConnectionLost =
     "The connection to the scanner was lost during the update. "
     "Please check the cable, restart the scanner and the Romwright and try again.";
 
+inline constexpr const char *kNoBlocks =
+    "The firmware image holds no blocks for this scanner's boot software. The update was stopped.";
+
 inline constexpr const char *kCommunicationsFailureTitle = "Communications Failure";
 inline constexpr const char *kTimeoutFailureTitle = "Timeout Failure";
 inline constexpr const char *kPowerCycleTitle = "Power Cycle";

@@ -21,6 +21,8 @@ const char *describe(Outcome outcome)
         return "the connection to the scanner was lost";
     case Outcome::EndCancelled:
         return "the power-cycle prompt was not confirmed";
+    case Outcome::EndNoBlocks:
+        return "no block of the firmware image fits the scanner's boot software";
     }
     return "";
 }

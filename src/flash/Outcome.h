@@ -14,6 +14,7 @@ enum class Outcome {
     EndStalled,        // the scanner stopped answering inside a route
     EndConnectionLost, // a write failed or the line went away inside a route
     EndCancelled,      // the power-cycle prompt was not confirmed
+    EndNoBlocks,       // the image holds data but the route's table has no block of it
 };
 
 constexpr bool endsProgram(Outcome outcome)
@@ -28,6 +29,7 @@ constexpr bool endsProgram(Outcome outcome)
     case Outcome::EndStalled:
     case Outcome::EndConnectionLost:
     case Outcome::EndCancelled:
+    case Outcome::EndNoBlocks:
         return true;
     }
     return true;

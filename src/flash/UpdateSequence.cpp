@@ -2,8 +2,11 @@
 
 #include "flash/BlockRecords.h"
 #include "flash/FlashMessages.h"
+#include "image/FlashLayout.h"
 #include "platform/Dialogs.h"
 #include "platform/MainView.h"
+
+#include <algorithm>
 
 namespace romwright {
 
@@ -17,6 +20,15 @@ QString text(const char *s)
     return QString::fromLatin1(s);
 }
 
+// A firmware pass along this table would send no record of an image that
+// holds data: the scanner would be erased and left empty.
+bool noBlockToSend(std::span<const FlashBlock> table, const MemoryImage &image)
+{
+    const bool holdsData =
+        std::any_of(image.begin(), image.end(), [](std::uint8_t b) { return b != kErased; });
+    return holdsData && hexRecordLoad(table, image).blocks == 0;
+}
+
 } // namespace
 
 UpdateSequence::UpdateSequence(BootloaderLink &link, MainView &view, Dialogs &dialogs, ProgramFlags &flags,
@@ -26,6 +38,16 @@ UpdateSequence::UpdateSequence(BootloaderLink &link, MainView &view, Dialogs &di
 }
 
 Outcome UpdateSequence::cmdProgram_Click(const FirmwareSet &firmware)
+{
+    if (m_running)
+        return Outcome::Stopped;
+    m_running = true;
+    const Outcome outcome = click(firmware);
+    m_running = false;
+    return outcome;
+}
+
+Outcome UpdateSequence::click(const FirmwareSet &firmware)
 {
     m_view.setBusy(true);
     for (ControlId id : {ControlId::FileMenu, ControlId::PortMenu, ControlId::HelpMenu, ControlId::ExitButton,
@@ -62,6 +84,9 @@ Outcome UpdateSequence::cmdProgram_Click(const FirmwareSet &firmware)
     if (m_link.WaitForLetterZ('Z')) {
         lockForRoute();
         m_view.setLamp(LampId::Communication, Lamp::Green);
+        // Checked before the RAM loader erases anything.
+        if (noBlockToSend(firmware.FlashBlocks64, firmware.FirmwareImage))
+            return m_link.endRoute(Outcome::EndNoBlocks);
         Outcome outcome = InstallBootloader(firmware);
         if (endsProgram(outcome))
             return outcome;
@@ -179,6 +204,10 @@ Outcome UpdateSequence::programFirmware(const FirmwareSet &firmware, bool blocks
 {
     const FlashTimings &t = m_link.timings();
     SerialPort &port = m_link.port();
+    const std::span<const FlashBlock> table = blocks128 ? std::span<const FlashBlock>(firmware.FlashBlocks128)
+                                                        : std::span<const FlashBlock>(firmware.FlashBlocks64);
+    if (noBlockToSend(table, firmware.FirmwareImage))
+        return m_link.endRoute(Outcome::EndNoBlocks);
     if (!blocks128) {
         port.clearInput();
         port.setSettings(text(kSettings38400));
@@ -211,8 +240,7 @@ Outcome UpdateSequence::programFirmware(const FirmwareSet &firmware, bool blocks
         return outcome;
     m_view.setLamp(LampId::FlashErase, Lamp::Green);
 
-    outcome = blocks128 ? m_transfer.walk(Pass::Firmware, firmware.FlashBlocks128, firmware.FirmwareImage)
-                        : m_transfer.walk(Pass::Firmware, firmware.FlashBlocks64, firmware.FirmwareImage);
+    outcome = m_transfer.walk(Pass::Firmware, table, firmware.FirmwareImage);
     if (outcome != Outcome::Ok)
         return outcome;
 

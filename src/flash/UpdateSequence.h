@@ -26,7 +26,12 @@ public:
     // value: the caller ends the program at once. The port is closed on every
     // End. firmware.FilesValid is asked at the click and again just before a
     // route begins, since the File menu is usable during a greeting retry.
+    // A click while an update runs (PROGRAM is disabled then, so only a
+    // caller that skipped the button can make one) is ignored: Stopped.
     Outcome cmdProgram_Click(const FirmwareSet &firmware);
+
+    // From the click until the update stops or the program must end.
+    bool running() const { return m_running; }
 
     // The three routes, each from its first command to its end.
     Outcome InstallBootloader(const FirmwareSet &firmware);
@@ -45,6 +50,7 @@ public:
     BlockTransfer &transfer() { return m_transfer; }
 
 private:
+    Outcome click(const FirmwareSet &firmware);
     Outcome stop(bool portMenu);
     void lockForRoute();
     Outcome programFirmware(const FirmwareSet &firmware, bool blocks128);
@@ -58,6 +64,7 @@ private:
     BlockTransfer m_transfer;
     // cmdBrowse and the processor options as they were at the click.
     std::array<bool, 3> m_lockedBefore{};
+    bool m_running = false;
 };
 
 } // namespace romwright

@@ -45,7 +45,7 @@ private:
 
 } // namespace
 
-FileOpenResult FileOpen(const QString &sFile, bool bTargetA, FirmwareSet &set, const FileOpenContext &context)
+FileOpenResult FileOpen(const QString &sFile, FirmwareSet &set, const FileOpenContext &context)
 {
     FileOpenResult result;
     Loader loader(context);
@@ -79,10 +79,8 @@ FileOpenResult FileOpen(const QString &sFile, bool bTargetA, FirmwareSet &set, c
         loader.reportMissing();
         return result;
     }
-    if (bTargetA)
-        BuildFlashBlocks128(set);
-    else
-        BuildFlashBlocks64(set);
+    BuildFlashBlocks64(set);
+    BuildFlashBlocks128(set);
     RelocateVectors(set.FirmwareImage);
 
     set.FilesValid = result.allValid();

@@ -53,14 +53,15 @@ struct FileOpenContext {
     QString programFolder; // where the two loader files stand
 };
 
-// Reads the loaders and sFile into set, builds BootloaderBlocks and the
-// table of the target kind (FlashBlocks128 when bTargetA, else
-// FlashBlocks64), relocates the vectors and records the verdict in
-// set.FilesValid. PROGRAM ends enabled and the file lamp green only when
-// all three files held valid data. A missing file shows kMissingFileMessage
-// and stops at once; a damaged file shows damagedFileMessage.
-FileOpenResult FileOpen(const QString &sFile, bool bTargetA, FirmwareSet &set,
-                        const FileOpenContext &context);
+// Reads the loaders and sFile into set, builds BootloaderBlocks and both
+// firmware tables, relocates the vectors and records the verdict in
+// set.FilesValid. Both tables, because the route follows the greeting of the
+// update, which may differ from the start-up's: a Wexmoor's two processors
+// can carry different boot software. PROGRAM ends enabled and the file lamp
+// green only when all three files held valid data. A missing file shows
+// kMissingFileMessage and stops at once; a damaged file shows
+// damagedFileMessage.
+FileOpenResult FileOpen(const QString &sFile, FirmwareSet &set, const FileOpenContext &context);
 
 // "The file NAME is damaged and cannot be used (line N: REASON)."
 QString damagedFileMessage(const QString &path, const SrecordResult &result);

@@ -17,8 +17,8 @@ public:
     // An empty title shows kApplicationTitle.
     virtual void message(const QString &text, const QString &title, MessageIcon icon) = 0;
 
-    // Yes and No, No the default; true for Yes. A front end that cannot ask answers No.
-    virtual bool askYesNo(const QString &, const QString &, MessageIcon) { return false; }
+    // A question with Yes and No buttons, No the default; true for Yes.
+    virtual bool question(const QString &text, const QString &title, MessageIcon icon) = 0;
 
     // Input box; Cancel answers an empty text.
     virtual QString inputBox(const QString &prompt, const QString &title, const QString &defaultText) = 0;

@@ -1,5 +1,5 @@
 // The window against romwright-sim on a pseudo-terminal: start-up as the
-// window runs it, then one whole update clicked through PROGRAM.
+// window runs it, then whole updates clicked through PROGRAM.
 #include "app/gui/FrmMain.h"
 #include "app/gui/MainWindow.h"
 #include "app/shell/MainState.h"
@@ -14,7 +14,9 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QAction>
 #include <QLabel>
+#include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
@@ -108,9 +110,36 @@ TEST(WindowStartUp, ScannerAnsweringNeitherLetter)
     EXPECT_TRUE(rig.dialogs.messages.empty());
 }
 
+TEST(WindowStartUp, APortNumberOutsideOneToSixteenReachesNoDevice)
+{
+    SimProcess sim; // on port 1
+    ASSERT_TRUE(sim.isReady()) << sim.errorText().toStdString();
+    struct Case {
+        const char *port;
+        Lamp lamp;
+        const char *label;
+    };
+    const Case cases[] = {
+        {"0", Lamp::Red, "None Selected"},  {"17", Lamp::Red, "None Selected"}, {"32767", Lamp::Red, "None Selected"},
+        {"-1", Lamp::Red, "None Selected"}, {"x", Lamp::Red, "None Selected"},  {"16", Lamp::Green, "16"},
+        {"1", Lamp::Green, "1"}, // last: the only request the simulator may hear
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.port);
+        SimRig rig(sim);
+        ASSERT_EQ(rig.frm.Form_Load(WindowCommandLine{QString(), c.port, "Halvern 1450"}), FormLoadEnd::Ready);
+        EXPECT_EQ(rig.window.lamp(LampId::ComStatus), c.lamp);
+        EXPECT_EQ(rig.label("lblPort"), QLatin1String(c.label));
+    }
+    sim.stop();
+    EXPECT_EQ(sim.transcript().count(QLatin1String("in  0x52 'R'")), 1);
+}
+
 TEST(WindowUpdate, FoundScannerProgrammedThroughTheWindow)
 {
-    SimProcess sim({"--model", "halvern", "--boot", "Q"});
+    // The first greeting of the update does not come: the File menu opens
+    // for the retry, and the file chosen there is the one programmed.
+    SimProcess sim({"--model", "halvern", "--boot", "Q", "--greet-late", "50", "--unanswered-request", "3"});
     ASSERT_TRUE(sim.isReady()) << sim.errorText().toStdString();
     SimRig rig(sim);
 
@@ -124,7 +153,24 @@ TEST(WindowUpdate, FoundScannerProgrammedThroughTheWindow)
     rig.window.adjustSize();
     savePicture(rig.window, "update-start.png");
 
-    // Look at the window once while blocks are being sent.
+    rig.window.show(); // closing asks the platform window
+    // The user opens another file as soon as the File menu is usable.
+    const QString other = test::programDir() + QStringLiteral("/Hlv1450Uver6_0.s19");
+    bool opened = false;
+    QAction *fileMenu = rig.window.findChild<QMenu *>(QStringLiteral("mnuFile"))->menuAction();
+    QObject::connect(fileMenu, &QAction::changed, [&] {
+        if (opened || !fileMenu->isEnabled())
+            return;
+        opened = true;
+        QTimer::singleShot(0, [&] {
+            rig.dialogs.openAnswers = {other};
+            rig.window.findChild<QAction *>(QStringLiteral("mnuFileOpen"))->trigger();
+            EXPECT_EQ(rig.window.lamp(LampId::FileOk), Lamp::Green);
+            EXPECT_FALSE(rig.window.isEnabled(ControlId::ProgramButton));
+        });
+    });
+
+    // Look at the window once while blocks are being sent, and try to close it.
     bool sawProgress = false;
     QTimer watch;
     QObject::connect(&watch, &QTimer::timeout, [&] {
@@ -133,7 +179,10 @@ TEST(WindowUpdate, FoundScannerProgrammedThroughTheWindow)
             sawProgress = true;
             EXPECT_TRUE(rig.window.isUpdatingNoteVisible());
             EXPECT_FALSE(rig.window.isEnabled(ControlId::ExitButton));
+            EXPECT_FALSE(rig.window.isEnabled(ControlId::ProgramButton));
             savePicture(rig.window, "update-updating.png");
+            EXPECT_FALSE(rig.window.close()); // answered No: the update goes on
+
         }
     });
     watch.start(5);
@@ -146,11 +195,21 @@ TEST(WindowUpdate, FoundScannerProgrammedThroughTheWindow)
     EXPECT_EQ(rig.dialogs.messages.back().text,
               QStringLiteral("The firmware update is complete. The Romwright will now exit."));
     EXPECT_EQ(rig.ends, QList<int>{0});
+    EXPECT_TRUE(opened);
+    EXPECT_EQ(rig.label("lblFirmFile"), QStringLiteral("Hlv1450Uver6_0.s19"));
     EXPECT_TRUE(sawProgress);
+    ASSERT_EQ(rig.dialogs.questions.size(), 1u);
+    EXPECT_EQ(rig.dialogs.questions[0].title, QStringLiteral("Update Running"));
     EXPECT_EQ(rig.window.lamp(LampId::Program), Lamp::Green);
     EXPECT_FALSE(rig.port->portOpen());
 
     ASSERT_TRUE(sim.waitForExit(5s));
+    // After "z" only the route's own bytes: no request, no switch to 19200, no broken record.
+    const QString log = sim.transcript();
+    const QString route = log.mid(log.indexOf(QLatin1String("in  0x7A 'z'")));
+    EXPECT_FALSE(route.isEmpty());
+    for (const char *stray : {"request", "19200", "rejected", "garbage"})
+        EXPECT_FALSE(route.contains(QLatin1String(stray))) << stray;
     const QByteArray flash = sim.dump();
     ASSERT_EQ(flash.size(), 65536);
     int sent = 0;
@@ -203,4 +262,30 @@ TEST(WindowUpdate, FileForAnotherScannerIsAskedAboutAndALoaderRefused)
         if (line.simplified().section(QLatin1Char(' '), 1, 1) == QLatin1String("in"))
             heard += line.simplified().section(QLatin1Char(' '), 3, 3);
     EXPECT_EQ(heard, QStringLiteral("'R''2'"));
+}
+
+TEST(WindowUpdate, ClosingTheWindowDuringAnUpdateAsksAndYesEndsWithStatusOne)
+{
+    SimProcess sim({"--start-in-boot", "--boot", "Q"});
+    ASSERT_TRUE(sim.isReady()) << sim.errorText().toStdString();
+    SimRig rig(sim);
+    ASSERT_EQ(rig.frm.Form_Load(WindowCommandLine{"Hlv1450ver5_9.s19", "1", "Halvern 1450"}), FormLoadEnd::Ready);
+    rig.window.show();
+    rig.dialogs.questionAnswers = {true};
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (rig.window.isUpdatingNoteVisible() && rig.ends.isEmpty())
+            rig.window.close();
+    });
+    watch.start(5);
+    rig.window.findChild<QPushButton *>(QStringLiteral("cmdProgram"))->click();
+
+    ASSERT_EQ(rig.dialogs.questions.size(), 1u);
+    EXPECT_EQ(rig.dialogs.questions[0].text,
+              QStringLiteral("An update is running. If you close the Romwright now, the scanner keeps its boot software "
+                             "and has no firmware until the update is run again. Close anyway?"));
+    EXPECT_EQ(rig.dialogs.questions[0].title, QStringLiteral("Update Running"));
+    EXPECT_EQ(rig.dialogs.questions[0].icon, MessageIcon::Exclamation);
+    EXPECT_EQ(rig.ends, QList<int>{1});
+    EXPECT_FALSE(rig.port->portOpen());
 }

@@ -274,3 +274,24 @@ TEST(UpdateSequence, AFailedWriteOrALostLineInsideARouteEndsIt)
         EXPECT_LT(clock.elapsed(), 1000) << "no bound is waited out";
     }
 }
+
+TEST(UpdateSequence, ARouteWhoseTableHoldsNoBlockOfTheImageErasesNothing)
+{
+    const char *greetings[] = {"Z", "A"}; // 64-byte table after the bootloader; 128-byte table
+    for (const char *greeting : greetings) {
+        SCOPED_TRACE(greeting);
+        const bool z = QByteArray(greeting) == "Z";
+        Rig r(greeting, z ? 1 : 2);
+        FirmwareSet fw = sampleFirmware();
+        if (z)
+            fw.FlashBlocks64 = {};
+        else
+            fw.FlashBlocks128 = {};
+        ASSERT_EQ(r.update.cmdProgram_Click(fw), Outcome::EndNoBlocks);
+        EXPECT_FALSE(r.sent('G') || r.sent('z') || r.sent('E'));
+        ASSERT_EQ(r.dialogs.messages.size(), 1u);
+        EXPECT_EQ(r.dialogs.messages[0].text, qs(messages::kNoBlocks));
+        EXPECT_EQ(r.dialogs.messages[0].title, QStringLiteral("Communications Failure"));
+        EXPECT_FALSE(r.port.portOpen());
+    }
+}

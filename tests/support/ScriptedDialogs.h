@@ -25,13 +25,13 @@ public:
             onMessage(messages.back());
     }
 
-    bool askYesNo(const QString &text, const QString &title, MessageIcon icon) override
+    bool question(const QString &text, const QString &title, MessageIcon icon) override
     {
         questions.push_back({text, title, icon});
-        if (yesNoAnswers.empty())
+        if (questionAnswers.empty())
             return false;
-        const bool yes = yesNoAnswers.front();
-        yesNoAnswers.pop_front();
+        const bool yes = questionAnswers.front();
+        questionAnswers.pop_front();
         return yes;
     }
 
@@ -63,13 +63,13 @@ public:
     }
 
     std::vector<ShownMessage> messages;
-    std::vector<ShownMessage> questions; // Yes/No questions; answered No once yesNoAnswers runs out
+    std::vector<ShownMessage> questions;
     QStringList inputPrompts;
     QStringList openRequests;
     int chooserShown = 0;
 
+    std::deque<bool> questionAnswers; // No once they run out
     std::deque<QString> inputAnswers;
-    std::deque<bool> yesNoAnswers;
     std::deque<QString> openAnswers;
     std::deque<std::optional<QString>> chooserAnswers;
     std::function<void(const ShownMessage &)> onMessage; // e.g. to act at the power-cycle prompt

@@ -11,6 +11,7 @@ TEST(SimOptions, RefusesWhatItCannotPlay)
         {"--boot", "Q"},
         {"--link"},
         {"--link", "x", "--boot", "B"},
+        {"--link", "x", "--boot-r4", "a"},
         {"--link", "x", "--rate", "9600"},
         {"--link", "x", "--compat", "--rate", "38400"},
         {"--link", "x", "--model", "other"},

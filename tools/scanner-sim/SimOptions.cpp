@@ -26,6 +26,9 @@ Plays a scanner on a pseudo-terminal; PATH becomes a link to the terminal.
 
   --boot Z|Q|A        boot software: old ("Z", 19200 baud, RAM loader and "D"
                       records), 64-byte ("Q") or 128-byte ("A") bootloader (default Q)
+  --boot-r4 Z|Q|A     boot software of the bar-code processor, reached by "R4"
+                      (default: the same as --boot, which "R2" reaches)
+  --unanswered-request N  the Nth request heard ("R2" or "R4") gets no greeting
   --start-in-boot     start in the boot software instead of normal mode
   --exit-after SEC    exit after SEC seconds (default: when the update completes)
   --line-rate         every byte takes 10 bit times at the line's rate
@@ -70,16 +73,16 @@ ParsedOptions parseOptions(const std::vector<std::string> &args)
             if (!v || v->empty())
                 return fail("--link needs a path");
             o.link = *v;
-        } else if (arg == "--boot") {
+        } else if (arg == "--boot" || arg == "--boot-r4") {
             const auto v = value();
+            BootKind kind = BootKind::Q64;
             if (v == "Z")
-                o.boot = BootKind::Old;
-            else if (v == "Q")
-                o.boot = BootKind::Q64;
+                kind = BootKind::Old;
             else if (v == "A")
-                o.boot = BootKind::A128;
-            else
-                return fail("--boot takes Z, Q or A");
+                kind = BootKind::A128;
+            else if (v != "Q")
+                return fail(arg + " takes Z, Q or A");
+            (arg == "--boot" ? o.boot : o.bootR4.emplace()) = kind;
         } else if (arg == "--start-in-boot") {
             o.startInBoot = true;
         } else if (arg == "--exit-after") {
@@ -96,11 +99,13 @@ ParsedOptions parseOptions(const std::vector<std::string> &args)
             if (!v || v->empty())
                 return fail(arg + " needs a file name");
             (arg == "--dump" ? o.dump : o.log) = *v;
-        } else if (arg == "--stall-after" || arg == "--hangup-after") {
+        } else if (arg == "--stall-after" || arg == "--hangup-after" || arg == "--unanswered-request") {
             const auto n = number(0, 1'000'000);
             if (!n)
                 return fail(arg + " takes a count");
-            (arg == "--stall-after" ? o.stallAfter : o.hangupAfter) = int(*n);
+            (arg == "--stall-after"    ? o.stallAfter
+             : arg == "--hangup-after" ? o.hangupAfter
+                                       : o.unanswered) = int(*n);
         } else if (arg == "--noise") {
             o.noise = true;
         } else if (arg == "--slow-erase" || arg == "--greet-late" || arg == "--send-r1") {

@@ -16,6 +16,8 @@ enum class BootKind { Old, Q64, A128 }; // greets "Z", "Q", "A"
 struct SimOptions {
     std::string link;                  // --link PATH
     BootKind boot = BootKind::Q64;     // --boot Z|Q|A
+    std::optional<BootKind> bootR4;    // --boot-r4 Z|Q|A
+    std::optional<int> unanswered;     // --unanswered-request N
     bool startInBoot = false;          // --start-in-boot
     std::optional<double> exitAfter;   // --exit-after SECONDS
     bool lineRate = false;             // --line-rate

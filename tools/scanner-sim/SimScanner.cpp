@@ -215,18 +215,26 @@ void SimScanner::restartIntoBoot(char processor, bool requested)
     m_pending.clear();
     m_record.clear();
     m_step = Step::Idle;
-    if (m_options.boot == BootKind::Old) {
+    m_processor = processor;
+    const BootKind boot = bootOf(processor);
+    if (boot == BootKind::Old) {
         m_mode = Mode::OldBoot;
         m_rate = kOldBootRate;
         startZRepeat();
     } else {
         m_mode = Mode::Bootloader;
         m_rate = kBootRate;
-        m_bootLetter = m_options.boot == BootKind::A128 ? 'A' : 'Q';
+        m_bootLetter = boot == BootKind::A128 ? 'A' : 'Q';
         // The new bootloaders greet in answer to a request only.
         if (requested)
             greetAfterRequest();
     }
+}
+
+// Each processor has boot software of its own; "R4" reaches the bar-code one.
+BootKind SimScanner::bootOf(char processor) const
+{
+    return processor == '4' && m_options.bootR4 ? *m_options.bootR4 : m_options.boot;
 }
 
 void SimScanner::greet()
@@ -239,6 +247,10 @@ void SimScanner::greet()
 
 void SimScanner::greetAfterRequest()
 {
+    if (m_options.unanswered && ++m_requests == *m_options.unanswered) {
+        m_host.note("request " + std::to_string(m_requests) + " left unanswered");
+        return;
+    }
     if (m_options.greetLate.count() > 0)
         m_host.startTimer(m_options.greetLate, [this] { greet(); });
     else
@@ -370,6 +382,10 @@ void SimScanner::bootloaderByte(std::uint8_t byte)
         m_pendingTimer = -1;
         const std::string pending = std::exchange(m_pending, {});
         if (pending == "R" && (byte == '2' || byte == '4')) {
+            if (bootOf(char(byte)) != bootOf(m_processor)) {
+                restartIntoBoot(char(byte), true); // the other processor's boot software
+                return;
+            }
             m_host.note(std::string("request R") + char(byte));
             greetAfterRequest();
             return;

@@ -69,6 +69,7 @@ private:
     void normalCommand(const std::string &command);
     void flushPending();
     void restartIntoBoot(char processor, bool requested);
+    BootKind bootOf(char processor) const;
     void oldBootByte(std::uint8_t byte);
     void ramLoaderByte(std::uint8_t byte);
     void bootloaderByte(std::uint8_t byte);
@@ -92,7 +93,9 @@ private:
     Step m_step = Step::Idle;
     int m_rate = 38400;
     char m_bootLetter = 'Q';
+    char m_processor = '2'; // whose boot software answers: '2' main, '4' bar-code
     int m_acks = 0;
+    int m_requests = 0; // requests that asked for a greeting
     bool m_stalled = false;
     bool m_hungUp = false;
 

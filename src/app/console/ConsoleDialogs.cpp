@@ -18,6 +18,11 @@ void ConsoleDialogs::message(const QString &text, const QString &title, MessageI
     std::fflush(m_out);
 }
 
+bool ConsoleDialogs::question(const QString &, const QString &, MessageIcon)
+{
+    return false;
+}
+
 QString ConsoleDialogs::inputBox(const QString &, const QString &, const QString &defaultText)
 {
     return defaultText;

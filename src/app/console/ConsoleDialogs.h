@@ -14,6 +14,8 @@ public:
     ConsoleDialogs(std::FILE *out, std::FILE *in, bool yes);
 
     void message(const QString &text, const QString &title, MessageIcon icon) override;
+    // Not asked on the terminal: the default, No.
+    bool question(const QString &text, const QString &title, MessageIcon icon) override;
     QString inputBox(const QString &prompt, const QString &title, const QString &defaultText) override;
     QString openFile(const QString &title, const QString &filter, const QString &initialFolder) override;
     std::optional<QString> chooseScanner() override;

@@ -6,7 +6,9 @@
 #include "app/shell/MainState.h"
 #include "help/HTMLHelp.h"
 #include "help/HelpMenu.h"
+#include "platform/Dialogs.h"
 #include "platform/FileSystem.h"
+#include "platform/PortMap.h"
 #include "scanner/FindScanner.h"
 #include "scanner/Scanner.h"
 
@@ -28,6 +30,7 @@ FrmMain::FrmMain(MainWindow &window, WindowParts parts, std::function<std::uniqu
     connect(&window, &MainWindow::aboutClicked, this, &FrmMain::mnuAbout_Click);
     connect(&window, &MainWindow::viewHelpClicked, this, &FrmMain::mnuHelpViewHelp_Click);
     connect(&window, &MainWindow::keyReleased, this, &FrmMain::Form_KeyUp);
+    window.setCloseCheck([this] { return mayClose(); });
     connect(&window, &MainWindow::closing, this, [this] {
         Form_Unload();
         Form_Terminate();
@@ -92,7 +95,7 @@ void FrmMain::fileOpen(const QString &path)
 
 void FrmMain::mnuCom_Click(int Index)
 {
-    if (m_parts.state.mnuCom_Click(Index))
+    if (m_parts.state.mnuCom_Click(Index) || Index < PortMap::kFirstPort || Index > PortMap::kLastPort)
         return;
     // Beyond the red lamp: a device this user may not open is explained once.
     const DeviceAccess access = deviceAccess(m_parts.state.MSComm1().deviceName());
@@ -168,6 +171,17 @@ void FrmMain::Form_KeyUp(int KeyCode)
     m_prompt.keyReleased(KeyCode, m_parts.dialogs, m_parts.state.target().sLetterQ);
 }
 
+bool FrmMain::mayClose()
+{
+    if (!m_parts.state.update().running())
+        return true;
+    return m_parts.dialogs.question(
+        QStringLiteral(
+            "An update is running. If you close the Romwright now, the scanner keeps its boot software "
+            "and has no firmware until the update is run again. Close anyway?"),
+        QStringLiteral("Update Running"), MessageIcon::Exclamation);
+}
+
 void FrmMain::Form_Unload()
 {
     if (m_makeHelp)
@@ -176,8 +190,9 @@ void FrmMain::Form_Unload()
 
 void FrmMain::Form_Terminate()
 {
+    const bool cutShort = m_parts.state.update().running();
     m_parts.state.link().closePort();
-    end(0);
+    end(cutShort ? 1 : 0);
 }
 
 void FrmMain::end(int code)

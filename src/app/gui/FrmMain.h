@@ -56,7 +56,11 @@ public:
     void mnuAbout_Click();
     void mnuHelpViewHelp_Click();
     void Form_KeyUp(int KeyCode);
+    // The window's close button: while an update runs the user is asked
+    // first; false keeps the window open.
+    bool mayClose();
     void Form_Unload();
+    // Port closed, program ended: status 1 when an update was cut short.
     void Form_Terminate();
 
     Scanner *cScann() const { return m_cScann.get(); }

@@ -411,6 +411,10 @@ void MainWindow::centre()
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
+    if (m_mayClose && !m_mayClose()) {
+        event->ignore();
+        return;
+    }
     event->accept();
     emit closing();
 }

@@ -8,6 +8,7 @@
 #include <QMainWindow>
 
 #include <array>
+#include <functional>
 
 class QAction;
 class QGroupBox;
@@ -62,6 +63,9 @@ public:
     const TwipScale &scale() const { return m_scale; }
     QAction *portAction(int port) const; // 1..8
 
+    // Asked when the user closes the window; false keeps it open.
+    void setCloseCheck(std::function<bool()> mayClose) { m_mayClose = std::move(mayClose); }
+
 signals:
     void portClicked(int port);       // mnuCom_Click(Index)
     void openFileClicked();           // mnuFileOpen_Click, cmdBrowse_Click
@@ -107,6 +111,7 @@ private:
     std::array<LampWidget *, 7> m_lamps{};
     QProgressBar *m_progress = nullptr;
     bool m_busy = false;
+    std::function<bool()> m_mayClose;
     // Keys whose press this window saw: a release counts only after its own press.
     QList<int> m_pressedKeys;
 };

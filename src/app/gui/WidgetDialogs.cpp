@@ -52,7 +52,7 @@ void WidgetDialogs::message(const QString &text, const QString &title, MessageIc
     box.exec();
 }
 
-bool WidgetDialogs::askYesNo(const QString &text, const QString &title, MessageIcon icon)
+bool WidgetDialogs::question(const QString &text, const QString &title, MessageIcon icon)
 {
     QMessageBox box(m_parent);
     prepare(box, text, title, icon);

@@ -46,7 +46,11 @@ FormLoadEnd FormLoad(const std::optional<WindowCommandLine> &commandLine, const 
     if (end)
         return FormLoadEnd::EndProgram;
 
-    if (port > 0 && steps.mnuComClick)
+    // A number the command line gives goes to the port whatever it is, so
+    // that one without a port (0, 17, "x") is refused there with a red lamp;
+    // it never stands for another port.
+    const bool portGiven = commandLine && !commandLine->port.trimmed().isEmpty();
+    if ((port > 0 || portGiven) && steps.mnuComClick)
         tryStep([&] { steps.mnuComClick(port); });
 
     if (steps.identifyTarget) {

@@ -52,7 +52,12 @@ FileOpenResult MainState::FileOpen(const QString &sFile)
                                   m_services.programFolder};
     m_firmwareFile = sFile;
     ++m_loads;
-    return romwright::FileOpen(sFile, m_target.bTargetA, *m_firmware, context);
+    const FileOpenResult result = romwright::FileOpen(sFile, *m_firmware, context);
+    // A file chosen while an update waits for its greeting is the one it
+    // will program, but PROGRAM stays disabled until the update ends.
+    if (m_update->running())
+        m_services.view.setEnabled(ControlId::ProgramButton, false);
+    return result;
 }
 
 FirmwareVerdict MainState::firmwareVerdict(std::optional<bool> bTargetA) const
@@ -77,7 +82,7 @@ bool MainState::approveFirmware()
     // file loaded while the update waited for the greeting.
     if (m_forceFirmware || (m_approvedLoad == m_loads && m_approvedQuestion == verdict.text))
         return true;
-    if (!m_services.dialogs.askYesNo(verdict.text + QLatin1String(kProgramAnyway), title, MessageIcon::Exclamation))
+    if (!m_services.dialogs.question(verdict.text + QLatin1String(kProgramAnyway), title, MessageIcon::Exclamation))
         return false;
     m_approvedLoad = m_loads;
     m_approvedQuestion = verdict.text;

@@ -54,7 +54,7 @@ public:
     // The start-up identification on the open port (sets bTargetA).
     Outcome IdentifyTarget();
 
-    // Loads sFile and the two loaders for the current target kind.
+    // Loads sFile and the two loaders; PROGRAM stays disabled while an update runs.
     FileOpenResult FileOpen(const QString &sFile);
 
     // Index 0 "Main", 1 "BarCode"; any other index changes nothing.
