@@ -1,5 +1,6 @@
 #pragma once
-// Runs `romwright --console ...` as a real process with ROMWRIGHT_PORTS set.
+// Runs `romwright --console ...` as a real process with ROMWRIGHT_PORTS set
+// and every wait of the update shortened by timeScale.
 
 #include "support/TestPaths.h"
 
@@ -17,11 +18,12 @@ struct ConsoleRun {
 
 // input goes to standard input, which is then closed unless closeInput is false.
 inline ConsoleRun runConsole(const QStringList &arguments, const QString &ports, const QByteArray &input = {},
-                             bool closeInput = true)
+                             bool closeInput = true, const QString &timeScale = QStringLiteral("0.05"))
 {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("ROMWRIGHT_PORTS"), ports);
+    env.insert(QStringLiteral("ROMWRIGHT_TEST_TIME_SCALE"), timeScale);
     process.setProcessEnvironment(env);
     process.start(programDir() + QStringLiteral("/romwright"), QStringList{QStringLiteral("--console")} + arguments);
     if (!process.waitForStarted(5000))

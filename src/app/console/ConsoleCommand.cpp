@@ -15,6 +15,7 @@
 #include "scanner/Scanner.h"
 
 #include <cstdio>
+#include <optional>
 #include <unistd.h>
 
 namespace romwright {
@@ -24,6 +25,23 @@ namespace {
 constexpr int kExitCompleted = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
+
+// Set by the test suite alone: it shortens every wait and pause of the
+// update, which a real scanner would not survive (a 60 s erase bound of
+// 600 ms abandons a slow erase), so it is never an option and always said.
+constexpr const char *kTestTimeScale = "ROMWRIGHT_TEST_TIME_SCALE";
+
+// 1 when the variable is not set; nothing when it holds no factor in (0, 1].
+std::optional<double> testTimeScale()
+{
+    if (!qEnvironmentVariableIsSet(kTestTimeScale))
+        return 1.0;
+    bool ok = false;
+    const double factor = qEnvironmentVariable(kTestTimeScale).toDouble(&ok);
+    if (!ok || !(factor > 0.0) || factor > 1.0)
+        return std::nullopt;
+    return factor;
+}
 
 int finish(Outcome outcome)
 {
@@ -44,12 +62,21 @@ int runConsole(const QStringList &arguments)
     }
     const ConsoleOptions &options = *parsed.options;
 
+    const std::optional<double> timeScale = testTimeScale();
+    if (!timeScale) {
+        std::fprintf(stderr, "romwright: %s takes a factor above 0 and at most 1\n", kTestTimeScale);
+        return kExitUsage;
+    }
+    if (*timeScale != 1.0)
+        std::fprintf(stderr, "romwright: every wait scaled by %g (%s); not for a real scanner\n", *timeScale,
+                     kTestTimeScale);
+
     ConsoleView view(stdout);
     ConsoleDialogs dialogs(stdout, stdin, options.yes);
     BlockingSleeper sleeper;
     LocalFileSystem files;
     MainState state(std::make_unique<QtSerialPort>(), MainServices{view, dialogs, sleeper, files, programFolder()},
-                    FlashTimings{}.scaled(options.timeScale));
+                    FlashTimings{}.scaled(*timeScale));
     state.update().powerCyclePrompt = [&dialogs](const QString &text, const QString &title) {
         return dialogs.powerCyclePrompt(text, title);
     };

@@ -14,8 +14,7 @@ QString consoleUsage()
         "  --processor P      main (default) or barcode, the Wexmoor's processor\n"
         "  --model NAME       the scanner model, as the window would show it; while searching,\n"
         "                     the answer to the chooser's question (halvern, jorlith, wexmoor)\n"
-        "  --yes              go on at once when asked to power-cycle the scanner\n"
-        "  --time-scale F     multiply every wait and pause by F (for tests)\n");
+        "  --yes              go on at once when asked to power-cycle the scanner\n");
 }
 
 ParsedConsoleOptions parseConsoleOptions(const QStringList &arguments)
@@ -58,13 +57,6 @@ ParsedConsoleOptions parseConsoleOptions(const QStringList &arguments)
             if (!v)
                 return fail(QStringLiteral("--model takes a model name"));
             o.model = *v;
-        } else if (arg == QLatin1String("--time-scale")) {
-            const auto v = value();
-            bool ok = false;
-            const double f = v ? v->toDouble(&ok) : 0.0;
-            if (!ok || !(f > 0.0) || f > 1000.0)
-                return fail(QStringLiteral("--time-scale takes a positive factor"));
-            o.timeScale = f;
         } else {
             return fail(QStringLiteral("unknown argument: %1").arg(arg));
         }

@@ -13,7 +13,6 @@ struct ConsoleOptions {
     bool barCodeProcessor = false;
     bool yes = false;         // go on at the power-cycle prompt without asking
     QString model;            // shown as the model label
-    double timeScale = 1.0;   // every interval and pause multiplied by it (tests, demos)
 };
 
 struct ParsedConsoleOptions {
