@@ -17,7 +17,7 @@ namespace {
 
 QString sample()
 {
-    return romwright::test::programDir() + QStringLiteral("/Hlv1450ver5_9.s19");
+    return romwright::test::sampleDir() + QStringLiteral("/Hlv1450ver5_9.s19");
 }
 
 } // namespace

@@ -34,7 +34,7 @@ class SimRig {
 public:
     explicit SimRig(const SimProcess &sim)
         : timings(FlashTimings{}.scaled(kTimeScale)),
-          state(makePort(sim), {window, dialogs, sleeper, files, test::programDir()}, timings),
+          state(makePort(sim), {window, dialogs, sleeper, files, test::programDir(), test::sampleDir()}, timings),
           frm(window, parts(), {}, {}, [this](int code) { ends << code; })
     {
         state.update().powerCyclePrompt = [](const QString &, const QString &) { return true; };
@@ -49,7 +49,7 @@ public:
 
     WindowParts parts()
     {
-        WindowParts p{state, sleeper, files, dialogs, test::programDir()};
+        WindowParts p{state, sleeper, files, dialogs, test::programDir(), test::sampleDir()};
         p.scannerTimings.probeWait = 100ms;
         return p;
     }

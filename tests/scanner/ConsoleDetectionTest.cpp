@@ -16,7 +16,7 @@ namespace {
 // A firmware file unless the test lets the console look for one.
 ConsoleRun console(QStringList arguments, const QString &ports, const QByteArray &input = {})
 {
-    QStringList file{QStringLiteral("--file"), romwright::test::programDir() + QStringLiteral("/Hlv1450ver5_9.s19")};
+    QStringList file{QStringLiteral("--file"), romwright::test::sampleDir() + QStringLiteral("/Hlv1450ver5_9.s19")};
     if (arguments.removeAll(QStringLiteral("--discover")) > 0)
         file.clear();
     return romwright::test::runConsole(file + arguments, ports, input);

@@ -61,7 +61,6 @@ int runConsole(const QStringList &arguments)
         return kExitUsage;
     }
     const ConsoleOptions &options = *parsed.options;
-
     const std::optional<double> timeScale = testTimeScale();
     if (!timeScale) {
         std::fprintf(stderr, "romwright: %s takes a factor above 0 and at most 1\n", kTestTimeScale);
@@ -75,7 +74,9 @@ int runConsole(const QStringList &arguments)
     ConsoleDialogs dialogs(stdout, stdin, options.yes);
     BlockingSleeper sleeper;
     LocalFileSystem files;
-    MainState state(std::make_unique<QtSerialPort>(), MainServices{view, dialogs, sleeper, files, programFolder()},
+    const QString folder = programFolder();
+    const QString userFolder = userDataFolder();
+    MainState state(std::make_unique<QtSerialPort>(), MainServices{view, dialogs, sleeper, files, folder, userFolder},
                     FlashTimings{}.scaled(*timeScale));
     state.update().powerCyclePrompt = [&dialogs](const QString &text, const QString &title) {
         return dialogs.powerCyclePrompt(text, title);
@@ -121,20 +122,21 @@ int runConsole(const QStringList &arguments)
     state.optProcessor_Click(options.barCodeProcessor ? 1 : 0);
 
     // Without --file, the window's start-up search: the newest firmware for
-    // this scanner and its bootloader kind in the program folder.
+    // this scanner and its bootloader kind in the program folder, then in the
+    // user's data folder.
     QString file = options.file;
     if (file.isEmpty()) {
         const int type = scannerType;
-        const QString folder = programFolder();
-        const QString name = discoverFirmware(files, folder, type, state.target().bTargetA, QString());
-        if (name.isEmpty()) {
+        const FirmwareChoice found =
+            discoverFirmware(files, {folder, userFolder}, type, state.target().bTargetA, QString());
+        if (found.sFirmFile.isEmpty()) {
             std::fprintf(stderr, "romwright: no firmware file for %s in %s; name one with --file\n",
                          type == 0 ? "an unknown scanner (give --model)" : qPrintable(QStringLiteral("the ") + model),
-                         qPrintable(folder));
+                         qPrintable(userFolder.isEmpty() ? folder : folder + QStringLiteral(" or ") + userFolder));
             return kExitFailed;
         }
-        file = joinPath(folder, name);
-        std::printf("Firmware file: %s\n", qPrintable(name));
+        file = joinPath(found.folder, found.sFirmFile);
+        std::printf("Firmware file: %s\n", qPrintable(found.sFirmFile));
     }
     view.setText(LabelId::FirmFile, fileNameOf(file));
     state.FileOpen(file);

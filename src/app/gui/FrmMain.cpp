@@ -75,7 +75,8 @@ FormLoadEnd FrmMain::Form_Load(const std::optional<WindowCommandLine> &commandLi
     steps.letEventsRun = [] { QCoreApplication::processEvents(QEventLoop::AllEvents); };
 
     state.startTimers();
-    const FormLoadEnd end = FormLoad(commandLine, steps, {m_parts.files, m_window, m_parts.programFolder}, &m_sFirmFile);
+    const FormLoadEnd end = FormLoad(
+        commandLine, steps, {m_parts.files, m_window, m_parts.programFolder, m_parts.userDataFolder}, &m_sFirmFile);
     if (end == FormLoadEnd::EndProgram) {
         state.link().closePort();
         return end;

@@ -46,7 +46,7 @@ Outcome MainState::IdentifyTarget()
 FileOpenResult MainState::FileOpen(const QString &sFile)
 {
     const FileOpenContext context{m_services.files, m_services.view, m_services.dialogs,
-                                  m_services.programFolder};
+                                  m_services.programFolder, m_services.userDataFolder};
     return romwright::FileOpen(sFile, m_target.bTargetA, *m_firmware, context);
 }
 
