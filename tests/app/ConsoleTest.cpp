@@ -1,5 +1,7 @@
 // romwright --console as a user runs it: a real process on the simulator's
 // terminal, judged by its output and exit status.
+#include "image/FlashLayout.h"
+#include "image/ParseMotorolaSrecords.h"
 #include "support/ConsoleRun.h"
 #include "support/SimProcess.h"
 #include "support/TestPaths.h"
@@ -7,6 +9,7 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
+#include <cstring>
 #include <gtest/gtest.h>
 
 using romwright::test::ConsoleRun;
@@ -71,6 +74,41 @@ TEST(Console, AnUpdatePrintsLampsProgressAndTheCompletionMessage)
     EXPECT_EQ(lines.last(),
               QStringLiteral("Romwright: The firmware update is complete. The Romwright will now exit."));
     EXPECT_TRUE(sim.waitForExit(std::chrono::seconds(5)));
+}
+
+TEST(Console, AnUpdateGoesOnToItsEndWhenItsOutputIsClosed)
+{
+    SimProcess sim({QStringLiteral("--boot"), QStringLiteral("Q")});
+    ASSERT_TRUE(sim.isReady()) << qPrintable(sim.errorText());
+    // Output and errors both into `head -1`, which quits after the first line.
+    QProcess romwright;
+    QProcess head;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("ROMWRIGHT_PORTS"), sim.link());
+    env.insert(QStringLiteral("ROMWRIGHT_TEST_TIME_SCALE"), QStringLiteral("0.05"));
+    romwright.setProcessEnvironment(env);
+    romwright.setProcessChannelMode(QProcess::MergedChannels);
+    romwright.setStandardOutputProcess(&head);
+    head.start(QStringLiteral("head"), {QStringLiteral("-1")});
+    romwright.start(romwright::test::programDir() + QStringLiteral("/romwright"),
+                    {"--console", "--port", "1", "--file", sample()});
+    ASSERT_TRUE(head.waitForFinished(10000));
+    EXPECT_EQ(head.readAllStandardOutput().count('\n'), 1);
+    ASSERT_TRUE(romwright.waitForFinished(60000));
+    EXPECT_EQ(romwright.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(romwright.exitCode(), 0);
+
+    ASSERT_TRUE(sim.waitForExit(std::chrono::seconds(5)));
+    romwright::MemoryImage image;
+    image.fill(romwright::kErased);
+    ASSERT_TRUE(romwright::ParseSrecordFile(sample(), image).ok());
+    romwright::RelocateVectors(image);
+    const QByteArray flash = sim.dump();
+    ASSERT_EQ(flash.size(), qsizetype(image.size()));
+    int differing = 0;
+    for (const romwright::FlashBlock &block : romwright::kFlashBlocks64)
+        differing += std::memcmp(flash.constData() + block.Address, image.data() + block.Address, block.Length) != 0;
+    EXPECT_EQ(differing, 0) << "blocks of the firmware missing from the flash";
 }
 
 TEST(Console, FailuresExitWithOneAndShowTheirMessage)
