@@ -1,4 +1,5 @@
 #include "app/FrontEnds.h"
+#include "platform/BrokenPipe.h"
 
 #include <QCoreApplication>
 #include <QStringList>
@@ -22,6 +23,7 @@ int main(int argc, char **argv)
     using namespace romwright;
     QCoreApplication::setApplicationName(QStringLiteral("Romwright"));
     QCoreApplication::setApplicationVersion(QStringLiteral(ROMWRIGHT_VERSION));
+    ignoreBrokenPipe();
 
     const bool info = hasOption(argc, argv, "--info");
     const bool console = hasOption(argc, argv, "--console");

@@ -43,6 +43,15 @@ private:
     const FileOpenContext &m_context;
 };
 
+// Where a loader file is read from: the first folder that holds it. When
+// none does, the program folder's path, whose read then finds it missing.
+QString loaderPath(const FileOpenContext &context, const char *name)
+{
+    const QString file = QString::fromLatin1(name);
+    const QString found = findInFolders(context.files, {context.programFolder, context.userDataFolder}, file);
+    return found.isEmpty() ? joinPath(context.programFolder, file) : found;
+}
+
 } // namespace
 
 FileOpenResult FileOpen(const QString &sFile, FirmwareSet &set, const FileOpenContext &context)
@@ -56,14 +65,12 @@ FileOpenResult FileOpen(const QString &sFile, FirmwareSet &set, const FileOpenCo
     set.RamLoaderImage.fill(0x00);
     set.BootloaderImage.fill(kErased);
 
-    result.ramLoader = loader.read(joinPath(context.programFolder, QString::fromLatin1(kRamLoaderFileName)),
-                                   set.RamLoaderImage);
+    result.ramLoader = loader.read(loaderPath(context, kRamLoaderFileName), set.RamLoaderImage);
     if (result.ramLoader == FileCheck::Missing) {
         loader.reportMissing();
         return result;
     }
-    result.bootloader = loader.read(joinPath(context.programFolder, QString::fromLatin1(kBootloaderFileName)),
-                                    set.BootloaderImage);
+    result.bootloader = loader.read(loaderPath(context, kBootloaderFileName), set.BootloaderImage);
     if (result.bootloader == FileCheck::Missing) {
         loader.reportMissing();
         return result;

@@ -1,5 +1,6 @@
 #pragma once
-// Loading of the two loader files from the program folder and of the chosen
+// Loading of the two loader files (from the program folder, else the user's
+// data folder) and of the chosen
 // firmware file into the three images, with the block tables and the jump
 // table built for the programming passes. The file lamp and the PROGRAM
 // button tell the user whether all three files can be used.
@@ -50,7 +51,8 @@ struct FileOpenContext {
     const FileSystem &files;
     MainView &view;
     Dialogs &dialogs;
-    QString programFolder; // where the two loader files stand
+    QString programFolder;    // where the two loader files are looked for first
+    QString userDataFolder{}; // then here; empty: nowhere else
 };
 
 // Reads the loaders and sFile into set, builds BootloaderBlocks and both

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 namespace romwright {
 
@@ -40,6 +41,12 @@ QString programFolder()
     return QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QString();
 }
 
+QString userDataFolder()
+{
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    return data.isEmpty() ? QString() : joinPath(data, QStringLiteral("romwright"));
+}
+
 QString joinPath(const QString &folder, const QString &name)
 {
     if (folder.isEmpty())
@@ -47,6 +54,18 @@ QString joinPath(const QString &folder, const QString &name)
     if (folder.endsWith(QLatin1Char('/')) || folder.endsWith(QLatin1Char('\\')))
         return folder + name;
     return folder + QLatin1Char('/') + name;
+}
+
+QString findInFolders(const FileSystem &files, const QStringList &folders, const QString &name)
+{
+    for (const QString &folder : folders) {
+        if (folder.isEmpty())
+            continue;
+        const QString path = joinPath(folder, name);
+        if (files.fileExists(path))
+            return path;
+    }
+    return QString();
 }
 
 } // namespace romwright

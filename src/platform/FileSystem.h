@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 namespace romwright {
 
@@ -39,7 +40,17 @@ public:
 // The folder of the running executable, without a trailing separator.
 QString programFolder();
 
+// The user's own folder for firmware and loader files, which the program
+// looks in after its own folder: $XDG_DATA_HOME/romwright, usually
+// ~/.local/share/romwright. A user can write there without installing
+// anything; the program folder belongs to the package.
+QString userDataFolder();
+
 // folder + separator + name, as the program forms every path it opens.
 QString joinPath(const QString &folder, const QString &name);
+
+// The path of name in the first of folders that holds it as a file; empty
+// when none does. Empty folders are skipped, never read as the current one.
+QString findInFolders(const FileSystem &files, const QStringList &folders, const QString &name);
 
 } // namespace romwright

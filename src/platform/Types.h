@@ -8,7 +8,8 @@ namespace romwright {
 // Status lamp fill. The window draws them as filled rounded squares.
 enum class Lamp { Grey, Green, Red };
 
-// Colour of a lamp as 0x00BBGGRR, the form the window layout is written in.
+// Colour of a lamp as 0x00BBGGRR (red in the low byte), the form in which the
+// window's colours are given throughout.
 constexpr std::uint32_t lampBgr(Lamp lamp)
 {
     switch (lamp) {

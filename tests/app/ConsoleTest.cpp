@@ -1,5 +1,7 @@
 // romwright --console as a user runs it: a real process on the simulator's
 // terminal, judged by its output and exit status.
+#include "image/FlashLayout.h"
+#include "image/ParseMotorolaSrecords.h"
 #include "support/ConsoleRun.h"
 #include "support/SimProcess.h"
 #include "support/TestPaths.h"
@@ -7,6 +9,7 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
+#include <cstring>
 #include <gtest/gtest.h>
 
 #include <grp.h>
@@ -21,7 +24,7 @@ namespace {
 
 QString sample()
 {
-    return romwright::test::programDir() + QStringLiteral("/Hlv1450ver5_9.s19");
+    return romwright::test::sampleDir() + QStringLiteral("/Hlv1450ver5_9.s19");
 }
 
 } // namespace
@@ -37,7 +40,7 @@ TEST(Console, UsageErrorsExitWithTwo)
         {"--port", "1", "--file"},
         {"--port", "1", "--file", file, "--processor", "both"},
         {"--port", "1", "--file", file, "--colour"},
-        {"--port", "1", "--file", file, "--time-scale", "-1"},
+        {"--port", "1", "--file", file, "--time-scale", "0.05"}, // timing is no option
     };
     for (const QStringList &args : cases) {
         const ConsoleRun run = runConsole(args, QString());
@@ -51,9 +54,10 @@ TEST(Console, AnUpdatePrintsLampsProgressAndTheCompletionMessage)
 {
     SimProcess sim({QStringLiteral("--boot"), QStringLiteral("Q")});
     ASSERT_TRUE(sim.isReady()) << qPrintable(sim.errorText());
-    const ConsoleRun run =
-        runConsole({"--port", "1", "--file", sample(), "--time-scale", "0.05"}, sim.link());
+    const ConsoleRun run = runConsole({"--port", "1", "--file", sample()}, sim.link());
     EXPECT_EQ(run.exitCode, 0) << qPrintable(run.out + run.err);
+    EXPECT_TRUE(run.err.contains(QLatin1String("every wait scaled by 0.05 (ROMWRIGHT_TEST_TIME_SCALE)")))
+        << qPrintable(run.err);
 
     const QStringList lines = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     const QStringList lamps = {"Port: green",          "File: green",
@@ -76,21 +80,56 @@ TEST(Console, AnUpdatePrintsLampsProgressAndTheCompletionMessage)
     EXPECT_TRUE(sim.waitForExit(std::chrono::seconds(5)));
 }
 
+TEST(Console, AnUpdateGoesOnToItsEndWhenItsOutputIsClosed)
+{
+    SimProcess sim({QStringLiteral("--boot"), QStringLiteral("Q")});
+    ASSERT_TRUE(sim.isReady()) << qPrintable(sim.errorText());
+    // Output and errors both into `head -1`, which quits after the first line.
+    QProcess romwright;
+    QProcess head;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("ROMWRIGHT_PORTS"), sim.link());
+    env.insert(QStringLiteral("ROMWRIGHT_TEST_TIME_SCALE"), QStringLiteral("0.05"));
+    romwright.setProcessEnvironment(env);
+    romwright.setProcessChannelMode(QProcess::MergedChannels);
+    romwright.setStandardOutputProcess(&head);
+    head.start(QStringLiteral("head"), {QStringLiteral("-1")});
+    romwright.start(romwright::test::programDir() + QStringLiteral("/romwright"),
+                    {"--console", "--port", "1", "--file", sample()});
+    ASSERT_TRUE(head.waitForFinished(10000));
+    EXPECT_EQ(head.readAllStandardOutput().count('\n'), 1);
+    ASSERT_TRUE(romwright.waitForFinished(60000));
+    EXPECT_EQ(romwright.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(romwright.exitCode(), 0);
+
+    ASSERT_TRUE(sim.waitForExit(std::chrono::seconds(5)));
+    romwright::MemoryImage image;
+    image.fill(romwright::kErased);
+    ASSERT_TRUE(romwright::ParseSrecordFile(sample(), image).ok());
+    romwright::RelocateVectors(image);
+    const QByteArray flash = sim.dump();
+    ASSERT_EQ(flash.size(), qsizetype(image.size()));
+    int differing = 0;
+    for (const romwright::FlashBlock &block : romwright::kFlashBlocks64)
+        differing += std::memcmp(flash.constData() + block.Address, image.data() + block.Address, block.Length) != 0;
+    EXPECT_EQ(differing, 0) << "blocks of the firmware missing from the flash";
+}
+
 TEST(Console, FailuresExitWithOneAndShowTheirMessage)
 {
     struct Case {
         const char *name;
         QStringList simArgs;
         QString ports;    // "%1" is the simulator's link
-        QStringList args; // besides --port 1 --file SAMPLE
+        QString timeScale;
         QString expected;
     };
     const Case cases[] = {
-        {"port without a device", {"--boot", "Q"}, ",%1", {"--time-scale", "0.05"},
+        {"port without a device", {"--boot", "Q"}, ",%1", "0.05",
          "Communications Failure: The communication port you have selected is not installed"},
-        {"scanner stops answering", {"--boot", "Q", "--stall-after", "2"}, "%1", {"--time-scale", "0.05"},
+        {"scanner stops answering", {"--boot", "Q", "--stall-after", "2"}, "%1", "0.05",
          "Communications Failure: The scanner stopped responding during the update."},
-        {"no Enter at the power-cycle prompt", {"--boot", "Z"}, "%1", {"--time-scale", "0.2"},
+        {"no Enter at the power-cycle prompt", {"--boot", "Z"}, "%1", "0.2",
          "Standard input ended before Enter was pressed: the update stops here."},
     };
     for (const Case &c : cases) {
@@ -98,7 +137,7 @@ TEST(Console, FailuresExitWithOneAndShowTheirMessage)
         SimProcess sim(c.simArgs);
         ASSERT_TRUE(sim.isReady()) << qPrintable(sim.errorText());
         const ConsoleRun run =
-            runConsole(QStringList{"--port", "1", "--file", sample()} + c.args, c.ports.arg(sim.link()));
+            runConsole({"--port", "1", "--file", sample()}, c.ports.arg(sim.link()), {}, true, c.timeScale);
         EXPECT_EQ(run.exitCode, 1) << qPrintable(run.out + run.err);
         EXPECT_TRUE(run.out.contains(c.expected)) << qPrintable(run.out);
         EXPECT_FALSE(run.err.isEmpty());
@@ -110,7 +149,7 @@ TEST(Console, WithoutAFileTheNewestFirmwareForTheScannerIsFound)
     SimProcess sim({QStringLiteral("--boot"), QStringLiteral("Q")});
     ASSERT_TRUE(sim.isReady()) << qPrintable(sim.errorText());
     const ConsoleRun run =
-        runConsole({"--port", "1", "--model", "Halvern 1450", "--time-scale", "0.05"}, sim.link());
+        runConsole({"--port", "1", "--model", "Halvern 1450"}, sim.link());
     EXPECT_EQ(run.exitCode, 0) << qPrintable(run.out + run.err);
     EXPECT_TRUE(run.out.contains(QLatin1String("Firmware file: Hlv1450ver5_9.s19\n"))) << qPrintable(run.out);
     EXPECT_TRUE(run.out.contains(QLatin1String("Program: green"))) << qPrintable(run.out);
@@ -118,7 +157,7 @@ TEST(Console, WithoutAFileTheNewestFirmwareForTheScannerIsFound)
 
 TEST(Console, WithoutAFileAndNothingToGoByItStopsWithOne)
 {
-    const ConsoleRun unknown = runConsole({"--port", "1", "--time-scale", "0.05"}, QString());
+    const ConsoleRun unknown = runConsole({"--port", "1"}, QString());
     EXPECT_EQ(unknown.exitCode, 1);
     EXPECT_TRUE(unknown.err.contains(QLatin1String("no firmware file for an unknown scanner (give --model)")))
         << qPrintable(unknown.err);
@@ -128,7 +167,7 @@ TEST(Console, WithoutAFileAndNothingToGoByItStopsWithOne)
     SimProcess sim({QStringLiteral("--boot"), QStringLiteral("A"), QStringLiteral("--start-in-boot")});
     ASSERT_TRUE(sim.isReady()) << qPrintable(sim.errorText());
     const ConsoleRun jorlith =
-        runConsole({"--port", "1", "--model", "Jorlith 750", "--time-scale", "0.05"}, sim.link());
+        runConsole({"--port", "1", "--model", "Jorlith 750"}, sim.link());
     EXPECT_EQ(jorlith.exitCode, 1) << qPrintable(jorlith.out + jorlith.err);
     EXPECT_TRUE(jorlith.err.contains(QLatin1String("no firmware file for the Jorlith 750")))
         << qPrintable(jorlith.err);

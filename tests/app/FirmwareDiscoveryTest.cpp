@@ -54,9 +54,10 @@ struct DiscoveryCase {
     bool targetA;
     QString commandLine;
     QString expected;
+    QStringList userFiles{}; // in the user's data folder
 };
 
-TEST(DiscoverFirmware, CasesInAProgramFolder)
+TEST(DiscoverFirmware, CasesInTheProgramAndTheUserDataFolder)
 {
     const DiscoveryCase cases[] = {
         {"newest Halvern wins", {"Hlv1450ver5_8.s19", "Hlv1450ver4_2.s19"}, 2, false, {}, "Hlv1450ver5_8.s19"},
@@ -74,12 +75,24 @@ TEST(DiscoverFirmware, CasesInAProgramFolder)
         {"command line of another family, no scanner", {"WX3650UVer1_9.s20"}, 0, false, "WX3650UVer1_9.s20", "WX3650UVer1_9.s20"},
         {"blank command line", {"Hlv1450ver5_8.s19"}, 2, false, "   ", "Hlv1450ver5_8.s19"},
         {"no scanner, no command line", {"Hlv1450ver5_8.s19"}, 6, false, {}, {}},
+        {"user's data folder after the program folder", {"Hlv1450ver4_2.s19"}, 2, false, {}, "Hlv1450ver4_2.s19",
+         {"Hlv1450ver5_8.s19"}},
+        {"user's data folder when the program folder has none", {}, 2, false, {}, "Hlv1450ver5_8.s19",
+         {"Hlv1450ver5_8.s19"}},
+        {"command-line file in the user's data folder", {"JL750Ver6_0.s19"}, 1, false, "JL750Ver5_0.s19",
+         "JL750Ver5_0.s19", {"JL750Ver5_0.s19"}},
     };
     LocalFileSystem files;
     for (const DiscoveryCase &c : cases) {
         SCOPED_TRACE(c.name);
         ProgramFolder folder(c.files);
-        EXPECT_EQ(discoverFirmware(files, folder.path(), c.type, c.targetA, c.commandLine), c.expected);
+        ProgramFolder user(c.userFiles);
+        const FirmwareChoice found =
+            discoverFirmware(files, {folder.path(), user.path()}, c.type, c.targetA, c.commandLine);
+        EXPECT_EQ(found.sFirmFile, c.expected);
+        if (!c.expected.isEmpty()) {
+            EXPECT_TRUE(files.fileExists(joinPath(found.folder, found.sFirmFile))) << qPrintable(found.folder);
+        }
     }
 }
 
@@ -103,12 +116,12 @@ TEST(DiscoverFirmware, AtMostOneTestPerCandidate)
 {
     CountingFileSystem files;
     files.hit = QStringLiteral("none-of-them");
-    discoverFirmware(files, QStringLiteral("/opt/romwright"), 5, false, QString());
+    discoverFirmware(files, {QStringLiteral("/opt/romwright")}, 5, false, QString());
     EXPECT_EQ(files.tests, 61);
 
     files.tests = 0;
     files.hit = QStringLiteral("/Hlv1450ver5_9.s19");
-    EXPECT_EQ(discoverFirmware(files, QStringLiteral("/opt/romwright"), 2, false, QString()),
+    EXPECT_EQ(discoverFirmware(files, {QStringLiteral("/opt/romwright")}, 2, false, QString()).sFirmFile,
               QStringLiteral("Hlv1450ver5_9.s19"));
     EXPECT_EQ(files.tests, 2);
 }
@@ -137,7 +150,7 @@ TEST(LoadDiscoveredFirmware, LabelButtonAndFileOpen)
         files.listed = c.listed;
         ViewState view;
         QStringList opened;
-        EXPECT_EQ(loadDiscoveredFirmware(files, QStringLiteral("/opt/romwright"), c.sFirmFile, view,
+        EXPECT_EQ(loadDiscoveredFirmware(files, {QStringLiteral("/opt/romwright"), c.sFirmFile}, view,
                                          [&](const QString &path) { opened << path; }),
                   c.opened);
         EXPECT_EQ(opened, c.opened ? QStringList{QStringLiteral("/opt/romwright/") + c.sFirmFile} : QStringList());

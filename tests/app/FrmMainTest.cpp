@@ -32,10 +32,11 @@ namespace {
 // The window with its handlers over a port without a device.
 class Rig {
 public:
-    explicit Rig(const QString &folder = QString(), std::unique_ptr<SerialPort> realPort = nullptr)
-        : state(realPort ? std::move(realPort) : makePort(), {window, dialogs, sleeper, files, folder},
+    explicit Rig(const QString &folder = QString(), std::unique_ptr<SerialPort> realPort = nullptr,
+                 const QString &userFolder = QString())
+        : state(realPort ? std::move(realPort) : makePort(), {window, dialogs, sleeper, files, folder, userFolder},
                 FlashTimings{}.scaled(0.01)),
-          frm(window, parts(folder),
+          frm(window, parts(folder, userFolder),
               [this, folder] { return std::make_unique<HTMLHelp>(viewer, dialogs, *registry, files, folder); },
               {}, [this](int code) { ends << code; }),
           flags(state.flags()), firmware(state.firmware())
@@ -49,9 +50,9 @@ public:
         return fake;
     }
 
-    WindowParts parts(const QString &folder)
+    WindowParts parts(const QString &folder, const QString &userFolder)
     {
-        WindowParts p{state, sleeper, files, dialogs, folder};
+        WindowParts p{state, sleeper, files, dialogs, folder, userFolder};
         p.scannerTimings.probeWait = std::chrono::milliseconds(1);
         return p;
     }
@@ -134,7 +135,7 @@ TEST(FrmMainHandlers, ExitSendsAtSignOnlyToAnOpenPort)
 
 TEST(FrmMainHandlers, OpenDialogFromTheWindow)
 {
-    Rig rig(test::programDir());
+    Rig rig(test::programDir(), nullptr, test::sampleDir());
     rig.flags.bWexmoor = true;
     rig.window.setText(LabelId::ScanMod, QStringLiteral("Wexmoor 3650"));
     rig.window.findChild<QPushButton *>(QStringLiteral("cmdBrowse"))->click();
@@ -144,13 +145,13 @@ TEST(FrmMainHandlers, OpenDialogFromTheWindow)
 
     rig.window.setEnabled(ControlId::ProcessorBarCode, true);
     rig.window.findChild<QRadioButton *>(QStringLiteral("optProcessor1"))->click();
-    const QString firmware = QDir(test::programDir()).filePath(QStringLiteral("WX3650UVer1_9.s20"));
+    const QString firmware = QDir(test::sampleDir()).filePath(QStringLiteral("WX3650UVer1_9.s20"));
     rig.dialogs.openAnswers.push_back(firmware);
     rig.window.findChild<QAction *>(QStringLiteral("mnuFileOpen"))->trigger();
     EXPECT_EQ(rig.dialogs.openRequests.value(0),
               QStringLiteral("Open|Wexmoor Firmware Files|W*.S20|") + test::programDir());
     EXPECT_EQ(rig.window.text(LabelId::FirmFile), QStringLiteral("WX3650UVer1_9.s20"));
-    // FileOpen ran with the loaders of the program folder.
+    // FileOpen ran with the loaders of the user's data folder.
     EXPECT_EQ(rig.window.lamp(LampId::FileOk), Lamp::Green);
     EXPECT_TRUE(rig.firmware.FilesValid);
 }

@@ -36,7 +36,7 @@ class SimRig {
 public:
     explicit SimRig(const SimProcess &sim)
         : timings(FlashTimings{}.scaled(kTimeScale)),
-          state(makePort(sim), {window, dialogs, sleeper, files, test::programDir()}, timings),
+          state(makePort(sim), {window, dialogs, sleeper, files, test::programDir(), test::sampleDir()}, timings),
           frm(window, parts(), {}, {}, [this](int code) { ends << code; })
     {
         state.update().powerCyclePrompt = [](const QString &, const QString &) { return true; };
@@ -51,7 +51,7 @@ public:
 
     WindowParts parts()
     {
-        WindowParts p{state, sleeper, files, dialogs, test::programDir()};
+        WindowParts p{state, sleeper, files, dialogs, test::programDir(), test::sampleDir()};
         p.scannerTimings.probeWait = 100ms;
         return p;
     }
@@ -155,7 +155,7 @@ TEST(WindowUpdate, FoundScannerProgrammedThroughTheWindow)
 
     rig.window.show(); // closing asks the platform window
     // The user opens another file as soon as the File menu is usable.
-    const QString other = test::programDir() + QStringLiteral("/Hlv1450Uver6_0.s19");
+    const QString other = test::sampleDir() + QStringLiteral("/Hlv1450Uver6_0.s19");
     bool opened = false;
     QAction *fileMenu = rig.window.findChild<QMenu *>(QStringLiteral("mnuFile"))->menuAction();
     QObject::connect(fileMenu, &QAction::changed, [&] {
@@ -234,7 +234,7 @@ TEST(WindowUpdate, FileForAnotherScannerIsAskedAboutAndALoaderRefused)
     auto *program = rig.window.findChild<QPushButton *>(QStringLiteral("cmdProgram"));
 
     rig.dialogs.openAnswers = {test::sourceDir() + QStringLiteral("/samples/JL750Ver6_0.s19"),
-                               QDir(test::programDir()).filePath(QStringLiteral("bootloader.sss"))};
+                               QDir(test::sampleDir()).filePath(QStringLiteral("bootloader.sss"))};
     rig.frm.FindFile();
     ASSERT_TRUE(program->isEnabled());
     program->click(); // answered No

@@ -53,7 +53,7 @@ struct Session {
         EXPECT_TRUE(link.OpenPort(1));
         link.IdentifyTarget(target);
         flags.bBarCodeProcessor = barCode;
-        const QString folder = test::programDir();
+        const QString folder = test::sampleDir();
         view.setText(LabelId::FirmFile, QString::fromLatin1(kSample));
         const FileOpenResult loaded =
             FileOpen(joinPath(folder, QString::fromLatin1(kSample)), *firmware,

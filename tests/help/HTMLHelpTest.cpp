@@ -77,6 +77,22 @@ TEST_F(HTMLHelpTest, ViewHelpFileWithTheFileMissingWarnsOncePerDisplayCall)
     }
 }
 
+TEST_F(HTMLHelpTest, AFreshObjectHasNoWindowHandleToGive)
+{
+    EXPECT_EQ(help->HHWndHandle(), 0u);
+    expectOneMessage(QStringLiteral("No HTML Help window handle to retrieve."));
+}
+
+TEST_F(HTMLHelpTest, SetHelpFileKnowsOnlyOneAndTwo)
+{
+    const std::pair<std::int16_t, QString> cases[] = {
+        {1, joinPath(programDir(), QStringLiteral("Library.chm"))}, {2, QStringLiteral("Library.txt")},
+        {3, QString()}, {0, QString()}, {-1, QString()},
+    };
+    for (const auto &[n, expected] : cases)
+        EXPECT_EQ(help->HHSetHelpFile(n), expected) << n;
+}
+
 TEST_F(HTMLHelpTest, OnlyNamesEndingInChmAreHelpFiles)
 {
     const std::pair<const char *, bool> cases[] = {

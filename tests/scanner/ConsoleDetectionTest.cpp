@@ -13,15 +13,13 @@ using romwright::test::SimProcess;
 
 namespace {
 
-// A firmware file unless the test lets the console look for one; waits scaled down.
+// A firmware file unless the test lets the console look for one.
 ConsoleRun console(QStringList arguments, const QString &ports, const QByteArray &input = {})
 {
-    QStringList file{QStringLiteral("--file"), romwright::test::programDir() + QStringLiteral("/Hlv1450ver5_9.s19")};
+    QStringList file{QStringLiteral("--file"), romwright::test::sampleDir() + QStringLiteral("/Hlv1450ver5_9.s19")};
     if (arguments.removeAll(QStringLiteral("--discover")) > 0)
         file.clear();
-    return romwright::test::runConsole(QStringList{QStringLiteral("--time-scale"), QStringLiteral("0.05")} + file +
-                                           arguments,
-                                       ports, input);
+    return romwright::test::runConsole(file + arguments, ports, input);
 }
 
 const QString kQuestion = QStringLiteral("Choose Your Scanner: 1 Halvern 1450, 2 Jorlith 750, 3 Wexmoor 3650, 0 Exit?");

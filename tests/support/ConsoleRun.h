@@ -1,5 +1,6 @@
 #pragma once
-// Runs `romwright --console ...` as a real process with ROMWRIGHT_PORTS set.
+// Runs `romwright --console ...` as a real process with ROMWRIGHT_PORTS set
+// and every wait of the update shortened by timeScale.
 
 #include "support/AsNobody.h"
 #include "support/TestPaths.h"
@@ -19,11 +20,13 @@ struct ConsoleRun {
 // input goes to standard input, which is then closed unless closeInput is false.
 // setpriv (see AsNobody.h) runs the program as nobody.
 inline ConsoleRun runConsole(const QStringList &arguments, const QString &ports, const QByteArray &input = {},
-                             bool closeInput = true, const QString &setpriv = QString())
+                             bool closeInput = true, const QString &setpriv = QString(),
+                             const QString &timeScale = QStringLiteral("0.05"))
 {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("ROMWRIGHT_PORTS"), ports);
+    env.insert(QStringLiteral("ROMWRIGHT_TEST_TIME_SCALE"), timeScale);
     process.setProcessEnvironment(env);
     const QString program = programDir() + QStringLiteral("/romwright");
     const QStringList all = QStringList{QStringLiteral("--console")} + arguments;

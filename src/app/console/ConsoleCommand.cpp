@@ -18,6 +18,7 @@
 #include "scanner/Scanner.h"
 
 #include <cstdio>
+#include <optional>
 #include <unistd.h>
 
 namespace romwright {
@@ -39,6 +40,23 @@ bool firmwareRefused(const FirmwareVerdict &verdict, bool force)
     return true;
 }
 
+// Set by the test suite alone: it shortens every wait and pause of the
+// update, which a real scanner would not survive (a 60 s erase bound of
+// 600 ms abandons a slow erase), so it is never an option and always said.
+constexpr const char *kTestTimeScale = "ROMWRIGHT_TEST_TIME_SCALE";
+
+// 1 when the variable is not set; nothing when it holds no factor in (0, 1].
+std::optional<double> testTimeScale()
+{
+    if (!qEnvironmentVariableIsSet(kTestTimeScale))
+        return 1.0;
+    bool ok = false;
+    const double factor = qEnvironmentVariable(kTestTimeScale).toDouble(&ok);
+    if (!ok || !(factor > 0.0) || factor > 1.0)
+        return std::nullopt;
+    return factor;
+}
+
 int finish(Outcome outcome)
 {
     if (outcome == Outcome::EndCompleted)
@@ -57,13 +75,23 @@ int runConsole(const QStringList &arguments)
         return kExitUsage;
     }
     const ConsoleOptions &options = *parsed.options;
+    const std::optional<double> timeScale = testTimeScale();
+    if (!timeScale) {
+        std::fprintf(stderr, "romwright: %s takes a factor above 0 and at most 1\n", kTestTimeScale);
+        return kExitUsage;
+    }
+    if (*timeScale != 1.0)
+        std::fprintf(stderr, "romwright: every wait scaled by %g (%s); not for a real scanner\n", *timeScale,
+                     kTestTimeScale);
 
     ConsoleView view(stdout);
     ConsoleDialogs dialogs(stdout, stdin, options.yes);
     BlockingSleeper sleeper;
     LocalFileSystem files;
-    MainState state(std::make_unique<QtSerialPort>(), MainServices{view, dialogs, sleeper, files, programFolder()},
-                    FlashTimings{}.scaled(options.timeScale));
+    const QString folder = programFolder();
+    const QString userFolder = userDataFolder();
+    MainState state(std::make_unique<QtSerialPort>(), MainServices{view, dialogs, sleeper, files, folder, userFolder},
+                    FlashTimings{}.scaled(*timeScale));
     state.update().powerCyclePrompt = [&dialogs](const QString &text, const QString &title) {
         return dialogs.powerCyclePrompt(text, title);
     };
@@ -122,21 +150,21 @@ int runConsole(const QStringList &arguments)
     state.setForceFirmware(options.force);
 
     // Without --file, the window's start-up search: the newest firmware for
-    // this scanner and its bootloader kind in the program folder.
+    // this scanner and its bootloader kind in the program folder, then in the
+    // user's data folder.
     QString file = options.file;
     if (file.isEmpty()) {
         const int type = scannerType;
-        const QString folder = programFolder();
-        const QString name =
-            discoverFirmware(files, folder, type, state.target().bTargetA, QString(), options.barCodeProcessor);
-        if (name.isEmpty()) {
+        const FirmwareChoice found = discoverFirmware(files, {folder, userFolder}, type, state.target().bTargetA,
+                                                      QString(), options.barCodeProcessor);
+        if (found.sFirmFile.isEmpty()) {
             std::fprintf(stderr, "romwright: no firmware file for %s in %s; name one with --file\n",
                          type == 0 ? "an unknown scanner (give --model)" : qPrintable(QStringLiteral("the ") + model),
-                         qPrintable(folder));
+                         qPrintable(userFolder.isEmpty() ? folder : folder + QStringLiteral(" or ") + userFolder));
             return kExitFailed;
         }
-        file = joinPath(folder, name);
-        std::printf("Firmware file: %s\n", qPrintable(name));
+        file = joinPath(found.folder, found.sFirmFile);
+        std::printf("Firmware file: %s\n", qPrintable(found.sFirmFile));
     }
     view.setText(LabelId::FirmFile, fileNameOf(file));
     state.FileOpen(file);

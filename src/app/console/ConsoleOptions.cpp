@@ -11,15 +11,15 @@ QString consoleUsage()
         "                           [--force]\n"
         "  --port N           the scanner's port, 1 to 16; without it the ports are searched\n"
         "  --file PATH        the firmware file to program; without it the newest firmware\n"
-        "                     for the scanner is looked for in the program folder\n"
+        "                     for the scanner is looked for in the program folder, then in\n"
+        "                     ~/.local/share/romwright ($XDG_DATA_HOME/romwright)\n"
         "  --processor P      main (default) or barcode, the Wexmoor's processor\n"
         "  --model NAME       the scanner model, as the window would show it; while searching,\n"
         "                     the answer to the chooser's question (halvern, jorlith, wexmoor)\n"
         "  --yes              go on at once when asked to power-cycle the scanner\n"
         "  --force            program a file named or built for another model, processor or\n"
         "                     boot software all the same (loader files and files holding\n"
-        "                     nothing for the scanner are still refused)\n"
-        "  --time-scale F     multiply every wait and pause by F (for tests)\n");
+        "                     nothing for the scanner are still refused)\n");
 }
 
 ParsedConsoleOptions parseConsoleOptions(const QStringList &arguments)
@@ -64,13 +64,6 @@ ParsedConsoleOptions parseConsoleOptions(const QStringList &arguments)
             if (!v)
                 return fail(QStringLiteral("--model takes a model name"));
             o.model = *v;
-        } else if (arg == QLatin1String("--time-scale")) {
-            const auto v = value();
-            bool ok = false;
-            const double f = v ? v->toDouble(&ok) : 0.0;
-            if (!ok || !(f > 0.0) || f > 1000.0)
-                return fail(QStringLiteral("--time-scale takes a positive factor"));
-            o.timeScale = f;
         } else {
             return fail(QStringLiteral("unknown argument: %1").arg(arg));
         }

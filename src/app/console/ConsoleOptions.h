@@ -14,7 +14,6 @@ struct ConsoleOptions {
     bool yes = false;         // go on at the power-cycle prompt without asking
     bool force = false;       // program a file meant for another scanner all the same
     QString model;            // shown as the model label
-    double timeScale = 1.0;   // every interval and pause multiplied by it (tests, demos)
 };
 
 struct ParsedConsoleOptions {

@@ -6,7 +6,7 @@
 namespace romwright {
 namespace {
 
-// The drawings are made on a 150 x 60 grid, the size of the original pictures.
+// The drawings are made on a 150 x 60 grid, the size of the chooser's picture boxes.
 constexpr qreal kGridWidth = 150.0;
 constexpr qreal kGridHeight = 60.0;
 

@@ -72,7 +72,8 @@ FormLoadEnd FrmMain::Form_Load(const std::optional<WindowCommandLine> &commandLi
     steps.letEventsRun = [] { QCoreApplication::processEvents(QEventLoop::AllEvents); };
 
     state.startTimers();
-    const FormLoadEnd end = FormLoad(commandLine, steps, {m_parts.files, m_window, m_parts.programFolder}, &m_sFirmFile);
+    const FormLoadEnd end = FormLoad(
+        commandLine, steps, {m_parts.files, m_window, m_parts.programFolder, m_parts.userDataFolder}, &m_sFirmFile);
     if (end == FormLoadEnd::EndProgram) {
         state.link().closePort();
         return end;
@@ -120,9 +121,10 @@ void FrmMain::optProcessor_Click(int Index)
         typeOfScannerForModel(m_window.text(LabelId::ScanMod)) != 5)
         return;
     m_processorLoaded = barCode;
-    m_sFirmFile = discoverFirmware(m_parts.files, m_parts.programFolder, 5, state.target().bTargetA, QString(), barCode);
-    if (loadDiscoveredFirmware(m_parts.files, m_parts.programFolder, m_sFirmFile, m_window,
-                               [this](const QString &path) { fileOpen(path); }))
+    const FirmwareChoice found = discoverFirmware(m_parts.files, {m_parts.programFolder, m_parts.userDataFolder}, 5,
+                                                  state.target().bTargetA, QString(), barCode);
+    m_sFirmFile = found.sFirmFile;
+    if (loadDiscoveredFirmware(m_parts.files, found, m_window, [this](const QString &path) { fileOpen(path); }))
         return;
     // Nothing for this processor: the other processor's file must not stay loaded.
     m_window.setText(LabelId::FirmFile, QStringLiteral("None"));

@@ -31,6 +31,7 @@ struct WindowParts {
     const FileSystem &files;
     Dialogs &dialogs;
     QString programFolder;
+    QString userDataFolder{}; // searched for firmware after the program folder
     ScannerTimings scannerTimings{};
 };
 

@@ -14,7 +14,7 @@ public:
 
     void setLamp(Lamp lamp);
     Lamp lamp() const { return m_lamp; }
-    // The fill as the layout gives it: 0x00BBGGRR.
+    // The fill, as 0x00BBGGRR.
     static QColor colour(Lamp lamp);
 
 protected:

@@ -20,7 +20,7 @@ namespace romwright {
 
 namespace {
 
-// &H00C00000& in the layout: the captions' dark blue.
+// The captions' dark blue, 0x00C00000 as 0x00BBGGRR.
 const QColor kCaptionBlue(0x00, 0x00, 0xC0);
 
 qreal screenDpiX()
@@ -197,7 +197,7 @@ void MainWindow::buildUpdating(QWidget *client)
     };
     for (const Row &row : rows) {
         m_lamps[lampIndex(row.id)] = addLamp(frame, row.lamp, m_scale.rect(240, row.lampTop, 300, 300));
-        // The layout gives the labels no size; they are as wide as their caption.
+        // The labels have no fixed size; each is as wide as its caption.
         QLabel *label = addLabel(frame, row.label, QString::fromLatin1(row.caption),
                                  m_scale.rect(795, row.labelTop, 2000, 275), true, true);
         label->adjustSize();
@@ -210,8 +210,8 @@ void MainWindow::buildUpdating(QWidget *client)
     m_lblUpdating->setFont(small);
     m_lblUpdating->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     m_lblUpdating->setWordWrap(true);
-    // Sized for the original's narrow font; ours needs a third line, which
-    // fits beside the "Program" label without touching it.
+    // The box is sized for a narrow font; a wider one needs a third line,
+    // which fits beside the "Program" label without touching it.
     m_lblUpdating->resize(m_lblUpdating->width(),
                           std::max(m_lblUpdating->height(), m_lblUpdating->heightForWidth(m_lblUpdating->width())));
     m_lblUpdating->setVisible(false);

@@ -1,6 +1,6 @@
 #pragma once
-// Twips (1,440 an inch) to pixels at the screen's logical resolution, the unit
-// the window layout is written in.
+// Twips (1,440 an inch) to pixels at the screen's logical resolution; the
+// window's positions and sizes are given in twips.
 
 #include <QRect>
 #include <QtMath>

@@ -43,7 +43,8 @@ int runWindow(int &argc, char **argv)
 
     WidgetDialogs dialogs(&window, [](QWidget *parent) { return chooseScannerWindow(parent); });
     const std::unique_ptr<Registry> registry = makeSettingsRegistry();
-    MainState state(std::make_unique<QtSerialPort>(map), {window, dialogs, sleeper, files, folder});
+    const QString userFolder = userDataFolder();
+    MainState state(std::make_unique<QtSerialPort>(map), {window, dialogs, sleeper, files, folder, userFolder});
 
     // Ending is immediate from anywhere: inside a wait's nested event loop
     // nothing may run after it, so the process ends there and then.
@@ -60,7 +61,7 @@ int runWindow(int &argc, char **argv)
     WidgetHelpViewer helpViewer(dialogs);
     auto makeHelp = [&] { return std::make_unique<HTMLHelp>(helpViewer, dialogs, *registry, files, folder); };
 
-    FrmMain frm(window, {state, sleeper, files, dialogs, folder}, makeHelp,
+    FrmMain frm(window, {state, sleeper, files, dialogs, folder, userFolder}, makeHelp,
                 [&] { showAbout(&window, dialogs, *registry); }, endProgram);
     if (frm.Form_Load(parseWindowCommandLine(arguments)) == FormLoadEnd::EndProgram)
         return 0;

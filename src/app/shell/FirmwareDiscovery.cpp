@@ -84,34 +84,52 @@ int typeOfScannerForModel(const QString &model)
     return 0;
 }
 
-QString discoverFirmware(const FileSystem &files, const QString &folder, int typeOfScanner, bool bTargetA,
-                         const QString &commandLineFile, std::optional<bool> barCode)
+FirmwareChoice discoverFirmware(const FileSystem &files, const QStringList &folders, int typeOfScanner,
+                                bool bTargetA, const QString &commandLineFile, std::optional<bool> barCode)
 {
-    QString sFirmFile;
-    for (const QString &name : firmwareCandidates(typeOfScanner, bTargetA, barCode)) {
-        if (files.fileExists(joinPath(folder, name))) {
-            sFirmFile = name;
-            break;
+    // The name found and the folder it was found in.
+    auto firstIn = [&](const QString &name) -> FirmwareChoice {
+        for (const QString &folder : folders) {
+            if (!folder.isEmpty() && files.fileExists(joinPath(folder, name)))
+                return {folder, name};
         }
+        return {};
+    };
+    FirmwareChoice choice;
+    const QStringList candidates = firmwareCandidates(typeOfScanner, bTargetA, barCode);
+    for (const QString &folder : folders) {
+        if (folder.isEmpty())
+            continue;
+        for (const QString &name : candidates) {
+            if (files.fileExists(joinPath(folder, name))) {
+                choice = {folder, name};
+                break;
+            }
+        }
+        if (!choice.sFirmFile.isEmpty())
+            break;
     }
     if (!commandLineFile.isEmpty()) {
         const QString trimmed = trimBlanks(commandLineFile);
-        if (!trimmed.isEmpty() && files.fileExists(joinPath(folder, trimmed)))
-            sFirmFile = trimmed;
+        if (!trimmed.isEmpty()) {
+            const FirmwareChoice named = firstIn(trimmed);
+            if (!named.sFirmFile.isEmpty())
+                choice = named;
+        }
     }
-    return sFirmFile;
+    return choice;
 }
 
-bool loadDiscoveredFirmware(const FileSystem &files, const QString &folder, const QString &sFirmFile,
-                            MainView &view, const std::function<void(const QString &)> &fileOpen)
+bool loadDiscoveredFirmware(const FileSystem &files, const FirmwareChoice &choice, MainView &view,
+                            const std::function<void(const QString &)> &fileOpen)
 {
-    if (sFirmFile.isEmpty())
+    if (choice.sFirmFile.isEmpty())
         return false;
-    const QString path = joinPath(folder, sFirmFile);
+    const QString path = joinPath(choice.folder, choice.sFirmFile);
     if (!files.fileExists(path))
         return false;
     if (files.listing(path).size() > 1) {
-        view.setText(LabelId::FirmFile, sFirmFile);
+        view.setText(LabelId::FirmFile, choice.sFirmFile);
         view.setEnabled(ControlId::ProgramButton, true);
         if (fileOpen)
             fileOpen(path);

@@ -1,7 +1,8 @@
 #pragma once
-// The start-up search for the newest firmware file beside the program. It
-// never reads a folder: it tries a fixed list of names, newest first, and
-// takes the first that exists. A file named on the command line wins.
+// The start-up search for the newest firmware file in the program folder,
+// then in the user's data folder. It never reads a folder: it tries a fixed
+// list of names, newest first, and takes the first that exists. A file named
+// on the command line wins.
 
 #include <QString>
 #include <QStringList>
@@ -24,15 +25,25 @@ QStringList firmwareCandidates(int typeOfScanner, bool bTargetA, std::optional<b
 // window shows it ("Halvern 1450" 2, "Jorlith 750" 1, "Wexmoor 3650" 5); else 0.
 int typeOfScannerForModel(const QString &model);
 
-// The first candidate that exists in folder, then the command-line override
-// (field 1, blanks trimmed) when that file exists. Empty when nothing fits.
-QString discoverFirmware(const FileSystem &files, const QString &folder, int typeOfScanner, bool bTargetA,
-                         const QString &commandLineFile, std::optional<bool> barCode = std::nullopt);
+// A firmware file the search chose: its name (sFirmFile, empty for none)
+// and the folder it stands in.
+struct FirmwareChoice {
+    QString folder;
+    QString sFirmFile;
+};
+
+// The first candidate that exists in the first folder holding one, then the
+// command-line override (field 1, blanks trimmed) when that file exists in
+// one of the folders. Folders are tried in order; empty ones are skipped.
+// barCode narrows a Wexmoor's list to one processor's files.
+FirmwareChoice discoverFirmware(const FileSystem &files, const QStringList &folders, int typeOfScanner,
+                                bool bTargetA, const QString &commandLineFile,
+                                std::optional<bool> barCode = std::nullopt);
 
 // What start-up does with the chosen name: nothing when no file stands there;
 // show it, enable PROGRAM and call fileOpen with the full path when the folder
 // lists it; else disable PROGRAM. Returns true when fileOpen was called.
-bool loadDiscoveredFirmware(const FileSystem &files, const QString &folder, const QString &sFirmFile,
-                            MainView &view, const std::function<void(const QString &)> &fileOpen);
+bool loadDiscoveredFirmware(const FileSystem &files, const FirmwareChoice &choice, MainView &view,
+                            const std::function<void(const QString &)> &fileOpen);
 
 } // namespace romwright

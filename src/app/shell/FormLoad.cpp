@@ -66,14 +66,14 @@ FormLoadEnd FormLoad(const std::optional<WindowCommandLine> &commandLine, const 
     if (steps.targetA)
         tryStep([&] { targetA = steps.targetA(); });
 
-    QString chosen;
+    FirmwareChoice chosen;
     tryStep([&] {
-        chosen = discoverFirmware(context.files, context.programFolder, type, targetA,
+        chosen = discoverFirmware(context.files, {context.programFolder, context.userDataFolder}, type, targetA,
                                   commandLine ? commandLine->file : QString());
-        loadDiscoveredFirmware(context.files, context.programFolder, chosen, context.view, steps.fileOpen);
+        loadDiscoveredFirmware(context.files, chosen, context.view, steps.fileOpen);
     });
     if (sFirmFile)
-        *sFirmFile = chosen;
+        *sFirmFile = chosen.sFirmFile;
 
     if (steps.letEventsRun)
         tryStep(steps.letEventsRun);

@@ -48,7 +48,8 @@ struct FormLoadSteps {
 struct FormLoadContext {
     const FileSystem &files;
     MainView &view;
-    QString programFolder;
+    QString programFolder;    // the firmware search looks here first
+    QString userDataFolder{}; // then here; empty: nowhere else
 };
 
 // The start-up sequence. sFirmFile receives the chosen firmware name ("" for none).

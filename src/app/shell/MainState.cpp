@@ -49,7 +49,7 @@ Outcome MainState::IdentifyTarget()
 FileOpenResult MainState::FileOpen(const QString &sFile)
 {
     const FileOpenContext context{m_services.files, m_services.view, m_services.dialogs,
-                                  m_services.programFolder};
+                                  m_services.programFolder, m_services.userDataFolder};
     m_firmwareFile = sFile;
     ++m_loads;
     const FileOpenResult result = romwright::FileOpen(sFile, *m_firmware, context);

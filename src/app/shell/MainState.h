@@ -32,7 +32,8 @@ struct MainServices {
     Dialogs &dialogs;
     Sleeper &sleeper;
     const FileSystem &files;
-    QString programFolder; // where the loader files stand
+    QString programFolder;    // where the loader files are looked for first
+    QString userDataFolder{}; // then here; empty: nowhere else
 };
 
 class MainState {

@@ -10,7 +10,7 @@ class Dialogs;
 
 class WaitLetterPrompt {
 public:
-    // Key codes as the window reports them (Qt::Key_V == 86 as on the original keyboard layer).
+    // Key codes as the window reports them (Qt::Key_V is 86).
     static constexpr int kKeyV = 86;
     static constexpr int kKeyE = 69;
     static constexpr int kKeyK = 75;
@@ -22,7 +22,7 @@ public:
     int count() const { return m_count; }
 
 private:
-    // 16-bit in the original; it saturates instead of wrapping back below 3.
+    // Stops at 32767 rather than wrapping back below 3.
     int m_count = 0;
 };
 
