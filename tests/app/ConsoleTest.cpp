@@ -137,7 +137,7 @@ TEST(Console, FailuresExitWithOneAndShowTheirMessage)
         SimProcess sim(c.simArgs);
         ASSERT_TRUE(sim.isReady()) << qPrintable(sim.errorText());
         const ConsoleRun run =
-            runConsole({"--port", "1", "--file", sample()}, c.ports.arg(sim.link()), {}, true, c.timeScale);
+            runConsole({"--port", "1", "--file", sample()}, c.ports.arg(sim.link()), {}, true, QString(), c.timeScale);
         EXPECT_EQ(run.exitCode, 1) << qPrintable(run.out + run.err);
         EXPECT_TRUE(run.out.contains(c.expected)) << qPrintable(run.out);
         EXPECT_FALSE(run.err.isEmpty());
@@ -226,7 +226,7 @@ TEST(Console, FirmwareForAnotherScannerStopsBeforeTheUpdateUnlessForced)
         SCOPED_TRACE(force);
         SimProcess sim({QStringLiteral("--boot"), QStringLiteral("A"), QStringLiteral("--start-in-boot")});
         ASSERT_TRUE(sim.isReady()) << qPrintable(sim.errorText());
-        QStringList args{"--port", "1", "--model", "Halvern 1450", "--file", sample(), "--time-scale", "0.05"};
+        QStringList args{"--port", "1", "--model", "Halvern 1450", "--file", sample()};
         if (force)
             args << QStringLiteral("--force");
         const ConsoleRun run = runConsole(args, sim.link());
