@@ -188,18 +188,21 @@ TEST(WindowUpdate, FoundScannerProgrammedThroughTheWindow)
     watch.start(5);
     rig.dialogs.onMessage = [&](const test::ShownMessage &) { savePicture(rig.window, "update-finished.png"); };
 
+    rig.dialogs.questionAnswers = {true, false};
     rig.window.findChild<QPushButton *>(QStringLiteral("cmdProgram"))->click();
 
-    ASSERT_EQ(rig.dialogs.messages.size(), 1u); // the file fits: nothing was asked
-    EXPECT_TRUE(rig.dialogs.questions.empty());
+    ASSERT_EQ(rig.dialogs.messages.size(), 1u);
     EXPECT_EQ(rig.dialogs.messages.back().text,
               QStringLiteral("The firmware update is complete. The Romwright will now exit."));
     EXPECT_EQ(rig.ends, QList<int>{0});
     EXPECT_TRUE(opened);
     EXPECT_EQ(rig.label("lblFirmFile"), QStringLiteral("Hlv1450Uver6_0.s19"));
     EXPECT_TRUE(sawProgress);
-    ASSERT_EQ(rig.dialogs.questions.size(), 1u);
-    EXPECT_EQ(rig.dialogs.questions[0].title, QStringLiteral("Update Running"));
+    // The file opened during the retry is for the 128-byte boot software:
+    // asked about once before the route (Yes), then the close (No).
+    ASSERT_EQ(rig.dialogs.questions.size(), 2u);
+    EXPECT_EQ(rig.dialogs.questions[0].title, QStringLiteral("Firmware Check"));
+    EXPECT_EQ(rig.dialogs.questions[1].title, QStringLiteral("Update Running"));
     EXPECT_EQ(rig.window.lamp(LampId::Program), Lamp::Green);
     EXPECT_FALSE(rig.port->portOpen());
 
