@@ -49,6 +49,42 @@ TEST(FlashLayout, TablesCoverTheirFlashOnceWithinTheRecordLimits)
     }
 }
 
+// The programming passes walk the tables from index 0 up, so the order is
+// what the target sees: ascending, except that the bootloader's two bytes at
+// 0xFF80 come after its vectors.
+TEST(FlashLayout, TablesKeepTheirOrderAndBoundaryEntries)
+{
+    struct Entry {
+        std::span<const FlashBlock> table;
+        std::size_t index;
+        std::int32_t address;
+        int length;
+    };
+    // clang-format off
+    const Entry entries[] = {
+        {kFlashBlocks64, 0, 0x0450, 64},    {kFlashBlocks64, 2, 0x04D0, 48},    {kFlashBlocks64, 3, 0x0580, 64},
+        {kFlashBlocks64, 5, 0x0E00, 64},    {kFlashBlocks64, 461, 0x8000, 64},  {kFlashBlocks64, 944, 0xF8C0, 64},
+        {kFlashBlocks128, 0, 0x1200, 128},  {kFlashBlocks128, 11, 0x1780, 128}, {kFlashBlocks128, 12, 0x182C, 84},
+        {kFlashBlocks128, 13, 0x1880, 128}, {kFlashBlocks128, 467, 0xFB80, 128},
+        {kBootloaderBlocks, 0, 0x0450, 48}, {kBootloaderBlocks, 1, 0x0480, 64}, {kBootloaderBlocks, 2, 0x04C0, 64},
+        {kBootloaderBlocks, 964, 0xFDC0, 64}, {kBootloaderBlocks, 965, 0xFFCC, 52}, {kBootloaderBlocks, 966, 0xFF80, 2},
+    };
+    // clang-format on
+    EXPECT_EQ(kFlashBlocks64.size(), 945u);
+    EXPECT_EQ(kFlashBlocks128.size(), 468u);
+    EXPECT_EQ(kBootloaderBlocks.size(), 967u);
+    for (const Entry &e : entries) {
+        ASSERT_LT(e.index, e.table.size());
+        EXPECT_EQ(e.table[e.index].Address, e.address) << "entry " << e.index;
+        EXPECT_EQ(e.table[e.index].Length, e.length) << "entry " << e.index;
+    }
+    for (std::span<const FlashBlock> table : {std::span<const FlashBlock>(kFlashBlocks64),
+                                             std::span<const FlashBlock>(kFlashBlocks128),
+                                             std::span<const FlashBlock>(kBootloaderBlocks).first(966)})
+        for (std::size_t i = 1; i < table.size(); ++i)
+            EXPECT_GE(table[i].Address, table[i - 1].Address + table[i - 1].Length) << "entry " << i;
+}
+
 TEST(RelocateVectors, WritesOneJumpPerVector)
 {
     struct Case {
