@@ -267,36 +267,6 @@ TEST_F(HelpViewerTest, OpensInsideTheScreensFreeAreaAndEscClosesIt)
     EXPECT_FALSE(window->isVisible());
 }
 
-TEST_F(HelpViewerTest, PictureOfTheViewer)
-{
-    viewHelpFile(*help, programDir());
-    HelpViewerWindow *window = onlyWindow();
-    ASSERT_TRUE(window);
-    window->contentsTree()->expandAll();
-    const QDir dir(QCoreApplication::applicationDirPath());
-    ASSERT_TRUE(window->grab().save(dir.filePath(QStringLiteral("help-viewer-about.png"))));
-    window->showPage(QStringLiteral("main-window.html"));
-    ASSERT_TRUE(window->grab().save(dir.filePath(QStringLiteral("help-viewer.png"))));
-
-    viewer.htmlHelp(0, helpFilePath(programDir()), HelpCommand::DisplaySearch,
-                    HelpSearchQuery{QStringLiteral("power cycle"), true});
-    ASSERT_GE(window->searchResults()->count(), 1);
-    emit window->searchResults()->itemActivated(window->searchResults()->item(0));
-    ASSERT_TRUE(window->grab().save(dir.filePath(QStringLiteral("help-viewer-search.png"))));
-
-    help->setHHKeyword(QStringLiteral("lamps"));
-    help->HHDisplayIndex();
-    help->HHDisplayKeyword();
-    ASSERT_TRUE(window->grab().save(dir.filePath(QStringLiteral("help-viewer-index.png"))));
-
-    help->setHHPopupType(1);
-    help->setHHPopupFile(QStringLiteral("popups.txt"));
-    help->setHHPopupID(3);
-    help->HHDisplayPopup();
-    ASSERT_TRUE(viewer.popup());
-    ASSERT_TRUE(viewer.popup()->grab().save(dir.filePath(QStringLiteral("help-popup.png"))));
-}
-
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
