@@ -53,17 +53,3 @@ TEST(PortMap, PutsUsbAdaptersFirstThenTheRestEachByName)
     EXPECT_EQ(map.device(8), QStringLiteral("/dev/ttyS10"));
     EXPECT_EQ(map.device(9), QString());
 }
-
-TEST(PortMap, TheEnvironmentListWinsOverTheSystemPorts)
-{
-    qputenv("ROMWRIGHT_PORTS", "/tmp/x/link1,,/tmp/x/link3");
-    const PortMap map = PortMap::fromEnvironment();
-    qunsetenv("ROMWRIGHT_PORTS");
-#ifndef Q_OS_WIN
-    EXPECT_EQ(map.device(1), QStringLiteral("/tmp/x/link1"));
-    EXPECT_EQ(map.device(2), QString());
-    EXPECT_EQ(map.device(3), QStringLiteral("/tmp/x/link3"));
-#else
-    EXPECT_EQ(map.device(1), QStringLiteral("COM1"));
-#endif
-}
