@@ -1,13 +1,10 @@
 #include "app/gui/AboutDialog.h"
-#include "app/gui/TwipScale.h"
 #include "support/ScriptedDialogs.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QEventLoop>
 #include <QFile>
 #include <QPushButton>
-#include <QScreen>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -59,22 +56,6 @@ private:
 };
 
 } // namespace
-
-TEST(About, DrawsTheEtchedRule)
-{
-    Fixture f;
-    AboutDialog about(f.dialogs, *f.registry);
-    const QScreen *screen = QGuiApplication::primaryScreen();
-    const TwipScale s(screen->logicalDotsPerInchX(), screen->logicalDotsPerInchY());
-    about.show();
-    const QImage image = about.grab().toImage();
-    // Grey above white, across the window.
-    EXPECT_EQ(QColor(image.pixel(s.x(2800), s.y(2445))), QColor(0x80, 0x80, 0x80));
-    EXPECT_EQ(QColor(image.pixel(s.x(2800), s.y(2460) + 1)), QColor(Qt::white));
-    const QByteArray dir = qgetenv("ROMWRIGHT_SNAPSHOT_DIR");
-    if (!dir.isEmpty())
-        image.save(QDir(QString::fromLocal8Bit(dir)).filePath(QStringLiteral("about.png")));
-}
 
 TEST(About, SystemInfoStartsWhatItFindsOrSaysItCannot)
 {

@@ -1,9 +1,7 @@
 #include "app/gui/ChooseScannerDialog.h"
-#include "app/gui/ChooseScannerPicture.h"
 
 #include <QApplication>
 #include <QKeyEvent>
-#include <QPainter>
 #include <QPushButton>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -60,24 +58,4 @@ TEST(ChooseScanner, EachWayOutGivesItsAnswer)
         whenShown(c.act);
         EXPECT_EQ(chooseScannerWindow(nullptr), c.answer);
     }
-}
-
-TEST(ChooseScanner, PicturesDrawSomethingDifferentForEachFamily)
-{
-    std::vector<QImage> images;
-    for (ScannerFamily family : {ScannerFamily::Halvern, ScannerFamily::Jorlith, ScannerFamily::Wexmoor}) {
-        QImage image(150, 60, QImage::Format_RGB32);
-        image.fill(Qt::white);
-        QPainter painter(&image);
-        drawScanner(painter, image.rect(), family);
-        painter.end();
-        int ink = 0;
-        for (int y = 0; y < image.height(); ++y)
-            for (int x = 0; x < image.width(); ++x)
-                ink += qGray(image.pixel(x, y)) < 128;
-        EXPECT_GT(ink, 150); // a drawing, not an empty box
-        images.push_back(image);
-    }
-    EXPECT_NE(images[0], images[1]);
-    EXPECT_NE(images[1], images[2]);
 }

@@ -1,6 +1,16 @@
 #include "app/gui/LampWidget.h"
 #include "app/gui/MainWindow.h"
 #include "app/gui/WidgetDialogs.h"
+#include "app/gui/FrmMain.h"
+#include "app/shell/MainState.h"
+#include "help/HTMLHelp.h"
+#include "help/RecordingHelpViewer.h"
+#include "platform/FileSystem.h"
+#include "platform/PortMap.h"
+#include "platform/QtSerialPort.h"
+#include "platform/Registry.h"
+#include "platform/Sleeper.h"
+#include "support/ScriptedDialogs.h"
 
 #include <QAction>
 #include <QApplication>
@@ -15,6 +25,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -96,10 +107,8 @@ TEST_F(MainWindowTest, PortClickLeavesTheTickToTheHandlerAndEmptyEntriesAreOff)
     EXPECT_FALSE(window.portAction(8)->isEnabled());
 }
 
-TEST_F(MainWindowTest, HelpMenuTakesF1AlongAndBusyCursorDoesNotStack)
+TEST_F(MainWindowTest, ProgressTextAndBusyCursorDoesNotStack)
 {
-    window.setEnabled(ControlId::HelpMenu, false);
-    EXPECT_FALSE(child<QAction>("mnuHelpViewHelp")->isEnabled()) << "F1 would still open help";
     window.setProgress(3, 945);
     EXPECT_EQ(child<QProgressBar>("prgBlocks")->text(), QStringLiteral("3 of 945 blocks"));
     window.setProgress(0, 0);
@@ -132,6 +141,43 @@ TEST_F(MainWindowTest, KeyReleasesReachTheWindowOnceAndOnlyAfterTheirPress)
     send(QEvent::KeyPress, Qt::Key_E);
     send(QEvent::KeyRelease, Qt::Key_E);
     EXPECT_EQ(released, (QList<int>{Qt::Key_V, Qt::Key_E}));
+}
+
+// F1 belongs to the Help menu: pressed in the window it opens the help file
+// with its contents at the start page, and a locked menu takes it along.
+TEST(MainWindowHelp, F1OpensTheHelpFileAtTheAboutPageUnlessTheMenuIsLocked)
+{
+    QTemporaryDir folder;
+    QFile chm(folder.filePath(QStringLiteral("Romwright.CHM")));
+    ASSERT_TRUE(chm.open(QIODevice::WriteOnly));
+    chm.close();
+    MainWindow window;
+    test::ScriptedDialogs dialogs;
+    BlockingSleeper sleeper;
+    LocalFileSystem files;
+    test::RecordingHelpViewer viewer;
+    auto registry = makeSettingsRegistry(folder.filePath(QStringLiteral("registry.ini")));
+    MainState state(std::make_unique<QtSerialPort>(PortMap::fromList(QString())),
+                    {window, dialogs, sleeper, files, folder.path()});
+    FrmMain frm(
+        window, {state, sleeper, files, dialogs, folder.path()},
+        [&] { return std::make_unique<HTMLHelp>(viewer, dialogs, *registry, files, folder.path()); }, {},
+        [](int) {});
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(waitUntil([&] { return QApplication::activeWindow() == &window; }));
+
+    window.setEnabled(ControlId::HelpMenu, false);
+    QTest::keyClick(&window, Qt::Key_F1);
+    EXPECT_TRUE(viewer.calls.empty());
+    window.setEnabled(ControlId::HelpMenu, true);
+    QTest::keyClick(&window, Qt::Key_F1);
+    ASSERT_EQ(viewer.calls.size(), 2u);
+    EXPECT_EQ(viewer.calls[0].command, HelpCommand::DisplayToc);
+    EXPECT_EQ(viewer.calls[1].command, HelpCommand::DisplayTopic);
+    EXPECT_EQ(viewer.calls[1].file, chm.fileName());
+    EXPECT_EQ(std::get<QString>(viewer.calls[1].data), QStringLiteral("about.html"));
+    EXPECT_TRUE(dialogs.messages.empty());
 }
 
 TEST(WidgetDialogs, MessageTitlesAndIcons)
@@ -212,36 +258,4 @@ TEST(WidgetDialogs, OpenDialogListsFirmwareWhateverTheCaseOfItsName)
     };
     waitUntil(collect);
     EXPECT_EQ(listed, (QStringList{"HLV1450VER6_0.S19", "Hlv1450ver5_9.s19", "hlv1450ver5_8.s19"}));
-}
-
-// Pictures of the window in its three states, for a person to look at:
-// ROMWRIGHT_PICTURES=DIR writes start.png, updating.png and finished.png.
-TEST_F(MainWindowTest, Pictures)
-{
-    const QString folder = qEnvironmentVariable("ROMWRIGHT_PICTURES");
-    auto save = [&](const char *name) {
-        const QImage picture = window.grab().toImage();
-        EXPECT_EQ(picture.size(), window.size());
-        if (!folder.isEmpty()) {
-            EXPECT_TRUE(picture.save(QDir(folder).filePath(QLatin1String(name))));
-        }
-    };
-    window.adjustSize();
-    window.setPortMenuVisible(false);
-    window.setText(LabelId::ScanMod, QStringLiteral("Halvern 1450"));
-    window.setLamp(LampId::ComStatus, Lamp::Green);
-    save("start.png");
-
-    for (ControlId id : {ControlId::FileMenu, ControlId::PortMenu, ControlId::HelpMenu, ControlId::ExitButton,
-                         ControlId::ProgramButton})
-        window.setEnabled(id, false);
-    window.setLamp(LampId::Working, Lamp::Red);
-    window.setUpdatingNoteVisible(true);
-    window.setProgress(312, 945);
-    save("updating.png");
-
-    window.setLamp(LampId::Working, Lamp::Green);
-    window.setUpdatingNoteVisible(false);
-    window.setProgress(0, 0);
-    save("finished.png");
 }
