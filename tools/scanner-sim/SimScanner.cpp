@@ -293,10 +293,14 @@ void SimScanner::ramLoaderByte(std::uint8_t byte)
     case Step::Loading:
         m_record.push_back(byte);
         if (m_record.size() == kRamLoaderSize) {
-            unsigned sum = 0;
-            for (std::uint8_t b : m_record)
-                sum += b;
-            m_host.note("RAM loader received, 1024 bytes, sum " + std::to_string(sum));
+            // In full, so that a test can hold it against the loader file.
+            std::string hex;
+            for (std::uint8_t b : m_record) {
+                char digits[3];
+                std::snprintf(digits, sizeof digits, "%02X", b);
+                hex += digits;
+            }
+            m_host.note("RAM loader received, 1024 bytes: " + hex);
             m_record.clear();
             m_step = Step::RamReady;
             acknowledge('R');
