@@ -133,34 +133,3 @@ TEST(About, TheButtonReallyStartsTheTool)
     EXPECT_TRUE(QFile::exists(mark));
     EXPECT_TRUE(f.dialogs.messages.empty());
 }
-
-TEST(About, GetKeyValueReadsTextAndNumbers)
-{
-    Fixture f;
-    const QString key = QStringLiteral("SOFTWARE\\Romwright\\Test");
-    f.registry->setValue(RegistryRoot::LocalMachine, key, QStringLiteral("Text"), QStringLiteral("C:\\Tools"));
-    f.registry->setValue(RegistryRoot::LocalMachine, key, QStringLiteral("Nul"), QStringLiteral("abc") + QChar(0));
-    f.registry->setValue(RegistryRoot::LocalMachine, key, QStringLiteral("Number"), 0x0102);
-    f.registry->setValue(RegistryRoot::LocalMachine, key, QStringLiteral("List"), QStringList{QStringLiteral("a")});
-
-    struct Case {
-        const char *name;
-        bool ok;
-        const char *value;
-    };
-    const Case cases[] = {
-        {"Text", true, "C:\\Tools"},
-        {"Nul", true, "abc"},
-        {"Number", true, "&h00000102"},
-        {"List", true, "before"}, // another type leaves the text alone
-        {"Missing", false, ""},
-    };
-    for (const Case &c : cases) {
-        QString value = QStringLiteral("before");
-        EXPECT_EQ(GetKeyValue(*f.registry, RegistryRoot::LocalMachine, key, QLatin1String(c.name), value), c.ok) << c.name;
-        EXPECT_EQ(value, QLatin1String(c.value)) << c.name;
-    }
-    QString value = QStringLiteral("before");
-    EXPECT_FALSE(GetKeyValue(*f.registry, RegistryRoot::LocalMachine, QStringLiteral("SOFTWARE\\None"), QStringLiteral("Text"), value));
-    EXPECT_TRUE(value.isEmpty());
-}

@@ -15,8 +15,6 @@ using namespace romwright::test;
 namespace {
 
 const QString kCaption = QStringLiteral("HTML Help Class");
-const QString kViewerKey = QStringLiteral("CLSID\\{4662DAB0-D393-11D0-9A56-00C04FB68B66}\\InprocServer32");
-const QString kBrowserKey = QStringLiteral("CLSID\\{0A89A860-D7B1-11CE-8350-444553540000}\\InProcServer32");
 
 QString missingText(const QString &path)
 {
@@ -156,53 +154,4 @@ TEST_F(HTMLHelpTest, RegisterRefusesFilesItCannotRecord)
         expectOneMessage(message);
         EXPECT_FALSE(registry->keyExists(RegistryRoot::LocalMachine, HTMLHelp::kRegistrationKey));
     }
-}
-
-// The viewer tests show pop-ups from text and from a file; here what shows none.
-TEST_F(HTMLHelpTest, PopupsWithoutASourceShowNothing)
-{
-    help->setCHMFile(touch(programDir(), QStringLiteral("Guide.chm")));
-    help->setHHPopupType(4);
-    help->setHHPopupText(QString());
-    help->HHDisplayPopup();
-    help->setHHPopupType(3);
-    help->HHDisplayPopup();
-    EXPECT_TRUE(dialogs.messages.empty());
-    help->setHHPopupType(1);
-    help->setHHPopupFile(QStringLiteral("popups.htm"));
-    help->HHDisplayPopup();
-    EXPECT_TRUE(viewer.calls.empty());
-    expectOneMessage(
-        QStringLiteral("The file specified as the text popup source, 'popups.htm', is not a valid popup file."));
-}
-
-TEST_F(HTMLHelpTest, FriendlyNamesAndMinimumVersions)
-{
-    const QString ocx = touch(sharedDir(), QStringLiteral("hh.ocx"));
-    const QString dll = touch(sharedDir(), QStringLiteral("sd.dll"));
-    registry->setValue(RegistryRoot::ClassesRoot, kViewerKey, QString(), ocx);
-    registry->setValue(RegistryRoot::ClassesRoot, kBrowserKey, QString(), dll);
-
-    const struct {
-        const char *viewerVersion, *browserVersion;
-        int minViewer, minBrowser;
-        bool ok;
-        const char *viewerName, *browserName;
-    } cases[] = {
-        {"4.72.7290.00", "4.70.1155.0000", 16, 256, true, "1.0", "3.0"}, // the oldest known, at its minimum
-        {"4.72.7290.00", "5.50.3825.1300", 17, 256, false, "1.0", "5.5 Platform Preview"},
-        // Later releases than the tables know still meet every minimum.
-        {"10.0.19041.1", "11.0.19041.1", 26, 275, true, "unknown", "unknown"},
-        // A code outside the tables fails its half.
-        {"4.74.8702.00", "5.50.3825.1300", 15, 275, false, "unknown", "5.5 Platform Preview"},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(std::string(c.viewerVersion) + " " + c.browserVersion);
-        viewer.versions[ocx] = QString::fromLatin1(c.viewerVersion);
-        viewer.versions[dll] = QString::fromLatin1(c.browserVersion);
-        EXPECT_EQ(help->HHVerifyMinConfig(c.minViewer, c.minBrowser), c.ok);
-        EXPECT_EQ(help->HHFriendlyName(), QString::fromLatin1(c.viewerName));
-        EXPECT_EQ(help->IEFriendlyName(), QString::fromLatin1(c.browserName));
-    }
-    EXPECT_TRUE(dialogs.messages.empty());
 }
