@@ -49,20 +49,17 @@ const QByteArray kSixteen = "S1130000000102030405060708090A0B0C0D0E0F74";
 
 } // namespace
 
+// Well-formed files of every record type, order and overlap are held against
+// srec_cat elsewhere; these are the lines it has no opinion on or refuses.
 TEST(ParseMotorolaSrecords, ReadsOrRejectsEachKindOfLine)
 {
     const QByteArray good = srecord(1, 0x1000, ramp(4));
-    const QByteArray next = srecord(1, 0x1004, ramp(4, 4));
     // clang-format off
     const std::vector<ReadCase> cases{
         {"header and end only", kHeader + "\r\n" + kEnd + "\r\n", SrecordError::None, 0, 0, 0},
-        {"16 bytes at 0", kSixteen + "\r\n", SrecordError::None, 0, 16, 0x0000},
-        {"hex digits in lower case", kSixteen.toLower().replace("s1", "S1"), SrecordError::None, 0, 16, 0x0000},
         {"count 03 holds no data", "S1030000FC", SrecordError::None, 0, 0, 0},
         {"count 02 is too small", "S1020000FD", SrecordError::CountTooSmall, 1, 0, 0},
-        {"S2 at 00E000", srecord(2, 0xE000, ramp(3)), SrecordError::None, 0, 3, 0xE000},
         {"S2 at 010000", kHeader + "\n" + srecord(2, 0x10000, ramp(3)), SrecordError::BeyondImage, 2, 0, 0},
-        {"S3 up to FFFF", srecord(3, 0xFFFE, ramp(2)), SrecordError::None, 0, 2, 0xFFFE},
         {"S3 far above", srecord(3, 0x80000000, ramp(2)), SrecordError::BeyondImage, 1, 0, 0},
         {"running past FFFF keeps the bytes below", srecord(1, 0xFFF8, ramp(16)), SrecordError::BeyondImage, 1, 8,
          0xFFF8},
@@ -88,7 +85,6 @@ TEST(ParseMotorolaSrecords, ReadsOrRejectsEachKindOfLine)
         {"damaged header", "S00600004844521C", SrecordError::BadChecksum, 1, 0, 0},
         {"damaged end record", good + "\nS9030000FD", SrecordError::BadChecksum, 2, 4, 0x1000},
         {"nothing read after a failure", "S1020000FD\n" + good, SrecordError::CountTooSmall, 1, 0, 0},
-        {"S5 agrees", good + "\n" + next + "\n" + srecord(5, 2, {}), SrecordError::None, 0, 8, 0x1000},
         {"S5 after a cut", good + "\n" + srecord(5, 2, {}), SrecordError::CountMismatch, 2, 4, 0x1000},
         {"S6 counts in 24 bits", good + "\n" + srecord(6, 0x010001, {}), SrecordError::CountMismatch, 2, 4, 0x1000},
         {"S5 counts records without data too", "S1030000FC\n" + srecord(5, 1, {}), SrecordError::None, 0, 0, 0},
