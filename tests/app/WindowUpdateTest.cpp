@@ -7,7 +7,7 @@
 #include "platform/FileSystem.h"
 #include "platform/PortMap.h"
 #include "platform/QtSerialPort.h"
-#include "platform/Sleeper.h"
+#include "platform/QtClock.h"
 #include "support/ScriptedDialogs.h"
 #include "support/SimProcess.h"
 #include "support/TestPaths.h"
@@ -60,7 +60,7 @@ public:
 
     MainWindow window;
     ScriptedDialogs dialogs;
-    BlockingSleeper sleeper;
+    QtClock sleeper;
     LocalFileSystem files;
     FlashTimings timings;
     QtSerialPort *port = nullptr;
