@@ -205,13 +205,3 @@ TEST(RoutesEndToEnd, EveryInjectedFaultEndsTheUpdateWithinItsBound)
         EXPECT_EQ(s.dialogs.messages.back().icon, MessageIcon::Information);
     }
 }
-
-TEST(RoutesEndToEnd, ASlowButTimelyEraseIsWaitedFor)
-{
-    const FlashTimings t = fastTimings(false);
-    SimProcess sim({QStringLiteral("--boot"), QStringLiteral("Q"), QStringLiteral("--slow-erase"),
-                    QStringLiteral("600")});
-    ASSERT_TRUE(sim.isReady()) << qPrintable(sim.errorText());
-    Session s(sim, t);
-    EXPECT_EQ(s.run(), Outcome::EndCompleted);
-}

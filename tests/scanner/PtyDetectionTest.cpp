@@ -80,34 +80,3 @@ TEST(PtyDetection, APortHeldByAnotherProgramIsPassedOver)
     // Only the free port was probed: rows 1 and 2.
     EXPECT_EQ(rig.clock.pauses, 2);
 }
-
-namespace {
-
-// A rig whose port is numbered from ROMWRIGHT_PORTS, as the program's own is.
-std::unique_ptr<PtyRig> rigFromEnvironment(const QString &ports)
-{
-    auto rig = std::make_unique<PtyRig>(QString());
-    const QByteArray saved = qgetenv("ROMWRIGHT_PORTS");
-    qputenv("ROMWRIGHT_PORTS", ports.toLocal8Bit());
-    rig->port = std::make_unique<QtSerialPort>();
-    qputenv("ROMWRIGHT_PORTS", saved);
-    rig->scanner.setComm(rig->port.get());
-    return rig;
-}
-
-} // namespace
-
-TEST(PtyDetection, ThePortsOfTheEnvironmentAreProbedInOrder)
-{
-    SimProcess sim({QStringLiteral("--model"), QStringLiteral("halvern")});
-    ASSERT_TRUE(sim.isReady());
-    const auto rig = rigFromEnvironment(QStringLiteral(",,,,,,,,,,,,,,,") + sim.link());
-    EXPECT_EQ(FindScanner(rig->scanner, *rig->port, rig->view, rig->flags).port, 16);
-    EXPECT_EQ(rig->view.text(LabelId::ScanMod), QLatin1String("Halvern 1450"));
-
-    // The scanner heard exactly one identity query, "V" CR LF.
-    sim.stop();
-    EXPECT_EQ(heardBytes(sim.transcript()), "V");
-    EXPECT_EQ(sim.transcript().count(QLatin1String(" in  0x0D")), 1);
-    EXPECT_EQ(sim.transcript().count(QLatin1String(" in  0x0A")), 1);
-}
