@@ -11,7 +11,7 @@
 #include "platform/Dialogs.h"
 #include "platform/ProgramFlags.h"
 #include "platform/QtSerialPort.h"
-#include "platform/Sleeper.h"
+#include "platform/QtClock.h"
 #include "platform/ViewState.h"
 #include "scanner/Scanner.h"
 
@@ -33,19 +33,16 @@ using namespace romwright;
 
 namespace {
 
-class CountingSleeper final : public Sleeper {
+class CountingClock final : public QtClock {
 public:
-    void sleep(std::chrono::milliseconds duration) override
+    void pause(ms duration) override
     {
         ++probes;
         paused += duration;
-        m_real.sleep(duration);
+        QtClock::pause(duration);
     }
     int probes = 0;
-    std::chrono::milliseconds paused{0};
-
-private:
-    BlockingSleeper m_real;
+    ms paused{0};
 };
 
 class NoDialogs final : public Dialogs {
@@ -89,7 +86,7 @@ Result detectOnce(const QStringList &ports)
     ViewState view;
     NoDialogs dialogs;
     ProgramFlags flags;
-    CountingSleeper sleeper;
+    CountingClock sleeper;
     QtSerialPort port(PortMap::fromList(ports.join(QLatin1Char(','))));
     Scanner scanner(sleeper, dialogs, view, flags);
     scanner.setComm(&port);

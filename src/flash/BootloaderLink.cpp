@@ -4,12 +4,8 @@
 #include "platform/Dialogs.h"
 #include "platform/MainView.h"
 #include "platform/PortMap.h"
-#include "platform/Sleeper.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
-#include <QEventLoop>
-#include <QTimer>
 #include <functional>
 
 namespace romwright {
@@ -21,17 +17,20 @@ std::optional<std::uint8_t> firstLetter(const QString &letter)
     return static_cast<std::uint8_t>(letter.at(0).toLatin1());
 }
 
-BootloaderLink::BootloaderLink(SerialPort &MSComm1, MainView &view, Dialogs &dialogs, Sleeper &sleeper,
+BootloaderLink::BootloaderLink(SerialPort &MSComm1, MainView &view, Dialogs &dialogs, Clock &clock,
                                const FlashTimings &timings, QObject *parent)
-    : QObject(parent), m_port(MSComm1), m_view(view), m_dialogs(dialogs), m_sleeper(sleeper),
-      m_timings(timings), m_timers(timings)
+    : QObject(parent), m_port(MSComm1), m_view(view), m_dialogs(dialogs), m_clock(clock), m_timings(timings),
+      m_timers(clock, timings)
 {
-    connect(&m_port, &SerialPort::lineLost, this, [this] { m_lineLost = true; });
+    connect(&m_port, &SerialPort::lineLost, this, [this] {
+        m_lineLost = true;
+        m_clock.wake();
+    });
 }
 
 void BootloaderLink::pause(std::chrono::milliseconds duration)
 {
-    m_sleeper.sleep(duration);
+    m_clock.pause(duration);
 }
 
 bool BootloaderLink::OpenPort(int nPort)
@@ -75,6 +74,8 @@ bool BootloaderLink::OpenPort(int nPort)
 
 Outcome BootloaderLink::send(const QByteArray &bytes)
 {
+    if (ending())
+        return endRoute(Outcome::EndClosed);
     if (m_lineLost || m_port.output(bytes) != CommError::None)
         return endRoute(Outcome::EndConnectionLost);
     return Outcome::Ok;
@@ -101,21 +102,15 @@ BootloaderLink::WaitEnd BootloaderLink::waitFor(std::optional<std::uint8_t> b, b
                                                 std::optional<std::chrono::milliseconds> bound,
                                                 bool watchLine)
 {
-    QEventLoop loop;
-    QTimer boundTimer;
-    boundTimer.setSingleShot(true);
-    boundTimer.setTimerType(Qt::PreciseTimer);
-    connect(&m_port, &SerialPort::received, &loop, &QEventLoop::quit);
-    connect(&m_port, &SerialPort::lineLost, &loop, &QEventLoop::quit);
-    connect(&m_timers, &WaitTimers::ticked, &loop, &QEventLoop::quit);
-    connect(&boundTimer, &QTimer::timeout, &loop, &QEventLoop::quit);
-    QDeadlineTimer deadline(QDeadlineTimer::Forever);
-    if (bound) {
-        deadline = QDeadlineTimer(*bound, Qt::PreciseTimer);
-        boundTimer.start(*bound);
-    }
+    QObject wakeUps;
+    connect(&m_port, &SerialPort::received, &wakeUps, [this] { m_clock.wake(); });
+    std::optional<std::chrono::milliseconds> deadline;
+    if (bound)
+        deadline = m_clock.now() + *bound;
 
     for (;;) {
+        if (ending())
+            return WaitEnd::Ended;
         // The flag comes before the buffer: a greeting that lies waiting
         // when the timer has ticked is not taken.
         if (flag && *flag)
@@ -130,9 +125,9 @@ BootloaderLink::WaitEnd BootloaderLink::waitFor(std::optional<std::uint8_t> b, b
                 m_port.clearInput();
             continue;
         }
-        if (deadline.hasExpired())
+        if (deadline && m_clock.now() >= *deadline)
             return WaitEnd::Bound;
-        loop.exec();
+        m_clock.sleep(deadline);
     }
 }
 
@@ -143,6 +138,8 @@ Outcome BootloaderLink::routeWait(std::uint8_t b, bool flushed, std::chrono::mil
         return Outcome::Ok;
     case WaitEnd::LineLost:
         return endRoute(Outcome::EndConnectionLost);
+    case WaitEnd::Ended:
+        return endRoute(Outcome::EndClosed);
     case WaitEnd::Flag:
     case WaitEnd::Bound:
         break;
@@ -167,16 +164,27 @@ bool BootloaderLink::WaitForLetterZ(std::uint8_t b)
 
 Outcome BootloaderLink::WaitForLetterQ(std::optional<std::uint8_t> b)
 {
-    if (waitFor(b, true, m_timers.qFlag(), std::nullopt, false) == WaitEnd::Got)
-        return Outcome::Ok;
-    return greetingTimedOut(m_timers.nTimeoutsQ);
+    return greetingWait(b, m_timers.nTimeoutsQ);
 }
 
 Outcome BootloaderLink::WaitForLetterA(std::optional<std::uint8_t> b)
 {
-    if (waitFor(b, true, m_timers.qFlag(), std::nullopt, false) == WaitEnd::Got)
+    return greetingWait(b, m_timers.nTimeoutsA);
+}
+
+Outcome BootloaderLink::greetingWait(std::optional<std::uint8_t> b, int &count)
+{
+    switch (waitFor(b, true, m_timers.qFlag(), std::nullopt, false)) {
+    case WaitEnd::Got:
         return Outcome::Ok;
-    return greetingTimedOut(m_timers.nTimeoutsA);
+    case WaitEnd::Ended:
+        return endRoute(Outcome::EndClosed);
+    case WaitEnd::Flag:
+    case WaitEnd::Bound:
+    case WaitEnd::LineLost:
+        break;
+    }
+    return greetingTimedOut(count);
 }
 
 Outcome BootloaderLink::greetingTimedOut(int &count)

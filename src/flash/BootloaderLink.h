@@ -2,9 +2,9 @@
 // The serial dialogue with the scanner's boot software: opening the port,
 // single bytes and requests, and the waits for one acknowledging letter.
 //
-// A wait sleeps in a nested event loop and wakes only for a byte, a tick of
-// a greeting timer, its own bound or a lost line, so the window keeps
-// painting while the scanner works. Each read takes everything waiting and
+// A wait sleeps on the clock and wakes only for a byte, a tick of a greeting
+// timer, its own bound, a lost line or the end of the program, so the window
+// keeps painting while the scanner works. Each read takes everything waiting and
 // looks at its first byte only: the boot software answers each command with
 // exactly one letter, and anything else on the line is noise.
 
@@ -12,6 +12,7 @@
 #include "flash/Outcome.h"
 #include "flash/TargetState.h"
 #include "flash/WaitTimers.h"
+#include "platform/Clock.h"
 #include "platform/SerialPort.h"
 
 #include <QByteArray>
@@ -23,7 +24,6 @@ namespace romwright {
 
 class Dialogs;
 class MainView;
-class Sleeper;
 
 inline constexpr const char *kSettings38400 = "38400,n,8,1";
 inline constexpr const char *kSettings19200 = "19200,n,8,1";
@@ -35,12 +35,13 @@ std::optional<std::uint8_t> firstLetter(const QString &letter);
 class BootloaderLink : public QObject {
     Q_OBJECT
 public:
-    BootloaderLink(SerialPort &MSComm1, MainView &view, Dialogs &dialogs, Sleeper &sleeper,
+    BootloaderLink(SerialPort &MSComm1, MainView &view, Dialogs &dialogs, Clock &clock,
                    const FlashTimings &timings, QObject *parent = nullptr);
 
     SerialPort &port() { return m_port; }
     WaitTimers &timers() { return m_timers; }
     const FlashTimings &timings() const { return m_timings; }
+    Clock &clock() { return m_clock; }
     void pause(std::chrono::milliseconds duration);
 
     // Configures the port for the boot software and opens port nPort. False
@@ -63,6 +64,7 @@ public:
     // Acknowledgement waits inside a route: Ok when a read begins with b.
     // When bound passes first: the stopped-responding message, port closed,
     // EndStalled. A lost line: the lost-connection message, EndConnectionLost.
+    // The program ending meanwhile: EndClosed, without a message.
     // WaitForByteFlushed empties the receive buffer after every read that
     // does not begin with b; emptying it before the command is the caller's.
     Outcome WaitForByte(std::uint8_t b, std::chrono::milliseconds bound);
@@ -70,7 +72,8 @@ public:
 
     // Greeting waits: the buffer is emptied after every read that is not the
     // letter (the request emptied it of older bytes). WaitForLetterZ gives up
-    // silently when tmrWaitForZ has ticked.
+    // silently when tmrWaitForZ has ticked. When the program ends during a
+    // greeting wait, WaitForLetterZ gives false and the others EndClosed.
     bool WaitForLetterZ(std::uint8_t b);
     // WaitForLetterQ and WaitForLetterA give up when tmrWaitForQ has ticked
     // and apply the time-out rule with their own count: an odd count enables
@@ -89,18 +92,21 @@ public:
     Outcome endRoute(Outcome end);
     void closePort();
     bool lineLost() const { return m_lineLost; }
+    // The program is ending: no wait sleeps and nothing more is sent.
+    bool ending() const { return m_clock.waitsEnded(); }
 
 private:
-    enum class WaitEnd { Got, Flag, Bound, LineLost };
+    enum class WaitEnd { Got, Flag, Bound, LineLost, Ended };
     WaitEnd waitFor(std::optional<std::uint8_t> b, bool flushed, const bool *flag,
                     std::optional<std::chrono::milliseconds> bound, bool watchLine);
     Outcome routeWait(std::uint8_t b, bool flushed, std::chrono::milliseconds bound);
+    Outcome greetingWait(std::optional<std::uint8_t> b, int &count);
     Outcome greetingTimedOut(int &count);
 
     SerialPort &m_port;
     MainView &m_view;
     Dialogs &m_dialogs;
-    Sleeper &m_sleeper;
+    Clock &m_clock;
     FlashTimings m_timings;
     WaitTimers m_timers;
     bool m_lineLost = false;

@@ -15,6 +15,7 @@ enum class Outcome {
     EndConnectionLost, // a write failed or the line went away inside a route
     EndCancelled,      // the power-cycle prompt was not confirmed
     EndNoBlocks,       // the image holds data but the route's table has no block of it
+    EndClosed,         // the user ended the program while a wait ran
 };
 
 constexpr bool endsProgram(Outcome outcome)
@@ -30,6 +31,7 @@ constexpr bool endsProgram(Outcome outcome)
     case Outcome::EndConnectionLost:
     case Outcome::EndCancelled:
     case Outcome::EndNoBlocks:
+    case Outcome::EndClosed:
         return true;
     }
     return true;

@@ -101,6 +101,8 @@ Outcome UpdateSequence::click(const FirmwareSet &firmware)
         m_link.pause(t.afterPowerCycle);
         return ProgramFirmware64(firmware);
     }
+    if (m_link.ending())
+        return m_link.endRoute(Outcome::EndClosed);
 
     m_link.port().setSettings(text(kSettings38400));
     m_link.pause(t.afterBaudReturn);

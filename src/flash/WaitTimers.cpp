@@ -2,40 +2,36 @@
 
 namespace romwright {
 
-WaitTimers::WaitTimers(const FlashTimings &timings, QObject *parent) : QObject(parent)
+WaitTimers::WaitTimers(Clock &clock, const FlashTimings &timings)
+    : m_timings(timings), m_tmrWaitForZ(clock.timer(true,
+                                                    [this, &clock] {
+                                                        m_bZTimedOut = true;
+                                                        clock.wake();
+                                                    })),
+      m_tmrWaitForQ(clock.timer(true, [this, &clock] {
+          m_bQTimedOut = true;
+          clock.wake();
+      }))
 {
-    for (QTimer *timer : {&m_tmrWaitForZ, &m_tmrWaitForQ})
-        timer->setTimerType(Qt::PreciseTimer);
-    m_tmrWaitForZ.setInterval(timings.waitForZInterval);
-    m_tmrWaitForQ.setInterval(timings.waitForQInterval);
-    connect(&m_tmrWaitForZ, &QTimer::timeout, this, [this] {
-        m_bZTimedOut = true;
-        emit ticked();
-    });
-    connect(&m_tmrWaitForQ, &QTimer::timeout, this, [this] {
-        m_bQTimedOut = true;
-        emit ticked();
-    });
 }
 
 void WaitTimers::start()
 {
-    m_tmrWaitForZ.start();
-    m_tmrWaitForQ.start();
+    m_tmrWaitForZ->start(m_timings.waitForZInterval);
+    m_tmrWaitForQ->start(m_timings.waitForQInterval);
 }
 
 void WaitTimers::armWaitForZ()
 {
     m_bZTimedOut = false;
-    m_tmrWaitForZ.start(); // start() on a running timer restarts its interval
+    m_tmrWaitForZ->start(m_timings.waitForZInterval); // a running timer starts its interval again
 }
 
 void WaitTimers::restartWaitForQ(std::chrono::milliseconds interval)
 {
-    m_tmrWaitForQ.stop();
-    m_tmrWaitForQ.setInterval(interval);
+    m_tmrWaitForQ->stop();
     m_bQTimedOut = false;
-    m_tmrWaitForQ.start();
+    m_tmrWaitForQ->start(interval);
 }
 
 } // namespace romwright

@@ -1,20 +1,20 @@
 #pragma once
 // The two greeting timers of the main window, tmrWaitForZ and tmrWaitForQ.
-// A tick only raises its flag; the greeting waits look at the flags. The
-// time-out counts live here too: they are kept for the life of the program
-// and shared by the start-up identification and every update.
+// A tick only raises its flag and wakes the waits; the greeting waits look
+// at the flags. The time-out counts live here too: they are kept for the
+// life of the program and shared by the start-up identification and every
+// update.
 
 #include "flash/FlashTimings.h"
+#include "platform/Clock.h"
 
-#include <QObject>
-#include <QTimer>
+#include <memory>
 
 namespace romwright {
 
-class WaitTimers : public QObject {
-    Q_OBJECT
+class WaitTimers {
 public:
-    explicit WaitTimers(const FlashTimings &timings, QObject *parent = nullptr);
+    WaitTimers(Clock &clock, const FlashTimings &timings);
 
     // As the window loads: both timers running at their design interval.
     void start();
@@ -35,14 +35,12 @@ public:
     int nTimeoutsQ = 0;
     int nTimeoutsA = 0;
 
-signals:
-    void ticked();
-
 private:
-    QTimer m_tmrWaitForZ;
-    QTimer m_tmrWaitForQ;
+    FlashTimings m_timings;
     bool m_bZTimedOut = false;
     bool m_bQTimedOut = false;
+    std::unique_ptr<ClockTimer> m_tmrWaitForZ;
+    std::unique_ptr<ClockTimer> m_tmrWaitForQ;
 };
 
 } // namespace romwright

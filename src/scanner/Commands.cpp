@@ -1,7 +1,6 @@
 #include "scanner/Commands.h"
 
 #include "platform/SerialPort.h"
-#include "platform/Sleeper.h"
 #include "scanner/Scanner.h"
 
 namespace romwright {
@@ -42,7 +41,7 @@ bool Commands::Send()
             break;
         }
         const auto wait = command->Wait().count() > 0 ? command->Wait() : m_scanner.timings().defaultCommandWait;
-        m_scanner.sleeper().sleep(wait);
+        m_scanner.clock().pause(wait);
         const QString answer = QString::fromLatin1(port->input());
         if (command->ReturnsString() && answer.isEmpty()) {
             command->setAnswer(noResponseText(command->CommandText()));

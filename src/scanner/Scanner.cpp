@@ -3,12 +3,9 @@
 #include "platform/Dialogs.h"
 #include "platform/MainView.h"
 #include "platform/ProgramFlags.h"
-#include "platform/Sleeper.h"
 #include "scanner/CommandTable.h"
 
-#include <QEventLoop>
 #include <QScopeGuard>
-#include <QTimer>
 
 namespace romwright {
 namespace {
@@ -37,9 +34,9 @@ bool isBootPrompt(const QByteArray &answer)
 
 } // namespace
 
-Scanner::Scanner(Sleeper &sleeper, Dialogs &dialogs, MainView &view, const ProgramFlags &flags,
+Scanner::Scanner(Clock &clock, Dialogs &dialogs, MainView &view, const ProgramFlags &flags,
                  ScannerTimings timings, QObject *parent)
-    : QObject(parent), m_sleeper(sleeper), m_dialogs(dialogs), m_view(view), m_flags(flags), m_timings(timings),
+    : QObject(parent), m_clock(clock), m_dialogs(dialogs), m_view(view), m_flags(flags), m_timings(timings),
       m_commands(*this)
 {
     addStandardModels(m_models);
@@ -55,9 +52,9 @@ void Scanner::setComm(SerialPort *port)
     if (port == m_comm)
         return;
     QObject::disconnect(m_receiveConnection);
-    if (m_replyWait) {
+    if (m_replyWaiting) {
         m_handlerAbandoned = true; // the reply being collected was on the old port
-        m_replyWait->quit();
+        m_clock.wake();
     }
     m_comm = port;
     if (m_receiveHandling)
@@ -146,7 +143,7 @@ Detection Scanner::DetectScanner(qint16 &CommPort)
             if (portGivenUp())
                 break;
             absorb(m_comm->output(model->VersionCommand.toLatin1() + "\r\n"));
-            m_sleeper.sleep(m_timings.probeWait);
+            m_clock.pause(m_timings.probeWait);
             const QByteArray answer = m_comm->input();
             closeComm();
 
@@ -248,9 +245,9 @@ void Scanner::setReceiveHandling(bool on)
         return;
     }
     QObject::disconnect(m_receiveConnection);
-    if (m_replyWait) {
+    if (m_replyWaiting) {
         m_handlerAbandoned = true;
-        m_replyWait->quit();
+        m_clock.wake();
     }
 }
 
@@ -296,7 +293,7 @@ void Scanner::handleReceive()
         buffer = m_comm->input();
         recognised();
     } else {
-        const auto deadline = std::chrono::steady_clock::now() + m_timings.replyBound;
+        const Clock::ms deadline = m_clock.now() + m_timings.replyBound;
         for (;;) {
             buffer += m_comm->input();
             if (recognised())
@@ -322,27 +319,21 @@ void Scanner::handleReceive()
     }
 }
 
-bool Scanner::waitForMoreBytes(std::chrono::steady_clock::time_point deadline)
+bool Scanner::waitForMoreBytes(Clock::ms deadline)
 {
-    using namespace std::chrono;
+    QObject wakeUps;
+    connect(m_comm, &SerialPort::received, &wakeUps, [this] { m_clock.wake(); });
+    connect(m_comm, &SerialPort::lineLost, &wakeUps, [this] { m_clock.wake(); });
+    m_replyWaiting = true;
+    const auto leave = qScopeGuard([this] { m_replyWaiting = false; });
     while (m_comm && m_comm->inBufferCount() == 0) {
-        const auto left = ceil<milliseconds>(deadline - steady_clock::now());
-        if (left.count() <= 0)
-            return false;
-        QEventLoop loop;
-        QTimer bound;
-        bound.setSingleShot(true);
-        connect(&bound, &QTimer::timeout, &loop, &QEventLoop::quit);
-        connect(m_comm, &SerialPort::received, &loop, &QEventLoop::quit);
-        connect(m_comm, &SerialPort::lineLost, &loop, &QEventLoop::quit);
-        bound.start(left);
-        m_replyWait = &loop;
-        loop.exec();
-        m_replyWait = nullptr;
-        if (m_handlerAbandoned || m_flags.bProgramming) {
+        if (m_handlerAbandoned || m_flags.bProgramming || m_clock.waitsEnded()) {
             m_handlerAbandoned = true;
             return false;
         }
+        if (m_clock.now() >= deadline)
+            return false;
+        m_clock.sleep(deadline);
     }
     return m_comm != nullptr;
 }

@@ -3,6 +3,7 @@
 // by probing the ports), its command queue, and the handler for the short
 // replies a running scanner sends on its own.
 
+#include "platform/Clock.h"
 #include "platform/DeviceAccess.h"
 #include "platform/SerialPort.h"
 #include "scanner/Commands.h"
@@ -14,13 +15,10 @@
 
 #include <vector>
 
-class QEventLoop;
-
 namespace romwright {
 
 class Dialogs;
 class MainView;
-class Sleeper;
 struct ProgramFlags;
 
 // Detection states (State).
@@ -40,9 +38,9 @@ enum class Detection {
 class Scanner : public QObject {
     Q_OBJECT
 public:
-    // sleeper: the blocking pauses; dialogs: the chooser; view: the hourglass;
-    // flags: bProgramming is read.
-    Scanner(Sleeper &sleeper, Dialogs &dialogs, MainView &view, const ProgramFlags &flags,
+    // clock: the blocking pauses and the receive handler's wait; dialogs:
+    // the chooser; view: the hourglass; flags: bProgramming is read.
+    Scanner(Clock &clock, Dialogs &dialogs, MainView &view, const ProgramFlags &flags,
             ScannerTimings timings = {}, QObject *parent = nullptr);
     ~Scanner() override;
 
@@ -59,7 +57,7 @@ public:
     qint16 ComPort() const { return m_comPort; }
     qint32 Threshhold() const { return m_threshhold; }
     const ScannerTimings &timings() const { return m_timings; }
-    Sleeper &sleeper() const { return m_sleeper; }
+    Clock &clock() const { return m_clock; }
 
     // Probes ports 1 to 16 with every model. On Found, CommPort holds the port
     // of the last scanner that answered; otherwise it is left alone.
@@ -85,7 +83,7 @@ public:
     // the handler. The shell turns it on only while nothing else reads the
     // port (no detection, identification or bootloader dialogue); turning it
     // off also abandons a handler that is waiting for the rest of a reply,
-    // without touching the port. It never runs once bProgramming is set.
+    // without touching the port, as does the end of the program. It never runs once bProgramming is set.
     void setReceiveHandling(bool on);
     bool receiveHandling() const { return m_receiveHandling; }
 
@@ -101,10 +99,10 @@ private:
     void closeComm();
 
     void handleReceive();
-    bool waitForMoreBytes(std::chrono::steady_clock::time_point deadline);
+    bool waitForMoreBytes(Clock::ms deadline);
     void connectReceive();
 
-    Sleeper &m_sleeper;
+    Clock &m_clock;
     Dialogs &m_dialogs;
     MainView &m_view;
     const ProgramFlags &m_flags;
@@ -126,7 +124,7 @@ private:
     bool m_receiveHandling = false;
     bool m_inHandler = false;
     bool m_handlerAbandoned = false;
-    QEventLoop *m_replyWait = nullptr;
+    bool m_replyWaiting = false;
     QMetaObject::Connection m_receiveConnection;
 };
 

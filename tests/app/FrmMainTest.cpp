@@ -1,11 +1,12 @@
 #include "app/gui/FrmMain.h"
 #include "app/gui/MainWindow.h"
 #include "app/shell/MainState.h"
-#include "flash/FakePort.h"
+#include "support/FakePort.h"
 #include "help/HTMLHelp.h"
 #include "help/RecordingHelpViewer.h"
 #include "platform/Registry.h"
 #include "platform/FileSystem.h"
+#include "platform/QtClock.h"
 #include "platform/QtSerialPort.h"
 #include "support/AsNobody.h"
 #include "support/ScriptedDialogs.h"
@@ -23,7 +24,6 @@
 inline void PrintTo(const QString &text, std::ostream *os) { *os << '"' << text.toStdString() << '"'; }
 
 using namespace romwright;
-using romwright::test::CountingSleeper;
 using romwright::test::FakePort;
 using romwright::test::ScriptedDialogs;
 
@@ -62,7 +62,7 @@ public:
     test::RecordingHelpViewer viewer;
     MainWindow window;
     ScriptedDialogs dialogs;
-    CountingSleeper sleeper;
+    QtClock sleeper;
     LocalFileSystem files;
     FakePort *port = nullptr;
     MainState state;

@@ -8,7 +8,8 @@
 #include "platform/FileSystem.h"
 #include "platform/PortMap.h"
 #include "platform/QtSerialPort.h"
-#include "platform/Sleeper.h"
+#include "scanner/Scanner.h"
+#include "platform/QtClock.h"
 #include "support/ScriptedDialogs.h"
 #include "support/SimProcess.h"
 #include "support/TestPaths.h"
@@ -60,7 +61,7 @@ public:
 
     MainWindow window;
     ScriptedDialogs dialogs;
-    BlockingSleeper sleeper;
+    QtClock sleeper;
     LocalFileSystem files;
     FlashTimings timings;
     QtSerialPort *port = nullptr;
@@ -135,6 +136,7 @@ TEST(WindowUpdate, FoundScannerProgrammedThroughTheWindow)
     SimRig rig(sim);
 
     ASSERT_EQ(rig.frm.Form_Load(std::nullopt), FormLoadEnd::Ready);
+    EXPECT_TRUE(rig.frm.cScann()->receiveHandling()); // the scanner's own "R1" is answered while idle
     EXPECT_EQ(rig.label("lblScanMod"), QStringLiteral("Halvern 1450"));
     EXPECT_EQ(rig.label("lblPort"), QStringLiteral("1"));
     EXPECT_FALSE(rig.window.isPortMenuVisible());
@@ -165,6 +167,7 @@ TEST(WindowUpdate, FoundScannerProgrammedThroughTheWindow)
         auto *bar = rig.window.findChild<QProgressBar *>(QStringLiteral("prgBlocks"));
         if (!sawProgress && !bar->isHidden() && bar->value() > bar->maximum() / 3) {
             sawProgress = true;
+            EXPECT_FALSE(rig.frm.cScann()->receiveHandling()); // only the update reads the port
             EXPECT_TRUE(rig.window.isUpdatingNoteVisible());
             EXPECT_FALSE(rig.window.isEnabled(ControlId::ExitButton));
             EXPECT_FALSE(rig.window.isEnabled(ControlId::ProgramButton));
@@ -303,4 +306,8 @@ TEST(WindowUpdate, ClosingTheWindowDuringAnUpdateAsksAndYesEndsWithStatusOne)
     EXPECT_EQ(rig.dialogs.questions[0].icon, MessageIcon::Exclamation);
     EXPECT_EQ(rig.ends, QList<int>{1});
     EXPECT_FALSE(rig.port->portOpen());
+    // The wait returned at the close and the route unwound without another
+    // write: no message about the lost scanner, and the update is over.
+    EXPECT_TRUE(rig.dialogs.messages.empty());
+    EXPECT_FALSE(rig.state.update().running());
 }

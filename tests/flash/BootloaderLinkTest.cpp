@@ -1,87 +1,62 @@
-// Waits, greeting time-outs, the start-up identification and the port set-up,
-// driven through a port whose bytes and failures the test controls.
-#include "flash/BootloaderLink.h"
-#include "FakePort.h"
+// Waits, greeting time-outs, the start-up identification and the port set-up
+// on a manual clock, through a port whose bytes and failures the test times.
+#include "LinkRig.h"
 #include "flash/FlashMessages.h"
-#include "platform/ViewState.h"
-#include "support/ScriptedDialogs.h"
 
-#include <QElapsedTimer>
-#include <QEventLoop>
-#include <QTimer>
 #include <gtest/gtest.h>
 
 using namespace romwright;
 using namespace std::chrono_literals;
-using test::FakePort;
+using test::LinkRig;
 
-namespace {
-
-struct Rig {
-    explicit Rig(FlashTimings timings = FlashTimings{}.scaled(0.01), bool open = true)
-        : link(port, view, dialogs, sleeper, timings)
-    {
-        if (open)
-            port.open();
-    }
-    FakePort port;
-    ViewState view;
-    test::ScriptedDialogs dialogs;
-    test::CountingSleeper sleeper;
-    BootloaderLink link;
-};
-
-} // namespace
-
-TEST(BootloaderLink, OnlyAReadThatBeginsWithTheLetterSatisfiesAWait)
+TEST(BootloaderLink, AWaitEndsOnTheFirstReadThatBeginsWithItsLetterOrItsBound)
 {
     struct Case {
         const char *name;
         bool flushed;
-        QByteArray waiting;            // in the buffer before the wait
-        std::vector<QByteArray> reads; // arriving one after another during the wait
+        QByteArray waiting;                           // in the buffer before the wait
+        std::vector<std::pair<int, QByteArray>> reads; // arriving at these times
+        int lineLostAt;                               // -1: never
+        int endAt;                                    // the program ends; -1: never
         Outcome expected;
+        int returnsAt;
+        const char *message;
     };
     const Case cases[] = {
-        {"waiting letter taken", false, "R", {}, Outcome::Ok},
-        {"later letter behind noise in one read", false, {}, {"xR"}, Outcome::EndStalled},
-        {"letter in a later read", false, {}, {"xR", "R"}, Outcome::Ok},
-        {"letter first, rest dropped", false, {}, {"Rxx"}, Outcome::Ok},
-        {"flushed: noise then letter", true, {}, {"x", "R"}, Outcome::Ok},
-        {"flushed: other letter only", true, {}, {"p"}, Outcome::EndStalled},
+        {"waiting letter taken", false, "R", {}, -1, -1, Outcome::Ok, 0, nullptr},
+        {"letter behind noise in one read", false, {}, {{1, "xR"}}, -1, -1, Outcome::EndStalled, 80, messages::kStalled},
+        {"letter in a later read", false, {}, {{1, "xR"}, {2, "R"}}, -1, -1, Outcome::Ok, 2, nullptr},
+        {"letter first, rest dropped", false, {}, {{1, "Rxx"}}, -1, -1, Outcome::Ok, 1, nullptr},
+        {"flushed: noise then letter", true, {}, {{1, "x"}, {2, "R"}}, -1, -1, Outcome::Ok, 2, nullptr},
+        {"flushed: another letter only", true, {}, {{1, "p"}}, -1, -1, Outcome::EndStalled, 80, messages::kStalled},
+        {"line lost", false, {}, {}, 10, -1, Outcome::EndConnectionLost, 10, messages::kConnectionLost},
+        {"program ends", true, {}, {{20, "R"}}, -1, 10, Outcome::EndClosed, 10, nullptr},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        Rig r(FlashTimings{}.scaled(0.02));
+        LinkRig r;
         r.port.deliverNow(c.waiting);
-        r.port.laterReads.assign(c.reads.begin(), c.reads.end());
-        if (c.waiting.isEmpty() && !c.reads.empty()) {
-            r.port.deliver(r.port.laterReads.front());
-            r.port.laterReads.pop_front();
-        }
-        QElapsedTimer clock;
-        clock.start();
+        for (const auto &[at, bytes] : c.reads)
+            r.port.arriveAt(std::chrono::milliseconds(at), bytes);
+        if (c.lineLostAt >= 0)
+            r.clock.at(std::chrono::milliseconds(c.lineLostAt), [&r] { r.port.loseLine(); });
+        if (c.endAt >= 0)
+            r.clock.at(std::chrono::milliseconds(c.endAt), [&r] { r.clock.endWaits(); });
         EXPECT_EQ(c.flushed ? r.link.WaitForByteFlushed('R', 80ms) : r.link.WaitForByte('R', 80ms), c.expected);
-        if (c.expected == Outcome::EndStalled) {
-            EXPECT_GE(clock.elapsed(), 80) << "a wait ends at its bound, not before";
-            EXPECT_FALSE(r.port.portOpen());
-            ASSERT_EQ(r.dialogs.messages.size(), 1u);
-            EXPECT_EQ(r.dialogs.messages[0].text, QString::fromLatin1(messages::kStalled));
+        EXPECT_EQ(r.clock.now().count(), c.returnsAt);
+        EXPECT_EQ(r.port.portOpen(), c.expected == Outcome::Ok);
+        ASSERT_EQ(r.dialogs.messages.size(), c.message ? 1u : 0u);
+        if (c.message) {
+            EXPECT_EQ(r.dialogs.messages[0].text, QString::fromLatin1(c.message));
         }
     }
 }
 
-TEST(BootloaderLink, ALostLineEndsAWaitAtOnceAndReopeningForgetsIt)
+TEST(BootloaderLink, ReopeningThePortForgetsALostLine)
 {
-    Rig r;
-    QTimer::singleShot(10, &r.port, [&r] { r.port.loseLine(); });
-    QElapsedTimer clock;
-    clock.start();
-    EXPECT_EQ(r.link.WaitForByte('R', 5s), Outcome::EndConnectionLost);
-    EXPECT_LT(clock.elapsed(), 1000);
-    ASSERT_EQ(r.dialogs.messages.size(), 1u);
-    EXPECT_EQ(r.dialogs.messages[0].text, QString::fromLatin1(messages::kConnectionLost));
-    EXPECT_FALSE(r.port.portOpen());
+    LinkRig r;
+    r.port.loseLine();
+    EXPECT_EQ(r.link.SendByte('z'), Outcome::EndConnectionLost);
     EXPECT_TRUE(r.link.OpenPort(1));
     EXPECT_EQ(r.link.SendByte('z'), Outcome::Ok);
 }
@@ -92,12 +67,13 @@ TEST(BootloaderLink, GreetingTimeOutsAreSilentWhenOddAndEndTheProgramWhenEven)
     const std::vector<std::vector<Wait>> sequences = {{Q, Q}, {Q, A, A}, {A, Q, Q}};
     for (std::size_t s = 0; s < sequences.size(); ++s) {
         SCOPED_TRACE(s);
-        Rig r;
+        LinkRig r;
         for (std::size_t i = 0; i < sequences[s].size(); ++i) {
             for (ControlId id : {ControlId::PortMenu, ControlId::FileMenu, ControlId::ProgramButton, ControlId::ExitButton})
                 r.view.setEnabled(id, false);
             r.link.timers().restartWaitForQ(20ms);
             const Outcome outcome = sequences[s][i] == Q ? r.link.WaitForLetterQ('Q') : r.link.WaitForLetterA('A');
+            EXPECT_EQ(r.clock.now().count(), 20 * static_cast<int>(i + 1));
             const bool last = i + 1 == sequences[s].size();
             ASSERT_EQ(outcome, last ? Outcome::EndTimedOut : Outcome::Missed);
             if (!last) {
@@ -116,58 +92,53 @@ TEST(BootloaderLink, GreetingTimeOutsAreSilentWhenOddAndEndTheProgramWhenEven)
     }
 }
 
-TEST(BootloaderLink, AnEmptyGreetingLetterIsNeverMatched)
+TEST(BootloaderLink, AGreetingIsNotTakenAfterTheTickOrForAnEmptyLetter)
 {
-    Rig r;
-    r.link.timers().restartWaitForQ(30ms);
-    QTimer::singleShot(5, &r.port, [&r] { r.port.deliver("Q"); });
-    EXPECT_EQ(r.link.WaitForLetterQ(firstLetter(QString())), Outcome::Missed);
+    LinkRig late;
+    late.link.timers().restartWaitForQ(20ms);
+    late.clock.advance(20ms);
+    late.port.deliverNow("Q"); // waiting, but the timer has ticked
+    EXPECT_EQ(late.link.WaitForLetterQ('Q'), Outcome::Missed);
+
+    LinkRig empty;
+    empty.link.timers().restartWaitForQ(30ms);
+    empty.port.arriveAt(5ms, "Q");
+    EXPECT_EQ(empty.link.WaitForLetterQ(firstLetter(QString())), Outcome::Missed);
 }
 
-TEST(BootloaderLink, ArmingTheWaitForZRestartsItsTimerForTheFullInterval)
-{
-    Rig r(FlashTimings{});
-    r.link.timers().start();
-    QEventLoop loop;
-    QTimer::singleShot(1200ms, &loop, &QEventLoop::quit); // the timer is well into its period
-    loop.exec();
-    QElapsedTimer clock;
-    clock.start();
-    r.link.timers().armWaitForZ();
-    EXPECT_FALSE(r.link.WaitForLetterZ('Z'));
-    EXPECT_GE(clock.elapsed(), 3490);
-    EXPECT_LT(clock.elapsed(), 4500);
-    EXPECT_TRUE(r.dialogs.messages.empty());
-}
-
+// 1,000 ms before each "R2", 2 ms after it, then up to 5,000 ms for the
+// greeting: about 12 s when nothing answers.
 TEST(BootloaderLink, IdentifyTargetSetsTheKindFromTheGreetingAndIgnoresStaleBytes)
 {
     struct Case {
         const char *name;
         bool portOpen;
-        QByteArray stale;   // waiting before the first request
-        QByteArray answer;  // to each request from greetOn on
-        int greetOn;        // 0: never
-        bool answerAtOnce;  // the answer is there within the pause after "R2"
+        QByteArray stale;  // waiting before the first request
+        QByteArray answer; // to each request from greetOn on
+        int greetOn;       // 0: never
+        int latency;       // 0: the answer is there when the request returns
         bool bTargetA;
-        int requests;
+        const char *timeline;
+        int endsAt;
         int nTimeoutsQ;
         int nTimeoutsA;
     };
     const Case cases[] = {
-        {"no port", false, {}, "Q", 1, false, false, 0, 0, 0},
-        {"Q at once", true, {}, "Q", 1, false, false, 1, 0, 0},
-        {"A on the second request", true, {}, "A", 2, false, true, 2, 1, 0},
-        {"A to both requests", true, {}, "A", 1, false, true, 2, 1, 0},
-        {"silence", true, {}, {}, 0, false, false, 2, 1, 1},
-        {"greeting within the pause", true, {}, "Q", 1, true, false, 1, 0, 0},
-        {"stale greeting, then silence", true, "Q", {}, 0, true, false, 2, 1, 1},
-        {"stale Q, then A", true, "Q", "A", 1, true, true, 2, 1, 0},
+        {"no port", false, {}, "Q", 1, 1, false, "", 1002, 0, 0},
+        {"Q at once", true, {}, "Q", 1, 1, false, "1000:R2", 1002, 0, 0},
+        {"greeting within the pause", true, {}, "Q", 1, 0, false, "1000:R2", 1002, 0, 0},
+        {"A on the second request", true, {}, "A", 2, 1, true, "1000:R2 7002:R2", 7004, 1, 0},
+        {"A to both requests", true, {}, "A", 1, 1, true, "1000:R2 7002:R2", 7004, 1, 0},
+        {"silence", true, {}, {}, 0, 1, false, "1000:R2 7002:R2", 12004, 1, 1},
+        {"stale greeting, then silence", true, "Q", {}, 0, 0, false, "1000:R2 7002:R2", 12004, 1, 1},
+        {"stale Q, then A", true, "Q", "A", 1, 0, true, "1000:R2 7002:R2", 7004, 1, 0},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        Rig r(FlashTimings{}.scaled(0.01), c.portOpen);
-        r.port.answerAtOnce = c.answerAtOnce;
+        LinkRig r;
+        if (!c.portOpen)
+            r.port.setPortOpen(false);
+        r.port.latency = std::chrono::milliseconds(c.latency);
         r.port.deliverNow(c.stale);
         int requests = 0;
         r.port.responder = [&](const QByteArray &w) {
@@ -178,12 +149,11 @@ TEST(BootloaderLink, IdentifyTargetSetsTheKindFromTheGreetingAndIgnoresStaleByte
         TargetState target;
         EXPECT_EQ(r.link.IdentifyTarget(target), Outcome::Ok);
         EXPECT_EQ(target.bTargetA, c.bTargetA);
-        EXPECT_EQ(requests, c.requests);
+        EXPECT_EQ(r.timeline(), QLatin1String(c.timeline));
+        EXPECT_EQ(r.clock.now().count(), c.endsAt);
         EXPECT_EQ(r.link.timers().nTimeoutsQ, c.nTimeoutsQ);
         EXPECT_EQ(r.link.timers().nTimeoutsA, c.nTimeoutsA);
         EXPECT_TRUE(r.dialogs.messages.empty());
-        // Each attempt settles first: 1000 ms scaled, plus the short pause after "R2".
-        EXPECT_EQ(r.sleeper.total, (c.requests > 1 ? 2 : 1) * 11ms);
     }
 }
 
@@ -195,14 +165,13 @@ TEST(BootloaderLink, OpenPortFailsOnlyWhenThePortCannotBeHad)
         bool open;
     };
     const Case cases[] = {
-        {CommError::None, true, true},
-        {CommError::PortInUse, false, false},
-        {CommError::PermissionDenied, false, false},
-        {CommError::NoSuchPort, true, false},
+        {CommError::None, true, true},          {CommError::PortInUse, false, false},
+        {CommError::PermissionDenied, false, false}, {CommError::NoSuchPort, true, false},
         {CommError::DeviceNotOpen, true, false},
     };
     for (const Case &c : cases) {
-        Rig r(FlashTimings{}, false);
+        LinkRig r;
+        r.port.setPortOpen(false);
         r.port.openError = c.openError;
         EXPECT_EQ(r.link.OpenPort(3), c.ok) << static_cast<int>(c.openError);
         EXPECT_EQ(r.port.portOpen(), c.open);

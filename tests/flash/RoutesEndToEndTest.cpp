@@ -10,7 +10,7 @@
 #include "platform/FileSystem.h"
 #include "platform/PortMap.h"
 #include "platform/QtSerialPort.h"
-#include "platform/Sleeper.h"
+#include "platform/QtClock.h"
 #include "platform/ViewState.h"
 #include "support/ScriptedDialogs.h"
 #include "support/SimProcess.h"
@@ -42,7 +42,7 @@ FlashTimings fastTimings(bool oldBoot)
 struct Session {
     Session(const SimProcess &sim, const FlashTimings &timings)
         : port(PortMap::fromList(sim.link())), firmware(std::make_unique<FirmwareSet>()),
-          link(port, view, dialogs, sleeper, timings), update(link, view, dialogs, flags, target)
+          link(port, view, dialogs, clock, timings), update(link, view, dialogs, flags, target)
     {
     }
 
@@ -65,7 +65,7 @@ struct Session {
     QtSerialPort port;
     ViewState view;
     test::ScriptedDialogs dialogs;
-    BlockingSleeper sleeper;
+    QtClock clock;
     LocalFileSystem files;
     ProgramFlags flags;
     TargetState target;
@@ -204,14 +204,4 @@ TEST(RoutesEndToEnd, EveryInjectedFaultEndsTheUpdateWithinItsBound)
         EXPECT_EQ(s.dialogs.messages.back().text, QString::fromLatin1(c.message));
         EXPECT_EQ(s.dialogs.messages.back().icon, MessageIcon::Information);
     }
-}
-
-TEST(RoutesEndToEnd, ASlowButTimelyEraseIsWaitedFor)
-{
-    const FlashTimings t = fastTimings(false);
-    SimProcess sim({QStringLiteral("--boot"), QStringLiteral("Q"), QStringLiteral("--slow-erase"),
-                    QStringLiteral("600")});
-    ASSERT_TRUE(sim.isReady()) << qPrintable(sim.errorText());
-    Session s(sim, t);
-    EXPECT_EQ(s.run(), Outcome::EndCompleted);
 }

@@ -1,22 +1,16 @@
-// The click on PROGRAM through a port that answers like the boot software
-// (whole routes run against the simulator in RoutesEndToEndTest): the stops
-// before a route, the bounds inside a route, failed writes and the controls
-// locked while a route runs.
-#include "flash/UpdateSequence.h"
-#include "FakeBootloader.h"
-#include "FakePort.h"
+// The click on PROGRAM on a manual clock: every write of each route at its
+// exact time, the bounds inside a route, the stops before a route, failed
+// writes, the end of the program during a wait and the controls locked
+// while a route runs. Whole routes on a real line: RoutesEndToEndTest.
+#include "LinkRig.h"
 #include "flash/FlashMessages.h"
-#include "platform/ViewState.h"
-#include "support/ScriptedDialogs.h"
 
-#include <QElapsedTimer>
-#include <QTimer>
 #include <gtest/gtest.h>
 
 using namespace romwright;
 using namespace std::chrono_literals;
-using test::FakeBootloader;
-using test::FakePort;
+using test::LinkRig;
+using test::sampleFirmware;
 
 namespace {
 
@@ -25,67 +19,108 @@ QString qs(const char *s)
     return QString::fromLatin1(s);
 }
 
-FirmwareSet sampleFirmware()
-{
-    FirmwareSet fw;
-    fw.FilesValid = true;
-    fw.FirmwareImage.fill(0xFF);
-    fw.BootloaderImage.fill(0xFF);
-    for (int i = 0; i < 64; ++i) {
-        fw.FirmwareImage[static_cast<std::size_t>(0x1000 + i)] = static_cast<std::uint8_t>(i);
-        fw.FirmwareImage[static_cast<std::size_t>(0x10C0 + i)] = 0x5A;
-        fw.BootloaderImage[static_cast<std::size_t>(0xF000 + i)] = 0xA5;
-    }
-    fw.FlashBlocks64[0] = {0x1000, 64};
-    fw.FlashBlocks64[1] = {0x1040, 64}; // erased, never sent
-    fw.FlashBlocks64[2] = {0x10C0, 64};
-    fw.FlashBlocks128[0] = {0x1000, 128};
-    fw.FlashBlocks128[1] = {0x1080, 128};
-    fw.BootloaderBlocks[0] = {0xF000, 64};
-    return fw;
-}
-
-// One window with its port on a fake boot software greeting with `greeting`.
-struct Rig {
-    explicit Rig(const char *greeting = "Q", int greetOn = 2, FlashTimings timings = FlashTimings{}.scaled(0.01))
-        : link(port, view, dialogs, sleeper, timings), update(link, view, dialogs, flags, target)
-    {
-        device.greeting = greeting;
-        device.greetOnRequest = greetOn;
-        target.bTargetA = QByteArray(greeting) == "A";
-        port.responder = device.responder();
-        port.open();
-        link.timers().start();
-        view.setText(LabelId::FirmFile, QStringLiteral("Hlv1450ver5_9.s19"));
-    }
-    bool sent(char first) const
-    {
-        return std::any_of(port.writes.begin(), port.writes.end(), [first](const QByteArray &w) { return w.startsWith(first); });
-    }
-    FakePort port;
-    FakeBootloader device;
-    ViewState view;
-    test::ScriptedDialogs dialogs;
-    test::CountingSleeper sleeper;
-    ProgramFlags flags;
-    TargetState target;
-    BootloaderLink link;
-    UpdateSequence update;
-};
-
-const ControlId kLocked[] = {ControlId::FileMenu, ControlId::PortMenu, ControlId::BrowseButton,
-                             ControlId::ProcessorMain, ControlId::ProgramButton, ControlId::ExitButton};
-
 } // namespace
 
-TEST(UpdateSequence, AnUnconfirmedPowerCycleEndsTheProgram)
+// Both greeting timers run from 0; the click comes at `clickAt`. The
+// scanner answers 1 ms after each command, so a pause longer than that
+// shows as the gap between a command and the next.
+TEST(UpdateTiming, EachRouteWritesAtItsTimes)
 {
-    Rig r("Z", 1);
-    FirmwareSet fw = sampleFirmware();
-    r.update.powerCyclePrompt = [](const QString &, const QString &) { return false; };
-    EXPECT_EQ(r.update.cmdProgram_Click(fw), Outcome::EndCancelled);
-    EXPECT_FALSE(r.port.portOpen());
-    EXPECT_FALSE(r.sent('z'));
+    struct Case {
+        const char *name;
+        const char *greeting;
+        int greetOn;
+        int clickAt;
+        const char *timeline;
+        int endsAt;
+    };
+    const Case cases[] = {
+        // No "Z" within 3,500 ms of arming, 1,000 ms at 38400, the request
+        // again, 1 ms, the greeting; 3 ms after "z"; 2,000 ms after "R".
+        {"Q", "Q", 2, 0, "0:R2 4502:R2 4503:z 4506:E 4507:P135 4508:P135 4509:R", 6509},
+        {"A: no pause after z", "A", 2, 0, "0:R2 4502:R2 4503:z 4504:E 4505:P263 4506:P263 4507:R", 6507},
+        // 2 ms after "G"; 2,000 ms after the power-cycle prompt.
+        {"Z", "Z", 1, 0, "0:R2 2:G 4:L1024 5:E 6:D68 2007:z 2010:E 2011:P135 2012:P135 2013:R", 4013},
+        // The wait for "Z" is armed with its full interval, whatever the
+        // timer's phase since the window loaded.
+        {"Z wait armed late", "Q", 2, 1200, "1200:R2 5702:R2 5703:z 5706:E 5707:P135 5708:P135 5709:R", 7709},
+        // The first greeting wait of 2,500 ms misses; the request again, 1 ms.
+        {"retry", "Q", 3, 0, "0:R2 4502:R2 7003:R2 7004:z 7007:E 7008:P135 7009:P135 7010:R", 9010},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        LinkRig r(c.greeting, c.greetOn);
+        const FirmwareSet fw = sampleFirmware();
+        r.link.timers().start();
+        r.clock.advance(std::chrono::milliseconds(c.clickAt));
+        EXPECT_EQ(r.update.cmdProgram_Click(fw), Outcome::EndCompleted);
+        EXPECT_EQ(r.timeline(), QLatin1String(c.timeline));
+        EXPECT_EQ(r.clock.now().count(), c.endsAt);
+        EXPECT_EQ(r.dialogs.messages.back().text, qs(messages::kComplete));
+        EXPECT_FALSE(r.port.portOpen());
+    }
+}
+
+TEST(UpdateTiming, EveryAcknowledgementInsideARouteIsBounded)
+{
+    struct Case {
+        const char *name;
+        const char *greeting;
+        int stallAt; // the nth answer never comes
+        int lastWriteAt;
+        int endsAt; // 10 s after the last write, 60 s for an erase (after the pause that follows it)
+    };
+    const Case cases[] = {
+        {"G", "Z", 1, 2, 10004},
+        {"RAM loader", "Z", 2, 4, 10004},
+        {"erase by the RAM loader", "Z", 3, 5, 60005},
+        {"D record", "Z", 4, 6, 10006},
+        {"z", "Q", 1, 4503, 14506},
+        {"e", "Q", 2, 4506, 64506},
+        {"p", "Q", 3, 4507, 14507},
+        {"e of the 128-byte route", "A", 2, 4504, 64504},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        LinkRig r(c.greeting, QByteArray(c.greeting) == "Z" ? 1 : 2);
+        const FirmwareSet fw = sampleFirmware();
+        r.boot.stallAt = c.stallAt;
+        r.link.timers().start();
+        ASSERT_EQ(r.update.cmdProgram_Click(fw), Outcome::EndStalled);
+        EXPECT_EQ(r.port.writeTimes.back().count(), c.lastWriteAt);
+        EXPECT_EQ(r.clock.now().count(), c.endsAt);
+        EXPECT_EQ(r.dialogs.messages.back().text, qs(messages::kStalled));
+        EXPECT_EQ(r.dialogs.messages.back().title, QStringLiteral("Communications Failure"));
+        EXPECT_FALSE(r.port.portOpen());
+    }
+}
+
+TEST(UpdateTiming, TheProgramEndingDuringAWaitUnwindsWithoutAnotherWrite)
+{
+    struct Case {
+        const char *name;
+        int greetOn;
+        int endAt;
+        const char *timeline;
+    };
+    const Case cases[] = {
+        {"waiting for Z", 2, 1000, "0:R2"},
+        {"waiting for the greeting", 3, 5000, "0:R2 4502:R2"},
+        {"waiting for a record's p", 2, 4600, "0:R2 4502:R2 4503:z 4506:E 4507:P135"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        LinkRig r("Q", c.greetOn);
+        const FirmwareSet fw = sampleFirmware();
+        r.boot.stallAt = 3;
+        r.link.timers().start();
+        r.clock.at(std::chrono::milliseconds(c.endAt), [&r] { r.clock.endWaits(); });
+        EXPECT_EQ(r.update.cmdProgram_Click(fw), Outcome::EndClosed);
+        EXPECT_EQ(r.clock.now().count(), c.endAt);
+        EXPECT_EQ(r.timeline(), QLatin1String(c.timeline));
+        EXPECT_TRUE(r.dialogs.messages.empty());
+        EXPECT_FALSE(r.update.running());
+    }
 }
 
 TEST(UpdateSequence, NoFileOrAFileThatDidNotLoadStopsBeforeAnythingIsSent)
@@ -96,15 +131,12 @@ TEST(UpdateSequence, NoFileOrAFileThatDidNotLoadStopsBeforeAnythingIsSent)
         bool stops; // otherwise the closed port stops it
     };
     const Case cases[] = {
-        {"None", true, true},
-        {"/home/None/H1.s19", true, true},
-        {"H1.s19", false, true},
-        {"none.s19", true, false},
-        {"NONE.s19", true, false},
+        {"None", true, true},     {"/home/None/H1.s19", true, true}, {"H1.s19", false, true},
+        {"none.s19", true, false}, {"NONE.s19", true, false},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.label);
-        Rig r;
+        LinkRig r;
         FirmwareSet fw = sampleFirmware();
         fw.FilesValid = c.filesValid;
         r.port.setPortOpen(false);
@@ -121,45 +153,35 @@ TEST(UpdateSequence, NoFileOrAFileThatDidNotLoadStopsBeforeAnythingIsSent)
     }
 }
 
-TEST(UpdateSequence, AFileThatFailedToLoadDuringTheRetryIsNotSent)
+TEST(UpdateSequence, TheRetryOpensTheMenusAndAFileThatFailsToLoadThenIsNotSent)
 {
-    Rig r("Q", 3);
-    FirmwareSet fw = sampleFirmware();
-    r.port.writeError = [&](const QByteArray &w) {
-        if (w == "R2" && r.device.requests == 2)
-            fw.FilesValid = false; // a file opened through the File menu did not load
-        return CommError::None;
-    };
-    ASSERT_EQ(r.update.cmdProgram_Click(fw), Outcome::Stopped);
-    EXPECT_FALSE(r.sent('z'));
-    ASSERT_EQ(r.dialogs.messages.size(), 1u);
-    EXPECT_EQ(r.dialogs.messages[0].text, qs(messages::kSelectFirmware));
-    EXPECT_TRUE(r.port.portOpen());
-    EXPECT_TRUE(r.view.isEnabled(ControlId::FileMenu));
-    EXPECT_FALSE(r.view.isEnabled(ControlId::ProgramButton));
-}
-
-TEST(UpdateSequence, TheFirstSilentTimeOutOpensTheMenusUntilTheRouteLocksThem)
-{
-    Rig r("Q", 3);
-    FirmwareSet fw = sampleFirmware();
-    std::map<QByteArray, std::map<ControlId, bool>> seen;
-    r.port.writeError = [&](const QByteArray &w) {
-        auto &at = seen[w.left(2) + QByteArray::number(static_cast<int>(seen.size()))];
-        for (ControlId id : kLocked)
-            at[id] = r.view.isEnabled(id);
-        return CommError::None;
-    };
-    ASSERT_EQ(r.update.cmdProgram_Click(fw), Outcome::EndCompleted);
-    EXPECT_FALSE(seen.at("R20").at(ControlId::FileMenu));
-    const auto &retry = seen.at("R22");
-    EXPECT_TRUE(retry.at(ControlId::FileMenu));
-    EXPECT_TRUE(retry.at(ControlId::PortMenu));
-    EXPECT_FALSE(retry.at(ControlId::BrowseButton));
-    EXPECT_FALSE(retry.at(ControlId::ProgramButton));
-    for (ControlId id : kLocked) {
-        EXPECT_FALSE(seen.at("z3").at(id)) << static_cast<int>(id);
-        EXPECT_FALSE(r.view.isEnabled(id)) << static_cast<int>(id);
+    for (const bool loadFails : {false, true}) {
+        SCOPED_TRACE(loadFails);
+        LinkRig r("Q", 3);
+        FirmwareSet fw = sampleFirmware();
+        r.link.timers().start();
+        std::vector<std::pair<bool, bool>> fileAndBrowse; // at each write
+        r.port.writeError = [&](const QByteArray &) {
+            fileAndBrowse.emplace_back(r.view.isEnabled(ControlId::FileMenu), r.view.isEnabled(ControlId::BrowseButton));
+            if (loadFails && r.boot.requests == 2)
+                fw.FilesValid = false; // a file opened through the File menu did not load
+            return CommError::None;
+        };
+        const Outcome outcome = r.update.cmdProgram_Click(fw);
+        ASSERT_GE(fileAndBrowse.size(), 3u);
+        EXPECT_EQ(fileAndBrowse[1], std::make_pair(false, false)); // the retry's first request
+        EXPECT_EQ(fileAndBrowse[2], std::make_pair(true, false));  // after the silent miss
+        EXPECT_EQ(r.view.isEnabled(ControlId::PortMenu), loadFails);
+        if (!loadFails) {
+            EXPECT_EQ(outcome, Outcome::EndCompleted);
+            EXPECT_EQ(fileAndBrowse[3], std::make_pair(false, false)); // "z": the route locked them
+            continue;
+        }
+        EXPECT_EQ(outcome, Outcome::Stopped);
+        EXPECT_FALSE(r.sent('z'));
+        EXPECT_EQ(r.dialogs.messages.back().text, qs(messages::kSelectFirmware));
+        EXPECT_TRUE(r.port.portOpen());
+        EXPECT_FALSE(r.view.isEnabled(ControlId::ProgramButton));
     }
 }
 
@@ -170,128 +192,90 @@ TEST(UpdateSequence, TimeOutCountsFromStartUpDecideWhetherTheFirstMissEndsThePro
         bool bTargetA;
         int nTimeoutsQ;
         int nTimeoutsA;
-        int requests;
+        const char *timeline;
     };
     const Case cases[] = {
-        {"Q arrived at start-up", false, 0, 0, 3},
-        {"Q missed, A arrived", true, 1, 0, 3},
-        {"neither arrived", false, 1, 1, 2},
+        {"Q arrived at start-up", false, 0, 0, "0:R2 4502:R2 7003:R2"},
+        {"Q missed, A arrived", true, 1, 0, "0:R2 4502:R2 7003:R2"},
+        {"neither arrived", false, 1, 1, "0:R2 4502:R2"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        Rig r("Q", 0);
-        FirmwareSet fw = sampleFirmware();
+        LinkRig r("Q", 0);
+        const FirmwareSet fw = sampleFirmware();
         r.target.bTargetA = c.bTargetA;
         r.link.timers().nTimeoutsQ = c.nTimeoutsQ;
         r.link.timers().nTimeoutsA = c.nTimeoutsA;
+        r.link.timers().start();
         EXPECT_EQ(r.update.cmdProgram_Click(fw), Outcome::EndTimedOut);
-        EXPECT_EQ(static_cast<int>(r.port.writes.size()), c.requests);
+        EXPECT_EQ(r.timeline(), QLatin1String(c.timeline));
         ASSERT_EQ(r.dialogs.messages.size(), 1u);
         EXPECT_EQ(r.dialogs.messages[0].text, QStringLiteral("The Romwright timed out."));
         EXPECT_FALSE(r.port.portOpen());
     }
 }
 
-TEST(UpdateSequence, EveryAcknowledgementInsideARouteIsBounded)
-{
-    const FlashTimings t = FlashTimings{}.scaled(0.01);
-    struct Case {
-        const char *name;
-        const char *greeting;
-        int stallAt; // the nth answer never comes
-        std::chrono::milliseconds bound;
-    };
-    const Case cases[] = {
-        {"G", "Z", 1, t.ackBound},
-        {"RAM loader", "Z", 2, t.ackBound},
-        {"erase by the RAM loader", "Z", 3, t.eraseBound},
-        {"D record", "Z", 4, t.ackBound},
-        {"z", "Q", 1, t.ackBound},
-        {"e", "Q", 2, t.eraseBound},
-        {"p", "Q", 4, t.ackBound},
-        {"e of the 128-byte route", "A", 2, t.eraseBound},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.name);
-        Rig r(c.greeting, QByteArray(c.greeting) == "Z" ? 1 : 2, t);
-        FirmwareSet fw = sampleFirmware();
-        r.device.stallAt = c.stallAt;
-        QElapsedTimer clock;
-        clock.start();
-        ASSERT_EQ(r.update.cmdProgram_Click(fw), Outcome::EndStalled);
-        EXPECT_EQ(r.dialogs.messages.back().text, qs(messages::kStalled));
-        EXPECT_EQ(r.dialogs.messages.back().title, QStringLiteral("Communications Failure"));
-        EXPECT_FALSE(r.port.portOpen());
-        // The greeting waits before the route take up to one greeting interval.
-        EXPECT_GE(clock.elapsed(), c.bound.count());
-        EXPECT_LT(clock.elapsed(), (c.bound + t.waitForZInterval + 1000ms).count());
-    }
-}
-
-TEST(UpdateSequence, AFailedWriteOrALostLineInsideARouteEndsIt)
+TEST(UpdateSequence, AFailedWriteALostLineOrAMissingBlockEndsTheRoute)
 {
     struct Case {
         const char *name;
         const char *greeting;
         QByteArray failingWrite; // prefix of the write that fails
-        bool loseLine;           // instead, the line goes while that write waits for its answer
+        bool loseLine;           // instead, the line goes 1 ms after that write
+        Outcome outcome;
+        const char *message;
     };
     const Case cases[] = {
-        {"G fails", "Z", "G", false},
-        {"RAM loader fails", "Z", QByteArray(1, '\0'), false},
-        {"D record fails", "Z", "D", false},
-        {"z fails", "Q", "z", false},
-        {"P record fails", "A", "P", false},
-        {"final R fails", "Q", "R", false},
-        {"line lost during erase", "Q", "E", true},
-        {"line lost during a record", "Q", "P", true},
+        {"G fails", "Z", "G", false, Outcome::EndConnectionLost, messages::kConnectionLost},
+        {"RAM loader fails", "Z", "L", false, Outcome::EndConnectionLost, messages::kConnectionLost},
+        {"D record fails", "Z", "D", false, Outcome::EndConnectionLost, messages::kConnectionLost},
+        {"z fails", "Q", "z", false, Outcome::EndConnectionLost, messages::kConnectionLost},
+        {"P record fails", "A", "P", false, Outcome::EndConnectionLost, messages::kConnectionLost},
+        {"final R fails", "Q", "R", false, Outcome::EndConnectionLost, messages::kConnectionLost},
+        {"line lost during erase", "Q", "E", true, Outcome::EndConnectionLost, messages::kConnectionLost},
+        {"line lost during a record", "Q", "P", true, Outcome::EndConnectionLost, messages::kConnectionLost},
+        {"no 64-byte block after the bootloader", "Z", {}, false, Outcome::EndNoBlocks, messages::kNoBlocks},
+        {"no 128-byte block", "A", {}, false, Outcome::EndNoBlocks, messages::kNoBlocks},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        Rig r(c.greeting, QByteArray(c.greeting) == "Z" ? 1 : 2);
+        const bool z = QByteArray(c.greeting) == "Z";
+        LinkRig r(c.greeting, z ? 1 : 2);
         FirmwareSet fw = sampleFirmware();
-        fw.RamLoaderImage.fill(0);
+        if (c.outcome == Outcome::EndNoBlocks && z)
+            fw.FlashBlocks64 = {};
+        else if (c.outcome == Outcome::EndNoBlocks)
+            fw.FlashBlocks128 = {};
+        r.link.timers().start();
         bool fired = false;
-        r.port.responder = [&](const QByteArray &w) {
-            if (c.loseLine && !fired && w.startsWith(c.failingWrite)) {
-                fired = true;
-                QTimer::singleShot(5, &r.port, [&r] { r.port.loseLine(); });
-                return QByteArray();
-            }
-            return r.device.answer(w);
-        };
         r.port.writeError = [&](const QByteArray &w) {
-            const bool fail = !c.loseLine && !fired && !w.startsWith("R2") && w.startsWith(c.failingWrite);
-            fired = fired || fail;
-            return fail ? CommError::WriteFailed : CommError::None;
+            const bool hit = !fired && !c.failingWrite.isEmpty() && !w.startsWith("R2") && w.startsWith(c.failingWrite);
+            fired = fired || hit;
+            if (hit && c.loseLine)
+                r.clock.at(r.clock.now() + 1ms, [&r] { r.port.loseLine(); });
+            return hit && !c.loseLine ? CommError::WriteFailed : CommError::None;
         };
-        QElapsedTimer clock;
-        clock.start();
-        ASSERT_EQ(r.update.cmdProgram_Click(fw), Outcome::EndConnectionLost);
-        EXPECT_TRUE(fired);
-        EXPECT_EQ(r.dialogs.messages.back().text, qs(messages::kConnectionLost));
+        if (c.loseLine)
+            r.boot.stallAt = c.failingWrite == "E" ? 2 : 3;
+        const Clock::ms start = r.clock.now();
+        ASSERT_EQ(r.update.cmdProgram_Click(fw), c.outcome);
+        EXPECT_EQ(fired, !c.failingWrite.isEmpty());
+        EXPECT_EQ(r.dialogs.messages.back().text, qs(c.message));
         EXPECT_FALSE(r.port.portOpen());
-        EXPECT_LT(clock.elapsed(), 1000) << "no bound is waited out";
+        EXPECT_LT(r.clock.now() - start, 7s) << "no bound is waited out";
+        if (c.outcome == Outcome::EndNoBlocks) {
+            EXPECT_FALSE(r.sent('G') || r.sent('z') || r.sent('E'));
+        }
     }
 }
 
-TEST(UpdateSequence, ARouteWhoseTableHoldsNoBlockOfTheImageErasesNothing)
+TEST(UpdateSequence, AnUnconfirmedPowerCycleEndsTheProgram)
 {
-    const char *greetings[] = {"Z", "A"}; // 64-byte table after the bootloader; 128-byte table
-    for (const char *greeting : greetings) {
-        SCOPED_TRACE(greeting);
-        const bool z = QByteArray(greeting) == "Z";
-        Rig r(greeting, z ? 1 : 2);
-        FirmwareSet fw = sampleFirmware();
-        if (z)
-            fw.FlashBlocks64 = {};
-        else
-            fw.FlashBlocks128 = {};
-        ASSERT_EQ(r.update.cmdProgram_Click(fw), Outcome::EndNoBlocks);
-        EXPECT_FALSE(r.sent('G') || r.sent('z') || r.sent('E'));
-        ASSERT_EQ(r.dialogs.messages.size(), 1u);
-        EXPECT_EQ(r.dialogs.messages[0].text, qs(messages::kNoBlocks));
-        EXPECT_EQ(r.dialogs.messages[0].title, QStringLiteral("Communications Failure"));
-        EXPECT_FALSE(r.port.portOpen());
-    }
+    LinkRig r("Z", 1);
+    const FirmwareSet fw = sampleFirmware();
+    r.link.timers().start();
+    r.update.powerCyclePrompt = [](const QString &, const QString &) { return false; };
+    EXPECT_EQ(r.update.cmdProgram_Click(fw), Outcome::EndCancelled);
+    EXPECT_FALSE(r.port.portOpen());
+    EXPECT_FALSE(r.sent('z'));
 }

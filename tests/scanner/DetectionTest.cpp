@@ -1,74 +1,24 @@
 // Detection against scripted ports: the answers, failures and choices a
-// simulator on a pseudo-terminal cannot produce. The probing order itself is
-// checked on real lines in PtyDetectionTest.
-#include "FakeSerialPort.h"
-#include "RecordingSleeper.h"
-#include "platform/ProgramFlags.h"
-#include "platform/ViewState.h"
-#include "scanner/Scanner.h"
-#include "support/ScriptedDialogs.h"
+// simulator on a pseudo-terminal cannot produce. The probing order on real
+// lines is in PtyDetectionTest.
+#include "ScannerRig.h"
 
 #include <gtest/gtest.h>
 
 using namespace romwright;
 using namespace romwright::test;
-using namespace std::chrono_literals;
 
 namespace {
-
-// Records whether the hourglass was up while the chooser was shown.
-class ChooserDialogs : public ScriptedDialogs {
-public:
-    explicit ChooserDialogs(const MainView &view) : m_view(view) {}
-    std::optional<QString> chooseScanner() override
-    {
-        busyWhileShown.push_back(m_view.isBusy());
-        return ScriptedDialogs::chooseScanner();
-    }
-    std::vector<bool> busyWhileShown;
-
-private:
-    const MainView &m_view;
-};
-
-struct Detector {
-    ViewState view;
-    ChooserDialogs dialogs{view};
-    ProgramFlags flags;
-    RecordingSleeper sleeper;
-    FakeSerialPort port;
-    Scanner scanner{sleeper, dialogs, view, flags};
-    std::vector<bool> connectEvents;
-    qint16 commPort = 0;
-
-    Detector()
-    {
-        scanner.setComm(&port);
-        QObject::connect(&scanner, &Scanner::ScannerConnect, [this](bool ok) { connectEvents.push_back(ok); });
-    }
-    Detection run() { return scanner.DetectScanner(commPort); }
-};
-
-FakeDevice device(std::function<QByteArray(const QByteArray &, const QString &)> reply)
-{
-    FakeDevice d;
-    d.reply = std::move(reply);
-    return d;
-}
-
-FakeDevice silent()
-{
-    return FakeDevice{};
-}
 
 // Answers the n-th identity query (counting from 0) with answers[n].
 FakeDevice answersInTurn(std::vector<QByteArray> answers)
 {
-    auto count = std::make_shared<std::size_t>(0);
-    return device([answers, count](const QByteArray &, const QString &) {
+    FakeDevice d;
+    d.reply = [answers, count = std::make_shared<std::size_t>(0)](const QByteArray &, const QString &) {
         const std::size_t n = (*count)++;
         return n < answers.size() ? answers[n] : QByteArray();
-    });
+    };
+    return d;
 }
 
 } // namespace
@@ -83,22 +33,25 @@ TEST(DetectScanner, OnlyAnExactIdentityAtItsRateFindsAModel)
         qint16 comPort;
     };
     const Case cases[] = {
-        {"Halvern at 38400 on port 3", {{3, device(answersAt("38400", "HLV 1450OK\r\n"))}}, "Halvern 1450", kHalvern1450, 3},
-        {"compatibility answer at 38400 is no answer", {{4, device(answersAt("38400", "JL 19.2kOK\r\n"))}}, nullptr, 0, 4},
-        {"identity without its line end", {{3, device(answersAt("38400", "HLV 1450OK"))}}, nullptr, 0, 3},
-        {"identity with a character more", {{3, device(answersAt("38400", "HLV 1450OK\r\n "))}}, nullptr, 0, 3},
-        {"identity in the wrong case", {{3, device(answersAt("38400", "hlv 1450ok\r\n"))}}, nullptr, 0, 3},
+        {"no port opens", {}, nullptr, 0, 0},
+        {"Halvern at 38400 on port 3", {{3, answersAt("38400", "HLV 1450OK\r\n")}}, "Halvern 1450", kHalvern1450, 3},
+        {"compatibility answer at 38400 is no answer", {{4, answersAt("38400", "JL 19.2kOK\r\n")}}, nullptr, 0, 4},
+        {"identity without its line end", {{3, answersAt("38400", "HLV 1450OK")}}, nullptr, 0, 3},
+        {"identity with a character more", {{3, answersAt("38400", "HLV 1450OK\r\n ")}}, nullptr, 0, 3},
+        {"identity in the wrong case", {{3, answersAt("38400", "hlv 1450ok\r\n")}}, nullptr, 0, 3},
         {"\"0\" lets the next model try", {{6, answersInTurn({"0", "JL 750OK\r\n"})}}, "Jorlith 750", kJorlith750, 6},
         {"a find outlives a later compatibility answer",
-         {{1, device(answersAt("38400", "HLV 1450OK\r\n"))}, {2, device(answersAt("19200", "JL 19.2kOK\r\n"))}},
-         "Halvern 1450", kHalvern1450, 1},
+         {{1, answersAt("38400", "HLV 1450OK\r\n")}, {2, answersAt("19200", "JL 19.2kOK\r\n")}}, "Halvern 1450",
+         kHalvern1450, 1},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
-        Detector d;
+        ScannerRig d;
         d.port.devices = c.devices;
+        if (c.devices.empty())
+            d.port.openError = CommError::NoSuchPort;
         const bool found = c.name != nullptr;
-        EXPECT_EQ(d.run(), found ? Detection::Found : Detection::NotFound);
+        EXPECT_EQ(d.detect(), found ? Detection::Found : Detection::NotFound);
         EXPECT_EQ(d.scanner.State(), found ? kScannerFound : kNoScanner);
         EXPECT_EQ(d.scanner.Name(), QLatin1String(found ? c.name : "Scanner Not Found"));
         EXPECT_EQ(d.scanner.TypeOfScanner(), found ? c.type : kNoScannerFound);
@@ -111,56 +64,61 @@ TEST(DetectScanner, OnlyAnExactIdentityAtItsRateFindsAModel)
     }
 }
 
-TEST(DetectScanner, ProbesEveryModelWithVCrLfAndA200msPause)
+TEST(DetectScanner, ProbesEveryModelWithVCrLfAnd200msEach)
 {
-    Detector d;
-    d.port.devices = {{1, silent()}, {3, device(answersAt("38400", "HLV 1450OK\r\n"))}};
-    ASSERT_EQ(d.run(), Detection::Found);
-    EXPECT_EQ(d.port.writes(), (QStringList{
-                                   QStringLiteral("write 1 38400 V\r\n"),
-                                   QStringLiteral("write 1 38400 V\r\n"),
-                                   QStringLiteral("write 1 19200 V\r\n"),
-                                   QStringLiteral("write 1 19200 V\r\n"),
-                                   QStringLiteral("write 1 38400 V\r\n"),
-                                   QStringLiteral("write 3 38400 V\r\n"),
-                               }));
-    EXPECT_EQ(d.sleeper.pauses, std::vector<std::chrono::milliseconds>(6, 200ms));
+    ScannerRig d;
+    d.port.devices = {{1, FakeDevice{}}, {3, answersAt("38400", "HLV 1450OK\r\n")}};
+    ASSERT_EQ(d.detect(), Detection::Found);
+    EXPECT_EQ(d.port.writeLog(), (QStringList{"write 1 38400 V\r\n", "write 1 38400 V\r\n", "write 1 19200 V\r\n",
+                                              "write 1 19200 V\r\n", "write 1 38400 V\r\n", "write 3 38400 V\r\n"}));
+    std::vector<Clock::ms> times;
+    for (int i = 0; i < 6; ++i)
+        times.push_back(Clock::ms(200 * i));
+    EXPECT_EQ(d.port.writeTimes, times);
+    EXPECT_EQ(d.clock.now().count(), 1200);
 }
 
 TEST(DetectScanner, PortFailuresWhileProbingGiveThePortUp)
 {
-    struct FailureCase {
+    struct Case {
         const char *what;
         FakeDevice failing;
         int probesOnFailingPort;
     };
-    auto halvern = answersAt("19200", "HLV 1450OK\r\n");
-    FailureCase cases[] = {
-        // Opened for the enumeration, then taken by another program.
-        {"held once probing starts", FakeDevice{{CommError::None, CommError::PortInUse}, CommError::None, {}, CommError::None, halvern}, 0},
-        // The rate of the first row is refused: the port is given up before
-        // its 19200 rows are reached.
-        {"first rate refused", FakeDevice{{}, CommError::None, {QStringLiteral("38400,n,8,1")}, CommError::None, halvern}, 0},
-        {"line fails when written", FakeDevice{{}, CommError::None, {}, CommError::WriteFailed, halvern}, 1},
-        // A device that will not open again just stays silent for every row.
-        {"no longer opens", FakeDevice{{CommError::None}, CommError::DeviceNotOpen, {}, CommError::None, halvern}, 5},
+    FakeDevice halvern = answersAt("19200", "HLV 1450OK\r\n");
+    auto failing = [&halvern](std::deque<CommError> opens, CommError openError, QStringList refused, CommError write) {
+        FakeDevice d = halvern;
+        d.openResults = std::move(opens);
+        d.openError = openError;
+        d.refusedSettings = std::move(refused);
+        d.writeError = write;
+        return d;
     };
-    for (auto &c : cases) {
+    const Case cases[] = {
+        // Opened for the enumeration, then taken by another program.
+        {"held once probing starts", failing({CommError::None, CommError::PortInUse}, CommError::None, {}, CommError::None), 0},
+        // The first row's rate is refused: given up before its 19200 rows.
+        {"first rate refused", failing({}, CommError::None, {"38400,n,8,1"}, CommError::None), 0},
+        {"line fails when written", failing({}, CommError::None, {}, CommError::WriteFailed), 1},
+        // A device that will not open again stays silent for every row.
+        {"no longer opens", failing({CommError::None}, CommError::DeviceNotOpen, {}, CommError::None), 5},
+    };
+    for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
-        Detector d;
-        d.port.devices = {{2, c.failing}, {9, device(answersAt("38400", "WX 3650OK\r\n"))}};
-        EXPECT_EQ(d.run(), Detection::Found);
+        ScannerRig d;
+        d.port.devices = {{2, c.failing}, {9, answersAt("38400", "WX 3650OK\r\n")}};
+        EXPECT_EQ(d.detect(), Detection::Found);
         EXPECT_EQ(d.scanner.Name(), QLatin1String("Wexmoor 3650"));
         EXPECT_EQ(d.scanner.ComPort(), 9);
-        // Pauses: one per probe on port 2, and port 9's five rows up to the Wexmoor.
-        EXPECT_EQ(d.sleeper.pauses.size(), static_cast<std::size_t>(c.probesOnFailingPort + 5));
+        // 200 ms per probe on port 2, and port 9's five rows up to the Wexmoor.
+        EXPECT_EQ(d.clock.now().count(), 200 * (c.probesOnFailingPort + 5));
         EXPECT_FALSE(d.view.isBusy());
     }
 }
 
 TEST(DetectScanner, BootPromptAsksTheUser)
 {
-    struct ChoiceCase {
+    struct Case {
         const char *what;
         QByteArray prompt;
         std::deque<std::optional<QString>> choices; // empty: closed without a choice
@@ -168,37 +126,35 @@ TEST(DetectScanner, BootPromptAsksTheUser)
         const char *name;
         qint32 type;
     };
-    const ChoiceCase cases[] = {
+    const Case cases[] = {
         {"Halvern chosen", "Q", {QStringLiteral("Halvern1450")}, Detection::Found, "Halvern 1450", kHalvern1450},
         {"Wexmoor chosen", "\r\nA", {QStringLiteral("Wexmoor 3650")}, Detection::Found, "Wexmoor 3650", kWexmoor3650},
         {"any other text", "A", {QStringLiteral("Halvern 1450")}, Detection::Found, "Wexmoor 3650", kWexmoor3650},
         {"closed without a choice", "Q", {}, Detection::Found, "Halvern 1450", kHalvern1450},
         {"Exit", "Q", {std::nullopt}, Detection::EndProgram, "", kNotDetected},
     };
-    for (const auto &c : cases) {
+    for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
-        Detector d;
+        ScannerRig d;
         d.dialogs.chooserAnswers = c.choices;
-        d.port.devices = {{5, device(answersAt("38400", c.prompt))}};
-        EXPECT_EQ(d.run(), c.result);
-        EXPECT_EQ(d.dialogs.chooserShown, 1);
+        d.port.devices = {{5, answersAt("38400", c.prompt)}};
+        EXPECT_EQ(d.detect(), c.result);
         EXPECT_EQ(d.dialogs.busyWhileShown, std::vector<bool>{false});
         EXPECT_EQ(d.scanner.Name(), QLatin1String(c.name));
         EXPECT_EQ(d.scanner.TypeOfScanner(), c.type);
         EXPECT_EQ(d.commPort, c.result == Detection::Found ? 5 : 0);
         EXPECT_FALSE(d.view.isBusy());
         EXPECT_FALSE(d.port.portOpen());
-        // Found at the first row: nothing more is asked of that port.
-        EXPECT_EQ(d.port.writes().size(), 1);
+        EXPECT_EQ(d.port.writeLog().size(), 1); // found at the first row: nothing more is asked of that port
     }
 }
 
 TEST(DetectScanner, RefusesToRunOncePROGRAMWasPressed)
 {
-    Detector d;
+    ScannerRig d;
     d.flags.bProgramming = true;
-    d.port.devices = {{1, device(answersAt("38400", "HLV 1450OK\r\n"))}};
-    EXPECT_EQ(d.run(), Detection::EndProgram);
+    d.port.devices = {{1, answersAt("38400", "HLV 1450OK\r\n")}};
+    EXPECT_EQ(d.detect(), Detection::EndProgram);
     EXPECT_TRUE(d.port.log.isEmpty());
     EXPECT_TRUE(d.connectEvents.empty());
     EXPECT_EQ(d.scanner.State(), kDetecting);

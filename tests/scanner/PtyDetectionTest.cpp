@@ -4,7 +4,6 @@
 #include "scanner/FindScanner.h"
 #include "support/SimClient.h"
 
-#include <QElapsedTimer>
 #include <gtest/gtest.h>
 
 using namespace romwright;
@@ -65,34 +64,6 @@ TEST(PtyDetection, EachModelAtEachRate)
     }
 }
 
-TEST(PtyDetection, ScannerInItsBootSoftwareIsChosenByTheUser)
-{
-    const std::pair<std::optional<QString>, const char *> choices[] = {
-        {QStringLiteral("Wexmoor 3650"), "Wexmoor 3650"},
-        {std::nullopt, nullptr},
-    };
-    for (const auto &[choice, name] : choices) {
-        SimProcess sim({QStringLiteral("--boot-prompt"), QStringLiteral("A")});
-        ASSERT_TRUE(sim.isReady()) << sim.errorText().toStdString();
-        PtyRig rig(QStringLiteral(",") + sim.link());
-        rig.dialogs.chooserAnswers = {choice};
-        const FindScannerResult result = FindScanner(rig.scanner, *rig.port, rig.view, rig.flags);
-        EXPECT_EQ(rig.dialogs.chooserShown, 1);
-        if (!name) { // Exit ends the program without showing anything
-            EXPECT_EQ(result.status, FindStatus::EndProgram);
-            EXPECT_TRUE(rig.view.text(LabelId::ScanMod).isEmpty());
-            EXPECT_TRUE(rig.view.isPortMenuVisible());
-            EXPECT_TRUE(rig.view.isEnabled(ControlId::ProgramButton));
-            continue;
-        }
-        EXPECT_EQ(result.port, 2);
-        EXPECT_EQ(rig.view.text(LabelId::ScanMod), QLatin1String(name));
-        EXPECT_TRUE(rig.flags.bWexmoor);
-        EXPECT_TRUE(rig.view.isEnabled(ControlId::ProcessorBarCode));
-        EXPECT_FALSE(rig.view.isPortMenuVisible());
-    }
-}
-
 TEST(PtyDetection, APortHeldByAnotherProgramIsPassedOver)
 {
     SimProcess held({QStringLiteral("--model"), QStringLiteral("halvern")}, QStringLiteral("held"));
@@ -107,54 +78,5 @@ TEST(PtyDetection, APortHeldByAnotherProgramIsPassedOver)
     EXPECT_EQ(rig.scanner.Name(), QLatin1String("Jorlith 750"));
     EXPECT_EQ(commPort, 1);
     // Only the free port was probed: rows 1 and 2.
-    EXPECT_EQ(rig.sleeper.count, 2);
-}
-
-namespace {
-
-// A rig whose port is numbered from ROMWRIGHT_PORTS, as the program's own is.
-std::unique_ptr<PtyRig> rigFromEnvironment(const QString &ports)
-{
-    auto rig = std::make_unique<PtyRig>(QString());
-    const QByteArray saved = qgetenv("ROMWRIGHT_PORTS");
-    qputenv("ROMWRIGHT_PORTS", ports.toLocal8Bit());
-    rig->port = std::make_unique<QtSerialPort>();
-    qputenv("ROMWRIGHT_PORTS", saved);
-    rig->scanner.setComm(rig->port.get());
-    return rig;
-}
-
-} // namespace
-
-TEST(PtyDetection, NoPortOpensThroughTheEnvironment)
-{
-    const auto rig = rigFromEnvironment(QStringLiteral("/nonexistent/romwright-a,,/nonexistent/romwright-b"));
-    QElapsedTimer clock;
-    clock.start();
-    const FindScannerResult result = FindScanner(rig->scanner, *rig->port, rig->view, rig->flags);
-    EXPECT_LT(clock.elapsed(), 1000);
-    EXPECT_EQ(result.port, -1);
-    EXPECT_EQ(rig->scanner.State(), kNoScanner);
-    EXPECT_EQ(rig->view.text(LabelId::ScanMod), QLatin1String("Scanner Not Found"));
-    EXPECT_TRUE(rig->view.isPortMenuVisible());
-    EXPECT_FALSE(rig->view.isEnabled(ControlId::ProgramButton));
-    EXPECT_EQ(rig->sleeper.count, 0);
-}
-
-TEST(PtyDetection, ThePortsOfTheEnvironmentAreProbedInOrder)
-{
-    SimProcess sim({QStringLiteral("--model"), QStringLiteral("halvern")});
-    ASSERT_TRUE(sim.isReady());
-    const auto rig = rigFromEnvironment(QStringLiteral(",,,,,,,,,,,,,,,") + sim.link());
-    EXPECT_EQ(FindScanner(rig->scanner, *rig->port, rig->view, rig->flags).port, 16);
-    EXPECT_EQ(rig->view.text(LabelId::ScanMod), QLatin1String("Halvern 1450"));
-
-    // The scanner heard exactly one identity query, "V" CR LF.
-    sim.stop();
-    std::string heard;
-    for (const Heard &h : heardBytes(sim.transcript()))
-        heard += h.byte;
-    EXPECT_EQ(heard, "V");
-    EXPECT_EQ(sim.transcript().count(QLatin1String(" in  0x0D")), 1);
-    EXPECT_EQ(sim.transcript().count(QLatin1String(" in  0x0A")), 1);
+    EXPECT_EQ(rig.clock.pauses, 2);
 }

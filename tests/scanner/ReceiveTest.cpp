@@ -1,9 +1,7 @@
-// The handler for what a running scanner sends on its own.
+// The handler for what a running scanner sends on its own, on a manual clock.
 #include "ScannerRig.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QTimer>
 #include <gtest/gtest.h>
 
 using namespace romwright;
@@ -12,16 +10,14 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// A detected scanner whose port listens for what it sends on its own.
+// A detected scanner whose port listens, with a 100 ms bound on a reply.
 struct Listener : ScannerRig {
-    explicit Listener(QByteArray identity = "HLV 1450OK\r\n", std::chrono::milliseconds bound = 100ms)
-        : ScannerRig(runningScanner(identity), ScannerTimings{200ms, 250ms, bound})
+    explicit Listener(QByteArray identity = "HLV 1450OK\r\n") : ScannerRig(ScannerTimings{200ms, 250ms, 100ms})
     {
-        detect();
+        attach(std::move(identity));
         scanner.setReceiveHandling(true);
     }
-
-    // Lets the handler run for bytes that arrived.
+    // Bytes arrive and the handler runs for them.
     void deliver(const QByteArray &bytes)
     {
         port.arrive(bytes);
@@ -29,9 +25,8 @@ struct Listener : ScannerRig {
     }
 };
 
-const QStringList kFollowUp{QStringLiteral("write 1 9600 M3"), QStringLiteral("write 1 9600 R5"),
-                            QStringLiteral("write 1 9600 A2")};
-const QStringList kEmptied{QStringLiteral("clear out"), QStringLiteral("clear in")};
+const QStringList kFollowUp{"write 1 9600 M3", "write 1 9600 R5", "write 1 9600 A2"};
+const QStringList kEmptied{"clear out", "clear in"};
 
 } // namespace
 
@@ -42,63 +37,53 @@ TEST(ReceiveHandler, RepliesOfARunningScanner)
         QByteArray identity;
         qint32 threshhold;
         QByteArray arriving;
+        std::vector<std::pair<int, QByteArray>> later; // further pieces, at these times
         QStringList log;
+        int handledAt; // when the handler gave its answer or gave up
     };
     const Case cases[] = {
-        {"R1 from a Halvern", "HLV 1450OK\r\n", 0, "R1\r\n", kFollowUp},
-        {"R1 and more in one read", "HLV 1450OK\r\n", 0, "R1\r\nXYZ", kFollowUp},
-        {"R1 from a Wexmoor has no follow-up", "WX 3650OK\r\n", 0, "R1\r\n", {}},
-        {"OK", "HLV 1450OK\r\n", 0, "OK\r\n", {}},
-        {"K", "HLV 1450OK\r\n", 0, "K\r\n", {}},
-        {"a notification with nothing to read", "HLV 1450OK\r\n", 0, "", kEmptied},
-        {"a full record of noise", "HLV 1450OK\r\n", Scanner::kRecordLength, QByteArray(217, 'x'), kEmptied},
-        {"more than a record of noise", "HLV 1450OK\r\n", Scanner::kRecordLength, QByteArray(300, 'x'), kEmptied},
-        {"single read: R1", "HLV 1450OK\r\n", 4, "R1\r\n", kFollowUp},
-        {"single read: K", "HLV 1450OK\r\n", 4, "K\r\nR1\r\n", {}},
-        {"single read: noise", "HLV 1450OK\r\n", 4, "R1", kEmptied},
-        {"single read: OK without line end", "HLV 1450OK\r\n", 4, "OK\r", kEmptied},
+        {"R1 from a Halvern", "HLV 1450OK\r\n", 0, "R1\r\n", {}, kFollowUp, 0},
+        {"R1 and more in one read", "HLV 1450OK\r\n", 0, "R1\r\nXYZ", {}, kFollowUp, 0},
+        {"R1 in pieces", "HLV 1450OK\r\n", 0, "R", {{20, "1\r"}, {40, "\n"}}, kFollowUp, 40},
+        {"R1 from a Wexmoor has no follow-up", "WX 3650OK\r\n", 0, "R1\r\n", {}, {}, 0},
+        {"OK", "HLV 1450OK\r\n", 0, "OK\r\n", {}, {}, 0},
+        {"K", "HLV 1450OK\r\n", 0, "K\r\n", {}, {}, 0},
+        {"a notification with nothing to read", "HLV 1450OK\r\n", 0, "", {}, kEmptied, 0},
+        {"an unfinished reply, dropped at the bound", "HLV 1450OK\r\n", 217, "R1\r", {}, kEmptied, 100},
+        {"a full record of noise", "HLV 1450OK\r\n", 217, QByteArray(217, 'x'), {}, kEmptied, 0},
+        {"more than a record of noise", "HLV 1450OK\r\n", 217, QByteArray(300, 'x'), {}, kEmptied, 0},
+        {"single read: R1", "HLV 1450OK\r\n", 4, "R1\r\n", {}, kFollowUp, 0},
+        {"single read: K", "HLV 1450OK\r\n", 4, "K\r\nR1\r\n", {}, {}, 0},
+        {"single read: noise", "HLV 1450OK\r\n", 4, "R1", {}, kEmptied, 0},
+        {"single read: OK without line end", "HLV 1450OK\r\n", 4, "OK\r", {}, kEmptied, 0},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
-        Listener l(c.identity, 5s);
+        Listener l(c.identity);
         l.scanner.setThreshhold(c.threshhold);
-        QElapsedTimer clock;
-        clock.start();
+        for (const auto &[at, bytes] : c.later)
+            l.port.arriveAt(l.start + std::chrono::milliseconds(at), bytes);
         l.deliver(c.arriving);
         EXPECT_EQ(l.port.log, c.log);
-        EXPECT_LT(clock.elapsed(), 2000); // none of these waits for the bound
+        const Clock::ms handled = l.port.writes.empty() ? l.clock.now() : l.port.writeTimes.front();
+        EXPECT_EQ((handled - l.start).count(), c.handledAt);
     }
 }
 
-TEST(ReceiveHandler, AReplyInPiecesIsCollected)
+TEST(ReceiveHandler, AWaitForTheRestIsAbandonedWithoutTouchingThePort)
 {
-    Listener l;
-    QTimer::singleShot(20ms, &l.port, [&] { l.port.arrive("1\r"); });
-    QTimer::singleShot(40ms, &l.port, [&] { l.port.arrive("\n"); });
-    l.deliver("R");
-    EXPECT_EQ(l.port.log, kFollowUp);
-}
-
-TEST(ReceiveHandler, AnUnfinishedReplyIsDroppedAfterTheBound)
-{
-    Listener l(QByteArray("HLV 1450OK\r\n"), 150ms);
-    QElapsedTimer clock;
-    clock.start();
-    l.deliver("R1\r");
-    EXPECT_GE(clock.elapsed(), 140);
-    EXPECT_EQ(l.port.log, kEmptied);
-}
-
-TEST(ReceiveHandler, TurningItOffAbandonsAWaitWithoutTouchingThePort)
-{
-    Listener l(QByteArray("HLV 1450OK\r\n"), 5s);
-    QTimer::singleShot(20ms, &l.port, [&] { l.scanner.setReceiveHandling(false); });
-    QElapsedTimer clock;
-    clock.start();
-    l.deliver("R");
-    EXPECT_LT(clock.elapsed(), 2000);
-    EXPECT_TRUE(l.port.log.isEmpty());
-    EXPECT_EQ(l.port.inBufferCount(), 0); // only the handler's own read
+    const std::pair<const char *, std::function<void(Listener &)>> cases[] = {
+        {"handling turned off", [](Listener &l) { l.scanner.setReceiveHandling(false); }},
+        {"the program ends", [](Listener &l) { l.clock.endWaits(); }},
+    };
+    for (const auto &[what, abandon] : cases) {
+        SCOPED_TRACE(what);
+        Listener l;
+        l.clock.at(l.start + 20ms, [&l, &abandon] { abandon(l); });
+        l.deliver("R");
+        EXPECT_EQ((l.clock.now() - l.start).count(), 20);
+        EXPECT_TRUE(l.port.log.isEmpty());
+    }
 }
 
 TEST(ReceiveHandler, StaysQuietWhenOffOrWhileProgramming)
@@ -119,9 +104,8 @@ TEST(ReceiveHandler, StaysQuietWhenOffOrWhileProgramming)
     {
         // A port handed over later is listened to.
         Listener l;
-        FakeSerialPort other;
-        other.devices = {{1, FakeDevice{}}};
-        other.setPortOpen(true);
+        FakePort other;
+        other.open();
         l.scanner.setComm(&other);
         l.deliver("xx");
         EXPECT_TRUE(l.port.log.isEmpty());

@@ -1,16 +1,18 @@
 #pragma once
-// A Scanner on a scripted port whose device answers its identity at 38400
-// and echoes every other command with a line end, except the muted ones.
+// A Scanner on a manual clock and a scripted port: detection, the command
+// queue and the receive handler without a line.
 
-#include "FakeSerialPort.h"
-#include "RecordingSleeper.h"
+#include "platform/ManualClock.h"
 #include "platform/ProgramFlags.h"
 #include "platform/ViewState.h"
 #include "scanner/Scanner.h"
+#include "support/FakePort.h"
 #include "support/ScriptedDialogs.h"
 
 namespace romwright::test {
 
+// A running scanner: its identity to "V" CR LF at 38400, every other
+// command echoed with a line end, except the muted ones.
 inline FakeDevice runningScanner(QByteArray identity, QList<QByteArray> muted = {})
 {
     FakeDevice d;
@@ -22,38 +24,57 @@ inline FakeDevice runningScanner(QByteArray identity, QList<QByteArray> muted = 
     return d;
 }
 
+// Notes whether the hourglass was up while the chooser was shown.
+class ChooserDialogs : public ScriptedDialogs {
+public:
+    explicit ChooserDialogs(const MainView &view) : m_view(view) {}
+    std::optional<QString> chooseScanner() override
+    {
+        busyWhileShown.push_back(m_view.isBusy());
+        return ScriptedDialogs::chooseScanner();
+    }
+    std::vector<bool> busyWhileShown;
+
+private:
+    const MainView &m_view;
+};
+
 struct ScannerRig {
-    ViewState view;
-    ScriptedDialogs dialogs;
-    ProgramFlags flags;
-    RecordingSleeper sleeper;
-    FakeSerialPort port;
-    Scanner scanner;
-
-    explicit ScannerRig(FakeDevice device = runningScanner("HLV 1450OK\r\n"), ScannerTimings timings = {})
-        : scanner(sleeper, dialogs, view, flags, timings)
+    explicit ScannerRig(ScannerTimings timings = {}) : scanner(clock, dialogs, view, flags, timings)
     {
-        port.devices = {{1, std::move(device)}};
+        QObject::connect(&scanner, &Scanner::ScannerConnect, [this](bool ok) { connectEvents.push_back(ok); });
+    }
+
+    Detection detect()
+    {
         scanner.setComm(&port);
-        reopen();
+        commPort = 0;
+        return scanner.DetectScanner(commPort);
     }
 
-    // Detects the scanner so that Name is set, then opens its port again.
-    void detect()
+    // A running scanner on port 1, detected, its port open again and the log cleared.
+    void attach(QByteArray identity, QList<QByteArray> muted = {})
     {
-        qint16 commPort = 0;
-        scanner.DetectScanner(commPort);
-        reopen();
-        sleeper.pauses.clear();
-    }
-
-    void reopen()
-    {
+        port.devices = {{1, runningScanner(std::move(identity), std::move(muted))}};
+        detect();
         port.setCommPort(1);
         port.setSettings(QStringLiteral("9600,n,8,1"));
         port.setPortOpen(true);
         port.log.clear();
+        port.writes.clear();
+        port.writeTimes.clear();
+        start = clock.now();
     }
+
+    ManualClock clock;
+    ViewState view;
+    ChooserDialogs dialogs{view};
+    ProgramFlags flags;
+    FakePort port{&clock};
+    Scanner scanner;
+    std::vector<bool> connectEvents;
+    qint16 commPort = 0;
+    Clock::ms start{0};
 };
 
 } // namespace romwright::test

@@ -12,7 +12,7 @@
 #include "platform/DeviceAccess.h"
 #include "platform/FileSystem.h"
 #include "platform/QtSerialPort.h"
-#include "platform/Sleeper.h"
+#include "platform/QtClock.h"
 #include "scanner/ChooserAnswer.h"
 #include "scanner/FindScanner.h"
 #include "scanner/Scanner.h"
@@ -86,11 +86,11 @@ int runConsole(const QStringList &arguments)
 
     ConsoleView view(stdout);
     ConsoleDialogs dialogs(stdout, stdin, options.yes);
-    BlockingSleeper sleeper;
+    QtClock clock;
     LocalFileSystem files;
     const QString folder = programFolder();
     const QString userFolder = userDataFolder();
-    MainState state(std::make_unique<QtSerialPort>(), MainServices{view, dialogs, sleeper, files, folder, userFolder},
+    MainState state(std::make_unique<QtSerialPort>(), MainServices{view, dialogs, clock, files, folder, userFolder},
                     FlashTimings{}.scaled(*timeScale));
     state.update().powerCyclePrompt = [&dialogs](const QString &text, const QString &title) {
         return dialogs.powerCyclePrompt(text, title);
@@ -107,7 +107,7 @@ int runConsole(const QStringList &arguments)
     if (port == 0) {
         if (!options.model.isEmpty())
             dialogs.setChooserAnswer(parseChooserAnswer(options.model).model);
-        Scanner scanner(sleeper, dialogs, view, state.flags());
+        Scanner scanner(clock, dialogs, view, state.flags());
         const FindScannerResult found = FindScanner(scanner, state.MSComm1(), view, state.flags());
         if (found.status == FindStatus::EndProgram) {
             std::fputs("romwright: ended in the scanner chooser\n", stderr);

@@ -47,7 +47,7 @@ FormLoadEnd FrmMain::Form_Load(const std::optional<WindowCommandLine> &commandLi
     steps.createScanner = [this, &state] {
         state.target().sLetterQ = QStringLiteral("Q");
         state.target().sLetterA = QStringLiteral("A");
-        m_cScann = std::make_unique<Scanner>(m_parts.sleeper, m_parts.dialogs, m_window, state.flags(),
+        m_cScann = std::make_unique<Scanner>(m_parts.clock, m_parts.dialogs, m_window, state.flags(),
                                               m_parts.scannerTimings);
     };
     steps.findScanner = [this, &state](const std::optional<QString> &comP, const std::optional<QString> &scannMod) {
@@ -202,6 +202,8 @@ void FrmMain::end(int code)
     if (m_ending)
         return;
     m_ending = true;
+    // A wait that runs now returns, and the stack unwinds to the event loop.
+    m_parts.clock.endWaits();
     m_window.setBusy(false);
     if (m_endProgram)
         m_endProgram(code);

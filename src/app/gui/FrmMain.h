@@ -22,12 +22,12 @@ class HTMLHelp;
 class MainState;
 class MainWindow;
 class Scanner;
-class Sleeper;
+class Clock;
 
 // What the window works with for the whole run; owned by the caller.
 struct WindowParts {
     MainState &state; // port, images, letters, flags and the handlers without widgets
-    Sleeper &sleeper;
+    Clock &clock;
     const FileSystem &files;
     Dialogs &dialogs;
     QString programFolder;
@@ -39,8 +39,9 @@ class FrmMain : public QObject {
     Q_OBJECT
 public:
     // makeHelp creates m_Help on first use; aboutBox shows frmAbout modally;
-    // endProgram ends the process at once with the given code (the port is
-    // closed by then).
+    // endProgram ends the process with the given code once control is back
+    // in the main event loop (the port is closed by then). Every wait that
+    // runs when the program ends returns first.
     FrmMain(MainWindow &window, WindowParts parts, std::function<std::unique_ptr<HTMLHelp>()> makeHelp,
             std::function<void()> aboutBox, std::function<void(int code)> endProgram, QObject *parent = nullptr);
     ~FrmMain() override;

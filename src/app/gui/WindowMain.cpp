@@ -11,14 +11,10 @@
 #include "platform/PortMap.h"
 #include "platform/QtSerialPort.h"
 #include "platform/Registry.h"
-#include "platform/Sleeper.h"
+#include "platform/QtClock.h"
 
 #include <QApplication>
 #include <QIcon>
-#include <QThread>
-
-#include <cstdio>
-#include <cstdlib>
 
 namespace romwright {
 
@@ -31,7 +27,7 @@ int runWindow(int &argc, char **argv)
     arguments.removeFirst();
 
     const PortMap map = PortMap::fromEnvironment();
-    BlockingSleeper sleeper;
+    QtClock clock;
     LocalFileSystem files;
     const QString folder = programFolder();
 
@@ -44,24 +40,21 @@ int runWindow(int &argc, char **argv)
     WidgetDialogs dialogs(&window, [](QWidget *parent) { return chooseScannerWindow(parent); });
     const std::unique_ptr<Registry> registry = makeSettingsRegistry();
     const QString userFolder = userDataFolder();
-    MainState state(std::make_unique<QtSerialPort>(map), {window, dialogs, sleeper, files, folder, userFolder});
+    MainState state(std::make_unique<QtSerialPort>(map), {window, dialogs, clock, files, folder, userFolder});
 
-    // Ending is immediate from anywhere: inside a wait's nested event loop
-    // nothing may run after it, so the process ends there and then.
-    auto endProgram = [&](int code) {
+    // Called from anywhere, a wait's nested event loop included: the waits
+    // have been told to return, so the stack unwinds to exec() below, which
+    // then answers the code. The port is closed by then (EXIT, the window's
+    // unload, the end of a route), and in any case by its owner, state.
+    auto endProgram = [&window](int code) {
         window.hide();
-        state.link().closePort();
-        if (QThread::currentThread()->loopLevel() != 1) {
-            std::fflush(nullptr);
-            std::_Exit(code);
-        }
         QCoreApplication::exit(code);
     };
 
     WidgetHelpViewer helpViewer(dialogs);
     auto makeHelp = [&] { return std::make_unique<HTMLHelp>(helpViewer, dialogs, *registry, files, folder); };
 
-    FrmMain frm(window, {state, sleeper, files, dialogs, folder, userFolder}, makeHelp,
+    FrmMain frm(window, {state, clock, files, dialogs, folder, userFolder}, makeHelp,
                 [&] { showAbout(&window, dialogs, *registry); }, endProgram);
     if (frm.Form_Load(parseWindowCommandLine(arguments)) == FormLoadEnd::EndProgram)
         return 0;

@@ -9,7 +9,7 @@ namespace romwright {
 MainState::MainState(std::unique_ptr<SerialPort> MSComm1, const MainServices &services,
                      const FlashTimings &timings)
     : m_port(std::move(MSComm1)), m_services(services), m_firmware(std::make_unique<FirmwareSet>()),
-      m_link(std::make_unique<BootloaderLink>(*m_port, services.view, services.dialogs, services.sleeper,
+      m_link(std::make_unique<BootloaderLink>(*m_port, services.view, services.dialogs, services.clock,
                                               timings)),
       m_update(std::make_unique<UpdateSequence>(*m_link, services.view, services.dialogs, m_flags, m_target))
 {

@@ -24,13 +24,13 @@ namespace romwright {
 class Dialogs;
 class FileSystem;
 class MainView;
-class Sleeper;
+class Clock;
 
 // What the front end lends the state for its whole life.
 struct MainServices {
     MainView &view;
     Dialogs &dialogs;
-    Sleeper &sleeper;
+    Clock &clock; // pauses, timers and every wait
     const FileSystem &files;
     QString programFolder;    // where the loader files are looked for first
     QString userDataFolder{}; // then here; empty: nowhere else

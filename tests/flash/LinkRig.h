@@ -1,0 +1,104 @@
+#pragma once
+// The bootloader link and the update on a manual clock, over a fake port
+// whose boot software answers each command with its letter 1 ms later.
+
+#include "flash/UpdateSequence.h"
+#include "platform/ManualClock.h"
+#include "platform/ViewState.h"
+#include "support/FakePort.h"
+#include "support/ScriptedDialogs.h"
+
+namespace romwright::test {
+
+// The three kinds of boot software, by their answers.
+struct BootSoftware {
+    QByteArray greeting = "Q"; // to a request
+    int greetOn = 2;           // request that gets it: 1 the first of an update (route Z), 2 the retry, ...
+    int stallAt = 0;           // the nth command answer never comes (0: all come)
+    int requests = 0;
+    int answers = 0;
+    bool firmwareMode = false; // after "z": "E" is answered "e"
+
+    QByteArray answer(const QByteArray &w)
+    {
+        if (w == "R2" || w == "R4")
+            return ++requests == greetOn ? greeting : QByteArray();
+        QByteArray reply;
+        if (w == "G" || w.size() == 1024 || (w.startsWith('D') && w.size() == 68))
+            reply = "R";
+        else if (w == "E")
+            reply = firmwareMode ? "e" : "R";
+        else if (w == "z") {
+            firmwareMode = true;
+            reply = "C";
+        }
+        else if (w.startsWith('P'))
+            reply = "p";
+        return !reply.isEmpty() && stallAt > 0 && ++answers >= stallAt ? QByteArray() : reply;
+    }
+};
+
+// Data in two 64-byte blocks of the firmware (one erased block between
+// them), in both blocks of the 128-byte table and in one bootloader block.
+inline FirmwareSet sampleFirmware()
+{
+    FirmwareSet fw;
+    fw.FilesValid = true;
+    fw.FirmwareImage.fill(0xFF);
+    fw.BootloaderImage.fill(0xFF);
+    fw.RamLoaderImage[0x50] = 'L';
+    for (int i = 0; i < 64; ++i) {
+        fw.FirmwareImage[static_cast<std::size_t>(0x1000 + i)] = static_cast<std::uint8_t>(i);
+        fw.FirmwareImage[static_cast<std::size_t>(0x10C0 + i)] = 0x5A;
+        fw.BootloaderImage[static_cast<std::size_t>(0xF000 + i)] = 0xA5;
+    }
+    fw.FlashBlocks64[0] = {0x1000, 64};
+    fw.FlashBlocks64[1] = {0x1040, 64};
+    fw.FlashBlocks64[2] = {0x10C0, 64};
+    fw.FlashBlocks128[0] = {0x1000, 128};
+    fw.FlashBlocks128[1] = {0x1080, 128};
+    fw.BootloaderBlocks[0] = {0xF000, 64};
+    return fw;
+}
+
+struct LinkRig {
+    explicit LinkRig(const char *greeting = "Q", int greetOn = 2)
+        : port(&clock), link(port, view, dialogs, clock, FlashTimings{}), update(link, view, dialogs, flags, target)
+    {
+        boot.greeting = greeting;
+        boot.greetOn = greetOn;
+        target.bTargetA = boot.greeting == "A";
+        port.latency = std::chrono::milliseconds(1);
+        port.responder = [this](const QByteArray &w) { return boot.answer(w); };
+        port.open();
+        view.setText(LabelId::FirmFile, QStringLiteral("Hlv1450ver5_9.s19"));
+    }
+
+    // Each write as "time:bytes", long ones as their first byte and length.
+    QString timeline() const
+    {
+        QStringList out;
+        for (std::size_t i = 0; i < port.writes.size(); ++i) {
+            const QByteArray &w = port.writes[i];
+            out << QString::number(port.writeTimes[i].count()) + QLatin1Char(':') +
+                       (w.size() <= 2 ? QString::fromLatin1(w) : QString::fromLatin1(w.left(1)) + QString::number(w.size()));
+        }
+        return out.join(QLatin1Char(' '));
+    }
+    bool sent(char first) const
+    {
+        return std::any_of(port.writes.begin(), port.writes.end(), [first](const QByteArray &w) { return w.startsWith(first); });
+    }
+
+    ManualClock clock;
+    FakePort port;
+    BootSoftware boot;
+    ViewState view;
+    ScriptedDialogs dialogs;
+    ProgramFlags flags;
+    TargetState target;
+    BootloaderLink link;
+    UpdateSequence update;
+};
+
+} // namespace romwright::test
