@@ -9,7 +9,7 @@
 #include "platform/PortMap.h"
 #include "platform/QtSerialPort.h"
 #include "platform/Registry.h"
-#include "platform/Sleeper.h"
+#include "platform/QtClock.h"
 #include "support/ScriptedDialogs.h"
 
 #include <QAction>
@@ -153,7 +153,7 @@ TEST(MainWindowHelp, F1OpensTheHelpFileAtTheAboutPageUnlessTheMenuIsLocked)
     chm.close();
     MainWindow window;
     test::ScriptedDialogs dialogs;
-    BlockingSleeper sleeper;
+    QtClock sleeper;
     LocalFileSystem files;
     test::RecordingHelpViewer viewer;
     auto registry = makeSettingsRegistry(folder.filePath(QStringLiteral("registry.ini")));
