@@ -1,6 +1,7 @@
 #include "app/gui/LampWidget.h"
 #include "app/gui/MainWindow.h"
 #include "app/gui/WidgetDialogs.h"
+#include "platform/FileSystem.h"
 
 #include <QAction>
 #include <QApplication>
@@ -11,6 +12,7 @@
 #include <QFileSystemModel>
 #include <QInputDialog>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
@@ -132,6 +134,27 @@ TEST_F(MainWindowTest, KeyReleasesReachTheWindowOnceAndOnlyAfterTheirPress)
     send(QEvent::KeyPress, Qt::Key_E);
     send(QEvent::KeyRelease, Qt::Key_E);
     EXPECT_EQ(released, (QList<int>{Qt::Key_V, Qt::Key_E}));
+}
+
+// A file name is shown as written, never read as markup; bytes that are not
+// UTF-8 show as U+FFFD.
+TEST_F(MainWindowTest, FileLabelShowsHostileNamesAsPlainText)
+{
+    const struct {
+        QByteArray name;
+        QString shown;
+    } cases[] = {
+        {"bad%1 %2,x.s19", QStringLiteral("bad%1 %2,x.s19")},
+        {"<h1>OK<!--.s19", QStringLiteral("<h1>OK<!--.s19")},
+        {"caf\xe9.s19", QStringLiteral("caf\uFFFD.s19")},
+    };
+    auto *label = child<QLabel>("lblFirmFile");
+    ASSERT_NE(label, nullptr);
+    for (const auto &c : cases) {
+        window.setText(LabelId::FirmFile, displayFileName(decodeFileName(c.name)));
+        EXPECT_EQ(label->text(), c.shown);
+        EXPECT_EQ(label->textFormat(), Qt::PlainText);
+    }
 }
 
 TEST(WidgetDialogs, MessageTitlesAndIcons)
