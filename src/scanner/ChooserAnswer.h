@@ -22,4 +22,8 @@ struct ChooserAnswer {
 // "0" or "exit" is Exit.
 ChooserAnswer parseChooserAnswer(const QString &text);
 
+// The model as the window shows it ("Halvern 1450") for any answer that
+// names one; empty otherwise.
+QString modelShownFor(const QString &text);
+
 } // namespace romwright
