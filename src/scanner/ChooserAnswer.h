@@ -7,6 +7,8 @@
 
 namespace romwright {
 
+inline constexpr const char *kChooseScannerTitle = "Choose Your Scanner";
+
 // "1 Halvern 1450, 2 Jorlith 750, 3 Wexmoor 3650, 0 Exit"
 QString chooserQuestion();
 
