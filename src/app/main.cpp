@@ -1,5 +1,6 @@
 #include "app/FrontEnds.h"
 #include "platform/BrokenPipe.h"
+#include "platform/FileSystem.h"
 
 #include <QCoreApplication>
 #include <QStringList>
@@ -31,7 +32,7 @@ int main(int argc, char **argv)
         return runWindow(argc, argv);
 
     QCoreApplication app(argc, argv);
-    QStringList arguments = QCoreApplication::arguments();
-    arguments.removeFirst();
+    // Not QCoreApplication::arguments(): a file name that is not UTF-8 would lose its bytes.
+    const QStringList arguments = commandLineArguments(argc, argv);
     return info ? runInfo(arguments) : runConsole(arguments);
 }

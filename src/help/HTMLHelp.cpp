@@ -141,7 +141,7 @@ bool HTMLHelp::checkHelpFile(QString &fileArgument)
     if (!EnsureFileExists(m_CHMFile))
         return false;
     if (!m_viewer.helpFileIsSound(m_CHMFile)) {
-        warn(QStringLiteral("The help file %1 is damaged and cannot be shown.").arg(m_CHMFile),
+        warn(QString::fromLatin1(kDamagedHelpFileMessage).arg(m_CHMFile),
              MessageIcon::Exclamation);
         return false;
     }

@@ -14,6 +14,8 @@
 
 namespace romwright {
 
+inline constexpr const char *kDamagedHelpFileMessage = "The help file %1 is damaged and cannot be shown.";
+
 class HTMLHelp {
 public:
     HTMLHelp(HelpViewer &viewer, Dialogs &dialogs, Registry &registry, const FileSystem &files,

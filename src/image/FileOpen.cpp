@@ -14,19 +14,22 @@ class Loader {
 public:
     explicit Loader(const FileOpenContext &context) : m_context(context) {}
 
-    // Reads path into image and tells the user of a damaged file.
+    // Reads path into image and tells the user of a file that cannot be
+    // used: a red lamp alone would leave them guessing why.
     FileCheck read(const QString &path, MemoryImage &image)
     {
         const SrecordResult result = ParseSrecordFile(m_context.files, path, image);
         if (result.error == SrecordError::NotFound)
             return FileCheck::Missing;
         if (!result.ok()) {
-            m_context.view.setLamp(LampId::FileOk, Lamp::Red);
-            m_context.dialogs.message(damagedFileMessage(path, result),
-                                      QString::fromLatin1(kApplicationTitle), MessageIcon::Exclamation);
+            warn(damagedFileMessage(path, result));
             return FileCheck::Damaged;
         }
-        return result.bytesStored > 0 ? FileCheck::Valid : FileCheck::NoData;
+        if (result.bytesStored == 0) {
+            warn(noRecordsMessage(path));
+            return FileCheck::NoData;
+        }
+        return FileCheck::Valid;
     }
 
     // A missing file ends FileOpen at once; a green lamp would still vouch
@@ -40,6 +43,12 @@ public:
     }
 
 private:
+    void warn(const QString &text)
+    {
+        m_context.view.setLamp(LampId::FileOk, Lamp::Red);
+        m_context.dialogs.message(text, QString::fromLatin1(kApplicationTitle), MessageIcon::Exclamation);
+    }
+
     const FileOpenContext &m_context;
 };
 
@@ -98,15 +107,31 @@ FileOpenResult FileOpen(const QString &sFile, FirmwareSet &set, const FileOpenCo
 
 QString fileNameOf(const QString &path)
 {
-    const qsizetype slash = std::max(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\')));
-    return path.mid(slash + 1);
+    qsizetype end = path.size();
+    while (end > 1 && (path[end - 1] == QLatin1Char('/') || path[end - 1] == QLatin1Char('\\')))
+        --end;
+    const QStringView trimmed = QStringView(path).first(end);
+    const qsizetype slash = std::max(trimmed.lastIndexOf(QLatin1Char('/')), trimmed.lastIndexOf(QLatin1Char('\\')));
+    return displayFileName(trimmed.mid(slash + 1).toString());
 }
 
 QString damagedFileMessage(const QString &path, const SrecordResult &result)
 {
-    // One arg() for all three: a "%1" in a file name must stay as it is.
-    return QStringLiteral("The file %1 is damaged and cannot be used (line %2: %3).")
-        .arg(fileNameOf(path), QString::number(result.line), failureReason(result));
+    // One arg() for all: a "%1" in a file name must stay as it is.
+    const QString name = fileNameOf(path);
+    switch (result.error) {
+    case SrecordError::Folder: return QString::fromLatin1(kFolderMessage).arg(name);
+    case SrecordError::NotRegular: return QString::fromLatin1(kNotRegularFileMessage).arg(name);
+    case SrecordError::PermissionDenied: return QString::fromLatin1(kPermissionDeniedMessage).arg(name);
+    default:
+        return QString::fromLatin1(kDamagedFileMessage)
+            .arg(name, QString::number(result.line), failureReason(result));
+    }
+}
+
+QString noRecordsMessage(const QString &path)
+{
+    return QString::fromLatin1(kNoRecordsMessage).arg(fileNameOf(path));
 }
 
 } // namespace romwright

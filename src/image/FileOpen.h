@@ -23,6 +23,13 @@ inline constexpr const char *kMissingFileMessage =
     "One of the files necessary to update your firmware was not found. "
     "Please reinstall the Romwright to fix this problem.";
 
+// What a file that cannot be used is said to be; %1 is the file's name.
+inline constexpr const char *kDamagedFileMessage = "The file %1 is damaged and cannot be used (line %2: %3).";
+inline constexpr const char *kFolderMessage = "The file %1 is a folder and cannot be used.";
+inline constexpr const char *kNotRegularFileMessage = "The file %1 is not a regular file and cannot be used.";
+inline constexpr const char *kPermissionDeniedMessage = "The file %1 cannot be read: permission denied.";
+inline constexpr const char *kNoRecordsMessage = "The file %1 holds no firmware records.";
+
 // How one file's read ended.
 enum class FileCheck {
     NotRead, // an earlier file was missing, so this one was not tried
@@ -61,14 +68,20 @@ struct FileOpenContext {
 // update, which may differ from the start-up's: a Wexmoor's two processors
 // can carry different boot software. PROGRAM ends enabled and the file lamp
 // green only when all three files held valid data. A missing file shows
-// kMissingFileMessage and stops at once; a damaged file shows
-// damagedFileMessage.
+// kMissingFileMessage and stops at once; a file that cannot be used shows
+// damagedFileMessage, one without a data record noRecordsMessage.
 FileOpenResult FileOpen(const QString &sFile, FirmwareSet &set, const FileOpenContext &context);
 
-// "The file NAME is damaged and cannot be used (line N: REASON)."
+// Why the read of path failed, in a sentence: a folder, not a regular file,
+// permission denied, else "The file NAME is damaged and cannot be used
+// (line N: REASON)."
 QString damagedFileMessage(const QString &path, const SrecordResult &result);
 
-// The name after the last '/' or '\'.
+// "The file NAME holds no firmware records."
+QString noRecordsMessage(const QString &path);
+
+// The name after the last '/' or '\' (a folder's path may end in one), as
+// it is shown to the user.
 QString fileNameOf(const QString &path);
 
 } // namespace romwright

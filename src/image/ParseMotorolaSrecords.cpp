@@ -205,9 +205,15 @@ SrecordResult ParseSrecordFile(const FileSystem &files, const QString &FileName,
     const FileContents contents = files.read(FileName);
     if (contents.status != ReadStatus::Ok) {
         SrecordResult result;
-        result.error =
-            contents.status == ReadStatus::NotFound ? SrecordError::NotFound : SrecordError::Unreadable;
-        result.line = contents.status == ReadStatus::NotFound ? 0 : 1;
+        switch (contents.status) {
+        case ReadStatus::NotFound: result.error = SrecordError::NotFound; break;
+        case ReadStatus::Folder: result.error = SrecordError::Folder; break;
+        case ReadStatus::NotRegular: result.error = SrecordError::NotRegular; break;
+        case ReadStatus::PermissionDenied: result.error = SrecordError::PermissionDenied; break;
+        case ReadStatus::Ok:
+        case ReadStatus::Unreadable: result.error = SrecordError::Unreadable; break;
+        }
+        result.line = result.error == SrecordError::Unreadable ? 1 : 0;
         return result;
     }
     return ParseMotorolaSrecords(contents.bytes, Image);
@@ -227,6 +233,12 @@ QString failureReason(const SrecordResult &result)
         return QStringLiteral("the file was not found");
     case SrecordError::Unreadable:
         return QStringLiteral("the file cannot be read");
+    case SrecordError::Folder:
+        return QStringLiteral("it is a folder");
+    case SrecordError::NotRegular:
+        return QStringLiteral("it is not a regular file");
+    case SrecordError::PermissionDenied:
+        return QStringLiteral("permission denied");
     case SrecordError::Empty:
         return QStringLiteral("the file is empty");
     case SrecordError::NotHex:
@@ -246,8 +258,7 @@ QString failureReason(const SrecordResult &result)
     case SrecordError::CountMismatch:
         return QStringLiteral("the count record says %1 data records but %2 came before it; "
                               "the file was cut short or spliced")
-            .arg(result.countRecordValue)
-            .arg(result.dataRecords);
+            .arg(QString::number(result.countRecordValue), QString::number(result.dataRecords));
     }
     return QString();
 }

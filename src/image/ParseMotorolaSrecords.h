@@ -21,6 +21,9 @@ enum class SrecordError {
     None,
     NotFound,      // the file does not exist
     Unreadable,    // it exists but cannot be read
+    Folder,        // a folder stands at the path
+    NotRegular,    // a FIFO, a device or the like
+    PermissionDenied,
     Empty,         // not a single byte
     NotHex,        // a count, address, data or checksum digit that is not hex
     Truncated,     // the line ends before the count's worth of digits

@@ -5,7 +5,205 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 namespace romwright {
+
+#ifdef Q_OS_UNIX
+
+namespace {
+
+// One UTF-8 sequence at text[i]: its length, or 0 when the bytes there are
+// not one (overlong forms, surrogates and values past U+10FFFF included).
+int utf8SequenceAt(const QByteArray &text, qsizetype i)
+{
+    const auto byte = [&](qsizetype k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char lead = byte(i);
+    if (lead < 0x80)
+        return 1;
+    int length = 0;
+    char32_t value = 0;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+        value = lead & 0x1Fu;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        value = lead & 0x0Fu;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        value = lead & 0x07u;
+    } else {
+        return 0;
+    }
+    if (i + length > text.size())
+        return 0;
+    for (int k = 1; k < length; ++k) {
+        if ((byte(i + k) & 0xC0u) != 0x80u)
+            return 0;
+        value = (value << 6) | (byte(i + k) & 0x3Fu);
+    }
+    const bool overlong = (length == 3 && value < 0x800) || (length == 4 && value < 0x10000);
+    const bool surrogate = value >= 0xD800 && value <= 0xDFFF;
+    return overlong || surrogate || value > 0x10FFFF ? 0 : length;
+}
+
+constexpr char16_t kKeptByteBase = 0xDC00;
+
+bool isKeptByte(QChar c, QChar before)
+{
+    return c.unicode() >= 0xDC80 && c.unicode() <= 0xDCFF && !before.isHighSurrogate();
+}
+
+} // namespace
+
+QString decodeFileName(const QByteArray &name)
+{
+    QString result;
+    qsizetype runStart = 0;
+    qsizetype i = 0;
+    while (i < name.size()) {
+        const int length = utf8SequenceAt(name, i);
+        if (length > 0) {
+            i += length;
+            continue;
+        }
+        result += QString::fromUtf8(name.constData() + runStart, i - runStart);
+        result += QChar(static_cast<char16_t>(kKeptByteBase + static_cast<unsigned char>(name[i])));
+        runStart = ++i;
+    }
+    result += QString::fromUtf8(name.constData() + runStart, name.size() - runStart);
+    return result;
+}
+
+QByteArray encodeFileName(const QString &name)
+{
+    QByteArray result;
+    qsizetype runStart = 0;
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        if (!isKeptByte(name[i], i > 0 ? name[i - 1] : QChar()))
+            continue;
+        result += QStringView(name).sliced(runStart, i - runStart).toUtf8();
+        result += static_cast<char>(name[i].unicode() - kKeptByteBase);
+        runStart = i + 1;
+    }
+    result += QStringView(name).sliced(runStart).toUtf8();
+    return result;
+}
+
+QString displayFileName(const QString &name)
+{
+    QString result = name;
+    for (qsizetype i = 0; i < result.size(); ++i) {
+        if (isKeptByte(result[i], i > 0 ? name[i - 1] : QChar()))
+            result[i] = QChar::ReplacementCharacter;
+    }
+    return result;
+}
+
+bool LocalFileSystem::fileExists(const QString &path) const
+{
+    struct stat info {};
+    return ::stat(encodeFileName(path).constData(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+QString LocalFileSystem::listing(const QString &path) const
+{
+    return fileExists(path) ? path.mid(path.lastIndexOf(QLatin1Char('/')) + 1) : QString();
+}
+
+namespace {
+
+ReadStatus statusOf(int error)
+{
+    if (error == ENOENT || error == ENOTDIR)
+        return ReadStatus::NotFound;
+    return error == EACCES ? ReadStatus::PermissionDenied : ReadStatus::Unreadable;
+}
+
+ReadStatus kindOf(const struct stat &info)
+{
+    if (S_ISDIR(info.st_mode))
+        return ReadStatus::Folder;
+    return S_ISREG(info.st_mode) ? ReadStatus::Ok : ReadStatus::NotRegular;
+}
+
+} // namespace
+
+FileContents LocalFileSystem::read(const QString &path) const
+{
+    FileContents result;
+    const QByteArray name = encodeFileName(path);
+    struct stat info {};
+    if (::stat(name.constData(), &info) != 0) {
+        result.status = statusOf(errno);
+        return result;
+    }
+    // Only a regular file is opened: opening a FIFO waits for a writer, and
+    // opening a serial device may wake whatever hangs on it. O_NONBLOCK and
+    // the second look cover a file swapped for a FIFO in between.
+    if ((result.status = kindOf(info)) != ReadStatus::Ok)
+        return result;
+    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        result.status = statusOf(errno);
+        return result;
+    }
+    QFile file;
+    if (::fstat(fd, &info) != 0 || (result.status = kindOf(info)) != ReadStatus::Ok ||
+        !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        if (result.status == ReadStatus::Ok)
+            result.status = ReadStatus::Unreadable;
+        return result;
+    }
+    result.bytes = file.readAll();
+    result.status = file.error() == QFileDevice::NoError ? ReadStatus::Ok : ReadStatus::Unreadable;
+    return result;
+}
+
+bool sameFile(const QString &a, const QString &b)
+{
+    struct stat first {};
+    struct stat second {};
+    return ::stat(encodeFileName(a).constData(), &first) == 0 &&
+           ::stat(encodeFileName(b).constData(), &second) == 0 && first.st_dev == second.st_dev &&
+           first.st_ino == second.st_ino;
+}
+
+bool writeWholeFile(const QString &path, const QByteArray &bytes)
+{
+    const int fd = ::open(encodeFileName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return false;
+    QFile file;
+    if (!file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return false;
+    }
+    return file.write(bytes) == bytes.size() && file.flush();
+}
+
+#else // Windows names are UTF-16 already: Qt's own handling is exact.
+
+QString decodeFileName(const QByteArray &name)
+{
+    return QFile::decodeName(name);
+}
+
+QByteArray encodeFileName(const QString &name)
+{
+    return QFile::encodeName(name);
+}
+
+QString displayFileName(const QString &name)
+{
+    return name;
+}
 
 bool LocalFileSystem::fileExists(const QString &path) const
 {
@@ -26,14 +224,53 @@ FileContents LocalFileSystem::read(const QString &path) const
         result.status = ReadStatus::NotFound;
         return result;
     }
+    if (!info.isFile()) {
+        result.status = info.isDir() ? ReadStatus::Folder : ReadStatus::NotRegular;
+        return result;
+    }
     QFile file(path);
-    if (!info.isFile() || !file.open(QIODevice::ReadOnly)) {
-        result.status = ReadStatus::Unreadable;
+    if (!file.open(QIODevice::ReadOnly)) {
+        result.status = file.error() == QFileDevice::PermissionsError ? ReadStatus::PermissionDenied
+                                                                      : ReadStatus::Unreadable;
         return result;
     }
     result.bytes = file.readAll();
     result.status = file.error() == QFileDevice::NoError ? ReadStatus::Ok : ReadStatus::Unreadable;
     return result;
+}
+
+bool sameFile(const QString &a, const QString &b)
+{
+    const QFileInfo first(a);
+    const QFileInfo second(b);
+    return first.exists() && second.exists() && first == second;
+}
+
+bool writeWholeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size() &&
+           file.flush();
+}
+
+#endif
+
+QStringList commandLineArguments(int argc, const char *const *argv)
+{
+#ifdef Q_OS_WIN
+    // The bytes of argv are in the ANSI code page; Qt reads the real command line.
+    Q_UNUSED(argc);
+    Q_UNUSED(argv);
+    QStringList arguments = QCoreApplication::arguments();
+    if (!arguments.isEmpty())
+        arguments.removeFirst();
+    return arguments;
+#else
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << decodeFileName(QByteArray(argv[i]));
+    return arguments;
+#endif
 }
 
 QString programFolder()

@@ -8,7 +8,14 @@
 
 namespace romwright {
 
-enum class ReadStatus { Ok, NotFound, Unreadable };
+enum class ReadStatus {
+    Ok,
+    NotFound,
+    Unreadable,       // any other failure of the read
+    Folder,           // a folder stands there
+    NotRegular,       // a FIFO, a device, a socket: nothing to read whole
+    PermissionDenied, // the user may not read it
+};
 
 struct FileContents {
     ReadStatus status = ReadStatus::NotFound;
@@ -36,6 +43,27 @@ public:
     QString listing(const QString &path) const override;
     FileContents read(const QString &path) const override;
 };
+
+// File names as the system spells them. On Linux a name is a string of
+// bytes, not always UTF-8 (a file copied from an old disk may be called
+// "caf\xe9.s19"); Qt's own decoding turns such bytes into U+FFFD and the name
+// no longer opens. decodeFileName() keeps each byte that is not part of a
+// UTF-8 sequence as U+DC80 + byte, and encodeFileName() gives it back, so a
+// name read from the command line opens the file it named.
+QString decodeFileName(const QByteArray &name);
+QByteArray encodeFileName(const QString &name);
+
+// The name as a person is shown it: each kept byte as U+FFFD.
+QString displayFileName(const QString &name);
+
+// The command line after the program's name, decoded as file names.
+QStringList commandLineArguments(int argc, const char *const *argv);
+
+// Creates or replaces the file at path with bytes; false on any failure.
+bool writeWholeFile(const QString &path, const QByteArray &bytes);
+
+// True when both paths lead to the same existing file (also through links).
+bool sameFile(const QString &a, const QString &b);
 
 // The folder of the running executable, without a trailing separator.
 QString programFolder();

@@ -60,8 +60,12 @@ PortMap PortMap::fromList(const QString &list)
     if (list.trimmed().isEmpty())
         return map;
     const QStringList items = list.split(QLatin1Char(','));
-    for (qsizetype i = 0; i < items.size() && i < kLastPort; ++i)
-        map.m_devices[static_cast<std::size_t>(i)] = items[i].trimmed();
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        if (i < kLastPort)
+            map.m_devices[static_cast<std::size_t>(i)] = items[i].trimmed();
+        else if (!items[i].trimmed().isEmpty())
+            ++map.m_ignored;
+    }
     return map;
 }
 
@@ -90,6 +94,14 @@ PortMap PortMap::windowsPorts()
     for (int n = kFirstPort; n <= kLastPort; ++n)
         map.m_devices[static_cast<std::size_t>(n - 1)] = QStringLiteral("COM%1").arg(n);
     return map;
+}
+
+QString PortMap::ignoredDevicesNote() const
+{
+    if (m_ignored == 0)
+        return QString();
+    return QStringLiteral("romwright: %1 names %2 more devices after port 16; only ports 1 to 16 are used")
+        .arg(QLatin1String(kPortsVariable), QString::number(m_ignored));
 }
 
 QString PortMap::device(int port) const

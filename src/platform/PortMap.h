@@ -33,8 +33,15 @@ public:
     // The device of port n, "" for a number without one or out of range.
     QString device(int port) const;
 
+    // How many devices the list named beyond port 16, and what the user is
+    // told of them once at start-up ("" for none): a 17th device would
+    // otherwise be left out without a word.
+    int ignoredDevices() const { return m_ignored; }
+    QString ignoredDevicesNote() const;
+
 private:
     std::array<QString, kLastPort> m_devices;
+    int m_ignored = 0;
 };
 
 } // namespace romwright

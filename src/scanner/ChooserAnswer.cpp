@@ -48,4 +48,14 @@ ChooserAnswer parseChooserAnswer(const QString &text)
     return {};
 }
 
+QString modelShownFor(const QString &text)
+{
+    const ChooserAnswer answer = parseChooserAnswer(text);
+    for (const Choice &c : kChoices) {
+        if (answer.reply == ChooserReply::Model && answer.model == QLatin1String(c.model))
+            return QLatin1String(c.name);
+    }
+    return QString();
+}
+
 } // namespace romwright

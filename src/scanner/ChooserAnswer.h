@@ -7,6 +7,8 @@
 
 namespace romwright {
 
+inline constexpr const char *kChooseScannerTitle = "Choose Your Scanner";
+
 // "1 Halvern 1450, 2 Jorlith 750, 3 Wexmoor 3650, 0 Exit"
 QString chooserQuestion();
 
@@ -21,5 +23,9 @@ struct ChooserAnswer {
 // ("Jorlith 750", "Jorlith750"), in any case and with blanks around it;
 // "0" or "exit" is Exit.
 ChooserAnswer parseChooserAnswer(const QString &text);
+
+// The model as the window shows it ("Halvern 1450") for any answer that
+// names one; empty otherwise.
+QString modelShownFor(const QString &text);
 
 } // namespace romwright

@@ -21,6 +21,7 @@
 #include <QFileSystemModel>
 #include <QInputDialog>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
@@ -178,6 +179,27 @@ TEST(MainWindowHelp, F1OpensTheHelpFileAtTheAboutPageUnlessTheMenuIsLocked)
     EXPECT_EQ(viewer.calls[1].file, chm.fileName());
     EXPECT_EQ(std::get<QString>(viewer.calls[1].data), QStringLiteral("about.html"));
     EXPECT_TRUE(dialogs.messages.empty());
+}
+
+// A file name is shown as written, never read as markup; bytes that are not
+// UTF-8 show as U+FFFD.
+TEST_F(MainWindowTest, FileLabelShowsHostileNamesAsPlainText)
+{
+    const struct {
+        QByteArray name;
+        QString shown;
+    } cases[] = {
+        {"bad%1 %2,x.s19", QStringLiteral("bad%1 %2,x.s19")},
+        {"<h1>OK<!--.s19", QStringLiteral("<h1>OK<!--.s19")},
+        {"caf\xe9.s19", QStringLiteral("caf\uFFFD.s19")},
+    };
+    auto *label = child<QLabel>("lblFirmFile");
+    ASSERT_NE(label, nullptr);
+    for (const auto &c : cases) {
+        window.setText(LabelId::FirmFile, displayFileName(decodeFileName(c.name)));
+        EXPECT_EQ(label->text(), c.shown);
+        EXPECT_EQ(label->textFormat(), Qt::PlainText);
+    }
 }
 
 TEST(WidgetDialogs, MessageTitlesAndIcons)

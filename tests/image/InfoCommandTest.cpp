@@ -4,12 +4,15 @@
 
 #include "image/SrecCat.h"
 #include "image/SrecordText.h"
+#include "platform/FileSystem.h"
+#include "support/AsNobody.h"
 #include "support/TestPaths.h"
 
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using namespace romwright;
 using namespace romwright::test;
@@ -22,11 +25,16 @@ struct InfoRun {
     QString err;
 };
 
-InfoRun info(const QStringList &arguments)
+// setpriv (AsNobody.h) runs it as nobody.
+InfoRun info(const QStringList &arguments, const QString &setpriv = QString())
 {
     QProcess process;
-    process.start(programDir() + QStringLiteral("/romwright"),
-                  QStringList{QStringLiteral("--info")} + arguments);
+    const QString program = programDir() + QStringLiteral("/romwright");
+    const QStringList all = QStringList{QStringLiteral("--info")} + arguments;
+    if (setpriv.isEmpty())
+        process.start(program, all);
+    else
+        process.start(setpriv, asNobody(program, all));
     InfoRun run;
     if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit)
         return run;
@@ -36,12 +44,11 @@ InfoRun info(const QStringList &arguments)
     return run;
 }
 
-QString write(const QTemporaryDir &dir, const char *name, const QByteArray &text)
+// name may hold bytes that are not UTF-8, as a file system allows.
+QString write(const QTemporaryDir &dir, const QByteArray &name, const QByteArray &text)
 {
-    const QString path = dir.filePath(QLatin1String(name));
-    QFile file(path);
-    file.open(QIODevice::WriteOnly);
-    file.write(text);
+    const QString path = dir.filePath(decodeFileName(name));
+    writeWholeFile(path, text);
     return path;
 }
 
@@ -61,6 +68,19 @@ TEST(InfoCommand, ExitStatusAndMessages)
     const QString noData = write(
         dir, "nodata.s19", "\xEF\xBB\xBF" + srecord(0, 0, {'x'}) + "\r\n\r\n; none\r\n" + srecord(9, 0, {}));
     const QString lowerCase = write(dir, "lower.s19", good + "s9030000FC\r\n");
+    const QString text = write(dir, "notes.s19", "Halvern firmware 5.9\n");
+    const QString intelHex = write(dir, "intel.s19", ":10800000000102030405060708090A0B0C0D0E0F78\n:00000001FF\n");
+    const QString folder = dir.filePath(QStringLiteral("folder.s19"));
+    QDir().mkdir(folder);
+    const QString fifo = dir.filePath(QStringLiteral("fifo.s19"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0644), 0);
+    // Unreadable for anyone but root, who is then not asked: the run goes as nobody.
+    const QString locked = write(dir, "locked.s19", good);
+    QFile::setPermissions(locked, {});
+    QFile::setPermissions(dir.path(), QFile::permissions(dir.path()) | QFile::ExeOther | QFile::ReadOther);
+    const QString setpriv = setprivProgram();
+    // The image would replace the file it is read from; the file must survive.
+    const QString target = write(dir, "target.s19", good);
     struct Case {
         const char *name;
         QStringList arguments;
@@ -83,7 +103,15 @@ TEST(InfoCommand, ExitStatusAndMessages)
          "",
          "(line 2: the count record says 3 data records but 1 came before it; the file was cut short or "
          "spliced)."},
-        {"no data, two lines skipped", {noData}, 1, "Lines skipped: 2 ", "holds no data records"},
+        {"only S0 and S9, two lines skipped", {noData}, 1, "Lines skipped: 2 ",
+         "The file nodata.s19 holds no firmware records.\n"},
+        {"plain text", {text}, 1, "", "The file notes.s19 holds no firmware records.\n"},
+        {"Intel HEX", {intelHex}, 1, "", "The file intel.s19 holds no firmware records.\n"},
+        {"folder", {folder + "/"}, 1, "", "The file folder.s19 is a folder and cannot be used.\n"},
+        {"FIFO", {fifo}, 1, "", "The file fifo.s19 is not a regular file and cannot be used.\n"},
+        {"unreadable", {locked}, 1, "", "The file locked.s19 cannot be read: permission denied.\n"},
+        {"image over its own file", {target, "--image", dir.filePath("./target.s19")}, 2, "", kUsageLine},
+        {"empty image name", {target, "--image", ""}, 2, "", kUsageLine},
         {"lower-case mark", {lowerCase}, 1, "", "(line 2: the record mark must be an upper-case S)."},
         {"missing", {dir.filePath("gone.s19")}, 1, "", "gone.s19 was not found"},
         {"no file", {}, 2, "", kUsageLine},
@@ -91,10 +119,60 @@ TEST(InfoCommand, ExitStatusAndMessages)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        const InfoRun run = info(c.arguments);
+        const InfoRun run = info(c.arguments, c.arguments.value(0) == locked ? setpriv : QString());
         EXPECT_EQ(run.exitCode, c.exitCode) << run.err.toStdString();
         EXPECT_TRUE(run.out.contains(c.inOut)) << run.out.toStdString();
         EXPECT_TRUE(run.err.contains(c.inErr)) << run.err.toStdString();
+    }
+    QFile kept(target);
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), good);
+}
+
+// Names that look like placeholders, markup or bytes that are not UTF-8
+// reach the messages as they are, and the file they name is the one read.
+TEST(InfoCommand, HostileFileNamesAreShownAsTheyAre)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QByteArray good = srecord(1, 0x8000, ramp(64)) + "\r\n";
+    const QByteArray damaged = good + "S1050100000000\r\n";
+    struct Case {
+        QByteArray name;
+        const char *shown;
+    };
+    const Case cases[] = {
+        {"bad%1 %2,x.s19", "bad%1 %2,x.s19"},
+        {"<h1>OK<!--.s19", "<h1>OK<!--.s19"},
+        {"caf\xe9.s19", "caf\uFFFD.s19"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.shown);
+        // QProcess would pass the name as UTF-8; the shell passes its bytes.
+        auto run = [&](const QByteArray &name) {
+            QProcess shell;
+            shell.setWorkingDirectory(dir.path());
+            QString octal; // every byte as \0nnn, which printf's %b turns back into it
+            for (const char byte : name)
+                octal += QStringLiteral("\\0%1").arg(static_cast<unsigned char>(byte), 3, 8, QLatin1Char('0'));
+            shell.start(QStringLiteral("/bin/sh"),
+                        {"-c", "exec \"$0\" --info \"$(printf '%b' \"$1\")\"", programDir() + "/romwright", octal});
+            shell.waitForFinished(30000);
+            return std::pair{shell.exitCode(), QString::fromUtf8(shell.readAllStandardOutput() +
+                                                                 shell.readAllStandardError())};
+        };
+        write(dir, c.name, good);
+        const auto [okCode, okText] = run(c.name);
+        EXPECT_EQ(okCode, 0) << okText.toStdString();
+        EXPECT_TRUE(okText.contains(QStringLiteral("File: %1\n").arg(QString::fromUtf8(c.shown))))
+            << okText.toStdString();
+        write(dir, c.name, damaged);
+        const auto [badCode, badText] = run(c.name);
+        EXPECT_EQ(badCode, 1);
+        EXPECT_TRUE(badText.contains(QStringLiteral("The file %1 is damaged and cannot be used "
+                                                    "(line 2: the checksum does not match).")
+                                         .arg(QString::fromUtf8(c.shown))))
+            << badText.toStdString();
     }
 }
 

@@ -155,5 +155,5 @@ TEST(ParseSrecordFile, TellsAMissingFileFromAnUnreadableOne)
     MemoryImage image = filledImage();
     EXPECT_EQ(ParseSrecordFile(dir.filePath("absent.s19"), image).error, SrecordError::NotFound);
     // A folder where the file should be cannot be read, but it is there.
-    EXPECT_EQ(ParseSrecordFile(dir.path(), image).error, SrecordError::Unreadable);
+    EXPECT_EQ(ParseSrecordFile(dir.path(), image).error, SrecordError::Folder);
 }

@@ -31,7 +31,7 @@ TEST(LocalFileSystem, TellsFilesFoldersAndMissingApartAndJoinsPaths)
     EXPECT_EQ(fs.read(file).bytes, QByteArray("S9030000FC\r\n"));
     EXPECT_EQ(fs.read(dir.filePath(QStringLiteral("missing.s19"))).status, ReadStatus::NotFound);
     // A folder exists but cannot be read as a file: not the file-not-found case.
-    EXPECT_EQ(fs.read(dir.filePath(QStringLiteral("folder.s19"))).status, ReadStatus::Unreadable);
+    EXPECT_EQ(fs.read(dir.filePath(QStringLiteral("folder.s19"))).status, ReadStatus::Folder);
 
     for (const char *folder : {"/opt/romwright", "/opt/romwright/"})
         EXPECT_EQ(joinPath(QString::fromLatin1(folder), QStringLiteral("b.sss")), QStringLiteral("/opt/romwright/b.sss"));

@@ -29,6 +29,8 @@ TEST(PortMap, NamesPortsFromTheListInOrder)
         for (const auto &[port, device] : c.expected)
             EXPECT_EQ(map.device(port), QString::fromLatin1(device)) << c.list << " port " << port;
     }
+    EXPECT_EQ(PortMap::fromList(QStringLiteral("1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17,,18, ")).ignoredDevices(), 2);
+    EXPECT_EQ(PortMap::fromList(QStringLiteral("1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,,")).ignoredDevicesNote(), "");
 }
 
 TEST(PortMap, NumbersOutsideOneToSixteenHaveNoDevice)

@@ -1,6 +1,7 @@
 // romwright --info FILE [--target 64|128] [--image OUT]: reads a firmware
 // file the way FileOpen does and tells what an update would send, without
-// a scanner. Exit status: 0 usable, 1 missing, damaged or empty, 2 usage.
+// a scanner. Exit status: 0 usable, 1 missing, unusable or without data
+// records, 2 usage.
 
 #include "app/FrontEnds.h"
 
@@ -11,7 +12,6 @@
 #include "image/ParseMotorolaSrecords.h"
 #include "platform/FileSystem.h"
 
-#include <QFile>
 #include <QString>
 
 #include <cstdio>
@@ -21,7 +21,14 @@ namespace romwright {
 
 namespace {
 
-constexpr const char *kUsage = "usage: romwright --info FILE [--target 64|128] [--image OUT]\n";
+constexpr const char *kUsage =
+    "usage: romwright --info FILE [--target 64|128] [--image OUT]\n"
+    "  --target 64|128  the block size of the scanner's boot software (64 by default)\n"
+    "  --image OUT      write the 65,536-byte image the update sends its blocks from: the\n"
+    "                   file's bytes, 0xFF where it has none, and the jump table at 0x0450\n"
+    "                   built from the file's vectors at 0xFFCC. The vectors stay in the\n"
+    "                   image but are never sent; the 64-byte route carries them in the\n"
+    "                   jump table. OUT may not be FILE.\n";
 
 struct InfoOptions {
     QString file;
@@ -57,15 +64,19 @@ std::optional<InfoOptions> parseOptions(const QStringList &arguments, int &statu
             }
             const QString &value = arguments[++i];
             if (argument == QLatin1String("--image")) {
+                if (value.isEmpty()) {
+                    status = usageError(QStringLiteral("--image needs a file name"));
+                    return std::nullopt;
+                }
                 options.imageOut = value;
             } else if (value == QLatin1String("64") || value == QLatin1String("128")) {
                 options.rows = value.toInt();
             } else {
-                status = usageError(QStringLiteral("--target is 64 or 128, not %1").arg(value));
+                status = usageError(QStringLiteral("--target is 64 or 128, not %1").arg(displayFileName(value)));
                 return std::nullopt;
             }
         } else if (argument.startsWith(QLatin1String("--"))) {
-            status = usageError(QStringLiteral("unknown option %1").arg(argument));
+            status = usageError(QStringLiteral("unknown option %1").arg(displayFileName(argument)));
             return std::nullopt;
         } else if (haveFile) {
             status = usageError(QStringLiteral("one firmware file only"));
@@ -77,6 +88,11 @@ std::optional<InfoOptions> parseOptions(const QStringList &arguments, int &statu
     }
     if (!haveFile) {
         status = usageError(QStringLiteral("no firmware file given"));
+        return std::nullopt;
+    }
+    // The image would replace the very file it is made from.
+    if (!options.imageOut.isEmpty() && (options.imageOut == options.file || sameFile(options.imageOut, options.file))) {
+        status = usageError(QStringLiteral("--image would overwrite the firmware file; name another file"));
         return std::nullopt;
     }
     return options;
@@ -117,17 +133,15 @@ void printSummary(const InfoOptions &options, const SrecordResult &result, const
                                                   : std::span<const FlashBlock>(kFlashBlocks64);
     const HexRecordLoad load = hexRecordLoad(table, image);
     print(stdout, QStringLiteral("Target: %1-byte blocks\n").arg(options.rows));
-    print(stdout, QStringLiteral("Blocks to send: %1 of %2\n").arg(load.blocks).arg(table.size()));
+    print(stdout, QStringLiteral("Blocks to send: %1 of %2\n")
+                      .arg(QString::number(load.blocks), QString::number(table.size())));
     print(stdout, QStringLiteral("Bytes on the wire: %1 (\"P\" records)\n").arg(load.characters));
 }
 
 bool writeImage(const QString &path, const MemoryImage &image)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
     const auto size = static_cast<qint64>(image.size());
-    return file.write(reinterpret_cast<const char *>(image.data()), size) == size && file.flush();
+    return writeWholeFile(path, QByteArray(reinterpret_cast<const char *>(image.data()), size));
 }
 
 } // namespace
@@ -143,7 +157,7 @@ int runInfo(const QStringList &arguments)
     image.fill(kErased);
     const SrecordResult result = ParseSrecordFile(options->file, image);
     if (result.error == SrecordError::NotFound) {
-        print(stderr, QStringLiteral("romwright: the file %1 was not found.\n").arg(options->file));
+        print(stderr, QStringLiteral("romwright: the file %1 was not found.\n").arg(displayFileName(options->file)));
         return 1;
     }
     if (!result.ok()) {
@@ -154,19 +168,17 @@ int runInfo(const QStringList &arguments)
     RelocateVectors(image);
     printSummary(*options, result, image);
     print(stdout, QStringLiteral("For: %1\n").arg(firmwareMeantFor(kind)));
+    if (result.bytesStored == 0) {
+        print(stderr, noRecordsMessage(options->file) + QLatin1Char('\n'));
+        return 1;
+    }
     if (!options->imageOut.isEmpty()) {
+        const QString out = displayFileName(options->imageOut);
         if (!writeImage(options->imageOut, image)) {
-            print(stderr, QStringLiteral("romwright: cannot write %1\n").arg(options->imageOut));
+            print(stderr, QStringLiteral("romwright: cannot write %1\n").arg(out));
             return 1;
         }
-        print(stdout,
-              QStringLiteral("Image written: %1 (%2 bytes)\n").arg(options->imageOut).arg(image.size()));
-    }
-    if (result.bytesStored == 0) {
-        print(
-            stderr,
-            QStringLiteral("romwright: the file %1 holds no data records.\n").arg(fileNameOf(options->file)));
-        return 1;
+        print(stdout, QStringLiteral("Image written: %1 (%2 bytes)\n").arg(out, QString::number(image.size())));
     }
     return 0;
 }

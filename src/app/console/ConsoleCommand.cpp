@@ -11,6 +11,7 @@
 #include "app/shell/PortPermissionNotice.h"
 #include "platform/DeviceAccess.h"
 #include "platform/FileSystem.h"
+#include "platform/PortMap.h"
 #include "platform/QtSerialPort.h"
 #include "platform/QtClock.h"
 #include "scanner/ChooserAnswer.h"
@@ -90,7 +91,10 @@ int runConsole(const QStringList &arguments)
     LocalFileSystem files;
     const QString folder = programFolder();
     const QString userFolder = userDataFolder();
-    MainState state(std::make_unique<QtSerialPort>(), MainServices{view, dialogs, clock, files, folder, userFolder},
+    const PortMap map = PortMap::fromEnvironment();
+    if (map.ignoredDevices() > 0)
+        std::fprintf(stderr, "%s\n", qPrintable(map.ignoredDevicesNote()));
+    MainState state(std::make_unique<QtSerialPort>(map), MainServices{view, dialogs, clock, files, folder, userFolder},
                     FlashTimings{}.scaled(*timeScale));
     state.update().powerCyclePrompt = [&dialogs](const QString &text, const QString &title) {
         return dialogs.powerCyclePrompt(text, title);
@@ -168,8 +172,12 @@ int runConsole(const QStringList &arguments)
     }
     view.setText(LabelId::FirmFile, fileNameOf(file));
     state.FileOpen(file);
+    // FileOpen has said what is wrong with the files; PROGRAM would only
+    // ask for a file the user has already named.
+    if (!state.firmware().FilesValid)
+        return kExitFailed;
     // The boot software is known now, and the file's content.
-    if (state.firmware().FilesValid && firmwareRefused(state.firmwareVerdict(state.target().bTargetA), options.force))
+    if (firmwareRefused(state.firmwareVerdict(state.target().bTargetA), options.force))
         return kExitFailed;
 
     return finish(state.cmdProgram_Click());

@@ -1,5 +1,6 @@
 #include "app/console/ConsoleOptions.h"
 
+#include "platform/FileSystem.h"
 #include "scanner/ChooserAnswer.h"
 
 namespace romwright {
@@ -14,8 +15,9 @@ QString consoleUsage()
         "                     for the scanner is looked for in the program folder, then in\n"
         "                     ~/.local/share/romwright ($XDG_DATA_HOME/romwright)\n"
         "  --processor P      main (default) or barcode, the Wexmoor's processor\n"
-        "  --model NAME       the scanner model, as the window would show it; while searching,\n"
-        "                     the answer to the chooser's question (halvern, jorlith, wexmoor)\n"
+        "  --model NAME       the scanner model: Halvern 1450, Jorlith 750, Wexmoor 3650 or just\n"
+        "                     halvern, jorlith, wexmoor, in any case; while searching, the\n"
+        "                     answer to the chooser's question\n"
         "  --yes              go on at once when asked to power-cycle the scanner\n"
         "  --force            program a file named or built for another model, processor or\n"
         "                     boot software all the same (loader files and files holding\n"
@@ -65,12 +67,18 @@ ParsedConsoleOptions parseConsoleOptions(const QStringList &arguments)
                 return fail(QStringLiteral("--model takes a model name"));
             o.model = *v;
         } else {
-            return fail(QStringLiteral("unknown argument: %1").arg(arg));
+            return fail(QStringLiteral("unknown argument: %1").arg(displayFileName(arg)));
         }
     }
     // Without a port the ports are searched; the model then answers the chooser.
-    if (o.port == 0 && !o.model.isEmpty() && parseChooserAnswer(o.model).reply != ChooserReply::Model)
-        return fail(QStringLiteral("--model takes halvern, jorlith or wexmoor when the port is searched"));
+    // Any spelling it understands is shown as the window would show it.
+    if (!o.model.isEmpty()) {
+        const QString shown = modelShownFor(o.model);
+        if (!shown.isEmpty())
+            o.model = shown;
+        else if (o.port == 0)
+            return fail(QStringLiteral("--model takes halvern, jorlith or wexmoor when the port is searched"));
+    }
     return {o, QString()};
 }
 

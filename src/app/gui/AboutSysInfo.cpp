@@ -10,7 +10,7 @@
 namespace romwright {
 namespace {
 
-const QString kUnavailable = QStringLiteral("System Information Is Unavailable At This Time");
+const QString kUnavailable = QString::fromLatin1(kSysInfoUnavailable);
 
 bool startDetached(const QString &program)
 {

@@ -12,6 +12,8 @@ namespace romwright {
 
 class Dialogs;
 
+inline constexpr const char *kSysInfoUnavailable = "System Information Is Unavailable At This Time";
+
 // Reads one registry value as text: a text value as it is, a 32-bit number
 // as "&h" and eight hex digits. False, with keyVal emptied, when the key or
 // the value is missing; a value of another type leaves keyVal as it was.

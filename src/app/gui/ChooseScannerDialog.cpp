@@ -2,6 +2,7 @@
 
 #include "app/gui/ChooseScannerPicture.h"
 #include "app/gui/TwipScale.h"
+#include "scanner/ChooserAnswer.h"
 
 #include <QApplication>
 #include <QGroupBox>
@@ -28,7 +29,7 @@ ChooseScannerDialog::ChooseScannerDialog(QWidget *parent) : QDialog(parent)
 {
     const TwipScale scale = screenScale();
     setObjectName(QStringLiteral("frmChooseScanner"));
-    setWindowTitle(QStringLiteral("Choose Your Scanner"));
+    setWindowTitle(QString::fromLatin1(kChooseScannerTitle));
     // Fixed dialog frame: title and close box only.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);

@@ -254,6 +254,8 @@ QLabel *MainWindow::addLabel(QWidget *parent, const char *name, const QString &t
 {
     auto *label = new QLabel(text, parent);
     label->setObjectName(QString::fromLatin1(name));
+    // File names and the scanner's answers end up here; none is markup.
+    label->setTextFormat(Qt::PlainText);
     QFont font = m_font;
     font.setBold(bold);
     label->setFont(font);

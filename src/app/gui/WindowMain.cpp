@@ -23,10 +23,11 @@ int runWindow(int &argc, char **argv)
     QApplication app(argc, argv);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/romwright-48.png")));
     QGuiApplication::setDesktopFileName(QStringLiteral("romwright"));
-    QStringList arguments = QApplication::arguments();
-    arguments.removeFirst();
+    const QStringList arguments = commandLineArguments(argc, argv);
 
     const PortMap map = PortMap::fromEnvironment();
+    if (map.ignoredDevices() > 0)
+        std::fprintf(stderr, "%s\n", qPrintable(map.ignoredDevicesNote()));
     QtClock clock;
     LocalFileSystem files;
     const QString folder = programFolder();

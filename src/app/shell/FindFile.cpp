@@ -22,8 +22,8 @@ QString firmwareFilter(const QString &modelLabel, bool bBarCodeProcessor)
 QString FindFile(FindFileContext context)
 {
     if (!context.processorChosen && context.flags.bWexmoor) {
-        context.dialogs.message(QStringLiteral("You must choose which Wexmoor Processor you want to update."),
-                                QStringLiteral("File Type Required"), MessageIcon::Exclamation);
+        context.dialogs.message(QString::fromLatin1(kChooseProcessorMessage),
+                                QString::fromLatin1(kFileTypeRequiredTitle), MessageIcon::Exclamation);
         return QString();
     }
     QString localFilter;

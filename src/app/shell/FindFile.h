@@ -11,6 +11,9 @@ class Dialogs;
 class MainView;
 struct ProgramFlags;
 
+inline constexpr const char *kChooseProcessorMessage = "You must choose which Wexmoor Processor you want to update.";
+inline constexpr const char *kFileTypeRequiredTitle = "File Type Required";
+
 // The filter for the model shown in the window ("Halvern Firmware Files|H*.S19"),
 // or a null text when the model label names no family: the filter then stays.
 QString firmwareFilter(const QString &modelLabel, bool bBarCodeProcessor);

@@ -66,8 +66,7 @@ QString attachedWithBoot(FirmwareFamily family, bool rows128)
 FirmwareVerdict ask(const QString &name, const QString &meantFor, const QString &attached)
 {
     return {FirmwareVerdict::Kind::Ask,
-            QStringLiteral("The file %1 is firmware for %2, but the scanner is %3.")
-                .arg(name, meantFor, attached)};
+            QString::fromLatin1(kMeantForAnotherMessage).arg(name, meantFor, attached)};
 }
 
 } // namespace
@@ -89,15 +88,11 @@ FirmwareVerdict checkFirmware(const QString &fileName, const FirmwareKind &kind,
 {
     const QString name = fileNameOf(fileName);
     if (kind.loader)
-        return {FirmwareVerdict::Kind::Refuse,
-                QStringLiteral("The file %1 is a loader that the update sends by itself, not firmware. It cannot "
-                               "be programmed as firmware.")
-                    .arg(name)};
+        return {FirmwareVerdict::Kind::Refuse, QString::fromLatin1(kLoaderNotFirmwareMessage).arg(name)};
     const bool rows128 = scanner.bTargetA.value_or(false);
     if (scanner.bTargetA && kind.fit(rows128) == ContentFit::Nothing)
         return {FirmwareVerdict::Kind::Refuse,
-                QStringLiteral("The file %1 holds nothing that an update of a scanner with %2 would write.")
-                    .arg(name, bootText(rows128))};
+                QString::fromLatin1(kNothingToWriteMessage).arg(name, bootText(rows128))};
 
     const FirmwareFamily attached = familyOf(scanner.typeOfScanner);
     if (kind.family != FirmwareFamily::Unknown && attached != FirmwareFamily::Unknown && kind.family != attached)

@@ -13,6 +13,12 @@ namespace romwright {
 
 inline constexpr const char *kFirmwareCheckTitle = "Firmware Check";
 inline constexpr const char *kProgramAnyway = " Program it anyway?"; // after an Ask verdict in the window
+// %1 is the file's name.
+inline constexpr const char *kMeantForAnotherMessage = "The file %1 is firmware for %2, but the scanner is %3.";
+inline constexpr const char *kLoaderNotFirmwareMessage =
+    "The file %1 is a loader that the update sends by itself, not firmware. It cannot be programmed as firmware.";
+inline constexpr const char *kNothingToWriteMessage =
+    "The file %1 holds nothing that an update of a scanner with %2 would write.";
 
 struct ScannerAtHand {
     int typeOfScanner = 0;        // 1 Jorlith, 2 Halvern, 5 Wexmoor; 0 not known

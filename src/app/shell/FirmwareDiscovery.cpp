@@ -129,7 +129,7 @@ bool loadDiscoveredFirmware(const FileSystem &files, const FirmwareChoice &choic
     if (!files.fileExists(path))
         return false;
     if (files.listing(path).size() > 1) {
-        view.setText(LabelId::FirmFile, choice.sFirmFile);
+        view.setText(LabelId::FirmFile, displayFileName(choice.sFirmFile));
         view.setEnabled(ControlId::ProgramButton, true);
         if (fileOpen)
             fileOpen(path);

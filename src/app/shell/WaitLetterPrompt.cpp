@@ -10,7 +10,7 @@ bool WaitLetterPrompt::keyReleased(int keyCode, Dialogs &dialogs, QString &sLett
         ++m_count;
     if (m_count < 3)
         return false;
-    sLetterQ = dialogs.inputBox(QStringLiteral("Enter the letter to wait for."), QStringLiteral("Q or A?"),
+    sLetterQ = dialogs.inputBox(QString::fromLatin1(kPrompt), QString::fromLatin1(kTitle),
                                 QStringLiteral("Q"));
     return true;
 }

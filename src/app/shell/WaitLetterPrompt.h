@@ -10,6 +10,9 @@ class Dialogs;
 
 class WaitLetterPrompt {
 public:
+    static constexpr const char *kPrompt = "Enter the letter to wait for.";
+    static constexpr const char *kTitle = "Q or A?";
+
     // Key codes as the window reports them (Qt::Key_V is 86).
     static constexpr int kKeyV = 86;
     static constexpr int kKeyE = 69;
