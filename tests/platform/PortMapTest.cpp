@@ -31,14 +31,6 @@ TEST(PortMap, NamesPortsFromTheListInOrder)
     }
 }
 
-TEST(PortMap, NumbersOutsideOneToSixteenHaveNoDevice)
-{
-    const PortMap map = PortMap::windowsPorts();
-    EXPECT_EQ(map.device(16), QStringLiteral("COM16"));
-    for (int n : {0, 17, -1})
-        EXPECT_EQ(map.device(n), QString()) << n;
-}
-
 TEST(PortMap, PutsUsbAdaptersFirstThenTheRestEachByName)
 {
     const QStringList found = {"/dev/ttyS10", "/dev/ttyUSB1", "/dev/ttyS0",   "/dev/ttyACM0",
