@@ -194,10 +194,3 @@ TEST_F(HelpViewerTest, OpensInsideTheScreensFreeAreaAndEscClosesIt)
     ASSERT_TRUE(window);
     EXPECT_FALSE(window->isVisible());
 }
-
-int main(int argc, char **argv)
-{
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
