@@ -23,6 +23,7 @@ const FirmwareData kEither = bytes({{0x2000, 0x20FF}, {0xFFCC, 0xFFFF}});
 
 } // namespace
 
+// Every name of every candidate list, then names typed by hand.
 TEST(FirmwareKind, NameAndDataOfEveryCandidateListAndOfOtherFiles)
 {
     using F = FirmwareFamily;
@@ -30,44 +31,34 @@ TEST(FirmwareKind, NameAndDataOfEveryCandidateListAndOfOtherFiles)
     using P = WexmoorProcessor;
     using C = ContentFit;
     struct Case {
-        QString name;
+        QStringList names;
         FirmwareData data;
         FirmwareKind kind;
     };
-    const QStringList halvern = firmwareCandidates(2, false), halvernU = firmwareCandidates(2, true);
-    const QStringList jorlith = firmwareCandidates(1, false), jorlithU = firmwareCandidates(1, true);
-    const QStringList wxMain = firmwareCandidates(5, false, false), wxBarCode = firmwareCandidates(5, true, true);
-    const FirmwareKind halvern64{false, F::Halvern, B::Rows64, P::Any, C::Fits, C::Outside};
-    const FirmwareKind jorlith128{false, F::Jorlith, B::Rows128, P::Any, C::Outside, C::Fits};
-    const FirmwareKind wexmoorMain{false, F::Wexmoor, B::Any, P::Main, C::Fits, C::Fits};
-    const FirmwareKind wexmoorBarCode{false, F::Wexmoor, B::Any, P::BarCode, C::Fits, C::Fits};
     const Case cases[] = {
-        {halvern.first(), kRows64, halvern64},
-        {halvern.last(), kRows64, halvern64},
-        {halvernU.first(), kRows128, {false, F::Halvern, B::Rows128, P::Any, C::Outside, C::Fits}},
-        {halvernU.last(), kRows128, {false, F::Halvern, B::Rows128, P::Any, C::Outside, C::Fits}},
-        {jorlith.first(), kRows64, {false, F::Jorlith, B::Rows64, P::Any, C::Fits, C::Outside}},
-        {jorlith.last(), kRows64, {false, F::Jorlith, B::Rows64, P::Any, C::Fits, C::Outside}},
-        {jorlithU.first(), kRows128, jorlith128},
-        {jorlithU.last(), kRows128, jorlith128},
-        {wxMain.first(), kEither, wexmoorMain},
-        {wxMain.last(), kEither, wexmoorMain},
-        {wxBarCode.first(), kEither, wexmoorBarCode},
-        {wxBarCode.last(), kEither, wexmoorBarCode},
-        // Typed by hand: letter case and a folder do not matter.
-        {"/home/ann/hlv1450UVER4_0.S19", kRows128, {false, F::Halvern, B::Rows128, P::Any, C::Outside, C::Fits}},
-        {"C:\\Romwright\\BOOTLOADER.SSS", bytes({{0xF900, 0xFDFF}}), {true, F::Unknown, B::Any, P::Any, C::Nothing, C::Outside}},
-        {"FlashProgrammer.sss", bytes({{0x0050, 0x044F}}), {true, F::Unknown, B::Any, P::Any, C::Nothing, C::Nothing}},
+        {firmwareCandidates(2, false), kRows64, {false, F::Halvern, B::Rows64, P::Any, C::Fits, C::Outside}},
+        {firmwareCandidates(2, true), kRows128, {false, F::Halvern, B::Rows128, P::Any, C::Outside, C::Fits}},
+        {firmwareCandidates(1, false), kRows64, {false, F::Jorlith, B::Rows64, P::Any, C::Fits, C::Outside}},
+        {firmwareCandidates(1, true), kRows128, {false, F::Jorlith, B::Rows128, P::Any, C::Outside, C::Fits}},
+        {firmwareCandidates(5, false, false), kEither, {false, F::Wexmoor, B::Any, P::Main, C::Fits, C::Fits}},
+        {firmwareCandidates(5, true, true), kEither, {false, F::Wexmoor, B::Any, P::BarCode, C::Fits, C::Fits}},
+        // Letter case and a folder do not matter.
+        {{"/home/ann/hlv1450UVER4_0.S19"}, kRows128, {false, F::Halvern, B::Rows128, P::Any, C::Outside, C::Fits}},
+        {{"C:\\Romwright\\BOOTLOADER.SSS"}, bytes({{0xF900, 0xFDFF}}), {true, F::Unknown, B::Any, P::Any, C::Nothing, C::Outside}},
+        {{"FlashProgrammer.sss"}, bytes({{0x0050, 0x044F}}), {true, F::Unknown, B::Any, P::Any, C::Nothing, C::Nothing}},
         // Unknown names, judged by their data alone.
-        {"firmware.s19", kRows64, {false, F::Unknown, B::Any, P::Any, C::Fits, C::Outside}},
-        {"Halvern.s19", kRows128, {false, F::Unknown, B::Any, P::Any, C::Outside, C::Fits}},
-        {"JLVer6_0.s19", bytes({{0x0450, 0x049D}}), {false, F::Unknown, B::Any, P::Any, C::Fits, C::Nothing}},
-        {"xWX3650UVer1_9.s20", bytes({{0xFFCC, 0xFFFF}}), {false, F::Unknown, B::Any, P::Any, C::Fits, C::Nothing}},
-        {"high.s19", bytes({{0xF900, 0xF9FF}}), {false, F::Unknown, B::Any, P::Any, C::Nothing, C::Fits}},
-        {"empty.s19", FirmwareData(), {false, F::Unknown, B::Any, P::Any, C::Nothing, C::Nothing}},
+        {{"firmware.s19"}, kRows64, {false, F::Unknown, B::Any, P::Any, C::Fits, C::Outside}},
+        {{"Halvern.s19"}, kRows128, {false, F::Unknown, B::Any, P::Any, C::Outside, C::Fits}},
+        {{"JLVer6_0.s19"}, bytes({{0x0450, 0x049D}}), {false, F::Unknown, B::Any, P::Any, C::Fits, C::Nothing}},
+        {{"xWX3650UVer1_9.s20"}, bytes({{0xFFCC, 0xFFFF}}), {false, F::Unknown, B::Any, P::Any, C::Fits, C::Nothing}},
+        {{"high.s19"}, bytes({{0xF900, 0xF9FF}}), {false, F::Unknown, B::Any, P::Any, C::Nothing, C::Fits}},
+        {{"empty.s19"}, FirmwareData(), {false, F::Unknown, B::Any, P::Any, C::Nothing, C::Nothing}},
     };
-    for (const Case &c : cases)
-        EXPECT_EQ(firmwareKind(c.name, c.data), c.kind) << c.name.toStdString();
+    for (const Case &c : cases) {
+        ASSERT_FALSE(c.names.isEmpty());
+        for (const QString &name : c.names)
+            EXPECT_EQ(firmwareKind(name, c.data), c.kind) << name.toStdString();
+    }
 }
 
 TEST(FirmwareCheck, FileAgainstTheScannerAtHand)

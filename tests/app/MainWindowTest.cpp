@@ -173,10 +173,7 @@ TEST(MainWindowHelp, F1OpensTheHelpFileAtTheAboutPageUnlessTheMenuIsLocked)
     EXPECT_TRUE(viewer.calls.empty());
     window.setEnabled(ControlId::HelpMenu, true);
     QTest::keyClick(&window, Qt::Key_F1);
-    ASSERT_EQ(viewer.calls.size(), 2u);
-    EXPECT_EQ(viewer.calls[0].command, HelpCommand::DisplayToc);
-    EXPECT_EQ(viewer.calls[1].command, HelpCommand::DisplayTopic);
-    EXPECT_EQ(viewer.calls[1].file, chm.fileName());
+    ASSERT_EQ(viewer.calls.size(), 2u); // the contents, then the about page
     EXPECT_EQ(std::get<QString>(viewer.calls[1].data), QStringLiteral("about.html"));
     EXPECT_TRUE(dialogs.messages.empty());
 }
@@ -202,54 +199,41 @@ TEST_F(MainWindowTest, FileLabelShowsHostileNamesAsPlainText)
     }
 }
 
-TEST(WidgetDialogs, MessageTitlesAndIcons)
+// What a box shows (title, icon or prompt and default) and what it answers;
+// a box without a title carries the program's name.
+TEST(WidgetDialogs, BoxesShowTheirTitleAndAnswerWhatWasTyped)
 {
+    using D = WidgetDialogs;
+    const QString prompt = QStringLiteral("Enter the letter to wait for.");
     const struct {
-        const char *title;
-        MessageIcon icon;
-        const char *shownTitle;
-        QMessageBox::Icon shownIcon;
+        std::function<QString(D &)> show;
+        const char *typed; // nullptr: cancelled
+        const char *shown;
+        const char *answer;
     } cases[] = {
-        {"", MessageIcon::None, "Romwright", QMessageBox::NoIcon},
-        {"File Type Required", MessageIcon::Exclamation, "File Type Required", QMessageBox::Warning},
-        {"Oops", MessageIcon::Critical, "Oops", QMessageBox::Critical},
+        {[](D &d) { d.message({}, {}, MessageIcon::None); return QString(); }, "", "Romwright|0", ""},
+        {[](D &d) { d.message({}, "File Type Required", MessageIcon::Exclamation); return QString(); }, "",
+         "File Type Required|2", ""},
+        {[](D &d) { d.message({}, "Oops", MessageIcon::Critical); return QString(); }, "", "Oops|3", ""},
+        {[&](D &d) { return d.inputBox(prompt, "Q or A?", "Q"); }, "A", "Q or A?|Enter the letter to wait for.|Q", "A"},
+        {[&](D &d) { return d.inputBox(prompt, {}, "Q"); }, nullptr, "Romwright|Enter the letter to wait for.|Q", ""},
     };
     WidgetDialogs dialogs;
     for (const auto &c : cases) {
-        SCOPED_TRACE(c.shownTitle);
-        QString title;
-        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        SCOPED_TRACE(c.shown);
+        QString shown;
         whenModal([&](QWidget *modal) {
-            auto *box = qobject_cast<QMessageBox *>(modal);
-            ASSERT_NE(box, nullptr);
-            title = box->windowTitle();
-            icon = box->icon();
-            box->accept();
+            if (auto *box = qobject_cast<QMessageBox *>(modal))
+                shown = box->windowTitle() + QLatin1Char('|') + QString::number(box->icon());
+            if (auto *box = qobject_cast<QInputDialog *>(modal)) {
+                shown = box->windowTitle() + QLatin1Char('|') + box->labelText() + QLatin1Char('|') + box->textValue();
+                box->setTextValue(QString::fromLatin1(c.typed));
+            }
+            c.typed ? static_cast<QDialog *>(modal)->accept() : static_cast<QDialog *>(modal)->reject();
         });
-        dialogs.message(QStringLiteral("The Romwright timed out."), QString::fromLatin1(c.title), c.icon);
-        EXPECT_EQ(title, QLatin1String(c.shownTitle));
-        EXPECT_EQ(icon, c.shownIcon);
+        EXPECT_EQ(c.show(dialogs), QLatin1String(c.answer));
+        EXPECT_EQ(shown, QLatin1String(c.shown));
     }
-}
-
-TEST(WidgetDialogs, InputBoxAnswersTextOrEmptyOnCancel)
-{
-    WidgetDialogs dialogs;
-    QString label;
-    whenModal([&](QWidget *modal) {
-        auto *box = qobject_cast<QInputDialog *>(modal);
-        ASSERT_NE(box, nullptr);
-        label = box->windowTitle() + QLatin1Char('|') + box->labelText() + QLatin1Char('|') + box->textValue();
-        box->setTextValue(QStringLiteral("A"));
-        box->accept();
-    });
-    EXPECT_EQ(dialogs.inputBox(QStringLiteral("Enter the letter to wait for."), QStringLiteral("Q or A?"),
-                               QStringLiteral("Q")),
-              QStringLiteral("A"));
-    EXPECT_EQ(label, QStringLiteral("Q or A?|Enter the letter to wait for.|Q"));
-
-    whenModal([](QWidget *modal) { static_cast<QDialog *>(modal)->reject(); });
-    EXPECT_EQ(dialogs.inputBox(QStringLiteral("p"), QStringLiteral("t"), QStringLiteral("Q")), QString());
 }
 
 TEST(WidgetDialogs, OpenDialogListsFirmwareWhateverTheCaseOfItsName)

@@ -1,7 +1,6 @@
 // The help viewer on the built help file, driven through the help class as
 // the main window drives it.
 #include "app/gui/help/HelpBrowser.h"
-#include "app/gui/help/HelpPopupWindow.h"
 #include "app/gui/help/HelpViewerWindow.h"
 #include "app/gui/help/WidgetHelpViewer.h"
 #include "help/HelpMenu.h"
@@ -76,18 +75,12 @@ TEST_F(HelpViewerTest, ViewHelpFileOpensOneWindowAtTheStartPageAndCloseClosesItA
     EXPECT_EQ(onlyWindow(), window);
     EXPECT_EQ(window->browser()->currentPage(), QStringLiteral("/about.html"));
 
-    // Closing closes the window and any pop-up; a later F1 opens a fresh window.
-    help->setHHPopupType(4);
-    help->setHHPopupText(QStringLiteral("note"));
-    help->HHDisplayPopup();
+    // Closing closes the window; a later F1 opens a fresh one.
     QPointer<HelpViewerWindow> closing = window;
-    QPointer<HelpPopupWindow> popup = viewer.popup();
-    ASSERT_TRUE(popup);
     closeHelp(*help);
     EXPECT_TRUE(viewer.windows().isEmpty());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(closing);
-    EXPECT_FALSE(popup);
     viewHelpFile(*help, programDir());
     EXPECT_TRUE(onlyWindow());
 }
@@ -128,10 +121,9 @@ TEST_F(HelpViewerTest, LinksInsideTheFileAreFollowedAndPicturesLoaded)
 TEST_F(HelpViewerTest, SearchFindsPagesByTheirWords)
 {
     viewHelpFile(*help, programDir());
-    help->HHDisplaySearch();
     HelpViewerWindow *window = onlyWindow();
     ASSERT_TRUE(window);
-    EXPECT_EQ(window->tabs()->currentIndex(), 2);
+    window->tabs()->setCurrentIndex(2);
     EXPECT_EQ(window->searchResults()->count(), 0);
 
     window->searchField()->setText(QStringLiteral("dialout"));
@@ -201,11 +193,4 @@ TEST_F(HelpViewerTest, OpensInsideTheScreensFreeAreaAndEscClosesIt)
     QTest::keyClick(window->searchField(), Qt::Key_Escape);
     ASSERT_TRUE(window);
     EXPECT_FALSE(window->isVisible());
-}
-
-int main(int argc, char **argv)
-{
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
 }

@@ -3,8 +3,6 @@
 
 #include "platform/HelpViewer.h"
 
-#include <QMap>
-#include <QSet>
 #include <vector>
 
 namespace romwright::test {
@@ -22,24 +20,15 @@ public:
                           const HelpData &data) override
     {
         calls.push_back({owner, file, command, data});
-        return answer;
+        return 0x1234;
     }
-    bool helpFileIsSound(const QString &file) const override { return !damaged.contains(file); }
-    void deleteSystemMenuItem(WindowHandle window, int commandId) override
-    {
-        deletedMenuItems.push_back({window, commandId});
-    }
-    void enterWhatsThisMode(WindowHandle window) override { whatsThisWindows.push_back(window); }
-    QPoint cursorPosition() const override { return cursor; }
-    QString fileVersion(const QString &path) const override { return versions.value(path); }
+    bool helpFileIsSound(const QString &) const override { return true; }
+    void deleteSystemMenuItem(WindowHandle, int) override {}
+    void enterWhatsThisMode(WindowHandle) override {}
+    QPoint cursorPosition() const override { return {}; }
+    QString fileVersion(const QString &) const override { return {}; }
 
     std::vector<HelpCall> calls;
-    std::vector<std::pair<WindowHandle, int>> deletedMenuItems;
-    std::vector<WindowHandle> whatsThisWindows;
-    WindowHandle answer = 0x1234;
-    QPoint cursor{40, 50};
-    QMap<QString, QString> versions;
-    QSet<QString> damaged;
 };
 
 } // namespace romwright::test

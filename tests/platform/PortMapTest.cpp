@@ -33,14 +33,6 @@ TEST(PortMap, NamesPortsFromTheListInOrder)
     EXPECT_EQ(PortMap::fromList(QStringLiteral("1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,,")).ignoredDevicesNote(), "");
 }
 
-TEST(PortMap, NumbersOutsideOneToSixteenHaveNoDevice)
-{
-    const PortMap map = PortMap::windowsPorts();
-    EXPECT_EQ(map.device(16), QStringLiteral("COM16"));
-    for (int n : {0, 17, -1})
-        EXPECT_EQ(map.device(n), QString()) << n;
-}
-
 TEST(PortMap, PutsUsbAdaptersFirstThenTheRestEachByName)
 {
     const QStringList found = {"/dev/ttyS10", "/dev/ttyUSB1", "/dev/ttyS0",   "/dev/ttyACM0",

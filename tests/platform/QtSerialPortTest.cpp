@@ -1,42 +1,13 @@
 #include "platform/QtSerialPort.h"
-#include "platform/DeviceAccess.h"
 #include "support/AsNobody.h"
 #include "support/SimClient.h"
 #include "support/SimProcess.h"
 
-#include <QFile>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
-#include <tuple>
-#include <unistd.h>
 
 using namespace romwright;
 using namespace romwright::test;
 using namespace std::chrono_literals;
-
-TEST(LineSettings, ParsesTheSettingsStringsTheControlTook)
-{
-    const struct {
-        const char *text;
-        qint32 baud;
-        QSerialPort::Parity parity;
-        QSerialPort::DataBits bits;
-        QSerialPort::StopBits stop;
-    } good[] = {
-        {"38400,n,8,1", 38400, QSerialPort::NoParity, QSerialPort::Data8, QSerialPort::OneStop},
-        {"19200,N,8,1", 19200, QSerialPort::NoParity, QSerialPort::Data8, QSerialPort::OneStop},
-        {"9600,e,7,2", 9600, QSerialPort::EvenParity, QSerialPort::Data7, QSerialPort::TwoStop},
-        {"1200,o,5,1.5", 1200, QSerialPort::OddParity, QSerialPort::Data5, QSerialPort::OneAndHalfStop},
-    };
-    for (const auto &c : good) {
-        const auto s = LineSettings::parse(QString::fromLatin1(c.text));
-        ASSERT_TRUE(s) << c.text;
-        EXPECT_EQ(std::make_tuple(s->baud, s->parity, s->dataBits, s->stopBits),
-                  std::make_tuple(c.baud, c.parity, c.bits, c.stop)) << c.text;
-    }
-    for (const char *bad : {"12345,n,8,1", "38400,x,8,1", "38400,n,9,1", "38400,n,8,3", "38400,n,8", "", "fast,n,8,1"})
-        EXPECT_FALSE(LineSettings::parse(QString::fromLatin1(bad))) << bad;
-}
 
 TEST(QtSerialPort, TellsAForbiddenDeviceFromOneHeldByAnotherProgram)
 {
@@ -80,30 +51,6 @@ TEST(QtSerialPort, AUserWithoutAccessToTheDeviceIsToldSo)
     EXPECT_EQ(rerunAsNobody(setpriv, QStringLiteral("QtSerialPort.AUserWithoutAccessToTheDeviceIsToldSo"),
                             "ROMWRIGHT_PROBE_DEVICE", sim.terminal()),
               QString());
-}
-
-TEST(DeviceAccess, TellsWhetherTheUserAndTheOwningGroupMayReadAndWrite)
-{
-    QTemporaryDir dir;
-    const QString device = dir.filePath(QStringLiteral("ttyUSB0"));
-    QFile file(device);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.close();
-    EXPECT_FALSE(deviceAccess(dir.filePath(QStringLiteral("missing"))).refusesUser());
-    EXPECT_FALSE(deviceAccess(QString()).exists);
-    using P = QFileDevice;
-    const std::pair<QFileDevice::Permissions, bool> modes[] = {
-        {P::ReadOwner | P::WriteOwner | P::ReadGroup | P::WriteGroup, true},
-        {P::ReadOwner | P::WriteOwner | P::WriteGroup, false}, // a terminal's mode
-        {P::ReadOwner | P::ReadGroup | P::ReadOther, false},
-    };
-    for (const auto &[mode, groupMayReadWrite] : modes) {
-        ASSERT_TRUE(file.setPermissions(mode));
-        const DeviceAccess access = deviceAccess(device);
-        EXPECT_EQ(access.groupMayReadWrite, groupMayReadWrite) << int(mode);
-        EXPECT_FALSE(access.group.isEmpty());
-        EXPECT_EQ(access.refusesUser(), ::geteuid() != 0 && !(mode & P::WriteOwner)) << int(mode);
-    }
 }
 
 TEST(QtSerialPort, RefusedValuesClosedPortAndMissingDevice)

@@ -6,26 +6,17 @@
 
 #include "help/HelpSitemap.h"
 #include "platform/ChmArchive.h"
+#include "support/FuzzDriver.h"
 
 #include <QByteArray>
 #include <QFile>
 #include <QTemporaryDir>
 
-#include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-
 using namespace romwright;
 
 namespace {
 
-void check(bool condition, const char *what)
-{
-    if (!condition) {
-        std::fprintf(stderr, "help file fuzz check failed: %s\n", what);
-        std::abort();
-    }
-}
+const auto check = &test::fuzzCheck;
 
 void readSitemap(const QString &text)
 {

@@ -3,16 +3,17 @@
 // holds together.
 
 #include "image/ParseMotorolaSrecords.h"
+#include "support/FuzzDriver.h"
 
 #include <QByteArray>
 
 #include <algorithm>
 
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 
 namespace {
+
+const auto check = &romwright::test::fuzzCheck;
 
 constexpr std::uint8_t kFill = 0xA5;
 constexpr std::uint8_t kGuard = 0x5C;
@@ -24,14 +25,6 @@ struct Guarded {
     romwright::MemoryImage image;
     std::array<std::uint8_t, 256> after;
 };
-
-void check(bool condition, const char *what)
-{
-    if (!condition) {
-        std::fprintf(stderr, "S-record reader fuzz check failed: %s\n", what);
-        std::abort();
-    }
-}
 
 } // namespace
 
