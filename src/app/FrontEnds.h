@@ -5,8 +5,10 @@
 
 namespace romwright {
 
+
 // romwright --info FILE [--target 64|128] [--image OUT]
 int runInfo(const QStringList &arguments);
+QString infoUsage();
 
 // romwright --console [--port N] [--file PATH] [--processor main|barcode] [--model NAME] [--yes]
 int runConsole(const QStringList &arguments);

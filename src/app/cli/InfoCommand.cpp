@@ -21,8 +21,6 @@ namespace romwright {
 
 namespace {
 
-constexpr const char *kUsage = "usage: romwright --info FILE [--target 64|128] [--image OUT]\n";
-
 struct InfoOptions {
     QString file;
     int rows = 64;
@@ -37,7 +35,7 @@ void print(std::FILE *stream, const QString &text)
 int usageError(const QString &why)
 {
     print(stderr, QStringLiteral("romwright: %1\n").arg(why));
-    std::fputs(kUsage, stderr);
+    print(stderr, infoUsage());
     return 2;
 }
 
@@ -64,7 +62,7 @@ std::optional<InfoOptions> parseOptions(const QStringList &arguments, int &statu
                 status = usageError(QStringLiteral("--target is 64 or 128, not %1").arg(value));
                 return std::nullopt;
             }
-        } else if (argument.startsWith(QLatin1String("--"))) {
+        } else if (argument.startsWith(QLatin1Char('-'))) {
             status = usageError(QStringLiteral("unknown option %1").arg(argument));
             return std::nullopt;
         } else if (haveFile) {
@@ -131,6 +129,11 @@ bool writeImage(const QString &path, const MemoryImage &image)
 }
 
 } // namespace
+
+QString infoUsage()
+{
+    return QStringLiteral("usage: romwright --info FILE [--target 64|128] [--image OUT]\n");
+}
 
 int runInfo(const QStringList &arguments)
 {
