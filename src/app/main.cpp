@@ -1,6 +1,7 @@
 #include "app/FrontEnds.h"
 #include "app/console/ConsoleOptions.h"
 #include "platform/BrokenPipe.h"
+#include "platform/TerminationSignals.h"
 
 #include <QCoreApplication>
 #include <QStringList>
@@ -106,5 +107,14 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     QStringList arguments = QCoreApplication::arguments();
     arguments.removeFirst();
-    return info ? runInfo(arguments) : runConsole(arguments);
+    if (info)
+        return runInfo(arguments);
+    const int status = runConsole(arguments);
+    // The waits returned and the port is closed; an update that completed
+    // all the same keeps its status.
+    if (const int signal = TerminationSignals::lastCaught(); signal != 0 && status != 0) {
+        std::fprintf(stderr, "romwright: %s\n", kUpdateInterrupted);
+        return TerminationSignals::exitStatus(signal);
+    }
+    return status;
 }

@@ -13,6 +13,7 @@
 #include "platform/FileSystem.h"
 #include "platform/QtSerialPort.h"
 #include "platform/QtClock.h"
+#include "platform/TerminationSignals.h"
 #include "scanner/ChooserAnswer.h"
 #include "scanner/FindScanner.h"
 #include "scanner/Scanner.h"
@@ -87,6 +88,7 @@ int runConsole(const QStringList &arguments)
     ConsoleView view(stdout);
     ConsoleDialogs dialogs(stdout, stdin, options.yes);
     QtClock clock;
+    const TerminationSignals interruption([&clock](int) { clock.endWaits(); });
     LocalFileSystem files;
     const QString folder = programFolder();
     const QString userFolder = userDataFolder();
