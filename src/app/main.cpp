@@ -1,13 +1,18 @@
 #include "app/FrontEnds.h"
+#include "app/console/ConsoleOptions.h"
 #include "platform/BrokenPipe.h"
 #include "platform/FileSystem.h"
+#include "platform/TerminationSignals.h"
 
 #include <QCoreApplication>
 #include <QStringList>
 
+#include <cstdio>
 #include <cstring>
 
 namespace {
+
+constexpr int kExitUsage = 2;
 
 bool hasOption(int argc, char **argv, const char *option)
 {
@@ -15,6 +20,60 @@ bool hasOption(int argc, char **argv, const char *option)
         if (std::strcmp(argv[i], option) == 0)
             return true;
     return false;
+}
+
+QString windowUsage()
+{
+    return QStringLiteral("usage: romwright [FILE][,PORT[,MODEL]]\n"
+                          "  opens the window; FILE is a firmware file in the program folder, PORT 1 to 16,\n"
+                          "  MODEL as the window shows it (\"Hlv1450ver5_9.s19,1,Halvern 1450\")\n");
+}
+
+QString fullUsage()
+{
+    using namespace romwright;
+    return windowUsage() + QLatin1Char('\n') + consoleUsage() + QLatin1Char('\n') + infoUsage() +
+           QStringLiteral("\n"
+                          "  -h, --help         this text\n"
+                          "  --version          the program's version\n");
+}
+
+// The toolkit's own window options (-style, -platform, ...): the window takes
+// them, "--" spelling included. Those that read the argument after them say so.
+int toolkitOptionLength(const char *argument)
+{
+    struct Option {
+        const char *name;
+        int length;
+    };
+    static constexpr Option kOptions[] = {
+        {"platform", 2},        {"platformpluginpath", 2}, {"platformtheme", 2}, {"plugin", 2},
+        {"qwindowgeometry", 2}, {"qwindowicon", 2},        {"qwindowtitle", 2},  {"session", 2},
+        {"style", 2},           {"stylesheet", 2},         {"display", 2},       {"geometry", 2},
+        {"reverse", 1},         {"widgetcount", 1},        {"nograb", 1},        {"dograb", 1},
+        {"sync", 1},
+    };
+    const char *name = argument + (std::strncmp(argument, "--", 2) == 0 ? 2 : 1);
+    for (const Option &option : kOptions)
+        if (std::strcmp(name, option.name) == 0)
+            return option.length;
+    return 0;
+}
+
+// The first argument of the window's command line that looks like an option
+// and is none; nullptr when there is none. A firmware file never starts with
+// "-", so "-x" is a mistyped option, not a file to look for.
+const char *unknownWindowOption(int argc, char **argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (argv[i][0] != '-')
+            continue;
+        const int length = toolkitOptionLength(argv[i]);
+        if (length == 0)
+            return argv[i];
+        i += length - 1;
+    }
+    return nullptr;
 }
 
 } // namespace
@@ -26,13 +85,37 @@ int main(int argc, char **argv)
     QCoreApplication::setApplicationVersion(QStringLiteral(ROMWRIGHT_VERSION));
     ignoreBrokenPipe();
 
+    // Asked for after any front end's option, as well.
+    if (hasOption(argc, argv, "--help") || hasOption(argc, argv, "-h")) {
+        std::fputs(qPrintable(fullUsage()), stdout);
+        return 0;
+    }
+    if (hasOption(argc, argv, "--version")) {
+        std::printf("romwright %s\n", ROMWRIGHT_VERSION);
+        return 0;
+    }
+
     const bool info = hasOption(argc, argv, "--info");
     const bool console = hasOption(argc, argv, "--console");
-    if (!info && !console)
+    if (!info && !console) {
+        if (const char *unknown = unknownWindowOption(argc, argv)) {
+            std::fprintf(stderr, "romwright: unknown option %s\n%s", unknown, qPrintable(fullUsage()));
+            return kExitUsage;
+        }
         return runWindow(argc, argv);
+    }
 
     QCoreApplication app(argc, argv);
     // Not QCoreApplication::arguments(): a file name that is not UTF-8 would lose its bytes.
     const QStringList arguments = commandLineArguments(argc, argv);
-    return info ? runInfo(arguments) : runConsole(arguments);
+    if (info)
+        return runInfo(arguments);
+    const int status = runConsole(arguments);
+    // The waits returned and the port is closed; an update that completed
+    // all the same keeps its status.
+    if (const int signal = TerminationSignals::lastCaught(); signal != 0 && status != 0) {
+        std::fprintf(stderr, "romwright: %s\n", kUpdateInterrupted);
+        return TerminationSignals::exitStatus(signal);
+    }
+    return status;
 }

@@ -118,8 +118,17 @@ void SimScanner::flushPending()
         normalCommand("V");
     else if (pending == "V" || pending == "V\r")
         m_mode == Mode::Normal ? normalCommand("V\r\n") : answer(std::string(1, m_bootLetter));
+    else if (pending == "R" && m_mode == Mode::Bootloader && m_step == Step::Ready)
+        finalR();
     else
         m_host.note("incomplete command dropped");
+}
+
+void SimScanner::finalR()
+{
+    m_host.note("final R: the update is complete");
+    m_mode = Mode::Done;
+    m_host.complete();
 }
 
 void SimScanner::normalByte(std::uint8_t byte)
@@ -386,6 +395,13 @@ void SimScanner::bootloaderByte(std::uint8_t byte)
         m_pendingTimer = -1;
         const std::string pending = std::exchange(m_pending, {});
         if (pending == "R" && (byte == '2' || byte == '4')) {
+            if (m_step == Step::Ready) {
+                // A request in the middle of a pass: the program that sent the
+                // records is gone. The flash is incomplete, so the restart
+                // lands in the boot software again.
+                m_host.note("request during the firmware pass: starting again in the boot software");
+                m_step = Step::Idle;
+            }
             if (bootOf(char(byte)) != bootOf(m_processor)) {
                 restartIntoBoot(char(byte), true); // the other processor's boot software
                 return;
@@ -403,16 +419,15 @@ void SimScanner::bootloaderByte(std::uint8_t byte)
             answer(std::string(1, m_bootLetter)); // the bare prompt
             return;
         }
+        if (pending == "R" && m_step == Step::Ready) {
+            finalR();
+            return;
+        }
         m_host.note("incomplete command dropped");
     }
     switch (byte) {
     case 'R':
-        if (m_step == Step::Ready) {
-            m_host.note("final R: the update is complete");
-            m_mode = Mode::Done;
-            m_host.complete();
-            return;
-        }
+        // Alone it ends a pass; "R2" or "R4" is a request (the next byte tells).
         m_pending = "R";
         armPendingTimer();
         return;

@@ -68,6 +68,7 @@ private:
     void normalByte(std::uint8_t byte);
     void normalCommand(const std::string &command);
     void flushPending();
+    void finalR();
     void restartIntoBoot(char processor, bool requested);
     BootKind bootOf(char processor) const;
     void oldBootByte(std::uint8_t byte);

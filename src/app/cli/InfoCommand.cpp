@@ -21,15 +21,6 @@ namespace romwright {
 
 namespace {
 
-constexpr const char *kUsage =
-    "usage: romwright --info FILE [--target 64|128] [--image OUT]\n"
-    "  --target 64|128  the block size of the scanner's boot software (64 by default)\n"
-    "  --image OUT      write the 65,536-byte image the update sends its blocks from: the\n"
-    "                   file's bytes, 0xFF where it has none, and the jump table at 0x0450\n"
-    "                   built from the file's vectors at 0xFFCC. The vectors stay in the\n"
-    "                   image but are never sent; the 64-byte route carries them in the\n"
-    "                   jump table. OUT may not be FILE.\n";
-
 struct InfoOptions {
     QString file;
     int rows = 64;
@@ -44,7 +35,7 @@ void print(std::FILE *stream, const QString &text)
 int usageError(const QString &why)
 {
     print(stderr, QStringLiteral("romwright: %1\n").arg(why));
-    std::fputs(kUsage, stderr);
+    print(stderr, infoUsage());
     return 2;
 }
 
@@ -75,7 +66,7 @@ std::optional<InfoOptions> parseOptions(const QStringList &arguments, int &statu
                 status = usageError(QStringLiteral("--target is 64 or 128, not %1").arg(displayFileName(value)));
                 return std::nullopt;
             }
-        } else if (argument.startsWith(QLatin1String("--"))) {
+        } else if (argument.startsWith(QLatin1Char('-'))) {
             status = usageError(QStringLiteral("unknown option %1").arg(displayFileName(argument)));
             return std::nullopt;
         } else if (haveFile) {
@@ -145,6 +136,18 @@ bool writeImage(const QString &path, const MemoryImage &image)
 }
 
 } // namespace
+
+QString infoUsage()
+{
+    return QStringLiteral(
+        "usage: romwright --info FILE [--target 64|128] [--image OUT]\n"
+        "  --target 64|128  the block size of the scanner's boot software (64 by default)\n"
+        "  --image OUT      write the 65,536-byte image the update sends its blocks from: the\n"
+        "                   file's bytes, 0xFF where it has none, and the jump table at 0x0450\n"
+        "                   built from the file's vectors at 0xFFCC. The vectors stay in the\n"
+        "                   image but are never sent; the 64-byte route carries them in the\n"
+        "                   jump table. OUT may not be FILE.\n");
+}
 
 int runInfo(const QStringList &arguments)
 {

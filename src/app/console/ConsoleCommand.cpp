@@ -14,6 +14,7 @@
 #include "platform/PortMap.h"
 #include "platform/QtSerialPort.h"
 #include "platform/QtClock.h"
+#include "platform/TerminationSignals.h"
 #include "scanner/ChooserAnswer.h"
 #include "scanner/FindScanner.h"
 #include "scanner/Scanner.h"
@@ -88,6 +89,7 @@ int runConsole(const QStringList &arguments)
     ConsoleView view(stdout);
     ConsoleDialogs dialogs(stdout, stdin, options.yes);
     QtClock clock;
+    const TerminationSignals interruption([&clock](int) { clock.endWaits(); });
     LocalFileSystem files;
     const QString folder = programFolder();
     const QString userFolder = userDataFolder();

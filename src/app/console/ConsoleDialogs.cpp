@@ -3,6 +3,8 @@
 #include "platform/Types.h"
 #include "scanner/ChooserAnswer.h"
 
+#include <cerrno>
+
 namespace romwright {
 
 ConsoleDialogs::ConsoleDialogs(std::FILE *out, std::FILE *in, bool yes) : m_out(out), m_in(in), m_yes(yes) {}
@@ -72,6 +74,8 @@ bool ConsoleDialogs::powerCyclePrompt(const QString &text, const QString &title)
         const int c = std::fgetc(m_in);
         if (c == '\n')
             return true;
+        if (c == EOF && std::ferror(m_in) && errno == EINTR)
+            return false; // a signal ends the program
         if (c == EOF) {
             std::fputs("Standard input ended before Enter was pressed: the update stops here.\n", m_out);
             std::fflush(m_out);

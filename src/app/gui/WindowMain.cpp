@@ -12,9 +12,12 @@
 #include "platform/QtSerialPort.h"
 #include "platform/Registry.h"
 #include "platform/QtClock.h"
+#include "platform/TerminationSignals.h"
 
 #include <QApplication>
 #include <QIcon>
+
+#include <cstdio>
 
 namespace romwright {
 
@@ -49,16 +52,28 @@ int runWindow(int &argc, char **argv)
     // unload, the end of a route), and in any case by its owner, state.
     auto endProgram = [&window](int code) {
         window.hide();
-        QCoreApplication::exit(code);
+        const int signal = TerminationSignals::lastCaught();
+        QCoreApplication::exit(signal != 0 ? TerminationSignals::exitStatus(signal) : code);
     };
 
     WidgetHelpViewer helpViewer(dialogs);
     auto makeHelp = [&] { return std::make_unique<HTMLHelp>(helpViewer, dialogs, *registry, files, folder); };
 
+    // A signal ends the window as its close button would, without asking.
+    const TerminationSignals interruption([&](int signal) {
+        if (state.update().running())
+            std::fprintf(stderr, "romwright: %s\n", kUpdateInterrupted);
+        state.link().closePort();
+        clock.endWaits();
+        endProgram(TerminationSignals::exitStatus(signal));
+    });
+
     FrmMain frm(window, {state, clock, files, dialogs, folder, userFolder}, makeHelp,
                 [&] { showAbout(&window, dialogs, *registry); }, endProgram);
     if (frm.Form_Load(parseWindowCommandLine(arguments)) == FormLoadEnd::EndProgram)
         return 0;
+    if (const int signal = TerminationSignals::lastCaught())
+        return TerminationSignals::exitStatus(signal); // during the start-up, before exec() could take it
     window.centre();
     window.show();
     return QApplication::exec();

@@ -1,0 +1,133 @@
+// The program as a script or a new user meets it: its command-line
+// conventions and what a signal does to a running update.
+#include "app/FrontEnds.h"
+#include "image/FlashLayout.h"
+#include "image/ParseMotorolaSrecords.h"
+#include "support/ConsoleRun.h"
+#include "support/SimProcess.h"
+#include "support/TestPaths.h"
+
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QRegularExpression>
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstring>
+
+namespace {
+
+using romwright::test::ConsoleRun;
+using romwright::test::runConsole;
+using romwright::test::SimProcess;
+
+QString sample()
+{
+    return romwright::test::sampleDir() + QStringLiteral("/Hlv1450ver5_9.s19");
+}
+
+// The window would wait for a person; a case that opens it is killed and fails.
+ConsoleRun runProgram(const QStringList &arguments)
+{
+    QProcess process;
+    process.start(romwright::test::programDir() + QStringLiteral("/romwright"), arguments);
+    if (!process.waitForFinished(10000))
+        process.kill();
+    process.waitForFinished(1000);
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromLocal8Bit(process.readAllStandardOutput()),
+            QString::fromLocal8Bit(process.readAllStandardError())};
+}
+
+} // namespace
+
+TEST(CommandLine, HelpVersionAndUnknownOptions)
+{
+    const QString help = QStringLiteral("usage: romwright \\[FILE\\]");
+    struct Case {
+        QStringList arguments;
+        int exitCode;
+        QString out; // a regular expression; the other stream is then empty
+        QString err;
+    } cases[] = {
+        {{"--help"}, 0, help, {}},
+        {{"-h"}, 0, help, {}},
+        {{"--console", "--port", "1", "--help"}, 0, help, {}},
+        {{"--info", "-h"}, 0, help, {}},
+        {{"--version"}, 0, QStringLiteral("^romwright \\d+\\.\\d+\\.\\d+\\n$"), {}},
+        {{"--bogus"}, 2, {}, QStringLiteral("^romwright: unknown option --bogus\\n") + help},
+        {{"-x", "file.s19"}, 2, {}, QStringLiteral("unknown option -x")},
+        // The toolkit's window options pass, with their values.
+        {{"-style", "fusion", "--reverse", "-q"}, 2, {}, QStringLiteral("unknown option -q\\n")},
+        {{"--info", "-x"}, 2, {}, QStringLiteral("usage: romwright --info")},
+        {{"--console", "-x"}, 2, {}, QStringLiteral("unknown argument: -x")},
+    };
+    for (const Case &c : cases) {
+        const ConsoleRun run = runProgram(c.arguments);
+        const QString name = c.arguments.join(QLatin1Char(' '));
+        EXPECT_EQ(run.exitCode, c.exitCode) << qPrintable(name);
+        if (c.exitCode == 0) {
+            EXPECT_TRUE(run.out.contains(QRegularExpression(c.out))) << qPrintable(name + ": " + run.out);
+            EXPECT_TRUE(run.err.isEmpty()) << qPrintable(name + ": " + run.err);
+        } else {
+            EXPECT_TRUE(run.err.contains(QRegularExpression(c.err))) << qPrintable(name + ": " + run.err);
+            EXPECT_TRUE(run.out.isEmpty()) << qPrintable(name + ": " + run.out);
+        }
+    }
+    // Every front end's usage is in the help.
+    const QString text = runProgram({"--help"}).out;
+    for (const char *line : {"usage: romwright --console", "usage: romwright --info", "--version"})
+        EXPECT_TRUE(text.contains(QLatin1String(line))) << line;
+}
+
+// Ctrl-C at 30 % of the firmware pass leaves the scanner in its boot
+// software; the next run finds it there and completes the flash.
+TEST(ConsoleInterrupt, SigintEndsTheUpdateAndTheNextRunFinishesIt)
+{
+    using namespace std::chrono_literals;
+    SimProcess sim({QStringLiteral("--boot"), QStringLiteral("Q"), QStringLiteral("--line-rate")});
+    ASSERT_TRUE(sim.isReady()) << qPrintable(sim.errorText());
+    const QStringList arguments = {"--console", "--port", "1", "--file", sample(), "--yes"};
+
+    QProcess first;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("ROMWRIGHT_PORTS"), sim.link());
+    env.insert(QStringLiteral("ROMWRIGHT_TEST_TIME_SCALE"), QStringLiteral("0.05"));
+    first.setProcessEnvironment(env);
+    first.start(romwright::test::programDir() + QStringLiteral("/romwright"), arguments);
+    ASSERT_TRUE(first.waitForStarted(5000));
+    QString out;
+    QElapsedTimer waited;
+    waited.start();
+    while (!out.contains(QLatin1String("Firmware:  30%")) && waited.elapsed() < 60000 &&
+           first.state() == QProcess::Running) {
+        first.waitForReadyRead(1000);
+        out += QString::fromLocal8Bit(first.readAllStandardOutput());
+    }
+    ASSERT_TRUE(out.contains(QLatin1String("Firmware:  30%"))) << qPrintable(out);
+    ::kill(pid_t(first.processId()), SIGINT);
+    ASSERT_TRUE(first.waitForFinished(10000));
+    out += QString::fromLocal8Bit(first.readAllStandardOutput());
+    const QString err = QString::fromLocal8Bit(first.readAllStandardError());
+    EXPECT_EQ(first.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(first.exitCode(), 130) << qPrintable(out + err);
+    EXPECT_TRUE(err.endsWith(QStringLiteral("romwright: %1\n").arg(QLatin1String(romwright::kUpdateInterrupted))))
+        << qPrintable(err);
+    EXPECT_FALSE(out.contains(QLatin1String("Firmware:  50%"))) << qPrintable(out);
+    ASSERT_TRUE(sim.running());
+
+    const ConsoleRun second = runConsole(arguments.mid(1), sim.link());
+    EXPECT_EQ(second.exitCode, 0) << qPrintable(second.out + second.err);
+    ASSERT_TRUE(sim.waitForExit(5s));
+    EXPECT_TRUE(sim.transcript().contains(QLatin1String("request during the firmware pass")));
+    romwright::MemoryImage image;
+    image.fill(romwright::kErased);
+    ASSERT_TRUE(romwright::ParseSrecordFile(sample(), image).ok());
+    romwright::RelocateVectors(image);
+    const QByteArray flash = sim.dump();
+    ASSERT_EQ(flash.size(), qsizetype(image.size()));
+    int differing = 0;
+    for (const romwright::FlashBlock &block : romwright::kFlashBlocks64)
+        differing += std::memcmp(flash.constData() + block.Address, image.data() + block.Address, block.Length) != 0;
+    EXPECT_EQ(differing, 0) << "blocks of the firmware missing from the flash";
+}
