@@ -116,6 +116,11 @@ QtSerialPort::~QtSerialPort()
     close();
 }
 
+std::unique_ptr<SerialPort> QtSerialPort::sibling() const
+{
+    return std::make_unique<QtSerialPort>(m_map);
+}
+
 CommError QtSerialPort::setCommPort(int port)
 {
     if (port < PortMap::kFirstPort || port > PortMap::kLastPort)

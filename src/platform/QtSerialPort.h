@@ -38,6 +38,7 @@ public:
     explicit QtSerialPort(const PortMap &map, QObject *parent = nullptr);
     ~QtSerialPort() override;
 
+    std::unique_ptr<SerialPort> sibling() const override;
     CommError setCommPort(int port) override;
     int commPort() const override { return m_commPort; }
     QString deviceName() const override;
