@@ -1,12 +1,13 @@
 // Times a full scanner detection over 16 numbered ports on pseudo-terminals:
 // one simulated scanner, and either 15 silent devices (every port a
-// candidate, five probes each) or 15 numbers without a device.
+// candidate, asked all five model rows) or 15 numbers without a device.
 //
 //   build/dev/bin/romwright-bench-detection            # both layouts
 //   build/dev/bin/romwright-bench-detection --position 1 --model wexmoor
 //
-// The probes' pauses are 200 ms each by design; the figure of interest is
-// what detection costs beyond them (opening, closing and rate changes).
+// Each model row costs one 200 ms wait, however many ports hear it; the
+// figure of interest is what detection costs beyond the waits (opening,
+// closing, rate changes and writing to every port).
 
 #include "platform/Dialogs.h"
 #include "platform/ProgramFlags.h"
@@ -37,11 +38,11 @@ class CountingClock final : public QtClock {
 public:
     void pause(ms duration) override
     {
-        ++probes;
+        ++waits;
         paused += duration;
         QtClock::pause(duration);
     }
-    int probes = 0;
+    int waits = 0;
     ms paused{0};
 };
 
@@ -75,7 +76,7 @@ bool startSim(Sim &sim, const QString &program, const QString &link, const QStri
 
 struct Result {
     qint64 elapsedMs;
-    int probes;
+    int waits;
     qint64 pausedMs;
     QString name;
     int port;
@@ -94,7 +95,7 @@ Result detectOnce(const QStringList &ports)
     QElapsedTimer clock;
     clock.start();
     scanner.DetectScanner(commPort);
-    return {clock.elapsed(), sleeper.probes, sleeper.paused.count(), scanner.Name(), commPort};
+    return {clock.elapsed(), sleeper.waits, sleeper.paused.count(), scanner.Name(), commPort};
 }
 
 } // namespace
@@ -142,10 +143,8 @@ int main(int argc, char **argv)
         for (int run = 0; run < runs; ++run) {
             const Result r = detectOnce(ports);
             const qint64 overhead = r.elapsedMs - r.pausedMs;
-            out << what << ": " << r.elapsedMs << " ms, " << r.probes << " probes (" << r.pausedMs
-                << " ms of pauses), beyond the pauses " << overhead << " ms";
-            if (r.probes > 0)
-                out << " (" << QString::number(double(overhead) / r.probes, 'f', 1) << " ms a probe)";
+            out << what << ": " << r.elapsedMs << " ms, " << r.waits << " probe waits (" << r.pausedMs
+                << " ms), beyond the waits " << overhead << " ms";
             out << "; found " << r.name << " on port " << r.port << Qt::endl;
         }
     }

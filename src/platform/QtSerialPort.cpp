@@ -116,6 +116,11 @@ QtSerialPort::~QtSerialPort()
     close();
 }
 
+std::unique_ptr<SerialPort> QtSerialPort::sibling() const
+{
+    return std::make_unique<QtSerialPort>(m_map);
+}
+
 CommError QtSerialPort::setCommPort(int port)
 {
     if (port < PortMap::kFirstPort || port > PortMap::kLastPort)
@@ -299,6 +304,9 @@ CommError QtSerialPort::open()
     }
 #endif
     m_lost = false;
+#ifndef Q_OS_WIN
+    m_latency.lower(int(m_port.handle()), device);
+#endif
     // Lines a device cannot set (a pseudo-terminal has neither) do not stop the open.
     if (!m_port.setDataTerminalReady(m_dtr))
         m_port.clearError();
@@ -310,8 +318,12 @@ CommError QtSerialPort::open()
 
 void QtSerialPort::close()
 {
-    if (m_port.isOpen())
+    if (m_port.isOpen()) {
+#ifndef Q_OS_WIN
+        m_latency.restore(int(m_port.handle()));
+#endif
         m_port.close();
+    }
     m_port.clearError();
     m_lost = false;
 }
@@ -427,8 +439,12 @@ void QtSerialPort::dropLine()
 {
     if (!m_lost)
         return;
-    if (m_port.isOpen())
+    if (m_port.isOpen()) {
+#ifndef Q_OS_WIN
+        m_latency.restore(int(m_port.handle())); // fails quietly when the adapter is gone
+#endif
         m_port.close();
+    }
     m_port.clearError();
     emit lineLost();
 }

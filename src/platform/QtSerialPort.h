@@ -6,6 +6,7 @@
 // bytes the event loop has not delivered yet, so a read after a blocking
 // pause sees what came in during it.
 
+#include "platform/LineLatency.h"
 #include "platform/PortMap.h"
 #include "platform/SerialPort.h"
 
@@ -38,6 +39,7 @@ public:
     explicit QtSerialPort(const PortMap &map, QObject *parent = nullptr);
     ~QtSerialPort() override;
 
+    std::unique_ptr<SerialPort> sibling() const override;
     CommError setCommPort(int port) override;
     int commPort() const override { return m_commPort; }
     QString deviceName() const override;
@@ -76,6 +78,7 @@ private:
 
     PortMap m_map;
     mutable QSerialPort m_port;
+    LineLatency m_latency{LatencyAccess::system()};
     int m_commPort = 1;
     QString m_settingsText = QStringLiteral("9600,n,8,1");
     LineSettings m_settings;

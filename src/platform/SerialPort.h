@@ -8,6 +8,8 @@
 #include <QObject>
 #include <QString>
 
+#include <memory>
+
 namespace romwright {
 
 enum class CommError {
@@ -29,6 +31,10 @@ class SerialPort : public QObject {
 public:
     using QObject::QObject;
     ~SerialPort() override = default;
+
+    // A new, closed port over the same devices, with its own number and
+    // settings: for talking to several ports at once.
+    virtual std::unique_ptr<SerialPort> sibling() const = 0;
 
     // Port number 1..16; it takes effect at the next open.
     virtual CommError setCommPort(int port) = 0;

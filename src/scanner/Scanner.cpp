@@ -7,6 +7,9 @@
 
 #include <QScopeGuard>
 
+#include <memory>
+#include <optional>
+
 namespace romwright {
 namespace {
 
@@ -24,6 +27,35 @@ public:
 
 private:
     MainView &m_view;
+};
+
+// One candidate port while the rows are asked. The port's error kinds are
+// absorbed the way detection needs them: a refused value or a port another
+// program holds gives the port up; a port that is missing, cannot be opened
+// or is not open just yields no answer; a line that fails while writing is
+// given up like a held one.
+struct ProbedPort {
+    qint16 number = 0;
+    std::unique_ptr<SerialPort> port;
+    bool refused = false;
+    bool inUse = false; // also set when the line fails while writing
+    bool done = false;  // answered, or given up
+    QByteArray answer;
+
+    void absorb(CommError error)
+    {
+        switch (error) {
+        case CommError::ValueRefused: refused = true; break;
+        case CommError::PortInUse:
+        case CommError::WriteFailed: inUse = true; break;
+        case CommError::None:
+        case CommError::NoSuchPort:
+        case CommError::PermissionDenied:
+        case CommError::DeviceNotOpen:
+        case CommError::PortNotOpen: break;
+        }
+    }
+    bool givenUp() const { return refused || inUse; }
 };
 
 // The last character of a bootloader's prompt: such a scanner cannot name its model.
@@ -61,28 +93,10 @@ void Scanner::setComm(SerialPort *port)
         connectReceive();
 }
 
-// The port's error kinds, absorbed the way detection needs them: a refused
-// value or a port another program holds gives the port up; a port that is
-// missing, cannot be opened or is not open just yields no answer; a line
-// that fails while writing is given up like a held one.
-void Scanner::absorb(CommError error)
-{
-    switch (error) {
-    case CommError::ValueRefused: m_refused = true; break;
-    case CommError::PortInUse:
-    case CommError::WriteFailed: m_inUse = true; break;
-    case CommError::None:
-    case CommError::NoSuchPort:
-    case CommError::PermissionDenied:
-    case CommError::DeviceNotOpen:
-    case CommError::PortNotOpen: break;
-    }
-}
-
 void Scanner::closeComm()
 {
     if (m_comm->portOpen())
-        absorb(m_comm->setPortOpen(false));
+        m_comm->setPortOpen(false);
 }
 
 Detection Scanner::DetectScanner(qint16 &CommPort)
@@ -99,7 +113,7 @@ Detection Scanner::DetectScanner(qint16 &CommPort)
     emit ScannerConnect(false);
     BusyPointer busy(m_view);
 
-    // Every port that opens is a candidate.
+    // Every port that opens is a candidate. Only whether it opens counts here.
     std::vector<qint16> candidates;
     m_refusedPorts.clear();
     if (m_comm) {
@@ -107,10 +121,9 @@ Detection Scanner::DetectScanner(qint16 &CommPort)
             closeComm();
             if (m_comm->setCommPort(n) != CommError::None)
                 continue;
-            absorb(m_comm->setSettings(kEnumerationSettings));
-            absorb(m_comm->setInputLen(0));
+            m_comm->setSettings(kEnumerationSettings);
+            m_comm->setInputLen(0);
             const CommError opened = m_comm->setPortOpen(true);
-            absorb(opened);
             if (opened == CommError::PermissionDenied)
                 m_refusedPorts.push_back({n, deviceAccess(m_comm->deviceName())});
             if (m_comm->portOpen())
@@ -125,64 +138,95 @@ Detection Scanner::DetectScanner(qint16 &CommPort)
         return Detection::NotFound;
     }
     closeComm();
+    m_comm->setCommPort(candidates.back());
 
-    // Every candidate is asked once per model, in table order; a later find
-    // overrides an earlier one, so the last port that answered wins.
-    bool found = false;
+    std::vector<ProbedPort> ports;
     for (const qint16 p : candidates) {
-        m_refused = false;
-        m_inUse = false;
-        for (const auto &model : m_models) {
-            closeComm();
-            absorb(m_comm->setCommPort(p));
-            absorb(m_comm->setSettings(model->CommandSettings()));
-            if (portGivenUp())
-                break;
-            absorb(m_comm->setInputLen(0));
-            absorb(m_comm->setPortOpen(true));
-            if (portGivenUp())
-                break;
-            absorb(m_comm->output(model->VersionCommand.toLatin1() + "\r\n"));
-            m_clock.pause(m_timings.probeWait);
-            const QByteArray answer = m_comm->input();
-            closeComm();
+        ports.emplace_back();
+        ports.back().number = p;
+        ports.back().port = m_comm->sibling();
+    }
 
+    // Each row goes to every port still being asked, then one wait serves
+    // them all. Each port opens at the row's rate and closes after its answer
+    // is read, as when the ports were asked one after another, so each hears
+    // the same bytes at the same rates. The highest-numbered port with a
+    // scanner wins, whichever row found it.
+    std::optional<qint16> found;
+    for (const auto &model : m_models) {
+        std::vector<ProbedPort *> asked;
+        for (ProbedPort &probed : ports) {
+            if (probed.done)
+                continue;
+            SerialPort &port = *probed.port;
+            probed.absorb(port.setCommPort(probed.number));
+            probed.absorb(port.setSettings(model->CommandSettings()));
+            if (!probed.givenUp()) {
+                probed.absorb(port.setInputLen(0));
+                probed.absorb(port.setPortOpen(true));
+            }
+            if (probed.givenUp()) {
+                probed.done = true;
+                continue;
+            }
+            probed.absorb(port.output(model->VersionCommand.toLatin1() + "\r\n"));
+            asked.push_back(&probed);
+        }
+        if (asked.empty())
+            break;
+        m_clock.pause(m_timings.probeWait);
+        for (ProbedPort *probed : asked) {
+            probed->answer = probed->port->input();
+            if (probed->port->portOpen())
+                probed->port->setPortOpen(false);
+        }
+
+        for (ProbedPort *probed : asked) {
+            const QByteArray &answer = probed->answer;
+            const bool wins = !found || probed->number > *found;
             if (!answer.isEmpty() && answer != "0") {
+                const bool identity = answer == model->VersionData.toLatin1() + "\r\n";
                 if (isBootPrompt(answer)) {
                     m_view.setBusy(false);
                     const std::optional<QString> choice = m_dialogs.chooseScanner();
                     m_view.setBusy(true);
                     if (!choice)
                         return Detection::EndProgram;
-                    if (*choice == QLatin1String("Halvern1450")) {
-                        m_name = QStringLiteral("Halvern 1450");
-                        m_typeOfScanner = kHalvern1450;
-                    } else if (*choice == QLatin1String("Jorlith750")) {
-                        m_name = QStringLiteral("Jorlith 750");
-                        m_typeOfScanner = kJorlith750;
-                    } else {
-                        m_name = QStringLiteral("Wexmoor 3650");
-                        m_typeOfScanner = kWexmoor3650;
+                    if (wins) {
+                        if (*choice == QLatin1String("Halvern1450")) {
+                            m_name = QStringLiteral("Halvern 1450");
+                            m_typeOfScanner = kHalvern1450;
+                        } else if (*choice == QLatin1String("Jorlith750")) {
+                            m_name = QStringLiteral("Jorlith 750");
+                            m_typeOfScanner = kJorlith750;
+                        } else {
+                            m_name = QStringLiteral("Wexmoor 3650");
+                            m_typeOfScanner = kWexmoor3650;
+                        }
                     }
-                } else if (answer == model->VersionData.toLatin1() + "\r\n") {
+                } else if (identity && wins) {
                     m_name = model->ScannerName;
                     m_typeOfScanner = model->TypeOfScanner;
                 }
-                if (isBootPrompt(answer) || answer == model->VersionData.toLatin1() + "\r\n") {
-                    CommPort = p;
-                    m_comPort = p;
-                    found = true;
-                    break;
+                if (isBootPrompt(answer) || identity) {
+                    if (wins) {
+                        CommPort = probed->number;
+                        m_comPort = probed->number;
+                        found = probed->number;
+                    }
+                    probed->done = true;
+                    continue;
                 }
                 // A Jorlith in its compatibility mode answers at 19200 to any
                 // row of that rate; the port is then left without a find.
                 if (model->Baud == QLatin1String("19200") && (answer == "JL 19.2kOK\r\n" || answer == "JL 750OK\r\n")) {
                     m_state = kCompatibilityMode;
-                    break;
+                    probed->done = true;
+                    continue;
                 }
             }
-            if (m_inUse)
-                break;
+            if (probed->inUse)
+                probed->done = true;
         }
     }
 

@@ -59,8 +59,11 @@ public:
     const ScannerTimings &timings() const { return m_timings; }
     Clock &clock() const { return m_clock; }
 
-    // Probes ports 1 to 16 with every model. On Found, CommPort holds the port
-    // of the last scanner that answered; otherwise it is left alone.
+    // Probes ports 1 to 16 with every model. Every port that opens is asked
+    // at once, one model row after another, so a row costs one probe wait
+    // however many ports there are; each port hears the rows in table order
+    // up to its answer. On Found, CommPort holds the highest-numbered port
+    // whose scanner answered; otherwise it is left alone.
     Detection DetectScanner(qint16 &CommPort);
     // The ports the last detection could not open because this user may not:
     // when no scanner is found, they are the likely reason.
@@ -94,8 +97,6 @@ signals:
     void CommComplete(); // declared for callers; nothing raises it
 
 private:
-    void absorb(CommError error);
-    bool portGivenUp() const { return m_refused || m_inUse; }
     void closeComm();
 
     void handleReceive();
@@ -118,8 +119,6 @@ private:
     qint32 m_threshhold = 0;
 
     std::vector<RefusedPort> m_refusedPorts;
-    bool m_refused = false;
-    bool m_inUse = false; // also set when the line fails while writing
 
     bool m_receiveHandling = false;
     bool m_inHandler = false;

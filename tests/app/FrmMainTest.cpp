@@ -236,11 +236,8 @@ TEST(FrmMainStartUp, ChooserExitEndsTheStartUp)
 {
     Rig rig(test::programDir());
     // A port whose scanner answers the identity query with a bootloader prompt.
-    // Detection reads after a blocking pause, so the answer must be there at once.
-    rig.port->responder = [&rig](const QByteArray &written) {
-        if (written == QByteArray("V\r\n"))
-            rig.port->deliverNow("Q");
-        return QByteArray();
+    rig.port->responder = [](const QByteArray &written) {
+        return written == QByteArray("V\r\n") ? QByteArray("Q") : QByteArray();
     };
     rig.dialogs.chooserAnswers.push_back(std::nullopt);
     EXPECT_EQ(rig.frm.Form_Load(std::nullopt), FormLoadEnd::EndProgram);

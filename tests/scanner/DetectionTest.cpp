@@ -64,18 +64,18 @@ TEST(DetectScanner, OnlyAnExactIdentityAtItsRateFindsAModel)
     }
 }
 
+// Every port hears each model row with "V" CR LF, all ports together, and
+// one 200 ms wait serves the row.
 TEST(DetectScanner, ProbesEveryModelWithVCrLfAnd200msEach)
 {
     ScannerRig d;
     d.port.devices = {{1, FakeDevice{}}, {3, answersAt("38400", "HLV 1450OK\r\n")}};
     ASSERT_EQ(d.detect(), Detection::Found);
-    EXPECT_EQ(d.port.writeLog(), (QStringList{"write 1 38400 V\r\n", "write 1 38400 V\r\n", "write 1 19200 V\r\n",
-                                              "write 1 19200 V\r\n", "write 1 38400 V\r\n", "write 3 38400 V\r\n"}));
-    std::vector<Clock::ms> times;
-    for (int i = 0; i < 6; ++i)
-        times.push_back(Clock::ms(200 * i));
-    EXPECT_EQ(d.port.writeTimes, times);
-    EXPECT_EQ(d.clock.now().count(), 1200);
+    EXPECT_EQ(d.port.writeLog(), (QStringList{"write 1 38400 V\r\n", "write 3 38400 V\r\n", "write 1 38400 V\r\n",
+                                              "write 1 19200 V\r\n", "write 1 19200 V\r\n", "write 1 38400 V\r\n"}));
+    EXPECT_EQ(d.port.writeTimes, (std::vector<Clock::ms>{Clock::ms(0), Clock::ms(0), Clock::ms(200), Clock::ms(400),
+                                                         Clock::ms(600), Clock::ms(800)}));
+    EXPECT_EQ(d.clock.now().count(), 1000);
 }
 
 TEST(DetectScanner, PortFailuresWhileProbingGiveThePortUp)
@@ -83,7 +83,7 @@ TEST(DetectScanner, PortFailuresWhileProbingGiveThePortUp)
     struct Case {
         const char *what;
         FakeDevice failing;
-        int probesOnFailingPort;
+        int probeOpensOnFailingPort; // after the enumeration's
     };
     FakeDevice halvern = answersAt("19200", "HLV 1450OK\r\n");
     auto failing = [&halvern](std::deque<CommError> opens, CommError openError, QStringList refused, CommError write) {
@@ -96,7 +96,7 @@ TEST(DetectScanner, PortFailuresWhileProbingGiveThePortUp)
     };
     const Case cases[] = {
         // Opened for the enumeration, then taken by another program.
-        {"held once probing starts", failing({CommError::None, CommError::PortInUse}, CommError::None, {}, CommError::None), 0},
+        {"held once probing starts", failing({CommError::None, CommError::PortInUse}, CommError::None, {}, CommError::None), 1},
         // The first row's rate is refused: given up before its 19200 rows.
         {"first rate refused", failing({}, CommError::None, {"38400,n,8,1"}, CommError::None), 0},
         {"line fails when written", failing({}, CommError::None, {}, CommError::WriteFailed), 1},
@@ -110,8 +110,8 @@ TEST(DetectScanner, PortFailuresWhileProbingGiveThePortUp)
         EXPECT_EQ(d.detect(), Detection::Found);
         EXPECT_EQ(d.scanner.Name(), QLatin1String("Wexmoor 3650"));
         EXPECT_EQ(d.scanner.ComPort(), 9);
-        // 200 ms per probe on port 2, and port 9's five rows up to the Wexmoor.
-        EXPECT_EQ(d.clock.now().count(), 200 * (c.probesOnFailingPort + 5));
+        EXPECT_EQ(d.port.openAttempts[2], 1 + c.probeOpensOnFailingPort);
+        EXPECT_EQ(d.clock.now().count(), 1000); // port 9's five rows up to the Wexmoor
         EXPECT_FALSE(d.view.isBusy());
     }
 }

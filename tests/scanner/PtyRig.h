@@ -53,4 +53,23 @@ inline std::string heardBytes(const QString &transcript)
     return heard;
 }
 
+// The bytes the simulator heard, each run at one rate as "RATE:bytes", runs
+// separated by a space: "38400:V\r\nV\r\n 19200:V\r\n".
+inline std::string heardAtRates(const QString &transcript)
+{
+    std::string heard;
+    QString rate;
+    for (const QString &line : transcript.split(QLatin1Char('\n'))) {
+        const QStringList parts = line.simplified().split(QLatin1Char(' '));
+        if (parts.size() < 4 || parts[1] != QLatin1String("in"))
+            continue;
+        if (parts.back() != rate) {
+            rate = parts.back();
+            heard += (heard.empty() ? "" : " ") + rate.toStdString() + ':';
+        }
+        heard += char(parts[2].toUInt(nullptr, 16));
+    }
+    return heard;
+}
+
 } // namespace romwright::test

@@ -7,6 +7,7 @@
 #include "platform/ManualClock.h"
 #include "platform/SerialPort.h"
 
+#include <QPointer>
 #include <QStringList>
 #include <deque>
 #include <functional>
@@ -37,6 +38,7 @@ public:
     std::map<int, FakeDevice> devices;
     // With a clock, answers arrive this long after the write.
     Clock::ms latency{0};
+    std::map<int, int> openAttempts; // by port number
 
     std::vector<QByteArray> writes;
     std::vector<Clock::ms> writeTimes;
@@ -61,11 +63,23 @@ public:
     }
     void arriveAt(Clock::ms at, const QByteArray &bytes)
     {
-        m_clock->at(at, [this, bytes] { arrive(bytes); });
+        m_clock->at(at, [port = QPointer<FakePort>(this), bytes] {
+            if (port)
+                port->arrive(bytes);
+        });
     }
     void deliverNow(const QByteArray &bytes) { m_in += bytes; }
     void loseLine() { emit lineLost(); }
     void open() { setPortOpen(true); }
+
+    // Siblings share the devices, the script and the log of the port they
+    // came from.
+    std::unique_ptr<SerialPort> sibling() const override
+    {
+        auto port = std::make_unique<FakePort>(m_clock);
+        port->m_root = &const_cast<FakePort *>(this)->root();
+        return port;
+    }
 
     CommError setCommPort(int port) override
     {
@@ -99,15 +113,17 @@ public:
     {
         if (!open) {
             if (m_open)
-                log << QStringLiteral("close %1").arg(m_port);
+                root().log << QStringLiteral("close %1").arg(m_port);
             m_open = false;
             m_in.clear();
             return CommError::None;
         }
         if (m_open)
             return CommError::None;
-        CommError result = openError;
-        if (!devices.empty()) {
+        FakePort &r = root();
+        ++r.openAttempts[m_port];
+        CommError result = r.openError;
+        if (!r.devices.empty()) {
             FakeDevice *d = device();
             if (!d)
                 return CommError::NoSuchPort;
@@ -119,7 +135,7 @@ public:
         }
         if (result == CommError::None) {
             m_open = true;
-            log << QStringLiteral("open %1").arg(m_port);
+            r.log << QStringLiteral("open %1").arg(m_port);
         }
         return result;
     }
@@ -130,19 +146,20 @@ public:
         if (!m_open)
             return CommError::PortNotOpen;
         const FakeDevice *d = device();
-        const CommError error = d ? d->writeError : writeError ? writeError(bytes) : CommError::None;
+        FakePort &r = root();
+        const CommError error = d ? d->writeError : r.writeError ? r.writeError(bytes) : CommError::None;
         if (error != CommError::None)
             return error;
-        writes.push_back(bytes);
-        writeTimes.push_back(m_clock ? m_clock->now() : Clock::ms(0));
-        log << QStringLiteral("write %1 %2 %3")
+        r.writes.push_back(bytes);
+        r.writeTimes.push_back(m_clock ? m_clock->now() : Clock::ms(0));
+        r.log << QStringLiteral("write %1 %2 %3")
                    .arg(QString::number(m_port), m_settings.section(QLatin1Char(','), 0, 0), QString::fromLatin1(bytes));
         const QByteArray answer = d ? (d->reply ? d->reply(bytes, m_settings) : QByteArray())
-                                    : (responder ? responder(bytes) : QByteArray());
+                                    : (r.responder ? r.responder(bytes) : QByteArray());
         if (answer.isEmpty())
             return CommError::None;
-        if (m_clock && latency.count() > 0)
-            arriveAt(m_clock->now() + latency, answer);
+        if (m_clock && r.latency.count() > 0)
+            arriveAt(m_clock->now() + r.latency, answer);
         else
             m_in += answer; // waiting when output() returns
         return CommError::None;
@@ -156,25 +173,27 @@ public:
     }
     CommError clearInput() override
     {
-        log << QStringLiteral("clear in");
+        root().log << QStringLiteral("clear in");
         m_in.clear();
         return m_open ? CommError::None : CommError::PortNotOpen;
     }
     CommError clearOutput() override
     {
-        log << QStringLiteral("clear out");
+        root().log << QStringLiteral("clear out");
         return m_open ? CommError::None : CommError::PortNotOpen;
     }
 
 private:
+    FakePort &root() { return m_root ? *m_root : *this; }
     FakeDevice *device()
     {
-        const auto it = devices.find(m_port);
-        return it == devices.end() ? nullptr : &it->second;
+        const auto it = root().devices.find(m_port);
+        return it == root().devices.end() ? nullptr : &it->second;
     }
     const FakeDevice *device() const { return const_cast<FakePort *>(this)->device(); }
 
     ManualClock *m_clock;
+    FakePort *m_root = nullptr;
     int m_port = 1;
     QString m_settings = QStringLiteral("9600,n,8,1");
     bool m_open = false;

@@ -39,6 +39,8 @@ Plays a scanner on a pseudo-terminal; PATH becomes a link to the terminal.
   --noise             a stray byte in front of every seventh acknowledgement (the 3rd, 10th, ...)
   --slow-erase MS     an erase takes MS milliseconds
   --greet-late MS     a greeting comes MS milliseconds after the request
+  --ack-latency MS    hold each byte sent until the next multiple of MS
+                      milliseconds, as a USB adapter's latency timer does
   --model halvern|jorlith|wexmoor   identity answer in normal mode (default halvern)
   --rate 19200|38400  rate of normal mode (default 38400)
   --compat            answer "JL 19.2kOK" at 19200 baud
@@ -108,6 +110,11 @@ ParsedOptions parseOptions(const std::vector<std::string> &args)
                                        : o.unanswered) = int(*n);
         } else if (arg == "--noise") {
             o.noise = true;
+        } else if (arg == "--ack-latency") {
+            const auto n = number(1, 1000);
+            if (!n)
+                return fail(arg + " takes milliseconds (1 to 1000)");
+            o.ackLatency = Millis(*n);
         } else if (arg == "--slow-erase" || arg == "--greet-late" || arg == "--send-r1") {
             const auto n = number(0, 3'600'000);
             if (!n)

@@ -28,6 +28,7 @@ struct SimOptions {
     bool noise = false;                // --noise
     Millis slowErase{0};               // --slow-erase MS
     Millis greetLate{0};               // --greet-late MS
+    std::optional<Millis> ackLatency;  // --ack-latency MS
     std::string identity = "HLV 1450OK"; // --model / --compat
     int rate = 38400;                  // --rate, the normal mode's rate
     bool silent = false;               // --silent

@@ -240,6 +240,12 @@ void Simulator::send(std::string_view bytes, int rate)
             at = std::max(m_now, m_outFree) + byteTime(rate);
             m_outFree = at;
         }
+        if (m_options.ackLatency) {
+            // The adapter passes what it holds on when its timer runs out.
+            const Clock::duration period = *m_options.ackLatency;
+            const Clock::duration since = at - m_start;
+            at = m_start + (since + period - Clock::duration(1)) / period * period;
+        }
         m_out.push_back({std::uint8_t(c), rate, at});
     }
     writeDue(Clock::now());
