@@ -9,10 +9,10 @@
 // what detection costs beyond them (opening, closing and rate changes).
 
 #include "platform/Dialogs.h"
-#include "platform/ProgramFlags.h"
+#include "view/ProgramFlags.h"
 #include "platform/QtSerialPort.h"
 #include "platform/Sleeper.h"
-#include "platform/ViewState.h"
+#include "view/ViewState.h"
 #include "scanner/Scanner.h"
 
 #include <QCommandLineParser>

@@ -2,7 +2,7 @@
 
 #include "flash/FlashMessages.h"
 #include "platform/Dialogs.h"
-#include "platform/MainView.h"
+#include "view/MainView.h"
 #include "platform/PortMap.h"
 #include "platform/Sleeper.h"
 

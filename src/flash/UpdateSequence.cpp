@@ -4,7 +4,7 @@
 #include "flash/FlashMessages.h"
 #include "image/FlashLayout.h"
 #include "platform/Dialogs.h"
-#include "platform/MainView.h"
+#include "view/MainView.h"
 
 #include <algorithm>
 

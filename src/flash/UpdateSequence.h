@@ -8,7 +8,7 @@
 #include "flash/BootloaderLink.h"
 #include "flash/TargetState.h"
 #include "image/MemoryImage.h"
-#include "platform/ProgramFlags.h"
+#include "view/ProgramFlags.h"
 
 #include <QString>
 #include <array>

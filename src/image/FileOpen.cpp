@@ -4,7 +4,7 @@
 #include "image/FlashLayout.h"
 #include "platform/Dialogs.h"
 #include "platform/FileSystem.h"
-#include "platform/MainView.h"
+#include "view/MainView.h"
 
 namespace romwright {
 

@@ -1,6 +1,6 @@
 #include "app/shell/FirmwareDiscovery.h"
 #include "platform/FileSystem.h"
-#include "platform/ViewState.h"
+#include "view/ViewState.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "app/shell/FormLoad.h"
 #include "platform/FileSystem.h"
-#include "platform/ViewState.h"
+#include "view/ViewState.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -2,8 +2,8 @@
 #include "app/shell/PortPermissionNotice.h"
 #include "app/shell/WaitLetterPrompt.h"
 #include "app/shell/WindowCommandLine.h"
-#include "platform/ProgramFlags.h"
-#include "platform/ViewState.h"
+#include "view/ProgramFlags.h"
+#include "view/ViewState.h"
 #include "support/ScriptedDialogs.h"
 
 #include <gtest/gtest.h>

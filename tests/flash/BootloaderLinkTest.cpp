@@ -3,7 +3,7 @@
 #include "flash/BootloaderLink.h"
 #include "FakePort.h"
 #include "flash/FlashMessages.h"
-#include "platform/ViewState.h"
+#include "view/ViewState.h"
 #include "support/ScriptedDialogs.h"
 
 #include <QElapsedTimer>

@@ -11,7 +11,7 @@
 #include "platform/PortMap.h"
 #include "platform/QtSerialPort.h"
 #include "platform/Sleeper.h"
-#include "platform/ViewState.h"
+#include "view/ViewState.h"
 #include "support/ScriptedDialogs.h"
 #include "support/SimProcess.h"
 #include "support/TestPaths.h"

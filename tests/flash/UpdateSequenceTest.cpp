@@ -6,7 +6,7 @@
 #include "FakeBootloader.h"
 #include "FakePort.h"
 #include "flash/FlashMessages.h"
-#include "platform/ViewState.h"
+#include "view/ViewState.h"
 #include "support/ScriptedDialogs.h"
 
 #include <QElapsedTimer>

@@ -3,8 +3,8 @@
 // checked on real lines in PtyDetectionTest.
 #include "FakeSerialPort.h"
 #include "RecordingSleeper.h"
-#include "platform/ProgramFlags.h"
-#include "platform/ViewState.h"
+#include "view/ProgramFlags.h"
+#include "view/ViewState.h"
 #include "scanner/Scanner.h"
 #include "support/ScriptedDialogs.h"
 

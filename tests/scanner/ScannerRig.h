@@ -4,8 +4,8 @@
 
 #include "FakeSerialPort.h"
 #include "RecordingSleeper.h"
-#include "platform/ProgramFlags.h"
-#include "platform/ViewState.h"
+#include "view/ProgramFlags.h"
+#include "view/ViewState.h"
 #include "scanner/Scanner.h"
 #include "support/ScriptedDialogs.h"
 

@@ -1,7 +1,7 @@
 #include "app/shell/FirmwareDiscovery.h"
 
 #include "platform/FileSystem.h"
-#include "platform/MainView.h"
+#include "view/MainView.h"
 
 #include <array>
 

@@ -2,7 +2,7 @@
 
 #include "app/shell/FirmwareDiscovery.h"
 #include "platform/Dialogs.h"
-#include "platform/MainView.h"
+#include "view/MainView.h"
 
 namespace romwright {
 

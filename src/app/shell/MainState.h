@@ -13,7 +13,7 @@
 #include "flash/UpdateSequence.h"
 #include "image/FileOpen.h"
 #include "image/MemoryImage.h"
-#include "platform/ProgramFlags.h"
+#include "view/ProgramFlags.h"
 #include "platform/SerialPort.h"
 
 #include <QString>
