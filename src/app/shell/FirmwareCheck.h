@@ -15,7 +15,7 @@ inline constexpr const char *kFirmwareCheckTitle = "Firmware Check";
 inline constexpr const char *kProgramAnyway = " Program it anyway?"; // after an Ask verdict in the window
 
 struct ScannerAtHand {
-    int typeOfScanner = 0;        // 1 Jorlith, 2 Halvern, 5 Wexmoor; 0 not known
+    int typeOfScanner = 0;        // a ScannerType; 0 (kNotDetected) not known
     std::optional<bool> bTargetA; // nullopt until the identification has run
     bool bBarCodeProcessor = false;
 };

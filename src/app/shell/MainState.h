@@ -81,6 +81,7 @@ public:
     BootloaderLink &link() { return *m_link; }
     UpdateSequence &update() { return *m_update; }
     MainView &view() { return m_services.view; }
+    const MainServices &services() const { return m_services; }
 
 private:
     bool approveFirmware();
