@@ -42,7 +42,7 @@ FlashTimings fastTimings(bool oldBoot)
 struct Session {
     Session(const SimProcess &sim, const FlashTimings &timings)
         : port(PortMap::fromList(sim.link())), firmware(std::make_unique<FirmwareSet>()),
-          link(port, view, dialogs, sleeper, timings), update(link, view, dialogs, flags, target)
+          link(port, sleeper, timings), update(link, view, dialogs, flags, target)
     {
     }
 
@@ -57,7 +57,7 @@ struct Session {
         view.setText(LabelId::FirmFile, QString::fromLatin1(kSample));
         const FileOpenResult loaded =
             FileOpen(joinPath(folder, QString::fromLatin1(kSample)), *firmware,
-                     FileOpenContext{files, view, dialogs, folder});
+                     FileOpenContext{files, folder});
         EXPECT_TRUE(loaded.allValid());
         return update.cmdProgram_Click(*firmware);
     }

@@ -48,7 +48,7 @@ FirmwareSet sampleFirmware()
 // One window with its port on a fake boot software greeting with `greeting`.
 struct Rig {
     explicit Rig(const char *greeting = "Q", int greetOn = 2, FlashTimings timings = FlashTimings{}.scaled(0.01))
-        : link(port, view, dialogs, sleeper, timings), update(link, view, dialogs, flags, target)
+        : link(port, sleeper, timings), update(link, view, dialogs, flags, target)
     {
         device.greeting = greeting;
         device.greetOnRequest = greetOn;
