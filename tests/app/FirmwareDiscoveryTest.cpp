@@ -1,5 +1,6 @@
 #include "app/shell/FirmwareDiscovery.h"
 #include "platform/FileSystem.h"
+#include "scanner/ScannerModel.h"
 #include "view/ViewState.h"
 
 #include <QDir>
@@ -34,19 +35,6 @@ private:
 
 } // namespace
 
-TEST(FirmwareCandidates, CountDownCrossesMajorVersionsAndSkipsHalvern33And32)
-{
-    const QStringList halvern = firmwareCandidates(2, false);
-    EXPECT_EQ(halvern.indexOf(QStringLiteral("Hlv1450ver5_0.s19")) + 1, halvern.indexOf(QStringLiteral("Hlv1450ver4_9.s19")));
-    EXPECT_EQ(halvern.at(halvern.size() - 2), QStringLiteral("Hlv1450ver3_4.s19"));
-    EXPECT_FALSE(halvern.contains(QStringLiteral("Hlv1450ver3_3.s19")));
-    EXPECT_FALSE(halvern.contains(QStringLiteral("Hlv1450ver3_2.s19")));
-
-    const QStringList wexmoor = firmwareCandidates(5, false);
-    EXPECT_EQ(wexmoor.at(50), QStringLiteral("WX3650UVer1_0.s19"));
-    EXPECT_EQ(wexmoor.at(51), QStringLiteral("WX3650UVer1_9.s20"));
-}
-
 struct DiscoveryCase {
     const char *name;
     QStringList files;
@@ -60,26 +48,26 @@ struct DiscoveryCase {
 TEST(DiscoverFirmware, CasesInTheProgramAndTheUserDataFolder)
 {
     const DiscoveryCase cases[] = {
-        {"newest Halvern wins", {"Hlv1450ver5_8.s19", "Hlv1450ver4_2.s19"}, 2, false, {}, "Hlv1450ver5_8.s19"},
-        {"A never tries the plain Halvern list", {"Hlv1450ver5_8.s19", "Hlv1450ver4_2.s19"}, 2, true, {}, {}},
-        {"Halvern 3.3 is no candidate", {"Hlv1450ver3_3.s19"}, 2, false, {}, {}},
-        {"Halvern 3.1 is", {"Hlv1450ver3_1.s19"}, 2, false, {}, "Hlv1450ver3_1.s19"},
-        {"Jorlith list ends at 2.2", {"JL750Ver2_2.s19"}, 1, false, {}, "JL750Ver2_2.s19"},
-        {"Wexmoor .s19 before any .s20", {"WX3650UVer1_0.s19", "WX3650UVer1_9.s20"}, 5, false, {}, "WX3650UVer1_0.s19"},
-        {"Wexmoor list whatever the target", {"WX3650UVer3_9.s19"}, 5, true, {}, "WX3650UVer3_9.s19"},
-        {"Jorlith U", {"JL750UVer4_0.s19", "JL750Ver6_0.s19"}, 1, true, {}, "JL750UVer4_0.s19"},
-        {"names differ in case from the list", {"hlv1450ver5_8.s19", "JL750VER6_0.s19"}, 2, false, {}, {}},
-        {"a folder is no file", {"Hlv1450ver6_0.s19/", "Hlv1450ver5_0.s19"}, 2, false, {}, "Hlv1450ver5_0.s19"},
-        {"trimmed command line wins", {"JL750Ver6_0.s19", "JL750Ver5_0.s19"}, 1, false, " JL750Ver5_0.s19 ", "JL750Ver5_0.s19"},
-        {"missing command-line file keeps the search", {"JL750Ver6_0.s19"}, 1, false, "JL750Ver5_0.s19", "JL750Ver6_0.s19"},
-        {"command line of another family, no scanner", {"WX3650UVer1_9.s20"}, 0, false, "WX3650UVer1_9.s20", "WX3650UVer1_9.s20"},
-        {"blank command line", {"Hlv1450ver5_8.s19"}, 2, false, "   ", "Hlv1450ver5_8.s19"},
-        {"no scanner, no command line", {"Hlv1450ver5_8.s19"}, 6, false, {}, {}},
-        {"user's data folder after the program folder", {"Hlv1450ver4_2.s19"}, 2, false, {}, "Hlv1450ver4_2.s19",
+        {"newest Halvern wins", {"Hlv1450ver5_8.s19", "Hlv1450ver4_2.s19"}, kHalvern1450, false, {}, "Hlv1450ver5_8.s19"},
+        {"A never tries the plain Halvern list", {"Hlv1450ver5_8.s19", "Hlv1450ver4_2.s19"}, kHalvern1450, true, {}, {}},
+        {"Halvern 3.3 is no candidate", {"Hlv1450ver3_3.s19"}, kHalvern1450, false, {}, {}},
+        {"Halvern 3.1 is", {"Hlv1450ver3_1.s19"}, kHalvern1450, false, {}, "Hlv1450ver3_1.s19"},
+        {"Jorlith list ends at 2.2", {"JL750Ver2_2.s19"}, kJorlith750, false, {}, "JL750Ver2_2.s19"},
+        {"Wexmoor .s19 before any .s20", {"WX3650UVer1_0.s19", "WX3650UVer1_9.s20"}, kWexmoor3650, false, {}, "WX3650UVer1_0.s19"},
+        {"Wexmoor list whatever the target", {"WX3650UVer3_9.s19"}, kWexmoor3650, true, {}, "WX3650UVer3_9.s19"},
+        {"Jorlith U", {"JL750UVer4_0.s19", "JL750Ver6_0.s19"}, kJorlith750, true, {}, "JL750UVer4_0.s19"},
+        {"names differ in case from the list", {"hlv1450ver5_8.s19", "JL750VER6_0.s19"}, kHalvern1450, false, {}, {}},
+        {"a folder is no file", {"Hlv1450ver6_0.s19/", "Hlv1450ver5_0.s19"}, kHalvern1450, false, {}, "Hlv1450ver5_0.s19"},
+        {"trimmed command line wins", {"JL750Ver6_0.s19", "JL750Ver5_0.s19"}, kJorlith750, false, " JL750Ver5_0.s19 ", "JL750Ver5_0.s19"},
+        {"missing command-line file keeps the search", {"JL750Ver6_0.s19"}, kJorlith750, false, "JL750Ver5_0.s19", "JL750Ver6_0.s19"},
+        {"command line of another family, no scanner", {"WX3650UVer1_9.s20"}, kNotDetected, false, "WX3650UVer1_9.s20", "WX3650UVer1_9.s20"},
+        {"blank command line", {"Hlv1450ver5_8.s19"}, kHalvern1450, false, "   ", "Hlv1450ver5_8.s19"},
+        {"no scanner, no command line", {"Hlv1450ver5_8.s19"}, kNoScannerFound, false, {}, {}},
+        {"user's data folder after the program folder", {"Hlv1450ver4_2.s19"}, kHalvern1450, false, {}, "Hlv1450ver4_2.s19",
          {"Hlv1450ver5_8.s19"}},
-        {"user's data folder when the program folder has none", {}, 2, false, {}, "Hlv1450ver5_8.s19",
+        {"user's data folder when the program folder has none", {}, kHalvern1450, false, {}, "Hlv1450ver5_8.s19",
          {"Hlv1450ver5_8.s19"}},
-        {"command-line file in the user's data folder", {"JL750Ver6_0.s19"}, 1, false, "JL750Ver5_0.s19",
+        {"command-line file in the user's data folder", {"JL750Ver6_0.s19"}, kJorlith750, false, "JL750Ver5_0.s19",
          "JL750Ver5_0.s19", {"JL750Ver5_0.s19"}},
     };
     LocalFileSystem files;
@@ -116,12 +104,12 @@ TEST(DiscoverFirmware, AtMostOneTestPerCandidate)
 {
     CountingFileSystem files;
     files.hit = QStringLiteral("none-of-them");
-    discoverFirmware(files, {QStringLiteral("/opt/romwright")}, 5, false, QString());
+    discoverFirmware(files, {QStringLiteral("/opt/romwright")}, kWexmoor3650, false, QString());
     EXPECT_EQ(files.tests, 61);
 
     files.tests = 0;
     files.hit = QStringLiteral("/Hlv1450ver5_9.s19");
-    EXPECT_EQ(discoverFirmware(files, {QStringLiteral("/opt/romwright")}, 2, false, QString()).sFirmFile,
+    EXPECT_EQ(discoverFirmware(files, {QStringLiteral("/opt/romwright")}, kHalvern1450, false, QString()).sFirmFile,
               QStringLiteral("Hlv1450ver5_9.s19"));
     EXPECT_EQ(files.tests, 2);
 }

@@ -6,10 +6,7 @@
 #include "help/RecordingHelpViewer.h"
 #include "platform/Registry.h"
 #include "platform/FileSystem.h"
-#include "platform/QtSerialPort.h"
-#include "support/AsNobody.h"
 #include "support/ScriptedDialogs.h"
-#include "support/SimProcess.h"
 #include "support/TestPaths.h"
 
 #include <QAction>
@@ -99,16 +96,6 @@ TEST(FrmMainPorts, PortMenuTicksOnlyAPortThatOpened)
     EXPECT_TRUE(rig.dialogs.messages.empty());
 }
 
-TEST(FrmMainHandlers, OnlyTheTwoProcessorOptionsChangeTheChoice)
-{
-    Rig rig;
-    const std::pair<int, bool> clicks[] = {{1, true}, {2, true}, {-1, true}, {0, false}, {7, false}};
-    for (const auto &[index, barCode] : clicks) {
-        rig.frm.optProcessor_Click(index);
-        EXPECT_EQ(rig.flags.bBarCodeProcessor, barCode) << index;
-    }
-}
-
 TEST(FrmMainHandlers, TheProgramNeverStartsAnUpdateWithoutValidFiles)
 {
     Rig rig;
@@ -194,58 +181,6 @@ TEST(FrmMainHandlers, WexmoorProcessorBringsItsFirmware)
         EXPECT_EQ(rig.window.lamp(LampId::FileOk), s.lamp);
         EXPECT_EQ(rig.window.isEnabled(ControlId::ProgramButton), s.program);
     }
-}
-
-TEST(FrmMainStartUp, NoCommandLineAndNoScanner)
-{
-    Rig rig(test::programDir());
-    rig.port->openError = CommError::NoSuchPort;
-    EXPECT_EQ(rig.frm.Form_Load(std::nullopt), FormLoadEnd::Ready);
-    EXPECT_EQ(rig.window.text(LabelId::ScanMod), QStringLiteral("Scanner Not Found"));
-    EXPECT_FALSE(rig.window.isEnabled(ControlId::ProgramButton));
-    EXPECT_FALSE(rig.port->portOpen());
-    EXPECT_EQ(rig.window.text(LabelId::FirmFile), QStringLiteral("None"));
-}
-
-// Run again as nobody, on the simulator's terminal, which only its owner may read.
-TEST(FrmMainStartUp, NoScannerAndAPortThisUserMayNotOpenIsExplainedOnce)
-{
-    const QString terminal = qEnvironmentVariable("ROMWRIGHT_REFUSED_DEVICE");
-    if (!terminal.isEmpty()) {
-        Rig rig(test::programDir(), std::make_unique<QtSerialPort>(PortMap::fromList(terminal)));
-        EXPECT_EQ(rig.frm.Form_Load(std::nullopt), FormLoadEnd::Ready);
-        EXPECT_EQ(rig.window.text(LabelId::ScanMod), QStringLiteral("Scanner Not Found"));
-        EXPECT_EQ(rig.window.lamp(LampId::ComStatus), Lamp::Red);
-        rig.window.portAction(1)->trigger();
-        ASSERT_EQ(rig.dialogs.messages.size(), 1u);
-        EXPECT_EQ(rig.dialogs.messages[0].title, QStringLiteral("Serial Port Permission"));
-        EXPECT_TRUE(rig.dialogs.messages[0].text.contains(QStringLiteral("port COM1 (%1).").arg(terminal)));
-        EXPECT_TRUE(rig.dialogs.messages[0].text.contains(QLatin1String("udev rule")));
-        return;
-    }
-    const QString setpriv = test::setprivProgram();
-    if (setpriv.isEmpty())
-        GTEST_SKIP() << "needs root and setpriv to run as another user";
-    test::SimProcess sim;
-    ASSERT_TRUE(sim.isReady()) << sim.errorText().toStdString();
-    const QString name = QStringLiteral("FrmMainStartUp.NoScannerAndAPortThisUserMayNotOpenIsExplainedOnce");
-    EXPECT_EQ(test::rerunAsNobody(setpriv, name, "ROMWRIGHT_REFUSED_DEVICE", sim.terminal()), QString());
-}
-
-TEST(FrmMainStartUp, ChooserExitEndsTheStartUp)
-{
-    Rig rig(test::programDir());
-    // A port whose scanner answers the identity query with a bootloader prompt.
-    // Detection reads after a blocking pause, so the answer must be there at once.
-    rig.port->responder = [&rig](const QByteArray &written) {
-        if (written == QByteArray("V\r\n"))
-            rig.port->deliverNow("Q");
-        return QByteArray();
-    };
-    rig.dialogs.chooserAnswers.push_back(std::nullopt);
-    EXPECT_EQ(rig.frm.Form_Load(std::nullopt), FormLoadEnd::EndProgram);
-    EXPECT_EQ(rig.dialogs.chooserShown, 1);
-    EXPECT_FALSE(rig.port->portOpen());
 }
 
 TEST(FrmMainHandlers, F1ShowsContentsAndTheAboutPageAndClosingClosesHelp)

@@ -1,3 +1,4 @@
+#include "app/shell/FileMessages.h"
 #include "app/shell/FindFile.h"
 #include "app/shell/PortPermissionNotice.h"
 #include "app/shell/WaitLetterPrompt.h"
@@ -76,44 +77,71 @@ protected:
     QStringList opened;
 };
 
-TEST_F(FindFileTest, UnknownModelKeepsTheLastFilter)
-{
-    view.setText(LabelId::ScanMod, QStringLiteral("Scanner Not Found"));
-    run();
-    EXPECT_EQ(dialogs.openRequests.value(0), QStringLiteral("Open||/opt/romwright"));
-
-    view.setText(LabelId::ScanMod, QStringLiteral("Jorlith 750"));
-    run();
-    view.setText(LabelId::ScanMod, QString());
-    run();
-    EXPECT_EQ(dialogs.openRequests.value(2), QStringLiteral("Open|Jorlith Firmware Files|J*.S19|/opt/romwright"));
-}
-
-TEST_F(FindFileTest, CancelChangesNothing)
-{
-    view.setText(LabelId::FirmFile, QStringLiteral("Hlv1450ver5_9.s19"));
-    EXPECT_TRUE(run().isEmpty());
-    EXPECT_EQ(view.text(LabelId::FirmFile), QStringLiteral("Hlv1450ver5_9.s19"));
-    EXPECT_TRUE(opened.isEmpty());
-}
-
-TEST_F(FindFileTest, ChosenFileShowsItsNameAndLoadsTheWholePath)
+TEST_F(FindFileTest, ShowsTheChosenNameLoadsTheWholePathAndKeepsTheLastFilter)
 {
     const struct {
-        const char *path;
+        const char *model;
+        const char *answer; // "" cancels
+        const char *request;
         const char *label;
+    } steps[] = {
+        {"Scanner Not Found", "", "Open||/opt/romwright", "None"},
+        {"Jorlith 750", "/home/tech/firmware/JL750Ver5_9.s19", "Open|Jorlith Firmware Files|J*.S19|/opt/romwright",
+         "JL750Ver5_9.s19"},
+        {"", "C:\\firmware\\JL750Ver5_8.s19", "Open|Jorlith Firmware Files|J*.S19|/opt/romwright", "JL750Ver5_8.s19"},
+        {"Jorlith 750", "", "Open|Jorlith Firmware Files|J*.S19|/opt/romwright", "JL750Ver5_8.s19"},
+    };
+    QStringList expectedOpened;
+    for (const auto &step : steps) {
+        SCOPED_TRACE(step.answer);
+        view.setText(LabelId::ScanMod, QLatin1String(step.model));
+        dialogs.openAnswers.push_back(QLatin1String(step.answer));
+        run();
+        if (*step.answer)
+            expectedOpened << QLatin1String(step.answer);
+        EXPECT_EQ(dialogs.openRequests.last(), QLatin1String(step.request));
+        EXPECT_EQ(view.text(LabelId::FirmFile), QLatin1String(step.label));
+        EXPECT_EQ(opened, expectedOpened);
+    }
+}
+
+TEST(ShowFileOpen, LampProgramAndMessagesFollowTheReadsInOrder)
+{
+    const FileRead valid{FileCheck::Valid, "/opt/FlashProgrammer.sss", 0, {}};
+    const FileRead noData{FileCheck::NoData, "/opt/bootloader.sss", 0, {}};
+    const FileRead missing{FileCheck::Missing, "/opt/bootloader.sss", 0, {}};
+    const FileRead damaged{FileCheck::Damaged, "C:\\fw\\%1%2.s19", 7, "the checksum does not match"};
+    const QString missingText = QString::fromLatin1(kMissingFileMessage);
+    const QString damagedText = "The file %1%2.s19 is damaged and cannot be used (line 7: the checksum does not match).";
+    const struct {
+        const char *name;
+        FileOpenResult result;
+        Lamp before;
+        Lamp lamp;
+        QStringList messages;
     } cases[] = {
-        {"/home/tech/firmware/JL750Ver5_9.s19", "JL750Ver5_9.s19"},
-        {"JL750Ver5_9.s19", "JL750Ver5_9.s19"},
-        {"C:\\firmware\\JL750Ver5_9.s19", "JL750Ver5_9.s19"},
+        {"all valid", {valid, valid, valid}, Lamp::Grey, Lamp::Green, {}},
+        {"a loader without data", {valid, noData, valid}, Lamp::Grey, Lamp::Red, {}},
+        {"missing after a good load", {valid, missing, {}}, Lamp::Green, Lamp::Red, {missingText}},
+        {"missing at the first load", {valid, missing, {}}, Lamp::Grey, Lamp::Grey, {missingText}},
+        {"damaged, then missing", {damaged, valid, {FileCheck::Missing, "/fw.s19", 0, {}}}, Lamp::Grey, Lamp::Red,
+         {damagedText, missingText}},
     };
     for (const auto &c : cases) {
-        SCOPED_TRACE(c.path);
-        opened.clear();
-        dialogs.openAnswers.push_back(QString::fromLatin1(c.path));
-        run();
-        EXPECT_EQ(view.text(LabelId::FirmFile), QLatin1String(c.label));
-        EXPECT_EQ(opened, QStringList{QString::fromLatin1(c.path)});
+        SCOPED_TRACE(c.name);
+        ViewState view;
+        ScriptedDialogs dialogs;
+        view.setLamp(LampId::FileOk, c.before);
+        showFileOpen(c.result, view, dialogs);
+        EXPECT_EQ(view.lamp(LampId::FileOk), c.lamp);
+        EXPECT_EQ(view.isEnabled(ControlId::ProgramButton), c.lamp == Lamp::Green);
+        QStringList shown;
+        for (const auto &m : dialogs.messages) {
+            shown << m.text;
+            EXPECT_EQ(m.title, "Romwright");
+            EXPECT_EQ(m.icon, m.text == missingText ? MessageIcon::None : MessageIcon::Exclamation);
+        }
+        EXPECT_EQ(shown, c.messages);
     }
 }
 
