@@ -76,15 +76,6 @@ TEST(FrmMainPorts, PortMenuTicksOnlyAPortThatOpened)
     EXPECT_TRUE(rig.dialogs.messages.empty());
 }
 
-TEST(FrmMainHandlers, TheProgramNeverStartsAnUpdateWithoutValidFiles)
-{
-    Rig rig;
-    rig.frm.mnuCom_Click(1);
-    rig.window.setText(LabelId::FirmFile, QStringLiteral("H.s19"));
-    EXPECT_EQ(rig.state.cmdProgram_Click(), Outcome::Stopped);
-    EXPECT_TRUE(rig.port->writes.empty());
-}
-
 TEST(FrmMainHandlers, ExitSendsAtSignOnlyToAnOpenPort)
 {
     Rig open;
