@@ -10,10 +10,10 @@
 // closing, rate changes and writing to every port).
 
 #include "platform/Dialogs.h"
-#include "platform/ProgramFlags.h"
+#include "view/ProgramFlags.h"
 #include "platform/QtSerialPort.h"
 #include "platform/QtClock.h"
-#include "platform/ViewState.h"
+#include "view/ViewState.h"
 #include "scanner/Scanner.h"
 
 #include <QCommandLineParser>

@@ -1,7 +1,7 @@
 #include "flash/BlockTransfer.h"
 
 #include "flash/BlockRecords.h"
-#include "platform/MainView.h"
+#include "view/MainView.h"
 
 namespace romwright {
 

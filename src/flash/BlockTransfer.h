@@ -11,6 +11,8 @@
 
 namespace romwright {
 
+class MainView;
+
 enum class Pass {
     Bootloader, // "D" records to the RAM loader, each answered with "R"
     Firmware,   // "P" records to the bootloader, each answered with "p"

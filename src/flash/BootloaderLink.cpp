@@ -1,8 +1,5 @@
 #include "flash/BootloaderLink.h"
 
-#include "flash/FlashMessages.h"
-#include "platform/Dialogs.h"
-#include "platform/MainView.h"
 #include "platform/PortMap.h"
 
 #include <QCoreApplication>
@@ -17,10 +14,8 @@ std::optional<std::uint8_t> firstLetter(const QString &letter)
     return static_cast<std::uint8_t>(letter.at(0).toLatin1());
 }
 
-BootloaderLink::BootloaderLink(SerialPort &MSComm1, MainView &view, Dialogs &dialogs, Clock &clock,
-                               const FlashTimings &timings, QObject *parent)
-    : QObject(parent), m_port(MSComm1), m_view(view), m_dialogs(dialogs), m_clock(clock), m_timings(timings),
-      m_timers(clock, timings)
+BootloaderLink::BootloaderLink(SerialPort &MSComm1, Clock &clock, const FlashTimings &timings, QObject *parent)
+    : QObject(parent), m_port(MSComm1), m_clock(clock), m_timings(timings), m_timers(clock, timings)
 {
     connect(&m_port, &SerialPort::lineLost, this, [this] {
         m_lineLost = true;
@@ -75,9 +70,9 @@ bool BootloaderLink::OpenPort(int nPort)
 Outcome BootloaderLink::send(const QByteArray &bytes)
 {
     if (ending())
-        return endRoute(Outcome::EndClosed);
+        return Outcome::EndClosed;
     if (m_lineLost || m_port.output(bytes) != CommError::None)
-        return endRoute(Outcome::EndConnectionLost);
+        return Outcome::EndConnectionLost;
     return Outcome::Ok;
 }
 
@@ -137,14 +132,14 @@ Outcome BootloaderLink::routeWait(std::uint8_t b, bool flushed, std::chrono::mil
     case WaitEnd::Got:
         return Outcome::Ok;
     case WaitEnd::LineLost:
-        return endRoute(Outcome::EndConnectionLost);
+        return Outcome::EndConnectionLost;
     case WaitEnd::Ended:
-        return endRoute(Outcome::EndClosed);
+        return Outcome::EndClosed;
     case WaitEnd::Flag:
     case WaitEnd::Bound:
         break;
     }
-    return endRoute(Outcome::EndStalled);
+    return Outcome::EndStalled;
 }
 
 Outcome BootloaderLink::WaitForByte(std::uint8_t b, std::chrono::milliseconds bound)
@@ -178,7 +173,7 @@ Outcome BootloaderLink::greetingWait(std::optional<std::uint8_t> b, int &count)
     case WaitEnd::Got:
         return Outcome::Ok;
     case WaitEnd::Ended:
-        return endRoute(Outcome::EndClosed);
+        return Outcome::EndClosed;
     case WaitEnd::Flag:
     case WaitEnd::Bound:
     case WaitEnd::LineLost:
@@ -190,18 +185,7 @@ Outcome BootloaderLink::greetingWait(std::optional<std::uint8_t> b, int &count)
 Outcome BootloaderLink::greetingTimedOut(int &count)
 {
     ++count;
-    if (count % 2 != 0) {
-        m_view.setEnabled(ControlId::PortMenu, true);
-        m_view.setEnabled(ControlId::FileMenu, true);
-        return Outcome::Missed;
-    }
-    m_view.setBusy(false);
-    m_dialogs.message(QString::fromLatin1(messages::kTimedOut),
-                      QString::fromLatin1(messages::kTimeoutFailureTitle), MessageIcon::Information);
-    m_view.setEnabled(ControlId::ProgramButton, true);
-    m_view.setEnabled(ControlId::ExitButton, true);
-    closePort();
-    return Outcome::EndTimedOut;
+    return count % 2 != 0 ? Outcome::Missed : Outcome::EndTimedOut;
 }
 
 Outcome BootloaderLink::IdentifyTarget(TargetState &state)
@@ -234,25 +218,6 @@ Outcome BootloaderLink::IdentifyTarget(TargetState &state)
     if (outcome == Outcome::Ok)
         state.bTargetA = true;
     return endsProgram(outcome) ? outcome : Outcome::Ok;
-}
-
-Outcome BootloaderLink::endRoute(Outcome end)
-{
-    const char *text = nullptr;
-    if (end == Outcome::EndStalled)
-        text = messages::kStalled;
-    else if (end == Outcome::EndConnectionLost)
-        text = messages::kConnectionLost;
-    else if (end == Outcome::EndNoBlocks)
-        text = messages::kNoBlocks;
-    if (text) {
-        m_view.setBusy(false);
-        m_dialogs.message(QString::fromLatin1(text),
-                          QString::fromLatin1(messages::kCommunicationsFailureTitle),
-                          MessageIcon::Information);
-    }
-    closePort();
-    return end;
 }
 
 void BootloaderLink::closePort()

@@ -22,8 +22,6 @@
 
 namespace romwright {
 
-class Dialogs;
-class MainView;
 
 inline constexpr const char *kSettings38400 = "38400,n,8,1";
 inline constexpr const char *kSettings19200 = "19200,n,8,1";
@@ -35,8 +33,7 @@ std::optional<std::uint8_t> firstLetter(const QString &letter);
 class BootloaderLink : public QObject {
     Q_OBJECT
 public:
-    BootloaderLink(SerialPort &MSComm1, MainView &view, Dialogs &dialogs, Clock &clock,
-                   const FlashTimings &timings, QObject *parent = nullptr);
+    BootloaderLink(SerialPort &MSComm1, Clock &clock, const FlashTimings &timings, QObject *parent = nullptr);
 
     SerialPort &port() { return m_port; }
     WaitTimers &timers() { return m_timers; }
@@ -51,8 +48,7 @@ public:
     bool OpenPort(int nPort);
 
     // Writes inside a route. A failed write, or a line lost since the port
-    // was opened, shows the lost-connection message, closes the port and
-    // gives EndConnectionLost; otherwise Ok.
+    // was opened, gives EndConnectionLost; otherwise Ok.
     Outcome SendByte(std::uint8_t b);
     Outcome send(const QByteArray &bytes);
 
@@ -61,10 +57,9 @@ public:
     // port is not open.
     bool RequestBootloader(bool barCodeProcessor);
 
-    // Acknowledgement waits inside a route: Ok when a read begins with b.
-    // When bound passes first: the stopped-responding message, port closed,
-    // EndStalled. A lost line: the lost-connection message, EndConnectionLost.
-    // The program ending meanwhile: EndClosed, without a message.
+    // Acknowledgement waits inside a route: Ok when a read begins with b,
+    // EndStalled when bound passes first, EndConnectionLost for a lost line.
+    // The program ending meanwhile: EndClosed.
     // WaitForByteFlushed empties the receive buffer after every read that
     // does not begin with b; emptying it before the command is the caller's.
     Outcome WaitForByte(std::uint8_t b, std::chrono::milliseconds bound);
@@ -76,9 +71,8 @@ public:
     // greeting wait, WaitForLetterZ gives false and the others EndClosed.
     bool WaitForLetterZ(std::uint8_t b);
     // WaitForLetterQ and WaitForLetterA give up when tmrWaitForQ has ticked
-    // and apply the time-out rule with their own count: an odd count enables
-    // the Port and File menus and gives Missed; an even count shows the
-    // time-out message, closes the port and gives EndTimedOut.
+    // and apply the time-out rule with their own count: an odd count gives
+    // Missed, an even count EndTimedOut.
     Outcome WaitForLetterQ(std::optional<std::uint8_t> b);
     Outcome WaitForLetterA(std::optional<std::uint8_t> b);
 
@@ -86,10 +80,6 @@ public:
     // sLetterA after a silent miss of sLetterQ.
     Outcome IdentifyTarget(TargetState &state);
 
-    // The orderly stop of a route: its message (for EndStalled,
-    // EndConnectionLost and EndNoBlocks), the port closed; returns the
-    // outcome unchanged.
-    Outcome endRoute(Outcome end);
     void closePort();
     bool lineLost() const { return m_lineLost; }
     // The program is ending: no wait sleeps and nothing more is sent.
@@ -104,8 +94,6 @@ private:
     Outcome greetingTimedOut(int &count);
 
     SerialPort &m_port;
-    MainView &m_view;
-    Dialogs &m_dialogs;
     Clock &m_clock;
     FlashTimings m_timings;
     WaitTimers m_timers;

@@ -4,7 +4,7 @@
 #include "flash/FlashMessages.h"
 #include "image/FlashLayout.h"
 #include "platform/Dialogs.h"
-#include "platform/MainView.h"
+#include "view/MainView.h"
 
 #include <algorithm>
 
@@ -43,8 +43,42 @@ Outcome UpdateSequence::cmdProgram_Click(const FirmwareSet &firmware)
         return Outcome::Stopped;
     m_running = true;
     const Outcome outcome = click(firmware);
+    if (endsProgram(outcome))
+        announceEnd(outcome);
     m_running = false;
     return outcome;
+}
+
+void UpdateSequence::announceEnd(Outcome end)
+{
+    const char *text = nullptr;
+    switch (end) {
+    case Outcome::EndCompleted:
+        m_view.setBusy(false);
+        m_dialogs.message(QString::fromLatin1(messages::kComplete), QString(), MessageIcon::None);
+        break;
+    case Outcome::EndTimedOut:
+        m_view.setBusy(false);
+        m_dialogs.message(QString::fromLatin1(messages::kTimedOut),
+                          QString::fromLatin1(messages::kTimeoutFailureTitle), MessageIcon::Information);
+        m_view.setEnabled(ControlId::ProgramButton, true);
+        m_view.setEnabled(ControlId::ExitButton, true);
+        break;
+    case Outcome::EndStalled: text = messages::kStalled; break;
+    case Outcome::EndConnectionLost: text = messages::kConnectionLost; break;
+    case Outcome::EndNoBlocks: text = messages::kNoBlocks; break;
+    case Outcome::EndCancelled:
+    case Outcome::EndClosed: // the user ended the program: nothing more to say
+    case Outcome::Ok:
+    case Outcome::Missed:
+    case Outcome::Stopped: break;
+    }
+    if (text) {
+        m_view.setBusy(false);
+        m_dialogs.message(QString::fromLatin1(text), QString::fromLatin1(messages::kCommunicationsFailureTitle),
+                          MessageIcon::Information);
+    }
+    m_link.closePort();
 }
 
 Outcome UpdateSequence::click(const FirmwareSet &firmware)
@@ -86,7 +120,7 @@ Outcome UpdateSequence::click(const FirmwareSet &firmware)
         m_view.setLamp(LampId::Communication, Lamp::Green);
         // Checked before the RAM loader erases anything.
         if (noBlockToSend(firmware.FlashBlocks64, firmware.FirmwareImage))
-            return m_link.endRoute(Outcome::EndNoBlocks);
+            return Outcome::EndNoBlocks;
         Outcome outcome = InstallBootloader(firmware);
         if (endsProgram(outcome))
             return outcome;
@@ -97,12 +131,12 @@ Outcome UpdateSequence::click(const FirmwareSet &firmware)
                                                   text(messages::kPowerCycleTitle), MessageIcon::None),
                                 true);
         if (!confirmed)
-            return m_link.endRoute(Outcome::EndCancelled);
+            return Outcome::EndCancelled;
         m_link.pause(t.afterPowerCycle);
         return ProgramFirmware64(firmware);
     }
     if (m_link.ending())
-        return m_link.endRoute(Outcome::EndClosed);
+        return Outcome::EndClosed;
 
     m_link.port().setSettings(text(kSettings38400));
     m_link.pause(t.afterBaudReturn);
@@ -124,6 +158,8 @@ Outcome UpdateSequence::awaitGreetingAndProgram(const FirmwareSet &firmware)
     Outcome outcome = wait();
     if (outcome == Outcome::Missed) {
         // The Port and File menus are usable until the repeated greeting.
+        m_view.setEnabled(ControlId::PortMenu, true);
+        m_view.setEnabled(ControlId::FileMenu, true);
         m_link.RequestBootloader(m_flags.bBarCodeProcessor);
         m_link.pause(t.afterRetryRequest);
         m_link.timers().restartWaitForQ(t.updateGreeting);
@@ -209,7 +245,7 @@ Outcome UpdateSequence::programFirmware(const FirmwareSet &firmware, bool blocks
     const std::span<const FlashBlock> table = blocks128 ? std::span<const FlashBlock>(firmware.FlashBlocks128)
                                                         : std::span<const FlashBlock>(firmware.FlashBlocks64);
     if (noBlockToSend(table, firmware.FirmwareImage))
-        return m_link.endRoute(Outcome::EndNoBlocks);
+        return Outcome::EndNoBlocks;
     if (!blocks128) {
         port.clearInput();
         port.setSettings(text(kSettings38400));
@@ -249,9 +285,6 @@ Outcome UpdateSequence::programFirmware(const FirmwareSet &firmware, bool blocks
     if ((outcome = m_link.SendByte('R')) != Outcome::Ok)
         return outcome;
     m_link.pause(t.afterFinalR);
-    m_view.setBusy(false);
-    m_dialogs.message(text(messages::kComplete), QString(), MessageIcon::None);
-    m_link.closePort();
     return Outcome::EndCompleted;
 }
 

@@ -8,13 +8,15 @@
 #include "flash/BootloaderLink.h"
 #include "flash/TargetState.h"
 #include "image/MemoryImage.h"
-#include "platform/ProgramFlags.h"
+#include "view/ProgramFlags.h"
 
 #include <QString>
 #include <array>
 #include <functional>
 
 namespace romwright {
+
+class Dialogs;
 
 class UpdateSequence {
 public:
@@ -29,6 +31,10 @@ public:
     // A click while an update runs (PROGRAM is disabled then, so only a
     // caller that skipped the button can make one) is ignored: Stopped.
     Outcome cmdProgram_Click(const FirmwareSet &firmware);
+
+    // What the user is told when the program must end (the completion, a
+    // time-out, a stalled or lost line, no blocks); then the port is closed.
+    void announceEnd(Outcome end);
 
     // From the click until the update stops or the program must end.
     bool running() const { return m_running; }

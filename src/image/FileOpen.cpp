@@ -2,55 +2,24 @@
 
 #include "image/FirmwareKind.h"
 #include "image/FlashLayout.h"
-#include "platform/Dialogs.h"
 #include "platform/FileSystem.h"
-#include "platform/MainView.h"
 
 namespace romwright {
 
 namespace {
 
-class Loader {
-public:
-    explicit Loader(const FileOpenContext &context) : m_context(context) {}
-
-    // Reads path into image and tells the user of a file that cannot be
-    // used: a red lamp alone would leave them guessing why.
-    FileCheck read(const QString &path, MemoryImage &image)
-    {
-        const SrecordResult result = ParseSrecordFile(m_context.files, path, image);
-        if (result.error == SrecordError::NotFound)
-            return FileCheck::Missing;
-        if (!result.ok()) {
-            warn(damagedFileMessage(path, result));
-            return FileCheck::Damaged;
-        }
-        if (result.bytesStored == 0) {
-            warn(noRecordsMessage(path));
-            return FileCheck::NoData;
-        }
-        return FileCheck::Valid;
-    }
-
-    // A missing file ends FileOpen at once; a green lamp would still vouch
-    // for the files of an earlier call, so it turns red.
-    void reportMissing()
-    {
-        if (m_context.view.lamp(LampId::FileOk) == Lamp::Green)
-            m_context.view.setLamp(LampId::FileOk, Lamp::Red);
-        m_context.dialogs.message(QString::fromLatin1(kMissingFileMessage),
-                                  QString::fromLatin1(kApplicationTitle), MessageIcon::None);
-    }
-
-private:
-    void warn(const QString &text)
-    {
-        m_context.view.setLamp(LampId::FileOk, Lamp::Red);
-        m_context.dialogs.message(text, QString::fromLatin1(kApplicationTitle), MessageIcon::Exclamation);
-    }
-
-    const FileOpenContext &m_context;
-};
+FileRead read(const FileSystem &files, const QString &path, MemoryImage &image)
+{
+    const SrecordResult result = ParseSrecordFile(files, path, image);
+    FileRead read{FileCheck::Valid, path, 0, QString()};
+    if (result.error == SrecordError::NotFound)
+        read.check = FileCheck::Missing;
+    else if (!result.ok())
+        read = {FileCheck::Damaged, path, result.line, failureReason(result), result.error};
+    else if (result.bytesStored == 0)
+        read.check = FileCheck::NoData;
+    return read;
+}
 
 // Where a loader file is read from: the first folder that holds it. When
 // none does, the program folder's path, whose read then finds it missing.
@@ -66,42 +35,29 @@ QString loaderPath(const FileOpenContext &context, const char *name)
 FileOpenResult FileOpen(const QString &sFile, FirmwareSet &set, const FileOpenContext &context)
 {
     FileOpenResult result;
-    Loader loader(context);
     // Whatever an earlier call found no longer stands.
     set.FilesValid = false;
-    context.view.setEnabled(ControlId::ProgramButton, false);
 
     set.RamLoaderImage.fill(0x00);
     set.BootloaderImage.fill(kErased);
-
-    result.ramLoader = loader.read(loaderPath(context, kRamLoaderFileName), set.RamLoaderImage);
-    if (result.ramLoader == FileCheck::Missing) {
-        loader.reportMissing();
+    result.ramLoader = read(context.files, loaderPath(context, kRamLoaderFileName), set.RamLoaderImage);
+    if (result.ramLoader.check == FileCheck::Missing)
         return result;
-    }
-    result.bootloader = loader.read(loaderPath(context, kBootloaderFileName), set.BootloaderImage);
-    if (result.bootloader == FileCheck::Missing) {
-        loader.reportMissing();
+    result.bootloader = read(context.files, loaderPath(context, kBootloaderFileName), set.BootloaderImage);
+    if (result.bootloader.check == FileCheck::Missing)
         return result;
-    }
-    if (result.ramLoader != FileCheck::Valid || result.bootloader != FileCheck::Valid)
-        context.view.setLamp(LampId::FileOk, Lamp::Red);
     BuildBootloaderBlocks(set);
 
     set.FirmwareImage.fill(kErased);
-    result.firmware = loader.read(sFile, set.FirmwareImage);
+    result.firmware = read(context.files, sFile, set.FirmwareImage);
     set.FirmwareFileData = firmwareData(set.FirmwareImage);
-    if (result.firmware == FileCheck::Missing) {
-        loader.reportMissing();
+    if (result.firmware.check == FileCheck::Missing)
         return result;
-    }
     BuildFlashBlocks64(set);
     BuildFlashBlocks128(set);
     RelocateVectors(set.FirmwareImage);
 
     set.FilesValid = result.allValid();
-    context.view.setLamp(LampId::FileOk, set.FilesValid ? Lamp::Green : Lamp::Red);
-    context.view.setEnabled(ControlId::ProgramButton, set.FilesValid);
     return result;
 }
 
@@ -113,25 +69,6 @@ QString fileNameOf(const QString &path)
     const QStringView trimmed = QStringView(path).first(end);
     const qsizetype slash = std::max(trimmed.lastIndexOf(QLatin1Char('/')), trimmed.lastIndexOf(QLatin1Char('\\')));
     return displayFileName(trimmed.mid(slash + 1).toString());
-}
-
-QString damagedFileMessage(const QString &path, const SrecordResult &result)
-{
-    // One arg() for all: a "%1" in a file name must stay as it is.
-    const QString name = fileNameOf(path);
-    switch (result.error) {
-    case SrecordError::Folder: return QString::fromLatin1(kFolderMessage).arg(name);
-    case SrecordError::NotRegular: return QString::fromLatin1(kNotRegularFileMessage).arg(name);
-    case SrecordError::PermissionDenied: return QString::fromLatin1(kPermissionDeniedMessage).arg(name);
-    default:
-        return QString::fromLatin1(kDamagedFileMessage)
-            .arg(name, QString::number(result.line), failureReason(result));
-    }
-}
-
-QString noRecordsMessage(const QString &path)
-{
-    return QString::fromLatin1(kNoRecordsMessage).arg(fileNameOf(path));
 }
 
 } // namespace romwright

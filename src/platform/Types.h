@@ -1,24 +1,7 @@
 #pragma once
-// Small value types shared by every layer: lamp colours and message icons.
-
-#include <cstdint>
+// Small value types shared by every layer: message icons and the title.
 
 namespace romwright {
-
-// Status lamp fill. The window draws them as filled rounded squares.
-enum class Lamp { Grey, Green, Red };
-
-// Colour of a lamp as 0x00BBGGRR (red in the low byte), the form in which the
-// window's colours are given throughout.
-constexpr std::uint32_t lampBgr(Lamp lamp)
-{
-    switch (lamp) {
-    case Lamp::Green: return 0x0000FF00u;
-    case Lamp::Red: return 0x000000FFu;
-    case Lamp::Grey: break;
-    }
-    return 0x00808080u;
-}
 
 enum class MessageIcon { None, Information, Exclamation, Critical };
 

@@ -1,7 +1,7 @@
 #include "scanner/FindScanner.h"
 
-#include "platform/MainView.h"
-#include "platform/ProgramFlags.h"
+#include "view/MainView.h"
+#include "view/ProgramFlags.h"
 #include "scanner/Scanner.h"
 
 namespace romwright {

@@ -1,8 +1,8 @@
 #include "scanner/Scanner.h"
 
 #include "platform/Dialogs.h"
-#include "platform/MainView.h"
-#include "platform/ProgramFlags.h"
+#include "view/MainView.h"
+#include "view/ProgramFlags.h"
 #include "scanner/CommandTable.h"
 
 #include <QScopeGuard>

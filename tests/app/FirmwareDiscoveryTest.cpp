@@ -1,6 +1,7 @@
 #include "app/shell/FirmwareDiscovery.h"
 #include "platform/FileSystem.h"
-#include "platform/ViewState.h"
+#include "scanner/ScannerModel.h"
+#include "view/ViewState.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,99 +12,22 @@ using namespace romwright;
 
 namespace {
 
-// A program folder holding the given files (and folders, names ending in "/").
-class ProgramFolder {
-public:
-    explicit ProgramFolder(const QStringList &entries)
-    {
-        for (const QString &entry : entries) {
-            if (entry.endsWith(QLatin1Char('/'))) {
-                QDir(m_dir.path()).mkdir(entry.chopped(1));
-                continue;
-            }
-            QFile file(m_dir.filePath(entry));
-            if (file.open(QIODevice::WriteOnly))
-                file.write("S9030000FC\n");
-        }
-    }
-    QString path() const { return m_dir.path(); }
-
-private:
-    QTemporaryDir m_dir;
-};
-
-} // namespace
-
-TEST(FirmwareCandidates, CountDownCrossesMajorVersionsAndSkipsHalvern33And32)
+// A folder holding the given files (and folders, names ending in "/").
+QString makeFolder(QTemporaryDir &dir, const QStringList &entries)
 {
-    const QStringList halvern = firmwareCandidates(2, false);
-    EXPECT_EQ(halvern.indexOf(QStringLiteral("Hlv1450ver5_0.s19")) + 1, halvern.indexOf(QStringLiteral("Hlv1450ver4_9.s19")));
-    EXPECT_EQ(halvern.at(halvern.size() - 2), QStringLiteral("Hlv1450ver3_4.s19"));
-    EXPECT_FALSE(halvern.contains(QStringLiteral("Hlv1450ver3_3.s19")));
-    EXPECT_FALSE(halvern.contains(QStringLiteral("Hlv1450ver3_2.s19")));
-
-    const QStringList wexmoor = firmwareCandidates(5, false);
-    EXPECT_EQ(wexmoor.at(50), QStringLiteral("WX3650UVer1_0.s19"));
-    EXPECT_EQ(wexmoor.at(51), QStringLiteral("WX3650UVer1_9.s20"));
+    for (const QString &entry : entries) {
+        if (entry.endsWith(QLatin1Char('/')))
+            QDir(dir.path()).mkdir(entry.chopped(1));
+        else if (QFile file(dir.filePath(entry)); file.open(QIODevice::WriteOnly))
+            file.write("S9030000FC\n");
+    }
+    return dir.path();
 }
 
-struct DiscoveryCase {
-    const char *name;
-    QStringList files;
-    int type;
-    bool targetA;
-    QString commandLine;
-    QString expected;
-    QStringList userFiles{}; // in the user's data folder
-};
-
-TEST(DiscoverFirmware, CasesInTheProgramAndTheUserDataFolder)
-{
-    const DiscoveryCase cases[] = {
-        {"newest Halvern wins", {"Hlv1450ver5_8.s19", "Hlv1450ver4_2.s19"}, 2, false, {}, "Hlv1450ver5_8.s19"},
-        {"A never tries the plain Halvern list", {"Hlv1450ver5_8.s19", "Hlv1450ver4_2.s19"}, 2, true, {}, {}},
-        {"Halvern 3.3 is no candidate", {"Hlv1450ver3_3.s19"}, 2, false, {}, {}},
-        {"Halvern 3.1 is", {"Hlv1450ver3_1.s19"}, 2, false, {}, "Hlv1450ver3_1.s19"},
-        {"Jorlith list ends at 2.2", {"JL750Ver2_2.s19"}, 1, false, {}, "JL750Ver2_2.s19"},
-        {"Wexmoor .s19 before any .s20", {"WX3650UVer1_0.s19", "WX3650UVer1_9.s20"}, 5, false, {}, "WX3650UVer1_0.s19"},
-        {"Wexmoor list whatever the target", {"WX3650UVer3_9.s19"}, 5, true, {}, "WX3650UVer3_9.s19"},
-        {"Jorlith U", {"JL750UVer4_0.s19", "JL750Ver6_0.s19"}, 1, true, {}, "JL750UVer4_0.s19"},
-        {"names differ in case from the list", {"hlv1450ver5_8.s19", "JL750VER6_0.s19"}, 2, false, {}, {}},
-        {"a folder is no file", {"Hlv1450ver6_0.s19/", "Hlv1450ver5_0.s19"}, 2, false, {}, "Hlv1450ver5_0.s19"},
-        {"trimmed command line wins", {"JL750Ver6_0.s19", "JL750Ver5_0.s19"}, 1, false, " JL750Ver5_0.s19 ", "JL750Ver5_0.s19"},
-        {"missing command-line file keeps the search", {"JL750Ver6_0.s19"}, 1, false, "JL750Ver5_0.s19", "JL750Ver6_0.s19"},
-        {"command line of another family, no scanner", {"WX3650UVer1_9.s20"}, 0, false, "WX3650UVer1_9.s20", "WX3650UVer1_9.s20"},
-        {"blank command line", {"Hlv1450ver5_8.s19"}, 2, false, "   ", "Hlv1450ver5_8.s19"},
-        {"no scanner, no command line", {"Hlv1450ver5_8.s19"}, 6, false, {}, {}},
-        {"user's data folder after the program folder", {"Hlv1450ver4_2.s19"}, 2, false, {}, "Hlv1450ver4_2.s19",
-         {"Hlv1450ver5_8.s19"}},
-        {"user's data folder when the program folder has none", {}, 2, false, {}, "Hlv1450ver5_8.s19",
-         {"Hlv1450ver5_8.s19"}},
-        {"command-line file in the user's data folder", {"JL750Ver6_0.s19"}, 1, false, "JL750Ver5_0.s19",
-         "JL750Ver5_0.s19", {"JL750Ver5_0.s19"}},
-    };
-    LocalFileSystem files;
-    for (const DiscoveryCase &c : cases) {
-        SCOPED_TRACE(c.name);
-        ProgramFolder folder(c.files);
-        ProgramFolder user(c.userFiles);
-        const FirmwareChoice found =
-            discoverFirmware(files, {folder.path(), user.path()}, c.type, c.targetA, c.commandLine);
-        EXPECT_EQ(found.sFirmFile, c.expected);
-        if (!c.expected.isEmpty()) {
-            EXPECT_TRUE(files.fileExists(joinPath(found.folder, found.sFirmFile))) << qPrintable(found.folder);
-        }
-    }
-}
-
-// Counts the existence tests: the search stops at the first hit and never lists a folder.
+// Existence tests answered by name and counted; a folder is never listed.
 class CountingFileSystem : public FileSystem {
 public:
-    bool fileExists(const QString &path) const override
-    {
-        ++tests;
-        return path.endsWith(hit);
-    }
+    bool fileExists(const QString &path) const override { return ++tests, path.endsWith(hit); }
     QString listing(const QString &path) const override { return fileExists(path) ? listed : QString(); }
     FileContents read(const QString &) const override { return {}; }
 
@@ -112,49 +36,91 @@ public:
     mutable int tests = 0;
 };
 
+} // namespace
+
+TEST(DiscoverFirmware, CasesInTheProgramAndTheUserDataFolder)
+{
+    const struct {
+        const char *name;
+        QStringList files;
+        int type;
+        bool targetA;
+        QString commandLine;
+        QString expected;
+        QStringList userFiles{}; // in the user's data folder
+    } cases[] = {
+        {"newest Halvern wins", {"Hlv1450ver5_8.s19", "Hlv1450ver4_2.s19"}, kHalvern1450, false, {}, "Hlv1450ver5_8.s19"},
+        {"A never tries the plain Halvern list", {"Hlv1450ver5_8.s19", "Hlv1450ver4_2.s19"}, kHalvern1450, true, {}, {}},
+        {"Halvern 3.3 is no candidate", {"Hlv1450ver3_3.s19"}, kHalvern1450, false, {}, {}},
+        {"Wexmoor .s19 before any .s20", {"WX3650UVer1_0.s19", "WX3650UVer1_9.s20"}, kWexmoor3650, false, {},
+         "WX3650UVer1_0.s19"},
+        {"Wexmoor list whatever the target", {"WX3650UVer3_9.s19"}, kWexmoor3650, true, {}, "WX3650UVer3_9.s19"},
+        {"names differ in case from the list", {"hlv1450ver5_8.s19", "JL750VER6_0.s19"}, kHalvern1450, false, {}, {}},
+        {"a folder is no file", {"Hlv1450ver6_0.s19/", "Hlv1450ver5_0.s19"}, kHalvern1450, false, {},
+         "Hlv1450ver5_0.s19"},
+        {"trimmed command line wins", {"JL750Ver6_0.s19", "JL750Ver5_0.s19"}, kJorlith750, false, " JL750Ver5_0.s19 ",
+         "JL750Ver5_0.s19"},
+        {"missing command-line file keeps the search", {"JL750Ver6_0.s19"}, kJorlith750, false, "JL750Ver5_0.s19",
+         "JL750Ver6_0.s19"},
+        {"command line of another family, no scanner", {"WX3650UVer1_9.s20"}, kNotDetected, false, "WX3650UVer1_9.s20",
+         "WX3650UVer1_9.s20"},
+        {"no scanner, no command line", {"Hlv1450ver5_8.s19"}, kNoScannerFound, false, {}, {}},
+        {"user's data folder after the program folder", {"Hlv1450ver4_2.s19"}, kHalvern1450, false, {},
+         "Hlv1450ver4_2.s19", {"Hlv1450ver5_8.s19"}},
+        {"user's data folder when the program folder has none", {}, kHalvern1450, false, {}, "Hlv1450ver5_8.s19",
+         {"Hlv1450ver5_8.s19"}},
+        {"command-line file in the user's data folder", {"JL750Ver6_0.s19"}, kJorlith750, false, "JL750Ver5_0.s19",
+         "JL750Ver5_0.s19", {"JL750Ver5_0.s19"}},
+    };
+    LocalFileSystem files;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir folder, user;
+        const FirmwareChoice found = discoverFirmware(files, {makeFolder(folder, c.files), makeFolder(user, c.userFiles)},
+                                                      c.type, c.targetA, c.commandLine);
+        EXPECT_EQ(found.sFirmFile, c.expected);
+        if (!c.expected.isEmpty()) {
+            EXPECT_TRUE(files.fileExists(joinPath(found.folder, found.sFirmFile))) << qPrintable(found.folder);
+        }
+    }
+}
+
 TEST(DiscoverFirmware, AtMostOneTestPerCandidate)
 {
     CountingFileSystem files;
     files.hit = QStringLiteral("none-of-them");
-    discoverFirmware(files, {QStringLiteral("/opt/romwright")}, 5, false, QString());
+    discoverFirmware(files, {QStringLiteral("/opt/romwright")}, kWexmoor3650, false, QString());
     EXPECT_EQ(files.tests, 61);
 
     files.tests = 0;
     files.hit = QStringLiteral("/Hlv1450ver5_9.s19");
-    EXPECT_EQ(discoverFirmware(files, {QStringLiteral("/opt/romwright")}, 2, false, QString()).sFirmFile,
+    EXPECT_EQ(discoverFirmware(files, {QStringLiteral("/opt/romwright")}, kHalvern1450, false, QString()).sFirmFile,
               QStringLiteral("Hlv1450ver5_9.s19"));
     EXPECT_EQ(files.tests, 2);
 }
 
 TEST(LoadDiscoveredFirmware, LabelButtonAndFileOpen)
 {
-    const struct {
-        const char *name;
-        QString sFirmFile;
-        bool exists;
-        QString listed;
-        bool opened;
-        QString label;
-        bool program;
-    } cases[] = {
-        {"listed: shown, enabled, loaded", "Hlv1450ver5_9.s19", true, "Hlv1450ver5_9.s19", true, "Hlv1450ver5_9.s19", true},
-        {"listed with one character: disabled", "Hlv1450ver5_9.s19", true, "H", false, "None", false},
-        {"not listed: disabled", "Hlv1450ver5_9.s19", true, "", false, "None", false},
-        {"nothing chosen: untouched", "", true, "", false, "None", true},
-        {"chosen but gone: untouched", "JL750Ver5_0.s19", false, "", false, "None", true},
+    // name chosen, whether it exists, what the folder lists for it, whether it is loaded and PROGRAM after
+    const std::tuple<const char *, bool, const char *, bool, bool> cases[] = {
+        {"Hlv1450ver5_9.s19", true, "Hlv1450ver5_9.s19", true, true},
+        {"Hlv1450ver5_9.s19", true, "H", false, false}, // a listed name of one character
+        {"Hlv1450ver5_9.s19", true, "", false, false},
+        {"", true, "", false, true},                    // nothing chosen: untouched
+        {"JL750Ver5_0.s19", false, "", false, true},    // chosen but gone: untouched
     };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto &[name, exists, listed, loads, program] : cases) {
+        SCOPED_TRACE(listed);
         CountingFileSystem files;
-        files.hit = c.exists ? QStringLiteral("/") + c.sFirmFile : QStringLiteral("elsewhere");
-        files.listed = c.listed;
+        files.hit = exists ? QStringLiteral("/") + name : QStringLiteral("elsewhere");
+        files.listed = QLatin1String(listed);
         ViewState view;
         QStringList opened;
-        EXPECT_EQ(loadDiscoveredFirmware(files, {QStringLiteral("/opt/romwright"), c.sFirmFile}, view,
+        EXPECT_EQ(loadDiscoveredFirmware(files, {QStringLiteral("/opt/romwright"), name}, view,
                                          [&](const QString &path) { opened << path; }),
-                  c.opened);
-        EXPECT_EQ(opened, c.opened ? QStringList{QStringLiteral("/opt/romwright/") + c.sFirmFile} : QStringList());
-        EXPECT_EQ(view.text(LabelId::FirmFile), c.label);
-        EXPECT_EQ(view.isEnabled(ControlId::ProgramButton), c.program);
+                  loads);
+        EXPECT_EQ(opened, loads ? QStringList{QStringLiteral("/opt/romwright/") + name} : QStringList());
+        EXPECT_EQ(view.text(LabelId::FirmFile), loads ? QLatin1String(name) : QLatin1String("None"));
+        EXPECT_EQ(view.isEnabled(ControlId::ProgramButton), program);
     }
 }

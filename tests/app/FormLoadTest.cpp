@@ -1,127 +1,117 @@
+// The start-up both front ends run, over a fake port and the sample files.
 #include "app/shell/FormLoad.h"
+#include "app/shell/MainState.h"
+#include "app/shell/PortPermissionNotice.h"
+#include "flash/FakePort.h"
 #include "platform/FileSystem.h"
-#include "platform/ViewState.h"
+#include "scanner/Scanner.h"
+#include "support/ScriptedDialogs.h"
+#include "support/TestPaths.h"
+#include "view/ViewState.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
-
-#include <stdexcept>
 
 using namespace romwright;
 
 namespace {
 
-// Start-up with every step recorded; the steps answer as a case sets them.
-class Recorder {
-public:
-    FormLoadSteps steps()
-    {
-        FormLoadSteps s;
-        s.setHelpFile = [this] { calls << "help"; };
-        s.programming = [this] { return programming; };
-        s.createScanner = [this] { calls << "scanner"; };
-        s.findScanner = [this](const std::optional<QString> &comP, const std::optional<QString> &model) {
-            calls << (comP ? QStringLiteral("find(%1,%2)").arg(*comP, model.value_or("?")) : QStringLiteral("find()"));
-            if (findThrows)
-                throw std::runtime_error("port search failed");
-            return search;
-        };
-        s.mnuComClick = [this](int port) {
-            calls << QStringLiteral("com%1").arg(port);
-            if (comThrows)
-                throw std::runtime_error("port will not open");
-        };
-        s.identifyTarget = [this] {
-            calls << "identify";
-            return !identifyEnds;
-        };
-        s.typeOfScanner = [this] { return type; };
-        s.targetA = [this] { return targetA; };
-        s.fileOpen = [this](const QString &path) { calls << QStringLiteral("open %1").arg(path.section('/', -1)); };
-        s.letEventsRun = [this] { calls << "events"; };
-        return s;
-    }
-
-    QStringList calls;
-    bool programming = false;
-    ScannerSearch search;
-    bool findThrows = false;
-    bool comThrows = false;
-    bool identifyEnds = false;
-    int type = 0;
-    bool targetA = false;
-};
-
 struct StartCase {
     const char *name;
-    QStringList arguments;
-    std::function<void(Recorder &)> setUp;
+    StartUpRequest request;
+    int scannerPort;      // answers "V" as a Halvern here; 0: nowhere
+    QByteArray identity;  // its answer
+    char greeting;        // its answer to "R2"
     FormLoadEnd end;
-    QStringList calls;
+    QString model;
+    int ticked;
     QString firmFile;
+    bool identified;      // "R2" was sent
 };
+
+StartUpRequest given(const char *port, const char *model, const char *name = "")
+{
+    StartUpRequest r;
+    r.comP = QString::fromLatin1(port);
+    r.scannMod = QString::fromLatin1(model);
+    r.firmwareName = QString::fromLatin1(name);
+    return r;
+}
+
+StartUpRequest console(StartUpRequest r, ScannerType type = kNotDetected, const QString &path = QString())
+{
+    r.stopAtFirstGap = true;
+    r.givenType = type;
+    r.firmwarePath = path;
+    return r;
+}
 
 } // namespace
 
-TEST(FormLoad, StepsInOrderEachFailureIsolated)
+TEST(FormLoad, EachStepRunsInTurnAndTheConsoleStopsAtTheFirstGap)
 {
+    const QByteArray halvern("HLV 1450OK\r\n");
+    const QString sample = test::sampleDir() + QStringLiteral("/JL750Ver6_0.s19");
+    StartUpRequest programming;
+    StartUpRequest declined = console(given("1", "Halvern 1450"), kHalvern1450);
+    declined.beforePort = [](int type) { return type != kHalvern1450; };
     const StartCase cases[] = {
-        {"no command line, no scanner", {},
-         [](Recorder &r) { r.search = {ScannerSearch::Status::Done, -1}; r.type = 6; },
-         FormLoadEnd::Ready, {"help", "scanner", "find()", "identify", "events"}, "None"},
-        {"scanner found on port 2, newest Halvern", {},
-         [](Recorder &r) { r.search = {ScannerSearch::Status::Done, 2}; r.type = 2; },
-         FormLoadEnd::Ready,
-         {"help", "scanner", "find()", "com2", "identify", "open Hlv1450ver5_9.s19", "events"}, "Hlv1450ver5_9.s19"},
-        {"three fields: no search, port 3, file of field 1", {"JL750Ver6_0.s19,3,Halvern", "1450"},
-         [](Recorder &r) { r.search = {ScannerSearch::Status::Done, 3}; },
-         FormLoadEnd::Ready,
-         {"help", "scanner", "find(3,Halvern 1450)", "com3", "identify", "open JL750Ver6_0.s19", "events"},
-         "JL750Ver6_0.s19"},
-        {"one field: empty port and model given", {"JL750Ver6_0.s19"},
-         [](Recorder &r) { r.search = {ScannerSearch::Status::Done, 0}; },
-         FormLoadEnd::Ready, {"help", "scanner", "find(,)", "identify", "open JL750Ver6_0.s19", "events"},
-         "JL750Ver6_0.s19"},
-        {"port field not a number: the port refuses it, the rest runs", {"JL750Ver6_0.s19,x3,Jorlith 750"},
-         [](Recorder &r) { r.search = {ScannerSearch::Status::BadPortNumber, 0}; },
-         FormLoadEnd::Ready,
-         {"help", "scanner", "find(x3,Jorlith 750)", "com0", "identify", "open JL750Ver6_0.s19", "events"},
-         "JL750Ver6_0.s19"},
-        {"failing search and port: the rest runs", {},
-         [](Recorder &r) { r.findThrows = true; r.type = 2; },
-         FormLoadEnd::Ready, {"help", "scanner", "find()", "identify", "open Hlv1450ver5_9.s19", "events"},
-         "Hlv1450ver5_9.s19"},
-        {"port that will not open", {},
-         [](Recorder &r) { r.search = {ScannerSearch::Status::Done, 5}; r.comThrows = true; r.type = 2; r.targetA = true; },
-         FormLoadEnd::Ready, {"help", "scanner", "find()", "com5", "identify", "events"}, "None"},
-        {"PROGRAM already pressed: only the help file", {"JL750Ver6_0.s19"},
-         [](Recorder &r) { r.programming = true; },
-         FormLoadEnd::EndProgram, {"help"}, "None"},
-        {"chooser's Exit ends it", {},
-         [](Recorder &r) { r.search = {ScannerSearch::Status::EndProgram, -1}; },
-         FormLoadEnd::EndProgram, {"help", "scanner", "find()"}, "None"},
-        {"identification ends it", {},
-         [](Recorder &r) { r.search = {ScannerSearch::Status::Done, 1}; r.identifyEnds = true; },
-         FormLoadEnd::EndProgram, {"help", "scanner", "find()", "com1", "identify"}, "None"},
+        {"no scanner anywhere", {}, 0, {}, 'Q', FormLoadEnd::Ready, "Scanner Not Found", 0, "None", false},
+        {"no scanner, console", console({}), 0, {}, 'Q', FormLoadEnd::NoScanner, "Scanner Not Found", 0, "None", false},
+        {"Halvern on port 2: its newest firmware", {}, 2, halvern, 'Q', FormLoadEnd::Ready, "Halvern 1450", 2,
+         "Hlv1450ver5_9.s19", true},
+        {"three fields: no search, only the named file", given("3", "Halvern 1450", "JL750Ver6_0.s19"), 0, {}, 'Q',
+         FormLoadEnd::Ready, "Halvern 1450", 3, "JL750Ver6_0.s19", true},
+        {"one field: no port at all", given("", "", "JL750Ver6_0.s19"), 0, {}, 'Q', FormLoadEnd::Ready, "", 0,
+         "JL750Ver6_0.s19", false},
+        {"a port field that is no number is refused", given("x3", "Jorlith 750", "JL750Ver6_0.s19"), 0, {}, 'Q',
+         FormLoadEnd::Ready, "Jorlith 750", 0, "JL750Ver6_0.s19", false},
+        {"chooser's Exit", {}, 2, "Q", 'Q', FormLoadEnd::EndProgram, "", 0, "None", false},
+        {"console, model given: no 128-byte Jorlith firmware", console(given("1", "Jorlith 750"), kJorlith750), 0, {},
+         'A', FormLoadEnd::NoFirmware, "Jorlith 750", 1, "None", true},
+        {"console, model given: searched by it", console(given("1", "Jorlith 750"), kJorlith750), 0, {}, 'Q',
+         FormLoadEnd::Ready, "Jorlith 750", 1, "JL750Ver6_0.s19", true},
+        {"console, file given", console(given("1", ""), kNotDetected, sample), 0, {}, 'Q', FormLoadEnd::Ready, "", 1,
+         "JL750Ver6_0.s19", true},
+        {"console, declined before the port", declined, 0, {}, 'Q', FormLoadEnd::Declined, "Halvern 1450", 0, "None",
+         false},
+        {"PROGRAM already pressed", programming, 2, halvern, 'Q', FormLoadEnd::EndProgram, "", 0, "None", false},
     };
-
-    QTemporaryDir folder;
-    for (const char *name : {"Hlv1450ver5_9.s19", "JL750Ver6_0.s19"}) {
-        QFile file(folder.filePath(QLatin1String(name)));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    }
+    QTemporaryDir folder; // the program folder, empty: files come from the user's data folder
     LocalFileSystem files;
     for (const StartCase &c : cases) {
         SCOPED_TRACE(c.name);
-        Recorder recorder;
-        c.setUp(recorder);
         ViewState view;
-        QString chosen;
-        const FormLoadEnd end = FormLoad(parseWindowCommandLine(c.arguments), recorder.steps(),
-                                         {files, view, folder.path()}, &chosen);
-        EXPECT_EQ(end, c.end);
-        EXPECT_EQ(recorder.calls, c.calls);
+        test::ScriptedDialogs dialogs;
+        test::CountingSleeper sleeper;
+        auto fake = std::make_unique<test::FakePort>();
+        test::FakePort &port = *fake;
+        port.answerAtOnce = true;
+        port.responder = [&](const QByteArray &written) {
+            if (written == "V\r\n")
+                return port.commPort() == c.scannerPort && port.settings().startsWith("38400") ? c.identity
+                                                                                             : QByteArray();
+            return written == "R2" ? QByteArray(1, c.greeting) : QByteArray();
+        };
+        if (c.scannerPort == 0)
+            port.openError = c.request.comP ? CommError::None : CommError::NoSuchPort;
+        MainState state(std::move(fake), {view, dialogs, sleeper, files, folder.path(), test::sampleDir()},
+                        FlashTimings{}.scaled(0.01));
+        state.flags().bProgramming = &c == &cases[std::size(cases) - 1];
+        dialogs.chooserAnswers.push_back(std::nullopt);
+        std::unique_ptr<Scanner> scanner;
+        PortPermissionNotice notice;
+        ScannerTimings timings;
+        timings.probeWait = std::chrono::milliseconds(1);
+        const StartUpResult result = FormLoad(c.request, {state, scanner, notice, timings});
+
+        EXPECT_EQ(result.end, c.end);
+        EXPECT_EQ(view.text(LabelId::ScanMod), c.model);
+        EXPECT_EQ(view.portTicked(), c.ticked);
         EXPECT_EQ(view.text(LabelId::FirmFile), c.firmFile);
+        EXPECT_EQ(view.lamp(LampId::FileOk), c.firmFile == "None" ? Lamp::Grey : Lamp::Green);
+        EXPECT_EQ(port.written().contains("R2"), c.identified);
+        EXPECT_EQ(state.target().bTargetA, c.identified && c.greeting == 'A');
+        EXPECT_TRUE(dialogs.messages.empty());
     }
 }

@@ -10,11 +10,9 @@
 #include "platform/QtSerialPort.h"
 #include "support/AsNobody.h"
 #include "support/ScriptedDialogs.h"
-#include "support/SimProcess.h"
 #include "support/TestPaths.h"
 
 #include <QAction>
-#include <QDir>
 #include <QFile>
 #include <QPushButton>
 #include <QRadioButton>
@@ -30,31 +28,14 @@ using romwright::test::ScriptedDialogs;
 namespace {
 
 // The window with its handlers over a port without a device.
-class Rig {
-public:
-    explicit Rig(const QString &folder = QString(), std::unique_ptr<SerialPort> realPort = nullptr,
-                 const QString &userFolder = QString())
-        : state(realPort ? std::move(realPort) : makePort(), {window, dialogs, sleeper, files, folder, userFolder},
+struct Rig {
+    explicit Rig(const QString &folder = QString(), const QString &userFolder = QString())
+        : state(std::unique_ptr<SerialPort>(port), {window, dialogs, sleeper, files, folder, userFolder},
                 FlashTimings{}.scaled(0.01)),
-          frm(window, parts(folder, userFolder),
-              [this, folder] { return std::make_unique<HTMLHelp>(viewer, dialogs, *registry, files, folder); },
-              {}, [this](int code) { ends << code; }),
-          flags(state.flags()), firmware(state.firmware())
+          frm(window, {state, sleeper, files, dialogs, folder, userFolder},
+              [this, folder] { return std::make_unique<HTMLHelp>(viewer, dialogs, *registry, files, folder); }, {},
+              [this](int code) { ends << code; })
     {
-    }
-
-    std::unique_ptr<SerialPort> makePort()
-    {
-        auto fake = std::make_unique<FakePort>();
-        port = fake.get();
-        return fake;
-    }
-
-    WindowParts parts(const QString &folder, const QString &userFolder)
-    {
-        WindowParts p{state, sleeper, files, dialogs, folder, userFolder};
-        p.scannerTimings.probeWait = std::chrono::milliseconds(1);
-        return p;
     }
 
     QTemporaryDir scratch;
@@ -64,11 +45,9 @@ public:
     ScriptedDialogs dialogs;
     QtClock sleeper;
     LocalFileSystem files;
-    FakePort *port = nullptr;
+    FakePort *port = new FakePort; // owned by state
     MainState state;
     FrmMain frm;
-    ProgramFlags &flags;
-    FirmwareSet &firmware;
     QList<int> ends;
 };
 
@@ -99,25 +78,6 @@ TEST(FrmMainPorts, PortMenuTicksOnlyAPortThatOpened)
     EXPECT_TRUE(rig.dialogs.messages.empty());
 }
 
-TEST(FrmMainHandlers, OnlyTheTwoProcessorOptionsChangeTheChoice)
-{
-    Rig rig;
-    const std::pair<int, bool> clicks[] = {{1, true}, {2, true}, {-1, true}, {0, false}, {7, false}};
-    for (const auto &[index, barCode] : clicks) {
-        rig.frm.optProcessor_Click(index);
-        EXPECT_EQ(rig.flags.bBarCodeProcessor, barCode) << index;
-    }
-}
-
-TEST(FrmMainHandlers, TheProgramNeverStartsAnUpdateWithoutValidFiles)
-{
-    Rig rig;
-    rig.frm.mnuCom_Click(1);
-    rig.window.setText(LabelId::FirmFile, QStringLiteral("H.s19"));
-    EXPECT_EQ(rig.state.cmdProgram_Click(), Outcome::Stopped);
-    EXPECT_TRUE(rig.port->writes.empty());
-}
-
 TEST(FrmMainHandlers, ExitSendsAtSignOnlyToAnOpenPort)
 {
     Rig open;
@@ -133,29 +93,6 @@ TEST(FrmMainHandlers, ExitSendsAtSignOnlyToAnOpenPort)
     EXPECT_EQ(closed.ends, QList<int>{0});
 }
 
-TEST(FrmMainHandlers, OpenDialogFromTheWindow)
-{
-    Rig rig(test::programDir(), nullptr, test::sampleDir());
-    rig.flags.bWexmoor = true;
-    rig.window.setText(LabelId::ScanMod, QStringLiteral("Wexmoor 3650"));
-    rig.window.findChild<QPushButton *>(QStringLiteral("cmdBrowse"))->click();
-    ASSERT_EQ(rig.dialogs.messages.size(), 1u);
-    EXPECT_EQ(rig.dialogs.messages[0].title, QStringLiteral("File Type Required"));
-    EXPECT_TRUE(rig.dialogs.openRequests.isEmpty());
-
-    rig.window.setEnabled(ControlId::ProcessorBarCode, true);
-    rig.window.findChild<QRadioButton *>(QStringLiteral("optProcessor1"))->click();
-    const QString firmware = QDir(test::sampleDir()).filePath(QStringLiteral("WX3650UVer1_9.s20"));
-    rig.dialogs.openAnswers.push_back(firmware);
-    rig.window.findChild<QAction *>(QStringLiteral("mnuFileOpen"))->trigger();
-    EXPECT_EQ(rig.dialogs.openRequests.value(0),
-              QStringLiteral("Open|Wexmoor Firmware Files|W*.S20|") + test::programDir());
-    EXPECT_EQ(rig.window.text(LabelId::FirmFile), QStringLiteral("WX3650UVer1_9.s20"));
-    // FileOpen ran with the loaders of the user's data folder.
-    EXPECT_EQ(rig.window.lamp(LampId::FileOk), Lamp::Green);
-    EXPECT_TRUE(rig.firmware.FilesValid);
-}
-
 TEST(FrmMainHandlers, WexmoorProcessorBringsItsFirmware)
 {
     // A program folder without any BarCode firmware.
@@ -168,31 +105,29 @@ TEST(FrmMainHandlers, WexmoorProcessorBringsItsFirmware)
     ASSERT_EQ(rig.frm.Form_Load(WindowCommandLine{QString(), QString(), QStringLiteral("Wexmoor 3650")}),
               FormLoadEnd::Ready);
     ASSERT_TRUE(rig.window.isEnabled(ControlId::ProcessorBarCode));
+    // No file dialog before a processor is chosen.
+    rig.window.findChild<QPushButton *>(QStringLiteral("cmdBrowse"))->click();
+    EXPECT_EQ(rig.dialogs.messages.at(0).title, QStringLiteral("File Type Required"));
+    EXPECT_TRUE(rig.dialogs.openRequests.isEmpty());
 
-    struct Step {
-        const char *option;
-        QString opened; // chosen in the Open dialog after the click
-        const char *file;
-        Lamp lamp;
-        bool program;
-    };
     const QString opened = folder.filePath(QStringLiteral("WX3650UVer3_9.s19"));
-    const Step steps[] = {
-        {"optProcessor0", {}, "WX3650UVer3_9.s19", Lamp::Green, true},
-        {"optProcessor1", {}, "None", Lamp::Grey, false},
-        {"optProcessor1", opened, "WX3650UVer3_9.s19", Lamp::Green, true},
-        {"optProcessor1", {}, "WX3650UVer3_9.s19", Lamp::Green, true}, // the opened file stays
+    const std::tuple<const char *, QString, const char *, Lamp> steps[] = {
+        {"optProcessor0", {}, "WX3650UVer3_9.s19", Lamp::Green},
+        {"optProcessor1", {}, "None", Lamp::Grey},
+        {"optProcessor1", opened, "WX3650UVer3_9.s19", Lamp::Green}, // chosen in the Open dialog
+        {"optProcessor1", {}, "WX3650UVer3_9.s19", Lamp::Green},     // the opened file stays
     };
-    for (const Step &s : steps) {
-        SCOPED_TRACE(s.file);
-        rig.window.findChild<QRadioButton *>(QLatin1String(s.option))->click();
-        if (!s.opened.isEmpty()) {
-            rig.dialogs.openAnswers.push_back(s.opened);
-            rig.frm.FindFile();
+    for (const auto &[option, chosen, file, lamp] : steps) {
+        SCOPED_TRACE(file);
+        rig.window.findChild<QRadioButton *>(QLatin1String(option))->click();
+        if (!chosen.isEmpty()) {
+            rig.dialogs.openAnswers.push_back(chosen);
+            rig.window.findChild<QAction *>(QStringLiteral("mnuFileOpen"))->trigger();
+            EXPECT_EQ(rig.dialogs.openRequests.last(), "Open|Wexmoor Firmware Files|W*.S20|" + folder.path());
         }
-        EXPECT_EQ(rig.window.text(LabelId::FirmFile), QLatin1String(s.file));
-        EXPECT_EQ(rig.window.lamp(LampId::FileOk), s.lamp);
-        EXPECT_EQ(rig.window.isEnabled(ControlId::ProgramButton), s.program);
+        EXPECT_EQ(rig.window.text(LabelId::FirmFile), QLatin1String(file));
+        EXPECT_EQ(rig.window.lamp(LampId::FileOk), lamp);
+        EXPECT_EQ(rig.window.isEnabled(ControlId::ProgramButton), lamp == Lamp::Green);
     }
 }
 

@@ -4,7 +4,7 @@
 
 #include "flash/UpdateSequence.h"
 #include "platform/ManualClock.h"
-#include "platform/ViewState.h"
+#include "view/ViewState.h"
 #include "support/FakePort.h"
 #include "support/ScriptedDialogs.h"
 

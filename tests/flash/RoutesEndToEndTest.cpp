@@ -11,7 +11,7 @@
 #include "platform/PortMap.h"
 #include "platform/QtSerialPort.h"
 #include "platform/QtClock.h"
-#include "platform/ViewState.h"
+#include "view/ViewState.h"
 #include "support/ScriptedDialogs.h"
 #include "support/SimProcess.h"
 #include "support/TestPaths.h"
@@ -57,7 +57,7 @@ struct Session {
         view.setText(LabelId::FirmFile, QString::fromLatin1(kSample));
         const FileOpenResult loaded =
             FileOpen(joinPath(folder, QString::fromLatin1(kSample)), *firmware,
-                     FileOpenContext{files, view, dialogs, folder});
+                     FileOpenContext{files, folder});
         EXPECT_TRUE(loaded.allValid());
         return update.cmdProgram_Click(*firmware);
     }

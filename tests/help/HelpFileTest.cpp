@@ -3,6 +3,7 @@
 // show is explained.
 #include "app/gui/AboutSysInfo.h"
 #include "app/shell/FindFile.h"
+#include "app/shell/FileMessages.h"
 #include "app/shell/FirmwareCheck.h"
 #include "app/shell/PortPermissionNotice.h"
 #include "app/shell/WaitLetterPrompt.h"

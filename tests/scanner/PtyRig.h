@@ -2,10 +2,10 @@
 // A Scanner on real serial lines: pseudo-terminals served by romwright-sim,
 // numbered through a port map, on the real clock.
 
-#include "platform/ProgramFlags.h"
+#include "view/ProgramFlags.h"
 #include "platform/QtClock.h"
 #include "platform/QtSerialPort.h"
-#include "platform/ViewState.h"
+#include "view/ViewState.h"
 #include "scanner/Scanner.h"
 #include "support/ScriptedDialogs.h"
 #include "support/SimProcess.h"

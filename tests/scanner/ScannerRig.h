@@ -3,8 +3,8 @@
 // queue and the receive handler without a line.
 
 #include "platform/ManualClock.h"
-#include "platform/ProgramFlags.h"
-#include "platform/ViewState.h"
+#include "view/ProgramFlags.h"
+#include "view/ViewState.h"
 #include "scanner/Scanner.h"
 #include "support/FakePort.h"
 #include "support/ScriptedDialogs.h"

@@ -24,35 +24,27 @@ public:
         if (onMessage)
             onMessage(messages.back());
     }
-
     bool question(const QString &text, const QString &title, MessageIcon icon) override
     {
         questions.push_back({text, title, icon});
-        if (questionAnswers.empty())
-            return false;
-        const bool yes = questionAnswers.front();
-        questionAnswers.pop_front();
-        return yes;
+        return next(questionAnswers, false);
     }
-
     QString inputBox(const QString &prompt, const QString &title, const QString &defaultText) override
     {
-        inputPrompts.push_back(prompt + QLatin1Char('|') + title + QLatin1Char('|') + defaultText);
-        return take(inputAnswers);
+        inputPrompts.push_back(QStringList{prompt, title, defaultText}.join(QLatin1Char('|')));
+        return next(inputAnswers, QString());
     }
-
     QString openFile(const QString &title, const QString &filter, const QString &initialFolder) override
     {
-        openRequests.push_back(title + QLatin1Char('|') + filter + QLatin1Char('|') + initialFolder);
-        return take(openAnswers);
+        openRequests.push_back(QStringList{title, filter, initialFolder}.join(QLatin1Char('|')));
+        return next(openAnswers, QString());
     }
-
     std::optional<QString> chooseScanner() override
     {
         ++chooserShown;
         if (chooserAnswers.empty())
             return QStringLiteral("Halvern1450");
-        // Unpacked by hand: copying the optional itself trips a false
+        // Unpacked by hand: moving the optional itself trips a false
         // "maybe uninitialized" warning in GCC 12 at -O2.
         const bool exit = !chooserAnswers.front().has_value();
         const QString model = exit ? QString() : *chooserAnswers.front();
@@ -71,15 +63,15 @@ public:
     std::deque<bool> questionAnswers; // No once they run out
     std::deque<QString> inputAnswers;
     std::deque<QString> openAnswers;
-    std::deque<std::optional<QString>> chooserAnswers;
+    std::deque<std::optional<QString>> chooserAnswers; // nullopt: Exit; Halvern once they run out
     std::function<void(const ShownMessage &)> onMessage; // e.g. to act at the power-cycle prompt
 
 private:
-    static QString take(std::deque<QString> &queue)
+    template <typename T> static T next(std::deque<T> &queue, T otherwise)
     {
         if (queue.empty())
-            return QString();
-        QString answer = queue.front();
+            return otherwise;
+        T answer = std::move(queue.front());
         queue.pop_front();
         return answer;
     }

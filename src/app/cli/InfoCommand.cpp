@@ -5,6 +5,7 @@
 
 #include "app/FrontEnds.h"
 
+#include "app/shell/FileMessages.h"
 #include "app/shell/FirmwareCheck.h"
 #include "image/FileOpen.h"
 #include "image/FirmwareKind.h"

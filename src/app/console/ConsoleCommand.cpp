@@ -7,9 +7,9 @@
 #include "app/console/ProgressPrinter.h"
 #include "app/shell/FirmwareCheck.h"
 #include "app/shell/FirmwareDiscovery.h"
+#include "app/shell/FormLoad.h"
 #include "app/shell/MainState.h"
 #include "app/shell/PortPermissionNotice.h"
-#include "platform/DeviceAccess.h"
 #include "platform/FileSystem.h"
 #include "platform/PortMap.h"
 #include "platform/QtSerialPort.h"
@@ -106,74 +106,62 @@ int runConsole(const QStringList &arguments)
     view.beforePrint = [&progress] { progress.breakLine(); };
     dialogs.beforePrint = [&progress] { progress.breakLine(); };
 
-    // The window's start-up, in its order.
-    int port = options.port;
-    int scannerType = typeOfScannerForModel(options.model);
-    QString model = options.model;
-    if (port == 0) {
-        if (!options.model.isEmpty())
-            dialogs.setChooserAnswer(parseChooserAnswer(options.model).model);
-        Scanner scanner(clock, dialogs, view, state.flags());
-        const FindScannerResult found = FindScanner(scanner, state.MSComm1(), view, state.flags());
-        if (found.status == FindStatus::EndProgram) {
-            std::fputs("romwright: ended in the scanner chooser\n", stderr);
-            return kExitFailed;
-        }
+    // The window's start-up, stopping where the window would go on with nothing to program.
+    if (options.port == 0 && !options.model.isEmpty())
+        dialogs.setChooserAnswer(parseChooserAnswer(options.model).model);
+    state.optProcessor_Click(options.barCodeProcessor ? 1 : 0);
+    state.setForceFirmware(options.force);
+    StartUpRequest request;
+    if (options.port != 0) {
+        request.comP = QString::number(options.port);
+        request.scannMod = options.model;
+        request.givenType = ScannerType(typeOfScannerForModel(options.model));
+    }
+    request.firmwarePath = options.file;
+    request.barCode = options.barCodeProcessor;
+    request.stopAtFirstGap = true;
+    request.searched = [](const Scanner &scanner, const FindScannerResult &found) {
         if (found.port < 1) {
             // "Compatibilty Mode" is a way of not finding one, worth naming.
             const QString notFound = QStringLiteral("Scanner Not Found");
             std::fprintf(stdout, "%s\n", qPrintable(scanner.Name() == notFound ? notFound
                                                      : notFound + QStringLiteral(" (") + scanner.Name() + QLatin1Char(')')));
-            PortPermissionNotice().show(dialogs, scanner.refusedPorts());
-            return kExitFailed;
+            return;
         }
-        port = found.port;
-        scannerType = scanner.TypeOfScanner();
-        model = scanner.Name();
-        std::fprintf(stdout, "Scanner: %s on port %d\n", qPrintable(model), port);
+        std::fprintf(stdout, "Scanner: %s on port %d\n", qPrintable(scanner.Name()), int(found.port));
         std::fflush(stdout);
-    } else if (!options.model.isEmpty()) {
-        view.setText(LabelId::ScanMod, options.model);
-    }
+    };
     // Family and processor tell by the name alone, before the identification's request.
-    if (!options.file.isEmpty() &&
-        firmwareRefused(checkFirmware(options.file, firmwareKind(options.file, FirmwareData()),
-                                      {scannerType, std::nullopt, options.barCodeProcessor}),
-                        options.force))
-        return kExitFailed;
-    state.startTimers();
-    if (!state.mnuCom_Click(port)) {
-        const DeviceAccess access = deviceAccess(state.MSComm1().deviceName());
-        if (access.refusesUser()) {
-            PortPermissionNotice().show(dialogs, {{port, access}});
-            return kExitFailed;
-        }
-    }
-    const Outcome identified = state.IdentifyTarget();
-    if (endsProgram(identified))
-        return finish(identified);
-    state.optProcessor_Click(options.barCodeProcessor ? 1 : 0);
-    state.setForceFirmware(options.force);
+    request.beforePort = [&options](int typeOfScanner) {
+        return options.file.isEmpty() ||
+               !firmwareRefused(checkFirmware(options.file, firmwareKind(options.file, FirmwareData()),
+                                              {typeOfScanner, std::nullopt, options.barCodeProcessor}),
+                                options.force);
+    };
+    request.firmwareFound = [](const QString &sFirmFile) { std::printf("Firmware file: %s\n", qPrintable(sFirmFile)); };
 
-    // Without --file, the window's start-up search: the newest firmware for
-    // this scanner and its bootloader kind in the program folder, then in the
-    // user's data folder.
-    QString file = options.file;
-    if (file.isEmpty()) {
-        const int type = scannerType;
-        const FirmwareChoice found = discoverFirmware(files, {folder, userFolder}, type, state.target().bTargetA,
-                                                      QString(), options.barCodeProcessor);
-        if (found.sFirmFile.isEmpty()) {
-            std::fprintf(stderr, "romwright: no firmware file for %s in %s; name one with --file\n",
-                         type == 0 ? "an unknown scanner (give --model)" : qPrintable(QStringLiteral("the ") + model),
-                         qPrintable(userFolder.isEmpty() ? folder : folder + QStringLiteral(" or ") + userFolder));
-            return kExitFailed;
-        }
-        file = joinPath(found.folder, found.sFirmFile);
-        std::printf("Firmware file: %s\n", qPrintable(found.sFirmFile));
+    std::unique_ptr<Scanner> scanner;
+    PortPermissionNotice notice;
+    const StartUpResult started = FormLoad(request, {state, scanner, notice});
+    switch (started.end) {
+    case FormLoadEnd::Ready: break;
+    case FormLoadEnd::EndProgram:
+        if (endsProgram(started.identified))
+            return finish(started.identified);
+        std::fputs("romwright: ended in the scanner chooser\n", stderr);
+        return kExitFailed;
+    case FormLoadEnd::NoFirmware: {
+        const QString model = view.text(LabelId::ScanMod);
+        std::fprintf(stderr, "romwright: no firmware file for %s in %s; name one with --file\n",
+                     started.typeOfScanner == kNotDetected ? "an unknown scanner (give --model)"
+                                                           : qPrintable(QStringLiteral("the ") + model),
+                     qPrintable(userFolder.isEmpty() ? folder : folder + QStringLiteral(" or ") + userFolder));
+        return kExitFailed;
     }
-    view.setText(LabelId::FirmFile, fileNameOf(file));
-    state.FileOpen(file);
+    case FormLoadEnd::NoScanner:
+    case FormLoadEnd::PortRefused:
+    case FormLoadEnd::Declined: return kExitFailed;
+    }
     // FileOpen has said what is wrong with the files; PROGRAM would only
     // ask for a file the user has already named.
     if (!state.firmware().FilesValid)

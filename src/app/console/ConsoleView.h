@@ -3,7 +3,7 @@
 // printed with its label. While blocks are being sent the "Updating" lamp
 // blinks with every block; the progress line stands in for that.
 
-#include "platform/ViewState.h"
+#include "view/ViewState.h"
 
 #include <cstdio>
 #include <functional>

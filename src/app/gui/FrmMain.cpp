@@ -41,73 +41,36 @@ FrmMain::~FrmMain() = default;
 
 FormLoadEnd FrmMain::Form_Load(const std::optional<WindowCommandLine> &commandLine)
 {
-    FormLoadSteps steps;
     MainState &state = m_parts.state;
-    steps.programming = [&state] { return state.flags().bProgramming; };
-    steps.createScanner = [this, &state] {
-        state.target().sLetterQ = QStringLiteral("Q");
-        state.target().sLetterA = QStringLiteral("A");
-        m_cScann = std::make_unique<Scanner>(m_parts.clock, m_parts.dialogs, m_window, state.flags(),
-                                              m_parts.scannerTimings);
-    };
-    steps.findScanner = [this, &state](const std::optional<QString> &comP, const std::optional<QString> &scannMod) {
-        ScannerSearch search;
-        if (!m_cScann)
-            return search;
-        const FindScannerResult found =
-            FindScanner(*m_cScann, state.MSComm1(), m_window, state.flags(), comP, scannMod);
-        search.port = found.port;
-        switch (found.status) {
-        case FindStatus::Done: search.status = ScannerSearch::Status::Done; break;
-        case FindStatus::EndProgram: search.status = ScannerSearch::Status::EndProgram; break;
-        case FindStatus::BadPortNumber: search.status = ScannerSearch::Status::BadPortNumber; break;
-        }
-        return search;
-    };
-    steps.mnuComClick = [this](int port) { mnuCom_Click(port); };
-    steps.identifyTarget = [&state] { return !endsProgram(state.IdentifyTarget()); };
-    steps.typeOfScanner = [this] { return m_cScann ? int(m_cScann->TypeOfScanner()) : 0; };
-    steps.targetA = [&state] { return state.target().bTargetA; };
-    steps.fileOpen = [this](const QString &path) { fileOpen(path); };
-    steps.letEventsRun = [] { QCoreApplication::processEvents(QEventLoop::AllEvents); };
-
-    state.startTimers();
-    const FormLoadEnd end = FormLoad(
-        commandLine, steps, {m_parts.files, m_window, m_parts.programFolder, m_parts.userDataFolder}, &m_sFirmFile);
-    if (end == FormLoadEnd::EndProgram) {
+    StartUpRequest request;
+    if (commandLine) {
+        request.comP = commandLine->port;
+        request.scannMod = commandLine->model;
+        request.firmwareName = commandLine->file;
+    }
+    const StartUpResult started =
+        FormLoad(request, {state, m_cScann, m_permissionNotice, m_parts.scannerTimings});
+    m_sFirmFile = started.sFirmFile;
+    if (started.end != FormLoadEnd::Ready) {
         state.link().closePort();
-        return end;
+        return FormLoadEnd::EndProgram;
     }
-    // No scanner, and ports this user may not open: that is most likely why.
-    if (m_cScann && m_cScann->State() != kScannerFound && !m_cScann->refusedPorts().empty()) {
-        m_window.setLamp(LampId::ComStatus, Lamp::Red);
-        m_permissionNotice.show(m_parts.dialogs, m_cScann->refusedPorts());
-    }
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
     // A running scanner's own replies ("R1") are answered while the window idles.
     if (m_cScann && m_cScann->Comm())
         m_cScann->setReceiveHandling(true);
-    return end;
-}
-
-void FrmMain::fileOpen(const QString &path)
-{
-    m_parts.state.FileOpen(path);
+    return FormLoadEnd::Ready;
 }
 
 void FrmMain::mnuCom_Click(int Index)
 {
-    if (m_parts.state.mnuCom_Click(Index) || Index < PortMap::kFirstPort || Index > PortMap::kLastPort)
-        return;
-    // Beyond the red lamp: a device this user may not open is explained once.
-    const DeviceAccess access = deviceAccess(m_parts.state.MSComm1().deviceName());
-    if (access.refusesUser())
-        m_permissionNotice.show(m_parts.dialogs, {{Index, access}});
+    openPortExplained(m_parts.state, m_permissionNotice, Index);
 }
 
 void FrmMain::FindFile()
 {
     romwright::FindFile({m_window, m_parts.dialogs, m_parts.state.flags(), m_window.processorChosen(), m_parts.programFolder,
-                         &m_filter, [this](const QString &path) { fileOpen(path); }});
+                         &m_filter, [this](const QString &path) { m_parts.state.FileOpen(path); }});
 }
 
 void FrmMain::optProcessor_Click(int Index)
@@ -118,13 +81,14 @@ void FrmMain::optProcessor_Click(int Index)
     // processor again keeps a file the user opened meanwhile.
     const bool barCode = state.flags().bBarCodeProcessor;
     if ((Index != 0 && Index != 1) || m_processorLoaded == barCode ||
-        typeOfScannerForModel(m_window.text(LabelId::ScanMod)) != 5)
+        typeOfScannerForModel(m_window.text(LabelId::ScanMod)) != kWexmoor3650)
         return;
     m_processorLoaded = barCode;
-    const FirmwareChoice found = discoverFirmware(m_parts.files, {m_parts.programFolder, m_parts.userDataFolder}, 5,
+    const FirmwareChoice found = discoverFirmware(m_parts.files, {m_parts.programFolder, m_parts.userDataFolder},
+                                                  kWexmoor3650,
                                                   state.target().bTargetA, QString(), barCode);
     m_sFirmFile = found.sFirmFile;
-    if (loadDiscoveredFirmware(m_parts.files, found, m_window, [this](const QString &path) { fileOpen(path); }))
+    if (loadDiscoveredFirmware(m_parts.files, found, m_window, [this](const QString &path) { m_parts.state.FileOpen(path); }))
         return;
     // Nothing for this processor: the other processor's file must not stay loaded.
     m_window.setText(LabelId::FirmFile, QStringLiteral("None"));

@@ -6,6 +6,7 @@
 #include "app/shell/FormLoad.h"
 #include "app/shell/PortPermissionNotice.h"
 #include "app/shell/WaitLetterPrompt.h"
+#include "app/shell/WindowCommandLine.h"
 #include "scanner/ScannerTimings.h"
 
 #include <QObject>
@@ -70,7 +71,6 @@ public:
 
 private:
     HTMLHelp &help();
-    void fileOpen(const QString &path);
     void end(int code);
 
     MainWindow &m_window;

@@ -1,7 +1,7 @@
 #pragma once
 // A status lamp: a small filled square with rounded corners.
 
-#include "platform/Types.h"
+#include "view/Lamp.h"
 
 #include <QWidget>
 

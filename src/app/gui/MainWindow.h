@@ -3,7 +3,7 @@
 // clicks; what a click does lives in the controller and the layers below.
 
 #include "app/gui/TwipScale.h"
-#include "platform/MainView.h"
+#include "view/MainView.h"
 
 #include <QMainWindow>
 

@@ -1,8 +1,8 @@
 #include "app/shell/FindFile.h"
 
 #include "platform/Dialogs.h"
-#include "platform/MainView.h"
-#include "platform/ProgramFlags.h"
+#include "view/MainView.h"
+#include "view/ProgramFlags.h"
 
 namespace romwright {
 

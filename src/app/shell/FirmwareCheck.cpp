@@ -1,6 +1,7 @@
 #include "app/shell/FirmwareCheck.h"
 
 #include "image/FileOpen.h"
+#include "scanner/ScannerModel.h"
 
 namespace romwright {
 
@@ -9,9 +10,9 @@ namespace {
 FirmwareFamily familyOf(int typeOfScanner)
 {
     switch (typeOfScanner) {
-    case 1: return FirmwareFamily::Jorlith;
-    case 2: return FirmwareFamily::Halvern;
-    case 5: return FirmwareFamily::Wexmoor;
+    case kJorlith750: return FirmwareFamily::Jorlith;
+    case kHalvern1450: return FirmwareFamily::Halvern;
+    case kWexmoor3650: return FirmwareFamily::Wexmoor;
     default: return FirmwareFamily::Unknown;
     }
 }

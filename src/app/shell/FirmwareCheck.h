@@ -21,7 +21,7 @@ inline constexpr const char *kNothingToWriteMessage =
     "The file %1 holds nothing that an update of a scanner with %2 would write.";
 
 struct ScannerAtHand {
-    int typeOfScanner = 0;        // 1 Jorlith, 2 Halvern, 5 Wexmoor; 0 not known
+    int typeOfScanner = 0;        // a ScannerType; 0 (kNotDetected) not known
     std::optional<bool> bTargetA; // nullopt until the identification has run
     bool bBarCodeProcessor = false;
 };

@@ -1,7 +1,8 @@
 #include "app/shell/FirmwareDiscovery.h"
 
 #include "platform/FileSystem.h"
-#include "platform/MainView.h"
+#include "scanner/ScannerModel.h"
+#include "view/MainView.h"
 
 #include <array>
 
@@ -62,9 +63,9 @@ QString trimBlanks(const QString &text)
 QStringList firmwareCandidates(int typeOfScanner, bool bTargetA, std::optional<bool> barCode)
 {
     switch (typeOfScanner) {
-    case 2: return bTargetA ? namesOf(kHalvernU) : namesOf(kHalvern);
-    case 1: return bTargetA ? namesOf(kJorlithU) : namesOf(kJorlith);
-    case 5:
+    case kHalvern1450: return bTargetA ? namesOf(kHalvernU) : namesOf(kHalvern);
+    case kJorlith750: return bTargetA ? namesOf(kJorlithU) : namesOf(kJorlith);
+    case kWexmoor3650:
         if (barCode)
             return namesOf(kWexmoor).filter(QLatin1String(*barCode ? ".s20" : ".s19"));
         return namesOf(kWexmoor);
@@ -76,12 +77,12 @@ int typeOfScannerForModel(const QString &model)
 {
     const QChar first = model.isEmpty() ? QChar() : model.at(0);
     if (first == QLatin1Char('H'))
-        return 2;
+        return kHalvern1450;
     if (first == QLatin1Char('J'))
-        return 1;
+        return kJorlith750;
     if (first == QLatin1Char('W'))
-        return 5;
-    return 0;
+        return kWexmoor3650;
+    return kNotDetected;
 }
 
 FirmwareChoice discoverFirmware(const FileSystem &files, const QStringList &folders, int typeOfScanner,

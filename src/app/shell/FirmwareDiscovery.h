@@ -15,14 +15,14 @@ namespace romwright {
 class FileSystem;
 class MainView;
 
-// Candidate names for a scanner type (1 Jorlith, 2 Halvern, 5 Wexmoor) and the
+// Candidate names for a scanner type (ScannerType) and the
 // bootloader kind found at start-up, newest first. Empty for any other type.
 // For a Wexmoor with barCode given: only that processor's names (".s20" for
 // BarCode, ".s19" for Main).
 QStringList firmwareCandidates(int typeOfScanner, bool bTargetA, std::optional<bool> barCode = std::nullopt);
 
 // The scanner type a model name stands for, by its family's first letter as the
-// window shows it ("Halvern 1450" 2, "Jorlith 750" 1, "Wexmoor 3650" 5); else 0.
+// window shows it; kNotDetected for any other.
 int typeOfScannerForModel(const QString &model);
 
 // A firmware file the search chose: its name (sFirmFile, empty for none)

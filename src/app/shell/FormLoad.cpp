@@ -1,83 +1,112 @@
 #include "app/shell/FormLoad.h"
 
-#include "app/shell/FirmwareDiscovery.h"
-
-#include <exception>
+#include "app/shell/MainState.h"
+#include "app/shell/PortPermissionNotice.h"
+#include "platform/DeviceAccess.h"
+#include "platform/FileSystem.h"
+#include "platform/PortMap.h"
+#include "scanner/Scanner.h"
+#include "view/MainView.h"
 
 namespace romwright {
 
-namespace {
-
-// One step; anything it throws is its own failure and goes no further.
-template <typename Step> void tryStep(Step &&step)
+PortOpening openPortExplained(MainState &state, PortPermissionNotice &notice, int n)
 {
-    try {
-        step();
-    } catch (const std::exception &) {
-    }
+    if (state.mnuCom_Click(n))
+        return PortOpening::Opened;
+    if (n < PortMap::kFirstPort || n > PortMap::kLastPort)
+        return PortOpening::Failed;
+    const DeviceAccess access = deviceAccess(state.MSComm1().deviceName());
+    if (!access.refusesUser())
+        return PortOpening::Failed;
+    notice.show(state.services().dialogs, {{n, access}});
+    return PortOpening::RefusedToUser;
 }
 
-} // namespace
-
-FormLoadEnd FormLoad(const std::optional<WindowCommandLine> &commandLine, const FormLoadSteps &steps,
-                     const FormLoadContext &context, QString *sFirmFile)
+StartUpResult FormLoad(const StartUpRequest &request, const StartUpContext &context)
 {
-    if (steps.setHelpFile)
-        tryStep(steps.setHelpFile);
-    if (steps.programming && steps.programming())
-        return FormLoadEnd::EndProgram;
-
-    if (steps.createScanner)
-        tryStep(steps.createScanner);
-
-    int port = 0;
-    bool end = false;
-    tryStep([&] {
-        if (!steps.findScanner)
-            return;
-        const ScannerSearch search = commandLine ? steps.findScanner(commandLine->port, commandLine->model)
-                                                 : steps.findScanner(std::nullopt, std::nullopt);
-        switch (search.status) {
-        case ScannerSearch::Status::EndProgram: end = true; break;
-        case ScannerSearch::Status::BadPortNumber: break; // the step failed: no port
-        case ScannerSearch::Status::Done: port = search.port; break;
-        }
-    });
-    if (end)
-        return FormLoadEnd::EndProgram;
-
-    // A number the command line gives goes to the port whatever it is, so
-    // that one without a port (0, 17, "x") is refused there with a red lamp;
-    // it never stands for another port.
-    const bool portGiven = commandLine && !commandLine->port.trimmed().isEmpty();
-    if ((port > 0 || portGiven) && steps.mnuComClick)
-        tryStep([&] { steps.mnuComClick(port); });
-
-    if (steps.identifyTarget) {
-        tryStep([&] { end = !steps.identifyTarget(); });
-        if (end)
-            return FormLoadEnd::EndProgram;
+    MainState &state = context.state;
+    const MainServices &services = state.services();
+    StartUpResult result;
+    if (state.flags().bProgramming) {
+        result.end = FormLoadEnd::EndProgram;
+        return result;
     }
 
-    int type = 0;
-    bool targetA = false;
-    if (steps.typeOfScanner)
-        tryStep([&] { type = steps.typeOfScanner(); });
-    if (steps.targetA)
-        tryStep([&] { targetA = steps.targetA(); });
+    state.target().sLetterQ = QStringLiteral("Q");
+    state.target().sLetterA = QStringLiteral("A");
+    context.cScann = std::make_unique<Scanner>(services.clock, services.dialogs, services.view, state.flags(),
+                                               context.scannerTimings);
+    Scanner &scanner = *context.cScann;
 
-    FirmwareChoice chosen;
-    tryStep([&] {
-        chosen = discoverFirmware(context.files, {context.programFolder, context.userDataFolder}, type, targetA,
-                                  commandLine ? commandLine->file : QString());
-        loadDiscoveredFirmware(context.files, chosen, context.view, steps.fileOpen);
-    });
-    if (sFirmFile)
-        *sFirmFile = chosen.sFirmFile;
+    const bool searching = !request.comP || !request.scannMod;
+    const FindScannerResult found =
+        searching ? FindScanner(scanner, state.MSComm1(), services.view, state.flags())
+                  : FindScanner(scanner, state.MSComm1(), services.view, state.flags(), request.comP, request.scannMod);
+    if (found.status == FindStatus::EndProgram) {
+        result.end = FormLoadEnd::EndProgram;
+        return result;
+    }
+    // A port number that is not one leaves no port; the model label is set.
+    const int port = found.status == FindStatus::BadPortNumber ? 0 : found.port;
+    result.typeOfScanner = searching ? scanner.TypeOfScanner() : request.givenType;
+    // No scanner, and ports this user may not open: that is most likely why.
+    const bool explainRefusal = searching && port < 1 && !scanner.refusedPorts().empty();
+    if (searching) {
+        if (request.searched)
+            request.searched(scanner, found);
+        if (port < 1 && request.stopAtFirstGap) {
+            context.notice.show(services.dialogs, scanner.refusedPorts());
+            result.end = FormLoadEnd::NoScanner;
+            return result;
+        }
+    }
+    if (request.beforePort && !request.beforePort(result.typeOfScanner)) {
+        result.end = FormLoadEnd::Declined;
+        return result;
+    }
 
-    if (steps.letEventsRun)
-        tryStep(steps.letEventsRun);
-    return FormLoadEnd::Ready;
+    state.startTimers();
+    // A number given goes to the port whatever it is, so that one without a
+    // port (0, 17, "x") is refused there with a red lamp; it never stands
+    // for another port.
+    const bool portGiven = request.comP && !request.comP->trimmed().isEmpty();
+    if ((port > 0 || portGiven) && openPortExplained(state, context.notice, port) == PortOpening::RefusedToUser &&
+        request.stopAtFirstGap) {
+        result.end = FormLoadEnd::PortRefused;
+        return result;
+    }
+
+    result.identified = state.IdentifyTarget();
+    if (endsProgram(result.identified)) {
+        result.end = FormLoadEnd::EndProgram;
+        return result;
+    }
+
+    const bool bTargetA = state.target().bTargetA;
+    if (!request.firmwarePath.isEmpty()) {
+        services.view.setText(LabelId::FirmFile, fileNameOf(request.firmwarePath));
+        state.FileOpen(request.firmwarePath);
+    } else {
+        const FirmwareChoice chosen =
+            discoverFirmware(services.files, {services.programFolder, services.userDataFolder}, result.typeOfScanner,
+                             bTargetA, request.firmwareName, request.barCode);
+        result.sFirmFile = chosen.sFirmFile;
+        if (chosen.sFirmFile.isEmpty() && request.stopAtFirstGap) {
+            result.end = FormLoadEnd::NoFirmware;
+            return result;
+        }
+        if (!chosen.sFirmFile.isEmpty() && request.firmwareFound)
+            request.firmwareFound(chosen.sFirmFile);
+        loadDiscoveredFirmware(services.files, chosen, services.view,
+                               [&state](const QString &path) { state.FileOpen(path); });
+    }
+
+    if (explainRefusal) {
+        services.view.setLamp(LampId::ComStatus, Lamp::Red);
+        context.notice.show(services.dialogs, scanner.refusedPorts());
+    }
+    return result;
 }
 
 } // namespace romwright

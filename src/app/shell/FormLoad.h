@@ -1,59 +1,81 @@
 #pragma once
-// Start-up of the main window, before it is first shown: help file, scanner
-// object, command line, scanner search, port, bootloader identification,
-// firmware search and loading. Every step is tried in turn; one that fails
-// has no effect and the next runs all the same. Only an end of the program
-// (PROGRAM already pressed, the chooser's Exit) stops it.
+// Start-up, before there is anything to click: scanner object, port search
+// (or the port and model given), the port, the bootloader identification,
+// the firmware search and loading. The window and the console both run it;
+// the window goes on past every step that fails and then shows itself, the
+// console stops at the first step that leaves it nothing to program.
 
-#include "app/shell/WindowCommandLine.h"
+#include "app/shell/FirmwareDiscovery.h"
+#include "flash/Outcome.h"
+#include "scanner/FindScanner.h"
+#include "scanner/ScannerModel.h"
+#include "scanner/ScannerTimings.h"
 
 #include <QString>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 namespace romwright {
 
-class FileSystem;
-class MainView;
+class MainState;
+class PortPermissionNotice;
+class Scanner;
 
 enum class FormLoadEnd {
-    Ready,      // show the window
-    EndProgram, // end at once, without showing it
+    Ready,       // show the window, or program
+    EndProgram,  // end at once: PROGRAM already pressed, the chooser's Exit, or the identification ended it
+    NoScanner,   // (stopAtFirstGap) the search found none
+    PortRefused, // (stopAtFirstGap) this user may not open the port; the notice was shown
+    Declined,    // beforePort said no
+    NoFirmware,  // (stopAtFirstGap) no firmware file for the scanner in any folder
 };
 
-// What a scanner search came to: the port (-1 none found), or an end.
-struct ScannerSearch {
-    enum class Status { Done, EndProgram, BadPortNumber } status = Status::Done;
-    int port = -1;
+// What the front end asks of start-up.
+struct StartUpRequest {
+    // The port and the model given (the window's fields 2 and 3, the console's
+    // --port and --model): both given, even empty, means no port search.
+    std::optional<QString> comP;
+    std::optional<QString> scannMod;
+    // The scanner type when no search ran. The window's command line leaves
+    // it unknown, so that only a named file is loaded.
+    ScannerType givenType = kNotDetected;
+    QString firmwareName; // wins over the search when it stands in one of the folders
+    QString firmwarePath; // loaded as given instead of any search
+    std::optional<bool> barCode; // narrows a Wexmoor's search to one processor's files
+    bool stopAtFirstGap = false;
+
+    // After a search that ended (found or not); the console prints the outcome.
+    std::function<void(const Scanner &scanner, const FindScannerResult &found)> searched;
+    // Before the port opens; false ends start-up (Declined).
+    std::function<bool(int typeOfScanner)> beforePort;
+    // The name the search chose, before it is loaded.
+    std::function<void(const QString &sFirmFile)> firmwareFound;
 };
 
-// The steps, each owned by the layer that knows how; the sequence only
-// orders them and keeps one step's failure from the next.
-struct FormLoadSteps {
-    std::function<void()> setHelpFile;         // program folder + "Romwright.CHM"
-    std::function<bool()> programming;         // bProgramming
-    std::function<void()> createScanner;       // cScann, sLetterQ = "Q", sLetterA = "A"
-    // Both given (empty texts count as given) or both left out (a port search).
-    std::function<ScannerSearch(const std::optional<QString> &comP, const std::optional<QString> &scannMod)>
-        findScanner;
-    std::function<void(int port)> mnuComClick; // opens the port, ticks it, shows it
-    std::function<bool()> identifyTarget;      // false: the program must end now
-    std::function<int()> typeOfScanner;
-    std::function<bool()> targetA;             // bTargetA after the identification
-    std::function<void(const QString &path)> fileOpen;
-    std::function<void()> letEventsRun;
+struct StartUpResult {
+    FormLoadEnd end = FormLoadEnd::Ready;
+    Outcome identified = Outcome::Ok; // an End value when the identification ended the program
+    int typeOfScanner = kNotDetected;
+    QString sFirmFile; // the name chosen by the search or the command line, "" for none
 };
 
-struct FormLoadContext {
-    const FileSystem &files;
-    MainView &view;
-    QString programFolder;    // the firmware search looks here first
-    QString userDataFolder{}; // then here; empty: nowhere else
+// What start-up works on, lent by the front end. cScann receives the scanner
+// object; notice is shown at most once for the whole run.
+struct StartUpContext {
+    MainState &state;
+    std::unique_ptr<Scanner> &cScann;
+    PortPermissionNotice &notice;
+    ScannerTimings scannerTimings{};
 };
 
-// The start-up sequence. sFirmFile receives the chosen firmware name ("" for none).
-FormLoadEnd FormLoad(const std::optional<WindowCommandLine> &commandLine, const FormLoadSteps &steps,
-                     const FormLoadContext &context, QString *sFirmFile = nullptr);
+StartUpResult FormLoad(const StartUpRequest &request, const StartUpContext &context);
+
+enum class PortOpening { Opened, Failed, RefusedToUser };
+
+// Opens port n as the Port menu does; a device this user may not open is
+// explained by the notice (once in the whole run).
+PortOpening openPortExplained(MainState &state, PortPermissionNotice &notice, int n);
 
 } // namespace romwright

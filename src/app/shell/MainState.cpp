@@ -1,16 +1,16 @@
 #include "app/shell/MainState.h"
 
+#include "app/shell/FileMessages.h"
 #include "app/shell/FirmwareDiscovery.h"
 #include "platform/Dialogs.h"
-#include "platform/MainView.h"
+#include "view/MainView.h"
 
 namespace romwright {
 
 MainState::MainState(std::unique_ptr<SerialPort> MSComm1, const MainServices &services,
                      const FlashTimings &timings)
     : m_port(std::move(MSComm1)), m_services(services), m_firmware(std::make_unique<FirmwareSet>()),
-      m_link(std::make_unique<BootloaderLink>(*m_port, services.view, services.dialogs, services.clock,
-                                              timings)),
+      m_link(std::make_unique<BootloaderLink>(*m_port, services.clock, timings)),
       m_update(std::make_unique<UpdateSequence>(*m_link, services.view, services.dialogs, m_flags, m_target))
 {
     m_update->firmwareCheck = [this] { return approveFirmware(); };
@@ -43,16 +43,19 @@ bool MainState::mnuCom_Click(int n)
 
 Outcome MainState::IdentifyTarget()
 {
-    return m_link->IdentifyTarget(m_target);
+    const Outcome outcome = m_link->IdentifyTarget(m_target);
+    if (endsProgram(outcome))
+        m_update->announceEnd(outcome);
+    return outcome;
 }
 
 FileOpenResult MainState::FileOpen(const QString &sFile)
 {
-    const FileOpenContext context{m_services.files, m_services.view, m_services.dialogs,
-                                  m_services.programFolder, m_services.userDataFolder};
+    const FileOpenContext context{m_services.files, m_services.programFolder, m_services.userDataFolder};
     m_firmwareFile = sFile;
     ++m_loads;
     const FileOpenResult result = romwright::FileOpen(sFile, *m_firmware, context);
+    showFileOpen(result, m_services.view, m_services.dialogs);
     // A file chosen while an update waits for its greeting is the one it
     // will program, but PROGRAM stays disabled until the update ends.
     if (m_update->running())

@@ -13,7 +13,7 @@
 #include "flash/UpdateSequence.h"
 #include "image/FileOpen.h"
 #include "image/MemoryImage.h"
-#include "platform/ProgramFlags.h"
+#include "view/ProgramFlags.h"
 #include "platform/SerialPort.h"
 
 #include <QString>
@@ -81,6 +81,7 @@ public:
     BootloaderLink &link() { return *m_link; }
     UpdateSequence &update() { return *m_update; }
     MainView &view() { return m_services.view; }
+    const MainServices &services() const { return m_services; }
 
 private:
     bool approveFirmware();

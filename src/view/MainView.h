@@ -3,7 +3,7 @@
 // console front end and the tests each implement it; nothing below app/
 // touches a widget.
 
-#include "platform/Types.h"
+#include "view/Lamp.h"
 
 #include <QString>
 

@@ -2,7 +2,7 @@
 // A MainView that only remembers: the design state of the window, changed
 // by the calls. The console front end builds on it and tests read it back.
 
-#include "platform/MainView.h"
+#include "view/MainView.h"
 
 #include <array>
 

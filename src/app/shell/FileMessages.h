@@ -1,0 +1,41 @@
+#pragma once
+// What the user is told about the files FileOpen reads, and the showing of it
+// on the window's file lamp, PROGRAM and in message boxes.
+
+#include "image/FileOpen.h"
+
+#include <QString>
+
+namespace romwright {
+
+class Dialogs;
+class MainView;
+
+inline constexpr const char *kMissingFileMessage =
+    "One of the files necessary to update your firmware was not found. "
+    "Please reinstall the Romwright to fix this problem.";
+
+// What a file that cannot be used is said to be; %1 is the file's name.
+inline constexpr const char *kDamagedFileMessage = "The file %1 is damaged and cannot be used (line %2: %3).";
+inline constexpr const char *kFolderMessage = "The file %1 is a folder and cannot be used.";
+inline constexpr const char *kNotRegularFileMessage = "The file %1 is not a regular file and cannot be used.";
+inline constexpr const char *kPermissionDeniedMessage = "The file %1 cannot be read: permission denied.";
+inline constexpr const char *kNoRecordsMessage = "The file %1 holds no firmware records.";
+
+// Why the read of path failed, in a sentence: a folder, not a regular file,
+// permission denied, else "The file NAME is damaged and cannot be used
+// (line N: REASON)."
+QString damagedFileMessage(const QString &path, SrecordError error, int line, const QString &reason);
+QString damagedFileMessage(const QString &path, const SrecordResult &result);
+
+// "The file NAME holds no firmware records."
+QString noRecordsMessage(const QString &path);
+
+// The reads in their order: a damaged file, or one without a data record,
+// turns the lamp red and is named in a message; a missing one ends the showing with the missing-file message
+// (a green lamp would still vouch for the files of an earlier load, so it
+// turns red). The lamp ends green and PROGRAM enabled only when all three
+// files are valid.
+void showFileOpen(const FileOpenResult &result, MainView &view, Dialogs &dialogs);
+
+} // namespace romwright
