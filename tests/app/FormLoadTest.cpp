@@ -2,8 +2,9 @@
 #include "app/shell/FormLoad.h"
 #include "app/shell/MainState.h"
 #include "app/shell/PortPermissionNotice.h"
-#include "flash/FakePort.h"
+#include "support/FakePort.h"
 #include "platform/FileSystem.h"
+#include "platform/ManualClock.h"
 #include "scanner/Scanner.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestPaths.h"
@@ -83,20 +84,22 @@ TEST(FormLoad, EachStepRunsInTurnAndTheConsoleStopsAtTheFirstGap)
         SCOPED_TRACE(c.name);
         ViewState view;
         test::ScriptedDialogs dialogs;
-        test::CountingSleeper sleeper;
-        auto fake = std::make_unique<test::FakePort>();
+        ManualClock clock;
+        auto fake = std::make_unique<test::FakePort>(&clock);
         test::FakePort &port = *fake;
-        port.answerAtOnce = true;
-        port.responder = [&](const QByteArray &written) {
-            if (written == "V\r\n")
-                return port.commPort() == c.scannerPort && port.settings().startsWith("38400") ? c.identity
-                                                                                             : QByteArray();
-            return written == "R2" ? QByteArray(1, c.greeting) : QByteArray();
-        };
-        if (c.scannerPort == 0)
+        if (c.scannerPort > 0) {
+            port.devices[c.scannerPort].reply = [&c](const QByteArray &written, const QString &settings) {
+                if (written == "V\r\n")
+                    return settings.startsWith(QLatin1String("38400")) ? c.identity : QByteArray();
+                return written == "R2" ? QByteArray(1, c.greeting) : QByteArray();
+            };
+        } else {
+            port.responder = [&c](const QByteArray &written) {
+                return written == "R2" ? QByteArray(1, c.greeting) : QByteArray();
+            };
             port.openError = c.request.comP ? CommError::None : CommError::NoSuchPort;
-        MainState state(std::move(fake), {view, dialogs, sleeper, files, folder.path(), test::sampleDir()},
-                        FlashTimings{}.scaled(0.01));
+        }
+        MainState state(std::move(fake), {view, dialogs, clock, files, folder.path(), test::sampleDir()});
         state.flags().bProgramming = &c == &cases[std::size(cases) - 1];
         dialogs.chooserAnswers.push_back(std::nullopt);
         std::unique_ptr<Scanner> scanner;

@@ -9,6 +9,7 @@
 #include "platform/QtClock.h"
 #include "platform/QtSerialPort.h"
 #include "support/AsNobody.h"
+#include "support/SimProcess.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestPaths.h"
 
@@ -29,8 +30,11 @@ namespace {
 
 // The window with its handlers over a port without a device.
 struct Rig {
-    explicit Rig(const QString &folder = QString(), const QString &userFolder = QString())
-        : state(std::unique_ptr<SerialPort>(port), {window, dialogs, sleeper, files, folder, userFolder},
+    explicit Rig(const QString &folder = QString(), const QString &userFolder = QString(),
+                 std::unique_ptr<SerialPort> realPort = nullptr)
+        : port(realPort ? nullptr : new FakePort),
+          state(realPort ? std::move(realPort) : std::unique_ptr<SerialPort>(port),
+                {window, dialogs, sleeper, files, folder, userFolder},
                 FlashTimings{}.scaled(0.01)),
           frm(window, {state, sleeper, files, dialogs, folder, userFolder},
               [this, folder] { return std::make_unique<HTMLHelp>(viewer, dialogs, *registry, files, folder); }, {},
@@ -45,7 +49,7 @@ struct Rig {
     ScriptedDialogs dialogs;
     QtClock sleeper;
     LocalFileSystem files;
-    FakePort *port = new FakePort; // owned by state
+    FakePort *port; // owned by state; null over a real port
     MainState state;
     FrmMain frm;
     QList<int> ends;
@@ -147,7 +151,7 @@ TEST(FrmMainStartUp, NoScannerAndAPortThisUserMayNotOpenIsExplainedOnce)
 {
     const QString terminal = qEnvironmentVariable("ROMWRIGHT_REFUSED_DEVICE");
     if (!terminal.isEmpty()) {
-        Rig rig(test::programDir(), std::make_unique<QtSerialPort>(PortMap::fromList(terminal)));
+        Rig rig(test::programDir(), QString(), std::make_unique<QtSerialPort>(PortMap::fromList(terminal)));
         EXPECT_EQ(rig.frm.Form_Load(std::nullopt), FormLoadEnd::Ready);
         EXPECT_EQ(rig.window.text(LabelId::ScanMod), QStringLiteral("Scanner Not Found"));
         EXPECT_EQ(rig.window.lamp(LampId::ComStatus), Lamp::Red);

@@ -84,7 +84,8 @@ TEST(ShowFileOpen, LampProgramAndMessagesFollowTheReadsInOrder)
         QStringList messages;
     } cases[] = {
         {"all valid", {valid, valid, valid}, Lamp::Grey, Lamp::Green, {}},
-        {"a loader without data", {valid, noData, valid}, Lamp::Grey, Lamp::Red, {}},
+        {"a loader without data", {valid, noData, valid}, Lamp::Grey, Lamp::Red,
+         {"The file bootloader.sss holds no firmware records."}},
         {"missing after a good load", {valid, missing, {}}, Lamp::Green, Lamp::Red, {missingText}},
         {"missing at the first load", {valid, missing, {}}, Lamp::Grey, Lamp::Grey, {missingText}},
         {"damaged, then missing", {damaged, valid, missing}, Lamp::Grey, Lamp::Red, {damagedText, missingText}},

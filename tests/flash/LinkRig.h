@@ -63,7 +63,7 @@ inline FirmwareSet sampleFirmware()
 
 struct LinkRig {
     explicit LinkRig(const char *greeting = "Q", int greetOn = 2)
-        : port(&clock), link(port, view, dialogs, clock, FlashTimings{}), update(link, view, dialogs, flags, target)
+        : port(&clock), link(port, clock, FlashTimings{}), update(link, view, dialogs, flags, target)
     {
         boot.greeting = greeting;
         boot.greetOn = greetOn;

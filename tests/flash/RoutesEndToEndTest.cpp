@@ -42,7 +42,7 @@ FlashTimings fastTimings(bool oldBoot)
 struct Session {
     Session(const SimProcess &sim, const FlashTimings &timings)
         : port(PortMap::fromList(sim.link())), firmware(std::make_unique<FirmwareSet>()),
-          link(port, view, dialogs, clock, timings), update(link, view, dialogs, flags, target)
+          link(port, clock, timings), update(link, view, dialogs, flags, target)
     {
     }
 
