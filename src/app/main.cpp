@@ -1,5 +1,6 @@
 #include "app/FrontEnds.h"
 #include "app/console/ConsoleOptions.h"
+#include "app/console/ConsoleReport.h"
 #include "platform/BrokenPipe.h"
 #include "platform/FileSystem.h"
 #include "platform/TerminationSignals.h"
@@ -110,12 +111,18 @@ int main(int argc, char **argv)
     const QStringList arguments = commandLineArguments(argc, argv);
     if (info)
         return runInfo(arguments);
-    const int status = runConsole(arguments);
+    int status = runConsole(arguments);
+    // A script reads the end of the run from the last line, where the exit
+    // status is known.
+    const ParsedConsoleOptions parsed = parseConsoleOptions(arguments);
+    ConsoleReport report(stdout, stderr,
+                         parsed.options ? parsed.options->json : arguments.contains(QLatin1String("--json")));
     // The waits returned and the port is closed; an update that completed
     // all the same keeps its status.
     if (const int signal = TerminationSignals::lastCaught(); signal != 0 && status != 0) {
-        std::fprintf(stderr, "romwright: %s\n", kUpdateInterrupted);
-        return TerminationSignals::exitStatus(signal);
+        report.error(QString::fromLatin1(kUpdateInterrupted));
+        status = TerminationSignals::exitStatus(signal);
     }
+    report.result(status);
     return status;
 }

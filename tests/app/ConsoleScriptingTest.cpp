@@ -1,5 +1,5 @@
 // The program as a script or a new user meets it: its command-line
-// conventions and what a signal does to a running update.
+// conventions, its JSON output and what a signal does to a running update.
 #include "app/FrontEnds.h"
 #include "image/FlashLayout.h"
 #include "image/ParseMotorolaSrecords.h"
@@ -8,6 +8,8 @@
 #include "support/TestPaths.h"
 
 #include <QElapsedTimer>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
 #include <gtest/gtest.h>
@@ -130,4 +132,48 @@ TEST(ConsoleInterrupt, SigintEndsTheUpdateAndTheNextRunFinishesIt)
     for (const romwright::FlashBlock &block : romwright::kFlashBlocks64)
         differing += std::memcmp(flash.constData() + block.Address, image.data() + block.Address, block.Length) != 0;
     EXPECT_EQ(differing, 0) << "blocks of the firmware missing from the flash";
+}
+
+// A script reads a whole update from standard output alone: every line is
+// one JSON object, the lamps and the pass are there in order, and the last
+// line carries the exit status.
+TEST(ConsoleJson, AWholeUpdateIsOneObjectPerLine)
+{
+    SimProcess sim({QStringLiteral("--boot"), QStringLiteral("Q")});
+    ASSERT_TRUE(sim.isReady()) << qPrintable(sim.errorText());
+    const ConsoleRun run = runConsole({"--port", "1", "--file", sample(), "--yes", "--json"}, sim.link());
+    EXPECT_EQ(run.exitCode, 0) << qPrintable(run.out + run.err);
+    EXPECT_TRUE(run.err.isEmpty()) << qPrintable(run.err);
+
+    QStringList events;
+    QStringList lamps;
+    int lastSent = -1;
+    int total = 0;
+    QJsonObject last;
+    for (const QString &line : run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        QJsonParseError error{};
+        const QJsonDocument document = QJsonDocument::fromJson(line.toUtf8(), &error);
+        ASSERT_TRUE(document.isObject()) << qPrintable(line + QStringLiteral(": ") + error.errorString());
+        last = document.object();
+        const QString event = last.value(QLatin1String("event")).toString();
+        events << event;
+        if (event == QLatin1String("lamp"))
+            lamps << last.value(QLatin1String("lamp")).toString() + QLatin1Char('=') +
+                         last.value(QLatin1String("colour")).toString();
+        if (event == QLatin1String("progress") &&
+            last.value(QLatin1String("pass")) == QLatin1String("firmware")) {
+            const int sent = last.value(QLatin1String("sent")).toInt(-1);
+            EXPECT_GT(sent, lastSent) << qPrintable(line);
+            lastSent = sent;
+            total = last.value(QLatin1String("total")).toInt();
+        }
+    }
+    EXPECT_FALSE(events.contains(QLatin1String("error"))) << qPrintable(run.out);
+    for (const char *lamp :
+         {"Port=green", "Communication=green", "Flash erase complete=green", "Program=green"})
+        EXPECT_TRUE(lamps.contains(QLatin1String(lamp))) << lamp << " in " << qPrintable(lamps.join(", "));
+    EXPECT_TRUE(total > 0 && lastSent == total)
+        << "the firmware pass ended at " << lastSent << " of " << total;
+    EXPECT_TRUE(events.contains(QLatin1String("message")));
+    EXPECT_EQ(last, (QJsonObject{{"event", "result"}, {"status", 0}, {"completed", true}}));
 }

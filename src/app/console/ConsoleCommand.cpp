@@ -3,6 +3,7 @@
 #include "app/FrontEnds.h"
 #include "app/console/ConsoleDialogs.h"
 #include "app/console/ConsoleOptions.h"
+#include "app/console/ConsoleReport.h"
 #include "app/console/ConsoleView.h"
 #include "app/console/ProgressPrinter.h"
 #include "app/shell/FirmwareCheck.h"
@@ -32,13 +33,13 @@ constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 
 // The window would ask; the console stops unless --force said Yes in advance.
-bool firmwareRefused(const FirmwareVerdict &verdict, bool force)
+bool firmwareRefused(const FirmwareVerdict &verdict, bool force, ConsoleReport &report)
 {
     if (verdict.kind == FirmwareVerdict::Kind::Fits || (verdict.kind == FirmwareVerdict::Kind::Ask && force))
         return false;
-    std::fprintf(stderr, "romwright: %s The scanner was not changed.\n", qPrintable(verdict.text));
+    report.error(verdict.text + QStringLiteral(" The scanner was not changed."));
     if (verdict.kind == FirmwareVerdict::Kind::Ask)
-        std::fputs("romwright: give --force to program it all the same\n", stderr);
+        report.error(QStringLiteral("give --force to program it all the same"));
     return true;
 }
 
@@ -59,11 +60,11 @@ std::optional<double> testTimeScale()
     return factor;
 }
 
-int finish(Outcome outcome)
+int finish(Outcome outcome, ConsoleReport &report)
 {
     if (outcome == Outcome::EndCompleted)
         return kExitCompleted;
-    std::fprintf(stderr, "romwright: the update did not complete: %s\n", describe(outcome));
+    report.error(QStringLiteral("the update did not complete: %1").arg(QLatin1String(describe(outcome))));
     return kExitFailed;
 }
 
@@ -72,19 +73,26 @@ int finish(Outcome outcome)
 int runConsole(const QStringList &arguments)
 {
     const ParsedConsoleOptions parsed = parseConsoleOptions(arguments);
+    if (!parsed.options && arguments.contains(QLatin1String("--json"))) {
+        ConsoleReport(stdout, stderr, true).error(parsed.error);
+        return kExitUsage;
+    }
     if (!parsed.options) {
         std::fprintf(stderr, "romwright: %s\n%s", qPrintable(parsed.error), qPrintable(consoleUsage()));
         return kExitUsage;
     }
     const ConsoleOptions &options = *parsed.options;
+    ConsoleReport report(stdout, stderr, options.json);
     const std::optional<double> timeScale = testTimeScale();
     if (!timeScale) {
-        std::fprintf(stderr, "romwright: %s takes a factor above 0 and at most 1\n", kTestTimeScale);
+        report.error(
+            QStringLiteral("%1 takes a factor above 0 and at most 1").arg(QLatin1String(kTestTimeScale)));
         return kExitUsage;
     }
     if (*timeScale != 1.0)
-        std::fprintf(stderr, "romwright: every wait scaled by %g (%s); not for a real scanner\n", *timeScale,
-                     kTestTimeScale);
+        report.warning(QStringLiteral("romwright: every wait scaled by %1 (%2); not for a real scanner")
+                           .arg(*timeScale)
+                           .arg(QLatin1String(kTestTimeScale)));
 
     ConsoleView view(stdout);
     ConsoleDialogs dialogs(stdout, stdin, options.yes);
@@ -95,13 +103,14 @@ int runConsole(const QStringList &arguments)
     const QString userFolder = userDataFolder();
     const PortMap map = PortMap::fromEnvironment();
     if (map.ignoredDevices() > 0)
-        std::fprintf(stderr, "%s\n", qPrintable(map.ignoredDevicesNote()));
+        report.warning(map.ignoredDevicesNote());
     MainState state(std::make_unique<QtSerialPort>(map), MainServices{view, dialogs, clock, files, folder, userFolder},
                     FlashTimings{}.scaled(*timeScale));
     state.update().powerCyclePrompt = [&dialogs](const QString &text, const QString &title) {
         return dialogs.powerCyclePrompt(text, title);
     };
     ProgressPrinter progress(stdout, isatty(fileno(stdout)) == 1);
+    view.report = dialogs.report = progress.report = &report;
     state.update().transfer().onProgress = [&progress](const TransferProgress &p) { progress.show(p); };
     view.beforePrint = [&progress] { progress.breakLine(); };
     dialogs.beforePrint = [&progress] { progress.breakLine(); };
@@ -120,25 +129,25 @@ int runConsole(const QStringList &arguments)
     request.firmwarePath = options.file;
     request.barCode = options.barCodeProcessor;
     request.stopAtFirstGap = true;
-    request.searched = [](const Scanner &scanner, const FindScannerResult &found) {
+    request.searched = [&report](const Scanner &scanner, const FindScannerResult &found) {
         if (found.port < 1) {
             // "Compatibilty Mode" is a way of not finding one, worth naming.
             const QString notFound = QStringLiteral("Scanner Not Found");
-            std::fprintf(stdout, "%s\n", qPrintable(scanner.Name() == notFound ? notFound
-                                                     : notFound + QStringLiteral(" (") + scanner.Name() + QLatin1Char(')')));
+            report.scannerNotFound(scanner.Name() == notFound
+                                       ? notFound
+                                       : notFound + QStringLiteral(" (") + scanner.Name() + QLatin1Char(')'));
             return;
         }
-        std::fprintf(stdout, "Scanner: %s on port %d\n", qPrintable(scanner.Name()), int(found.port));
-        std::fflush(stdout);
+        report.scannerFound(scanner.Name(), int(found.port));
     };
     // Family and processor tell by the name alone, before the identification's request.
-    request.beforePort = [&options](int typeOfScanner) {
+    request.beforePort = [&options, &report](int typeOfScanner) {
         return options.file.isEmpty() ||
                !firmwareRefused(checkFirmware(options.file, firmwareKind(options.file, FirmwareData()),
                                               {typeOfScanner, std::nullopt, options.barCodeProcessor}),
-                                options.force);
+                                options.force, report);
     };
-    request.firmwareFound = [](const QString &sFirmFile) { std::printf("Firmware file: %s\n", qPrintable(sFirmFile)); };
+    request.firmwareFound = [&report](const QString &sFirmFile) { report.firmwareFile(sFirmFile); };
 
     std::unique_ptr<Scanner> scanner;
     PortPermissionNotice notice;
@@ -147,15 +156,15 @@ int runConsole(const QStringList &arguments)
     case FormLoadEnd::Ready: break;
     case FormLoadEnd::EndProgram:
         if (endsProgram(started.identified))
-            return finish(started.identified);
-        std::fputs("romwright: ended in the scanner chooser\n", stderr);
+            return finish(started.identified, report);
+        report.error(QStringLiteral("ended in the scanner chooser"));
         return kExitFailed;
     case FormLoadEnd::NoFirmware: {
         const QString model = view.text(LabelId::ScanMod);
-        std::fprintf(stderr, "romwright: no firmware file for %s in %s; name one with --file\n",
-                     started.typeOfScanner == kNotDetected ? "an unknown scanner (give --model)"
-                                                           : qPrintable(QStringLiteral("the ") + model),
-                     qPrintable(userFolder.isEmpty() ? folder : folder + QStringLiteral(" or ") + userFolder));
+        report.error(QStringLiteral("no firmware file for %1 in %2; name one with --file")
+                         .arg(started.typeOfScanner == kNotDetected ? QStringLiteral("an unknown scanner (give --model)")
+                                                                    : QStringLiteral("the ") + model,
+                              userFolder.isEmpty() ? folder : folder + QStringLiteral(" or ") + userFolder));
         return kExitFailed;
     }
     case FormLoadEnd::NoScanner:
@@ -167,10 +176,10 @@ int runConsole(const QStringList &arguments)
     if (!state.firmware().FilesValid)
         return kExitFailed;
     // The boot software is known now, and the file's content.
-    if (firmwareRefused(state.firmwareVerdict(state.target().bTargetA), options.force))
+    if (firmwareRefused(state.firmwareVerdict(state.target().bTargetA), options.force, report))
         return kExitFailed;
 
-    return finish(state.cmdProgram_Click());
+    return finish(state.cmdProgram_Click(), report);
 }
 
 } // namespace romwright

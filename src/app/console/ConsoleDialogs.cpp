@@ -13,9 +13,15 @@ void ConsoleDialogs::message(const QString &text, const QString &title, MessageI
 {
     QString shown = text;
     shown.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    const QString caption = title.isEmpty() ? QString::fromLatin1(kApplicationTitle) : title;
+    if (json()) {
+        report->event({{QStringLiteral("event"), QStringLiteral("message")},
+                       {QStringLiteral("title"), caption},
+                       {QStringLiteral("text"), shown}});
+        return;
+    }
     if (beforePrint)
         beforePrint();
-    const QString caption = title.isEmpty() ? QString::fromLatin1(kApplicationTitle) : title;
     std::fprintf(m_out, "%s: %s\n", qPrintable(caption), qPrintable(shown));
     std::fflush(m_out);
 }
@@ -41,15 +47,18 @@ std::optional<QString> ConsoleDialogs::chooseScanner()
         return m_chooserAnswer;
     // The scanner answers only with its bootloader's prompt: ask which it is.
     for (;;) {
-        std::fprintf(m_out, "Choose Your Scanner: %s? ", qPrintable(chooserQuestion()));
-        std::fflush(m_out);
+        if (json()) {
+            prompt(QStringLiteral("chooser"), chooserQuestion(), QStringLiteral("Choose Your Scanner"));
+        } else {
+            std::fprintf(m_out, "Choose Your Scanner: %s? ", qPrintable(chooserQuestion()));
+            std::fflush(m_out);
+        }
         QByteArray line;
         int c = 0;
         while ((c = std::fgetc(m_in)) != EOF && c != '\n')
             line += char(c);
         if (c == EOF && line.isEmpty()) {
-            std::fputs("\nStandard input ended without a choice: the program ends here.\n", m_out);
-            std::fflush(m_out);
+            say("\nStandard input ended without a choice: the program ends here.\n");
             return std::nullopt;
         }
         const ChooserAnswer answer = parseChooserAnswer(QString::fromLocal8Bit(line));
@@ -62,14 +71,20 @@ std::optional<QString> ConsoleDialogs::chooseScanner()
 
 bool ConsoleDialogs::powerCyclePrompt(const QString &text, const QString &title)
 {
-    message(text, title, MessageIcon::None);
-    if (m_yes) {
-        std::fputs("(--yes: going on)\n", m_out);
+    if (json()) {
+        prompt(QStringLiteral("power-cycle"), text, title);
+        if (m_yes)
+            return true;
+    } else {
+        message(text, title, MessageIcon::None);
+        if (m_yes) {
+            std::fputs("(--yes: going on)\n", m_out);
+            std::fflush(m_out);
+            return true;
+        }
+        std::fputs("Press Enter when the scanner is back on.\n", m_out);
         std::fflush(m_out);
-        return true;
     }
-    std::fputs("Press Enter when the scanner is back on.\n", m_out);
-    std::fflush(m_out);
     for (;;) {
         const int c = std::fgetc(m_in);
         if (c == '\n')
@@ -77,11 +92,30 @@ bool ConsoleDialogs::powerCyclePrompt(const QString &text, const QString &title)
         if (c == EOF && std::ferror(m_in) && errno == EINTR)
             return false; // a signal ends the program
         if (c == EOF) {
-            std::fputs("Standard input ended before Enter was pressed: the update stops here.\n", m_out);
-            std::fflush(m_out);
+            say("Standard input ended before Enter was pressed: the update stops here.\n");
             return false;
         }
     }
+}
+
+void ConsoleDialogs::prompt(const QString &kind, const QString &text, const QString &title)
+{
+    // The answer a script gives: a line on standard input, or none with --yes.
+    report->event({{QStringLiteral("event"), QStringLiteral("prompt")},
+                   {QStringLiteral("kind"), kind},
+                   {QStringLiteral("title"), title},
+                   {QStringLiteral("text"), text},
+                   {QStringLiteral("waiting"), !(m_yes && kind == QLatin1String("power-cycle"))}});
+}
+
+void ConsoleDialogs::say(const char *line)
+{
+    if (json()) {
+        report->error(QString::fromLatin1(line).trimmed());
+        return;
+    }
+    std::fputs(line, m_out);
+    std::fflush(m_out);
 }
 
 } // namespace romwright

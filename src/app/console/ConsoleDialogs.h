@@ -2,6 +2,7 @@
 // Message boxes as lines "TITLE: TEXT"; the power-cycle prompt waits for
 // Enter on standard input, or goes on at once when told to.
 
+#include "app/console/ConsoleReport.h"
 #include "platform/Dialogs.h"
 
 #include <cstdio>
@@ -28,8 +29,15 @@ public:
 
     // Called before a message is printed.
     std::function<void()> beforePrint;
+    // When set and in JSON mode, messages and prompts are events there.
+    ConsoleReport *report = nullptr;
 
 private:
+    bool json() const { return report && report->json(); }
+    void prompt(const QString &kind, const QString &text, const QString &title);
+    // LINE as it is for people; an error event in JSON mode.
+    void say(const char *line);
+
     std::FILE *m_out;
     std::FILE *m_in;
     bool m_yes;

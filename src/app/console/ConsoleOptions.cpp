@@ -9,7 +9,7 @@ QString consoleUsage()
 {
     return QStringLiteral(
         "usage: romwright --console [--port N] [--file PATH] [--processor main|barcode] [--model NAME] [--yes]\n"
-        "                           [--force]\n"
+        "                           [--force] [--json]\n"
         "  --port N           the scanner's port, 1 to 16; without it the ports are searched\n"
         "  --file PATH        the firmware file to program; without it the newest firmware\n"
         "                     for the scanner is looked for in the program folder, then in\n"
@@ -21,7 +21,9 @@ QString consoleUsage()
         "  --yes              go on at once when asked to power-cycle the scanner\n"
         "  --force            program a file named or built for another model, processor or\n"
         "                     boot software all the same (loader files and files holding\n"
-        "                     nothing for the scanner are still refused)\n");
+        "                     nothing for the scanner are still refused)\n"
+        "  --json             print one JSON object per line instead of text: lamps, progress,\n"
+        "                     messages, prompts, errors and at the end the result\n");
 }
 
 ParsedConsoleOptions parseConsoleOptions(const QStringList &arguments)
@@ -39,6 +41,8 @@ ParsedConsoleOptions parseConsoleOptions(const QStringList &arguments)
             continue;
         } else if (arg == QLatin1String("--yes")) {
             o.yes = true;
+        } else if (arg == QLatin1String("--json")) {
+            o.json = true;
         } else if (arg == QLatin1String("--force")) {
             o.force = true;
         } else if (arg == QLatin1String("--port")) {

@@ -14,6 +14,7 @@ struct ConsoleOptions {
     bool yes = false;         // go on at the power-cycle prompt without asking
     bool force = false;       // program a file meant for another scanner all the same
     QString model;            // shown as the model label
+    bool json = false;        // one JSON object per line on standard output, for scripts
 };
 
 struct ParsedConsoleOptions {

@@ -38,7 +38,12 @@ void ConsoleView::setLamp(LampId id, Lamp colour)
     if (shown == colour)
         return;
     shown = colour;
-    if (colour != Lamp::Grey) {
+    if (colour != Lamp::Grey && report && report->json()) {
+        report->event({{QStringLiteral("event"), QStringLiteral("lamp")},
+                       {QStringLiteral("lamp"), QLatin1String(label)},
+                       {QStringLiteral("colour"),
+                        colour == Lamp::Green ? QStringLiteral("green") : QStringLiteral("red")}});
+    } else if (colour != Lamp::Grey) {
         if (beforePrint)
             beforePrint();
         std::fprintf(m_out, "%s: %s\n", label, colour == Lamp::Green ? "green" : "red");

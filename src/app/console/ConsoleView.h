@@ -3,6 +3,7 @@
 // printed with its label. While blocks are being sent the "Updating" lamp
 // blinks with every block; the progress line stands in for that.
 
+#include "app/console/ConsoleReport.h"
 #include "view/ViewState.h"
 
 #include <cstdio>
@@ -19,6 +20,8 @@ public:
 
     // Called before a lamp line is printed.
     std::function<void()> beforePrint;
+    // When set and in JSON mode, lamps are events there instead of lines.
+    ConsoleReport *report = nullptr;
 
 private:
     std::FILE *m_out;

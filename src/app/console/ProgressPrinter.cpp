@@ -28,12 +28,17 @@ void ProgressPrinter::show(const TransferProgress &p)
     if (p.blocksSent == 0) {
         m_started.start();
         m_lastTenth = -1;
+        m_lastPercent = -1;
         m_lastDrawMs = -1;
     }
     m_last = p;
     const bool last = p.blocksSent == p.blocksTotal;
     const qint64 elapsedMs = m_started.elapsed();
 
+    if (report && report->json()) {
+        event(p, elapsedMs);
+        return;
+    }
     if (m_terminal) {
         // Redrawing more than ten times a second only costs time.
         if (!last && p.blocksSent > 0 && m_lastDrawMs >= 0 && elapsedMs - m_lastDrawMs < 100)
@@ -57,6 +62,23 @@ void ProgressPrinter::show(const TransferProgress &p)
                  p.pass == Pass::Bootloader ? "Bootloader" : "Firmware", tenth * 10, p.blocksSent,
                  p.blocksTotal, static_cast<long long>(rate), qPrintable(clock(left)));
     std::fflush(m_out);
+}
+
+// A line per record would cost the pass time and tell a script nothing more.
+void ProgressPrinter::event(const TransferProgress &p, qint64 elapsedMs)
+{
+    const int percent = static_cast<int>(100 * static_cast<qint64>(p.blocksSent) / p.blocksTotal);
+    if (percent == m_lastPercent)
+        return;
+    m_lastPercent = percent;
+    report->event({{QStringLiteral("event"), QStringLiteral("progress")},
+                   {QStringLiteral("pass"),
+                    p.pass == Pass::Bootloader ? QStringLiteral("bootloader") : QStringLiteral("firmware")},
+                   {QStringLiteral("sent"), p.blocksSent},
+                   {QStringLiteral("total"), p.blocksTotal},
+                   {QStringLiteral("bytes"), p.bytesSent},
+                   {QStringLiteral("bytesTotal"), p.bytesTotal},
+                   {QStringLiteral("ms"), elapsedMs}});
 }
 
 void ProgressPrinter::drawBar(const TransferProgress &p)

@@ -1,0 +1,84 @@
+#include "app/console/ConsoleReport.h"
+
+#include <QJsonDocument>
+
+namespace romwright {
+
+ConsoleReport::ConsoleReport(std::FILE *out, std::FILE *err, bool json) : m_out(out), m_err(err), m_json(json)
+{
+}
+
+void ConsoleReport::event(const QJsonObject &object)
+{
+    if (!m_json)
+        return;
+    // Compact JSON has no line breaks of its own: a control character in a
+    // file name or message is escaped, so one object stays one line.
+    const QByteArray line = QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
+    std::fwrite(line.constData(), 1, std::size_t(line.size()), m_out);
+    std::fflush(m_out);
+}
+
+void ConsoleReport::error(const QString &text)
+{
+    if (m_json) {
+        event({{QStringLiteral("event"), QStringLiteral("error")}, {QStringLiteral("text"), text}});
+        return;
+    }
+    std::fprintf(m_err, "romwright: %s\n", qPrintable(text));
+}
+
+void ConsoleReport::warning(const QString &text)
+{
+    if (m_json) {
+        const QLatin1String name("romwright: ");
+        event({{QStringLiteral("event"), QStringLiteral("warning")},
+               {QStringLiteral("text"), text.startsWith(name) ? text.mid(name.size()) : text}});
+        return;
+    }
+    std::fprintf(m_err, "%s\n", qPrintable(text));
+}
+
+void ConsoleReport::scannerFound(const QString &model, int port)
+{
+    if (m_json) {
+        event({{QStringLiteral("event"), QStringLiteral("scanner")},
+               {QStringLiteral("found"), true},
+               {QStringLiteral("model"), model},
+               {QStringLiteral("port"), port}});
+        return;
+    }
+    std::fprintf(m_out, "Scanner: %s on port %d\n", qPrintable(model), port);
+    std::fflush(m_out);
+}
+
+void ConsoleReport::scannerNotFound(const QString &text)
+{
+    if (m_json) {
+        event({{QStringLiteral("event"), QStringLiteral("scanner")},
+               {QStringLiteral("found"), false},
+               {QStringLiteral("text"), text}});
+        return;
+    }
+    std::fprintf(m_out, "%s\n", qPrintable(text));
+    std::fflush(m_out);
+}
+
+void ConsoleReport::firmwareFile(const QString &name)
+{
+    if (m_json) {
+        event({{QStringLiteral("event"), QStringLiteral("firmware")}, {QStringLiteral("file"), name}});
+        return;
+    }
+    std::fprintf(m_out, "Firmware file: %s\n", qPrintable(name));
+    std::fflush(m_out);
+}
+
+void ConsoleReport::result(int status)
+{
+    event({{QStringLiteral("event"), QStringLiteral("result")},
+           {QStringLiteral("status"), status},
+           {QStringLiteral("completed"), status == 0}});
+}
+
+} // namespace romwright
