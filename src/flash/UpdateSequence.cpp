@@ -61,8 +61,8 @@ void UpdateSequence::announceEnd(Outcome end)
         m_view.setBusy(false);
         m_dialogs.message(QString::fromLatin1(messages::kTimedOut),
                           QString::fromLatin1(messages::kTimeoutFailureTitle), MessageIcon::Information);
-        m_view.setEnabled(ControlId::ProgramButton, true);
-        m_view.setEnabled(ControlId::ExitButton, true);
+        m_view.setControlEnabled(ControlId::ProgramButton, true);
+        m_view.setControlEnabled(ControlId::ExitButton, true);
         break;
     case Outcome::EndStalled: text = messages::kStalled; break;
     case Outcome::EndConnectionLost: text = messages::kConnectionLost; break;
@@ -86,11 +86,11 @@ Outcome UpdateSequence::click(const FirmwareSet &firmware)
     m_view.setBusy(true);
     for (ControlId id : {ControlId::FileMenu, ControlId::PortMenu, ControlId::HelpMenu, ControlId::ExitButton,
                          ControlId::ProgramButton})
-        m_view.setEnabled(id, false);
+        m_view.setControlEnabled(id, false);
     // The file and the processor stay put while the update runs.
     for (std::size_t i = 0; i < kLockedControls.size(); ++i) {
-        m_lockedBefore[i] = m_view.isEnabled(kLockedControls[i]);
-        m_view.setEnabled(kLockedControls[i], false);
+        m_lockedBefore[i] = m_view.isControlEnabled(kLockedControls[i]);
+        m_view.setControlEnabled(kLockedControls[i], false);
     }
     m_view.setLamp(LampId::Communication, Lamp::Grey);
     m_view.setLamp(LampId::Program, Lamp::Grey);
@@ -106,8 +106,8 @@ Outcome UpdateSequence::click(const FirmwareSet &firmware)
     if (!m_link.RequestBootloader(m_flags.bBarCodeProcessor)) {
         m_dialogs.message(text(messages::kPortFailure), text(messages::kCommunicationsFailureTitle),
                           MessageIcon::Information);
-        m_view.setEnabled(ControlId::PortMenu, true);
-        m_view.setEnabled(ControlId::ProgramButton, true);
+        m_view.setControlEnabled(ControlId::PortMenu, true);
+        m_view.setControlEnabled(ControlId::ProgramButton, true);
         return stop(true);
     }
 
@@ -158,8 +158,8 @@ Outcome UpdateSequence::awaitGreetingAndProgram(const FirmwareSet &firmware)
     Outcome outcome = wait();
     if (outcome == Outcome::Missed) {
         // The Port and File menus are usable until the repeated greeting.
-        m_view.setEnabled(ControlId::PortMenu, true);
-        m_view.setEnabled(ControlId::FileMenu, true);
+        m_view.setControlEnabled(ControlId::PortMenu, true);
+        m_view.setControlEnabled(ControlId::FileMenu, true);
         m_link.RequestBootloader(m_flags.bBarCodeProcessor);
         m_link.pause(t.afterRetryRequest);
         m_link.timers().restartWaitForQ(t.updateGreeting);
@@ -174,7 +174,7 @@ Outcome UpdateSequence::awaitGreetingAndProgram(const FirmwareSet &firmware)
     // nothing has been sent yet, so the user may load another and try again.
     if (!firmware.FilesValid) {
         m_dialogs.message(text(messages::kSelectFirmware), QString(), MessageIcon::None);
-        m_view.setEnabled(ControlId::ProgramButton, false);
+        m_view.setControlEnabled(ControlId::ProgramButton, false);
         return stop(true);
     }
     if (firmwareCheck && !firmwareCheck())
@@ -185,13 +185,13 @@ Outcome UpdateSequence::awaitGreetingAndProgram(const FirmwareSet &firmware)
 
 Outcome UpdateSequence::stop(bool portMenu)
 {
-    m_view.setEnabled(ControlId::FileMenu, true);
-    m_view.setEnabled(ControlId::HelpMenu, true);
-    m_view.setEnabled(ControlId::ExitButton, true);
+    m_view.setControlEnabled(ControlId::FileMenu, true);
+    m_view.setControlEnabled(ControlId::HelpMenu, true);
+    m_view.setControlEnabled(ControlId::ExitButton, true);
     if (portMenu)
-        m_view.setEnabled(ControlId::PortMenu, true);
+        m_view.setControlEnabled(ControlId::PortMenu, true);
     for (std::size_t i = 0; i < kLockedControls.size(); ++i)
-        m_view.setEnabled(kLockedControls[i], m_lockedBefore[i]);
+        m_view.setControlEnabled(kLockedControls[i], m_lockedBefore[i]);
     m_view.setBusy(false);
     return Outcome::Stopped;
 }
@@ -200,7 +200,7 @@ void UpdateSequence::lockForRoute()
 {
     for (ControlId id : {ControlId::FileMenu, ControlId::PortMenu, ControlId::BrowseButton,
                          ControlId::ProcessorMain, ControlId::ProcessorBarCode})
-        m_view.setEnabled(id, false);
+        m_view.setControlEnabled(id, false);
 }
 
 Outcome UpdateSequence::InstallBootloader(const FirmwareSet &firmware)

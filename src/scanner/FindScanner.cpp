@@ -14,8 +14,8 @@ void showModel(MainView &view, ProgramFlags &flags, const QString &model)
 {
     view.setText(LabelId::ScanMod, model);
     flags.bWexmoor = model.startsWith(QLatin1Char('W'));
-    view.setEnabled(ControlId::ProcessorMain, flags.bWexmoor);
-    view.setEnabled(ControlId::ProcessorBarCode, flags.bWexmoor);
+    view.setControlEnabled(ControlId::ProcessorMain, flags.bWexmoor);
+    view.setControlEnabled(ControlId::ProcessorBarCode, flags.bWexmoor);
 }
 
 } // namespace
@@ -50,7 +50,7 @@ FindScannerResult FindScanner(Scanner &scanner, SerialPort &port, MainView &view
     case Detection::NotFound:
         result.port = -1;
         view.setPortMenuVisible(true);
-        view.setEnabled(ControlId::ProgramButton, false);
+        view.setControlEnabled(ControlId::ProgramButton, false);
         break;
     }
 

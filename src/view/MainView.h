@@ -43,8 +43,8 @@ public:
     virtual void setLamp(LampId id, Lamp colour) = 0;
     virtual Lamp lamp(LampId id) const = 0;
 
-    virtual void setEnabled(ControlId id, bool enabled) = 0;
-    virtual bool isEnabled(ControlId id) const = 0;
+    virtual void setControlEnabled(ControlId id, bool enabled) = 0;
+    virtual bool isControlEnabled(ControlId id) const = 0;
 
     virtual void setText(LabelId id, const QString &text) = 0;
     virtual QString text(LabelId id) const = 0;

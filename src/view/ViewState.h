@@ -13,8 +13,8 @@ public:
     void setLamp(LampId id, Lamp colour) override { m_lamps[index(id)] = colour; }
     Lamp lamp(LampId id) const override { return m_lamps[index(id)]; }
 
-    void setEnabled(ControlId id, bool enabled) override { m_enabled[index(id)] = enabled; }
-    bool isEnabled(ControlId id) const override { return m_enabled[index(id)]; }
+    void setControlEnabled(ControlId id, bool enabled) override { m_enabled[index(id)] = enabled; }
+    bool isControlEnabled(ControlId id) const override { return m_enabled[index(id)]; }
 
     void setText(LabelId id, const QString &text) override { m_texts[index(id)] = text; }
     QString text(LabelId id) const override { return m_texts[index(id)]; }

@@ -1,4 +1,4 @@
-#include "app/gui/AboutDialog.h"
+#include "app/window/AboutDialog.h"
 #include "support/ScriptedDialogs.h"
 
 #include <QApplication>

@@ -1,4 +1,4 @@
-#include "app/gui/ChooseScannerDialog.h"
+#include "app/window/ChooseScannerDialog.h"
 
 #include <QApplication>
 #include <QKeyEvent>

@@ -1,5 +1,5 @@
-#include "app/shell/FirmwareCheck.h"
-#include "app/shell/FirmwareDiscovery.h"
+#include "app/common/FirmwareCheck.h"
+#include "app/common/FirmwareDiscovery.h"
 
 #include <gtest/gtest.h>
 

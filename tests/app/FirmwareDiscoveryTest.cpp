@@ -1,4 +1,4 @@
-#include "app/shell/FirmwareDiscovery.h"
+#include "app/common/FirmwareDiscovery.h"
 #include "platform/FileSystem.h"
 #include "scanner/ScannerModel.h"
 #include "view/ViewState.h"
@@ -121,6 +121,6 @@ TEST(LoadDiscoveredFirmware, LabelButtonAndFileOpen)
                   loads);
         EXPECT_EQ(opened, loads ? QStringList{QStringLiteral("/opt/romwright/") + name} : QStringList());
         EXPECT_EQ(view.text(LabelId::FirmFile), loads ? QLatin1String(name) : QLatin1String("None"));
-        EXPECT_EQ(view.isEnabled(ControlId::ProgramButton), program);
+        EXPECT_EQ(view.isControlEnabled(ControlId::ProgramButton), program);
     }
 }

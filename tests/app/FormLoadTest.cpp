@@ -1,7 +1,7 @@
 // The start-up both front ends run, over a fake port and the sample files.
-#include "app/shell/FormLoad.h"
-#include "app/shell/MainState.h"
-#include "app/shell/PortPermissionNotice.h"
+#include "app/common/FormLoad.h"
+#include "app/common/MainState.h"
+#include "app/common/PortPermissionNotice.h"
 #include "support/FakePort.h"
 #include "platform/FileSystem.h"
 #include "platform/ManualClock.h"

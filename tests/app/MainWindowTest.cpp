@@ -1,8 +1,8 @@
-#include "app/gui/LampWidget.h"
-#include "app/gui/MainWindow.h"
-#include "app/gui/WidgetDialogs.h"
-#include "app/gui/FrmMain.h"
-#include "app/shell/MainState.h"
+#include "app/window/LampWidget.h"
+#include "app/window/MainWindow.h"
+#include "app/window/WidgetDialogs.h"
+#include "app/window/MainWindowHandlers.h"
+#include "app/common/MainState.h"
 #include "help/HTMLHelp.h"
 #include "help/RecordingHelpViewer.h"
 #include "platform/FileSystem.h"
@@ -160,7 +160,7 @@ TEST(MainWindowHelp, F1OpensTheHelpFileAtTheAboutPageUnlessTheMenuIsLocked)
     auto registry = makeSettingsRegistry(folder.filePath(QStringLiteral("registry.ini")));
     MainState state(std::make_unique<QtSerialPort>(PortMap::fromList(QString())),
                     {window, dialogs, sleeper, files, folder.path()});
-    FrmMain frm(
+    MainWindowHandlers frm(
         window, {state, sleeper, files, dialogs, folder.path()},
         [&] { return std::make_unique<HTMLHelp>(viewer, dialogs, *registry, files, folder.path()); }, {},
         [](int) {});
@@ -168,10 +168,10 @@ TEST(MainWindowHelp, F1OpensTheHelpFileAtTheAboutPageUnlessTheMenuIsLocked)
     window.activateWindow();
     ASSERT_TRUE(waitUntil([&] { return QApplication::activeWindow() == &window; }));
 
-    window.setEnabled(ControlId::HelpMenu, false);
+    window.setControlEnabled(ControlId::HelpMenu, false);
     QTest::keyClick(&window, Qt::Key_F1);
     EXPECT_TRUE(viewer.calls.empty());
-    window.setEnabled(ControlId::HelpMenu, true);
+    window.setControlEnabled(ControlId::HelpMenu, true);
     QTest::keyClick(&window, Qt::Key_F1);
     ASSERT_EQ(viewer.calls.size(), 2u); // the contents, then the about page
     EXPECT_EQ(std::get<QString>(viewer.calls[1].data), QStringLiteral("about.html"));

@@ -1,8 +1,8 @@
-#include "app/shell/FileMessages.h"
-#include "app/shell/FindFile.h"
-#include "app/shell/PortPermissionNotice.h"
-#include "app/shell/WaitLetterPrompt.h"
-#include "app/shell/WindowCommandLine.h"
+#include "app/common/FileMessages.h"
+#include "app/common/FindFile.h"
+#include "app/common/PortPermissionNotice.h"
+#include "app/common/WaitLetterPrompt.h"
+#include "app/common/WindowCommandLine.h"
 #include "support/ScriptedDialogs.h"
 #include "view/ProgramFlags.h"
 #include "view/ViewState.h"
@@ -97,7 +97,7 @@ TEST(ShowFileOpen, LampProgramAndMessagesFollowTheReadsInOrder)
         view.setLamp(LampId::FileOk, c.before);
         showFileOpen(c.result, view, dialogs);
         EXPECT_EQ(view.lamp(LampId::FileOk), c.lamp);
-        EXPECT_EQ(view.isEnabled(ControlId::ProgramButton), c.lamp == Lamp::Green);
+        EXPECT_EQ(view.isControlEnabled(ControlId::ProgramButton), c.lamp == Lamp::Green);
         QStringList shown;
         for (const auto &m : dialogs.messages) {
             shown << m.text;

@@ -1,8 +1,8 @@
 // The window against romwright-sim on a pseudo-terminal: start-up as the
 // window runs it, then whole updates clicked through PROGRAM.
-#include "app/gui/FrmMain.h"
-#include "app/gui/MainWindow.h"
-#include "app/shell/MainState.h"
+#include "app/window/MainWindowHandlers.h"
+#include "app/window/MainWindow.h"
+#include "app/common/MainState.h"
 #include "image/ParseMotorolaSrecords.h"
 #include "platform/FileSystem.h"
 #include "platform/PortMap.h"
@@ -65,7 +65,7 @@ public:
     FlashTimings timings;
     QtSerialPort *port = nullptr;
     MainState state;
-    FrmMain frm;
+    MainWindowHandlers frm;
     QList<int> ends;
 };
 
@@ -134,7 +134,7 @@ TEST(WindowUpdate, FoundScannerProgrammedThroughTheWindow)
     ASSERT_EQ(rig.frm.Form_Load(std::nullopt), FormLoadEnd::Ready);
     EXPECT_TRUE(rig.frm.cScann()->receiveHandling()); // the scanner's own "R1" is answered while idle
     EXPECT_EQ(rig.label("lblFirmFile"), QStringLiteral("Hlv1450ver5_9.s19"));
-    ASSERT_TRUE(rig.window.isEnabled(ControlId::ProgramButton));
+    ASSERT_TRUE(rig.window.isControlEnabled(ControlId::ProgramButton));
     rig.window.show(); // closing asks the platform window
     // The user opens another file as soon as the File menu is usable.
     const QString other = test::sampleDir() + QStringLiteral("/Hlv1450Uver6_0.s19");
@@ -148,7 +148,7 @@ TEST(WindowUpdate, FoundScannerProgrammedThroughTheWindow)
             rig.dialogs.openAnswers = {other};
             rig.window.findChild<QAction *>(QStringLiteral("mnuFileOpen"))->trigger();
             EXPECT_EQ(rig.window.lamp(LampId::FileOk), Lamp::Green);
-            EXPECT_FALSE(rig.window.isEnabled(ControlId::ProgramButton));
+            EXPECT_FALSE(rig.window.isControlEnabled(ControlId::ProgramButton));
         });
     });
 
@@ -161,8 +161,8 @@ TEST(WindowUpdate, FoundScannerProgrammedThroughTheWindow)
             sawProgress = true;
             EXPECT_FALSE(rig.frm.cScann()->receiveHandling()); // only the update reads the port
             EXPECT_TRUE(rig.window.isUpdatingNoteVisible());
-            EXPECT_FALSE(rig.window.isEnabled(ControlId::ExitButton));
-            EXPECT_FALSE(rig.window.isEnabled(ControlId::ProgramButton));
+            EXPECT_FALSE(rig.window.isControlEnabled(ControlId::ExitButton));
+            EXPECT_FALSE(rig.window.isControlEnabled(ControlId::ProgramButton));
             EXPECT_FALSE(rig.window.close()); // answered No: the update goes on
         }
     });
@@ -240,8 +240,8 @@ TEST(WindowUpdate, FileForAnotherScannerIsAskedAboutAndALoaderRefused)
     EXPECT_TRUE(rig.dialogs.questions[0].text.startsWith(QLatin1String("The file JL750Ver6_0.s19 is firmware for")));
     EXPECT_EQ(rig.dialogs.questions[0].title, QStringLiteral("Firmware Check"));
     EXPECT_EQ(rig.dialogs.questions[0].icon, MessageIcon::Exclamation);
-    EXPECT_TRUE(rig.window.isEnabled(ControlId::FileMenu));
-    EXPECT_TRUE(rig.window.isEnabled(ControlId::ExitButton));
+    EXPECT_TRUE(rig.window.isControlEnabled(ControlId::FileMenu));
+    EXPECT_TRUE(rig.window.isControlEnabled(ControlId::ExitButton));
 
     rig.frm.FindFile();
     ASSERT_TRUE(program->isEnabled());

@@ -145,10 +145,10 @@ TEST(UpdateSequence, NoFileOrAFileThatDidNotLoadStopsBeforeAnythingIsSent)
         EXPECT_TRUE(r.port.writes.empty());
         ASSERT_EQ(r.dialogs.messages.size(), 1u);
         EXPECT_EQ(r.dialogs.messages[0].text, qs(c.stops ? messages::kSelectFirmware : messages::kPortFailure));
-        EXPECT_EQ(r.view.isEnabled(ControlId::PortMenu), !c.stops);
-        EXPECT_EQ(r.view.isEnabled(ControlId::ProgramButton), !c.stops);
+        EXPECT_EQ(r.view.isControlEnabled(ControlId::PortMenu), !c.stops);
+        EXPECT_EQ(r.view.isControlEnabled(ControlId::ProgramButton), !c.stops);
         for (ControlId id : {ControlId::FileMenu, ControlId::HelpMenu, ControlId::ExitButton, ControlId::BrowseButton})
-            EXPECT_TRUE(r.view.isEnabled(id)) << static_cast<int>(id);
+            EXPECT_TRUE(r.view.isControlEnabled(id)) << static_cast<int>(id);
         EXPECT_FALSE(r.view.isBusy());
     }
 }
@@ -162,7 +162,7 @@ TEST(UpdateSequence, TheRetryOpensTheMenusAndAFileThatFailsToLoadThenIsNotSent)
         r.link.timers().start();
         std::vector<std::pair<bool, bool>> fileAndBrowse; // at each write
         r.port.writeError = [&](const QByteArray &) {
-            fileAndBrowse.emplace_back(r.view.isEnabled(ControlId::FileMenu), r.view.isEnabled(ControlId::BrowseButton));
+            fileAndBrowse.emplace_back(r.view.isControlEnabled(ControlId::FileMenu), r.view.isControlEnabled(ControlId::BrowseButton));
             if (loadFails && r.boot.requests == 2)
                 fw.FilesValid = false; // a file opened through the File menu did not load
             return CommError::None;
@@ -171,7 +171,7 @@ TEST(UpdateSequence, TheRetryOpensTheMenusAndAFileThatFailsToLoadThenIsNotSent)
         ASSERT_GE(fileAndBrowse.size(), 3u);
         EXPECT_EQ(fileAndBrowse[1], std::make_pair(false, false)); // the retry's first request
         EXPECT_EQ(fileAndBrowse[2], std::make_pair(true, false));  // after the silent miss
-        EXPECT_EQ(r.view.isEnabled(ControlId::PortMenu), loadFails);
+        EXPECT_EQ(r.view.isControlEnabled(ControlId::PortMenu), loadFails);
         if (!loadFails) {
             EXPECT_EQ(outcome, Outcome::EndCompleted);
             EXPECT_EQ(fileAndBrowse[3], std::make_pair(false, false)); // "z": the route locked them
@@ -181,7 +181,7 @@ TEST(UpdateSequence, TheRetryOpensTheMenusAndAFileThatFailsToLoadThenIsNotSent)
         EXPECT_FALSE(r.sent('z'));
         EXPECT_EQ(r.dialogs.messages.back().text, qs(messages::kSelectFirmware));
         EXPECT_TRUE(r.port.portOpen());
-        EXPECT_FALSE(r.view.isEnabled(ControlId::ProgramButton));
+        EXPECT_FALSE(r.view.isControlEnabled(ControlId::ProgramButton));
     }
 }
 

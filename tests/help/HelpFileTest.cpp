@@ -1,12 +1,12 @@
 // The help file as the build compiles it: every page, picture and sitemap
 // entry is there, links lead somewhere, and every message the program can
 // show is explained.
-#include "app/gui/AboutSysInfo.h"
-#include "app/shell/FindFile.h"
-#include "app/shell/FileMessages.h"
-#include "app/shell/FirmwareCheck.h"
-#include "app/shell/PortPermissionNotice.h"
-#include "app/shell/WaitLetterPrompt.h"
+#include "app/window/AboutSysInfo.h"
+#include "app/common/FindFile.h"
+#include "app/common/FileMessages.h"
+#include "app/common/FirmwareCheck.h"
+#include "app/common/PortPermissionNotice.h"
+#include "app/common/WaitLetterPrompt.h"
 #include "flash/FlashMessages.h"
 #include "help/HTMLHelp.h"
 #include "help/HelpMenu.h"

@@ -1,8 +1,8 @@
 // The help viewer on the built help file, driven through the help class as
 // the main window drives it.
-#include "app/gui/help/HelpBrowser.h"
-#include "app/gui/help/HelpViewerWindow.h"
-#include "app/gui/help/WidgetHelpViewer.h"
+#include "app/window/help/HelpBrowser.h"
+#include "app/window/help/HelpViewerWindow.h"
+#include "app/window/help/WidgetHelpViewer.h"
 #include "help/HelpMenu.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestPaths.h"

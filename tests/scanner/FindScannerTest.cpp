@@ -36,10 +36,10 @@ TEST(FindScanner, ShowsWhatDetectionFound)
         EXPECT_EQ(w.scanner.Comm(), &w.port);
         EXPECT_EQ(w.view.text(LabelId::ScanMod), QLatin1String(c.label));
         EXPECT_EQ(w.view.isPortMenuVisible(), c.port < 0);
-        EXPECT_EQ(w.view.isEnabled(ControlId::ProgramButton), c.port > 0);
+        EXPECT_EQ(w.view.isControlEnabled(ControlId::ProgramButton), c.port > 0);
         EXPECT_EQ(w.flags.bWexmoor, c.wexmoor);
-        EXPECT_EQ(w.view.isEnabled(ControlId::ProcessorMain), c.wexmoor);
-        EXPECT_EQ(w.view.isEnabled(ControlId::ProcessorBarCode), c.wexmoor);
+        EXPECT_EQ(w.view.isControlEnabled(ControlId::ProcessorMain), c.wexmoor);
+        EXPECT_EQ(w.view.isControlEnabled(ControlId::ProcessorBarCode), c.wexmoor);
     }
 }
 
@@ -75,6 +75,6 @@ TEST(FindScanner, GivenPortAndModelSkipDetection)
         // A Wexmoor offers its processors as a detected one does.
         const bool wexmoor = model == QLatin1String("Wexmoor 3650");
         EXPECT_EQ(w.flags.bWexmoor, wexmoor);
-        EXPECT_EQ(w.view.isEnabled(ControlId::ProcessorMain), wexmoor);
+        EXPECT_EQ(w.view.isControlEnabled(ControlId::ProcessorMain), wexmoor);
     }
 }

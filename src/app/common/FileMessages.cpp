@@ -1,0 +1,57 @@
+#include "app/common/FileMessages.h"
+
+#include "platform/Dialogs.h"
+#include "view/MainView.h"
+
+namespace romwright {
+
+QString damagedFileMessage(const QString &path, SrecordError error, int line, const QString &reason)
+{
+    // One arg() for all: a "%1" in a file name must stay as it is.
+    const QString name = fileNameOf(path);
+    switch (error) {
+    case SrecordError::Folder: return QString::fromLatin1(kFolderMessage).arg(name);
+    case SrecordError::NotRegular: return QString::fromLatin1(kNotRegularFileMessage).arg(name);
+    case SrecordError::PermissionDenied: return QString::fromLatin1(kPermissionDeniedMessage).arg(name);
+    default: return QString::fromLatin1(kDamagedFileMessage).arg(name, QString::number(line), reason);
+    }
+}
+
+QString damagedFileMessage(const QString &path, const SrecordResult &result)
+{
+    return damagedFileMessage(path, result.error, result.line, failureReason(result));
+}
+
+QString noRecordsMessage(const QString &path)
+{
+    return QString::fromLatin1(kNoRecordsMessage).arg(fileNameOf(path));
+}
+
+void showFileOpen(const FileOpenResult &result, MainView &view, Dialogs &dialogs)
+{
+    view.setControlEnabled(ControlId::ProgramButton, false);
+    const QString title = QString::fromLatin1(kApplicationTitle);
+    for (const FileRead *read : {&result.ramLoader, &result.bootloader, &result.firmware}) {
+        if (read->check == FileCheck::Damaged) {
+            view.setLamp(LampId::FileOk, Lamp::Red);
+            dialogs.message(damagedFileMessage(read->path, read->error, read->line, read->reason), title,
+                            MessageIcon::Exclamation);
+        } else if (read->check == FileCheck::NoData) {
+            view.setLamp(LampId::FileOk, Lamp::Red);
+            dialogs.message(noRecordsMessage(read->path), title, MessageIcon::Exclamation);
+        } else if (read->check == FileCheck::Missing) {
+            if (view.lamp(LampId::FileOk) == Lamp::Green)
+                view.setLamp(LampId::FileOk, Lamp::Red);
+            dialogs.message(QString::fromLatin1(kMissingFileMessage), title, MessageIcon::None);
+            return;
+        }
+        if (read == &result.bootloader &&
+            (result.ramLoader.check != FileCheck::Valid || result.bootloader.check != FileCheck::Valid))
+            view.setLamp(LampId::FileOk, Lamp::Red);
+    }
+    const bool valid = result.allValid();
+    view.setLamp(LampId::FileOk, valid ? Lamp::Green : Lamp::Red);
+    view.setControlEnabled(ControlId::ProgramButton, valid);
+}
+
+} // namespace romwright

@@ -1,0 +1,47 @@
+#include "app/common/FindFile.h"
+
+#include "platform/Dialogs.h"
+#include "view/MainView.h"
+#include "view/ProgramFlags.h"
+
+namespace romwright {
+
+QString firmwareFilter(const QString &modelLabel, bool bBarCodeProcessor)
+{
+    const QChar first = modelLabel.isEmpty() ? QChar() : modelLabel.at(0);
+    if (first == QLatin1Char('H'))
+        return QStringLiteral("Halvern Firmware Files|H*.S19");
+    if (first == QLatin1Char('J'))
+        return QStringLiteral("Jorlith Firmware Files|J*.S19");
+    if (first == QLatin1Char('W'))
+        return bBarCodeProcessor ? QStringLiteral("Wexmoor Firmware Files|W*.S20")
+                                 : QStringLiteral("Wexmoor Firmware Files|W*.S19");
+    return QString();
+}
+
+QString FindFile(FindFileContext context)
+{
+    if (!context.processorChosen && context.flags.bWexmoor) {
+        context.dialogs.message(QString::fromLatin1(kChooseProcessorMessage),
+                                QString::fromLatin1(kFileTypeRequiredTitle), MessageIcon::Exclamation);
+        return QString();
+    }
+    QString localFilter;
+    QString &filter = context.filter ? *context.filter : localFilter;
+    const QString chosenFilter =
+        firmwareFilter(context.view.text(LabelId::ScanMod), context.flags.bBarCodeProcessor);
+    if (!chosenFilter.isNull())
+        filter = chosenFilter;
+
+    const QString path = context.dialogs.openFile(QStringLiteral("Open"), filter, context.programFolder);
+    if (path.isEmpty())
+        return QString();
+    // The part after the last separator; both kinds, a typed path may carry either.
+    const qsizetype cut = std::max(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\')));
+    context.view.setText(LabelId::FirmFile, path.mid(cut + 1));
+    if (context.fileOpen)
+        context.fileOpen(path);
+    return path;
+}
+
+} // namespace romwright

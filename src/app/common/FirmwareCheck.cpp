@@ -1,0 +1,117 @@
+#include "app/common/FirmwareCheck.h"
+
+#include "image/FileOpen.h"
+#include "scanner/ScannerModel.h"
+
+namespace romwright {
+
+namespace {
+
+FirmwareFamily familyOf(int typeOfScanner)
+{
+    switch (typeOfScanner) {
+    case kJorlith750: return FirmwareFamily::Jorlith;
+    case kHalvern1450: return FirmwareFamily::Halvern;
+    case kWexmoor3650: return FirmwareFamily::Wexmoor;
+    default: return FirmwareFamily::Unknown;
+    }
+}
+
+QString modelName(FirmwareFamily family)
+{
+    switch (family) {
+    case FirmwareFamily::Halvern: return QStringLiteral("Halvern 1450");
+    case FirmwareFamily::Jorlith: return QStringLiteral("Jorlith 750");
+    case FirmwareFamily::Wexmoor: return QStringLiteral("Wexmoor 3650");
+    case FirmwareFamily::Unknown: break;
+    }
+    return QString();
+}
+
+QString bootText(bool rows128)
+{
+    return rows128 ? QStringLiteral("the 128-byte boot software") : QStringLiteral("the 64-byte boot software");
+}
+
+QString processorText(bool barCode)
+{
+    return barCode ? QStringLiteral("BarCode") : QStringLiteral("Main");
+}
+
+// What the name says the file is for.
+QString namedFor(const FirmwareKind &kind)
+{
+    const QString model = modelName(kind.family);
+    if (kind.family == FirmwareFamily::Wexmoor && kind.processor != WexmoorProcessor::Any)
+        return QStringLiteral("the %1 processor of the %2")
+            .arg(processorText(kind.processor == WexmoorProcessor::BarCode), model);
+    if (kind.boot != BootSoftware::Any)
+        return QStringLiteral("the %1 with %2").arg(model, bootText(kind.boot == BootSoftware::Rows128));
+    return QStringLiteral("the ") + model;
+}
+
+// What the data says the file is for, when it does not fit rows128.
+QString dataFor(const FirmwareKind &kind, bool rows128)
+{
+    if (kind.fit(!rows128) == ContentFit::Fits)
+        return QStringLiteral("a scanner with ") + bootText(!rows128);
+    return QStringLiteral("a scanner with another flash layout");
+}
+
+QString attachedWithBoot(FirmwareFamily family, bool rows128)
+{
+    const QString model = family == FirmwareFamily::Unknown ? QStringLiteral("scanner") : modelName(family);
+    return QStringLiteral("a %1 with %2").arg(model, bootText(rows128));
+}
+
+FirmwareVerdict ask(const QString &name, const QString &meantFor, const QString &attached)
+{
+    return {FirmwareVerdict::Kind::Ask,
+            QString::fromLatin1(kMeantForAnotherMessage).arg(name, meantFor, attached)};
+}
+
+} // namespace
+
+QString firmwareMeantFor(const FirmwareKind &kind)
+{
+    if (kind.loader)
+        return QStringLiteral("no scanner: it is a loader that the update sends by itself");
+    if (kind.family != FirmwareFamily::Unknown)
+        return namedFor(kind);
+    const bool fits64 = kind.fit64 == ContentFit::Fits, fits128 = kind.fit128 == ContentFit::Fits;
+    if (fits64 != fits128)
+        return QStringLiteral("a scanner with ") + bootText(fits128);
+    return fits64 ? QStringLiteral("a scanner with either boot software (the name does not tell)")
+                  : QStringLiteral("no scanner: its data lies outside both flash layouts");
+}
+
+FirmwareVerdict checkFirmware(const QString &fileName, const FirmwareKind &kind, const ScannerAtHand &scanner)
+{
+    const QString name = fileNameOf(fileName);
+    if (kind.loader)
+        return {FirmwareVerdict::Kind::Refuse, QString::fromLatin1(kLoaderNotFirmwareMessage).arg(name)};
+    const bool rows128 = scanner.bTargetA.value_or(false);
+    if (scanner.bTargetA && kind.fit(rows128) == ContentFit::Nothing)
+        return {FirmwareVerdict::Kind::Refuse,
+                QString::fromLatin1(kNothingToWriteMessage).arg(name, bootText(rows128))};
+
+    const FirmwareFamily attached = familyOf(scanner.typeOfScanner);
+    if (kind.family != FirmwareFamily::Unknown && attached != FirmwareFamily::Unknown && kind.family != attached)
+        return ask(name, namedFor(kind), QStringLiteral("a ") + modelName(attached));
+    // A Wexmoor file goes to one processor; the request names the chosen one.
+    const bool fileBarCode = kind.processor == WexmoorProcessor::BarCode;
+    if (kind.processor != WexmoorProcessor::Any && fileBarCode != scanner.bBarCodeProcessor)
+        return ask(name, namedFor(kind),
+                   QStringLiteral("a Wexmoor 3650 whose %1 processor is to be updated")
+                       .arg(processorText(scanner.bBarCodeProcessor)));
+    if (!scanner.bTargetA)
+        return {};
+
+    if (kind.boot != BootSoftware::Any && (kind.boot == BootSoftware::Rows128) != rows128)
+        return ask(name, namedFor(kind), attachedWithBoot(attached, rows128));
+    if (kind.fit(rows128) == ContentFit::Outside)
+        return ask(name, dataFor(kind, rows128), attachedWithBoot(attached, rows128));
+    return {};
+}
+
+} // namespace romwright

@@ -1,0 +1,117 @@
+#include "app/common/MainState.h"
+
+#include "app/common/FileMessages.h"
+#include "app/common/FirmwareDiscovery.h"
+#include "platform/Dialogs.h"
+#include "view/MainView.h"
+
+namespace romwright {
+
+MainState::MainState(std::unique_ptr<SerialPort> MSComm1, const MainServices &services,
+                     const FlashTimings &timings)
+    : m_port(std::move(MSComm1)), m_services(services), m_firmware(std::make_unique<FirmwareSet>()),
+      m_link(std::make_unique<BootloaderLink>(*m_port, services.clock, timings)),
+      m_update(std::make_unique<UpdateSequence>(*m_link, services.view, services.dialogs, m_flags, m_target))
+{
+    m_update->firmwareCheck = [this] { return approveFirmware(); };
+}
+
+MainState::~MainState()
+{
+    m_link->closePort();
+}
+
+void MainState::startTimers()
+{
+    m_link->timers().start();
+}
+
+bool MainState::mnuCom_Click(int n)
+{
+    MainView &view = m_services.view;
+    if (!m_link->OpenPort(n)) {
+        view.setLamp(LampId::ComStatus, Lamp::Red);
+        return false;
+    }
+    view.setPortTicked(0);
+    view.setPortTicked(n);
+    view.setLamp(LampId::ComStatus, Lamp::Green);
+    view.setFileMenuVisible(true);
+    view.setText(LabelId::Port, QString::number(n));
+    return true;
+}
+
+Outcome MainState::IdentifyTarget()
+{
+    const Outcome outcome = m_link->IdentifyTarget(m_target);
+    if (endsProgram(outcome))
+        m_update->announceEnd(outcome);
+    return outcome;
+}
+
+FileOpenResult MainState::FileOpen(const QString &sFile)
+{
+    const FileOpenContext context{m_services.files, m_services.programFolder, m_services.userDataFolder};
+    m_firmwareFile = sFile;
+    ++m_loads;
+    const FileOpenResult result = romwright::FileOpen(sFile, *m_firmware, context);
+    showFileOpen(result, m_services.view, m_services.dialogs);
+    // A file chosen while an update waits for its greeting is the one it
+    // will program, but PROGRAM stays disabled until the update ends.
+    if (m_update->running())
+        m_services.view.setControlEnabled(ControlId::ProgramButton, false);
+    return result;
+}
+
+FirmwareVerdict MainState::firmwareVerdict(std::optional<bool> bTargetA) const
+{
+    const ScannerAtHand scanner{typeOfScannerForModel(m_services.view.text(LabelId::ScanMod)), bTargetA,
+                                m_flags.bBarCodeProcessor};
+    return checkFirmware(m_firmwareFile, firmwareKind(m_firmwareFile, m_firmware->FirmwareFileData), scanner);
+}
+
+bool MainState::approveFirmware()
+{
+    const FirmwareVerdict verdict = firmwareVerdict(m_target.bTargetA);
+    const QString title = QString::fromLatin1(kFirmwareCheckTitle);
+    switch (verdict.kind) {
+    case FirmwareVerdict::Kind::Fits: return true;
+    case FirmwareVerdict::Kind::Refuse:
+        m_services.dialogs.message(verdict.text, title, MessageIcon::Exclamation);
+        return false;
+    case FirmwareVerdict::Kind::Ask: break;
+    }
+    // Asked once a click: the second look before the route only asks about a
+    // file loaded while the update waited for the greeting.
+    if (m_forceFirmware || (m_approvedLoad == m_loads && m_approvedQuestion == verdict.text))
+        return true;
+    if (!m_services.dialogs.question(verdict.text + QLatin1String(kProgramAnyway), title, MessageIcon::Exclamation))
+        return false;
+    m_approvedLoad = m_loads;
+    m_approvedQuestion = verdict.text;
+    return true;
+}
+
+void MainState::optProcessor_Click(int index)
+{
+    if (index == 0)
+        m_flags.bBarCodeProcessor = false;
+    else if (index == 1)
+        m_flags.bBarCodeProcessor = true;
+}
+
+Outcome MainState::cmdProgram_Click()
+{
+    m_approvedLoad = -1;
+    return m_update->cmdProgram_Click(*m_firmware);
+}
+
+void MainState::ExitCommand_Click()
+{
+    if (m_port->portOpen()) {
+        m_port->output(QByteArrayLiteral("@"));
+        m_port->setPortOpen(false);
+    }
+}
+
+} // namespace romwright

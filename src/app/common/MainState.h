@@ -1,0 +1,104 @@
+#pragma once
+// The main window's state and handlers that need no widget: the port, the
+// three images and their tables, the greeting letters and target kind, the
+// program-wide flags, and the handlers of the Port menu, the processor
+// options, PROGRAM and EXIT. The window and the console front end each own
+// one and show it through their own MainView and Dialogs.
+
+#include "app/common/FirmwareCheck.h"
+#include "flash/BootloaderLink.h"
+#include "flash/FlashTimings.h"
+#include "flash/Outcome.h"
+#include "flash/TargetState.h"
+#include "flash/UpdateSequence.h"
+#include "image/FileOpen.h"
+#include "image/MemoryImage.h"
+#include "view/ProgramFlags.h"
+#include "platform/SerialPort.h"
+
+#include <QString>
+#include <memory>
+
+namespace romwright {
+
+class Dialogs;
+class FileSystem;
+class MainView;
+class Clock;
+
+// What the front end lends the state for its whole life.
+struct MainServices {
+    MainView &view;
+    Dialogs &dialogs;
+    Clock &clock; // pauses, timers and every wait
+    const FileSystem &files;
+    QString programFolder;    // where the loader files are looked for first
+    QString userDataFolder{}; // then here; empty: nowhere else
+};
+
+class MainState {
+public:
+    MainState(std::unique_ptr<SerialPort> MSComm1, const MainServices &services,
+              const FlashTimings &timings = FlashTimings{});
+    ~MainState(); // the port is closed when the program ends
+    MainState(const MainState &) = delete;
+    MainState &operator=(const MainState &) = delete;
+
+    // As the window loads: the greeting timers start running.
+    void startTimers();
+
+    // A COM entry of the Port menu (and start-up with the found port): opens
+    // port n; on success ticks entry n, turns the port lamp green and shows
+    // "n" in the port label; on failure only the lamp turns red.
+    bool mnuCom_Click(int n);
+
+    // The start-up identification on the open port (sets bTargetA).
+    Outcome IdentifyTarget();
+
+    // Loads sFile and the two loaders; PROGRAM stays disabled while an update runs.
+    FileOpenResult FileOpen(const QString &sFile);
+
+    // Index 0 "Main", 1 "BarCode"; any other index changes nothing.
+    void optProcessor_Click(int index);
+
+    // The loaded file against the scanner: the model label, bTargetA (nullopt
+    // before the identification) and the processor chosen.
+    FirmwareVerdict firmwareVerdict(std::optional<bool> bTargetA) const;
+    // Given (--force): a file for another scanner is programmed without asking.
+    void setForceFirmware(bool force) { m_forceFirmware = force; }
+
+    // The update. Stopped leaves the window usable; an End value means the
+    // program must end now (the port is closed already).
+    Outcome cmdProgram_Click();
+
+    // EXIT: "@" to an open port, then the port closed. The caller ends the program.
+    void ExitCommand_Click();
+
+    SerialPort &MSComm1() { return *m_port; }
+    FirmwareSet &firmware() { return *m_firmware; }
+    TargetState &target() { return m_target; }
+    ProgramFlags &flags() { return m_flags; }
+    BootloaderLink &link() { return *m_link; }
+    UpdateSequence &update() { return *m_update; }
+    MainView &view() { return m_services.view; }
+    const MainServices &services() const { return m_services; }
+
+private:
+    bool approveFirmware();
+
+    std::unique_ptr<SerialPort> m_port;
+    MainServices m_services;
+    std::unique_ptr<FirmwareSet> m_firmware;
+    TargetState m_target;
+    ProgramFlags m_flags;
+    std::unique_ptr<BootloaderLink> m_link;
+    std::unique_ptr<UpdateSequence> m_update;
+    QString m_firmwareFile;
+    int m_loads = 0;
+    // The load and the question the user said Yes to in this click.
+    int m_approvedLoad = -1;
+    QString m_approvedQuestion;
+    bool m_forceFirmware = false;
+};
+
+} // namespace romwright

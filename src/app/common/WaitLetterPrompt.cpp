@@ -1,0 +1,18 @@
+#include "app/common/WaitLetterPrompt.h"
+
+#include "platform/Dialogs.h"
+
+namespace romwright {
+
+bool WaitLetterPrompt::keyReleased(int keyCode, Dialogs &dialogs, QString &sLetterQ)
+{
+    if ((keyCode == kKeyV || keyCode == kKeyE || keyCode == kKeyK) && m_count < 32767)
+        ++m_count;
+    if (m_count < 3)
+        return false;
+    sLetterQ = dialogs.inputBox(QString::fromLatin1(kPrompt), QString::fromLatin1(kTitle),
+                                QStringLiteral("Q"));
+    return true;
+}
+
+} // namespace romwright

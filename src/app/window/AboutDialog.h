@@ -1,0 +1,38 @@
+#pragma once
+// frmAbout: the program's title, version and a way to the system's own
+// information tool.
+
+#include "app/window/AboutSysInfo.h"
+
+#include <QDialog>
+
+namespace romwright {
+
+class Dialogs;
+class Registry;
+
+class AboutDialog : public QDialog {
+    Q_OBJECT
+public:
+    AboutDialog(Dialogs &dialogs, const Registry &registry, QWidget *parent = nullptr, SysInfoTools tools = {});
+
+    // "Version 4.0.1" from the program's version.
+    static QString versionText();
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    Dialogs &m_dialogs;
+    const Registry &m_registry;
+    SysInfoTools m_tools;
+    int m_ruleLeft, m_ruleRight, m_greyY, m_whiteY;
+};
+
+// The program's icon as the About box shows it, 48 x 48 pixels.
+QPixmap programIcon();
+
+// Shows the About box modally, owned by parent.
+void showAbout(QWidget *parent, Dialogs &dialogs, const Registry &registry);
+
+} // namespace romwright

@@ -1,0 +1,128 @@
+#include "app/window/ChooseScannerDialog.h"
+
+#include "app/window/ChooseScannerPicture.h"
+#include "app/window/TwipScale.h"
+#include "scanner/ChooserAnswer.h"
+
+#include <QApplication>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+
+namespace romwright {
+namespace {
+
+// &H00C00000&: the dark blue of frame captions.
+const QColor kCaptionBlue(0x00, 0x00, 0xC0);
+
+TwipScale screenScale()
+{
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    return screen ? TwipScale(screen->logicalDotsPerInchX(), screen->logicalDotsPerInchY()) : TwipScale(96, 96);
+}
+
+} // namespace
+
+ChooseScannerDialog::ChooseScannerDialog(QWidget *parent) : QDialog(parent)
+{
+    const TwipScale scale = screenScale();
+    setObjectName(QStringLiteral("frmChooseScanner"));
+    setWindowTitle(QString::fromLatin1(kChooseScannerTitle));
+    // Fixed dialog frame: title and close box only.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(scale.x(6825), scale.y(5940));
+
+    QFont font = QApplication::font();
+    font.setPointSizeF(9.75);
+    font.setBold(false);
+    setFont(font);
+    QFont bold = font;
+    bold.setBold(true);
+
+    auto *label1 = new QLabel(
+        QStringLiteral("Choose your scanner model by clicking the button beneath the picture that matches your scanner."),
+        this);
+    label1->setObjectName(QStringLiteral("Label1"));
+    label1->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    label1->setWordWrap(true);
+    label1->setGeometry(scale.rect(450, 240, 6000, 500));
+
+    struct Choice {
+        const char *frame;
+        const char *picture;
+        const char *button;
+        const char *caption;
+        const char *model;
+        ScannerFamily family;
+        int left;
+        int top;
+    };
+    const Choice choices[] = {
+        {"Frame1", "Picture1", "cmdHalvern", "Halvern 1450", "Halvern1450", ScannerFamily::Halvern, 240, 1080},
+        {"Frame2", "Picture2", "cmdJorlith", "Jorlith 750", "Jorlith750", ScannerFamily::Jorlith, 3480, 1080},
+        {"fraWexmoor", "Picture3", "cmdWexmoor", "Wexmoor 3650", "Wexmoor 3650", ScannerFamily::Wexmoor, 240, 3500},
+    };
+    for (const Choice &c : choices) {
+        auto *frame = new QGroupBox(QString::fromLatin1(c.caption), this);
+        frame->setObjectName(QString::fromLatin1(c.frame));
+        frame->setFont(bold);
+        QPalette blue = frame->palette();
+        blue.setColor(QPalette::WindowText, kCaptionBlue);
+        frame->setPalette(blue);
+        frame->setGeometry(scale.rect(c.left, c.top, 3135, 2200));
+
+        auto *picture = new ChooseScannerPicture(c.family, frame);
+        picture->setObjectName(QString::fromLatin1(c.picture));
+        picture->setGeometry(scale.rect(450, 400, 2300, 900));
+
+        auto *button = new QPushButton(QString::fromLatin1(c.caption), frame);
+        button->setObjectName(QString::fromLatin1(c.button));
+        button->setFont(font);
+        button->setPalette(palette());
+        button->setGeometry(scale.rect(300, 1500, 2535, 495));
+        const QString model = QString::fromLatin1(c.model);
+        connect(button, &QPushButton::clicked, this, [this, model] { choose(model); });
+    }
+
+    auto *cmdExit = new QPushButton(QStringLiteral("E&xit"), this);
+    cmdExit->setObjectName(QStringLiteral("cmdExit"));
+    cmdExit->setGeometry(scale.rect(4440, 4320, 1335, 735));
+    connect(cmdExit, &QPushButton::clicked, this, [this] {
+        m_exit = true;
+        done(QDialog::Rejected);
+    });
+
+    // Centred on the screen, not on the (still hidden) main window.
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - QPoint(width() / 2, height() / 2));
+}
+
+void ChooseScannerDialog::choose(const QString &model)
+{
+    m_model = model;
+    done(QDialog::Accepted);
+}
+
+void ChooseScannerDialog::keyPressEvent(QKeyEvent *event)
+{
+    // Escape belongs to Exit; closing the window by its frame is not Exit.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        findChild<QPushButton *>(QStringLiteral("cmdExit"))->click();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+std::optional<QString> chooseScannerWindow(QWidget *parent)
+{
+    ChooseScannerDialog dialog(parent);
+    dialog.exec();
+    if (dialog.exitChosen())
+        return std::nullopt;
+    return dialog.Model();
+}
+
+} // namespace romwright

@@ -1,0 +1,452 @@
+#include "app/window/MainWindow.h"
+
+#include "app/window/LampWidget.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFrame>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLayout>
+#include <QLabel>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+
+namespace romwright {
+
+namespace {
+
+// The captions' dark blue, 0x00C00000 as 0x00BBGGRR.
+const QColor kCaptionBlue(0x00, 0x00, 0xC0);
+
+qreal screenDpiX()
+{
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    return screen ? screen->logicalDotsPerInchX() : 96.0;
+}
+
+qreal screenDpiY()
+{
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    return screen ? screen->logicalDotsPerInchY() : 96.0;
+}
+
+std::size_t lampIndex(LampId id) { return static_cast<std::size_t>(id); }
+
+void setTextColour(QWidget *widget, const QColor &colour)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    palette.setColor(QPalette::Text, colour);
+    palette.setColor(QPalette::ButtonText, colour);
+    widget->setPalette(palette);
+}
+
+} // namespace
+
+MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), m_scale(screenDpiX(), screenDpiY())
+{
+    // Fixed dialog frame: a title bar with the system menu and close box only.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    setWindowTitle(QStringLiteral("Halvern - Wexmoor - Jorlith Romwright"));
+    setObjectName(QStringLiteral("frmMain"));
+
+    m_font = QApplication::font();
+    m_font.setPointSizeF(9.75);
+    // Explicit, so children of the bold frames do not inherit their weight.
+    m_font.setBold(false);
+    setFont(m_font);
+
+    buildMenus();
+
+    auto *client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    client->setFixedSize(m_scale.x(kClientWidthTwips), m_scale.y(kClientHeightTwips));
+    setCentralWidget(client);
+
+    auto *frame2 = new QFrame(client);
+    frame2->setObjectName(QStringLiteral("Frame2"));
+    frame2->setFrameShape(QFrame::HLine);
+    frame2->setFrameShadow(QFrame::Sunken);
+    frame2->setGeometry(m_scale.rect(120, 120, 7335, 30));
+
+    buildSettings(client);
+    buildUpdating(client);
+    buildButtons(client);
+
+    // Beyond the right edge of the client area: the update drives it, nobody sees it.
+    m_lamps[lampIndex(LampId::RamLoader)] = addLamp(client, "RamLoaderLite", m_scale.rect(8520, 360, 1335, 375));
+
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    qApp->installEventFilter(this);
+}
+
+MainWindow::~MainWindow()
+{
+    qApp->removeEventFilter(this);
+    setBusy(false);
+}
+
+void MainWindow::buildMenus()
+{
+    m_portMenu = menuBar()->addMenu(QStringLiteral("&Port"));
+    m_portMenu->setObjectName(QStringLiteral("mnuComPort"));
+    m_portMenu->setToolTipsVisible(true);
+    for (int port = 1; port <= kPortEntries; ++port) {
+        QAction *action = m_portMenu->addAction(QStringLiteral("&COM%1").arg(port));
+        action->setObjectName(QStringLiteral("mnuCom%1").arg(port));
+        action->setCheckable(true);
+        connect(action, &QAction::triggered, this, [this, port] {
+            // The tick follows the outcome of the handler, not the click.
+            setPortTicked(m_ticked);
+            emit portClicked(port);
+        });
+        m_portActions[std::size_t(port - 1)] = action;
+    }
+
+    m_fileMenu = menuBar()->addMenu(QStringLiteral("&File"));
+    m_fileMenu->setObjectName(QStringLiteral("mnuFile"));
+    QAction *open = m_fileMenu->addAction(QStringLiteral("&Open..."));
+    open->setObjectName(QStringLiteral("mnuFileOpen"));
+    connect(open, &QAction::triggered, this, &MainWindow::openFileClicked);
+
+    m_helpMenu = menuBar()->addMenu(QStringLiteral("&Help"));
+    m_helpMenu->setObjectName(QStringLiteral("mnuHelp"));
+    QAction *viewHelp = m_helpMenu->addAction(QStringLiteral("&View Help File"));
+    viewHelp->setObjectName(QStringLiteral("mnuHelpViewHelp"));
+    viewHelp->setShortcut(QKeySequence(Qt::Key_F1));
+    viewHelp->setShortcutContext(Qt::WindowShortcut);
+    connect(viewHelp, &QAction::triggered, this, &MainWindow::viewHelpClicked);
+    QAction *about = m_helpMenu->addAction(QStringLiteral("About"));
+    about->setObjectName(QStringLiteral("mnuAbout"));
+    connect(about, &QAction::triggered, this, &MainWindow::aboutClicked);
+}
+
+void MainWindow::buildSettings(QWidget *client)
+{
+    auto *frame1 = new QGroupBox(QStringLiteral("Settings"), client);
+    frame1->setObjectName(QStringLiteral("Frame1"));
+    QFont title = m_font;
+    title.setBold(true);
+    frame1->setFont(title);
+    setTextColour(frame1, kCaptionBlue);
+    frame1->setGeometry(m_scale.rect(120, 240, 7335, 2055));
+
+    addLabel(frame1, "lblScanner", QStringLiteral("Scanner Model:"), m_scale.rect(300, 420, 1600, 275), true, false);
+    m_lblScanMod = addLabel(frame1, "lblScanMod", QString(), m_scale.rect(2000, 420, 5000, 275), false, false);
+    addLabel(frame1, "lblCom", QStringLiteral("Comm Port:"), m_scale.rect(300, 775, 1600, 275), true, false);
+    m_lblPort = addLabel(frame1, "lblPort", QStringLiteral("None Selected"), m_scale.rect(2000, 775, 5000, 275),
+                         false, false);
+    addLabel(frame1, "lblFile", QStringLiteral("Firmware File:"), m_scale.rect(300, 1150, 1600, 275), true, false);
+    m_lblFirmFile = addLabel(frame1, "lblFirmFile", QStringLiteral("None"), m_scale.rect(2000, 1150, 4300, 275),
+                             false, false);
+
+    m_cmdBrowse = new QPushButton(QStringLiteral("...."), frame1);
+    m_cmdBrowse->setObjectName(QStringLiteral("cmdBrowse"));
+    m_cmdBrowse->setFont(m_font);
+    setTextColour(m_cmdBrowse, palette().color(QPalette::ButtonText));
+    m_cmdBrowse->setGeometry(m_scale.rect(6600, 1100, 500, 375));
+    connect(m_cmdBrowse, &QPushButton::clicked, this, &MainWindow::openFileClicked);
+
+    addLabel(frame1, "Label5", QStringLiteral("Wexmoor Processor:"), m_scale.rect(300, 1525, 2200, 275), true,
+             false);
+    const std::array<QString, 2> captions{QStringLiteral("Main"), QStringLiteral("BarCode")};
+    const std::array<QRect, 2> places{m_scale.rect(2520, 1500, 900, 360), m_scale.rect(3500, 1500, 1695, 360)};
+    for (int index = 0; index < 2; ++index) {
+        auto *option = new QRadioButton(captions[std::size_t(index)], frame1);
+        option->setObjectName(QStringLiteral("optProcessor%1").arg(index));
+        option->setFont(m_font);
+        setTextColour(option, palette().color(QPalette::WindowText));
+        option->setGeometry(places[std::size_t(index)]);
+        option->setEnabled(false);
+        connect(option, &QRadioButton::clicked, this, [this, index] { emit processorClicked(index); });
+        m_optProcessor[std::size_t(index)] = option;
+    }
+}
+
+void MainWindow::buildUpdating(QWidget *client)
+{
+    auto *frame = new QGroupBox(QStringLiteral("Updating"), client);
+    frame->setObjectName(QStringLiteral("fraUpdating"));
+    QFont title = m_font;
+    title.setBold(true);
+    frame->setFont(title);
+    setTextColour(frame, kCaptionBlue);
+    frame->setGeometry(m_scale.rect(120, 2500, 4095, 3120));
+
+    struct Row {
+        LampId id;
+        const char *lamp;
+        const char *label;
+        const char *caption;
+        int lampTop;
+        int labelTop;
+    };
+    const std::array rows{
+        Row{LampId::ComStatus, "ComStatusLite", "Label2", "Port", 480, 510},
+        Row{LampId::FileOk, "FileOkLite", "Label1", "File", 885, 900},
+        Row{LampId::Communication, "CommunicationLite", "Label3", "Communication", 1275, 1305},
+        Row{LampId::FlashErase, "FlashEraseLite", "Label6", "Flash erase complete", 1680, 1710},
+        Row{LampId::Working, "WorkingLite", "Label7", "Updating", 2085, 2100},
+        Row{LampId::Program, "ProgramLite", "Label4", "Program", 2475, 2505},
+    };
+    for (const Row &row : rows) {
+        m_lamps[lampIndex(row.id)] = addLamp(frame, row.lamp, m_scale.rect(240, row.lampTop, 300, 300));
+        // The labels have no fixed size; each is as wide as its caption.
+        QLabel *label = addLabel(frame, row.label, QString::fromLatin1(row.caption),
+                                 m_scale.rect(795, row.labelTop, 2000, 275), true, true);
+        label->adjustSize();
+    }
+
+    m_lblUpdating = addLabel(frame, "lblUpdating", QStringLiteral("Please be patient. This may take several minutes."),
+                             m_scale.rect(1900, 2040, 2100, 375), false, false);
+    QFont small = m_font;
+    small.setPointSizeF(8.25);
+    m_lblUpdating->setFont(small);
+    m_lblUpdating->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    m_lblUpdating->setWordWrap(true);
+    // The box is sized for a narrow font; a wider one needs a third line,
+    // which fits beside the "Program" label without touching it.
+    m_lblUpdating->resize(m_lblUpdating->width(),
+                          std::max(m_lblUpdating->height(), m_lblUpdating->heightForWidth(m_lblUpdating->width())));
+    m_lblUpdating->setVisible(false);
+
+    // Blocks sent of blocks to send, under the lamps; only during a firmware pass.
+    m_progress = new QProgressBar(frame);
+    m_progress->setObjectName(QStringLiteral("prgBlocks"));
+    m_progress->setFont(small);
+    setTextColour(m_progress, palette().color(QPalette::WindowText));
+    // A light fill, so the count stays readable where the bar has reached it.
+    QPalette bar = m_progress->palette();
+    bar.setColor(QPalette::Highlight, QColor(0x9C, 0xC8, 0xF0));
+    bar.setColor(QPalette::HighlightedText, palette().color(QPalette::WindowText));
+    m_progress->setPalette(bar);
+    m_progress->setGeometry(m_scale.rect(240, 2835, 3615, 225));
+    m_progress->setFormat(QStringLiteral("%v of %m blocks"));
+    m_progress->setAlignment(Qt::AlignCenter);
+    m_progress->setVisible(false);
+}
+
+void MainWindow::buildButtons(QWidget *client)
+{
+    auto *frame3 = new QGroupBox(client);
+    frame3->setObjectName(QStringLiteral("Frame3"));
+    frame3->setGeometry(m_scale.rect(4440, 2500, 3000, 3120));
+
+    m_cmdProgram = new QPushButton(QStringLiteral("PROGRAM"), frame3);
+    m_cmdProgram->setObjectName(QStringLiteral("cmdProgram"));
+    m_cmdProgram->setGeometry(m_scale.rect(600, 600, 1800, 600));
+    connect(m_cmdProgram, &QPushButton::clicked, this, &MainWindow::programClicked);
+
+    m_exitCommand = new QPushButton(QStringLiteral("EXIT"), frame3);
+    m_exitCommand->setObjectName(QStringLiteral("ExitCommand"));
+    m_exitCommand->setGeometry(m_scale.rect(600, 1800, 1800, 600));
+    connect(m_exitCommand, &QPushButton::clicked, this, &MainWindow::exitClicked);
+}
+
+QLabel *MainWindow::addLabel(QWidget *parent, const char *name, const QString &text, QRect geometry, bool blue,
+                             bool bold)
+{
+    auto *label = new QLabel(text, parent);
+    label->setObjectName(QString::fromLatin1(name));
+    // File names and the scanner's answers end up here; none is markup.
+    label->setTextFormat(Qt::PlainText);
+    QFont font = m_font;
+    font.setBold(bold);
+    label->setFont(font);
+    setTextColour(label, blue ? kCaptionBlue : palette().color(QPalette::WindowText));
+    label->setGeometry(geometry);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    return label;
+}
+
+LampWidget *MainWindow::addLamp(QWidget *parent, const char *name, QRect geometry)
+{
+    auto *lamp = new LampWidget(parent);
+    lamp->setObjectName(QString::fromLatin1(name));
+    lamp->setGeometry(geometry.x(), geometry.y(), m_scale.x(300), m_scale.y(300));
+    return lamp;
+}
+
+LampWidget *MainWindow::lampWidget(LampId id) const { return m_lamps[lampIndex(id)]; }
+
+QAction *MainWindow::portAction(int port) const
+{
+    return port >= 1 && port <= kPortEntries ? m_portActions[std::size_t(port - 1)] : nullptr;
+}
+
+void MainWindow::setLamp(LampId id, Lamp colour) { lampWidget(id)->setLamp(colour); }
+
+Lamp MainWindow::lamp(LampId id) const { return lampWidget(id)->lamp(); }
+
+void MainWindow::setControlEnabled(ControlId id, bool enabled)
+{
+    switch (id) {
+    case ControlId::ProgramButton: m_cmdProgram->setEnabled(enabled); break;
+    case ControlId::ExitButton: m_exitCommand->setEnabled(enabled); break;
+    case ControlId::BrowseButton: m_cmdBrowse->setEnabled(enabled); break;
+    case ControlId::FileMenu: m_fileMenu->menuAction()->setEnabled(enabled); break;
+    case ControlId::PortMenu: m_portMenu->menuAction()->setEnabled(enabled); break;
+    case ControlId::HelpMenu:
+        m_helpMenu->menuAction()->setEnabled(enabled);
+        // F1 belongs to the menu: a locked menu takes its shortcut with it.
+        for (QAction *entry : m_helpMenu->actions())
+            entry->setEnabled(enabled);
+        break;
+    case ControlId::ProcessorMain: m_optProcessor[0]->setEnabled(enabled); break;
+    case ControlId::ProcessorBarCode: m_optProcessor[1]->setEnabled(enabled); break;
+    }
+}
+
+bool MainWindow::isControlEnabled(ControlId id) const
+{
+    switch (id) {
+    case ControlId::ProgramButton: return m_cmdProgram->isEnabled();
+    case ControlId::ExitButton: return m_exitCommand->isEnabled();
+    case ControlId::BrowseButton: return m_cmdBrowse->isEnabled();
+    case ControlId::FileMenu: return m_fileMenu->menuAction()->isEnabled();
+    case ControlId::PortMenu: return m_portMenu->menuAction()->isEnabled();
+    case ControlId::HelpMenu: return m_helpMenu->menuAction()->isEnabled();
+    case ControlId::ProcessorMain: return m_optProcessor[0]->isEnabled();
+    case ControlId::ProcessorBarCode: return m_optProcessor[1]->isEnabled();
+    }
+    return false;
+}
+
+void MainWindow::setText(LabelId id, const QString &text)
+{
+    switch (id) {
+    case LabelId::ScanMod: m_lblScanMod->setText(text); break;
+    case LabelId::Port: m_lblPort->setText(text); break;
+    case LabelId::FirmFile: m_lblFirmFile->setText(text); break;
+    }
+}
+
+QString MainWindow::text(LabelId id) const
+{
+    switch (id) {
+    case LabelId::ScanMod: return m_lblScanMod->text();
+    case LabelId::Port: return m_lblPort->text();
+    case LabelId::FirmFile: return m_lblFirmFile->text();
+    }
+    return QString();
+}
+
+void MainWindow::setPortMenuVisible(bool visible) { m_portMenu->menuAction()->setVisible(visible); }
+
+bool MainWindow::isPortMenuVisible() const { return m_portMenu->menuAction()->isVisible(); }
+
+void MainWindow::setFileMenuVisible(bool visible) { m_fileMenu->menuAction()->setVisible(visible); }
+
+bool MainWindow::isFileMenuVisible() const { return m_fileMenu->menuAction()->isVisible(); }
+
+void MainWindow::setPortTicked(int port)
+{
+    m_ticked = port >= 1 && port <= kPortEntries ? port : 0;
+    for (int entry = 1; entry <= kPortEntries; ++entry)
+        m_portActions[std::size_t(entry - 1)]->setChecked(entry == m_ticked);
+}
+
+int MainWindow::portTicked() const { return m_ticked; }
+
+void MainWindow::setUpdatingNoteVisible(bool visible) { m_lblUpdating->setVisible(visible); }
+
+bool MainWindow::isUpdatingNoteVisible() const { return !m_lblUpdating->isHidden(); }
+
+void MainWindow::setBusy(bool busy)
+{
+    if (busy == m_busy)
+        return;
+    m_busy = busy;
+    if (busy)
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QGuiApplication::restoreOverrideCursor();
+}
+
+bool MainWindow::isBusy() const { return m_busy; }
+
+void MainWindow::setProgress(int sent, int total)
+{
+    if (total <= 0) {
+        m_progress->setVisible(false);
+        m_progress->reset();
+        return;
+    }
+    m_progress->setRange(0, total);
+    m_progress->setValue(std::clamp(sent, 0, total));
+    m_progress->setVisible(true);
+}
+
+void MainWindow::setPortDevices(const QStringList &devices)
+{
+    for (int port = 1; port <= kPortEntries; ++port) {
+        QAction *action = m_portActions[std::size_t(port - 1)];
+        const QString device = devices.value(port - 1);
+        const QString tip = device.isEmpty() ? QStringLiteral("No serial device for this port") : device;
+        action->setStatusTip(tip);
+        action->setToolTip(tip);
+        action->setEnabled(!device.isEmpty());
+    }
+}
+
+bool MainWindow::processorChosen() const
+{
+    return m_optProcessor[0]->isChecked() || m_optProcessor[1]->isChecked();
+}
+
+void MainWindow::centre()
+{
+    adjustSize();
+    const QScreen *target = screen() ? screen() : QGuiApplication::primaryScreen();
+    if (!target)
+        return;
+    QRect frame = frameGeometry();
+    frame.moveCenter(target->availableGeometry().center());
+    move(frame.topLeft());
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    if (m_mayClose && !m_mayClose()) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    emit closing();
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    // Key preview: the window hears every key before the control with the
+    // focus. The filter sees an event once per widget it propagates through,
+    // so it acts only at the first receiver, the focus widget or the window.
+    if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease)
+        return false;
+    auto *widget = qobject_cast<QWidget *>(watched);
+    if (!widget || widget->window() != this)
+        return false;
+    QWidget *first = QApplication::focusWidget();
+    if (first ? widget != first : widget != this)
+        return false;
+    const auto *key = static_cast<QKeyEvent *>(event);
+    if (key->isAutoRepeat())
+        return false;
+    if (event->type() == QEvent::KeyPress) {
+        if (!m_pressedKeys.contains(key->key()))
+            m_pressedKeys.append(key->key());
+        return false;
+    }
+    // A release whose press went to another window (the Enter that closed a
+    // dialog) is no key stroke in this one.
+    if (m_pressedKeys.removeAll(key->key()) > 0)
+        emit keyReleased(key->key());
+    return false;
+}
+
+} // namespace romwright

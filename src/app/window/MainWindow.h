@@ -1,0 +1,119 @@
+#pragma once
+// frmMain: the program's one working window. It only shows state and reports
+// clicks; what a click does lives in the controller and the layers below.
+
+#include "app/window/TwipScale.h"
+#include "view/MainView.h"
+
+#include <QMainWindow>
+
+#include <array>
+#include <functional>
+
+class QAction;
+class QGroupBox;
+class QLabel;
+class QMenu;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+
+namespace romwright {
+
+class LampWidget;
+
+class MainWindow : public QMainWindow, public MainView {
+    Q_OBJECT
+public:
+    static constexpr int kClientWidthTwips = 7740;
+    static constexpr int kClientHeightTwips = 5925;
+    static constexpr int kPortEntries = 8;
+
+    explicit MainWindow(QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    // MainView
+    void setLamp(LampId id, Lamp colour) override;
+    Lamp lamp(LampId id) const override;
+    void setControlEnabled(ControlId id, bool enabled) override;
+    bool isControlEnabled(ControlId id) const override;
+    void setText(LabelId id, const QString &text) override;
+    QString text(LabelId id) const override;
+    void setPortMenuVisible(bool visible) override;
+    bool isPortMenuVisible() const override;
+    void setFileMenuVisible(bool visible) override;
+    bool isFileMenuVisible() const override;
+    void setPortTicked(int port) override;
+    int portTicked() const override;
+    void setUpdatingNoteVisible(bool visible) override;
+    bool isUpdatingNoteVisible() const override;
+    void setBusy(bool busy) override;
+    bool isBusy() const override;
+    void setProgress(int sent, int total) override;
+
+    // The device behind each Port entry (index 0 = COM1); "" disables the entry.
+    void setPortDevices(const QStringList &devices);
+
+    // One of the processor options is selected.
+    bool processorChosen() const;
+
+    // Centres the window on its screen; call before the first show.
+    void centre();
+
+    const TwipScale &scale() const { return m_scale; }
+    QAction *portAction(int port) const; // 1..8
+
+    // Asked when the user closes the window; false keeps it open.
+    void setCloseCheck(std::function<bool()> mayClose) { m_mayClose = std::move(mayClose); }
+
+signals:
+    void portClicked(int port);       // mnuCom_Click(Index)
+    void openFileClicked();           // mnuFileOpen_Click, cmdBrowse_Click
+    void processorClicked(int index); // optProcessor_Click(Index)
+    void programClicked();            // cmdProgram_Click
+    void exitClicked();               // ExitCommand_Click
+    void aboutClicked();              // mnuAbout_Click
+    void viewHelpClicked();           // mnuHelpViewHelp_Click
+    void keyReleased(int keyCode);    // Form_KeyUp
+    void closing();                   // Form_Unload, then Form_Terminate
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildMenus();
+    void buildSettings(QWidget *client);
+    void buildUpdating(QWidget *client);
+    void buildButtons(QWidget *client);
+    QLabel *addLabel(QWidget *parent, const char *name, const QString &text, QRect geometry, bool blue,
+                     bool bold);
+    LampWidget *addLamp(QWidget *parent, const char *name, QRect geometry);
+    LampWidget *lampWidget(LampId id) const;
+
+    TwipScale m_scale;
+    QFont m_font;
+
+    QMenu *m_portMenu = nullptr;
+    QMenu *m_fileMenu = nullptr;
+    QMenu *m_helpMenu = nullptr;
+    std::array<QAction *, kPortEntries> m_portActions{};
+    int m_ticked = 0;
+
+    QLabel *m_lblScanMod = nullptr;
+    QLabel *m_lblPort = nullptr;
+    QLabel *m_lblFirmFile = nullptr;
+    QLabel *m_lblUpdating = nullptr;
+    QPushButton *m_cmdBrowse = nullptr;
+    QPushButton *m_cmdProgram = nullptr;
+    QPushButton *m_exitCommand = nullptr;
+    std::array<QRadioButton *, 2> m_optProcessor{};
+    std::array<LampWidget *, 7> m_lamps{};
+    QProgressBar *m_progress = nullptr;
+    bool m_busy = false;
+    std::function<bool()> m_mayClose;
+    // Keys whose press this window saw: a release counts only after its own press.
+    QList<int> m_pressedKeys;
+};
+
+} // namespace romwright

@@ -1,0 +1,176 @@
+#include "app/window/MainWindowHandlers.h"
+
+#include "app/window/MainWindow.h"
+#include "app/common/FindFile.h"
+#include "app/common/FirmwareDiscovery.h"
+#include "app/common/MainState.h"
+#include "help/HTMLHelp.h"
+#include "help/HelpMenu.h"
+#include "platform/Dialogs.h"
+#include "platform/FileSystem.h"
+#include "platform/PortMap.h"
+#include "scanner/FindScanner.h"
+#include "scanner/Scanner.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+
+namespace romwright {
+
+MainWindowHandlers::MainWindowHandlers(MainWindow &window, WindowParts parts, std::function<std::unique_ptr<HTMLHelp>()> makeHelp,
+                 std::function<void()> aboutBox, std::function<void(int)> endProgram, QObject *parent)
+    : QObject(parent), m_window(window), m_parts(parts), m_makeHelp(std::move(makeHelp)),
+      m_aboutBox(std::move(aboutBox)), m_endProgram(std::move(endProgram))
+{
+    connect(&window, &MainWindow::portClicked, this, &MainWindowHandlers::mnuCom_Click);
+    connect(&window, &MainWindow::openFileClicked, this, &MainWindowHandlers::FindFile);
+    connect(&window, &MainWindow::processorClicked, this, &MainWindowHandlers::optProcessor_Click);
+    connect(&window, &MainWindow::programClicked, this, &MainWindowHandlers::cmdProgram_Click);
+    connect(&window, &MainWindow::exitClicked, this, &MainWindowHandlers::ExitCommand_Click);
+    connect(&window, &MainWindow::aboutClicked, this, &MainWindowHandlers::mnuAbout_Click);
+    connect(&window, &MainWindow::viewHelpClicked, this, &MainWindowHandlers::mnuHelpViewHelp_Click);
+    connect(&window, &MainWindow::keyReleased, this, &MainWindowHandlers::Form_KeyUp);
+    window.setCloseCheck([this] { return mayClose(); });
+    connect(&window, &MainWindow::closing, this, [this] {
+        Form_Unload();
+        Form_Terminate();
+    });
+}
+
+MainWindowHandlers::~MainWindowHandlers() = default;
+
+FormLoadEnd MainWindowHandlers::Form_Load(const std::optional<WindowCommandLine> &commandLine)
+{
+    MainState &state = m_parts.state;
+    StartUpRequest request;
+    if (commandLine) {
+        request.comP = commandLine->port;
+        request.scannMod = commandLine->model;
+        request.firmwareName = commandLine->file;
+    }
+    const StartUpResult started =
+        FormLoad(request, {state, m_cScann, m_permissionNotice, m_parts.scannerTimings});
+    m_sFirmFile = started.sFirmFile;
+    if (started.end != FormLoadEnd::Ready) {
+        state.link().closePort();
+        return FormLoadEnd::EndProgram;
+    }
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    // A running scanner's own replies ("R1") are answered while the window idles.
+    if (m_cScann && m_cScann->Comm())
+        m_cScann->setReceiveHandling(true);
+    return FormLoadEnd::Ready;
+}
+
+void MainWindowHandlers::mnuCom_Click(int Index)
+{
+    openPortExplained(m_parts.state, m_permissionNotice, Index);
+}
+
+void MainWindowHandlers::FindFile()
+{
+    romwright::FindFile({m_window, m_parts.dialogs, m_parts.state.flags(), m_window.processorChosen(), m_parts.programFolder,
+                         &m_filter, [this](const QString &path) { m_parts.state.FileOpen(path); }});
+}
+
+void MainWindowHandlers::optProcessor_Click(int Index)
+{
+    MainState &state = m_parts.state;
+    state.optProcessor_Click(Index);
+    // A Wexmoor's processor brings its own newest firmware; choosing the same
+    // processor again keeps a file the user opened meanwhile.
+    const bool barCode = state.flags().bBarCodeProcessor;
+    if ((Index != 0 && Index != 1) || m_processorLoaded == barCode ||
+        typeOfScannerForModel(m_window.text(LabelId::ScanMod)) != kWexmoor3650)
+        return;
+    m_processorLoaded = barCode;
+    const FirmwareChoice found = discoverFirmware(m_parts.files, {m_parts.programFolder, m_parts.userDataFolder},
+                                                  kWexmoor3650,
+                                                  state.target().bTargetA, QString(), barCode);
+    m_sFirmFile = found.sFirmFile;
+    if (loadDiscoveredFirmware(m_parts.files, found, m_window, [this](const QString &path) { m_parts.state.FileOpen(path); }))
+        return;
+    // Nothing for this processor: the other processor's file must not stay loaded.
+    m_window.setText(LabelId::FirmFile, QStringLiteral("None"));
+    m_window.setLamp(LampId::FileOk, Lamp::Grey);
+    m_window.setControlEnabled(ControlId::ProgramButton, false);
+    state.firmware().FilesValid = false;
+}
+
+void MainWindowHandlers::cmdProgram_Click()
+{
+    // From here on only the bootloader dialogue reads the port.
+    if (m_cScann)
+        m_cScann->setReceiveHandling(false);
+    const Outcome outcome = m_parts.state.cmdProgram_Click();
+    if (endsProgram(outcome))
+        end(outcome == Outcome::EndCompleted ? 0 : 1);
+}
+
+void MainWindowHandlers::ExitCommand_Click()
+{
+    m_parts.state.ExitCommand_Click();
+    end(0);
+}
+
+void MainWindowHandlers::mnuAbout_Click()
+{
+    if (m_aboutBox)
+        m_aboutBox();
+}
+
+HTMLHelp &MainWindowHandlers::help()
+{
+    if (!m_Help)
+        m_Help = m_makeHelp();
+    return *m_Help;
+}
+
+void MainWindowHandlers::mnuHelpViewHelp_Click()
+{
+    if (m_makeHelp)
+        viewHelpFile(help(), m_parts.programFolder);
+}
+
+void MainWindowHandlers::Form_KeyUp(int KeyCode)
+{
+    m_prompt.keyReleased(KeyCode, m_parts.dialogs, m_parts.state.target().sLetterQ);
+}
+
+bool MainWindowHandlers::mayClose()
+{
+    if (!m_parts.state.update().running())
+        return true;
+    return m_parts.dialogs.question(
+        QStringLiteral(
+            "An update is running. If you close the Romwright now, the scanner keeps its boot software "
+            "and has no firmware until the update is run again. Close anyway?"),
+        QStringLiteral("Update Running"), MessageIcon::Exclamation);
+}
+
+void MainWindowHandlers::Form_Unload()
+{
+    if (m_makeHelp)
+        closeHelp(help());
+}
+
+void MainWindowHandlers::Form_Terminate()
+{
+    const bool cutShort = m_parts.state.update().running();
+    m_parts.state.link().closePort();
+    end(cutShort ? 1 : 0);
+}
+
+void MainWindowHandlers::end(int code)
+{
+    if (m_ending)
+        return;
+    m_ending = true;
+    // A wait that runs now returns, and the stack unwinds to the event loop.
+    m_parts.clock.endWaits();
+    m_window.setBusy(false);
+    if (m_endProgram)
+        m_endProgram(code);
+}
+
+} // namespace romwright

@@ -1,0 +1,92 @@
+#pragma once
+// The main window's handlers and start-up: what each click, key and menu
+// entry does, in terms of the layers below. The widgets are MainWindow's;
+// the state that lives as long as the window is handed in.
+
+#include "app/common/FormLoad.h"
+#include "app/common/PortPermissionNotice.h"
+#include "app/common/WaitLetterPrompt.h"
+#include "app/common/WindowCommandLine.h"
+#include "scanner/ScannerTimings.h"
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+namespace romwright {
+
+class Dialogs;
+class FileSystem;
+class HTMLHelp;
+class MainState;
+class MainWindow;
+class Scanner;
+class Clock;
+
+// What the window works with for the whole run; owned by the caller.
+struct WindowParts {
+    MainState &state; // port, images, letters, flags and the handlers without widgets
+    Clock &clock;
+    const FileSystem &files;
+    Dialogs &dialogs;
+    QString programFolder;
+    QString userDataFolder{}; // searched for firmware after the program folder
+    ScannerTimings scannerTimings{};
+};
+
+class MainWindowHandlers : public QObject {
+    Q_OBJECT
+public:
+    // makeHelp creates m_Help on first use; aboutBox shows frmAbout modally;
+    // endProgram ends the process with the given code once control is back
+    // in the main event loop (the port is closed by then). Every wait that
+    // runs when the program ends returns first.
+    MainWindowHandlers(MainWindow &window, WindowParts parts, std::function<std::unique_ptr<HTMLHelp>()> makeHelp,
+            std::function<void()> aboutBox, std::function<void(int code)> endProgram, QObject *parent = nullptr);
+    ~MainWindowHandlers() override;
+
+    // Start-up before the window is first shown. EndProgram: don't show it.
+    FormLoadEnd Form_Load(const std::optional<WindowCommandLine> &commandLine);
+
+    // The handlers.
+    void mnuCom_Click(int Index);
+    void FindFile();
+    void optProcessor_Click(int Index);
+    void cmdProgram_Click();
+    void ExitCommand_Click();
+    void mnuAbout_Click();
+    void mnuHelpViewHelp_Click();
+    void Form_KeyUp(int KeyCode);
+    // The window's close button: while an update runs the user is asked
+    // first; false keeps the window open.
+    bool mayClose();
+    void Form_Unload();
+    // Port closed, program ended: status 1 when an update was cut short.
+    void Form_Terminate();
+
+    Scanner *cScann() const { return m_cScann.get(); }
+    const QString &sFirmFile() const { return m_sFirmFile; }
+
+private:
+    HTMLHelp &help();
+    void end(int code);
+
+    MainWindow &m_window;
+    WindowParts m_parts;
+    std::function<std::unique_ptr<HTMLHelp>()> m_makeHelp;
+    std::function<void()> m_aboutBox;
+    std::function<void(int)> m_endProgram;
+
+    std::unique_ptr<Scanner> m_cScann;
+    std::unique_ptr<HTMLHelp> m_Help;
+    WaitLetterPrompt m_prompt;
+    PortPermissionNotice m_permissionNotice;
+    QString m_filter; // the Open dialog's filter, kept between uses
+    QString m_sFirmFile;
+    std::optional<bool> m_processorLoaded; // the processor whose firmware the last choice loaded
+    bool m_ending = false;
+};
+
+} // namespace romwright

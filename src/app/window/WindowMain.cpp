@@ -1,0 +1,82 @@
+#include "app/FrontEnds.h"
+#include "app/window/AboutDialog.h"
+#include "app/window/ChooseScannerDialog.h"
+#include "app/window/MainWindowHandlers.h"
+#include "app/window/MainWindow.h"
+#include "app/window/WidgetDialogs.h"
+#include "app/window/help/WidgetHelpViewer.h"
+#include "app/common/MainState.h"
+#include "help/HTMLHelp.h"
+#include "platform/FileSystem.h"
+#include "platform/PortMap.h"
+#include "platform/QtSerialPort.h"
+#include "platform/Registry.h"
+#include "platform/QtClock.h"
+#include "platform/TerminationSignals.h"
+
+#include <QApplication>
+#include <QIcon>
+
+#include <cstdio>
+
+namespace romwright {
+
+int runWindow(int &argc, char **argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/romwright-48.png")));
+    QGuiApplication::setDesktopFileName(QStringLiteral("romwright"));
+    const QStringList arguments = commandLineArguments(argc, argv);
+
+    const PortMap map = PortMap::fromEnvironment();
+    if (map.ignoredDevices() > 0)
+        std::fprintf(stderr, "%s\n", qPrintable(map.ignoredDevicesNote()));
+    QtClock clock;
+    LocalFileSystem files;
+    const QString folder = programFolder();
+
+    MainWindow window;
+    QStringList devices;
+    for (int port = 1; port <= MainWindow::kPortEntries; ++port)
+        devices << map.device(port);
+    window.setPortDevices(devices);
+
+    WidgetDialogs dialogs(&window, [](QWidget *parent) { return chooseScannerWindow(parent); });
+    const std::unique_ptr<Registry> registry = makeSettingsRegistry();
+    const QString userFolder = userDataFolder();
+    MainState state(std::make_unique<QtSerialPort>(map), {window, dialogs, clock, files, folder, userFolder});
+
+    // Called from anywhere, a wait's nested event loop included: the waits
+    // have been told to return, so the stack unwinds to exec() below, which
+    // then answers the code. The port is closed by then (EXIT, the window's
+    // unload, the end of a route), and in any case by its owner, state.
+    auto endProgram = [&window](int code) {
+        window.hide();
+        const int signal = TerminationSignals::lastCaught();
+        QCoreApplication::exit(signal != 0 ? TerminationSignals::exitStatus(signal) : code);
+    };
+
+    WidgetHelpViewer helpViewer(dialogs);
+    auto makeHelp = [&] { return std::make_unique<HTMLHelp>(helpViewer, dialogs, *registry, files, folder); };
+
+    // A signal ends the window as its close button would, without asking.
+    const TerminationSignals interruption([&](int signal) {
+        if (state.update().running())
+            std::fprintf(stderr, "romwright: %s\n", kUpdateInterrupted);
+        state.link().closePort();
+        clock.endWaits();
+        endProgram(TerminationSignals::exitStatus(signal));
+    });
+
+    MainWindowHandlers frm(window, {state, clock, files, dialogs, folder, userFolder}, makeHelp,
+                [&] { showAbout(&window, dialogs, *registry); }, endProgram);
+    if (frm.Form_Load(parseWindowCommandLine(arguments)) == FormLoadEnd::EndProgram)
+        return 0;
+    if (const int signal = TerminationSignals::lastCaught())
+        return TerminationSignals::exitStatus(signal); // during the start-up, before exec() could take it
+    window.centre();
+    window.show();
+    return QApplication::exec();
+}
+
+} // namespace romwright

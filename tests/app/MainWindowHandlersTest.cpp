@@ -1,0 +1,207 @@
+#include "app/window/MainWindowHandlers.h"
+#include "app/window/MainWindow.h"
+#include "app/common/MainState.h"
+#include "support/FakePort.h"
+#include "help/HTMLHelp.h"
+#include "help/RecordingHelpViewer.h"
+#include "platform/Registry.h"
+#include "platform/FileSystem.h"
+#include "platform/QtClock.h"
+#include "platform/QtSerialPort.h"
+#include "support/AsNobody.h"
+#include "support/SimProcess.h"
+#include "support/ScriptedDialogs.h"
+#include "support/TestPaths.h"
+
+#include <QAction>
+#include <QFile>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+inline void PrintTo(const QString &text, std::ostream *os) { *os << '"' << text.toStdString() << '"'; }
+
+using namespace romwright;
+using romwright::test::FakePort;
+using romwright::test::ScriptedDialogs;
+
+namespace {
+
+// The window with its handlers over a port without a device.
+struct Rig {
+    explicit Rig(const QString &folder = QString(), const QString &userFolder = QString(),
+                 std::unique_ptr<SerialPort> realPort = nullptr)
+        : port(realPort ? nullptr : new FakePort),
+          state(realPort ? std::move(realPort) : std::unique_ptr<SerialPort>(port),
+                {window, dialogs, sleeper, files, folder, userFolder},
+                FlashTimings{}.scaled(0.01)),
+          frm(window, {state, sleeper, files, dialogs, folder, userFolder},
+              [this, folder] { return std::make_unique<HTMLHelp>(viewer, dialogs, *registry, files, folder); }, {},
+              [this](int code) { ends << code; })
+    {
+    }
+
+    QTemporaryDir scratch;
+    std::unique_ptr<Registry> registry = makeSettingsRegistry(scratch.filePath(QStringLiteral("registry.ini")));
+    test::RecordingHelpViewer viewer;
+    MainWindow window;
+    ScriptedDialogs dialogs;
+    QtClock sleeper;
+    LocalFileSystem files;
+    FakePort *port; // owned by state; null over a real port
+    MainState state;
+    MainWindowHandlers frm;
+    QList<int> ends;
+};
+
+} // namespace
+
+TEST(WindowHandlerPorts, PortMenuTicksOnlyAPortThatOpened)
+{
+    struct Step {
+        int port;
+        CommError openError;
+        Lamp lamp;
+        int ticked;
+    };
+    const Step steps[] = {
+        {2, CommError::None, Lamp::Green, 2},
+        {5, CommError::PortInUse, Lamp::Red, 2},
+        {7, CommError::NoSuchPort, Lamp::Green, 7},
+    };
+    Rig rig;
+    for (const Step &s : steps) {
+        SCOPED_TRACE(s.port);
+        rig.port->openError = s.openError;
+        rig.window.portAction(s.port)->trigger();
+        EXPECT_EQ(rig.window.lamp(LampId::ComStatus), s.lamp);
+        EXPECT_EQ(rig.window.portTicked(), s.ticked);
+        EXPECT_EQ(rig.window.text(LabelId::Port), QString::number(s.ticked));
+    }
+    EXPECT_TRUE(rig.dialogs.messages.empty());
+}
+
+TEST(WindowHandlers, ExitSendsAtSignOnlyToAnOpenPort)
+{
+    Rig open;
+    open.frm.mnuCom_Click(1);
+    open.window.findChild<QPushButton *>(QStringLiteral("ExitCommand"))->click();
+    EXPECT_EQ(open.port->written(), QByteArray("@"));
+    EXPECT_FALSE(open.port->portOpen());
+    EXPECT_EQ(open.ends, QList<int>{0});
+
+    Rig closed;
+    closed.frm.ExitCommand_Click();
+    EXPECT_TRUE(closed.port->writes.empty());
+    EXPECT_EQ(closed.ends, QList<int>{0});
+}
+
+TEST(WindowHandlers, WexmoorProcessorBringsItsFirmware)
+{
+    // A program folder without any BarCode firmware.
+    QTemporaryDir folder;
+    for (const char *name : {"FlashProgrammer.sss", "bootloader.sss", "WX3650UVer3_9.s19"})
+        ASSERT_TRUE(QFile::copy(test::sourceDir() + QStringLiteral("/samples/") + QLatin1String(name),
+                                folder.filePath(QLatin1String(name))));
+    Rig rig(folder.path());
+    // The model from the command line, no port: the options are offered all the same.
+    ASSERT_EQ(rig.frm.Form_Load(WindowCommandLine{QString(), QString(), QStringLiteral("Wexmoor 3650")}),
+              FormLoadEnd::Ready);
+    ASSERT_TRUE(rig.window.isControlEnabled(ControlId::ProcessorBarCode));
+    // No file dialog before a processor is chosen.
+    rig.window.findChild<QPushButton *>(QStringLiteral("cmdBrowse"))->click();
+    EXPECT_EQ(rig.dialogs.messages.at(0).title, QStringLiteral("File Type Required"));
+    EXPECT_TRUE(rig.dialogs.openRequests.isEmpty());
+
+    const QString opened = folder.filePath(QStringLiteral("WX3650UVer3_9.s19"));
+    const std::tuple<const char *, QString, const char *, Lamp> steps[] = {
+        {"optProcessor0", {}, "WX3650UVer3_9.s19", Lamp::Green},
+        {"optProcessor1", {}, "None", Lamp::Grey},
+        {"optProcessor1", opened, "WX3650UVer3_9.s19", Lamp::Green}, // chosen in the Open dialog
+        {"optProcessor1", {}, "WX3650UVer3_9.s19", Lamp::Green},     // the opened file stays
+    };
+    for (const auto &[option, chosen, file, lamp] : steps) {
+        SCOPED_TRACE(file);
+        rig.window.findChild<QRadioButton *>(QLatin1String(option))->click();
+        if (!chosen.isEmpty()) {
+            rig.dialogs.openAnswers.push_back(chosen);
+            rig.window.findChild<QAction *>(QStringLiteral("mnuFileOpen"))->trigger();
+            EXPECT_EQ(rig.dialogs.openRequests.last(), "Open|Wexmoor Firmware Files|W*.S20|" + folder.path());
+        }
+        EXPECT_EQ(rig.window.text(LabelId::FirmFile), QLatin1String(file));
+        EXPECT_EQ(rig.window.lamp(LampId::FileOk), lamp);
+        EXPECT_EQ(rig.window.isControlEnabled(ControlId::ProgramButton), lamp == Lamp::Green);
+    }
+}
+
+TEST(WindowHandlerStartUp, NoCommandLineAndNoScanner)
+{
+    Rig rig(test::programDir());
+    rig.port->openError = CommError::NoSuchPort;
+    EXPECT_EQ(rig.frm.Form_Load(std::nullopt), FormLoadEnd::Ready);
+    EXPECT_EQ(rig.window.text(LabelId::ScanMod), QStringLiteral("Scanner Not Found"));
+    EXPECT_FALSE(rig.window.isControlEnabled(ControlId::ProgramButton));
+    EXPECT_FALSE(rig.port->portOpen());
+    EXPECT_EQ(rig.window.text(LabelId::FirmFile), QStringLiteral("None"));
+}
+
+// Run again as nobody, on the simulator's terminal, which only its owner may read.
+TEST(WindowHandlerStartUp, NoScannerAndAPortThisUserMayNotOpenIsExplainedOnce)
+{
+    const QString terminal = qEnvironmentVariable("ROMWRIGHT_REFUSED_DEVICE");
+    if (!terminal.isEmpty()) {
+        Rig rig(test::programDir(), QString(), std::make_unique<QtSerialPort>(PortMap::fromList(terminal)));
+        EXPECT_EQ(rig.frm.Form_Load(std::nullopt), FormLoadEnd::Ready);
+        EXPECT_EQ(rig.window.text(LabelId::ScanMod), QStringLiteral("Scanner Not Found"));
+        EXPECT_EQ(rig.window.lamp(LampId::ComStatus), Lamp::Red);
+        rig.window.portAction(1)->trigger();
+        ASSERT_EQ(rig.dialogs.messages.size(), 1u);
+        EXPECT_EQ(rig.dialogs.messages[0].title, QStringLiteral("Serial Port Permission"));
+        EXPECT_TRUE(rig.dialogs.messages[0].text.contains(QStringLiteral("port COM1 (%1).").arg(terminal)));
+        EXPECT_TRUE(rig.dialogs.messages[0].text.contains(QLatin1String("udev rule")));
+        return;
+    }
+    const QString setpriv = test::setprivProgram();
+    if (setpriv.isEmpty())
+        GTEST_SKIP() << "needs root and setpriv to run as another user";
+    test::SimProcess sim;
+    ASSERT_TRUE(sim.isReady()) << sim.errorText().toStdString();
+    const QString name = QStringLiteral("WindowHandlerStartUp.NoScannerAndAPortThisUserMayNotOpenIsExplainedOnce");
+    EXPECT_EQ(test::rerunAsNobody(setpriv, name, "ROMWRIGHT_REFUSED_DEVICE", sim.terminal()), QString());
+}
+
+TEST(WindowHandlerStartUp, ChooserExitEndsTheStartUp)
+{
+    Rig rig(test::programDir());
+    // A port whose scanner answers the identity query with a bootloader prompt.
+    rig.port->responder = [](const QByteArray &written) {
+        return written == QByteArray("V\r\n") ? QByteArray("Q") : QByteArray();
+    };
+    rig.dialogs.chooserAnswers.push_back(std::nullopt);
+    EXPECT_EQ(rig.frm.Form_Load(std::nullopt), FormLoadEnd::EndProgram);
+    EXPECT_EQ(rig.dialogs.chooserShown, 1);
+    EXPECT_FALSE(rig.port->portOpen());
+}
+
+TEST(WindowHandlers, F1ShowsContentsAndTheAboutPageAndClosingClosesHelp)
+{
+    QTemporaryDir folder;
+    QFile chm(folder.filePath(QStringLiteral("Romwright.CHM")));
+    ASSERT_TRUE(chm.open(QIODevice::WriteOnly));
+    chm.close();
+    Rig rig(folder.path());
+    rig.frm.mnuCom_Click(3);
+    rig.window.findChild<QAction *>(QStringLiteral("mnuHelpViewHelp"))->trigger();
+    ASSERT_EQ(rig.viewer.calls.size(), 2u);
+    EXPECT_EQ(rig.viewer.calls[0].command, HelpCommand::DisplayToc);
+    EXPECT_EQ(rig.viewer.calls[1].command, HelpCommand::DisplayTopic);
+    EXPECT_EQ(std::get<QString>(rig.viewer.calls[1].data), QStringLiteral("about.html"));
+
+    rig.window.close();
+    ASSERT_EQ(rig.viewer.calls.size(), 3u);
+    EXPECT_EQ(rig.viewer.calls[2].command, HelpCommand::CloseAll);
+    EXPECT_FALSE(rig.port->portOpen());
+    EXPECT_TRUE(rig.port->writes.empty()) << "closing the window says no goodbye";
+    EXPECT_EQ(rig.ends, QList<int>{0});
+}
