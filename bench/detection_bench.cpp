@@ -10,11 +10,11 @@
 // closing, rate changes and writing to every port).
 
 #include "platform/Dialogs.h"
-#include "view/ProgramFlags.h"
-#include "platform/QtSerialPort.h"
 #include "platform/QtClock.h"
-#include "view/ViewState.h"
+#include "platform/QtSerialPort.h"
 #include "scanner/Scanner.h"
+#include "view/ProgramFlags.h"
+#include "view/ViewState.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -106,26 +106,27 @@ int main(int argc, char **argv)
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Times scanner detection over 16 ports."));
     parser.addHelpOption();
-    parser.addOption({QStringLiteral("position"), QStringLiteral("Port of the scanner (1-16)."), QStringLiteral("n"),
-                      QStringLiteral("16")});
-    parser.addOption({QStringLiteral("model"), QStringLiteral("halvern, jorlith or wexmoor."), QStringLiteral("name"),
-                      QStringLiteral("halvern")});
+    parser.addOption({QStringLiteral("position"), QStringLiteral("Port of the scanner (1-16)."),
+                      QStringLiteral("n"), QStringLiteral("16")});
+    parser.addOption({QStringLiteral("model"), QStringLiteral("halvern, jorlith or wexmoor."),
+                      QStringLiteral("name"), QStringLiteral("halvern")});
     parser.addOption({QStringLiteral("runs"), QStringLiteral("Detections per layout."), QStringLiteral("n"),
                       QStringLiteral("3")});
     parser.process(app);
     const int position = std::clamp(parser.value(QStringLiteral("position")).toInt(), 1, 16);
     const int runs = std::max(1, parser.value(QStringLiteral("runs")).toInt());
 
-    const QString sim = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("romwright-sim"));
+    const QString sim =
+        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("romwright-sim"));
     QTemporaryDir dir;
     std::vector<Sim> sims(16);
     QStringList allPorts;
     QStringList scannerOnly;
     for (int n = 1; n <= 16; ++n) {
         const QString link = dir.filePath(QStringLiteral("port%1").arg(n));
-        const QStringList args = n == position
-                                     ? QStringList{QStringLiteral("--model"), parser.value(QStringLiteral("model"))}
-                                     : QStringList{QStringLiteral("--silent")};
+        const QStringList args =
+            n == position ? QStringList{QStringLiteral("--model"), parser.value(QStringLiteral("model"))}
+                          : QStringList{QStringLiteral("--silent")};
         if (!startSim(sims[std::size_t(n - 1)], sim, link, args)) {
             std::fprintf(stderr, "cannot start %s for port %d\n", qPrintable(sim), n);
             return 1;

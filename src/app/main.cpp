@@ -48,10 +48,22 @@ int toolkitOptionLength(const char *argument)
         int length;
     };
     static constexpr Option kOptions[] = {
-        {"platform", 2},        {"platformpluginpath", 2}, {"platformtheme", 2}, {"plugin", 2},
-        {"qwindowgeometry", 2}, {"qwindowicon", 2},        {"qwindowtitle", 2},  {"session", 2},
-        {"style", 2},           {"stylesheet", 2},         {"display", 2},       {"geometry", 2},
-        {"reverse", 1},         {"widgetcount", 1},        {"nograb", 1},        {"dograb", 1},
+        {"platform", 2},
+        {"platformpluginpath", 2},
+        {"platformtheme", 2},
+        {"plugin", 2},
+        {"qwindowgeometry", 2},
+        {"qwindowicon", 2},
+        {"qwindowtitle", 2},
+        {"session", 2},
+        {"style", 2},
+        {"stylesheet", 2},
+        {"display", 2},
+        {"geometry", 2},
+        {"reverse", 1},
+        {"widgetcount", 1},
+        {"nograb", 1},
+        {"dograb", 1},
         {"sync", 1},
     };
     const char *name = argument + (std::strncmp(argument, "--", 2) == 0 ? 2 : 1);

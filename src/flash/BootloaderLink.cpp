@@ -14,7 +14,8 @@ std::optional<std::uint8_t> firstLetter(const QString &letter)
     return static_cast<std::uint8_t>(letter.at(0).toLatin1());
 }
 
-BootloaderLink::BootloaderLink(SerialPort &MSComm1, Clock &clock, const FlashTimings &timings, QObject *parent)
+BootloaderLink::BootloaderLink(SerialPort &MSComm1, Clock &clock, const FlashTimings &timings,
+                               QObject *parent)
     : QObject(parent), m_port(MSComm1), m_clock(clock), m_timings(timings), m_timers(clock, timings)
 {
     connect(&m_port, &SerialPort::lineLost, this, [this] {

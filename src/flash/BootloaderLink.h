@@ -22,7 +22,6 @@
 
 namespace romwright {
 
-
 inline constexpr const char *kSettings38400 = "38400,n,8,1";
 inline constexpr const char *kSettings19200 = "19200,n,8,1";
 

@@ -64,18 +64,26 @@ void UpdateSequence::announceEnd(Outcome end)
         m_view.setControlEnabled(ControlId::ProgramButton, true);
         m_view.setControlEnabled(ControlId::ExitButton, true);
         break;
-    case Outcome::EndStalled: text = messages::kStalled; break;
-    case Outcome::EndConnectionLost: text = messages::kConnectionLost; break;
-    case Outcome::EndNoBlocks: text = messages::kNoBlocks; break;
+    case Outcome::EndStalled:
+        text = messages::kStalled;
+        break;
+    case Outcome::EndConnectionLost:
+        text = messages::kConnectionLost;
+        break;
+    case Outcome::EndNoBlocks:
+        text = messages::kNoBlocks;
+        break;
     case Outcome::EndCancelled:
     case Outcome::EndClosed: // the user ended the program: nothing more to say
     case Outcome::Ok:
     case Outcome::Missed:
-    case Outcome::Stopped: break;
+    case Outcome::Stopped:
+        break;
     }
     if (text) {
         m_view.setBusy(false);
-        m_dialogs.message(QString::fromLatin1(text), QString::fromLatin1(messages::kCommunicationsFailureTitle),
+        m_dialogs.message(QString::fromLatin1(text),
+                          QString::fromLatin1(messages::kCommunicationsFailureTitle),
                           MessageIcon::Information);
     }
     m_link.closePort();

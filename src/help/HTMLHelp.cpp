@@ -18,7 +18,8 @@ namespace {
 const QString kCaption = QStringLiteral("HTML Help Class");
 const QString kViewerClass = QStringLiteral("CLSID\\{4662DAB0-D393-11D0-9A56-00C04FB68B66}\\InprocServer32");
 const QString kBrowserClass = QStringLiteral("CLSID\\{0A89A860-D7B1-11CE-8350-444553540000}\\InProcServer32");
-const QString kViewerTypeLib = QStringLiteral("SOFTWARE\\Classes\\TypeLib\\{ADB880A2-D8FF-11CF-9377-00AA003B7A11}");
+const QString kViewerTypeLib =
+    QStringLiteral("SOFTWARE\\Classes\\TypeLib\\{ADB880A2-D8FF-11CF-9377-00AA003B7A11}");
 constexpr int kJumpUrlMenuItem = 0xEFFF;
 
 bool endsWith(const QString &text, QLatin1StringView ending)
@@ -141,8 +142,7 @@ bool HTMLHelp::checkHelpFile(QString &fileArgument)
     if (!EnsureFileExists(m_CHMFile))
         return false;
     if (!m_viewer.helpFileIsSound(m_CHMFile)) {
-        warn(QString::fromLatin1(kDamagedHelpFileMessage).arg(m_CHMFile),
-             MessageIcon::Exclamation);
+        warn(QString::fromLatin1(kDamagedHelpFileMessage).arg(m_CHMFile), MessageIcon::Exclamation);
         return false;
     }
     fileArgument = m_CHMFile;
@@ -259,7 +259,8 @@ void HTMLHelp::HHRegister(const QString &fileToRegister)
         return;
     }
     if (!m_files.fileExists(fileToRegister)) {
-        warn(QStringLiteral("The file ") + fileToRegister + QStringLiteral(" does not exist.") + QLatin1Char('\n') +
+        warn(QStringLiteral("The file ") + fileToRegister + QStringLiteral(" does not exist.") +
+                 QLatin1Char('\n') +
                  QStringLiteral("Please make sure the correct path and file name have been specified."),
              MessageIcon::Exclamation);
         return;
@@ -352,7 +353,8 @@ void HTMLHelp::HHInvokeWhatsThisHelp(WindowHandle callingForm)
     m_viewer.enterWhatsThisMode(callingForm);
 }
 
-QString HTMLHelp::checkComponent(const QString &classKey, const QString &notRegistered, const QString &notFound)
+QString HTMLHelp::checkComponent(const QString &classKey, const QString &notRegistered,
+                                 const QString &notFound)
 {
     const auto registered = m_registry.value(RegistryRoot::ClassesRoot, classKey, QString());
     if (!registered || registered->toString().trimmed().isEmpty()) {
@@ -374,7 +376,8 @@ bool HTMLHelp::HHInstalled() const
 
 QString HTMLHelp::HHVersion()
 {
-    m_HHVersion = checkComponent(kViewerClass, QStringLiteral("Hhctrl.ocx is not registered.  Please install HTML Help."),
+    m_HHVersion = checkComponent(kViewerClass,
+                                 QStringLiteral("Hhctrl.ocx is not registered.  Please install HTML Help."),
                                  QStringLiteral("Hhctrl.ocx is not in its registered location.  "
                                                 "Please reinstall HTML Help."));
     return m_HHVersion;
@@ -382,10 +385,10 @@ QString HTMLHelp::HHVersion()
 
 QString HTMLHelp::IEVersion()
 {
-    m_IEVersion = checkComponent(kBrowserClass,
-                                 QStringLiteral("Shdocvw.dll is not registered.  Please install Internet Explorer."),
-                                 QStringLiteral("Internet Explorer is not in its registered location.  "
-                                                "Please reinstall Internet Explorer."));
+    m_IEVersion = checkComponent(
+        kBrowserClass, QStringLiteral("Shdocvw.dll is not registered.  Please install Internet Explorer."),
+        QStringLiteral("Internet Explorer is not in its registered location.  "
+                       "Please reinstall Internet Explorer."));
     return m_IEVersion;
 }
 
@@ -413,7 +416,8 @@ bool HTMLHelp::HHVerifyMinConfig(std::int32_t minHHVersion, std::int32_t minIEVe
     bool viewerOk = false;
     const int viewerRow = minHHVersion - kFirstHelpViewerCode;
     if (viewerRow >= 0 && viewerRow < int(kHelpViewerReleases.size())) {
-        const QString minimum = withoutTrailingZeroFields(QLatin1StringView(kHelpViewerReleases[viewerRow].version));
+        const QString minimum =
+            withoutTrailingZeroFields(QLatin1StringView(kHelpViewerReleases[viewerRow].version));
         viewerOk = compareVersions(m_HHVersion, minimum).value_or(-1) >= 0;
     } else {
         m_HHVersion = QStringLiteral("unknown");
@@ -453,9 +457,12 @@ bool HTMLHelp::EnsureFileExists(QString &fileToFind)
 QString HTMLHelp::HHSetHelpFile(std::int16_t intSelHelpFile) const
 {
     switch (intSelHelpFile) {
-    case 1: return joinPath(m_programFolder, QStringLiteral("Library.chm"));
-    case 2: return QStringLiteral("Library.txt");
-    default: return QString();
+    case 1:
+        return joinPath(m_programFolder, QStringLiteral("Library.chm"));
+    case 2:
+        return QStringLiteral("Library.txt");
+    default:
+        return QString();
     }
 }
 

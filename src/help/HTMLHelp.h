@@ -85,8 +85,8 @@ public:
     QString HHRegFilePath() const { return m_HHRegFilePath; }
     bool HHRegFileExists() const { return m_HHRegFileExists; }
     bool HHInstalled() const;
-    QString HHVersion();  // runs the help-viewer check each time
-    QString IEVersion();  // runs the browser check each time
+    QString HHVersion(); // runs the help-viewer check each time
+    QString IEVersion(); // runs the browser check each time
     QString HHFriendlyName();
     QString IEFriendlyName();
     // The window shown by the last display call; warns and answers 0 when there is none.

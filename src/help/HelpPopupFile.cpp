@@ -6,7 +6,8 @@ namespace romwright {
 
 std::optional<QString> popupText(const QString &fileText, std::uint32_t topic)
 {
-    const QStringList lines = QString(fileText).replace(QLatin1String("\r\n"), QLatin1String("\n")).split(QLatin1Char('\n'));
+    const QStringList lines =
+        QString(fileText).replace(QLatin1String("\r\n"), QLatin1String("\n")).split(QLatin1Char('\n'));
     std::optional<QStringList> text;
     for (const QString &line : lines) {
         const QString trimmed = line.trimmed();

@@ -11,7 +11,8 @@ namespace {
 
 QStringList wordsOf(const QString &text)
 {
-    static const QRegularExpression nonWord(QStringLiteral("[^\\w]+"), QRegularExpression::UseUnicodePropertiesOption);
+    static const QRegularExpression nonWord(QStringLiteral("[^\\w]+"),
+                                            QRegularExpression::UseUnicodePropertiesOption);
     return text.toLower().split(nonWord, Qt::SkipEmptyParts);
 }
 

@@ -11,13 +11,14 @@ QString decodeHtmlEntities(const QString &text)
     if (!text.contains(QLatin1Char('&')))
         return text;
     static const QHash<QString, QString> named{
-        {QStringLiteral("amp"), QStringLiteral("&")},  {QStringLiteral("lt"), QStringLiteral("<")},
-        {QStringLiteral("gt"), QStringLiteral(">")},   {QStringLiteral("quot"), QStringLiteral("\"")},
-        {QStringLiteral("apos"), QStringLiteral("'")}, {QStringLiteral("nbsp"), QString(QChar(0xA0))},
+        {QStringLiteral("amp"), QStringLiteral("&")},      {QStringLiteral("lt"), QStringLiteral("<")},
+        {QStringLiteral("gt"), QStringLiteral(">")},       {QStringLiteral("quot"), QStringLiteral("\"")},
+        {QStringLiteral("apos"), QStringLiteral("'")},     {QStringLiteral("nbsp"), QString(QChar(0xA0))},
         {QStringLiteral("mdash"), QString(QChar(0x2014))}, {QStringLiteral("ndash"), QString(QChar(0x2013))},
         {QStringLiteral("copy"), QString(QChar(0xA9))},
     };
-    static const QRegularExpression entity(QStringLiteral("&(#[0-9]{1,7}|#[xX][0-9A-Fa-f]{1,6}|[A-Za-z]{2,8});"));
+    static const QRegularExpression entity(
+        QStringLiteral("&(#[0-9]{1,7}|#[xX][0-9A-Fa-f]{1,6}|[A-Za-z]{2,8});"));
     QString out;
     qsizetype from = 0;
     for (auto it = entity.globalMatch(text); it.hasNext();) {
@@ -28,7 +29,7 @@ QString decodeHtmlEntities(const QString &text)
         if (body.startsWith(QLatin1Char('#'))) {
             bool ok = false;
             const uint code = body.at(1).toLower() == QLatin1Char('x') ? body.mid(2).toUInt(&ok, 16)
-                                                                        : body.mid(1).toUInt(&ok, 10);
+                                                                       : body.mid(1).toUInt(&ok, 10);
             if (ok && code > 0 && code <= 0x10FFFF && !(code >= 0xD800 && code <= 0xDFFF)) {
                 const char32_t c = code;
                 replacement = QString::fromUcs4(&c, 1);
@@ -92,8 +93,9 @@ std::vector<SitemapEntry> HelpSitemap::parse(const QString &html)
             }
         } else if (name == QLatin1String("object")) {
             if (!closing) {
-                if (attributes(m.captured(3)).value(QStringLiteral("type")).compare(
-                        QLatin1String("text/sitemap"), Qt::CaseInsensitive) == 0) {
+                if (attributes(m.captured(3))
+                        .value(QStringLiteral("type"))
+                        .compare(QLatin1String("text/sitemap"), Qt::CaseInsensitive) == 0) {
                     current.emplace();
                     nameSeen = false;
                     pendingTitle.clear();

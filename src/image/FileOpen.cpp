@@ -67,7 +67,8 @@ QString fileNameOf(const QString &path)
     while (end > 1 && (path[end - 1] == QLatin1Char('/') || path[end - 1] == QLatin1Char('\\')))
         --end;
     const QStringView trimmed = QStringView(path).first(end);
-    const qsizetype slash = std::max(trimmed.lastIndexOf(QLatin1Char('/')), trimmed.lastIndexOf(QLatin1Char('\\')));
+    const qsizetype slash =
+        std::max(trimmed.lastIndexOf(QLatin1Char('/')), trimmed.lastIndexOf(QLatin1Char('\\')));
     return displayFileName(trimmed.mid(slash + 1).toString());
 }
 

@@ -27,9 +27,9 @@ enum class FileCheck {
 
 struct FileRead {
     FileCheck check = FileCheck::NotRead;
-    QString path;   // the file read
-    int line = 0;   // Damaged: the line of the failure (0 when it is no line's)
-    QString reason; // Damaged: what is wrong with it
+    QString path;                            // the file read
+    int line = 0;                            // Damaged: the line of the failure (0 when it is no line's)
+    QString reason;                          // Damaged: what is wrong with it
     SrecordError error = SrecordError::None; // Damaged: the reader's verdict
 };
 

@@ -206,12 +206,22 @@ SrecordResult ParseSrecordFile(const FileSystem &files, const QString &FileName,
     if (contents.status != ReadStatus::Ok) {
         SrecordResult result;
         switch (contents.status) {
-        case ReadStatus::NotFound: result.error = SrecordError::NotFound; break;
-        case ReadStatus::Folder: result.error = SrecordError::Folder; break;
-        case ReadStatus::NotRegular: result.error = SrecordError::NotRegular; break;
-        case ReadStatus::PermissionDenied: result.error = SrecordError::PermissionDenied; break;
+        case ReadStatus::NotFound:
+            result.error = SrecordError::NotFound;
+            break;
+        case ReadStatus::Folder:
+            result.error = SrecordError::Folder;
+            break;
+        case ReadStatus::NotRegular:
+            result.error = SrecordError::NotRegular;
+            break;
+        case ReadStatus::PermissionDenied:
+            result.error = SrecordError::PermissionDenied;
+            break;
         case ReadStatus::Ok:
-        case ReadStatus::Unreadable: result.error = SrecordError::Unreadable; break;
+        case ReadStatus::Unreadable:
+            result.error = SrecordError::Unreadable;
+            break;
         }
         result.line = result.error == SrecordError::Unreadable ? 1 : 0;
         return result;

@@ -19,10 +19,10 @@ class FileSystem;
 
 enum class SrecordError {
     None,
-    NotFound,      // the file does not exist
-    Unreadable,    // it exists but cannot be read
-    Folder,        // a folder stands at the path
-    NotRegular,    // a FIFO, a device or the like
+    NotFound,   // the file does not exist
+    Unreadable, // it exists but cannot be read
+    Folder,     // a folder stands at the path
+    NotRegular, // a FIFO, a device or the like
     PermissionDenied,
     Empty,         // not a single byte
     NotHex,        // a count, address, data or checksum digit that is not hex

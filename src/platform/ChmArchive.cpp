@@ -28,7 +28,8 @@ int collectFile(chmFile *, chmUnitInfo *ui, void *context)
 std::uint32_t le32(const QByteArray &data, qsizetype at)
 {
     const auto *p = reinterpret_cast<const unsigned char *>(data.constData() + at);
-    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
+    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
+           std::uint32_t(p[3]) << 24;
 }
 
 std::uint16_t le16(const QByteArray &data, qsizetype at)
@@ -127,8 +128,8 @@ std::optional<QByteArray> ChmArchive::readRaw(const QByteArray &name) const
     if (ui.length > kLargest)
         return std::nullopt;
     QByteArray data(qsizetype(ui.length), Qt::Uninitialized);
-    const LONGINT64 got = chm_retrieve_object(m_handle, &ui, reinterpret_cast<unsigned char *>(data.data()), 0,
-                                              LONGINT64(ui.length));
+    const LONGINT64 got = chm_retrieve_object(m_handle, &ui, reinterpret_cast<unsigned char *>(data.data()),
+                                              0, LONGINT64(ui.length));
     if (got != LONGINT64(ui.length))
         return std::nullopt;
     return data;
@@ -138,7 +139,8 @@ bool ChmArchive::contains(const QString &path) const
 {
     const QByteArray name = normalisePath(path).toUtf8();
     chmUnitInfo ui{};
-    return name.size() <= CHM_MAX_PATHLEN && chm_resolve_object(m_handle, name.constData(), &ui) == CHM_RESOLVE_SUCCESS;
+    return name.size() <= CHM_MAX_PATHLEN &&
+           chm_resolve_object(m_handle, name.constData(), &ui) == CHM_RESOLVE_SUCCESS;
 }
 
 QStringList ChmArchive::files() const
@@ -164,11 +166,20 @@ void ChmArchive::readSystemFile()
             break;
         const QString text = zeroTerminated(*system, at, length);
         switch (code) {
-        case 0: m_contentsFile = text; break;
-        case 1: m_indexFile = text; break;
-        case 2: m_defaultTopic = text; break;
-        case 3: m_title = text; break;
-        default: break;
+        case 0:
+            m_contentsFile = text;
+            break;
+        case 1:
+            m_indexFile = text;
+            break;
+        case 2:
+            m_defaultTopic = text;
+            break;
+        case 3:
+            m_title = text;
+            break;
+        default:
+            break;
         }
         at += length;
     }

@@ -29,8 +29,8 @@ constexpr U64 kSmallestWindow = U64(1) << 15; // the window sizes LZX knows
 constexpr U64 kLargestWindow = U64(1) << 21;
 constexpr U64 kSizeUnit = 0x8000; // version-2 control data counts in these
 
-constexpr const char *kResetTable =
-    "::DataSpace/Storage/MSCompressed/Transform/{7FC28940-9D31-11D0-9B27-00A0C91E9C7C}/InstanceData/ResetTable";
+constexpr const char *kResetTable = "::DataSpace/Storage/MSCompressed/Transform/"
+                                    "{7FC28940-9D31-11D0-9B27-00A0C91E9C7C}/InstanceData/ResetTable";
 constexpr const char *kContent = "::DataSpace/Storage/MSCompressed/Content";
 constexpr const char *kControlData = "::DataSpace/Storage/MSCompressed/ControlData";
 
@@ -46,7 +46,10 @@ public:
     U64 size() const { return U64(m_data.size()); }
     bool has(U64 at, U64 length) const { return fits(at, length, size()); }
     unsigned char at(U64 i) const { return static_cast<unsigned char>(m_data[qsizetype(i)]); }
-    bool tagAt(U64 i, const char (&tag)[5]) const { return has(i, 4) && m_data.sliced(qsizetype(i), 4) == tag; }
+    bool tagAt(U64 i, const char (&tag)[5]) const
+    {
+        return has(i, 4) && m_data.sliced(qsizetype(i), 4) == tag;
+    }
     U64 le(U64 i, int bytes) const
     {
         U64 v = 0;
@@ -127,7 +130,8 @@ private:
         while (cursor < end) {
             Entry e;
             U64 nameLength = 0;
-            if (!word(nameLength) || nameLength == 0 || nameLength > kMaxPathLength || nameLength > end - cursor)
+            if (!word(nameLength) || nameLength == 0 || nameLength > kMaxPathLength ||
+                nameLength > end - cursor)
                 return bad;
             for (U64 i = 0; i < nameLength; ++i)
                 e.name.push_back(char(m_file.at(at + cursor + i)));
@@ -267,8 +271,9 @@ std::optional<Compression> compressionOf(const Bytes &file, U64 dataAt, const En
     Compression z{windowSize, file.u64(r + 0x20), file.u64(r + 0x10)};
     const U64 compressedLength = file.u64(r + 0x18);
     const U64 largestBlock = z.blockLength + kCompressedSlack;
-    if (z.blockLength == 0 || z.blockLength > windowSize || !fits(tableAt, blockCount * 8, resetTable.length) ||
-        compressedLength > content.length || z.uncompressedLength > blockCount * z.blockLength)
+    if (z.blockLength == 0 || z.blockLength > windowSize ||
+        !fits(tableAt, blockCount * 8, resetTable.length) || compressedLength > content.length ||
+        z.uncompressedLength > blockCount * z.blockLength)
         return std::nullopt;
     U64 previous = 0;
     for (U64 i = 0; i < blockCount; ++i) {
@@ -302,7 +307,8 @@ bool chmLayoutIsSound(QByteArrayView data)
     if (dataAt > file.size())
         return false;
 
-    if (!file.tagAt(dirAt, "ITSP") || file.i32(dirAt + 4) != 1 || file.i32(dirAt + 8) != std::int32_t(kItspLength))
+    if (!file.tagAt(dirAt, "ITSP") || file.i32(dirAt + 4) != 1 ||
+        file.i32(dirAt + 8) != std::int32_t(kItspLength))
         return false;
     const U64 pageLength = file.u32(dirAt + 0x10);
     const std::int32_t indexRoot = file.i32(dirAt + 0x1c);
@@ -324,7 +330,8 @@ bool chmLayoutIsSound(QByteArrayView data)
     std::vector<bool> seen(pageCount, false);
     for (std::int32_t number = firstLeaf; number != -1;) {
         const Page *page = dir.page(number);
-        if (!page || !page->leaf || seen[std::size_t(number)] || !entriesFit(*page, storedLength, compressedEnd))
+        if (!page || !page->leaf || seen[std::size_t(number)] ||
+            !entriesFit(*page, storedLength, compressedEnd))
             return false;
         seen[std::size_t(number)] = true;
         number = page->next;

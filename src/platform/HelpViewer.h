@@ -30,11 +30,11 @@ enum class HelpCommand : int {
 
 // Keyword or associative-link look-up. Empty texts stand for "none".
 struct HelpLinkQuery {
-    QString keywords;     // one or more, separated by ';'
-    QString url;          // page shown when nothing is found
-    QString msgText;      // or: message shown when nothing is found ...
-    QString msgTitle;     // ... with this caption
-    QString window;       // window type to show the result in
+    QString keywords; // one or more, separated by ';'
+    QString url;      // page shown when nothing is found
+    QString msgText;  // or: message shown when nothing is found ...
+    QString msgTitle; // ... with this caption
+    QString window;   // window type to show the result in
     bool indexOnFail = false;
     bool operator==(const HelpLinkQuery &) const = default;
 };
@@ -60,7 +60,8 @@ struct HelpPopup {
 
 // Data of a command: nothing, a page (DisplayTopic), a topic number
 // (HelpContext), a look-up, a search or a pop-up.
-using HelpData = std::variant<std::monostate, QString, std::uint32_t, HelpLinkQuery, HelpSearchQuery, HelpPopup>;
+using HelpData =
+    std::variant<std::monostate, QString, std::uint32_t, HelpLinkQuery, HelpSearchQuery, HelpPopup>;
 
 class HelpViewer {
 public:

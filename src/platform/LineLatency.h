@@ -48,8 +48,8 @@ public:
 private:
     LatencyAccess &m_access;
     bool m_flagSet = false;
-    QString m_tty;                   // whose timer was changed
-    std::optional<int> m_timerWas;   // and what it held
+    QString m_tty;                 // whose timer was changed
+    std::optional<int> m_timerWas; // and what it held
 };
 
 } // namespace romwright

@@ -13,7 +13,8 @@ public:
     ~ManualTimer() override { stop(); }
     void start(std::chrono::milliseconds interval) override
     {
-        m_clock.m_due[m_id] = {m_clock.m_now + interval, interval, m_periodic, m_clock.m_nextOrder++, m_onTick};
+        m_clock.m_due[m_id] = {m_clock.m_now + interval, interval, m_periodic, m_clock.m_nextOrder++,
+                               m_onTick};
     }
     void stop() override { m_clock.m_due.erase(m_id); }
     bool isActive() const override { return m_clock.m_due.count(m_id) > 0; }

@@ -21,7 +21,7 @@ namespace romwright {
 namespace {
 
 // Rates the control offered; anything else is a refused value.
-constexpr std::array<qint32, 16> kRates = {110,   300,   600,   1200,  2400,   4800,   9600,   14400,
+constexpr std::array<qint32, 16> kRates = {110,   300,   600,   1200,  2400,  4800,   9600,   14400,
                                            19200, 28800, 38400, 56000, 57600, 115200, 128000, 256000};
 
 // Long enough for a full output buffer at the slowest rate the program uses.
@@ -39,7 +39,8 @@ bool isPseudoTerminal(int fd)
 {
     struct stat st {};
     // Unix98 pseudo-terminal slaves have the majors 136 to 143.
-    return ::fstat(fd, &st) == 0 && S_ISCHR(st.st_mode) && major(st.st_rdev) >= 136 && major(st.st_rdev) <= 143;
+    return ::fstat(fd, &st) == 0 && S_ISCHR(st.st_mode) && major(st.st_rdev) >= 136 &&
+           major(st.st_rdev) <= 143;
 }
 #endif
 
@@ -198,7 +199,7 @@ CommError QtSerialPort::setHandshaking(int mode)
         return CommError::ValueRefused;
     m_handshaking = mode;
     if (portOpen()) {
-        const auto flow = mode == 0 ? QSerialPort::NoFlowControl
+        const auto flow = mode == 0   ? QSerialPort::NoFlowControl
                           : mode == 1 ? QSerialPort::SoftwareControl
                                       : QSerialPort::HardwareControl;
         if (!m_port.setFlowControl(flow)) {

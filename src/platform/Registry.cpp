@@ -10,9 +10,12 @@ namespace {
 QString rootName(RegistryRoot root)
 {
     switch (root) {
-    case RegistryRoot::ClassesRoot: return QStringLiteral("HKEY_CLASSES_ROOT");
-    case RegistryRoot::CurrentUser: return QStringLiteral("HKEY_CURRENT_USER");
-    case RegistryRoot::LocalMachine: break;
+    case RegistryRoot::ClassesRoot:
+        return QStringLiteral("HKEY_CLASSES_ROOT");
+    case RegistryRoot::CurrentUser:
+        return QStringLiteral("HKEY_CURRENT_USER");
+    case RegistryRoot::LocalMachine:
+        break;
     }
     return QStringLiteral("HKEY_LOCAL_MACHINE");
 }
@@ -21,7 +24,8 @@ QString rootName(RegistryRoot root)
 // value ("") gets a name of its own.
 QString valueName(const QString &name)
 {
-    return name.isEmpty() ? QStringLiteral("Default") : QString(name).replace(QLatin1Char('/'), QLatin1Char('\\'));
+    return name.isEmpty() ? QStringLiteral("Default")
+                          : QString(name).replace(QLatin1Char('/'), QLatin1Char('\\'));
 }
 
 class SettingsRegistry final : public Registry {
@@ -69,7 +73,8 @@ private:
         return std::make_unique<QSettings>(rootName(root) + QLatin1Char('\\') + key, QSettings::NativeFormat);
 #else
         auto s = std::make_unique<QSettings>(m_iniPath, QSettings::IniFormat);
-        QString group = rootName(root) + QLatin1Char('/') + QString(key).replace(QLatin1Char('\\'), QLatin1Char('/'));
+        QString group =
+            rootName(root) + QLatin1Char('/') + QString(key).replace(QLatin1Char('\\'), QLatin1Char('/'));
         s->beginGroup(group);
         return s;
 #endif

@@ -16,8 +16,10 @@ public:
     virtual ~Registry() = default;
     virtual bool keyExists(RegistryRoot root, const QString &key) const = 0;
     // The value of name ("" is the key's default value), or nullopt.
-    virtual std::optional<QVariant> value(RegistryRoot root, const QString &key, const QString &name) const = 0;
-    virtual bool setValue(RegistryRoot root, const QString &key, const QString &name, const QVariant &value) = 0;
+    virtual std::optional<QVariant> value(RegistryRoot root, const QString &key,
+                                          const QString &name) const = 0;
+    virtual bool setValue(RegistryRoot root, const QString &key, const QString &name,
+                          const QVariant &value) = 0;
     virtual bool removeValue(RegistryRoot root, const QString &key, const QString &name) = 0;
 };
 

@@ -5,14 +5,22 @@ namespace romwright {
 QString describe(CommError error)
 {
     switch (error) {
-    case CommError::None: return QStringLiteral("no error");
-    case CommError::ValueRefused: return QStringLiteral("the port refused a setting");
-    case CommError::NoSuchPort: return QStringLiteral("no such port");
-    case CommError::PortInUse: return QStringLiteral("the port is held by another program");
-    case CommError::PermissionDenied: return QStringLiteral("permission to open the port was denied");
-    case CommError::DeviceNotOpen: return QStringLiteral("the device could not be opened");
-    case CommError::PortNotOpen: return QStringLiteral("the port is not open");
-    case CommError::WriteFailed: return QStringLiteral("writing to the port failed");
+    case CommError::None:
+        return QStringLiteral("no error");
+    case CommError::ValueRefused:
+        return QStringLiteral("the port refused a setting");
+    case CommError::NoSuchPort:
+        return QStringLiteral("no such port");
+    case CommError::PortInUse:
+        return QStringLiteral("the port is held by another program");
+    case CommError::PermissionDenied:
+        return QStringLiteral("permission to open the port was denied");
+    case CommError::DeviceNotOpen:
+        return QStringLiteral("the device could not be opened");
+    case CommError::PortNotOpen:
+        return QStringLiteral("the port is not open");
+    case CommError::WriteFailed:
+        return QStringLiteral("writing to the port failed");
     }
     return QString();
 }

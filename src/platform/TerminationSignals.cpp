@@ -6,7 +6,10 @@ namespace romwright {
 
 #ifdef Q_OS_WIN
 // The console's Ctrl-C keeps its default there.
-TerminationSignals::TerminationSignals(std::function<void(int signal)> onSignal) : m_onSignal(std::move(onSignal)) {}
+TerminationSignals::TerminationSignals(std::function<void(int signal)> onSignal)
+    : m_onSignal(std::move(onSignal))
+{
+}
 TerminationSignals::~TerminationSignals() = default;
 int TerminationSignals::lastCaught()
 {
@@ -50,7 +53,8 @@ void onTerminationSignal(int signal)
 
 } // namespace
 
-TerminationSignals::TerminationSignals(std::function<void(int signal)> onSignal) : m_onSignal(std::move(onSignal))
+TerminationSignals::TerminationSignals(std::function<void(int signal)> onSignal)
+    : m_onSignal(std::move(onSignal))
 {
     g_caught = 0;
     if (::pipe2(g_pipe, O_CLOEXEC | O_NONBLOCK) != 0) {

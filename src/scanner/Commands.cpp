@@ -40,7 +40,8 @@ bool Commands::Send()
             ok = false;
             break;
         }
-        const auto wait = command->Wait().count() > 0 ? command->Wait() : m_scanner.timings().defaultCommandWait;
+        const auto wait =
+            command->Wait().count() > 0 ? command->Wait() : m_scanner.timings().defaultCommandWait;
         m_scanner.clock().pause(wait);
         const QString answer = QString::fromLatin1(port->input());
         if (command->ReturnsString() && answer.isEmpty()) {

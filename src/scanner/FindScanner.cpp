@@ -1,8 +1,8 @@
 #include "scanner/FindScanner.h"
 
+#include "scanner/Scanner.h"
 #include "view/MainView.h"
 #include "view/ProgramFlags.h"
-#include "scanner/Scanner.h"
 
 namespace romwright {
 
@@ -42,7 +42,9 @@ FindScannerResult FindScanner(Scanner &scanner, SerialPort &port, MainView &view
     scanner.setComm(&port);
     qint16 commPort = 0;
     switch (scanner.DetectScanner(commPort)) {
-    case Detection::EndProgram: result.status = FindStatus::EndProgram; return result;
+    case Detection::EndProgram:
+        result.status = FindStatus::EndProgram;
+        return result;
     case Detection::Found:
         result.port = commPort;
         view.setPortMenuVisible(false);

@@ -1,9 +1,9 @@
 #include "scanner/Scanner.h"
 
 #include "platform/Dialogs.h"
+#include "scanner/CommandTable.h"
 #include "view/MainView.h"
 #include "view/ProgramFlags.h"
-#include "scanner/CommandTable.h"
 
 #include <QScopeGuard>
 
@@ -45,14 +45,19 @@ struct ProbedPort {
     void absorb(CommError error)
     {
         switch (error) {
-        case CommError::ValueRefused: refused = true; break;
+        case CommError::ValueRefused:
+            refused = true;
+            break;
         case CommError::PortInUse:
-        case CommError::WriteFailed: inUse = true; break;
+        case CommError::WriteFailed:
+            inUse = true;
+            break;
         case CommError::None:
         case CommError::NoSuchPort:
         case CommError::PermissionDenied:
         case CommError::DeviceNotOpen:
-        case CommError::PortNotOpen: break;
+        case CommError::PortNotOpen:
+            break;
         }
     }
     bool givenUp() const { return refused || inUse; }
@@ -219,7 +224,8 @@ Detection Scanner::DetectScanner(qint16 &CommPort)
                 }
                 // A Jorlith in its compatibility mode answers at 19200 to any
                 // row of that rate; the port is then left without a find.
-                if (model->Baud == QLatin1String("19200") && (answer == "JL 19.2kOK\r\n" || answer == "JL 750OK\r\n")) {
+                if (model->Baud == QLatin1String("19200") &&
+                    (answer == "JL 19.2kOK\r\n" || answer == "JL 750OK\r\n")) {
                     m_state = kCompatibilityMode;
                     probed->done = true;
                     continue;
@@ -258,7 +264,8 @@ QString Scanner::SendCommand(qint32 lCommand)
         for (const CommandStep &step : named ? row.named : row.other) {
             if (step.text.empty())
                 break;
-            last = m_commands.Add(QString::fromLatin1(step.text.data(), static_cast<qsizetype>(step.text.size())), true);
+            last = m_commands.Add(
+                QString::fromLatin1(step.text.data(), static_cast<qsizetype>(step.text.size())), true);
             if (last)
                 last->setWait(step.wait);
         }
@@ -301,7 +308,8 @@ void Scanner::connectReceive()
     // its own, and the port announces new bytes only once its current
     // announcement has returned.
     if (m_comm)
-        m_receiveConnection = connect(m_comm, &SerialPort::received, this, &Scanner::handleReceive, Qt::QueuedConnection);
+        m_receiveConnection =
+            connect(m_comm, &SerialPort::received, this, &Scanner::handleReceive, Qt::QueuedConnection);
 }
 
 void Scanner::handleReceive()

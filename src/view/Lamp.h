@@ -13,9 +13,12 @@ enum class Lamp { Grey, Green, Red };
 constexpr std::uint32_t lampBgr(Lamp lamp)
 {
     switch (lamp) {
-    case Lamp::Green: return 0x0000FF00u;
-    case Lamp::Red: return 0x000000FFu;
-    case Lamp::Grey: break;
+    case Lamp::Green:
+        return 0x0000FF00u;
+    case Lamp::Red:
+        return 0x000000FFu;
+    case Lamp::Grey:
+        break;
     }
     return 0x00808080u;
 }

@@ -48,7 +48,10 @@ struct Fixture {
 // The search path for one test, put back afterwards.
 class SearchPath {
 public:
-    explicit SearchPath(const QString &path) : m_saved(qgetenv("PATH")) { qputenv("PATH", path.toLocal8Bit()); }
+    explicit SearchPath(const QString &path) : m_saved(qgetenv("PATH"))
+    {
+        qputenv("PATH", path.toLocal8Bit());
+    }
     ~SearchPath() { qputenv("PATH", m_saved); }
 
 private:
@@ -74,7 +77,8 @@ TEST(About, SystemInfoStartsWhatItFindsOrSaysItCannot)
         {"the registry names its folder",
          [](Fixture &f) {
              const QString tool = f.makeExecutable(QStringLiteral("MSINFO32.EXE"));
-             f.registry->setValue(RegistryRoot::LocalMachine, kLocation, QStringLiteral("MSINFO"), f.dir.path());
+             f.registry->setValue(RegistryRoot::LocalMachine, kLocation, QStringLiteral("MSINFO"),
+                                  f.dir.path());
              return tool;
          }},
         {"the first tool on the search path wins",
@@ -111,7 +115,8 @@ TEST(About, TheButtonReallyStartsTheTool)
 {
     Fixture f;
     const QString mark = f.dir.filePath(QStringLiteral("started"));
-    f.makeExecutable(QStringLiteral("hardinfo"), QStringLiteral("#!/bin/sh\ntouch '%1'\n").arg(mark).toLocal8Bit());
+    f.makeExecutable(QStringLiteral("hardinfo"),
+                     QStringLiteral("#!/bin/sh\ntouch '%1'\n").arg(mark).toLocal8Bit());
     SearchPath path(f.dir.path() + QStringLiteral(":/usr/bin:/bin"));
     AboutDialog about(f.dialogs, *f.registry);
     about.findChild<QPushButton *>(QStringLiteral("cmdSysInfo"))->click();

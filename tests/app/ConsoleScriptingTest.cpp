@@ -113,7 +113,8 @@ TEST(ConsoleInterrupt, SigintEndsTheUpdateAndTheNextRunFinishesIt)
     const QString err = QString::fromLocal8Bit(first.readAllStandardError());
     EXPECT_EQ(first.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(first.exitCode(), 130) << qPrintable(out + err);
-    EXPECT_TRUE(err.endsWith(QStringLiteral("romwright: %1\n").arg(QLatin1String(romwright::kUpdateInterrupted))))
+    EXPECT_TRUE(
+        err.endsWith(QStringLiteral("romwright: %1\n").arg(QLatin1String(romwright::kUpdateInterrupted))))
         << qPrintable(err);
     EXPECT_FALSE(out.contains(QLatin1String("Firmware:  50%"))) << qPrintable(out);
     ASSERT_TRUE(sim.running());
@@ -130,7 +131,8 @@ TEST(ConsoleInterrupt, SigintEndsTheUpdateAndTheNextRunFinishesIt)
     ASSERT_EQ(flash.size(), qsizetype(image.size()));
     int differing = 0;
     for (const romwright::FlashBlock &block : romwright::kFlashBlocks64)
-        differing += std::memcmp(flash.constData() + block.Address, image.data() + block.Address, block.Length) != 0;
+        differing +=
+            std::memcmp(flash.constData() + block.Address, image.data() + block.Address, block.Length) != 0;
     EXPECT_EQ(differing, 0) << "blocks of the firmware missing from the flash";
 }
 

@@ -7,8 +7,8 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
-#include <optional>
 #include <gtest/gtest.h>
+#include <optional>
 
 #include <grp.h>
 #include <sys/stat.h>
@@ -117,28 +117,75 @@ TEST(Console, ExitStatusAndWhatItSays)
     };
     const QStringList file{"--port", "1", "--file", sample()};
     const Case cases[] = {
-        {"port without a device", {"--boot", "Q"}, ",%1", file, 1, false,
+        {"port without a device",
+         {"--boot", "Q"},
+         ",%1",
+         file,
+         1,
+         false,
          "Communications Failure: The communication port you have selected is not installed"},
-        {"scanner stops answering", {"--boot", "Q", "--stall-after", "2"}, "%1", file, 1, false,
+        {"scanner stops answering",
+         {"--boot", "Q", "--stall-after", "2"},
+         "%1",
+         file,
+         1,
+         false,
          "Communications Failure: The scanner stopped responding during the update."},
-        {"no Enter at the power-cycle prompt", {"--boot", "Z"}, "%1", file, 1, false,
-         "Standard input ended before Enter was pressed: the update stops here.", "0.2"},
-        {"no file: the newest for the model", {"--boot", "Q"}, "%1", {"--port", "1", "--model", "Halvern 1450"}, 0,
-         false, "Firmware file: Hlv1450ver5_9.s19\n"},
-        {"no file and no model", {}, "", {"--port", "1"}, 1, true,
+        {"no Enter at the power-cycle prompt",
+         {"--boot", "Z"},
+         "%1",
+         file,
+         1,
+         false,
+         "Standard input ended before Enter was pressed: the update stops here.",
+         "0.2"},
+        {"no file: the newest for the model",
+         {"--boot", "Q"},
+         "%1",
+         {"--port", "1", "--model", "Halvern 1450"},
+         0,
+         false,
+         "Firmware file: Hlv1450ver5_9.s19\n"},
+        {"no file and no model",
+         {},
+         "",
+         {"--port", "1"},
+         1,
+         true,
          "no firmware file for an unknown scanner (give --model) in "},
         // No Jorlith firmware of the 128-byte kind ships with the program.
-        {"no file for the model", {"--boot", "A", "--start-in-boot"}, "%1", {"--port", "1", "--model", "Jorlith 750"},
-         1, true, "no firmware file for the Jorlith 750"},
+        {"no file for the model",
+         {"--boot", "A", "--start-in-boot"},
+         "%1",
+         {"--port", "1", "--model", "Jorlith 750"},
+         1,
+         true,
+         "no firmware file for the Jorlith 750"},
         // The family tells by the name, before any port is opened.
-        {"another family", {}, "", file + QStringList{"--model", "Jorlith 750"}, 1, true,
-         "romwright: The file Hlv1450ver5_9.s19 is firmware for the Halvern 1450 with the 64-byte boot software, "
+        {"another family",
+         {},
+         "",
+         file + QStringList{"--model", "Jorlith 750"},
+         1,
+         true,
+         "romwright: The file Hlv1450ver5_9.s19 is firmware for the Halvern 1450 with the 64-byte boot "
+         "software, "
          "but the scanner is a Jorlith 750. The scanner was not changed.\nromwright: give --force"},
         // The boot software tells by the identification.
-        {"another boot software", {"--boot", "A", "--start-in-boot"}, "%1", file + QStringList{"--model", "Halvern 1450"},
-         1, true, "but the scanner is a Halvern 1450 with the 128-byte boot software. The scanner was not changed."},
-        {"another boot software, forced", {"--boot", "A", "--start-in-boot"}, "%1",
-         file + QStringList{"--model", "Halvern 1450", "--force"}, 0, false, "Program: green"},
+        {"another boot software",
+         {"--boot", "A", "--start-in-boot"},
+         "%1",
+         file + QStringList{"--model", "Halvern 1450"},
+         1,
+         true,
+         "but the scanner is a Halvern 1450 with the 128-byte boot software. The scanner was not changed."},
+        {"another boot software, forced",
+         {"--boot", "A", "--start-in-boot"},
+         "%1",
+         file + QStringList{"--model", "Halvern 1450", "--force"},
+         0,
+         false,
+         "Program: green"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -147,8 +194,8 @@ TEST(Console, ExitStatusAndWhatItSays)
             sim.emplace(c.simArgs);
             ASSERT_TRUE(sim->isReady()) << qPrintable(sim->errorText());
         }
-        const ConsoleRun run = runConsole(c.args, sim ? c.ports.arg(sim->link()) : QString(), {}, true, QString(),
-                                          c.timeScale);
+        const ConsoleRun run =
+            runConsole(c.args, sim ? c.ports.arg(sim->link()) : QString(), {}, true, QString(), c.timeScale);
         EXPECT_EQ(run.exitCode, c.exitCode) << qPrintable(run.out + run.err);
         EXPECT_TRUE((c.onError ? run.err : run.out).contains(c.expected)) << qPrintable(run.out + run.err);
         if (c.exitCode != 0) {
@@ -179,8 +226,7 @@ TEST(Console, WithoutAFileAndNothingToGoByItStopsWithOne)
     // No Jorlith firmware of the 128-byte kind ships with the program.
     SimProcess sim({QStringLiteral("--boot"), QStringLiteral("A"), QStringLiteral("--start-in-boot")});
     ASSERT_TRUE(sim.isReady()) << qPrintable(sim.errorText());
-    const ConsoleRun jorlith =
-        runConsole({"--port", "1", "--model", "jorlith 750"}, sim.link());
+    const ConsoleRun jorlith = runConsole({"--port", "1", "--model", "jorlith 750"}, sim.link());
     EXPECT_EQ(jorlith.exitCode, 1) << qPrintable(jorlith.out + jorlith.err);
     EXPECT_TRUE(jorlith.err.contains(QLatin1String("no firmware file for the Jorlith 750")))
         << qPrintable(jorlith.err);

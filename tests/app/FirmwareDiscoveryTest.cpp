@@ -49,38 +49,95 @@ TEST(DiscoverFirmware, CasesInTheProgramAndTheUserDataFolder)
         QString expected;
         QStringList userFiles{}; // in the user's data folder
     } cases[] = {
-        {"newest Halvern wins", {"Hlv1450ver5_8.s19", "Hlv1450ver4_2.s19"}, kHalvern1450, false, {}, "Hlv1450ver5_8.s19"},
-        {"A never tries the plain Halvern list", {"Hlv1450ver5_8.s19", "Hlv1450ver4_2.s19"}, kHalvern1450, true, {}, {}},
+        {"newest Halvern wins",
+         {"Hlv1450ver5_8.s19", "Hlv1450ver4_2.s19"},
+         kHalvern1450,
+         false,
+         {},
+         "Hlv1450ver5_8.s19"},
+        {"A never tries the plain Halvern list",
+         {"Hlv1450ver5_8.s19", "Hlv1450ver4_2.s19"},
+         kHalvern1450,
+         true,
+         {},
+         {}},
         {"Halvern 3.3 is no candidate", {"Hlv1450ver3_3.s19"}, kHalvern1450, false, {}, {}},
-        {"Wexmoor .s19 before any .s20", {"WX3650UVer1_0.s19", "WX3650UVer1_9.s20"}, kWexmoor3650, false, {},
+        {"Wexmoor .s19 before any .s20",
+         {"WX3650UVer1_0.s19", "WX3650UVer1_9.s20"},
+         kWexmoor3650,
+         false,
+         {},
          "WX3650UVer1_0.s19"},
-        {"Wexmoor list whatever the target", {"WX3650UVer3_9.s19"}, kWexmoor3650, true, {}, "WX3650UVer3_9.s19"},
-        {"names differ in case from the list", {"hlv1450ver5_8.s19", "JL750VER6_0.s19"}, kHalvern1450, false, {}, {}},
-        {"a folder is no file", {"Hlv1450ver6_0.s19/", "Hlv1450ver5_0.s19"}, kHalvern1450, false, {},
+        {"Wexmoor list whatever the target",
+         {"WX3650UVer3_9.s19"},
+         kWexmoor3650,
+         true,
+         {},
+         "WX3650UVer3_9.s19"},
+        {"names differ in case from the list",
+         {"hlv1450ver5_8.s19", "JL750VER6_0.s19"},
+         kHalvern1450,
+         false,
+         {},
+         {}},
+        {"a folder is no file",
+         {"Hlv1450ver6_0.s19/", "Hlv1450ver5_0.s19"},
+         kHalvern1450,
+         false,
+         {},
          "Hlv1450ver5_0.s19"},
-        {"trimmed command line wins", {"JL750Ver6_0.s19", "JL750Ver5_0.s19"}, kJorlith750, false, " JL750Ver5_0.s19 ",
+        {"trimmed command line wins",
+         {"JL750Ver6_0.s19", "JL750Ver5_0.s19"},
+         kJorlith750,
+         false,
+         " JL750Ver5_0.s19 ",
          "JL750Ver5_0.s19"},
-        {"missing command-line file keeps the search", {"JL750Ver6_0.s19"}, kJorlith750, false, "JL750Ver5_0.s19",
+        {"missing command-line file keeps the search",
+         {"JL750Ver6_0.s19"},
+         kJorlith750,
+         false,
+         "JL750Ver5_0.s19",
          "JL750Ver6_0.s19"},
-        {"command line of another family, no scanner", {"WX3650UVer1_9.s20"}, kNotDetected, false, "WX3650UVer1_9.s20",
+        {"command line of another family, no scanner",
+         {"WX3650UVer1_9.s20"},
+         kNotDetected,
+         false,
+         "WX3650UVer1_9.s20",
          "WX3650UVer1_9.s20"},
         {"no scanner, no command line", {"Hlv1450ver5_8.s19"}, kNoScannerFound, false, {}, {}},
-        {"user's data folder after the program folder", {"Hlv1450ver4_2.s19"}, kHalvern1450, false, {},
-         "Hlv1450ver4_2.s19", {"Hlv1450ver5_8.s19"}},
-        {"user's data folder when the program folder has none", {}, kHalvern1450, false, {}, "Hlv1450ver5_8.s19",
+        {"user's data folder after the program folder",
+         {"Hlv1450ver4_2.s19"},
+         kHalvern1450,
+         false,
+         {},
+         "Hlv1450ver4_2.s19",
          {"Hlv1450ver5_8.s19"}},
-        {"command-line file in the user's data folder", {"JL750Ver6_0.s19"}, kJorlith750, false, "JL750Ver5_0.s19",
-         "JL750Ver5_0.s19", {"JL750Ver5_0.s19"}},
+        {"user's data folder when the program folder has none",
+         {},
+         kHalvern1450,
+         false,
+         {},
+         "Hlv1450ver5_8.s19",
+         {"Hlv1450ver5_8.s19"}},
+        {"command-line file in the user's data folder",
+         {"JL750Ver6_0.s19"},
+         kJorlith750,
+         false,
+         "JL750Ver5_0.s19",
+         "JL750Ver5_0.s19",
+         {"JL750Ver5_0.s19"}},
     };
     LocalFileSystem files;
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         QTemporaryDir folder, user;
-        const FirmwareChoice found = discoverFirmware(files, {makeFolder(folder, c.files), makeFolder(user, c.userFiles)},
-                                                      c.type, c.targetA, c.commandLine);
+        const FirmwareChoice found =
+            discoverFirmware(files, {makeFolder(folder, c.files), makeFolder(user, c.userFiles)}, c.type,
+                             c.targetA, c.commandLine);
         EXPECT_EQ(found.sFirmFile, c.expected);
         if (!c.expected.isEmpty()) {
-            EXPECT_TRUE(files.fileExists(joinPath(found.folder, found.sFirmFile))) << qPrintable(found.folder);
+            EXPECT_TRUE(files.fileExists(joinPath(found.folder, found.sFirmFile)))
+                << qPrintable(found.folder);
         }
     }
 }
@@ -94,8 +151,9 @@ TEST(DiscoverFirmware, AtMostOneTestPerCandidate)
 
     files.tests = 0;
     files.hit = QStringLiteral("/Hlv1450ver5_9.s19");
-    EXPECT_EQ(discoverFirmware(files, {QStringLiteral("/opt/romwright")}, kHalvern1450, false, QString()).sFirmFile,
-              QStringLiteral("Hlv1450ver5_9.s19"));
+    EXPECT_EQ(
+        discoverFirmware(files, {QStringLiteral("/opt/romwright")}, kHalvern1450, false, QString()).sFirmFile,
+        QStringLiteral("Hlv1450ver5_9.s19"));
     EXPECT_EQ(files.tests, 2);
 }
 
@@ -106,8 +164,8 @@ TEST(LoadDiscoveredFirmware, LabelButtonAndFileOpen)
         {"Hlv1450ver5_9.s19", true, "Hlv1450ver5_9.s19", true, true},
         {"Hlv1450ver5_9.s19", true, "H", false, false}, // a listed name of one character
         {"Hlv1450ver5_9.s19", true, "", false, false},
-        {"", true, "", false, true},                    // nothing chosen: untouched
-        {"JL750Ver5_0.s19", false, "", false, true},    // chosen but gone: untouched
+        {"", true, "", false, true},                 // nothing chosen: untouched
+        {"JL750Ver5_0.s19", false, "", false, true}, // chosen but gone: untouched
     };
     for (const auto &[name, exists, listed, loads, program] : cases) {
         SCOPED_TRACE(listed);

@@ -2,10 +2,10 @@
 #include "app/common/FormLoad.h"
 #include "app/common/MainState.h"
 #include "app/common/PortPermissionNotice.h"
-#include "support/FakePort.h"
 #include "platform/FileSystem.h"
 #include "platform/ManualClock.h"
 #include "scanner/Scanner.h"
+#include "support/FakePort.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestPaths.h"
 #include "view/ViewState.h"
@@ -20,14 +20,14 @@ namespace {
 struct StartCase {
     const char *name;
     StartUpRequest request;
-    int scannerPort;      // answers "V" as a Halvern here; 0: nowhere
-    QByteArray identity;  // its answer
-    char greeting;        // its answer to "R2"
+    int scannerPort;     // answers "V" as a Halvern here; 0: nowhere
+    QByteArray identity; // its answer
+    char greeting;       // its answer to "R2"
     FormLoadEnd end;
     QString model;
     int ticked;
     QString firmFile;
-    bool identified;      // "R2" was sent
+    bool identified; // "R2" was sent
 };
 
 StartUpRequest given(const char *port, const char *model, const char *name = "")
@@ -58,25 +58,99 @@ TEST(FormLoad, EachStepRunsInTurnAndTheConsoleStopsAtTheFirstGap)
     declined.beforePort = [](int type) { return type != kHalvern1450; };
     const StartCase cases[] = {
         {"no scanner anywhere", {}, 0, {}, 'Q', FormLoadEnd::Ready, "Scanner Not Found", 0, "None", false},
-        {"no scanner, console", console({}), 0, {}, 'Q', FormLoadEnd::NoScanner, "Scanner Not Found", 0, "None", false},
-        {"Halvern on port 2: its newest firmware", {}, 2, halvern, 'Q', FormLoadEnd::Ready, "Halvern 1450", 2,
-         "Hlv1450ver5_9.s19", true},
-        {"three fields: no search, only the named file", given("3", "Halvern 1450", "JL750Ver6_0.s19"), 0, {}, 'Q',
-         FormLoadEnd::Ready, "Halvern 1450", 3, "JL750Ver6_0.s19", true},
-        {"one field: no port at all", given("", "", "JL750Ver6_0.s19"), 0, {}, 'Q', FormLoadEnd::Ready, "", 0,
-         "JL750Ver6_0.s19", false},
-        {"a port field that is no number is refused", given("x3", "Jorlith 750", "JL750Ver6_0.s19"), 0, {}, 'Q',
-         FormLoadEnd::Ready, "Jorlith 750", 0, "JL750Ver6_0.s19", false},
-        {"chooser's Exit", {}, 2, "Q", 'Q', FormLoadEnd::EndProgram, "", 0, "None", false},
-        {"console, model given: no 128-byte Jorlith firmware", console(given("1", "Jorlith 750"), kJorlith750), 0, {},
-         'A', FormLoadEnd::NoFirmware, "Jorlith 750", 1, "None", true},
-        {"console, model given: searched by it", console(given("1", "Jorlith 750"), kJorlith750), 0, {}, 'Q',
-         FormLoadEnd::Ready, "Jorlith 750", 1, "JL750Ver6_0.s19", true},
-        {"console, file given", console(given("1", ""), kNotDetected, sample), 0, {}, 'Q', FormLoadEnd::Ready, "", 1,
-         "JL750Ver6_0.s19", true},
-        {"console, declined before the port", declined, 0, {}, 'Q', FormLoadEnd::Declined, "Halvern 1450", 0, "None",
+        {"no scanner, console",
+         console({}),
+         0,
+         {},
+         'Q',
+         FormLoadEnd::NoScanner,
+         "Scanner Not Found",
+         0,
+         "None",
          false},
-        {"PROGRAM already pressed", programming, 2, halvern, 'Q', FormLoadEnd::EndProgram, "", 0, "None", false},
+        {"Halvern on port 2: its newest firmware",
+         {},
+         2,
+         halvern,
+         'Q',
+         FormLoadEnd::Ready,
+         "Halvern 1450",
+         2,
+         "Hlv1450ver5_9.s19",
+         true},
+        {"three fields: no search, only the named file",
+         given("3", "Halvern 1450", "JL750Ver6_0.s19"),
+         0,
+         {},
+         'Q',
+         FormLoadEnd::Ready,
+         "Halvern 1450",
+         3,
+         "JL750Ver6_0.s19",
+         true},
+        {"one field: no port at all",
+         given("", "", "JL750Ver6_0.s19"),
+         0,
+         {},
+         'Q',
+         FormLoadEnd::Ready,
+         "",
+         0,
+         "JL750Ver6_0.s19",
+         false},
+        {"a port field that is no number is refused",
+         given("x3", "Jorlith 750", "JL750Ver6_0.s19"),
+         0,
+         {},
+         'Q',
+         FormLoadEnd::Ready,
+         "Jorlith 750",
+         0,
+         "JL750Ver6_0.s19",
+         false},
+        {"chooser's Exit", {}, 2, "Q", 'Q', FormLoadEnd::EndProgram, "", 0, "None", false},
+        {"console, model given: no 128-byte Jorlith firmware",
+         console(given("1", "Jorlith 750"), kJorlith750),
+         0,
+         {},
+         'A',
+         FormLoadEnd::NoFirmware,
+         "Jorlith 750",
+         1,
+         "None",
+         true},
+        {"console, model given: searched by it",
+         console(given("1", "Jorlith 750"), kJorlith750),
+         0,
+         {},
+         'Q',
+         FormLoadEnd::Ready,
+         "Jorlith 750",
+         1,
+         "JL750Ver6_0.s19",
+         true},
+        {"console, file given",
+         console(given("1", ""), kNotDetected, sample),
+         0,
+         {},
+         'Q',
+         FormLoadEnd::Ready,
+         "",
+         1,
+         "JL750Ver6_0.s19",
+         true},
+        {"console, declined before the port",
+         declined,
+         0,
+         {},
+         'Q',
+         FormLoadEnd::Declined,
+         "Halvern 1450",
+         0,
+         "None",
+         false},
+        {"PROGRAM already pressed", programming, 2, halvern, 'Q', FormLoadEnd::EndProgram, "", 0, "None",
+         false},
     };
     QTemporaryDir folder; // the program folder, empty: files come from the user's data folder
     LocalFileSystem files;

@@ -1,16 +1,16 @@
 #include "app/window/MainWindowHandlers.h"
-#include "app/window/MainWindow.h"
 #include "app/common/MainState.h"
-#include "support/FakePort.h"
+#include "app/window/MainWindow.h"
 #include "help/HTMLHelp.h"
 #include "help/RecordingHelpViewer.h"
-#include "platform/Registry.h"
 #include "platform/FileSystem.h"
 #include "platform/QtClock.h"
 #include "platform/QtSerialPort.h"
+#include "platform/Registry.h"
 #include "support/AsNobody.h"
-#include "support/SimProcess.h"
+#include "support/FakePort.h"
 #include "support/ScriptedDialogs.h"
+#include "support/SimProcess.h"
 #include "support/TestPaths.h"
 
 #include <QAction>
@@ -20,7 +20,10 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-inline void PrintTo(const QString &text, std::ostream *os) { *os << '"' << text.toStdString() << '"'; }
+inline void PrintTo(const QString &text, std::ostream *os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
 
 using namespace romwright;
 using romwright::test::FakePort;
@@ -34,16 +37,19 @@ struct Rig {
                  std::unique_ptr<SerialPort> realPort = nullptr)
         : port(realPort ? nullptr : new FakePort),
           state(realPort ? std::move(realPort) : std::unique_ptr<SerialPort>(port),
-                {window, dialogs, sleeper, files, folder, userFolder},
-                FlashTimings{}.scaled(0.01)),
-          frm(window, {state, sleeper, files, dialogs, folder, userFolder},
-              [this, folder] { return std::make_unique<HTMLHelp>(viewer, dialogs, *registry, files, folder); }, {},
-              [this](int code) { ends << code; })
+                {window, dialogs, sleeper, files, folder, userFolder}, FlashTimings{}.scaled(0.01)),
+          frm(
+              window, {state, sleeper, files, dialogs, folder, userFolder},
+              [this, folder] {
+                  return std::make_unique<HTMLHelp>(viewer, dialogs, *registry, files, folder);
+              },
+              {}, [this](int code) { ends << code; })
     {
     }
 
     QTemporaryDir scratch;
-    std::unique_ptr<Registry> registry = makeSettingsRegistry(scratch.filePath(QStringLiteral("registry.ini")));
+    std::unique_ptr<Registry> registry =
+        makeSettingsRegistry(scratch.filePath(QStringLiteral("registry.ini")));
     test::RecordingHelpViewer viewer;
     MainWindow window;
     ScriptedDialogs dialogs;
@@ -167,7 +173,8 @@ TEST(WindowHandlerStartUp, NoScannerAndAPortThisUserMayNotOpenIsExplainedOnce)
         GTEST_SKIP() << "needs root and setpriv to run as another user";
     test::SimProcess sim;
     ASSERT_TRUE(sim.isReady()) << sim.errorText().toStdString();
-    const QString name = QStringLiteral("WindowHandlerStartUp.NoScannerAndAPortThisUserMayNotOpenIsExplainedOnce");
+    const QString name =
+        QStringLiteral("WindowHandlerStartUp.NoScannerAndAPortThisUserMayNotOpenIsExplainedOnce");
     EXPECT_EQ(test::rerunAsNobody(setpriv, name, "ROMWRIGHT_REFUSED_DEVICE", sim.terminal()), QString());
 }
 

@@ -1,15 +1,15 @@
-#include "app/window/LampWidget.h"
 #include "app/window/MainWindow.h"
-#include "app/window/WidgetDialogs.h"
-#include "app/window/MainWindowHandlers.h"
 #include "app/common/MainState.h"
+#include "app/window/LampWidget.h"
+#include "app/window/MainWindowHandlers.h"
+#include "app/window/WidgetDialogs.h"
 #include "help/HTMLHelp.h"
 #include "help/RecordingHelpViewer.h"
 #include "platform/FileSystem.h"
 #include "platform/PortMap.h"
+#include "platform/QtClock.h"
 #include "platform/QtSerialPort.h"
 #include "platform/Registry.h"
-#include "platform/QtClock.h"
 #include "support/ScriptedDialogs.h"
 
 #include <QAction>
@@ -211,12 +211,25 @@ TEST(WidgetDialogs, BoxesShowTheirTitleAndAnswerWhatWasTyped)
         const char *shown;
         const char *answer;
     } cases[] = {
-        {[](D &d) { d.message({}, {}, MessageIcon::None); return QString(); }, "", "Romwright|0", ""},
-        {[](D &d) { d.message({}, "File Type Required", MessageIcon::Exclamation); return QString(); }, "",
-         "File Type Required|2", ""},
-        {[](D &d) { d.message({}, "Oops", MessageIcon::Critical); return QString(); }, "", "Oops|3", ""},
-        {[&](D &d) { return d.inputBox(prompt, "Q or A?", "Q"); }, "A", "Q or A?|Enter the letter to wait for.|Q", "A"},
-        {[&](D &d) { return d.inputBox(prompt, {}, "Q"); }, nullptr, "Romwright|Enter the letter to wait for.|Q", ""},
+        {[](D &d) {
+             d.message({}, {}, MessageIcon::None);
+             return QString();
+         },
+         "", "Romwright|0", ""},
+        {[](D &d) {
+             d.message({}, "File Type Required", MessageIcon::Exclamation);
+             return QString();
+         },
+         "", "File Type Required|2", ""},
+        {[](D &d) {
+             d.message({}, "Oops", MessageIcon::Critical);
+             return QString();
+         },
+         "", "Oops|3", ""},
+        {[&](D &d) { return d.inputBox(prompt, "Q or A?", "Q"); }, "A",
+         "Q or A?|Enter the letter to wait for.|Q", "A"},
+        {[&](D &d) { return d.inputBox(prompt, {}, "Q"); }, nullptr,
+         "Romwright|Enter the letter to wait for.|Q", ""},
     };
     WidgetDialogs dialogs;
     for (const auto &c : cases) {
@@ -226,7 +239,8 @@ TEST(WidgetDialogs, BoxesShowTheirTitleAndAnswerWhatWasTyped)
             if (auto *box = qobject_cast<QMessageBox *>(modal))
                 shown = box->windowTitle() + QLatin1Char('|') + QString::number(box->icon());
             if (auto *box = qobject_cast<QInputDialog *>(modal)) {
-                shown = box->windowTitle() + QLatin1Char('|') + box->labelText() + QLatin1Char('|') + box->textValue();
+                shown = box->windowTitle() + QLatin1Char('|') + box->labelText() + QLatin1Char('|') +
+                        box->textValue();
                 box->setTextValue(QString::fromLatin1(c.typed));
             }
             c.typed ? static_cast<QDialog *>(modal)->accept() : static_cast<QDialog *>(modal)->reject();

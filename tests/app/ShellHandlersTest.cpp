@@ -24,9 +24,9 @@ TEST(WindowCommandLine, SplitsAtEveryComma)
     };
     for (const auto &[arguments, fields] : cases) {
         const auto parsed = parseWindowCommandLine(arguments);
-        const QString got = parsed ? QStringList({parsed->file, parsed->port, parsed->model}).join('|') : QString();
-        EXPECT_EQ(got, QLatin1String(fields))
-            << qPrintable(arguments.join('|'));
+        const QString got =
+            parsed ? QStringList({parsed->file, parsed->port, parsed->model}).join('|') : QString();
+        EXPECT_EQ(got, QLatin1String(fields)) << qPrintable(arguments.join('|'));
     }
 }
 
@@ -42,7 +42,8 @@ TEST(FindFile, ShowsTheChosenNameLoadsTheWholePathAndKeepsTheLastFilter)
         const char *label;
     } steps[] = {
         {"Scanner Not Found", false, "", "", "None"},
-        {"Jorlith 750", true, "/home/tech/firmware/JL750Ver5_9.s19", "Jorlith Firmware Files|J*.S19", "JL750Ver5_9.s19"},
+        {"Jorlith 750", true, "/home/tech/firmware/JL750Ver5_9.s19", "Jorlith Firmware Files|J*.S19",
+         "JL750Ver5_9.s19"},
         {"", false, "C:\\firmware\\JL750Ver5_8.s19", "Jorlith Firmware Files|J*.S19", "JL750Ver5_8.s19"},
         {"halvern 1450", false, "", "Jorlith Firmware Files|J*.S19", "JL750Ver5_8.s19"},
         {"Wexmoor 3650", false, "", "Wexmoor Firmware Files|W*.S19", "JL750Ver5_8.s19"},
@@ -75,7 +76,8 @@ TEST(ShowFileOpen, LampProgramAndMessagesFollowTheReadsInOrder)
     const FileRead missing{FileCheck::Missing, "/opt/bootloader.sss", 0, {}};
     const FileRead damaged{FileCheck::Damaged, "C:\\fw\\%1%2.s19", 7, "the checksum does not match"};
     const QString missingText = QString::fromLatin1(kMissingFileMessage);
-    const QString damagedText = "The file %1%2.s19 is damaged and cannot be used (line 7: the checksum does not match).";
+    const QString damagedText =
+        "The file %1%2.s19 is damaged and cannot be used (line 7: the checksum does not match).";
     const struct {
         const char *name;
         FileOpenResult result;
@@ -84,11 +86,18 @@ TEST(ShowFileOpen, LampProgramAndMessagesFollowTheReadsInOrder)
         QStringList messages;
     } cases[] = {
         {"all valid", {valid, valid, valid}, Lamp::Grey, Lamp::Green, {}},
-        {"a loader without data", {valid, noData, valid}, Lamp::Grey, Lamp::Red,
+        {"a loader without data",
+         {valid, noData, valid},
+         Lamp::Grey,
+         Lamp::Red,
          {"The file bootloader.sss holds no firmware records."}},
         {"missing after a good load", {valid, missing, {}}, Lamp::Green, Lamp::Red, {missingText}},
         {"missing at the first load", {valid, missing, {}}, Lamp::Grey, Lamp::Grey, {missingText}},
-        {"damaged, then missing", {damaged, valid, missing}, Lamp::Grey, Lamp::Red, {damagedText, missingText}},
+        {"damaged, then missing",
+         {damaged, valid, missing},
+         Lamp::Grey,
+         Lamp::Red,
+         {damagedText, missingText}},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -130,18 +139,29 @@ TEST(PortPermissionNotice, AdvisesJoiningAGroupOnlyWhereThatIsEnoughAndSafe)
     };
     const RefusedPort usb = refused(1, "/dev/ttyUSB0", "dialout", true);
     const std::tuple<const char *, std::vector<RefusedPort>, const char *, const char *> cases[] = {
-        {"group may read and write", {usb}, "Add your user to the group \"dialout\"", "port COM1 (/dev/ttyUSB0)."},
-        {"one group for all", {usb, refused(2, "/dev/ttyS0", "dialout", true)}, "usermod -aG dialout $USER",
+        {"group may read and write",
+         {usb},
+         "Add your user to the group \"dialout\"",
+         "port COM1 (/dev/ttyUSB0)."},
+        {"one group for all",
+         {usb, refused(2, "/dev/ttyS0", "dialout", true)},
+         "usermod -aG dialout $USER",
          "ports COM1 (/dev/ttyUSB0), COM2 (/dev/ttyS0)."},
-        {"group may only write", {refused(1, "/dev/pts/3", "tty", false)}, "udev rule", "port COM1 (/dev/pts/3)."},
+        {"group may only write",
+         {refused(1, "/dev/pts/3", "tty", false)},
+         "udev rule",
+         "port COM1 (/dev/pts/3)."},
         {"never root", {refused(1, "/dev/ttyS0", "root", true)}, "udev rule", "(/dev/ttyS0)."},
         {"groups differ", {usb, refused(2, "/dev/ttyS0", "uucp", true)}, "udev rule", "COM2 (/dev/ttyS0)."},
-        {"no placeholders", {refused(3, "/dev/%1%2", "%3", true)}, "usermod -aG %3 $USER", "COM3 (/dev/%1%2)."},
+        {"no placeholders",
+         {refused(3, "/dev/%1%2", "%3", true)},
+         "usermod -aG %3 $USER",
+         "COM3 (/dev/%1%2)."},
     };
     for (const auto &[name, ports, advice, names] : cases) {
         const QString text = PortPermissionNotice::text(ports);
-        EXPECT_TRUE(text.contains(QLatin1String(advice)) && text.contains(QLatin1String(names))) << name << ": "
-                                                                                               << qPrintable(text);
+        EXPECT_TRUE(text.contains(QLatin1String(advice)) && text.contains(QLatin1String(names)))
+            << name << ": " << qPrintable(text);
         EXPECT_NE(text.contains(QLatin1String("usermod")), text.contains(QLatin1String("udev"))) << name;
     }
     ScriptedDialogs dialogs;

@@ -1,20 +1,20 @@
 // The window against romwright-sim on a pseudo-terminal: start-up as the
 // window runs it, then whole updates clicked through PROGRAM.
-#include "app/window/MainWindowHandlers.h"
-#include "app/window/MainWindow.h"
 #include "app/common/MainState.h"
+#include "app/window/MainWindow.h"
+#include "app/window/MainWindowHandlers.h"
 #include "image/ParseMotorolaSrecords.h"
 #include "platform/FileSystem.h"
 #include "platform/PortMap.h"
+#include "platform/QtClock.h"
 #include "platform/QtSerialPort.h"
 #include "scanner/Scanner.h"
-#include "platform/QtClock.h"
 #include "support/ScriptedDialogs.h"
 #include "support/SimProcess.h"
 #include "support/TestPaths.h"
 
-#include <QDir>
 #include <QAction>
+#include <QDir>
 #include <QLabel>
 #include <QMenu>
 #include <QProgressBar>
@@ -34,9 +34,11 @@ constexpr double kTimeScale = 0.1;
 // The window's parts over a real serial port, the device mapped to COM1.
 class SimRig {
 public:
-    explicit SimRig(const SimProcess &sim, const FlashTimings &flashTimings = FlashTimings{}.scaled(kTimeScale))
+    explicit SimRig(const SimProcess &sim,
+                    const FlashTimings &flashTimings = FlashTimings{}.scaled(kTimeScale))
         : timings(flashTimings),
-          state(makePort(sim), {window, dialogs, sleeper, files, test::programDir(), test::sampleDir()}, timings),
+          state(makePort(sim), {window, dialogs, sleeper, files, test::programDir(), test::sampleDir()},
+                timings),
           frm(window, parts(), {}, {}, [this](int code) { ends << code; })
     {
         state.update().powerCyclePrompt = [](const QString &, const QString &) { return true; };
@@ -108,14 +110,19 @@ TEST(WindowStartUp, APortNumberOutsideOneToSixteenReachesNoDevice)
         const char *label;
     };
     const Case cases[] = {
-        {"0", Lamp::Red, "None Selected"},  {"17", Lamp::Red, "None Selected"}, {"32767", Lamp::Red, "None Selected"},
-        {"-1", Lamp::Red, "None Selected"}, {"x", Lamp::Red, "None Selected"},  {"16", Lamp::Green, "16"},
+        {"0", Lamp::Red, "None Selected"},
+        {"17", Lamp::Red, "None Selected"},
+        {"32767", Lamp::Red, "None Selected"},
+        {"-1", Lamp::Red, "None Selected"},
+        {"x", Lamp::Red, "None Selected"},
+        {"16", Lamp::Green, "16"},
         {"1", Lamp::Green, "1"}, // last: the only request the simulator may hear
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.port);
         SimRig rig(sim);
-        ASSERT_EQ(rig.frm.Form_Load(WindowCommandLine{QString(), c.port, "Halvern 1450"}), FormLoadEnd::Ready);
+        ASSERT_EQ(rig.frm.Form_Load(WindowCommandLine{QString(), c.port, "Halvern 1450"}),
+                  FormLoadEnd::Ready);
         EXPECT_EQ(rig.window.lamp(LampId::ComStatus), c.lamp);
         EXPECT_EQ(rig.label("lblPort"), QLatin1String(c.label));
     }
@@ -205,7 +212,8 @@ TEST(WindowUpdate, OldBootSoftwareGetsTheRamLoaderOfTheLoaderFile)
     FlashTimings timings = FlashTimings{}.scaled(kTimeScale);
     timings.waitForZInterval = 800ms; // the old boot software repeats "Z" every 500 ms
     SimRig rig(sim, timings);
-    ASSERT_EQ(rig.frm.Form_Load(WindowCommandLine{"Hlv1450ver5_9.s19", "1", "Halvern 1450"}), FormLoadEnd::Ready);
+    ASSERT_EQ(rig.frm.Form_Load(WindowCommandLine{"Hlv1450ver5_9.s19", "1", "Halvern 1450"}),
+              FormLoadEnd::Ready);
     rig.window.findChild<QPushButton *>(QStringLiteral("cmdProgram"))->click();
     ASSERT_EQ(rig.dialogs.messages.size(), 1u);
     EXPECT_EQ(rig.dialogs.messages.back().text,
@@ -214,7 +222,8 @@ TEST(WindowUpdate, OldBootSoftwareGetsTheRamLoaderOfTheLoaderFile)
 
     MemoryImage loader;
     loader.fill(0x00);
-    ASSERT_TRUE(ParseSrecordFile(test::sampleDir() + QStringLiteral("/FlashProgrammer.sss"), loader).heldData());
+    ASSERT_TRUE(
+        ParseSrecordFile(test::sampleDir() + QStringLiteral("/FlashProgrammer.sss"), loader).heldData());
     const QByteArray ram(reinterpret_cast<const char *>(loader.data()) + 0x0050, 1024);
     const QString log = sim.transcript();
     const QString note = QStringLiteral("RAM loader received, 1024 bytes: ");
@@ -237,7 +246,8 @@ TEST(WindowUpdate, FileForAnotherScannerIsAskedAboutAndALoaderRefused)
     ASSERT_TRUE(program->isEnabled());
     program->click(); // answered No
     ASSERT_EQ(rig.dialogs.questions.size(), 1u);
-    EXPECT_TRUE(rig.dialogs.questions[0].text.startsWith(QLatin1String("The file JL750Ver6_0.s19 is firmware for")));
+    EXPECT_TRUE(
+        rig.dialogs.questions[0].text.startsWith(QLatin1String("The file JL750Ver6_0.s19 is firmware for")));
     EXPECT_EQ(rig.dialogs.questions[0].title, QStringLiteral("Firmware Check"));
     EXPECT_EQ(rig.dialogs.questions[0].icon, MessageIcon::Exclamation);
     EXPECT_TRUE(rig.window.isControlEnabled(ControlId::FileMenu));
@@ -248,7 +258,8 @@ TEST(WindowUpdate, FileForAnotherScannerIsAskedAboutAndALoaderRefused)
     program->click();
     EXPECT_EQ(rig.dialogs.questions.size(), 1u);
     ASSERT_EQ(rig.dialogs.messages.size(), 1u);
-    EXPECT_TRUE(rig.dialogs.messages[0].text.startsWith(QLatin1String("The file bootloader.sss is a loader")));
+    EXPECT_TRUE(
+        rig.dialogs.messages[0].text.startsWith(QLatin1String("The file bootloader.sss is a loader")));
     EXPECT_TRUE(rig.ends.isEmpty());
 
     // The scanner heard the start-up's request and nothing after it.
@@ -265,7 +276,8 @@ TEST(WindowUpdate, ClosingTheWindowDuringAnUpdateAsksAndYesEndsWithStatusOne)
     SimProcess sim({"--start-in-boot", "--boot", "Q"});
     ASSERT_TRUE(sim.isReady()) << sim.errorText().toStdString();
     SimRig rig(sim);
-    ASSERT_EQ(rig.frm.Form_Load(WindowCommandLine{"Hlv1450ver5_9.s19", "1", "Halvern 1450"}), FormLoadEnd::Ready);
+    ASSERT_EQ(rig.frm.Form_Load(WindowCommandLine{"Hlv1450ver5_9.s19", "1", "Halvern 1450"}),
+              FormLoadEnd::Ready);
     rig.window.show();
     rig.dialogs.questionAnswers = {true};
     QTimer watch;
@@ -278,8 +290,9 @@ TEST(WindowUpdate, ClosingTheWindowDuringAnUpdateAsksAndYesEndsWithStatusOne)
 
     ASSERT_EQ(rig.dialogs.questions.size(), 1u);
     EXPECT_EQ(rig.dialogs.questions[0].text,
-              QStringLiteral("An update is running. If you close the Romwright now, the scanner keeps its boot software "
-                             "and has no firmware until the update is run again. Close anyway?"));
+              QStringLiteral(
+                  "An update is running. If you close the Romwright now, the scanner keeps its boot software "
+                  "and has no firmware until the update is run again. Close anyway?"));
     EXPECT_EQ(rig.dialogs.questions[0].title, QStringLiteral("Update Running"));
     EXPECT_EQ(rig.dialogs.questions[0].icon, MessageIcon::Exclamation);
     EXPECT_EQ(rig.ends, QList<int>{1});

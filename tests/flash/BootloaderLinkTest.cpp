@@ -13,10 +13,10 @@ TEST(BootloaderLink, AWaitEndsOnTheFirstReadThatBeginsWithItsLetterOrItsBound)
     struct Case {
         const char *name;
         bool flushed;
-        QByteArray waiting;                           // in the buffer before the wait
+        QByteArray waiting;                            // in the buffer before the wait
         std::vector<std::pair<int, QByteArray>> reads; // arriving at these times
-        int lineLostAt;                               // -1: never
-        int endAt;                                    // the program ends; -1: never
+        int lineLostAt;                                // -1: never
+        int endAt;                                     // the program ends; -1: never
         Outcome expected;
         int returnsAt;
     };
@@ -40,7 +40,8 @@ TEST(BootloaderLink, AWaitEndsOnTheFirstReadThatBeginsWithItsLetterOrItsBound)
             r.clock.at(std::chrono::milliseconds(c.lineLostAt), [&r] { r.port.loseLine(); });
         if (c.endAt >= 0)
             r.clock.at(std::chrono::milliseconds(c.endAt), [&r] { r.clock.endWaits(); });
-        EXPECT_EQ(c.flushed ? r.link.WaitForByteFlushed('R', 80ms) : r.link.WaitForByte('R', 80ms), c.expected);
+        EXPECT_EQ(c.flushed ? r.link.WaitForByteFlushed('R', 80ms) : r.link.WaitForByte('R', 80ms),
+                  c.expected);
         EXPECT_EQ(r.clock.now().count(), c.returnsAt);
         EXPECT_TRUE(r.dialogs.messages.empty()); // the update sequence says what happened
     }
@@ -64,7 +65,8 @@ TEST(BootloaderLink, GreetingTimeOutsAreSilentWhenOddAndEndTheProgramWhenEven)
         LinkRig r;
         for (std::size_t i = 0; i < sequences[s].size(); ++i) {
             r.link.timers().restartWaitForQ(20ms);
-            const Outcome outcome = sequences[s][i] == Q ? r.link.WaitForLetterQ('Q') : r.link.WaitForLetterA('A');
+            const Outcome outcome =
+                sequences[s][i] == Q ? r.link.WaitForLetterQ('Q') : r.link.WaitForLetterA('A');
             EXPECT_EQ(r.clock.now().count(), 20 * static_cast<int>(i + 1));
             const bool last = i + 1 == sequences[s].size();
             ASSERT_EQ(outcome, last ? Outcome::EndTimedOut : Outcome::Missed);
@@ -145,8 +147,10 @@ TEST(BootloaderLink, OpenPortFailsOnlyWhenThePortCannotBeHad)
         bool open;
     };
     const Case cases[] = {
-        {CommError::None, true, true},          {CommError::PortInUse, false, false},
-        {CommError::PermissionDenied, false, false}, {CommError::NoSuchPort, true, false},
+        {CommError::None, true, true},
+        {CommError::PortInUse, false, false},
+        {CommError::PermissionDenied, false, false},
+        {CommError::NoSuchPort, true, false},
         {CommError::DeviceNotOpen, true, false},
     };
     for (const Case &c : cases) {

@@ -4,9 +4,9 @@
 
 #include "flash/UpdateSequence.h"
 #include "platform/ManualClock.h"
-#include "view/ViewState.h"
 #include "support/FakePort.h"
 #include "support/ScriptedDialogs.h"
+#include "view/ViewState.h"
 
 namespace romwright::test {
 
@@ -31,8 +31,7 @@ struct BootSoftware {
         else if (w == "z") {
             firmwareMode = true;
             reply = "C";
-        }
-        else if (w.startsWith('P'))
+        } else if (w.startsWith('P'))
             reply = "p";
         return !reply.isEmpty() && stallAt > 0 && ++answers >= stallAt ? QByteArray() : reply;
     }
@@ -81,13 +80,15 @@ struct LinkRig {
         for (std::size_t i = 0; i < port.writes.size(); ++i) {
             const QByteArray &w = port.writes[i];
             out << QString::number(port.writeTimes[i].count()) + QLatin1Char(':') +
-                       (w.size() <= 2 ? QString::fromLatin1(w) : QString::fromLatin1(w.left(1)) + QString::number(w.size()));
+                       (w.size() <= 2 ? QString::fromLatin1(w)
+                                      : QString::fromLatin1(w.left(1)) + QString::number(w.size()));
         }
         return out.join(QLatin1Char(' '));
     }
     bool sent(char first) const
     {
-        return std::any_of(port.writes.begin(), port.writes.end(), [first](const QByteArray &w) { return w.startsWith(first); });
+        return std::any_of(port.writes.begin(), port.writes.end(),
+                           [first](const QByteArray &w) { return w.startsWith(first); });
     }
 
     ManualClock clock;

@@ -9,12 +9,12 @@
 #include "image/FlashLayout.h"
 #include "platform/FileSystem.h"
 #include "platform/PortMap.h"
-#include "platform/QtSerialPort.h"
 #include "platform/QtClock.h"
-#include "view/ViewState.h"
+#include "platform/QtSerialPort.h"
 #include "support/ScriptedDialogs.h"
 #include "support/SimProcess.h"
 #include "support/TestPaths.h"
+#include "view/ViewState.h"
 
 #include <QElapsedTimer>
 #include <gtest/gtest.h>
@@ -55,9 +55,8 @@ struct Session {
         flags.bBarCodeProcessor = barCode;
         const QString folder = test::sampleDir();
         view.setText(LabelId::FirmFile, QString::fromLatin1(kSample));
-        const FileOpenResult loaded =
-            FileOpen(joinPath(folder, QString::fromLatin1(kSample)), *firmware,
-                     FileOpenContext{files, folder});
+        const FileOpenResult loaded = FileOpen(joinPath(folder, QString::fromLatin1(kSample)), *firmware,
+                                               FileOpenContext{files, folder});
         EXPECT_TRUE(loaded.allValid());
         return update.cmdProgram_Click(*firmware);
     }
@@ -177,9 +176,12 @@ TEST(RoutesEndToEnd, EveryInjectedFaultEndsTheUpdateWithinItsBound)
         std::chrono::milliseconds within; // from the click
     };
     const Case cases[] = {
-        {"stall after erase", "--boot Q --stall-after 2", Outcome::EndStalled, messages::kStalled, t.ackBound + 3s},
-        {"stall in the RAM loader", "--boot Z --stall-after 1", Outcome::EndStalled, messages::kStalled, t.ackBound + 3s},
-        {"hang-up in the RAM loader", "--boot Z --hangup-after 2", Outcome::EndConnectionLost, messages::kConnectionLost, 3s},
+        {"stall after erase", "--boot Q --stall-after 2", Outcome::EndStalled, messages::kStalled,
+         t.ackBound + 3s},
+        {"stall in the RAM loader", "--boot Z --stall-after 1", Outcome::EndStalled, messages::kStalled,
+         t.ackBound + 3s},
+        {"hang-up in the RAM loader", "--boot Z --hangup-after 2", Outcome::EndConnectionLost,
+         messages::kConnectionLost, 3s},
         {"erase slower than its bound", "--boot A --slow-erase 1500", Outcome::EndStalled, messages::kStalled,
          t.eraseBound + 3s},
         {"hang-up in the middle of the records", "--boot Q --hangup-after 5", Outcome::EndConnectionLost,

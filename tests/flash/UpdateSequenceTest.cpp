@@ -131,7 +131,7 @@ TEST(UpdateSequence, NoFileOrAFileThatDidNotLoadStopsBeforeAnythingIsSent)
         bool stops; // otherwise the closed port stops it
     };
     const Case cases[] = {
-        {"None", true, true},     {"/home/None/H1.s19", true, true}, {"H1.s19", false, true},
+        {"None", true, true},      {"/home/None/H1.s19", true, true}, {"H1.s19", false, true},
         {"none.s19", true, false}, {"NONE.s19", true, false},
     };
     for (const Case &c : cases) {
@@ -144,10 +144,12 @@ TEST(UpdateSequence, NoFileOrAFileThatDidNotLoadStopsBeforeAnythingIsSent)
         ASSERT_EQ(r.update.cmdProgram_Click(fw), Outcome::Stopped);
         EXPECT_TRUE(r.port.writes.empty());
         ASSERT_EQ(r.dialogs.messages.size(), 1u);
-        EXPECT_EQ(r.dialogs.messages[0].text, qs(c.stops ? messages::kSelectFirmware : messages::kPortFailure));
+        EXPECT_EQ(r.dialogs.messages[0].text,
+                  qs(c.stops ? messages::kSelectFirmware : messages::kPortFailure));
         EXPECT_EQ(r.view.isControlEnabled(ControlId::PortMenu), !c.stops);
         EXPECT_EQ(r.view.isControlEnabled(ControlId::ProgramButton), !c.stops);
-        for (ControlId id : {ControlId::FileMenu, ControlId::HelpMenu, ControlId::ExitButton, ControlId::BrowseButton})
+        for (ControlId id :
+             {ControlId::FileMenu, ControlId::HelpMenu, ControlId::ExitButton, ControlId::BrowseButton})
             EXPECT_TRUE(r.view.isControlEnabled(id)) << static_cast<int>(id);
         EXPECT_FALSE(r.view.isBusy());
     }
@@ -162,7 +164,8 @@ TEST(UpdateSequence, TheRetryOpensTheMenusAndAFileThatFailsToLoadThenIsNotSent)
         r.link.timers().start();
         std::vector<std::pair<bool, bool>> fileAndBrowse; // at each write
         r.port.writeError = [&](const QByteArray &) {
-            fileAndBrowse.emplace_back(r.view.isControlEnabled(ControlId::FileMenu), r.view.isControlEnabled(ControlId::BrowseButton));
+            fileAndBrowse.emplace_back(r.view.isControlEnabled(ControlId::FileMenu),
+                                       r.view.isControlEnabled(ControlId::BrowseButton));
             if (loadFails && r.boot.requests == 2)
                 fw.FilesValid = false; // a file opened through the File menu did not load
             return CommError::None;
@@ -249,7 +252,8 @@ TEST(UpdateSequence, AFailedWriteALostLineOrAMissingBlockEndsTheRoute)
         r.link.timers().start();
         bool fired = false;
         r.port.writeError = [&](const QByteArray &w) {
-            const bool hit = !fired && !c.failingWrite.isEmpty() && !w.startsWith("R2") && w.startsWith(c.failingWrite);
+            const bool hit =
+                !fired && !c.failingWrite.isEmpty() && !w.startsWith("R2") && w.startsWith(c.failingWrite);
             fired = fired || hit;
             if (hit && c.loseLine)
                 r.clock.at(r.clock.now() + 1ms, [&r] { r.port.loseLine(); });

@@ -1,12 +1,12 @@
 // The help file as the build compiles it: every page, picture and sitemap
 // entry is there, links lead somewhere, and every message the program can
 // show is explained.
-#include "app/window/AboutSysInfo.h"
-#include "app/common/FindFile.h"
 #include "app/common/FileMessages.h"
+#include "app/common/FindFile.h"
 #include "app/common/FirmwareCheck.h"
 #include "app/common/PortPermissionNotice.h"
 #include "app/common/WaitLetterPrompt.h"
+#include "app/window/AboutSysInfo.h"
 #include "flash/FlashMessages.h"
 #include "help/HTMLHelp.h"
 #include "help/HelpMenu.h"
@@ -148,20 +148,46 @@ TEST(HelpFile, ExplainsEveryMessageTheProgramShows)
     const QString page = HelpSearchIndex::plainText(text(*archive, QStringLiteral("messages.html")));
     using namespace messages;
     const char *const shown[] = {
-        kMissingFileMessage, kDamagedFileMessage, kFolderMessage, kNotRegularFileMessage, kPermissionDeniedMessage,
-        kNoRecordsMessage, kChooseProcessorMessage, kFileTypeRequiredTitle, kMeantForAnotherMessage, kProgramAnyway,
-        kFirmwareCheckTitle, kLoaderNotFirmwareMessage, kNothingToWriteMessage, kSelectFirmware, kPortFailure,
-        kCommunicationsFailureTitle, kPowerCycle, kPowerCycleTitle, kComplete, kTimedOut, kTimeoutFailureTitle,
-        kStalled, kConnectionLost, kNoBlocks, PortPermissionNotice::kTitle, kChooseScannerTitle,
-        WaitLetterPrompt::kPrompt, WaitLetterPrompt::kTitle, kSysInfoUnavailable, kDamagedHelpFileMessage,
+        kMissingFileMessage,
+        kDamagedFileMessage,
+        kFolderMessage,
+        kNotRegularFileMessage,
+        kPermissionDeniedMessage,
+        kNoRecordsMessage,
+        kChooseProcessorMessage,
+        kFileTypeRequiredTitle,
+        kMeantForAnotherMessage,
+        kProgramAnyway,
+        kFirmwareCheckTitle,
+        kLoaderNotFirmwareMessage,
+        kNothingToWriteMessage,
+        kSelectFirmware,
+        kPortFailure,
+        kCommunicationsFailureTitle,
+        kPowerCycle,
+        kPowerCycleTitle,
+        kComplete,
+        kTimedOut,
+        kTimeoutFailureTitle,
+        kStalled,
+        kConnectionLost,
+        kNoBlocks,
+        PortPermissionNotice::kTitle,
+        kChooseScannerTitle,
+        WaitLetterPrompt::kPrompt,
+        WaitLetterPrompt::kTitle,
+        kSysInfoUnavailable,
+        kDamagedHelpFileMessage,
         // The help viewer's own warnings.
-        "Please make sure the correct path and file name have been specified.", "is not a valid HTML Help file.",
+        "Please make sure the correct path and file name have been specified.",
+        "is not a valid HTML Help file.",
     };
     static const QRegularExpression kGaps(QStringLiteral("%\\d|\\r"));
     for (const char *message : shown) {
         for (const QString &piece : QString::fromUtf8(message).split(kGaps)) {
             if (piece.trimmed().size() > 2) {
-                EXPECT_TRUE(page.contains(piece.trimmed())) << message << "\n  missing: " << piece.toStdString();
+                EXPECT_TRUE(page.contains(piece.trimmed()))
+                    << message << "\n  missing: " << piece.toStdString();
             }
         }
     }

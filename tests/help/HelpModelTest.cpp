@@ -51,10 +51,15 @@ TEST(HelpSitemap, DamagedOrForeignInputGivesWhatCanBeRead)
     } cases[] = {
         {"empty", "", 0},
         {"not a sitemap", "<html><body><p>text</p></body></html>", 0},
-        {"object of another type", R"(<UL><LI><OBJECT type="text/html"><param name="Name" value="x"></OBJECT></UL>)", 0},
-        {"more closing than opening lists", R"(</UL></UL><UL><LI><OBJECT type="text/sitemap"><param name="Name" value="a"></OBJECT>)", 1},
-        {"cut off inside an object", R"(<UL><LI><OBJECT type="text/sitemap"><param name="Name" value="a"></OBJECT><LI><OBJECT type="text/sitemap"><param name="Na)", 1},
-        {"list opened before any entry", R"(<UL><UL><LI><OBJECT type="text/sitemap"><param name="Name" value="a"></OBJECT></UL></UL>)", 1},
+        {"object of another type",
+         R"(<UL><LI><OBJECT type="text/html"><param name="Name" value="x"></OBJECT></UL>)", 0},
+        {"more closing than opening lists",
+         R"(</UL></UL><UL><LI><OBJECT type="text/sitemap"><param name="Name" value="a"></OBJECT>)", 1},
+        {"cut off inside an object",
+         R"(<UL><LI><OBJECT type="text/sitemap"><param name="Name" value="a"></OBJECT><LI><OBJECT type="text/sitemap"><param name="Na)",
+         1},
+        {"list opened before any entry",
+         R"(<UL><UL><LI><OBJECT type="text/sitemap"><param name="Name" value="a"></OBJECT></UL></UL>)", 1},
     };
     for (const auto &c : cases)
         EXPECT_EQ(HelpSitemap::parse(QString::fromLatin1(c.html)).size(), c.entries) << c.what;
@@ -62,7 +67,8 @@ TEST(HelpSitemap, DamagedOrForeignInputGivesWhatCanBeRead)
 
 TEST(HelpSitemap, NestingAndEntryCountAreBounded)
 {
-    const QString entry = QStringLiteral(R"(<LI><OBJECT type="text/sitemap"><param name="Name" value="x"></OBJECT>)");
+    const QString entry =
+        QStringLiteral(R"(<LI><OBJECT type="text/sitemap"><param name="Name" value="x"></OBJECT>)");
     const QString ul = QStringLiteral("<UL>"), end = QStringLiteral("</UL>");
     const struct {
         const char *what;
@@ -70,10 +76,12 @@ TEST(HelpSitemap, NestingAndEntryCountAreBounded)
         std::size_t topLevel, total;
         int deepest;
     } cases[] = {
-        {"100,000 lists deep", (ul + entry).repeated(100000), 1, HelpSitemap::kMaxEntries, HelpSitemap::kMaxDepth - 1},
-        {"100,000 entries in one list", ul + entry.repeated(100000), HelpSitemap::kMaxEntries, HelpSitemap::kMaxEntries, 0},
-        {"too deep, then back to the top", entry + (ul + entry).repeated(40) + end.repeated(40) + entry, 2, 42,
-         HelpSitemap::kMaxDepth},
+        {"100,000 lists deep", (ul + entry).repeated(100000), 1, HelpSitemap::kMaxEntries,
+         HelpSitemap::kMaxDepth - 1},
+        {"100,000 entries in one list", ul + entry.repeated(100000), HelpSitemap::kMaxEntries,
+         HelpSitemap::kMaxEntries, 0},
+        {"too deep, then back to the top", entry + (ul + entry).repeated(40) + end.repeated(40) + entry, 2,
+         42, HelpSitemap::kMaxDepth},
     };
     for (const auto &c : cases) {
         const auto tree = HelpSitemap::parse(c.html);
@@ -81,7 +89,8 @@ TEST(HelpSitemap, NestingAndEntryCountAreBounded)
         int deepest = 0;
         for (const auto &row : flat)
             deepest = std::max(deepest, row.second);
-        EXPECT_EQ(std::make_tuple(tree.size(), flat.size(), deepest), std::make_tuple(c.topLevel, c.total, c.deepest))
+        EXPECT_EQ(std::make_tuple(tree.size(), flat.size(), deepest),
+                  std::make_tuple(c.topLevel, c.total, c.deepest))
             << c.what;
     }
 }
@@ -89,7 +98,7 @@ TEST(HelpSitemap, NestingAndEntryCountAreBounded)
 TEST(HelpSitemap, EntitiesAreDecoded)
 {
     const std::pair<const char *, const char *> cases[] = {
-        {"a &amp; b", "a & b"}, {"&lt;tag&gt;", "<tag>"}, {"&#65;&#x42;", "AB"},
+        {"a &amp; b", "a & b"},     {"&lt;tag&gt;", "<tag>"},           {"&#65;&#x42;", "AB"},
         {"&bogus; &", "&bogus; &"}, {"&#0; &#xD800;", "&#0; &#xD800;"}, {"plain", "plain"},
     };
     for (const auto &[in, out] : cases)

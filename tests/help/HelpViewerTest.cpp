@@ -9,12 +9,12 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QScreen>
 #include <QTabWidget>
 #include <QTemporaryDir>
-#include <QKeyEvent>
-#include <QScreen>
 #include <QTest>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
@@ -110,10 +110,14 @@ TEST_F(HelpViewerTest, LinksInsideTheFileAreFollowedAndPicturesLoaded)
 
     // Pictures and the style sheet come out of the help file, relative to the page.
     ASSERT_TRUE(window->showPage(QStringLiteral("main-window.html")));
-    const QVariant picture = browser->loadResource(QTextDocument::ImageResource, QUrl(QStringLiteral("images/lamp-green.png")));
+    const QVariant picture =
+        browser->loadResource(QTextDocument::ImageResource, QUrl(QStringLiteral("images/lamp-green.png")));
     EXPECT_TRUE(picture.toByteArray().startsWith("\x89PNG"));
-    EXPECT_FALSE(browser->loadResource(QTextDocument::StyleSheetResource, QUrl(QStringLiteral("help.css"))).toString().isEmpty());
-    EXPECT_FALSE(browser->loadResource(QTextDocument::ImageResource, QUrl(QStringLiteral("images/none.png"))).isValid());
+    EXPECT_FALSE(browser->loadResource(QTextDocument::StyleSheetResource, QUrl(QStringLiteral("help.css")))
+                     .toString()
+                     .isEmpty());
+    EXPECT_FALSE(browser->loadResource(QTextDocument::ImageResource, QUrl(QStringLiteral("images/none.png")))
+                     .isValid());
     EXPECT_FALSE(window->showPage(QStringLiteral("no-such-page.html")));
     EXPECT_EQ(browser->currentPage(), QStringLiteral("/main-window.html"));
 }

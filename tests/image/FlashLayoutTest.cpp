@@ -30,14 +30,16 @@ TEST(FlashLayout, TablesCoverTheirFlashOnceInOrderWithinTheRecordLimits)
     for (const Layout &layout : layouts) {
         SCOPED_TRACE(layout.name);
         EXPECT_EQ(layout.table.size(), layout.size);
-        const std::size_t ordered = layout.table.data() == kBootloaderBlocks.data() ? layout.size - 1 : layout.size;
+        const std::size_t ordered =
+            layout.table.data() == kBootloaderBlocks.data() ? layout.size - 1 : layout.size;
         std::bitset<kImageSize> covered;
         for (std::size_t i = 0; i < layout.table.size(); ++i) {
             const FlashBlock &block = layout.table[i];
             ASSERT_GT(block.Length, 0);
             EXPECT_LE(block.Length, layout.maxLength);
             if (i > 0 && i < ordered) {
-                EXPECT_GE(block.Address, layout.table[i - 1].Address + layout.table[i - 1].Length) << "entry " << i;
+                EXPECT_GE(block.Address, layout.table[i - 1].Address + layout.table[i - 1].Length)
+                    << "entry " << i;
             }
             const auto first = static_cast<std::uint32_t>(block.Address);
             for (std::uint32_t a = first; a < first + block.Length; ++a) {
@@ -55,8 +57,9 @@ TEST(FlashLayout, TablesCoverTheirFlashOnceInOrderWithinTheRecordLimits)
 
     // The blocks whose length breaks the pattern, and the bootloader's last two.
     const std::tuple<std::span<const FlashBlock>, std::size_t, std::int32_t, int> entries[] = {
-        {kFlashBlocks64, 2, 0x04D0, 48},     {kFlashBlocks128, 12, 0x182C, 84},    {kBootloaderBlocks, 0, 0x0450, 48},
-        {kBootloaderBlocks, 965, 0xFFCC, 52}, {kBootloaderBlocks, 966, 0xFF80, 2},
+        {kFlashBlocks64, 2, 0x04D0, 48},     {kFlashBlocks128, 12, 0x182C, 84},
+        {kBootloaderBlocks, 0, 0x0450, 48},  {kBootloaderBlocks, 965, 0xFFCC, 52},
+        {kBootloaderBlocks, 966, 0xFF80, 2},
     };
     for (const auto &[table, index, address, length] : entries) {
         EXPECT_EQ(table[index].Address, address) << "entry " << index;

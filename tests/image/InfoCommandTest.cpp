@@ -69,7 +69,8 @@ TEST(InfoCommand, ExitStatusAndMessages)
         dir, "nodata.s19", "\xEF\xBB\xBF" + srecord(0, 0, {'x'}) + "\r\n\r\n; none\r\n" + srecord(9, 0, {}));
     const QString lowerCase = write(dir, "lower.s19", good + "s9030000FC\r\n");
     const QString text = write(dir, "notes.s19", "Halvern firmware 5.9\n");
-    const QString intelHex = write(dir, "intel.s19", ":10800000000102030405060708090A0B0C0D0E0F78\n:00000001FF\n");
+    const QString intelHex =
+        write(dir, "intel.s19", ":10800000000102030405060708090A0B0C0D0E0F78\n:00000001FF\n");
     const QString folder = dir.filePath(QStringLiteral("folder.s19"));
     QDir().mkdir(folder);
     const QString fifo = dir.filePath(QStringLiteral("fifo.s19"));
@@ -103,7 +104,10 @@ TEST(InfoCommand, ExitStatusAndMessages)
          "",
          "(line 2: the count record says 3 data records but 1 came before it; the file was cut short or "
          "spliced)."},
-        {"only S0 and S9, two lines skipped", {noData}, 1, "Lines skipped: 2 ",
+        {"only S0 and S9, two lines skipped",
+         {noData},
+         1,
+         "Lines skipped: 2 ",
          "The file nodata.s19 holds no firmware records.\n"},
         {"plain text", {text}, 1, "", "The file notes.s19 holds no firmware records.\n"},
         {"Intel HEX", {intelHex}, 1, "", "The file intel.s19 holds no firmware records.\n"},
@@ -154,12 +158,13 @@ TEST(InfoCommand, HostileFileNamesAreShownAsTheyAre)
             shell.setWorkingDirectory(dir.path());
             QString octal; // every byte as \0nnn, which printf's %b turns back into it
             for (const char byte : name)
-                octal += QStringLiteral("\\0%1").arg(static_cast<unsigned char>(byte), 3, 8, QLatin1Char('0'));
-            shell.start(QStringLiteral("/bin/sh"),
-                        {"-c", "exec \"$0\" --info \"$(printf '%b' \"$1\")\"", programDir() + "/romwright", octal});
+                octal +=
+                    QStringLiteral("\\0%1").arg(static_cast<unsigned char>(byte), 3, 8, QLatin1Char('0'));
+            shell.start(QStringLiteral("/bin/sh"), {"-c", "exec \"$0\" --info \"$(printf '%b' \"$1\")\"",
+                                                    programDir() + "/romwright", octal});
             shell.waitForFinished(30000);
-            return std::pair{shell.exitCode(), QString::fromUtf8(shell.readAllStandardOutput() +
-                                                                 shell.readAllStandardError())};
+            return std::pair{shell.exitCode(),
+                             QString::fromUtf8(shell.readAllStandardOutput() + shell.readAllStandardError())};
         };
         write(dir, c.name, good);
         const auto [okCode, okText] = run(c.name);

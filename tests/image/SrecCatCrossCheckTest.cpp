@@ -96,7 +96,8 @@ TEST(SrecCatCrossCheck, CommittedSamplesAreTheGeneratorsAndReadAlike)
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     QProcess generator;
-    generator.start(programDir() + QStringLiteral("/romwright-samplegen"), {QStringLiteral("samples"), dir.path()});
+    generator.start(programDir() + QStringLiteral("/romwright-samplegen"),
+                    {QStringLiteral("samples"), dir.path()});
     ASSERT_TRUE(generator.waitForFinished(30000) && generator.exitCode() == 0);
     const QStringList made = QDir(dir.path()).entryList(QDir::Files);
     EXPECT_EQ(made.size(), 7);

@@ -34,5 +34,6 @@ TEST(LocalFileSystem, TellsFilesFoldersAndMissingApartAndJoinsPaths)
     EXPECT_EQ(fs.read(dir.filePath(QStringLiteral("folder.s19"))).status, ReadStatus::Folder);
 
     for (const char *folder : {"/opt/romwright", "/opt/romwright/"})
-        EXPECT_EQ(joinPath(QString::fromLatin1(folder), QStringLiteral("b.sss")), QStringLiteral("/opt/romwright/b.sss"));
+        EXPECT_EQ(joinPath(QString::fromLatin1(folder), QStringLiteral("b.sss")),
+                  QStringLiteral("/opt/romwright/b.sss"));
 }

@@ -12,9 +12,9 @@ namespace {
 // A driver whose knobs exist or not, and may be read-only.
 class ScriptedLatency final : public LatencyAccess {
 public:
-    std::optional<bool> flag;      // nullopt: no such knob
+    std::optional<bool> flag; // nullopt: no such knob
     bool flagWritable = true;
-    std::optional<int> timer;      // nullopt: no latency_timer
+    std::optional<int> timer; // nullopt: no latency_timer
     bool timerWritable = true;
     QStringList requests;
 
@@ -54,14 +54,43 @@ TEST(LineLatency, LowersWhatTheDeviceOffersAndPutsItBackOnClose)
         std::optional<int> timerAfter;
     };
     const Case cases[] = {
-        {"FTDI adapter at its defaults", false, true, 16, true, {"flag 7 on", "timer ttyUSB0 1"},
-         {"flag 7 off", "timer ttyUSB0 16"}, false, 16},
+        {"FTDI adapter at its defaults",
+         false,
+         true,
+         16,
+         true,
+         {"flag 7 on", "timer ttyUSB0 1"},
+         {"flag 7 off", "timer ttyUSB0 16"},
+         false,
+         16},
         {"already low: nothing to change or put back", true, true, 1, true, {}, {}, true, 1},
-        {"built-in port: the flag only", false, true, std::nullopt, true, {"flag 7 on"}, {"flag 7 off"}, false,
+        {"built-in port: the flag only",
+         false,
+         true,
+         std::nullopt,
+         true,
+         {"flag 7 on"},
+         {"flag 7 off"},
+         false,
          std::nullopt},
-        {"pseudo-terminal: neither knob", std::nullopt, true, std::nullopt, true, {}, {}, std::nullopt, std::nullopt},
-        {"refused by the driver: nothing to put back", false, false, 16, false, {"flag 7 on", "timer ttyUSB0 1"}, {},
-         false, 16},
+        {"pseudo-terminal: neither knob",
+         std::nullopt,
+         true,
+         std::nullopt,
+         true,
+         {},
+         {},
+         std::nullopt,
+         std::nullopt},
+        {"refused by the driver: nothing to put back",
+         false,
+         false,
+         16,
+         false,
+         {"flag 7 on", "timer ttyUSB0 1"},
+         {},
+         false,
+         16},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);

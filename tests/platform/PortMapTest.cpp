@@ -29,13 +29,17 @@ TEST(PortMap, NamesPortsFromTheListInOrder)
         for (const auto &[port, device] : c.expected)
             EXPECT_EQ(map.device(port), QString::fromLatin1(device)) << c.list << " port " << port;
     }
-    EXPECT_EQ(PortMap::fromList(QStringLiteral("1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17,,18, ")).ignoredDevices(), 2);
-    EXPECT_EQ(PortMap::fromList(QStringLiteral("1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,,")).ignoredDevicesNote(), "");
+    EXPECT_EQ(
+        PortMap::fromList(QStringLiteral("1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17,,18, ")).ignoredDevices(),
+        2);
+    EXPECT_EQ(
+        PortMap::fromList(QStringLiteral("1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,,")).ignoredDevicesNote(),
+        "");
 }
 
 TEST(PortMap, PutsUsbAdaptersFirstThenTheRestEachByName)
 {
-    const QStringList found = {"/dev/ttyS10", "/dev/ttyUSB1", "/dev/ttyS0",   "/dev/ttyACM0",
+    const QStringList found = {"/dev/ttyS10", "/dev/ttyUSB1", "/dev/ttyS0",    "/dev/ttyACM0",
                                "/dev/ttyS2",  "/dev/ttyUSB0", "/dev/ttyUSB10", "/dev/ttyAMA0"};
     const QStringList expected = {"/dev/ttyACM0", "/dev/ttyUSB0", "/dev/ttyUSB1", "/dev/ttyUSB10",
                                   "/dev/ttyAMA0", "/dev/ttyS0",   "/dev/ttyS2",   "/dev/ttyS10"};

@@ -109,6 +109,7 @@ TEST(QtSerialPort, SendsAndReceivesExactlyTheBytes)
     const QStringList in = sim.transcript().split(QLatin1Char('\n')).filter(QStringLiteral(" in "));
     ASSERT_EQ(in.size(), 257 + 3);
     for (int b = 0; b < 256; ++b)
-        EXPECT_TRUE(in[b].contains(QStringLiteral("0x") + QString::number(b, 16).rightJustified(2, '0').toUpper()))
+        EXPECT_TRUE(
+            in[b].contains(QStringLiteral("0x") + QString::number(b, 16).rightJustified(2, '0').toUpper()))
             << in[b].toStdString();
 }

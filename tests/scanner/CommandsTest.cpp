@@ -17,7 +17,7 @@ TEST(Commands, CommandsWithoutTextAnswerNeedNone)
     const auto forced = queue.ForceOKResponse();
     const auto m6 = queue.Add(QStringLiteral("M6"));
     ASSERT_TRUE(t4 && forced && m6);
-    EXPECT_EQ(queue.ForceOKResponse(), nullptr); // one empty command per exchange
+    EXPECT_EQ(queue.ForceOKResponse(), nullptr);         // one empty command per exchange
     EXPECT_EQ(queue.Add(QStringLiteral("T4")), nullptr); // keyed by the exact text
     EXPECT_NE(queue.Add(QStringLiteral("t4")), nullptr);
 
@@ -79,7 +79,9 @@ TEST(SendCommand, QueuesTheRowOfTheDetectedModelWithItsWaits)
             EXPECT_EQ(timeline.join(QLatin1Char(' ')), expected);
             EXPECT_EQ((rig.clock.now() - rig.start).count(), named ? c.namedEndsAt : c.otherEndsAt);
             const QString last = expected.section(QLatin1Char(':'), -1);
-            EXPECT_EQ(result, named && c.index == 1 ? QStringLiteral("OK") : expected.isEmpty() ? QString() : last + "\r\n");
+            EXPECT_EQ(result, named && c.index == 1 ? QStringLiteral("OK")
+                              : expected.isEmpty()  ? QString()
+                                                    : last + "\r\n");
         }
     }
 }
@@ -95,8 +97,12 @@ TEST(SendCommand, AnUnansweredMiddleCommandLeavesTheResultEmpty)
 TEST(ConvertToHex, FirstCharacterAsTwoUpperCaseDigits)
 {
     const std::pair<QString, const char *> cases[] = {
-        {QStringLiteral("\x0b rest"), "0B"}, {QString(QChar(0)), "00"},   {QStringLiteral("\n"), "0A"},
-        {QStringLiteral("M3"), "4D"},         {QString(QChar(0xFF)), "FF"}, {QString(QChar(0x20AC)), "3F"},
+        {QStringLiteral("\x0b rest"), "0B"},
+        {QString(QChar(0)), "00"},
+        {QStringLiteral("\n"), "0A"},
+        {QStringLiteral("M3"), "4D"},
+        {QString(QChar(0xFF)), "FF"},
+        {QString(QChar(0x20AC)), "3F"},
         {QString(), ""},
     };
     for (const auto &[in, out] : cases)

@@ -16,13 +16,15 @@ namespace {
 // A firmware file unless the test lets the console look for one.
 ConsoleRun console(QStringList arguments, const QString &ports, const QByteArray &input = {})
 {
-    QStringList file{QStringLiteral("--file"), romwright::test::sampleDir() + QStringLiteral("/Hlv1450ver5_9.s19")};
+    QStringList file{QStringLiteral("--file"),
+                     romwright::test::sampleDir() + QStringLiteral("/Hlv1450ver5_9.s19")};
     if (arguments.removeAll(QStringLiteral("--discover")) > 0)
         file.clear();
     return romwright::test::runConsole(file + arguments, ports, input);
 }
 
-const QString kQuestion = QStringLiteral("Choose Your Scanner: 1 Halvern 1450, 2 Jorlith 750, 3 Wexmoor 3650, 0 Exit?");
+const QString kQuestion =
+    QStringLiteral("Choose Your Scanner: 1 Halvern 1450, 2 Jorlith 750, 3 Wexmoor 3650, 0 Exit?");
 
 } // namespace
 
@@ -30,22 +32,44 @@ TEST(ConsoleDetection, PrintsWhatTheSearchFound)
 {
     struct Case {
         const char *what;
-        QStringList sim;        // empty: no scanner at all
-        QStringList arguments;  // after --file (a Halvern's: --force where the model differs)
+        QStringList sim;       // empty: no scanner at all
+        QStringList arguments; // after --file (a Halvern's: --force where the model differs)
         QByteArray input;
         int exitCode;
         const char *firstLine;
         int questions;
     };
     const Case cases[] = {
-        {"a Jorlith on port 2", {"--model", "jorlith"}, {"--force"}, {}, 0, "Scanner: Jorlith 750 on port 2", 0},
+        {"a Jorlith on port 2",
+         {"--model", "jorlith"},
+         {"--force"},
+         {},
+         0,
+         "Scanner: Jorlith 750 on port 2",
+         0},
         {"nothing on any port", {}, {}, {}, 1, "Scanner Not Found", 0},
         {"nothing on any port and no file", {}, {"--discover"}, {}, 1, "Scanner Not Found", 0},
-        {"a Jorlith in compatibility mode", {"--compat"}, {}, {}, 1, "Scanner Not Found (Compatibilty Mode)", 0},
-        {"a bootloader, the model given in advance", {"--boot-prompt", "Q"}, {"--model", "wexmoor", "--force"}, {}, 0,
-         "Scanner: Wexmoor 3650 on port 2", 0},
-        {"a bootloader, the model typed after a wrong answer", {"--boot-prompt", "A"}, {"--force"}, "9\n2\n", 0,
-         "Scanner: Jorlith 750 on port 2", 2},
+        {"a Jorlith in compatibility mode",
+         {"--compat"},
+         {},
+         {},
+         1,
+         "Scanner Not Found (Compatibilty Mode)",
+         0},
+        {"a bootloader, the model given in advance",
+         {"--boot-prompt", "Q"},
+         {"--model", "wexmoor", "--force"},
+         {},
+         0,
+         "Scanner: Wexmoor 3650 on port 2",
+         0},
+        {"a bootloader, the model typed after a wrong answer",
+         {"--boot-prompt", "A"},
+         {"--force"},
+         "9\n2\n",
+         0,
+         "Scanner: Jorlith 750 on port 2",
+         2},
         {"a bootloader, Exit typed", {"--boot-prompt", "Q"}, {}, "0\n", 1, "", 1},
         {"a bootloader, no answer at all", {"--boot-prompt", "Q"}, {}, {}, 1, "", 1},
     };
@@ -63,9 +87,11 @@ TEST(ConsoleDetection, PrintsWhatTheSearchFound)
         EXPECT_EQ(run.out.count(kQuestion), c.questions);
         QString out = run.out;
         out.remove(kQuestion + QLatin1Char(' '));
-        EXPECT_EQ(out.section(QLatin1Char('\n'), 0, 0).trimmed(), QLatin1String(c.firstLine)) << qPrintable(run.out);
+        EXPECT_EQ(out.section(QLatin1Char('\n'), 0, 0).trimmed(), QLatin1String(c.firstLine))
+            << qPrintable(run.out);
         if (c.exitCode == 1 && !*c.firstLine) {
-            EXPECT_TRUE(run.err.contains(QLatin1String("ended in the scanner chooser"))) << qPrintable(run.err);
+            EXPECT_TRUE(run.err.contains(QLatin1String("ended in the scanner chooser")))
+                << qPrintable(run.err);
         }
     }
 }

@@ -34,15 +34,29 @@ TEST(DetectScanner, OnlyAnExactIdentityAtItsRateFindsAModel)
     };
     const Case cases[] = {
         {"no port opens", {}, nullptr, 0, 0},
-        {"Halvern at 38400 on port 3", {{3, answersAt("38400", "HLV 1450OK\r\n")}}, "Halvern 1450", kHalvern1450, 3},
-        {"compatibility answer at 38400 is no answer", {{4, answersAt("38400", "JL 19.2kOK\r\n")}}, nullptr, 0, 4},
+        {"Halvern at 38400 on port 3",
+         {{3, answersAt("38400", "HLV 1450OK\r\n")}},
+         "Halvern 1450",
+         kHalvern1450,
+         3},
+        {"compatibility answer at 38400 is no answer",
+         {{4, answersAt("38400", "JL 19.2kOK\r\n")}},
+         nullptr,
+         0,
+         4},
         {"identity without its line end", {{3, answersAt("38400", "HLV 1450OK")}}, nullptr, 0, 3},
         {"identity with a character more", {{3, answersAt("38400", "HLV 1450OK\r\n ")}}, nullptr, 0, 3},
         {"identity in the wrong case", {{3, answersAt("38400", "hlv 1450ok\r\n")}}, nullptr, 0, 3},
-        {"\"0\" lets the next model try", {{6, answersInTurn({"0", "JL 750OK\r\n"})}}, "Jorlith 750", kJorlith750, 6},
+        {"\"0\" lets the next model try",
+         {{6, answersInTurn({"0", "JL 750OK\r\n"})}},
+         "Jorlith 750",
+         kJorlith750,
+         6},
         {"a find outlives a later compatibility answer",
-         {{1, answersAt("38400", "HLV 1450OK\r\n")}, {2, answersAt("19200", "JL 19.2kOK\r\n")}}, "Halvern 1450",
-         kHalvern1450, 1},
+         {{1, answersAt("38400", "HLV 1450OK\r\n")}, {2, answersAt("19200", "JL 19.2kOK\r\n")}},
+         "Halvern 1450",
+         kHalvern1450,
+         1},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
@@ -71,10 +85,11 @@ TEST(DetectScanner, ProbesEveryModelWithVCrLfAnd200msEach)
     ScannerRig d;
     d.port.devices = {{1, FakeDevice{}}, {3, answersAt("38400", "HLV 1450OK\r\n")}};
     ASSERT_EQ(d.detect(), Detection::Found);
-    EXPECT_EQ(d.port.writeLog(), (QStringList{"write 1 38400 V\r\n", "write 3 38400 V\r\n", "write 1 38400 V\r\n",
-                                              "write 1 19200 V\r\n", "write 1 19200 V\r\n", "write 1 38400 V\r\n"}));
-    EXPECT_EQ(d.port.writeTimes, (std::vector<Clock::ms>{Clock::ms(0), Clock::ms(0), Clock::ms(200), Clock::ms(400),
-                                                         Clock::ms(600), Clock::ms(800)}));
+    EXPECT_EQ(d.port.writeLog(),
+              (QStringList{"write 1 38400 V\r\n", "write 3 38400 V\r\n", "write 1 38400 V\r\n",
+                           "write 1 19200 V\r\n", "write 1 19200 V\r\n", "write 1 38400 V\r\n"}));
+    EXPECT_EQ(d.port.writeTimes, (std::vector<Clock::ms>{Clock::ms(0), Clock::ms(0), Clock::ms(200),
+                                                         Clock::ms(400), Clock::ms(600), Clock::ms(800)}));
     EXPECT_EQ(d.clock.now().count(), 1000);
 }
 
@@ -86,7 +101,8 @@ TEST(DetectScanner, PortFailuresWhileProbingGiveThePortUp)
         int probeOpensOnFailingPort; // after the enumeration's
     };
     FakeDevice halvern = answersAt("19200", "HLV 1450OK\r\n");
-    auto failing = [&halvern](std::deque<CommError> opens, CommError openError, QStringList refused, CommError write) {
+    auto failing = [&halvern](std::deque<CommError> opens, CommError openError, QStringList refused,
+                              CommError write) {
         FakeDevice d = halvern;
         d.openResults = std::move(opens);
         d.openError = openError;
@@ -96,7 +112,8 @@ TEST(DetectScanner, PortFailuresWhileProbingGiveThePortUp)
     };
     const Case cases[] = {
         // Opened for the enumeration, then taken by another program.
-        {"held once probing starts", failing({CommError::None, CommError::PortInUse}, CommError::None, {}, CommError::None), 1},
+        {"held once probing starts",
+         failing({CommError::None, CommError::PortInUse}, CommError::None, {}, CommError::None), 1},
         // The first row's rate is refused: given up before its 19200 rows.
         {"first rate refused", failing({}, CommError::None, {"38400,n,8,1"}, CommError::None), 0},
         {"line fails when written", failing({}, CommError::None, {}, CommError::WriteFailed), 1},
@@ -127,9 +144,24 @@ TEST(DetectScanner, BootPromptAsksTheUser)
         qint32 type;
     };
     const Case cases[] = {
-        {"Halvern chosen", "Q", {QStringLiteral("Halvern1450")}, Detection::Found, "Halvern 1450", kHalvern1450},
-        {"Wexmoor chosen", "\r\nA", {QStringLiteral("Wexmoor 3650")}, Detection::Found, "Wexmoor 3650", kWexmoor3650},
-        {"any other text", "A", {QStringLiteral("Halvern 1450")}, Detection::Found, "Wexmoor 3650", kWexmoor3650},
+        {"Halvern chosen",
+         "Q",
+         {QStringLiteral("Halvern1450")},
+         Detection::Found,
+         "Halvern 1450",
+         kHalvern1450},
+        {"Wexmoor chosen",
+         "\r\nA",
+         {QStringLiteral("Wexmoor 3650")},
+         Detection::Found,
+         "Wexmoor 3650",
+         kWexmoor3650},
+        {"any other text",
+         "A",
+         {QStringLiteral("Halvern 1450")},
+         Detection::Found,
+         "Wexmoor 3650",
+         kWexmoor3650},
         {"closed without a choice", "Q", {}, Detection::Found, "Halvern 1450", kHalvern1450},
         {"Exit", "Q", {std::nullopt}, Detection::EndProgram, "", kNotDetected},
     };

@@ -1,6 +1,6 @@
 // What the window shows of detection, and the command line's port and model.
-#include "ScannerRig.h"
 #include "scanner/FindScanner.h"
+#include "ScannerRig.h"
 
 #include <gtest/gtest.h>
 
@@ -19,7 +19,11 @@ TEST(FindScanner, ShowsWhatDetectionFound)
     const Case cases[] = {
         {"Halvern on port 3", {{3, answersAt("38400", "HLV 1450OK\r\n")}}, 3, "Halvern 1450", false},
         {"Wexmoor on port 12", {{12, answersAt("38400", "WX 3650OK\r\n")}}, 12, "Wexmoor 3650", true},
-        {"Jorlith in compatibility mode", {{2, answersAt("19200", "JL 19.2kOK\r\n")}}, -1, "Compatibilty Mode", false},
+        {"Jorlith in compatibility mode",
+         {{2, answersAt("19200", "JL 19.2kOK\r\n")}},
+         -1,
+         "Compatibilty Mode",
+         false},
         {"no port opens", {}, -1, "Scanner Not Found", false},
     };
     for (const Case &c : cases) {

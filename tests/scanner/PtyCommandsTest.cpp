@@ -11,7 +11,8 @@ using namespace std::chrono_literals;
 
 TEST(PtyCommands, R1FromTheScannerGetsItsFollowUp)
 {
-    SimProcess sim({QStringLiteral("--model"), QStringLiteral("halvern"), QStringLiteral("--send-r1"), QStringLiteral("1500")});
+    SimProcess sim({QStringLiteral("--model"), QStringLiteral("halvern"), QStringLiteral("--send-r1"),
+                    QStringLiteral("1500")});
     ASSERT_TRUE(sim.isReady()) << sim.errorText().toStdString();
     PtyRig rig(sim.link());
     qint16 commPort = 0;

@@ -44,16 +44,62 @@ std::string probesOfRows(int rows)
 TEST(PtyDetection, EachModelAtEachRate)
 {
     const Case cases[] = {
-        {"Halvern at 38400 on port 3", "-;-;--model halvern", Detection::Found, kScannerFound, "Halvern 1450", kHalvern1450, 3, {1}},
-        {"Jorlith at 38400", "--model jorlith", Detection::Found, kScannerFound, "Jorlith 750", kJorlith750, 1, {2}},
-        {"Halvern at 19200", "-;--model halvern --rate 19200", Detection::Found, kScannerFound, "Halvern 1450", kHalvern1450, 2, {3}},
-        {"Jorlith at 19200 is taken for compatibility mode by row 3", "--model jorlith --rate 19200", Detection::NotFound,
-         kCompatibilityMode, "Compatibilty Mode", kNotDetected, 1, {3}},
-        {"compatibility answer", "--compat;--silent", Detection::NotFound, kCompatibilityMode, "Compatibilty Mode",
-         kNotDetected, 2, {3, 5}},
-        {"Wexmoor by row 5", "--model wexmoor", Detection::Found, kScannerFound, "Wexmoor 3650", kWexmoor3650, 1, {5}},
-        {"the last of two scanners wins", "--model halvern;-;-;--model jorlith", Detection::Found, kScannerFound,
-         "Jorlith 750", kJorlith750, 4, {1, 2}},
+        {"Halvern at 38400 on port 3",
+         "-;-;--model halvern",
+         Detection::Found,
+         kScannerFound,
+         "Halvern 1450",
+         kHalvern1450,
+         3,
+         {1}},
+        {"Jorlith at 38400",
+         "--model jorlith",
+         Detection::Found,
+         kScannerFound,
+         "Jorlith 750",
+         kJorlith750,
+         1,
+         {2}},
+        {"Halvern at 19200",
+         "-;--model halvern --rate 19200",
+         Detection::Found,
+         kScannerFound,
+         "Halvern 1450",
+         kHalvern1450,
+         2,
+         {3}},
+        {"Jorlith at 19200 is taken for compatibility mode by row 3",
+         "--model jorlith --rate 19200",
+         Detection::NotFound,
+         kCompatibilityMode,
+         "Compatibilty Mode",
+         kNotDetected,
+         1,
+         {3}},
+        {"compatibility answer",
+         "--compat;--silent",
+         Detection::NotFound,
+         kCompatibilityMode,
+         "Compatibilty Mode",
+         kNotDetected,
+         2,
+         {3, 5}},
+        {"Wexmoor by row 5",
+         "--model wexmoor",
+         Detection::Found,
+         kScannerFound,
+         "Wexmoor 3650",
+         kWexmoor3650,
+         1,
+         {5}},
+        {"the last of two scanners wins",
+         "--model halvern;-;-;--model jorlith",
+         Detection::Found,
+         kScannerFound,
+         "Jorlith 750",
+         kJorlith750,
+         4,
+         {1, 2}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
@@ -80,7 +126,8 @@ TEST(PtyDetection, EachModelAtEachRate)
         ASSERT_EQ(sims.size(), c.rowsAsked.size());
         for (std::size_t i = 0; i < sims.size(); ++i) {
             sims[i]->stop(); // the transcript is complete once the simulator has ended
-            EXPECT_EQ(heardAtRates(sims[i]->transcript()), probesOfRows(c.rowsAsked[i])) << "simulator " << i + 1;
+            EXPECT_EQ(heardAtRates(sims[i]->transcript()), probesOfRows(c.rowsAsked[i]))
+                << "simulator " << i + 1;
         }
     }
 }

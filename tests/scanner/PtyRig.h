@@ -2,13 +2,13 @@
 // A Scanner on real serial lines: pseudo-terminals served by romwright-sim,
 // numbered through a port map, on the real clock.
 
-#include "view/ProgramFlags.h"
 #include "platform/QtClock.h"
 #include "platform/QtSerialPort.h"
-#include "view/ViewState.h"
 #include "scanner/Scanner.h"
 #include "support/ScriptedDialogs.h"
 #include "support/SimProcess.h"
+#include "view/ProgramFlags.h"
+#include "view/ViewState.h"
 
 namespace romwright::test {
 

@@ -12,7 +12,8 @@ namespace {
 
 // A detected scanner whose port listens, with a 100 ms bound on a reply.
 struct Listener : ScannerRig {
-    explicit Listener(QByteArray identity = "HLV 1450OK\r\n") : ScannerRig(ScannerTimings{200ms, 250ms, 100ms})
+    explicit Listener(QByteArray identity = "HLV 1450OK\r\n")
+        : ScannerRig(ScannerTimings{200ms, 250ms, 100ms})
     {
         attach(std::move(identity));
         scanner.setReceiveHandling(true);

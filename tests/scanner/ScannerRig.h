@@ -3,11 +3,11 @@
 // queue and the receive handler without a line.
 
 #include "platform/ManualClock.h"
-#include "view/ProgramFlags.h"
-#include "view/ViewState.h"
 #include "scanner/Scanner.h"
 #include "support/FakePort.h"
 #include "support/ScriptedDialogs.h"
+#include "view/ProgramFlags.h"
+#include "view/ViewState.h"
 
 namespace romwright::test {
 
@@ -42,7 +42,8 @@ private:
 struct ScannerRig {
     explicit ScannerRig(ScannerTimings timings = {}) : scanner(clock, dialogs, view, flags, timings)
     {
-        QObject::connect(&scanner, &Scanner::ScannerConnect, [this](bool ok) { connectEvents.push_back(ok); });
+        QObject::connect(&scanner, &Scanner::ScannerConnect,
+                         [this](bool ok) { connectEvents.push_back(ok); });
     }
 
     Detection detect()

@@ -153,7 +153,8 @@ public:
         r.writes.push_back(bytes);
         r.writeTimes.push_back(m_clock ? m_clock->now() : Clock::ms(0));
         r.log << QStringLiteral("write %1 %2 %3")
-                   .arg(QString::number(m_port), m_settings.section(QLatin1Char(','), 0, 0), QString::fromLatin1(bytes));
+                     .arg(QString::number(m_port), m_settings.section(QLatin1Char(','), 0, 0),
+                          QString::fromLatin1(bytes));
         const QByteArray answer = d ? (d->reply ? d->reply(bytes, m_settings) : QByteArray())
                                     : (r.responder ? r.responder(bytes) : QByteArray());
         if (answer.isEmpty())

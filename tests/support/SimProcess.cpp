@@ -37,8 +37,8 @@ SimProcess::SimProcess(const QStringList &arguments, const QString &name)
     m_dumpPath = m_dir->filePath(name + QStringLiteral(".dump"));
     m_logPath = m_dir->filePath(name + QStringLiteral(".log"));
     QStringList all = arguments;
-    all << QStringLiteral("--link") << m_link << QStringLiteral("--dump") << m_dumpPath << QStringLiteral("--log")
-        << m_logPath;
+    all << QStringLiteral("--link") << m_link << QStringLiteral("--dump") << m_dumpPath
+        << QStringLiteral("--log") << m_logPath;
     m_process->setProgram(program());
     m_process->setArguments(all);
     m_process->start();

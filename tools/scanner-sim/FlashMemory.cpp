@@ -48,9 +48,12 @@ const std::vector<MapBlock> &blocksOf(FlashMap map)
     static const std::vector<MapBlock> rows64 = buildRows64();
     static const std::vector<MapBlock> rows128 = buildRows128();
     switch (map) {
-    case FlashMap::Bootloader: return bootloader;
-    case FlashMap::Rows64: return rows64;
-    case FlashMap::Rows128: return rows128;
+    case FlashMap::Bootloader:
+        return bootloader;
+    case FlashMap::Rows64:
+        return rows64;
+    case FlashMap::Rows128:
+        return rows128;
     }
     return rows64;
 }

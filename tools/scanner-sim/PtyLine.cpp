@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <sys/ioctl.h>
 #include <sys/inotify.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 #include <utility>
@@ -18,24 +18,36 @@ namespace {
 int rateOf(speed_t speed)
 {
     switch (speed) {
-    case B1200: return 1200;
-    case B2400: return 2400;
-    case B4800: return 4800;
-    case B9600: return 9600;
-    case B19200: return 19200;
-    case B38400: return 38400;
-    case B57600: return 57600;
-    case B115200: return 115200;
-    default: return 0;
+    case B1200:
+        return 1200;
+    case B2400:
+        return 2400;
+    case B4800:
+        return 4800;
+    case B9600:
+        return 9600;
+    case B19200:
+        return 19200;
+    case B38400:
+        return 38400;
+    case B57600:
+        return 57600;
+    case B115200:
+        return 115200;
+    default:
+        return 0;
     }
 }
 
 speed_t speedOf(int rate)
 {
     switch (rate) {
-    case 19200: return B19200;
-    case 9600: return B9600;
-    default: return B38400;
+    case 19200:
+        return B19200;
+    case 9600:
+        return B9600;
+    default:
+        return B38400;
     }
 }
 

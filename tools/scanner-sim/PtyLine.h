@@ -44,7 +44,7 @@ public:
     // changed its line settings (the terminal runs in packet mode and tells
     // the simulator of every change at once).
     struct Chunk {
-        long count = 0;          // data bytes in the buffer; -1 nothing more to read
+        long count = 0; // data bytes in the buffer; -1 nothing more to read
         bool settingsChanged = false;
     };
     Chunk read(std::uint8_t *buffer, std::size_t size);

@@ -14,27 +14,27 @@ using Millis = std::chrono::milliseconds;
 enum class BootKind { Old, Q64, A128 }; // greets "Z", "Q", "A"
 
 struct SimOptions {
-    std::string link;                  // --link PATH
-    BootKind boot = BootKind::Q64;     // --boot Z|Q|A
-    std::optional<BootKind> bootR4;    // --boot-r4 Z|Q|A
-    std::optional<int> unanswered;     // --unanswered-request N
-    bool startInBoot = false;          // --start-in-boot
-    std::optional<double> exitAfter;   // --exit-after SECONDS
-    bool lineRate = false;             // --line-rate
-    std::string dump;                  // --dump FILE
-    std::string log;                   // --log FILE
-    std::optional<int> stallAfter;     // --stall-after N
-    std::optional<int> hangupAfter;    // --hangup-after N
-    bool noise = false;                // --noise
-    Millis slowErase{0};               // --slow-erase MS
-    Millis greetLate{0};               // --greet-late MS
-    std::optional<Millis> ackLatency;  // --ack-latency MS
+    std::string link;                    // --link PATH
+    BootKind boot = BootKind::Q64;       // --boot Z|Q|A
+    std::optional<BootKind> bootR4;      // --boot-r4 Z|Q|A
+    std::optional<int> unanswered;       // --unanswered-request N
+    bool startInBoot = false;            // --start-in-boot
+    std::optional<double> exitAfter;     // --exit-after SECONDS
+    bool lineRate = false;               // --line-rate
+    std::string dump;                    // --dump FILE
+    std::string log;                     // --log FILE
+    std::optional<int> stallAfter;       // --stall-after N
+    std::optional<int> hangupAfter;      // --hangup-after N
+    bool noise = false;                  // --noise
+    Millis slowErase{0};                 // --slow-erase MS
+    Millis greetLate{0};                 // --greet-late MS
+    std::optional<Millis> ackLatency;    // --ack-latency MS
     std::string identity = "HLV 1450OK"; // --model / --compat
-    int rate = 38400;                  // --rate, the normal mode's rate
-    bool silent = false;               // --silent
-    std::optional<char> bootPrompt;    // --boot-prompt Q|A
-    std::set<std::string> muted;       // --mute CMD
-    std::optional<Millis> sendR1;      // --send-r1 MS
+    int rate = 38400;                    // --rate, the normal mode's rate
+    bool silent = false;                 // --silent
+    std::optional<char> bootPrompt;      // --boot-prompt Q|A
+    std::set<std::string> muted;         // --mute CMD
+    std::optional<Millis> sendR1;        // --send-r1 MS
 };
 
 struct ParsedOptions {

@@ -87,11 +87,20 @@ void SimScanner::receive(std::uint8_t byte, int senderRate)
         return;
     }
     switch (m_mode) {
-    case Mode::Normal: normalByte(byte); break;
-    case Mode::OldBoot: oldBootByte(byte); break;
-    case Mode::RamLoader: ramLoaderByte(byte); break;
-    case Mode::Bootloader: bootloaderByte(byte); break;
-    case Mode::Done: break;
+    case Mode::Normal:
+        normalByte(byte);
+        break;
+    case Mode::OldBoot:
+        oldBootByte(byte);
+        break;
+    case Mode::RamLoader:
+        ramLoaderByte(byte);
+        break;
+    case Mode::Bootloader:
+        bootloaderByte(byte);
+        break;
+    case Mode::Done:
+        break;
     }
 }
 

@@ -100,7 +100,7 @@ private:
     bool m_stalled = false;
     bool m_hungUp = false;
 
-    std::string m_pending;            // a command or request not complete yet
+    std::string m_pending; // a command or request not complete yet
     ScannerHost::TimerId m_pendingTimer = -1;
     ScannerHost::TimerId m_zTimer = -1;
     std::vector<std::uint8_t> m_record; // record or RAM loader bytes so far

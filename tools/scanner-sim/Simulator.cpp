@@ -66,8 +66,8 @@ bool Simulator::setUp(std::string &error)
         error = "cannot write " + m_options.log;
         return false;
     }
-    const int initialRate = m_options.startInBoot ? (m_options.boot == BootKind::Old ? 19200 : 38400)
-                                                  : m_options.rate;
+    const int initialRate =
+        m_options.startInBoot ? (m_options.boot == BootKind::Old ? 19200 : 38400) : m_options.rate;
     return m_line.open(m_options.link, initialRate, error);
 }
 
@@ -82,11 +82,12 @@ int Simulator::run()
     m_knownRate = m_line.programSendRate();
     m_scanner.start();
     if (m_options.exitAfter) {
-        startTimer(std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(*m_options.exitAfter)),
-                   [this] {
-                       note("exit after " + std::to_string(*m_options.exitAfter) + " s");
-                       m_quit = true;
-                   });
+        startTimer(
+            std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(*m_options.exitAfter)),
+            [this] {
+                note("exit after " + std::to_string(*m_options.exitAfter) + " s");
+                m_quit = true;
+            });
     }
     // Whoever started us waits for this line: the link exists now.
     std::printf("ready %s\n", m_line.terminalName().c_str());
@@ -118,7 +119,9 @@ int Simulator::run()
 
         armWakeup(nextDeadline());
         m_transcript.flush();
-        pollfd fds[4] = {{m_signalFd, POLLIN, 0}, {m_timerFd, POLLIN, 0}, {m_line.watchFd(), POLLIN, 0},
+        pollfd fds[4] = {{m_signalFd, POLLIN, 0},
+                         {m_timerFd, POLLIN, 0},
+                         {m_line.watchFd(), POLLIN, 0},
                          {m_line.masterFd(), POLLIN, 0}};
         const int count = ::poll(fds, 4, -1);
         if (count < 0 && errno != EINTR) {
@@ -185,7 +188,8 @@ void Simulator::readLine()
             }
             continue;
         }
-        const bool beforeTheChange = !m_opening && (changedThisTime || now - m_settingsChangedAt < kChangeWindow);
+        const bool beforeTheChange =
+            !m_opening && (changedThisTime || now - m_settingsChangedAt < kChangeWindow);
         m_opening = false;
         const int rate = beforeTheChange ? m_rateBeforeChange : m_line.programSendRate();
         for (long i = 0; i < chunk.count; ++i) {
@@ -225,7 +229,7 @@ void Simulator::writeDue(Clock::time_point now)
         const std::uint8_t byte = listening == p.rate ? p.byte : garbled(p.byte);
         const bool written = m_line.write(byte);
         m_transcript.byte(now, "out", p.byte, p.rate,
-                          !written               ? "lost: the terminal is full"
+                          !written              ? "lost: the terminal is full"
                           : listening != p.rate ? "heard as garbage at another rate"
                                                 : "");
     }
@@ -296,7 +300,8 @@ void Simulator::armWakeup(Clock::time_point at)
 {
     itimerspec wake{};
     if (at != Clock::time_point::max()) {
-        const auto since = std::chrono::duration_cast<std::chrono::nanoseconds>(at.time_since_epoch()).count();
+        const auto since =
+            std::chrono::duration_cast<std::chrono::nanoseconds>(at.time_since_epoch()).count();
         // An absolute 0 would disarm the timer.
         const long long ns = std::max<long long>(since, 1);
         wake.it_value.tv_sec = ns / 1'000'000'000;

@@ -62,13 +62,13 @@ private:
     int m_signalFd = -1;
     std::deque<Pending> m_in;
     std::deque<Pending> m_out;
-    Clock::time_point m_inFree;   // when the line from the program is free again
-    Clock::time_point m_outFree;  // when the line to the program is free again
-    Clock::time_point m_now;      // the time the scanner acts at
-    int m_knownRate = 0;          // the program's rate as last seen
-    int m_rateBeforeChange = 0;   // and before its latest change
+    Clock::time_point m_inFree;            // when the line from the program is free again
+    Clock::time_point m_outFree;           // when the line to the program is free again
+    Clock::time_point m_now;               // the time the scanner acts at
+    int m_knownRate = 0;                   // the program's rate as last seen
+    int m_rateBeforeChange = 0;            // and before its latest change
     Clock::time_point m_settingsChangedAt; // when the program last changed it
-    bool m_opening = false; // the program opened its port and has sent nothing yet
+    bool m_opening = false;                // the program opened its port and has sent nothing yet
     std::vector<Timer> m_timers;
     TimerId m_nextTimer = 1;
     bool m_complete = false;

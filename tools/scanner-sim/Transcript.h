@@ -21,7 +21,8 @@ public:
 
     bool open(const std::string &path);
     // direction: "in" from the program, "out" to it.
-    void byte(Clock::time_point at, const char *direction, std::uint8_t value, int rate, const char *remark = "");
+    void byte(Clock::time_point at, const char *direction, std::uint8_t value, int rate,
+              const char *remark = "");
     void note(Clock::time_point at, const std::string &text);
     void flush();
 

@@ -10,10 +10,14 @@ QString damagedFileMessage(const QString &path, SrecordError error, int line, co
     // One arg() for all: a "%1" in a file name must stay as it is.
     const QString name = fileNameOf(path);
     switch (error) {
-    case SrecordError::Folder: return QString::fromLatin1(kFolderMessage).arg(name);
-    case SrecordError::NotRegular: return QString::fromLatin1(kNotRegularFileMessage).arg(name);
-    case SrecordError::PermissionDenied: return QString::fromLatin1(kPermissionDeniedMessage).arg(name);
-    default: return QString::fromLatin1(kDamagedFileMessage).arg(name, QString::number(line), reason);
+    case SrecordError::Folder:
+        return QString::fromLatin1(kFolderMessage).arg(name);
+    case SrecordError::NotRegular:
+        return QString::fromLatin1(kNotRegularFileMessage).arg(name);
+    case SrecordError::PermissionDenied:
+        return QString::fromLatin1(kPermissionDeniedMessage).arg(name);
+    default:
+        return QString::fromLatin1(kDamagedFileMessage).arg(name, QString::number(line), reason);
     }
 }
 

@@ -11,7 +11,8 @@ class Dialogs;
 class MainView;
 struct ProgramFlags;
 
-inline constexpr const char *kChooseProcessorMessage = "You must choose which Wexmoor Processor you want to update.";
+inline constexpr const char *kChooseProcessorMessage =
+    "You must choose which Wexmoor Processor you want to update.";
 inline constexpr const char *kFileTypeRequiredTitle = "File Type Required";
 
 // The filter for the model shown in the window ("Halvern Firmware Files|H*.S19"),

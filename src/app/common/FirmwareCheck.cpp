@@ -10,27 +10,36 @@ namespace {
 FirmwareFamily familyOf(int typeOfScanner)
 {
     switch (typeOfScanner) {
-    case kJorlith750: return FirmwareFamily::Jorlith;
-    case kHalvern1450: return FirmwareFamily::Halvern;
-    case kWexmoor3650: return FirmwareFamily::Wexmoor;
-    default: return FirmwareFamily::Unknown;
+    case kJorlith750:
+        return FirmwareFamily::Jorlith;
+    case kHalvern1450:
+        return FirmwareFamily::Halvern;
+    case kWexmoor3650:
+        return FirmwareFamily::Wexmoor;
+    default:
+        return FirmwareFamily::Unknown;
     }
 }
 
 QString modelName(FirmwareFamily family)
 {
     switch (family) {
-    case FirmwareFamily::Halvern: return QStringLiteral("Halvern 1450");
-    case FirmwareFamily::Jorlith: return QStringLiteral("Jorlith 750");
-    case FirmwareFamily::Wexmoor: return QStringLiteral("Wexmoor 3650");
-    case FirmwareFamily::Unknown: break;
+    case FirmwareFamily::Halvern:
+        return QStringLiteral("Halvern 1450");
+    case FirmwareFamily::Jorlith:
+        return QStringLiteral("Jorlith 750");
+    case FirmwareFamily::Wexmoor:
+        return QStringLiteral("Wexmoor 3650");
+    case FirmwareFamily::Unknown:
+        break;
     }
     return QString();
 }
 
 QString bootText(bool rows128)
 {
-    return rows128 ? QStringLiteral("the 128-byte boot software") : QStringLiteral("the 64-byte boot software");
+    return rows128 ? QStringLiteral("the 128-byte boot software")
+                   : QStringLiteral("the 64-byte boot software");
 }
 
 QString processorText(bool barCode)
@@ -96,7 +105,8 @@ FirmwareVerdict checkFirmware(const QString &fileName, const FirmwareKind &kind,
                 QString::fromLatin1(kNothingToWriteMessage).arg(name, bootText(rows128))};
 
     const FirmwareFamily attached = familyOf(scanner.typeOfScanner);
-    if (kind.family != FirmwareFamily::Unknown && attached != FirmwareFamily::Unknown && kind.family != attached)
+    if (kind.family != FirmwareFamily::Unknown && attached != FirmwareFamily::Unknown &&
+        kind.family != attached)
         return ask(name, namedFor(kind), QStringLiteral("a ") + modelName(attached));
     // A Wexmoor file goes to one processor; the request names the chosen one.
     const bool fileBarCode = kind.processor == WexmoorProcessor::BarCode;

@@ -14,9 +14,11 @@ namespace romwright {
 inline constexpr const char *kFirmwareCheckTitle = "Firmware Check";
 inline constexpr const char *kProgramAnyway = " Program it anyway?"; // after an Ask verdict in the window
 // %1 is the file's name.
-inline constexpr const char *kMeantForAnotherMessage = "The file %1 is firmware for %2, but the scanner is %3.";
+inline constexpr const char *kMeantForAnotherMessage =
+    "The file %1 is firmware for %2, but the scanner is %3.";
 inline constexpr const char *kLoaderNotFirmwareMessage =
-    "The file %1 is a loader that the update sends by itself, not firmware. It cannot be programmed as firmware.";
+    "The file %1 is a loader that the update sends by itself, not firmware. It cannot be programmed as "
+    "firmware.";
 inline constexpr const char *kNothingToWriteMessage =
     "The file %1 holds nothing that an update of a scanner with %2 would write.";
 
@@ -41,6 +43,7 @@ QString firmwareMeantFor(const FirmwareKind &kind);
 
 // Without bTargetA only the loader, family and processor are judged; the
 // boot software and the content wait for the identification.
-FirmwareVerdict checkFirmware(const QString &fileName, const FirmwareKind &kind, const ScannerAtHand &scanner);
+FirmwareVerdict checkFirmware(const QString &fileName, const FirmwareKind &kind,
+                              const ScannerAtHand &scanner);
 
 } // namespace romwright

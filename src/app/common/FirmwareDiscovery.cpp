@@ -31,12 +31,14 @@ void appendRun(QStringList &names, const CandidateRun &run)
 
 // The prefixes differ in letter case on purpose; they are the names the
 // firmware releases were shipped under. Halvern 3.3 and 3.2 were never released.
-constexpr std::array kHalvern{CandidateRun{"Hlv1450ver", 60, 34, ".s19"}, CandidateRun{"Hlv1450ver", 31, 31, ".s19"}};
+constexpr std::array kHalvern{CandidateRun{"Hlv1450ver", 60, 34, ".s19"},
+                              CandidateRun{"Hlv1450ver", 31, 31, ".s19"}};
 constexpr std::array kHalvernU{CandidateRun{"Hlv1450Uver", 60, 40, ".s19"}};
 constexpr std::array kJorlith{CandidateRun{"JL750Ver", 60, 22, ".s19"}};
 constexpr std::array kJorlithU{CandidateRun{"JL750UVer", 60, 40, ".s19"}};
 // Every main-processor name comes before any bar-code one.
-constexpr std::array kWexmoor{CandidateRun{"WX3650UVer", 60, 10, ".s19"}, CandidateRun{"WX3650UVer", 19, 10, ".s20"}};
+constexpr std::array kWexmoor{CandidateRun{"WX3650UVer", 60, 10, ".s19"},
+                              CandidateRun{"WX3650UVer", 19, 10, ".s20"}};
 
 template <std::size_t N> QStringList namesOf(const std::array<CandidateRun, N> &runs)
 {
@@ -63,13 +65,16 @@ QString trimBlanks(const QString &text)
 QStringList firmwareCandidates(int typeOfScanner, bool bTargetA, std::optional<bool> barCode)
 {
     switch (typeOfScanner) {
-    case kHalvern1450: return bTargetA ? namesOf(kHalvernU) : namesOf(kHalvern);
-    case kJorlith750: return bTargetA ? namesOf(kJorlithU) : namesOf(kJorlith);
+    case kHalvern1450:
+        return bTargetA ? namesOf(kHalvernU) : namesOf(kHalvern);
+    case kJorlith750:
+        return bTargetA ? namesOf(kJorlithU) : namesOf(kJorlith);
     case kWexmoor3650:
         if (barCode)
             return namesOf(kWexmoor).filter(QLatin1String(*barCode ? ".s20" : ".s19"));
         return namesOf(kWexmoor);
-    default: return {};
+    default:
+        return {};
     }
 }
 

@@ -40,9 +40,10 @@ StartUpResult FormLoad(const StartUpRequest &request, const StartUpContext &cont
     Scanner &scanner = *context.cScann;
 
     const bool searching = !request.comP || !request.scannMod;
-    const FindScannerResult found =
-        searching ? FindScanner(scanner, state.MSComm1(), services.view, state.flags())
-                  : FindScanner(scanner, state.MSComm1(), services.view, state.flags(), request.comP, request.scannMod);
+    const FindScannerResult found = searching
+                                        ? FindScanner(scanner, state.MSComm1(), services.view, state.flags())
+                                        : FindScanner(scanner, state.MSComm1(), services.view, state.flags(),
+                                                      request.comP, request.scannMod);
     if (found.status == FindStatus::EndProgram) {
         result.end = FormLoadEnd::EndProgram;
         return result;
@@ -71,7 +72,8 @@ StartUpResult FormLoad(const StartUpRequest &request, const StartUpContext &cont
     // port (0, 17, "x") is refused there with a red lamp; it never stands
     // for another port.
     const bool portGiven = request.comP && !request.comP->trimmed().isEmpty();
-    if ((port > 0 || portGiven) && openPortExplained(state, context.notice, port) == PortOpening::RefusedToUser &&
+    if ((port > 0 || portGiven) &&
+        openPortExplained(state, context.notice, port) == PortOpening::RefusedToUser &&
         request.stopAtFirstGap) {
         result.end = FormLoadEnd::PortRefused;
         return result;
@@ -89,8 +91,8 @@ StartUpResult FormLoad(const StartUpRequest &request, const StartUpContext &cont
         state.FileOpen(request.firmwarePath);
     } else {
         const FirmwareChoice chosen =
-            discoverFirmware(services.files, {services.programFolder, services.userDataFolder}, result.typeOfScanner,
-                             bTargetA, request.firmwareName, request.barCode);
+            discoverFirmware(services.files, {services.programFolder, services.userDataFolder},
+                             result.typeOfScanner, bTargetA, request.firmwareName, request.barCode);
         result.sFirmFile = chosen.sFirmFile;
         if (chosen.sFirmFile.isEmpty() && request.stopAtFirstGap) {
             result.end = FormLoadEnd::NoFirmware;

@@ -41,8 +41,8 @@ struct StartUpRequest {
     // The scanner type when no search ran. The window's command line leaves
     // it unknown, so that only a named file is loaded.
     ScannerType givenType = kNotDetected;
-    QString firmwareName; // wins over the search when it stands in one of the folders
-    QString firmwarePath; // loaded as given instead of any search
+    QString firmwareName;        // wins over the search when it stands in one of the folders
+    QString firmwarePath;        // loaded as given instead of any search
     std::optional<bool> barCode; // narrows a Wexmoor's search to one processor's files
     bool stopAtFirstGap = false;
 

@@ -75,17 +75,20 @@ bool MainState::approveFirmware()
     const FirmwareVerdict verdict = firmwareVerdict(m_target.bTargetA);
     const QString title = QString::fromLatin1(kFirmwareCheckTitle);
     switch (verdict.kind) {
-    case FirmwareVerdict::Kind::Fits: return true;
+    case FirmwareVerdict::Kind::Fits:
+        return true;
     case FirmwareVerdict::Kind::Refuse:
         m_services.dialogs.message(verdict.text, title, MessageIcon::Exclamation);
         return false;
-    case FirmwareVerdict::Kind::Ask: break;
+    case FirmwareVerdict::Kind::Ask:
+        break;
     }
     // Asked once a click: the second look before the route only asks about a
     // file loaded while the update waited for the greeting.
     if (m_forceFirmware || (m_approvedLoad == m_loads && m_approvedQuestion == verdict.text))
         return true;
-    if (!m_services.dialogs.question(verdict.text + QLatin1String(kProgramAnyway), title, MessageIcon::Exclamation))
+    if (!m_services.dialogs.question(verdict.text + QLatin1String(kProgramAnyway), title,
+                                     MessageIcon::Exclamation))
         return false;
     m_approvedLoad = m_loads;
     m_approvedQuestion = verdict.text;

@@ -13,8 +13,8 @@
 #include "flash/UpdateSequence.h"
 #include "image/FileOpen.h"
 #include "image/MemoryImage.h"
-#include "view/ProgramFlags.h"
 #include "platform/SerialPort.h"
+#include "view/ProgramFlags.h"
 
 #include <QString>
 #include <memory>

@@ -10,8 +10,8 @@ bool WaitLetterPrompt::keyReleased(int keyCode, Dialogs &dialogs, QString &sLett
         ++m_count;
     if (m_count < 3)
         return false;
-    sLetterQ = dialogs.inputBox(QString::fromLatin1(kPrompt), QString::fromLatin1(kTitle),
-                                QStringLiteral("Q"));
+    sLetterQ =
+        dialogs.inputBox(QString::fromLatin1(kPrompt), QString::fromLatin1(kTitle), QStringLiteral("Q"));
     return true;
 }
 

@@ -1,20 +1,20 @@
 // romwright --console: the start-up of the window and a click on PROGRAM,
 // with the lamps, messages and progress printed instead of shown.
 #include "app/FrontEnds.h"
-#include "app/console/ConsoleDialogs.h"
-#include "app/console/ConsoleOptions.h"
-#include "app/console/ConsoleReport.h"
-#include "app/console/ConsoleView.h"
-#include "app/console/ProgressPrinter.h"
 #include "app/common/FirmwareCheck.h"
 #include "app/common/FirmwareDiscovery.h"
 #include "app/common/FormLoad.h"
 #include "app/common/MainState.h"
 #include "app/common/PortPermissionNotice.h"
+#include "app/console/ConsoleDialogs.h"
+#include "app/console/ConsoleOptions.h"
+#include "app/console/ConsoleReport.h"
+#include "app/console/ConsoleView.h"
+#include "app/console/ProgressPrinter.h"
 #include "platform/FileSystem.h"
 #include "platform/PortMap.h"
-#include "platform/QtSerialPort.h"
 #include "platform/QtClock.h"
+#include "platform/QtSerialPort.h"
 #include "platform/TerminationSignals.h"
 #include "scanner/ChooserAnswer.h"
 #include "scanner/FindScanner.h"
@@ -104,7 +104,8 @@ int runConsole(const QStringList &arguments)
     const PortMap map = PortMap::fromEnvironment();
     if (map.ignoredDevices() > 0)
         report.warning(map.ignoredDevicesNote());
-    MainState state(std::make_unique<QtSerialPort>(map), MainServices{view, dialogs, clock, files, folder, userFolder},
+    MainState state(std::make_unique<QtSerialPort>(map),
+                    MainServices{view, dialogs, clock, files, folder, userFolder},
                     FlashTimings{}.scaled(*timeScale));
     state.update().powerCyclePrompt = [&dialogs](const QString &text, const QString &title) {
         return dialogs.powerCyclePrompt(text, title);
@@ -153,7 +154,8 @@ int runConsole(const QStringList &arguments)
     PortPermissionNotice notice;
     const StartUpResult started = FormLoad(request, {state, scanner, notice});
     switch (started.end) {
-    case FormLoadEnd::Ready: break;
+    case FormLoadEnd::Ready:
+        break;
     case FormLoadEnd::EndProgram:
         if (endsProgram(started.identified))
             return finish(started.identified, report);
@@ -162,14 +164,16 @@ int runConsole(const QStringList &arguments)
     case FormLoadEnd::NoFirmware: {
         const QString model = view.text(LabelId::ScanMod);
         report.error(QStringLiteral("no firmware file for %1 in %2; name one with --file")
-                         .arg(started.typeOfScanner == kNotDetected ? QStringLiteral("an unknown scanner (give --model)")
-                                                                    : QStringLiteral("the ") + model,
+                         .arg(started.typeOfScanner == kNotDetected
+                                  ? QStringLiteral("an unknown scanner (give --model)")
+                                  : QStringLiteral("the ") + model,
                               userFolder.isEmpty() ? folder : folder + QStringLiteral(" or ") + userFolder));
         return kExitFailed;
     }
     case FormLoadEnd::NoScanner:
     case FormLoadEnd::PortRefused:
-    case FormLoadEnd::Declined: return kExitFailed;
+    case FormLoadEnd::Declined:
+        return kExitFailed;
     }
     // FileOpen has said what is wrong with the files; PROGRAM would only
     // ask for a file the user has already named.

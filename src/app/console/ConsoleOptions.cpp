@@ -8,7 +8,8 @@ namespace romwright {
 QString consoleUsage()
 {
     return QStringLiteral(
-        "usage: romwright --console [--port N] [--file PATH] [--processor main|barcode] [--model NAME] [--yes]\n"
+        "usage: romwright --console [--port N] [--file PATH] [--processor main|barcode] [--model NAME] "
+        "[--yes]\n"
         "                           [--force] [--json]\n"
         "  --port N           the scanner's port, 1 to 16; without it the ports are searched\n"
         "  --file PATH        the firmware file to program; without it the newest firmware\n"
@@ -81,7 +82,8 @@ ParsedConsoleOptions parseConsoleOptions(const QStringList &arguments)
         if (!shown.isEmpty())
             o.model = shown;
         else if (o.port == 0)
-            return fail(QStringLiteral("--model takes halvern, jorlith or wexmoor when the port is searched"));
+            return fail(
+                QStringLiteral("--model takes halvern, jorlith or wexmoor when the port is searched"));
     }
     return {o, QString()};
 }

@@ -64,7 +64,8 @@ std::optional<InfoOptions> parseOptions(const QStringList &arguments, int &statu
             } else if (value == QLatin1String("64") || value == QLatin1String("128")) {
                 options.rows = value.toInt();
             } else {
-                status = usageError(QStringLiteral("--target is 64 or 128, not %1").arg(displayFileName(value)));
+                status =
+                    usageError(QStringLiteral("--target is 64 or 128, not %1").arg(displayFileName(value)));
                 return std::nullopt;
             }
         } else if (argument.startsWith(QLatin1Char('-'))) {
@@ -83,7 +84,8 @@ std::optional<InfoOptions> parseOptions(const QStringList &arguments, int &statu
         return std::nullopt;
     }
     // The image would replace the very file it is made from.
-    if (!options.imageOut.isEmpty() && (options.imageOut == options.file || sameFile(options.imageOut, options.file))) {
+    if (!options.imageOut.isEmpty() &&
+        (options.imageOut == options.file || sameFile(options.imageOut, options.file))) {
         status = usageError(QStringLiteral("--image would overwrite the firmware file; name another file"));
         return std::nullopt;
     }
@@ -161,7 +163,8 @@ int runInfo(const QStringList &arguments)
     image.fill(kErased);
     const SrecordResult result = ParseSrecordFile(options->file, image);
     if (result.error == SrecordError::NotFound) {
-        print(stderr, QStringLiteral("romwright: the file %1 was not found.\n").arg(displayFileName(options->file)));
+        print(stderr,
+              QStringLiteral("romwright: the file %1 was not found.\n").arg(displayFileName(options->file)));
         return 1;
     }
     if (!result.ok()) {
@@ -182,7 +185,8 @@ int runInfo(const QStringList &arguments)
             print(stderr, QStringLiteral("romwright: cannot write %1\n").arg(out));
             return 1;
         }
-        print(stdout, QStringLiteral("Image written: %1 (%2 bytes)\n").arg(out, QString::number(image.size())));
+        print(stdout,
+              QStringLiteral("Image written: %1 (%2 bytes)\n").arg(out, QString::number(image.size())));
     }
     return 0;
 }

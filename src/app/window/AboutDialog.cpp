@@ -20,10 +20,12 @@ namespace {
 TwipScale screenScale()
 {
     const QScreen *screen = QGuiApplication::primaryScreen();
-    return screen ? TwipScale(screen->logicalDotsPerInchX(), screen->logicalDotsPerInchY()) : TwipScale(96, 96);
+    return screen ? TwipScale(screen->logicalDotsPerInchX(), screen->logicalDotsPerInchY())
+                  : TwipScale(96, 96);
 }
 
-QLabel *addLabel(QWidget *parent, const char *name, const QString &text, const QRect &geometry, const QFont &font)
+QLabel *addLabel(QWidget *parent, const char *name, const QString &text, const QRect &geometry,
+                 const QFont &font)
 {
     auto *label = new QLabel(text, parent);
     label->setObjectName(QString::fromLatin1(name));

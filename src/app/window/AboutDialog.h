@@ -14,7 +14,8 @@ class Registry;
 class AboutDialog : public QDialog {
     Q_OBJECT
 public:
-    AboutDialog(Dialogs &dialogs, const Registry &registry, QWidget *parent = nullptr, SysInfoTools tools = {});
+    AboutDialog(Dialogs &dialogs, const Registry &registry, QWidget *parent = nullptr,
+                SysInfoTools tools = {});
 
     // "Version 4.0.1" from the program's version.
     static QString versionText();

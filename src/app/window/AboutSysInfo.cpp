@@ -19,8 +19,8 @@ bool startDetached(const QString &program)
 
 } // namespace
 
-bool GetKeyValue(const Registry &registry, RegistryRoot keyRoot, const QString &keyName, const QString &subKeyRef,
-                 QString &keyVal)
+bool GetKeyValue(const Registry &registry, RegistryRoot keyRoot, const QString &keyName,
+                 const QString &subKeyRef, QString &keyVal)
 {
     const std::optional<QVariant> value = registry.value(keyRoot, keyName, subKeyRef);
     if (!value) {
@@ -42,9 +42,12 @@ bool GetKeyValue(const Registry &registry, RegistryRoot keyRoot, const QString &
     case QMetaType::ULongLong:
         // The number in full, most significant byte first.
         keyVal = QStringLiteral("&h") +
-                 QStringLiteral("%1").arg(static_cast<quint32>(value->toLongLong()), 8, 16, QLatin1Char('0')).toUpper();
+                 QStringLiteral("%1")
+                     .arg(static_cast<quint32>(value->toLongLong()), 8, 16, QLatin1Char('0'))
+                     .toUpper();
         break;
-    default: break;
+    default:
+        break;
     }
     return true;
 }
@@ -59,7 +62,8 @@ void StartSysInfo(const Registry &registry, Dialogs &dialogs, const SysInfoTools
     QString value;
     if (GetKeyValue(registry, RegistryRoot::LocalMachine, key, QStringLiteral("PATH"), value)) {
         path = value;
-    } else if (GetKeyValue(registry, RegistryRoot::LocalMachine, locationKey, QStringLiteral("MSINFO"), value)) {
+    } else if (GetKeyValue(registry, RegistryRoot::LocalMachine, locationKey, QStringLiteral("MSINFO"),
+                           value)) {
         const QString candidate = joinPath(value, QStringLiteral("MSINFO32.EXE"));
         if (QFileInfo(candidate).isFile())
             path = candidate;

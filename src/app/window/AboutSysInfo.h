@@ -17,12 +17,13 @@ inline constexpr const char *kSysInfoUnavailable = "System Information Is Unavai
 // Reads one registry value as text: a text value as it is, a 32-bit number
 // as "&h" and eight hex digits. False, with keyVal emptied, when the key or
 // the value is missing; a value of another type leaves keyVal as it was.
-bool GetKeyValue(const Registry &registry, RegistryRoot keyRoot, const QString &keyName, const QString &subKeyRef,
-                 QString &keyVal);
+bool GetKeyValue(const Registry &registry, RegistryRoot keyRoot, const QString &keyName,
+                 const QString &subKeyRef, QString &keyVal);
 
 struct SysInfoTools {
     // Tools tried, in order, on the search path when the registry names none.
-    QStringList candidates{QStringLiteral("hardinfo"), QStringLiteral("hardinfo2"), QStringLiteral("kinfocenter")};
+    QStringList candidates{QStringLiteral("hardinfo"), QStringLiteral("hardinfo2"),
+                           QStringLiteral("kinfocenter")};
     // Starts a program without waiting for it; false when it could not start.
     std::function<bool(const QString &program)> start;
 };

@@ -20,7 +20,8 @@ const QColor kCaptionBlue(0x00, 0x00, 0xC0);
 TwipScale screenScale()
 {
     const QScreen *screen = QGuiApplication::primaryScreen();
-    return screen ? TwipScale(screen->logicalDotsPerInchX(), screen->logicalDotsPerInchY()) : TwipScale(96, 96);
+    return screen ? TwipScale(screen->logicalDotsPerInchX(), screen->logicalDotsPerInchY())
+                  : TwipScale(96, 96);
 }
 
 } // namespace
@@ -42,9 +43,9 @@ ChooseScannerDialog::ChooseScannerDialog(QWidget *parent) : QDialog(parent)
     QFont bold = font;
     bold.setBold(true);
 
-    auto *label1 = new QLabel(
-        QStringLiteral("Choose your scanner model by clicking the button beneath the picture that matches your scanner."),
-        this);
+    auto *label1 = new QLabel(QStringLiteral("Choose your scanner model by clicking the button beneath the "
+                                             "picture that matches your scanner."),
+                              this);
     label1->setObjectName(QStringLiteral("Label1"));
     label1->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     label1->setWordWrap(true);
@@ -61,9 +62,11 @@ ChooseScannerDialog::ChooseScannerDialog(QWidget *parent) : QDialog(parent)
         int top;
     };
     const Choice choices[] = {
-        {"Frame1", "Picture1", "cmdHalvern", "Halvern 1450", "Halvern1450", ScannerFamily::Halvern, 240, 1080},
+        {"Frame1", "Picture1", "cmdHalvern", "Halvern 1450", "Halvern1450", ScannerFamily::Halvern, 240,
+         1080},
         {"Frame2", "Picture2", "cmdJorlith", "Jorlith 750", "Jorlith750", ScannerFamily::Jorlith, 3480, 1080},
-        {"fraWexmoor", "Picture3", "cmdWexmoor", "Wexmoor 3650", "Wexmoor 3650", ScannerFamily::Wexmoor, 240, 3500},
+        {"fraWexmoor", "Picture3", "cmdWexmoor", "Wexmoor 3650", "Wexmoor 3650", ScannerFamily::Wexmoor, 240,
+         3500},
     };
     for (const Choice &c : choices) {
         auto *frame = new QGroupBox(QString::fromLatin1(c.caption), this);

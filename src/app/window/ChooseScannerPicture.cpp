@@ -139,14 +139,21 @@ void drawScanner(QPainter &painter, const QRectF &rect, ScannerFamily family)
     pen.setJoinStyle(Qt::RoundJoin);
     painter.setPen(pen);
     switch (family) {
-    case ScannerFamily::Halvern: drawHalvern(painter); break;
-    case ScannerFamily::Jorlith: drawJorlith(painter); break;
-    case ScannerFamily::Wexmoor: drawWexmoor(painter); break;
+    case ScannerFamily::Halvern:
+        drawHalvern(painter);
+        break;
+    case ScannerFamily::Jorlith:
+        drawJorlith(painter);
+        break;
+    case ScannerFamily::Wexmoor:
+        drawWexmoor(painter);
+        break;
     }
     painter.restore();
 }
 
-ChooseScannerPicture::ChooseScannerPicture(ScannerFamily family, QWidget *parent) : QFrame(parent), m_family(family)
+ChooseScannerPicture::ChooseScannerPicture(ScannerFamily family, QWidget *parent)
+    : QFrame(parent), m_family(family)
 {
     setFrameStyle(QFrame::Panel | QFrame::Sunken);
     setAutoFillBackground(true);

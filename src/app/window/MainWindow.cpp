@@ -8,8 +8,8 @@
 #include <QFrame>
 #include <QGroupBox>
 #include <QKeyEvent>
-#include <QLayout>
 #include <QLabel>
+#include <QLayout>
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
@@ -35,7 +35,10 @@ qreal screenDpiY()
     return screen ? screen->logicalDotsPerInchY() : 96.0;
 }
 
-std::size_t lampIndex(LampId id) { return static_cast<std::size_t>(id); }
+std::size_t lampIndex(LampId id)
+{
+    return static_cast<std::size_t>(id);
+}
 
 void setTextColour(QWidget *widget, const QColor &colour)
 {
@@ -80,7 +83,8 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), m_scale(screenDpi
     buildButtons(client);
 
     // Beyond the right edge of the client area: the update drives it, nobody sees it.
-    m_lamps[lampIndex(LampId::RamLoader)] = addLamp(client, "RamLoaderLite", m_scale.rect(8520, 360, 1335, 375));
+    m_lamps[lampIndex(LampId::RamLoader)] =
+        addLamp(client, "RamLoaderLite", m_scale.rect(8520, 360, 1335, 375));
 
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     qApp->installEventFilter(this);
@@ -137,14 +141,17 @@ void MainWindow::buildSettings(QWidget *client)
     setTextColour(frame1, kCaptionBlue);
     frame1->setGeometry(m_scale.rect(120, 240, 7335, 2055));
 
-    addLabel(frame1, "lblScanner", QStringLiteral("Scanner Model:"), m_scale.rect(300, 420, 1600, 275), true, false);
-    m_lblScanMod = addLabel(frame1, "lblScanMod", QString(), m_scale.rect(2000, 420, 5000, 275), false, false);
+    addLabel(frame1, "lblScanner", QStringLiteral("Scanner Model:"), m_scale.rect(300, 420, 1600, 275), true,
+             false);
+    m_lblScanMod =
+        addLabel(frame1, "lblScanMod", QString(), m_scale.rect(2000, 420, 5000, 275), false, false);
     addLabel(frame1, "lblCom", QStringLiteral("Comm Port:"), m_scale.rect(300, 775, 1600, 275), true, false);
-    m_lblPort = addLabel(frame1, "lblPort", QStringLiteral("None Selected"), m_scale.rect(2000, 775, 5000, 275),
-                         false, false);
-    addLabel(frame1, "lblFile", QStringLiteral("Firmware File:"), m_scale.rect(300, 1150, 1600, 275), true, false);
-    m_lblFirmFile = addLabel(frame1, "lblFirmFile", QStringLiteral("None"), m_scale.rect(2000, 1150, 4300, 275),
-                             false, false);
+    m_lblPort = addLabel(frame1, "lblPort", QStringLiteral("None Selected"),
+                         m_scale.rect(2000, 775, 5000, 275), false, false);
+    addLabel(frame1, "lblFile", QStringLiteral("Firmware File:"), m_scale.rect(300, 1150, 1600, 275), true,
+             false);
+    m_lblFirmFile = addLabel(frame1, "lblFirmFile", QStringLiteral("None"),
+                             m_scale.rect(2000, 1150, 4300, 275), false, false);
 
     m_cmdBrowse = new QPushButton(QStringLiteral("...."), frame1);
     m_cmdBrowse->setObjectName(QStringLiteral("cmdBrowse"));
@@ -156,7 +163,8 @@ void MainWindow::buildSettings(QWidget *client)
     addLabel(frame1, "Label5", QStringLiteral("Wexmoor Processor:"), m_scale.rect(300, 1525, 2200, 275), true,
              false);
     const std::array<QString, 2> captions{QStringLiteral("Main"), QStringLiteral("BarCode")};
-    const std::array<QRect, 2> places{m_scale.rect(2520, 1500, 900, 360), m_scale.rect(3500, 1500, 1695, 360)};
+    const std::array<QRect, 2> places{m_scale.rect(2520, 1500, 900, 360),
+                                      m_scale.rect(3500, 1500, 1695, 360)};
     for (int index = 0; index < 2; ++index) {
         auto *option = new QRadioButton(captions[std::size_t(index)], frame1);
         option->setObjectName(QStringLiteral("optProcessor%1").arg(index));
@@ -203,8 +211,9 @@ void MainWindow::buildUpdating(QWidget *client)
         label->adjustSize();
     }
 
-    m_lblUpdating = addLabel(frame, "lblUpdating", QStringLiteral("Please be patient. This may take several minutes."),
-                             m_scale.rect(1900, 2040, 2100, 375), false, false);
+    m_lblUpdating =
+        addLabel(frame, "lblUpdating", QStringLiteral("Please be patient. This may take several minutes."),
+                 m_scale.rect(1900, 2040, 2100, 375), false, false);
     QFont small = m_font;
     small.setPointSizeF(8.25);
     m_lblUpdating->setFont(small);
@@ -212,8 +221,9 @@ void MainWindow::buildUpdating(QWidget *client)
     m_lblUpdating->setWordWrap(true);
     // The box is sized for a narrow font; a wider one needs a third line,
     // which fits beside the "Program" label without touching it.
-    m_lblUpdating->resize(m_lblUpdating->width(),
-                          std::max(m_lblUpdating->height(), m_lblUpdating->heightForWidth(m_lblUpdating->width())));
+    m_lblUpdating->resize(
+        m_lblUpdating->width(),
+        std::max(m_lblUpdating->height(), m_lblUpdating->heightForWidth(m_lblUpdating->width())));
     m_lblUpdating->setVisible(false);
 
     // Blocks sent of blocks to send, under the lamps; only during a firmware pass.
@@ -249,8 +259,8 @@ void MainWindow::buildButtons(QWidget *client)
     connect(m_exitCommand, &QPushButton::clicked, this, &MainWindow::exitClicked);
 }
 
-QLabel *MainWindow::addLabel(QWidget *parent, const char *name, const QString &text, QRect geometry, bool blue,
-                             bool bold)
+QLabel *MainWindow::addLabel(QWidget *parent, const char *name, const QString &text, QRect geometry,
+                             bool blue, bool bold)
 {
     auto *label = new QLabel(text, parent);
     label->setObjectName(QString::fromLatin1(name));
@@ -273,47 +283,78 @@ LampWidget *MainWindow::addLamp(QWidget *parent, const char *name, QRect geometr
     return lamp;
 }
 
-LampWidget *MainWindow::lampWidget(LampId id) const { return m_lamps[lampIndex(id)]; }
+LampWidget *MainWindow::lampWidget(LampId id) const
+{
+    return m_lamps[lampIndex(id)];
+}
 
 QAction *MainWindow::portAction(int port) const
 {
     return port >= 1 && port <= kPortEntries ? m_portActions[std::size_t(port - 1)] : nullptr;
 }
 
-void MainWindow::setLamp(LampId id, Lamp colour) { lampWidget(id)->setLamp(colour); }
+void MainWindow::setLamp(LampId id, Lamp colour)
+{
+    lampWidget(id)->setLamp(colour);
+}
 
-Lamp MainWindow::lamp(LampId id) const { return lampWidget(id)->lamp(); }
+Lamp MainWindow::lamp(LampId id) const
+{
+    return lampWidget(id)->lamp();
+}
 
 void MainWindow::setControlEnabled(ControlId id, bool enabled)
 {
     switch (id) {
-    case ControlId::ProgramButton: m_cmdProgram->setEnabled(enabled); break;
-    case ControlId::ExitButton: m_exitCommand->setEnabled(enabled); break;
-    case ControlId::BrowseButton: m_cmdBrowse->setEnabled(enabled); break;
-    case ControlId::FileMenu: m_fileMenu->menuAction()->setEnabled(enabled); break;
-    case ControlId::PortMenu: m_portMenu->menuAction()->setEnabled(enabled); break;
+    case ControlId::ProgramButton:
+        m_cmdProgram->setEnabled(enabled);
+        break;
+    case ControlId::ExitButton:
+        m_exitCommand->setEnabled(enabled);
+        break;
+    case ControlId::BrowseButton:
+        m_cmdBrowse->setEnabled(enabled);
+        break;
+    case ControlId::FileMenu:
+        m_fileMenu->menuAction()->setEnabled(enabled);
+        break;
+    case ControlId::PortMenu:
+        m_portMenu->menuAction()->setEnabled(enabled);
+        break;
     case ControlId::HelpMenu:
         m_helpMenu->menuAction()->setEnabled(enabled);
         // F1 belongs to the menu: a locked menu takes its shortcut with it.
         for (QAction *entry : m_helpMenu->actions())
             entry->setEnabled(enabled);
         break;
-    case ControlId::ProcessorMain: m_optProcessor[0]->setEnabled(enabled); break;
-    case ControlId::ProcessorBarCode: m_optProcessor[1]->setEnabled(enabled); break;
+    case ControlId::ProcessorMain:
+        m_optProcessor[0]->setEnabled(enabled);
+        break;
+    case ControlId::ProcessorBarCode:
+        m_optProcessor[1]->setEnabled(enabled);
+        break;
     }
 }
 
 bool MainWindow::isControlEnabled(ControlId id) const
 {
     switch (id) {
-    case ControlId::ProgramButton: return m_cmdProgram->isEnabled();
-    case ControlId::ExitButton: return m_exitCommand->isEnabled();
-    case ControlId::BrowseButton: return m_cmdBrowse->isEnabled();
-    case ControlId::FileMenu: return m_fileMenu->menuAction()->isEnabled();
-    case ControlId::PortMenu: return m_portMenu->menuAction()->isEnabled();
-    case ControlId::HelpMenu: return m_helpMenu->menuAction()->isEnabled();
-    case ControlId::ProcessorMain: return m_optProcessor[0]->isEnabled();
-    case ControlId::ProcessorBarCode: return m_optProcessor[1]->isEnabled();
+    case ControlId::ProgramButton:
+        return m_cmdProgram->isEnabled();
+    case ControlId::ExitButton:
+        return m_exitCommand->isEnabled();
+    case ControlId::BrowseButton:
+        return m_cmdBrowse->isEnabled();
+    case ControlId::FileMenu:
+        return m_fileMenu->menuAction()->isEnabled();
+    case ControlId::PortMenu:
+        return m_portMenu->menuAction()->isEnabled();
+    case ControlId::HelpMenu:
+        return m_helpMenu->menuAction()->isEnabled();
+    case ControlId::ProcessorMain:
+        return m_optProcessor[0]->isEnabled();
+    case ControlId::ProcessorBarCode:
+        return m_optProcessor[1]->isEnabled();
     }
     return false;
 }
@@ -321,29 +362,50 @@ bool MainWindow::isControlEnabled(ControlId id) const
 void MainWindow::setText(LabelId id, const QString &text)
 {
     switch (id) {
-    case LabelId::ScanMod: m_lblScanMod->setText(text); break;
-    case LabelId::Port: m_lblPort->setText(text); break;
-    case LabelId::FirmFile: m_lblFirmFile->setText(text); break;
+    case LabelId::ScanMod:
+        m_lblScanMod->setText(text);
+        break;
+    case LabelId::Port:
+        m_lblPort->setText(text);
+        break;
+    case LabelId::FirmFile:
+        m_lblFirmFile->setText(text);
+        break;
     }
 }
 
 QString MainWindow::text(LabelId id) const
 {
     switch (id) {
-    case LabelId::ScanMod: return m_lblScanMod->text();
-    case LabelId::Port: return m_lblPort->text();
-    case LabelId::FirmFile: return m_lblFirmFile->text();
+    case LabelId::ScanMod:
+        return m_lblScanMod->text();
+    case LabelId::Port:
+        return m_lblPort->text();
+    case LabelId::FirmFile:
+        return m_lblFirmFile->text();
     }
     return QString();
 }
 
-void MainWindow::setPortMenuVisible(bool visible) { m_portMenu->menuAction()->setVisible(visible); }
+void MainWindow::setPortMenuVisible(bool visible)
+{
+    m_portMenu->menuAction()->setVisible(visible);
+}
 
-bool MainWindow::isPortMenuVisible() const { return m_portMenu->menuAction()->isVisible(); }
+bool MainWindow::isPortMenuVisible() const
+{
+    return m_portMenu->menuAction()->isVisible();
+}
 
-void MainWindow::setFileMenuVisible(bool visible) { m_fileMenu->menuAction()->setVisible(visible); }
+void MainWindow::setFileMenuVisible(bool visible)
+{
+    m_fileMenu->menuAction()->setVisible(visible);
+}
 
-bool MainWindow::isFileMenuVisible() const { return m_fileMenu->menuAction()->isVisible(); }
+bool MainWindow::isFileMenuVisible() const
+{
+    return m_fileMenu->menuAction()->isVisible();
+}
 
 void MainWindow::setPortTicked(int port)
 {
@@ -352,11 +414,20 @@ void MainWindow::setPortTicked(int port)
         m_portActions[std::size_t(entry - 1)]->setChecked(entry == m_ticked);
 }
 
-int MainWindow::portTicked() const { return m_ticked; }
+int MainWindow::portTicked() const
+{
+    return m_ticked;
+}
 
-void MainWindow::setUpdatingNoteVisible(bool visible) { m_lblUpdating->setVisible(visible); }
+void MainWindow::setUpdatingNoteVisible(bool visible)
+{
+    m_lblUpdating->setVisible(visible);
+}
 
-bool MainWindow::isUpdatingNoteVisible() const { return !m_lblUpdating->isHidden(); }
+bool MainWindow::isUpdatingNoteVisible() const
+{
+    return !m_lblUpdating->isHidden();
+}
 
 void MainWindow::setBusy(bool busy)
 {
@@ -369,7 +440,10 @@ void MainWindow::setBusy(bool busy)
         QGuiApplication::restoreOverrideCursor();
 }
 
-bool MainWindow::isBusy() const { return m_busy; }
+bool MainWindow::isBusy() const
+{
+    return m_busy;
+}
 
 void MainWindow::setProgress(int sent, int total)
 {

@@ -1,9 +1,9 @@
 #include "app/window/MainWindowHandlers.h"
 
-#include "app/window/MainWindow.h"
 #include "app/common/FindFile.h"
 #include "app/common/FirmwareDiscovery.h"
 #include "app/common/MainState.h"
+#include "app/window/MainWindow.h"
 #include "help/HTMLHelp.h"
 #include "help/HelpMenu.h"
 #include "platform/Dialogs.h"
@@ -17,8 +17,10 @@
 
 namespace romwright {
 
-MainWindowHandlers::MainWindowHandlers(MainWindow &window, WindowParts parts, std::function<std::unique_ptr<HTMLHelp>()> makeHelp,
-                 std::function<void()> aboutBox, std::function<void(int)> endProgram, QObject *parent)
+MainWindowHandlers::MainWindowHandlers(MainWindow &window, WindowParts parts,
+                                       std::function<std::unique_ptr<HTMLHelp>()> makeHelp,
+                                       std::function<void()> aboutBox, std::function<void(int)> endProgram,
+                                       QObject *parent)
     : QObject(parent), m_window(window), m_parts(parts), m_makeHelp(std::move(makeHelp)),
       m_aboutBox(std::move(aboutBox)), m_endProgram(std::move(endProgram))
 {
@@ -69,8 +71,9 @@ void MainWindowHandlers::mnuCom_Click(int Index)
 
 void MainWindowHandlers::FindFile()
 {
-    romwright::FindFile({m_window, m_parts.dialogs, m_parts.state.flags(), m_window.processorChosen(), m_parts.programFolder,
-                         &m_filter, [this](const QString &path) { m_parts.state.FileOpen(path); }});
+    romwright::FindFile({m_window, m_parts.dialogs, m_parts.state.flags(), m_window.processorChosen(),
+                         m_parts.programFolder, &m_filter,
+                         [this](const QString &path) { m_parts.state.FileOpen(path); }});
 }
 
 void MainWindowHandlers::optProcessor_Click(int Index)
@@ -84,11 +87,12 @@ void MainWindowHandlers::optProcessor_Click(int Index)
         typeOfScannerForModel(m_window.text(LabelId::ScanMod)) != kWexmoor3650)
         return;
     m_processorLoaded = barCode;
-    const FirmwareChoice found = discoverFirmware(m_parts.files, {m_parts.programFolder, m_parts.userDataFolder},
-                                                  kWexmoor3650,
-                                                  state.target().bTargetA, QString(), barCode);
+    const FirmwareChoice found =
+        discoverFirmware(m_parts.files, {m_parts.programFolder, m_parts.userDataFolder}, kWexmoor3650,
+                         state.target().bTargetA, QString(), barCode);
     m_sFirmFile = found.sFirmFile;
-    if (loadDiscoveredFirmware(m_parts.files, found, m_window, [this](const QString &path) { m_parts.state.FileOpen(path); }))
+    if (loadDiscoveredFirmware(m_parts.files, found, m_window,
+                               [this](const QString &path) { m_parts.state.FileOpen(path); }))
         return;
     // Nothing for this processor: the other processor's file must not stay loaded.
     m_window.setText(LabelId::FirmFile, QStringLiteral("None"));

@@ -43,8 +43,9 @@ public:
     // endProgram ends the process with the given code once control is back
     // in the main event loop (the port is closed by then). Every wait that
     // runs when the program ends returns first.
-    MainWindowHandlers(MainWindow &window, WindowParts parts, std::function<std::unique_ptr<HTMLHelp>()> makeHelp,
-            std::function<void()> aboutBox, std::function<void(int code)> endProgram, QObject *parent = nullptr);
+    MainWindowHandlers(MainWindow &window, WindowParts parts,
+                       std::function<std::unique_ptr<HTMLHelp>()> makeHelp, std::function<void()> aboutBox,
+                       std::function<void(int code)> endProgram, QObject *parent = nullptr);
     ~MainWindowHandlers() override;
 
     // Start-up before the window is first shown. EndProgram: don't show it.

@@ -24,7 +24,10 @@ QString caseBlindPattern(const QString &pattern)
     return result;
 }
 
-WidgetDialogs::WidgetDialogs(QWidget *parent, Chooser chooser) : m_parent(parent), m_chooser(std::move(chooser)) {}
+WidgetDialogs::WidgetDialogs(QWidget *parent, Chooser chooser)
+    : m_parent(parent), m_chooser(std::move(chooser))
+{
+}
 
 namespace {
 
@@ -35,10 +38,18 @@ void prepare(QMessageBox &box, const QString &text, const QString &title, Messag
     box.setTextFormat(Qt::PlainText);
     box.setText(text);
     switch (icon) {
-    case MessageIcon::None: box.setIcon(QMessageBox::NoIcon); break;
-    case MessageIcon::Information: box.setIcon(QMessageBox::Information); break;
-    case MessageIcon::Exclamation: box.setIcon(QMessageBox::Warning); break;
-    case MessageIcon::Critical: box.setIcon(QMessageBox::Critical); break;
+    case MessageIcon::None:
+        box.setIcon(QMessageBox::NoIcon);
+        break;
+    case MessageIcon::Information:
+        box.setIcon(QMessageBox::Information);
+        break;
+    case MessageIcon::Exclamation:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case MessageIcon::Critical:
+        box.setIcon(QMessageBox::Critical);
+        break;
     }
 }
 
@@ -73,7 +84,8 @@ QString WidgetDialogs::inputBox(const QString &prompt, const QString &title, con
 }
 
 std::unique_ptr<QFileDialog> WidgetDialogs::makeOpenDialog(QWidget *parent, const QString &title,
-                                                           const QString &filter, const QString &initialFolder)
+                                                           const QString &filter,
+                                                           const QString &initialFolder)
 {
     auto dialog = std::make_unique<QFileDialog>(parent, title, initialFolder);
     // Qt's own dialog on every desktop, so the patterns below behave the same everywhere.

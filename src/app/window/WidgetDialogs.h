@@ -33,8 +33,8 @@ public:
     void setChooser(Chooser chooser) { m_chooser = std::move(chooser); }
 
     // The Open dialog as openFile shows it, for a look at what it lists.
-    static std::unique_ptr<QFileDialog> makeOpenDialog(QWidget *parent, const QString &title, const QString &filter,
-                                                       const QString &initialFolder);
+    static std::unique_ptr<QFileDialog> makeOpenDialog(QWidget *parent, const QString &title,
+                                                       const QString &filter, const QString &initialFolder);
 
 private:
     QPointer<QWidget> m_parent;

@@ -1,17 +1,17 @@
 #include "app/FrontEnds.h"
+#include "app/common/MainState.h"
 #include "app/window/AboutDialog.h"
 #include "app/window/ChooseScannerDialog.h"
-#include "app/window/MainWindowHandlers.h"
 #include "app/window/MainWindow.h"
+#include "app/window/MainWindowHandlers.h"
 #include "app/window/WidgetDialogs.h"
 #include "app/window/help/WidgetHelpViewer.h"
-#include "app/common/MainState.h"
 #include "help/HTMLHelp.h"
 #include "platform/FileSystem.h"
 #include "platform/PortMap.h"
+#include "platform/QtClock.h"
 #include "platform/QtSerialPort.h"
 #include "platform/Registry.h"
-#include "platform/QtClock.h"
 #include "platform/TerminationSignals.h"
 
 #include <QApplication>
@@ -68,8 +68,9 @@ int runWindow(int &argc, char **argv)
         endProgram(TerminationSignals::exitStatus(signal));
     });
 
-    MainWindowHandlers frm(window, {state, clock, files, dialogs, folder, userFolder}, makeHelp,
-                [&] { showAbout(&window, dialogs, *registry); }, endProgram);
+    MainWindowHandlers frm(
+        window, {state, clock, files, dialogs, folder, userFolder}, makeHelp,
+        [&] { showAbout(&window, dialogs, *registry); }, endProgram);
     if (frm.Form_Load(parseWindowCommandLine(arguments)) == FormLoadEnd::EndProgram)
         return 0;
     if (const int signal = TerminationSignals::lastCaught())

@@ -29,24 +29,51 @@ void editArchive(QByteArray &input, std::mt19937 &random)
 {
     const qsizetype at = archivePosition(input, random);
     switch (below(random, 8)) {
-    case 0: input[at] = char(0); break;
-    case 1: input[at] = char(0xFF); break;
-    case 2: input[at] = char(input[at] ^ (1 << below(random, 8))); break;
-    case 3: input.truncate(below(random, input.size())); break;
-    default: input[at] = char(below(random, 256)); break;
+    case 0:
+        input[at] = char(0);
+        break;
+    case 1:
+        input[at] = char(0xFF);
+        break;
+    case 2:
+        input[at] = char(input[at] ^ (1 << below(random, 8)));
+        break;
+    case 3:
+        input.truncate(below(random, input.size()));
+        break;
+    default:
+        input[at] = char(below(random, 256));
+        break;
     }
 }
 
 void editSitemap(QByteArray &input, std::mt19937 &random)
 {
-    static const char *const kPieces[] = {"<UL>", "</UL>", "<LI>", "<OBJECT type=\"text/sitemap\">", "</OBJECT>",
-                                          "<param name=\"Name\" value=\"", "<param name=\"Local\" value=\"",
-                                          "\">", "&#x", ";", "\"", "<", ">"};
+    static const char *const kPieces[] = {"<UL>",
+                                          "</UL>",
+                                          "<LI>",
+                                          "<OBJECT type=\"text/sitemap\">",
+                                          "</OBJECT>",
+                                          "<param name=\"Name\" value=\"",
+                                          "<param name=\"Local\" value=\"",
+                                          "\">",
+                                          "&#x",
+                                          ";",
+                                          "\"",
+                                          "<",
+                                          ">"};
     const qsizetype at = below(random, input.size() + 1);
     switch (below(random, 3)) {
-    case 0: input.insert(at, kPieces[below(random, std::size(kPieces))]); break;
-    case 1: input.remove(at, below(random, 64)); break;
-    default: input.insert(at, input.mid(below(random, input.size()), below(random, 200)).repeated(1 + below(random, 8))); break;
+    case 0:
+        input.insert(at, kPieces[below(random, std::size(kPieces))]);
+        break;
+    case 1:
+        input.remove(at, below(random, 64));
+        break;
+    default:
+        input.insert(
+            at, input.mid(below(random, input.size()), below(random, 200)).repeated(1 + below(random, 8)));
+        break;
     }
 }
 

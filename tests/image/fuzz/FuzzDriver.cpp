@@ -20,8 +20,12 @@ QByteArray mutate(QByteArray input, const std::vector<QByteArray> &corpus, std::
             if (at < input.size())
                 input[at] = c;
             break;
-        case 1: input.insert(at, c); break;
-        case 2: input.remove(at, below(8)); break;
+        case 1:
+            input.insert(at, c);
+            break;
+        case 2:
+            input.remove(at, below(8));
+            break;
         default: {
             const QByteArray &other = corpus[std::size_t(below(qsizetype(corpus.size())))];
             input.insert(at, other.mid(below(other.size() + 1), below(80)));

@@ -42,7 +42,8 @@ QUrl HelpBrowser::pageUrl(const QString &local)
     return url;
 }
 
-HelpBrowser::HelpBrowser(const ChmArchive &archive, QWidget *parent) : QTextBrowser(parent), m_archive(archive)
+HelpBrowser::HelpBrowser(const ChmArchive &archive, QWidget *parent)
+    : QTextBrowser(parent), m_archive(archive)
 {
     // Links are followed by the window, which tells pages of the help file
     // from addresses outside it.
@@ -70,9 +71,12 @@ QVariant HelpBrowser::loadResource(int type, const QUrl &name)
         m_current = url;
     switch (type) {
     case QTextDocument::HtmlResource:
-    case QTextDocument::MarkdownResource: return decodePage(*bytes);
-    case QTextDocument::StyleSheetResource: return QString::fromUtf8(*bytes);
-    default: return *bytes;
+    case QTextDocument::MarkdownResource:
+        return decodePage(*bytes);
+    case QTextDocument::StyleSheetResource:
+        return QString::fromUtf8(*bytes);
+    default:
+        return *bytes;
     }
 }
 

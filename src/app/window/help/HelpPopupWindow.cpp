@@ -2,10 +2,10 @@
 
 #include <QFontMetrics>
 #include <QLabel>
-#include <algorithm>
 #include <QStringList>
 #include <QToolTip>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace romwright {
 

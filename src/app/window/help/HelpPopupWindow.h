@@ -15,8 +15,8 @@ public:
     // font is "face, size, charset, styles", e.g. "Arial, 10, ascii, Bold Italic ".
     // Colours are 0x00BBGGRR; a pair of equal colours (nothing chosen) takes the
     // system's tool-tip colours. Negative margins take the default.
-    HelpPopupWindow(const QString &text, const QString &font, std::uint32_t foreground, std::uint32_t background,
-                    const QMargins &margins, QWidget *parent = nullptr);
+    HelpPopupWindow(const QString &text, const QString &font, std::uint32_t foreground,
+                    std::uint32_t background, const QMargins &margins, QWidget *parent = nullptr);
 
     QString text() const;
     static QFont fontFromDescription(const QString &description);

@@ -17,8 +17,8 @@
 #include <QToolBar>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
-#include <functional>
 #include <QVBoxLayout>
+#include <functional>
 
 namespace romwright {
 
@@ -160,8 +160,8 @@ void HelpViewerWindow::buildContents()
                 item->setText(0, e.name);
                 if (!e.topics.empty())
                     item->setData(0, kLocalRole, e.topics.front().local);
-                item->setIcon(0, style()->standardIcon(e.children.empty() ? QStyle::SP_FileIcon
-                                                                          : QStyle::SP_DirIcon));
+                item->setIcon(
+                    0, style()->standardIcon(e.children.empty() ? QStyle::SP_FileIcon : QStyle::SP_DirIcon));
                 add(e.children, item);
             }
         };
@@ -296,11 +296,13 @@ void HelpViewerWindow::followLink(const QUrl &url)
         if (target.path() == m_browser->source().path() && target.hasFragment())
             m_browser->scrollToAnchor(target.fragment());
         else
-            showPage(target.path() + (target.hasFragment() ? QLatin1Char('#') + target.fragment() : QString()));
+            showPage(target.path() +
+                     (target.hasFragment() ? QLatin1Char('#') + target.fragment() : QString()));
         return;
     }
     const QString scheme = target.scheme().toLower();
-    if (scheme == QLatin1String("http") || scheme == QLatin1String("https") || scheme == QLatin1String("mailto"))
+    if (scheme == QLatin1String("http") || scheme == QLatin1String("https") ||
+        scheme == QLatin1String("mailto"))
         QDesktopServices::openUrl(target);
 }
 

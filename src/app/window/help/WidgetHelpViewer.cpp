@@ -107,8 +107,12 @@ WindowHandle WidgetHelpViewer::htmlHelp(WindowHandle owner, const QString &file,
         shown = window->showPage(page ? *page : QString());
         break;
     }
-    case HelpCommand::DisplayToc: window->showContents(); break;
-    case HelpCommand::DisplayIndex: window->showIndex(); break;
+    case HelpCommand::DisplayToc:
+        window->showContents();
+        break;
+    case HelpCommand::DisplayIndex:
+        window->showIndex();
+        break;
     case HelpCommand::DisplaySearch: {
         const auto *query = std::get_if<HelpSearchQuery>(&data);
         window->showSearch(query ? query->text : QString(), query && query->execute);
@@ -126,7 +130,9 @@ WindowHandle WidgetHelpViewer::htmlHelp(WindowHandle owner, const QString &file,
         shown = query && lookUp(*window, *query);
         break;
     }
-    default: shown = false; break;
+    default:
+        shown = false;
+        break;
     }
     if (!shown) {
         if (!window->isVisible())
@@ -178,9 +184,10 @@ WindowHandle WidgetHelpViewer::showPopup(WindowHandle owner, const QString &file
     if (m_popup)
         m_popup->close();
     QWidget *ownerWidget = owner ? QWidget::find(WId(owner)) : nullptr;
-    m_popup = new HelpPopupWindow(text, popup.font, popup.foreground, popup.background,
-                                  QMargins(popup.marginLeft, popup.marginTop, popup.marginRight, popup.marginBottom),
-                                  ownerWidget ? ownerWidget->window() : nullptr);
+    m_popup = new HelpPopupWindow(
+        text, popup.font, popup.foreground, popup.background,
+        QMargins(popup.marginLeft, popup.marginTop, popup.marginRight, popup.marginBottom),
+        ownerWidget ? ownerWidget->window() : nullptr);
     m_popup->move(popup.position);
     m_popup->show();
     return WindowHandle(m_popup->winId());
