@@ -3,6 +3,7 @@
 #include "app/common/MainState.h"
 #include "app/window/MainWindow.h"
 #include "app/window/MainWindowHandlers.h"
+#include "image/FlashLayout.h"
 #include "image/ParseMotorolaSrecords.h"
 #include "platform/FileSystem.h"
 #include "platform/PortMap.h"
@@ -194,6 +195,19 @@ TEST(WindowUpdate, FoundScannerProgrammedThroughTheWindow)
     EXPECT_FALSE(rig.port->portOpen());
 
     ASSERT_TRUE(sim.waitForExit(5s));
+    // The file opened during the retry is the one in the scanner's flash.
+    const QByteArray flash = sim.dump();
+    ASSERT_EQ(flash.size(), 65536);
+    const FirmwareSet &fw = rig.state.firmware();
+    int blocks = 0;
+    for (const FlashBlock &block : fw.FlashBlocks64) {
+        if (block.Length == 0 || isErased(block, fw.FirmwareImage))
+            continue;
+        ++blocks;
+        const auto *bytes = reinterpret_cast<const char *>(fw.FirmwareImage.data() + block.Address);
+        EXPECT_EQ(flash.mid(block.Address, block.Length), QByteArray(bytes, block.Length)) << block.Address;
+    }
+    EXPECT_GT(blocks, 0);
     // After "z" only the route's own bytes: no request, no switch to 19200, no broken record.
     const QString log = sim.transcript();
     const qsizetype z = log.indexOf(QLatin1String("in  0x7A 'z'"));
