@@ -303,88 +303,79 @@ Lamp MainWindow::lamp(LampId id) const
     return lampWidget(id)->lamp();
 }
 
-void MainWindow::setControlEnabled(ControlId id, bool enabled)
+QMenu *MainWindow::menuOf(ControlId id) const
+{
+    switch (id) {
+    case ControlId::FileMenu:
+        return m_fileMenu;
+    case ControlId::PortMenu:
+        return m_portMenu;
+    case ControlId::HelpMenu:
+        return m_helpMenu;
+    default:
+        return nullptr;
+    }
+}
+
+QWidget *MainWindow::widgetOf(ControlId id) const
 {
     switch (id) {
     case ControlId::ProgramButton:
-        m_cmdProgram->setEnabled(enabled);
-        break;
+        return m_cmdProgram;
     case ControlId::ExitButton:
-        m_exitCommand->setEnabled(enabled);
-        break;
+        return m_exitCommand;
     case ControlId::BrowseButton:
-        m_cmdBrowse->setEnabled(enabled);
-        break;
-    case ControlId::FileMenu:
-        m_fileMenu->menuAction()->setEnabled(enabled);
-        break;
-    case ControlId::PortMenu:
-        m_portMenu->menuAction()->setEnabled(enabled);
-        break;
-    case ControlId::HelpMenu:
-        m_helpMenu->menuAction()->setEnabled(enabled);
-        // F1 belongs to the menu: a locked menu takes its shortcut with it.
-        for (QAction *entry : m_helpMenu->actions())
-            entry->setEnabled(enabled);
-        break;
+        return m_cmdBrowse;
     case ControlId::ProcessorMain:
-        m_optProcessor[0]->setEnabled(enabled);
-        break;
+        return m_optProcessor[0];
     case ControlId::ProcessorBarCode:
-        m_optProcessor[1]->setEnabled(enabled);
-        break;
+        return m_optProcessor[1];
+    default:
+        return nullptr;
     }
+}
+
+QLabel *MainWindow::labelOf(LabelId id) const
+{
+    switch (id) {
+    case LabelId::ScanMod:
+        return m_lblScanMod;
+    case LabelId::Port:
+        return m_lblPort;
+    case LabelId::FirmFile:
+        return m_lblFirmFile;
+    }
+    return nullptr;
+}
+
+void MainWindow::setControlEnabled(ControlId id, bool enabled)
+{
+    if (QMenu *menu = menuOf(id)) {
+        menu->menuAction()->setEnabled(enabled);
+        // F1 belongs to the Help menu: a locked menu takes its shortcut with it.
+        if (menu == m_helpMenu)
+            for (QAction *entry : m_helpMenu->actions())
+                entry->setEnabled(enabled);
+        return;
+    }
+    widgetOf(id)->setEnabled(enabled);
 }
 
 bool MainWindow::isControlEnabled(ControlId id) const
 {
-    switch (id) {
-    case ControlId::ProgramButton:
-        return m_cmdProgram->isEnabled();
-    case ControlId::ExitButton:
-        return m_exitCommand->isEnabled();
-    case ControlId::BrowseButton:
-        return m_cmdBrowse->isEnabled();
-    case ControlId::FileMenu:
-        return m_fileMenu->menuAction()->isEnabled();
-    case ControlId::PortMenu:
-        return m_portMenu->menuAction()->isEnabled();
-    case ControlId::HelpMenu:
-        return m_helpMenu->menuAction()->isEnabled();
-    case ControlId::ProcessorMain:
-        return m_optProcessor[0]->isEnabled();
-    case ControlId::ProcessorBarCode:
-        return m_optProcessor[1]->isEnabled();
-    }
-    return false;
+    if (QMenu *menu = menuOf(id))
+        return menu->menuAction()->isEnabled();
+    return widgetOf(id)->isEnabled();
 }
 
 void MainWindow::setText(LabelId id, const QString &text)
 {
-    switch (id) {
-    case LabelId::ScanMod:
-        m_lblScanMod->setText(text);
-        break;
-    case LabelId::Port:
-        m_lblPort->setText(text);
-        break;
-    case LabelId::FirmFile:
-        m_lblFirmFile->setText(text);
-        break;
-    }
+    labelOf(id)->setText(text);
 }
 
 QString MainWindow::text(LabelId id) const
 {
-    switch (id) {
-    case LabelId::ScanMod:
-        return m_lblScanMod->text();
-    case LabelId::Port:
-        return m_lblPort->text();
-    case LabelId::FirmFile:
-        return m_lblFirmFile->text();
-    }
-    return QString();
+    return labelOf(id)->text();
 }
 
 void MainWindow::setPortMenuVisible(bool visible)

@@ -82,6 +82,9 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    QMenu *menuOf(ControlId id) const;     // the Port, File and Help menus; else null
+    QWidget *widgetOf(ControlId id) const; // the buttons and processor options; else null
+    QLabel *labelOf(LabelId id) const;
     void buildMenus();
     void buildSettings(QWidget *client);
     void buildUpdating(QWidget *client);
