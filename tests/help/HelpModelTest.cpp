@@ -1,5 +1,3 @@
-#include "help/HelpPopupFile.h"
-#include "help/HelpSearchIndex.h"
 #include "help/HelpSitemap.h"
 
 #include <algorithm>
@@ -8,9 +6,11 @@
 
 using namespace romwright;
 
-TEST(HelpSitemap, NestedListsBecomeChaptersAndEntriesKeepEachPagesTitle)
+// Each sitemap as (top-level entries, all entries, deepest nesting): what can
+// be read is kept, nesting and entry count stay within their limits.
+TEST(HelpSitemap, ReadsWhatItCanWithinItsLimits)
 {
-    const QString hhc = QStringLiteral(R"(
+    const QString nested = QStringLiteral(R"(
 <OBJECT type="text/site properties"><param name="Window Styles" value="0x800025"></OBJECT>
 <UL>
   <LI> <object TYPE='text/sitemap'><PARAM NAME=Name VALUE="Ports"><param name="Local" value="ports.html"></object>
@@ -25,50 +25,8 @@ TEST(HelpSitemap, NestedListsBecomeChaptersAndEntriesKeepEachPagesTitle)
        <param name="Name" value="The main window"><param name="Local" value="main-window.html">
        <param name="Name" value="Updating"><param name="Local" value="updating.html"></OBJECT>
 </UL>)");
-    const auto tree = HelpSitemap::parse(hhc);
-    ASSERT_EQ(tree.size(), 3u);
-    ASSERT_EQ(tree[0].children.size(), 1u);
-    EXPECT_EQ(tree[0].children[0].topics.at(0).local, QStringLiteral("ports.html#linux"));
-    EXPECT_TRUE(tree[1].topics.empty());
-    // An index entry with several pages keeps each page's title.
-    ASSERT_EQ(tree[2].topics.size(), 2u);
-    EXPECT_EQ(tree[2].topics[0].title, QStringLiteral("The main window"));
-    EXPECT_EQ(tree[2].topics[1].local, QStringLiteral("updating.html"));
-
-    const auto flat = HelpSitemap::flatten(tree);
-    ASSERT_EQ(flat.size(), 5u);
-    EXPECT_EQ(flat[2].first->name, QStringLiteral("dialout"));
-    EXPECT_EQ(flat[2].second, 2);
-    EXPECT_EQ(flat[3].second, 0);
-}
-
-TEST(HelpSitemap, DamagedOrForeignInputGivesWhatCanBeRead)
-{
-    const struct {
-        const char *what;
-        const char *html;
-        std::size_t entries;
-    } cases[] = {
-        {"empty", "", 0},
-        {"not a sitemap", "<html><body><p>text</p></body></html>", 0},
-        {"object of another type",
-         R"(<UL><LI><OBJECT type="text/html"><param name="Name" value="x"></OBJECT></UL>)", 0},
-        {"more closing than opening lists",
-         R"(</UL></UL><UL><LI><OBJECT type="text/sitemap"><param name="Name" value="a"></OBJECT>)", 1},
-        {"cut off inside an object",
-         R"(<UL><LI><OBJECT type="text/sitemap"><param name="Name" value="a"></OBJECT><LI><OBJECT type="text/sitemap"><param name="Na)",
-         1},
-        {"list opened before any entry",
-         R"(<UL><UL><LI><OBJECT type="text/sitemap"><param name="Name" value="a"></OBJECT></UL></UL>)", 1},
-    };
-    for (const auto &c : cases)
-        EXPECT_EQ(HelpSitemap::parse(QString::fromLatin1(c.html)).size(), c.entries) << c.what;
-}
-
-TEST(HelpSitemap, NestingAndEntryCountAreBounded)
-{
     const QString entry =
-        QStringLiteral(R"(<LI><OBJECT type="text/sitemap"><param name="Name" value="x"></OBJECT>)");
+        QStringLiteral(R"(<LI><OBJECT type="text/sitemap"><param name="Name" value="a"></OBJECT>)");
     const QString ul = QStringLiteral("<UL>"), end = QStringLiteral("</UL>");
     const struct {
         const char *what;
@@ -76,6 +34,16 @@ TEST(HelpSitemap, NestingAndEntryCountAreBounded)
         std::size_t topLevel, total;
         int deepest;
     } cases[] = {
+        {"chapters, a heading and an entry of two pages", nested, 3, 5, 2},
+        {"empty", QString(), 0, 0, 0},
+        {"not a sitemap", QStringLiteral("<html><body><p>text</p></body></html>"), 0, 0, 0},
+        {"object of another type",
+         QStringLiteral(R"(<UL><LI><OBJECT type="text/html"><param name="Name" value="x"></OBJECT></UL>)"), 0,
+         0, 0},
+        {"more closing than opening lists", end + end + ul + entry, 1, 1, 0},
+        {"cut off inside an object",
+         ul + entry + QStringLiteral(R"(<LI><OBJECT type="text/sitemap"><param na)"), 1, 1, 0},
+        {"list opened before any entry", ul + ul + entry + end + end, 1, 1, 0},
         {"100,000 lists deep", (ul + entry).repeated(100000), 1, HelpSitemap::kMaxEntries,
          HelpSitemap::kMaxDepth - 1},
         {"100,000 entries in one list", ul + entry.repeated(100000), HelpSitemap::kMaxEntries,
@@ -93,6 +61,14 @@ TEST(HelpSitemap, NestingAndEntryCountAreBounded)
                   std::make_tuple(c.topLevel, c.total, c.deepest))
             << c.what;
     }
+    // Nested entries keep their pages; an index entry of several pages keeps each page's title.
+    const auto tree = HelpSitemap::parse(nested);
+    ASSERT_EQ(tree.size(), 3u);
+    EXPECT_EQ(tree[0].children.at(0).children.at(0).topics.at(0).local, QStringLiteral("ports.html#dialout"));
+    EXPECT_TRUE(tree[1].topics.empty());
+    ASSERT_EQ(tree[2].topics.size(), 2u);
+    EXPECT_EQ(tree[2].topics[0].title, QStringLiteral("The main window"));
+    EXPECT_EQ(tree[2].topics[1].local, QStringLiteral("updating.html"));
 }
 
 TEST(HelpSitemap, EntitiesAreDecoded)
