@@ -1,6 +1,5 @@
-// Detection against scripted ports: the answers, failures and choices a
-// simulator on a pseudo-terminal cannot produce. The probing order on real
-// lines is in PtyDetectionTest.
+// Detection against scripted ports on a manual clock: the outcome of every
+// kind of answer, the port failures and the chooser.
 #include "ScannerRig.h"
 
 #include <gtest/gtest.h>
@@ -10,87 +9,85 @@ using namespace romwright::test;
 
 namespace {
 
-// Answers the n-th identity query (counting from 0) with answers[n].
-FakeDevice answersInTurn(std::vector<QByteArray> answers)
+// A device answering its n-th identity query at `rate` (counting from 0) with
+// answers[n], and with the last of them after that; none: a silent device.
+struct Answers {
+    int port;
+    const char *rate;
+    std::vector<QByteArray> answers;
+};
+
+const char *const none = "Scanner Not Found", *const compatMode = "Compatibilty Mode";
+
+// The state and the type that go with a name detection gives.
+std::pair<qint32, qint32> outcomeOf(const char *name)
 {
-    FakeDevice d;
-    d.reply = [answers, count = std::make_shared<std::size_t>(0)](const QByteArray &, const QString &) {
-        const std::size_t n = (*count)++;
-        return n < answers.size() ? answers[n] : QByteArray();
-    };
-    return d;
+    static const std::map<QString, std::pair<qint32, qint32>> outcomes{
+        {none, {kNoScanner, kNoScannerFound}},           {compatMode, {kCompatibilityMode, kNotDetected}},
+        {"Halvern 1450", {kScannerFound, kHalvern1450}}, {"Jorlith 750", {kScannerFound, kJorlith750}},
+        {"Wexmoor 3650", {kScannerFound, kWexmoor3650}}, {"", {kDetecting, kNotDetected}}};
+    return outcomes.at(QLatin1String(name));
 }
 
 } // namespace
 
+// Which answer finds which model, which port wins, and how long the probing
+// takes: each model row is asked of every port still waiting, then one 200 ms
+// wait serves them all. What each port hears is checked on real lines in
+// PtyDetectionTest.
 TEST(DetectScanner, OnlyAnExactIdentityAtItsRateFindsAModel)
 {
+    const QByteArray hlv = "HLV 1450OK\r\n", jl = "JL 750OK\r\n", compat = "JL 19.2kOK\r\n";
     struct Case {
         const char *what;
-        std::map<int, FakeDevice> devices;
-        const char *name; // nullptr: not found
-        qint32 type;
+        std::vector<Answers> devices; // none: no port opens
+        const char *name;
         qint16 comPort;
+        int endsAt; // ms
     };
     const Case cases[] = {
-        {"no port opens", {}, nullptr, 0, 0},
-        {"Halvern at 38400 on port 3",
-         {{3, answersAt("38400", "HLV 1450OK\r\n")}},
-         "Halvern 1450",
-         kHalvern1450,
-         3},
-        {"compatibility answer at 38400 is no answer",
-         {{4, answersAt("38400", "JL 19.2kOK\r\n")}},
-         nullptr,
-         0,
-         4},
-        {"identity without its line end", {{3, answersAt("38400", "HLV 1450OK")}}, nullptr, 0, 3},
-        {"identity with a character more", {{3, answersAt("38400", "HLV 1450OK\r\n ")}}, nullptr, 0, 3},
-        {"identity in the wrong case", {{3, answersAt("38400", "hlv 1450ok\r\n")}}, nullptr, 0, 3},
-        {"\"0\" lets the next model try",
-         {{6, answersInTurn({"0", "JL 750OK\r\n"})}},
-         "Jorlith 750",
-         kJorlith750,
-         6},
-        {"a find outlives a later compatibility answer",
-         {{1, answersAt("38400", "HLV 1450OK\r\n")}, {2, answersAt("19200", "JL 19.2kOK\r\n")}},
-         "Halvern 1450",
-         kHalvern1450,
-         1},
+        {"no port opens", {}, none, 0, 0},
+        {"Halvern at 38400 on port 3", {{3, "38400", {hlv}}}, "Halvern 1450", 3, 200},
+        {"Jorlith at 38400", {{1, "38400", {jl}}}, "Jorlith 750", 1, 400},
+        {"Halvern at 19200", {{2, "19200", {hlv}}}, "Halvern 1450", 2, 600},
+        {"Wexmoor by row 5", {{1, "38400", {"WX 3650OK\r\n"}}}, "Wexmoor 3650", 1, 1000},
+        {"Jorlith at 19200 is taken for compatibility mode", {{1, "19200", {jl}}}, compatMode, 1, 600},
+        {"compatibility, last port named", {{1, "19200", {compat}}, {2, "19200", {}}}, compatMode, 2, 1000},
+        {"compatibility answer at 38400 is no answer", {{4, "38400", {compat}}}, none, 4, 1000},
+        {"identity without its line end", {{3, "38400", {"HLV 1450OK"}}}, none, 3, 1000},
+        {"identity with a character more", {{3, "38400", {hlv + ' '}}}, none, 3, 1000},
+        {"identity in the wrong case", {{3, "38400", {hlv.toLower()}}}, none, 3, 1000},
+        {"\"0\" lets the next model try", {{6, "38400", {"0", jl}}}, "Jorlith 750", 6, 400},
+        {"the last of two scanners wins", {{1, "38400", {hlv}}, {4, "38400", {jl}}}, "Jorlith 750", 4, 400},
+        {"a find outlasts compat", {{1, "38400", {hlv}}, {2, "19200", {compat}}}, "Halvern 1450", 1, 600},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         ScannerRig d;
-        d.port.devices = c.devices;
+        for (const auto &[port, rate, answers] : c.devices) {
+            d.port.devices[port].reply = [rate, answers, n = std::make_shared<std::size_t>(0)](
+                                             const QByteArray &written, const QString &settings) {
+                if (written != "V\r\n" || !settings.startsWith(QLatin1String(rate)) || answers.empty())
+                    return QByteArray();
+                return answers[std::min((*n)++, answers.size() - 1)];
+            };
+        }
         if (c.devices.empty())
             d.port.openError = CommError::NoSuchPort;
-        const bool found = c.name != nullptr;
+        const auto [state, type] = outcomeOf(c.name);
+        const bool found = state == kScannerFound;
         EXPECT_EQ(d.detect(), found ? Detection::Found : Detection::NotFound);
-        EXPECT_EQ(d.scanner.State(), found ? kScannerFound : kNoScanner);
-        EXPECT_EQ(d.scanner.Name(), QLatin1String(found ? c.name : "Scanner Not Found"));
-        EXPECT_EQ(d.scanner.TypeOfScanner(), found ? c.type : kNoScannerFound);
+        EXPECT_EQ(d.scanner.State(), state);
+        EXPECT_EQ(d.scanner.Name(), QLatin1String(c.name));
+        EXPECT_EQ(d.scanner.TypeOfScanner(), type);
         EXPECT_EQ(d.scanner.ComPort(), c.comPort);
         EXPECT_EQ(d.commPort, found ? c.comPort : 0);
+        EXPECT_EQ(d.clock.now().count(), c.endsAt);
         EXPECT_EQ(d.connectEvents, (std::vector<bool>{false, found}));
         EXPECT_FALSE(d.view.isBusy());
         EXPECT_FALSE(d.port.portOpen()); // detection leaves the port closed
         EXPECT_EQ(d.dialogs.chooserShown, 0);
     }
-}
-
-// Every port hears each model row with "V" CR LF, all ports together, and
-// one 200 ms wait serves the row.
-TEST(DetectScanner, ProbesEveryModelWithVCrLfAnd200msEach)
-{
-    ScannerRig d;
-    d.port.devices = {{1, FakeDevice{}}, {3, answersAt("38400", "HLV 1450OK\r\n")}};
-    ASSERT_EQ(d.detect(), Detection::Found);
-    EXPECT_EQ(d.port.writeLog(),
-              (QStringList{"write 1 38400 V\r\n", "write 3 38400 V\r\n", "write 1 38400 V\r\n",
-                           "write 1 19200 V\r\n", "write 1 19200 V\r\n", "write 1 38400 V\r\n"}));
-    EXPECT_EQ(d.port.writeTimes, (std::vector<Clock::ms>{Clock::ms(0), Clock::ms(0), Clock::ms(200),
-                                                         Clock::ms(400), Clock::ms(600), Clock::ms(800)}));
-    EXPECT_EQ(d.clock.now().count(), 1000);
 }
 
 TEST(DetectScanner, PortFailuresWhileProbingGiveThePortUp)
@@ -139,42 +136,26 @@ TEST(DetectScanner, BootPromptAsksTheUser)
         const char *what;
         QByteArray prompt;
         std::deque<std::optional<QString>> choices; // empty: closed without a choice
-        Detection result;
-        const char *name;
-        qint32 type;
+        const char *name;                           // empty: the program ends
     };
     const Case cases[] = {
-        {"Halvern chosen",
-         "Q",
-         {QStringLiteral("Halvern1450")},
-         Detection::Found,
-         "Halvern 1450",
-         kHalvern1450},
-        {"Wexmoor chosen",
-         "\r\nA",
-         {QStringLiteral("Wexmoor 3650")},
-         Detection::Found,
-         "Wexmoor 3650",
-         kWexmoor3650},
-        {"any other text",
-         "A",
-         {QStringLiteral("Halvern 1450")},
-         Detection::Found,
-         "Wexmoor 3650",
-         kWexmoor3650},
-        {"closed without a choice", "Q", {}, Detection::Found, "Halvern 1450", kHalvern1450},
-        {"Exit", "Q", {std::nullopt}, Detection::EndProgram, "", kNotDetected},
+        {"Halvern chosen", "Q", {"Halvern1450"}, "Halvern 1450"},
+        {"Wexmoor chosen", "\r\nA", {"Wexmoor 3650"}, "Wexmoor 3650"},
+        {"any other text", "A", {"Halvern 1450"}, "Wexmoor 3650"},
+        {"closed without a choice", "Q", {}, "Halvern 1450"},
+        {"Exit", "Q", {std::nullopt}, ""},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         ScannerRig d;
         d.dialogs.chooserAnswers = c.choices;
         d.port.devices = {{5, answersAt("38400", c.prompt)}};
-        EXPECT_EQ(d.detect(), c.result);
+        const bool found = *c.name != 0;
+        EXPECT_EQ(d.detect(), found ? Detection::Found : Detection::EndProgram);
         EXPECT_EQ(d.dialogs.busyWhileShown, std::vector<bool>{false});
         EXPECT_EQ(d.scanner.Name(), QLatin1String(c.name));
-        EXPECT_EQ(d.scanner.TypeOfScanner(), c.type);
-        EXPECT_EQ(d.commPort, c.result == Detection::Found ? 5 : 0);
+        EXPECT_EQ(d.scanner.TypeOfScanner(), outcomeOf(c.name).second);
+        EXPECT_EQ(d.commPort, found ? 5 : 0);
         EXPECT_FALSE(d.view.isBusy());
         EXPECT_FALSE(d.port.portOpen());
         EXPECT_EQ(d.port.writeLog().size(), 1); // found at the first row: nothing more is asked of that port

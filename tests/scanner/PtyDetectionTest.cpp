@@ -1,9 +1,16 @@
-// Detection over pseudo-terminals, each served by a simulated scanner.
-#include "PtyRig.h"
-
-#include "scanner/FindScanner.h"
+// Detection and the receive handler on real serial lines: pseudo-terminals
+// served by romwright-sim, numbered through a port map, on the real clock.
+#include "platform/QtClock.h"
+#include "platform/QtSerialPort.h"
+#include "scanner/Scanner.h"
+#include "support/ScriptedDialogs.h"
 #include "support/SimClient.h"
+#include "support/SimProcess.h"
+#include "view/ProgramFlags.h"
+#include "view/ViewState.h"
 
+#include <QEventLoop>
+#include <QTimer>
 #include <gtest/gtest.h>
 #include <string_view>
 
@@ -13,18 +20,52 @@ using namespace std::chrono_literals;
 
 namespace {
 
-struct Case {
-    const char *what;
-    const char *ports; // simulator arguments per port, separated by ";"; "-": no device
-    Detection result;
-    qint32 state;
-    const char *name;
-    qint32 type;
-    qint16 comPort;
-    std::vector<int> rowsAsked; // per simulator: how many model rows it heard, in table order
+// The real clock, calling back after each pause it is asked for.
+class PausingClock final : public QtClock {
+public:
+    void pause(ms duration) override
+    {
+        QtClock::pause(duration);
+        onPause();
+    }
+    std::function<void()> onPause = [] {};
 };
 
-// What a port hears when asked the first `rows` rows of the model table.
+struct PtyRig {
+    explicit PtyRig(const QString &ports)
+        : port(std::make_unique<QtSerialPort>(PortMap::fromList(ports))), scanner(clock, dialogs, view, flags)
+    {
+        scanner.setComm(port.get());
+    }
+
+    PausingClock clock;
+    ViewState view;
+    ScriptedDialogs dialogs;
+    ProgramFlags flags;
+    std::unique_ptr<QtSerialPort> port;
+    Scanner scanner;
+};
+
+// The bytes the simulator heard, each run at one rate as "RATE:bytes", runs
+// separated by a space: "38400:V\r\nV\r\n 19200:V\r\n".
+std::string heardAtRates(const QString &transcript)
+{
+    std::string heard;
+    QString rate;
+    for (const QString &line : transcript.split(QLatin1Char('\n'))) {
+        const QStringList parts = line.simplified().split(QLatin1Char(' '));
+        if (parts.size() < 4 || parts[1] != QLatin1String("in"))
+            continue;
+        if (parts.back() != rate) {
+            rate = parts.back();
+            heard += (heard.empty() ? "" : " ") + rate.toStdString() + ':';
+        }
+        heard += char(parts[2].toUInt(nullptr, 16));
+    }
+    return heard;
+}
+
+// What a port asked alone hears of the first `rows` rows of the model table.
 std::string probesOfRows(int rows)
 {
     const char *rates[] = {"38400", "38400", "19200", "19200", "38400"};
@@ -39,112 +80,68 @@ std::string probesOfRows(int rows)
 
 } // namespace
 
-// The consequences of the probing order: each model at each rate, and on
-// every port exactly the probes of the rows up to its answer, at their rates.
-TEST(PtyDetection, EachModelAtEachRate)
+// All ports are asked together, yet each hears exactly what it would hear if
+// asked alone: the probes of the rows up to its answer, at their rates. The
+// highest port with a scanner wins; a port another program holds is passed over.
+TEST(PtyDetection, EachPortHearsTheRowsUpToItsAnswer)
 {
-    const Case cases[] = {
-        {"Halvern at 38400 on port 3",
-         "-;-;--model halvern",
-         Detection::Found,
-         kScannerFound,
-         "Halvern 1450",
-         kHalvern1450,
-         3,
-         {1}},
-        {"Jorlith at 38400",
-         "--model jorlith",
-         Detection::Found,
-         kScannerFound,
-         "Jorlith 750",
-         kJorlith750,
-         1,
-         {2}},
-        {"Halvern at 19200",
-         "-;--model halvern --rate 19200",
-         Detection::Found,
-         kScannerFound,
-         "Halvern 1450",
-         kHalvern1450,
-         2,
-         {3}},
-        {"Jorlith at 19200 is taken for compatibility mode by row 3",
-         "--model jorlith --rate 19200",
-         Detection::NotFound,
-         kCompatibilityMode,
-         "Compatibilty Mode",
-         kNotDetected,
-         1,
-         {3}},
-        {"compatibility answer",
-         "--compat;--silent",
-         Detection::NotFound,
-         kCompatibilityMode,
-         "Compatibilty Mode",
-         kNotDetected,
-         2,
-         {3, 5}},
-        {"Wexmoor by row 5",
-         "--model wexmoor",
-         Detection::Found,
-         kScannerFound,
-         "Wexmoor 3650",
-         kWexmoor3650,
-         1,
-         {5}},
-        {"the last of two scanners wins",
-         "--model halvern;-;-;--model jorlith",
-         Detection::Found,
-         kScannerFound,
-         "Jorlith 750",
-         kJorlith750,
-         4,
-         {1, 2}},
+    const std::pair<const char *, int> ports[] = {
+        // the simulator's arguments ("": no device), the rows the port hears
+        {"", 0},         {"--model halvern", 1}, {"--model jorlith", 2}, {"--model halvern --rate 19200", 3},
+        {"--compat", 3}, {"--model wexmoor", 5}, {"--model halvern", 0}, // held by another program
     };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.what);
-        std::vector<std::unique_ptr<SimProcess>> sims;
-        QStringList ports;
-        for (const QString &args : QString::fromLatin1(c.ports).split(QLatin1Char(';'))) {
-            if (args == QLatin1String("-")) {
-                ports << QString();
-                continue;
-            }
-            sims.push_back(std::make_unique<SimProcess>(args.split(QLatin1Char(' '))));
-            ASSERT_TRUE(sims.back()->isReady()) << sims.back()->errorText().toStdString();
-            ports << sims.back()->link();
-        }
-        PtyRig rig(ports.join(QLatin1Char(',')));
-        qint16 commPort = 0;
-        EXPECT_EQ(rig.scanner.DetectScanner(commPort), c.result);
-        EXPECT_EQ(rig.scanner.State(), c.state);
-        EXPECT_EQ(rig.scanner.Name(), QLatin1String(c.name));
-        EXPECT_EQ(rig.scanner.TypeOfScanner(), c.type);
-        EXPECT_EQ(rig.scanner.ComPort(), c.comPort);
-        EXPECT_FALSE(rig.port->portOpen());
-        EXPECT_FALSE(rig.view.isBusy());
-        ASSERT_EQ(sims.size(), c.rowsAsked.size());
-        for (std::size_t i = 0; i < sims.size(); ++i) {
-            sims[i]->stop(); // the transcript is complete once the simulator has ended
-            EXPECT_EQ(heardAtRates(sims[i]->transcript()), probesOfRows(c.rowsAsked[i]))
-                << "simulator " << i + 1;
-        }
+    std::vector<std::unique_ptr<SimProcess>> sims;
+    QStringList links;
+    for (const auto &[args, rows] : ports) {
+        sims.push_back(*args ? std::make_unique<SimProcess>(QString::fromLatin1(args).split(QLatin1Char(' ')))
+                             : nullptr);
+        ASSERT_TRUE(!sims.back() || sims.back()->isReady()) << sims.back()->errorText().toStdString();
+        links << (sims.back() ? sims.back()->link() : QString());
+    }
+    SimClient other(links.back());
+    ASSERT_TRUE(other.isOpen());
+
+    PtyRig rig(links.join(QLatin1Char(',')));
+    qint16 commPort = 0;
+    EXPECT_EQ(rig.scanner.DetectScanner(commPort), Detection::Found);
+    EXPECT_EQ(rig.scanner.Name(), QLatin1String("Wexmoor 3650"));
+    EXPECT_EQ(commPort, 6);
+    EXPECT_FALSE(rig.port->portOpen());
+    EXPECT_FALSE(rig.view.isBusy());
+    for (std::size_t i = 0; i < sims.size(); ++i) {
+        if (!sims[i])
+            continue;
+        sims[i]->stop(); // the transcript is complete once the simulator has ended
+        EXPECT_EQ(heardAtRates(sims[i]->transcript()), probesOfRows(ports[i].second)) << "port " << i + 1;
     }
 }
 
-TEST(PtyDetection, APortHeldByAnotherProgramIsPassedOver)
+// A scanner's own "R1" gets its follow-up over the line.
+TEST(PtyDetection, R1FromTheScannerGetsItsFollowUp)
 {
-    SimProcess held({QStringLiteral("--model"), QStringLiteral("halvern")}, QStringLiteral("held"));
-    SimProcess free({QStringLiteral("--model"), QStringLiteral("jorlith")}, QStringLiteral("free"));
-    ASSERT_TRUE(held.isReady() && free.isReady());
-    SimClient other(held.link());
-    ASSERT_TRUE(other.isOpen());
-
-    PtyRig rig(SimProcess::portList({&free, &held}));
+    SimProcess sim({QStringLiteral("--model"), QStringLiteral("halvern"), QStringLiteral("--send-r1"),
+                    QStringLiteral("1500")});
+    ASSERT_TRUE(sim.isReady()) << sim.errorText().toStdString();
+    PtyRig rig(sim.link());
     qint16 commPort = 0;
-    EXPECT_EQ(rig.scanner.DetectScanner(commPort), Detection::Found);
-    EXPECT_EQ(rig.scanner.Name(), QLatin1String("Jorlith 750"));
-    EXPECT_EQ(commPort, 1);
-    // Only the free port was probed: rows 1 and 2.
-    EXPECT_EQ(rig.clock.pauses, 2);
+    ASSERT_EQ(rig.scanner.DetectScanner(commPort), Detection::Found);
+    rig.port->setCommPort(commPort);
+    rig.port->setSettings(QStringLiteral("38400,n,8,1"));
+    ASSERT_EQ(rig.port->setPortOpen(true), CommError::None);
+    rig.scanner.setReceiveHandling(true);
+
+    // The follow-up's three commands each end in a pause; the third ends the wait.
+    QEventLoop loop;
+    int pauses = 0;
+    rig.clock.onPause = [&] {
+        if (++pauses == 3)
+            loop.quit();
+    };
+    QTimer::singleShot(5s, &loop, &QEventLoop::quit);
+    loop.exec();
+    EXPECT_EQ(pauses, 3);
+    rig.scanner.setReceiveHandling(false);
+    rig.port->setPortOpen(false);
+    sim.stop();
+    EXPECT_EQ(heardAtRates(sim.transcript()), "38400:V\r\nM3R5A2");
 }
