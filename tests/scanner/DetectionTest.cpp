@@ -92,35 +92,32 @@ TEST(DetectScanner, OnlyAnExactIdentityAtItsRateFindsAModel)
 
 TEST(DetectScanner, PortFailuresWhileProbingGiveThePortUp)
 {
-    struct Case {
+    using enum CommError;
+    const struct {
         const char *what;
-        FakeDevice failing;
+        std::deque<CommError> opens; // then openError
+        CommError openError;
+        QStringList refused;
+        CommError write;
         int probeOpensOnFailingPort; // after the enumeration's
-    };
-    FakeDevice halvern = answersAt("19200", "HLV 1450OK\r\n");
-    auto failing = [&halvern](std::deque<CommError> opens, CommError openError, QStringList refused,
-                              CommError write) {
-        FakeDevice d = halvern;
-        d.openResults = std::move(opens);
-        d.openError = openError;
-        d.refusedSettings = std::move(refused);
-        d.writeError = write;
-        return d;
-    };
-    const Case cases[] = {
+    } cases[] = {
         // Opened for the enumeration, then taken by another program.
-        {"held once probing starts",
-         failing({CommError::None, CommError::PortInUse}, CommError::None, {}, CommError::None), 1},
+        {"held once probing starts", {None, PortInUse}, None, {}, None, 1},
         // The first row's rate is refused: given up before its 19200 rows.
-        {"first rate refused", failing({}, CommError::None, {"38400,n,8,1"}, CommError::None), 0},
-        {"line fails when written", failing({}, CommError::None, {}, CommError::WriteFailed), 1},
+        {"first rate refused", {}, None, {"38400,n,8,1"}, None, 0},
+        {"line fails when written", {}, None, {}, WriteFailed, 1},
         // A device that will not open again stays silent for every row.
-        {"no longer opens", failing({CommError::None}, CommError::DeviceNotOpen, {}, CommError::None), 5},
+        {"no longer opens", {None}, DeviceNotOpen, {}, None, 5},
     };
-    for (const Case &c : cases) {
+    for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
         ScannerRig d;
-        d.port.devices = {{2, c.failing}, {9, answersAt("38400", "WX 3650OK\r\n")}};
+        FakeDevice halvern = answersAt("19200", "HLV 1450OK\r\n");
+        halvern.openResults = c.opens;
+        halvern.openError = c.openError;
+        halvern.refusedSettings = c.refused;
+        halvern.writeError = c.write;
+        d.port.devices = {{2, halvern}, {9, answersAt("38400", "WX 3650OK\r\n")}};
         EXPECT_EQ(d.detect(), Detection::Found);
         EXPECT_EQ(d.scanner.Name(), QLatin1String("Wexmoor 3650"));
         EXPECT_EQ(d.scanner.ComPort(), 9);

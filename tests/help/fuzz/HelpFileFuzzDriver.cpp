@@ -7,7 +7,6 @@
 #include "support/FuzzDriver.h"
 
 #include <algorithm>
-#include <iterator>
 
 namespace {
 
@@ -49,23 +48,14 @@ void editArchive(QByteArray &input, std::mt19937 &random)
 
 void editSitemap(QByteArray &input, std::mt19937 &random)
 {
-    static const char *const kPieces[] = {"<UL>",
-                                          "</UL>",
-                                          "<LI>",
-                                          "<OBJECT type=\"text/sitemap\">",
-                                          "</OBJECT>",
-                                          "<param name=\"Name\" value=\"",
-                                          "<param name=\"Local\" value=\"",
-                                          "\">",
-                                          "&#x",
-                                          ";",
-                                          "\"",
-                                          "<",
-                                          ">"};
+    static const QList<QByteArray> kPieces =
+        QByteArray(R"(<UL>|</UL>|<LI>|<OBJECT type="text/sitemap">|</OBJECT>|<param name="Name" value="|)"
+                   R"(<param name="Local" value="|">|&#x|;|"|<|>)")
+            .split('|');
     const qsizetype at = below(random, input.size() + 1);
     switch (below(random, 3)) {
     case 0:
-        input.insert(at, kPieces[below(random, std::size(kPieces))]);
+        input.insert(at, kPieces[below(random, kPieces.size())]);
         break;
     case 1:
         input.remove(at, below(random, 64));
