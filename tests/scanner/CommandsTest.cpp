@@ -8,7 +8,7 @@ using namespace romwright;
 using namespace romwright::test;
 using namespace std::chrono_literals;
 
-TEST(Commands, CommandsWithoutTextAnswerNeedNone)
+TEST(Commands, CommandsWithoutTextAnswerNeedNoneAndNothingSentIsAFailure)
 {
     ScannerRig rig;
     rig.attach("HLV 1450OK\r\n", {"T4", "M6"});
@@ -25,18 +25,14 @@ TEST(Commands, CommandsWithoutTextAnswerNeedNone)
     for (const auto &command : {t4, forced, m6})
         EXPECT_EQ(command->Answer(), QLatin1String("OK"));
     EXPECT_EQ(queue.Count(), 0);
-}
 
-TEST(Commands, NothingToSendOrNoPortIsAFailure)
-{
-    ScannerRig rig;
-    rig.attach("HLV 1450OK\r\n");
-    EXPECT_FALSE(rig.scanner.commands().Send());
-    // A closed port fails the exchange, and the commands do not linger.
+    // Nothing to send is a failure; so is a closed port, and the commands do not linger.
+    EXPECT_FALSE(queue.Send());
+    rig.port.log.clear();
     rig.port.setPortOpen(false);
-    rig.scanner.commands().Add(QStringLiteral("R5"), true);
-    EXPECT_FALSE(rig.scanner.commands().Send());
-    EXPECT_EQ(rig.scanner.commands().Count(), 0);
+    queue.Add(QStringLiteral("R5"), true);
+    EXPECT_FALSE(queue.Send());
+    EXPECT_EQ(queue.Count(), 0);
     EXPECT_TRUE(rig.port.writeLog().isEmpty());
 }
 
@@ -97,14 +93,8 @@ TEST(SendCommand, AnUnansweredMiddleCommandLeavesTheResultEmpty)
 TEST(ConvertToHex, FirstCharacterAsTwoUpperCaseDigits)
 {
     const std::pair<QString, const char *> cases[] = {
-        {QStringLiteral("\x0b rest"), "0B"},
-        {QString(QChar(0)), "00"},
-        {QStringLiteral("\n"), "0A"},
-        {QStringLiteral("M3"), "4D"},
-        {QString(QChar(0xFF)), "FF"},
-        {QString(QChar(0x20AC)), "3F"},
-        {QString(), ""},
-    };
+        {"\x0b rest", "0B"},          {QString(QChar(0)), "00"},      {"\n", "0A"}, {"M3", "4D"},
+        {QString(QChar(0xFF)), "FF"}, {QString(QChar(0x20AC)), "3F"}, {"", ""}};
     for (const auto &[in, out] : cases)
         EXPECT_EQ(Scanner::ConvertToHex(in), QLatin1String(out)) << in.toStdString();
 }

@@ -71,47 +71,41 @@ TEST(ReceiveHandler, RepliesOfARunningScanner)
     }
 }
 
-TEST(ReceiveHandler, AWaitForTheRestIsAbandonedWithoutTouchingThePort)
+// Handling turned off, PROGRAM pressed, another port handed over: before
+// bytes arrive nothing is read, during the wait for the rest of a reply the
+// wait is abandoned; either way the port is left alone.
+TEST(ReceiveHandler, LeavesThePortAloneOnceItIsNotItsToAnswer)
 {
-    const std::pair<const char *, std::function<void(Listener &)>> cases[] = {
-        {"handling turned off", [](Listener &l) { l.scanner.setReceiveHandling(false); }},
-        {"the program ends", [](Listener &l) { l.clock.endWaits(); }},
+    FakePort other;
+    // What, how, and whether before bytes arrive and/or during the wait: PROGRAM
+    // turns handling off as well; the program's end is seen by a wait only.
+    const std::tuple<const char *, std::function<void(Listener &)>, std::vector<bool>> cases[] = {
+        {"handling turned off", [](Listener &l) { l.scanner.setReceiveHandling(false); }, {true, false}},
+        {"PROGRAM pressed", [](Listener &l) { l.flags.bProgramming = true; }, {true}},
+        {"another port handed over", [&other](Listener &l) { l.scanner.setComm(&other); }, {true, false}},
+        {"the program ends", [](Listener &l) { l.clock.endWaits(); }, {false}},
     };
-    for (const auto &[what, abandon] : cases) {
-        SCOPED_TRACE(what);
-        Listener l;
-        l.clock.at(l.start + 20ms, [&l, &abandon] { abandon(l); });
-        l.deliver("R");
-        EXPECT_EQ((l.clock.now() - l.start).count(), 20);
-        EXPECT_TRUE(l.port.log.isEmpty());
+    for (const auto &[what, stop, when] : cases) {
+        for (const bool before : when) {
+            SCOPED_TRACE(std::string(what) + (before ? " before" : " during the wait"));
+            Listener l;
+            if (before) {
+                stop(l);
+                l.deliver("R1\r\n");
+                EXPECT_EQ(l.port.inBufferCount(), 4); // left for whoever reads the port
+            } else {
+                l.clock.at(l.start + 20ms, [&l, &stop] { stop(l); });
+                l.deliver("R");
+                EXPECT_EQ((l.clock.now() - l.start).count(), 20);
+            }
+            EXPECT_TRUE(l.port.log.isEmpty());
+        }
     }
-}
-
-TEST(ReceiveHandler, StaysQuietWhenOffOrWhileProgramming)
-{
-    {
-        Listener l;
-        l.scanner.setReceiveHandling(false);
-        l.deliver("R1\r\n");
-        EXPECT_TRUE(l.port.log.isEmpty());
-        EXPECT_EQ(l.port.inBufferCount(), 4); // left for whoever reads the port
-    }
-    {
-        Listener l;
-        l.flags.bProgramming = true;
-        l.deliver("R1\r\n");
-        EXPECT_TRUE(l.port.log.isEmpty());
-    }
-    {
-        // A port handed over later is listened to.
-        Listener l;
-        FakePort other;
-        other.open();
-        l.scanner.setComm(&other);
-        l.deliver("xx");
-        EXPECT_TRUE(l.port.log.isEmpty());
-        other.arrive("zz\r\n");
-        QCoreApplication::sendPostedEvents();
-        EXPECT_EQ(other.log.filter(QStringLiteral("clear")).size(), 2);
-    }
+    // The port handed over is the one listened to.
+    Listener l;
+    other.open();
+    l.scanner.setComm(&other);
+    other.arrive("zz\r\n");
+    QCoreApplication::sendPostedEvents();
+    EXPECT_EQ(other.log.filter(QStringLiteral("clear")), kEmptied);
 }
