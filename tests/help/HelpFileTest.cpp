@@ -12,12 +12,10 @@
 #include "help/HelpMenu.h"
 #include "help/HelpSearchIndex.h"
 #include "help/HelpSitemap.h"
-#include "image/FileOpen.h"
 #include "platform/ChmArchive.h"
 #include "scanner/ChooserAnswer.h"
 #include "support/TestPaths.h"
 
-#include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -95,8 +93,7 @@ TEST(HelpFile, EveryLinkPictureAndSitemapEntryLeadsToAFileOfTheHelp)
     ASSERT_TRUE(archive) << helpFilePath(test::programDir()).toStdString();
     EXPECT_EQ(archive->title(), QStringLiteral("Romwright Help"));
     EXPECT_EQ(archive->defaultTopic(), QStringLiteral("about.html"));
-    EXPECT_FALSE(
-        archive->files().contains(QStringLiteral("/#SYSTEM"))); // the compiler's own files are no pages
+    EXPECT_FALSE(archive->files().contains(QStringLiteral("/#SYSTEM"))); // the compiler's own file
     static const QRegularExpression reference(QStringLiteral(R"re((?:href|src)\s*=\s*"([^"]+)")re"),
                                               QRegularExpression::CaseInsensitiveOption);
     int pages = 0;

@@ -9,7 +9,6 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QScreen>
@@ -92,14 +91,13 @@ TEST_F(HelpViewerTest, LinksPicturesAndSearchLeadInsideTheFile)
 
     // Pictures and the style sheet come out of the help file, relative to the page.
     ASSERT_TRUE(window->showPage(QStringLiteral("main-window.html")));
-    const QVariant picture =
-        browser->loadResource(QTextDocument::ImageResource, QUrl(QStringLiteral("images/lamp-green.png")));
-    EXPECT_TRUE(picture.toByteArray().startsWith("\x89PNG"));
-    EXPECT_FALSE(browser->loadResource(QTextDocument::StyleSheetResource, QUrl(QStringLiteral("help.css")))
-                     .toString()
-                     .isEmpty());
-    EXPECT_FALSE(browser->loadResource(QTextDocument::ImageResource, QUrl(QStringLiteral("images/none.png")))
-                     .isValid());
+    const auto resource = [browser](QTextDocument::ResourceType type, const char *url) {
+        return browser->loadResource(type, QUrl(QString::fromLatin1(url)));
+    };
+    EXPECT_TRUE(
+        resource(QTextDocument::ImageResource, "images/lamp-green.png").toByteArray().startsWith("\x89PNG"));
+    EXPECT_FALSE(resource(QTextDocument::StyleSheetResource, "help.css").toString().isEmpty());
+    EXPECT_FALSE(resource(QTextDocument::ImageResource, "images/none.png").isValid());
     EXPECT_FALSE(window->showPage(QStringLiteral("no-such-page.html")));
     EXPECT_EQ(browser->currentPage(), QStringLiteral("/main-window.html"));
 
