@@ -33,8 +33,8 @@ std::pair<qint32, qint32> outcomeOf(const char *name)
 
 // Which answer finds which model, which port wins, and how long the probing
 // takes: each model row is asked of every port still waiting, then one 200 ms
-// wait serves them all. What each port hears is checked on real lines in
-// PtyDetectionTest.
+// wait serves them all. A boot prompt asks the user, without the hourglass.
+// What each port hears is checked on real lines in PtyDetectionTest.
 TEST(DetectScanner, OnlyAnExactIdentityAtItsRateFindsAModel)
 {
     const QByteArray hlv = "HLV 1450OK\r\n", jl = "JL 750OK\r\n", compat = "JL 19.2kOK\r\n";
@@ -44,6 +44,8 @@ TEST(DetectScanner, OnlyAnExactIdentityAtItsRateFindsAModel)
         const char *name;
         qint16 comPort;
         int endsAt; // ms
+        // The chooser's answers at a boot prompt; nullopt: Exit.
+        std::deque<std::optional<QString>> choices = {};
     };
     const Case cases[] = {
         {"no port opens", {}, none, 0, 0},
@@ -60,6 +62,10 @@ TEST(DetectScanner, OnlyAnExactIdentityAtItsRateFindsAModel)
         {"\"0\" lets the next model try", {{6, "38400", {"0", jl}}}, "Jorlith 750", 6, 400},
         {"the last of two scanners wins", {{1, "38400", {hlv}}, {4, "38400", {jl}}}, "Jorlith 750", 4, 400},
         {"a find outlasts compat", {{1, "38400", {hlv}}, {2, "19200", {compat}}}, "Halvern 1450", 1, 600},
+        {"boot prompt, Halvern chosen", {{5, "38400", {"Q"}}}, "Halvern 1450", 5, 200, {"Halvern1450"}},
+        {"boot prompt, Wexmoor chosen", {{5, "38400", {"\r\nA"}}}, "Wexmoor 3650", 5, 200, {"Wexmoor 3650"}},
+        {"boot prompt, any other text", {{5, "38400", {"A"}}}, "Wexmoor 3650", 5, 200, {"Halvern 1450"}},
+        {"boot prompt, Exit", {{5, "38400", {"Q"}}}, "", 0, 200, {std::nullopt}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
@@ -74,19 +80,20 @@ TEST(DetectScanner, OnlyAnExactIdentityAtItsRateFindsAModel)
         }
         if (c.devices.empty())
             d.port.openError = CommError::NoSuchPort;
+        d.dialogs.chooserAnswers = c.choices;
         const auto [state, type] = outcomeOf(c.name);
-        const bool found = state == kScannerFound;
-        EXPECT_EQ(d.detect(), found ? Detection::Found : Detection::NotFound);
+        const bool found = state == kScannerFound, exit = *c.name == 0;
+        EXPECT_EQ(d.detect(), found ? Detection::Found : exit ? Detection::EndProgram : Detection::NotFound);
         EXPECT_EQ(d.scanner.State(), state);
         EXPECT_EQ(d.scanner.Name(), QLatin1String(c.name));
         EXPECT_EQ(d.scanner.TypeOfScanner(), type);
         EXPECT_EQ(d.scanner.ComPort(), c.comPort);
         EXPECT_EQ(d.commPort, found ? c.comPort : 0);
         EXPECT_EQ(d.clock.now().count(), c.endsAt);
-        EXPECT_EQ(d.connectEvents, (std::vector<bool>{false, found}));
+        EXPECT_EQ(d.connectEvents, (exit ? std::vector<bool>{false} : std::vector<bool>{false, found}));
         EXPECT_FALSE(d.view.isBusy());
         EXPECT_FALSE(d.port.portOpen()); // detection leaves the port closed
-        EXPECT_EQ(d.dialogs.chooserShown, 0);
+        EXPECT_EQ(d.dialogs.busyWhileShown, std::vector<bool>(c.choices.size(), false));
     }
 }
 
@@ -124,37 +131,6 @@ TEST(DetectScanner, PortFailuresWhileProbingGiveThePortUp)
         EXPECT_EQ(d.port.openAttempts[2], 1 + c.probeOpensOnFailingPort);
         EXPECT_EQ(d.clock.now().count(), 1000); // port 9's five rows up to the Wexmoor
         EXPECT_FALSE(d.view.isBusy());
-    }
-}
-
-TEST(DetectScanner, BootPromptAsksTheUser)
-{
-    struct Case {
-        const char *what;
-        QByteArray prompt;
-        std::deque<std::optional<QString>> choices;
-        const char *name; // empty: the program ends
-    };
-    const Case cases[] = {
-        {"Halvern chosen", "Q", {"Halvern1450"}, "Halvern 1450"},
-        {"Wexmoor chosen", "\r\nA", {"Wexmoor 3650"}, "Wexmoor 3650"},
-        {"any other text", "A", {"Halvern 1450"}, "Wexmoor 3650"},
-        {"Exit", "Q", {std::nullopt}, ""},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.what);
-        ScannerRig d;
-        d.dialogs.chooserAnswers = c.choices;
-        d.port.devices = {{5, answersAt("38400", c.prompt)}};
-        const bool found = *c.name != 0;
-        EXPECT_EQ(d.detect(), found ? Detection::Found : Detection::EndProgram);
-        EXPECT_EQ(d.dialogs.busyWhileShown, std::vector<bool>{false});
-        EXPECT_EQ(d.scanner.Name(), QLatin1String(c.name));
-        EXPECT_EQ(d.scanner.TypeOfScanner(), outcomeOf(c.name).second);
-        EXPECT_EQ(d.commPort, found ? 5 : 0);
-        EXPECT_FALSE(d.view.isBusy());
-        EXPECT_FALSE(d.port.portOpen());
-        EXPECT_EQ(d.port.writeLog().size(), 1); // found at the first row: nothing more is asked of that port
     }
 }
 
