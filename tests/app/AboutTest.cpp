@@ -1,10 +1,10 @@
-#include "WidgetTest.h"
 #include "app/window/AboutDialog.h"
 #include "support/ScriptedDialogs.h"
 
 #include <QFile>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
 #include <gtest/gtest.h>
 
 using namespace romwright;
@@ -17,12 +17,11 @@ struct Fixture {
     Fixture() { qputenv("PATH", dir.path().toLocal8Bit()); }
     ~Fixture() { qputenv("PATH", savedPath); }
 
-    QString makeExecutable(const QString &name, const QByteArray &script = "#!/bin/sh\n")
+    void makeExecutable(const QString &name, const QByteArray &script = "#!/bin/sh\n")
     {
         QFile file(dir.filePath(name));
         EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(script) == script.size());
         file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        return file.fileName();
     }
     void clickSysInfo()
     {
@@ -45,45 +44,41 @@ struct Fixture {
 
 TEST(About, SystemInfoStartsWhatItFindsOrSaysItCannot)
 {
-    const QString msInfo = QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools\\MSINFO");
-    const QString location = QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools Location");
-    // Each arranges a case and answers the program expected to start.
-    const std::pair<const char *, std::function<QString(Fixture &)>> cases[] = {
-        {"nothing anywhere", [](Fixture &) { return QString(); }},
-        {"the registry names the tool",
-         [&](Fixture &f) {
-             const QString tool = f.makeExecutable(QStringLiteral("msinfo"));
-             f.registry->setValue(RegistryRoot::LocalMachine, msInfo, QStringLiteral("PATH"), tool);
-             return tool;
-         }},
-        {"the registry names its folder",
-         [&](Fixture &f) {
-             f.registry->setValue(RegistryRoot::LocalMachine, location, QStringLiteral("MSINFO"),
-                                  f.dir.path());
-             return f.makeExecutable(QStringLiteral("MSINFO32.EXE"));
-         }},
-        {"the first tool on the search path wins",
-         [](Fixture &f) {
-             f.makeExecutable(QStringLiteral("kinfocenter"));
-             return f.makeExecutable(QStringLiteral("hardinfo"));
-         }},
-        {"a tool that will not start",
-         [](Fixture &f) {
-             f.makeExecutable(QStringLiteral("hardinfo"));
-             f.tools.start = [](const QString &) { return false; };
-             return QString();
-         }},
+    const QString keyOfTool = QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools\\MSINFO");
+    const QString keyOfFolder = QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools Location");
+    const struct {
+        const char *what;
+        const char *registryNames; // "tool": the registry names msinfo, "folder": the folder of MSINFO32.EXE
+        QStringList inFolder;      // executables in the folder that is the search path
+        bool startWorks;
+        const char *started; // nullptr: none, and the message instead
+    } cases[] = {
+        {"nothing anywhere", "", {}, true, nullptr},
+        {"the registry names the tool", "tool", {"msinfo"}, true, "msinfo"},
+        {"the registry names its folder", "folder", {"MSINFO32.EXE"}, true, "MSINFO32.EXE"},
+        {"the first tool on the search path wins", "", {"kinfocenter", "hardinfo"}, true, "hardinfo"},
+        {"a tool that will not start", "", {"hardinfo"}, false, nullptr},
     };
-    for (const auto &[what, arrange] : cases) {
-        SCOPED_TRACE(what);
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
         Fixture f;
-        const QString expected = arrange(f);
+        for (const QString &name : c.inFolder)
+            f.makeExecutable(name);
+        const auto root = RegistryRoot::LocalMachine;
+        if (c.registryNames == QLatin1String("tool"))
+            f.registry->setValue(root, keyOfTool, QStringLiteral("PATH"),
+                                 f.dir.filePath(QStringLiteral("msinfo")));
+        if (c.registryNames == QLatin1String("folder"))
+            f.registry->setValue(root, keyOfFolder, QStringLiteral("MSINFO"), f.dir.path());
+        if (!c.startWorks)
+            f.tools.start = [](const QString &) { return false; };
         f.clickSysInfo();
-        EXPECT_EQ(f.started, expected.isEmpty() ? QStringList() : QStringList{expected});
+        EXPECT_EQ(f.started,
+                  c.started ? QStringList{f.dir.filePath(QLatin1String(c.started))} : QStringList());
         QStringList shown;
         for (const auto &m : f.dialogs.messages)
             shown << m.text;
-        EXPECT_EQ(shown, expected.isEmpty() ? QStringList{kSysInfoUnavailable} : QStringList());
+        EXPECT_EQ(shown, c.started ? QStringList() : QStringList{kSysInfoUnavailable});
     }
 }
 
@@ -96,6 +91,6 @@ TEST(About, TheButtonReallyStartsTheTool)
                      QStringLiteral("#!/bin/sh\n: > '%1'\n").arg(mark).toLocal8Bit());
     f.tools.start = nullptr;
     f.clickSysInfo();
-    EXPECT_TRUE(test::waitUntil([&] { return QFile::exists(mark); }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return QFile::exists(mark); }, 3000));
     EXPECT_TRUE(f.dialogs.messages.empty());
 }

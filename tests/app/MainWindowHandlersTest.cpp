@@ -1,5 +1,4 @@
 #include "app/window/MainWindowHandlers.h"
-#include "WidgetTest.h"
 #include "app/common/MainState.h"
 #include "app/window/MainWindow.h"
 #include "help/HTMLHelp.h"
@@ -15,7 +14,6 @@
 #include "support/TestPaths.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QFile>
 #include <QPushButton>
 #include <QRadioButton>
@@ -190,7 +188,7 @@ TEST(WindowHandlers, F1OpensTheHelpAtTheAboutPageAndClosingTheWindowClosesIt)
     rig.frm.mnuCom_Click(3);
     rig.window.show();
     rig.window.activateWindow();
-    ASSERT_TRUE(test::waitUntil([&] { return QApplication::activeWindow() == &rig.window; }));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&rig.window));
 
     rig.window.setControlEnabled(ControlId::HelpMenu, false);
     QTest::keyClick(&rig.window, Qt::Key_F1);

@@ -1,5 +1,4 @@
 #include "app/window/MainWindow.h"
-#include "WidgetTest.h"
 #include "app/window/LampWidget.h"
 #include "app/window/WidgetDialogs.h"
 #include "platform/FileSystem.h"
@@ -16,10 +15,11 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 using namespace romwright;
-using romwright::test::waitUntil;
 
 class MainWindowTest : public testing::Test {
 protected:
@@ -63,7 +63,7 @@ TEST_F(MainWindowTest, KeyReleasesReachTheWindowOnceAndOnlyAfterTheirPress)
 {
     window.show();
     window.activateWindow();
-    ASSERT_TRUE(waitUntil([&] { return QApplication::activeWindow() == &window; }));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     child<QPushButton>("cmdProgram")->setFocus();
     QList<int> released;
     QObject::connect(&window, &MainWindow::keyReleased, [&](int key) { released << key; });
@@ -153,12 +153,12 @@ TEST(WidgetDialogs, OpenDialogListsFirmwareWhateverTheCaseOfItsName)
     ASSERT_NE(model, nullptr);
     const QModelIndex root = model->index(dir.path());
     QStringList listed;
-    waitUntil([&] {
+    EXPECT_TRUE(QTest::qWaitFor([&] {
         listed.clear();
         for (int row = 0; row < model->rowCount(root); ++row)
             listed << model->index(row, 0, root).data().toString();
         listed.sort();
         return listed.size() >= 3;
-    });
+    }));
     EXPECT_EQ(listed, (QStringList{"HLV1450VER6_0.S19", "Hlv1450ver5_9.s19", "hlv1450ver5_8.s19"}));
 }
