@@ -50,7 +50,7 @@ TEST(FormLoad, EachStepRunsInTurnAndTheConsoleStopsAtTheFirstGap)
     const struct {
         const char *name;
         StartUpRequest request;
-        const char *identity; // the answer to "V" on port 2; nullptr: no port search finds anything
+        const char *identity; // the answer to "V" on port 2; nullptr: the search finds nothing
         char greeting;        // the answer to "R2"
         FormLoadEnd end;
         const char *shown; // model label | port ticked | file label
@@ -82,19 +82,15 @@ TEST(FormLoad, EachStepRunsInTurnAndTheConsoleStopsAtTheFirstGap)
         ManualClock clock;
         auto fake = std::make_unique<test::FakePort>(&clock);
         test::FakePort &port = *fake;
-        const QByteArray greeting(1, c.greeting);
-        if (c.identity) {
-            port.devices[2].reply = [&c, greeting](const QByteArray &written, const QString &settings) {
-                if (written == "V\r\n")
-                    return QByteArray(settings.startsWith(QLatin1String("38400")) ? c.identity : "");
-                return written == "R2" ? greeting : QByteArray();
+        // Ports 1 to 3 answer "R2"; port 2 also "V" at 38400 when there is a scanner.
+        for (const int n : {1, 2, 3})
+            port.devices[n].reply = [&c, n](const QByteArray &written, const QString &settings) {
+                if (written == "R2")
+                    return QByteArray(1, c.greeting);
+                const bool found =
+                    written == "V\r\n" && n == 2 && settings.startsWith(QLatin1String("38400"));
+                return QByteArray(found ? c.identity : nullptr);
             };
-        } else {
-            port.responder = [greeting](const QByteArray &written) {
-                return written == "R2" ? greeting : QByteArray();
-            };
-            port.openError = c.request.comP ? CommError::None : CommError::NoSuchPort;
-        }
         MainState state(std::move(fake), {view, dialogs, clock, files, folder.path(), test::sampleDir()});
         state.flags().bProgramming = &c == &cases[std::size(cases) - 1];
         dialogs.chooserAnswers.push_back(std::nullopt);

@@ -21,11 +21,6 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-inline void PrintTo(const QString &text, std::ostream *os)
-{
-    *os << '"' << text.toStdString() << '"';
-}
-
 using namespace romwright;
 using romwright::test::FakePort;
 

@@ -106,35 +106,35 @@ TEST(WidgetDialogs, BoxesShowTheirTitleAndAnswerWhatWasTyped)
 {
     WidgetDialogs dialogs;
     QString shown;
-    auto answerNextBox = [&shown](const char *typed) { // nullptr: cancelled
+    // Answers the next box with typed (nullptr: Cancel) and notes what it showed.
+    auto answer = [&shown](const char *typed) {
         QTimer::singleShot(0, [&shown, typed] {
             auto *modal = qobject_cast<QDialog *>(QApplication::activeModalWidget());
             ASSERT_NE(modal, nullptr);
             if (auto *box = qobject_cast<QMessageBox *>(modal))
                 shown = box->windowTitle() + QLatin1Char('|') + QString::number(box->icon());
             if (auto *box = qobject_cast<QInputDialog *>(modal)) {
-                shown = box->windowTitle() + QLatin1Char('|') + box->labelText() + QLatin1Char('|') +
-                        box->textValue();
+                shown = QStringList{box->windowTitle(), box->labelText(), box->textValue()}.join('|');
                 box->setTextValue(QString::fromLatin1(typed));
             }
             typed ? modal->accept() : modal->reject();
         });
     };
-    const std::tuple<const char *, MessageIcon, const char *> messages[] = {
-        {"", MessageIcon::None, "Romwright|0"},
-        {"File Type Required", MessageIcon::Exclamation, "File Type Required|2"},
-        {"Oops", MessageIcon::Critical, "Oops|3"},
-    };
-    for (const auto &[title, icon, expected] : messages) {
-        answerNextBox("");
-        dialogs.message({}, QLatin1String(title), icon);
-        EXPECT_EQ(shown, QLatin1String(expected));
-    }
+    answer("");
+    dialogs.message({}, {}, MessageIcon::None);
+    EXPECT_EQ(shown, QStringLiteral("Romwright|0"));
+    answer("");
+    dialogs.message({}, QStringLiteral("File Type Required"), MessageIcon::Exclamation);
+    EXPECT_EQ(shown, QStringLiteral("File Type Required|2"));
+    answer("");
+    dialogs.message({}, QStringLiteral("Oops"), MessageIcon::Critical);
+    EXPECT_EQ(shown, QStringLiteral("Oops|3"));
+
     const QString prompt = QStringLiteral("Enter the letter to wait for.");
-    answerNextBox("A");
+    answer("A");
     EXPECT_EQ(dialogs.inputBox(prompt, QStringLiteral("Q or A?"), QStringLiteral("Q")), QStringLiteral("A"));
     EXPECT_EQ(shown, QStringLiteral("Q or A?|Enter the letter to wait for.|Q"));
-    answerNextBox(nullptr);
+    answer(nullptr);
     EXPECT_EQ(dialogs.inputBox(prompt, {}, QStringLiteral("Q")), QString());
     EXPECT_EQ(shown, QStringLiteral("Romwright|Enter the letter to wait for.|Q"));
 }

@@ -41,7 +41,6 @@ TEST(FindFile, ShowsTheChosenNameLoadsTheWholePathAndKeepsTheLastFilter)
         {"", false, "C:\\firmware\\JL750Ver5_8.s19", "Jorlith Firmware Files|J*.S19", "JL750Ver5_8.s19"},
         {"halvern 1450", false, "", "Jorlith Firmware Files|J*.S19", "JL750Ver5_8.s19"},
         {"Wexmoor 3650", false, "", "Wexmoor Firmware Files|W*.S19", "JL750Ver5_8.s19"},
-        {"Wexmoor 3650", true, "", "Wexmoor Firmware Files|W*.S20", "JL750Ver5_8.s19"},
     };
     ViewState view;
     ScriptedDialogs dialogs;
