@@ -28,10 +28,10 @@ namespace {
 
 // The window with its handlers over a port without a device.
 struct Rig {
-    explicit Rig(const QString &folder = QString(), std::unique_ptr<SerialPort> realPort = nullptr)
-        : port(realPort ? nullptr : new FakePort),
-          state(realPort ? std::move(realPort) : std::unique_ptr<SerialPort>(port),
-                {window, dialogs, sleeper, files, folder}, FlashTimings{}.scaled(0.01)),
+    explicit Rig(const QString &folder = QString(),
+                 std::unique_ptr<SerialPort> serial = std::make_unique<FakePort>())
+        : port(dynamic_cast<FakePort *>(serial.get())),
+          state(std::move(serial), {window, dialogs, sleeper, files, folder}, FlashTimings{}.scaled(0.01)),
           frm(
               window, {state, sleeper, files, dialogs, folder},
               [this, folder] {
@@ -39,10 +39,6 @@ struct Rig {
               },
               {}, [this](int code) { ends << code; })
     {
-    }
-    template <typename T> T *child(const char *name) const
-    {
-        return window.findChild<T *>(QLatin1String(name));
     }
 
     QTemporaryDir scratch;
@@ -87,7 +83,7 @@ TEST(WindowHandlers, ExitSendsAtSignOnlyToAnOpenPort)
         Rig rig;
         if (open)
             rig.frm.mnuCom_Click(1);
-        rig.child<QPushButton>("ExitCommand")->click();
+        rig.window.findChild<QPushButton *>("ExitCommand")->click();
         EXPECT_EQ(rig.port->writes.size(), open ? 1u : 0u);
         EXPECT_EQ(rig.port->written(), open ? QByteArray("@") : QByteArray());
         EXPECT_FALSE(rig.port->portOpen());
@@ -108,7 +104,7 @@ TEST(WindowHandlers, WexmoorProcessorBringsItsFirmware)
               FormLoadEnd::Ready);
     ASSERT_TRUE(rig.window.isControlEnabled(ControlId::ProcessorBarCode));
     // No file dialog before a processor is chosen.
-    rig.child<QPushButton>("cmdBrowse")->click();
+    rig.window.findChild<QPushButton *>("cmdBrowse")->click();
     EXPECT_EQ(rig.dialogs.messages.at(0).title, QStringLiteral("File Type Required"));
     EXPECT_TRUE(rig.dialogs.openRequests.isEmpty());
 
@@ -121,10 +117,10 @@ TEST(WindowHandlers, WexmoorProcessorBringsItsFirmware)
     };
     for (const auto &[option, chosen, file, lamp] : steps) {
         SCOPED_TRACE(file);
-        rig.child<QRadioButton>(option)->click();
+        rig.window.findChild<QRadioButton *>(QLatin1String(option))->click();
         if (!chosen.isEmpty()) {
             rig.dialogs.openAnswers.push_back(chosen);
-            rig.child<QAction>("mnuFileOpen")->trigger();
+            rig.window.findChild<QAction *>("mnuFileOpen")->trigger();
             EXPECT_EQ(rig.dialogs.openRequests.last(), "Open|Wexmoor Firmware Files|W*.S20|" + folder.path());
         }
         EXPECT_EQ(rig.window.text(LabelId::FirmFile), QLatin1String(file));
@@ -157,19 +153,6 @@ TEST(WindowHandlerStartUp, NoScannerAndAPortThisUserMayNotOpenIsExplainedOnce)
     const QString name =
         QStringLiteral("WindowHandlerStartUp.NoScannerAndAPortThisUserMayNotOpenIsExplainedOnce");
     EXPECT_EQ(test::rerunAsNobody(setpriv, name, "ROMWRIGHT_REFUSED_DEVICE", sim.terminal()), QString());
-}
-
-// The chooser's Exit ends start-up with the port closed; the window never shows.
-TEST(WindowHandlerStartUp, ChooserExitEndsTheStartUp)
-{
-    Rig rig(test::programDir());
-    rig.port->responder = [](const QByteArray &written) { // a bootloader prompt for the identity query
-        return written == QByteArray("V\r\n") ? QByteArray("Q") : QByteArray();
-    };
-    rig.dialogs.chooserAnswers.push_back(std::nullopt);
-    EXPECT_EQ(rig.frm.Form_Load(std::nullopt), FormLoadEnd::EndProgram);
-    EXPECT_EQ(rig.dialogs.chooserShown, 1);
-    EXPECT_FALSE(rig.port->portOpen());
 }
 
 // F1 belongs to the Help menu: in the window it opens the help file at its

@@ -15,7 +15,6 @@
 #include "support/TestPaths.h"
 
 #include <QAction>
-#include <QLabel>
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
@@ -50,12 +49,7 @@ struct SimRig {
     {
         return frm.Form_Load(WindowCommandLine{file, port, QStringLiteral("Halvern 1450")});
     }
-    template <typename T = QLabel> T *child(const char *name) const
-    {
-        return window.findChild<T *>(QLatin1String(name));
-    }
-    QString label(const char *name) const { return child(name)->text(); }
-    void program() { child<QPushButton>("cmdProgram")->click(); }
+    void program() { window.findChild<QPushButton *>("cmdProgram")->click(); }
 
     MainWindow window;
     test::ScriptedDialogs dialogs;
@@ -90,7 +84,7 @@ TEST(WindowStartUp, APortNumberOutsideOneToSixteenReachesNoDevice)
         SimRig rig(sim);
         ASSERT_EQ(rig.load(QString(), port), FormLoadEnd::Ready);
         EXPECT_EQ(rig.window.lamp(LampId::ComStatus), inRange ? Lamp::Green : Lamp::Red);
-        EXPECT_EQ(rig.label("lblPort"), inRange ? port : QStringLiteral("None Selected"));
+        EXPECT_EQ(rig.window.text(LabelId::Port), inRange ? port : QStringLiteral("None Selected"));
         EXPECT_FALSE(rig.state.target().bTargetA);
         EXPECT_EQ(rig.state.link().timers().nTimeoutsQ + rig.state.link().timers().nTimeoutsA, 0);
         EXPECT_TRUE(rig.dialogs.messages.empty());
@@ -109,19 +103,19 @@ TEST(WindowUpdate, FoundScannerProgrammedThroughTheWindow)
 
     ASSERT_EQ(rig.frm.Form_Load(std::nullopt), FormLoadEnd::Ready);
     EXPECT_TRUE(rig.frm.cScann()->receiveHandling()); // the scanner's own "R1" is answered while idle
-    EXPECT_EQ(rig.label("lblFirmFile"), QStringLiteral("Hlv1450ver5_9.s19"));
+    EXPECT_EQ(rig.window.text(LabelId::FirmFile), QStringLiteral("Hlv1450ver5_9.s19"));
     ASSERT_TRUE(rig.window.isControlEnabled(ControlId::ProgramButton));
     rig.window.show(); // closing asks the platform window
     // The user opens another file as soon as the File menu is usable.
     bool opened = false;
-    QAction *fileMenu = rig.child<QMenu>("mnuFile")->menuAction();
+    QAction *fileMenu = rig.window.findChild<QMenu *>("mnuFile")->menuAction();
     QObject::connect(fileMenu, &QAction::changed, [&] {
         if (opened || !fileMenu->isEnabled())
             return;
         opened = true;
         QTimer::singleShot(0, [&] {
             rig.dialogs.openAnswers = {test::sampleDir() + QStringLiteral("/Hlv1450Uver6_0.s19")};
-            rig.child<QAction>("mnuFileOpen")->trigger();
+            rig.window.findChild<QAction *>("mnuFileOpen")->trigger();
             EXPECT_EQ(rig.window.lamp(LampId::FileOk), Lamp::Green);
             EXPECT_FALSE(rig.window.isControlEnabled(ControlId::ProgramButton));
         });
@@ -131,7 +125,7 @@ TEST(WindowUpdate, FoundScannerProgrammedThroughTheWindow)
     bool sawProgress = false;
     QTimer watch;
     QObject::connect(&watch, &QTimer::timeout, [&] {
-        auto *bar = rig.child<QProgressBar>("prgBlocks");
+        auto *bar = rig.window.findChild<QProgressBar *>("prgBlocks");
         if (!sawProgress && !bar->isHidden() && bar->value() > bar->maximum() / 3) {
             sawProgress = true;
             EXPECT_FALSE(rig.frm.cScann()->receiveHandling()); // only the update reads the port
@@ -150,7 +144,7 @@ TEST(WindowUpdate, FoundScannerProgrammedThroughTheWindow)
     EXPECT_EQ(rig.dialogs.messages.back().text, kComplete);
     EXPECT_EQ(rig.ends, QList<int>{0});
     EXPECT_TRUE(opened);
-    EXPECT_EQ(rig.label("lblFirmFile"), QStringLiteral("Hlv1450Uver6_0.s19"));
+    EXPECT_EQ(rig.window.text(LabelId::FirmFile), QStringLiteral("Hlv1450Uver6_0.s19"));
     EXPECT_TRUE(sawProgress);
     // The file opened during the retry is for the 128-byte boot software:
     // asked about once before the route (Yes), then the close (No).
