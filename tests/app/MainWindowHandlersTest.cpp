@@ -1,15 +1,8 @@
 #include "app/window/MainWindowHandlers.h"
-#include "app/common/MainState.h"
-#include "app/window/MainWindow.h"
-#include "help/HTMLHelp.h"
-#include "help/RecordingHelpViewer.h"
-#include "platform/FileSystem.h"
-#include "platform/QtClock.h"
+#include "WindowRig.h"
 #include "platform/QtSerialPort.h"
-#include "platform/Registry.h"
 #include "support/AsNobody.h"
 #include "support/FakePort.h"
-#include "support/ScriptedDialogs.h"
 #include "support/SimProcess.h"
 #include "support/TestPaths.h"
 
@@ -17,7 +10,6 @@
 #include <QFile>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -26,33 +18,15 @@ using romwright::test::FakePort;
 
 namespace {
 
-// The window with its handlers over a port without a device.
-struct Rig {
+// The window over a port without a device, or over the one given.
+struct Rig : test::WindowRig {
     explicit Rig(const QString &folder = QString(),
                  std::unique_ptr<SerialPort> serial = std::make_unique<FakePort>())
-        : port(dynamic_cast<FakePort *>(serial.get())),
-          state(std::move(serial), {window, dialogs, sleeper, files, folder}, FlashTimings{}.scaled(0.01)),
-          frm(
-              window, {state, sleeper, files, dialogs, folder},
-              [this, folder] {
-                  return std::make_unique<HTMLHelp>(viewer, dialogs, *registry, files, folder);
-              },
-              {}, [this](int code) { ends << code; })
+        : WindowRig(std::move(serial), folder, QString(), FlashTimings{}.scaled(0.01)),
+          port(dynamic_cast<FakePort *>(&state.MSComm1()))
     {
     }
-
-    QTemporaryDir scratch;
-    std::unique_ptr<Registry> registry =
-        makeSettingsRegistry(scratch.filePath(QStringLiteral("registry.ini")));
-    test::RecordingHelpViewer viewer;
-    MainWindow window;
-    test::ScriptedDialogs dialogs;
-    QtClock sleeper;
-    LocalFileSystem files;
-    FakePort *port; // owned by state; null over a real port
-    MainState state;
-    MainWindowHandlers frm;
-    QList<int> ends;
+    FakePort *port; // null over a real port
 };
 
 } // namespace

@@ -1,16 +1,11 @@
 // The window against romwright-sim on a pseudo-terminal: start-up as the
 // window runs it, then whole updates clicked through PROGRAM.
-#include "app/common/MainState.h"
-#include "app/window/MainWindow.h"
-#include "app/window/MainWindowHandlers.h"
+#include "WindowRig.h"
 #include "image/FlashLayout.h"
 #include "image/ParseMotorolaSrecords.h"
-#include "platform/FileSystem.h"
 #include "platform/PortMap.h"
-#include "platform/QtClock.h"
 #include "platform/QtSerialPort.h"
 #include "scanner/Scanner.h"
-#include "support/ScriptedDialogs.h"
 #include "support/SimProcess.h"
 #include "support/TestPaths.h"
 
@@ -29,35 +24,18 @@ namespace {
 
 const QString kComplete = QStringLiteral("The firmware update is complete. The Romwright will now exit.");
 
-// The window and its handlers over a real serial port, the simulator as COM1.
-struct SimRig {
+// The window over a real serial port, the simulator as COM1.
+struct SimRig : test::WindowRig {
     explicit SimRig(const SimProcess &sim, const FlashTimings &timings = FlashTimings{}.scaled(0.1))
-        : state(std::make_unique<QtSerialPort>(PortMap::fromList(sim.link())),
-                {window, dialogs, clock, files, test::programDir(), test::sampleDir()}, timings),
-          frm(window, parts(), {}, {}, [this](int code) { ends << code; })
+        : WindowRig(std::make_unique<QtSerialPort>(PortMap::fromList(sim.link())), test::programDir(),
+                    test::sampleDir(), timings)
     {
-        state.update().powerCyclePrompt = [](const QString &, const QString &) { return true; };
-    }
-
-    WindowParts parts()
-    {
-        WindowParts p{state, clock, files, dialogs, test::programDir(), test::sampleDir()};
-        p.scannerTimings.probeWait = 100ms;
-        return p;
     }
     FormLoadEnd load(const QString &file, const QString &port = QStringLiteral("1"))
     {
         return frm.Form_Load(WindowCommandLine{file, port, QStringLiteral("Halvern 1450")});
     }
     void program() { window.findChild<QPushButton *>("cmdProgram")->click(); }
-
-    MainWindow window;
-    test::ScriptedDialogs dialogs;
-    QtClock clock;
-    LocalFileSystem files;
-    MainState state;
-    MainWindowHandlers frm;
-    QList<int> ends;
 };
 
 // The transcript's lines of what the program sent.
