@@ -8,54 +8,31 @@
 
 using namespace romwright;
 
-namespace {
-
-template <typename W> W *child(const QWidget &parent, const char *name)
-{
-    W *w = parent.findChild<W *>(QString::fromLatin1(name));
-    EXPECT_NE(w, nullptr) << name;
-    return w;
-}
-
-// Runs action on the chooser once it is shown modally.
-void whenShown(std::function<void(ChooseScannerDialog &)> action)
-{
-    QTimer::singleShot(0, [action] {
-        auto *dialog = qobject_cast<ChooseScannerDialog *>(QApplication::activeModalWidget());
-        ASSERT_NE(dialog, nullptr);
-        action(*dialog);
-    });
-}
-
-} // namespace
-
 TEST(ChooseScanner, EachWayOutGivesItsAnswer)
 {
-    struct Case {
-        const char *what;
-        std::function<void(ChooseScannerDialog &)> act;
-        std::optional<QString> answer;
-    };
     const auto click = [](const char *button) {
-        return [button](ChooseScannerDialog &d) { child<QPushButton>(d, button)->click(); };
+        return [button](QDialog &d) { d.findChild<QPushButton *>(QLatin1String(button))->click(); };
     };
-    const auto key = [](Qt::Key k, Qt::KeyboardModifiers m = Qt::NoModifier) {
-        return [k, m](ChooseScannerDialog &d) {
-            QKeyEvent press(QEvent::KeyPress, k, m);
-            QApplication::sendEvent(&d, &press);
-        };
-    };
-    const Case cases[] = {
+    const std::tuple<const char *, std::function<void(QDialog &)>, std::optional<QString>> cases[] = {
         {"Halvern button", click("cmdHalvern"), QStringLiteral("Halvern1450")},
         {"Jorlith button", click("cmdJorlith"), QStringLiteral("Jorlith750")},
         {"Wexmoor button", click("cmdWexmoor"), QStringLiteral("Wexmoor 3650")},
-        {"closed by its frame", [](ChooseScannerDialog &d) { d.close(); }, QStringLiteral("Halvern1450")},
+        {"closed by its frame", [](QDialog &d) { d.close(); }, QStringLiteral("Halvern1450")},
         {"Exit", click("cmdExit"), std::nullopt},
-        {"Escape is Exit", key(Qt::Key_Escape), std::nullopt},
+        {"Escape is Exit",
+         [](QDialog &d) {
+             QKeyEvent press(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+             QApplication::sendEvent(&d, &press);
+         },
+         std::nullopt},
     };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.what);
-        whenShown(c.act);
-        EXPECT_EQ(chooseScannerWindow(nullptr), c.answer);
+    for (const auto &[what, act, answer] : cases) {
+        SCOPED_TRACE(what);
+        QTimer::singleShot(0, [&act] {
+            auto *dialog = qobject_cast<ChooseScannerDialog *>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            act(*dialog);
+        });
+        EXPECT_EQ(chooseScannerWindow(nullptr), answer);
     }
 }

@@ -1,15 +1,8 @@
 #include "app/window/MainWindowHandlers.h"
-#include "app/common/MainState.h"
-#include "app/window/MainWindow.h"
-#include "help/HTMLHelp.h"
-#include "help/RecordingHelpViewer.h"
-#include "platform/FileSystem.h"
-#include "platform/QtClock.h"
+#include "WindowRig.h"
 #include "platform/QtSerialPort.h"
-#include "platform/Registry.h"
 #include "support/AsNobody.h"
 #include "support/FakePort.h"
-#include "support/ScriptedDialogs.h"
 #include "support/SimProcess.h"
 #include "support/TestPaths.h"
 
@@ -17,90 +10,59 @@
 #include <QFile>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTemporaryDir>
+#include <QTest>
 #include <gtest/gtest.h>
-
-inline void PrintTo(const QString &text, std::ostream *os)
-{
-    *os << '"' << text.toStdString() << '"';
-}
 
 using namespace romwright;
 using romwright::test::FakePort;
-using romwright::test::ScriptedDialogs;
 
 namespace {
 
-// The window with its handlers over a port without a device.
-struct Rig {
-    explicit Rig(const QString &folder = QString(), const QString &userFolder = QString(),
-                 std::unique_ptr<SerialPort> realPort = nullptr)
-        : port(realPort ? nullptr : new FakePort),
-          state(realPort ? std::move(realPort) : std::unique_ptr<SerialPort>(port),
-                {window, dialogs, sleeper, files, folder, userFolder}, FlashTimings{}.scaled(0.01)),
-          frm(
-              window, {state, sleeper, files, dialogs, folder, userFolder},
-              [this, folder] {
-                  return std::make_unique<HTMLHelp>(viewer, dialogs, *registry, files, folder);
-              },
-              {}, [this](int code) { ends << code; })
+// The window over a port without a device, or over the one given.
+struct Rig : test::WindowRig {
+    explicit Rig(const QString &folder = QString(),
+                 std::unique_ptr<SerialPort> serial = std::make_unique<FakePort>())
+        : WindowRig(std::move(serial), folder, QString(), FlashTimings{}.scaled(0.01)),
+          port(dynamic_cast<FakePort *>(&state.MSComm1()))
     {
     }
-
-    QTemporaryDir scratch;
-    std::unique_ptr<Registry> registry =
-        makeSettingsRegistry(scratch.filePath(QStringLiteral("registry.ini")));
-    test::RecordingHelpViewer viewer;
-    MainWindow window;
-    ScriptedDialogs dialogs;
-    QtClock sleeper;
-    LocalFileSystem files;
-    FakePort *port; // owned by state; null over a real port
-    MainState state;
-    MainWindowHandlers frm;
-    QList<int> ends;
+    FakePort *port; // null over a real port
 };
 
 } // namespace
 
 TEST(WindowHandlerPorts, PortMenuTicksOnlyAPortThatOpened)
 {
-    struct Step {
-        int port;
-        CommError openError;
-        Lamp lamp;
-        int ticked;
-    };
-    const Step steps[] = {
+    const std::tuple<int, CommError, Lamp, int> steps[] = {
         {2, CommError::None, Lamp::Green, 2},
         {5, CommError::PortInUse, Lamp::Red, 2},
         {7, CommError::NoSuchPort, Lamp::Green, 7},
     };
     Rig rig;
-    for (const Step &s : steps) {
-        SCOPED_TRACE(s.port);
-        rig.port->openError = s.openError;
-        rig.window.portAction(s.port)->trigger();
-        EXPECT_EQ(rig.window.lamp(LampId::ComStatus), s.lamp);
-        EXPECT_EQ(rig.window.portTicked(), s.ticked);
-        EXPECT_EQ(rig.window.text(LabelId::Port), QString::number(s.ticked));
+    for (const auto &[port, openError, lamp, ticked] : steps) {
+        SCOPED_TRACE(port);
+        rig.port->openError = openError;
+        rig.window.portAction(port)->trigger();
+        EXPECT_EQ(rig.window.lamp(LampId::ComStatus), lamp);
+        EXPECT_EQ(rig.window.portTicked(), ticked);
+        EXPECT_EQ(rig.window.text(LabelId::Port), QString::number(ticked));
     }
     EXPECT_TRUE(rig.dialogs.messages.empty());
 }
 
 TEST(WindowHandlers, ExitSendsAtSignOnlyToAnOpenPort)
 {
-    Rig open;
-    open.frm.mnuCom_Click(1);
-    open.window.findChild<QPushButton *>(QStringLiteral("ExitCommand"))->click();
-    EXPECT_EQ(open.port->written(), QByteArray("@"));
-    EXPECT_FALSE(open.port->portOpen());
-    EXPECT_EQ(open.ends, QList<int>{0});
-
-    Rig closed;
-    closed.frm.ExitCommand_Click();
-    EXPECT_TRUE(closed.port->writes.empty());
-    EXPECT_EQ(closed.ends, QList<int>{0});
+    for (const bool open : {true, false}) {
+        SCOPED_TRACE(open);
+        Rig rig;
+        if (open)
+            rig.frm.mnuCom_Click(1);
+        rig.window.findChild<QPushButton *>("ExitCommand")->click();
+        EXPECT_EQ(rig.port->writes.size(), open ? 1u : 0u);
+        EXPECT_EQ(rig.port->written(), open ? QByteArray("@") : QByteArray());
+        EXPECT_FALSE(rig.port->portOpen());
+        EXPECT_EQ(rig.ends, QList<int>{0});
+    }
 }
 
 TEST(WindowHandlers, WexmoorProcessorBringsItsFirmware)
@@ -116,7 +78,7 @@ TEST(WindowHandlers, WexmoorProcessorBringsItsFirmware)
               FormLoadEnd::Ready);
     ASSERT_TRUE(rig.window.isControlEnabled(ControlId::ProcessorBarCode));
     // No file dialog before a processor is chosen.
-    rig.window.findChild<QPushButton *>(QStringLiteral("cmdBrowse"))->click();
+    rig.window.findChild<QPushButton *>("cmdBrowse")->click();
     EXPECT_EQ(rig.dialogs.messages.at(0).title, QStringLiteral("File Type Required"));
     EXPECT_TRUE(rig.dialogs.openRequests.isEmpty());
 
@@ -132,7 +94,7 @@ TEST(WindowHandlers, WexmoorProcessorBringsItsFirmware)
         rig.window.findChild<QRadioButton *>(QLatin1String(option))->click();
         if (!chosen.isEmpty()) {
             rig.dialogs.openAnswers.push_back(chosen);
-            rig.window.findChild<QAction *>(QStringLiteral("mnuFileOpen"))->trigger();
+            rig.window.findChild<QAction *>("mnuFileOpen")->trigger();
             EXPECT_EQ(rig.dialogs.openRequests.last(), "Open|Wexmoor Firmware Files|W*.S20|" + folder.path());
         }
         EXPECT_EQ(rig.window.text(LabelId::FirmFile), QLatin1String(file));
@@ -141,23 +103,12 @@ TEST(WindowHandlers, WexmoorProcessorBringsItsFirmware)
     }
 }
 
-TEST(WindowHandlerStartUp, NoCommandLineAndNoScanner)
-{
-    Rig rig(test::programDir());
-    rig.port->openError = CommError::NoSuchPort;
-    EXPECT_EQ(rig.frm.Form_Load(std::nullopt), FormLoadEnd::Ready);
-    EXPECT_EQ(rig.window.text(LabelId::ScanMod), QStringLiteral("Scanner Not Found"));
-    EXPECT_FALSE(rig.window.isControlEnabled(ControlId::ProgramButton));
-    EXPECT_FALSE(rig.port->portOpen());
-    EXPECT_EQ(rig.window.text(LabelId::FirmFile), QStringLiteral("None"));
-}
-
 // Run again as nobody, on the simulator's terminal, which only its owner may read.
 TEST(WindowHandlerStartUp, NoScannerAndAPortThisUserMayNotOpenIsExplainedOnce)
 {
     const QString terminal = qEnvironmentVariable("ROMWRIGHT_REFUSED_DEVICE");
     if (!terminal.isEmpty()) {
-        Rig rig(test::programDir(), QString(), std::make_unique<QtSerialPort>(PortMap::fromList(terminal)));
+        Rig rig(test::programDir(), std::make_unique<QtSerialPort>(PortMap::fromList(terminal)));
         EXPECT_EQ(rig.frm.Form_Load(std::nullopt), FormLoadEnd::Ready);
         EXPECT_EQ(rig.window.text(LabelId::ScanMod), QStringLiteral("Scanner Not Found"));
         EXPECT_EQ(rig.window.lamp(LampId::ComStatus), Lamp::Red);
@@ -178,32 +129,29 @@ TEST(WindowHandlerStartUp, NoScannerAndAPortThisUserMayNotOpenIsExplainedOnce)
     EXPECT_EQ(test::rerunAsNobody(setpriv, name, "ROMWRIGHT_REFUSED_DEVICE", sim.terminal()), QString());
 }
 
-TEST(WindowHandlerStartUp, ChooserExitEndsTheStartUp)
-{
-    Rig rig(test::programDir());
-    // A port whose scanner answers the identity query with a bootloader prompt.
-    rig.port->responder = [](const QByteArray &written) {
-        return written == QByteArray("V\r\n") ? QByteArray("Q") : QByteArray();
-    };
-    rig.dialogs.chooserAnswers.push_back(std::nullopt);
-    EXPECT_EQ(rig.frm.Form_Load(std::nullopt), FormLoadEnd::EndProgram);
-    EXPECT_EQ(rig.dialogs.chooserShown, 1);
-    EXPECT_FALSE(rig.port->portOpen());
-}
-
-TEST(WindowHandlers, F1ShowsContentsAndTheAboutPageAndClosingClosesHelp)
+// F1 belongs to the Help menu: in the window it opens the help file at its
+// contents, then the About page; a locked menu takes it along. Closing the
+// window closes the help and the port without a goodbye.
+TEST(WindowHandlers, F1OpensTheHelpAtTheAboutPageAndClosingTheWindowClosesIt)
 {
     QTemporaryDir folder;
-    QFile chm(folder.filePath(QStringLiteral("Romwright.CHM")));
-    ASSERT_TRUE(chm.open(QIODevice::WriteOnly));
-    chm.close();
+    ASSERT_TRUE(QFile(folder.filePath(QStringLiteral("Romwright.CHM"))).open(QIODevice::WriteOnly));
     Rig rig(folder.path());
     rig.frm.mnuCom_Click(3);
-    rig.window.findChild<QAction *>(QStringLiteral("mnuHelpViewHelp"))->trigger();
+    rig.window.show();
+    rig.window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&rig.window));
+
+    rig.window.setControlEnabled(ControlId::HelpMenu, false);
+    QTest::keyClick(&rig.window, Qt::Key_F1);
+    EXPECT_TRUE(rig.viewer.calls.empty());
+    rig.window.setControlEnabled(ControlId::HelpMenu, true);
+    QTest::keyClick(&rig.window, Qt::Key_F1);
     ASSERT_EQ(rig.viewer.calls.size(), 2u);
     EXPECT_EQ(rig.viewer.calls[0].command, HelpCommand::DisplayToc);
     EXPECT_EQ(rig.viewer.calls[1].command, HelpCommand::DisplayTopic);
     EXPECT_EQ(std::get<QString>(rig.viewer.calls[1].data), QStringLiteral("about.html"));
+    EXPECT_TRUE(rig.dialogs.messages.empty());
 
     rig.window.close();
     ASSERT_EQ(rig.viewer.calls.size(), 3u);

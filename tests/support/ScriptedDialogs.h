@@ -44,14 +44,10 @@ public:
         ++chooserShown;
         if (chooserAnswers.empty())
             return QStringLiteral("Halvern1450");
-        // Unpacked by hand: moving the optional itself trips a false
-        // "maybe uninitialized" warning in GCC 12 at -O2.
-        const bool exit = !chooserAnswers.front().has_value();
-        const QString model = exit ? QString() : *chooserAnswers.front();
+        std::optional<QString> answer;
+        answer.swap(chooserAnswers.front());
         chooserAnswers.pop_front();
-        if (exit)
-            return std::nullopt;
-        return model;
+        return answer;
     }
 
     std::vector<ShownMessage> messages;
