@@ -73,6 +73,15 @@ struct LinkRig {
         view.setText(LabelId::FirmFile, QStringLiteral("Hlv1450ver5_9.s19"));
     }
 
+    // Start-up's timers, then a click on PROGRAM at clickAt.
+    Outcome click(int clickAt = 0)
+    {
+        link.timers().start();
+        clock.advance(std::chrono::milliseconds(clickAt));
+        return update.cmdProgram_Click(fw);
+    }
+    QString message() const { return dialogs.messages.empty() ? QString() : dialogs.messages.back().text; }
+
     // Each write as "time:bytes", long ones as their first byte and length.
     QString timeline() const
     {
@@ -94,6 +103,7 @@ struct LinkRig {
     ManualClock clock;
     FakePort port;
     BootSoftware boot;
+    FirmwareSet fw = sampleFirmware();
     ViewState view;
     ScriptedDialogs dialogs;
     ProgramFlags flags;

@@ -73,34 +73,22 @@ struct Session {
     UpdateSequence update;
 };
 
-// What the flash must hold: the bootloader's blocks when it was installed,
-// then the firmware table erased and its non-empty blocks programmed.
-QByteArray expectedFlash(const FirmwareSet &fw, bool blocks128, bool bootloader)
+// Erases the table's blocks when asked, then programs its non-empty ones;
+// gives how many it programmed.
+int program(QByteArray &flash, std::span<const FlashBlock> table, const MemoryImage &image, bool erase)
 {
-    QByteArray flash(0x10000, '\xFF');
-    auto program = [&flash](std::span<const FlashBlock> table, const MemoryImage &image) {
-        for (const FlashBlock &b : table)
-            if (!blockIsErased(b, image))
-                for (int i = 0; i < b.Length; ++i)
-                    flash[b.Address + i] = static_cast<char>(image[static_cast<std::size_t>(b.Address + i)]);
-    };
-    if (bootloader)
-        program(fw.BootloaderBlocks, fw.BootloaderImage);
-    std::span<const FlashBlock> table = blocks128 ? std::span<const FlashBlock>(fw.FlashBlocks128)
-                                                  : std::span<const FlashBlock>(fw.FlashBlocks64);
+    int programmed = 0;
     for (const FlashBlock &b : table)
-        for (int i = 0; i < b.Length; ++i)
-            flash[b.Address + i] = '\xFF';
-    program(table, fw.FirmwareImage);
-    return flash;
-}
-
-int countNonEmpty(std::span<const FlashBlock> table, const MemoryImage &image)
-{
-    int n = 0;
-    for (const FlashBlock &b : table)
-        n += b.Length > 0 && !blockIsErased(b, image) ? 1 : 0;
-    return n;
+        if (erase)
+            flash.replace(b.Address, b.Length, QByteArray(b.Length, '\xFF'));
+    for (const FlashBlock &b : table) {
+        if (b.Length == 0 || blockIsErased(b, image))
+            continue;
+        ++programmed;
+        const auto *data = reinterpret_cast<const char *>(image.data()) + b.Address;
+        flash.replace(b.Address, b.Length, QByteArray(data, b.Length));
+    }
+    return programmed;
 }
 
 } // namespace
@@ -109,9 +97,7 @@ TEST(RoutesEndToEnd, EachRouteProgramsExactlyTheNonEmptyBlocksOfItsTable)
 {
     struct Case {
         const char *boot;
-        bool barCode;
-        bool blocks128;
-        bool bootloader;
+        bool barCode, blocks128, bootloader;
         const char *request;
         const char *bootR4 = nullptr;
     };
@@ -135,9 +121,16 @@ TEST(RoutesEndToEnd, EachRouteProgramsExactlyTheNonEmptyBlocksOfItsTable)
         EXPECT_FALSE(s.port.portOpen());
         ASSERT_TRUE(sim.waitForExit(5s));
 
+        // The bootloader's blocks when it was installed, then the firmware
+        // table erased and its non-empty blocks programmed.
+        const FirmwareSet &fw = *s.firmware;
+        QByteArray expected(0x10000, '\xFF');
+        const int bootRecords =
+            c.bootloader ? program(expected, fw.BootloaderBlocks, fw.BootloaderImage, false) : 0;
+        const int records = c.blocks128 ? program(expected, fw.FlashBlocks128, fw.FirmwareImage, true)
+                                        : program(expected, fw.FlashBlocks64, fw.FirmwareImage, true);
         const QByteArray dump = sim.dump();
         ASSERT_EQ(dump.size(), 0x10000);
-        const QByteArray expected = expectedFlash(*s.firmware, c.blocks128, c.bootloader);
         for (int a = 0; a < 0x10000; ++a)
             ASSERT_EQ(dump[a], expected[a]) << "first difference at 0x" << std::hex << a;
         if (!c.blocks128) {
@@ -147,10 +140,6 @@ TEST(RoutesEndToEnd, EachRouteProgramsExactlyTheNonEmptyBlocksOfItsTable)
         // One acknowledged record per non-empty block, none refused.
         const QString log = sim.transcript();
         EXPECT_FALSE(log.contains(QLatin1String("rejected"))) << qPrintable(log.right(2000));
-        const int records =
-            countNonEmpty(c.blocks128 ? std::span<const FlashBlock>(s.firmware->FlashBlocks128)
-                                      : std::span<const FlashBlock>(s.firmware->FlashBlocks64),
-                          s.firmware->FirmwareImage);
         EXPECT_EQ(log.count(QLatin1String("out 0x70 'p'")), records);
         EXPECT_TRUE(log.contains(QLatin1String(c.request)));
         if (c.barCode && !c.bootR4) { // the mixed case's start-up asks twice with "R2"
@@ -158,8 +147,7 @@ TEST(RoutesEndToEnd, EachRouteProgramsExactlyTheNonEmptyBlocksOfItsTable)
         }
         if (c.bootloader) {
             EXPECT_EQ(s.dialogs.messages.front().title, QStringLiteral("Power Cycle"));
-            EXPECT_EQ(log.count(QLatin1String("out 0x52 'R'")),
-                      3 + countNonEmpty(s.firmware->BootloaderBlocks, s.firmware->BootloaderImage));
+            EXPECT_EQ(log.count(QLatin1String("out 0x52 'R'")), 3 + bootRecords);
         }
         EXPECT_EQ(s.dialogs.messages.back().text, QString::fromLatin1(messages::kComplete));
     }
@@ -168,14 +156,12 @@ TEST(RoutesEndToEnd, EachRouteProgramsExactlyTheNonEmptyBlocksOfItsTable)
 TEST(RoutesEndToEnd, EveryInjectedFaultEndsTheUpdateWithinItsBound)
 {
     const FlashTimings t = fastTimings(false);
-    struct Case {
-        const char *name;
-        const char *args;
+    const struct {
+        const char *name, *args;
         Outcome expected;
         const char *message;
         std::chrono::milliseconds within; // from the click
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"stall after erase", "--boot Q --stall-after 2", Outcome::EndStalled, messages::kStalled,
          t.ackBound + 3s},
         {"stall in the RAM loader", "--boot Z --stall-after 1", Outcome::EndStalled, messages::kStalled,
@@ -191,7 +177,7 @@ TEST(RoutesEndToEnd, EveryInjectedFaultEndsTheUpdateWithinItsBound)
         {"greetings later than every greeting wait", "--boot Q --greet-late 2000", Outcome::EndTimedOut,
          messages::kTimedOut, 3s},
     };
-    for (const Case &c : cases) {
+    for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         const QStringList args = QString::fromLatin1(c.args).split(QLatin1Char(' '));
         SimProcess sim(args);
