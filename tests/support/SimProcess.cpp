@@ -15,11 +15,6 @@ constexpr int kStartBoundMs = 5000;
 constexpr int kStopBoundMs = 3000;
 } // namespace
 
-QString SimProcess::program()
-{
-    return QDir(programDir()).filePath(QStringLiteral("romwright-sim"));
-}
-
 QString SimProcess::portList(std::initializer_list<const SimProcess *> sims)
 {
     QStringList items;
@@ -39,11 +34,10 @@ SimProcess::SimProcess(const QStringList &arguments, const QString &name)
     QStringList all = arguments;
     all << QStringLiteral("--link") << m_link << QStringLiteral("--dump") << m_dumpPath
         << QStringLiteral("--log") << m_logPath;
-    m_process->setProgram(program());
-    m_process->setArguments(all);
-    m_process->start();
+    const QString program = QDir(programDir()).filePath(QStringLiteral("romwright-sim"));
+    m_process->start(program, all);
     if (!m_process->waitForStarted(kStartBoundMs)) {
-        m_startError = QStringLiteral("cannot start %1: %2").arg(program(), m_process->errorString());
+        m_startError = QStringLiteral("cannot start %1: %2").arg(program, m_process->errorString());
         return;
     }
     // The simulator prints "ready <terminal>" once the link is in place.
@@ -95,11 +89,6 @@ void SimProcess::stop()
 bool SimProcess::running() const
 {
     return m_process->state() != QProcess::NotRunning;
-}
-
-int SimProcess::exitCode() const
-{
-    return m_process->exitStatus() == QProcess::NormalExit ? m_process->exitCode() : -1;
 }
 
 QByteArray SimProcess::dump() const
