@@ -13,6 +13,12 @@ namespace romwright::test {
 namespace {
 constexpr int kStartBoundMs = 5000;
 constexpr int kStopBoundMs = 3000;
+
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
 } // namespace
 
 QString SimProcess::portList(std::initializer_list<const SimProcess *> sims)
@@ -57,7 +63,7 @@ SimProcess::SimProcess(const QStringList &arguments, const QString &name)
 
 SimProcess::~SimProcess()
 {
-    if (m_process && m_process->state() != QProcess::NotRunning) {
+    if (running()) {
         m_process->kill();
         m_process->waitForFinished(kStopBoundMs);
     }
@@ -70,14 +76,12 @@ SimProcess::~SimProcess()
 
 bool SimProcess::waitForExit(std::chrono::milliseconds bound)
 {
-    if (m_process->state() == QProcess::NotRunning)
-        return true;
-    return m_process->waitForFinished(int(bound.count()));
+    return !running() || m_process->waitForFinished(int(bound.count()));
 }
 
 void SimProcess::stop()
 {
-    if (m_process->state() == QProcess::NotRunning)
+    if (!running())
         return;
     m_process->terminate();
     if (!m_process->waitForFinished(kStopBoundMs)) {
@@ -86,21 +90,14 @@ void SimProcess::stop()
     }
 }
 
-bool SimProcess::running() const
-{
-    return m_process->state() != QProcess::NotRunning;
-}
-
 QByteArray SimProcess::dump() const
 {
-    QFile f(m_dumpPath);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    return readFile(m_dumpPath);
 }
 
 QString SimProcess::transcript() const
 {
-    QFile f(m_logPath);
-    return f.open(QIODevice::ReadOnly) ? QString::fromLatin1(f.readAll()) : QString();
+    return QString::fromLatin1(readFile(m_logPath));
 }
 
 QString SimProcess::errorText() const

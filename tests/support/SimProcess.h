@@ -36,7 +36,7 @@ public:
     // SIGTERM and a bounded wait: the simulator writes its dump and log and
     // removes its link. Falls back to SIGKILL.
     void stop();
-    bool running() const;
+    bool running() const { return m_process->state() != QProcess::NotRunning; }
 
     // The flash as the simulator dumped it at exit (empty before).
     QByteArray dump() const;
