@@ -45,33 +45,75 @@ TEST(UpdateTiming, EachRouteWritesAtItsTimes)
     }
 }
 
-TEST(UpdateTiming, EveryAcknowledgementInsideARouteIsBounded)
+// Every other way a route ends: the writes up to the end, the time the
+// click returns, what the user is told. An acknowledgement is waited for 10 s
+// after its command, 60 s after an erase (after the pause that follows it).
+TEST(UpdateTiming, EachRouteEndsAtItsBoundOrAtTheFirstFault)
 {
+    using enum Outcome;
     const struct {
-        const char *name, *greeting;
-        int stallAt; // the nth answer never comes
-        int lastWriteAt;
-        int endsAt; // 10 s after the last write, 60 s for an erase (after the pause that follows it)
+        const char *greeting;
+        int stallAt;       // the nth command answer never comes
+        const char *fault; // "X": the first write beginning with X fails; "~X": the line goes 1 ms after it
+        Outcome outcome;
+        const char *timeline;
+        int endsAt;
     } cases[] = {
-        {"G", "Z", 1, 2, 10004},
-        {"RAM loader", "Z", 2, 4, 10004},
-        {"erase by the RAM loader", "Z", 3, 5, 60005},
-        {"D record", "Z", 4, 6, 10006},
-        {"z", "Q", 1, 4503, 14506},
-        {"e", "Q", 2, 4506, 64506},
-        {"p", "Q", 3, 4507, 14507},
-        {"e of the 128-byte route", "A", 2, 4504, 64504},
+        {"Z", 1, "", EndStalled, "0:R2 2:G", 10004},
+        {"Z", 2, "", EndStalled, "0:R2 2:G 4:L1024", 10004},
+        {"Z", 3, "", EndStalled, "0:R2 2:G 4:L1024 5:E", 60005},
+        {"Z", 4, "", EndStalled, "0:R2 2:G 4:L1024 5:E 6:D68", 10006},
+        {"Q", 1, "", EndStalled, "0:R2 4502:R2 4503:z", 14506},
+        {"Q", 2, "", EndStalled, "0:R2 4502:R2 4503:z 4506:E", 64506},
+        {"Q", 3, "", EndStalled, "0:R2 4502:R2 4503:z 4506:E 4507:P135", 14507},
+        {"A", 2, "", EndStalled, "0:R2 4502:R2 4503:z 4504:E", 64504},
+        {"Z", 0, "G", EndConnectionLost, "0:R2", 2},
+        {"Z", 0, "L", EndConnectionLost, "0:R2 2:G", 4},
+        {"Z", 0, "D", EndConnectionLost, "0:R2 2:G 4:L1024 5:E", 6},
+        {"Q", 0, "z", EndConnectionLost, "0:R2 4502:R2", 4503},
+        {"A", 0, "P", EndConnectionLost, "0:R2 4502:R2 4503:z 4504:E", 4505},
+        {"Q", 0, "R", EndConnectionLost, "0:R2 4502:R2 4503:z 4506:E 4507:P135 4508:P135", 4509},
+        {"Q", 2, "~E", EndConnectionLost, "0:R2 4502:R2 4503:z 4506:E", 4507},
+        {"Q", 3, "~P", EndConnectionLost, "0:R2 4502:R2 4503:z 4506:E 4507:P135", 4508},
+        // No block in the table: nothing after the greeting is sent.
+        {"Z", 0, "", EndNoBlocks, "0:R2", 2},
+        {"A", 0, "", EndNoBlocks, "0:R2 4502:R2", 4503},
+        {"Z", 0, "", EndCancelled, "0:R2 2:G 4:L1024 5:E 6:D68", 7}, // the power cycle not confirmed
     };
     for (const auto &c : cases) {
-        SCOPED_TRACE(c.name);
-        LinkRig r(c.greeting, QByteArray(c.greeting) == "Z" ? 1 : 2);
+        SCOPED_TRACE(std::string(c.greeting) + " stall " + std::to_string(c.stallAt) + " fault " + c.fault);
+        const bool z = QByteArray(c.greeting) == "Z";
+        LinkRig r(c.greeting, z ? 1 : 2);
         r.boot.stallAt = c.stallAt;
-        ASSERT_EQ(r.click(), Outcome::EndStalled);
-        EXPECT_EQ(r.port.writeTimes.back().count(), c.lastWriteAt);
+        if (c.outcome == EndNoBlocks && z)
+            r.fw.FlashBlocks64 = {};
+        else if (c.outcome == EndNoBlocks)
+            r.fw.FlashBlocks128 = {};
+        r.update.powerCyclePrompt = [](const QString &, const QString &) { return false; };
+        const QByteArray fault(c.fault);
+        const bool loseLine = fault.startsWith('~');
+        bool fired = false;
+        r.port.writeError = [&](const QByteArray &w) {
+            const bool hit = !fired && !fault.isEmpty() && !w.startsWith("R2") && w.startsWith(fault.back());
+            fired = fired || hit;
+            if (hit && loseLine)
+                r.clock.at(r.clock.now() + 1ms, [&r] { r.port.loseLine(); });
+            return hit && !loseLine ? CommError::WriteFailed : CommError::None;
+        };
+        ASSERT_EQ(r.click(), c.outcome);
+        EXPECT_EQ(fired, !fault.isEmpty());
+        EXPECT_EQ(r.timeline(), QLatin1String(c.timeline));
         EXPECT_EQ(r.clock.now().count(), c.endsAt);
-        EXPECT_EQ(r.message(), QLatin1String(messages::kStalled));
-        EXPECT_EQ(r.dialogs.messages.back().title, QStringLiteral("Communications Failure"));
         EXPECT_FALSE(r.port.portOpen());
+        if (c.outcome == EndCancelled) {
+            EXPECT_TRUE(r.dialogs.messages.empty());
+            continue;
+        }
+        ASSERT_EQ(r.dialogs.messages.size(), 1u);
+        EXPECT_EQ(r.message(), QLatin1String(c.outcome == EndStalled    ? messages::kStalled
+                                             : c.outcome == EndNoBlocks ? messages::kNoBlocks
+                                                                        : messages::kConnectionLost));
+        EXPECT_EQ(r.dialogs.messages.back().title, QStringLiteral("Communications Failure"));
     }
 }
 
@@ -183,61 +225,4 @@ TEST(UpdateSequence, TimeOutCountsFromStartUpDecideWhetherTheFirstMissEndsThePro
         EXPECT_EQ(r.message(), QStringLiteral("The Romwright timed out."));
         EXPECT_FALSE(r.port.portOpen());
     }
-}
-
-TEST(UpdateSequence, AFailedWriteALostLineOrAMissingBlockEndsTheRoute)
-{
-    const struct {
-        const char *name, *greeting;
-        QByteArray failingWrite; // prefix of the write that fails; empty: the table has no block
-        bool loseLine;           // instead, the line goes 1 ms after that write
-    } cases[] = {
-        {"G fails", "Z", "G", false},
-        {"RAM loader fails", "Z", "L", false},
-        {"D record fails", "Z", "D", false},
-        {"z fails", "Q", "z", false},
-        {"P record fails", "A", "P", false},
-        {"final R fails", "Q", "R", false},
-        {"line lost during erase", "Q", "E", true},
-        {"line lost during a record", "Q", "P", true},
-        {"no 64-byte block after the bootloader", "Z", {}, false},
-        {"no 128-byte block", "A", {}, false},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.name);
-        const bool z = QByteArray(c.greeting) == "Z";
-        const bool noBlocks = c.failingWrite.isEmpty();
-        LinkRig r(c.greeting, z ? 1 : 2);
-        if (noBlocks && z)
-            r.fw.FlashBlocks64 = {};
-        else if (noBlocks)
-            r.fw.FlashBlocks128 = {};
-        bool fired = false;
-        r.port.writeError = [&](const QByteArray &w) {
-            const bool hit = !fired && !noBlocks && !w.startsWith("R2") && w.startsWith(c.failingWrite);
-            fired = fired || hit;
-            if (hit && c.loseLine)
-                r.clock.at(r.clock.now() + 1ms, [&r] { r.port.loseLine(); });
-            return hit && !c.loseLine ? CommError::WriteFailed : CommError::None;
-        };
-        if (c.loseLine)
-            r.boot.stallAt = c.failingWrite == "E" ? 2 : 3;
-        ASSERT_EQ(r.click(), noBlocks ? Outcome::EndNoBlocks : Outcome::EndConnectionLost);
-        EXPECT_EQ(fired, !noBlocks);
-        EXPECT_EQ(r.message(), QLatin1String(noBlocks ? messages::kNoBlocks : messages::kConnectionLost));
-        EXPECT_FALSE(r.port.portOpen());
-        EXPECT_LT(r.clock.now(), 7s) << "no bound is waited out";
-        if (noBlocks) {
-            EXPECT_FALSE(r.sent('G') || r.sent('z') || r.sent('E'));
-        }
-    }
-}
-
-TEST(UpdateSequence, AnUnconfirmedPowerCycleEndsTheProgram)
-{
-    LinkRig r("Z", 1);
-    r.update.powerCyclePrompt = [](const QString &, const QString &) { return false; };
-    EXPECT_EQ(r.click(), Outcome::EndCancelled);
-    EXPECT_FALSE(r.port.portOpen());
-    EXPECT_FALSE(r.sent('z'));
 }
