@@ -94,12 +94,6 @@ struct LinkRig {
         }
         return out.join(QLatin1Char(' '));
     }
-    bool sent(char first) const
-    {
-        return std::any_of(port.writes.begin(), port.writes.end(),
-                           [first](const QByteArray &w) { return w.startsWith(first); });
-    }
-
     ManualClock clock;
     FakePort port;
     BootSoftware boot;

@@ -6,7 +6,6 @@
 #include "flash/FlashMessages.h"
 #include "flash/UpdateSequence.h"
 #include "image/FileOpen.h"
-#include "image/FlashLayout.h"
 #include "platform/FileSystem.h"
 #include "platform/PortMap.h"
 #include "platform/QtClock.h"
@@ -131,9 +130,6 @@ TEST(RoutesEndToEnd, EachRouteProgramsExactlyTheNonEmptyBlocksOfItsTable)
         ASSERT_EQ(dump.size(), 0x10000);
         for (int a = 0; a < 0x10000; ++a)
             ASSERT_EQ(dump[a], expected[a]) << "first difference at 0x" << std::hex << a;
-        if (!c.blocks128) {
-            EXPECT_EQ(static_cast<std::uint8_t>(dump[kJumpTableAddress]), kJumpOpcode) << "jump table sent";
-        }
 
         // One acknowledged record per non-empty block, none refused.
         const QString log = s.sim.transcript();

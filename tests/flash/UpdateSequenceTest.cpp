@@ -194,7 +194,7 @@ TEST(UpdateSequence, TheRetryOpensTheMenusAndAFileThatFailsToLoadThenIsNotSent)
             continue;
         }
         EXPECT_EQ(outcome, Outcome::Stopped);
-        EXPECT_FALSE(r.sent('z'));
+        EXPECT_FALSE(r.timeline().contains(QLatin1String(":z")));
         EXPECT_EQ(r.message(), QLatin1String(messages::kSelectFirmware));
         EXPECT_TRUE(r.port.portOpen());
         EXPECT_FALSE(r.view.isControlEnabled(ControlId::ProgramButton));
