@@ -10,10 +10,8 @@ TEST(PortMap, NamesPortsFromTheListInOrder)
         const char *list;
         std::vector<std::pair<int, const char *>> expected; // port -> device
     } cases[] = {
-        {"/dev/ttyUSB0", {{1, "/dev/ttyUSB0"}, {2, ""}}},
         {"/tmp/a,,/tmp/c", {{1, "/tmp/a"}, {2, ""}, {3, "/tmp/c"}, {4, ""}}},
         {",/tmp/b", {{1, ""}, {2, "/tmp/b"}}},
-        {"/tmp/a,", {{1, "/tmp/a"}, {2, ""}}},
         {" /tmp/a , /tmp/b ", {{1, "/tmp/a"}, {2, "/tmp/b"}}},
         {"", {{1, ""}, {16, ""}}},
         {"1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17", {{16, "16"}, {17, ""}}},

@@ -35,9 +35,6 @@ TEST(QtSerialPort, RefusedValuesClosedPortAndMissingDevice)
     EXPECT_EQ(port.setCommPort(17), CommError::ValueRefused);
     EXPECT_EQ(port.setSettings(QStringLiteral("38400,q,8,1")), CommError::ValueRefused);
     EXPECT_EQ(port.settings(), QStringLiteral("9600,n,8,1")); // a refused value changes nothing
-    EXPECT_EQ(port.setHandshaking(4), CommError::ValueRefused);
-    EXPECT_EQ(port.setInputLen(-1), CommError::ValueRefused);
-    EXPECT_EQ(port.setInBufferSize(0), CommError::ValueRefused);
 
     // A closed port says so; a number without a device is no such port.
     EXPECT_EQ(port.output("R2"), CommError::PortNotOpen);
