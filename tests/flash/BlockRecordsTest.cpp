@@ -1,5 +1,6 @@
-// The raw record's padding and the blocks no record may be made of; the text
-// records show in the flash the simulator ends up holding (RoutesEndToEndTest).
+// The records' exact bytes and the blocks no record may be made of; what the
+// records program, and that erased blocks make none, shows in the simulator's
+// flash and acknowledgements (RoutesEndToEndTest).
 #include "flash/BlockRecords.h"
 
 #include <gtest/gtest.h>
@@ -8,48 +9,52 @@ using namespace romwright;
 
 namespace {
 
-MemoryImage erased()
+// Bytes 1, 2, ... from the block's start; the rest erased.
+MemoryImage counting(const FlashBlock &block)
 {
     MemoryImage image;
     image.fill(0xFF);
+    for (int i = 0; i < block.Length; ++i)
+        image[static_cast<std::size_t>(block.Address + i)] = static_cast<std::uint8_t>(i + 1);
     return image;
-}
-
-QByteArray bytes(std::initializer_list<int> values)
-{
-    QByteArray out;
-    for (int v : values)
-        out.append(static_cast<char>(v));
-    return out;
 }
 
 } // namespace
 
 TEST(BlockRecords, BinaryRecordPadsTheDataToSixtyFourBytes)
 {
-    struct Case {
-        std::int32_t address;
-        std::uint8_t length;
-        QByteArray head;
+    const struct {
+        FlashBlock block;
+        const char *head;
+    } cases[] = {
+        {{0xFF80, 2}, "D\x05\xFF\x80"},
+        {{0xFFCC, 52}, "D\x37\xFF\xCC"},
+        {{0x0450, 64}, "D\x43\x04\x50"},
+        {{0x0000, 1}, "D\x04\x00\x00"},
     };
-    const Case cases[] = {
-        {0xFF80, 2, bytes({'D', 5, 0xFF, 0x80})},
-        {0xFFCC, 52, bytes({'D', 55, 0xFF, 0xCC})},
-        {0x0450, 64, bytes({'D', 67, 0x04, 0x50})},
-        {0x0000, 1, bytes({'D', 4, 0x00, 0x00})},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.address);
-        MemoryImage image = erased();
-        for (int i = 0; i < c.length; ++i)
-            image[static_cast<std::size_t>(c.address + i)] = static_cast<std::uint8_t>(i + 1);
-        const auto record = binaryRecord({c.address, c.length}, image);
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.block.Address);
+        const auto record = binaryRecord(c.block, counting(c.block));
         ASSERT_TRUE(record);
         ASSERT_EQ(record->size(), 68);
-        EXPECT_EQ(record->left(4), c.head);
+        EXPECT_EQ(record->left(4), QByteArray(c.head, 4));
         for (int i = 0; i < 64; ++i)
-            EXPECT_EQ(static_cast<std::uint8_t>(record->at(4 + i)), i < c.length ? i + 1 : 0) << i;
+            EXPECT_EQ(static_cast<std::uint8_t>(record->at(4 + i)), i < c.block.Length ? i + 1 : 0) << i;
     }
+}
+
+// The bootloaders take only upper-case digits, the length and address at full width.
+TEST(BlockRecords, HexRecordIsUpperCaseTextAtFixedWidths)
+{
+    MemoryImage image = counting({0x04D0, 3});
+    image[0x04D1] = 0xAB;
+    image[0x04D2] = 0xFF; // an erased byte inside a block is sent like any other
+    EXPECT_EQ(hexRecord({0x04D0, 3}, image), QByteArray("P0304D001ABFF"));
+    const auto full = hexRecord({0x1880, 128}, counting({0x1880, 128}));
+    ASSERT_TRUE(full);
+    EXPECT_EQ(full->left(9), QByteArray("P80188001"));
+    EXPECT_EQ(full->size(), 7 + 256);
+    EXPECT_EQ(full->right(2), QByteArray("80"));
 }
 
 TEST(BlockRecords, BlocksOutsideTheImageOrTooLongForARawRecordAreRefused)

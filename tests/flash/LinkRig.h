@@ -8,6 +8,8 @@
 #include "support/ScriptedDialogs.h"
 #include "view/ViewState.h"
 
+#include <numeric>
+
 namespace romwright::test {
 
 // The three kinds of boot software, by their answers.
@@ -46,11 +48,9 @@ inline FirmwareSet sampleFirmware()
     fw.FirmwareImage.fill(0xFF);
     fw.BootloaderImage.fill(0xFF);
     fw.RamLoaderImage[0x50] = 'L';
-    for (int i = 0; i < 64; ++i) {
-        fw.FirmwareImage[static_cast<std::size_t>(0x1000 + i)] = static_cast<std::uint8_t>(i);
-        fw.FirmwareImage[static_cast<std::size_t>(0x10C0 + i)] = 0x5A;
-        fw.BootloaderImage[static_cast<std::size_t>(0xF000 + i)] = 0xA5;
-    }
+    std::iota(&fw.FirmwareImage[0x1000], &fw.FirmwareImage[0x1040], std::uint8_t(0));
+    std::fill_n(&fw.FirmwareImage[0x10C0], 64, 0x5A);
+    std::fill_n(&fw.BootloaderImage[0xF000], 64, 0xA5);
     fw.FlashBlocks64[0] = {0x1000, 64};
     fw.FlashBlocks64[1] = {0x1040, 64};
     fw.FlashBlocks64[2] = {0x10C0, 64};
@@ -73,6 +73,15 @@ struct LinkRig {
         view.setText(LabelId::FirmFile, QStringLiteral("Hlv1450ver5_9.s19"));
     }
 
+    // Start-up's timers, then a click on PROGRAM at clickAt.
+    Outcome click(int clickAt = 0)
+    {
+        link.timers().start();
+        clock.advance(std::chrono::milliseconds(clickAt));
+        return update.cmdProgram_Click(fw);
+    }
+    QString message() const { return dialogs.messages.empty() ? QString() : dialogs.messages.back().text; }
+
     // Each write as "time:bytes", long ones as their first byte and length.
     QString timeline() const
     {
@@ -85,15 +94,10 @@ struct LinkRig {
         }
         return out.join(QLatin1Char(' '));
     }
-    bool sent(char first) const
-    {
-        return std::any_of(port.writes.begin(), port.writes.end(),
-                           [first](const QByteArray &w) { return w.startsWith(first); });
-    }
-
     ManualClock clock;
     FakePort port;
     BootSoftware boot;
+    FirmwareSet fw = sampleFirmware();
     ViewState view;
     ScriptedDialogs dialogs;
     ProgramFlags flags;

@@ -1,12 +1,11 @@
 // Whole updates against the scanner simulator on a pseudo-terminal: the
-// three routes, the bar-code request (also to a processor whose boot
-// software differs from the one seen at start-up), and each fault the
-// simulator can inject, with the flash the simulator ends up holding.
+// three routes, the bar-code processor whose boot software differs from the
+// one seen at start-up, and each fault the simulator can inject, with the
+// flash the simulator ends up holding.
 #include "flash/BlockRecords.h"
 #include "flash/FlashMessages.h"
 #include "flash/UpdateSequence.h"
 #include "image/FileOpen.h"
-#include "image/FlashLayout.h"
 #include "platform/FileSystem.h"
 #include "platform/PortMap.h"
 #include "platform/QtClock.h"
@@ -38,11 +37,14 @@ FlashTimings fastTimings(bool oldBoot)
     return t;
 }
 
-// The window's state with a real port on the simulator's terminal.
+// The simulator started with args, and the window's state with a real port
+// on its terminal.
 struct Session {
-    Session(const SimProcess &sim, const FlashTimings &timings)
-        : port(PortMap::fromList(sim.link())), firmware(std::make_unique<FirmwareSet>()),
-          link(port, clock, timings), update(link, view, dialogs, flags, target)
+    explicit Session(const char *args)
+        : sim(QString::fromLatin1(args).split(QLatin1Char(' '))), port(PortMap::fromList(sim.link())),
+          firmware(std::make_unique<FirmwareSet>()),
+          link(port, clock, fastTimings(QByteArray(args).contains('Z'))),
+          update(link, view, dialogs, flags, target)
     {
     }
 
@@ -61,6 +63,7 @@ struct Session {
         return update.cmdProgram_Click(*firmware);
     }
 
+    SimProcess sim;
     QtSerialPort port;
     ViewState view;
     test::ScriptedDialogs dialogs;
@@ -73,93 +76,69 @@ struct Session {
     UpdateSequence update;
 };
 
-// What the flash must hold: the bootloader's blocks when it was installed,
-// then the firmware table erased and its non-empty blocks programmed.
-QByteArray expectedFlash(const FirmwareSet &fw, bool blocks128, bool bootloader)
+// Erases the table's blocks when asked, then programs its non-empty ones;
+// gives how many it programmed.
+int program(QByteArray &flash, std::span<const FlashBlock> table, const MemoryImage &image, bool erase)
 {
-    QByteArray flash(0x10000, '\xFF');
-    auto program = [&flash](std::span<const FlashBlock> table, const MemoryImage &image) {
-        for (const FlashBlock &b : table)
-            if (!blockIsErased(b, image))
-                for (int i = 0; i < b.Length; ++i)
-                    flash[b.Address + i] = static_cast<char>(image[static_cast<std::size_t>(b.Address + i)]);
-    };
-    if (bootloader)
-        program(fw.BootloaderBlocks, fw.BootloaderImage);
-    std::span<const FlashBlock> table = blocks128 ? std::span<const FlashBlock>(fw.FlashBlocks128)
-                                                  : std::span<const FlashBlock>(fw.FlashBlocks64);
+    int programmed = 0;
     for (const FlashBlock &b : table)
-        for (int i = 0; i < b.Length; ++i)
-            flash[b.Address + i] = '\xFF';
-    program(table, fw.FirmwareImage);
-    return flash;
-}
-
-int countNonEmpty(std::span<const FlashBlock> table, const MemoryImage &image)
-{
-    int n = 0;
-    for (const FlashBlock &b : table)
-        n += b.Length > 0 && !blockIsErased(b, image) ? 1 : 0;
-    return n;
+        if (erase)
+            flash.replace(b.Address, b.Length, QByteArray(b.Length, '\xFF'));
+    for (const FlashBlock &b : table) {
+        if (b.Length == 0 || blockIsErased(b, image))
+            continue;
+        ++programmed;
+        const auto *data = reinterpret_cast<const char *>(image.data()) + b.Address;
+        flash.replace(b.Address, b.Length, QByteArray(data, b.Length));
+    }
+    return programmed;
 }
 
 } // namespace
 
 TEST(RoutesEndToEnd, EachRouteProgramsExactlyTheNonEmptyBlocksOfItsTable)
 {
-    struct Case {
-        const char *boot;
-        bool barCode;
-        bool blocks128;
-        bool bootloader;
-        const char *request;
-        const char *bootR4 = nullptr;
-    };
-    const Case cases[] = {
-        {"Q", false, false, false, "request R2"},
-        {"A", false, true, false, "request R2"},
-        {"Z", false, false, true, "restart into the boot software for the main processor"},
-        {"Q", true, false, false, "request R4"},
+    const struct {
+        const char *args;
+        bool barCode, blocks128;
+        const char *request; // as the simulator notes it
+    } cases[] = {
+        {"--boot Q", false, false, "request R2"},
+        {"--boot A", false, true, "request R2"},
+        {"--boot Z", false, false, "restart into the boot software for the main processor"},
         // Start-up saw the main processor's "A"; the bar-code processor still has the old boot software.
-        {"A", true, false, true, "restart into the boot software for the bar-code processor", "Z"},
+        {"--boot A --boot-r4 Z", true, false, "restart into the boot software for the bar-code processor"},
     };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(std::string(c.boot) + (c.barCode ? " bar-code" : "") + (c.bootR4 ? c.bootR4 : ""));
-        QStringList args{QStringLiteral("--boot"), QString::fromLatin1(c.boot)};
-        if (c.bootR4)
-            args << QStringLiteral("--boot-r4") << QString::fromLatin1(c.bootR4);
-        SimProcess sim(args);
-        ASSERT_TRUE(sim.isReady()) << qPrintable(sim.errorText());
-        Session s(sim, fastTimings(c.bootloader));
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.args);
+        const bool bootloader = QByteArray(c.args).contains('Z');
+        Session s(c.args);
+        ASSERT_TRUE(s.sim.isReady()) << qPrintable(s.sim.errorText());
         ASSERT_EQ(s.run(c.barCode), Outcome::EndCompleted);
         EXPECT_FALSE(s.port.portOpen());
-        ASSERT_TRUE(sim.waitForExit(5s));
+        ASSERT_TRUE(s.sim.waitForExit(5s));
 
-        const QByteArray dump = sim.dump();
+        // The bootloader's blocks when it was installed, then the firmware
+        // table erased and its non-empty blocks programmed.
+        const FirmwareSet &fw = *s.firmware;
+        QByteArray expected(0x10000, '\xFF');
+        const int bootRecords =
+            bootloader ? program(expected, fw.BootloaderBlocks, fw.BootloaderImage, false) : 0;
+        const int records = c.blocks128 ? program(expected, fw.FlashBlocks128, fw.FirmwareImage, true)
+                                        : program(expected, fw.FlashBlocks64, fw.FirmwareImage, true);
+        const QByteArray dump = s.sim.dump();
         ASSERT_EQ(dump.size(), 0x10000);
-        const QByteArray expected = expectedFlash(*s.firmware, c.blocks128, c.bootloader);
         for (int a = 0; a < 0x10000; ++a)
             ASSERT_EQ(dump[a], expected[a]) << "first difference at 0x" << std::hex << a;
-        if (!c.blocks128) {
-            EXPECT_EQ(static_cast<std::uint8_t>(dump[kJumpTableAddress]), kJumpOpcode) << "jump table sent";
-        }
 
         // One acknowledged record per non-empty block, none refused.
-        const QString log = sim.transcript();
+        const QString log = s.sim.transcript();
         EXPECT_FALSE(log.contains(QLatin1String("rejected"))) << qPrintable(log.right(2000));
-        const int records =
-            countNonEmpty(c.blocks128 ? std::span<const FlashBlock>(s.firmware->FlashBlocks128)
-                                      : std::span<const FlashBlock>(s.firmware->FlashBlocks64),
-                          s.firmware->FirmwareImage);
         EXPECT_EQ(log.count(QLatin1String("out 0x70 'p'")), records);
         EXPECT_TRUE(log.contains(QLatin1String(c.request)));
-        if (c.barCode && !c.bootR4) { // the mixed case's start-up asks twice with "R2"
-            EXPECT_FALSE(log.contains(QLatin1String("request R2")));
-        }
-        if (c.bootloader) {
+        if (bootloader) {
             EXPECT_EQ(s.dialogs.messages.front().title, QStringLiteral("Power Cycle"));
-            EXPECT_EQ(log.count(QLatin1String("out 0x52 'R'")),
-                      3 + countNonEmpty(s.firmware->BootloaderBlocks, s.firmware->BootloaderImage));
+            EXPECT_EQ(log.count(QLatin1String("out 0x52 'R'")), 3 + bootRecords);
         }
         EXPECT_EQ(s.dialogs.messages.back().text, QString::fromLatin1(messages::kComplete));
     }
@@ -167,36 +146,28 @@ TEST(RoutesEndToEnd, EachRouteProgramsExactlyTheNonEmptyBlocksOfItsTable)
 
 TEST(RoutesEndToEnd, EveryInjectedFaultEndsTheUpdateWithinItsBound)
 {
+    using enum Outcome;
+    using namespace messages;
     const FlashTimings t = fastTimings(false);
-    struct Case {
-        const char *name;
-        const char *args;
+    const struct {
+        const char *name, *args;
         Outcome expected;
         const char *message;
         std::chrono::milliseconds within; // from the click
-    };
-    const Case cases[] = {
-        {"stall after erase", "--boot Q --stall-after 2", Outcome::EndStalled, messages::kStalled,
-         t.ackBound + 3s},
-        {"stall in the RAM loader", "--boot Z --stall-after 1", Outcome::EndStalled, messages::kStalled,
-         t.ackBound + 3s},
-        {"hang-up in the RAM loader", "--boot Z --hangup-after 2", Outcome::EndConnectionLost,
-         messages::kConnectionLost, 3s},
-        {"erase slower than its bound", "--boot A --slow-erase 1500", Outcome::EndStalled, messages::kStalled,
+    } cases[] = {
+        {"stall after erase", "--boot Q --stall-after 2", EndStalled, kStalled, t.ackBound + 3s},
+        {"stall in the RAM loader", "--boot Z --stall-after 1", EndStalled, kStalled, t.ackBound + 3s},
+        {"hang-up in the RAM loader", "--boot Z --hangup-after 2", EndConnectionLost, kConnectionLost, 3s},
+        {"erase slower than its bound", "--boot A --slow-erase 1500", EndStalled, kStalled,
          t.eraseBound + 3s},
-        {"hang-up in the middle of the records", "--boot Q --hangup-after 5", Outcome::EndConnectionLost,
-         messages::kConnectionLost, 3s},
-        {"stray byte before an acknowledgement", "--boot Q --noise", Outcome::EndStalled, messages::kStalled,
-         t.ackBound + 3s},
-        {"greetings later than every greeting wait", "--boot Q --greet-late 2000", Outcome::EndTimedOut,
-         messages::kTimedOut, 3s},
+        {"hang-up among the records", "--boot Q --hangup-after 5", EndConnectionLost, kConnectionLost, 3s},
+        {"stray byte before an acknowledgement", "--boot Q --noise", EndStalled, kStalled, t.ackBound + 3s},
+        {"greetings later than every wait", "--boot Q --greet-late 2000", EndTimedOut, kTimedOut, 3s},
     };
-    for (const Case &c : cases) {
+    for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        const QStringList args = QString::fromLatin1(c.args).split(QLatin1Char(' '));
-        SimProcess sim(args);
-        ASSERT_TRUE(sim.isReady()) << qPrintable(sim.errorText());
-        Session s(sim, args.at(1) == QLatin1String("Z") ? fastTimings(true) : t);
+        Session s(c.args);
+        ASSERT_TRUE(s.sim.isReady()) << qPrintable(s.sim.errorText());
         QElapsedTimer clock;
         clock.start();
         EXPECT_EQ(s.run(), c.expected);

@@ -10,31 +10,18 @@
 using namespace romwright;
 using namespace std::chrono_literals;
 using test::LinkRig;
-using test::sampleFirmware;
-
-namespace {
-
-QString qs(const char *s)
-{
-    return QString::fromLatin1(s);
-}
-
-} // namespace
 
 // Both greeting timers run from 0; the click comes at `clickAt`. The
 // scanner answers 1 ms after each command, so a pause longer than that
 // shows as the gap between a command and the next.
 TEST(UpdateTiming, EachRouteWritesAtItsTimes)
 {
-    struct Case {
-        const char *name;
-        const char *greeting;
-        int greetOn;
-        int clickAt;
+    const struct {
+        const char *name, *greeting;
+        int greetOn, clickAt;
         const char *timeline;
         int endsAt;
-    };
-    const Case cases[] = {
+    } cases[] = {
         // No "Z" within 3,500 ms of arming, 1,000 ms at 38400, the request
         // again, 1 ms, the greeting; 3 ms after "z"; 2,000 ms after "R".
         {"Q", "Q", 2, 0, "0:R2 4502:R2 4503:z 4506:E 4507:P135 4508:P135 4509:R", 6509},
@@ -47,75 +34,106 @@ TEST(UpdateTiming, EachRouteWritesAtItsTimes)
         // The first greeting wait of 2,500 ms misses; the request again, 1 ms.
         {"retry", "Q", 3, 0, "0:R2 4502:R2 7003:R2 7004:z 7007:E 7008:P135 7009:P135 7010:R", 9010},
     };
-    for (const Case &c : cases) {
+    for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         LinkRig r(c.greeting, c.greetOn);
-        const FirmwareSet fw = sampleFirmware();
-        r.link.timers().start();
-        r.clock.advance(std::chrono::milliseconds(c.clickAt));
-        EXPECT_EQ(r.update.cmdProgram_Click(fw), Outcome::EndCompleted);
+        EXPECT_EQ(r.click(c.clickAt), Outcome::EndCompleted);
         EXPECT_EQ(r.timeline(), QLatin1String(c.timeline));
         EXPECT_EQ(r.clock.now().count(), c.endsAt);
-        EXPECT_EQ(r.dialogs.messages.back().text, qs(messages::kComplete));
+        EXPECT_EQ(r.message(), QLatin1String(messages::kComplete));
         EXPECT_FALSE(r.port.portOpen());
     }
 }
 
-TEST(UpdateTiming, EveryAcknowledgementInsideARouteIsBounded)
+// Every other way a route ends: the writes up to the end, the time the
+// click returns, what the user is told. An acknowledgement is waited for 10 s
+// after its command, 60 s after an erase (after the pause that follows it).
+TEST(UpdateTiming, EachRouteEndsAtItsBoundOrAtTheFirstFault)
 {
-    struct Case {
-        const char *name;
+    using enum Outcome;
+    const struct {
         const char *greeting;
-        int stallAt; // the nth answer never comes
-        int lastWriteAt;
-        int endsAt; // 10 s after the last write, 60 s for an erase (after the pause that follows it)
+        int stallAt;       // the nth command answer never comes
+        const char *fault; // "X": the first write beginning with X fails; "~X": the line goes 1 ms after it
+        Outcome outcome;
+        const char *timeline;
+        int endsAt;
+    } cases[] = {
+        {"Z", 1, "", EndStalled, "0:R2 2:G", 10004},
+        {"Z", 2, "", EndStalled, "0:R2 2:G 4:L1024", 10004},
+        {"Z", 3, "", EndStalled, "0:R2 2:G 4:L1024 5:E", 60005},
+        {"Z", 4, "", EndStalled, "0:R2 2:G 4:L1024 5:E 6:D68", 10006},
+        {"Q", 1, "", EndStalled, "0:R2 4502:R2 4503:z", 14506},
+        {"Q", 2, "", EndStalled, "0:R2 4502:R2 4503:z 4506:E", 64506},
+        {"Q", 3, "", EndStalled, "0:R2 4502:R2 4503:z 4506:E 4507:P135", 14507},
+        {"A", 2, "", EndStalled, "0:R2 4502:R2 4503:z 4504:E", 64504},
+        {"Z", 0, "G", EndConnectionLost, "0:R2", 2},
+        {"Z", 0, "L", EndConnectionLost, "0:R2 2:G", 4},
+        {"Z", 0, "D", EndConnectionLost, "0:R2 2:G 4:L1024 5:E", 6},
+        {"Q", 0, "z", EndConnectionLost, "0:R2 4502:R2", 4503},
+        {"A", 0, "P", EndConnectionLost, "0:R2 4502:R2 4503:z 4504:E", 4505},
+        {"Q", 0, "R", EndConnectionLost, "0:R2 4502:R2 4503:z 4506:E 4507:P135 4508:P135", 4509},
+        {"Q", 2, "~E", EndConnectionLost, "0:R2 4502:R2 4503:z 4506:E", 4507},
+        {"Q", 3, "~P", EndConnectionLost, "0:R2 4502:R2 4503:z 4506:E 4507:P135", 4508},
+        // No block in the table: nothing after the greeting is sent.
+        {"Z", 0, "", EndNoBlocks, "0:R2", 2},
+        {"A", 0, "", EndNoBlocks, "0:R2 4502:R2", 4503},
+        {"Z", 0, "", EndCancelled, "0:R2 2:G 4:L1024 5:E 6:D68", 7}, // the power cycle not confirmed
     };
-    const Case cases[] = {
-        {"G", "Z", 1, 2, 10004},
-        {"RAM loader", "Z", 2, 4, 10004},
-        {"erase by the RAM loader", "Z", 3, 5, 60005},
-        {"D record", "Z", 4, 6, 10006},
-        {"z", "Q", 1, 4503, 14506},
-        {"e", "Q", 2, 4506, 64506},
-        {"p", "Q", 3, 4507, 14507},
-        {"e of the 128-byte route", "A", 2, 4504, 64504},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.name);
-        LinkRig r(c.greeting, QByteArray(c.greeting) == "Z" ? 1 : 2);
-        const FirmwareSet fw = sampleFirmware();
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.greeting) + " stall " + std::to_string(c.stallAt) + " fault " + c.fault);
+        const bool z = QByteArray(c.greeting) == "Z";
+        LinkRig r(c.greeting, z ? 1 : 2);
         r.boot.stallAt = c.stallAt;
-        r.link.timers().start();
-        ASSERT_EQ(r.update.cmdProgram_Click(fw), Outcome::EndStalled);
-        EXPECT_EQ(r.port.writeTimes.back().count(), c.lastWriteAt);
+        if (c.outcome == EndNoBlocks && z)
+            r.fw.FlashBlocks64 = {};
+        else if (c.outcome == EndNoBlocks)
+            r.fw.FlashBlocks128 = {};
+        r.update.powerCyclePrompt = [](const QString &, const QString &) { return false; };
+        const QByteArray fault(c.fault);
+        const bool loseLine = fault.startsWith('~');
+        bool fired = false;
+        r.port.writeError = [&](const QByteArray &w) {
+            const bool hit = !fired && !fault.isEmpty() && !w.startsWith("R2") && w.startsWith(fault.back());
+            fired = fired || hit;
+            if (hit && loseLine)
+                r.clock.at(r.clock.now() + 1ms, [&r] { r.port.loseLine(); });
+            return hit && !loseLine ? CommError::WriteFailed : CommError::None;
+        };
+        ASSERT_EQ(r.click(), c.outcome);
+        EXPECT_EQ(fired, !fault.isEmpty());
+        EXPECT_EQ(r.timeline(), QLatin1String(c.timeline));
         EXPECT_EQ(r.clock.now().count(), c.endsAt);
-        EXPECT_EQ(r.dialogs.messages.back().text, qs(messages::kStalled));
-        EXPECT_EQ(r.dialogs.messages.back().title, QStringLiteral("Communications Failure"));
         EXPECT_FALSE(r.port.portOpen());
+        if (c.outcome == EndCancelled) {
+            EXPECT_TRUE(r.dialogs.messages.empty());
+            continue;
+        }
+        ASSERT_EQ(r.dialogs.messages.size(), 1u);
+        EXPECT_EQ(r.message(), QLatin1String(c.outcome == EndStalled    ? messages::kStalled
+                                             : c.outcome == EndNoBlocks ? messages::kNoBlocks
+                                                                        : messages::kConnectionLost));
+        EXPECT_EQ(r.dialogs.messages.back().title, QStringLiteral("Communications Failure"));
     }
 }
 
 TEST(UpdateTiming, TheProgramEndingDuringAWaitUnwindsWithoutAnotherWrite)
 {
-    struct Case {
+    const struct {
         const char *name;
-        int greetOn;
-        int endAt;
+        int greetOn, endAt;
         const char *timeline;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"waiting for Z", 2, 1000, "0:R2"},
         {"waiting for the greeting", 3, 5000, "0:R2 4502:R2"},
         {"waiting for a record's p", 2, 4600, "0:R2 4502:R2 4503:z 4506:E 4507:P135"},
     };
-    for (const Case &c : cases) {
+    for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         LinkRig r("Q", c.greetOn);
-        const FirmwareSet fw = sampleFirmware();
         r.boot.stallAt = 3;
-        r.link.timers().start();
         r.clock.at(std::chrono::milliseconds(c.endAt), [&r] { r.clock.endWaits(); });
-        EXPECT_EQ(r.update.cmdProgram_Click(fw), Outcome::EndClosed);
+        EXPECT_EQ(r.click(), Outcome::EndClosed);
         EXPECT_EQ(r.clock.now().count(), c.endAt);
         EXPECT_EQ(r.timeline(), QLatin1String(c.timeline));
         EXPECT_TRUE(r.dialogs.messages.empty());
@@ -125,27 +143,24 @@ TEST(UpdateTiming, TheProgramEndingDuringAWaitUnwindsWithoutAnotherWrite)
 
 TEST(UpdateSequence, NoFileOrAFileThatDidNotLoadStopsBeforeAnythingIsSent)
 {
-    struct Case {
+    const struct {
         const char *label;
         bool filesValid;
         bool stops; // otherwise the closed port stops it
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"None", true, true},      {"/home/None/H1.s19", true, true}, {"H1.s19", false, true},
         {"none.s19", true, false}, {"NONE.s19", true, false},
     };
-    for (const Case &c : cases) {
+    for (const auto &c : cases) {
         SCOPED_TRACE(c.label);
         LinkRig r;
-        FirmwareSet fw = sampleFirmware();
-        fw.FilesValid = c.filesValid;
+        r.fw.FilesValid = c.filesValid;
         r.port.setPortOpen(false);
-        r.view.setText(LabelId::FirmFile, qs(c.label));
-        ASSERT_EQ(r.update.cmdProgram_Click(fw), Outcome::Stopped);
+        r.view.setText(LabelId::FirmFile, QString::fromLatin1(c.label));
+        ASSERT_EQ(r.update.cmdProgram_Click(r.fw), Outcome::Stopped);
         EXPECT_TRUE(r.port.writes.empty());
         ASSERT_EQ(r.dialogs.messages.size(), 1u);
-        EXPECT_EQ(r.dialogs.messages[0].text,
-                  qs(c.stops ? messages::kSelectFirmware : messages::kPortFailure));
+        EXPECT_EQ(r.message(), QLatin1String(c.stops ? messages::kSelectFirmware : messages::kPortFailure));
         EXPECT_EQ(r.view.isControlEnabled(ControlId::PortMenu), !c.stops);
         EXPECT_EQ(r.view.isControlEnabled(ControlId::ProgramButton), !c.stops);
         for (ControlId id :
@@ -160,17 +175,15 @@ TEST(UpdateSequence, TheRetryOpensTheMenusAndAFileThatFailsToLoadThenIsNotSent)
     for (const bool loadFails : {false, true}) {
         SCOPED_TRACE(loadFails);
         LinkRig r("Q", 3);
-        FirmwareSet fw = sampleFirmware();
-        r.link.timers().start();
         std::vector<std::pair<bool, bool>> fileAndBrowse; // at each write
         r.port.writeError = [&](const QByteArray &) {
             fileAndBrowse.emplace_back(r.view.isControlEnabled(ControlId::FileMenu),
                                        r.view.isControlEnabled(ControlId::BrowseButton));
             if (loadFails && r.boot.requests == 2)
-                fw.FilesValid = false; // a file opened through the File menu did not load
+                r.fw.FilesValid = false; // a file opened through the File menu did not load
             return CommError::None;
         };
-        const Outcome outcome = r.update.cmdProgram_Click(fw);
+        const Outcome outcome = r.click();
         ASSERT_GE(fileAndBrowse.size(), 3u);
         EXPECT_EQ(fileAndBrowse[1], std::make_pair(false, false)); // the retry's first request
         EXPECT_EQ(fileAndBrowse[2], std::make_pair(true, false));  // after the silent miss
@@ -181,8 +194,8 @@ TEST(UpdateSequence, TheRetryOpensTheMenusAndAFileThatFailsToLoadThenIsNotSent)
             continue;
         }
         EXPECT_EQ(outcome, Outcome::Stopped);
-        EXPECT_FALSE(r.sent('z'));
-        EXPECT_EQ(r.dialogs.messages.back().text, qs(messages::kSelectFirmware));
+        EXPECT_FALSE(r.timeline().contains(QLatin1String(":z")));
+        EXPECT_EQ(r.message(), QLatin1String(messages::kSelectFirmware));
         EXPECT_TRUE(r.port.portOpen());
         EXPECT_FALSE(r.view.isControlEnabled(ControlId::ProgramButton));
     }
@@ -190,96 +203,26 @@ TEST(UpdateSequence, TheRetryOpensTheMenusAndAFileThatFailsToLoadThenIsNotSent)
 
 TEST(UpdateSequence, TimeOutCountsFromStartUpDecideWhetherTheFirstMissEndsTheProgram)
 {
-    struct Case {
+    const struct {
         const char *name;
         bool bTargetA;
-        int nTimeoutsQ;
-        int nTimeoutsA;
+        int nTimeoutsQ, nTimeoutsA;
         const char *timeline;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"Q arrived at start-up", false, 0, 0, "0:R2 4502:R2 7003:R2"},
         {"Q missed, A arrived", true, 1, 0, "0:R2 4502:R2 7003:R2"},
         {"neither arrived", false, 1, 1, "0:R2 4502:R2"},
     };
-    for (const Case &c : cases) {
+    for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         LinkRig r("Q", 0);
-        const FirmwareSet fw = sampleFirmware();
         r.target.bTargetA = c.bTargetA;
         r.link.timers().nTimeoutsQ = c.nTimeoutsQ;
         r.link.timers().nTimeoutsA = c.nTimeoutsA;
-        r.link.timers().start();
-        EXPECT_EQ(r.update.cmdProgram_Click(fw), Outcome::EndTimedOut);
+        EXPECT_EQ(r.click(), Outcome::EndTimedOut);
         EXPECT_EQ(r.timeline(), QLatin1String(c.timeline));
         ASSERT_EQ(r.dialogs.messages.size(), 1u);
-        EXPECT_EQ(r.dialogs.messages[0].text, QStringLiteral("The Romwright timed out."));
+        EXPECT_EQ(r.message(), QStringLiteral("The Romwright timed out."));
         EXPECT_FALSE(r.port.portOpen());
     }
-}
-
-TEST(UpdateSequence, AFailedWriteALostLineOrAMissingBlockEndsTheRoute)
-{
-    struct Case {
-        const char *name;
-        const char *greeting;
-        QByteArray failingWrite; // prefix of the write that fails
-        bool loseLine;           // instead, the line goes 1 ms after that write
-        Outcome outcome;
-        const char *message;
-    };
-    const Case cases[] = {
-        {"G fails", "Z", "G", false, Outcome::EndConnectionLost, messages::kConnectionLost},
-        {"RAM loader fails", "Z", "L", false, Outcome::EndConnectionLost, messages::kConnectionLost},
-        {"D record fails", "Z", "D", false, Outcome::EndConnectionLost, messages::kConnectionLost},
-        {"z fails", "Q", "z", false, Outcome::EndConnectionLost, messages::kConnectionLost},
-        {"P record fails", "A", "P", false, Outcome::EndConnectionLost, messages::kConnectionLost},
-        {"final R fails", "Q", "R", false, Outcome::EndConnectionLost, messages::kConnectionLost},
-        {"line lost during erase", "Q", "E", true, Outcome::EndConnectionLost, messages::kConnectionLost},
-        {"line lost during a record", "Q", "P", true, Outcome::EndConnectionLost, messages::kConnectionLost},
-        {"no 64-byte block after the bootloader", "Z", {}, false, Outcome::EndNoBlocks, messages::kNoBlocks},
-        {"no 128-byte block", "A", {}, false, Outcome::EndNoBlocks, messages::kNoBlocks},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.name);
-        const bool z = QByteArray(c.greeting) == "Z";
-        LinkRig r(c.greeting, z ? 1 : 2);
-        FirmwareSet fw = sampleFirmware();
-        if (c.outcome == Outcome::EndNoBlocks && z)
-            fw.FlashBlocks64 = {};
-        else if (c.outcome == Outcome::EndNoBlocks)
-            fw.FlashBlocks128 = {};
-        r.link.timers().start();
-        bool fired = false;
-        r.port.writeError = [&](const QByteArray &w) {
-            const bool hit =
-                !fired && !c.failingWrite.isEmpty() && !w.startsWith("R2") && w.startsWith(c.failingWrite);
-            fired = fired || hit;
-            if (hit && c.loseLine)
-                r.clock.at(r.clock.now() + 1ms, [&r] { r.port.loseLine(); });
-            return hit && !c.loseLine ? CommError::WriteFailed : CommError::None;
-        };
-        if (c.loseLine)
-            r.boot.stallAt = c.failingWrite == "E" ? 2 : 3;
-        const Clock::ms start = r.clock.now();
-        ASSERT_EQ(r.update.cmdProgram_Click(fw), c.outcome);
-        EXPECT_EQ(fired, !c.failingWrite.isEmpty());
-        EXPECT_EQ(r.dialogs.messages.back().text, qs(c.message));
-        EXPECT_FALSE(r.port.portOpen());
-        EXPECT_LT(r.clock.now() - start, 7s) << "no bound is waited out";
-        if (c.outcome == Outcome::EndNoBlocks) {
-            EXPECT_FALSE(r.sent('G') || r.sent('z') || r.sent('E'));
-        }
-    }
-}
-
-TEST(UpdateSequence, AnUnconfirmedPowerCycleEndsTheProgram)
-{
-    LinkRig r("Z", 1);
-    const FirmwareSet fw = sampleFirmware();
-    r.link.timers().start();
-    r.update.powerCyclePrompt = [](const QString &, const QString &) { return false; };
-    EXPECT_EQ(r.update.cmdProgram_Click(fw), Outcome::EndCancelled);
-    EXPECT_FALSE(r.port.portOpen());
-    EXPECT_FALSE(r.sent('z'));
 }

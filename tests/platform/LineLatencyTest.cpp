@@ -13,16 +13,15 @@ namespace {
 class ScriptedLatency final : public LatencyAccess {
 public:
     std::optional<bool> flag; // nullopt: no such knob
-    bool flagWritable = true;
     std::optional<int> timer; // nullopt: no latency_timer
-    bool timerWritable = true;
+    bool writable = true;
     QStringList requests;
 
     std::optional<bool> lowLatency(int) override { return flag; }
     bool setLowLatency(int fd, bool on) override
     {
         requests << QStringLiteral("flag %1 %2").arg(fd).arg(on ? "on" : "off");
-        if (!flag || !flagWritable)
+        if (!flag || !writable)
             return false;
         flag = on;
         return true;
@@ -31,7 +30,7 @@ public:
     bool setLatencyTimer(const QString &tty, int ms) override
     {
         requests << QStringLiteral("timer %1 %2").arg(tty).arg(ms);
-        if (!timer || !timerWritable)
+        if (!timer || !writable)
             return false;
         timer = ms;
         return true;
@@ -42,72 +41,38 @@ public:
 
 TEST(LineLatency, LowersWhatTheDeviceOffersAndPutsItBackOnClose)
 {
-    struct Case {
+    const struct {
         const char *what;
-        std::optional<bool> flag;
-        bool flagWritable;
+        std::optional<bool> flag; // nullopt: no such knob
         std::optional<int> timer;
-        bool timerWritable;
-        QStringList onOpen;
-        QStringList onClose;
-        std::optional<bool> flagAfter;
-        std::optional<int> timerAfter;
+        bool writable;
+        const char *onOpen, *onClose; // the requests, ";" between them
+    } cases[] = {
+        {"FTDI adapter at its defaults", false, 16, true, "flag 7 on;timer ttyUSB0 1",
+         "flag 7 off;timer ttyUSB0 16"},
+        {"already low: nothing to change or put back", true, 1, true, "", ""},
+        {"built-in port: the flag only", false, std::nullopt, true, "flag 7 on", "flag 7 off"},
+        {"pseudo-terminal: neither knob", std::nullopt, std::nullopt, true, "", ""},
+        {"refused by the driver: nothing to put back", false, 16, false, "flag 7 on;timer ttyUSB0 1", ""},
     };
-    const Case cases[] = {
-        {"FTDI adapter at its defaults",
-         false,
-         true,
-         16,
-         true,
-         {"flag 7 on", "timer ttyUSB0 1"},
-         {"flag 7 off", "timer ttyUSB0 16"},
-         false,
-         16},
-        {"already low: nothing to change or put back", true, true, 1, true, {}, {}, true, 1},
-        {"built-in port: the flag only",
-         false,
-         true,
-         std::nullopt,
-         true,
-         {"flag 7 on"},
-         {"flag 7 off"},
-         false,
-         std::nullopt},
-        {"pseudo-terminal: neither knob",
-         std::nullopt,
-         true,
-         std::nullopt,
-         true,
-         {},
-         {},
-         std::nullopt,
-         std::nullopt},
-        {"refused by the driver: nothing to put back",
-         false,
-         false,
-         16,
-         false,
-         {"flag 7 on", "timer ttyUSB0 1"},
-         {},
-         false,
-         16},
+    const auto list = [](const char *requests) {
+        return QString::fromLatin1(requests).split(QLatin1Char(';'), Qt::SkipEmptyParts);
     };
-    for (const Case &c : cases) {
+    for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
         ScriptedLatency driver;
         driver.flag = c.flag;
-        driver.flagWritable = c.flagWritable;
         driver.timer = c.timer;
-        driver.timerWritable = c.timerWritable;
+        driver.writable = c.writable;
         LineLatency latency(driver);
 
         latency.lower(7, QStringLiteral("/dev/ttyUSB0"));
-        EXPECT_EQ(driver.requests, c.onOpen);
+        EXPECT_EQ(driver.requests, list(c.onOpen));
         driver.requests.clear();
         latency.restore(7);
-        EXPECT_EQ(driver.requests, c.onClose);
-        EXPECT_EQ(driver.flag, c.flagAfter);
-        EXPECT_EQ(driver.timer, c.timerAfter);
+        EXPECT_EQ(driver.requests, list(c.onClose));
+        EXPECT_EQ(driver.flag, c.flag);
+        EXPECT_EQ(driver.timer, c.timer);
         driver.requests.clear();
         latency.restore(7); // a second close puts nothing back twice
         EXPECT_TRUE(driver.requests.isEmpty());

@@ -1,8 +1,7 @@
 #pragma once
 // A serial port without a device, for what a device cannot be made to do on
-// cue: refuse an open, a setting or a write, lose the line in the middle of a
-// wait, answer at an exact moment or never. It logs what the program did to
-// it; on a manual clock, each write notes its time and answers can be held back.
+// cue: refuse an open, a setting or a write, lose the line during a wait,
+// answer at an exact moment or never. It logs what the program did to it.
 
 #include "platform/ManualClock.h"
 #include "platform/SerialPort.h"
@@ -12,6 +11,8 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <numeric>
+#include <utility>
 #include <vector>
 
 namespace romwright::test {
@@ -36,21 +37,14 @@ public:
     std::function<QByteArray(const QByteArray &written)> responder;
     std::function<CommError(const QByteArray &written)> writeError;
     std::map<int, FakeDevice> devices;
-    // With a clock, answers arrive this long after the write.
-    Clock::ms latency{0};
+    Clock::ms latency{0};            // with a clock, answers arrive this long after the write
     std::map<int, int> openAttempts; // by port number
 
     std::vector<QByteArray> writes;
     std::vector<Clock::ms> writeTimes;
     QStringList log; // "open 3", "close 3", "write 3 19200 V\r\n", "clear in", "clear out"
 
-    QByteArray written() const
-    {
-        QByteArray all;
-        for (const QByteArray &w : writes)
-            all += w;
-        return all;
-    }
+    QByteArray written() const { return std::accumulate(writes.begin(), writes.end(), QByteArray()); }
     QStringList writeLog() const { return log.filter(QStringLiteral("write ")); }
 
     // Bytes from the device: now, or at a time of the clock.
@@ -118,25 +112,21 @@ public:
             m_in.clear();
             return CommError::None;
         }
+        FakePort &r = root();
         if (m_open)
             return CommError::None;
-        FakePort &r = root();
         ++r.openAttempts[m_port];
         CommError result = r.openError;
-        if (!r.devices.empty()) {
-            FakeDevice *d = device();
+        if (FakeDevice *d = device(); !r.devices.empty()) {
             if (!d)
                 return CommError::NoSuchPort;
-            result = d->openError;
-            if (!d->openResults.empty()) {
-                result = d->openResults.front();
+            result = d->openResults.empty() ? d->openError : d->openResults.front();
+            if (!d->openResults.empty())
                 d->openResults.pop_front();
-            }
         }
-        if (result == CommError::None) {
-            m_open = true;
+        m_open = result == CommError::None;
+        if (m_open)
             r.log << QStringLiteral("open %1").arg(m_port);
-        }
         return result;
     }
     bool portOpen() const override { return m_open; }
@@ -157,21 +147,14 @@ public:
                           QString::fromLatin1(bytes));
         const QByteArray answer = d ? (d->reply ? d->reply(bytes, m_settings) : QByteArray())
                                     : (r.responder ? r.responder(bytes) : QByteArray());
-        if (answer.isEmpty())
-            return CommError::None;
-        if (m_clock && r.latency.count() > 0)
+        if (!answer.isEmpty() && m_clock && r.latency.count() > 0)
             arriveAt(m_clock->now() + r.latency, answer);
         else
             m_in += answer; // waiting when output() returns
         return CommError::None;
     }
     int inBufferCount() const override { return static_cast<int>(m_in.size()); }
-    QByteArray input() override
-    {
-        QByteArray bytes;
-        bytes.swap(m_in);
-        return bytes;
-    }
+    QByteArray input() override { return std::exchange(m_in, {}); }
     CommError clearInput() override
     {
         root().log << QStringLiteral("clear in");
@@ -191,7 +174,6 @@ private:
         const auto it = root().devices.find(m_port);
         return it == root().devices.end() ? nullptr : &it->second;
     }
-    const FakeDevice *device() const { return const_cast<FakePort *>(this)->device(); }
 
     ManualClock *m_clock;
     FakePort *m_root = nullptr;

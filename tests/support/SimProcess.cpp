@@ -13,12 +13,13 @@ namespace romwright::test {
 namespace {
 constexpr int kStartBoundMs = 5000;
 constexpr int kStopBoundMs = 3000;
-} // namespace
 
-QString SimProcess::program()
+QByteArray readFile(const QString &path)
 {
-    return QDir(programDir()).filePath(QStringLiteral("romwright-sim"));
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
+} // namespace
 
 QString SimProcess::portList(std::initializer_list<const SimProcess *> sims)
 {
@@ -39,11 +40,10 @@ SimProcess::SimProcess(const QStringList &arguments, const QString &name)
     QStringList all = arguments;
     all << QStringLiteral("--link") << m_link << QStringLiteral("--dump") << m_dumpPath
         << QStringLiteral("--log") << m_logPath;
-    m_process->setProgram(program());
-    m_process->setArguments(all);
-    m_process->start();
+    const QString program = QDir(programDir()).filePath(QStringLiteral("romwright-sim"));
+    m_process->start(program, all);
     if (!m_process->waitForStarted(kStartBoundMs)) {
-        m_startError = QStringLiteral("cannot start %1: %2").arg(program(), m_process->errorString());
+        m_startError = QStringLiteral("cannot start %1: %2").arg(program, m_process->errorString());
         return;
     }
     // The simulator prints "ready <terminal>" once the link is in place.
@@ -63,7 +63,7 @@ SimProcess::SimProcess(const QStringList &arguments, const QString &name)
 
 SimProcess::~SimProcess()
 {
-    if (m_process && m_process->state() != QProcess::NotRunning) {
+    if (running()) {
         m_process->kill();
         m_process->waitForFinished(kStopBoundMs);
     }
@@ -76,14 +76,12 @@ SimProcess::~SimProcess()
 
 bool SimProcess::waitForExit(std::chrono::milliseconds bound)
 {
-    if (m_process->state() == QProcess::NotRunning)
-        return true;
-    return m_process->waitForFinished(int(bound.count()));
+    return !running() || m_process->waitForFinished(int(bound.count()));
 }
 
 void SimProcess::stop()
 {
-    if (m_process->state() == QProcess::NotRunning)
+    if (!running())
         return;
     m_process->terminate();
     if (!m_process->waitForFinished(kStopBoundMs)) {
@@ -92,26 +90,14 @@ void SimProcess::stop()
     }
 }
 
-bool SimProcess::running() const
-{
-    return m_process->state() != QProcess::NotRunning;
-}
-
-int SimProcess::exitCode() const
-{
-    return m_process->exitStatus() == QProcess::NormalExit ? m_process->exitCode() : -1;
-}
-
 QByteArray SimProcess::dump() const
 {
-    QFile f(m_dumpPath);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    return readFile(m_dumpPath);
 }
 
 QString SimProcess::transcript() const
 {
-    QFile f(m_logPath);
-    return f.open(QIODevice::ReadOnly) ? QString::fromLatin1(f.readAll()) : QString();
+    return QString::fromLatin1(readFile(m_logPath));
 }
 
 QString SimProcess::errorText() const

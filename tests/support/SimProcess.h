@@ -1,16 +1,8 @@
 #pragma once
-// romwright-sim as a child process for tests: started with the given
-// arguments on a terminal reached through a link in a fresh temporary
-// folder, with a flash dump and a transcript beside it; killed (SIGKILL) in
-// the destructor unless it has already ended. A sanitizer report on the
-// simulator's stderr fails the running test.
-//
-//   SimProcess sim({"--boot", "A", "--start-in-boot"});
-//   ASSERT_TRUE(sim.isReady()) << sim.errorText();
-//   port.setPortMap(PortMap::fromList(sim.link()));   // or ROMWRIGHT_PORTS
-//   ... talk to the scanner ...
-//   ASSERT_TRUE(sim.waitForExit(5s));                  // after the final "R"
-//   EXPECT_EQ(sim.dump().size(), 65536);
+// romwright-sim as a child process: on a terminal reached through a link in
+// a fresh temporary folder, with its flash dump and transcript beside it;
+// killed in the destructor unless it has ended. A sanitizer report on its
+// stderr fails the running test.
 
 #include <QByteArray>
 #include <QProcess>
@@ -35,8 +27,6 @@ public:
     // The link exists and the simulator serves it.
     bool isReady() const { return m_ready; }
     QString link() const { return m_link; }
-    QString dumpPath() const { return m_dumpPath; }
-    QString logPath() const { return m_logPath; }
     // The terminal behind the link, e.g. "/dev/pts/3".
     QString terminal() const { return m_terminal; }
 
@@ -46,8 +36,7 @@ public:
     // SIGTERM and a bounded wait: the simulator writes its dump and log and
     // removes its link. Falls back to SIGKILL.
     void stop();
-    bool running() const;
-    int exitCode() const;
+    bool running() const { return m_process->state() != QProcess::NotRunning; }
 
     // The flash as the simulator dumped it at exit (empty before).
     QByteArray dump() const;
@@ -56,8 +45,6 @@ public:
     // What the simulator wrote to stderr.
     QString errorText() const;
 
-    // The romwright-sim in the build's program folder.
-    static QString program();
     // A ROMWRIGHT_PORTS value: the sims' links in the given order, nullptr
     // for a port number without a device.
     static QString portList(std::initializer_list<const SimProcess *> sims);
