@@ -5,81 +5,60 @@
 #include "image/ParseMotorolaSrecords.h"
 #include "support/ConsoleRun.h"
 #include "support/SimProcess.h"
-#include "support/TestPaths.h"
 
 #include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QRegularExpression>
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <cstring>
 
-namespace {
-
-using romwright::test::ConsoleRun;
-using romwright::test::runConsole;
-using romwright::test::SimProcess;
-
-QString sample()
-{
-    return romwright::test::sampleDir() + QStringLiteral("/Hlv1450ver5_9.s19");
-}
-
-// The window would wait for a person; a case that opens it is killed and fails.
-ConsoleRun runProgram(const QStringList &arguments)
-{
-    QProcess process;
-    process.start(romwright::test::programDir() + QStringLiteral("/romwright"), arguments);
-    if (!process.waitForFinished(10000))
-        process.kill();
-    process.waitForFinished(1000);
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromLocal8Bit(process.readAllStandardOutput()),
-            QString::fromLocal8Bit(process.readAllStandardError())};
-}
-
-} // namespace
+using namespace romwright::test;
 
 TEST(CommandLine, HelpVersionAndUnknownOptions)
 {
-    const QString help = QStringLiteral("usage: romwright \\[FILE\\]");
-    struct Case {
+    // Every front end's usage is in the help.
+    const QString help = QStringLiteral("^usage: romwright \\[FILE\\](?s).*usage: romwright --console.*"
+                                        "usage: romwright --info.*--version");
+    const QString file = halvernSample();
+    const QString usage = QStringLiteral("usage: romwright --console");
+    const struct {
         QStringList arguments;
         int exitCode;
-        QString out; // a regular expression; the other stream is then empty
-        QString err;
+        QString expected; // a regular expression on standard output after 0, else on standard error
     } cases[] = {
-        {{"--help"}, 0, help, {}},
-        {{"-h"}, 0, help, {}},
-        {{"--console", "--port", "1", "--help"}, 0, help, {}},
-        {{"--info", "-h"}, 0, help, {}},
-        {{"--version"}, 0, QStringLiteral("^romwright \\d+\\.\\d+\\.\\d+\\n$"), {}},
-        {{"--bogus"}, 2, {}, QStringLiteral("^romwright: unknown option --bogus\\n") + help},
-        {{"-x", "file.s19"}, 2, {}, QStringLiteral("unknown option -x")},
+        // clang-format off
+        {{"--help"}, 0, help},
+        {{"-h"}, 0, help},
+        {{"--console", "--port", "1", "--help"}, 0, help},
+        {{"--info", "-h"}, 0, help},
+        {{"--version"}, 0, QStringLiteral("^romwright \\d+\\.\\d+\\.\\d+\\n$")},
+        {{"--bogus"}, 2, QStringLiteral("^romwright: unknown option --bogus\\nusage: romwright \\[FILE\\]")},
+        {{"-x", "file.s19"}, 2, QStringLiteral("unknown option -x")},
         // The toolkit's window options pass, with their values.
-        {{"-style", "fusion", "--reverse", "-q"}, 2, {}, QStringLiteral("unknown option -q\\n")},
-        {{"--info", "-x"}, 2, {}, QStringLiteral("usage: romwright --info")},
-        {{"--console", "-x"}, 2, {}, QStringLiteral("unknown argument: -x")},
+        {{"-style", "fusion", "--reverse", "-q"}, 2, QStringLiteral("unknown option -q\\n")},
+        {{"--info", "-x"}, 2, QStringLiteral("usage: romwright --info")},
+        {{"--console", "-x"}, 2, QStringLiteral("unknown argument: -x")},
+        {{"--console", "--file", file, "--model", "Halvern 750"}, 2, usage},
+        {{"--console", "--port", "0", "--file", file}, 2, usage},
+        {{"--console", "--port", "17", "--file", file}, 2, usage},
+        {{"--console", "--port", "x", "--file", file}, 2, usage},
+        {{"--console", "--port", "1", "--file"}, 2, usage},
+        {{"--console", "--port", "1", "--file", file, "--processor", "both"}, 2, usage},
+        {{"--console", "--port", "1", "--file", file, "--colour"}, 2, usage},
+        {{"--console", "--port", "1", "--file", file, "--time-scale", "0.05"}, 2, usage}, // timing is no option
+        // clang-format on
     };
-    for (const Case &c : cases) {
-        const ConsoleRun run = runProgram(c.arguments);
-        const QString name = c.arguments.join(QLatin1Char(' '));
-        EXPECT_EQ(run.exitCode, c.exitCode) << qPrintable(name);
-        if (c.exitCode == 0) {
-            EXPECT_TRUE(run.out.contains(QRegularExpression(c.out))) << qPrintable(name + ": " + run.out);
-            EXPECT_TRUE(run.err.isEmpty()) << qPrintable(name + ": " + run.err);
-        } else {
-            EXPECT_TRUE(run.err.contains(QRegularExpression(c.err))) << qPrintable(name + ": " + run.err);
-            EXPECT_TRUE(run.out.isEmpty()) << qPrintable(name + ": " + run.out);
-        }
+    for (const auto &c : cases) {
+        const ConsoleRun run = runRomwright(c.arguments);
+        SCOPED_TRACE(c.arguments.join(QLatin1Char(' ')).toStdString() + ": " +
+                     (run.out + run.err).toStdString());
+        EXPECT_EQ(run.exitCode, c.exitCode);
+        EXPECT_TRUE((c.exitCode == 0 ? run.out : run.err).contains(QRegularExpression(c.expected)));
+        EXPECT_TRUE((c.exitCode == 0 ? run.err : run.out).isEmpty()); // the other stream
     }
-    // Every front end's usage is in the help.
-    const QString text = runProgram({"--help"}).out;
-    for (const char *line : {"usage: romwright --console", "usage: romwright --info", "--version"})
-        EXPECT_TRUE(text.contains(QLatin1String(line))) << line;
 }
 
 // Ctrl-C at 30 % of the firmware pass leaves the scanner in its boot
@@ -89,14 +68,11 @@ TEST(ConsoleInterrupt, SigintEndsTheUpdateAndTheNextRunFinishesIt)
     using namespace std::chrono_literals;
     SimProcess sim({QStringLiteral("--boot"), QStringLiteral("Q"), QStringLiteral("--line-rate")});
     ASSERT_TRUE(sim.isReady()) << qPrintable(sim.errorText());
-    const QStringList arguments = {"--console", "--port", "1", "--file", sample(), "--yes"};
+    const QStringList arguments = {"--console", "--port", "1", "--file", halvernSample(), "--yes"};
 
     QProcess first;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("ROMWRIGHT_PORTS"), sim.link());
-    env.insert(QStringLiteral("ROMWRIGHT_TEST_TIME_SCALE"), QStringLiteral("0.05"));
-    first.setProcessEnvironment(env);
-    first.start(romwright::test::programDir() + QStringLiteral("/romwright"), arguments);
+    setPortsAndTimeScale(first, sim.link());
+    first.start(programPath(), arguments);
     ASSERT_TRUE(first.waitForStarted(5000));
     QString out;
     QElapsedTimer waited;
@@ -119,13 +95,13 @@ TEST(ConsoleInterrupt, SigintEndsTheUpdateAndTheNextRunFinishesIt)
     EXPECT_FALSE(out.contains(QLatin1String("Firmware:  50%"))) << qPrintable(out);
     ASSERT_TRUE(sim.running());
 
-    const ConsoleRun second = runConsole(arguments.mid(1), sim.link());
+    const ConsoleRun second = runRomwright(arguments, sim.link());
     EXPECT_EQ(second.exitCode, 0) << qPrintable(second.out + second.err);
     ASSERT_TRUE(sim.waitForExit(5s));
     EXPECT_TRUE(sim.transcript().contains(QLatin1String("request during the firmware pass")));
     romwright::MemoryImage image;
     image.fill(romwright::kErased);
-    ASSERT_TRUE(romwright::ParseSrecordFile(sample(), image).ok());
+    ASSERT_TRUE(romwright::ParseSrecordFile(halvernSample(), image).ok());
     romwright::RelocateVectors(image);
     const QByteArray flash = sim.dump();
     ASSERT_EQ(flash.size(), qsizetype(image.size()));
@@ -143,7 +119,8 @@ TEST(ConsoleJson, AWholeUpdateIsOneObjectPerLine)
 {
     SimProcess sim({QStringLiteral("--boot"), QStringLiteral("Q")});
     ASSERT_TRUE(sim.isReady()) << qPrintable(sim.errorText());
-    const ConsoleRun run = runConsole({"--port", "1", "--file", sample(), "--yes", "--json"}, sim.link());
+    const ConsoleRun run =
+        runRomwright({"--console", "--port", "1", "--file", halvernSample(), "--yes", "--json"}, sim.link());
     EXPECT_EQ(run.exitCode, 0) << qPrintable(run.out + run.err);
     EXPECT_TRUE(run.err.isEmpty()) << qPrintable(run.err);
 
