@@ -1,12 +1,9 @@
 #include "image/ParseMotorolaSrecords.h"
 
 #include "image/SrecordText.h"
-#include "platform/FileSystem.h"
-
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <numeric>
 
 using namespace romwright;
 using romwright::test::ramp;
@@ -15,32 +12,6 @@ using romwright::test::srecord;
 namespace {
 
 constexpr std::uint8_t kFill = 0x5A;
-
-MemoryImage filledImage()
-{
-    MemoryImage image;
-    image.fill(kFill);
-    return image;
-}
-
-// Bytes of image that differ from the fill, as (address, value) pairs.
-std::vector<std::pair<std::uint32_t, std::uint8_t>> changes(const MemoryImage &image)
-{
-    std::vector<std::pair<std::uint32_t, std::uint8_t>> out;
-    for (std::uint32_t a = 0; a < kImageSize; ++a)
-        if (image[a] != kFill)
-            out.emplace_back(a, image[a]);
-    return out;
-}
-
-struct ReadCase {
-    const char *name;
-    QByteArray text;
-    SrecordError error;
-    int line; // of the failure; 0 when none
-    std::int32_t bytesStored;
-    std::uint32_t firstAddress; // where the stored bytes start, when any
-};
 
 const QByteArray kHeader = "S00600004844521B";
 const QByteArray kEnd = "S9030000FC";
@@ -54,8 +25,16 @@ const QByteArray kSixteen = "S1130000000102030405060708090A0B0C0D0E0F74";
 TEST(ParseMotorolaSrecords, ReadsOrRejectsEachKindOfLine)
 {
     const QByteArray good = srecord(1, 0x1000, ramp(4));
+    struct Case {
+        const char *name;
+        QByteArray text;
+        SrecordError error;
+        int line; // of the failure; 0 when none
+        std::int32_t bytesStored;
+        std::uint32_t firstAddress; // where the stored bytes start, when any
+    };
     // clang-format off
-    const std::vector<ReadCase> cases{
+    const std::vector<Case> cases{
         {"header and end only", kHeader + "\r\n" + kEnd + "\r\n", SrecordError::None, 0, 0, 0},
         {"count 03 holds no data", "S1030000FC", SrecordError::None, 0, 0, 0},
         {"count 02 is too small", "S1020000FD", SrecordError::CountTooSmall, 1, 0, 0},
@@ -90,19 +69,22 @@ TEST(ParseMotorolaSrecords, ReadsOrRejectsEachKindOfLine)
         {"S5 counts records without data too", "S1030000FC\n" + srecord(5, 1, {}), SrecordError::None, 0, 0, 0},
     };
     // clang-format on
-    for (const ReadCase &c : cases) {
+    for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        MemoryImage image = filledImage();
+        MemoryImage image;
+        image.fill(kFill);
         const SrecordResult result = ParseMotorolaSrecords(c.text, image);
         EXPECT_EQ(result.error, c.error);
         EXPECT_EQ(result.line, c.line);
         EXPECT_EQ(result.bytesStored, c.bytesStored);
-        const auto written = changes(image);
         // The stored bytes form one run from firstAddress; nothing else changed.
         // (Ramp data starts at 0, which differs from the fill, so every stored byte shows.)
-        ASSERT_EQ(written.size(), static_cast<std::size_t>(c.bytesStored));
-        for (std::size_t i = 0; i < written.size(); ++i)
-            EXPECT_EQ(written[i].first, c.firstAddress + i);
+        std::vector<std::uint32_t> written, expected(std::size_t(c.bytesStored));
+        for (std::uint32_t a = 0; a < kImageSize; ++a)
+            if (image[a] != kFill)
+                written.push_back(a);
+        std::iota(expected.begin(), expected.end(), c.firstAddress);
+        EXPECT_EQ(written, expected);
     }
 }
 
@@ -130,7 +112,7 @@ TEST(ParseMotorolaSrecords, LineEndsAndLineNumbers)
     // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        MemoryImage image = filledImage();
+        MemoryImage image;
         const SrecordResult result = ParseMotorolaSrecords(c.text, image);
         EXPECT_EQ(result.error, SrecordError::BadChecksum);
         EXPECT_EQ(result.line, c.line);
@@ -146,14 +128,4 @@ TEST(ParseMotorolaSrecords, FilledRangesMergeOverlapsAndNeighbours)
         {0x3000, 0x300F}, {0x1000, 0x100F}, {0x1010, 0x101F}, {0x1008, 0x1012}, {0xFFFF, 0xFFFF}};
     EXPECT_EQ(filledRanges(result),
               (std::vector<AddressRange>{{0x1000, 0x101F}, {0x3000, 0x300F}, {0xFFFF, 0xFFFF}}));
-}
-
-TEST(ParseSrecordFile, TellsAMissingFileFromAnUnreadableOne)
-{
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    MemoryImage image = filledImage();
-    EXPECT_EQ(ParseSrecordFile(dir.filePath("absent.s19"), image).error, SrecordError::NotFound);
-    // A folder where the file should be cannot be read, but it is there.
-    EXPECT_EQ(ParseSrecordFile(dir.path(), image).error, SrecordError::Folder);
 }
