@@ -6,10 +6,10 @@
 
 #include "image/SrecCat.h"
 #include "image/SrecordText.h"
+#include "platform/FileSystem.h"
 #include "support/TestPaths.h"
 
 #include <QDir>
-#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -71,10 +71,7 @@ TEST(SrecCatCrossCheck, RandomFilesGiveTheSameImage)
         SCOPED_TRACE(n);
         const RandomFile file = randomFile(random);
         const QString input = dir.filePath(QStringLiteral("in%1.srec").arg(n));
-        QFile out(input);
-        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-        out.write(file.text);
-        out.close();
+        ASSERT_TRUE(writeWholeFile(input, file.text));
 
         MemoryImage ours;
         ours.fill(0xFF);
@@ -104,9 +101,9 @@ TEST(SrecCatCrossCheck, CommittedSamplesAreTheGeneratorsAndReadAlike)
     for (const QString &name : made) {
         SCOPED_TRACE(name.toStdString());
         const QString path = sourceDir() + QStringLiteral("/samples/") + name;
-        QFile committed(path), generated(dir.filePath(name));
-        ASSERT_TRUE(committed.open(QIODevice::ReadOnly) && generated.open(QIODevice::ReadOnly));
-        EXPECT_TRUE(committed.readAll() == generated.readAll());
+        const FileContents committed = LocalFileSystem().read(path);
+        ASSERT_EQ(committed.status, ReadStatus::Ok);
+        EXPECT_TRUE(committed.bytes == LocalFileSystem().read(dir.filePath(name)).bytes);
 
         MemoryImage ours;
         ours.fill(0xFF);
