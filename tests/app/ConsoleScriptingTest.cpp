@@ -61,55 +61,58 @@ TEST(CommandLine, HelpVersionAndUnknownOptions)
     }
 }
 
-// Ctrl-C at 30 % of the firmware pass leaves the scanner in its boot
-// software; the next run finds it there and completes the flash.
-TEST(ConsoleInterrupt, SigintEndsTheUpdateAndTheNextRunFinishesIt)
+// Ctrl-C or a kill at 30 % of the firmware pass leaves the scanner in its
+// boot software; the next run finds it there and completes the flash.
+TEST(ConsoleInterrupt, ASignalEndsTheUpdateAndTheNextRunFinishesIt)
 {
     using namespace std::chrono_literals;
-    SimProcess sim({QStringLiteral("--boot"), QStringLiteral("Q"), QStringLiteral("--line-rate")});
-    ASSERT_TRUE(sim.isReady()) << qPrintable(sim.errorText());
-    const QStringList arguments = {"--console", "--port", "1", "--file", halvernSample(), "--yes"};
-
-    QProcess first;
-    setPortsAndTimeScale(first, sim.link());
-    first.start(programPath(), arguments);
-    ASSERT_TRUE(first.waitForStarted(5000));
-    QString out;
-    QElapsedTimer waited;
-    waited.start();
-    while (!out.contains(QLatin1String("Firmware:  30%")) && waited.elapsed() < 60000 &&
-           first.state() == QProcess::Running) {
-        first.waitForReadyRead(1000);
+    for (const int signal : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(::strsignal(signal));
+        SimProcess sim({QStringLiteral("--boot"), QStringLiteral("Q"), QStringLiteral("--line-rate")});
+        ASSERT_TRUE(sim.isReady()) << qPrintable(sim.errorText());
+        const QStringList arguments = {"--console", "--port", "1", "--file", halvernSample(), "--yes"};
+        QProcess first;
+        setPortsAndTimeScale(first, sim.link());
+        first.start(programPath(), arguments);
+        ASSERT_TRUE(first.waitForStarted(5000));
+        QString out;
+        QElapsedTimer waited;
+        waited.start();
+        while (!out.contains(QLatin1String("Firmware:  30%")) && waited.elapsed() < 60000 &&
+               first.state() == QProcess::Running) {
+            first.waitForReadyRead(1000);
+            out += QString::fromLocal8Bit(first.readAllStandardOutput());
+        }
+        ASSERT_TRUE(out.contains(QLatin1String("Firmware:  30%"))) << qPrintable(out);
+        ::kill(pid_t(first.processId()), signal);
+        ASSERT_TRUE(first.waitForFinished(10000));
         out += QString::fromLocal8Bit(first.readAllStandardOutput());
-    }
-    ASSERT_TRUE(out.contains(QLatin1String("Firmware:  30%"))) << qPrintable(out);
-    ::kill(pid_t(first.processId()), SIGINT);
-    ASSERT_TRUE(first.waitForFinished(10000));
-    out += QString::fromLocal8Bit(first.readAllStandardOutput());
-    const QString err = QString::fromLocal8Bit(first.readAllStandardError());
-    EXPECT_EQ(first.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(first.exitCode(), 130) << qPrintable(out + err);
-    EXPECT_TRUE(
-        err.endsWith(QStringLiteral("romwright: %1\n").arg(QLatin1String(romwright::kUpdateInterrupted))))
-        << qPrintable(err);
-    EXPECT_FALSE(out.contains(QLatin1String("Firmware:  50%"))) << qPrintable(out);
-    ASSERT_TRUE(sim.running());
+        const QString err = QString::fromLocal8Bit(first.readAllStandardError());
+        EXPECT_EQ(first.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(first.exitCode(), 128 + signal) << qPrintable(out + err);
+        EXPECT_TRUE(
+            err.endsWith(QStringLiteral("romwright: %1\n").arg(QLatin1String(romwright::kUpdateInterrupted))))
+            << qPrintable(err);
+        EXPECT_FALSE(out.contains(QLatin1String("Firmware:  50%"))) << qPrintable(out);
+        ASSERT_TRUE(sim.running());
+        if (signal != SIGINT)
+            continue; // the next run goes as after Ctrl-C
 
-    const ConsoleRun second = runRomwright(arguments, sim.link());
-    EXPECT_EQ(second.exitCode, 0) << qPrintable(second.out + second.err);
-    ASSERT_TRUE(sim.waitForExit(5s));
-    EXPECT_TRUE(sim.transcript().contains(QLatin1String("request during the firmware pass")));
-    romwright::MemoryImage image;
-    image.fill(romwright::kErased);
-    ASSERT_TRUE(romwright::ParseSrecordFile(halvernSample(), image).ok());
-    romwright::RelocateVectors(image);
-    const QByteArray flash = sim.dump();
-    ASSERT_EQ(flash.size(), qsizetype(image.size()));
-    int differing = 0;
-    for (const romwright::FlashBlock &block : romwright::kFlashBlocks64)
-        differing +=
-            std::memcmp(flash.constData() + block.Address, image.data() + block.Address, block.Length) != 0;
-    EXPECT_EQ(differing, 0) << "blocks of the firmware missing from the flash";
+        const ConsoleRun second = runRomwright(arguments, sim.link());
+        EXPECT_EQ(second.exitCode, 0) << qPrintable(second.out + second.err);
+        ASSERT_TRUE(sim.waitForExit(5s));
+        EXPECT_TRUE(sim.transcript().contains(QLatin1String("request during the firmware pass")));
+        romwright::MemoryImage image;
+        image.fill(romwright::kErased);
+        ASSERT_TRUE(romwright::ParseSrecordFile(halvernSample(), image).ok());
+        romwright::RelocateVectors(image);
+        const QByteArray flash = sim.dump();
+        ASSERT_EQ(flash.size(), qsizetype(image.size()));
+        for (const romwright::FlashBlock &block : romwright::kFlashBlocks64)
+            ASSERT_EQ(
+                std::memcmp(flash.constData() + block.Address, image.data() + block.Address, block.Length), 0)
+                << "the firmware's block at " << block.Address << " is missing from the flash";
+    }
 }
 
 // A script reads a whole update from standard output alone: every line is
