@@ -36,7 +36,8 @@ TEST(Console, ExitStatusAndWhatItSays)
     const QStringList port1 = QStringList{"--port", "1"} + file;
     // clang-format off
     const Case cases[] = {
-        {"no file: the newest for the model, in any spelling", {"--boot", "Q"}, "%1", {"--port", "1", "--model", "HALVERN"}, 0,
+        {"no file: the newest for the model, in any spelling", {"--boot", "Q"}, "%1",
+         {"--port", "1", "--model", "HALVERN"}, 0,
          {"Port: green\n", "Firmware file: Hlv1450ver5_9.s19\n", "File: green\n", "Communication: green\n",
           "Flash erase complete: green\n", "Firmware:  50%", "Firmware: 100%", "Updating: green\n", "Program: green\n"},
          {}},
@@ -49,26 +50,28 @@ TEST(Console, ExitStatusAndWhatItSays)
         {"no file and no model", {}, "", {"--port", "1"}, 1, {},
          {"no firmware file for an unknown scanner (give --model) in ", "name one with --file"}},
         // No Jorlith firmware of the 128-byte kind ships with the program.
-        {"no file for the model", {"--boot", "A", "--start-in-boot"}, "%1", {"--port", "1", "--model", "jorlith 750"}, 1,
-         {}, {"no firmware file for the Jorlith 750"}},
+        {"no file for the model", {"--boot", "A", "--start-in-boot"}, "%1",
+         {"--port", "1", "--model", "jorlith 750"}, 1, {}, {"no firmware file for the Jorlith 750"}},
         // The family tells by the name, before any port is opened.
         {"another family", {}, "", port1 + QStringList{"--model", "Jorlith 750"}, 1, {},
          {"romwright: The file Hlv1450ver5_9.s19 is firmware for the Halvern 1450 with the 64-byte boot software, "
           "but the scanner is a Jorlith 750. The scanner was not changed.\nromwright: give --force"}},
         // The boot software tells by the identification.
-        {"another boot software", {"--boot", "A", "--start-in-boot"}, "%1", port1 + QStringList{"--model", "Halvern 1450"}, 1,
-         {}, {"but the scanner is a Halvern 1450 with the 128-byte boot software. The scanner was not changed."}},
+        {"another boot software", {"--boot", "A", "--start-in-boot"}, "%1",
+         port1 + QStringList{"--model", "Halvern 1450"}, 1, {},
+         {"but the scanner is a Halvern 1450 with the 128-byte boot software. The scanner was not changed."}},
         {"another boot software, forced", {"--boot", "A", "--start-in-boot"}, "%1",
          port1 + QStringList{"--model", "Halvern 1450", "--force"}, 0, {"Program: green"}, {}},
         // Without --port the ports are searched and the chooser asks on the terminal.
         {"found on port 2, its newest firmware", {"--model", "jorlith"}, ",%1", {}, 0,
          {"Scanner: Jorlith 750 on port 2\n", "Firmware file: JL750Ver6_0.s19\n"}, {}},
         {"nothing on any port", {}, ",", {}, 1, {"Scanner Not Found\n"}, {}},
-        {"a Jorlith in compatibility mode", {"--compat"}, ",%1", file, 1, {"Scanner Not Found (Compatibilty Mode)"}, {}},
+        {"a Jorlith in compatibility mode", {"--compat"}, ",%1", file, 1,
+         {"Scanner Not Found (Compatibilty Mode)"}, {}},
         {"a bootloader, the model given in advance", {"--boot-prompt", "Q"}, ",%1",
          file + QStringList{"--model", "wexmoor", "--force"}, 0, {"Scanner: Wexmoor 3650 on port 2\n"}, {}},
-        {"a bootloader, the model typed after a wrong answer", {"--boot-prompt", "A"}, ",%1", file + QStringList{"--force"},
-         0, {"Scanner: Jorlith 750 on port 2\n"}, {}, "9\n2\n", 2},
+        {"a bootloader, the model typed after a wrong answer", {"--boot-prompt", "A"}, ",%1",
+         file + QStringList{"--force"}, 0, {"Scanner: Jorlith 750 on port 2\n"}, {}, "9\n2\n", 2},
         {"a bootloader, Exit typed", {"--boot-prompt", "Q"}, ",%1", file, 1, {}, {"ended in the scanner chooser"},
          "0\n", 1},
         {"a bootloader, no answer at all", {"--boot-prompt", "Q"}, ",%1", file, 1,

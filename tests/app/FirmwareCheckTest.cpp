@@ -45,8 +45,10 @@ TEST(FirmwareKind, NameAndDataOfEveryCandidateListAndOfOtherFiles)
         {firmwareCandidates(5, true, true), kEither, {false, F::Wexmoor, B::Any, P::BarCode, C::Fits, C::Fits}},
         // Letter case and a folder do not matter.
         {{"/home/ann/hlv1450UVER4_0.S19"}, kRows128, {false, F::Halvern, B::Rows128, P::Any, C::Outside, C::Fits}},
-        {{"C:\\Romwright\\BOOTLOADER.SSS"}, bytes({{0xF900, 0xFDFF}}), {true, F::Unknown, B::Any, P::Any, C::Nothing, C::Outside}},
-        {{"FlashProgrammer.sss"}, bytes({{0x0050, 0x044F}}), {true, F::Unknown, B::Any, P::Any, C::Nothing, C::Nothing}},
+        {{"C:\\Romwright\\BOOTLOADER.SSS"}, bytes({{0xF900, 0xFDFF}}),
+         {true, F::Unknown, B::Any, P::Any, C::Nothing, C::Outside}},
+        {{"FlashProgrammer.sss"}, bytes({{0x0050, 0x044F}}),
+         {true, F::Unknown, B::Any, P::Any, C::Nothing, C::Nothing}},
         // Unknown names, judged by their data alone.
         {{"firmware.s19"}, kRows64, {false, F::Unknown, B::Any, P::Any, C::Fits, C::Outside}},
         {{"Halvern.s19"}, kRows128, {false, F::Unknown, B::Any, P::Any, C::Outside, C::Fits}},
@@ -77,7 +79,8 @@ TEST(FirmwareCheck, FileAgainstTheScannerAtHand)
     const Case cases[] = {
         {"Hlv1450ver5_9.s19", kRows64, {2, false, false}, K::Fits, ""},
         {"JL750Ver6_0.s19", kRows64, {2, std::nullopt, false}, K::Ask,
-         "The file JL750Ver6_0.s19 is firmware for the Jorlith 750 with the 64-byte boot software, but the scanner is a Halvern 1450."},
+         "The file JL750Ver6_0.s19 is firmware for the Jorlith 750 with the 64-byte boot software, but the scanner "
+         "is a Halvern 1450."},
         {"WX3650UVer3_9.s19", kEither, {5, std::nullopt, true}, K::Ask,
          "The file WX3650UVer3_9.s19 is firmware for the Main processor of the Wexmoor 3650, but the scanner is a "
          "Wexmoor 3650 whose BarCode processor is to be updated."},
@@ -96,7 +99,8 @@ TEST(FirmwareCheck, FileAgainstTheScannerAtHand)
          "The file bootloader.sss is a loader that the update sends by itself, not firmware. It cannot be "
          "programmed as firmware."},
         {"JL750Ver6_0.s19", bytes({{0xF900, 0xF9FF}}), {1, false, false}, K::Refuse,
-         "The file JL750Ver6_0.s19 holds nothing that an update of a scanner with the 64-byte boot software would write."},
+         "The file JL750Ver6_0.s19 holds nothing that an update of a scanner with the 64-byte boot software "
+         "would write."},
     };
     // clang-format on
     for (const Case &c : cases) {

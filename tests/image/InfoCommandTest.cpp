@@ -36,14 +36,6 @@ TEST(InfoCommand, ExitStatusAndMessages)
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QByteArray good = srecord(1, 0x8000, ramp(64)) + "\r\n";
-    const QString damaged = write(dir, "bad.s19", good + "S1050100000000\r\n");
-    const QString noEnd = write(dir, "noend.s19", good);
-    const QString spliced = write(dir, "spliced.s19", good + srecord(5, 3, {}) + "\r\n");
-    const QString noData = write(
-        dir, "nodata.s19", "\xEF\xBB\xBF" + srecord(0, 0, {'x'}) + "\r\n\r\n; none\r\n" + srecord(9, 0, {}));
-    const QString lowerCase = write(dir, "lower.s19", good + "s9030000FC\r\n");
-    const QString intelHex =
-        write(dir, "intel.s19", ":10800000000102030405060708090A0B0C0D0E0F78\n:00000001FF\n");
     const QString folder = dir.filePath(QStringLiteral("folder.s19"));
     QDir().mkdir(folder);
     const QString fifo = dir.filePath(QStringLiteral("fifo.s19"));
@@ -66,20 +58,25 @@ TEST(InfoCommand, ExitStatusAndMessages)
     // clang-format off
     const std::vector<Case> cases{
         {"sample", {kSample, "--image", image}, 0, "Records read: 384 data", ""},
-        {"no end record", {noEnd}, 0, "Note: no end record (S7, S8 or S9).", ""},
+        {"no end record", {write(dir, "noend.s19", good)}, 0, "Note: no end record (S7, S8 or S9).", ""},
         {"what it is for", {kSample}, 0, "For: the Halvern 1450 with the 64-byte boot software\n", ""},
-        {"damaged", {damaged}, 1, "", "The file bad.s19 is damaged and cannot be used (line 2: the checksum does not match)."},
-        {"count record disagrees", {spliced}, 1, "",
+        {"damaged", {write(dir, "bad.s19", good + "S1050100000000\r\n")}, 1, "",
+         "The file bad.s19 is damaged and cannot be used (line 2: the checksum does not match)."},
+        {"count record disagrees", {write(dir, "spliced.s19", good + srecord(5, 3, {}) + "\r\n")}, 1, "",
          "(line 2: the count record says 3 data records but 1 came before it; the file was cut short or spliced)."},
-        {"only S0 and S9, two lines skipped", {noData}, 1, "Lines skipped: 2 ", "The file nodata.s19 holds no firmware records.\n"},
-        {"Intel HEX", {intelHex}, 1, "", "The file intel.s19 holds no firmware records.\n"},
+        {"only S0 and S9, two lines skipped",
+         {write(dir, "nodata.s19", "\xEF\xBB\xBF" + srecord(0, 0, {'x'}) + "\r\n\r\n; none\r\n" + srecord(9, 0, {}))},
+         1, "Lines skipped: 2 ", "The file nodata.s19 holds no firmware records.\n"},
+        {"Intel HEX", {write(dir, "intel.s19", ":10800000000102030405060708090A0B0C0D0E0F78\n:00000001FF\n")}, 1, "",
+         "The file intel.s19 holds no firmware records.\n"},
+        {"lower-case mark", {write(dir, "lower.s19", good + "s9030000FC\r\n")}, 1, "",
+         "(line 2: the record mark must be an upper-case S)."},
         {"folder", {folder + "/"}, 1, "", "The file folder.s19 is a folder and cannot be used.\n"},
         {"FIFO", {fifo}, 1, "", "The file fifo.s19 is not a regular file and cannot be used.\n"},
         {"unreadable", {locked}, 1, "", "The file locked.s19 cannot be read: permission denied.\n"},
+        {"missing", {dir.filePath("gone.s19")}, 1, "", "gone.s19 was not found"},
         {"image over its own file", {target, "--image", dir.filePath("./target.s19")}, 2, "", kUsageLine},
         {"empty image name", {target, "--image", ""}, 2, "", kUsageLine},
-        {"lower-case mark", {lowerCase}, 1, "", "(line 2: the record mark must be an upper-case S)."},
-        {"missing", {dir.filePath("gone.s19")}, 1, "", "gone.s19 was not found"},
         {"no file", {}, 2, "", kUsageLine},
         {"bad target", {kSample, "--target", "96"}, 2, "", kUsageLine},
     };
