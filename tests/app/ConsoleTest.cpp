@@ -66,8 +66,6 @@ TEST(Console, ExitStatusAndWhatItSays)
         {"found on port 2, its newest firmware", {"--model", "jorlith"}, ",%1", {}, 0,
          {"Scanner: Jorlith 750 on port 2\n", "Firmware file: JL750Ver6_0.s19\n"}, {}},
         {"nothing on any port", {}, ",", {}, 1, {"Scanner Not Found\n"}, {}},
-        {"a Jorlith in compatibility mode", {"--compat"}, ",%1", file, 1,
-         {"Scanner Not Found (Compatibilty Mode)"}, {}},
         {"a bootloader, the model given in advance", {"--boot-prompt", "Q"}, ",%1",
          file + QStringList{"--model", "wexmoor", "--force"}, 0, {"Scanner: Wexmoor 3650 on port 2\n"}, {}},
         {"a bootloader, the model typed after a wrong answer", {"--boot-prompt", "A"}, ",%1",
