@@ -6,7 +6,7 @@
 #include "support/ConsoleRun.h"
 #include "support/SimProcess.h"
 
-#include <QElapsedTimer>
+#include <QDeadlineTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
@@ -76,9 +76,8 @@ TEST(ConsoleInterrupt, ASignalEndsTheUpdateAndTheNextRunFinishesIt)
         first.start(programPath(), arguments);
         ASSERT_TRUE(first.waitForStarted(5000));
         QString out;
-        QElapsedTimer waited;
-        waited.start();
-        while (!out.contains(QLatin1String("Firmware:  30%")) && waited.elapsed() < 60000 &&
+        const QDeadlineTimer deadline(60000);
+        while (!out.contains(QLatin1String("Firmware:  30%")) && !deadline.hasExpired() &&
                first.state() == QProcess::Running) {
             first.waitForReadyRead(1000);
             out += QString::fromLocal8Bit(first.readAllStandardOutput());

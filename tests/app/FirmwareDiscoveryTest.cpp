@@ -18,8 +18,8 @@ QString makeFolder(QTemporaryDir &dir, const QStringList &entries)
     for (const QString &entry : entries) {
         if (entry.endsWith(QLatin1Char('/')))
             QDir(dir.path()).mkdir(entry.chopped(1));
-        else if (QFile file(dir.filePath(entry)); file.open(QIODevice::WriteOnly))
-            file.write("S9030000FC\n");
+        else
+            writeWholeFile(dir.filePath(entry), "S9030000FC\n");
     }
     return dir.path();
 }
