@@ -22,7 +22,7 @@ TEST(CommandLine, HelpVersionAndUnknownOptions)
     // Every front end's usage is in the help.
     const QString help = QStringLiteral("^usage: romwright \\[FILE\\](?s).*usage: romwright --console.*"
                                         "usage: romwright --info.*--version");
-    const QString file = halvernSample();
+    const QString file = kHalvernSample;
     const QString usage = QStringLiteral("usage: romwright --console");
     const struct {
         QStringList arguments;
@@ -70,10 +70,10 @@ TEST(ConsoleInterrupt, ASignalEndsTheUpdateAndTheNextRunFinishesIt)
         SCOPED_TRACE(::strsignal(signal));
         SimProcess sim({QStringLiteral("--boot"), QStringLiteral("Q"), QStringLiteral("--line-rate")});
         ASSERT_TRUE(sim.isReady()) << qPrintable(sim.errorText());
-        const QStringList arguments = {"--console", "--port", "1", "--file", halvernSample(), "--yes"};
+        const QStringList arguments = {"--console", "--port", "1", "--file", kHalvernSample, "--yes"};
         QProcess first;
         setPortsAndTimeScale(first, sim.link());
-        first.start(programPath(), arguments);
+        first.start(kProgram, arguments);
         ASSERT_TRUE(first.waitForStarted(5000));
         QString out;
         const QDeadlineTimer deadline(60000);
@@ -103,7 +103,7 @@ TEST(ConsoleInterrupt, ASignalEndsTheUpdateAndTheNextRunFinishesIt)
         EXPECT_TRUE(sim.transcript().contains(QLatin1String("request during the firmware pass")));
         romwright::MemoryImage image;
         image.fill(romwright::kErased);
-        ASSERT_TRUE(romwright::ParseSrecordFile(halvernSample(), image).ok());
+        ASSERT_TRUE(romwright::ParseSrecordFile(kHalvernSample, image).ok());
         romwright::RelocateVectors(image);
         const QByteArray flash = sim.dump();
         ASSERT_EQ(flash.size(), qsizetype(image.size()));
@@ -122,7 +122,7 @@ TEST(ConsoleJson, AWholeUpdateIsOneObjectPerLine)
     SimProcess sim({QStringLiteral("--boot"), QStringLiteral("Q")});
     ASSERT_TRUE(sim.isReady()) << qPrintable(sim.errorText());
     const ConsoleRun run =
-        runRomwright({"--console", "--port", "1", "--file", halvernSample(), "--yes", "--json"}, sim.link());
+        runRomwright({"--console", "--port", "1", "--file", kHalvernSample, "--yes", "--json"}, sim.link());
     EXPECT_EQ(run.exitCode, 0) << qPrintable(run.out + run.err);
     EXPECT_TRUE(run.err.isEmpty()) << qPrintable(run.err);
 

@@ -32,7 +32,7 @@ TEST(Console, ExitStatusAndWhatItSays)
         int questions = 0; // the chooser's, on standard output
         QString timeScale = QStringLiteral("0.05");
     };
-    const QStringList file{"--file", halvernSample()};
+    const QStringList file{"--file", kHalvernSample};
     const QStringList port1 = QStringList{"--port", "1"} + file;
     // clang-format off
     const Case cases[] = {
@@ -43,15 +43,10 @@ TEST(Console, ExitStatusAndWhatItSays)
          {}},
         {"port without a device", {"--boot", "Q"}, ",%1", port1, 1,
          {"Communications Failure: The communication port you have selected is not installed"}, {}},
-        {"scanner stops answering", {"--boot", "Q", "--stall-after", "2"}, "%1", port1, 1,
-         {"Communications Failure: The scanner stopped responding during the update."}, {}},
         {"no Enter at the power-cycle prompt", {"--boot", "Z"}, "%1", port1, 1,
          {"Standard input ended before Enter was pressed: the update stops here."}, {}, {}, 0, "0.2"},
         {"no file and no model", {}, "", {"--port", "1"}, 1, {},
          {"no firmware file for an unknown scanner (give --model) in ", "name one with --file"}},
-        // No Jorlith firmware of the 128-byte kind ships with the program.
-        {"no file for the model", {"--boot", "A", "--start-in-boot"}, "%1",
-         {"--port", "1", "--model", "jorlith 750"}, 1, {}, {"no firmware file for the Jorlith 750"}},
         // The family tells by the name, before any port is opened.
         {"another family", {}, "", port1 + QStringList{"--model", "Jorlith 750"}, 1, {},
          {"romwright: The file Hlv1450ver5_9.s19 is firmware for the Halvern 1450 with the 64-byte boot software, "
@@ -122,7 +117,7 @@ TEST(Console, AnUpdateGoesOnToItsEndWhenItsOutputIsClosed)
     romwright.setProcessChannelMode(QProcess::MergedChannels);
     romwright.setStandardOutputProcess(&head);
     head.start(QStringLiteral("head"), {QStringLiteral("-1")});
-    romwright.start(programPath(), {"--console", "--port", "1", "--file", halvernSample()});
+    romwright.start(kProgram, {"--console", "--port", "1", "--file", kHalvernSample});
     ASSERT_TRUE(head.waitForFinished(10000));
     EXPECT_EQ(head.readAllStandardOutput().count('\n'), 1);
     ASSERT_TRUE(romwright.waitForFinished(60000));
@@ -147,7 +142,7 @@ TEST(Console, APortThisUserMayNotOpenIsExplainedAndEndsWithOne)
     } cases[] = {
         {"ports searched", {"--console"}, false, "udev rule"},
         {"--port given",
-         {"--console", "--port", "1", "--file", halvernSample()},
+         {"--console", "--port", "1", "--file", kHalvernSample},
          true,
          "sudo usermod -aG dialout $USER"},
     };

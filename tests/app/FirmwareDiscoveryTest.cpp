@@ -68,8 +68,7 @@ TEST(DiscoverFirmware, CasesInTheProgramAndTheUserDataFolder)
          "WX3650UVer1_9.s20", "WX3650UVer1_9.s20"},
         {"no scanner, no command line", {"Hlv1450ver5_8.s19"}, kNoScannerFound, false, {}, {}},
         {"user's data folder after the program folder", {"Hlv1450ver4_2.s19"}, kHalvern1450, false, {},
-         "Hlv1450ver4_2.s19",
-         {"Hlv1450ver5_8.s19"}},
+         "Hlv1450ver4_2.s19", {"Hlv1450ver5_8.s19"}},
         {"user's data folder when the program folder has none", {}, kHalvern1450, false, {}, "Hlv1450ver5_8.s19",
          {"Hlv1450ver5_8.s19"}},
         {"command-line file in the user's data folder", {"JL750Ver6_0.s19"}, kJorlith750, false, "JL750Ver5_0.s19",
@@ -84,10 +83,8 @@ TEST(DiscoverFirmware, CasesInTheProgramAndTheUserDataFolder)
             discoverFirmware(files, {makeFolder(folder, c.files), makeFolder(user, c.userFiles)}, c.type,
                              c.targetA, c.commandLine);
         EXPECT_EQ(found.sFirmFile, c.expected);
-        if (!c.expected.isEmpty()) {
-            EXPECT_TRUE(files.fileExists(joinPath(found.folder, found.sFirmFile)))
-                << qPrintable(found.folder);
-        }
+        EXPECT_TRUE(c.expected.isEmpty() || files.fileExists(joinPath(found.folder, found.sFirmFile)))
+            << qPrintable(found.folder);
     }
 }
 

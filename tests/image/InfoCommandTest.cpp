@@ -130,7 +130,7 @@ TEST(InfoCommand, HostileFileNamesAreShownAsTheyAre)
             QProcess shell;
             shell.setWorkingDirectory(dir.path());
             shell.start(QStringLiteral("/bin/sh"),
-                        {"-c", "exec \"$0\" --info \"$(printf '%b' \"$1\")\"", programPath(), octal});
+                        {"-c", "exec \"$0\" --info \"$(printf '%b' \"$1\")\"", kProgram, octal});
             ASSERT_TRUE(shell.waitForFinished(30000));
             const QString output =
                 QString::fromUtf8(shell.readAllStandardOutput() + shell.readAllStandardError());

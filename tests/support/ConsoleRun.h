@@ -17,15 +17,8 @@ struct ConsoleRun {
     QString err;
 };
 
-inline QString halvernSample()
-{
-    return sampleDir() + QStringLiteral("/Hlv1450ver5_9.s19");
-}
-
-inline QString programPath()
-{
-    return programDir() + QStringLiteral("/romwright");
-}
+inline const QString kHalvernSample = sampleDir() + QStringLiteral("/Hlv1450ver5_9.s19");
+inline const QString kProgram = programDir() + QStringLiteral("/romwright");
 
 inline void setPortsAndTimeScale(QProcess &process, const QString &ports,
                                  const QString &timeScale = QStringLiteral("0.05"))
@@ -45,9 +38,9 @@ inline ConsoleRun runRomwright(const QStringList &arguments, const QString &port
     QProcess process;
     setPortsAndTimeScale(process, ports, timeScale);
     if (setpriv.isEmpty())
-        process.start(programPath(), arguments);
+        process.start(kProgram, arguments);
     else
-        process.start(setpriv, asNobody(programPath(), arguments));
+        process.start(setpriv, asNobody(kProgram, arguments));
     if (!process.waitForStarted(5000))
         return {};
     process.write(input);
