@@ -41,7 +41,7 @@ TEST(Console, ExitStatusAndWhatItSays)
          {"Port: green\n", "Firmware file: Hlv1450ver5_9.s19\n", "File: green\n", "Communication: green\n",
           "Flash erase complete: green\n", "Firmware:  50%", "Firmware: 100%", "Updating: green\n", "Program: green\n"},
          {}},
-        {"port without a device", {"--boot", "Q"}, ",%1", port1, 1,
+        {"port without a device", {}, ",", port1, 1,
          {"Communications Failure: The communication port you have selected is not installed"}, {}},
         {"no Enter at the power-cycle prompt", {"--boot", "Z"}, "%1", port1, 1,
          {"Standard input ended before Enter was pressed: the update stops here."}, {}, {}, 0, "0.2"},
