@@ -5,135 +5,113 @@
 #include "image/ParseMotorolaSrecords.h"
 #include "support/ConsoleRun.h"
 #include "support/SimProcess.h"
-#include "support/TestPaths.h"
 
-#include <QElapsedTimer>
+#include <QDeadlineTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QRegularExpression>
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <cstring>
 
-namespace {
-
-using romwright::test::ConsoleRun;
-using romwright::test::runConsole;
-using romwright::test::SimProcess;
-
-QString sample()
-{
-    return romwright::test::sampleDir() + QStringLiteral("/Hlv1450ver5_9.s19");
-}
-
-// The window would wait for a person; a case that opens it is killed and fails.
-ConsoleRun runProgram(const QStringList &arguments)
-{
-    QProcess process;
-    process.start(romwright::test::programDir() + QStringLiteral("/romwright"), arguments);
-    if (!process.waitForFinished(10000))
-        process.kill();
-    process.waitForFinished(1000);
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromLocal8Bit(process.readAllStandardOutput()),
-            QString::fromLocal8Bit(process.readAllStandardError())};
-}
-
-} // namespace
+using namespace romwright::test;
 
 TEST(CommandLine, HelpVersionAndUnknownOptions)
 {
-    const QString help = QStringLiteral("usage: romwright \\[FILE\\]");
-    struct Case {
+    // Every front end's usage is in the help.
+    const QString help = QStringLiteral("^usage: romwright \\[FILE\\](?s).*usage: romwright --console.*"
+                                        "usage: romwright --info.*--version");
+    const QString file = kHalvernSample;
+    const QString usage = QStringLiteral("usage: romwright --console");
+    const struct {
         QStringList arguments;
         int exitCode;
-        QString out; // a regular expression; the other stream is then empty
-        QString err;
+        QString expected; // a regular expression on standard output after 0, else on standard error
     } cases[] = {
-        {{"--help"}, 0, help, {}},
-        {{"-h"}, 0, help, {}},
-        {{"--console", "--port", "1", "--help"}, 0, help, {}},
-        {{"--info", "-h"}, 0, help, {}},
-        {{"--version"}, 0, QStringLiteral("^romwright \\d+\\.\\d+\\.\\d+\\n$"), {}},
-        {{"--bogus"}, 2, {}, QStringLiteral("^romwright: unknown option --bogus\\n") + help},
-        {{"-x", "file.s19"}, 2, {}, QStringLiteral("unknown option -x")},
+        // clang-format off
+        {{"--help"}, 0, help},
+        {{"-h"}, 0, help},
+        {{"--console", "--port", "1", "--help"}, 0, help},
+        {{"--info", "-h"}, 0, help},
+        {{"--version"}, 0, QStringLiteral("^romwright \\d+\\.\\d+\\.\\d+\\n$")},
+        {{"--bogus"}, 2, QStringLiteral("^romwright: unknown option --bogus\\nusage: romwright \\[FILE\\]")},
+        {{"-x", "file.s19"}, 2, QStringLiteral("unknown option -x")},
         // The toolkit's window options pass, with their values.
-        {{"-style", "fusion", "--reverse", "-q"}, 2, {}, QStringLiteral("unknown option -q\\n")},
-        {{"--info", "-x"}, 2, {}, QStringLiteral("usage: romwright --info")},
-        {{"--console", "-x"}, 2, {}, QStringLiteral("unknown argument: -x")},
+        {{"-style", "fusion", "--reverse", "-q"}, 2, QStringLiteral("unknown option -q\\n")},
+        {{"--info", "-x"}, 2, QStringLiteral("usage: romwright --info")},
+        {{"--console", "-x"}, 2, QStringLiteral("unknown argument: -x")},
+        {{"--console", "--file", file, "--model", "Halvern 750"}, 2, usage},
+        {{"--console", "--port", "0", "--file", file}, 2, usage},
+        {{"--console", "--port", "17", "--file", file}, 2, usage},
+        {{"--console", "--port", "x", "--file", file}, 2, usage},
+        {{"--console", "--port", "1", "--file"}, 2, usage},
+        {{"--console", "--port", "1", "--file", file, "--processor", "both"}, 2, usage},
+        {{"--console", "--port", "1", "--file", file, "--colour"}, 2, usage},
+        {{"--console", "--port", "1", "--file", file, "--time-scale", "0.05"}, 2, usage}, // timing is no option
+        // clang-format on
     };
-    for (const Case &c : cases) {
-        const ConsoleRun run = runProgram(c.arguments);
-        const QString name = c.arguments.join(QLatin1Char(' '));
-        EXPECT_EQ(run.exitCode, c.exitCode) << qPrintable(name);
-        if (c.exitCode == 0) {
-            EXPECT_TRUE(run.out.contains(QRegularExpression(c.out))) << qPrintable(name + ": " + run.out);
-            EXPECT_TRUE(run.err.isEmpty()) << qPrintable(name + ": " + run.err);
-        } else {
-            EXPECT_TRUE(run.err.contains(QRegularExpression(c.err))) << qPrintable(name + ": " + run.err);
-            EXPECT_TRUE(run.out.isEmpty()) << qPrintable(name + ": " + run.out);
-        }
+    for (const auto &c : cases) {
+        const ConsoleRun run = runRomwright(c.arguments);
+        SCOPED_TRACE(c.arguments.join(QLatin1Char(' ')).toStdString() + ": " +
+                     (run.out + run.err).toStdString());
+        EXPECT_EQ(run.exitCode, c.exitCode);
+        EXPECT_TRUE((c.exitCode == 0 ? run.out : run.err).contains(QRegularExpression(c.expected)));
+        EXPECT_TRUE((c.exitCode == 0 ? run.err : run.out).isEmpty()); // the other stream
     }
-    // Every front end's usage is in the help.
-    const QString text = runProgram({"--help"}).out;
-    for (const char *line : {"usage: romwright --console", "usage: romwright --info", "--version"})
-        EXPECT_TRUE(text.contains(QLatin1String(line))) << line;
 }
 
-// Ctrl-C at 30 % of the firmware pass leaves the scanner in its boot
-// software; the next run finds it there and completes the flash.
-TEST(ConsoleInterrupt, SigintEndsTheUpdateAndTheNextRunFinishesIt)
+// Ctrl-C or a kill at 30 % of the firmware pass leaves the scanner in its
+// boot software; the next run finds it there and completes the flash.
+TEST(ConsoleInterrupt, ASignalEndsTheUpdateAndTheNextRunFinishesIt)
 {
     using namespace std::chrono_literals;
-    SimProcess sim({QStringLiteral("--boot"), QStringLiteral("Q"), QStringLiteral("--line-rate")});
-    ASSERT_TRUE(sim.isReady()) << qPrintable(sim.errorText());
-    const QStringList arguments = {"--console", "--port", "1", "--file", sample(), "--yes"};
-
-    QProcess first;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("ROMWRIGHT_PORTS"), sim.link());
-    env.insert(QStringLiteral("ROMWRIGHT_TEST_TIME_SCALE"), QStringLiteral("0.05"));
-    first.setProcessEnvironment(env);
-    first.start(romwright::test::programDir() + QStringLiteral("/romwright"), arguments);
-    ASSERT_TRUE(first.waitForStarted(5000));
-    QString out;
-    QElapsedTimer waited;
-    waited.start();
-    while (!out.contains(QLatin1String("Firmware:  30%")) && waited.elapsed() < 60000 &&
-           first.state() == QProcess::Running) {
-        first.waitForReadyRead(1000);
+    for (const int signal : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(::strsignal(signal));
+        SimProcess sim({QStringLiteral("--boot"), QStringLiteral("Q"), QStringLiteral("--line-rate")});
+        ASSERT_TRUE(sim.isReady()) << qPrintable(sim.errorText());
+        const QStringList arguments = {"--console", "--port", "1", "--file", kHalvernSample, "--yes"};
+        QProcess first;
+        setPortsAndTimeScale(first, sim.link());
+        first.start(kProgram, arguments);
+        ASSERT_TRUE(first.waitForStarted(5000));
+        QString out;
+        const QDeadlineTimer deadline(60000);
+        while (!out.contains(QLatin1String("Firmware:  30%")) && !deadline.hasExpired() &&
+               first.state() == QProcess::Running) {
+            first.waitForReadyRead(1000);
+            out += QString::fromLocal8Bit(first.readAllStandardOutput());
+        }
+        ASSERT_TRUE(out.contains(QLatin1String("Firmware:  30%"))) << qPrintable(out);
+        ::kill(pid_t(first.processId()), signal);
+        ASSERT_TRUE(first.waitForFinished(10000));
         out += QString::fromLocal8Bit(first.readAllStandardOutput());
-    }
-    ASSERT_TRUE(out.contains(QLatin1String("Firmware:  30%"))) << qPrintable(out);
-    ::kill(pid_t(first.processId()), SIGINT);
-    ASSERT_TRUE(first.waitForFinished(10000));
-    out += QString::fromLocal8Bit(first.readAllStandardOutput());
-    const QString err = QString::fromLocal8Bit(first.readAllStandardError());
-    EXPECT_EQ(first.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(first.exitCode(), 130) << qPrintable(out + err);
-    EXPECT_TRUE(
-        err.endsWith(QStringLiteral("romwright: %1\n").arg(QLatin1String(romwright::kUpdateInterrupted))))
-        << qPrintable(err);
-    EXPECT_FALSE(out.contains(QLatin1String("Firmware:  50%"))) << qPrintable(out);
-    ASSERT_TRUE(sim.running());
+        const QString err = QString::fromLocal8Bit(first.readAllStandardError());
+        EXPECT_EQ(first.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(first.exitCode(), 128 + signal) << qPrintable(out + err);
+        EXPECT_TRUE(
+            err.endsWith(QStringLiteral("romwright: %1\n").arg(QLatin1String(romwright::kUpdateInterrupted))))
+            << qPrintable(err);
+        EXPECT_FALSE(out.contains(QLatin1String("Firmware:  50%"))) << qPrintable(out);
+        ASSERT_TRUE(sim.running());
+        if (signal != SIGINT)
+            continue; // the next run goes as after Ctrl-C
 
-    const ConsoleRun second = runConsole(arguments.mid(1), sim.link());
-    EXPECT_EQ(second.exitCode, 0) << qPrintable(second.out + second.err);
-    ASSERT_TRUE(sim.waitForExit(5s));
-    EXPECT_TRUE(sim.transcript().contains(QLatin1String("request during the firmware pass")));
-    romwright::MemoryImage image;
-    image.fill(romwright::kErased);
-    ASSERT_TRUE(romwright::ParseSrecordFile(sample(), image).ok());
-    romwright::RelocateVectors(image);
-    const QByteArray flash = sim.dump();
-    ASSERT_EQ(flash.size(), qsizetype(image.size()));
-    int differing = 0;
-    for (const romwright::FlashBlock &block : romwright::kFlashBlocks64)
-        differing +=
-            std::memcmp(flash.constData() + block.Address, image.data() + block.Address, block.Length) != 0;
-    EXPECT_EQ(differing, 0) << "blocks of the firmware missing from the flash";
+        const ConsoleRun second = runRomwright(arguments, sim.link());
+        EXPECT_EQ(second.exitCode, 0) << qPrintable(second.out + second.err);
+        ASSERT_TRUE(sim.waitForExit(5s));
+        EXPECT_TRUE(sim.transcript().contains(QLatin1String("request during the firmware pass")));
+        romwright::MemoryImage image;
+        image.fill(romwright::kErased);
+        ASSERT_TRUE(romwright::ParseSrecordFile(kHalvernSample, image).ok());
+        romwright::RelocateVectors(image);
+        const QByteArray flash = sim.dump();
+        ASSERT_EQ(flash.size(), qsizetype(image.size()));
+        for (const romwright::FlashBlock &block : romwright::kFlashBlocks64)
+            ASSERT_EQ(
+                std::memcmp(flash.constData() + block.Address, image.data() + block.Address, block.Length), 0)
+                << "the firmware's block at " << block.Address << " is missing from the flash";
+    }
 }
 
 // A script reads a whole update from standard output alone: every line is
@@ -143,39 +121,37 @@ TEST(ConsoleJson, AWholeUpdateIsOneObjectPerLine)
 {
     SimProcess sim({QStringLiteral("--boot"), QStringLiteral("Q")});
     ASSERT_TRUE(sim.isReady()) << qPrintable(sim.errorText());
-    const ConsoleRun run = runConsole({"--port", "1", "--file", sample(), "--yes", "--json"}, sim.link());
+    const ConsoleRun run =
+        runRomwright({"--console", "--port", "1", "--file", kHalvernSample, "--yes", "--json"}, sim.link());
     EXPECT_EQ(run.exitCode, 0) << qPrintable(run.out + run.err);
     EXPECT_TRUE(run.err.isEmpty()) << qPrintable(run.err);
 
-    QStringList events;
-    QStringList lamps;
+    QStringList events; // "lamp Port=green", "progress 193/193", "message", ...
     int lastSent = -1;
-    int total = 0;
     QJsonObject last;
     for (const QString &line : run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
-        QJsonParseError error{};
-        const QJsonDocument document = QJsonDocument::fromJson(line.toUtf8(), &error);
-        ASSERT_TRUE(document.isObject()) << qPrintable(line + QStringLiteral(": ") + error.errorString());
+        const QJsonDocument document = QJsonDocument::fromJson(line.toUtf8());
+        ASSERT_TRUE(document.isObject()) << qPrintable(line);
         last = document.object();
-        const QString event = last.value(QLatin1String("event")).toString();
-        events << event;
+        const auto value = [&](const char *key) {
+            return last.value(QLatin1String(key)).toVariant().toString();
+        };
+        QString event = value("event");
         if (event == QLatin1String("lamp"))
-            lamps << last.value(QLatin1String("lamp")).toString() + QLatin1Char('=') +
-                         last.value(QLatin1String("colour")).toString();
-        if (event == QLatin1String("progress") &&
-            last.value(QLatin1String("pass")) == QLatin1String("firmware")) {
-            const int sent = last.value(QLatin1String("sent")).toInt(-1);
-            EXPECT_GT(sent, lastSent) << qPrintable(line);
-            lastSent = sent;
-            total = last.value(QLatin1String("total")).toInt();
+            event += QStringLiteral(" %1=%2").arg(value("lamp"), value("colour"));
+        if (event == QLatin1String("progress") && value("pass") == QLatin1String("firmware")) {
+            EXPECT_GT(value("sent").toInt(), lastSent) << qPrintable(line);
+            lastSent = value("sent").toInt();
+            event += QStringLiteral(" %1/%2").arg(value("sent"), value("total"));
         }
+        events << event;
     }
     EXPECT_FALSE(events.contains(QLatin1String("error"))) << qPrintable(run.out);
+    EXPECT_TRUE(events.contains(QLatin1String("message")));
     for (const char *lamp :
          {"Port=green", "Communication=green", "Flash erase complete=green", "Program=green"})
-        EXPECT_TRUE(lamps.contains(QLatin1String(lamp))) << lamp << " in " << qPrintable(lamps.join(", "));
-    EXPECT_TRUE(total > 0 && lastSent == total)
-        << "the firmware pass ended at " << lastSent << " of " << total;
-    EXPECT_TRUE(events.contains(QLatin1String("message")));
+        EXPECT_TRUE(events.contains(QLatin1String("lamp ") + QLatin1String(lamp))) << lamp;
+    EXPECT_TRUE(lastSent > 0 && events.contains(QStringLiteral("progress %1/%1").arg(lastSent)))
+        << "the firmware pass ended at " << qPrintable(events.filter(QLatin1String("progress")).join(", "));
     EXPECT_EQ(last, (QJsonObject{{"event", "result"}, {"status", 0}, {"completed", true}}));
 }

@@ -35,39 +35,29 @@ TEST(FirmwareKind, NameAndDataOfEveryCandidateListAndOfOtherFiles)
         FirmwareData data;
         FirmwareKind kind;
     };
+    // clang-format off
     const Case cases[] = {
         {firmwareCandidates(2, false), kRows64, {false, F::Halvern, B::Rows64, P::Any, C::Fits, C::Outside}},
         {firmwareCandidates(2, true), kRows128, {false, F::Halvern, B::Rows128, P::Any, C::Outside, C::Fits}},
         {firmwareCandidates(1, false), kRows64, {false, F::Jorlith, B::Rows64, P::Any, C::Fits, C::Outside}},
         {firmwareCandidates(1, true), kRows128, {false, F::Jorlith, B::Rows128, P::Any, C::Outside, C::Fits}},
-        {firmwareCandidates(5, false, false),
-         kEither,
-         {false, F::Wexmoor, B::Any, P::Main, C::Fits, C::Fits}},
-        {firmwareCandidates(5, true, true),
-         kEither,
-         {false, F::Wexmoor, B::Any, P::BarCode, C::Fits, C::Fits}},
+        {firmwareCandidates(5, false, false), kEither, {false, F::Wexmoor, B::Any, P::Main, C::Fits, C::Fits}},
+        {firmwareCandidates(5, true, true), kEither, {false, F::Wexmoor, B::Any, P::BarCode, C::Fits, C::Fits}},
         // Letter case and a folder do not matter.
-        {{"/home/ann/hlv1450UVER4_0.S19"},
-         kRows128,
-         {false, F::Halvern, B::Rows128, P::Any, C::Outside, C::Fits}},
-        {{"C:\\Romwright\\BOOTLOADER.SSS"},
-         bytes({{0xF900, 0xFDFF}}),
+        {{"/home/ann/hlv1450UVER4_0.S19"}, kRows128, {false, F::Halvern, B::Rows128, P::Any, C::Outside, C::Fits}},
+        {{"C:\\Romwright\\BOOTLOADER.SSS"}, bytes({{0xF900, 0xFDFF}}),
          {true, F::Unknown, B::Any, P::Any, C::Nothing, C::Outside}},
-        {{"FlashProgrammer.sss"},
-         bytes({{0x0050, 0x044F}}),
+        {{"FlashProgrammer.sss"}, bytes({{0x0050, 0x044F}}),
          {true, F::Unknown, B::Any, P::Any, C::Nothing, C::Nothing}},
         // Unknown names, judged by their data alone.
         {{"firmware.s19"}, kRows64, {false, F::Unknown, B::Any, P::Any, C::Fits, C::Outside}},
         {{"Halvern.s19"}, kRows128, {false, F::Unknown, B::Any, P::Any, C::Outside, C::Fits}},
-        {{"JLVer6_0.s19"},
-         bytes({{0x0450, 0x049D}}),
-         {false, F::Unknown, B::Any, P::Any, C::Fits, C::Nothing}},
-        {{"xWX3650UVer1_9.s20"},
-         bytes({{0xFFCC, 0xFFFF}}),
-         {false, F::Unknown, B::Any, P::Any, C::Fits, C::Nothing}},
+        {{"JLVer6_0.s19"}, bytes({{0x0450, 0x049D}}), {false, F::Unknown, B::Any, P::Any, C::Fits, C::Nothing}},
+        {{"xWX3650UVer1_9.s20"}, bytes({{0xFFCC, 0xFFFF}}), {false, F::Unknown, B::Any, P::Any, C::Fits, C::Nothing}},
         {{"high.s19"}, bytes({{0xF900, 0xF9FF}}), {false, F::Unknown, B::Any, P::Any, C::Nothing, C::Fits}},
         {{"empty.s19"}, FirmwareData(), {false, F::Unknown, B::Any, P::Any, C::Nothing, C::Nothing}},
     };
+    // clang-format on
     for (const Case &c : cases) {
         ASSERT_FALSE(c.names.isEmpty());
         for (const QString &name : c.names)
@@ -85,59 +75,34 @@ TEST(FirmwareCheck, FileAgainstTheScannerAtHand)
         K kind;
         const char *text;
     };
+    // clang-format off
     const Case cases[] = {
         {"Hlv1450ver5_9.s19", kRows64, {2, false, false}, K::Fits, ""},
-        {"JL750Ver6_0.s19",
-         kRows64,
-         {2, std::nullopt, false},
-         K::Ask,
-         "The file JL750Ver6_0.s19 is firmware for the Jorlith 750 with the 64-byte boot software, but the "
-         "scanner "
+        {"JL750Ver6_0.s19", kRows64, {2, std::nullopt, false}, K::Ask,
+         "The file JL750Ver6_0.s19 is firmware for the Jorlith 750 with the 64-byte boot software, but the scanner "
          "is a Halvern 1450."},
-        {"WX3650UVer3_9.s19",
-         kEither,
-         {5, std::nullopt, true},
-         K::Ask,
-         "The file WX3650UVer3_9.s19 is firmware for the Main processor of the Wexmoor 3650, but the scanner "
-         "is a "
+        {"WX3650UVer3_9.s19", kEither, {5, std::nullopt, true}, K::Ask,
+         "The file WX3650UVer3_9.s19 is firmware for the Main processor of the Wexmoor 3650, but the scanner is a "
          "Wexmoor 3650 whose BarCode processor is to be updated."},
         // Boot software and data wait for the identification.
         {"Hlv1450ver5_9.s19", kRows64, {2, std::nullopt, false}, K::Fits, ""},
-        {"Hlv1450ver5_9.s19",
-         kRows64,
-         {2, true, false},
-         K::Ask,
-         "The file Hlv1450ver5_9.s19 is firmware for the Halvern 1450 with the 64-byte boot software, but "
-         "the "
+        {"Hlv1450ver5_9.s19", kRows64, {2, true, false}, K::Ask,
+         "The file Hlv1450ver5_9.s19 is firmware for the Halvern 1450 with the 64-byte boot software, but the "
          "scanner is a Halvern 1450 with the 128-byte boot software."},
-        {"/tmp/%1 <i>.s19",
-         kRows128,
-         {0, false, false},
-         K::Ask,
-         "The file %1 <i>.s19 is firmware for a scanner with the 128-byte boot software, but the scanner is "
-         "a "
+        {"/tmp/%1 <i>.s19", kRows128, {0, false, false}, K::Ask,
+         "The file %1 <i>.s19 is firmware for a scanner with the 128-byte boot software, but the scanner is a "
          "scanner with the 64-byte boot software."},
-        {"WX3650UVer1_9.s20",
-         bytes({{0x0580, 0x05FF}, {0x2000, 0x20FF}, {0xFC00, 0xFC0F}}),
-         {5, true, true},
-         K::Ask,
-         "The file WX3650UVer1_9.s20 is firmware for a scanner with another flash layout, but the scanner is "
-         "a "
+        {"WX3650UVer1_9.s20", bytes({{0x0580, 0x05FF}, {0x2000, 0x20FF}, {0xFC00, 0xFC0F}}), {5, true, true}, K::Ask,
+         "The file WX3650UVer1_9.s20 is firmware for a scanner with another flash layout, but the scanner is a "
          "Wexmoor 3650 with the 128-byte boot software."},
-        {"bootloader.sss",
-         bytes({{0xF900, 0xFDFF}}),
-         {0, std::nullopt, false},
-         K::Refuse,
+        {"bootloader.sss", bytes({{0xF900, 0xFDFF}}), {0, std::nullopt, false}, K::Refuse,
          "The file bootloader.sss is a loader that the update sends by itself, not firmware. It cannot be "
          "programmed as firmware."},
-        {"JL750Ver6_0.s19",
-         bytes({{0xF900, 0xF9FF}}),
-         {1, false, false},
-         K::Refuse,
+        {"JL750Ver6_0.s19", bytes({{0xF900, 0xF9FF}}), {1, false, false}, K::Refuse,
          "The file JL750Ver6_0.s19 holds nothing that an update of a scanner with the 64-byte boot software "
-         "would "
-         "write."},
+         "would write."},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         const QString name = QString::fromUtf8(c.name);

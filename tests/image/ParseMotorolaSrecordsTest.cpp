@@ -1,12 +1,9 @@
 #include "image/ParseMotorolaSrecords.h"
 
 #include "image/SrecordText.h"
-#include "platform/FileSystem.h"
-
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <numeric>
 
 using namespace romwright;
 using romwright::test::ramp;
@@ -15,32 +12,6 @@ using romwright::test::srecord;
 namespace {
 
 constexpr std::uint8_t kFill = 0x5A;
-
-MemoryImage filledImage()
-{
-    MemoryImage image;
-    image.fill(kFill);
-    return image;
-}
-
-// Bytes of image that differ from the fill, as (address, value) pairs.
-std::vector<std::pair<std::uint32_t, std::uint8_t>> changes(const MemoryImage &image)
-{
-    std::vector<std::pair<std::uint32_t, std::uint8_t>> out;
-    for (std::uint32_t a = 0; a < kImageSize; ++a)
-        if (image[a] != kFill)
-            out.emplace_back(a, image[a]);
-    return out;
-}
-
-struct ReadCase {
-    const char *name;
-    QByteArray text;
-    SrecordError error;
-    int line; // of the failure; 0 when none
-    std::int32_t bytesStored;
-    std::uint32_t firstAddress; // where the stored bytes start, when any
-};
 
 const QByteArray kHeader = "S00600004844521B";
 const QByteArray kEnd = "S9030000FC";
@@ -53,56 +24,64 @@ const QByteArray kSixteen = "S1130000000102030405060708090A0B0C0D0E0F74";
 // srec_cat elsewhere; these are the lines it has no opinion on or refuses.
 TEST(ParseMotorolaSrecords, ReadsOrRejectsEachKindOfLine)
 {
+    using E = SrecordError;
     const QByteArray good = srecord(1, 0x1000, ramp(4));
+    struct Case {
+        const char *name;
+        QByteArray text;
+        E error;
+        int line; // of the failure; 0 when none
+        std::int32_t bytesStored;
+        std::uint32_t firstAddress; // where the stored bytes start, when any
+    };
     // clang-format off
-    const std::vector<ReadCase> cases{
-        {"header and end only", kHeader + "\r\n" + kEnd + "\r\n", SrecordError::None, 0, 0, 0},
-        {"count 03 holds no data", "S1030000FC", SrecordError::None, 0, 0, 0},
-        {"count 02 is too small", "S1020000FD", SrecordError::CountTooSmall, 1, 0, 0},
-        {"S2 at 010000", kHeader + "\n" + srecord(2, 0x10000, ramp(3)), SrecordError::BeyondImage, 2, 0, 0},
-        {"S3 far above", srecord(3, 0x80000000, ramp(2)), SrecordError::BeyondImage, 1, 0, 0},
-        {"running past FFFF keeps the bytes below", srecord(1, 0xFFF8, ramp(16)), SrecordError::BeyondImage, 1, 8,
-         0xFFF8},
-        {"lower-case mark", good + "\n \ts1130000000102030405060708090A0B0C0D0E0F74", SrecordError::LowerCaseMark, 2,
-         4, 0x1000},
-        {"comment starting with s", "see below\n" + good, SrecordError::None, 0, 4, 0x1000},
-        {"byte-order mark before the first record", "\xEF\xBB\xBF" + kSixteen, SrecordError::None, 0, 16, 0x0000},
-        {"byte-order mark only", "\xEF\xBB\xBF", SrecordError::Empty, 1, 0, 0},
-        {"reserved S4 is no record", "S4030000FC", SrecordError::None, 0, 0, 0},
-        {"text before the mark is no record", "; S1130000000102030405060708090A0B0C0D0E0F74", SrecordError::None, 0, 0,
-         0},
-        {"blanks before the mark", " \t" + kSixteen, SrecordError::None, 0, 16, 0x0000},
-        {"blanks after the checksum", kSixteen + " \t", SrecordError::None, 0, 16, 0x0000},
-        {"text after the checksum", kSixteen + "00", SrecordError::TrailingText, 1, 0, 0},
-        {"wrong checksum", "S1130000000102030405060708090A0B0C0D0E0F75", SrecordError::BadChecksum, 1, 0, 0},
-        {"non-hex data", good + "\n" + "S1130000000102030405060708093Z0B0C0D0E0F74", SrecordError::NotHex, 2, 4,
-         0x1000},
-        {"non-hex checksum", "S1130000000102030405060708090A0B0C0D0E0F7-", SrecordError::NotHex, 1, 0, 0},
-        {"data shorter than the count", "S1130000000102030405060708090A0B0C0D", SrecordError::Truncated, 1, 0, 0},
-        {"half a digit pair", "S11", SrecordError::Truncated, 1, 0, 0},
-        {"empty file", "", SrecordError::Empty, 1, 0, 0},
-        {"blank lines only", "\r\n\r\n", SrecordError::None, 0, 0, 0},
-        {"damaged header", "S00600004844521C", SrecordError::BadChecksum, 1, 0, 0},
-        {"damaged end record", good + "\nS9030000FD", SrecordError::BadChecksum, 2, 4, 0x1000},
-        {"nothing read after a failure", "S1020000FD\n" + good, SrecordError::CountTooSmall, 1, 0, 0},
-        {"S5 after a cut", good + "\n" + srecord(5, 2, {}), SrecordError::CountMismatch, 2, 4, 0x1000},
-        {"S6 counts in 24 bits", good + "\n" + srecord(6, 0x010001, {}), SrecordError::CountMismatch, 2, 4, 0x1000},
-        {"S5 counts records without data too", "S1030000FC\n" + srecord(5, 1, {}), SrecordError::None, 0, 0, 0},
+    const std::vector<Case> cases{
+        {"header and end only", kHeader + "\r\n" + kEnd + "\r\n", E::None, 0, 0, 0},
+        {"count 03 holds no data", "S1030000FC", E::None, 0, 0, 0},
+        {"count 02 is too small", "S1020000FD", E::CountTooSmall, 1, 0, 0},
+        {"S2 at 010000", kHeader + "\n" + srecord(2, 0x10000, ramp(3)), E::BeyondImage, 2, 0, 0},
+        {"S3 far above", srecord(3, 0x80000000, ramp(2)), E::BeyondImage, 1, 0, 0},
+        {"running past FFFF keeps the bytes below", srecord(1, 0xFFF8, ramp(16)), E::BeyondImage, 1, 8, 0xFFF8},
+        {"lower-case mark", good + "\n \ts1130000000102030405060708090A0B0C0D0E0F74", E::LowerCaseMark, 2, 4, 0x1000},
+        {"comment starting with s", "see below\n" + good, E::None, 0, 4, 0x1000},
+        {"byte-order mark before the first record", "\xEF\xBB\xBF" + kSixteen, E::None, 0, 16, 0x0000},
+        {"byte-order mark only", "\xEF\xBB\xBF", E::Empty, 1, 0, 0},
+        {"reserved S4 is no record", "S4030000FC", E::None, 0, 0, 0},
+        {"text before the mark is no record", "; S1130000000102030405060708090A0B0C0D0E0F74", E::None, 0, 0, 0},
+        {"blanks before the mark", " \t" + kSixteen, E::None, 0, 16, 0x0000},
+        {"blanks after the checksum", kSixteen + " \t", E::None, 0, 16, 0x0000},
+        {"text after the checksum", kSixteen + "00", E::TrailingText, 1, 0, 0},
+        {"wrong checksum", "S1130000000102030405060708090A0B0C0D0E0F75", E::BadChecksum, 1, 0, 0},
+        {"non-hex data", good + "\n" + "S1130000000102030405060708093Z0B0C0D0E0F74", E::NotHex, 2, 4, 0x1000},
+        {"non-hex checksum", "S1130000000102030405060708090A0B0C0D0E0F7-", E::NotHex, 1, 0, 0},
+        {"data shorter than the count", "S1130000000102030405060708090A0B0C0D", E::Truncated, 1, 0, 0},
+        {"half a digit pair", "S11", E::Truncated, 1, 0, 0},
+        {"empty file", "", E::Empty, 1, 0, 0},
+        {"blank lines only", "\r\n\r\n", E::None, 0, 0, 0},
+        {"damaged header", "S00600004844521C", E::BadChecksum, 1, 0, 0},
+        {"damaged end record", good + "\nS9030000FD", E::BadChecksum, 2, 4, 0x1000},
+        {"nothing read after a failure", "S1020000FD\n" + good, E::CountTooSmall, 1, 0, 0},
+        {"S5 after a cut", good + "\n" + srecord(5, 2, {}), E::CountMismatch, 2, 4, 0x1000},
+        {"S6 counts in 24 bits", good + "\n" + srecord(6, 0x010001, {}), E::CountMismatch, 2, 4, 0x1000},
+        {"S5 counts records without data too", "S1030000FC\n" + srecord(5, 1, {}), E::None, 0, 0, 0},
     };
     // clang-format on
-    for (const ReadCase &c : cases) {
+    for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        MemoryImage image = filledImage();
+        MemoryImage image;
+        image.fill(kFill);
         const SrecordResult result = ParseMotorolaSrecords(c.text, image);
         EXPECT_EQ(result.error, c.error);
         EXPECT_EQ(result.line, c.line);
         EXPECT_EQ(result.bytesStored, c.bytesStored);
-        const auto written = changes(image);
         // The stored bytes form one run from firstAddress; nothing else changed.
         // (Ramp data starts at 0, which differs from the fill, so every stored byte shows.)
-        ASSERT_EQ(written.size(), static_cast<std::size_t>(c.bytesStored));
-        for (std::size_t i = 0; i < written.size(); ++i)
-            EXPECT_EQ(written[i].first, c.firstAddress + i);
+        std::vector<std::uint32_t> written, expected(std::size_t(c.bytesStored));
+        for (std::uint32_t a = 0; a < kImageSize; ++a)
+            if (image[a] != kFill)
+                written.push_back(a);
+        std::iota(expected.begin(), expected.end(), c.firstAddress);
+        EXPECT_EQ(written, expected);
     }
 }
 
@@ -130,7 +109,7 @@ TEST(ParseMotorolaSrecords, LineEndsAndLineNumbers)
     // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        MemoryImage image = filledImage();
+        MemoryImage image;
         const SrecordResult result = ParseMotorolaSrecords(c.text, image);
         EXPECT_EQ(result.error, SrecordError::BadChecksum);
         EXPECT_EQ(result.line, c.line);
@@ -146,14 +125,4 @@ TEST(ParseMotorolaSrecords, FilledRangesMergeOverlapsAndNeighbours)
         {0x3000, 0x300F}, {0x1000, 0x100F}, {0x1010, 0x101F}, {0x1008, 0x1012}, {0xFFFF, 0xFFFF}};
     EXPECT_EQ(filledRanges(result),
               (std::vector<AddressRange>{{0x1000, 0x101F}, {0x3000, 0x300F}, {0xFFFF, 0xFFFF}}));
-}
-
-TEST(ParseSrecordFile, TellsAMissingFileFromAnUnreadableOne)
-{
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    MemoryImage image = filledImage();
-    EXPECT_EQ(ParseSrecordFile(dir.filePath("absent.s19"), image).error, SrecordError::NotFound);
-    // A folder where the file should be cannot be read, but it is there.
-    EXPECT_EQ(ParseSrecordFile(dir.path(), image).error, SrecordError::Folder);
 }

@@ -3,8 +3,8 @@
 // the 64 KB image it describes, erased bytes 0xFF.
 
 #include "image/MemoryImage.h"
+#include "platform/FileSystem.h"
 
-#include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QString>
@@ -16,6 +16,16 @@ namespace romwright::test {
 inline QString srecCat()
 {
     return QStandardPaths::findExecutable(QStringLiteral("srec_cat"));
+}
+
+// The 64 KB image a file holds, nullopt when it is of another size.
+inline std::optional<MemoryImage> imageOf(const QByteArray &bytes)
+{
+    if (bytes.size() != static_cast<qsizetype>(kImageSize))
+        return std::nullopt;
+    MemoryImage image;
+    std::copy(bytes.begin(), bytes.end(), image.begin());
+    return image;
 }
 
 // nullopt when srec_cat fails; its messages go to *errors.
@@ -33,15 +43,7 @@ inline std::optional<MemoryImage> srecCatImage(const QString &input, const QStri
             *errors = QString::fromLocal8Bit(process.readAllStandardError());
         return std::nullopt;
     }
-    QFile file(output);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    const QByteArray bytes = file.readAll();
-    if (bytes.size() != static_cast<qsizetype>(kImageSize))
-        return std::nullopt;
-    MemoryImage image;
-    std::copy(bytes.begin(), bytes.end(), image.begin());
-    return image;
+    return imageOf(LocalFileSystem().read(output).bytes);
 }
 
 } // namespace romwright::test

@@ -6,10 +6,10 @@
 
 #include "image/SrecCat.h"
 #include "image/SrecordText.h"
+#include "platform/FileSystem.h"
 #include "support/TestPaths.h"
 
 #include <QDir>
-#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -21,17 +21,13 @@ using namespace romwright::test;
 
 namespace {
 
-struct RandomFile {
-    QByteArray text;
-    std::int32_t bytes = 0;
-};
-
-RandomFile randomFile(std::mt19937 &random)
+// Writes a random file into text; returns how many data bytes it holds.
+std::int32_t randomFile(std::mt19937 &random, QByteArray &text)
 {
     auto below = [&random](std::uint32_t bound) { return static_cast<std::uint32_t>(random() % bound); };
-    RandomFile file;
+    std::int32_t bytes = 0;
     const QByteArray lineEnd = below(2) ? "\r\n" : "\n";
-    file.text += srecord(0, 0, {'t', 'e', 's', 't'}) + lineEnd;
+    text += srecord(0, 0, {'t', 'e', 's', 't'}) + lineEnd;
     const int records = 1 + static_cast<int>(below(80));
     for (int r = 0; r < records; ++r) {
         const int type = 1 + static_cast<int>(below(3));
@@ -49,13 +45,13 @@ RandomFile randomFile(std::mt19937 &random)
         QByteArray line = srecord(type, address, data);
         if (below(4) == 0)
             line = line.toLower().replace(0, 1, "S");
-        file.text += line + lineEnd;
-        file.bytes += static_cast<std::int32_t>(length);
+        text += line + lineEnd;
+        bytes += static_cast<std::int32_t>(length);
     }
-    file.text += srecord(5, static_cast<std::uint32_t>(records), {}) + lineEnd;
+    text += srecord(5, static_cast<std::uint32_t>(records), {}) + lineEnd;
     if (below(2))
-        file.text += srecord(9, 0, {}) + lineEnd;
-    return file;
+        text += srecord(9, 0, {}) + lineEnd;
+    return bytes;
 }
 
 } // namespace
@@ -69,18 +65,16 @@ TEST(SrecCatCrossCheck, RandomFilesGiveTheSameImage)
     std::mt19937 random(20261206);
     for (int n = 0; n < 40; ++n) {
         SCOPED_TRACE(n);
-        const RandomFile file = randomFile(random);
+        QByteArray text;
+        const std::int32_t bytes = randomFile(random, text);
         const QString input = dir.filePath(QStringLiteral("in%1.srec").arg(n));
-        QFile out(input);
-        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-        out.write(file.text);
-        out.close();
+        ASSERT_TRUE(writeWholeFile(input, text));
 
         MemoryImage ours;
         ours.fill(0xFF);
         const SrecordResult result = ParseSrecordFile(input, ours);
         ASSERT_TRUE(result.ok()) << failureReason(result).toStdString() << " at line " << result.line;
-        EXPECT_EQ(result.bytesStored, file.bytes);
+        EXPECT_EQ(result.bytesStored, bytes);
 
         QString errors;
         const auto theirs = srecCatImage(input, dir.filePath(QStringLiteral("out%1.bin").arg(n)), &errors);
@@ -104,9 +98,9 @@ TEST(SrecCatCrossCheck, CommittedSamplesAreTheGeneratorsAndReadAlike)
     for (const QString &name : made) {
         SCOPED_TRACE(name.toStdString());
         const QString path = sourceDir() + QStringLiteral("/samples/") + name;
-        QFile committed(path), generated(dir.filePath(name));
-        ASSERT_TRUE(committed.open(QIODevice::ReadOnly) && generated.open(QIODevice::ReadOnly));
-        EXPECT_TRUE(committed.readAll() == generated.readAll());
+        const FileContents committed = LocalFileSystem().read(path);
+        ASSERT_EQ(committed.status, ReadStatus::Ok);
+        EXPECT_TRUE(committed.bytes == LocalFileSystem().read(dir.filePath(name)).bytes);
 
         MemoryImage ours;
         ours.fill(0xFF);

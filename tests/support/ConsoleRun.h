@@ -1,6 +1,6 @@
 #pragma once
-// Runs `romwright --console ...` as a real process with ROMWRIGHT_PORTS set
-// and every wait of the update shortened by timeScale.
+// Runs the built romwright as a real process with ROMWRIGHT_PORTS set and
+// every wait of the update shortened by the time scale.
 
 #include "support/AsNobody.h"
 #include "support/TestPaths.h"
@@ -12,36 +12,42 @@
 namespace romwright::test {
 
 struct ConsoleRun {
-    int exitCode = -1;
+    int exitCode = -1; // -1: it crashed or was killed
     QString out;
     QString err;
 };
 
-// input goes to standard input, which is then closed unless closeInput is false.
-// setpriv (see AsNobody.h) runs the program as nobody.
-inline ConsoleRun runConsole(const QStringList &arguments, const QString &ports, const QByteArray &input = {},
-                             bool closeInput = true, const QString &setpriv = QString(),
-                             const QString &timeScale = QStringLiteral("0.05"))
+inline const QString kHalvernSample = sampleDir() + QStringLiteral("/Hlv1450ver5_9.s19");
+inline const QString kProgram = programDir() + QStringLiteral("/romwright");
+
+inline void setPortsAndTimeScale(QProcess &process, const QString &ports,
+                                 const QString &timeScale = QStringLiteral("0.05"))
 {
-    QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("ROMWRIGHT_PORTS"), ports);
     env.insert(QStringLiteral("ROMWRIGHT_TEST_TIME_SCALE"), timeScale);
     process.setProcessEnvironment(env);
-    const QString program = programDir() + QStringLiteral("/romwright");
-    const QStringList all = QStringList{QStringLiteral("--console")} + arguments;
+}
+
+// romwright with these arguments; input goes to standard input, which is then closed; setpriv (see
+// AsNobody.h) runs the program as nobody. A run that would wait for a person is killed.
+inline ConsoleRun runRomwright(const QStringList &arguments, const QString &ports = {},
+                               const QByteArray &input = {},
+                               const QString &timeScale = QStringLiteral("0.05"), const QString &setpriv = {})
+{
+    QProcess process;
+    setPortsAndTimeScale(process, ports, timeScale);
     if (setpriv.isEmpty())
-        process.start(program, all);
+        process.start(kProgram, arguments);
     else
-        process.start(setpriv, asNobody(program, all));
+        process.start(setpriv, asNobody(kProgram, arguments));
     if (!process.waitForStarted(5000))
         return {};
-    if (!input.isEmpty())
-        process.write(input);
-    if (closeInput)
-        process.closeWriteChannel();
+    process.write(input);
+    process.closeWriteChannel();
     if (!process.waitForFinished(60000))
         process.kill();
+    process.waitForFinished(1000);
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
             QString::fromLocal8Bit(process.readAllStandardOutput()),
             QString::fromLocal8Bit(process.readAllStandardError())};
