@@ -173,7 +173,8 @@ void MultiScannerPrinter::finish()
     clearLines();
     std::fputs(qPrintable(table()), m_out);
     for (const ScannerRow &row : m_rows) {
-        if (row.state == ScannerRow::State::Completed)
+        // An interrupted run is said once, for all of them.
+        if (row.state != ScannerRow::State::Failed)
             continue;
         for (const QString &text : row.notes)
             std::fprintf(m_out, "port %d: %s\n", row.port, qPrintable(text));

@@ -89,6 +89,7 @@ private:
         QString stopped;             // why it was told to end, "" when it was not
         QJsonObject prompt;          // the power-cycle prompt it waits at
         bool running = false;
+        bool killed = false; // it did not end when told to
     };
 
     std::optional<std::vector<FoundScanner>> search();
@@ -234,14 +235,20 @@ void SeveralScanners::start(Child &child, const Target &target)
     });
     child.ending.setSingleShot(true);
     child.ending.setInterval(m_endBound);
-    QObject::connect(&child.ending, &QTimer::timeout, [&child] { child.process->kill(); });
+    QObject::connect(&child.ending, &QTimer::timeout, [&child] {
+        child.killed = true;
+        child.process->kill();
+    });
     QObject::connect(&process, &QProcess::readyReadStandardOutput, [this, &child] { readOutput(child); });
     QObject::connect(&process, &QProcess::readyReadStandardError,
                      [this, &child] { readErrors(child, false); });
     QObject::connect(
         &process, &QProcess::finished, [this, &child](int exitCode, QProcess::ExitStatus status) {
             QString failure;
-            if (status == QProcess::CrashExit)
+            if (child.killed)
+                failure = QStringLiteral("its process did not end within %1 s and was killed")
+                              .arg(m_endBound.count() / 1000);
+            else if (status == QProcess::CrashExit)
                 failure = QStringLiteral("its process ended without a result (it crashed)");
             else if (!child.reported)
                 failure = QStringLiteral("its process ended with status %1 and no result").arg(exitCode);
