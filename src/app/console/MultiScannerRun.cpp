@@ -175,8 +175,10 @@ std::vector<Target> SeveralScanners::targets()
         return targets;
     }
     const std::optional<std::vector<FoundScanner>> found = search();
-    if (!found)
+    if (!found) {
+        m_report.error(QStringLiteral("ended in the scanner chooser"));
         return targets;
+    }
     if (m_options.allPorts) {
         for (const FoundScanner &scanner : *found) {
             m_report.scannerFound(scanner.name, scanner.port);
@@ -363,13 +365,15 @@ void SeveralScanners::handleLine(Child &child, const QByteArray &line)
     } else if (event == QLatin1String("prompt")) {
         row.phase = QStringLiteral("power-cycle");
         row.percent = -1;
-        if (object.value(QLatin1String("waiting")).toBool() && child.running) {
+        if (object.value(QLatin1String("waiting")).toBool()) {
             // Said when its turn comes, so that the line a script answers
             // with goes to the port the last prompt named.
-            forward = false;
-            child.prompt = object;
-            child.silence.stop();
-            m_prompts.push_back(&child);
+            forward = !child.running;
+            if (child.running) {
+                child.prompt = object;
+                child.silence.stop();
+                m_prompts.push_back(&child);
+            }
         } else if (m_printer) {
             m_printer->note(QStringLiteral("port %1: %2: %3 (--yes: going on)")
                                 .arg(row.port)
