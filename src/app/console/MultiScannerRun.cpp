@@ -435,7 +435,8 @@ void SeveralScanners::ended(Child &child, const QString &failure)
 
 void SeveralScanners::nextPrompt()
 {
-    if (m_prompted || m_prompts.empty())
+    // After a signal every child is ending; none is asked for anything more.
+    if (m_prompted || m_prompts.empty() || m_signal != 0)
         return;
     m_prompted = m_prompts.front();
     m_prompts.pop_front();
