@@ -1,6 +1,7 @@
 #include "app/FrontEnds.h"
 #include "app/console/ConsoleOptions.h"
 #include "app/console/ConsoleReport.h"
+#include "app/console/MultiScannerRun.h"
 #include "platform/BrokenPipe.h"
 #include "platform/FileSystem.h"
 #include "platform/TerminationSignals.h"
@@ -123,10 +124,12 @@ int main(int argc, char **argv)
     const QStringList arguments = commandLineArguments(argc, argv);
     if (info)
         return runInfo(arguments);
+    const ParsedConsoleOptions parsed = parseConsoleOptions(arguments);
+    if (parsed.options && parsed.options->severalScanners())
+        return runSeveralScanners(*parsed.options);
     int status = runConsole(arguments);
     // A script reads the end of the run from the last line, where the exit
     // status is known.
-    const ParsedConsoleOptions parsed = parseConsoleOptions(arguments);
     ConsoleReport report(stdout, stderr,
                          parsed.options ? parsed.options->json : arguments.contains(QLatin1String("--json")));
     // The waits returned and the port is closed; an update that completed

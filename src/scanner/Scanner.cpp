@@ -7,6 +7,7 @@
 
 #include <QScopeGuard>
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 
@@ -121,6 +122,7 @@ Detection Scanner::DetectScanner(qint16 &CommPort)
     // Every port that opens is a candidate. Only whether it opens counts here.
     std::vector<qint16> candidates;
     m_refusedPorts.clear();
+    m_found.clear();
     if (m_comm) {
         for (qint16 n = kFirstPort; n <= kLastPort; ++n) {
             closeComm();
@@ -191,34 +193,31 @@ Detection Scanner::DetectScanner(qint16 &CommPort)
             const bool wins = !found || probed->number > *found;
             if (!answer.isEmpty() && answer != "0") {
                 const bool identity = answer == model->VersionData.toLatin1() + "\r\n";
+                std::optional<FoundScanner> scanner;
                 if (isBootPrompt(answer)) {
                     m_view.setBusy(false);
                     const std::optional<QString> choice = m_dialogs.chooseScanner();
                     m_view.setBusy(true);
                     if (!choice)
                         return Detection::EndProgram;
-                    if (wins) {
-                        if (*choice == QLatin1String("Halvern1450")) {
-                            m_name = QStringLiteral("Halvern 1450");
-                            m_typeOfScanner = kHalvern1450;
-                        } else if (*choice == QLatin1String("Jorlith750")) {
-                            m_name = QStringLiteral("Jorlith 750");
-                            m_typeOfScanner = kJorlith750;
-                        } else {
-                            m_name = QStringLiteral("Wexmoor 3650");
-                            m_typeOfScanner = kWexmoor3650;
-                        }
-                    }
-                } else if (identity && wins) {
-                    m_name = model->ScannerName;
-                    m_typeOfScanner = model->TypeOfScanner;
+                    if (*choice == QLatin1String("Halvern1450"))
+                        scanner = FoundScanner{probed->number, QStringLiteral("Halvern 1450"), kHalvern1450};
+                    else if (*choice == QLatin1String("Jorlith750"))
+                        scanner = FoundScanner{probed->number, QStringLiteral("Jorlith 750"), kJorlith750};
+                    else
+                        scanner = FoundScanner{probed->number, QStringLiteral("Wexmoor 3650"), kWexmoor3650};
+                } else if (identity) {
+                    scanner = FoundScanner{probed->number, model->ScannerName, model->TypeOfScanner};
                 }
-                if (isBootPrompt(answer) || identity) {
+                if (scanner) {
                     if (wins) {
+                        m_name = scanner->name;
+                        m_typeOfScanner = scanner->typeOfScanner;
                         CommPort = probed->number;
                         m_comPort = probed->number;
                         found = probed->number;
                     }
+                    m_found.push_back(*scanner);
                     probed->done = true;
                     continue;
                 }
@@ -236,6 +235,8 @@ Detection Scanner::DetectScanner(qint16 &CommPort)
         }
     }
 
+    std::sort(m_found.begin(), m_found.end(),
+              [](const FoundScanner &a, const FoundScanner &b) { return a.port < b.port; });
     if (found) {
         m_state = kScannerFound;
         emit ScannerConnect(true);

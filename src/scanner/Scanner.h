@@ -35,6 +35,13 @@ enum class Detection {
     EndProgram, // PROGRAM was already pressed, or the user chose Exit in the chooser
 };
 
+// A port whose scanner answered detection, and the model it is.
+struct FoundScanner {
+    qint16 port = 0;
+    QString name;
+    qint32 typeOfScanner = kNotDetected;
+};
+
 class Scanner : public QObject {
     Q_OBJECT
 public:
@@ -68,6 +75,10 @@ public:
     // The ports the last detection could not open because this user may not:
     // when no scanner is found, they are the likely reason.
     const std::vector<RefusedPort> &refusedPorts() const { return m_refusedPorts; }
+    // Every port whose scanner answered the last detection, in port order,
+    // not only the one it settled on; for one in its boot software, the
+    // model the chooser named.
+    const std::vector<FoundScanner> &foundScanners() const { return m_found; }
 
     // Queues and sends the commands of index lCommand for the detected model;
     // the answer to the last of them, or "" when nothing was answered.
@@ -119,6 +130,7 @@ private:
     qint32 m_threshhold = 0;
 
     std::vector<RefusedPort> m_refusedPorts;
+    std::vector<FoundScanner> m_found;
 
     bool m_receiveHandling = false;
     bool m_inHandler = false;

@@ -43,23 +43,6 @@ bool firmwareRefused(const FirmwareVerdict &verdict, bool force, ConsoleReport &
     return true;
 }
 
-// Set by the test suite alone: it shortens every wait and pause of the
-// update, which a real scanner would not survive (a 60 s erase bound of
-// 600 ms abandons a slow erase), so it is never an option and always said.
-constexpr const char *kTestTimeScale = "ROMWRIGHT_TEST_TIME_SCALE";
-
-// 1 when the variable is not set; nothing when it holds no factor in (0, 1].
-std::optional<double> testTimeScale()
-{
-    if (!qEnvironmentVariableIsSet(kTestTimeScale))
-        return 1.0;
-    bool ok = false;
-    const double factor = qEnvironmentVariable(kTestTimeScale).toDouble(&ok);
-    if (!ok || !(factor > 0.0) || factor > 1.0)
-        return std::nullopt;
-    return factor;
-}
-
 int finish(Outcome outcome, ConsoleReport &report)
 {
     if (outcome == Outcome::EndCompleted)

@@ -1,17 +1,22 @@
 #include "app/console/ConsoleOptions.h"
 
 #include "platform/FileSystem.h"
+#include "platform/PortMap.h"
 #include "scanner/ChooserAnswer.h"
+
+#include <algorithm>
 
 namespace romwright {
 
 QString consoleUsage()
 {
     return QStringLiteral(
-        "usage: romwright --console [--port N] [--file PATH] [--processor main|barcode] [--model NAME] "
-        "[--yes]\n"
-        "                           [--force] [--json]\n"
+        "usage: romwright --console [--port N|N,N,...|all] [--file PATH] [--processor main|barcode]\n"
+        "                           [--model NAME] [--yes] [--force] [--json]\n"
         "  --port N           the scanner's port, 1 to 16; without it the ports are searched\n"
+        "  --port 1,3,4       update the scanners on these ports at once, each in a process\n"
+        "                     of its own; the end is a table of the results\n"
+        "  --port all         the same for every port where the search finds a scanner\n"
         "  --file PATH        the firmware file to program; without it the newest firmware\n"
         "                     for the scanner is looked for in the program folder, then in\n"
         "                     ~/.local/share/romwright ($XDG_DATA_HOME/romwright)\n"
@@ -48,11 +53,28 @@ ParsedConsoleOptions parseConsoleOptions(const QStringList &arguments)
             o.force = true;
         } else if (arg == QLatin1String("--port")) {
             const auto v = value();
-            bool ok = false;
-            const int n = v ? v->toInt(&ok) : 0;
-            if (!ok || n < 1 || n > 16)
-                return fail(QStringLiteral("--port takes a port number from 1 to 16"));
-            o.port = n;
+            o.port = 0;
+            o.ports.clear();
+            o.allPorts = v && v->compare(QLatin1String("all"), Qt::CaseInsensitive) == 0;
+            if (o.allPorts)
+                continue;
+            const QStringList items = v ? v->split(QLatin1Char(',')) : QStringList();
+            std::vector<int> numbers;
+            for (const QString &item : items) {
+                bool ok = false;
+                const int n = item.toInt(&ok);
+                if (!ok || n < PortMap::kFirstPort || n > PortMap::kLastPort)
+                    return fail(items.size() < 2 ? QStringLiteral("--port takes a port number from 1 to 16")
+                                                 : QStringLiteral("--port takes port numbers from 1 to 16 "
+                                                                  "separated by commas (1,3,4), or all"));
+                if (std::find(numbers.begin(), numbers.end(), n) != numbers.end())
+                    return fail(QStringLiteral("--port names port %1 twice").arg(n));
+                numbers.push_back(n);
+            }
+            if (numbers.size() == 1)
+                o.port = numbers.front();
+            else
+                o.ports = numbers;
         } else if (arg == QLatin1String("--file")) {
             const auto v = value();
             if (!v || v->isEmpty())
@@ -81,11 +103,22 @@ ParsedConsoleOptions parseConsoleOptions(const QStringList &arguments)
         const QString shown = modelShownFor(o.model);
         if (!shown.isEmpty())
             o.model = shown;
-        else if (o.port == 0)
+        else if (o.port == 0 && o.ports.empty())
             return fail(
                 QStringLiteral("--model takes halvern, jorlith or wexmoor when the port is searched"));
     }
     return {o, QString()};
+}
+
+std::optional<double> testTimeScale()
+{
+    if (!qEnvironmentVariableIsSet(kTestTimeScale))
+        return 1.0;
+    bool ok = false;
+    const double factor = qEnvironmentVariable(kTestTimeScale).toDouble(&ok);
+    if (!ok || !(factor > 0.0) || factor > 1.0)
+        return std::nullopt;
+    return factor;
 }
 
 } // namespace romwright

@@ -4,17 +4,24 @@
 #include <QString>
 #include <QStringList>
 #include <optional>
+#include <vector>
 
 namespace romwright {
 
 struct ConsoleOptions {
     int port = 0; // 1..16; 0 when not given: the ports are searched
+    // --port 1,3,4 (two or more, each once) or --port all (every port where a
+    // scanner answers): each scanner is updated by a process of its own.
+    std::vector<int> ports;
+    bool allPorts = false;
     QString file; // the firmware file
     bool barCodeProcessor = false;
     bool yes = false;   // go on at the power-cycle prompt without asking
     bool force = false; // program a file meant for another scanner all the same
     QString model;      // shown as the model label
     bool json = false;  // one JSON object per line on standard output, for scripts
+
+    bool severalScanners() const { return allPorts || !ports.empty(); }
 };
 
 struct ParsedConsoleOptions {
@@ -26,5 +33,13 @@ struct ParsedConsoleOptions {
 ParsedConsoleOptions parseConsoleOptions(const QStringList &arguments);
 
 QString consoleUsage();
+
+// Set by the test suite alone: it shortens every wait and pause of the
+// update, which a real scanner would not survive (a 60 s erase bound of
+// 600 ms abandons a slow erase), so it is never an option and always said.
+inline constexpr const char *kTestTimeScale = "ROMWRIGHT_TEST_TIME_SCALE";
+
+// 1 when the variable is not set; nothing when it holds no factor in (0, 1].
+std::optional<double> testTimeScale();
 
 } // namespace romwright

@@ -1,0 +1,162 @@
+// Several scanners in one console run: each in a process of its own, read
+// back by the parent as JSON, so one that stalls leaves the others alone.
+#include "image/FlashLayout.h"
+#include "image/ParseMotorolaSrecords.h"
+#include "support/ConsoleRun.h"
+#include "support/SimProcess.h"
+#include "support/TestPaths.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <map>
+
+namespace {
+
+using namespace std::chrono_literals;
+using romwright::test::ConsoleRun;
+using romwright::test::runConsole;
+using romwright::test::SimProcess;
+
+QString sample()
+{
+    return romwright::test::sampleDir() + QStringLiteral("/Hlv1450ver5_9.s19");
+}
+
+// Blocks of the sample's image that the flash does not hold.
+int blocksMissing(const QByteArray &flash)
+{
+    romwright::MemoryImage image;
+    image.fill(romwright::kErased);
+    if (!romwright::ParseSrecordFile(sample(), image).ok() || flash.size() != qsizetype(image.size()))
+        return -1;
+    romwright::RelocateVectors(image);
+    int missing = 0;
+    for (const romwright::FlashBlock &block : romwright::kFlashBlocks64)
+        missing +=
+            std::memcmp(flash.constData() + block.Address, image.data() + block.Address, block.Length) != 0;
+    return missing;
+}
+
+// Every line of OUT as a JSON object; the last one, the whole run's result, apart.
+struct Stream {
+    std::map<int, std::vector<QJsonObject>> byPort;
+    QJsonObject result;
+};
+
+Stream parse(const QString &out)
+{
+    Stream stream;
+    const QStringList lines = out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const QJsonDocument document = QJsonDocument::fromJson(lines[i].toUtf8());
+        EXPECT_TRUE(document.isObject()) << qPrintable(lines[i]);
+        if (i + 1 == lines.size())
+            stream.result = document.object();
+        else
+            stream.byPort[document.object().value(QLatin1String("port")).toInt()].push_back(
+                document.object());
+    }
+    return stream;
+}
+
+// port -> result, from the whole run's result object.
+std::map<int, QString> results(const QJsonObject &result)
+{
+    std::map<int, QString> byPort;
+    for (const QJsonValue &scanner : result.value(QLatin1String("scanners")).toArray())
+        byPort[scanner[QLatin1String("port")].toInt()] = scanner[QLatin1String("result")].toString();
+    return byPort;
+}
+
+} // namespace
+
+// The scanner on port 2 stops answering in the middle of its firmware; its
+// update ends on the route's bound while the other two complete exactly.
+TEST(MultiScanner, OneStallsAndTheOthersComplete)
+{
+    SimProcess first({"--boot", "Q"}, QStringLiteral("first"));
+    SimProcess stalled({"--boot", "Q", "--stall-after", "30"}, QStringLiteral("stalled"));
+    SimProcess third({"--boot", "Q"}, QStringLiteral("third"));
+    for (const SimProcess *sim : {&first, &stalled, &third})
+        ASSERT_TRUE(sim->isReady()) << qPrintable(sim->errorText());
+    const ConsoleRun run = runConsole({"--port", "1,2,3", "--file", sample(), "--yes", "--json"},
+                                      SimProcess::portList({&first, &stalled, &third}));
+    EXPECT_EQ(run.exitCode, 1) << qPrintable(run.out + run.err);
+    // What a child writes on standard error (a sanitizer's report) is passed on.
+    EXPECT_FALSE(run.err.contains(QLatin1String("runtime error"))) << qPrintable(run.err);
+
+    const Stream stream = parse(run.out);
+    EXPECT_EQ(stream.byPort.count(0), 0u) << "an event without its port";
+    for (const int port : {1, 2, 3}) {
+        ASSERT_EQ(stream.byPort.count(port), 1u) << port;
+        const QJsonObject last = stream.byPort.at(port).back();
+        EXPECT_EQ(last.value(QLatin1String("event")), QLatin1String("result")) << port;
+        EXPECT_EQ(last.value(QLatin1String("status")).toInt(), port == 2 ? 1 : 0) << port;
+    }
+    EXPECT_EQ(stream.result.value(QLatin1String("event")), QLatin1String("result"));
+    EXPECT_EQ(stream.result.value(QLatin1String("status")).toInt(), 1);
+    EXPECT_EQ(results(stream.result),
+              (std::map<int, QString>{{1, "completed"}, {2, "failed"}, {3, "completed"}}));
+
+    ASSERT_TRUE(first.waitForExit(5s));
+    ASSERT_TRUE(third.waitForExit(5s));
+    EXPECT_EQ(blocksMissing(first.dump()), 0);
+    EXPECT_EQ(blocksMissing(third.dump()), 0);
+}
+
+// With the old boot software each scanner asks to be power-cycled. The
+// prompts come one at a time, each naming its port; the one line of input
+// goes to the scanner prompted first, and the end of input tells the other
+// one no, so that it stops instead of waiting for ever.
+TEST(MultiScanner, AllPortsEnterGoesToThePortPrompted)
+{
+    SimProcess a({"--boot", "Z"}, QStringLiteral("a"));
+    SimProcess b({"--boot", "Z"}, QStringLiteral("b"));
+    ASSERT_TRUE(a.isReady() && b.isReady());
+    const ConsoleRun run =
+        runConsole({"--port", "all", "--json"}, SimProcess::portList({nullptr, &a, nullptr, &b}), "\n", true,
+                   QString(), QStringLiteral("0.2"));
+    EXPECT_EQ(run.exitCode, 1) << qPrintable(run.out + run.err);
+
+    std::vector<int> prompted;
+    for (const QString &line : run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        const QJsonObject event = QJsonDocument::fromJson(line.toUtf8()).object();
+        if (event.value(QLatin1String("event")) == QLatin1String("prompt"))
+            prompted.push_back(event.value(QLatin1String("port")).toInt());
+    }
+    ASSERT_EQ(prompted.size(), 2u) << qPrintable(run.out);
+    const int answered = prompted.front();
+    const int refused = prompted.back();
+    EXPECT_EQ(results(parse(run.out).result),
+              (std::map<int, QString>{{answered, "completed"}, {refused, "failed"}}));
+    EXPECT_TRUE(run.out.contains(QStringLiteral("\"port\":%1,\"text\":\"Standard input ended").arg(refused)))
+        << qPrintable(run.out);
+    SimProcess &completed = answered == 2 ? a : b;
+    ASSERT_TRUE(completed.waitForExit(5s));
+    EXPECT_EQ(blocksMissing(completed.dump()), 0);
+}
+
+TEST(MultiScanner, PortListUsageErrors)
+{
+    const struct {
+        const char *ports;
+        const char *message;
+    } cases[] = {
+        {"1,1", "--port names port 1 twice"},
+        {"0,3", "--port takes port numbers from 1 to 16"},
+        {"1,x", "--port takes port numbers from 1 to 16"},
+        {",", "--port takes port numbers from 1 to 16"},
+        {"3,", "--port takes port numbers from 1 to 16"},
+        {"2,17", "--port takes port numbers from 1 to 16"},
+    };
+    for (const auto &c : cases) {
+        const ConsoleRun run = runConsole({"--port", c.ports, "--yes"}, QString());
+        EXPECT_EQ(run.exitCode, 2) << c.ports;
+        EXPECT_TRUE(run.err.startsWith(QStringLiteral("romwright: ") + QLatin1String(c.message)))
+            << c.ports << ": " << qPrintable(run.err);
+    }
+}
