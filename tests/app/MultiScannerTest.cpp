@@ -18,20 +18,16 @@ namespace {
 
 using namespace std::chrono_literals;
 using romwright::test::ConsoleRun;
-using romwright::test::runConsole;
+using romwright::test::runRomwright;
 using romwright::test::SimProcess;
-
-QString sample()
-{
-    return romwright::test::sampleDir() + QStringLiteral("/Hlv1450ver5_9.s19");
-}
 
 // Blocks of the sample's image that the flash does not hold.
 int blocksMissing(const QByteArray &flash)
 {
     romwright::MemoryImage image;
     image.fill(romwright::kErased);
-    if (!romwright::ParseSrecordFile(sample(), image).ok() || flash.size() != qsizetype(image.size()))
+    if (!romwright::ParseSrecordFile(romwright::test::kHalvernSample, image).ok() ||
+        flash.size() != qsizetype(image.size()))
         return -1;
     romwright::RelocateVectors(image);
     int missing = 0;
@@ -83,8 +79,9 @@ TEST(MultiScanner, OneStallsAndTheOthersComplete)
     SimProcess third({"--boot", "Q"}, QStringLiteral("third"));
     for (const SimProcess *sim : {&first, &stalled, &third})
         ASSERT_TRUE(sim->isReady()) << qPrintable(sim->errorText());
-    const ConsoleRun run = runConsole({"--port", "1,2,3", "--file", sample(), "--yes", "--json"},
-                                      SimProcess::portList({&first, &stalled, &third}));
+    const ConsoleRun run = runRomwright(
+        {"--console", "--port", "1,2,3", "--file", romwright::test::kHalvernSample, "--yes", "--json"},
+        SimProcess::portList({&first, &stalled, &third}));
     EXPECT_EQ(run.exitCode, 1) << qPrintable(run.out + run.err);
     // What a child writes on standard error (a sanitizer's report) is passed on.
     EXPECT_FALSE(run.err.contains(QLatin1String("runtime error"))) << qPrintable(run.err);
@@ -118,8 +115,8 @@ TEST(MultiScanner, AllPortsEnterGoesToThePortPrompted)
     SimProcess b({"--boot", "Z"}, QStringLiteral("b"));
     ASSERT_TRUE(a.isReady() && b.isReady());
     const ConsoleRun run =
-        runConsole({"--port", "all", "--json"}, SimProcess::portList({nullptr, &a, nullptr, &b}), "\n", true,
-                   QString(), QStringLiteral("0.2"));
+        runRomwright({"--console", "--port", "all", "--json"},
+                     SimProcess::portList({nullptr, &a, nullptr, &b}), "\n", QStringLiteral("0.2"));
     EXPECT_EQ(run.exitCode, 1) << qPrintable(run.out + run.err);
 
     std::vector<int> prompted;
@@ -154,7 +151,7 @@ TEST(MultiScanner, PortListUsageErrors)
         {"2,17", "--port takes port numbers from 1 to 16"},
     };
     for (const auto &c : cases) {
-        const ConsoleRun run = runConsole({"--port", c.ports, "--yes"}, QString());
+        const ConsoleRun run = runRomwright({"--console", "--port", c.ports, "--yes"});
         EXPECT_EQ(run.exitCode, 2) << c.ports;
         EXPECT_TRUE(run.err.startsWith(QStringLiteral("romwright: ") + QLatin1String(c.message)))
             << c.ports << ": " << qPrintable(run.err);
