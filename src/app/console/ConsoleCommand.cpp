@@ -11,6 +11,7 @@
 #include "app/console/ConsoleReport.h"
 #include "app/console/ConsoleView.h"
 #include "app/console/ProgressPrinter.h"
+#include "platform/ChildProcess.h"
 #include "platform/FileSystem.h"
 #include "platform/PortMap.h"
 #include "platform/QtClock.h"
@@ -22,7 +23,6 @@
 
 #include <cstdio>
 #include <optional>
-#include <unistd.h>
 
 namespace romwright {
 
@@ -93,7 +93,7 @@ int runConsole(const QStringList &arguments)
     state.update().powerCyclePrompt = [&dialogs](const QString &text, const QString &title) {
         return dialogs.powerCyclePrompt(text, title);
     };
-    ProgressPrinter progress(stdout, isatty(fileno(stdout)) == 1);
+    ProgressPrinter progress(stdout, isTerminal(stdout));
     view.report = dialogs.report = progress.report = &report;
     state.update().transfer().onProgress = [&progress](const TransferProgress &p) { progress.show(p); };
     view.beforePrint = [&progress] { progress.breakLine(); };

@@ -7,6 +7,7 @@
 #include "app/console/ConsoleView.h"
 #include "app/console/MultiScannerPrinter.h"
 #include "image/FileOpen.h"
+#include "platform/ChildProcess.h"
 #include "platform/FileSystem.h"
 #include "platform/PortMap.h"
 #include "platform/QtClock.h"
@@ -23,18 +24,12 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QSocketNotifier>
 #include <QTimer>
 
-#include <cerrno>
 #include <csignal>
 #include <deque>
 #include <memory>
 #include <optional>
-#include <unistd.h>
-#ifdef Q_OS_LINUX
-#include <sys/prctl.h>
-#endif
 
 namespace romwright {
 
@@ -101,7 +96,6 @@ private:
     void ended(Child &child, const QString &failure);
     void nextPrompt();
     void answerPrompt();
-    void readInput();
     void signalCaught(int signal);
     void endChild(Child &child, const QString &why, int signal);
     void changed(const Child &child);
@@ -126,10 +120,10 @@ private:
     // One prompt at a time: Enter goes to the child that has been named.
     std::deque<Child *> m_prompts;
     Child *m_prompted = nullptr;
-    std::unique_ptr<QSocketNotifier> m_input;
+    std::unique_ptr<StandardInput> m_input;
     QByteArray m_inputBuffer;
     bool m_inputEnded = false;
-    const bool m_inputTerminal = ::isatty(STDIN_FILENO) == 1;
+    const bool m_inputTerminal = isTerminal(stdin);
 };
 
 // Detection as start-up runs it, once for all ports; every port whose scanner
@@ -215,18 +209,7 @@ void SeveralScanners::start(Child &child, const Target &target)
     QProcess &process = *child.process;
     process.setProgram(QCoreApplication::applicationFilePath());
     process.setArguments(arguments);
-#ifdef Q_OS_UNIX
-    process.setChildProcessModifier([] {
-        // A group of its own: Ctrl-C on the terminal reaches this process
-        // alone, which passes it on once; a second signal would end the
-        // child at once, without closing its port.
-        ::setpgid(0, 0);
-#ifdef Q_OS_LINUX
-        // Should this process be killed, the child ends as on SIGTERM.
-        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
-#endif
-    });
-#endif
+    startInOwnGroup(process);
     child.silence.setSingleShot(true);
     child.silence.setInterval(m_silenceBound);
     QObject::connect(&child.silence, &QTimer::timeout, [this, &child] {
@@ -461,8 +444,15 @@ void SeveralScanners::answerPrompt()
         // Read when a person has answered; whatever is typed ahead of a
         // prompt stays in the terminal until one comes.
         if (!m_input) {
-            m_input = std::make_unique<QSocketNotifier>(STDIN_FILENO, QSocketNotifier::Read);
-            QObject::connect(m_input.get(), &QSocketNotifier::activated, [this] { readInput(); });
+            m_input = std::make_unique<StandardInput>();
+            QObject::connect(m_input.get(), &StandardInput::bytes, [this](const QByteArray &bytes) {
+                m_inputBuffer += bytes;
+                answerPrompt();
+            });
+            QObject::connect(m_input.get(), &StandardInput::ended, [this] {
+                m_inputEnded = true;
+                answerPrompt();
+            });
         }
         m_input->setEnabled(true);
         return;
@@ -486,17 +476,6 @@ void SeveralScanners::answerPrompt()
         m_input->setEnabled(false);
 }
 
-void SeveralScanners::readInput()
-{
-    char bytes[4096];
-    const ssize_t n = ::read(STDIN_FILENO, bytes, sizeof bytes);
-    if (n > 0)
-        m_inputBuffer.append(bytes, n);
-    else if (n == 0 || (errno != EINTR && errno != EAGAIN))
-        m_inputEnded = true;
-    answerPrompt();
-}
-
 void SeveralScanners::signalCaught(int signal)
 {
     m_signal = signal;
@@ -513,8 +492,7 @@ void SeveralScanners::endChild(Child &child, const QString &why, int signal)
         return;
     child.stopped = why;
     child.silence.stop();
-    if (child.process->processId() > 0)
-        ::kill(pid_t(child.process->processId()), signal);
+    sendSignal(*child.process, signal);
     child.ending.start();
 }
 
@@ -575,8 +553,7 @@ int SeveralScanners::run()
         m_rows.push_back(row);
     }
     if (!m_report.json() && !m_rows.empty())
-        m_printer =
-            std::make_unique<MultiScannerPrinter>(stdout, stderr, ::isatty(STDOUT_FILENO) == 1, m_rows);
+        m_printer = std::make_unique<MultiScannerPrinter>(stdout, stderr, isTerminal(stdout), m_rows);
     for (std::size_t i = 0; i < chosen.size(); ++i) {
         if (!chosen[i].answered)
             continue;

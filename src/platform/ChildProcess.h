@@ -1,0 +1,50 @@
+#pragma once
+// What the console needs of the operating system to run one child process
+// per scanner and to read a person's answers while it waits for them.
+
+#include <QByteArray>
+#include <QObject>
+
+#include <cstdio>
+#include <memory>
+
+class QProcess;
+class QSocketNotifier;
+
+namespace romwright {
+
+// Whether the stream goes to (or comes from) a terminal, where a person sees it.
+bool isTerminal(std::FILE *stream);
+
+// The child gets a process group of its own, so that Ctrl-C on the terminal
+// reaches the parent alone, which passes it on once; and, where the system
+// can, it is sent SIGTERM should the parent die. Call before start().
+void startInOwnGroup(QProcess &process);
+
+// Sends the signal (SIGINT, SIGTERM, SIGHUP) to a running child; where there
+// are no signals the child is asked to end as by SIGTERM.
+void sendSignal(QProcess &process, int signal);
+
+// Standard input read as its bytes arrive, without blocking: bytes() for
+// what came, ended() once when it is closed or fails. Reading starts with
+// setEnabled(true); while disabled, what is typed stays in the terminal.
+class StandardInput : public QObject {
+    Q_OBJECT
+public:
+    StandardInput();
+    ~StandardInput() override;
+
+    void setEnabled(bool enabled);
+
+signals:
+    void bytes(const QByteArray &bytes);
+    void ended();
+
+private:
+    void read();
+
+    std::unique_ptr<QSocketNotifier> m_notifier;
+    bool m_ended = false;
+};
+
+} // namespace romwright
