@@ -22,6 +22,11 @@ BootloaderLink::BootloaderLink(SerialPort &MSComm1, Clock &clock, const FlashTim
         m_lineLost = true;
         m_clock.wake();
     });
+    // A byte may end a wait; outside one the wake finds nobody asleep. Made
+    // once here rather than for every wait: the firmware pass waits once per
+    // record, and the time from the acknowledgement to the next record is
+    // what the pass is made of besides the bytes themselves.
+    connect(&m_port, &SerialPort::received, this, [this] { m_clock.wake(); });
 }
 
 void BootloaderLink::pause(std::chrono::milliseconds duration)
@@ -98,8 +103,6 @@ BootloaderLink::WaitEnd BootloaderLink::waitFor(std::optional<std::uint8_t> b, b
                                                 std::optional<std::chrono::milliseconds> bound,
                                                 bool watchLine)
 {
-    QObject wakeUps;
-    connect(&m_port, &SerialPort::received, &wakeUps, [this] { m_clock.wake(); });
     std::optional<std::chrono::milliseconds> deadline;
     if (bound)
         deadline = m_clock.now() + *bound;
@@ -113,9 +116,9 @@ BootloaderLink::WaitEnd BootloaderLink::waitFor(std::optional<std::uint8_t> b, b
             return WaitEnd::Flag;
         if (watchLine && m_lineLost)
             return WaitEnd::LineLost;
-        if (m_port.inBufferCount() > 0) {
-            const QByteArray read = m_port.input();
-            if (b && !read.isEmpty() && static_cast<std::uint8_t>(read.at(0)) == *b)
+        // One read, no count first: each look at the device costs a system call.
+        if (const QByteArray read = m_port.input(); !read.isEmpty()) {
+            if (b && static_cast<std::uint8_t>(read.at(0)) == *b)
                 return WaitEnd::Got;
             if (flushed)
                 m_port.clearInput();
