@@ -22,10 +22,10 @@ BootloaderLink::BootloaderLink(SerialPort &MSComm1, Clock &clock, const FlashTim
         m_lineLost = true;
         m_clock.wake();
     });
-    // A byte may end a wait; outside one the wake finds nobody asleep. Made
-    // once here rather than for every wait: the firmware pass waits once per
-    // record, and the time from the acknowledgement to the next record is
-    // what the pass is made of besides the bytes themselves.
+    // A byte may end a wait; outside the link's waits it only makes whoever
+    // sleeps on the clock look again. Made once here rather than for every
+    // wait: the firmware pass waits once per record, and the time from the
+    // acknowledgement to the next record is all it spends besides the bytes.
     connect(&m_port, &SerialPort::received, this, [this] { m_clock.wake(); });
 }
 

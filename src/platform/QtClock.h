@@ -22,9 +22,9 @@ public:
 
 private:
     // A loop and its bound, made once for each depth of nested sleeps and
-    // kept: the firmware pass sleeps once per record, and building them
-    // every time is a good part of the time between an acknowledgement and
-    // the next record.
+    // kept: the firmware pass sleeps once per record, and building them for
+    // every sleep put their set-up and tear-down between an acknowledgement
+    // and the next record.
     struct Sleeper;
 
     QElapsedTimer m_elapsed;
