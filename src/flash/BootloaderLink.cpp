@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <functional>
+#include <utility>
 
 namespace romwright {
 
@@ -26,7 +27,10 @@ BootloaderLink::BootloaderLink(SerialPort &MSComm1, Clock &clock, const FlashTim
     // sleeps on the clock look again. Made once here rather than for every
     // wait: the firmware pass waits once per record, and the time from the
     // acknowledgement to the next record is all it spends besides the bytes.
-    connect(&m_port, &SerialPort::received, this, [this] { m_clock.wake(); });
+    connect(&m_port, &SerialPort::received, this, [this] {
+        m_delivered = true;
+        m_clock.wake();
+    });
 }
 
 void BootloaderLink::pause(std::chrono::milliseconds duration)
@@ -106,6 +110,7 @@ BootloaderLink::WaitEnd BootloaderLink::waitFor(std::optional<std::uint8_t> b, b
     std::optional<std::chrono::milliseconds> deadline;
     if (bound)
         deadline = m_clock.now() + *bound;
+    m_delivered = false;
 
     for (;;) {
         if (ending())
@@ -116,8 +121,10 @@ BootloaderLink::WaitEnd BootloaderLink::waitFor(std::optional<std::uint8_t> b, b
             return WaitEnd::Flag;
         if (watchLine && m_lineLost)
             return WaitEnd::LineLost;
-        // One read, no count first: each look at the device costs a system call.
-        if (const QByteArray read = m_port.input(); !read.isEmpty()) {
+        // One read, no count first, and none of the device when the bytes
+        // have just been delivered: each look at it costs a system call.
+        const QByteArray read = std::exchange(m_delivered, false) ? m_port.inputDelivered() : m_port.input();
+        if (!read.isEmpty()) {
             if (b && static_cast<std::uint8_t>(read.at(0)) == *b)
                 return WaitEnd::Got;
             if (flushed)

@@ -397,6 +397,13 @@ QByteArray QtSerialPort::input()
     return m_inputLen == 0 ? m_port.readAll() : m_port.read(m_inputLen);
 }
 
+QByteArray QtSerialPort::inputDelivered()
+{
+    if (!portOpen() || m_port.bytesAvailable() == 0)
+        return input();
+    return m_inputLen == 0 ? m_port.readAll() : m_port.read(m_inputLen);
+}
+
 CommError QtSerialPort::clearInput()
 {
     if (!portOpen())
