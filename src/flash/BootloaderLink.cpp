@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <functional>
+#include <utility>
 
 namespace romwright {
 
@@ -20,6 +21,14 @@ BootloaderLink::BootloaderLink(SerialPort &MSComm1, Clock &clock, const FlashTim
 {
     connect(&m_port, &SerialPort::lineLost, this, [this] {
         m_lineLost = true;
+        m_clock.wake();
+    });
+    // A byte may end a wait; outside the link's waits it only makes whoever
+    // sleeps on the clock look again. Made once here rather than for every
+    // wait: the firmware pass waits once per record, and the time from the
+    // acknowledgement to the next record is all it spends besides the bytes.
+    connect(&m_port, &SerialPort::received, this, [this] {
+        m_delivered = true;
         m_clock.wake();
     });
 }
@@ -98,11 +107,10 @@ BootloaderLink::WaitEnd BootloaderLink::waitFor(std::optional<std::uint8_t> b, b
                                                 std::optional<std::chrono::milliseconds> bound,
                                                 bool watchLine)
 {
-    QObject wakeUps;
-    connect(&m_port, &SerialPort::received, &wakeUps, [this] { m_clock.wake(); });
     std::optional<std::chrono::milliseconds> deadline;
     if (bound)
         deadline = m_clock.now() + *bound;
+    m_delivered = false;
 
     for (;;) {
         if (ending())
@@ -113,9 +121,11 @@ BootloaderLink::WaitEnd BootloaderLink::waitFor(std::optional<std::uint8_t> b, b
             return WaitEnd::Flag;
         if (watchLine && m_lineLost)
             return WaitEnd::LineLost;
-        if (m_port.inBufferCount() > 0) {
-            const QByteArray read = m_port.input();
-            if (b && !read.isEmpty() && static_cast<std::uint8_t>(read.at(0)) == *b)
+        // One read, no count first, and none of the device when the bytes
+        // have just been delivered: each look at it costs a system call.
+        const QByteArray read = std::exchange(m_delivered, false) ? m_port.inputDelivered() : m_port.input();
+        if (!read.isEmpty()) {
+            if (b && static_cast<std::uint8_t>(read.at(0)) == *b)
                 return WaitEnd::Got;
             if (flushed)
                 m_port.clearInput();

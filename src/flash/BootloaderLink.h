@@ -97,6 +97,7 @@ private:
     FlashTimings m_timings;
     WaitTimers m_timers;
     bool m_lineLost = false;
+    bool m_delivered = false; // received() since the wait last read
 };
 
 } // namespace romwright

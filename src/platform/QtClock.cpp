@@ -2,7 +2,6 @@
 
 #include <QEventLoop>
 #include <QTimer>
-#include <algorithm>
 #include <thread>
 
 namespace romwright {
@@ -48,32 +47,46 @@ std::unique_ptr<ClockTimer> QtClock::timer(bool periodic, std::function<void()> 
     return std::make_unique<QtClockTimer>(periodic, std::move(onTick));
 }
 
+struct QtClock::Sleeper {
+    Sleeper()
+    {
+        bound.setSingleShot(true);
+        bound.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&bound, &QTimer::timeout, &loop, &QEventLoop::quit);
+    }
+    QEventLoop loop;
+    QTimer bound;
+};
+
+QtClock::~QtClock() = default;
+
 void QtClock::sleep(std::optional<ms> deadline)
 {
     if (waitsEnded())
         return;
-    QEventLoop loop;
-    QTimer bound;
-    bound.setSingleShot(true);
-    bound.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&bound, &QTimer::timeout, &loop, &QEventLoop::quit);
+    ms left{0};
     if (deadline) {
-        const ms left = *deadline - now();
+        left = *deadline - now();
         if (left.count() <= 0)
             return;
-        bound.start(left);
     }
-    m_sleeping.push_back(&loop);
-    loop.exec();
-    m_sleeping.erase(std::find(m_sleeping.begin(), m_sleeping.end(), &loop));
+    if (m_depth == m_sleepers.size())
+        m_sleepers.push_back(std::make_unique<Sleeper>());
+    Sleeper &sleeper = *m_sleepers[m_depth];
+    if (deadline)
+        sleeper.bound.start(left);
+    ++m_depth;
+    sleeper.loop.exec();
+    --m_depth;
+    sleeper.bound.stop();
 }
 
 void QtClock::wake()
 {
     // Every sleeper looks again: an outer wait's event may have come while
     // an inner one sleeps, and the outer loop returns once the inner has.
-    for (QEventLoop *loop : m_sleeping)
-        loop->quit();
+    for (std::size_t i = 0; i < m_depth; ++i)
+        m_sleepers[i]->loop.quit();
 }
 
 } // namespace romwright

@@ -5,15 +5,15 @@
 #include "platform/Clock.h"
 
 #include <QElapsedTimer>
+#include <memory>
 #include <vector>
-
-class QEventLoop;
 
 namespace romwright {
 
 class QtClock : public Clock {
 public:
     QtClock();
+    ~QtClock() override;
     ms now() const override;
     void pause(ms duration) override;
     std::unique_ptr<ClockTimer> timer(bool periodic, std::function<void()> onTick) override;
@@ -21,8 +21,15 @@ public:
     void wake() override;
 
 private:
+    // A loop and its bound, made once for each depth of nested sleeps and
+    // kept: the firmware pass sleeps once per record, and building them for
+    // every sleep put their set-up and tear-down between an acknowledgement
+    // and the next record.
+    struct Sleeper;
+
     QElapsedTimer m_elapsed;
-    std::vector<QEventLoop *> m_sleeping; // innermost last
+    std::vector<std::unique_ptr<Sleeper>> m_sleepers; // by depth
+    std::size_t m_depth = 0;                          // sleeps running now
 };
 
 } // namespace romwright

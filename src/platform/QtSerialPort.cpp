@@ -340,9 +340,25 @@ CommError QtSerialPort::output(const QByteArray &bytes)
         return CommError::PortNotOpen;
     if (bytes.isEmpty())
         return CommError::None;
-    if (m_port.write(bytes) != bytes.size())
-        return CommError::WriteFailed;
     m_sentSinceDrain = true;
+    QByteArray rest = bytes;
+#ifndef Q_OS_WIN
+    // With nothing queued in Qt's buffer the bytes go straight to the device:
+    // Qt's own way (queue, arm the write notifier, wait for it, write, disarm)
+    // costs several system calls before the first byte leaves, and in the
+    // firmware pass that delay comes between every acknowledgement and the
+    // next record. What the device does not take (a full buffer), and any
+    // failure, goes Qt's way, which waits for room and reports a lost line.
+    if (m_port.bytesToWrite() == 0) {
+        const ssize_t written = ::write(int(m_port.handle()), bytes.constData(), std::size_t(bytes.size()));
+        if (written == bytes.size())
+            return CommError::None;
+        if (written > 0)
+            rest = bytes.sliced(written);
+    }
+#endif
+    if (m_port.write(rest) != rest.size())
+        return CommError::WriteFailed;
     // The caller may pause or change the rate right after this returns, so
     // the bytes go to the device now rather than on the next event loop pass.
     const QDeadlineTimer deadline(kWriteBoundMs);
@@ -378,6 +394,13 @@ QByteArray QtSerialPort::input()
     pullPending();
     if (!portOpen())
         return QByteArray();
+    return m_inputLen == 0 ? m_port.readAll() : m_port.read(m_inputLen);
+}
+
+QByteArray QtSerialPort::inputDelivered()
+{
+    if (!portOpen() || m_port.bytesAvailable() == 0)
+        return input();
     return m_inputLen == 0 ? m_port.readAll() : m_port.read(m_inputLen);
 }
 

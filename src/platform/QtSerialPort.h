@@ -64,6 +64,7 @@ public:
     CommError output(const QByteArray &bytes) override;
     int inBufferCount() const override;
     QByteArray input() override;
+    QByteArray inputDelivered() override;
     CommError clearInput() override;
     CommError clearOutput() override;
 

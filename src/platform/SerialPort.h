@@ -67,6 +67,10 @@ public:
     virtual int inBufferCount() const = 0;
     // Reads and removes everything waiting (Input with InputLen 0).
     virtual QByteArray input() = 0;
+    // For a wait that received() has just woken: what the event loop has
+    // delivered, without asking the device once more (it was read a moment
+    // ago); input() when nothing has been delivered.
+    virtual QByteArray inputDelivered() { return input(); }
     // InBufferCount = 0 / OutBufferCount = 0: discard what waits.
     virtual CommError clearInput() = 0;
     virtual CommError clearOutput() = 0;

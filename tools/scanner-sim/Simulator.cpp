@@ -145,6 +145,8 @@ int Simulator::run()
             readLine();
     }
     writeDump();
+    if (const std::string turnaround = m_turnaround.text(); !turnaround.empty())
+        note(turnaround);
     m_transcript.flush();
     m_line.hangUp();
     return 0;
@@ -192,6 +194,8 @@ void Simulator::readLine()
             !m_opening && (changedThisTime || now - m_settingsChangedAt < kChangeWindow);
         m_opening = false;
         const int rate = beforeTheChange ? m_rateBeforeChange : m_line.programSendRate();
+        if (chunk.count > 0)
+            m_turnaround.answered(now, buffer[0] == 'P');
         for (long i = 0; i < chunk.count; ++i) {
             const Clock::time_point at = std::max(now, m_inFree) + byteTime(rate);
             m_inFree = at;
@@ -228,6 +232,9 @@ void Simulator::writeDue(Clock::time_point now)
         const int listening = m_line.programListenRate();
         const std::uint8_t byte = listening == p.rate ? p.byte : garbled(p.byte);
         const bool written = m_line.write(byte);
+        // Only the bootloader's record acknowledgement is a "p".
+        if (written && byte == 'p')
+            m_turnaround.acknowledged(Clock::now());
         m_transcript.byte(now, "out", p.byte, p.rate,
                           !written              ? "lost: the terminal is full"
                           : listening != p.rate ? "heard as garbage at another rate"

@@ -7,6 +7,7 @@
 #include "PtyLine.h"
 #include "SimScanner.h"
 #include "Transcript.h"
+#include "Turnaround.h"
 
 #include <deque>
 #include <functional>
@@ -55,6 +56,7 @@ private:
     SimOptions m_options;
     Clock::time_point m_start;
     Transcript m_transcript;
+    Turnaround m_turnaround;
     PtyLine m_line;
     SimScanner m_scanner;
 
