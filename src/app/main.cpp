@@ -119,6 +119,11 @@ int main(int argc, char **argv)
         return runWindow(argc, argv);
     }
 
+    // The console and --info need none of the desktop's event-loop
+    // integration; Qt's own loop wakes sooner for each acknowledgement of
+    // the firmware pass (bench/flash-throughput). A value set outside wins.
+    if (!qEnvironmentVariableIsSet("QT_NO_GLIB"))
+        qputenv("QT_NO_GLIB", "1");
     QCoreApplication app(argc, argv);
     // Not QCoreApplication::arguments(): a file name that is not UTF-8 would lose its bytes.
     const QStringList arguments = commandLineArguments(argc, argv);
