@@ -392,15 +392,20 @@ int QtSerialPort::inBufferCount() const
 QByteArray QtSerialPort::input()
 {
     pullPending();
-    if (!portOpen())
-        return QByteArray();
-    return m_inputLen == 0 ? m_port.readAll() : m_port.read(m_inputLen);
+    return take();
 }
 
 QByteArray QtSerialPort::inputDelivered()
 {
-    if (!portOpen() || m_port.bytesAvailable() == 0)
-        return input();
+    if (portOpen() && m_port.bytesAvailable() == 0)
+        pullPending();
+    return take();
+}
+
+QByteArray QtSerialPort::take()
+{
+    if (!portOpen())
+        return QByteArray();
     return m_inputLen == 0 ? m_port.readAll() : m_port.read(m_inputLen);
 }
 

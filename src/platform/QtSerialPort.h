@@ -72,6 +72,8 @@ private:
     CommError open();
     void close();
     void pullPending() const;
+    // What the port has read, InputLen bytes at most; nothing when it is closed.
+    QByteArray take();
     bool lineDown() const;
     void onReadyRead();
     void onError(QSerialPort::SerialPortError error);

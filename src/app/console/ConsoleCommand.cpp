@@ -68,8 +68,7 @@ int runConsole(const QStringList &arguments)
     ConsoleReport report(stdout, stderr, options.json);
     const std::optional<double> timeScale = testTimeScale();
     if (!timeScale) {
-        report.error(
-            QStringLiteral("%1 takes a factor above 0 and at most 1").arg(QLatin1String(kTestTimeScale)));
+        report.error(testTimeScaleRefusal());
         return kExitUsage;
     }
     if (*timeScale != 1.0)

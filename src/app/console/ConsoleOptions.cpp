@@ -121,4 +121,9 @@ std::optional<double> testTimeScale()
     return factor;
 }
 
+QString testTimeScaleRefusal()
+{
+    return QStringLiteral("%1 takes a factor above 0 and at most 1").arg(QLatin1String(kTestTimeScale));
+}
+
 } // namespace romwright

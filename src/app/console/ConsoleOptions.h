@@ -41,5 +41,7 @@ inline constexpr const char *kTestTimeScale = "ROMWRIGHT_TEST_TIME_SCALE";
 
 // 1 when the variable is not set; nothing when it holds no factor in (0, 1].
 std::optional<double> testTimeScale();
+// What is said when testTimeScale() refuses the variable's value.
+QString testTimeScaleRefusal();
 
 } // namespace romwright

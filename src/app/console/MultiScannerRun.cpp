@@ -64,7 +64,7 @@ class SeveralScanners {
 public:
     SeveralScanners(const ConsoleOptions &options, double timeScale)
         : m_options(options), m_report(stdout, stderr, options.json),
-          m_silenceBound(scaled(kSilenceBound, timeScale)), m_endBound(kEndBound),
+          m_silenceBound(scaled(kSilenceBound, timeScale)),
           m_signals([this](int signal) { signalCaught(signal); })
     {
     }
@@ -104,7 +104,6 @@ private:
     const ConsoleOptions &m_options;
     ConsoleReport m_report;
     milliseconds m_silenceBound;
-    milliseconds m_endBound;
     QtClock m_clock;
     TerminationSignals m_signals;
     int m_signal = 0;
@@ -219,7 +218,7 @@ void SeveralScanners::start(Child &child, const Target &target)
             SIGTERM);
     });
     child.ending.setSingleShot(true);
-    child.ending.setInterval(m_endBound);
+    child.ending.setInterval(kEndBound);
     QObject::connect(&child.ending, &QTimer::timeout, [&child] {
         child.killed = true;
         child.process->kill();
@@ -232,7 +231,7 @@ void SeveralScanners::start(Child &child, const Target &target)
             QString failure;
             if (child.killed)
                 failure = QStringLiteral("its process did not end within %1 s and was killed")
-                              .arg(m_endBound.count() / 1000);
+                              .arg(kEndBound.count() / 1000);
             else if (status == QProcess::CrashExit)
                 failure = QStringLiteral("its process ended without a result (it crashed)");
             else if (!child.reported)
@@ -573,8 +572,7 @@ int runSeveralScanners(const ConsoleOptions &options)
     const std::optional<double> timeScale = testTimeScale();
     if (!timeScale) {
         ConsoleReport report(stdout, stderr, options.json);
-        report.error(
-            QStringLiteral("%1 takes a factor above 0 and at most 1").arg(QLatin1String(kTestTimeScale)));
+        report.error(testTimeScaleRefusal());
         report.result(kExitUsage);
         return kExitUsage;
     }
