@@ -1,6 +1,7 @@
 #include "app/window/MainWindowHandlers.h"
 
 #include "app/common/FindFile.h"
+#include "app/common/FirmwareCheck.h"
 #include "app/common/FirmwareDiscovery.h"
 #include "app/common/MainState.h"
 #include "app/window/MainWindow.h"
@@ -50,6 +51,10 @@ FormLoadEnd MainWindowHandlers::Form_Load(const std::optional<WindowCommandLine>
         request.scannMod = commandLine->model;
         request.firmwareName = commandLine->file;
     }
+    request.anotherModel = [this](const QString &text, const QString &given) {
+        return m_parts.dialogs.question(text + QStringLiteral(" Go on with the %1 all the same?").arg(given),
+                                        QString::fromLatin1(kFirmwareCheckTitle), MessageIcon::Exclamation);
+    };
     const StartUpResult started =
         FormLoad(request, {state, m_cScann, m_permissionNotice, m_parts.scannerTimings});
     m_sFirmFile = started.sFirmFile;
