@@ -72,6 +72,35 @@ TEST(WindowStartUp, APortNumberOutsideOneToSixteenReachesNoDevice)
     EXPECT_EQ(sim.transcript().count(QLatin1String("in  0x52 'R'")), 1);
 }
 
+// FILE,PORT,MODEL with a scanner that answers as another model asks, No the
+// default. Yes keeps the model given; No shows the model the scanner answered
+// as and brings its newest firmware. Either way the window goes on.
+TEST(WindowStartUp, AModelTheScannerDoesNotAnswerAsIsAskedAbout)
+{
+    const std::tuple<std::deque<bool>, const char *, const char *> cases[] = {
+        {{true}, "Halvern 1450", "None"},
+        {{}, "Jorlith 750", "JL750Ver6_0.s19"},
+    };
+    for (const auto &[answers, model, file] : cases) {
+        SCOPED_TRACE(model);
+        SimProcess sim({"--model", "jorlith"});
+        ASSERT_TRUE(sim.isReady()) << sim.errorText().toStdString();
+        SimRig rig(sim);
+        rig.dialogs.questionAnswers = answers;
+        ASSERT_EQ(rig.load(QString()), FormLoadEnd::Ready);
+        ASSERT_EQ(rig.dialogs.questions.size(), 1u);
+        EXPECT_EQ(
+            rig.dialogs.questions[0].text,
+            QStringLiteral("The scanner on port 1 answers as Jorlith 750, not Halvern 1450. Go on with the "
+                           "Halvern 1450 all the same?"));
+        EXPECT_EQ(rig.dialogs.questions[0].title, QStringLiteral("Firmware Check"));
+        EXPECT_EQ(rig.window.text(LabelId::ScanMod), QLatin1String(model));
+        EXPECT_EQ(rig.window.text(LabelId::FirmFile), QLatin1String(file));
+        EXPECT_EQ(rig.window.lamp(LampId::ComStatus), Lamp::Green);
+        EXPECT_TRUE(rig.ends.isEmpty());
+    }
+}
+
 TEST(WindowUpdate, FoundScannerProgrammedThroughTheWindow)
 {
     // The first greeting of the update does not come: the File menu opens
