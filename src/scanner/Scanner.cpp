@@ -39,8 +39,9 @@ struct ProbedPort {
     qint16 number = 0;
     std::unique_ptr<SerialPort> port;
     bool refused = false;
-    bool inUse = false; // also set when the line fails while writing
-    bool done = false;  // answered, or given up
+    bool inUse = false;  // also set when the line fails while writing
+    bool done = false;   // answered, or given up
+    bool opened = false; // for the last row asked
     QByteArray answer;
 
     void absorb(CommError error)
@@ -79,7 +80,8 @@ bool isCompatibilityAnswer(const ScannerModel &model, const QByteArray &answer)
 // Asks one model row of every port still being asked, then one wait serves
 // them all. Each port opens at the row's rate and closes after its answer is
 // read, as when the ports were asked one after another, so each hears the
-// same bytes at the same rates. The ports asked; none when all are done.
+// same bytes at the same rates. The ports asked; none when every port is done
+// or none opened.
 std::vector<ProbedPort *> askRow(std::vector<ProbedPort> &ports, const ScannerModel &model, Clock &clock,
                                  Clock::ms wait)
 {
@@ -98,6 +100,8 @@ std::vector<ProbedPort *> askRow(std::vector<ProbedPort> &ports, const ScannerMo
             probed.done = true;
             continue;
         }
+        if (!port.portOpen())
+            continue; // no answer to wait for; the next row tries again
         probed.absorb(port.output(model.VersionCommand.toLatin1() + "\r\n"));
         asked.push_back(&probed);
     }
@@ -205,7 +209,7 @@ Detection Scanner::DetectScanner(qint16 &CommPort)
     for (const auto &model : m_models) {
         const std::vector<ProbedPort *> asked = askRow(ports, *model, m_clock, m_timings.probeWait);
         if (asked.empty())
-            break;
+            continue; // every port done, or none opened for this row
         for (ProbedPort *probed : asked) {
             const QByteArray &answer = probed->answer;
             const bool wins = !found || probed->number > *found;
@@ -277,6 +281,7 @@ std::optional<FoundScanner> Scanner::identityOn(const SerialPort &like, qint16 n
     probed.number = n;
     probed.port = like.sibling();
     for (const auto &model : m_models) {
+        // A port that will not open says why when the bootloader dialogue opens it.
         if (askRow(ports, *model, m_clock, m_timings.probeWait).empty() || probed.inUse)
             return std::nullopt;
         const QByteArray &answer = probed.answer;

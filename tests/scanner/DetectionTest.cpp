@@ -150,8 +150,9 @@ TEST(DetectScanner, RefusesToRunOncePROGRAMWasPressed)
 // hears nothing but "V" CR LF, and the port it was asked on is left closed.
 TEST(DetectScanner, IdentityOnOnePortNamesOnlyAModelTheScannerAnswersAs)
 {
-    FakeDevice held;
+    FakeDevice held, missing;
     held.openError = CommError::PortInUse;
+    missing.openError = CommError::DeviceNotOpen;
     const struct {
         const char *what;
         FakeDevice device;
@@ -164,6 +165,7 @@ TEST(DetectScanner, IdentityOnOnePortNamesOnlyAModelTheScannerAnswersAs)
         {"boot prompt", answersAt("38400", "Q"), "", 200},
         {"silent", answersAt("38400", ""), "", 1000},
         {"held by another program", held, "", 0},
+        {"will not open", missing, "", 0}, // asked once, no wait
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
