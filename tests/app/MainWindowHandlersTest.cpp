@@ -36,7 +36,7 @@ TEST(WindowHandlerPorts, PortMenuTicksOnlyAPortThatOpened)
     const std::tuple<int, CommError, Lamp, int> steps[] = {
         {2, CommError::None, Lamp::Green, 2},
         {5, CommError::PortInUse, Lamp::Red, 2},
-        {7, CommError::NoSuchPort, Lamp::Green, 7},
+        {7, CommError::NoSuchPort, Lamp::Red, 2}, // passed over by OpenPort, yet not open
     };
     Rig rig;
     for (const auto &[port, openError, lamp, ticked] : steps) {

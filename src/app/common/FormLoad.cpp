@@ -3,8 +3,10 @@
 #include "app/common/MainState.h"
 #include "app/common/PortPermissionNotice.h"
 #include "platform/DeviceAccess.h"
+#include "platform/Dialogs.h"
 #include "platform/FileSystem.h"
 #include "platform/PortMap.h"
+#include "scanner/ChooserAnswer.h"
 #include "scanner/Scanner.h"
 #include "view/MainView.h"
 
@@ -55,7 +57,7 @@ std::optional<UnfinishedUpdate> chooseRecord(const StartUpRequest &request, cons
 
 } // namespace
 
-StartUpResult FormLoad(const StartUpRequest &given, const StartUpContext &context)
+StartUpResult FormLoad(const StartUpRequest &asked, const StartUpContext &context)
 {
     MainState &state = context.state;
     const MainServices &services = state.services();
@@ -69,8 +71,8 @@ StartUpResult FormLoad(const StartUpRequest &given, const StartUpContext &contex
     // been named: the scanner waits in its boot software and would not
     // answer a search.
     bool stop = false;
-    StartUpRequest request = given;
-    result.finishing = chooseRecord(given, services, stop);
+    StartUpRequest request = asked;
+    result.finishing = chooseRecord(asked, services, stop);
     if (stop) {
         result.end = FormLoadEnd::Unfinished;
         return result;
@@ -103,15 +105,37 @@ StartUpResult FormLoad(const StartUpRequest &given, const StartUpContext &contex
     // A port number that is not one leaves no port; the model label is set.
     const int port = found.status == FindStatus::BadPortNumber ? 0 : found.port;
     result.typeOfScanner = searching ? scanner.TypeOfScanner() : request.givenType;
+    // A model given is held against what the scanner on that port says it
+    // is, before a byte of the bootloader dialogue. One that does not answer
+    // (it may wait in its boot software) is taken as named.
+    const QString given = searching ? QString() : modelShownFor(*request.scannMod);
+    if (!given.isEmpty() && port >= PortMap::kFirstPort && port <= PortMap::kLastPort) {
+        const std::optional<FoundScanner> answered = scanner.identityOn(state.MSComm1(), qint16(port));
+        if (answered && answered->name != given) {
+            const QString text =
+                QString::fromLatin1(kAnswersAsAnotherModel).arg(port).arg(answered->name, given);
+            if (request.anotherModel && !request.anotherModel(text, given)) {
+                if (request.stopAtFirstGap) {
+                    result.end = FormLoadEnd::Declined;
+                    return result;
+                }
+                showScannerModel(services.view, state.flags(), answered->name);
+                result.typeOfScanner = answered->typeOfScanner;
+            }
+        }
+    }
     // No scanner, and ports this user may not open: that is most likely why.
     const bool explainRefusal = searching && port < 1 && !scanner.refusedPorts().empty();
+    // Or ports another program holds.
+    const bool explainHeld = searching && port < 1 && !scanner.heldPorts().empty();
     if (searching) {
         if (request.searched)
             request.searched(scanner, found);
         if (port < 1 && request.stopAtFirstGap) {
             context.notice.show(services.dialogs, scanner.refusedPorts());
-            // Ports this user may not open are the likelier reason, and said.
-            if (request.noScannerFound && scanner.refusedPorts().empty())
+            // Ports this user may not open or another program holds are
+            // the likelier reason, and said.
+            if (request.noScannerFound && !explainRefusal && !explainHeld)
                 request.noScannerFound();
             result.end = FormLoadEnd::NoScanner;
             return result;
@@ -163,7 +187,10 @@ StartUpResult FormLoad(const StartUpRequest &given, const StartUpContext &contex
         services.view.setLamp(LampId::ComStatus, Lamp::Red);
         context.notice.show(services.dialogs, scanner.refusedPorts());
     }
-    if (searching && port < 1 && !explainRefusal && request.noScannerFound)
+    if (explainHeld)
+        services.dialogs.message(portsInUseText(scanner.heldPorts()),
+                                 QString::fromLatin1(kScannerNotFoundTitle), MessageIcon::Exclamation);
+    if (searching && port < 1 && !explainRefusal && !explainHeld && request.noScannerFound)
         request.noScannerFound();
     return result;
 }

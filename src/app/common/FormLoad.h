@@ -29,7 +29,7 @@ enum class FormLoadEnd {
     EndProgram,  // end at once: PROGRAM already pressed, the chooser's Exit, or the identification ended it
     NoScanner,   // (stopAtFirstGap) the search found none
     PortRefused, // (stopAtFirstGap) this user may not open the port; the notice was shown
-    Declined,    // beforePort said no
+    Declined,    // beforePort said no, or (stopAtFirstGap) anotherModel did
     NoFirmware,  // (stopAtFirstGap) no firmware file for the scanner in any folder
     Unfinished,  // an unfinished update was found and the user stopped
 };
@@ -56,6 +56,12 @@ struct StartUpRequest {
 
     // After a search that ended (found or not); the console prints the outcome.
     std::function<void(const Scanner &scanner, const FindScannerResult &found)> searched;
+    // The scanner on the port given answers as another model than the one
+    // given; text says so (kAnswersAsAnotherModel). True goes on with the
+    // model given. False ends start-up (Declined) where it stops at the first
+    // gap, and elsewhere takes the model the scanner answered as found.
+    // Unset: the model given.
+    std::function<bool(const QString &text, const QString &given)> anotherModel;
     // Before the port opens; false ends start-up (Declined).
     std::function<bool(int typeOfScanner)> beforePort;
     // The name the search chose, before it is loaded.
@@ -70,6 +76,9 @@ struct StartUpRequest {
     // an interrupted update.
     std::function<void()> noScannerFound;
 };
+
+// %1 the port, %2 the model the scanner answered as, %3 the model given.
+inline constexpr const char *kAnswersAsAnotherModel = "The scanner on port %1 answers as %2, not %3.";
 
 struct StartUpResult {
     FormLoadEnd end = FormLoadEnd::Ready;

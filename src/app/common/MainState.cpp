@@ -33,7 +33,9 @@ void MainState::startTimers()
 bool MainState::mnuCom_Click(int n)
 {
     MainView &view = m_services.view;
-    if (!m_link->OpenPort(n)) {
+    // OpenPort passes over a port that is missing or will not open; the lamp
+    // is green only for a port that did.
+    if (!m_link->OpenPort(n) || !m_port->portOpen()) {
         view.setLamp(LampId::ComStatus, Lamp::Red);
         return false;
     }

@@ -128,9 +128,19 @@ int runConsole(const QStringList &arguments)
             report.scannerNotFound(scanner.Name() == notFound
                                        ? notFound
                                        : notFound + QStringLiteral(" (") + scanner.Name() + QLatin1Char(')'));
+            if (!scanner.heldPorts().empty())
+                report.error(portsInUseText(scanner.heldPorts()));
             return;
         }
         report.scannerFound(scanner.Name(), int(found.port));
+    };
+    // The window would ask; the console stops before the scanner hears more than its identity query.
+    request.anotherModel = [&options, &report](const QString &text, const QString &) {
+        if (options.force)
+            return true;
+        report.error(text + QStringLiteral(" The scanner was not changed."));
+        report.error(QStringLiteral("give --force to program it all the same"));
+        return false;
     };
     // Family and processor tell by the name alone, before the identification's request.
     request.beforePort = [&options, &report](int typeOfScanner) {

@@ -150,6 +150,8 @@ std::optional<std::vector<FoundScanner>> SeveralScanners::search()
         m_report.scannerNotFound(scanner.Name() == notFound
                                      ? notFound
                                      : notFound + QStringLiteral(" (") + scanner.Name() + QLatin1Char(')'));
+        if (!scanner.heldPorts().empty())
+            m_report.error(portsInUseText(scanner.heldPorts()));
         PortPermissionNotice().show(dialogs, scanner.refusedPorts());
         return std::vector<FoundScanner>();
     }

@@ -1,6 +1,7 @@
 #include "app/window/MainWindowHandlers.h"
 
 #include "app/common/FindFile.h"
+#include "app/common/FirmwareCheck.h"
 #include "app/common/FirmwareDiscovery.h"
 #include "app/common/MainState.h"
 #include "app/common/UnfinishedUpdate.h"
@@ -66,8 +67,12 @@ FormLoadEnd MainWindowHandlers::Form_Load(const std::optional<WindowCommandLine>
                         QString::fromLatin1(kUnfinishedUpdateTitle), MessageIcon::Exclamation);
     };
     request.noScannerFound = [&dialogs] {
-        dialogs.message(QString::fromLatin1(kNoScannerWayBackWindow), QStringLiteral("Scanner Not Found"),
-                        MessageIcon::Information);
+        dialogs.message(QString::fromLatin1(kNoScannerWayBackWindow),
+                        QString::fromLatin1(kScannerNotFoundTitle), MessageIcon::Information);
+    };
+    request.anotherModel = [this](const QString &text, const QString &given) {
+        return m_parts.dialogs.question(text + QStringLiteral(" Go on with the %1 all the same?").arg(given),
+                                        QString::fromLatin1(kFirmwareCheckTitle), MessageIcon::Exclamation);
     };
     const StartUpResult started =
         FormLoad(request, {state, m_cScann, m_permissionNotice, m_parts.scannerTimings});
