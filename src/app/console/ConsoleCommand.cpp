@@ -15,7 +15,7 @@
 #include "platform/FileSystem.h"
 #include "platform/PortMap.h"
 #include "platform/QtClock.h"
-#include "platform/QtSerialPort.h"
+#include "platform/SerialPort.h"
 #include "platform/TerminationSignals.h"
 #include "scanner/ChooserAnswer.h"
 #include "scanner/FindScanner.h"
@@ -86,8 +86,7 @@ int runConsole(const QStringList &arguments)
     const PortMap map = PortMap::fromEnvironment();
     if (map.ignoredDevices() > 0)
         report.warning(map.ignoredDevicesNote());
-    MainState state(std::make_unique<QtSerialPort>(map),
-                    MainServices{view, dialogs, clock, files, folder, userFolder},
+    MainState state(makeSystemSerialPort(map), MainServices{view, dialogs, clock, files, folder, userFolder},
                     FlashTimings{}.scaled(*timeScale));
     state.update().powerCyclePrompt = [&dialogs](const QString &text, const QString &title) {
         return dialogs.powerCyclePrompt(text, title);
