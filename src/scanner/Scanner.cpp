@@ -1,6 +1,7 @@
 #include "scanner/Scanner.h"
 
 #include "platform/Dialogs.h"
+#include "platform/PortMap.h"
 #include "scanner/CommandTable.h"
 #include "view/MainView.h"
 #include "view/ProgramFlags.h"
@@ -14,8 +15,6 @@
 namespace romwright {
 namespace {
 
-constexpr qint16 kFirstPort = 1;
-constexpr qint16 kLastPort = 16;
 const QString kEnumerationSettings = QStringLiteral("19200,n,8,1");
 
 // The hourglass for as long as detection runs, however it ends.
@@ -171,7 +170,7 @@ Detection Scanner::DetectScanner(qint16 &CommPort)
     m_heldPorts.clear();
     m_found.clear();
     if (m_comm) {
-        for (qint16 n = kFirstPort; n <= kLastPort; ++n) {
+        for (qint16 n = PortMap::kFirstPort; n <= PortMap::kLastPort; ++n) {
             closeComm();
             if (m_comm->setCommPort(n) != CommError::None)
                 continue;

@@ -1,6 +1,6 @@
 #include "app/window/MainWindowHandlers.h"
 #include "WindowRig.h"
-#include "platform/QtSerialPort.h"
+#include "platform/PosixSerialPort.h"
 #include "support/AsNobody.h"
 #include "support/FakePort.h"
 #include "support/SimProcess.h"
@@ -108,7 +108,7 @@ TEST(WindowHandlerStartUp, NoScannerAndAPortThisUserMayNotOpenIsExplainedOnce)
 {
     const QString terminal = qEnvironmentVariable("ROMWRIGHT_REFUSED_DEVICE");
     if (!terminal.isEmpty()) {
-        Rig rig(test::programDir(), std::make_unique<QtSerialPort>(PortMap::fromList(terminal)));
+        Rig rig(test::programDir(), std::make_unique<PosixSerialPort>(PortMap::fromList(terminal)));
         EXPECT_EQ(rig.frm.Form_Load(std::nullopt), FormLoadEnd::Ready);
         EXPECT_EQ(rig.window.text(LabelId::ScanMod), QStringLiteral("Scanner Not Found"));
         EXPECT_EQ(rig.window.lamp(LampId::ComStatus), Lamp::Red);

@@ -4,7 +4,7 @@
 #include "image/FlashLayout.h"
 #include "image/ParseMotorolaSrecords.h"
 #include "platform/PortMap.h"
-#include "platform/QtSerialPort.h"
+#include "platform/PosixSerialPort.h"
 #include "scanner/Scanner.h"
 #include "support/SimProcess.h"
 #include "support/TestPaths.h"
@@ -27,7 +27,7 @@ const QString kComplete = QStringLiteral("The firmware update is complete. The R
 // The window over a real serial port, the simulator as COM1.
 struct SimRig : test::WindowRig {
     explicit SimRig(const SimProcess &sim, const FlashTimings &timings = FlashTimings{}.scaled(0.1))
-        : WindowRig(std::make_unique<QtSerialPort>(PortMap::fromList(sim.link())), test::programDir(),
+        : WindowRig(std::make_unique<PosixSerialPort>(PortMap::fromList(sim.link())), test::programDir(),
                     test::sampleDir(), timings)
     {
     }

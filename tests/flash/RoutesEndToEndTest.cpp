@@ -8,8 +8,8 @@
 #include "image/FileOpen.h"
 #include "platform/FileSystem.h"
 #include "platform/PortMap.h"
+#include "platform/PosixSerialPort.h"
 #include "platform/QtClock.h"
-#include "platform/QtSerialPort.h"
 #include "support/ScriptedDialogs.h"
 #include "support/SimProcess.h"
 #include "support/TestPaths.h"
@@ -64,7 +64,7 @@ struct Session {
     }
 
     SimProcess sim;
-    QtSerialPort port;
+    PosixSerialPort port;
     ViewState view;
     test::ScriptedDialogs dialogs;
     QtClock clock;

@@ -16,7 +16,7 @@
 #include "platform/FileSystem.h"
 #include "platform/PortMap.h"
 #include "platform/QtClock.h"
-#include "platform/QtSerialPort.h"
+#include "platform/SerialPort.h"
 #include "platform/TerminationSignals.h"
 #include "scanner/ChooserAnswer.h"
 #include "scanner/FindScanner.h"
@@ -90,7 +90,7 @@ int runConsole(const QStringList &arguments)
     const PortMap map = PortMap::fromEnvironment();
     if (map.ignoredDevices() > 0)
         report.warning(map.ignoredDevicesNote());
-    MainState state(std::make_unique<QtSerialPort>(map),
+    MainState state(makeSystemSerialPort(map),
                     MainServices{view, dialogs, clock, files, folder, userFolder, userStateFolder()},
                     FlashTimings{}.scaled(*timeScale));
     state.recordNotWritten = [&report](const QString &path) {

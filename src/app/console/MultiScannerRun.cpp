@@ -11,7 +11,7 @@
 #include "platform/FileSystem.h"
 #include "platform/PortMap.h"
 #include "platform/QtClock.h"
-#include "platform/QtSerialPort.h"
+#include "platform/SerialPort.h"
 #include "platform/TerminationSignals.h"
 #include "scanner/ChooserAnswer.h"
 #include "scanner/Scanner.h"
@@ -135,9 +135,9 @@ std::optional<std::vector<FoundScanner>> SeveralScanners::search()
     if (!m_options.model.isEmpty())
         dialogs.setChooserAnswer(parseChooserAnswer(m_options.model).model);
     ProgramFlags flags;
-    QtSerialPort port(PortMap::fromEnvironment());
+    const std::unique_ptr<SerialPort> port = makeSystemSerialPort(PortMap::fromEnvironment());
     Scanner scanner(m_clock, dialogs, view, flags);
-    scanner.setComm(&port);
+    scanner.setComm(port.get());
     qint16 found = 0;
     m_searching = true;
     const Detection detection = scanner.DetectScanner(found);

@@ -10,8 +10,8 @@
 #include "platform/FileSystem.h"
 #include "platform/PortMap.h"
 #include "platform/QtClock.h"
-#include "platform/QtSerialPort.h"
 #include "platform/Registry.h"
+#include "platform/SerialPort.h"
 #include "platform/TerminationSignals.h"
 
 #include <QApplication>
@@ -44,7 +44,7 @@ int runWindow(int &argc, char **argv)
     WidgetDialogs dialogs(&window, [](QWidget *parent) { return chooseScannerWindow(parent); });
     const std::unique_ptr<Registry> registry = makeSettingsRegistry();
     const QString userFolder = userDataFolder();
-    MainState state(std::make_unique<QtSerialPort>(map),
+    MainState state(makeSystemSerialPort(map),
                     {window, dialogs, clock, files, folder, userFolder, userStateFolder()});
     state.recordNotWritten = [](const QString &path) {
         std::fprintf(stderr,
