@@ -17,6 +17,7 @@
 #include "view/ProgramFlags.h"
 
 #include <QString>
+#include <QStringList>
 #include <memory>
 
 namespace romwright {
@@ -32,8 +33,9 @@ struct MainServices {
     Dialogs &dialogs;
     Clock &clock; // pauses, timers and every wait
     const FileSystem &files;
-    QString programFolder;    // where the loader files are looked for first
-    QString userDataFolder{}; // then here; empty: nowhere else
+    QString programFolder;           // where the loader files are looked for first
+    QString userDataFolder{};        // then here; empty: nowhere else
+    QStringList systemDataFolders{}; // then in each of these
 };
 
 class MainState {

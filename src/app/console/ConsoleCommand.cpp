@@ -51,6 +51,14 @@ int finish(Outcome outcome, ConsoleReport &report)
     return kExitFailed;
 }
 
+// "a, b or c" of the folders searched, the empty ones left out.
+QString folderList(QStringList folders)
+{
+    folders.removeAll(QString());
+    const QString last = folders.isEmpty() ? QString() : folders.takeLast();
+    return folders.isEmpty() ? last : folders.join(QStringLiteral(", ")) + QStringLiteral(" or ") + last;
+}
+
 } // namespace
 
 int runConsole(const QStringList &arguments)
@@ -83,11 +91,12 @@ int runConsole(const QStringList &arguments)
     LocalFileSystem files;
     const QString folder = programFolder();
     const QString userFolder = userDataFolder();
+    const QStringList systemFolders = systemDataFolders();
     const PortMap map = PortMap::fromEnvironment();
     if (map.ignoredDevices() > 0)
         report.warning(map.ignoredDevicesNote());
     MainState state(std::make_unique<QtSerialPort>(map),
-                    MainServices{view, dialogs, clock, files, folder, userFolder},
+                    MainServices{view, dialogs, clock, files, folder, userFolder, systemFolders},
                     FlashTimings{}.scaled(*timeScale));
     state.update().powerCyclePrompt = [&dialogs](const QString &text, const QString &title) {
         return dialogs.powerCyclePrompt(text, title);
@@ -149,7 +158,7 @@ int runConsole(const QStringList &arguments)
                          .arg(started.typeOfScanner == kNotDetected
                                   ? QStringLiteral("an unknown scanner (give --model)")
                                   : QStringLiteral("the ") + model,
-                              userFolder.isEmpty() ? folder : folder + QStringLiteral(" or ") + userFolder));
+                              folderList(QStringList{folder, userFolder} + systemFolders)));
         return kExitFailed;
     }
     case FormLoadEnd::NoScanner:

@@ -44,7 +44,9 @@ int runWindow(int &argc, char **argv)
     WidgetDialogs dialogs(&window, [](QWidget *parent) { return chooseScannerWindow(parent); });
     const std::unique_ptr<Registry> registry = makeSettingsRegistry();
     const QString userFolder = userDataFolder();
-    MainState state(std::make_unique<QtSerialPort>(map), {window, dialogs, clock, files, folder, userFolder});
+    const QStringList systemFolders = systemDataFolders();
+    MainState state(std::make_unique<QtSerialPort>(map),
+                    {window, dialogs, clock, files, folder, userFolder, systemFolders});
 
     // Called from anywhere, a wait's nested event loop included: the waits
     // have been told to return, so the stack unwinds to exec() below, which
@@ -69,7 +71,7 @@ int runWindow(int &argc, char **argv)
     });
 
     MainWindowHandlers frm(
-        window, {state, clock, files, dialogs, folder, userFolder}, makeHelp,
+        window, {state, clock, files, dialogs, folder, userFolder, {}, systemFolders}, makeHelp,
         [&] { showAbout(&window, dialogs, *registry); }, endProgram);
     if (frm.Form_Load(parseWindowCommandLine(arguments)) == FormLoadEnd::EndProgram)
         return 0;
