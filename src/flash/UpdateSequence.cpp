@@ -46,6 +46,31 @@ QString failureText(const char *reason, const char *unchangedText, UpdatePhase p
 
 } // namespace
 
+const char *stepName(UpdateStep step)
+{
+    switch (step) {
+    case UpdateStep::Request:
+        return "request";
+    case UpdateStep::Greeting:
+        return "greeting";
+    case UpdateStep::RamLoader:
+        return "ram-loader";
+    case UpdateStep::BootSoftware:
+        return "boot-software";
+    case UpdateStep::PowerCycle:
+        return "power-cycle";
+    case UpdateStep::Erase:
+        return "erase";
+    case UpdateStep::FirmwarePass:
+        return "firmware";
+    case UpdateStep::Reset:
+        return "reset";
+    case UpdateStep::Done:
+        return "done";
+    }
+    return "";
+}
+
 const char *interruptionText(UpdatePhase phase)
 {
     switch (phase) {

@@ -7,6 +7,7 @@
 #include "flash/BlockTransfer.h"
 #include "flash/BootloaderLink.h"
 #include "flash/TargetState.h"
+#include "flash/UpdateEvents.h"
 #include "image/MemoryImage.h"
 #include "view/ProgramFlags.h"
 
@@ -73,6 +74,8 @@ public:
     std::function<void(char boot)> beforeChange;
 
     UpdatePhase phase() const { return m_phase; }
+    // Where and how the last update ended early; nullopt after a completed one.
+    const std::optional<UpdateFailure> &failure() const { return m_failure; }
 
     BlockTransfer &transfer() { return m_transfer; }
 
@@ -93,6 +96,7 @@ private:
     std::array<bool, 3> m_lockedBefore{};
     bool m_running = false;
     UpdatePhase m_phase = UpdatePhase::Unchanged;
+    std::optional<UpdateFailure> m_failure;
 };
 
 } // namespace romwright
