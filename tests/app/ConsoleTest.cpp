@@ -62,7 +62,8 @@ TEST(Console, ExitStatusAndWhatItSays)
         // The boot software tells by the identification.
         {"another boot software", {"--boot", "A", "--start-in-boot"}, "%1",
          port1 + QStringList{"--model", "Halvern 1450"}, 1, {},
-         {"but the scanner is a Halvern 1450 with the 128-byte boot software. The scanner was not changed."}},
+         {"but the scanner is a Halvern 1450 with the 128-byte boot software. The scanner was not changed.",
+          "romwright: The scanner is waiting in its boot software and cannot scan until it is switched off and on.\n"}},
         {"another boot software, forced", {"--boot", "A", "--start-in-boot"}, "%1",
          port1 + QStringList{"--model", "Halvern 1450", "--force"}, 0, {"Program: green"}, {}},
         // A model given with its port is asked of the scanner first; one that does not answer is taken as named.
@@ -73,7 +74,9 @@ TEST(Console, ExitStatusAndWhatItSays)
         // Without --port the ports are searched and the chooser asks on the terminal.
         {"found on port 2, its newest firmware", {"--model", "jorlith"}, ",%1", {}, 0,
          {"Scanner: Jorlith 750 on port 2\n", "Firmware file: JL750Ver6_0.s19\n"}, {}},
-        {"nothing on any port", {}, ",", {}, 1, {"Scanner Not Found\n"}, {}},
+        {"nothing on any port", {}, ",", {}, 1, {"Scanner Not Found\n"},
+         {"switch it off and on and run the update again (its boot software then greets and you are asked which "
+          "model it is), or name its port and model: romwright --console --port N --model NAME\n"}},
         {"nothing on any port, one held by another program", {"--held"}, ",%1", {}, 1, {"Scanner Not Found\n"},
          {"romwright: The serial port COM2 (", ") is in use by another application. Close the application"}},
         {"a bootloader, the model given in advance", {"--boot-prompt", "Q"}, ",%1",
