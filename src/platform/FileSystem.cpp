@@ -5,9 +5,12 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <vector>
+
 #ifdef Q_OS_UNIX
 #include <cerrno>
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -278,11 +281,68 @@ QString programFolder()
     return QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QString();
 }
 
+#ifdef Q_OS_UNIX
+
+namespace {
+
+// $HOME, or the password database's entry when HOME is unset or not a
+// full path: a folder at "/" + ".local/..." would belong to nobody.
+QString homeFolder()
+{
+    const QByteArray home = qgetenv("HOME");
+    if (home.startsWith('/'))
+        return decodeFileName(home);
+    long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
+    std::vector<char> buffer(static_cast<std::size_t>(size > 0 ? size : 16384));
+    passwd entry{};
+    passwd *found = nullptr;
+    if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) != 0 || !found ||
+        !found->pw_dir || found->pw_dir[0] != '/')
+        return QString();
+    return decodeFileName(QByteArray(found->pw_dir));
+}
+
+// $variable/romwright when it holds a full path (a relative one is ignored,
+// as the XDG rules say), else home/fallback/romwright; empty without a home.
+QString xdgFolder(const char *variable, const char *fallback)
+{
+    const QByteArray value = qgetenv(variable);
+    if (value.startsWith('/'))
+        return joinPath(decodeFileName(value), QStringLiteral("romwright"));
+    const QString home = homeFolder();
+    if (home.isEmpty())
+        return QString();
+    return joinPath(joinPath(home, QString::fromLatin1(fallback)), QStringLiteral("romwright"));
+}
+
+} // namespace
+
+QString userDataFolder()
+{
+    return xdgFolder("XDG_DATA_HOME", ".local/share");
+}
+
+QString userStateFolder()
+{
+    return xdgFolder("XDG_STATE_HOME", ".local/state");
+}
+
+#else
+
 QString userDataFolder()
 {
     const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
     return data.isEmpty() ? QString() : joinPath(data, QStringLiteral("romwright"));
 }
+
+QString userStateFolder()
+{
+    // Windows keeps no separate state folder: the local application data.
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    return data.isEmpty() ? QString() : joinPath(data, QStringLiteral("romwright/state"));
+}
+
+#endif
 
 QString joinPath(const QString &folder, const QString &name)
 {

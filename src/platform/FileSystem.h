@@ -71,8 +71,14 @@ QString programFolder();
 // The user's own folder for firmware and loader files, which the program
 // looks in after its own folder: $XDG_DATA_HOME/romwright, usually
 // ~/.local/share/romwright. A user can write there without installing
-// anything; the program folder belongs to the package.
+// anything; the program folder belongs to the package. A relative
+// XDG_DATA_HOME is ignored; without HOME the home folder comes from the
+// password database. Empty when there is no home folder at all.
 QString userDataFolder();
+
+// The user's folder for what the program keeps between runs, by the same
+// rules: $XDG_STATE_HOME/romwright, usually ~/.local/state/romwright.
+QString userStateFolder();
 
 // folder + separator + name, as the program forms every path it opens.
 QString joinPath(const QString &folder, const QString &name);

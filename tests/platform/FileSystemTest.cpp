@@ -5,6 +5,14 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <vector>
+
+#ifdef Q_OS_UNIX
+#include <pwd.h>
+#include <unistd.h>
+#endif
+
 using namespace romwright;
 
 TEST(LocalFileSystem, TellsFilesFoldersAndMissingApartAndJoinsPaths)
@@ -37,3 +45,50 @@ TEST(LocalFileSystem, TellsFilesFoldersAndMissingApartAndJoinsPaths)
         EXPECT_EQ(joinPath(QString::fromLatin1(folder), QStringLiteral("b.sss")),
                   QStringLiteral("/opt/romwright/b.sss"));
 }
+
+#ifdef Q_OS_UNIX
+// The user's folders follow the XDG rules: a relative value is ignored, and
+// without HOME the home folder comes from the password database.
+TEST(LocalFileSystem, UserFoldersFollowTheXdgRules)
+{
+    const char *const names[] = {"HOME", "XDG_DATA_HOME", "XDG_STATE_HOME"};
+    std::vector<std::optional<QByteArray>> saved;
+    for (const char *name : names)
+        saved.push_back(qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt);
+    const passwd *entry = ::getpwuid(::getuid());
+    ASSERT_NE(entry, nullptr);
+    const QString passwdHome = QString::fromLocal8Bit(entry->pw_dir);
+    const char *unset = nullptr;
+    struct Case {
+        const char *name;
+        const char *home;
+        const char *dataHome;
+        const char *stateHome;
+        QString data;
+        QString state;
+    };
+    // clang-format off
+    const std::vector<Case> cases{
+        {"defaults", "/home/ann", unset, unset, "/home/ann/.local/share/romwright", "/home/ann/.local/state/romwright"},
+        {"set", "/home/ann", "/srv/data", "/srv/state/", "/srv/data/romwright", "/srv/state/romwright"},
+        {"relative values ignored", "/home/ann", "data", "./state", "/home/ann/.local/share/romwright",
+         "/home/ann/.local/state/romwright"},
+        {"empty values ignored", "/home/ann", "", "", "/home/ann/.local/share/romwright",
+         "/home/ann/.local/state/romwright"},
+        {"HOME unset", unset, unset, unset, passwdHome + "/.local/share/romwright",
+         passwdHome + "/.local/state/romwright"},
+        {"HOME empty", "", "rel", unset, passwdHome + "/.local/share/romwright", passwdHome + "/.local/state/romwright"},
+    };
+    // clang-format on
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const char *values[] = {c.home, c.dataHome, c.stateHome};
+        for (int i = 0; i < 3; ++i)
+            values[i] ? qputenv(names[i], values[i]) : qunsetenv(names[i]);
+        EXPECT_EQ(userDataFolder(), QDir::cleanPath(c.data));
+        EXPECT_EQ(userStateFolder(), QDir::cleanPath(c.state));
+    }
+    for (int i = 0; i < 3; ++i)
+        saved[std::size_t(i)] ? qputenv(names[i], *saved[std::size_t(i)]) : qunsetenv(names[i]);
+}
+#endif
