@@ -60,6 +60,8 @@ QString displayFileName(const QString &name);
 QStringList commandLineArguments(int argc, const char *const *argv);
 
 // Creates or replaces the file at path with bytes; false on any failure.
+// The bytes are written to a new file in the same folder that then takes
+// the name, so a failure (a full disk) leaves no part of them at path.
 bool writeWholeFile(const QString &path, const QByteArray &bytes);
 
 // True when both paths lead to the same existing file (also through links).

@@ -41,6 +41,20 @@ TEST(LocalFileSystem, TellsFilesFoldersAndMissingApartAndJoinsPaths)
     // A folder exists but cannot be read as a file: not the file-not-found case.
     EXPECT_EQ(fs.read(dir.filePath(QStringLiteral("folder.s19"))).status, ReadStatus::Folder);
 
+    // A write goes whole or not at all, and leaves nothing else behind;
+    // a device is written into, never replaced.
+    EXPECT_TRUE(writeWholeFile(file, "S0030000FC\n"));
+    EXPECT_EQ(fs.read(file).bytes, QByteArray("S0030000FC\n"));
+    EXPECT_FALSE(writeWholeFile(dir.filePath(QStringLiteral("none/image.bin")), "x"));
+    QStringList left = QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    left.sort();
+    EXPECT_EQ(left, (QStringList{"Hlv1450ver5_9.s19", "folder.s19"}));
+#ifdef Q_OS_UNIX
+    EXPECT_TRUE(writeWholeFile(QStringLiteral("/dev/null"), "x"));
+    EXPECT_FALSE(writeWholeFile(QStringLiteral("/dev/full"), "x"));
+    EXPECT_EQ(fs.read(QStringLiteral("/dev/null")).status, ReadStatus::NotRegular);
+#endif
+
     for (const char *folder : {"/opt/romwright", "/opt/romwright/"})
         EXPECT_EQ(joinPath(QString::fromLatin1(folder), QStringLiteral("b.sss")),
                   QStringLiteral("/opt/romwright/b.sss"));
