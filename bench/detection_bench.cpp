@@ -49,7 +49,7 @@ public:
 class NoDialogs final : public Dialogs {
 public:
     void message(const QString &, const QString &, MessageIcon) override {}
-    bool question(const QString &, const QString &, MessageIcon) override { return false; }
+    bool question(const QString &, const QString &, MessageIcon, DefaultAnswer) override { return false; }
     QString inputBox(const QString &, const QString &, const QString &) override { return {}; }
     QString openFile(const QString &, const QString &, const QString &) override { return {}; }
     std::optional<QString> chooseScanner() override { return QStringLiteral("Halvern1450"); }

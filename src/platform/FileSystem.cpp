@@ -1,6 +1,7 @@
 #include "platform/FileSystem.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>

@@ -78,8 +78,9 @@ QString programFolder();
 // password database. Empty when there is no home folder at all.
 QString userDataFolder();
 
-// The user's folder for what the program keeps between runs, by the same
-// rules: $XDG_STATE_HOME/romwright, usually ~/.local/state/romwright.
+// The user's folder for what the program keeps between runs (the record of
+// an unfinished update), by the same rules: $XDG_STATE_HOME/romwright,
+// usually ~/.local/state/romwright.
 QString userStateFolder();
 
 // folder + separator + name, as the program forms every path it opens.

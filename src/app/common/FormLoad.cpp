@@ -23,7 +23,39 @@ PortOpening openPortExplained(MainState &state, PortPermissionNotice &notice, in
     return PortOpening::RefusedToUser;
 }
 
-StartUpResult FormLoad(const StartUpRequest &request, const StartUpContext &context)
+namespace {
+
+// The record the user chose to finish, turned into the port, model and file
+// that would have been named; nullopt to start up as asked.
+std::optional<UnfinishedUpdate> chooseRecord(const StartUpRequest &request, const MainServices &services,
+                                             bool &stop)
+{
+    if (!request.offerToFinish || (request.comP && request.scannMod))
+        return std::nullopt;
+    std::vector<UnfinishedUpdate> records = UnfinishedUpdates(services.stateFolder).all();
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const UnfinishedUpdate &record = records[i];
+        if (const RecordedFile file = checkRecordedFile(record, services.files); file != RecordedFile::Same) {
+            if (request.recordNotUsed)
+                request.recordNotUsed(record, file);
+            continue;
+        }
+        switch (request.offerToFinish(record, int(records.size() - i - 1))) {
+        case FinishAnswer::Finish:
+            return record;
+        case FinishAnswer::Stop:
+            stop = true;
+            return std::nullopt;
+        case FinishAnswer::Search:
+            return std::nullopt;
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+StartUpResult FormLoad(const StartUpRequest &given, const StartUpContext &context)
 {
     MainState &state = context.state;
     const MainServices &services = state.services();
@@ -31,6 +63,26 @@ StartUpResult FormLoad(const StartUpRequest &request, const StartUpContext &cont
     if (state.flags().bProgramming) {
         result.end = FormLoadEnd::EndProgram;
         return result;
+    }
+
+    // An interrupted update is finished as if its port, model and file had
+    // been named: the scanner waits in its boot software and would not
+    // answer a search.
+    bool stop = false;
+    StartUpRequest request = given;
+    result.finishing = chooseRecord(given, services, stop);
+    if (stop) {
+        result.end = FormLoadEnd::Unfinished;
+        return result;
+    }
+    if (const std::optional<UnfinishedUpdate> &record = result.finishing) {
+        request.comP = QString::number(state.portForDevice(record->port, record->device));
+        request.scannMod = record->model;
+        request.givenType = ScannerType(typeOfScannerForModel(record->model));
+        if (request.firmwarePath.isEmpty() && request.firmwareName.isEmpty())
+            request.firmwarePath = record->file;
+        request.barCode = record->barCode;
+        state.optProcessor_Click(record->barCode ? 1 : 0);
     }
 
     state.target().sLetterQ = QStringLiteral("Q");
@@ -58,6 +110,9 @@ StartUpResult FormLoad(const StartUpRequest &request, const StartUpContext &cont
             request.searched(scanner, found);
         if (port < 1 && request.stopAtFirstGap) {
             context.notice.show(services.dialogs, scanner.refusedPorts());
+            // Ports this user may not open are the likelier reason, and said.
+            if (request.noScannerFound && scanner.refusedPorts().empty())
+                request.noScannerFound();
             result.end = FormLoadEnd::NoScanner;
             return result;
         }
@@ -108,6 +163,8 @@ StartUpResult FormLoad(const StartUpRequest &request, const StartUpContext &cont
         services.view.setLamp(LampId::ComStatus, Lamp::Red);
         context.notice.show(services.dialogs, scanner.refusedPorts());
     }
+    if (searching && port < 1 && !explainRefusal && request.noScannerFound)
+        request.noScannerFound();
     return result;
 }
 

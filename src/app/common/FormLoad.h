@@ -6,6 +6,7 @@
 // console stops at the first step that leaves it nothing to program.
 
 #include "app/common/FirmwareDiscovery.h"
+#include "app/common/UnfinishedUpdate.h"
 #include "flash/Outcome.h"
 #include "scanner/FindScanner.h"
 #include "scanner/ScannerModel.h"
@@ -30,6 +31,13 @@ enum class FormLoadEnd {
     PortRefused, // (stopAtFirstGap) this user may not open the port; the notice was shown
     Declined,    // beforePort said no
     NoFirmware,  // (stopAtFirstGap) no firmware file for the scanner in any folder
+    Unfinished,  // an unfinished update was found and the user stopped
+};
+
+enum class FinishAnswer {
+    Finish, // go on with the record's port, model, processor and file
+    Search, // leave the record and start up as usual
+    Stop,   // end start-up (Unfinished)
 };
 
 // What the front end asks of start-up.
@@ -52,12 +60,22 @@ struct StartUpRequest {
     std::function<bool(int typeOfScanner)> beforePort;
     // The name the search chose, before it is loaded.
     std::function<void(const QString &sFirmFile)> firmwareFound;
+
+    // With no port given, the newest unfinished update in the state folder
+    // whose file is as it was. Not set: records are not looked for.
+    std::function<FinishAnswer(const UnfinishedUpdate &record, int othersLeft)> offerToFinish;
+    // A record whose file has changed or gone since; it is not used.
+    std::function<void(const UnfinishedUpdate &record, RecordedFile file)> recordNotUsed;
+    // The search found no scanner; the front end says how to come back from
+    // an interrupted update.
+    std::function<void()> noScannerFound;
 };
 
 struct StartUpResult {
     FormLoadEnd end = FormLoadEnd::Ready;
     Outcome identified = Outcome::Ok; // an End value when the identification ended the program
     int typeOfScanner = kNotDetected;
+    std::optional<UnfinishedUpdate> finishing; // the record being finished
     QString sFirmFile; // the name chosen by the search or the command line, "" for none
 };
 

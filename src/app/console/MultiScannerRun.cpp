@@ -506,7 +506,7 @@ int SeveralScanners::finish()
     if (m_printer && !m_rows.empty())
         m_printer->finish();
     if (m_signal != 0 && status != kExitCompleted) {
-        m_report.error(QString::fromLatin1(kUpdateInterrupted));
+        m_report.error(QString::fromLatin1(kSeveralInterrupted));
         status = TerminationSignals::exitStatus(m_signal);
     }
     if (m_report.json()) {
