@@ -1,7 +1,6 @@
 #include "platform/FileSystem.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
