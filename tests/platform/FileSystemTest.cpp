@@ -9,7 +9,9 @@
 #include <vector>
 
 #ifdef Q_OS_UNIX
+#include <csignal>
 #include <pwd.h>
+#include <sys/resource.h>
 #include <unistd.h>
 #endif
 
@@ -46,14 +48,28 @@ TEST(LocalFileSystem, TellsFilesFoldersAndMissingApartAndJoinsPaths)
     EXPECT_TRUE(writeWholeFile(file, "S0030000FC\n"));
     EXPECT_EQ(fs.read(file).bytes, QByteArray("S0030000FC\n"));
     EXPECT_FALSE(writeWholeFile(dir.filePath(QStringLiteral("none/image.bin")), "x"));
-    QStringList left = QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
-    left.sort();
-    EXPECT_EQ(left, (QStringList{"Hlv1450ver5_9.s19", "folder.s19"}));
 #ifdef Q_OS_UNIX
+    {
+        // A disk that fills up halfway (here: a file size limit) leaves the old file as it was.
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit before{};
+        ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &before), 0);
+        rlimit small = before;
+        small.rlim_cur = 1024;
+        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+        const bool written = writeWholeFile(file, QByteArray(4096, 'S'));
+        ::setrlimit(RLIMIT_FSIZE, &before);
+        std::signal(SIGXFSZ, oldHandler);
+        EXPECT_FALSE(written);
+        EXPECT_EQ(fs.read(file).bytes, QByteArray("S0030000FC\n"));
+    }
     EXPECT_TRUE(writeWholeFile(QStringLiteral("/dev/null"), "x"));
     EXPECT_FALSE(writeWholeFile(QStringLiteral("/dev/full"), "x"));
     EXPECT_EQ(fs.read(QStringLiteral("/dev/null")).status, ReadStatus::NotRegular);
 #endif
+    QStringList left = QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    left.sort();
+    EXPECT_EQ(left, (QStringList{"Hlv1450ver5_9.s19", "folder.s19"}));
 
     for (const char *folder : {"/opt/romwright", "/opt/romwright/"})
         EXPECT_EQ(joinPath(QString::fromLatin1(folder), QStringLiteral("b.sss")),

@@ -36,8 +36,8 @@ ParsedConsoleOptions parseConsoleOptions(const QStringList &arguments)
 {
     ConsoleOptions o;
     auto fail = [](const QString &why) { return ParsedConsoleOptions{std::nullopt, why}; };
-    static const QStringList kOptions{"--yes",  "--json",      "--force", "--port",
-                                      "--file", "--processor", "--model"};
+    static const QStringList kOptions{"--console", "--yes",       "--json",  "--force",
+                                      "--port",    "--processor", "--model", "--file"};
     QStringList given;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString &arg = arguments[i];

@@ -48,15 +48,18 @@ std::optional<InfoOptions> parseOptions(const QStringList &arguments, int &statu
     QStringList given;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString &argument = arguments[i];
+        const bool option = argument == QLatin1String("--info") || argument == QLatin1String("--target") ||
+                            argument == QLatin1String("--image");
+        // A second one would silently win over the first.
+        if (option && given.contains(argument)) {
+            status = usageError(argument + QStringLiteral(" is given twice"));
+            return std::nullopt;
+        }
+        if (option)
+            given << argument;
         if (argument == QLatin1String("--info"))
             continue;
         if (argument == QLatin1String("--target") || argument == QLatin1String("--image")) {
-            // The second would silently win over the first.
-            if (given.contains(argument)) {
-                status = usageError(argument + QStringLiteral(" is given twice"));
-                return std::nullopt;
-            }
-            given << argument;
             if (i + 1 >= arguments.size()) {
                 status = usageError(argument + QStringLiteral(" needs a value"));
                 return std::nullopt;
