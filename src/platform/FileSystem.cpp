@@ -348,29 +348,37 @@ QString homeFolder()
     return decodeFileName(QByteArray(found->pw_dir));
 }
 
-// $variable/romwright when it holds a full path (a relative one is ignored,
-// as the XDG rules say), else home/fallback/romwright; empty without a home.
-QString xdgFolder(const char *variable, const char *fallback)
+// $variable when it holds a full path (a relative one is ignored, as the
+// XDG rules say), else home/fallback; empty without a home.
+QString xdgHome(const char *variable, const char *fallback)
 {
     const QByteArray value = qgetenv(variable);
     if (value.startsWith('/'))
-        return joinPath(decodeFileName(value), QStringLiteral("romwright"));
+        return decodeFileName(value);
     const QString home = homeFolder();
-    if (home.isEmpty())
-        return QString();
-    return joinPath(joinPath(home, QString::fromLatin1(fallback)), QStringLiteral("romwright"));
+    return home.isEmpty() ? QString() : joinPath(home, QString::fromLatin1(fallback));
+}
+
+QString ourFolderIn(const QString &base)
+{
+    return base.isEmpty() ? QString() : joinPath(base, QStringLiteral("romwright"));
 }
 
 } // namespace
 
 QString userDataFolder()
 {
-    return xdgFolder("XDG_DATA_HOME", ".local/share");
+    return ourFolderIn(xdgHome("XDG_DATA_HOME", ".local/share"));
 }
 
 QString userStateFolder()
 {
-    return xdgFolder("XDG_STATE_HOME", ".local/state");
+    return ourFolderIn(xdgHome("XDG_STATE_HOME", ".local/state"));
+}
+
+QString userConfigHome()
+{
+    return xdgHome("XDG_CONFIG_HOME", ".config");
 }
 
 #else
@@ -386,6 +394,11 @@ QString userStateFolder()
     // Windows keeps no separate state folder: the local application data.
     const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
     return data.isEmpty() ? QString() : joinPath(data, QStringLiteral("romwright/state"));
+}
+
+QString userConfigHome()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
 }
 
 #endif

@@ -83,6 +83,10 @@ QString userDataFolder();
 // usually ~/.local/state/romwright.
 QString userStateFolder();
 
+// The folder of all users' settings files, by the same rules:
+// $XDG_CONFIG_HOME, usually ~/.config. Empty without a home folder.
+QString userConfigHome();
+
 // folder + separator + name, as the program forms every path it opens.
 QString joinPath(const QString &folder, const QString &name);
 

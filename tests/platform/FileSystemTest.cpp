@@ -81,7 +81,7 @@ TEST(LocalFileSystem, TellsFilesFoldersAndMissingApartAndJoinsPaths)
 // without HOME the home folder comes from the password database.
 TEST(LocalFileSystem, UserFoldersFollowTheXdgRules)
 {
-    const char *const names[] = {"HOME", "XDG_DATA_HOME", "XDG_STATE_HOME"};
+    const char *const names[] = {"HOME", "XDG_DATA_HOME", "XDG_STATE_HOME", "XDG_CONFIG_HOME"};
     std::vector<std::optional<QByteArray>> saved;
     for (const char *name : names)
         saved.push_back(qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt);
@@ -89,36 +89,38 @@ TEST(LocalFileSystem, UserFoldersFollowTheXdgRules)
     ASSERT_NE(entry, nullptr);
     const QString passwdHome = QString::fromLocal8Bit(entry->pw_dir);
     const char *unset = nullptr;
+    const QString ann = QStringLiteral("/home/ann");
     struct Case {
         const char *name;
         const char *home;
-        const char *dataHome;
-        const char *stateHome;
-        QString data;
-        QString state;
+        const char *xdg; // the same value for XDG_DATA_HOME, XDG_STATE_HOME and XDG_CONFIG_HOME
+        QString base;    // where .local/share/romwright and the others are expected
+        bool xdgUsed;
     };
-    // clang-format off
     const std::vector<Case> cases{
-        {"defaults", "/home/ann", unset, unset, "/home/ann/.local/share/romwright", "/home/ann/.local/state/romwright"},
-        {"set", "/home/ann", "/srv/data", "/srv/state/", "/srv/data/romwright", "/srv/state/romwright"},
-        {"relative values ignored", "/home/ann", "data", "./state", "/home/ann/.local/share/romwright",
-         "/home/ann/.local/state/romwright"},
-        {"empty values ignored", "/home/ann", "", "", "/home/ann/.local/share/romwright",
-         "/home/ann/.local/state/romwright"},
-        {"HOME unset", unset, unset, unset, passwdHome + "/.local/share/romwright",
-         passwdHome + "/.local/state/romwright"},
-        {"HOME empty", "", "rel", unset, passwdHome + "/.local/share/romwright", passwdHome + "/.local/state/romwright"},
+        {"defaults", "/home/ann", unset, ann, false},
+        {"set", "/home/ann", "/srv/", "/srv", true},
+        {"relative values ignored", "/home/ann", "srv", ann, false},
+        {"relative with a dot ignored", "/home/ann", "./srv", ann, false},
+        {"empty values ignored", "/home/ann", "", ann, false},
+        {"HOME unset", unset, unset, passwdHome, false},
+        {"HOME empty, relative values", "", "srv", passwdHome, false},
+        {"HOME relative", "ann", unset, passwdHome, false},
     };
-    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        const char *values[] = {c.home, c.dataHome, c.stateHome};
-        for (int i = 0; i < 3; ++i)
-            values[i] ? qputenv(names[i], values[i]) : qunsetenv(names[i]);
-        EXPECT_EQ(userDataFolder(), QDir::cleanPath(c.data));
-        EXPECT_EQ(userStateFolder(), QDir::cleanPath(c.state));
+        for (std::size_t i = 0; i < std::size(names); ++i) {
+            const char *value = i == 0 ? c.home : c.xdg;
+            value ? qputenv(names[i], value) : qunsetenv(names[i]);
+        }
+        const auto expected = [&](const char *xdgPart, const char *homePart) {
+            return QDir::cleanPath(c.base + QLatin1Char('/') + QLatin1String(c.xdgUsed ? xdgPart : homePart));
+        };
+        EXPECT_EQ(userDataFolder(), expected("romwright", ".local/share/romwright"));
+        EXPECT_EQ(userStateFolder(), expected("romwright", ".local/state/romwright"));
+        EXPECT_EQ(QDir::cleanPath(userConfigHome()), expected("", ".config"));
     }
-    for (int i = 0; i < 3; ++i)
-        saved[std::size_t(i)] ? qputenv(names[i], *saved[std::size_t(i)]) : qunsetenv(names[i]);
+    for (std::size_t i = 0; i < std::size(names); ++i)
+        saved[i] ? qputenv(names[i], *saved[i]) : qunsetenv(names[i]);
 }
 #endif
