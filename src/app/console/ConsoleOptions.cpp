@@ -64,10 +64,10 @@ ParsedConsoleOptions parseConsoleOptions(const QStringList &arguments)
                 return fail(QStringLiteral("--port takes a port number from 1 to 16, or all"));
             o.port = 0;
             o.ports.clear();
-            o.allPorts = v && v->compare(QLatin1String("all"), Qt::CaseInsensitive) == 0;
+            o.allPorts = v->compare(QLatin1String("all"), Qt::CaseInsensitive) == 0;
             if (o.allPorts)
                 continue;
-            const QStringList items = v ? v->split(QLatin1Char(',')) : QStringList();
+            const QStringList items = v->split(QLatin1Char(','));
             std::vector<int> numbers;
             for (const QString &item : items) {
                 bool ok = false;

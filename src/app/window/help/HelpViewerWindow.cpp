@@ -38,13 +38,11 @@ QString textOf(const ChmArchive &archive, const QString &file)
     return bytes ? QString::fromUtf8(*bytes) : QString();
 }
 
-// The entries of a sitemap the file names; nullopt when it names one that
-// cannot be read or that holds no entry: its tab then says so.
+// The entries of a sitemap; nullopt when the file names none, or one that
+// cannot be read or holds no entry: its tab then says so.
 std::optional<std::vector<SitemapEntry>> sitemapOf(const ChmArchive &archive, const QString &file)
 {
-    if (file.isEmpty())
-        return std::vector<SitemapEntry>();
-    const auto bytes = archive.read(file);
+    const auto bytes = file.isEmpty() ? std::nullopt : archive.read(file);
     if (!bytes)
         return std::nullopt;
     std::vector<SitemapEntry> entries = HelpSitemap::parse(QString::fromUtf8(*bytes));
