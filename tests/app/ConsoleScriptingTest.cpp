@@ -48,6 +48,12 @@ TEST(CommandLine, HelpVersionAndUnknownOptions)
         {{"--console", "--port", "17", "--file", file}, 2, usage},
         {{"--console", "--port", "x", "--file", file}, 2, usage},
         {{"--console", "--port", "1", "--file"}, 2, usage},
+        {{"--console", "--file", file, "--port"}, 2, QStringLiteral("--port takes a port number")},
+        {{"--console", "--port", "1", "--file", file, "--port", "1"}, 2, QStringLiteral("--port is given twice\n")},
+        {{"--console", "--yes", "--port", "1", "--file", file, "--yes"}, 2, QStringLiteral("--yes is given twice\n")},
+        {{"--info", file, "--target", "64", "--target", "128"}, 2, QStringLiteral("--target is given twice\n")},
+        {{"--info", file, "--info"}, 2, QStringLiteral("--info is given twice\n")},
+        {{"--console", "--port", "1", "--file", file, "--console"}, 2, QStringLiteral("--console is given twice\n")},
         {{"--console", "--port", "1", "--file", file, "--processor", "both"}, 2, usage},
         {{"--console", "--port", "1", "--file", file, "--colour"}, 2, usage},
         {{"--console", "--port", "1", "--file", file, "--time-scale", "0.05"}, 2, usage}, // timing is no option

@@ -5,6 +5,7 @@
 #include "support/SimProcess.h"
 
 #include <QProcess>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <optional>
 
@@ -33,9 +34,20 @@ TEST(Console, ExitStatusAndWhatItSays)
         int questions = 0; // the chooser's, on standard output
         QString timeScale = QStringLiteral("0.05");
         QStringList environment = {};
+        QStringList neverSent = {}; // bytes the simulator's transcript must not show
     };
     const QStringList file{"--file", kHalvernSample};
     const QStringList port1 = QStringList{"--port", "1"} + file;
+    // The sample cut where its 200th line ends, as a copy that stopped early leaves it.
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString cut = dir.filePath(QStringLiteral("cut.s19"));
+    {
+        QProcess head;
+        head.setStandardOutputFile(cut);
+        head.start(QStringLiteral("head"), {"-n", "200", kHalvernSample});
+        ASSERT_TRUE(head.waitForFinished(5000) && head.exitCode() == 0);
+    }
     // clang-format off
     const Case cases[] = {
         {"no file: the newest for the model, in any spelling", {"--boot", "Q"}, "%1",
@@ -85,6 +97,10 @@ TEST(Console, ExitStatusAndWhatItSays)
          file + QStringList{"--force"}, 0, {"Scanner: Jorlith 750 on port 2\n"}, {}, "9\n2\n", 2},
         {"a bootloader, Exit typed", {"--boot-prompt", "Q"}, ",%1", file, 1, {}, {"ended in the scanner chooser"},
          "0\n", 1},
+        // Damaged: nothing after the identification reaches the scanner.
+        {"a file cut short", {"--boot", "Q"}, "%1", {"--port", "1", "--file", cut, "--yes"}, 1,
+         {"File: red\n", "Romwright: The file cut.s19 is damaged and cannot be used (line 200: the file ends without an end record: "
+          "it may have been cut short).\n"}, {}, {}, 0, "0.05", {}, {"in  0x7A 'z'", "in  0x45 'E'", "in  0x47 'G'"}},
         {"a bootloader, no answer at all", {"--boot-prompt", "Q"}, ",%1", file, 1,
          {"\nStandard input ended without a choice"}, {"ended in the scanner chooser"}, {}, 1},
     };
@@ -114,6 +130,13 @@ TEST(Console, ExitStatusAndWhatItSays)
         for (const QString &text : c.err)
             EXPECT_TRUE(run.err.contains(text)) << qPrintable(text);
         EXPECT_EQ(run.out.count(question), c.questions);
+        if (!c.neverSent.isEmpty()) {
+            sim->stop();
+            const QString transcript = sim->transcript();
+            EXPECT_TRUE(transcript.contains(QLatin1String("in  0x52 'R'"))) << qPrintable(transcript);
+            for (const QString &text : c.neverSent)
+                EXPECT_FALSE(transcript.contains(text)) << qPrintable(text);
+        }
         // Not a terminal: a progress line at every tenth, no blinking lamp.
         EXPECT_LE(run.out.count(QLatin1String("Firmware: ")), 11);
         EXPECT_FALSE(run.out.contains(QLatin1String("Updating: red")));
