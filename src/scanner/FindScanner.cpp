@@ -6,26 +6,23 @@
 
 namespace romwright {
 
-namespace {
-
-// However the model became known, a Wexmoor offers its two processors. The
-// model label is read by its first letter, as the Open dialog's filter reads it.
-void showModel(MainView &view, ProgramFlags &flags, const QString &model)
+void showScannerModel(MainView &view, ProgramFlags &flags, const QString &model)
 {
     view.setText(LabelId::ScanMod, model);
     flags.bWexmoor = model.startsWith(QLatin1Char('W'));
     view.setControlEnabled(ControlId::ProcessorMain, flags.bWexmoor);
     view.setControlEnabled(ControlId::ProcessorBarCode, flags.bWexmoor);
+    // The processor the update goes to is always the one the window shows.
+    if (flags.bWexmoor)
+        view.setProcessorTicked(flags.bBarCodeProcessor ? 1 : 0);
 }
-
-} // namespace
 
 FindScannerResult FindScanner(Scanner &scanner, SerialPort &port, MainView &view, ProgramFlags &flags,
                               const std::optional<QString> &comP, const std::optional<QString> &scannMod)
 {
     FindScannerResult result;
     if (comP && scannMod) {
-        showModel(view, flags, *scannMod);
+        showScannerModel(view, flags, *scannMod);
         const QString number = comP->trimmed();
         if (number.isEmpty()) {
             result.port = 0;
@@ -56,7 +53,7 @@ FindScannerResult FindScanner(Scanner &scanner, SerialPort &port, MainView &view
         break;
     }
 
-    showModel(view, flags, scanner.Name());
+    showScannerModel(view, flags, scanner.Name());
     return result;
 }
 

@@ -70,7 +70,8 @@ TEST(ConsoleInterrupt, ASignalEndsTheUpdateAndTheNextRunFinishesIt)
         SCOPED_TRACE(::strsignal(signal));
         SimProcess sim({QStringLiteral("--boot"), QStringLiteral("Q"), QStringLiteral("--line-rate")});
         ASSERT_TRUE(sim.isReady()) << qPrintable(sim.errorText());
-        const QStringList arguments = {"--console", "--port", "1", "--file", kHalvernSample, "--yes"};
+        const QStringList arguments = {"--console", "--port",       "1",    "--model", "halvern",
+                                       "--file",    kHalvernSample, "--yes"};
         QProcess first;
         setPortsAndTimeScale(first, sim.link());
         first.start(kProgram, arguments);
@@ -121,8 +122,9 @@ TEST(ConsoleJson, AWholeUpdateIsOneObjectPerLine)
 {
     SimProcess sim({QStringLiteral("--boot"), QStringLiteral("Q")});
     ASSERT_TRUE(sim.isReady()) << qPrintable(sim.errorText());
-    const ConsoleRun run =
-        runRomwright({"--console", "--port", "1", "--file", kHalvernSample, "--yes", "--json"}, sim.link());
+    const ConsoleRun run = runRomwright(
+        {"--console", "--port", "1", "--model", "halvern", "--file", kHalvernSample, "--yes", "--json"},
+        sim.link());
     EXPECT_EQ(run.exitCode, 0) << qPrintable(run.out + run.err);
     EXPECT_TRUE(run.err.isEmpty()) << qPrintable(run.err);
 

@@ -3,7 +3,9 @@
 #include "support/ConsoleRun.h"
 #include "support/SimProcess.h"
 
+#include <QFile>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <optional>
 
@@ -34,6 +36,13 @@ TEST(Console, ExitStatusAndWhatItSays)
     };
     const QStringList file{"--file", kHalvernSample};
     const QStringList port1 = QStringList{"--port", "1"} + file;
+    const QStringList halvern1 = port1 + QStringList{"--model", "Halvern 1450"};
+    // A Jorlith release copied under another name, and linked under a Halvern release's name.
+    QTemporaryDir folder;
+    const QString renamed = folder.filePath("update.s19"), linked = folder.filePath("Hlv1450ver7_0.s19");
+    ASSERT_TRUE(QFile::copy(sampleDir() + "/JL750Ver6_0.s19", renamed));
+    ASSERT_TRUE(QFile::link(renamed, linked));
+    const QStringList halvernPort{"--port", "1", "--model", "halvern", "--file"};
     // clang-format off
     const Case cases[] = {
         {"no file: the newest for the model, in any spelling", {"--boot", "Q"}, "%1",
@@ -41,9 +50,9 @@ TEST(Console, ExitStatusAndWhatItSays)
          {"Port: green\n", "Firmware file: Hlv1450ver5_9.s19\n", "File: green\n", "Communication: green\n",
           "Flash erase complete: green\n", "Firmware:  50%", "Firmware: 100%", "Updating: green\n", "Program: green\n"},
          {}},
-        {"port without a device", {}, ",", port1, 1,
+        {"port without a device", {}, ",", halvern1, 1,
          {"Communications Failure: The communication port you have selected is not installed"}, {}},
-        {"no Enter at the power-cycle prompt", {"--boot", "Z"}, "%1", port1, 1,
+        {"no Enter at the power-cycle prompt", {"--boot", "Z"}, "%1", halvern1, 1,
          {"Standard input ended before Enter was pressed: the update stops here."}, {}, {}, 0, "0.2"},
         {"no file and no model", {}, "", {"--port", "1"}, 1, {},
          {"no firmware file for an unknown scanner (give --model) in ", "name one with --file"}},
@@ -55,6 +64,18 @@ TEST(Console, ExitStatusAndWhatItSays)
         {"another boot software", {"--boot", "A", "--start-in-boot"}, "%1",
          port1 + QStringList{"--model", "Halvern 1450"}, 1, {},
          {"but the scanner is a Halvern 1450 with the 128-byte boot software. The scanner was not changed."}},
+        // The header tells what the name does not, or says otherwise: nothing after the identification is sent.
+        {"a Jorlith release renamed", {"--boot", "Q"}, "%1", halvernPort + QStringList{renamed}, 1, {},
+         {"romwright: The file update.s19 is firmware for the Jorlith 750 with the 64-byte boot software, but the "
+          "scanner is a Halvern 1450. The scanner was not changed.\nromwright: give --force"}},
+        {"a Jorlith release linked as a Halvern one", {"--boot", "Q"}, "%1", halvernPort + QStringList{linked}, 1, {},
+         {"romwright: The name of the file Hlv1450ver7_0.s19 says it is firmware for the Halvern 1450 with the "
+          "64-byte boot software, but its header \"JL750Ver6_0.s19\" says the Jorlith 750 with the 64-byte boot "
+          "software. The scanner was not changed."}},
+        // A port without a model: the chooser's question comes before the check.
+        {"no model: asked before the check", {"--boot", "Q"}, "%1", port1, 0, {question}, {}, "halvern\n", 1},
+        {"no model and no answer", {"--boot", "Q"}, "%1", port1, 1, {"\nStandard input ended without a choice.\n"},
+         {"romwright: no scanner model chosen: the scanner was not changed"}, {}, 1},
         {"another boot software, forced", {"--boot", "A", "--start-in-boot"}, "%1",
          port1 + QStringList{"--model", "Halvern 1450", "--force"}, 0, {"Program: green"}, {}},
         // Without --port the ports are searched and the chooser asks on the terminal.
@@ -97,6 +118,13 @@ TEST(Console, ExitStatusAndWhatItSays)
         // Standard error opens with the time scale's note; a completed update adds nothing to it.
         EXPECT_TRUE(run.err.startsWith("romwright: every wait scaled by " + c.timeScale +
                                        " (ROMWRIGHT_TEST_TIME_SCALE)"));
+        if (sim && c.exitCode == 1 && run.err.contains(QLatin1String("not changed"))) {
+            sim->stop();
+            const QString in =
+                sim->transcript().split(QLatin1Char('\n')).filter(QLatin1String(" in ")).join('\n');
+            for (const char *sent : {"'z'", "'E'", "'G'"})
+                EXPECT_FALSE(in.contains(QLatin1String(sent))) << sent;
+        }
         if (c.exitCode == 0) {
             EXPECT_EQ(run.err.count(QLatin1Char('\n')), 1);
             EXPECT_TRUE(run.out.endsWith(done));
@@ -117,7 +145,7 @@ TEST(Console, AnUpdateGoesOnToItsEndWhenItsOutputIsClosed)
     romwright.setProcessChannelMode(QProcess::MergedChannels);
     romwright.setStandardOutputProcess(&head);
     head.start(QStringLiteral("head"), {QStringLiteral("-1")});
-    romwright.start(kProgram, {"--console", "--port", "1", "--file", kHalvernSample});
+    romwright.start(kProgram, {"--console", "--port", "1", "--model", "halvern", "--file", kHalvernSample});
     ASSERT_TRUE(head.waitForFinished(10000));
     EXPECT_EQ(head.readAllStandardOutput().count('\n'), 1);
     ASSERT_TRUE(romwright.waitForFinished(60000));

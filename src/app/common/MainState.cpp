@@ -3,6 +3,9 @@
 #include "app/common/FileMessages.h"
 #include "app/common/FirmwareDiscovery.h"
 #include "platform/Dialogs.h"
+#include "scanner/ChooserAnswer.h"
+#include "scanner/FindScanner.h"
+#include "scanner/ScannerModel.h"
 #include "view/MainView.h"
 
 namespace romwright {
@@ -67,7 +70,9 @@ FirmwareVerdict MainState::firmwareVerdict(std::optional<bool> bTargetA) const
 {
     const ScannerAtHand scanner{typeOfScannerForModel(m_services.view.text(LabelId::ScanMod)), bTargetA,
                                 m_flags.bBarCodeProcessor};
-    return checkFirmware(m_firmwareFile, firmwareKind(m_firmwareFile, m_firmware->FirmwareFileData), scanner);
+    return checkFirmware(
+        m_firmwareFile,
+        firmwareKind(m_firmwareFile, m_firmware->FirmwareFileData, m_firmware->FirmwareHeader), scanner);
 }
 
 bool MainState::approveFirmware()
@@ -87,8 +92,7 @@ bool MainState::approveFirmware()
     // file loaded while the update waited for the greeting.
     if (m_forceFirmware || (m_approvedLoad == m_loads && m_approvedQuestion == verdict.text))
         return true;
-    if (!m_services.dialogs.question(verdict.text + QLatin1String(kProgramAnyway), title,
-                                     MessageIcon::Exclamation))
+    if (!m_services.dialogs.question(verdict.text + verdict.question, title, MessageIcon::Exclamation))
         return false;
     m_approvedLoad = m_loads;
     m_approvedQuestion = verdict.text;
@@ -106,7 +110,33 @@ void MainState::optProcessor_Click(int index)
 Outcome MainState::cmdProgram_Click()
 {
     m_approvedLoad = -1;
+    if (!m_update->running() && m_firmware->FilesValid) {
+        switch (askModelIfUnknown()) {
+        case ModelAnswer::Known:
+            break;
+        case ModelAnswer::Closed:
+            return Outcome::Stopped;
+        case ModelAnswer::Exit:
+            return Outcome::EndClosed;
+        }
+    }
     return m_update->cmdProgram_Click(*m_firmware);
+}
+
+MainState::ModelAnswer MainState::askModelIfUnknown()
+{
+    // Nothing is checked against a scanner nobody named: ask which one it is.
+    if (typeOfScannerForModel(m_services.view.text(LabelId::ScanMod)) != kNotDetected)
+        return ModelAnswer::Known;
+    const std::optional<QString> choice = m_services.dialogs.chooseScanner();
+    if (!choice) {
+        m_link->closePort(); // the chooser's Exit ends the program
+        return ModelAnswer::Exit;
+    }
+    if (choice->isEmpty())
+        return ModelAnswer::Closed;
+    showScannerModel(m_services.view, m_flags, modelShownFor(*choice));
+    return ModelAnswer::Known;
 }
 
 void MainState::ExitCommand_Click()

@@ -45,7 +45,8 @@ std::optional<QString> ConsoleDialogs::chooseScanner()
 {
     if (!m_chooserAnswer.isEmpty())
         return m_chooserAnswer;
-    // The scanner answers only with its bootloader's prompt: ask which it is.
+    // The scanner answers only with its bootloader's prompt, or PROGRAM has
+    // no model to check the file against: ask which it is.
     for (;;) {
         if (json()) {
             prompt(QStringLiteral("chooser"), chooserQuestion(), QStringLiteral("Choose Your Scanner"));
@@ -58,8 +59,8 @@ std::optional<QString> ConsoleDialogs::chooseScanner()
         while ((c = std::fgetc(m_in)) != EOF && c != '\n')
             line += char(c);
         if (c == EOF && line.isEmpty()) {
-            say("\nStandard input ended without a choice: the program ends here.\n");
-            return std::nullopt;
+            say("\nStandard input ended without a choice.\n");
+            return QString();
         }
         const ChooserAnswer answer = parseChooserAnswer(QString::fromLocal8Bit(line));
         if (answer.reply == ChooserReply::Model)
