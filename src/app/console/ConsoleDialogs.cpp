@@ -45,6 +45,8 @@ std::optional<QString> ConsoleDialogs::chooseScanner()
 {
     if (!m_chooserAnswer.isEmpty())
         return m_chooserAnswer;
+    if (m_inputEnded)
+        return QString(); // nobody is left to answer
     // The scanner answers only with its bootloader's prompt, or PROGRAM has
     // no model to check the file against: ask which it is.
     for (;;) {
@@ -60,6 +62,7 @@ std::optional<QString> ConsoleDialogs::chooseScanner()
             line += char(c);
         if (c == EOF && line.isEmpty()) {
             say("\nStandard input ended without a choice.\n");
+            m_inputEnded = true;
             return QString();
         }
         const ChooserAnswer answer = parseChooserAnswer(QString::fromLocal8Bit(line));
