@@ -1,6 +1,7 @@
 #pragma once
 // The firmware file against the scanner it is about to be programmed into:
-// another family, processor or boot software is asked about, a loader file
+// another family, processor or boot software, a name its header contradicts
+// or a file that says nothing of its scanner is asked about, a loader file
 // or a file that holds nothing for the scanner is refused.
 
 #include "image/FirmwareKind.h"
@@ -44,7 +45,7 @@ struct FirmwareVerdict {
 };
 
 // "the Halvern 1450 with the 64-byte boot software", "the BarCode processor of
-// the Wexmoor 3650"; for a name outside the release patterns, what its data fits.
+// the Wexmoor 3650"; when neither name nor header is a release name, what its data fits.
 QString firmwareMeantFor(const FirmwareKind &kind);
 
 // Name and header are judged alike and must agree. Without bTargetA only the
