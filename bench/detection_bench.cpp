@@ -10,8 +10,8 @@
 // closing, rate changes and writing to every port).
 
 #include "platform/Dialogs.h"
+#include "platform/PosixSerialPort.h"
 #include "platform/QtClock.h"
-#include "platform/QtSerialPort.h"
 #include "scanner/Scanner.h"
 #include "view/ProgramFlags.h"
 #include "view/ViewState.h"
@@ -49,7 +49,7 @@ public:
 class NoDialogs final : public Dialogs {
 public:
     void message(const QString &, const QString &, MessageIcon) override {}
-    bool question(const QString &, const QString &, MessageIcon) override { return false; }
+    bool question(const QString &, const QString &, MessageIcon, DefaultAnswer) override { return false; }
     QString inputBox(const QString &, const QString &, const QString &) override { return {}; }
     QString openFile(const QString &, const QString &, const QString &) override { return {}; }
     std::optional<QString> chooseScanner() override { return QStringLiteral("Halvern1450"); }
@@ -88,7 +88,7 @@ Result detectOnce(const QStringList &ports)
     NoDialogs dialogs;
     ProgramFlags flags;
     CountingClock sleeper;
-    QtSerialPort port(PortMap::fromList(ports.join(QLatin1Char(','))));
+    PosixSerialPort port(PortMap::fromList(ports.join(QLatin1Char(','))));
     Scanner scanner(sleeper, dialogs, view, flags);
     scanner.setComm(&port);
     qint16 commPort = 0;
@@ -113,16 +113,17 @@ int main(int argc, char **argv)
     parser.addOption({QStringLiteral("runs"), QStringLiteral("Detections per layout."), QStringLiteral("n"),
                       QStringLiteral("3")});
     parser.process(app);
-    const int position = std::clamp(parser.value(QStringLiteral("position")).toInt(), 1, 16);
+    const int position =
+        std::clamp(parser.value(QStringLiteral("position")).toInt(), PortMap::kFirstPort, PortMap::kLastPort);
     const int runs = std::max(1, parser.value(QStringLiteral("runs")).toInt());
 
     const QString sim =
         QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("romwright-sim"));
     QTemporaryDir dir;
-    std::vector<Sim> sims(16);
+    std::vector<Sim> sims(PortMap::kLastPort);
     QStringList allPorts;
     QStringList scannerOnly;
-    for (int n = 1; n <= 16; ++n) {
+    for (int n = PortMap::kFirstPort; n <= PortMap::kLastPort; ++n) {
         const QString link = dir.filePath(QStringLiteral("port%1").arg(n));
         const QStringList args =
             n == position ? QStringList{QStringLiteral("--model"), parser.value(QStringLiteral("model"))}

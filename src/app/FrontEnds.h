@@ -5,9 +5,11 @@
 
 namespace romwright {
 
-// SIGINT, SIGTERM or SIGHUP ended an update (exit status 128 + the signal).
-inline constexpr const char *kUpdateInterrupted =
-    "The update was interrupted. The scanner keeps its boot software: run the update again to finish it.";
+// SIGINT, SIGTERM or SIGHUP ended a run of several scanners (exit status 128
+// + the signal); each scanner's own lines say what it was left with.
+inline constexpr const char *kSeveralInterrupted =
+    "The run was interrupted. Each scanner's own message says what it was left with; run "
+    "\"romwright --console\" again, once for each unfinished update, to finish them.";
 
 // romwright --info FILE [--target 64|128] [--image OUT]
 int runInfo(const QStringList &arguments);

@@ -132,17 +132,11 @@ int main(int argc, char **argv)
     const ParsedConsoleOptions parsed = parseConsoleOptions(arguments);
     if (parsed.options && parsed.options->severalScanners())
         return runSeveralScanners(*parsed.options);
-    int status = runConsole(arguments);
+    const int status = runConsole(arguments);
     // A script reads the end of the run from the last line, where the exit
     // status is known.
     ConsoleReport report(stdout, stderr,
                          parsed.options ? parsed.options->json : arguments.contains(QLatin1String("--json")));
-    // The waits returned and the port is closed; an update that completed
-    // all the same keeps its status.
-    if (const int signal = TerminationSignals::lastCaught(); signal != 0 && status != 0) {
-        report.error(QString::fromLatin1(kUpdateInterrupted));
-        status = TerminationSignals::exitStatus(signal);
-    }
     report.result(status);
     return status;
 }

@@ -165,7 +165,9 @@ Outcome BootloaderLink::WaitForByteFlushed(std::uint8_t b, std::chrono::millisec
 
 bool BootloaderLink::WaitForLetterZ(std::uint8_t b)
 {
-    return waitFor(b, true, m_timers.zFlag(), std::nullopt, false) == WaitEnd::Got;
+    const bool got = waitFor(b, true, m_timers.zFlag(), std::nullopt, false) == WaitEnd::Got;
+    m_greeted = m_greeted || got;
+    return got;
 }
 
 Outcome BootloaderLink::WaitForLetterQ(std::optional<std::uint8_t> b)
@@ -182,6 +184,7 @@ Outcome BootloaderLink::greetingWait(std::optional<std::uint8_t> b, int &count)
 {
     switch (waitFor(b, true, m_timers.qFlag(), std::nullopt, false)) {
     case WaitEnd::Got:
+        m_greeted = true;
         return Outcome::Ok;
     case WaitEnd::Ended:
         return Outcome::EndClosed;

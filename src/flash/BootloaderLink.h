@@ -81,6 +81,9 @@ public:
 
     void closePort();
     bool lineLost() const { return m_lineLost; }
+    // A greeting has come since the program started: the scanner restarted
+    // into its boot software and stays there until switched off and on.
+    bool greeted() const { return m_greeted; }
     // The program is ending: no wait sleeps and nothing more is sent.
     bool ending() const { return m_clock.waitsEnded(); }
 
@@ -97,6 +100,7 @@ private:
     FlashTimings m_timings;
     WaitTimers m_timers;
     bool m_lineLost = false;
+    bool m_greeted = false;
     bool m_delivered = false; // received() since the wait last read
 };
 

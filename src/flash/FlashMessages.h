@@ -33,6 +33,30 @@ inline constexpr const char *kConnectionLost =
 inline constexpr const char *kNoBlocks =
     "The firmware image holds no blocks for this scanner's boot software. The update was stopped.";
 
+// What an update cut short leaves in the scanner, and the way back from it.
+inline constexpr const char *kInterruptedUnchanged =
+    "The update was interrupted before the scanner was changed.";
+inline constexpr const char *kInterruptedReplacingBoot =
+    "The update was interrupted while the scanner's boot software was being replaced. Switch the scanner "
+    "off and on and run the update again; if it does not greet, it needs service.";
+inline constexpr const char *kInterruptedNoFirmware =
+    "The update was interrupted. The scanner keeps its boot software: run the update again to finish it.";
+inline constexpr const char *kInterruptedNewBoot =
+    "The update was interrupted. The scanner has its new boot software but no firmware: switch it off and "
+    "on and run the update again to finish it.";
+
+// After a stall or a lost line inside a route that had changed the scanner:
+// the reason comes first, then this.
+inline constexpr const char *kWayBackReplacingBoot =
+    "Its boot software was being replaced: switch the scanner off and on and run the update again; if it "
+    "does not greet, it needs service.";
+inline constexpr const char *kWayBackNoFirmware =
+    "The scanner has no firmware now but keeps its boot software: switch it off and on and run the update "
+    "again to finish it.";
+inline constexpr const char *kStalledReason = "The scanner stopped responding during the update.";
+inline constexpr const char *kConnectionLostReason =
+    "The connection to the scanner was lost during the update. Please check the cable.";
+
 inline constexpr const char *kCommunicationsFailureTitle = "Communications Failure";
 inline constexpr const char *kTimeoutFailureTitle = "Timeout Failure";
 inline constexpr const char *kPowerCycleTitle = "Power Cycle";

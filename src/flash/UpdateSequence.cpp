@@ -29,7 +29,38 @@ bool noBlockToSend(std::span<const FlashBlock> table, const MemoryImage &image)
     return holdsData && hexRecordLoad(table, image).blocks == 0;
 }
 
+QString failureText(const char *reason, const char *unchangedText, UpdatePhase phase)
+{
+    switch (phase) {
+    case UpdatePhase::ReplacingBoot:
+        return text(reason) + QLatin1Char(' ') + text(messages::kWayBackReplacingBoot);
+    case UpdatePhase::NewBoot:
+    case UpdatePhase::NoFirmware:
+        return text(reason) + QLatin1Char(' ') + text(messages::kWayBackNoFirmware);
+    case UpdatePhase::Unchanged:
+    case UpdatePhase::Completed:
+        break;
+    }
+    return text(unchangedText);
+}
+
 } // namespace
+
+const char *interruptionText(UpdatePhase phase)
+{
+    switch (phase) {
+    case UpdatePhase::ReplacingBoot:
+        return messages::kInterruptedReplacingBoot;
+    case UpdatePhase::NewBoot:
+        return messages::kInterruptedNewBoot;
+    case UpdatePhase::NoFirmware:
+        return messages::kInterruptedNoFirmware;
+    case UpdatePhase::Unchanged:
+    case UpdatePhase::Completed:
+        break;
+    }
+    return messages::kInterruptedUnchanged;
+}
 
 UpdateSequence::UpdateSequence(BootloaderLink &link, MainView &view, Dialogs &dialogs, ProgramFlags &flags,
                                TargetState &target)
@@ -42,7 +73,10 @@ Outcome UpdateSequence::cmdProgram_Click(const FirmwareSet &firmware)
     if (m_running)
         return Outcome::Stopped;
     m_running = true;
+    m_phase = UpdatePhase::Unchanged;
     const Outcome outcome = click(firmware);
+    if (outcome == Outcome::EndCompleted)
+        m_phase = UpdatePhase::Completed;
     if (endsProgram(outcome))
         announceEnd(outcome);
     m_running = false;
@@ -51,7 +85,7 @@ Outcome UpdateSequence::cmdProgram_Click(const FirmwareSet &firmware)
 
 void UpdateSequence::announceEnd(Outcome end)
 {
-    const char *text = nullptr;
+    QString failure;
     switch (end) {
     case Outcome::EndCompleted: {
         m_view.setBusy(false);
@@ -69,13 +103,13 @@ void UpdateSequence::announceEnd(Outcome end)
         m_view.setControlEnabled(ControlId::ExitButton, true);
         break;
     case Outcome::EndStalled:
-        text = messages::kStalled;
+        failure = failureText(messages::kStalledReason, messages::kStalled, m_phase);
         break;
     case Outcome::EndConnectionLost:
-        text = messages::kConnectionLost;
+        failure = failureText(messages::kConnectionLostReason, messages::kConnectionLost, m_phase);
         break;
     case Outcome::EndNoBlocks:
-        text = messages::kNoBlocks;
+        failure = text(messages::kNoBlocks);
         break;
     case Outcome::EndCancelled:
     case Outcome::EndClosed: // the user ended the program: nothing more to say
@@ -84,11 +118,12 @@ void UpdateSequence::announceEnd(Outcome end)
     case Outcome::Stopped:
         break;
     }
-    if (text) {
+    if (!failure.isEmpty()) {
         m_view.setBusy(false);
-        m_dialogs.message(QString::fromLatin1(text),
-                          QString::fromLatin1(messages::kCommunicationsFailureTitle),
-                          MessageIcon::Information);
+        // A scanner left without firmware is worth the louder icon.
+        m_dialogs.message(failure, text(messages::kCommunicationsFailureTitle),
+                          m_phase == UpdatePhase::Unchanged ? MessageIcon::Information
+                                                            : MessageIcon::Exclamation);
     }
     m_link.closePort();
 }
@@ -138,6 +173,10 @@ Outcome UpdateSequence::click(const FirmwareSet &firmware)
         Outcome outcome = InstallBootloader(firmware);
         if (endsProgram(outcome))
             return outcome;
+        m_phase = UpdatePhase::NewBoot;
+        // The firmware pass has not begun: its lamps wait for it.
+        for (LampId id : {LampId::FlashErase, LampId::Working, LampId::Program})
+            m_view.setLamp(id, Lamp::Grey);
         m_link.port().setSettings(text(kSettings38400));
         const bool confirmed =
             powerCyclePrompt ? powerCyclePrompt(text(messages::kPowerCycle), text(messages::kPowerCycleTitle))
@@ -222,9 +261,12 @@ void UpdateSequence::lockForRoute()
 Outcome UpdateSequence::InstallBootloader(const FirmwareSet &firmware)
 {
     const FlashTimings &t = m_link.timings();
+    if (beforeChange)
+        beforeChange('Z');
     Outcome outcome = m_link.SendByte('G');
     if (outcome != Outcome::Ok)
         return outcome;
+    m_phase = UpdatePhase::ReplacingBoot;
     m_link.pause(t.afterG);
     if ((outcome = m_link.WaitForByte('R', t.ackBound)) != Outcome::Ok)
         return outcome;
@@ -274,6 +316,8 @@ Outcome UpdateSequence::programFirmware(const FirmwareSet &firmware, bool blocks
     // quick answer cannot be thrown away with the old bytes.
     if (blocks128)
         port.clearInput();
+    if (beforeChange)
+        beforeChange(blocks128 ? 'A' : 'Q');
     Outcome outcome = m_link.SendByte('z');
     if (outcome != Outcome::Ok)
         return outcome;
@@ -288,6 +332,7 @@ Outcome UpdateSequence::programFirmware(const FirmwareSet &firmware, bool blocks
         port.clearInput();
     if ((outcome = m_link.SendByte('E')) != Outcome::Ok)
         return outcome;
+    m_phase = UpdatePhase::NoFirmware;
     outcome =
         blocks128 ? m_link.WaitForByteFlushed('e', t.eraseBound) : m_link.WaitForByte('e', t.eraseBound);
     if (outcome != Outcome::Ok)

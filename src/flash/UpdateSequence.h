@@ -18,6 +18,19 @@ namespace romwright {
 
 class Dialogs;
 
+// How far an update has changed the scanner, which decides what an
+// interruption leaves behind and how to come back from it.
+enum class UpdatePhase {
+    Unchanged,     // request, greetings, checks: the scanner is as it was
+    ReplacingBoot, // the old-boot route from its "G" to the last bootloader record
+    NewBoot,       // new boot software installed, its firmware not yet begun
+    NoFirmware,    // the firmware pass has erased the flash
+    Completed,
+};
+
+// The interruption's message for a phase (signal, closed window, end of input).
+const char *interruptionText(UpdatePhase phase);
+
 class UpdateSequence {
 public:
     UpdateSequence(BootloaderLink &link, MainView &view, Dialogs &dialogs, ProgramFlags &flags,
@@ -53,6 +66,14 @@ public:
     // the file check and again before a route begins.
     std::function<bool()> firmwareCheck;
 
+    // Called just before the first byte that changes the scanner, with the
+    // greeting letter of the boot software the route talks to ('Z' before
+    // the old-boot route's "G", 'Q' or 'A' before a firmware pass's "z"):
+    // what an interruption from there on needs to be finished is recorded.
+    std::function<void(char boot)> beforeChange;
+
+    UpdatePhase phase() const { return m_phase; }
+
     BlockTransfer &transfer() { return m_transfer; }
 
 private:
@@ -71,6 +92,7 @@ private:
     // cmdBrowse and the processor options as they were at the click.
     std::array<bool, 3> m_lockedBefore{};
     bool m_running = false;
+    UpdatePhase m_phase = UpdatePhase::Unchanged;
 };
 
 } // namespace romwright

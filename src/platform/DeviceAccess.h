@@ -25,4 +25,10 @@ struct RefusedPort {
     DeviceAccess access;
 };
 
+// A port whose device another program holds.
+struct HeldPort {
+    int port = 0;
+    QString device;
+};
+
 } // namespace romwright

@@ -17,8 +17,9 @@ public:
     // An empty title shows kApplicationTitle.
     virtual void message(const QString &text, const QString &title, MessageIcon icon) = 0;
 
-    // A question with Yes and No buttons, No the default; true for Yes.
-    virtual bool question(const QString &text, const QString &title, MessageIcon icon) = 0;
+    // A question with Yes and No buttons, No the default unless said; true for Yes.
+    virtual bool question(const QString &text, const QString &title, MessageIcon icon,
+                          DefaultAnswer defaultAnswer = DefaultAnswer::No) = 0;
 
     // Input box; Cancel answers an empty text.
     virtual QString inputBox(const QString &prompt, const QString &title, const QString &defaultText) = 0;

@@ -1,6 +1,7 @@
 #include "platform/FileSystem.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -282,6 +283,15 @@ QString userDataFolder()
 {
     const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
     return data.isEmpty() ? QString() : joinPath(data, QStringLiteral("romwright"));
+}
+
+QString userStateFolder()
+{
+    const QString state = qEnvironmentVariable("XDG_STATE_HOME");
+    if (QDir::isAbsolutePath(state))
+        return joinPath(state, QStringLiteral("romwright"));
+    const QString home = QDir::homePath();
+    return home.isEmpty() ? QString() : joinPath(home, QStringLiteral(".local/state/romwright"));
 }
 
 QString joinPath(const QString &folder, const QString &name)

@@ -74,6 +74,11 @@ QString programFolder();
 // anything; the program folder belongs to the package.
 QString userDataFolder();
 
+// The user's folder for what the program keeps between runs (the record of
+// an unfinished update): $XDG_STATE_HOME/romwright, usually
+// ~/.local/state/romwright.
+QString userStateFolder();
+
 // folder + separator + name, as the program forms every path it opens.
 QString joinPath(const QString &folder, const QString &name);
 

@@ -27,7 +27,8 @@ public:
     virtual std::optional<int> latencyTimer(const QString &tty) = 0;
     virtual bool setLatencyTimer(const QString &tty, int ms) = 0;
 
-    // The real knobs of this platform; on other platforms a device without either.
+    // The real knobs of this system (LinuxLatency.cpp); elsewhere a device
+    // without either (NoLatencyKnobs.cpp).
     static LatencyAccess &system();
 };
 

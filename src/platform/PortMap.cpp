@@ -1,14 +1,11 @@
 #include "platform/PortMap.h"
 
 #include <QFileInfo>
-#include <QSerialPortInfo>
 #include <algorithm>
 
 namespace romwright {
 
 namespace {
-
-constexpr const char *kPortsVariable = "ROMWRIGHT_PORTS";
 
 bool isUsbAdapter(const QString &device)
 {
@@ -38,21 +35,6 @@ bool nameLess(const QString &a, const QString &b)
 }
 
 } // namespace
-
-PortMap PortMap::fromEnvironment()
-{
-#ifdef Q_OS_WIN
-    return windowsPorts();
-#else
-    if (qEnvironmentVariableIsSet(kPortsVariable))
-        return fromList(qEnvironmentVariable(kPortsVariable));
-    QStringList devices;
-    const auto ports = QSerialPortInfo::availablePorts();
-    for (const QSerialPortInfo &info : ports)
-        devices << info.systemLocation();
-    return fromSystemPorts(devices);
-#endif
-}
 
 PortMap PortMap::fromList(const QString &list)
 {

@@ -15,10 +15,12 @@ class PortMap {
 public:
     static constexpr int kFirstPort = 1;
     static constexpr int kLastPort = 16;
+    static constexpr const char *kPortsVariable = "ROMWRIGHT_PORTS";
 
     PortMap() = default;
 
-    // The map for this machine and environment.
+    // The map for this machine and environment. Each system's transport
+    // unit defines it, beside its serial port.
     static PortMap fromEnvironment();
     // A ROMWRIGHT_PORTS style list; items beyond port 16 are ignored.
     static PortMap fromList(const QString &list);

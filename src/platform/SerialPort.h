@@ -12,6 +12,8 @@
 
 namespace romwright {
 
+class PortMap;
+
 enum class CommError {
     None,
     ValueRefused,     // a property value the port will not take
@@ -81,5 +83,9 @@ signals:
     // The device failed while open (unplugged adapter, closed terminal).
     void lineLost();
 };
+
+// A closed port of this system over the devices of map. Each system's
+// transport unit defines it; the build picks the unit.
+std::unique_ptr<SerialPort> makeSystemSerialPort(const PortMap &map);
 
 } // namespace romwright

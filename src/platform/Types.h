@@ -3,7 +3,11 @@
 
 namespace romwright {
 
-enum class MessageIcon { None, Information, Exclamation, Critical };
+enum class MessageIcon { None, Information, Exclamation, Critical, Question };
+
+// The button a question's Enter presses (and the console's answer when
+// nobody can be asked).
+enum class DefaultAnswer { No, Yes };
 
 // Title of message boxes that have none of their own.
 inline constexpr const char *kApplicationTitle = "Romwright";

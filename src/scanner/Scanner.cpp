@@ -1,6 +1,7 @@
 #include "scanner/Scanner.h"
 
 #include "platform/Dialogs.h"
+#include "platform/PortMap.h"
 #include "scanner/CommandTable.h"
 #include "view/MainView.h"
 #include "view/ProgramFlags.h"
@@ -14,8 +15,6 @@
 namespace romwright {
 namespace {
 
-constexpr qint16 kFirstPort = 1;
-constexpr qint16 kLastPort = 16;
 const QString kEnumerationSettings = QStringLiteral("19200,n,8,1");
 
 // The hourglass for as long as detection runs, however it ends.
@@ -39,8 +38,9 @@ struct ProbedPort {
     qint16 number = 0;
     std::unique_ptr<SerialPort> port;
     bool refused = false;
-    bool inUse = false; // also set when the line fails while writing
-    bool done = false;  // answered, or given up
+    bool inUse = false;  // also set when the line fails while writing
+    bool done = false;   // answered, or given up
+    bool opened = false; // for the last row asked
     QByteArray answer;
 
     void absorb(CommError error)
@@ -68,6 +68,51 @@ struct ProbedPort {
 bool isBootPrompt(const QByteArray &answer)
 {
     return !answer.isEmpty() && (answer.back() == 'Q' || answer.back() == 'A');
+}
+
+// A Jorlith in its compatibility mode answers at 19200 to any row of that rate.
+bool isCompatibilityAnswer(const ScannerModel &model, const QByteArray &answer)
+{
+    return model.Baud == QLatin1String("19200") && (answer == "JL 19.2kOK\r\n" || answer == "JL 750OK\r\n");
+}
+
+// Asks one model row of every port still being asked, then one wait serves
+// them all. Each port opens at the row's rate and closes after its answer is
+// read, as when the ports were asked one after another, so each hears the
+// same bytes at the same rates. The ports asked; none when every port is done
+// or none opened.
+std::vector<ProbedPort *> askRow(std::vector<ProbedPort> &ports, const ScannerModel &model, Clock &clock,
+                                 Clock::ms wait)
+{
+    std::vector<ProbedPort *> asked;
+    for (ProbedPort &probed : ports) {
+        if (probed.done)
+            continue;
+        SerialPort &port = *probed.port;
+        probed.absorb(port.setCommPort(probed.number));
+        probed.absorb(port.setSettings(model.CommandSettings()));
+        if (!probed.givenUp()) {
+            probed.absorb(port.setInputLen(0));
+            probed.absorb(port.setPortOpen(true));
+        }
+        if (probed.givenUp()) {
+            probed.done = true;
+            continue;
+        }
+        if (!port.portOpen())
+            continue; // no answer to wait for; the next row tries again
+        probed.absorb(port.output(model.VersionCommand.toLatin1() + "\r\n"));
+        asked.push_back(&probed);
+    }
+    if (asked.empty())
+        return asked;
+    clock.pause(wait);
+    for (ProbedPort *probed : asked) {
+        probed->answer = probed->port->input();
+        if (probed->port->portOpen())
+            probed->port->setPortOpen(false);
+    }
+    return asked;
 }
 
 } // namespace
@@ -122,9 +167,10 @@ Detection Scanner::DetectScanner(qint16 &CommPort)
     // Every port that opens is a candidate. Only whether it opens counts here.
     std::vector<qint16> candidates;
     m_refusedPorts.clear();
+    m_heldPorts.clear();
     m_found.clear();
     if (m_comm) {
-        for (qint16 n = kFirstPort; n <= kLastPort; ++n) {
+        for (qint16 n = PortMap::kFirstPort; n <= PortMap::kLastPort; ++n) {
             closeComm();
             if (m_comm->setCommPort(n) != CommError::None)
                 continue;
@@ -133,6 +179,8 @@ Detection Scanner::DetectScanner(qint16 &CommPort)
             const CommError opened = m_comm->setPortOpen(true);
             if (opened == CommError::PermissionDenied)
                 m_refusedPorts.push_back({n, deviceAccess(m_comm->deviceName())});
+            else if (opened == CommError::PortInUse)
+                m_heldPorts.push_back({n, m_comm->deviceName()});
             if (m_comm->portOpen())
                 candidates.push_back(n);
         }
@@ -154,40 +202,13 @@ Detection Scanner::DetectScanner(qint16 &CommPort)
         ports.back().port = m_comm->sibling();
     }
 
-    // Each row goes to every port still being asked, then one wait serves
-    // them all. Each port opens at the row's rate and closes after its answer
-    // is read, as when the ports were asked one after another, so each hears
-    // the same bytes at the same rates. The highest-numbered port with a
-    // scanner wins, whichever row found it.
+    // Each row goes to every port still being asked. The highest-numbered
+    // port with a scanner wins, whichever row found it.
     std::optional<qint16> found;
     for (const auto &model : m_models) {
-        std::vector<ProbedPort *> asked;
-        for (ProbedPort &probed : ports) {
-            if (probed.done)
-                continue;
-            SerialPort &port = *probed.port;
-            probed.absorb(port.setCommPort(probed.number));
-            probed.absorb(port.setSettings(model->CommandSettings()));
-            if (!probed.givenUp()) {
-                probed.absorb(port.setInputLen(0));
-                probed.absorb(port.setPortOpen(true));
-            }
-            if (probed.givenUp()) {
-                probed.done = true;
-                continue;
-            }
-            probed.absorb(port.output(model->VersionCommand.toLatin1() + "\r\n"));
-            asked.push_back(&probed);
-        }
+        const std::vector<ProbedPort *> asked = askRow(ports, *model, m_clock, m_timings.probeWait);
         if (asked.empty())
-            break;
-        m_clock.pause(m_timings.probeWait);
-        for (ProbedPort *probed : asked) {
-            probed->answer = probed->port->input();
-            if (probed->port->portOpen())
-                probed->port->setPortOpen(false);
-        }
-
+            continue; // every port done, or none opened for this row
         for (ProbedPort *probed : asked) {
             const QByteArray &answer = probed->answer;
             const bool wins = !found || probed->number > *found;
@@ -225,10 +246,8 @@ Detection Scanner::DetectScanner(qint16 &CommPort)
                     probed->done = true;
                     continue;
                 }
-                // A Jorlith in its compatibility mode answers at 19200 to any
-                // row of that rate; the port is then left without a find.
-                if (model->Baud == QLatin1String("19200") &&
-                    (answer == "JL 19.2kOK\r\n" || answer == "JL 750OK\r\n")) {
+                // A Jorlith in its compatibility mode leaves the port without a find.
+                if (isCompatibilityAnswer(*model, answer)) {
                     m_state = kCompatibilityMode;
                     probed->done = true;
                     continue;
@@ -256,6 +275,27 @@ Detection Scanner::DetectScanner(qint16 &CommPort)
     m_comPort = static_cast<qint16>(m_comm->commPort());
     emit ScannerConnect(false);
     return Detection::NotFound;
+}
+
+std::optional<FoundScanner> Scanner::identityOn(const SerialPort &like, qint16 n)
+{
+    std::vector<ProbedPort> ports(1);
+    ProbedPort &probed = ports.front();
+    probed.number = n;
+    probed.port = like.sibling();
+    for (const auto &model : m_models) {
+        // A port that will not open says why when the bootloader dialogue opens it.
+        if (askRow(ports, *model, m_clock, m_timings.probeWait).empty() || probed.inUse)
+            return std::nullopt;
+        const QByteArray &answer = probed.answer;
+        if (isBootPrompt(answer))
+            return std::nullopt; // its boot software cannot name it
+        if (answer == model->VersionData.toLatin1() + "\r\n")
+            return FoundScanner{n, model->ScannerName, model->TypeOfScanner};
+        if (isCompatibilityAnswer(*model, answer))
+            return FoundScanner{n, QStringLiteral("Jorlith 750"), kJorlith750};
+    }
+    return std::nullopt;
 }
 
 QString Scanner::SendCommand(qint32 lCommand)

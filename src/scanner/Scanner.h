@@ -13,6 +13,7 @@
 #include <QObject>
 #include <QPointer>
 
+#include <optional>
 #include <vector>
 
 namespace romwright {
@@ -75,10 +76,19 @@ public:
     // The ports the last detection could not open because this user may not:
     // when no scanner is found, they are the likely reason.
     const std::vector<RefusedPort> &refusedPorts() const { return m_refusedPorts; }
+    // The ports the last detection found held by another program.
+    const std::vector<HeldPort> &heldPorts() const { return m_heldPorts; }
     // Every port whose scanner answered the last detection, in port order,
     // not only the one it settled on; for one in its boot software, the
     // model the chooser named.
     const std::vector<FoundScanner> &foundScanners() const { return m_found; }
+
+    // What the scanner on port n says it is, asked row by row as detection
+    // asks, on a port of like's kind (like itself is not touched). Nothing
+    // when it does not answer or answers from its boot software, which cannot
+    // name the model; a Jorlith in its compatibility mode is a Jorlith 750.
+    // Nothing else is sent, and the port is left closed.
+    std::optional<FoundScanner> identityOn(const SerialPort &like, qint16 n);
 
     // Queues and sends the commands of index lCommand for the detected model;
     // the answer to the last of them, or "" when nothing was answered.
@@ -130,6 +140,7 @@ private:
     qint32 m_threshhold = 0;
 
     std::vector<RefusedPort> m_refusedPorts;
+    std::vector<HeldPort> m_heldPorts;
     std::vector<FoundScanner> m_found;
 
     bool m_receiveHandling = false;

@@ -1,6 +1,7 @@
 // romwright --console as a user runs it: a real process on the simulator's
 // terminal, judged by its output and exit status.
 #include "support/ConsoleRun.h"
+#include "support/SimClient.h"
 #include "support/SimProcess.h"
 
 #include <QFile>
@@ -51,9 +52,11 @@ TEST(Console, ExitStatusAndWhatItSays)
           "Flash erase complete: green\n", "Firmware:  50%", "Firmware: 100%", "Updating: green\n", "Program: green\n"},
          {}},
         {"port without a device", {}, ",", halvern1, 1,
-         {"Communications Failure: The communication port you have selected is not installed"}, {}},
+         {"Port: red\n", "Communications Failure: The communication port you have selected is not installed"}, {}},
         {"no Enter at the power-cycle prompt", {"--boot", "Z"}, "%1", halvern1, 1,
-         {"Standard input ended before Enter was pressed: the update stops here."}, {}, {}, 0, "0.2"},
+         {"Standard input ended before Enter was pressed. The update was interrupted. The scanner has its new "
+          "boot software but no firmware: switch it off and on and run the update again to finish it."},
+         {}, {}, 0, "0.2"},
         {"no file and no model", {}, "", {"--port", "1"}, 1, {},
          {"no firmware file for an unknown scanner (give --model) in ", "name one with --file"}},
         // The family tells by the name, before any port is opened.
@@ -78,10 +81,17 @@ TEST(Console, ExitStatusAndWhatItSays)
          {"romwright: no scanner model chosen: the scanner was not changed"}, {}, 1},
         {"another boot software, forced", {"--boot", "A", "--start-in-boot"}, "%1",
          port1 + QStringList{"--model", "Halvern 1450", "--force"}, 0, {"Program: green"}, {}},
+        // A model given with its port is asked of the scanner first; one that does not answer is taken as named.
+        {"another model, forced", {"--model", "halvern"}, "%1", {"--port", "1", "--model", "jorlith", "--force"}, 0,
+         {"Firmware file: JL750Ver6_0.s19\n", "Program: green"}, {}},
+        {"a silent scanner, taken as named", {"--silent"}, "%1", {"--port", "1", "--model", "jorlith"}, 0,
+         {"Firmware file: JL750Ver6_0.s19\n", "Program: green"}, {}},
         // Without --port the ports are searched and the chooser asks on the terminal.
         {"found on port 2, its newest firmware", {"--model", "jorlith"}, ",%1", {}, 0,
          {"Scanner: Jorlith 750 on port 2\n", "Firmware file: JL750Ver6_0.s19\n"}, {}},
         {"nothing on any port", {}, ",", {}, 1, {"Scanner Not Found\n"}, {}},
+        {"nothing on any port, one held by another program", {"--held"}, ",%1", {}, 1, {"Scanner Not Found\n"},
+         {"romwright: The serial port COM2 (", ") is in use by another application. Close the application"}},
         {"a bootloader, the model given in advance", {"--boot-prompt", "Q"}, ",%1",
          file + QStringList{"--model", "wexmoor", "--force"}, 0, {"Scanner: Wexmoor 3650 on port 2\n",
          " will now exit. Update the BarCode processor as well: start the Romwright again and choose BarCode.\n"}, {}},
@@ -97,9 +107,13 @@ TEST(Console, ExitStatusAndWhatItSays)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         std::optional<SimProcess> sim;
+        std::optional<SimClient> holder; // "--held": another program holds the simulator's terminal
         if (!c.sim.isEmpty()) {
-            sim.emplace(c.sim);
+            sim.emplace(c.sim.first() == QLatin1String("--held") ? QStringList() : c.sim);
             ASSERT_TRUE(sim->isReady()) << qPrintable(sim->errorText());
+            if (c.sim.first() == QLatin1String("--held")) {
+                ASSERT_TRUE(holder.emplace(sim->link()).isOpen());
+            }
         }
         const ConsoleRun run = runRomwright(QStringList{"--console"} + c.args,
                                             sim ? c.ports.arg(sim->link()) : c.ports, c.input, c.timeScale);
@@ -133,6 +147,35 @@ TEST(Console, ExitStatusAndWhatItSays)
             // The scanner got its final "R": the whole pass went out.
             EXPECT_TRUE(sim && sim->waitForExit(5s));
         }
+    }
+}
+
+// The scanner on the port given answers as another model than the one given:
+// refused before it hears more than its identity query, in text and in JSON.
+TEST(Console, AScannerAnsweringAsAnotherModelHearsOnlyItsIdentityQuery)
+{
+    const QString refusal = QStringLiteral(
+        "The scanner on port 1 answers as Halvern 1450, not Jorlith 750. The scanner was not changed.");
+    for (const bool json : {false, true}) {
+        SCOPED_TRACE(json);
+        SimProcess sim({"--model", "halvern"});
+        ASSERT_TRUE(sim.isReady()) << qPrintable(sim.errorText());
+        const ConsoleRun run =
+            runRomwright(QStringList{"--console", "--yes", "--port", "1", "--model", "jorlith"} +
+                             (json ? QStringList{"--json"} : QStringList{}),
+                         sim.link());
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_TRUE(json ? run.out.contains("{\"event\":\"error\",\"text\":\"" + refusal + "\"}")
+                         : run.err.contains("romwright: " + refusal + "\n"))
+            << qPrintable(run.out + run.err);
+        EXPECT_FALSE(run.out.contains(QLatin1String("Port:"))) << qPrintable(run.out);
+        sim.stop();
+        QStringList heard;
+        for (const QString &line : sim.transcript().split(QLatin1Char('\n')))
+            if (line.simplified().section(QLatin1Char(' '), 1, 1) == QLatin1String("in"))
+                heard << line.simplified().section(QLatin1Char(' '), 2, 2);
+        EXPECT_EQ(heard.join(QLatin1Char(' ')),
+                  QStringLiteral("0x56 0x0D 0x0A")); // "V" CR LF, answered at once
     }
 }
 

@@ -34,6 +34,13 @@ StartUpRequest console(StartUpRequest r, ScannerType type = kNotDetected, const 
     return r;
 }
 
+// The scanner answering as another model: goOn is the front end's answer.
+StartUpRequest anotherModel(StartUpRequest r, bool goOn)
+{
+    r.anotherModel = [goOn](const QString &, const QString &) { return goOn; };
+    return r;
+}
+
 } // namespace
 
 // The window goes on past every step that fails; the console stops at the
@@ -71,6 +78,14 @@ TEST(FormLoad, EachStepRunsInTurnAndTheConsoleStopsAtTheFirstGap)
         {"console, file given", console(given("1", ""), kNotDetected, sample), nullptr, 'Q', Ready,
          "|1|JL750Ver6_0.s19", true},
         {"console, declined before the port", declined, nullptr, 'Q', Declined, "Halvern 1450|0|None", false},
+        // A model given is asked of its port; "V" alone goes out before the front end says no.
+        {"console: the scanner answers as another model",
+         anotherModel(console(given("2", "Jorlith 750"), kJorlith750), false), halvern, 'Q', Declined,
+         "Jorlith 750|0|None", false},
+        {"window: No takes the model answered", anotherModel(given("2", "jorlith"), false), halvern, 'Q',
+         Ready, "Halvern 1450|2|Hlv1450ver5_9.s19", true},
+        {"window: Yes keeps the model given", anotherModel(given("2", "Jorlith 750"), true), halvern, 'Q',
+         Ready, "Jorlith 750|2|None", true},
         {"PROGRAM already pressed", {}, halvern, 'Q', EndProgram, "|0|None", false},
     };
     QTemporaryDir folder; // the program folder, empty: files come from the user's data folder
@@ -107,7 +122,31 @@ TEST(FormLoad, EachStepRunsInTurnAndTheConsoleStopsAtTheFirstGap)
         EXPECT_EQ(view.lamp(LampId::FileOk),
                   view.text(LabelId::FirmFile) == "None" ? Lamp::Grey : Lamp::Green);
         EXPECT_EQ(port.written().contains("R2"), c.identified);
+        if (!c.identified) {
+            EXPECT_EQ(port.written().replace("V\r\n", ""), QByteArray()); // nothing but identity queries
+        }
         EXPECT_EQ(state.target().bTargetA, c.identified && c.greeting == 'A');
         EXPECT_TRUE(dialogs.messages.empty());
     }
+}
+
+// No scanner found, and a port another program holds: the window says which.
+TEST(FormLoad, TheWindowNamesThePortsHeldWhenNoScannerIsFound)
+{
+    ViewState view;
+    test::ScriptedDialogs dialogs;
+    ManualClock clock;
+    auto fake = std::make_unique<test::FakePort>(&clock);
+    fake->devices[2].openError = CommError::PortInUse;
+    fake->devices[3].reply = [](const QByteArray &, const QString &) { return QByteArray(); };
+    LocalFileSystem files;
+    MainState state(std::move(fake), {view, dialogs, clock, files, QString(), QString()});
+    std::unique_ptr<Scanner> scanner;
+    PortPermissionNotice notice;
+    EXPECT_EQ(FormLoad({}, {state, scanner, notice}).end, FormLoadEnd::Ready);
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].title, QStringLiteral("Scanner Not Found"));
+    EXPECT_EQ(dialogs.messages[0].text,
+              QStringLiteral("The serial port COM2 (fake2) is in use by another application. Close the "
+                             "application that holds it, then try again."));
 }

@@ -11,6 +11,7 @@
 #include <QJsonObject>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 
@@ -71,33 +72,45 @@ std::map<int, QString> results(const QJsonObject &result)
 } // namespace
 
 // The scanner on port 2 stops answering in the middle of its firmware; its
-// update ends on the route's bound while the other two complete exactly.
+// update ends on the route's bound while ports 1 and 3 complete exactly. The
+// scanner on port 4 answers as another model than the one given and is left alone.
 TEST(MultiScanner, OneStallsAndTheOthersComplete)
 {
     SimProcess first({"--boot", "Q"}, QStringLiteral("first"));
     SimProcess stalled({"--boot", "Q", "--stall-after", "30"}, QStringLiteral("stalled"));
     SimProcess third({"--boot", "Q"}, QStringLiteral("third"));
-    for (const SimProcess *sim : {&first, &stalled, &third})
+    SimProcess jorlith({"--model", "jorlith"}, QStringLiteral("jorlith"));
+    for (const SimProcess *sim : {&first, &stalled, &third, &jorlith})
         ASSERT_TRUE(sim->isReady()) << qPrintable(sim->errorText());
-    const ConsoleRun run = runRomwright(
-        {"--console", "--port", "1,2,3", "--file", romwright::test::kHalvernSample, "--yes", "--json"},
-        SimProcess::portList({&first, &stalled, &third}));
+    const ConsoleRun run =
+        runRomwright({"--console", "--port", "1,2,3,4", "--file", romwright::test::kHalvernSample, "--model",
+                      "halvern", "--yes", "--json"},
+                     SimProcess::portList({&first, &stalled, &third, &jorlith}));
     EXPECT_EQ(run.exitCode, 1) << qPrintable(run.out + run.err);
     // What a child writes on standard error (a sanitizer's report) is passed on.
     EXPECT_FALSE(run.err.contains(QLatin1String("runtime error"))) << qPrintable(run.err);
 
     const Stream stream = parse(run.out);
     EXPECT_EQ(stream.byPort.count(0), 0u) << "an event without its port";
-    for (const int port : {1, 2, 3}) {
+    for (const int port : {1, 2, 3, 4}) {
         ASSERT_EQ(stream.byPort.count(port), 1u) << port;
         const QJsonObject last = stream.byPort.at(port).back();
         EXPECT_EQ(last.value(QLatin1String("event")), QLatin1String("result")) << port;
-        EXPECT_EQ(last.value(QLatin1String("status")).toInt(), port == 2 ? 1 : 0) << port;
+        EXPECT_EQ(last.value(QLatin1String("status")).toInt(), port % 2 == 0 ? 1 : 0) << port;
     }
+    const auto &fourth = stream.byPort.at(4);
+    const auto error = std::find_if(fourth.begin(), fourth.end(), [](const QJsonObject &event) {
+        return event.value(QLatin1String("event")) == QLatin1String("error");
+    });
+    ASSERT_NE(error, fourth.end());
+    EXPECT_EQ(
+        error->value(QLatin1String("text")),
+        QLatin1String("The scanner on port 4 answers as Jorlith 750, not Halvern 1450. The scanner was not "
+                      "changed."));
     EXPECT_EQ(stream.result.value(QLatin1String("event")), QLatin1String("result"));
     EXPECT_EQ(stream.result.value(QLatin1String("status")).toInt(), 1);
     EXPECT_EQ(results(stream.result),
-              (std::map<int, QString>{{1, "completed"}, {2, "failed"}, {3, "completed"}}));
+              (std::map<int, QString>{{1, "completed"}, {2, "failed"}, {3, "completed"}, {4, "failed"}}));
 
     ASSERT_TRUE(first.waitForExit(5s));
     ASSERT_TRUE(third.waitForExit(5s));

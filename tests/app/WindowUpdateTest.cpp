@@ -4,7 +4,7 @@
 #include "image/FlashLayout.h"
 #include "image/ParseMotorolaSrecords.h"
 #include "platform/PortMap.h"
-#include "platform/QtSerialPort.h"
+#include "platform/PosixSerialPort.h"
 #include "scanner/Scanner.h"
 #include "support/SimProcess.h"
 #include "support/TestPaths.h"
@@ -27,7 +27,7 @@ const QString kComplete = QStringLiteral("The firmware update is complete. The R
 // The window over a real serial port, the simulator as COM1.
 struct SimRig : test::WindowRig {
     explicit SimRig(const SimProcess &sim, const FlashTimings &timings = FlashTimings{}.scaled(0.1))
-        : WindowRig(std::make_unique<QtSerialPort>(PortMap::fromList(sim.link())), test::programDir(),
+        : WindowRig(std::make_unique<PosixSerialPort>(PortMap::fromList(sim.link())), test::programDir(),
                     test::sampleDir(), timings)
     {
     }
@@ -50,25 +50,55 @@ QStringList sent(const QString &transcript)
 
 } // namespace
 
-// Only 1 to 16 reach a device; the one port that does is asked once for its
-// greeting, and a "Q" leaves no time-out behind.
+// Only 1 to 16 reach a device, and only a port that opens has a green lamp;
+// the one port that does is asked once for its greeting, and a "Q" leaves no
+// time-out behind.
 TEST(WindowStartUp, APortNumberOutsideOneToSixteenReachesNoDevice)
 {
     SimProcess sim({"--start-in-boot", "--boot", "Q"}); // on port 1
     ASSERT_TRUE(sim.isReady()) << sim.errorText().toStdString();
     for (const QString port : {"0", "17", "32767", "-1", "x", "16", "1"}) { // "1" last: the one request
         SCOPED_TRACE(port.toStdString());
-        const bool inRange = port == QLatin1String("1") || port == QLatin1String("16");
+        const bool opens = port == QLatin1String("1"); // 16 has no device
         SimRig rig(sim);
         ASSERT_EQ(rig.load(QString(), port), FormLoadEnd::Ready);
-        EXPECT_EQ(rig.window.lamp(LampId::ComStatus), inRange ? Lamp::Green : Lamp::Red);
-        EXPECT_EQ(rig.window.text(LabelId::Port), inRange ? port : QStringLiteral("None Selected"));
+        EXPECT_EQ(rig.window.lamp(LampId::ComStatus), opens ? Lamp::Green : Lamp::Red);
+        EXPECT_EQ(rig.window.text(LabelId::Port), opens ? port : QStringLiteral("None Selected"));
         EXPECT_FALSE(rig.state.target().bTargetA);
         EXPECT_EQ(rig.state.link().timers().nTimeoutsQ + rig.state.link().timers().nTimeoutsA, 0);
         EXPECT_TRUE(rig.dialogs.messages.empty());
     }
     sim.stop();
     EXPECT_EQ(sim.transcript().count(QLatin1String("in  0x52 'R'")), 1);
+}
+
+// FILE,PORT,MODEL with a scanner that answers as another model asks, No the
+// default. Yes keeps the model given; No shows the model the scanner answered
+// as and brings its newest firmware. Either way the window goes on.
+TEST(WindowStartUp, AModelTheScannerDoesNotAnswerAsIsAskedAbout)
+{
+    const std::tuple<std::deque<bool>, const char *, const char *> cases[] = {
+        {{true}, "Halvern 1450", "None"},
+        {{}, "Jorlith 750", "JL750Ver6_0.s19"},
+    };
+    for (const auto &[answers, model, file] : cases) {
+        SCOPED_TRACE(model);
+        SimProcess sim({"--model", "jorlith"});
+        ASSERT_TRUE(sim.isReady()) << sim.errorText().toStdString();
+        SimRig rig(sim);
+        rig.dialogs.questionAnswers = answers;
+        ASSERT_EQ(rig.load(QString()), FormLoadEnd::Ready);
+        ASSERT_EQ(rig.dialogs.questions.size(), 1u);
+        EXPECT_EQ(
+            rig.dialogs.questions[0].text,
+            QStringLiteral("The scanner on port 1 answers as Jorlith 750, not Halvern 1450. Go on with the "
+                           "Halvern 1450 all the same?"));
+        EXPECT_EQ(rig.dialogs.questions[0].title, QStringLiteral("Firmware Check"));
+        EXPECT_EQ(rig.window.text(LabelId::ScanMod), QLatin1String(model));
+        EXPECT_EQ(rig.window.text(LabelId::FirmFile), QLatin1String(file));
+        EXPECT_EQ(rig.window.lamp(LampId::ComStatus), Lamp::Green);
+        EXPECT_TRUE(rig.ends.isEmpty());
+    }
 }
 
 TEST(WindowUpdate, FoundScannerProgrammedThroughTheWindow)
@@ -215,12 +245,13 @@ TEST(WindowUpdate, FileForAnotherScannerIsAskedAboutAndALoaderRefused)
         rig.dialogs.messages[0].text.startsWith(QLatin1String("The file bootloader.sss is a loader")));
     EXPECT_TRUE(rig.ends.isEmpty());
 
-    // The scanner heard the start-up's request and nothing after it.
+    // The scanner heard the start-up's identity query ("V" CR LF, answered
+    // from its boot software) and request, and nothing after them.
     sim.stop();
-    QString heard;
+    QStringList heard;
     for (const QString &line : sent(sim.transcript()))
-        heard += line.section(QLatin1Char(' '), 3, 3);
-    EXPECT_EQ(heard, QStringLiteral("'R''2'"));
+        heard << line.section(QLatin1Char(' '), 2, 2);
+    EXPECT_EQ(heard.join(QLatin1Char(' ')), QStringLiteral("0x56 0x0D 0x0A 0x52 0x32"));
 }
 
 // No model (the port chosen by hand): PROGRAM asks which scanner it is

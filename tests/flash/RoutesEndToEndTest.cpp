@@ -8,8 +8,8 @@
 #include "image/FileOpen.h"
 #include "platform/FileSystem.h"
 #include "platform/PortMap.h"
+#include "platform/PosixSerialPort.h"
 #include "platform/QtClock.h"
-#include "platform/QtSerialPort.h"
 #include "support/ScriptedDialogs.h"
 #include "support/SimProcess.h"
 #include "support/TestPaths.h"
@@ -64,7 +64,7 @@ struct Session {
     }
 
     SimProcess sim;
-    QtSerialPort port;
+    PosixSerialPort port;
     ViewState view;
     test::ScriptedDialogs dialogs;
     QtClock clock;
@@ -154,20 +154,34 @@ TEST(RoutesEndToEnd, EveryInjectedFaultEndsTheUpdateWithinItsBound)
     using enum Outcome;
     using namespace messages;
     const FlashTimings t = fastTimings(false);
+    // What the scanner is left with decides the way back the message gives.
+    auto said = [](const char *reason, const char *wayBack) {
+        return QStringLiteral("%1 %2").arg(QLatin1String(reason), QLatin1String(wayBack));
+    };
+    const QString stalledEmpty = said(kStalledReason, kWayBackNoFirmware);
+    const QString lostEmpty = said(kConnectionLostReason, kWayBackNoFirmware);
+    constexpr MessageIcon kNoFirmware = MessageIcon::Exclamation;
     const struct {
         const char *name, *args;
         Outcome expected;
-        const char *message;
+        QString message;
+        MessageIcon icon;
         std::chrono::milliseconds within; // from the click
     } cases[] = {
-        {"stall after erase", "--boot Q --stall-after 2", EndStalled, kStalled, t.ackBound + 3s},
-        {"stall in the RAM loader", "--boot Z --stall-after 1", EndStalled, kStalled, t.ackBound + 3s},
-        {"hang-up in the RAM loader", "--boot Z --hangup-after 2", EndConnectionLost, kConnectionLost, 3s},
-        {"erase slower than its bound", "--boot A --slow-erase 1500", EndStalled, kStalled,
+        {"stall after erase", "--boot Q --stall-after 2", EndStalled, stalledEmpty, kNoFirmware,
+         t.ackBound + 3s},
+        {"stall in the RAM loader", "--boot Z --stall-after 1", EndStalled,
+         said(kStalledReason, kWayBackReplacingBoot), kNoFirmware, t.ackBound + 3s},
+        {"hang-up in the RAM loader", "--boot Z --hangup-after 2", EndConnectionLost,
+         said(kConnectionLostReason, kWayBackReplacingBoot), kNoFirmware, 3s},
+        {"erase slower than its bound", "--boot A --slow-erase 1500", EndStalled, stalledEmpty, kNoFirmware,
          t.eraseBound + 3s},
-        {"hang-up among the records", "--boot Q --hangup-after 5", EndConnectionLost, kConnectionLost, 3s},
-        {"stray byte before an acknowledgement", "--boot Q --noise", EndStalled, kStalled, t.ackBound + 3s},
-        {"greetings later than every wait", "--boot Q --greet-late 2000", EndTimedOut, kTimedOut, 3s},
+        {"hang-up among the records", "--boot Q --hangup-after 5", EndConnectionLost, lostEmpty, kNoFirmware,
+         3s},
+        {"stray byte before an acknowledgement", "--boot Q --noise", EndStalled, stalledEmpty, kNoFirmware,
+         t.ackBound + 3s},
+        {"greetings later than every wait", "--boot Q --greet-late 2000", EndTimedOut,
+         QString::fromLatin1(kTimedOut), MessageIcon::Information, 3s},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -179,7 +193,7 @@ TEST(RoutesEndToEnd, EveryInjectedFaultEndsTheUpdateWithinItsBound)
         EXPECT_LT(clock.elapsed(), c.within.count());
         EXPECT_FALSE(s.port.portOpen());
         ASSERT_FALSE(s.dialogs.messages.empty());
-        EXPECT_EQ(s.dialogs.messages.back().text, QString::fromLatin1(c.message));
-        EXPECT_EQ(s.dialogs.messages.back().icon, MessageIcon::Information);
+        EXPECT_EQ(s.dialogs.messages.back().text, c.message);
+        EXPECT_EQ(s.dialogs.messages.back().icon, c.icon);
     }
 }

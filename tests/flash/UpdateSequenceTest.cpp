@@ -58,27 +58,28 @@ TEST(UpdateTiming, EachRouteEndsAtItsBoundOrAtTheFirstFault)
         Outcome outcome;
         const char *timeline;
         int endsAt;
+        char left; // 'u' the scanner unchanged, 'b' its boot software half replaced, 'f' no firmware
     } cases[] = {
-        {"Z", 1, "", EndStalled, "0:R2 2:G", 10004},
-        {"Z", 2, "", EndStalled, "0:R2 2:G 4:L1024", 10004},
-        {"Z", 3, "", EndStalled, "0:R2 2:G 4:L1024 5:E", 60005},
-        {"Z", 4, "", EndStalled, "0:R2 2:G 4:L1024 5:E 6:D68", 10006},
-        {"Q", 1, "", EndStalled, "0:R2 4502:R2 4503:z", 14506},
-        {"Q", 2, "", EndStalled, "0:R2 4502:R2 4503:z 4506:E", 64506},
-        {"Q", 3, "", EndStalled, "0:R2 4502:R2 4503:z 4506:E 4507:P135", 14507},
-        {"A", 2, "", EndStalled, "0:R2 4502:R2 4503:z 4504:E", 64504},
-        {"Z", 0, "G", EndConnectionLost, "0:R2", 2},
-        {"Z", 0, "L", EndConnectionLost, "0:R2 2:G", 4},
-        {"Z", 0, "D", EndConnectionLost, "0:R2 2:G 4:L1024 5:E", 6},
-        {"Q", 0, "z", EndConnectionLost, "0:R2 4502:R2", 4503},
-        {"A", 0, "P", EndConnectionLost, "0:R2 4502:R2 4503:z 4504:E", 4505},
-        {"Q", 0, "R", EndConnectionLost, "0:R2 4502:R2 4503:z 4506:E 4507:P135 4508:P135", 4509},
-        {"Q", 2, "~E", EndConnectionLost, "0:R2 4502:R2 4503:z 4506:E", 4507},
-        {"Q", 3, "~P", EndConnectionLost, "0:R2 4502:R2 4503:z 4506:E 4507:P135", 4508},
+        {"Z", 1, "", EndStalled, "0:R2 2:G", 10004, 'b'},
+        {"Z", 2, "", EndStalled, "0:R2 2:G 4:L1024", 10004, 'b'},
+        {"Z", 3, "", EndStalled, "0:R2 2:G 4:L1024 5:E", 60005, 'b'},
+        {"Z", 4, "", EndStalled, "0:R2 2:G 4:L1024 5:E 6:D68", 10006, 'b'},
+        {"Q", 1, "", EndStalled, "0:R2 4502:R2 4503:z", 14506, 'u'},
+        {"Q", 2, "", EndStalled, "0:R2 4502:R2 4503:z 4506:E", 64506, 'f'},
+        {"Q", 3, "", EndStalled, "0:R2 4502:R2 4503:z 4506:E 4507:P135", 14507, 'f'},
+        {"A", 2, "", EndStalled, "0:R2 4502:R2 4503:z 4504:E", 64504, 'f'},
+        {"Z", 0, "G", EndConnectionLost, "0:R2", 2, 'u'},
+        {"Z", 0, "L", EndConnectionLost, "0:R2 2:G", 4, 'b'},
+        {"Z", 0, "D", EndConnectionLost, "0:R2 2:G 4:L1024 5:E", 6, 'b'},
+        {"Q", 0, "z", EndConnectionLost, "0:R2 4502:R2", 4503, 'u'},
+        {"A", 0, "P", EndConnectionLost, "0:R2 4502:R2 4503:z 4504:E", 4505, 'f'},
+        {"Q", 0, "R", EndConnectionLost, "0:R2 4502:R2 4503:z 4506:E 4507:P135 4508:P135", 4509, 'f'},
+        {"Q", 2, "~E", EndConnectionLost, "0:R2 4502:R2 4503:z 4506:E", 4507, 'f'},
+        {"Q", 3, "~P", EndConnectionLost, "0:R2 4502:R2 4503:z 4506:E 4507:P135", 4508, 'f'},
         // No block in the table: nothing after the greeting is sent.
-        {"Z", 0, "", EndNoBlocks, "0:R2", 2},
-        {"A", 0, "", EndNoBlocks, "0:R2 4502:R2", 4503},
-        {"Z", 0, "", EndCancelled, "0:R2 2:G 4:L1024 5:E 6:D68", 7}, // the power cycle not confirmed
+        {"Z", 0, "", EndNoBlocks, "0:R2", 2, 'u'},
+        {"A", 0, "", EndNoBlocks, "0:R2 4502:R2", 4503, 'u'},
+        {"Z", 0, "", EndCancelled, "0:R2 2:G 4:L1024 5:E 6:D68", 7, 'b'}, // the power cycle not confirmed
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(std::string(c.greeting) + " stall " + std::to_string(c.stallAt) + " fault " + c.fault);
@@ -110,10 +111,18 @@ TEST(UpdateTiming, EachRouteEndsAtItsBoundOrAtTheFirstFault)
             continue;
         }
         ASSERT_EQ(r.dialogs.messages.size(), 1u);
-        EXPECT_EQ(r.message(), QLatin1String(c.outcome == EndStalled    ? messages::kStalled
-                                             : c.outcome == EndNoBlocks ? messages::kNoBlocks
-                                                                        : messages::kConnectionLost));
+        const bool stalled = c.outcome == EndStalled;
+        const QString reason =
+            QLatin1String(stalled ? messages::kStalledReason : messages::kConnectionLostReason);
+        const QString expected =
+            c.outcome == EndNoBlocks ? QLatin1String(messages::kNoBlocks)
+            : c.left == 'u'          ? QLatin1String(stalled ? messages::kStalled : messages::kConnectionLost)
+            : c.left == 'b' ? reason + QLatin1Char(' ') + QLatin1String(messages::kWayBackReplacingBoot)
+                            : reason + QLatin1Char(' ') + QLatin1String(messages::kWayBackNoFirmware);
+        EXPECT_EQ(r.message(), expected);
         EXPECT_EQ(r.dialogs.messages.back().title, QStringLiteral("Communications Failure"));
+        EXPECT_EQ(r.dialogs.messages.back().icon,
+                  c.left == 'u' ? MessageIcon::Information : MessageIcon::Exclamation);
     }
 }
 

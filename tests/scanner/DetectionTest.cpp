@@ -148,3 +148,55 @@ TEST(DetectScanner, RefusesToRunOncePROGRAMWasPressed)
     EXPECT_TRUE(d.connectEvents.empty());
     EXPECT_EQ(d.scanner.State(), kDetecting);
 }
+
+// A model given with its port is held against what that one scanner says,
+// asked row by row as detection asks it and at most for the five rows; it
+// hears nothing but "V" CR LF, and the port it was asked on is left closed.
+TEST(DetectScanner, IdentityOnOnePortNamesOnlyAModelTheScannerAnswersAs)
+{
+    FakeDevice held, missing;
+    held.openError = CommError::PortInUse;
+    missing.openError = CommError::DeviceNotOpen;
+    const struct {
+        const char *what;
+        FakeDevice device;
+        const char *name; // "": taken as named
+        int endsAt;       // ms
+    } cases[] = {
+        {"Halvern at 38400", answersAt("38400", "HLV 1450OK\r\n"), "Halvern 1450", 200},
+        {"Wexmoor by row 5", answersAt("38400", "WX 3650OK\r\n"), "Wexmoor 3650", 1000},
+        {"Jorlith in compatibility mode", answersAt("19200", "JL 19.2kOK\r\n"), "Jorlith 750", 600},
+        {"boot prompt", answersAt("38400", "Q"), "", 200},
+        {"silent", answersAt("38400", ""), "", 1000},
+        {"held by another program", held, "", 0},
+        {"will not open", missing, "", 0}, // asked once, no wait
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        ScannerRig d;
+        d.port.devices = {{4, c.device}};
+        const std::optional<FoundScanner> answered = d.scanner.identityOn(d.port, 4);
+        EXPECT_EQ(answered ? answered->name : QString(), QLatin1String(c.name));
+        EXPECT_EQ(answered ? answered->typeOfScanner : kNotDetected, outcomeOf(*c.name ? c.name : "").second);
+        EXPECT_EQ(d.clock.now().count(), c.endsAt);
+        EXPECT_EQ(d.port.writes.size(), std::size_t(c.endsAt / 200));
+        for (const QByteArray &written : d.port.writes)
+            EXPECT_EQ(written, "V\r\n");
+        EXPECT_FALSE(d.port.portOpen()); // the port lent is not used
+        EXPECT_EQ(d.port.log.filter(QStringLiteral("open 4")).size(),
+                  d.port.log.filter(QStringLiteral("close 4")).size());
+    }
+}
+
+// Ports another program holds are named when detection ends, found or not.
+TEST(DetectScanner, NamesThePortsAnotherProgramHolds)
+{
+    ScannerRig d;
+    FakeDevice held;
+    held.openError = CommError::PortInUse;
+    d.port.devices = {{2, held}, {5, held}, {7, answersAt("38400", "")}};
+    EXPECT_EQ(d.detect(), Detection::NotFound);
+    ASSERT_EQ(d.scanner.heldPorts().size(), 2u);
+    EXPECT_EQ(d.scanner.heldPorts()[1].port, 5);
+    EXPECT_EQ(d.scanner.heldPorts()[1].device, QStringLiteral("fake5"));
+}

@@ -1,7 +1,7 @@
 // Detection and the receive handler on real serial lines: pseudo-terminals
 // served by romwright-sim, numbered through a port map, on the real clock.
+#include "platform/PosixSerialPort.h"
 #include "platform/QtClock.h"
-#include "platform/QtSerialPort.h"
 #include "scanner/Scanner.h"
 #include "support/ScriptedDialogs.h"
 #include "support/SimClient.h"
@@ -32,7 +32,8 @@ public:
 
 struct PtyRig {
     explicit PtyRig(const QString &ports)
-        : port(std::make_unique<QtSerialPort>(PortMap::fromList(ports))), scanner(clock, dialogs, view, flags)
+        : port(std::make_unique<PosixSerialPort>(PortMap::fromList(ports))),
+          scanner(clock, dialogs, view, flags)
     {
         scanner.setComm(port.get());
     }
@@ -41,7 +42,7 @@ struct PtyRig {
     ViewState view;
     ScriptedDialogs dialogs;
     ProgramFlags flags;
-    std::unique_ptr<QtSerialPort> port;
+    std::unique_ptr<PosixSerialPort> port;
     Scanner scanner;
 };
 

@@ -8,6 +8,7 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QStringList>
+#include <QTemporaryDir>
 
 namespace romwright::test {
 
@@ -20,12 +21,17 @@ struct ConsoleRun {
 inline const QString kHalvernSample = sampleDir() + QStringLiteral("/Hlv1450ver5_9.s19");
 inline const QString kProgram = programDir() + QStringLiteral("/romwright");
 
+// stateFolder holds the record of an interrupted update (empty: the test's
+// own, from ctest).
 inline void setPortsAndTimeScale(QProcess &process, const QString &ports,
-                                 const QString &timeScale = QStringLiteral("0.05"))
+                                 const QString &timeScale = QStringLiteral("0.05"),
+                                 const QString &stateFolder = {})
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("ROMWRIGHT_PORTS"), ports);
     env.insert(QStringLiteral("ROMWRIGHT_TEST_TIME_SCALE"), timeScale);
+    if (!stateFolder.isEmpty())
+        env.insert(QStringLiteral("XDG_STATE_HOME"), stateFolder);
     process.setProcessEnvironment(env);
 }
 
@@ -33,10 +39,13 @@ inline void setPortsAndTimeScale(QProcess &process, const QString &ports,
 // AsNobody.h) runs the program as nobody. A run that would wait for a person is killed.
 inline ConsoleRun runRomwright(const QStringList &arguments, const QString &ports = {},
                                const QByteArray &input = {},
-                               const QString &timeScale = QStringLiteral("0.05"), const QString &setpriv = {})
+                               const QString &timeScale = QStringLiteral("0.05"), const QString &setpriv = {},
+                               const QString &stateFolder = {})
 {
     QProcess process;
-    setPortsAndTimeScale(process, ports, timeScale);
+    // A new, empty one unless named, so that no run finds another's record.
+    QTemporaryDir fresh;
+    setPortsAndTimeScale(process, ports, timeScale, stateFolder.isEmpty() ? fresh.path() : stateFolder);
     if (setpriv.isEmpty())
         process.start(kProgram, arguments);
     else

@@ -24,7 +24,8 @@ public:
         if (onMessage)
             onMessage(messages.back());
     }
-    bool question(const QString &text, const QString &title, MessageIcon icon) override
+    bool question(const QString &text, const QString &title, MessageIcon icon,
+                  DefaultAnswer = DefaultAnswer::No) override
     {
         questions.push_back({text, title, icon});
         return next(questionAnswers, false);

@@ -3,7 +3,7 @@
 // opened as the bootloader dialogue opens it, with a wait that sleeps in the
 // event loop until bytes come or the bound runs out.
 
-#include "platform/QtSerialPort.h"
+#include "platform/PosixSerialPort.h"
 
 #include <QByteArray>
 #include <chrono>
@@ -22,7 +22,7 @@ public:
     QByteArray receive(int count, std::chrono::milliseconds bound = std::chrono::milliseconds(2000));
 
 private:
-    QtSerialPort m_port;
+    PosixSerialPort m_port;
     CommError m_openError = CommError::None;
 };
 

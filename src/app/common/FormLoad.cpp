@@ -3,8 +3,10 @@
 #include "app/common/MainState.h"
 #include "app/common/PortPermissionNotice.h"
 #include "platform/DeviceAccess.h"
+#include "platform/Dialogs.h"
 #include "platform/FileSystem.h"
 #include "platform/PortMap.h"
+#include "scanner/ChooserAnswer.h"
 #include "scanner/Scanner.h"
 #include "view/MainView.h"
 
@@ -23,7 +25,39 @@ PortOpening openPortExplained(MainState &state, PortPermissionNotice &notice, in
     return PortOpening::RefusedToUser;
 }
 
-StartUpResult FormLoad(const StartUpRequest &request, const StartUpContext &context)
+namespace {
+
+// The record the user chose to finish, turned into the port, model and file
+// that would have been named; nullopt to start up as asked.
+std::optional<UnfinishedUpdate> chooseRecord(const StartUpRequest &request, const MainServices &services,
+                                             bool &stop)
+{
+    if (!request.offerToFinish || (request.comP && request.scannMod))
+        return std::nullopt;
+    std::vector<UnfinishedUpdate> records = UnfinishedUpdates(services.stateFolder).all();
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const UnfinishedUpdate &record = records[i];
+        if (const RecordedFile file = checkRecordedFile(record, services.files); file != RecordedFile::Same) {
+            if (request.recordNotUsed)
+                request.recordNotUsed(record, file);
+            continue;
+        }
+        switch (request.offerToFinish(record, int(records.size() - i - 1))) {
+        case FinishAnswer::Finish:
+            return record;
+        case FinishAnswer::Stop:
+            stop = true;
+            return std::nullopt;
+        case FinishAnswer::Search:
+            return std::nullopt;
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+StartUpResult FormLoad(const StartUpRequest &asked, const StartUpContext &context)
 {
     MainState &state = context.state;
     const MainServices &services = state.services();
@@ -31,6 +65,26 @@ StartUpResult FormLoad(const StartUpRequest &request, const StartUpContext &cont
     if (state.flags().bProgramming) {
         result.end = FormLoadEnd::EndProgram;
         return result;
+    }
+
+    // An interrupted update is finished as if its port, model and file had
+    // been named: the scanner waits in its boot software and would not
+    // answer a search.
+    bool stop = false;
+    StartUpRequest request = asked;
+    result.finishing = chooseRecord(asked, services, stop);
+    if (stop) {
+        result.end = FormLoadEnd::Unfinished;
+        return result;
+    }
+    if (const std::optional<UnfinishedUpdate> &record = result.finishing) {
+        request.comP = QString::number(state.portForDevice(record->port, record->device));
+        request.scannMod = record->model;
+        request.givenType = ScannerType(typeOfScannerForModel(record->model));
+        if (request.firmwarePath.isEmpty() && request.firmwareName.isEmpty())
+            request.firmwarePath = record->file;
+        request.barCode = record->barCode;
+        state.optProcessor_Click(record->barCode ? 1 : 0);
     }
 
     state.target().sLetterQ = QStringLiteral("Q");
@@ -51,13 +105,38 @@ StartUpResult FormLoad(const StartUpRequest &request, const StartUpContext &cont
     // A port number that is not one leaves no port; the model label is set.
     const int port = found.status == FindStatus::BadPortNumber ? 0 : found.port;
     result.typeOfScanner = searching ? scanner.TypeOfScanner() : request.givenType;
+    // A model given is held against what the scanner on that port says it
+    // is, before a byte of the bootloader dialogue. One that does not answer
+    // (it may wait in its boot software) is taken as named.
+    const QString given = searching ? QString() : modelShownFor(*request.scannMod);
+    if (!given.isEmpty() && port >= PortMap::kFirstPort && port <= PortMap::kLastPort) {
+        const std::optional<FoundScanner> answered = scanner.identityOn(state.MSComm1(), qint16(port));
+        if (answered && answered->name != given) {
+            const QString text =
+                QString::fromLatin1(kAnswersAsAnotherModel).arg(port).arg(answered->name, given);
+            if (request.anotherModel && !request.anotherModel(text, given)) {
+                if (request.stopAtFirstGap) {
+                    result.end = FormLoadEnd::Declined;
+                    return result;
+                }
+                showScannerModel(services.view, state.flags(), answered->name);
+                result.typeOfScanner = answered->typeOfScanner;
+            }
+        }
+    }
     // No scanner, and ports this user may not open: that is most likely why.
     const bool explainRefusal = searching && port < 1 && !scanner.refusedPorts().empty();
+    // Or ports another program holds.
+    const bool explainHeld = searching && port < 1 && !scanner.heldPorts().empty();
     if (searching) {
         if (request.searched)
             request.searched(scanner, found);
         if (port < 1 && request.stopAtFirstGap) {
             context.notice.show(services.dialogs, scanner.refusedPorts());
+            // Ports this user may not open or another program holds are
+            // the likelier reason, and said.
+            if (request.noScannerFound && !explainRefusal && !explainHeld)
+                request.noScannerFound();
             result.end = FormLoadEnd::NoScanner;
             return result;
         }
@@ -108,6 +187,11 @@ StartUpResult FormLoad(const StartUpRequest &request, const StartUpContext &cont
         services.view.setLamp(LampId::ComStatus, Lamp::Red);
         context.notice.show(services.dialogs, scanner.refusedPorts());
     }
+    if (explainHeld)
+        services.dialogs.message(portsInUseText(scanner.heldPorts()),
+                                 QString::fromLatin1(kScannerNotFoundTitle), MessageIcon::Exclamation);
+    if (searching && port < 1 && !explainRefusal && !explainHeld && request.noScannerFound)
+        request.noScannerFound();
     return result;
 }
 

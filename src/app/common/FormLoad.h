@@ -6,6 +6,7 @@
 // console stops at the first step that leaves it nothing to program.
 
 #include "app/common/FirmwareDiscovery.h"
+#include "app/common/UnfinishedUpdate.h"
 #include "flash/Outcome.h"
 #include "scanner/FindScanner.h"
 #include "scanner/ScannerModel.h"
@@ -28,8 +29,15 @@ enum class FormLoadEnd {
     EndProgram,  // end at once: PROGRAM already pressed, the chooser's Exit, or the identification ended it
     NoScanner,   // (stopAtFirstGap) the search found none
     PortRefused, // (stopAtFirstGap) this user may not open the port; the notice was shown
-    Declined,    // beforePort said no
+    Declined,    // beforePort said no, or (stopAtFirstGap) anotherModel did
     NoFirmware,  // (stopAtFirstGap) no firmware file for the scanner in any folder
+    Unfinished,  // an unfinished update was found and the user stopped
+};
+
+enum class FinishAnswer {
+    Finish, // go on with the record's port, model, processor and file
+    Search, // leave the record and start up as usual
+    Stop,   // end start-up (Unfinished)
 };
 
 // What the front end asks of start-up.
@@ -48,16 +56,35 @@ struct StartUpRequest {
 
     // After a search that ended (found or not); the console prints the outcome.
     std::function<void(const Scanner &scanner, const FindScannerResult &found)> searched;
+    // The scanner on the port given answers as another model than the one
+    // given; text says so (kAnswersAsAnotherModel). True goes on with the
+    // model given. False ends start-up (Declined) where it stops at the first
+    // gap, and elsewhere takes the model the scanner answered as found.
+    // Unset: the model given.
+    std::function<bool(const QString &text, const QString &given)> anotherModel;
     // Before the port opens; false ends start-up (Declined).
     std::function<bool(int typeOfScanner)> beforePort;
     // The name the search chose, before it is loaded.
     std::function<void(const QString &sFirmFile)> firmwareFound;
+
+    // With no port given, the newest unfinished update in the state folder
+    // whose file is as it was. Not set: records are not looked for.
+    std::function<FinishAnswer(const UnfinishedUpdate &record, int othersLeft)> offerToFinish;
+    // A record whose file has changed or gone since; it is not used.
+    std::function<void(const UnfinishedUpdate &record, RecordedFile file)> recordNotUsed;
+    // The search found no scanner; the front end says how to come back from
+    // an interrupted update.
+    std::function<void()> noScannerFound;
 };
+
+// %1 the port, %2 the model the scanner answered as, %3 the model given.
+inline constexpr const char *kAnswersAsAnotherModel = "The scanner on port %1 answers as %2, not %3.";
 
 struct StartUpResult {
     FormLoadEnd end = FormLoadEnd::Ready;
     Outcome identified = Outcome::Ok; // an End value when the identification ended the program
     int typeOfScanner = kNotDetected;
+    std::optional<UnfinishedUpdate> finishing; // the record being finished
     QString sFirmFile; // the name chosen by the search or the command line, "" for none
 };
 

@@ -2,7 +2,10 @@
 
 #include "app/common/FileMessages.h"
 #include "app/common/FirmwareDiscovery.h"
+#include "app/common/UnfinishedUpdate.h"
 #include "platform/Dialogs.h"
+#include "platform/FileSystem.h"
+#include "platform/PortMap.h"
 #include "scanner/ChooserAnswer.h"
 #include "scanner/FindScanner.h"
 #include "scanner/ScannerModel.h"
@@ -17,6 +20,7 @@ MainState::MainState(std::unique_ptr<SerialPort> MSComm1, const MainServices &se
       m_update(std::make_unique<UpdateSequence>(*m_link, services.view, services.dialogs, m_flags, m_target))
 {
     m_update->firmwareCheck = [this] { return approveFirmware(); };
+    m_update->beforeChange = [this](char boot) { recordUpdate(boot); };
 }
 
 MainState::~MainState()
@@ -32,7 +36,9 @@ void MainState::startTimers()
 bool MainState::mnuCom_Click(int n)
 {
     MainView &view = m_services.view;
-    if (!m_link->OpenPort(n)) {
+    // OpenPort passes over a port that is missing or will not open; the lamp
+    // is green only for a port that did.
+    if (!m_link->OpenPort(n) || !m_port->portOpen()) {
         view.setLamp(LampId::ComStatus, Lamp::Red);
         return false;
     }
@@ -58,6 +64,11 @@ FileOpenResult MainState::FileOpen(const QString &sFile)
     m_firmwareFile = sFile;
     ++m_loads;
     const FileOpenResult result = romwright::FileOpen(sFile, *m_firmware, context);
+    // What the record of an update names, to tell later whether the file
+    // is still the one that was being programmed.
+    const FileContents contents = m_services.files.read(sFile);
+    m_firmwareSize = contents.bytes.size();
+    m_firmwareSha256 = sha256Hex(contents.bytes);
     showFileOpen(result, m_services.view, m_services.dialogs);
     // A file chosen while an update waits for its greeting is the one it
     // will program, but PROGRAM stays disabled until the update ends.
@@ -120,7 +131,47 @@ Outcome MainState::cmdProgram_Click()
             return Outcome::EndClosed;
         }
     }
-    return m_update->cmdProgram_Click(*m_firmware);
+    const Outcome outcome = m_update->cmdProgram_Click(*m_firmware);
+    if (outcome == Outcome::EndCompleted)
+        UnfinishedUpdates(m_services.stateFolder).remove(m_port->commPort());
+    return outcome;
+}
+
+void MainState::recordUpdate(char boot)
+{
+    UnfinishedUpdate record;
+    record.port = m_port->commPort();
+    record.device = m_port->deviceName();
+    record.model = m_services.view.text(LabelId::ScanMod);
+    record.barCode = m_flags.bBarCodeProcessor;
+    record.boot = boot;
+    record.file = m_firmwareFile;
+    record.size = m_firmwareSize;
+    record.sha256 = m_firmwareSha256;
+    record.started = QDateTime::currentDateTime();
+    const UnfinishedUpdates records(m_services.stateFolder);
+    if (!records.save(record) && recordNotWritten)
+        recordNotWritten(records.pathFor(record.port));
+}
+
+int MainState::portForDevice(int port, const QString &device) const
+{
+    const std::unique_ptr<SerialPort> probe = m_port->sibling();
+    auto deviceOf = [&probe](int n) {
+        probe->setCommPort(n);
+        return probe->deviceName();
+    };
+    if (device.isEmpty() || deviceOf(port) == device)
+        return port;
+    for (int n = PortMap::kFirstPort; n <= PortMap::kLastPort; ++n)
+        if (deviceOf(n) == device)
+            return n;
+    return port;
+}
+
+bool MainState::scannerLeftInBootSoftware() const
+{
+    return m_link->greeted() && m_update->phase() == UpdatePhase::Unchanged;
 }
 
 MainState::ModelAnswer MainState::askModelIfUnknown()

@@ -17,6 +17,7 @@
 #include "view/ProgramFlags.h"
 
 #include <QString>
+#include <functional>
 #include <memory>
 
 namespace romwright {
@@ -34,6 +35,7 @@ struct MainServices {
     const FileSystem &files;
     QString programFolder;    // where the loader files are looked for first
     QString userDataFolder{}; // then here; empty: nowhere else
+    QString stateFolder{};    // the record of an unfinished update; empty: none is kept
 };
 
 class MainState {
@@ -83,6 +85,18 @@ public:
     // EXIT: "@" to an open port, then the port closed. The caller ends the program.
     void ExitCommand_Click();
 
+    // The number that leads to device now: port when it still does (or no
+    // other number does), else the number the device has moved to.
+    int portForDevice(int port, const QString &device) const;
+
+    // The scanner greeted a request for its boot software (at start-up or
+    // in an update) and no route has changed it since: it now waits in its
+    // boot software and cannot scan until it is switched off and on.
+    bool scannerLeftInBootSoftware() const;
+
+    // Set when the record of an unfinished update could not be written.
+    std::function<void(const QString &path)> recordNotWritten;
+
     SerialPort &MSComm1() { return *m_port; }
     FirmwareSet &firmware() { return *m_firmware; }
     TargetState &target() { return m_target; }
@@ -94,6 +108,7 @@ public:
 
 private:
     bool approveFirmware();
+    void recordUpdate(char boot);
 
     std::unique_ptr<SerialPort> m_port;
     MainServices m_services;
@@ -103,6 +118,8 @@ private:
     std::unique_ptr<BootloaderLink> m_link;
     std::unique_ptr<UpdateSequence> m_update;
     QString m_firmwareFile;
+    qint64 m_firmwareSize = 0;
+    QByteArray m_firmwareSha256;
     int m_loads = 0;
     // The load and the question the user said Yes to in this click.
     int m_approvedLoad = -1;

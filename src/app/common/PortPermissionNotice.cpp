@@ -45,6 +45,20 @@ QString PortPermissionNotice::text(const std::vector<RefusedPort> &ports)
              several ? QStringLiteral("each device") : QStringLiteral("the device"));
 }
 
+QString portsInUseText(const std::vector<HeldPort> &ports)
+{
+    QStringList names;
+    for (const HeldPort &held : ports)
+        names << QStringLiteral("COM%1 (%2)").arg(QString::number(held.port), held.device);
+    return (ports.size() > 1
+                ? QStringLiteral(
+                      "The serial ports %1 are in use by another application. Close the application "
+                      "that holds them, then try again.")
+                : QStringLiteral("The serial port %1 is in use by another application. Close the application "
+                                 "that holds it, then try again."))
+        .arg(names.join(QLatin1String(", ")));
+}
+
 bool PortPermissionNotice::show(Dialogs &dialogs, const std::vector<RefusedPort> &ports)
 {
     if (m_shown || ports.empty())

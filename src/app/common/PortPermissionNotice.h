@@ -13,6 +13,11 @@ namespace romwright {
 
 class Dialogs;
 
+inline constexpr const char *kScannerNotFoundTitle = "Scanner Not Found";
+
+// Names the ports another program holds, as the reason no scanner was found there.
+QString portsInUseText(const std::vector<HeldPort> &ports);
+
 class PortPermissionNotice {
 public:
     // Names the ports and their devices. Joining a group is advised only when

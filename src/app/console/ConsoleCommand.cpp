@@ -6,6 +6,7 @@
 #include "app/common/FormLoad.h"
 #include "app/common/MainState.h"
 #include "app/common/PortPermissionNotice.h"
+#include "app/common/UnfinishedUpdate.h"
 #include "app/console/ConsoleDialogs.h"
 #include "app/console/ConsoleOptions.h"
 #include "app/console/ConsoleReport.h"
@@ -15,7 +16,7 @@
 #include "platform/FileSystem.h"
 #include "platform/PortMap.h"
 #include "platform/QtClock.h"
-#include "platform/QtSerialPort.h"
+#include "platform/SerialPort.h"
 #include "platform/TerminationSignals.h"
 #include "scanner/ChooserAnswer.h"
 #include "scanner/FindScanner.h"
@@ -42,6 +43,9 @@ bool firmwareRefused(const FirmwareVerdict &verdict, bool force, ConsoleReport &
         report.error(QStringLiteral("give --force to program it all the same"));
     return true;
 }
+
+int consoleSteps(MainState &state, const StartUpRequest &request, const ConsoleOptions &options,
+                 ConsoleView &view, ConsoleReport &report, const QString &folder, const QString &userFolder);
 
 int finish(Outcome outcome, ConsoleReport &report)
 {
@@ -86,9 +90,14 @@ int runConsole(const QStringList &arguments)
     const PortMap map = PortMap::fromEnvironment();
     if (map.ignoredDevices() > 0)
         report.warning(map.ignoredDevicesNote());
-    MainState state(std::make_unique<QtSerialPort>(map),
-                    MainServices{view, dialogs, clock, files, folder, userFolder},
+    MainState state(makeSystemSerialPort(map),
+                    MainServices{view, dialogs, clock, files, folder, userFolder, userStateFolder()},
                     FlashTimings{}.scaled(*timeScale));
+    state.recordNotWritten = [&report](const QString &path) {
+        report.warning(QStringLiteral("romwright: could not write %1; if this update is interrupted, run it "
+                                      "again with --port, --model and --file")
+                           .arg(displayFileName(path)));
+    };
     state.update().powerCyclePrompt = [&dialogs](const QString &text, const QString &title) {
         return dialogs.powerCyclePrompt(text, title);
     };
@@ -119,9 +128,19 @@ int runConsole(const QStringList &arguments)
             report.scannerNotFound(scanner.Name() == notFound
                                        ? notFound
                                        : notFound + QStringLiteral(" (") + scanner.Name() + QLatin1Char(')'));
+            if (!scanner.heldPorts().empty())
+                report.error(portsInUseText(scanner.heldPorts()));
             return;
         }
         report.scannerFound(scanner.Name(), int(found.port));
+    };
+    // The window would ask; the console stops before the scanner hears more than its identity query.
+    request.anotherModel = [&options, &report](const QString &text, const QString &) {
+        if (options.force)
+            return true;
+        report.error(text + QStringLiteral(" The scanner was not changed."));
+        report.error(QStringLiteral("give --force to program it all the same"));
+        return false;
     };
     // Family and processor tell by the name alone, before the identification's request.
     request.beforePort = [&options, &report](int typeOfScanner) {
@@ -131,7 +150,39 @@ int runConsole(const QStringList &arguments)
                                 options.force, report);
     };
     request.firmwareFound = [&report](const QString &sFirmFile) { report.firmwareFile(sFirmFile); };
+    request.offerToFinish = [&dialogs, &options](const UnfinishedUpdate &record, int othersLeft) {
+        QString text = record.sentence();
+        if (options.file.isEmpty())
+            text += QString::fromLatin1(kFinishingItWith).arg(displayFileName(record.file));
+        if (othersLeft > 0)
+            text += QStringLiteral(" %1 more wait%2 to be finished: run the update again after this one.")
+                        .arg(othersLeft)
+                        .arg(othersLeft == 1 ? QStringLiteral("s") : QString());
+        return dialogs.finishPrompt(text) ? FinishAnswer::Finish : FinishAnswer::Stop;
+    };
+    request.recordNotUsed = [&report](const UnfinishedUpdate &record, RecordedFile file) {
+        const char *text = file == RecordedFile::Changed ? kRecordFileChanged : kRecordFileMissing;
+        report.warning(QString::fromLatin1(text).arg(record.sentence(), displayFileName(record.file)));
+    };
+    request.noScannerFound = [&report] { report.error(QString::fromLatin1(kNoScannerWayBackConsole)); };
 
+    const int status = consoleSteps(state, request, options, view, report, folder, userFolder);
+    // The waits have returned and the port is closed. A signal says what it
+    // cut short; an update that completed all the same keeps its status.
+    if (const int signal = TerminationSignals::lastCaught(); signal != 0 && status != kExitCompleted) {
+        report.error(QString::fromLatin1(interruptionText(state.update().phase())));
+        return TerminationSignals::exitStatus(signal);
+    }
+    if (status != kExitCompleted && state.scannerLeftInBootSoftware())
+        report.error(QString::fromLatin1(kLeftInBootSoftware));
+    return status;
+}
+
+namespace {
+
+int consoleSteps(MainState &state, const StartUpRequest &request, const ConsoleOptions &options,
+                 ConsoleView &view, ConsoleReport &report, const QString &folder, const QString &userFolder)
+{
     std::unique_ptr<Scanner> scanner;
     PortPermissionNotice notice;
     const StartUpResult started = FormLoad(request, {state, scanner, notice});
@@ -155,6 +206,7 @@ int runConsole(const QStringList &arguments)
     case FormLoadEnd::NoScanner:
     case FormLoadEnd::PortRefused:
     case FormLoadEnd::Declined:
+    case FormLoadEnd::Unfinished:
         return kExitFailed;
     }
     // FileOpen has said what is wrong with the files; PROGRAM would only
@@ -178,5 +230,7 @@ int runConsole(const QStringList &arguments)
 
     return finish(state.cmdProgram_Click(), report);
 }
+
+} // namespace
 
 } // namespace romwright

@@ -1,5 +1,6 @@
 #include "app/console/ConsoleDialogs.h"
 
+#include "flash/FlashMessages.h"
 #include "platform/Types.h"
 #include "scanner/ChooserAnswer.h"
 
@@ -26,7 +27,7 @@ void ConsoleDialogs::message(const QString &text, const QString &title, MessageI
     std::fflush(m_out);
 }
 
-bool ConsoleDialogs::question(const QString &, const QString &, MessageIcon)
+bool ConsoleDialogs::question(const QString &, const QString &, MessageIcon, DefaultAnswer)
 {
     return false;
 }
@@ -89,6 +90,34 @@ bool ConsoleDialogs::powerCyclePrompt(const QString &text, const QString &title)
         std::fputs("Press Enter when the scanner is back on.\n", m_out);
         std::fflush(m_out);
     }
+    // Only the old-boot route asks, once its new boot software is in.
+    return waitForEnter(QByteArray("Standard input ended before Enter was pressed. ") +
+                        messages::kInterruptedNewBoot + '\n');
+}
+
+bool ConsoleDialogs::finishPrompt(const QString &text)
+{
+    if (json()) {
+        prompt(QStringLiteral("unfinished-update"), text, QStringLiteral("Unfinished Update"));
+        if (m_yes)
+            return true;
+    } else {
+        if (beforePrint)
+            beforePrint();
+        std::fprintf(m_out, "%s\n", qPrintable(text));
+        if (m_yes) {
+            std::fflush(m_out);
+            return true;
+        }
+        std::fputs("Press Enter to go on, or Ctrl-C to leave it for now.\n", m_out);
+        std::fflush(m_out);
+    }
+    return waitForEnter("Standard input ended before Enter was pressed: the unfinished update is left as "
+                        "it is.\n");
+}
+
+bool ConsoleDialogs::waitForEnter(const QByteArray &endOfInput)
+{
     for (;;) {
         const int c = std::fgetc(m_in);
         if (c == '\n')
@@ -96,7 +125,7 @@ bool ConsoleDialogs::powerCyclePrompt(const QString &text, const QString &title)
         if (c == EOF && std::ferror(m_in) && errno == EINTR)
             return false; // a signal ends the program
         if (c == EOF) {
-            say("Standard input ended before Enter was pressed: the update stops here.\n");
+            say(endOfInput.constData());
             return false;
         }
     }
@@ -109,7 +138,7 @@ void ConsoleDialogs::prompt(const QString &kind, const QString &text, const QStr
                    {QStringLiteral("kind"), kind},
                    {QStringLiteral("title"), title},
                    {QStringLiteral("text"), text},
-                   {QStringLiteral("waiting"), !(m_yes && kind == QLatin1String("power-cycle"))}});
+                   {QStringLiteral("waiting"), !(m_yes && kind != QLatin1String("chooser"))}});
 }
 
 void ConsoleDialogs::say(const char *line)

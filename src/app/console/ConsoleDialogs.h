@@ -16,7 +16,8 @@ public:
 
     void message(const QString &text, const QString &title, MessageIcon icon) override;
     // Not asked on the terminal: the default, No.
-    bool question(const QString &text, const QString &title, MessageIcon icon) override;
+    bool question(const QString &text, const QString &title, MessageIcon icon,
+                  DefaultAnswer defaultAnswer = DefaultAnswer::No) override;
     QString inputBox(const QString &prompt, const QString &title, const QString &defaultText) override;
     QString openFile(const QString &title, const QString &filter, const QString &initialFolder) override;
     std::optional<QString> chooseScanner() override;
@@ -26,6 +27,9 @@ public:
 
     // Shows the prompt; false when standard input ended before Enter.
     bool powerCyclePrompt(const QString &text, const QString &title);
+    // An unfinished update found at start-up: says TEXT and goes on at once
+    // with --yes, else after Enter; false when standard input ended first.
+    bool finishPrompt(const QString &text);
 
     // Called before a message is printed.
     std::function<void()> beforePrint;
@@ -37,6 +41,9 @@ private:
     void prompt(const QString &kind, const QString &text, const QString &title);
     // LINE as it is for people; an error event in JSON mode.
     void say(const char *line);
+    // True for Enter, false for the end of standard input (said with
+    // endOfInput) or a signal.
+    bool waitForEnter(const QByteArray &endOfInput);
 
     std::FILE *m_out;
     std::FILE *m_in;

@@ -11,7 +11,7 @@
 #include "platform/FileSystem.h"
 #include "platform/PortMap.h"
 #include "platform/QtClock.h"
-#include "platform/QtSerialPort.h"
+#include "platform/SerialPort.h"
 #include "platform/TerminationSignals.h"
 #include "scanner/ChooserAnswer.h"
 #include "scanner/Scanner.h"
@@ -135,9 +135,9 @@ std::optional<std::vector<FoundScanner>> SeveralScanners::search()
     if (!m_options.model.isEmpty())
         dialogs.setChooserAnswer(parseChooserAnswer(m_options.model).model);
     ProgramFlags flags;
-    QtSerialPort port(PortMap::fromEnvironment());
+    const std::unique_ptr<SerialPort> port = makeSystemSerialPort(PortMap::fromEnvironment());
     Scanner scanner(m_clock, dialogs, view, flags);
-    scanner.setComm(&port);
+    scanner.setComm(port.get());
     qint16 found = 0;
     m_searching = true;
     const Detection detection = scanner.DetectScanner(found);
@@ -150,6 +150,8 @@ std::optional<std::vector<FoundScanner>> SeveralScanners::search()
         m_report.scannerNotFound(scanner.Name() == notFound
                                      ? notFound
                                      : notFound + QStringLiteral(" (") + scanner.Name() + QLatin1Char(')'));
+        if (!scanner.heldPorts().empty())
+            m_report.error(portsInUseText(scanner.heldPorts()));
         PortPermissionNotice().show(dialogs, scanner.refusedPorts());
         return std::vector<FoundScanner>();
     }
@@ -507,7 +509,7 @@ int SeveralScanners::finish()
     if (m_printer && !m_rows.empty())
         m_printer->finish();
     if (m_signal != 0 && status != kExitCompleted) {
-        m_report.error(QString::fromLatin1(kUpdateInterrupted));
+        m_report.error(QString::fromLatin1(kSeveralInterrupted));
         status = TerminationSignals::exitStatus(m_signal);
     }
     if (m_report.json()) {

@@ -1,8 +1,10 @@
 #include "app/window/MainWindowHandlers.h"
 
 #include "app/common/FindFile.h"
+#include "app/common/FirmwareCheck.h"
 #include "app/common/FirmwareDiscovery.h"
 #include "app/common/MainState.h"
+#include "app/common/UnfinishedUpdate.h"
 #include "app/window/MainWindow.h"
 #include "help/HTMLHelp.h"
 #include "help/HelpMenu.h"
@@ -34,6 +36,7 @@ MainWindowHandlers::MainWindowHandlers(MainWindow &window, WindowParts parts,
     connect(&window, &MainWindow::keyReleased, this, &MainWindowHandlers::Form_KeyUp);
     window.setCloseCheck([this] { return mayClose(); });
     connect(&window, &MainWindow::closing, this, [this] {
+        sayIfLeftInBootSoftware();
         Form_Unload();
         Form_Terminate();
     });
@@ -50,6 +53,27 @@ FormLoadEnd MainWindowHandlers::Form_Load(const std::optional<WindowCommandLine>
         request.scannMod = commandLine->model;
         request.firmwareName = commandLine->file;
     }
+    Dialogs &dialogs = m_parts.dialogs;
+    request.offerToFinish = [&dialogs](const UnfinishedUpdate &record, int) {
+        return dialogs.question(record.sentence() + QLatin1String(kFinishItNow),
+                                QString::fromLatin1(kUnfinishedUpdateTitle), MessageIcon::Question,
+                                DefaultAnswer::Yes)
+                   ? FinishAnswer::Finish
+                   : FinishAnswer::Search;
+    };
+    request.recordNotUsed = [&dialogs](const UnfinishedUpdate &record, RecordedFile file) {
+        const char *text = file == RecordedFile::Changed ? kRecordFileChanged : kRecordFileMissing;
+        dialogs.message(QString::fromLatin1(text).arg(record.sentence(), record.file),
+                        QString::fromLatin1(kUnfinishedUpdateTitle), MessageIcon::Exclamation);
+    };
+    request.noScannerFound = [&dialogs] {
+        dialogs.message(QString::fromLatin1(kNoScannerWayBackWindow),
+                        QString::fromLatin1(kScannerNotFoundTitle), MessageIcon::Information);
+    };
+    request.anotherModel = [this](const QString &text, const QString &given) {
+        return m_parts.dialogs.question(text + QStringLiteral(" Go on with the %1 all the same?").arg(given),
+                                        QString::fromLatin1(kFirmwareCheckTitle), MessageIcon::Exclamation);
+    };
     const StartUpResult started =
         FormLoad(request, {state, m_cScann, m_permissionNotice, m_parts.scannerTimings});
     m_sFirmFile = started.sFirmFile;
@@ -113,6 +137,7 @@ void MainWindowHandlers::cmdProgram_Click()
 
 void MainWindowHandlers::ExitCommand_Click()
 {
+    sayIfLeftInBootSoftware();
     m_parts.state.ExitCommand_Click();
     end(0);
 }
@@ -163,6 +188,13 @@ void MainWindowHandlers::Form_Terminate()
     const bool cutShort = m_parts.state.update().running();
     m_parts.state.link().closePort();
     end(cutShort ? 1 : 0);
+}
+
+void MainWindowHandlers::sayIfLeftInBootSoftware()
+{
+    if (m_parts.state.scannerLeftInBootSoftware())
+        m_parts.dialogs.message(QString::fromLatin1(kLeftInBootSoftware),
+                                QString::fromLatin1(kApplicationTitle), MessageIcon::Information);
 }
 
 void MainWindowHandlers::end(int code)

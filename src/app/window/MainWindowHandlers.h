@@ -71,6 +71,7 @@ public:
     const QString &sFirmFile() const { return m_sFirmFile; }
 
 private:
+    void sayIfLeftInBootSoftware();
     HTMLHelp &help();
     void end(int code);
 

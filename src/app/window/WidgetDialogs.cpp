@@ -50,6 +50,9 @@ void prepare(QMessageBox &box, const QString &text, const QString &title, Messag
     case MessageIcon::Critical:
         box.setIcon(QMessageBox::Critical);
         break;
+    case MessageIcon::Question:
+        box.setIcon(QMessageBox::Question);
+        break;
     }
 }
 
@@ -63,12 +66,13 @@ void WidgetDialogs::message(const QString &text, const QString &title, MessageIc
     box.exec();
 }
 
-bool WidgetDialogs::question(const QString &text, const QString &title, MessageIcon icon)
+bool WidgetDialogs::question(const QString &text, const QString &title, MessageIcon icon,
+                             DefaultAnswer defaultAnswer)
 {
     QMessageBox box(m_parent);
     prepare(box, text, title, icon);
     box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-    box.setDefaultButton(QMessageBox::No);
+    box.setDefaultButton(defaultAnswer == DefaultAnswer::Yes ? QMessageBox::Yes : QMessageBox::No);
     box.setEscapeButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
 }

@@ -24,7 +24,8 @@ public:
     explicit WidgetDialogs(QWidget *parent = nullptr, Chooser chooser = {});
 
     void message(const QString &text, const QString &title, MessageIcon icon) override;
-    bool question(const QString &text, const QString &title, MessageIcon icon) override;
+    bool question(const QString &text, const QString &title, MessageIcon icon,
+                  DefaultAnswer defaultAnswer = DefaultAnswer::No) override;
     QString inputBox(const QString &prompt, const QString &title, const QString &defaultText) override;
     QString openFile(const QString &title, const QString &filter, const QString &initialFolder) override;
     std::optional<QString> chooseScanner() override;

@@ -10,8 +10,8 @@
 #include "platform/FileSystem.h"
 #include "platform/PortMap.h"
 #include "platform/QtClock.h"
-#include "platform/QtSerialPort.h"
 #include "platform/Registry.h"
+#include "platform/SerialPort.h"
 #include "platform/TerminationSignals.h"
 
 #include <QApplication>
@@ -44,7 +44,14 @@ int runWindow(int &argc, char **argv)
     WidgetDialogs dialogs(&window, [](QWidget *parent) { return chooseScannerWindow(parent); });
     const std::unique_ptr<Registry> registry = makeSettingsRegistry();
     const QString userFolder = userDataFolder();
-    MainState state(std::make_unique<QtSerialPort>(map), {window, dialogs, clock, files, folder, userFolder});
+    MainState state(makeSystemSerialPort(map),
+                    {window, dialogs, clock, files, folder, userFolder, userStateFolder()});
+    state.recordNotWritten = [](const QString &path) {
+        std::fprintf(stderr,
+                     "romwright: warning: could not write %s; an interrupted update will not be "
+                     "offered for finishing\n",
+                     qPrintable(path));
+    };
 
     // Called from anywhere, a wait's nested event loop included: the waits
     // have been told to return, so the stack unwinds to exec() below, which
@@ -62,7 +69,7 @@ int runWindow(int &argc, char **argv)
     // A signal ends the window as its close button would, without asking.
     const TerminationSignals interruption([&](int signal) {
         if (state.update().running())
-            std::fprintf(stderr, "romwright: %s\n", kUpdateInterrupted);
+            std::fprintf(stderr, "romwright: %s\n", interruptionText(state.update().phase()));
         state.link().closePort();
         clock.endWaits();
         endProgram(TerminationSignals::exitStatus(signal));

@@ -1,7 +1,7 @@
 // The serial port layer on the simulator's pseudo-terminals; a user without
 // access to the device is seen through the front ends (MainWindowHandlersTest,
 // ConsoleTest).
-#include "platform/QtSerialPort.h"
+#include "platform/PosixSerialPort.h"
 #include "support/SimClient.h"
 #include "support/SimProcess.h"
 
@@ -10,7 +10,7 @@
 using namespace romwright;
 using namespace romwright::test;
 
-TEST(QtSerialPort, TellsAForbiddenDeviceFromOneHeldByAnotherProgram)
+TEST(PosixSerialPort, TellsAForbiddenDeviceFromOneHeldByAnotherProgram)
 {
     const struct {
         QSerialPort::SerialPortError qtError;
@@ -28,9 +28,9 @@ TEST(QtSerialPort, TellsAForbiddenDeviceFromOneHeldByAnotherProgram)
             << int(c.qtError) << ' ' << c.exists << ' ' << c.userMayOpen;
 }
 
-TEST(QtSerialPort, RefusedValuesClosedPortAndMissingDevice)
+TEST(PosixSerialPort, RefusedValuesClosedPortAndMissingDevice)
 {
-    QtSerialPort port(PortMap::fromList(QStringLiteral(",/nonexistent/tty")));
+    PosixSerialPort port(PortMap::fromList(QStringLiteral(",/nonexistent/tty")));
     EXPECT_EQ(port.setCommPort(0), CommError::ValueRefused);
     EXPECT_EQ(port.setCommPort(17), CommError::ValueRefused);
     EXPECT_EQ(port.setSettings(QStringLiteral("38400,q,8,1")), CommError::ValueRefused);
@@ -48,7 +48,7 @@ TEST(QtSerialPort, RefusedValuesClosedPortAndMissingDevice)
     }
 }
 
-TEST(QtSerialPort, ASecondOpenOfTheSameDeviceIsPortInUse)
+TEST(PosixSerialPort, ASecondOpenOfTheSameDeviceIsPortInUse)
 {
     SimProcess sim;
     ASSERT_TRUE(sim.isReady()) << qPrintable(sim.errorText());
@@ -61,7 +61,7 @@ TEST(QtSerialPort, ASecondOpenOfTheSameDeviceIsPortInUse)
     EXPECT_EQ(SimClient(sim.link()).openError(), CommError::None);
 }
 
-TEST(QtSerialPort, SendsAndReceivesExactlyTheBytes)
+TEST(PosixSerialPort, SendsAndReceivesExactlyTheBytes)
 {
     SimProcess sim;
     ASSERT_TRUE(sim.isReady()) << qPrintable(sim.errorText());

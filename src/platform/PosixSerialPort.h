@@ -1,43 +1,35 @@
 #pragma once
-// The serial control over QSerialPort. Properties written while the port is
-// closed are kept and applied when it opens, as the control did; the settings
-// string also applies at once to an open port (the rate change of the
-// bootloader dialogue). Reads take everything the device has received, also
-// bytes the event loop has not delivered yet, so a read after a blocking
-// pause sees what came in during it.
+// The serial control on POSIX systems: QSerialPort, with the terminal's own
+// descriptor where Qt is slow or blind (a first write straight to the device,
+// poll for bytes and for a lost line, flock, low latency, a drain before a
+// rate change). Properties written while the port is closed are kept and
+// applied when it opens, as the control did; the settings string also
+// applies at once to an open port (the rate change of the bootloader
+// dialogue). Reads take everything the device has received, also bytes the
+// event loop has not delivered yet, so a read after a blocking pause sees
+// what came in during it.
 
 #include "platform/LineLatency.h"
+#include "platform/LineSettings.h"
 #include "platform/PortMap.h"
 #include "platform/SerialPort.h"
 
 #include <QSerialPort>
-#include <optional>
 
 namespace romwright {
-
-// A settings string such as "38400,n,8,1".
-struct LineSettings {
-    qint32 baud = 9600;
-    QSerialPort::Parity parity = QSerialPort::NoParity;
-    QSerialPort::DataBits dataBits = QSerialPort::Data8;
-    QSerialPort::StopBits stopBits = QSerialPort::OneStop;
-
-    // Empty when the text is not a settings string the port takes.
-    static std::optional<LineSettings> parse(const QString &text);
-};
 
 // What a failed open means to the program. QSerialPort reports a device held
 // by another program and one the user may not open alike (PermissionError);
 // whether the user may open it at all is asked of the device first.
 CommError classifyOpenFailure(QSerialPort::SerialPortError error, bool deviceExists, bool userMayOpen);
 
-class QtSerialPort final : public SerialPort {
+class PosixSerialPort final : public SerialPort {
     Q_OBJECT
 public:
     // Port numbers go through the map of this machine and environment.
-    explicit QtSerialPort(QObject *parent = nullptr);
-    explicit QtSerialPort(const PortMap &map, QObject *parent = nullptr);
-    ~QtSerialPort() override;
+    explicit PosixSerialPort(QObject *parent = nullptr);
+    explicit PosixSerialPort(const PortMap &map, QObject *parent = nullptr);
+    ~PosixSerialPort() override;
 
     std::unique_ptr<SerialPort> sibling() const override;
     CommError setCommPort(int port) override;

@@ -1,7 +1,7 @@
 // A write larger than the terminal takes at once: the part the device takes
 // goes straight to it, the rest through Qt's buffer. Every byte must arrive
 // once and in order, the first write to the port and the ones after it.
-#include "platform/QtSerialPort.h"
+#include "platform/PosixSerialPort.h"
 #include "support/SimClient.h"
 
 #include <gtest/gtest.h>
@@ -15,7 +15,7 @@
 using namespace romwright;
 using namespace romwright::test;
 
-TEST(QtSerialPort, AWriteLargerThanTheTerminalTakesArrivesWholeAndInOrder)
+TEST(PosixSerialPort, AWriteLargerThanTheTerminalTakesArrivesWholeAndInOrder)
 {
     const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     ASSERT_GE(master, 0);

@@ -1,11 +1,9 @@
-#include "platform/QtSerialPort.h"
+#include "platform/PosixSerialPort.h"
 
 #include <QDeadlineTimer>
 #include <QFileInfo>
 #include <QMetaObject>
-#include <array>
 
-#ifndef Q_OS_WIN
 #include <cerrno>
 #include <poll.h>
 #include <sys/file.h>
@@ -14,20 +12,14 @@
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
-#endif
 
 namespace romwright {
 
 namespace {
 
-// Rates the control offered; anything else is a refused value.
-constexpr std::array<qint32, 16> kRates = {110,   300,   600,   1200,  2400,  4800,   9600,   14400,
-                                           19200, 28800, 38400, 56000, 57600, 115200, 128000, 256000};
-
 // Long enough for a full output buffer at the slowest rate the program uses.
 constexpr int kWriteBoundMs = 5000;
 
-#ifndef Q_OS_WIN
 // A pseudo-terminal has no transmitter to drain: its bytes count as sent
 // once the far end has read them, which a drain cannot wait for. The far end
 // (the simulator) takes them within microseconds and learns of a rate change
@@ -42,51 +34,47 @@ bool isPseudoTerminal(int fd)
     return ::fstat(fd, &st) == 0 && S_ISCHR(st.st_mode) && major(st.st_rdev) >= 136 &&
            major(st.st_rdev) <= 143;
 }
-#endif
+
+QSerialPort::Parity qtParity(LineSettings::Parity parity)
+{
+    switch (parity) {
+    case LineSettings::Parity::None:
+        break;
+    case LineSettings::Parity::Even:
+        return QSerialPort::EvenParity;
+    case LineSettings::Parity::Odd:
+        return QSerialPort::OddParity;
+    case LineSettings::Parity::Mark:
+        return QSerialPort::MarkParity;
+    case LineSettings::Parity::Space:
+        return QSerialPort::SpaceParity;
+    }
+    return QSerialPort::NoParity;
+}
+
+QSerialPort::StopBits qtStopBits(LineSettings::StopBits stopBits)
+{
+    switch (stopBits) {
+    case LineSettings::StopBits::One:
+        break;
+    case LineSettings::StopBits::OneAndHalf:
+        return QSerialPort::OneAndHalfStop;
+    case LineSettings::StopBits::Two:
+        return QSerialPort::TwoStop;
+    }
+    return QSerialPort::OneStop;
+}
+
+// Rate, parity, data bits and stop bits, in that order; false at the first
+// the port refuses.
+bool applyLine(QSerialPort &port, const LineSettings &line)
+{
+    return port.setBaudRate(line.baud) && port.setParity(qtParity(line.parity)) &&
+           port.setDataBits(static_cast<QSerialPort::DataBits>(line.dataBits)) &&
+           port.setStopBits(qtStopBits(line.stopBits));
+}
 
 } // namespace
-
-std::optional<LineSettings> LineSettings::parse(const QString &text)
-{
-    const QStringList parts = text.split(QLatin1Char(','));
-    if (parts.size() != 4)
-        return std::nullopt;
-    LineSettings s;
-    bool ok = false;
-    s.baud = parts[0].trimmed().toInt(&ok);
-    if (!ok || std::find(kRates.begin(), kRates.end(), s.baud) == kRates.end())
-        return std::nullopt;
-
-    const QString parity = parts[1].trimmed().toLower();
-    if (parity == QLatin1String("n"))
-        s.parity = QSerialPort::NoParity;
-    else if (parity == QLatin1String("e"))
-        s.parity = QSerialPort::EvenParity;
-    else if (parity == QLatin1String("o"))
-        s.parity = QSerialPort::OddParity;
-    else if (parity == QLatin1String("m"))
-        s.parity = QSerialPort::MarkParity;
-    else if (parity == QLatin1String("s"))
-        s.parity = QSerialPort::SpaceParity;
-    else
-        return std::nullopt;
-
-    const int bits = parts[2].trimmed().toInt(&ok);
-    if (!ok || bits < 5 || bits > 8)
-        return std::nullopt;
-    s.dataBits = static_cast<QSerialPort::DataBits>(bits);
-
-    const QString stop = parts[3].trimmed();
-    if (stop == QLatin1String("1"))
-        s.stopBits = QSerialPort::OneStop;
-    else if (stop == QLatin1String("1.5"))
-        s.stopBits = QSerialPort::OneAndHalfStop;
-    else if (stop == QLatin1String("2"))
-        s.stopBits = QSerialPort::TwoStop;
-    else
-        return std::nullopt;
-    return s;
-}
 
 CommError classifyOpenFailure(QSerialPort::SerialPortError error, bool deviceExists, bool userMayOpen)
 {
@@ -103,26 +91,31 @@ CommError classifyOpenFailure(QSerialPort::SerialPortError error, bool deviceExi
     }
 }
 
-QtSerialPort::QtSerialPort(QObject *parent) : QtSerialPort(PortMap::fromEnvironment(), parent) {}
-
-QtSerialPort::QtSerialPort(const PortMap &map, QObject *parent) : SerialPort(parent), m_map(map)
+std::unique_ptr<SerialPort> makeSystemSerialPort(const PortMap &map)
 {
-    m_settings = *LineSettings::parse(m_settingsText);
-    connect(&m_port, &QSerialPort::readyRead, this, &QtSerialPort::onReadyRead);
-    connect(&m_port, &QSerialPort::errorOccurred, this, &QtSerialPort::onError);
+    return std::make_unique<PosixSerialPort>(map);
 }
 
-QtSerialPort::~QtSerialPort()
+PosixSerialPort::PosixSerialPort(QObject *parent) : PosixSerialPort(PortMap::fromEnvironment(), parent) {}
+
+PosixSerialPort::PosixSerialPort(const PortMap &map, QObject *parent) : SerialPort(parent), m_map(map)
+{
+    m_settings = *LineSettings::parse(m_settingsText);
+    connect(&m_port, &QSerialPort::readyRead, this, &PosixSerialPort::onReadyRead);
+    connect(&m_port, &QSerialPort::errorOccurred, this, &PosixSerialPort::onError);
+}
+
+PosixSerialPort::~PosixSerialPort()
 {
     close();
 }
 
-std::unique_ptr<SerialPort> QtSerialPort::sibling() const
+std::unique_ptr<SerialPort> PosixSerialPort::sibling() const
 {
-    return std::make_unique<QtSerialPort>(m_map);
+    return std::make_unique<PosixSerialPort>(m_map);
 }
 
-CommError QtSerialPort::setCommPort(int port)
+CommError PosixSerialPort::setCommPort(int port)
 {
     if (port < PortMap::kFirstPort || port > PortMap::kLastPort)
         return CommError::ValueRefused;
@@ -132,12 +125,12 @@ CommError QtSerialPort::setCommPort(int port)
     return CommError::None;
 }
 
-QString QtSerialPort::deviceName() const
+QString PosixSerialPort::deviceName() const
 {
     return m_map.device(m_commPort);
 }
 
-CommError QtSerialPort::setSettings(const QString &settings)
+CommError PosixSerialPort::setSettings(const QString &settings)
 {
     const std::optional<LineSettings> parsed = LineSettings::parse(settings);
     if (!parsed)
@@ -149,17 +142,12 @@ CommError QtSerialPort::setSettings(const QString &settings)
         while (m_port.bytesToWrite() > 0 && !deadline.hasExpired())
             if (!m_port.waitForBytesWritten(int(deadline.remainingTime())))
                 break;
-#ifndef Q_OS_WIN
         ::tcdrain(int(m_port.handle()));
         const bool quiet = parsed->baud != m_settings.baud && isPseudoTerminal(int(m_port.handle()));
         if (quiet && m_sentSinceDrain)
             std::this_thread::sleep_for(kPseudoTerminalQuiet);
-#else
-        const bool quiet = false;
-#endif
         m_sentSinceDrain = false;
-        const bool ok = m_port.setBaudRate(parsed->baud) && m_port.setParity(parsed->parity) &&
-                        m_port.setDataBits(parsed->dataBits) && m_port.setStopBits(parsed->stopBits);
+        const bool ok = applyLine(m_port, *parsed);
         if (quiet)
             std::this_thread::sleep_for(kPseudoTerminalQuiet);
         if (!ok) {
@@ -172,7 +160,7 @@ CommError QtSerialPort::setSettings(const QString &settings)
     return CommError::None;
 }
 
-CommError QtSerialPort::setDtrEnable(bool enable)
+CommError PosixSerialPort::setDtrEnable(bool enable)
 {
     m_dtr = enable;
     if (portOpen() && !m_port.setDataTerminalReady(enable))
@@ -180,7 +168,7 @@ CommError QtSerialPort::setDtrEnable(bool enable)
     return CommError::None;
 }
 
-CommError QtSerialPort::setRtsEnable(bool enable)
+CommError PosixSerialPort::setRtsEnable(bool enable)
 {
     m_rts = enable;
     if (portOpen() && m_handshaking < 2 && !m_port.setRequestToSend(enable))
@@ -188,12 +176,12 @@ CommError QtSerialPort::setRtsEnable(bool enable)
     return CommError::None;
 }
 
-CommError QtSerialPort::setEofEnable(bool)
+CommError PosixSerialPort::setEofEnable(bool)
 {
     return CommError::None; // reads are binary; an EOF byte is data like any other
 }
 
-CommError QtSerialPort::setHandshaking(int mode)
+CommError PosixSerialPort::setHandshaking(int mode)
 {
     if (mode < 0 || mode > 3)
         return CommError::ValueRefused;
@@ -212,7 +200,7 @@ CommError QtSerialPort::setHandshaking(int mode)
 
 // The sizes are kept for the record only: Qt's buffers grow as needed, so a
 // small input buffer never loses bytes the way the control's could.
-CommError QtSerialPort::setInBufferSize(int bytes)
+CommError PosixSerialPort::setInBufferSize(int bytes)
 {
     if (bytes <= 0 || bytes > 32767)
         return CommError::ValueRefused;
@@ -220,7 +208,7 @@ CommError QtSerialPort::setInBufferSize(int bytes)
     return CommError::None;
 }
 
-CommError QtSerialPort::setOutBufferSize(int bytes)
+CommError PosixSerialPort::setOutBufferSize(int bytes)
 {
     if (bytes <= 0 || bytes > 32767)
         return CommError::ValueRefused;
@@ -228,22 +216,22 @@ CommError QtSerialPort::setOutBufferSize(int bytes)
     return CommError::None;
 }
 
-CommError QtSerialPort::setBinaryInput(bool)
+CommError PosixSerialPort::setBinaryInput(bool)
 {
     return CommError::None; // input() always hands out bytes
 }
 
-CommError QtSerialPort::setNullDiscard(bool discard)
+CommError PosixSerialPort::setNullDiscard(bool discard)
 {
     return discard ? CommError::ValueRefused : CommError::None; // zero bytes are data here
 }
 
-CommError QtSerialPort::setSThreshold(int bytes)
+CommError PosixSerialPort::setSThreshold(int bytes)
 {
     return bytes < 0 ? CommError::ValueRefused : CommError::None;
 }
 
-CommError QtSerialPort::setInputLen(int bytes)
+CommError PosixSerialPort::setInputLen(int bytes)
 {
     if (bytes < 0)
         return CommError::ValueRefused;
@@ -251,7 +239,7 @@ CommError QtSerialPort::setInputLen(int bytes)
     return CommError::None;
 }
 
-CommError QtSerialPort::setPortOpen(bool open)
+CommError PosixSerialPort::setPortOpen(bool open)
 {
     if (!open) {
         if (!portOpen() && !m_port.isOpen())
@@ -266,26 +254,18 @@ CommError QtSerialPort::setPortOpen(bool open)
     return this->open();
 }
 
-CommError QtSerialPort::open()
+CommError PosixSerialPort::open()
 {
     const QString device = deviceName();
     if (device.isEmpty())
         return CommError::NoSuchPort;
-#ifdef Q_OS_WIN
-    const bool exists = true;
-    const bool userMayOpen = true;
-#else
     const QByteArray path = QFile::encodeName(device);
     const bool exists = QFileInfo::exists(device);
     const bool userMayOpen = !exists || ::access(path.constData(), R_OK | W_OK) == 0 || errno != EACCES;
     if (!exists || !userMayOpen)
         return classifyOpenFailure(QSerialPort::NoError, exists, userMayOpen);
-#endif
     m_port.setPortName(device);
-    m_port.setBaudRate(m_settings.baud);
-    m_port.setParity(m_settings.parity);
-    m_port.setDataBits(m_settings.dataBits);
-    m_port.setStopBits(m_settings.stopBits);
+    applyLine(m_port, m_settings); // a closed port keeps them all for the open
     m_port.setFlowControl(m_handshaking == 0   ? QSerialPort::NoFlowControl
                           : m_handshaking == 1 ? QSerialPort::SoftwareControl
                                                : QSerialPort::HardwareControl);
@@ -294,7 +274,6 @@ CommError QtSerialPort::open()
         m_port.clearError();
         return error;
     }
-#ifndef Q_OS_WIN
     // Root passes the terminal's exclusive mode and other programs may name
     // the device by another path than the lock file's; a lock on the open
     // device itself holds against both.
@@ -303,11 +282,8 @@ CommError QtSerialPort::open()
         m_port.clearError();
         return CommError::PortInUse;
     }
-#endif
     m_lost = false;
-#ifndef Q_OS_WIN
     m_latency.lower(int(m_port.handle()), device);
-#endif
     // Lines a device cannot set (a pseudo-terminal has neither) do not stop the open.
     if (!m_port.setDataTerminalReady(m_dtr))
         m_port.clearError();
@@ -317,24 +293,22 @@ CommError QtSerialPort::open()
     return CommError::None;
 }
 
-void QtSerialPort::close()
+void PosixSerialPort::close()
 {
     if (m_port.isOpen()) {
-#ifndef Q_OS_WIN
         m_latency.restore(int(m_port.handle()));
-#endif
         m_port.close();
     }
     m_port.clearError();
     m_lost = false;
 }
 
-bool QtSerialPort::portOpen() const
+bool PosixSerialPort::portOpen() const
 {
     return m_port.isOpen() && !m_lost;
 }
 
-CommError QtSerialPort::output(const QByteArray &bytes)
+CommError PosixSerialPort::output(const QByteArray &bytes)
 {
     if (!portOpen())
         return CommError::PortNotOpen;
@@ -342,7 +316,6 @@ CommError QtSerialPort::output(const QByteArray &bytes)
         return CommError::None;
     m_sentSinceDrain = true;
     QByteArray rest = bytes;
-#ifndef Q_OS_WIN
     // With nothing queued in Qt's buffer the bytes go straight to the device:
     // Qt's own way (queue, arm the write notifier, wait for it, write, disarm)
     // costs several system calls before the first byte leaves, and in the
@@ -356,7 +329,6 @@ CommError QtSerialPort::output(const QByteArray &bytes)
         if (written > 0)
             rest = bytes.sliced(written);
     }
-#endif
     if (m_port.write(rest) != rest.size())
         return CommError::WriteFailed;
     // The caller may pause or change the rate right after this returns, so
@@ -369,9 +341,8 @@ CommError QtSerialPort::output(const QByteArray &bytes)
     return m_lost ? CommError::WriteFailed : CommError::None;
 }
 
-void QtSerialPort::pullPending() const
+void PosixSerialPort::pullPending() const
 {
-#ifndef Q_OS_WIN
     if (!portOpen())
         return;
     pollfd p{int(m_port.handle()), POLLIN, 0};
@@ -380,36 +351,35 @@ void QtSerialPort::pullPending() const
         m_port.waitForReadyRead(0);
         m_pulling = false;
     }
-#endif
 }
 
-int QtSerialPort::inBufferCount() const
+int PosixSerialPort::inBufferCount() const
 {
     pullPending();
     return portOpen() ? int(m_port.bytesAvailable()) : 0;
 }
 
-QByteArray QtSerialPort::input()
+QByteArray PosixSerialPort::input()
 {
     pullPending();
     return take();
 }
 
-QByteArray QtSerialPort::inputDelivered()
+QByteArray PosixSerialPort::inputDelivered()
 {
     if (portOpen() && m_port.bytesAvailable() == 0)
         pullPending();
     return take();
 }
 
-QByteArray QtSerialPort::take()
+QByteArray PosixSerialPort::take()
 {
     if (!portOpen())
         return QByteArray();
     return m_inputLen == 0 ? m_port.readAll() : m_port.read(m_inputLen);
 }
 
-CommError QtSerialPort::clearInput()
+CommError PosixSerialPort::clearInput()
 {
     if (!portOpen())
         return CommError::PortNotOpen;
@@ -418,7 +388,7 @@ CommError QtSerialPort::clearInput()
     return CommError::None;
 }
 
-CommError QtSerialPort::clearOutput()
+CommError PosixSerialPort::clearOutput()
 {
     if (!portOpen())
         return CommError::PortNotOpen;
@@ -426,23 +396,19 @@ CommError QtSerialPort::clearOutput()
     return CommError::None;
 }
 
-void QtSerialPort::onReadyRead()
+void PosixSerialPort::onReadyRead()
 {
     if (!m_pulling && !m_lost)
         emit received();
 }
 
-bool QtSerialPort::lineDown() const
+bool PosixSerialPort::lineDown() const
 {
-#ifndef Q_OS_WIN
     pollfd p{int(m_port.handle()), POLLIN, 0};
     return ::poll(&p, 1, 0) == 1 && (p.revents & (POLLHUP | POLLERR | POLLNVAL));
-#else
-    return true;
-#endif
 }
 
-void QtSerialPort::onError(QSerialPort::SerialPortError error)
+void PosixSerialPort::onError(QSerialPort::SerialPortError error)
 {
     switch (error) {
     case QSerialPort::ResourceError:
@@ -451,7 +417,7 @@ void QtSerialPort::onError(QSerialPort::SerialPortError error)
         if (m_port.isOpen() && !m_lost && lineDown()) {
             m_lost = true;
             // Closed from the event loop: Qt is still inside its own handler here.
-            QMetaObject::invokeMethod(this, &QtSerialPort::dropLine, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(this, &PosixSerialPort::dropLine, Qt::QueuedConnection);
         } else if (error == QSerialPort::ResourceError && m_port.isOpen() && !m_lost) {
             // A read notification for bytes a direct read already took:
             // nothing is wrong, so listen again.
@@ -464,14 +430,12 @@ void QtSerialPort::onError(QSerialPort::SerialPortError error)
     }
 }
 
-void QtSerialPort::dropLine()
+void PosixSerialPort::dropLine()
 {
     if (!m_lost)
         return;
     if (m_port.isOpen()) {
-#ifndef Q_OS_WIN
         m_latency.restore(int(m_port.handle())); // fails quietly when the adapter is gone
-#endif
         m_port.close();
     }
     m_port.clearError();

@@ -1,0 +1,94 @@
+#pragma once
+// The record of an update that has begun to change a scanner. It is written
+// before the first byte that erases or replaces anything and removed when
+// the update completes, so a run cut short by a signal, a lost line, a stall
+// or a dead battery leaves it behind. The next start with no port given
+// finds it and offers to finish the update on the same port, with the same
+// model, processor and file: the scanner then waits in its boot software
+// and does not answer the identity query that a search depends on.
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+
+#include <optional>
+#include <vector>
+
+namespace romwright {
+
+class FileSystem;
+
+inline constexpr const char *kUnfinishedUpdateTitle = "Unfinished Update";
+// After the record's sentence.
+inline constexpr const char *kFinishItNow = " Finish it now?";
+inline constexpr const char *kFinishingItWith = " Finishing it with %1.";
+// A record whose file is no longer what was being programmed.
+inline constexpr const char *kRecordFileChanged =
+    "%1 Its firmware file %2 has changed since, so it is not finished from here: name the port, the "
+    "model and the file to finish it.";
+inline constexpr const char *kRecordFileMissing =
+    "%1 Its firmware file %2 can no longer be read, so it is not finished from here: name the port, the "
+    "model and the file to finish it.";
+
+// The ways back that work when no scanner answers the search.
+inline constexpr const char *kNoScannerWayBackWindow =
+    "No scanner answered on the serial ports. A scanner whose update was interrupted waits in its boot "
+    "software and does not answer: switch it off and on and start the Romwright again (its boot software "
+    "then greets and you are asked which model it is), or choose its port in the Port menu and its "
+    "firmware file with File > Open.";
+inline constexpr const char *kNoScannerWayBackConsole =
+    "A scanner whose update was interrupted waits in its boot software and does not answer: switch it off "
+    "and on and run the update again (its boot software then greets and you are asked which model it is), "
+    "or name its port and model: romwright --console --port N --model NAME";
+
+// Start-up's identification restarts a running scanner into its boot
+// software; leaving without an update leaves it there.
+inline constexpr const char *kLeftInBootSoftware =
+    "The scanner is waiting in its boot software and cannot scan until it is switched off and on.";
+
+struct UnfinishedUpdate {
+    int port = 0;
+    QString device; // what the port number led to when the update began
+    QString model;  // as the window shows it, "Halvern 1450"
+    bool barCode = false;
+    char boot = 'Q'; // the greeting of the boot software the route began with: 'Z', 'Q' or 'A'
+    QString file;    // the firmware file's whole path
+    qint64 size = 0;
+    QByteArray sha256; // lower-case hex
+    QDateTime started;
+
+    // "An update of the Halvern 1450 on port 1 was interrupted on 2026-12-07 04:31."
+    QString sentence() const;
+};
+
+enum class RecordedFile {
+    Same,
+    Changed, // another size or SHA-256
+    Missing, // gone, or no longer readable
+};
+
+// The file the record names, as it stands now.
+RecordedFile checkRecordedFile(const UnfinishedUpdate &record, const FileSystem &files);
+
+QByteArray sha256Hex(const QByteArray &bytes);
+
+// The records in the user's state folder, one file per port so that the
+// scanners of a several-scanner run keep theirs apart.
+class UnfinishedUpdates {
+public:
+    explicit UnfinishedUpdates(QString folder) : m_folder(std::move(folder)) {}
+
+    // False when the record could not be written (no state folder, a full
+    // disk): the update goes on, the caller warns.
+    bool save(const UnfinishedUpdate &record) const;
+    void remove(int port) const;
+    // Newest first; a record that cannot be read is left out.
+    std::vector<UnfinishedUpdate> all() const;
+
+    QString pathFor(int port) const;
+
+private:
+    QString m_folder;
+};
+
+} // namespace romwright
