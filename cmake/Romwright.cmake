@@ -19,7 +19,9 @@ endfunction()
 # romwright_add_test(name SOURCES ... LIBS ... [LABELS ...] [TIMEOUT s] [SERIAL])
 # One GoogleTest executable registered as one CTest test. Tests run without a
 # display (offscreen), find the program folder in ROMWRIGHT_PROGRAM_DIR and
-# the samples in the user's data folder, XDG_DATA_HOME/romwright.
+# the samples in the user's data folder, XDG_DATA_HOME/romwright; the
+# machine's data folders (XDG_DATA_DIRS) are an empty one of the build's, so
+# files installed on the machine change no result.
 function(romwright_add_test name)
   cmake_parse_arguments(ARG "SERIAL" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
@@ -34,7 +36,7 @@ function(romwright_add_test name)
   set_tests_properties(${name} PROPERTIES
     TIMEOUT ${ARG_TIMEOUT}
     LABELS "${ARG_LABELS}"
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ROMWRIGHT_PROGRAM_DIR=${ROMWRIGHT_PROGRAM_DIR};ROMWRIGHT_SOURCE_DIR=${PROJECT_SOURCE_DIR};XDG_DATA_HOME=${ROMWRIGHT_TEST_DATA_DIR};XDG_STATE_HOME=${CMAKE_BINARY_DIR}/test-state/${name};ASAN_OPTIONS=detect_leaks=0")
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ROMWRIGHT_PROGRAM_DIR=${ROMWRIGHT_PROGRAM_DIR};ROMWRIGHT_SOURCE_DIR=${PROJECT_SOURCE_DIR};XDG_DATA_HOME=${ROMWRIGHT_TEST_DATA_DIR};XDG_DATA_DIRS=${ROMWRIGHT_TEST_DATA_DIR}/system;XDG_STATE_HOME=${CMAKE_BINARY_DIR}/test-state/${name};ASAN_OPTIONS=detect_leaks=0")
   if(ARG_SERIAL)
     set_tests_properties(${name} PROPERTIES RUN_SERIAL TRUE)
   endif()

@@ -11,6 +11,12 @@ inline constexpr const char *kHelpStartPage = "about.html";
 // The program's help file: its folder followed by "Romwright.CHM".
 QString helpFilePath(const QString &programFolder);
 
+// The folder the help file is read from: the program folder when it holds
+// the file (a build tree, Windows), else the installed data folder
+// ../share/romwright beside it (/usr/bin -> /usr/share/romwright) when that
+// does. When neither does, the program folder, which the message then names.
+QString helpFolder(const FileSystem &files, const QString &programFolder);
+
 // Help > View Help File (F1): the help file with its contents and the start page,
 // both shown without an owner window.
 void viewHelpFile(HTMLHelp &help, const QString &programFolder);

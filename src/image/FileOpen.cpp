@@ -28,7 +28,9 @@ FileRead read(const FileSystem &files, const QString &path, MemoryImage &image, 
 QString loaderPath(const FileOpenContext &context, const char *name)
 {
     const QString file = QString::fromLatin1(name);
-    const QString found = findInFolders(context.files, {context.programFolder, context.userDataFolder}, file);
+    const QString found = findInFolders(
+        context.files, QStringList{context.programFolder, context.userDataFolder} + context.systemDataFolders,
+        file);
     return found.isEmpty() ? joinPath(context.programFolder, file) : found;
 }
 

@@ -8,6 +8,7 @@
 #include "image/ParseMotorolaSrecords.h"
 
 #include <QString>
+#include <QStringList>
 
 namespace romwright {
 
@@ -50,8 +51,9 @@ struct FileOpenResult {
 // Where FileOpen reads from.
 struct FileOpenContext {
     const FileSystem &files;
-    QString programFolder;    // where the two loader files are looked for first
-    QString userDataFolder{}; // then here; empty: nowhere else
+    QString programFolder;           // where the two loader files are looked for first
+    QString userDataFolder{};        // then here; empty: nowhere else
+    QStringList systemDataFolders{}; // then in each of these
 };
 
 // Reads the loaders and sFile into set, builds BootloaderBlocks and both

@@ -315,4 +315,26 @@ QString findInFolders(const FileSystem &files, const QStringList &folders, const
     return QString();
 }
 
+QStringList systemDataFolders(const QString &dataDirs)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(dataDirs);
+    return {};
+#else
+    const QString dirs = dataDirs.isEmpty() ? QStringLiteral("/usr/local/share/:/usr/share/") : dataDirs;
+    QStringList folders;
+    for (const QString &dir : dirs.split(QLatin1Char(':'), Qt::SkipEmptyParts)) {
+        const QString folder = joinPath(dir, QStringLiteral("romwright"));
+        if (dir.startsWith(QLatin1Char('/')) && !folders.contains(folder))
+            folders << folder;
+    }
+    return folders;
+#endif
+}
+
+QStringList systemDataFolders()
+{
+    return systemDataFolders(qEnvironmentVariable("XDG_DATA_DIRS"));
+}
+
 } // namespace romwright

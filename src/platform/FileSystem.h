@@ -86,4 +86,13 @@ QString joinPath(const QString &folder, const QString &name);
 // when none does. Empty folders are skipped, never read as the current one.
 QString findInFolders(const FileSystem &files, const QStringList &folders, const QString &name);
 
+// The machine's folders for firmware and loader files, looked in after the
+// user's own: each absolute entry of dataDirs (the text of $XDG_DATA_DIRS,
+// "/usr/local/share/:/usr/share/" when empty) followed by "romwright", in
+// order, each once. Relative entries are left out: they would name a folder
+// below wherever the program was started. Empty on Windows, where the
+// program folder serves every user.
+QStringList systemDataFolders(const QString &dataDirs);
+QStringList systemDataFolders(); // from the environment
+
 } // namespace romwright

@@ -102,8 +102,8 @@ TEST(ConsoleInterrupt, ASignalEndsTheUpdateAndRunningItAgainFinishesIt)
         EXPECT_FALSE(out.contains(QLatin1String("Firmware:  50%"))) << qPrintable(out);
         ASSERT_TRUE(sim.running());
 
-        const ConsoleRun second =
-            runRomwright(arguments, sim.link(), {}, QStringLiteral("0.05"), {}, state.path());
+        const ConsoleRun second = runRomwright(arguments, sim.link(), {}, QStringLiteral("0.05"), {},
+                                               {QStringLiteral("XDG_STATE_HOME=") + state.path()});
         EXPECT_EQ(second.exitCode, 0) << qPrintable(second.out + second.err);
         EXPECT_TRUE(second.out.contains(QRegularExpression(
             QStringLiteral(

@@ -34,6 +34,7 @@ TEST(Console, ExitStatusAndWhatItSays)
         QByteArray input = {};
         int questions = 0; // the chooser's, on standard output
         QString timeScale = QStringLiteral("0.05");
+        QStringList environment = {};
     };
     const QStringList file{"--file", kHalvernSample};
     const QStringList port1 = QStringList{"--port", "1"} + file;
@@ -51,6 +52,10 @@ TEST(Console, ExitStatusAndWhatItSays)
          {"Port: green\n", "Firmware file: Hlv1450ver5_9.s19\n", "File: green\n", "Communication: green\n",
           "Flash erase complete: green\n", "Firmware:  50%", "Firmware: 100%", "Updating: green\n", "Program: green\n"},
          {}},
+        // An administrator's folder for every user; a relative entry is no folder.
+        {"no file: firmware and loaders from the machine's data folder", {"--boot", "Q"}, "%1",
+         {"--port", "1", "--model", "halvern"}, 0, {"Firmware file: Hlv1450ver5_9.s19\n", "Program: green\n"}, {},
+         {}, 0, "0.05", {"XDG_DATA_HOME=/nonexistent", "XDG_DATA_DIRS=share:" + sampleDir().section('/', 0, -2)}},
         {"port without a device", {}, ",", halvern1, 1,
          {"Port: red\n", "Communications Failure: The communication port you have selected is not installed"}, {}},
         {"no Enter at the power-cycle prompt", {"--boot", "Z"}, "%1", halvern1, 1,
@@ -115,8 +120,9 @@ TEST(Console, ExitStatusAndWhatItSays)
                 ASSERT_TRUE(holder.emplace(sim->link()).isOpen());
             }
         }
-        const ConsoleRun run = runRomwright(QStringList{"--console"} + c.args,
-                                            sim ? c.ports.arg(sim->link()) : c.ports, c.input, c.timeScale);
+        const ConsoleRun run =
+            runRomwright(QStringList{"--console"} + c.args, sim ? c.ports.arg(sim->link()) : c.ports, c.input,
+                         c.timeScale, {}, c.environment);
         SCOPED_TRACE(("standard output:\n" + run.out + "standard error:\n" + run.err).toStdString());
         EXPECT_EQ(run.exitCode, c.exitCode);
         qsizetype at = 0; // the out texts in order

@@ -16,7 +16,9 @@
 #include "scanner/ChooserAnswer.h"
 #include "support/TestPaths.h"
 
+#include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <functional>
@@ -155,5 +157,71 @@ TEST(HelpFile, ExplainsEveryMessageTheProgramShows)
                     << message << "\n  missing: " << piece.toStdString();
             }
         }
+    }
+}
+
+// Every option `romwright --help` prints is described in the help's
+// command-line page and in the manual page romwright(1).
+TEST(HelpFile, CommandLinePageAndManualPageDescribeEveryOption)
+{
+    QProcess program;
+    program.start(test::programDir() + QStringLiteral("/romwright"), {QStringLiteral("--help")});
+    ASSERT_TRUE(program.waitForFinished(10000));
+    const QString usage = QString::fromUtf8(program.readAllStandardOutput());
+    static const QRegularExpression kOption(QStringLiteral("(?<![\\w-])--?[a-z][a-z-]*"));
+    QStringList options;
+    for (const QRegularExpressionMatch &m : kOption.globalMatch(usage))
+        if (!options.contains(m.captured()))
+            options << m.captured();
+    ASSERT_GE(options.size(), 10) << usage.toStdString();
+
+    auto archive = openBuiltHelp();
+    ASSERT_TRUE(archive);
+    QFile manual(test::sourceDir() + QStringLiteral("/docs/romwright.1"));
+    ASSERT_TRUE(manual.open(QIODevice::ReadOnly));
+    const struct {
+        const char *what;
+        QString text;
+    } documents[] = {
+        {"command-line.html",
+         HelpSearchIndex::plainText(text(*archive, QStringLiteral("command-line.html")))},
+        {"romwright.1",
+         QString::fromUtf8(manual.readAll()).replace(QStringLiteral("\\-"), QStringLiteral("-"))},
+    };
+    for (const auto &document : documents) {
+        for (const QString &option : options) {
+            const QRegularExpression mention(QStringLiteral("(?<![\\w-])") +
+                                             QRegularExpression::escape(option) +
+                                             QStringLiteral("(?![\\w-])"));
+            EXPECT_TRUE(document.text.contains(mention))
+                << document.what << " lacks " << option.toStdString();
+        }
+    }
+}
+
+// The help file is read beside the executable (a build tree, Windows), else
+// from the installed data folder, /usr/share/romwright for /usr/bin.
+TEST(HelpFile, IsReadFromTheProgramFolderElseTheInstalledDataFolder)
+{
+    const struct {
+        bool besideProgram, installed;
+        const char *readFrom;
+    } cases[] = {
+        {true, true, "usr/bin"},
+        {false, true, "usr/share/romwright"},
+        {false, false, "usr/bin"}, // the message names where it was looked for first
+    };
+    for (const auto &c : cases) {
+        QTemporaryDir root;
+        ASSERT_TRUE(root.isValid());
+        const QString bin = root.filePath(QStringLiteral("usr/bin"));
+        const QString share = root.filePath(QStringLiteral("usr/share/romwright"));
+        ASSERT_TRUE(QDir().mkpath(bin) && QDir().mkpath(share));
+        for (const auto &[present, folder] :
+             {std::pair{c.besideProgram, bin}, std::pair{c.installed, share}}) {
+            QFile file(helpFilePath(folder));
+            ASSERT_TRUE(!present || file.open(QIODevice::WriteOnly));
+        }
+        EXPECT_EQ(helpFolder(LocalFileSystem(), bin), root.filePath(QString::fromLatin1(c.readFrom)));
     }
 }

@@ -37,3 +37,20 @@ TEST(LocalFileSystem, TellsFilesFoldersAndMissingApartAndJoinsPaths)
         EXPECT_EQ(joinPath(QString::fromLatin1(folder), QStringLiteral("b.sss")),
                   QStringLiteral("/opt/romwright/b.sss"));
 }
+
+TEST(SystemDataFolders, EachAbsoluteEntryOnceInOrderWithTheDefaultForNone)
+{
+    const struct {
+        const char *dataDirs;
+        QStringList folders;
+    } cases[] = {
+        {"", {"/usr/local/share/romwright", "/usr/share/romwright"}},
+        {"/opt/data:/usr/share/", {"/opt/data/romwright", "/usr/share/romwright"}},
+        // Relative entries would name a folder below wherever the program was started.
+        {"share:./x:/srv/data", {"/srv/data/romwright"}},
+        {"/usr/share:/usr/share/::/usr/share", {"/usr/share/romwright"}},
+        {"relative", {}},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(systemDataFolders(QString::fromLatin1(c.dataDirs)), c.folders) << c.dataDirs;
+}

@@ -36,16 +36,23 @@ inline void setPortsAndTimeScale(QProcess &process, const QString &ports,
 }
 
 // romwright with these arguments; input goes to standard input, which is then closed; setpriv (see
-// AsNobody.h) runs the program as nobody. A run that would wait for a person is killed.
+// AsNobody.h) runs the program as nobody; environment holds NAME=VALUE settings on top of the suite's.
+// A run that would wait for a person is killed.
 inline ConsoleRun runRomwright(const QStringList &arguments, const QString &ports = {},
                                const QByteArray &input = {},
                                const QString &timeScale = QStringLiteral("0.05"), const QString &setpriv = {},
-                               const QString &stateFolder = {})
+                               const QStringList &environment = {})
 {
     QProcess process;
-    // A new, empty one unless named, so that no run finds another's record.
-    QTemporaryDir fresh;
-    setPortsAndTimeScale(process, ports, timeScale, stateFolder.isEmpty() ? fresh.path() : stateFolder);
+    setPortsAndTimeScale(process, ports, timeScale);
+    QProcessEnvironment env = process.processEnvironment();
+    // A new, empty state folder unless one is named, so that no run finds
+    // another's record of an unfinished update.
+    QTemporaryDir state;
+    env.insert(QStringLiteral("XDG_STATE_HOME"), state.path());
+    for (const QString &setting : environment)
+        env.insert(setting.section(QLatin1Char('='), 0, 0), setting.section(QLatin1Char('='), 1));
+    process.setProcessEnvironment(env);
     if (setpriv.isEmpty())
         process.start(kProgram, arguments);
     else

@@ -169,9 +169,10 @@ StartUpResult FormLoad(const StartUpRequest &asked, const StartUpContext &contex
         services.view.setText(LabelId::FirmFile, fileNameOf(request.firmwarePath));
         state.FileOpen(request.firmwarePath);
     } else {
-        const FirmwareChoice chosen =
-            discoverFirmware(services.files, {services.programFolder, services.userDataFolder},
-                             result.typeOfScanner, bTargetA, request.firmwareName, request.barCode);
+        const FirmwareChoice chosen = discoverFirmware(
+            services.files,
+            QStringList{services.programFolder, services.userDataFolder} + services.systemDataFolders,
+            result.typeOfScanner, bTargetA, request.firmwareName, request.barCode);
         result.sFirmFile = chosen.sFirmFile;
         if (chosen.sFirmFile.isEmpty() && request.stopAtFirstGap) {
             result.end = FormLoadEnd::NoFirmware;

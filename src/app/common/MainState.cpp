@@ -60,7 +60,8 @@ Outcome MainState::IdentifyTarget()
 
 FileOpenResult MainState::FileOpen(const QString &sFile)
 {
-    const FileOpenContext context{m_services.files, m_services.programFolder, m_services.userDataFolder};
+    const FileOpenContext context{m_services.files, m_services.programFolder, m_services.userDataFolder,
+                                  m_services.systemDataFolders};
     m_firmwareFile = sFile;
     ++m_loads;
     const FileOpenResult result = romwright::FileOpen(sFile, *m_firmware, context);

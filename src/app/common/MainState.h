@@ -17,6 +17,7 @@
 #include "view/ProgramFlags.h"
 
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <memory>
 
@@ -33,9 +34,10 @@ struct MainServices {
     Dialogs &dialogs;
     Clock &clock; // pauses, timers and every wait
     const FileSystem &files;
-    QString programFolder;    // where the loader files are looked for first
-    QString userDataFolder{}; // then here; empty: nowhere else
-    QString stateFolder{};    // the record of an unfinished update; empty: none is kept
+    QString programFolder;           // where the loader files are looked for first
+    QString userDataFolder{};        // then here; empty: nowhere else
+    QStringList systemDataFolders{}; // then in each of these
+    QString stateFolder{};           // the record of an unfinished update; empty: none is kept
 };
 
 class MainState {

@@ -45,7 +45,7 @@ bool firmwareRefused(const FirmwareVerdict &verdict, bool force, ConsoleReport &
 }
 
 int consoleSteps(MainState &state, const StartUpRequest &request, const ConsoleOptions &options,
-                 ConsoleView &view, ConsoleReport &report, const QString &folder, const QString &userFolder);
+                 ConsoleView &view, ConsoleReport &report);
 
 int finish(Outcome outcome, ConsoleReport &report)
 {
@@ -53,6 +53,14 @@ int finish(Outcome outcome, ConsoleReport &report)
         return kExitCompleted;
     report.error(QStringLiteral("the update did not complete: %1").arg(QLatin1String(describe(outcome))));
     return kExitFailed;
+}
+
+// "a, b or c" of the folders searched, the empty ones left out.
+QString folderList(QStringList folders)
+{
+    folders.removeAll(QString());
+    const QString last = folders.isEmpty() ? QString() : folders.takeLast();
+    return folders.isEmpty() ? last : folders.join(QStringLiteral(", ")) + QStringLiteral(" or ") + last;
 }
 
 } // namespace
@@ -87,12 +95,14 @@ int runConsole(const QStringList &arguments)
     LocalFileSystem files;
     const QString folder = programFolder();
     const QString userFolder = userDataFolder();
+    const QStringList systemFolders = systemDataFolders();
     const PortMap map = PortMap::fromEnvironment();
     if (map.ignoredDevices() > 0)
         report.warning(map.ignoredDevicesNote());
-    MainState state(makeSystemSerialPort(map),
-                    MainServices{view, dialogs, clock, files, folder, userFolder, userStateFolder()},
-                    FlashTimings{}.scaled(*timeScale));
+    MainState state(
+        makeSystemSerialPort(map),
+        MainServices{view, dialogs, clock, files, folder, userFolder, systemFolders, userStateFolder()},
+        FlashTimings{}.scaled(*timeScale));
     state.recordNotWritten = [&report](const QString &path) {
         report.warning(QStringLiteral("romwright: could not write %1; if this update is interrupted, run it "
                                       "again with --port, --model and --file")
@@ -166,7 +176,7 @@ int runConsole(const QStringList &arguments)
     };
     request.noScannerFound = [&report] { report.error(QString::fromLatin1(kNoScannerWayBackConsole)); };
 
-    const int status = consoleSteps(state, request, options, view, report, folder, userFolder);
+    const int status = consoleSteps(state, request, options, view, report);
     // The waits have returned and the port is closed. A signal says what it
     // cut short; an update that completed all the same keeps its status.
     if (const int signal = TerminationSignals::lastCaught(); signal != 0 && status != kExitCompleted) {
@@ -181,7 +191,7 @@ int runConsole(const QStringList &arguments)
 namespace {
 
 int consoleSteps(MainState &state, const StartUpRequest &request, const ConsoleOptions &options,
-                 ConsoleView &view, ConsoleReport &report, const QString &folder, const QString &userFolder)
+                 ConsoleView &view, ConsoleReport &report)
 {
     std::unique_ptr<Scanner> scanner;
     PortPermissionNotice notice;
@@ -196,11 +206,13 @@ int consoleSteps(MainState &state, const StartUpRequest &request, const ConsoleO
         return kExitFailed;
     case FormLoadEnd::NoFirmware: {
         const QString model = view.text(LabelId::ScanMod);
-        report.error(QStringLiteral("no firmware file for %1 in %2; name one with --file")
-                         .arg(started.typeOfScanner == kNotDetected
-                                  ? QStringLiteral("an unknown scanner (give --model)")
-                                  : QStringLiteral("the ") + model,
-                              userFolder.isEmpty() ? folder : folder + QStringLiteral(" or ") + userFolder));
+        report.error(
+            QStringLiteral("no firmware file for %1 in %2; name one with --file")
+                .arg(started.typeOfScanner == kNotDetected
+                         ? QStringLiteral("an unknown scanner (give --model)")
+                         : QStringLiteral("the ") + model,
+                     folderList(QStringList{state.services().programFolder, state.services().userDataFolder} +
+                                state.services().systemDataFolders)));
         return kExitFailed;
     }
     case FormLoadEnd::NoScanner:

@@ -111,9 +111,9 @@ void MainWindowHandlers::optProcessor_Click(int Index)
         typeOfScannerForModel(m_window.text(LabelId::ScanMod)) != kWexmoor3650)
         return;
     m_processorLoaded = barCode;
-    const FirmwareChoice found =
-        discoverFirmware(m_parts.files, {m_parts.programFolder, m_parts.userDataFolder}, kWexmoor3650,
-                         state.target().bTargetA, QString(), barCode);
+    const FirmwareChoice found = discoverFirmware(
+        m_parts.files, QStringList{m_parts.programFolder, m_parts.userDataFolder} + m_parts.systemDataFolders,
+        kWexmoor3650, state.target().bTargetA, QString(), barCode);
     m_sFirmFile = found.sFirmFile;
     if (loadDiscoveredFirmware(m_parts.files, found, m_window,
                                [this](const QString &path) { m_parts.state.FileOpen(path); }))
@@ -158,7 +158,7 @@ HTMLHelp &MainWindowHandlers::help()
 void MainWindowHandlers::mnuHelpViewHelp_Click()
 {
     if (m_makeHelp)
-        viewHelpFile(help(), m_parts.programFolder);
+        viewHelpFile(help(), helpFolder(m_parts.files, m_parts.programFolder));
 }
 
 void MainWindowHandlers::Form_KeyUp(int KeyCode)

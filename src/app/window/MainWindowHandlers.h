@@ -11,6 +11,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -34,6 +35,7 @@ struct WindowParts {
     QString programFolder;
     QString userDataFolder{}; // searched for firmware after the program folder
     ScannerTimings scannerTimings{};
+    QStringList systemDataFolders{}; // searched after the user's data folder
 };
 
 class MainWindowHandlers : public QObject {

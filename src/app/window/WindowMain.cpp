@@ -44,8 +44,9 @@ int runWindow(int &argc, char **argv)
     WidgetDialogs dialogs(&window, [](QWidget *parent) { return chooseScannerWindow(parent); });
     const std::unique_ptr<Registry> registry = makeSettingsRegistry();
     const QString userFolder = userDataFolder();
+    const QStringList systemFolders = systemDataFolders();
     MainState state(makeSystemSerialPort(map),
-                    {window, dialogs, clock, files, folder, userFolder, userStateFolder()});
+                    {window, dialogs, clock, files, folder, userFolder, systemFolders, userStateFolder()});
     state.recordNotWritten = [](const QString &path) {
         std::fprintf(stderr,
                      "romwright: warning: could not write %s; an interrupted update will not be "
@@ -76,7 +77,7 @@ int runWindow(int &argc, char **argv)
     });
 
     MainWindowHandlers frm(
-        window, {state, clock, files, dialogs, folder, userFolder}, makeHelp,
+        window, {state, clock, files, dialogs, folder, userFolder, {}, systemFolders}, makeHelp,
         [&] { showAbout(&window, dialogs, *registry); }, endProgram);
     if (frm.Form_Load(parseWindowCommandLine(arguments)) == FormLoadEnd::EndProgram)
         return 0;
