@@ -148,8 +148,11 @@ private:
         case 9:
             m_result.endRecordType = type;
             return SrecordError::None;
-        default:
-            return SrecordError::None; // S0 header
+        default: // S0 header
+            if (m_result.recordsOfType[0] == 1)
+                m_result.header = QByteArray(reinterpret_cast<const char *>(bytes.data()) + addressBytes,
+                                             *count - addressBytes - 1);
+            return SrecordError::None;
         }
     }
 

@@ -53,6 +53,7 @@ struct SrecordResult {
     long countRecordValue = 0;           // CountMismatch: what the count record said
     std::vector<AddressRange> stored;    // per data record, in file order (unmerged)
     int skippedLines = 0;                // blank lines, comments and other lines that are no record
+    QByteArray header;                   // the data of the first S0 record; releases name themselves there
 
     bool ok() const { return error == SrecordError::None; }
     // A read that succeeded and stored at least one byte: the only kind that may be programmed.

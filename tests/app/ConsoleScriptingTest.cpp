@@ -141,8 +141,9 @@ TEST(ConsoleJson, AWholeUpdateIsOneObjectPerLine)
 {
     SimProcess sim({QStringLiteral("--boot"), QStringLiteral("Q")});
     ASSERT_TRUE(sim.isReady()) << qPrintable(sim.errorText());
-    const ConsoleRun run =
-        runRomwright({"--console", "--port", "1", "--file", kHalvernSample, "--yes", "--json"}, sim.link());
+    const ConsoleRun run = runRomwright(
+        {"--console", "--port", "1", "--model", "halvern", "--file", kHalvernSample, "--yes", "--json"},
+        sim.link());
     EXPECT_EQ(run.exitCode, 0) << qPrintable(run.out + run.err);
     EXPECT_TRUE(run.err.isEmpty()) << qPrintable(run.err);
 

@@ -282,6 +282,7 @@ TEST(WindowUpdate, FileForAnotherScannerIsAskedAboutAndALoaderRefused)
     EXPECT_EQ(rig.dialogs.questions[0].icon, MessageIcon::Exclamation);
     EXPECT_TRUE(rig.window.isControlEnabled(ControlId::FileMenu));
     EXPECT_TRUE(rig.window.isControlEnabled(ControlId::ExitButton));
+    EXPECT_TRUE(rig.window.isControlEnabled(ControlId::ProgramButton)); // to click again
 
     rig.frm.FindFile();
     ASSERT_TRUE(rig.window.isControlEnabled(ControlId::ProgramButton));
@@ -299,6 +300,41 @@ TEST(WindowUpdate, FileForAnotherScannerIsAskedAboutAndALoaderRefused)
     for (const QString &line : sent(sim.transcript()))
         heard << line.section(QLatin1Char(' '), 2, 2);
     EXPECT_EQ(heard.join(QLatin1Char(' ')), QStringLiteral("0x56 0x0D 0x0A 0x52 0x32"));
+}
+
+// No model (the port chosen by hand): PROGRAM asks which scanner it is
+// before the check; the chooser closed cancels the click, Exit ends the program.
+TEST(WindowUpdate, WithoutAModelProgramAsksTheChooserFirst)
+{
+    SimProcess sim({"--boot", "Q"});
+    ASSERT_TRUE(sim.isReady()) << sim.errorText().toStdString();
+    SimRig rig(sim);
+    ASSERT_EQ(rig.frm.Form_Load(WindowCommandLine{"Hlv1450ver5_9.s19", "1", QString()}), FormLoadEnd::Ready);
+    rig.dialogs.chooserAnswers = {QString(), QStringLiteral("Wexmoor 3650"), std::nullopt};
+    rig.program(); // closed: nothing asked, nothing sent
+    EXPECT_EQ(rig.dialogs.chooserShown, 1);
+    EXPECT_TRUE(rig.dialogs.questions.empty());
+    EXPECT_TRUE(rig.window.isControlEnabled(ControlId::ProgramButton));
+    EXPECT_TRUE(rig.window.text(LabelId::ScanMod).isEmpty());
+
+    rig.program(); // a Wexmoor: Main ticked, the Halvern file asked about (No)
+    EXPECT_EQ(rig.window.text(LabelId::ScanMod), QStringLiteral("Wexmoor 3650"));
+    EXPECT_EQ(rig.window.processorTicked(), 0);
+    ASSERT_EQ(rig.dialogs.questions.size(), 1u);
+    EXPECT_TRUE(rig.dialogs.questions[0].text.endsWith(
+        QLatin1String("but the scanner is a Wexmoor 3650. Program it anyway?")));
+    rig.program(); // the model is known now: asked again, not chosen again
+    EXPECT_EQ(rig.dialogs.chooserShown, 2);
+    EXPECT_TRUE(rig.ends.isEmpty());
+
+    rig.window.setText(LabelId::ScanMod, QString());
+    rig.program(); // Exit
+    EXPECT_EQ(rig.ends, QList<int>{1});
+    sim.stop();
+    QString heard;
+    for (const QString &line : sent(sim.transcript()))
+        heard += line.section(QLatin1Char(' '), 3, 3);
+    EXPECT_EQ(heard, QStringLiteral("'R''2'"));
 }
 
 TEST(WindowUpdate, ClosingTheWindowDuringAnUpdateAsksAndYesEndsWithStatusOne)

@@ -179,7 +179,7 @@ int runInfo(const QStringList &arguments)
         print(stderr, damagedFileMessage(options->file, result) + QLatin1Char('\n'));
         return 1;
     }
-    const FirmwareKind kind = firmwareKind(options->file, firmwareData(image));
+    const FirmwareKind kind = firmwareKind(options->file, firmwareData(image), headerText(result.header));
     RelocateVectors(image);
     printSummary(*options, result, image);
     print(stdout, QStringLiteral("For: %1\n").arg(firmwareMeantFor(kind)));
