@@ -48,24 +48,6 @@ protected:
 
 } // namespace
 
-// A fresh object has no window to give, and only help-file numbers 1 and 2
-// name a file.
-TEST_F(HelpViewerTest, AFreshObjectHasNoWindowHandleAndKnowsHelpFilesOneAndTwo)
-{
-    EXPECT_EQ(help->HHWndHandle(), 0u);
-    ASSERT_EQ(dialogs.messages.size(), 1u);
-    EXPECT_EQ(dialogs.messages[0].text, QStringLiteral("No HTML Help window handle to retrieve."));
-    const std::pair<std::int16_t, QString> cases[] = {
-        {1, joinPath(programDir(), QStringLiteral("Library.chm"))},
-        {2, QStringLiteral("Library.txt")},
-        {3, QString()},
-        {0, QString()},
-        {-1, QString()},
-    };
-    for (const auto &[n, expected] : cases)
-        EXPECT_EQ(help->HHSetHelpFile(n), expected) << n;
-}
-
 TEST_F(HelpViewerTest, LinksPicturesAndSearchLeadInsideTheFile)
 {
     viewHelpFile(*help, programDir());
