@@ -116,11 +116,7 @@ TEST_F(HelpViewerTest, AMissingOrDamagedHelpFileWarnsOncePerDisplayCallAndOpensN
         // A folder name that would garble a message built from it as a format or as markup.
         const QString folder = m_dir.filePath(QString::fromLatin1(c.what) + QStringLiteral(" %1 <b>x"));
         ASSERT_TRUE(QDir().mkpath(folder));
-        if (c.file) {
-            QFile f(helpFilePath(folder));
-            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-            f.write(*c.file);
-        }
+        ASSERT_TRUE(!c.file || writeWholeFile(helpFilePath(folder), *c.file));
         dialogs.messages.clear();
         HTMLHelp help(viewer, dialogs, *registry, files, folder);
         viewHelpFile(help, folder);
@@ -138,9 +134,7 @@ TEST_F(HelpViewerTest, AMissingOrDamagedHelpFileWarnsOncePerDisplayCallAndOpensN
 // says the part is damaged instead of standing empty.
 TEST_F(HelpViewerTest, AContentsOrIndexThatCannotBeReadIsCalledDamagedInItsTab)
 {
-    QFile built(helpFilePath(programDir()));
-    ASSERT_TRUE(built.open(QIODevice::ReadOnly));
-    const QByteArray good = built.readAll();
+    const QByteArray good = files.read(helpFilePath(programDir())).bytes;
     const struct {
         const char *what;
         const char *entry; // the directory entry renamed, so it is not found
