@@ -61,9 +61,10 @@ inline qsizetype fuzzPosition(const QByteArray &input, const QList<QByteArray> &
     return fuzzBelow(random, span + 1);
 }
 
-// One to four edits of a seed: a byte set to a token's first character, to
-// 0x00 or 0xFF, to any value or with one bit flipped; a token inserted; a run
-// deleted; the rest cut off; a piece of a seed inserted up to eight times over.
+// One to four edits of a seed, most of them in place (offsets in a binary
+// format stay valid): a byte set to a token's first character, to 0x00 or
+// 0xFF, to any value or with one bit flipped; else a token inserted, a run
+// deleted, the rest cut off, or a piece of a seed inserted up to eight times.
 inline QByteArray fuzzMutate(QByteArray input, const std::vector<QByteArray> &seeds,
                              const QList<QByteArray> &tokens, const QList<QByteArray> &anchors,
                              std::mt19937 &random)
@@ -75,23 +76,18 @@ inline QByteArray fuzzMutate(QByteArray input, const std::vector<QByteArray> &se
                               at < input.size() ? char(input[at] ^ (1 << below(8))) : char(0)};
         const QByteArray &seed = seeds[std::size_t(below(qsizetype(seeds.size())))];
         switch (below(8)) {
-        case 0:
-        case 1:
-        case 2:
-            if (at < input.size())
-                input[at] = bytes[below(5)];
-            break;
-        case 3:
+        case 5:
             input.insert(at, tokens[below(tokens.size())]);
             break;
-        case 4:
-            input.remove(at, below(64));
+        case 6:
+            input.remove(at, below(4) ? below(64) : input.size());
             break;
-        case 5:
-            input.truncate(at);
+        case 7:
+            input.insert(at, seed.mid(below(seed.size() + 1), below(200)).repeated(1 + below(8)));
             break;
         default:
-            input.insert(at, seed.mid(below(seed.size() + 1), below(200)).repeated(1 + below(8)));
+            if (at < input.size())
+                input[at] = bytes[below(5)];
         }
     }
     return input;
