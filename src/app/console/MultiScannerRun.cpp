@@ -205,6 +205,8 @@ void SeveralScanners::start(Child &child, const Target &target)
         arguments << QStringLiteral("--yes");
     if (m_options.force)
         arguments << QStringLiteral("--force");
+    if (!m_options.trace.isEmpty())
+        arguments << QStringLiteral("--trace") << tracePathForPort(m_options.trace, target.port);
 
     child.process = std::make_unique<QProcess>();
     QProcess &process = *child.process;
