@@ -64,7 +64,7 @@ QString PortTranscript::line(const Entry &entry)
                        .arg(QLatin1String(way), -3);
     if (entry.kind == 'n')
         return text + entry.rate;
-    text += QStringLiteral("%1  ").arg(entry.rate, 6);
+    text += QStringLiteral("%1  ").arg(entry.rate.section(QLatin1Char(','), 0, 0), 6);
     if (entry.dropped > 0)
         text += QStringLiteral("(%1 bytes before these no longer kept) ").arg(entry.dropped);
     text += escaped(entry.data);
@@ -111,7 +111,7 @@ void PortTranscript::bytes(int port, Way way, const QByteArray &data, const QStr
     entry.time = m_clock.now() - m_start;
     entry.port = port;
     entry.kind = way == Way::Out ? 'o' : way == Way::In ? 'i' : 'x';
-    entry.rate = settings.section(QLatin1Char(','), 0, 0);
+    entry.rate = settings; // shared, not copied: the rate is cut out only when written
     entry.data = data;
     entry.error = error;
     trace(entry);

@@ -55,7 +55,7 @@ private:
         std::chrono::milliseconds time{};
         int port = 0;
         char kind = 'n'; // 'o' out, 'i' in, 'x' discarded, 'n' a note
-        QString rate;    // baud; for a note its text
+        QString rate;    // the line's settings; for a note its text
         QByteArray data;
         qsizetype dropped = 0; // leading bytes of the entry no longer kept
         CommError error = CommError::None;
