@@ -88,7 +88,7 @@ TEST(MultiScanner, OneStallsAndTheOthersComplete)
     const QStringList stateHome{QStringLiteral("XDG_STATE_HOME=") + state.path()};
     const ConsoleRun run =
         runRomwright({"--console", "--port", "1,2,3,4", "--file", romwright::test::kHalvernSample, "--model",
-                      "halvern", "--yes", "--json"},
+                      "halvern", "--yes", "--json", "--trace", state.filePath(QStringLiteral("run.txt"))},
                      SimProcess::portList({&first, &stalled, &third, &jorlith}), {}, QStringLiteral("0.05"),
                      {}, stateHome);
     EXPECT_EQ(run.exitCode, 1) << qPrintable(run.out + run.err);
@@ -121,6 +121,17 @@ TEST(MultiScanner, OneStallsAndTheOthersComplete)
     ASSERT_TRUE(third.waitForExit(5s));
     EXPECT_EQ(blocksMissing(first.dump()), 0);
     EXPECT_EQ(blocksMissing(third.dump()), 0);
+
+    // Each scanner's trace apart; port 4's heard nothing but identity queries.
+    for (const int port : {1, 2, 3, 4}) {
+        QFile trace(state.filePath(QStringLiteral("run-port%1.txt").arg(port)));
+        ASSERT_TRUE(trace.open(QIODevice::ReadOnly)) << port;
+        const QByteArray text = trace.readAll();
+        EXPECT_GE(text.count("  out   38400  \"V\\r\\n\""), 1) << port;
+        EXPECT_EQ(text.count("  out   ") == text.count("  out   38400  \"V\\r\\n\""), port == 4)
+            << text.constData();
+        EXPECT_EQ(text.contains("  out   38400  \"z\""), port != 4) << text.constData();
+    }
 
     // Port 4 never got as far as PROGRAM: no line.
     const QList<QJsonObject> logged = romwright::test::loggedUpdates(state.path());

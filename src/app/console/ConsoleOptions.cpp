@@ -34,6 +34,7 @@ QString consoleUsage()
         "                     messages, prompts, errors and at the end the result\n"
         "  --trace OUT        write every byte to and from the scanner to OUT as it goes, with\n"
         "                     its time and line rate; with several ports, OUT-portN for each\n"
+        "                     scanner and OUT for the search\n"
         "  Every update is logged in ~/.local/state/romwright/updates.jsonl (romwright --history).\n");
 }
 
