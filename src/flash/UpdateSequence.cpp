@@ -114,10 +114,14 @@ void UpdateSequence::announceEnd(Outcome end)
 {
     QString failure;
     switch (end) {
-    case Outcome::EndCompleted:
+    case Outcome::EndCompleted: {
         m_view.setBusy(false);
-        m_dialogs.message(QString::fromLatin1(messages::kComplete), QString(), MessageIcon::None);
+        QString complete = QString::fromLatin1(messages::kComplete);
+        if (m_flags.bWexmoor && !m_flags.bBarCodeProcessor)
+            complete += QLatin1String(messages::kCompleteUpdateBarCode);
+        m_dialogs.message(complete, QString(), MessageIcon::None);
         break;
+    }
     case Outcome::EndTimedOut:
         m_view.setBusy(false);
         m_dialogs.message(QString::fromLatin1(messages::kTimedOut),
@@ -170,8 +174,10 @@ Outcome UpdateSequence::click(const FirmwareSet &firmware)
         m_dialogs.message(text(messages::kSelectFirmware), QString(), MessageIcon::None);
         return stop(false);
     }
-    if (firmwareCheck && !firmwareCheck())
+    if (firmwareCheck && !firmwareCheck()) {
+        m_view.setControlEnabled(ControlId::ProgramButton, true); // the user may click again
         return stop(false);
+    }
 
     if (!m_link.RequestBootloader(m_flags.bBarCodeProcessor)) {
         m_dialogs.message(text(messages::kPortFailure), text(messages::kCommunicationsFailureTitle),
@@ -251,8 +257,10 @@ Outcome UpdateSequence::awaitGreetingAndProgram(const FirmwareSet &firmware)
         m_view.setControlEnabled(ControlId::ProgramButton, false);
         return stop(true);
     }
-    if (firmwareCheck && !firmwareCheck())
+    if (firmwareCheck && !firmwareCheck()) {
+        m_view.setControlEnabled(ControlId::ProgramButton, true);
         return stop(true);
+    }
     lockForRoute();
     return a ? ProgramFirmware128(firmware) : ProgramFirmware64(firmware);
 }

@@ -9,6 +9,9 @@
 #include "platform/FileSystem.h"
 #include "platform/PortMap.h"
 #include "platform/RecordingSerialPort.h"
+#include "scanner/ChooserAnswer.h"
+#include "scanner/FindScanner.h"
+#include "scanner/ScannerModel.h"
 #include "view/MainView.h"
 
 #include <QCoreApplication>
@@ -140,7 +143,9 @@ FirmwareVerdict MainState::firmwareVerdict(std::optional<bool> bTargetA) const
 {
     const ScannerAtHand scanner{typeOfScannerForModel(m_services.view.text(LabelId::ScanMod)), bTargetA,
                                 m_flags.bBarCodeProcessor};
-    return checkFirmware(m_firmwareFile, firmwareKind(m_firmwareFile, m_firmware->FirmwareFileData), scanner);
+    return checkFirmware(
+        m_firmwareFile,
+        firmwareKind(m_firmwareFile, m_firmware->FirmwareFileData, m_firmware->FirmwareHeader), scanner);
 }
 
 bool MainState::approveFirmware()
@@ -160,8 +165,7 @@ bool MainState::approveFirmware()
     // file loaded while the update waited for the greeting.
     if (m_forceFirmware || (m_approvedLoad == m_loads && m_approvedQuestion == verdict.text))
         return true;
-    if (!m_services.dialogs.question(verdict.text + QLatin1String(kProgramAnyway), title,
-                                     MessageIcon::Exclamation))
+    if (!m_services.dialogs.question(verdict.text + verdict.question, title, MessageIcon::Exclamation))
         return false;
     m_approvedLoad = m_loads;
     m_approvedQuestion = verdict.text;
@@ -183,6 +187,16 @@ Outcome MainState::cmdProgram_Click()
     if (m_update->running())
         return m_update->cmdProgram_Click(*m_firmware);
     m_approvedLoad = -1;
+    if (m_firmware->FilesValid) {
+        switch (askModelIfUnknown()) {
+        case ModelAnswer::Known:
+            break;
+        case ModelAnswer::Closed:
+            return Outcome::Stopped;
+        case ModelAnswer::Exit:
+            return Outcome::EndClosed;
+        }
+    }
     m_run = UpdateRun{};
     m_run.started = QDateTime::currentDateTimeUtc();
     m_run.startedAt = m_services.clock.now();
@@ -307,6 +321,22 @@ int MainState::portForDevice(int port, const QString &device) const
 bool MainState::scannerLeftInBootSoftware() const
 {
     return m_link->greeted() && m_update->phase() == UpdatePhase::Unchanged;
+}
+
+MainState::ModelAnswer MainState::askModelIfUnknown()
+{
+    // Nothing is checked against a scanner nobody named: ask which one it is.
+    if (typeOfScannerForModel(m_services.view.text(LabelId::ScanMod)) != kNotDetected)
+        return ModelAnswer::Known;
+    const std::optional<QString> choice = m_services.dialogs.chooseScanner();
+    if (!choice) {
+        m_link->closePort(); // the chooser's Exit ends the program
+        return ModelAnswer::Exit;
+    }
+    if (choice->isEmpty())
+        return ModelAnswer::Closed;
+    showScannerModel(m_services.view, m_flags, modelShownFor(*choice));
+    return ModelAnswer::Known;
 }
 
 void MainState::ExitCommand_Click()
