@@ -58,6 +58,7 @@ TEST(CommandLine, HelpVersionAndUnknownOptions)
         {{"--console", "--port", "1", "--file", file, "--colour"}, 2, usage},
         {{"--console", "--port", "1", "--file", file, "--time-scale", "0.05"}, 2, usage}, // timing is no option
         {{"--trace"}, 2, QStringLiteral("^romwright: --trace takes the path of the file to write\\nusage: romwright")},
+        {{"--trace", "out.txt", "-x"}, 2, QStringLiteral("^romwright: unknown option -x\\n")}, // the window takes --trace OUT
         {{"--console", "--port", "1", "--file", file, "--trace"}, 2, usage},
         // Before anything is sent.
         {{"--console", "--port", "1", "--file", file, "--trace", "/nonexistent/trace"}, 1,
