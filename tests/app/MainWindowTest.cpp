@@ -74,6 +74,36 @@ TEST_F(MainWindowTest, KeyReleasesReachTheWindowOnceAndOnlyAfterTheirPress)
     EXPECT_EQ(released, (QList<int>{Qt::Key_V, Qt::Key_E}));
 }
 
+// Enter clicks the focused button; Ctrl+Q is EXIT and off with it; a control
+// that is off is drawn grey, the blue captions' colour included.
+TEST_F(MainWindowTest, EnterClicksCtrlQExitsAndOffControlsLookOff)
+{
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    QStringList heard;
+    QObject::connect(&window, &MainWindow::programClicked, [&] { heard << "program"; });
+    QObject::connect(&window, &MainWindow::exitClicked, [&] { heard << "exit"; });
+    window.findChild<QPushButton *>("cmdProgram")->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QTest::keyClick(&window, Qt::Key_Q, Qt::ControlModifier);
+    window.setControlEnabled(ControlId::ExitButton, false);
+    QTest::keyClick(&window, Qt::Key_Q, Qt::ControlModifier);
+    window.setControlEnabled(ControlId::ExitButton, true);
+    window.setControlEnabled(ControlId::FileMenu, false);
+    QTest::keyClick(&window, Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_EQ(heard, (QStringList{"program", "exit"}));
+
+    for (const char *name : {"optProcessor0", "cmdBrowse"}) {
+        auto *control = window.findChild<QWidget *>(name);
+        control->setEnabled(false);
+        const QPalette &palette = control->palette();
+        EXPECT_NE(palette.color(QPalette::Disabled, QPalette::ButtonText),
+                  palette.color(QPalette::Active, QPalette::ButtonText))
+            << name;
+    }
+}
+
 // A file name is shown as written, never read as markup; bytes that are not
 // UTF-8 show as U+FFFD.
 TEST_F(MainWindowTest, FileLabelShowsHostileNamesAsPlainText)

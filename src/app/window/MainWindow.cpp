@@ -40,12 +40,14 @@ std::size_t lampIndex(LampId id)
     return static_cast<std::size_t>(id);
 }
 
+// Only the active and inactive groups: a disabled control keeps the style's
+// grey, so it looks as off as it is.
 void setTextColour(QWidget *widget, const QColor &colour)
 {
     QPalette palette = widget->palette();
-    palette.setColor(QPalette::WindowText, colour);
-    palette.setColor(QPalette::Text, colour);
-    palette.setColor(QPalette::ButtonText, colour);
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive})
+        for (const QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+            palette.setColor(group, role, colour);
     widget->setPalette(palette);
 }
 
@@ -118,6 +120,14 @@ void MainWindow::buildMenus()
     QAction *open = m_fileMenu->addAction(QStringLiteral("&Open..."));
     open->setObjectName(QStringLiteral("mnuFileOpen"));
     connect(open, &QAction::triggered, this, &MainWindow::openFileClicked);
+    m_fileMenu->addSeparator();
+    m_fileExit = m_fileMenu->addAction(QStringLiteral("E&xit"));
+    m_fileExit->setObjectName(QStringLiteral("mnuFileExit"));
+    m_fileExit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    m_fileExit->setShortcutContext(Qt::WindowShortcut);
+    // Also the window's own: Ctrl+Q works while the File menu is hidden.
+    addAction(m_fileExit);
+    connect(m_fileExit, &QAction::triggered, this, &MainWindow::exitClicked);
 
     m_helpMenu = menuBar()->addMenu(QStringLiteral("&Help"));
     m_helpMenu->setObjectName(QStringLiteral("mnuHelp"));
@@ -158,6 +168,7 @@ void MainWindow::buildSettings(QWidget *client)
     m_cmdBrowse->setFont(m_font);
     setTextColour(m_cmdBrowse, palette().color(QPalette::ButtonText));
     m_cmdBrowse->setGeometry(m_scale.rect(6600, 1100, 500, 375));
+    m_cmdBrowse->setAutoDefault(true); // Enter clicks the focused button, as Space does
     connect(m_cmdBrowse, &QPushButton::clicked, this, &MainWindow::openFileClicked);
 
     addLabel(frame1, "Label5", QStringLiteral("Wexmoor Processor:"), m_scale.rect(300, 1525, 2200, 275), true,
@@ -251,11 +262,13 @@ void MainWindow::buildButtons(QWidget *client)
     m_cmdProgram = new QPushButton(QStringLiteral("PROGRAM"), frame3);
     m_cmdProgram->setObjectName(QStringLiteral("cmdProgram"));
     m_cmdProgram->setGeometry(m_scale.rect(600, 600, 1800, 600));
+    m_cmdProgram->setAutoDefault(true);
     connect(m_cmdProgram, &QPushButton::clicked, this, &MainWindow::programClicked);
 
     m_exitCommand = new QPushButton(QStringLiteral("EXIT"), frame3);
     m_exitCommand->setObjectName(QStringLiteral("ExitCommand"));
     m_exitCommand->setGeometry(m_scale.rect(600, 1800, 1800, 600));
+    m_exitCommand->setAutoDefault(true);
     connect(m_exitCommand, &QPushButton::clicked, this, &MainWindow::exitClicked);
 }
 
@@ -356,9 +369,19 @@ void MainWindow::setControlEnabled(ControlId id, bool enabled)
         if (menu == m_helpMenu)
             for (QAction *entry : m_helpMenu->actions())
                 entry->setEnabled(enabled);
+        if (menu == m_fileMenu)
+            syncFileExit();
         return;
     }
     widgetOf(id)->setEnabled(enabled);
+    if (id == ControlId::ExitButton)
+        syncFileExit();
+}
+
+void MainWindow::syncFileExit()
+{
+    // File > Exit is the EXIT button by another way: off whenever either is.
+    m_fileExit->setEnabled(m_fileMenu->menuAction()->isEnabled() && m_exitCommand->isEnabled());
 }
 
 bool MainWindow::isControlEnabled(ControlId id) const

@@ -73,7 +73,7 @@ signals:
     void openFileClicked();           // mnuFileOpen_Click, cmdBrowse_Click
     void processorClicked(int index); // optProcessor_Click(Index)
     void programClicked();            // cmdProgram_Click
-    void exitClicked();               // ExitCommand_Click
+    void exitClicked();               // ExitCommand_Click, also File > Exit (Ctrl+Q)
     void aboutClicked();              // mnuAbout_Click
     void viewHelpClicked();           // mnuHelpViewHelp_Click
     void keyReleased(int keyCode);    // Form_KeyUp
@@ -95,6 +95,7 @@ private:
                      bool bold);
     LampWidget *addLamp(QWidget *parent, const char *name, QRect geometry);
     LampWidget *lampWidget(LampId id) const;
+    void syncFileExit();
 
     TwipScale m_scale;
     QFont m_font;
@@ -102,6 +103,7 @@ private:
     QMenu *m_portMenu = nullptr;
     QMenu *m_fileMenu = nullptr;
     QMenu *m_helpMenu = nullptr;
+    QAction *m_fileExit = nullptr;
     std::array<QAction *, kPortEntries> m_portActions{};
     int m_ticked = 0;
 
