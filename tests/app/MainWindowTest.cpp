@@ -34,9 +34,18 @@ TEST_F(MainWindowTest, ARedLampPaintsRed)
     EXPECT_EQ(lamp.pixel(lamp.width() / 2, lamp.height() / 2) & 0xFFFFFF, 0xFF0000u);
 }
 
-TEST_F(MainWindowTest, PortsWithoutADeviceAreOffProgressCountsAndTheBusyCursorDoesNotStack)
+TEST_F(MainWindowTest,
+       PortsWithoutADeviceAreOffThePortShowsItsDeviceProgressCountsAndTheBusyCursorDoesNotStack)
 {
+    window.setText(LabelId::Port, QStringLiteral("1"));
     window.setPortDevices({"/dev/ttyUSB0", ""});
+    auto *device = window.findChild<QLabel *>("lblPortDevice");
+    EXPECT_EQ(device->text(), QStringLiteral("(/dev/ttyUSB0)"));
+    EXPECT_GT(device->x(), window.findChild<QLabel *>("lblPort")->x());
+    for (const char *port : {"2", "None Selected"}) {
+        window.setText(LabelId::Port, QString::fromLatin1(port));
+        EXPECT_EQ(device->text(), QString()) << port;
+    }
     EXPECT_TRUE(window.portAction(1)->isEnabled());
     EXPECT_FALSE(window.portAction(2)->isEnabled());
     EXPECT_FALSE(window.portAction(8)->isEnabled());

@@ -158,6 +158,9 @@ void MainWindow::buildSettings(QWidget *client)
     addLabel(frame1, "lblCom", QStringLiteral("Comm Port:"), m_scale.rect(300, 775, 1600, 275), true, false);
     m_lblPort = addLabel(frame1, "lblPort", QStringLiteral("None Selected"),
                          m_scale.rect(2000, 775, 5000, 275), false, false);
+    // The device behind the number, just right of it: "(/dev/ttyUSB0)".
+    m_lblPortDevice =
+        addLabel(frame1, "lblPortDevice", QString(), m_scale.rect(2000, 775, 5000, 275), false, false);
     addLabel(frame1, "lblFile", QStringLiteral("Firmware File:"), m_scale.rect(300, 1150, 1600, 275), true,
              false);
     m_lblFirmFile = addLabel(frame1, "lblFirmFile", QStringLiteral("None"),
@@ -394,6 +397,20 @@ bool MainWindow::isControlEnabled(ControlId id) const
 void MainWindow::setText(LabelId id, const QString &text)
 {
     labelOf(id)->setText(text);
+    if (id == LabelId::Port)
+        showPortDevice();
+}
+
+void MainWindow::showPortDevice()
+{
+    bool isNumber = false;
+    const int port = m_lblPort->text().toInt(&isNumber);
+    const QString device = isNumber ? m_portDevices.value(port - 1) : QString();
+    m_lblPortDevice->setText(device.isEmpty() ? QString() : QStringLiteral("(%1)").arg(device));
+    const int left = m_lblPort->x() + m_lblPort->fontMetrics().horizontalAdvance(m_lblPort->text()) +
+                     m_lblPort->fontMetrics().horizontalAdvance(QLatin1Char(' '));
+    const QRect whole = m_lblPort->geometry();
+    m_lblPortDevice->setGeometry(left, whole.y(), whole.right() + 1 - left, whole.height());
 }
 
 QString MainWindow::text(LabelId id) const
@@ -492,6 +509,8 @@ void MainWindow::setProgress(int sent, int total)
 
 void MainWindow::setPortDevices(const QStringList &devices)
 {
+    m_portDevices = devices;
+    showPortDevice();
     for (int port = 1; port <= kPortEntries; ++port) {
         QAction *action = m_portActions[std::size_t(port - 1)];
         const QString device = devices.value(port - 1);

@@ -96,6 +96,7 @@ private:
     LampWidget *addLamp(QWidget *parent, const char *name, QRect geometry);
     LampWidget *lampWidget(LampId id) const;
     void syncFileExit();
+    void showPortDevice();
 
     TwipScale m_scale;
     QFont m_font;
@@ -109,6 +110,8 @@ private:
 
     QLabel *m_lblScanMod = nullptr;
     QLabel *m_lblPort = nullptr;
+    QLabel *m_lblPortDevice = nullptr;
+    QStringList m_portDevices;
     QLabel *m_lblFirmFile = nullptr;
     QLabel *m_lblUpdating = nullptr;
     QPushButton *m_cmdBrowse = nullptr;
