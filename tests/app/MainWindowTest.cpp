@@ -173,9 +173,14 @@ TEST(WidgetDialogs, OpenDialogListsFirmwareWhateverTheCaseOfItsName)
     for (const char *name : {"Hlv1450ver5_9.s19", "HLV1450VER6_0.S19", "hlv1450ver5_8.s19", "JL750Ver5_0.s19",
                              "Hlv1450ver5_9.s20"})
         ASSERT_TRUE(QFile(dir.filePath(QLatin1String(name))).open(QIODevice::WriteOnly));
-    auto dialog = WidgetDialogs::makeOpenDialog(nullptr, QStringLiteral("Open"),
-                                                QStringLiteral("Halvern Firmware Files|H*.S19"), dir.path());
+    auto dialog = WidgetDialogs::makeOpenDialog(
+        nullptr, QStringLiteral("Open"), QStringLiteral("Halvern Firmware Files|H*.S19|All files (*)|*"),
+        dir.path());
     EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Open"));
+    // Shown without the case-blind patterns; the model's filter is in force.
+    EXPECT_EQ(dialog->nameFilters(),
+              (QStringList{"Halvern Firmware Files ([Hh]*.[Ss]19)", "All files (*) (*)"}));
+    EXPECT_EQ(dialog->selectedNameFilter(), QStringLiteral("Halvern Firmware Files"));
     EXPECT_EQ(dialog->directory().absolutePath(), QDir(dir.path()).absolutePath());
     auto *model = dialog->findChild<QFileSystemModel *>();
     ASSERT_NE(model, nullptr);

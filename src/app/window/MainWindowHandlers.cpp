@@ -97,7 +97,8 @@ void MainWindowHandlers::FindFile()
 {
     romwright::FindFile({m_window, m_parts.dialogs, m_parts.state.flags(), m_window.processorChosen(),
                          m_parts.programFolder, &m_filter,
-                         [this](const QString &path) { m_parts.state.FileOpen(path); }});
+                         [this](const QString &path) { m_parts.state.FileOpen(path); },
+                         m_parts.state.firmwareFile(), m_parts.userDataFolder, m_parts.registry});
 }
 
 void MainWindowHandlers::optProcessor_Click(int Index)

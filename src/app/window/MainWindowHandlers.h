@@ -23,6 +23,7 @@ class FileSystem;
 class HTMLHelp;
 class MainState;
 class MainWindow;
+class Registry;
 class Scanner;
 class Clock;
 
@@ -36,6 +37,7 @@ struct WindowParts {
     QString userDataFolder{}; // searched for firmware after the program folder
     ScannerTimings scannerTimings{};
     QStringList systemDataFolders{}; // searched after the user's data folder
+    Registry *registry = nullptr;    // keeps the Open dialog's last folder
 };
 
 class MainWindowHandlers : public QObject {

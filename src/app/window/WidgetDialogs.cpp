@@ -1,8 +1,10 @@
 #include "app/window/WidgetDialogs.h"
 
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QTreeView>
 
 namespace romwright {
 
@@ -98,12 +100,30 @@ std::unique_ptr<QFileDialog> WidgetDialogs::makeOpenDialog(QWidget *parent, cons
     dialog->setFileMode(QFileDialog::ExistingFile);
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
     if (!filter.isEmpty()) {
-        // "Description|pattern": the description is shown, the pattern matched
-        // without regard to case, as the firmware names mix both.
-        const qsizetype bar = filter.indexOf(QLatin1Char('|'));
-        const QString description = bar < 0 ? filter : filter.left(bar);
-        const QString pattern = bar < 0 ? QString() : filter.mid(bar + 1);
-        dialog->setNameFilter(QStringLiteral("%1 (%2)").arg(description, caseBlindPattern(pattern)));
+        // "Description|pattern;pattern|Description|pattern...": each
+        // description is shown, its patterns matched without regard to case,
+        // as the firmware names mix both.
+        const QStringList parts = filter.split(QLatin1Char('|'));
+        QStringList filters;
+        for (qsizetype i = 0; i < parts.size(); i += 2) {
+            QStringList patterns;
+            for (const QString &pattern : parts.value(i + 1).split(QLatin1Char(';'), Qt::SkipEmptyParts))
+                patterns << caseBlindPattern(pattern.trimmed());
+            filters << QStringLiteral("%1 (%2)").arg(parts[i], patterns.join(QLatin1Char(' ')));
+        }
+        dialog->setNameFilters(filters);
+    }
+    // Name, size, type and date in full: the columns grow to their contents
+    // whenever a folder has been read.
+    dialog->setViewMode(QFileDialog::Detail);
+    dialog->resize(760, 440);
+    if (auto *model = dialog->findChild<QFileSystemModel *>()) {
+        QFileDialog *shown = dialog.get();
+        QObject::connect(model, &QFileSystemModel::directoryLoaded, shown, [shown] {
+            if (auto *view = shown->findChild<QTreeView *>(QStringLiteral("treeView")))
+                for (int column = 0; column < view->model()->columnCount(view->rootIndex()); ++column)
+                    view->resizeColumnToContents(column);
+        });
     }
     return dialog;
 }

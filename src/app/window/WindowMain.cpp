@@ -90,8 +90,8 @@ int runWindow(int &argc, char **argv, const QString &trace)
     });
 
     MainWindowHandlers frm(
-        window, {state, clock, files, dialogs, folder, userFolder, {}, systemFolders}, makeHelp,
-        [&] { showAbout(&window, dialogs, *registry); }, endProgram);
+        window, {state, clock, files, dialogs, folder, userFolder, {}, systemFolders, registry.get()},
+        makeHelp, [&] { showAbout(&window, dialogs, *registry); }, endProgram);
     if (frm.Form_Load(parseWindowCommandLine(arguments)) == FormLoadEnd::EndProgram)
         return 0;
     if (const int signal = TerminationSignals::lastCaught())
