@@ -380,3 +380,44 @@ TEST(WindowUpdate, ClosingTheWindowDuringAnUpdateAsksAndYesEndsWithStatusOne)
     EXPECT_TRUE(rig.dialogs.messages.empty());
     EXPECT_FALSE(rig.state.update().running());
 }
+
+// Port > Search Again after a start-up that searched nowhere: the window is
+// locked while the ports are tried (a second Search Again, F1 and Ctrl+Q do
+// nothing), then shows the scanner found with its port and newest firmware.
+// Once PROGRAM has been pressed there is no more search.
+TEST(WindowStartUp, SearchAgainFindsTheScannerWithTheWindowLocked)
+{
+    SimProcess sim({"--model", "halvern", "--boot", "Q"});
+    ASSERT_TRUE(sim.isReady()) << sim.errorText().toStdString();
+    SimRig rig(sim);
+    ASSERT_EQ(rig.frm.Form_Load(WindowCommandLine{QString(), QString(), QString()}), FormLoadEnd::Ready);
+    EXPECT_EQ(rig.window.text(LabelId::Port), QStringLiteral("None Selected"));
+    rig.window.show();
+    auto *searchAgain = rig.window.findChild<QAction *>("mnuSearchAgain");
+    int exits = 0;
+    QObject::connect(&rig.window, &MainWindow::exitClicked, [&] { ++exits; });
+    // The search hides the Port menu as it finds the scanner: a look then.
+    bool sawLocked = false;
+    QAction *portMenu = rig.window.findChild<QMenu *>("mnuComPort")->menuAction();
+    QObject::connect(portMenu, &QAction::changed, [&] {
+        if (sawLocked || portMenu->isVisible())
+            return;
+        sawLocked = rig.window.isLocked() && !rig.window.findChild<QWidget *>("cmdProgram")->isEnabled();
+        searchAgain->trigger();
+        for (const char *shortcut : {"mnuFileExit", "mnuHelpViewHelp"}) // Ctrl+Q, F1
+            rig.window.findChild<QAction *>(shortcut)->trigger();
+    });
+    searchAgain->trigger();
+    EXPECT_TRUE(sawLocked);
+    EXPECT_EQ(exits, 0);
+    EXPECT_TRUE(rig.viewer.calls.empty());
+    EXPECT_FALSE(rig.window.isLocked());
+    EXPECT_EQ(rig.window.text(LabelId::ScanMod), QStringLiteral("Halvern 1450"));
+    EXPECT_EQ(rig.window.text(LabelId::Port), QStringLiteral("1"));
+    EXPECT_EQ(rig.window.text(LabelId::FirmFile), QStringLiteral("Hlv1450ver5_9.s19"));
+    EXPECT_TRUE(rig.window.isControlEnabled(ControlId::ProgramButton));
+    EXPECT_TRUE(rig.frm.cScann()->receiveHandling());
+    EXPECT_TRUE(rig.frm.maySearchAgain());
+    rig.state.flags().bProgramming = true;
+    EXPECT_FALSE(rig.frm.maySearchAgain());
+}

@@ -114,6 +114,16 @@ void MainWindow::buildMenus()
         });
         m_portActions[std::size_t(port - 1)] = action;
     }
+    m_portMenu->addSeparator();
+    m_searchAgain = m_portMenu->addAction(QStringLiteral("&Search Again"));
+    m_searchAgain->setObjectName(QStringLiteral("mnuSearchAgain"));
+    m_searchAgain->setStatusTip(QStringLiteral("Look for the scanner on every serial port again"));
+    connect(m_portMenu, &QMenu::aboutToShow, this,
+            [this] { m_searchAgain->setEnabled(!m_searchAllowed || m_searchAllowed()); });
+    connect(m_searchAgain, &QAction::triggered, this, [this] {
+        if (!m_locked && (!m_searchAllowed || m_searchAllowed()))
+            emit searchAgainClicked();
+    });
 
     m_fileMenu = menuBar()->addMenu(QStringLiteral("&File"));
     m_fileMenu->setObjectName(QStringLiteral("mnuFile"));
@@ -127,7 +137,10 @@ void MainWindow::buildMenus()
     m_fileExit->setShortcutContext(Qt::WindowShortcut);
     // Also the window's own: Ctrl+Q works while the File menu is hidden.
     addAction(m_fileExit);
-    connect(m_fileExit, &QAction::triggered, this, &MainWindow::exitClicked);
+    connect(m_fileExit, &QAction::triggered, this, [this] {
+        if (!m_locked)
+            emit exitClicked();
+    });
 
     m_helpMenu = menuBar()->addMenu(QStringLiteral("&Help"));
     m_helpMenu->setObjectName(QStringLiteral("mnuHelp"));
@@ -135,7 +148,10 @@ void MainWindow::buildMenus()
     viewHelp->setObjectName(QStringLiteral("mnuHelpViewHelp"));
     viewHelp->setShortcut(QKeySequence(Qt::Key_F1));
     viewHelp->setShortcutContext(Qt::WindowShortcut);
-    connect(viewHelp, &QAction::triggered, this, &MainWindow::viewHelpClicked);
+    connect(viewHelp, &QAction::triggered, this, [this] {
+        if (!m_locked)
+            emit viewHelpClicked();
+    });
     QAction *about = m_helpMenu->addAction(QStringLiteral("About"));
     about->setObjectName(QStringLiteral("mnuAbout"));
     connect(about, &QAction::triggered, this, &MainWindow::aboutClicked);
@@ -391,7 +407,16 @@ bool MainWindow::isControlEnabled(ControlId id) const
 {
     if (QMenu *menu = menuOf(id))
         return menu->menuAction()->isEnabled();
-    return widgetOf(id)->isEnabled();
+    // Its own state: a lock of the whole window passes and leaves it as it was.
+    return widgetOf(id)->isEnabledTo(centralWidget());
+}
+
+void MainWindow::setLocked(bool locked)
+{
+    m_locked = locked;
+    // The children keep their own states, which come back with the unlock.
+    menuBar()->setEnabled(!locked);
+    centralWidget()->setEnabled(!locked);
 }
 
 void MainWindow::setText(LabelId id, const QString &text)
@@ -563,6 +588,10 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
     const auto *key = static_cast<QKeyEvent *>(event);
     if (key->isAutoRepeat())
         return false;
+    if (m_locked) {
+        m_pressedKeys.clear();
+        return false;
+    }
     if (event->type() == QEvent::KeyPress) {
         if (!m_pressedKeys.contains(key->key()))
             m_pressedKeys.append(key->key());

@@ -65,6 +65,14 @@ public:
     const TwipScale &scale() const { return m_scale; }
     QAction *portAction(int port) const; // 1..8
 
+    // While locked the menus, the buttons and the options take no click, no
+    // shortcut and no key: for waits that must run to their end (a search).
+    void setLocked(bool locked);
+    bool isLocked() const { return m_locked; }
+
+    // Asked as the Port menu opens: may Search Again run now?
+    void setSearchAgainCheck(std::function<bool()> allowed) { m_searchAllowed = std::move(allowed); }
+
     // Asked when the user closes the window; false keeps it open.
     void setCloseCheck(std::function<bool()> mayClose) { m_mayClose = std::move(mayClose); }
 
@@ -77,6 +85,7 @@ signals:
     void aboutClicked();              // mnuAbout_Click
     void viewHelpClicked();           // mnuHelpViewHelp_Click
     void keyReleased(int keyCode);    // Form_KeyUp
+    void searchAgainClicked();        // Port > Search Again
     void closing();                   // Form_Unload, then Form_Terminate
 
 protected:
@@ -105,6 +114,9 @@ private:
     QMenu *m_fileMenu = nullptr;
     QMenu *m_helpMenu = nullptr;
     QAction *m_fileExit = nullptr;
+    QAction *m_searchAgain = nullptr;
+    std::function<bool()> m_searchAllowed;
+    bool m_locked = false;
     std::array<QAction *, kPortEntries> m_portActions{};
     int m_ticked = 0;
 

@@ -34,6 +34,8 @@ MainWindowHandlers::MainWindowHandlers(MainWindow &window, WindowParts parts,
     connect(&window, &MainWindow::aboutClicked, this, &MainWindowHandlers::mnuAbout_Click);
     connect(&window, &MainWindow::viewHelpClicked, this, &MainWindowHandlers::mnuHelpViewHelp_Click);
     connect(&window, &MainWindow::keyReleased, this, &MainWindowHandlers::Form_KeyUp);
+    connect(&window, &MainWindow::searchAgainClicked, this, &MainWindowHandlers::mnuSearchAgain_Click);
+    window.setSearchAgainCheck([this] { return maySearchAgain(); });
     window.setCloseCheck([this] { return mayClose(); });
     connect(&window, &MainWindow::closing, this, [this] {
         sayIfLeftInBootSoftware();
@@ -54,6 +56,7 @@ FormLoadEnd MainWindowHandlers::Form_Load(const std::optional<WindowCommandLine>
         request.firmwareName = commandLine->file;
     }
     Dialogs &dialogs = m_parts.dialogs;
+    request.noScannerFound = searchRequest().noScannerFound;
     request.offerToFinish = [&dialogs](const UnfinishedUpdate &record, int) {
         return dialogs.question(record.sentence() + QLatin1String(kFinishItNow),
                                 QString::fromLatin1(kUnfinishedUpdateTitle), MessageIcon::Question,
@@ -65,10 +68,6 @@ FormLoadEnd MainWindowHandlers::Form_Load(const std::optional<WindowCommandLine>
         const char *text = file == RecordedFile::Changed ? kRecordFileChanged : kRecordFileMissing;
         dialogs.message(QString::fromLatin1(text).arg(record.sentence(), record.file),
                         QString::fromLatin1(kUnfinishedUpdateTitle), MessageIcon::Exclamation);
-    };
-    request.noScannerFound = [&dialogs] {
-        dialogs.message(QString::fromLatin1(kNoScannerWayBackWindow),
-                        QString::fromLatin1(kScannerNotFoundTitle), MessageIcon::Information);
     };
     request.anotherModel = [this](const QString &text, const QString &given) {
         return m_parts.dialogs.question(text + QStringLiteral(" Go on with the %1 all the same?").arg(given),
@@ -86,6 +85,54 @@ FormLoadEnd MainWindowHandlers::Form_Load(const std::optional<WindowCommandLine>
     if (m_cScann && m_cScann->Comm())
         m_cScann->setReceiveHandling(true);
     return FormLoadEnd::Ready;
+}
+
+StartUpRequest MainWindowHandlers::searchRequest()
+{
+    StartUpRequest request;
+    Dialogs &dialogs = m_parts.dialogs;
+    request.noScannerFound = [&dialogs] {
+        dialogs.message(QString::fromLatin1(kNoScannerWayBackWindow),
+                        QString::fromLatin1(kScannerNotFoundTitle), MessageIcon::Information);
+    };
+    return request;
+}
+
+bool MainWindowHandlers::maySearchAgain() const
+{
+    MainState &state = m_parts.state;
+    return !m_searching && !m_ending && !state.update().running() && !state.flags().bProgramming;
+}
+
+void MainWindowHandlers::mnuSearchAgain_Click()
+{
+    if (!maySearchAgain())
+        return;
+    MainState &state = m_parts.state;
+    m_searching = true;
+    // Nothing to click while the ports are tried: a click would open a port,
+    // load a file or start an update in the middle of the search. The close
+    // box stays, and ends the waits.
+    m_window.setLocked(true);
+    m_window.setBusy(true);
+    if (m_cScann)
+        m_cScann->setReceiveHandling(false);
+    state.link().closePort();
+    const StartUpResult started =
+        FormLoad(searchRequest(), {state, m_cScann, m_permissionNotice, m_parts.scannerTimings});
+    if (m_ending)
+        return; // the window was closed meanwhile
+    m_searching = false;
+    m_sFirmFile = started.sFirmFile;
+    m_processorLoaded.reset();
+    m_window.setBusy(false);
+    m_window.setLocked(false);
+    if (started.end == FormLoadEnd::EndProgram) {
+        end(0); // the chooser's Exit
+        return;
+    }
+    if (m_cScann && m_cScann->Comm())
+        m_cScann->setReceiveHandling(true);
 }
 
 void MainWindowHandlers::mnuCom_Click(int Index)

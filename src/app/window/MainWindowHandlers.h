@@ -64,6 +64,12 @@ public:
     void mnuAbout_Click();
     void mnuHelpViewHelp_Click();
     void Form_KeyUp(int KeyCode);
+    // Port > Search Again: the scanner search of start-up once more, with the
+    // window locked while it waits. Not while an update runs, nor once one
+    // has been started (the scanner may wait in its boot software then,
+    // where no search finds it; the COM entries reach it).
+    void mnuSearchAgain_Click();
+    bool maySearchAgain() const;
     // The window's close button: while an update runs the user is asked
     // first; false keeps the window open.
     bool mayClose();
@@ -76,6 +82,7 @@ public:
 
 private:
     void sayIfLeftInBootSoftware();
+    StartUpRequest searchRequest();
     HTMLHelp &help();
     void end(int code);
 
@@ -93,6 +100,7 @@ private:
     QString m_sFirmFile;
     std::optional<bool> m_processorLoaded; // the processor whose firmware the last choice loaded
     bool m_ending = false;
+    bool m_searching = false;
 };
 
 } // namespace romwright
