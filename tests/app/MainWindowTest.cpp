@@ -1,7 +1,9 @@
 #include "app/window/MainWindow.h"
 #include "app/window/LampWidget.h"
+#include "app/window/WaitStatus.h"
 #include "app/window/WidgetDialogs.h"
 #include "platform/FileSystem.h"
+#include "platform/ManualClock.h"
 
 #include <QAction>
 #include <QApplication>
@@ -111,6 +113,23 @@ TEST_F(MainWindowTest, EnterClicksCtrlQExitsAndOffControlsLookOff)
                   palette.color(QPalette::Active, QPalette::ButtonText))
             << name;
     }
+}
+
+// The status line counts whole seconds on the clock's tick, starts again at
+// each new wait and goes blank at the end.
+TEST(WaitStatus, CountsSecondsOfEachWait)
+{
+    ManualClock clock;
+    QStringList shown;
+    WaitStatus status(clock, [&shown](const QString &text) { shown << text; });
+    status.begin(QStringLiteral("Searching"));
+    clock.advance(std::chrono::milliseconds(2500));
+    status.begin(QStringLiteral("Waiting"));
+    clock.advance(std::chrono::milliseconds(1000));
+    status.end();
+    clock.advance(std::chrono::milliseconds(3000));
+    EXPECT_EQ(shown,
+              (QStringList{"Searching", "Searching 1 s", "Searching 2 s", "Waiting", "Waiting 1 s", ""}));
 }
 
 // A file name is shown as written, never read as markup; bytes that are not

@@ -180,6 +180,7 @@ TEST(WindowUpdate, FoundScannerProgrammedThroughTheWindow)
             sawProgress = true;
             EXPECT_FALSE(rig.frm.cScann()->receiveHandling()); // only the update reads the port
             EXPECT_TRUE(rig.window.isUpdatingNoteVisible());
+            EXPECT_TRUE(rig.window.status().startsWith(QString::fromUtf8(kSendingFirmware)));
             EXPECT_FALSE(rig.window.isControlEnabled(ControlId::ExitButton));
             EXPECT_FALSE(rig.window.isControlEnabled(ControlId::ProgramButton));
             EXPECT_FALSE(rig.window.close()); // answered No: the update goes on
@@ -402,7 +403,8 @@ TEST(WindowStartUp, SearchAgainFindsTheScannerWithTheWindowLocked)
     QObject::connect(portMenu, &QAction::changed, [&] {
         if (sawLocked || portMenu->isVisible())
             return;
-        sawLocked = rig.window.isLocked() && !rig.window.findChild<QWidget *>("cmdProgram")->isEnabled();
+        sawLocked = rig.window.isLocked() && !rig.window.findChild<QWidget *>("cmdProgram")->isEnabled() &&
+                    rig.window.status().startsWith(QString::fromUtf8(kSearchingPorts));
         searchAgain->trigger();
         for (const char *shortcut : {"mnuFileExit", "mnuHelpViewHelp"}) // Ctrl+Q, F1
             rig.window.findChild<QAction *>(shortcut)->trigger();
@@ -412,6 +414,7 @@ TEST(WindowStartUp, SearchAgainFindsTheScannerWithTheWindowLocked)
     EXPECT_EQ(exits, 0);
     EXPECT_TRUE(rig.viewer.calls.empty());
     EXPECT_FALSE(rig.window.isLocked());
+    EXPECT_EQ(rig.window.status(), QString());
     EXPECT_EQ(rig.window.text(LabelId::ScanMod), QStringLiteral("Halvern 1450"));
     EXPECT_EQ(rig.window.text(LabelId::Port), QStringLiteral("1"));
     EXPECT_EQ(rig.window.text(LabelId::FirmFile), QStringLiteral("Hlv1450ver5_9.s19"));

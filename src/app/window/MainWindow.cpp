@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QStatusBar>
 
 namespace romwright {
 
@@ -87,6 +88,12 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), m_scale(screenDpi
     // Beyond the right edge of the client area: the update drives it, nobody sees it.
     m_lamps[lampIndex(LampId::RamLoader)] =
         addLamp(client, "RamLoaderLite", m_scale.rect(8520, 360, 1335, 375));
+
+    m_lblStatus = new QLabel(this);
+    m_lblStatus->setObjectName(QStringLiteral("lblStatus"));
+    m_lblStatus->setTextFormat(Qt::PlainText);
+    statusBar()->setSizeGripEnabled(false);
+    statusBar()->addWidget(m_lblStatus, 1);
 
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     qApp->installEventFilter(this);
@@ -328,6 +335,17 @@ QAction *MainWindow::portAction(int port) const
 void MainWindow::setLamp(LampId id, Lamp colour)
 {
     lampWidget(id)->setLamp(colour);
+    emit lampSet(id, colour);
+}
+
+void MainWindow::setStatus(const QString &text)
+{
+    m_lblStatus->setText(text);
+}
+
+QString MainWindow::status() const
+{
+    return m_lblStatus->text();
 }
 
 Lamp MainWindow::lamp(LampId id) const

@@ -70,6 +70,10 @@ public:
     void setLocked(bool locked);
     bool isLocked() const { return m_locked; }
 
+    // The status line under the window: what the program waits for now.
+    void setStatus(const QString &text);
+    QString status() const;
+
     // Asked as the Port menu opens: may Search Again run now?
     void setSearchAgainCheck(std::function<bool()> allowed) { m_searchAllowed = std::move(allowed); }
 
@@ -86,7 +90,8 @@ signals:
     void viewHelpClicked();           // mnuHelpViewHelp_Click
     void keyReleased(int keyCode);    // Form_KeyUp
     void searchAgainClicked();        // Port > Search Again
-    void closing();                   // Form_Unload, then Form_Terminate
+    void lampSet(LampId id, Lamp colour);
+    void closing(); // Form_Unload, then Form_Terminate
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -132,6 +137,7 @@ private:
     std::array<QRadioButton *, 2> m_optProcessor{};
     std::array<LampWidget *, 7> m_lamps{};
     QProgressBar *m_progress = nullptr;
+    QLabel *m_lblStatus = nullptr;
     bool m_busy = false;
     std::function<bool()> m_mayClose;
     // Keys whose press this window saw: a release counts only after its own press.

@@ -24,7 +24,8 @@ MainWindowHandlers::MainWindowHandlers(MainWindow &window, WindowParts parts,
                                        std::function<void()> aboutBox, std::function<void(int)> endProgram,
                                        QObject *parent)
     : QObject(parent), m_window(window), m_parts(parts), m_makeHelp(std::move(makeHelp)),
-      m_aboutBox(std::move(aboutBox)), m_endProgram(std::move(endProgram))
+      m_aboutBox(std::move(aboutBox)), m_endProgram(std::move(endProgram)),
+      m_status(parts.clock, [&window](const QString &text) { window.setStatus(text); })
 {
     connect(&window, &MainWindow::portClicked, this, &MainWindowHandlers::mnuCom_Click);
     connect(&window, &MainWindow::openFileClicked, this, &MainWindowHandlers::FindFile);
@@ -36,6 +37,15 @@ MainWindowHandlers::MainWindowHandlers(MainWindow &window, WindowParts parts,
     connect(&window, &MainWindow::keyReleased, this, &MainWindowHandlers::Form_KeyUp);
     connect(&window, &MainWindow::searchAgainClicked, this, &MainWindowHandlers::mnuSearchAgain_Click);
     window.setSearchAgainCheck([this] { return maySearchAgain(); });
+    // An update's waits, told by the lamps it sets.
+    connect(&window, &MainWindow::lampSet, this, [this](LampId id, Lamp colour) {
+        if (!m_status.active() || colour != Lamp::Green)
+            return;
+        if (id == LampId::Communication)
+            m_status.begin(QString::fromUtf8(kErasingFlash));
+        else if (id == LampId::FlashErase)
+            m_status.begin(QString::fromUtf8(kSendingFirmware));
+    });
     window.setCloseCheck([this] { return mayClose(); });
     connect(&window, &MainWindow::closing, this, [this] {
         sayIfLeftInBootSoftware();
@@ -73,8 +83,7 @@ FormLoadEnd MainWindowHandlers::Form_Load(const std::optional<WindowCommandLine>
         return m_parts.dialogs.question(text + QStringLiteral(" Go on with the %1 all the same?").arg(given),
                                         QString::fromLatin1(kFirmwareCheckTitle), MessageIcon::Exclamation);
     };
-    const StartUpResult started =
-        FormLoad(request, {state, m_cScann, m_permissionNotice, m_parts.scannerTimings});
+    const StartUpResult started = startUp(request);
     m_sFirmFile = started.sFirmFile;
     if (started.end != FormLoadEnd::Ready) {
         state.link().closePort();
@@ -98,6 +107,22 @@ StartUpRequest MainWindowHandlers::searchRequest()
     return request;
 }
 
+StartUpResult MainWindowHandlers::startUp(StartUpRequest request)
+{
+    const bool searching = !request.comP || !request.scannMod;
+    if (searching)
+        m_status.begin(QString::fromUtf8(kSearchingPorts));
+    // After the search, before the port opens: the identification comes next.
+    request.beforePort = [this](int) {
+        m_status.begin(QString::fromUtf8(kWaitingForBootSoftware));
+        return true;
+    };
+    const StartUpResult started =
+        FormLoad(request, {m_parts.state, m_cScann, m_permissionNotice, m_parts.scannerTimings});
+    m_status.end();
+    return started;
+}
+
 bool MainWindowHandlers::maySearchAgain() const
 {
     MainState &state = m_parts.state;
@@ -118,8 +143,7 @@ void MainWindowHandlers::mnuSearchAgain_Click()
     if (m_cScann)
         m_cScann->setReceiveHandling(false);
     state.link().closePort();
-    const StartUpResult started =
-        FormLoad(searchRequest(), {state, m_cScann, m_permissionNotice, m_parts.scannerTimings});
+    const StartUpResult started = startUp(searchRequest());
     if (m_ending)
         return; // the window was closed meanwhile
     m_searching = false;
@@ -178,7 +202,9 @@ void MainWindowHandlers::cmdProgram_Click()
     // From here on only the bootloader dialogue reads the port.
     if (m_cScann)
         m_cScann->setReceiveHandling(false);
+    m_status.begin(QString::fromUtf8(kWaitingForBootSoftware));
     const Outcome outcome = m_parts.state.cmdProgram_Click();
+    m_status.end();
     if (endsProgram(outcome))
         end(outcome == Outcome::EndCompleted ? 0 : 1);
 }

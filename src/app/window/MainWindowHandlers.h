@@ -7,6 +7,7 @@
 #include "app/common/PortPermissionNotice.h"
 #include "app/common/WaitLetterPrompt.h"
 #include "app/common/WindowCommandLine.h"
+#include "app/window/WaitStatus.h"
 #include "scanner/ScannerTimings.h"
 
 #include <QObject>
@@ -83,6 +84,8 @@ public:
 private:
     void sayIfLeftInBootSoftware();
     StartUpRequest searchRequest();
+    // FormLoad with the status line telling its waits.
+    StartUpResult startUp(StartUpRequest request);
     HTMLHelp &help();
     void end(int code);
 
@@ -96,6 +99,7 @@ private:
     std::unique_ptr<HTMLHelp> m_Help;
     WaitLetterPrompt m_prompt;
     PortPermissionNotice m_permissionNotice;
+    WaitStatus m_status;
     QString m_filter; // the Open dialog's filter, kept between uses
     QString m_sFirmFile;
     std::optional<bool> m_processorLoaded; // the processor whose firmware the last choice loaded
