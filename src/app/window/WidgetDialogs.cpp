@@ -4,6 +4,7 @@
 #include <QFileSystemModel>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QSplitter>
 #include <QTreeView>
 
 namespace romwright {
@@ -117,6 +118,9 @@ std::unique_ptr<QFileDialog> WidgetDialogs::makeOpenDialog(QWidget *parent, cons
     // whenever a folder has been read.
     dialog->setViewMode(QFileDialog::Detail);
     dialog->resize(760, 440);
+    // Room for the places' names beside the list.
+    if (auto *splitter = dialog->findChild<QSplitter *>(QStringLiteral("splitter")))
+        splitter->setSizes({170, 590});
     if (auto *model = dialog->findChild<QFileSystemModel *>()) {
         QFileDialog *shown = dialog.get();
         QObject::connect(model, &QFileSystemModel::directoryLoaded, shown, [shown] {
