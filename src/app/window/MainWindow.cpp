@@ -341,6 +341,9 @@ void MainWindow::setLamp(LampId id, Lamp colour)
 void MainWindow::setStatus(const QString &text)
 {
     m_lblStatus->setText(text);
+    // At once: the search that follows may not return to the event loop for a while.
+    if (m_lblStatus->isVisible())
+        m_lblStatus->repaint();
 }
 
 QString MainWindow::status() const

@@ -14,6 +14,7 @@
 #include "scanner/FindScanner.h"
 #include "scanner/Scanner.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QEventLoop>
 
@@ -25,7 +26,10 @@ MainWindowHandlers::MainWindowHandlers(MainWindow &window, WindowParts parts,
                                        QObject *parent)
     : QObject(parent), m_window(window), m_parts(parts), m_makeHelp(std::move(makeHelp)),
       m_aboutBox(std::move(aboutBox)), m_endProgram(std::move(endProgram)),
-      m_status(parts.clock, [&window](const QString &text) { window.setStatus(text); })
+      // A box that asks the user is what the program waits for then: it says so itself.
+      m_status(parts.clock, [&window](const QString &text) {
+          window.setStatus(QApplication::activeModalWidget() ? QString() : text);
+      })
 {
     connect(&window, &MainWindow::portClicked, this, &MainWindowHandlers::mnuCom_Click);
     connect(&window, &MainWindow::openFileClicked, this, &MainWindowHandlers::FindFile);
