@@ -184,6 +184,13 @@ TEST(WidgetDialogs, BoxesShowTheirTitleAndAnswerWhatWasTyped)
     answer(nullptr);
     EXPECT_EQ(dialogs.inputBox(prompt, {}, QStringLiteral("Q")), QString());
     EXPECT_EQ(shown, QStringLiteral("Romwright|Enter the letter to wait for.|Q"));
+
+    // Ending: no box opens (a box here would wait for an answer forever).
+    dialogs.silence();
+    dialogs.message({}, {}, MessageIcon::None);
+    EXPECT_FALSE(dialogs.question({}, {}, MessageIcon::Question, DefaultAnswer::Yes));
+    EXPECT_EQ(dialogs.inputBox(prompt, {}, QStringLiteral("Q")), QString());
+    EXPECT_EQ(dialogs.chooseScanner(), std::nullopt);
 }
 
 TEST(WidgetDialogs, OpenDialogListsFirmwareWhateverTheCaseOfItsName)

@@ -63,6 +63,8 @@ void prepare(QMessageBox &box, const QString &text, const QString &title, Messag
 
 void WidgetDialogs::message(const QString &text, const QString &title, MessageIcon icon)
 {
+    if (m_silenced)
+        return;
     QMessageBox box(m_parent);
     prepare(box, text, title, icon);
     box.setStandardButtons(QMessageBox::Ok);
@@ -72,6 +74,8 @@ void WidgetDialogs::message(const QString &text, const QString &title, MessageIc
 bool WidgetDialogs::question(const QString &text, const QString &title, MessageIcon icon,
                              DefaultAnswer defaultAnswer)
 {
+    if (m_silenced)
+        return false;
     QMessageBox box(m_parent);
     prepare(box, text, title, icon);
     box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
@@ -82,6 +86,8 @@ bool WidgetDialogs::question(const QString &text, const QString &title, MessageI
 
 QString WidgetDialogs::inputBox(const QString &prompt, const QString &title, const QString &defaultText)
 {
+    if (m_silenced)
+        return QString();
     QInputDialog box(m_parent);
     box.setWindowTitle(title.isEmpty() ? QString::fromLatin1(kApplicationTitle) : title);
     box.setLabelText(prompt);
@@ -134,6 +140,8 @@ std::unique_ptr<QFileDialog> WidgetDialogs::makeOpenDialog(QWidget *parent, cons
 
 QString WidgetDialogs::openFile(const QString &title, const QString &filter, const QString &initialFolder)
 {
+    if (m_silenced)
+        return QString();
     auto dialog = makeOpenDialog(m_parent, title, filter, initialFolder);
     if (dialog->exec() != QDialog::Accepted)
         return QString();
@@ -143,6 +151,8 @@ QString WidgetDialogs::openFile(const QString &title, const QString &filter, con
 
 std::optional<QString> WidgetDialogs::chooseScanner()
 {
+    if (m_silenced)
+        return std::nullopt;
     if (!m_chooser)
         return QString();
     return m_chooser(m_parent);

@@ -75,8 +75,9 @@ int runWindow(int &argc, char **argv, const QString &trace)
     // Before exec() runs (the window closed during start-up) exit() does
     // nothing; the code is kept for the return below.
     std::optional<int> endedWith;
-    auto endProgram = [&window, &endedWith](int code) {
+    auto endProgram = [&window, &dialogs, &endedWith](int code) {
         window.hide();
+        dialogs.silence();
         const int signal = TerminationSignals::lastCaught();
         endedWith = signal != 0 ? TerminationSignals::exitStatus(signal) : code;
         QCoreApplication::exit(*endedWith);
