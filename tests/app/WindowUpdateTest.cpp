@@ -11,6 +11,7 @@
 #include "support/TestPaths.h"
 
 #include <QAction>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -423,4 +424,25 @@ TEST(WindowStartUp, SearchAgainFindsTheScannerWithTheWindowLocked)
     EXPECT_TRUE(rig.frm.maySearchAgain());
     rig.state.flags().bProgramming = true;
     EXPECT_FALSE(rig.frm.maySearchAgain());
+}
+
+// The close box while start-up waits for the old boot software's greeting
+// (two waits of 5 s): the waits end at once and the program with status 0.
+TEST(WindowStartUp, ClosingDuringTheGreetingWaitEndsAtOnce)
+{
+    SimProcess sim({"--model", "halvern", "--boot", "Z"});
+    ASSERT_TRUE(sim.isReady()) << sim.errorText().toStdString();
+    SimRig rig(sim, FlashTimings{}); // the waits at their full length
+    rig.window.setLocked(true);
+    rig.window.show();
+    QObject::connect(&rig.window, &MainWindow::lampSet, [&](LampId id, Lamp colour) {
+        if (id == LampId::ComStatus && colour == Lamp::Green)
+            QTimer::singleShot(200, [&] { rig.window.close(); });
+    });
+    QElapsedTimer took;
+    took.start();
+    rig.frm.Form_Load(std::nullopt);
+    EXPECT_LT(took.elapsed(), 4000);
+    EXPECT_EQ(rig.ends, QList<int>{0});
+    EXPECT_FALSE(rig.state.MSComm1().portOpen());
 }
