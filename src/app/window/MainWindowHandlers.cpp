@@ -105,7 +105,7 @@ StartUpRequest MainWindowHandlers::searchRequest()
     StartUpRequest request;
     Dialogs &dialogs = m_parts.dialogs;
     request.noScannerFound = [&dialogs] {
-        dialogs.message(QString::fromLatin1(kNoScannerWayBackWindow),
+        dialogs.message(QString::fromLatin1(kNoScannerWayBackWindow) + QLatin1String(kSearchAgainHint),
                         QString::fromLatin1(kScannerNotFoundTitle), MessageIcon::Information);
     };
     return request;

@@ -19,6 +19,10 @@
 
 namespace romwright {
 
+// Said after "No scanner answered on the serial ports..." in the window.
+inline constexpr const char *kSearchAgainHint =
+    " A scanner that was off or not plugged in is found with Search Again in the Port menu.";
+
 class Dialogs;
 class FileSystem;
 class HTMLHelp;
