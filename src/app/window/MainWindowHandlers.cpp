@@ -146,7 +146,11 @@ void MainWindowHandlers::mnuSearchAgain_Click()
     m_window.setBusy(true);
     if (m_cScann)
         m_cScann->setReceiveHandling(false);
+    // The port is closed for the search: nothing may show it as open.
     state.link().closePort();
+    m_window.setPortTicked(0);
+    m_window.setText(LabelId::Port, QStringLiteral("None Selected"));
+    m_window.setLamp(LampId::ComStatus, Lamp::Grey);
     const StartUpResult started = startUp(searchRequest());
     if (m_ending)
         return; // the window was closed meanwhile
