@@ -79,6 +79,17 @@ public:
     // sLetterA after a silent miss of sLetterQ.
     Outcome IdentifyTarget(TargetState &state);
 
+    // What the wait or write that last gave an End value saw: the letter it
+    // waited for, the bytes that came instead, the port's words for a failed
+    // write. Cleared when an update begins.
+    struct LastEnd {
+        std::optional<char> awaited;
+        QByteArray arrived;
+        QString portError;
+    };
+    const LastEnd &lastEnd() const { return m_lastEnd; }
+    void clearLastEnd() { m_lastEnd = {}; }
+
     void closePort();
     bool lineLost() const { return m_lineLost; }
     // A greeting has come since the program started: the scanner restarted
@@ -94,6 +105,7 @@ private:
     Outcome routeWait(std::uint8_t b, bool flushed, std::chrono::milliseconds bound);
     Outcome greetingWait(std::optional<std::uint8_t> b, int &count);
     Outcome greetingTimedOut(int &count);
+    Outcome endWait(std::optional<std::uint8_t> b, Outcome end);
 
     SerialPort &m_port;
     Clock &m_clock;
@@ -102,6 +114,8 @@ private:
     bool m_lineLost = false;
     bool m_greeted = false;
     bool m_delivered = false; // received() since the wait last read
+    QByteArray m_arrived;     // what the current wait read that was not its letter
+    LastEnd m_lastEnd;
 };
 
 } // namespace romwright

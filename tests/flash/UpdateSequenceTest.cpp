@@ -90,7 +90,7 @@ TEST(UpdateTiming, EachRouteEndsAtItsBoundOrAtTheFirstFault)
             r.fw.FlashBlocks64 = {};
         else if (c.outcome == EndNoBlocks)
             r.fw.FlashBlocks128 = {};
-        r.update.powerCyclePrompt = [](const QString &, const QString &) { return false; };
+        r.controller.powerCyclePrompt = [](const QString &, const QString &) { return false; };
         const QByteArray fault(c.fault);
         const bool loseLine = fault.startsWith('~');
         bool fired = false;

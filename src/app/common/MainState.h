@@ -6,6 +6,7 @@
 // one and show it through their own MainView and Dialogs.
 
 #include "app/common/FirmwareCheck.h"
+#include "app/common/UpdateController.h"
 #include "flash/BootloaderLink.h"
 #include "flash/FlashTimings.h"
 #include "flash/Outcome.h"
@@ -96,6 +97,8 @@ public:
     ProgramFlags &flags() { return m_flags; }
     BootloaderLink &link() { return *m_link; }
     UpdateSequence &update() { return *m_update; }
+    // How the update shows on the front end's view and dialogs.
+    UpdateController &updateController() { return m_controller; }
     MainView &view() { return m_services.view; }
     const MainServices &services() const { return m_services; }
 
@@ -109,6 +112,7 @@ private:
     TargetState m_target;
     ProgramFlags m_flags;
     std::unique_ptr<BootloaderLink> m_link;
+    UpdateController m_controller;
     std::unique_ptr<UpdateSequence> m_update;
     QString m_firmwareFile;
     qint64 m_firmwareSize = 0;

@@ -108,12 +108,12 @@ int runConsole(const QStringList &arguments)
                                       "again with --port, --model and --file")
                            .arg(displayFileName(path)));
     };
-    state.update().powerCyclePrompt = [&dialogs](const QString &text, const QString &title) {
+    state.updateController().powerCyclePrompt = [&dialogs](const QString &text, const QString &title) {
         return dialogs.powerCyclePrompt(text, title);
     };
     ProgressPrinter progress(stdout, isTerminal(stdout));
     view.report = dialogs.report = progress.report = &report;
-    state.update().transfer().onProgress = [&progress](const TransferProgress &p) { progress.show(p); };
+    state.updateController().onProgress = [&progress](const TransferProgress &p) { progress.show(p); };
     view.beforePrint = [&progress] { progress.breakLine(); };
     dialogs.beforePrint = [&progress] { progress.breakLine(); };
 
