@@ -51,9 +51,9 @@ struct UpdateFailure {
     QString portError;           // the port's own words, when it failed
 };
 
-// The early end for a person: the outcome, then where it happened, e.g.
-// "the scanner stopped responding (firmware pass, block 12 at 0x1300:
-// waited for "p", got "x")".
+// The early end for a person: the outcome, then where it happened, as
+// "the scanner stopped responding (step firmware, block 12 at 0x1300:
+// waited for "p", got nothing)".
 QString describeFailure(Outcome outcome, const UpdateFailure &failure);
 
 enum class Pass {
