@@ -101,6 +101,8 @@ void UpdateController::retrying()
 void UpdateController::step(UpdateStep step)
 {
     m_step = step;
+    if (onStep)
+        onStep(step);
     switch (step) {
     case UpdateStep::BootSoftware: // the RAM loader has answered
         m_view.setLamp(LampId::RamLoader, Lamp::Green);
@@ -121,8 +123,6 @@ void UpdateController::step(UpdateStep step)
     case UpdateStep::Done:
         break;
     }
-    if (onStep)
-        onStep(step);
 }
 
 void UpdateController::routeBegins()

@@ -35,7 +35,7 @@ public:
     // The power-cycle prompt. Unset, the message is shown and the update
     // goes on; a front end without a person may answer false, which ends it.
     std::function<bool(const QString &text, const QString &title)> powerCyclePrompt;
-    // After the window has shown a step or the progress.
+    // A step begins (before the window shows it); after the window has shown the progress.
     std::function<void(UpdateStep)> onStep;
     std::function<void(const TransferProgress &)> onProgress;
 
