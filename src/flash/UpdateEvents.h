@@ -1,8 +1,8 @@
 #pragma once
 // What an update reports as it goes: the step it is in, the progress of its
-// block passes, the moments the window marks with a lamp and, when it ends,
-// how and where. The routes show nothing themselves: a front end's
-// controller turns these into lamps, lines, JSON and the update log.
+// block passes, the answers that mark a step's way and, when it ends, how
+// and where. The routes show nothing themselves: a front end's controller
+// turns these into what the window, the console, JSON and the update log show.
 
 #include "flash/Outcome.h"
 

@@ -1,7 +1,6 @@
 #include "flash/UpdateSequence.h"
 
 #include "flash/BlockRecords.h"
-#include "flash/FlashMessages.h"
 #include "image/FlashLayout.h"
 
 #include <algorithm>
@@ -79,22 +78,6 @@ QString describeFailure(Outcome outcome, const UpdateFailure &failure)
     if (!failure.portError.isEmpty())
         where += QStringLiteral(": ") + failure.portError;
     return QLatin1String(describe(outcome)) + QStringLiteral(" (") + where + QLatin1Char(')');
-}
-
-const char *interruptionText(UpdatePhase phase)
-{
-    switch (phase) {
-    case UpdatePhase::ReplacingBoot:
-        return messages::kInterruptedReplacingBoot;
-    case UpdatePhase::NewBoot:
-        return messages::kInterruptedNewBoot;
-    case UpdatePhase::NoFirmware:
-        return messages::kInterruptedNoFirmware;
-    case UpdatePhase::Unchanged:
-    case UpdatePhase::Completed:
-        break;
-    }
-    return messages::kInterruptedUnchanged;
 }
 
 UpdateSequence::UpdateSequence(BootloaderLink &link, UpdateEvents &events, ProgramFlags &flags,

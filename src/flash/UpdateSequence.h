@@ -15,9 +15,6 @@
 
 namespace romwright {
 
-// The interruption's message for a phase (signal, closed window, end of input).
-const char *interruptionText(UpdatePhase phase);
-
 class UpdateSequence {
 public:
     // events hears everything the update does and must outlive it.

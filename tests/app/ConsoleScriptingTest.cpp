@@ -1,6 +1,6 @@
 // The program as a script or a new user meets it: its command-line
 // conventions, its JSON output and what a signal does to a running update.
-#include "flash/FlashMessages.h"
+#include "app/common/UpdateMessages.h"
 #include "image/FlashLayout.h"
 #include "image/ParseMotorolaSrecords.h"
 #include "support/ConsoleRun.h"

@@ -3,8 +3,8 @@
 // one seen at start-up, and each fault the simulator can inject, with the
 // flash the simulator ends up holding.
 #include "app/common/UpdateController.h"
+#include "app/common/UpdateMessages.h"
 #include "flash/BlockRecords.h"
-#include "flash/FlashMessages.h"
 #include "flash/UpdateSequence.h"
 #include "image/FileOpen.h"
 #include "platform/FileSystem.h"

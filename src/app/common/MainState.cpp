@@ -14,7 +14,7 @@ MainState::MainState(std::unique_ptr<SerialPort> MSComm1, const MainServices &se
                      const FlashTimings &timings)
     : m_port(std::move(MSComm1)), m_services(services), m_firmware(std::make_unique<FirmwareSet>()),
       m_link(std::make_unique<BootloaderLink>(*m_port, services.clock, timings)),
-      m_controller(services.view, services.dialogs),
+      m_controller(services.view, services.dialogs), m_detection(services.view, services.dialogs),
       m_update(std::make_unique<UpdateSequence>(*m_link, m_controller, m_flags, m_target))
 {
     m_update->firmwareCheck = [this] { return approveFirmware(); };

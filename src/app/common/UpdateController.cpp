@@ -1,6 +1,6 @@
 #include "app/common/UpdateController.h"
 
-#include "flash/FlashMessages.h"
+#include "app/common/UpdateMessages.h"
 #include "platform/Dialogs.h"
 #include "view/MainView.h"
 
@@ -32,6 +32,22 @@ QString failureText(const char *reason, const char *unchangedText, UpdatePhase p
 }
 
 } // namespace
+
+const char *interruptionText(UpdatePhase phase)
+{
+    switch (phase) {
+    case UpdatePhase::ReplacingBoot:
+        return messages::kInterruptedReplacingBoot;
+    case UpdatePhase::NewBoot:
+        return messages::kInterruptedNewBoot;
+    case UpdatePhase::NoFirmware:
+        return messages::kInterruptedNoFirmware;
+    case UpdatePhase::Unchanged:
+    case UpdatePhase::Completed:
+        break;
+    }
+    return messages::kInterruptedUnchanged;
+}
 
 UpdateController::UpdateController(MainView &view, Dialogs &dialogs) : m_view(view), m_dialogs(dialogs) {}
 

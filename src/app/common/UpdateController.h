@@ -15,6 +15,9 @@ namespace romwright {
 class Dialogs;
 class MainView;
 
+// The interruption's message for a phase (signal, closed window, end of input).
+const char *interruptionText(UpdatePhase phase);
+
 class UpdateController : public UpdateEvents {
 public:
     UpdateController(MainView &view, Dialogs &dialogs);

@@ -1,6 +1,7 @@
 // romwright --console: the start-up of the window and a click on PROGRAM,
 // with the lamps, messages and progress printed instead of shown.
 #include "app/FrontEnds.h"
+#include "app/common/FindScanner.h"
 #include "app/common/FirmwareCheck.h"
 #include "app/common/FirmwareDiscovery.h"
 #include "app/common/FormLoad.h"
@@ -19,7 +20,6 @@
 #include "platform/SerialPort.h"
 #include "platform/TerminationSignals.h"
 #include "scanner/ChooserAnswer.h"
-#include "scanner/FindScanner.h"
 #include "scanner/Scanner.h"
 
 #include <cstdio>

@@ -1,6 +1,7 @@
 #include "app/console/MultiScannerRun.h"
 
 #include "app/FrontEnds.h"
+#include "app/common/FindScanner.h"
 #include "app/common/PortPermissionNotice.h"
 #include "app/console/ConsoleDialogs.h"
 #include "app/console/ConsoleReport.h"
@@ -136,7 +137,8 @@ std::optional<std::vector<FoundScanner>> SeveralScanners::search()
         dialogs.setChooserAnswer(parseChooserAnswer(m_options.model).model);
     ProgramFlags flags;
     const std::unique_ptr<SerialPort> port = makeSystemSerialPort(PortMap::fromEnvironment());
-    Scanner scanner(m_clock, dialogs, view, flags);
+    DetectionController shown(view, dialogs);
+    Scanner scanner(m_clock, shown, flags);
     scanner.setComm(port.get());
     qint16 found = 0;
     m_searching = true;

@@ -1,10 +1,21 @@
-#include "scanner/FindScanner.h"
+#include "app/common/FindScanner.h"
 
+#include "platform/Dialogs.h"
 #include "scanner/Scanner.h"
 #include "view/MainView.h"
 #include "view/ProgramFlags.h"
 
 namespace romwright {
+
+void DetectionController::detecting(bool underWay)
+{
+    m_view.setBusy(underWay);
+}
+
+std::optional<QString> DetectionController::chooseModel()
+{
+    return m_dialogs.chooseScanner();
+}
 
 // However the model became known, a Wexmoor offers its two processors. The
 // model label is read by its first letter, as the Open dialog's filter reads it.
