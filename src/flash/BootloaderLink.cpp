@@ -38,6 +38,26 @@ void BootloaderLink::pause(std::chrono::milliseconds duration)
     m_clock.pause(duration);
 }
 
+void BootloaderLink::setSettings(const char *settings)
+{
+    m_port.setSettings(QString::fromLatin1(settings));
+}
+
+void BootloaderLink::clearInput()
+{
+    m_port.clearInput();
+}
+
+void BootloaderLink::armWaitForZ()
+{
+    m_timers.armWaitForZ();
+}
+
+void BootloaderLink::restartWaitForQ(std::chrono::milliseconds interval)
+{
+    m_timers.restartWaitForQ(interval);
+}
+
 bool BootloaderLink::OpenPort(int nPort)
 {
     // The port would keep its previous number if it refused this one, and

@@ -40,6 +40,14 @@ public:
     Clock &clock() { return m_clock; }
     void pause(std::chrono::milliseconds duration);
 
+    // What a route changes on the line besides its bytes: the settings
+    // ("38400,n,8,1"), the receive buffer emptied, and the greeting timers
+    // (tmrWaitForZ armed with its full interval, tmrWaitForQ restarted).
+    void setSettings(const char *settings);
+    void clearInput();
+    void armWaitForZ();
+    void restartWaitForQ(std::chrono::milliseconds interval);
+
     // Configures the port for the boot software and opens port nPort. False
     // when nPort is outside 1..16 (an open port then stays as it is) or
     // another program (or a missing permission) keeps it from us; a number

@@ -9,11 +9,6 @@ namespace romwright {
 
 namespace {
 
-QString text(const char *s)
-{
-    return QString::fromLatin1(s);
-}
-
 // A firmware pass along this table would send no record of an image that
 // holds data: the scanner would be erased and left empty.
 bool noBlockToSend(std::span<const FlashBlock> table, const MemoryImage &image)
@@ -152,8 +147,8 @@ Outcome UpdateSequence::click(const FirmwareSet &firmware)
 
     const FlashTimings &t = m_link.timings();
     m_link.pause(t.afterRequest);
-    m_link.port().setSettings(text(kSettings19200));
-    m_link.timers().armWaitForZ();
+    m_link.setSettings(kSettings19200);
+    m_link.armWaitForZ();
     if (m_link.WaitForLetterZ('Z')) {
         enter(UpdateStep::Greeting);
         m_events.routeBegins();
@@ -166,7 +161,7 @@ Outcome UpdateSequence::click(const FirmwareSet &firmware)
             return outcome;
         m_phase = UpdatePhase::NewBoot;
         enter(UpdateStep::PowerCycle);
-        m_link.port().setSettings(text(kSettings38400));
+        m_link.setSettings(kSettings38400);
         if (!m_events.powerCycle())
             return Outcome::EndCancelled;
         m_link.pause(t.afterPowerCycle);
@@ -175,11 +170,11 @@ Outcome UpdateSequence::click(const FirmwareSet &firmware)
     if (m_link.ending())
         return Outcome::EndClosed;
 
-    m_link.port().setSettings(text(kSettings38400));
+    m_link.setSettings(kSettings38400);
     m_link.pause(t.afterBaudReturn);
     m_link.RequestBootloader(m_flags.bBarCodeProcessor);
     m_link.pause(t.afterRetryRequest);
-    m_link.timers().restartWaitForQ(t.updateGreeting);
+    m_link.restartWaitForQ(t.updateGreeting);
     return awaitGreetingAndProgram(firmware);
 }
 
@@ -197,7 +192,7 @@ Outcome UpdateSequence::awaitGreetingAndProgram(const FirmwareSet &firmware)
         m_events.retrying();
         m_link.RequestBootloader(m_flags.bBarCodeProcessor);
         m_link.pause(t.afterRetryRequest);
-        m_link.timers().restartWaitForQ(t.updateGreeting);
+        m_link.restartWaitForQ(t.updateGreeting);
         outcome = wait();
         // A second miss of the same wait always has an even count and has
         // already ended the program inside the wait.
@@ -264,14 +259,13 @@ Outcome UpdateSequence::ProgramFirmware128(const FirmwareSet &firmware)
 Outcome UpdateSequence::programFirmware(const FirmwareSet &firmware, bool blocks128)
 {
     const FlashTimings &t = m_link.timings();
-    SerialPort &port = m_link.port();
     const std::span<const FlashBlock> table = blocks128 ? std::span<const FlashBlock>(firmware.FlashBlocks128)
                                                         : std::span<const FlashBlock>(firmware.FlashBlocks64);
     if (noBlockToSend(table, firmware.FirmwareImage))
         return Outcome::EndNoBlocks;
     if (!blocks128) {
-        port.clearInput();
-        port.setSettings(text(kSettings38400));
+        m_link.clearInput();
+        m_link.setSettings(kSettings38400);
     }
     enter(UpdateStep::Erase);
 
@@ -279,7 +273,7 @@ Outcome UpdateSequence::programFirmware(const FirmwareSet &firmware, bool blocks
     // of anything older; that is done before the command goes out, so a
     // quick answer cannot be thrown away with the old bytes.
     if (blocks128)
-        port.clearInput();
+        m_link.clearInput();
     if (beforeChange)
         beforeChange(blocks128 ? 'A' : 'Q');
     Outcome outcome = m_link.SendByte('z');
@@ -293,7 +287,7 @@ Outcome UpdateSequence::programFirmware(const FirmwareSet &firmware, bool blocks
     m_events.connected();
 
     if (blocks128)
-        port.clearInput();
+        m_link.clearInput();
     if ((outcome = m_link.SendByte('E')) != Outcome::Ok)
         return outcome;
     m_phase = UpdatePhase::NoFirmware;
