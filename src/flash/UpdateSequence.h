@@ -1,8 +1,8 @@
 #pragma once
 // Everything between a click on PROGRAM and the end of the program: the file
 // check, the bootloader request, the choice of route by the greeting letter,
-// the bootloader installation with its power-cycle prompt, the firmware pass
-// and the completion message.
+// the bootloader installation with its power cycle, the firmware pass and
+// the end, each reported to UpdateEvents as it happens.
 
 #include "flash/BlockTransfer.h"
 #include "flash/BootloaderLink.h"

@@ -8,9 +8,11 @@ namespace romwright {
 
 namespace {
 
-FileRead read(const FileSystem &files, const QString &path, MemoryImage &image)
+FileRead read(const FileSystem &files, const QString &path, MemoryImage &image, QByteArray *header = nullptr)
 {
     const SrecordResult result = ParseSrecordFile(files, path, image);
+    if (header)
+        *header = result.header;
     FileRead read{FileCheck::Valid, path, 0, QString()};
     if (result.error == SrecordError::NotFound)
         read.check = FileCheck::Missing;
@@ -51,8 +53,10 @@ FileOpenResult FileOpen(const QString &sFile, FirmwareSet &set, const FileOpenCo
     BuildBootloaderBlocks(set);
 
     set.FirmwareImage.fill(kErased);
-    result.firmware = read(context.files, sFile, set.FirmwareImage);
+    QByteArray header;
+    result.firmware = read(context.files, sFile, set.FirmwareImage, &header);
     set.FirmwareFileData = firmwareData(set.FirmwareImage);
+    set.FirmwareHeader = headerText(header);
     if (result.firmware.check == FileCheck::Missing)
         return result;
     BuildFlashBlocks64(set);

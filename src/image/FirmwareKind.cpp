@@ -53,23 +53,12 @@ FirmwareData firmwareData(const MemoryImage &image)
     return bits;
 }
 
-FirmwareKind firmwareKind(const QString &fileName, const FirmwareData &data)
+ReleaseKind releaseKind(const QString &name)
 {
-    static const FirmwareData blocks64 = coverage(kFlashBlocks64);
-    static const FirmwareData blocks128 = coverage(kFlashBlocks128);
-    FirmwareKind kind;
-    kind.fit64 = fitAlong(data, blocks64, true);
-    kind.fit128 = fitAlong(data, blocks128, false);
-
-    const QString name = fileNameOf(fileName);
-    if (name.compare(QLatin1String(kRamLoaderFileName), Qt::CaseInsensitive) == 0 ||
-        name.compare(QLatin1String(kBootloaderFileName), Qt::CaseInsensitive) == 0) {
-        kind.loader = true;
-        return kind;
-    }
     // Prefix, model number, the "U" of the 128-byte releases.
     static const QRegularExpression release(QStringLiteral("^(hlv|jl|wx)\\d+(u?)"),
                                             QRegularExpression::CaseInsensitiveOption);
+    ReleaseKind kind;
     const QRegularExpressionMatch match = release.match(name);
     if (!match.hasMatch())
         return kind;
@@ -85,6 +74,48 @@ FirmwareKind firmwareKind(const QString &fileName, const FirmwareData &data)
     }
     kind.family = prefix == QLatin1String("hlv") ? FirmwareFamily::Halvern : FirmwareFamily::Jorlith;
     kind.boot = u ? BootSoftware::Rows128 : BootSoftware::Rows64;
+    return kind;
+}
+
+bool releaseKindsAgree(const ReleaseKind &a, const ReleaseKind &b)
+{
+    auto same = [](auto x, auto y, auto unknown) { return x == unknown || y == unknown || x == y; };
+    return same(a.family, b.family, FirmwareFamily::Unknown) && same(a.boot, b.boot, BootSoftware::Any) &&
+           same(a.processor, b.processor, WexmoorProcessor::Any);
+}
+
+QString headerText(const QByteArray &data)
+{
+    const qsizetype nul = data.indexOf('\0');
+    QString text = QString::fromLatin1(nul < 0 ? data : data.left(nul));
+    for (QChar &c : text)
+        if (c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() < 0xA0))
+            c = QLatin1Char(' ');
+    return text.trimmed();
+}
+
+FirmwareKind firmwareKind(const QString &fileName, const FirmwareData &data, const QString &header)
+{
+    static const FirmwareData blocks64 = coverage(kFlashBlocks64);
+    static const FirmwareData blocks128 = coverage(kFlashBlocks128);
+    FirmwareKind kind;
+    kind.fit64 = fitAlong(data, blocks64, true);
+    kind.fit128 = fitAlong(data, blocks128, false);
+
+    const QString name = fileNameOf(fileName);
+    if (name.compare(QLatin1String(kRamLoaderFileName), Qt::CaseInsensitive) == 0 ||
+        name.compare(QLatin1String(kBootloaderFileName), Qt::CaseInsensitive) == 0) {
+        kind.loader = true;
+        return kind;
+    }
+    kind.headerText = header;
+    kind.header = releaseKind(header);
+    ReleaseKind said = releaseKind(name);
+    if (said.family == FirmwareFamily::Unknown)
+        said = kind.header;
+    kind.family = said.family;
+    kind.boot = said.boot;
+    kind.processor = said.processor;
     return kind;
 }
 

@@ -2,6 +2,8 @@
 // The target's 64 KB address space as a byte array, and the flash block
 // tables that say which parts of it are programmed, in which order.
 
+#include <QString>
+
 #include <array>
 #include <bitset>
 #include <cstdint>
@@ -39,6 +41,8 @@ struct FirmwareSet {
     // What the firmware file itself filled, before the jump table was written
     // over it: the file is judged against the scanner by this.
     FirmwareData FirmwareFileData{};
+    // The text of the firmware file's S0 header, where a release names itself.
+    QString FirmwareHeader;
     // Set by FileOpen: all three files were read and held valid data. The
     // flashing engine refuses to program unless it is true.
     bool FilesValid = false;

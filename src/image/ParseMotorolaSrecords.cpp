@@ -127,6 +127,7 @@ private:
             address = (address << 8) | bytes[static_cast<std::size_t>(i)];
 
         ++m_result.recordsOfType[static_cast<std::size_t>(type)];
+        m_result.endRecordType = 0; // only an end record as the last record ends the file
         switch (type) {
         case 1:
         case 2:
@@ -135,7 +136,9 @@ private:
             return store(address, bytes.data() + addressBytes, *count - addressBytes - 1);
         case 5:
         case 6:
-            if (address != static_cast<std::uint32_t>(m_result.dataRecords)) {
+            // The field holds the count's low 16 (S5) or 24 (S6) bits.
+            if (address !=
+                (static_cast<std::uint32_t>(m_result.dataRecords) & ((1u << (8 * addressBytes)) - 1))) {
                 m_result.countRecordValue = static_cast<long>(address);
                 return SrecordError::CountMismatch;
             }
@@ -145,8 +148,11 @@ private:
         case 9:
             m_result.endRecordType = type;
             return SrecordError::None;
-        default:
-            return SrecordError::None; // S0 header
+        default: // S0 header
+            if (m_result.recordsOfType[0] == 1)
+                m_result.header = QByteArray(reinterpret_cast<const char *>(bytes.data()) + addressBytes,
+                                             *count - addressBytes - 1);
+            return SrecordError::None;
         }
     }
 
@@ -175,9 +181,13 @@ private:
 
 SrecordResult ParseMotorolaSrecords(const QByteArray &input, MemoryImage &image)
 {
-    // Editors on some systems put a byte-order mark before the first record.
+    // Editors on some systems put a byte-order mark before the first record;
+    // old tools end a text with 0x1A, and pad after it.
     static const QByteArray kByteOrderMark("\xEF\xBB\xBF");
-    const QByteArray text = input.startsWith(kByteOrderMark) ? input.sliced(kByteOrderMark.size()) : input;
+    constexpr char kEndOfFile = '\x1A';
+    QByteArray text = input.startsWith(kByteOrderMark) ? input.sliced(kByteOrderMark.size()) : input;
+    if (const qsizetype mark = text.indexOf(kEndOfFile); mark >= 0)
+        text.truncate(mark);
     SrecordResult result;
     if (text.isEmpty()) {
         result.error = SrecordError::Empty;
@@ -191,11 +201,18 @@ SrecordResult ParseMotorolaSrecords(const QByteArray &input, MemoryImage &image)
     while (pos != end) {
         const char *lineEnd = std::find_if(pos, end, [](char c) { return c == '\r' || c == '\n'; });
         if (!parser.parseLine({pos, lineEnd}, number))
-            break;
+            return result;
         pos = lineEnd;
         if (pos != end && *pos++ == '\r' && pos != end && *pos == '\n')
             ++pos; // CR LF is one line end
-        ++number;
+        if (pos != end)
+            ++number;
+    }
+    const bool anyRecord = std::any_of(result.recordsOfType.begin(), result.recordsOfType.end(),
+                                       [](int records) { return records > 0; });
+    if (anyRecord && result.endRecordType == 0) {
+        result.error = SrecordError::NoEndRecord;
+        result.line = number; // the last line, where the file stops
     }
     return result;
 }
@@ -266,9 +283,10 @@ QString failureReason(const SrecordResult &result)
     case SrecordError::LowerCaseMark:
         return QStringLiteral("the record mark must be an upper-case S");
     case SrecordError::CountMismatch:
-        return QStringLiteral("the count record says %1 data records but %2 came before it; "
-                              "the file was cut short or spliced")
+        return QStringLiteral("the count record says %1 data records but %2 came before it")
             .arg(QString::number(result.countRecordValue), QString::number(result.dataRecords));
+    case SrecordError::NoEndRecord:
+        return QStringLiteral("the file ends without an end record: it may have been cut short");
     }
     return QString();
 }

@@ -32,6 +32,7 @@ enum class SrecordError {
     TrailingText,  // something other than blanks after the checksum
     BeyondImage,   // a data byte would land above 0xFFFF
     CountMismatch, // an S5/S6 record disagrees with the data records before it
+    NoEndRecord,   // records, but the last is no S7, S8 or S9: the file may have been cut short
     LowerCaseMark, // "s1" and the like: a record in all but its mark, never skipped unseen
 };
 
@@ -48,10 +49,11 @@ struct SrecordResult {
     std::int32_t bytesStored = 0;        // every write counts, also a second one to the same address
     int dataRecords = 0;                 // S1, S2 and S3 records, also those without data
     std::array<int, 10> recordsOfType{}; // index = the digit after "S"
-    int endRecordType = 0;               // 7, 8 or 9 for the last end record seen; 0 for none
+    int endRecordType = 0;               // 7, 8 or 9 when the last record is an end record; else 0
     long countRecordValue = 0;           // CountMismatch: what the count record said
     std::vector<AddressRange> stored;    // per data record, in file order (unmerged)
     int skippedLines = 0;                // blank lines, comments and other lines that are no record
+    QByteArray header;                   // the data of the first S0 record; releases name themselves there
 
     bool ok() const { return error == SrecordError::None; }
     // A read that succeeded and stored at least one byte: the only kind that may be programmed.
@@ -60,7 +62,9 @@ struct SrecordResult {
 
 // Parses text already in memory. Lines end at CR, LF or CR LF; a record is
 // a line whose first non-blank characters are "S" and the type digit. A
-// UTF-8 byte-order mark before the first line is ignored.
+// UTF-8 byte-order mark before the first line is ignored, and a DOS end-of-
+// file mark (0x1A) ends the text wherever it stands. A text with records
+// must end with an end record (S7, S8 or S9) as its last record.
 // Nothing but the addressed bytes of image is touched.
 SrecordResult ParseMotorolaSrecords(const QByteArray &text, MemoryImage &image);
 

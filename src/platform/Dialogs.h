@@ -30,8 +30,8 @@ public:
     virtual QString openFile(const QString &title, const QString &filter, const QString &initialFolder) = 0;
 
     // The scanner chooser: "Halvern1450", "Jorlith750" or "Wexmoor 3650";
-    // "Halvern1450" when closed without a choice; nullopt when the user
-    // pressed Exit, which ends the program.
+    // an empty text when closed without a choice (close button, Esc), which
+    // answers nothing; nullopt when the user pressed Exit, which ends the program.
     virtual std::optional<QString> chooseScanner() = 0;
 };
 

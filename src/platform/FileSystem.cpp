@@ -1,14 +1,19 @@
 #include "platform/FileSystem.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
+#include <QSaveFile>
 #include <QStandardPaths>
+
+#include <vector>
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
+#include <cstdlib>
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -176,17 +181,61 @@ bool sameFile(const QString &a, const QString &b)
            first.st_ino == second.st_ino;
 }
 
+namespace {
+
+// All of bytes to fd, then closes it; false on any failure.
+bool writeAndClose(int fd, const QByteArray &bytes, bool sync)
+{
+    const char *data = bytes.constData();
+    qsizetype left = bytes.size();
+    bool ok = true;
+    while (ok && left > 0) {
+        const ssize_t written = ::write(fd, data, static_cast<std::size_t>(left));
+        if (written < 0 && errno == EINTR)
+            continue;
+        ok = written > 0;
+        data += ok ? written : 0;
+        left -= ok ? written : 0;
+    }
+    ok = ok && (!sync || ::fsync(fd) == 0);
+    return ::close(fd) == 0 && ok;
+}
+
+} // namespace
+
 bool writeWholeFile(const QString &path, const QByteArray &bytes)
 {
-    const int fd = ::open(encodeFileName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0)
-        return false;
-    QFile file;
-    if (!file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
+    QByteArray target = encodeFileName(path);
+    struct stat info {};
+    if (::stat(target.constData(), &info) == 0) {
+        // A device or FIFO is written into; it has no old contents to keep.
+        if (!S_ISREG(info.st_mode)) {
+            const int fd = ::open(target.constData(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+            return fd >= 0 && writeAndClose(fd, bytes, false);
+        }
+        // Through a link, the file it leads to is replaced, not the link.
+        if (char *real = ::realpath(target.constData(), nullptr)) {
+            target = real;
+            ::free(real);
+        }
+    }
+    // The bytes go to a new file beside the target, which then takes its
+    // place at once: a full disk or a crash leaves the old file or none,
+    // never a part of the new one.
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        const QByteArray temporary =
+            target + ".part-" + QByteArray::number(QRandomGenerator::global()->generate(), 16);
+        const int fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno == EEXIST)
+            continue;
+        if (fd < 0)
+            return false;
+        if (writeAndClose(fd, bytes, true) && ::rename(temporary.constData(), target.constData()) == 0)
+            return true;
+        ::unlink(temporary.constData());
         return false;
     }
-    return file.write(bytes) == bytes.size() && file.flush();
+    return false;
 }
 
 #else // Windows names are UTF-16 already: Qt's own handling is exact.
@@ -249,9 +298,8 @@ bool sameFile(const QString &a, const QString &b)
 
 bool writeWholeFile(const QString &path, const QByteArray &bytes)
 {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size() &&
-           file.flush();
+    QSaveFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
 }
 
 #endif
@@ -279,6 +327,62 @@ QString programFolder()
     return QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QString();
 }
 
+#ifdef Q_OS_UNIX
+
+namespace {
+
+// $HOME, or the password database's entry when HOME is unset or not a
+// full path: a folder at "/" + ".local/..." would belong to nobody.
+QString homeFolder()
+{
+    const QByteArray home = qgetenv("HOME");
+    if (home.startsWith('/'))
+        return decodeFileName(home);
+    long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
+    std::vector<char> buffer(static_cast<std::size_t>(size > 0 ? size : 16384));
+    passwd entry{};
+    passwd *found = nullptr;
+    if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) != 0 || !found ||
+        !found->pw_dir || found->pw_dir[0] != '/')
+        return QString();
+    return decodeFileName(QByteArray(found->pw_dir));
+}
+
+// $variable when it holds a full path (a relative one is ignored, as the
+// XDG rules say), else home/fallback; empty without a home.
+QString xdgHome(const char *variable, const char *fallback)
+{
+    const QByteArray value = qgetenv(variable);
+    if (value.startsWith('/'))
+        return decodeFileName(value);
+    const QString home = homeFolder();
+    return home.isEmpty() ? QString() : joinPath(home, QString::fromLatin1(fallback));
+}
+
+QString ourFolderIn(const QString &base)
+{
+    return base.isEmpty() ? QString() : joinPath(base, QStringLiteral("romwright"));
+}
+
+} // namespace
+
+QString userDataFolder()
+{
+    return ourFolderIn(xdgHome("XDG_DATA_HOME", ".local/share"));
+}
+
+QString userStateFolder()
+{
+    return ourFolderIn(xdgHome("XDG_STATE_HOME", ".local/state"));
+}
+
+QString userConfigHome()
+{
+    return xdgHome("XDG_CONFIG_HOME", ".config");
+}
+
+#else
+
 QString userDataFolder()
 {
     const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
@@ -287,12 +391,17 @@ QString userDataFolder()
 
 QString userStateFolder()
 {
-    const QString state = qEnvironmentVariable("XDG_STATE_HOME");
-    if (QDir::isAbsolutePath(state))
-        return joinPath(state, QStringLiteral("romwright"));
-    const QString home = QDir::homePath();
-    return home.isEmpty() ? QString() : joinPath(home, QStringLiteral(".local/state/romwright"));
+    // Windows keeps no separate state folder: the local application data.
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    return data.isEmpty() ? QString() : joinPath(data, QStringLiteral("romwright/state"));
 }
+
+QString userConfigHome()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+}
+
+#endif
 
 QString joinPath(const QString &folder, const QString &name)
 {

@@ -60,6 +60,8 @@ QString displayFileName(const QString &name);
 QStringList commandLineArguments(int argc, const char *const *argv);
 
 // Creates or replaces the file at path with bytes; false on any failure.
+// The bytes are written to a new file in the same folder that then takes
+// the name, so a failure (a full disk) leaves no part of them at path.
 bool writeWholeFile(const QString &path, const QByteArray &bytes);
 
 // True when both paths lead to the same existing file (also through links).
@@ -71,13 +73,19 @@ QString programFolder();
 // The user's own folder for firmware and loader files, which the program
 // looks in after its own folder: $XDG_DATA_HOME/romwright, usually
 // ~/.local/share/romwright. A user can write there without installing
-// anything; the program folder belongs to the package.
+// anything; the program folder belongs to the package. A relative
+// XDG_DATA_HOME is ignored; without HOME the home folder comes from the
+// password database. Empty when there is no home folder at all.
 QString userDataFolder();
 
 // The user's folder for what the program keeps between runs (the record of
-// an unfinished update): $XDG_STATE_HOME/romwright, usually
-// ~/.local/state/romwright.
+// an unfinished update), by the same rules: $XDG_STATE_HOME/romwright,
+// usually ~/.local/state/romwright.
 QString userStateFolder();
+
+// The folder of all users' settings files, by the same rules:
+// $XDG_CONFIG_HOME, usually ~/.config. Empty without a home folder.
+QString userConfigHome();
 
 // folder + separator + name, as the program forms every path it opens.
 QString joinPath(const QString &folder, const QString &name);

@@ -1,8 +1,8 @@
 #include "platform/Registry.h"
 
-#include <QDir>
+#include "platform/FileSystem.h"
+
 #include <QSettings>
-#include <QStandardPaths>
 
 namespace romwright {
 namespace {
@@ -88,9 +88,9 @@ private:
 std::unique_ptr<Registry> makeSettingsRegistry(const QString &iniPath)
 {
     QString path = iniPath;
-    if (path.isEmpty())
-        path = QDir(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation))
-                   .filePath(QStringLiteral("Romwright/registry.ini"));
+    // Without any home folder there is nowhere to keep it: nothing is stored.
+    if (const QString config = userConfigHome(); path.isEmpty() && !config.isEmpty())
+        path = joinPath(config, QStringLiteral("Romwright/registry.ini"));
     return std::make_unique<SettingsRegistry>(path);
 }
 

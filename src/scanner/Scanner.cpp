@@ -218,7 +218,11 @@ Detection Scanner::DetectScanner(qint16 &CommPort)
                     m_events.detecting(true);
                     if (!choice)
                         return Detection::EndProgram;
-                    if (*choice == QLatin1String("Halvern1450"))
+                    // Closed without a choice: the scanner is there, its model unknown
+                    // until PROGRAM asks again.
+                    if (choice->isEmpty())
+                        scanner = FoundScanner{probed->number, QString(), kNotDetected};
+                    else if (*choice == QLatin1String("Halvern1450"))
                         scanner = FoundScanner{probed->number, QStringLiteral("Halvern 1450"), kHalvern1450};
                     else if (*choice == QLatin1String("Jorlith750"))
                         scanner = FoundScanner{probed->number, QStringLiteral("Jorlith 750"), kJorlith750};

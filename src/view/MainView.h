@@ -58,6 +58,10 @@ public:
     virtual void setPortTicked(int port) = 0;
     virtual int portTicked() const = 0;
 
+    // Tick of the processor options: 0 "Main", 1 "BarCode"; -1 none.
+    virtual void setProcessorTicked(int index) = 0;
+    virtual int processorTicked() const = 0;
+
     // lblUpdating, "Please be patient. This may take several minutes."
     virtual void setUpdatingNoteVisible(bool visible) = 0;
     virtual bool isUpdatingNoteVisible() const = 0;

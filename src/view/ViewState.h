@@ -27,6 +27,9 @@ public:
     void setPortTicked(int port) override { m_ticked = port; }
     int portTicked() const override { return m_ticked; }
 
+    void setProcessorTicked(int index) override { m_processor = index; }
+    int processorTicked() const override { return m_processor; }
+
     void setUpdatingNoteVisible(bool visible) override { m_updatingNote = visible; }
     bool isUpdatingNoteVisible() const override { return m_updatingNote; }
 
@@ -52,6 +55,7 @@ private:
     bool m_portMenuVisible = true;
     bool m_fileMenuVisible = true;
     int m_ticked = 0;
+    int m_processor = -1;
     bool m_updatingNote = false;
     bool m_busy = false;
     int m_progressSent = 0;

@@ -48,6 +48,12 @@ TEST(CommandLine, HelpVersionAndUnknownOptions)
         {{"--console", "--port", "17", "--file", file}, 2, usage},
         {{"--console", "--port", "x", "--file", file}, 2, usage},
         {{"--console", "--port", "1", "--file"}, 2, usage},
+        {{"--console", "--file", file, "--port"}, 2, QStringLiteral("--port takes a port number")},
+        {{"--console", "--port", "1", "--file", file, "--port", "1"}, 2, QStringLiteral("--port is given twice\n")},
+        {{"--console", "--yes", "--port", "1", "--file", file, "--yes"}, 2, QStringLiteral("--yes is given twice\n")},
+        {{"--info", file, "--target", "64", "--target", "128"}, 2, QStringLiteral("--target is given twice\n")},
+        {{"--info", file, "--info"}, 2, QStringLiteral("--info is given twice\n")},
+        {{"--console", "--port", "1", "--file", file, "--console"}, 2, QStringLiteral("--console is given twice\n")},
         {{"--console", "--port", "1", "--file", file, "--processor", "both"}, 2, usage},
         {{"--console", "--port", "1", "--file", file, "--colour"}, 2, usage},
         {{"--console", "--port", "1", "--file", file, "--time-scale", "0.05"}, 2, usage}, // timing is no option
@@ -62,6 +68,24 @@ TEST(CommandLine, HelpVersionAndUnknownOptions)
         EXPECT_TRUE((c.exitCode == 0 ? run.err : run.out).isEmpty()); // the other stream
     }
 }
+
+namespace {
+
+// Every block of the Halvern sample's 64-byte table is in the flash dumped.
+void expectHalvernSampleIn(const QByteArray &flash)
+{
+    romwright::MemoryImage image;
+    image.fill(romwright::kErased);
+    ASSERT_TRUE(romwright::ParseSrecordFile(kHalvernSample, image).ok());
+    romwright::RelocateVectors(image);
+    ASSERT_EQ(flash.size(), qsizetype(image.size()));
+    for (const romwright::FlashBlock &block : romwright::kFlashBlocks64)
+        ASSERT_EQ(std::memcmp(flash.constData() + block.Address, image.data() + block.Address, block.Length),
+                  0)
+            << "the firmware's block at " << block.Address << " is missing from the flash";
+}
+
+} // namespace
 
 // Ctrl-C, or a kill that leaves no time for anything (a dead battery), at
 // 30 % of the firmware pass leaves the scanner in its boot software, where it
@@ -115,16 +139,47 @@ TEST(ConsoleInterrupt, ASignalEndsTheUpdateAndRunningItAgainFinishesIt)
             << "the record outlived the update";
         ASSERT_TRUE(sim.waitForExit(5s));
         EXPECT_TRUE(sim.transcript().contains(QLatin1String("request during the firmware pass")));
-        romwright::MemoryImage image;
-        image.fill(romwright::kErased);
-        ASSERT_TRUE(romwright::ParseSrecordFile(kHalvernSample, image).ok());
-        romwright::RelocateVectors(image);
-        const QByteArray flash = sim.dump();
-        ASSERT_EQ(flash.size(), qsizetype(image.size()));
-        for (const romwright::FlashBlock &block : romwright::kFlashBlocks64)
-            ASSERT_EQ(
-                std::memcmp(flash.constData() + block.Address, image.data() + block.Address, block.Length), 0)
-                << "the firmware's block at " << block.Address << " is missing from the flash";
+        expectHalvernSampleIn(sim.dump());
+    }
+}
+
+// A scanner that stopped answering, or that was not switched off and on at
+// the prompt, is switched off and on (a simulator starting in its boot
+// software on the same port) and the update run again with nothing but
+// --yes, as the message says: the record finishes it.
+TEST(ConsoleInterrupt, AFailedUpdateIsFinishedByRunningItAgainAfterAPowerCycle)
+{
+    using namespace std::chrono_literals;
+    const struct {
+        const char *name;
+        QStringList first; // the first scanner's simulator
+        const char *said;  // by the failed run
+    } cases[] = {
+        {"stalled in the firmware pass",
+         {"--boot", "Q", "--stall-after", "20"},
+         romwright::messages::kWayBackNoFirmware},
+        {"no Enter at the power-cycle prompt", {"--boot", "Z"}, romwright::messages::kInterruptedNewBoot},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QTemporaryDir state;
+        const QStringList environment{QStringLiteral("XDG_STATE_HOME=") + state.path()};
+        const QStringList arguments = {"--console", "--model", "halvern"};
+        {
+            SimProcess sim(c.first);
+            ASSERT_TRUE(sim.isReady()) << qPrintable(sim.errorText());
+            const ConsoleRun run =
+                runRomwright(arguments, sim.link(), {}, QStringLiteral("0.2"), {}, environment);
+            EXPECT_EQ(run.exitCode, 1);
+            EXPECT_TRUE((run.out + run.err).contains(QLatin1String(c.said))) << qPrintable(run.out + run.err);
+        }
+        SimProcess sim({"--start-in-boot", "--boot", "Q"});
+        ASSERT_TRUE(sim.isReady()) << qPrintable(sim.errorText());
+        const ConsoleRun again =
+            runRomwright({"--console", "--yes"}, sim.link(), {}, QStringLiteral("0.05"), {}, environment);
+        EXPECT_EQ(again.exitCode, 0) << qPrintable(again.out + again.err);
+        ASSERT_TRUE(sim.waitForExit(5s));
+        expectHalvernSampleIn(sim.dump());
     }
 }
 
@@ -135,8 +190,9 @@ TEST(ConsoleJson, AWholeUpdateIsOneObjectPerLine)
 {
     SimProcess sim({QStringLiteral("--boot"), QStringLiteral("Q")});
     ASSERT_TRUE(sim.isReady()) << qPrintable(sim.errorText());
-    const ConsoleRun run =
-        runRomwright({"--console", "--port", "1", "--file", kHalvernSample, "--yes", "--json"}, sim.link());
+    const ConsoleRun run = runRomwright(
+        {"--console", "--port", "1", "--model", "halvern", "--file", kHalvernSample, "--yes", "--json"},
+        sim.link());
     EXPECT_EQ(run.exitCode, 0) << qPrintable(run.out + run.err);
     EXPECT_TRUE(run.err.isEmpty()) << qPrintable(run.err);
 

@@ -4,7 +4,9 @@
 #include "support/SimClient.h"
 #include "support/SimProcess.h"
 
+#include <QFile>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <optional>
 
@@ -20,7 +22,7 @@ TEST(Console, ExitStatusAndWhatItSays)
     const QString question =
         QStringLiteral("Choose Your Scanner: 1 Halvern 1450, 2 Jorlith 750, 3 Wexmoor 3650, 0 Exit?");
     const QString done =
-        QStringLiteral("Romwright: The firmware update is complete. The Romwright will now exit.\n");
+        QStringLiteral("Romwright: The firmware update is complete. The Romwright will now exit.");
     struct Case {
         const char *name;
         QStringList sim; // empty: no simulator
@@ -33,9 +35,27 @@ TEST(Console, ExitStatusAndWhatItSays)
         int questions = 0; // the chooser's, on standard output
         QString timeScale = QStringLiteral("0.05");
         QStringList environment = {};
+        QStringList neverSent = {}; // bytes the simulator's transcript must not show
     };
     const QStringList file{"--file", kHalvernSample};
     const QStringList port1 = QStringList{"--port", "1"} + file;
+    // The sample cut where its 200th line ends, as a copy that stopped early leaves it.
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString cut = dir.filePath(QStringLiteral("cut.s19"));
+    {
+        QProcess head;
+        head.setStandardOutputFile(cut);
+        head.start(QStringLiteral("head"), {"-n", "200", kHalvernSample});
+        ASSERT_TRUE(head.waitForFinished(5000) && head.exitCode() == 0);
+    }
+    const QStringList halvern1 = port1 + QStringList{"--model", "Halvern 1450"};
+    // A Jorlith release copied under another name, and linked under a Halvern release's name.
+    QTemporaryDir folder;
+    const QString renamed = folder.filePath("update.s19"), linked = folder.filePath("Hlv1450ver7_0.s19");
+    ASSERT_TRUE(QFile::copy(sampleDir() + "/JL750Ver6_0.s19", renamed));
+    ASSERT_TRUE(QFile::link(renamed, linked));
+    const QStringList halvernPort{"--port", "1", "--model", "halvern", "--file"};
     // clang-format off
     const Case cases[] = {
         {"no file: the newest for the model, in any spelling", {"--boot", "Q"}, "%1",
@@ -47,9 +67,9 @@ TEST(Console, ExitStatusAndWhatItSays)
         {"no file: firmware and loaders from the machine's data folder", {"--boot", "Q"}, "%1",
          {"--port", "1", "--model", "halvern"}, 0, {"Firmware file: Hlv1450ver5_9.s19\n", "Program: green\n"}, {},
          {}, 0, "0.05", {"XDG_DATA_HOME=/nonexistent", "XDG_DATA_DIRS=share:" + sampleDir().section('/', 0, -2)}},
-        {"port without a device", {}, ",", port1, 1,
+        {"port without a device", {}, ",", halvern1, 1,
          {"Port: red\n", "Communications Failure: The communication port you have selected is not installed"}, {}},
-        {"no Enter at the power-cycle prompt", {"--boot", "Z"}, "%1", port1, 1,
+        {"no Enter at the power-cycle prompt", {"--boot", "Z"}, "%1", halvern1, 1,
          {"Standard input ended before Enter was pressed. The update was interrupted. The scanner has its new "
           "boot software but no firmware: switch it off and on and run the update again to finish it."},
          {}, {}, 0, "0.2"},
@@ -62,7 +82,20 @@ TEST(Console, ExitStatusAndWhatItSays)
         // The boot software tells by the identification.
         {"another boot software", {"--boot", "A", "--start-in-boot"}, "%1",
          port1 + QStringList{"--model", "Halvern 1450"}, 1, {},
-         {"but the scanner is a Halvern 1450 with the 128-byte boot software. The scanner was not changed."}},
+         {"but the scanner is a Halvern 1450 with the 128-byte boot software. The scanner was not changed.",
+          "romwright: The scanner is waiting in its boot software and cannot scan until it is switched off and on.\n"}},
+        // The header tells what the name does not, or says otherwise: nothing after the identification is sent.
+        {"a Jorlith release renamed", {"--boot", "Q"}, "%1", halvernPort + QStringList{renamed}, 1, {},
+         {"romwright: The file update.s19 is firmware for the Jorlith 750 with the 64-byte boot software, but the "
+          "scanner is a Halvern 1450. The scanner was not changed.\nromwright: give --force"}},
+        {"a Jorlith release linked as a Halvern one", {"--boot", "Q"}, "%1", halvernPort + QStringList{linked}, 1, {},
+         {"romwright: The name of the file Hlv1450ver7_0.s19 says it is firmware for the Halvern 1450 with the "
+          "64-byte boot software, but its header \"JL750Ver6_0.s19\" says the Jorlith 750 with the 64-byte boot "
+          "software. The scanner was not changed."}},
+        // A port without a model: the chooser's question comes before the check.
+        {"no model: asked before the check", {"--boot", "Q"}, "%1", port1, 0, {question}, {}, "halvern\n", 1},
+        {"no model and no answer", {"--boot", "Q"}, "%1", port1, 1, {"\nStandard input ended without a choice.\n"},
+         {"romwright: no scanner model chosen: the scanner was not changed"}, {}, 1},
         {"another boot software, forced", {"--boot", "A", "--start-in-boot"}, "%1",
          port1 + QStringList{"--model", "Halvern 1450", "--force"}, 0, {"Program: green"}, {}},
         // A model given with its port is asked of the scanner first; one that does not answer is taken as named.
@@ -73,17 +106,25 @@ TEST(Console, ExitStatusAndWhatItSays)
         // Without --port the ports are searched and the chooser asks on the terminal.
         {"found on port 2, its newest firmware", {"--model", "jorlith"}, ",%1", {}, 0,
          {"Scanner: Jorlith 750 on port 2\n", "Firmware file: JL750Ver6_0.s19\n"}, {}},
-        {"nothing on any port", {}, ",", {}, 1, {"Scanner Not Found\n"}, {}},
+        {"nothing on any port", {}, ",", {}, 1, {"Scanner Not Found\n"},
+         {"switch it off and on and run the update again (its boot software then greets and you are asked which "
+          "model it is), or name its port and model: romwright --console --port N --model NAME\n"}},
         {"nothing on any port, one held by another program", {"--held"}, ",%1", {}, 1, {"Scanner Not Found\n"},
          {"romwright: The serial port COM2 (", ") is in use by another application. Close the application"}},
         {"a bootloader, the model given in advance", {"--boot-prompt", "Q"}, ",%1",
-         file + QStringList{"--model", "wexmoor", "--force"}, 0, {"Scanner: Wexmoor 3650 on port 2\n"}, {}},
+         file + QStringList{"--model", "wexmoor", "--force"}, 0, {"Scanner: Wexmoor 3650 on port 2\n",
+         " will now exit. Update the BarCode processor as well: start the Romwright again and choose BarCode.\n"}, {}},
         {"a bootloader, the model typed after a wrong answer", {"--boot-prompt", "A"}, ",%1",
          file + QStringList{"--force"}, 0, {"Scanner: Jorlith 750 on port 2\n"}, {}, "9\n2\n", 2},
         {"a bootloader, Exit typed", {"--boot-prompt", "Q"}, ",%1", file, 1, {}, {"ended in the scanner chooser"},
          "0\n", 1},
+        // Damaged: nothing after the identification reaches the scanner.
+        {"a file cut short", {"--boot", "Q"}, "%1", {"--port", "1", "--model", "halvern", "--file", cut, "--yes"}, 1,
+         {"File: red\n", "Romwright: The file cut.s19 is damaged and cannot be used (line 200: the file ends without an end record: "
+          "it may have been cut short).\n"}, {}, {}, 0, "0.05", {}, {"in  0x7A 'z'", "in  0x45 'E'", "in  0x47 'G'"}},
         {"a bootloader, no answer at all", {"--boot-prompt", "Q"}, ",%1", file, 1,
-         {"\nStandard input ended without a choice"}, {"ended in the scanner chooser"}, {}, 1},
+         {"\nStandard input ended without a choice", "Scanner: model not known on port 2\n"},
+         {"no scanner model chosen"}, {}, 1},
     };
     // clang-format on
     for (const Case &c : cases) {
@@ -111,15 +152,29 @@ TEST(Console, ExitStatusAndWhatItSays)
         for (const QString &text : c.err)
             EXPECT_TRUE(run.err.contains(text)) << qPrintable(text);
         EXPECT_EQ(run.out.count(question), c.questions);
+        if (!c.neverSent.isEmpty()) {
+            sim->stop();
+            const QString transcript = sim->transcript();
+            EXPECT_TRUE(transcript.contains(QLatin1String("in  0x52 'R'"))) << qPrintable(transcript);
+            for (const QString &text : c.neverSent)
+                EXPECT_FALSE(transcript.contains(text)) << qPrintable(text);
+        }
         // Not a terminal: a progress line at every tenth, no blinking lamp.
         EXPECT_LE(run.out.count(QLatin1String("Firmware: ")), 11);
         EXPECT_FALSE(run.out.contains(QLatin1String("Updating: red")));
         // Standard error opens with the time scale's note; a completed update adds nothing to it.
         EXPECT_TRUE(run.err.startsWith("romwright: every wait scaled by " + c.timeScale +
                                        " (ROMWRIGHT_TEST_TIME_SCALE)"));
+        if (sim && c.exitCode == 1 && run.err.contains(QLatin1String("not changed"))) {
+            sim->stop();
+            const QString in =
+                sim->transcript().split(QLatin1Char('\n')).filter(QLatin1String(" in ")).join('\n');
+            for (const char *sent : {"'z'", "'E'", "'G'"})
+                EXPECT_FALSE(in.contains(QLatin1String(sent))) << sent;
+        }
         if (c.exitCode == 0) {
             EXPECT_EQ(run.err.count(QLatin1Char('\n')), 1);
-            EXPECT_TRUE(run.out.endsWith(done));
+            EXPECT_TRUE(run.out.contains(done) && run.out.endsWith(QLatin1Char('\n')));
             // The scanner got its final "R": the whole pass went out.
             EXPECT_TRUE(sim && sim->waitForExit(5s));
         }
@@ -166,7 +221,7 @@ TEST(Console, AnUpdateGoesOnToItsEndWhenItsOutputIsClosed)
     romwright.setProcessChannelMode(QProcess::MergedChannels);
     romwright.setStandardOutputProcess(&head);
     head.start(QStringLiteral("head"), {QStringLiteral("-1")});
-    romwright.start(kProgram, {"--console", "--port", "1", "--file", kHalvernSample});
+    romwright.start(kProgram, {"--console", "--port", "1", "--model", "halvern", "--file", kHalvernSample});
     ASSERT_TRUE(head.waitForFinished(10000));
     EXPECT_EQ(head.readAllStandardOutput().count('\n'), 1);
     ASSERT_TRUE(romwright.waitForFinished(60000));

@@ -1,5 +1,7 @@
 #include "app/common/FirmwareCheck.h"
 #include "app/common/FirmwareDiscovery.h"
+#include "image/ParseMotorolaSrecords.h"
+#include "image/SrecordWriter.h"
 
 #include <gtest/gtest.h>
 
@@ -65,6 +67,21 @@ TEST(FirmwareKind, NameAndDataOfEveryCandidateListAndOfOtherFiles)
     }
 }
 
+// The first S0 record names the file; its text ends at a NUL and shows no control character.
+TEST(FirmwareKind, HeaderTextOfTheFirstS0Record)
+{
+    auto s0 = [](const std::string &text) {
+        return romwright::srecordLine(0, 0, std::vector<std::uint8_t>(text.begin(), text.end())) + "\n";
+    };
+    MemoryImage image;
+    const SrecordResult read = ParseMotorolaSrecords(
+        QByteArray::fromStdString(s0(std::string(" JL750Ver6_0.s19\0pad", 21)) + s0("Hlv1450ver5_9.s19")),
+        image);
+    EXPECT_EQ(headerText(read.header), QStringLiteral("JL750Ver6_0.s19"));
+    EXPECT_EQ(headerText("WX3650\tUVer1_9.s20\r\n"), QStringLiteral("WX3650 UVer1_9.s20"));
+    EXPECT_EQ(releaseKind(headerText(read.header)).family, FirmwareFamily::Jorlith);
+}
+
 TEST(FirmwareCheck, FileAgainstTheScannerAtHand)
 {
     using K = FirmwareVerdict::Kind;
@@ -74,6 +91,8 @@ TEST(FirmwareCheck, FileAgainstTheScannerAtHand)
         ScannerAtHand scanner;
         K kind;
         const char *text;
+        const char *header = "";        // the S0 text
+        const char *question = nullptr; // after text in the window, when not " Program it anyway?"
     };
     // clang-format off
     const Case cases[] = {
@@ -101,13 +120,38 @@ TEST(FirmwareCheck, FileAgainstTheScannerAtHand)
         {"JL750Ver6_0.s19", bytes({{0xF900, 0xF9FF}}), {1, false, false}, K::Refuse,
          "The file JL750Ver6_0.s19 holds nothing that an update of a scanner with the 64-byte boot software "
          "would write."},
+        // The header is judged as the name is; a name that tells nothing leaves it to the header.
+        {"Hlv1450ver5_9.s19", kRows64, {2, false, false}, K::Fits, "", "HLV1450ver5_9.s19"},
+        {"Hlv1450ver5_9.s19", kRows64, {2, false, false}, K::Fits, "", "Made by hand"},
+        {"update.s19", kRows64, {2, std::nullopt, false}, K::Ask,
+         "The file update.s19 is firmware for the Jorlith 750 with the 64-byte boot software, but the scanner is a "
+         "Halvern 1450.", "JL750Ver6_0.s19"},
+        {"Hlv1450ver7_0.s19", kRows64, {2, std::nullopt, false}, K::Ask,
+         "The name of the file Hlv1450ver7_0.s19 says it is firmware for the Halvern 1450 with the 64-byte boot "
+         "software, but its header \"JL750Ver6_0.s19\" says the Jorlith 750 with the 64-byte boot software.",
+         "JL750Ver6_0.s19", " Program it into the Halvern 1450 anyway?"},
+        {"Hlv1450ver5_9.s19", kRows64, {2, false, false}, K::Ask,
+         "The name of the file Hlv1450ver5_9.s19 says it is firmware for the Halvern 1450 with the 64-byte boot "
+         "software, but its header \"Hlv1450Uver6_0.s19\" says the Halvern 1450 with the 128-byte boot software.",
+         "Hlv1450Uver6_0.s19"},
+        {"WX3650UVer3_9.s19", kEither, {5, std::nullopt, false}, K::Ask,
+         "The name of the file WX3650UVer3_9.s19 says it is firmware for the Main processor of the Wexmoor 3650, but "
+         "its header \"WX3650UVer1_9.s20\" says the BarCode processor of the Wexmoor 3650.", "WX3650UVer1_9.s20"},
+        // Neither tells: asked once the identification has run.
+        {"update.s19", kRows64, {2, std::nullopt, false}, K::Fits, ""},
+        {"update.s19", kRows64, {2, false, false}, K::Ask, "The file update.s19 does not say which scanner it is for.",
+         "", " Program it into the Halvern 1450 anyway?"},
     };
     // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         const QString name = QString::fromUtf8(c.name);
-        const FirmwareVerdict verdict = checkFirmware(name, firmwareKind(name, c.data), c.scanner);
+        const FirmwareVerdict verdict =
+            checkFirmware(name, firmwareKind(name, c.data, QString::fromLatin1(c.header)), c.scanner);
         EXPECT_EQ(verdict.kind, c.kind);
         EXPECT_EQ(verdict.text.toStdString(), c.text);
+        if (c.question) {
+            EXPECT_EQ(verdict.question.toStdString(), c.question);
+        }
     }
 }

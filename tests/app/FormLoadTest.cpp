@@ -2,6 +2,7 @@
 #include "app/common/FormLoad.h"
 #include "app/common/MainState.h"
 #include "app/common/PortPermissionNotice.h"
+#include "app/common/UnfinishedUpdate.h"
 #include "platform/FileSystem.h"
 #include "platform/ManualClock.h"
 #include "scanner/Scanner.h"
@@ -10,6 +11,7 @@
 #include "support/TestPaths.h"
 #include "view/ViewState.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -149,4 +151,115 @@ TEST(FormLoad, TheWindowNamesThePortsHeldWhenNoScannerIsFound)
     EXPECT_EQ(dialogs.messages[0].text,
               QStringLiteral("The serial port COM2 (fake2) is in use by another application. Close the "
                              "application that holds it, then try again."));
+}
+
+// With no port given, the newest unfinished update whose file is as it was is
+// offered; the answer decides whether its port, model and file are taken.
+TEST(FormLoad, AnUnfinishedUpdateIsOfferedWhileItsFileIsUnchanged)
+{
+    using enum FormLoadEnd;
+    enum class File { Same, Changed, Gone };
+    const struct {
+        const char *name;
+        StartUpRequest request;
+        File file;
+        const char *device;
+        std::optional<FinishAnswer> answer; // nullopt: not offered
+        FormLoadEnd end;
+        const char *shown; // model label | port ticked | file label
+        bool notUsed;      // reported as unusable
+    } cases[] = {
+        {"finished",
+         {},
+         File::Same,
+         "fake3",
+         FinishAnswer::Finish,
+         Ready,
+         "Halvern 1450|3|Hlv1450ver5_9.s19",
+         false},
+        {"the device now has another number",
+         {},
+         File::Same,
+         "fake5",
+         FinishAnswer::Finish,
+         Ready,
+         "Halvern 1450|5|Hlv1450ver5_9.s19",
+         false},
+        {"left for a search",
+         {},
+         File::Same,
+         "fake3",
+         FinishAnswer::Search,
+         Ready,
+         "Scanner Not Found|0|None",
+         false},
+        {"stopped", console({}), File::Same, "fake3", FinishAnswer::Stop, Unfinished, "|0|None", false},
+        {"its file changed",
+         {},
+         File::Changed,
+         "fake3",
+         std::nullopt,
+         Ready,
+         "Scanner Not Found|0|None",
+         true},
+        {"its file gone", {}, File::Gone, "fake3", std::nullopt, Ready, "Scanner Not Found|0|None", true},
+        {"a port given", given("1", "Halvern 1450"), File::Same, "fake3", std::nullopt, Ready,
+         "Halvern 1450|1|None", false},
+    };
+    LocalFileSystem files;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir state, data;
+        const QString firmware = data.filePath(QStringLiteral("Hlv1450ver5_9.s19"));
+        ASSERT_TRUE(QFile::copy(test::sampleDir() + QStringLiteral("/Hlv1450ver5_9.s19"), firmware));
+        for (const char *loader : {"FlashProgrammer.sss", "bootloader.sss"})
+            ASSERT_TRUE(QFile::copy(test::sampleDir() + QLatin1Char('/') + QLatin1String(loader),
+                                    data.filePath(QLatin1String(loader))));
+        const QByteArray bytes = files.read(firmware).bytes;
+        UnfinishedUpdate record{3,
+                                QString::fromLatin1(c.device),
+                                QStringLiteral("Halvern 1450"),
+                                false,
+                                'Q',
+                                firmware,
+                                bytes.size(),
+                                sha256Hex(bytes),
+                                QDateTime::currentDateTime()};
+        ASSERT_TRUE(UnfinishedUpdates(state.path()).save(record));
+        const bool altered = c.file == File::Same ||
+                             (c.file == File::Changed ? writeWholeFile(firmware, bytes + "S9030000FC\n")
+                                                      : QFile::remove(firmware));
+        ASSERT_TRUE(altered);
+
+        ViewState view;
+        test::ScriptedDialogs dialogs;
+        ManualClock clock;
+        auto fake = std::make_unique<test::FakePort>(&clock);
+        for (const int n : {1, 3, 5})
+            fake->devices[n].reply = [](const QByteArray &w, const QString &) {
+                return w == "R2" ? QByteArrayLiteral("Q") : QByteArray();
+            };
+        MainState main(std::move(fake),
+                       {view, dialogs, clock, files, QString(), data.path(), {}, state.path()});
+        int offered = 0, notUsed = 0;
+        StartUpRequest request = c.request;
+        request.offerToFinish = [&](const UnfinishedUpdate &r, int othersLeft) {
+            ++offered;
+            EXPECT_EQ(r.file, firmware);
+            EXPECT_EQ(othersLeft, 0);
+            return c.answer.value_or(FinishAnswer::Search);
+        };
+        request.recordNotUsed = [&](const UnfinishedUpdate &, RecordedFile) { ++notUsed; };
+        std::unique_ptr<Scanner> scanner;
+        PortPermissionNotice notice;
+        ScannerTimings timings;
+        timings.probeWait = std::chrono::milliseconds(1);
+        EXPECT_EQ(FormLoad(request, {main, scanner, notice, timings}).end, c.end);
+        EXPECT_EQ(offered, c.answer ? 1 : 0);
+        EXPECT_EQ(notUsed, c.notUsed ? 1 : 0);
+        EXPECT_EQ(QStringList({view.text(LabelId::ScanMod), QString::number(view.portTicked()),
+                               view.text(LabelId::FirmFile)})
+                      .join('|'),
+                  QLatin1String(c.shown));
+    }
 }

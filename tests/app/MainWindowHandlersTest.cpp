@@ -77,10 +77,10 @@ TEST(WindowHandlers, WexmoorProcessorBringsItsFirmware)
     ASSERT_EQ(rig.frm.Form_Load(WindowCommandLine{QString(), QString(), QStringLiteral("Wexmoor 3650")}),
               FormLoadEnd::Ready);
     ASSERT_TRUE(rig.window.isControlEnabled(ControlId::ProcessorBarCode));
-    // No file dialog before a processor is chosen.
+    // Main is ticked, so the Open dialog offers Main's files at once.
+    EXPECT_EQ(rig.window.processorTicked(), 0);
     rig.window.findChild<QPushButton *>("cmdBrowse")->click();
-    EXPECT_EQ(rig.dialogs.messages.at(0).title, QStringLiteral("File Type Required"));
-    EXPECT_TRUE(rig.dialogs.openRequests.isEmpty());
+    EXPECT_EQ(rig.dialogs.openRequests.last(), "Open|Wexmoor Firmware Files|W*.S19|" + folder.path());
 
     const QString opened = folder.filePath(QStringLiteral("WX3650UVer3_9.s19"));
     const std::tuple<const char *, QString, const char *, Lamp> steps[] = {

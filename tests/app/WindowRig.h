@@ -19,7 +19,16 @@ namespace romwright::test {
 struct WindowRig {
     WindowRig(std::unique_ptr<SerialPort> port, const QString &folder, const QString &userFolder,
               const FlashTimings &timings)
-        : state(std::move(port), {window, dialogs, clock, files, folder, userFolder}, timings),
+        : state(std::move(port),
+                {window,
+                 dialogs,
+                 clock,
+                 files,
+                 folder,
+                 userFolder,
+                 {},
+                 scratch.filePath(QStringLiteral("state"))},
+                timings),
           frm(
               window,
               {state,

@@ -1,6 +1,7 @@
 // The window against romwright-sim on a pseudo-terminal: start-up as the
 // window runs it, then whole updates clicked through PROGRAM.
 #include "WindowRig.h"
+#include "app/common/UnfinishedUpdate.h"
 #include "image/FlashLayout.h"
 #include "image/ParseMotorolaSrecords.h"
 #include "platform/PortMap.h"
@@ -52,7 +53,7 @@ QStringList sent(const QString &transcript)
 
 // Only 1 to 16 reach a device, and only a port that opens has a green lamp;
 // the one port that does is asked once for its greeting, and a "Q" leaves no
-// time-out behind.
+// time-out behind. EXIT then says that the scanner waits in its boot software.
 TEST(WindowStartUp, APortNumberOutsideOneToSixteenReachesNoDevice)
 {
     SimProcess sim({"--start-in-boot", "--boot", "Q"}); // on port 1
@@ -67,6 +68,16 @@ TEST(WindowStartUp, APortNumberOutsideOneToSixteenReachesNoDevice)
         EXPECT_FALSE(rig.state.target().bTargetA);
         EXPECT_EQ(rig.state.link().timers().nTimeoutsQ + rig.state.link().timers().nTimeoutsA, 0);
         EXPECT_TRUE(rig.dialogs.messages.empty());
+        rig.window.findChild<QPushButton *>("ExitCommand")->click();
+        EXPECT_EQ(rig.ends, QList<int>{0});
+        ASSERT_EQ(rig.dialogs.messages.size(), opens ? 1u : 0u);
+        if (opens) {
+            EXPECT_EQ(
+                rig.dialogs.messages[0].text,
+                QStringLiteral("The scanner is waiting in its boot software and cannot scan until it is "
+                               "switched off and on."));
+            EXPECT_EQ(rig.dialogs.messages[0].title, QStringLiteral("Romwright"));
+        }
     }
     sim.stop();
     EXPECT_EQ(sim.transcript().count(QLatin1String("in  0x52 'R'")), 1);
@@ -99,6 +110,34 @@ TEST(WindowStartUp, AModelTheScannerDoesNotAnswerAsIsAskedAbout)
         EXPECT_EQ(rig.window.lamp(LampId::ComStatus), Lamp::Green);
         EXPECT_TRUE(rig.ends.isEmpty());
     }
+}
+
+// The record an interrupted update left is offered at the next start, Yes
+// the default; Yes takes its port, model and file, and the update finishes it.
+TEST(WindowUpdate, AnInterruptedUpdateIsFinishedAfterYes)
+{
+    SimProcess sim({"--start-in-boot", "--boot", "Q"}); // waiting in its boot software, as after Ctrl-C
+    ASSERT_TRUE(sim.isReady()) << sim.errorText().toStdString();
+    SimRig rig(sim);
+    const QString file = test::sampleDir() + QStringLiteral("/Hlv1450ver5_9.s19");
+    const QByteArray bytes = rig.files.read(file).bytes;
+    const UnfinishedUpdates records(rig.state.services().stateFolder);
+    ASSERT_TRUE(records.save({1, sim.link(), QStringLiteral("Halvern 1450"), false, 'Q', file, bytes.size(),
+                              sha256Hex(bytes), QDateTime(QDate(2026, 12, 1), QTime(9, 30))}));
+    rig.dialogs.questionAnswers = {true};
+    ASSERT_EQ(rig.frm.Form_Load(std::nullopt), FormLoadEnd::Ready);
+    ASSERT_EQ(rig.dialogs.questions.size(), 1u);
+    EXPECT_EQ(
+        rig.dialogs.questions[0].text,
+        QStringLiteral("An update of the Halvern 1450 on port 1 was interrupted on 2026-12-01 09:30. Finish "
+                       "it now?"));
+    EXPECT_EQ(rig.dialogs.questions[0].title, QStringLiteral("Unfinished Update"));
+    EXPECT_EQ(rig.window.text(LabelId::ScanMod), QStringLiteral("Halvern 1450"));
+    EXPECT_EQ(rig.window.text(LabelId::FirmFile), QStringLiteral("Hlv1450ver5_9.s19"));
+    rig.program();
+    EXPECT_EQ(rig.dialogs.messages.back().text, kComplete);
+    EXPECT_EQ(rig.ends, QList<int>{0});
+    EXPECT_TRUE(records.all().empty());
 }
 
 TEST(WindowUpdate, FoundScannerProgrammedThroughTheWindow)
@@ -198,9 +237,18 @@ TEST(WindowUpdate, OldBootSoftwareGetsTheRamLoaderOfTheLoaderFile)
     timings.waitForZInterval = 800ms; // the old boot software repeats "Z" every 500 ms
     SimRig rig(sim, timings);
     ASSERT_EQ(rig.load(QStringLiteral("Hlv1450ver5_9.s19")), FormLoadEnd::Ready);
+    // At the power-cycle prompt the firmware pass has not begun: its lamps are grey.
+    QList<Lamp> atPrompt;
+    rig.state.updateController().powerCyclePrompt = [&rig, &atPrompt](const QString &, const QString &) {
+        for (LampId id : {LampId::FlashErase, LampId::Working, LampId::Program})
+            atPrompt << rig.window.lamp(id);
+        return true;
+    };
     rig.program();
     ASSERT_EQ(rig.dialogs.messages.size(), 1u);
     EXPECT_EQ(rig.dialogs.messages.back().text, kComplete);
+    EXPECT_EQ(atPrompt, QList<Lamp>(3, Lamp::Grey));
+    EXPECT_EQ(rig.window.lamp(LampId::Program), Lamp::Green);
     ASSERT_TRUE(sim.waitForExit(5s));
 
     MemoryImage loader;
@@ -234,6 +282,7 @@ TEST(WindowUpdate, FileForAnotherScannerIsAskedAboutAndALoaderRefused)
     EXPECT_EQ(rig.dialogs.questions[0].icon, MessageIcon::Exclamation);
     EXPECT_TRUE(rig.window.isControlEnabled(ControlId::FileMenu));
     EXPECT_TRUE(rig.window.isControlEnabled(ControlId::ExitButton));
+    EXPECT_TRUE(rig.window.isControlEnabled(ControlId::ProgramButton)); // to click again
 
     rig.frm.FindFile();
     ASSERT_TRUE(rig.window.isControlEnabled(ControlId::ProgramButton));
@@ -251,6 +300,41 @@ TEST(WindowUpdate, FileForAnotherScannerIsAskedAboutAndALoaderRefused)
     for (const QString &line : sent(sim.transcript()))
         heard << line.section(QLatin1Char(' '), 2, 2);
     EXPECT_EQ(heard.join(QLatin1Char(' ')), QStringLiteral("0x56 0x0D 0x0A 0x52 0x32"));
+}
+
+// No model (the port chosen by hand): PROGRAM asks which scanner it is
+// before the check; the chooser closed cancels the click, Exit ends the program.
+TEST(WindowUpdate, WithoutAModelProgramAsksTheChooserFirst)
+{
+    SimProcess sim({"--boot", "Q"});
+    ASSERT_TRUE(sim.isReady()) << sim.errorText().toStdString();
+    SimRig rig(sim);
+    ASSERT_EQ(rig.frm.Form_Load(WindowCommandLine{"Hlv1450ver5_9.s19", "1", QString()}), FormLoadEnd::Ready);
+    rig.dialogs.chooserAnswers = {QString(), QStringLiteral("Wexmoor 3650"), std::nullopt};
+    rig.program(); // closed: nothing asked, nothing sent
+    EXPECT_EQ(rig.dialogs.chooserShown, 1);
+    EXPECT_TRUE(rig.dialogs.questions.empty());
+    EXPECT_TRUE(rig.window.isControlEnabled(ControlId::ProgramButton));
+    EXPECT_TRUE(rig.window.text(LabelId::ScanMod).isEmpty());
+
+    rig.program(); // a Wexmoor: Main ticked, the Halvern file asked about (No)
+    EXPECT_EQ(rig.window.text(LabelId::ScanMod), QStringLiteral("Wexmoor 3650"));
+    EXPECT_EQ(rig.window.processorTicked(), 0);
+    ASSERT_EQ(rig.dialogs.questions.size(), 1u);
+    EXPECT_TRUE(rig.dialogs.questions[0].text.endsWith(
+        QLatin1String("but the scanner is a Wexmoor 3650. Program it anyway?")));
+    rig.program(); // the model is known now: asked again, not chosen again
+    EXPECT_EQ(rig.dialogs.chooserShown, 2);
+    EXPECT_TRUE(rig.ends.isEmpty());
+
+    rig.window.setText(LabelId::ScanMod, QString());
+    rig.program(); // Exit
+    EXPECT_EQ(rig.ends, QList<int>{1});
+    sim.stop();
+    QString heard;
+    for (const QString &line : sent(sim.transcript()))
+        heard += line.section(QLatin1Char(' '), 3, 3);
+    EXPECT_EQ(heard, QStringLiteral("'R''2'"));
 }
 
 TEST(WindowUpdate, ClosingTheWindowDuringAnUpdateAsksAndYesEndsWithStatusOne)

@@ -63,7 +63,7 @@ inline FirmwareSet sampleFirmware()
 
 struct LinkRig {
     explicit LinkRig(const char *greeting = "Q", int greetOn = 2)
-        : port(&clock), link(port, clock, FlashTimings{}), controller(view, dialogs),
+        : port(&clock), link(port, clock, FlashTimings{}), controller(view, dialogs, flags),
           update(link, controller, flags, target)
     {
         boot.greeting = greeting;

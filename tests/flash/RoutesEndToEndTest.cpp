@@ -44,7 +44,7 @@ struct Session {
     explicit Session(const char *args)
         : sim(QString::fromLatin1(args).split(QLatin1Char(' '))), port(PortMap::fromList(sim.link())),
           firmware(std::make_unique<FirmwareSet>()),
-          link(port, clock, fastTimings(QByteArray(args).contains('Z'))), controller(view, dialogs),
+          link(port, clock, fastTimings(QByteArray(args).contains('Z'))), controller(view, dialogs, flags),
           update(link, controller, flags, target)
     {
     }
@@ -103,19 +103,22 @@ TEST(RoutesEndToEnd, EachRouteProgramsExactlyTheNonEmptyBlocksOfItsTable)
     const struct {
         const char *args;
         bool barCode, blocks128;
-        const char *request; // as the simulator notes it
+        const char *request;  // as the simulator notes it
+        bool wexmoor = false; // a Wexmoor's Main is told to have its BarCode updated as well
     } cases[] = {
         {"--boot Q", false, false, "request R2"},
-        {"--boot A", false, true, "request R2"},
+        {"--boot A", false, true, "request R2", true},
         {"--boot Z", false, false, "restart into the boot software for the main processor"},
         // Start-up saw the main processor's "A"; the bar-code processor still has the old boot software.
-        {"--boot A --boot-r4 Z", true, false, "restart into the boot software for the bar-code processor"},
+        {"--boot A --boot-r4 Z", true, false, "restart into the boot software for the bar-code processor",
+         true},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.args);
         const bool bootloader = QByteArray(c.args).contains('Z');
         Session s(c.args);
         ASSERT_TRUE(s.sim.isReady()) << qPrintable(s.sim.errorText());
+        s.flags.bWexmoor = c.wexmoor;
         ASSERT_EQ(s.run(c.barCode), Outcome::EndCompleted);
         EXPECT_FALSE(s.port.portOpen());
         ASSERT_TRUE(s.sim.waitForExit(5s));
@@ -142,7 +145,9 @@ TEST(RoutesEndToEnd, EachRouteProgramsExactlyTheNonEmptyBlocksOfItsTable)
             EXPECT_EQ(s.dialogs.messages.front().title, QStringLiteral("Power Cycle"));
             EXPECT_EQ(log.count(QLatin1String("out 0x52 'R'")), 3 + bootRecords);
         }
-        EXPECT_EQ(s.dialogs.messages.back().text, QString::fromLatin1(messages::kComplete));
+        EXPECT_EQ(s.dialogs.messages.back().text,
+                  QLatin1String(messages::kComplete) +
+                      QLatin1String(c.wexmoor && !c.barCode ? messages::kCompleteUpdateBarCode : ""));
     }
 }
 

@@ -5,6 +5,7 @@
 #include "app/common/FindFile.h"
 #include "app/common/FirmwareCheck.h"
 #include "app/common/PortPermissionNotice.h"
+#include "app/common/UnfinishedUpdate.h"
 #include "app/common/UpdateMessages.h"
 #include "app/common/WaitLetterPrompt.h"
 #include "app/window/AboutSysInfo.h"
@@ -141,10 +142,15 @@ TEST(HelpFile, ExplainsEveryMessageTheProgramShows)
         kMissingFileMessage, kDamagedFileMessage, kFolderMessage, kNotRegularFileMessage,
         kPermissionDeniedMessage, kNoRecordsMessage, kChooseProcessorMessage, kFileTypeRequiredTitle,
         kMeantForAnotherMessage, kProgramAnyway, kFirmwareCheckTitle, kLoaderNotFirmwareMessage,
-        kNothingToWriteMessage, kSelectFirmware, kPortFailure, kCommunicationsFailureTitle, kPowerCycle,
+        kNothingToWriteMessage, kNameAndHeaderDisagreeMessage, kNotSaidMessage, kProgramIntoAnyway,
+        kCompleteUpdateBarCode, kSelectFirmware, kPortFailure, kCommunicationsFailureTitle, kPowerCycle,
         kPowerCycleTitle, kComplete, kTimedOut, kTimeoutFailureTitle, kStalled, kConnectionLost, kNoBlocks,
         PortPermissionNotice::kTitle, kChooseScannerTitle, WaitLetterPrompt::kPrompt,
-        WaitLetterPrompt::kTitle, kSysInfoUnavailable, kDamagedHelpFileMessage,
+        WaitLetterPrompt::kTitle, kSysInfoUnavailable, kDamagedHelpFileMessage, kInterruptedUnchanged,
+        kInterruptedReplacingBoot, kInterruptedNoFirmware, kInterruptedNewBoot, kWayBackReplacingBoot,
+        kWayBackNoFirmware, kStalledReason, kConnectionLostReason, kUnfinishedUpdateTitle, kFinishItNow,
+        kFinishingItWith, kRecordFileChanged, kRecordFileMissing, kNoScannerWayBackWindow,
+        kLeftInBootSoftware,
         // The help viewer's own warnings.
         "Please make sure the correct path and file name have been specified.",
         "is not a valid HTML Help file."};

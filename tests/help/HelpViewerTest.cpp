@@ -152,6 +152,50 @@ TEST_F(HelpViewerTest, AMissingOrDamagedHelpFileWarnsOncePerDisplayCallAndOpensN
     }
 }
 
+// A help file whose contents or index cannot be read opens, and the tab
+// says the part is damaged instead of standing empty.
+TEST_F(HelpViewerTest, AContentsOrIndexThatCannotBeReadIsCalledDamagedInItsTab)
+{
+    QFile built(helpFilePath(programDir()));
+    ASSERT_TRUE(built.open(QIODevice::ReadOnly));
+    const QByteArray good = built.readAll();
+    const struct {
+        const char *what;
+        const char *entry; // the directory entry renamed, so it is not found
+        bool contentsDamaged;
+        bool indexDamaged;
+    } cases[] = {
+        {"contents", "/Romwright.hhc", true, false},
+        {"index", "/Romwright.hhk", false, true},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        QByteArray bytes = good;
+        const qsizetype at = bytes.indexOf(c.entry);
+        ASSERT_GT(at, 0);
+        bytes[at + qsizetype(std::strlen(c.entry)) - 1] = 'x';
+        const QString folder = m_dir.filePath(QString::fromLatin1(c.what));
+        ASSERT_TRUE(QDir().mkpath(folder));
+        ASSERT_TRUE(writeWholeFile(helpFilePath(folder), bytes));
+        HTMLHelp help(viewer, dialogs, *registry, files, folder);
+        viewHelpFile(help, folder);
+        HelpViewerWindow *window = onlyWindow();
+        ASSERT_TRUE(window);
+        ASSERT_GE(window->contentsTree()->topLevelItemCount(), 1);
+        EXPECT_EQ(window->contentsTree()->topLevelItem(0)->text(0) == kDamagedHelpContents,
+                  c.contentsDamaged);
+        EXPECT_EQ(window->contentsTree()->topLevelItemCount() > 1, !c.contentsDamaged);
+        ASSERT_GE(window->indexList()->count(), 1);
+        EXPECT_EQ(window->indexList()->item(0)->text() == kDamagedHelpIndex, c.indexDamaged);
+        EXPECT_EQ(window->indexList()->count() > 1, !c.indexDamaged);
+        // The pages are there all the same.
+        EXPECT_TRUE(window->showPage(QStringLiteral("getting-started.html")));
+        EXPECT_TRUE(dialogs.messages.empty());
+        closeHelp(help);
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+}
+
 // F1 opens one window at the start page, inside the screen's free area; F1
 // again reuses it; closing the help closes it all; Esc hides a fresh one.
 TEST_F(HelpViewerTest, OneWindowInsideTheScreenReusedByF1AndClosedByCloseOrEsc)

@@ -35,7 +35,13 @@ TEST(InfoCommand, ExitStatusAndMessages)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    const QByteArray good = srecord(1, 0x8000, ramp(64)) + "\r\n";
+    const QByteArray body = srecord(1, 0x8000, ramp(64)) + "\r\n";
+    const QByteArray good = body + "S9030000FC\r\n";
+    // Cut where a line ends, as a copy that stopped early leaves it.
+    const QByteArray sample = LocalFileSystem().read(kSample).bytes;
+    qsizetype cut = 0;
+    for (int line = 0; line < 200; ++line)
+        cut = sample.indexOf('\n', cut) + 1;
     const QString folder = dir.filePath(QStringLiteral("folder.s19"));
     QDir().mkdir(folder);
     const QString fifo = dir.filePath(QStringLiteral("fifo.s19"));
@@ -58,18 +64,21 @@ TEST(InfoCommand, ExitStatusAndMessages)
     // clang-format off
     const std::vector<Case> cases{
         {"sample", {kSample, "--image", image}, 0, "Records read: 384 data", ""},
-        {"no end record", {write(dir, "noend.s19", good)}, 0, "Note: no end record (S7, S8 or S9).", ""},
+        {"cut at a line end", {write(dir, "cut.s19", sample.first(cut))}, 1, "",
+         "The file cut.s19 is damaged and cannot be used (line 200: the file ends without an end record: "
+         "it may have been cut short)."},
+        {"0x1A right after the last checksum", {write(dir, "dos.s19", body + "S9030000FC\x1A")}, 0, "Bytes read: 64", ""},
         {"what it is for", {kSample}, 0, "For: the Halvern 1450 with the 64-byte boot software\n", ""},
-        {"damaged", {write(dir, "bad.s19", good + "S1050100000000\r\n")}, 1, "",
+        {"damaged", {write(dir, "bad.s19", body + "S1050100000000\r\n")}, 1, "",
          "The file bad.s19 is damaged and cannot be used (line 2: the checksum does not match)."},
-        {"count record disagrees", {write(dir, "spliced.s19", good + srecord(5, 3, {}) + "\r\n")}, 1, "",
-         "(line 2: the count record says 3 data records but 1 came before it; the file was cut short or spliced)."},
+        {"count record disagrees", {write(dir, "spliced.s19", body + srecord(5, 3, {}) + "\r\n" + "S9030000FC\r\n")}, 1,
+         "", "(line 2: the count record says 3 data records but 1 came before it)."},
         {"only S0 and S9, two lines skipped",
          {write(dir, "nodata.s19", "\xEF\xBB\xBF" + srecord(0, 0, {'x'}) + "\r\n\r\n; none\r\n" + srecord(9, 0, {}))},
          1, "Lines skipped: 2 ", "The file nodata.s19 holds no firmware records.\n"},
         {"Intel HEX", {write(dir, "intel.s19", ":10800000000102030405060708090A0B0C0D0E0F78\n:00000001FF\n")}, 1, "",
          "The file intel.s19 holds no firmware records.\n"},
-        {"lower-case mark", {write(dir, "lower.s19", good + "s9030000FC\r\n")}, 1, "",
+        {"lower-case mark", {write(dir, "lower.s19", body + "s9030000FC\r\n")}, 1, "",
          "(line 2: the record mark must be an upper-case S)."},
         {"folder", {folder + "/"}, 1, "", "The file folder.s19 is a folder and cannot be used.\n"},
         {"FIFO", {fifo}, 1, "", "The file fifo.s19 is not a regular file and cannot be used.\n"},
@@ -79,6 +88,10 @@ TEST(InfoCommand, ExitStatusAndMessages)
         {"empty image name", {target, "--image", ""}, 2, "", kUsageLine},
         {"no file", {}, 2, "", kUsageLine},
         {"bad target", {kSample, "--target", "96"}, 2, "", kUsageLine},
+        {"--target twice", {kSample, "--target", "64", "--target", "64"}, 2, "", "--target is given twice"},
+        {"--image twice", {kSample, "--image", image, "--image", image}, 2, "", "--image is given twice"},
+        {"image into a missing folder", {kSample, "--image", dir.filePath("none/image.bin")}, 1, "",
+         "romwright: cannot write " + dir.filePath("none/image.bin")},
     };
     // clang-format on
     for (const Case &c : cases) {
@@ -91,6 +104,7 @@ TEST(InfoCommand, ExitStatusAndMessages)
         EXPECT_TRUE(run.err.contains(c.inErr)) << run.err.toStdString();
     }
     EXPECT_EQ(LocalFileSystem().read(target).bytes, good);
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("none")));
     // The image is the sample as srec_cat reads it, with the jump table.
     const auto ours = imageOf(LocalFileSystem().read(image).bytes);
     ASSERT_TRUE(ours);
@@ -108,10 +122,10 @@ TEST(InfoCommand, HostileFileNamesAreShownAsTheyAre)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    const QByteArray good = srecord(1, 0x8000, ramp(64)) + "\r\n";
+    const QByteArray good = srecord(1, 0x8000, ramp(64)) + "\r\nS9030000FC\r\n";
     const std::tuple<QByteArray, int, const char *> contents[] = {
         {good, 0, "File: %1\n"},
-        {good + "S1050100000000\r\n", 1,
+        {good.first(good.indexOf('S', 1)) + "S1050100000000\r\n", 1,
          "The file %1 is damaged and cannot be used (line 2: the checksum does not match)."},
     };
     const std::pair<QByteArray, const char *> names[] = {

@@ -26,6 +26,8 @@ TEST(ParseMotorolaSrecords, ReadsOrRejectsEachKindOfLine)
 {
     using E = SrecordError;
     const QByteArray good = srecord(1, 0x1000, ramp(4));
+    // 65,537 data records without data: one more than 16 bits count.
+    const QByteArray many = QByteArray("S1030000FC\n").repeated(0x10001);
     struct Case {
         const char *name;
         QByteArray text;
@@ -37,19 +39,19 @@ TEST(ParseMotorolaSrecords, ReadsOrRejectsEachKindOfLine)
     // clang-format off
     const std::vector<Case> cases{
         {"header and end only", kHeader + "\r\n" + kEnd + "\r\n", E::None, 0, 0, 0},
-        {"count 03 holds no data", "S1030000FC", E::None, 0, 0, 0},
+        {"count 03 holds no data", "S1030000FC\n" + kEnd, E::None, 0, 0, 0},
         {"count 02 is too small", "S1020000FD", E::CountTooSmall, 1, 0, 0},
         {"S2 at 010000", kHeader + "\n" + srecord(2, 0x10000, ramp(3)), E::BeyondImage, 2, 0, 0},
         {"S3 far above", srecord(3, 0x80000000, ramp(2)), E::BeyondImage, 1, 0, 0},
         {"running past FFFF keeps the bytes below", srecord(1, 0xFFF8, ramp(16)), E::BeyondImage, 1, 8, 0xFFF8},
         {"lower-case mark", good + "\n \ts1130000000102030405060708090A0B0C0D0E0F74", E::LowerCaseMark, 2, 4, 0x1000},
-        {"comment starting with s", "see below\n" + good, E::None, 0, 4, 0x1000},
-        {"byte-order mark before the first record", "\xEF\xBB\xBF" + kSixteen, E::None, 0, 16, 0x0000},
+        {"comment starting with s", "see below\n" + good + "\n" + kEnd, E::None, 0, 4, 0x1000},
+        {"byte-order mark before the first record", "\xEF\xBB\xBF" + kSixteen + "\n" + kEnd, E::None, 0, 16, 0x0000},
         {"byte-order mark only", "\xEF\xBB\xBF", E::Empty, 1, 0, 0},
         {"reserved S4 is no record", "S4030000FC", E::None, 0, 0, 0},
         {"text before the mark is no record", "; S1130000000102030405060708090A0B0C0D0E0F74", E::None, 0, 0, 0},
-        {"blanks before the mark", " \t" + kSixteen, E::None, 0, 16, 0x0000},
-        {"blanks after the checksum", kSixteen + " \t", E::None, 0, 16, 0x0000},
+        {"blanks before the mark", " \t" + kSixteen + "\n" + kEnd, E::None, 0, 16, 0x0000},
+        {"blanks after the checksum", kSixteen + " \t\n" + kEnd + " ", E::None, 0, 16, 0x0000},
         {"text after the checksum", kSixteen + "00", E::TrailingText, 1, 0, 0},
         {"wrong checksum", "S1130000000102030405060708090A0B0C0D0E0F75", E::BadChecksum, 1, 0, 0},
         {"non-hex data", good + "\n" + "S1130000000102030405060708093Z0B0C0D0E0F74", E::NotHex, 2, 4, 0x1000},
@@ -63,7 +65,21 @@ TEST(ParseMotorolaSrecords, ReadsOrRejectsEachKindOfLine)
         {"nothing read after a failure", "S1020000FD\n" + good, E::CountTooSmall, 1, 0, 0},
         {"S5 after a cut", good + "\n" + srecord(5, 2, {}), E::CountMismatch, 2, 4, 0x1000},
         {"S6 counts in 24 bits", good + "\n" + srecord(6, 0x010001, {}), E::CountMismatch, 2, 4, 0x1000},
-        {"S5 counts records without data too", "S1030000FC\n" + srecord(5, 1, {}), E::None, 0, 0, 0},
+        {"S5 counts records without data too", "S1030000FC\n" + srecord(5, 1, {}) + "\n" + kEnd, E::None, 0, 0, 0},
+        {"S5 holds the count's low 16 bits", many + srecord(5, 0x0001, {}) + "\n" + kEnd, E::None, 0, 0, 0},
+        {"S6 holds 24 bits", many + srecord(6, 0x10001, {}) + "\n" + kEnd, E::None, 0, 0, 0},
+        {"no end record: cut short", kHeader + "\r\n" + good + "\r\n", E::NoEndRecord, 2, 4, 0x1000},
+        {"header only", kHeader, E::NoEndRecord, 1, 0, 0},
+        {"count record last", good + "\n" + srecord(5, 1, {}) + "\n\n", E::NoEndRecord, 3, 4, 0x1000},
+        {"records after the end record", kEnd + "\n" + kHeader + "\n" + good + "\n" + kEnd, E::None, 0, 4, 0x1000},
+        {"two files joined, cut in the second", good + "\n" + kEnd + "\n" + kHeader + "\n", E::NoEndRecord, 3, 4, 0x1000},
+        {"end record of each kind", good + "\nS70500000000FA\n" + "S804000000FB", E::None, 0, 4, 0x1000},
+        {"0x1A right after the checksum", good + "\n" + kEnd + "\x1A", E::None, 0, 4, 0x1000},
+        {"0x1A ends the file, padding after it", good + "\r\n" + kEnd + "\r\n\x1A\x1A\x1Agarbage", E::None, 0, 4, 0x1000},
+        {"0x1A before the end record", good + "\n\x1A" + kEnd, E::NoEndRecord, 1, 4, 0x1000},
+        {"0x1A inside a record", good + "\nS9030\x1A" "000FC", E::Truncated, 2, 4, 0x1000},
+        {"only a 0x1A", "\x1A", E::Empty, 1, 0, 0},
+        {"other text right after the checksum", good + "\n" + kEnd + "\x1B", E::TrailingText, 2, 4, 0x1000},
     };
     // clang-format on
     for (const Case &c : cases) {

@@ -11,6 +11,7 @@
 
 #include <QDir>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -49,8 +50,7 @@ std::int32_t randomFile(std::mt19937 &random, QByteArray &text)
         bytes += static_cast<std::int32_t>(length);
     }
     text += srecord(5, static_cast<std::uint32_t>(records), {}) + lineEnd;
-    if (below(2))
-        text += srecord(9, 0, {}) + lineEnd;
+    text += srecord(7 + static_cast<int>(below(3)), 0, {}) + lineEnd;
     return bytes;
 }
 
@@ -111,5 +111,29 @@ TEST(SrecCatCrossCheck, CommittedSamplesAreTheGeneratorsAndReadAlike)
         const auto theirs = srecCatImage(path, dir.filePath(name + QStringLiteral(".bin")));
         ASSERT_TRUE(theirs);
         EXPECT_TRUE(ours == *theirs);
+
+        // What the peers write from it (their own record lengths, count and
+        // end records) reads to the same image.
+        const QString objcopy = QStandardPaths::findExecutable(QStringLiteral("objcopy"));
+        const std::pair<QString, QStringList> peers[] = {
+            {srecCat(), {path, QStringLiteral("-o"), dir.filePath(QStringLiteral("peer.srec"))}},
+            {srecCat(),
+             {path, QStringLiteral("-o"), dir.filePath(QStringLiteral("peer.srec")),
+              QStringLiteral("-address-length=4")}},
+            {objcopy, {"-I", "srec", "-O", "srec", path, dir.filePath(QStringLiteral("peer.srec"))}},
+        };
+        for (const auto &[program, arguments] : peers) {
+            if (program.isEmpty())
+                continue;
+            SCOPED_TRACE(arguments.join(QLatin1Char(' ')).toStdString());
+            QProcess peer;
+            peer.start(program, arguments);
+            ASSERT_TRUE(peer.waitForFinished(20000) && peer.exitCode() == 0);
+            MemoryImage again;
+            again.fill(0xFF);
+            const SrecordResult reread = ParseSrecordFile(dir.filePath(QStringLiteral("peer.srec")), again);
+            ASSERT_TRUE(reread.heldData()) << failureReason(reread).toStdString();
+            EXPECT_TRUE(again == ours);
+        }
     }
 }

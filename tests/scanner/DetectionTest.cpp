@@ -44,7 +44,7 @@ TEST(DetectScanner, OnlyAnExactIdentityAtItsRateFindsAModel)
         const char *name;
         qint16 comPort;
         int endsAt; // ms
-        // The chooser's answers at a boot prompt; nullopt: Exit.
+        // The chooser's answers at a boot prompt; nullopt: Exit, "": closed without a choice.
         std::deque<std::optional<QString>> choices = {};
     };
     const Case cases[] = {
@@ -66,6 +66,8 @@ TEST(DetectScanner, OnlyAnExactIdentityAtItsRateFindsAModel)
         {"boot prompt, Wexmoor chosen", {{5, "38400", {"\r\nA"}}}, "Wexmoor 3650", 5, 200, {"Wexmoor 3650"}},
         {"boot prompt, any other text", {{5, "38400", {"A"}}}, "Wexmoor 3650", 5, 200, {"Halvern 1450"}},
         {"boot prompt, Exit", {{5, "38400", {"Q"}}}, "", 0, 200, {std::nullopt}},
+        // Closed: the scanner is there, its model left for PROGRAM to ask.
+        {"boot prompt, chooser closed", {{5, "38400", {"Q"}}}, "", 5, 200, {QString()}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
@@ -81,8 +83,10 @@ TEST(DetectScanner, OnlyAnExactIdentityAtItsRateFindsAModel)
         if (c.devices.empty())
             d.port.openError = CommError::NoSuchPort;
         d.dialogs.chooserAnswers = c.choices;
-        const auto [state, type] = outcomeOf(c.name);
-        const bool found = state == kScannerFound, exit = *c.name == 0;
+        const bool exit = !c.choices.empty() && !c.choices.back();
+        const auto [state, type] =
+            exit || *c.name ? outcomeOf(c.name) : std::pair<qint32, qint32>{kScannerFound, kNotDetected};
+        const bool found = state == kScannerFound;
         EXPECT_EQ(d.detect(), found ? Detection::Found : exit ? Detection::EndProgram : Detection::NotFound);
         EXPECT_EQ(d.scanner.State(), state);
         EXPECT_EQ(d.scanner.Name(), QLatin1String(c.name));

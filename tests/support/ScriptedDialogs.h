@@ -60,7 +60,7 @@ public:
     std::deque<bool> questionAnswers; // No once they run out
     std::deque<QString> inputAnswers;
     std::deque<QString> openAnswers;
-    std::deque<std::optional<QString>> chooserAnswers;   // nullopt: Exit; Halvern once they run out
+    std::deque<std::optional<QString>> chooserAnswers; // nullopt: Exit, "": closed; Halvern once they run out
     std::function<void(const ShownMessage &)> onMessage; // e.g. to act at the power-cycle prompt
 
 private:

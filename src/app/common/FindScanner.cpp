@@ -17,14 +17,15 @@ std::optional<QString> DetectionController::chooseModel()
     return m_dialogs.chooseScanner();
 }
 
-// However the model became known, a Wexmoor offers its two processors. The
-// model label is read by its first letter, as the Open dialog's filter reads it.
 void showScannerModel(MainView &view, ProgramFlags &flags, const QString &model)
 {
     view.setText(LabelId::ScanMod, model);
     flags.bWexmoor = model.startsWith(QLatin1Char('W'));
     view.setControlEnabled(ControlId::ProcessorMain, flags.bWexmoor);
     view.setControlEnabled(ControlId::ProcessorBarCode, flags.bWexmoor);
+    // The processor the update goes to is always the one the window shows.
+    if (flags.bWexmoor)
+        view.setProcessorTicked(flags.bBarCodeProcessor ? 1 : 0);
 }
 
 FindScannerResult FindScanner(Scanner &scanner, SerialPort &port, MainView &view, ProgramFlags &flags,

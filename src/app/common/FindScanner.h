@@ -41,7 +41,9 @@ private:
     Dialogs &m_dialogs;
 };
 
-// Shows model on the model label, with bWexmoor and the processor options.
+// However the model became known, a Wexmoor offers its two processors with
+// the chosen one ticked, Main unless BarCode was chosen. The model label is
+// read by its first letter, as the Open dialog's filter reads it.
 void showScannerModel(MainView &view, ProgramFlags &flags, const QString &model);
 
 // With both comP and scannMod given (an empty text counts as given): shows

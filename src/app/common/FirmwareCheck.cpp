@@ -76,7 +76,26 @@ QString attachedWithBoot(FirmwareFamily family, bool rows128)
 FirmwareVerdict ask(const QString &name, const QString &meantFor, const QString &attached)
 {
     return {FirmwareVerdict::Kind::Ask,
-            QString::fromLatin1(kMeantForAnotherMessage).arg(name, meantFor, attached)};
+            QString::fromLatin1(kMeantForAnotherMessage).arg(name, meantFor, attached),
+            QString::fromLatin1(kProgramAnyway)};
+}
+
+// Asked by the model when it is known: "Program it into the Halvern 1450 anyway?"
+FirmwareVerdict askNaming(const QString &text, FirmwareFamily attached)
+{
+    return {FirmwareVerdict::Kind::Ask, text,
+            attached == FirmwareFamily::Unknown
+                ? QString::fromLatin1(kProgramAnyway)
+                : QString::fromLatin1(kProgramIntoAnyway).arg(modelName(attached))};
+}
+
+FirmwareKind asKind(const ReleaseKind &release)
+{
+    FirmwareKind kind;
+    kind.family = release.family;
+    kind.boot = release.boot;
+    kind.processor = release.processor;
+    return kind;
 }
 
 } // namespace
@@ -105,6 +124,12 @@ FirmwareVerdict checkFirmware(const QString &fileName, const FirmwareKind &kind,
                 QString::fromLatin1(kNothingToWriteMessage).arg(name, bootText(rows128))};
 
     const FirmwareFamily attached = familyOf(scanner.typeOfScanner);
+    // A release renamed or linked under another release's name still names itself inside.
+    const ReleaseKind named = releaseKind(name);
+    if (named.family != FirmwareFamily::Unknown && !releaseKindsAgree(named, kind.header))
+        return askNaming(QString::fromLatin1(kNameAndHeaderDisagreeMessage)
+                             .arg(name, namedFor(kind), kind.headerText, namedFor(asKind(kind.header))),
+                         attached);
     if (kind.family != FirmwareFamily::Unknown && attached != FirmwareFamily::Unknown &&
         kind.family != attached)
         return ask(name, namedFor(kind), QStringLiteral("a ") + modelName(attached));
@@ -121,6 +146,8 @@ FirmwareVerdict checkFirmware(const QString &fileName, const FirmwareKind &kind,
         return ask(name, namedFor(kind), attachedWithBoot(attached, rows128));
     if (kind.fit(rows128) == ContentFit::Outside)
         return ask(name, dataFor(kind, rows128), attachedWithBoot(attached, rows128));
+    if (kind.family == FirmwareFamily::Unknown)
+        return askNaming(QString::fromLatin1(kNotSaidMessage).arg(name), attached);
     return {};
 }
 

@@ -172,7 +172,9 @@ StartUpResult FormLoad(const StartUpRequest &asked, const StartUpContext &contex
         const FirmwareChoice chosen = discoverFirmware(
             services.files,
             QStringList{services.programFolder, services.userDataFolder} + services.systemDataFolders,
-            result.typeOfScanner, bTargetA, request.firmwareName, request.barCode);
+            result.typeOfScanner, bTargetA, request.firmwareName,
+            // A Wexmoor's Main is ticked unless BarCode was chosen: its files only.
+            request.barCode.value_or(state.flags().bBarCodeProcessor));
         result.sFirmFile = chosen.sFirmFile;
         if (chosen.sFirmFile.isEmpty() && request.stopAtFirstGap) {
             result.end = FormLoadEnd::NoFirmware;

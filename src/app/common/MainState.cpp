@@ -1,11 +1,14 @@
 #include "app/common/MainState.h"
 
 #include "app/common/FileMessages.h"
+#include "app/common/FindScanner.h"
 #include "app/common/FirmwareDiscovery.h"
 #include "app/common/UnfinishedUpdate.h"
 #include "platform/Dialogs.h"
 #include "platform/FileSystem.h"
 #include "platform/PortMap.h"
+#include "scanner/ChooserAnswer.h"
+#include "scanner/ScannerModel.h"
 #include "view/MainView.h"
 
 namespace romwright {
@@ -14,7 +17,7 @@ MainState::MainState(std::unique_ptr<SerialPort> MSComm1, const MainServices &se
                      const FlashTimings &timings)
     : m_port(std::move(MSComm1)), m_services(services), m_firmware(std::make_unique<FirmwareSet>()),
       m_link(std::make_unique<BootloaderLink>(*m_port, services.clock, timings)),
-      m_controller(services.view, services.dialogs), m_detection(services.view, services.dialogs),
+      m_controller(services.view, services.dialogs, m_flags), m_detection(services.view, services.dialogs),
       m_update(std::make_unique<UpdateSequence>(*m_link, m_controller, m_flags, m_target))
 {
     m_update->firmwareCheck = [this] { return approveFirmware(); };
@@ -80,7 +83,9 @@ FirmwareVerdict MainState::firmwareVerdict(std::optional<bool> bTargetA) const
 {
     const ScannerAtHand scanner{typeOfScannerForModel(m_services.view.text(LabelId::ScanMod)), bTargetA,
                                 m_flags.bBarCodeProcessor};
-    return checkFirmware(m_firmwareFile, firmwareKind(m_firmwareFile, m_firmware->FirmwareFileData), scanner);
+    return checkFirmware(
+        m_firmwareFile,
+        firmwareKind(m_firmwareFile, m_firmware->FirmwareFileData, m_firmware->FirmwareHeader), scanner);
 }
 
 bool MainState::approveFirmware()
@@ -100,8 +105,7 @@ bool MainState::approveFirmware()
     // file loaded while the update waited for the greeting.
     if (m_forceFirmware || (m_approvedLoad == m_loads && m_approvedQuestion == verdict.text))
         return true;
-    if (!m_services.dialogs.question(verdict.text + QLatin1String(kProgramAnyway), title,
-                                     MessageIcon::Exclamation))
+    if (!m_services.dialogs.question(verdict.text + verdict.question, title, MessageIcon::Exclamation))
         return false;
     m_approvedLoad = m_loads;
     m_approvedQuestion = verdict.text;
@@ -119,6 +123,16 @@ void MainState::optProcessor_Click(int index)
 Outcome MainState::cmdProgram_Click()
 {
     m_approvedLoad = -1;
+    if (!m_update->running() && m_firmware->FilesValid) {
+        switch (askModelIfUnknown()) {
+        case ModelAnswer::Known:
+            break;
+        case ModelAnswer::Closed:
+            return Outcome::Stopped;
+        case ModelAnswer::Exit:
+            return Outcome::EndClosed;
+        }
+    }
     const Outcome outcome = m_update->cmdProgram_Click(*m_firmware);
     if (outcome == Outcome::EndCompleted)
         UnfinishedUpdates(m_services.stateFolder).remove(m_port->commPort());
@@ -160,6 +174,22 @@ int MainState::portForDevice(int port, const QString &device) const
 bool MainState::scannerLeftInBootSoftware() const
 {
     return m_link->greeted() && m_update->phase() == UpdatePhase::Unchanged;
+}
+
+MainState::ModelAnswer MainState::askModelIfUnknown()
+{
+    // Nothing is checked against a scanner nobody named: ask which one it is.
+    if (typeOfScannerForModel(m_services.view.text(LabelId::ScanMod)) != kNotDetected)
+        return ModelAnswer::Known;
+    const std::optional<QString> choice = m_services.dialogs.chooseScanner();
+    if (!choice) {
+        m_link->closePort(); // the chooser's Exit ends the program
+        return ModelAnswer::Exit;
+    }
+    if (choice->isEmpty())
+        return ModelAnswer::Closed;
+    showScannerModel(m_services.view, m_flags, modelShownFor(*choice));
+    return ModelAnswer::Known;
 }
 
 void MainState::ExitCommand_Click()

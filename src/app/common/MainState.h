@@ -73,8 +73,17 @@ public:
     // Given (--force): a file for another scanner is programmed without asking.
     void setForceFirmware(bool force) { m_forceFirmware = force; }
 
-    // The update. Stopped leaves the window usable; an End value means the
-    // program must end now (the port is closed already).
+    // When the model label names no scanner (none found, port chosen by
+    // hand), the chooser asks which one is attached and the label shows it.
+    // Closed: closed without a choice; Exit: the program is to end (the port
+    // is closed already).
+    enum class ModelAnswer { Known, Closed, Exit };
+    ModelAnswer askModelIfUnknown();
+
+    // The update, after askModelIfUnknown for a loaded file: a chooser closed
+    // without a choice cancels the click (Stopped), its Exit is EndClosed.
+    // Stopped leaves the window usable; an End value means the program must
+    // end now (the port is closed already).
     Outcome cmdProgram_Click();
 
     // EXIT: "@" to an open port, then the port closed. The caller ends the program.

@@ -3,6 +3,7 @@
 #include "app/common/UpdateMessages.h"
 #include "platform/Dialogs.h"
 #include "view/MainView.h"
+#include "view/ProgramFlags.h"
 
 namespace romwright {
 
@@ -49,7 +50,10 @@ const char *interruptionText(UpdatePhase phase)
     return messages::kInterruptedUnchanged;
 }
 
-UpdateController::UpdateController(MainView &view, Dialogs &dialogs) : m_view(view), m_dialogs(dialogs) {}
+UpdateController::UpdateController(MainView &view, Dialogs &dialogs, const ProgramFlags &flags)
+    : m_view(view), m_dialogs(dialogs), m_flags(flags)
+{
+}
 
 void UpdateController::started()
 {
@@ -78,7 +82,8 @@ void UpdateController::stopped(UpdateStop why)
     case UpdateStop::NoFile:
         m_dialogs.message(text(messages::kSelectFirmware), QString(), MessageIcon::None);
         return stop(false);
-    case UpdateStop::FileRefused: // the check has said why
+    case UpdateStop::FileRefused: // the check has said why; the user may click again
+        m_view.setControlEnabled(ControlId::ProgramButton, true);
         return stop(false);
     case UpdateStop::PortNotOpen:
         m_dialogs.message(text(messages::kPortFailure), text(messages::kCommunicationsFailureTitle),
@@ -91,6 +96,7 @@ void UpdateController::stopped(UpdateStop why)
         m_view.setControlEnabled(ControlId::ProgramButton, false);
         return stop(true);
     case UpdateStop::FileRefusedAtGreeting:
+        m_view.setControlEnabled(ControlId::ProgramButton, true);
         return stop(true);
     }
 }
@@ -197,10 +203,14 @@ void UpdateController::ended(Outcome end, UpdatePhase phase, const std::optional
 {
     QString failure;
     switch (end) {
-    case Outcome::EndCompleted:
+    case Outcome::EndCompleted: {
         m_view.setBusy(false);
-        m_dialogs.message(text(messages::kComplete), QString(), MessageIcon::None);
+        QString complete = text(messages::kComplete);
+        if (m_flags.bWexmoor && !m_flags.bBarCodeProcessor)
+            complete += QLatin1String(messages::kCompleteUpdateBarCode);
+        m_dialogs.message(complete, QString(), MessageIcon::None);
         return;
+    }
     case Outcome::EndTimedOut:
         m_view.setBusy(false);
         m_dialogs.message(text(messages::kTimedOut), text(messages::kTimeoutFailureTitle),

@@ -14,13 +14,15 @@ namespace romwright {
 
 class Dialogs;
 class MainView;
+struct ProgramFlags;
 
 // The interruption's message for a phase (signal, closed window, end of input).
 const char *interruptionText(UpdatePhase phase);
 
 class UpdateController : public UpdateEvents {
 public:
-    UpdateController(MainView &view, Dialogs &dialogs);
+    // flags: which processor of a Wexmoor was updated, for the completion.
+    UpdateController(MainView &view, Dialogs &dialogs, const ProgramFlags &flags);
 
     void started() override;
     bool fileChosen() const override;
@@ -50,6 +52,7 @@ private:
 
     MainView &m_view;
     Dialogs &m_dialogs;
+    const ProgramFlags &m_flags;
     // cmdBrowse and the processor options as they were at the click.
     std::array<bool, 3> m_lockedBefore{};
     std::optional<UpdateStep> m_step;

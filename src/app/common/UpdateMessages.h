@@ -17,6 +17,10 @@ inline constexpr const char *kPowerCycle = "Please unplug power from the scanner
 
 inline constexpr const char *kComplete = "The firmware update is complete. The Romwright will now exit.";
 
+// After kComplete when a Wexmoor's Main processor was updated.
+inline constexpr const char *kCompleteUpdateBarCode =
+    " Update the BarCode processor as well: start the Romwright again and choose BarCode.";
+
 inline constexpr const char *kTimedOut = "The Romwright timed out.";
 
 inline constexpr const char *kStalled = "The scanner stopped responding during the update. "

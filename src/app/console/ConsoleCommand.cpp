@@ -253,6 +253,17 @@ int consoleSteps(MainState &state, const StartUpRequest &request, const ConsoleO
     // ask for a file the user has already named.
     if (!state.firmware().FilesValid)
         return kExitFailed;
+    // No model found or given: the file is checked against the one named on the terminal.
+    switch (state.askModelIfUnknown()) {
+    case MainState::ModelAnswer::Known:
+        break;
+    case MainState::ModelAnswer::Closed:
+        report.error(QStringLiteral("no scanner model chosen: the scanner was not changed"));
+        return kExitFailed;
+    case MainState::ModelAnswer::Exit:
+        report.error(QStringLiteral("ended in the scanner chooser"));
+        return kExitFailed;
+    }
     // The boot software is known now, and the file's content.
     if (firmwareRefused(state.firmwareVerdict(state.target().bTargetA), options.force, report))
         return kExitFailed;

@@ -46,7 +46,10 @@ std::optional<QString> ConsoleDialogs::chooseScanner()
 {
     if (!m_chooserAnswer.isEmpty())
         return m_chooserAnswer;
-    // The scanner answers only with its bootloader's prompt: ask which it is.
+    if (m_inputEnded)
+        return QString(); // nobody is left to answer
+    // The scanner answers only with its bootloader's prompt, or PROGRAM has
+    // no model to check the file against: ask which it is.
     for (;;) {
         if (json()) {
             prompt(QStringLiteral("chooser"), chooserQuestion(), QStringLiteral("Choose Your Scanner"));
@@ -59,8 +62,9 @@ std::optional<QString> ConsoleDialogs::chooseScanner()
         while ((c = std::fgetc(m_in)) != EOF && c != '\n')
             line += char(c);
         if (c == EOF && line.isEmpty()) {
-            say("\nStandard input ended without a choice: the program ends here.\n");
-            return std::nullopt;
+            say("\nStandard input ended without a choice.\n");
+            m_inputEnded = true;
+            return QString();
         }
         const ChooserAnswer answer = parseChooserAnswer(QString::fromLocal8Bit(line));
         if (answer.reply == ChooserReply::Model)

@@ -49,6 +49,7 @@ private:
     std::FILE *m_in;
     bool m_yes;
     QString m_chooserAnswer;
+    bool m_inputEnded = false; // the chooser met the end of standard input
 };
 
 } // namespace romwright

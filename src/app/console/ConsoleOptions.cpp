@@ -38,6 +38,9 @@ ParsedConsoleOptions parseConsoleOptions(const QStringList &arguments)
 {
     ConsoleOptions o;
     auto fail = [](const QString &why) { return ParsedConsoleOptions{std::nullopt, why}; };
+    static const QStringList kOptions{"--console", "--yes",       "--json",  "--force",
+                                      "--port",    "--processor", "--model", "--file"};
+    QStringList given;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString &arg = arguments[i];
         auto value = [&]() -> std::optional<QString> {
@@ -45,6 +48,10 @@ ParsedConsoleOptions parseConsoleOptions(const QStringList &arguments)
                 return std::nullopt;
             return arguments[++i];
         };
+        // A second one would silently win over the first.
+        if (kOptions.contains(arg) && given.contains(arg))
+            return fail(QStringLiteral("%1 is given twice").arg(arg));
+        given << arg;
         if (arg == QLatin1String("--console")) {
             continue;
         } else if (arg == QLatin1String("--yes")) {
@@ -55,12 +62,14 @@ ParsedConsoleOptions parseConsoleOptions(const QStringList &arguments)
             o.force = true;
         } else if (arg == QLatin1String("--port")) {
             const auto v = value();
+            if (!v)
+                return fail(QStringLiteral("--port takes a port number from 1 to 16, or all"));
             o.port = 0;
             o.ports.clear();
-            o.allPorts = v && v->compare(QLatin1String("all"), Qt::CaseInsensitive) == 0;
+            o.allPorts = v->compare(QLatin1String("all"), Qt::CaseInsensitive) == 0;
             if (o.allPorts)
                 continue;
-            const QStringList items = v ? v->split(QLatin1Char(',')) : QStringList();
+            const QStringList items = v->split(QLatin1Char(','));
             std::vector<int> numbers;
             for (const QString &item : items) {
                 bool ok = false;

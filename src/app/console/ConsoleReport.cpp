@@ -56,7 +56,9 @@ void ConsoleReport::scannerFound(const QString &model, int port)
                {QStringLiteral("port"), port}});
         return;
     }
-    std::fprintf(m_out, "Scanner: %s on port %d\n", qPrintable(model), port);
+    // A scanner in its boot software whose model nobody named.
+    const QString shown = model.isEmpty() ? QStringLiteral("model not known") : model;
+    std::fprintf(m_out, "Scanner: %s on port %d\n", qPrintable(shown), port);
     std::fflush(m_out);
 }
 

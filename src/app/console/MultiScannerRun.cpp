@@ -162,11 +162,12 @@ std::optional<std::vector<FoundScanner>> SeveralScanners::search()
 
 // The ports to update, with the model each scanner was found to be when the
 // ports were searched: without --file each gets the newest firmware for its
-// own model, so without --model too a list is searched like --port all.
+// own model, and a file named is checked against it, so without --model a
+// list is searched like --port all.
 std::vector<Target> SeveralScanners::targets()
 {
     std::vector<Target> targets;
-    if (!m_options.allPorts && (!m_options.file.isEmpty() || !m_options.model.isEmpty())) {
+    if (!m_options.allPorts && !m_options.model.isEmpty()) {
         for (const int port : m_options.ports)
             targets.push_back({port, m_options.model});
         return targets;

@@ -45,8 +45,18 @@ std::optional<InfoOptions> parseOptions(const QStringList &arguments, int &statu
 {
     InfoOptions options;
     bool haveFile = false;
+    QStringList given;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString &argument = arguments[i];
+        const bool option = argument == QLatin1String("--info") || argument == QLatin1String("--target") ||
+                            argument == QLatin1String("--image");
+        // A second one would silently win over the first.
+        if (option && given.contains(argument)) {
+            status = usageError(argument + QStringLiteral(" is given twice"));
+            return std::nullopt;
+        }
+        if (option)
+            given << argument;
         if (argument == QLatin1String("--info"))
             continue;
         if (argument == QLatin1String("--target") || argument == QLatin1String("--image")) {
@@ -119,8 +129,6 @@ void printSummary(const InfoOptions &options, const SrecordResult &result, const
         print(stdout, QStringLiteral("  %1-%2  %3 bytes\n")
                           .arg(hex4(range.first), hex4(range.last))
                           .arg(range.last - range.first + 1));
-    if (result.endRecordType == 0)
-        print(stdout, QStringLiteral("Note: no end record (S7, S8 or S9).\n"));
 
     const std::span<const FlashBlock> table = options.rows == 128
                                                   ? std::span<const FlashBlock>(kFlashBlocks128)
@@ -171,7 +179,7 @@ int runInfo(const QStringList &arguments)
         print(stderr, damagedFileMessage(options->file, result) + QLatin1Char('\n'));
         return 1;
     }
-    const FirmwareKind kind = firmwareKind(options->file, firmwareData(image));
+    const FirmwareKind kind = firmwareKind(options->file, firmwareData(image), headerText(result.header));
     RelocateVectors(image);
     printSummary(*options, result, image);
     print(stdout, QStringLiteral("For: %1\n").arg(firmwareMeantFor(kind)));

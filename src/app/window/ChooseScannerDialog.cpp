@@ -6,7 +6,6 @@
 
 #include <QApplication>
 #include <QGroupBox>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
@@ -107,16 +106,6 @@ void ChooseScannerDialog::choose(const QString &model)
 {
     m_model = model;
     done(QDialog::Accepted);
-}
-
-void ChooseScannerDialog::keyPressEvent(QKeyEvent *event)
-{
-    // Escape belongs to Exit; closing the window by its frame is not Exit.
-    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
-        findChild<QPushButton *>(QStringLiteral("cmdExit"))->click();
-        return;
-    }
-    QDialog::keyPressEvent(event);
 }
 
 std::optional<QString> chooseScannerWindow(QWidget *parent)

@@ -12,23 +12,21 @@ class ChooseScannerDialog : public QDialog {
 public:
     explicit ChooseScannerDialog(QWidget *parent = nullptr);
 
-    // "Halvern1450", "Jorlith750" or "Wexmoor 3650"; "Halvern1450" until a
-    // button is pressed, so closing the window chooses the Halvern.
+    // "Halvern1450", "Jorlith750" or "Wexmoor 3650"; empty until a button is
+    // pressed, so closing the window (its close button, Esc) chooses nothing.
     QString Model() const { return m_model; }
     // The user pressed Exit: the program is to end.
     bool exitChosen() const { return m_exit; }
 
-protected:
-    void keyPressEvent(QKeyEvent *event) override;
-
 private:
     void choose(const QString &model);
 
-    QString m_model = QStringLiteral("Halvern1450");
+    QString m_model;
     bool m_exit = false;
 };
 
-// Shows the chooser modally and answers its Model, or nullopt for Exit.
+// Shows the chooser modally and answers its Model (empty when closed without
+// a choice), or nullopt for Exit.
 std::optional<QString> chooseScannerWindow(QWidget *parent);
 
 } // namespace romwright

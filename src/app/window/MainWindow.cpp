@@ -410,6 +410,25 @@ int MainWindow::portTicked() const
     return m_ticked;
 }
 
+void MainWindow::setProcessorTicked(int index)
+{
+    for (int option = 0; option < 2; ++option) {
+        QRadioButton *button = m_optProcessor[std::size_t(option)];
+        // Both may be clear, which exclusive options never are by themselves.
+        button->setAutoExclusive(false);
+        button->setChecked(option == index);
+        button->setAutoExclusive(true);
+    }
+}
+
+int MainWindow::processorTicked() const
+{
+    for (int option = 0; option < 2; ++option)
+        if (m_optProcessor[std::size_t(option)]->isChecked())
+            return option;
+    return -1;
+}
+
 void MainWindow::setUpdatingNoteVisible(bool visible)
 {
     m_lblUpdating->setVisible(visible);

@@ -45,6 +45,8 @@ public:
     bool isFileMenuVisible() const override;
     void setPortTicked(int port) override;
     int portTicked() const override;
+    void setProcessorTicked(int index) override;
+    int processorTicked() const override;
     void setUpdatingNoteVisible(bool visible) override;
     bool isUpdatingNoteVisible() const override;
     void setBusy(bool busy) override;

@@ -120,7 +120,7 @@ QString WidgetDialogs::openFile(const QString &title, const QString &filter, con
 std::optional<QString> WidgetDialogs::chooseScanner()
 {
     if (!m_chooser)
-        return QStringLiteral("Halvern1450");
+        return QString();
     return m_chooser(m_parent);
 }
 

@@ -18,7 +18,7 @@ QString caseBlindPattern(const QString &pattern);
 
 class WidgetDialogs : public Dialogs {
 public:
-    // chooser shows the scanner chooser modally; none: "Halvern1450" as if closed.
+    // chooser shows the scanner chooser modally; none: closed without a choice.
     using Chooser = std::function<std::optional<QString>(QWidget *parent)>;
 
     explicit WidgetDialogs(QWidget *parent = nullptr, Chooser chooser = {});

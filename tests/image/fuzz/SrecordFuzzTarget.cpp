@@ -59,5 +59,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     check(result.dataRecords >= static_cast<int>(result.stored.size()),
           "more stored ranges than data records");
     check(!result.ok() || size > 0, "an empty text read as good");
+    const bool anyRecord = std::any_of(result.recordsOfType.begin(), result.recordsOfType.end(),
+                                       [](int records) { return records > 0; });
+    check(!result.ok() || !anyRecord || result.endRecordType != 0,
+          "records without an end record read as good");
     return 0;
 }

@@ -19,6 +19,7 @@
 #include <QTreeWidgetItemIterator>
 #include <QVBoxLayout>
 #include <functional>
+#include <optional>
 
 namespace romwright {
 
@@ -35,6 +36,19 @@ QString textOf(const ChmArchive &archive, const QString &file)
 {
     const auto bytes = archive.read(file);
     return bytes ? QString::fromUtf8(*bytes) : QString();
+}
+
+// The entries of a sitemap; nullopt when the file names none, or one that
+// cannot be read or holds no entry: its tab then says so.
+std::optional<std::vector<SitemapEntry>> sitemapOf(const ChmArchive &archive, const QString &file)
+{
+    const auto bytes = file.isEmpty() ? std::nullopt : archive.read(file);
+    if (!bytes)
+        return std::nullopt;
+    std::vector<SitemapEntry> entries = HelpSitemap::parse(QString::fromUtf8(*bytes));
+    if (entries.empty())
+        return std::nullopt;
+    return entries;
 }
 } // namespace
 
@@ -152,7 +166,14 @@ HelpViewerWindow::~HelpViewerWindow() = default;
 
 void HelpViewerWindow::buildContents()
 {
-    m_toc = HelpSitemap::parse(textOf(*m_archive, m_archive->contentsFile()));
+    auto toc = sitemapOf(*m_archive, m_archive->contentsFile());
+    if (!toc) {
+        auto *item = new QTreeWidgetItem(m_contents, {tr(kDamagedHelpContents)});
+        item->setFlags(Qt::ItemIsEnabled);
+        item->setIcon(0, style()->standardIcon(QStyle::SP_MessageBoxWarning));
+        return;
+    }
+    m_toc = std::move(*toc);
     std::function<void(const std::vector<SitemapEntry> &, QTreeWidgetItem *)> add =
         [&](const std::vector<SitemapEntry> &entries, QTreeWidgetItem *parent) {
             for (const auto &e : entries) {
@@ -170,7 +191,15 @@ void HelpViewerWindow::buildContents()
 
 void HelpViewerWindow::buildIndex()
 {
-    m_index = HelpSitemap::parse(textOf(*m_archive, m_archive->indexFile()));
+    auto index = sitemapOf(*m_archive, m_archive->indexFile());
+    if (!index) {
+        auto *item = new QListWidgetItem(style()->standardIcon(QStyle::SP_MessageBoxWarning),
+                                         tr(kDamagedHelpIndex), m_indexList);
+        item->setFlags(Qt::ItemIsEnabled);
+        item->setData(kRowRole, -1);
+        return;
+    }
+    m_index = std::move(*index);
     m_indexRows = HelpSitemap::flatten(m_index);
     for (std::size_t row = 0; row < m_indexRows.size(); ++row) {
         const auto &[entry, depth] = m_indexRows[row];

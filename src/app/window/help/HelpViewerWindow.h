@@ -21,6 +21,12 @@ namespace romwright {
 
 class HelpBrowser;
 
+// Shown in the tab in place of a contents or index that cannot be read.
+inline constexpr const char *kDamagedHelpContents =
+    "The contents of this help file are damaged and cannot be shown.";
+inline constexpr const char *kDamagedHelpIndex =
+    "The index of this help file is damaged and cannot be shown.";
+
 class HelpViewerWindow : public QMainWindow {
     Q_OBJECT
 public:
