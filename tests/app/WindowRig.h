@@ -43,7 +43,7 @@ struct WindowRig {
               },
               {}, [this](int code) { ends << code; })
     {
-        state.update().powerCyclePrompt = [](const QString &, const QString &) { return true; };
+        state.updateController().powerCyclePrompt = [](const QString &, const QString &) { return true; };
     }
 
     QTemporaryDir scratch;

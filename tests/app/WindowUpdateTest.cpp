@@ -252,7 +252,7 @@ TEST(WindowUpdate, OldBootSoftwareGetsTheRamLoaderOfTheLoaderFile)
     ASSERT_EQ(rig.load(QStringLiteral("Hlv1450ver5_9.s19")), FormLoadEnd::Ready);
     // At the power-cycle prompt the firmware pass has not begun: its lamps are grey.
     QList<Lamp> atPrompt;
-    rig.state.update().powerCyclePrompt = [&rig, &atPrompt](const QString &, const QString &) {
+    rig.state.updateController().powerCyclePrompt = [&rig, &atPrompt](const QString &, const QString &) {
         for (LampId id : {LampId::FlashErase, LampId::Working, LampId::Program})
             atPrompt << rig.window.lamp(id);
         return true;
