@@ -81,44 +81,45 @@ TEST(FormLoad, EachStepRunsInTurnAndTheConsoleStopsAtTheFirstGap)
 {
     using enum FormLoadEnd;
     const char *halvern = "HLV 1450OK\r\n";
-    const char *jl750 = "JL750Ver6_0.s19";
-    const QString sample = test::sampleDir() + QLatin1Char('/') + QLatin1String(jl750);
+    const char *jl = "JL750Ver6_0.s19";
+    const QString sample = test::sampleDir() + QLatin1Char('/') + QLatin1String(jl);
     StartUpRequest declined = console(given("1", "Halvern 1450"), kHalvern1450);
     declined.beforePort = [](int type) { return type != kHalvern1450; };
     const StartUpRequest jorlith = console(given("1", "Jorlith 750"), kJorlith750);
+    const StartUpRequest withFile = console(given("1", ""), kNotDetected, sample);
+    const StartUpRequest jorlith2 = console(given("2", "Jorlith 750"), kJorlith750);
+    const char *nf = "Scanner Not Found|0|None";
+    const char *found = "Halvern 1450|2|Hlv1450ver5_9.s19";
     const struct {
         const char *name;
         StartUpRequest request;
         const char *identity; // the answer to "V" on port 2; nullptr: the search finds nothing
-        char greeting;        // the answer to "R2"
         FormLoadEnd end;
-        const char *shown; // model label | port ticked | file label
-        bool identified;   // "R2" was sent
+        const char *shown;   // model label | port ticked | file label
+        bool identified;     // "R2" was sent
+        char greeting = 'Q'; // the answer to "R2"
     } cases[] = {
-        {"no scanner anywhere", {}, nullptr, 'Q', Ready, "Scanner Not Found|0|None", false},
-        {"no scanner, console", console({}), nullptr, 'Q', NoScanner, "Scanner Not Found|0|None", false},
-        {"found: its newest firmware", {}, halvern, 'Q', Ready, "Halvern 1450|2|Hlv1450ver5_9.s19", true},
-        {"three fields: no search", given("3", "Halvern 1450", jl750), nullptr, 'Q', Ready,
+        {"no scanner anywhere", {}, nullptr, Ready, nf, false},
+        {"no scanner, console", console({}), nullptr, NoScanner, nf, false},
+        {"found: its newest firmware", {}, halvern, Ready, found, true},
+        {"3 fields: no search", given("3", "Halvern 1450", jl), nullptr, Ready,
          "Halvern 1450|3|JL750Ver6_0.s19", true},
-        {"one field: no port at all", given("", "", jl750), nullptr, 'Q', Ready, "|0|JL750Ver6_0.s19", false},
-        {"a port that is no number", given("x3", "Jorlith 750", jl750), nullptr, 'Q', Ready,
-         "Jorlith 750|0|JL750Ver6_0.s19", false},
-        {"chooser's Exit", {}, "Q", 'Q', EndProgram, "|0|None", false},
-        {"console: no 128-byte firmware", jorlith, nullptr, 'A', NoFirmware, "Jorlith 750|1|None", true},
-        {"console: searched by the model", jorlith, nullptr, 'Q', Ready, "Jorlith 750|1|JL750Ver6_0.s19",
+        {"one field: no port at all", given("", "", jl), nullptr, Ready, "|0|JL750Ver6_0.s19", false},
+        {"port no number", given("x3", "Jorlith 750", jl), nullptr, Ready, "Jorlith 750|0|JL750Ver6_0.s19",
+         false},
+        {"chooser's Exit", {}, "Q", EndProgram, "|0|None", false},
+        {"console: no 128-byte firmware", jorlith, nullptr, NoFirmware, "Jorlith 750|1|None", true, 'A'},
+        {"console: searched by the model", jorlith, nullptr, Ready, "Jorlith 750|1|JL750Ver6_0.s19", true},
+        {"console, file", withFile, nullptr, Ready, "|1|JL750Ver6_0.s19", true},
+        {"console, declined before the port", declined, nullptr, Declined, "Halvern 1450|0|None", false},
+        // A model given is asked of its port; "V" alone goes out before the front end says no, and
+        // the window's answer decides whether the model given or the model answered is taken.
+        {"console: another model", anotherModel(jorlith2, false), halvern, Declined, "Jorlith 750|0|None",
+         false},
+        {"window: No", anotherModel(given("2", "jorlith"), false), halvern, Ready, found, true},
+        {"window: Yes", anotherModel(given("2", "Jorlith 750"), true), halvern, Ready, "Jorlith 750|2|None",
          true},
-        {"console, file given", console(given("1", ""), kNotDetected, sample), nullptr, 'Q', Ready,
-         "|1|JL750Ver6_0.s19", true},
-        {"console, declined before the port", declined, nullptr, 'Q', Declined, "Halvern 1450|0|None", false},
-        // A model given is asked of its port; "V" alone goes out before the front end says no.
-        {"console: the scanner answers as another model",
-         anotherModel(console(given("2", "Jorlith 750"), kJorlith750), false), halvern, 'Q', Declined,
-         "Jorlith 750|0|None", false},
-        {"window: No takes the model answered", anotherModel(given("2", "jorlith"), false), halvern, 'Q',
-         Ready, "Halvern 1450|2|Hlv1450ver5_9.s19", true},
-        {"window: Yes keeps the model given", anotherModel(given("2", "Jorlith 750"), true), halvern, 'Q',
-         Ready, "Jorlith 750|2|None", true},
-        {"PROGRAM already pressed", {}, halvern, 'Q', EndProgram, "|0|None", false},
+        {"PROGRAM already pressed", {}, halvern, EndProgram, "|0|None", false},
     };
     QTemporaryDir folder; // the program folder, empty: files come from the user's data folder
     for (const auto &c : cases) {
