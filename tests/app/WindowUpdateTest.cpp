@@ -253,47 +253,9 @@ TEST(WindowUpdate, OldBootSoftwareGetsTheRamLoaderOfTheLoaderFile)
     EXPECT_EQ(log.mid(at + note.size(), 2048), QString::fromLatin1(ram.toHex().toUpper()));
 }
 
-TEST(WindowUpdate, FileForAnotherScannerIsAskedAboutAndALoaderRefused)
-{
-    SimProcess sim({"--start-in-boot", "--boot", "Q"});
-    ASSERT_TRUE(sim.isReady()) << sim.errorText().toStdString();
-    SimRig rig(sim);
-    ASSERT_EQ(rig.load(QString()), FormLoadEnd::Ready);
-
-    rig.dialogs.openAnswers = {test::sourceDir() + QStringLiteral("/samples/JL750Ver6_0.s19"),
-                               test::sampleDir() + QStringLiteral("/bootloader.sss")};
-    rig.frm.FindFile();
-    ASSERT_TRUE(rig.window.isControlEnabled(ControlId::ProgramButton));
-    rig.program(); // answered No
-    ASSERT_EQ(rig.dialogs.questions.size(), 1u);
-    EXPECT_TRUE(
-        rig.dialogs.questions[0].text.startsWith(QLatin1String("The file JL750Ver6_0.s19 is firmware for")));
-    EXPECT_EQ(rig.dialogs.questions[0].title, QStringLiteral("Firmware Check"));
-    EXPECT_EQ(rig.dialogs.questions[0].icon, MessageIcon::Exclamation);
-    EXPECT_TRUE(rig.window.isControlEnabled(ControlId::FileMenu));
-    EXPECT_TRUE(rig.window.isControlEnabled(ControlId::ExitButton));
-    EXPECT_TRUE(rig.window.isControlEnabled(ControlId::ProgramButton)); // to click again
-
-    rig.frm.FindFile();
-    ASSERT_TRUE(rig.window.isControlEnabled(ControlId::ProgramButton));
-    rig.program();
-    EXPECT_EQ(rig.dialogs.questions.size(), 1u);
-    ASSERT_EQ(rig.dialogs.messages.size(), 1u);
-    EXPECT_TRUE(
-        rig.dialogs.messages[0].text.startsWith(QLatin1String("The file bootloader.sss is a loader")));
-    EXPECT_TRUE(rig.ends.isEmpty());
-
-    // The scanner heard the start-up's identity query ("V" CR LF, answered
-    // from its boot software) and request, and nothing after them.
-    sim.stop();
-    QStringList heard;
-    for (const QString &line : sent(sim.transcript()))
-        heard << line.section(QLatin1Char(' '), 2, 2);
-    EXPECT_EQ(heard.join(QLatin1Char(' ')), QStringLiteral("0x56 0x0D 0x0A 0x52 0x32"));
-}
-
 // No model (the port chosen by hand): PROGRAM asks which scanner it is
-// before the check; the chooser closed cancels the click, Exit ends the program.
+// before the check; the chooser closed cancels the click, Exit ends the
+// program. Neither a file asked about nor a loader sends anything.
 TEST(WindowUpdate, WithoutAModelProgramAsksTheChooserFirst)
 {
     SimProcess sim({"--boot", "Q"});
@@ -313,8 +275,19 @@ TEST(WindowUpdate, WithoutAModelProgramAsksTheChooserFirst)
     ASSERT_EQ(rig.dialogs.questions.size(), 1u);
     EXPECT_TRUE(rig.dialogs.questions[0].text.endsWith(
         QLatin1String("but the scanner is a Wexmoor 3650. Program it anyway?")));
-    rig.program(); // the model is known now: asked again, not chosen again
+    EXPECT_EQ(rig.dialogs.questions[0].icon, MessageIcon::Exclamation);
+    for (ControlId id : {ControlId::FileMenu, ControlId::ExitButton, ControlId::ProgramButton})
+        EXPECT_TRUE(rig.window.isControlEnabled(id)); // to click again
+    rig.program();                                    // the model is known now: asked again, not chosen again
     EXPECT_EQ(rig.dialogs.chooserShown, 2);
+    // A loader file is refused outright, without a question.
+    rig.dialogs.openAnswers = {test::sampleDir() + QStringLiteral("/bootloader.sss")};
+    rig.frm.FindFile();
+    rig.program();
+    EXPECT_EQ(rig.dialogs.questions.size(), 2u);
+    ASSERT_EQ(rig.dialogs.messages.size(), 1u);
+    EXPECT_TRUE(
+        rig.dialogs.messages[0].text.startsWith(QLatin1String("The file bootloader.sss is a loader")));
     EXPECT_TRUE(rig.ends.isEmpty());
 
     rig.window.setText(LabelId::ScanMod, QString());
