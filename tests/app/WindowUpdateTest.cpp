@@ -245,11 +245,8 @@ TEST(WindowUpdate, OldBootSoftwareGetsTheRamLoaderOfTheLoaderFile)
     ASSERT_TRUE(
         ParseSrecordFile(test::sampleDir() + QStringLiteral("/FlashProgrammer.sss"), loader).heldData());
     const QByteArray ram(reinterpret_cast<const char *>(loader.data()) + 0x0050, 1024);
-    const QString log = sim.transcript();
-    const QString note = QStringLiteral("RAM loader received, 1024 bytes: ");
-    const qsizetype at = log.indexOf(note);
-    ASSERT_GE(at, 0) << qPrintable(log.right(2000));
-    EXPECT_EQ(log.mid(at + note.size(), 2048), QString::fromLatin1(ram.toHex().toUpper()));
+    const QString note = "RAM loader received, 1024 bytes: " + QString::fromLatin1(ram.toHex().toUpper());
+    EXPECT_TRUE(sim.transcript().contains(note)) << qPrintable(sim.transcript().right(2000));
 }
 
 // No model (the port chosen by hand): PROGRAM asks which scanner it is
