@@ -23,7 +23,7 @@ TEST(CommandLine, HelpVersionAndUnknownOptions)
 {
     // Every front end's usage is in the help.
     const QString help = QStringLiteral("^usage: romwright \\[FILE\\](?s).*usage: romwright --console.*"
-                                        "usage: romwright --info.*--version");
+                                        "usage: romwright --info.*usage: romwright --history.*--version");
     const QString file = kHalvernSample;
     const QString usage = QStringLiteral("usage: romwright --console");
     const struct {
@@ -57,6 +57,13 @@ TEST(CommandLine, HelpVersionAndUnknownOptions)
         {{"--console", "--port", "1", "--file", file, "--processor", "both"}, 2, usage},
         {{"--console", "--port", "1", "--file", file, "--colour"}, 2, usage},
         {{"--console", "--port", "1", "--file", file, "--time-scale", "0.05"}, 2, usage}, // timing is no option
+        {{"--trace"}, 2, QStringLiteral("^romwright: --trace takes the path of the file to write\\nusage: romwright")},
+        {{"--trace", "out.txt", "-x"}, 2, QStringLiteral("^romwright: unknown option -x\\n")}, // the window takes --trace OUT
+        {{"--console", "--port", "1", "--file", file, "--trace"}, 2, usage},
+        // Before anything is sent.
+        {{"--console", "--port", "1", "--file", file, "--trace", "/nonexistent/trace"}, 1,
+         QStringLiteral("romwright: cannot write the trace /nonexistent/trace: ")},
+        {{"--history", "--port", "1"}, 2, QStringLiteral("^romwright: unknown argument: --port\\nusage: romwright --history")},
         // clang-format on
     };
     for (const auto &c : cases) {
@@ -135,8 +142,28 @@ TEST(ConsoleInterrupt, ASignalEndsTheUpdateAndRunningItAgainFinishesIt)
                 "\\d\\d:\\d\\d\\. Finishing it with .*/Hlv1450ver5_9\\.s19\\.$"),
             QRegularExpression::MultilineOption)))
             << qPrintable(second.out);
-        EXPECT_TRUE(QDir(state.path() + QStringLiteral("/romwright")).isEmpty())
+        EXPECT_TRUE(QDir(state.path() + QStringLiteral("/romwright"))
+                        .entryList({QStringLiteral("unfinished-*")}, QDir::Files)
+                        .isEmpty())
             << "the record outlived the update";
+        // A kill leaves no time for the log; Ctrl-C's update has its line and transcript.
+        const QList<QJsonObject> logged = loggedUpdates(state.path());
+        ASSERT_EQ(logged.size(), signal == SIGINT ? 2 : 1);
+        if (signal == SIGINT) {
+            EXPECT_EQ(logged.front().value(QLatin1String("result")), QLatin1String("interrupted"));
+            EXPECT_GT(logged.front().value(QLatin1String("blocksSent")).toInt(), 0);
+            EXPECT_TRUE(QFile::exists(state.path() + QStringLiteral("/romwright/") +
+                                      logged.front().value(QLatin1String("transcript")).toString()));
+        }
+        for (const QJsonObject &entry : logged) {
+            EXPECT_EQ(entry.value(QLatin1String("sha256")).toString(), sha256Of(kHalvernSample));
+            EXPECT_EQ(entry.value(QLatin1String("file")).toString(), kHalvernSample);
+            EXPECT_EQ(entry.value(QLatin1String("port")).toInt(), 1);
+        }
+        EXPECT_EQ(logged.back().value(QLatin1String("result")), QLatin1String("completed"));
+        EXPECT_EQ(logged.back().value(QLatin1String("blocksSent")),
+                  logged.back().value(QLatin1String("blocksTotal")));
+        EXPECT_FALSE(logged.back().contains(QLatin1String("transcript")));
         ASSERT_TRUE(sim.waitForExit(5s));
         EXPECT_TRUE(sim.transcript().contains(QLatin1String("request during the firmware pass")));
         expectHalvernSampleIn(sim.dump());
@@ -190,9 +217,11 @@ TEST(ConsoleJson, AWholeUpdateIsOneObjectPerLine)
 {
     SimProcess sim({QStringLiteral("--boot"), QStringLiteral("Q")});
     ASSERT_TRUE(sim.isReady()) << qPrintable(sim.errorText());
-    const ConsoleRun run = runRomwright(
-        {"--console", "--port", "1", "--model", "halvern", "--file", kHalvernSample, "--yes", "--json"},
-        sim.link());
+    const QTemporaryDir dir;
+    const QString trace = dir.filePath(QStringLiteral("trace.txt"));
+    const ConsoleRun run = runRomwright({"--console", "--port", "1", "--model", "halvern", "--file",
+                                         kHalvernSample, "--yes", "--json", "--trace", trace},
+                                        sim.link());
     EXPECT_EQ(run.exitCode, 0) << qPrintable(run.out + run.err);
     EXPECT_TRUE(run.err.isEmpty()) << qPrintable(run.err);
 
@@ -224,4 +253,11 @@ TEST(ConsoleJson, AWholeUpdateIsOneObjectPerLine)
     EXPECT_TRUE(lastSent > 0 && events.contains(QStringLiteral("progress %1/%1").arg(lastSent)))
         << "the firmware pass ended at " << qPrintable(events.filter(QLatin1String("progress")).join(", "));
     EXPECT_EQ(last, (QJsonObject{{"event", "result"}, {"status", 0}, {"completed", true}}));
+
+    // The trace has every record of the pass, each answered.
+    QFile traced(trace);
+    ASSERT_TRUE(traced.open(QIODevice::ReadOnly));
+    const QByteArray text = traced.readAll();
+    EXPECT_EQ(text.count("  out   38400  \"P"), lastSent) << text.constData();
+    EXPECT_GE(text.count("  in    38400  \"p\""), lastSent);
 }
