@@ -13,7 +13,7 @@
 #include "help/HelpMenu.h"
 #include "help/HelpSearchIndex.h"
 #include "help/HelpSitemap.h"
-#include "platform/ChmArchive.h"
+#include "help/ChmArchive.h"
 #include "scanner/ChooserAnswer.h"
 #include "support/TestPaths.h"
 
