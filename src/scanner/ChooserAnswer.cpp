@@ -1,5 +1,7 @@
 #include "scanner/ChooserAnswer.h"
 
+#include <QStringList>
+
 namespace romwright {
 namespace {
 
@@ -45,6 +47,15 @@ QString modelShownFor(const QString &text)
     if (answer.reply != ChooserReply::Model)
         return QString();
     return latin1(familyChosen(answer.model).shown);
+}
+
+QString familyWords()
+{
+    QStringList words;
+    for (const ScannerFamily &f : kScannerFamilies)
+        words << latin1(f.family).toLower();
+    const QString last = words.takeLast();
+    return words.isEmpty() ? last : words.join(QStringLiteral(", ")) + QStringLiteral(" or ") + last;
 }
 
 const ScannerFamily &familyChosen(const QString &model)

@@ -30,6 +30,9 @@ ChooserAnswer parseChooserAnswer(const QString &text);
 // names one; empty otherwise.
 QString modelShownFor(const QString &text);
 
+// The families as a typed answer may name them in short: "halvern, jorlith or wexmoor".
+QString familyWords();
+
 // The family of the chooser's Model ("Jorlith750"); any other text is read
 // as the last button, the one without a text of its own to compare.
 const ScannerFamily &familyChosen(const QString &model);
