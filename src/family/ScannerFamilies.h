@@ -14,8 +14,9 @@
 
 namespace romwright {
 
-// Scanner-type codes as the whole program reads them (TypeOfScanner). A
-// family's code is its row's; the other two are states of detection.
+// Scanner-type codes as the whole program reads them (TypeOfScanner). The
+// three families' codes are their rows' (a new row takes a free one: 3, 4, 7
+// on); the other two are states of detection.
 enum ScannerType : qint32 {
     kNotDetected = 0,
     kJorlith750 = 1,
@@ -24,8 +25,8 @@ enum ScannerType : qint32 {
     kNoScannerFound = 6,
 };
 
-// Which boot software a release is for: the 64-byte rows greet with "Q",
-// the 128-byte rows with "A".
+// Which boot software a release is for: the 64-byte bootloader greets with
+// "Q", the 128-byte one with "A".
 enum class BootSoftware { Any, Rows64, Rows128 };
 // Which of a scanner's processors a release is for.
 enum class Processor { Any, Main, BarCode };
