@@ -18,7 +18,12 @@ QString infoUsage();
 // romwright --console [--port N] [--file PATH] [--processor main|barcode] [--model NAME] [--yes]
 int runConsole(const QStringList &arguments);
 
+// romwright --history [--json]: the update log.
+int runHistory(const QStringList &arguments);
+QString historyUsage();
+
 // The window; arguments are the window's own command line (file,port,model).
-int runWindow(int &argc, char **argv);
+// trace names the file every byte on the line is written to (empty: none).
+int runWindow(int &argc, char **argv, const QString &trace = {});
 
 } // namespace romwright

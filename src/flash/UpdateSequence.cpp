@@ -100,6 +100,8 @@ Outcome UpdateSequence::cmdProgram_Click(const FirmwareSet &firmware)
     m_running = true;
     m_phase = UpdatePhase::Unchanged;
     const Outcome outcome = click(firmware);
+    if (ended)
+        ended(outcome);
     if (outcome == Outcome::EndCompleted)
         m_phase = UpdatePhase::Completed;
     if (endsProgram(outcome))

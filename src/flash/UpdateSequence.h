@@ -73,6 +73,10 @@ public:
     // what an interruption from there on needs to be finished is recorded.
     std::function<void(char boot)> beforeChange;
 
+    // Called as the click's update comes to its end, with its outcome,
+    // before that end is told (the window's message waits for the user).
+    std::function<void(Outcome)> ended;
+
     UpdatePhase phase() const { return m_phase; }
     // Where and how the last update ended early; nullopt after a completed one.
     const std::optional<UpdateFailure> &failure() const { return m_failure; }

@@ -6,6 +6,7 @@
 #include "support/SimProcess.h"
 #include "support/TestPaths.h"
 
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -73,7 +74,8 @@ std::map<int, QString> results(const QJsonObject &result)
 
 // The scanner on port 2 stops answering in the middle of its firmware; its
 // update ends on the route's bound while ports 1 and 3 complete exactly. The
-// scanner on port 4 answers as another model than the one given and is left alone.
+// scanner on port 4 answers as another model than the one given and is left
+// alone. The three updates share one log, which --history shows.
 TEST(MultiScanner, OneStallsAndTheOthersComplete)
 {
     SimProcess first({"--boot", "Q"}, QStringLiteral("first"));
@@ -82,10 +84,13 @@ TEST(MultiScanner, OneStallsAndTheOthersComplete)
     SimProcess jorlith({"--model", "jorlith"}, QStringLiteral("jorlith"));
     for (const SimProcess *sim : {&first, &stalled, &third, &jorlith})
         ASSERT_TRUE(sim->isReady()) << qPrintable(sim->errorText());
+    const QTemporaryDir state;
+    const QStringList stateHome{QStringLiteral("XDG_STATE_HOME=") + state.path()};
     const ConsoleRun run =
         runRomwright({"--console", "--port", "1,2,3,4", "--file", romwright::test::kHalvernSample, "--model",
-                      "halvern", "--yes", "--json"},
-                     SimProcess::portList({&first, &stalled, &third, &jorlith}));
+                      "halvern", "--yes", "--json", "--trace", state.filePath(QStringLiteral("run.txt"))},
+                     SimProcess::portList({&first, &stalled, &third, &jorlith}), {}, QStringLiteral("0.05"),
+                     {}, stateHome);
     EXPECT_EQ(run.exitCode, 1) << qPrintable(run.out + run.err);
     // What a child writes on standard error (a sanitizer's report) is passed on.
     EXPECT_FALSE(run.err.contains(QLatin1String("runtime error"))) << qPrintable(run.err);
@@ -116,6 +121,59 @@ TEST(MultiScanner, OneStallsAndTheOthersComplete)
     ASSERT_TRUE(third.waitForExit(5s));
     EXPECT_EQ(blocksMissing(first.dump()), 0);
     EXPECT_EQ(blocksMissing(third.dump()), 0);
+
+    // Each scanner's trace apart; port 4's heard nothing but identity queries.
+    for (const int port : {1, 2, 3, 4}) {
+        QFile trace(state.filePath(QStringLiteral("run-port%1.txt").arg(port)));
+        ASSERT_TRUE(trace.open(QIODevice::ReadOnly)) << port;
+        const QByteArray text = trace.readAll();
+        EXPECT_GE(text.count("  out   38400  \"V\\r\\n\""), 1) << port;
+        EXPECT_EQ(text.count("  out   ") == text.count("  out   38400  \"V\\r\\n\""), port == 4)
+            << text.constData();
+        EXPECT_EQ(text.contains("  out   38400  \"z\""), port != 4) << text.constData();
+    }
+
+    // Port 4 never got as far as PROGRAM: no line.
+    const QList<QJsonObject> logged = romwright::test::loggedUpdates(state.path());
+    std::map<int, QJsonObject> byPort;
+    for (const QJsonObject &entry : logged)
+        byPort[entry.value(QLatin1String("port")).toInt()] = entry;
+    ASSERT_EQ(logged.size(), 3) << qPrintable(run.err);
+    ASSERT_EQ(byPort.size(), 3u);
+    for (const auto &[port, entry] : byPort) {
+        SCOPED_TRACE(port);
+        const auto value = [&entry](const char *key) { return entry.value(QLatin1String(key)); };
+        EXPECT_EQ(value("sha256").toString(), romwright::test::sha256Of(romwright::test::kHalvernSample));
+        EXPECT_EQ(value("size").toInteger(), QFileInfo(romwright::test::kHalvernSample).size());
+        EXPECT_EQ(value("model"), QLatin1String("Halvern 1450"));
+        EXPECT_EQ(value("boot"), QLatin1String("Q"));
+        EXPECT_EQ(value("result"), port == 2 ? QLatin1String("stalled") : QLatin1String("completed"));
+        EXPECT_GT(value("blocksTotal").toInt(), 0);
+        EXPECT_EQ(value("blocksSent").toInt() < value("blocksTotal").toInt(), port == 2);
+        EXPECT_GT(value("seconds").toDouble(), 0);
+        // The stalled one keeps its last bytes: the records up to the one left unanswered.
+        EXPECT_EQ(value("transcript").isString(), port == 2);
+        if (port == 2) {
+            QFile transcript(state.path() + QStringLiteral("/romwright/") + value("transcript").toString());
+            ASSERT_TRUE(transcript.open(QIODevice::ReadOnly));
+            const QByteArray text = transcript.readAll();
+            EXPECT_EQ(text.count("  out   38400  \"P"), value("blocksSent").toInt() + 1) << text.constData();
+        }
+    }
+
+    const ConsoleRun history = runRomwright({"--history"}, {}, {}, QStringLiteral("0.05"), {}, stateHome);
+    EXPECT_EQ(history.exitCode, 0);
+    const QStringList rows = history.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(rows.size(), 4) << qPrintable(history.out);
+    EXPECT_TRUE(rows[0].startsWith(QLatin1String("started"))) << qPrintable(rows[0]);
+    for (int i = 0; i < 3; ++i) {
+        const QJsonObject &entry = logged[i]; // in the log's order, the newest last
+        EXPECT_TRUE(
+            rows[i + 1].contains(QStringLiteral("  %1  Halvern 1450  main       Hlv1450ver5_9.s19  %2")
+                                     .arg(entry.value(QLatin1String("port")).toInt())
+                                     .arg(entry.value(QLatin1String("result")).toString(), -9)))
+            << qPrintable(rows[i + 1]);
+    }
 }
 
 // With the old boot software each scanner asks to be power-cycled. The

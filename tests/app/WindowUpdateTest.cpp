@@ -11,6 +11,9 @@
 #include "support/TestPaths.h"
 
 #include <QAction>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
@@ -215,6 +218,16 @@ TEST(WindowUpdate, FoundScannerProgrammedThroughTheWindow)
         EXPECT_EQ(flash.mid(block.Address, block.Length), QByteArray(bytes, block.Length)) << block.Address;
     }
     EXPECT_GT(blocks, 0);
+    // The update log names the file the route programmed, not the one of the click.
+    QFile updates(rig.scratch.filePath(QStringLiteral("state/updates.jsonl")));
+    ASSERT_TRUE(updates.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = updates.readAll().split('\n');
+    ASSERT_EQ(lines.size(), 2); // one line and its end
+    const QJsonObject logged = QJsonDocument::fromJson(lines.front()).object();
+    EXPECT_EQ(logged.value(QLatin1String("file")), test::sampleDir() + QStringLiteral("/Hlv1450Uver6_0.s19"));
+    EXPECT_EQ(logged.value(QLatin1String("result")), QLatin1String("completed"));
+    EXPECT_EQ(logged.value(QLatin1String("boot")), QLatin1String("Q"));
+    EXPECT_EQ(logged.value(QLatin1String("blocksSent")).toInt(), blocks);
     // After "z" only the route's own bytes: no request, no switch to 19200, no
     // broken record. Only what the program sent counts: the scanner's chatter
     // once the port is closed crosses at whatever rate the line was left at.

@@ -1,10 +1,10 @@
 #include "support/SimProcess.h"
 
+#include "platform/FileSystem.h"
 #include "support/TestPaths.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <gtest/gtest.h>
 
@@ -16,8 +16,7 @@ constexpr int kStopBoundMs = 3000;
 
 QByteArray readFile(const QString &path)
 {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    return LocalFileSystem().read(path).bytes;
 }
 } // namespace
 

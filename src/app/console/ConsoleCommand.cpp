@@ -17,6 +17,7 @@
 #include "platform/FileSystem.h"
 #include "platform/PortMap.h"
 #include "platform/QtClock.h"
+#include "platform/RecordingSerialPort.h"
 #include "platform/SerialPort.h"
 #include "platform/TerminationSignals.h"
 #include "scanner/ChooserAnswer.h"
@@ -93,17 +94,27 @@ int runConsole(const QStringList &arguments)
     const QString folder = programFolder();
     const QString userFolder = userDataFolder();
     const QStringList systemFolders = systemDataFolders();
+    PortTranscript transcript(clock);
+    if (QString why; !options.trace.isEmpty() && !transcript.traceTo(options.trace, &why)) {
+        report.error(
+            QStringLiteral("cannot write the trace %1: %2").arg(displayFileName(options.trace), why));
+        return kExitFailed;
+    }
     const PortMap map = PortMap::fromEnvironment();
     if (map.ignoredDevices() > 0)
         report.warning(map.ignoredDevicesNote());
-    MainState state(
-        makeSystemSerialPort(map),
-        MainServices{view, dialogs, clock, files, folder, userFolder, systemFolders, userStateFolder()},
-        FlashTimings{}.scaled(*timeScale));
+    MainState state(std::make_unique<RecordingSerialPort>(makeSystemSerialPort(map), transcript),
+                    MainServices{view, dialogs, clock, files, folder, userFolder, systemFolders,
+                                 userStateFolder(), &transcript},
+                    FlashTimings{}.scaled(*timeScale));
     state.recordNotWritten = [&report](const QString &path) {
         report.warning(QStringLiteral("romwright: could not write %1; if this update is interrupted, run it "
                                       "again with --port, --model and --file")
                            .arg(displayFileName(path)));
+    };
+    state.logNotWritten = [&report](const QString &path) {
+        report.warning(
+            QStringLiteral("romwright: could not write the update log at %1").arg(displayFileName(path)));
     };
     state.update().powerCyclePrompt = [&dialogs](const QString &text, const QString &title) {
         return dialogs.powerCyclePrompt(text, title);
@@ -174,6 +185,9 @@ int runConsole(const QStringList &arguments)
     request.noScannerFound = [&report] { report.error(QString::fromLatin1(kNoScannerWayBackConsole)); };
 
     const int status = consoleSteps(state, request, options, view, report);
+    if (transcript.traceFailed())
+        report.warning(QStringLiteral("romwright: the trace %1 could not be written whole")
+                           .arg(displayFileName(options.trace)));
     // The waits have returned and the port is closed. A signal says what it
     // cut short; an update that completed all the same keeps its status.
     if (const int signal = TerminationSignals::lastCaught(); signal != 0 && status != kExitCompleted) {

@@ -12,6 +12,7 @@
 #include "platform/FileSystem.h"
 #include "platform/PortMap.h"
 #include "platform/QtClock.h"
+#include "platform/RecordingSerialPort.h"
 #include "platform/SerialPort.h"
 #include "platform/TerminationSignals.h"
 #include "scanner/ChooserAnswer.h"
@@ -132,7 +133,16 @@ std::optional<std::vector<FoundScanner>> SeveralScanners::search()
     if (!m_options.model.isEmpty())
         dialogs.setChooserAnswer(parseChooserAnswer(m_options.model).model);
     ProgramFlags flags;
-    const std::unique_ptr<SerialPort> port = makeSystemSerialPort(PortMap::fromEnvironment());
+    std::unique_ptr<SerialPort> port = makeSystemSerialPort(PortMap::fromEnvironment());
+    // The search's bytes go to the trace itself, each scanner's update to its own.
+    PortTranscript transcript(m_clock);
+    if (QString why; !m_options.trace.isEmpty()) {
+        if (transcript.traceTo(m_options.trace, &why))
+            port = std::make_unique<RecordingSerialPort>(std::move(port), transcript);
+        else
+            m_report.warning(QStringLiteral("romwright: cannot write the trace %1: %2")
+                                 .arg(displayFileName(m_options.trace), why));
+    }
     Scanner scanner(m_clock, dialogs, view, flags);
     scanner.setComm(port.get());
     qint16 found = 0;
@@ -203,6 +213,8 @@ void SeveralScanners::start(Child &child, const Target &target)
         arguments << QStringLiteral("--yes");
     if (m_options.force)
         arguments << QStringLiteral("--force");
+    if (!m_options.trace.isEmpty())
+        arguments << QStringLiteral("--trace") << tracePathForPort(m_options.trace, target.port);
 
     child.process = std::make_unique<QProcess>();
     QProcess &process = *child.process;
