@@ -164,11 +164,11 @@ int main(int argc, char **argv)
     const ParsedConsoleOptions parsed = parseConsoleOptions(arguments);
     if (parsed.options && parsed.options->severalScanners())
         return runSeveralScanners(*parsed.options);
-    const int status = runConsole(arguments);
-    // A script reads the end of the run from the last line, where the exit
-    // status is known.
     ConsoleReport report(stdout, stderr,
                          parsed.options ? parsed.options->json : arguments.contains(QLatin1String("--json")));
+    const int status = runConsole(arguments, report);
+    // A script reads the end of the run from the last line, where the exit
+    // status is known.
     report.result(status);
     return status;
 }

@@ -1,6 +1,6 @@
 // The program as a script or a new user meets it: its command-line
 // conventions, its JSON output and what a signal does to a running update.
-#include "flash/FlashMessages.h"
+#include "app/common/UpdateMessages.h"
 #include "image/FlashLayout.h"
 #include "image/ParseMotorolaSrecords.h"
 #include "support/ConsoleRun.h"
@@ -211,8 +211,8 @@ TEST(ConsoleInterrupt, AFailedUpdateIsFinishedByRunningItAgainAfterAPowerCycle)
 }
 
 // A script reads a whole update from standard output alone: every line is
-// one JSON object, the lamps and the pass are there in order, and the last
-// line carries the exit status.
+// one JSON object, the lamps and the pass are there in order, each with the
+// step of the update it came in, and the last line carries the exit status.
 TEST(ConsoleJson, AWholeUpdateIsOneObjectPerLine)
 {
     SimProcess sim({QStringLiteral("--boot"), QStringLiteral("Q")});
@@ -225,7 +225,8 @@ TEST(ConsoleJson, AWholeUpdateIsOneObjectPerLine)
     EXPECT_EQ(run.exitCode, 0) << qPrintable(run.out + run.err);
     EXPECT_TRUE(run.err.isEmpty()) << qPrintable(run.err);
 
-    QStringList events; // "lamp Port=green", "progress 193/193", "message", ...
+    QStringList
+        events; // "lamp Port=green", "lamp Program=green@firmware", "progress 193/193", "message", ...
     int lastSent = -1;
     QJsonObject last;
     for (const QString &line : run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
@@ -237,22 +238,25 @@ TEST(ConsoleJson, AWholeUpdateIsOneObjectPerLine)
         };
         QString event = value("event");
         if (event == QLatin1String("lamp"))
-            event += QStringLiteral(" %1=%2").arg(value("lamp"), value("colour"));
+            event += QStringLiteral(" %1=%2").arg(value("lamp"), value("colour")) +
+                     (last.contains(QLatin1String("phase")) ? QLatin1Char('@') + value("phase") : QString());
         if (event == QLatin1String("progress") && value("pass") == QLatin1String("firmware")) {
             EXPECT_GT(value("sent").toInt(), lastSent) << qPrintable(line);
             lastSent = value("sent").toInt();
+            EXPECT_EQ(value("phase"), QLatin1String("firmware"));
             event += QStringLiteral(" %1/%2").arg(value("sent"), value("total"));
         }
         events << event;
     }
     EXPECT_FALSE(events.contains(QLatin1String("error"))) << qPrintable(run.out);
     EXPECT_TRUE(events.contains(QLatin1String("message")));
-    for (const char *lamp :
-         {"Port=green", "Communication=green", "Flash erase complete=green", "Program=green"})
+    for (const char *lamp : {"Port=green", "Communication=green@erase", "Flash erase complete=green@erase",
+                             "Program=green@firmware"})
         EXPECT_TRUE(events.contains(QLatin1String("lamp ") + QLatin1String(lamp))) << lamp;
     EXPECT_TRUE(lastSent > 0 && events.contains(QStringLiteral("progress %1/%1").arg(lastSent)))
         << "the firmware pass ended at " << qPrintable(events.filter(QLatin1String("progress")).join(", "));
-    EXPECT_EQ(last, (QJsonObject{{"event", "result"}, {"status", 0}, {"completed", true}}));
+    EXPECT_EQ(last,
+              (QJsonObject{{"event", "result"}, {"status", 0}, {"completed", true}, {"phase", "done"}}));
 
     // The trace has every record of the pass, each answered.
     QFile traced(trace);

@@ -23,15 +23,37 @@ using romwright::test::ConsoleRun;
 using romwright::test::runRomwright;
 using romwright::test::SimProcess;
 
-// Blocks of the sample's image that the flash does not hold.
-int blocksMissing(const QByteArray &flash)
+// The sample's image as the update sends it.
+romwright::MemoryImage sampleImage()
 {
     romwright::MemoryImage image;
     image.fill(romwright::kErased);
-    if (!romwright::ParseSrecordFile(romwright::test::kHalvernSample, image).ok() ||
-        flash.size() != qsizetype(image.size()))
-        return -1;
+    EXPECT_TRUE(romwright::ParseSrecordFile(romwright::test::kHalvernSample, image).ok());
     romwright::RelocateVectors(image);
+    return image;
+}
+
+// The index in the table of the nth block of the sample that holds data (n from 1).
+int nthBlockWithData(int n)
+{
+    const romwright::MemoryImage image = sampleImage();
+    for (std::size_t i = 0; i < romwright::kFlashBlocks64.size(); ++i) {
+        const romwright::FlashBlock &block = romwright::kFlashBlocks64[i];
+        if (block.Length > 0 &&
+            std::any_of(&image[block.Address], &image[block.Address + block.Length],
+                        [](std::uint8_t b) { return b != romwright::kErased; }) &&
+            --n == 0)
+            return int(i);
+    }
+    return -1;
+}
+
+// Blocks of the sample's image that the flash does not hold.
+int blocksMissing(const QByteArray &flash)
+{
+    const romwright::MemoryImage image = sampleImage();
+    if (flash.size() != qsizetype(image.size()))
+        return -1;
     int missing = 0;
     for (const romwright::FlashBlock &block : romwright::kFlashBlocks64)
         missing +=
@@ -61,12 +83,14 @@ Stream parse(const QString &out)
     return stream;
 }
 
-// port -> result, from the whole run's result object.
-std::map<int, QString> results(const QJsonObject &result)
+// port -> result, and port -> the reason of a failed one, from the whole run's result object.
+std::map<int, QString> results(const QJsonObject &result, const char *key = "result")
 {
     std::map<int, QString> byPort;
     for (const QJsonValue &scanner : result.value(QLatin1String("scanners")).toArray())
-        byPort[scanner[QLatin1String("port")].toInt()] = scanner[QLatin1String("result")].toString();
+        byPort[scanner[QLatin1String("port")].toInt()] =
+            std::strcmp(key, "result") == 0 ? scanner[QLatin1String("result")].toString()
+                                            : scanner[QLatin1String("error")][QLatin1String(key)].toString();
     return byPort;
 }
 
@@ -116,6 +140,30 @@ TEST(MultiScanner, OneStallsAndTheOthersComplete)
     EXPECT_EQ(stream.result.value(QLatin1String("status")).toInt(), 1);
     EXPECT_EQ(results(stream.result),
               (std::map<int, QString>{{1, "completed"}, {2, "failed"}, {3, "completed"}, {4, "failed"}}));
+
+    // The stalled update says where it ended: its 29th record ("C", "e" and
+    // 28 "p" were answered) waited in vain for its "p".
+    const QJsonObject stalledEnd = stream.byPort.at(2).back();
+    const int block = nthBlockWithData(29);
+    ASSERT_GE(block, 0);
+    EXPECT_EQ(stalledEnd.value(QLatin1String("phase")), QLatin1String("firmware"));
+    EXPECT_EQ(stalledEnd.value(QLatin1String("reason")), QLatin1String("the scanner stopped responding"));
+    EXPECT_EQ(stalledEnd.value(QLatin1String("block")).toInt(-1), block);
+    EXPECT_EQ(stalledEnd.value(QLatin1String("address")).toInt(-1), romwright::kFlashBlocks64[block].Address);
+    EXPECT_EQ(stalledEnd.value(QLatin1String("awaited")), QLatin1String("p"));
+    for (const QJsonObject &event : stream.byPort.at(2)) {
+        if (event.value(QLatin1String("event")) == QLatin1String("progress")) {
+            EXPECT_EQ(event.value(QLatin1String("phase")), QLatin1String("firmware"));
+        }
+    }
+    // Every failed scanner of the run's result carries its reason.
+    EXPECT_EQ(results(stream.result, "reason"),
+              (std::map<int, QString>{{1, ""},
+                                      {2, "the scanner stopped responding"},
+                                      {3, ""},
+                                      {4, "The scanner on port 4 answers as Jorlith 750, not Halvern 1450. "
+                                          "The scanner was not changed."}}));
+    EXPECT_EQ(results(stream.result, "phase")[2], QLatin1String("firmware"));
 
     ASSERT_TRUE(first.waitForExit(5s));
     ASSERT_TRUE(third.waitForExit(5s));

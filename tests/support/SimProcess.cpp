@@ -13,11 +13,6 @@ namespace romwright::test {
 namespace {
 constexpr int kStartBoundMs = 5000;
 constexpr int kStopBoundMs = 3000;
-
-QByteArray readFile(const QString &path)
-{
-    return LocalFileSystem().read(path).bytes;
-}
 } // namespace
 
 QString SimProcess::portList(std::initializer_list<const SimProcess *> sims)
@@ -91,12 +86,12 @@ void SimProcess::stop()
 
 QByteArray SimProcess::dump() const
 {
-    return readFile(m_dumpPath);
+    return LocalFileSystem().read(m_dumpPath).bytes;
 }
 
 QString SimProcess::transcript() const
 {
-    return QString::fromLatin1(readFile(m_logPath));
+    return QString::fromLatin1(LocalFileSystem().read(m_logPath).bytes);
 }
 
 QString SimProcess::errorText() const

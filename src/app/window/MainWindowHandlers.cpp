@@ -1,6 +1,7 @@
 #include "app/window/MainWindowHandlers.h"
 
 #include "app/common/FindFile.h"
+#include "app/common/FindScanner.h"
 #include "app/common/FirmwareCheck.h"
 #include "app/common/FirmwareDiscovery.h"
 #include "app/common/MainState.h"
@@ -11,7 +12,6 @@
 #include "platform/Dialogs.h"
 #include "platform/FileSystem.h"
 #include "platform/PortMap.h"
-#include "scanner/FindScanner.h"
 #include "scanner/Scanner.h"
 
 #include <QCoreApplication>
