@@ -1,5 +1,6 @@
 // romwright --console: the start-up of the window and a click on PROGRAM,
 // with the lamps, messages and progress printed instead of shown.
+#include "app/ExitStatus.h"
 #include "app/FrontEnds.h"
 #include "app/common/FindScanner.h"
 #include "app/common/FirmwareCheck.h"
@@ -29,10 +30,6 @@
 namespace romwright {
 
 namespace {
-
-constexpr int kExitCompleted = 0;
-constexpr int kExitFailed = 1;
-constexpr int kExitUsage = 2;
 
 // The window would ask; the console stops unless --force said Yes in advance.
 bool firmwareRefused(const FirmwareVerdict &verdict, bool force, ConsoleReport &report)

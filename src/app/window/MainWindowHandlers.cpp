@@ -107,13 +107,13 @@ void MainWindowHandlers::optProcessor_Click(int Index)
     // A Wexmoor's processor brings its own newest firmware; choosing the same
     // processor again keeps a file the user opened meanwhile.
     const bool barCode = state.flags().bBarCodeProcessor;
-    if ((Index != 0 && Index != 1) || m_processorLoaded == barCode ||
-        typeOfScannerForModel(m_window.text(LabelId::ScanMod)) != kWexmoor3650)
+    const ScannerFamily *family = familyShownAs(m_window.text(LabelId::ScanMod));
+    if ((Index != 0 && Index != 1) || m_processorLoaded == barCode || !family || !hasProcessors(*family))
         return;
     m_processorLoaded = barCode;
     const FirmwareChoice found = discoverFirmware(
         m_parts.files, QStringList{m_parts.programFolder, m_parts.userDataFolder} + m_parts.systemDataFolders,
-        kWexmoor3650, state.target().bTargetA, QString(), barCode);
+        family->type, state.target().bTargetA, QString(), barCode);
     m_sFirmFile = found.sFirmFile;
     if (loadDiscoveredFirmware(m_parts.files, found, m_window,
                                [this](const QString &path) { m_parts.state.FileOpen(path); }))
