@@ -1,4 +1,4 @@
-#include "app/common/FirmwareCheck.h"
+#include "image/FirmwareCheck.h"
 #include "app/common/FirmwareDiscovery.h"
 #include "image/ParseMotorolaSrecords.h"
 #include "image/SrecordWriter.h"

@@ -6,7 +6,6 @@
 // one and show it through their own MainView and Dialogs.
 
 #include "app/common/FindScanner.h"
-#include "app/common/FirmwareCheck.h"
 #include "app/common/UnfinishedUpdate.h"
 #include "app/common/UpdateController.h"
 #include "flash/BootloaderLink.h"
@@ -15,6 +14,7 @@
 #include "flash/TargetState.h"
 #include "flash/UpdateSequence.h"
 #include "image/FileOpen.h"
+#include "image/FirmwareCheck.h"
 #include "image/MemoryImage.h"
 #include "platform/SerialPort.h"
 #include "view/ProgramFlags.h"

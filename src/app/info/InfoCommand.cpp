@@ -7,8 +7,8 @@
 #include "app/FrontEnds.h"
 
 #include "app/common/FileMessages.h"
-#include "app/common/FirmwareCheck.h"
 #include "image/FileOpen.h"
+#include "image/FirmwareCheck.h"
 #include "image/FirmwareKind.h"
 #include "image/FlashLayout.h"
 #include "image/ParseMotorolaSrecords.h"

@@ -1,4 +1,4 @@
-#include "app/common/FirmwareCheck.h"
+#include "image/FirmwareCheck.h"
 
 #include "image/FileOpen.h"
 
