@@ -43,10 +43,10 @@ TEST(Console, ExitStatusAndWhatItSays)
     ASSERT_TRUE(dir.isValid());
     const QString cut = dir.filePath(QStringLiteral("cut.s19"));
     {
-        QProcess head;
-        head.setStandardOutputFile(cut);
-        head.start(QStringLiteral("head"), {"-n", "200", kHalvernSample});
-        ASSERT_TRUE(head.waitForFinished(5000) && head.exitCode() == 0);
+        QFile sample(kHalvernSample), copy(cut);
+        ASSERT_TRUE(sample.open(QIODevice::ReadOnly) && copy.open(QIODevice::WriteOnly));
+        for (int line = 0; line < 200; ++line)
+            copy.write(sample.readLine());
     }
     const QStringList halvern1 = port1 + QStringList{"--model", "Halvern 1450"};
     // A Jorlith release copied under another name, and linked under a Halvern release's name.
@@ -138,12 +138,11 @@ TEST(Console, ExitStatusAndWhatItSays)
         SCOPED_TRACE(c.name);
         std::optional<SimProcess> sim;
         std::optional<SimClient> holder; // "--held": another program holds the simulator's terminal
-        if (!c.sim.isEmpty()) {
-            sim.emplace(c.sim.first() == QLatin1String("--held") ? QStringList() : c.sim);
-            ASSERT_TRUE(sim->isReady()) << qPrintable(sim->errorText());
-            if (c.sim.first() == QLatin1String("--held")) {
-                ASSERT_TRUE(holder.emplace(sim->link()).isOpen());
-            }
+        const bool held = !c.sim.isEmpty() && c.sim.first() == QLatin1String("--held");
+        if (!c.sim.isEmpty())
+            sim.emplace(held ? QStringList() : c.sim);
+        if (held) {
+            ASSERT_TRUE(holder.emplace(sim->link()).isOpen());
         }
         const ConsoleRun run =
             runRomwright(QStringList{"--console"} + c.args, sim ? c.ports.arg(sim->link()) : c.ports, c.input,
@@ -187,7 +186,6 @@ TEST(Console, ExitStatusAndWhatItSays)
 TEST(Console, AnUpdateGoesOnToItsEndWhenItsOutputIsClosed)
 {
     SimProcess sim({QStringLiteral("--boot"), QStringLiteral("Q")});
-    ASSERT_TRUE(sim.isReady()) << qPrintable(sim.errorText());
     // Output and errors both into `head -1`, which quits after the first line.
     QProcess romwright;
     QProcess head;
@@ -227,7 +225,6 @@ TEST(Console, APortThisUserMayNotOpenIsExplainedAndEndsWithOne)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         SimProcess sim;
-        ASSERT_TRUE(sim.isReady()) << qPrintable(sim.errorText());
         const QByteArray terminal = sim.terminal().toLocal8Bit();
         if (c.openToDialout) {
             ASSERT_EQ(::chown(terminal.constData(), static_cast<uid_t>(-1), dialout->gr_gid), 0);

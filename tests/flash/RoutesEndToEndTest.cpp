@@ -117,7 +117,6 @@ TEST(RoutesEndToEnd, EachRouteProgramsExactlyTheNonEmptyBlocksOfItsTable)
         SCOPED_TRACE(c.args);
         const bool bootloader = QByteArray(c.args).contains('Z');
         Session s(c.args);
-        ASSERT_TRUE(s.sim.isReady()) << qPrintable(s.sim.errorText());
         s.flags.bWexmoor = c.wexmoor;
         ASSERT_EQ(s.run(c.barCode), Outcome::EndCompleted);
         EXPECT_FALSE(s.port.portOpen());
@@ -188,7 +187,6 @@ TEST(RoutesEndToEnd, EveryInjectedFaultEndsTheUpdateWithinItsBound)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         Session s(c.args);
-        ASSERT_TRUE(s.sim.isReady()) << qPrintable(s.sim.errorText());
         QElapsedTimer clock;
         clock.start();
         EXPECT_EQ(s.run(), c.expected);
