@@ -73,10 +73,6 @@ TEST(Console, ExitStatusAndWhatItSays)
          {}, 0, "0.05", {"XDG_STATE_HOME=/dev/null"}},
         {"port without a device", {}, ",", halvern1, 1,
          {"Port: red\n", "Communications Failure: The communication port you have selected is not installed"}, {}},
-        {"no Enter at the power-cycle prompt", {"--boot", "Z"}, "%1", halvern1, 1,
-         {"Standard input ended before Enter was pressed. The update was interrupted. The scanner has its new "
-          "boot software but no firmware: switch it off and on and run the update again to finish it."},
-         {}, {}, 0, "0.2"},
         {"no file and no model", {}, "", {"--port", "1"}, 1, {},
          {"no firmware file for an unknown scanner (give --model) in ", "name one with --file"}},
         // The family tells by the name, before any port is opened.
