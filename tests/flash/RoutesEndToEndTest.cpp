@@ -169,8 +169,6 @@ TEST(RoutesEndToEnd, EveryInjectedFaultEndsTheUpdateWithinItsBound)
         MessageIcon icon;
         std::chrono::milliseconds within; // from the click
     } cases[] = {
-        {"stall after erase", "--boot Q --stall-after 2", EndStalled, stalledEmpty, kNoFirmware,
-         t.ackBound + 3s},
         {"stall in the RAM loader", "--boot Z --stall-after 1", EndStalled,
          said(kStalledReason, kWayBackReplacingBoot), kNoFirmware, t.ackBound + 3s},
         {"hang-up in the RAM loader", "--boot Z --hangup-after 2", EndConnectionLost,
