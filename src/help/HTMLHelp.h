@@ -2,7 +2,9 @@
 // The help class of the main window: it opens pages of a compiled help file
 // in the help viewer, looks up keywords, shows text pop-ups, registers help
 // files and checks the installed help components. Every message it shows is
-// captioned "HTML Help Class".
+// captioned "HTML Help Class". The program itself opens the contents and a
+// page and closes the viewer (HTMLHelp.cpp); the other operations are
+// defined apart, in HTMLHelpUncalled.cpp.
 
 #include "platform/Dialogs.h"
 #include "platform/FileSystem.h"

@@ -1,9 +1,8 @@
 #include "scanner/Scanner.h"
 
-#include "platform/Dialogs.h"
 #include "platform/PortMap.h"
+#include "scanner/ChooserAnswer.h"
 #include "scanner/CommandTable.h"
-#include "view/MainView.h"
 #include "view/ProgramFlags.h"
 
 #include <QScopeGuard>
@@ -17,16 +16,16 @@ namespace {
 
 const QString kEnumerationSettings = QStringLiteral("19200,n,8,1");
 
-// The hourglass for as long as detection runs, however it ends.
-class BusyPointer {
+// Detection is under way for as long as this lives, however it ends.
+class UnderWay {
 public:
-    explicit BusyPointer(MainView &view) : m_view(view) { m_view.setBusy(true); }
-    ~BusyPointer() { m_view.setBusy(false); }
-    BusyPointer(const BusyPointer &) = delete;
-    BusyPointer &operator=(const BusyPointer &) = delete;
+    explicit UnderWay(DetectionEvents &events) : m_events(events) { m_events.detecting(true); }
+    ~UnderWay() { m_events.detecting(false); }
+    UnderWay(const UnderWay &) = delete;
+    UnderWay &operator=(const UnderWay &) = delete;
 
 private:
-    MainView &m_view;
+    DetectionEvents &m_events;
 };
 
 // One candidate port while the rows are asked. The port's error kinds are
@@ -70,10 +69,23 @@ bool isBootPrompt(const QByteArray &answer)
     return !answer.isEmpty() && (answer.back() == 'Q' || answer.back() == 'A');
 }
 
-// A Jorlith in its compatibility mode answers at 19200 to any row of that rate.
-bool isCompatibilityAnswer(const ScannerModel &model, const QByteArray &answer)
+FoundScanner foundAs(qint16 port, const ScannerFamily &family)
 {
-    return model.Baud == QLatin1String("19200") && (answer == "JL 19.2kOK\r\n" || answer == "JL 750OK\r\n");
+    return FoundScanner{port, latin1(family.shown), family.type};
+}
+
+// A Jorlith in its compatibility mode answers at 19200 to any row of that
+// rate; the family whose compatibility answer it is, or null.
+const ScannerFamily *compatibilityFamily(const ScannerModel &model, const QByteArray &answer)
+{
+    for (const ScannerFamily &f : kScannerFamilies) {
+        if (f.compatibilityBaud == 0 || model.Baud != QString::number(f.compatibilityBaud))
+            continue;
+        if (answer == latin1(f.compatibilityAnswer).toLatin1() + "\r\n" ||
+            answer == latin1(f.identity).toLatin1() + "\r\n")
+            return &f;
+    }
+    return nullptr;
 }
 
 // Asks one model row of every port still being asked, then one wait serves
@@ -117,10 +129,9 @@ std::vector<ProbedPort *> askRow(std::vector<ProbedPort> &ports, const ScannerMo
 
 } // namespace
 
-Scanner::Scanner(Clock &clock, Dialogs &dialogs, MainView &view, const ProgramFlags &flags,
-                 ScannerTimings timings, QObject *parent)
-    : QObject(parent), m_clock(clock), m_dialogs(dialogs), m_view(view), m_flags(flags), m_timings(timings),
-      m_commands(*this)
+Scanner::Scanner(Clock &clock, DetectionEvents &events, const ProgramFlags &flags, ScannerTimings timings,
+                 QObject *parent)
+    : QObject(parent), m_clock(clock), m_events(events), m_flags(flags), m_timings(timings), m_commands(*this)
 {
     addStandardModels(m_models);
 }
@@ -162,7 +173,7 @@ Detection Scanner::DetectScanner(qint16 &CommPort)
 
     m_state = kDetecting;
     emit ScannerConnect(false);
-    BusyPointer busy(m_view);
+    const UnderWay underWay(m_events);
 
     // Every port that opens is a candidate. Only whether it opens counts here.
     std::vector<qint16> candidates;
@@ -216,21 +227,17 @@ Detection Scanner::DetectScanner(qint16 &CommPort)
                 const bool identity = answer == model->VersionData.toLatin1() + "\r\n";
                 std::optional<FoundScanner> scanner;
                 if (isBootPrompt(answer)) {
-                    m_view.setBusy(false);
-                    const std::optional<QString> choice = m_dialogs.chooseScanner();
-                    m_view.setBusy(true);
+                    m_events.detecting(false);
+                    const std::optional<QString> choice = m_events.chooseModel();
+                    m_events.detecting(true);
                     if (!choice)
                         return Detection::EndProgram;
                     // Closed without a choice: the scanner is there, its model unknown
                     // until PROGRAM asks again.
                     if (choice->isEmpty())
                         scanner = FoundScanner{probed->number, QString(), kNotDetected};
-                    else if (*choice == QLatin1String("Halvern1450"))
-                        scanner = FoundScanner{probed->number, QStringLiteral("Halvern 1450"), kHalvern1450};
-                    else if (*choice == QLatin1String("Jorlith750"))
-                        scanner = FoundScanner{probed->number, QStringLiteral("Jorlith 750"), kJorlith750};
                     else
-                        scanner = FoundScanner{probed->number, QStringLiteral("Wexmoor 3650"), kWexmoor3650};
+                        scanner = foundAs(probed->number, familyChosen(*choice));
                 } else if (identity) {
                     scanner = FoundScanner{probed->number, model->ScannerName, model->TypeOfScanner};
                 }
@@ -247,7 +254,7 @@ Detection Scanner::DetectScanner(qint16 &CommPort)
                     continue;
                 }
                 // A Jorlith in its compatibility mode leaves the port without a find.
-                if (isCompatibilityAnswer(*model, answer)) {
+                if (compatibilityFamily(*model, answer)) {
                     m_state = kCompatibilityMode;
                     probed->done = true;
                     continue;
@@ -292,15 +299,16 @@ std::optional<FoundScanner> Scanner::identityOn(const SerialPort &like, qint16 n
             return std::nullopt; // its boot software cannot name it
         if (answer == model->VersionData.toLatin1() + "\r\n")
             return FoundScanner{n, model->ScannerName, model->TypeOfScanner};
-        if (isCompatibilityAnswer(*model, answer))
-            return FoundScanner{n, QStringLiteral("Jorlith 750"), kJorlith750};
+        if (const ScannerFamily *f = compatibilityFamily(*model, answer))
+            return foundAs(n, *f);
     }
     return std::nullopt;
 }
 
 QString Scanner::SendCommand(qint32 lCommand)
 {
-    const bool named = m_name == QLatin1String("Halvern 1450") || m_name == QLatin1String("Jorlith 750");
+    const ScannerFamily *family = familyNamed(m_name);
+    const bool named = family && family->fullCommandSet;
     Commands::Entry last;
     if (lCommand >= 0 && lCommand < static_cast<qint32>(kCommandTable.size())) {
         const CommandRow &row = kCommandTable[static_cast<std::size_t>(lCommand)];

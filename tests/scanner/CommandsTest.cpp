@@ -87,12 +87,3 @@ TEST(SendCommand, AnUnansweredMiddleCommandLeavesTheResultEmpty)
     EXPECT_TRUE(rig.scanner.SendCommand(7).isEmpty());
     EXPECT_EQ(rig.port.written(), "M3R5");
 }
-
-TEST(ConvertToHex, FirstCharacterAsTwoUpperCaseDigits)
-{
-    const std::pair<QString, const char *> cases[] = {
-        {"\x0b rest", "0B"},          {QString(QChar(0)), "00"},      {"\n", "0A"}, {"M3", "4D"},
-        {QString(QChar(0xFF)), "FF"}, {QString(QChar(0x20AC)), "3F"}, {"", ""}};
-    for (const auto &[in, out] : cases)
-        EXPECT_EQ(Scanner::ConvertToHex(in), QLatin1String(out)) << in.toStdString();
-}

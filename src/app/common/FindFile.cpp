@@ -1,5 +1,6 @@
 #include "app/common/FindFile.h"
 
+#include "family/ScannerFamilies.h"
 #include "platform/Dialogs.h"
 #include "platform/Registry.h"
 #include "view/MainView.h"
@@ -11,15 +12,17 @@ namespace romwright {
 
 QString firmwareFilter(const QString &modelLabel, bool bBarCodeProcessor)
 {
-    const QChar first = modelLabel.isEmpty() ? QChar() : modelLabel.at(0);
-    if (first == QLatin1Char('H'))
-        return QStringLiteral("Halvern Firmware Files|H*.S19");
-    if (first == QLatin1Char('J'))
-        return QStringLiteral("Jorlith Firmware Files|J*.S19");
-    if (first == QLatin1Char('W'))
-        return bBarCodeProcessor ? QStringLiteral("Wexmoor Firmware Files|W*.S20")
-                                 : QStringLiteral("Wexmoor Firmware Files|W*.S19");
-    return QString();
+    const ScannerFamily *family = familyShownAs(modelLabel);
+    if (!family)
+        return QString();
+    // The extension of the first releases for the chosen processor, or for any.
+    const Processor chosen = bBarCodeProcessor ? Processor::BarCode : Processor::Main;
+    std::string_view extension;
+    for (const ReleaseLine &line : family->releases)
+        if (extension.empty() && (line.processor == Processor::Any || line.processor == chosen))
+            extension = line.runs[0].extension;
+    return QStringLiteral("%1 Firmware Files|%2*%3")
+        .arg(latin1(family->family), QString(QLatin1Char(family->shown[0])), latin1(extension).toUpper());
 }
 
 QString openDialogFolder(const FindFileContext &context)

@@ -1,6 +1,7 @@
 #include "app/common/MainState.h"
 
 #include "app/common/FileMessages.h"
+#include "app/common/FindScanner.h"
 #include "app/common/FirmwareDiscovery.h"
 #include "app/common/UnfinishedUpdate.h"
 #include "app/common/UpdateLog.h"
@@ -10,7 +11,6 @@
 #include "platform/PortMap.h"
 #include "platform/RecordingSerialPort.h"
 #include "scanner/ChooserAnswer.h"
-#include "scanner/FindScanner.h"
 #include "scanner/ScannerModel.h"
 #include "view/MainView.h"
 
@@ -69,7 +69,8 @@ MainState::MainState(std::unique_ptr<SerialPort> MSComm1, const MainServices &se
                      const FlashTimings &timings)
     : m_port(std::move(MSComm1)), m_services(services), m_firmware(std::make_unique<FirmwareSet>()),
       m_link(std::make_unique<BootloaderLink>(*m_port, services.clock, timings)),
-      m_update(std::make_unique<UpdateSequence>(*m_link, services.view, services.dialogs, m_flags, m_target))
+      m_controller(services.view, services.dialogs, m_flags), m_detection(services.view, services.dialogs),
+      m_update(std::make_unique<UpdateSequence>(*m_link, m_controller, m_flags, m_target))
 {
     m_update->firmwareCheck = [this] {
         const bool approved = approveFirmware();
@@ -201,15 +202,14 @@ Outcome MainState::cmdProgram_Click()
     m_run.started = QDateTime::currentDateTimeUtc();
     m_run.startedAt = m_services.clock.now();
     // The front end watches the passes too; it is called as before.
-    BlockTransfer &transfer = m_update->transfer();
-    const std::function<void(const TransferProgress &)> frontEnd = transfer.onProgress;
-    transfer.onProgress = [this, &frontEnd](const TransferProgress &progress) {
+    const std::function<void(const TransferProgress &)> frontEnd = m_controller.onProgress;
+    m_controller.onProgress = [this, &frontEnd](const TransferProgress &progress) {
         m_run.progress = progress;
         if (frontEnd)
             frontEnd(progress);
     };
     const Outcome outcome = m_update->cmdProgram_Click(*m_firmware);
-    transfer.onProgress = frontEnd;
+    m_controller.onProgress = frontEnd;
     if (outcome == Outcome::EndCompleted)
         UnfinishedUpdates(m_services.stateFolder).remove(m_port->commPort());
     if (m_run.requested)
@@ -342,7 +342,7 @@ MainState::ModelAnswer MainState::askModelIfUnknown()
 void MainState::ExitCommand_Click()
 {
     if (m_port->portOpen()) {
-        m_port->output(QByteArrayLiteral("@"));
+        m_port->output(QByteArray(1, letter::kLeave));
         m_port->setPortOpen(false);
     }
 }

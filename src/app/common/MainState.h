@@ -5,14 +5,16 @@
 // options, PROGRAM and EXIT. The window and the console front end each own
 // one and show it through their own MainView and Dialogs.
 
-#include "app/common/FirmwareCheck.h"
+#include "app/common/FindScanner.h"
 #include "app/common/UnfinishedUpdate.h"
+#include "app/common/UpdateController.h"
 #include "flash/BootloaderLink.h"
 #include "flash/FlashTimings.h"
 #include "flash/Outcome.h"
 #include "flash/TargetState.h"
 #include "flash/UpdateSequence.h"
 #include "image/FileOpen.h"
+#include "image/FirmwareCheck.h"
 #include "image/MemoryImage.h"
 #include "platform/SerialPort.h"
 #include "view/ProgramFlags.h"
@@ -117,6 +119,10 @@ public:
     ProgramFlags &flags() { return m_flags; }
     BootloaderLink &link() { return *m_link; }
     UpdateSequence &update() { return *m_update; }
+    // How the update shows on the front end's view and dialogs.
+    UpdateController &updateController() { return m_controller; }
+    // How detection shows on the front end's view and dialogs.
+    DetectionController &detection() { return m_detection; }
     MainView &view() { return m_services.view; }
     const MainServices &services() const { return m_services; }
 
@@ -142,6 +148,8 @@ private:
     TargetState m_target;
     ProgramFlags m_flags;
     std::unique_ptr<BootloaderLink> m_link;
+    UpdateController m_controller;
+    DetectionController m_detection;
     std::unique_ptr<UpdateSequence> m_update;
     QString m_firmwareFile;
     qint64 m_firmwareSize = 0;

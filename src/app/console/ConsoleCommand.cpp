@@ -1,7 +1,8 @@
 // romwright --console: the start-up of the window and a click on PROGRAM,
 // with the lamps, messages and progress printed instead of shown.
+#include "app/ExitStatus.h"
 #include "app/FrontEnds.h"
-#include "app/common/FirmwareCheck.h"
+#include "app/common/FindScanner.h"
 #include "app/common/FirmwareDiscovery.h"
 #include "app/common/FormLoad.h"
 #include "app/common/MainState.h"
@@ -12,6 +13,7 @@
 #include "app/console/ConsoleReport.h"
 #include "app/console/ConsoleView.h"
 #include "app/console/ProgressPrinter.h"
+#include "image/FirmwareCheck.h"
 #include "platform/ChildProcess.h"
 #include "platform/FileSystem.h"
 #include "platform/PortMap.h"
@@ -20,7 +22,6 @@
 #include "platform/SerialPort.h"
 #include "platform/TerminationSignals.h"
 #include "scanner/ChooserAnswer.h"
-#include "scanner/FindScanner.h"
 #include "scanner/Scanner.h"
 
 #include <cstdio>
@@ -29,10 +30,6 @@
 namespace romwright {
 
 namespace {
-
-constexpr int kExitCompleted = 0;
-constexpr int kExitFailed = 1;
-constexpr int kExitUsage = 2;
 
 // The window would ask; the console stops unless --force said Yes in advance.
 bool firmwareRefused(const FirmwareVerdict &verdict, bool force, ConsoleReport &report)
@@ -48,10 +45,36 @@ bool firmwareRefused(const FirmwareVerdict &verdict, bool force, ConsoleReport &
 int consoleSteps(MainState &state, const StartUpRequest &request, const ConsoleOptions &options,
                  ConsoleView &view, ConsoleReport &report);
 
-int finish(Outcome outcome, ConsoleReport &report)
+// The fields of an early end a script reads: its reason and where it happened.
+QJsonObject failureFields(Outcome outcome, const UpdateFailure &failure)
+{
+    QJsonObject fields{{QStringLiteral("reason"), QLatin1String(describe(outcome))},
+                       {QStringLiteral("phase"), QLatin1String(stepName(failure.step))}};
+    if (failure.block >= 0) {
+        fields.insert(QStringLiteral("block"), failure.block);
+        fields.insert(QStringLiteral("address"), failure.address);
+    }
+    if (failure.awaited) {
+        fields.insert(QStringLiteral("awaited"), QString(QLatin1Char(*failure.awaited)));
+        fields.insert(QStringLiteral("arrived"), QString::fromLatin1(failure.arrived));
+    }
+    if (!failure.portError.isEmpty())
+        fields.insert(QStringLiteral("portError"), failure.portError);
+    return fields;
+}
+
+int finish(Outcome outcome, const UpdateSequence &update, ConsoleReport &report)
 {
     if (outcome == Outcome::EndCompleted)
         return kExitCompleted;
+    if (const std::optional<UpdateFailure> &failure = update.failure()) {
+        const QJsonObject fields = failureFields(outcome, *failure);
+        report.setFailure(fields);
+        report.error(
+            QStringLiteral("the update did not complete: %1").arg(describeFailure(outcome, *failure)),
+            fields);
+        return kExitFailed;
+    }
     report.error(QStringLiteral("the update did not complete: %1").arg(QLatin1String(describe(outcome))));
     return kExitFailed;
 }
@@ -66,11 +89,11 @@ QString folderList(QStringList folders)
 
 } // namespace
 
-int runConsole(const QStringList &arguments)
+int runConsole(const QStringList &arguments, ConsoleReport &report)
 {
     const ParsedConsoleOptions parsed = parseConsoleOptions(arguments);
-    if (!parsed.options && arguments.contains(QLatin1String("--json"))) {
-        ConsoleReport(stdout, stderr, true).error(parsed.error);
+    if (!parsed.options && report.json()) {
+        report.error(parsed.error);
         return kExitUsage;
     }
     if (!parsed.options) {
@@ -78,7 +101,6 @@ int runConsole(const QStringList &arguments)
         return kExitUsage;
     }
     const ConsoleOptions &options = *parsed.options;
-    ConsoleReport report(stdout, stderr, options.json);
     const std::optional<double> timeScale = testTimeScale();
     if (!timeScale) {
         report.error(testTimeScaleRefusal());
@@ -119,12 +141,15 @@ int runConsole(const QStringList &arguments)
         report.warning(
             QStringLiteral("romwright: could not write the update log at %1").arg(displayFileName(path)));
     };
-    state.update().powerCyclePrompt = [&dialogs](const QString &text, const QString &title) {
+    state.updateController().powerCyclePrompt = [&dialogs](const QString &text, const QString &title) {
         return dialogs.powerCyclePrompt(text, title);
     };
     ProgressPrinter progress(stdout, isTerminal(stdout));
     view.report = dialogs.report = progress.report = &report;
-    state.update().transfer().onProgress = [&progress](const TransferProgress &p) { progress.show(p); };
+    state.updateController().onProgress = [&progress](const TransferProgress &p) { progress.show(p); };
+    state.updateController().onStep = [&report](UpdateStep step) {
+        report.setPhase(QLatin1String(stepName(step)));
+    };
     view.beforePrint = [&progress] { progress.breakLine(); };
     dialogs.beforePrint = [&progress] { progress.breakLine(); };
 
@@ -215,7 +240,7 @@ int consoleSteps(MainState &state, const StartUpRequest &request, const ConsoleO
         break;
     case FormLoadEnd::EndProgram:
         if (endsProgram(started.identified))
-            return finish(started.identified, report);
+            return finish(started.identified, state.update(), report);
         report.error(QStringLiteral("ended in the scanner chooser"));
         return kExitFailed;
     case FormLoadEnd::NoFirmware: {
@@ -254,7 +279,7 @@ int consoleSteps(MainState &state, const StartUpRequest &request, const ConsoleO
     if (firmwareRefused(state.firmwareVerdict(state.target().bTargetA), options.force, report))
         return kExitFailed;
 
-    return finish(state.cmdProgram_Click(), report);
+    return finish(state.cmdProgram_Click(), state.update(), report);
 }
 
 } // namespace

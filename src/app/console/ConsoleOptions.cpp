@@ -124,8 +124,7 @@ ParsedConsoleOptions parseConsoleOptions(const QStringList &arguments)
         if (!shown.isEmpty())
             o.model = shown;
         else if (o.port == 0 && o.ports.empty())
-            return fail(
-                QStringLiteral("--model takes halvern, jorlith or wexmoor when the port is searched"));
+            return fail(QStringLiteral("--model takes %1 when the port is searched").arg(familyWords()));
     }
     return {o, QString()};
 }

@@ -1,17 +1,17 @@
 #include "app/window/MainWindowHandlers.h"
 
 #include "app/common/FindFile.h"
-#include "app/common/FirmwareCheck.h"
+#include "app/common/FindScanner.h"
 #include "app/common/FirmwareDiscovery.h"
 #include "app/common/MainState.h"
 #include "app/common/UnfinishedUpdate.h"
 #include "app/window/MainWindow.h"
 #include "help/HTMLHelp.h"
 #include "help/HelpMenu.h"
+#include "image/FirmwareCheck.h"
 #include "platform/Dialogs.h"
 #include "platform/FileSystem.h"
 #include "platform/PortMap.h"
-#include "scanner/FindScanner.h"
 #include "scanner/Scanner.h"
 
 #include <QApplication>
@@ -187,13 +187,13 @@ void MainWindowHandlers::optProcessor_Click(int Index)
     // A Wexmoor's processor brings its own newest firmware; choosing the same
     // processor again keeps a file the user opened meanwhile.
     const bool barCode = state.flags().bBarCodeProcessor;
-    if ((Index != 0 && Index != 1) || m_processorLoaded == barCode ||
-        typeOfScannerForModel(m_window.text(LabelId::ScanMod)) != kWexmoor3650)
+    const ScannerFamily *family = familyShownAs(m_window.text(LabelId::ScanMod));
+    if ((Index != 0 && Index != 1) || m_processorLoaded == barCode || !family || !hasProcessors(*family))
         return;
     m_processorLoaded = barCode;
     const FirmwareChoice found = discoverFirmware(
         m_parts.files, QStringList{m_parts.programFolder, m_parts.userDataFolder} + m_parts.systemDataFolders,
-        kWexmoor3650, state.target().bTargetA, QString(), barCode);
+        family->type, state.target().bTargetA, QString(), barCode);
     m_sFirmFile = found.sFirmFile;
     if (loadDiscoveredFirmware(m_parts.files, found, m_window,
                                [this](const QString &path) { m_parts.state.FileOpen(path); }))

@@ -5,7 +5,7 @@
 // sitemap.
 
 #include "help/HelpSitemap.h"
-#include "platform/ChmArchive.h"
+#include "help/ChmArchive.h"
 #include "support/FuzzDriver.h"
 
 #include <QByteArray>

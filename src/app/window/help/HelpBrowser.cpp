@@ -1,6 +1,6 @@
 #include "app/window/help/HelpBrowser.h"
 
-#include "platform/ChmArchive.h"
+#include "help/ChmArchive.h"
 
 #include <QRegularExpression>
 #include <QStringDecoder>

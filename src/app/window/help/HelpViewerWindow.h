@@ -5,7 +5,7 @@
 
 #include "help/HelpSearchIndex.h"
 #include "help/HelpSitemap.h"
-#include "platform/ChmArchive.h"
+#include "help/ChmArchive.h"
 
 #include <QMainWindow>
 #include <memory>

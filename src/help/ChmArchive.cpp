@@ -1,6 +1,6 @@
-#include "platform/ChmArchive.h"
+#include "help/ChmArchive.h"
 
-#include "platform/ChmLayout.h"
+#include "help/ChmLayout.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,15 +1,28 @@
-#include "scanner/FindScanner.h"
+#include "app/common/FindScanner.h"
 
+#include "platform/Dialogs.h"
 #include "scanner/Scanner.h"
 #include "view/MainView.h"
 #include "view/ProgramFlags.h"
 
 namespace romwright {
 
+void DetectionController::detecting(bool underWay)
+{
+    m_view.setBusy(underWay);
+}
+
+std::optional<QString> DetectionController::chooseModel()
+{
+    return m_dialogs.chooseScanner();
+}
+
 void showScannerModel(MainView &view, ProgramFlags &flags, const QString &model)
 {
     view.setText(LabelId::ScanMod, model);
-    flags.bWexmoor = model.startsWith(QLatin1Char('W'));
+    // A family with two processors; the flag keeps the name it has always had.
+    const ScannerFamily *family = familyShownAs(model);
+    flags.bWexmoor = family && hasProcessors(*family);
     view.setControlEnabled(ControlId::ProcessorMain, flags.bWexmoor);
     view.setControlEnabled(ControlId::ProcessorBarCode, flags.bWexmoor);
     // The processor the update goes to is always the one the window shows.

@@ -1,4 +1,4 @@
-#include "platform/ChmLayout.h"
+#include "help/ChmLayout.h"
 
 #include <algorithm>
 #include <cstdint>
