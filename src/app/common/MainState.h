@@ -68,6 +68,8 @@ public:
 
     // Loads sFile and the two loaders; PROGRAM stays disabled while an update runs.
     FileOpenResult FileOpen(const QString &sFile);
+    // The path the last FileOpen was given; empty before the first.
+    const QString &firmwareFile() const { return m_firmwareFile; }
 
     // Index 0 "Main", 1 "BarCode"; any other index changes nothing.
     void optProcessor_Click(int index);
