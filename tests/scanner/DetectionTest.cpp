@@ -46,7 +46,13 @@ TEST(DetectScanner, OnlyAnExactIdentityAtItsRateFindsAModel)
         int endsAt; // ms
         // The chooser's answers at a boot prompt; nullopt: Exit, "": closed without a choice.
         std::deque<std::optional<QString>> choices = {};
+        std::vector<int> held = {}; // ports another program holds throughout
+        // A fault of the first device, and how often it is opened then.
+        std::function<void(FakeDevice &)> fault = {};
+        int opens = 0;
     };
+    using enum CommError;
+    const std::vector<Answers> faultyAndWexmoor{{2, "19200", {hlv}}, {9, "38400", {"WX 3650OK\r\n"}}};
     const Case cases[] = {
         {"no port opens", {}, none, 0, 0},
         {"Halvern at 38400 on port 3", {{3, "38400", {hlv}}}, "Halvern 1450", 3, 200},
@@ -68,6 +74,47 @@ TEST(DetectScanner, OnlyAnExactIdentityAtItsRateFindsAModel)
         {"boot prompt, Exit", {{5, "38400", {"Q"}}}, "", 0, 200, {std::nullopt}},
         // Closed: the scanner is there, its model left for PROGRAM to ask.
         {"boot prompt, chooser closed", {{5, "38400", {"Q"}}}, "", 5, 200, {QString()}},
+        // A port failing while probed is given up; the ports held at the start are named.
+        {"held once probing starts",
+         faultyAndWexmoor,
+         "Wexmoor 3650",
+         9,
+         1000,
+         {},
+         {4, 5},
+         [](FakeDevice &f) {
+             f.openResults = {None, PortInUse};
+         },
+         2},
+        // The first row's rate is refused: given up before its 19200 rows.
+        {"first rate refused",
+         faultyAndWexmoor,
+         "Wexmoor 3650",
+         9,
+         1000,
+         {},
+         {4, 5},
+         [](FakeDevice &f) { f.refusedSettings = {"38400,n,8,1"}; },
+         1},
+        {"line fails when written",
+         faultyAndWexmoor,
+         "Wexmoor 3650",
+         9,
+         1000,
+         {},
+         {4, 5},
+         [](FakeDevice &f) { f.writeError = WriteFailed; },
+         2},
+        // A device that will not open again stays silent for every row.
+        {"no longer opens",
+         faultyAndWexmoor,
+         "Wexmoor 3650",
+         9,
+         1000,
+         {},
+         {4, 5},
+         [](FakeDevice &f) { f.openResults = {None}, f.openError = DeviceNotOpen; },
+         6},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
@@ -82,6 +129,10 @@ TEST(DetectScanner, OnlyAnExactIdentityAtItsRateFindsAModel)
         }
         if (c.devices.empty())
             d.port.openError = CommError::NoSuchPort;
+        for (const int port : c.held)
+            d.port.devices[port].openError = PortInUse;
+        if (c.fault)
+            c.fault(d.port.devices[c.devices[0].port]);
         d.dialogs.chooserAnswers = c.choices;
         const bool exit = !c.choices.empty() && !c.choices.back();
         const auto [state, type] =
@@ -98,49 +149,10 @@ TEST(DetectScanner, OnlyAnExactIdentityAtItsRateFindsAModel)
         EXPECT_FALSE(d.view.isBusy());
         EXPECT_FALSE(d.port.portOpen()); // detection leaves the port closed
         EXPECT_EQ(d.dialogs.busyWhileShown, std::vector<bool>(c.choices.size(), false));
-    }
-}
-
-// Ports another program holds at the start are named when detection ends.
-TEST(DetectScanner, PortFailuresWhileProbingGiveThePortUp)
-{
-    using enum CommError;
-    FakeDevice held;
-    held.openError = PortInUse;
-    const struct {
-        const char *what;
-        std::deque<CommError> opens; // then openError
-        CommError openError;
-        QStringList refused;
-        CommError write;
-        int probeOpensOnFailingPort; // after the enumeration's
-    } cases[] = {
-        // Opened for the enumeration, then taken by another program.
-        {"held once probing starts", {None, PortInUse}, None, {}, None, 1},
-        // The first row's rate is refused: given up before its 19200 rows.
-        {"first rate refused", {}, None, {"38400,n,8,1"}, None, 0},
-        {"line fails when written", {}, None, {}, WriteFailed, 1},
-        // A device that will not open again stays silent for every row.
-        {"no longer opens", {None}, DeviceNotOpen, {}, None, 5},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.what);
-        ScannerRig d;
-        FakeDevice halvern = answersAt("19200", "HLV 1450OK\r\n");
-        halvern.openResults = c.opens;
-        halvern.openError = c.openError;
-        halvern.refusedSettings = c.refused;
-        halvern.writeError = c.write;
-        d.port.devices = {{2, halvern}, {4, held}, {5, held}, {9, answersAt("38400", "WX 3650OK\r\n")}};
-        EXPECT_EQ(d.detect(), Detection::Found);
-        EXPECT_EQ(d.scanner.Name(), QLatin1String("Wexmoor 3650"));
-        EXPECT_EQ(d.scanner.ComPort(), 9);
-        EXPECT_EQ(d.port.openAttempts[2], 1 + c.probeOpensOnFailingPort);
-        EXPECT_EQ(d.clock.now().count(), 1000); // port 9's five rows up to the Wexmoor
-        EXPECT_FALSE(d.view.isBusy());
-        ASSERT_EQ(d.scanner.heldPorts().size(), 2u);
-        EXPECT_EQ(d.scanner.heldPorts()[1].port, 5);
-        EXPECT_EQ(d.scanner.heldPorts()[1].device, QStringLiteral("fake5"));
+        ASSERT_EQ(d.scanner.heldPorts().size(), c.held.size());
+        for (std::size_t i = 0; i < c.held.size(); ++i)
+            EXPECT_EQ(d.scanner.heldPorts()[i].device, QStringLiteral("fake%1").arg(c.held[i]));
+        EXPECT_EQ(c.fault ? d.port.openAttempts[c.devices[0].port] : 0, c.opens);
     }
 }
 
