@@ -46,13 +46,19 @@ TEST(DetectScanner, OnlyAnExactIdentityAtItsRateFindsAModel)
         int endsAt; // ms
         // The chooser's answers at a boot prompt; nullopt: Exit, "": closed without a choice.
         std::deque<std::optional<QString>> choices = {};
-        std::vector<int> held = {}; // ports another program holds throughout
-        // A fault of the first device, and how often it is opened then.
-        std::function<void(FakeDevice &)> fault = {};
+        // A device on port 8 that fails while probed, and how often the probes
+        // open it; ports 4 and 5 are then held by another program throughout.
+        FakeDevice fault = {};
         int opens = 0;
     };
     using enum CommError;
-    const std::vector<Answers> faultyAndWexmoor{{2, "19200", {hlv}}, {9, "38400", {"WX 3650OK\r\n"}}};
+    const auto faulty = [&hlv](const char *what, std::deque<CommError> opens, CommError openError,
+                               QStringList refused, CommError write, int opened) {
+        FakeDevice fault = answersAt("19200", hlv);
+        fault.openResults = std::move(opens), fault.openError = openError;
+        fault.refusedSettings = std::move(refused), fault.writeError = write;
+        return Case{what, {{9, "38400", {"WX 3650OK\r\n"}}}, "Wexmoor 3650", 9, 1000, {}, fault, opened};
+    };
     const Case cases[] = {
         {"no port opens", {}, none, 0, 0},
         {"Halvern at 38400 on port 3", {{3, "38400", {hlv}}}, "Halvern 1450", 3, 200},
@@ -74,47 +80,14 @@ TEST(DetectScanner, OnlyAnExactIdentityAtItsRateFindsAModel)
         {"boot prompt, Exit", {{5, "38400", {"Q"}}}, "", 0, 200, {std::nullopt}},
         // Closed: the scanner is there, its model left for PROGRAM to ask.
         {"boot prompt, chooser closed", {{5, "38400", {"Q"}}}, "", 5, 200, {QString()}},
-        // A port failing while probed is given up; the ports held at the start are named.
-        {"held once probing starts",
-         faultyAndWexmoor,
-         "Wexmoor 3650",
-         9,
-         1000,
-         {},
-         {4, 5},
-         [](FakeDevice &f) {
-             f.openResults = {None, PortInUse};
-         },
-         2},
-        // The first row's rate is refused: given up before its 19200 rows.
-        {"first rate refused",
-         faultyAndWexmoor,
-         "Wexmoor 3650",
-         9,
-         1000,
-         {},
-         {4, 5},
-         [](FakeDevice &f) { f.refusedSettings = {"38400,n,8,1"}; },
-         1},
-        {"line fails when written",
-         faultyAndWexmoor,
-         "Wexmoor 3650",
-         9,
-         1000,
-         {},
-         {4, 5},
-         [](FakeDevice &f) { f.writeError = WriteFailed; },
-         2},
-        // A device that will not open again stays silent for every row.
-        {"no longer opens",
-         faultyAndWexmoor,
-         "Wexmoor 3650",
-         9,
-         1000,
-         {},
-         {4, 5},
-         [](FakeDevice &f) { f.openResults = {None}, f.openError = DeviceNotOpen; },
-         6},
+        // A port failing while probed is given up: opened for the enumeration, then
+        // taken by another program; its first rate refused, before its 19200 rows;
+        // the line failing when written; a device that will not open again stays
+        // silent for every row. The ports held at the start are named at the end.
+        faulty("held once probing starts", {None, PortInUse}, None, {}, None, 1),
+        faulty("first rate refused", {}, None, {"38400,n,8,1"}, None, 0),
+        faulty("line fails when written", {}, None, {}, WriteFailed, 1),
+        faulty("no longer opens", {None}, DeviceNotOpen, {}, None, 5),
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
@@ -129,10 +102,10 @@ TEST(DetectScanner, OnlyAnExactIdentityAtItsRateFindsAModel)
         }
         if (c.devices.empty())
             d.port.openError = CommError::NoSuchPort;
-        for (const int port : c.held)
-            d.port.devices[port].openError = PortInUse;
-        if (c.fault)
-            c.fault(d.port.devices[c.devices[0].port]);
+        if (c.fault.reply) {
+            d.port.devices[8] = c.fault;
+            d.port.devices[4].openError = d.port.devices[5].openError = PortInUse;
+        }
         d.dialogs.chooserAnswers = c.choices;
         const bool exit = !c.choices.empty() && !c.choices.back();
         const auto [state, type] =
@@ -149,10 +122,11 @@ TEST(DetectScanner, OnlyAnExactIdentityAtItsRateFindsAModel)
         EXPECT_FALSE(d.view.isBusy());
         EXPECT_FALSE(d.port.portOpen()); // detection leaves the port closed
         EXPECT_EQ(d.dialogs.busyWhileShown, std::vector<bool>(c.choices.size(), false));
-        ASSERT_EQ(d.scanner.heldPorts().size(), c.held.size());
-        for (std::size_t i = 0; i < c.held.size(); ++i)
-            EXPECT_EQ(d.scanner.heldPorts()[i].device, QStringLiteral("fake%1").arg(c.held[i]));
-        EXPECT_EQ(c.fault ? d.port.openAttempts[c.devices[0].port] : 0, c.opens);
+        EXPECT_EQ(d.port.openAttempts[8], 1 + c.opens); // the enumeration's, then the probes'
+        QStringList held;
+        for (const auto &h : d.scanner.heldPorts())
+            held << h.device;
+        EXPECT_EQ(held, c.fault.reply ? QStringList({"fake4", "fake5"}) : QStringList());
     }
 }
 
