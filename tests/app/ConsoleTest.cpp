@@ -10,10 +10,6 @@
 #include <gtest/gtest.h>
 #include <optional>
 
-#include <grp.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 using namespace romwright::test;
 
 TEST(Console, ExitStatusAndWhatItSays)
@@ -196,44 +192,4 @@ TEST(Console, AnUpdateGoesOnToItsEndWhenItsOutputIsClosed)
     EXPECT_EQ(romwright.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(romwright.exitCode(), 0);
     EXPECT_TRUE(sim.waitForExit(std::chrono::seconds(5)));
-}
-
-// As nobody on the simulator's terminal: as it was made (for its owner only),
-// or opened to the group dialout.
-TEST(Console, APortThisUserMayNotOpenIsExplainedAndEndsWithOne)
-{
-    const QString setpriv = setprivProgram();
-    const group *dialout = ::getgrnam("dialout");
-    if (setpriv.isEmpty() || !dialout)
-        GTEST_SKIP() << "needs root, setpriv and the group dialout";
-    const struct {
-        const char *name;
-        QStringList args;
-        bool openToDialout;
-        const char *advice;
-    } cases[] = {
-        {"ports searched", {"--console"}, false, "udev rule"},
-        {"--port given",
-         {"--console", "--port", "1", "--file", kHalvernSample},
-         true,
-         "sudo usermod -aG dialout $USER"},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.name);
-        SimProcess sim;
-        const QByteArray terminal = sim.terminal().toLocal8Bit();
-        if (c.openToDialout) {
-            ASSERT_EQ(::chown(terminal.constData(), static_cast<uid_t>(-1), dialout->gr_gid), 0);
-            ASSERT_EQ(::chmod(terminal.constData(), 0660), 0);
-        }
-        const ConsoleRun run = runRomwright(c.args, sim.terminal(), {}, QStringLiteral("0.05"), setpriv);
-        EXPECT_EQ(run.exitCode, 1) << qPrintable(run.out + run.err);
-        EXPECT_TRUE(
-            run.out.contains(QStringLiteral("Serial Port Permission: You do not have permission to open "
-                                            "the serial port COM1 (%1).")
-                                 .arg(sim.terminal())))
-            << qPrintable(run.out);
-        EXPECT_TRUE(run.out.contains(QLatin1String(c.advice))) << qPrintable(run.out);
-        EXPECT_FALSE(run.out.contains(QLatin1String("not installed or in use")));
-    }
 }

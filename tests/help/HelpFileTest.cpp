@@ -177,24 +177,19 @@ TEST(HelpFile, CommandLinePageAndManualPageDescribeEveryOption)
 
     auto archive = openBuiltHelp();
     ASSERT_TRUE(archive);
-    const FileContents manual =
-        LocalFileSystem().read(test::sourceDir() + QStringLiteral("/docs/romwright.1"));
-    ASSERT_EQ(manual.status, ReadStatus::Ok);
-    const struct {
-        const char *what;
-        QString text;
-    } documents[] = {
+    const QByteArray manual =
+        LocalFileSystem().read(test::sourceDir() + QStringLiteral("/docs/romwright.1")).bytes;
+    const std::pair<const char *, QString> documents[] = {
         {"command-line.html",
          HelpSearchIndex::plainText(text(*archive, QStringLiteral("command-line.html")))},
-        {"romwright.1", QString::fromUtf8(manual.bytes).replace(QStringLiteral("\\-"), QStringLiteral("-"))},
+        {"romwright.1", QString::fromUtf8(manual).replace(QStringLiteral("\\-"), QStringLiteral("-"))},
     };
-    for (const auto &document : documents) {
+    for (const auto &[what, document] : documents) {
         for (const QString &option : options) {
             const QRegularExpression mention(QStringLiteral("(?<![\\w-])") +
                                              QRegularExpression::escape(option) +
                                              QStringLiteral("(?![\\w-])"));
-            EXPECT_TRUE(document.text.contains(mention))
-                << document.what << " lacks " << option.toStdString();
+            EXPECT_TRUE(document.contains(mention)) << what << " lacks " << option.toStdString();
         }
     }
 }
