@@ -196,10 +196,11 @@ TEST(WindowUpdate, FoundScannerProgrammedThroughTheWindow)
     const FirmwareSet &fw = rig.state.firmware();
     int blocks = 0;
     for (const FlashBlock &block : fw.FlashBlocks64)
-        if (block.Length > 0 && !isErased(block, fw.FirmwareImage) && ++blocks)
+        if (block.Length > 0 && !isErased(block, fw.FirmwareImage) && ++blocks) {
             EXPECT_EQ(flash.mid(block.Address, block.Length),
                       QByteArray(reinterpret_cast<const char *>(fw.FirmwareImage.data() + block.Address),
                                  block.Length));
+        }
     EXPECT_GT(blocks, 0);
     // The update log names the file the route programmed, not the one of the click.
     QFile updates(rig.scratch.filePath(QStringLiteral("state/updates.jsonl")));
