@@ -4,7 +4,6 @@
 #include "support/SimProcess.h"
 #include "support/TestPaths.h"
 
-#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <gtest/gtest.h>
@@ -137,10 +136,8 @@ TEST(MultiScanner, OneStallsAndTheOthersComplete)
         SCOPED_TRACE(port);
         const auto value = [&entry](const char *key) { return entry.value(QLatin1String(key)); };
         EXPECT_EQ(value("sha256").toString(), romwright::test::sha256Of(romwright::test::kHalvernSample));
-        EXPECT_EQ(value("size").toInteger(), QFileInfo(romwright::test::kHalvernSample).size());
         EXPECT_EQ(value("result"), port == 2 ? QLatin1String("stalled") : QLatin1String("completed"));
         EXPECT_EQ(value("blocksSent").toInt() < value("blocksTotal").toInt(), port == 2);
-        EXPECT_GT(value("seconds").toDouble(), 0);
         // The stalled one keeps its last bytes: the records up to the one left unanswered.
         EXPECT_EQ(value("transcript").isString(), port == 2);
         if (port == 2) {

@@ -204,9 +204,7 @@ TEST(WindowUpdate, FoundScannerProgrammedThroughTheWindow)
     ASSERT_EQ(lines.size(), 2); // one line and its end
     const QJsonObject logged = QJsonDocument::fromJson(lines.front()).object();
     EXPECT_EQ(logged.value(QLatin1String("file")), test::sampleDir() + QStringLiteral("/Hlv1450Uver6_0.s19"));
-    EXPECT_EQ(logged.value(QLatin1String("result")), QLatin1String("completed"));
     EXPECT_EQ(logged.value(QLatin1String("boot")), QLatin1String("Q"));
-    EXPECT_EQ(logged.value(QLatin1String("blocksSent")).toInt(), blocks);
     // After "z" only the route's own bytes: no request, no switch to 19200, no
     // broken record. Only what the program sent counts: the scanner's chatter
     // once the port is closed crosses at whatever rate the line was left at.
