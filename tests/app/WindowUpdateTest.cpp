@@ -102,8 +102,9 @@ TEST(WindowStartUp, AModelTheScannerDoesNotAnswerAsIsAskedAbout)
 }
 
 // The record an interrupted update left is offered at the next start, Yes
-// the default; Yes takes its port, model and file, and the update finishes it.
-TEST(WindowUpdate, AnInterruptedUpdateIsFinishedAfterYes)
+// the default; Yes takes its port, model and file. Closing the window during
+// that update asks, and Yes ends with status 1 and keeps the record.
+TEST(WindowUpdate, AnInterruptedUpdateIsResumedAfterYesAndClosingItKeepsItsRecord)
 {
     SimProcess sim({"--start-in-boot", "--boot", "Q"}); // waiting in its boot software, as after Ctrl-C
     SimRig rig(sim);
@@ -112,7 +113,7 @@ TEST(WindowUpdate, AnInterruptedUpdateIsFinishedAfterYes)
     const UnfinishedUpdates records(rig.state.services().stateFolder);
     ASSERT_TRUE(records.save({1, sim.link(), QStringLiteral("Halvern 1450"), false, 'Q', file, bytes.size(),
                               sha256Hex(bytes), QDateTime(QDate(2026, 12, 1), QTime(9, 30))}));
-    rig.dialogs.questionAnswers = {true};
+    rig.dialogs.questionAnswers = {true, true};
     ASSERT_EQ(rig.frm.Form_Load(std::nullopt), FormLoadEnd::Ready);
     ASSERT_EQ(rig.dialogs.questions.size(), 1u);
     EXPECT_EQ(
@@ -121,10 +122,27 @@ TEST(WindowUpdate, AnInterruptedUpdateIsFinishedAfterYes)
                        "it now?"));
     EXPECT_EQ(rig.dialogs.questions[0].title, QStringLiteral("Unfinished Update"));
     EXPECT_EQ(rig.window.text(LabelId::FirmFile), QStringLiteral("Hlv1450ver5_9.s19"));
+    rig.window.show();
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (rig.window.isUpdatingNoteVisible() && rig.ends.isEmpty())
+            rig.window.close();
+    });
+    watch.start(5);
     rig.program();
-    EXPECT_EQ(rig.dialogs.messages.back().text, kComplete);
-    EXPECT_EQ(rig.ends, QList<int>{0});
-    EXPECT_TRUE(records.all().empty());
+
+    ASSERT_EQ(rig.dialogs.questions.size(), 2u);
+    EXPECT_EQ(rig.dialogs.questions[1].text,
+              QStringLiteral(
+                  "An update is running. If you close the Romwright now, the scanner keeps its boot software "
+                  "and has no firmware until the update is run again. Close anyway?"));
+    EXPECT_EQ(rig.ends, QList<int>{1});
+    EXPECT_FALSE(rig.state.MSComm1().portOpen());
+    // The wait returned at the close and the route unwound without another
+    // write: no message about the lost scanner, and the update is over.
+    EXPECT_TRUE(rig.dialogs.messages.empty());
+    EXPECT_FALSE(rig.state.update().running());
+    EXPECT_EQ(records.all().size(), 1u);
 }
 
 TEST(WindowUpdate, FoundScannerProgrammedThroughTheWindow)
@@ -293,34 +311,6 @@ TEST(WindowUpdate, WithoutAModelProgramAsksTheChooserFirst)
     for (const QString &line : sent(sim.transcript()))
         heard += line.section(QLatin1Char(' '), 3, 3);
     EXPECT_EQ(heard, QStringLiteral("'R''2'"));
-}
-
-TEST(WindowUpdate, ClosingTheWindowDuringAnUpdateAsksAndYesEndsWithStatusOne)
-{
-    SimProcess sim({"--start-in-boot", "--boot", "Q"});
-    SimRig rig(sim);
-    ASSERT_EQ(rig.load(QStringLiteral("Hlv1450ver5_9.s19")), FormLoadEnd::Ready);
-    rig.window.show();
-    rig.dialogs.questionAnswers = {true};
-    QTimer watch;
-    QObject::connect(&watch, &QTimer::timeout, [&] {
-        if (rig.window.isUpdatingNoteVisible() && rig.ends.isEmpty())
-            rig.window.close();
-    });
-    watch.start(5);
-    rig.program();
-
-    ASSERT_EQ(rig.dialogs.questions.size(), 1u);
-    EXPECT_EQ(rig.dialogs.questions[0].text,
-              QStringLiteral(
-                  "An update is running. If you close the Romwright now, the scanner keeps its boot software "
-                  "and has no firmware until the update is run again. Close anyway?"));
-    EXPECT_EQ(rig.ends, QList<int>{1});
-    EXPECT_FALSE(rig.state.MSComm1().portOpen());
-    // The wait returned at the close and the route unwound without another
-    // write: no message about the lost scanner, and the update is over.
-    EXPECT_TRUE(rig.dialogs.messages.empty());
-    EXPECT_FALSE(rig.state.update().running());
 }
 
 // Port > Search Again after a start-up that searched nowhere: the window is
