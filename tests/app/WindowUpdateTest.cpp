@@ -85,20 +85,23 @@ TEST(WindowStartUp, APortNumberOutsideOneToSixteenReachesNoDevice)
     EXPECT_EQ(sim.transcript().count(QLatin1String("in  0x52 'R'")), 1);
 }
 
-// FILE,PORT,MODEL with a scanner that answers as another model asks; No
-// shows the model the scanner answered as (Yes, in the start-up's own table).
+// FILE,PORT,MODEL with a scanner that answers as another model asks. Yes
+// keeps the model given; No shows the model the scanner answered as.
 TEST(WindowStartUp, AModelTheScannerDoesNotAnswerAsIsAskedAbout)
 {
-    SimProcess sim({"--model", "jorlith"});
-    SimRig rig(sim);
-    rig.dialogs.questionAnswers = {false};
-    ASSERT_EQ(rig.load(QString()), FormLoadEnd::Ready);
-    ASSERT_EQ(rig.dialogs.questions.size(), 1u);
-    EXPECT_EQ(rig.dialogs.questions[0].text,
-              QStringLiteral("The scanner on port 1 answers as Jorlith 750, not Halvern 1450. Go on with the "
-                             "Halvern 1450 all the same?"));
-    EXPECT_EQ(rig.window.text(LabelId::ScanMod), QStringLiteral("Jorlith 750"));
-    EXPECT_TRUE(rig.ends.isEmpty());
+    for (const bool yes : {true, false}) {
+        SimProcess sim({"--model", "jorlith"});
+        SimRig rig(sim);
+        rig.dialogs.questionAnswers = {yes};
+        ASSERT_EQ(rig.load(QString()), FormLoadEnd::Ready);
+        ASSERT_EQ(rig.dialogs.questions.size(), 1u);
+        EXPECT_EQ(
+            rig.dialogs.questions[0].text,
+            QStringLiteral("The scanner on port 1 answers as Jorlith 750, not Halvern 1450. Go on with the "
+                           "Halvern 1450 all the same?"));
+        EXPECT_EQ(rig.window.text(LabelId::ScanMod), yes ? "Halvern 1450" : "Jorlith 750");
+        EXPECT_TRUE(rig.ends.isEmpty());
+    }
 }
 
 // The record an interrupted update left is offered at the next start, Yes
