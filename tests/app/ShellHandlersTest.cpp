@@ -92,16 +92,12 @@ TEST(FindFile, OpensBesideTheCurrentFileElseTheLastFolderElseTheUserData)
         ViewState view;
         ScriptedDialogs dialogs;
         dialogs.openAnswers.push_back(at + QStringLiteral("chosen/JL750Ver6_0.s19"));
-        FindFile({view,
-                  dialogs,
-                  ProgramFlags{},
-                  true,
-                  QStringLiteral("/opt/romwright"),
-                  nullptr,
-                  {},
-                  *current ? at + QLatin1String(current) : QString(),
-                  at + QLatin1String(data),
-                  registry.get()});
+        const ProgramFlags flags;
+        FindFileContext context{view, dialogs, flags, true, QStringLiteral("/opt/romwright"), nullptr, {}};
+        context.currentFile = *current ? at + QLatin1String(current) : QString();
+        context.userDataFolder = at + QLatin1String(data);
+        context.registry = registry.get();
+        FindFile(context);
         const QString folder = *expected == '/' ? QLatin1String(expected) : at + QLatin1String(expected);
         EXPECT_TRUE(dialogs.openRequests.last().endsWith(QLatin1Char('|') + folder))
             << qPrintable(dialogs.openRequests.last());
