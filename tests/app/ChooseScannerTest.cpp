@@ -1,6 +1,7 @@
 #include "app/window/ChooseScannerDialog.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QPushButton>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -18,6 +19,12 @@ TEST(ChooseScanner, EachWayOutGivesItsAnswer)
         {"Wexmoor button", click("cmdWexmoor"), QStringLiteral("Wexmoor 3650")},
         {"closed by its frame: no choice", [](QDialog &d) { d.close(); }, QString()},
         {"Exit", click("cmdExit"), std::nullopt},
+        {"Escape is no choice either",
+         [](QDialog &d) {
+             QKeyEvent press(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+             QApplication::sendEvent(&d, &press);
+         },
+         QString()},
     };
     for (const auto &[what, act, answer] : cases) {
         SCOPED_TRACE(what);
