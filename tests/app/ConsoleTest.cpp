@@ -23,6 +23,9 @@ TEST(Console, ExitStatusAndWhatItSays)
         QStringLiteral("Choose Your Scanner: 1 Halvern 1450, 2 Jorlith 750, 3 Wexmoor 3650, 0 Exit?");
     const QString done =
         QStringLiteral("Romwright: The firmware update is complete. The Romwright will now exit.");
+    const QString afterUpdate = QStringLiteral(
+        "romwright: The scanner did not answer after the update. Switch it off and on; if it still does not "
+        "answer, run the update again.\n");
     struct Case {
         const char *name;
         QStringList sim; // empty: no simulator
@@ -61,7 +64,8 @@ TEST(Console, ExitStatusAndWhatItSays)
         {"no file: the newest for the model, in any spelling", {"--boot", "Q"}, "%1",
          {"--port", "1", "--model", "HALVERN"}, 0,
          {"Port: green\n", "Firmware file: Hlv1450ver5_9.s19\n", "File: green\n", "Communication: green\n",
-          "Flash erase complete: green\n", "Firmware:  50%", "Firmware: 100%", "Updating: green\n", "Program: green\n"},
+          "Flash erase complete: green\n", "Firmware:  50%", "Firmware: 100%", "Updating: green\n", "Program: green\n",
+          "will now exit.\n", "The scanner answers as Halvern 1450.\n"},
          {}},
         // An administrator's folder for every user; a relative entry is no folder.
         {"no file: firmware and loaders from the machine's data folder", {"--boot", "Q"}, "%1",
@@ -107,7 +111,10 @@ TEST(Console, ExitStatusAndWhatItSays)
         {"another model, forced", {"--model", "halvern"}, "%1", {"--port", "1", "--model", "jorlith", "--force"}, 0,
          {"Firmware file: JL750Ver6_0.s19\n", "Program: green"}, {}},
         {"a silent scanner, taken as named", {"--silent"}, "%1", {"--port", "1", "--model", "jorlith"}, 0,
-         {"Firmware file: JL750Ver6_0.s19\n", "Program: green"}, {}},
+         {"Firmware file: JL750Ver6_0.s19\n", "Program: green"}, {afterUpdate}},
+        // The new firmware does not start: a warning, but the flash was written and acknowledged.
+        {"no answer after the update", {"--boot", "Q", "--silent-after-update"}, "%1", halvern1, 0,
+         {"Program: green\n"}, {afterUpdate}},
         // Without --port the ports are searched and the chooser asks on the terminal.
         {"found on port 2, its newest firmware", {"--model", "jorlith"}, ",%1", {}, 0,
          {"Scanner: Jorlith 750 on port 2\n", "Firmware file: JL750Ver6_0.s19\n"}, {}},

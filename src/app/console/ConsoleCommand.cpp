@@ -68,8 +68,10 @@ QJsonObject failureFields(Outcome outcome, const UpdateFailure &failure)
 
 int finish(Outcome outcome, const UpdateSequence &update, ConsoleReport &report)
 {
-    if (outcome == Outcome::EndCompleted)
+    if (outcome == Outcome::EndCompleted) {
+        report.answered(); // after the completion message
         return kExitCompleted;
+    }
     if (const std::optional<UpdateFailure> &failure = update.failure()) {
         const QJsonObject fields = failureFields(outcome, *failure);
         report.setFailure(fields);
@@ -152,6 +154,9 @@ int runConsole(const QStringList &arguments, ConsoleReport &report)
     state.updateController().onProgress = [&progress](const TransferProgress &p) { progress.show(p); };
     state.updateController().onStep = [&report](UpdateStep step) {
         report.setPhase(QLatin1String(stepName(step)));
+    };
+    state.updateController().onAnswered = [&report](const std::optional<QString> &name) {
+        report.setAnswered(name);
     };
     view.beforePrint = [&progress] { progress.breakLine(); };
     dialogs.beforePrint = [&progress] { progress.breakLine(); };
