@@ -274,8 +274,11 @@ Detection Scanner::DetectScanner(qint16 &CommPort)
     return Detection::NotFound;
 }
 
-std::optional<FoundScanner> Scanner::identityOn(const SerialPort &like, qint16 n, qint32 onlyType)
+std::optional<FoundScanner> Scanner::identityOn(const SerialPort &like, qint16 n, qint32 onlyType,
+                                                char *bootPrompt)
 {
+    if (bootPrompt)
+        *bootPrompt = 0;
     std::vector<ProbedPort> ports(1);
     ProbedPort &probed = ports.front();
     probed.number = n;
@@ -300,8 +303,11 @@ std::optional<FoundScanner> Scanner::identityOn(const SerialPort &like, qint16 n
         if (askRow(ports, *model, m_clock, m_timings.probeWait).empty() || probed.inUse)
             return std::nullopt;
         const QByteArray &answer = probed.answer;
-        if (isBootPrompt(answer))
+        if (isBootPrompt(answer)) {
+            if (bootPrompt)
+                *bootPrompt = answer.back();
             return std::nullopt; // its boot software cannot name it
+        }
         for (const auto &any : m_models)
             if ((byRate ? any->Baud == model->Baud : any == model) &&
                 answer == any->VersionData.toLatin1() + "\r\n")

@@ -89,7 +89,10 @@ public:
     // Nothing else is sent, and the port is left closed. onlyType other than
     // kNotDetected asks at that model's rates alone; the answer may still
     // name another model.
-    std::optional<FoundScanner> identityOn(const SerialPort &like, qint16 n, qint32 onlyType = kNotDetected);
+    // bootPrompt, when given, receives the prompt letter ('Q', 'A') of a
+    // scanner that answered from its boot software, else 0.
+    std::optional<FoundScanner> identityOn(const SerialPort &like, qint16 n, qint32 onlyType = kNotDetected,
+                                           char *bootPrompt = nullptr);
 
     // Queues and sends the commands of index lCommand for the detected model;
     // the answer to the last of them, or "" when nothing was answered.

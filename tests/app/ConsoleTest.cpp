@@ -282,3 +282,63 @@ TEST(Console, APortThisUserMayNotOpenIsExplainedAndEndsWithOne)
         EXPECT_FALSE(run.out.contains(QLatin1String("not installed or in use")));
     }
 }
+
+// --check finds the scanner and says what an update would do; the scanner
+// hears its identity query and nothing else, whether the update would go
+// ahead or not.
+TEST(Console, CheckSaysWhatAnUpdateWouldDoAndSendsOnlyTheIdentityQuery)
+{
+    const struct {
+        const char *name;
+        QStringList sim;
+        QString ports;
+        QStringList args;
+        int exitCode;
+        QStringList out; // in standard output, in this order
+    } cases[] = {
+        {"running firmware, the route not known",
+         {"--model", "halvern"},
+         "%1",
+         {"--port", "1", "--model", "halvern"},
+         0,
+         {"Check: the scanner on port 1 answers as Halvern 1450; nothing was changed.\nModel: Halvern 1450\n",
+          "Hlv1450ver5_9.s19\nSHA-256: ", "Blocks to send: ", "Route: chosen by the boot software's greeting",
+          "The update would go ahead.\n"}},
+        {"found waiting in its boot software",
+         {"--boot-prompt", "A"},
+         ",%1",
+         {"--model", "halvern"},
+         0,
+         {"Check: the scanner on port 2 waits in its boot software (\"A\")", "Hlv1450Uver6_0.s19\n",
+          "Route: the firmware pass of the 128-byte boot software"}},
+        {"a file for the other boot software",
+         {"--boot-prompt", "A"},
+         "%1",
+         {"--port", "1", "--model", "halvern", "--file", kHalvernSample},
+         1,
+         {}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        SimProcess sim(c.sim);
+        ASSERT_TRUE(sim.isReady()) << qPrintable(sim.errorText());
+        const ConsoleRun run =
+            runRomwright(QStringList{"--console", "--check"} + c.args, c.ports.arg(sim.link()));
+        EXPECT_EQ(run.exitCode, c.exitCode) << qPrintable(run.out + run.err);
+        qsizetype at = 0;
+        for (const QString &text : c.out) {
+            const qsizetype next = run.out.indexOf(text, at);
+            EXPECT_GE(next, 0) << qPrintable(text) << qPrintable(run.out);
+            at = next < 0 ? at : next + text.size();
+        }
+        sim.stop();
+        QStringList heard;
+        for (const QString &line : sim.transcript().split(QLatin1Char('\n')))
+            if (line.simplified().section(QLatin1Char(' '), 1, 1) == QLatin1String("in"))
+                heard << line.simplified().section(QLatin1Char(' '), 2, 2);
+        EXPECT_FALSE(heard.isEmpty());
+        EXPECT_EQ(heard.join(QLatin1Char(' ')).replace(QLatin1String("0x56 0x0D 0x0A"), QString()).trimmed(),
+                  QString())
+            << qPrintable(heard.join(QLatin1Char(' ')));
+    }
+}

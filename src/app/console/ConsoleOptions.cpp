@@ -12,7 +12,7 @@ QString consoleUsage()
 {
     return QStringLiteral(
         "usage: romwright --console [--port N|N,N,...|all] [--file PATH] [--processor main|barcode]\n"
-        "                           [--model NAME] [--yes] [--force] [--json] [--trace OUT]\n"
+        "                           [--model NAME] [--yes] [--force] [--json] [--trace OUT] [--check]\n"
         "  --port N           the scanner's port, 1 to 16; without it the ports are searched\n"
         "  --port 1,3,4       update the scanners on these ports at once, each in a process\n"
         "                     of its own; the end is a table of the results\n"
@@ -35,6 +35,10 @@ QString consoleUsage()
         "  --trace OUT        write every byte to and from the scanner to OUT as it goes, with\n"
         "                     its time and line rate; with several ports, OUT-portN for each\n"
         "                     scanner and OUT for the search\n"
+        "  --check            find the scanner, ask its identity without restarting it, check\n"
+        "                     the firmware file against it and say what an update would do\n"
+        "                     (model, file, SHA-256, blocks, route); exit 0 when it would go\n"
+        "                     ahead; nothing that changes or restarts the scanner is sent\n"
         "  Every update is logged in ~/.local/state/romwright/updates.jsonl (romwright --history).\n");
 }
 
@@ -42,8 +46,8 @@ ParsedConsoleOptions parseConsoleOptions(const QStringList &arguments)
 {
     ConsoleOptions o;
     auto fail = [](const QString &why) { return ParsedConsoleOptions{std::nullopt, why}; };
-    static const QStringList kOptions{"--console", "--yes",       "--json",  "--force",
-                                      "--port",    "--processor", "--model", "--file"};
+    static const QStringList kOptions{"--console",   "--yes",   "--json", "--force", "--port",
+                                      "--processor", "--model", "--file", "--check"};
     QStringList given;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString &arg = arguments[i];
@@ -64,6 +68,8 @@ ParsedConsoleOptions parseConsoleOptions(const QStringList &arguments)
             o.json = true;
         } else if (arg == QLatin1String("--force")) {
             o.force = true;
+        } else if (arg == QLatin1String("--check")) {
+            o.check = true;
         } else if (arg == QLatin1String("--port")) {
             const auto v = value();
             if (!v)
@@ -127,6 +133,8 @@ ParsedConsoleOptions parseConsoleOptions(const QStringList &arguments)
             return fail(
                 QStringLiteral("--model takes halvern, jorlith or wexmoor when the port is searched"));
     }
+    if (o.check && o.severalScanners())
+        return fail(QStringLiteral("--check takes one port or none"));
     return {o, QString()};
 }
 
