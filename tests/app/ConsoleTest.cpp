@@ -342,3 +342,54 @@ TEST(Console, CheckSaysWhatAnUpdateWouldDoAndSendsOnlyTheIdentityQuery)
             << qPrintable(heard.join(QLatin1Char(' ')));
     }
 }
+
+// --list-ports as a user who may open one terminal, finds another held and
+// may not open the third; then an update on a port named by a link to its
+// device, as /dev/serial/by-id/... names an adapter.
+TEST(Console, ListPortsAndAPortNamedByItsDevice)
+{
+    SimProcess free, held, forbidden;
+    for (const SimProcess *sim : {&free, &held, &forbidden})
+        ASSERT_TRUE(sim->isReady()) << qPrintable(sim->errorText());
+    const QString ports = free.terminal() + "," + held.terminal() + "," + forbidden.terminal();
+    if (const QString setpriv = setprivProgram(); !setpriv.isEmpty()) {
+        for (const SimProcess *sim : {&free, &held})
+            ASSERT_EQ(::chmod(sim->terminal().toLocal8Bit().constData(), 0666), 0);
+        SimClient holder(held.link());
+        ASSERT_TRUE(holder.isOpen());
+        for (const bool json : {false, true}) {
+            const ConsoleRun run =
+                runRomwright(QStringList{"--list-ports"} + (json ? QStringList{"--json"} : QStringList{}),
+                             ports, {}, QStringLiteral("0.05"), setpriv);
+            EXPECT_EQ(run.exitCode, 0);
+            const QString expected =
+                json ? QStringLiteral("{\"description\":\"\",\"device\":\"%1\",\"port\":1,\"productId\":\"\","
+                                      "\"serialNumber\":\"\",\"state\":\"free\",\"vendorId\":\"\"}\n")
+                               .arg(free.terminal()) +
+                           QStringLiteral(
+                               "{\"description\":\"\",\"device\":\"%1\",\"port\":2,\"productId\":\"\","
+                               "\"serialNumber\":\"\",\"state\":\"held\",\"vendorId\":\"\"}\n")
+                               .arg(held.terminal()) +
+                           QStringLiteral(
+                               "{\"description\":\"\",\"device\":\"%1\",\"port\":3,\"productId\":\"\","
+                               "\"serialNumber\":\"\",\"state\":\"forbidden\",\"vendorId\":\"\"}\n")
+                               .arg(forbidden.terminal())
+                     : QStringLiteral(" 1  %1  free\n 2  %2  held\n 3  %3  forbidden\n")
+                           .arg(free.terminal(), held.terminal(), forbidden.terminal());
+            EXPECT_EQ(run.out, expected) << qPrintable(run.err);
+        }
+    }
+    // The link resolves to port 3's device: the update goes there.
+    QTemporaryDir byId;
+    const QString link = byId.filePath(QStringLiteral("usb-Adapter_A1-if00-port0"));
+    ASSERT_TRUE(QFile::link(forbidden.terminal(), link));
+    const ConsoleRun run =
+        runRomwright({"--console", "--port", link, "--model", "halvern", "--file", kHalvernSample}, ports);
+    EXPECT_EQ(run.exitCode, 0) << qPrintable(run.out + run.err);
+    EXPECT_TRUE(run.out.contains(QLatin1String("The scanner answers as Halvern 1450.\n")))
+        << qPrintable(run.out);
+    EXPECT_TRUE(forbidden.waitForExit(std::chrono::seconds(5)));
+    EXPECT_EQ(runRomwright({"--console", "--port", "1," + byId.filePath("none")}, ports)
+                  .err.count("is none of the ports"),
+              1);
+}

@@ -13,7 +13,8 @@ QString consoleUsage()
     return QStringLiteral(
         "usage: romwright --console [--port N|N,N,...|all] [--file PATH] [--processor main|barcode]\n"
         "                           [--model NAME] [--yes] [--force] [--json] [--trace OUT] [--check]\n"
-        "  --port N           the scanner's port, 1 to 16; without it the ports are searched\n"
+        "  --port N           the scanner's port, 1 to 16, or its device (/dev/ttyUSB0,\n"
+        "                     /dev/serial/by-id/...); without it the ports are searched\n"
         "  --port 1,3,4       update the scanners on these ports at once, each in a process\n"
         "                     of its own; the end is a table of the results\n"
         "  --port all         the same for every port where the search finds a scanner\n"
@@ -81,9 +82,23 @@ ParsedConsoleOptions parseConsoleOptions(const QStringList &arguments)
                 continue;
             const QStringList items = v->split(QLatin1Char(','));
             std::vector<int> numbers;
+            std::optional<PortMap> map; // read once a device is named
             for (const QString &item : items) {
                 bool ok = false;
-                const int n = item.toInt(&ok);
+                int n = item.toInt(&ok);
+                // A device path (/dev/ttyUSB0, /dev/serial/by-id/...) or COM7 names its port.
+                if (!ok &&
+                    (item.startsWith(QLatin1Char('/')) ||
+                     (item.startsWith(QLatin1String("COM"), Qt::CaseInsensitive) && item.size() > 3))) {
+                    if (!map)
+                        map = PortMap::fromEnvironment();
+                    n = map->portOf(item);
+                    if (n == 0)
+                        return fail(QStringLiteral("--port: %1 is none of the ports 1 to 16 (romwright "
+                                                   "--list-ports shows them)")
+                                        .arg(displayFileName(item)));
+                    ok = true;
+                }
                 if (!ok || n < PortMap::kFirstPort || n > PortMap::kLastPort)
                     return fail(items.size() < 2 ? QStringLiteral("--port takes a port number from 1 to 16")
                                                  : QStringLiteral("--port takes port numbers from 1 to 16 "
