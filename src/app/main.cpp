@@ -1,3 +1,4 @@
+#include "app/ExitStatus.h"
 #include "app/FrontEnds.h"
 #include "app/console/ConsoleOptions.h"
 #include "app/console/ConsoleReport.h"
@@ -14,8 +15,6 @@
 #include <optional>
 
 namespace {
-
-constexpr int kExitUsage = 2;
 
 bool hasOption(int argc, char **argv, const char *option)
 {
@@ -126,11 +125,11 @@ int main(int argc, char **argv)
     // Asked for after any front end's option, as well.
     if (hasOption(argc, argv, "--help") || hasOption(argc, argv, "-h")) {
         std::fputs(qPrintable(fullUsage()), stdout);
-        return 0;
+        return kExitCompleted;
     }
     if (hasOption(argc, argv, "--version")) {
         std::printf("romwright %s\n", ROMWRIGHT_VERSION);
-        return 0;
+        return kExitCompleted;
     }
 
     const bool info = hasOption(argc, argv, "--info");

@@ -1,5 +1,7 @@
 #include "flash/BlockRecords.h"
 
+#include "flash/BootLetters.h"
+
 namespace romwright {
 
 namespace {
@@ -33,7 +35,7 @@ std::optional<QByteArray> binaryRecord(const FlashBlock &block, const MemoryImag
     if (block.Length > kBinaryRecordData || blockIsErased(block, image))
         return std::nullopt;
     QByteArray record(kBinaryRecordSize, '\0');
-    record[0] = 'D';
+    record[0] = letter::kBinaryRecord;
     record[1] = static_cast<char>(block.Length + 3);
     record[2] = static_cast<char>((block.Address >> 8) & 0xFF);
     record[3] = static_cast<char>(block.Address & 0xFF);
@@ -48,7 +50,7 @@ std::optional<QByteArray> hexRecord(const FlashBlock &block, const MemoryImage &
         return std::nullopt;
     QByteArray record;
     record.reserve(7 + 2 * block.Length);
-    record.append('P');
+    record.append(letter::kHexRecord);
     appendHex(record, block.Length, 2);
     appendHex(record, static_cast<unsigned>(block.Address), 4);
     for (int i = 0; i < block.Length; ++i)

@@ -23,7 +23,7 @@ RecordResult BlockTransfer::SendHexRecord(const FlashBlock &block, const MemoryI
         return {};
     Outcome outcome = m_link.send(*record);
     if (outcome == Outcome::Ok)
-        outcome = m_link.WaitForByte('p', m_link.timings().ackBound);
+        outcome = m_link.WaitForByte(letter::kProgrammed, m_link.timings().ackBound);
     return {true, outcome};
 }
 
@@ -48,7 +48,7 @@ Outcome BlockTransfer::walk(Pass pass, std::span<const FlashBlock> table, const 
         if (pass == Pass::Bootloader) {
             result = SendBinaryRecord(block, image);
             if (result.sent && result.outcome == Outcome::Ok)
-                result.outcome = m_link.WaitForByte('R', m_link.timings().ackBound);
+                result.outcome = m_link.WaitForByte(letter::kReady, m_link.timings().ackBound);
         } else {
             result = SendHexRecord(block, image);
         }

@@ -125,8 +125,7 @@ bool BootloaderLink::RequestBootloader(bool barCodeProcessor)
     // when the wait begins: the boot software may greet within the pause
     // that follows, and that greeting must not be thrown away.
     m_port.clearInput();
-    const CommError error =
-        m_port.output(barCodeProcessor ? QByteArrayLiteral("R4") : QByteArrayLiteral("R2"));
+    const CommError error = m_port.output(barCodeProcessor ? letter::kRequestBarCode : letter::kRequestMain);
     return error != CommError::PortNotOpen;
 }
 
@@ -246,7 +245,7 @@ Outcome BootloaderLink::IdentifyTarget(TargetState &state)
         m_port.setSettings(QString::fromLatin1(kSettings38400));
         pause(m_timings.identifySettle);
         m_port.clearInput();
-        m_port.output(QByteArrayLiteral("R2"));
+        m_port.output(letter::kRequestMain);
         pause(m_timings.afterRequest);
     };
 

@@ -176,7 +176,7 @@ Outcome UpdateSequence::click(const FirmwareSet &firmware)
     m_link.pause(t.afterRequest);
     m_link.setSettings(kSettings19200);
     m_link.armWaitForZ();
-    if (m_link.WaitForLetterZ('Z')) {
+    if (m_link.WaitForLetterZ(letter::kGreetingOld)) {
         enter(UpdateStep::Greeting);
         m_events.routeBegins();
         m_events.connected();
@@ -249,24 +249,24 @@ Outcome UpdateSequence::InstallBootloader(const FirmwareSet &firmware)
     const FlashTimings &t = m_link.timings();
     enter(UpdateStep::RamLoader);
     if (beforeChange)
-        beforeChange('Z');
-    Outcome outcome = m_link.SendByte('G');
+        beforeChange(letter::kGreetingOld);
+    Outcome outcome = m_link.SendByte(letter::kSendRamLoader);
     if (outcome != Outcome::Ok)
         return outcome;
     m_phase = UpdatePhase::ReplacingBoot;
     m_link.pause(t.afterG);
-    if ((outcome = m_link.WaitForByte('R', t.ackBound)) != Outcome::Ok)
+    if ((outcome = m_link.WaitForByte(letter::kReady, t.ackBound)) != Outcome::Ok)
         return outcome;
 
     if ((outcome = m_link.send(ramLoaderBytes(firmware.RamLoaderImage))) != Outcome::Ok)
         return outcome;
-    if ((outcome = m_link.WaitForByte('R', t.ackBound)) != Outcome::Ok)
+    if ((outcome = m_link.WaitForByte(letter::kReady, t.ackBound)) != Outcome::Ok)
         return outcome;
     enter(UpdateStep::BootSoftware);
 
-    if ((outcome = m_link.SendByte('E')) != Outcome::Ok)
+    if ((outcome = m_link.SendByte(letter::kErase)) != Outcome::Ok)
         return outcome;
-    if ((outcome = m_link.WaitForByte('R', t.eraseBound)) != Outcome::Ok)
+    if ((outcome = m_link.WaitForByte(letter::kReady, t.eraseBound)) != Outcome::Ok)
         return outcome;
     m_events.erased();
 
@@ -302,24 +302,25 @@ Outcome UpdateSequence::programFirmware(const FirmwareSet &firmware, bool blocks
     if (blocks128)
         m_link.clearInput();
     if (beforeChange)
-        beforeChange(blocks128 ? 'A' : 'Q');
-    Outcome outcome = m_link.SendByte('z');
+        beforeChange(blocks128 ? letter::kGreeting128 : letter::kGreeting64);
+    Outcome outcome = m_link.SendByte(letter::kBeginPass);
     if (outcome != Outcome::Ok)
         return outcome;
     if (!blocks128)
         m_link.pause(t.afterLowerZ);
-    outcome = blocks128 ? m_link.WaitForByteFlushed('C', t.ackBound) : m_link.WaitForByte('C', t.ackBound);
+    outcome = blocks128 ? m_link.WaitForByteFlushed(letter::kPassBegun, t.ackBound)
+                        : m_link.WaitForByte(letter::kPassBegun, t.ackBound);
     if (outcome != Outcome::Ok)
         return outcome;
     m_events.connected();
 
     if (blocks128)
         m_link.clearInput();
-    if ((outcome = m_link.SendByte('E')) != Outcome::Ok)
+    if ((outcome = m_link.SendByte(letter::kErase)) != Outcome::Ok)
         return outcome;
     m_phase = UpdatePhase::NoFirmware;
-    outcome =
-        blocks128 ? m_link.WaitForByteFlushed('e', t.eraseBound) : m_link.WaitForByte('e', t.eraseBound);
+    outcome = blocks128 ? m_link.WaitForByteFlushed(letter::kErased, t.eraseBound)
+                        : m_link.WaitForByte(letter::kErased, t.eraseBound);
     if (outcome != Outcome::Ok)
         return outcome;
     m_events.erased();
@@ -330,7 +331,7 @@ Outcome UpdateSequence::programFirmware(const FirmwareSet &firmware, bool blocks
         return outcome;
 
     enter(UpdateStep::Reset);
-    if ((outcome = m_link.SendByte('R')) != Outcome::Ok)
+    if ((outcome = m_link.SendByte(letter::kRestart)) != Outcome::Ok)
         return outcome;
     m_link.pause(t.afterFinalR);
     return Outcome::EndCompleted;

@@ -1,7 +1,8 @@
 #pragma once
 // Full-text search over the pages of a help file: a page matches when it
 // holds every word of the query (case does not matter, a word matches the
-// start of a longer word); pages with more hits come first.
+// start of a longer word, and word forms meet: "fails" finds "failed");
+// pages with more hits come first.
 
 #include <QString>
 #include <QStringList>
@@ -25,6 +26,10 @@ public:
     // The words of a query, as search() matches them.
     static QStringList queryWords(const QString &query);
 
+    // A word without its English ending: "fails", "failed", "failing" all
+    // give "fail", "halves" gives "half". Lower case in, lower case out.
+    static QString stem(const QString &word);
+
     // The visible text of an HTML page: no tags, scripts or styles; entities decoded.
     static QString plainText(const QString &html);
 
@@ -35,6 +40,7 @@ private:
         QString page;
         QString title;
         QStringList words; // lower case, in reading order
+        QStringList stems; // the stem of each word
     };
     std::vector<Page> m_pages;
 };

@@ -55,33 +55,39 @@ FirmwareData firmwareData(const MemoryImage &image)
 
 ReleaseKind releaseKind(const QString &name)
 {
-    // Prefix, model number, the "U" of the 128-byte releases.
-    static const QRegularExpression release(QStringLiteral("^(hlv|jl|wx)\\d+(u?)"),
-                                            QRegularExpression::CaseInsensitiveOption);
+    // The family's letters, the model number, the "U" of the 128-byte releases.
+    static const QRegularExpression release = [] {
+        QStringList letters;
+        for (const ScannerFamily &f : kScannerFamilies)
+            letters << QRegularExpression::escape(latin1(familyLetters(f)));
+        return QRegularExpression(QStringLiteral("^(%1)\\d+(u?)").arg(letters.join(QLatin1Char('|'))),
+                                  QRegularExpression::CaseInsensitiveOption);
+    }();
     ReleaseKind kind;
     const QRegularExpressionMatch match = release.match(name);
     if (!match.hasMatch())
         return kind;
-    const QString prefix = match.captured(1).toLower();
-    const bool u = !match.captured(2).isEmpty();
-    if (prefix == QLatin1String("wx")) {
-        kind.family = FirmwareFamily::Wexmoor;
-        if (name.endsWith(QLatin1String(".s19"), Qt::CaseInsensitive))
-            kind.processor = WexmoorProcessor::Main;
-        else if (name.endsWith(QLatin1String(".s20"), Qt::CaseInsensitive))
-            kind.processor = WexmoorProcessor::BarCode;
+    const ScannerFamily *family = nullptr;
+    for (const ScannerFamily &f : kScannerFamilies)
+        if (match.captured(1).compare(latin1(familyLetters(f)), Qt::CaseInsensitive) == 0)
+            family = &f;
+    kind.family = family->type;
+    if (hasProcessors(*family)) {
+        for (const ReleaseLine &line : family->releases)
+            if (line.processor != Processor::Any &&
+                name.endsWith(latin1(line.runs[0].extension), Qt::CaseInsensitive))
+                kind.processor = line.processor;
         return kind;
     }
-    kind.family = prefix == QLatin1String("hlv") ? FirmwareFamily::Halvern : FirmwareFamily::Jorlith;
-    kind.boot = u ? BootSoftware::Rows128 : BootSoftware::Rows64;
+    kind.boot = match.captured(2).isEmpty() ? BootSoftware::Rows64 : BootSoftware::Rows128;
     return kind;
 }
 
 bool releaseKindsAgree(const ReleaseKind &a, const ReleaseKind &b)
 {
     auto same = [](auto x, auto y, auto unknown) { return x == unknown || y == unknown || x == y; };
-    return same(a.family, b.family, FirmwareFamily::Unknown) && same(a.boot, b.boot, BootSoftware::Any) &&
-           same(a.processor, b.processor, WexmoorProcessor::Any);
+    return same(a.family, b.family, kNotDetected) && same(a.boot, b.boot, BootSoftware::Any) &&
+           same(a.processor, b.processor, Processor::Any);
 }
 
 QString headerText(const QByteArray &data)
@@ -111,7 +117,7 @@ FirmwareKind firmwareKind(const QString &fileName, const FirmwareData &data, con
     kind.headerText = header;
     kind.header = releaseKind(header);
     ReleaseKind said = releaseKind(name);
-    if (said.family == FirmwareFamily::Unknown)
+    if (said.family == kNotDetected)
         said = kind.header;
     kind.family = said.family;
     kind.boot = said.boot;

@@ -1,10 +1,12 @@
 #pragma once
-// What a firmware file is for. The name says it as the releases are named:
-// "Hlv" Halvern, "JL" Jorlith, "WX" Wexmoor; a "U" after the model number
-// marks a Halvern or Jorlith release for the 128-byte boot software; the
-// Wexmoor's ".s19" goes to its Main processor, ".s20" to its BarCode one.
+// What a firmware file is for. The name says it as the releases are named
+// (kScannerFamilies): the family's letters ("Hlv", "JL", "WX") and the model
+// number; for a family whose releases go by boot software a "U" after the
+// number marks one for the 128-byte boot software, for a family with two
+// processors the extension names the processor (".s19" Main, ".s20" BarCode).
 // The content says whether an update along a block table writes all of it.
 
+#include "family/ScannerFamilies.h"
 #include "image/MemoryImage.h"
 
 #include <QByteArray>
@@ -15,10 +17,6 @@ namespace romwright {
 // The bytes of image that are not 0xFF; image read over an erased fill.
 FirmwareData firmwareData(const MemoryImage &image);
 
-enum class FirmwareFamily { Unknown, Halvern, Jorlith, Wexmoor };
-enum class BootSoftware { Any, Rows64, Rows128 };
-enum class WexmoorProcessor { Any, Main, BarCode };
-
 enum class ContentFit {
     Fits,
     Outside, // some data lies where the pass along the table never writes
@@ -27,9 +25,9 @@ enum class ContentFit {
 
 // What a release name says; also read from the text of a file's S0 header.
 struct ReleaseKind {
-    FirmwareFamily family = FirmwareFamily::Unknown;
+    ScannerType family = kNotDetected; // the family's type code; kNotDetected when none is named
     BootSoftware boot = BootSoftware::Any;
-    WexmoorProcessor processor = WexmoorProcessor::Any;
+    Processor processor = Processor::Any;
     friend bool operator==(const ReleaseKind &, const ReleaseKind &) = default;
 };
 
@@ -45,12 +43,12 @@ bool releaseKindsAgree(const ReleaseKind &a, const ReleaseKind &b);
 QString headerText(const QByteArray &data);
 
 struct FirmwareKind {
-    bool loader = false; // "FlashProgrammer.sss" or "bootloader.sss": never firmware
-    FirmwareFamily family = FirmwareFamily::Unknown;
-    BootSoftware boot = BootSoftware::Any;              // Halvern and Jorlith names only
-    WexmoorProcessor processor = WexmoorProcessor::Any; // Wexmoor names only
-    ContentFit fit64 = ContentFit::Nothing;             // along FlashBlocks64, vectors via the jump table
-    ContentFit fit128 = ContentFit::Nothing;            // along FlashBlocks128
+    bool loader = false;                     // "FlashProgrammer.sss" or "bootloader.sss": never firmware
+    ScannerType family = kNotDetected;       // the family's type code
+    BootSoftware boot = BootSoftware::Any;   // families whose releases go by boot software
+    Processor processor = Processor::Any;    // families with two processors
+    ContentFit fit64 = ContentFit::Nothing;  // along FlashBlocks64, vectors via the jump table
+    ContentFit fit128 = ContentFit::Nothing; // along FlashBlocks128
     // The file's header: what its text says, and the text ("" when it has none).
     ReleaseKind header{};
     QString headerText{};
@@ -62,7 +60,7 @@ struct FirmwareKind {
 // fileName may carry its folder and is judged as the user gave it (a link by
 // its own name). A name outside the release patterns takes the family, boot
 // software and processor from header; when that tells nothing either, the
-// family stays Unknown and the data alone is judged.
+// family stays kNotDetected and the data alone is judged.
 FirmwareKind firmwareKind(const QString &fileName, const FirmwareData &data,
                           const QString &header = QString());
 

@@ -1,22 +1,9 @@
 #include "scanner/ChooserAnswer.h"
 
-#include <array>
+#include <QStringList>
 
 namespace romwright {
 namespace {
-
-struct Choice {
-    const char *number;
-    const char *family;
-    const char *name; // as the chooser's button shows it
-    const char *model;
-};
-
-constexpr std::array<Choice, 3> kChoices{{
-    {"1", "halvern", "Halvern 1450", "Halvern1450"},
-    {"2", "jorlith", "Jorlith 750", "Jorlith750"},
-    {"3", "wexmoor", "Wexmoor 3650", "Wexmoor 3650"},
-}};
 
 QString squeezed(const QString &text)
 {
@@ -25,13 +12,19 @@ QString squeezed(const QString &text)
     return result;
 }
 
+// The chooser's buttons are the families in table order, numbered from 1.
+QString numberOf(const ScannerFamily &f)
+{
+    return QString::number(&f - kScannerFamilies.data() + 1);
+}
+
 } // namespace
 
 QString chooserQuestion()
 {
     QString text;
-    for (const Choice &c : kChoices)
-        text += QStringLiteral("%1 %2, ").arg(QLatin1String(c.number), QLatin1String(c.name));
+    for (const ScannerFamily &f : kScannerFamilies)
+        text += QStringLiteral("%1 %2, ").arg(numberOf(f), latin1(f.shown));
     return text + QStringLiteral("0 Exit");
 }
 
@@ -40,10 +33,10 @@ ChooserAnswer parseChooserAnswer(const QString &text)
     const QString answer = squeezed(text);
     if (answer == QLatin1String("0") || answer == QLatin1String("exit"))
         return {ChooserReply::Exit, QString()};
-    for (const Choice &c : kChoices) {
-        if (answer == QLatin1String(c.number) || answer == QLatin1String(c.family) ||
-            answer == squeezed(QLatin1String(c.name)))
-            return {ChooserReply::Model, QLatin1String(c.model)};
+    for (const ScannerFamily &f : kScannerFamilies) {
+        if (answer == numberOf(f) || answer == squeezed(latin1(f.family)) ||
+            answer == squeezed(latin1(f.shown)))
+            return {ChooserReply::Model, latin1(f.chooserModel)};
     }
     return {};
 }
@@ -51,11 +44,26 @@ ChooserAnswer parseChooserAnswer(const QString &text)
 QString modelShownFor(const QString &text)
 {
     const ChooserAnswer answer = parseChooserAnswer(text);
-    for (const Choice &c : kChoices) {
-        if (answer.reply == ChooserReply::Model && answer.model == QLatin1String(c.model))
-            return QLatin1String(c.name);
-    }
-    return QString();
+    if (answer.reply != ChooserReply::Model)
+        return QString();
+    return latin1(familyChosen(answer.model).shown);
+}
+
+QString familyWords()
+{
+    QStringList words;
+    for (const ScannerFamily &f : kScannerFamilies)
+        words << latin1(f.family).toLower();
+    const QString last = words.takeLast();
+    return words.isEmpty() ? last : words.join(QStringLiteral(", ")) + QStringLiteral(" or ") + last;
+}
+
+const ScannerFamily &familyChosen(const QString &model)
+{
+    for (const ScannerFamily &f : kScannerFamilies)
+        if (model == latin1(f.chooserModel))
+            return f;
+    return kScannerFamilies.back();
 }
 
 } // namespace romwright

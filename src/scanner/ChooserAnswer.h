@@ -2,6 +2,8 @@
 // The scanner chooser's question for front ends without a window: the
 // choices as numbered text and the answers a person may type.
 
+#include "family/ScannerFamilies.h"
+
 #include <QString>
 #include <optional>
 
@@ -27,5 +29,12 @@ ChooserAnswer parseChooserAnswer(const QString &text);
 // The model as the window shows it ("Halvern 1450") for any answer that
 // names one; empty otherwise.
 QString modelShownFor(const QString &text);
+
+// The families as a typed answer may name them in short: "halvern, jorlith or wexmoor".
+QString familyWords();
+
+// The family of the chooser's Model ("Jorlith750"); any other text is read
+// as the last button, the one without a text of its own to compare.
+const ScannerFamily &familyChosen(const QString &model);
 
 } // namespace romwright

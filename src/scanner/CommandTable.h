@@ -1,7 +1,8 @@
 #pragma once
-// What SendCommand queues for each command index. The Halvern 1450 and the
-// Jorlith 750 share one command set; every other scanner (and a scanner not
-// yet detected) gets only the commands all models understand. "M3" needs
+// What SendCommand queues for each command index. The families with the full
+// command set (fullCommandSet: the Halvern 1450 and the Jorlith 750) share
+// one; every other scanner (and a scanner not yet detected) gets only the
+// commands all models understand. "M3" needs
 // 200 ms before the scanner answers; "V" 500 ms; "A1"/"A2" answer at once.
 
 #include <array>
@@ -18,7 +19,7 @@ struct CommandStep {
 using CommandList = std::array<CommandStep, 4>;
 
 struct CommandRow {
-    CommandList named; // "Halvern 1450" or "Jorlith 750"
+    CommandList named; // a family with the full command set
     CommandList other; // any other Name
     bool namedAnswersOkAtOnce = false;
 };

@@ -1,6 +1,7 @@
 #include "scanner/Scanner.h"
 
 #include "platform/PortMap.h"
+#include "scanner/ChooserAnswer.h"
 #include "scanner/CommandTable.h"
 #include "view/ProgramFlags.h"
 
@@ -68,10 +69,23 @@ bool isBootPrompt(const QByteArray &answer)
     return !answer.isEmpty() && (answer.back() == 'Q' || answer.back() == 'A');
 }
 
-// A Jorlith in its compatibility mode answers at 19200 to any row of that rate.
-bool isCompatibilityAnswer(const ScannerModel &model, const QByteArray &answer)
+FoundScanner foundAs(qint16 port, const ScannerFamily &family)
 {
-    return model.Baud == QLatin1String("19200") && (answer == "JL 19.2kOK\r\n" || answer == "JL 750OK\r\n");
+    return FoundScanner{port, latin1(family.shown), family.type};
+}
+
+// A Jorlith in its compatibility mode answers at 19200 to any row of that
+// rate; the family whose compatibility answer it is, or null.
+const ScannerFamily *compatibilityFamily(const ScannerModel &model, const QByteArray &answer)
+{
+    for (const ScannerFamily &f : kScannerFamilies) {
+        if (f.compatibilityBaud == 0 || model.Baud != QString::number(f.compatibilityBaud))
+            continue;
+        if (answer == latin1(f.compatibilityAnswer).toLatin1() + "\r\n" ||
+            answer == latin1(f.identity).toLatin1() + "\r\n")
+            return &f;
+    }
+    return nullptr;
 }
 
 // Asks one model row of every port still being asked, then one wait serves
@@ -222,12 +236,8 @@ Detection Scanner::DetectScanner(qint16 &CommPort)
                     // until PROGRAM asks again.
                     if (choice->isEmpty())
                         scanner = FoundScanner{probed->number, QString(), kNotDetected};
-                    else if (*choice == QLatin1String("Halvern1450"))
-                        scanner = FoundScanner{probed->number, QStringLiteral("Halvern 1450"), kHalvern1450};
-                    else if (*choice == QLatin1String("Jorlith750"))
-                        scanner = FoundScanner{probed->number, QStringLiteral("Jorlith 750"), kJorlith750};
                     else
-                        scanner = FoundScanner{probed->number, QStringLiteral("Wexmoor 3650"), kWexmoor3650};
+                        scanner = foundAs(probed->number, familyChosen(*choice));
                 } else if (identity) {
                     scanner = FoundScanner{probed->number, model->ScannerName, model->TypeOfScanner};
                 }
@@ -244,7 +254,7 @@ Detection Scanner::DetectScanner(qint16 &CommPort)
                     continue;
                 }
                 // A Jorlith in its compatibility mode leaves the port without a find.
-                if (isCompatibilityAnswer(*model, answer)) {
+                if (compatibilityFamily(*model, answer)) {
                     m_state = kCompatibilityMode;
                     probed->done = true;
                     continue;
@@ -312,15 +322,16 @@ std::optional<FoundScanner> Scanner::identityOn(const SerialPort &like, qint16 n
             if ((byRate ? any->Baud == model->Baud : any == model) &&
                 answer == any->VersionData.toLatin1() + "\r\n")
                 return FoundScanner{n, any->ScannerName, any->TypeOfScanner};
-        if (isCompatibilityAnswer(*model, answer))
-            return FoundScanner{n, QStringLiteral("Jorlith 750"), kJorlith750};
+        if (const ScannerFamily *f = compatibilityFamily(*model, answer))
+            return foundAs(n, *f);
     }
     return std::nullopt;
 }
 
 QString Scanner::SendCommand(qint32 lCommand)
 {
-    const bool named = m_name == QLatin1String("Halvern 1450") || m_name == QLatin1String("Jorlith 750");
+    const ScannerFamily *family = familyNamed(m_name);
+    const bool named = family && family->fullCommandSet;
     Commands::Entry last;
     if (lCommand >= 0 && lCommand < static_cast<qint32>(kCommandTable.size())) {
         const CommandRow &row = kCommandTable[static_cast<std::size_t>(lCommand)];

@@ -2,19 +2,12 @@
 // One supported scanner model: how to reach it on the line and what it says
 // when asked who it is.
 
+#include "family/ScannerFamilies.h"
+
 #include <QString>
 #include <QtGlobal>
 
 namespace romwright {
-
-// Scanner-type codes as the whole program reads them (TypeOfScanner).
-enum ScannerType : qint32 {
-    kNotDetected = 0,
-    kJorlith750 = 1,
-    kHalvern1450 = 2,
-    kWexmoor3650 = 5,
-    kNoScannerFound = 6,
-};
 
 struct ScannerModel {
     qint32 TypeOfScanner = kNotDetected;

@@ -1,7 +1,5 @@
 #include "scanner/ScannerModels.h"
 
-#include "scanner/ScannerModelTable.h"
-
 namespace romwright {
 
 ScannerModels::Entry ScannerModels::Add(const QString &VersionCommand, const QString &VersionData,
@@ -61,10 +59,12 @@ qsizetype ScannerModels::indexOf(const QString &key) const
 
 void addStandardModels(ScannerModels &models)
 {
-    for (const auto &row : kScannerModelTable)
-        models.Add(QLatin1String(row.versionCommand), QLatin1String(row.versionData),
-                   QLatin1String(row.scannerName), QLatin1String(row.baud), row.typeOfScanner,
-                   QLatin1String(row.key));
+    for (int row = 1; row <= kModelTableRows; ++row)
+        for (const ScannerFamily &f : kScannerFamilies)
+            for (const Probe &p : f.probes)
+                if (p.baud != 0 && p.row == row)
+                    models.Add(latin1(f.versionCommand), latin1(f.identity), latin1(f.shown),
+                               QString::number(p.baud), f.type, latin1(p.key));
 }
 
 } // namespace romwright

@@ -40,7 +40,8 @@ private:
     std::vector<Entry> m_models;
 };
 
-// The five-row table every Scanner starts with, in probing order.
+// The model table every Scanner starts with: a row per rate of each family
+// (kScannerFamilies), in probing order.
 void addStandardModels(ScannerModels &models);
 
 } // namespace romwright

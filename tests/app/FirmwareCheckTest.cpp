@@ -1,4 +1,4 @@
-#include "app/common/FirmwareCheck.h"
+#include "image/FirmwareCheck.h"
 #include "app/common/FirmwareDiscovery.h"
 #include "image/ParseMotorolaSrecords.h"
 #include "image/SrecordWriter.h"
@@ -28,9 +28,8 @@ const FirmwareData kEither = bytes({{0x2000, 0x20FF}, {0xFFCC, 0xFFFF}});
 // Every name of every candidate list, then names typed by hand.
 TEST(FirmwareKind, NameAndDataOfEveryCandidateListAndOfOtherFiles)
 {
-    using F = FirmwareFamily;
     using B = BootSoftware;
-    using P = WexmoorProcessor;
+    using P = Processor;
     using C = ContentFit;
     struct Case {
         QStringList names;
@@ -39,24 +38,24 @@ TEST(FirmwareKind, NameAndDataOfEveryCandidateListAndOfOtherFiles)
     };
     // clang-format off
     const Case cases[] = {
-        {firmwareCandidates(2, false), kRows64, {false, F::Halvern, B::Rows64, P::Any, C::Fits, C::Outside}},
-        {firmwareCandidates(2, true), kRows128, {false, F::Halvern, B::Rows128, P::Any, C::Outside, C::Fits}},
-        {firmwareCandidates(1, false), kRows64, {false, F::Jorlith, B::Rows64, P::Any, C::Fits, C::Outside}},
-        {firmwareCandidates(1, true), kRows128, {false, F::Jorlith, B::Rows128, P::Any, C::Outside, C::Fits}},
-        {firmwareCandidates(5, false, false), kEither, {false, F::Wexmoor, B::Any, P::Main, C::Fits, C::Fits}},
-        {firmwareCandidates(5, true, true), kEither, {false, F::Wexmoor, B::Any, P::BarCode, C::Fits, C::Fits}},
+        {firmwareCandidates(2, false), kRows64, {false, kHalvern1450, B::Rows64, P::Any, C::Fits, C::Outside}},
+        {firmwareCandidates(2, true), kRows128, {false, kHalvern1450, B::Rows128, P::Any, C::Outside, C::Fits}},
+        {firmwareCandidates(1, false), kRows64, {false, kJorlith750, B::Rows64, P::Any, C::Fits, C::Outside}},
+        {firmwareCandidates(1, true), kRows128, {false, kJorlith750, B::Rows128, P::Any, C::Outside, C::Fits}},
+        {firmwareCandidates(5, false, false), kEither, {false, kWexmoor3650, B::Any, P::Main, C::Fits, C::Fits}},
+        {firmwareCandidates(5, true, true), kEither, {false, kWexmoor3650, B::Any, P::BarCode, C::Fits, C::Fits}},
         // Letter case and a folder do not matter.
-        {{"/home/ann/hlv1450UVER4_0.S19"}, kRows128, {false, F::Halvern, B::Rows128, P::Any, C::Outside, C::Fits}},
+        {{"/home/ann/hlv1450UVER4_0.S19"}, kRows128, {false, kHalvern1450, B::Rows128, P::Any, C::Outside, C::Fits}},
         {{"C:\\Romwright\\BOOTLOADER.SSS"}, bytes({{0xF900, 0xFDFF}}),
-         {true, F::Unknown, B::Any, P::Any, C::Nothing, C::Outside}},
+         {true, kNotDetected, B::Any, P::Any, C::Nothing, C::Outside}},
         {{"FlashProgrammer.sss"}, bytes({{0x0050, 0x044F}}),
-         {true, F::Unknown, B::Any, P::Any, C::Nothing, C::Nothing}},
+         {true, kNotDetected, B::Any, P::Any, C::Nothing, C::Nothing}},
         // Unknown names, judged by their data alone.
-        {{"Halvern.s19"}, kRows128, {false, F::Unknown, B::Any, P::Any, C::Outside, C::Fits}},
-        {{"JLVer6_0.s19"}, bytes({{0x0450, 0x049D}}), {false, F::Unknown, B::Any, P::Any, C::Fits, C::Nothing}},
-        {{"xWX3650UVer1_9.s20"}, bytes({{0xFFCC, 0xFFFF}}), {false, F::Unknown, B::Any, P::Any, C::Fits, C::Nothing}},
-        {{"high.s19"}, bytes({{0xF900, 0xF9FF}}), {false, F::Unknown, B::Any, P::Any, C::Nothing, C::Fits}},
-        {{"empty.s19"}, FirmwareData(), {false, F::Unknown, B::Any, P::Any, C::Nothing, C::Nothing}},
+        {{"Halvern.s19"}, kRows128, {false, kNotDetected, B::Any, P::Any, C::Outside, C::Fits}},
+        {{"JLVer6_0.s19"}, bytes({{0x0450, 0x049D}}), {false, kNotDetected, B::Any, P::Any, C::Fits, C::Nothing}},
+        {{"xWX3650UVer1_9.s20"}, bytes({{0xFFCC, 0xFFFF}}), {false, kNotDetected, B::Any, P::Any, C::Fits, C::Nothing}},
+        {{"high.s19"}, bytes({{0xF900, 0xF9FF}}), {false, kNotDetected, B::Any, P::Any, C::Nothing, C::Fits}},
+        {{"empty.s19"}, FirmwareData(), {false, kNotDetected, B::Any, P::Any, C::Nothing, C::Nothing}},
     };
     // clang-format on
     for (const Case &c : cases) {
@@ -78,7 +77,7 @@ TEST(FirmwareKind, HeaderTextOfTheFirstS0Record)
         image);
     EXPECT_EQ(headerText(read.header), QStringLiteral("JL750Ver6_0.s19"));
     EXPECT_EQ(headerText("WX3650\tUVer1_9.s20\r\n"), QStringLiteral("WX3650 UVer1_9.s20"));
-    EXPECT_EQ(releaseKind(headerText(read.header)).family, FirmwareFamily::Jorlith);
+    EXPECT_EQ(releaseKind(headerText(read.header)).family, kJorlith750);
 }
 
 TEST(FirmwareCheck, FileAgainstTheScannerAtHand)

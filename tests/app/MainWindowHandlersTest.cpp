@@ -1,5 +1,6 @@
 #include "app/window/MainWindowHandlers.h"
 #include "WindowRig.h"
+#include "app/common/FindFile.h"
 #include "platform/PosixSerialPort.h"
 #include "support/AsNobody.h"
 #include "support/FakePort.h"
@@ -79,7 +80,9 @@ TEST(WindowHandlers, WexmoorProcessorBringsItsFirmware)
     // Main is ticked, so the Open dialog offers Main's files at once.
     EXPECT_EQ(rig.window.processorTicked(), 0);
     rig.window.findChild<QPushButton *>("cmdBrowse")->click();
-    EXPECT_EQ(rig.dialogs.openRequests.last(), "Open|Wexmoor Firmware Files|W*.S19|" + folder.path());
+    EXPECT_EQ(
+        rig.dialogs.openRequests.last(),
+        QStringLiteral("Open|Wexmoor Firmware Files|W*.S19|%1|%2").arg(kMoreOpenFilters, folder.path()));
 
     const QString opened = folder.filePath(QStringLiteral("WX3650UVer3_9.s19"));
     const std::tuple<const char *, QString, const char *, Lamp> steps[] = {
@@ -94,7 +97,9 @@ TEST(WindowHandlers, WexmoorProcessorBringsItsFirmware)
         if (!chosen.isEmpty()) {
             rig.dialogs.openAnswers.push_back(chosen);
             rig.window.findChild<QAction *>("mnuFileOpen")->trigger();
-            EXPECT_EQ(rig.dialogs.openRequests.last(), "Open|Wexmoor Firmware Files|W*.S20|" + folder.path());
+            EXPECT_EQ(rig.dialogs.openRequests.last(),
+                      QStringLiteral("Open|Wexmoor Firmware Files|W*.S20|%1|%2")
+                          .arg(kMoreOpenFilters, folder.path()));
         }
         EXPECT_EQ(rig.window.text(LabelId::FirmFile), QLatin1String(file));
         EXPECT_EQ(rig.window.lamp(LampId::FileOk), lamp);

@@ -1,7 +1,9 @@
 #include "app/window/MainWindow.h"
 #include "app/window/LampWidget.h"
+#include "app/window/WaitStatus.h"
 #include "app/window/WidgetDialogs.h"
 #include "platform/FileSystem.h"
+#include "platform/ManualClock.h"
 
 #include <QApplication>
 #include <QFile>
@@ -32,9 +34,18 @@ TEST_F(MainWindowTest, ARedLampPaintsRed)
     EXPECT_EQ(lamp.pixel(lamp.width() / 2, lamp.height() / 2) & 0xFFFFFF, 0xFF0000u);
 }
 
-TEST_F(MainWindowTest, PortsWithoutADeviceAreOffProgressCountsAndTheBusyCursorDoesNotStack)
+TEST_F(MainWindowTest,
+       PortsWithoutADeviceAreOffThePortShowsItsDeviceProgressCountsAndTheBusyCursorDoesNotStack)
 {
+    window.setText(LabelId::Port, QStringLiteral("1"));
     window.setPortDevices({"/dev/ttyUSB0", ""});
+    auto *device = window.findChild<QLabel *>("lblPortDevice");
+    EXPECT_EQ(device->text(), QStringLiteral("(/dev/ttyUSB0)"));
+    EXPECT_GT(device->x(), window.findChild<QLabel *>("lblPort")->x());
+    for (const char *port : {"2", "None Selected"}) {
+        window.setText(LabelId::Port, QString::fromLatin1(port));
+        EXPECT_EQ(device->text(), QString()) << port;
+    }
     EXPECT_TRUE(window.portAction(1)->isEnabled());
     EXPECT_FALSE(window.portAction(2)->isEnabled());
     EXPECT_FALSE(window.portAction(8)->isEnabled());
@@ -70,6 +81,53 @@ TEST_F(MainWindowTest, KeyReleasesReachTheWindowOnceAndOnlyAfterTheirPress)
     send(QEvent::KeyPress, Qt::Key_E);
     send(QEvent::KeyRelease, Qt::Key_E);
     EXPECT_EQ(released, (QList<int>{Qt::Key_V, Qt::Key_E}));
+}
+
+// Enter clicks the focused button; Ctrl+Q is EXIT and off with it; a control
+// that is off is drawn grey, the blue captions' colour included.
+TEST_F(MainWindowTest, EnterClicksCtrlQExitsAndOffControlsLookOff)
+{
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    QStringList heard;
+    QObject::connect(&window, &MainWindow::programClicked, [&] { heard << "program"; });
+    QObject::connect(&window, &MainWindow::exitClicked, [&] { heard << "exit"; });
+    window.findChild<QPushButton *>("cmdProgram")->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QTest::keyClick(&window, Qt::Key_Q, Qt::ControlModifier);
+    window.setControlEnabled(ControlId::ExitButton, false);
+    QTest::keyClick(&window, Qt::Key_Q, Qt::ControlModifier);
+    window.setControlEnabled(ControlId::ExitButton, true);
+    window.setControlEnabled(ControlId::FileMenu, false);
+    QTest::keyClick(&window, Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_EQ(heard, (QStringList{"program", "exit"}));
+
+    for (const char *name : {"optProcessor0", "cmdBrowse"}) {
+        auto *control = window.findChild<QWidget *>(name);
+        control->setEnabled(false);
+        const QPalette &palette = control->palette();
+        EXPECT_NE(palette.color(QPalette::Disabled, QPalette::ButtonText),
+                  palette.color(QPalette::Active, QPalette::ButtonText))
+            << name;
+    }
+}
+
+// The status line counts whole seconds on the clock's tick, starts again at
+// each new wait and goes blank at the end.
+TEST(WaitStatus, CountsSecondsOfEachWait)
+{
+    ManualClock clock;
+    QStringList shown;
+    WaitStatus status(clock, [&shown](const QString &text) { shown << text; });
+    status.begin(QStringLiteral("Searching"));
+    clock.advance(std::chrono::milliseconds(2500));
+    status.begin(QStringLiteral("Waiting"));
+    clock.advance(std::chrono::milliseconds(1000));
+    status.end();
+    clock.advance(std::chrono::milliseconds(3000));
+    EXPECT_EQ(shown,
+              (QStringList{"Searching", "Searching 1 s", "Searching 2 s", "Waiting", "Waiting 1 s", ""}));
 }
 
 // A file name is shown as written, never read as markup; bytes that are not
@@ -121,6 +179,13 @@ TEST(WidgetDialogs, BoxesShowTheirTitleAndAnswerWhatWasTyped)
     answer(nullptr);
     EXPECT_EQ(dialogs.inputBox("Letter?", {}, "Q"), QString());
     EXPECT_EQ(shown, "Romwright|Letter?|Q");
+
+    // Ending: no box opens (a box here would wait for an answer forever).
+    dialogs.silence();
+    dialogs.message({}, {}, MessageIcon::None);
+    EXPECT_FALSE(dialogs.question({}, {}, MessageIcon::Question, DefaultAnswer::Yes));
+    EXPECT_EQ(dialogs.inputBox("Letter?", {}, "Q"), QString());
+    EXPECT_EQ(dialogs.chooseScanner(), std::nullopt);
 }
 
 TEST(WidgetDialogs, OpenDialogListsFirmwareWhateverTheCaseOfItsName)
@@ -129,8 +194,13 @@ TEST(WidgetDialogs, OpenDialogListsFirmwareWhateverTheCaseOfItsName)
     for (const char *name : {"Hlv1450ver5_9.s19", "HLV1450VER6_0.S19", "hlv1450ver5_8.s19", "JL750Ver5_0.s19",
                              "Hlv1450ver5_9.s20"})
         ASSERT_TRUE(QFile(dir.filePath(QLatin1String(name))).open(QIODevice::WriteOnly));
-    auto dialog = WidgetDialogs::makeOpenDialog(nullptr, QStringLiteral("Open"),
-                                                QStringLiteral("Halvern Firmware Files|H*.S19"), dir.path());
+    auto dialog = WidgetDialogs::makeOpenDialog(
+        nullptr, QStringLiteral("Open"), QStringLiteral("Halvern Firmware Files|H*.S19|All files (*)|*"),
+        dir.path());
+    // Shown without the case-blind patterns; the model's filter is in force.
+    EXPECT_EQ(dialog->nameFilters(),
+              (QStringList{"Halvern Firmware Files ([Hh]*.[Ss]19)", "All files (*) (*)"}));
+    EXPECT_EQ(dialog->selectedNameFilter(), QStringLiteral("Halvern Firmware Files"));
     EXPECT_EQ(dialog->directory().absolutePath(), QDir(dir.path()).absolutePath());
     auto *model = dialog->findChild<QFileSystemModel *>();
     const QModelIndex root = model->index(dir.path());

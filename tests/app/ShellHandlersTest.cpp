@@ -3,10 +3,13 @@
 #include "app/common/PortPermissionNotice.h"
 #include "app/common/WaitLetterPrompt.h"
 #include "app/common/WindowCommandLine.h"
+#include "platform/Registry.h"
 #include "support/ScriptedDialogs.h"
 #include "view/ProgramFlags.h"
 #include "view/ViewState.h"
 
+#include <QDir>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 using namespace romwright;
@@ -56,9 +59,57 @@ TEST(FindFile, ShowsTheChosenNameLoadsTheWholePathAndKeepsTheLastFilter)
                   [&opened](const QString &path) { opened << path; }});
         if (*answer)
             expectedOpened << QLatin1String(answer);
-        EXPECT_EQ(dialogs.openRequests.last(), QStringLiteral("Open|%1|/opt/romwright").arg(shownFilter));
+        const QString filters = *shownFilter ? QStringLiteral("%1|%2").arg(shownFilter, kMoreOpenFilters)
+                                             : QString::fromLatin1(kMoreOpenFilters);
+        EXPECT_EQ(dialogs.openRequests.last(), QStringLiteral("Open|%1|/opt/romwright").arg(filters));
         EXPECT_EQ(view.text(LabelId::FirmFile), QLatin1String(label));
         EXPECT_EQ(opened, expectedOpened);
+    }
+}
+
+// The dialog opens where the current file lies, else where the last file was
+// chosen (kept between runs), else in the user's data folder; a folder gone
+// since is passed over.
+TEST(FindFile, OpensBesideTheCurrentFileElseTheLastFolderElseTheUserData)
+{
+    QTemporaryDir root;
+    for (const char *folder : {"current", "last", "data", "chosen"})
+        ASSERT_TRUE(QDir(root.path()).mkdir(QLatin1String(folder)));
+    const QString at = root.path() + QLatin1Char('/');
+    // current file, last folder kept, user data folder, the folder expected
+    const std::tuple<const char *, const char *, const char *, const char *> rows[] = {
+        {"current/JL750Ver5_9.s19", "last", "data", "current"},
+        {"", "last", "data", "last"},
+        {"gone/JL750Ver5_9.s19", "gone", "data", "data"},
+        {"", nullptr, "gone", "/opt/romwright"},
+    };
+    for (const auto &[current, last, data, expected] : rows) {
+        SCOPED_TRACE(expected);
+        const auto registry = makeSettingsRegistry(at + QStringLiteral("registry.ini"));
+        if (last)
+            registry->setValue(RegistryRoot::CurrentUser, QLatin1String(kOpenDialogKey),
+                               QLatin1String(kLastFolderValue), at + QLatin1String(last));
+        ViewState view;
+        ScriptedDialogs dialogs;
+        dialogs.openAnswers.push_back(at + QStringLiteral("chosen/JL750Ver6_0.s19"));
+        FindFile({view,
+                  dialogs,
+                  ProgramFlags{},
+                  true,
+                  QStringLiteral("/opt/romwright"),
+                  nullptr,
+                  {},
+                  *current ? at + QLatin1String(current) : QString(),
+                  at + QLatin1String(data),
+                  registry.get()});
+        const QString folder = *expected == '/' ? QLatin1String(expected) : at + QLatin1String(expected);
+        EXPECT_TRUE(dialogs.openRequests.last().endsWith(QLatin1Char('|') + folder))
+            << qPrintable(dialogs.openRequests.last());
+        EXPECT_EQ(registry->value(RegistryRoot::CurrentUser, QLatin1String(kOpenDialogKey),
+                                  QLatin1String(kLastFolderValue)),
+                  QVariant(at + QStringLiteral("chosen")));
+        registry->removeValue(RegistryRoot::CurrentUser, QLatin1String(kOpenDialogKey),
+                              QLatin1String(kLastFolderValue));
     }
 }
 

@@ -19,80 +19,52 @@ QJsonObject entry(int n)
     return {{QStringLiteral("n"), n}};
 }
 
-QList<QByteArray> linesOf(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll().split('\n') : QList<QByteArray>{"unreadable"};
-}
-
 } // namespace
 
-TEST(UpdateLog, AppendKeepsTheNewestLinesAndReadsPastDamagedOnes)
+TEST(UpdateLog, AppendKeepsTheNewestLinesReadsPastDamagedOnesAndFailsCleanly)
 {
     const struct {
         const char *name;
-        QByteArray before; // the log as it stands
+        const char *folder; // below a fresh folder; nullptr: no state folder at all
+        QByteArray before;  // the log as it stands
         int maxLines;
-        QList<QByteArray> after; // its lines after appending {"n":9}, the last one empty
+        const char *after; // the log after appending {"n":9}; nullptr: the append fails
         int entries, damaged;
+        bool readable, transcript; // before the append; whether a transcript can be kept
     } cases[] = {
-        {"no log yet", {}, 3, {R"({"n":9})", ""}, 1, 0},
+        {"no log yet", "", {}, 3, "{\"n\":9}\n", 1, 0, true, true},
         // A line cut short by a crash stays a damaged line of its own.
-        {"a torn last line", "{\"n\":1}\n{\"n\"", 3, {R"({"n":1})", R"({"n")", R"({"n":9})", ""}, 2, 1},
-        {"at the cap the oldest goes",
-         "{\"n\":1}\n{\"n\":2}\n{\"n\":3}\n",
-         3,
-         {R"({"n":2})", R"({"n":3})", R"({"n":9})", ""},
-         3,
-         0},
-        {"past the cap, down to it",
-         "{\"n\":1}\n{\"n\":2}\nx\n{\"n\":4}\n",
-         2,
-         {R"({"n":4})", R"({"n":9})", ""},
-         2,
-         0},
+        {"a torn last line", "", "{\"n\":1}\n{\"n\"", 3, "{\"n\":1}\n{\"n\"\n{\"n\":9}\n", 2, 1, true, true},
+        {"at the cap the oldest goes", "", "{\"n\":1}\n{\"n\":2}\n{\"n\":3}\n", 3,
+         "{\"n\":2}\n{\"n\":3}\n{\"n\":9}\n", 3, 0, true, true},
+        {"past the cap, down to it", "", "{\"n\":1}\n{\"n\":2}\nx\n{\"n\":4}\n", 2, "{\"n\":4}\n{\"n\":9}\n",
+         2, 0, true, true},
+        {"no state folder", nullptr, {}, 3, nullptr, 0, 0, true, false},
+        {"a file in the folder's place", "file", {}, 3, nullptr, 0, 0, true, false},
+        {"a folder in the log's place", "folder", {}, 3, nullptr, 0, 0, false, true},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         const QTemporaryDir dir;
-        const UpdateLog log(dir.path(), c.maxLines);
-        if (!c.before.isEmpty()) {
-            QFile file(log.path());
-            ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(c.before) == c.before.size());
-        }
-        ASSERT_TRUE(log.append(entry(9)));
-        EXPECT_EQ(linesOf(log.path()), c.after);
+        QFile blocker(dir.filePath(QStringLiteral("file")));
+        ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("folder/") + QLatin1String(kUpdateLogName)));
+        const UpdateLog log(c.folder ? dir.filePath(QLatin1String(c.folder)) : QString(), c.maxLines);
+        QFile file(log.path());
+        ASSERT_TRUE(c.before.isEmpty() ||
+                    (file.open(QIODevice::WriteOnly) && file.write(c.before) == c.before.size()));
+        file.close();
+        EXPECT_EQ(log.read().readable, c.readable);
+        EXPECT_EQ(log.append(entry(9)), c.after != nullptr);
+        EXPECT_EQ(log.keepTranscript(QStringLiteral("t"), QStringLiteral("x")).isEmpty(), !c.transcript);
+        if (!c.after)
+            continue;
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly) && file.readAll() == c.after);
         const UpdateLogContents contents = log.read();
-        EXPECT_TRUE(contents.readable);
         EXPECT_EQ(int(contents.entries.size()), c.entries);
         EXPECT_EQ(contents.damaged, c.damaged);
         EXPECT_EQ(contents.entries.back(), entry(9));
     }
-}
-
-TEST(UpdateLog, AFolderThatCannotBeWrittenIsAFalseNotACrash)
-{
-    const QTemporaryDir dir;
-    QFile blocker(dir.filePath(QStringLiteral("file")));
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("folder/") + QLatin1String(kUpdateLogName)));
-    const struct {
-        QString folder;
-        bool transcript; // its transcripts can be written all the same
-    } cases[] = {
-        {QString(), false},                             // no state folder at all
-        {blocker.fileName(), false},                    // a file in the folder's place
-        {dir.filePath(QStringLiteral("folder")), true}, // a folder in the log's place
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.folder.toStdString());
-        const UpdateLog log(c.folder);
-        EXPECT_FALSE(log.append(entry(1)));
-        EXPECT_EQ(log.keepTranscript(QStringLiteral("t"), QStringLiteral("x")).isEmpty(), !c.transcript);
-    }
-    // A folder where the log should be cannot be read either; no log at all is an empty one.
-    EXPECT_FALSE(UpdateLog(dir.filePath(QStringLiteral("folder"))).read().readable);
-    EXPECT_TRUE(UpdateLog(dir.filePath(QStringLiteral("none"))).read().readable);
 }
 
 TEST(UpdateLog, OnlyTheNewestTranscriptsAreKept)

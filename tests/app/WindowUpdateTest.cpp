@@ -11,6 +11,7 @@
 #include "support/TestPaths.h"
 
 #include <QAction>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -176,6 +177,7 @@ TEST(WindowUpdate, FoundScannerProgrammedThroughTheWindow)
             sawProgress = true;
             EXPECT_FALSE(rig.frm.cScann()->receiveHandling()); // only the update reads the port
             EXPECT_TRUE(rig.window.isUpdatingNoteVisible());
+            EXPECT_TRUE(rig.window.status().startsWith(QString::fromUtf8(kSendingFirmware)));
             EXPECT_FALSE(rig.window.isControlEnabled(ControlId::ExitButton));
             EXPECT_FALSE(rig.window.isControlEnabled(ControlId::ProgramButton));
             EXPECT_FALSE(rig.window.close()); // answered No: the update goes on
@@ -344,4 +346,68 @@ TEST(WindowUpdate, ClosingTheWindowDuringAnUpdateAsksAndYesEndsWithStatusOne)
     // write: no message about the lost scanner, and the update is over.
     EXPECT_TRUE(rig.dialogs.messages.empty());
     EXPECT_FALSE(rig.state.update().running());
+}
+
+// Port > Search Again after a start-up that searched nowhere: the window is
+// locked while the ports are tried (a second Search Again, F1 and Ctrl+Q do
+// nothing), then shows the scanner found with its port and newest firmware.
+// Once PROGRAM has been pressed there is no more search.
+TEST(WindowStartUp, SearchAgainFindsTheScannerWithTheWindowLocked)
+{
+    SimProcess sim({"--model", "halvern", "--boot", "Q"});
+    ASSERT_TRUE(sim.isReady()) << sim.errorText().toStdString();
+    SimRig rig(sim);
+    ASSERT_EQ(rig.frm.Form_Load(WindowCommandLine{QString(), QString(), QString()}), FormLoadEnd::Ready);
+    EXPECT_EQ(rig.window.text(LabelId::Port), QStringLiteral("None Selected"));
+    rig.window.show();
+    auto *searchAgain = rig.window.findChild<QAction *>("mnuSearchAgain");
+    int exits = 0;
+    QObject::connect(&rig.window, &MainWindow::exitClicked, [&] { ++exits; });
+    // The search hides the Port menu as it finds the scanner: a look then.
+    bool sawLocked = false;
+    QAction *portMenu = rig.window.findChild<QMenu *>("mnuComPort")->menuAction();
+    QObject::connect(portMenu, &QAction::changed, [&] {
+        if (sawLocked || portMenu->isVisible())
+            return;
+        sawLocked = rig.window.isLocked() && !rig.window.findChild<QWidget *>("cmdProgram")->isEnabled() &&
+                    rig.window.status().startsWith(QString::fromUtf8(kSearchingPorts));
+        searchAgain->trigger();
+        for (const char *shortcut : {"mnuFileExit", "mnuHelpViewHelp"}) // Ctrl+Q, F1
+            rig.window.findChild<QAction *>(shortcut)->trigger();
+    });
+    searchAgain->trigger();
+    EXPECT_TRUE(sawLocked);
+    EXPECT_EQ(exits, 0);
+    EXPECT_TRUE(rig.viewer.calls.empty());
+    EXPECT_FALSE(rig.window.isLocked());
+    EXPECT_EQ(rig.window.status(), QString());
+    EXPECT_EQ(rig.window.text(LabelId::ScanMod), QStringLiteral("Halvern 1450"));
+    EXPECT_EQ(rig.window.text(LabelId::Port), QStringLiteral("1"));
+    EXPECT_EQ(rig.window.text(LabelId::FirmFile), QStringLiteral("Hlv1450ver5_9.s19"));
+    EXPECT_TRUE(rig.window.isControlEnabled(ControlId::ProgramButton));
+    EXPECT_TRUE(rig.frm.cScann()->receiveHandling());
+    EXPECT_TRUE(rig.frm.maySearchAgain());
+    rig.state.flags().bProgramming = true;
+    EXPECT_FALSE(rig.frm.maySearchAgain());
+}
+
+// The close box while start-up waits for the old boot software's greeting
+// (two waits of 5 s): the waits end at once and the program with status 0.
+TEST(WindowStartUp, ClosingDuringTheGreetingWaitEndsAtOnce)
+{
+    SimProcess sim({"--model", "halvern", "--boot", "Z"});
+    ASSERT_TRUE(sim.isReady()) << sim.errorText().toStdString();
+    SimRig rig(sim, FlashTimings{}); // the waits at their full length
+    rig.window.setLocked(true);
+    rig.window.show();
+    QObject::connect(&rig.window, &MainWindow::lampSet, [&](LampId id, Lamp colour) {
+        if (id == LampId::ComStatus && colour == Lamp::Green)
+            QTimer::singleShot(200, [&] { rig.window.close(); });
+    });
+    QElapsedTimer took;
+    took.start();
+    rig.frm.Form_Load(std::nullopt);
+    EXPECT_LT(took.elapsed(), 4000);
+    EXPECT_EQ(rig.ends, QList<int>{0});
+    EXPECT_FALSE(rig.state.MSComm1().portOpen());
 }

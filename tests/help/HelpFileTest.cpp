@@ -3,17 +3,17 @@
 // show is explained.
 #include "app/common/FileMessages.h"
 #include "app/common/FindFile.h"
-#include "app/common/FirmwareCheck.h"
 #include "app/common/PortPermissionNotice.h"
 #include "app/common/UnfinishedUpdate.h"
 #include "app/common/UpdateMessages.h"
 #include "app/common/WaitLetterPrompt.h"
 #include "app/window/AboutSysInfo.h"
+#include "help/ChmArchive.h"
 #include "help/HTMLHelp.h"
 #include "help/HelpMenu.h"
 #include "help/HelpSearchIndex.h"
 #include "help/HelpSitemap.h"
-#include "help/ChmArchive.h"
+#include "image/FirmwareCheck.h"
 #include "scanner/ChooserAnswer.h"
 #include "support/TestPaths.h"
 
@@ -177,24 +177,19 @@ TEST(HelpFile, CommandLinePageAndManualPageDescribeEveryOption)
 
     auto archive = openBuiltHelp();
     ASSERT_TRUE(archive);
-    const FileContents manual =
-        LocalFileSystem().read(test::sourceDir() + QStringLiteral("/docs/romwright.1"));
-    ASSERT_EQ(manual.status, ReadStatus::Ok);
-    const struct {
-        const char *what;
-        QString text;
-    } documents[] = {
+    const QByteArray manual =
+        LocalFileSystem().read(test::sourceDir() + QStringLiteral("/docs/romwright.1")).bytes;
+    const std::pair<const char *, QString> documents[] = {
         {"command-line.html",
          HelpSearchIndex::plainText(text(*archive, QStringLiteral("command-line.html")))},
-        {"romwright.1", QString::fromUtf8(manual.bytes).replace(QStringLiteral("\\-"), QStringLiteral("-"))},
+        {"romwright.1", QString::fromUtf8(manual).replace(QStringLiteral("\\-"), QStringLiteral("-"))},
     };
-    for (const auto &document : documents) {
+    for (const auto &[what, document] : documents) {
         for (const QString &option : options) {
             const QRegularExpression mention(QStringLiteral("(?<![\\w-])") +
                                              QRegularExpression::escape(option) +
                                              QStringLiteral("(?![\\w-])"));
-            EXPECT_TRUE(document.text.contains(mention))
-                << document.what << " lacks " << option.toStdString();
+            EXPECT_TRUE(document.contains(mention)) << what << " lacks " << option.toStdString();
         }
     }
 }

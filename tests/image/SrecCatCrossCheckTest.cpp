@@ -54,6 +54,13 @@ std::int32_t randomFile(std::mt19937 &random, QByteArray &text)
     return bytes;
 }
 
+// Our reader's image of a file, erased where it holds nothing.
+SrecordResult readInto(const QString &path, MemoryImage &image)
+{
+    image.fill(0xFF);
+    return ParseSrecordFile(path, image);
+}
+
 } // namespace
 
 TEST(SrecCatCrossCheck, RandomFilesGiveTheSameImage)
@@ -71,8 +78,7 @@ TEST(SrecCatCrossCheck, RandomFilesGiveTheSameImage)
         ASSERT_TRUE(writeWholeFile(input, text));
 
         MemoryImage ours;
-        ours.fill(0xFF);
-        const SrecordResult result = ParseSrecordFile(input, ours);
+        const SrecordResult result = readInto(input, ours);
         ASSERT_TRUE(result.ok()) << failureReason(result).toStdString() << " at line " << result.line;
         EXPECT_EQ(result.bytesStored, bytes);
 
@@ -103,8 +109,7 @@ TEST(SrecCatCrossCheck, CommittedSamplesAreTheGeneratorsAndReadAlike)
         EXPECT_TRUE(committed.bytes == LocalFileSystem().read(dir.filePath(name)).bytes);
 
         MemoryImage ours;
-        ours.fill(0xFF);
-        const SrecordResult result = ParseSrecordFile(path, ours);
+        const SrecordResult result = readInto(path, ours);
         ASSERT_TRUE(result.heldData()) << failureReason(result).toStdString();
         if (srecCat().isEmpty())
             continue;
@@ -114,13 +119,12 @@ TEST(SrecCatCrossCheck, CommittedSamplesAreTheGeneratorsAndReadAlike)
 
         // What the peers write from it (their own record lengths, count and
         // end records) reads to the same image.
-        const QString objcopy = QStandardPaths::findExecutable(QStringLiteral("objcopy"));
+        const QString objcopy = QStandardPaths::findExecutable(QStringLiteral("objcopy")),
+                      peerFile = dir.filePath(QStringLiteral("peer.srec"));
         const std::pair<QString, QStringList> peers[] = {
-            {srecCat(), {path, QStringLiteral("-o"), dir.filePath(QStringLiteral("peer.srec"))}},
-            {srecCat(),
-             {path, QStringLiteral("-o"), dir.filePath(QStringLiteral("peer.srec")),
-              QStringLiteral("-address-length=4")}},
-            {objcopy, {"-I", "srec", "-O", "srec", path, dir.filePath(QStringLiteral("peer.srec"))}},
+            {srecCat(), {path, "-o", peerFile}},
+            {srecCat(), {path, "-o", peerFile, "-address-length=4"}},
+            {objcopy, {"-I", "srec", "-O", "srec", path, peerFile}},
         };
         for (const auto &[program, arguments] : peers) {
             if (program.isEmpty())
@@ -130,8 +134,7 @@ TEST(SrecCatCrossCheck, CommittedSamplesAreTheGeneratorsAndReadAlike)
             peer.start(program, arguments);
             ASSERT_TRUE(peer.waitForFinished(20000) && peer.exitCode() == 0);
             MemoryImage again;
-            again.fill(0xFF);
-            const SrecordResult reread = ParseSrecordFile(dir.filePath(QStringLiteral("peer.srec")), again);
+            const SrecordResult reread = readInto(peerFile, again);
             ASSERT_TRUE(reread.heldData()) << failureReason(reread).toStdString();
             EXPECT_TRUE(again == ours);
         }

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <tuple>
 #include <vector>
 
 #ifdef Q_OS_UNIX
@@ -17,37 +18,34 @@
 
 using namespace romwright;
 
-TEST(LocalFileSystem, TellsFilesFoldersAndMissingApartAndJoinsPaths)
+TEST(LocalFileSystem, TellsFilesFoldersAndMissingApartAndWritesWholeFiles)
 {
     QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
+    ASSERT_TRUE(dir.isValid() && QDir(dir.path()).mkdir(QStringLiteral("folder.s19")));
     const QString file = dir.filePath(QStringLiteral("Hlv1450ver5_9.s19"));
-    {
-        QFile f(file);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("S9030000FC\r\n");
-    }
-    QDir(dir.path()).mkdir(QStringLiteral("folder.s19"));
-
-    LocalFileSystem fs;
-    EXPECT_TRUE(fs.fileExists(file));
-    EXPECT_FALSE(fs.fileExists(dir.filePath(QStringLiteral("folder.s19"))));
-    EXPECT_FALSE(fs.fileExists(dir.filePath(QStringLiteral("missing.s19"))));
-
-    EXPECT_EQ(fs.listing(file), QStringLiteral("Hlv1450ver5_9.s19"));
-    EXPECT_EQ(fs.listing(dir.filePath(QStringLiteral("missing.s19"))), QString());
-
-    EXPECT_EQ(fs.read(file).status, ReadStatus::Ok);
-    EXPECT_EQ(fs.read(file).bytes, QByteArray("S9030000FC\r\n"));
-    EXPECT_EQ(fs.read(dir.filePath(QStringLiteral("missing.s19"))).status, ReadStatus::NotFound);
+    // A write goes whole or not at all, and leaves nothing else behind; a
+    // device is written into, never replaced.
+    const std::pair<QString, bool> writes[] = {{file, true},
+                                               {file, true},
+                                               {dir.filePath(QStringLiteral("none/image.bin")), false},
+                                               {"/dev/null", true},
+                                               {"/dev/full", false}};
+    for (const auto &[path, written] : writes)
+        EXPECT_EQ(writeWholeFile(path, "S0030000FC\n"), written) << path.toStdString();
     // A folder exists but cannot be read as a file: not the file-not-found case.
-    EXPECT_EQ(fs.read(dir.filePath(QStringLiteral("folder.s19"))).status, ReadStatus::Folder);
-
-    // A write goes whole or not at all, and leaves nothing else behind;
-    // a device is written into, never replaced.
-    EXPECT_TRUE(writeWholeFile(file, "S0030000FC\n"));
+    using enum ReadStatus;
+    const std::tuple<QString, ReadStatus, QString> reads[] = {
+        {file, Ok, "Hlv1450ver5_9.s19"},
+        {dir.filePath(QStringLiteral("missing.s19")), NotFound, ""},
+        {dir.filePath(QStringLiteral("folder.s19")), Folder, ""},
+        {"/dev/null", NotRegular, ""}};
+    LocalFileSystem fs;
+    for (const auto &[path, status, listed] : reads) {
+        EXPECT_EQ(fs.read(path).status, status) << path.toStdString();
+        EXPECT_EQ(fs.fileExists(path), status == Ok);
+        EXPECT_EQ(fs.listing(path), listed);
+    }
     EXPECT_EQ(fs.read(file).bytes, QByteArray("S0030000FC\n"));
-    EXPECT_FALSE(writeWholeFile(dir.filePath(QStringLiteral("none/image.bin")), "x"));
 #ifdef Q_OS_UNIX
     {
         // A disk that fills up halfway (here: a file size limit) leaves the old file as it was.
@@ -63,14 +61,9 @@ TEST(LocalFileSystem, TellsFilesFoldersAndMissingApartAndJoinsPaths)
         EXPECT_FALSE(written);
         EXPECT_EQ(fs.read(file).bytes, QByteArray("S0030000FC\n"));
     }
-    EXPECT_TRUE(writeWholeFile(QStringLiteral("/dev/null"), "x"));
-    EXPECT_FALSE(writeWholeFile(QStringLiteral("/dev/full"), "x"));
-    EXPECT_EQ(fs.read(QStringLiteral("/dev/null")).status, ReadStatus::NotRegular);
 #endif
-    QStringList left = QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
-    left.sort();
-    EXPECT_EQ(left, (QStringList{"Hlv1450ver5_9.s19", "folder.s19"}));
-
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name),
+              (QStringList{"Hlv1450ver5_9.s19", "folder.s19"}));
     for (const char *folder : {"/opt/romwright", "/opt/romwright/"})
         EXPECT_EQ(joinPath(QString::fromLatin1(folder), QStringLiteral("b.sss")),
                   QStringLiteral("/opt/romwright/b.sss"));

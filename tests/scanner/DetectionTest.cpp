@@ -46,6 +46,18 @@ TEST(DetectScanner, OnlyAnExactIdentityAtItsRateFindsAModel)
         int endsAt; // ms
         // The chooser's answers at a boot prompt; nullopt: Exit, "": closed without a choice.
         std::deque<std::optional<QString>> choices = {};
+        // A device on port 8 that fails while probed, and how often the probes
+        // open it; ports 4 and 5 are then held by another program throughout.
+        FakeDevice fault = {};
+        int opens = 0;
+    };
+    using enum CommError;
+    const auto faulty = [&hlv](const char *what, std::deque<CommError> opens, CommError openError,
+                               QStringList refused, CommError write, int opened) {
+        FakeDevice fault = answersAt("19200", hlv);
+        fault.openResults = std::move(opens), fault.openError = openError;
+        fault.refusedSettings = std::move(refused), fault.writeError = write;
+        return Case{what, {{9, "38400", {"WX 3650OK\r\n"}}}, "Wexmoor 3650", 9, 1000, {}, fault, opened};
     };
     const Case cases[] = {
         {"no port opens", {}, none, 0, 0},
@@ -68,6 +80,14 @@ TEST(DetectScanner, OnlyAnExactIdentityAtItsRateFindsAModel)
         {"boot prompt, Exit", {{5, "38400", {"Q"}}}, "", 0, 200, {std::nullopt}},
         // Closed: the scanner is there, its model left for PROGRAM to ask.
         {"boot prompt, chooser closed", {{5, "38400", {"Q"}}}, "", 5, 200, {QString()}},
+        // A port failing while probed is given up: opened for the enumeration, then
+        // taken by another program; its first rate refused, before its 19200 rows;
+        // the line failing when written; a device that will not open again stays
+        // silent for every row. The ports held at the start are named at the end.
+        faulty("held once probing starts", {None, PortInUse}, None, {}, None, 1),
+        faulty("first rate refused", {}, None, {"38400,n,8,1"}, None, 0),
+        faulty("line fails when written", {}, None, {}, WriteFailed, 1),
+        faulty("no longer opens", {None}, DeviceNotOpen, {}, None, 5),
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
@@ -82,6 +102,10 @@ TEST(DetectScanner, OnlyAnExactIdentityAtItsRateFindsAModel)
         }
         if (c.devices.empty())
             d.port.openError = CommError::NoSuchPort;
+        if (c.fault.reply) {
+            d.port.devices[8] = c.fault;
+            d.port.devices[4].openError = d.port.devices[5].openError = PortInUse;
+        }
         d.dialogs.chooserAnswers = c.choices;
         const bool exit = !c.choices.empty() && !c.choices.back();
         const auto [state, type] =
@@ -98,49 +122,11 @@ TEST(DetectScanner, OnlyAnExactIdentityAtItsRateFindsAModel)
         EXPECT_FALSE(d.view.isBusy());
         EXPECT_FALSE(d.port.portOpen()); // detection leaves the port closed
         EXPECT_EQ(d.dialogs.busyWhileShown, std::vector<bool>(c.choices.size(), false));
-    }
-}
-
-// Ports another program holds at the start are named when detection ends.
-TEST(DetectScanner, PortFailuresWhileProbingGiveThePortUp)
-{
-    using enum CommError;
-    FakeDevice held;
-    held.openError = PortInUse;
-    const struct {
-        const char *what;
-        std::deque<CommError> opens; // then openError
-        CommError openError;
-        QStringList refused;
-        CommError write;
-        int probeOpensOnFailingPort; // after the enumeration's
-    } cases[] = {
-        // Opened for the enumeration, then taken by another program.
-        {"held once probing starts", {None, PortInUse}, None, {}, None, 1},
-        // The first row's rate is refused: given up before its 19200 rows.
-        {"first rate refused", {}, None, {"38400,n,8,1"}, None, 0},
-        {"line fails when written", {}, None, {}, WriteFailed, 1},
-        // A device that will not open again stays silent for every row.
-        {"no longer opens", {None}, DeviceNotOpen, {}, None, 5},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.what);
-        ScannerRig d;
-        FakeDevice halvern = answersAt("19200", "HLV 1450OK\r\n");
-        halvern.openResults = c.opens;
-        halvern.openError = c.openError;
-        halvern.refusedSettings = c.refused;
-        halvern.writeError = c.write;
-        d.port.devices = {{2, halvern}, {4, held}, {5, held}, {9, answersAt("38400", "WX 3650OK\r\n")}};
-        EXPECT_EQ(d.detect(), Detection::Found);
-        EXPECT_EQ(d.scanner.Name(), QLatin1String("Wexmoor 3650"));
-        EXPECT_EQ(d.scanner.ComPort(), 9);
-        EXPECT_EQ(d.port.openAttempts[2], 1 + c.probeOpensOnFailingPort);
-        EXPECT_EQ(d.clock.now().count(), 1000); // port 9's five rows up to the Wexmoor
-        EXPECT_FALSE(d.view.isBusy());
-        ASSERT_EQ(d.scanner.heldPorts().size(), 2u);
-        EXPECT_EQ(d.scanner.heldPorts()[1].port, 5);
-        EXPECT_EQ(d.scanner.heldPorts()[1].device, QStringLiteral("fake5"));
+        EXPECT_EQ(d.port.openAttempts[8], 1 + c.opens); // the enumeration's, then the probes'
+        QStringList held;
+        for (const auto &h : d.scanner.heldPorts())
+            held << h.device;
+        EXPECT_EQ(held, c.fault.reply ? QStringList({"fake4", "fake5"}) : QStringList());
     }
 }
 

@@ -24,11 +24,9 @@ TEST(FindScanner, ShowsTheModelFoundOrGiven)
         {{}, {}, {{2, answersAt("19200", "JL 19.2kOK\r\n")}}, FindStatus::Done, -1, "Compatibilty Mode"},
         {{}, {}, {}, FindStatus::Done, -1, "Scanner Not Found"},
         {"5", {}, {{2, halvern}}, FindStatus::Done, 2, "Halvern 1450"}, // a port alone: detection runs
-        {"3", "Halvern 1450", {}, FindStatus::Done, 3, "Halvern 1450"},
         {"", "", {}, FindStatus::Done, 0, ""},
         {" 7 ", "Wexmoor 3650", {}, FindStatus::Done, 7, "Wexmoor 3650"},
         {"-1", "x", {}, FindStatus::Done, -1, "x"},
-        {"32767", "x", {}, FindStatus::Done, 32767, "x"},
         {"32768", "x", {}, FindStatus::BadPortNumber, 0, "x"},
         {"COM3", "Jorlith 750", {}, FindStatus::BadPortNumber, 0, "Jorlith 750"},
     };

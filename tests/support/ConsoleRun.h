@@ -2,6 +2,8 @@
 // Runs the built romwright as a real process with ROMWRIGHT_PORTS set and
 // every wait of the update shortened by the time scale.
 
+#include "image/FlashLayout.h"
+#include "image/ParseMotorolaSrecords.h"
 #include "support/AsNobody.h"
 #include "support/TestPaths.h"
 
@@ -13,6 +15,9 @@
 #include <QProcessEnvironment>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <cstring>
 
 namespace romwright::test {
 
@@ -84,6 +89,41 @@ inline QList<QJsonObject> loggedUpdates(const QString &stateFolder)
             if (!line.isEmpty())
                 entries << QJsonDocument::fromJson(line).object();
     return entries;
+}
+
+// Every line of a --json run's output, each one object.
+inline QList<QJsonObject> jsonLines(const QString &out)
+{
+    QList<QJsonObject> objects;
+    for (const QString &line : out.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        const QJsonDocument document = QJsonDocument::fromJson(line.toUtf8());
+        EXPECT_TRUE(document.isObject()) << qPrintable(line);
+        objects << document.object();
+    }
+    return objects;
+}
+
+// The Halvern sample's image as the update sends it.
+inline MemoryImage halvernSampleImage()
+{
+    MemoryImage image;
+    image.fill(kErased);
+    EXPECT_TRUE(ParseSrecordFile(kHalvernSample, image).ok());
+    RelocateVectors(image);
+    return image;
+}
+
+// Blocks of the sample's 64-byte table that a simulator's flash dump does not hold (-1: no dump).
+inline int sampleBlocksMissing(const QByteArray &flash)
+{
+    const MemoryImage image = halvernSampleImage();
+    if (flash.size() != qsizetype(image.size()))
+        return -1;
+    int missing = 0;
+    for (const FlashBlock &block : kFlashBlocks64)
+        missing +=
+            std::memcmp(flash.constData() + block.Address, image.data() + block.Address, block.Length) != 0;
+    return missing;
 }
 
 inline QString sha256Of(const QString &path)

@@ -1,12 +1,10 @@
 #pragma once
-// A scripted program on the other end of romwright-sim: the serial port layer
-// at the bootloader's 38400 baud, with a wait that sleeps in the event loop
-// until bytes come or the bound runs out.
+// Another program on a serial line: the serial port layer opened at the
+// bootloader's 38400 baud, holding the device while it lives.
 
 #include "platform/PosixSerialPort.h"
 
 #include <QByteArray>
-#include <chrono>
 
 namespace romwright::test {
 
@@ -18,8 +16,6 @@ public:
     bool isOpen() const { return m_port.portOpen(); }
     CommError openError() const { return m_openError; }
     CommError send(const QByteArray &bytes) { return m_port.output(bytes); }
-    // Collects bytes until count have come or the bound runs out.
-    QByteArray receive(int count, std::chrono::milliseconds bound = std::chrono::milliseconds(2000));
 
 private:
     PosixSerialPort m_port;

@@ -1,22 +1,44 @@
 #include "app/common/FindFile.h"
 
+#include "family/ScannerFamilies.h"
 #include "platform/Dialogs.h"
+#include "platform/Registry.h"
 #include "view/MainView.h"
 #include "view/ProgramFlags.h"
+
+#include <QFileInfo>
 
 namespace romwright {
 
 QString firmwareFilter(const QString &modelLabel, bool bBarCodeProcessor)
 {
-    const QChar first = modelLabel.isEmpty() ? QChar() : modelLabel.at(0);
-    if (first == QLatin1Char('H'))
-        return QStringLiteral("Halvern Firmware Files|H*.S19");
-    if (first == QLatin1Char('J'))
-        return QStringLiteral("Jorlith Firmware Files|J*.S19");
-    if (first == QLatin1Char('W'))
-        return bBarCodeProcessor ? QStringLiteral("Wexmoor Firmware Files|W*.S20")
-                                 : QStringLiteral("Wexmoor Firmware Files|W*.S19");
-    return QString();
+    const ScannerFamily *family = familyShownAs(modelLabel);
+    if (!family)
+        return QString();
+    // The extension of the first releases for the chosen processor, or for any.
+    const Processor chosen = bBarCodeProcessor ? Processor::BarCode : Processor::Main;
+    std::string_view extension;
+    for (const ReleaseLine &line : family->releases)
+        if (extension.empty() && (line.processor == Processor::Any || line.processor == chosen))
+            extension = line.runs[0].extension;
+    return QStringLiteral("%1 Firmware Files|%2*%3")
+        .arg(latin1(family->family), QString(QLatin1Char(family->shown[0])), latin1(extension).toUpper());
+}
+
+QString openDialogFolder(const FindFileContext &context)
+{
+    QStringList candidates;
+    if (!context.currentFile.isEmpty())
+        candidates << QFileInfo(context.currentFile).absolutePath();
+    if (context.registry)
+        if (const auto last = context.registry->value(
+                RegistryRoot::CurrentUser, QLatin1String(kOpenDialogKey), QLatin1String(kLastFolderValue)))
+            candidates << last->toString();
+    candidates << context.userDataFolder;
+    for (const QString &folder : candidates)
+        if (!folder.isEmpty() && QFileInfo(folder).isDir())
+            return folder;
+    return context.programFolder;
 }
 
 QString FindFile(FindFileContext context)
@@ -33,9 +55,16 @@ QString FindFile(FindFileContext context)
     if (!chosenFilter.isNull())
         filter = chosenFilter;
 
-    const QString path = context.dialogs.openFile(QStringLiteral("Open"), filter, context.programFolder);
+    // The model's filter first, so it is the one in force when the dialog opens.
+    const QString more = QLatin1String(kMoreOpenFilters);
+    const QString path = context.dialogs.openFile(QStringLiteral("Open"),
+                                                  filter.isEmpty() ? more : filter + QLatin1Char('|') + more,
+                                                  openDialogFolder(context));
     if (path.isEmpty())
         return QString();
+    if (context.registry)
+        context.registry->setValue(RegistryRoot::CurrentUser, QLatin1String(kOpenDialogKey),
+                                   QLatin1String(kLastFolderValue), QFileInfo(path).absolutePath());
     // The part after the last separator; both kinds, a typed path may carry either.
     const qsizetype cut = std::max(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\')));
     context.view.setText(LabelId::FirmFile, path.mid(cut + 1));

@@ -9,11 +9,18 @@ namespace romwright {
 
 class Dialogs;
 class MainView;
+class Registry;
 struct ProgramFlags;
 
 inline constexpr const char *kChooseProcessorMessage =
     "You must choose which Wexmoor Processor you want to update.";
 inline constexpr const char *kFileTypeRequiredTitle = "File Type Required";
+// Offered after the model's own filter, in this order.
+inline constexpr const char *kMoreOpenFilters =
+    "All firmware files (*.s19 *.s20 *.srec *.mot)|*.s19;*.s20;*.srec;*.mot|All files (*)|*";
+// Where the folder of the last file chosen by hand is kept between runs.
+inline constexpr const char *kOpenDialogKey = "Software\\Romwright\\Open";
+inline constexpr const char *kLastFolderValue = "LastFolder";
 
 // The filter for the model shown in the window ("Halvern Firmware Files|H*.S19"),
 // or a null text when the model label names no family: the filter then stays.
@@ -27,10 +34,18 @@ struct FindFileContext {
     QString programFolder;
     QString *filter = nullptr; // the dialog's filter, kept from one use to the next
     std::function<void(const QString &)> fileOpen;
+    QString currentFile{};    // the firmware file loaded now, if any
+    QString userDataFolder{}; // where firmware is kept after an install
+    Registry *registry = nullptr;
 };
 
-// Shows the dialog; on a chosen file sets the file label to its name and
-// calls fileOpen with the full path. Returns the path, empty when nothing was chosen.
+// The folder the dialog opens in: the current file's, else the one the last
+// file was chosen from, else the user's data folder, else the program's.
+QString openDialogFolder(const FindFileContext &context);
+
+// Shows the dialog; on a chosen file sets the file label to its name, keeps
+// its folder for the next time and calls fileOpen with the full path.
+// Returns the path, empty when nothing was chosen.
 QString FindFile(FindFileContext context);
 
 } // namespace romwright

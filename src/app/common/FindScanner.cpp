@@ -20,7 +20,9 @@ std::optional<QString> DetectionController::chooseModel()
 void showScannerModel(MainView &view, ProgramFlags &flags, const QString &model)
 {
     view.setText(LabelId::ScanMod, model);
-    flags.bWexmoor = model.startsWith(QLatin1Char('W'));
+    // A family with two processors; the flag keeps the name it has always had.
+    const ScannerFamily *family = familyShownAs(model);
+    flags.bWexmoor = family && hasProcessors(*family);
     view.setControlEnabled(ControlId::ProcessorMain, flags.bWexmoor);
     view.setControlEnabled(ControlId::ProcessorBarCode, flags.bWexmoor);
     // The processor the update goes to is always the one the window shows.

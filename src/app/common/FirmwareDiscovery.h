@@ -17,8 +17,8 @@ class MainView;
 
 // Candidate names for a scanner type (ScannerType) and the
 // bootloader kind found at start-up, newest first. Empty for any other type.
-// For a Wexmoor with barCode given: only that processor's names (".s20" for
-// BarCode, ".s19" for Main).
+// For a family with two processors and barCode given: only that processor's
+// names (a Wexmoor's ".s20" for BarCode, ".s19" for Main).
 QStringList firmwareCandidates(int typeOfScanner, bool bTargetA, std::optional<bool> barCode = std::nullopt);
 
 // The scanner type a model name stands for, by its family's first letter as the

@@ -87,8 +87,8 @@ StartUpResult FormLoad(const StartUpRequest &asked, const StartUpContext &contex
         state.optProcessor_Click(record->barCode ? 1 : 0);
     }
 
-    state.target().sLetterQ = QStringLiteral("Q");
-    state.target().sLetterA = QStringLiteral("A");
+    state.target().sLetterQ = QLatin1Char(letter::kGreeting64);
+    state.target().sLetterA = QLatin1Char(letter::kGreeting128);
     context.cScann =
         std::make_unique<Scanner>(services.clock, state.detection(), state.flags(), context.scannerTimings);
     Scanner &scanner = *context.cScann;

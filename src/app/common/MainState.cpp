@@ -356,7 +356,7 @@ MainState::ModelAnswer MainState::askModelIfUnknown()
 void MainState::ExitCommand_Click()
 {
     if (m_port->portOpen()) {
-        m_port->output(QByteArrayLiteral("@"));
+        m_port->output(QByteArray(1, letter::kLeave));
         m_port->setPortOpen(false);
     }
 }

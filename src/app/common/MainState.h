@@ -6,7 +6,6 @@
 // one and show it through their own MainView and Dialogs.
 
 #include "app/common/FindScanner.h"
-#include "app/common/FirmwareCheck.h"
 #include "app/common/UnfinishedUpdate.h"
 #include "app/common/UpdateController.h"
 #include "flash/BootloaderLink.h"
@@ -15,6 +14,7 @@
 #include "flash/TargetState.h"
 #include "flash/UpdateSequence.h"
 #include "image/FileOpen.h"
+#include "image/FirmwareCheck.h"
 #include "image/MemoryImage.h"
 #include "platform/SerialPort.h"
 #include "view/ProgramFlags.h"
@@ -68,6 +68,8 @@ public:
 
     // Loads sFile and the two loaders; PROGRAM stays disabled while an update runs.
     FileOpenResult FileOpen(const QString &sFile);
+    // The path the last FileOpen was given; empty before the first.
+    const QString &firmwareFile() const { return m_firmwareFile; }
 
     // Index 0 "Main", 1 "BarCode"; any other index changes nothing.
     void optProcessor_Click(int index);

@@ -1,5 +1,6 @@
 #include "app/common/UnfinishedUpdate.h"
 
+#include "flash/BootLetters.h"
 #include "platform/FileSystem.h"
 
 #include <QCryptographicHash>
@@ -47,7 +48,7 @@ std::optional<UnfinishedUpdate> fromJson(const QJsonObject &o)
     r.sha256 = o.value(QLatin1String("sha256")).toString().toLatin1();
     r.started = QDateTime::fromString(o.value(QLatin1String("started")).toString(), Qt::ISODate);
     if (r.port < 1 || r.file.isEmpty() || r.size < 0 || r.sha256.size() != 64 || boot.size() != 1 ||
-        !QStringLiteral("ZQA").contains(boot) || !r.started.isValid())
+        !letter::isGreeting(boot.at(0).toLatin1()) || !r.started.isValid())
         return std::nullopt;
     r.boot = boot.at(0).toLatin1();
     return r;

@@ -1,5 +1,6 @@
 #include "app/common/WaitLetterPrompt.h"
 
+#include "flash/BootLetters.h"
 #include "platform/Dialogs.h"
 
 namespace romwright {
@@ -10,8 +11,8 @@ bool WaitLetterPrompt::keyReleased(int keyCode, Dialogs &dialogs, QString &sLett
         ++m_count;
     if (m_count < 3)
         return false;
-    sLetterQ =
-        dialogs.inputBox(QString::fromLatin1(kPrompt), QString::fromLatin1(kTitle), QStringLiteral("Q"));
+    sLetterQ = dialogs.inputBox(QString::fromLatin1(kPrompt), QString::fromLatin1(kTitle),
+                                QString(QLatin1Char(letter::kGreeting64)));
     return true;
 }
 

@@ -1,8 +1,8 @@
 // romwright --console: the start-up of the window and a click on PROGRAM,
 // with the lamps, messages and progress printed instead of shown.
+#include "app/ExitStatus.h"
 #include "app/FrontEnds.h"
 #include "app/common/FindScanner.h"
-#include "app/common/FirmwareCheck.h"
 #include "app/common/FirmwareDiscovery.h"
 #include "app/common/FormLoad.h"
 #include "app/common/MainState.h"
@@ -13,6 +13,7 @@
 #include "app/console/ConsoleReport.h"
 #include "app/console/ConsoleView.h"
 #include "app/console/ProgressPrinter.h"
+#include "image/FirmwareCheck.h"
 #include "image/FlashLayout.h"
 #include "platform/ChildProcess.h"
 #include "platform/FileSystem.h"
@@ -30,10 +31,6 @@
 namespace romwright {
 
 namespace {
-
-constexpr int kExitCompleted = 0;
-constexpr int kExitFailed = 1;
-constexpr int kExitUsage = 2;
 
 // The window would ask; the console stops unless --force said Yes in advance.
 bool firmwareRefused(const FirmwareVerdict &verdict, bool force, ConsoleReport &report)

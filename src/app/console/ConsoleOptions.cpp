@@ -145,8 +145,7 @@ ParsedConsoleOptions parseConsoleOptions(const QStringList &arguments)
         if (!shown.isEmpty())
             o.model = shown;
         else if (o.port == 0 && o.ports.empty())
-            return fail(
-                QStringLiteral("--model takes halvern, jorlith or wexmoor when the port is searched"));
+            return fail(QStringLiteral("--model takes %1 when the port is searched").arg(familyWords()));
     }
     if (o.check && o.severalScanners())
         return fail(QStringLiteral("--check takes one port or none"));

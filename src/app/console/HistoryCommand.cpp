@@ -2,6 +2,7 @@
 // its lines as they stand. Damaged lines are left out and counted on
 // standard error. Exit status: 0, 1 when the log cannot be read, 2 usage.
 
+#include "app/ExitStatus.h"
 #include "app/FrontEnds.h"
 #include "app/common/UpdateLog.h"
 #include "platform/FileSystem.h"
@@ -29,7 +30,7 @@ int runHistory(const QStringList &arguments)
         } else if (argument != QLatin1String("--history")) {
             std::fprintf(stderr, "romwright: unknown argument: %s\n%s", qPrintable(displayFileName(argument)),
                          qPrintable(historyUsage()));
-            return 2;
+            return kExitUsage;
         }
     }
     const UpdateLog log(userStateFolder());
@@ -37,7 +38,7 @@ int runHistory(const QStringList &arguments)
     if (!contents.readable) {
         std::fprintf(stderr, "romwright: could not read the update log %s\n",
                      qPrintable(displayFileName(log.path())));
-        return 1;
+        return kExitFailed;
     }
     if (json) {
         for (const QByteArray &line : contents.lines)
@@ -50,7 +51,7 @@ int runHistory(const QStringList &arguments)
     if (contents.damaged > 0)
         std::fprintf(stderr, "romwright: %d damaged line%s of %s left out\n", contents.damaged,
                      contents.damaged == 1 ? "" : "s", qPrintable(displayFileName(log.path())));
-    return 0;
+    return kExitCompleted;
 }
 
 } // namespace romwright

@@ -1,5 +1,6 @@
 #include "app/console/MultiScannerRun.h"
 
+#include "app/ExitStatus.h"
 #include "app/FrontEnds.h"
 #include "app/common/FindScanner.h"
 #include "app/common/PortPermissionNotice.h"
@@ -38,10 +39,6 @@ namespace romwright {
 namespace {
 
 using std::chrono::milliseconds;
-
-constexpr int kExitCompleted = 0;
-constexpr int kExitFailed = 1;
-constexpr int kExitUsage = 2;
 
 // The longest an update goes without a word is the erase, bounded at 60 s;
 // a child silent for five times that hangs, and is stopped. A child waiting

@@ -3,11 +3,12 @@
 // a scanner. Exit status: 0 usable, 1 missing, unusable or without data
 // records, 2 usage.
 
+#include "app/ExitStatus.h"
 #include "app/FrontEnds.h"
 
 #include "app/common/FileMessages.h"
-#include "app/common/FirmwareCheck.h"
 #include "image/FileOpen.h"
+#include "image/FirmwareCheck.h"
 #include "image/FirmwareKind.h"
 #include "image/FlashLayout.h"
 #include "image/ParseMotorolaSrecords.h"
@@ -37,7 +38,7 @@ int usageError(const QString &why)
 {
     print(stderr, QStringLiteral("romwright: %1\n").arg(why));
     print(stderr, infoUsage());
-    return 2;
+    return kExitUsage;
 }
 
 // nullopt after a usage error has been printed.
@@ -162,7 +163,7 @@ QString infoUsage()
 
 int runInfo(const QStringList &arguments)
 {
-    int status = 0;
+    int status = kExitCompleted;
     const auto options = parseOptions(arguments, status);
     if (!options)
         return status;
@@ -173,11 +174,11 @@ int runInfo(const QStringList &arguments)
     if (result.error == SrecordError::NotFound) {
         print(stderr,
               QStringLiteral("romwright: the file %1 was not found.\n").arg(displayFileName(options->file)));
-        return 1;
+        return kExitFailed;
     }
     if (!result.ok()) {
         print(stderr, damagedFileMessage(options->file, result) + QLatin1Char('\n'));
-        return 1;
+        return kExitFailed;
     }
     const FirmwareKind kind = firmwareKind(options->file, firmwareData(image), headerText(result.header));
     RelocateVectors(image);
@@ -185,18 +186,18 @@ int runInfo(const QStringList &arguments)
     print(stdout, QStringLiteral("For: %1\n").arg(firmwareMeantFor(kind)));
     if (result.bytesStored == 0) {
         print(stderr, noRecordsMessage(options->file) + QLatin1Char('\n'));
-        return 1;
+        return kExitFailed;
     }
     if (!options->imageOut.isEmpty()) {
         const QString out = displayFileName(options->imageOut);
         if (!writeImage(options->imageOut, image)) {
             print(stderr, QStringLiteral("romwright: cannot write %1\n").arg(out));
-            return 1;
+            return kExitFailed;
         }
         print(stdout,
               QStringLiteral("Image written: %1 (%2 bytes)\n").arg(out, QString::number(image.size())));
     }
-    return 0;
+    return kExitCompleted;
 }
 
 } // namespace romwright

@@ -93,6 +93,8 @@ AboutDialog::AboutDialog(Dialogs &dialogs, const Registry &registry, QWidget *pa
     sysInfo->setObjectName(QStringLiteral("cmdSysInfo"));
     sysInfo->setGeometry(scale.rect(4260, 3075, 1245, 345));
     sysInfo->setAutoDefault(false);
+    if (!m_tools.ownSummary)
+        m_tools.ownSummary = [this] { showSystemInfo(this); };
     connect(sysInfo, &QPushButton::clicked, this, [this] { StartSysInfo(m_registry, m_dialogs, m_tools); });
 
     // The etched rule between the text and the buttons.

@@ -1,11 +1,18 @@
 #include "app/window/AboutSysInfo.h"
 
+#include "platform/DeviceAccess.h"
 #include "platform/Dialogs.h"
 #include "platform/FileSystem.h"
+#include "platform/PortMap.h"
 
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QFileInfo>
+#include <QPlainTextEdit>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QSysInfo>
+#include <QVBoxLayout>
 
 namespace romwright {
 namespace {
@@ -75,8 +82,65 @@ void StartSysInfo(const Registry &registry, Dialogs &dialogs, const SysInfoTools
                 break;
         }
     }
-    if (path.isEmpty() || !start(path))
-        dialogs.message(kUnavailable, QString(), MessageIcon::None);
+    if (!path.isEmpty() && start(path))
+        return;
+#ifdef Q_OS_WIN
+    dialogs.message(kUnavailable, QString(), MessageIcon::None);
+#else
+    Q_UNUSED(dialogs);
+    if (tools.ownSummary)
+        tools.ownSummary();
+    else
+        showSystemInfo(nullptr);
+#endif
+}
+
+QString systemSummary(const PortMap &ports)
+{
+    QStringList lines{
+        QStringLiteral("System: %1").arg(QSysInfo::prettyProductName()),
+        QStringLiteral("Kernel: %1 %2 (%3)")
+            .arg(QSysInfo::kernelType(), QSysInfo::kernelVersion(), QSysInfo::currentCpuArchitecture()),
+        QStringLiteral("Qt: %1 (built with %2)")
+            .arg(QString::fromLatin1(qVersion()), QStringLiteral(QT_VERSION_STR)),
+        QString(),
+        QStringLiteral("Serial ports:"),
+    };
+    int listed = 0;
+    for (int port = PortMap::kFirstPort; port <= PortMap::kLastPort; ++port) {
+        const QString device = ports.device(port);
+        if (device.isEmpty())
+            continue;
+        ++listed;
+        const DeviceAccess access = deviceAccess(device);
+        const char *state = !access.exists         ? "not present"
+                            : access.refusesUser() ? "this user may not open it"
+                                                   : "may be opened";
+        lines << QStringLiteral("  COM%1  %2  (%3)")
+                     .arg(port)
+                     .arg(displayFileName(device), QLatin1String(state));
+    }
+    if (listed == 0)
+        lines << QStringLiteral("  none found");
+    return lines.join(QLatin1Char('\n'));
+}
+
+void showSystemInfo(QWidget *parent)
+{
+    QDialog box(parent);
+    box.setObjectName(QStringLiteral("dlgSystemInfo"));
+    box.setWindowTitle(QStringLiteral("System Information"));
+    auto *text = new QPlainTextEdit(systemSummary(PortMap::fromEnvironment()), &box);
+    text->setObjectName(QStringLiteral("txtSystemInfo"));
+    text->setReadOnly(true);
+    text->setLineWrapMode(QPlainTextEdit::NoWrap);
+    text->setMinimumSize(520, 260);
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, &box);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &box, &QDialog::reject);
+    auto *layout = new QVBoxLayout(&box);
+    layout->addWidget(text);
+    layout->addWidget(buttons);
+    box.exec();
 }
 
 } // namespace romwright

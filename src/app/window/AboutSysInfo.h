@@ -8,9 +8,12 @@
 #include <QStringList>
 #include <functional>
 
+class QWidget;
+
 namespace romwright {
 
 class Dialogs;
+class PortMap;
 
 inline constexpr const char *kSysInfoUnavailable = "System Information Is Unavailable At This Time";
 
@@ -26,11 +29,24 @@ struct SysInfoTools {
                            QStringLiteral("kinfocenter")};
     // Starts a program without waiting for it; false when it could not start.
     std::function<bool(const QString &program)> start;
+    // Away from Windows, where no tool is found: our own summary instead
+    // (showSystemInfo for this machine when unset).
+    std::function<void()> ownSummary;
 };
+
+// What a technician is asked about first: the system, the Qt library, and
+// each port number with the device behind it and whether this user may
+// open it.
+QString systemSummary(const PortMap &ports);
+
+// A small dialog with the summary for this machine, owned by parent; the
+// text can be selected and copied.
+void showSystemInfo(QWidget *parent);
 
 // Starts the tool the registry names (the Windows keys of the information
 // tool), else the first of tools.candidates found on the search path, else
-// shows "System Information Is Unavailable At This Time".
+// away from Windows shows our own summary, and on Windows says
+// "System Information Is Unavailable At This Time".
 void StartSysInfo(const Registry &registry, Dialogs &dialogs, const SysInfoTools &tools = SysInfoTools());
 
 } // namespace romwright

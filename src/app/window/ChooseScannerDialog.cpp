@@ -50,42 +50,40 @@ ChooseScannerDialog::ChooseScannerDialog(QWidget *parent) : QDialog(parent)
     label1->setWordWrap(true);
     label1->setGeometry(scale.rect(450, 240, 6000, 500));
 
-    struct Choice {
+    // The fixed places of the buttons, one per family in table order.
+    struct Place {
         const char *frame;
         const char *picture;
-        const char *button;
-        const char *caption;
-        const char *model;
-        ScannerFamily family;
         int left;
         int top;
     };
-    const Choice choices[] = {
-        {"Frame1", "Picture1", "cmdHalvern", "Halvern 1450", "Halvern1450", ScannerFamily::Halvern, 240,
-         1080},
-        {"Frame2", "Picture2", "cmdJorlith", "Jorlith 750", "Jorlith750", ScannerFamily::Jorlith, 3480, 1080},
-        {"fraWexmoor", "Picture3", "cmdWexmoor", "Wexmoor 3650", "Wexmoor 3650", ScannerFamily::Wexmoor, 240,
-         3500},
+    static constexpr Place kPlaces[] = {
+        {"Frame1", "Picture1", 240, 1080},
+        {"Frame2", "Picture2", 3480, 1080},
+        {"fraWexmoor", "Picture3", 240, 3500},
     };
-    for (const Choice &c : choices) {
-        auto *frame = new QGroupBox(QString::fromLatin1(c.caption), this);
-        frame->setObjectName(QString::fromLatin1(c.frame));
+    static_assert(std::size(kPlaces) == kScannerFamilies.size(), "every family needs a place in the chooser");
+    for (std::size_t i = 0; i < kScannerFamilies.size(); ++i) {
+        const ScannerFamily &f = kScannerFamilies[i];
+        const Place &place = kPlaces[i];
+        auto *frame = new QGroupBox(latin1(f.shown), this);
+        frame->setObjectName(QString::fromLatin1(place.frame));
         frame->setFont(bold);
         QPalette blue = frame->palette();
         blue.setColor(QPalette::WindowText, kCaptionBlue);
         frame->setPalette(blue);
-        frame->setGeometry(scale.rect(c.left, c.top, 3135, 2200));
+        frame->setGeometry(scale.rect(place.left, place.top, 3135, 2200));
 
-        auto *picture = new ChooseScannerPicture(c.family, frame);
-        picture->setObjectName(QString::fromLatin1(c.picture));
+        auto *picture = new ChooseScannerPicture(f.type, frame);
+        picture->setObjectName(QString::fromLatin1(place.picture));
         picture->setGeometry(scale.rect(450, 400, 2300, 900));
 
-        auto *button = new QPushButton(QString::fromLatin1(c.caption), frame);
-        button->setObjectName(QString::fromLatin1(c.button));
+        auto *button = new QPushButton(latin1(f.shown), frame);
+        button->setObjectName(QStringLiteral("cmd") + latin1(f.family));
         button->setFont(font);
         button->setPalette(palette());
         button->setGeometry(scale.rect(300, 1500, 2535, 495));
-        const QString model = QString::fromLatin1(c.model);
+        const QString model = latin1(f.chooserModel);
         connect(button, &QPushButton::clicked, this, [this, model] { choose(model); });
     }
 

@@ -125,7 +125,7 @@ void drawWexmoor(QPainter &p)
 
 } // namespace
 
-void drawScanner(QPainter &painter, const QRectF &rect, ScannerFamily family)
+void drawScanner(QPainter &painter, const QRectF &rect, int typeOfScanner)
 {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
@@ -138,22 +138,24 @@ void drawScanner(QPainter &painter, const QRectF &rect, ScannerFamily family)
     pen.setWidthF(1.1);
     pen.setJoinStyle(Qt::RoundJoin);
     painter.setPen(pen);
-    switch (family) {
-    case ScannerFamily::Halvern:
+    switch (typeOfScanner) {
+    case kHalvern1450:
         drawHalvern(painter);
         break;
-    case ScannerFamily::Jorlith:
+    case kJorlith750:
         drawJorlith(painter);
         break;
-    case ScannerFamily::Wexmoor:
+    case kWexmoor3650:
         drawWexmoor(painter);
         break;
+    default:
+        break; // a family without a drawing: the box stays white
     }
     painter.restore();
 }
 
-ChooseScannerPicture::ChooseScannerPicture(ScannerFamily family, QWidget *parent)
-    : QFrame(parent), m_family(family)
+ChooseScannerPicture::ChooseScannerPicture(int typeOfScanner, QWidget *parent)
+    : QFrame(parent), m_typeOfScanner(typeOfScanner)
 {
     setFrameStyle(QFrame::Panel | QFrame::Sunken);
     setAutoFillBackground(true);
@@ -166,7 +168,7 @@ void ChooseScannerPicture::paintEvent(QPaintEvent *event)
 {
     QFrame::paintEvent(event);
     QPainter painter(this);
-    drawScanner(painter, QRectF(contentsRect()).adjusted(1, 1, -1, -1), m_family);
+    drawScanner(painter, QRectF(contentsRect()).adjusted(1, 1, -1, -1), m_typeOfScanner);
 }
 
 } // namespace romwright

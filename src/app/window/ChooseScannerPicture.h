@@ -2,28 +2,29 @@
 // The pictures of the chooser: a line drawing of each scanner family, drawn
 // at whatever size the picture box has.
 
+#include "family/ScannerFamilies.h"
+
 #include <QFrame>
 
 class QPainter;
 
 namespace romwright {
 
-enum class ScannerFamily { Halvern, Jorlith, Wexmoor };
-
-// Draws the family's scanner inside rect.
-void drawScanner(QPainter &painter, const QRectF &rect, ScannerFamily family);
+// Draws the scanner of the family with this type code inside rect; nothing
+// for a family without a drawing.
+void drawScanner(QPainter &painter, const QRectF &rect, int typeOfScanner);
 
 class ChooseScannerPicture : public QFrame {
     Q_OBJECT
 public:
-    ChooseScannerPicture(ScannerFamily family, QWidget *parent = nullptr);
-    ScannerFamily family() const { return m_family; }
+    ChooseScannerPicture(int typeOfScanner, QWidget *parent = nullptr);
+    int typeOfScanner() const { return m_typeOfScanner; }
 
 protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    ScannerFamily m_family;
+    int m_typeOfScanner;
 };
 
 } // namespace romwright

@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QStatusBar>
 
 namespace romwright {
 
@@ -40,12 +41,14 @@ std::size_t lampIndex(LampId id)
     return static_cast<std::size_t>(id);
 }
 
+// Only the active and inactive groups: a disabled control keeps the style's
+// grey, so it looks as off as it is.
 void setTextColour(QWidget *widget, const QColor &colour)
 {
     QPalette palette = widget->palette();
-    palette.setColor(QPalette::WindowText, colour);
-    palette.setColor(QPalette::Text, colour);
-    palette.setColor(QPalette::ButtonText, colour);
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive})
+        for (const QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+            palette.setColor(group, role, colour);
     widget->setPalette(palette);
 }
 
@@ -86,6 +89,12 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), m_scale(screenDpi
     m_lamps[lampIndex(LampId::RamLoader)] =
         addLamp(client, "RamLoaderLite", m_scale.rect(8520, 360, 1335, 375));
 
+    m_lblStatus = new QLabel(this);
+    m_lblStatus->setObjectName(QStringLiteral("lblStatus"));
+    m_lblStatus->setTextFormat(Qt::PlainText);
+    statusBar()->setSizeGripEnabled(false);
+    statusBar()->addWidget(m_lblStatus, 1);
+
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     qApp->installEventFilter(this);
 }
@@ -112,12 +121,33 @@ void MainWindow::buildMenus()
         });
         m_portActions[std::size_t(port - 1)] = action;
     }
+    m_portMenu->addSeparator();
+    m_searchAgain = m_portMenu->addAction(QStringLiteral("&Search Again"));
+    m_searchAgain->setObjectName(QStringLiteral("mnuSearchAgain"));
+    m_searchAgain->setStatusTip(QStringLiteral("Look for the scanner on every serial port again"));
+    connect(m_portMenu, &QMenu::aboutToShow, this,
+            [this] { m_searchAgain->setEnabled(!m_searchAllowed || m_searchAllowed()); });
+    connect(m_searchAgain, &QAction::triggered, this, [this] {
+        if (!m_locked && (!m_searchAllowed || m_searchAllowed()))
+            emit searchAgainClicked();
+    });
 
     m_fileMenu = menuBar()->addMenu(QStringLiteral("&File"));
     m_fileMenu->setObjectName(QStringLiteral("mnuFile"));
     QAction *open = m_fileMenu->addAction(QStringLiteral("&Open..."));
     open->setObjectName(QStringLiteral("mnuFileOpen"));
     connect(open, &QAction::triggered, this, &MainWindow::openFileClicked);
+    m_fileMenu->addSeparator();
+    m_fileExit = m_fileMenu->addAction(QStringLiteral("E&xit"));
+    m_fileExit->setObjectName(QStringLiteral("mnuFileExit"));
+    m_fileExit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    m_fileExit->setShortcutContext(Qt::WindowShortcut);
+    // Also the window's own: Ctrl+Q works while the File menu is hidden.
+    addAction(m_fileExit);
+    connect(m_fileExit, &QAction::triggered, this, [this] {
+        if (!m_locked)
+            emit exitClicked();
+    });
 
     m_helpMenu = menuBar()->addMenu(QStringLiteral("&Help"));
     m_helpMenu->setObjectName(QStringLiteral("mnuHelp"));
@@ -125,7 +155,10 @@ void MainWindow::buildMenus()
     viewHelp->setObjectName(QStringLiteral("mnuHelpViewHelp"));
     viewHelp->setShortcut(QKeySequence(Qt::Key_F1));
     viewHelp->setShortcutContext(Qt::WindowShortcut);
-    connect(viewHelp, &QAction::triggered, this, &MainWindow::viewHelpClicked);
+    connect(viewHelp, &QAction::triggered, this, [this] {
+        if (!m_locked)
+            emit viewHelpClicked();
+    });
     QAction *about = m_helpMenu->addAction(QStringLiteral("About"));
     about->setObjectName(QStringLiteral("mnuAbout"));
     connect(about, &QAction::triggered, this, &MainWindow::aboutClicked);
@@ -148,6 +181,9 @@ void MainWindow::buildSettings(QWidget *client)
     addLabel(frame1, "lblCom", QStringLiteral("Comm Port:"), m_scale.rect(300, 775, 1600, 275), true, false);
     m_lblPort = addLabel(frame1, "lblPort", QStringLiteral("None Selected"),
                          m_scale.rect(2000, 775, 5000, 275), false, false);
+    // The device behind the number, just right of it: "(/dev/ttyUSB0)".
+    m_lblPortDevice =
+        addLabel(frame1, "lblPortDevice", QString(), m_scale.rect(2000, 775, 5000, 275), false, false);
     addLabel(frame1, "lblFile", QStringLiteral("Firmware File:"), m_scale.rect(300, 1150, 1600, 275), true,
              false);
     m_lblFirmFile = addLabel(frame1, "lblFirmFile", QStringLiteral("None"),
@@ -158,6 +194,7 @@ void MainWindow::buildSettings(QWidget *client)
     m_cmdBrowse->setFont(m_font);
     setTextColour(m_cmdBrowse, palette().color(QPalette::ButtonText));
     m_cmdBrowse->setGeometry(m_scale.rect(6600, 1100, 500, 375));
+    m_cmdBrowse->setAutoDefault(true); // Enter clicks the focused button, as Space does
     connect(m_cmdBrowse, &QPushButton::clicked, this, &MainWindow::openFileClicked);
 
     addLabel(frame1, "Label5", QStringLiteral("Wexmoor Processor:"), m_scale.rect(300, 1525, 2200, 275), true,
@@ -251,11 +288,13 @@ void MainWindow::buildButtons(QWidget *client)
     m_cmdProgram = new QPushButton(QStringLiteral("PROGRAM"), frame3);
     m_cmdProgram->setObjectName(QStringLiteral("cmdProgram"));
     m_cmdProgram->setGeometry(m_scale.rect(600, 600, 1800, 600));
+    m_cmdProgram->setAutoDefault(true);
     connect(m_cmdProgram, &QPushButton::clicked, this, &MainWindow::programClicked);
 
     m_exitCommand = new QPushButton(QStringLiteral("EXIT"), frame3);
     m_exitCommand->setObjectName(QStringLiteral("ExitCommand"));
     m_exitCommand->setGeometry(m_scale.rect(600, 1800, 1800, 600));
+    m_exitCommand->setAutoDefault(true);
     connect(m_exitCommand, &QPushButton::clicked, this, &MainWindow::exitClicked);
 }
 
@@ -296,6 +335,20 @@ QAction *MainWindow::portAction(int port) const
 void MainWindow::setLamp(LampId id, Lamp colour)
 {
     lampWidget(id)->setLamp(colour);
+    emit lampSet(id, colour);
+}
+
+void MainWindow::setStatus(const QString &text)
+{
+    m_lblStatus->setText(text);
+    // At once: the search that follows may not return to the event loop for a while.
+    if (m_lblStatus->isVisible())
+        m_lblStatus->repaint();
+}
+
+QString MainWindow::status() const
+{
+    return m_lblStatus->text();
 }
 
 Lamp MainWindow::lamp(LampId id) const
@@ -356,21 +409,54 @@ void MainWindow::setControlEnabled(ControlId id, bool enabled)
         if (menu == m_helpMenu)
             for (QAction *entry : m_helpMenu->actions())
                 entry->setEnabled(enabled);
+        if (menu == m_fileMenu)
+            syncFileExit();
         return;
     }
     widgetOf(id)->setEnabled(enabled);
+    if (id == ControlId::ExitButton)
+        syncFileExit();
+}
+
+void MainWindow::syncFileExit()
+{
+    // File > Exit is the EXIT button by another way: off whenever either is.
+    m_fileExit->setEnabled(m_fileMenu->menuAction()->isEnabled() && m_exitCommand->isEnabled());
 }
 
 bool MainWindow::isControlEnabled(ControlId id) const
 {
     if (QMenu *menu = menuOf(id))
         return menu->menuAction()->isEnabled();
-    return widgetOf(id)->isEnabled();
+    // Its own state: a lock of the whole window passes and leaves it as it was.
+    return widgetOf(id)->isEnabledTo(centralWidget());
+}
+
+void MainWindow::setLocked(bool locked)
+{
+    m_locked = locked;
+    // The children keep their own states, which come back with the unlock.
+    menuBar()->setEnabled(!locked);
+    centralWidget()->setEnabled(!locked);
 }
 
 void MainWindow::setText(LabelId id, const QString &text)
 {
     labelOf(id)->setText(text);
+    if (id == LabelId::Port)
+        showPortDevice();
+}
+
+void MainWindow::showPortDevice()
+{
+    bool isNumber = false;
+    const int port = m_lblPort->text().toInt(&isNumber);
+    const QString device = isNumber ? m_portDevices.value(port - 1) : QString();
+    m_lblPortDevice->setText(device.isEmpty() ? QString() : QStringLiteral("(%1)").arg(device));
+    const int left = m_lblPort->x() + m_lblPort->fontMetrics().horizontalAdvance(m_lblPort->text()) +
+                     m_lblPort->fontMetrics().horizontalAdvance(QLatin1Char(' '));
+    const QRect whole = m_lblPort->geometry();
+    m_lblPortDevice->setGeometry(left, whole.y(), whole.right() + 1 - left, whole.height());
 }
 
 QString MainWindow::text(LabelId id) const
@@ -469,6 +555,8 @@ void MainWindow::setProgress(int sent, int total)
 
 void MainWindow::setPortDevices(const QStringList &devices)
 {
+    m_portDevices = devices;
+    showPortDevice();
     for (int port = 1; port <= kPortEntries; ++port) {
         QAction *action = m_portActions[std::size_t(port - 1)];
         const QString device = devices.value(port - 1);
@@ -521,6 +609,10 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
     const auto *key = static_cast<QKeyEvent *>(event);
     if (key->isAutoRepeat())
         return false;
+    if (m_locked) {
+        m_pressedKeys.clear();
+        return false;
+    }
     if (event->type() == QEvent::KeyPress) {
         if (!m_pressedKeys.contains(key->key()))
             m_pressedKeys.append(key->key());

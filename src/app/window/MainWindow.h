@@ -65,6 +65,18 @@ public:
     const TwipScale &scale() const { return m_scale; }
     QAction *portAction(int port) const; // 1..8
 
+    // While locked the menus, the buttons and the options take no click, no
+    // shortcut and no key: for waits that must run to their end (a search).
+    void setLocked(bool locked);
+    bool isLocked() const { return m_locked; }
+
+    // The status line under the window: what the program waits for now.
+    void setStatus(const QString &text);
+    QString status() const;
+
+    // Asked as the Port menu opens: may Search Again run now?
+    void setSearchAgainCheck(std::function<bool()> allowed) { m_searchAllowed = std::move(allowed); }
+
     // Asked when the user closes the window; false keeps it open.
     void setCloseCheck(std::function<bool()> mayClose) { m_mayClose = std::move(mayClose); }
 
@@ -73,11 +85,13 @@ signals:
     void openFileClicked();           // mnuFileOpen_Click, cmdBrowse_Click
     void processorClicked(int index); // optProcessor_Click(Index)
     void programClicked();            // cmdProgram_Click
-    void exitClicked();               // ExitCommand_Click
+    void exitClicked();               // ExitCommand_Click, also File > Exit (Ctrl+Q)
     void aboutClicked();              // mnuAbout_Click
     void viewHelpClicked();           // mnuHelpViewHelp_Click
     void keyReleased(int keyCode);    // Form_KeyUp
-    void closing();                   // Form_Unload, then Form_Terminate
+    void searchAgainClicked();        // Port > Search Again
+    void lampSet(LampId id, Lamp colour);
+    void closing(); // Form_Unload, then Form_Terminate
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -95,6 +109,8 @@ private:
                      bool bold);
     LampWidget *addLamp(QWidget *parent, const char *name, QRect geometry);
     LampWidget *lampWidget(LampId id) const;
+    void syncFileExit();
+    void showPortDevice();
 
     TwipScale m_scale;
     QFont m_font;
@@ -102,11 +118,17 @@ private:
     QMenu *m_portMenu = nullptr;
     QMenu *m_fileMenu = nullptr;
     QMenu *m_helpMenu = nullptr;
+    QAction *m_fileExit = nullptr;
+    QAction *m_searchAgain = nullptr;
+    std::function<bool()> m_searchAllowed;
+    bool m_locked = false;
     std::array<QAction *, kPortEntries> m_portActions{};
     int m_ticked = 0;
 
     QLabel *m_lblScanMod = nullptr;
     QLabel *m_lblPort = nullptr;
+    QLabel *m_lblPortDevice = nullptr;
+    QStringList m_portDevices;
     QLabel *m_lblFirmFile = nullptr;
     QLabel *m_lblUpdating = nullptr;
     QPushButton *m_cmdBrowse = nullptr;
@@ -115,6 +137,7 @@ private:
     std::array<QRadioButton *, 2> m_optProcessor{};
     std::array<LampWidget *, 7> m_lamps{};
     QProgressBar *m_progress = nullptr;
+    QLabel *m_lblStatus = nullptr;
     bool m_busy = false;
     std::function<bool()> m_mayClose;
     // Keys whose press this window saw: a release counts only after its own press.

@@ -2,18 +2,19 @@
 
 #include "app/common/FindFile.h"
 #include "app/common/FindScanner.h"
-#include "app/common/FirmwareCheck.h"
 #include "app/common/FirmwareDiscovery.h"
 #include "app/common/MainState.h"
 #include "app/common/UnfinishedUpdate.h"
 #include "app/window/MainWindow.h"
 #include "help/HTMLHelp.h"
 #include "help/HelpMenu.h"
+#include "image/FirmwareCheck.h"
 #include "platform/Dialogs.h"
 #include "platform/FileSystem.h"
 #include "platform/PortMap.h"
 #include "scanner/Scanner.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QEventLoop>
 
@@ -24,7 +25,11 @@ MainWindowHandlers::MainWindowHandlers(MainWindow &window, WindowParts parts,
                                        std::function<void()> aboutBox, std::function<void(int)> endProgram,
                                        QObject *parent)
     : QObject(parent), m_window(window), m_parts(parts), m_makeHelp(std::move(makeHelp)),
-      m_aboutBox(std::move(aboutBox)), m_endProgram(std::move(endProgram))
+      m_aboutBox(std::move(aboutBox)), m_endProgram(std::move(endProgram)),
+      // A box that asks the user is what the program waits for then: it says so itself.
+      m_status(parts.clock, [&window](const QString &text) {
+          window.setStatus(QApplication::activeModalWidget() ? QString() : text);
+      })
 {
     connect(&window, &MainWindow::portClicked, this, &MainWindowHandlers::mnuCom_Click);
     connect(&window, &MainWindow::openFileClicked, this, &MainWindowHandlers::FindFile);
@@ -34,6 +39,17 @@ MainWindowHandlers::MainWindowHandlers(MainWindow &window, WindowParts parts,
     connect(&window, &MainWindow::aboutClicked, this, &MainWindowHandlers::mnuAbout_Click);
     connect(&window, &MainWindow::viewHelpClicked, this, &MainWindowHandlers::mnuHelpViewHelp_Click);
     connect(&window, &MainWindow::keyReleased, this, &MainWindowHandlers::Form_KeyUp);
+    connect(&window, &MainWindow::searchAgainClicked, this, &MainWindowHandlers::mnuSearchAgain_Click);
+    window.setSearchAgainCheck([this] { return maySearchAgain(); });
+    // An update's waits, told by the lamps it sets.
+    connect(&window, &MainWindow::lampSet, this, [this](LampId id, Lamp colour) {
+        if (!m_status.active() || colour != Lamp::Green)
+            return;
+        if (id == LampId::Communication)
+            m_status.begin(QString::fromUtf8(kErasingFlash));
+        else if (id == LampId::FlashErase)
+            m_status.begin(QString::fromUtf8(kSendingFirmware));
+    });
     window.setCloseCheck([this] { return mayClose(); });
     connect(&window, &MainWindow::closing, this, [this] {
         sayIfLeftInBootSoftware();
@@ -54,6 +70,7 @@ FormLoadEnd MainWindowHandlers::Form_Load(const std::optional<WindowCommandLine>
         request.firmwareName = commandLine->file;
     }
     Dialogs &dialogs = m_parts.dialogs;
+    request.noScannerFound = searchRequest().noScannerFound;
     request.offerToFinish = [&dialogs](const UnfinishedUpdate &record, int) {
         return dialogs.question(record.sentence() + QLatin1String(kFinishItNow),
                                 QString::fromLatin1(kUnfinishedUpdateTitle), MessageIcon::Question,
@@ -66,16 +83,11 @@ FormLoadEnd MainWindowHandlers::Form_Load(const std::optional<WindowCommandLine>
         dialogs.message(QString::fromLatin1(text).arg(record.sentence(), record.file),
                         QString::fromLatin1(kUnfinishedUpdateTitle), MessageIcon::Exclamation);
     };
-    request.noScannerFound = [&dialogs] {
-        dialogs.message(QString::fromLatin1(kNoScannerWayBackWindow),
-                        QString::fromLatin1(kScannerNotFoundTitle), MessageIcon::Information);
-    };
     request.anotherModel = [this](const QString &text, const QString &given) {
         return m_parts.dialogs.question(text + QStringLiteral(" Go on with the %1 all the same?").arg(given),
                                         QString::fromLatin1(kFirmwareCheckTitle), MessageIcon::Exclamation);
     };
-    const StartUpResult started =
-        FormLoad(request, {state, m_cScann, m_permissionNotice, m_parts.scannerTimings});
+    const StartUpResult started = startUp(request);
     m_sFirmFile = started.sFirmFile;
     if (started.end != FormLoadEnd::Ready) {
         state.link().closePort();
@@ -88,6 +100,73 @@ FormLoadEnd MainWindowHandlers::Form_Load(const std::optional<WindowCommandLine>
     return FormLoadEnd::Ready;
 }
 
+StartUpRequest MainWindowHandlers::searchRequest()
+{
+    StartUpRequest request;
+    Dialogs &dialogs = m_parts.dialogs;
+    request.noScannerFound = [&dialogs] {
+        dialogs.message(QString::fromLatin1(kNoScannerWayBackWindow) + QLatin1String(kSearchAgainHint),
+                        QString::fromLatin1(kScannerNotFoundTitle), MessageIcon::Information);
+    };
+    return request;
+}
+
+StartUpResult MainWindowHandlers::startUp(StartUpRequest request)
+{
+    const bool searching = !request.comP || !request.scannMod;
+    if (searching)
+        m_status.begin(QString::fromUtf8(kSearchingPorts));
+    // After the search, before the port opens: the identification comes next.
+    request.beforePort = [this](int) {
+        m_status.begin(QString::fromUtf8(kWaitingForBootSoftware));
+        return true;
+    };
+    const StartUpResult started =
+        FormLoad(request, {m_parts.state, m_cScann, m_permissionNotice, m_parts.scannerTimings});
+    m_status.end();
+    return started;
+}
+
+bool MainWindowHandlers::maySearchAgain() const
+{
+    MainState &state = m_parts.state;
+    return !m_searching && !m_ending && !state.update().running() && !state.flags().bProgramming;
+}
+
+void MainWindowHandlers::mnuSearchAgain_Click()
+{
+    if (!maySearchAgain())
+        return;
+    MainState &state = m_parts.state;
+    m_searching = true;
+    // Nothing to click while the ports are tried: a click would open a port,
+    // load a file or start an update in the middle of the search. The close
+    // box stays, and ends the waits.
+    m_window.setLocked(true);
+    m_window.setBusy(true);
+    if (m_cScann)
+        m_cScann->setReceiveHandling(false);
+    // The port is closed for the search: nothing may show it as open.
+    state.link().closePort();
+    m_window.setPortTicked(0);
+    m_window.setText(LabelId::Port, QStringLiteral("None Selected"));
+    m_window.setLamp(LampId::ComStatus, Lamp::Grey);
+    const StartUpResult started = startUp(searchRequest());
+    if (m_ending)
+        return; // the window was closed meanwhile
+    m_searching = false;
+    m_sFirmFile = started.sFirmFile;
+    m_processorLoaded.reset();
+    m_window.setBusy(false);
+    m_window.setLocked(false);
+    if (started.end == FormLoadEnd::EndProgram) {
+        end(0); // the chooser's Exit
+        return;
+    }
+    if (m_cScann && m_cScann->Comm())
+        m_cScann->setReceiveHandling(true);
+}
+
 void MainWindowHandlers::mnuCom_Click(int Index)
 {
     openPortExplained(m_parts.state, m_permissionNotice, Index);
@@ -97,7 +176,8 @@ void MainWindowHandlers::FindFile()
 {
     romwright::FindFile({m_window, m_parts.dialogs, m_parts.state.flags(), m_window.processorChosen(),
                          m_parts.programFolder, &m_filter,
-                         [this](const QString &path) { m_parts.state.FileOpen(path); }});
+                         [this](const QString &path) { m_parts.state.FileOpen(path); },
+                         m_parts.state.firmwareFile(), m_parts.userDataFolder, m_parts.registry});
 }
 
 void MainWindowHandlers::optProcessor_Click(int Index)
@@ -107,13 +187,13 @@ void MainWindowHandlers::optProcessor_Click(int Index)
     // A Wexmoor's processor brings its own newest firmware; choosing the same
     // processor again keeps a file the user opened meanwhile.
     const bool barCode = state.flags().bBarCodeProcessor;
-    if ((Index != 0 && Index != 1) || m_processorLoaded == barCode ||
-        typeOfScannerForModel(m_window.text(LabelId::ScanMod)) != kWexmoor3650)
+    const ScannerFamily *family = familyShownAs(m_window.text(LabelId::ScanMod));
+    if ((Index != 0 && Index != 1) || m_processorLoaded == barCode || !family || !hasProcessors(*family))
         return;
     m_processorLoaded = barCode;
     const FirmwareChoice found = discoverFirmware(
         m_parts.files, QStringList{m_parts.programFolder, m_parts.userDataFolder} + m_parts.systemDataFolders,
-        kWexmoor3650, state.target().bTargetA, QString(), barCode);
+        family->type, state.target().bTargetA, QString(), barCode);
     m_sFirmFile = found.sFirmFile;
     if (loadDiscoveredFirmware(m_parts.files, found, m_window,
                                [this](const QString &path) { m_parts.state.FileOpen(path); }))
@@ -130,7 +210,9 @@ void MainWindowHandlers::cmdProgram_Click()
     // From here on only the bootloader dialogue reads the port.
     if (m_cScann)
         m_cScann->setReceiveHandling(false);
+    m_status.begin(QString::fromUtf8(kWaitingForBootSoftware));
     const Outcome outcome = m_parts.state.cmdProgram_Click();
+    m_status.end();
     if (endsProgram(outcome))
         end(outcome == Outcome::EndCompleted ? 0 : 1);
 }

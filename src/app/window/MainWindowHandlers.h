@@ -7,6 +7,7 @@
 #include "app/common/PortPermissionNotice.h"
 #include "app/common/WaitLetterPrompt.h"
 #include "app/common/WindowCommandLine.h"
+#include "app/window/WaitStatus.h"
 #include "scanner/ScannerTimings.h"
 
 #include <QObject>
@@ -18,11 +19,16 @@
 
 namespace romwright {
 
+// Said after "No scanner answered on the serial ports..." in the window.
+inline constexpr const char *kSearchAgainHint =
+    " A scanner that was off or not plugged in is found with Search Again in the Port menu.";
+
 class Dialogs;
 class FileSystem;
 class HTMLHelp;
 class MainState;
 class MainWindow;
+class Registry;
 class Scanner;
 class Clock;
 
@@ -36,6 +42,7 @@ struct WindowParts {
     QString userDataFolder{}; // searched for firmware after the program folder
     ScannerTimings scannerTimings{};
     QStringList systemDataFolders{}; // searched after the user's data folder
+    Registry *registry = nullptr;    // keeps the Open dialog's last folder
 };
 
 class MainWindowHandlers : public QObject {
@@ -62,6 +69,12 @@ public:
     void mnuAbout_Click();
     void mnuHelpViewHelp_Click();
     void Form_KeyUp(int KeyCode);
+    // Port > Search Again: the scanner search of start-up once more, with the
+    // window locked while it waits. Not while an update runs, nor once one
+    // has been started (the scanner may wait in its boot software then,
+    // where no search finds it; the COM entries reach it).
+    void mnuSearchAgain_Click();
+    bool maySearchAgain() const;
     // The window's close button: while an update runs the user is asked
     // first; false keeps the window open.
     bool mayClose();
@@ -74,6 +87,9 @@ public:
 
 private:
     void sayIfLeftInBootSoftware();
+    StartUpRequest searchRequest();
+    // FormLoad with the status line telling its waits.
+    StartUpResult startUp(StartUpRequest request);
     HTMLHelp &help();
     void end(int code);
 
@@ -87,10 +103,12 @@ private:
     std::unique_ptr<HTMLHelp> m_Help;
     WaitLetterPrompt m_prompt;
     PortPermissionNotice m_permissionNotice;
+    WaitStatus m_status;
     QString m_filter; // the Open dialog's filter, kept between uses
     QString m_sFirmFile;
     std::optional<bool> m_processorLoaded; // the processor whose firmware the last choice loaded
     bool m_ending = false;
+    bool m_searching = false;
 };
 
 } // namespace romwright

@@ -1,8 +1,11 @@
 #include "app/window/WidgetDialogs.h"
 
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QSplitter>
+#include <QTreeView>
 
 namespace romwright {
 
@@ -60,6 +63,8 @@ void prepare(QMessageBox &box, const QString &text, const QString &title, Messag
 
 void WidgetDialogs::message(const QString &text, const QString &title, MessageIcon icon)
 {
+    if (m_silenced)
+        return;
     QMessageBox box(m_parent);
     prepare(box, text, title, icon);
     box.setStandardButtons(QMessageBox::Ok);
@@ -69,6 +74,8 @@ void WidgetDialogs::message(const QString &text, const QString &title, MessageIc
 bool WidgetDialogs::question(const QString &text, const QString &title, MessageIcon icon,
                              DefaultAnswer defaultAnswer)
 {
+    if (m_silenced)
+        return false;
     QMessageBox box(m_parent);
     prepare(box, text, title, icon);
     box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
@@ -79,6 +86,8 @@ bool WidgetDialogs::question(const QString &text, const QString &title, MessageI
 
 QString WidgetDialogs::inputBox(const QString &prompt, const QString &title, const QString &defaultText)
 {
+    if (m_silenced)
+        return QString();
     QInputDialog box(m_parent);
     box.setWindowTitle(title.isEmpty() ? QString::fromLatin1(kApplicationTitle) : title);
     box.setLabelText(prompt);
@@ -98,18 +107,41 @@ std::unique_ptr<QFileDialog> WidgetDialogs::makeOpenDialog(QWidget *parent, cons
     dialog->setFileMode(QFileDialog::ExistingFile);
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
     if (!filter.isEmpty()) {
-        // "Description|pattern": the description is shown, the pattern matched
-        // without regard to case, as the firmware names mix both.
-        const qsizetype bar = filter.indexOf(QLatin1Char('|'));
-        const QString description = bar < 0 ? filter : filter.left(bar);
-        const QString pattern = bar < 0 ? QString() : filter.mid(bar + 1);
-        dialog->setNameFilter(QStringLiteral("%1 (%2)").arg(description, caseBlindPattern(pattern)));
+        // "Description|pattern;pattern|Description|pattern...": each
+        // description is shown, its patterns matched without regard to case,
+        // as the firmware names mix both.
+        const QStringList parts = filter.split(QLatin1Char('|'));
+        QStringList filters;
+        for (qsizetype i = 0; i < parts.size(); i += 2) {
+            QStringList patterns;
+            for (const QString &pattern : parts.value(i + 1).split(QLatin1Char(';'), Qt::SkipEmptyParts))
+                patterns << caseBlindPattern(pattern.trimmed());
+            filters << QStringLiteral("%1 (%2)").arg(parts[i], patterns.join(QLatin1Char(' ')));
+        }
+        dialog->setNameFilters(filters);
+    }
+    // Name, size, type and date in full: the columns grow to their contents
+    // whenever a folder has been read.
+    dialog->setViewMode(QFileDialog::Detail);
+    dialog->resize(760, 440);
+    // Room for the places' names beside the list.
+    if (auto *splitter = dialog->findChild<QSplitter *>(QStringLiteral("splitter")))
+        splitter->setSizes({170, 590});
+    if (auto *model = dialog->findChild<QFileSystemModel *>()) {
+        QFileDialog *shown = dialog.get();
+        QObject::connect(model, &QFileSystemModel::directoryLoaded, shown, [shown] {
+            if (auto *view = shown->findChild<QTreeView *>(QStringLiteral("treeView")))
+                for (int column = 0; column < view->model()->columnCount(view->rootIndex()); ++column)
+                    view->resizeColumnToContents(column);
+        });
     }
     return dialog;
 }
 
 QString WidgetDialogs::openFile(const QString &title, const QString &filter, const QString &initialFolder)
 {
+    if (m_silenced)
+        return QString();
     auto dialog = makeOpenDialog(m_parent, title, filter, initialFolder);
     if (dialog->exec() != QDialog::Accepted)
         return QString();
@@ -119,6 +151,8 @@ QString WidgetDialogs::openFile(const QString &title, const QString &filter, con
 
 std::optional<QString> WidgetDialogs::chooseScanner()
 {
+    if (m_silenced)
+        return std::nullopt;
     if (!m_chooser)
         return QString();
     return m_chooser(m_parent);

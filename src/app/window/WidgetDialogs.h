@@ -31,6 +31,10 @@ public:
     std::optional<QString> chooseScanner() override;
 
     void setParent(QWidget *parent) { m_parent = parent; }
+    // Once the program is ending no box opens any more: a wait cut short
+    // (the window closed during start-up) must not bring one up after the
+    // window has gone. Questions answer No, the rest nothing.
+    void silence() { m_silenced = true; }
     void setChooser(Chooser chooser) { m_chooser = std::move(chooser); }
 
     // The Open dialog as openFile shows it, for a look at what it lists.
@@ -40,6 +44,7 @@ public:
 private:
     QPointer<QWidget> m_parent;
     Chooser m_chooser;
+    bool m_silenced = false;
 };
 
 } // namespace romwright

@@ -19,6 +19,7 @@
 #include <QIcon>
 
 #include <cstdio>
+#include <optional>
 
 namespace romwright {
 
@@ -71,10 +72,15 @@ int runWindow(int &argc, char **argv, const QString &trace)
     // have been told to return, so the stack unwinds to exec() below, which
     // then answers the code. The port is closed by then (EXIT, the window's
     // unload, the end of a route), and in any case by its owner, state.
-    auto endProgram = [&window](int code) {
+    // Before exec() runs (the window closed during start-up) exit() does
+    // nothing; the code is kept for the return below.
+    std::optional<int> endedWith;
+    auto endProgram = [&window, &dialogs, &endedWith](int code) {
         window.hide();
+        dialogs.silence();
         const int signal = TerminationSignals::lastCaught();
-        QCoreApplication::exit(signal != 0 ? TerminationSignals::exitStatus(signal) : code);
+        endedWith = signal != 0 ? TerminationSignals::exitStatus(signal) : code;
+        QCoreApplication::exit(*endedWith);
     };
 
     WidgetHelpViewer helpViewer(dialogs);
@@ -90,14 +96,25 @@ int runWindow(int &argc, char **argv, const QString &trace)
     });
 
     MainWindowHandlers frm(
-        window, {state, clock, files, dialogs, folder, userFolder, {}, systemFolders}, makeHelp,
-        [&] { showAbout(&window, dialogs, *registry); }, endProgram);
-    if (frm.Form_Load(parseWindowCommandLine(arguments)) == FormLoadEnd::EndProgram)
+        window, {state, clock, files, dialogs, folder, userFolder, {}, systemFolders, registry.get()},
+        makeHelp, [&] { showAbout(&window, dialogs, *registry); }, endProgram);
+    // The window shows at once, locked, its status line telling start-up's
+    // waits (the search, the boot software's greeting); only the close box
+    // answers meanwhile, and it ends the waits.
+    window.centre();
+    window.setLocked(true);
+    window.setBusy(true);
+    window.show();
+    QCoreApplication::processEvents(); // painted before the first wait
+    const FormLoadEnd loaded = frm.Form_Load(parseWindowCommandLine(arguments));
+    window.setBusy(false);
+    window.setLocked(false);
+    if (loaded == FormLoadEnd::EndProgram)
         return 0;
     if (const int signal = TerminationSignals::lastCaught())
         return TerminationSignals::exitStatus(signal); // during the start-up, before exec() could take it
-    window.centre();
-    window.show();
+    if (endedWith)
+        return *endedWith;
     const int status = QApplication::exec();
     if (transcript.traceFailed())
         std::fprintf(stderr, "romwright: warning: the trace %s could not be written whole\n",

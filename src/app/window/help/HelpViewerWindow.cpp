@@ -135,7 +135,8 @@ HelpViewerWindow::HelpViewerWindow(std::unique_ptr<ChmArchive> archive, QWidget 
             return;
         // Mark the first place the searched word stands on the page.
         for (const QString &word : m_searchWords) {
-            if (m_browser->find(word))
+            // "fails" found the page by "failed": mark the shared stem then.
+            if (m_browser->find(word) || m_browser->find(HelpSearchIndex::stem(word)))
                 break;
         }
     });

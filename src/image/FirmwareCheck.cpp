@@ -1,39 +1,16 @@
-#include "app/common/FirmwareCheck.h"
+#include "image/FirmwareCheck.h"
 
 #include "image/FileOpen.h"
-#include "scanner/ScannerModel.h"
 
 namespace romwright {
 
 namespace {
 
-FirmwareFamily familyOf(int typeOfScanner)
+// The family's model as shown ("Halvern 1450"); empty for none.
+QString modelName(int family)
 {
-    switch (typeOfScanner) {
-    case kJorlith750:
-        return FirmwareFamily::Jorlith;
-    case kHalvern1450:
-        return FirmwareFamily::Halvern;
-    case kWexmoor3650:
-        return FirmwareFamily::Wexmoor;
-    default:
-        return FirmwareFamily::Unknown;
-    }
-}
-
-QString modelName(FirmwareFamily family)
-{
-    switch (family) {
-    case FirmwareFamily::Halvern:
-        return QStringLiteral("Halvern 1450");
-    case FirmwareFamily::Jorlith:
-        return QStringLiteral("Jorlith 750");
-    case FirmwareFamily::Wexmoor:
-        return QStringLiteral("Wexmoor 3650");
-    case FirmwareFamily::Unknown:
-        break;
-    }
-    return QString();
+    const ScannerFamily *f = familyOfType(family);
+    return f ? latin1(f->shown) : QString();
 }
 
 QString bootText(bool rows128)
@@ -51,9 +28,9 @@ QString processorText(bool barCode)
 QString namedFor(const FirmwareKind &kind)
 {
     const QString model = modelName(kind.family);
-    if (kind.family == FirmwareFamily::Wexmoor && kind.processor != WexmoorProcessor::Any)
+    if (kind.processor != Processor::Any)
         return QStringLiteral("the %1 processor of the %2")
-            .arg(processorText(kind.processor == WexmoorProcessor::BarCode), model);
+            .arg(processorText(kind.processor == Processor::BarCode), model);
     if (kind.boot != BootSoftware::Any)
         return QStringLiteral("the %1 with %2").arg(model, bootText(kind.boot == BootSoftware::Rows128));
     return QStringLiteral("the ") + model;
@@ -67,9 +44,9 @@ QString dataFor(const FirmwareKind &kind, bool rows128)
     return QStringLiteral("a scanner with another flash layout");
 }
 
-QString attachedWithBoot(FirmwareFamily family, bool rows128)
+QString attachedWithBoot(int family, bool rows128)
 {
-    const QString model = family == FirmwareFamily::Unknown ? QStringLiteral("scanner") : modelName(family);
+    const QString model = family == kNotDetected ? QStringLiteral("scanner") : modelName(family);
     return QStringLiteral("a %1 with %2").arg(model, bootText(rows128));
 }
 
@@ -81,12 +58,11 @@ FirmwareVerdict ask(const QString &name, const QString &meantFor, const QString 
 }
 
 // Asked by the model when it is known: "Program it into the Halvern 1450 anyway?"
-FirmwareVerdict askNaming(const QString &text, FirmwareFamily attached)
+FirmwareVerdict askNaming(const QString &text, int attached)
 {
     return {FirmwareVerdict::Kind::Ask, text,
-            attached == FirmwareFamily::Unknown
-                ? QString::fromLatin1(kProgramAnyway)
-                : QString::fromLatin1(kProgramIntoAnyway).arg(modelName(attached))};
+            attached == kNotDetected ? QString::fromLatin1(kProgramAnyway)
+                                     : QString::fromLatin1(kProgramIntoAnyway).arg(modelName(attached))};
 }
 
 FirmwareKind asKind(const ReleaseKind &release)
@@ -104,7 +80,7 @@ QString firmwareMeantFor(const FirmwareKind &kind)
 {
     if (kind.loader)
         return QStringLiteral("no scanner: it is a loader that the update sends by itself");
-    if (kind.family != FirmwareFamily::Unknown)
+    if (kind.family != kNotDetected)
         return namedFor(kind);
     const bool fits64 = kind.fit64 == ContentFit::Fits, fits128 = kind.fit128 == ContentFit::Fits;
     if (fits64 != fits128)
@@ -123,22 +99,22 @@ FirmwareVerdict checkFirmware(const QString &fileName, const FirmwareKind &kind,
         return {FirmwareVerdict::Kind::Refuse,
                 QString::fromLatin1(kNothingToWriteMessage).arg(name, bootText(rows128))};
 
-    const FirmwareFamily attached = familyOf(scanner.typeOfScanner);
+    const ScannerType attached =
+        familyOfType(scanner.typeOfScanner) ? ScannerType(scanner.typeOfScanner) : kNotDetected;
     // A release renamed or linked under another release's name still names itself inside.
     const ReleaseKind named = releaseKind(name);
-    if (named.family != FirmwareFamily::Unknown && !releaseKindsAgree(named, kind.header))
+    if (named.family != kNotDetected && !releaseKindsAgree(named, kind.header))
         return askNaming(QString::fromLatin1(kNameAndHeaderDisagreeMessage)
                              .arg(name, namedFor(kind), kind.headerText, namedFor(asKind(kind.header))),
                          attached);
-    if (kind.family != FirmwareFamily::Unknown && attached != FirmwareFamily::Unknown &&
-        kind.family != attached)
+    if (kind.family != kNotDetected && attached != kNotDetected && kind.family != attached)
         return ask(name, namedFor(kind), QStringLiteral("a ") + modelName(attached));
-    // A Wexmoor file goes to one processor; the request names the chosen one.
-    const bool fileBarCode = kind.processor == WexmoorProcessor::BarCode;
-    if (kind.processor != WexmoorProcessor::Any && fileBarCode != scanner.bBarCodeProcessor)
+    // A file for one of two processors; the request names the chosen one.
+    const bool fileBarCode = kind.processor == Processor::BarCode;
+    if (kind.processor != Processor::Any && fileBarCode != scanner.bBarCodeProcessor)
         return ask(name, namedFor(kind),
-                   QStringLiteral("a Wexmoor 3650 whose %1 processor is to be updated")
-                       .arg(processorText(scanner.bBarCodeProcessor)));
+                   QStringLiteral("a %1 whose %2 processor is to be updated")
+                       .arg(modelName(kind.family), processorText(scanner.bBarCodeProcessor)));
     if (!scanner.bTargetA)
         return {};
 
@@ -146,7 +122,7 @@ FirmwareVerdict checkFirmware(const QString &fileName, const FirmwareKind &kind,
         return ask(name, namedFor(kind), attachedWithBoot(attached, rows128));
     if (kind.fit(rows128) == ContentFit::Outside)
         return ask(name, dataFor(kind, rows128), attachedWithBoot(attached, rows128));
-    if (kind.family == FirmwareFamily::Unknown)
+    if (kind.family == kNotDetected)
         return askNaming(QString::fromLatin1(kNotSaidMessage).arg(name), attached);
     return {};
 }
