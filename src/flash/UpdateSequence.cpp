@@ -94,7 +94,9 @@ Outcome UpdateSequence::cmdProgram_Click(const FirmwareSet &firmware)
     m_transfer.clearFailedBlock();
     const Outcome outcome = click(firmware);
     if (outcome == Outcome::EndCompleted && askIdentity) {
-        // The firmware restarts at its own rate: the bootloader's port is done.
+        // The flash is written and acknowledged whatever the answer; the
+        // firmware restarts at its own rate: the bootloader's port is done.
+        m_phase = UpdatePhase::Completed;
         m_link.closePort();
         m_events.answeredAfterUpdate(identityAfterUpdate());
     }

@@ -268,6 +268,7 @@ TEST(UpdateTiming, TheRestartedScannerIsAskedUntilItAnswersOrTenSecondsPass)
         QStringList asked;
         r.update.askIdentity = [&]() -> std::optional<QString> {
             EXPECT_FALSE(r.port.portOpen());
+            EXPECT_EQ(r.update.phase(), UpdatePhase::Completed); // closing now interrupts nothing
             asked << QString::number(r.clock.now().count());
             r.clock.pause(200ms);
             if (asked.size() == c.answersAt)
