@@ -25,6 +25,10 @@ int runConsole(const QStringList &arguments, ConsoleReport &report);
 int runHistory(const QStringList &arguments);
 QString historyUsage();
 
+// romwright --list-ports [--json]: the ports, their devices and who may open them.
+int runListPorts(const QStringList &arguments);
+QString listPortsUsage();
+
 // The window; arguments are the window's own command line (file,port,model).
 // trace names the file every byte on the line is written to (empty: none).
 int runWindow(int &argc, char **argv, const QString &trace = {});

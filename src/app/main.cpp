@@ -38,7 +38,7 @@ QString fullUsage()
 {
     using namespace romwright;
     return windowUsage() + QLatin1Char('\n') + consoleUsage() + QLatin1Char('\n') + infoUsage() +
-           QLatin1Char('\n') + historyUsage() +
+           QLatin1Char('\n') + historyUsage() + QLatin1Char('\n') + listPortsUsage() +
            QStringLiteral("\n"
                           "  -h, --help         this text\n"
                           "  --version          the program's version\n");
@@ -135,7 +135,8 @@ int main(int argc, char **argv)
     const bool info = hasOption(argc, argv, "--info");
     const bool console = hasOption(argc, argv, "--console");
     const bool history = hasOption(argc, argv, "--history");
-    if (!info && !console && !history) {
+    const bool listPorts = hasOption(argc, argv, "--list-ports");
+    if (!info && !console && !history && !listPorts) {
         const std::optional<QString> trace = takeTrace(argc, argv);
         if (!trace) {
             std::fprintf(stderr, "romwright: --trace takes the path of the file to write\n%s",
@@ -161,6 +162,8 @@ int main(int argc, char **argv)
         return runInfo(arguments);
     if (history && !console)
         return runHistory(arguments);
+    if (listPorts && !console)
+        return runListPorts(arguments);
     const ParsedConsoleOptions parsed = parseConsoleOptions(arguments);
     if (parsed.options && parsed.options->severalScanners())
         return runSeveralScanners(*parsed.options);

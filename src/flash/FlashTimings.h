@@ -30,6 +30,11 @@ struct FlashTimings {
     ms afterFinalR{2000};     // the bootloader restarts the firmware
     ms afterPowerCycle{2000}; // the new bootloader comes up
 
+    // After the final "R": how long the new firmware has to answer its
+    // identity, and the rest between two questions.
+    ms answerBound{10000};
+    ms askAgain{500};
+
     // All values multiplied by factor; pauses of 1..3 ms stay at least 1 ms.
     FlashTimings scaled(double factor) const
     {
@@ -52,6 +57,8 @@ struct FlashTimings {
         t.afterLowerZ = s(afterLowerZ);
         t.afterFinalR = s(afterFinalR);
         t.afterPowerCycle = s(afterPowerCycle);
+        t.answerBound = s(answerBound);
+        t.askAgain = s(askAgain);
         return t;
     }
 };

@@ -108,6 +108,9 @@ public:
     virtual void passDone(Pass) {}
     // The new boot software waits for a power cycle; false ends the update.
     virtual bool powerCycle() { return true; }
+    // After a completed update: what the restarted scanner answered when
+    // asked its identity (its model's name), nullopt when it did not answer.
+    virtual void answeredAfterUpdate(const std::optional<QString> &) {}
     // The program must end (completion, time-out, stall, lost line, ...);
     // failure is set for every end but the completion.
     virtual void ended(Outcome, UpdatePhase, const std::optional<UpdateFailure> &) {}

@@ -2,6 +2,7 @@
 
 #include "flash/BlockRecords.h"
 #include "image/FlashLayout.h"
+#include "platform/Clock.h"
 
 #include <algorithm>
 
@@ -92,6 +93,13 @@ Outcome UpdateSequence::cmdProgram_Click(const FirmwareSet &firmware)
     m_link.clearLastEnd();
     m_transfer.clearFailedBlock();
     const Outcome outcome = click(firmware);
+    if (outcome == Outcome::EndCompleted && askIdentity) {
+        // The flash is written and acknowledged whatever the answer; the
+        // firmware restarts at its own rate: the bootloader's port is done.
+        m_phase = UpdatePhase::Completed;
+        m_link.closePort();
+        m_events.answeredAfterUpdate(identityAfterUpdate());
+    }
     if (ended)
         ended(outcome);
     if (outcome == Outcome::EndCompleted) {
@@ -102,6 +110,25 @@ Outcome UpdateSequence::cmdProgram_Click(const FirmwareSet &firmware)
         announceEnd(outcome);
     m_running = false;
     return outcome;
+}
+
+std::optional<QString> UpdateSequence::identityAfterUpdate()
+{
+    Clock &clock = m_link.clock();
+    const FlashTimings &t = m_link.timings();
+    const Clock::ms deadline = clock.now() + t.answerBound;
+    // Each question waits for its answer; between two the event loop runs
+    // (a signal ends the wait) while the firmware comes up.
+    while (!clock.waitsEnded()) {
+        if (std::optional<QString> name = askIdentity())
+            return name;
+        if (clock.now() >= deadline)
+            break;
+        const Clock::ms next = std::min(clock.now() + t.askAgain, deadline);
+        while (clock.now() < next && !clock.waitsEnded())
+            clock.sleep(next);
+    }
+    return std::nullopt;
 }
 
 void UpdateSequence::announceEnd(Outcome end)

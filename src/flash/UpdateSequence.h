@@ -53,6 +53,12 @@ public:
     // what an interruption from there on needs to be finished is recorded.
     std::function<void(char boot)> beforeChange;
 
+    // One question of the restarted scanner's identity, with the port closed:
+    // the name its new firmware answers with, nullopt when it does not. After
+    // a completed update it is asked until it answers or answerBound has
+    // passed, askAgain apart. Unset, nothing is asked.
+    std::function<std::optional<QString>()> askIdentity;
+
     // Called as the click's update comes to its end, with its outcome,
     // before that end is told (the window's message waits for the user).
     std::function<void(Outcome)> ended;
@@ -72,6 +78,7 @@ private:
     UpdateFailure failureHere() const;
     Outcome programFirmware(const FirmwareSet &firmware, bool blocks128);
     Outcome awaitGreetingAndProgram(const FirmwareSet &firmware);
+    std::optional<QString> identityAfterUpdate();
 
     BootloaderLink &m_link;
     UpdateEvents &m_events;

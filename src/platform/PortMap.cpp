@@ -86,6 +86,25 @@ QString PortMap::ignoredDevicesNote() const
         .arg(QLatin1String(kPortsVariable), QString::number(m_ignored));
 }
 
+int PortMap::portOf(const QString &device) const
+{
+    if (device.isEmpty())
+        return 0;
+    // Resolved: a by-id link and the ttyUSB it points at are one device.
+    auto same = [](const QString &a, const QString &b) {
+        if (a.compare(b, Qt::CaseInsensitive) == 0 && a.startsWith(QLatin1String("COM"), Qt::CaseInsensitive))
+            return true;
+        if (a == b)
+            return true;
+        const QString ca = QFileInfo(a).canonicalFilePath(), cb = QFileInfo(b).canonicalFilePath();
+        return !ca.isEmpty() && ca == cb;
+    };
+    for (int n = kFirstPort; n <= kLastPort; ++n)
+        if (!m_devices[std::size_t(n - 1)].isEmpty() && same(device, m_devices[std::size_t(n - 1)]))
+            return n;
+    return 0;
+}
+
 QString PortMap::device(int port) const
 {
     if (port < kFirstPort || port > kLastPort)

@@ -11,6 +11,18 @@
 
 namespace romwright {
 
+// What the system knows of the device behind a port; empty where it knows nothing.
+struct PortDetails {
+    QString vendorId;  // USB, four hex digits
+    QString productId; // USB, four hex digits
+    QString serialNumber;
+    QString description;
+};
+
+// The system's knowledge of device (or of the device a link points at).
+// Each system's transport unit defines it, beside its serial port.
+PortDetails portDetails(const QString &device);
+
 class PortMap {
 public:
     static constexpr int kFirstPort = 1;
@@ -34,6 +46,9 @@ public:
 
     // The device of port n, "" for a number without one or out of range.
     QString device(int port) const;
+    // The number of the port whose device is device, or a link to the same
+    // file (/dev/serial/by-id/...); COM names in any case. 0 for none.
+    int portOf(const QString &device) const;
 
     // How many devices the list named beyond port 16, and what the user is
     // told of them once at start-up ("" for none): a 17th device would

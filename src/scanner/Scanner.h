@@ -86,8 +86,13 @@ public:
     // asks, on a port of like's kind (like itself is not touched). Nothing
     // when it does not answer or answers from its boot software, which cannot
     // name the model; a Jorlith in its compatibility mode is a Jorlith 750.
-    // Nothing else is sent, and the port is left closed.
-    std::optional<FoundScanner> identityOn(const SerialPort &like, qint16 n);
+    // Nothing else is sent, and the port is left closed. onlyType other than
+    // kNotDetected asks at that model's rates alone; the answer may still
+    // name another model.
+    // bootPrompt, when given, receives the prompt letter ('Q', 'A') of a
+    // scanner that answered from its boot software, else 0.
+    std::optional<FoundScanner> identityOn(const SerialPort &like, qint16 n, qint32 onlyType = kNotDetected,
+                                           char *bootPrompt = nullptr);
 
     // Queues and sends the commands of index lCommand for the detected model;
     // the answer to the last of them, or "" when nothing was answered.

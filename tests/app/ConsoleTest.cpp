@@ -10,6 +10,8 @@
 #include <gtest/gtest.h>
 #include <optional>
 
+#include <sys/stat.h>
+
 using namespace romwright::test;
 
 TEST(Console, ExitStatusAndWhatItSays)
@@ -19,6 +21,9 @@ TEST(Console, ExitStatusAndWhatItSays)
         QStringLiteral("Choose Your Scanner: 1 Halvern 1450, 2 Jorlith 750, 3 Wexmoor 3650, 0 Exit?");
     const QString done =
         QStringLiteral("Romwright: The firmware update is complete. The Romwright will now exit.");
+    const QString afterUpdate = QStringLiteral(
+        "romwright: The scanner did not answer after the update. Switch it off and on; if it still does not "
+        "answer, run the update again.\n");
     struct Case {
         const char *name;
         QStringList sim; // empty: no simulator
@@ -56,7 +61,8 @@ TEST(Console, ExitStatusAndWhatItSays)
         {"no file: the newest for the model, in any spelling", {"--boot", "Q"}, "%1",
          {"--port", "1", "--model", "HALVERN"}, 0,
          {"Port: green\n", "Firmware file: Hlv1450ver5_9.s19\n", "File: green\n", "Communication: green\n",
-          "Flash erase complete: green\n", "Firmware:  50%", "Firmware: 100%", "Updating: green\n", "Program: green\n"},
+          "Flash erase complete: green\n", "Firmware:  50%", "Firmware: 100%", "Updating: green\n", "Program: green\n",
+          "will now exit.\n", "The scanner answers as Halvern 1450.\n"},
          {}},
         // An administrator's folder for every user; a relative entry is no folder.
         {"no file: firmware and loaders from the machine's data folder", {"--boot", "Q"}, "%1",
@@ -101,7 +107,10 @@ TEST(Console, ExitStatusAndWhatItSays)
         {"another model on the port given", {"--model", "halvern"}, "%1", {"--port", "1", "--model", "jorlith", "--yes"}, 1,
          {}, {"romwright: The scanner on port 1 answers as Halvern 1450, not Jorlith 750. The scanner was not changed.\n"}},
         {"a silent scanner, taken as named", {"--silent"}, "%1", {"--port", "1", "--model", "jorlith"}, 0,
-         {"Firmware file: JL750Ver6_0.s19\n", "Program: green"}, {}},
+         {"Firmware file: JL750Ver6_0.s19\n", "Program: green"}, {afterUpdate}},
+        // The new firmware does not start: a warning, but the flash was written and acknowledged.
+        {"no answer after the update", {"--boot", "Q", "--silent-after-update"}, "%1", halvern1, 0,
+         {"Program: green\n"}, {afterUpdate}},
         // Without --port the ports are searched and the chooser asks on the terminal.
         {"found on port 2, its newest firmware", {"--model", "jorlith"}, ",%1", {}, 0,
          {"Scanner: Jorlith 750 on port 2\n", "Firmware file: JL750Ver6_0.s19\n"}, {}},
@@ -192,4 +201,114 @@ TEST(Console, AnUpdateGoesOnToItsEndWhenItsOutputIsClosed)
     EXPECT_EQ(romwright.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(romwright.exitCode(), 0);
     EXPECT_TRUE(sim.waitForExit(std::chrono::seconds(5)));
+}
+// --check finds the scanner and says what an update would do; the scanner
+// hears its identity query and nothing else, whether the update would go
+// ahead or not.
+TEST(Console, CheckSaysWhatAnUpdateWouldDoAndSendsOnlyTheIdentityQuery)
+{
+    const struct {
+        const char *name;
+        QStringList sim;
+        QString ports;
+        QStringList args;
+        int exitCode;
+        QStringList out; // in standard output, in this order
+    } cases[] = {
+        {"running firmware, the route not known",
+         {"--model", "halvern"},
+         "%1",
+         {"--port", "1", "--model", "halvern"},
+         0,
+         {"Check: the scanner on port 1 answers as Halvern 1450; nothing was changed.\nModel: Halvern 1450\n",
+          "Hlv1450ver5_9.s19\nSHA-256: ", "Blocks to send: ", "Route: chosen by the boot software's greeting",
+          "The update would go ahead.\n"}},
+        {"found waiting in its boot software",
+         {"--boot-prompt", "A"},
+         ",%1",
+         {"--model", "halvern"},
+         0,
+         {"Check: the scanner on port 2 waits in its boot software (\"A\")", "Hlv1450Uver6_0.s19\n",
+          "Route: the firmware pass of the 128-byte boot software"}},
+        {"a file for the other boot software",
+         {"--boot-prompt", "A"},
+         "%1",
+         {"--port", "1", "--model", "halvern", "--file", kHalvernSample},
+         1,
+         {}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        SimProcess sim(c.sim);
+        ASSERT_TRUE(sim.isReady()) << qPrintable(sim.errorText());
+        const ConsoleRun run =
+            runRomwright(QStringList{"--console", "--check"} + c.args, c.ports.arg(sim.link()));
+        EXPECT_EQ(run.exitCode, c.exitCode) << qPrintable(run.out + run.err);
+        qsizetype at = 0;
+        for (const QString &text : c.out) {
+            const qsizetype next = run.out.indexOf(text, at);
+            EXPECT_GE(next, 0) << qPrintable(text) << qPrintable(run.out);
+            at = next < 0 ? at : next + text.size();
+        }
+        sim.stop();
+        QStringList heard;
+        for (const QString &line : sim.transcript().split(QLatin1Char('\n')))
+            if (line.simplified().section(QLatin1Char(' '), 1, 1) == QLatin1String("in"))
+                heard << line.simplified().section(QLatin1Char(' '), 2, 2);
+        EXPECT_FALSE(heard.isEmpty());
+        EXPECT_EQ(heard.join(QLatin1Char(' ')).replace(QLatin1String("0x56 0x0D 0x0A"), QString()).trimmed(),
+                  QString())
+            << qPrintable(heard.join(QLatin1Char(' ')));
+    }
+}
+
+// --list-ports as a user who may open one terminal, finds another held and
+// may not open the third; then an update on a port named by a link to its
+// device, as /dev/serial/by-id/... names an adapter.
+TEST(Console, ListPortsAndAPortNamedByItsDevice)
+{
+    SimProcess free, held, forbidden;
+    for (const SimProcess *sim : {&free, &held, &forbidden})
+        ASSERT_TRUE(sim->isReady()) << qPrintable(sim->errorText());
+    const QString ports = free.terminal() + "," + held.terminal() + "," + forbidden.terminal();
+    if (const QString setpriv = setprivProgram(); !setpriv.isEmpty()) {
+        for (const SimProcess *sim : {&free, &held})
+            ASSERT_EQ(::chmod(sim->terminal().toLocal8Bit().constData(), 0666), 0);
+        SimClient holder(held.link());
+        ASSERT_TRUE(holder.isOpen());
+        for (const bool json : {false, true}) {
+            const ConsoleRun run =
+                runRomwright(QStringList{"--list-ports"} + (json ? QStringList{"--json"} : QStringList{}),
+                             ports, {}, QStringLiteral("0.05"), setpriv);
+            EXPECT_EQ(run.exitCode, 0);
+            const QString expected =
+                json ? QStringLiteral("{\"description\":\"\",\"device\":\"%1\",\"port\":1,\"productId\":\"\","
+                                      "\"serialNumber\":\"\",\"state\":\"free\",\"vendorId\":\"\"}\n")
+                               .arg(free.terminal()) +
+                           QStringLiteral(
+                               "{\"description\":\"\",\"device\":\"%1\",\"port\":2,\"productId\":\"\","
+                               "\"serialNumber\":\"\",\"state\":\"held\",\"vendorId\":\"\"}\n")
+                               .arg(held.terminal()) +
+                           QStringLiteral(
+                               "{\"description\":\"\",\"device\":\"%1\",\"port\":3,\"productId\":\"\","
+                               "\"serialNumber\":\"\",\"state\":\"forbidden\",\"vendorId\":\"\"}\n")
+                               .arg(forbidden.terminal())
+                     : QStringLiteral(" 1  %1  free\n 2  %2  held\n 3  %3  forbidden\n")
+                           .arg(free.terminal(), held.terminal(), forbidden.terminal());
+            EXPECT_EQ(run.out, expected) << qPrintable(run.err);
+        }
+    }
+    // The link resolves to port 3's device: the update goes there.
+    QTemporaryDir byId;
+    const QString link = byId.filePath(QStringLiteral("usb-Adapter_A1-if00-port0"));
+    ASSERT_TRUE(QFile::link(forbidden.terminal(), link));
+    const ConsoleRun run =
+        runRomwright({"--console", "--port", link, "--model", "halvern", "--file", kHalvernSample}, ports);
+    EXPECT_EQ(run.exitCode, 0) << qPrintable(run.out + run.err);
+    EXPECT_TRUE(run.out.contains(QLatin1String("The scanner answers as Halvern 1450.\n")))
+        << qPrintable(run.out);
+    EXPECT_TRUE(forbidden.waitForExit(std::chrono::seconds(5)));
+    EXPECT_EQ(runRomwright({"--console", "--port", "1," + byId.filePath("none")}, ports)
+                  .err.count("is none of the ports"),
+              1);
 }

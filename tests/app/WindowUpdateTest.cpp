@@ -27,7 +27,9 @@ using romwright::test::SimProcess;
 
 namespace {
 
-const QString kComplete = QStringLiteral("The firmware update is complete. The Romwright will now exit.");
+// The restarted scanner's answer follows the completion.
+const QString kComplete = QStringLiteral(
+    "The firmware update is complete. The Romwright will now exit.\n\nThe scanner answers as Halvern 1450.");
 
 // The window over a real serial port, the simulator as COM1.
 struct SimRig : test::WindowRig {
@@ -226,6 +228,7 @@ TEST(WindowUpdate, FoundScannerProgrammedThroughTheWindow)
     const QJsonObject logged = QJsonDocument::fromJson(lines.front()).object();
     EXPECT_EQ(logged.value(QLatin1String("file")), test::sampleDir() + QStringLiteral("/Hlv1450Uver6_0.s19"));
     EXPECT_EQ(logged.value(QLatin1String("boot")), QLatin1String("Q"));
+    EXPECT_EQ(logged.value(QLatin1String("answersAs")), QLatin1String("Halvern 1450"));
     // After "z" only the route's own bytes: no request, no switch to 19200, no
     // broken record. Only what the program sent counts: the scanner's chatter
     // once the port is closed crosses at whatever rate the line was left at.

@@ -243,3 +243,41 @@ TEST(UpdateSequence, TimeOutCountsFromStartUpDecideWhetherTheFirstMissEndsThePro
                       .arg(QLatin1Char(c.bTargetA ? 'A' : 'Q')));
     }
 }
+
+// After the final "R" and its 2,000 ms the restarted scanner is asked its
+// identity (each question 200 ms here), 500 ms apart, until it answers or
+// 10 s have passed; the port is closed by then. No answer is a warning
+// after the completion, not a failure.
+TEST(UpdateTiming, TheRestartedScannerIsAskedUntilItAnswersOrTenSecondsPass)
+{
+    const QString complete = QLatin1String(messages::kComplete) + QStringLiteral("\n\n");
+    const struct {
+        int answersAt; // the question it answers, 0: none
+        const char *asked;
+        int endsAt;
+        QString message;
+    } cases[] = {
+        {1, "6509", 6709, complete + QStringLiteral("The scanner answers as Halvern 1450.")},
+        {3, "6509 7209 7909", 8109, complete + QStringLiteral("The scanner answers as Halvern 1450.")},
+        {0, "6509 7209 7909 8609 9309 10009 10709 11409 12109 12809 13509 14209 14909 15609 16309", 16509,
+         complete + QLatin1String(messages::kNoAnswerAfterUpdate)},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.answersAt);
+        LinkRig r;
+        QStringList asked;
+        r.update.askIdentity = [&]() -> std::optional<QString> {
+            EXPECT_FALSE(r.port.portOpen());
+            EXPECT_EQ(r.update.phase(), UpdatePhase::Completed); // closing now interrupts nothing
+            asked << QString::number(r.clock.now().count());
+            r.clock.pause(200ms);
+            if (asked.size() == c.answersAt)
+                return QStringLiteral("Halvern 1450");
+            return std::nullopt;
+        };
+        EXPECT_EQ(r.click(), Outcome::EndCompleted);
+        EXPECT_EQ(asked.join(QLatin1Char(' ')), QLatin1String(c.asked));
+        EXPECT_EQ(r.clock.now().count(), c.endsAt);
+        EXPECT_EQ(r.message(), c.message);
+    }
+}

@@ -152,8 +152,9 @@ TEST(DetectScanner, IdentityOnOnePortNamesOnlyAModelTheScannerAnswersAs)
     const struct {
         const char *what;
         FakeDevice device;
-        const char *name; // "": taken as named
-        int endsAt;       // ms
+        const char *name;           // "": taken as named
+        int endsAt;                 // ms
+        qint32 only = kNotDetected; // asked at this model's rates alone
     } cases[] = {
         {"Halvern at 38400", answersAt("38400", "HLV 1450OK\r\n"), "Halvern 1450", 200},
         {"Wexmoor by row 5", answersAt("38400", "WX 3650OK\r\n"), "Wexmoor 3650", 1000},
@@ -162,12 +163,17 @@ TEST(DetectScanner, IdentityOnOnePortNamesOnlyAModelTheScannerAnswersAs)
         {"silent", answersAt("38400", ""), "", 1000},
         {"held by another program", held, "", 0},
         {"will not open", missing, "", 0}, // asked once, no wait
+        // After an update: once a rate of the model, any model's answer taken.
+        {"Wexmoor at the Halvern's rates", answersAt("38400", "WX 3650OK\r\n"), "Wexmoor 3650", 200,
+         kHalvern1450},
+        {"silent at the Halvern's rates", answersAt("38400", ""), "", 400, kHalvern1450},
+        {"silent at the Wexmoor's rate", answersAt("38400", ""), "", 200, kWexmoor3650},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
         ScannerRig d;
         d.port.devices = {{4, c.device}};
-        const std::optional<FoundScanner> answered = d.scanner.identityOn(d.port, 4);
+        const std::optional<FoundScanner> answered = d.scanner.identityOn(d.port, 4, c.only);
         EXPECT_EQ(answered ? answered->name : QString(), QLatin1String(c.name));
         EXPECT_EQ(answered ? answered->typeOfScanner : kNotDetected, outcomeOf(*c.name ? c.name : "").second);
         EXPECT_EQ(d.clock.now().count(), c.endsAt);

@@ -46,6 +46,7 @@ Plays a scanner on a pseudo-terminal; PATH becomes a link to the terminal.
   --compat            answer "JL 19.2kOK" at 19200 baud
   --boot-prompt Q|A   already in the boot software: the identity query gets the prompt letter
   --silent            normal mode answers nothing
+  --silent-after-update  the firmware does not start after the final R
   --mute CMD          leave the normal-mode command CMD (M3 R5 A2 I3 T4 M6 A1 R1 V) unanswered
   --send-r1 MS        send "R1" CR LF unsolicited MS milliseconds after the start
 )";
@@ -150,6 +151,8 @@ ParsedOptions parseOptions(const std::vector<std::string> &args)
             o.bootPrompt = (*v)[0];
         } else if (arg == "--silent") {
             o.silent = true;
+        } else if (arg == "--silent-after-update") {
+            o.silentAfterUpdate = true;
         } else if (arg == "--mute") {
             const auto v = value();
             if (!v || !kCommands.count(*v))

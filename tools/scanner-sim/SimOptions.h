@@ -32,6 +32,7 @@ struct SimOptions {
     std::string identity = "HLV 1450OK"; // --model / --compat
     int rate = 38400;                    // --rate, the normal mode's rate
     bool silent = false;                 // --silent
+    bool silentAfterUpdate = false;      // --silent-after-update
     std::optional<char> bootPrompt;      // --boot-prompt Q|A
     std::set<std::string> muted;         // --mute CMD
     std::optional<Millis> sendR1;        // --send-r1 MS

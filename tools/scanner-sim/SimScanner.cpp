@@ -136,7 +136,16 @@ void SimScanner::flushPending()
 void SimScanner::finalR()
 {
     m_host.note("final R: the update is complete");
-    m_mode = Mode::Done;
+    if (m_options.silentAfterUpdate) {
+        m_mode = Mode::Done;
+    } else {
+        // The new firmware starts in normal mode, as after switching on.
+        m_mode = Mode::Normal;
+        m_step = Step::Idle;
+        m_rate = m_options.rate;
+        m_newFirmware = true;
+        m_host.note("the new firmware starts: normal mode at " + std::to_string(m_rate) + " baud");
+    }
     m_host.complete();
 }
 
@@ -203,6 +212,7 @@ void SimScanner::normalCommand(const std::string &command)
             m_host.note("identity query unanswered (silent)");
         else
             answer(m_options.identity + "\r\n");
+        m_answeredAfterUpdate = m_newFirmware && !m_options.silent;
         return;
     }
     if (command != "V" && !kNormalCommands.count(command)) {

@@ -54,6 +54,8 @@ public:
     Mode mode() const { return m_mode; }
     const FlashMemory &flash() const { return m_flash; }
     int acknowledgements() const { return m_acks; }
+    // The new firmware runs after the update and has not yet answered its identity.
+    bool awaitsIdentity() const { return m_newFirmware && !m_answeredAfterUpdate; }
 
 private:
     enum class Step {
@@ -99,6 +101,8 @@ private:
     int m_requests = 0; // requests that asked for a greeting
     bool m_stalled = false;
     bool m_hungUp = false;
+    bool m_newFirmware = false;         // started by the final "R"
+    bool m_answeredAfterUpdate = false; // its identity asked and answered
 
     std::string m_pending; // a command or request not complete yet
     ScannerHost::TimerId m_pendingTimer = -1;

@@ -20,6 +20,9 @@ namespace {
 // port, so the program never sees the line drop while it finishes; at most
 // this long.
 constexpr std::chrono::seconds kLinger{15};
+// The new firmware waits this long with the port closed for the program to
+// come back and ask its identity.
+constexpr std::chrono::milliseconds kIdentityGrace{1500};
 constexpr std::chrono::milliseconds kHangUpGrace{50};
 // Bytes read this soon after a settings change were sent before it.
 constexpr std::chrono::milliseconds kChangeWindow{3};
@@ -112,7 +115,14 @@ int Simulator::run()
                 break;
             }
         }
-        if (m_complete && m_out.empty() && (!m_line.programHasPortOpen() || Clock::now() >= m_lingerUntil))
+        if (m_line.programHasPortOpen())
+            m_closedSince = Clock::time_point::max();
+        else if (m_closedSince == Clock::time_point::max())
+            m_closedSince = Clock::now();
+        if (m_complete && m_out.empty() &&
+            ((!m_line.programHasPortOpen() &&
+              (!m_scanner.awaitsIdentity() || Clock::now() >= m_closedSince + kIdentityGrace)) ||
+             Clock::now() >= m_lingerUntil))
             break;
         if (m_quit)
             break;
@@ -299,6 +309,8 @@ Clock::time_point Simulator::nextDeadline() const
         next = std::min(next, t.at);
     if (m_complete)
         next = std::min(next, m_lingerUntil);
+    if (m_complete && m_closedSince != Clock::time_point::max())
+        next = std::min(next, m_closedSince + kIdentityGrace);
     next = std::min(next, m_hangUpAt);
     return next;
 }

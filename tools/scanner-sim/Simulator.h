@@ -78,6 +78,7 @@ private:
     bool m_quit = false;
     Clock::time_point m_lingerUntil;
     Clock::time_point m_hangUpAt = Clock::time_point::max();
+    Clock::time_point m_closedSince = Clock::time_point::max(); // the program's port, since when closed
 };
 
 } // namespace romwright::sim

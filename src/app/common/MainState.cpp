@@ -11,6 +11,7 @@
 #include "platform/PortMap.h"
 #include "platform/RecordingSerialPort.h"
 #include "scanner/ChooserAnswer.h"
+#include "scanner/Scanner.h"
 #include "scanner/ScannerModel.h"
 #include "view/MainView.h"
 
@@ -79,6 +80,7 @@ MainState::MainState(std::unique_ptr<SerialPort> MSComm1, const MainServices &se
         return approved;
     };
     m_update->beforeChange = [this](char boot) { recordUpdate(boot); };
+    m_update->askIdentity = [this] { return askIdentity(); };
     m_update->ended = [this](Outcome) {
         m_run.ended = QDateTime::currentDateTimeUtc();
         m_run.endedAt = m_services.clock.now();
@@ -217,6 +219,15 @@ Outcome MainState::cmdProgram_Click()
     return outcome;
 }
 
+std::optional<QString> MainState::askIdentity()
+{
+    Scanner scanner(m_services.clock, m_detection, m_flags);
+    const std::optional<FoundScanner> found = scanner.identityOn(
+        *m_port, qint16(m_port->commPort()), typeOfScannerForModel(m_services.view.text(LabelId::ScanMod)));
+    m_run.answered = found ? std::optional<QString>(found->name) : std::nullopt;
+    return *m_run.answered;
+}
+
 UnfinishedUpdate MainState::describeUpdate(char boot) const
 {
     UnfinishedUpdate record;
@@ -259,6 +270,9 @@ void MainState::logUpdate(Outcome outcome)
                                                  : QStringLiteral("firmware"));
     entry.insert(QStringLiteral("blocksSent"), m_run.progress ? m_run.progress->blocksSent : 0);
     entry.insert(QStringLiteral("blocksTotal"), m_run.progress ? m_run.progress->blocksTotal : 0);
+    if (m_run.answered)
+        entry.insert(QStringLiteral("answersAs"),
+                     *m_run.answered ? QJsonValue(**m_run.answered) : QJsonValue());
     entry.insert(QStringLiteral("seconds"), double((m_run.endedAt - m_run.startedAt).count()) / 1000.0);
     entry.insert(QStringLiteral("version"), QCoreApplication::applicationVersion());
 

@@ -132,14 +132,17 @@ private:
     // Port, model, processor and file as they stand; boot 0 when no route began.
     UnfinishedUpdate describeUpdate(char boot) const;
     void logUpdate(Outcome outcome);
+    // One question of the restarted scanner's name, at its model's rates.
+    std::optional<QString> askIdentity();
 
     // What the log says of the click under way.
     struct UpdateRun {
         bool requested = false; // the file passed its checks: the request went out next
         QDateTime started, ended;
         std::chrono::milliseconds startedAt{}, endedAt{};
-        std::optional<UnfinishedUpdate> route;    // the record made as a route began
-        std::optional<TransferProgress> progress; // of the last pass begun
+        std::optional<UnfinishedUpdate> route;          // the record made as a route began
+        std::optional<TransferProgress> progress;       // of the last pass begun
+        std::optional<std::optional<QString>> answered; // asked after the update, and its answer
     };
 
     std::unique_ptr<SerialPort> m_port;

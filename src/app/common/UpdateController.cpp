@@ -58,6 +58,7 @@ UpdateController::UpdateController(MainView &view, Dialogs &dialogs, const Progr
 void UpdateController::started()
 {
     m_step.reset();
+    m_answered.reset();
     m_view.setBusy(true);
     for (ControlId id : {ControlId::FileMenu, ControlId::PortMenu, ControlId::HelpMenu, ControlId::ExitButton,
                          ControlId::ProgramButton})
@@ -199,6 +200,19 @@ bool UpdateController::powerCycle()
     return true;
 }
 
+QString UpdateController::answerText(const std::optional<QString> &name)
+{
+    return name ? text(messages::kAnswersAfterUpdate).arg(*name) : text(messages::kNoAnswerAfterUpdate);
+}
+
+void UpdateController::answeredAfterUpdate(const std::optional<QString> &name)
+{
+    if (onAnswered)
+        onAnswered(name);
+    else
+        m_answered = name;
+}
+
 void UpdateController::ended(Outcome end, UpdatePhase phase, const std::optional<UpdateFailure> &)
 {
     QString failure;
@@ -208,6 +222,8 @@ void UpdateController::ended(Outcome end, UpdatePhase phase, const std::optional
         QString complete = text(messages::kComplete);
         if (m_flags.bWexmoor && !m_flags.bBarCodeProcessor)
             complete += QLatin1String(messages::kCompleteUpdateBarCode);
+        if (m_answered)
+            complete += QStringLiteral("\n\n") + answerText(*m_answered);
         m_dialogs.message(complete, QString(), MessageIcon::None);
         return;
     }

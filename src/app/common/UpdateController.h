@@ -35,7 +35,11 @@ public:
     void progress(const TransferProgress &progress) override;
     void passDone(Pass pass) override;
     bool powerCycle() override;
+    void answeredAfterUpdate(const std::optional<QString> &name) override;
     void ended(Outcome end, UpdatePhase phase, const std::optional<UpdateFailure> &failure) override;
+
+    // The sentence for what the scanner answered after the update.
+    static QString answerText(const std::optional<QString> &name);
 
     // The power-cycle prompt. Unset, the message is shown and the update
     // goes on; a front end without a person may answer false, which ends it.
@@ -43,6 +47,9 @@ public:
     // A step begins (before the window shows it); after the window has shown the progress.
     std::function<void(UpdateStep)> onStep;
     std::function<void(const TransferProgress &)> onProgress;
+    // What the scanner answered after the update. Unset, the completion
+    // message carries it; set, the front end says it itself.
+    std::function<void(const std::optional<QString> &)> onAnswered;
 
     // The step the running (or last) update is in; nullopt before one began.
     std::optional<UpdateStep> currentStep() const { return m_step; }
@@ -56,6 +63,7 @@ private:
     // cmdBrowse and the processor options as they were at the click.
     std::array<bool, 3> m_lockedBefore{};
     std::optional<UpdateStep> m_step;
+    std::optional<std::optional<QString>> m_answered; // asked after the update, and its answer
 };
 
 } // namespace romwright

@@ -21,6 +21,13 @@ inline constexpr const char *kComplete = "The firmware update is complete. The R
 inline constexpr const char *kCompleteUpdateBarCode =
     " Update the BarCode processor as well: start the Romwright again and choose BarCode.";
 
+// What the scanner's new firmware said when asked its identity after the
+// update; the window adds it to kComplete after a blank line.
+inline constexpr const char *kAnswersAfterUpdate = "The scanner answers as %1.";
+inline constexpr const char *kNoAnswerAfterUpdate =
+    "The scanner did not answer after the update. Switch it off and on; if it still does not answer, run the "
+    "update again.";
+
 inline constexpr const char *kTimedOut = "The Romwright timed out.";
 
 inline constexpr const char *kStalled = "The scanner stopped responding during the update. "

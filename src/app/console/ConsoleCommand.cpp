@@ -14,6 +14,7 @@
 #include "app/console/ConsoleView.h"
 #include "app/console/ProgressPrinter.h"
 #include "image/FirmwareCheck.h"
+#include "image/FlashLayout.h"
 #include "platform/ChildProcess.h"
 #include "platform/FileSystem.h"
 #include "platform/PortMap.h"
@@ -44,6 +45,8 @@ bool firmwareRefused(const FirmwareVerdict &verdict, bool force, ConsoleReport &
 
 int consoleSteps(MainState &state, const StartUpRequest &request, const ConsoleOptions &options,
                  ConsoleView &view, ConsoleReport &report);
+int consoleCheck(MainState &state, StartUpRequest request, const ConsoleOptions &options,
+                 ConsoleReport &report);
 
 // The fields of an early end a script reads: its reason and where it happened.
 QJsonObject failureFields(Outcome outcome, const UpdateFailure &failure)
@@ -65,8 +68,10 @@ QJsonObject failureFields(Outcome outcome, const UpdateFailure &failure)
 
 int finish(Outcome outcome, const UpdateSequence &update, ConsoleReport &report)
 {
-    if (outcome == Outcome::EndCompleted)
+    if (outcome == Outcome::EndCompleted) {
+        report.answered(); // after the completion message
         return kExitCompleted;
+    }
     if (const std::optional<UpdateFailure> &failure = update.failure()) {
         const QJsonObject fields = failureFields(outcome, *failure);
         report.setFailure(fields);
@@ -150,6 +155,9 @@ int runConsole(const QStringList &arguments, ConsoleReport &report)
     state.updateController().onStep = [&report](UpdateStep step) {
         report.setPhase(QLatin1String(stepName(step)));
     };
+    state.updateController().onAnswered = [&report](const std::optional<QString> &name) {
+        report.setAnswered(name);
+    };
     view.beforePrint = [&progress] { progress.breakLine(); };
     dialogs.beforePrint = [&progress] { progress.breakLine(); };
 
@@ -212,7 +220,8 @@ int runConsole(const QStringList &arguments, ConsoleReport &report)
     };
     request.noScannerFound = [&report] { report.error(QString::fromLatin1(kNoScannerWayBackConsole)); };
 
-    const int status = consoleSteps(state, request, options, view, report);
+    const int status = options.check ? consoleCheck(state, request, options, report)
+                                     : consoleSteps(state, request, options, view, report);
     if (transcript.traceFailed())
         report.warning(QStringLiteral("romwright: the trace %1 could not be written whole")
                            .arg(displayFileName(options.trace)));
@@ -280,6 +289,109 @@ int consoleSteps(MainState &state, const StartUpRequest &request, const ConsoleO
         return kExitFailed;
 
     return finish(state.cmdProgram_Click(), state.update(), report);
+}
+
+// --check: the start-up up to the port, then the identity query alone, the
+// file an update would take and what it would send. The identification's
+// request would restart the scanner into its boot software, so the boot
+// software is known only when the scanner already waits in it.
+int consoleCheck(MainState &state, StartUpRequest request, const ConsoleOptions &options,
+                 ConsoleReport &report)
+{
+    const MainServices &services = state.services();
+    int port = options.port;
+    int type = kNotDetected;
+    bool reached = false, nameRefused = false;
+    const auto byName = request.beforePort;
+    request.beforePort = [&](int typeOfScanner) {
+        reached = true;
+        type = typeOfScanner;
+        nameRefused = !byName(typeOfScanner);
+        return false; // the port is not opened for the identification
+    };
+    const auto searched = request.searched;
+    request.searched = [&](const Scanner &scanner, const FindScannerResult &found) {
+        port = found.port;
+        searched(scanner, found);
+    };
+    request.offerToFinish = nullptr;
+    std::unique_ptr<Scanner> scanner;
+    PortPermissionNotice notice;
+    FormLoad(request, {state, scanner, notice});
+    // Not found, another model answering, or a file for another family: said already.
+    if (!reached || nameRefused || !scanner || port < PortMap::kFirstPort || port > PortMap::kLastPort)
+        return kExitFailed;
+
+    char prompt = 0;
+    const std::optional<FoundScanner> answered =
+        scanner->identityOn(state.MSComm1(), qint16(port), kNotDetected, &prompt);
+    const std::optional<bool> bTargetA = prompt ? std::optional<bool>(prompt == 'A') : std::nullopt;
+    if (type == kNotDetected && answered) {
+        showScannerModel(services.view, state.flags(), answered->name);
+        type = answered->typeOfScanner;
+    }
+    if (type == kNotDetected) {
+        report.error(
+            QStringLiteral("the scanner on port %1 does not name its model; give --model").arg(port));
+        return kExitFailed;
+    }
+    const QString model = services.view.text(LabelId::ScanMod);
+
+    QString path = options.file;
+    if (path.isEmpty()) {
+        const FirmwareChoice chosen = discoverFirmware(
+            services.files,
+            QStringList{services.programFolder, services.userDataFolder} + services.systemDataFolders, type,
+            bTargetA.value_or(false), QString(), options.barCodeProcessor);
+        if (chosen.sFirmFile.isEmpty()) {
+            report.error(QStringLiteral("no firmware file for the %1; name one with --file").arg(model));
+            return kExitFailed;
+        }
+        path = joinPath(chosen.folder, chosen.sFirmFile);
+    }
+    services.view.setText(LabelId::FirmFile, fileNameOf(path));
+    state.FileOpen(path);
+    if (!state.firmware().FilesValid)
+        return kExitFailed;
+    if (firmwareRefused(state.firmwareVerdict(bTargetA), options.force, report))
+        return kExitFailed;
+
+    const FirmwareSet &firmware = state.firmware();
+    const bool rows128 = bTargetA
+                             ? *bTargetA
+                             : firmwareKind(path, firmware.FirmwareFileData, firmware.FirmwareHeader).boot ==
+                                   BootSoftware::Rows128;
+    const int blocks = rows128 ? hexRecordLoad(firmware.FlashBlocks128, firmware.FirmwareImage).blocks
+                               : hexRecordLoad(firmware.FlashBlocks64, firmware.FirmwareImage).blocks;
+    const QString sha256 = QString::fromLatin1(sha256Hex(services.files.read(path).bytes));
+    const QString route =
+        !bTargetA ? QString()
+                  : QStringLiteral("the firmware pass of the %1-byte boot software, which waits in it")
+                        .arg(*bTargetA ? 128 : 64);
+    if (report.json()) {
+        report.event({{QStringLiteral("event"), QStringLiteral("check")},
+                      {QStringLiteral("port"), port},
+                      {QStringLiteral("model"), model},
+                      {QStringLiteral("answersAs"), answered ? QJsonValue(answered->name) : QJsonValue()},
+                      {QStringLiteral("file"), path},
+                      {QStringLiteral("sha256"), sha256},
+                      {QStringLiteral("blocks"), blocks},
+                      {QStringLiteral("route"), route.isEmpty() ? QJsonValue() : QJsonValue(route)}});
+    } else {
+        const QString answer = answered ? QStringLiteral("answers as %1").arg(answered->name)
+                               : prompt ? QStringLiteral("waits in its boot software (\"%1\")").arg(prompt)
+                                        : QStringLiteral("does not answer");
+        std::printf("Check: the scanner on port %d %s; nothing was changed.\n"
+                    "Model: %s\nFile: %s\nSHA-256: %s\nBlocks to send: %d\nRoute: %s\n"
+                    "The update would go ahead.\n",
+                    port, qPrintable(answer), qPrintable(model), qPrintable(displayFileName(path)),
+                    qPrintable(sha256), blocks,
+                    qPrintable(route.isEmpty() ? QStringLiteral("chosen by the boot software's greeting "
+                                                                "once the update restarts the scanner")
+                                               : route));
+        std::fflush(stdout);
+    }
+    return kExitCompleted;
 }
 
 } // namespace

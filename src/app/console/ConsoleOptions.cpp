@@ -12,8 +12,9 @@ QString consoleUsage()
 {
     return QStringLiteral(
         "usage: romwright --console [--port N|N,N,...|all] [--file PATH] [--processor main|barcode]\n"
-        "                           [--model NAME] [--yes] [--force] [--json] [--trace OUT]\n"
-        "  --port N           the scanner's port, 1 to 16; without it the ports are searched\n"
+        "                           [--model NAME] [--yes] [--force] [--json] [--trace OUT] [--check]\n"
+        "  --port N           the scanner's port, 1 to 16, or its device (/dev/ttyUSB0,\n"
+        "                     /dev/serial/by-id/...); without it the ports are searched\n"
         "  --port 1,3,4       update the scanners on these ports at once, each in a process\n"
         "                     of its own; the end is a table of the results\n"
         "  --port all         the same for every port where the search finds a scanner\n"
@@ -35,6 +36,10 @@ QString consoleUsage()
         "  --trace OUT        write every byte to and from the scanner to OUT as it goes, with\n"
         "                     its time and line rate; with several ports, OUT-portN for each\n"
         "                     scanner and OUT for the search\n"
+        "  --check            find the scanner, ask its identity without restarting it, check\n"
+        "                     the firmware file against it and say what an update would do\n"
+        "                     (model, file, SHA-256, blocks, route); exit 0 when it would go\n"
+        "                     ahead; nothing that changes or restarts the scanner is sent\n"
         "  Every update is logged in ~/.local/state/romwright/updates.jsonl (romwright --history).\n");
 }
 
@@ -42,8 +47,8 @@ ParsedConsoleOptions parseConsoleOptions(const QStringList &arguments)
 {
     ConsoleOptions o;
     auto fail = [](const QString &why) { return ParsedConsoleOptions{std::nullopt, why}; };
-    static const QStringList kOptions{"--console", "--yes",       "--json",  "--force",
-                                      "--port",    "--processor", "--model", "--file"};
+    static const QStringList kOptions{"--console",   "--yes",   "--json", "--force", "--port",
+                                      "--processor", "--model", "--file", "--check"};
     QStringList given;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString &arg = arguments[i];
@@ -64,6 +69,8 @@ ParsedConsoleOptions parseConsoleOptions(const QStringList &arguments)
             o.json = true;
         } else if (arg == QLatin1String("--force")) {
             o.force = true;
+        } else if (arg == QLatin1String("--check")) {
+            o.check = true;
         } else if (arg == QLatin1String("--port")) {
             const auto v = value();
             if (!v)
@@ -75,9 +82,23 @@ ParsedConsoleOptions parseConsoleOptions(const QStringList &arguments)
                 continue;
             const QStringList items = v->split(QLatin1Char(','));
             std::vector<int> numbers;
+            std::optional<PortMap> map; // read once a device is named
             for (const QString &item : items) {
                 bool ok = false;
-                const int n = item.toInt(&ok);
+                int n = item.toInt(&ok);
+                // A device path (/dev/ttyUSB0, /dev/serial/by-id/...) or COM7 names its port.
+                if (!ok &&
+                    (item.startsWith(QLatin1Char('/')) ||
+                     (item.startsWith(QLatin1String("COM"), Qt::CaseInsensitive) && item.size() > 3))) {
+                    if (!map)
+                        map = PortMap::fromEnvironment();
+                    n = map->portOf(item);
+                    if (n == 0)
+                        return fail(QStringLiteral("--port: %1 is none of the ports 1 to 16 (romwright "
+                                                   "--list-ports shows them)")
+                                        .arg(displayFileName(item)));
+                    ok = true;
+                }
                 if (!ok || n < PortMap::kFirstPort || n > PortMap::kLastPort)
                     return fail(items.size() < 2 ? QStringLiteral("--port takes a port number from 1 to 16")
                                                  : QStringLiteral("--port takes port numbers from 1 to 16 "
@@ -126,6 +147,8 @@ ParsedConsoleOptions parseConsoleOptions(const QStringList &arguments)
         else if (o.port == 0 && o.ports.empty())
             return fail(QStringLiteral("--model takes %1 when the port is searched").arg(familyWords()));
     }
+    if (o.check && o.severalScanners())
+        return fail(QStringLiteral("--check takes one port or none"));
     return {o, QString()};
 }
 

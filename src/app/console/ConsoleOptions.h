@@ -21,6 +21,7 @@ struct ConsoleOptions {
     QString model;      // shown as the model label
     bool json = false;  // one JSON object per line on standard output, for scripts
     QString trace;      // every byte on the line is written here (empty: no trace)
+    bool check = false; // say what an update would do; nothing that changes the scanner is sent
 
     bool severalScanners() const { return allPorts || !ports.empty(); }
 };

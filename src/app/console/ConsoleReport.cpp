@@ -1,5 +1,7 @@
 #include "app/console/ConsoleReport.h"
 
+#include "app/common/UpdateController.h"
+
 #include <QJsonDocument>
 
 namespace romwright {
@@ -84,9 +86,32 @@ void ConsoleReport::firmwareFile(const QString &name)
     std::fflush(m_out);
 }
 
+void ConsoleReport::answered()
+{
+    if (!m_answered)
+        return;
+    const std::optional<QString> &name = *m_answered;
+    if (m_json) {
+        QJsonObject object{{QStringLiteral("event"), QStringLiteral("identity")},
+                           {QStringLiteral("answered"), name.has_value()}};
+        if (name)
+            object.insert(QStringLiteral("model"), *name);
+        event(object);
+    }
+    const QString text = UpdateController::answerText(name);
+    if (!name)
+        return warning(QStringLiteral("romwright: ") + text);
+    if (!m_json) {
+        std::fprintf(m_out, "%s\n", qPrintable(text));
+        std::fflush(m_out);
+    }
+}
+
 void ConsoleReport::result(int status)
 {
     QJsonObject object = status == 0 ? QJsonObject() : m_failure;
+    if (m_answered)
+        object.insert(QStringLiteral("answersAs"), *m_answered ? QJsonValue(**m_answered) : QJsonValue());
     if (status != 0 && !object.contains(QLatin1String("reason")) && !m_firstError.isEmpty())
         object.insert(QStringLiteral("reason"), m_firstError);
     object.insert(QStringLiteral("event"), QStringLiteral("result"));

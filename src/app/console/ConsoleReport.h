@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <cstdio>
+#include <optional>
 
 namespace romwright {
 
@@ -37,6 +38,13 @@ public:
     void scannerNotFound(const QString &text);
     void firmwareFile(const QString &name);
 
+    // What the scanner answered when asked its identity after the update
+    // (nullopt: nothing); answered() says it, and the result carries it.
+    void setAnswered(const std::optional<QString> &name) { m_answered = name; }
+    // "The scanner answers as NAME." on standard output, or the warning that it
+    // did not answer; {"event":"identity","answered":...,"model":NAME} in JSON.
+    void answered();
+
     // Where and how the update ended early: its result carries these fields.
     void setFailure(const QJsonObject &context) { m_failure = context; }
 
@@ -53,6 +61,7 @@ private:
     QString m_phase;
     QString m_firstError;
     QJsonObject m_failure;
+    std::optional<std::optional<QString>> m_answered;
 };
 
 } // namespace romwright

@@ -256,8 +256,9 @@ bool MainWindowHandlers::mayClose()
     // What closing now would leave the scanner with.
     const char *left = nullptr;
     switch (update.phase()) {
+    case UpdatePhase::Completed: // written and acknowledged: only the restarted scanner's answer is awaited
+        return true;
     case UpdatePhase::Unchanged:
-    case UpdatePhase::Completed:
         left = "the scanner is left unchanged, waiting in its boot software until it is switched off and on";
         break;
     case UpdatePhase::ReplacingBoot:

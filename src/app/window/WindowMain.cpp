@@ -88,7 +88,7 @@ int runWindow(int &argc, char **argv, const QString &trace)
 
     // A signal ends the window as its close button would, without asking.
     const TerminationSignals interruption([&](int signal) {
-        if (state.update().running())
+        if (state.update().running() && state.update().phase() != UpdatePhase::Completed)
             std::fprintf(stderr, "romwright: %s\n", interruptionText(state.update().phase()));
         state.link().closePort();
         clock.endWaits();

@@ -1,0 +1,95 @@
+// romwright --list-ports [--json]: each port number with its device, what the
+// system knows of it and whether this user may open it now. A port is opened
+// and closed again to learn whether another program holds it; nothing is
+// written to it.
+
+#include "app/FrontEnds.h"
+#include "platform/DeviceAccess.h"
+#include "platform/FileSystem.h"
+#include "platform/PortMap.h"
+#include "platform/SerialPort.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <cstdio>
+
+namespace romwright {
+
+QString listPortsUsage()
+{
+    return QStringLiteral("usage: romwright --list-ports [--json]\n"
+                          "  each port number with its device, USB vendor and product id, serial number and\n"
+                          "  description where the system knows them, and whether you may open it now\n"
+                          "  (free), may not (forbidden) or another program holds it (held)\n"
+                          "  --json             one JSON object a port\n");
+}
+
+int runListPorts(const QStringList &arguments)
+{
+    bool json = false;
+    for (const QString &argument : arguments) {
+        if (argument == QLatin1String("--json")) {
+            json = true;
+        } else if (argument != QLatin1String("--list-ports")) {
+            std::fprintf(stderr, "romwright: unknown argument: %s\n%s", qPrintable(displayFileName(argument)),
+                         qPrintable(listPortsUsage()));
+            return 2;
+        }
+    }
+    const PortMap map = PortMap::fromEnvironment();
+    const std::unique_ptr<SerialPort> port = makeSystemSerialPort(map);
+    int listed = 0;
+    for (int n = PortMap::kFirstPort; n <= PortMap::kLastPort; ++n) {
+        const QString device = map.device(n);
+        if (device.isEmpty())
+            continue;
+        const DeviceAccess access = deviceAccess(device);
+        QString state;
+        if (!access.exists) {
+            state = QStringLiteral("missing");
+        } else if (access.refusesUser()) {
+            state = QStringLiteral("forbidden");
+        } else {
+            // Opened and closed at once, as the search does; nothing is written.
+            CommError error = port->setCommPort(n);
+            if (error == CommError::None)
+                error = port->setPortOpen(true);
+            if (port->portOpen())
+                port->setPortOpen(false);
+            state = error == CommError::None               ? QStringLiteral("free")
+                    : error == CommError::PortInUse        ? QStringLiteral("held")
+                    : error == CommError::PermissionDenied ? QStringLiteral("forbidden")
+                                                           : QStringLiteral("does not open");
+        }
+        const PortDetails details = portDetails(device);
+        ++listed;
+        if (json) {
+            const QJsonObject object{{QStringLiteral("port"), n},
+                                     {QStringLiteral("device"), device},
+                                     {QStringLiteral("vendorId"), details.vendorId},
+                                     {QStringLiteral("productId"), details.productId},
+                                     {QStringLiteral("serialNumber"), details.serialNumber},
+                                     {QStringLiteral("description"), details.description},
+                                     {QStringLiteral("state"), state}};
+            std::printf("%s\n", QJsonDocument(object).toJson(QJsonDocument::Compact).constData());
+            continue;
+        }
+        QStringList about;
+        if (!details.vendorId.isEmpty() || !details.productId.isEmpty())
+            about << details.vendorId + QLatin1Char(':') + details.productId;
+        if (!details.serialNumber.isEmpty())
+            about << QStringLiteral("serial ") + details.serialNumber;
+        if (!details.description.isEmpty())
+            about << details.description;
+        std::printf("%2d  %s  %s%s\n", n, qPrintable(device), qPrintable(state),
+                    about.isEmpty() ? ""
+                                    : qPrintable(QStringLiteral("  (") + about.join(QStringLiteral(", ")) +
+                                                 QLatin1Char(')')));
+    }
+    if (listed == 0 && !json)
+        std::printf("No serial port found.\n");
+    return 0;
+}
+
+} // namespace romwright
