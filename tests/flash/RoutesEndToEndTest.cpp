@@ -42,8 +42,9 @@ FlashTimings fastTimings(bool oldBoot)
 // on its terminal.
 struct Session {
     explicit Session(const char *args)
-        : sim(QString::fromLatin1(args).split(QLatin1Char(' '))), port(PortMap::fromList(sim.link())),
-          firmware(std::make_unique<FirmwareSet>()),
+        // Nothing here asks the restarted scanner who it is: it need not wait to be asked.
+        : sim(QString::fromLatin1(args).split(QLatin1Char(' ')) << QStringLiteral("--silent-after-update")),
+          port(PortMap::fromList(sim.link())), firmware(std::make_unique<FirmwareSet>()),
           link(port, clock, fastTimings(QByteArray(args).contains('Z'))), controller(view, dialogs, flags),
           update(link, controller, flags, target)
     {
