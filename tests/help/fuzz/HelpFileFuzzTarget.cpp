@@ -4,8 +4,8 @@
 // past its limits. Input that is not a compiled help file is read as a
 // sitemap.
 
-#include "help/HelpSitemap.h"
 #include "help/ChmArchive.h"
+#include "help/HelpSitemap.h"
 #include "support/FuzzDriver.h"
 
 #include <QByteArray>

@@ -3,9 +3,9 @@
 // search beside the page, with back, forward and home. It opens inside the
 // screen's free area and Esc closes it.
 
+#include "help/ChmArchive.h"
 #include "help/HelpSearchIndex.h"
 #include "help/HelpSitemap.h"
-#include "help/ChmArchive.h"
 
 #include <QMainWindow>
 #include <memory>
