@@ -8,7 +8,8 @@
 using namespace romwright;
 using namespace romwright::test;
 
-// Start-up drives the search itself; here the port numbers a command line may give.
+// Start-up drives the search itself, and the window shows what ports 0 and 17 reach; here
+// the port numbers a command line may give.
 TEST(FindScanner, ShowsThePortAndModelGiven)
 {
     const struct {
@@ -16,9 +17,7 @@ TEST(FindScanner, ShowsThePortAndModelGiven)
         FindStatus status;
         qint16 port;
     } cases[] = {
-        {"0", "x", FindStatus::Done, 0},
         {" 7 ", "Wexmoor 3650", FindStatus::Done, 7},
-        {"17", "x", FindStatus::Done, 17},
         {"-1", "x", FindStatus::Done, -1},
         {"32768", "x", FindStatus::BadPortNumber, 0},
         {"COM3", "Jorlith 750", FindStatus::BadPortNumber, 0},
