@@ -146,8 +146,7 @@ TEST(MultiScanner, OneStallsAndTheOthersComplete)
 
     const ConsoleRun history = runRomwright({"--history"}, {}, {}, QStringLiteral("0.05"), {}, stateHome);
     EXPECT_EQ(history.exitCode, 0);
-    const QStringList rows = history.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    ASSERT_EQ(rows.size(), 4) << qPrintable(history.out);
+    EXPECT_EQ(history.out.count(QLatin1Char('\n')), 4) << qPrintable(history.out); // the heading and 3 rows
     const QString stalledRow = QStringLiteral("  2  Halvern 1450  main       Hlv1450ver5_9.s19  stalled  ");
     EXPECT_EQ(history.out.count(stalledRow), 1) << qPrintable(history.out);
 }
