@@ -227,9 +227,7 @@ TEST(ConsoleJson, AWholeUpdateIsOneObjectPerLine)
                                            {"answersAs", "Halvern 1450"}}));
 
     // The trace has every record of the pass, each answered.
-    QFile traced(trace);
-    ASSERT_TRUE(traced.open(QIODevice::ReadOnly));
-    const QByteArray text = traced.readAll();
+    const QByteArray text = fileBytes(trace);
     EXPECT_EQ(text.count("  out   38400  \"P"), lastSent) << text.constData();
     EXPECT_GE(text.count("  in    38400  \"p\""), lastSent);
 }

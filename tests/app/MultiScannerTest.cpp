@@ -117,9 +117,9 @@ TEST(MultiScanner, OneStallsAndTheOthersComplete)
 
     // Each scanner's trace apart; port 4's heard nothing but identity queries.
     for (const int port : {1, 2, 3, 4}) {
-        QFile trace(state.filePath(QStringLiteral("run-port%1.txt").arg(port)));
-        ASSERT_TRUE(trace.open(QIODevice::ReadOnly)) << port;
-        const QByteArray text = trace.readAll();
+        const QByteArray text =
+            romwright::test::fileBytes(state.filePath(QStringLiteral("run-port%1.txt").arg(port)));
+        ASSERT_FALSE(text.isEmpty()) << port;
         EXPECT_EQ(text.count("  out   ") == text.count("  out   38400  \"V\\r\\n\""), port == 4) << port;
     }
 
@@ -137,9 +137,8 @@ TEST(MultiScanner, OneStallsAndTheOthersComplete)
         // The stalled one keeps its last bytes: the records up to the one left unanswered.
         EXPECT_EQ(value("transcript").isString(), port == 2);
         if (port == 2) {
-            QFile transcript(state.path() + QStringLiteral("/romwright/") + value("transcript").toString());
-            ASSERT_TRUE(transcript.open(QIODevice::ReadOnly));
-            const QByteArray text = transcript.readAll();
+            const QByteArray text = romwright::test::fileBytes(state.path() + QStringLiteral("/romwright/") +
+                                                               value("transcript").toString());
             EXPECT_EQ(text.count("  out   38400  \"P"), value("blocksSent").toInt() + 1) << text.constData();
         }
     }
