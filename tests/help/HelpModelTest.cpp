@@ -12,7 +12,6 @@ using namespace romwright;
 TEST(HelpSitemap, ReadsWhatItCanWithinItsLimits)
 {
     const QString nested = QStringLiteral(R"(
-<OBJECT type="text/site properties"><param name="Window Styles" value="0x800025"></OBJECT>
 <UL>
   <LI> <object TYPE='text/sitemap'><PARAM NAME=Name VALUE="Ports"><param name="Local" value="ports.html"></object>
   <UL>
@@ -28,37 +27,31 @@ TEST(HelpSitemap, ReadsWhatItCanWithinItsLimits)
 </UL>)");
     const QString entry =
         QStringLiteral(R"(<LI><OBJECT type="text/sitemap"><param name="Name" value="a"></OBJECT>)");
-    const QString ul = QStringLiteral("<UL>"), end = QStringLiteral("</UL>");
-    const struct {
-        const char *what;
-        QString html;
-        std::size_t topLevel, total;
-        int deepest;
-    } cases[] = {
-        {"chapters, a heading and an entry of two pages", nested, 3, 5, 2},
-        {"empty", QString(), 0, 0, 0},
-        {"object of another type",
-         QStringLiteral(R"(<UL><LI><OBJECT type="text/html"><param name="Name" value="x"></OBJECT></UL>)"), 0,
-         0, 0},
-        {"more closing than opening lists", end + end + ul + entry, 1, 1, 0},
-        {"cut off inside an object",
-         ul + entry + QStringLiteral(R"(<LI><OBJECT type="text/sitemap"><param na)"), 1, 1, 0},
-        {"100,000 lists deep", (ul + entry).repeated(100000), 1, HelpSitemap::kMaxEntries,
-         HelpSitemap::kMaxDepth - 1},
-        {"100,000 entries in one list", ul + entry.repeated(100000), HelpSitemap::kMaxEntries,
-         HelpSitemap::kMaxEntries, 0},
-        {"too deep, then back to the top", entry + (ul + entry).repeated(40) + end.repeated(40) + entry, 2,
-         42, HelpSitemap::kMaxDepth},
+    const QString other =
+        QStringLiteral(R"(<UL><LI><OBJECT type="text/html"><param name="Name" value="x"></OBJECT>)");
+    const QString cut = QStringLiteral(R"(<LI><OBJECT type="text/sitemap"><param na)"),
+                  ul = QStringLiteral("<UL>"), end = QStringLiteral("</UL>");
+    const std::size_t most = HelpSitemap::kMaxEntries;
+    const int deepest = HelpSitemap::kMaxDepth;
+    // The last: too deep, then back to the top.
+    const std::tuple<QString, std::size_t, std::size_t, int> cases[] = {
+        {nested, 3, 5, 2},
+        {QString(), 0, 0, 0},
+        {other, 0, 0, 0},
+        {end + end + ul + entry, 1, 1, 0},
+        {ul + entry + cut, 1, 1, 0},
+        {(ul + entry).repeated(100000), 1, most, deepest - 1},
+        {ul + entry.repeated(100000), most, most, 0},
+        {entry + (ul + entry).repeated(40) + end.repeated(40) + entry, 2, 42, deepest},
     };
-    for (const auto &c : cases) {
-        const auto tree = HelpSitemap::parse(c.html);
+    for (const auto &[html, topLevel, total, depth] : cases) {
+        const auto tree = HelpSitemap::parse(html);
         const auto flat = HelpSitemap::flatten(tree);
-        int deepest = 0;
+        int reached = 0;
         for (const auto &row : flat)
-            deepest = std::max(deepest, row.second);
-        EXPECT_EQ(std::make_tuple(tree.size(), flat.size(), deepest),
-                  std::make_tuple(c.topLevel, c.total, c.deepest))
-            << c.what;
+            reached = std::max(reached, row.second);
+        EXPECT_EQ(std::make_tuple(tree.size(), flat.size(), reached), std::make_tuple(topLevel, total, depth))
+            << qPrintable(html.left(60));
     }
     // An index entry of several pages keeps each page's title.
     const SitemapEntry lamps = HelpSitemap::parse(nested).at(2);

@@ -78,16 +78,22 @@ inline ConsoleRun runRomwright(const QStringList &arguments, const QString &port
             QString::fromLocal8Bit(process.readAllStandardError())};
 }
 
+// A file's bytes; empty when it cannot be read.
+inline QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 // The update log's lines under stateFolder (what XDG_STATE_HOME was), oldest
 // first; a line that is no JSON object is an empty one.
 inline QList<QJsonObject> loggedUpdates(const QString &stateFolder)
 {
-    QFile file(stateFolder + QStringLiteral("/romwright/updates.jsonl"));
     QList<QJsonObject> entries;
-    if (file.open(QIODevice::ReadOnly))
-        for (const QByteArray &line : file.readAll().split('\n'))
-            if (!line.isEmpty())
-                entries << QJsonDocument::fromJson(line).object();
+    for (const QByteArray &line :
+         fileBytes(stateFolder + QStringLiteral("/romwright/updates.jsonl")).split('\n'))
+        if (!line.isEmpty())
+            entries << QJsonDocument::fromJson(line).object();
     return entries;
 }
 
@@ -128,10 +134,9 @@ inline int sampleBlocksMissing(const QByteArray &flash)
 
 inline QString sha256Of(const QString &path)
 {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly)
+    return QFile::exists(path)
                ? QString::fromLatin1(
-                     QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex())
+                     QCryptographicHash::hash(fileBytes(path), QCryptographicHash::Sha256).toHex())
                : QString();
 }
 
