@@ -412,8 +412,12 @@ void WindowsSerialPort::readLoop()
                 break;
             }
         }
-        if (got == 0)
-            continue;
+        if (got == 0) {
+            // Without time-outs a read ends with its byte or fails; one that
+            // ends empty is a line at its end, not a reason to ask again.
+            lost = true;
+            break;
+        }
         // Whatever else has come is in the driver already: take it at once.
         DWORD errors = 0;
         COMSTAT status{};
