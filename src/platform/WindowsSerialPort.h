@@ -1,9 +1,9 @@
 #pragma once
 // The serial control on Windows: port n is \\.\COMn, opened for overlapped
 // I/O so that a write, a purge or a rate change never waits behind a read.
-// One reader thread per open port keeps a read of one byte pending (no
-// time-outs: it completes when a byte arrives), then takes whatever else the
-// driver holds and hands it to the owner's thread, whose event loop wakes for
+// One reader thread per open port keeps a read of one byte pending (it
+// completes the moment a byte arrives), then takes whatever else the driver
+// holds and hands it to the owner's thread, whose event loop wakes for
 // it; nothing polls. Reads and counts serve what the reader has taken, so a
 // read after a blocking pause sees what came in during it. Properties written
 // while the port is closed are kept and applied when it opens.
