@@ -9,6 +9,7 @@
 // figure of interest is what detection costs beyond the waits (opening,
 // closing, rate changes and writing to every port).
 
+#include "app/common/FindScanner.h"
 #include "platform/Dialogs.h"
 #include "platform/PosixSerialPort.h"
 #include "platform/QtClock.h"
@@ -89,7 +90,8 @@ Result detectOnce(const QStringList &ports)
     ProgramFlags flags;
     CountingClock sleeper;
     PosixSerialPort port(PortMap::fromList(ports.join(QLatin1Char(','))));
-    Scanner scanner(sleeper, dialogs, view, flags);
+    DetectionController detection(view, dialogs);
+    Scanner scanner(sleeper, detection, flags);
     scanner.setComm(&port);
     qint16 commPort = 0;
     QElapsedTimer clock;

@@ -5,6 +5,8 @@
 
 namespace romwright {
 
+class ConsoleReport;
+
 // SIGINT, SIGTERM or SIGHUP ended a run of several scanners (exit status 128
 // + the signal); each scanner's own lines say what it was left with.
 inline constexpr const char *kSeveralInterrupted =
@@ -16,9 +18,15 @@ int runInfo(const QStringList &arguments);
 QString infoUsage();
 
 // romwright --console [--port N] [--file PATH] [--processor main|barcode] [--model NAME] [--yes]
-int runConsole(const QStringList &arguments);
+// Says everything through report, which the caller ends with the result.
+int runConsole(const QStringList &arguments, ConsoleReport &report);
+
+// romwright --history [--json]: the update log.
+int runHistory(const QStringList &arguments);
+QString historyUsage();
 
 // The window; arguments are the window's own command line (file,port,model).
-int runWindow(int &argc, char **argv);
+// trace names the file every byte on the line is written to (empty: none).
+int runWindow(int &argc, char **argv, const QString &trace = {});
 
 } // namespace romwright

@@ -11,6 +11,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 namespace {
 
@@ -26,15 +27,19 @@ bool hasOption(int argc, char **argv, const char *option)
 
 QString windowUsage()
 {
-    return QStringLiteral("usage: romwright [FILE][,PORT[,MODEL]]\n"
-                          "  opens the window; FILE is a firmware file in the program folder, PORT 1 to 16,\n"
-                          "  MODEL as the window shows it (\"Hlv1450ver5_9.s19,1,Halvern 1450\")\n");
+    return QStringLiteral(
+        "usage: romwright [FILE][,PORT[,MODEL]]\n"
+        "       romwright --trace OUT [FILE][,PORT[,MODEL]]\n"
+        "  opens the window; FILE is a firmware file in the program folder, PORT 1 to 16,\n"
+        "  MODEL as the window shows it (\"Hlv1450ver5_9.s19,1,Halvern 1450\");\n"
+        "  --trace writes every byte to and from the scanner to OUT, with its time and line rate\n");
 }
 
 QString fullUsage()
 {
     using namespace romwright;
     return windowUsage() + QLatin1Char('\n') + consoleUsage() + QLatin1Char('\n') + infoUsage() +
+           QLatin1Char('\n') + historyUsage() +
            QStringLiteral("\n"
                           "  -h, --help         this text\n"
                           "  --version          the program's version\n");
@@ -90,6 +95,25 @@ const char *unknownWindowOption(int argc, char **argv)
     return nullptr;
 }
 
+// Takes "--trace OUT" out of the window's command line, which is then the
+// file, port and model alone. Empty when not given; nullopt when OUT is missing.
+std::optional<QString> takeTrace(int &argc, char **argv)
+{
+    QString trace;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--trace") != 0)
+            continue;
+        if (i + 1 >= argc || argv[i + 1][0] == '\0')
+            return std::nullopt;
+        trace = romwright::decodeFileName(QByteArray(argv[i + 1]));
+        for (int j = i; j + 2 <= argc; ++j)
+            argv[j] = argv[j + 2]; // argv[argc] is the null pointer, moved along
+        argc -= 2;
+        --i;
+    }
+    return trace;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -111,12 +135,19 @@ int main(int argc, char **argv)
 
     const bool info = hasOption(argc, argv, "--info");
     const bool console = hasOption(argc, argv, "--console");
-    if (!info && !console) {
+    const bool history = hasOption(argc, argv, "--history");
+    if (!info && !console && !history) {
+        const std::optional<QString> trace = takeTrace(argc, argv);
+        if (!trace) {
+            std::fprintf(stderr, "romwright: --trace takes the path of the file to write\n%s",
+                         qPrintable(fullUsage()));
+            return kExitUsage;
+        }
         if (const char *unknown = unknownWindowOption(argc, argv)) {
             std::fprintf(stderr, "romwright: unknown option %s\n%s", unknown, qPrintable(fullUsage()));
             return kExitUsage;
         }
-        return runWindow(argc, argv);
+        return runWindow(argc, argv, *trace);
     }
 
     // The console and --info need none of the desktop's event-loop
@@ -129,14 +160,16 @@ int main(int argc, char **argv)
     const QStringList arguments = commandLineArguments(argc, argv);
     if (info)
         return runInfo(arguments);
+    if (history && !console)
+        return runHistory(arguments);
     const ParsedConsoleOptions parsed = parseConsoleOptions(arguments);
     if (parsed.options && parsed.options->severalScanners())
         return runSeveralScanners(*parsed.options);
-    const int status = runConsole(arguments);
-    // A script reads the end of the run from the last line, where the exit
-    // status is known.
     ConsoleReport report(stdout, stderr,
                          parsed.options ? parsed.options->json : arguments.contains(QLatin1String("--json")));
+    const int status = runConsole(arguments, report);
+    // A script reads the end of the run from the last line, where the exit
+    // status is known.
     report.result(status);
     return status;
 }

@@ -1,11 +1,10 @@
 #include "flash/BlockTransfer.h"
 
 #include "flash/BlockRecords.h"
-#include "view/MainView.h"
 
 namespace romwright {
 
-BlockTransfer::BlockTransfer(BootloaderLink &link, MainView &view) : m_link(link), m_view(view) {}
+BlockTransfer::BlockTransfer(BootloaderLink &link, UpdateEvents &events) : m_link(link), m_events(events) {}
 
 RecordResult BlockTransfer::SendBinaryRecord(const FlashBlock &block, const MemoryImage &image)
 {
@@ -40,12 +39,11 @@ Outcome BlockTransfer::walk(Pass pass, std::span<const FlashBlock> table, const 
             progress.bytesTotal += size;
         }
     }
-    m_view.setProgress(0, progress.blocksTotal);
-    if (onProgress)
-        onProgress(progress);
+    m_events.progress(progress);
 
-    bool toggle = true;
-    for (const FlashBlock &block : table) {
+    clearFailedBlock();
+    for (std::size_t index = 0; index < table.size(); ++index) {
+        const FlashBlock &block = table[index];
         RecordResult result;
         if (pass == Pass::Bootloader) {
             result = SendBinaryRecord(block, image);
@@ -54,32 +52,21 @@ Outcome BlockTransfer::walk(Pass pass, std::span<const FlashBlock> table, const 
         } else {
             result = SendHexRecord(block, image);
         }
-        if (endsProgram(result.outcome))
+        if (endsProgram(result.outcome)) {
+            m_failedBlock = static_cast<int>(index);
+            m_failedAddress = static_cast<int>(block.Address);
             return result.outcome;
+        }
         if (!result.sent)
             continue;
-
-        if (pass == Pass::Bootloader)
-            m_view.setLamp(LampId::RamLoader, Lamp::Green);
-        else
-            m_view.setUpdatingNoteVisible(true);
-        m_view.setLamp(LampId::Working, toggle ? Lamp::Green : Lamp::Red);
-        toggle = !toggle;
 
         ++progress.blocksSent;
         progress.bytesSent +=
             pass == Pass::Bootloader ? binaryRecordSize(block, image) : hexRecordSize(block, image);
-        m_view.setProgress(progress.blocksSent, progress.blocksTotal);
-        if (onProgress)
-            onProgress(progress);
+        m_events.progress(progress);
     }
 
-    m_view.setProgress(0, 0);
-    if (pass == Pass::Firmware) {
-        m_view.setLamp(LampId::Working, Lamp::Green);
-        m_view.setUpdatingNoteVisible(false);
-    }
-    m_view.setLamp(LampId::Program, Lamp::Green);
+    m_events.passDone(pass);
     return Outcome::Ok;
 }
 

@@ -1,30 +1,14 @@
 #pragma once
 // Programming along a block table: one record per block that holds data,
-// each acknowledged before the next goes out, with the lamps and the
-// progress the window shows.
+// each acknowledged before the next goes out, reporting its progress.
 
 #include "flash/BootloaderLink.h"
+#include "flash/UpdateEvents.h"
 #include "image/MemoryImage.h"
 
-#include <functional>
 #include <span>
 
 namespace romwright {
-
-class MainView;
-
-enum class Pass {
-    Bootloader, // "D" records to the RAM loader, each answered with "R"
-    Firmware,   // "P" records to the bootloader, each answered with "p"
-};
-
-struct TransferProgress {
-    Pass pass = Pass::Firmware;
-    int blocksSent = 0;
-    int blocksTotal = 0;  // blocks of the table that hold data
-    qint64 bytesSent = 0; // record bytes written so far
-    qint64 bytesTotal = 0;
-};
 
 struct RecordResult {
     bool sent = false;             // false: the block was all 0xFF, nothing written
@@ -33,7 +17,7 @@ struct RecordResult {
 
 class BlockTransfer {
 public:
-    BlockTransfer(BootloaderLink &link, MainView &view);
+    BlockTransfer(BootloaderLink &link, UpdateEvents &events);
 
     // Writes the "D" record of the block; the caller waits for "R".
     RecordResult SendBinaryRecord(const FlashBlock &block, const MemoryImage &image);
@@ -43,12 +27,17 @@ public:
     // The whole table, index 0 upwards. Ok, or the End value of a failed step.
     Outcome walk(Pass pass, std::span<const FlashBlock> table, const MemoryImage &image);
 
-    // Called before the first block and after every block sent.
-    std::function<void(const TransferProgress &)> onProgress;
+    // The block the last walk ended on early: its index in the table and
+    // its first address; -1 for both after a whole pass or outside one.
+    int failedBlock() const { return m_failedBlock; }
+    int failedAddress() const { return m_failedAddress; }
+    void clearFailedBlock() { m_failedBlock = m_failedAddress = -1; }
 
 private:
     BootloaderLink &m_link;
-    MainView &m_view;
+    UpdateEvents &m_events;
+    int m_failedBlock = -1;
+    int m_failedAddress = -1;
 };
 
 } // namespace romwright

@@ -38,6 +38,26 @@ void BootloaderLink::pause(std::chrono::milliseconds duration)
     m_clock.pause(duration);
 }
 
+void BootloaderLink::setSettings(const char *settings)
+{
+    m_port.setSettings(QString::fromLatin1(settings));
+}
+
+void BootloaderLink::clearInput()
+{
+    m_port.clearInput();
+}
+
+void BootloaderLink::armWaitForZ()
+{
+    m_timers.armWaitForZ();
+}
+
+void BootloaderLink::restartWaitForQ(std::chrono::milliseconds interval)
+{
+    m_timers.restartWaitForQ(interval);
+}
+
 bool BootloaderLink::OpenPort(int nPort)
 {
     // The port would keep its previous number if it refused this one, and
@@ -81,8 +101,15 @@ Outcome BootloaderLink::send(const QByteArray &bytes)
 {
     if (ending())
         return Outcome::EndClosed;
-    if (m_lineLost || m_port.output(bytes) != CommError::None)
+    if (m_lineLost) {
+        m_lastEnd = {};
         return Outcome::EndConnectionLost;
+    }
+    const CommError error = m_port.output(bytes);
+    if (error != CommError::None) {
+        m_lastEnd = {std::nullopt, {}, romwright::describe(error)};
+        return Outcome::EndConnectionLost;
+    }
     return Outcome::Ok;
 }
 
@@ -111,6 +138,7 @@ BootloaderLink::WaitEnd BootloaderLink::waitFor(std::optional<std::uint8_t> b, b
     if (bound)
         deadline = m_clock.now() + *bound;
     m_delivered = false;
+    m_arrived.clear();
 
     for (;;) {
         if (ending())
@@ -127,6 +155,9 @@ BootloaderLink::WaitEnd BootloaderLink::waitFor(std::optional<std::uint8_t> b, b
         if (!read.isEmpty()) {
             if (b && static_cast<std::uint8_t>(read.at(0)) == *b)
                 return WaitEnd::Got;
+            // Kept for the failure's context; the first bytes say enough.
+            constexpr qsizetype kArrivedKept = 32;
+            m_arrived += read.left(kArrivedKept - m_arrived.size());
             if (flushed)
                 m_port.clearInput();
             continue;
@@ -137,20 +168,26 @@ BootloaderLink::WaitEnd BootloaderLink::waitFor(std::optional<std::uint8_t> b, b
     }
 }
 
+Outcome BootloaderLink::endWait(std::optional<std::uint8_t> b, Outcome end)
+{
+    m_lastEnd = {b ? std::optional<char>(static_cast<char>(*b)) : std::nullopt, m_arrived, {}};
+    return end;
+}
+
 Outcome BootloaderLink::routeWait(std::uint8_t b, bool flushed, std::chrono::milliseconds bound)
 {
     switch (waitFor(b, flushed, nullptr, bound, true)) {
     case WaitEnd::Got:
         return Outcome::Ok;
     case WaitEnd::LineLost:
-        return Outcome::EndConnectionLost;
+        return endWait(b, Outcome::EndConnectionLost);
     case WaitEnd::Ended:
-        return Outcome::EndClosed;
+        return endWait(b, Outcome::EndClosed);
     case WaitEnd::Flag:
     case WaitEnd::Bound:
         break;
     }
-    return Outcome::EndStalled;
+    return endWait(b, Outcome::EndStalled);
 }
 
 Outcome BootloaderLink::WaitForByte(std::uint8_t b, std::chrono::milliseconds bound)
@@ -187,13 +224,14 @@ Outcome BootloaderLink::greetingWait(std::optional<std::uint8_t> b, int &count)
         m_greeted = true;
         return Outcome::Ok;
     case WaitEnd::Ended:
-        return Outcome::EndClosed;
+        return endWait(b, Outcome::EndClosed);
     case WaitEnd::Flag:
     case WaitEnd::Bound:
     case WaitEnd::LineLost:
         break;
     }
-    return greetingTimedOut(count);
+    const Outcome outcome = greetingTimedOut(count);
+    return endsProgram(outcome) ? endWait(b, outcome) : outcome;
 }
 
 Outcome BootloaderLink::greetingTimedOut(int &count)

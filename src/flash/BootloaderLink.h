@@ -40,6 +40,14 @@ public:
     Clock &clock() { return m_clock; }
     void pause(std::chrono::milliseconds duration);
 
+    // What a route changes on the line besides its bytes: the settings
+    // ("38400,n,8,1"), the receive buffer emptied, and the greeting timers
+    // (tmrWaitForZ armed with its full interval, tmrWaitForQ restarted).
+    void setSettings(const char *settings);
+    void clearInput();
+    void armWaitForZ();
+    void restartWaitForQ(std::chrono::milliseconds interval);
+
     // Configures the port for the boot software and opens port nPort. False
     // when nPort is outside 1..16 (an open port then stays as it is) or
     // another program (or a missing permission) keeps it from us; a number
@@ -79,6 +87,17 @@ public:
     // sLetterA after a silent miss of sLetterQ.
     Outcome IdentifyTarget(TargetState &state);
 
+    // What the wait or write that last gave an End value saw: the letter it
+    // waited for, the bytes that came instead, the port's words for a failed
+    // write. Cleared when an update begins.
+    struct LastEnd {
+        std::optional<char> awaited;
+        QByteArray arrived;
+        QString portError;
+    };
+    const LastEnd &lastEnd() const { return m_lastEnd; }
+    void clearLastEnd() { m_lastEnd = {}; }
+
     void closePort();
     bool lineLost() const { return m_lineLost; }
     // A greeting has come since the program started: the scanner restarted
@@ -94,6 +113,7 @@ private:
     Outcome routeWait(std::uint8_t b, bool flushed, std::chrono::milliseconds bound);
     Outcome greetingWait(std::optional<std::uint8_t> b, int &count);
     Outcome greetingTimedOut(int &count);
+    Outcome endWait(std::optional<std::uint8_t> b, Outcome end);
 
     SerialPort &m_port;
     Clock &m_clock;
@@ -102,6 +122,8 @@ private:
     bool m_lineLost = false;
     bool m_greeted = false;
     bool m_delivered = false; // received() since the wait last read
+    QByteArray m_arrived;     // what the current wait read that was not its letter
+    LastEnd m_lastEnd;
 };
 
 } // namespace romwright

@@ -1,8 +1,8 @@
 #pragma once
 // What a step of the bootloader dialogue came to. The End values mean the
 // program must end now: every caller returns them at once, unchanged, and
-// the front end ends the process. The update sequence has told the user why
-// and closed the port by then.
+// the front end ends the process. The update sequence has reported the end
+// (and the front end told the user why) and closed the port by then.
 
 namespace romwright {
 

@@ -1,24 +1,13 @@
 #include "flash/UpdateSequence.h"
 
 #include "flash/BlockRecords.h"
-#include "flash/FlashMessages.h"
 #include "image/FlashLayout.h"
-#include "platform/Dialogs.h"
-#include "view/MainView.h"
 
 #include <algorithm>
 
 namespace romwright {
 
 namespace {
-
-constexpr std::array kLockedControls{ControlId::BrowseButton, ControlId::ProcessorMain,
-                                     ControlId::ProcessorBarCode};
-
-QString text(const char *s)
-{
-    return QString::fromLatin1(s);
-}
 
 // A firmware pass along this table would send no record of an image that
 // holds data: the scanner would be erased and left empty.
@@ -29,19 +18,17 @@ bool noBlockToSend(std::span<const FlashBlock> table, const MemoryImage &image)
     return holdsData && hexRecordLoad(table, image).blocks == 0;
 }
 
-QString failureText(const char *reason, const char *unchangedText, UpdatePhase phase)
+// A byte as it reads: printable ASCII itself, anything else in hex.
+QString shown(const QByteArray &bytes)
 {
-    switch (phase) {
-    case UpdatePhase::ReplacingBoot:
-        return text(reason) + QLatin1Char(' ') + text(messages::kWayBackReplacingBoot);
-    case UpdatePhase::NewBoot:
-    case UpdatePhase::NoFirmware:
-        return text(reason) + QLatin1Char(' ') + text(messages::kWayBackNoFirmware);
-    case UpdatePhase::Unchanged:
-    case UpdatePhase::Completed:
-        break;
+    QString out;
+    for (const char c : bytes) {
+        if (c >= 0x20 && c < 0x7F && c != '"' && c != '\\')
+            out += QLatin1Char(c);
+        else
+            out += QStringLiteral("\\x%1").arg(static_cast<unsigned char>(c), 2, 16, QLatin1Char('0'));
     }
-    return text(unchangedText);
+    return out;
 }
 
 } // namespace
@@ -71,25 +58,26 @@ const char *stepName(UpdateStep step)
     return "";
 }
 
-const char *interruptionText(UpdatePhase phase)
+QString describeFailure(Outcome outcome, const UpdateFailure &failure)
 {
-    switch (phase) {
-    case UpdatePhase::ReplacingBoot:
-        return messages::kInterruptedReplacingBoot;
-    case UpdatePhase::NewBoot:
-        return messages::kInterruptedNewBoot;
-    case UpdatePhase::NoFirmware:
-        return messages::kInterruptedNoFirmware;
-    case UpdatePhase::Unchanged:
-    case UpdatePhase::Completed:
-        break;
+    QString where = QStringLiteral("step ") + QLatin1String(stepName(failure.step));
+    if (failure.block >= 0)
+        where += QStringLiteral(", block %1 at 0x%2")
+                     .arg(failure.block)
+                     .arg(QString::number(failure.address, 16).toUpper().rightJustified(4, QLatin1Char('0')));
+    if (failure.awaited) {
+        where += QStringLiteral(": waited for \"%1\", got ").arg(shown(QByteArray(1, *failure.awaited)));
+        where += failure.arrived.isEmpty() ? QStringLiteral("nothing")
+                                           : QLatin1Char('"') + shown(failure.arrived) + QLatin1Char('"');
     }
-    return messages::kInterruptedUnchanged;
+    if (!failure.portError.isEmpty())
+        where += QStringLiteral(": ") + failure.portError;
+    return QLatin1String(describe(outcome)) + QStringLiteral(" (") + where + QLatin1Char(')');
 }
 
-UpdateSequence::UpdateSequence(BootloaderLink &link, MainView &view, Dialogs &dialogs, ProgramFlags &flags,
+UpdateSequence::UpdateSequence(BootloaderLink &link, UpdateEvents &events, ProgramFlags &flags,
                                TargetState &target)
-    : m_link(link), m_view(view), m_dialogs(dialogs), m_flags(flags), m_target(target), m_transfer(link, view)
+    : m_link(link), m_events(events), m_flags(flags), m_target(target), m_transfer(link, events)
 {
 }
 
@@ -99,9 +87,17 @@ Outcome UpdateSequence::cmdProgram_Click(const FirmwareSet &firmware)
         return Outcome::Stopped;
     m_running = true;
     m_phase = UpdatePhase::Unchanged;
+    m_step = UpdateStep::Request;
+    m_failure.reset();
+    m_link.clearLastEnd();
+    m_transfer.clearFailedBlock();
     const Outcome outcome = click(firmware);
-    if (outcome == Outcome::EndCompleted)
+    if (ended)
+        ended(outcome);
+    if (outcome == Outcome::EndCompleted) {
         m_phase = UpdatePhase::Completed;
+        enter(UpdateStep::Done);
+    }
     if (endsProgram(outcome))
         announceEnd(outcome);
     m_running = false;
@@ -110,88 +106,55 @@ Outcome UpdateSequence::cmdProgram_Click(const FirmwareSet &firmware)
 
 void UpdateSequence::announceEnd(Outcome end)
 {
-    QString failure;
-    switch (end) {
-    case Outcome::EndCompleted: {
-        m_view.setBusy(false);
-        QString complete = QString::fromLatin1(messages::kComplete);
-        if (m_flags.bWexmoor && !m_flags.bBarCodeProcessor)
-            complete += QLatin1String(messages::kCompleteUpdateBarCode);
-        m_dialogs.message(complete, QString(), MessageIcon::None);
-        break;
-    }
-    case Outcome::EndTimedOut:
-        m_view.setBusy(false);
-        m_dialogs.message(QString::fromLatin1(messages::kTimedOut),
-                          QString::fromLatin1(messages::kTimeoutFailureTitle), MessageIcon::Information);
-        m_view.setControlEnabled(ControlId::ProgramButton, true);
-        m_view.setControlEnabled(ControlId::ExitButton, true);
-        break;
-    case Outcome::EndStalled:
-        failure = failureText(messages::kStalledReason, messages::kStalled, m_phase);
-        break;
-    case Outcome::EndConnectionLost:
-        failure = failureText(messages::kConnectionLostReason, messages::kConnectionLost, m_phase);
-        break;
-    case Outcome::EndNoBlocks:
-        failure = text(messages::kNoBlocks);
-        break;
-    case Outcome::EndCancelled:
-    case Outcome::EndClosed: // the user ended the program: nothing more to say
-    case Outcome::Ok:
-    case Outcome::Missed:
-    case Outcome::Stopped:
-        break;
-    }
-    if (!failure.isEmpty()) {
-        m_view.setBusy(false);
-        // A scanner left without firmware is worth the louder icon.
-        m_dialogs.message(failure, text(messages::kCommunicationsFailureTitle),
-                          m_phase == UpdatePhase::Unchanged ? MessageIcon::Information
-                                                            : MessageIcon::Exclamation);
-    }
+    if (end == Outcome::EndCompleted)
+        m_failure.reset();
+    else
+        m_failure = failureHere();
+    m_events.ended(end, m_phase, m_failure);
     m_link.closePort();
+}
+
+UpdateFailure UpdateSequence::failureHere() const
+{
+    const BootloaderLink::LastEnd &last = m_link.lastEnd();
+    UpdateFailure failure;
+    failure.step = m_step;
+    failure.awaited = last.awaited;
+    failure.arrived = last.arrived;
+    failure.portError = last.portError;
+    failure.block = m_transfer.failedBlock();
+    failure.address = m_transfer.failedAddress();
+    return failure;
+}
+
+void UpdateSequence::enter(UpdateStep step)
+{
+    m_step = step;
+    m_events.step(step);
 }
 
 Outcome UpdateSequence::click(const FirmwareSet &firmware)
 {
-    m_view.setBusy(true);
-    for (ControlId id : {ControlId::FileMenu, ControlId::PortMenu, ControlId::HelpMenu, ControlId::ExitButton,
-                         ControlId::ProgramButton})
-        m_view.setControlEnabled(id, false);
-    // The file and the processor stay put while the update runs.
-    for (std::size_t i = 0; i < kLockedControls.size(); ++i) {
-        m_lockedBefore[i] = m_view.isControlEnabled(kLockedControls[i]);
-        m_view.setControlEnabled(kLockedControls[i], false);
-    }
-    m_view.setLamp(LampId::Communication, Lamp::Grey);
-    m_view.setLamp(LampId::Program, Lamp::Grey);
+    m_events.started();
     m_flags.bProgramming = true;
 
-    if (m_view.text(LabelId::FirmFile).contains(QLatin1String("None")) || !firmware.FilesValid) {
-        m_dialogs.message(text(messages::kSelectFirmware), QString(), MessageIcon::None);
-        return stop(false);
-    }
-    if (firmwareCheck && !firmwareCheck()) {
-        m_view.setControlEnabled(ControlId::ProgramButton, true); // the user may click again
-        return stop(false);
-    }
+    if (!m_events.fileChosen() || !firmware.FilesValid)
+        return stop(UpdateStop::NoFile);
+    if (firmwareCheck && !firmwareCheck())
+        return stop(UpdateStop::FileRefused);
 
-    if (!m_link.RequestBootloader(m_flags.bBarCodeProcessor)) {
-        m_dialogs.message(text(messages::kPortFailure), text(messages::kCommunicationsFailureTitle),
-                          MessageIcon::Information);
-        m_view.setControlEnabled(ControlId::PortMenu, true);
-        m_view.setControlEnabled(ControlId::ProgramButton, true);
-        return stop(true);
-    }
+    enter(UpdateStep::Request);
+    if (!m_link.RequestBootloader(m_flags.bBarCodeProcessor))
+        return stop(UpdateStop::PortNotOpen);
 
     const FlashTimings &t = m_link.timings();
     m_link.pause(t.afterRequest);
-    m_link.port().setSettings(text(kSettings19200));
-    m_link.timers().armWaitForZ();
+    m_link.setSettings(kSettings19200);
+    m_link.armWaitForZ();
     if (m_link.WaitForLetterZ('Z')) {
-        lockForRoute();
-        m_view.setLamp(LampId::Communication, Lamp::Green);
+        enter(UpdateStep::Greeting);
+        m_events.routeBegins();
+        m_events.connected();
         // Checked before the RAM loader erases anything.
         if (noBlockToSend(firmware.FlashBlocks64, firmware.FirmwareImage))
             return Outcome::EndNoBlocks;
@@ -199,16 +162,9 @@ Outcome UpdateSequence::click(const FirmwareSet &firmware)
         if (endsProgram(outcome))
             return outcome;
         m_phase = UpdatePhase::NewBoot;
-        // The firmware pass has not begun: its lamps wait for it.
-        for (LampId id : {LampId::FlashErase, LampId::Working, LampId::Program})
-            m_view.setLamp(id, Lamp::Grey);
-        m_link.port().setSettings(text(kSettings38400));
-        const bool confirmed =
-            powerCyclePrompt ? powerCyclePrompt(text(messages::kPowerCycle), text(messages::kPowerCycleTitle))
-                             : (m_dialogs.message(text(messages::kPowerCycle),
-                                                  text(messages::kPowerCycleTitle), MessageIcon::None),
-                                true);
-        if (!confirmed)
+        enter(UpdateStep::PowerCycle);
+        m_link.setSettings(kSettings38400);
+        if (!m_events.powerCycle())
             return Outcome::EndCancelled;
         m_link.pause(t.afterPowerCycle);
         return ProgramFirmware64(firmware);
@@ -216,11 +172,11 @@ Outcome UpdateSequence::click(const FirmwareSet &firmware)
     if (m_link.ending())
         return Outcome::EndClosed;
 
-    m_link.port().setSettings(text(kSettings38400));
+    m_link.setSettings(kSettings38400);
     m_link.pause(t.afterBaudReturn);
     m_link.RequestBootloader(m_flags.bBarCodeProcessor);
     m_link.pause(t.afterRetryRequest);
-    m_link.timers().restartWaitForQ(t.updateGreeting);
+    m_link.restartWaitForQ(t.updateGreeting);
     return awaitGreetingAndProgram(firmware);
 }
 
@@ -235,57 +191,38 @@ Outcome UpdateSequence::awaitGreetingAndProgram(const FirmwareSet &firmware)
 
     Outcome outcome = wait();
     if (outcome == Outcome::Missed) {
-        // The Port and File menus are usable until the repeated greeting.
-        m_view.setControlEnabled(ControlId::PortMenu, true);
-        m_view.setControlEnabled(ControlId::FileMenu, true);
+        m_events.retrying();
         m_link.RequestBootloader(m_flags.bBarCodeProcessor);
         m_link.pause(t.afterRetryRequest);
-        m_link.timers().restartWaitForQ(t.updateGreeting);
+        m_link.restartWaitForQ(t.updateGreeting);
         outcome = wait();
         // A second miss of the same wait always has an even count and has
         // already ended the program inside the wait.
     }
     if (endsProgram(outcome))
         return outcome;
+    enter(UpdateStep::Greeting);
 
     // A file chosen while the menus were open must have loaded completely;
     // nothing has been sent yet, so the user may load another and try again.
-    if (!firmware.FilesValid) {
-        m_dialogs.message(text(messages::kSelectFirmware), QString(), MessageIcon::None);
-        m_view.setControlEnabled(ControlId::ProgramButton, false);
-        return stop(true);
-    }
-    if (firmwareCheck && !firmwareCheck()) {
-        m_view.setControlEnabled(ControlId::ProgramButton, true);
-        return stop(true);
-    }
-    lockForRoute();
+    if (!firmware.FilesValid)
+        return stop(UpdateStop::NoFileAtGreeting);
+    if (firmwareCheck && !firmwareCheck())
+        return stop(UpdateStop::FileRefusedAtGreeting);
+    m_events.routeBegins();
     return a ? ProgramFirmware128(firmware) : ProgramFirmware64(firmware);
 }
 
-Outcome UpdateSequence::stop(bool portMenu)
+Outcome UpdateSequence::stop(UpdateStop why)
 {
-    m_view.setControlEnabled(ControlId::FileMenu, true);
-    m_view.setControlEnabled(ControlId::HelpMenu, true);
-    m_view.setControlEnabled(ControlId::ExitButton, true);
-    if (portMenu)
-        m_view.setControlEnabled(ControlId::PortMenu, true);
-    for (std::size_t i = 0; i < kLockedControls.size(); ++i)
-        m_view.setControlEnabled(kLockedControls[i], m_lockedBefore[i]);
-    m_view.setBusy(false);
+    m_events.stopped(why);
     return Outcome::Stopped;
-}
-
-void UpdateSequence::lockForRoute()
-{
-    for (ControlId id : {ControlId::FileMenu, ControlId::PortMenu, ControlId::BrowseButton,
-                         ControlId::ProcessorMain, ControlId::ProcessorBarCode})
-        m_view.setControlEnabled(id, false);
 }
 
 Outcome UpdateSequence::InstallBootloader(const FirmwareSet &firmware)
 {
     const FlashTimings &t = m_link.timings();
+    enter(UpdateStep::RamLoader);
     if (beforeChange)
         beforeChange('Z');
     Outcome outcome = m_link.SendByte('G');
@@ -300,13 +237,13 @@ Outcome UpdateSequence::InstallBootloader(const FirmwareSet &firmware)
         return outcome;
     if ((outcome = m_link.WaitForByte('R', t.ackBound)) != Outcome::Ok)
         return outcome;
-    m_view.setLamp(LampId::RamLoader, Lamp::Green);
+    enter(UpdateStep::BootSoftware);
 
     if ((outcome = m_link.SendByte('E')) != Outcome::Ok)
         return outcome;
     if ((outcome = m_link.WaitForByte('R', t.eraseBound)) != Outcome::Ok)
         return outcome;
-    m_view.setLamp(LampId::FlashErase, Lamp::Green);
+    m_events.erased();
 
     return m_transfer.walk(Pass::Bootloader, firmware.BootloaderBlocks, firmware.BootloaderImage);
 }
@@ -324,23 +261,21 @@ Outcome UpdateSequence::ProgramFirmware128(const FirmwareSet &firmware)
 Outcome UpdateSequence::programFirmware(const FirmwareSet &firmware, bool blocks128)
 {
     const FlashTimings &t = m_link.timings();
-    SerialPort &port = m_link.port();
     const std::span<const FlashBlock> table = blocks128 ? std::span<const FlashBlock>(firmware.FlashBlocks128)
                                                         : std::span<const FlashBlock>(firmware.FlashBlocks64);
     if (noBlockToSend(table, firmware.FirmwareImage))
         return Outcome::EndNoBlocks;
     if (!blocks128) {
-        port.clearInput();
-        port.setSettings(text(kSettings38400));
+        m_link.clearInput();
+        m_link.setSettings(kSettings38400);
     }
-    m_view.setLamp(LampId::Communication, Lamp::Grey);
-    m_view.setLamp(LampId::Program, Lamp::Grey);
+    enter(UpdateStep::Erase);
 
     // The 128-byte bootloader's answers are awaited with the buffer emptied
     // of anything older; that is done before the command goes out, so a
     // quick answer cannot be thrown away with the old bytes.
     if (blocks128)
-        port.clearInput();
+        m_link.clearInput();
     if (beforeChange)
         beforeChange(blocks128 ? 'A' : 'Q');
     Outcome outcome = m_link.SendByte('z');
@@ -351,10 +286,10 @@ Outcome UpdateSequence::programFirmware(const FirmwareSet &firmware, bool blocks
     outcome = blocks128 ? m_link.WaitForByteFlushed('C', t.ackBound) : m_link.WaitForByte('C', t.ackBound);
     if (outcome != Outcome::Ok)
         return outcome;
-    m_view.setLamp(LampId::Communication, Lamp::Green);
+    m_events.connected();
 
     if (blocks128)
-        port.clearInput();
+        m_link.clearInput();
     if ((outcome = m_link.SendByte('E')) != Outcome::Ok)
         return outcome;
     m_phase = UpdatePhase::NoFirmware;
@@ -362,12 +297,14 @@ Outcome UpdateSequence::programFirmware(const FirmwareSet &firmware, bool blocks
         blocks128 ? m_link.WaitForByteFlushed('e', t.eraseBound) : m_link.WaitForByte('e', t.eraseBound);
     if (outcome != Outcome::Ok)
         return outcome;
-    m_view.setLamp(LampId::FlashErase, Lamp::Green);
+    m_events.erased();
 
+    enter(UpdateStep::FirmwarePass);
     outcome = m_transfer.walk(Pass::Firmware, table, firmware.FirmwareImage);
     if (outcome != Outcome::Ok)
         return outcome;
 
+    enter(UpdateStep::Reset);
     if ((outcome = m_link.SendByte('R')) != Outcome::Ok)
         return outcome;
     m_link.pause(t.afterFinalR);

@@ -1,9 +1,7 @@
 #include "scanner/Scanner.h"
 
-#include "platform/Dialogs.h"
 #include "platform/PortMap.h"
 #include "scanner/CommandTable.h"
-#include "view/MainView.h"
 #include "view/ProgramFlags.h"
 
 #include <QScopeGuard>
@@ -17,16 +15,16 @@ namespace {
 
 const QString kEnumerationSettings = QStringLiteral("19200,n,8,1");
 
-// The hourglass for as long as detection runs, however it ends.
-class BusyPointer {
+// Detection is under way for as long as this lives, however it ends.
+class UnderWay {
 public:
-    explicit BusyPointer(MainView &view) : m_view(view) { m_view.setBusy(true); }
-    ~BusyPointer() { m_view.setBusy(false); }
-    BusyPointer(const BusyPointer &) = delete;
-    BusyPointer &operator=(const BusyPointer &) = delete;
+    explicit UnderWay(DetectionEvents &events) : m_events(events) { m_events.detecting(true); }
+    ~UnderWay() { m_events.detecting(false); }
+    UnderWay(const UnderWay &) = delete;
+    UnderWay &operator=(const UnderWay &) = delete;
 
 private:
-    MainView &m_view;
+    DetectionEvents &m_events;
 };
 
 // One candidate port while the rows are asked. The port's error kinds are
@@ -117,10 +115,9 @@ std::vector<ProbedPort *> askRow(std::vector<ProbedPort> &ports, const ScannerMo
 
 } // namespace
 
-Scanner::Scanner(Clock &clock, Dialogs &dialogs, MainView &view, const ProgramFlags &flags,
-                 ScannerTimings timings, QObject *parent)
-    : QObject(parent), m_clock(clock), m_dialogs(dialogs), m_view(view), m_flags(flags), m_timings(timings),
-      m_commands(*this)
+Scanner::Scanner(Clock &clock, DetectionEvents &events, const ProgramFlags &flags, ScannerTimings timings,
+                 QObject *parent)
+    : QObject(parent), m_clock(clock), m_events(events), m_flags(flags), m_timings(timings), m_commands(*this)
 {
     addStandardModels(m_models);
 }
@@ -162,7 +159,7 @@ Detection Scanner::DetectScanner(qint16 &CommPort)
 
     m_state = kDetecting;
     emit ScannerConnect(false);
-    BusyPointer busy(m_view);
+    const UnderWay underWay(m_events);
 
     // Every port that opens is a candidate. Only whether it opens counts here.
     std::vector<qint16> candidates;
@@ -216,9 +213,9 @@ Detection Scanner::DetectScanner(qint16 &CommPort)
                 const bool identity = answer == model->VersionData.toLatin1() + "\r\n";
                 std::optional<FoundScanner> scanner;
                 if (isBootPrompt(answer)) {
-                    m_view.setBusy(false);
-                    const std::optional<QString> choice = m_dialogs.chooseScanner();
-                    m_view.setBusy(true);
+                    m_events.detecting(false);
+                    const std::optional<QString> choice = m_events.chooseModel();
+                    m_events.detecting(true);
                     if (!choice)
                         return Detection::EndProgram;
                     // Closed without a choice: the scanner is there, its model unknown

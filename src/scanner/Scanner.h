@@ -7,6 +7,7 @@
 #include "platform/DeviceAccess.h"
 #include "platform/SerialPort.h"
 #include "scanner/Commands.h"
+#include "scanner/DetectionEvents.h"
 #include "scanner/ScannerModels.h"
 #include "scanner/ScannerTimings.h"
 
@@ -18,8 +19,6 @@
 
 namespace romwright {
 
-class Dialogs;
-class MainView;
 struct ProgramFlags;
 
 // Detection states (State).
@@ -46,10 +45,10 @@ struct FoundScanner {
 class Scanner : public QObject {
     Q_OBJECT
 public:
-    // clock: the blocking pauses and the receive handler's wait; dialogs:
-    // the chooser; view: the hourglass; flags: bProgramming is read.
-    Scanner(Clock &clock, Dialogs &dialogs, MainView &view, const ProgramFlags &flags,
-            ScannerTimings timings = {}, QObject *parent = nullptr);
+    // clock: the blocking pauses and the receive handler's wait; events:
+    // the hourglass and the chooser; flags: bProgramming is read.
+    Scanner(Clock &clock, DetectionEvents &events, const ProgramFlags &flags, ScannerTimings timings = {},
+            QObject *parent = nullptr);
     ~Scanner() override;
 
     // The port detection and the receive handler use. Not owned.
@@ -125,8 +124,7 @@ private:
     void connectReceive();
 
     Clock &m_clock;
-    Dialogs &m_dialogs;
-    MainView &m_view;
+    DetectionEvents &m_events;
     const ProgramFlags &m_flags;
     ScannerTimings m_timings;
 

@@ -1,6 +1,6 @@
 // The program as a script or a new user meets it: its command-line
 // conventions, its JSON output and what a signal does to a running update.
-#include "flash/FlashMessages.h"
+#include "app/common/UpdateMessages.h"
 #include "image/FlashLayout.h"
 #include "image/ParseMotorolaSrecords.h"
 #include "support/ConsoleRun.h"
@@ -23,7 +23,7 @@ TEST(CommandLine, HelpVersionAndUnknownOptions)
 {
     // Every front end's usage is in the help.
     const QString help = QStringLiteral("^usage: romwright \\[FILE\\](?s).*usage: romwright --console.*"
-                                        "usage: romwright --info.*--version");
+                                        "usage: romwright --info.*usage: romwright --history.*--version");
     const QString file = kHalvernSample;
     const QString usage = QStringLiteral("usage: romwright --console");
     const struct {
@@ -57,6 +57,13 @@ TEST(CommandLine, HelpVersionAndUnknownOptions)
         {{"--console", "--port", "1", "--file", file, "--processor", "both"}, 2, usage},
         {{"--console", "--port", "1", "--file", file, "--colour"}, 2, usage},
         {{"--console", "--port", "1", "--file", file, "--time-scale", "0.05"}, 2, usage}, // timing is no option
+        {{"--trace"}, 2, QStringLiteral("^romwright: --trace takes the path of the file to write\\nusage: romwright")},
+        {{"--trace", "out.txt", "-x"}, 2, QStringLiteral("^romwright: unknown option -x\\n")}, // the window takes --trace OUT
+        {{"--console", "--port", "1", "--file", file, "--trace"}, 2, usage},
+        // Before anything is sent.
+        {{"--console", "--port", "1", "--file", file, "--trace", "/nonexistent/trace"}, 1,
+         QStringLiteral("romwright: cannot write the trace /nonexistent/trace: ")},
+        {{"--history", "--port", "1"}, 2, QStringLiteral("^romwright: unknown argument: --port\\nusage: romwright --history")},
         // clang-format on
     };
     for (const auto &c : cases) {
@@ -68,6 +75,24 @@ TEST(CommandLine, HelpVersionAndUnknownOptions)
         EXPECT_TRUE((c.exitCode == 0 ? run.err : run.out).isEmpty()); // the other stream
     }
 }
+
+namespace {
+
+// Every block of the Halvern sample's 64-byte table is in the flash dumped.
+void expectHalvernSampleIn(const QByteArray &flash)
+{
+    romwright::MemoryImage image;
+    image.fill(romwright::kErased);
+    ASSERT_TRUE(romwright::ParseSrecordFile(kHalvernSample, image).ok());
+    romwright::RelocateVectors(image);
+    ASSERT_EQ(flash.size(), qsizetype(image.size()));
+    for (const romwright::FlashBlock &block : romwright::kFlashBlocks64)
+        ASSERT_EQ(std::memcmp(flash.constData() + block.Address, image.data() + block.Address, block.Length),
+                  0)
+            << "the firmware's block at " << block.Address << " is missing from the flash";
+}
+
+} // namespace
 
 // Ctrl-C, or a kill that leaves no time for anything (a dead battery), at
 // 30 % of the firmware pass leaves the scanner in its boot software, where it
@@ -117,37 +142,91 @@ TEST(ConsoleInterrupt, ASignalEndsTheUpdateAndRunningItAgainFinishesIt)
                 "\\d\\d:\\d\\d\\. Finishing it with .*/Hlv1450ver5_9\\.s19\\.$"),
             QRegularExpression::MultilineOption)))
             << qPrintable(second.out);
-        EXPECT_TRUE(QDir(state.path() + QStringLiteral("/romwright")).isEmpty())
+        EXPECT_TRUE(QDir(state.path() + QStringLiteral("/romwright"))
+                        .entryList({QStringLiteral("unfinished-*")}, QDir::Files)
+                        .isEmpty())
             << "the record outlived the update";
+        // A kill leaves no time for the log; Ctrl-C's update has its line and transcript.
+        const QList<QJsonObject> logged = loggedUpdates(state.path());
+        ASSERT_EQ(logged.size(), signal == SIGINT ? 2 : 1);
+        if (signal == SIGINT) {
+            EXPECT_EQ(logged.front().value(QLatin1String("result")), QLatin1String("interrupted"));
+            EXPECT_GT(logged.front().value(QLatin1String("blocksSent")).toInt(), 0);
+            EXPECT_TRUE(QFile::exists(state.path() + QStringLiteral("/romwright/") +
+                                      logged.front().value(QLatin1String("transcript")).toString()));
+        }
+        for (const QJsonObject &entry : logged) {
+            EXPECT_EQ(entry.value(QLatin1String("sha256")).toString(), sha256Of(kHalvernSample));
+            EXPECT_EQ(entry.value(QLatin1String("file")).toString(), kHalvernSample);
+            EXPECT_EQ(entry.value(QLatin1String("port")).toInt(), 1);
+        }
+        EXPECT_EQ(logged.back().value(QLatin1String("result")), QLatin1String("completed"));
+        EXPECT_EQ(logged.back().value(QLatin1String("blocksSent")),
+                  logged.back().value(QLatin1String("blocksTotal")));
+        EXPECT_FALSE(logged.back().contains(QLatin1String("transcript")));
         ASSERT_TRUE(sim.waitForExit(5s));
         EXPECT_TRUE(sim.transcript().contains(QLatin1String("request during the firmware pass")));
-        romwright::MemoryImage image;
-        image.fill(romwright::kErased);
-        ASSERT_TRUE(romwright::ParseSrecordFile(kHalvernSample, image).ok());
-        romwright::RelocateVectors(image);
-        const QByteArray flash = sim.dump();
-        ASSERT_EQ(flash.size(), qsizetype(image.size()));
-        for (const romwright::FlashBlock &block : romwright::kFlashBlocks64)
-            ASSERT_EQ(
-                std::memcmp(flash.constData() + block.Address, image.data() + block.Address, block.Length), 0)
-                << "the firmware's block at " << block.Address << " is missing from the flash";
+        expectHalvernSampleIn(sim.dump());
+    }
+}
+
+// A scanner that stopped answering, or that was not switched off and on at
+// the prompt, is switched off and on (a simulator starting in its boot
+// software on the same port) and the update run again with nothing but
+// --yes, as the message says: the record finishes it.
+TEST(ConsoleInterrupt, AFailedUpdateIsFinishedByRunningItAgainAfterAPowerCycle)
+{
+    using namespace std::chrono_literals;
+    const struct {
+        const char *name;
+        QStringList first; // the first scanner's simulator
+        const char *said;  // by the failed run
+    } cases[] = {
+        {"stalled in the firmware pass",
+         {"--boot", "Q", "--stall-after", "20"},
+         romwright::messages::kWayBackNoFirmware},
+        {"no Enter at the power-cycle prompt", {"--boot", "Z"}, romwright::messages::kInterruptedNewBoot},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QTemporaryDir state;
+        const QStringList environment{QStringLiteral("XDG_STATE_HOME=") + state.path()};
+        const QStringList arguments = {"--console", "--model", "halvern"};
+        {
+            SimProcess sim(c.first);
+            ASSERT_TRUE(sim.isReady()) << qPrintable(sim.errorText());
+            const ConsoleRun run =
+                runRomwright(arguments, sim.link(), {}, QStringLiteral("0.2"), {}, environment);
+            EXPECT_EQ(run.exitCode, 1);
+            EXPECT_TRUE((run.out + run.err).contains(QLatin1String(c.said))) << qPrintable(run.out + run.err);
+        }
+        SimProcess sim({"--start-in-boot", "--boot", "Q"});
+        ASSERT_TRUE(sim.isReady()) << qPrintable(sim.errorText());
+        const ConsoleRun again =
+            runRomwright({"--console", "--yes"}, sim.link(), {}, QStringLiteral("0.05"), {}, environment);
+        EXPECT_EQ(again.exitCode, 0) << qPrintable(again.out + again.err);
+        ASSERT_TRUE(sim.waitForExit(5s));
+        expectHalvernSampleIn(sim.dump());
     }
 }
 
 // A script reads a whole update from standard output alone: every line is
-// one JSON object, the lamps and the pass are there in order, and the last
-// line carries the exit status.
+// one JSON object, the lamps and the pass are there in order, each with the
+// step of the update it came in, and the last line carries the exit status.
 TEST(ConsoleJson, AWholeUpdateIsOneObjectPerLine)
 {
     SimProcess sim({QStringLiteral("--boot"), QStringLiteral("Q")});
     ASSERT_TRUE(sim.isReady()) << qPrintable(sim.errorText());
-    const ConsoleRun run = runRomwright(
-        {"--console", "--port", "1", "--model", "halvern", "--file", kHalvernSample, "--yes", "--json"},
-        sim.link());
+    const QTemporaryDir dir;
+    const QString trace = dir.filePath(QStringLiteral("trace.txt"));
+    const ConsoleRun run = runRomwright({"--console", "--port", "1", "--model", "halvern", "--file",
+                                         kHalvernSample, "--yes", "--json", "--trace", trace},
+                                        sim.link());
     EXPECT_EQ(run.exitCode, 0) << qPrintable(run.out + run.err);
     EXPECT_TRUE(run.err.isEmpty()) << qPrintable(run.err);
 
-    QStringList events; // "lamp Port=green", "progress 193/193", "message", ...
+    QStringList
+        events; // "lamp Port=green", "lamp Program=green@firmware", "progress 193/193", "message", ...
     int lastSent = -1;
     QJsonObject last;
     for (const QString &line : run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
@@ -159,20 +238,30 @@ TEST(ConsoleJson, AWholeUpdateIsOneObjectPerLine)
         };
         QString event = value("event");
         if (event == QLatin1String("lamp"))
-            event += QStringLiteral(" %1=%2").arg(value("lamp"), value("colour"));
+            event += QStringLiteral(" %1=%2").arg(value("lamp"), value("colour")) +
+                     (last.contains(QLatin1String("phase")) ? QLatin1Char('@') + value("phase") : QString());
         if (event == QLatin1String("progress") && value("pass") == QLatin1String("firmware")) {
             EXPECT_GT(value("sent").toInt(), lastSent) << qPrintable(line);
             lastSent = value("sent").toInt();
+            EXPECT_EQ(value("phase"), QLatin1String("firmware"));
             event += QStringLiteral(" %1/%2").arg(value("sent"), value("total"));
         }
         events << event;
     }
     EXPECT_FALSE(events.contains(QLatin1String("error"))) << qPrintable(run.out);
     EXPECT_TRUE(events.contains(QLatin1String("message")));
-    for (const char *lamp :
-         {"Port=green", "Communication=green", "Flash erase complete=green", "Program=green"})
+    for (const char *lamp : {"Port=green", "Communication=green@erase", "Flash erase complete=green@erase",
+                             "Program=green@firmware"})
         EXPECT_TRUE(events.contains(QLatin1String("lamp ") + QLatin1String(lamp))) << lamp;
     EXPECT_TRUE(lastSent > 0 && events.contains(QStringLiteral("progress %1/%1").arg(lastSent)))
         << "the firmware pass ended at " << qPrintable(events.filter(QLatin1String("progress")).join(", "));
-    EXPECT_EQ(last, (QJsonObject{{"event", "result"}, {"status", 0}, {"completed", true}}));
+    EXPECT_EQ(last,
+              (QJsonObject{{"event", "result"}, {"status", 0}, {"completed", true}, {"phase", "done"}}));
+
+    // The trace has every record of the pass, each answered.
+    QFile traced(trace);
+    ASSERT_TRUE(traced.open(QIODevice::ReadOnly));
+    const QByteArray text = traced.readAll();
+    EXPECT_EQ(text.count("  out   38400  \"P"), lastSent) << text.constData();
+    EXPECT_GE(text.count("  in    38400  \"p\""), lastSent);
 }

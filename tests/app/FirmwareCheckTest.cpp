@@ -52,7 +52,6 @@ TEST(FirmwareKind, NameAndDataOfEveryCandidateListAndOfOtherFiles)
         {{"FlashProgrammer.sss"}, bytes({{0x0050, 0x044F}}),
          {true, F::Unknown, B::Any, P::Any, C::Nothing, C::Nothing}},
         // Unknown names, judged by their data alone.
-        {{"firmware.s19"}, kRows64, {false, F::Unknown, B::Any, P::Any, C::Fits, C::Outside}},
         {{"Halvern.s19"}, kRows128, {false, F::Unknown, B::Any, P::Any, C::Outside, C::Fits}},
         {{"JLVer6_0.s19"}, bytes({{0x0450, 0x049D}}), {false, F::Unknown, B::Any, P::Any, C::Fits, C::Nothing}},
         {{"xWX3650UVer1_9.s20"}, bytes({{0xFFCC, 0xFFFF}}), {false, F::Unknown, B::Any, P::Any, C::Fits, C::Nothing}},

@@ -39,6 +39,9 @@ public:
 
 TEST(DiscoverFirmware, CasesInTheProgramAndTheUserDataFolder)
 {
+    const int H = kHalvern1450, J = kJorlith750, W = kWexmoor3650;
+    const QString hl58 = "Hlv1450ver5_8.s19", hl42 = "Hlv1450ver4_2.s19", jl60 = "JL750Ver6_0.s19",
+                  jl50 = "JL750Ver5_0.s19", wx20 = "WX3650UVer1_9.s20";
     const struct {
         const char *name;
         QStringList files;
@@ -49,30 +52,20 @@ TEST(DiscoverFirmware, CasesInTheProgramAndTheUserDataFolder)
         QStringList userFiles{}; // in the user's data folder
     } cases[] = {
         // clang-format off
-        {"newest Halvern wins", {"Hlv1450ver5_8.s19", "Hlv1450ver4_2.s19"}, kHalvern1450, false, {},
-         "Hlv1450ver5_8.s19"},
-        {"A never tries the plain Halvern list", {"Hlv1450ver5_8.s19", "Hlv1450ver4_2.s19"}, kHalvern1450,
-         true, {}, {}},
-        {"Halvern 3.3 is no candidate", {"Hlv1450ver3_3.s19"}, kHalvern1450, false, {}, {}},
-        {"Wexmoor .s19 before any .s20", {"WX3650UVer1_0.s19", "WX3650UVer1_9.s20"}, kWexmoor3650, false, {},
-         "WX3650UVer1_0.s19"},
-        {"Wexmoor list whatever the target", {"WX3650UVer3_9.s19"}, kWexmoor3650, true, {}, "WX3650UVer3_9.s19"},
-        {"names differ in case from the list", {"hlv1450ver5_8.s19", "JL750VER6_0.s19"}, kHalvern1450, false, {}, {}},
-        {"a folder is no file", {"Hlv1450ver6_0.s19/", "Hlv1450ver5_0.s19"}, kHalvern1450, false, {},
-         "Hlv1450ver5_0.s19"},
-        {"trimmed command line wins", {"JL750Ver6_0.s19", "JL750Ver5_0.s19"}, kJorlith750, false,
-         " JL750Ver5_0.s19 ", "JL750Ver5_0.s19"},
-        {"missing command-line file keeps the search", {"JL750Ver6_0.s19"}, kJorlith750, false,
-         "JL750Ver5_0.s19", "JL750Ver6_0.s19"},
-        {"command line of another family, no scanner", {"WX3650UVer1_9.s20"}, kNotDetected, false,
-         "WX3650UVer1_9.s20", "WX3650UVer1_9.s20"},
-        {"no scanner, no command line", {"Hlv1450ver5_8.s19"}, kNoScannerFound, false, {}, {}},
-        {"user's data folder after the program folder", {"Hlv1450ver4_2.s19"}, kHalvern1450, false, {},
-         "Hlv1450ver4_2.s19", {"Hlv1450ver5_8.s19"}},
-        {"user's data folder when the program folder has none", {}, kHalvern1450, false, {}, "Hlv1450ver5_8.s19",
-         {"Hlv1450ver5_8.s19"}},
-        {"command-line file in the user's data folder", {"JL750Ver6_0.s19"}, kJorlith750, false, "JL750Ver5_0.s19",
-         "JL750Ver5_0.s19", {"JL750Ver5_0.s19"}},
+        {"newest Halvern wins", {hl58, hl42}, H, false, {}, hl58},
+        {"A never tries the plain Halvern list", {hl58, hl42}, H, true, {}, {}},
+        {"Halvern 3.3 is no candidate", {"Hlv1450ver3_3.s19"}, H, false, {}, {}},
+        {".s19 before .s20", {"WX3650UVer1_0.s19", wx20}, W, false, {}, "WX3650UVer1_0.s19"},
+        {"Wexmoor list whatever the target", {"WX3650UVer3_9.s19"}, W, true, {}, "WX3650UVer3_9.s19"},
+        {"names differ in case from the list", {"hlv1450ver5_8.s19", "JL750VER6_0.s19"}, H, false, {}, {}},
+        {"a folder", {"Hlv1450ver6_0.s19/", "Hlv1450ver5_0.s19"}, H, false, {}, "Hlv1450ver5_0.s19"},
+        {"command line, trimmed", {jl60, "JL750Ver5_0.s19"}, J, false, " JL750Ver5_0.s19 ", jl50},
+        {"command-line file missing", {jl60}, J, false, jl50, jl60},
+        {"command line of another family, no scanner", {wx20}, kNotDetected, false, wx20, wx20},
+        {"no scanner, no command line", {hl58}, kNoScannerFound, false, {}, {}},
+        {"user's folder after", {hl42}, H, false, {}, hl42, {hl58}},
+        {"user's folder when the program's has none", {}, H, false, {}, hl58, {hl58}},
+        {"command-line file in the user's folder", {jl60}, J, false, jl50, jl50, {jl50}},
         // clang-format on
     };
     LocalFileSystem files;

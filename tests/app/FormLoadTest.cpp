@@ -43,6 +43,36 @@ StartUpRequest anotherModel(StartUpRequest r, bool goOn)
     return r;
 }
 
+// Start-up over a fake port, with what it shows.
+struct Bench {
+    explicit Bench(const QString &program, const QString &data, const QString &stateFolder = {})
+        : port(new test::FakePort(&clock)),
+          state(std::unique_ptr<SerialPort>(port),
+                {view, dialogs, clock, files, program, data, {}, stateFolder})
+    {
+    }
+    FormLoadEnd run(const StartUpRequest &request)
+    {
+        std::unique_ptr<Scanner> scanner;
+        PortPermissionNotice notice;
+        return FormLoad(request, {state, scanner, notice, {.probeWait = std::chrono::milliseconds(1)}}).end;
+    }
+    // model label | port ticked | file label
+    QString shown() const
+    {
+        return QStringList({view.text(LabelId::ScanMod), QString::number(view.portTicked()),
+                            view.text(LabelId::FirmFile)})
+            .join('|');
+    }
+
+    ViewState view;
+    test::ScriptedDialogs dialogs;
+    ManualClock clock;
+    LocalFileSystem files;
+    test::FakePort *port;
+    MainState state;
+};
+
 } // namespace
 
 // The window goes on past every step that fails; the console stops at the
@@ -51,215 +81,146 @@ TEST(FormLoad, EachStepRunsInTurnAndTheConsoleStopsAtTheFirstGap)
 {
     using enum FormLoadEnd;
     const char *halvern = "HLV 1450OK\r\n";
-    const char *jl750 = "JL750Ver6_0.s19";
-    const QString sample = test::sampleDir() + QLatin1Char('/') + QLatin1String(jl750);
+    const char *jl = "JL750Ver6_0.s19";
+    const QString sample = test::sampleDir() + QLatin1Char('/') + QLatin1String(jl);
     StartUpRequest declined = console(given("1", "Halvern 1450"), kHalvern1450);
     declined.beforePort = [](int type) { return type != kHalvern1450; };
     const StartUpRequest jorlith = console(given("1", "Jorlith 750"), kJorlith750);
+    const StartUpRequest withFile = console(given("1", ""), kNotDetected, sample);
+    const StartUpRequest jorlith2 = console(given("2", "Jorlith 750"), kJorlith750);
+    const char *nf = "Scanner Not Found|0|None";
+    const char *found = "Halvern 1450|2|Hlv1450ver5_9.s19";
     const struct {
         const char *name;
         StartUpRequest request;
         const char *identity; // the answer to "V" on port 2; nullptr: the search finds nothing
-        char greeting;        // the answer to "R2"
         FormLoadEnd end;
-        const char *shown; // model label | port ticked | file label
-        bool identified;   // "R2" was sent
+        const char *shown;   // model label | port ticked | file label
+        bool identified;     // "R2" was sent
+        char greeting = 'Q'; // the answer to "R2"
     } cases[] = {
-        {"no scanner anywhere", {}, nullptr, 'Q', Ready, "Scanner Not Found|0|None", false},
-        {"no scanner, console", console({}), nullptr, 'Q', NoScanner, "Scanner Not Found|0|None", false},
-        {"found: its newest firmware", {}, halvern, 'Q', Ready, "Halvern 1450|2|Hlv1450ver5_9.s19", true},
-        {"three fields: no search", given("3", "Halvern 1450", jl750), nullptr, 'Q', Ready,
+        {"no scanner anywhere", {}, nullptr, Ready, nf, false},
+        {"no scanner, console", console({}), nullptr, NoScanner, nf, false},
+        {"found: its newest firmware", {}, halvern, Ready, found, true},
+        {"3 fields: no search", given("3", "Halvern 1450", jl), nullptr, Ready,
          "Halvern 1450|3|JL750Ver6_0.s19", true},
-        {"one field: no port at all", given("", "", jl750), nullptr, 'Q', Ready, "|0|JL750Ver6_0.s19", false},
-        {"a port that is no number", given("x3", "Jorlith 750", jl750), nullptr, 'Q', Ready,
-         "Jorlith 750|0|JL750Ver6_0.s19", false},
-        {"chooser's Exit", {}, "Q", 'Q', EndProgram, "|0|None", false},
-        {"console: no 128-byte firmware", jorlith, nullptr, 'A', NoFirmware, "Jorlith 750|1|None", true},
-        {"console: searched by the model", jorlith, nullptr, 'Q', Ready, "Jorlith 750|1|JL750Ver6_0.s19",
+        {"one field: no port at all", given("", "", jl), nullptr, Ready, "|0|JL750Ver6_0.s19", false},
+        {"port no number", given("x3", "Jorlith 750", jl), nullptr, Ready, "Jorlith 750|0|JL750Ver6_0.s19",
+         false},
+        {"chooser's Exit", {}, "Q", EndProgram, "|0|None", false},
+        {"console: no 128-byte firmware", jorlith, nullptr, NoFirmware, "Jorlith 750|1|None", true, 'A'},
+        {"console: searched by the model", jorlith, nullptr, Ready, "Jorlith 750|1|JL750Ver6_0.s19", true},
+        {"console, file", withFile, nullptr, Ready, "|1|JL750Ver6_0.s19", true},
+        {"console, declined before the port", declined, nullptr, Declined, "Halvern 1450|0|None", false},
+        // A model given is asked of its port; "V" alone goes out before the front end says no, and
+        // the window's answer decides whether the model given or the model answered is taken.
+        {"console: another model", anotherModel(jorlith2, false), halvern, Declined, "Jorlith 750|0|None",
+         false},
+        {"window: No", anotherModel(given("2", "jorlith"), false), halvern, Ready, found, true},
+        {"window: Yes", anotherModel(given("2", "Jorlith 750"), true), halvern, Ready, "Jorlith 750|2|None",
          true},
-        {"console, file given", console(given("1", ""), kNotDetected, sample), nullptr, 'Q', Ready,
-         "|1|JL750Ver6_0.s19", true},
-        {"console, declined before the port", declined, nullptr, 'Q', Declined, "Halvern 1450|0|None", false},
-        // A model given is asked of its port; "V" alone goes out before the front end says no.
-        {"console: the scanner answers as another model",
-         anotherModel(console(given("2", "Jorlith 750"), kJorlith750), false), halvern, 'Q', Declined,
-         "Jorlith 750|0|None", false},
-        {"window: No takes the model answered", anotherModel(given("2", "jorlith"), false), halvern, 'Q',
-         Ready, "Halvern 1450|2|Hlv1450ver5_9.s19", true},
-        {"window: Yes keeps the model given", anotherModel(given("2", "Jorlith 750"), true), halvern, 'Q',
-         Ready, "Jorlith 750|2|None", true},
-        {"PROGRAM already pressed", {}, halvern, 'Q', EndProgram, "|0|None", false},
+        {"PROGRAM already pressed", {}, halvern, EndProgram, "|0|None", false},
     };
     QTemporaryDir folder; // the program folder, empty: files come from the user's data folder
-    LocalFileSystem files;
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        ViewState view;
-        test::ScriptedDialogs dialogs;
-        ManualClock clock;
-        auto fake = std::make_unique<test::FakePort>(&clock);
-        test::FakePort &port = *fake;
+        Bench b(folder.path(), test::sampleDir());
         // Ports 1 to 3 answer "R2"; port 2 also "V" at 38400 when there is a scanner.
         for (const int n : {1, 2, 3})
-            port.devices[n].reply = [&c, n](const QByteArray &written, const QString &settings) {
+            b.port->devices[n].reply = [&c, n](const QByteArray &written, const QString &settings) {
                 if (written == "R2")
                     return QByteArray(1, c.greeting);
                 const bool found =
                     written == "V\r\n" && n == 2 && settings.startsWith(QLatin1String("38400"));
                 return QByteArray(found ? c.identity : nullptr);
             };
-        MainState state(std::move(fake), {view, dialogs, clock, files, folder.path(), test::sampleDir()});
-        state.flags().bProgramming = &c == &cases[std::size(cases) - 1];
-        dialogs.chooserAnswers.push_back(std::nullopt);
-        std::unique_ptr<Scanner> scanner;
-        PortPermissionNotice notice;
-        ScannerTimings timings;
-        timings.probeWait = std::chrono::milliseconds(1);
-        EXPECT_EQ(FormLoad(c.request, {state, scanner, notice, timings}).end, c.end);
-
-        EXPECT_EQ(QStringList({view.text(LabelId::ScanMod), QString::number(view.portTicked()),
-                               view.text(LabelId::FirmFile)})
-                      .join('|'),
-                  QLatin1String(c.shown));
-        EXPECT_EQ(view.lamp(LampId::FileOk),
-                  view.text(LabelId::FirmFile) == "None" ? Lamp::Grey : Lamp::Green);
-        EXPECT_EQ(port.written().contains("R2"), c.identified);
+        b.state.flags().bProgramming = &c == &cases[std::size(cases) - 1];
+        b.dialogs.chooserAnswers.push_back(std::nullopt);
+        EXPECT_EQ(b.run(c.request), c.end);
+        EXPECT_EQ(b.shown(), QLatin1String(c.shown));
+        EXPECT_EQ(b.view.lamp(LampId::FileOk),
+                  b.view.text(LabelId::FirmFile) == "None" ? Lamp::Grey : Lamp::Green);
+        EXPECT_EQ(b.port->written().contains("R2"), c.identified);
         if (!c.identified) {
-            EXPECT_EQ(port.written().replace("V\r\n", ""), QByteArray()); // nothing but identity queries
+            EXPECT_EQ(b.port->written().replace("V\r\n", ""), QByteArray()); // nothing but identity queries
         }
-        EXPECT_EQ(state.target().bTargetA, c.identified && c.greeting == 'A');
-        EXPECT_TRUE(dialogs.messages.empty());
+        EXPECT_EQ(b.state.target().bTargetA, c.identified && c.greeting == 'A');
+        EXPECT_TRUE(b.dialogs.messages.empty());
     }
 }
 
 // No scanner found, and a port another program holds: the window says which.
 TEST(FormLoad, TheWindowNamesThePortsHeldWhenNoScannerIsFound)
 {
-    ViewState view;
-    test::ScriptedDialogs dialogs;
-    ManualClock clock;
-    auto fake = std::make_unique<test::FakePort>(&clock);
-    fake->devices[2].openError = CommError::PortInUse;
-    fake->devices[3].reply = [](const QByteArray &, const QString &) { return QByteArray(); };
-    LocalFileSystem files;
-    MainState state(std::move(fake), {view, dialogs, clock, files, QString(), QString()});
-    std::unique_ptr<Scanner> scanner;
-    PortPermissionNotice notice;
-    EXPECT_EQ(FormLoad({}, {state, scanner, notice}).end, FormLoadEnd::Ready);
-    ASSERT_EQ(dialogs.messages.size(), 1u);
-    EXPECT_EQ(dialogs.messages[0].title, QStringLiteral("Scanner Not Found"));
-    EXPECT_EQ(dialogs.messages[0].text,
+    Bench b({}, {});
+    b.port->devices[2].openError = CommError::PortInUse;
+    b.port->devices[3].reply = [](const QByteArray &, const QString &) { return QByteArray(); };
+    EXPECT_EQ(b.run({}), FormLoadEnd::Ready);
+    ASSERT_EQ(b.dialogs.messages.size(), 1u);
+    EXPECT_EQ(b.dialogs.messages[0].title, QStringLiteral("Scanner Not Found"));
+    EXPECT_EQ(b.dialogs.messages[0].text,
               QStringLiteral("The serial port COM2 (fake2) is in use by another application. Close the "
                              "application that holds it, then try again."));
 }
 
 // With no port given, the newest unfinished update whose file is as it was is
-// offered; the answer decides whether its port, model and file are taken.
+// offered; the answer decides whether its port, model and file are taken. A
+// record whose file changed or went is reported as not used.
 TEST(FormLoad, AnUnfinishedUpdateIsOfferedWhileItsFileIsUnchanged)
 {
     using enum FormLoadEnd;
+    using enum FinishAnswer;
     enum class File { Same, Changed, Gone };
+    using enum File;
+    const char *none = "Scanner Not Found|0|None";
     const struct {
         const char *name;
         StartUpRequest request;
         File file;
-        const char *device;
+        int device;                         // the record's device is fakeN
         std::optional<FinishAnswer> answer; // nullopt: not offered
         FormLoadEnd end;
         const char *shown; // model label | port ticked | file label
-        bool notUsed;      // reported as unusable
     } cases[] = {
-        {"finished",
-         {},
-         File::Same,
-         "fake3",
-         FinishAnswer::Finish,
-         Ready,
-         "Halvern 1450|3|Hlv1450ver5_9.s19",
-         false},
-        {"the device now has another number",
-         {},
-         File::Same,
-         "fake5",
-         FinishAnswer::Finish,
-         Ready,
-         "Halvern 1450|5|Hlv1450ver5_9.s19",
-         false},
-        {"left for a search",
-         {},
-         File::Same,
-         "fake3",
-         FinishAnswer::Search,
-         Ready,
-         "Scanner Not Found|0|None",
-         false},
-        {"stopped", console({}), File::Same, "fake3", FinishAnswer::Stop, Unfinished, "|0|None", false},
-        {"its file changed",
-         {},
-         File::Changed,
-         "fake3",
-         std::nullopt,
-         Ready,
-         "Scanner Not Found|0|None",
-         true},
-        {"its file gone", {}, File::Gone, "fake3", std::nullopt, Ready, "Scanner Not Found|0|None", true},
-        {"a port given", given("1", "Halvern 1450"), File::Same, "fake3", std::nullopt, Ready,
-         "Halvern 1450|1|None", false},
+        {"finished", {}, Same, 3, Finish, Ready, "Halvern 1450|3|Hlv1450ver5_9.s19"},
+        {"the device now has another number", {}, Same, 5, Finish, Ready, "Halvern 1450|5|Hlv1450ver5_9.s19"},
+        {"left for a search", {}, Same, 3, Search, Ready, none},
+        {"stopped", console({}), Same, 3, Stop, Unfinished, "|0|None"},
+        {"its file changed", {}, Changed, 3, std::nullopt, Ready, none},
+        {"its file gone", {}, Gone, 3, std::nullopt, Ready, none},
+        {"a port given", given("1", "Halvern 1450"), Same, 3, std::nullopt, Ready, "Halvern 1450|1|None"},
     };
-    LocalFileSystem files;
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         QTemporaryDir state, data;
+        for (const char *file : {"Hlv1450ver5_9.s19", "FlashProgrammer.sss", "bootloader.sss"})
+            ASSERT_TRUE(QFile::copy(test::sampleDir() + QLatin1Char('/') + QLatin1String(file),
+                                    data.filePath(QLatin1String(file))));
         const QString firmware = data.filePath(QStringLiteral("Hlv1450ver5_9.s19"));
-        ASSERT_TRUE(QFile::copy(test::sampleDir() + QStringLiteral("/Hlv1450ver5_9.s19"), firmware));
-        for (const char *loader : {"FlashProgrammer.sss", "bootloader.sss"})
-            ASSERT_TRUE(QFile::copy(test::sampleDir() + QLatin1Char('/') + QLatin1String(loader),
-                                    data.filePath(QLatin1String(loader))));
-        const QByteArray bytes = files.read(firmware).bytes;
-        UnfinishedUpdate record{3,
-                                QString::fromLatin1(c.device),
-                                QStringLiteral("Halvern 1450"),
-                                false,
-                                'Q',
-                                firmware,
-                                bytes.size(),
-                                sha256Hex(bytes),
-                                QDateTime::currentDateTime()};
-        ASSERT_TRUE(UnfinishedUpdates(state.path()).save(record));
-        const bool altered = c.file == File::Same ||
-                             (c.file == File::Changed ? writeWholeFile(firmware, bytes + "S9030000FC\n")
-                                                      : QFile::remove(firmware));
-        ASSERT_TRUE(altered);
-
-        ViewState view;
-        test::ScriptedDialogs dialogs;
-        ManualClock clock;
-        auto fake = std::make_unique<test::FakePort>(&clock);
+        const QByteArray bytes = LocalFileSystem().read(firmware).bytes;
+        ASSERT_TRUE(
+            UnfinishedUpdates(state.path())
+                .save({3, QStringLiteral("fake%1").arg(c.device), QStringLiteral("Halvern 1450"), false, 'Q',
+                       firmware, bytes.size(), sha256Hex(bytes), QDateTime::currentDateTime()}));
+        ASSERT_TRUE(c.file == Same || (c.file == Changed ? writeWholeFile(firmware, bytes + "S9030000FC\n")
+                                                         : QFile::remove(firmware)));
+        Bench b({}, data.path(), state.path());
         for (const int n : {1, 3, 5})
-            fake->devices[n].reply = [](const QByteArray &w, const QString &) {
+            b.port->devices[n].reply = [](const QByteArray &w, const QString &) {
                 return w == "R2" ? QByteArrayLiteral("Q") : QByteArray();
             };
-        MainState main(std::move(fake),
-                       {view, dialogs, clock, files, QString(), data.path(), {}, state.path()});
         int offered = 0, notUsed = 0;
         StartUpRequest request = c.request;
         request.offerToFinish = [&](const UnfinishedUpdate &r, int othersLeft) {
             ++offered;
             EXPECT_EQ(r.file, firmware);
             EXPECT_EQ(othersLeft, 0);
-            return c.answer.value_or(FinishAnswer::Search);
+            return c.answer.value_or(Search);
         };
         request.recordNotUsed = [&](const UnfinishedUpdate &, RecordedFile) { ++notUsed; };
-        std::unique_ptr<Scanner> scanner;
-        PortPermissionNotice notice;
-        ScannerTimings timings;
-        timings.probeWait = std::chrono::milliseconds(1);
-        EXPECT_EQ(FormLoad(request, {main, scanner, notice, timings}).end, c.end);
+        EXPECT_EQ(b.run(request), c.end);
         EXPECT_EQ(offered, c.answer ? 1 : 0);
-        EXPECT_EQ(notUsed, c.notUsed ? 1 : 0);
-        EXPECT_EQ(QStringList({view.text(LabelId::ScanMod), QString::number(view.portTicked()),
-                               view.text(LabelId::FirmFile)})
-                      .join('|'),
-                  QLatin1String(c.shown));
+        EXPECT_EQ(notUsed, c.file == Same ? 0 : 1);
+        EXPECT_EQ(b.shown(), QLatin1String(c.shown));
     }
 }

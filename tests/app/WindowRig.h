@@ -20,30 +20,17 @@ struct WindowRig {
     WindowRig(std::unique_ptr<SerialPort> port, const QString &folder, const QString &userFolder,
               const FlashTimings &timings)
         : state(std::move(port),
-                {window,
-                 dialogs,
-                 clock,
-                 files,
-                 folder,
-                 userFolder,
-                 {},
-                 scratch.filePath(QStringLiteral("state"))},
-                timings),
+                {window, dialogs, clock, files, folder, userFolder, {}, scratch.filePath("state")}, timings),
           frm(
               window,
-              {state,
-               clock,
-               files,
-               dialogs,
-               folder,
-               userFolder,
-               {.probeWait = std::chrono::milliseconds(100)}},
+              {state, clock, files, dialogs, folder, userFolder,
+               ScannerTimings{std::chrono::milliseconds(100)}},
               [this, folder] {
                   return std::make_unique<HTMLHelp>(viewer, dialogs, *registry, files, folder);
               },
               {}, [this](int code) { ends << code; })
     {
-        state.update().powerCyclePrompt = [](const QString &, const QString &) { return true; };
+        state.updateController().powerCyclePrompt = [](const QString &, const QString &) { return true; };
     }
 
     QTemporaryDir scratch;

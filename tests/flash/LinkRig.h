@@ -2,6 +2,7 @@
 // The bootloader link and the update on a manual clock, over a fake port
 // whose boot software answers each command with its letter 1 ms later.
 
+#include "app/common/UpdateController.h"
 #include "flash/UpdateSequence.h"
 #include "platform/ManualClock.h"
 #include "support/FakePort.h"
@@ -62,7 +63,8 @@ inline FirmwareSet sampleFirmware()
 
 struct LinkRig {
     explicit LinkRig(const char *greeting = "Q", int greetOn = 2)
-        : port(&clock), link(port, clock, FlashTimings{}), update(link, view, dialogs, flags, target)
+        : port(&clock), link(port, clock, FlashTimings{}), controller(view, dialogs, flags),
+          update(link, controller, flags, target)
     {
         boot.greeting = greeting;
         boot.greetOn = greetOn;
@@ -103,6 +105,7 @@ struct LinkRig {
     ProgramFlags flags;
     TargetState target;
     BootloaderLink link;
+    UpdateController controller;
     UpdateSequence update;
 };
 

@@ -2,8 +2,9 @@
 // three routes, the bar-code processor whose boot software differs from the
 // one seen at start-up, and each fault the simulator can inject, with the
 // flash the simulator ends up holding.
+#include "app/common/UpdateController.h"
+#include "app/common/UpdateMessages.h"
 #include "flash/BlockRecords.h"
-#include "flash/FlashMessages.h"
 #include "flash/UpdateSequence.h"
 #include "image/FileOpen.h"
 #include "platform/FileSystem.h"
@@ -43,8 +44,8 @@ struct Session {
     explicit Session(const char *args)
         : sim(QString::fromLatin1(args).split(QLatin1Char(' '))), port(PortMap::fromList(sim.link())),
           firmware(std::make_unique<FirmwareSet>()),
-          link(port, clock, fastTimings(QByteArray(args).contains('Z'))),
-          update(link, view, dialogs, flags, target)
+          link(port, clock, fastTimings(QByteArray(args).contains('Z'))), controller(view, dialogs, flags),
+          update(link, controller, flags, target)
     {
     }
 
@@ -73,6 +74,7 @@ struct Session {
     TargetState target;
     std::unique_ptr<FirmwareSet> firmware;
     BootloaderLink link;
+    UpdateController controller;
     UpdateSequence update;
 };
 

@@ -3,7 +3,7 @@
 // writes, the end of the program during a wait and the controls locked
 // while a route runs. Whole routes on a real line: RoutesEndToEndTest.
 #include "LinkRig.h"
-#include "flash/FlashMessages.h"
+#include "app/common/UpdateMessages.h"
 
 #include <gtest/gtest.h>
 
@@ -53,33 +53,40 @@ TEST(UpdateTiming, EachRouteEndsAtItsBoundOrAtTheFirstFault)
     using enum Outcome;
     const struct {
         const char *greeting;
-        int stallAt;       // the nth command answer never comes
-        const char *fault; // "X": the first write beginning with X fails; "~X": the line goes 1 ms after it
+        int stallAt; // the nth command answer never comes
+        // "X": the first write beginning with X fails; "~X": the line goes 1 ms after it; "?X": its
+        // answer is "x\a" instead of the letter
+        const char *fault;
         Outcome outcome;
         const char *timeline;
         int endsAt;
-        char left; // 'u' the scanner unchanged, 'b' its boot software half replaced, 'f' no firmware
+        char left;         // 'u' the scanner unchanged, 'b' its boot software half replaced, 'f' no firmware
+        const char *where; // the failure's context: its step, block, letter and what came
     } cases[] = {
-        {"Z", 1, "", EndStalled, "0:R2 2:G", 10004, 'b'},
-        {"Z", 2, "", EndStalled, "0:R2 2:G 4:L1024", 10004, 'b'},
-        {"Z", 3, "", EndStalled, "0:R2 2:G 4:L1024 5:E", 60005, 'b'},
-        {"Z", 4, "", EndStalled, "0:R2 2:G 4:L1024 5:E 6:D68", 10006, 'b'},
-        {"Q", 1, "", EndStalled, "0:R2 4502:R2 4503:z", 14506, 'u'},
-        {"Q", 2, "", EndStalled, "0:R2 4502:R2 4503:z 4506:E", 64506, 'f'},
-        {"Q", 3, "", EndStalled, "0:R2 4502:R2 4503:z 4506:E 4507:P135", 14507, 'f'},
-        {"A", 2, "", EndStalled, "0:R2 4502:R2 4503:z 4504:E", 64504, 'f'},
-        {"Z", 0, "G", EndConnectionLost, "0:R2", 2, 'u'},
-        {"Z", 0, "L", EndConnectionLost, "0:R2 2:G", 4, 'b'},
-        {"Z", 0, "D", EndConnectionLost, "0:R2 2:G 4:L1024 5:E", 6, 'b'},
-        {"Q", 0, "z", EndConnectionLost, "0:R2 4502:R2", 4503, 'u'},
-        {"A", 0, "P", EndConnectionLost, "0:R2 4502:R2 4503:z 4504:E", 4505, 'f'},
-        {"Q", 0, "R", EndConnectionLost, "0:R2 4502:R2 4503:z 4506:E 4507:P135 4508:P135", 4509, 'f'},
-        {"Q", 2, "~E", EndConnectionLost, "0:R2 4502:R2 4503:z 4506:E", 4507, 'f'},
-        {"Q", 3, "~P", EndConnectionLost, "0:R2 4502:R2 4503:z 4506:E 4507:P135", 4508, 'f'},
+        // clang-format off
+        {"Z", 1, "", EndStalled, "0:R2 2:G", 10004, 'b', "ram-loader: waited for \"R\", got nothing"},
+        {"Z", 2, "", EndStalled, "0:R2 2:G 4:L1024", 10004, 'b', "ram-loader: waited for \"R\", got nothing"},
+        {"Z", 3, "", EndStalled, "0:R2 2:G 4:L1024 5:E", 60005, 'b', "boot-software: waited for \"R\", got nothing"},
+        {"Z", 4, "", EndStalled, "0:R2 2:G 4:L1024 5:E 6:D68", 10006, 'b', "boot-software, block 0 at 0xF000: waited for \"R\", got nothing"},
+        {"Q", 1, "", EndStalled, "0:R2 4502:R2 4503:z", 14506, 'u', "erase: waited for \"C\", got nothing"},
+        {"Q", 2, "", EndStalled, "0:R2 4502:R2 4503:z 4506:E", 64506, 'f', "erase: waited for \"e\", got nothing"},
+        {"Q", 3, "", EndStalled, "0:R2 4502:R2 4503:z 4506:E 4507:P135", 14507, 'f', "firmware, block 0 at 0x1000: waited for \"p\", got nothing"},
+        // Another answer than the letter is kept in the context, unprintable bytes in hex.
+        {"Q", 0, "?P", EndStalled, "0:R2 4502:R2 4503:z 4506:E 4507:P135", 14507, 'f', "firmware, block 0 at 0x1000: waited for \"p\", got \"x\\x07\""},
+        {"A", 2, "", EndStalled, "0:R2 4502:R2 4503:z 4504:E", 64504, 'f', "erase: waited for \"e\", got nothing"},
+        {"Z", 0, "G", EndConnectionLost, "0:R2", 2, 'u', "ram-loader: writing to the port failed"},
+        {"Z", 0, "L", EndConnectionLost, "0:R2 2:G", 4, 'b', "ram-loader: writing to the port failed"},
+        {"Z", 0, "D", EndConnectionLost, "0:R2 2:G 4:L1024 5:E", 6, 'b', "boot-software, block 0 at 0xF000: writing to the port failed"},
+        {"Q", 0, "z", EndConnectionLost, "0:R2 4502:R2", 4503, 'u', "erase: writing to the port failed"},
+        {"A", 0, "P", EndConnectionLost, "0:R2 4502:R2 4503:z 4504:E", 4505, 'f', "firmware, block 0 at 0x1000: writing to the port failed"},
+        {"Q", 0, "R", EndConnectionLost, "0:R2 4502:R2 4503:z 4506:E 4507:P135 4508:P135", 4509, 'f', "reset: writing to the port failed"},
+        {"Q", 2, "~E", EndConnectionLost, "0:R2 4502:R2 4503:z 4506:E", 4507, 'f', "erase: waited for \"e\", got nothing"},
+        {"Q", 3, "~P", EndConnectionLost, "0:R2 4502:R2 4503:z 4506:E 4507:P135", 4508, 'f', "firmware, block 0 at 0x1000: waited for \"p\", got nothing"},
         // No block in the table: nothing after the greeting is sent.
-        {"Z", 0, "", EndNoBlocks, "0:R2", 2, 'u'},
-        {"A", 0, "", EndNoBlocks, "0:R2 4502:R2", 4503, 'u'},
-        {"Z", 0, "", EndCancelled, "0:R2 2:G 4:L1024 5:E 6:D68", 7, 'b'}, // the power cycle not confirmed
+        {"Z", 0, "", EndNoBlocks, "0:R2", 2, 'u', "greeting"},
+        {"A", 0, "", EndNoBlocks, "0:R2 4502:R2", 4503, 'u', "greeting"},
+        {"Z", 0, "", EndCancelled, "0:R2 2:G 4:L1024 5:E 6:D68", 7, 'b', "power-cycle"}, // the power cycle not confirmed
+        // clang-format on
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(std::string(c.greeting) + " stall " + std::to_string(c.stallAt) + " fault " + c.fault);
@@ -90,19 +97,28 @@ TEST(UpdateTiming, EachRouteEndsAtItsBoundOrAtTheFirstFault)
             r.fw.FlashBlocks64 = {};
         else if (c.outcome == EndNoBlocks)
             r.fw.FlashBlocks128 = {};
-        r.update.powerCyclePrompt = [](const QString &, const QString &) { return false; };
+        r.controller.powerCyclePrompt = [](const QString &, const QString &) { return false; };
         const QByteArray fault(c.fault);
         const bool loseLine = fault.startsWith('~');
+        const bool wrongAnswer = fault.startsWith('?');
         bool fired = false;
+        r.port.responder = [&](const QByteArray &w) {
+            const QByteArray answer = r.boot.answer(w);
+            return wrongAnswer && fired && w.startsWith(fault.back()) ? QByteArray("x\a") : answer;
+        };
         r.port.writeError = [&](const QByteArray &w) {
             const bool hit = !fired && !fault.isEmpty() && !w.startsWith("R2") && w.startsWith(fault.back());
             fired = fired || hit;
             if (hit && loseLine)
                 r.clock.at(r.clock.now() + 1ms, [&r] { r.port.loseLine(); });
-            return hit && !loseLine ? CommError::WriteFailed : CommError::None;
+            return hit && !loseLine && !wrongAnswer ? CommError::WriteFailed : CommError::None;
         };
         ASSERT_EQ(r.click(), c.outcome);
         EXPECT_EQ(fired, !fault.isEmpty());
+        ASSERT_TRUE(r.update.failure());
+        EXPECT_EQ(
+            describeFailure(c.outcome, *r.update.failure()),
+            QStringLiteral("%1 (step %2)").arg(QLatin1String(describe(c.outcome)), QLatin1String(c.where)));
         EXPECT_EQ(r.timeline(), QLatin1String(c.timeline));
         EXPECT_EQ(r.clock.now().count(), c.endsAt);
         EXPECT_FALSE(r.port.portOpen());
@@ -233,5 +249,10 @@ TEST(UpdateSequence, TimeOutCountsFromStartUpDecideWhetherTheFirstMissEndsThePro
         ASSERT_EQ(r.dialogs.messages.size(), 1u);
         EXPECT_EQ(r.message(), QStringLiteral("The Romwright timed out."));
         EXPECT_FALSE(r.port.portOpen());
+        ASSERT_TRUE(r.update.failure());
+        EXPECT_EQ(describeFailure(Outcome::EndTimedOut, *r.update.failure()),
+                  QStringLiteral(
+                      "timed out waiting for the bootloader (step request: waited for \"%1\", got nothing)")
+                      .arg(QLatin1Char(c.bTargetA ? 'A' : 'Q')));
     }
 }

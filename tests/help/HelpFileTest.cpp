@@ -5,9 +5,10 @@
 #include "app/common/FindFile.h"
 #include "app/common/FirmwareCheck.h"
 #include "app/common/PortPermissionNotice.h"
+#include "app/common/UnfinishedUpdate.h"
+#include "app/common/UpdateMessages.h"
 #include "app/common/WaitLetterPrompt.h"
 #include "app/window/AboutSysInfo.h"
-#include "flash/FlashMessages.h"
 #include "help/HTMLHelp.h"
 #include "help/HelpMenu.h"
 #include "help/HelpSearchIndex.h"
@@ -17,7 +18,6 @@
 #include "support/TestPaths.h"
 
 #include <QDir>
-#include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -44,9 +44,7 @@ QString text(const ChmArchive &archive, const QString &path)
 // first two took the viewer down (SIGSEGV, SIGFPE) before they were checked.
 TEST(ChmArchive, RefusesDamagedFilesBeforeChmlibReadsThem)
 {
-    QFile built(helpFilePath(test::programDir()));
-    ASSERT_TRUE(built.open(QIODevice::ReadOnly));
-    const QByteArray good = built.readAll();
+    const QByteArray good = LocalFileSystem().read(helpFilePath(test::programDir())).bytes;
     const qsizetype control = good.indexOf("LZXC") - 4; // size, "LZXC", version, reset interval, window size
     const qsizetype directory = good.indexOf("ITSP");
     const qsizetype leaf = good.indexOf("PMGL");
@@ -77,9 +75,7 @@ TEST(ChmArchive, RefusesDamagedFilesBeforeChmlibReadsThem)
         QByteArray bytes = good;
         c.damage(bytes);
         const QString path = dir.filePath(QString::fromLatin1(c.what) + QStringLiteral(".chm"));
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
-        f.close();
+        ASSERT_TRUE(writeWholeFile(path, bytes));
         ChmOpenFailure failure = ChmOpenFailure::None;
         EXPECT_FALSE(ChmArchive::open(path, &failure)) << c.what;
         EXPECT_EQ(failure, ChmOpenFailure::Damaged) << c.what;
@@ -145,7 +141,11 @@ TEST(HelpFile, ExplainsEveryMessageTheProgramShows)
         kCompleteUpdateBarCode, kSelectFirmware, kPortFailure, kCommunicationsFailureTitle, kPowerCycle,
         kPowerCycleTitle, kComplete, kTimedOut, kTimeoutFailureTitle, kStalled, kConnectionLost, kNoBlocks,
         PortPermissionNotice::kTitle, kChooseScannerTitle, WaitLetterPrompt::kPrompt,
-        WaitLetterPrompt::kTitle, kSysInfoUnavailable, kDamagedHelpFileMessage,
+        WaitLetterPrompt::kTitle, kSysInfoUnavailable, kDamagedHelpFileMessage, kInterruptedUnchanged,
+        kInterruptedReplacingBoot, kInterruptedNoFirmware, kInterruptedNewBoot, kWayBackReplacingBoot,
+        kWayBackNoFirmware, kStalledReason, kConnectionLostReason, kUnfinishedUpdateTitle, kFinishItNow,
+        kFinishingItWith, kRecordFileChanged, kRecordFileMissing, kNoScannerWayBackWindow,
+        kLeftInBootSoftware,
         // The help viewer's own warnings.
         "Please make sure the correct path and file name have been specified.",
         "is not a valid HTML Help file."};
@@ -177,16 +177,16 @@ TEST(HelpFile, CommandLinePageAndManualPageDescribeEveryOption)
 
     auto archive = openBuiltHelp();
     ASSERT_TRUE(archive);
-    QFile manual(test::sourceDir() + QStringLiteral("/docs/romwright.1"));
-    ASSERT_TRUE(manual.open(QIODevice::ReadOnly));
+    const FileContents manual =
+        LocalFileSystem().read(test::sourceDir() + QStringLiteral("/docs/romwright.1"));
+    ASSERT_EQ(manual.status, ReadStatus::Ok);
     const struct {
         const char *what;
         QString text;
     } documents[] = {
         {"command-line.html",
          HelpSearchIndex::plainText(text(*archive, QStringLiteral("command-line.html")))},
-        {"romwright.1",
-         QString::fromUtf8(manual.readAll()).replace(QStringLiteral("\\-"), QStringLiteral("-"))},
+        {"romwright.1", QString::fromUtf8(manual.bytes).replace(QStringLiteral("\\-"), QStringLiteral("-"))},
     };
     for (const auto &document : documents) {
         for (const QString &option : options) {
@@ -217,11 +217,8 @@ TEST(HelpFile, IsReadFromTheProgramFolderElseTheInstalledDataFolder)
         const QString bin = root.filePath(QStringLiteral("usr/bin"));
         const QString share = root.filePath(QStringLiteral("usr/share/romwright"));
         ASSERT_TRUE(QDir().mkpath(bin) && QDir().mkpath(share));
-        for (const auto &[present, folder] :
-             {std::pair{c.besideProgram, bin}, std::pair{c.installed, share}}) {
-            QFile file(helpFilePath(folder));
-            ASSERT_TRUE(!present || file.open(QIODevice::WriteOnly));
-        }
+        ASSERT_TRUE(!c.besideProgram || writeWholeFile(helpFilePath(bin), "x"));
+        ASSERT_TRUE(!c.installed || writeWholeFile(helpFilePath(share), "x"));
         EXPECT_EQ(helpFolder(LocalFileSystem(), bin), root.filePath(QString::fromLatin1(c.readFrom)));
     }
 }

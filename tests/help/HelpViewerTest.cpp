@@ -48,24 +48,6 @@ protected:
 
 } // namespace
 
-// A fresh object has no window to give, and only help-file numbers 1 and 2
-// name a file.
-TEST_F(HelpViewerTest, AFreshObjectHasNoWindowHandleAndKnowsHelpFilesOneAndTwo)
-{
-    EXPECT_EQ(help->HHWndHandle(), 0u);
-    ASSERT_EQ(dialogs.messages.size(), 1u);
-    EXPECT_EQ(dialogs.messages[0].text, QStringLiteral("No HTML Help window handle to retrieve."));
-    const std::pair<std::int16_t, QString> cases[] = {
-        {1, joinPath(programDir(), QStringLiteral("Library.chm"))},
-        {2, QStringLiteral("Library.txt")},
-        {3, QString()},
-        {0, QString()},
-        {-1, QString()},
-    };
-    for (const auto &[n, expected] : cases)
-        EXPECT_EQ(help->HHSetHelpFile(n), expected) << n;
-}
-
 TEST_F(HelpViewerTest, LinksPicturesAndSearchLeadInsideTheFile)
 {
     viewHelpFile(*help, programDir());
@@ -134,11 +116,7 @@ TEST_F(HelpViewerTest, AMissingOrDamagedHelpFileWarnsOncePerDisplayCallAndOpensN
         // A folder name that would garble a message built from it as a format or as markup.
         const QString folder = m_dir.filePath(QString::fromLatin1(c.what) + QStringLiteral(" %1 <b>x"));
         ASSERT_TRUE(QDir().mkpath(folder));
-        if (c.file) {
-            QFile f(helpFilePath(folder));
-            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-            f.write(*c.file);
-        }
+        ASSERT_TRUE(!c.file || writeWholeFile(helpFilePath(folder), *c.file));
         dialogs.messages.clear();
         HTMLHelp help(viewer, dialogs, *registry, files, folder);
         viewHelpFile(help, folder);
@@ -156,9 +134,7 @@ TEST_F(HelpViewerTest, AMissingOrDamagedHelpFileWarnsOncePerDisplayCallAndOpensN
 // says the part is damaged instead of standing empty.
 TEST_F(HelpViewerTest, AContentsOrIndexThatCannotBeReadIsCalledDamagedInItsTab)
 {
-    QFile built(helpFilePath(programDir()));
-    ASSERT_TRUE(built.open(QIODevice::ReadOnly));
-    const QByteArray good = built.readAll();
+    const QByteArray good = files.read(helpFilePath(programDir())).bytes;
     const struct {
         const char *what;
         const char *entry; // the directory entry renamed, so it is not found

@@ -76,8 +76,6 @@ TEST(InfoCommand, ExitStatusAndMessages)
         {"only S0 and S9, two lines skipped",
          {write(dir, "nodata.s19", "\xEF\xBB\xBF" + srecord(0, 0, {'x'}) + "\r\n\r\n; none\r\n" + srecord(9, 0, {}))},
          1, "Lines skipped: 2 ", "The file nodata.s19 holds no firmware records.\n"},
-        {"Intel HEX", {write(dir, "intel.s19", ":10800000000102030405060708090A0B0C0D0E0F78\n:00000001FF\n")}, 1, "",
-         "The file intel.s19 holds no firmware records.\n"},
         {"lower-case mark", {write(dir, "lower.s19", body + "s9030000FC\r\n")}, 1, "",
          "(line 2: the record mark must be an upper-case S)."},
         {"folder", {folder + "/"}, 1, "", "The file folder.s19 is a folder and cannot be used.\n"},
@@ -88,8 +86,6 @@ TEST(InfoCommand, ExitStatusAndMessages)
         {"empty image name", {target, "--image", ""}, 2, "", kUsageLine},
         {"no file", {}, 2, "", kUsageLine},
         {"bad target", {kSample, "--target", "96"}, 2, "", kUsageLine},
-        {"--target twice", {kSample, "--target", "64", "--target", "64"}, 2, "", "--target is given twice"},
-        {"--image twice", {kSample, "--image", image, "--image", image}, 2, "", "--image is given twice"},
         {"image into a missing folder", {kSample, "--image", dir.filePath("none/image.bin")}, 1, "",
          "romwright: cannot write " + dir.filePath("none/image.bin")},
     };
@@ -117,41 +113,35 @@ TEST(InfoCommand, ExitStatusAndMessages)
 }
 
 // Names that look like placeholders, markup or bytes that are not UTF-8
-// reach the messages as they are, and the file they name is the one read.
+// reach the message as they are, and the file they name is the one read.
 TEST(InfoCommand, HostileFileNamesAreShownAsTheyAre)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    const QByteArray good = srecord(1, 0x8000, ramp(64)) + "\r\nS9030000FC\r\n";
-    const std::tuple<QByteArray, int, const char *> contents[] = {
-        {good, 0, "File: %1\n"},
-        {good.first(good.indexOf('S', 1)) + "S1050100000000\r\n", 1,
-         "The file %1 is damaged and cannot be used (line 2: the checksum does not match)."},
-    };
+    const QByteArray damaged = srecord(1, 0x8000, ramp(64)) + "\r\nS1050100000000\r\n";
     const std::pair<QByteArray, const char *> names[] = {
         {"bad%1 %2,x.s19", "bad%1 %2,x.s19"},
         {"<h1>OK<!--.s19", "<h1>OK<!--.s19"},
         {"caf\xe9.s19", "caf\uFFFD.s19"},
     };
     for (const auto &[name, shown] : names) {
+        SCOPED_TRACE(shown);
+        write(dir, name, damaged);
         // QProcess would pass the name as UTF-8; the shell passes its bytes.
         QString octal; // every byte as \0nnn, which printf's %b turns back into it
         for (const char byte : name)
             octal += QStringLiteral("\\0%1").arg(static_cast<unsigned char>(byte), 3, 8, QLatin1Char('0'));
-        for (const auto &[text, exitCode, message] : contents) {
-            SCOPED_TRACE(shown);
-            write(dir, name, text);
-            QProcess shell;
-            shell.setWorkingDirectory(dir.path());
-            shell.start(QStringLiteral("/bin/sh"),
-                        {"-c", "exec \"$0\" --info \"$(printf '%b' \"$1\")\"", kProgram, octal});
-            ASSERT_TRUE(shell.waitForFinished(30000));
-            const QString output =
-                QString::fromUtf8(shell.readAllStandardOutput() + shell.readAllStandardError());
-            EXPECT_EQ(shell.exitCode(), exitCode) << output.toStdString();
-            EXPECT_TRUE(output.contains(QString::fromUtf8(message).arg(QString::fromUtf8(shown))))
-                << output.toStdString();
-        }
+        QProcess shell;
+        shell.setWorkingDirectory(dir.path());
+        shell.start(QStringLiteral("/bin/sh"),
+                    {"-c", "exec \"$0\" --info \"$(printf '%b' \"$1\")\"", kProgram, octal});
+        ASSERT_TRUE(shell.waitForFinished(30000));
+        const QString output = QString::fromUtf8(shell.readAllStandardError());
+        EXPECT_EQ(shell.exitCode(), 1) << output.toStdString();
+        EXPECT_TRUE(output.contains(
+            QStringLiteral("The file %1 is damaged and cannot be used (line 2: the checksum does not match).")
+                .arg(QString::fromUtf8(shown))))
+            << output.toStdString();
         // QTemporaryDir cannot name a file that is not UTF-8 to remove it.
         ::unlink((QFile::encodeName(dir.path()) + '/' + name).constData());
     }

@@ -28,12 +28,12 @@ TEST(Commands, CommandsWithoutTextAnswerNeedNoneAndNothingSentIsAFailure)
 
     // Nothing to send is a failure; so is a closed port, and the commands do not linger.
     EXPECT_FALSE(queue.Send());
-    rig.port.log.clear();
+    rig.port.writes.clear();
     rig.port.setPortOpen(false);
     queue.Add(QStringLiteral("R5"), true);
     EXPECT_FALSE(queue.Send());
     EXPECT_EQ(queue.Count(), 0);
-    EXPECT_TRUE(rig.port.writeLog().isEmpty());
+    EXPECT_TRUE(rig.port.writes.empty());
 }
 
 // Each command goes out once the one before has had its wait (250 ms when
@@ -85,7 +85,7 @@ TEST(SendCommand, AnUnansweredMiddleCommandLeavesTheResultEmpty)
     ScannerRig rig;
     rig.attach("JL 750OK\r\n", {"R5"});
     EXPECT_TRUE(rig.scanner.SendCommand(7).isEmpty());
-    EXPECT_EQ(rig.port.writeLog(), (QStringList{"write 1 9600 M3", "write 1 9600 R5"}));
+    EXPECT_EQ(rig.port.written(), "M3R5");
 }
 
 TEST(ConvertToHex, FirstCharacterAsTwoUpperCaseDigits)

@@ -1,6 +1,6 @@
 // What the window shows of detection, or of the port and model given on the
 // command line instead.
-#include "scanner/FindScanner.h"
+#include "app/common/FindScanner.h"
 #include "ScannerRig.h"
 
 #include <gtest/gtest.h>

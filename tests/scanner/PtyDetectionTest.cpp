@@ -1,5 +1,6 @@
 // Detection and the receive handler on real serial lines: pseudo-terminals
 // served by romwright-sim, numbered through a port map, on the real clock.
+#include "app/common/FindScanner.h"
 #include "platform/PosixSerialPort.h"
 #include "platform/QtClock.h"
 #include "scanner/Scanner.h"
@@ -32,8 +33,7 @@ public:
 
 struct PtyRig {
     explicit PtyRig(const QString &ports)
-        : port(std::make_unique<PosixSerialPort>(PortMap::fromList(ports))),
-          scanner(clock, dialogs, view, flags)
+        : port(std::make_unique<PosixSerialPort>(PortMap::fromList(ports))), scanner(clock, detection, flags)
     {
         scanner.setComm(port.get());
     }
@@ -41,6 +41,7 @@ struct PtyRig {
     PausingClock clock;
     ViewState view;
     ScriptedDialogs dialogs;
+    DetectionController detection{view, dialogs};
     ProgramFlags flags;
     std::unique_ptr<PosixSerialPort> port;
     Scanner scanner;

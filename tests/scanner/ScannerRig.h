@@ -2,6 +2,7 @@
 // A Scanner on a manual clock and a scripted port: detection, the command
 // queue and the receive handler without a line.
 
+#include "app/common/FindScanner.h"
 #include "platform/ManualClock.h"
 #include "scanner/Scanner.h"
 #include "support/FakePort.h"
@@ -40,7 +41,7 @@ private:
 };
 
 struct ScannerRig {
-    explicit ScannerRig(ScannerTimings timings = {}) : scanner(clock, dialogs, view, flags, timings)
+    explicit ScannerRig(ScannerTimings timings = {}) : scanner(clock, detection, flags, timings)
     {
         QObject::connect(&scanner, &Scanner::ScannerConnect,
                          [this](bool ok) { connectEvents.push_back(ok); });
@@ -70,6 +71,7 @@ struct ScannerRig {
     ManualClock clock;
     ViewState view;
     ChooserDialogs dialogs{view};
+    DetectionController detection{view, dialogs};
     ProgramFlags flags;
     FakePort port{&clock};
     Scanner scanner;

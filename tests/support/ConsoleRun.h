@@ -5,6 +5,10 @@
 #include "support/AsNobody.h"
 #include "support/TestPaths.h"
 
+#include <QCryptographicHash>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QStringList>
@@ -67,6 +71,28 @@ inline ConsoleRun runRomwright(const QStringList &arguments, const QString &port
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
             QString::fromLocal8Bit(process.readAllStandardOutput()),
             QString::fromLocal8Bit(process.readAllStandardError())};
+}
+
+// The update log's lines under stateFolder (what XDG_STATE_HOME was), oldest
+// first; a line that is no JSON object is an empty one.
+inline QList<QJsonObject> loggedUpdates(const QString &stateFolder)
+{
+    QFile file(stateFolder + QStringLiteral("/romwright/updates.jsonl"));
+    QList<QJsonObject> entries;
+    if (file.open(QIODevice::ReadOnly))
+        for (const QByteArray &line : file.readAll().split('\n'))
+            if (!line.isEmpty())
+                entries << QJsonDocument::fromJson(line).object();
+    return entries;
+}
+
+inline QString sha256Of(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly)
+               ? QString::fromLatin1(
+                     QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex())
+               : QString();
 }
 
 } // namespace romwright::test

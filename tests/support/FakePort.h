@@ -45,7 +45,6 @@ public:
     QStringList log; // "open 3", "close 3", "write 3 19200 V\r\n", "clear in", "clear out"
 
     QByteArray written() const { return std::accumulate(writes.begin(), writes.end(), QByteArray()); }
-    QStringList writeLog() const { return log.filter(QStringLiteral("write ")); }
 
     // Bytes from the device: now, or at a time of the clock.
     void arrive(const QByteArray &bytes)

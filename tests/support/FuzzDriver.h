@@ -7,7 +7,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QList>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -46,8 +48,55 @@ inline void loadSeeds(const QString &path, std::vector<QByteArray> &seeds)
         seeds.push_back(file.readAll());
 }
 
-// mutate(seed, all seeds, random) gives one changed input.
-template <typename Mutate> int runFuzzDriver(int argc, char **argv, Mutate mutate)
+// Where to change an input: half the time just after an anchor (where a
+// structure of the format starts), else mostly within its first 4 KB.
+inline qsizetype fuzzPosition(const QByteArray &input, const QList<QByteArray> &anchors, std::mt19937 &random)
+{
+    if (!anchors.isEmpty() && fuzzBelow(random, 2) == 0) {
+        const qsizetype at = input.indexOf(anchors[fuzzBelow(random, anchors.size())]);
+        if (at >= 0)
+            return std::min(input.size(), at + fuzzBelow(random, 0x60));
+    }
+    const qsizetype span = fuzzBelow(random, 4) == 0 ? input.size() : std::min<qsizetype>(input.size(), 4096);
+    return fuzzBelow(random, span + 1);
+}
+
+// One to four edits of a seed, most of them in place (offsets in a binary
+// format stay valid): a byte set to a token's first character, to 0x00 or
+// 0xFF, to any value or with one bit flipped; else a token inserted, a run
+// deleted, the rest cut off, or a piece of a seed inserted up to eight times.
+inline QByteArray fuzzMutate(QByteArray input, const std::vector<QByteArray> &seeds,
+                             const QList<QByteArray> &tokens, const QList<QByteArray> &anchors,
+                             std::mt19937 &random)
+{
+    const auto below = [&random](qsizetype bound) { return fuzzBelow(random, bound); };
+    for (int edits = 1 + int(below(4)); edits > 0; --edits) {
+        const qsizetype at = fuzzPosition(input, anchors, random);
+        const char bytes[] = {tokens[below(tokens.size())].front(), char(0), char(0xFF), char(below(256)),
+                              at < input.size() ? char(input[at] ^ (1 << below(8))) : char(0)};
+        const QByteArray &seed = seeds[std::size_t(below(qsizetype(seeds.size())))];
+        switch (below(8)) {
+        case 5:
+            input.insert(at, tokens[below(tokens.size())]);
+            break;
+        case 6:
+            input.remove(at, below(4) ? below(64) : input.size());
+            break;
+        case 7:
+            input.insert(at, seed.mid(below(seed.size() + 1), below(200)).repeated(1 + below(8)));
+            break;
+        default:
+            if (at < input.size())
+                input[at] = bytes[below(5)];
+        }
+    }
+    return input;
+}
+
+// Every seed, then `MUTATIONS` changes of them made with these tokens (no
+// empty one) and anchors.
+inline int runFuzzDriver(int argc, char **argv, const QList<QByteArray> &tokens,
+                         const QList<QByteArray> &anchors = {})
 {
     if (argc < 3) {
         std::fprintf(stderr, "usage: %s MUTATIONS SEED...\n", argv[0]);
@@ -69,7 +118,7 @@ template <typename Mutate> int runFuzzDriver(int argc, char **argv, Mutate mutat
         run(seed);
     std::mt19937 random(1450);
     for (long i = 0; i < mutations; ++i)
-        run(mutate(seeds[random() % seeds.size()], seeds, random));
+        run(fuzzMutate(seeds[random() % seeds.size()], seeds, tokens, anchors, random));
     std::printf("%zu seeds and %ld mutations read without fault\n", seeds.size(), mutations);
     return 0;
 }

@@ -5,7 +5,6 @@
 
 #include <QStringList>
 #include <deque>
-#include <functional>
 #include <vector>
 
 namespace romwright::test {
@@ -21,8 +20,6 @@ public:
     void message(const QString &text, const QString &title, MessageIcon icon) override
     {
         messages.push_back({text, title, icon});
-        if (onMessage)
-            onMessage(messages.back());
     }
     bool question(const QString &text, const QString &title, MessageIcon icon,
                   DefaultAnswer = DefaultAnswer::No) override
@@ -61,7 +58,6 @@ public:
     std::deque<QString> inputAnswers;
     std::deque<QString> openAnswers;
     std::deque<std::optional<QString>> chooserAnswers; // nullopt: Exit, "": closed; Halvern once they run out
-    std::function<void(const ShownMessage &)> onMessage; // e.g. to act at the power-cycle prompt
 
 private:
     template <typename T> static T next(std::deque<T> &queue, T otherwise)

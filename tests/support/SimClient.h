@@ -1,7 +1,7 @@
 #pragma once
 // A scripted program on the other end of romwright-sim: the serial port layer
-// opened as the bootloader dialogue opens it, with a wait that sleeps in the
-// event loop until bytes come or the bound runs out.
+// at the bootloader's 38400 baud, with a wait that sleeps in the event loop
+// until bytes come or the bound runs out.
 
 #include "platform/PosixSerialPort.h"
 

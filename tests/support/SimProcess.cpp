@@ -1,10 +1,10 @@
 #include "support/SimProcess.h"
 
+#include "platform/FileSystem.h"
 #include "support/TestPaths.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <gtest/gtest.h>
 
@@ -13,12 +13,6 @@ namespace romwright::test {
 namespace {
 constexpr int kStartBoundMs = 5000;
 constexpr int kStopBoundMs = 3000;
-
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 } // namespace
 
 QString SimProcess::portList(std::initializer_list<const SimProcess *> sims)
@@ -92,12 +86,12 @@ void SimProcess::stop()
 
 QByteArray SimProcess::dump() const
 {
-    return readFile(m_dumpPath);
+    return LocalFileSystem().read(m_dumpPath).bytes;
 }
 
 QString SimProcess::transcript() const
 {
-    return QString::fromLatin1(readFile(m_logPath));
+    return QString::fromLatin1(LocalFileSystem().read(m_logPath).bytes);
 }
 
 QString SimProcess::errorText() const

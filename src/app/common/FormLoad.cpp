@@ -89,8 +89,8 @@ StartUpResult FormLoad(const StartUpRequest &asked, const StartUpContext &contex
 
     state.target().sLetterQ = QStringLiteral("Q");
     state.target().sLetterA = QStringLiteral("A");
-    context.cScann = std::make_unique<Scanner>(services.clock, services.dialogs, services.view, state.flags(),
-                                               context.scannerTimings);
+    context.cScann =
+        std::make_unique<Scanner>(services.clock, state.detection(), state.flags(), context.scannerTimings);
     Scanner &scanner = *context.cScann;
 
     const bool searching = !request.comP || !request.scannMod;

@@ -5,10 +5,10 @@
 // the window goes on past every step that fails and then shows itself, the
 // console stops at the first step that leaves it nothing to program.
 
+#include "app/common/FindScanner.h"
 #include "app/common/FirmwareDiscovery.h"
 #include "app/common/UnfinishedUpdate.h"
 #include "flash/Outcome.h"
-#include "scanner/FindScanner.h"
 #include "scanner/ScannerModel.h"
 #include "scanner/ScannerTimings.h"
 

@@ -5,7 +5,10 @@
 // options, PROGRAM and EXIT. The window and the console front end each own
 // one and show it through their own MainView and Dialogs.
 
+#include "app/common/FindScanner.h"
 #include "app/common/FirmwareCheck.h"
+#include "app/common/UnfinishedUpdate.h"
+#include "app/common/UpdateController.h"
 #include "flash/BootloaderLink.h"
 #include "flash/FlashTimings.h"
 #include "flash/Outcome.h"
@@ -16,10 +19,12 @@
 #include "platform/SerialPort.h"
 #include "view/ProgramFlags.h"
 
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace romwright {
 
@@ -27,6 +32,7 @@ class Dialogs;
 class FileSystem;
 class MainView;
 class Clock;
+class PortTranscript;
 
 // What the front end lends the state for its whole life.
 struct MainServices {
@@ -37,7 +43,8 @@ struct MainServices {
     QString programFolder;           // where the loader files are looked for first
     QString userDataFolder{};        // then here; empty: nowhere else
     QStringList systemDataFolders{}; // then in each of these
-    QString stateFolder{};           // the record of an unfinished update; empty: none is kept
+    QString stateFolder{}; // the record of an unfinished update and the update log; empty: none is kept
+    PortTranscript *transcript = nullptr; // what crossed the line, kept with a failed update's log line
 };
 
 class MainState {
@@ -81,7 +88,9 @@ public:
     // The update, after askModelIfUnknown for a loaded file: a chooser closed
     // without a choice cancels the click (Stopped), its Exit is EndClosed.
     // Stopped leaves the window usable; an End value means the program must
-    // end now (the port is closed already).
+    // end now (the port is closed already). An update whose file passed its
+    // checks, so that the request went out, gets its line in the update log,
+    // and its transcript when it did not complete.
     Outcome cmdProgram_Click();
 
     // EXIT: "@" to an open port, then the port closed. The caller ends the program.
@@ -98,6 +107,9 @@ public:
 
     // Set when the record of an unfinished update could not be written.
     std::function<void(const QString &path)> recordNotWritten;
+    // Set when the update log or a failed update's transcript could not be
+    // written; the update's result stays as it is.
+    std::function<void(const QString &path)> logNotWritten;
 
     SerialPort &MSComm1() { return *m_port; }
     FirmwareSet &firmware() { return *m_firmware; }
@@ -105,12 +117,28 @@ public:
     ProgramFlags &flags() { return m_flags; }
     BootloaderLink &link() { return *m_link; }
     UpdateSequence &update() { return *m_update; }
+    // How the update shows on the front end's view and dialogs.
+    UpdateController &updateController() { return m_controller; }
+    // How detection shows on the front end's view and dialogs.
+    DetectionController &detection() { return m_detection; }
     MainView &view() { return m_services.view; }
     const MainServices &services() const { return m_services; }
 
 private:
     bool approveFirmware();
     void recordUpdate(char boot);
+    // Port, model, processor and file as they stand; boot 0 when no route began.
+    UnfinishedUpdate describeUpdate(char boot) const;
+    void logUpdate(Outcome outcome);
+
+    // What the log says of the click under way.
+    struct UpdateRun {
+        bool requested = false; // the file passed its checks: the request went out next
+        QDateTime started, ended;
+        std::chrono::milliseconds startedAt{}, endedAt{};
+        std::optional<UnfinishedUpdate> route;    // the record made as a route began
+        std::optional<TransferProgress> progress; // of the last pass begun
+    };
 
     std::unique_ptr<SerialPort> m_port;
     MainServices m_services;
@@ -118,6 +146,8 @@ private:
     TargetState m_target;
     ProgramFlags m_flags;
     std::unique_ptr<BootloaderLink> m_link;
+    UpdateController m_controller;
+    DetectionController m_detection;
     std::unique_ptr<UpdateSequence> m_update;
     QString m_firmwareFile;
     qint64 m_firmwareSize = 0;
@@ -127,6 +157,7 @@ private:
     int m_approvedLoad = -1;
     QString m_approvedQuestion;
     bool m_forceFirmware = false;
+    UpdateRun m_run;
 };
 
 } // namespace romwright

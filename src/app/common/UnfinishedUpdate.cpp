@@ -17,6 +17,8 @@ namespace {
 constexpr const char *kPrefix = "unfinished-port";
 constexpr const char *kSuffix = ".json";
 
+} // namespace
+
 QJsonObject toJson(const UnfinishedUpdate &r)
 {
     return {{QStringLiteral("port"), r.port},
@@ -29,6 +31,8 @@ QJsonObject toJson(const UnfinishedUpdate &r)
             {QStringLiteral("sha256"), QString::fromLatin1(r.sha256)},
             {QStringLiteral("started"), r.started.toUTC().toString(Qt::ISODate)}};
 }
+
+namespace {
 
 std::optional<UnfinishedUpdate> fromJson(const QJsonObject &o)
 {

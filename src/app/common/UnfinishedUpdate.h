@@ -9,6 +9,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QJsonObject>
 #include <QString>
 
 #include <optional>
@@ -66,6 +67,9 @@ enum class RecordedFile {
     Changed, // another size or SHA-256
     Missing, // gone, or no longer readable
 };
+
+// As the record's file holds it; the update log's lines begin with the same keys.
+QJsonObject toJson(const UnfinishedUpdate &record);
 
 // The file the record names, as it stands now.
 RecordedFile checkRecordedFile(const UnfinishedUpdate &record, const FileSystem &files);

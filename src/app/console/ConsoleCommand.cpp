@@ -1,6 +1,7 @@
 // romwright --console: the start-up of the window and a click on PROGRAM,
 // with the lamps, messages and progress printed instead of shown.
 #include "app/FrontEnds.h"
+#include "app/common/FindScanner.h"
 #include "app/common/FirmwareCheck.h"
 #include "app/common/FirmwareDiscovery.h"
 #include "app/common/FormLoad.h"
@@ -16,10 +17,10 @@
 #include "platform/FileSystem.h"
 #include "platform/PortMap.h"
 #include "platform/QtClock.h"
+#include "platform/RecordingSerialPort.h"
 #include "platform/SerialPort.h"
 #include "platform/TerminationSignals.h"
 #include "scanner/ChooserAnswer.h"
-#include "scanner/FindScanner.h"
 #include "scanner/Scanner.h"
 
 #include <cstdio>
@@ -47,10 +48,36 @@ bool firmwareRefused(const FirmwareVerdict &verdict, bool force, ConsoleReport &
 int consoleSteps(MainState &state, const StartUpRequest &request, const ConsoleOptions &options,
                  ConsoleView &view, ConsoleReport &report);
 
-int finish(Outcome outcome, ConsoleReport &report)
+// The fields of an early end a script reads: its reason and where it happened.
+QJsonObject failureFields(Outcome outcome, const UpdateFailure &failure)
+{
+    QJsonObject fields{{QStringLiteral("reason"), QLatin1String(describe(outcome))},
+                       {QStringLiteral("phase"), QLatin1String(stepName(failure.step))}};
+    if (failure.block >= 0) {
+        fields.insert(QStringLiteral("block"), failure.block);
+        fields.insert(QStringLiteral("address"), failure.address);
+    }
+    if (failure.awaited) {
+        fields.insert(QStringLiteral("awaited"), QString(QLatin1Char(*failure.awaited)));
+        fields.insert(QStringLiteral("arrived"), QString::fromLatin1(failure.arrived));
+    }
+    if (!failure.portError.isEmpty())
+        fields.insert(QStringLiteral("portError"), failure.portError);
+    return fields;
+}
+
+int finish(Outcome outcome, const UpdateSequence &update, ConsoleReport &report)
 {
     if (outcome == Outcome::EndCompleted)
         return kExitCompleted;
+    if (const std::optional<UpdateFailure> &failure = update.failure()) {
+        const QJsonObject fields = failureFields(outcome, *failure);
+        report.setFailure(fields);
+        report.error(
+            QStringLiteral("the update did not complete: %1").arg(describeFailure(outcome, *failure)),
+            fields);
+        return kExitFailed;
+    }
     report.error(QStringLiteral("the update did not complete: %1").arg(QLatin1String(describe(outcome))));
     return kExitFailed;
 }
@@ -65,11 +92,11 @@ QString folderList(QStringList folders)
 
 } // namespace
 
-int runConsole(const QStringList &arguments)
+int runConsole(const QStringList &arguments, ConsoleReport &report)
 {
     const ParsedConsoleOptions parsed = parseConsoleOptions(arguments);
-    if (!parsed.options && arguments.contains(QLatin1String("--json"))) {
-        ConsoleReport(stdout, stderr, true).error(parsed.error);
+    if (!parsed.options && report.json()) {
+        report.error(parsed.error);
         return kExitUsage;
     }
     if (!parsed.options) {
@@ -77,7 +104,6 @@ int runConsole(const QStringList &arguments)
         return kExitUsage;
     }
     const ConsoleOptions &options = *parsed.options;
-    ConsoleReport report(stdout, stderr, options.json);
     const std::optional<double> timeScale = testTimeScale();
     if (!timeScale) {
         report.error(testTimeScaleRefusal());
@@ -96,24 +122,37 @@ int runConsole(const QStringList &arguments)
     const QString folder = programFolder();
     const QString userFolder = userDataFolder();
     const QStringList systemFolders = systemDataFolders();
+    PortTranscript transcript(clock);
+    if (QString why; !options.trace.isEmpty() && !transcript.traceTo(options.trace, &why)) {
+        report.error(
+            QStringLiteral("cannot write the trace %1: %2").arg(displayFileName(options.trace), why));
+        return kExitFailed;
+    }
     const PortMap map = PortMap::fromEnvironment();
     if (map.ignoredDevices() > 0)
         report.warning(map.ignoredDevicesNote());
-    MainState state(
-        makeSystemSerialPort(map),
-        MainServices{view, dialogs, clock, files, folder, userFolder, systemFolders, userStateFolder()},
-        FlashTimings{}.scaled(*timeScale));
+    MainState state(std::make_unique<RecordingSerialPort>(makeSystemSerialPort(map), transcript),
+                    MainServices{view, dialogs, clock, files, folder, userFolder, systemFolders,
+                                 userStateFolder(), &transcript},
+                    FlashTimings{}.scaled(*timeScale));
     state.recordNotWritten = [&report](const QString &path) {
         report.warning(QStringLiteral("romwright: could not write %1; if this update is interrupted, run it "
                                       "again with --port, --model and --file")
                            .arg(displayFileName(path)));
     };
-    state.update().powerCyclePrompt = [&dialogs](const QString &text, const QString &title) {
+    state.logNotWritten = [&report](const QString &path) {
+        report.warning(
+            QStringLiteral("romwright: could not write the update log at %1").arg(displayFileName(path)));
+    };
+    state.updateController().powerCyclePrompt = [&dialogs](const QString &text, const QString &title) {
         return dialogs.powerCyclePrompt(text, title);
     };
     ProgressPrinter progress(stdout, isTerminal(stdout));
     view.report = dialogs.report = progress.report = &report;
-    state.update().transfer().onProgress = [&progress](const TransferProgress &p) { progress.show(p); };
+    state.updateController().onProgress = [&progress](const TransferProgress &p) { progress.show(p); };
+    state.updateController().onStep = [&report](UpdateStep step) {
+        report.setPhase(QLatin1String(stepName(step)));
+    };
     view.beforePrint = [&progress] { progress.breakLine(); };
     dialogs.beforePrint = [&progress] { progress.breakLine(); };
 
@@ -177,6 +216,9 @@ int runConsole(const QStringList &arguments)
     request.noScannerFound = [&report] { report.error(QString::fromLatin1(kNoScannerWayBackConsole)); };
 
     const int status = consoleSteps(state, request, options, view, report);
+    if (transcript.traceFailed())
+        report.warning(QStringLiteral("romwright: the trace %1 could not be written whole")
+                           .arg(displayFileName(options.trace)));
     // The waits have returned and the port is closed. A signal says what it
     // cut short; an update that completed all the same keeps its status.
     if (const int signal = TerminationSignals::lastCaught(); signal != 0 && status != kExitCompleted) {
@@ -201,7 +243,7 @@ int consoleSteps(MainState &state, const StartUpRequest &request, const ConsoleO
         break;
     case FormLoadEnd::EndProgram:
         if (endsProgram(started.identified))
-            return finish(started.identified, report);
+            return finish(started.identified, state.update(), report);
         report.error(QStringLiteral("ended in the scanner chooser"));
         return kExitFailed;
     case FormLoadEnd::NoFirmware: {
@@ -240,7 +282,7 @@ int consoleSteps(MainState &state, const StartUpRequest &request, const ConsoleO
     if (firmwareRefused(state.firmwareVerdict(state.target().bTargetA), options.force, report))
         return kExitFailed;
 
-    return finish(state.cmdProgram_Click(), report);
+    return finish(state.cmdProgram_Click(), state.update(), report);
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 #include "app/console/ConsoleDialogs.h"
 
-#include "flash/FlashMessages.h"
+#include "app/common/UpdateMessages.h"
 #include "platform/Types.h"
 #include "scanner/ChooserAnswer.h"
 

@@ -12,7 +12,7 @@ QString consoleUsage()
 {
     return QStringLiteral(
         "usage: romwright --console [--port N|N,N,...|all] [--file PATH] [--processor main|barcode]\n"
-        "                           [--model NAME] [--yes] [--force] [--json]\n"
+        "                           [--model NAME] [--yes] [--force] [--json] [--trace OUT]\n"
         "  --port N           the scanner's port, 1 to 16; without it the ports are searched\n"
         "  --port 1,3,4       update the scanners on these ports at once, each in a process\n"
         "                     of its own; the end is a table of the results\n"
@@ -31,7 +31,11 @@ QString consoleUsage()
         "                     boot software all the same (loader files and files holding\n"
         "                     nothing for the scanner are still refused)\n"
         "  --json             print one JSON object per line instead of text: lamps, progress,\n"
-        "                     messages, prompts, errors and at the end the result\n");
+        "                     messages, prompts, errors and at the end the result\n"
+        "  --trace OUT        write every byte to and from the scanner to OUT as it goes, with\n"
+        "                     its time and line rate; with several ports, OUT-portN for each\n"
+        "                     scanner and OUT for the search\n"
+        "  Every update is logged in ~/.local/state/romwright/updates.jsonl (romwright --history).\n");
 }
 
 ParsedConsoleOptions parseConsoleOptions(const QStringList &arguments)
@@ -91,6 +95,11 @@ ParsedConsoleOptions parseConsoleOptions(const QStringList &arguments)
             if (!v || v->isEmpty())
                 return fail(QStringLiteral("--file takes the path of a firmware file"));
             o.file = *v;
+        } else if (arg == QLatin1String("--trace")) {
+            const auto v = value();
+            if (!v || v->isEmpty())
+                return fail(QStringLiteral("--trace takes the path of the file to write"));
+            o.trace = *v;
         } else if (arg == QLatin1String("--processor")) {
             const auto v = value();
             if (v && v->compare(QLatin1String("main"), Qt::CaseInsensitive) == 0)
@@ -119,6 +128,18 @@ ParsedConsoleOptions parseConsoleOptions(const QStringList &arguments)
                 QStringLiteral("--model takes halvern, jorlith or wexmoor when the port is searched"));
     }
     return {o, QString()};
+}
+
+QString tracePathForPort(const QString &trace, int port)
+{
+    const qsizetype slash =
+        std::max(trace.lastIndexOf(QLatin1Char('/')), trace.lastIndexOf(QLatin1Char('\\')));
+    const qsizetype dot = trace.lastIndexOf(QLatin1Char('.'));
+    const QString tag = QStringLiteral("-port%1").arg(port);
+    // A leading dot ("~/.trace") begins the name, it is no extension.
+    if (dot > slash + 1)
+        return trace.left(dot) + tag + trace.mid(dot);
+    return trace + tag;
 }
 
 std::optional<double> testTimeScale()

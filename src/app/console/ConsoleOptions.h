@@ -20,6 +20,7 @@ struct ConsoleOptions {
     bool force = false; // program a file meant for another scanner all the same
     QString model;      // shown as the model label
     bool json = false;  // one JSON object per line on standard output, for scripts
+    QString trace;      // every byte on the line is written here (empty: no trace)
 
     bool severalScanners() const { return allPorts || !ports.empty(); }
 };
@@ -33,6 +34,10 @@ struct ParsedConsoleOptions {
 ParsedConsoleOptions parseConsoleOptions(const QStringList &arguments);
 
 QString consoleUsage();
+
+// The trace of one scanner of a several-scanner run: "run.txt" is
+// "run-port3.txt" for port 3, "run" "run-port3".
+QString tracePathForPort(const QString &trace, int port);
 
 // Set by the test suite alone: it shortens every wait and pause of the
 // update, which a real scanner would not survive (a 60 s erase bound of

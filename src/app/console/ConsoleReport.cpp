@@ -12,17 +12,25 @@ void ConsoleReport::event(const QJsonObject &object)
 {
     if (!m_json)
         return;
+    QJsonObject withPhase = object;
+    if (!m_phase.isEmpty() && !withPhase.contains(QLatin1String("phase")))
+        withPhase.insert(QStringLiteral("phase"), m_phase);
     // Compact JSON has no line breaks of its own: a control character in a
     // file name or message is escaped, so one object stays one line.
-    const QByteArray line = QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
+    const QByteArray line = QJsonDocument(withPhase).toJson(QJsonDocument::Compact) + '\n';
     std::fwrite(line.constData(), 1, std::size_t(line.size()), m_out);
     std::fflush(m_out);
 }
 
-void ConsoleReport::error(const QString &text)
+void ConsoleReport::error(const QString &text, const QJsonObject &context)
 {
+    if (m_firstError.isEmpty())
+        m_firstError = text;
     if (m_json) {
-        event({{QStringLiteral("event"), QStringLiteral("error")}, {QStringLiteral("text"), text}});
+        QJsonObject object = context;
+        object.insert(QStringLiteral("event"), QStringLiteral("error"));
+        object.insert(QStringLiteral("text"), text);
+        event(object);
         return;
     }
     std::fprintf(m_err, "romwright: %s\n", qPrintable(text));
@@ -78,9 +86,13 @@ void ConsoleReport::firmwareFile(const QString &name)
 
 void ConsoleReport::result(int status)
 {
-    event({{QStringLiteral("event"), QStringLiteral("result")},
-           {QStringLiteral("status"), status},
-           {QStringLiteral("completed"), status == 0}});
+    QJsonObject object = status == 0 ? QJsonObject() : m_failure;
+    if (status != 0 && !object.contains(QLatin1String("reason")) && !m_firstError.isEmpty())
+        object.insert(QStringLiteral("reason"), m_firstError);
+    object.insert(QStringLiteral("event"), QStringLiteral("result"));
+    object.insert(QStringLiteral("status"), status);
+    object.insert(QStringLiteral("completed"), status == 0);
+    event(object);
 }
 
 } // namespace romwright

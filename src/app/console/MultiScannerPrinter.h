@@ -6,6 +6,7 @@
 // its phase changes and at every tenth of a pass. At the end a table of the
 // results takes the lines' place.
 
+#include <QJsonObject>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
@@ -26,8 +27,10 @@ struct ScannerRow {
     qint64 rate = 0;  // bytes per second of that pass
     qint64 secondsLeft = 0;
     State state = State::Running;
-    double seconds = 0; // the whole run, once it has ended
-    QStringList notes;  // the messages and errors of its update, shown when it failed
+    double seconds = 0;        // the whole run, once it has ended
+    QStringList notes;         // the messages and errors of its update, shown when it failed
+    QJsonObject failure;       // the fields of its result when it failed: "reason", "phase", "block", ...
+    bool parentFailed = false; // the last note is the run's own: no answer, no result, told to end
 };
 
 const char *resultName(ScannerRow::State state);

@@ -1,6 +1,7 @@
 #include "app/console/MultiScannerRun.h"
 
 #include "app/FrontEnds.h"
+#include "app/common/FindScanner.h"
 #include "app/common/PortPermissionNotice.h"
 #include "app/console/ConsoleDialogs.h"
 #include "app/console/ConsoleReport.h"
@@ -11,6 +12,7 @@
 #include "platform/FileSystem.h"
 #include "platform/PortMap.h"
 #include "platform/QtClock.h"
+#include "platform/RecordingSerialPort.h"
 #include "platform/SerialPort.h"
 #include "platform/TerminationSignals.h"
 #include "scanner/ChooserAnswer.h"
@@ -135,8 +137,18 @@ std::optional<std::vector<FoundScanner>> SeveralScanners::search()
     if (!m_options.model.isEmpty())
         dialogs.setChooserAnswer(parseChooserAnswer(m_options.model).model);
     ProgramFlags flags;
-    const std::unique_ptr<SerialPort> port = makeSystemSerialPort(PortMap::fromEnvironment());
-    Scanner scanner(m_clock, dialogs, view, flags);
+    std::unique_ptr<SerialPort> port = makeSystemSerialPort(PortMap::fromEnvironment());
+    // The search's bytes go to the trace itself, each scanner's update to its own.
+    PortTranscript transcript(m_clock);
+    if (QString why; !m_options.trace.isEmpty()) {
+        if (transcript.traceTo(m_options.trace, &why))
+            port = std::make_unique<RecordingSerialPort>(std::move(port), transcript);
+        else
+            m_report.warning(QStringLiteral("romwright: cannot write the trace %1: %2")
+                                 .arg(displayFileName(m_options.trace), why));
+    }
+    DetectionController shown(view, dialogs);
+    Scanner scanner(m_clock, shown, flags);
     scanner.setComm(port.get());
     qint16 found = 0;
     m_searching = true;
@@ -206,6 +218,8 @@ void SeveralScanners::start(Child &child, const Target &target)
         arguments << QStringLiteral("--yes");
     if (m_options.force)
         arguments << QStringLiteral("--force");
+    if (!m_options.trace.isEmpty())
+        arguments << QStringLiteral("--trace") << tracePathForPort(m_options.trace, target.port);
 
     child.process = std::make_unique<QProcess>();
     QProcess &process = *child.process;
@@ -310,8 +324,15 @@ void SeveralScanners::handleLine(Child &child, const QByteArray &line)
     const QString event = object.value(QLatin1String("event")).toString();
     const QString text = object.value(QLatin1String("text")).toString();
     bool forward = true;
+    // The child names the step of its update on every event from the request on.
+    const QString phase = object.value(QLatin1String("phase")).toString();
+    if (!phase.isEmpty() && phase != row.phase && event != QLatin1String("progress")) {
+        row.phase = phase;
+        row.percent = -1;
+    }
     if (event == QLatin1String("progress")) {
-        row.phase = object.value(QLatin1String("pass")).toString();
+        if (!phase.isEmpty())
+            row.phase = phase;
         const qint64 sent = object.value(QLatin1String("sent")).toInteger();
         const qint64 total = object.value(QLatin1String("total")).toInteger();
         const qint64 bytes = object.value(QLatin1String("bytes")).toInteger();
@@ -320,20 +341,6 @@ void SeveralScanners::handleLine(Child &child, const QByteArray &line)
         row.percent = total > 0 ? int(100 * sent / total) : 0;
         row.rate = ms > 0 ? bytes * 1000 / ms : 0;
         row.secondsLeft = row.rate > 0 ? (bytesTotal - bytes + row.rate - 1) / row.rate : 0;
-    } else if (event == QLatin1String("lamp") &&
-               object.value(QLatin1String("colour")) == QLatin1String("green")) {
-        static const std::pair<const char *, const char *> kPhases[] = {
-            {"Port", "identifying"},        {"File", "connecting"},
-            {"Communication", "connected"}, {"Flash erase complete", "erased"},
-            {"Program", "finishing"},
-        };
-        const QString lamp = object.value(QLatin1String("lamp")).toString();
-        for (const auto &[name, phase] : kPhases) {
-            if (lamp == QLatin1String(name)) {
-                row.phase = QLatin1String(phase);
-                row.percent = -1;
-            }
-        }
     } else if (event == QLatin1String("scanner") && object.value(QLatin1String("found")).toBool()) {
         row.model = object.value(QLatin1String("model")).toString();
     } else if (event == QLatin1String("firmware")) {
@@ -367,6 +374,10 @@ void SeveralScanners::handleLine(Child &child, const QByteArray &line)
         }
     } else if (event == QLatin1String("result")) {
         child.reported = object.value(QLatin1String("status")).toInt(kExitFailed);
+        // Why it failed and where, for the whole run's result.
+        for (const char *key : {"reason", "phase", "block", "address", "awaited", "arrived", "portError"})
+            if (object.contains(QLatin1String(key)) && !object.value(QLatin1String("completed")).toBool())
+                row.failure.insert(QLatin1String(key), object.value(QLatin1String(key)));
     }
     if (forward)
         m_report.event(object);
@@ -406,6 +417,7 @@ void SeveralScanners::ended(Child &child, const QString &failure)
         row.notes << child.stopped;
     if (!failure.isEmpty())
         row.notes << failure;
+    row.parentFailed = !child.stopped.isEmpty() || !failure.isEmpty();
     if (child.reported == kExitCompleted && failure.isEmpty())
         row.state = ScannerRow::State::Completed;
     else if (m_signal != 0 && child.stopped.isEmpty())
@@ -514,12 +526,22 @@ int SeveralScanners::finish()
     }
     if (m_report.json()) {
         QJsonArray scanners;
-        for (const ScannerRow &row : m_rows)
-            scanners.append(QJsonObject{{QStringLiteral("port"), row.port},
-                                        {QStringLiteral("model"), row.model},
-                                        {QStringLiteral("file"), row.file},
-                                        {QStringLiteral("result"), QLatin1String(resultName(row.state))},
-                                        {QStringLiteral("seconds"), row.seconds}});
+        for (const ScannerRow &row : m_rows) {
+            QJsonObject scanner{{QStringLiteral("port"), row.port},
+                                {QStringLiteral("model"), row.model},
+                                {QStringLiteral("file"), row.file},
+                                {QStringLiteral("result"), QLatin1String(resultName(row.state))},
+                                {QStringLiteral("seconds"), row.seconds}};
+            if (row.state != ScannerRow::State::Completed) {
+                // The parent's own word (no answer, killed, no result) comes
+                // last and outweighs what the child said before it ended.
+                QJsonObject error = row.failure;
+                if (!row.notes.isEmpty() && (!error.contains(QLatin1String("reason")) || row.parentFailed))
+                    error.insert(QStringLiteral("reason"), row.notes.back());
+                scanner.insert(QStringLiteral("error"), error);
+            }
+            scanners.append(scanner);
+        }
         m_report.event({{QStringLiteral("event"), QStringLiteral("result")},
                         {QStringLiteral("status"), status},
                         {QStringLiteral("completed"), status == kExitCompleted},
@@ -551,6 +573,7 @@ int SeveralScanners::run()
         if (!target.answered) {
             row.state = ScannerRow::State::Failed;
             row.notes << QStringLiteral("no scanner answered on port %1").arg(target.port);
+            row.parentFailed = true;
         }
         m_rows.push_back(row);
     }

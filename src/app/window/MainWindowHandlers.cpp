@@ -1,6 +1,7 @@
 #include "app/window/MainWindowHandlers.h"
 
 #include "app/common/FindFile.h"
+#include "app/common/FindScanner.h"
 #include "app/common/FirmwareCheck.h"
 #include "app/common/FirmwareDiscovery.h"
 #include "app/common/MainState.h"
@@ -11,7 +12,6 @@
 #include "platform/Dialogs.h"
 #include "platform/FileSystem.h"
 #include "platform/PortMap.h"
-#include "scanner/FindScanner.h"
 #include "scanner/Scanner.h"
 
 #include <QCoreApplication>
@@ -168,12 +168,27 @@ void MainWindowHandlers::Form_KeyUp(int KeyCode)
 
 bool MainWindowHandlers::mayClose()
 {
-    if (!m_parts.state.update().running())
+    const UpdateSequence &update = m_parts.state.update();
+    if (!update.running())
         return true;
+    // What closing now would leave the scanner with.
+    const char *left = nullptr;
+    switch (update.phase()) {
+    case UpdatePhase::Unchanged:
+    case UpdatePhase::Completed:
+        left = "the scanner is left unchanged, waiting in its boot software until it is switched off and on";
+        break;
+    case UpdatePhase::ReplacingBoot:
+        left = "the scanner's boot software is left half replaced, and the scanner may need service";
+        break;
+    case UpdatePhase::NewBoot:
+    case UpdatePhase::NoFirmware:
+        left = "the scanner keeps its boot software and has no firmware until the update is run again";
+        break;
+    }
     return m_parts.dialogs.question(
-        QStringLiteral(
-            "An update is running. If you close the Romwright now, the scanner keeps its boot software "
-            "and has no firmware until the update is run again. Close anyway?"),
+        QStringLiteral("An update is running. If you close the Romwright now, %1. Close anyway?")
+            .arg(QLatin1String(left)),
         QStringLiteral("Update Running"), MessageIcon::Exclamation);
 }
 

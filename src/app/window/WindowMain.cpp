@@ -10,6 +10,7 @@
 #include "platform/FileSystem.h"
 #include "platform/PortMap.h"
 #include "platform/QtClock.h"
+#include "platform/RecordingSerialPort.h"
 #include "platform/Registry.h"
 #include "platform/SerialPort.h"
 #include "platform/TerminationSignals.h"
@@ -21,7 +22,7 @@
 
 namespace romwright {
 
-int runWindow(int &argc, char **argv)
+int runWindow(int &argc, char **argv, const QString &trace)
 {
     QApplication app(argc, argv);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/romwright-48.png")));
@@ -34,6 +35,12 @@ int runWindow(int &argc, char **argv)
     QtClock clock;
     LocalFileSystem files;
     const QString folder = programFolder();
+    PortTranscript transcript(clock);
+    if (QString why; !trace.isEmpty() && !transcript.traceTo(trace, &why)) {
+        std::fprintf(stderr, "romwright: cannot write the trace %s: %s\n", qPrintable(displayFileName(trace)),
+                     qPrintable(why));
+        return 1;
+    }
 
     MainWindow window;
     QStringList devices;
@@ -45,13 +52,19 @@ int runWindow(int &argc, char **argv)
     const std::unique_ptr<Registry> registry = makeSettingsRegistry();
     const QString userFolder = userDataFolder();
     const QStringList systemFolders = systemDataFolders();
-    MainState state(makeSystemSerialPort(map),
-                    {window, dialogs, clock, files, folder, userFolder, systemFolders, userStateFolder()});
+    MainState state(
+        std::make_unique<RecordingSerialPort>(makeSystemSerialPort(map), transcript),
+        {window, dialogs, clock, files, folder, userFolder, systemFolders, userStateFolder(), &transcript});
     state.recordNotWritten = [](const QString &path) {
         std::fprintf(stderr,
                      "romwright: warning: could not write %s; an interrupted update will not be "
                      "offered for finishing\n",
                      qPrintable(path));
+    };
+    // Quiet but not hidden: the update's own message has been shown.
+    state.logNotWritten = [](const QString &path) {
+        std::fprintf(stderr, "romwright: warning: could not write the update log at %s\n",
+                     qPrintable(displayFileName(path)));
     };
 
     // Called from anywhere, a wait's nested event loop included: the waits
@@ -87,7 +100,11 @@ int runWindow(int &argc, char **argv)
         return TerminationSignals::exitStatus(signal); // during the start-up, before exec() could take it
     window.centre();
     window.show();
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    if (transcript.traceFailed())
+        std::fprintf(stderr, "romwright: warning: the trace %s could not be written whole\n",
+                     qPrintable(displayFileName(trace)));
+    return status;
 }
 
 } // namespace romwright

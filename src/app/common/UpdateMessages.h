@@ -1,6 +1,6 @@
 #pragma once
-// The texts and titles the update shows. They are the program's own words and
-// are shown exactly so.
+// The texts and titles an update is shown with. They are the program's own
+// words and are shown exactly so.
 
 namespace romwright::messages {
 

@@ -1,6 +1,9 @@
 #pragma once
 // The main window's start-up search for the scanner, written against the
-// view so that the window, the console and the tests share it.
+// view so that the window, the console and the tests share it, and how
+// detection shows on the view: the hourglass and the chooser.
+
+#include "scanner/DetectionEvents.h"
 
 #include <QString>
 #include <QtGlobal>
@@ -8,6 +11,7 @@
 
 namespace romwright {
 
+class Dialogs;
 class MainView;
 class Scanner;
 class SerialPort;
@@ -22,6 +26,19 @@ enum class FindStatus {
 struct FindScannerResult {
     FindStatus status = FindStatus::Done;
     qint16 port = -1; // the scanner's port, -1 when none was found, or the port given
+};
+
+// Detection on the front end's view and dialogs: the hourglass while it
+// runs, the chooser when a scanner cannot name its model.
+class DetectionController : public DetectionEvents {
+public:
+    DetectionController(MainView &view, Dialogs &dialogs) : m_view(view), m_dialogs(dialogs) {}
+    void detecting(bool underWay) override;
+    std::optional<QString> chooseModel() override;
+
+private:
+    MainView &m_view;
+    Dialogs &m_dialogs;
 };
 
 // However the model became known, a Wexmoor offers its two processors with

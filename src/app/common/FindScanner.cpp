@@ -1,10 +1,21 @@
-#include "scanner/FindScanner.h"
+#include "app/common/FindScanner.h"
 
+#include "platform/Dialogs.h"
 #include "scanner/Scanner.h"
 #include "view/MainView.h"
 #include "view/ProgramFlags.h"
 
 namespace romwright {
+
+void DetectionController::detecting(bool underWay)
+{
+    m_view.setBusy(underWay);
+}
+
+std::optional<QString> DetectionController::chooseModel()
+{
+    return m_dialogs.chooseScanner();
+}
 
 void showScannerModel(MainView &view, ProgramFlags &flags, const QString &model)
 {

@@ -1,0 +1,243 @@
+#include "app/common/UpdateController.h"
+
+#include "app/common/UpdateMessages.h"
+#include "platform/Dialogs.h"
+#include "view/MainView.h"
+#include "view/ProgramFlags.h"
+
+namespace romwright {
+
+namespace {
+
+constexpr std::array kLockedControls{ControlId::BrowseButton, ControlId::ProcessorMain,
+                                     ControlId::ProcessorBarCode};
+
+QString text(const char *s)
+{
+    return QString::fromLatin1(s);
+}
+
+QString failureText(const char *reason, const char *unchangedText, UpdatePhase phase)
+{
+    switch (phase) {
+    case UpdatePhase::ReplacingBoot:
+        return text(reason) + QLatin1Char(' ') + text(messages::kWayBackReplacingBoot);
+    case UpdatePhase::NewBoot:
+    case UpdatePhase::NoFirmware:
+        return text(reason) + QLatin1Char(' ') + text(messages::kWayBackNoFirmware);
+    case UpdatePhase::Unchanged:
+    case UpdatePhase::Completed:
+        break;
+    }
+    return text(unchangedText);
+}
+
+} // namespace
+
+const char *interruptionText(UpdatePhase phase)
+{
+    switch (phase) {
+    case UpdatePhase::ReplacingBoot:
+        return messages::kInterruptedReplacingBoot;
+    case UpdatePhase::NewBoot:
+        return messages::kInterruptedNewBoot;
+    case UpdatePhase::NoFirmware:
+        return messages::kInterruptedNoFirmware;
+    case UpdatePhase::Unchanged:
+    case UpdatePhase::Completed:
+        break;
+    }
+    return messages::kInterruptedUnchanged;
+}
+
+UpdateController::UpdateController(MainView &view, Dialogs &dialogs, const ProgramFlags &flags)
+    : m_view(view), m_dialogs(dialogs), m_flags(flags)
+{
+}
+
+void UpdateController::started()
+{
+    m_step.reset();
+    m_view.setBusy(true);
+    for (ControlId id : {ControlId::FileMenu, ControlId::PortMenu, ControlId::HelpMenu, ControlId::ExitButton,
+                         ControlId::ProgramButton})
+        m_view.setControlEnabled(id, false);
+    // The file and the processor stay put while the update runs.
+    for (std::size_t i = 0; i < kLockedControls.size(); ++i) {
+        m_lockedBefore[i] = m_view.isControlEnabled(kLockedControls[i]);
+        m_view.setControlEnabled(kLockedControls[i], false);
+    }
+    m_view.setLamp(LampId::Communication, Lamp::Grey);
+    m_view.setLamp(LampId::Program, Lamp::Grey);
+}
+
+bool UpdateController::fileChosen() const
+{
+    return !m_view.text(LabelId::FirmFile).contains(QLatin1String("None"));
+}
+
+void UpdateController::stopped(UpdateStop why)
+{
+    switch (why) {
+    case UpdateStop::NoFile:
+        m_dialogs.message(text(messages::kSelectFirmware), QString(), MessageIcon::None);
+        return stop(false);
+    case UpdateStop::FileRefused: // the check has said why; the user may click again
+        m_view.setControlEnabled(ControlId::ProgramButton, true);
+        return stop(false);
+    case UpdateStop::PortNotOpen:
+        m_dialogs.message(text(messages::kPortFailure), text(messages::kCommunicationsFailureTitle),
+                          MessageIcon::Information);
+        m_view.setControlEnabled(ControlId::PortMenu, true);
+        m_view.setControlEnabled(ControlId::ProgramButton, true);
+        return stop(true);
+    case UpdateStop::NoFileAtGreeting:
+        m_dialogs.message(text(messages::kSelectFirmware), QString(), MessageIcon::None);
+        m_view.setControlEnabled(ControlId::ProgramButton, false);
+        return stop(true);
+    case UpdateStop::FileRefusedAtGreeting:
+        m_view.setControlEnabled(ControlId::ProgramButton, true);
+        return stop(true);
+    }
+}
+
+void UpdateController::stop(bool portMenu)
+{
+    m_view.setControlEnabled(ControlId::FileMenu, true);
+    m_view.setControlEnabled(ControlId::HelpMenu, true);
+    m_view.setControlEnabled(ControlId::ExitButton, true);
+    if (portMenu)
+        m_view.setControlEnabled(ControlId::PortMenu, true);
+    for (std::size_t i = 0; i < kLockedControls.size(); ++i)
+        m_view.setControlEnabled(kLockedControls[i], m_lockedBefore[i]);
+    m_view.setBusy(false);
+}
+
+void UpdateController::retrying()
+{
+    // The Port and File menus are usable until the repeated greeting.
+    m_view.setControlEnabled(ControlId::PortMenu, true);
+    m_view.setControlEnabled(ControlId::FileMenu, true);
+}
+
+void UpdateController::step(UpdateStep step)
+{
+    m_step = step;
+    if (onStep)
+        onStep(step);
+    switch (step) {
+    case UpdateStep::BootSoftware: // the RAM loader has answered
+        m_view.setLamp(LampId::RamLoader, Lamp::Green);
+        break;
+    case UpdateStep::PowerCycle: // the firmware pass has not begun: its lamps wait for it
+        for (LampId id : {LampId::FlashErase, LampId::Working, LampId::Program})
+            m_view.setLamp(id, Lamp::Grey);
+        break;
+    case UpdateStep::Erase:
+        m_view.setLamp(LampId::Communication, Lamp::Grey);
+        m_view.setLamp(LampId::Program, Lamp::Grey);
+        break;
+    case UpdateStep::Request:
+    case UpdateStep::Greeting:
+    case UpdateStep::RamLoader:
+    case UpdateStep::FirmwarePass:
+    case UpdateStep::Reset:
+    case UpdateStep::Done:
+        break;
+    }
+}
+
+void UpdateController::routeBegins()
+{
+    for (ControlId id : {ControlId::FileMenu, ControlId::PortMenu, ControlId::BrowseButton,
+                         ControlId::ProcessorMain, ControlId::ProcessorBarCode})
+        m_view.setControlEnabled(id, false);
+}
+
+void UpdateController::connected()
+{
+    m_view.setLamp(LampId::Communication, Lamp::Green);
+}
+
+void UpdateController::erased()
+{
+    m_view.setLamp(LampId::FlashErase, Lamp::Green);
+}
+
+void UpdateController::progress(const TransferProgress &p)
+{
+    if (p.blocksSent > 0) {
+        if (p.pass == Pass::Bootloader)
+            m_view.setLamp(LampId::RamLoader, Lamp::Green);
+        else
+            m_view.setUpdatingNoteVisible(true);
+        // The lamp blinks with every block, green first.
+        m_view.setLamp(LampId::Working, p.blocksSent % 2 != 0 ? Lamp::Green : Lamp::Red);
+    }
+    m_view.setProgress(p.blocksSent, p.blocksTotal);
+    if (onProgress)
+        onProgress(p);
+}
+
+void UpdateController::passDone(Pass pass)
+{
+    m_view.setProgress(0, 0);
+    if (pass == Pass::Firmware) {
+        m_view.setLamp(LampId::Working, Lamp::Green);
+        m_view.setUpdatingNoteVisible(false);
+    }
+    m_view.setLamp(LampId::Program, Lamp::Green);
+}
+
+bool UpdateController::powerCycle()
+{
+    const QString prompt = text(messages::kPowerCycle);
+    const QString title = text(messages::kPowerCycleTitle);
+    if (powerCyclePrompt)
+        return powerCyclePrompt(prompt, title);
+    m_dialogs.message(prompt, title, MessageIcon::None);
+    return true;
+}
+
+void UpdateController::ended(Outcome end, UpdatePhase phase, const std::optional<UpdateFailure> &)
+{
+    QString failure;
+    switch (end) {
+    case Outcome::EndCompleted: {
+        m_view.setBusy(false);
+        QString complete = text(messages::kComplete);
+        if (m_flags.bWexmoor && !m_flags.bBarCodeProcessor)
+            complete += QLatin1String(messages::kCompleteUpdateBarCode);
+        m_dialogs.message(complete, QString(), MessageIcon::None);
+        return;
+    }
+    case Outcome::EndTimedOut:
+        m_view.setBusy(false);
+        m_dialogs.message(text(messages::kTimedOut), text(messages::kTimeoutFailureTitle),
+                          MessageIcon::Information);
+        m_view.setControlEnabled(ControlId::ProgramButton, true);
+        m_view.setControlEnabled(ControlId::ExitButton, true);
+        return;
+    case Outcome::EndStalled:
+        failure = failureText(messages::kStalledReason, messages::kStalled, phase);
+        break;
+    case Outcome::EndConnectionLost:
+        failure = failureText(messages::kConnectionLostReason, messages::kConnectionLost, phase);
+        break;
+    case Outcome::EndNoBlocks:
+        failure = text(messages::kNoBlocks);
+        break;
+    case Outcome::EndCancelled:
+    case Outcome::EndClosed: // the user ended the program: nothing more to say
+    case Outcome::Ok:
+    case Outcome::Missed:
+    case Outcome::Stopped:
+        return;
+    }
+    m_view.setBusy(false);
+    // A scanner left without firmware is worth the louder icon.
+    m_dialogs.message(failure, text(messages::kCommunicationsFailureTitle),
+                      phase == UpdatePhase::Unchanged ? MessageIcon::Information : MessageIcon::Exclamation);
+}
+
+} // namespace romwright

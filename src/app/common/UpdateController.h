@@ -1,0 +1,61 @@
+#pragma once
+// What an update's events look like: the window's lamps, enabled controls,
+// hourglass, progress bar and message boxes, shown through the front end's
+// MainView and Dialogs. The window, the console and the tests all show an
+// update through one of these; a front end adds what only it says (progress
+// lines, JSON, the power-cycle prompt on a terminal) through the hooks.
+
+#include "flash/UpdateEvents.h"
+
+#include <array>
+#include <functional>
+
+namespace romwright {
+
+class Dialogs;
+class MainView;
+struct ProgramFlags;
+
+// The interruption's message for a phase (signal, closed window, end of input).
+const char *interruptionText(UpdatePhase phase);
+
+class UpdateController : public UpdateEvents {
+public:
+    // flags: which processor of a Wexmoor was updated, for the completion.
+    UpdateController(MainView &view, Dialogs &dialogs, const ProgramFlags &flags);
+
+    void started() override;
+    bool fileChosen() const override;
+    void stopped(UpdateStop why) override;
+    void retrying() override;
+    void step(UpdateStep step) override;
+    void routeBegins() override;
+    void connected() override;
+    void erased() override;
+    void progress(const TransferProgress &progress) override;
+    void passDone(Pass pass) override;
+    bool powerCycle() override;
+    void ended(Outcome end, UpdatePhase phase, const std::optional<UpdateFailure> &failure) override;
+
+    // The power-cycle prompt. Unset, the message is shown and the update
+    // goes on; a front end without a person may answer false, which ends it.
+    std::function<bool(const QString &text, const QString &title)> powerCyclePrompt;
+    // A step begins (before the window shows it); after the window has shown the progress.
+    std::function<void(UpdateStep)> onStep;
+    std::function<void(const TransferProgress &)> onProgress;
+
+    // The step the running (or last) update is in; nullopt before one began.
+    std::optional<UpdateStep> currentStep() const { return m_step; }
+
+private:
+    void stop(bool portMenu);
+
+    MainView &m_view;
+    Dialogs &m_dialogs;
+    const ProgramFlags &m_flags;
+    // cmdBrowse and the processor options as they were at the click.
+    std::array<bool, 3> m_lockedBefore{};
+    std::optional<UpdateStep> m_step;
+};
+
+} // namespace romwright

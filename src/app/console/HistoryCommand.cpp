@@ -1,0 +1,56 @@
+// romwright --history [--json]: the update log as a table, newest last, or
+// its lines as they stand. Damaged lines are left out and counted on
+// standard error. Exit status: 0, 1 when the log cannot be read, 2 usage.
+
+#include "app/FrontEnds.h"
+#include "app/common/UpdateLog.h"
+#include "platform/FileSystem.h"
+
+#include <cstdio>
+
+namespace romwright {
+
+QString historyUsage()
+{
+    return QStringLiteral(
+        "usage: romwright --history [--json]\n"
+        "  the updates logged in ~/.local/state/romwright/updates.jsonl ($XDG_STATE_HOME/romwright),\n"
+        "  newest last: start, port, model, processor, file, result, blocks sent and seconds;\n"
+        "  a failed update's byte transcript is in transcripts/ beside it\n"
+        "  --json             the log's lines themselves, one JSON object each\n");
+}
+
+int runHistory(const QStringList &arguments)
+{
+    bool json = false;
+    for (const QString &argument : arguments) {
+        if (argument == QLatin1String("--json")) {
+            json = true;
+        } else if (argument != QLatin1String("--history")) {
+            std::fprintf(stderr, "romwright: unknown argument: %s\n%s", qPrintable(displayFileName(argument)),
+                         qPrintable(historyUsage()));
+            return 2;
+        }
+    }
+    const UpdateLog log(userStateFolder());
+    const UpdateLogContents contents = log.read();
+    if (!contents.readable) {
+        std::fprintf(stderr, "romwright: could not read the update log %s\n",
+                     qPrintable(displayFileName(log.path())));
+        return 1;
+    }
+    if (json) {
+        for (const QByteArray &line : contents.lines)
+            std::printf("%s\n", line.constData());
+    } else if (contents.entries.empty()) {
+        std::printf("No update has been logged in %s.\n", qPrintable(displayFileName(log.path())));
+    } else {
+        std::fputs(qPrintable(historyTable(contents.entries)), stdout);
+    }
+    if (contents.damaged > 0)
+        std::fprintf(stderr, "romwright: %d damaged line%s of %s left out\n", contents.damaged,
+                     contents.damaged == 1 ? "" : "s", qPrintable(displayFileName(log.path())));
+    return 0;
+}
+
+} // namespace romwright

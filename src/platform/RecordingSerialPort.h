@@ -1,0 +1,115 @@
+#pragma once
+// What crossed the serial line, with when and at what rate. A failed
+// update's transcript shows the last bytes each way before it went wrong;
+// --trace writes every byte of a run as it goes.
+//
+// RecordingSerialPort wraps the port the program talks through and tells
+// the transcript each write, each read and each change of the line; its
+// siblings (the ports detection probes) record into the same transcript.
+
+#include "platform/Clock.h"
+#include "platform/SerialPort.h"
+
+#include <QFile>
+#include <QString>
+
+#include <deque>
+#include <memory>
+
+namespace romwright {
+
+class PortTranscript {
+public:
+    // What is kept of each direction for a failed update's transcript.
+    static constexpr qsizetype kKeptBytes = 64 * 1024;
+    // Notes (opened, closed, new settings) kept beside the bytes.
+    static constexpr std::size_t kKeptNotes = 1000;
+
+    explicit PortTranscript(const Clock &clock, qsizetype keptBytes = kKeptBytes);
+    PortTranscript(const PortTranscript &) = delete;
+    PortTranscript &operator=(const PortTranscript &) = delete;
+
+    // From now on every entry is also written to path, as it happens. False
+    // with the reason in error when the file cannot be created.
+    bool traceTo(const QString &path, QString *error);
+    // A write to the trace file failed (a full disk): the trace is incomplete.
+    bool traceFailed() const { return m_traceFailed; }
+
+    enum class Way {
+        Out,
+        In,
+        Discarded, // read only to be thrown away: stale bytes before a command
+    };
+    // settings is the line's ("38400,n,8,1"); error a write's failure.
+    void bytes(int port, Way way, const QByteArray &data, const QString &settings,
+               CommError error = CommError::None);
+    void note(int port, const QString &text);
+
+    // What is kept, oldest first, one entry a line, each timed in
+    // milliseconds since the transcript began.
+    QString text() const;
+
+private:
+    struct Entry {
+        qint64 sequence = 0;
+        std::chrono::milliseconds time{};
+        int port = 0;
+        char kind = 'n'; // 'o' out, 'i' in, 'x' discarded, 'n' a note
+        QString rate;    // the line's settings; for a note its text
+        QByteArray data;
+        qsizetype dropped = 0; // leading bytes of the entry no longer kept
+        CommError error = CommError::None;
+    };
+    void keep(std::deque<Entry> &entries, qsizetype &total, Entry entry);
+    void trace(const Entry &entry);
+
+    const Clock &m_clock;
+    std::chrono::milliseconds m_start;
+    qsizetype m_keptBytes;
+    qint64 m_sequence = 0;
+    std::deque<Entry> m_out, m_in, m_notes;
+    qsizetype m_outBytes = 0, m_inBytes = 0;
+    std::unique_ptr<QFile> m_trace;
+    bool m_traceFailed = false;
+
+    static QString line(const Entry &entry);
+};
+
+class RecordingSerialPort final : public SerialPort {
+    Q_OBJECT
+public:
+    RecordingSerialPort(std::unique_ptr<SerialPort> port, PortTranscript &transcript);
+
+    std::unique_ptr<SerialPort> sibling() const override;
+    CommError setCommPort(int port) override { return m_port->setCommPort(port); }
+    int commPort() const override { return m_port->commPort(); }
+    QString deviceName() const override { return m_port->deviceName(); }
+    CommError setSettings(const QString &settings) override;
+    QString settings() const override { return m_port->settings(); }
+    CommError setDtrEnable(bool enable) override { return m_port->setDtrEnable(enable); }
+    CommError setRtsEnable(bool enable) override { return m_port->setRtsEnable(enable); }
+    CommError setEofEnable(bool enable) override { return m_port->setEofEnable(enable); }
+    CommError setHandshaking(int mode) override { return m_port->setHandshaking(mode); }
+    CommError setInBufferSize(int bytes) override { return m_port->setInBufferSize(bytes); }
+    CommError setOutBufferSize(int bytes) override { return m_port->setOutBufferSize(bytes); }
+    CommError setBinaryInput(bool binary) override { return m_port->setBinaryInput(binary); }
+    CommError setNullDiscard(bool discard) override { return m_port->setNullDiscard(discard); }
+    CommError setSThreshold(int bytes) override { return m_port->setSThreshold(bytes); }
+    CommError setInputLen(int bytes) override { return m_port->setInputLen(bytes); }
+    CommError setPortOpen(bool open) override;
+    bool portOpen() const override { return m_port->portOpen(); }
+    CommError output(const QByteArray &bytes) override;
+    int inBufferCount() const override { return m_port->inBufferCount(); }
+    QByteArray input() override { return heard(m_port->input()); }
+    QByteArray inputDelivered() override { return heard(m_port->inputDelivered()); }
+    CommError clearInput() override;
+    CommError clearOutput() override { return m_port->clearOutput(); }
+
+private:
+    QByteArray heard(QByteArray bytes);
+
+    std::unique_ptr<SerialPort> m_port;
+    PortTranscript &m_transcript;
+};
+
+} // namespace romwright
