@@ -9,7 +9,6 @@
 #include <memory>
 
 class QProcess;
-class QSocketNotifier;
 
 namespace romwright {
 
@@ -17,12 +16,14 @@ namespace romwright {
 bool isTerminal(std::FILE *stream);
 
 // The child gets a process group of its own, so that Ctrl-C on the terminal
-// reaches the parent alone, which passes it on once; and, where the system
-// can, it is sent SIGTERM should the parent die. Call before start().
+// reaches the parent alone, which passes it on once; and it ends should the
+// parent die (Linux: SIGTERM; Windows: a job object that ends its processes
+// when the parent's handle to it closes). Call before start().
 void startInOwnGroup(QProcess &process);
 
-// Sends the signal (SIGINT, SIGTERM, SIGHUP) to a running child; where there
-// are no signals the child is asked to end as by SIGTERM.
+// Sends the signal (SIGINT, SIGTERM, SIGHUP) to a running child; on Windows
+// every one is a Ctrl-Break to the child's process group, which the child
+// takes as SIGINT.
 void sendSignal(QProcess &process, int signal);
 
 // Standard input read as its bytes arrive, without blocking: bytes() for
@@ -41,9 +42,11 @@ signals:
     void ended();
 
 private:
+    class Source; // how this system learns that input has come
     void read();
 
-    std::unique_ptr<QSocketNotifier> m_notifier;
+    std::unique_ptr<Source> m_source;
+    bool m_enabled = false;
     bool m_ended = false;
 };
 

@@ -1,6 +1,7 @@
 #include "platform/Registry.h"
 
 #include "platform/FileSystem.h"
+#include "platform/RegistryKey.h"
 
 #include <QSettings>
 
@@ -69,15 +70,7 @@ public:
 private:
     std::unique_ptr<QSettings> open(RegistryRoot root, const QString &key) const
     {
-#ifdef Q_OS_WIN
-        return std::make_unique<QSettings>(rootName(root) + QLatin1Char('\\') + key, QSettings::NativeFormat);
-#else
-        auto s = std::make_unique<QSettings>(m_iniPath, QSettings::IniFormat);
-        QString group =
-            rootName(root) + QLatin1Char('/') + QString(key).replace(QLatin1Char('\\'), QLatin1Char('/'));
-        s->beginGroup(group);
-        return s;
-#endif
+        return openRegistryKey(rootName(root), key, m_iniPath);
     }
 
     QString m_iniPath;

@@ -8,11 +8,16 @@
 //
 // Blocking reads of standard input (the power-cycle prompt) are not
 // restarted after the signal; they fail with EINTR, so the prompt returns.
+//
+// On Windows the console's Ctrl-C and Ctrl-Break count as SIGINT, closing
+// the console window, logging off and shutting down as SIGTERM; the system
+// ends the program once the handler returns from those, so the handler
+// holds it until the unwinding is done (or the system's grace runs out).
 
 #include <functional>
 #include <memory>
 
-class QSocketNotifier;
+class QObject;
 
 namespace romwright {
 
@@ -31,10 +36,11 @@ public:
     static int exitStatus(int signal) { return 128 + signal; }
 
 private:
-    void readPipe();
+    // On the event loop, after a signal was noted.
+    void notice();
 
     std::function<void(int)> m_onSignal;
-    std::unique_ptr<QSocketNotifier> m_notifier;
+    std::unique_ptr<QObject> m_notifier; // wakes the event loop for notice()
     bool m_reported = false;
 };
 

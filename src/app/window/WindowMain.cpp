@@ -4,8 +4,8 @@
 #include "app/window/ChooseScannerDialog.h"
 #include "app/window/MainWindow.h"
 #include "app/window/MainWindowHandlers.h"
+#include "app/window/SystemHelpViewer.h"
 #include "app/window/WidgetDialogs.h"
-#include "app/window/help/WidgetHelpViewer.h"
 #include "help/HTMLHelp.h"
 #include "platform/FileSystem.h"
 #include "platform/PortMap.h"
@@ -83,8 +83,10 @@ int runWindow(int &argc, char **argv, const QString &trace)
         QCoreApplication::exit(*endedWith);
     };
 
-    WidgetHelpViewer helpViewer(dialogs);
-    auto makeHelp = [&] { return std::make_unique<HTMLHelp>(helpViewer, dialogs, *registry, files, folder); };
+    const std::unique_ptr<HelpViewer> helpViewer = makeSystemHelpViewer(dialogs);
+    auto makeHelp = [&] {
+        return std::make_unique<HTMLHelp>(*helpViewer, dialogs, *registry, files, folder);
+    };
 
     // A signal ends the window as its close button would, without asking.
     const TerminationSignals interruption([&](int signal) {

@@ -2,24 +2,6 @@
 
 #include <QSocketNotifier>
 
-namespace romwright {
-
-#ifdef Q_OS_WIN
-// The console's Ctrl-C keeps its default there.
-TerminationSignals::TerminationSignals(std::function<void(int signal)> onSignal)
-    : m_onSignal(std::move(onSignal))
-{
-}
-TerminationSignals::~TerminationSignals() = default;
-int TerminationSignals::lastCaught()
-{
-    return 0;
-}
-void TerminationSignals::readPipe() {}
-} // namespace romwright
-#else
-} // namespace romwright
-
 #include <array>
 #include <cerrno>
 #include <csignal>
@@ -61,8 +43,9 @@ TerminationSignals::TerminationSignals(std::function<void(int signal)> onSignal)
         g_pipe[0] = g_pipe[1] = -1;
         return; // the signals keep their default: the program ends at once
     }
-    m_notifier = std::make_unique<QSocketNotifier>(g_pipe[0], QSocketNotifier::Read);
-    QObject::connect(m_notifier.get(), &QSocketNotifier::activated, [this] { readPipe(); });
+    auto notifier = std::make_unique<QSocketNotifier>(g_pipe[0], QSocketNotifier::Read);
+    QObject::connect(notifier.get(), &QSocketNotifier::activated, [this] { notice(); });
+    m_notifier = std::move(notifier);
     struct sigaction action {};
     action.sa_handler = onTerminationSignal;
     sigemptyset(&action.sa_mask);
@@ -88,7 +71,7 @@ int TerminationSignals::lastCaught()
     return g_caught;
 }
 
-void TerminationSignals::readPipe()
+void TerminationSignals::notice()
 {
     char bytes[16];
     while (::read(g_pipe[0], bytes, sizeof bytes) > 0) {
@@ -100,4 +83,3 @@ void TerminationSignals::readPipe()
 }
 
 } // namespace romwright
-#endif

@@ -1,0 +1,487 @@
+#include "platform/WindowsSerialPort.h"
+
+#include <QMetaObject>
+
+#include <windows.h>
+
+namespace romwright {
+
+namespace {
+
+// Long enough for a full output buffer at the slowest rate the program uses.
+constexpr DWORD kWriteBoundMs = 5000;
+
+// A pending read returns as soon as a byte has come, or empty after this
+// long, when the reader simply asks again: an idle port wakes its thread
+// once in so long, never the event loop.
+constexpr DWORD kReadWaitMs = 10000;
+
+// An empty read well before kReadWaitMs is no time-out: a driver that keeps
+// answering so has lost its line.
+constexpr DWORD kEarlyEmptyMs = kReadWaitMs / 2;
+constexpr int kEarlyEmptiesForLost = 3;
+
+// The driver's own buffers; the control's small input buffer is kept for
+// the record only, since the reader empties the driver as bytes come.
+constexpr DWORD kDriverBufferBytes = 4096;
+
+// Bytes sent just before a rate change must leave at the old rate. The
+// driver's flush waits for a real transmitter; a pseudo-terminal mapped to
+// a COM port (Wine) has none, and its far end learns of the new rate at
+// once, so a few quiet milliseconds on both sides keep the bytes apart.
+constexpr DWORD kRateChangeQuietMs = 10;
+
+HANDLE handleOf(void *handle)
+{
+    return static_cast<HANDLE>(handle);
+}
+
+BYTE parityOf(LineSettings::Parity parity)
+{
+    switch (parity) {
+    case LineSettings::Parity::None:
+        break;
+    case LineSettings::Parity::Even:
+        return EVENPARITY;
+    case LineSettings::Parity::Odd:
+        return ODDPARITY;
+    case LineSettings::Parity::Mark:
+        return MARKPARITY;
+    case LineSettings::Parity::Space:
+        return SPACEPARITY;
+    }
+    return NOPARITY;
+}
+
+BYTE stopBitsOf(LineSettings::StopBits stopBits)
+{
+    switch (stopBits) {
+    case LineSettings::StopBits::One:
+        break;
+    case LineSettings::StopBits::OneAndHalf:
+        return ONE5STOPBITS;
+    case LineSettings::StopBits::Two:
+        return TWOSTOPBITS;
+    }
+    return ONESTOPBIT;
+}
+
+// Waits for an overlapped operation to finish; false when it failed.
+bool finish(HANDLE port, OVERLAPPED &overlapped, DWORD &transferred)
+{
+    return GetOverlappedResult(port, &overlapped, &transferred, TRUE) != FALSE;
+}
+
+} // namespace
+
+CommError classifyOpenError(unsigned long win32Error)
+{
+    switch (win32Error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_PATHNAME:
+        return CommError::NoSuchPort;
+    case ERROR_ACCESS_DENIED: // a COM port is granted to one handle at a time
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_BUSY:
+        return CommError::PortInUse;
+    default:
+        return CommError::DeviceNotOpen;
+    }
+}
+
+void fillDcb(DCB &dcb, const LineSettings &line, int handshaking, bool dtr, bool rts)
+{
+    dcb.DCBlength = sizeof(DCB);
+    dcb.BaudRate = DWORD(line.baud);
+    dcb.ByteSize = BYTE(line.dataBits);
+    dcb.Parity = parityOf(line.parity);
+    dcb.StopBits = stopBitsOf(line.stopBits);
+    dcb.fBinary = TRUE;
+    dcb.fParity = line.parity != LineSettings::Parity::None;
+    dcb.fErrorChar = FALSE;
+    dcb.fNull = FALSE; // zero bytes are data
+    dcb.fAbortOnError = FALSE;
+    dcb.fDsrSensitivity = FALSE;
+    dcb.fOutxDsrFlow = FALSE;
+    dcb.fDtrControl = dtr ? DTR_CONTROL_ENABLE : DTR_CONTROL_DISABLE;
+    const bool hardware = handshaking >= 2;
+    const bool software = handshaking == 1 || handshaking == 3;
+    dcb.fOutxCtsFlow = hardware;
+    dcb.fRtsControl = hardware ? RTS_CONTROL_HANDSHAKE : rts ? RTS_CONTROL_ENABLE : RTS_CONTROL_DISABLE;
+    dcb.fOutX = software;
+    dcb.fInX = software;
+    dcb.XonChar = 0x11;
+    dcb.XoffChar = 0x13;
+    dcb.XonLim = 512;
+    dcb.XoffLim = 512;
+}
+
+std::unique_ptr<SerialPort> makeSystemSerialPort(const PortMap &map)
+{
+    return std::make_unique<WindowsSerialPort>(map);
+}
+
+WindowsSerialPort::WindowsSerialPort(const PortMap &map, QObject *parent) : SerialPort(parent), m_map(map)
+{
+    m_settings = *LineSettings::parse(m_settingsText);
+}
+
+WindowsSerialPort::~WindowsSerialPort()
+{
+    close();
+}
+
+std::unique_ptr<SerialPort> WindowsSerialPort::sibling() const
+{
+    return std::make_unique<WindowsSerialPort>(m_map);
+}
+
+CommError WindowsSerialPort::setCommPort(int port)
+{
+    if (port < PortMap::kFirstPort || port > PortMap::kLastPort)
+        return CommError::ValueRefused;
+    if (portOpen())
+        return CommError::PortInUse; // the control refuses a new number while open
+    m_commPort = port;
+    return CommError::None;
+}
+
+QString WindowsSerialPort::deviceName() const
+{
+    return m_map.device(m_commPort);
+}
+
+bool WindowsSerialPort::applyLine(const LineSettings &line)
+{
+    DCB dcb{};
+    dcb.DCBlength = sizeof dcb;
+    if (!GetCommState(handleOf(m_handle), &dcb))
+        return false;
+    fillDcb(dcb, line, m_handshaking, m_dtr, m_rts);
+    return SetCommState(handleOf(m_handle), &dcb) != FALSE;
+}
+
+CommError WindowsSerialPort::setSettings(const QString &settings)
+{
+    const std::optional<LineSettings> parsed = LineSettings::parse(settings);
+    if (!parsed)
+        return CommError::ValueRefused;
+    if (portOpen()) {
+        const bool rateChange = parsed->baud != m_settings.baud;
+        // What was written leaves at the old rate before the new one applies.
+        FlushFileBuffers(handleOf(m_handle));
+        if (rateChange && m_sentSinceRateChange)
+            Sleep(kRateChangeQuietMs);
+        m_sentSinceRateChange = false;
+        const bool ok = applyLine(*parsed);
+        if (rateChange)
+            Sleep(kRateChangeQuietMs);
+        if (!ok)
+            return CommError::ValueRefused;
+    }
+    m_settings = *parsed;
+    m_settingsText = settings;
+    return CommError::None;
+}
+
+CommError WindowsSerialPort::setDtrEnable(bool enable)
+{
+    m_dtr = enable;
+    if (portOpen())
+        EscapeCommFunction(handleOf(m_handle), enable ? SETDTR : CLRDTR); // a line some devices lack
+    return CommError::None;
+}
+
+CommError WindowsSerialPort::setRtsEnable(bool enable)
+{
+    m_rts = enable;
+    if (portOpen() && m_handshaking < 2)
+        EscapeCommFunction(handleOf(m_handle), enable ? SETRTS : CLRRTS);
+    return CommError::None;
+}
+
+CommError WindowsSerialPort::setEofEnable(bool)
+{
+    return CommError::None; // reads are binary; an EOF byte is data like any other
+}
+
+CommError WindowsSerialPort::setHandshaking(int mode)
+{
+    if (mode < 0 || mode > 3)
+        return CommError::ValueRefused;
+    const int was = m_handshaking;
+    m_handshaking = mode;
+    if (portOpen() && !applyLine(m_settings)) {
+        m_handshaking = was;
+        return CommError::ValueRefused;
+    }
+    return CommError::None;
+}
+
+CommError WindowsSerialPort::setInBufferSize(int bytes)
+{
+    if (bytes <= 0 || bytes > 32767)
+        return CommError::ValueRefused;
+    m_inBufferSize = bytes;
+    return CommError::None;
+}
+
+CommError WindowsSerialPort::setOutBufferSize(int bytes)
+{
+    if (bytes <= 0 || bytes > 32767)
+        return CommError::ValueRefused;
+    m_outBufferSize = bytes;
+    return CommError::None;
+}
+
+CommError WindowsSerialPort::setBinaryInput(bool)
+{
+    return CommError::None; // input() always hands out bytes
+}
+
+CommError WindowsSerialPort::setNullDiscard(bool discard)
+{
+    return discard ? CommError::ValueRefused : CommError::None; // zero bytes are data here
+}
+
+CommError WindowsSerialPort::setSThreshold(int bytes)
+{
+    return bytes < 0 ? CommError::ValueRefused : CommError::None;
+}
+
+CommError WindowsSerialPort::setInputLen(int bytes)
+{
+    if (bytes < 0)
+        return CommError::ValueRefused;
+    m_inputLen = bytes;
+    return CommError::None;
+}
+
+CommError WindowsSerialPort::setPortOpen(bool open)
+{
+    if (!open) {
+        if (!m_handle)
+            return CommError::PortNotOpen;
+        close();
+        return CommError::None;
+    }
+    if (portOpen())
+        return CommError::None;
+    if (m_handle)
+        close(); // a lost line still holding its handle
+    return this->open();
+}
+
+CommError WindowsSerialPort::open()
+{
+    const QString device = deviceName();
+    if (device.isEmpty())
+        return CommError::NoSuchPort;
+    // The \\.\ form reaches COM10 and above as well as COM1 to COM9.
+    const std::wstring path = L"\\\\.\\" + device.toStdWString();
+    HANDLE port = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_OVERLAPPED, nullptr);
+    if (port == INVALID_HANDLE_VALUE)
+        return classifyOpenError(GetLastError());
+    m_handle = port;
+    SetupComm(port, kDriverBufferBytes, kDriverBufferBytes);
+    // A read returns as soon as one byte has come (or after kReadWaitMs), and
+    // at once with what is waiting. Of the ways to wait for bytes this is the
+    // quickest under Wine as well (bench/flash-throughput --windows); a read
+    // asking for more than comes would wait out the whole time there.
+    COMMTIMEOUTS timeouts{};
+    timeouts.ReadIntervalTimeout = MAXDWORD;
+    timeouts.ReadTotalTimeoutMultiplier = MAXDWORD;
+    timeouts.ReadTotalTimeoutConstant = kReadWaitMs;
+    if (!applyLine(m_settings) || !SetCommTimeouts(port, &timeouts)) {
+        CloseHandle(port);
+        m_handle = nullptr;
+        return CommError::DeviceNotOpen;
+    }
+    PurgeComm(port, PURGE_RXCLEAR | PURGE_TXCLEAR);
+    m_stop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    m_writeDone = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    m_lost = false;
+    m_sentSinceRateChange = false;
+    {
+        const std::lock_guard lock(m_mutex);
+        m_received.clear();
+    }
+    m_reader = std::thread([this] { readLoop(); });
+    return CommError::None;
+}
+
+void WindowsSerialPort::close()
+{
+    if (!m_handle)
+        return;
+    SetEvent(handleOf(m_stop));
+    if (m_reader.joinable())
+        m_reader.join();
+    CloseHandle(handleOf(m_handle));
+    CloseHandle(handleOf(m_stop));
+    CloseHandle(handleOf(m_writeDone));
+    m_handle = m_stop = m_writeDone = nullptr;
+    const std::lock_guard lock(m_mutex);
+    m_received.clear();
+    m_lost = false;
+}
+
+bool WindowsSerialPort::portOpen() const
+{
+    return m_handle && !m_lost;
+}
+
+CommError WindowsSerialPort::output(const QByteArray &bytes)
+{
+    if (!portOpen())
+        return CommError::PortNotOpen;
+    if (bytes.isEmpty())
+        return CommError::None;
+    m_sentSinceRateChange = true;
+    HANDLE port = handleOf(m_handle);
+    OVERLAPPED overlapped{};
+    overlapped.hEvent = handleOf(m_writeDone);
+    ResetEvent(overlapped.hEvent);
+    DWORD written = 0;
+    if (!WriteFile(port, bytes.constData(), DWORD(bytes.size()), &written, &overlapped)) {
+        if (GetLastError() != ERROR_IO_PENDING)
+            return CommError::WriteFailed;
+        // Bounded: a line held by flow control must not hang the program.
+        if (WaitForSingleObject(overlapped.hEvent, kWriteBoundMs) != WAIT_OBJECT_0)
+            CancelIoEx(port, &overlapped);
+        if (!finish(port, overlapped, written))
+            return CommError::WriteFailed;
+    }
+    return written == DWORD(bytes.size()) ? CommError::None : CommError::WriteFailed;
+}
+
+int WindowsSerialPort::inBufferCount() const
+{
+    if (!portOpen())
+        return 0;
+    const std::lock_guard lock(m_mutex);
+    return int(m_received.size());
+}
+
+QByteArray WindowsSerialPort::input()
+{
+    if (!portOpen())
+        return QByteArray();
+    const std::lock_guard lock(m_mutex);
+    if (m_inputLen == 0 || m_received.size() <= m_inputLen)
+        return std::exchange(m_received, QByteArray());
+    const QByteArray head = m_received.left(m_inputLen);
+    m_received.remove(0, m_inputLen);
+    return head;
+}
+
+CommError WindowsSerialPort::clearInput()
+{
+    if (!portOpen())
+        return CommError::PortNotOpen;
+    // The driver's buffer first, then what the reader has taken from it.
+    PurgeComm(handleOf(m_handle), PURGE_RXCLEAR);
+    const std::lock_guard lock(m_mutex);
+    m_received.clear();
+    return CommError::None;
+}
+
+CommError WindowsSerialPort::clearOutput()
+{
+    if (!portOpen())
+        return CommError::PortNotOpen;
+    PurgeComm(handleOf(m_handle), PURGE_TXCLEAR);
+    return CommError::None;
+}
+
+void WindowsSerialPort::readLoop()
+{
+    HANDLE port = handleOf(m_handle);
+    HANDLE stop = handleOf(m_stop);
+    OVERLAPPED overlapped{};
+    overlapped.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    char buffer[kDriverBufferBytes];
+    bool lost = false;
+    int earlyEmpties = 0;
+    for (;;) {
+        // One byte: the read returns the moment it comes (asking for more
+        // would wait for all of it).
+        ResetEvent(overlapped.hEvent);
+        const ULONGLONG asked = GetTickCount64();
+        DWORD got = 0;
+        if (!ReadFile(port, buffer, 1, &got, &overlapped)) {
+            if (GetLastError() != ERROR_IO_PENDING) {
+                lost = true;
+                break;
+            }
+            const HANDLE events[2] = {overlapped.hEvent, stop};
+            if (WaitForMultipleObjects(2, events, FALSE, INFINITE) != WAIT_OBJECT_0) {
+                CancelIoEx(port, &overlapped);
+                finish(port, overlapped, got);
+                break;
+            }
+            if (!GetOverlappedResult(port, &overlapped, &got, FALSE)) {
+                if (GetLastError() == ERROR_OPERATION_ABORTED)
+                    continue; // a purge that aborted the read, not a lost line
+                lost = true;
+                break;
+            }
+        }
+        if (got == 0) {
+            earlyEmpties = GetTickCount64() - asked < kEarlyEmptyMs ? earlyEmpties + 1 : 0;
+            if (earlyEmpties >= kEarlyEmptiesForLost) {
+                lost = true;
+                break;
+            }
+            continue; // the wait ran out on a quiet line: ask again
+        }
+        earlyEmpties = 0;
+        // Whatever else has come is in the driver already: take it at once.
+        DWORD errors = 0;
+        COMSTAT status{};
+        DWORD more = 0;
+        if (ClearCommError(port, &errors, &status) && status.cbInQue > 0) {
+            const DWORD want = std::min<DWORD>(status.cbInQue, sizeof buffer - 1);
+            ResetEvent(overlapped.hEvent);
+            if (!ReadFile(port, buffer + 1, want, &more, &overlapped) &&
+                (GetLastError() != ERROR_IO_PENDING || !finish(port, overlapped, more)))
+                more = 0;
+        }
+        const std::lock_guard lock(m_mutex);
+        m_received.append(buffer, qsizetype(1 + more));
+        if (!m_deliveryPosted) {
+            m_deliveryPosted = true;
+            QMetaObject::invokeMethod(this, &WindowsSerialPort::deliver, Qt::QueuedConnection);
+        }
+    }
+    CloseHandle(overlapped.hEvent);
+    if (lost && WaitForSingleObject(stop, 0) != WAIT_OBJECT_0) {
+        m_lost = true;
+        QMetaObject::invokeMethod(this, &WindowsSerialPort::dropLine, Qt::QueuedConnection);
+    }
+}
+
+void WindowsSerialPort::deliver()
+{
+    bool any = false;
+    {
+        const std::lock_guard lock(m_mutex);
+        m_deliveryPosted = false;
+        any = !m_received.isEmpty();
+    }
+    if (any && portOpen())
+        emit received();
+}
+
+void WindowsSerialPort::dropLine()
+{
+    if (!m_lost || !m_handle)
+        return;
+    close();
+    emit lineLost();
+}
+
+} // namespace romwright

@@ -1,0 +1,99 @@
+#pragma once
+// The serial control on Windows: port n is \\.\COMn, opened for overlapped
+// I/O so that a write, a purge or a rate change never waits behind a read.
+// One reader thread per open port keeps a read of one byte pending (it
+// completes the moment a byte arrives), then takes whatever else the driver
+// holds and hands it to the owner's thread, whose event loop wakes for
+// it; nothing polls. Reads and counts serve what the reader has taken, so a
+// read after a blocking pause sees what came in during it. Properties written
+// while the port is closed are kept and applied when it opens.
+
+#include "platform/LineSettings.h"
+#include "platform/PortMap.h"
+#include "platform/SerialPort.h"
+
+#include <QByteArray>
+
+#include <atomic>
+#include <mutex>
+#include <thread>
+
+struct _DCB;
+
+namespace romwright {
+
+// What a failed CreateFile of a COM port means to the program. Windows grants
+// a COM port to one handle at a time: "access denied" there means another
+// program holds it.
+CommError classifyOpenError(unsigned long win32Error);
+
+// The line settings, flow control and the DTR and RTS lines into a device
+// control block, leaving the fields the program does not use as they were.
+// handshaking: 0 none, 1 XON/XOFF, 2 RTS/CTS, 3 both.
+void fillDcb(_DCB &dcb, const LineSettings &line, int handshaking, bool dtr, bool rts);
+
+class WindowsSerialPort final : public SerialPort {
+    Q_OBJECT
+public:
+    explicit WindowsSerialPort(const PortMap &map, QObject *parent = nullptr);
+    ~WindowsSerialPort() override;
+
+    std::unique_ptr<SerialPort> sibling() const override;
+    CommError setCommPort(int port) override;
+    int commPort() const override { return m_commPort; }
+    QString deviceName() const override;
+
+    CommError setSettings(const QString &settings) override;
+    QString settings() const override { return m_settingsText; }
+
+    CommError setDtrEnable(bool enable) override;
+    CommError setRtsEnable(bool enable) override;
+    CommError setEofEnable(bool enable) override;
+    CommError setHandshaking(int mode) override;
+    CommError setInBufferSize(int bytes) override;
+    CommError setOutBufferSize(int bytes) override;
+    CommError setBinaryInput(bool binary) override;
+    CommError setNullDiscard(bool discard) override;
+    CommError setSThreshold(int bytes) override;
+    CommError setInputLen(int bytes) override;
+
+    CommError setPortOpen(bool open) override;
+    bool portOpen() const override;
+
+    CommError output(const QByteArray &bytes) override;
+    int inBufferCount() const override;
+    QByteArray input() override;
+    CommError clearInput() override;
+    CommError clearOutput() override;
+
+private:
+    CommError open();
+    void close();
+    bool applyLine(const LineSettings &line);
+    void readLoop(); // the reader thread
+    void deliver();  // on the owner's thread
+    void dropLine();
+
+    PortMap m_map;
+    int m_commPort = 1;
+    QString m_settingsText = QStringLiteral("9600,n,8,1");
+    LineSettings m_settings;
+    bool m_dtr = false;
+    bool m_rts = false;
+    int m_handshaking = 0;
+    int m_inBufferSize = 1024;
+    int m_outBufferSize = 512;
+    int m_inputLen = 0;
+    bool m_sentSinceRateChange = false;
+
+    void *m_handle = nullptr;    // the open port, nullptr when closed
+    void *m_stop = nullptr;      // set to end the reader
+    void *m_writeDone = nullptr; // the event of the overlapped write
+    std::thread m_reader;
+    mutable std::mutex m_mutex; // guards what follows
+    QByteArray m_received;
+    bool m_deliveryPosted = false;
+    std::atomic<bool> m_lost = false;
+};
+
+} // namespace romwright

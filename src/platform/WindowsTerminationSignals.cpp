@@ -1,0 +1,77 @@
+#include "platform/TerminationSignals.h"
+
+#include <QWinEventNotifier>
+
+#include <atomic>
+#include <csignal>
+#include <windows.h>
+
+namespace romwright {
+
+namespace {
+
+// Windows ends the program this long after the close, log-off or shut-down
+// notice, whether the handler has returned or not.
+constexpr DWORD kCloseGraceMs = 4500;
+
+std::atomic<int> g_caught = 0;
+HANDLE g_noted = nullptr;   // set by the handler; wakes the event loop
+HANDLE g_unwound = nullptr; // set once the program has unwound
+
+// Runs on a thread of its own that the system starts for the event.
+BOOL WINAPI onConsoleEvent(DWORD event)
+{
+    const int signal = event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT ? SIGINT : SIGTERM;
+    int none = 0;
+    if (!g_caught.compare_exchange_strong(none, signal))
+        return FALSE; // a second one: the system's default ends the program at once
+    SetEvent(g_noted);
+    // Returning from these lets the system end the program there and then.
+    if (signal == SIGTERM)
+        WaitForSingleObject(g_unwound, kCloseGraceMs);
+    return TRUE;
+}
+
+} // namespace
+
+TerminationSignals::TerminationSignals(std::function<void(int signal)> onSignal)
+    : m_onSignal(std::move(onSignal))
+{
+    g_caught = 0;
+    if (!g_noted)
+        g_noted = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    if (!g_unwound)
+        g_unwound = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (!g_noted || !g_unwound)
+        return; // the console's events keep their default: the program ends at once
+    ResetEvent(g_noted);
+    ResetEvent(g_unwound);
+    auto notifier = std::make_unique<QWinEventNotifier>(g_noted);
+    QObject::connect(notifier.get(), &QWinEventNotifier::activated, [this] { notice(); });
+    m_notifier = std::move(notifier);
+    SetConsoleCtrlHandler(onConsoleEvent, TRUE);
+}
+
+TerminationSignals::~TerminationSignals()
+{
+    if (!m_notifier)
+        return;
+    SetConsoleCtrlHandler(onConsoleEvent, FALSE);
+    m_notifier.reset();
+    SetEvent(g_unwound);
+}
+
+int TerminationSignals::lastCaught()
+{
+    return g_caught;
+}
+
+void TerminationSignals::notice()
+{
+    if (g_caught != 0 && !m_reported) {
+        m_reported = true;
+        m_onSignal(g_caught);
+    }
+}
+
+} // namespace romwright
