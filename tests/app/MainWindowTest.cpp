@@ -128,38 +128,10 @@ TEST_F(MainWindowTest, FileLabelShowsHostileNamesAsPlainText)
 
 // What a box shows (title, icon or prompt and default) and what it answers;
 // a box without a title carries the program's name.
-TEST(WidgetDialogs, BoxesShowTheirTitleAndAnswerWhatWasTyped)
+// Once the program is ending no box opens: one would wait for an answer forever.
+TEST(WidgetDialogs, NoBoxOpensOnceTheProgramIsEnding)
 {
     WidgetDialogs dialogs;
-    QString shown;
-    // Answers the next box with typed (nullptr: Cancel) and notes what it showed.
-    auto answer = [&shown](const char *typed) {
-        QTimer::singleShot(0, [&shown, typed] {
-            auto *modal = qobject_cast<QDialog *>(QApplication::activeModalWidget());
-            ASSERT_NE(modal, nullptr);
-            if (auto *box = qobject_cast<QMessageBox *>(modal))
-                shown = box->windowTitle() + QLatin1Char('|') + QString::number(box->icon());
-            if (auto *box = qobject_cast<QInputDialog *>(modal)) {
-                shown = QStringList{box->windowTitle(), box->labelText(), box->textValue()}.join('|');
-                box->setTextValue(QString::fromLatin1(typed));
-            }
-            typed ? modal->accept() : modal->reject();
-        });
-    };
-    answer("");
-    dialogs.message({}, {}, MessageIcon::None);
-    EXPECT_EQ(shown, "Romwright|0");
-    answer("");
-    dialogs.message({}, QStringLiteral("File Type Required"), MessageIcon::Exclamation);
-    EXPECT_EQ(shown, "File Type Required|2");
-    answer("A");
-    EXPECT_EQ(dialogs.inputBox("Letter?", "Q or A?", "Q"), "A");
-    EXPECT_EQ(shown, "Q or A?|Letter?|Q");
-    answer(nullptr);
-    EXPECT_EQ(dialogs.inputBox("Letter?", {}, "Q"), QString());
-    EXPECT_EQ(shown, "Romwright|Letter?|Q");
-
-    // Ending: no box opens (a box here would wait for an answer forever).
     dialogs.silence();
     dialogs.message({}, {}, MessageIcon::None);
     EXPECT_FALSE(dialogs.question({}, {}, MessageIcon::Question, DefaultAnswer::Yes));
