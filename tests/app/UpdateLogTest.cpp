@@ -119,6 +119,4 @@ TEST(PortTranscript, KeepsTheLastBytesEachWayAndTracesThemAll)
         QLatin1String("(1 bytes before these no longer kept) \"2\""), QLatin1String("\"R2\""))))
         << traced.toStdString();
     EXPECT_FALSE(transcript.traceFailed());
-    EXPECT_FALSE(PortTranscript(clock).traceTo(dir.path(), &why)); // a folder
-    EXPECT_FALSE(why.isEmpty());
 }

@@ -45,7 +45,6 @@ TEST(LocalFileSystem, TellsFilesFoldersAndMissingApartAndWritesWholeFiles)
         EXPECT_EQ(fs.fileExists(path), status == Ok);
         EXPECT_EQ(fs.listing(path), listed);
     }
-    EXPECT_EQ(fs.read(file).bytes, QByteArray("S0030000FC\n"));
 #ifdef Q_OS_UNIX
     {
         // A disk that fills up halfway (here: a file size limit) leaves the old file as it was.
@@ -64,9 +63,6 @@ TEST(LocalFileSystem, TellsFilesFoldersAndMissingApartAndWritesWholeFiles)
 #endif
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name),
               (QStringList{"Hlv1450ver5_9.s19", "folder.s19"}));
-    for (const char *folder : {"/opt/romwright", "/opt/romwright/"})
-        EXPECT_EQ(joinPath(QString::fromLatin1(folder), QStringLiteral("b.sss")),
-                  QStringLiteral("/opt/romwright/b.sss"));
 }
 
 TEST(SystemDataFolders, EachAbsoluteEntryOnceInOrderWithTheDefaultForNone)
