@@ -8,4 +8,11 @@ PortMap PortMap::fromEnvironment()
     return windowsPorts();
 }
 
+// The adapter's USB ids, serial number and description live in the device
+// registry (SetupAPI); until that is read, --list-ports shows none on Windows.
+PortDetails portDetails(const QString &)
+{
+    return {};
+}
+
 } // namespace romwright
