@@ -98,7 +98,7 @@ std::unique_ptr<SerialPort> makeSystemSerialPort(const PortMap &map)
 
 PosixSerialPort::PosixSerialPort(QObject *parent) : PosixSerialPort(PortMap::fromEnvironment(), parent) {}
 
-PosixSerialPort::PosixSerialPort(const PortMap &map, QObject *parent) : SerialPort(parent), m_map(map)
+PosixSerialPort::PosixSerialPort(const PortMap &map, QObject *parent) : SystemSerialPort(parent), m_map(map)
 {
     m_settings = *LineSettings::parse(m_settingsText);
     connect(&m_port, &QSerialPort::readyRead, this, &PosixSerialPort::onReadyRead);
@@ -195,47 +195,6 @@ CommError PosixSerialPort::setHandshaking(int mode)
             return CommError::ValueRefused;
         }
     }
-    return CommError::None;
-}
-
-// The sizes are kept for the record only: Qt's buffers grow as needed, so a
-// small input buffer never loses bytes the way the control's could.
-CommError PosixSerialPort::setInBufferSize(int bytes)
-{
-    if (bytes <= 0 || bytes > 32767)
-        return CommError::ValueRefused;
-    m_inBufferSize = bytes;
-    return CommError::None;
-}
-
-CommError PosixSerialPort::setOutBufferSize(int bytes)
-{
-    if (bytes <= 0 || bytes > 32767)
-        return CommError::ValueRefused;
-    m_outBufferSize = bytes;
-    return CommError::None;
-}
-
-CommError PosixSerialPort::setBinaryInput(bool)
-{
-    return CommError::None; // input() always hands out bytes
-}
-
-CommError PosixSerialPort::setNullDiscard(bool discard)
-{
-    return discard ? CommError::ValueRefused : CommError::None; // zero bytes are data here
-}
-
-CommError PosixSerialPort::setSThreshold(int bytes)
-{
-    return bytes < 0 ? CommError::ValueRefused : CommError::None;
-}
-
-CommError PosixSerialPort::setInputLen(int bytes)
-{
-    if (bytes < 0)
-        return CommError::ValueRefused;
-    m_inputLen = bytes;
     return CommError::None;
 }
 
@@ -376,7 +335,7 @@ QByteArray PosixSerialPort::take()
 {
     if (!portOpen())
         return QByteArray();
-    return m_inputLen == 0 ? m_port.readAll() : m_port.read(m_inputLen);
+    return inputLen() == 0 ? m_port.readAll() : m_port.read(inputLen());
 }
 
 CommError PosixSerialPort::clearInput()

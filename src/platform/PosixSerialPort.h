@@ -23,7 +23,7 @@ namespace romwright {
 // whether the user may open it at all is asked of the device first.
 CommError classifyOpenFailure(QSerialPort::SerialPortError error, bool deviceExists, bool userMayOpen);
 
-class PosixSerialPort final : public SerialPort {
+class PosixSerialPort final : public SystemSerialPort {
     Q_OBJECT
 public:
     // Port numbers go through the map of this machine and environment.
@@ -43,12 +43,6 @@ public:
     CommError setRtsEnable(bool enable) override;
     CommError setEofEnable(bool enable) override;
     CommError setHandshaking(int mode) override;
-    CommError setInBufferSize(int bytes) override;
-    CommError setOutBufferSize(int bytes) override;
-    CommError setBinaryInput(bool binary) override;
-    CommError setNullDiscard(bool discard) override;
-    CommError setSThreshold(int bytes) override;
-    CommError setInputLen(int bytes) override;
 
     CommError setPortOpen(bool open) override;
     bool portOpen() const override;
@@ -80,9 +74,6 @@ private:
     bool m_dtr = false;
     bool m_rts = false;
     int m_handshaking = 0;
-    int m_inBufferSize = 1024;
-    int m_outBufferSize = 512;
-    int m_inputLen = 0;
     mutable bool m_pulling = false;
     bool m_lost = false;
     bool m_sentSinceDrain = false;

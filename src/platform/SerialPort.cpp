@@ -25,4 +25,43 @@ QString describe(CommError error)
     return QString();
 }
 
+CommError SystemSerialPort::setInBufferSize(int bytes)
+{
+    if (bytes <= 0 || bytes > 32767)
+        return CommError::ValueRefused;
+    m_inBufferSize = bytes;
+    return CommError::None;
+}
+
+CommError SystemSerialPort::setOutBufferSize(int bytes)
+{
+    if (bytes <= 0 || bytes > 32767)
+        return CommError::ValueRefused;
+    m_outBufferSize = bytes;
+    return CommError::None;
+}
+
+CommError SystemSerialPort::setBinaryInput(bool)
+{
+    return CommError::None;
+}
+
+CommError SystemSerialPort::setNullDiscard(bool discard)
+{
+    return discard ? CommError::ValueRefused : CommError::None;
+}
+
+CommError SystemSerialPort::setSThreshold(int bytes)
+{
+    return bytes < 0 ? CommError::ValueRefused : CommError::None;
+}
+
+CommError SystemSerialPort::setInputLen(int bytes)
+{
+    if (bytes < 0)
+        return CommError::ValueRefused;
+    m_inputLen = bytes;
+    return CommError::None;
+}
+
 } // namespace romwright

@@ -88,4 +88,29 @@ signals:
 // transport unit defines it; the build picks the unit.
 std::unique_ptr<SerialPort> makeSystemSerialPort(const PortMap &map);
 
+// What a port on a real system keeps the same everywhere: the buffer and
+// read-length properties and the values they refuse. The POSIX and the
+// Windows transport derive from it.
+class SystemSerialPort : public SerialPort {
+public:
+    using SerialPort::SerialPort;
+
+    // The sizes are kept for the record only: the transports' buffers grow
+    // as needed, so a small input buffer never loses bytes.
+    CommError setInBufferSize(int bytes) final;
+    CommError setOutBufferSize(int bytes) final;
+    CommError setBinaryInput(bool binary) final;  // input() always hands out bytes
+    CommError setNullDiscard(bool discard) final; // zero bytes are data here: refused
+    CommError setSThreshold(int bytes) final;
+    CommError setInputLen(int bytes) final;
+
+protected:
+    int inputLen() const { return m_inputLen; }
+
+private:
+    int m_inBufferSize = 1024;
+    int m_outBufferSize = 512;
+    int m_inputLen = 0;
+};
+
 } // namespace romwright

@@ -123,7 +123,8 @@ std::unique_ptr<SerialPort> makeSystemSerialPort(const PortMap &map)
     return std::make_unique<WindowsSerialPort>(map);
 }
 
-WindowsSerialPort::WindowsSerialPort(const PortMap &map, QObject *parent) : SerialPort(parent), m_map(map)
+WindowsSerialPort::WindowsSerialPort(const PortMap &map, QObject *parent)
+    : SystemSerialPort(parent), m_map(map)
 {
     m_settings = *LineSettings::parse(m_settingsText);
 }
@@ -217,45 +218,6 @@ CommError WindowsSerialPort::setHandshaking(int mode)
         m_handshaking = was;
         return CommError::ValueRefused;
     }
-    return CommError::None;
-}
-
-CommError WindowsSerialPort::setInBufferSize(int bytes)
-{
-    if (bytes <= 0 || bytes > 32767)
-        return CommError::ValueRefused;
-    m_inBufferSize = bytes;
-    return CommError::None;
-}
-
-CommError WindowsSerialPort::setOutBufferSize(int bytes)
-{
-    if (bytes <= 0 || bytes > 32767)
-        return CommError::ValueRefused;
-    m_outBufferSize = bytes;
-    return CommError::None;
-}
-
-CommError WindowsSerialPort::setBinaryInput(bool)
-{
-    return CommError::None; // input() always hands out bytes
-}
-
-CommError WindowsSerialPort::setNullDiscard(bool discard)
-{
-    return discard ? CommError::ValueRefused : CommError::None; // zero bytes are data here
-}
-
-CommError WindowsSerialPort::setSThreshold(int bytes)
-{
-    return bytes < 0 ? CommError::ValueRefused : CommError::None;
-}
-
-CommError WindowsSerialPort::setInputLen(int bytes)
-{
-    if (bytes < 0)
-        return CommError::ValueRefused;
-    m_inputLen = bytes;
     return CommError::None;
 }
 
@@ -371,10 +333,10 @@ QByteArray WindowsSerialPort::input()
     if (!portOpen())
         return QByteArray();
     const std::lock_guard lock(m_mutex);
-    if (m_inputLen == 0 || m_received.size() <= m_inputLen)
+    if (inputLen() == 0 || m_received.size() <= inputLen())
         return std::exchange(m_received, QByteArray());
-    const QByteArray head = m_received.left(m_inputLen);
-    m_received.remove(0, m_inputLen);
+    const QByteArray head = m_received.left(inputLen());
+    m_received.remove(0, inputLen());
     return head;
 }
 

@@ -32,7 +32,7 @@ CommError classifyOpenError(unsigned long win32Error);
 // handshaking: 0 none, 1 XON/XOFF, 2 RTS/CTS, 3 both.
 void fillDcb(_DCB &dcb, const LineSettings &line, int handshaking, bool dtr, bool rts);
 
-class WindowsSerialPort final : public SerialPort {
+class WindowsSerialPort final : public SystemSerialPort {
     Q_OBJECT
 public:
     explicit WindowsSerialPort(const PortMap &map, QObject *parent = nullptr);
@@ -50,12 +50,6 @@ public:
     CommError setRtsEnable(bool enable) override;
     CommError setEofEnable(bool enable) override;
     CommError setHandshaking(int mode) override;
-    CommError setInBufferSize(int bytes) override;
-    CommError setOutBufferSize(int bytes) override;
-    CommError setBinaryInput(bool binary) override;
-    CommError setNullDiscard(bool discard) override;
-    CommError setSThreshold(int bytes) override;
-    CommError setInputLen(int bytes) override;
 
     CommError setPortOpen(bool open) override;
     bool portOpen() const override;
@@ -81,9 +75,6 @@ private:
     bool m_dtr = false;
     bool m_rts = false;
     int m_handshaking = 0;
-    int m_inBufferSize = 1024;
-    int m_outBufferSize = 512;
-    int m_inputLen = 0;
     bool m_sentSinceRateChange = false;
 
     void *m_handle = nullptr;    // the open port, nullptr when closed
