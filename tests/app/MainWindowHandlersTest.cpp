@@ -127,7 +127,6 @@ TEST(WindowHandlerStartUp, NoScannerAndAPortThisUserMayNotOpenIsExplainedOnce)
     if (setpriv.isEmpty())
         GTEST_SKIP() << "needs root and setpriv to run as another user";
     test::SimProcess sim;
-    ASSERT_TRUE(sim.isReady()) << sim.errorText().toStdString();
     const QString name =
         QStringLiteral("WindowHandlerStartUp.NoScannerAndAPortThisUserMayNotOpenIsExplainedOnce");
     EXPECT_EQ(test::rerunAsNobody(setpriv, name, "ROMWRIGHT_REFUSED_DEVICE", sim.terminal()), QString());

@@ -37,7 +37,6 @@ struct SimRig : test::WindowRig {
         : WindowRig(std::make_unique<PosixSerialPort>(PortMap::fromList(sim.link())), test::programDir(),
                     test::sampleDir(), timings)
     {
-        EXPECT_TRUE(sim.isReady()) << sim.errorText().toStdString();
     }
     FormLoadEnd load(const QString &file, const QString &port = QStringLiteral("1"))
     {

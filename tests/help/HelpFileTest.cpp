@@ -208,7 +208,6 @@ TEST(HelpFile, IsReadFromTheProgramFolderElseTheInstalledDataFolder)
     };
     for (const auto &c : cases) {
         QTemporaryDir root;
-        ASSERT_TRUE(root.isValid());
         const QString bin = root.filePath(QStringLiteral("usr/bin"));
         const QString share = root.filePath(QStringLiteral("usr/share/romwright"));
         ASSERT_TRUE(QDir().mkpath(bin) && QDir().mkpath(share));
