@@ -103,4 +103,11 @@ QString findInFolders(const FileSystem &files, const QStringList &folders, const
 QStringList systemDataFolders(const QString &dataDirs);
 QStringList systemDataFolders(); // from the environment
 
+// How the help texts name the folders above on this system: where firmware
+// is looked for after the program folder (continuation lines indented to
+// the option texts' column), and the update log in the state folder.
+QString userFoldersHelp();
+QString updateLogHelp();
+QString portDeviceHelp(); // how a port's device is named, by example
+
 } // namespace romwright

@@ -304,4 +304,20 @@ QStringList systemDataFolders(const QString &dataDirs)
     return folders;
 }
 
+QString userFoldersHelp()
+{
+    return QStringLiteral("~/.local/share/romwright ($XDG_DATA_HOME/romwright), then in\n"
+                          "                     /usr/local/share/romwright and /usr/share/romwright");
+}
+
+QString portDeviceHelp()
+{
+    return QStringLiteral("/dev/ttyUSB0, /dev/serial/by-id/...");
+}
+
+QString updateLogHelp()
+{
+    return QStringLiteral("~/.local/state/romwright/updates.jsonl ($XDG_STATE_HOME/romwright)");
+}
+
 } // namespace romwright

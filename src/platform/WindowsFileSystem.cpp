@@ -120,4 +120,19 @@ QStringList systemDataFolders(const QString &)
     return {};
 }
 
+QString userFoldersHelp()
+{
+    return QStringLiteral("%LOCALAPPDATA%\\Romwright");
+}
+
+QString portDeviceHelp()
+{
+    return QStringLiteral("COM3");
+}
+
+QString updateLogHelp()
+{
+    return QStringLiteral("%LOCALAPPDATA%\\Romwright\\updates.jsonl");
+}
+
 } // namespace romwright

@@ -13,12 +13,13 @@ namespace romwright {
 
 QString historyUsage()
 {
-    return QStringLiteral(
-        "usage: romwright --history [--json]\n"
-        "  the updates logged in ~/.local/state/romwright/updates.jsonl ($XDG_STATE_HOME/romwright),\n"
-        "  newest last: start, port, model, processor, file, result, blocks sent and seconds;\n"
-        "  a failed update's byte transcript is in transcripts/ beside it\n"
-        "  --json             the log's lines themselves, one JSON object each\n");
+    return QString::fromLatin1(
+               "usage: romwright --history [--json]\n"
+               "  the updates logged in %1,\n"
+               "  newest last: start, port, model, processor, file, result, blocks sent and seconds;\n"
+               "  a failed update's byte transcript is in transcripts/ beside it\n"
+               "  --json             the log's lines themselves, one JSON object each\n")
+        .arg(updateLogHelp());
 }
 
 int runHistory(const QStringList &arguments)
