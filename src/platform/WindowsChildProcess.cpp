@@ -1,7 +1,11 @@
 #include "platform/ChildProcess.h"
 
+#include "platform/WindowsEndEvent.h"
+
 #include <QMetaObject>
 #include <QProcess>
+#include <QProcessEnvironment>
+#include <QVariant>
 
 #include <io.h>
 #include <mutex>
@@ -37,8 +41,19 @@ bool isTerminal(std::FILE *stream)
 
 void startInOwnGroup(QProcess &process)
 {
-    // A group of its own: Ctrl-C at the console reaches the parent alone,
-    // and the parent's Ctrl-Break reaches this child alone.
+    // The child's end event (see WindowsEndEvent.h): inherited, its handle
+    // named in the child's environment, closed when the process object goes.
+    SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
+    if (HANDLE end = CreateEventW(&inherited, FALSE, FALSE, nullptr)) {
+        QProcessEnvironment environment = process.processEnvironment();
+        if (environment.isEmpty())
+            environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QLatin1String(kEndEventVariable), QString::number(quintptr(end)));
+        process.setProcessEnvironment(environment);
+        process.setProperty(kEndEventVariable, QVariant::fromValue(quintptr(end)));
+        QObject::connect(&process, &QObject::destroyed, [end] { CloseHandle(end); });
+    }
+    // A group of its own: Ctrl-C at the console reaches the parent alone.
     process.setCreateProcessArgumentsModifier(
         [](QProcess::CreateProcessArguments *arguments) { arguments->flags |= CREATE_NEW_PROCESS_GROUP; });
     QObject::connect(&process, &QProcess::started, &process, [&process] {
@@ -53,9 +68,13 @@ void startInOwnGroup(QProcess &process)
 
 void sendSignal(QProcess &process, int)
 {
-    // Ctrl-C cannot be sent to another group; Ctrl-Break can, and the
-    // child's handler takes it as Ctrl-C.
-    if (process.processId() > 0)
+    // One notice only: a second one would end the child at once, as a second
+    // Ctrl-C does. Without its event, Ctrl-Break, which unlike Ctrl-C can be
+    // sent to another group (sharing this console) and which the child's
+    // handler takes as Ctrl-C.
+    if (const quintptr end = process.property(kEndEventVariable).value<quintptr>())
+        SetEvent(HANDLE(end));
+    else if (process.processId() > 0)
         GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, DWORD(process.processId()));
 }
 

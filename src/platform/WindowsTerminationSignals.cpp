@@ -1,5 +1,7 @@
 #include "platform/TerminationSignals.h"
 
+#include "platform/WindowsEndEvent.h"
+
 #include <QWinEventNotifier>
 
 #include <atomic>
@@ -32,6 +34,18 @@ BOOL WINAPI onConsoleEvent(DWORD event)
     return TRUE;
 }
 
+// The end event a parent gave this process, or nullptr; a value that is no
+// handle of this process is ignored.
+HANDLE inheritedEndEvent()
+{
+    bool ok = false;
+    const quintptr value = qEnvironmentVariable(kEndEventVariable).toULongLong(&ok);
+    DWORD flags = 0;
+    if (!ok || value == 0 || !GetHandleInformation(HANDLE(value), &flags))
+        return nullptr;
+    return HANDLE(value);
+}
+
 } // namespace
 
 TerminationSignals::TerminationSignals(std::function<void(int signal)> onSignal)
@@ -46,9 +60,18 @@ TerminationSignals::TerminationSignals(std::function<void(int signal)> onSignal)
         return; // the console's events keep their default: the program ends at once
     ResetEvent(g_noted);
     ResetEvent(g_unwound);
-    auto notifier = std::make_unique<QWinEventNotifier>(g_noted);
-    QObject::connect(notifier.get(), &QWinEventNotifier::activated, [this] { notice(); });
-    m_notifier = std::move(notifier);
+    auto notifiers = std::make_unique<QObject>();
+    auto *noted = new QWinEventNotifier(g_noted, notifiers.get());
+    QObject::connect(noted, &QWinEventNotifier::activated, [this] { notice(); });
+    if (HANDLE end = inheritedEndEvent()) {
+        auto *parentAsks = new QWinEventNotifier(end, notifiers.get());
+        QObject::connect(parentAsks, &QWinEventNotifier::activated, [this] {
+            int none = 0;
+            g_caught.compare_exchange_strong(none, SIGINT);
+            notice();
+        });
+    }
+    m_notifier = std::move(notifiers);
     SetConsoleCtrlHandler(onConsoleEvent, TRUE);
 }
 
