@@ -1,4 +1,4 @@
-// romwright --list-ports [--json]: each port number with its device, what the
+// romwright --list-ports [--json]: each port number whose device is present, what the
 // system knows of it and whether this user may open it now. A port is opened
 // and closed again to learn whether another program holds it; nothing is
 // written to it.
@@ -44,11 +44,12 @@ int runListPorts(const QStringList &arguments)
         const QString device = map.device(n);
         if (device.isEmpty())
             continue;
+        // Only what is there: on Windows every number has its COM name.
         const DeviceAccess access = deviceAccess(device);
+        if (!access.exists)
+            continue;
         QString state;
-        if (!access.exists) {
-            state = QStringLiteral("missing");
-        } else if (access.refusesUser()) {
+        if (access.refusesUser()) {
             state = QStringLiteral("forbidden");
         } else {
             // Opened and closed at once, as the search does; nothing is written.

@@ -111,11 +111,11 @@ QString systemSummary(const PortMap &ports)
         const QString device = ports.device(port);
         if (device.isEmpty())
             continue;
-        ++listed;
         const DeviceAccess access = deviceAccess(device);
-        const char *state = !access.exists         ? "not present"
-                            : access.refusesUser() ? "this user may not open it"
-                                                   : "may be opened";
+        if (!access.exists)
+            continue; // on Windows every number has its COM name
+        ++listed;
+        const char *state = access.refusesUser() ? "this user may not open it" : "may be opened";
         lines << QStringLiteral("  COM%1  %2  (%3)")
                      .arg(port)
                      .arg(displayFileName(device), QLatin1String(state));
