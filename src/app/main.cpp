@@ -4,6 +4,7 @@
 #include "app/console/ConsoleReport.h"
 #include "app/console/MultiScannerRun.h"
 #include "platform/BrokenPipe.h"
+#include "platform/ChildProcess.h"
 #include "platform/FileSystem.h"
 #include "platform/TerminationSignals.h"
 
@@ -121,6 +122,7 @@ int main(int argc, char **argv)
     QCoreApplication::setApplicationName(QStringLiteral("Romwright"));
     QCoreApplication::setApplicationVersion(QStringLiteral(ROMWRIGHT_VERSION));
     ignoreBrokenPipe();
+    matchConsoleCodePage();
 
     // Asked for after any front end's option, as well.
     if (hasOption(argc, argv, "--help") || hasOption(argc, argv, "-h")) {

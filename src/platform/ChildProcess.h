@@ -15,6 +15,12 @@ namespace romwright {
 // Whether the stream goes to (or comes from) a terminal, where a person sees it.
 bool isTerminal(std::FILE *stream);
 
+// The console shows the program's text in the code page the text is written
+// in. On Windows the console's own (an OEM code page) differs from the ANSI
+// one the program writes, so a file name with an accent would show garbled:
+// the console is switched to the program's for the run and back at its end.
+void matchConsoleCodePage();
+
 // The child gets a process group of its own, so that Ctrl-C on the terminal
 // reaches the parent alone, which passes it on once; and it ends should the
 // parent die (Linux: SIGTERM; Windows: a job object that ends its processes

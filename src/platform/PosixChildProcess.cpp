@@ -17,6 +17,11 @@ bool isTerminal(std::FILE *stream)
     return ::isatty(fileno(stream)) == 1;
 }
 
+void matchConsoleCodePage()
+{
+    // A terminal shows the bytes of the locale the program writes in.
+}
+
 void startInOwnGroup(QProcess &process)
 {
     process.setChildProcessModifier([] {

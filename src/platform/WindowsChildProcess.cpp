@@ -7,6 +7,7 @@
 #include <QProcessEnvironment>
 #include <QVariant>
 
+#include <cstdlib>
 #include <io.h>
 #include <mutex>
 #include <thread>
@@ -37,6 +38,15 @@ HANDLE childrenJob()
 bool isTerminal(std::FILE *stream)
 {
     return _isatty(_fileno(stream)) != 0;
+}
+
+void matchConsoleCodePage()
+{
+    static const UINT was = GetConsoleOutputCP(); // 0 without a console
+    const UINT ansi = GetACP();
+    if (was == 0 || was == ansi || !SetConsoleOutputCP(ansi))
+        return;
+    std::atexit([] { SetConsoleOutputCP(was); });
 }
 
 void startInOwnGroup(QProcess &process)
