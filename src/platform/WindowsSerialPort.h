@@ -32,6 +32,12 @@ CommError classifyOpenError(unsigned long win32Error);
 // handshaking: 0 none, 1 XON/XOFF, 2 RTS/CTS, 3 both.
 void fillDcb(_DCB &dcb, const LineSettings &line, int handshaking, bool dtr, bool rts);
 
+// What a device instance id tells of an adapter: its USB ids, lower case,
+// and its serial number where the id holds one (WindowsPortMap.cpp). Ids
+// look like USB\VID_0403&PID_6001\A50285BI or, with FTDI's own driver,
+// FTDIBUS\VID_0403+PID_6001+A50285BIA\0000.
+PortDetails detailsFromInstanceId(const QString &instanceId);
+
 class WindowsSerialPort final : public SystemSerialPort {
     Q_OBJECT
 public:

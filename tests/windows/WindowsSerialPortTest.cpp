@@ -83,3 +83,25 @@ TEST(WindowsSerialPort, PortNumbersAreComPortsAndAClosedPortSaysSo)
     EXPECT_EQ(port.setPortOpen(false), CommError::PortNotOpen);
     EXPECT_EQ(port.inBufferCount(), 0);
 }
+
+// What --list-ports shows of an adapter comes from its device instance id.
+TEST(WindowsSerialPort, AdapterIdsAndSerialNumberFromTheInstanceId)
+{
+    const struct {
+        const char *instanceId;
+        const char *vendor, *product, *serial;
+    } cases[] = {
+        {"USB\\VID_067B&PID_2303\\5&2F6A1B3C&0&1", "067b", "2303", ""}, // no serial: the system made one up
+        {"USB\\VID_10C4&PID_EA60\\0001", "10c4", "ea60", "0001"},
+        {"FTDIBUS\\VID_0403+PID_6001+A50285BIA\\0000", "0403", "6001", "A50285BI"}, // FTDI's own driver
+        {"usb\\vid_1a86&pid_7523\\6&1234", "1a86", "7523", ""},
+        {"ACPI\\PNP0501\\1", "", "", ""}, // the machine's own port
+    };
+    for (const auto &c : cases) {
+        const PortDetails details = detailsFromInstanceId(QString::fromLatin1(c.instanceId));
+        SCOPED_TRACE(c.instanceId);
+        EXPECT_EQ(details.vendorId, QLatin1String(c.vendor));
+        EXPECT_EQ(details.productId, QLatin1String(c.product));
+        EXPECT_EQ(details.serialNumber, QLatin1String(c.serial));
+    }
+}
