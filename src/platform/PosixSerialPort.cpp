@@ -98,9 +98,8 @@ std::unique_ptr<SerialPort> makeSystemSerialPort(const PortMap &map)
 
 PosixSerialPort::PosixSerialPort(QObject *parent) : PosixSerialPort(PortMap::fromEnvironment(), parent) {}
 
-PosixSerialPort::PosixSerialPort(const PortMap &map, QObject *parent) : SystemSerialPort(parent), m_map(map)
+PosixSerialPort::PosixSerialPort(const PortMap &map, QObject *parent) : SystemSerialPort(map, parent)
 {
-    m_settings = *LineSettings::parse(m_settingsText);
     connect(&m_port, &QSerialPort::readyRead, this, &PosixSerialPort::onReadyRead);
     connect(&m_port, &QSerialPort::errorOccurred, this, &PosixSerialPort::onError);
 }
@@ -112,52 +111,28 @@ PosixSerialPort::~PosixSerialPort()
 
 std::unique_ptr<SerialPort> PosixSerialPort::sibling() const
 {
-    return std::make_unique<PosixSerialPort>(m_map);
+    return std::make_unique<PosixSerialPort>(portMap());
 }
 
-CommError PosixSerialPort::setCommPort(int port)
+bool PosixSerialPort::changeLine(const LineSettings &next)
 {
-    if (port < PortMap::kFirstPort || port > PortMap::kLastPort)
-        return CommError::ValueRefused;
-    if (portOpen())
-        return CommError::PortInUse; // the control refuses a new number while open
-    m_commPort = port;
-    return CommError::None;
-}
-
-QString PosixSerialPort::deviceName() const
-{
-    return m_map.device(m_commPort);
-}
-
-CommError PosixSerialPort::setSettings(const QString &settings)
-{
-    const std::optional<LineSettings> parsed = LineSettings::parse(settings);
-    if (!parsed)
-        return CommError::ValueRefused;
-    if (portOpen()) {
-        // Bytes still on their way must leave at the old rate: push Qt's
-        // buffer to the device, then let the device send them.
-        const QDeadlineTimer deadline(kWriteBoundMs);
-        while (m_port.bytesToWrite() > 0 && !deadline.hasExpired())
-            if (!m_port.waitForBytesWritten(int(deadline.remainingTime())))
-                break;
-        ::tcdrain(int(m_port.handle()));
-        const bool quiet = parsed->baud != m_settings.baud && isPseudoTerminal(int(m_port.handle()));
-        if (quiet && m_sentSinceDrain)
-            std::this_thread::sleep_for(kPseudoTerminalQuiet);
-        m_sentSinceDrain = false;
-        const bool ok = applyLine(m_port, *parsed);
-        if (quiet)
-            std::this_thread::sleep_for(kPseudoTerminalQuiet);
-        if (!ok) {
-            m_port.clearError();
-            return CommError::ValueRefused;
-        }
-    }
-    m_settings = *parsed;
-    m_settingsText = settings;
-    return CommError::None;
+    // Bytes still on their way must leave at the old rate: push Qt's
+    // buffer to the device, then let the device send them.
+    const QDeadlineTimer deadline(kWriteBoundMs);
+    while (m_port.bytesToWrite() > 0 && !deadline.hasExpired())
+        if (!m_port.waitForBytesWritten(int(deadline.remainingTime())))
+            break;
+    ::tcdrain(int(m_port.handle()));
+    const bool quiet = next.baud != line().baud && isPseudoTerminal(int(m_port.handle()));
+    if (quiet && m_sentSinceDrain)
+        std::this_thread::sleep_for(kPseudoTerminalQuiet);
+    m_sentSinceDrain = false;
+    const bool ok = applyLine(m_port, next);
+    if (quiet)
+        std::this_thread::sleep_for(kPseudoTerminalQuiet);
+    if (!ok)
+        m_port.clearError();
+    return ok;
 }
 
 CommError PosixSerialPort::setDtrEnable(bool enable)
@@ -224,7 +199,7 @@ CommError PosixSerialPort::open()
     if (!exists || !userMayOpen)
         return classifyOpenFailure(QSerialPort::NoError, exists, userMayOpen);
     m_port.setPortName(device);
-    applyLine(m_port, m_settings); // a closed port keeps them all for the open
+    applyLine(m_port, line()); // a closed port keeps them all for the open
     m_port.setFlowControl(m_handshaking == 0   ? QSerialPort::NoFlowControl
                           : m_handshaking == 1 ? QSerialPort::SoftwareControl
                                                : QSerialPort::HardwareControl);

@@ -32,12 +32,6 @@ public:
     ~PosixSerialPort() override;
 
     std::unique_ptr<SerialPort> sibling() const override;
-    CommError setCommPort(int port) override;
-    int commPort() const override { return m_commPort; }
-    QString deviceName() const override;
-
-    CommError setSettings(const QString &settings) override;
-    QString settings() const override { return m_settingsText; }
 
     CommError setDtrEnable(bool enable) override;
     CommError setRtsEnable(bool enable) override;
@@ -55,6 +49,7 @@ public:
     CommError clearOutput() override;
 
 private:
+    bool changeLine(const LineSettings &next) override;
     CommError open();
     void close();
     void pullPending() const;
@@ -65,12 +60,8 @@ private:
     void onError(QSerialPort::SerialPortError error);
     void dropLine();
 
-    PortMap m_map;
     mutable QSerialPort m_port;
     LineLatency m_latency{LatencyAccess::system()};
-    int m_commPort = 1;
-    QString m_settingsText = QStringLiteral("9600,n,8,1");
-    LineSettings m_settings;
     bool m_dtr = false;
     bool m_rts = false;
     int m_handshaking = 0;

@@ -25,6 +25,35 @@ QString describe(CommError error)
     return QString();
 }
 
+SystemSerialPort::SystemSerialPort(const PortMap &map, QObject *parent) : SerialPort(parent), m_map(map) {}
+
+CommError SystemSerialPort::setCommPort(int port)
+{
+    if (port < PortMap::kFirstPort || port > PortMap::kLastPort)
+        return CommError::ValueRefused;
+    if (portOpen())
+        return CommError::PortInUse; // the control refuses a new number while open
+    m_commPort = port;
+    return CommError::None;
+}
+
+QString SystemSerialPort::deviceName() const
+{
+    return m_map.device(m_commPort);
+}
+
+CommError SystemSerialPort::setSettings(const QString &settings)
+{
+    const std::optional<LineSettings> parsed = LineSettings::parse(settings);
+    if (!parsed)
+        return CommError::ValueRefused;
+    if (portOpen() && !changeLine(*parsed))
+        return CommError::ValueRefused;
+    m_line = *parsed;
+    m_settingsText = settings;
+    return CommError::None;
+}
+
 CommError SystemSerialPort::setInBufferSize(int bytes)
 {
     if (bytes <= 0 || bytes > 32767)

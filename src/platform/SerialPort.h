@@ -4,6 +4,9 @@
 // order, whole-buffer reads and writes of exact bytes. Every operation reports
 // the kind of failure the callers tell apart, instead of throwing.
 
+#include "platform/LineSettings.h"
+#include "platform/PortMap.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -11,8 +14,6 @@
 #include <memory>
 
 namespace romwright {
-
-class PortMap;
 
 enum class CommError {
     None,
@@ -88,12 +89,22 @@ signals:
 // transport unit defines it; the build picks the unit.
 std::unique_ptr<SerialPort> makeSystemSerialPort(const PortMap &map);
 
-// What a port on a real system keeps the same everywhere: the buffer and
-// read-length properties and the values they refuse. The POSIX and the
+// What a port on a real system keeps the same everywhere: the port number
+// and its device, the settings string, the buffer and read-length
+// properties and the values they refuse. The POSIX and the
 // Windows transport derive from it.
 class SystemSerialPort : public SerialPort {
 public:
-    using SerialPort::SerialPort;
+    explicit SystemSerialPort(const PortMap &map, QObject *parent = nullptr);
+
+    // Port n is the map's device n; a new number is refused while open.
+    CommError setCommPort(int port) final;
+    int commPort() const final { return m_commPort; }
+    QString deviceName() const final;
+
+    // A settings string the port refuses leaves the settings as they were.
+    CommError setSettings(const QString &settings) final;
+    QString settings() const final { return m_settingsText; }
 
     // The sizes are kept for the record only: the transports' buffers grow
     // as needed, so a small input buffer never loses bytes.
@@ -105,9 +116,18 @@ public:
     CommError setInputLen(int bytes) final;
 
 protected:
+    const PortMap &portMap() const { return m_map; }
+    const LineSettings &line() const { return m_line; }
     int inputLen() const { return m_inputLen; }
+    // Puts next into effect on the open port, after what was written has
+    // left at the present rate; false when the device refuses it.
+    virtual bool changeLine(const LineSettings &next) = 0;
 
 private:
+    PortMap m_map;
+    int m_commPort = 1;
+    QString m_settingsText = QStringLiteral("9600,n,8,1");
+    LineSettings m_line = *LineSettings::parse(m_settingsText);
     int m_inBufferSize = 1024;
     int m_outBufferSize = 512;
     int m_inputLen = 0;

@@ -123,11 +123,7 @@ std::unique_ptr<SerialPort> makeSystemSerialPort(const PortMap &map)
     return std::make_unique<WindowsSerialPort>(map);
 }
 
-WindowsSerialPort::WindowsSerialPort(const PortMap &map, QObject *parent)
-    : SystemSerialPort(parent), m_map(map)
-{
-    m_settings = *LineSettings::parse(m_settingsText);
-}
+WindowsSerialPort::WindowsSerialPort(const PortMap &map, QObject *parent) : SystemSerialPort(map, parent) {}
 
 WindowsSerialPort::~WindowsSerialPort()
 {
@@ -136,22 +132,7 @@ WindowsSerialPort::~WindowsSerialPort()
 
 std::unique_ptr<SerialPort> WindowsSerialPort::sibling() const
 {
-    return std::make_unique<WindowsSerialPort>(m_map);
-}
-
-CommError WindowsSerialPort::setCommPort(int port)
-{
-    if (port < PortMap::kFirstPort || port > PortMap::kLastPort)
-        return CommError::ValueRefused;
-    if (portOpen())
-        return CommError::PortInUse; // the control refuses a new number while open
-    m_commPort = port;
-    return CommError::None;
-}
-
-QString WindowsSerialPort::deviceName() const
-{
-    return m_map.device(m_commPort);
+    return std::make_unique<WindowsSerialPort>(portMap());
 }
 
 bool WindowsSerialPort::applyLine(const LineSettings &line)
@@ -164,27 +145,18 @@ bool WindowsSerialPort::applyLine(const LineSettings &line)
     return SetCommState(handleOf(m_handle), &dcb) != FALSE;
 }
 
-CommError WindowsSerialPort::setSettings(const QString &settings)
+bool WindowsSerialPort::changeLine(const LineSettings &next)
 {
-    const std::optional<LineSettings> parsed = LineSettings::parse(settings);
-    if (!parsed)
-        return CommError::ValueRefused;
-    if (portOpen()) {
-        const bool rateChange = parsed->baud != m_settings.baud;
-        // What was written leaves at the old rate before the new one applies.
-        FlushFileBuffers(handleOf(m_handle));
-        if (rateChange && m_sentSinceRateChange)
-            Sleep(kRateChangeQuietMs);
-        m_sentSinceRateChange = false;
-        const bool ok = applyLine(*parsed);
-        if (rateChange)
-            Sleep(kRateChangeQuietMs);
-        if (!ok)
-            return CommError::ValueRefused;
-    }
-    m_settings = *parsed;
-    m_settingsText = settings;
-    return CommError::None;
+    const bool rateChange = next.baud != line().baud;
+    // What was written leaves at the old rate before the new one applies.
+    FlushFileBuffers(handleOf(m_handle));
+    if (rateChange && m_sentSinceRateChange)
+        Sleep(kRateChangeQuietMs);
+    m_sentSinceRateChange = false;
+    const bool ok = applyLine(next);
+    if (rateChange)
+        Sleep(kRateChangeQuietMs);
+    return ok;
 }
 
 CommError WindowsSerialPort::setDtrEnable(bool enable)
@@ -214,7 +186,7 @@ CommError WindowsSerialPort::setHandshaking(int mode)
         return CommError::ValueRefused;
     const int was = m_handshaking;
     m_handshaking = mode;
-    if (portOpen() && !applyLine(m_settings)) {
+    if (portOpen() && !applyLine(line())) {
         m_handshaking = was;
         return CommError::ValueRefused;
     }
@@ -257,7 +229,7 @@ CommError WindowsSerialPort::open()
     timeouts.ReadIntervalTimeout = MAXDWORD;
     timeouts.ReadTotalTimeoutMultiplier = MAXDWORD;
     timeouts.ReadTotalTimeoutConstant = kReadWaitMs;
-    if (!applyLine(m_settings) || !SetCommTimeouts(port, &timeouts)) {
+    if (!applyLine(line()) || !SetCommTimeouts(port, &timeouts)) {
         CloseHandle(port);
         m_handle = nullptr;
         return CommError::DeviceNotOpen;

@@ -45,12 +45,6 @@ public:
     ~WindowsSerialPort() override;
 
     std::unique_ptr<SerialPort> sibling() const override;
-    CommError setCommPort(int port) override;
-    int commPort() const override { return m_commPort; }
-    QString deviceName() const override;
-
-    CommError setSettings(const QString &settings) override;
-    QString settings() const override { return m_settingsText; }
 
     CommError setDtrEnable(bool enable) override;
     CommError setRtsEnable(bool enable) override;
@@ -67,6 +61,7 @@ public:
     CommError clearOutput() override;
 
 private:
+    bool changeLine(const LineSettings &next) override;
     CommError open();
     void close();
     bool applyLine(const LineSettings &line);
@@ -74,10 +69,6 @@ private:
     void deliver();  // on the owner's thread
     void dropLine();
 
-    PortMap m_map;
-    int m_commPort = 1;
-    QString m_settingsText = QStringLiteral("9600,n,8,1");
-    LineSettings m_settings;
     bool m_dtr = false;
     bool m_rts = false;
     int m_handshaking = 0;
