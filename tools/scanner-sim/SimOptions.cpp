@@ -42,6 +42,10 @@ Plays a scanner on a pseudo-terminal; PATH becomes a link to the terminal.
   --ack-latency MS    hold each byte sent until the next multiple of MS
                       milliseconds, as a USB adapter's latency timer does
   --model halvern|jorlith|wexmoor   identity answer in normal mode (default halvern)
+  --identity TEXT     the identity answer is TEXT before CR LF, whatever --model
+                      or --compat say (e.g. "HLV 1451OK" or "OK")
+  --answer-delay MS   the identity answer comes MS milliseconds after the query
+                      (0 to 10000)
   --rate 19200|38400  rate of normal mode (default 38400)
   --compat            answer "JL 19.2kOK" at 19200 baud
   --boot-prompt Q|A   already in the boot software: the identity query gets the prompt letter
@@ -57,6 +61,7 @@ ParsedOptions parseOptions(const std::vector<std::string> &args)
     SimOptions o;
     bool rateGiven = false;
     bool compat = false;
+    std::optional<std::string> identity;
     auto fail = [](std::string text) { return ParsedOptions{std::nullopt, std::move(text), false}; };
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string &arg = args[i];
@@ -136,6 +141,15 @@ ParsedOptions parseOptions(const std::vector<std::string> &args)
                 o.identity = "WX 3650OK";
             else
                 return fail("--model takes halvern, jorlith or wexmoor");
+        } else if (arg == "--identity") {
+            identity = value();
+            if (!identity)
+                return fail("--identity needs the answer's text");
+        } else if (arg == "--answer-delay") {
+            const auto n = number(0, 10'000);
+            if (!n)
+                return fail(arg + " takes milliseconds (0 to 10000)");
+            o.answerDelay = Millis(*n);
         } else if (arg == "--rate") {
             const auto n = number(0, 1'000'000);
             if (n != 19200 && n != 38400)
@@ -170,6 +184,8 @@ ParsedOptions parseOptions(const std::vector<std::string> &args)
         o.identity = "JL 19.2kOK";
         o.rate = 19200;
     }
+    if (identity)
+        o.identity = *identity;
     if (o.bootPrompt) {
         o.boot = *o.bootPrompt == 'Q' ? BootKind::Q64 : BootKind::A128;
         o.startInBoot = true;

@@ -29,7 +29,8 @@ struct SimOptions {
     Millis slowErase{0};                 // --slow-erase MS
     Millis greetLate{0};                 // --greet-late MS
     std::optional<Millis> ackLatency;    // --ack-latency MS
-    std::string identity = "HLV 1450OK"; // --model / --compat
+    std::string identity = "HLV 1450OK"; // --model / --compat / --identity
+    Millis answerDelay{0};               // --answer-delay MS
     int rate = 38400;                    // --rate, the normal mode's rate
     bool silent = false;                 // --silent
     bool silentAfterUpdate = false;      // --silent-after-update

@@ -208,11 +208,23 @@ void SimScanner::normalByte(std::uint8_t byte)
 void SimScanner::normalCommand(const std::string &command)
 {
     if (command == "V\r\n") {
-        if (m_options.silent)
+        if (m_options.silent) {
             m_host.note("identity query unanswered (silent)");
-        else
+        } else if (m_options.answerDelay.count() > 0) {
+            // A slow firmware: the answer comes later, at the rate of the
+            // mode that was asked, whatever the program sends meanwhile.
+            m_host.note("identity answer in " + std::to_string(m_options.answerDelay.count()) + " ms");
+            const bool afterUpdate = m_newFirmware;
+            m_host.startTimer(m_options.answerDelay, [this, afterUpdate, rate = m_rate] {
+                if (m_stalled || m_hungUp || m_mode == Mode::Done)
+                    return;
+                m_host.send(m_options.identity + "\r\n", rate);
+                m_answeredAfterUpdate = m_answeredAfterUpdate || afterUpdate;
+            });
+        } else {
             answer(m_options.identity + "\r\n");
-        m_answeredAfterUpdate = m_newFirmware && !m_options.silent;
+            m_answeredAfterUpdate = m_answeredAfterUpdate || m_newFirmware;
+        }
         return;
     }
     if (command != "V" && !kNormalCommands.count(command)) {
