@@ -80,6 +80,19 @@ void FlashMemory::program(std::uint16_t address, const std::uint8_t *bytes, std:
         m_bytes[address + i] &= bytes[i];
 }
 
+bool FlashMemory::load(const std::string &path)
+{
+    std::FILE *f = std::fopen(path.c_str(), "rb");
+    if (!f)
+        return false;
+    std::array<std::uint8_t, kSize> bytes;
+    const bool whole = std::fread(bytes.data(), 1, kSize, f) == kSize && std::fgetc(f) == EOF;
+    std::fclose(f);
+    if (whole)
+        m_bytes = bytes;
+    return whole;
+}
+
 bool FlashMemory::dump(const std::string &path) const
 {
     const std::string temporary = path + ".part";

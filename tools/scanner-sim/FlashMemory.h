@@ -36,6 +36,8 @@ public:
     const std::array<std::uint8_t, kSize> &bytes() const { return m_bytes; }
     // Writes all 65,536 bytes; false when the file cannot be written.
     bool dump(const std::string &path) const;
+    // Reads a dump back; false when the file cannot be read or is not 65,536 bytes long.
+    bool load(const std::string &path);
 
 private:
     std::array<std::uint8_t, kSize> m_bytes;

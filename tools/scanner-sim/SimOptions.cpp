@@ -33,6 +33,8 @@ Plays a scanner on a pseudo-terminal; PATH becomes a link to the terminal.
   --exit-after SEC    exit after SEC seconds (default: when the update completes)
   --line-rate         every byte takes 10 bit times at the line's rate
   --dump FILE         write the 65,536-byte flash at exit
+  --flash FILE        start with the flash FILE holds, if it exists, and write it
+                      back there at exit: a restart on the same FILE is a power cycle
   --log FILE          transcript of every byte in and out with its time
   --stall-after N     stop answering after N acknowledgements
   --hangup-after N    close the line after N acknowledgements
@@ -102,11 +104,11 @@ ParsedOptions parseOptions(const std::vector<std::string> &args)
             o.exitAfter = seconds;
         } else if (arg == "--line-rate") {
             o.lineRate = true;
-        } else if (arg == "--dump" || arg == "--log") {
+        } else if (arg == "--dump" || arg == "--log" || arg == "--flash") {
             const auto v = value();
             if (!v || v->empty())
                 return fail(arg + " needs a file name");
-            (arg == "--dump" ? o.dump : o.log) = *v;
+            (arg == "--dump" ? o.dump : arg == "--log" ? o.log : o.flash) = *v;
         } else if (arg == "--stall-after" || arg == "--hangup-after" || arg == "--unanswered-request") {
             const auto n = number(0, 1'000'000);
             if (!n)

@@ -22,6 +22,7 @@ struct SimOptions {
     std::optional<double> exitAfter;     // --exit-after SECONDS
     bool lineRate = false;               // --line-rate
     std::string dump;                    // --dump FILE
+    std::string flash;                   // --flash FILE
     std::string log;                     // --log FILE
     std::optional<int> stallAfter;       // --stall-after N
     std::optional<int> hangupAfter;      // --hangup-after N

@@ -53,6 +53,8 @@ public:
     int rate() const { return m_rate; }
     Mode mode() const { return m_mode; }
     const FlashMemory &flash() const { return m_flash; }
+    // Before start(): the flash as a dump left it.
+    bool loadFlash(const std::string &path) { return m_flash.load(path); }
     int acknowledgements() const { return m_acks; }
     // The new firmware runs after the update and has not yet answered its identity.
     bool awaitsIdentity() const { return m_newFirmware && !m_answeredAfterUpdate; }

@@ -69,6 +69,11 @@ bool Simulator::setUp(std::string &error)
         error = "cannot write " + m_options.log;
         return false;
     }
+    if (!m_options.flash.empty() && ::access(m_options.flash.c_str(), F_OK) == 0 &&
+        !m_scanner.loadFlash(m_options.flash)) {
+        error = "cannot read the flash from " + m_options.flash + " (65,536 bytes)";
+        return false;
+    }
     const int initialRate =
         m_options.startInBoot ? (m_options.boot == BootKind::Old ? 19200 : 38400) : m_options.rate;
     return m_line.open(m_options.link, initialRate, error);
@@ -348,8 +353,9 @@ void Simulator::hangUp()
 
 void Simulator::writeDump()
 {
-    if (!m_options.dump.empty() && !m_scanner.flash().dump(m_options.dump))
-        std::fprintf(stderr, "romwright-sim: cannot write %s\n", m_options.dump.c_str());
+    for (const std::string &path : {m_options.dump, m_options.flash})
+        if (!path.empty() && !m_scanner.flash().dump(path))
+            std::fprintf(stderr, "romwright-sim: cannot write %s\n", path.c_str());
 }
 
 } // namespace romwright::sim
