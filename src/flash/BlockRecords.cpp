@@ -1,6 +1,6 @@
 #include "flash/BlockRecords.h"
 
-#include "flash/BootLetters.h"
+#include "family/BootLetters.h"
 
 namespace romwright {
 

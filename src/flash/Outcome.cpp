@@ -23,6 +23,8 @@ const char *describe(Outcome outcome)
         return "the power-cycle prompt was not confirmed";
     case Outcome::EndNoBlocks:
         return "no block of the firmware image fits the scanner's boot software";
+    case Outcome::EndWrongModel:
+        return "the scanner answers as another model after the update";
     case Outcome::EndClosed:
         return "the program was ended during the update";
     }

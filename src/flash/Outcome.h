@@ -16,6 +16,7 @@ enum class Outcome {
     EndConnectionLost, // a write failed or the line went away inside a route
     EndCancelled,      // the power-cycle prompt was not confirmed
     EndNoBlocks,       // the image holds data but the route's table has no block of it
+    EndWrongModel,     // written and acknowledged, but the restarted scanner answers as another model
     EndClosed,         // the user ended the program while a wait ran
 };
 
@@ -32,6 +33,7 @@ constexpr bool endsProgram(Outcome outcome)
     case Outcome::EndConnectionLost:
     case Outcome::EndCancelled:
     case Outcome::EndNoBlocks:
+    case Outcome::EndWrongModel:
     case Outcome::EndClosed:
         return true;
     }

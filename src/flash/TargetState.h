@@ -1,7 +1,7 @@
 #pragma once
 // What the main window knows about the boot software it talks to.
 
-#include "flash/BootLetters.h"
+#include "family/BootLetters.h"
 
 #include <QString>
 

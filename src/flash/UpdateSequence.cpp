@@ -92,17 +92,20 @@ Outcome UpdateSequence::cmdProgram_Click(const FirmwareSet &firmware)
     m_failure.reset();
     m_link.clearLastEnd();
     m_transfer.clearFailedBlock();
-    const Outcome outcome = click(firmware);
+    Outcome outcome = click(firmware);
     if (outcome == Outcome::EndCompleted && askIdentity) {
         // The flash is written and acknowledged whatever the answer; the
         // firmware restarts at its own rate: the bootloader's port is done.
         m_phase = UpdatePhase::Completed;
         m_link.closePort();
-        m_events.answeredAfterUpdate(identityAfterUpdate());
+        const std::optional<QString> answered = identityAfterUpdate();
+        m_events.answeredAfterUpdate(answered);
+        if (answered && answersAsProgrammed && !answersAsProgrammed(*answered))
+            outcome = Outcome::EndWrongModel;
     }
     if (ended)
         ended(outcome);
-    if (outcome == Outcome::EndCompleted) {
+    if (outcome == Outcome::EndCompleted || outcome == Outcome::EndWrongModel) {
         m_phase = UpdatePhase::Completed;
         enter(UpdateStep::Done);
     }
@@ -119,16 +122,22 @@ std::optional<QString> UpdateSequence::identityAfterUpdate()
     const Clock::ms deadline = clock.now() + t.answerBound;
     // Each question waits for its answer; between two the event loop runs
     // (a signal ends the wait) while the firmware comes up.
+    // An answer that is not the model written may come while the firmware
+    // starts: it stands only if nothing better comes before the bound.
+    std::optional<QString> other;
     while (!clock.waitsEnded()) {
-        if (std::optional<QString> name = askIdentity())
-            return name;
+        if (std::optional<QString> name = askIdentity()) {
+            if (!answersAsProgrammed || answersAsProgrammed(*name))
+                return name;
+            other = name;
+        }
         if (clock.now() >= deadline)
             break;
         const Clock::ms next = std::min(clock.now() + t.askAgain, deadline);
         while (clock.now() < next && !clock.waitsEnded())
             clock.sleep(next);
     }
-    return std::nullopt;
+    return other;
 }
 
 void UpdateSequence::announceEnd(Outcome end)

@@ -58,6 +58,9 @@ public:
     // a completed update it is asked until it answers or answerBound has
     // passed, askAgain apart. Unset, nothing is asked.
     std::function<std::optional<QString>()> askIdentity;
+    // Whether that name is the model the firmware was written for; an
+    // answer that is not ends the update as EndWrongModel. Unset: any is.
+    std::function<bool(const QString &name)> answersAsProgrammed;
 
     // Called as the click's update comes to its end, with its outcome,
     // before that end is told (the window's message waits for the user).

@@ -238,6 +238,7 @@ Detection Scanner::DetectScanner(qint16 &CommPort)
                         scanner = FoundScanner{probed->number, QString(), kNotDetected};
                     else
                         scanner = foundAs(probed->number, familyChosen(*choice));
+                    scanner->bootPrompt = answer.back();
                 } else if (identity) {
                     scanner = FoundScanner{probed->number, model->ScannerName, model->TypeOfScanner};
                 }
@@ -282,50 +283,6 @@ Detection Scanner::DetectScanner(qint16 &CommPort)
     m_comPort = static_cast<qint16>(m_comm->commPort());
     emit ScannerConnect(false);
     return Detection::NotFound;
-}
-
-std::optional<FoundScanner> Scanner::identityOn(const SerialPort &like, qint16 n, qint32 onlyType,
-                                                char *bootPrompt)
-{
-    if (bootPrompt)
-        *bootPrompt = 0;
-    std::vector<ProbedPort> ports(1);
-    ProbedPort &probed = ports.front();
-    probed.number = n;
-    probed.port = like.sibling();
-    auto ratesOf = [this](qint32 type) {
-        QStringList rates;
-        for (const auto &model : m_models)
-            if (type == kNotDetected || model->TypeOfScanner == type)
-                rates << model->Baud;
-        return rates;
-    };
-    // Asked for one model: every model's identity is "V", so one question
-    // a rate of that model hears whichever answers.
-    const bool byRate = onlyType != kNotDetected;
-    const QStringList rates = ratesOf(onlyType);
-    QStringList asked;
-    for (const auto &model : m_models) {
-        if (byRate && (!rates.contains(model->Baud) || asked.contains(model->Baud)))
-            continue;
-        asked << model->Baud;
-        // A port that will not open says why when the bootloader dialogue opens it.
-        if (askRow(ports, *model, m_clock, m_timings.probeWait).empty() || probed.inUse)
-            return std::nullopt;
-        const QByteArray &answer = probed.answer;
-        if (isBootPrompt(answer)) {
-            if (bootPrompt)
-                *bootPrompt = answer.back();
-            return std::nullopt; // its boot software cannot name it
-        }
-        for (const auto &any : m_models)
-            if ((byRate ? any->Baud == model->Baud : any == model) &&
-                answer == any->VersionData.toLatin1() + "\r\n")
-                return FoundScanner{n, any->ScannerName, any->TypeOfScanner};
-        if (const ScannerFamily *f = compatibilityFamily(*model, answer))
-            return foundAs(n, *f);
-    }
-    return std::nullopt;
 }
 
 QString Scanner::SendCommand(qint32 lCommand)

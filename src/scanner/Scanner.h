@@ -40,6 +40,7 @@ struct FoundScanner {
     qint16 port = 0;
     QString name;
     qint32 typeOfScanner = kNotDetected;
+    char bootPrompt = 0; // it greeted from its boot software with this letter; the chooser named the model
 };
 
 class Scanner : public QObject {
@@ -81,18 +82,6 @@ public:
     // not only the one it settled on; for one in its boot software, the
     // model the chooser named.
     const std::vector<FoundScanner> &foundScanners() const { return m_found; }
-
-    // What the scanner on port n says it is, asked row by row as detection
-    // asks, on a port of like's kind (like itself is not touched). Nothing
-    // when it does not answer or answers from its boot software, which cannot
-    // name the model; a Jorlith in its compatibility mode is a Jorlith 750.
-    // Nothing else is sent, and the port is left closed. onlyType other than
-    // kNotDetected asks at that model's rates alone; the answer may still
-    // name another model.
-    // bootPrompt, when given, receives the prompt letter ('Q', 'A') of a
-    // scanner that answered from its boot software, else 0.
-    std::optional<FoundScanner> identityOn(const SerialPort &like, qint16 n, qint32 onlyType = kNotDetected,
-                                           char *bootPrompt = nullptr);
 
     // Queues and sends the commands of index lCommand for the detected model;
     // the answer to the last of them, or "" when nothing was answered.

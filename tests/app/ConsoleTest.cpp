@@ -93,15 +93,31 @@ TEST(Console, ExitStatusAndWhatItSays)
          {"romwright: The name of the file Hlv1450ver7_0.s19 says it is firmware for the Halvern 1450 with the "
           "64-byte boot software, but its header \"JL750Ver6_0.s19\" says the Jorlith 750 with the 64-byte boot "
           "software. The scanner was not changed."}},
-        // A port without a model: the chooser's question comes before the check.
-        {"no model: asked before the check", {"--boot", "Q"}, "%1", port1, 0, {question}, {}, "halvern\n", 1},
-        {"no model and no answer", {"--boot", "Q"}, "%1", port1, 1, {"\nStandard input ended without a choice.\n"},
+        // A port without a model: the scanner's own answer decides, and a word typed is not asked for.
+        {"no model: the scanner says it", {"--boot", "Q"}, "%1", port1, 0, {"Program: green"}, {}, "jorlith\n", 0},
+        {"no model: another model answers", {"--model", "jorlith"}, "%1", port1 + QStringList{"--yes"}, 1, {},
+         {"romwright: The file Hlv1450ver5_9.s19 is firmware for the Halvern 1450 with the 64-byte boot software, "
+          "but the scanner is a Jorlith 750. The scanner was not changed.\n"}, "halvern\n", 0},
+        // Only a scanner that cannot tell is asked about, before the check.
+        {"no model, silent: asked before the check", {"--boot", "Q", "--silent"}, "%1", port1, 0, {question},
+         {afterUpdate}, "halvern\n", 1},
+        {"no model and no answer", {"--boot", "Q", "--silent"}, "%1", port1, 1,
+         {"\nStandard input ended without a choice.\n"},
          {"romwright: no scanner model chosen: the scanner was not changed"}, {}, 1},
+        // Late, but within the 500 ms the identity query allows: heard, and it decides.
+        {"another model answering after 0.4 s", {"--model", "jorlith", "--answer-delay", "400"}, "%1", halvern1, 1,
+         {}, {"romwright: The scanner on port 1 answers as Jorlith 750, not Halvern 1450. The scanner was not changed.\n"}},
+        {"an answer of no model", {"--identity", "HLV 1451OK"}, "%1", halvern1, 1, {},
+         {"romwright: The scanner on port 1 answers \"HLV 1451OK\\r\\n\", which is the answer of no scanner model"}},
+        {"the BarCode processor of a Halvern", {"--boot", "Q"}, "%1", port1 + QStringList{"--processor", "barcode"}, 1,
+         {"Firmware Check: The Halvern 1450 has no BarCode processor.\n"}, {}},
         {"another boot software, forced", {"--boot", "A", "--start-in-boot"}, "%1",
          port1 + QStringList{"--model", "Halvern 1450", "--force"}, 0, {"Program: green"}, {}},
-        // A model given with its port is asked of the scanner first; one that does not answer is taken as named.
-        {"another model, forced", {"--model", "halvern"}, "%1", {"--port", "1", "--model", "jorlith", "--force"}, 0,
-         {"Firmware file: JL750Ver6_0.s19\n", "Program: green"}, {}},
+        // A model given with its port is asked of the scanner first; forced, the firmware goes in, and the
+        // scanner's answer afterwards makes it a failure.
+        {"another model, forced", {"--model", "halvern"}, "%1", {"--port", "1", "--model", "jorlith", "--force"}, 1,
+         {"Firmware file: JL750Ver6_0.s19\n", "Program: green"},
+         {"romwright: the firmware was written, but the scanner answers as another model after the update\n"}},
         // Refused before the scanner hears more than its identity query.
         {"another model on the port given", {"--model", "halvern"}, "%1", {"--port", "1", "--model", "jorlith", "--yes"}, 1,
          {}, {"romwright: The scanner on port 1 answers as Halvern 1450, not Jorlith 750. The scanner was not changed.\n"}},
@@ -118,10 +134,10 @@ TEST(Console, ExitStatusAndWhatItSays)
           "model it is), or name its port and model: romwright --console --port N --model NAME\n"}},
         {"nothing on any port, one held by another program", {"--held"}, ",%1", {}, 1, {"Scanner Not Found\n"},
          {"romwright: The serial port COM2 (", ") is in use by another application. Close the application"}},
-        {"a bootloader, the model given in advance", {"--boot-prompt", "Q"}, ",%1",
+        {"a bootloader, the model given in advance", {"--boot-prompt", "Q", "--model", "wexmoor"}, ",%1",
          file + QStringList{"--model", "wexmoor", "--force"}, 0, {"Scanner: Wexmoor 3650 on port 2\n",
          " will now exit. Update the BarCode processor as well: start the Romwright again and choose BarCode.\n"}, {}},
-        {"a bootloader, the model typed after a wrong answer", {"--boot-prompt", "A"}, ",%1",
+        {"a bootloader, the model typed after a wrong answer", {"--boot-prompt", "A", "--model", "jorlith"}, ",%1",
          file + QStringList{"--force"}, 0, {"Scanner: Jorlith 750 on port 2\n"}, {}, "9\n2\n", 2},
         {"a bootloader, Exit typed", {"--boot-prompt", "Q"}, ",%1", file, 1, {}, {"ended in the scanner chooser"},
          "0\n", 1},
@@ -223,6 +239,12 @@ TEST(Console, CheckSaysWhatAnUpdateWouldDoAndSendsOnlyTheIdentityQuery)
           "Route: the firmware pass of the 128-byte boot software"}},
         {"a file for the other boot software", {"--boot-prompt", "A"},
          {"--port", "1", "--model", "halvern", "--file", kHalvernSample}, "%1", 1, {}},
+        {"another model on the port", {"--model", "jorlith"}, {"--port", "1", "--model", "halvern"}, "%1", 1, {}},
+        // No scanner can be reached: the update would not go ahead, whatever stands in for the device.
+        {"a port without a device", {}, {"--port", "2", "--model", "halvern"}, "%1", 1, {}},
+        {"/dev/null", {}, {"--port", "2", "--model", "halvern"}, "%1,/dev/null", 1, {}},
+        {"a plain file", {}, {"--port", "2", "--model", "halvern"}, "%1," + QString(kHalvernSample), 1, {}},
+        {"a folder", {}, {"--port", "2", "--model", "halvern"}, "%1,/tmp", 1, {}},
         // clang-format on
     };
     for (const auto &c : cases) {
@@ -231,6 +253,7 @@ TEST(Console, CheckSaysWhatAnUpdateWouldDoAndSendsOnlyTheIdentityQuery)
         const ConsoleRun run =
             runRomwright(QStringList{"--console", "--check"} + c.args, c.ports.arg(sim.link()));
         EXPECT_EQ(run.exitCode, c.exitCode) << qPrintable(run.out + run.err);
+        EXPECT_EQ(run.out.contains(QLatin1String("The update would go ahead.")), c.exitCode == 0);
         qsizetype at = 0;
         for (const QString &text : c.out)
             EXPECT_GE(at = run.out.indexOf(text, at), 0) << qPrintable(text) << qPrintable(run.out);

@@ -1,6 +1,7 @@
 // Detection against scripted ports on a manual clock: the outcome of every
 // kind of answer, the port failures and the chooser.
 #include "ScannerRig.h"
+#include "scanner/IdentityQuery.h"
 
 #include <gtest/gtest.h>
 
@@ -141,43 +142,51 @@ TEST(DetectScanner, RefusesToRunOncePROGRAMWasPressed)
     EXPECT_EQ(d.scanner.State(), kDetecting);
 }
 
-// A model given with its port is held against what that one scanner says,
-// asked row by row as detection asks it and at most for the five rows; it
-// hears nothing but "V" CR LF, and the port it was asked on is left closed.
-TEST(DetectScanner, IdentityOnOnePortNamesOnlyAModelTheScannerAnswersAs)
+// Before anything restarts a scanner it is asked who it is, at each rate of
+// the model table, each answer awaited up to the "V" command's 500 ms and
+// no longer than its line end takes: a late answer is heard, an answer that
+// names no model is kept as it came, and the port lent is not touched.
+TEST(IdentityQuery, TheScannersOwnAnswerWithinTheWholeBound)
 {
     FakeDevice held, missing;
     held.openError = CommError::PortInUse;
     missing.openError = CommError::DeviceNotOpen;
+    using K = IdentityAnswer::Kind;
     const struct {
         const char *what;
         FakeDevice device;
-        const char *name;           // "": taken as named
-        int endsAt;                 // ms
-        qint32 only = kNotDetected; // asked at this model's rates alone
+        int latency; // ms before each answer arrives
+        K kind;
+        const char *model; // Model: its name; Unknown and BootPrompt: the answer as shown
+        int endsAt;        // ms
+        int writes;
     } cases[] = {
-        {"Halvern at 38400", answersAt("38400", "HLV 1450OK\r\n"), "Halvern 1450", 200},
-        {"Wexmoor by row 5", answersAt("38400", "WX 3650OK\r\n"), "Wexmoor 3650", 1000},
-        {"Jorlith in compatibility mode", answersAt("19200", "JL 19.2kOK\r\n"), "Jorlith 750", 600},
-        {"boot prompt", answersAt("38400", "Q"), "", 200},
-        {"silent", answersAt("38400", ""), "", 1000},
-        {"held by another program", held, "", 0},
-        {"will not open", missing, "", 0}, // asked once, no wait
-        // After an update: once a rate of the model, any model's answer taken.
-        {"Wexmoor at the Halvern's rates", answersAt("38400", "WX 3650OK\r\n"), "Wexmoor 3650", 200,
-         kHalvern1450},
-        {"silent at the Halvern's rates", answersAt("38400", ""), "", 400, kHalvern1450},
-        {"silent at the Wexmoor's rate", answersAt("38400", ""), "", 200, kWexmoor3650},
+        {"Halvern at 38400", answersAt("38400", "HLV 1450OK\r\n"), 0, K::Model, "Halvern 1450", 0, 1},
+        {"Wexmoor after 0.4 s", answersAt("38400", "WX 3650OK\r\n"), 400, K::Model, "Wexmoor 3650", 400, 1},
+        {"Jorlith in compatibility mode", answersAt("19200", "JL 19.2kOK\r\n"), 0, K::Model, "Jorlith 750",
+         500, 2},
+        {"an answer of no model", answersAt("38400", "HLV 1451OK\r\n"), 0, K::Unknown, "HLV 1451OK\\r\\n",
+         500, 2},
+        {"a bare OK", answersAt("38400", "OK\r\n"), 0, K::Unknown, "OK\\r\\n", 500, 2},
+        {"boot prompt", answersAt("38400", "Q"), 0, K::BootPrompt, "Q", 1000, 2},
+        // A boot software's late acknowledgement, and a rate's noise, name no model and contradict none.
+        {"an acknowledgement, then the prompt", answersAt("38400", "pQ"), 0, K::BootPrompt, "pQ", 1000, 2},
+        {"noise at 19200", answersAt("19200", "\x8b"), 0, K::Silent, "", 1000, 2},
+        {"too late: after 1.2 s", answersAt("38400", "HLV 1450OK\r\n"), 1200, K::Silent, "", 1000, 2},
+        {"silent", answersAt("38400", ""), 0, K::Silent, "", 1000, 2},
+        {"held by another program", held, 0, K::NoPort, "", 0, 0},
+        {"will not open", missing, 0, K::NoPort, "", 0, 0},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
         ScannerRig d;
         d.port.devices = {{4, c.device}};
-        const std::optional<FoundScanner> answered = d.scanner.identityOn(d.port, 4, c.only);
-        EXPECT_EQ(answered ? answered->name : QString(), QLatin1String(c.name));
-        EXPECT_EQ(answered ? answered->typeOfScanner : kNotDetected, outcomeOf(*c.name ? c.name : "").second);
+        d.port.latency = Clock::ms(c.latency);
+        const IdentityAnswer answer = askIdentity(d.port, 4, d.clock, d.scanner.models());
+        EXPECT_EQ(answer.kind, c.kind);
+        EXPECT_EQ(c.kind == K::Model ? answer.model : shownAnswer(answer.raw), QLatin1String(c.model));
         EXPECT_EQ(d.clock.now().count(), c.endsAt);
-        EXPECT_EQ(d.port.writes.size(), std::size_t(c.endsAt / 200));
+        EXPECT_EQ(d.port.writes.size(), std::size_t(c.writes));
         for (const QByteArray &written : d.port.writes)
             EXPECT_EQ(written, "V\r\n");
         EXPECT_FALSE(d.port.portOpen()); // the port lent is not used

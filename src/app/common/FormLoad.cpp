@@ -2,12 +2,15 @@
 
 #include "app/common/MainState.h"
 #include "app/common/PortPermissionNotice.h"
+#include "image/FileOpen.h"
 #include "platform/DeviceAccess.h"
 #include "platform/Dialogs.h"
 #include "platform/FileSystem.h"
 #include "platform/PortMap.h"
 #include "scanner/ChooserAnswer.h"
+#include "scanner/IdentityQuery.h"
 #include "scanner/Scanner.h"
+#include "scanner/ScannerModels.h"
 #include "view/MainView.h"
 
 namespace romwright {
@@ -27,14 +30,65 @@ PortOpening openPortExplained(MainState &state, PortPermissionNotice &notice, in
 
 namespace {
 
-// The record the user chose to finish, turned into the port, model and file
-// that would have been named; nullopt to start up as asked.
-std::optional<UnfinishedUpdate> chooseRecord(const StartUpRequest &request, const MainServices &services,
-                                             bool &stop)
+QStringList dataFolders(const MainServices &services)
 {
+    return QStringList{services.programFolder, services.userDataFolder} + services.systemDataFolders;
+}
+
+IdentityAnswer bootPromptAnswer(char letter)
+{
+    IdentityAnswer answer;
+    answer.kind = IdentityAnswer::Kind::BootPrompt;
+    answer.raw = QByteArray(1, letter);
+    return answer;
+}
+
+enum class FirmwareAtHand { Sound, None, Unsound };
+
+// Whether the search would find a sound file, with its loaders, for either
+// boot software; an unsound one is loaded, so that what is wrong is said.
+FirmwareAtHand firmwareAtHand(MainState &state, int typeOfScanner, std::optional<bool> barCode)
+{
+    const MainServices &services = state.services();
+    const FileOpenContext context{services.files, services.programFolder, services.userDataFolder,
+                                  services.systemDataFolders};
+    QString unsound;
+    for (const bool bTargetA : {false, true}) {
+        const FirmwareChoice chosen =
+            discoverFirmware(services.files, dataFolders(services), typeOfScanner, bTargetA, QString(),
+                             barCode.value_or(state.flags().bBarCodeProcessor));
+        if (chosen.sFirmFile.isEmpty())
+            continue;
+        const QString path = joinPath(chosen.folder, chosen.sFirmFile);
+        FirmwareSet scratch;
+        if (FileOpen(path, scratch, context).allValid())
+            return FirmwareAtHand::Sound;
+        unsound = path;
+    }
+    if (unsound.isEmpty())
+        return FirmwareAtHand::None;
+    services.view.setText(LabelId::FirmFile, fileNameOf(unsound));
+    state.FileOpen(unsound);
+    return FirmwareAtHand::Unsound;
+}
+
+// The record the user chose, turned into the port, model and file that
+// would have been named, with what the scanner on that port answered;
+// nullopt to start up as asked. A record whose port answers as another
+// model is set aside (kept for its scanner) and the next one is tried.
+struct ChosenRecord {
+    UnfinishedUpdate record;
+    IdentityAnswer answer;
+};
+
+std::optional<ChosenRecord> chooseRecord(const StartUpRequest &request, MainState &state, bool &stop)
+{
+    const MainServices &services = state.services();
     if (!request.offerToFinish || (request.comP && request.scannMod))
         return std::nullopt;
     std::vector<UnfinishedUpdate> records = UnfinishedUpdates(services.stateFolder).all();
+    ScannerModels models;
+    addStandardModels(models);
     for (std::size_t i = 0; i < records.size(); ++i) {
         const UnfinishedUpdate &record = records[i];
         if (const RecordedFile file = checkRecordedFile(record, services.files); file != RecordedFile::Same) {
@@ -42,9 +96,17 @@ std::optional<UnfinishedUpdate> chooseRecord(const StartUpRequest &request, cons
                 request.recordNotUsed(record, file);
             continue;
         }
+        const int port = state.portForDevice(record.port, record.device);
+        const IdentityAnswer answer = askIdentity(state.MSComm1(), port, services.clock, models);
+        const ModelDecision decision = decideModel(answer, record.model, port);
+        if (decision.kind == ModelDecision::Kind::Contradiction) {
+            if (request.recordSetAside)
+                request.recordSetAside(record, decision.text);
+            continue;
+        }
         switch (request.offerToFinish(record, int(records.size() - i - 1))) {
         case FinishAnswer::Finish:
-            return record;
+            return ChosenRecord{record, answer};
         case FinishAnswer::Stop:
             stop = true;
             return std::nullopt;
@@ -72,10 +134,15 @@ StartUpResult FormLoad(const StartUpRequest &asked, const StartUpContext &contex
     // answer a search.
     bool stop = false;
     StartUpRequest request = asked;
-    result.finishing = chooseRecord(asked, services, stop);
+    const std::optional<ChosenRecord> chosen = chooseRecord(asked, state, stop);
     if (stop) {
         result.end = FormLoadEnd::Unfinished;
         return result;
+    }
+    std::optional<IdentityAnswer> recordAnswer;
+    if (chosen) {
+        result.finishing = chosen->record;
+        recordAnswer = chosen->answer;
     }
     if (const std::optional<UnfinishedUpdate> &record = result.finishing) {
         request.comP = QString::number(state.portForDevice(record->port, record->device));
@@ -105,24 +172,43 @@ StartUpResult FormLoad(const StartUpRequest &asked, const StartUpContext &contex
     // A port number that is not one leaves no port; the model label is set.
     const int port = found.status == FindStatus::BadPortNumber ? 0 : found.port;
     result.typeOfScanner = searching ? scanner.TypeOfScanner() : request.givenType;
-    // A model given is held against what the scanner on that port says it
-    // is, before a byte of the bootloader dialogue. One that does not answer
-    // (it may wait in its boot software) is taken as named.
-    const QString given = searching ? QString() : modelShownFor(*request.scannMod);
-    if (!given.isEmpty() && port >= PortMap::kFirstPort && port <= PortMap::kLastPort) {
-        const std::optional<FoundScanner> answered = scanner.identityOn(state.MSComm1(), qint16(port));
-        if (answered && answered->name != given) {
-            const QString text =
-                QString::fromLatin1(kAnswersAsAnotherModel).arg(port).arg(answered->name, given);
-            if (request.anotherModel && !request.anotherModel(text, given)) {
-                if (request.stopAtFirstGap) {
-                    result.end = FormLoadEnd::Declined;
-                    return result;
-                }
-                showScannerModel(services.view, state.flags(), answered->name);
-                result.typeOfScanner = answered->typeOfScanner;
+    const bool portInRange = port >= PortMap::kFirstPort && port <= PortMap::kLastPort;
+
+    // The gate, before anything restarts the scanner. What the scanner says
+    // it is decides the model: detection heard it, and a port given is asked
+    // now, with the whole time the scanner may take to answer.
+    bool mayRestart = true;
+    state.forgetIdentity();
+    if (searching && portInRange) {
+        for (const FoundScanner &f : scanner.foundScanners())
+            if (f.port == port)
+                state.knowIdentity(port,
+                                   f.bootPrompt ? bootPromptAnswer(f.bootPrompt) : identityOfModel(f.name));
+    } else if (portInRange) {
+        const IdentityAnswer answer =
+            recordAnswer ? *recordAnswer
+                         : askIdentity(state.MSComm1(), port, services.clock, scanner.models());
+        state.knowIdentity(port, answer);
+        if (answer.kind == IdentityAnswer::Kind::Silent && request.portSilent)
+            request.portSilent(port);
+        const QString given = services.view.text(LabelId::ScanMod);
+        switch (state.decideModel(false, port)) {
+        case MainState::ModelAnswer::Refused:
+            if (request.stopAtFirstGap) {
+                result.end = FormLoadEnd::Declined;
+                return result;
             }
+            // An answer that names no model leaves nothing to restart the scanner for.
+            mayRestart = familyNamed(services.view.text(LabelId::ScanMod)) != nullptr;
+            break;
+        case MainState::ModelAnswer::Known:
+        case MainState::ModelAnswer::Closed:
+        case MainState::ModelAnswer::Exit:
+            break;
         }
+        const QString decided = services.view.text(LabelId::ScanMod);
+        if (decided != given && familyNamed(decided))
+            result.typeOfScanner = typeOfScannerForModel(decided);
     }
     // No scanner, and ports this user may not open: that is most likely why.
     const bool explainRefusal = searching && port < 1 && !scanner.refusedPorts().empty();
@@ -138,6 +224,41 @@ StartUpResult FormLoad(const StartUpRequest &asked, const StartUpContext &contex
             if (request.noScannerFound && !explainRefusal && !explainHeld)
                 request.noScannerFound();
             result.end = FormLoadEnd::NoScanner;
+            return result;
+        }
+    }
+    // A file named is read and judged whole before the scanner is touched:
+    // sound, loaders there, for this scanner and processor.
+    QString named = request.firmwarePath;
+    if (named.isEmpty() && !request.firmwareName.trimmed().isEmpty()) {
+        const FirmwareChoice chosen = discoverFirmware(services.files, dataFolders(services), kNotDetected,
+                                                       false, request.firmwareName);
+        if (!chosen.sFirmFile.isEmpty())
+            named = joinPath(chosen.folder, chosen.sFirmFile);
+    }
+    if (!named.isEmpty()) {
+        services.view.setText(LabelId::FirmFile, fileNameOf(named));
+        state.FileOpen(named);
+        if (request.firmwarePath.isEmpty())
+            result.sFirmFile = fileNameOf(named);
+        if (!state.passGate(std::nullopt)) {
+            if (request.stopAtFirstGap) {
+                result.end = FormLoadEnd::Declined;
+                return result;
+            }
+            mayRestart = false;
+        }
+    } else if (request.stopAtFirstGap && familyOfType(result.typeOfScanner) && port >= 1) {
+        // Without a file named, one that the search would take must be there
+        // and sound, whichever boot software greets.
+        switch (firmwareAtHand(state, result.typeOfScanner, request.barCode)) {
+        case FirmwareAtHand::Sound:
+            break;
+        case FirmwareAtHand::None:
+            result.end = FormLoadEnd::NoFirmware;
+            return result;
+        case FirmwareAtHand::Unsound:
+            result.end = FormLoadEnd::Declined;
             return result;
         }
     }
@@ -158,6 +279,8 @@ StartUpResult FormLoad(const StartUpRequest &asked, const StartUpContext &contex
         return result;
     }
 
+    if (!mayRestart)
+        return result;
     result.identified = state.IdentifyTarget();
     if (endsProgram(result.identified)) {
         result.end = FormLoadEnd::EndProgram;
@@ -165,14 +288,9 @@ StartUpResult FormLoad(const StartUpRequest &asked, const StartUpContext &contex
     }
 
     const bool bTargetA = state.target().bTargetA;
-    if (!request.firmwarePath.isEmpty()) {
-        services.view.setText(LabelId::FirmFile, fileNameOf(request.firmwarePath));
-        state.FileOpen(request.firmwarePath);
-    } else {
+    if (named.isEmpty()) {
         const FirmwareChoice chosen = discoverFirmware(
-            services.files,
-            QStringList{services.programFolder, services.userDataFolder} + services.systemDataFolders,
-            result.typeOfScanner, bTargetA, request.firmwareName,
+            services.files, dataFolders(services), result.typeOfScanner, bTargetA, request.firmwareName,
             // A Wexmoor's Main is ticked unless BarCode was chosen: its files only.
             request.barCode.value_or(state.flags().bBarCodeProcessor));
         result.sFirmFile = chosen.sFirmFile;

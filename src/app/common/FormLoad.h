@@ -29,7 +29,7 @@ enum class FormLoadEnd {
     EndProgram,  // end at once: PROGRAM already pressed, the chooser's Exit, or the identification ended it
     NoScanner,   // (stopAtFirstGap) the search found none
     PortRefused, // (stopAtFirstGap) this user may not open the port; the notice was shown
-    Declined,    // beforePort said no, or (stopAtFirstGap) anotherModel did
+    Declined,    // beforePort said no, or (stopAtFirstGap) the gate did: the scanner was not restarted
     NoFirmware,  // (stopAtFirstGap) no firmware file for the scanner in any folder
     Unfinished,  // an unfinished update was found and the user stopped
 };
@@ -56,12 +56,9 @@ struct StartUpRequest {
 
     // After a search that ended (found or not); the console prints the outcome.
     std::function<void(const Scanner &scanner, const FindScannerResult &found)> searched;
-    // The scanner on the port given answers as another model than the one
-    // given; text says so (kAnswersAsAnotherModel). True goes on with the
-    // model given. False ends start-up (Declined) where it stops at the first
-    // gap, and elsewhere takes the model the scanner answered as found.
-    // Unset: the model given.
-    std::function<bool(const QString &text, const QString &given)> anotherModel;
+    // A port given whose scanner did not answer its identity at all: said,
+    // with what to check; start-up goes on with the model given.
+    std::function<void(int port)> portSilent;
     // Before the port opens; false ends start-up (Declined).
     std::function<bool(int typeOfScanner)> beforePort;
     // The name the search chose, before it is loaded.
@@ -70,15 +67,16 @@ struct StartUpRequest {
     // With no port given, the newest unfinished update in the state folder
     // whose file is as it was. Not set: records are not looked for.
     std::function<FinishAnswer(const UnfinishedUpdate &record, int othersLeft)> offerToFinish;
+    // A record whose port now answers as another model (text says so), or
+    // answers as none: set aside and kept for its scanner; the next record
+    // is tried.
+    std::function<void(const UnfinishedUpdate &record, const QString &text)> recordSetAside;
     // A record whose file has changed or gone since; it is not used.
     std::function<void(const UnfinishedUpdate &record, RecordedFile file)> recordNotUsed;
     // The search found no scanner; the front end says how to come back from
     // an interrupted update.
     std::function<void()> noScannerFound;
 };
-
-// %1 the port, %2 the model the scanner answered as, %3 the model given.
-inline constexpr const char *kAnswersAsAnotherModel = "The scanner on port %1 answers as %2, not %3.";
 
 struct StartUpResult {
     FormLoadEnd end = FormLoadEnd::Ready;

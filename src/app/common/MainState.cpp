@@ -13,6 +13,7 @@
 #include "scanner/ChooserAnswer.h"
 #include "scanner/Scanner.h"
 #include "scanner/ScannerModel.h"
+#include "scanner/ScannerModels.h"
 #include "view/MainView.h"
 
 #include <QCoreApplication>
@@ -38,6 +39,8 @@ const char *resultName(Outcome outcome)
         return "cancelled";
     case Outcome::EndNoBlocks:
         return "no-blocks";
+    case Outcome::EndWrongModel:
+        return "wrong-model";
     case Outcome::EndClosed:
         return "interrupted";
     case Outcome::Stopped:
@@ -81,6 +84,9 @@ MainState::MainState(std::unique_ptr<SerialPort> MSComm1, const MainServices &se
     };
     m_update->beforeChange = [this](char boot) { recordUpdate(boot); };
     m_update->askIdentity = [this] { return askIdentity(); };
+    m_update->answersAsProgrammed = [this](const QString &name) {
+        return name == m_services.view.text(LabelId::ScanMod);
+    };
     m_update->ended = [this](Outcome) {
         m_run.ended = QDateTime::currentDateTimeUtc();
         m_run.endedAt = m_services.clock.now();
@@ -153,8 +159,23 @@ FirmwareVerdict MainState::firmwareVerdict(std::optional<bool> bTargetA) const
 
 bool MainState::approveFirmware()
 {
-    const FirmwareVerdict verdict = firmwareVerdict(m_target.bTargetA);
+    return passGate(m_target.bTargetA);
+}
+
+bool MainState::passGate(std::optional<bool> bTargetA)
+{
     const QString title = QString::fromLatin1(kFirmwareCheckTitle);
+    const ScannerFamily *family = familyNamed(m_services.view.text(LabelId::ScanMod));
+    if (m_flags.bBarCodeProcessor && family && !hasProcessors(*family)) {
+        m_services.dialogs.message(QString::fromLatin1(kNoBarCodeProcessor).arg(latin1(family->shown)), title,
+                                   MessageIcon::Exclamation);
+        return false;
+    }
+    if (!m_firmware->FilesValid)
+        return false; // FileOpen has said what is wrong with the files
+    const FirmwareVerdict verdict = firmwareVerdict(bTargetA);
+    if (judgeVerdict)
+        return judgeVerdict(verdict);
     switch (verdict.kind) {
     case FirmwareVerdict::Kind::Fits:
         return true;
@@ -195,6 +216,7 @@ Outcome MainState::cmdProgram_Click()
         case ModelAnswer::Known:
             break;
         case ModelAnswer::Closed:
+        case ModelAnswer::Refused:
             return Outcome::Stopped;
         case ModelAnswer::Exit:
             return Outcome::EndClosed;
@@ -221,11 +243,18 @@ Outcome MainState::cmdProgram_Click()
 
 std::optional<QString> MainState::askIdentity()
 {
-    Scanner scanner(m_services.clock, m_detection, m_flags);
-    const std::optional<FoundScanner> found = scanner.identityOn(
-        *m_port, qint16(m_port->commPort()), typeOfScannerForModel(m_services.view.text(LabelId::ScanMod)));
-    m_run.answered = found ? std::optional<QString>(found->name) : std::nullopt;
-    return *m_run.answered;
+    ScannerModels models;
+    addStandardModels(models);
+    // The firmware just written names its model, or nothing yet while it starts.
+    const IdentityAnswer answer =
+        romwright::askIdentity(*m_port, m_port->commPort(), m_services.clock, models);
+    std::optional<QString> name;
+    if (answer.kind == IdentityAnswer::Kind::Model)
+        name = answer.model;
+    else if (answer.kind == IdentityAnswer::Kind::Unknown)
+        name = QLatin1Char('"') + shownAnswer(answer.raw) + QLatin1Char('"');
+    m_run.answered = name;
+    return name;
 }
 
 UnfinishedUpdate MainState::describeUpdate(char boot) const
@@ -337,10 +366,74 @@ bool MainState::scannerLeftInBootSoftware() const
     return m_link->greeted() && m_update->phase() == UpdatePhase::Unchanged;
 }
 
-MainState::ModelAnswer MainState::askModelIfUnknown()
+void MainState::knowIdentity(int n, const IdentityAnswer &answer)
 {
-    // Nothing is checked against a scanner nobody named: ask which one it is.
-    if (typeOfScannerForModel(m_services.view.text(LabelId::ScanMod)) != kNotDetected)
+    const std::unique_ptr<SerialPort> probe = m_port->sibling();
+    probe->setCommPort(n);
+    m_identity = KnownIdentity{n, probe->deviceName(), answer};
+}
+
+const IdentityAnswer &MainState::identityOn(int n)
+{
+    const std::unique_ptr<SerialPort> probe = m_port->sibling();
+    probe->setCommPort(n);
+    if (m_identity && m_identity->port == n && m_identity->device == probe->deviceName())
+        return m_identity->answer;
+    IdentityAnswer answer; // a port number without a port: nothing to ask
+    answer.kind = IdentityAnswer::Kind::NoPort;
+    if (n >= PortMap::kFirstPort && n <= PortMap::kLastPort) {
+        // The question goes out on a port of its own: the bootloader's is
+        // closed meanwhile and opened again as it was.
+        const bool reopen = m_port->portOpen();
+        const int open = m_port->commPort();
+        if (reopen)
+            m_link->closePort();
+        ScannerModels models;
+        addStandardModels(models);
+        answer = romwright::askIdentity(*m_port, n, m_services.clock, models);
+        if (reopen)
+            m_link->OpenPort(open);
+    }
+    m_identity = KnownIdentity{n, probe->deviceName(), answer};
+    return m_identity->answer;
+}
+
+MainState::ModelAnswer MainState::decideModel(bool choose)
+{
+    return decideModel(choose, m_port->commPort());
+}
+
+MainState::ModelAnswer MainState::decideModel(bool choose, int port)
+{
+    // A name as the chooser or --model takes it, else as the rest of the
+    // program reads the label: by its first letter.
+    const QString label = m_services.view.text(LabelId::ScanMod);
+    const ScannerFamily *labelled = familyShownAs(label);
+    QString claimed = modelShownFor(label);
+    if (claimed.isEmpty() && labelled)
+        claimed = latin1(labelled->shown);
+    const ModelDecision decision = romwright::decideModel(identityOn(port), claimed, port);
+    switch (decision.kind) {
+    case ModelDecision::Kind::Go:
+        if (decision.model != label)
+            showScannerModel(m_services.view, m_flags, decision.model);
+        return ModelAnswer::Known;
+    case ModelDecision::Kind::Contradiction:
+        // Asked once: a Yes at start-up holds for PROGRAM on the same port.
+        if (!m_forceFirmware && m_acceptedContradiction != decision.text &&
+            !(contradiction && contradiction(decision, claimed))) {
+            if (!decision.model.isEmpty())
+                showScannerModel(m_services.view, m_flags, decision.model);
+            return ModelAnswer::Refused;
+        }
+        m_acceptedContradiction = decision.text;
+        if (!claimed.isEmpty())
+            return ModelAnswer::Known;
+        break;
+    case ModelDecision::Kind::Choose:
+        break;
+    }
+    if (!choose)
         return ModelAnswer::Known;
     const std::optional<QString> choice = m_services.dialogs.chooseScanner();
     if (!choice) {

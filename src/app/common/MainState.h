@@ -6,6 +6,7 @@
 // one and show it through their own MainView and Dialogs.
 
 #include "app/common/FindScanner.h"
+#include "app/common/ScannerGate.h"
 #include "app/common/UnfinishedUpdate.h"
 #include "app/common/UpdateController.h"
 #include "flash/BootloaderLink.h"
@@ -80,12 +81,45 @@ public:
     // Given (--force): a file for another scanner is programmed without asking.
     void setForceFirmware(bool force) { m_forceFirmware = force; }
 
-    // When the model label names no scanner (none found, port chosen by
-    // hand), the chooser asks which one is attached and the label shows it.
-    // Closed: closed without a choice; Exit: the program is to end (the port
-    // is closed already).
-    enum class ModelAnswer { Known, Closed, Exit };
-    ModelAnswer askModelIfUnknown();
+    // The identity of the scanner on port n, learnt before anything was sent
+    // that restarts it (by detection or by asking it); kept until the port
+    // changes. Forgotten by a search.
+    void knowIdentity(int n, const IdentityAnswer &answer);
+    void forgetIdentity()
+    {
+        m_identity.reset();
+        m_acceptedContradiction.clear();
+    }
+    // What the scanner on port n answered; asked now when that is not known
+    // yet (the bootloader's port, when open, is closed for the question).
+    const IdentityAnswer &identityOn(int n);
+
+    // The gate's model: the scanner's own answer decides; the model label
+    // (a choice, a name given, a record) counts only where the scanner cannot
+    // tell. Known: the label shows the model the update is for. A
+    // contradiction is put to the front end (contradiction; --force says Yes
+    // in advance): No is Refused, and the label shows the model the scanner
+    // answered as. Where nobody can tell, the chooser asks when choose is
+    // set (Closed: closed without a choice; Exit: the program is to end, the
+    // port is closed already), else the model stays unknown (Known).
+    enum class ModelAnswer { Known, Closed, Exit, Refused };
+    ModelAnswer decideModel(bool choose); // for the port the bootloader's port is set to
+    ModelAnswer decideModel(bool choose, int port);
+    ModelAnswer askModelIfUnknown() { return decideModel(true); }
+    // Put to the front end when the scanner's answer contradicts the model
+    // claimed: the decision's text, and the claim ("" when none was made).
+    // True goes on with the claim (or the chooser, when nothing was claimed).
+    // Unset: No.
+    std::function<bool(const ModelDecision &decision, const QString &claimed)> contradiction;
+
+    // The rest of the gate, once the model is decided: the processor chosen
+    // must be one the model has, and a loaded file must be sound and fit the
+    // scanner (asked where the firmware check asks). False: nothing may be
+    // sent that restarts the scanner; the reason was said.
+    bool passGate(std::optional<bool> bTargetA);
+    // How the front end judges the firmware check's verdict; unset, the
+    // dialogs say it and ask (the console stops where the window would ask).
+    std::function<bool(const FirmwareVerdict &verdict)> judgeVerdict;
 
     // The update, after askModelIfUnknown for a loaded file: a chooser closed
     // without a choice cancels the click (Stopped), its Exit is EndClosed.
@@ -163,6 +197,13 @@ private:
     QString m_approvedQuestion;
     bool m_forceFirmware = false;
     UpdateRun m_run;
+    struct KnownIdentity {
+        int port = 0;
+        QString device;
+        IdentityAnswer answer;
+    };
+    std::optional<KnownIdentity> m_identity;
+    QString m_acceptedContradiction; // the contradiction the user said Yes to
 };
 
 } // namespace romwright

@@ -1,6 +1,6 @@
 #include "app/common/UnfinishedUpdate.h"
 
-#include "flash/BootLetters.h"
+#include "family/BootLetters.h"
 #include "platform/FileSystem.h"
 
 #include <QCryptographicHash>

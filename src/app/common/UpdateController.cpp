@@ -1,6 +1,7 @@
 #include "app/common/UpdateController.h"
 
 #include "app/common/UpdateMessages.h"
+#include "image/FirmwareCheck.h"
 #include "platform/Dialogs.h"
 #include "view/MainView.h"
 #include "view/ProgramFlags.h"
@@ -207,10 +208,9 @@ QString UpdateController::answerText(const std::optional<QString> &name)
 
 void UpdateController::answeredAfterUpdate(const std::optional<QString> &name)
 {
+    m_answered = name;
     if (onAnswered)
         onAnswered(name);
-    else
-        m_answered = name;
 }
 
 void UpdateController::ended(Outcome end, UpdatePhase phase, const std::optional<UpdateFailure> &)
@@ -222,7 +222,7 @@ void UpdateController::ended(Outcome end, UpdatePhase phase, const std::optional
         QString complete = text(messages::kComplete);
         if (m_flags.bWexmoor && !m_flags.bBarCodeProcessor)
             complete += QLatin1String(messages::kCompleteUpdateBarCode);
-        if (m_answered)
+        if (m_answered && !onAnswered)
             complete += QStringLiteral("\n\n") + answerText(*m_answered);
         m_dialogs.message(complete, QString(), MessageIcon::None);
         return;
@@ -243,6 +243,13 @@ void UpdateController::ended(Outcome end, UpdatePhase phase, const std::optional
     case Outcome::EndNoBlocks:
         failure = text(messages::kNoBlocks);
         break;
+    case Outcome::EndWrongModel:
+        m_view.setBusy(false);
+        m_dialogs.message(
+            text(messages::kWrongModelAfterUpdate)
+                .arg(m_answered && *m_answered ? **m_answered : QString(), m_view.text(LabelId::ScanMod)),
+            QString::fromLatin1(kFirmwareCheckTitle), MessageIcon::Exclamation);
+        return;
     case Outcome::EndCancelled:
     case Outcome::EndClosed: // the user ended the program: nothing more to say
     case Outcome::Ok:

@@ -28,6 +28,12 @@ inline constexpr const char *kNoAnswerAfterUpdate =
     "The scanner did not answer after the update. Switch it off and on; if it still does not answer, run the "
     "update again.";
 
+// The flash was written, and the restarted scanner names another model: %1
+// the model it answers as, %2 the model the firmware was for.
+inline constexpr const char *kWrongModelAfterUpdate =
+    "The firmware was written, but the scanner now answers as %1, not %2. Check that the firmware file "
+    "is the one for this scanner before it is used again.";
+
 inline constexpr const char *kTimedOut = "The Romwright timed out.";
 
 inline constexpr const char *kStalled = "The scanner stopped responding during the update. "

@@ -1,6 +1,6 @@
 #include "app/common/WaitLetterPrompt.h"
 
-#include "flash/BootLetters.h"
+#include "family/BootLetters.h"
 #include "platform/Dialogs.h"
 
 namespace romwright {

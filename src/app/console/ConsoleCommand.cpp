@@ -7,12 +7,14 @@
 #include "app/common/FormLoad.h"
 #include "app/common/MainState.h"
 #include "app/common/PortPermissionNotice.h"
+#include "app/common/ScannerGate.h"
 #include "app/common/UnfinishedUpdate.h"
 #include "app/console/ConsoleDialogs.h"
 #include "app/console/ConsoleOptions.h"
 #include "app/console/ConsoleReport.h"
 #include "app/console/ConsoleView.h"
 #include "app/console/ProgressPrinter.h"
+#include "family/BootLetters.h"
 #include "image/FirmwareCheck.h"
 #include "image/FlashLayout.h"
 #include "platform/ChildProcess.h"
@@ -43,8 +45,7 @@ bool firmwareRefused(const FirmwareVerdict &verdict, bool force, ConsoleReport &
     return true;
 }
 
-int consoleSteps(MainState &state, const StartUpRequest &request, const ConsoleOptions &options,
-                 ConsoleView &view, ConsoleReport &report);
+int consoleSteps(MainState &state, const StartUpRequest &request, ConsoleView &view, ConsoleReport &report);
 int consoleCheck(MainState &state, StartUpRequest request, const ConsoleOptions &options,
                  ConsoleReport &report);
 
@@ -71,6 +72,13 @@ int finish(Outcome outcome, const UpdateSequence &update, ConsoleReport &report)
     if (outcome == Outcome::EndCompleted) {
         report.answered(); // after the completion message
         return kExitCompleted;
+    }
+    if (outcome == Outcome::EndWrongModel) {
+        const QJsonObject fields{{QStringLiteral("reason"), QLatin1String(describe(outcome))}};
+        report.setFailure(fields);
+        report.error(QStringLiteral("the firmware was written, but %1").arg(QLatin1String(describe(outcome))),
+                     fields);
+        return kExitFailed;
     }
     if (const std::optional<UpdateFailure> &failure = update.failure()) {
         const QJsonObject fields = failureFields(outcome, *failure);
@@ -189,19 +197,21 @@ int runConsole(const QStringList &arguments, ConsoleReport &report)
         report.scannerFound(scanner.Name(), int(found.port));
     };
     // The window would ask; the console stops before the scanner hears more than its identity query.
-    request.anotherModel = [&options, &report](const QString &text, const QString &) {
-        if (options.force)
-            return true;
-        report.error(text + QStringLiteral(" The scanner was not changed."));
-        report.error(QStringLiteral("give --force to program it all the same"));
+    state.contradiction = [&report](const ModelDecision &decision, const QString &) {
+        report.error(decision.text + QStringLiteral(" The scanner was not changed."));
+        report.error(
+            decision.model.isEmpty()
+                ? QStringLiteral("check the cable and the port number; the scanner must answer as one of "
+                                 "the models the Romwright knows")
+                : QStringLiteral("check the port number, or leave out --model to update it as the %1")
+                      .arg(decision.model));
         return false;
     };
-    // Family and processor tell by the name alone, before the identification's request.
-    request.beforePort = [&options, &report](int typeOfScanner) {
-        return options.file.isEmpty() ||
-               !firmwareRefused(checkFirmware(options.file, firmwareKind(options.file, FirmwareData()),
-                                              {typeOfScanner, std::nullopt, options.barCodeProcessor}),
-                                options.force, report);
+    state.judgeVerdict = [&options, &report](const FirmwareVerdict &verdict) {
+        return !firmwareRefused(verdict, options.force, report);
+    };
+    request.recordSetAside = [&report](const UnfinishedUpdate &record, const QString &text) {
+        report.warning(QString::fromLatin1(kRecordSetAside).arg(record.sentence(), text));
     };
     request.firmwareFound = [&report](const QString &sFirmFile) { report.firmwareFile(sFirmFile); };
     request.offerToFinish = [&dialogs, &options](const UnfinishedUpdate &record, int othersLeft) {
@@ -221,7 +231,7 @@ int runConsole(const QStringList &arguments, ConsoleReport &report)
     request.noScannerFound = [&report] { report.error(QString::fromLatin1(kNoScannerWayBackConsole)); };
 
     const int status = options.check ? consoleCheck(state, request, options, report)
-                                     : consoleSteps(state, request, options, view, report);
+                                     : consoleSteps(state, request, view, report);
     if (transcript.traceFailed())
         report.warning(QStringLiteral("romwright: the trace %1 could not be written whole")
                            .arg(displayFileName(options.trace)));
@@ -238,8 +248,7 @@ int runConsole(const QStringList &arguments, ConsoleReport &report)
 
 namespace {
 
-int consoleSteps(MainState &state, const StartUpRequest &request, const ConsoleOptions &options,
-                 ConsoleView &view, ConsoleReport &report)
+int consoleSteps(MainState &state, const StartUpRequest &request, ConsoleView &view, ConsoleReport &report)
 {
     std::unique_ptr<Scanner> scanner;
     PortPermissionNotice notice;
@@ -283,30 +292,31 @@ int consoleSteps(MainState &state, const StartUpRequest &request, const ConsoleO
     case MainState::ModelAnswer::Exit:
         report.error(QStringLiteral("ended in the scanner chooser"));
         return kExitFailed;
+    case MainState::ModelAnswer::Refused:
+        return kExitFailed;
     }
     // The boot software is known now, and the file's content.
-    if (firmwareRefused(state.firmwareVerdict(state.target().bTargetA), options.force, report))
+    if (!state.passGate(state.target().bTargetA))
         return kExitFailed;
 
     return finish(state.cmdProgram_Click(), state.update(), report);
 }
 
-// --check: the start-up up to the port, then the identity query alone, the
-// file an update would take and what it would send. The identification's
-// request would restart the scanner into its boot software, so the boot
-// software is known only when the scanner already waits in it.
+// --check: start-up up to the gate and no further: the scanner is asked its
+// identity, the file an update would take is read and judged, and what the
+// update would send is said. The identification's request would restart the
+// scanner into its boot software, so the boot software is known only when
+// the scanner already waits in it.
 int consoleCheck(MainState &state, StartUpRequest request, const ConsoleOptions &options,
                  ConsoleReport &report)
 {
     const MainServices &services = state.services();
     int port = options.port;
     int type = kNotDetected;
-    bool reached = false, nameRefused = false;
-    const auto byName = request.beforePort;
+    bool reached = false;
     request.beforePort = [&](int typeOfScanner) {
         reached = true;
         type = typeOfScanner;
-        nameRefused = !byName(typeOfScanner);
         return false; // the port is not opened for the identification
     };
     const auto searched = request.searched;
@@ -318,26 +328,31 @@ int consoleCheck(MainState &state, StartUpRequest request, const ConsoleOptions 
     std::unique_ptr<Scanner> scanner;
     PortPermissionNotice notice;
     FormLoad(request, {state, scanner, notice});
-    // Not found, another model answering, or a file for another family: said already.
-    if (!reached || nameRefused || !scanner || port < PortMap::kFirstPort || port > PortMap::kLastPort)
+    // Not found, refused by the gate or a port number without a port: said already.
+    if (!reached || port < PortMap::kFirstPort || port > PortMap::kLastPort)
         return kExitFailed;
 
-    char prompt = 0;
-    const std::optional<FoundScanner> answered =
-        scanner->identityOn(state.MSComm1(), qint16(port), kNotDetected, &prompt);
-    const std::optional<bool> bTargetA = prompt ? std::optional<bool>(prompt == 'A') : std::nullopt;
-    if (type == kNotDetected && answered) {
-        showScannerModel(services.view, state.flags(), answered->name);
-        type = answered->typeOfScanner;
-    }
-    if (type == kNotDetected) {
+    const IdentityAnswer &answered = state.identityOn(port);
+    const auto wouldNot = [&report, port](const QString &why) {
+        report.error(QStringLiteral("the update would not go ahead: port %1 %2").arg(port).arg(why));
+        return kExitFailed;
+    };
+    if (answered.kind == IdentityAnswer::Kind::NoPort)
+        return wouldNot(QStringLiteral("cannot be opened (%1)").arg(answered.portError));
+    const std::optional<bool> bTargetA =
+        answered.kind == IdentityAnswer::Kind::BootPrompt
+            ? std::optional<bool>(answered.raw.endsWith(letter::kGreeting128))
+            : std::nullopt;
+    const QString model = services.view.text(LabelId::ScanMod);
+    if (!familyNamed(model)) {
         report.error(
             QStringLiteral("the scanner on port %1 does not name its model; give --model").arg(port));
         return kExitFailed;
     }
-    const QString model = services.view.text(LabelId::ScanMod);
+    if (type == kNotDetected)
+        type = typeOfScannerForModel(model);
 
-    QString path = options.file;
+    QString path = state.firmwareFile();
     if (path.isEmpty()) {
         const FirmwareChoice chosen = discoverFirmware(
             services.files,
@@ -348,12 +363,10 @@ int consoleCheck(MainState &state, StartUpRequest request, const ConsoleOptions 
             return kExitFailed;
         }
         path = joinPath(chosen.folder, chosen.sFirmFile);
+        services.view.setText(LabelId::FirmFile, fileNameOf(path));
+        state.FileOpen(path);
     }
-    services.view.setText(LabelId::FirmFile, fileNameOf(path));
-    state.FileOpen(path);
-    if (!state.firmware().FilesValid)
-        return kExitFailed;
-    if (firmwareRefused(state.firmwareVerdict(bTargetA), options.force, report))
+    if (!state.passGate(bTargetA))
         return kExitFailed;
 
     const FirmwareSet &firmware = state.firmware();
@@ -368,29 +381,13 @@ int consoleCheck(MainState &state, StartUpRequest request, const ConsoleOptions 
         !bTargetA ? QString()
                   : QStringLiteral("the firmware pass of the %1-byte boot software, which waits in it")
                         .arg(*bTargetA ? 128 : 64);
-    if (report.json()) {
-        report.event({{QStringLiteral("event"), QStringLiteral("check")},
-                      {QStringLiteral("port"), port},
-                      {QStringLiteral("model"), model},
-                      {QStringLiteral("answersAs"), answered ? QJsonValue(answered->name) : QJsonValue()},
-                      {QStringLiteral("file"), path},
-                      {QStringLiteral("sha256"), sha256},
-                      {QStringLiteral("blocks"), blocks},
-                      {QStringLiteral("route"), route.isEmpty() ? QJsonValue() : QJsonValue(route)}});
-    } else {
-        const QString answer = answered ? QStringLiteral("answers as %1").arg(answered->name)
-                               : prompt ? QStringLiteral("waits in its boot software (\"%1\")").arg(prompt)
-                                        : QStringLiteral("does not answer");
-        std::printf("Check: the scanner on port %d %s; nothing was changed.\n"
-                    "Model: %s\nFile: %s\nSHA-256: %s\nBlocks to send: %d\nRoute: %s\n"
-                    "The update would go ahead.\n",
-                    port, qPrintable(answer), qPrintable(model), qPrintable(displayFileName(path)),
-                    qPrintable(sha256), blocks,
-                    qPrintable(route.isEmpty() ? QStringLiteral("chosen by the boot software's greeting "
-                                                                "once the update restarts the scanner")
-                                               : route));
-        std::fflush(stdout);
-    }
+    const QString answer = answered.kind == IdentityAnswer::Kind::Model
+                               ? QStringLiteral("answers as %1").arg(answered.model)
+                           : bTargetA ? QStringLiteral("waits in its boot software (\"%1\")")
+                                            .arg(QString::fromLatin1(answered.raw.right(1)))
+                                      : QStringLiteral("does not answer");
+    report.check({port, model, answered.kind == IdentityAnswer::Kind::Model ? answered.model : QString(),
+                  answer, path, sha256, blocks, route});
     return kExitCompleted;
 }
 

@@ -1,6 +1,7 @@
 #include "app/console/ConsoleReport.h"
 
 #include "app/common/UpdateController.h"
+#include "platform/FileSystem.h"
 
 #include <QJsonDocument>
 
@@ -105,6 +106,32 @@ void ConsoleReport::answered()
         std::fprintf(m_out, "%s\n", qPrintable(text));
         std::fflush(m_out);
     }
+}
+
+void ConsoleReport::check(const CheckSummary &c)
+{
+    if (m_json) {
+        event({{QStringLiteral("event"), QStringLiteral("check")},
+               {QStringLiteral("port"), c.port},
+               {QStringLiteral("model"), c.model},
+               {QStringLiteral("answersAs"), c.answersAs.isEmpty() ? QJsonValue() : QJsonValue(c.answersAs)},
+               {QStringLiteral("file"), c.file},
+               {QStringLiteral("sha256"), c.sha256},
+               {QStringLiteral("blocks"), c.blocks},
+               {QStringLiteral("route"), c.route.isEmpty() ? QJsonValue() : QJsonValue(c.route)}});
+        return;
+    }
+    std::fprintf(m_out,
+                 "Check: the scanner on port %d %s; nothing was changed.\n"
+                 "Model: %s\nFile: %s\nSHA-256: %s\nBlocks to send: %d\nRoute: %s\n"
+                 "The update would go ahead.\n",
+                 c.port, qPrintable(c.answer), qPrintable(c.model), qPrintable(displayFileName(c.file)),
+                 qPrintable(c.sha256), c.blocks,
+                 qPrintable(c.route.isEmpty()
+                                ? QStringLiteral("chosen by the boot software's greeting once the "
+                                                 "update restarts the scanner")
+                                : c.route));
+    std::fflush(m_out);
 }
 
 void ConsoleReport::result(int status)

@@ -13,6 +13,18 @@
 
 namespace romwright {
 
+// What --check found: the update that would go ahead.
+struct CheckSummary {
+    int port = 0;
+    QString model;     // the model the update would be for
+    QString answersAs; // the model the scanner answered as, "" for none
+    QString answer;    // how the scanner answered, for people
+    QString file;
+    QString sha256;
+    int blocks = 0;
+    QString route; // "" while the boot software's greeting is to choose it
+};
+
 class ConsoleReport {
 public:
     ConsoleReport(std::FILE *out, std::FILE *err, bool json);
@@ -44,6 +56,9 @@ public:
     // "The scanner answers as NAME." on standard output, or the warning that it
     // did not answer; {"event":"identity","answered":...,"model":NAME} in JSON.
     void answered();
+
+    // The verdict of --check, when the update would go ahead.
+    void check(const CheckSummary &summary);
 
     // Where and how the update ended early: its result carries these fields.
     void setFailure(const QJsonObject &context) { m_failure = context; }

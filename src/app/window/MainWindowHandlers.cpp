@@ -83,9 +83,16 @@ FormLoadEnd MainWindowHandlers::Form_Load(const std::optional<WindowCommandLine>
         dialogs.message(QString::fromLatin1(text).arg(record.sentence(), record.file),
                         QString::fromLatin1(kUnfinishedUpdateTitle), MessageIcon::Exclamation);
     };
-    request.anotherModel = [this](const QString &text, const QString &given) {
-        return m_parts.dialogs.question(text + QStringLiteral(" Go on with the %1 all the same?").arg(given),
-                                        QString::fromLatin1(kFirmwareCheckTitle), MessageIcon::Exclamation);
+    request.recordSetAside = [&dialogs](const UnfinishedUpdate &record, const QString &text) {
+        dialogs.message(QString::fromLatin1(kRecordSetAside).arg(record.sentence(), text),
+                        QString::fromLatin1(kUnfinishedUpdateTitle), MessageIcon::Exclamation);
+    };
+    state.contradiction = [&dialogs](const ModelDecision &decision, const QString &claimed) {
+        const QString goOn = claimed.isEmpty()
+                                 ? QStringLiteral(" Choose its model all the same?")
+                                 : QStringLiteral(" Go on with the %1 all the same?").arg(claimed);
+        return dialogs.question(decision.text + goOn, QString::fromLatin1(kFirmwareCheckTitle),
+                                MessageIcon::Exclamation);
     };
     const StartUpResult started = startUp(request);
     m_sFirmFile = started.sFirmFile;

@@ -36,6 +36,12 @@ inline constexpr char kRestart = 'R';    // to the bootloader: last command of a
 
 inline constexpr char kErase = 'E'; // to the RAM loader or a bootloader: erase the flash
 
+// Whatever a boot software sends: a greeting or an acknowledgement.
+constexpr bool isFromBootSoftware(char c)
+{
+    return isGreeting(c) || c == kReady || c == kPassBegun || c == kErased || c == kProgrammed;
+}
+
 // EXIT: sent to an open port before it is closed.
 inline constexpr char kLeave = '@';
 
