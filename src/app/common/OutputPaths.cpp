@@ -41,6 +41,15 @@ bool below(const QString &canonical, const QString &folder)
     return canonical.startsWith(root, kFileNameCase);
 }
 
+// A firmware file's or a loader file's extension.
+bool isSrecordFileName(const QString &name)
+{
+    for (const char *extension : {".s19", ".s20", ".sss"})
+        if (name.endsWith(QLatin1String(extension), Qt::CaseInsensitive))
+            return true;
+    return false;
+}
+
 } // namespace
 
 ProgramInputs programInputs(const QString &firmwareFile)
@@ -72,11 +81,13 @@ QString overwrittenInput(const QString &output, const ProgramInputs &inputs)
         for (const char *loader : {kRamLoaderFileName, kBootloaderFileName})
             if (name.compare(QLatin1String(loader), Qt::CaseInsensitive) == 0)
                 return QStringLiteral("the loader file %1").arg(displayFileName(joinPath(folder, name)));
-        if (name.endsWith(QLatin1String(".s19"), Qt::CaseInsensitive) ||
-            name.endsWith(QLatin1String(".s20"), Qt::CaseInsensitive))
+        if (isSrecordFileName(name))
             return QStringLiteral("a firmware file in %1, where firmware is looked for")
                 .arg(displayFileName(folder));
     }
+    // Firmware and loaders kept anywhere else: no output is an S-record file.
+    if (isSrecordFileName(name) && LocalFileSystem().fileExists(output))
+        return QStringLiteral("the S-record file %1").arg(displayFileName(output));
     return QString();
 }
 

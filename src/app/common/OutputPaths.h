@@ -24,7 +24,8 @@ ProgramInputs programInputs(const QString &firmwareFile);
 // program reads. In a data folder, a loader's name or a firmware file's
 // extension is refused whether or not the file is there yet: the search
 // would take what was written as firmware. Anything in the state folder is
-// refused. Paths are compared after links, "." and ".." are resolved, and
+// refused, and anywhere else an existing file with a firmware or loader
+// file's extension (.s19, .s20, .sss). Paths are compared after links, "." and ".." are resolved, and
 // blind to case on Windows.
 QString overwrittenInput(const QString &output, const ProgramInputs &inputs);
 
