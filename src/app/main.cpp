@@ -1,5 +1,6 @@
 #include "app/ExitStatus.h"
 #include "app/FrontEnds.h"
+#include "app/common/CommandLineOptions.h"
 #include "app/console/ConsoleOptions.h"
 #include "app/console/ConsoleReport.h"
 #include "app/console/MultiScannerRun.h"
@@ -96,22 +97,32 @@ const char *unknownWindowOption(int argc, char **argv)
 }
 
 // Takes "--trace OUT" out of the window's command line, which is then the
-// file, port and model alone. Empty when not given; nullopt when OUT is missing.
+// file, port and model alone. Empty when not given; nullopt after a usage
+// error (no OUT, OUT an option, --trace twice) has been said.
 std::optional<QString> takeTrace(int &argc, char **argv)
 {
-    QString trace;
+    std::optional<QString> trace;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--trace") != 0)
             continue;
-        if (i + 1 >= argc || argv[i + 1][0] == '\0')
+        const QString out = i + 1 < argc ? romwright::decodeFileName(QByteArray(argv[i + 1])) : QString();
+        if (trace) {
+            romwright::printUsageError(QStringLiteral("--trace is given twice"));
             return std::nullopt;
-        trace = romwright::decodeFileName(QByteArray(argv[i + 1]));
+        }
+        if (out.isEmpty() || romwright::looksLikeOption(out)) {
+            romwright::printUsageError(
+                QStringLiteral("--trace takes the path of the file to write") +
+                (out.isEmpty() ? QString() : QStringLiteral(", not the option %1").arg(out)));
+            return std::nullopt;
+        }
+        trace = out;
         for (int j = i; j + 2 <= argc; ++j)
             argv[j] = argv[j + 2]; // argv[argc] is the null pointer, moved along
         argc -= 2;
         --i;
     }
-    return trace;
+    return trace.value_or(QString());
 }
 
 } // namespace
@@ -140,13 +151,10 @@ int main(int argc, char **argv)
     const bool listPorts = hasOption(argc, argv, "--list-ports");
     if (!info && !console && !history && !listPorts) {
         const std::optional<QString> trace = takeTrace(argc, argv);
-        if (!trace) {
-            std::fprintf(stderr, "romwright: --trace takes the path of the file to write\n%s",
-                         qPrintable(fullUsage()));
+        if (!trace)
             return kExitUsage;
-        }
         if (const char *unknown = unknownWindowOption(argc, argv)) {
-            std::fprintf(stderr, "romwright: unknown option %s\n%s", unknown, qPrintable(fullUsage()));
+            printUsageError(QStringLiteral("unknown option %1").arg(decodeFileName(QByteArray(unknown))));
             return kExitUsage;
         }
         return runWindow(argc, argv, *trace);

@@ -235,6 +235,9 @@ SrecordResult ParseSrecordFile(const FileSystem &files, const QString &FileName,
         case ReadStatus::PermissionDenied:
             result.error = SrecordError::PermissionDenied;
             break;
+        case ReadStatus::TooLarge:
+            result.error = SrecordError::TooLarge;
+            break;
         case ReadStatus::Ok:
         case ReadStatus::Unreadable:
             result.error = SrecordError::Unreadable;
@@ -266,6 +269,9 @@ QString failureReason(const SrecordResult &result)
         return QStringLiteral("it is not a regular file");
     case SrecordError::PermissionDenied:
         return QStringLiteral("permission denied");
+    case SrecordError::TooLarge:
+        return QStringLiteral("the file is larger than any firmware file can be (more than %1 MB)")
+            .arg(kLargestFileRead / (1024 * 1024));
     case SrecordError::Empty:
         return QStringLiteral("the file is empty");
     case SrecordError::NotHex:

@@ -24,6 +24,7 @@ enum class SrecordError {
     Folder,     // a folder stands at the path
     NotRegular, // a FIFO, a device or the like
     PermissionDenied,
+    TooLarge,      // larger than any firmware file can be; never read
     Empty,         // not a single byte
     NotHex,        // a count, address, data or checksum digit that is not hex
     Truncated,     // the line ends before the count's worth of digits

@@ -19,6 +19,11 @@ struct DeviceAccess {
 
 DeviceAccess deviceAccess(const QString &device);
 
+// What stands at a port's device path when it is no serial device: "a
+// folder", "a plain file", "not a terminal" (/dev/null); empty when it is
+// one, when nothing stands there, or when nothing more can be said.
+QString notASerialDevice(const QString &device);
+
 // A port whose device this user may not open.
 struct RefusedPort {
     int port = 0;

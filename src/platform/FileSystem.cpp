@@ -4,12 +4,43 @@
 // hold the rest.
 
 #include <QCoreApplication>
+#include <QFile>
 
 namespace romwright {
 
 QString programFolder()
 {
     return QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QString();
+}
+
+FileContents readOpenFile(QFile &file, qint64 size)
+{
+    FileContents result;
+    if (size > kLargestFileRead) {
+        result.status = ReadStatus::TooLarge;
+        return result;
+    }
+    result.bytes.reserve(size);
+    char chunk[64 * 1024];
+    for (;;) {
+        const qint64 got = file.read(chunk, sizeof chunk);
+        if (got < 0) {
+            result.status = ReadStatus::Unreadable;
+            break;
+        }
+        if (got == 0) {
+            result.status = ReadStatus::Ok;
+            break;
+        }
+        result.bytes.append(chunk, got);
+        if (result.bytes.size() > kLargestFileRead) {
+            result.status = ReadStatus::TooLarge;
+            break;
+        }
+    }
+    if (result.status != ReadStatus::Ok)
+        result.bytes = QByteArray();
+    return result;
 }
 
 QString joinPath(const QString &folder, const QString &name)

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+class QFile;
+
 namespace romwright {
 
 enum class ReadStatus {
@@ -15,7 +17,17 @@ enum class ReadStatus {
     Folder,           // a folder stands there
     NotRegular,       // a FIFO, a device, a socket: nothing to read whole
     PermissionDenied, // the user may not read it
+    TooLarge,         // larger than any file the program reads can be (kLargestFileRead)
 };
+
+// The largest file the program reads. The largest sound firmware file
+// carries a whole 64 KB image in S3 records of one data byte each: "S3", two
+// count digits, eight address digits, two data digits, two checksum digits
+// and CR LF make 18 characters a record, so 65,536 records are 1,179,648
+// bytes, and a header and an end record add less than 600. 16 MiB leaves a
+// margin of more than thirteen times that for blank lines, text between the
+// records and long headers, and still cannot exhaust any machine's memory.
+inline constexpr qint64 kLargestFileRead = qint64(16) * 1024 * 1024;
 
 struct FileContents {
     ReadStatus status = ReadStatus::NotFound;
@@ -33,9 +45,15 @@ public:
     // else an empty text.
     virtual QString listing(const QString &path) const = 0;
 
-    // The whole file, read at once and closed.
+    // The whole file, read at once and closed; a file larger than
+    // kLargestFileRead is refused before any of it is read.
     virtual FileContents read(const QString &path) const = 0;
 };
+
+// The rest of an open file, judged by size (the system's word for it) before
+// a byte is read and read no further than kLargestFileRead, in case it grows
+// meanwhile. What LocalFileSystem::read does once the file is open.
+FileContents readOpenFile(QFile &file, qint64 size);
 
 class LocalFileSystem final : public FileSystem {
 public:
@@ -66,6 +84,18 @@ bool writeWholeFile(const QString &path, const QByteArray &bytes);
 
 // True when both paths lead to the same existing file (also through links).
 bool sameFile(const QString &a, const QString &b);
+
+// The path as the system finds it: absolute, links followed, "." and ".."
+// gone. For a path where nothing stands yet, its folder's canonical path
+// and its name; a link that leads nowhere yet gives where it leads.
+QString canonicalPath(const QString &path);
+
+// How the system compares names: blind to case on Windows.
+#ifdef Q_OS_WIN
+inline constexpr Qt::CaseSensitivity kFileNameCase = Qt::CaseInsensitive;
+#else
+inline constexpr Qt::CaseSensitivity kFileNameCase = Qt::CaseSensitive;
+#endif
 
 // The folder of the running executable, without a trailing separator.
 QString programFolder();

@@ -3,6 +3,7 @@
 // The file system on POSIX systems: names as bytes, files read through their
 // descriptors, the XDG folders.
 
+#include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
 
@@ -161,9 +162,7 @@ FileContents LocalFileSystem::read(const QString &path) const
             result.status = ReadStatus::Unreadable;
         return result;
     }
-    result.bytes = file.readAll();
-    result.status = file.error() == QFileDevice::NoError ? ReadStatus::Ok : ReadStatus::Unreadable;
-    return result;
+    return readOpenFile(file, qint64(info.st_size));
 }
 
 bool sameFile(const QString &a, const QString &b)
@@ -173,6 +172,35 @@ bool sameFile(const QString &a, const QString &b)
     return ::stat(encodeFileName(a).constData(), &first) == 0 &&
            ::stat(encodeFileName(b).constData(), &second) == 0 && first.st_dev == second.st_dev &&
            first.st_ino == second.st_ino;
+}
+
+QString canonicalPath(const QString &path)
+{
+    const QByteArray name = encodeFileName(path.isEmpty() ? QStringLiteral(".") : path);
+    if (char *real = ::realpath(name.constData(), nullptr)) {
+        const QString result = decodeFileName(QByteArray(real));
+        ::free(real);
+        return result;
+    }
+    const qsizetype slash = name.lastIndexOf('/');
+    const QByteArray folder = slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : name.left(slash);
+    const QByteArray base = name.mid(slash + 1);
+    // A link that leads nowhere yet: a write through it makes its target.
+    char target[4096];
+    const ssize_t length = ::readlink(name.constData(), target, sizeof target - 1);
+    if (length > 0) {
+        const QByteArray to(target, length);
+        static thread_local int depth = 0; // a loop of links ends somewhere
+        if (depth < 16) {
+            ++depth;
+            const QString result = canonicalPath(decodeFileName(to.startsWith('/') ? to : folder + '/' + to));
+            --depth;
+            return result;
+        }
+    }
+    if (base.isEmpty() || base == "." || base == "..")
+        return QDir::cleanPath(QDir::current().absoluteFilePath(path));
+    return joinPath(canonicalPath(decodeFileName(folder)), decodeFileName(base));
 }
 
 namespace {

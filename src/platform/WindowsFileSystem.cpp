@@ -4,6 +4,7 @@
 // is exact; the user's folders are under the local application data.
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -55,9 +56,19 @@ FileContents LocalFileSystem::read(const QString &path) const
                                                                       : ReadStatus::Unreadable;
         return result;
     }
-    result.bytes = file.readAll();
-    result.status = file.error() == QFileDevice::NoError ? ReadStatus::Ok : ReadStatus::Unreadable;
-    return result;
+    return readOpenFile(file, file.size());
+}
+
+QString canonicalPath(const QString &path)
+{
+    const QFileInfo info(path.isEmpty() ? QStringLiteral(".") : path);
+    const QString real = info.canonicalFilePath();
+    if (!real.isEmpty())
+        return QDir::toNativeSeparators(real);
+    const QString name = info.fileName();
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
+        return QDir::toNativeSeparators(QDir::cleanPath(info.absoluteFilePath()));
+    return QDir::toNativeSeparators(joinPath(canonicalPath(info.absolutePath()), name));
 }
 
 bool sameFile(const QString &a, const QString &b)

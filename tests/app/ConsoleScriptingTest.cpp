@@ -6,12 +6,14 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFileInfo>
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <functional>
 
 using namespace romwright::test;
 
@@ -21,7 +23,8 @@ TEST(CommandLine, HelpVersionAndUnknownOptions)
     const QString help = QStringLiteral("^usage: romwright \\[FILE\\](?s).*usage: romwright --console.*"
                                         "usage: romwright --info.*usage: romwright --history.*--version");
     const QString file = kHalvernSample;
-    const QString usage = QStringLiteral("usage: romwright --console");
+    // A usage error is one line, then where the help is.
+    const QString usage = QStringLiteral("\\nsee romwright --help\\n$");
     const QString port = QStringLiteral("^romwright: --port takes a port number from 1 to 16\\n");
     const QString ports = QStringLiteral("^romwright: --port takes port numbers from 1 to 16");
     const struct {
@@ -35,13 +38,24 @@ TEST(CommandLine, HelpVersionAndUnknownOptions)
         {{"--console", "--port", "1", "--help"}, 0, help},
         {{"--info", "-h"}, 0, help},
         {{"--version"}, 0, QStringLiteral("^romwright \\d+\\.\\d+\\.\\d+\\n$")},
-        {{"--bogus"}, 2, QStringLiteral("^romwright: unknown option --bogus\\nusage: romwright \\[FILE\\]")},
+        {{"--bogus"}, 2, QStringLiteral("^romwright: unknown option --bogus\\n")},
         {{"-x", "file.s19"}, 2, QStringLiteral("unknown option -x")},
         // The toolkit's window options pass, with their values.
         {{"-style", "fusion", "--reverse", "-q"}, 2, QStringLiteral("unknown option -q\\n")},
-        {{"--info", "-x"}, 2, QStringLiteral("usage: romwright --info")},
+        {{"--info", "-x"}, 2, QStringLiteral("unknown option -x\\n")},
         {{"--console", "-x"}, 2, QStringLiteral("unknown argument: -x")},
         {{"--console", "--file", file, "--model", "Halvern 750"}, 2, usage},
+        // Only a model the chooser's question knows; never another option as a value.
+        {{"--console", "--port", "1", "--model", "foo"}, 2, QStringLiteral("^romwright: --model takes Halvern 1450, "
+         "Jorlith 750 or Wexmoor 3650 \\(also halvern, jorlith or wexmoor, or the chooser's numbers 1 to 3\\), not foo\\n")},
+        {{"--console", "--model", "--yes"}, 2, QStringLiteral("^romwright: --model takes .*, not the option --yes\\n")},
+        {{"--console", "--port", "--yes"}, 2, QStringLiteral("^romwright: --port takes .*, not the option --yes\\n")},
+        {{"--console", "--port", "1", "--model", "halvern", "--processor", "barcode"}, 2,
+         QStringLiteral("^romwright: --processor barcode: the Halvern 1450 has no BarCode processor\\n")},
+        {{"--console", "--trace", "a", "--trace", "b"}, 2, QStringLiteral("^romwright: --trace is given twice\\n")},
+        {{"--trace", "a", "--trace", "b"}, 2, QStringLiteral("^romwright: --trace is given twice\\n")},
+        {{"--history", "--json", "--json"}, 2, QStringLiteral("^romwright: --json is given twice\\n")},
+        {{"--list-ports", "--json", "--json"}, 2, QStringLiteral("^romwright: --json is given twice\\n")},
         {{"--console", "--port", "1,1", "--yes"}, 2, QStringLiteral("^romwright: --port names port 1 twice")},
         {{"--console", "--port", "0,3", "--yes"}, 2, ports},
         {{"--console", "--port", "1,x", "--yes"}, 2, ports},
@@ -58,13 +72,13 @@ TEST(CommandLine, HelpVersionAndUnknownOptions)
         {{"--console", "--port", "1", "--file", file, "--processor", "both"}, 2, usage},
         {{"--console", "--port", "1", "--file", file, "--colour"}, 2, usage},
         {{"--console", "--port", "1", "--file", file, "--time-scale", "0.05"}, 2, usage}, // timing is no option
-        {{"--trace"}, 2, QStringLiteral("^romwright: --trace takes the path of the file to write\\nusage: romwright")},
+        {{"--trace"}, 2, QStringLiteral("^romwright: --trace takes the path of the file to write\\n")},
         {{"--trace", "out.txt", "-x"}, 2, QStringLiteral("^romwright: unknown option -x\\n")}, // the window takes --trace OUT
         {{"--console", "--port", "1", "--file", file, "--trace"}, 2, usage},
         // Before anything is sent.
         {{"--console", "--port", "1", "--file", file, "--trace", "/nonexistent/trace"}, 1,
          QStringLiteral("romwright: cannot write the trace /nonexistent/trace: ")},
-        {{"--history", "--port", "1"}, 2, QStringLiteral("^romwright: unknown argument: --port\\nusage: romwright --history")},
+        {{"--history", "--port", "1"}, 2, QStringLiteral("^romwright: unknown argument: --port\\n")},
         // clang-format on
     };
     for (const auto &c : cases) {
@@ -74,7 +88,74 @@ TEST(CommandLine, HelpVersionAndUnknownOptions)
         EXPECT_EQ(run.exitCode, c.exitCode);
         EXPECT_TRUE((c.exitCode == 0 ? run.out : run.err).contains(QRegularExpression(c.expected)));
         EXPECT_TRUE((c.exitCode == 0 ? run.err : run.out).isEmpty()); // the other stream
+        if (c.exitCode == 2) {
+            EXPECT_TRUE(run.err.contains(
+                QRegularExpression(QStringLiteral("^romwright: [^\\n]*\\nsee romwright --help\\n$"))));
+        }
     }
+}
+
+// Every output a user names (each front end's trace, --info's image, each
+// scanner's trace of a several-scanner run) against every input: refused
+// before a port is opened, the input as it was.
+TEST(CommandLine, OutputsNeverOverwriteInputs)
+{
+    QTemporaryDir dir;
+    QTemporaryDir state;
+    const QString firmware = dir.filePath("fw.s19");
+    const QString link = dir.filePath("link.txt");
+    const QString records = state.path() + "/romwright";
+    const QString kept = dir.filePath("kept.S20"); // firmware kept elsewhere
+    ASSERT_TRUE(QFile::copy(kHalvernSample, firmware) && QFile::link(firmware, link) &&
+                QFile::copy(kHalvernSample, kept));
+    ASSERT_TRUE(QDir().mkpath(records + "/transcripts"));
+    ASSERT_TRUE(QFile::copy(kHalvernSample, records + "/updates.jsonl"));
+    const QString data = sampleDir(); // the user's data folder in the suite
+    const struct {
+        QString output;
+        QString overwritten; // how the message names it
+    } inputs[] = {
+        {link, "the firmware file " + firmware},
+        {dir.filePath("none/../fw.s19"), "the firmware file " + firmware},
+        {data + "/bootloader.sss", "the loader file " + data + "/bootloader.sss"},
+        {data + "/Hlv1450ver9_9.S19", "a firmware file in " + data + ", where firmware is looked for"},
+        {kept, "the S-record file " + kept},
+        {records + "/updates.jsonl", "the program's own records in " + records},
+        {records + "/transcripts/next.txt", "the program's own records in " + records},
+    };
+    const std::function<QStringList(const QString &)> outputs[] = {
+        [&](const QString &out) {
+            return QStringList{"--console", "--port", "1", "--file", firmware, "--trace", out};
+        },
+        [&](const QString &out) {
+            return QStringList{"--trace", out, firmware + ",1,Halvern 1450"};
+        },
+        [&](const QString &out) {
+            return QStringList{"--info", firmware, "--image", out};
+        },
+    };
+    const auto refused = [&](const QStringList &arguments, const QString &option, const QString &out,
+                             const QString &overwritten) {
+        const QByteArray before = fileBytes(out);
+        const ConsoleRun run =
+            runRomwright(arguments, ",", {}, QStringLiteral("0.05"), {}, {"XDG_STATE_HOME=" + state.path()});
+        SCOPED_TRACE(arguments.join(' ').toStdString() + ": " + (run.out + run.err).toStdString());
+        EXPECT_EQ(run.exitCode, 2);
+        EXPECT_TRUE(run.err.endsWith(QStringLiteral("romwright: %1 %2 would overwrite %3; name another file\n"
+                                                    "see romwright --help\n")
+                                         .arg(option, out, overwritten)));
+        EXPECT_EQ(fileBytes(out), before);
+    };
+    for (const auto &output : outputs)
+        for (const auto &input : inputs)
+            refused(output(input.output), output(input.output).contains("--image") ? "--image" : "--trace",
+                    input.output, input.overwritten);
+    // A scanner's own trace: OUT-port2 for OUT.
+    const QString second = dir.filePath("fw-port2");
+    ASSERT_TRUE(QFile::copy(firmware, second));
+    refused({"--console", "--port", "1,2", "--file", second, "--trace", dir.filePath("fw")}, "--trace",
+            second, "the firmware file " + second);
+    EXPECT_FALSE(QFileInfo::exists(data + "/Hlv1450ver9_9.S19"));
 }
 
 // Ctrl-C, or a kill that leaves no time for anything (a dead battery), at

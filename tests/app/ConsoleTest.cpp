@@ -48,6 +48,12 @@ TEST(Console, ExitStatusAndWhatItSays)
         for (int line = 0; line < 200; ++line)
             copy.write(sample.readLine());
     }
+    // Larger than any firmware file, sparse: refused before it is read.
+    const QString big = dir.filePath(QStringLiteral("big.s19"));
+    {
+        QFile file(big);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.resize(qint64(3) << 30));
+    }
     const QStringList halvern1 = port1 + QStringList{"--model", "Halvern 1450"};
     // A Jorlith release copied under another name, and linked under a Halvern release's name.
     QTemporaryDir folder;
@@ -145,6 +151,8 @@ TEST(Console, ExitStatusAndWhatItSays)
         {"a file cut short", {"--boot", "Q"}, "%1", {"--port", "1", "--model", "halvern", "--file", cut, "--yes"}, 1,
          {"File: red\n", "Romwright: The file cut.s19 is damaged and cannot be used (line 200: the file ends without an end record: "
           "it may have been cut short).\n"}, {}},
+        {"a file larger than any firmware", {"--boot", "Q"}, "%1", {"--port", "1", "--model", "halvern", "--file", big, "--yes"}, 1,
+         {"Romwright: The file big.s19 is larger than any firmware file can be (more than 16 MB) and cannot be used.\n"}, {}},
         {"a bootloader, no answer at all", {"--boot-prompt", "Q"}, ",%1", file, 1,
          {"\nStandard input ended without a choice", "Scanner: model not known on port 2\n"},
          {"no scanner model chosen"}, {}, 1},
@@ -181,8 +189,8 @@ TEST(Console, ExitStatusAndWhatItSays)
         EXPECT_TRUE(run.err.startsWith("romwright: every wait scaled by " + c.timeScale +
                                        " (ROMWRIGHT_TEST_TIME_SCALE)"));
         // Refused or damaged: the scanner was asked who it is, and heard nothing after that.
-        if (sim &&
-            (run.err.contains(QLatin1String("not changed")) || run.out.contains(QLatin1String("damaged")))) {
+        if (sim && (run.err.contains(QLatin1String("not changed")) ||
+                    run.out.contains(QLatin1String("cannot be used")))) {
             sim->stop();
             const QString in =
                 sim->transcript().split(QLatin1Char('\n')).filter(QLatin1String(" in  0x")).join('\n');

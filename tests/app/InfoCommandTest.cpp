@@ -27,7 +27,7 @@ QString write(const QTemporaryDir &dir, const QByteArray &name, const QByteArray
 }
 
 const QString kSample = sourceDir() + QStringLiteral("/samples/Hlv1450ver5_9.s19");
-const char *kUsageLine = "usage: romwright --info FILE [--target 64|128] [--image OUT]";
+const char *kUsageLine = "\nsee romwright --help\n";
 
 } // namespace
 
@@ -53,6 +53,11 @@ TEST(InfoCommand, ExitStatusAndMessages)
     // The image would replace the file it is read from; the file must survive.
     const QString target = write(dir, "target.s19", good);
     const QString image = dir.filePath(QStringLiteral("image.bin"));
+    // Larger than any firmware file: refused before a byte is read (the file is sparse).
+    const QString big = dir.filePath(QStringLiteral("big.s19"));
+    QFile bigFile(big);
+    ASSERT_TRUE(bigFile.open(QIODevice::WriteOnly) && bigFile.resize(qint64(3) << 30));
+    bigFile.close();
     struct Case {
         QStringList arguments;
         int exitCode;
@@ -72,6 +77,7 @@ TEST(InfoCommand, ExitStatusAndMessages)
         {{write(dir, "lower.s19", body + "s9030000FC\r\n")}, 1, "(line 2: the record mark must be an upper-case S)."},
         {{folder + "/"}, 1, "The file folder.s19 is a folder and cannot be used.\n"},
         {{fifo}, 1, "The file fifo.s19 is not a regular file and cannot be used.\n"},
+        {{big}, 1, "The file big.s19 is larger than any firmware file can be (more than 16 MB) and cannot be used.\n"},
         {{locked}, 1, "The file locked.s19 cannot be read: permission denied.\n"},
         {{dir.filePath("gone.s19")}, 1, "gone.s19 was not found"},
         {{target, "--image", dir.filePath("./target.s19")}, 2, kUsageLine}, // the image over its own file

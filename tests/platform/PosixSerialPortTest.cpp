@@ -2,9 +2,13 @@
 // access to the device is seen through the front ends (MainWindowHandlersTest,
 // ConsoleTest).
 #include "platform/PosixSerialPort.h"
+#include "platform/FileSystem.h"
+#include "platform/PortUsable.h"
 #include "support/SimClient.h"
 #include "support/SimProcess.h"
 
+#include <QDir>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -52,6 +56,35 @@ TEST(PosixSerialPort, RefusedValuesClosedPortAndMissingDevice)
         EXPECT_EQ(port.setPortOpen(true), CommError::NoSuchPort) << n;
         EXPECT_FALSE(port.portOpen());
     }
+}
+
+// What --check says of a port that cannot carry an update; only a terminal can.
+TEST(PosixSerialPort, SaysWhyAPortCannotBeUsed)
+{
+    QTemporaryDir dir;
+    const QString folder = dir.filePath(QStringLiteral("folder"));
+    const QString plain = dir.filePath(QStringLiteral("plain"));
+    ASSERT_TRUE(QDir().mkdir(folder));
+    ASSERT_TRUE(writeWholeFile(plain, "S0030000FC\n"));
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_TRUE(master >= 0 && ::grantpt(master) == 0 && ::unlockpt(master) == 0);
+    const QStringList devices{
+        "", "/nonexistent/tty", "/dev/null", plain, folder, QString::fromLocal8Bit(::ptsname(master))};
+    const QString expected[] = {
+        "port 1 has no device",
+        "port 2 (/nonexistent/tty): the device does not exist",
+        "port 3 (/dev/null) is not a serial port: it is not a terminal",
+        "port 4 (" + plain + ") is not a serial port: it is a plain file",
+        "port 5 (" + folder + ") is not a serial port: it is a folder",
+        "",
+    };
+    PosixSerialPort port(PortMap::fromList(devices.join(QLatin1Char(','))));
+    for (int n = 1; n <= int(devices.size()); ++n) {
+        EXPECT_EQ(portUnusableReason(port, n), expected[n - 1]);
+        EXPECT_FALSE(port.portOpen()) << n; // opened to learn it, and closed again
+    }
+    EXPECT_EQ(LocalFileSystem().read(plain).bytes, QByteArray("S0030000FC\n"));
+    ::close(master);
 }
 
 TEST(PosixSerialPort, ASecondOpenOfTheSameDeviceIsPortInUse)

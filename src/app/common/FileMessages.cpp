@@ -1,6 +1,7 @@
 #include "app/common/FileMessages.h"
 
 #include "platform/Dialogs.h"
+#include "platform/FileSystem.h"
 #include "view/MainView.h"
 
 namespace romwright {
@@ -16,6 +17,9 @@ QString damagedFileMessage(const QString &path, SrecordError error, int line, co
         return QString::fromLatin1(kNotRegularFileMessage).arg(name);
     case SrecordError::PermissionDenied:
         return QString::fromLatin1(kPermissionDeniedMessage).arg(name);
+    case SrecordError::TooLarge:
+        return QString::fromLatin1(kTooLargeFileMessage)
+            .arg(name, QString::number(kLargestFileRead / (1024 * 1024)));
     default:
         return QString::fromLatin1(kDamagedFileMessage).arg(name, QString::number(line), reason);
     }

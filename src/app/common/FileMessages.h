@@ -20,6 +20,8 @@ inline constexpr const char *kDamagedFileMessage = "The file %1 is damaged and c
 inline constexpr const char *kFolderMessage = "The file %1 is a folder and cannot be used.";
 inline constexpr const char *kNotRegularFileMessage = "The file %1 is not a regular file and cannot be used.";
 inline constexpr const char *kPermissionDeniedMessage = "The file %1 cannot be read: permission denied.";
+inline constexpr const char *kTooLargeFileMessage =
+    "The file %1 is larger than any firmware file can be (more than %2 MB) and cannot be used.";
 inline constexpr const char *kNoRecordsMessage = "The file %1 holds no firmware records.";
 
 // Why the read of path failed, in a sentence: a folder, not a regular file,

@@ -51,7 +51,8 @@ bool UpdateLog::append(const QJsonObject &entry) const
     QFile file(path());
     QByteArray old;
     if (file.exists()) {
-        if (!file.open(QIODevice::ReadOnly))
+        // No log the program wrote is that large; it is not read into memory.
+        if (file.size() > kLargestFileRead || !file.open(QIODevice::ReadOnly))
             return false;
         old = file.readAll();
         file.close();

@@ -2,6 +2,7 @@
 // with the lamps, messages and progress printed instead of shown.
 #include "app/ExitStatus.h"
 #include "app/FrontEnds.h"
+#include "app/common/CommandLineOptions.h"
 #include "app/common/FindScanner.h"
 #include "app/common/FirmwareDiscovery.h"
 #include "app/common/FormLoad.h"
@@ -110,7 +111,7 @@ int runConsole(const QStringList &arguments, ConsoleReport &report)
         return kExitUsage;
     }
     if (!parsed.options) {
-        std::fprintf(stderr, "romwright: %s\n%s", qPrintable(parsed.error), qPrintable(consoleUsage()));
+        printUsageError(parsed.error);
         return kExitUsage;
     }
     const ConsoleOptions &options = *parsed.options;

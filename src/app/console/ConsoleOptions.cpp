@@ -1,5 +1,7 @@
 #include "app/console/ConsoleOptions.h"
 
+#include "app/common/CommandLineOptions.h"
+#include "app/common/OutputPaths.h"
 #include "platform/FileSystem.h"
 #include "platform/PortMap.h"
 #include "scanner/ChooserAnswer.h"
@@ -24,9 +26,10 @@ QString consoleUsage()
                "                     %1\n"
                "  --processor P      main (default) or barcode, the Wexmoor's processor\n"
                "  --model NAME       the scanner model: Halvern 1450, Jorlith 750, Wexmoor 3650 or just\n"
-               "                     halvern, jorlith, wexmoor, in any case; with --port, a scanner\n"
-               "                     there answering as another model is refused (--force goes on);\n"
-               "                     while searching, the answer to the chooser's question\n"
+               "                     halvern, jorlith, wexmoor, in any case, or the chooser's 1, 2, 3;\n"
+               "                     no other name; with --port, a scanner there answering as\n"
+               "                     another model is refused (--force goes on); while searching,\n"
+               "                     the answer to the chooser's question\n"
                "  --yes              go on at once when asked to power-cycle the scanner\n"
                "  --force            program a file named or built for another model, processor or\n"
                "                     boot software all the same (loader files and files holding\n"
@@ -44,24 +47,36 @@ QString consoleUsage()
         .arg(userFoldersHelp(), updateLogHelp(), portDeviceHelp());
 }
 
+namespace {
+
+// "Halvern 1450, Jorlith 750 or Wexmoor 3650 (also halvern, jorlith, wexmoor
+// or the chooser's numbers 1 to 3)": the names --model takes.
+QString knownModels()
+{
+    QStringList shown;
+    for (const ScannerFamily &f : kScannerFamilies)
+        shown << latin1(f.shown);
+    const QString last = shown.takeLast();
+    return QStringLiteral("%1 or %2 (also %3, or the chooser's numbers 1 to %4)")
+        .arg(shown.join(QStringLiteral(", ")), last, familyWords())
+        .arg(kScannerFamilies.size());
+}
+
+} // namespace
+
 ParsedConsoleOptions parseConsoleOptions(const QStringList &arguments)
 {
     ConsoleOptions o;
     auto fail = [](const QString &why) { return ParsedConsoleOptions{std::nullopt, why}; };
     static const QStringList kOptions{"--console",   "--yes",   "--json", "--force", "--port",
-                                      "--processor", "--model", "--file", "--check"};
-    QStringList given;
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
-        const QString &arg = arguments[i];
-        auto value = [&]() -> std::optional<QString> {
-            if (i + 1 >= arguments.size())
-                return std::nullopt;
-            return arguments[++i];
-        };
-        // A second one would silently win over the first.
-        if (kOptions.contains(arg) && given.contains(arg))
-            return fail(QStringLiteral("%1 is given twice").arg(arg));
-        given << arg;
+                                      "--processor", "--model", "--file", "--trace", "--check"};
+    OptionReader reader(arguments);
+    while (reader.next()) {
+        const QString arg = reader.argument();
+        if (!kOptions.contains(arg))
+            return fail(QStringLiteral("unknown argument: %1").arg(displayFileName(arg)));
+        if (!reader.firstTime())
+            return fail(reader.error());
         if (arg == QLatin1String("--console")) {
             continue;
         } else if (arg == QLatin1String("--yes")) {
@@ -73,11 +88,9 @@ ParsedConsoleOptions parseConsoleOptions(const QStringList &arguments)
         } else if (arg == QLatin1String("--check")) {
             o.check = true;
         } else if (arg == QLatin1String("--port")) {
-            const auto v = value();
+            const auto v = reader.value(QStringLiteral("a port number from 1 to 16, or all"));
             if (!v)
-                return fail(QStringLiteral("--port takes a port number from 1 to 16, or all"));
-            o.port = 0;
-            o.ports.clear();
+                return fail(reader.error());
             o.allPorts = v->compare(QLatin1String("all"), Qt::CaseInsensitive) == 0;
             if (o.allPorts)
                 continue;
@@ -112,44 +125,55 @@ ParsedConsoleOptions parseConsoleOptions(const QStringList &arguments)
                 o.port = numbers.front();
             else
                 o.ports = numbers;
-        } else if (arg == QLatin1String("--file")) {
-            const auto v = value();
-            if (!v || v->isEmpty())
-                return fail(QStringLiteral("--file takes the path of a firmware file"));
-            o.file = *v;
-        } else if (arg == QLatin1String("--trace")) {
-            const auto v = value();
-            if (!v || v->isEmpty())
-                return fail(QStringLiteral("--trace takes the path of the file to write"));
-            o.trace = *v;
+        } else if (arg == QLatin1String("--file") || arg == QLatin1String("--trace")) {
+            const bool file = arg == QLatin1String("--file");
+            const auto v = reader.value(file ? QStringLiteral("the path of a firmware file")
+                                             : QStringLiteral("the path of the file to write"));
+            if (!v)
+                return fail(reader.error());
+            if (v->isEmpty())
+                return fail(QStringLiteral("%1 takes a path, not an empty text").arg(arg));
+            (file ? o.file : o.trace) = *v;
         } else if (arg == QLatin1String("--processor")) {
-            const auto v = value();
-            if (v && v->compare(QLatin1String("main"), Qt::CaseInsensitive) == 0)
+            const auto v = reader.value(QStringLiteral("main or barcode"));
+            if (!v)
+                return fail(reader.error());
+            if (v->compare(QLatin1String("main"), Qt::CaseInsensitive) == 0)
                 o.barCodeProcessor = false;
-            else if (v && v->compare(QLatin1String("barcode"), Qt::CaseInsensitive) == 0)
+            else if (v->compare(QLatin1String("barcode"), Qt::CaseInsensitive) == 0)
                 o.barCodeProcessor = true;
             else
                 return fail(QStringLiteral("--processor takes main or barcode"));
         } else if (arg == QLatin1String("--model")) {
-            const auto v = value();
+            const auto v = reader.value(knownModels());
             if (!v)
-                return fail(QStringLiteral("--model takes a model name"));
-            o.model = *v;
-        } else {
-            return fail(QStringLiteral("unknown argument: %1").arg(displayFileName(arg)));
+                return fail(reader.error());
+            // Any spelling the chooser's question understands, shown as the
+            // window shows it; a name of no model would match no scanner's answer.
+            o.model = modelShownFor(*v);
+            if (o.model.isEmpty())
+                return fail(
+                    QStringLiteral("--model takes %1, not %2").arg(knownModels(), displayFileName(*v)));
         }
     }
-    // Without a port the ports are searched; the model then answers the chooser.
-    // Any spelling it understands is shown as the window would show it.
-    if (!o.model.isEmpty()) {
-        const QString shown = modelShownFor(o.model);
-        if (!shown.isEmpty())
-            o.model = shown;
-        else if (o.port == 0 && o.ports.empty())
-            return fail(QStringLiteral("--model takes %1 when the port is searched").arg(familyWords()));
-    }
+    // Only a family with two processors has a BarCode one; nothing is sent to find that out.
+    if (const ScannerFamily *family = familyNamed(o.model);
+        family && o.barCodeProcessor && !hasProcessors(*family))
+        return fail(QStringLiteral("--processor barcode: the %1 has no BarCode processor").arg(o.model));
     if (o.check && o.severalScanners())
         return fail(QStringLiteral("--check takes one port or none"));
+    // Before a port is opened: each scanner's trace as well, every port's
+    // when the search names them.
+    if (!o.trace.isEmpty()) {
+        const ProgramInputs inputs = programInputs(o.file);
+        QStringList traces{o.trace};
+        for (int port = PortMap::kFirstPort; o.severalScanners() && port <= PortMap::kLastPort; ++port)
+            if (o.allPorts || std::find(o.ports.begin(), o.ports.end(), port) != o.ports.end())
+                traces << tracePathForPort(o.trace, port);
+        for (const QString &trace : traces)
+            if (const QString why = outputRefusal(QStringLiteral("--trace"), trace, inputs); !why.isEmpty())
+                return fail(why);
+    }
     return {o, QString()};
 }
 

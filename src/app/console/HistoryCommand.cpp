@@ -4,6 +4,7 @@
 
 #include "app/ExitStatus.h"
 #include "app/FrontEnds.h"
+#include "app/common/CommandLineOptions.h"
 #include "app/common/UpdateLog.h"
 #include "platform/FileSystem.h"
 
@@ -25,14 +26,18 @@ QString historyUsage()
 int runHistory(const QStringList &arguments)
 {
     bool json = false;
-    for (const QString &argument : arguments) {
-        if (argument == QLatin1String("--json")) {
-            json = true;
-        } else if (argument != QLatin1String("--history")) {
-            std::fprintf(stderr, "romwright: unknown argument: %s\n%s", qPrintable(displayFileName(argument)),
-                         qPrintable(historyUsage()));
+    OptionReader reader(arguments);
+    while (reader.next()) {
+        const QString &argument = reader.argument();
+        if (argument != QLatin1String("--json") && argument != QLatin1String("--history")) {
+            printUsageError(QStringLiteral("unknown argument: %1").arg(displayFileName(argument)));
             return kExitUsage;
         }
+        if (!reader.firstTime()) {
+            printUsageError(reader.error());
+            return kExitUsage;
+        }
+        json = json || argument == QLatin1String("--json");
     }
     const UpdateLog log(userStateFolder());
     const UpdateLogContents contents = log.read();

@@ -3,7 +3,9 @@
 // and closed again to learn whether another program holds it; nothing is
 // written to it.
 
+#include "app/ExitStatus.h"
 #include "app/FrontEnds.h"
+#include "app/common/CommandLineOptions.h"
 #include "platform/DeviceAccess.h"
 #include "platform/FileSystem.h"
 #include "platform/PortMap.h"
@@ -28,14 +30,18 @@ QString listPortsUsage()
 int runListPorts(const QStringList &arguments)
 {
     bool json = false;
-    for (const QString &argument : arguments) {
-        if (argument == QLatin1String("--json")) {
-            json = true;
-        } else if (argument != QLatin1String("--list-ports")) {
-            std::fprintf(stderr, "romwright: unknown argument: %s\n%s", qPrintable(displayFileName(argument)),
-                         qPrintable(listPortsUsage()));
-            return 2;
+    OptionReader reader(arguments);
+    while (reader.next()) {
+        const QString &argument = reader.argument();
+        if (argument != QLatin1String("--json") && argument != QLatin1String("--list-ports")) {
+            printUsageError(QStringLiteral("unknown argument: %1").arg(displayFileName(argument)));
+            return kExitUsage;
         }
+        if (!reader.firstTime()) {
+            printUsageError(reader.error());
+            return kExitUsage;
+        }
+        json = json || argument == QLatin1String("--json");
     }
     const PortMap map = PortMap::fromEnvironment();
     const std::unique_ptr<SerialPort> port = makeSystemSerialPort(map);

@@ -6,7 +6,9 @@
 #include "app/ExitStatus.h"
 #include "app/FrontEnds.h"
 
+#include "app/common/CommandLineOptions.h"
 #include "app/common/FileMessages.h"
+#include "app/common/OutputPaths.h"
 #include "image/FileOpen.h"
 #include "image/FirmwareCheck.h"
 #include "image/FirmwareKind.h"
@@ -36,8 +38,7 @@ void print(std::FILE *stream, const QString &text)
 
 int usageError(const QString &why)
 {
-    print(stderr, QStringLiteral("romwright: %1\n").arg(why));
-    print(stderr, infoUsage());
+    printUsageError(why);
     return kExitUsage;
 }
 
@@ -46,59 +47,50 @@ std::optional<InfoOptions> parseOptions(const QStringList &arguments, int &statu
 {
     InfoOptions options;
     bool haveFile = false;
-    QStringList given;
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
-        const QString &argument = arguments[i];
+    OptionReader reader(arguments);
+    auto refuse = [&status](const QString &why) {
+        status = usageError(why);
+        return std::nullopt;
+    };
+    while (reader.next()) {
+        const QString argument = reader.argument();
         const bool option = argument == QLatin1String("--info") || argument == QLatin1String("--target") ||
                             argument == QLatin1String("--image");
-        // A second one would silently win over the first.
-        if (option && given.contains(argument)) {
-            status = usageError(argument + QStringLiteral(" is given twice"));
-            return std::nullopt;
-        }
-        if (option)
-            given << argument;
+        if (option && !reader.firstTime())
+            return refuse(reader.error());
         if (argument == QLatin1String("--info"))
             continue;
-        if (argument == QLatin1String("--target") || argument == QLatin1String("--image")) {
-            if (i + 1 >= arguments.size()) {
-                status = usageError(argument + QStringLiteral(" needs a value"));
-                return std::nullopt;
-            }
-            const QString &value = arguments[++i];
-            if (argument == QLatin1String("--image")) {
-                if (value.isEmpty()) {
-                    status = usageError(QStringLiteral("--image needs a file name"));
-                    return std::nullopt;
-                }
-                options.imageOut = value;
-            } else if (value == QLatin1String("64") || value == QLatin1String("128")) {
-                options.rows = value.toInt();
-            } else {
-                status =
-                    usageError(QStringLiteral("--target is 64 or 128, not %1").arg(displayFileName(value)));
-                return std::nullopt;
-            }
+        if (argument == QLatin1String("--image")) {
+            const auto value = reader.value(QStringLiteral("the path of the file to write"));
+            if (!value)
+                return refuse(reader.error());
+            if (value->isEmpty())
+                return refuse(QStringLiteral("--image takes a path, not an empty text"));
+            options.imageOut = *value;
+        } else if (argument == QLatin1String("--target")) {
+            const auto value = reader.value(QStringLiteral("64 or 128"));
+            if (!value)
+                return refuse(reader.error());
+            if (*value != QLatin1String("64") && *value != QLatin1String("128"))
+                return refuse(QStringLiteral("--target is 64 or 128, not %1").arg(displayFileName(*value)));
+            options.rows = value->toInt();
         } else if (argument.startsWith(QLatin1Char('-'))) {
-            status = usageError(QStringLiteral("unknown option %1").arg(displayFileName(argument)));
-            return std::nullopt;
+            return refuse(QStringLiteral("unknown option %1").arg(displayFileName(argument)));
         } else if (haveFile) {
-            status = usageError(QStringLiteral("one firmware file only"));
-            return std::nullopt;
+            return refuse(QStringLiteral("one firmware file only"));
         } else {
             options.file = argument;
             haveFile = true;
         }
     }
-    if (!haveFile) {
-        status = usageError(QStringLiteral("no firmware file given"));
-        return std::nullopt;
-    }
-    // The image would replace the very file it is made from.
-    if (!options.imageOut.isEmpty() &&
-        (options.imageOut == options.file || sameFile(options.imageOut, options.file))) {
-        status = usageError(QStringLiteral("--image would overwrite the firmware file; name another file"));
-        return std::nullopt;
+    if (!haveFile)
+        return refuse(QStringLiteral("no firmware file given"));
+    // The image would replace the very file it is made from, or another the program reads.
+    if (!options.imageOut.isEmpty()) {
+        if (const QString why =
+                outputRefusal(QStringLiteral("--image"), options.imageOut, programInputs(options.file));
+            !why.isEmpty())
+            return refuse(why);
     }
     return options;
 }

@@ -1,5 +1,8 @@
+#include "app/ExitStatus.h"
 #include "app/FrontEnds.h"
+#include "app/common/CommandLineOptions.h"
 #include "app/common/MainState.h"
+#include "app/common/OutputPaths.h"
 #include "app/window/AboutDialog.h"
 #include "app/window/ChooseScannerDialog.h"
 #include "app/window/MainWindow.h"
@@ -37,6 +40,16 @@ int runWindow(int &argc, char **argv, const QString &trace)
     LocalFileSystem files;
     const QString folder = programFolder();
     PortTranscript transcript(clock);
+    // The window's FILE,PORT,MODEL names the firmware in its first field.
+    const QString firmware =
+        arguments.isEmpty() ? QString() : arguments.first().section(QLatin1Char(','), 0, 0);
+    if (const QString why = trace.isEmpty() ? QString()
+                                            : outputRefusal(QStringLiteral("--trace"), trace,
+                                                            programInputs(firmware.trimmed()));
+        !why.isEmpty()) {
+        printUsageError(why);
+        return kExitUsage;
+    }
     if (QString why; !trace.isEmpty() && !transcript.traceTo(trace, &why)) {
         std::fprintf(stderr, "romwright: cannot write the trace %s: %s\n", qPrintable(displayFileName(trace)),
                      qPrintable(why));
