@@ -27,32 +27,56 @@ PortOpening openPortExplained(MainState &state, PortPermissionNotice &notice, in
 
 namespace {
 
-// The record the user chose to finish, turned into the port, model and file
-// that would have been named; nullopt to start up as asked.
-std::optional<UnfinishedUpdate> chooseRecord(const StartUpRequest &request, const MainServices &services,
-                                             bool &stop)
+struct RecordChoice {
+    std::optional<UnfinishedUpdate> record; // the one the user chose to finish
+    int port = 0;                           // the number its device has now
+    bool stop = false;
+};
+
+// The record the user chose to finish and the port it is finished on;
+// no record to start up as asked. Damaged records are set aside first; a
+// record that cannot be finished now is said in one line, kept for its
+// scanner, and the next one is tried.
+RecordChoice chooseRecord(const StartUpRequest &request, MainState &state)
 {
+    RecordChoice choice;
     if (!request.offerToFinish || (request.comP && request.scannMod))
-        return std::nullopt;
-    std::vector<UnfinishedUpdate> records = UnfinishedUpdates(services.stateFolder).all();
+        return choice;
+    const UnfinishedUpdates stored(state.services().stateFolder);
+    for (const DamagedRecord &damaged : stored.setAsideDamaged())
+        if (request.recordDamaged)
+            request.recordDamaged(damaged);
+    const std::vector<UnfinishedUpdate> records = stored.all();
     for (std::size_t i = 0; i < records.size(); ++i) {
         const UnfinishedUpdate &record = records[i];
-        if (const RecordedFile file = checkRecordedFile(record, services.files); file != RecordedFile::Same) {
+        auto setAside = [&request, &record](const QString &text) {
+            if (request.recordSetAside)
+                request.recordSetAside(record, text);
+        };
+        if (const RecordedFile file = checkRecordedFile(record, state.services().files);
+            file != RecordedFile::Same) {
             if (request.recordNotUsed)
                 request.recordNotUsed(record, file);
             continue;
         }
+        const int port = state.portForDevice(record.port, record.device);
+        if (port == 0) {
+            setAside(QString::fromLatin1(kRecordDeviceGone).arg(record.sentence(), record.device));
+            continue;
+        }
         switch (request.offerToFinish(record, int(records.size() - i - 1))) {
         case FinishAnswer::Finish:
-            return record;
+            choice.record = record;
+            choice.port = port;
+            return choice;
         case FinishAnswer::Stop:
-            stop = true;
-            return std::nullopt;
+            choice.stop = true;
+            return choice;
         case FinishAnswer::Search:
-            return std::nullopt;
+            return choice;
         }
     }
-    return std::nullopt;
+    return choice;
 }
 
 } // namespace
@@ -70,15 +94,15 @@ StartUpResult FormLoad(const StartUpRequest &asked, const StartUpContext &contex
     // An interrupted update is finished as if its port, model and file had
     // been named: the scanner waits in its boot software and would not
     // answer a search.
-    bool stop = false;
     StartUpRequest request = asked;
-    result.finishing = chooseRecord(asked, services, stop);
-    if (stop) {
+    const RecordChoice chosen = chooseRecord(asked, state);
+    result.finishing = chosen.record;
+    if (chosen.stop) {
         result.end = FormLoadEnd::Unfinished;
         return result;
     }
     if (const std::optional<UnfinishedUpdate> &record = result.finishing) {
-        request.comP = QString::number(state.portForDevice(record->port, record->device));
+        request.comP = QString::number(chosen.port);
         request.scannMod = record->model;
         request.givenType = ScannerType(typeOfScannerForModel(record->model));
         if (request.firmwarePath.isEmpty() && request.firmwareName.isEmpty())

@@ -72,6 +72,13 @@ struct StartUpRequest {
     std::function<FinishAnswer(const UnfinishedUpdate &record, int othersLeft)> offerToFinish;
     // A record whose file has changed or gone since; it is not used.
     std::function<void(const UnfinishedUpdate &record, RecordedFile file)> recordNotUsed;
+    // A file among the records that is no sound record, set aside before any
+    // record is offered (damagedRecordText says it).
+    std::function<void(const DamagedRecord &damaged)> recordDamaged;
+    // A record that cannot be finished now (its device is not connected): it
+    // is kept for its scanner and the next record is tried; text is the one
+    // line that says so.
+    std::function<void(const UnfinishedUpdate &record, const QString &text)> recordSetAside;
     // The search found no scanner; the front end says how to come back from
     // an interrupted update.
     std::function<void()> noScannerFound;

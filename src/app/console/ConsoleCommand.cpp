@@ -25,6 +25,8 @@
 #include "scanner/ChooserAnswer.h"
 #include "scanner/Scanner.h"
 
+#include <QFile>
+
 #include <cstdio>
 #include <optional>
 
@@ -32,19 +34,68 @@ namespace romwright {
 
 namespace {
 
+// What is advised when the scanner or the file is not what was named. A
+// record's port and file are no one's choice to force: its record is what
+// is in the way when it no longer fits (port: the record's; 0 for none).
+QString refusalAdvice(int recordPort)
+{
+    if (recordPort == 0)
+        return QStringLiteral("give --force to program it all the same");
+    return QStringLiteral("this comes of the record of an unfinished update on port %1; if its scanner no "
+                          "longer needs it, drop it: romwright --console --forget %1")
+        .arg(recordPort);
+}
+
 // The window would ask; the console stops unless --force said Yes in advance.
-bool firmwareRefused(const FirmwareVerdict &verdict, bool force, ConsoleReport &report)
+bool firmwareRefused(const FirmwareVerdict &verdict, bool force, ConsoleReport &report, int recordPort = 0)
 {
     if (verdict.kind == FirmwareVerdict::Kind::Fits || (verdict.kind == FirmwareVerdict::Kind::Ask && force))
         return false;
     report.error(verdict.text + QStringLiteral(" The scanner was not changed."));
     if (verdict.kind == FirmwareVerdict::Kind::Ask)
-        report.error(QStringLiteral("give --force to program it all the same"));
+        report.error(refusalAdvice(recordPort));
     return true;
 }
 
+// --forget: the records dropped, or that there was none.
+int forgetRecords(int port, ConsoleReport &report)
+{
+    const UnfinishedUpdates records(userStateFolder());
+    int dropped = 0;
+    for (const UnfinishedUpdates::Stored &file : records.stored()) {
+        if (port != 0 && file.path != records.pathFor(port))
+            continue;
+        if (!QFile::remove(file.path)) {
+            report.error(QStringLiteral("could not remove %1").arg(displayFileName(file.path)));
+            return kExitFailed;
+        }
+        ++dropped;
+        const QString text = file.record
+                                 ? file.record->sentence()
+                                 : QStringLiteral("%1 (%2)").arg(displayFileName(file.path), file.why);
+        if (report.json())
+            report.event({{QStringLiteral("event"), QStringLiteral("forgotten")},
+                          {QStringLiteral("path"), file.path},
+                          {QStringLiteral("text"), text}});
+        else
+            std::printf("Record dropped: %s\n", qPrintable(text));
+    }
+    if (dropped == 0) {
+        const QString none =
+            port == 0 ? QStringLiteral("No record of an unfinished update is kept.")
+                      : QStringLiteral("No record of an unfinished update is kept for port %1.").arg(port);
+        if (report.json())
+            report.event(
+                {{QStringLiteral("event"), QStringLiteral("forgotten")}, {QStringLiteral("text"), none}});
+        else
+            std::printf("%s\n", qPrintable(none));
+    }
+    std::fflush(stdout);
+    return kExitCompleted;
+}
+
 int consoleSteps(MainState &state, const StartUpRequest &request, const ConsoleOptions &options,
-                 ConsoleView &view, ConsoleReport &report);
+                 ConsoleView &view, ConsoleReport &report, const int &recordPort);
 int consoleCheck(MainState &state, StartUpRequest request, const ConsoleOptions &options,
                  ConsoleReport &report);
 
@@ -106,6 +157,8 @@ int runConsole(const QStringList &arguments, ConsoleReport &report)
         return kExitUsage;
     }
     const ConsoleOptions &options = *parsed.options;
+    if (options.forget)
+        return forgetRecords(*options.forget, report);
     const std::optional<double> timeScale = testTimeScale();
     if (!timeScale) {
         report.error(testTimeScaleRefusal());
@@ -141,6 +194,11 @@ int runConsole(const QStringList &arguments, ConsoleReport &report)
         report.warning(QStringLiteral("romwright: could not write %1; if this update is interrupted, run it "
                                       "again with --port, --model and --file")
                            .arg(displayFileName(path)));
+    };
+    state.recordNotRemoved = [&report, &state](const QString &path) {
+        report.warning(QStringLiteral("romwright: ") + QString::fromLatin1(kRecordNotRemoved)
+                                                           .arg(displayFileName(path))
+                                                           .arg(state.MSComm1().commPort()));
     };
     state.logNotWritten = [&report](const QString &path) {
         report.warning(
@@ -189,11 +247,13 @@ int runConsole(const QStringList &arguments, ConsoleReport &report)
         report.scannerFound(scanner.Name(), int(found.port));
     };
     // The window would ask; the console stops before the scanner hears more than its identity query.
-    request.anotherModel = [&options, &report](const QString &text, const QString &) {
-        if (options.force)
+    // The port of the record being finished, 0 for none.
+    int recordPort = 0;
+    request.anotherModel = [&options, &report, &recordPort](const QString &text, const QString &) {
+        if (options.force && recordPort == 0)
             return true;
         report.error(text + QStringLiteral(" The scanner was not changed."));
-        report.error(QStringLiteral("give --force to program it all the same"));
+        report.error(refusalAdvice(recordPort));
         return false;
     };
     // Family and processor tell by the name alone, before the identification's request.
@@ -204,7 +264,8 @@ int runConsole(const QStringList &arguments, ConsoleReport &report)
                                 options.force, report);
     };
     request.firmwareFound = [&report](const QString &sFirmFile) { report.firmwareFile(sFirmFile); };
-    request.offerToFinish = [&dialogs, &options](const UnfinishedUpdate &record, int othersLeft) {
+    request.offerToFinish = [&dialogs, &options, &recordPort](const UnfinishedUpdate &record,
+                                                              int othersLeft) {
         QString text = record.sentence();
         if (options.file.isEmpty())
             text += QString::fromLatin1(kFinishingItWith).arg(displayFileName(record.file));
@@ -212,16 +273,28 @@ int runConsole(const QStringList &arguments, ConsoleReport &report)
             text += QStringLiteral(" %1 more wait%2 to be finished: run the update again after this one.")
                         .arg(othersLeft)
                         .arg(othersLeft == 1 ? QStringLiteral("s") : QString());
-        return dialogs.finishPrompt(text) ? FinishAnswer::Finish : FinishAnswer::Stop;
+        if (!dialogs.finishPrompt(text))
+            return FinishAnswer::Stop;
+        recordPort = record.port;
+        return FinishAnswer::Finish;
     };
     request.recordNotUsed = [&report](const UnfinishedUpdate &record, RecordedFile file) {
         const char *text = file == RecordedFile::Changed ? kRecordFileChanged : kRecordFileMissing;
         report.warning(QString::fromLatin1(text).arg(record.sentence(), displayFileName(record.file)));
     };
-    request.noScannerFound = [&report] { report.error(QString::fromLatin1(kNoScannerWayBackConsole)); };
+    request.recordDamaged = [&report](const DamagedRecord &damaged) {
+        report.warning(damagedRecordText(damaged));
+    };
+    request.recordSetAside = [&report](const UnfinishedUpdate &, const QString &text) {
+        report.warning(text);
+    };
+    request.noScannerFound = [&report, &state] {
+        report.error(QString::fromLatin1(kNoScannerWayBackConsole) +
+                     forgetHint(UnfinishedUpdates(state.services().stateFolder).ports()));
+    };
 
     const int status = options.check ? consoleCheck(state, request, options, report)
-                                     : consoleSteps(state, request, options, view, report);
+                                     : consoleSteps(state, request, options, view, report, recordPort);
     if (transcript.traceFailed())
         report.warning(QStringLiteral("romwright: the trace %1 could not be written whole")
                            .arg(displayFileName(options.trace)));
@@ -239,7 +312,7 @@ int runConsole(const QStringList &arguments, ConsoleReport &report)
 namespace {
 
 int consoleSteps(MainState &state, const StartUpRequest &request, const ConsoleOptions &options,
-                 ConsoleView &view, ConsoleReport &report)
+                 ConsoleView &view, ConsoleReport &report, const int &recordPort)
 {
     std::unique_ptr<Scanner> scanner;
     PortPermissionNotice notice;
@@ -285,7 +358,9 @@ int consoleSteps(MainState &state, const StartUpRequest &request, const ConsoleO
         return kExitFailed;
     }
     // The boot software is known now, and the file's content.
-    if (firmwareRefused(state.firmwareVerdict(state.target().bTargetA), options.force, report))
+    // --force is the user's word on what was named, not on what a record holds.
+    if (firmwareRefused(state.firmwareVerdict(state.target().bTargetA), options.force && recordPort == 0,
+                        report, recordPort))
         return kExitFailed;
 
     return finish(state.cmdProgram_Click(), state.update(), report);

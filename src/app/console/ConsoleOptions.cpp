@@ -14,6 +14,7 @@ QString consoleUsage()
                "usage: romwright --console [--port N|N,N,...|all] [--file PATH] [--processor main|barcode]\n"
                "                           [--model NAME] [--yes] [--force] [--json] [--trace OUT] "
                "[--check]\n"
+               "       romwright --console --forget [PORT|all]\n"
                "  --port N           the scanner's port, 1 to 16, or its device\n"
                "                     (%3); without it the ports are searched\n"
                "  --port 1,3,4       update the scanners on these ports at once, each in a process\n"
@@ -40,6 +41,8 @@ QString consoleUsage()
                "                     the firmware file against it and say what an update would do\n"
                "                     (model, file, SHA-256, blocks, route); exit 0 when it would go\n"
                "                     ahead; nothing that changes or restarts the scanner is sent\n"
+               "  --forget [PORT|all] drop the record of an interrupted update on PORT (all: every\n"
+               "                     record) once its scanner no longer needs it to be finished\n"
                "  Every update is logged in %2 (romwright --history).\n")
         .arg(userFoldersHelp(), updateLogHelp(), portDeviceHelp());
 }
@@ -49,7 +52,7 @@ ParsedConsoleOptions parseConsoleOptions(const QStringList &arguments)
     ConsoleOptions o;
     auto fail = [](const QString &why) { return ParsedConsoleOptions{std::nullopt, why}; };
     static const QStringList kOptions{"--console",   "--yes",   "--json", "--force", "--port",
-                                      "--processor", "--model", "--file", "--check"};
+                                      "--processor", "--model", "--file", "--check", "--forget"};
     QStringList given;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString &arg = arguments[i];
@@ -72,6 +75,18 @@ ParsedConsoleOptions parseConsoleOptions(const QStringList &arguments)
             o.force = true;
         } else if (arg == QLatin1String("--check")) {
             o.check = true;
+        } else if (arg == QLatin1String("--forget")) {
+            // Without a value: every record.
+            const bool valued = i + 1 < arguments.size() && !arguments[i + 1].startsWith(QLatin1Char('-'));
+            const QString v = valued ? arguments[++i] : QStringLiteral("all");
+            bool ok = false;
+            const int n = v.toInt(&ok);
+            if (v.compare(QLatin1String("all"), Qt::CaseInsensitive) == 0)
+                o.forget = 0;
+            else if (ok && n >= PortMap::kFirstPort && n <= PortMap::kLastPort)
+                o.forget = n;
+            else
+                return fail(QStringLiteral("--forget takes a port number from 1 to 16, or all"));
         } else if (arg == QLatin1String("--port")) {
             const auto v = value();
             if (!v)
@@ -148,6 +163,10 @@ ParsedConsoleOptions parseConsoleOptions(const QStringList &arguments)
         else if (o.port == 0 && o.ports.empty())
             return fail(QStringLiteral("--model takes %1 when the port is searched").arg(familyWords()));
     }
+    for (const QString &option : given)
+        if (o.forget && option != QLatin1String("--console") && option != QLatin1String("--forget") &&
+            option != QLatin1String("--json"))
+            return fail(QStringLiteral("--forget takes no %1").arg(option));
     if (o.check && o.severalScanners())
         return fail(QStringLiteral("--check takes one port or none"));
     return {o, QString()};

@@ -83,6 +83,13 @@ FormLoadEnd MainWindowHandlers::Form_Load(const std::optional<WindowCommandLine>
         dialogs.message(QString::fromLatin1(text).arg(record.sentence(), record.file),
                         QString::fromLatin1(kUnfinishedUpdateTitle), MessageIcon::Exclamation);
     };
+    request.recordDamaged = [&dialogs](const DamagedRecord &damaged) {
+        dialogs.message(damagedRecordText(damaged), QString::fromLatin1(kUnfinishedUpdateTitle),
+                        MessageIcon::Exclamation);
+    };
+    request.recordSetAside = [&dialogs](const UnfinishedUpdate &, const QString &text) {
+        dialogs.message(text, QString::fromLatin1(kUnfinishedUpdateTitle), MessageIcon::Exclamation);
+    };
     request.anotherModel = [this](const QString &text, const QString &given) {
         return m_parts.dialogs.question(text + QStringLiteral(" Go on with the %1 all the same?").arg(given),
                                         QString::fromLatin1(kFirmwareCheckTitle), MessageIcon::Exclamation);
@@ -104,8 +111,11 @@ StartUpRequest MainWindowHandlers::searchRequest()
 {
     StartUpRequest request;
     Dialogs &dialogs = m_parts.dialogs;
-    request.noScannerFound = [&dialogs] {
-        dialogs.message(QString::fromLatin1(kNoScannerWayBackWindow) + QLatin1String(kSearchAgainHint),
+    request.noScannerFound = [&dialogs, folder = m_parts.state.services().stateFolder] {
+        const QString forget = forgetHint(UnfinishedUpdates(folder).ports());
+        dialogs.message(QString::fromLatin1(kNoScannerWayBackWindow) +
+                            (forget.isEmpty() ? forget : forget + QLatin1Char('.')) +
+                            QLatin1String(kSearchAgainHint),
                         QString::fromLatin1(kScannerNotFoundTitle), MessageIcon::Information);
     };
     return request;
