@@ -60,12 +60,12 @@ inline constexpr const char *kLeftInBootSoftware =
 // than its name's. It is set aside, never used.
 struct DamagedRecord {
     QString path;
-    QString why;     // "its field \"sha256\" is missing or not what it should be"
+    QString why;     // "its \"sha256\" is missing or not valid"
     QString movedTo; // where it now is; empty when it could not be moved and stays where it was
 };
 
-// "The record of an unfinished update /x/unfinished-port1.json is damaged (...) and is not used; it
-// was moved to ....damaged."
+// "The record of an unfinished update /x/unfinished-port1.json is damaged and not used: WHY. It was
+// moved to /x/unfinished-port1.json.damaged."
 QString damagedRecordText(const DamagedRecord &damaged);
 
 // What the ways back say where records of unfinished updates are kept
