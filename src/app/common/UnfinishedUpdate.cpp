@@ -122,16 +122,15 @@ QString forgetHint(const std::vector<int> &ports)
     if (ports.empty())
         return {};
     if (ports.size() == 1)
-        return QStringLiteral(" A record of an unfinished update is kept for port %1; to drop it once its "
+        return QStringLiteral("A record of an unfinished update is kept for port %1; to drop it once its "
                               "scanner no longer needs it: romwright --console --forget %1")
             .arg(ports.front());
     QStringList numbers;
     for (const int port : ports)
         numbers << QString::number(port);
     const QString last = numbers.takeLast();
-    return QStringLiteral(
-               " Records of unfinished updates are kept for ports %1 and %2; to drop one no longer "
-               "needed: romwright --console --forget PORT (or all)")
+    return QStringLiteral("Records of unfinished updates are kept for ports %1 and %2; to drop one no longer "
+                          "needed: romwright --console --forget PORT (or all)")
         .arg(numbers.join(QStringLiteral(", ")), last);
 }
 

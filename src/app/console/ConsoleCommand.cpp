@@ -289,8 +289,10 @@ int runConsole(const QStringList &arguments, ConsoleReport &report)
         report.warning(text);
     };
     request.noScannerFound = [&report, &state] {
-        report.error(QString::fromLatin1(kNoScannerWayBackConsole) +
-                     forgetHint(UnfinishedUpdates(state.services().stateFolder).ports()));
+        report.error(QString::fromLatin1(kNoScannerWayBackConsole));
+        if (const QString forget = forgetHint(UnfinishedUpdates(state.services().stateFolder).ports());
+            !forget.isEmpty())
+            report.error(forget);
     };
 
     const int status = options.check ? consoleCheck(state, request, options, report)

@@ -114,7 +114,7 @@ StartUpRequest MainWindowHandlers::searchRequest()
     request.noScannerFound = [&dialogs, folder = m_parts.state.services().stateFolder] {
         const QString forget = forgetHint(UnfinishedUpdates(folder).ports());
         dialogs.message(QString::fromLatin1(kNoScannerWayBackWindow) +
-                            (forget.isEmpty() ? forget : forget + QLatin1Char('.')) +
+                            (forget.isEmpty() ? forget : QLatin1Char(' ') + forget + QLatin1Char('.')) +
                             QLatin1String(kSearchAgainHint),
                         QString::fromLatin1(kScannerNotFoundTitle), MessageIcon::Information);
     };
