@@ -344,6 +344,8 @@ Outcome UpdateSequence::programFirmware(const FirmwareSet &firmware, bool blocks
     enter(UpdateStep::Reset);
     if ((outcome = m_link.SendByte(letter::kRestart)) != Outcome::Ok)
         return outcome;
+    if (firmwareWritten)
+        firmwareWritten();
     m_link.pause(t.afterFinalR);
     return Outcome::EndCompleted;
 }

@@ -53,6 +53,11 @@ public:
     // what an interruption from there on needs to be finished is recorded.
     std::function<void(char boot)> beforeChange;
 
+    // Called once the scanner holds its whole firmware: the last block
+    // acknowledged and the restart "R" sent. An interruption from here on
+    // leaves a scanner running its new firmware, with nothing to finish.
+    std::function<void()> firmwareWritten;
+
     // One question of the restarted scanner's identity, with the port closed:
     // the name its new firmware answers with, nullopt when it does not. After
     // a completed update it is asked until it answers or answerBound has

@@ -78,6 +78,8 @@ TEST(CommandLine, HelpVersionAndUnknownOptions)
         // Before anything is sent.
         {{"--console", "--port", "1", "--file", file, "--trace", "/nonexistent/trace"}, 1,
          QStringLiteral("romwright: cannot write the trace /nonexistent/trace: ")},
+        {{"--console", "--forget", "17"}, 2, QStringLiteral("^romwright: --forget takes a port number from 1 to 16, or all\n")},
+        {{"--console", "--forget", "1", "--yes"}, 2, QStringLiteral("^romwright: --forget takes no --yes\n")},
         {{"--history", "--port", "1"}, 2, QStringLiteral("^romwright: unknown argument: --port\\n")},
         // clang-format on
     };
@@ -161,18 +163,24 @@ TEST(CommandLine, OutputsNeverOverwriteInputs)
 // Ctrl-C, or a kill that leaves no time for anything (a dead battery), at
 // 30 % of the firmware pass leaves the scanner in its boot software, where it
 // no longer answers a search. Running the program again with nothing but
-// --yes finds the record of the update and completes the flash.
+// --yes finds the record of the update and completes the flash. The update
+// Ctrl-C cut short named its file relative to its own folder; the run again
+// from another folder finds it all the same.
 TEST(ConsoleInterrupt, ASignalEndsTheUpdateAndRunningItAgainFinishesIt)
 {
     using namespace std::chrono_literals;
     for (const int signal : {SIGINT, SIGKILL}) {
         SCOPED_TRACE(::strsignal(signal));
         SimProcess sim({QStringLiteral("--boot"), QStringLiteral("Q"), QStringLiteral("--line-rate")});
-        const QTemporaryDir state;
+        const QTemporaryDir state, work;
         const QStringList arguments = {"--console", "--yes"};
+        const QString firmware = work.filePath(QStringLiteral("fw/Hlv1450ver5_9.s19"));
+        ASSERT_TRUE(QDir(work.path()).mkdir(QStringLiteral("fw")) && QFile::copy(kHalvernSample, firmware));
         QProcess first;
         setPortsAndTimeScale(first, sim.link(), QStringLiteral("0.05"), state.path());
-        first.start(kProgram, arguments);
+        first.setWorkingDirectory(work.path());
+        first.start(kProgram, arguments + (signal == SIGINT ? QStringList{"--file", "fw/Hlv1450ver5_9.s19"}
+                                                            : QStringList{}));
         ASSERT_TRUE(first.waitForStarted(5000));
         QString out;
         const QDeadlineTimer deadline(60000);
@@ -202,7 +210,9 @@ TEST(ConsoleInterrupt, ASignalEndsTheUpdateAndRunningItAgainFinishesIt)
         const QRegularExpression finishing(
             QStringLiteral("^An update of the Halvern 1450 on port 1 was interrupted on "
                            "20\\d\\d-\\d\\d-\\d\\d \\d\\d:\\d\\d\\. Finishing it "
-                           "with .*/Hlv1450ver5_9\\.s19\\.$"),
+                           "with %1\\.$")
+                .arg(signal == SIGINT ? QRegularExpression::escape(firmware)
+                                      : QStringLiteral(".*/Hlv1450ver5_9\\.s19")),
             QRegularExpression::MultilineOption);
         EXPECT_TRUE(second.out.contains(finishing)) << qPrintable(second.out);
         EXPECT_EQ(QDir(state.path() + QStringLiteral("/romwright")).entryList({"unfinished-*"}, QDir::Files),
@@ -212,6 +222,7 @@ TEST(ConsoleInterrupt, ASignalEndsTheUpdateAndRunningItAgainFinishesIt)
         ASSERT_EQ(logged.size(), signal == SIGINT ? 2 : 1);
         if (signal == SIGINT) {
             EXPECT_EQ(logged.front().value(QLatin1String("result")), QLatin1String("interrupted"));
+            EXPECT_EQ(logged.front().value(QLatin1String("file")), firmware);
             EXPECT_TRUE(QFile::exists(state.path() + QStringLiteral("/romwright/") +
                                       logged.front().value(QLatin1String("transcript")).toString()));
         }

@@ -1,5 +1,6 @@
 // romwright --console as a user runs it: a real process on the simulator's
 // terminal, judged by its output and exit status.
+#include "app/common/UnfinishedUpdate.h"
 #include "support/ConsoleRun.h"
 #include "support/SimClient.h"
 #include "support/SimProcess.h"
@@ -61,6 +62,23 @@ TEST(Console, ExitStatusAndWhatItSays)
     ASSERT_TRUE(QFile::copy(sampleDir() + "/JL750Ver6_0.s19", renamed));
     ASSERT_TRUE(QFile::link(renamed, linked));
     const QStringList halvernPort{"--port", "1", "--model", "halvern", "--file"};
+    // A record whose adapter is unplugged, and one naming port 17.
+    QTemporaryDir home;
+    const romwright::UnfinishedUpdates records(home.filePath(QStringLiteral("romwright")));
+    const QByteArray sample = fileBytes(kHalvernSample);
+    romwright::UnfinishedUpdate record{1,
+                                       "/nonexistent/ttyUSB0",
+                                       "Halvern 1450",
+                                       false,
+                                       'Q',
+                                       kHalvernSample,
+                                       sample.size(),
+                                       romwright::sha256Hex(sample),
+                                       QDateTime::currentDateTime()};
+    ASSERT_TRUE(records.save(record));
+    record.port = 17;
+    ASSERT_TRUE(records.save(record));
+    const QStringList recordsHome{"XDG_STATE_HOME=" + home.path()};
     // clang-format off
     const Case cases[] = {
         {"no file: the newest for the model, in any spelling", {"--boot", "Q"}, "%1",
@@ -138,6 +156,13 @@ TEST(Console, ExitStatusAndWhatItSays)
         {"nothing on any port", {}, ",", {}, 1, {"Scanner Not Found\n"},
          {"switch it off and on and run the update again (its boot software then greets and you are asked which "
           "model it is), or name its port and model: romwright --console --port N --model NAME\n"}},
+        // Each said in one line; the search goes on, and its end names the way to drop the record kept.
+        {"a record whose device is gone, a damaged one", {}, ",", {"--yes"}, 1, {"Scanner Not Found\n"},
+         {" Its device /nonexistent/ttyUSB0 is not connected now; the record is kept for when it is.\n",
+          "The record of an unfinished update " + records.pathFor(17) + " is damaged and not used: it names port 17, "
+          "which is not one of 1 to 16. It was moved to " + records.pathFor(17) + ".damaged.\n",
+          "A record of an unfinished update is kept for port 1; to drop it once its scanner no longer needs it: "
+          "romwright --console --forget 1\n"}, {}, 0, "0.05", recordsHome},
         {"nothing on any port, one held by another program", {"--held"}, ",%1", {}, 1, {"Scanner Not Found\n"},
          {"romwright: The serial port COM2 (", ") is in use by another application. Close the application"}},
         {"a bootloader, the model given in advance", {"--boot-prompt", "Q", "--model", "wexmoor"}, ",%1",
@@ -205,6 +230,14 @@ TEST(Console, ExitStatusAndWhatItSays)
             EXPECT_TRUE(sim && sim->waitForExit(5s));
         }
     }
+    // The record kept is dropped on request, once.
+    const ConsoleRun forget = runRomwright({"--console", "--forget", "1"}, {}, {}, "0.05", {}, recordsHome);
+    EXPECT_EQ(forget.exitCode, 0);
+    EXPECT_TRUE(
+        forget.out.startsWith("Record dropped: An update of the Halvern 1450 on port 1 was interrupted"))
+        << qPrintable(forget.out + forget.err);
+    EXPECT_EQ(runRomwright({"--console", "--forget"}, {}, {}, "0.05", {}, recordsHome).out,
+              "No record of an unfinished update is kept.\n");
 }
 
 TEST(Console, AnUpdateGoesOnToItsEndWhenItsOutputIsClosed)

@@ -12,6 +12,7 @@
 #include "view/ViewState.h"
 
 #include <QFile>
+#include <QJsonDocument>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -157,12 +158,13 @@ TEST(FormLoad, EachStepRunsInTurnAndTheConsoleStopsAtTheFirstGap)
 
 // With no port given, the newest unfinished update whose file is as it was is
 // offered; the answer decides whether its port, model and file are taken. A
-// record whose file changed or went is reported as not used.
+// record whose file changed or went is reported as not used; a damaged one is
+// reported and moved aside, never offered.
 TEST(FormLoad, AnUnfinishedUpdateIsOfferedWhileItsFileIsUnchanged)
 {
     using enum FormLoadEnd;
     using enum FinishAnswer;
-    enum class File { Same, Changed, Gone };
+    enum class File { Same, Changed, Gone, NotJson, Port17, SizeAsText };
     using enum File;
     const char *none = "Scanner Not Found|0|None";
     const struct {
@@ -181,6 +183,9 @@ TEST(FormLoad, AnUnfinishedUpdateIsOfferedWhileItsFileIsUnchanged)
         {"its file changed", {}, Changed, 3, std::nullopt, Ready, none},
         {"its file gone", {}, Gone, 3, std::nullopt, Ready, none},
         {"a port given", given("1", "Halvern 1450"), Same, 3, std::nullopt, Ready, "Halvern 1450|1|None"},
+        {"damaged: not JSON", {}, NotJson, 3, std::nullopt, Ready, none},
+        {"damaged: port 17", console({}), Port17, 3, std::nullopt, NoScanner, none},
+        {"damaged: a mistyped field", {}, SizeAsText, 3, std::nullopt, Ready, none},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -190,19 +195,34 @@ TEST(FormLoad, AnUnfinishedUpdateIsOfferedWhileItsFileIsUnchanged)
                                     data.filePath(QLatin1String(file))));
         const QString firmware = data.filePath(QStringLiteral("Hlv1450ver5_9.s19"));
         const QByteArray bytes = LocalFileSystem().read(firmware).bytes;
-        ASSERT_TRUE(
-            UnfinishedUpdates(state.path())
-                .save({3, QStringLiteral("fake%1").arg(c.device), QStringLiteral("Halvern 1450"), false, 'Q',
-                       firmware, bytes.size(), sha256Hex(bytes), QDateTime::currentDateTime()}));
-        ASSERT_TRUE(c.file == Same || (c.file == Changed ? writeWholeFile(firmware, bytes + "S9030000FC\n")
-                                                         : QFile::remove(firmware)));
+        const UnfinishedUpdates records(state.path());
+        const UnfinishedUpdate record{3,
+                                      QStringLiteral("fake%1").arg(c.device),
+                                      QStringLiteral("Halvern 1450"),
+                                      false,
+                                      'Q',
+                                      firmware,
+                                      bytes.size(),
+                                      sha256Hex(bytes),
+                                      QDateTime::currentDateTime()};
+        ASSERT_TRUE(records.save(record));
+        QJsonObject json = toJson(record);
+        json.insert(c.file == Port17 ? "port" : "size", c.file == Port17 ? QJsonValue(17) : QJsonValue("12"));
+        const int damagedPort = c.file == Port17 ? 17 : 3;
+        const QByteArray damaged = c.file == NotJson ? "{\"port\":3," : QJsonDocument(json).toJson();
+        ASSERT_TRUE(c.file < NotJson || (QFile::remove(records.pathFor(3)) &&
+                                         writeWholeFile(records.pathFor(damagedPort), damaged)));
+        ASSERT_TRUE(c.file != Changed || writeWholeFile(firmware, bytes + "S9030000FC\n"));
+        ASSERT_TRUE(c.file != Gone || QFile::remove(firmware));
         Bench b({}, data.path(), state.path());
         for (const int n : {1, 3, 5})
             b.port->devices[n].reply = [](const QByteArray &w, const QString &) {
                 return w == "R2" ? QByteArrayLiteral("Q") : QByteArray();
             };
         int offered = 0, notUsed = 0;
+        QStringList damagedSaid;
         StartUpRequest request = c.request;
+        request.recordDamaged = [&](const DamagedRecord &d) { damagedSaid << damagedRecordText(d); };
         request.offerToFinish = [&](const UnfinishedUpdate &r, int othersLeft) {
             ++offered;
             EXPECT_EQ(r.file, firmware);
@@ -212,7 +232,18 @@ TEST(FormLoad, AnUnfinishedUpdateIsOfferedWhileItsFileIsUnchanged)
         request.recordNotUsed = [&](const UnfinishedUpdate &, RecordedFile) { ++notUsed; };
         EXPECT_EQ(b.run(request), c.end);
         EXPECT_EQ(offered, c.answer ? 1 : 0);
-        EXPECT_EQ(notUsed, c.file == Same ? 0 : 1);
+        EXPECT_EQ(notUsed, c.file == Changed || c.file == Gone ? 1 : 0);
         EXPECT_EQ(b.shown(), QLatin1String(c.shown));
+        // Said by its name and moved aside, where it is kept but never read again.
+        const QString path = records.pathFor(damagedPort);
+        EXPECT_EQ(damagedSaid.size(), c.file >= NotJson ? 1 : 0);
+        if (c.file >= NotJson) {
+            EXPECT_TRUE(damagedSaid.front().startsWith("The record of an unfinished update " + path +
+                                                       " is damaged and not used: "))
+                << damagedSaid.front().toStdString();
+            EXPECT_TRUE(damagedSaid.front().endsWith(" It was moved to " + path + ".damaged."));
+            EXPECT_EQ(LocalFileSystem().read(path + ".damaged").bytes, damaged);
+            EXPECT_TRUE(records.stored().empty());
+        }
     }
 }

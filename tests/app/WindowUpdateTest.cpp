@@ -11,6 +11,7 @@
 #include "support/TestPaths.h"
 
 #include <QAction>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QJsonDocument>
@@ -107,7 +108,8 @@ TEST(WindowStartUp, AModelTheScannerDoesNotAnswerAsIsAskedAbout)
 
 // The record an interrupted update left is offered at the next start, Yes
 // the default; Yes takes its port, model and file. Closing the window during
-// that update asks, and Yes ends with status 1 and keeps the record.
+// that update asks, and Yes ends with status 1 and keeps the record, under
+// the number its device has now.
 TEST(WindowUpdate, AnInterruptedUpdateIsResumedAfterYesAndClosingItKeepsItsRecord)
 {
     SimProcess sim({"--start-in-boot", "--boot", "Q"}); // waiting in its boot software, as after Ctrl-C
@@ -115,14 +117,15 @@ TEST(WindowUpdate, AnInterruptedUpdateIsResumedAfterYesAndClosingItKeepsItsRecor
     const QString file = test::sampleDir() + QStringLiteral("/Hlv1450ver5_9.s19");
     const QByteArray bytes = rig.files.read(file).bytes;
     const UnfinishedUpdates records(rig.state.services().stateFolder);
-    ASSERT_TRUE(records.save({1, sim.link(), QStringLiteral("Halvern 1450"), false, 'Q', file, bytes.size(),
+    // Made when its device was port 2; it is port 1 now.
+    ASSERT_TRUE(records.save({2, sim.link(), QStringLiteral("Halvern 1450"), false, 'Q', file, bytes.size(),
                               sha256Hex(bytes), QDateTime(QDate(2026, 12, 1), QTime(9, 30))}));
     rig.dialogs.questionAnswers = {true, true};
     ASSERT_EQ(rig.frm.Form_Load(std::nullopt), FormLoadEnd::Ready);
     ASSERT_EQ(rig.dialogs.questions.size(), 1u);
     EXPECT_EQ(
         rig.dialogs.questions[0].text,
-        QStringLiteral("An update of the Halvern 1450 on port 1 was interrupted on 2026-12-01 09:30. Finish "
+        QStringLiteral("An update of the Halvern 1450 on port 2 was interrupted on 2026-12-01 09:30. Finish "
                        "it now?"));
     EXPECT_EQ(rig.dialogs.questions[0].title, QStringLiteral("Unfinished Update"));
     EXPECT_EQ(rig.window.text(LabelId::FirmFile), QStringLiteral("Hlv1450ver5_9.s19"));
@@ -146,7 +149,9 @@ TEST(WindowUpdate, AnInterruptedUpdateIsResumedAfterYesAndClosingItKeepsItsRecor
     // write: no message about the lost scanner, and the update is over.
     EXPECT_TRUE(rig.dialogs.messages.empty());
     EXPECT_FALSE(rig.state.update().running());
-    EXPECT_EQ(records.all().size(), 1u);
+    // The update's own record, on the port it runs on, is the only one.
+    ASSERT_EQ(records.all().size(), 1u);
+    EXPECT_EQ(records.all().front().port, 1);
 }
 
 TEST(WindowUpdate, FoundScannerProgrammedThroughTheWindow)
@@ -176,12 +181,19 @@ TEST(WindowUpdate, FoundScannerProgrammedThroughTheWindow)
     });
 
     // Look at the window once while blocks are being sent, and try to close it.
+    // The record of the update cannot be removed from then on (as in a state
+    // folder turned read-only, which would not stop root): said, and the
+    // update completes all the same.
+    const QString record = UnfinishedUpdates(rig.state.services().stateFolder).pathFor(1);
+    QStringList notRemoved;
+    rig.state.recordNotRemoved = [&](const QString &path) { notRemoved << path; };
     bool sawProgress = false;
     QTimer watch;
     QObject::connect(&watch, &QTimer::timeout, [&] {
         auto *bar = rig.window.findChild<QProgressBar *>("prgBlocks");
         if (!sawProgress && !bar->isHidden() && bar->value() > bar->maximum() / 3) {
             sawProgress = true;
+            EXPECT_TRUE(QFile::remove(record) && QDir().mkpath(record + QStringLiteral("/kept")));
             EXPECT_FALSE(rig.frm.cScann()->receiveHandling()); // only the update reads the port
             EXPECT_FALSE(rig.window.isControlEnabled(ControlId::ExitButton));
             EXPECT_FALSE(rig.window.close()); // answered No: the update goes on
@@ -196,6 +208,7 @@ TEST(WindowUpdate, FoundScannerProgrammedThroughTheWindow)
     EXPECT_EQ(rig.dialogs.messages.back().text, kComplete);
     EXPECT_EQ(rig.ends, QList<int>{0});
     EXPECT_TRUE(sawProgress);
+    EXPECT_EQ(notRemoved, QStringList{record});
     // The file opened during the retry is for the 128-byte boot software:
     // asked about once before the route (Yes), then the close (No).
     ASSERT_EQ(rig.dialogs.questions.size(), 2u);

@@ -101,7 +101,8 @@ TEST(UpdateTiming, EachRouteEndsAtItsBoundOrAtTheFirstFault)
         const QByteArray fault(c.fault);
         const bool loseLine = fault.startsWith('~');
         const bool wrongAnswer = fault.startsWith('?');
-        bool fired = false;
+        bool fired = false, written = false;
+        r.update.firmwareWritten = [&] { written = true; };
         r.port.responder = [&](const QByteArray &w) {
             const QByteArray answer = r.boot.answer(w);
             return wrongAnswer && fired && w.startsWith(fault.back()) ? QByteArray("x\a") : answer;
@@ -115,6 +116,7 @@ TEST(UpdateTiming, EachRouteEndsAtItsBoundOrAtTheFirstFault)
         };
         ASSERT_EQ(r.click(), c.outcome);
         EXPECT_EQ(fired, !fault.isEmpty());
+        EXPECT_FALSE(written); // the final "R" not sent: the record of the update stays
         ASSERT_TRUE(r.update.failure());
         EXPECT_EQ(
             describeFailure(c.outcome, *r.update.failure()),
@@ -246,8 +248,9 @@ TEST(UpdateSequence, TimeOutCountsFromStartUpDecideWhetherTheFirstMissEndsThePro
 
 // After the final "R" and its 2,000 ms the restarted scanner is asked its
 // identity (each question 200 ms here), 500 ms apart, until it answers or
-// 10 s have passed; the port is closed by then. No answer is a warning
-// after the completion, not a failure.
+// 10 s have passed; the port is closed by then, and the scanner's whole
+// firmware was told as the "R" went. No answer is a warning after the
+// completion, not a failure.
 TEST(UpdateTiming, TheRestartedScannerIsAskedUntilItAnswersOrTenSecondsPass)
 {
     const QString complete = QLatin1String(messages::kComplete) + QStringLiteral("\n\n");
@@ -266,7 +269,10 @@ TEST(UpdateTiming, TheRestartedScannerIsAskedUntilItAnswersOrTenSecondsPass)
         SCOPED_TRACE(c.answersAt);
         LinkRig r;
         QStringList asked;
+        std::optional<QByteArray> writtenAfter; // what had been written when the whole firmware was told
+        r.update.firmwareWritten = [&] { writtenAfter = r.port.written(); };
         r.update.askIdentity = [&]() -> std::optional<QString> {
+            EXPECT_TRUE(writtenAfter && writtenAfter->endsWith("R"));
             EXPECT_FALSE(r.port.portOpen());
             EXPECT_EQ(r.update.phase(), UpdatePhase::Completed); // closing now interrupts nothing
             asked << QString::number(r.clock.now().count());

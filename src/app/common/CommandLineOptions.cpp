@@ -53,4 +53,11 @@ std::optional<QString> OptionReader::value(const QString &takes)
     return value;
 }
 
+std::optional<QString> OptionReader::optionalValue()
+{
+    if (m_index + 1 >= m_arguments.size() || looksLikeOption(m_arguments[m_index + 1]))
+        return std::nullopt;
+    return m_arguments[++m_index];
+}
+
 } // namespace romwright

@@ -37,6 +37,10 @@ public:
     // takes ...").
     std::optional<QString> value(const QString &takes);
 
+    // The argument after the current option when there is one and it is no
+    // option, which it then passes; nothing otherwise.
+    std::optional<QString> optionalValue();
+
     const QString &error() const { return m_error; }
 
 private:

@@ -72,49 +72,67 @@ FirmwareAtHand firmwareAtHand(MainState &state, int typeOfScanner, std::optional
     return FirmwareAtHand::Unsound;
 }
 
-// The record the user chose, turned into the port, model and file that
-// would have been named, with what the scanner on that port answered;
-// nullopt to start up as asked. A record whose port answers as another
-// model is set aside (kept for its scanner) and the next one is tried.
-struct ChosenRecord {
-    UnfinishedUpdate record;
-    IdentityAnswer answer;
+struct RecordChoice {
+    std::optional<UnfinishedUpdate> record; // the one the user chose to finish
+    int port = 0;                           // the number its device has now
+    IdentityAnswer answer;                  // what the scanner on that port answered
+    bool stop = false;
 };
 
-std::optional<ChosenRecord> chooseRecord(const StartUpRequest &request, MainState &state, bool &stop)
+// The record the user chose to finish and the port it is finished on;
+// no record to start up as asked. Damaged records are set aside first; a
+// record that cannot be finished now is said in one line, kept for its
+// scanner, and the next one is tried: so is a record whose port answers as
+// another model, or as none.
+RecordChoice chooseRecord(const StartUpRequest &request, MainState &state)
 {
-    const MainServices &services = state.services();
+    RecordChoice choice;
     if (!request.offerToFinish || (request.comP && request.scannMod))
-        return std::nullopt;
-    std::vector<UnfinishedUpdate> records = UnfinishedUpdates(services.stateFolder).all();
+        return choice;
+    const UnfinishedUpdates stored(state.services().stateFolder);
+    for (const DamagedRecord &damaged : stored.setAsideDamaged())
+        if (request.recordDamaged)
+            request.recordDamaged(damaged);
+    const std::vector<UnfinishedUpdate> records = stored.all();
     ScannerModels models;
     addStandardModels(models);
     for (std::size_t i = 0; i < records.size(); ++i) {
         const UnfinishedUpdate &record = records[i];
-        if (const RecordedFile file = checkRecordedFile(record, services.files); file != RecordedFile::Same) {
+        auto setAside = [&request, &record](const QString &text) {
+            if (request.recordSetAside)
+                request.recordSetAside(record, text);
+        };
+        if (const RecordedFile file = checkRecordedFile(record, state.services().files);
+            file != RecordedFile::Same) {
             if (request.recordNotUsed)
                 request.recordNotUsed(record, file);
             continue;
         }
         const int port = state.portForDevice(record.port, record.device);
-        const IdentityAnswer answer = askIdentity(state.MSComm1(), port, services.clock, models);
-        const ModelDecision decision = decideModel(answer, record.model, port);
-        if (decision.kind == ModelDecision::Kind::Contradiction) {
-            if (request.recordSetAside)
-                request.recordSetAside(record, decision.text);
+        if (port == 0) {
+            setAside(QString::fromLatin1(kRecordDeviceGone).arg(record.sentence(), record.device));
+            continue;
+        }
+        const IdentityAnswer answer = askIdentity(state.MSComm1(), port, state.services().clock, models);
+        if (const ModelDecision decision = decideModel(answer, record.model, port);
+            decision.kind == ModelDecision::Kind::Contradiction) {
+            setAside(QString::fromLatin1(kRecordSetAside).arg(record.sentence(), decision.text));
             continue;
         }
         switch (request.offerToFinish(record, int(records.size() - i - 1))) {
         case FinishAnswer::Finish:
-            return ChosenRecord{record, answer};
+            choice.record = record;
+            choice.port = port;
+            choice.answer = answer;
+            return choice;
         case FinishAnswer::Stop:
-            stop = true;
-            return std::nullopt;
+            choice.stop = true;
+            return choice;
         case FinishAnswer::Search:
-            return std::nullopt;
+            return choice;
         }
     }
-    return std::nullopt;
+    return choice;
 }
 
 } // namespace
@@ -132,20 +150,18 @@ StartUpResult FormLoad(const StartUpRequest &asked, const StartUpContext &contex
     // An interrupted update is finished as if its port, model and file had
     // been named: the scanner waits in its boot software and would not
     // answer a search.
-    bool stop = false;
     StartUpRequest request = asked;
-    const std::optional<ChosenRecord> chosen = chooseRecord(asked, state, stop);
-    if (stop) {
+    const RecordChoice chosen = chooseRecord(asked, state);
+    result.finishing = chosen.record;
+    if (chosen.stop) {
         result.end = FormLoadEnd::Unfinished;
         return result;
     }
     std::optional<IdentityAnswer> recordAnswer;
-    if (chosen) {
-        result.finishing = chosen->record;
-        recordAnswer = chosen->answer;
-    }
+    if (chosen.record)
+        recordAnswer = chosen.answer;
     if (const std::optional<UnfinishedUpdate> &record = result.finishing) {
-        request.comP = QString::number(state.portForDevice(record->port, record->device));
+        request.comP = QString::number(chosen.port);
         request.scannMod = record->model;
         request.givenType = ScannerType(typeOfScannerForModel(record->model));
         if (request.firmwarePath.isEmpty() && request.firmwareName.isEmpty())

@@ -67,12 +67,16 @@ struct StartUpRequest {
     // With no port given, the newest unfinished update in the state folder
     // whose file is as it was. Not set: records are not looked for.
     std::function<FinishAnswer(const UnfinishedUpdate &record, int othersLeft)> offerToFinish;
-    // A record whose port now answers as another model (text says so), or
-    // answers as none: set aside and kept for its scanner; the next record
-    // is tried.
-    std::function<void(const UnfinishedUpdate &record, const QString &text)> recordSetAside;
     // A record whose file has changed or gone since; it is not used.
     std::function<void(const UnfinishedUpdate &record, RecordedFile file)> recordNotUsed;
+    // A file among the records that is no sound record, set aside before any
+    // record is offered (damagedRecordText says it).
+    std::function<void(const DamagedRecord &damaged)> recordDamaged;
+    // A record that cannot be finished now (its device is not connected): it
+    // is kept for its scanner and the next record is tried; text is the one
+    // line that says so. So is a record whose port answers as another model,
+    // or as none.
+    std::function<void(const UnfinishedUpdate &record, const QString &text)> recordSetAside;
     // The search found no scanner; the front end says how to come back from
     // an interrupted update.
     std::function<void()> noScannerFound;

@@ -17,6 +17,8 @@
 #include "view/MainView.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QJsonObject>
 
 namespace romwright {
@@ -83,6 +85,12 @@ MainState::MainState(std::unique_ptr<SerialPort> MSComm1, const MainServices &se
         return approved;
     };
     m_update->beforeChange = [this](char boot) { recordUpdate(boot); };
+    // From here the scanner runs its new firmware: nothing is left to finish.
+    m_update->firmwareWritten = [this] {
+        const UnfinishedUpdates records(m_services.stateFolder);
+        if (!records.remove(m_port->commPort()) && recordNotRemoved)
+            recordNotRemoved(records.pathFor(m_port->commPort()));
+    };
     m_update->askIdentity = [this] { return askIdentity(); };
     m_update->answersAsProgrammed = [this](const QString &name) {
         return name == m_services.view.text(LabelId::ScanMod);
@@ -132,12 +140,14 @@ FileOpenResult MainState::FileOpen(const QString &sFile)
 {
     const FileOpenContext context{m_services.files, m_services.programFolder, m_services.userDataFolder,
                                   m_services.systemDataFolders};
-    m_firmwareFile = sFile;
+    // Whole, so that the record and the log lead to it from any folder.
+    const QString path = sFile.isEmpty() ? sFile : QFileInfo(sFile).absoluteFilePath();
+    m_firmwareFile = path;
     ++m_loads;
-    const FileOpenResult result = romwright::FileOpen(sFile, *m_firmware, context);
+    const FileOpenResult result = romwright::FileOpen(path, *m_firmware, context);
     // What the record of an update names, to tell later whether the file
     // is still the one that was being programmed.
-    const FileContents contents = m_services.files.read(sFile);
+    const FileContents contents = m_services.files.read(path);
     m_firmwareSize = contents.bytes.size();
     m_firmwareSha256 = sha256Hex(contents.bytes);
     showFileOpen(result, m_services.view, m_services.dialogs);
@@ -234,8 +244,6 @@ Outcome MainState::cmdProgram_Click()
     };
     const Outcome outcome = m_update->cmdProgram_Click(*m_firmware);
     m_controller.onProgress = frontEnd;
-    if (outcome == Outcome::EndCompleted)
-        UnfinishedUpdates(m_services.stateFolder).remove(m_port->commPort());
     if (m_run.requested)
         logUpdate(outcome);
     return outcome;
@@ -342,8 +350,17 @@ void MainState::recordUpdate(char boot)
     const UnfinishedUpdate record = describeUpdate(boot);
     m_run.route = record;
     const UnfinishedUpdates records(m_services.stateFolder);
-    if (!records.save(record) && recordNotWritten)
-        recordNotWritten(records.pathFor(record.port));
+    if (!records.save(record)) {
+        if (recordNotWritten)
+            recordNotWritten(records.pathFor(record.port));
+        return;
+    }
+    // A record of the same device under another number (it has moved since)
+    // is this one now.
+    if (!record.device.isEmpty())
+        for (const UnfinishedUpdate &other : records.all())
+            if (other.port != record.port && other.device == record.device)
+                records.remove(other.port);
 }
 
 int MainState::portForDevice(int port, const QString &device) const
@@ -353,12 +370,19 @@ int MainState::portForDevice(int port, const QString &device) const
         probe->setCommPort(n);
         return probe->deviceName();
     };
-    if (device.isEmpty() || deviceOf(port) == device)
+    // A device path that is gone (an adapter unplugged) leads nowhere.
+    auto present = [](const QString &name) {
+        return !name.isEmpty() && (!QDir::isAbsolutePath(name) || QFileInfo::exists(name));
+    };
+    if (device.isEmpty())
         return port;
-    for (int n = PortMap::kFirstPort; n <= PortMap::kLastPort; ++n)
-        if (deviceOf(n) == device)
-            return n;
-    return port;
+    if (deviceOf(port) != device)
+        for (int n = PortMap::kFirstPort; n <= PortMap::kLastPort; ++n)
+            if (deviceOf(n) == device && present(device))
+                return n;
+    // The same number under a new name (an adapter plugged in again) is the
+    // scanner's still; a number without a device is no way to it.
+    return present(deviceOf(port)) ? port : 0;
 }
 
 bool MainState::scannerLeftInBootSoftware() const

@@ -133,7 +133,8 @@ public:
     void ExitCommand_Click();
 
     // The number that leads to device now: port when it still does (or no
-    // other number does), else the number the device has moved to.
+    // device is named), else the number the device has moved to, else port
+    // when a device is behind it; 0 when neither leads anywhere.
     int portForDevice(int port, const QString &device) const;
 
     // The scanner greeted a request for its boot software (at start-up or
@@ -143,6 +144,9 @@ public:
 
     // Set when the record of an unfinished update could not be written.
     std::function<void(const QString &path)> recordNotWritten;
+    // Set when the record of an update could not be removed once the scanner
+    // had its whole firmware: the next start would offer to finish it.
+    std::function<void(const QString &path)> recordNotRemoved;
     // Set when the update log or a failed update's transcript could not be
     // written; the update's result stays as it is.
     std::function<void(const QString &path)> logNotWritten;

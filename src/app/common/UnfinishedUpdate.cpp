@@ -1,15 +1,21 @@
 #include "app/common/UnfinishedUpdate.h"
 
+#include "app/common/FirmwareDiscovery.h"
 #include "family/BootLetters.h"
+#include "family/ScannerFamilies.h"
 #include "platform/FileSystem.h"
+#include "platform/PortMap.h"
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSaveFile>
 
 #include <algorithm>
+#include <cmath>
+#include <cstring>
 
 namespace romwright {
 
@@ -35,26 +41,98 @@ QJsonObject toJson(const UnfinishedUpdate &r)
 
 namespace {
 
-std::optional<UnfinishedUpdate> fromJson(const QJsonObject &o)
+// The record in o, or what is wrong with it.
+std::optional<UnfinishedUpdate> fromJson(const QJsonObject &o, QString &why)
 {
+    auto text = [&o](const char *key) { return o.value(QLatin1String(key)).toString(); };
+    auto whole = [&o](const char *key, double low, double high) {
+        const QJsonValue v = o.value(QLatin1String(key));
+        return v.isDouble() && v.toDouble() == std::floor(v.toDouble()) && v.toDouble() >= low &&
+               v.toDouble() <= high;
+    };
+    auto isText = [&o](const char *key) { return o.value(QLatin1String(key)).isString(); };
     UnfinishedUpdate r;
     r.port = o.value(QLatin1String("port")).toInt();
-    r.device = o.value(QLatin1String("device")).toString();
-    r.model = o.value(QLatin1String("model")).toString();
-    r.barCode = o.value(QLatin1String("processor")).toString() == QLatin1String("barcode");
-    const QString boot = o.value(QLatin1String("boot")).toString();
-    r.file = o.value(QLatin1String("file")).toString();
-    r.size = qint64(o.value(QLatin1String("size")).toDouble(-1));
-    r.sha256 = o.value(QLatin1String("sha256")).toString().toLatin1();
-    r.started = QDateTime::fromString(o.value(QLatin1String("started")).toString(), Qt::ISODate);
-    if (r.port < 1 || r.file.isEmpty() || r.size < 0 || r.sha256.size() != 64 || boot.size() != 1 ||
-        !letter::isGreeting(boot.at(0).toLatin1()) || !r.started.isValid())
+    r.device = text("device");
+    r.model = text("model");
+    r.barCode = text("processor") == QLatin1String("barcode");
+    r.file = text("file");
+    r.size = qint64(o.value(QLatin1String("size")).toDouble());
+    r.sha256 = text("sha256").toLatin1();
+    r.started = QDateTime::fromString(text("started"), Qt::ISODate);
+    const QString boot = text("boot");
+    const char *bad = nullptr;
+    if (!whole("port", -1e9, 1e9))
+        bad = "port";
+    else if (!isText("device"))
+        bad = "device";
+    else if (typeOfScannerForModel(r.model) == kNotDetected)
+        bad = "model";
+    else if (text("processor") != QLatin1String("main") && !r.barCode)
+        bad = "processor";
+    else if (boot.size() != 1 || !letter::isGreeting(boot.at(0).toLatin1()))
+        bad = "boot";
+    else if (r.file.isEmpty())
+        bad = "file";
+    else if (!whole("size", 0, 1e15))
+        bad = "size";
+    else if (r.sha256.size() != 64 || !std::all_of(r.sha256.begin(), r.sha256.end(), [](char c) {
+                 return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+             }))
+        bad = "sha256";
+    else if (!r.started.isValid())
+        bad = "started";
+    if (bad) {
+        why = QStringLiteral("its \"%1\" is missing or not valid").arg(QLatin1String(bad));
         return std::nullopt;
+    }
+    if (r.port < PortMap::kFirstPort || r.port > PortMap::kLastPort) {
+        why = QStringLiteral("it names port %1, which is not one of 1 to 16").arg(r.port);
+        return std::nullopt;
+    }
     r.boot = boot.at(0).toLatin1();
     return r;
 }
 
+// The port a record's file is named after; 0 for none.
+int portOfName(const QString &name)
+{
+    const QString number = name.mid(int(std::strlen(kPrefix)),
+                                    name.size() - int(std::strlen(kPrefix)) - int(std::strlen(kSuffix)));
+    bool ok = false;
+    const int port = number.toInt(&ok);
+    return ok && QString::number(port) == number ? port : 0;
+}
+
 } // namespace
+
+QString damagedRecordText(const DamagedRecord &damaged)
+{
+    const QString what =
+        QStringLiteral("The record of an unfinished update %1 ").arg(displayFileName(damaged.path));
+    if (damaged.movedTo.isEmpty())
+        return what + QStringLiteral("is not used: %1; it could not be moved aside and stays where it is.")
+                          .arg(damaged.why);
+    return what + QStringLiteral("is damaged and not used: %1. It was moved to %2.")
+                      .arg(damaged.why, displayFileName(damaged.movedTo));
+}
+
+QString forgetHint(const std::vector<int> &ports)
+{
+    if (ports.empty())
+        return {};
+    if (ports.size() == 1)
+        return QStringLiteral("A record of an unfinished update is kept for port %1; to drop it once its "
+                              "scanner no longer needs it: romwright --console --forget %1")
+            .arg(ports.front());
+    QStringList numbers;
+    for (const int port : ports)
+        numbers << QString::number(port);
+    const QString last = numbers.takeLast();
+    return QStringLiteral("Records of unfinished updates are kept for ports %1 and %2; to drop one no longer "
+                          "needed: romwright --console --forget PORT (or all)")
+        .arg(numbers.join(QStringLiteral(", ")), last);
+}
 
 QString UnfinishedUpdate::sentence() const
 {
@@ -96,32 +174,88 @@ bool UnfinishedUpdates::save(const UnfinishedUpdate &record) const
     return file.commit();
 }
 
-void UnfinishedUpdates::remove(int port) const
+bool UnfinishedUpdates::remove(int port) const
 {
-    if (!m_folder.isEmpty())
-        QFile::remove(pathFor(port));
+    if (m_folder.isEmpty())
+        return true;
+    const QString path = pathFor(port);
+    return QFile::remove(path) || !QFileInfo(path).exists();
+}
+
+std::vector<UnfinishedUpdates::Stored> UnfinishedUpdates::stored() const
+{
+    std::vector<Stored> files;
+    if (m_folder.isEmpty())
+        return files;
+    const QStringList names = QDir(m_folder).entryList(
+        {QLatin1String(kPrefix) + QLatin1Char('*') + QLatin1String(kSuffix)}, QDir::Files);
+    LocalFileSystem local;
+    for (const QString &name : names) {
+        Stored file{joinPath(m_folder, name), std::nullopt, {}, false};
+        const FileContents contents = local.read(file.path);
+        if (contents.status == ReadStatus::NotFound)
+            continue; // gone since the listing
+        const QJsonDocument document = QJsonDocument::fromJson(contents.bytes);
+        if (contents.status != ReadStatus::Ok) {
+            file.unreadable = true;
+            file.why = QStringLiteral("it cannot be read");
+        } else if (!document.isObject()) {
+            file.why = QStringLiteral("it is not a JSON object");
+        } else if (const std::optional<UnfinishedUpdate> record = fromJson(document.object(), file.why)) {
+            if (record->port == portOfName(name))
+                file.record = record;
+            else
+                file.why = QStringLiteral("it names port %1 but stands in the file of port %2")
+                               .arg(record->port)
+                               .arg(portOfName(name));
+        }
+        files.push_back(std::move(file));
+    }
+    return files;
 }
 
 std::vector<UnfinishedUpdate> UnfinishedUpdates::all() const
 {
     std::vector<UnfinishedUpdate> records;
-    if (m_folder.isEmpty())
-        return records;
-    const QStringList names = QDir(m_folder).entryList(
-        {QLatin1String(kPrefix) + QLatin1Char('*') + QLatin1String(kSuffix)}, QDir::Files);
-    LocalFileSystem files;
-    for (const QString &name : names) {
-        const FileContents contents = files.read(joinPath(m_folder, name));
-        if (contents.status != ReadStatus::Ok)
-            continue;
-        const QJsonDocument document = QJsonDocument::fromJson(contents.bytes);
-        if (const std::optional<UnfinishedUpdate> record = fromJson(document.object());
-            record && pathFor(record->port).endsWith(name))
-            records.push_back(*record);
-    }
+    for (const Stored &file : stored())
+        if (file.record)
+            records.push_back(*file.record);
     std::sort(records.begin(), records.end(),
               [](const UnfinishedUpdate &a, const UnfinishedUpdate &b) { return a.started > b.started; });
     return records;
+}
+
+std::vector<DamagedRecord> UnfinishedUpdates::setAsideDamaged() const
+{
+    std::vector<DamagedRecord> damaged;
+    for (const Stored &file : stored()) {
+        if (file.record)
+            continue;
+        DamagedRecord d{file.path, file.why, {}};
+        if (!file.unreadable) {
+            // An older one set aside keeps its name.
+            QString aside = file.path + QLatin1String(".damaged");
+            for (int n = 2; QFileInfo(aside).exists(); ++n)
+                aside = file.path + QStringLiteral(".damaged-%1").arg(n);
+            if (QFile::rename(file.path, aside))
+                d.movedTo = aside;
+        }
+        damaged.push_back(std::move(d));
+    }
+    return damaged;
+}
+
+std::vector<int> UnfinishedUpdates::ports() const
+{
+    std::vector<int> ports;
+    if (m_folder.isEmpty())
+        return ports;
+    for (const QString &name : QDir(m_folder).entryList(
+             {QLatin1String(kPrefix) + QLatin1Char('*') + QLatin1String(kSuffix)}, QDir::Files))
+        if (const int port = portOfName(name); port > 0)
+            ports.push_back(port);
+    std::sort(ports.begin(), ports.end());
+    return ports;
 }
 
 } // namespace romwright

@@ -30,6 +30,14 @@ inline constexpr const char *kRecordFileChanged =
 inline constexpr const char *kRecordFileMissing =
     "%1 Its firmware file %2 can no longer be read, so it is not finished from here: name the port, the "
     "model and the file to finish it.";
+// %1 the record's sentence, %2 its device.
+inline constexpr const char *kRecordDeviceGone =
+    "%1 Its device %2 is not connected now; the record is kept for when it is.";
+
+// %1 the record's path, %2 its port.
+inline constexpr const char *kRecordNotRemoved =
+    "Could not remove %1: the scanner has its firmware, but the next start would offer to finish this "
+    "update. Remove that file, or run romwright --console --forget %2";
 
 // The ways back that work when no scanner answers the search.
 inline constexpr const char *kNoScannerWayBackWindow =
@@ -46,6 +54,23 @@ inline constexpr const char *kNoScannerWayBackConsole =
 // software; leaving without an update leaves it there.
 inline constexpr const char *kLeftInBootSoftware =
     "The scanner is waiting in its boot software and cannot scan until it is switched off and on.";
+
+// A file among the records that is no record of this program's: not JSON, a
+// field missing or of another type, a port outside 1 to 16, or a port other
+// than its name's. It is set aside, never used.
+struct DamagedRecord {
+    QString path;
+    QString why;     // "its \"sha256\" is missing or not valid"
+    QString movedTo; // where it now is; empty when it could not be moved and stays where it was
+};
+
+// "The record of an unfinished update /x/unfinished-port1.json is damaged and not used: WHY. It was
+// moved to /x/unfinished-port1.json.damaged."
+QString damagedRecordText(const DamagedRecord &damaged);
+
+// What the ways back say where records of unfinished updates are kept
+// (ports lists them): how to drop one that is no longer needed.
+QString forgetHint(const std::vector<int> &ports);
 
 struct UnfinishedUpdate {
     int port = 0;
@@ -85,9 +110,26 @@ public:
     // False when the record could not be written (no state folder, a full
     // disk): the update goes on, the caller warns.
     bool save(const UnfinishedUpdate &record) const;
-    void remove(int port) const;
-    // Newest first; a record that cannot be read is left out.
+    // True when no record of port stands there any more (or never did).
+    bool remove(int port) const;
+    // Newest first; a file that is no sound record is left out.
     std::vector<UnfinishedUpdate> all() const;
+    // Every file that is no sound record is renamed aside (NAME.damaged), so
+    // that it is said once and never used; one that cannot be read at all is
+    // left where it is (it may be sound) and said each time.
+    std::vector<DamagedRecord> setAsideDamaged() const;
+
+    // One file named as a record, as it stands.
+    struct Stored {
+        QString path;
+        std::optional<UnfinishedUpdate> record; // nullopt: damaged or unreadable
+        QString why;                            // what is wrong with it
+        bool unreadable = false;                // the file could not be read at all
+    };
+    // Every file named as a record, by port.
+    std::vector<Stored> stored() const;
+    // The ports whose record files stand in the folder, sound or not.
+    std::vector<int> ports() const;
 
     QString pathFor(int port) const;
 

@@ -28,6 +28,8 @@
 #include "scanner/ChooserAnswer.h"
 #include "scanner/Scanner.h"
 
+#include <QFile>
+
 #include <cstdio>
 #include <optional>
 
@@ -35,15 +37,64 @@ namespace romwright {
 
 namespace {
 
+// What is advised when the scanner or the file is not what was named. A
+// record's port and file are no one's choice to force: its record is what
+// is in the way when it no longer fits (port: the record's; 0 for none).
+QString refusalAdvice(int recordPort)
+{
+    if (recordPort == 0)
+        return QStringLiteral("give --force to program it all the same");
+    return QStringLiteral("this comes of the record of an unfinished update on port %1; if its scanner no "
+                          "longer needs it, drop it: romwright --console --forget %1")
+        .arg(recordPort);
+}
+
 // The window would ask; the console stops unless --force said Yes in advance.
-bool firmwareRefused(const FirmwareVerdict &verdict, bool force, ConsoleReport &report)
+bool firmwareRefused(const FirmwareVerdict &verdict, bool force, ConsoleReport &report, int recordPort = 0)
 {
     if (verdict.kind == FirmwareVerdict::Kind::Fits || (verdict.kind == FirmwareVerdict::Kind::Ask && force))
         return false;
     report.error(verdict.text + QStringLiteral(" The scanner was not changed."));
     if (verdict.kind == FirmwareVerdict::Kind::Ask)
-        report.error(QStringLiteral("give --force to program it all the same"));
+        report.error(refusalAdvice(recordPort));
     return true;
+}
+
+// --forget: the records dropped, or that there was none.
+int forgetRecords(int port, ConsoleReport &report)
+{
+    const UnfinishedUpdates records(userStateFolder());
+    int dropped = 0;
+    for (const UnfinishedUpdates::Stored &file : records.stored()) {
+        if (port != 0 && file.path != records.pathFor(port))
+            continue;
+        if (!QFile::remove(file.path)) {
+            report.error(QStringLiteral("could not remove %1").arg(displayFileName(file.path)));
+            return kExitFailed;
+        }
+        ++dropped;
+        const QString text = file.record
+                                 ? file.record->sentence()
+                                 : QStringLiteral("%1 (%2)").arg(displayFileName(file.path), file.why);
+        if (report.json())
+            report.event({{QStringLiteral("event"), QStringLiteral("forgotten")},
+                          {QStringLiteral("path"), file.path},
+                          {QStringLiteral("text"), text}});
+        else
+            std::printf("Record dropped: %s\n", qPrintable(text));
+    }
+    if (dropped == 0) {
+        const QString none =
+            port == 0 ? QStringLiteral("No record of an unfinished update is kept.")
+                      : QStringLiteral("No record of an unfinished update is kept for port %1.").arg(port);
+        if (report.json())
+            report.event(
+                {{QStringLiteral("event"), QStringLiteral("forgotten")}, {QStringLiteral("text"), none}});
+        else
+            std::printf("%s\n", qPrintable(none));
+    }
+    std::fflush(stdout);
+    return kExitCompleted;
 }
 
 int consoleSteps(MainState &state, const StartUpRequest &request, ConsoleView &view, ConsoleReport &report);
@@ -115,6 +166,8 @@ int runConsole(const QStringList &arguments, ConsoleReport &report)
         return kExitUsage;
     }
     const ConsoleOptions &options = *parsed.options;
+    if (options.forget)
+        return forgetRecords(*options.forget, report);
     const std::optional<double> timeScale = testTimeScale();
     if (!timeScale) {
         report.error(testTimeScaleRefusal());
@@ -150,6 +203,11 @@ int runConsole(const QStringList &arguments, ConsoleReport &report)
         report.warning(QStringLiteral("romwright: could not write %1; if this update is interrupted, run it "
                                       "again with --port, --model and --file")
                            .arg(displayFileName(path)));
+    };
+    state.recordNotRemoved = [&report, &state](const QString &path) {
+        report.warning(QStringLiteral("romwright: ") + QString::fromLatin1(kRecordNotRemoved)
+                                                           .arg(displayFileName(path))
+                                                           .arg(state.MSComm1().commPort()));
     };
     state.logNotWritten = [&report](const QString &path) {
         report.warning(
@@ -198,24 +256,28 @@ int runConsole(const QStringList &arguments, ConsoleReport &report)
         report.scannerFound(scanner.Name(), int(found.port));
     };
     // The window would ask; the console stops before the scanner hears more than its identity query.
-    state.contradiction = [&report](const ModelDecision &decision, const QString &) {
+    // The port of the record being finished, 0 for none.
+    int recordPort = 0;
+    state.contradiction = [&report, &recordPort](const ModelDecision &decision, const QString &) {
         report.error(decision.text + QStringLiteral(" The scanner was not changed."));
-        report.error(
-            decision.model.isEmpty()
-                ? QStringLiteral("check the cable and the port number; the scanner must answer as one of "
-                                 "the models the Romwright knows")
-                : QStringLiteral("check the port number, or leave out --model to update it as the %1")
-                      .arg(decision.model));
+        if (recordPort != 0)
+            report.error(refusalAdvice(recordPort));
+        else
+            report.error(
+                decision.model.isEmpty()
+                    ? QStringLiteral("check the cable and the port number; the scanner must answer as one of "
+                                     "the models the Romwright knows")
+                    : QStringLiteral("check the port number, or leave out --model to update it as the %1")
+                          .arg(decision.model));
         return false;
     };
-    state.judgeVerdict = [&options, &report](const FirmwareVerdict &verdict) {
-        return !firmwareRefused(verdict, options.force, report);
-    };
-    request.recordSetAside = [&report](const UnfinishedUpdate &record, const QString &text) {
-        report.warning(QString::fromLatin1(kRecordSetAside).arg(record.sentence(), text));
+    // --force is the user's word on what was named, not on what a record holds.
+    state.judgeVerdict = [&options, &report, &recordPort](const FirmwareVerdict &verdict) {
+        return !firmwareRefused(verdict, options.force && recordPort == 0, report, recordPort);
     };
     request.firmwareFound = [&report](const QString &sFirmFile) { report.firmwareFile(sFirmFile); };
-    request.offerToFinish = [&dialogs, &options](const UnfinishedUpdate &record, int othersLeft) {
+    request.offerToFinish = [&dialogs, &options, &recordPort, &state](const UnfinishedUpdate &record,
+                                                                      int othersLeft) {
         QString text = record.sentence();
         if (options.file.isEmpty())
             text += QString::fromLatin1(kFinishingItWith).arg(displayFileName(record.file));
@@ -223,13 +285,28 @@ int runConsole(const QStringList &arguments, ConsoleReport &report)
             text += QStringLiteral(" %1 more wait%2 to be finished: run the update again after this one.")
                         .arg(othersLeft)
                         .arg(othersLeft == 1 ? QStringLiteral("s") : QString());
-        return dialogs.finishPrompt(text) ? FinishAnswer::Finish : FinishAnswer::Stop;
+        if (!dialogs.finishPrompt(text))
+            return FinishAnswer::Stop;
+        recordPort = record.port;
+        state.setForceFirmware(false); // nor does it override the scanner's answer
+        return FinishAnswer::Finish;
     };
     request.recordNotUsed = [&report](const UnfinishedUpdate &record, RecordedFile file) {
         const char *text = file == RecordedFile::Changed ? kRecordFileChanged : kRecordFileMissing;
         report.warning(QString::fromLatin1(text).arg(record.sentence(), displayFileName(record.file)));
     };
-    request.noScannerFound = [&report] { report.error(QString::fromLatin1(kNoScannerWayBackConsole)); };
+    request.recordDamaged = [&report](const DamagedRecord &damaged) {
+        report.warning(damagedRecordText(damaged));
+    };
+    request.recordSetAside = [&report](const UnfinishedUpdate &, const QString &text) {
+        report.warning(text);
+    };
+    request.noScannerFound = [&report, &state] {
+        report.error(QString::fromLatin1(kNoScannerWayBackConsole));
+        if (const QString forget = forgetHint(UnfinishedUpdates(state.services().stateFolder).ports());
+            !forget.isEmpty())
+            report.error(forget);
+    };
 
     const int status = options.check ? consoleCheck(state, request, options, report)
                                      : consoleSteps(state, request, view, report);

@@ -16,6 +16,7 @@ QString consoleUsage()
                "usage: romwright --console [--port N|N,N,...|all] [--file PATH] [--processor main|barcode]\n"
                "                           [--model NAME] [--yes] [--force] [--json] [--trace OUT] "
                "[--check]\n"
+               "       romwright --console --forget [PORT|all]\n"
                "  --port N           the scanner's port, 1 to 16, or its device\n"
                "                     (%3); without it the ports are searched\n"
                "  --port 1,3,4       update the scanners on these ports at once, each in a process\n"
@@ -43,6 +44,8 @@ QString consoleUsage()
                "                     the firmware file against it and say what an update would do\n"
                "                     (model, file, SHA-256, blocks, route); exit 0 when it would go\n"
                "                     ahead; nothing that changes or restarts the scanner is sent\n"
+               "  --forget [PORT|all] drop the record of an interrupted update on PORT (all: every\n"
+               "                     record) once its scanner no longer needs it to be finished\n"
                "  Every update is logged in %2 (romwright --history).\n")
         .arg(userFoldersHelp(), updateLogHelp(), portDeviceHelp());
 }
@@ -68,8 +71,9 @@ ParsedConsoleOptions parseConsoleOptions(const QStringList &arguments)
 {
     ConsoleOptions o;
     auto fail = [](const QString &why) { return ParsedConsoleOptions{std::nullopt, why}; };
-    static const QStringList kOptions{"--console",   "--yes",   "--json", "--force", "--port",
-                                      "--processor", "--model", "--file", "--trace", "--check"};
+    static const QStringList kOptions{"--console", "--yes",  "--json",  "--force", "--port",  "--processor",
+                                      "--model",   "--file", "--trace", "--check", "--forget"};
+    QStringList others; // given beside --forget, which takes none
     OptionReader reader(arguments);
     while (reader.next()) {
         const QString arg = reader.argument();
@@ -77,6 +81,9 @@ ParsedConsoleOptions parseConsoleOptions(const QStringList &arguments)
             return fail(QStringLiteral("unknown argument: %1").arg(displayFileName(arg)));
         if (!reader.firstTime())
             return fail(reader.error());
+        if (arg != QLatin1String("--console") && arg != QLatin1String("--forget") &&
+            arg != QLatin1String("--json"))
+            others << arg;
         if (arg == QLatin1String("--console")) {
             continue;
         } else if (arg == QLatin1String("--yes")) {
@@ -87,6 +94,17 @@ ParsedConsoleOptions parseConsoleOptions(const QStringList &arguments)
             o.force = true;
         } else if (arg == QLatin1String("--check")) {
             o.check = true;
+        } else if (arg == QLatin1String("--forget")) {
+            // Without a value: every record.
+            const QString v = reader.optionalValue().value_or(QStringLiteral("all"));
+            bool ok = false;
+            const int n = v.toInt(&ok);
+            if (v.compare(QLatin1String("all"), Qt::CaseInsensitive) == 0)
+                o.forget = 0;
+            else if (ok && n >= PortMap::kFirstPort && n <= PortMap::kLastPort)
+                o.forget = n;
+            else
+                return fail(QStringLiteral("--forget takes a port number from 1 to 16, or all"));
         } else if (arg == QLatin1String("--port")) {
             const auto v = reader.value(QStringLiteral("a port number from 1 to 16, or all"));
             if (!v)
@@ -160,6 +178,8 @@ ParsedConsoleOptions parseConsoleOptions(const QStringList &arguments)
     if (const ScannerFamily *family = familyNamed(o.model);
         family && o.barCodeProcessor && !hasProcessors(*family))
         return fail(QStringLiteral("--processor barcode: the %1 has no BarCode processor").arg(o.model));
+    if (o.forget && !others.isEmpty())
+        return fail(QStringLiteral("--forget takes no %1").arg(others.first()));
     if (o.check && o.severalScanners())
         return fail(QStringLiteral("--check takes one port or none"));
     // Before a port is opened: each scanner's trace as well, every port's

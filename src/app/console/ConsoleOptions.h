@@ -22,6 +22,9 @@ struct ConsoleOptions {
     bool json = false;  // one JSON object per line on standard output, for scripts
     QString trace;      // every byte on the line is written here (empty: no trace)
     bool check = false; // say what an update would do; nothing that changes the scanner is sent
+    // --forget [PORT|all]: drop the record of the unfinished update on PORT,
+    // 0 every record; nothing else is done.
+    std::optional<int> forget;
 
     bool severalScanners() const { return allPorts || !ports.empty(); }
 };

@@ -83,9 +83,12 @@ FormLoadEnd MainWindowHandlers::Form_Load(const std::optional<WindowCommandLine>
         dialogs.message(QString::fromLatin1(text).arg(record.sentence(), record.file),
                         QString::fromLatin1(kUnfinishedUpdateTitle), MessageIcon::Exclamation);
     };
-    request.recordSetAside = [&dialogs](const UnfinishedUpdate &record, const QString &text) {
-        dialogs.message(QString::fromLatin1(kRecordSetAside).arg(record.sentence(), text),
-                        QString::fromLatin1(kUnfinishedUpdateTitle), MessageIcon::Exclamation);
+    request.recordDamaged = [&dialogs](const DamagedRecord &damaged) {
+        dialogs.message(damagedRecordText(damaged), QString::fromLatin1(kUnfinishedUpdateTitle),
+                        MessageIcon::Exclamation);
+    };
+    request.recordSetAside = [&dialogs](const UnfinishedUpdate &, const QString &text) {
+        dialogs.message(text, QString::fromLatin1(kUnfinishedUpdateTitle), MessageIcon::Exclamation);
     };
     state.contradiction = [&dialogs](const ModelDecision &decision, const QString &claimed) {
         const QString goOn = claimed.isEmpty()
@@ -111,8 +114,11 @@ StartUpRequest MainWindowHandlers::searchRequest()
 {
     StartUpRequest request;
     Dialogs &dialogs = m_parts.dialogs;
-    request.noScannerFound = [&dialogs] {
-        dialogs.message(QString::fromLatin1(kNoScannerWayBackWindow) + QLatin1String(kSearchAgainHint),
+    request.noScannerFound = [&dialogs, folder = m_parts.state.services().stateFolder] {
+        const QString forget = forgetHint(UnfinishedUpdates(folder).ports());
+        dialogs.message(QString::fromLatin1(kNoScannerWayBackWindow) +
+                            (forget.isEmpty() ? forget : QLatin1Char(' ') + forget + QLatin1Char('.')) +
+                            QLatin1String(kSearchAgainHint),
                         QString::fromLatin1(kScannerNotFoundTitle), MessageIcon::Information);
     };
     return request;

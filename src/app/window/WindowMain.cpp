@@ -75,6 +75,14 @@ int runWindow(int &argc, char **argv, const QString &trace)
                      "offered for finishing\n",
                      qPrintable(path));
     };
+    // Said at once: the next start would offer to finish an update that is complete.
+    state.recordNotRemoved = [&dialogs, &state](const QString &path) {
+        dialogs.message(QString::fromLatin1(kRecordNotRemoved)
+                                .arg(displayFileName(path))
+                                .arg(state.MSComm1().commPort()) +
+                            QLatin1Char('.'),
+                        QString::fromLatin1(kUnfinishedUpdateTitle), MessageIcon::Exclamation);
+    };
     // Quiet but not hidden: the update's own message has been shown.
     state.logNotWritten = [](const QString &path) {
         std::fprintf(stderr, "romwright: warning: could not write the update log at %s\n",
