@@ -5,6 +5,7 @@
 #include "app/common/FirmwareDiscovery.h"
 #include "app/common/MainState.h"
 #include "app/common/UnfinishedUpdate.h"
+#include "app/common/UpdateMessages.h"
 #include "app/window/MainWindow.h"
 #include "help/HTMLHelp.h"
 #include "help/HelpMenu.h"
@@ -17,6 +18,8 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QEventLoop>
+
+#include <utility>
 
 namespace romwright {
 
@@ -52,10 +55,15 @@ MainWindowHandlers::MainWindowHandlers(MainWindow &window, WindowParts parts,
     });
     window.setCloseCheck([this] { return mayClose(); });
     connect(&window, &MainWindow::closing, this, [this] {
-        sayIfLeftInBootSoftware();
         Form_Unload();
         Form_Terminate();
     });
+    // Whatever comes from a port shows that something answers there.
+    SerialPort &port = parts.state.MSComm1();
+    connect(&port, &SerialPort::received, this, [this, &port] { m_heard.insert(port.commPort()); });
+    parts.state.updateController().timedOutAdvice = [this, &port] {
+        return heardFrom(port.commPort()) ? QString() : silentPortText(port.commPort());
+    };
 }
 
 MainWindowHandlers::~MainWindowHandlers() = default;
@@ -84,6 +92,7 @@ FormLoadEnd MainWindowHandlers::Form_Load(const std::optional<WindowCommandLine>
                         QString::fromLatin1(kUnfinishedUpdateTitle), MessageIcon::Exclamation);
     };
     request.anotherModel = [this](const QString &text, const QString &given) {
+        m_heard.insert(m_parts.state.MSComm1().commPort()); // it answered, as another model
         return m_parts.dialogs.question(text + QStringLiteral(" Go on with the %1 all the same?").arg(given),
                                         QString::fromLatin1(kFirmwareCheckTitle), MessageIcon::Exclamation);
     };
@@ -92,6 +101,17 @@ FormLoadEnd MainWindowHandlers::Form_Load(const std::optional<WindowCommandLine>
     if (started.end != FormLoadEnd::Ready) {
         state.link().closePort();
         return FormLoadEnd::EndProgram;
+    }
+    m_finishing = started.finishing.has_value();
+    // A port named by hand where nothing answered: said now, not after
+    // PROGRAM and its waits. The model is unknown then, whatever was named.
+    const int port = state.MSComm1().commPort();
+    if (commandLine && !commandLine->port.trimmed().isEmpty() && state.MSComm1().portOpen() &&
+        !heardFrom(port)) {
+        if (!familyShownAs(m_window.text(LabelId::ScanMod)))
+            m_window.setText(LabelId::ScanMod, QStringLiteral("Unknown"));
+        dialogs.message(silentPortText(port), QString::fromLatin1(kScannerNotFoundTitle),
+                        MessageIcon::Exclamation);
     }
     QCoreApplication::processEvents(QEventLoop::AllEvents);
     // A running scanner's own replies ("R1") are answered while the window idles.
@@ -217,9 +237,24 @@ void MainWindowHandlers::cmdProgram_Click()
         end(outcome == Outcome::EndCompleted ? 0 : 1);
 }
 
+void MainWindowHandlers::afterShown()
+{
+    if (!std::exchange(m_finishing, false) || m_ending ||
+        !m_window.isControlEnabled(ControlId::ProgramButton))
+        return;
+    if (m_cScann)
+        m_cScann->setReceiveHandling(false);
+    m_status.begin(QString::fromUtf8(kFinishingUpdate));
+    const Outcome outcome = m_parts.state.cmdProgram_Click();
+    m_status.end();
+    if (endsProgram(outcome))
+        end(outcome == Outcome::EndCompleted ? 0 : 1);
+}
+
 void MainWindowHandlers::ExitCommand_Click()
 {
-    sayIfLeftInBootSoftware();
+    if (!mayExit())
+        return;
     m_parts.state.ExitCommand_Click();
     end(0);
 }
@@ -252,7 +287,7 @@ bool MainWindowHandlers::mayClose()
 {
     const UpdateSequence &update = m_parts.state.update();
     if (!update.running())
-        return true;
+        return mayExit();
     // What closing now would leave the scanner with.
     const char *left = nullptr;
     switch (update.phase()) {
@@ -288,11 +323,51 @@ void MainWindowHandlers::Form_Terminate()
     end(cutShort ? 1 : 0);
 }
 
-void MainWindowHandlers::sayIfLeftInBootSoftware()
+bool MainWindowHandlers::mayExit()
 {
-    if (m_parts.state.scannerLeftInBootSoftware())
+    MainState &state = m_parts.state;
+    SerialPort &port = state.MSComm1();
+    // The record of the port's scanner; with no port open, of any scanner.
+    std::optional<UnfinishedUpdate> record;
+    for (const UnfinishedUpdate &r : UnfinishedUpdates(state.services().stateFolder).all()) {
+        if (!port.portOpen() || r.port == port.commPort() ||
+            (!r.device.isEmpty() && r.device == port.deviceName())) {
+            record = r;
+            break;
+        }
+    }
+    const UpdatePhase phase = state.update().phase();
+    const bool changed = phase != UpdatePhase::Unchanged && phase != UpdatePhase::Completed;
+    if (record || changed) {
+        const QString shown = m_window.text(LabelId::ScanMod);
+        const QString model = record ? record->model : familyShownAs(shown) ? shown : QString();
+        const QString text = QString::fromLatin1(kNoFirmwareNow)
+                                 .arg(model.isEmpty() ? QStringLiteral("scanner") : model)
+                                 .arg(record ? record->port : port.commPort()) +
+                             QLatin1String(record ? kNoFirmwareWayBackRecord : kNoFirmwareWayBackNoRecord) +
+                             QLatin1String(kExitAnyway);
+        return m_parts.dialogs.question(text, QString::fromLatin1(kUnfinishedUpdateTitle),
+                                        MessageIcon::Exclamation, DefaultAnswer::No);
+    }
+    if (state.scannerLeftInBootSoftware())
         m_parts.dialogs.message(QString::fromLatin1(kLeftInBootSoftware),
                                 QString::fromLatin1(kApplicationTitle), MessageIcon::Information);
+    return true;
+}
+
+bool MainWindowHandlers::heardFrom(int n) const
+{
+    return m_heard.contains(n) || (n == m_parts.state.MSComm1().commPort() && m_parts.state.link().greeted());
+}
+
+QString MainWindowHandlers::silentPortText(int n) const
+{
+    const QString device =
+        m_parts.state.MSComm1().commPort() == n ? m_parts.state.MSComm1().deviceName() : QString();
+    return QString::fromLatin1(messages::kNothingAnswered)
+               .arg(n)
+               .arg(device.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(device)) +
+           QLatin1Char(' ') + QString::fromLatin1(messages::kCheckSilentPort).arg(n);
 }
 
 void MainWindowHandlers::end(int code)

@@ -17,6 +17,7 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QTimer>
 
 #include <cstdio>
 #include <optional>
@@ -100,6 +101,9 @@ int runWindow(int &argc, char **argv, const QString &trace)
     MainWindowHandlers frm(
         window, {state, clock, files, dialogs, folder, userFolder, {}, systemFolders, registry.get()},
         makeHelp, [&] { showAbout(&window, dialogs, *registry); }, endProgram);
+    // The chooser's Exit warns as EXIT does.
+    dialogs.setChooser(
+        [&frm](QWidget *parent) { return chooseScannerWindow(parent, [&frm] { return frm.mayExit(); }); });
     // The window shows at once, locked, its status line telling start-up's
     // waits (the search, the boot software's greeting); only the close box
     // answers meanwhile, and it ends the waits.
@@ -117,6 +121,8 @@ int runWindow(int &argc, char **argv, const QString &trace)
         return TerminationSignals::exitStatus(signal); // during the start-up, before exec() could take it
     if (endedWith)
         return *endedWith;
+    // An update chosen at start-up to be finished runs as soon as the window can show it.
+    QTimer::singleShot(0, &frm, &MainWindowHandlers::afterShown);
     const int status = QApplication::exec();
     if (transcript.traceFailed())
         std::fprintf(stderr, "romwright: warning: the trace %s could not be written whole\n",
