@@ -104,7 +104,7 @@ FormLoadEnd MainWindowHandlers::Form_Load(const std::optional<WindowCommandLine>
     }
     m_finishing = started.finishing.has_value();
     // A port named by hand where nothing answered: said now, not after
-    // PROGRAM and its waits. The model is unknown then, whatever was named.
+    // PROGRAM and its waits. A model label that names no scanner reads "Unknown".
     const int port = state.MSComm1().commPort();
     if (commandLine && !commandLine->port.trimmed().isEmpty() && state.MSComm1().portOpen() &&
         !heardFrom(port)) {
@@ -341,9 +341,10 @@ bool MainWindowHandlers::mayExit()
     if (record || changed) {
         const QString shown = m_window.text(LabelId::ScanMod);
         const QString model = record ? record->model : familyShownAs(shown) ? shown : QString();
+        // One arg() for both: a model read from a record may hold "%1".
         const QString text = QString::fromLatin1(kNoFirmwareNow)
-                                 .arg(model.isEmpty() ? QStringLiteral("scanner") : model)
-                                 .arg(record ? record->port : port.commPort()) +
+                                 .arg(model.isEmpty() ? QStringLiteral("scanner") : model,
+                                      QString::number(record ? record->port : port.commPort())) +
                              QLatin1String(record ? kNoFirmwareWayBackRecord : kNoFirmwareWayBackNoRecord) +
                              QLatin1String(kExitAnyway);
         return m_parts.dialogs.question(text, QString::fromLatin1(kUnfinishedUpdateTitle),
@@ -365,8 +366,7 @@ QString MainWindowHandlers::silentPortText(int n) const
     const QString device =
         m_parts.state.MSComm1().commPort() == n ? m_parts.state.MSComm1().deviceName() : QString();
     return QString::fromLatin1(messages::kNothingAnswered)
-               .arg(n)
-               .arg(device.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(device)) +
+               .arg(QString::number(n), device.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(device)) +
            QLatin1Char(' ') + QString::fromLatin1(messages::kCheckSilentPort).arg(n);
 }
 

@@ -50,7 +50,7 @@ int runWindow(int &argc, char **argv, const QString &trace)
         devices << map.device(port);
     window.setPortDevices(devices);
 
-    WidgetDialogs dialogs(&window, [](QWidget *parent) { return chooseScannerWindow(parent); });
+    WidgetDialogs dialogs(&window); // the chooser comes with the handlers below
     const std::unique_ptr<Registry> registry = makeSettingsRegistry();
     const QString userFolder = userDataFolder();
     const QStringList systemFolders = systemDataFolders();
