@@ -13,26 +13,37 @@ TEST(ChooseScanner, EachWayOutGivesItsAnswer)
     const auto click = [](const char *button) {
         return [button](QDialog &d) { d.findChild<QPushButton *>(QLatin1String(button))->click(); };
     };
-    const std::tuple<const char *, std::function<void(QDialog &)>, std::optional<QString>> cases[] = {
-        {"Halvern button", click("cmdHalvern"), QStringLiteral("Halvern1450")},
-        {"Jorlith button", click("cmdJorlith"), QStringLiteral("Jorlith750")},
-        {"Wexmoor button", click("cmdWexmoor"), QStringLiteral("Wexmoor 3650")},
-        {"closed by its frame: no choice", [](QDialog &d) { d.close(); }, QString()},
-        {"Exit", click("cmdExit"), std::nullopt},
+    // The last: the check on Exit says No once (it warned), and the chooser stays.
+    const std::tuple<const char *, std::function<void(QDialog &)>, std::optional<QString>, int> cases[] = {
+        {"Halvern button", click("cmdHalvern"), QStringLiteral("Halvern1450"), 0},
+        {"Jorlith button", click("cmdJorlith"), QStringLiteral("Jorlith750"), 0},
+        {"Wexmoor button", click("cmdWexmoor"), QStringLiteral("Wexmoor 3650"), 0},
+        {"closed by its frame: no choice", [](QDialog &d) { d.close(); }, QString(), 0},
+        {"Exit", click("cmdExit"), std::nullopt, 1},
         {"Escape is no choice either",
          [](QDialog &d) {
              QKeyEvent press(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
              QApplication::sendEvent(&d, &press);
          },
-         QString()},
+         QString(), 0},
+        {"Exit kept by its check",
+         [&click](QDialog &d) {
+             click("cmdExit")(d);
+             EXPECT_TRUE(d.isVisible());
+             click("cmdWexmoor")(d);
+         },
+         QStringLiteral("Wexmoor 3650"), 1},
     };
-    for (const auto &[what, act, answer] : cases) {
+    for (const auto &[what, act, answer, checks] : cases) {
         SCOPED_TRACE(what);
         QTimer::singleShot(0, [&act] {
             auto *dialog = qobject_cast<ChooseScannerDialog *>(QApplication::activeModalWidget());
             ASSERT_NE(dialog, nullptr);
             act(*dialog);
         });
-        EXPECT_EQ(chooseScannerWindow(nullptr), answer);
+        int asked = 0;
+        const bool refuse = answer.has_value(); // only where a button follows
+        EXPECT_EQ(chooseScannerWindow(nullptr, [&] { return ++asked > (refuse ? 1 : 0); }), answer);
+        EXPECT_EQ(asked, checks);
     }
 }

@@ -31,6 +31,8 @@ struct WindowRig {
               {}, [this](int code) { ends << code; })
     {
         state.updateController().powerCyclePrompt = [](const QString &, const QString &) { return true; };
+        // The chooser's Exit asks as the window's does.
+        dialogs.chooserExitCheck = [this] { return frm.mayExit(); };
     }
 
     QTemporaryDir scratch;

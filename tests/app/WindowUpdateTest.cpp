@@ -39,12 +39,30 @@ struct SimRig : test::WindowRig {
                     test::sampleDir(), timings)
     {
     }
-    FormLoadEnd load(const QString &file, const QString &port = QStringLiteral("1"))
+    FormLoadEnd load(const QString &file, const QString &port = QStringLiteral("1"),
+                     const QString &model = QStringLiteral("Halvern 1450"))
     {
-        return frm.Form_Load(WindowCommandLine{file, port, QStringLiteral("Halvern 1450")});
+        return frm.Form_Load(WindowCommandLine{file, port, model});
     }
     void program() { window.findChild<QPushButton *>("cmdProgram")->click(); }
 };
+
+// The flash the simulator dumped at its end holds the loaded file's image.
+void expectFlashHolds(const SimProcess &sim, MainState &state)
+{
+    const QByteArray flash = sim.dump();
+    ASSERT_EQ(flash.size(), 65536);
+    const MemoryImage &image = state.firmware().FirmwareImage;
+    for (const FlashBlock &block : state.firmware().FlashBlocks64)
+        EXPECT_TRUE(
+            isErased(block, image) ||
+            flash.mid(block.Address, block.Length) ==
+                QByteArray(reinterpret_cast<const char *>(image.data() + block.Address), block.Length))
+            << block.Address;
+}
+
+const QString kLeftInBoot = QStringLiteral(
+    "The scanner is waiting in its boot software and cannot scan until it is switched off and on.");
 
 // The transcript's lines of what the program sent.
 QStringList sent(const QString &transcript)
@@ -77,10 +95,7 @@ TEST(WindowStartUp, APortNumberOutsideOneToSixteenReachesNoDevice)
         EXPECT_EQ(rig.ends, QList<int>{0});
         ASSERT_EQ(rig.dialogs.messages.size(), opens ? 1u : 0u);
         if (opens) {
-            EXPECT_EQ(
-                rig.dialogs.messages[0].text,
-                QStringLiteral("The scanner is waiting in its boot software and cannot scan until it is "
-                               "switched off and on."));
+            EXPECT_EQ(rig.dialogs.messages[0].text, kLeftInBoot);
         }
     }
     sim.stop();
@@ -107,51 +122,196 @@ TEST(WindowStartUp, AModelTheScannerDoesNotAnswerAsIsAskedAbout)
 }
 
 // The record an interrupted update left is offered at the next start, Yes
-// the default; Yes takes its port, model and file. Closing the window during
-// that update asks, and Yes ends with status 1 and keeps the record, under
-// the number its device has now.
-TEST(WindowUpdate, AnInterruptedUpdateIsResumedAfterYesAndClosingItKeepsItsRecord)
+// the default; Yes takes its port, model and file and runs the update as soon
+// as the window is shown, the status line saying so. Left to run, it fills
+// the flash and removes the record; closing the window during it asks, and
+// Yes ends with status 1 and keeps the record, under the number its device
+// has now.
+TEST(WindowUpdate, AnInterruptedUpdateIsFinishedAtOnceAfterYes)
 {
-    SimProcess sim({"--start-in-boot", "--boot", "Q"}); // waiting in its boot software, as after Ctrl-C
-    SimRig rig(sim);
-    const QString file = test::sampleDir() + QStringLiteral("/Hlv1450ver5_9.s19");
-    const QByteArray bytes = rig.files.read(file).bytes;
-    const UnfinishedUpdates records(rig.state.services().stateFolder);
-    // Made when its device was port 2; it is port 1 now.
-    ASSERT_TRUE(records.save({2, sim.link(), QStringLiteral("Halvern 1450"), false, 'Q', file, bytes.size(),
-                              sha256Hex(bytes), QDateTime(QDate(2026, 12, 1), QTime(9, 30))}));
-    rig.dialogs.questionAnswers = {true, true};
-    ASSERT_EQ(rig.frm.Form_Load(std::nullopt), FormLoadEnd::Ready);
-    ASSERT_EQ(rig.dialogs.questions.size(), 1u);
-    EXPECT_EQ(
-        rig.dialogs.questions[0].text,
-        QStringLiteral("An update of the Halvern 1450 on port 2 was interrupted on 2026-12-01 09:30. Finish "
-                       "it now?"));
-    EXPECT_EQ(rig.dialogs.questions[0].title, QStringLiteral("Unfinished Update"));
-    EXPECT_EQ(rig.window.text(LabelId::FirmFile), QStringLiteral("Hlv1450ver5_9.s19"));
-    rig.window.show();
-    QTimer watch;
-    QObject::connect(&watch, &QTimer::timeout, [&] {
-        if (rig.window.isUpdatingNoteVisible() && rig.ends.isEmpty())
-            rig.window.close();
-    });
-    watch.start(5);
-    rig.program();
+    for (const bool close : {false, true}) {
+        SCOPED_TRACE(close);
+        SimProcess sim({"--start-in-boot", "--boot", "Q"}); // waiting in its boot software, as after Ctrl-C
+        SimRig rig(sim);
+        const QString file = test::sampleDir() + QStringLiteral("/Hlv1450ver5_9.s19");
+        const QByteArray bytes = rig.files.read(file).bytes;
+        const UnfinishedUpdates records(rig.state.services().stateFolder);
+        // Made when its device was port 2; it is port 1 now.
+        ASSERT_TRUE(
+            records.save({2, sim.link(), QStringLiteral("Halvern 1450"), false, 'Q', file, bytes.size(),
+                          sha256Hex(bytes), QDateTime(QDate(2026, 12, 1), QTime(9, 30))}));
+        rig.dialogs.questionAnswers = {true, true};
+        ASSERT_EQ(rig.frm.Form_Load(std::nullopt), FormLoadEnd::Ready);
+        ASSERT_EQ(rig.dialogs.questions.size(), 1u);
+        EXPECT_EQ(
+            rig.dialogs.questions[0].text,
+            QStringLiteral("An update of the Halvern 1450 on port 2 was interrupted on 2026-12-01 09:30. "
+                           "Finish it now?"));
+        EXPECT_EQ(rig.dialogs.questions[0].title, QStringLiteral("Unfinished Update"));
+        EXPECT_EQ(rig.window.text(LabelId::FirmFile), QStringLiteral("Hlv1450ver5_9.s19"));
+        rig.window.show();
+        QString status; // as the update asks for the boot software
+        rig.state.updateController().onStep = [&](UpdateStep step) {
+            if (step == UpdateStep::Request)
+                status = rig.window.status();
+        };
+        QTimer watch;
+        QObject::connect(&watch, &QTimer::timeout, [&] {
+            if (close && rig.window.isUpdatingNoteVisible() && rig.ends.isEmpty())
+                rig.window.close();
+        });
+        watch.start(5);
+        rig.frm.afterShown(); // nothing clicked
+        EXPECT_TRUE(status.startsWith(QLatin1String("Finishing the interrupted update")))
+            << qPrintable(status);
 
-    ASSERT_EQ(rig.dialogs.questions.size(), 2u);
-    EXPECT_EQ(rig.dialogs.questions[1].text,
-              QStringLiteral(
-                  "An update is running. If you close the Romwright now, the scanner keeps its boot software "
-                  "and has no firmware until the update is run again. Close anyway?"));
+        if (!close) {
+            ASSERT_EQ(rig.dialogs.messages.size(), 1u);
+            EXPECT_EQ(rig.dialogs.messages[0].text, kComplete);
+            EXPECT_EQ(rig.ends, QList<int>{0});
+            EXPECT_TRUE(records.all().empty());
+            ASSERT_TRUE(sim.waitForExit(5s));
+            expectFlashHolds(sim, rig.state);
+            continue;
+        }
+        ASSERT_EQ(rig.dialogs.questions.size(), 2u);
+        EXPECT_EQ(
+            rig.dialogs.questions[1].text,
+            QStringLiteral("An update is running. If you close the Romwright now, the scanner keeps its boot "
+                           "software and has no firmware until the update is run again. Close anyway?"));
+        EXPECT_EQ(rig.ends, QList<int>{1});
+        EXPECT_FALSE(rig.state.MSComm1().portOpen());
+        // The wait returned at the close and the route unwound without another
+        // write: no message about the lost scanner, and the update is over.
+        EXPECT_TRUE(rig.dialogs.messages.empty());
+        EXPECT_FALSE(rig.state.update().running());
+        // The update's own record, on the port it runs on, is the only one.
+        ASSERT_EQ(records.all().size(), 1u);
+        EXPECT_EQ(records.all().front().port, 1);
+    }
+}
+
+// What leaving says, by what is known of the scanner on the port: a record of
+// its unfinished update, or an update of this run cut short after the erase,
+// is said and asked about, No keeping the program running; one only restarted
+// into its boot software is said; a silent one is not. EXIT, Ctrl+Q, the close
+// box and the chooser's Exit all alike.
+TEST(WindowExit, EveryWayOutSaysWhatTheScannerIsLeftWith)
+{
+    const QString noFirmware =
+        QStringLiteral("The Halvern 1450 on port 1 has no firmware now. To finish the update, ");
+    const QString exitAnyway = QStringLiteral(" Exit anyway?");
+    struct Row {
+        const char *what;
+        QStringList sim;
+        QString asked; // the question, else
+        QString said;  // the message, else nothing
+    };
+    const Row rows[] = {
+        {"record",
+         {"--start-in-boot", "--boot", "Q"},
+         noFirmware + "start the Romwright again and answer Yes when it offers to finish it." + exitAnyway,
+         {}},
+        {"erased in this run",
+         {"--boot", "Q", "--stall-after", "30"},
+         noFirmware +
+             "switch the scanner off and on, start the Romwright again and program it with the same file." +
+             exitAnyway,
+         {}},
+        {"boot software only", {"--boot", "Q", "--silent"}, {}, kLeftInBoot},
+        {"nothing answered", {"--silent", "--greet-late", "60000"}, {}, {}},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.what);
+        SimProcess sim(row.sim);
+        SimRig rig(sim);
+        const QString state = rig.state.services().stateFolder;
+        const bool erased = row.sim.contains(QLatin1String("--stall-after"));
+        if (row.sim.contains(QLatin1String("--start-in-boot"))) {
+            const QString file = test::sampleDir() + QStringLiteral("/Hlv1450ver5_9.s19");
+            const QByteArray bytes = rig.files.read(file).bytes;
+            ASSERT_TRUE(UnfinishedUpdates(state).save({1, sim.link(), QStringLiteral("Halvern 1450"), false,
+                                                       'Q', file, bytes.size(), sha256Hex(bytes),
+                                                       QDateTime::currentDateTime()}));
+        }
+        if (erased) { // and no record of it: the state folder cannot be made
+            ASSERT_TRUE(QFile(state).open(QIODevice::WriteOnly));
+        }
+        ASSERT_EQ(rig.load(QStringLiteral("Hlv1450ver5_9.s19"), QStringLiteral("1"), QString()),
+                  FormLoadEnd::Ready);
+        rig.window.show();
+        if (erased) {
+            rig.program(); // the chooser: Halvern 1450; then the stall
+            ASSERT_EQ(rig.state.update().phase(), UpdatePhase::NoFirmware);
+            ASSERT_EQ(rig.window.text(LabelId::ScanMod), QStringLiteral("Halvern 1450"));
+        }
+        rig.dialogs.messages.clear();
+        const QList<int> endsBefore = rig.ends;
+
+        const std::pair<const char *, std::function<void()>> ways[] = {
+            {"the chooser's Exit",
+             [&] {
+                 rig.dialogs.chooserAnswers = {std::nullopt, QString()}; // Exit, and after No closed
+                 rig.program();
+             }},
+            {"Ctrl+Q", [&] { rig.window.findChild<QAction *>("mnuFileExit")->trigger(); }},
+            {"EXIT", [&] { rig.window.findChild<QPushButton *>("ExitCommand")->click(); }},
+            {"the close box", [&] { rig.window.close(); }},
+        };
+        for (std::size_t i = 0; i < std::size(ways); ++i) {
+            const auto &[way, leave] = ways[i];
+            SCOPED_TRACE(way);
+            // The stall left EXIT and Ctrl+Q disabled and the model known (no chooser).
+            if (erased && i != std::size(ways) - 1)
+                continue;
+            const std::size_t asked = rig.dialogs.questions.size();
+            rig.dialogs.questionAnswers = {false};
+            leave();
+            ASSERT_EQ(rig.dialogs.questions.size(), asked + (row.asked.isEmpty() ? 0 : 1));
+            if (!row.asked.isEmpty()) {
+                EXPECT_EQ(rig.dialogs.questions.back().text, row.asked);
+                EXPECT_EQ(rig.dialogs.questions.back().icon, MessageIcon::Exclamation);
+                EXPECT_EQ(rig.ends, endsBefore); // No: still running
+                continue;
+            }
+            EXPECT_FALSE(rig.ends.isEmpty());
+            ASSERT_EQ(rig.dialogs.messages.size(), row.said.isEmpty() ? 0u : 1u);
+            if (!row.said.isEmpty()) {
+                EXPECT_EQ(rig.dialogs.messages[0].text, row.said);
+            }
+            rig.dialogs.messages.clear();
+        }
+        if (!row.asked.isEmpty()) {
+            rig.dialogs.questionAnswers = {true};
+            EXPECT_TRUE(rig.window.close());
+            EXPECT_EQ(rig.ends, erased ? QList<int>{1} : QList<int>{0});
+        }
+    }
+}
+
+// A port named by hand where nothing answers is said at start-up with what
+// to check, and the model shows as unknown; PROGRAM then asks which scanner
+// it is and its time-out gives the same advice.
+TEST(WindowStartUp, ASilentPortNamedByHandIsSaidWithWhatToCheck)
+{
+    SimProcess sim({"--silent", "--greet-late", "60000"});
+    SimRig rig(sim);
+    ASSERT_EQ(rig.load(QStringLiteral("Hlv1450ver5_9.s19"), QStringLiteral("1"), QString()),
+              FormLoadEnd::Ready);
+    const QString advice =
+        QStringLiteral("Nothing answered on port 1 (%1). Check that the scanner is switched on, that "
+                       "its serial cable is plugged in at both ends, and that port 1 is the one "
+                       "the cable is plugged into.")
+            .arg(sim.link());
+    ASSERT_EQ(rig.dialogs.messages.size(), 1u);
+    EXPECT_EQ(rig.dialogs.messages[0].text, advice);
+    EXPECT_EQ(rig.dialogs.messages[0].title, QStringLiteral("Scanner Not Found"));
+    EXPECT_EQ(rig.window.text(LabelId::ScanMod), QStringLiteral("Unknown"));
+    rig.program(); // the chooser: Halvern 1450
+    EXPECT_EQ(rig.dialogs.chooserShown, 1);
+    ASSERT_EQ(rig.dialogs.messages.size(), 2u);
+    EXPECT_EQ(rig.dialogs.messages[1].text, QStringLiteral("The Romwright timed out. ") + advice);
     EXPECT_EQ(rig.ends, QList<int>{1});
-    EXPECT_FALSE(rig.state.MSComm1().portOpen());
-    // The wait returned at the close and the route unwound without another
-    // write: no message about the lost scanner, and the update is over.
-    EXPECT_TRUE(rig.dialogs.messages.empty());
-    EXPECT_FALSE(rig.state.update().running());
-    // The update's own record, on the port it runs on, is the only one.
-    ASSERT_EQ(records.all().size(), 1u);
-    EXPECT_EQ(records.all().front().port, 1);
 }
 
 TEST(WindowUpdate, FoundScannerProgrammedThroughTheWindow)
@@ -217,15 +377,7 @@ TEST(WindowUpdate, FoundScannerProgrammedThroughTheWindow)
 
     ASSERT_TRUE(sim.waitForExit(5s));
     // The file opened during the retry is the one in the scanner's flash, and the one the update log names.
-    const QByteArray flash = sim.dump();
-    ASSERT_EQ(flash.size(), 65536);
-    const MemoryImage &image = rig.state.firmware().FirmwareImage;
-    for (const FlashBlock &block : rig.state.firmware().FlashBlocks64)
-        EXPECT_TRUE(
-            isErased(block, image) ||
-            flash.mid(block.Address, block.Length) ==
-                QByteArray(reinterpret_cast<const char *>(image.data() + block.Address), block.Length))
-            << block.Address;
+    expectFlashHolds(sim, rig.state);
     QFile updates(rig.scratch.filePath(QStringLiteral("state/updates.jsonl")));
     ASSERT_TRUE(updates.open(QIODevice::ReadOnly));
     EXPECT_EQ(QJsonDocument::fromJson(updates.readLine()).object().value(QLatin1String("file")),

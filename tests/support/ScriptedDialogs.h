@@ -5,6 +5,7 @@
 
 #include <QStringList>
 #include <deque>
+#include <functional>
 #include <vector>
 
 namespace romwright::test {
@@ -40,12 +41,16 @@ public:
     std::optional<QString> chooseScanner() override
     {
         ++chooserShown;
-        if (chooserAnswers.empty())
-            return QStringLiteral("Halvern1450");
-        std::optional<QString> answer;
-        answer.swap(chooserAnswers.front());
-        chooserAnswers.pop_front();
-        return answer;
+        for (;;) {
+            if (chooserAnswers.empty())
+                return QStringLiteral("Halvern1450");
+            std::optional<QString> answer;
+            answer.swap(chooserAnswers.front());
+            chooserAnswers.pop_front();
+            // Exit refused by the check: the chooser stays open for the next answer.
+            if (answer || !chooserExitCheck || chooserExitCheck())
+                return answer;
+        }
     }
 
     std::vector<ShownMessage> messages;
@@ -58,6 +63,7 @@ public:
     std::deque<QString> inputAnswers;
     std::deque<QString> openAnswers;
     std::deque<std::optional<QString>> chooserAnswers; // nullopt: Exit, "": closed; Halvern once they run out
+    std::function<bool()> chooserExitCheck;            // as the chooser's own: false keeps it open
 
 private:
     template <typename T> static T next(std::deque<T> &queue, T otherwise)

@@ -205,8 +205,6 @@ StartUpResult FormLoad(const StartUpRequest &asked, const StartUpContext &contex
             recordAnswer ? *recordAnswer
                          : askIdentity(state.MSComm1(), port, services.clock, scanner.models());
         state.knowIdentity(port, answer);
-        if (answer.kind == IdentityAnswer::Kind::Silent && request.portSilent)
-            request.portSilent(port);
         const QString given = services.view.text(LabelId::ScanMod);
         switch (state.decideModel(false, port)) {
         case MainState::ModelAnswer::Refused:

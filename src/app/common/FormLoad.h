@@ -56,9 +56,6 @@ struct StartUpRequest {
 
     // After a search that ended (found or not); the console prints the outcome.
     std::function<void(const Scanner &scanner, const FindScannerResult &found)> searched;
-    // A port given whose scanner did not answer its identity at all: said,
-    // with what to check; start-up goes on with the model given.
-    std::function<void(int port)> portSilent;
     // Before the port opens; false ends start-up (Declined).
     std::function<bool(int typeOfScanner)> beforePort;
     // The name the search chose, before it is loaded.

@@ -93,6 +93,13 @@ public:
     // What the scanner on port n answered; asked now when that is not known
     // yet (the bootloader's port, when open, is closed for the question).
     const IdentityAnswer &identityOn(int n);
+    // Whether the scanner on port n was asked and answered anything at all.
+    bool answeredOn(int n) const
+    {
+        return m_identity && m_identity->port == n &&
+               m_identity->answer.kind != IdentityAnswer::Kind::Silent &&
+               m_identity->answer.kind != IdentityAnswer::Kind::NoPort;
+    }
 
     // The gate's model: the scanner's own answer decides; the model label
     // (a choice, a name given, a record) counts only where the scanner cannot

@@ -227,13 +227,16 @@ void UpdateController::ended(Outcome end, UpdatePhase phase, const std::optional
         m_dialogs.message(complete, QString(), MessageIcon::None);
         return;
     }
-    case Outcome::EndTimedOut:
+    case Outcome::EndTimedOut: {
         m_view.setBusy(false);
-        m_dialogs.message(text(messages::kTimedOut), text(messages::kTimeoutFailureTitle),
-                          MessageIcon::Information);
+        const QString advice = timedOutAdvice ? timedOutAdvice() : QString();
+        m_dialogs.message(text(messages::kTimedOut) +
+                              (advice.isEmpty() ? QString() : QLatin1Char(' ') + advice),
+                          text(messages::kTimeoutFailureTitle), MessageIcon::Information);
         m_view.setControlEnabled(ControlId::ProgramButton, true);
         m_view.setControlEnabled(ControlId::ExitButton, true);
         return;
+    }
     case Outcome::EndStalled:
         failure = failureText(messages::kStalledReason, messages::kStalled, phase);
         break;

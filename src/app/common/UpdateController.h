@@ -50,6 +50,8 @@ public:
     // What the scanner answered after the update. Unset, the completion
     // message carries it; set, the front end says it itself.
     std::function<void(const std::optional<QString> &)> onAnswered;
+    // Said after kTimedOut (what to check); unset or empty: nothing.
+    std::function<QString()> timedOutAdvice;
 
     // The step the running (or last) update is in; nullopt before one began.
     std::optional<UpdateStep> currentStep() const { return m_step; }

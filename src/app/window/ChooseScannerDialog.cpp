@@ -25,7 +25,8 @@ TwipScale screenScale()
 
 } // namespace
 
-ChooseScannerDialog::ChooseScannerDialog(QWidget *parent) : QDialog(parent)
+ChooseScannerDialog::ChooseScannerDialog(QWidget *parent, std::function<bool()> mayExit)
+    : QDialog(parent), m_mayExit(std::move(mayExit))
 {
     const TwipScale scale = screenScale();
     setObjectName(QStringLiteral("frmChooseScanner"));
@@ -91,6 +92,8 @@ ChooseScannerDialog::ChooseScannerDialog(QWidget *parent) : QDialog(parent)
     cmdExit->setObjectName(QStringLiteral("cmdExit"));
     cmdExit->setGeometry(scale.rect(4440, 4320, 1335, 735));
     connect(cmdExit, &QPushButton::clicked, this, [this] {
+        if (m_mayExit && !m_mayExit())
+            return;
         m_exit = true;
         done(QDialog::Rejected);
     });
@@ -106,9 +109,9 @@ void ChooseScannerDialog::choose(const QString &model)
     done(QDialog::Accepted);
 }
 
-std::optional<QString> chooseScannerWindow(QWidget *parent)
+std::optional<QString> chooseScannerWindow(QWidget *parent, std::function<bool()> mayExit)
 {
-    ChooseScannerDialog dialog(parent);
+    ChooseScannerDialog dialog(parent, std::move(mayExit));
     dialog.exec();
     if (dialog.exitChosen())
         return std::nullopt;

@@ -3,6 +3,7 @@
 // only with its bootloader's prompt and cannot name its model.
 
 #include <QDialog>
+#include <functional>
 #include <optional>
 
 namespace romwright {
@@ -10,7 +11,9 @@ namespace romwright {
 class ChooseScannerDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit ChooseScannerDialog(QWidget *parent = nullptr);
+    // mayExit is asked when Exit is pressed (it may warn); false keeps the
+    // chooser open. Unset: Exit ends at once.
+    explicit ChooseScannerDialog(QWidget *parent = nullptr, std::function<bool()> mayExit = {});
 
     // "Halvern1450", "Jorlith750" or "Wexmoor 3650"; empty until a button is
     // pressed, so closing the window (its close button, Esc) chooses nothing.
@@ -21,12 +24,13 @@ public:
 private:
     void choose(const QString &model);
 
+    std::function<bool()> m_mayExit;
     QString m_model;
     bool m_exit = false;
 };
 
 // Shows the chooser modally and answers its Model (empty when closed without
 // a choice), or nullopt for Exit.
-std::optional<QString> chooseScannerWindow(QWidget *parent);
+std::optional<QString> chooseScannerWindow(QWidget *parent, std::function<bool()> mayExit = {});
 
 } // namespace romwright

@@ -5,6 +5,7 @@
 #include "app/common/FirmwareDiscovery.h"
 #include "app/common/MainState.h"
 #include "app/common/UnfinishedUpdate.h"
+#include "app/common/UpdateMessages.h"
 #include "app/window/MainWindow.h"
 #include "help/HTMLHelp.h"
 #include "help/HelpMenu.h"
@@ -17,6 +18,8 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QEventLoop>
+
+#include <utility>
 
 namespace romwright {
 
@@ -52,10 +55,15 @@ MainWindowHandlers::MainWindowHandlers(MainWindow &window, WindowParts parts,
     });
     window.setCloseCheck([this] { return mayClose(); });
     connect(&window, &MainWindow::closing, this, [this] {
-        sayIfLeftInBootSoftware();
         Form_Unload();
         Form_Terminate();
     });
+    // Whatever comes from a port shows that something answers there.
+    SerialPort &port = parts.state.MSComm1();
+    connect(&port, &SerialPort::received, this, [this, &port] { m_heard.insert(port.commPort()); });
+    parts.state.updateController().timedOutAdvice = [this, &port] {
+        return heardFrom(port.commPort()) ? QString() : silentPortText(port.commPort());
+    };
 }
 
 MainWindowHandlers::~MainWindowHandlers() = default;
@@ -102,6 +110,17 @@ FormLoadEnd MainWindowHandlers::Form_Load(const std::optional<WindowCommandLine>
     if (started.end != FormLoadEnd::Ready) {
         state.link().closePort();
         return FormLoadEnd::EndProgram;
+    }
+    m_finishing = started.finishing.has_value();
+    // A port named by hand where nothing answered: said now, not after
+    // PROGRAM and its waits. A model label that names no scanner reads "Unknown".
+    const int port = state.MSComm1().commPort();
+    if (commandLine && !commandLine->port.trimmed().isEmpty() && state.MSComm1().portOpen() &&
+        !heardFrom(port)) {
+        if (!familyShownAs(m_window.text(LabelId::ScanMod)))
+            m_window.setText(LabelId::ScanMod, QStringLiteral("Unknown"));
+        dialogs.message(silentPortText(port), QString::fromLatin1(kScannerNotFoundTitle),
+                        MessageIcon::Exclamation);
     }
     QCoreApplication::processEvents(QEventLoop::AllEvents);
     // A running scanner's own replies ("R1") are answered while the window idles.
@@ -230,9 +249,24 @@ void MainWindowHandlers::cmdProgram_Click()
         end(outcome == Outcome::EndCompleted ? 0 : 1);
 }
 
+void MainWindowHandlers::afterShown()
+{
+    if (!std::exchange(m_finishing, false) || m_ending ||
+        !m_window.isControlEnabled(ControlId::ProgramButton))
+        return;
+    if (m_cScann)
+        m_cScann->setReceiveHandling(false);
+    m_status.begin(QString::fromUtf8(kFinishingUpdate));
+    const Outcome outcome = m_parts.state.cmdProgram_Click();
+    m_status.end();
+    if (endsProgram(outcome))
+        end(outcome == Outcome::EndCompleted ? 0 : 1);
+}
+
 void MainWindowHandlers::ExitCommand_Click()
 {
-    sayIfLeftInBootSoftware();
+    if (!mayExit())
+        return;
     m_parts.state.ExitCommand_Click();
     end(0);
 }
@@ -265,7 +299,7 @@ bool MainWindowHandlers::mayClose()
 {
     const UpdateSequence &update = m_parts.state.update();
     if (!update.running())
-        return true;
+        return mayExit();
     // What closing now would leave the scanner with.
     const char *left = nullptr;
     switch (update.phase()) {
@@ -301,11 +335,53 @@ void MainWindowHandlers::Form_Terminate()
     end(cutShort ? 1 : 0);
 }
 
-void MainWindowHandlers::sayIfLeftInBootSoftware()
+bool MainWindowHandlers::mayExit()
 {
-    if (m_parts.state.scannerLeftInBootSoftware())
+    MainState &state = m_parts.state;
+    SerialPort &port = state.MSComm1();
+    // The record of the port's scanner; with no port open, of any scanner.
+    std::optional<UnfinishedUpdate> record;
+    for (const UnfinishedUpdate &r : UnfinishedUpdates(state.services().stateFolder).all()) {
+        if (!port.portOpen() || r.port == port.commPort() ||
+            (!r.device.isEmpty() && r.device == port.deviceName())) {
+            record = r;
+            break;
+        }
+    }
+    const UpdatePhase phase = state.update().phase();
+    const bool changed = phase != UpdatePhase::Unchanged && phase != UpdatePhase::Completed;
+    if (record || changed) {
+        const QString shown = m_window.text(LabelId::ScanMod);
+        const QString model = record ? record->model : familyShownAs(shown) ? shown : QString();
+        // One arg() for both: a model read from a record may hold "%1".
+        const QString text = QString::fromLatin1(kNoFirmwareNow)
+                                 .arg(model.isEmpty() ? QStringLiteral("scanner") : model,
+                                      QString::number(record ? record->port : port.commPort())) +
+                             QLatin1String(record ? kNoFirmwareWayBackRecord : kNoFirmwareWayBackNoRecord) +
+                             QLatin1String(kExitAnyway);
+        return m_parts.dialogs.question(text, QString::fromLatin1(kUnfinishedUpdateTitle),
+                                        MessageIcon::Exclamation, DefaultAnswer::No);
+    }
+    if (state.scannerLeftInBootSoftware())
         m_parts.dialogs.message(QString::fromLatin1(kLeftInBootSoftware),
                                 QString::fromLatin1(kApplicationTitle), MessageIcon::Information);
+    return true;
+}
+
+bool MainWindowHandlers::heardFrom(int n) const
+{
+    const MainState &state = m_parts.state;
+    return m_heard.contains(n) || state.answeredOn(n) ||
+           (n == m_parts.state.MSComm1().commPort() && m_parts.state.link().greeted());
+}
+
+QString MainWindowHandlers::silentPortText(int n) const
+{
+    const QString device =
+        m_parts.state.MSComm1().commPort() == n ? m_parts.state.MSComm1().deviceName() : QString();
+    return QString::fromLatin1(messages::kNothingAnswered)
+               .arg(QString::number(n), device.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(device)) +
+           QLatin1Char(' ') + QString::fromLatin1(messages::kCheckSilentPort).arg(n);
 }
 
 void MainWindowHandlers::end(int code)

@@ -11,6 +11,7 @@
 #include "scanner/ScannerTimings.h"
 
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -22,6 +23,19 @@ namespace romwright {
 // Said after "No scanner answered on the serial ports..." in the window.
 inline constexpr const char *kSearchAgainHint =
     " A scanner that was off or not plugged in is found with Search Again in the Port menu.";
+
+// Leaving while the scanner on the port has no firmware: %1 the model, %2 the
+// port, then the way back, then the question.
+inline constexpr const char *kNoFirmwareNow = "The %1 on port %2 has no firmware now.";
+inline constexpr const char *kNoFirmwareWayBackRecord =
+    " To finish the update, start the Romwright again and answer Yes when it offers to finish it.";
+inline constexpr const char *kNoFirmwareWayBackNoRecord =
+    " To finish the update, switch the scanner off and on, start the Romwright again and program it "
+    "with the same file.";
+inline constexpr const char *kExitAnyway = " Exit anyway?";
+// The status line while an update offered at start-up is finished.
+inline constexpr const char *kFinishingUpdate =
+    "Finishing the interrupted update: waiting for the scanner's boot software…";
 
 class Dialogs;
 class FileSystem;
@@ -59,6 +73,9 @@ public:
 
     // Start-up before the window is first shown. EndProgram: don't show it.
     FormLoadEnd Form_Load(const std::optional<WindowCommandLine> &commandLine);
+    // Once the window is shown and usable: an unfinished update the user
+    // chose at start-up to finish runs now, as PROGRAM runs it.
+    void afterShown();
 
     // The handlers.
     void mnuCom_Click(int Index);
@@ -76,8 +93,14 @@ public:
     void mnuSearchAgain_Click();
     bool maySearchAgain() const;
     // The window's close button: while an update runs the user is asked
-    // first; false keeps the window open.
+    // first, otherwise as mayExit; false keeps the window open.
     bool mayClose();
+    // EXIT, Ctrl+Q, the close button and the chooser's Exit: a scanner on
+    // the port known to have no firmware (a record of its unfinished update,
+    // or an update in this run that ended after changing it) is said and
+    // asked about, No the default; one left waiting in its boot software is
+    // said. False keeps the program running.
+    bool mayExit();
     void Form_Unload();
     // Port closed, program ended: status 1 when an update was cut short.
     void Form_Terminate();
@@ -86,7 +109,9 @@ public:
     const QString &sFirmFile() const { return m_sFirmFile; }
 
 private:
-    void sayIfLeftInBootSoftware();
+    // Nothing has come from port n in this run: which port, what to check.
+    QString silentPortText(int n) const;
+    bool heardFrom(int n) const;
     StartUpRequest searchRequest();
     // FormLoad with the status line telling its waits.
     StartUpResult startUp(StartUpRequest request);
@@ -107,6 +132,8 @@ private:
     QString m_filter; // the Open dialog's filter, kept between uses
     QString m_sFirmFile;
     std::optional<bool> m_processorLoaded; // the processor whose firmware the last choice loaded
+    bool m_finishing = false;              // the user chose at start-up to finish an update
+    QSet<int> m_heard;                     // the port numbers something has come from in this run
     bool m_ending = false;
     bool m_searching = false;
 };

@@ -20,6 +20,7 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QTimer>
 
 #include <cstdio>
 #include <optional>
@@ -62,7 +63,7 @@ int runWindow(int &argc, char **argv, const QString &trace)
         devices << map.device(port);
     window.setPortDevices(devices);
 
-    WidgetDialogs dialogs(&window, [](QWidget *parent) { return chooseScannerWindow(parent); });
+    WidgetDialogs dialogs(&window); // the chooser comes with the handlers below
     const std::unique_ptr<Registry> registry = makeSettingsRegistry();
     const QString userFolder = userDataFolder();
     const QStringList systemFolders = systemDataFolders();
@@ -121,6 +122,9 @@ int runWindow(int &argc, char **argv, const QString &trace)
     MainWindowHandlers frm(
         window, {state, clock, files, dialogs, folder, userFolder, {}, systemFolders, registry.get()},
         makeHelp, [&] { showAbout(&window, dialogs, *registry); }, endProgram);
+    // The chooser's Exit warns as EXIT does.
+    dialogs.setChooser(
+        [&frm](QWidget *parent) { return chooseScannerWindow(parent, [&frm] { return frm.mayExit(); }); });
     // The window shows at once, locked, its status line telling start-up's
     // waits (the search, the boot software's greeting); only the close box
     // answers meanwhile, and it ends the waits.
@@ -138,6 +142,8 @@ int runWindow(int &argc, char **argv, const QString &trace)
         return TerminationSignals::exitStatus(signal); // during the start-up, before exec() could take it
     if (endedWith)
         return *endedWith;
+    // An update chosen at start-up to be finished runs as soon as the window can show it.
+    QTimer::singleShot(0, &frm, &MainWindowHandlers::afterShown);
     const int status = QApplication::exec();
     if (transcript.traceFailed())
         std::fprintf(stderr, "romwright: warning: the trace %s could not be written whole\n",
