@@ -6,7 +6,9 @@
 #include "app/window/MainWindowHandlers.h"
 #include "app/window/SystemHelpViewer.h"
 #include "app/window/WidgetDialogs.h"
+#include "app/window/help/DialogHelp.h"
 #include "help/HTMLHelp.h"
+#include "help/HelpMenu.h"
 #include "platform/FileSystem.h"
 #include "platform/PortMap.h"
 #include "platform/QtClock.h"
@@ -87,6 +89,19 @@ int runWindow(int &argc, char **argv, const QString &trace)
     auto makeHelp = [&] {
         return std::make_unique<HTMLHelp>(*helpViewer, dialogs, *registry, files, folder);
     };
+    // F1 in a dialog: its page, from a help object of its own that owns the
+    // help window to the dialog.
+    std::unique_ptr<HTMLHelp> dialogHelpObject;
+    const DialogHelp dialogHelp([&](const QString &page, WindowHandle owner) {
+        if (!dialogHelpObject)
+            dialogHelpObject = makeHelp();
+        viewHelpPage(*dialogHelpObject, helpFolder(files, folder), page, owner);
+    });
+    auto aboutFacts = [&] {
+        SerialPort &port = state.MSComm1();
+        return ProgramFacts{
+            {}, folder, userFolder, systemFolders, userStateFolder(), port.portOpen() ? port.commPort() : 0};
+    };
 
     // A signal ends the window as its close button would, without asking.
     const TerminationSignals interruption([&](int signal) {
@@ -99,7 +114,7 @@ int runWindow(int &argc, char **argv, const QString &trace)
 
     MainWindowHandlers frm(
         window, {state, clock, files, dialogs, folder, userFolder, {}, systemFolders, registry.get()},
-        makeHelp, [&] { showAbout(&window, dialogs, *registry); }, endProgram);
+        makeHelp, [&] { showAbout(&window, dialogs, *registry, aboutFacts()); }, endProgram);
     // The window shows at once, locked, its status line telling start-up's
     // waits (the search, the boot software's greeting); only the close box
     // answers meanwhile, and it ends the waits.
