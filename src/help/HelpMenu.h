@@ -21,6 +21,16 @@ QString helpFolder(const FileSystem &files, const QString &programFolder);
 // both shown without an owner window.
 void viewHelpFile(HTMLHelp &help, const QString &programFolder);
 
+// The page F1 opens in a dialog, found by the dialog's title: each question
+// and window the program shows has its own page or section; any other
+// message box, the list of messages.
+QString dialogHelpPage(const QString &title);
+
+// F1 in a dialog: the help file with its contents and that page, owned by
+// the dialog, so that it stays above it and can be read while the dialog
+// waits for its answer; it closes with the dialog.
+void viewHelpPage(HTMLHelp &help, const QString &programFolder, const QString &page, WindowHandle owner);
+
 // Unload of the main window: every help window the program opened closes.
 void closeHelp(HTMLHelp &help);
 

@@ -23,15 +23,31 @@ FileRead read(const FileSystem &files, const QString &path, MemoryImage &image, 
     return read;
 }
 
+QStringList loaderFolders(const FileOpenContext &context)
+{
+    QStringList folders;
+    for (const QString &folder :
+         QStringList{context.programFolder, context.userDataFolder} + context.systemDataFolders)
+        if (!folder.isEmpty() && !folders.contains(folder))
+            folders << folder;
+    return folders;
+}
+
 // Where a loader file is read from: the first folder that holds it. When
-// none does, the program folder's path, whose read then finds it missing.
-QString loaderPath(const FileOpenContext &context, const char *name)
+// none does, the program folder's path, whose read then finds it missing;
+// the read then also says where it was looked for and where it belongs:
+// the user's data folder, which needs no administrator.
+FileRead readLoader(const FileOpenContext &context, const char *name, MemoryImage &image)
 {
     const QString file = QString::fromLatin1(name);
-    const QString found = findInFolders(
-        context.files, QStringList{context.programFolder, context.userDataFolder} + context.systemDataFolders,
-        file);
-    return found.isEmpty() ? joinPath(context.programFolder, file) : found;
+    const QString found = findInFolders(context.files, loaderFolders(context), file);
+    FileRead result =
+        read(context.files, found.isEmpty() ? joinPath(context.programFolder, file) : found, image);
+    if (result.check == FileCheck::Missing) {
+        result.searched = loaderFolders(context);
+        result.home = context.userDataFolder.isEmpty() ? context.programFolder : context.userDataFolder;
+    }
+    return result;
 }
 
 } // namespace
@@ -44,10 +60,10 @@ FileOpenResult FileOpen(const QString &sFile, FirmwareSet &set, const FileOpenCo
 
     set.RamLoaderImage.fill(0x00);
     set.BootloaderImage.fill(kErased);
-    result.ramLoader = read(context.files, loaderPath(context, kRamLoaderFileName), set.RamLoaderImage);
+    result.ramLoader = readLoader(context, kRamLoaderFileName, set.RamLoaderImage);
     if (result.ramLoader.check == FileCheck::Missing)
         return result;
-    result.bootloader = read(context.files, loaderPath(context, kBootloaderFileName), set.BootloaderImage);
+    result.bootloader = readLoader(context, kBootloaderFileName, set.BootloaderImage);
     if (result.bootloader.check == FileCheck::Missing)
         return result;
     BuildBootloaderBlocks(set);

@@ -32,6 +32,8 @@ struct FileRead {
     int line = 0;                            // Damaged: the line of the failure (0 when it is no line's)
     QString reason;                          // Damaged: what is wrong with it
     SrecordError error = SrecordError::None; // Damaged: the reader's verdict
+    QStringList searched{};                  // Missing loader: the folders looked in, in order
+    QString home{};                          // Missing loader: where the user puts it
 };
 
 // The three reads in the order they are made; a Missing one is the last.

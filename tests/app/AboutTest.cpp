@@ -1,7 +1,9 @@
 #include "app/window/AboutDialog.h"
+#include "platform/FileSystem.h"
 #include "platform/PortMap.h"
 #include "support/ScriptedDialogs.h"
 
+#include <QDir>
 #include <QFile>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -87,14 +89,36 @@ TEST(About, SystemInfoStartsWhatItFindsOrSaysItCannot)
     }
 }
 
-// Each port whose device is there, and whether this user may open it.
-TEST(About, SystemSummaryNamesEachPortsDevice)
+// The program's version and folders, where each loader was found, and each
+// port whose device is there: held by the program, or whether this user may
+// open it.
+TEST(About, SystemSummaryNamesVersionFoldersLoadersAndEachPortsDevice)
 {
     QTemporaryDir dir;
+    const QString program = dir.filePath(QStringLiteral("bin"));
+    const QString user = dir.filePath(QStringLiteral("data"));
+    ASSERT_TRUE(QDir().mkpath(program) && QDir().mkpath(user));
+    ASSERT_TRUE(writeWholeFile(user + QStringLiteral("/FlashProgrammer.sss"), "S9030000FC\n"));
     const QString gone = dir.filePath(QStringLiteral("ttyGone"));
-    const QString summary = systemSummary(PortMap::fromList(QStringLiteral("/dev/null,,") + gone));
-    EXPECT_TRUE(summary.contains(QStringLiteral("COM1  /dev/null  (may be opened)"))) << qPrintable(summary);
+    const PortMap ports =
+        PortMap::fromList(QStringLiteral("/dev/null,,") + gone + QStringLiteral(",/dev/null"));
+    const ProgramFacts facts{"Version 4.0.1",       program, user, {"/nowhere/romwright"},
+                             dir.filePath("state"), 4};
+    const QString summary = systemSummary(ports, facts, LocalFileSystem());
+    const QString said[] = {
+        "Romwright: Version 4.0.1",
+        "  Program:  " + program,
+        "  User:     " + user,
+        "  System:   /nowhere/romwright",
+        "  State:    " + dir.filePath("state"),
+        "  FlashProgrammer.sss   found in " + user,
+        "  bootloader.sss        not found",
+        "  COM1  /dev/null  (may be opened)",
+        "  COM4  /dev/null  (held by Romwright)",
+    };
+    for (const QString &line : said)
+        EXPECT_TRUE(summary.contains(line)) << qPrintable(line) << "\n" << qPrintable(summary);
     EXPECT_FALSE(summary.contains(QStringLiteral("COM2"))); // no device
     EXPECT_FALSE(summary.contains(QStringLiteral("COM3"))); // its device is gone
-    EXPECT_TRUE(systemSummary(PortMap()).endsWith(QStringLiteral("none found")));
+    EXPECT_TRUE(systemSummary(PortMap(), facts, LocalFileSystem()).endsWith(QStringLiteral("none found")));
 }

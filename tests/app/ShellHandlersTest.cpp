@@ -113,9 +113,19 @@ TEST(ShowFileOpen, LampProgramAndMessagesFollowTheReadsInOrder)
 {
     const FileRead valid{FileCheck::Valid, "/opt/FlashProgrammer.sss", 0, {}};
     const FileRead noData{FileCheck::NoData, "/opt/bootloader.sss", 0, {}};
-    const FileRead missing{FileCheck::Missing, "/opt/bootloader.sss", 0, {}};
+    const FileRead missing{
+        FileCheck::Missing, "/opt/bootloader.sss", 0, {}, {}, {"/opt", "/home/u/data", "/usr/share/rw"},
+        "/home/u/data"};
+    const FileRead missingFirmware{FileCheck::Missing, "/home/u/fw/Hlv1450ver5_9.s19", 0, {}};
     const FileRead damaged{FileCheck::Damaged, "C:\\fw\\%1%2.s19", 7, "the checksum does not match"};
-    const QString gone = QString::fromLatin1(kMissingFileMessage);
+    // Named with where it was looked for and where it goes: no reinstall brings a loader.
+    const QString gone =
+        "The loader file bootloader.sss was not found. Romwright looked for it in: /opt, "
+        "/home/u/data, /usr/share/rw. The loader files come from the scanner's maker with the "
+        "firmware: put bootloader.sss in /home/u/data and try again.";
+    const QString goneFirmware =
+        "The firmware file Hlv1450ver5_9.s19 was not found in /home/u/fw. Put it back "
+        "there or choose another firmware file, and try again.";
     const QString empty = "The file bootloader.sss holds no firmware records.";
     const QString broken =
         "The file %1%2.s19 is damaged and cannot be used (line 7: the checksum does not match).";
@@ -124,7 +134,8 @@ TEST(ShowFileOpen, LampProgramAndMessagesFollowTheReadsInOrder)
         {"a loader without data", {valid, noData, valid}, Lamp::Grey, Lamp::Red, {empty}},
         {"missing after a good load", {valid, missing, {}}, Lamp::Green, Lamp::Red, {gone}},
         {"missing at the first load", {valid, missing, {}}, Lamp::Grey, Lamp::Grey, {gone}},
-        {"damaged, then missing", {damaged, valid, missing}, Lamp::Grey, Lamp::Red, {broken, gone}},
+        {"damaged, then missing", {damaged, missing, {}}, Lamp::Grey, Lamp::Red, {broken, gone}},
+        {"the firmware missing", {valid, valid, missingFirmware}, Lamp::Green, Lamp::Red, {goneFirmware}},
     };
     for (const auto &[name, result, before, lamp, messages] : cases) {
         SCOPED_TRACE(name);
@@ -138,7 +149,7 @@ TEST(ShowFileOpen, LampProgramAndMessagesFollowTheReadsInOrder)
         for (const auto &m : dialogs.messages) {
             shown << m.text;
             EXPECT_EQ(m.title, "Romwright");
-            EXPECT_EQ(m.icon, m.text == gone ? MessageIcon::None : MessageIcon::Exclamation);
+            EXPECT_EQ(m.icon, MessageIcon::Exclamation);
         }
         EXPECT_EQ(shown, messages);
     }

@@ -23,6 +23,7 @@
 #include <QTemporaryDir>
 #include <functional>
 #include <gtest/gtest.h>
+#include <map>
 
 using namespace romwright;
 
@@ -124,6 +125,91 @@ TEST(HelpFile, EveryLinkPictureAndSitemapEntryLeadsToAFileOfTheHelp)
     }
 }
 
+// One source, a set of pages for each system: a page made for Windows names
+// no Linux place and the other way round, each names its own, and no marker
+// or place name of the source is left in either.
+TEST(HelpFile, EachSystemsPagesNameItsOwnPlacesOnly)
+{
+    const struct {
+        const char *system;
+        QStringList own, foreign;
+    } systems[] = {
+        {"linux",
+         {"~/.local/share/romwright", "~/.local/state/romwright", "/usr/share/romwright", "ls -l /dev/tty",
+          "dialout", "Serial ports on Linux"},
+         {"%LOCALAPPDATA%", "C:\\", "Program Files", "Device Manager", "\\Romwright", ".exe", "Windows"}},
+        {"windows",
+         {"%LOCALAPPDATA%\\Romwright", "C:\\Program Files\\Romwright", "Device Manager",
+          "Serial ports on Windows"},
+         {"~/", "/usr/", "/dev/", "/etc/", ".local/", "XDG_", "dialout", "ls -l", "udev", "man romwright",
+          "sudo", "Linux"}},
+    };
+    static const QRegularExpression leftOver(QStringLiteral("<!--(if |else-->|end if-->)|@[A-Z_]+@"));
+    for (const auto &s : systems) {
+        SCOPED_TRACE(s.system);
+        const QDir pages(QStringLiteral(ROMWRIGHT_HELP_STAGES "/stage-") + QLatin1String(s.system));
+        const QStringList names = pages.entryList({"*.html", "*.hhc", "*.hhk", "*.txt"}, QDir::Files);
+        ASSERT_GE(names.size(), 12);
+        QString all;
+        for (const QString &name : names) {
+            const QString page = QString::fromUtf8(LocalFileSystem().read(pages.filePath(name)).bytes);
+            for (const QString &place : s.foreign)
+                EXPECT_FALSE(page.contains(place)) << name.toStdString() << " names " << place.toStdString();
+            EXPECT_FALSE(page.contains(leftOver))
+                << name.toStdString() << ": " << leftOver.match(page).captured().toStdString();
+            all += page;
+        }
+        for (const QString &place : s.own)
+            EXPECT_TRUE(all.contains(place)) << "no page names " << place.toStdString();
+    }
+}
+
+// F1 in a dialog opens its page: the page is in the help file and explains
+// that dialog, and the index leads there by the dialog's name as well.
+TEST(HelpFile, EveryDialogHasItsPageAndIndexEntry)
+{
+    auto archive = openBuiltHelp();
+    ASSERT_TRUE(archive);
+    std::map<QString, QString> index;
+    const auto tree = HelpSitemap::parse(text(*archive, archive->indexFile()));
+    for (const auto &[entry, depth] : HelpSitemap::flatten(tree))
+        if (!entry->topics.empty())
+            index[entry->name] = entry->topics.front().local;
+    const struct {
+        QString title;   // as the dialog's caption says
+        QString indexed; // its index entry
+        QString said;    // what its page says of it
+    } dialogs[] = {
+        {kUnfinishedUpdateTitle, kUnfinishedUpdateTitle, kFinishItNow},
+        {kFirmwareCheckTitle, kFirmwareCheckTitle, "Program it anyway?"},
+        {"Update Running", "Update Running", "An update is running."},
+        {messages::kPowerCycleTitle, messages::kPowerCycleTitle, "Please unplug power from the scanner."},
+        {kScannerNotFoundTitle, kScannerNotFoundTitle, "No scanner answered on the serial ports."},
+        {kChooseScannerTitle, kChooseScannerTitle, "Click the button under the picture"},
+        {"About Romwright", "About box", "GNU General Public License, version 3 or later"},
+        {"System Information", "System Information", "held by Romwright"},
+        {"Open", "Open dialog", "The dialog starts in the first of these folders"},
+        {WaitLetterPrompt::kTitle, WaitLetterPrompt::kTitle, "Enter the letter to wait for."},
+        {messages::kTimeoutFailureTitle, messages::kTimeoutFailureTitle, "The Romwright timed out."},
+        {"Romwright", "messages", "The file NAME holds no firmware records."},
+    };
+    for (const auto &d : dialogs) {
+        SCOPED_TRACE(d.title.toStdString());
+        const QString page = dialogHelpPage(d.title);
+        const QString file = QLatin1Char('/') + page.section(QLatin1Char('#'), 0, 0);
+        ASSERT_TRUE(archive->contains(file)) << page.toStdString();
+        const QString html = text(*archive, file);
+        const QString anchor = page.section(QLatin1Char('#'), 1);
+        const qsizetype at = anchor.isEmpty() ? 0 : html.indexOf(QStringLiteral("name=\"%1\"").arg(anchor));
+        ASSERT_GE(at, 0) << "no anchor " << anchor.toStdString();
+        // Explained from the anchor on.
+        EXPECT_TRUE(HelpSearchIndex::plainText(html.mid(at)).contains(d.said.trimmed()));
+        EXPECT_EQ(index[d.indexed], page) << "index entry " << d.indexed.toStdString();
+    }
+    // Search Again is a menu entry, not a dialog: indexed all the same.
+    EXPECT_EQ(index[QStringLiteral("Search Again")], QStringLiteral("main-window.html#search-again"));
+}
+
 // The texts come from the program itself: a message reworded or added there
 // without its entry here fails. Placeholders (%1) stand for NAME, PATH and
 // the like in the manual, so each fixed piece between them must be there.
@@ -134,18 +220,18 @@ TEST(HelpFile, ExplainsEveryMessageTheProgramShows)
     const QString page = HelpSearchIndex::plainText(text(*archive, QStringLiteral("messages.html")));
     using namespace messages;
     const char *const shown[] = {
-        kMissingFileMessage, kDamagedFileMessage, kFolderMessage, kNotRegularFileMessage,
-        kPermissionDeniedMessage, kNoRecordsMessage, kChooseProcessorMessage, kFileTypeRequiredTitle,
-        kMeantForAnotherMessage, kProgramAnyway, kFirmwareCheckTitle, kLoaderNotFirmwareMessage,
-        kNothingToWriteMessage, kNameAndHeaderDisagreeMessage, kNotSaidMessage, kProgramIntoAnyway,
-        kCompleteUpdateBarCode, kSelectFirmware, kPortFailure, kCommunicationsFailureTitle, kPowerCycle,
-        kPowerCycleTitle, kComplete, kTimedOut, kTimeoutFailureTitle, kStalled, kConnectionLost, kNoBlocks,
-        PortPermissionNotice::kTitle, kChooseScannerTitle, WaitLetterPrompt::kPrompt,
-        WaitLetterPrompt::kTitle, kSysInfoUnavailable, kDamagedHelpFileMessage, kInterruptedUnchanged,
-        kInterruptedReplacingBoot, kInterruptedNoFirmware, kInterruptedNewBoot, kWayBackReplacingBoot,
-        kWayBackNoFirmware, kStalledReason, kConnectionLostReason, kUnfinishedUpdateTitle, kFinishItNow,
-        kFinishingItWith, kRecordFileChanged, kRecordFileMissing, kNoScannerWayBackWindow,
-        kLeftInBootSoftware,
+        kMissingLoaderMessage, kMissingFirmwareMessage, kDamagedFileMessage, kFolderMessage,
+        kNotRegularFileMessage, kPermissionDeniedMessage, kNoRecordsMessage, kChooseProcessorMessage,
+        kFileTypeRequiredTitle, kMeantForAnotherMessage, kProgramAnyway, kFirmwareCheckTitle,
+        kLoaderNotFirmwareMessage, kNothingToWriteMessage, kNameAndHeaderDisagreeMessage, kNotSaidMessage,
+        kProgramIntoAnyway, kCompleteUpdateBarCode, kSelectFirmware, kPortFailure,
+        kCommunicationsFailureTitle, kPowerCycle, kPowerCycleTitle, kComplete, kTimedOut,
+        kTimeoutFailureTitle, kStalled, kConnectionLost, kNoBlocks, PortPermissionNotice::kTitle,
+        kChooseScannerTitle, WaitLetterPrompt::kPrompt, WaitLetterPrompt::kTitle, kSysInfoUnavailable,
+        kDamagedHelpFileMessage, kInterruptedUnchanged, kInterruptedReplacingBoot, kInterruptedNoFirmware,
+        kInterruptedNewBoot, kWayBackReplacingBoot, kWayBackNoFirmware, kStalledReason, kConnectionLostReason,
+        kUnfinishedUpdateTitle, kFinishItNow, kFinishingItWith, kRecordFileChanged, kRecordFileMissing,
+        kNoScannerWayBackWindow, kLeftInBootSoftware,
         // The help viewer's own warnings.
         "Please make sure the correct path and file name have been specified.",
         "is not a valid HTML Help file."};

@@ -1,5 +1,6 @@
 // The help viewer on the built help file, driven through the help class as
 // the main window drives it.
+#include "app/window/help/DialogHelp.h"
 #include "app/window/help/HelpBrowser.h"
 #include "app/window/help/HelpViewerWindow.h"
 #include "app/window/help/WidgetHelpViewer.h"
@@ -11,6 +12,8 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QScreen>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -170,4 +173,34 @@ TEST_F(HelpViewerTest, OneWindowInsideTheScreenReusedByF1AndClosedByCloseOrEsc)
     QTest::keyClick(window->searchField(), Qt::Key_Escape);
     ASSERT_TRUE(window);
     EXPECT_FALSE(window->isVisible());
+}
+
+// F1 in a dialog opens its page in a help window the dialog owns, so that it
+// can be read beside the waiting dialog, and goes with it; F1 in a window
+// that is no dialog is left to that window.
+TEST_F(HelpViewerTest, F1InADialogOpensItsPageOwnedByTheDialog)
+{
+    QStringList asked;
+    const DialogHelp dialogHelp([&](const QString &page, WindowHandle owner) {
+        asked << page;
+        viewHelpPage(*help, programDir(), page, owner);
+    });
+    QWidget plain;
+    plain.show();
+    QTest::keyClick(&plain, Qt::Key_F1);
+    EXPECT_TRUE(asked.isEmpty());
+
+    auto *box = new QMessageBox(QMessageBox::Question, QStringLiteral("Firmware Check"),
+                                QStringLiteral("Program it anyway?"), QMessageBox::Yes | QMessageBox::No);
+    box->setWindowModality(Qt::ApplicationModal);
+    box->show();
+    QTest::keyClick(box->button(QMessageBox::No), Qt::Key_F1);
+    EXPECT_EQ(asked, QStringList{QStringLiteral("messages.html#firmware-check")});
+    QPointer<HelpViewerWindow> window = onlyWindow();
+    ASSERT_TRUE(window);
+    EXPECT_EQ(window->parentWidget(), box);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(window->browser()->toPlainText().contains(QStringLiteral("Program it anyway?")));
+    delete box;
+    EXPECT_FALSE(window);
 }

@@ -4,6 +4,9 @@
 #include "platform/FileSystem.h"
 #include "view/MainView.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 namespace romwright {
 
 QString damagedFileMessage(const QString &path, SrecordError error, int line, const QString &reason)
@@ -35,6 +38,21 @@ QString noRecordsMessage(const QString &path)
     return QString::fromLatin1(kNoRecordsMessage).arg(fileNameOf(path));
 }
 
+QString missingFileMessage(const FileRead &read, bool loader)
+{
+    const QString name = fileNameOf(read.path);
+    if (!loader) {
+        const QString folder = QFileInfo(read.path).absolutePath();
+        return QString::fromLatin1(kMissingFirmwareMessage)
+            .arg(name, displayFileName(QDir::toNativeSeparators(folder)));
+    }
+    QStringList folders;
+    for (const QString &folder : read.searched)
+        folders << displayFileName(QDir::toNativeSeparators(folder));
+    return QString::fromLatin1(kMissingLoaderMessage)
+        .arg(name, folders.join(QStringLiteral(", ")), displayFileName(QDir::toNativeSeparators(read.home)));
+}
+
 void showFileOpen(const FileOpenResult &result, MainView &view, Dialogs &dialogs)
 {
     view.setControlEnabled(ControlId::ProgramButton, false);
@@ -50,7 +68,8 @@ void showFileOpen(const FileOpenResult &result, MainView &view, Dialogs &dialogs
         } else if (read->check == FileCheck::Missing) {
             if (view.lamp(LampId::FileOk) == Lamp::Green)
                 view.setLamp(LampId::FileOk, Lamp::Red);
-            dialogs.message(QString::fromLatin1(kMissingFileMessage), title, MessageIcon::None);
+            dialogs.message(missingFileMessage(*read, read != &result.firmware), title,
+                            MessageIcon::Exclamation);
             return;
         }
         if (read == &result.bootloader &&

@@ -11,9 +11,16 @@ namespace romwright {
 class Dialogs;
 class MainView;
 
-inline constexpr const char *kMissingFileMessage =
-    "One of the files necessary to update your firmware was not found. "
-    "Please reinstall the Romwright to fix this problem.";
+// A missing file is named with the folders it was looked for in: the
+// loaders come from the scanner's maker, never with the program, so a
+// reinstall would not bring them back. %1 the file's name, %2 the folders,
+// %3 where the user puts it.
+inline constexpr const char *kMissingLoaderMessage =
+    "The loader file %1 was not found. Romwright looked for it in: %2. The loader files come from the "
+    "scanner's maker with the firmware: put %1 in %3 and try again.";
+inline constexpr const char *kMissingFirmwareMessage =
+    "The firmware file %1 was not found in %2. Put it back there or choose another firmware file, and "
+    "try again.";
 
 // What a file that cannot be used is said to be; %1 is the file's name.
 inline constexpr const char *kDamagedFileMessage = "The file %1 is damaged and cannot be used (line %2: %3).";
@@ -33,9 +40,13 @@ QString damagedFileMessage(const QString &path, const SrecordResult &result);
 // "The file NAME holds no firmware records."
 QString noRecordsMessage(const QString &path);
 
+// What is said of a missing file: a loader with the folders searched and
+// where it belongs, the firmware file with its folder.
+QString missingFileMessage(const FileRead &read, bool loader);
+
 // The reads in their order: a damaged file, or one without a data record,
-// turns the lamp red and is named in a message; a missing one ends the showing with the missing-file message
-// (a green lamp would still vouch for the files of an earlier load, so it
+// turns the lamp red and is named in a message; a missing one ends the showing with its name and where
+// it was looked for (a green lamp would still vouch for the files of an earlier load, so it
 // turns red). The lamp ends green and PROGRAM enabled only when all three
 // files are valid.
 void showFileOpen(const FileOpenResult &result, MainView &view, Dialogs &dialogs);

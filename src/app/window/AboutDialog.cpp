@@ -50,9 +50,12 @@ QString AboutDialog::versionText()
         .arg(number.microVersion());
 }
 
-AboutDialog::AboutDialog(Dialogs &dialogs, const Registry &registry, QWidget *parent, SysInfoTools tools)
-    : QDialog(parent), m_dialogs(dialogs), m_registry(registry), m_tools(std::move(tools))
+AboutDialog::AboutDialog(Dialogs &dialogs, const Registry &registry, QWidget *parent, SysInfoTools tools,
+                         ProgramFacts facts)
+    : QDialog(parent), m_dialogs(dialogs), m_registry(registry), m_tools(std::move(tools)),
+      m_facts(std::move(facts))
 {
+    m_facts.version = versionText();
     const TwipScale scale = screenScale();
     const QString title = QString::fromLatin1(kApplicationTitle);
     setObjectName(QStringLiteral("frmAbout"));
@@ -82,6 +85,8 @@ AboutDialog::AboutDialog(Dialogs &dialogs, const Registry &registry, QWidget *pa
                             "over a serial line.")
                  .arg(title),
              scale.rect(1050, 1125, 3885, 930), font);
+    // Below the description's three lines, above the rule.
+    addLabel(this, "lblLicence", QString::fromLatin1(kLicenceLine), scale.rect(1050, 1860, 3885, 480), font);
 
     auto *ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setObjectName(QStringLiteral("cmdOK"));
@@ -94,7 +99,7 @@ AboutDialog::AboutDialog(Dialogs &dialogs, const Registry &registry, QWidget *pa
     sysInfo->setGeometry(scale.rect(4260, 3075, 1245, 345));
     sysInfo->setAutoDefault(false);
     if (!m_tools.ownSummary)
-        m_tools.ownSummary = [this] { showSystemInfo(this); };
+        m_tools.ownSummary = [this] { showSystemInfo(this, m_facts); };
     connect(sysInfo, &QPushButton::clicked, this, [this] { StartSysInfo(m_registry, m_dialogs, m_tools); });
 
     // The etched rule between the text and the buttons.
@@ -119,9 +124,9 @@ QPixmap programIcon()
     return QPixmap(QStringLiteral(":/icons/romwright-48.png"));
 }
 
-void showAbout(QWidget *parent, Dialogs &dialogs, const Registry &registry)
+void showAbout(QWidget *parent, Dialogs &dialogs, const Registry &registry, const ProgramFacts &facts)
 {
-    AboutDialog about(dialogs, registry, parent);
+    AboutDialog about(dialogs, registry, parent, {}, facts);
     about.exec();
 }
 

@@ -14,8 +14,9 @@ class Registry;
 class AboutDialog : public QDialog {
     Q_OBJECT
 public:
+    // facts: what System Information says of the program besides its version.
     AboutDialog(Dialogs &dialogs, const Registry &registry, QWidget *parent = nullptr,
-                SysInfoTools tools = {});
+                SysInfoTools tools = {}, ProgramFacts facts = {});
 
     // "Version 4.0.1" from the program's version.
     static QString versionText();
@@ -27,13 +28,17 @@ private:
     Dialogs &m_dialogs;
     const Registry &m_registry;
     SysInfoTools m_tools;
+    ProgramFacts m_facts;
     int m_ruleLeft, m_ruleRight, m_greyY, m_whiteY;
 };
 
 // The program's icon as the About box shows it, 48 x 48 pixels.
 QPixmap programIcon();
 
+inline constexpr const char *kLicenceLine =
+    "Free software under the GNU General Public License, version 3 or later.";
+
 // Shows the About box modally, owned by parent.
-void showAbout(QWidget *parent, Dialogs &dialogs, const Registry &registry);
+void showAbout(QWidget *parent, Dialogs &dialogs, const Registry &registry, const ProgramFacts &facts = {});
 
 } // namespace romwright

@@ -1,5 +1,6 @@
 #include "app/window/AboutSysInfo.h"
 
+#include "image/FileOpen.h"
 #include "platform/DeviceAccess.h"
 #include "platform/Dialogs.h"
 #include "platform/FileSystem.h"
@@ -7,6 +8,7 @@
 
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFileInfo>
 #include <QPlainTextEdit>
 #include <QProcess>
@@ -91,21 +93,52 @@ void StartSysInfo(const Registry &registry, Dialogs &dialogs, const SysInfoTools
     if (tools.ownSummary)
         tools.ownSummary();
     else
-        showSystemInfo(nullptr);
+        showSystemInfo(nullptr, ProgramFacts());
 #endif
 }
 
-QString systemSummary(const PortMap &ports)
+namespace {
+
+QString shown(const QString &folder)
 {
+    return folder.isEmpty() ? QStringLiteral("none") : displayFileName(QDir::toNativeSeparators(folder));
+}
+
+} // namespace
+
+QString systemSummary(const PortMap &ports, const ProgramFacts &facts, const FileSystem &files)
+{
+    QStringList systemFolders;
+    for (const QString &folder : facts.systemDataFolders)
+        systemFolders << shown(folder);
     QStringList lines{
+        QStringLiteral("Romwright: %1").arg(facts.version),
         QStringLiteral("System: %1").arg(QSysInfo::prettyProductName()),
         QStringLiteral("Kernel: %1 %2 (%3)")
             .arg(QSysInfo::kernelType(), QSysInfo::kernelVersion(), QSysInfo::currentCpuArchitecture()),
         QStringLiteral("Qt: %1 (built with %2)")
             .arg(QString::fromLatin1(qVersion()), QStringLiteral(QT_VERSION_STR)),
         QString(),
-        QStringLiteral("Serial ports:"),
+        QStringLiteral("Folders:"),
+        QStringLiteral("  Program:  %1").arg(shown(facts.programFolder)),
+        QStringLiteral("  User:     %1").arg(shown(facts.userDataFolder)),
     };
+    if (!systemFolders.isEmpty())
+        lines << QStringLiteral("  System:   %1").arg(systemFolders.join(QStringLiteral(", ")));
+    lines << QStringLiteral("  State:    %1 (update log, unfinished updates, transcripts)")
+                 .arg(shown(facts.stateFolder))
+          << QString() << QStringLiteral("Loader files:");
+    // Looked for as an update looks for them.
+    const QStringList folders =
+        QStringList{facts.programFolder, facts.userDataFolder} + facts.systemDataFolders;
+    for (const char *loader : {kRamLoaderFileName, kBootloaderFileName}) {
+        const QString found = findInFolders(files, folders, QString::fromLatin1(loader));
+        lines << QStringLiteral("  %1  %2")
+                     .arg(QString::fromLatin1(loader).leftJustified(20),
+                          found.isEmpty() ? QStringLiteral("not found")
+                                          : QStringLiteral("found in ") + shown(QFileInfo(found).path()));
+    }
+    lines << QString() << QStringLiteral("Serial ports:");
     int listed = 0;
     for (int port = PortMap::kFirstPort; port <= PortMap::kLastPort; ++port) {
         const QString device = ports.device(port);
@@ -115,7 +148,9 @@ QString systemSummary(const PortMap &ports)
         if (!access.exists)
             continue; // on Windows every number has its COM name
         ++listed;
-        const char *state = access.refusesUser() ? "this user may not open it" : "may be opened";
+        const char *state = port == facts.heldPort ? "held by Romwright"
+                            : access.refusesUser() ? "this user may not open it"
+                                                   : "may be opened";
         lines << QStringLiteral("  COM%1  %2  (%3)")
                      .arg(port)
                      .arg(displayFileName(device), QLatin1String(state));
@@ -125,12 +160,13 @@ QString systemSummary(const PortMap &ports)
     return lines.join(QLatin1Char('\n'));
 }
 
-void showSystemInfo(QWidget *parent)
+void showSystemInfo(QWidget *parent, const ProgramFacts &facts)
 {
     QDialog box(parent);
     box.setObjectName(QStringLiteral("dlgSystemInfo"));
     box.setWindowTitle(QStringLiteral("System Information"));
-    auto *text = new QPlainTextEdit(systemSummary(PortMap::fromEnvironment()), &box);
+    auto *text =
+        new QPlainTextEdit(systemSummary(PortMap::fromEnvironment(), facts, LocalFileSystem()), &box);
     text->setObjectName(QStringLiteral("txtSystemInfo"));
     text->setReadOnly(true);
     text->setLineWrapMode(QPlainTextEdit::NoWrap);

@@ -13,6 +13,7 @@ class QWidget;
 namespace romwright {
 
 class Dialogs;
+class FileSystem;
 class PortMap;
 
 inline constexpr const char *kSysInfoUnavailable = "System Information Is Unavailable At This Time";
@@ -34,14 +35,26 @@ struct SysInfoTools {
     std::function<void()> ownSummary;
 };
 
-// What a technician is asked about first: the system, the Qt library, and
-// each port number with the device behind it and whether this user may
-// open it.
-QString systemSummary(const PortMap &ports);
+// What the summary says of the running program; the window fills it in
+// when the About box opens.
+struct ProgramFacts {
+    QString version{}; // "Version 4.0.1"
+    QString programFolder{};
+    QString userDataFolder{};
+    QStringList systemDataFolders{};
+    QString stateFolder{}; // the update log, the records of unfinished updates, transcripts
+    int heldPort = 0;      // the port the program itself has open; 0: none
+};
+
+// What a technician is asked about first: the program's version, the
+// system, the Qt library, the folders the program reads and writes, where
+// each loader file was found, and each port number with the device behind
+// it and whether this user may open it (or the program holds it).
+QString systemSummary(const PortMap &ports, const ProgramFacts &facts, const FileSystem &files);
 
 // A small dialog with the summary for this machine, owned by parent; the
 // text can be selected and copied.
-void showSystemInfo(QWidget *parent);
+void showSystemInfo(QWidget *parent, const ProgramFacts &facts);
 
 // Starts the tool the registry names (the Windows keys of the information
 // tool), else the first of tools.candidates found on the search path, else

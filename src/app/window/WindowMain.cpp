@@ -9,7 +9,9 @@
 #include "app/window/MainWindowHandlers.h"
 #include "app/window/SystemHelpViewer.h"
 #include "app/window/WidgetDialogs.h"
+#include "app/window/help/DialogHelp.h"
 #include "help/HTMLHelp.h"
+#include "help/HelpMenu.h"
 #include "platform/FileSystem.h"
 #include "platform/PortMap.h"
 #include "platform/QtClock.h"
@@ -109,6 +111,19 @@ int runWindow(int &argc, char **argv, const QString &trace)
     auto makeHelp = [&] {
         return std::make_unique<HTMLHelp>(*helpViewer, dialogs, *registry, files, folder);
     };
+    // F1 in a dialog: its page, from a help object of its own that owns the
+    // help window to the dialog.
+    std::unique_ptr<HTMLHelp> dialogHelpObject;
+    const DialogHelp dialogHelp([&](const QString &page, WindowHandle owner) {
+        if (!dialogHelpObject)
+            dialogHelpObject = makeHelp();
+        viewHelpPage(*dialogHelpObject, helpFolder(files, folder), page, owner);
+    });
+    auto aboutFacts = [&] {
+        SerialPort &port = state.MSComm1();
+        return ProgramFacts{
+            {}, folder, userFolder, systemFolders, userStateFolder(), port.portOpen() ? port.commPort() : 0};
+    };
 
     // A signal ends the window as its close button would, without asking.
     const TerminationSignals interruption([&](int signal) {
@@ -121,7 +136,7 @@ int runWindow(int &argc, char **argv, const QString &trace)
 
     MainWindowHandlers frm(
         window, {state, clock, files, dialogs, folder, userFolder, {}, systemFolders, registry.get()},
-        makeHelp, [&] { showAbout(&window, dialogs, *registry); }, endProgram);
+        makeHelp, [&] { showAbout(&window, dialogs, *registry, aboutFacts()); }, endProgram);
     // The chooser's Exit warns as EXIT does.
     dialogs.setChooser(
         [&frm](QWidget *parent) { return chooseScannerWindow(parent, [&frm] { return frm.mayExit(); }); });
