@@ -1,5 +1,6 @@
 // The program as a script or a new user meets it: its command-line
 // conventions, its JSON output and what a signal does to a running update.
+#include "app/common/UnfinishedUpdate.h"
 #include "app/common/UpdateMessages.h"
 #include "support/ConsoleRun.h"
 #include "support/SimProcess.h"
@@ -237,6 +238,30 @@ TEST(ConsoleInterrupt, ASignalEndsTheUpdateAndRunningItAgainFinishesIt)
 // the prompt, is switched off and on (a simulator starting in its boot
 // software on the same port) and the update run again with nothing but
 // --yes, as the message says: the record finishes it.
+// A technician swapped scanners: the record of a Halvern's update names the
+// port a running Jorlith now answers on. The bare rerun says so, keeps the
+// record for its scanner and goes on as if there were none: the Jorlith gets
+// Jorlith firmware, never the record's.
+TEST(ConsoleInterrupt, ARecordWhosePortAnswersAsAnotherModelIsSetAside)
+{
+    SimProcess sim({QStringLiteral("--model"), QStringLiteral("jorlith")});
+    const QTemporaryDir state;
+    const romwright::UnfinishedUpdates records(state.filePath(QStringLiteral("romwright")));
+    const QByteArray bytes = fileBytes(kHalvernSample);
+    ASSERT_TRUE(records.save({1, sim.link(), QStringLiteral("Halvern 1450"), false, 'Q', kHalvernSample,
+                              bytes.size(), romwright::sha256Hex(bytes), QDateTime::currentDateTime()}));
+    const ConsoleRun run = runRomwright({"--console", "--yes"}, sim.link(), {}, QStringLiteral("0.05"), {},
+                                        {QStringLiteral("XDG_STATE_HOME=") + state.path()});
+    EXPECT_EQ(run.exitCode, 0) << qPrintable(run.out + run.err);
+    EXPECT_TRUE(run.err.contains(QLatin1String(" The scanner on port 1 answers as Jorlith 750, not Halvern "
+                                               "1450. The record is kept for that scanner "
+                                               "and not used now.\n")))
+        << qPrintable(run.err);
+    EXPECT_TRUE(run.out.contains(QLatin1String("Firmware file: JL750Ver6_0.s19\n"))) << qPrintable(run.out);
+    ASSERT_EQ(records.all().size(), 1u); // the Jorlith's own record came and went
+    EXPECT_EQ(records.all().front().model, QStringLiteral("Halvern 1450"));
+}
+
 TEST(ConsoleInterrupt, AFailedUpdateIsFinishedByRunningItAgainAfterAPowerCycle)
 {
     using namespace std::chrono_literals;

@@ -355,11 +355,12 @@ void MainState::recordUpdate(char boot)
             recordNotWritten(records.pathFor(record.port));
         return;
     }
-    // A record of the same device under another number (it has moved since)
-    // is this one now.
+    // A record of this update on the same device under another number (it
+    // has moved since) is this one now; another scanner's stays.
     if (!record.device.isEmpty())
         for (const UnfinishedUpdate &other : records.all())
-            if (other.port != record.port && other.device == record.device)
+            if (other.port != record.port && other.device == record.device && other.model == record.model &&
+                other.sha256 == record.sha256)
                 records.remove(other.port);
 }
 

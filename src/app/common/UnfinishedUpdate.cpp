@@ -94,14 +94,25 @@ std::optional<UnfinishedUpdate> fromJson(const QJsonObject &o, QString &why)
     return r;
 }
 
-// The port a record's file is named after; 0 for none.
+// The port a record's file is named after ("unfinished-port3.json", or
+// "unfinished-port3-2.json" for one kept for another scanner); 0 for none.
 int portOfName(const QString &name)
 {
-    const QString number = name.mid(int(std::strlen(kPrefix)),
+    const QString middle = name.mid(int(std::strlen(kPrefix)),
                                     name.size() - int(std::strlen(kPrefix)) - int(std::strlen(kSuffix)));
-    bool ok = false;
+    const QString number = middle.section(QLatin1Char('-'), 0, 0);
+    const QString kept = middle.section(QLatin1Char('-'), 1);
+    bool ok = false, keptOk = kept.isEmpty();
     const int port = number.toInt(&ok);
-    return ok && QString::number(port) == number ? port : 0;
+    if (!kept.isEmpty())
+        keptOk = QString::number(kept.toInt(&keptOk)) == kept && keptOk;
+    return ok && keptOk && QString::number(port) == number ? port : 0;
+}
+
+// The same update: the one a new record of its port goes on with.
+bool sameUpdate(const UnfinishedUpdate &a, const UnfinishedUpdate &b)
+{
+    return a.model == b.model && a.barCode == b.barCode && a.sha256 == b.sha256;
 }
 
 } // namespace
@@ -166,8 +177,31 @@ bool UnfinishedUpdates::save(const UnfinishedUpdate &record) const
 {
     if (m_folder.isEmpty() || !QDir().mkpath(m_folder))
         return false;
+    // A record of another scanner's update that stands in this port's file
+    // (the scanners were swapped, and that one was set aside) is kept, under
+    // a name of its own.
+    const QString path = pathFor(record.port);
+    for (const Stored &old : stored()) {
+        if (!old.record || old.record->port != record.port)
+            continue;
+        if (sameUpdate(*old.record, record)) {
+            // Kept while another scanner was on the port: this record is it now.
+            if (old.path != path)
+                QFile::remove(old.path);
+            continue;
+        }
+        if (old.path != path)
+            continue;
+        QString kept;
+        for (int n = 2; kept.isEmpty() || QFileInfo::exists(kept); ++n)
+            kept =
+                joinPath(m_folder, QLatin1String(kPrefix) + QStringLiteral("%1-%2").arg(record.port).arg(n) +
+                                       QLatin1String(kSuffix));
+        if (!QFile::rename(path, kept))
+            return false;
+    }
     // Written whole or not at all: a half record would be no way back.
-    QSaveFile file(pathFor(record.port));
+    QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
     file.write(QJsonDocument(toJson(record)).toJson(QJsonDocument::Compact) + '\n');

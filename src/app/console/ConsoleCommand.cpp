@@ -21,6 +21,7 @@
 #include "platform/ChildProcess.h"
 #include "platform/FileSystem.h"
 #include "platform/PortMap.h"
+#include "platform/PortUsable.h"
 #include "platform/QtClock.h"
 #include "platform/RecordingSerialPort.h"
 #include "platform/SerialPort.h"
@@ -66,7 +67,7 @@ int forgetRecords(int port, ConsoleReport &report)
     const UnfinishedUpdates records(userStateFolder());
     int dropped = 0;
     for (const UnfinishedUpdates::Stored &file : records.stored()) {
-        if (port != 0 && file.path != records.pathFor(port))
+        if (port != 0 && !(file.record ? file.record->port == port : file.path == records.pathFor(port)))
             continue;
         if (!QFile::remove(file.path)) {
             report.error(QStringLiteral("could not remove %1").arg(displayFileName(file.path)));
@@ -411,12 +412,14 @@ int consoleCheck(MainState &state, StartUpRequest request, const ConsoleOptions 
         return kExitFailed;
 
     const IdentityAnswer &answered = state.identityOn(port);
-    const auto wouldNot = [&report, port](const QString &why) {
-        report.error(QStringLiteral("the update would not go ahead: port %1 %2").arg(port).arg(why));
+    if (answered.kind == IdentityAnswer::Kind::NoPort) {
+        const std::unique_ptr<SerialPort> probe = state.MSComm1().sibling();
+        QString why = portUnusableReason(*probe, port);
+        if (why.isEmpty())
+            why = QStringLiteral("port %1 cannot be opened (%2)").arg(port).arg(answered.portError);
+        report.error(QStringLiteral("the update would not go ahead: ") + why);
         return kExitFailed;
-    };
-    if (answered.kind == IdentityAnswer::Kind::NoPort)
-        return wouldNot(QStringLiteral("cannot be opened (%1)").arg(answered.portError));
+    }
     const std::optional<bool> bTargetA =
         answered.kind == IdentityAnswer::Kind::BootPrompt
             ? std::optional<bool>(answered.raw.endsWith(letter::kGreeting128))
