@@ -1,6 +1,8 @@
 #include "app/window/MainWindowHandlers.h"
 #include "WindowRig.h"
 #include "app/common/FindFile.h"
+#include "flash/LinkRig.h"
+#include "platform/ManualClock.h"
 #include "platform/PosixSerialPort.h"
 #include "support/AsNobody.h"
 #include "support/FakePort.h"
@@ -162,4 +164,69 @@ TEST(WindowHandlers, F1OpensTheHelpAtTheAboutPageAndClosingTheWindowClosesIt)
     EXPECT_FALSE(rig.port->portOpen());
     EXPECT_TRUE(rig.port->writes.empty()) << "closing the window says no goodbye";
     EXPECT_EQ(rig.ends, QList<int>{0});
+}
+
+// The status line through whole updates on the manual clock, against boot
+// software that answers each command 1 ms later: each step says what runs,
+// and a scanner silent for more than 2 s is said to be ("no answer for 3 s"),
+// until it answers again. Route Z installs new boot software; the restarted
+// scanner never answers its identity here.
+TEST(WindowHandlerStatus, TheStatusLineFollowsTheUpdatesStepsAndTheScannersSilence)
+{
+    const QString boot = QString::fromUtf8(kWaitingForBootSoftware);
+    const QString install = QString::fromUtf8(kInstallingBootSoftware);
+    const QString erase = QString::fromUtf8(kErasingFlash);
+    const QString send = QString::fromUtf8(kSendingFirmware);
+    const QString restart = QString::fromUtf8(kWaitingForRestart);
+    const auto silent = [](const QString &what, int s) {
+        return what + QStringLiteral(" no answer for %1 s").arg(s);
+    };
+    struct Case {
+        const char *greeting;
+        int greetOn;
+        int stallAt; // 0: every answer comes
+        QStringList shown;
+    };
+    const Case cases[] = {
+        {"Q",
+         2,
+         0,
+         {boot, silent(boot, 3), boot, erase, send, restart, silent(restart, 3), silent(restart, 12), ""}},
+        {"Z", 1, 0, {boot, install, boot, erase, send, restart, silent(restart, 3), silent(restart, 12), ""}},
+        // The scanner stops answering at the first block.
+        {"Q", 2, 3, {boot, silent(boot, 3), boot, erase, send, silent(send, 3), silent(send, 10), ""}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(c.greeting) + std::to_string(c.stallAt));
+        ManualClock clock;
+        auto fake = std::make_unique<FakePort>(&clock);
+        FakePort *port = fake.get();
+        test::WindowRig rig(std::move(fake), QString(), QString(), FlashTimings{}, &clock);
+        test::BootSoftware software;
+        software.greeting = c.greeting;
+        software.greetOn = c.greetOn;
+        software.stallAt = c.stallAt;
+        port->latency = std::chrono::milliseconds(1);
+        port->responder = [&software](const QByteArray &w) { return software.answer(w); };
+        rig.frm.mnuCom_Click(1);
+        rig.state.firmware() = test::sampleFirmware();
+        rig.state.judgeVerdict = [](const FirmwareVerdict &) { return true; };
+        rig.window.setText(LabelId::FirmFile, QStringLiteral("Hlv1450ver5_9.s19"));
+        rig.window.setText(LabelId::ScanMod, QStringLiteral("Halvern 1450"));
+        QStringList shown;
+        QObject::connect(&rig.window, &MainWindow::statusChanged, [&](const QString &s) { shown << s; });
+        rig.state.link().timers().start();
+        rig.frm.cmdProgram_Click();
+        // Each run of a silence counting up as its first and last second.
+        const QString silence = QStringLiteral(" no answer for ");
+        auto sameWait = [&](const QString &a, const QString &b) {
+            return a.contains(silence) && a.section(silence, 0, 0) == b.section(silence, 0, 0);
+        };
+        QStringList runs;
+        for (qsizetype i = 0; i < shown.size(); ++i)
+            if (i == 0 || i + 1 == shown.size() || !sameWait(shown[i - 1], shown[i]) ||
+                !sameWait(shown[i], shown[i + 1]))
+                runs << shown[i];
+        EXPECT_EQ(runs.join(QLatin1Char('|')).toStdString(), c.shown.join(QLatin1Char('|')).toStdString());
+    }
 }

@@ -30,7 +30,7 @@ TEST_F(MainWindowTest, ARedLampPaintsRed)
 {
     window.setLamp(LampId::Working, Lamp::Red);
     const QImage lamp = window.findChild<LampWidget *>("WorkingLite")->grab().toImage();
-    EXPECT_EQ(lamp.pixel(lamp.width() / 2, lamp.height() / 2) & 0xFFFFFF, 0xFF0000u);
+    EXPECT_EQ(lamp.pixel(lamp.width() / 2, lamp.height() / 5) & 0xFFFFFF, 0xFF0000u); // beside the cross
 }
 
 TEST_F(MainWindowTest,
@@ -91,21 +91,25 @@ TEST_F(MainWindowTest, KeyReleasesFollowTheirPressEnterClicksAndCtrlQExits)
     EXPECT_EQ(heard, (QStringList{"program", "exit"}));
 }
 
-// The status line counts whole seconds on the clock's tick, starts again at
-// each new wait and goes blank at the end.
-TEST(WaitStatus, CountsSecondsOfEachWait)
+// The status line says nothing of 2 s of silence, then counts whole seconds
+// of it; an answer, or a new wait, starts the silence again; the end blanks it.
+TEST(WaitStatus, CountsTheScannersSilenceBeyondTwoSeconds)
 {
+    using std::chrono::milliseconds;
     ManualClock clock;
     QStringList shown;
     WaitStatus status(clock, [&shown](const QString &text) { shown << text; });
-    status.begin(QStringLiteral("Searching"));
-    clock.advance(std::chrono::milliseconds(2500));
+    status.begin(QStringLiteral("Sending"));
+    clock.advance(milliseconds(3500));
+    status.heard();
+    clock.advance(milliseconds(2500));
     status.begin(QStringLiteral("Waiting"));
-    clock.advance(std::chrono::milliseconds(1000));
+    clock.advance(milliseconds(4000));
     status.end();
-    clock.advance(std::chrono::milliseconds(3000));
-    EXPECT_EQ(shown,
-              (QStringList{"Searching", "Searching 1 s", "Searching 2 s", "Waiting", "Waiting 1 s", ""}));
+    clock.advance(milliseconds(3000));
+    EXPECT_EQ(shown.join(QLatin1Char('|')).toStdString(),
+              "Sending|Sending no answer for 3 s|Sending|Waiting|Waiting no answer for 3 s|"
+              "Waiting no answer for 4 s|");
 }
 
 // A file name is shown as written, never read as markup; bytes that are not

@@ -368,7 +368,10 @@ void MainWindow::setLamp(LampId id, Lamp colour)
 
 void MainWindow::setStatus(const QString &text)
 {
+    if (text == m_lblStatus->text())
+        return;
     m_lblStatus->setText(text);
+    emit statusChanged(text);
     // At once: the search that follows may not return to the event loop for a while.
     if (m_lblStatus->isVisible())
         m_lblStatus->repaint();
