@@ -92,9 +92,9 @@ void LampWidget::paintEvent(QPaintEvent *)
     }
     switch (m_lamp) {
     case Lamp::Green: {
-        QPainterPath tick(at(0.24, 0.52));
-        tick.lineTo(at(0.42, 0.72));
-        tick.lineTo(at(0.77, 0.28));
+        QPainterPath tick(at(0.24, 0.55));
+        tick.lineTo(at(0.42, 0.75));
+        tick.lineTo(at(0.78, 0.3));
         painter.drawPath(tick);
         break;
     }
@@ -105,7 +105,7 @@ void LampWidget::paintEvent(QPaintEvent *)
     case Lamp::Grey: {
         painter.setPen(Qt::NoPen);
         painter.setBrush(Qt::black);
-        const qreal r = std::max<qreal>(1.0, w / 12.0);
+        const qreal r = std::max<qreal>(1.5, w / 10.0);
         painter.drawEllipse(at(0.5, 0.5), r, r);
         break;
     }

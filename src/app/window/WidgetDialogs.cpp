@@ -166,6 +166,7 @@ PowerCycleBox::PowerCycleBox(QWidget *parent, const QString &text, const QString
     setDefaultButton(static_cast<QPushButton *>(nullptr));
     setEscapeButton(static_cast<QAbstractButton *>(nullptr));
     m_ok->setText(QString::fromLatin1(messages::kPowerCycleCountdown).arg(m_left));
+    setInformativeText(QString::fromLatin1(messages::kPowerCycleSecondsLeft).arg(m_left));
     m_timer->start(std::chrono::seconds(1));
 }
 
@@ -175,15 +176,24 @@ void PowerCycleBox::tick()
 {
     if (--m_left > 0) {
         m_ok->setText(QString::fromLatin1(messages::kPowerCycleCountdown).arg(m_left));
+        setInformativeText(QString::fromLatin1(messages::kPowerCycleSecondsLeft).arg(m_left));
         return;
     }
     m_timer->stop();
+    setInformativeText(QString::fromLatin1(messages::kPowerCycleNow));
     m_ok->setText(tr("OK"));
     m_ok->setEnabled(true);
     m_ok->setAutoDefault(true);
     setDefaultButton(m_ok);
     setEscapeButton(m_ok);
     m_ok->setFocus();
+}
+
+void PowerCycleBox::showEvent(QShowEvent *event)
+{
+    QMessageBox::showEvent(event);
+    // The button box makes its OK the default as it shows: not before the count has run.
+    m_ok->setDefault(m_left <= 0);
 }
 
 void PowerCycleBox::closeEvent(QCloseEvent *event)
