@@ -166,6 +166,26 @@ TEST(WindowHandlers, F1OpensTheHelpAtTheAboutPageAndClosingTheWindowClosesIt)
     EXPECT_EQ(rig.ends, QList<int>{0});
 }
 
+// A search that finds nothing says so in the model label; the status line
+// beside it then listens for boot software, it does not wait for "the
+// scanner's".
+TEST(WindowHandlerStatus, NothingFoundIsNotContradictedByTheStatusLine)
+{
+    Rig rig;
+    rig.port->devices = {{1, {}}};
+    QStringList shown; // the model label beside the status line
+    QObject::connect(&rig.window, &MainWindow::statusChanged, [&](const QString &status) {
+        shown << rig.window.text(LabelId::ScanMod) + QStringLiteral(" | ") + status;
+    });
+    ASSERT_EQ(rig.frm.Form_Load(std::nullopt), FormLoadEnd::Ready);
+    EXPECT_EQ(rig.window.text(LabelId::ScanMod), QStringLiteral("Scanner Not Found"));
+    EXPECT_TRUE(
+        shown.contains(QStringLiteral("Scanner Not Found | ") + QString::fromUtf8(kListeningForBootSoftware)))
+        << shown.join(QLatin1Char('\n')).toStdString();
+    for (const QString &pair : shown)
+        EXPECT_FALSE(pair.contains(QString::fromUtf8(kWaitingForBootSoftware))) << pair.toStdString();
+}
+
 // The status line through whole updates on the manual clock, against boot
 // software that answers each command 1 ms later: each step says what runs,
 // and a scanner silent for more than 2 s is said to be ("no answer for 3 s"),
