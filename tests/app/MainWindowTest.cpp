@@ -1,7 +1,6 @@
 #include "app/window/MainWindow.h"
 #include "app/common/UpdateMessages.h"
 #include "app/window/LampWidget.h"
-#include "app/window/WaitStatus.h"
 #include "app/window/WidgetDialogs.h"
 #include "platform/FileSystem.h"
 #include "platform/ManualClock.h"
@@ -92,27 +91,6 @@ TEST_F(MainWindowTest, KeyReleasesFollowTheirPressEnterClicksAndCtrlQExits)
     window.setControlEnabled(ControlId::FileMenu, false);
     QTest::keyClick(&window, Qt::Key_Q, Qt::ControlModifier);
     EXPECT_EQ(heard, (QStringList{"program", "exit"}));
-}
-
-// The status line says nothing of 2 s of silence, then counts whole seconds
-// of it; an answer, or a new wait, starts the silence again; the end blanks it.
-TEST(WaitStatus, CountsTheScannersSilenceBeyondTwoSeconds)
-{
-    using std::chrono::milliseconds;
-    ManualClock clock;
-    QStringList shown;
-    WaitStatus status(clock, [&shown](const QString &text) { shown << text; });
-    status.begin(QStringLiteral("Sending"));
-    clock.advance(milliseconds(3500));
-    status.heard();
-    clock.advance(milliseconds(2500));
-    status.begin(QStringLiteral("Waiting"));
-    clock.advance(milliseconds(4000));
-    status.end();
-    clock.advance(milliseconds(3000));
-    EXPECT_EQ(shown.join(QLatin1Char('|')).toStdString(),
-              "Sending|Sending no answer for 3 s|Sending|Waiting|Waiting no answer for 3 s|"
-              "Waiting no answer for 4 s|");
 }
 
 // A file name is shown as written, never read as markup; bytes that are not
