@@ -80,8 +80,8 @@ MainWindowHandlers::MainWindowHandlers(MainWindow &window, WindowParts parts,
         if (const char *what = stepStatus(step); what && m_status.active())
             m_status.begin(QString::fromUtf8(what));
     };
-    controller.powerCyclePrompt = [&window, &parts](const QString &text, const QString &title) {
-        return powerCycleBox(&window, text, title, parts.clock);
+    controller.powerCyclePrompt = [this](const QString &text, const QString &title) {
+        return powerCycleBox(&m_window, text, title, m_parts.clock);
     };
     window.setCloseCheck([this] { return mayClose(); });
     connect(&window, &MainWindow::closing, this, [this] {
