@@ -36,6 +36,7 @@ MainWindowHandlers::MainWindowHandlers(MainWindow &window, WindowParts parts,
 {
     connect(&window, &MainWindow::portClicked, this, &MainWindowHandlers::mnuCom_Click);
     connect(&window, &MainWindow::openFileClicked, this, &MainWindowHandlers::FindFile);
+    connect(&window, &MainWindow::fileDropped, this, &MainWindowHandlers::fileDropped);
     connect(&window, &MainWindow::processorClicked, this, &MainWindowHandlers::optProcessor_Click);
     connect(&window, &MainWindow::programClicked, this, &MainWindowHandlers::cmdProgram_Click);
     connect(&window, &MainWindow::exitClicked, this, &MainWindowHandlers::ExitCommand_Click);
@@ -75,7 +76,11 @@ FormLoadEnd MainWindowHandlers::Form_Load(const std::optional<WindowCommandLine>
     if (commandLine) {
         request.comP = commandLine->port;
         request.scannMod = commandLine->model;
-        request.firmwareName = commandLine->file;
+        // A path is read and judged as it is; a bare name is looked for in the folders.
+        if (commandLine->path.isEmpty())
+            request.firmwareName = commandLine->file;
+        else
+            request.firmwarePath = commandLine->path;
     }
     Dialogs &dialogs = m_parts.dialogs;
     request.noScannerFound = searchRequest().noScannerFound;
@@ -204,12 +209,31 @@ void MainWindowHandlers::mnuCom_Click(int Index)
     openPortExplained(m_parts.state, m_permissionNotice, Index);
 }
 
+FindFileContext MainWindowHandlers::findFileContext()
+{
+    return {m_window,
+            m_parts.dialogs,
+            m_parts.state.flags(),
+            m_window.processorChosen(),
+            m_parts.programFolder,
+            &m_filter,
+            [this](const QString &path) { m_parts.state.FileOpen(path); },
+            m_parts.state.firmwareFile(),
+            documentsFolder(),
+            m_parts.registry};
+}
+
 void MainWindowHandlers::FindFile()
 {
-    romwright::FindFile({m_window, m_parts.dialogs, m_parts.state.flags(), m_window.processorChosen(),
-                         m_parts.programFolder, &m_filter,
-                         [this](const QString &path) { m_parts.state.FileOpen(path); },
-                         m_parts.state.firmwareFile(), m_parts.userDataFolder, m_parts.registry});
+    romwright::FindFile(findFileContext());
+}
+
+void MainWindowHandlers::fileDropped(const QString &path)
+{
+    MainState &state = m_parts.state;
+    if (m_searching || m_ending || state.update().running())
+        return;
+    OpenGivenFile(findFileContext(), path);
 }
 
 void MainWindowHandlers::optProcessor_Click(int Index)
