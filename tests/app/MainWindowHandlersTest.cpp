@@ -133,8 +133,10 @@ struct FirmwareFolders {
 } // namespace
 
 // A full path as the window's argument (what "Open with" passes) opens that
-// file, judged before the scanner is touched; a bare name is looked for in
-// the program's folders as before; a path that leads nowhere is said.
+// file, judged before the scanner is touched, and alone it searches for the
+// scanner as a start without arguments does; a bare name is looked for in
+// the program's folders, without a search, as before; a path that leads
+// nowhere is said.
 TEST(WindowHandlerStartUp, AFullPathArgumentOpensThatFile)
 {
     FirmwareFolders folders;
@@ -144,13 +146,24 @@ TEST(WindowHandlerStartUp, AFullPathArgumentOpensThatFile)
         WindowCommandLine given;
         QString loaded; // the file read
         Lamp lamp;
-        int port;     // ticked
-        QString said; // the start of the only file message, if any
+        QString model; // the model label: "Scanner Not Found" after a search
+        int port;      // ticked
+        QString said;  // the start of the only file message, if any
     } rows[] = {
-        {{"Hlv1450ver5_9.s19", {}, {}}, folders.program.filePath("Hlv1450ver5_9.s19"), Lamp::Green, 0, {}},
-        {{other, {}, {}, other}, other, Lamp::Green, 0, {}},
-        {{other, "3", "Halvern 1450", other}, other, Lamp::Green, 3, {}},
-        {{gone, {}, {}, gone}, gone, Lamp::Grey, 0, "The firmware file Hlv1450ver9_9.s19 was not found"},
+        {{"Hlv1450ver5_9.s19", {}, {}},
+         folders.program.filePath("Hlv1450ver5_9.s19"),
+         Lamp::Green,
+         "",
+         0,
+         {}},
+        {{other, {}, {}, other}, other, Lamp::Green, "Scanner Not Found", 0, {}},
+        {{other, "3", "Halvern 1450", other}, other, Lamp::Green, "Halvern 1450", 3, {}},
+        {{gone, {}, {}, gone},
+         gone,
+         Lamp::Grey,
+         "Scanner Not Found",
+         0,
+         "The firmware file Hlv1450ver9_9.s19 was not found"},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.given.file.toStdString());
@@ -159,10 +172,11 @@ TEST(WindowHandlerStartUp, AFullPathArgumentOpensThatFile)
         EXPECT_EQ(rig.state.firmwareFile(), row.loaded);
         EXPECT_EQ(rig.window.text(LabelId::FirmFile), QFileInfo(row.loaded).fileName());
         EXPECT_EQ(rig.window.lamp(LampId::FileOk), row.lamp);
+        EXPECT_EQ(rig.window.text(LabelId::ScanMod), row.model);
         EXPECT_EQ(rig.window.portTicked(), row.port);
         QStringList said;
         for (const auto &message : rig.dialogs.messages)
-            if (message.text.contains(QLatin1String("firmware file")))
+            if (message.title == QLatin1String(kApplicationTitle))
                 said << message.text;
         EXPECT_EQ(said.size(), row.said.isEmpty() ? 0 : 1) << qPrintable(said.join('\n'));
         if (!row.said.isEmpty() && !said.isEmpty()) {

@@ -74,8 +74,15 @@ FormLoadEnd MainWindowHandlers::Form_Load(const std::optional<WindowCommandLine>
     MainState &state = m_parts.state;
     StartUpRequest request;
     if (commandLine) {
-        request.comP = commandLine->port;
-        request.scannMod = commandLine->model;
+        // A path alone is a file opened with the program: the scanner is
+        // searched for as at a start without arguments. A bare name keeps
+        // its old meaning, no search.
+        const bool pathAlone = !commandLine->path.isEmpty() && commandLine->port.trimmed().isEmpty() &&
+                               commandLine->model.trimmed().isEmpty();
+        if (!pathAlone) {
+            request.comP = commandLine->port;
+            request.scannMod = commandLine->model;
+        }
         // A path is read and judged as it is; a bare name is looked for in the folders.
         if (commandLine->path.isEmpty())
             request.firmwareName = commandLine->file;
