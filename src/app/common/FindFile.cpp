@@ -46,11 +46,17 @@ bool hiddenFolder(const QString &folder)
             return true;
     }
 #endif
-    // A drive's root may carry the hidden mark on Windows; it is not hidden from anyone.
-    for (QDir dir(folder); !dir.isRoot();
-         dir.setPath(QDir::cleanPath(dir.absoluteFilePath(QStringLiteral("..")))))
-        if (QFileInfo(dir.absolutePath()).isHidden())
+    // Each folder up to the root, which may carry the hidden mark on Windows
+    // and is hidden from no one.
+    QString path = QDir(folder).absolutePath();
+    while (!QDir(path).isRoot()) {
+        if (QFileInfo(path).isHidden())
             return true;
+        const QString up = QDir::cleanPath(path + QStringLiteral("/.."));
+        if (up == path)
+            break;
+        path = up;
+    }
     return false;
 }
 

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDropEvent>
+#include <QFileInfo>
 #include <QFrame>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -632,7 +633,8 @@ void MainWindow::closeEvent(QCloseEvent *event)
 
 bool MainWindow::acceptsDrop(const QMimeData *data) const
 {
-    return !m_locked && m_cmdBrowse->isEnabled() && !draggedFile(data).isEmpty();
+    const QString file = draggedFile(data);
+    return !m_locked && m_cmdBrowse->isEnabled() && !file.isEmpty() && !QFileInfo(file).isDir();
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent *event)
