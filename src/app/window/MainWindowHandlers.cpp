@@ -100,7 +100,7 @@ FormLoadEnd MainWindowHandlers::Form_Load(const std::optional<WindowCommandLine>
     };
     request.recordNotUsed = [&dialogs](const UnfinishedUpdate &record, RecordedFile file) {
         const char *text = file == RecordedFile::Changed ? kRecordFileChanged : kRecordFileMissing;
-        dialogs.message(QString::fromLatin1(text).arg(record.sentence(), record.file),
+        dialogs.message(QString::fromLatin1(text).arg(record.sentence(), displayFileName(record.file)),
                         QString::fromLatin1(kUnfinishedUpdateTitle), MessageIcon::Exclamation);
     };
     request.recordDamaged = [&dialogs](const DamagedRecord &damaged) {

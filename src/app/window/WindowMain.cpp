@@ -79,7 +79,7 @@ int runWindow(int &argc, char **argv, const QString &trace)
         std::fprintf(stderr,
                      "romwright: warning: could not write %s; an interrupted update will not be "
                      "offered for finishing\n",
-                     qPrintable(path));
+                     qPrintable(displayFileName(path)));
     };
     // Said at once: the next start would offer to finish an update that is complete.
     state.recordNotRemoved = [&dialogs, &state](const QString &path) {
