@@ -142,16 +142,18 @@ TEST(ShowFileOpen, LampProgramAndMessagesFollowTheReadsInOrder)
     const FileRead missing{
         FileCheck::Missing, "/opt/bootloader.sss", 0, {}, {}, {"/opt", "/home/u/data", "/usr/share/rw"},
         "/home/u/data"};
-    const FileRead missingFirmware{FileCheck::Missing, "/home/u/fw/Hlv1450ver5_9.s19", 0, {}};
+    const QString fw = QDir::rootPath() + QStringLiteral("home/u/fw"); // "C:/home/u/fw" on Windows
+    const FileRead missingFirmware{FileCheck::Missing, fw + "/Hlv1450ver5_9.s19", 0, {}};
     const FileRead damaged{FileCheck::Damaged, "C:\\fw\\%1%2.s19", 7, "the checksum does not match"};
     // Named with where it was looked for and where it goes: no reinstall brings a loader.
-    const QString gone =
+    // The folders as the system writes them.
+    const QString gone = QDir::toNativeSeparators(
         "The loader file bootloader.sss was not found. Romwright looked for it in: /opt, "
         "/home/u/data, /usr/share/rw. The loader files come from the scanner's maker with the "
-        "firmware: put bootloader.sss in /home/u/data and try again.";
-    const QString goneFirmware =
-        "The firmware file Hlv1450ver5_9.s19 was not found in /home/u/fw. Put it back "
-        "there or choose another firmware file, and try again.";
+        "firmware: put bootloader.sss in /home/u/data and try again.");
+    const QString goneFirmware = "The firmware file Hlv1450ver5_9.s19 was not found in " +
+                                 QDir::toNativeSeparators(fw) +
+                                 ". Put it back there or choose another firmware file, and try again.";
     const QString empty = "The file bootloader.sss holds no firmware records.";
     const QString broken =
         "The file %1%2.s19 is damaged and cannot be used (line 7: the checksum does not match).";
