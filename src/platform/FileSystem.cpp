@@ -49,6 +49,11 @@ QString joinPath(const QString &folder, const QString &name)
         return name;
     if (folder.endsWith(QLatin1Char('/')) || folder.endsWith(QLatin1Char('\\')))
         return folder + name;
+#ifdef Q_OS_WIN
+    // The folder's own kind of separator, never half of each: C:\Users\u\Local\Romwright.
+    if (folder.contains(QLatin1Char('\\')) && !folder.contains(QLatin1Char('/')))
+        return folder + QLatin1Char('\\') + name;
+#endif
     return folder + QLatin1Char('/') + name;
 }
 

@@ -71,7 +71,8 @@ public:
 QString decodeFileName(const QByteArray &name);
 QByteArray encodeFileName(const QString &name);
 
-// The name as a person is shown it: each kept byte as U+FFFD.
+// The name as a person is shown it: each kept byte as U+FFFD; on Windows
+// with the system's separator (C:\fw\x.s19, not C:/fw/x.s19).
 QString displayFileName(const QString &name);
 
 // The command line after the program's name, decoded as file names.

@@ -24,7 +24,8 @@ QByteArray encodeFileName(const QString &name)
 
 QString displayFileName(const QString &name)
 {
-    return name;
+    // Qt's "/" inside a path is shown as the system writes it.
+    return QDir::toNativeSeparators(name);
 }
 
 bool LocalFileSystem::fileExists(const QString &path) const

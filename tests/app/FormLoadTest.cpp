@@ -236,12 +236,13 @@ TEST(FormLoad, AnUnfinishedUpdateIsOfferedWhileItsFileIsUnchanged)
         EXPECT_EQ(b.shown(), QLatin1String(c.shown));
         // Said by its name and moved aside, where it is kept but never read again.
         const QString path = records.pathFor(damagedPort);
+        const QString shownPath = displayFileName(path);
         EXPECT_EQ(damagedSaid.size(), c.file >= NotJson ? 1 : 0);
         if (c.file >= NotJson) {
-            EXPECT_TRUE(damagedSaid.front().startsWith("The record of an unfinished update " + path +
+            EXPECT_TRUE(damagedSaid.front().startsWith("The record of an unfinished update " + shownPath +
                                                        " is damaged and not used: "))
                 << damagedSaid.front().toStdString();
-            EXPECT_TRUE(damagedSaid.front().endsWith(" It was moved to " + path + ".damaged."));
+            EXPECT_TRUE(damagedSaid.front().endsWith(" It was moved to " + shownPath + ".damaged."));
             EXPECT_EQ(LocalFileSystem().read(path + ".damaged").bytes, damaged);
             EXPECT_TRUE(records.stored().empty());
         }

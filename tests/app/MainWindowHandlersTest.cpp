@@ -10,10 +10,14 @@
 #include "support/TestPaths.h"
 
 #include <QAction>
+#include <QDropEvent>
 #include <QFile>
+#include <QFileInfo>
+#include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <QUrl>
 #include <gtest/gtest.h>
 
 using namespace romwright;
@@ -84,7 +88,7 @@ TEST(WindowHandlers, WexmoorProcessorBringsItsFirmware)
     rig.window.findChild<QPushButton *>("cmdBrowse")->click();
     EXPECT_EQ(
         rig.dialogs.openRequests.last(),
-        QStringLiteral("Open|Wexmoor Firmware Files|W*.S19|%1|%2").arg(kMoreOpenFilters, folder.path()));
+        QStringLiteral("Open|Wexmoor Firmware Files|W*.S19|%1|%2").arg(kMoreOpenFilters, documentsFolder()));
 
     const QString opened = folder.filePath(QStringLiteral("WX3650UVer3_9.s19"));
     const std::tuple<const char *, QString, const char *, Lamp> steps[] = {
@@ -106,6 +110,122 @@ TEST(WindowHandlers, WexmoorProcessorBringsItsFirmware)
         EXPECT_EQ(rig.window.text(LabelId::FirmFile), QLatin1String(file));
         EXPECT_EQ(rig.window.lamp(LampId::FileOk), lamp);
         EXPECT_EQ(rig.window.isControlEnabled(ControlId::ProgramButton), lamp == Lamp::Green);
+    }
+}
+
+namespace {
+
+// The loaders and one firmware file in the program folder, another firmware
+// file in a folder of its own.
+struct FirmwareFolders {
+    FirmwareFolders()
+    {
+        for (const char *name : {"FlashProgrammer.sss", "bootloader.sss", "Hlv1450ver5_9.s19"})
+            copy(name, program.path());
+        copy("Hlv1450Uver6_0.s19", elsewhere.path());
+    }
+    static void copy(const char *name, const QString &folder)
+    {
+        ASSERT_TRUE(QFile::copy(test::sourceDir() + QStringLiteral("/samples/") + QLatin1String(name),
+                                folder + QLatin1Char('/') + QLatin1String(name)));
+    }
+    QTemporaryDir program, elsewhere;
+};
+
+} // namespace
+
+// A full path as the window's argument (what "Open with" passes) opens that
+// file, judged before the scanner is touched, and alone it searches for the
+// scanner as a start without arguments does; a bare name is looked for in
+// the program's folders, without a search, as before; a path that leads
+// nowhere is said.
+TEST(WindowHandlerStartUp, AFullPathArgumentOpensThatFile)
+{
+    FirmwareFolders folders;
+    const QString other = folders.elsewhere.filePath(QStringLiteral("Hlv1450Uver6_0.s19"));
+    const QString gone = folders.elsewhere.filePath(QStringLiteral("Hlv1450ver9_9.s19"));
+    const struct {
+        WindowCommandLine given;
+        QString loaded; // the file read
+        Lamp lamp;
+        QString model; // the model label: "Scanner Not Found" after a search
+        int port;      // ticked
+        QString said;  // the start of the only file message, if any
+    } rows[] = {
+        {{"Hlv1450ver5_9.s19", {}, {}},
+         folders.program.filePath("Hlv1450ver5_9.s19"),
+         Lamp::Green,
+         "",
+         0,
+         {}},
+        {{other, {}, {}, other}, other, Lamp::Green, "Scanner Not Found", 0, {}},
+        {{other, "3", "Halvern 1450", other}, other, Lamp::Green, "Halvern 1450", 3, {}},
+        {{gone, {}, {}, gone},
+         gone,
+         Lamp::Grey,
+         "Scanner Not Found",
+         0,
+         "The firmware file Hlv1450ver9_9.s19 was not found"},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.given.file.toStdString());
+        Rig rig(folders.program.path());
+        ASSERT_EQ(rig.frm.Form_Load(row.given), FormLoadEnd::Ready);
+        EXPECT_EQ(rig.state.firmwareFile(), row.loaded);
+        EXPECT_EQ(rig.window.text(LabelId::FirmFile), QFileInfo(row.loaded).fileName());
+        EXPECT_EQ(rig.window.lamp(LampId::FileOk), row.lamp);
+        EXPECT_EQ(rig.window.text(LabelId::ScanMod), row.model);
+        EXPECT_EQ(rig.window.portTicked(), row.port);
+        QStringList said;
+        for (const auto &message : rig.dialogs.messages)
+            if (message.title == QLatin1String(kApplicationTitle))
+                said << message.text;
+        EXPECT_EQ(said.size(), row.said.isEmpty() ? 0 : 1) << qPrintable(said.join('\n'));
+        if (!row.said.isEmpty() && !said.isEmpty()) {
+            EXPECT_TRUE(said[0].startsWith(row.said)) << qPrintable(said[0]);
+        }
+    }
+}
+
+// One file dropped on the window opens as the Open dialog's choice would;
+// several files, a locked window or one whose "...." button is off (an
+// update runs) take none.
+TEST(WindowHandlers, AFileDroppedOnTheWindowOpensIt)
+{
+    FirmwareFolders folders;
+    const QString other = folders.elsewhere.filePath(QStringLiteral("Hlv1450Uver6_0.s19"));
+    const QString own = folders.program.filePath(QStringLiteral("Hlv1450ver5_9.s19"));
+    const std::tuple<const char *, QStringList, std::function<void(MainWindow &)>, QString> rows[] = {
+        {"one file", {other}, {}, other},
+        {"two files", {other, own}, {}, QString()},
+        {"locked", {other}, [](MainWindow &w) { w.setLocked(true); }, QString()},
+        {"updating",
+         {other},
+         [](MainWindow &w) { w.setControlEnabled(ControlId::BrowseButton, false); },
+         QString()},
+    };
+    for (const auto &[what, files, before, opened] : rows) {
+        SCOPED_TRACE(what);
+        Rig rig(folders.program.path());
+        if (before)
+            before(rig.window);
+        QMimeData data;
+        QList<QUrl> urls;
+        for (const QString &file : files)
+            urls << QUrl::fromLocalFile(file);
+        data.setUrls(urls);
+        // The drag comes first: the drop goes where it was taken.
+        QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&rig.window, &enter);
+        EXPECT_EQ(enter.isAccepted(), !opened.isEmpty());
+        if (enter.isAccepted()) {
+            QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(&rig.window, &drop);
+        }
+        EXPECT_EQ(rig.state.firmwareFile(), opened);
+        EXPECT_EQ(rig.window.lamp(LampId::FileOk), opened.isEmpty() ? Lamp::Grey : Lamp::Green);
+        EXPECT_EQ(rig.window.text(LabelId::FirmFile),
+                  opened.isEmpty() ? QStringLiteral("None") : QStringLiteral("Hlv1450Uver6_0.s19"));
     }
 }
 
@@ -136,7 +256,7 @@ TEST(WindowHandlerStartUp, NoScannerAndAPortThisUserMayNotOpenIsExplainedOnce)
 
 // F1 belongs to the Help menu: in the window it opens the help file at its
 // contents, then the About page; a locked menu takes it along. Closing the
-// window closes the help and the port without a goodbye.
+// window (Alt+F4) closes the help and the port without a goodbye.
 TEST(WindowHandlers, F1OpensTheHelpAtTheAboutPageAndClosingTheWindowClosesIt)
 {
     QTemporaryDir folder;
@@ -158,7 +278,11 @@ TEST(WindowHandlers, F1OpensTheHelpAtTheAboutPageAndClosingTheWindowClosesIt)
     EXPECT_EQ(std::get<QString>(rig.viewer.calls[1].data), QStringLiteral("about.html"));
     EXPECT_TRUE(rig.dialogs.messages.empty());
 
-    rig.window.close();
+    // Ctrl+O opens the Open dialog; Alt+F4 closes as the close box does.
+    QTest::keyClick(&rig.window, Qt::Key_O, Qt::ControlModifier);
+    EXPECT_EQ(rig.dialogs.openRequests.size(), 1);
+    QTest::keyClick(&rig.window, Qt::Key_F4, Qt::AltModifier);
+    EXPECT_FALSE(rig.window.isVisible());
     ASSERT_EQ(rig.viewer.calls.size(), 3u);
     EXPECT_EQ(rig.viewer.calls[2].command, HelpCommand::CloseAll);
     EXPECT_FALSE(rig.port->portOpen());

@@ -7,6 +7,7 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QComboBox>
 #include <QFile>
 #include <QFileDialog>
 #include <QInputDialog>
@@ -123,16 +124,23 @@ TEST(WidgetDialogs, NoBoxOpensOnceTheProgramIsEnding)
     EXPECT_EQ(dialogs.chooseScanner(), std::nullopt);
 }
 
-// The patterns are made case-blind; the dialog opens in the folder given.
-TEST(WidgetDialogs, OpenDialogListsFirmwareWhateverTheCaseOfItsName)
+// Each filter shows its patterns; Qt's own dialog matches them case-blind,
+// the system's dialog (Windows) by its own rules.
+TEST(WidgetDialogs, OpenDialogShowsThePatternsAndListsFirmwareWhateverTheCaseOfItsName)
 {
+    const QString filter =
+        QStringLiteral("Halvern Firmware Files|H*.S19|All files (*)|*|Loaders|*.sss;*.S19");
+    EXPECT_EQ(openDialogFilters(filter, true),
+              (QStringList{"Halvern Firmware Files (H*.S19)", "All files (*)", "Loaders (*.sss *.S19)"}));
+    EXPECT_EQ(openDialogFilters(filter, false),
+              (QStringList{"Halvern Firmware Files (H*.S19) ([Hh]*.[Ss]19)", "All files (*) (*)",
+                           "Loaders (*.sss *.S19) (*.[Ss][Ss][Ss] *.[Ss]19)"}));
     QTemporaryDir dir;
-    auto dialog = WidgetDialogs::makeOpenDialog(
-        nullptr, QStringLiteral("Open"), QStringLiteral("Halvern Firmware Files|H*.S19|All files (*)|*"),
-        dir.path());
-    EXPECT_EQ(dialog->nameFilters(),
-              (QStringList{"Halvern Firmware Files ([Hh]*.[Ss]19)", "All files (*) (*)"}));
-    EXPECT_EQ(dialog->selectedNameFilter(), QStringLiteral("Halvern Firmware Files"));
+    auto dialog = WidgetDialogs::makeOpenDialog(nullptr, QStringLiteral("Open"), filter, dir.path());
+    auto *shown = dialog->findChild<QComboBox *>(QStringLiteral("fileTypeCombo"));
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(shown->currentText(), QStringLiteral("Halvern Firmware Files (H*.S19)"));
+    EXPECT_EQ(dialog->directory().absolutePath(), QDir(dir.path()).absolutePath());
 }
 
 // Each lamp says its state in words and draws it as a mark: a dot for not

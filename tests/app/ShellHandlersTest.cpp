@@ -9,27 +9,42 @@
 #include "view/ViewState.h"
 
 #include <QDir>
+#include <QFile>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 using namespace romwright;
 using romwright::test::ScriptedDialogs;
 
-TEST(WindowCommandLine, SplitsAtEveryComma)
+// A first field with a folder part is a path, opened as it is (made
+// absolute); a bare name is looked for in the program's folders. A whole
+// line that names a file is that file, commas and all.
+TEST(WindowCommandLine, SplitsAtEveryCommaAndTellsAPathFromAName)
 {
-    const std::pair<QStringList, const char *> cases[] = {
+    QTemporaryDir dir;
+    const QString commas = dir.filePath(QStringLiteral("a,3,b.s19"));
+    ASSERT_TRUE(QFile(commas).open(QIODevice::WriteOnly));
+    const QString here = QDir::currentPath();
+    const QString gone = dir.filePath(QStringLiteral("fw/Hlv1450ver5_9.s19"));
+    const std::pair<QStringList, QString> cases[] = {
         {{}, nullptr},
-        {{"Hlv1450ver5_9.s19,3,Halvern", "1450"}, "Hlv1450ver5_9.s19|3|Halvern 1450"},
-        {{"Hlv1450ver5_9.s19"}, "Hlv1450ver5_9.s19||"},
-        {{",3"}, "|3|"},
-        {{"a,b,c,d"}, "a|b|c"},
-        {{" JL750Ver5_0.s19 ,x"}, " JL750Ver5_0.s19 |x|"},
+        {{"Hlv1450ver5_9.s19,3,Halvern", "1450"}, "Hlv1450ver5_9.s19|3|Halvern 1450|"},
+        {{"Hlv1450ver5_9.s19"}, "Hlv1450ver5_9.s19|||"},
+        {{",3"}, "|3||"},
+        {{"a,b,c,d"}, "a|b|c|"},
+        {{" JL750Ver5_0.s19 ,x"}, " JL750Ver5_0.s19 |x||"},
+        {{gone}, gone + "|||" + gone}, // not there: still this file
+        {{gone + ",3,Halvern", "1450"}, gone + "|3|Halvern 1450|" + gone},
+        {{"fw/../Hlv1450ver5_9.s19"}, "fw/../Hlv1450ver5_9.s19|||" + here + "/Hlv1450ver5_9.s19"},
+        {{commas}, commas + "|||" + commas},
     };
     for (const auto &[arguments, fields] : cases) {
         const auto parsed = parseWindowCommandLine(arguments);
         const QString got =
-            parsed ? QStringList({parsed->file, parsed->port, parsed->model}).join('|') : QString();
-        EXPECT_EQ(got, QLatin1String(fields)) << qPrintable(arguments.join('|'));
+            parsed ? QStringList({parsed->file, parsed->port, parsed->model, parsed->path}).join('|')
+                   : QString();
+        EXPECT_EQ(got, fields) << qPrintable(arguments.join('|'));
     }
 }
 
@@ -68,22 +83,33 @@ TEST(FindFile, ShowsTheChosenNameLoadsTheWholePathAndKeepsTheLastFilter)
 }
 
 // The dialog opens where the current file lies, else where the last file was
-// chosen (kept between runs), else in the user's data folder; a folder gone
-// since is passed over.
-TEST(FindFile, OpensBesideTheCurrentFileElseTheLastFolderElseTheUserData)
+// chosen (kept between runs), else in the user's documents; a folder gone
+// since is passed over, and so is a hidden one: the program's own data
+// folder is no place a user browses from.
+TEST(FindFile, OpensBesideTheCurrentFileElseTheLastFolderElseTheDocuments)
 {
     QTemporaryDir root;
-    for (const char *folder : {"current", "last", "data", "chosen"})
-        ASSERT_TRUE(QDir(root.path()).mkdir(QLatin1String(folder)));
     const QString at = root.path() + QLatin1Char('/');
-    // current file, last folder kept, user data folder, the folder expected
-    const std::tuple<const char *, const char *, const char *, const char *> rows[] = {
-        {"current/JL750Ver5_9.s19", "last", "data", "current"},
-        {"", "last", "data", "last"},
-        {"gone/JL750Ver5_9.s19", "gone", "data", "data"},
+#ifdef Q_OS_WIN
+    const char *hidden = "AppData/Local/Romwright";
+    const QByteArray localAppData = qgetenv("LOCALAPPDATA");
+    qputenv("LOCALAPPDATA", QDir::toNativeSeparators(at + QStringLiteral("AppData/Local")).toLocal8Bit());
+    const auto restore = qScopeGuard([&] { qputenv("LOCALAPPDATA", localAppData); });
+#else
+    const char *hidden = ".local/share/romwright";
+#endif
+    for (const char *folder : {"current", "last", "documents", "chosen", hidden})
+        ASSERT_TRUE(QDir(root.path()).mkpath(QLatin1String(folder)));
+    const QString inHidden = QLatin1String(hidden) + QStringLiteral("/Hlv1450ver5_9.s19");
+    // current file, last folder kept, documents folder, the folder expected
+    const std::tuple<QString, const char *, const char *, const char *> rows[] = {
+        {"current/JL750Ver5_9.s19", "last", "documents", "current"},
+        {"", "last", "documents", "last"},
+        {"gone/JL750Ver5_9.s19", "gone", "documents", "documents"},
+        {inHidden, hidden, "documents", "documents"},
         {"", nullptr, "gone", "/opt/romwright"},
     };
-    for (const auto &[current, last, data, expected] : rows) {
+    for (const auto &[current, last, documents, expected] : rows) {
         SCOPED_TRACE(expected);
         const auto registry = makeSettingsRegistry(at + QStringLiteral("registry.ini"));
         if (last)
@@ -94,8 +120,8 @@ TEST(FindFile, OpensBesideTheCurrentFileElseTheLastFolderElseTheUserData)
         dialogs.openAnswers.push_back(at + QStringLiteral("chosen/JL750Ver6_0.s19"));
         const ProgramFlags flags;
         FindFileContext context{view, dialogs, flags, true, QStringLiteral("/opt/romwright"), nullptr, {}};
-        context.currentFile = *current ? at + QLatin1String(current) : QString();
-        context.userDataFolder = at + QLatin1String(data);
+        context.currentFile = current.isEmpty() ? QString() : at + current;
+        context.documentsFolder = at + QLatin1String(documents);
         context.registry = registry.get();
         FindFile(context);
         const QString folder = *expected == '/' ? QLatin1String(expected) : at + QLatin1String(expected);
@@ -116,16 +142,18 @@ TEST(ShowFileOpen, LampProgramAndMessagesFollowTheReadsInOrder)
     const FileRead missing{
         FileCheck::Missing, "/opt/bootloader.sss", 0, {}, {}, {"/opt", "/home/u/data", "/usr/share/rw"},
         "/home/u/data"};
-    const FileRead missingFirmware{FileCheck::Missing, "/home/u/fw/Hlv1450ver5_9.s19", 0, {}};
+    const QString fw = QDir::rootPath() + QStringLiteral("home/u/fw"); // "C:/home/u/fw" on Windows
+    const FileRead missingFirmware{FileCheck::Missing, fw + "/Hlv1450ver5_9.s19", 0, {}};
     const FileRead damaged{FileCheck::Damaged, "C:\\fw\\%1%2.s19", 7, "the checksum does not match"};
     // Named with where it was looked for and where it goes: no reinstall brings a loader.
-    const QString gone =
+    // The folders as the system writes them.
+    const QString gone = QDir::toNativeSeparators(
         "The loader file bootloader.sss was not found. Romwright looked for it in: /opt, "
         "/home/u/data, /usr/share/rw. The loader files come from the scanner's maker with the "
-        "firmware: put bootloader.sss in /home/u/data and try again.";
-    const QString goneFirmware =
-        "The firmware file Hlv1450ver5_9.s19 was not found in /home/u/fw. Put it back "
-        "there or choose another firmware file, and try again.";
+        "firmware: put bootloader.sss in /home/u/data and try again.");
+    const QString goneFirmware = "The firmware file Hlv1450ver5_9.s19 was not found in " +
+                                 QDir::toNativeSeparators(fw) +
+                                 ". Put it back there or choose another firmware file, and try again.";
     const QString empty = "The file bootloader.sss holds no firmware records.";
     const QString broken =
         "The file %1%2.s19 is damaged and cannot be used (line 7: the checksum does not match).";

@@ -1,12 +1,15 @@
 #include "app/common/FindFile.h"
 
 #include "family/ScannerFamilies.h"
+#include "image/FileOpen.h"
 #include "platform/Dialogs.h"
 #include "platform/Registry.h"
 #include "view/MainView.h"
 #include "view/ProgramFlags.h"
 
+#include <QDir>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 namespace romwright {
 
@@ -25,6 +28,38 @@ QString firmwareFilter(const QString &modelLabel, bool bBarCodeProcessor)
         .arg(latin1(family->family), QString(QLatin1Char(family->shown[0])), latin1(extension).toUpper());
 }
 
+QString documentsFolder()
+{
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return !documents.isEmpty() && QFileInfo(documents).isDir() ? documents : QDir::homePath();
+}
+
+bool hiddenFolder(const QString &folder)
+{
+#ifdef Q_OS_WIN
+    // The application data folders, whatever their attributes say.
+    const QString clean = QDir::cleanPath(folder);
+    for (const char *variable : {"LOCALAPPDATA", "APPDATA"}) {
+        const QString data = QDir::cleanPath(qEnvironmentVariable(variable));
+        if (!data.isEmpty() && (clean.compare(data, Qt::CaseInsensitive) == 0 ||
+                                clean.startsWith(data + QLatin1Char('/'), Qt::CaseInsensitive)))
+            return true;
+    }
+#endif
+    // Each folder up to the root, which may carry the hidden mark on Windows
+    // and is hidden from no one.
+    QString path = QDir(folder).absolutePath();
+    while (!QDir(path).isRoot()) {
+        if (QFileInfo(path).isHidden())
+            return true;
+        const QString up = QDir::cleanPath(path + QStringLiteral("/.."));
+        if (up == path)
+            break;
+        path = up;
+    }
+    return false;
+}
+
 QString openDialogFolder(const FindFileContext &context)
 {
     QStringList candidates;
@@ -34,20 +69,40 @@ QString openDialogFolder(const FindFileContext &context)
         if (const auto last = context.registry->value(
                 RegistryRoot::CurrentUser, QLatin1String(kOpenDialogKey), QLatin1String(kLastFolderValue)))
             candidates << last->toString();
-    candidates << context.userDataFolder;
+    candidates << context.documentsFolder;
     for (const QString &folder : candidates)
-        if (!folder.isEmpty() && QFileInfo(folder).isDir())
+        if (!folder.isEmpty() && QFileInfo(folder).isDir() && !hiddenFolder(folder))
             return folder;
     return context.programFolder;
 }
 
+namespace {
+
+bool processorMissing(const FindFileContext &context)
+{
+    if (context.processorChosen || !context.flags.bWexmoor)
+        return false;
+    context.dialogs.message(QString::fromLatin1(kChooseProcessorMessage),
+                            QString::fromLatin1(kFileTypeRequiredTitle), MessageIcon::Exclamation);
+    return true;
+}
+
+void openChosen(const FindFileContext &context, const QString &path)
+{
+    if (context.registry)
+        context.registry->setValue(RegistryRoot::CurrentUser, QLatin1String(kOpenDialogKey),
+                                   QLatin1String(kLastFolderValue), QFileInfo(path).absolutePath());
+    context.view.setText(LabelId::FirmFile, fileNameOf(path));
+    if (context.fileOpen)
+        context.fileOpen(path);
+}
+
+} // namespace
+
 QString FindFile(FindFileContext context)
 {
-    if (!context.processorChosen && context.flags.bWexmoor) {
-        context.dialogs.message(QString::fromLatin1(kChooseProcessorMessage),
-                                QString::fromLatin1(kFileTypeRequiredTitle), MessageIcon::Exclamation);
+    if (processorMissing(context))
         return QString();
-    }
     QString localFilter;
     QString &filter = context.filter ? *context.filter : localFilter;
     const QString chosenFilter =
@@ -62,14 +117,15 @@ QString FindFile(FindFileContext context)
                                                   openDialogFolder(context));
     if (path.isEmpty())
         return QString();
-    if (context.registry)
-        context.registry->setValue(RegistryRoot::CurrentUser, QLatin1String(kOpenDialogKey),
-                                   QLatin1String(kLastFolderValue), QFileInfo(path).absolutePath());
-    // The part after the last separator; both kinds, a typed path may carry either.
-    const qsizetype cut = std::max(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\')));
-    context.view.setText(LabelId::FirmFile, path.mid(cut + 1));
-    if (context.fileOpen)
-        context.fileOpen(path);
+    openChosen(context, path);
+    return path;
+}
+
+QString OpenGivenFile(FindFileContext context, const QString &path)
+{
+    if (path.isEmpty() || processorMissing(context))
+        return QString();
+    openChosen(context, path);
     return path;
 }
 

@@ -34,18 +34,31 @@ struct FindFileContext {
     QString programFolder;
     QString *filter = nullptr; // the dialog's filter, kept from one use to the next
     std::function<void(const QString &)> fileOpen;
-    QString currentFile{};    // the firmware file loaded now, if any
-    QString userDataFolder{}; // where firmware is kept after an install
+    QString currentFile{};     // the firmware file loaded now, if any
+    QString documentsFolder{}; // the user's own documents (documentsFolder())
     Registry *registry = nullptr;
 };
 
+// The user's Documents folder, else the home folder.
+QString documentsFolder();
+
+// True for a folder that a file manager hides (below ~/.local, in
+// %LOCALAPPDATA%): the program's own places, not where a user keeps files.
+bool hiddenFolder(const QString &folder);
+
 // The folder the dialog opens in: the current file's, else the one the last
-// file was chosen from, else the user's data folder, else the program's.
+// file was chosen from, else the user's documents, else the program's;
+// never a hidden one, nor one that is gone.
 QString openDialogFolder(const FindFileContext &context);
 
 // Shows the dialog; on a chosen file sets the file label to its name, keeps
 // its folder for the next time and calls fileOpen with the full path.
 // Returns the path, empty when nothing was chosen.
 QString FindFile(FindFileContext context);
+
+// A file given without the dialog (dropped on the window): taken as if it
+// had been chosen in it, after the same processor check. Returns path, or
+// empty when the check stopped it.
+QString OpenGivenFile(FindFileContext context, const QString &path);
 
 } // namespace romwright

@@ -1,21 +1,26 @@
 #include "app/window/MainWindow.h"
 
 #include "app/window/LampWidget.h"
+#include "platform/FileSystem.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDropEvent>
+#include <QFileInfo>
 #include <QFrame>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
 #include <QStatusBar>
+#include <QUrl>
 
 namespace romwright {
 
@@ -63,6 +68,21 @@ void setTextColour(QWidget *widget, const QColor &colour)
         for (const QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
             palette.setColor(group, role, colour);
     widget->setPalette(palette);
+}
+
+// The one local file a drag carries; empty for several, for none or for
+// anything else (text, a web address).
+QString draggedFile(const QMimeData *data)
+{
+    const QList<QUrl> urls = data ? data->urls() : QList<QUrl>();
+    if (urls.size() != 1 || !urls[0].isLocalFile())
+        return QString();
+#ifdef Q_OS_WIN
+    return urls[0].toLocalFile();
+#else
+    // The name's own bytes, also where they are no UTF-8.
+    return decodeFileName(QByteArray::fromPercentEncoding(urls[0].path(QUrl::FullyEncoded).toLatin1()));
+#endif
 }
 
 } // namespace
@@ -113,6 +133,8 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), m_scale(screenDpi
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     // The focus is drawn from the start, not only after the first Tab.
     setAttribute(Qt::WA_KeyboardFocusChange);
+    // A firmware file dropped on the window opens as File > Open would open it.
+    setAcceptDrops(true);
     qApp->installEventFilter(this);
 }
 
@@ -153,7 +175,14 @@ void MainWindow::buildMenus()
     m_fileMenu->setObjectName(QStringLiteral("mnuFile"));
     QAction *open = m_fileMenu->addAction(QStringLiteral("&Open..."));
     open->setObjectName(QStringLiteral("mnuFileOpen"));
-    connect(open, &QAction::triggered, this, &MainWindow::openFileClicked);
+    open->setShortcut(QKeySequence::Open);
+    open->setShortcutContext(Qt::WindowShortcut);
+    // Ctrl+O as the "...." button: also while the File menu is hidden, never while it is off.
+    addAction(open);
+    connect(open, &QAction::triggered, this, [this] {
+        if (!m_locked && m_fileMenu->menuAction()->isEnabled())
+            emit openFileClicked();
+    });
     m_fileMenu->addSeparator();
     m_fileExit = m_fileMenu->addAction(QStringLiteral("E&xit"));
     m_fileExit->setObjectName(QStringLiteral("mnuFileExit"));
@@ -165,6 +194,15 @@ void MainWindow::buildMenus()
         if (!m_locked)
             emit exitClicked();
     });
+
+    // Alt+F4 closes the window as its close box does, also where no window
+    // manager takes the key; on Windows the system's own Alt+F4 does the same.
+    auto *altF4 = new QAction(this);
+    altF4->setObjectName(QStringLiteral("closeWindow"));
+    altF4->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));
+    altF4->setShortcutContext(Qt::WindowShortcut);
+    addAction(altF4);
+    connect(altF4, &QAction::triggered, this, &QWidget::close);
 
     m_helpMenu = menuBar()->addMenu(QStringLiteral("&Help"));
     m_helpMenu->setObjectName(QStringLiteral("mnuHelp"));
@@ -631,6 +669,32 @@ void MainWindow::closeEvent(QCloseEvent *event)
     }
     event->accept();
     emit closing();
+}
+
+bool MainWindow::acceptsDrop(const QMimeData *data) const
+{
+    const QString file = draggedFile(data);
+    return !m_locked && m_cmdBrowse->isEnabled() && !file.isEmpty() && !QFileInfo(file).isDir();
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (acceptsDrop(event->mimeData()))
+        event->acceptProposedAction();
+}
+
+void MainWindow::dragMoveEvent(QDragMoveEvent *event)
+{
+    if (acceptsDrop(event->mimeData()))
+        event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent *event)
+{
+    if (!acceptsDrop(event->mimeData()))
+        return;
+    event->acceptProposedAction();
+    emit fileDropped(draggedFile(event->mimeData()));
 }
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)

@@ -14,6 +14,7 @@ class QAction;
 class QGroupBox;
 class QLabel;
 class QMenu;
+class QMimeData;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
@@ -81,21 +82,25 @@ public:
     void setCloseCheck(std::function<bool()> mayClose) { m_mayClose = std::move(mayClose); }
 
 signals:
-    void portClicked(int port);       // mnuCom_Click(Index)
-    void openFileClicked();           // mnuFileOpen_Click, cmdBrowse_Click
-    void processorClicked(int index); // optProcessor_Click(Index)
-    void programClicked();            // cmdProgram_Click
-    void exitClicked();               // ExitCommand_Click, also File > Exit (Ctrl+Q)
-    void aboutClicked();              // mnuAbout_Click
-    void viewHelpClicked();           // mnuHelpViewHelp_Click
-    void keyReleased(int keyCode);    // Form_KeyUp
-    void searchAgainClicked();        // Port > Search Again
+    void portClicked(int port);            // mnuCom_Click(Index)
+    void openFileClicked();                // mnuFileOpen_Click, cmdBrowse_Click, Ctrl+O
+    void fileDropped(const QString &path); // one local file dropped while the "...." button is usable
+    void processorClicked(int index);      // optProcessor_Click(Index)
+    void programClicked();                 // cmdProgram_Click
+    void exitClicked();                    // ExitCommand_Click, also File > Exit (Ctrl+Q)
+    void aboutClicked();                   // mnuAbout_Click
+    void viewHelpClicked();                // mnuHelpViewHelp_Click
+    void keyReleased(int keyCode);         // Form_KeyUp
+    void searchAgainClicked();             // Port > Search Again
     void lampSet(LampId id, Lamp colour);
     void statusChanged(const QString &text);
     void closing(); // Form_Unload, then Form_Terminate
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -111,6 +116,7 @@ private:
     LampWidget *addLamp(QWidget *parent, const char *name, QRect geometry);
     LampWidget *lampWidget(LampId id) const;
     void syncFileExit();
+    bool acceptsDrop(const QMimeData *data) const;
     void showPortDevice();
 
     TwipScale m_scale;

@@ -64,6 +64,7 @@ MainWindowHandlers::MainWindowHandlers(MainWindow &window, WindowParts parts,
 {
     connect(&window, &MainWindow::portClicked, this, &MainWindowHandlers::mnuCom_Click);
     connect(&window, &MainWindow::openFileClicked, this, &MainWindowHandlers::FindFile);
+    connect(&window, &MainWindow::fileDropped, this, &MainWindowHandlers::fileDropped);
     connect(&window, &MainWindow::processorClicked, this, &MainWindowHandlers::optProcessor_Click);
     connect(&window, &MainWindow::programClicked, this, &MainWindowHandlers::cmdProgram_Click);
     connect(&window, &MainWindow::exitClicked, this, &MainWindowHandlers::ExitCommand_Click);
@@ -106,9 +107,20 @@ FormLoadEnd MainWindowHandlers::Form_Load(const std::optional<WindowCommandLine>
     MainState &state = m_parts.state;
     StartUpRequest request;
     if (commandLine) {
-        request.comP = commandLine->port;
-        request.scannMod = commandLine->model;
-        request.firmwareName = commandLine->file;
+        // A path alone is a file opened with the program: the scanner is
+        // searched for as at a start without arguments. A bare name keeps
+        // its old meaning, no search.
+        const bool pathAlone = !commandLine->path.isEmpty() && commandLine->port.trimmed().isEmpty() &&
+                               commandLine->model.trimmed().isEmpty();
+        if (!pathAlone) {
+            request.comP = commandLine->port;
+            request.scannMod = commandLine->model;
+        }
+        // A path is read and judged as it is; a bare name is looked for in the folders.
+        if (commandLine->path.isEmpty())
+            request.firmwareName = commandLine->file;
+        else
+            request.firmwarePath = commandLine->path;
     }
     Dialogs &dialogs = m_parts.dialogs;
     request.noScannerFound = searchRequest().noScannerFound;
@@ -121,7 +133,7 @@ FormLoadEnd MainWindowHandlers::Form_Load(const std::optional<WindowCommandLine>
     };
     request.recordNotUsed = [&dialogs](const UnfinishedUpdate &record, RecordedFile file) {
         const char *text = file == RecordedFile::Changed ? kRecordFileChanged : kRecordFileMissing;
-        dialogs.message(QString::fromLatin1(text).arg(record.sentence(), record.file),
+        dialogs.message(QString::fromLatin1(text).arg(record.sentence(), displayFileName(record.file)),
                         QString::fromLatin1(kUnfinishedUpdateTitle), MessageIcon::Exclamation);
     };
     request.recordDamaged = [&dialogs](const DamagedRecord &damaged) {
@@ -239,12 +251,31 @@ void MainWindowHandlers::mnuCom_Click(int Index)
     openPortExplained(m_parts.state, m_permissionNotice, Index);
 }
 
+FindFileContext MainWindowHandlers::findFileContext()
+{
+    return {m_window,
+            m_parts.dialogs,
+            m_parts.state.flags(),
+            m_window.processorChosen(),
+            m_parts.programFolder,
+            &m_filter,
+            [this](const QString &path) { m_parts.state.FileOpen(path); },
+            m_parts.state.firmwareFile(),
+            documentsFolder(),
+            m_parts.registry};
+}
+
 void MainWindowHandlers::FindFile()
 {
-    romwright::FindFile({m_window, m_parts.dialogs, m_parts.state.flags(), m_window.processorChosen(),
-                         m_parts.programFolder, &m_filter,
-                         [this](const QString &path) { m_parts.state.FileOpen(path); },
-                         m_parts.state.firmwareFile(), m_parts.userDataFolder, m_parts.registry});
+    romwright::FindFile(findFileContext());
+}
+
+void MainWindowHandlers::fileDropped(const QString &path)
+{
+    MainState &state = m_parts.state;
+    if (m_searching || m_ending || state.update().running())
+        return;
+    OpenGivenFile(findFileContext(), path);
 }
 
 void MainWindowHandlers::optProcessor_Click(int Index)

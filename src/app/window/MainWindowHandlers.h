@@ -3,6 +3,7 @@
 // entry does, in terms of the layers below. The widgets are MainWindow's;
 // the state that lives as long as the window is handed in.
 
+#include "app/common/FindFile.h"
 #include "app/common/FormLoad.h"
 #include "app/common/PortPermissionNotice.h"
 #include "app/common/WaitLetterPrompt.h"
@@ -80,6 +81,9 @@ public:
     // The handlers.
     void mnuCom_Click(int Index);
     void FindFile();
+    // A file dropped on the window: opened as the Open dialog would, while
+    // no update runs and nothing is searched.
+    void fileDropped(const QString &path);
     void optProcessor_Click(int Index);
     void cmdProgram_Click();
     void ExitCommand_Click();
@@ -117,6 +121,7 @@ private:
     StartUpResult startUp(StartUpRequest request);
     HTMLHelp &help();
     void end(int code);
+    FindFileContext findFileContext();
 
     MainWindow &m_window;
     WindowParts m_parts;

@@ -101,30 +101,50 @@ QString WidgetDialogs::inputBox(const QString &prompt, const QString &title, con
     return box.exec() == QDialog::Accepted ? box.textValue() : QString();
 }
 
+QStringList openDialogFilters(const QString &filter, bool systemDialog)
+{
+    // "Description|pattern;pattern|Description|pattern...": each description
+    // is shown with its patterns ("Halvern Firmware Files (H*.S19)").
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QStringList patterns;
+        for (const QString &pattern : parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts))
+            patterns << pattern.trimmed();
+        const QString own = QStringLiteral(" (%1)").arg(patterns.join(QLatin1Char(' ')));
+        const QString shown = parts[i].endsWith(own) ? parts[i] : parts[i] + own;
+        if (systemDialog) {
+            // The system matches names without regard to case itself.
+            filters << shown;
+            continue;
+        }
+        // Qt's own dialog matches the last group, hidden from view, and
+        // shows the rest: the firmware names mix both cases.
+        for (QString &pattern : patterns)
+            pattern = caseBlindPattern(pattern);
+        filters << QStringLiteral("%1 (%2)").arg(shown, patterns.join(QLatin1Char(' ')));
+    }
+    return filters;
+}
+
 std::unique_ptr<QFileDialog> WidgetDialogs::makeOpenDialog(QWidget *parent, const QString &title,
                                                            const QString &filter,
                                                            const QString &initialFolder)
 {
     auto dialog = std::make_unique<QFileDialog>(parent, title, initialFolder);
-    // Qt's own dialog on every desktop, so the patterns below behave the same everywhere.
-    dialog->setOption(QFileDialog::DontUseNativeDialog);
-    dialog->setOption(QFileDialog::HideNameFilterDetails);
     dialog->setFileMode(QFileDialog::ExistingFile);
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
-    if (!filter.isEmpty()) {
-        // "Description|pattern;pattern|Description|pattern...": each
-        // description is shown, its patterns matched without regard to case,
-        // as the firmware names mix both.
-        const QStringList parts = filter.split(QLatin1Char('|'));
-        QStringList filters;
-        for (qsizetype i = 0; i < parts.size(); i += 2) {
-            QStringList patterns;
-            for (const QString &pattern : parts.value(i + 1).split(QLatin1Char(';'), Qt::SkipEmptyParts))
-                patterns << caseBlindPattern(pattern.trimmed());
-            filters << QStringLiteral("%1 (%2)").arg(parts[i], patterns.join(QLatin1Char(' ')));
-        }
-        dialog->setNameFilters(filters);
-    }
+#ifdef Q_OS_WIN
+    // The system's own dialog, with its places, its view of the folders and its names.
+    if (!filter.isEmpty())
+        dialog->setNameFilters(openDialogFilters(filter, true));
+    return dialog;
+#else
+    // Qt's own dialog, so the patterns below behave the same on every desktop.
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    dialog->setOption(QFileDialog::HideNameFilterDetails);
+    if (!filter.isEmpty())
+        dialog->setNameFilters(openDialogFilters(filter, false));
     // Name, size, type and date in full: the columns grow to their contents
     // whenever a folder has been read.
     dialog->setViewMode(QFileDialog::Detail);
@@ -141,6 +161,7 @@ std::unique_ptr<QFileDialog> WidgetDialogs::makeOpenDialog(QWidget *parent, cons
         });
     }
     return dialog;
+#endif
 }
 
 QString WidgetDialogs::openFile(const QString &title, const QString &filter, const QString &initialFolder)

@@ -45,6 +45,11 @@ bool powerCycleBox(QWidget *parent, const QString &text, const QString &title, C
 // system as on a case-blind one: "[Hh]*.[Ss]19".
 QString caseBlindPattern(const QString &pattern);
 
+// The Open dialog's filters from "Description|pattern;pattern|...", each
+// shown with its patterns. Qt's own dialog (systemDialog false) is given
+// the patterns once more, case-blind, as the hidden group it matches by.
+QStringList openDialogFilters(const QString &filter, bool systemDialog);
+
 class WidgetDialogs : public Dialogs {
 public:
     // chooser shows the scanner chooser modally; none: closed without a choice.

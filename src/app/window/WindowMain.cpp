@@ -3,6 +3,7 @@
 #include "app/common/CommandLineOptions.h"
 #include "app/common/MainState.h"
 #include "app/common/OutputPaths.h"
+#include "app/common/WindowCommandLine.h"
 #include "app/window/AboutDialog.h"
 #include "app/window/ChooseScannerDialog.h"
 #include "app/window/MainWindow.h"
@@ -44,8 +45,10 @@ int runWindow(int &argc, char **argv, const QString &trace)
     const QString folder = programFolder();
     PortTranscript transcript(clock);
     // The window's FILE,PORT,MODEL names the firmware in its first field.
-    const QString firmware =
-        arguments.isEmpty() ? QString() : arguments.first().section(QLatin1Char(','), 0, 0);
+    const std::optional<WindowCommandLine> commandLine = parseWindowCommandLine(arguments);
+    const QString firmware = !commandLine                  ? QString()
+                             : commandLine->path.isEmpty() ? commandLine->file
+                                                           : commandLine->path;
     if (const QString why = trace.isEmpty() ? QString()
                                             : outputRefusal(QStringLiteral("--trace"), trace,
                                                             programInputs(firmware.trimmed()));
@@ -76,7 +79,7 @@ int runWindow(int &argc, char **argv, const QString &trace)
         std::fprintf(stderr,
                      "romwright: warning: could not write %s; an interrupted update will not be "
                      "offered for finishing\n",
-                     qPrintable(path));
+                     qPrintable(displayFileName(path)));
     };
     // Said at once: the next start would offer to finish an update that is complete.
     state.recordNotRemoved = [&dialogs, &state](const QString &path) {
@@ -148,7 +151,7 @@ int runWindow(int &argc, char **argv, const QString &trace)
     window.setBusy(true);
     window.show();
     QCoreApplication::processEvents(); // painted before the first wait
-    const FormLoadEnd loaded = frm.Form_Load(parseWindowCommandLine(arguments));
+    const FormLoadEnd loaded = frm.Form_Load(commandLine);
     window.setBusy(false);
     window.setLocked(false);
     if (loaded == FormLoadEnd::EndProgram)
