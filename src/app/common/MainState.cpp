@@ -4,6 +4,7 @@
 #include "app/common/FindScanner.h"
 #include "app/common/FirmwareDiscovery.h"
 #include "app/common/UnfinishedUpdate.h"
+#include "app/common/UpdateJson.h"
 #include "app/common/UpdateLog.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
@@ -22,54 +23,6 @@
 #include <QJsonObject>
 
 namespace romwright {
-
-namespace {
-
-// The log's word for how an update ended.
-const char *resultName(Outcome outcome)
-{
-    switch (outcome) {
-    case Outcome::EndCompleted:
-        return "completed";
-    case Outcome::EndTimedOut:
-        return "timed-out";
-    case Outcome::EndStalled:
-        return "stalled";
-    case Outcome::EndConnectionLost:
-        return "connection-lost";
-    case Outcome::EndCancelled:
-        return "cancelled";
-    case Outcome::EndNoBlocks:
-        return "no-blocks";
-    case Outcome::EndWrongModel:
-        return "wrong-model";
-    case Outcome::EndClosed:
-        return "interrupted";
-    case Outcome::Stopped:
-    case Outcome::Ok:
-    case Outcome::Missed:
-        break;
-    }
-    return "stopped";
-}
-
-QJsonObject toJson(const UpdateFailure &failure)
-{
-    QJsonObject o{{QStringLiteral("step"), QLatin1String(stepName(failure.step))},
-                  {QStringLiteral("arrived"), QString::fromLatin1(failure.arrived)}};
-    if (failure.awaited)
-        o.insert(QStringLiteral("awaited"), QString(QLatin1Char(*failure.awaited)));
-    if (failure.block >= 0)
-        o.insert(QStringLiteral("block"), failure.block);
-    if (failure.address >= 0)
-        o.insert(QStringLiteral("address"),
-                 QStringLiteral("0x%1").arg(failure.address, 4, 16, QLatin1Char('0')));
-    if (!failure.portError.isEmpty())
-        o.insert(QStringLiteral("portError"), failure.portError);
-    return o;
-}
-
-} // namespace
 
 MainState::MainState(std::unique_ptr<SerialPort> MSComm1, const MainServices &services,
                      const FlashTimings &timings)
@@ -300,7 +253,7 @@ void MainState::logUpdate(Outcome outcome)
     entry.insert(QStringLiteral("reason"), QLatin1String(describe(outcome)));
     const std::optional<UpdateFailure> &failure = m_update->failure();
     if (outcome != Outcome::EndCompleted && failure)
-        entry.insert(QStringLiteral("failure"), toJson(*failure));
+        entry.insert(QStringLiteral("failure"), failureJson(outcome, failure));
     if (m_run.progress)
         entry.insert(QStringLiteral("pass"), m_run.progress->pass == Pass::Bootloader
                                                  ? QStringLiteral("boot-software")

@@ -10,6 +10,7 @@
 #include "app/common/PortPermissionNotice.h"
 #include "app/common/ScannerGate.h"
 #include "app/common/UnfinishedUpdate.h"
+#include "app/common/UpdateJson.h"
 #include "app/console/ConsoleDialogs.h"
 #include "app/console/ConsoleOptions.h"
 #include "app/console/ConsoleReport.h"
@@ -102,24 +103,6 @@ int consoleSteps(MainState &state, const StartUpRequest &request, ConsoleView &v
 int consoleCheck(MainState &state, StartUpRequest request, const ConsoleOptions &options,
                  ConsoleReport &report);
 
-// The fields of an early end a script reads: its reason and where it happened.
-QJsonObject failureFields(Outcome outcome, const UpdateFailure &failure)
-{
-    QJsonObject fields{{QStringLiteral("reason"), QLatin1String(describe(outcome))},
-                       {QStringLiteral("phase"), QLatin1String(stepName(failure.step))}};
-    if (failure.block >= 0) {
-        fields.insert(QStringLiteral("block"), failure.block);
-        fields.insert(QStringLiteral("address"), failure.address);
-    }
-    if (failure.awaited) {
-        fields.insert(QStringLiteral("awaited"), QString(QLatin1Char(*failure.awaited)));
-        fields.insert(QStringLiteral("arrived"), QString::fromLatin1(failure.arrived));
-    }
-    if (!failure.portError.isEmpty())
-        fields.insert(QStringLiteral("portError"), failure.portError);
-    return fields;
-}
-
 int finish(Outcome outcome, const UpdateSequence &update, ConsoleReport &report)
 {
     if (outcome == Outcome::EndCompleted) {
@@ -127,14 +110,14 @@ int finish(Outcome outcome, const UpdateSequence &update, ConsoleReport &report)
         return kExitCompleted;
     }
     if (outcome == Outcome::EndWrongModel) {
-        const QJsonObject fields{{QStringLiteral("reason"), QLatin1String(describe(outcome))}};
+        const QJsonObject fields = failureJson(outcome, std::nullopt);
         report.setFailure(fields);
         report.error(QStringLiteral("the firmware was written, but %1").arg(QLatin1String(describe(outcome))),
                      fields);
         return kExitFailed;
     }
     if (const std::optional<UpdateFailure> &failure = update.failure()) {
-        const QJsonObject fields = failureFields(outcome, *failure);
+        const QJsonObject fields = failureJson(outcome, failure);
         report.setFailure(fields);
         report.error(
             QStringLiteral("the update did not complete: %1").arg(describeFailure(outcome, *failure)),

@@ -4,6 +4,7 @@
 #include "app/FrontEnds.h"
 #include "app/common/FindScanner.h"
 #include "app/common/PortPermissionNotice.h"
+#include "app/common/UpdateJson.h"
 #include "app/console/ConsoleDialogs.h"
 #include "app/console/ConsoleReport.h"
 #include "app/console/ConsoleView.h"
@@ -372,9 +373,9 @@ void SeveralScanners::handleLine(Child &child, const QByteArray &line)
     } else if (event == QLatin1String("result")) {
         child.reported = object.value(QLatin1String("status")).toInt(kExitFailed);
         // Why it failed and where, for the whole run's result.
-        for (const char *key : {"reason", "phase", "block", "address", "awaited", "arrived", "portError"})
-            if (object.contains(QLatin1String(key)) && !object.value(QLatin1String("completed")).toBool())
-                row.failure.insert(QLatin1String(key), object.value(QLatin1String(key)));
+        for (const QLatin1String key : json::kFailureKeys)
+            if (object.contains(key) && !object.value(json::kCompleted).toBool())
+                row.failure.insert(key, object.value(key));
     }
     if (forward)
         m_report.event(object);
