@@ -56,7 +56,7 @@ int runWindow(int &argc, char **argv, const QString &trace)
     if (QString why; !trace.isEmpty() && !transcript.traceTo(trace, &why)) {
         std::fprintf(stderr, "romwright: cannot write the trace %s: %s\n", qPrintable(displayFileName(trace)),
                      qPrintable(why));
-        return 1;
+        return kExitFailed;
     }
 
     MainWindow window;
@@ -152,7 +152,7 @@ int runWindow(int &argc, char **argv, const QString &trace)
     window.setBusy(false);
     window.setLocked(false);
     if (loaded == FormLoadEnd::EndProgram)
-        return 0;
+        return kExitCompleted;
     if (const int signal = TerminationSignals::lastCaught())
         return TerminationSignals::exitStatus(signal); // during the start-up, before exec() could take it
     if (endedWith)
