@@ -182,17 +182,17 @@ int runConsole(const QStringList &arguments, ConsoleReport &report)
                     MainServices{view, dialogs, clock, files, folder, userFolder, systemFolders,
                                  userStateFolder(), &transcript},
                     FlashTimings{}.scaled(*timeScale));
-    state.recordNotWritten = [&report](const QString &path) {
+    state.recorder().recordNotWritten = [&report](const QString &path) {
         report.warning(QStringLiteral("romwright: could not write %1; if this update is interrupted, run it "
                                       "again with --port, --model and --file")
                            .arg(displayFileName(path)));
     };
-    state.recordNotRemoved = [&report, &state](const QString &path) {
+    state.recorder().recordNotRemoved = [&report, &state](const QString &path) {
         report.warning(QStringLiteral("romwright: ") + QString::fromLatin1(kRecordNotRemoved)
                                                            .arg(displayFileName(path))
                                                            .arg(state.MSComm1().commPort()));
     };
-    state.logNotWritten = [&report](const QString &path) {
+    state.recorder().logNotWritten = [&report](const QString &path) {
         report.warning(
             QStringLiteral("romwright: could not write the update log at %1").arg(displayFileName(path)));
     };

@@ -72,14 +72,14 @@ int runWindow(int &argc, char **argv, const QString &trace)
     MainState state(
         std::make_unique<RecordingSerialPort>(makeSystemSerialPort(map), transcript),
         {window, dialogs, clock, files, folder, userFolder, systemFolders, userStateFolder(), &transcript});
-    state.recordNotWritten = [](const QString &path) {
+    state.recorder().recordNotWritten = [](const QString &path) {
         std::fprintf(stderr,
                      "romwright: warning: could not write %s; an interrupted update will not be "
                      "offered for finishing\n",
                      qPrintable(path));
     };
     // Said at once: the next start would offer to finish an update that is complete.
-    state.recordNotRemoved = [&dialogs, &state](const QString &path) {
+    state.recorder().recordNotRemoved = [&dialogs, &state](const QString &path) {
         dialogs.message(QString::fromLatin1(kRecordNotRemoved)
                                 .arg(displayFileName(path))
                                 .arg(state.MSComm1().commPort()) +
@@ -87,7 +87,7 @@ int runWindow(int &argc, char **argv, const QString &trace)
                         QString::fromLatin1(kUnfinishedUpdateTitle), MessageIcon::Exclamation);
     };
     // Quiet but not hidden: the update's own message has been shown.
-    state.logNotWritten = [](const QString &path) {
+    state.recorder().logNotWritten = [](const QString &path) {
         std::fprintf(stderr, "romwright: warning: could not write the update log at %s\n",
                      qPrintable(displayFileName(path)));
     };
