@@ -6,6 +6,7 @@
 #include "app/common/FindScanner.h"
 #include "app/common/FirmwareDiscovery.h"
 #include "app/common/FormLoad.h"
+#include "app/common/LocalServices.h"
 #include "app/common/MainState.h"
 #include "app/common/PortPermissionNotice.h"
 #include "app/common/ScannerGate.h"
@@ -166,9 +167,6 @@ int runConsole(const QStringList &arguments, ConsoleReport &report)
     QtClock clock;
     const TerminationSignals interruption([&clock](int) { clock.endWaits(); });
     LocalFileSystem files;
-    const QString folder = programFolder();
-    const QString userFolder = userDataFolder();
-    const QStringList systemFolders = systemDataFolders();
     PortTranscript transcript(clock);
     if (QString why; !options.trace.isEmpty() && !transcript.traceTo(options.trace, &why)) {
         report.error(
@@ -179,23 +177,14 @@ int runConsole(const QStringList &arguments, ConsoleReport &report)
     if (map.ignoredDevices() > 0)
         report.warning(map.ignoredDevicesNote());
     MainState state(std::make_unique<RecordingSerialPort>(makeSystemSerialPort(map), transcript),
-                    MainServices{view, dialogs, clock, files, folder, userFolder, systemFolders,
-                                 userStateFolder(), &transcript},
+                    localServices(view, dialogs, clock, files, transcript),
                     FlashTimings{}.scaled(*timeScale));
-    state.recorder().recordNotWritten = [&report](const QString &path) {
-        report.warning(QStringLiteral("romwright: could not write %1; if this update is interrupted, run it "
-                                      "again with --port, --model and --file")
-                           .arg(displayFileName(path)));
+    const auto warn = [&report](const QString &text) {
+        report.warning(QStringLiteral("romwright: ") + text);
     };
-    state.recorder().recordNotRemoved = [&report, &state](const QString &path) {
-        report.warning(QStringLiteral("romwright: ") + QString::fromLatin1(kRecordNotRemoved)
-                                                           .arg(displayFileName(path))
-                                                           .arg(state.MSComm1().commPort()));
-    };
-    state.recorder().logNotWritten = [&report](const QString &path) {
-        report.warning(
-            QStringLiteral("romwright: could not write the update log at %1").arg(displayFileName(path)));
-    };
+    sayRecorderFailures(state, {warn, warn,
+                                QStringLiteral("if this update is interrupted, run it again with --port, "
+                                               "--model and --file")});
     state.updateController().powerCyclePrompt = [&dialogs](const QString &text, const QString &title) {
         return dialogs.powerCyclePrompt(text, title);
     };

@@ -1,6 +1,7 @@
 #include "app/ExitStatus.h"
 #include "app/FrontEnds.h"
 #include "app/common/CommandLineOptions.h"
+#include "app/common/LocalServices.h"
 #include "app/common/MainState.h"
 #include "app/common/OutputPaths.h"
 #include "app/window/AboutDialog.h"
@@ -41,7 +42,6 @@ int runWindow(int &argc, char **argv, const QString &trace)
         std::fprintf(stderr, "%s\n", qPrintable(map.ignoredDevicesNote()));
     QtClock clock;
     LocalFileSystem files;
-    const QString folder = programFolder();
     PortTranscript transcript(clock);
     // The window's FILE,PORT,MODEL names the firmware in its first field.
     const QString firmware =
@@ -67,30 +67,22 @@ int runWindow(int &argc, char **argv, const QString &trace)
 
     WidgetDialogs dialogs(&window); // the chooser comes with the handlers below
     const std::unique_ptr<Registry> registry = makeSettingsRegistry();
-    const QString userFolder = userDataFolder();
-    const QStringList systemFolders = systemDataFolders();
-    MainState state(
-        std::make_unique<RecordingSerialPort>(makeSystemSerialPort(map), transcript),
-        {window, dialogs, clock, files, folder, userFolder, systemFolders, userStateFolder(), &transcript});
-    state.recorder().recordNotWritten = [](const QString &path) {
-        std::fprintf(stderr,
-                     "romwright: warning: could not write %s; an interrupted update will not be "
-                     "offered for finishing\n",
-                     qPrintable(path));
-    };
-    // Said at once: the next start would offer to finish an update that is complete.
-    state.recorder().recordNotRemoved = [&dialogs, &state](const QString &path) {
-        dialogs.message(QString::fromLatin1(kRecordNotRemoved)
-                                .arg(displayFileName(path))
-                                .arg(state.MSComm1().commPort()) +
-                            QLatin1Char('.'),
-                        QString::fromLatin1(kUnfinishedUpdateTitle), MessageIcon::Exclamation);
-    };
-    // Quiet but not hidden: the update's own message has been shown.
-    state.recorder().logNotWritten = [](const QString &path) {
-        std::fprintf(stderr, "romwright: warning: could not write the update log at %s\n",
-                     qPrintable(displayFileName(path)));
-    };
+    MainState state(std::make_unique<RecordingSerialPort>(makeSystemSerialPort(map), transcript),
+                    localServices(window, dialogs, clock, files, transcript));
+    const MainServices &services = state.services();
+    const QString &folder = services.programFolder;
+    const QString &userFolder = services.userDataFolder;
+    const QStringList &systemFolders = services.systemDataFolders;
+    sayRecorderFailures(
+        state,
+        {// Quiet but not hidden: the update's own message has been shown.
+         [](const QString &text) { std::fprintf(stderr, "romwright: warning: %s\n", qPrintable(text)); },
+         // Said at once: the next start would offer to finish an update that is complete.
+         [&dialogs](const QString &text) {
+             dialogs.message(text + QLatin1Char('.'), QString::fromLatin1(kUnfinishedUpdateTitle),
+                             MessageIcon::Exclamation);
+         },
+         QStringLiteral("an interrupted update will not be offered for finishing")});
 
     // Called from anywhere, a wait's nested event loop included: the waits
     // have been told to return, so the stack unwinds to exec() below, which
