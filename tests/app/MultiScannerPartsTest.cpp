@@ -14,7 +14,7 @@ TEST(ChildLines, EachLineBecomesTheParentsViewOfItsScanner)
 {
     struct Case {
         const char *line;
-        const char *phase; // the row's after the line
+        const char *step; // the row's after the line
         int percent;
         const char *modelFileNotes; // "model|file|notes joined by ;"
         const char *failureKeys;    // copied into the row, sorted, joined by ","
@@ -57,7 +57,7 @@ TEST(ChildLines, EachLineBecomesTheParentsViewOfItsScanner)
         row.port = 3;
         row.percent = 40;
         const ChildLine read = readChildLine(QByteArray(c.line), row);
-        EXPECT_EQ(row.phase, QLatin1String(c.phase));
+        EXPECT_EQ(row.step, QLatin1String(c.step));
         EXPECT_EQ(row.percent, c.percent);
         EXPECT_EQ(row.model + '|' + row.file + '|' + row.notes.join(';'), QLatin1String(c.modelFileNotes));
         QStringList keys = row.failure.keys();

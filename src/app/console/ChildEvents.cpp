@@ -26,14 +26,14 @@ ChildLine readChildLine(const QByteArray &line, ScannerRow &row)
     const QString event = object.value(json::kEvent).toString();
     const QString text = object.value(json::kText).toString();
     // The child names the step of its update on every event from the request on.
-    const QString phase = object.value(json::kPhase).toString();
-    if (!phase.isEmpty() && phase != row.phase && event != QLatin1String("progress")) {
-        row.phase = phase;
+    const QString step = object.value(json::kPhase).toString();
+    if (!step.isEmpty() && step != row.step && event != QLatin1String("progress")) {
+        row.step = step;
         row.percent = -1;
     }
     if (event == QLatin1String("progress")) {
-        if (!phase.isEmpty())
-            row.phase = phase;
+        if (!step.isEmpty())
+            row.step = step;
         const qint64 sent = object.value(json::kSent).toInteger();
         const qint64 total = object.value(json::kTotal).toInteger();
         const qint64 bytes = object.value(json::kBytes).toInteger();
@@ -53,7 +53,7 @@ ChildLine readChildLine(const QByteArray &line, ScannerRow &row)
     } else if (event == QLatin1String("warning")) {
         read.warning = text;
     } else if (event == QLatin1String("prompt")) {
-        row.phase = QStringLiteral("power-cycle");
+        row.step = QStringLiteral("power-cycle");
         row.percent = -1;
         if (object.value(json::kWaiting).toBool()) {
             read.waitsAtPrompt = true;

@@ -192,7 +192,7 @@ int runConsole(const QStringList &arguments, ConsoleReport &report)
     view.report = dialogs.report = progress.report = &report;
     state.updateController().onProgress = [&progress](const TransferProgress &p) { progress.show(p); };
     state.updateController().onStep = [&report](UpdateStep step) {
-        report.setPhase(QLatin1String(stepName(step)));
+        report.setStep(QLatin1String(stepName(step)));
     };
     state.updateController().onAnswered = [&report](const std::optional<QString> &name) {
         report.setAnswered(name);

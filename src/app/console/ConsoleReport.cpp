@@ -1,6 +1,7 @@
 #include "app/console/ConsoleReport.h"
 
 #include "app/common/UpdateController.h"
+#include "app/common/UpdateJson.h"
 #include "platform/FileSystem.h"
 
 #include <QJsonDocument>
@@ -15,12 +16,12 @@ void ConsoleReport::event(const QJsonObject &object)
 {
     if (!m_json)
         return;
-    QJsonObject withPhase = object;
-    if (!m_phase.isEmpty() && !withPhase.contains(QLatin1String("phase")))
-        withPhase.insert(QStringLiteral("phase"), m_phase);
+    QJsonObject withStep = object;
+    if (!m_step.isEmpty() && !withStep.contains(json::kPhase))
+        withStep.insert(json::kPhase, m_step);
     // Compact JSON has no line breaks of its own: a control character in a
     // file name or message is escaped, so one object stays one line.
-    const QByteArray line = QJsonDocument(withPhase).toJson(QJsonDocument::Compact) + '\n';
+    const QByteArray line = QJsonDocument(withStep).toJson(QJsonDocument::Compact) + '\n';
     std::fwrite(line.constData(), 1, std::size_t(line.size()), m_out);
     std::fflush(m_out);
 }

@@ -277,7 +277,7 @@ void SeveralScanners::answered(std::size_t index, bool line)
     Child &child = *m_children[index];
     child.process->answer(line);
     child.prompt = {};
-    m_rows[child.row].phase = QStringLiteral("restarting");
+    m_rows[child.row].step = QStringLiteral("restarting");
     if (m_printer)
         m_printer->answered(line && m_inputTerminal);
     changed(child);
