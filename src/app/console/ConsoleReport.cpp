@@ -1,5 +1,6 @@
 #include "app/console/ConsoleReport.h"
 
+#include "app/ExitStatus.h"
 #include "app/common/UpdateController.h"
 #include "app/common/UpdateJson.h"
 #include "platform/FileSystem.h"
@@ -137,14 +138,14 @@ void ConsoleReport::check(const CheckSummary &c)
 
 void ConsoleReport::result(int status)
 {
-    QJsonObject object = status == 0 ? QJsonObject() : m_failure;
+    QJsonObject object = status == kExitCompleted ? QJsonObject() : m_failure;
     if (m_answered)
         object.insert(QStringLiteral("answersAs"), *m_answered ? QJsonValue(**m_answered) : QJsonValue());
-    if (status != 0 && !object.contains(QLatin1String("reason")) && !m_firstError.isEmpty())
+    if (status != kExitCompleted && !object.contains(json::kReason) && !m_firstError.isEmpty())
         object.insert(QStringLiteral("reason"), m_firstError);
     object.insert(QStringLiteral("event"), QStringLiteral("result"));
     object.insert(QStringLiteral("status"), status);
-    object.insert(QStringLiteral("completed"), status == 0);
+    object.insert(json::kCompleted, status == kExitCompleted);
     event(object);
 }
 

@@ -1,5 +1,6 @@
 #include "app/console/ScannerChild.h"
 
+#include "app/ExitStatus.h"
 #include "platform/ChildProcess.h"
 
 #include <QCoreApplication>
@@ -44,7 +45,7 @@ void ScannerChild::start(const QStringList &arguments, bool closeInput)
             failure = QStringLiteral("its process ended without a result (it crashed)");
         else if (!reported)
             failure = QStringLiteral("its process ended with status %1 and no result").arg(exitCode);
-        else if (exitCode != 0 && *reported == 0)
+        else if (exitCode != kExitCompleted && *reported == kExitCompleted)
             failure = QStringLiteral("its process ended with status %1").arg(exitCode);
         end(failure);
     });
