@@ -77,8 +77,6 @@ public:
     // Where and how the last update ended early; nullopt after a completed one.
     const std::optional<UpdateFailure> &failure() const { return m_failure; }
 
-    BlockTransfer &transfer() { return m_transfer; }
-
 private:
     Outcome click(const FirmwareSet &firmware);
     Outcome stop(UpdateStop why);

@@ -308,17 +308,6 @@ QString Scanner::SendCommand(qint32 lCommand)
     return QString();
 }
 
-QString Scanner::ConvertToHex(const QString &strIn)
-{
-    if (strIn.isEmpty())
-        return QString();
-    // Characters outside the single-byte range go out as '?', as a
-    // single-byte code page would write them.
-    const char16_t c = strIn.front().unicode();
-    const unsigned code = c <= 0xFF ? c : static_cast<unsigned>('?');
-    return QStringLiteral("%1").arg(code, 2, 16, QLatin1Char('0')).toUpper();
-}
-
 void Scanner::setReceiveHandling(bool on)
 {
     if (on == m_receiveHandling)

@@ -87,14 +87,8 @@ public:
     // the answer to the last of them, or "" when nothing was answered.
     QString SendCommand(qint32 lCommand);
 
-    // Record length 217 for the accumulating receive mode.
-    void SetThreshhold() { m_threshhold = kRecordLength; }
     // Any record length; 4 selects the single-read receive mode.
     void setThreshhold(qint32 value) { m_threshhold = value; }
-
-    // Two upper-case hex digits of the first character's 8-bit code ("0B");
-    // "" for an empty text.
-    static QString ConvertToHex(const QString &strIn);
 
     // Receive handling: while on, bytes the scanner sends on its own reach
     // the handler. The shell turns it on only while nothing else reads the
@@ -108,7 +102,6 @@ public:
 
 signals:
     void ScannerConnect(bool bSuccesful);
-    void CommComplete(); // declared for callers; nothing raises it
 
 private:
     void closeComm();

@@ -346,7 +346,7 @@ TEST(WindowUpdate, FoundScannerProgrammedThroughTheWindow)
     // update completes all the same.
     const QString record = UnfinishedUpdates(rig.state.services().stateFolder).pathFor(1);
     QStringList notRemoved;
-    rig.state.recordNotRemoved = [&](const QString &path) { notRemoved << path; };
+    rig.state.recorder().recordNotRemoved = [&](const QString &path) { notRemoved << path; };
     bool sawProgress = false;
     QTimer watch;
     QObject::connect(&watch, &QTimer::timeout, [&] {

@@ -4,101 +4,44 @@
 #include "app/common/FindScanner.h"
 #include "app/common/FirmwareDiscovery.h"
 #include "app/common/UnfinishedUpdate.h"
-#include "app/common/UpdateLog.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/FileSystem.h"
 #include "platform/PortMap.h"
-#include "platform/RecordingSerialPort.h"
 #include "scanner/ChooserAnswer.h"
 #include "scanner/Scanner.h"
 #include "scanner/ScannerModel.h"
 #include "scanner/ScannerModels.h"
 #include "view/MainView.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QJsonObject>
 
 namespace romwright {
-
-namespace {
-
-// The log's word for how an update ended.
-const char *resultName(Outcome outcome)
-{
-    switch (outcome) {
-    case Outcome::EndCompleted:
-        return "completed";
-    case Outcome::EndTimedOut:
-        return "timed-out";
-    case Outcome::EndStalled:
-        return "stalled";
-    case Outcome::EndConnectionLost:
-        return "connection-lost";
-    case Outcome::EndCancelled:
-        return "cancelled";
-    case Outcome::EndNoBlocks:
-        return "no-blocks";
-    case Outcome::EndWrongModel:
-        return "wrong-model";
-    case Outcome::EndClosed:
-        return "interrupted";
-    case Outcome::Stopped:
-    case Outcome::Ok:
-    case Outcome::Missed:
-        break;
-    }
-    return "stopped";
-}
-
-QJsonObject toJson(const UpdateFailure &failure)
-{
-    QJsonObject o{{QStringLiteral("step"), QLatin1String(stepName(failure.step))},
-                  {QStringLiteral("arrived"), QString::fromLatin1(failure.arrived)}};
-    if (failure.awaited)
-        o.insert(QStringLiteral("awaited"), QString(QLatin1Char(*failure.awaited)));
-    if (failure.block >= 0)
-        o.insert(QStringLiteral("block"), failure.block);
-    if (failure.address >= 0)
-        o.insert(QStringLiteral("address"),
-                 QStringLiteral("0x%1").arg(failure.address, 4, 16, QLatin1Char('0')));
-    if (!failure.portError.isEmpty())
-        o.insert(QStringLiteral("portError"), failure.portError);
-    return o;
-}
-
-} // namespace
 
 MainState::MainState(std::unique_ptr<SerialPort> MSComm1, const MainServices &services,
                      const FlashTimings &timings)
     : m_port(std::move(MSComm1)), m_services(services), m_firmware(std::make_unique<FirmwareSet>()),
       m_link(std::make_unique<BootloaderLink>(*m_port, services.clock, timings)),
       m_controller(services.view, services.dialogs, m_flags), m_detection(services.view, services.dialogs),
+      m_recorder(services.stateFolder, services.clock, services.transcript),
       m_update(std::make_unique<UpdateSequence>(*m_link, m_controller, m_flags, m_target))
 {
     m_update->firmwareCheck = [this] {
         const bool approved = approveFirmware();
         // The request is the next thing the update does after the first approval.
-        m_run.requested = m_run.requested || approved;
+        if (approved)
+            m_recorder.requested();
         return approved;
     };
-    m_update->beforeChange = [this](char boot) { recordUpdate(boot); };
+    m_update->beforeChange = [this](char boot) { m_recorder.routeBegins(describeUpdate(boot)); };
     // From here the scanner runs its new firmware: nothing is left to finish.
-    m_update->firmwareWritten = [this] {
-        const UnfinishedUpdates records(m_services.stateFolder);
-        if (!records.remove(m_port->commPort()) && recordNotRemoved)
-            recordNotRemoved(records.pathFor(m_port->commPort()));
-    };
+    m_update->firmwareWritten = [this] { m_recorder.firmwareWritten(m_port->commPort()); };
     m_update->askIdentity = [this] { return askIdentity(); };
     m_update->answersAsProgrammed = [this](const QString &name) {
         return name == m_services.view.text(LabelId::ScanMod);
     };
-    m_update->ended = [this](Outcome) {
-        m_run.ended = QDateTime::currentDateTimeUtc();
-        m_run.endedAt = m_services.clock.now();
-    };
+    m_update->ended = [this](Outcome) { m_recorder.ended(); };
 }
 
 MainState::~MainState()
@@ -232,20 +175,17 @@ Outcome MainState::cmdProgram_Click()
             return Outcome::EndClosed;
         }
     }
-    m_run = UpdateRun{};
-    m_run.started = QDateTime::currentDateTimeUtc();
-    m_run.startedAt = m_services.clock.now();
+    m_recorder.begin();
     // The front end watches the passes too; it is called as before.
     const std::function<void(const TransferProgress &)> frontEnd = m_controller.onProgress;
     m_controller.onProgress = [this, &frontEnd](const TransferProgress &progress) {
-        m_run.progress = progress;
+        m_recorder.progress(progress);
         if (frontEnd)
             frontEnd(progress);
     };
     const Outcome outcome = m_update->cmdProgram_Click(*m_firmware);
     m_controller.onProgress = frontEnd;
-    if (m_run.requested)
-        logUpdate(outcome);
+    m_recorder.log(outcome, m_update->failure(), describeUpdate(0));
     return outcome;
 }
 
@@ -261,7 +201,7 @@ std::optional<QString> MainState::askIdentity()
         name = answer.model;
     else if (answer.kind == IdentityAnswer::Kind::Unknown)
         name = QLatin1Char('"') + shownAnswer(answer.raw) + QLatin1Char('"');
-    m_run.answered = name;
+    m_recorder.answered(name);
     return name;
 }
 
@@ -278,90 +218,6 @@ UnfinishedUpdate MainState::describeUpdate(char boot) const
     record.sha256 = m_firmwareSha256;
     record.started = QDateTime::currentDateTime();
     return record;
-}
-
-void MainState::logUpdate(Outcome outcome)
-{
-    if (m_services.stateFolder.isEmpty())
-        return;
-    if (!m_run.ended.isValid()) {
-        m_run.ended = QDateTime::currentDateTimeUtc();
-        m_run.endedAt = m_services.clock.now();
-    }
-    // Port, model and file as the route found them: the Port and File menus
-    // are usable while a missed greeting is asked for again.
-    const UnfinishedUpdate update = m_run.route ? *m_run.route : describeUpdate(0);
-    QJsonObject entry = toJson(update);
-    if (!m_run.route)
-        entry.insert(QStringLiteral("boot"), QJsonValue::Null); // no boot software greeted a route
-    entry.insert(QStringLiteral("started"), m_run.started.toString(Qt::ISODateWithMs));
-    entry.insert(QStringLiteral("ended"), m_run.ended.toString(Qt::ISODateWithMs));
-    entry.insert(QStringLiteral("result"), QLatin1String(resultName(outcome)));
-    entry.insert(QStringLiteral("reason"), QLatin1String(describe(outcome)));
-    const std::optional<UpdateFailure> &failure = m_update->failure();
-    if (outcome != Outcome::EndCompleted && failure)
-        entry.insert(QStringLiteral("failure"), toJson(*failure));
-    if (m_run.progress)
-        entry.insert(QStringLiteral("pass"), m_run.progress->pass == Pass::Bootloader
-                                                 ? QStringLiteral("boot-software")
-                                                 : QStringLiteral("firmware"));
-    entry.insert(QStringLiteral("blocksSent"), m_run.progress ? m_run.progress->blocksSent : 0);
-    entry.insert(QStringLiteral("blocksTotal"), m_run.progress ? m_run.progress->blocksTotal : 0);
-    if (m_run.answered)
-        entry.insert(QStringLiteral("answersAs"),
-                     *m_run.answered ? QJsonValue(**m_run.answered) : QJsonValue());
-    entry.insert(QStringLiteral("seconds"), double((m_run.endedAt - m_run.startedAt).count()) / 1000.0);
-    entry.insert(QStringLiteral("version"), QCoreApplication::applicationVersion());
-
-    const UpdateLog log(m_services.stateFolder);
-    QString notWritten;
-    if (outcome != Outcome::EndCompleted && m_services.transcript) {
-        // One arg() for all: a model or file name may hold "%1".
-        const QString header =
-            QStringLiteral("# romwright %1: the update of the %2 on port %3 (%4), %5 to %6\n"
-                           "# firmware file %7, %8 bytes, SHA-256 %9\n")
-                .arg(QCoreApplication::applicationVersion(),
-                     update.model.isEmpty() ? QStringLiteral("scanner") : update.model,
-                     QString::number(update.port), update.device, m_run.started.toString(Qt::ISODateWithMs),
-                     m_run.ended.toString(Qt::ISODateWithMs), displayFileName(update.file),
-                     QString::number(update.size), QString::fromLatin1(update.sha256)) +
-            QStringLiteral("# result: %1 (%2)\n")
-                .arg(QLatin1String(resultName(outcome)), QLatin1String(describe(outcome))) +
-            QStringLiteral("# the last %1 KB each way: milliseconds since the program started, port, way, "
-                           "line rate in baud, bytes\n")
-                .arg(PortTranscript::kKeptBytes / 1024);
-        const QString name = log.keepTranscript(m_run.started.toString(QStringLiteral("yyyyMMdd-HHmmss")) +
-                                                    QStringLiteral("-port%1").arg(update.port),
-                                                header + m_services.transcript->text());
-        if (name.isEmpty())
-            notWritten = joinPath(m_services.stateFolder, QLatin1String(kTranscriptFolder));
-        else
-            entry.insert(QStringLiteral("transcript"), name);
-    }
-    if (!log.append(entry))
-        notWritten = log.path();
-    // One warning, however much could not be written.
-    if (!notWritten.isEmpty() && logNotWritten)
-        logNotWritten(notWritten);
-}
-
-void MainState::recordUpdate(char boot)
-{
-    const UnfinishedUpdate record = describeUpdate(boot);
-    m_run.route = record;
-    const UnfinishedUpdates records(m_services.stateFolder);
-    if (!records.save(record)) {
-        if (recordNotWritten)
-            recordNotWritten(records.pathFor(record.port));
-        return;
-    }
-    // A record of this update on the same device under another number (it
-    // has moved since) is this one now; another scanner's stays.
-    if (!record.device.isEmpty())
-        for (const UnfinishedUpdate &other : records.all())
-            if (other.port != record.port && other.device == record.device && other.model == record.model &&
-                other.sha256 == record.sha256)
-                records.remove(other.port);
 }
 
 int MainState::portForDevice(int port, const QString &device) const

@@ -9,6 +9,7 @@
 #include "app/common/ScannerGate.h"
 #include "app/common/UnfinishedUpdate.h"
 #include "app/common/UpdateController.h"
+#include "app/common/UpdateRecorder.h"
 #include "flash/BootloaderLink.h"
 #include "flash/FlashTimings.h"
 #include "flash/Outcome.h"
@@ -149,21 +150,14 @@ public:
     // boot software and cannot scan until it is switched off and on.
     bool scannerLeftInBootSoftware() const;
 
-    // Set when the record of an unfinished update could not be written.
-    std::function<void(const QString &path)> recordNotWritten;
-    // Set when the record of an update could not be removed once the scanner
-    // had its whole firmware: the next start would offer to finish it.
-    std::function<void(const QString &path)> recordNotRemoved;
-    // Set when the update log or a failed update's transcript could not be
-    // written; the update's result stays as it is.
-    std::function<void(const QString &path)> logNotWritten;
-
     SerialPort &MSComm1() { return *m_port; }
     FirmwareSet &firmware() { return *m_firmware; }
     TargetState &target() { return m_target; }
     ProgramFlags &flags() { return m_flags; }
     BootloaderLink &link() { return *m_link; }
     UpdateSequence &update() { return *m_update; }
+    // The record and the log line of each update; the front end sets its warnings.
+    UpdateRecorder &recorder() { return m_recorder; }
     // How the update shows on the front end's view and dialogs.
     UpdateController &updateController() { return m_controller; }
     // How detection shows on the front end's view and dialogs.
@@ -173,22 +167,10 @@ public:
 
 private:
     bool approveFirmware();
-    void recordUpdate(char boot);
     // Port, model, processor and file as they stand; boot 0 when no route began.
     UnfinishedUpdate describeUpdate(char boot) const;
-    void logUpdate(Outcome outcome);
     // One question of the restarted scanner's name, at its model's rates.
     std::optional<QString> askIdentity();
-
-    // What the log says of the click under way.
-    struct UpdateRun {
-        bool requested = false; // the file passed its checks: the request went out next
-        QDateTime started, ended;
-        std::chrono::milliseconds startedAt{}, endedAt{};
-        std::optional<UnfinishedUpdate> route;          // the record made as a route began
-        std::optional<TransferProgress> progress;       // of the last pass begun
-        std::optional<std::optional<QString>> answered; // asked after the update, and its answer
-    };
 
     std::unique_ptr<SerialPort> m_port;
     MainServices m_services;
@@ -198,6 +180,7 @@ private:
     std::unique_ptr<BootloaderLink> m_link;
     UpdateController m_controller;
     DetectionController m_detection;
+    UpdateRecorder m_recorder;
     std::unique_ptr<UpdateSequence> m_update;
     QString m_firmwareFile;
     qint64 m_firmwareSize = 0;
@@ -207,7 +190,6 @@ private:
     int m_approvedLoad = -1;
     QString m_approvedQuestion;
     bool m_forceFirmware = false;
-    UpdateRun m_run;
     struct KnownIdentity {
         int port = 0;
         QString device;

@@ -20,35 +20,15 @@ QString text(const char *s)
 
 QString failureText(const char *reason, const char *unchangedText, UpdatePhase phase)
 {
-    switch (phase) {
-    case UpdatePhase::ReplacingBoot:
-        return text(reason) + QLatin1Char(' ') + text(messages::kWayBackReplacingBoot);
-    case UpdatePhase::NewBoot:
-    case UpdatePhase::NoFirmware:
-        return text(reason) + QLatin1Char(' ') + text(messages::kWayBackNoFirmware);
-    case UpdatePhase::Unchanged:
-    case UpdatePhase::Completed:
-        break;
-    }
-    return text(unchangedText);
+    const char *wayBack = messages::phaseProse(phase).wayBack;
+    return wayBack ? text(reason) + QLatin1Char(' ') + text(wayBack) : text(unchangedText);
 }
 
 } // namespace
 
 const char *interruptionText(UpdatePhase phase)
 {
-    switch (phase) {
-    case UpdatePhase::ReplacingBoot:
-        return messages::kInterruptedReplacingBoot;
-    case UpdatePhase::NewBoot:
-        return messages::kInterruptedNewBoot;
-    case UpdatePhase::NoFirmware:
-        return messages::kInterruptedNoFirmware;
-    case UpdatePhase::Unchanged:
-    case UpdatePhase::Completed:
-        break;
-    }
-    return messages::kInterruptedUnchanged;
+    return messages::phaseProse(phase).interrupted;
 }
 
 UpdateController::UpdateController(MainView &view, Dialogs &dialogs, const ProgramFlags &flags)
@@ -58,7 +38,6 @@ UpdateController::UpdateController(MainView &view, Dialogs &dialogs, const Progr
 
 void UpdateController::started()
 {
-    m_step.reset();
     m_answered.reset();
     m_view.setBusy(true);
     for (ControlId id : {ControlId::FileMenu, ControlId::PortMenu, ControlId::HelpMenu, ControlId::ExitButton,
@@ -124,7 +103,6 @@ void UpdateController::retrying()
 
 void UpdateController::step(UpdateStep step)
 {
-    m_step = step;
     if (onStep)
         onStep(step);
     switch (step) {

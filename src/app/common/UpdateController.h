@@ -53,9 +53,6 @@ public:
     // Said after kTimedOut (what to check); unset or empty: nothing.
     std::function<QString()> timedOutAdvice;
 
-    // The step the running (or last) update is in; nullopt before one began.
-    std::optional<UpdateStep> currentStep() const { return m_step; }
-
 private:
     void stop(bool portMenu);
 
@@ -64,7 +61,6 @@ private:
     const ProgramFlags &m_flags;
     // cmdBrowse and the processor options as they were at the click.
     std::array<bool, 3> m_lockedBefore{};
-    std::optional<UpdateStep> m_step;
     std::optional<std::optional<QString>> m_answered; // asked after the update, and its answer
 };
 

@@ -2,6 +2,8 @@
 // The texts and titles an update is shown with. They are the program's own
 // words and are shown exactly so.
 
+#include "flash/UpdateEvents.h"
+
 namespace romwright::messages {
 
 inline constexpr const char *kSelectFirmware =
@@ -82,6 +84,36 @@ inline constexpr const char *kWayBackReplacingBoot =
 inline constexpr const char *kWayBackNoFirmware =
     "The scanner has no firmware now but keeps its boot software: switch it off and on and run the update "
     "again to finish it.";
+// What an update that stops in each phase leaves the scanner with, in each
+// of the places it is said: the one mapping from a phase to prose.
+struct PhaseProse {
+    const char *interrupted; // a signal, the window closed, the end of input
+    const char *wayBack; // after a stall's or lost line's reason; nullptr: the reason's own text says it all
+    const char
+        *ifClosed; // the close question's "If you close the Romwright now, %1."; nullptr: nothing to lose
+};
+
+constexpr PhaseProse phaseProse(UpdatePhase phase)
+{
+    switch (phase) {
+    case UpdatePhase::ReplacingBoot:
+        return {kInterruptedReplacingBoot, kWayBackReplacingBoot,
+                "the scanner's boot software is left half replaced, and the scanner may need service"};
+    case UpdatePhase::NewBoot:
+        return {kInterruptedNewBoot, kWayBackNoFirmware,
+                "the scanner keeps its boot software and has no firmware until the update is run again"};
+    case UpdatePhase::NoFirmware:
+        return {kInterruptedNoFirmware, kWayBackNoFirmware,
+                "the scanner keeps its boot software and has no firmware until the update is run again"};
+    case UpdatePhase::Completed: // written and acknowledged: only the restarted scanner's answer is awaited
+        return {kInterruptedUnchanged, nullptr, nullptr};
+    case UpdatePhase::Unchanged:
+        break;
+    }
+    return {kInterruptedUnchanged, nullptr,
+            "the scanner is left unchanged, waiting in its boot software until it is switched off and on"};
+}
+
 inline constexpr const char *kStalledReason = "The scanner stopped responding during the update.";
 inline constexpr const char *kConnectionLostReason =
     "The connection to the scanner was lost during the update. Please check the cable.";

@@ -4,24 +4,23 @@
 #include "app/FrontEnds.h"
 #include "app/common/CommandLineOptions.h"
 #include "app/common/FindScanner.h"
-#include "app/common/FirmwareDiscovery.h"
 #include "app/common/FormLoad.h"
+#include "app/common/LocalServices.h"
 #include "app/common/MainState.h"
 #include "app/common/PortPermissionNotice.h"
 #include "app/common/ScannerGate.h"
 #include "app/common/UnfinishedUpdate.h"
+#include "app/common/UpdateJson.h"
+#include "app/console/ConsoleCheck.h"
 #include "app/console/ConsoleDialogs.h"
 #include "app/console/ConsoleOptions.h"
 #include "app/console/ConsoleReport.h"
 #include "app/console/ConsoleView.h"
 #include "app/console/ProgressPrinter.h"
-#include "family/BootLetters.h"
 #include "image/FirmwareCheck.h"
-#include "image/FlashLayout.h"
 #include "platform/ChildProcess.h"
 #include "platform/FileSystem.h"
 #include "platform/PortMap.h"
-#include "platform/PortUsable.h"
 #include "platform/QtClock.h"
 #include "platform/RecordingSerialPort.h"
 #include "platform/SerialPort.h"
@@ -99,26 +98,6 @@ int forgetRecords(int port, ConsoleReport &report)
 }
 
 int consoleSteps(MainState &state, const StartUpRequest &request, ConsoleView &view, ConsoleReport &report);
-int consoleCheck(MainState &state, StartUpRequest request, const ConsoleOptions &options,
-                 ConsoleReport &report);
-
-// The fields of an early end a script reads: its reason and where it happened.
-QJsonObject failureFields(Outcome outcome, const UpdateFailure &failure)
-{
-    QJsonObject fields{{QStringLiteral("reason"), QLatin1String(describe(outcome))},
-                       {QStringLiteral("phase"), QLatin1String(stepName(failure.step))}};
-    if (failure.block >= 0) {
-        fields.insert(QStringLiteral("block"), failure.block);
-        fields.insert(QStringLiteral("address"), failure.address);
-    }
-    if (failure.awaited) {
-        fields.insert(QStringLiteral("awaited"), QString(QLatin1Char(*failure.awaited)));
-        fields.insert(QStringLiteral("arrived"), QString::fromLatin1(failure.arrived));
-    }
-    if (!failure.portError.isEmpty())
-        fields.insert(QStringLiteral("portError"), failure.portError);
-    return fields;
-}
 
 int finish(Outcome outcome, const UpdateSequence &update, ConsoleReport &report)
 {
@@ -127,14 +106,14 @@ int finish(Outcome outcome, const UpdateSequence &update, ConsoleReport &report)
         return kExitCompleted;
     }
     if (outcome == Outcome::EndWrongModel) {
-        const QJsonObject fields{{QStringLiteral("reason"), QLatin1String(describe(outcome))}};
+        const QJsonObject fields = failureJson(outcome, std::nullopt);
         report.setFailure(fields);
         report.error(QStringLiteral("the firmware was written, but %1").arg(QLatin1String(describe(outcome))),
                      fields);
         return kExitFailed;
     }
     if (const std::optional<UpdateFailure> &failure = update.failure()) {
-        const QJsonObject fields = failureFields(outcome, *failure);
+        const QJsonObject fields = failureJson(outcome, failure);
         report.setFailure(fields);
         report.error(
             QStringLiteral("the update did not complete: %1").arg(describeFailure(outcome, *failure)),
@@ -184,9 +163,6 @@ int runConsole(const QStringList &arguments, ConsoleReport &report)
     QtClock clock;
     const TerminationSignals interruption([&clock](int) { clock.endWaits(); });
     LocalFileSystem files;
-    const QString folder = programFolder();
-    const QString userFolder = userDataFolder();
-    const QStringList systemFolders = systemDataFolders();
     PortTranscript transcript(clock);
     if (QString why; !options.trace.isEmpty() && !transcript.traceTo(options.trace, &why)) {
         report.error(
@@ -197,23 +173,14 @@ int runConsole(const QStringList &arguments, ConsoleReport &report)
     if (map.ignoredDevices() > 0)
         report.warning(map.ignoredDevicesNote());
     MainState state(std::make_unique<RecordingSerialPort>(makeSystemSerialPort(map), transcript),
-                    MainServices{view, dialogs, clock, files, folder, userFolder, systemFolders,
-                                 userStateFolder(), &transcript},
+                    localServices(view, dialogs, clock, files, transcript),
                     FlashTimings{}.scaled(*timeScale));
-    state.recordNotWritten = [&report](const QString &path) {
-        report.warning(QStringLiteral("romwright: could not write %1; if this update is interrupted, run it "
-                                      "again with --port, --model and --file")
-                           .arg(displayFileName(path)));
+    const auto warn = [&report](const QString &text) {
+        report.warning(QStringLiteral("romwright: ") + text);
     };
-    state.recordNotRemoved = [&report, &state](const QString &path) {
-        report.warning(QStringLiteral("romwright: ") + QString::fromLatin1(kRecordNotRemoved)
-                                                           .arg(displayFileName(path))
-                                                           .arg(state.MSComm1().commPort()));
-    };
-    state.logNotWritten = [&report](const QString &path) {
-        report.warning(
-            QStringLiteral("romwright: could not write the update log at %1").arg(displayFileName(path)));
-    };
+    sayRecorderFailures(state, {warn, warn,
+                                QStringLiteral("if this update is interrupted, run it again with --port, "
+                                               "--model and --file")});
     state.updateController().powerCyclePrompt = [&dialogs](const QString &text, const QString &title) {
         return dialogs.powerCyclePrompt(text, title);
     };
@@ -221,7 +188,7 @@ int runConsole(const QStringList &arguments, ConsoleReport &report)
     view.report = dialogs.report = progress.report = &report;
     state.updateController().onProgress = [&progress](const TransferProgress &p) { progress.show(p); };
     state.updateController().onStep = [&report](UpdateStep step) {
-        report.setPhase(QLatin1String(stepName(step)));
+        report.setStep(QLatin1String(stepName(step)));
     };
     state.updateController().onAnswered = [&report](const std::optional<QString> &name) {
         report.setAnswered(name);
@@ -379,97 +346,6 @@ int consoleSteps(MainState &state, const StartUpRequest &request, ConsoleView &v
         return kExitFailed;
 
     return finish(state.cmdProgram_Click(), state.update(), report);
-}
-
-// --check: start-up up to the gate and no further: the scanner is asked its
-// identity, the file an update would take is read and judged, and what the
-// update would send is said. The identification's request would restart the
-// scanner into its boot software, so the boot software is known only when
-// the scanner already waits in it.
-int consoleCheck(MainState &state, StartUpRequest request, const ConsoleOptions &options,
-                 ConsoleReport &report)
-{
-    const MainServices &services = state.services();
-    int port = options.port;
-    int type = kNotDetected;
-    bool reached = false;
-    request.beforePort = [&](int typeOfScanner) {
-        reached = true;
-        type = typeOfScanner;
-        return false; // the port is not opened for the identification
-    };
-    const auto searched = request.searched;
-    request.searched = [&](const Scanner &scanner, const FindScannerResult &found) {
-        port = found.port;
-        searched(scanner, found);
-    };
-    request.offerToFinish = nullptr;
-    std::unique_ptr<Scanner> scanner;
-    PortPermissionNotice notice;
-    FormLoad(request, {state, scanner, notice});
-    // Not found, refused by the gate or a port number without a port: said already.
-    if (!reached || port < PortMap::kFirstPort || port > PortMap::kLastPort)
-        return kExitFailed;
-
-    const IdentityAnswer &answered = state.identityOn(port);
-    if (answered.kind == IdentityAnswer::Kind::NoPort) {
-        const std::unique_ptr<SerialPort> probe = state.MSComm1().sibling();
-        QString why = portUnusableReason(*probe, port);
-        if (why.isEmpty())
-            why = QStringLiteral("port %1 cannot be opened (%2)").arg(port).arg(answered.portError);
-        report.error(QStringLiteral("the update would not go ahead: ") + why);
-        return kExitFailed;
-    }
-    const std::optional<bool> bTargetA =
-        answered.kind == IdentityAnswer::Kind::BootPrompt
-            ? std::optional<bool>(answered.raw.endsWith(letter::kGreeting128))
-            : std::nullopt;
-    const QString model = services.view.text(LabelId::ScanMod);
-    if (!familyNamed(model)) {
-        report.error(
-            QStringLiteral("the scanner on port %1 does not name its model; give --model").arg(port));
-        return kExitFailed;
-    }
-    if (type == kNotDetected)
-        type = typeOfScannerForModel(model);
-
-    QString path = state.firmwareFile();
-    if (path.isEmpty()) {
-        const FirmwareChoice chosen = discoverFirmware(
-            services.files,
-            QStringList{services.programFolder, services.userDataFolder} + services.systemDataFolders, type,
-            bTargetA.value_or(false), QString(), options.barCodeProcessor);
-        if (chosen.sFirmFile.isEmpty()) {
-            report.error(QStringLiteral("no firmware file for the %1; name one with --file").arg(model));
-            return kExitFailed;
-        }
-        path = joinPath(chosen.folder, chosen.sFirmFile);
-        services.view.setText(LabelId::FirmFile, fileNameOf(path));
-        state.FileOpen(path);
-    }
-    if (!state.passGate(bTargetA))
-        return kExitFailed;
-
-    const FirmwareSet &firmware = state.firmware();
-    const bool rows128 = bTargetA
-                             ? *bTargetA
-                             : firmwareKind(path, firmware.FirmwareFileData, firmware.FirmwareHeader).boot ==
-                                   BootSoftware::Rows128;
-    const int blocks = rows128 ? hexRecordLoad(firmware.FlashBlocks128, firmware.FirmwareImage).blocks
-                               : hexRecordLoad(firmware.FlashBlocks64, firmware.FirmwareImage).blocks;
-    const QString sha256 = QString::fromLatin1(sha256Hex(services.files.read(path).bytes));
-    const QString route =
-        !bTargetA ? QString()
-                  : QStringLiteral("the firmware pass of the %1-byte boot software, which waits in it")
-                        .arg(*bTargetA ? 128 : 64);
-    const QString answer = answered.kind == IdentityAnswer::Kind::Model
-                               ? QStringLiteral("answers as %1").arg(answered.model)
-                           : bTargetA ? QStringLiteral("waits in its boot software (\"%1\")")
-                                            .arg(QString::fromLatin1(answered.raw.right(1)))
-                                      : QStringLiteral("does not answer");
-    report.check({port, model, answered.kind == IdentityAnswer::Kind::Model ? answered.model : QString(),
-                  answer, path, sha256, blocks, route});
-    return kExitCompleted;
 }
 
 } // namespace

@@ -197,6 +197,39 @@ ParsedConsoleOptions parseConsoleOptions(const QStringList &arguments)
     return {o, QString()};
 }
 
+QStringList consoleArguments(const ConsoleOptions &o)
+{
+    QStringList arguments{QStringLiteral("--console")};
+    if (o.json)
+        arguments << QStringLiteral("--json");
+    if (o.allPorts) {
+        arguments << QStringLiteral("--port") << QStringLiteral("all");
+    } else if (o.port != 0 || !o.ports.empty()) {
+        QStringList numbers;
+        for (const int port : o.ports.empty() ? std::vector<int>{o.port} : o.ports)
+            numbers << QString::number(port);
+        arguments << QStringLiteral("--port") << numbers.join(QLatin1Char(','));
+    }
+    if (!o.file.isEmpty())
+        arguments << QStringLiteral("--file") << o.file;
+    if (o.barCodeProcessor)
+        arguments << QStringLiteral("--processor") << QStringLiteral("barcode");
+    if (!o.model.isEmpty())
+        arguments << QStringLiteral("--model") << o.model;
+    if (o.yes)
+        arguments << QStringLiteral("--yes");
+    if (o.force)
+        arguments << QStringLiteral("--force");
+    if (!o.trace.isEmpty())
+        arguments << QStringLiteral("--trace") << o.trace;
+    if (o.check)
+        arguments << QStringLiteral("--check");
+    if (o.forget)
+        arguments << QStringLiteral("--forget")
+                  << (*o.forget == 0 ? QStringLiteral("all") : QString::number(*o.forget));
+    return arguments;
+}
+
 QString tracePathForPort(const QString &trace, int port)
 {
     const qsizetype slash =

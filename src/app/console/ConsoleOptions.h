@@ -27,6 +27,7 @@ struct ConsoleOptions {
     std::optional<int> forget;
 
     bool severalScanners() const { return allPorts || !ports.empty(); }
+    bool operator==(const ConsoleOptions &) const = default;
 };
 
 struct ParsedConsoleOptions {
@@ -38,6 +39,11 @@ struct ParsedConsoleOptions {
 ParsedConsoleOptions parseConsoleOptions(const QStringList &arguments);
 
 QString consoleUsage();
+
+// The options as a command line that parseConsoleOptions reads back as
+// they are, starting with "--console": how a child of a several-scanner run
+// is given its options.
+QStringList consoleArguments(const ConsoleOptions &options);
 
 // The trace of one scanner of a several-scanner run: "run.txt" is
 // "run-port3.txt" for port 3, "run" "run-port3".

@@ -1,6 +1,8 @@
 #include "app/console/ConsoleReport.h"
 
+#include "app/ExitStatus.h"
 #include "app/common/UpdateController.h"
+#include "app/common/UpdateJson.h"
 #include "platform/FileSystem.h"
 
 #include <QJsonDocument>
@@ -15,12 +17,12 @@ void ConsoleReport::event(const QJsonObject &object)
 {
     if (!m_json)
         return;
-    QJsonObject withPhase = object;
-    if (!m_phase.isEmpty() && !withPhase.contains(QLatin1String("phase")))
-        withPhase.insert(QStringLiteral("phase"), m_phase);
+    QJsonObject withStep = object;
+    if (!m_step.isEmpty() && !withStep.contains(json::kPhase))
+        withStep.insert(json::kPhase, m_step);
     // Compact JSON has no line breaks of its own: a control character in a
     // file name or message is escaped, so one object stays one line.
-    const QByteArray line = QJsonDocument(withPhase).toJson(QJsonDocument::Compact) + '\n';
+    const QByteArray line = QJsonDocument(withStep).toJson(QJsonDocument::Compact) + '\n';
     std::fwrite(line.constData(), 1, std::size_t(line.size()), m_out);
     std::fflush(m_out);
 }
@@ -136,14 +138,14 @@ void ConsoleReport::check(const CheckSummary &c)
 
 void ConsoleReport::result(int status)
 {
-    QJsonObject object = status == 0 ? QJsonObject() : m_failure;
+    QJsonObject object = status == kExitCompleted ? QJsonObject() : m_failure;
     if (m_answered)
         object.insert(QStringLiteral("answersAs"), *m_answered ? QJsonValue(**m_answered) : QJsonValue());
-    if (status != 0 && !object.contains(QLatin1String("reason")) && !m_firstError.isEmpty())
+    if (status != kExitCompleted && !object.contains(json::kReason) && !m_firstError.isEmpty())
         object.insert(QStringLiteral("reason"), m_firstError);
     object.insert(QStringLiteral("event"), QStringLiteral("result"));
     object.insert(QStringLiteral("status"), status);
-    object.insert(QStringLiteral("completed"), status == 0);
+    object.insert(json::kCompleted, status == kExitCompleted);
     event(object);
 }
 

@@ -36,7 +36,7 @@ public:
     void event(const QJsonObject &object);
 
     // The step of the update that every later event names.
-    void setPhase(const QString &phase) { m_phase = phase; }
+    void setStep(const QString &step) { m_step = step; }
 
     // "romwright: TEXT" on standard error, or {"event":"error","text":TEXT}
     // with the fields of context (an update's "reason", "block", ...).
@@ -73,7 +73,7 @@ private:
     std::FILE *m_out;
     std::FILE *m_err;
     bool m_json;
-    QString m_phase;
+    QString m_step;
     QString m_firstError;
     QJsonObject m_failure;
     std::optional<std::optional<QString>> m_answered;

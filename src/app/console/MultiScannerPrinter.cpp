@@ -58,7 +58,7 @@ QString MultiScannerPrinter::line(const ScannerRow &row) const
         return text + QStringLiteral("%1  %2 s")
                           .arg(QLatin1String(resultName(row.state)))
                           .arg(row.seconds, 0, 'f', 1);
-    text += row.phase.leftJustified(11);
+    text += row.step.leftJustified(11);
     if (row.percent >= 0) {
         text += QStringLiteral(" %1 %").arg(row.percent, 3);
         if (row.rate > 0)
@@ -80,7 +80,7 @@ void MultiScannerPrinter::changed(std::size_t row)
     const QString key =
         r.state != ScannerRow::State::Running
             ? QLatin1String(resultName(r.state))
-            : r.phase + QLatin1Char(' ') + QString::number(r.percent < 0 ? -1 : r.percent / 10);
+            : r.step + QLatin1Char(' ') + QString::number(r.percent < 0 ? -1 : r.percent / 10);
     if (key == m_printed[row])
         return;
     m_printed[row] = key;

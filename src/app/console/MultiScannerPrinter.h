@@ -1,9 +1,9 @@
 #pragma once
 // What a person sees while several scanners are updated at once. On a
-// terminal one line per scanner is redrawn in place (port, model, phase,
+// terminal one line per scanner is redrawn in place (port, model, step,
 // percentage, rate, time left), at most ten times a second, with the
 // power-cycle prompt below the lines; elsewhere a scanner gets a line when
-// its phase changes and at every tenth of a pass. At the end a table of the
+// its step changes and at every tenth of a pass. At the end a table of the
 // results takes the lines' place.
 
 #include <QJsonObject>
@@ -22,14 +22,14 @@ struct ScannerRow {
     int port = 0;
     QString model; // "" while it is not known
     QString file;  // the firmware file's name, "" while it is not known
-    QString phase = QStringLiteral("starting");
+    QString step = QStringLiteral("starting");
     int percent = -1; // of the block pass under way; -1 outside a pass
     qint64 rate = 0;  // bytes per second of that pass
     qint64 secondsLeft = 0;
     State state = State::Running;
     double seconds = 0;        // the whole run, once it has ended
     QStringList notes;         // the messages and errors of its update, shown when it failed
-    QJsonObject failure;       // the fields of its result when it failed: "reason", "phase", "block", ...
+    QJsonObject failure;       // the fields of its result when it failed: "reason", "step", "block", ...
     bool parentFailed = false; // the last note is the run's own: no answer, no result, told to end
 };
 
@@ -40,7 +40,7 @@ public:
     // rows outlive the printer and keep their number and order.
     MultiScannerPrinter(std::FILE *out, std::FILE *err, bool terminal, const std::vector<ScannerRow> &rows);
 
-    // A row's phase or progress changed.
+    // A row's step or progress changed.
     void changed(std::size_t row);
     // LINE for good, above the redrawn lines; on standard error when error is set.
     void note(const QString &line, bool error);
@@ -65,7 +65,7 @@ private:
     std::FILE *m_err;
     bool m_terminal;
     const std::vector<ScannerRow> &m_rows;
-    // Plain lines: what was last printed for each row (phase and tenth).
+    // Plain lines: what was last printed for each row (step and tenth).
     std::vector<QString> m_printed;
     // Terminal: how many lines the cursor stands below the first redrawn one.
     int m_cursorLine = 0;

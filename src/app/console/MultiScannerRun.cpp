@@ -4,12 +4,15 @@
 #include "app/FrontEnds.h"
 #include "app/common/FindScanner.h"
 #include "app/common/PortPermissionNotice.h"
+#include "app/common/UpdateJson.h"
+#include "app/console/ChildEvents.h"
 #include "app/console/ConsoleDialogs.h"
 #include "app/console/ConsoleReport.h"
 #include "app/console/ConsoleView.h"
 #include "app/console/MultiScannerPrinter.h"
+#include "app/console/PromptQueue.h"
+#include "app/console/ScannerChild.h"
 #include "image/FileOpen.h"
-#include "platform/ChildProcess.h"
 #include "platform/FileSystem.h"
 #include "platform/PortMap.h"
 #include "platform/QtClock.h"
@@ -20,17 +23,10 @@
 #include "scanner/Scanner.h"
 #include "view/ProgramFlags.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QProcess>
-#include <QTimer>
 
 #include <csignal>
-#include <deque>
 #include <memory>
 #include <optional>
 
@@ -44,8 +40,6 @@ using std::chrono::milliseconds;
 // a child silent for five times that hangs, and is stopped. A child waiting
 // at its power-cycle prompt waits for a person, as long as it takes.
 constexpr milliseconds kSilenceBound{300000};
-// How long a child told to end has to close its port before it is killed.
-constexpr milliseconds kEndBound{10000};
 
 // A scanner to update: its port and, when known, its model.
 struct Target {
@@ -64,7 +58,9 @@ public:
     SeveralScanners(const ConsoleOptions &options, double timeScale)
         : m_options(options), m_report(stdout, stderr, options.json),
           m_silenceBound(scaled(kSilenceBound, timeScale)),
-          m_signals([this](int signal) { signalCaught(signal); })
+          m_signals([this](int signal) { signalCaught(signal); }),
+          m_prompts([this](std::size_t child) { ask(child); },
+                    [this](std::size_t child, bool line) { answered(child, line); })
     {
     }
 
@@ -72,31 +68,22 @@ public:
 
 private:
     struct Child {
+        std::size_t index = 0; // in m_children
         std::size_t row = 0;
-        std::unique_ptr<QProcess> process;
-        QByteArray out;
-        QByteArray err;
-        QElapsedTimer clock;
-        QTimer silence;              // no word from it for too long
-        QTimer ending;               // told to end, not ended yet
+        std::unique_ptr<ScannerChild> process;
         std::optional<int> reported; // the status of its result object
-        QString stopped;             // why it was told to end, "" when it was not
         QJsonObject prompt;          // the power-cycle prompt it waits at
-        bool running = false;
-        bool killed = false; // it did not end when told to
     };
 
     std::optional<std::vector<FoundScanner>> search();
     std::vector<Target> targets();
-    void start(Child &child, const Target &target);
-    void readOutput(Child &child);
-    void readErrors(Child &child, bool all);
+    void start(std::size_t index, const Target &target);
     void handleLine(Child &child, const QByteArray &line);
+    void note(const Child &child, const QString &text);
     void ended(Child &child, const QString &failure);
-    void nextPrompt();
-    void answerPrompt();
+    void ask(std::size_t index);
+    void answered(std::size_t index, bool line);
     void signalCaught(int signal);
-    void endChild(Child &child, const QString &why, int signal);
     void changed(const Child &child);
     int finish();
 
@@ -114,13 +101,7 @@ private:
     int m_running = 0;
     QEventLoop m_loop;
     QStringList m_warnings; // said once, however many children say them
-
-    // One prompt at a time: Enter goes to the child that has been named.
-    std::deque<Child *> m_prompts;
-    Child *m_prompted = nullptr;
-    std::unique_ptr<StandardInput> m_input;
-    QByteArray m_inputBuffer;
-    bool m_inputEnded = false;
+    PromptQueue m_prompts;  // one at a time: Enter goes to the child that has been named
     const bool m_inputTerminal = isTerminal(stdin);
 };
 
@@ -146,14 +127,12 @@ std::optional<std::vector<FoundScanner>> SeveralScanners::search()
     }
     DetectionController shown(view, dialogs);
     Scanner scanner(m_clock, shown, flags);
-    scanner.setComm(port.get());
-    qint16 found = 0;
     m_searching = true;
-    const Detection detection = scanner.DetectScanner(found);
+    const FindScannerResult found = FindScanner(scanner, *port, view, flags);
     m_searching = false;
-    if (detection == Detection::EndProgram)
+    if (found.status == FindStatus::EndProgram)
         return std::nullopt;
-    if (detection == Detection::NotFound) {
+    if (found.port < 1) {
         // "Compatibilty Mode" is a way of not finding one, worth naming.
         const QString notFound = QStringLiteral("Scanner Not Found");
         m_report.scannerNotFound(scanner.Name() == notFound
@@ -166,7 +145,6 @@ std::optional<std::vector<FoundScanner>> SeveralScanners::search()
     }
     return scanner.foundScanners();
 }
-
 // The ports to update, with the model each scanner was found to be when the
 // ports were searched: without --file each gets the newest firmware for its
 // own model, and a file named is checked against it, so without --model a
@@ -201,187 +179,60 @@ std::vector<Target> SeveralScanners::targets()
     return targets;
 }
 
-void SeveralScanners::start(Child &child, const Target &target)
+void SeveralScanners::start(std::size_t index, const Target &target)
 {
-    QStringList arguments = {QStringLiteral("--console"), QStringLiteral("--json"), QStringLiteral("--port"),
-                             QString::number(target.port)};
-    if (!m_options.file.isEmpty())
-        arguments << QStringLiteral("--file") << m_options.file;
-    if (m_options.barCodeProcessor)
-        arguments << QStringLiteral("--processor") << QStringLiteral("barcode");
-    if (!target.model.isEmpty())
-        arguments << QStringLiteral("--model") << target.model;
-    if (m_options.yes)
-        arguments << QStringLiteral("--yes");
-    if (m_options.force)
-        arguments << QStringLiteral("--force");
-    if (!m_options.trace.isEmpty())
-        arguments << QStringLiteral("--trace") << tracePathForPort(m_options.trace, target.port);
-
-    child.process = std::make_unique<QProcess>();
-    QProcess &process = *child.process;
-    process.setProgram(QCoreApplication::applicationFilePath());
-    process.setArguments(arguments);
-    startInOwnGroup(process);
-    child.silence.setSingleShot(true);
-    child.silence.setInterval(m_silenceBound);
-    QObject::connect(&child.silence, &QTimer::timeout, [this, &child] {
-        endChild(
-            child,
-            QStringLiteral("no word from its update for %1 s: stopped").arg(m_silenceBound.count() / 1000),
-            SIGTERM);
-    });
-    child.ending.setSingleShot(true);
-    child.ending.setInterval(kEndBound);
-    QObject::connect(&child.ending, &QTimer::timeout, [&child] {
-        child.killed = true;
-        child.process->kill();
-    });
-    QObject::connect(&process, &QProcess::readyReadStandardOutput, [this, &child] { readOutput(child); });
-    QObject::connect(&process, &QProcess::readyReadStandardError,
-                     [this, &child] { readErrors(child, false); });
-    QObject::connect(
-        &process, &QProcess::finished, [this, &child](int exitCode, QProcess::ExitStatus status) {
-            QString failure;
-            if (child.killed)
-                failure = QStringLiteral("its process did not end within %1 s and was killed")
-                              .arg(kEndBound.count() / 1000);
-            else if (status == QProcess::CrashExit)
-                failure = QStringLiteral("its process ended without a result (it crashed)");
-            else if (!child.reported)
-                failure = QStringLiteral("its process ended with status %1 and no result").arg(exitCode);
-            else if (exitCode != 0 && *child.reported == 0)
-                failure = QStringLiteral("its process ended with status %1").arg(exitCode);
-            ended(child, failure);
-        });
-    QObject::connect(&process, &QProcess::errorOccurred, [this, &child](QProcess::ProcessError error) {
-        if (error == QProcess::FailedToStart)
-            ended(child, QStringLiteral("its process did not start: %1").arg(child.process->errorString()));
-    });
-
-    child.running = true;
+    Child &child = *m_children[index];
+    ConsoleOptions options = m_options;
+    options.json = true;
+    options.port = target.port;
+    options.ports.clear();
+    options.allPorts = false;
+    options.model = target.model;
+    if (!options.trace.isEmpty())
+        options.trace = tracePathForPort(m_options.trace, target.port);
+    child.process = std::make_unique<ScannerChild>(
+        m_silenceBound,
+        ScannerChild::Hooks{[this, &child](const QByteArray &line) { handleLine(child, line); },
+                            [this, &child](const QString &line) {
+                                const int port = m_rows[child.row].port;
+                                if (m_printer)
+                                    m_printer->note(QStringLiteral("port %1: %2").arg(port).arg(line), true);
+                                else
+                                    std::fprintf(stderr, "port %d: %s\n", port, qPrintable(line));
+                            },
+                            [this, &child](const QString &failure) { ended(child, failure); },
+                            [&child] { return child.reported; }});
     ++m_running;
-    child.clock.start();
-    child.silence.start();
-    process.start();
     // With --yes no child reads its standard input.
-    if (m_options.yes)
-        process.closeWriteChannel();
-}
-
-void SeveralScanners::readOutput(Child &child)
-{
-    child.out += child.process->readAllStandardOutput();
-    if (child.prompt.isEmpty() && child.running)
-        child.silence.start();
-    qsizetype end = 0;
-    while ((end = child.out.indexOf('\n')) >= 0) {
-        const QByteArray line = child.out.left(end);
-        child.out.remove(0, end + 1);
-        handleLine(child, line);
-    }
-}
-
-// Only a sanitizer or the toolkit writes there in JSON mode; its lines are
-// passed on with the port, whole.
-void SeveralScanners::readErrors(Child &child, bool all)
-{
-    child.err += child.process->readAllStandardError();
-    if (all && !child.err.isEmpty() && !child.err.endsWith('\n'))
-        child.err += '\n';
-    qsizetype end = 0;
-    while ((end = child.err.indexOf('\n')) >= 0) {
-        const QString text = QString::fromLocal8Bit(child.err.left(end));
-        child.err.remove(0, end + 1);
-        const int port = m_rows[child.row].port;
-        if (m_printer)
-            m_printer->note(QStringLiteral("port %1: %2").arg(port).arg(text), true);
-        else
-            std::fprintf(stderr, "port %d: %s\n", port, qPrintable(text));
-    }
+    child.process->start(consoleArguments(options), m_options.yes);
 }
 
 void SeveralScanners::handleLine(Child &child, const QByteArray &line)
 {
-    ScannerRow &row = m_rows[child.row];
-    const QJsonDocument document = QJsonDocument::fromJson(line);
-    if (!document.isObject()) {
-        const QString text = QString::fromLocal8Bit(line).trimmed();
-        if (text.isEmpty())
-            return;
-        if (m_printer)
-            m_printer->note(QStringLiteral("port %1: %2").arg(row.port).arg(text), true);
-        m_report.event({{QStringLiteral("event"), QStringLiteral("warning")},
-                        {QStringLiteral("port"), row.port},
-                        {QStringLiteral("text"), text}});
+    const ChildLine read = readChildLine(line, m_rows[child.row]);
+    if (!read.note.isEmpty() && m_printer)
+        m_printer->note(read.note, read.noteIsError);
+    if (!read.warning.isEmpty() && m_printer && !m_warnings.contains(read.warning)) {
+        m_warnings << read.warning;
+        m_printer->note(QStringLiteral("romwright: ") + read.warning, true);
+    }
+    if (read.status)
+        child.reported = read.status;
+    // A prompt is said when its turn comes, so that the line a script
+    // answers with goes to the port the last prompt named.
+    const bool queued = read.waitsAtPrompt && child.process->running();
+    if (queued) {
+        child.prompt = read.object;
+        child.process->promptWaits();
+        m_prompts.push(child.index);
+    }
+    if (!read.object.isEmpty() && !queued)
+        m_report.event(read.object);
+    if (!read.rowChanged)
         return;
-    }
-    QJsonObject object = document.object();
-    object.insert(QStringLiteral("port"), row.port);
-    const QString event = object.value(QLatin1String("event")).toString();
-    const QString text = object.value(QLatin1String("text")).toString();
-    bool forward = true;
-    // The child names the step of its update on every event from the request on.
-    const QString phase = object.value(QLatin1String("phase")).toString();
-    if (!phase.isEmpty() && phase != row.phase && event != QLatin1String("progress")) {
-        row.phase = phase;
-        row.percent = -1;
-    }
-    if (event == QLatin1String("progress")) {
-        if (!phase.isEmpty())
-            row.phase = phase;
-        const qint64 sent = object.value(QLatin1String("sent")).toInteger();
-        const qint64 total = object.value(QLatin1String("total")).toInteger();
-        const qint64 bytes = object.value(QLatin1String("bytes")).toInteger();
-        const qint64 bytesTotal = object.value(QLatin1String("bytesTotal")).toInteger();
-        const qint64 ms = object.value(QLatin1String("ms")).toInteger();
-        row.percent = total > 0 ? int(100 * sent / total) : 0;
-        row.rate = ms > 0 ? bytes * 1000 / ms : 0;
-        row.secondsLeft = row.rate > 0 ? (bytesTotal - bytes + row.rate - 1) / row.rate : 0;
-    } else if (event == QLatin1String("scanner") && object.value(QLatin1String("found")).toBool()) {
-        row.model = object.value(QLatin1String("model")).toString();
-    } else if (event == QLatin1String("firmware")) {
-        row.file = object.value(QLatin1String("file")).toString();
-    } else if (event == QLatin1String("message")) {
-        row.notes << object.value(QLatin1String("title")).toString() + QStringLiteral(": ") + text;
-    } else if (event == QLatin1String("error")) {
-        row.notes << text;
-    } else if (event == QLatin1String("warning")) {
-        if (m_printer && !m_warnings.contains(text)) {
-            m_warnings << text;
-            m_printer->note(QStringLiteral("romwright: ") + text, true);
-        }
-    } else if (event == QLatin1String("prompt")) {
-        row.phase = QStringLiteral("power-cycle");
-        row.percent = -1;
-        if (object.value(QLatin1String("waiting")).toBool()) {
-            // Said when its turn comes, so that the line a script answers
-            // with goes to the port the last prompt named.
-            forward = !child.running;
-            if (child.running) {
-                child.prompt = object;
-                child.silence.stop();
-                m_prompts.push_back(&child);
-            }
-        } else if (m_printer) {
-            m_printer->note(QStringLiteral("port %1: %2: %3 (--yes: going on)")
-                                .arg(row.port)
-                                .arg(object.value(QLatin1String("title")).toString(), text),
-                            false);
-        }
-    } else if (event == QLatin1String("result")) {
-        child.reported = object.value(QLatin1String("status")).toInt(kExitFailed);
-        // Why it failed and where, for the whole run's result.
-        for (const char *key : {"reason", "phase", "block", "address", "awaited", "arrived", "portError"})
-            if (object.contains(QLatin1String(key)) && !object.value(QLatin1String("completed")).toBool())
-                row.failure.insert(QLatin1String(key), object.value(QLatin1String(key)));
-    }
-    if (forward)
-        m_report.event(object);
     changed(child);
-    nextPrompt();
+    m_prompts.next();
 }
-
 void SeveralScanners::changed(const Child &child)
 {
     if (m_printer)
@@ -390,121 +241,57 @@ void SeveralScanners::changed(const Child &child)
 
 void SeveralScanners::ended(Child &child, const QString &failure)
 {
-    if (!child.running)
-        return;
-    child.running = false;
-    child.silence.stop();
-    child.ending.stop();
-    // What it wrote last, and a last line without its line break.
-    child.out += child.process->readAllStandardOutput();
-    if (!child.out.isEmpty())
-        child.out += '\n';
-    readOutput(child);
-    readErrors(child, true);
-
-    if (m_prompted == &child) {
-        m_prompted = nullptr;
-        if (m_printer)
-            m_printer->prompt(0);
-    }
-    std::erase(m_prompts, &child);
+    if (m_prompts.asked() == child.index && m_printer)
+        m_printer->prompt(0);
+    m_prompts.remove(child.index);
     ScannerRow &row = m_rows[child.row];
-    row.seconds = double(child.clock.elapsed()) / 1000.0;
-    if (!child.stopped.isEmpty())
-        row.notes << child.stopped;
+    row.seconds = child.process->seconds();
+    const QString &stopped = child.process->stopped();
+    if (!stopped.isEmpty())
+        row.notes << stopped;
     if (!failure.isEmpty())
         row.notes << failure;
-    row.parentFailed = !child.stopped.isEmpty() || !failure.isEmpty();
+    row.parentFailed = !stopped.isEmpty() || !failure.isEmpty();
     if (child.reported == kExitCompleted && failure.isEmpty())
         row.state = ScannerRow::State::Completed;
-    else if (m_signal != 0 && child.stopped.isEmpty())
+    else if (m_signal != 0 && stopped.isEmpty())
         row.state = ScannerRow::State::Interrupted;
     else
         row.state = ScannerRow::State::Failed;
     changed(child);
     if (--m_running == 0)
         m_loop.quit();
-    nextPrompt();
+    m_prompts.next();
 }
 
-void SeveralScanners::nextPrompt()
+void SeveralScanners::ask(std::size_t index)
 {
-    // After a signal every child is ending; none is asked for anything more.
-    if (m_prompted || m_prompts.empty() || m_signal != 0)
-        return;
-    m_prompted = m_prompts.front();
-    m_prompts.pop_front();
-    m_report.event(m_prompted->prompt);
+    const Child &child = *m_children[index];
+    m_report.event(child.prompt);
     if (m_printer)
-        m_printer->prompt(m_rows[m_prompted->row].port);
-    answerPrompt();
+        m_printer->prompt(m_rows[child.row].port);
 }
 
-// The prompted child gets the line standard input holds, or the end of its
-// own input once there is none left: it then says so and stops.
-void SeveralScanners::answerPrompt()
+void SeveralScanners::answered(std::size_t index, bool line)
 {
-    if (!m_prompted) {
-        if (m_input)
-            m_input->setEnabled(false);
-        return;
-    }
-    Child &child = *m_prompted;
-    const qsizetype end = m_inputBuffer.indexOf('\n');
-    if (end < 0 && !m_inputEnded) {
-        // Read when a person has answered; whatever is typed ahead of a
-        // prompt stays in the terminal until one comes.
-        if (!m_input) {
-            m_input = std::make_unique<StandardInput>();
-            QObject::connect(m_input.get(), &StandardInput::bytes, [this](const QByteArray &bytes) {
-                m_inputBuffer += bytes;
-                answerPrompt();
-            });
-            QObject::connect(m_input.get(), &StandardInput::ended, [this] {
-                m_inputEnded = true;
-                answerPrompt();
-            });
-        }
-        m_input->setEnabled(true);
-        return;
-    }
-    if (end >= 0) {
-        m_inputBuffer.remove(0, end + 1);
-        child.process->write("\n");
-    } else {
-        child.process->closeWriteChannel();
-    }
-    m_prompted = nullptr;
+    Child &child = *m_children[index];
+    child.process->answer(line);
     child.prompt = {};
-    child.silence.start();
-    ScannerRow &row = m_rows[child.row];
-    row.phase = QStringLiteral("restarting");
+    m_rows[child.row].step = QStringLiteral("restarting");
     if (m_printer)
-        m_printer->answered(end >= 0 && m_inputTerminal);
+        m_printer->answered(line && m_inputTerminal);
     changed(child);
-    nextPrompt();
-    if (!m_prompted && m_input)
-        m_input->setEnabled(false);
 }
 
 void SeveralScanners::signalCaught(int signal)
 {
     m_signal = signal;
+    m_prompts.stop();
     if (m_searching)
         m_clock.endWaits();
     // Each child ends as the single console does on the signal: the port is closed.
     for (const std::unique_ptr<Child> &child : m_children)
-        endChild(*child, QString(), signal);
-}
-
-void SeveralScanners::endChild(Child &child, const QString &why, int signal)
-{
-    if (!child.running)
-        return;
-    child.stopped = why;
-    child.silence.stop();
-    sendSignal(*child.process, signal);
-    child.ending.start();
+        child->process->stop(QString(), signal);
 }
 
 int SeveralScanners::finish()
@@ -524,25 +311,25 @@ int SeveralScanners::finish()
     if (m_report.json()) {
         QJsonArray scanners;
         for (const ScannerRow &row : m_rows) {
-            QJsonObject scanner{{QStringLiteral("port"), row.port},
-                                {QStringLiteral("model"), row.model},
-                                {QStringLiteral("file"), row.file},
-                                {QStringLiteral("result"), QLatin1String(resultName(row.state))},
-                                {QStringLiteral("seconds"), row.seconds}};
+            QJsonObject scanner{{json::kPort, row.port},
+                                {json::kModel, row.model},
+                                {json::kFile, row.file},
+                                {json::kResult, QLatin1String(resultName(row.state))},
+                                {json::kSeconds, row.seconds}};
             if (row.state != ScannerRow::State::Completed) {
                 // The parent's own word (no answer, killed, no result) comes
                 // last and outweighs what the child said before it ended.
                 QJsonObject error = row.failure;
-                if (!row.notes.isEmpty() && (!error.contains(QLatin1String("reason")) || row.parentFailed))
-                    error.insert(QStringLiteral("reason"), row.notes.back());
-                scanner.insert(QStringLiteral("error"), error);
+                if (!row.notes.isEmpty() && (!error.contains(json::kReason) || row.parentFailed))
+                    error.insert(json::kReason, row.notes.back());
+                scanner.insert(json::kError, error);
             }
             scanners.append(scanner);
         }
-        m_report.event({{QStringLiteral("event"), QStringLiteral("result")},
-                        {QStringLiteral("status"), status},
-                        {QStringLiteral("completed"), status == kExitCompleted},
-                        {QStringLiteral("scanners"), scanners}});
+        m_report.event({{json::kEvent, QStringLiteral("result")},
+                        {json::kStatus, status},
+                        {json::kCompleted, status == kExitCompleted},
+                        {json::kScanners, scanners}});
     }
     return status;
 }
@@ -580,8 +367,9 @@ int SeveralScanners::run()
         if (!chosen[i].answered)
             continue;
         m_children.push_back(std::make_unique<Child>());
+        m_children.back()->index = m_children.size() - 1;
         m_children.back()->row = i;
-        start(*m_children.back(), chosen[i]);
+        start(m_children.size() - 1, chosen[i]);
     }
     if (m_running > 0)
         m_loop.exec();

@@ -96,7 +96,7 @@ int runListPorts(const QStringList &arguments)
     }
     if (listed == 0 && !json)
         std::printf("No serial port found.\n");
-    return 0;
+    return kExitCompleted;
 }
 
 } // namespace romwright

@@ -1,5 +1,6 @@
 #include "app/window/MainWindowHandlers.h"
 
+#include "app/ExitStatus.h"
 #include "app/common/FindFile.h"
 #include "app/common/FindScanner.h"
 #include "app/common/FirmwareDiscovery.h"
@@ -239,7 +240,7 @@ void MainWindowHandlers::mnuSearchAgain_Click()
     m_window.setBusy(false);
     m_window.setLocked(false);
     if (started.end == FormLoadEnd::EndProgram) {
-        end(0); // the chooser's Exit
+        end(kExitCompleted); // the chooser's Exit
         return;
     }
     if (m_cScann && m_cScann->Comm())
@@ -312,7 +313,7 @@ void MainWindowHandlers::cmdProgram_Click()
     const Outcome outcome = m_parts.state.cmdProgram_Click();
     m_status.end();
     if (endsProgram(outcome))
-        end(outcome == Outcome::EndCompleted ? 0 : 1);
+        end(outcome == Outcome::EndCompleted ? kExitCompleted : kExitFailed);
 }
 
 void MainWindowHandlers::afterShown()
@@ -326,7 +327,7 @@ void MainWindowHandlers::afterShown()
     const Outcome outcome = m_parts.state.cmdProgram_Click();
     m_status.end();
     if (endsProgram(outcome))
-        end(outcome == Outcome::EndCompleted ? 0 : 1);
+        end(outcome == Outcome::EndCompleted ? kExitCompleted : kExitFailed);
 }
 
 void MainWindowHandlers::ExitCommand_Click()
@@ -334,7 +335,7 @@ void MainWindowHandlers::ExitCommand_Click()
     if (!mayExit())
         return;
     m_parts.state.ExitCommand_Click();
-    end(0);
+    end(kExitCompleted);
 }
 
 void MainWindowHandlers::mnuAbout_Click()
@@ -367,21 +368,9 @@ bool MainWindowHandlers::mayClose()
     if (!update.running())
         return mayExit();
     // What closing now would leave the scanner with.
-    const char *left = nullptr;
-    switch (update.phase()) {
-    case UpdatePhase::Completed: // written and acknowledged: only the restarted scanner's answer is awaited
+    const char *left = messages::phaseProse(update.phase()).ifClosed;
+    if (!left)
         return true;
-    case UpdatePhase::Unchanged:
-        left = "the scanner is left unchanged, waiting in its boot software until it is switched off and on";
-        break;
-    case UpdatePhase::ReplacingBoot:
-        left = "the scanner's boot software is left half replaced, and the scanner may need service";
-        break;
-    case UpdatePhase::NewBoot:
-    case UpdatePhase::NoFirmware:
-        left = "the scanner keeps its boot software and has no firmware until the update is run again";
-        break;
-    }
     return m_parts.dialogs.question(
         QStringLiteral("An update is running. If you close the Romwright now, %1. Close anyway?")
             .arg(QLatin1String(left)),
@@ -398,7 +387,7 @@ void MainWindowHandlers::Form_Terminate()
 {
     const bool cutShort = m_parts.state.update().running();
     m_parts.state.link().closePort();
-    end(cutShort ? 1 : 0);
+    end(cutShort ? kExitFailed : kExitCompleted);
 }
 
 bool MainWindowHandlers::mayExit()

@@ -1,6 +1,7 @@
 #include "app/ExitStatus.h"
 #include "app/FrontEnds.h"
 #include "app/common/CommandLineOptions.h"
+#include "app/common/LocalServices.h"
 #include "app/common/MainState.h"
 #include "app/common/OutputPaths.h"
 #include "app/common/WindowCommandLine.h"
@@ -42,7 +43,6 @@ int runWindow(int &argc, char **argv, const QString &trace)
         std::fprintf(stderr, "%s\n", qPrintable(map.ignoredDevicesNote()));
     QtClock clock;
     LocalFileSystem files;
-    const QString folder = programFolder();
     PortTranscript transcript(clock);
     // The window's FILE,PORT,MODEL names the firmware in its first field.
     const std::optional<WindowCommandLine> commandLine = parseWindowCommandLine(arguments);
@@ -59,7 +59,7 @@ int runWindow(int &argc, char **argv, const QString &trace)
     if (QString why; !trace.isEmpty() && !transcript.traceTo(trace, &why)) {
         std::fprintf(stderr, "romwright: cannot write the trace %s: %s\n", qPrintable(displayFileName(trace)),
                      qPrintable(why));
-        return 1;
+        return kExitFailed;
     }
 
     MainWindow window;
@@ -70,30 +70,22 @@ int runWindow(int &argc, char **argv, const QString &trace)
 
     WidgetDialogs dialogs(&window); // the chooser comes with the handlers below
     const std::unique_ptr<Registry> registry = makeSettingsRegistry();
-    const QString userFolder = userDataFolder();
-    const QStringList systemFolders = systemDataFolders();
-    MainState state(
-        std::make_unique<RecordingSerialPort>(makeSystemSerialPort(map), transcript),
-        {window, dialogs, clock, files, folder, userFolder, systemFolders, userStateFolder(), &transcript});
-    state.recordNotWritten = [](const QString &path) {
-        std::fprintf(stderr,
-                     "romwright: warning: could not write %s; an interrupted update will not be "
-                     "offered for finishing\n",
-                     qPrintable(displayFileName(path)));
-    };
-    // Said at once: the next start would offer to finish an update that is complete.
-    state.recordNotRemoved = [&dialogs, &state](const QString &path) {
-        dialogs.message(QString::fromLatin1(kRecordNotRemoved)
-                                .arg(displayFileName(path))
-                                .arg(state.MSComm1().commPort()) +
-                            QLatin1Char('.'),
-                        QString::fromLatin1(kUnfinishedUpdateTitle), MessageIcon::Exclamation);
-    };
-    // Quiet but not hidden: the update's own message has been shown.
-    state.logNotWritten = [](const QString &path) {
-        std::fprintf(stderr, "romwright: warning: could not write the update log at %s\n",
-                     qPrintable(displayFileName(path)));
-    };
+    MainState state(std::make_unique<RecordingSerialPort>(makeSystemSerialPort(map), transcript),
+                    localServices(window, dialogs, clock, files, transcript));
+    const MainServices &services = state.services();
+    const QString &folder = services.programFolder;
+    const QString &userFolder = services.userDataFolder;
+    const QStringList &systemFolders = services.systemDataFolders;
+    sayRecorderFailures(
+        state,
+        {// Quiet but not hidden: the update's own message has been shown.
+         [](const QString &text) { std::fprintf(stderr, "romwright: warning: %s\n", qPrintable(text)); },
+         // Said at once: the next start would offer to finish an update that is complete.
+         [&dialogs](const QString &text) {
+             dialogs.message(text + QLatin1Char('.'), QString::fromLatin1(kUnfinishedUpdateTitle),
+                             MessageIcon::Exclamation);
+         },
+         QStringLiteral("an interrupted update will not be offered for finishing")});
 
     // Called from anywhere, a wait's nested event loop included: the waits
     // have been told to return, so the stack unwinds to exec() below, which
@@ -155,7 +147,7 @@ int runWindow(int &argc, char **argv, const QString &trace)
     window.setBusy(false);
     window.setLocked(false);
     if (loaded == FormLoadEnd::EndProgram)
-        return 0;
+        return kExitCompleted;
     if (const int signal = TerminationSignals::lastCaught())
         return TerminationSignals::exitStatus(signal); // during the start-up, before exec() could take it
     if (endedWith)

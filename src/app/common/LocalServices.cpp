@@ -1,0 +1,38 @@
+#include "app/common/LocalServices.h"
+
+#include "app/common/UnfinishedUpdate.h"
+#include "platform/FileSystem.h"
+
+namespace romwright {
+
+MainServices localServices(MainView &view, Dialogs &dialogs, Clock &clock, const FileSystem &files,
+                           PortTranscript &transcript)
+{
+    return {view,
+            dialogs,
+            clock,
+            files,
+            programFolder(),
+            userDataFolder(),
+            systemDataFolders(),
+            userStateFolder(),
+            &transcript};
+}
+
+void sayRecorderFailures(MainState &state, RecorderWarnings warnings)
+{
+    UpdateRecorder &recorder = state.recorder();
+    recorder.recordNotWritten = [warn = warnings.warn, advice = warnings.advice](const QString &path) {
+        warn(QStringLiteral("could not write %1; %2").arg(displayFileName(path), advice));
+    };
+    recorder.recordNotRemoved = [notice = warnings.notice, &state](const QString &path) {
+        notice(QString::fromLatin1(kRecordNotRemoved)
+                   .arg(displayFileName(path))
+                   .arg(state.MSComm1().commPort()));
+    };
+    recorder.logNotWritten = [warn = warnings.warn](const QString &path) {
+        warn(QStringLiteral("could not write the update log at %1").arg(displayFileName(path)));
+    };
+}
+
+} // namespace romwright
