@@ -6,6 +6,8 @@
 
 #include <QRegularExpression>
 
+#include <vector>
+
 #include <windows.h>
 
 #include <initguid.h> // defines the GUIDs devguid.h declares
@@ -15,9 +17,45 @@
 
 namespace romwright {
 
+namespace {
+
+// Every name the system's device namespace holds now: COM3 while an adapter
+// is plugged in, gone when it is pulled.
+QStringList dosDeviceNames()
+{
+    std::vector<wchar_t> names(1 << 16);
+    for (;;) {
+        const DWORD got = QueryDosDeviceW(nullptr, names.data(), DWORD(names.size()));
+        if (got != 0) {
+            names.resize(got);
+            break;
+        }
+        if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || names.size() >= (1u << 24))
+            return {};
+        names.resize(names.size() * 2);
+    }
+    QStringList list;
+    for (std::size_t at = 0; at < names.size() && names[at] != 0;) {
+        std::size_t end = at;
+        while (end < names.size() && names[end] != 0)
+            ++end;
+        list << QString::fromWCharArray(names.data() + at, qsizetype(end - at));
+        at = end + 1;
+    }
+    return list;
+}
+
+} // namespace
+
 PortMap PortMap::fromEnvironment()
 {
-    return windowsPorts();
+    return windowsPorts(comPortsNamed(dosDeviceNames()));
+}
+
+// A COM port is named by its COM name; no path is one.
+bool isTerminalDevice(const QString &)
+{
+    return false;
 }
 
 PortDetails detailsFromInstanceId(const QString &instanceId)

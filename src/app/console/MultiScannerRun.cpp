@@ -222,6 +222,12 @@ void SeveralScanners::start(Child &child, const Target &target)
     QProcess &process = *child.process;
     process.setProgram(QCoreApplication::applicationFilePath());
     process.setArguments(arguments);
+    // A terminal named for this run has its number in the child too.
+    if (const QString ports = PortMap::runList(); !ports.isEmpty()) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QLatin1String(PortMap::kPortsVariable), ports);
+        process.setProcessEnvironment(environment);
+    }
     startInOwnGroup(process);
     child.silence.setSingleShot(true);
     child.silence.setInterval(m_silenceBound);
