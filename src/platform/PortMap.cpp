@@ -92,17 +92,6 @@ int PortMap::comPortNumber(const QString &name)
     return n <= kLastPort ? n : 0;
 }
 
-QList<int> PortMap::comPortsNamed(const QStringList &deviceNames)
-{
-    QList<int> ports;
-    for (const QString &name : deviceNames)
-        if (const int n = comPortNumber(name); n != 0 && !name.startsWith(QLatin1Char('\\')))
-            ports << n;
-    std::sort(ports.begin(), ports.end());
-    ports.erase(std::unique(ports.begin(), ports.end()), ports.end());
-    return ports;
-}
-
 namespace {
 
 // The devices named for this run (--port /dev/pts/7), in the order named.

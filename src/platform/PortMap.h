@@ -51,8 +51,6 @@ public:
 
     // The order fromSystemPorts numbers the devices in.
     static QStringList orderSystemPorts(QStringList devices);
-    // The COM port numbers among the system's device names ("COM3", "LPT1", ...), ascending.
-    static QList<int> comPortsNamed(const QStringList &deviceNames);
     // n for "COMn" or "\\.\COMn" in any case with n from 1 to 256, else 0.
     static int comPortNumber(const QString &name);
 

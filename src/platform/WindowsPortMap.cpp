@@ -6,7 +6,7 @@
 
 #include <QRegularExpression>
 
-#include <vector>
+#include <string>
 
 #include <windows.h>
 
@@ -19,37 +19,26 @@ namespace romwright {
 
 namespace {
 
-// Every name the system's device namespace holds now: COM3 while an adapter
-// is plugged in, gone when it is pulled.
-QStringList dosDeviceNames()
+// The COM numbers the system names now: COM3 while its adapter is plugged
+// in, gone when it is pulled. Asked name by name, as the name of one port
+// is looked up when it is opened.
+QList<int> presentComPorts()
 {
-    std::vector<wchar_t> names(1 << 16);
-    for (;;) {
-        const DWORD got = QueryDosDeviceW(nullptr, names.data(), DWORD(names.size()));
-        if (got != 0) {
-            names.resize(got);
-            break;
-        }
-        if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || names.size() >= (1u << 24))
-            return {};
-        names.resize(names.size() * 2);
+    QList<int> present;
+    wchar_t target[512];
+    for (int n = PortMap::kFirstPort; n <= PortMap::kLastPort; ++n) {
+        const std::wstring name = L"COM" + std::to_wstring(n);
+        if (QueryDosDeviceW(name.c_str(), target, DWORD(std::size(target))) != 0)
+            present << n;
     }
-    QStringList list;
-    for (std::size_t at = 0; at < names.size() && names[at] != 0;) {
-        std::size_t end = at;
-        while (end < names.size() && names[end] != 0)
-            ++end;
-        list << QString::fromWCharArray(names.data() + at, qsizetype(end - at));
-        at = end + 1;
-    }
-    return list;
+    return present;
 }
 
 } // namespace
 
 PortMap PortMap::fromEnvironment()
 {
-    return windowsPorts(comPortsNamed(dosDeviceNames()));
+    return windowsPorts(presentComPorts());
 }
 
 // A COM port is named by its COM name; no path is one.
