@@ -63,6 +63,8 @@ int runListPorts(const QStringList &arguments)
                 error = port->setPortOpen(true);
             if (port->portOpen())
                 port->setPortOpen(false);
+            if (error == CommError::NoSuchPort)
+                continue; // named, yet the system finds nothing behind the name
             state = error == CommError::None               ? QStringLiteral("free")
                     : error == CommError::PortInUse        ? QStringLiteral("held")
                     : error == CommError::PermissionDenied ? QStringLiteral("forbidden")
