@@ -239,13 +239,13 @@ Outcome BootloaderLink::greetingTimedOut(int &count)
     return count % 2 != 0 ? Outcome::Missed : Outcome::EndTimedOut;
 }
 
-Outcome BootloaderLink::IdentifyTarget(TargetState &state)
+Outcome BootloaderLink::IdentifyTarget(TargetState &state, bool barCodeProcessor)
 {
-    auto request = [this] {
+    auto request = [this, barCodeProcessor] {
         m_port.setSettings(QString::fromLatin1(kSettings38400));
         pause(m_timings.identifySettle);
         m_port.clearInput();
-        m_port.output(letter::kRequestMain);
+        m_port.output(barCodeProcessor ? letter::kRequestBarCode : letter::kRequestMain);
         pause(m_timings.afterRequest);
     };
 

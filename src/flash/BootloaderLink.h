@@ -85,7 +85,9 @@ public:
 
     // Start-up identification: sets bTargetA when the scanner greets with
     // sLetterA after a silent miss of sLetterQ.
-    Outcome IdentifyTarget(TargetState &state);
+    // The request goes to the processor the update is for: a Wexmoor's two
+    // processors may carry different boot software.
+    Outcome IdentifyTarget(TargetState &state, bool barCodeProcessor = false);
 
     // What the wait or write that last gave an End value saw: the letter it
     // waited for, the bytes that came instead, the port's words for a failed

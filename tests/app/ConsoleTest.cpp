@@ -133,6 +133,11 @@ TEST(Console, ExitStatusAndWhatItSays)
          {}, {"romwright: The scanner on port 1 answers as Jorlith 750, not Halvern 1450. The scanner was not changed.\n"}},
         {"an answer of no model", {"--identity", "HLV 1451OK"}, "%1", halvern1, 1, {},
          {"romwright: The scanner on port 1 answers \"HLV 1451OK\\r\\n\", which is the answer of no scanner model"}},
+        // Each processor's own boot software: the BarCode one is identified by "R4".
+        {"a Wexmoor's BarCode processor with other boot software than its main one",
+         {"--model", "wexmoor", "--boot", "A", "--boot-r4", "Q"}, "%1",
+         {"--port", "1", "--model", "wexmoor", "--processor", "barcode", "--file", sampleDir() + "/WX3650UVer1_9.s20"},
+         0, {"Program: green\n"}, {}},
         {"the BarCode processor of a Halvern", {"--boot", "Q"}, "%1", port1 + QStringList{"--processor", "barcode"}, 1,
          {"Firmware Check: The Halvern 1450 has no BarCode processor.\n"}, {}},
         {"another boot software, forced", {"--boot", "A", "--start-in-boot"}, "%1",

@@ -1,6 +1,8 @@
 #include "app/window/MainWindowHandlers.h"
 #include "WindowRig.h"
 #include "app/common/FindFile.h"
+#include "flash/LinkRig.h"
+#include "platform/ManualClock.h"
 #include "platform/PosixSerialPort.h"
 #include "support/AsNobody.h"
 #include "support/FakePort.h"
@@ -163,4 +165,70 @@ TEST(WindowHandlers, F1OpensTheHelpAtTheAboutPageAndClosingTheWindowClosesIt)
     EXPECT_FALSE(rig.port->portOpen());
     EXPECT_TRUE(rig.port->writes.empty()) << "closing the window says no goodbye";
     EXPECT_EQ(rig.ends, QList<int>{0});
+}
+
+// A search that finds nothing says so in the model label; the status line
+// beside it then listens for boot software, it does not wait for "the scanner's".
+TEST(WindowHandlerStatus, NothingFoundIsNotContradictedByTheStatusLine)
+{
+    Rig rig;
+    rig.port->devices = {{1, {}}};
+    QStringList shown; // the model label | the status line
+    QObject::connect(&rig.window, &MainWindow::statusChanged, [&](const QString &status) {
+        shown << rig.window.text(LabelId::ScanMod) + " | " + status;
+    });
+    ASSERT_EQ(rig.frm.Form_Load(std::nullopt), FormLoadEnd::Ready);
+    EXPECT_TRUE(shown.contains(QStringLiteral("Scanner Not Found | ") +
+                               QString::fromUtf8(kListeningForBootSoftware)));
+    EXPECT_FALSE(shown.join('\n').contains(QString::fromUtf8(kWaitingForBootSoftware)));
+}
+
+// The status line through whole updates on the manual clock, against boot
+// software that answers each command 1 ms later: each step says what runs,
+// and a scanner silent for more than 2 s is said to be, until it answers
+// again. Route Z installs new boot software; the restarted scanner never
+// answers its identity here. Shown as B boot software, I installing, E erase,
+// S sending, R restart, +N no answer for N s (a count's first and last second).
+TEST(WindowHandlerStatus, TheStatusLineFollowsTheUpdatesStepsAndTheScannersSilence)
+{
+    const std::pair<QString, const char *> letters[] = {{QString::fromUtf8(kWaitingForBootSoftware), "B"},
+                                                        {QString::fromUtf8(kInstallingBootSoftware), "I"},
+                                                        {QString::fromUtf8(kErasingFlash), "E"},
+                                                        {QString::fromUtf8(kSendingFirmware), "S"},
+                                                        {QString::fromUtf8(kWaitingForRestart), "R"}};
+    const std::tuple<const char *, int, int, const char *> cases[] = {
+        {"Q", 2, 0, "B B+3 B+5 B E S R R+3 R+12 -"},
+        {"Z", 1, 0, "B I B E S R R+3 R+12 -"},
+        {"Q", 2, 3, "B B+3 B+5 B E S S+3 S+10 -"}, // no answer from the first block on
+    };
+    for (const auto &[greeting, greetOn, stallAt, expected] : cases) {
+        SCOPED_TRACE(expected);
+        ManualClock clock;
+        auto fake = std::make_unique<FakePort>(&clock);
+        test::BootSoftware software{greeting, greetOn, stallAt};
+        fake->latency = std::chrono::milliseconds(1);
+        fake->responder = [&software](const QByteArray &w) { return software.answer(w); };
+        test::WindowRig rig(std::move(fake), QString(), QString(), FlashTimings{}, &clock);
+        rig.frm.mnuCom_Click(1);
+        rig.state.firmware() = test::sampleFirmware();
+        rig.state.judgeVerdict = [](const FirmwareVerdict &) { return true; };
+        rig.window.setText(LabelId::FirmFile, QStringLiteral("Hlv1450ver5_9.s19"));
+        rig.window.setText(LabelId::ScanMod, QStringLiteral("Halvern 1450"));
+        QStringList shown;
+        QObject::connect(&rig.window, &MainWindow::statusChanged, [&](QString s) {
+            for (const auto &[text, letter] : letters)
+                s.replace(text, QLatin1String(letter));
+            s.replace(QStringLiteral(" no answer for "), QStringLiteral("+")).remove(QStringLiteral(" s"));
+            // A count going on replaces its last second, unless that was its first.
+            if (s.contains('+') && shown.size() > 1 &&
+                shown.last().section('+', 0, 0) == s.section('+', 0, 0) &&
+                shown[shown.size() - 2].section('+', 0, 0) == s.section('+', 0, 0) &&
+                shown[shown.size() - 2].contains('+'))
+                shown.removeLast();
+            shown << (s.isEmpty() ? QStringLiteral("-") : s);
+        });
+        rig.state.link().timers().start();
+        rig.frm.cmdProgram_Click();
+        EXPECT_EQ(shown.join(' ').toStdString(), expected);
+    }
 }

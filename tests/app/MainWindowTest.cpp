@@ -1,10 +1,11 @@
 #include "app/window/MainWindow.h"
+#include "app/common/UpdateMessages.h"
 #include "app/window/LampWidget.h"
-#include "app/window/WaitStatus.h"
 #include "app/window/WidgetDialogs.h"
 #include "platform/FileSystem.h"
 #include "platform/ManualClock.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QFile>
 #include <QFileDialog>
@@ -31,7 +32,7 @@ TEST_F(MainWindowTest, ARedLampPaintsRed)
 {
     window.setLamp(LampId::Working, Lamp::Red);
     const QImage lamp = window.findChild<LampWidget *>("WorkingLite")->grab().toImage();
-    EXPECT_EQ(lamp.pixel(lamp.width() / 2, lamp.height() / 2) & 0xFFFFFF, 0xFF0000u);
+    EXPECT_EQ(lamp.pixel(lamp.width() / 2, lamp.height() / 5) & 0xFFFFFF, 0xFF0000u); // beside the cross
 }
 
 TEST_F(MainWindowTest,
@@ -59,13 +60,14 @@ TEST_F(MainWindowTest,
 }
 
 // Key releases reach the window once and only after their press; Enter
-// clicks the focused button; Ctrl+Q is EXIT and off with it.
+// clicks PROGRAM once it can start; Ctrl+Q is EXIT and off with it.
 TEST_F(MainWindowTest, KeyReleasesFollowTheirPressEnterClicksAndCtrlQExits)
 {
     window.show();
     window.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
-    window.findChild<QPushButton *>("cmdProgram")->setFocus();
+    // Once an update can start, PROGRAM takes Enter without a click first.
+    window.setControlEnabled(ControlId::ProgramButton, true);
     QList<int> released;
     QObject::connect(&window, &MainWindow::keyReleased, [&](int key) { released << key; });
     auto send = [](QEvent::Type type, int key, bool repeat = false) {
@@ -90,23 +92,6 @@ TEST_F(MainWindowTest, KeyReleasesFollowTheirPressEnterClicksAndCtrlQExits)
     window.setControlEnabled(ControlId::FileMenu, false);
     QTest::keyClick(&window, Qt::Key_Q, Qt::ControlModifier);
     EXPECT_EQ(heard, (QStringList{"program", "exit"}));
-}
-
-// The status line counts whole seconds on the clock's tick, starts again at
-// each new wait and goes blank at the end.
-TEST(WaitStatus, CountsSecondsOfEachWait)
-{
-    ManualClock clock;
-    QStringList shown;
-    WaitStatus status(clock, [&shown](const QString &text) { shown << text; });
-    status.begin(QStringLiteral("Searching"));
-    clock.advance(std::chrono::milliseconds(2500));
-    status.begin(QStringLiteral("Waiting"));
-    clock.advance(std::chrono::milliseconds(1000));
-    status.end();
-    clock.advance(std::chrono::milliseconds(3000));
-    EXPECT_EQ(shown,
-              (QStringList{"Searching", "Searching 1 s", "Searching 2 s", "Waiting", "Waiting 1 s", ""}));
 }
 
 // A file name is shown as written, never read as markup; bytes that are not
@@ -180,4 +165,99 @@ TEST_F(MainWindowTest, PortMenuListsThePresentPortsBeyondEightUnderMore)
         {"COM1", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "COM21"});
     EXPECT_EQ(entries(menu), (QStringList{"&1 COM1", "&2 COM21", "&Search Again"}));
     EXPECT_TRUE(window.portAction(21)->isChecked());
+}
+
+// Each lamp says its state in words and draws it as a mark: a dot for not
+// yet, a tick for done, a cross for failed, three dots while the working lamp
+// beats with the blocks. Sampled at the centre, on the cross's top left arm
+// and at the tick's foot: D dark, F the fill, - either.
+TEST_F(MainWindowTest, EachLampSaysAndMarksItsStateAndTheControlsHaveNames)
+{
+    const std::tuple<Lamp, bool, const char *, const char *> cases[] = {
+        {Lamp::Grey, false, "Updating: not yet done", "DFF"},
+        {Lamp::Green, false, "Updating: done", "-FD"},
+        {Lamp::Red, false, "Updating: failed", "DD-"},
+        {Lamp::Red, true, "Updating: in progress", "DFF"},
+        {Lamp::Green, true, "Updating: in progress", "DFF"},
+    };
+    auto *widget = window.findChild<LampWidget *>("WorkingLite");
+    const std::array<QPointF, 3> at{QPointF(0.5, 0.5), QPointF(0.25, 0.25), QPointF(0.42, 0.73)};
+    for (const auto &[lamp, pass, description, marks] : cases) {
+        SCOPED_TRACE(description);
+        window.setProgress(pass ? 1 : 0, pass ? 10 : 0);
+        window.setLamp(LampId::Working, lamp);
+        QAccessibleInterface *read = QAccessible::queryAccessibleInterface(widget);
+        EXPECT_EQ(read->text(QAccessible::Name), QStringLiteral("Updating"));
+        EXPECT_EQ(read->text(QAccessible::Description), QLatin1String(description));
+        const QImage image = widget->grab().toImage();
+        for (std::size_t i = 0; i < at.size(); ++i) {
+            const QRgb pixel = image.pixel(int(at[i].x() * image.width()), int(at[i].y() * image.height()));
+            const bool dark = qGray(pixel) < 64;
+            const bool fill = (pixel & 0xFFFFFF) == (LampWidget::colour(lamp).rgb() & 0xFFFFFF);
+            EXPECT_TRUE(marks[i] == '-' || (marks[i] == 'D' ? dark : fill)) << i;
+        }
+    }
+    window.setLamp(LampId::FlashErase, Lamp::Green);
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(window.findChild<QWidget *>("FlashEraseLite"))
+                  ->text(QAccessible::Description),
+              QStringLiteral("Flash erase complete: done"));
+    for (const char *name : {"cmdBrowse", "cmdProgram", "ExitCommand", "prgBlocks", "lblStatus"})
+        EXPECT_FALSE(QAccessible::queryAccessibleInterface(window.findChild<QWidget *>(QLatin1String(name)))
+                         ->text(QAccessible::Name)
+                         .isEmpty())
+            << name;
+}
+
+// A text too long for its label is cut in the middle (both ends stay), the
+// whole of it the tip, the accessible name and what the window reports.
+TEST_F(MainWindowTest, LongTextsAreCutInTheMiddleWithTheWholeAsTip)
+{
+    const QString device = QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
+    const QString file =
+        QStringLiteral("Hlv1450ver5_9_with_a_very_long_name_from_the_service_portal_2026.s19");
+    window.setPortDevices({device});
+    window.setText(LabelId::Port, QStringLiteral("1"));
+    window.setText(LabelId::FirmFile, file);
+    EXPECT_EQ(window.text(LabelId::FirmFile), file);
+    const std::pair<const char *, QString> cases[] = {
+        {"lblFirmFile", file}, {"lblPortDevice", QStringLiteral("(%1)").arg(device)}, {"lblPort", "1"}};
+    for (const auto &[name, whole] : cases) {
+        auto *label = window.findChild<QLabel *>(QLatin1String(name));
+        const bool cut = whole.size() > 1;
+        EXPECT_EQ(label->text().contains(QChar(0x2026)), cut) << name;
+        EXPECT_EQ(label->toolTip(), cut ? whole : QString()) << name;
+        EXPECT_EQ(QAccessible::queryAccessibleInterface(label)->text(QAccessible::Name), whole);
+        EXPECT_TRUE(label->text().startsWith(whole.left(1)) && label->text().endsWith(whole.right(1)));
+    }
+}
+
+// The power-cycle prompt keeps its words and adds the cable's; OK counts the
+// scanner's 5 s off and takes neither Enter, Escape nor the close box before.
+TEST(WidgetDialogs, ThePowerCyclePromptCountsDownBeforeOkTakesEnter)
+{
+    ManualClock clock;
+    PowerCycleBox box(nullptr, QString::fromLatin1(messages::kPowerCycle), QStringLiteral("Power Cycle"),
+                      clock);
+    EXPECT_EQ(box.text(),
+              QString::fromLatin1(messages::kPowerCycle) + "\n\nLeave the serial cable connected.");
+    box.show();
+    auto *ok = box.findChild<QPushButton *>();
+    const std::tuple<int, const char *, const char *> steps[] = {
+        {0, "OK (5 s)", "Keep the power unplugged: 5 s left."},
+        {3999, "OK (2 s)", "Keep the power unplugged: 2 s left."},
+        {1000, "OK (1 s)", "Keep the power unplugged: 1 s left."},
+        {1, "OK", "Now plug the power in again and click OK."},
+    };
+    for (const auto &[ms, caption, line] : steps) {
+        clock.advance(std::chrono::milliseconds(ms));
+        const bool ready = ok->text() == QLatin1String("OK");
+        EXPECT_EQ(ok->text() + box.informativeText(), QLatin1String(caption) + QLatin1String(line));
+        EXPECT_EQ(ok->isEnabled() && ok->isDefault(), ready) << caption;
+        for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Escape})
+            if (!ready)
+                QTest::keyClick(&box, key);
+        box.close();
+        EXPECT_EQ(box.isVisible(), !ready) << caption;
+    }
+    EXPECT_EQ(box.clickedButton(), ok);
 }

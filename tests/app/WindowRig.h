@@ -18,8 +18,9 @@ namespace romwright::test {
 
 struct WindowRig {
     WindowRig(std::unique_ptr<SerialPort> port, const QString &folder, const QString &userFolder,
-              const FlashTimings &timings)
-        : state(std::move(port),
+              const FlashTimings &timings, Clock *manual = nullptr)
+        : clock(manual ? *manual : realClock),
+          state(std::move(port),
                 {window, dialogs, clock, files, folder, userFolder, {}, scratch.filePath("state")}, timings),
           frm(
               window,
@@ -41,7 +42,8 @@ struct WindowRig {
     RecordingHelpViewer viewer;
     MainWindow window;
     ScriptedDialogs dialogs;
-    QtClock clock;
+    QtClock realClock;
+    Clock &clock; // the real one unless the test brings its own
     LocalFileSystem files;
     MainState state;
     MainWindowHandlers frm;

@@ -130,7 +130,7 @@ bool MainState::mnuCom_Click(int n)
 
 Outcome MainState::IdentifyTarget()
 {
-    const Outcome outcome = m_link->IdentifyTarget(m_target);
+    const Outcome outcome = m_link->IdentifyTarget(m_target, m_flags.bBarCodeProcessor);
     if (endsProgram(outcome))
         m_update->announceEnd(outcome);
     return outcome;

@@ -14,6 +14,14 @@ inline constexpr const char *kPortFailure =
 
 inline constexpr const char *kPowerCycle = "Please unplug power from the scanner. After 5 seconds plug the "
                                            "scanner in again and click the OK button.";
+// After kPowerCycle, on a line of its own.
+inline constexpr const char *kPowerCycleCable = "Leave the serial cable connected.";
+// The OK button, and the line under the prompt, while the scanner's seconds
+// off run down; then the line once they have.
+inline constexpr const char *kPowerCycleCountdown = "OK (%1 s)";
+inline constexpr const char *kPowerCycleSecondsLeft = "Keep the power unplugged: %1 s left.";
+inline constexpr const char *kPowerCycleNow = "Now plug the power in again and click OK.";
+inline constexpr int kPowerCycleSeconds = 5;
 
 inline constexpr const char *kComplete = "The firmware update is complete. The Romwright will now exit.";
 

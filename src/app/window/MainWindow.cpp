@@ -36,6 +36,19 @@ qreal screenDpiY()
     return screen ? screen->logicalDotsPerInchY() : 96.0;
 }
 
+// The text a label stands for, whatever part of it fits.
+constexpr const char *kWholeText = "wholeText";
+
+// Too long for its label: cut in the middle, the whole text as the tip and
+// for a screen reader.
+void showElided(QLabel *label, const QString &text)
+{
+    const QString shown = label->fontMetrics().elidedText(text, Qt::ElideMiddle, label->width());
+    label->setText(shown);
+    label->setToolTip(shown == text ? QString() : text);
+    label->setAccessibleName(text);
+}
+
 std::size_t lampIndex(LampId id)
 {
     return static_cast<std::size_t>(id);
@@ -88,14 +101,18 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), m_scale(screenDpi
     // Beyond the right edge of the client area: the update drives it, nobody sees it.
     m_lamps[lampIndex(LampId::RamLoader)] =
         addLamp(client, "RamLoaderLite", m_scale.rect(8520, 360, 1335, 375));
+    m_lamps[lampIndex(LampId::RamLoader)]->setCaption(QStringLiteral("RAM loader"));
 
     m_lblStatus = new QLabel(this);
     m_lblStatus->setObjectName(QStringLiteral("lblStatus"));
     m_lblStatus->setTextFormat(Qt::PlainText);
+    m_lblStatus->setAccessibleName(QStringLiteral("Status"));
     statusBar()->setSizeGripEnabled(false);
     statusBar()->addWidget(m_lblStatus, 1);
 
     layout()->setSizeConstraint(QLayout::SetFixedSize);
+    // The focus is drawn from the start, not only after the first Tab.
+    setAttribute(Qt::WA_KeyboardFocusChange);
     qApp->installEventFilter(this);
 }
 
@@ -194,6 +211,8 @@ void MainWindow::buildSettings(QWidget *client)
     setTextColour(m_cmdBrowse, palette().color(QPalette::ButtonText));
     m_cmdBrowse->setGeometry(m_scale.rect(6600, 1100, 500, 375));
     m_cmdBrowse->setAutoDefault(true); // Enter clicks the focused button, as Space does
+    m_cmdBrowse->setAccessibleName(QStringLiteral("Choose firmware file"));
+    m_cmdBrowse->setToolTip(QStringLiteral("Choose the firmware file"));
     connect(m_cmdBrowse, &QPushButton::clicked, this, &MainWindow::openFileClicked);
 
     addLabel(frame1, "Label5", QStringLiteral("Wexmoor Processor:"), m_scale.rect(300, 1525, 2200, 275), true,
@@ -241,6 +260,7 @@ void MainWindow::buildUpdating(QWidget *client)
     };
     for (const Row &row : rows) {
         m_lamps[lampIndex(row.id)] = addLamp(frame, row.lamp, m_scale.rect(240, row.lampTop, 300, 300));
+        m_lamps[lampIndex(row.id)]->setCaption(QString::fromLatin1(row.caption));
         // The labels have no fixed size; each is as wide as its caption.
         QLabel *label = addLabel(frame, row.label, QString::fromLatin1(row.caption),
                                  m_scale.rect(795, row.labelTop, 2000, 275), true, true);
@@ -275,6 +295,7 @@ void MainWindow::buildUpdating(QWidget *client)
     m_progress->setGeometry(m_scale.rect(240, 2835, 3615, 225));
     m_progress->setFormat(QStringLiteral("%v of %m blocks"));
     m_progress->setAlignment(Qt::AlignCenter);
+    m_progress->setAccessibleName(QStringLiteral("Blocks sent"));
     m_progress->setVisible(false);
 }
 
@@ -288,12 +309,15 @@ void MainWindow::buildButtons(QWidget *client)
     m_cmdProgram->setObjectName(QStringLiteral("cmdProgram"));
     m_cmdProgram->setGeometry(m_scale.rect(600, 600, 1800, 600));
     m_cmdProgram->setAutoDefault(true);
+    m_cmdProgram->setAccessibleName(QStringLiteral("Program"));
+    m_cmdProgram->setAccessibleDescription(QStringLiteral("Start the firmware update"));
     connect(m_cmdProgram, &QPushButton::clicked, this, &MainWindow::programClicked);
 
     m_exitCommand = new QPushButton(QStringLiteral("EXIT"), frame3);
     m_exitCommand->setObjectName(QStringLiteral("ExitCommand"));
     m_exitCommand->setGeometry(m_scale.rect(600, 1800, 1800, 600));
     m_exitCommand->setAutoDefault(true);
+    m_exitCommand->setAccessibleName(QStringLiteral("Exit"));
     connect(m_exitCommand, &QPushButton::clicked, this, &MainWindow::exitClicked);
 }
 
@@ -302,6 +326,7 @@ QLabel *MainWindow::addLabel(QWidget *parent, const char *name, const QString &t
 {
     auto *label = new QLabel(text, parent);
     label->setObjectName(QString::fromLatin1(name));
+    label->setProperty(kWholeText, text);
     // File names and the scanner's answers end up here; none is markup.
     label->setTextFormat(Qt::PlainText);
     QFont font = m_font;
@@ -334,13 +359,19 @@ QAction *MainWindow::portAction(int port) const
 
 void MainWindow::setLamp(LampId id, Lamp colour)
 {
+    // The working lamp beats with each block while a pass runs.
+    if (id == LampId::Working)
+        lampWidget(id)->setBlinking(!m_progress->isHidden());
     lampWidget(id)->setLamp(colour);
     emit lampSet(id, colour);
 }
 
 void MainWindow::setStatus(const QString &text)
 {
+    if (text == m_lblStatus->text())
+        return;
     m_lblStatus->setText(text);
+    emit statusChanged(text);
     // At once: the search that follows may not return to the event loop for a while.
     if (m_lblStatus->isVisible())
         m_lblStatus->repaint();
@@ -416,6 +447,12 @@ void MainWindow::setControlEnabled(ControlId id, bool enabled)
     widgetOf(id)->setEnabled(enabled);
     if (id == ControlId::ExitButton)
         syncFileExit();
+    if (id == ControlId::ProgramButton) {
+        // Once an update can start, Enter starts it.
+        m_cmdProgram->setDefault(enabled);
+        if (enabled && !m_locked)
+            m_cmdProgram->setFocus(Qt::OtherFocusReason);
+    }
 }
 
 void MainWindow::syncFileExit()
@@ -442,7 +479,9 @@ void MainWindow::setLocked(bool locked)
 
 void MainWindow::setText(LabelId id, const QString &text)
 {
-    labelOf(id)->setText(text);
+    QLabel *label = labelOf(id);
+    label->setProperty(kWholeText, text);
+    showElided(label, text);
     if (id == LabelId::Port)
         showPortDevice();
 }
@@ -452,16 +491,16 @@ void MainWindow::showPortDevice()
     bool isNumber = false;
     const int port = m_lblPort->text().toInt(&isNumber);
     const QString device = isNumber ? m_portDevices.value(port - 1) : QString();
-    m_lblPortDevice->setText(device.isEmpty() ? QString() : QStringLiteral("(%1)").arg(device));
     const int left = m_lblPort->x() + m_lblPort->fontMetrics().horizontalAdvance(m_lblPort->text()) +
                      m_lblPort->fontMetrics().horizontalAdvance(QLatin1Char(' '));
     const QRect whole = m_lblPort->geometry();
     m_lblPortDevice->setGeometry(left, whole.y(), whole.right() + 1 - left, whole.height());
+    showElided(m_lblPortDevice, device.isEmpty() ? QString() : QStringLiteral("(%1)").arg(device));
 }
 
 QString MainWindow::text(LabelId id) const
 {
-    return labelOf(id)->text();
+    return labelOf(id)->property(kWholeText).toString();
 }
 
 void MainWindow::setPortMenuVisible(bool visible)
@@ -546,6 +585,7 @@ void MainWindow::setProgress(int sent, int total)
     if (total <= 0) {
         m_progress->setVisible(false);
         m_progress->reset();
+        lampWidget(LampId::Working)->setBlinking(false);
         return;
     }
     m_progress->setRange(0, total);

@@ -95,6 +95,7 @@ signals:
     void keyReleased(int keyCode);    // Form_KeyUp
     void searchAgainClicked();        // Port > Search Again
     void lampSet(LampId id, Lamp colour);
+    void statusChanged(const QString &text);
     void closing(); // Form_Unload, then Form_Terminate
 
 protected:

@@ -7,6 +7,7 @@
 #include "app/common/UnfinishedUpdate.h"
 #include "app/common/UpdateMessages.h"
 #include "app/window/MainWindow.h"
+#include "app/window/WidgetDialogs.h"
 #include "help/HTMLHelp.h"
 #include "help/HelpMenu.h"
 #include "image/FirmwareCheck.h"
@@ -22,6 +23,33 @@
 #include <utility>
 
 namespace romwright {
+
+namespace {
+
+// What the status line says while a step of an update runs; null: as it was.
+const char *stepStatus(UpdateStep step)
+{
+    switch (step) {
+    case UpdateStep::RamLoader:
+    case UpdateStep::BootSoftware:
+        return kInstallingBootSoftware;
+    case UpdateStep::PowerCycle: // after the prompt: the new boot software is awaited
+        return kWaitingForBootSoftware;
+    case UpdateStep::Erase:
+        return kErasingFlash;
+    case UpdateStep::FirmwarePass:
+        return kSendingFirmware;
+    case UpdateStep::Reset:
+        return kWaitingForRestart;
+    case UpdateStep::Request: // the click's own text stands
+    case UpdateStep::Greeting:
+    case UpdateStep::Done:
+        break;
+    }
+    return nullptr;
+}
+
+} // namespace
 
 MainWindowHandlers::MainWindowHandlers(MainWindow &window, WindowParts parts,
                                        std::function<std::unique_ptr<HTMLHelp>()> makeHelp,
@@ -44,15 +72,17 @@ MainWindowHandlers::MainWindowHandlers(MainWindow &window, WindowParts parts,
     connect(&window, &MainWindow::keyReleased, this, &MainWindowHandlers::Form_KeyUp);
     connect(&window, &MainWindow::searchAgainClicked, this, &MainWindowHandlers::mnuSearchAgain_Click);
     window.setSearchAgainCheck([this] { return maySearchAgain(); });
-    // An update's waits, told by the lamps it sets.
-    connect(&window, &MainWindow::lampSet, this, [this](LampId id, Lamp colour) {
-        if (!m_status.active() || colour != Lamp::Green)
-            return;
-        if (id == LampId::Communication)
-            m_status.begin(QString::fromUtf8(kErasingFlash));
-        else if (id == LampId::FlashErase)
-            m_status.begin(QString::fromUtf8(kSendingFirmware));
-    });
+    // An update's waits, told by its own steps.
+    UpdateController &controller = parts.state.updateController();
+    controller.onStep = [this, before = controller.onStep](UpdateStep step) {
+        if (before)
+            before(step);
+        if (const char *what = stepStatus(step); what && m_status.active())
+            m_status.begin(QString::fromUtf8(what));
+    };
+    controller.powerCyclePrompt = [this](const QString &text, const QString &title) {
+        return powerCycleBox(&m_window, text, title, m_parts.clock);
+    };
     window.setCloseCheck([this] { return mayClose(); });
     connect(&window, &MainWindow::closing, this, [this] {
         Form_Unload();
@@ -60,7 +90,10 @@ MainWindowHandlers::MainWindowHandlers(MainWindow &window, WindowParts parts,
     });
     // Whatever comes from a port shows that something answers there.
     SerialPort &port = parts.state.MSComm1();
-    connect(&port, &SerialPort::received, this, [this, &port] { m_heard.insert(port.commPort()); });
+    connect(&port, &SerialPort::received, this, [this, &port] {
+        m_heard.insert(port.commPort());
+        m_status.heard();
+    });
     parts.state.updateController().timedOutAdvice = [this, &port] {
         return heardFrom(port.commPort()) ? QString() : silentPortText(port.commPort());
     };
@@ -149,8 +182,10 @@ StartUpResult MainWindowHandlers::startUp(StartUpRequest request)
     if (searching)
         m_status.begin(QString::fromUtf8(kSearchingPorts));
     // After the search, before the port opens: the identification comes next.
-    request.beforePort = [this](int) {
-        m_status.begin(QString::fromUtf8(kWaitingForBootSoftware));
+    request.beforePort = [this](int typeOfScanner) {
+        // After a search that found nothing the label says so; the line must not contradict it.
+        m_status.begin(QString::fromUtf8(familyOfType(typeOfScanner) ? kWaitingForBootSoftware
+                                                                     : kListeningForBootSoftware));
         return true;
     };
     const StartUpResult started =

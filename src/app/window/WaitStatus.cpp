@@ -1,5 +1,7 @@
 #include "app/window/WaitStatus.h"
 
+#include <utility>
+
 namespace romwright {
 
 WaitStatus::WaitStatus(Clock &clock, std::function<void(const QString &)> show)
@@ -13,21 +15,37 @@ void WaitStatus::begin(const QString &what)
 {
     m_what = what;
     m_since = m_clock.now();
+    m_silent = false;
     m_show(m_what);
     m_timer->start(std::chrono::seconds(1));
+}
+
+void WaitStatus::heard()
+{
+    if (!active())
+        return;
+    m_since = m_clock.now();
+    m_timer->start(std::chrono::seconds(1)); // whole seconds of silence from here
+    if (std::exchange(m_silent, false))
+        m_show(m_what);
 }
 
 void WaitStatus::end()
 {
     m_timer->stop();
     m_what.clear();
+    m_silent = false;
     m_show(QString());
 }
 
 void WaitStatus::tick()
 {
-    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(m_clock.now() - m_since).count();
-    m_show(seconds > 0 ? QStringLiteral("%1 %2 s").arg(m_what).arg(seconds) : m_what);
+    const Clock::ms silence = m_clock.now() - m_since;
+    if (silence <= kSilenceShown)
+        return;
+    m_silent = true;
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(silence).count();
+    m_show(m_what + QLatin1Char(' ') + QString::fromLatin1(kNoAnswerFor).arg(seconds));
 }
 
 } // namespace romwright

@@ -1,8 +1,9 @@
 #pragma once
 // The status line's account of a wait: what the program waits for and, once
-// a second has passed, for how long ("Searching the serial ports… 3 s").
-// Counted by a clock timer that ticks inside the wait's own sleep, so the
-// line moves while the wait runs and costs nothing in between.
+// the scanner has been silent for longer than it should be, for how long
+// ("Sending the firmware… no answer for 3 s"). Counted by a clock timer that
+// ticks inside the wait's own sleep, so the line moves while the wait runs
+// and costs nothing in between.
 
 #include "platform/Clock.h"
 
@@ -15,16 +16,28 @@ namespace romwright {
 
 inline constexpr const char *kSearchingPorts = "Searching the serial ports…";
 inline constexpr const char *kWaitingForBootSoftware = "Waiting for the scanner's boot software…";
+// After a search that found nothing: the port is listened to all the same.
+inline constexpr const char *kListeningForBootSoftware =
+    "No scanner answered the search: listening for one in its boot software…";
+inline constexpr const char *kInstallingBootSoftware = "Installing new boot software…";
 inline constexpr const char *kErasingFlash = "Waiting for the scanner to erase its flash…";
 inline constexpr const char *kSendingFirmware = "Sending the firmware…";
+inline constexpr const char *kWaitingForRestart = "Waiting for the scanner to restart…";
+// Appended once the scanner has been silent for longer than kSilenceShown.
+inline constexpr const char *kNoAnswerFor = "no answer for %1 s";
 
 class WaitStatus {
 public:
+    // Silence up to this long is a scanner at work, not one that is gone.
+    static constexpr Clock::ms kSilenceShown{2000};
+
     WaitStatus(Clock &clock, std::function<void(const QString &)> show);
     ~WaitStatus();
 
-    // A new wait; the count starts again at 0.
+    // A new wait; the silence is counted from now.
     void begin(const QString &what);
+    // Something came from the scanner: the silence starts again.
+    void heard();
     // The line goes blank.
     void end();
     bool active() const { return !m_what.isEmpty(); }
@@ -37,6 +50,7 @@ private:
     std::unique_ptr<ClockTimer> m_timer;
     QString m_what;
     Clock::ms m_since{0};
+    bool m_silent = false; // the line says "no answer"
 };
 
 } // namespace romwright

@@ -1,9 +1,14 @@
 #include "app/window/WidgetDialogs.h"
 
+#include "app/common/UpdateMessages.h"
+#include "platform/Clock.h"
+
+#include <QCloseEvent>
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QSplitter>
 #include <QTreeView>
 
@@ -147,6 +152,64 @@ QString WidgetDialogs::openFile(const QString &title, const QString &filter, con
         return QString();
     const QStringList chosen = dialog->selectedFiles();
     return chosen.isEmpty() ? QString() : chosen.first();
+}
+
+PowerCycleBox::PowerCycleBox(QWidget *parent, const QString &text, const QString &title, Clock &clock)
+    : QMessageBox(parent), m_timer(clock.timer(true, [this] { tick(); })),
+      m_left(messages::kPowerCycleSeconds)
+{
+    prepare(*this, text + QStringLiteral("\n\n") + QString::fromLatin1(messages::kPowerCycleCable), title,
+            MessageIcon::None);
+    m_ok = addButton(QMessageBox::Ok);
+    m_ok->setAutoDefault(false);
+    m_ok->setEnabled(false);
+    setDefaultButton(static_cast<QPushButton *>(nullptr));
+    setEscapeButton(static_cast<QAbstractButton *>(nullptr));
+    m_ok->setText(QString::fromLatin1(messages::kPowerCycleCountdown).arg(m_left));
+    setInformativeText(QString::fromLatin1(messages::kPowerCycleSecondsLeft).arg(m_left));
+    m_timer->start(std::chrono::seconds(1));
+}
+
+PowerCycleBox::~PowerCycleBox() = default;
+
+void PowerCycleBox::tick()
+{
+    if (--m_left > 0) {
+        m_ok->setText(QString::fromLatin1(messages::kPowerCycleCountdown).arg(m_left));
+        setInformativeText(QString::fromLatin1(messages::kPowerCycleSecondsLeft).arg(m_left));
+        return;
+    }
+    m_timer->stop();
+    setInformativeText(QString::fromLatin1(messages::kPowerCycleNow));
+    m_ok->setText(tr("OK"));
+    m_ok->setEnabled(true);
+    m_ok->setAutoDefault(true);
+    setDefaultButton(m_ok);
+    setEscapeButton(m_ok);
+    m_ok->setFocus();
+}
+
+void PowerCycleBox::showEvent(QShowEvent *event)
+{
+    QMessageBox::showEvent(event);
+    // The button box makes its OK the default as it shows: not before the count has run.
+    m_ok->setDefault(m_left <= 0);
+}
+
+void PowerCycleBox::closeEvent(QCloseEvent *event)
+{
+    if (m_left > 0) {
+        event->ignore();
+        return;
+    }
+    QMessageBox::closeEvent(event);
+}
+
+bool powerCycleBox(QWidget *parent, const QString &text, const QString &title, Clock &clock)
+{
+    PowerCycleBox box(parent, text, title, clock);
+    box.exec();
+    return true;
 }
 
 std::optional<QString> WidgetDialogs::chooseScanner()

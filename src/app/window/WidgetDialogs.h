@@ -8,9 +8,38 @@
 
 #include <functional>
 
+#include <QMessageBox>
+
 class QFileDialog;
 
 namespace romwright {
+
+class Clock;
+class ClockTimer;
+
+// The power-cycle prompt. OK counts down the seconds the scanner needs off
+// and takes neither a click nor Enter nor the close box before they have run.
+class PowerCycleBox : public QMessageBox {
+    Q_OBJECT
+public:
+    PowerCycleBox(QWidget *parent, const QString &text, const QString &title, Clock &clock);
+    ~PowerCycleBox() override;
+    int secondsLeft() const { return m_left; }
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void tick();
+
+    std::unique_ptr<ClockTimer> m_timer;
+    QPushButton *m_ok = nullptr;
+    int m_left = 0;
+};
+
+// Shows the prompt modally; true once OK was taken.
+bool powerCycleBox(QWidget *parent, const QString &text, const QString &title, Clock &clock);
 
 // "H*.S19" as a pattern that lists the same files on a case-sensitive file
 // system as on a case-blind one: "[Hh]*.[Ss]19".
