@@ -164,7 +164,7 @@ TEST(FormLoad, AnUnfinishedUpdateIsOfferedWhileItsFileIsUnchanged)
 {
     using enum FormLoadEnd;
     using enum FinishAnswer;
-    enum class File { Same, Changed, Gone, NotJson, Port17, SizeAsText };
+    enum class File { Same, Changed, Gone, NotJson, Port257, SizeAsText };
     using enum File;
     const char *none = "Scanner Not Found|0|None";
     const struct {
@@ -184,7 +184,7 @@ TEST(FormLoad, AnUnfinishedUpdateIsOfferedWhileItsFileIsUnchanged)
         {"its file gone", {}, Gone, 3, std::nullopt, Ready, none},
         {"a port given", given("1", "Halvern 1450"), Same, 3, std::nullopt, Ready, "Halvern 1450|1|None"},
         {"damaged: not JSON", {}, NotJson, 3, std::nullopt, Ready, none},
-        {"damaged: port 17", console({}), Port17, 3, std::nullopt, NoScanner, none},
+        {"damaged: port 257", console({}), Port257, 3, std::nullopt, NoScanner, none},
         {"damaged: a mistyped field", {}, SizeAsText, 3, std::nullopt, Ready, none},
     };
     for (const auto &c : cases) {
@@ -207,8 +207,9 @@ TEST(FormLoad, AnUnfinishedUpdateIsOfferedWhileItsFileIsUnchanged)
                                       QDateTime::currentDateTime()};
         ASSERT_TRUE(records.save(record));
         QJsonObject json = toJson(record);
-        json.insert(c.file == Port17 ? "port" : "size", c.file == Port17 ? QJsonValue(17) : QJsonValue("12"));
-        const int damagedPort = c.file == Port17 ? 17 : 3;
+        json.insert(c.file == Port257 ? "port" : "size",
+                    c.file == Port257 ? QJsonValue(257) : QJsonValue("12"));
+        const int damagedPort = c.file == Port257 ? 257 : 3;
         const QByteArray damaged = c.file == NotJson ? "{\"port\":3," : QJsonDocument(json).toJson();
         ASSERT_TRUE(c.file < NotJson || (QFile::remove(records.pathFor(3)) &&
                                          writeWholeFile(records.pathFor(damagedPort), damaged)));
