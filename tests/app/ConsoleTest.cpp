@@ -128,8 +128,8 @@ TEST(Console, ExitStatusAndWhatItSays)
         {"no model and no answer", {"--boot", "Q", "--silent"}, "%1", port1, 1,
          {"\nStandard input ended without a choice.\n"},
          {"romwright: no scanner model chosen: the scanner was not changed"}, {}, 1},
-        // Late, but within the 500 ms the identity query allows: heard, and it decides.
-        {"another model answering after 0.4 s", {"--model", "jorlith", "--answer-delay", "400"}, "%1", halvern1, 1,
+        // Later than detection's 200 ms row, within the 500 ms the identity query allows: heard, and it decides.
+        {"another model answering after 0.3 s", {"--model", "jorlith", "--answer-delay", "300"}, "%1", halvern1, 1,
          {}, {"romwright: The scanner on port 1 answers as Jorlith 750, not Halvern 1450. The scanner was not changed.\n"}},
         {"an answer of no model", {"--identity", "HLV 1451OK"}, "%1", halvern1, 1, {},
          {"romwright: The scanner on port 1 answers \"HLV 1451OK\\r\\n\", which is the answer of no scanner model"}},
