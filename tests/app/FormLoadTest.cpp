@@ -160,6 +160,38 @@ TEST(FormLoad, EachStepRunsInTurnAndTheConsoleStopsAtTheFirstGap)
 // offered; the answer decides whether its port, model and file are taken. A
 // record whose file changed or went is reported as not used; a damaged one is
 // reported and moved aside, never offered.
+// The newest firmware at hand is damaged: the window does not restart the
+// scanner for it at start-up; PROGRAM with a sound file chosen identifies
+// the boot software first, then updates.
+TEST(FormLoad, TheWindowLeavesTheIdentificationToProgramWhenTheFirmwareAtHandIsDamaged)
+{
+    QTemporaryDir data;
+    for (const char *file : {"FlashProgrammer.sss", "bootloader.sss"})
+        ASSERT_TRUE(QFile::copy(test::sampleDir() + QLatin1Char('/') + QLatin1String(file),
+                                data.filePath(QLatin1String(file))));
+    const QByteArray sound = LocalFileSystem().read(test::sampleDir() + "/Hlv1450ver5_9.s19").bytes;
+    ASSERT_TRUE(writeWholeFile(data.filePath("Hlv1450ver5_9.s19"), sound.left(sound.size() / 2)));
+    Bench b({}, data.path());
+    b.port->devices[2].reply = [](const QByteArray &written, const QString &settings) {
+        if (written == "R2")
+            return QByteArrayLiteral("Q");
+        return written == "V\r\n" && settings.startsWith(QLatin1String("38400"))
+                   ? QByteArrayLiteral("HLV 1450OK\r\n")
+                   : QByteArray();
+    };
+    EXPECT_EQ(b.run({}), FormLoadEnd::Ready);
+    EXPECT_EQ(b.shown(), QStringLiteral("Halvern 1450|2|Hlv1450ver5_9.s19"));
+    EXPECT_EQ(b.view.lamp(LampId::FileOk), Lamp::Red);
+    EXPECT_FALSE(b.port->written().contains("R2"));
+
+    b.state.FileOpen(test::sampleDir() + "/Hlv1450ver5_9.s19");
+    b.state.cmdProgram_Click(); // no boot software answers the pass: it ends, but asked first
+    const QByteArray written = b.port->written();
+    ASSERT_TRUE(written.contains("R2"));
+    EXPECT_EQ(written.left(written.indexOf("R2")).replace("V\r\n", ""), QByteArray());
+    EXPECT_GE(written.count("R2"), 2); // the identification's, then the update's
+}
+
 TEST(FormLoad, AnUnfinishedUpdateIsOfferedWhileItsFileIsUnchanged)
 {
     using enum FormLoadEnd;
