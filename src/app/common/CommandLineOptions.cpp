@@ -53,6 +53,25 @@ std::optional<QString> OptionReader::value(const QString &takes)
     return value;
 }
 
+std::optional<bool> jsonOnlyOptions(const QStringList &arguments, const QString &command)
+{
+    bool json = false;
+    OptionReader reader(arguments);
+    while (reader.next()) {
+        const QString &argument = reader.argument();
+        if (argument != QLatin1String("--json") && argument != command) {
+            printUsageError(QStringLiteral("unknown argument: %1").arg(displayFileName(argument)));
+            return std::nullopt;
+        }
+        if (!reader.firstTime()) {
+            printUsageError(reader.error());
+            return std::nullopt;
+        }
+        json = json || argument == QLatin1String("--json");
+    }
+    return json;
+}
+
 std::optional<QString> OptionReader::optionalValue()
 {
     if (m_index + 1 >= m_arguments.size() || looksLikeOption(m_arguments[m_index + 1]))

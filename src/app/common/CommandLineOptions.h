@@ -19,6 +19,11 @@ void printUsageError(const QString &why);
 // negative number ("-1") is a value, and one that is refused as such.
 bool looksLikeOption(const QString &argument);
 
+// The options of a command that takes only --json beside its own name
+// (--history, --list-ports): whether --json was given; nothing after a usage
+// error, which has been said.
+std::optional<bool> jsonOnlyOptions(const QStringList &arguments, const QString &command);
+
 // Reads the options one after another.
 class OptionReader {
 public:

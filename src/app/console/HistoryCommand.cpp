@@ -25,20 +25,10 @@ QString historyUsage()
 
 int runHistory(const QStringList &arguments)
 {
-    bool json = false;
-    OptionReader reader(arguments);
-    while (reader.next()) {
-        const QString &argument = reader.argument();
-        if (argument != QLatin1String("--json") && argument != QLatin1String("--history")) {
-            printUsageError(QStringLiteral("unknown argument: %1").arg(displayFileName(argument)));
-            return kExitUsage;
-        }
-        if (!reader.firstTime()) {
-            printUsageError(reader.error());
-            return kExitUsage;
-        }
-        json = json || argument == QLatin1String("--json");
-    }
+    const std::optional<bool> jsonOption = jsonOnlyOptions(arguments, QStringLiteral("--history"));
+    if (!jsonOption)
+        return kExitUsage;
+    const bool json = *jsonOption;
     const UpdateLog log(userStateFolder());
     const UpdateLogContents contents = log.read();
     if (!contents.readable) {

@@ -30,20 +30,10 @@ QString listPortsUsage()
 
 int runListPorts(const QStringList &arguments)
 {
-    bool json = false;
-    OptionReader reader(arguments);
-    while (reader.next()) {
-        const QString &argument = reader.argument();
-        if (argument != QLatin1String("--json") && argument != QLatin1String("--list-ports")) {
-            printUsageError(QStringLiteral("unknown argument: %1").arg(displayFileName(argument)));
-            return kExitUsage;
-        }
-        if (!reader.firstTime()) {
-            printUsageError(reader.error());
-            return kExitUsage;
-        }
-        json = json || argument == QLatin1String("--json");
-    }
+    const std::optional<bool> jsonOption = jsonOnlyOptions(arguments, QStringLiteral("--list-ports"));
+    if (!jsonOption)
+        return kExitUsage;
+    const bool json = *jsonOption;
     const PortMap map = PortMap::fromEnvironment();
     const std::unique_ptr<SerialPort> port = makeSystemSerialPort(map);
     int listed = 0;
