@@ -67,8 +67,11 @@ TEST_F(MainWindowTest, KeyReleasesFollowTheirPressEnterClicksAndCtrlQExits)
     window.show();
     window.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
-    // Once an update can start, PROGRAM takes Enter without a click first.
+    // Once an update can start, PROGRAM takes Enter without a click first,
+    // also when it was enabled while the search kept the window locked.
+    window.setLocked(true);
     window.setControlEnabled(ControlId::ProgramButton, true);
+    window.setLocked(false);
     QList<int> released;
     QObject::connect(&window, &MainWindow::keyReleased, [&](int key) { released << key; });
     auto send = [](QEvent::Type type, int key, bool repeat = false) {

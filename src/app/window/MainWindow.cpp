@@ -513,6 +513,9 @@ void MainWindow::setLocked(bool locked)
     // The children keep their own states, which come back with the unlock.
     menuBar()->setEnabled(!locked);
     centralWidget()->setEnabled(!locked);
+    // PROGRAM enabled while the window was locked takes the focus now.
+    if (!locked && m_cmdProgram->isEnabled())
+        m_cmdProgram->setFocus(Qt::OtherFocusReason);
 }
 
 void MainWindow::setText(LabelId id, const QString &text)
