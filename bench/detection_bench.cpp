@@ -51,6 +51,12 @@ class NoDialogs final : public Dialogs {
 public:
     void message(const QString &, const QString &, MessageIcon) override {}
     bool question(const QString &, const QString &, MessageIcon, DefaultAnswer) override { return false; }
+    std::unique_ptr<OpenQuestion> ask(const QString &, const QString &, MessageIcon, DefaultAnswer,
+                                      std::function<void(bool)> answered) override
+    {
+        answered(false);
+        return nullptr;
+    }
     QString inputBox(const QString &, const QString &, const QString &) override { return {}; }
     QString openFile(const QString &, const QString &, const QString &) override { return {}; }
     std::optional<QString> chooseScanner() override { return QStringLiteral("Halvern1450"); }

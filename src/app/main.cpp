@@ -31,7 +31,7 @@ QString windowUsage()
     return QStringLiteral(
         "usage: romwright [FILE][,PORT[,MODEL]]\n"
         "       romwright --trace OUT [FILE][,PORT[,MODEL]]\n"
-        "  opens the window; FILE is a firmware file in the program folder, PORT 1 to 16,\n"
+        "  opens the window; FILE is a firmware file in the program folder, PORT 1 to 256,\n"
         "  MODEL as the window shows it (\"Hlv1450ver5_9.s19,1,Halvern 1450\");\n"
         "  --trace writes every byte to and from the scanner to OUT, with its time and line rate\n");
 }

@@ -1,13 +1,22 @@
 #pragma once
-// Every modal question the program asks. The window shows real dialogs, the
+// Every question the program asks. The window shows real dialogs, the
 // console asks on the terminal, tests script the answers.
 
 #include "platform/Types.h"
 
 #include <QString>
+#include <functional>
+#include <memory>
 #include <optional>
 
 namespace romwright {
+
+// A question asked with Dialogs::ask, open while the program goes on.
+// Destroying it withdraws the question unanswered if it is still open.
+class OpenQuestion {
+public:
+    virtual ~OpenQuestion() = default;
+};
 
 class Dialogs {
 public:
@@ -20,6 +29,15 @@ public:
     // A question with Yes and No buttons, No the default unless said; true for Yes.
     virtual bool question(const QString &text, const QString &title, MessageIcon icon,
                           DefaultAnswer defaultAnswer = DefaultAnswer::No) = 0;
+
+    // The same question without waiting for the answer: it returns at once,
+    // and answered (true for Yes) is called once the user has answered,
+    // unless the question was withdrawn first. Where nobody is asked (no
+    // person, a script) answered is called before ask returns, which then
+    // returns null.
+    virtual std::unique_ptr<OpenQuestion> ask(const QString &text, const QString &title, MessageIcon icon,
+                                              DefaultAnswer defaultAnswer,
+                                              std::function<void(bool yes)> answered) = 0;
 
     // Input box; Cancel answers an empty text.
     virtual QString inputBox(const QString &prompt, const QString &title, const QString &defaultText) = 0;

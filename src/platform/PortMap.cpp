@@ -1,6 +1,8 @@
 #include "platform/PortMap.h"
 
 #include <QFileInfo>
+#include <QMutex>
+#include <QRegularExpression>
 #include <algorithm>
 
 namespace romwright {
@@ -43,9 +45,10 @@ PortMap PortMap::fromList(const QString &list)
         return map;
     const QStringList items = list.split(QLatin1Char(','));
     for (qsizetype i = 0; i < items.size(); ++i) {
-        if (i < kLastPort)
-            map.m_devices[static_cast<std::size_t>(i)] = items[i].trimmed();
-        else if (!items[i].trimmed().isEmpty())
+        const QString item = items[i].trimmed();
+        if (i < kLastPort && !item.isEmpty())
+            map.m_devices[int(i) + 1] = item;
+        else if (!item.isEmpty())
             ++map.m_ignored;
     }
     return map;
@@ -66,30 +69,103 @@ PortMap PortMap::fromSystemPorts(const QStringList &devices)
     PortMap map;
     const QStringList ordered = orderSystemPorts(devices);
     for (qsizetype i = 0; i < ordered.size() && i < kLastPort; ++i)
-        map.m_devices[static_cast<std::size_t>(i)] = ordered[i];
+        map.m_devices[int(i) + 1] = ordered[i];
     return map;
 }
 
-PortMap PortMap::windowsPorts()
+PortMap PortMap::windowsPorts(const QList<int> &present)
 {
     PortMap map;
-    for (int n = kFirstPort; n <= kLastPort; ++n)
-        map.m_devices[static_cast<std::size_t>(n - 1)] = QStringLiteral("COM%1").arg(n);
+    map.m_comNames = true;
+    for (const int n : present)
+        if (n >= kFirstPort && n <= kLastPort)
+            map.m_devices[n] = QStringLiteral("COM%1").arg(n);
     return map;
+}
+
+int PortMap::comPortNumber(const QString &name)
+{
+    static const QRegularExpression com(QStringLiteral("^(\\\\\\\\\\.\\\\)?COM([1-9][0-9]{0,2})$"),
+                                        QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = com.match(name);
+    const int n = match.hasMatch() ? match.captured(2).toInt() : 0;
+    return n <= kLastPort ? n : 0;
+}
+
+namespace {
+
+// The devices named for this run (--port /dev/pts/7), in the order named.
+QStringList &runDevices()
+{
+    static QStringList devices;
+    return devices;
+}
+
+QMutex runDevicesLock;
+
+} // namespace
+
+void PortMap::addForThisRun(const QString &device)
+{
+    const QMutexLocker lock(&runDevicesLock);
+    if (!runDevices().contains(device))
+        runDevices() << device;
+}
+
+QString PortMap::runList()
+{
+    {
+        const QMutexLocker lock(&runDevicesLock);
+        if (runDevices().isEmpty())
+            return QString();
+    }
+    const PortMap map = fromEnvironment();
+    QStringList items;
+    for (int n = kFirstPort; !map.m_devices.empty() && n <= map.m_devices.rbegin()->first; ++n)
+        items << map.device(n);
+    return items.join(QLatin1Char(','));
+}
+
+PortMap &PortMap::withRunDevices()
+{
+    const QMutexLocker lock(&runDevicesLock);
+    for (const QString &device : std::as_const(runDevices()))
+        if (portOf(device) == 0)
+            add(device);
+    return *this;
+}
+
+int PortMap::add(const QString &device)
+{
+    const int n = m_devices.empty() ? kFirstPort : m_devices.rbegin()->first + 1;
+    if (m_comNames || device.isEmpty() || n > kLastPort)
+        return 0;
+    m_devices[n] = device;
+    return n;
+}
+
+QList<int> PortMap::ports() const
+{
+    QList<int> numbers;
+    for (const auto &[n, device] : m_devices)
+        numbers << n;
+    return numbers;
 }
 
 QString PortMap::ignoredDevicesNote() const
 {
     if (m_ignored == 0)
         return QString();
-    return QStringLiteral("romwright: %1 names %2 more devices after port 16; only ports 1 to 16 are used")
-        .arg(QLatin1String(kPortsVariable), QString::number(m_ignored));
+    return QStringLiteral("romwright: %1 names %2 more devices after port %3; only ports 1 to %3 are used")
+        .arg(QLatin1String(kPortsVariable), QString::number(m_ignored), QString::number(kLastPort));
 }
 
 int PortMap::portOf(const QString &device) const
 {
     if (device.isEmpty())
         return 0;
+    if (m_comNames)
+        return comPortNumber(device);
     // Resolved: a by-id link and the ttyUSB it points at are one device.
     auto same = [](const QString &a, const QString &b) {
         if (a.compare(b, Qt::CaseInsensitive) == 0 && a.startsWith(QLatin1String("COM"), Qt::CaseInsensitive))
@@ -99,8 +175,8 @@ int PortMap::portOf(const QString &device) const
         const QString ca = QFileInfo(a).canonicalFilePath(), cb = QFileInfo(b).canonicalFilePath();
         return !ca.isEmpty() && ca == cb;
     };
-    for (int n = kFirstPort; n <= kLastPort; ++n)
-        if (!m_devices[std::size_t(n - 1)].isEmpty() && same(device, m_devices[std::size_t(n - 1)]))
+    for (const auto &[n, mapped] : m_devices)
+        if (same(device, mapped))
             return n;
     return 0;
 }
@@ -109,7 +185,10 @@ QString PortMap::device(int port) const
 {
     if (port < kFirstPort || port > kLastPort)
         return QString();
-    return m_devices[static_cast<std::size_t>(port - 1)];
+    if (m_comNames)
+        return QStringLiteral("COM%1").arg(port);
+    const auto found = m_devices.find(port);
+    return found == m_devices.end() ? QString() : found->second;
 }
 
 } // namespace romwright

@@ -84,6 +84,7 @@ public:
     CommError setCommPort(int port) override { return m_port->setCommPort(port); }
     int commPort() const override { return m_port->commPort(); }
     QString deviceName() const override { return m_port->deviceName(); }
+    QList<int> presentPorts() const override { return m_port->presentPorts(); }
     CommError setSettings(const QString &settings) override;
     QString settings() const override { return m_port->settings(); }
     CommError setDtrEnable(bool enable) override { return m_port->setDtrEnable(enable); }

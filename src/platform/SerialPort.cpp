@@ -25,6 +25,14 @@ QString describe(CommError error)
     return QString();
 }
 
+QList<int> SerialPort::presentPorts() const
+{
+    QList<int> all;
+    for (int n = PortMap::kFirstPort; n <= PortMap::kLastPort; ++n)
+        all << n;
+    return all;
+}
+
 SystemSerialPort::SystemSerialPort(const PortMap &map, QObject *parent) : SerialPort(parent), m_map(map) {}
 
 CommError SystemSerialPort::setCommPort(int port)

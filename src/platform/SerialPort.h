@@ -39,7 +39,11 @@ public:
     // settings: for talking to several ports at once.
     virtual std::unique_ptr<SerialPort> sibling() const = 0;
 
-    // Port number 1..16; it takes effect at the next open.
+    // The port numbers that are there to be opened, ascending: what a search
+    // tries. Without a map of its own every number a port can have.
+    virtual QList<int> presentPorts() const;
+
+    // Port number 1..256; it takes effect at the next open.
     virtual CommError setCommPort(int port) = 0;
     virtual int commPort() const = 0;
     // The device the current number stands for ("" when none).
@@ -97,6 +101,8 @@ class SystemSerialPort : public SerialPort {
 public:
     explicit SystemSerialPort(const PortMap &map, QObject *parent = nullptr);
 
+    // The map's ports.
+    QList<int> presentPorts() const override { return m_map.ports(); }
     // Port n is the map's device n; a new number is refused while open.
     CommError setCommPort(int port) final;
     int commPort() const final { return m_commPort; }

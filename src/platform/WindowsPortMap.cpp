@@ -6,6 +6,8 @@
 
 #include <QRegularExpression>
 
+#include <string>
+
 #include <windows.h>
 
 #include <initguid.h> // defines the GUIDs devguid.h declares
@@ -15,9 +17,34 @@
 
 namespace romwright {
 
+namespace {
+
+// The COM numbers the system names now: COM3 while its adapter is plugged
+// in, gone when it is pulled. Asked name by name, as the name of one port
+// is looked up when it is opened.
+QList<int> presentComPorts()
+{
+    QList<int> present;
+    wchar_t target[512];
+    for (int n = PortMap::kFirstPort; n <= PortMap::kLastPort; ++n) {
+        const std::wstring name = L"COM" + std::to_wstring(n);
+        if (QueryDosDeviceW(name.c_str(), target, DWORD(std::size(target))) != 0)
+            present << n;
+    }
+    return present;
+}
+
+} // namespace
+
 PortMap PortMap::fromEnvironment()
 {
-    return windowsPorts();
+    return windowsPorts(presentComPorts());
+}
+
+// A COM port is named by its COM name; no path is one.
+bool isTerminalDevice(const QString &)
+{
+    return false;
 }
 
 PortDetails detailsFromInstanceId(const QString &instanceId)

@@ -45,6 +45,8 @@ public:
     ~WindowsSerialPort() override;
 
     std::unique_ptr<SerialPort> sibling() const override;
+    // The COM ports the system names now: an adapter plugged in after start counts.
+    QList<int> presentPorts() const override { return PortMap::fromEnvironment().ports(); }
 
     CommError setDtrEnable(bool enable) override;
     CommError setRtsEnable(bool enable) override;

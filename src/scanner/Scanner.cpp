@@ -183,7 +183,8 @@ Detection Scanner::DetectScanner(qint16 &CommPort)
     m_heldPorts.clear();
     m_found.clear();
     if (m_comm) {
-        for (qint16 n = PortMap::kFirstPort; n <= PortMap::kLastPort; ++n) {
+        for (const int port : m_comm->presentPorts()) {
+            const auto n = qint16(port);
             closeComm();
             if (m_comm->setCommPort(n) != CommError::None)
                 continue;

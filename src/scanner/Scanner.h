@@ -68,7 +68,7 @@ public:
     const ScannerTimings &timings() const { return m_timings; }
     Clock &clock() const { return m_clock; }
 
-    // Probes ports 1 to 16 with every model. Every port that opens is asked
+    // Probes the ports that are there with every model. Every port that opens is asked
     // at once, one model row after another, so a row costs one probe wait
     // however many ports there are; each port hears the rows in table order
     // up to its answer. On Found, CommPort holds the highest-numbered port

@@ -26,8 +26,8 @@ TEST(CommandLine, HelpVersionAndUnknownOptions)
     const QString file = kHalvernSample;
     // A usage error is one line, then where the help is.
     const QString usage = QStringLiteral("\\nsee romwright --help\\n$");
-    const QString port = QStringLiteral("^romwright: --port takes a port number from 1 to 16\\n");
-    const QString ports = QStringLiteral("^romwright: --port takes port numbers from 1 to 16");
+    const QString port = QStringLiteral("^romwright: --port takes a port number from 1 to 256\\n");
+    const QString ports = QStringLiteral("^romwright: --port takes port numbers from 1 to 256");
     const struct {
         QStringList arguments;
         int exitCode;
@@ -62,9 +62,12 @@ TEST(CommandLine, HelpVersionAndUnknownOptions)
         {{"--console", "--port", "1,x", "--yes"}, 2, ports},
         {{"--console", "--port", ",", "--yes"}, 2, ports},
         {{"--console", "--port", "3,", "--yes"}, 2, ports},
-        {{"--console", "--port", "2,17", "--yes"}, 2, ports},
+        {{"--console", "--port", "2,257", "--yes"}, 2, ports},
         {{"--console", "--port", "0", "--file", file}, 2, port},
-        {{"--console", "--port", "17", "--file", file}, 2, port},
+        {{"--console", "--port", "257", "--file", file}, 2, port},
+        {{"--console", "--port", "COM257", "--file", file}, 2, port},
+        {{"--console", "--port", "COM17", "--file", file}, 2, QStringLiteral("^romwright: --port: COM17 is none of the ports")},
+        {{"--console", "--port", "/dev/null", "--file", file}, 2, QStringLiteral("^romwright: --port: /dev/null is no serial port")},
         {{"--console", "--port", "x", "--file", file}, 2, port},
         {{"--console", "--port", "1", "--file"}, 2, usage},
         {{"--console", "--file", file, "--port"}, 2, QStringLiteral("--port takes a port number")},
@@ -79,7 +82,7 @@ TEST(CommandLine, HelpVersionAndUnknownOptions)
         // Before anything is sent.
         {{"--console", "--port", "1", "--file", file, "--trace", "/nonexistent/trace"}, 1,
          QStringLiteral("romwright: cannot write the trace /nonexistent/trace: ")},
-        {{"--console", "--forget", "17"}, 2, QStringLiteral("^romwright: --forget takes a port number from 1 to 16, or all\n")},
+        {{"--console", "--forget", "257"}, 2, QStringLiteral("^romwright: --forget takes a port number from 1 to 256, or all\n")},
         {{"--console", "--forget", "1", "--yes"}, 2, QStringLiteral("^romwright: --forget takes no --yes\n")},
         {{"--history", "--port", "1"}, 2, QStringLiteral("^romwright: unknown argument: --port\\n")},
         // clang-format on

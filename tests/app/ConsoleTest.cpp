@@ -62,7 +62,7 @@ TEST(Console, ExitStatusAndWhatItSays)
     ASSERT_TRUE(QFile::copy(sampleDir() + "/JL750Ver6_0.s19", renamed));
     ASSERT_TRUE(QFile::link(renamed, linked));
     const QStringList halvernPort{"--port", "1", "--model", "halvern", "--file"};
-    // A record whose adapter is unplugged, and one naming port 17.
+    // A record whose adapter is unplugged, and one naming port 257.
     QTemporaryDir home;
     const romwright::UnfinishedUpdates records(home.filePath(QStringLiteral("romwright")));
     const QByteArray sample = fileBytes(kHalvernSample);
@@ -76,7 +76,7 @@ TEST(Console, ExitStatusAndWhatItSays)
                                        romwright::sha256Hex(sample),
                                        QDateTime::currentDateTime()};
     ASSERT_TRUE(records.save(record));
-    record.port = 17;
+    record.port = 257;
     ASSERT_TRUE(records.save(record));
     const QStringList recordsHome{"XDG_STATE_HOME=" + home.path()};
     // clang-format off
@@ -128,8 +128,8 @@ TEST(Console, ExitStatusAndWhatItSays)
         {"no model and no answer", {"--boot", "Q", "--silent"}, "%1", port1, 1,
          {"\nStandard input ended without a choice.\n"},
          {"romwright: no scanner model chosen: the scanner was not changed"}, {}, 1},
-        // Late, but within the 500 ms the identity query allows: heard, and it decides.
-        {"another model answering after 0.4 s", {"--model", "jorlith", "--answer-delay", "400"}, "%1", halvern1, 1,
+        // Later than detection's 200 ms row, within the 500 ms the identity query allows: heard, and it decides.
+        {"another model answering after 0.3 s", {"--model", "jorlith", "--answer-delay", "300"}, "%1", halvern1, 1,
          {}, {"romwright: The scanner on port 1 answers as Jorlith 750, not Halvern 1450. The scanner was not changed.\n"}},
         {"an answer of no model", {"--identity", "HLV 1451OK"}, "%1", halvern1, 1, {},
          {"romwright: The scanner on port 1 answers \"HLV 1451OK\\r\\n\", which is the answer of no scanner model"}},
@@ -164,8 +164,8 @@ TEST(Console, ExitStatusAndWhatItSays)
         // Each said in one line; the search goes on, and its end names the way to drop the record kept.
         {"a record whose device is gone, a damaged one", {}, ",", {"--yes"}, 1, {"Scanner Not Found\n"},
          {" Its device /nonexistent/ttyUSB0 is not connected now; the record is kept for when it is.\n",
-          "The record of an unfinished update " + records.pathFor(17) + " is damaged and not used: it names port 17, "
-          "which is not one of 1 to 16. It was moved to " + records.pathFor(17) + ".damaged.\n",
+          "The record of an unfinished update " + records.pathFor(257) + " is damaged and not used: it names port 257, "
+          "which no port can have (1 to 256). It was moved to " + records.pathFor(257) + ".damaged.\n",
           "A record of an unfinished update is kept for port 1; to drop it once its scanner no longer needs it: "
           "romwright --console --forget 1\n"}, {}, 0, "0.05", recordsHome},
         {"nothing on any port, one held by another program", {"--held"}, ",%1", {}, 1, {"Scanner Not Found\n"},
@@ -360,6 +360,14 @@ TEST(Console, ListPortsAndAPortNamedByItsDevice)
         << qPrintable(run.out);
     EXPECT_TRUE(forbidden.waitForExit(std::chrono::seconds(5)));
     EXPECT_EQ(runRomwright({"--console", "--port", "1," + byId.filePath("none")}, ports)
-                  .err.count("is none of the ports"),
+                  .err.count("is no serial port"),
               1);
+    // A terminal that is none of the mapped ports (one adapter more, a
+    // serial server's pseudo-terminal) takes the next number for this run.
+    SimProcess extra;
+    const ConsoleRun more = runRomwright(
+        {"--console", "--port", extra.link(), "--model", "halvern", "--file", kHalvernSample}, ports);
+    EXPECT_EQ(more.exitCode, 0) << qPrintable(more.out + more.err);
+    EXPECT_TRUE(more.out.contains(QLatin1String("The scanner answers as Halvern 1450.\n")))
+        << qPrintable(more.out);
 }

@@ -160,11 +160,43 @@ TEST(FormLoad, EachStepRunsInTurnAndTheConsoleStopsAtTheFirstGap)
 // offered; the answer decides whether its port, model and file are taken. A
 // record whose file changed or went is reported as not used; a damaged one is
 // reported and moved aside, never offered.
+// The newest firmware at hand is damaged: the window does not restart the
+// scanner for it at start-up; PROGRAM with a sound file chosen identifies
+// the boot software first, then updates.
+TEST(FormLoad, TheWindowLeavesTheIdentificationToProgramWhenTheFirmwareAtHandIsDamaged)
+{
+    QTemporaryDir data;
+    for (const char *file : {"FlashProgrammer.sss", "bootloader.sss"})
+        ASSERT_TRUE(QFile::copy(test::sampleDir() + QLatin1Char('/') + QLatin1String(file),
+                                data.filePath(QLatin1String(file))));
+    const QByteArray sound = LocalFileSystem().read(test::sampleDir() + "/Hlv1450ver5_9.s19").bytes;
+    ASSERT_TRUE(writeWholeFile(data.filePath("Hlv1450ver5_9.s19"), sound.left(sound.size() / 2)));
+    Bench b({}, data.path());
+    b.port->devices[2].reply = [](const QByteArray &written, const QString &settings) {
+        if (written == "R2")
+            return QByteArrayLiteral("Q");
+        return written == "V\r\n" && settings.startsWith(QLatin1String("38400"))
+                   ? QByteArrayLiteral("HLV 1450OK\r\n")
+                   : QByteArray();
+    };
+    EXPECT_EQ(b.run({}), FormLoadEnd::Ready);
+    EXPECT_EQ(b.shown(), QStringLiteral("Halvern 1450|2|Hlv1450ver5_9.s19"));
+    EXPECT_EQ(b.view.lamp(LampId::FileOk), Lamp::Red);
+    EXPECT_FALSE(b.port->written().contains("R2"));
+
+    b.state.FileOpen(test::sampleDir() + "/Hlv1450ver5_9.s19");
+    b.state.cmdProgram_Click(); // no boot software answers the pass: it ends, but asked first
+    const QByteArray written = b.port->written();
+    ASSERT_TRUE(written.contains("R2"));
+    EXPECT_EQ(written.left(written.indexOf("R2")).replace("V\r\n", ""), QByteArray());
+    EXPECT_GE(written.count("R2"), 2); // the identification's, then the update's
+}
+
 TEST(FormLoad, AnUnfinishedUpdateIsOfferedWhileItsFileIsUnchanged)
 {
     using enum FormLoadEnd;
     using enum FinishAnswer;
-    enum class File { Same, Changed, Gone, NotJson, Port17, SizeAsText };
+    enum class File { Same, Changed, Gone, NotJson, Port257, SizeAsText };
     using enum File;
     const char *none = "Scanner Not Found|0|None";
     const struct {
@@ -184,7 +216,7 @@ TEST(FormLoad, AnUnfinishedUpdateIsOfferedWhileItsFileIsUnchanged)
         {"its file gone", {}, Gone, 3, std::nullopt, Ready, none},
         {"a port given", given("1", "Halvern 1450"), Same, 3, std::nullopt, Ready, "Halvern 1450|1|None"},
         {"damaged: not JSON", {}, NotJson, 3, std::nullopt, Ready, none},
-        {"damaged: port 17", console({}), Port17, 3, std::nullopt, NoScanner, none},
+        {"damaged: port 257", console({}), Port257, 3, std::nullopt, NoScanner, none},
         {"damaged: a mistyped field", {}, SizeAsText, 3, std::nullopt, Ready, none},
     };
     for (const auto &c : cases) {
@@ -207,8 +239,9 @@ TEST(FormLoad, AnUnfinishedUpdateIsOfferedWhileItsFileIsUnchanged)
                                       QDateTime::currentDateTime()};
         ASSERT_TRUE(records.save(record));
         QJsonObject json = toJson(record);
-        json.insert(c.file == Port17 ? "port" : "size", c.file == Port17 ? QJsonValue(17) : QJsonValue("12"));
-        const int damagedPort = c.file == Port17 ? 17 : 3;
+        json.insert(c.file == Port257 ? "port" : "size",
+                    c.file == Port257 ? QJsonValue(257) : QJsonValue("12"));
+        const int damagedPort = c.file == Port257 ? 257 : 3;
         const QByteArray damaged = c.file == NotJson ? "{\"port\":3," : QJsonDocument(json).toJson();
         ASSERT_TRUE(c.file < NotJson || (QFile::remove(records.pathFor(3)) &&
                                          writeWholeFile(records.pathFor(damagedPort), damaged)));

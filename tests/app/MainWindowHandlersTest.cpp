@@ -32,6 +32,7 @@ struct Rig : test::WindowRig {
         : WindowRig(std::move(serial), folder, QString(), FlashTimings{}.scaled(0.01)),
           port(dynamic_cast<FakePort *>(&state.MSComm1()))
     {
+        window.setPortDevices({"COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7", "COM8"});
     }
     FakePort *port; // null over a real port
 };

@@ -12,6 +12,7 @@
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QLabel>
+#include <QMenu>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
@@ -46,8 +47,8 @@ TEST_F(MainWindowTest,
         window.setText(LabelId::Port, QString::fromLatin1(port));
         EXPECT_EQ(device->text(), QString()) << port;
     }
-    EXPECT_TRUE(window.portAction(1)->isEnabled());
-    EXPECT_FALSE(window.portAction(2)->isEnabled());
+    EXPECT_NE(window.portAction(1), nullptr);
+    EXPECT_EQ(window.portAction(2), nullptr);
 
     window.setProgress(3, 945);
     EXPECT_EQ(window.findChild<QProgressBar *>("prgBlocks")->text(), QStringLiteral("3 of 945 blocks"));
@@ -141,6 +142,37 @@ TEST(WidgetDialogs, OpenDialogShowsThePatternsAndListsFirmwareWhateverTheCaseOfI
     ASSERT_TRUE(shown);
     EXPECT_EQ(shown->currentText(), QStringLiteral("Halvern Firmware Files (H*.S19)"));
     EXPECT_EQ(dialog->directory().absolutePath(), QDir(dir.path()).absolutePath());
+}
+
+// Twelve ports with a gap: the first eight at the top, the rest under More;
+// no menu has an access key twice, and a port under More takes the tick.
+TEST_F(MainWindowTest, PortMenuListsThePresentPortsBeyondEightUnderMore)
+{
+    QStringList devices;
+    for (int n = 1; n <= 20; ++n)
+        devices << (n == 2 || n > 13 ? QString() : QStringLiteral("COM%1").arg(n));
+    devices << QStringLiteral("COM21");
+    window.setPortDevices(devices);
+    auto *menu = window.findChild<QMenu *>("mnuComPort");
+    auto *more = window.findChild<QMenu *>("mnuMorePorts");
+    auto entries = [](QMenu *m) {
+        QStringList texts;
+        for (QAction *a : m->actions())
+            if (!a->isSeparator() && a->isVisible())
+                texts << a->text();
+        return texts;
+    };
+    EXPECT_EQ(entries(menu), (QStringList{"&1 COM1", "&2 COM3", "&3 COM4", "&4 COM5", "&5 COM6", "&6 COM7",
+                                          "&7 COM8", "&8 COM9", "&More", "&Search Again"}));
+    EXPECT_EQ(entries(more), (QStringList{"&1 COM10", "&2 COM11", "&3 COM12", "&4 COM13", "&5 COM21"}));
+    window.setPortTicked(21);
+    EXPECT_TRUE(window.portAction(21)->isChecked());
+    EXPECT_EQ(window.portTicked(), 21);
+    // Fewer ports again: no More, the tick kept on a port still there.
+    window.setPortDevices(
+        {"COM1", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "COM21"});
+    EXPECT_EQ(entries(menu), (QStringList{"&1 COM1", "&2 COM21", "&Search Again"}));
+    EXPECT_TRUE(window.portAction(21)->isChecked());
 }
 
 // Each lamp says its state in words and draws it as a mark: a dot for not

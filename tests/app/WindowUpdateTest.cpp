@@ -2,6 +2,7 @@
 // window runs it, then whole updates clicked through PROGRAM.
 #include "WindowRig.h"
 #include "app/common/UnfinishedUpdate.h"
+#include "app/window/WidgetDialogs.h"
 #include "image/FlashLayout.h"
 #include "image/ParseMotorolaSrecords.h"
 #include "platform/PortMap.h"
@@ -11,12 +12,14 @@
 #include "support/TestPaths.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMenu>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
@@ -76,13 +79,14 @@ QStringList sent(const QString &transcript)
 
 } // namespace
 
-// Only 1 to 16 reach a device, and only a port that opens has a green lamp;
+// Only mapped numbers reach a device, and only a port that opens has a green lamp;
 // the one port that does is asked once for its greeting, and a "Q" leaves no
 // time-out behind. EXIT then says that the scanner waits in its boot software.
-TEST(WindowStartUp, APortNumberOutsideOneToSixteenReachesNoDevice)
+TEST(WindowStartUp, APortNumberWithoutADeviceReachesNoDevice)
 {
-    SimProcess sim({"--start-in-boot", "--boot", "Q"});                     // on port 1
-    for (const QString port : {"0", "17", "32767", "-1", "x", "16", "1"}) { // "1" last: the one request
+    SimProcess sim({"--start-in-boot", "--boot", "Q"}); // on port 1
+    for (const QString port :
+         {"0", "17", "257", "32767", "-1", "x", "16", "1"}) { // "1" last: the one request
         SCOPED_TRACE(port.toStdString());
         const bool opens = port == QLatin1String("1"); // 16 has no device
         SimRig rig(sim);
@@ -392,6 +396,79 @@ TEST(WindowUpdate, FoundScannerProgrammedThroughTheWindow)
     EXPECT_TRUE(route.contains(QLatin1String("0x50 'P' 38400"))) << log.mid(z).toStdString();
     for (const char *stray : {"request", "19200", "rejected", "garbage"})
         EXPECT_FALSE(route.contains(QLatin1String(stray))) << stray << "\n" << log.mid(z).toStdString();
+}
+
+// The close box during the firmware pass at the line's own rate: the
+// question's real box stays up while blocks go on being sent. Yes then ends
+// the program as a close did, with status 1 and the update's record kept;
+// left open, the box is up, and the status line tells the wait, until the
+// update ends, and then gives way to the update's own message.
+TEST(WindowUpdate, TheTransferGoesOnWhileTheCloseQuestionIsOpen)
+{
+    for (const bool yes : {true, false}) {
+        SCOPED_TRACE(yes);
+        SimProcess sim({"--model", "halvern", "--boot", "Q", "--line-rate"});
+        SimRig rig(sim);
+        WidgetDialogs boxes(&rig.window);
+        rig.dialogs.askThrough = &boxes;
+        ASSERT_EQ(rig.load(QStringLiteral("Hlv1450ver5_9.s19")), FormLoadEnd::Ready);
+        rig.window.show();
+        auto *bar = rig.window.findChild<QProgressBar *>("prgBlocks");
+        auto openBox = [] { return qobject_cast<QMessageBox *>(QApplication::activeModalWidget()); };
+        int askedAt = -1;
+        int answeredAt = -1;
+        QString asked;
+        QObject::connect(bar, &QProgressBar::valueChanged, [&](int value) {
+            if (askedAt < 0 && rig.window.isUpdatingNoteVisible() && value >= 10) {
+                askedAt = value;
+                EXPECT_FALSE(rig.window.close()); // asked, not yet answered
+                if (QMessageBox *box = openBox()) {
+                    asked = box->text();
+                    EXPECT_EQ(box->windowModality(), Qt::WindowModal);
+                }
+            } else if (QMessageBox *box = openBox(); yes && box && answeredAt < 0 && value >= askedAt + 20) {
+                answeredAt = value; // twenty blocks sent with the question up
+                box->button(QMessageBox::Yes)->click();
+            }
+        });
+        // A transfer held up by the question would never get there: No lets it go on.
+        QTimer stuck;
+        stuck.setSingleShot(true);
+        QObject::connect(&stuck, &QTimer::timeout, [&] {
+            if (QMessageBox *box = openBox())
+                box->button(QMessageBox::No)->click();
+        });
+        stuck.start(30s);
+        UpdateSequence &update = rig.state.update();
+        QString statusAtEnd; // with the box up
+        update.ended = [&, before = update.ended](Outcome outcome) {
+            statusAtEnd = openBox() ? rig.window.status() : QStringLiteral("no box");
+            before(outcome);
+        };
+        rig.program();
+
+        ASSERT_GE(askedAt, 0);
+        EXPECT_EQ(asked,
+                  QStringLiteral("An update is running. If you close the Romwright now, the scanner keeps "
+                                 "its boot software and has no firmware until the update is run again. "
+                                 "Close anyway?"));
+        if (yes) {
+            EXPECT_GE(answeredAt, askedAt + 20) << askedAt;
+            EXPECT_EQ(rig.ends, QList<int>{1});
+            EXPECT_FALSE(rig.state.MSComm1().portOpen());
+            EXPECT_FALSE(update.running());
+            EXPECT_TRUE(rig.dialogs.messages.empty());
+            EXPECT_EQ(UnfinishedUpdates(rig.state.services().stateFolder).all().size(), 1u);
+            continue;
+        }
+        EXPECT_EQ(statusAtEnd, QString::fromUtf8(kWaitingForRestart));
+        EXPECT_EQ(openBox(), nullptr); // withdrawn
+        ASSERT_EQ(rig.dialogs.messages.size(), 1u);
+        EXPECT_EQ(rig.dialogs.messages[0].text, kComplete);
+        EXPECT_EQ(rig.ends, QList<int>{0});
+        ASSERT_TRUE(sim.waitForExit(5s));
+        expectFlashHolds(sim, rig.state);
+    }
 }
 
 // The old boot software gets the RAM part of the loader file, 0x0050 to

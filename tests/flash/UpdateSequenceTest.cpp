@@ -222,10 +222,11 @@ TEST(UpdateSequence, TimeOutCountsFromStartUpDecideWhetherTheFirstMissEndsThePro
         bool bTargetA;
         int nTimeoutsQ, nTimeoutsA;
         const char *timeline;
+        int endsAt; // each greeting wait 2,500 ms after its request and 1 ms
     } cases[] = {
-        {"Q arrived at start-up", false, 0, 0, "0:R2 4502:R2 7003:R2"},
-        {"Q missed, A arrived", true, 1, 0, "0:R2 4502:R2 7003:R2"},
-        {"neither arrived", false, 1, 1, "0:R2 4502:R2"},
+        {"Q arrived at start-up", false, 0, 0, "0:R2 4502:R2 7003:R2", 9504},
+        {"Q missed, A arrived", true, 1, 0, "0:R2 4502:R2 7003:R2", 9504},
+        {"neither arrived", false, 1, 1, "0:R2 4502:R2", 7003},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -235,6 +236,7 @@ TEST(UpdateSequence, TimeOutCountsFromStartUpDecideWhetherTheFirstMissEndsThePro
         r.link.timers().nTimeoutsA = c.nTimeoutsA;
         EXPECT_EQ(r.click(), Outcome::EndTimedOut);
         EXPECT_EQ(r.timeline(), QLatin1String(c.timeline));
+        EXPECT_EQ(r.clock.now().count(), c.endsAt);
         ASSERT_EQ(r.dialogs.messages.size(), 1u);
         EXPECT_EQ(r.message(), QStringLiteral("The Romwright timed out."));
         EXPECT_FALSE(r.port.portOpen());

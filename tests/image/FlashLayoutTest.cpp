@@ -9,12 +9,20 @@ using namespace romwright;
 
 // The programming passes walk the tables from index 0 up, so the order is
 // what the target sees: ascending, except that the bootloader's two bytes at
-// 0xFF80 come after its vectors.
-TEST(FlashLayout, TablesAreOrderedDisjointAndWithinTheRecordLimits)
+// 0xFF80 come after its vectors. Each table covers exactly its ranges (first
+// and last address), so a block one byte short leaves a gap.
+TEST(FlashLayout, TablesAreOrderedDisjointAndCoverExactlyTheirRanges)
 {
-    const std::vector<std::tuple<std::span<const FlashBlock>, std::size_t, int>> layouts{
-        {kFlashBlocks64, 945, 64}, {kFlashBlocks128, 468, 128}, {kBootloaderBlocks, 967, 64}};
-    for (const auto &[table, size, maxLength] : layouts) {
+    using Ranges = std::vector<std::pair<std::uint32_t, std::uint32_t>>;
+    const std::vector<std::tuple<std::span<const FlashBlock>, std::size_t, int, Ranges>> layouts{
+        {kFlashBlocks64, 945, 64, {{0x0450, 0x04FF}, {0x0580, 0x05FF}, {0x0E00, 0xF8FF}}},
+        {kFlashBlocks128, 468, 128, {{0x1200, 0x17FF}, {0x182C, 0xFBFF}}},
+        {kBootloaderBlocks,
+         967,
+         64,
+         {{0x0450, 0x04FF}, {0x0580, 0x05FF}, {0x0E00, 0xFDFF}, {0xFF80, 0xFF81}, {0xFFCC, 0xFFFF}}},
+    };
+    for (const auto &[table, size, maxLength, ranges] : layouts) {
         ASSERT_EQ(table.size(), size);
         const std::size_t ordered = table.data() == kBootloaderBlocks.data() ? size - 1 : size;
         std::bitset<kImageSize> covered;
@@ -30,6 +38,15 @@ TEST(FlashLayout, TablesAreOrderedDisjointAndWithinTheRecordLimits)
                 covered[a] = true;
             }
         }
+        Ranges found;
+        for (std::uint32_t a = 0; a < kImageSize; ++a) {
+            if (!covered[a])
+                continue;
+            if (found.empty() || found.back().second + 1 != a)
+                found.emplace_back(a, a);
+            found.back().second = a;
+        }
+        EXPECT_EQ(found, ranges) << "table of " << size;
     }
 }
 

@@ -31,10 +31,15 @@ public:
     std::function<void()> onPause = [] {};
 };
 
+// Five times the program's row wait. The simulator answers at once, but a
+// busy machine may run it late; which rows a port hears must not depend on
+// the answer beating the program's 200 ms.
+constexpr ScannerTimings kPatientRows{.probeWait = 1000ms};
+
 struct PtyRig {
     explicit PtyRig(const QString &ports)
         : port(std::make_unique<PosixSerialPort>(PortMap::fromList(ports))),
-          scanner(clock, detection, flags.bProgramming)
+          scanner(clock, detection, flags.bProgramming, kPatientRows)
     {
         scanner.setComm(port.get());
     }
@@ -113,8 +118,9 @@ TEST(PtyDetection, EachPortHearsTheRowsUpToItsAnswer)
 // A scanner's own "R1" gets its follow-up over the line.
 TEST(PtyDetection, R1FromTheScannerGetsItsFollowUp)
 {
+    // "R1" comes well after the one row that finds the scanner.
     SimProcess sim({QStringLiteral("--model"), QStringLiteral("halvern"), QStringLiteral("--send-r1"),
-                    QStringLiteral("1500")});
+                    QStringLiteral("3000")});
     PtyRig rig(sim.link());
     qint16 commPort = 0;
     ASSERT_EQ(rig.scanner.DetectScanner(commPort), Detection::Found);
@@ -130,7 +136,7 @@ TEST(PtyDetection, R1FromTheScannerGetsItsFollowUp)
         if (++pauses == 3)
             loop.quit();
     };
-    QTimer::singleShot(5s, &loop, &QEventLoop::quit);
+    QTimer::singleShot(10s, &loop, &QEventLoop::quit);
     loop.exec();
     EXPECT_EQ(pauses, 3);
     sim.stop();

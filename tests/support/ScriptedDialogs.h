@@ -28,6 +28,17 @@ public:
         questions.push_back({text, title, icon});
         return next(questionAnswers, false);
     }
+    // Answered at once from the script, or left open by askThrough.
+    std::unique_ptr<OpenQuestion> ask(const QString &text, const QString &title, MessageIcon icon,
+                                      DefaultAnswer defaultAnswer,
+                                      std::function<void(bool)> answered) override
+    {
+        questions.push_back({text, title, icon});
+        if (askThrough)
+            return askThrough->ask(text, title, icon, defaultAnswer, std::move(answered));
+        answered(next(questionAnswers, false));
+        return nullptr;
+    }
     QString inputBox(const QString &prompt, const QString &title, const QString &defaultText) override
     {
         inputPrompts.push_back(QStringList{prompt, title, defaultText}.join(QLatin1Char('|')));
@@ -64,6 +75,7 @@ public:
     std::deque<QString> openAnswers;
     std::deque<std::optional<QString>> chooserAnswers; // nullopt: Exit, "": closed; Halvern once they run out
     std::function<bool()> chooserExitCheck;            // as the chooser's own: false keeps it open
+    Dialogs *askThrough = nullptr;                     // asks what ask asks, e.g. as real dialogs
 
 private:
     template <typename T> static T next(std::deque<T> &queue, T otherwise)

@@ -2,6 +2,7 @@
 // device control block a settings string becomes. The port on a line is
 // checked end to end under Wine (scripts/check-windows).
 #include "platform/WindowsSerialPort.h"
+#include "platform/DeviceAccess.h"
 
 #include <gtest/gtest.h>
 
@@ -75,9 +76,18 @@ TEST(WindowsSerialPort, PortNumbersAreComPortsAndAClosedPortSaysSo)
 {
     WindowsSerialPort port(PortMap::windowsPorts());
     EXPECT_EQ(port.setCommPort(0), CommError::ValueRefused);
-    EXPECT_EQ(port.setCommPort(17), CommError::ValueRefused);
+    EXPECT_EQ(port.setCommPort(257), CommError::ValueRefused);
     EXPECT_EQ(port.setCommPort(16), CommError::None);
     EXPECT_EQ(port.deviceName(), QStringLiteral("COM16"));
+    // Past COM9 only through \\.\; a number the system does not name is no such port.
+    const QList<int> present = PortMap::fromEnvironment().ports();
+    int absent = 256;
+    while (present.contains(absent))
+        --absent;
+    EXPECT_EQ(port.setCommPort(absent), CommError::None);
+    EXPECT_EQ(port.setPortOpen(true), CommError::NoSuchPort);
+    for (const int n : present)
+        EXPECT_TRUE(deviceAccess(QStringLiteral("COM%1").arg(n)).exists) << n;
     EXPECT_EQ(port.output("R2"), CommError::PortNotOpen);
     EXPECT_EQ(port.clearInput(), CommError::PortNotOpen);
     EXPECT_EQ(port.setPortOpen(false), CommError::PortNotOpen);

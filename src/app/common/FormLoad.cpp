@@ -262,18 +262,26 @@ StartUpResult FormLoad(const StartUpRequest &asked, const StartUpContext &contex
             }
             mayRestart = false;
         }
-    } else if (request.stopAtFirstGap && familyOfType(result.typeOfScanner) && port >= 1) {
+    } else if (familyOfType(result.typeOfScanner) && port >= 1) {
         // Without a file named, one that the search would take must be there
-        // and sound, whichever boot software greets.
+        // and sound, whichever boot software greets. The window, with none at
+        // all, still learns the boot software for a file the user chooses.
         switch (firmwareAtHand(state, result.typeOfScanner, request.barCode)) {
         case FirmwareAtHand::Sound:
             break;
         case FirmwareAtHand::None:
-            result.end = FormLoadEnd::NoFirmware;
-            return result;
+            if (request.stopAtFirstGap) {
+                result.end = FormLoadEnd::NoFirmware;
+                return result;
+            }
+            break;
         case FirmwareAtHand::Unsound:
-            result.end = FormLoadEnd::Declined;
-            return result;
+            if (request.stopAtFirstGap) {
+                result.end = FormLoadEnd::Declined;
+                return result;
+            }
+            mayRestart = false;
+            break;
         }
     }
     if (request.beforePort && !request.beforePort(result.typeOfScanner)) {
@@ -293,6 +301,8 @@ StartUpResult FormLoad(const StartUpRequest &asked, const StartUpContext &contex
         return result;
     }
 
+    // Not now: PROGRAM identifies the boot software once a file passes.
+    state.deferIdentification(!mayRestart);
     if (!mayRestart)
         return result;
     result.identified = state.IdentifyTarget();

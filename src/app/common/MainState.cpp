@@ -174,6 +174,15 @@ Outcome MainState::cmdProgram_Click()
         case ModelAnswer::Exit:
             return Outcome::EndClosed;
         }
+        // The identification start-up left out, once the file and the model
+        // pass: it restarts the scanner, which the gate must allow first.
+        if (m_identificationDeferred && m_port->portOpen()) {
+            if (!passGate(std::nullopt))
+                return Outcome::Stopped;
+            m_identificationDeferred = false;
+            if (const Outcome identified = IdentifyTarget(); endsProgram(identified))
+                return identified;
+        }
     }
     m_recorder.begin();
     // The update is for the processor chosen now; from here PROGRAM was pressed.

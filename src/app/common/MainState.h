@@ -67,6 +67,9 @@ public:
 
     // The start-up identification on the open port (sets bTargetA).
     Outcome IdentifyTarget();
+    // Start-up left the identification to PROGRAM: the gate had refused the
+    // file or the scanner's answer, so the scanner was not restarted then.
+    void deferIdentification(bool deferred) { m_identificationDeferred = deferred; }
 
     // Loads sFile and the two loaders; PROGRAM stays disabled while an update runs.
     FileOpenResult FileOpen(const QString &sFile);
@@ -197,6 +200,7 @@ private:
     };
     std::optional<KnownIdentity> m_identity;
     QString m_acceptedContradiction; // the contradiction the user said Yes to
+    bool m_identificationDeferred = false;
 };
 
 } // namespace romwright

@@ -87,7 +87,7 @@ std::optional<UnfinishedUpdate> fromJson(const QJsonObject &o, QString &why)
         return std::nullopt;
     }
     if (r.port < PortMap::kFirstPort || r.port > PortMap::kLastPort) {
-        why = QStringLiteral("it names port %1, which is not one of 1 to 16").arg(r.port);
+        why = QStringLiteral("it names port %1, which no port can have (1 to 256)").arg(r.port);
         return std::nullopt;
     }
     r.boot = boot.at(0).toLatin1();

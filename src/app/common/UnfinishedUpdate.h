@@ -56,7 +56,7 @@ inline constexpr const char *kLeftInBootSoftware =
     "The scanner is waiting in its boot software and cannot scan until it is switched off and on.";
 
 // A file among the records that is no record of this program's: not JSON, a
-// field missing or of another type, a port outside 1 to 16, or a port other
+// field missing or of another type, a port outside 1 to 256, or a port other
 // than its name's. It is set aside, never used.
 struct DamagedRecord {
     QString path;

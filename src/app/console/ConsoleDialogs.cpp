@@ -32,6 +32,14 @@ bool ConsoleDialogs::question(const QString &, const QString &, MessageIcon, Def
     return false;
 }
 
+std::unique_ptr<OpenQuestion> ConsoleDialogs::ask(const QString &text, const QString &title, MessageIcon icon,
+                                                  DefaultAnswer defaultAnswer,
+                                                  std::function<void(bool yes)> answered)
+{
+    answered(question(text, title, icon, defaultAnswer));
+    return nullptr;
+}
+
 QString ConsoleDialogs::inputBox(const QString &, const QString &, const QString &defaultText)
 {
     return defaultText;

@@ -18,6 +18,11 @@ public:
     // Not asked on the terminal: the default, No.
     bool question(const QString &text, const QString &title, MessageIcon icon,
                   DefaultAnswer defaultAnswer = DefaultAnswer::No) override;
+    // Answered at once, as question is. Nothing asks it here: a signal, not
+    // a close box, ends an update on the terminal.
+    std::unique_ptr<OpenQuestion> ask(const QString &text, const QString &title, MessageIcon icon,
+                                      DefaultAnswer defaultAnswer,
+                                      std::function<void(bool yes)> answered) override;
     QString inputBox(const QString &prompt, const QString &title, const QString &defaultText) override;
     QString openFile(const QString &title, const QString &filter, const QString &initialFolder) override;
     std::optional<QString> chooseScanner() override;

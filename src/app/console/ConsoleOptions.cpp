@@ -17,7 +17,7 @@ QString consoleUsage()
                "                           [--model NAME] [--yes] [--force] [--json] [--trace OUT] "
                "[--check]\n"
                "       romwright --console --forget [PORT|all]\n"
-               "  --port N           the scanner's port, 1 to 16, or its device\n"
+               "  --port N           the scanner's port, 1 to 256, or its device\n"
                "                     (%3); without it the ports are searched\n"
                "  --port 1,3,4       update the scanners on these ports at once, each in a process\n"
                "                     of its own; the end is a table of the results\n"
@@ -104,9 +104,9 @@ ParsedConsoleOptions parseConsoleOptions(const QStringList &arguments)
             else if (ok && n >= PortMap::kFirstPort && n <= PortMap::kLastPort)
                 o.forget = n;
             else
-                return fail(QStringLiteral("--forget takes a port number from 1 to 16, or all"));
+                return fail(QStringLiteral("--forget takes a port number from 1 to 256, or all"));
         } else if (arg == QLatin1String("--port")) {
-            const auto v = reader.value(QStringLiteral("a port number from 1 to 16, or all"));
+            const auto v = reader.value(QStringLiteral("a port number from 1 to 256, or all"));
             if (!v)
                 return fail(reader.error());
             o.allPorts = v->compare(QLatin1String("all"), Qt::CaseInsensitive) == 0;
@@ -118,22 +118,31 @@ ParsedConsoleOptions parseConsoleOptions(const QStringList &arguments)
             for (const QString &item : items) {
                 bool ok = false;
                 int n = item.toInt(&ok);
-                // A device path (/dev/ttyUSB0, /dev/serial/by-id/...) or COM7 names its port.
-                if (!ok &&
-                    (item.startsWith(QLatin1Char('/')) ||
-                     (item.startsWith(QLatin1String("COM"), Qt::CaseInsensitive) && item.size() > 3))) {
+                // A device path (/dev/ttyUSB0, /dev/serial/by-id/...), COM7 or \\.\COM12 names its port.
+                const bool path = item.startsWith(QLatin1Char('/'));
+                if (!ok && (path || PortMap::comPortNumber(item) != 0)) {
                     if (!map)
                         map = PortMap::fromEnvironment();
                     n = map->portOf(item);
+                    // A terminal that is none of the mapped ports (a pseudo-terminal,
+                    // one adapter more) gets the next number for this run.
+                    if (n == 0 && path && isTerminalDevice(item)) {
+                        PortMap::addForThisRun(item);
+                        map = PortMap::fromEnvironment();
+                        n = map->portOf(item);
+                    }
                     if (n == 0)
-                        return fail(QStringLiteral("--port: %1 is none of the ports 1 to 16 (romwright "
-                                                   "--list-ports shows them)")
+                        return fail(QString::fromLatin1(
+                                        path ? "--port: %1 is no serial port (romwright --list-ports "
+                                               "shows them)"
+                                             : "--port: %1 is none of the ports (romwright --list-ports "
+                                               "shows them)")
                                         .arg(displayFileName(item)));
                     ok = true;
                 }
                 if (!ok || n < PortMap::kFirstPort || n > PortMap::kLastPort)
-                    return fail(items.size() < 2 ? QStringLiteral("--port takes a port number from 1 to 16")
-                                                 : QStringLiteral("--port takes port numbers from 1 to 16 "
+                    return fail(items.size() < 2 ? QStringLiteral("--port takes a port number from 1 to 256")
+                                                 : QStringLiteral("--port takes port numbers from 1 to 256 "
                                                                   "separated by commas (1,3,4), or all"));
                 if (std::find(numbers.begin(), numbers.end(), n) != numbers.end())
                     return fail(QStringLiteral("--port names port %1 twice").arg(n));

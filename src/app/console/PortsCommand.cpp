@@ -23,7 +23,8 @@ QString listPortsUsage()
     return QStringLiteral("usage: romwright --list-ports [--json]\n"
                           "  each port number with its device, USB vendor and product id, serial number and\n"
                           "  description where the system knows them, and whether you may open it now\n"
-                          "  (free), may not (forbidden) or another program holds it (held)\n"
+                          "  (free), may not (forbidden), another program holds it (held) or it is there\n"
+                          "  but the system cannot open it (does not open)\n"
                           "  --json             one JSON object a port\n");
 }
 
@@ -46,11 +47,9 @@ int runListPorts(const QStringList &arguments)
     const PortMap map = PortMap::fromEnvironment();
     const std::unique_ptr<SerialPort> port = makeSystemSerialPort(map);
     int listed = 0;
-    for (int n = PortMap::kFirstPort; n <= PortMap::kLastPort; ++n) {
+    for (const int n : map.ports()) {
         const QString device = map.device(n);
-        if (device.isEmpty())
-            continue;
-        // Only what is there: on Windows every number has its COM name.
+        // Only what is there: a mapped device may be gone.
         const DeviceAccess access = deviceAccess(device);
         if (!access.exists)
             continue;
@@ -64,6 +63,8 @@ int runListPorts(const QStringList &arguments)
                 error = port->setPortOpen(true);
             if (port->portOpen())
                 port->setPortOpen(false);
+            if (error == CommError::NoSuchPort)
+                continue; // named, yet the system finds nothing behind the name
             state = error == CommError::None               ? QStringLiteral("free")
                     : error == CommError::PortInUse        ? QStringLiteral("held")
                     : error == CommError::PermissionDenied ? QStringLiteral("forbidden")

@@ -2,6 +2,7 @@
 
 #include "app/ExitStatus.h"
 #include "platform/ChildProcess.h"
+#include "platform/PortMap.h"
 
 #include <QCoreApplication>
 
@@ -20,6 +21,12 @@ void ScannerChild::start(const QStringList &arguments, bool closeInput)
     QProcess &process = *m_process;
     process.setProgram(QCoreApplication::applicationFilePath());
     process.setArguments(arguments);
+    // A terminal named for this run has its number in the child too.
+    if (const QString ports = PortMap::runList(); !ports.isEmpty()) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QLatin1String(PortMap::kPortsVariable), ports);
+        process.setProcessEnvironment(environment);
+    }
     startInOwnGroup(process);
     m_silence.setSingleShot(true);
     m_silence.setInterval(m_silenceBound);

@@ -149,23 +149,22 @@ void MainWindow::buildMenus()
     m_portMenu = menuBar()->addMenu(QStringLiteral("&Port"));
     m_portMenu->setObjectName(QStringLiteral("mnuComPort"));
     m_portMenu->setToolTipsVisible(true);
-    for (int port = 1; port <= kPortEntries; ++port) {
-        QAction *action = m_portMenu->addAction(QStringLiteral("&COM%1").arg(port));
-        action->setObjectName(QStringLiteral("mnuCom%1").arg(port));
-        action->setCheckable(true);
-        connect(action, &QAction::triggered, this, [this, port] {
-            // The tick follows the outcome of the handler, not the click.
-            setPortTicked(m_ticked);
-            emit portClicked(port);
-        });
-        m_portActions[std::size_t(port - 1)] = action;
-    }
+    // The port entries go before the separator, the present ports as
+    // setPortDevices names them; beyond the eighth in a submenu.
+    m_morePorts = new QMenu(QStringLiteral("&More"), m_portMenu);
+    m_morePorts->setObjectName(QStringLiteral("mnuMorePorts"));
+    m_morePorts->setToolTipsVisible(true);
+    m_portMenu->addMenu(m_morePorts);
+    m_morePorts->menuAction()->setVisible(false);
     m_portMenu->addSeparator();
     m_searchAgain = m_portMenu->addAction(QStringLiteral("&Search Again"));
     m_searchAgain->setObjectName(QStringLiteral("mnuSearchAgain"));
     m_searchAgain->setStatusTip(QStringLiteral("Look for the scanner on every serial port again"));
-    connect(m_portMenu, &QMenu::aboutToShow, this,
-            [this] { m_searchAgain->setEnabled(!m_searchAllowed || m_searchAllowed()); });
+    connect(m_portMenu, &QMenu::aboutToShow, this, [this] {
+        if (m_portSource)
+            setPortDevices(m_portSource());
+        m_searchAgain->setEnabled(!m_searchAllowed || m_searchAllowed());
+    });
     connect(m_searchAgain, &QAction::triggered, this, [this] {
         if (!m_locked && (!m_searchAllowed || m_searchAllowed()))
             emit searchAgainClicked();
@@ -392,7 +391,8 @@ LampWidget *MainWindow::lampWidget(LampId id) const
 
 QAction *MainWindow::portAction(int port) const
 {
-    return port >= 1 && port <= kPortEntries ? m_portActions[std::size_t(port - 1)] : nullptr;
+    const auto found = m_portActions.find(port);
+    return found == m_portActions.end() ? nullptr : found->second;
 }
 
 void MainWindow::setLamp(LampId id, Lamp colour)
@@ -563,9 +563,9 @@ bool MainWindow::isFileMenuVisible() const
 
 void MainWindow::setPortTicked(int port)
 {
-    m_ticked = port >= 1 && port <= kPortEntries ? port : 0;
-    for (int entry = 1; entry <= kPortEntries; ++entry)
-        m_portActions[std::size_t(entry - 1)]->setChecked(entry == m_ticked);
+    m_ticked = m_portActions.count(port) != 0 ? port : 0;
+    for (const auto &[entry, action] : m_portActions)
+        action->setChecked(entry == m_ticked);
 }
 
 int MainWindow::portTicked() const
@@ -635,14 +635,38 @@ void MainWindow::setPortDevices(const QStringList &devices)
 {
     m_portDevices = devices;
     showPortDevice();
-    for (int port = 1; port <= kPortEntries; ++port) {
-        QAction *action = m_portActions[std::size_t(port - 1)];
-        const QString device = devices.value(port - 1);
-        const QString tip = device.isEmpty() ? QStringLiteral("No serial device for this port") : device;
-        action->setStatusTip(tip);
-        action->setToolTip(tip);
-        action->setEnabled(!device.isEmpty());
+    for (const auto &[port, action] : m_portActions)
+        delete action;
+    m_portActions.clear();
+    int listed = 0;
+    for (qsizetype i = 0; i < devices.size(); ++i) {
+        if (devices[i].isEmpty())
+            continue;
+        const int port = int(i) + 1;
+        QMenu *menu = listed < kPortEntries ? m_portMenu : m_morePorts;
+        // Each menu numbers its own entries: &1 to &9, then no access key.
+        const int place = listed < kPortEntries ? listed + 1 : listed - kPortEntries + 1;
+        ++listed;
+        auto *action = new QAction(place <= 9 ? QStringLiteral("&%1 COM%2").arg(place).arg(port)
+                                              : QStringLiteral("COM%1").arg(port),
+                                   menu);
+        action->setObjectName(QStringLiteral("mnuCom%1").arg(port));
+        action->setCheckable(true);
+        action->setChecked(port == m_ticked);
+        action->setStatusTip(devices[i]);
+        action->setToolTip(devices[i]);
+        connect(action, &QAction::triggered, this, [this, port] {
+            // The tick follows the outcome of the handler, not the click.
+            setPortTicked(m_ticked);
+            emit portClicked(port);
+        });
+        if (menu == m_portMenu)
+            m_portMenu->insertAction(m_morePorts->menuAction(), action);
+        else
+            m_morePorts->addAction(action);
+        m_portActions[port] = action;
     }
+    m_morePorts->menuAction()->setVisible(listed > kPortEntries);
 }
 
 bool MainWindow::processorChosen() const

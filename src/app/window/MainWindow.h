@@ -9,6 +9,7 @@
 
 #include <array>
 #include <functional>
+#include <map>
 
 class QAction;
 class QGroupBox;
@@ -54,8 +55,11 @@ public:
     bool isBusy() const override;
     void setProgress(int sent, int total) override;
 
-    // The device behind each Port entry (index 0 = COM1); "" disables the entry.
+    // The device behind each port (index 0 = port 1); the Port menu lists
+    // the ports with one, the first eight at its top, the rest under More.
     void setPortDevices(const QStringList &devices);
+    // Asked for the devices each time the Port menu opens: ports come and go.
+    void setPortSource(std::function<QStringList()> devices) { m_portSource = std::move(devices); }
 
     // One of the processor options is selected.
     bool processorChosen() const;
@@ -64,7 +68,7 @@ public:
     void centre();
 
     const TwipScale &scale() const { return m_scale; }
-    QAction *portAction(int port) const; // 1..8
+    QAction *portAction(int port) const; // the entry of port n, null when it is not listed
 
     // While locked the menus, the buttons and the options take no click, no
     // shortcut and no key: for waits that must run to their end (a search).
@@ -129,7 +133,9 @@ private:
     QAction *m_searchAgain = nullptr;
     std::function<bool()> m_searchAllowed;
     bool m_locked = false;
-    std::array<QAction *, kPortEntries> m_portActions{};
+    QMenu *m_morePorts = nullptr;
+    std::function<QStringList()> m_portSource;
+    std::map<int, QAction *> m_portActions;
     int m_ticked = 0;
 
     QLabel *m_lblScanMod = nullptr;

@@ -59,8 +59,10 @@ MainWindowHandlers::MainWindowHandlers(MainWindow &window, WindowParts parts,
     : QObject(parent), m_window(window), m_parts(parts), m_makeHelp(std::move(makeHelp)),
       m_aboutBox(std::move(aboutBox)), m_endProgram(std::move(endProgram)),
       // A box that asks the user is what the program waits for then: it says so itself.
+      // The close question alone, modal to the window only, waits for nothing.
       m_status(parts.clock, [&window](const QString &text) {
-          window.setStatus(QApplication::activeModalWidget() ? QString() : text);
+          const QWidget *modal = QApplication::activeModalWidget();
+          window.setStatus(modal && modal->windowModality() == Qt::ApplicationModal ? QString() : text);
       })
 {
     connect(&window, &MainWindow::portClicked, this, &MainWindowHandlers::mnuCom_Click);
@@ -84,6 +86,13 @@ MainWindowHandlers::MainWindowHandlers(MainWindow &window, WindowParts parts,
     };
     controller.powerCyclePrompt = [this](const QString &text, const QString &title) {
         return powerCycleBox(&m_window, text, title, m_parts.clock);
+    };
+    // The update's own end message comes next: it answers the close question.
+    UpdateSequence &update = parts.state.update();
+    update.ended = [this, before = update.ended](Outcome outcome) {
+        if (before)
+            before(outcome);
+        m_closeQuestion.reset();
     };
     window.setCloseCheck([this] { return mayClose(); });
     connect(&window, &MainWindow::closing, this, [this] {
@@ -371,10 +380,41 @@ bool MainWindowHandlers::mayClose()
     const char *left = messages::phaseProse(update.phase()).ifClosed;
     if (!left)
         return true;
-    return m_parts.dialogs.question(
+    if (!m_closeQuestion)
+        askToClose(left);
+    return false; // for now: Yes ends the program
+}
+
+void MainWindowHandlers::askToClose(const char *left)
+{
+    // The update's waits are nested event loops: a question with a loop of
+    // its own above them would hold the transfer until it was answered. So
+    // this one is asked without waiting, and the records go on meanwhile.
+    // The questions the update asks itself (the firmware check at the
+    // greeting, the power-cycle prompt) are steps of it: the update waits
+    // for their answers by design.
+    std::unique_ptr<OpenQuestion> asked = m_parts.dialogs.ask(
         QStringLiteral("An update is running. If you close the Romwright now, %1. Close anyway?")
             .arg(QLatin1String(left)),
-        QStringLiteral("Update Running"), MessageIcon::Exclamation);
+        QStringLiteral("Update Running"), MessageIcon::Exclamation, DefaultAnswer::No,
+        [this, left](bool yes) {
+            m_closeQuestion.reset();
+            if (!yes || m_ending)
+                return;
+            // The update has gone on while the question was open: what it
+            // said closing would leave may no longer be so.
+            const UpdateSequence &update = m_parts.state.update();
+            const char *now = update.running() ? messages::phaseProse(update.phase()).ifClosed : nullptr;
+            if (now && qstrcmp(now, left) != 0) {
+                askToClose(now);
+                return;
+            }
+            // As a close the window accepted.
+            Form_Unload();
+            Form_Terminate();
+        });
+    if (asked) // null: answered already
+        m_closeQuestion = std::move(asked);
 }
 
 void MainWindowHandlers::Form_Unload()
@@ -444,6 +484,7 @@ void MainWindowHandlers::end(int code)
     if (m_ending)
         return;
     m_ending = true;
+    m_closeQuestion.reset();
     // A wait that runs now returns, and the stack unwinds to the event loop.
     m_parts.clock.endWaits();
     m_window.setBusy(false);

@@ -40,6 +40,7 @@ inline constexpr const char *kFinishingUpdate =
 
 class Dialogs;
 class FileSystem;
+class OpenQuestion;
 class HTMLHelp;
 class MainState;
 class MainWindow;
@@ -97,7 +98,9 @@ public:
     void mnuSearchAgain_Click();
     bool maySearchAgain() const;
     // The window's close button: while an update runs the user is asked
-    // first, otherwise as mayExit; false keeps the window open.
+    // first, otherwise as mayExit; false keeps the window open. The question
+    // does not hold the update up: it is answered while the update goes on,
+    // and Yes ends the program then.
     bool mayClose();
     // EXIT, Ctrl+Q, the close button and the chooser's Exit: a scanner on
     // the port known to have no firmware (a record of its unfinished update,
@@ -121,6 +124,9 @@ private:
     StartUpResult startUp(StartUpRequest request);
     HTMLHelp &help();
     void end(int code);
+    // The close question, open while the update goes on; left is what
+    // closing would leave the scanner with.
+    void askToClose(const char *left);
     FindFileContext findFileContext();
 
     MainWindow &m_window;
@@ -141,6 +147,7 @@ private:
     QSet<int> m_heard;                     // the port numbers something has come from in this run
     bool m_ending = false;
     bool m_searching = false;
+    std::unique_ptr<OpenQuestion> m_closeQuestion; // asked, not yet answered
 };
 
 } // namespace romwright

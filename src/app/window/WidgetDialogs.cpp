@@ -76,17 +76,68 @@ void WidgetDialogs::message(const QString &text, const QString &title, MessageIc
     box.exec();
 }
 
+namespace {
+
+void prepareQuestion(QMessageBox &box, const QString &text, const QString &title, MessageIcon icon,
+                     DefaultAnswer defaultAnswer)
+{
+    prepare(box, text, title, icon);
+    box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+    box.setDefaultButton(defaultAnswer == DefaultAnswer::Yes ? QMessageBox::Yes : QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+}
+
+// An open question's box; it deletes itself once closed.
+class OpenBox : public OpenQuestion {
+public:
+    explicit OpenBox(QMessageBox *box) : m_box(box) {}
+    ~OpenBox() override
+    {
+        if (!m_box)
+            return;
+        QObject::disconnect(m_answer); // withdrawn: no answer comes
+        m_box->hide();
+        m_box->deleteLater();
+    }
+
+    QPointer<QMessageBox> m_box; // null once answered
+    QMetaObject::Connection m_answer;
+};
+
+} // namespace
+
 bool WidgetDialogs::question(const QString &text, const QString &title, MessageIcon icon,
                              DefaultAnswer defaultAnswer)
 {
     if (m_silenced)
         return false;
     QMessageBox box(m_parent);
-    prepare(box, text, title, icon);
-    box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-    box.setDefaultButton(defaultAnswer == DefaultAnswer::Yes ? QMessageBox::Yes : QMessageBox::No);
-    box.setEscapeButton(QMessageBox::No);
+    prepareQuestion(box, text, title, icon, defaultAnswer);
     return box.exec() == QMessageBox::Yes;
+}
+
+std::unique_ptr<OpenQuestion> WidgetDialogs::ask(const QString &text, const QString &title, MessageIcon icon,
+                                                 DefaultAnswer defaultAnswer,
+                                                 std::function<void(bool yes)> answered)
+{
+    if (m_silenced) {
+        answered(false);
+        return nullptr;
+    }
+    auto *box = new QMessageBox(m_parent);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    prepareQuestion(*box, text, title, icon, defaultAnswer);
+    auto open = std::make_unique<OpenBox>(box);
+    // answered may withdraw the question (destroy its OpenBox): nothing of
+    // it is used once the answer is on its way.
+    open->m_answer = QObject::connect(
+        box, &QDialog::finished, box, [open = open.get(), box, answered = std::move(answered)](int) {
+            open->m_box = nullptr;
+            const bool yes = box->standardButton(box->clickedButton()) == QMessageBox::Yes;
+            answered(yes);
+        });
+    box->open(); // modal to the window; returns at once
+    return open;
 }
 
 QString WidgetDialogs::inputBox(const QString &prompt, const QString &title, const QString &defaultText)

@@ -60,6 +60,11 @@ public:
     void message(const QString &text, const QString &title, MessageIcon icon) override;
     bool question(const QString &text, const QString &title, MessageIcon icon,
                   DefaultAnswer defaultAnswer = DefaultAnswer::No) override;
+    // The question's box, modal to the window only; no event loop of its own
+    // runs beneath whatever the program waits for meanwhile.
+    std::unique_ptr<OpenQuestion> ask(const QString &text, const QString &title, MessageIcon icon,
+                                      DefaultAnswer defaultAnswer,
+                                      std::function<void(bool yes)> answered) override;
     QString inputBox(const QString &prompt, const QString &title, const QString &defaultText) override;
     QString openFile(const QString &title, const QString &filter, const QString &initialFolder) override;
     std::optional<QString> chooseScanner() override;

@@ -31,6 +31,22 @@
 
 namespace romwright {
 
+namespace {
+
+// The device of each port that is there, at index n - 1.
+QStringList presentPortDevices(const PortMap &map)
+{
+    QStringList devices;
+    for (const int n : map.ports()) {
+        while (devices.size() < n)
+            devices << QString();
+        devices[n - 1] = map.device(n);
+    }
+    return devices;
+}
+
+} // namespace
+
 int runWindow(int &argc, char **argv, const QString &trace)
 {
     QApplication app(argc, argv);
@@ -63,10 +79,11 @@ int runWindow(int &argc, char **argv, const QString &trace)
     }
 
     MainWindow window;
-    QStringList devices;
-    for (int port = 1; port <= MainWindow::kPortEntries; ++port)
-        devices << map.device(port);
-    window.setPortDevices(devices);
+    window.setPortDevices(presentPortDevices(map));
+#ifdef Q_OS_WIN
+    // COM numbers are the system's own: the menu follows adapters plugged in later.
+    window.setPortSource([] { return presentPortDevices(PortMap::fromEnvironment()); });
+#endif
 
     WidgetDialogs dialogs(&window); // the chooser comes with the handlers below
     const std::unique_ptr<Registry> registry = makeSettingsRegistry();
