@@ -10,11 +10,11 @@
 // closing, rate changes and writing to every port).
 
 #include "app/common/FindScanner.h"
+#include "app/common/ProgramFlags.h"
 #include "platform/Dialogs.h"
 #include "platform/PosixSerialPort.h"
 #include "platform/QtClock.h"
 #include "scanner/Scanner.h"
-#include "view/ProgramFlags.h"
 #include "view/ViewState.h"
 
 #include <QCommandLineParser>
@@ -97,7 +97,7 @@ Result detectOnce(const QStringList &ports)
     CountingClock sleeper;
     PosixSerialPort port(PortMap::fromList(ports.join(QLatin1Char(','))));
     DetectionController detection(view, dialogs);
-    Scanner scanner(sleeper, detection, flags);
+    Scanner scanner(sleeper, detection, flags.bProgramming);
     scanner.setComm(&port);
     qint16 commPort = 0;
     QElapsedTimer clock;

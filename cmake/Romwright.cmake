@@ -7,11 +7,48 @@ function(romwright_target_options target)
   endif()
 endfunction()
 
-# romwright_add_library(name SOURCES ... LIBS ...): a static library of one layer.
+# romwright_expose(target PUBLIC|INTERFACE [FILES file...]): the include root
+# a library gives to itself and to what links it holds its own folder and
+# nothing else. The root is the build tree's include/<target>; in it,
+# <folder relative to src> is a link to the source folder (or, with FILES, a
+# folder holding links to just those files), so that an include keeps its
+# spelling ("flash/UpdateSequence.h") and is found only by what links the
+# library. A header of a layer the library does not link is not found: the
+# build keeps the layers.
+function(romwright_expose target scope)
+  cmake_parse_arguments(ARG "" "" "FILES" ${ARGN})
+  file(RELATIVE_PATH folder ${PROJECT_SOURCE_DIR}/src ${CMAKE_CURRENT_SOURCE_DIR})
+  set(root ${PROJECT_BINARY_DIR}/include/${target})
+  if(ARG_FILES)
+    foreach(header ${ARG_FILES})
+      romwright_link(${CMAKE_CURRENT_SOURCE_DIR}/${header} ${root}/${folder}/${header})
+    endforeach()
+  else()
+    romwright_link(${CMAKE_CURRENT_SOURCE_DIR} ${root}/${folder})
+  endif()
+  target_include_directories(${target} ${scope} ${root})
+endfunction()
+
+# A symbolic link at link to source, made once (the Windows build is
+# configured on a Linux host, where its links are made too).
+function(romwright_link source link)
+  if(IS_SYMLINK ${link})
+    file(READ_SYMLINK ${link} current)
+    if(current STREQUAL source)
+      return()
+    endif()
+  endif()
+  get_filename_component(parent ${link} DIRECTORY)
+  file(MAKE_DIRECTORY ${parent})
+  file(CREATE_LINK ${source} ${link} SYMBOLIC)
+endfunction()
+
+# romwright_add_library(name SOURCES ... LIBS ...): a static library of one
+# layer. It sees its own folder and the folders of the libraries it links.
 function(romwright_add_library name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
   add_library(${name} STATIC ${ARG_SOURCES})
-  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  romwright_expose(${name} PUBLIC)
   target_link_libraries(${name} PUBLIC ${ARG_LIBS})
   romwright_target_options(${name})
 endfunction()

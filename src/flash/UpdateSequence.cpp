@@ -76,9 +76,8 @@ QString describeFailure(Outcome outcome, const UpdateFailure &failure)
     return QLatin1String(describe(outcome)) + QStringLiteral(" (") + where + QLatin1Char(')');
 }
 
-UpdateSequence::UpdateSequence(BootloaderLink &link, UpdateEvents &events, ProgramFlags &flags,
-                               TargetState &target)
-    : m_link(link), m_events(events), m_flags(flags), m_target(target), m_transfer(link, events)
+UpdateSequence::UpdateSequence(BootloaderLink &link, UpdateEvents &events, TargetState &target)
+    : m_link(link), m_events(events), m_target(target), m_transfer(link, events)
 {
 }
 
@@ -172,7 +171,6 @@ void UpdateSequence::enter(UpdateStep step)
 Outcome UpdateSequence::click(const FirmwareSet &firmware)
 {
     m_events.started();
-    m_flags.bProgramming = true;
 
     if (!m_events.fileChosen() || !firmware.FilesValid)
         return stop(UpdateStop::NoFile);
@@ -180,7 +178,7 @@ Outcome UpdateSequence::click(const FirmwareSet &firmware)
         return stop(UpdateStop::FileRefused);
 
     enter(UpdateStep::Request);
-    if (!m_link.RequestBootloader(m_flags.bBarCodeProcessor))
+    if (!m_link.RequestBootloader(m_processor == Processor::BarCode))
         return stop(UpdateStop::PortNotOpen);
 
     const FlashTimings &t = m_link.timings();
@@ -210,7 +208,7 @@ Outcome UpdateSequence::click(const FirmwareSet &firmware)
 
     m_link.setSettings(kSettings38400);
     m_link.pause(t.afterBaudReturn);
-    m_link.RequestBootloader(m_flags.bBarCodeProcessor);
+    m_link.RequestBootloader(m_processor == Processor::BarCode);
     m_link.pause(t.afterRetryRequest);
     m_link.restartWaitForQ(t.updateGreeting);
     return awaitGreetingAndProgram(firmware);
@@ -228,7 +226,7 @@ Outcome UpdateSequence::awaitGreetingAndProgram(const FirmwareSet &firmware)
     Outcome outcome = wait();
     if (outcome == Outcome::Missed) {
         m_events.retrying();
-        m_link.RequestBootloader(m_flags.bBarCodeProcessor);
+        m_link.RequestBootloader(m_processor == Processor::BarCode);
         m_link.pause(t.afterRetryRequest);
         m_link.restartWaitForQ(t.updateGreeting);
         outcome = wait();

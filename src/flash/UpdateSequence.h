@@ -4,12 +4,12 @@
 // the bootloader installation with its power cycle, the firmware pass and
 // the end, each reported to UpdateEvents as it happens.
 
+#include "family/ScannerFamilies.h"
 #include "flash/BlockTransfer.h"
 #include "flash/BootloaderLink.h"
 #include "flash/TargetState.h"
 #include "flash/UpdateEvents.h"
 #include "image/MemoryImage.h"
-#include "view/ProgramFlags.h"
 
 #include <functional>
 
@@ -18,7 +18,12 @@ namespace romwright {
 class UpdateSequence {
 public:
     // events hears everything the update does and must outlive it.
-    UpdateSequence(BootloaderLink &link, UpdateEvents &events, ProgramFlags &flags, TargetState &target);
+    UpdateSequence(BootloaderLink &link, UpdateEvents &events, TargetState &target);
+
+    // The processor the next click updates: its requests ask for that
+    // processor's boot software. Main until set; set before a click, not
+    // while one runs.
+    void setProcessor(Processor processor) { m_processor = processor; }
 
     // The click of cmdProgram. Stopped when it gave up with the window still
     // usable (no file, files not all valid, port not open); otherwise an End
@@ -88,8 +93,8 @@ private:
 
     BootloaderLink &m_link;
     UpdateEvents &m_events;
-    ProgramFlags &m_flags;
     TargetState &m_target;
+    Processor m_processor = Processor::Main;
     BlockTransfer m_transfer;
     bool m_running = false;
     UpdatePhase m_phase = UpdatePhase::Unchanged;

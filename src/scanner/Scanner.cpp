@@ -1,9 +1,9 @@
 #include "scanner/Scanner.h"
 
+#include "family/BootLetters.h"
 #include "platform/PortMap.h"
 #include "scanner/ChooserAnswer.h"
 #include "scanner/CommandTable.h"
-#include "view/ProgramFlags.h"
 
 #include <QScopeGuard>
 
@@ -66,7 +66,8 @@ struct ProbedPort {
 // The last character of a bootloader's prompt: such a scanner cannot name its model.
 bool isBootPrompt(const QByteArray &answer)
 {
-    return !answer.isEmpty() && (answer.back() == 'Q' || answer.back() == 'A');
+    return !answer.isEmpty() &&
+           (answer.back() == letter::kGreeting64 || answer.back() == letter::kGreeting128);
 }
 
 FoundScanner foundAs(qint16 port, const ScannerFamily &family)
@@ -129,9 +130,10 @@ std::vector<ProbedPort *> askRow(std::vector<ProbedPort> &ports, const ScannerMo
 
 } // namespace
 
-Scanner::Scanner(Clock &clock, DetectionEvents &events, const ProgramFlags &flags, ScannerTimings timings,
+Scanner::Scanner(Clock &clock, DetectionEvents &events, const bool &programStarted, ScannerTimings timings,
                  QObject *parent)
-    : QObject(parent), m_clock(clock), m_events(events), m_flags(flags), m_timings(timings), m_commands(*this)
+    : QObject(parent), m_clock(clock), m_events(events), m_programStarted(programStarted), m_timings(timings),
+      m_commands(*this)
 {
     addStandardModels(m_models);
 }
@@ -163,7 +165,7 @@ void Scanner::closeComm()
 
 Detection Scanner::DetectScanner(qint16 &CommPort)
 {
-    if (m_flags.bProgramming)
+    if (m_programStarted)
         return Detection::EndProgram;
 
     // Nothing else may read the port while the probes wait for answers.
@@ -337,7 +339,7 @@ void Scanner::connectReceive()
 
 void Scanner::handleReceive()
 {
-    if (m_inHandler || !m_receiveHandling || m_flags.bProgramming || !m_comm)
+    if (m_inHandler || !m_receiveHandling || m_programStarted || !m_comm)
         return;
     m_inHandler = true;
     m_handlerAbandoned = false;
@@ -402,7 +404,7 @@ bool Scanner::waitForMoreBytes(Clock::ms deadline)
     m_replyWaiting = true;
     const auto leave = qScopeGuard([this] { m_replyWaiting = false; });
     while (m_comm && m_comm->inBufferCount() == 0) {
-        if (m_handlerAbandoned || m_flags.bProgramming || m_clock.waitsEnded()) {
+        if (m_handlerAbandoned || m_programStarted || m_clock.waitsEnded()) {
             m_handlerAbandoned = true;
             return false;
         }

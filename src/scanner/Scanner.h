@@ -19,8 +19,6 @@
 
 namespace romwright {
 
-struct ProgramFlags;
-
 // Detection states (State).
 enum DetectionState : qint32 {
     kDetecting = 0, // running, or never run
@@ -47,9 +45,12 @@ class Scanner : public QObject {
     Q_OBJECT
 public:
     // clock: the blocking pauses and the receive handler's wait; events:
-    // the hourglass and the chooser; flags: bProgramming is read.
-    Scanner(Clock &clock, DetectionEvents &events, const ProgramFlags &flags, ScannerTimings timings = {},
+    // the hourglass and the chooser; programStarted: read, true once PROGRAM
+    // was pressed (the front end's, for as long as the scanner lives).
+    Scanner(Clock &clock, DetectionEvents &events, const bool &programStarted, ScannerTimings timings = {},
             QObject *parent = nullptr);
+    // A flag that lives no longer than the call would be read after its end.
+    Scanner(Clock &, DetectionEvents &, const bool &&, ScannerTimings = {}, QObject * = nullptr) = delete;
     ~Scanner() override;
 
     // The port detection and the receive handler use. Not owned.
@@ -94,7 +95,7 @@ public:
     // the handler. The shell turns it on only while nothing else reads the
     // port (no detection, identification or bootloader dialogue); turning it
     // off also abandons a handler that is waiting for the rest of a reply,
-    // without touching the port, as does the end of the program. It never runs once bProgramming is set.
+    // without touching the port, as does the end of the program. It never runs once PROGRAM was pressed.
     void setReceiveHandling(bool on);
     bool receiveHandling() const { return m_receiveHandling; }
 
@@ -112,7 +113,7 @@ private:
 
     Clock &m_clock;
     DetectionEvents &m_events;
-    const ProgramFlags &m_flags;
+    const bool &m_programStarted;
     ScannerTimings m_timings;
 
     QPointer<SerialPort> m_comm;

@@ -1,11 +1,11 @@
 #include "app/common/FileMessages.h"
 #include "app/common/FindFile.h"
 #include "app/common/PortPermissionNotice.h"
+#include "app/common/ProgramFlags.h"
 #include "app/common/WaitLetterPrompt.h"
 #include "app/common/WindowCommandLine.h"
 #include "platform/Registry.h"
 #include "support/ScriptedDialogs.h"
-#include "view/ProgramFlags.h"
 #include "view/ViewState.h"
 
 #include <QDir>

@@ -2,6 +2,7 @@
 // The bootloader link and the update on a manual clock, over a fake port
 // whose boot software answers each command with its letter 1 ms later.
 
+#include "app/common/ProgramFlags.h"
 #include "app/common/UpdateController.h"
 #include "flash/UpdateSequence.h"
 #include "platform/ManualClock.h"
@@ -64,7 +65,7 @@ inline FirmwareSet sampleFirmware()
 struct LinkRig {
     explicit LinkRig(const char *greeting = "Q", int greetOn = 2)
         : port(&clock), link(port, clock, FlashTimings{}), controller(view, dialogs, flags),
-          update(link, controller, flags, target)
+          update(link, controller, target)
     {
         boot.greeting = greeting;
         boot.greetOn = greetOn;

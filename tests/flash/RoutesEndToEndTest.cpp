@@ -2,6 +2,7 @@
 // three routes, the bar-code processor whose boot software differs from the
 // one seen at start-up, and each fault the simulator can inject, with the
 // flash the simulator ends up holding.
+#include "app/common/ProgramFlags.h"
 #include "app/common/UpdateController.h"
 #include "app/common/UpdateMessages.h"
 #include "flash/BlockRecords.h"
@@ -47,7 +48,7 @@ struct Session {
         : sim(QString::fromLatin1(args).split(QLatin1Char(' ')) << QStringLiteral("--silent-after-update")),
           port(PortMap::fromList(sim.link())), firmware(std::make_unique<FirmwareSet>()),
           link(port, clock, fastTimings(QByteArray(args).contains('Z'))), controller(view, dialogs, flags),
-          update(link, controller, flags, target)
+          update(link, controller, target)
     {
     }
 
@@ -58,6 +59,7 @@ struct Session {
         EXPECT_TRUE(link.OpenPort(1));
         link.IdentifyTarget(target);
         flags.bBarCodeProcessor = barCode;
+        update.setProcessor(barCode ? Processor::BarCode : Processor::Main);
         const QString folder = test::sampleDir();
         view.setText(LabelId::FirmFile, QString::fromLatin1(kSample));
         const FileOpenResult loaded = FileOpen(joinPath(folder, QString::fromLatin1(kSample)), *firmware,

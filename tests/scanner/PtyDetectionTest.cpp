@@ -1,13 +1,13 @@
 // Detection and the receive handler on real serial lines: pseudo-terminals
 // served by romwright-sim, numbered through a port map, on the real clock.
 #include "app/common/FindScanner.h"
+#include "app/common/ProgramFlags.h"
 #include "platform/PosixSerialPort.h"
 #include "platform/QtClock.h"
 #include "scanner/Scanner.h"
 #include "support/ScriptedDialogs.h"
 #include "support/SimClient.h"
 #include "support/SimProcess.h"
-#include "view/ProgramFlags.h"
 #include "view/ViewState.h"
 
 #include <QEventLoop>
@@ -39,7 +39,7 @@ constexpr ScannerTimings kPatientRows{.probeWait = 1000ms};
 struct PtyRig {
     explicit PtyRig(const QString &ports)
         : port(std::make_unique<PosixSerialPort>(PortMap::fromList(ports))),
-          scanner(clock, detection, flags, kPatientRows)
+          scanner(clock, detection, flags.bProgramming, kPatientRows)
     {
         scanner.setComm(port.get());
     }

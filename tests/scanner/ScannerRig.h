@@ -3,11 +3,11 @@
 // queue and the receive handler without a line.
 
 #include "app/common/FindScanner.h"
+#include "app/common/ProgramFlags.h"
 #include "platform/ManualClock.h"
 #include "scanner/Scanner.h"
 #include "support/FakePort.h"
 #include "support/ScriptedDialogs.h"
-#include "view/ProgramFlags.h"
 #include "view/ViewState.h"
 
 namespace romwright::test {
@@ -41,7 +41,7 @@ private:
 };
 
 struct ScannerRig {
-    explicit ScannerRig(ScannerTimings timings = {}) : scanner(clock, detection, flags, timings)
+    explicit ScannerRig(ScannerTimings timings = {}) : scanner(clock, detection, flags.bProgramming, timings)
     {
         QObject::connect(&scanner, &Scanner::ScannerConnect,
                          [this](bool ok) { connectEvents.push_back(ok); });

@@ -1,11 +1,11 @@
 #include "app/common/FindFile.h"
 
+#include "app/common/ProgramFlags.h"
 #include "family/ScannerFamilies.h"
 #include "image/FileOpen.h"
 #include "platform/Dialogs.h"
 #include "platform/Registry.h"
 #include "view/MainView.h"
-#include "view/ProgramFlags.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,9 +1,9 @@
 #include "app/common/FindScanner.h"
 
+#include "app/common/ProgramFlags.h"
 #include "platform/Dialogs.h"
 #include "scanner/Scanner.h"
 #include "view/MainView.h"
-#include "view/ProgramFlags.h"
 
 namespace romwright {
 

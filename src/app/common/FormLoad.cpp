@@ -172,8 +172,8 @@ StartUpResult FormLoad(const StartUpRequest &asked, const StartUpContext &contex
 
     state.target().sLetterQ = QLatin1Char(letter::kGreeting64);
     state.target().sLetterA = QLatin1Char(letter::kGreeting128);
-    context.cScann =
-        std::make_unique<Scanner>(services.clock, state.detection(), state.flags(), context.scannerTimings);
+    context.cScann = std::make_unique<Scanner>(services.clock, state.detection(), state.flags().bProgramming,
+                                               context.scannerTimings);
     Scanner &scanner = *context.cScann;
 
     const bool searching = !request.comP || !request.scannMod;

@@ -25,7 +25,7 @@ MainState::MainState(std::unique_ptr<SerialPort> MSComm1, const MainServices &se
       m_link(std::make_unique<BootloaderLink>(*m_port, services.clock, timings)),
       m_controller(services.view, services.dialogs, m_flags), m_detection(services.view, services.dialogs),
       m_recorder(services.stateFolder, services.clock, services.transcript),
-      m_update(std::make_unique<UpdateSequence>(*m_link, m_controller, m_flags, m_target))
+      m_update(std::make_unique<UpdateSequence>(*m_link, m_controller, m_target))
 {
     m_update->firmwareCheck = [this] {
         const bool approved = approveFirmware();
@@ -185,6 +185,9 @@ Outcome MainState::cmdProgram_Click()
         }
     }
     m_recorder.begin();
+    // The update is for the processor chosen now; from here PROGRAM was pressed.
+    m_update->setProcessor(m_flags.bBarCodeProcessor ? Processor::BarCode : Processor::Main);
+    m_flags.bProgramming = true;
     // The front end watches the passes too; it is called as before.
     const std::function<void(const TransferProgress &)> frontEnd = m_controller.onProgress;
     m_controller.onProgress = [this, &frontEnd](const TransferProgress &progress) {

@@ -6,6 +6,7 @@
 // one and show it through their own MainView and Dialogs.
 
 #include "app/common/FindScanner.h"
+#include "app/common/ProgramFlags.h"
 #include "app/common/ScannerGate.h"
 #include "app/common/UnfinishedUpdate.h"
 #include "app/common/UpdateController.h"
@@ -19,7 +20,6 @@
 #include "image/FirmwareCheck.h"
 #include "image/MemoryImage.h"
 #include "platform/SerialPort.h"
-#include "view/ProgramFlags.h"
 
 #include <QDateTime>
 #include <QString>

@@ -1,10 +1,10 @@
 #include "app/common/UpdateController.h"
 
+#include "app/common/ProgramFlags.h"
 #include "app/common/UpdateMessages.h"
 #include "image/FirmwareCheck.h"
 #include "platform/Dialogs.h"
 #include "view/MainView.h"
-#include "view/ProgramFlags.h"
 
 namespace romwright {
 

@@ -4,6 +4,7 @@
 #include "app/FrontEnds.h"
 #include "app/common/FindScanner.h"
 #include "app/common/PortPermissionNotice.h"
+#include "app/common/ProgramFlags.h"
 #include "app/common/UpdateJson.h"
 #include "app/console/ChildEvents.h"
 #include "app/console/ConsoleDialogs.h"
@@ -21,7 +22,6 @@
 #include "platform/TerminationSignals.h"
 #include "scanner/ChooserAnswer.h"
 #include "scanner/Scanner.h"
-#include "view/ProgramFlags.h"
 
 #include <QEventLoop>
 #include <QJsonArray>
@@ -126,7 +126,7 @@ std::optional<std::vector<FoundScanner>> SeveralScanners::search()
                                  .arg(displayFileName(m_options.trace), why));
     }
     DetectionController shown(view, dialogs);
-    Scanner scanner(m_clock, shown, flags);
+    Scanner scanner(m_clock, shown, flags.bProgramming);
     m_searching = true;
     const FindScannerResult found = FindScanner(scanner, *port, view, flags);
     m_searching = false;
