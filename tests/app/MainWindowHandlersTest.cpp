@@ -37,12 +37,6 @@ struct Rig : test::WindowRig {
     FakePort *port; // null over a real port
 };
 
-void copySample(const char *name, const QString &folder)
-{
-    ASSERT_TRUE(QFile::copy(test::sourceDir() + QStringLiteral("/samples/") + QLatin1String(name),
-                            folder + QLatin1Char('/') + QLatin1String(name)));
-}
-
 } // namespace
 
 TEST(WindowHandlerPorts, PortMenuTicksOnlyAPortThatOpened)
@@ -82,8 +76,8 @@ TEST(WindowHandlers, WexmoorProcessorBringsItsFirmware)
 {
     // A program folder without any BarCode firmware.
     QTemporaryDir folder;
-    for (const char *name : {"FlashProgrammer.sss", "bootloader.sss", "WX3650UVer3_9.s19"})
-        copySample(name, folder.path());
+    ASSERT_TRUE(
+        test::copySamples({"FlashProgrammer.sss", "bootloader.sss", "WX3650UVer3_9.s19"}, folder.path()));
     Rig rig(folder.path());
     // The model from the command line, no port: the options are offered all the same.
     ASSERT_EQ(rig.frm.Form_Load(WindowCommandLine{QString(), QString(), QStringLiteral("Wexmoor 3650")}),
@@ -126,9 +120,9 @@ namespace {
 struct FirmwareFolders {
     FirmwareFolders()
     {
-        for (const char *name : {"FlashProgrammer.sss", "bootloader.sss", "Hlv1450ver5_9.s19"})
-            copySample(name, program.path());
-        copySample("Hlv1450Uver6_0.s19", elsewhere.path());
+        EXPECT_TRUE(test::copySamples({"FlashProgrammer.sss", "bootloader.sss", "Hlv1450ver5_9.s19"},
+                                      program.path()) &&
+                    test::copySamples({"Hlv1450Uver6_0.s19"}, elsewhere.path()));
     }
     QTemporaryDir program, elsewhere;
 };

@@ -64,6 +64,10 @@ void expectFlashHolds(const SimProcess &sim, MainState &state)
             << block.Address;
 }
 
+const QString kCloseAnyway = QStringLiteral(
+    "An update is running. If you close the Romwright now, the scanner keeps its boot software "
+    "and has no firmware until the update is run again. Close anyway?");
+
 const QString kLeftInBoot = QStringLiteral(
     "The scanner is waiting in its boot software and cannot scan until it is switched off and on.");
 
@@ -185,10 +189,7 @@ TEST(WindowUpdate, AnInterruptedUpdateIsFinishedAtOnceAfterYes)
             continue;
         }
         ASSERT_EQ(rig.dialogs.questions.size(), 2u);
-        EXPECT_EQ(
-            rig.dialogs.questions[1].text,
-            QStringLiteral("An update is running. If you close the Romwright now, the scanner keeps its boot "
-                           "software and has no firmware until the update is run again. Close anyway?"));
+        EXPECT_EQ(rig.dialogs.questions[1].text, kCloseAnyway);
         EXPECT_EQ(rig.ends, QList<int>{1});
         EXPECT_FALSE(rig.state.MSComm1().portOpen());
         // The wait returned at the close and the route unwound without another
@@ -450,10 +451,7 @@ TEST(WindowUpdate, TheTransferGoesOnWhileTheCloseQuestionIsOpen)
         rig.program();
 
         ASSERT_GE(askedAt, 0);
-        EXPECT_EQ(asked,
-                  QStringLiteral("An update is running. If you close the Romwright now, the scanner keeps "
-                                 "its boot software and has no firmware until the update is run again. "
-                                 "Close anyway?"));
+        EXPECT_EQ(asked, kCloseAnyway);
         if (yes) {
             EXPECT_GE(answeredAt, askedAt + 20) << askedAt;
             EXPECT_EQ(rig.ends, QList<int>{1});
