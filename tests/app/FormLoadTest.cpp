@@ -166,9 +166,7 @@ TEST(FormLoad, EachStepRunsInTurnAndTheConsoleStopsAtTheFirstGap)
 TEST(FormLoad, TheWindowLeavesTheIdentificationToProgramWhenTheFirmwareAtHandIsDamaged)
 {
     QTemporaryDir data;
-    for (const char *file : {"FlashProgrammer.sss", "bootloader.sss"})
-        ASSERT_TRUE(QFile::copy(test::sampleDir() + QLatin1Char('/') + QLatin1String(file),
-                                data.filePath(QLatin1String(file))));
+    ASSERT_TRUE(test::copySamples({"FlashProgrammer.sss", "bootloader.sss"}, data.path()));
     const QByteArray sound = LocalFileSystem().read(test::sampleDir() + "/Hlv1450ver5_9.s19").bytes;
     ASSERT_TRUE(writeWholeFile(data.filePath("Hlv1450ver5_9.s19"), sound.left(sound.size() / 2)));
     Bench b({}, data.path());
@@ -222,15 +220,14 @@ TEST(FormLoad, AnUnfinishedUpdateIsOfferedWhileItsFileIsUnchanged)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         QTemporaryDir state, data;
-        for (const char *file : {"Hlv1450ver5_9.s19", "FlashProgrammer.sss", "bootloader.sss"})
-            ASSERT_TRUE(QFile::copy(test::sampleDir() + QLatin1Char('/') + QLatin1String(file),
-                                    data.filePath(QLatin1String(file))));
+        ASSERT_TRUE(
+            test::copySamples({"Hlv1450ver5_9.s19", "FlashProgrammer.sss", "bootloader.sss"}, data.path()));
         const QString firmware = data.filePath(QStringLiteral("Hlv1450ver5_9.s19"));
         const QByteArray bytes = LocalFileSystem().read(firmware).bytes;
         const UnfinishedUpdates records(state.path());
         const UnfinishedUpdate record{3,
-                                      QStringLiteral("fake%1").arg(c.device),
-                                      QStringLiteral("Halvern 1450"),
+                                      "fake" + QString::number(c.device),
+                                      "Halvern 1450",
                                       false,
                                       'Q',
                                       firmware,

@@ -76,9 +76,8 @@ TEST(WindowHandlers, WexmoorProcessorBringsItsFirmware)
 {
     // A program folder without any BarCode firmware.
     QTemporaryDir folder;
-    for (const char *name : {"FlashProgrammer.sss", "bootloader.sss", "WX3650UVer3_9.s19"})
-        ASSERT_TRUE(QFile::copy(test::sourceDir() + QStringLiteral("/samples/") + QLatin1String(name),
-                                folder.filePath(QLatin1String(name))));
+    ASSERT_TRUE(
+        test::copySamples({"FlashProgrammer.sss", "bootloader.sss", "WX3650UVer3_9.s19"}, folder.path()));
     Rig rig(folder.path());
     // The model from the command line, no port: the options are offered all the same.
     ASSERT_EQ(rig.frm.Form_Load(WindowCommandLine{QString(), QString(), QStringLiteral("Wexmoor 3650")}),
@@ -121,14 +120,9 @@ namespace {
 struct FirmwareFolders {
     FirmwareFolders()
     {
-        for (const char *name : {"FlashProgrammer.sss", "bootloader.sss", "Hlv1450ver5_9.s19"})
-            copy(name, program.path());
-        copy("Hlv1450Uver6_0.s19", elsewhere.path());
-    }
-    static void copy(const char *name, const QString &folder)
-    {
-        ASSERT_TRUE(QFile::copy(test::sourceDir() + QStringLiteral("/samples/") + QLatin1String(name),
-                                folder + QLatin1Char('/') + QLatin1String(name)));
+        EXPECT_TRUE(test::copySamples({"FlashProgrammer.sss", "bootloader.sss", "Hlv1450ver5_9.s19"},
+                                      program.path()) &&
+                    test::copySamples({"Hlv1450Uver6_0.s19"}, elsewhere.path()));
     }
     QTemporaryDir program, elsewhere;
 };

@@ -64,8 +64,22 @@ void expectFlashHolds(const SimProcess &sim, MainState &state)
             << block.Address;
 }
 
+const QString kCloseAnyway = QStringLiteral(
+    "An update is running. If you close the Romwright now, the scanner keeps its boot software "
+    "and has no firmware until the update is run again. Close anyway?");
+
 const QString kLeftInBoot = QStringLiteral(
     "The scanner is waiting in its boot software and cannot scan until it is switched off and on.");
+
+// A record of an unfinished update of Hlv1450ver5_9.s19 on the given port.
+bool saveRecord(SimRig &rig, const SimProcess &sim, int port, const QDateTime &when)
+{
+    const QString file = test::sampleDir() + QStringLiteral("/Hlv1450ver5_9.s19");
+    const QByteArray bytes = rig.files.read(file).bytes;
+    return UnfinishedUpdates(rig.state.services().stateFolder)
+        .save({port, sim.link(), QStringLiteral("Halvern 1450"), false, 'Q', file, bytes.size(),
+               sha256Hex(bytes), when});
+}
 
 // The transcript's lines of what the program sent.
 QStringList sent(const QString &transcript)
@@ -137,13 +151,9 @@ TEST(WindowUpdate, AnInterruptedUpdateIsFinishedAtOnceAfterYes)
         SCOPED_TRACE(close);
         SimProcess sim({"--start-in-boot", "--boot", "Q"}); // waiting in its boot software, as after Ctrl-C
         SimRig rig(sim);
-        const QString file = test::sampleDir() + QStringLiteral("/Hlv1450ver5_9.s19");
-        const QByteArray bytes = rig.files.read(file).bytes;
         const UnfinishedUpdates records(rig.state.services().stateFolder);
         // Made when its device was port 2; it is port 1 now.
-        ASSERT_TRUE(
-            records.save({2, sim.link(), QStringLiteral("Halvern 1450"), false, 'Q', file, bytes.size(),
-                          sha256Hex(bytes), QDateTime(QDate(2026, 12, 1), QTime(9, 30))}));
+        ASSERT_TRUE(saveRecord(rig, sim, 2, QDateTime(QDate(2026, 12, 1), QTime(9, 30))));
         rig.dialogs.questionAnswers = {true, true};
         ASSERT_EQ(rig.frm.Form_Load(std::nullopt), FormLoadEnd::Ready);
         ASSERT_EQ(rig.dialogs.questions.size(), 1u);
@@ -179,10 +189,7 @@ TEST(WindowUpdate, AnInterruptedUpdateIsFinishedAtOnceAfterYes)
             continue;
         }
         ASSERT_EQ(rig.dialogs.questions.size(), 2u);
-        EXPECT_EQ(
-            rig.dialogs.questions[1].text,
-            QStringLiteral("An update is running. If you close the Romwright now, the scanner keeps its boot "
-                           "software and has no firmware until the update is run again. Close anyway?"));
+        EXPECT_EQ(rig.dialogs.questions[1].text, kCloseAnyway);
         EXPECT_EQ(rig.ends, QList<int>{1});
         EXPECT_FALSE(rig.state.MSComm1().portOpen());
         // The wait returned at the close and the route unwound without another
@@ -232,11 +239,7 @@ TEST(WindowExit, EveryWayOutSaysWhatTheScannerIsLeftWith)
         const QString state = rig.state.services().stateFolder;
         const bool erased = row.sim.contains(QLatin1String("--stall-after"));
         if (row.sim.contains(QLatin1String("--start-in-boot"))) {
-            const QString file = test::sampleDir() + QStringLiteral("/Hlv1450ver5_9.s19");
-            const QByteArray bytes = rig.files.read(file).bytes;
-            ASSERT_TRUE(UnfinishedUpdates(state).save({1, sim.link(), QStringLiteral("Halvern 1450"), false,
-                                                       'Q', file, bytes.size(), sha256Hex(bytes),
-                                                       QDateTime::currentDateTime()}));
+            ASSERT_TRUE(saveRecord(rig, sim, 1, QDateTime::currentDateTime()));
         }
         if (erased) { // and no record of it: the state folder cannot be made
             ASSERT_TRUE(QFile(state).open(QIODevice::WriteOnly));
@@ -448,10 +451,7 @@ TEST(WindowUpdate, TheTransferGoesOnWhileTheCloseQuestionIsOpen)
         rig.program();
 
         ASSERT_GE(askedAt, 0);
-        EXPECT_EQ(asked,
-                  QStringLiteral("An update is running. If you close the Romwright now, the scanner keeps "
-                                 "its boot software and has no firmware until the update is run again. "
-                                 "Close anyway?"));
+        EXPECT_EQ(asked, kCloseAnyway);
         if (yes) {
             EXPECT_GE(answeredAt, askedAt + 20) << askedAt;
             EXPECT_EQ(rig.ends, QList<int>{1});

@@ -1,8 +1,10 @@
 #pragma once
 // Where the tests find what the build made.
 
+#include <QFile>
 #include <QString>
 #include <cstdlib>
+#include <initializer_list>
 
 namespace romwright::test {
 
@@ -26,6 +28,16 @@ inline QString sourceDir()
 {
     const char *dir = std::getenv("ROMWRIGHT_SOURCE_DIR");
     return dir ? QString::fromLocal8Bit(dir) : QString();
+}
+
+// Copies the named sample files into folder: false if one could not be.
+inline bool copySamples(std::initializer_list<const char *> names, const QString &folder)
+{
+    for (const char *name : names)
+        if (!QFile::copy(sampleDir() + QLatin1Char('/') + QLatin1String(name),
+                         folder + QLatin1Char('/') + QLatin1String(name)))
+            return false;
+    return true;
 }
 
 } // namespace romwright::test
