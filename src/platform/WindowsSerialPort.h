@@ -66,7 +66,9 @@ private:
     void close();
     bool applyLine(const LineSettings &line);
     void readLoop(); // the reader thread
-    void deliver();  // on the owner's thread
+    // On the reader thread: bytes for input(), and received() posted once.
+    void hand(const char *bytes, unsigned long count);
+    void deliver(); // on the owner's thread
     void dropLine();
 
     bool m_dtr = false;
