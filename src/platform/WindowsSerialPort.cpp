@@ -373,39 +373,28 @@ void WindowsSerialPort::readLoop()
             continue; // the wait ran out on a quiet line: ask again
         }
         earlyEmpties = 0;
-        // The byte is handed over before the driver is asked for more: in
-        // the firmware pass it is the acknowledgement the next record waits
-        // for, and asking the driver (a round trip to the Wine server) would
-        // stand between the two.
-        hand(buffer, 1);
         // Whatever else has come is in the driver already: take it at once.
         DWORD errors = 0;
         COMSTAT status{};
         DWORD more = 0;
         if (ClearCommError(port, &errors, &status) && status.cbInQue > 0) {
-            const DWORD want = std::min<DWORD>(status.cbInQue, sizeof buffer);
+            const DWORD want = std::min<DWORD>(status.cbInQue, sizeof buffer - 1);
             ResetEvent(overlapped.hEvent);
-            if (!ReadFile(port, buffer, want, &more, &overlapped) &&
+            if (!ReadFile(port, buffer + 1, want, &more, &overlapped) &&
                 (GetLastError() != ERROR_IO_PENDING || !finish(port, overlapped, more)))
                 more = 0;
-            if (more > 0)
-                hand(buffer, more);
+        }
+        const std::lock_guard lock(m_mutex);
+        m_received.append(buffer, qsizetype(1 + more));
+        if (!m_deliveryPosted) {
+            m_deliveryPosted = true;
+            QMetaObject::invokeMethod(this, &WindowsSerialPort::deliver, Qt::QueuedConnection);
         }
     }
     CloseHandle(overlapped.hEvent);
     if (lost && WaitForSingleObject(stop, 0) != WAIT_OBJECT_0) {
         m_lost = true;
         QMetaObject::invokeMethod(this, &WindowsSerialPort::dropLine, Qt::QueuedConnection);
-    }
-}
-
-void WindowsSerialPort::hand(const char *bytes, unsigned long count)
-{
-    const std::lock_guard lock(m_mutex);
-    m_received.append(bytes, qsizetype(count));
-    if (!m_deliveryPosted) {
-        m_deliveryPosted = true;
-        QMetaObject::invokeMethod(this, &WindowsSerialPort::deliver, Qt::QueuedConnection);
     }
 }
 

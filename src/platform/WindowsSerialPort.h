@@ -66,9 +66,7 @@ private:
     void close();
     bool applyLine(const LineSettings &line);
     void readLoop(); // the reader thread
-    // On the reader thread: bytes for input(), and received() posted once.
-    void hand(const char *bytes, unsigned long count);
-    void deliver(); // on the owner's thread
+    void deliver();  // on the owner's thread
     void dropLine();
 
     bool m_dtr = false;
