@@ -2,67 +2,50 @@
 
 #include "flash/BlockRecords.h"
 
+#include <optional>
+#include <vector>
+
 namespace romwright {
 
 BlockTransfer::BlockTransfer(BootloaderLink &link, UpdateEvents &events) : m_link(link), m_events(events) {}
 
-RecordResult BlockTransfer::SendBinaryRecord(const FlashBlock &block, const MemoryImage &image)
-{
-    const auto record = binaryRecord(block, image);
-    if (!record)
-        return {};
-    // One write for the whole record: the bytes on the line are the same as
-    // for four single bytes and the data, at a quarter of the system calls.
-    return {true, m_link.send(*record)};
-}
-
-RecordResult BlockTransfer::SendHexRecord(const FlashBlock &block, const MemoryImage &image)
-{
-    const auto record = hexRecord(block, image);
-    if (!record)
-        return {};
-    Outcome outcome = m_link.send(*record);
-    if (outcome == Outcome::Ok)
-        outcome = m_link.WaitForByte(letter::kProgrammed, m_link.timings().ackBound);
-    return {true, outcome};
-}
-
 Outcome BlockTransfer::walk(Pass pass, std::span<const FlashBlock> table, const MemoryImage &image)
 {
+    // Every record of the pass is built before the first goes out: from an
+    // acknowledgement to the next record there is then only the write. An
+    // erased block has none.
+    std::vector<std::optional<QByteArray>> records;
+    records.reserve(table.size());
     TransferProgress progress;
     progress.pass = pass;
     for (const FlashBlock &block : table) {
-        const int size =
-            pass == Pass::Bootloader ? binaryRecordSize(block, image) : hexRecordSize(block, image);
-        if (size > 0) {
+        records.push_back(pass == Pass::Bootloader ? binaryRecord(block, image) : hexRecord(block, image));
+        if (records.back()) {
             ++progress.blocksTotal;
-            progress.bytesTotal += size;
+            progress.bytesTotal += int(records.back()->size());
         }
     }
     m_events.progress(progress);
 
+    // A "D" record is answered with "R", a "P" record with "p". One write
+    // for the whole record: the bytes on the line are the same as byte by
+    // byte, at a fraction of the system calls.
+    const std::uint8_t answer = pass == Pass::Bootloader ? letter::kReady : letter::kProgrammed;
     clearFailedBlock();
     for (std::size_t index = 0; index < table.size(); ++index) {
-        const FlashBlock &block = table[index];
-        RecordResult result;
-        if (pass == Pass::Bootloader) {
-            result = SendBinaryRecord(block, image);
-            if (result.sent && result.outcome == Outcome::Ok)
-                result.outcome = m_link.WaitForByte(letter::kReady, m_link.timings().ackBound);
-        } else {
-            result = SendHexRecord(block, image);
-        }
-        if (endsProgram(result.outcome)) {
-            m_failedBlock = static_cast<int>(index);
-            m_failedAddress = static_cast<int>(block.Address);
-            return result.outcome;
-        }
-        if (!result.sent)
+        const std::optional<QByteArray> &record = records[index];
+        if (!record)
             continue;
-
+        Outcome outcome = m_link.send(*record);
+        if (outcome == Outcome::Ok)
+            outcome = m_link.WaitForByte(answer, m_link.timings().ackBound);
+        if (endsProgram(outcome)) {
+            m_failedBlock = static_cast<int>(index);
+            m_failedAddress = static_cast<int>(table[index].Address);
+            return outcome;
+        }
         ++progress.blocksSent;
-        progress.bytesSent +=
-            pass == Pass::Bootloader ? binaryRecordSize(block, image) : hexRecordSize(block, image);
+        progress.bytesSent += int(record->size());
         m_events.progress(progress);
     }
 

@@ -10,19 +10,9 @@
 
 namespace romwright {
 
-struct RecordResult {
-    bool sent = false;             // false: the block was all 0xFF, nothing written
-    Outcome outcome = Outcome::Ok; // an End value when the program must end
-};
-
 class BlockTransfer {
 public:
     BlockTransfer(BootloaderLink &link, UpdateEvents &events);
-
-    // Writes the "D" record of the block; the caller waits for "R".
-    RecordResult SendBinaryRecord(const FlashBlock &block, const MemoryImage &image);
-    // Writes the "P" record of the block and waits for its "p".
-    RecordResult SendHexRecord(const FlashBlock &block, const MemoryImage &image);
 
     // The whole table, index 0 upwards. Ok, or the End value of a failed step.
     Outcome walk(Pass pass, std::span<const FlashBlock> table, const MemoryImage &image);

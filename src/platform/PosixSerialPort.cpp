@@ -3,8 +3,10 @@
 #include <QDeadlineTimer>
 #include <QFileInfo>
 #include <QMetaObject>
+#include <QScopeGuard>
 
 #include <cerrno>
+#include <chrono>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -24,8 +26,17 @@ constexpr int kWriteBoundMs = 5000;
 // once the far end has read them, which a drain cannot wait for. The far end
 // (the simulator) takes them within microseconds and learns of a rate change
 // at once; a few quiet milliseconds on both sides of the change keep the
-// bytes before it apart from those after it.
+// bytes before it apart from those after it. The quiet is kept, not slept:
+// a change long after the last write waits for nothing, and the wait after
+// it falls on the next write, so that several ports changed one after
+// another share one quiet instead of queueing theirs.
 constexpr std::chrono::milliseconds kPseudoTerminalQuiet{10};
+
+void sleepUntil(std::chrono::steady_clock::time_point until)
+{
+    if (until > std::chrono::steady_clock::now())
+        std::this_thread::sleep_until(until);
+}
 
 bool isPseudoTerminal(int fd)
 {
@@ -124,12 +135,11 @@ bool PosixSerialPort::changeLine(const LineSettings &next)
             break;
     ::tcdrain(int(m_port.handle()));
     const bool quiet = next.baud != line().baud && isPseudoTerminal(int(m_port.handle()));
-    if (quiet && m_sentSinceDrain)
-        std::this_thread::sleep_for(kPseudoTerminalQuiet);
-    m_sentSinceDrain = false;
+    if (quiet && m_lastWrite)
+        sleepUntil(*m_lastWrite + kPseudoTerminalQuiet);
     const bool ok = applyLine(m_port, next);
     if (quiet)
-        std::this_thread::sleep_for(kPseudoTerminalQuiet);
+        m_quietUntil = std::chrono::steady_clock::now() + kPseudoTerminalQuiet;
     if (!ok)
         m_port.clearError();
     return ok;
@@ -235,6 +245,8 @@ void PosixSerialPort::close()
     }
     m_port.clearError();
     m_lost = false;
+    m_lastWrite.reset();
+    m_quietUntil.reset();
 }
 
 bool PosixSerialPort::portOpen() const
@@ -248,7 +260,11 @@ CommError PosixSerialPort::output(const QByteArray &bytes)
         return CommError::PortNotOpen;
     if (bytes.isEmpty())
         return CommError::None;
-    m_sentSinceDrain = true;
+    if (m_quietUntil) {
+        sleepUntil(*m_quietUntil);
+        m_quietUntil.reset();
+    }
+    const auto sent = qScopeGuard([this] { m_lastWrite = std::chrono::steady_clock::now(); });
     QByteArray rest = bytes;
     // With nothing queued in Qt's buffer the bytes go straight to the device:
     // Qt's own way (queue, arm the write notifier, wait for it, write, disarm)

@@ -16,6 +16,9 @@
 
 #include <QSerialPort>
 
+#include <chrono>
+#include <optional>
+
 namespace romwright {
 
 // What a failed open means to the program. QSerialPort reports a device held
@@ -67,7 +70,10 @@ private:
     int m_handshaking = 0;
     mutable bool m_pulling = false;
     bool m_lost = false;
-    bool m_sentSinceDrain = false;
+    // For a pseudo-terminal's quiet around a rate change: when the last
+    // write ended, and before when the next may begin.
+    std::optional<std::chrono::steady_clock::time_point> m_lastWrite;
+    std::optional<std::chrono::steady_clock::time_point> m_quietUntil;
 };
 
 } // namespace romwright

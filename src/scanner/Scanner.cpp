@@ -37,9 +37,8 @@ struct ProbedPort {
     qint16 number = 0;
     std::unique_ptr<SerialPort> port;
     bool refused = false;
-    bool inUse = false;  // also set when the line fails while writing
-    bool done = false;   // answered, or given up
-    bool opened = false; // for the last row asked
+    bool inUse = false; // also set when the line fails while writing
+    bool done = false;  // answered, or given up
     QByteArray answer;
 
     void absorb(CommError error)
@@ -61,6 +60,11 @@ struct ProbedPort {
         }
     }
     bool givenUp() const { return refused || inUse; }
+    void close()
+    {
+        if (port->portOpen())
+            port->setPortOpen(false);
+    }
 };
 
 // The last character of a bootloader's prompt: such a scanner cannot name its model.
@@ -90,40 +94,56 @@ const ScannerFamily *compatibilityFamily(const ScannerModel &model, const QByteA
 }
 
 // Asks one model row of every port still being asked, then one wait serves
-// them all. Each port opens at the row's rate and closes after its answer is
-// read, as when the ports were asked one after another, so each hears the
-// same bytes at the same rates. The ports asked; none when every port is done
-// or none opened.
+// them all. Each port hears the row at the row's rate and closes once it has
+// answered or is done, as when the ports were asked one after another, so
+// each hears the same bytes at the same rates. A port that stayed silent
+// stays open for the next row: opening and closing a port (a lock file
+// written through to the disk, then removed) costs far more than changing
+// its rate in place, and the line's quiet after a change is shared when all
+// ports are set before the first is written. What a port receives between
+// two rows goes unheard, as it would with the port closed. The ports asked;
+// none when every port is done or none opened.
 std::vector<ProbedPort *> askRow(std::vector<ProbedPort> &ports, const ScannerModel &model, Clock &clock,
                                  Clock::ms wait)
 {
+    const QString settings = model.CommandSettings();
     std::vector<ProbedPort *> asked;
     for (ProbedPort &probed : ports) {
-        if (probed.done)
+        if (probed.done) {
+            probed.close();
             continue;
+        }
         SerialPort &port = *probed.port;
-        probed.absorb(port.setCommPort(probed.number));
-        probed.absorb(port.setSettings(model.CommandSettings()));
-        if (!probed.givenUp()) {
-            probed.absorb(port.setInputLen(0));
-            probed.absorb(port.setPortOpen(true));
+        if (port.portOpen()) {
+            if (port.settings() != settings)
+                probed.absorb(port.setSettings(settings));
+            if (!probed.givenUp())
+                probed.absorb(port.clearInput());
+        } else {
+            probed.absorb(port.setCommPort(probed.number));
+            probed.absorb(port.setSettings(settings));
+            if (!probed.givenUp()) {
+                probed.absorb(port.setInputLen(0));
+                probed.absorb(port.setPortOpen(true));
+            }
         }
         if (probed.givenUp()) {
             probed.done = true;
-            continue;
-        }
-        if (!port.portOpen())
-            continue; // no answer to wait for; the next row tries again
-        probed.absorb(port.output(model.VersionCommand.toLatin1() + "\r\n"));
-        asked.push_back(&probed);
+            probed.close();
+        } else if (port.portOpen()) {
+            asked.push_back(&probed);
+        } // else no answer to wait for; the next row tries again
     }
     if (asked.empty())
         return asked;
+    const QByteArray command = model.VersionCommand.toLatin1() + "\r\n";
+    for (ProbedPort *probed : asked)
+        probed->absorb(probed->port->output(command));
     clock.pause(wait);
     for (ProbedPort *probed : asked) {
         probed->answer = probed->port->input();
-        if (probed->port->portOpen())
-            probed->port->setPortOpen(false);
+        if (!probed->answer.isEmpty())
+            probed->close();
     }
     return asked;
 }
@@ -230,6 +250,8 @@ Detection Scanner::DetectScanner(qint16 &CommPort)
                 const bool identity = answer == model->VersionData.toLatin1() + "\r\n";
                 std::optional<FoundScanner> scanner;
                 if (isBootPrompt(answer)) {
+                    for (ProbedPort &p : ports)
+                        p.close(); // none held while the user chooses; the next row opens them again
                     m_events.detecting(false);
                     const std::optional<QString> choice = m_events.chooseModel();
                     m_events.detecting(true);
@@ -269,6 +291,8 @@ Detection Scanner::DetectScanner(qint16 &CommPort)
         }
     }
 
+    for (ProbedPort &p : ports)
+        p.close();
     std::sort(m_found.begin(), m_found.end(),
               [](const FoundScanner &a, const FoundScanner &b) { return a.port < b.port; });
     if (found) {
