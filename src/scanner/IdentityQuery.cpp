@@ -16,16 +16,19 @@ namespace {
 
 constexpr int kIdentityCommand = 4; // the command table's "V"
 
-const ScannerFamily *compatibilityAnswerOf(const QByteArray &line, const QString &baud)
+} // namespace
+
+const ScannerFamily *compatibilityFamily(const ScannerModel &model, const QByteArray &answer)
 {
-    for (const ScannerFamily &f : kScannerFamilies)
-        if (f.compatibilityBaud != 0 && baud == QString::number(f.compatibilityBaud) &&
-            line == latin1(f.compatibilityAnswer).toLatin1())
+    for (const ScannerFamily &f : kScannerFamilies) {
+        if (f.compatibilityBaud == 0 || model.Baud != QString::number(f.compatibilityBaud))
+            continue;
+        if (answer == latin1(f.compatibilityAnswer).toLatin1() + "\r\n" ||
+            answer == latin1(f.identity).toLatin1() + "\r\n")
             return &f;
+    }
     return nullptr;
 }
-
-} // namespace
 
 std::chrono::milliseconds identityAnswerBound()
 {
@@ -102,7 +105,7 @@ IdentityAnswer askIdentity(const SerialPort &like, int n, Clock &clock, const Sc
                 return found;
             }
         }
-        if (const ScannerFamily *f = end >= 0 ? compatibilityAnswerOf(line, model->Baud) : nullptr) {
+        if (const ScannerFamily *f = end >= 0 ? compatibilityFamily(*model, answer.left(end + 2)) : nullptr) {
             IdentityAnswer found;
             found.kind = IdentityAnswer::Kind::Model;
             found.model = latin1(f->shown);

@@ -16,6 +16,7 @@
 namespace romwright {
 
 class ScannerModels;
+struct ScannerModel;
 class SerialPort;
 
 struct IdentityAnswer {
@@ -38,6 +39,11 @@ struct IdentityAnswer {
     // came, or only a boot software's prompt.
     bool cannotTell() const { return kind == Kind::BootPrompt || kind == Kind::Silent; }
 };
+
+// A Jorlith in its compatibility mode answers any row of its rate (19200)
+// with its compatibility answer or its own identity, CR LF included: the
+// family whose answer that is at model's rate, or null.
+const ScannerFamily *compatibilityFamily(const ScannerModel &model, const QByteArray &answer);
 
 // The longest the scanner may take to answer "V" (the command table's wait).
 std::chrono::milliseconds identityAnswerBound();

@@ -4,6 +4,7 @@
 #include "platform/PortMap.h"
 #include "scanner/ChooserAnswer.h"
 #include "scanner/CommandTable.h"
+#include "scanner/IdentityQuery.h"
 
 #include <QScopeGuard>
 
@@ -77,20 +78,6 @@ bool isBootPrompt(const QByteArray &answer)
 FoundScanner foundAs(qint16 port, const ScannerFamily &family)
 {
     return FoundScanner{port, latin1(family.shown), family.type};
-}
-
-// A Jorlith in its compatibility mode answers at 19200 to any row of that
-// rate; the family whose compatibility answer it is, or null.
-const ScannerFamily *compatibilityFamily(const ScannerModel &model, const QByteArray &answer)
-{
-    for (const ScannerFamily &f : kScannerFamilies) {
-        if (f.compatibilityBaud == 0 || model.Baud != QString::number(f.compatibilityBaud))
-            continue;
-        if (answer == latin1(f.compatibilityAnswer).toLatin1() + "\r\n" ||
-            answer == latin1(f.identity).toLatin1() + "\r\n")
-            return &f;
-    }
-    return nullptr;
 }
 
 // Asks one model row of every port still being asked, then one wait serves

@@ -234,11 +234,6 @@ UnfinishedUpdate MainState::describeUpdate(char boot) const
 
 int MainState::portForDevice(int port, const QString &device) const
 {
-    const std::unique_ptr<SerialPort> probe = m_port->sibling();
-    auto deviceOf = [&probe](int n) {
-        probe->setCommPort(n);
-        return probe->deviceName();
-    };
     // A device path that is gone (an adapter unplugged) leads nowhere.
     auto present = [](const QString &name) {
         return !name.isEmpty() && (!QDir::isAbsolutePath(name) || QFileInfo::exists(name));
@@ -259,18 +254,22 @@ bool MainState::scannerLeftInBootSoftware() const
     return m_link->greeted() && m_update->phase() == UpdatePhase::Unchanged;
 }
 
-void MainState::knowIdentity(int n, const IdentityAnswer &answer)
+QString MainState::deviceOf(int n) const
 {
     const std::unique_ptr<SerialPort> probe = m_port->sibling();
     probe->setCommPort(n);
-    m_identity = KnownIdentity{n, probe->deviceName(), answer};
+    return probe->deviceName();
+}
+
+void MainState::knowIdentity(int n, const IdentityAnswer &answer)
+{
+    m_identity = KnownIdentity{n, deviceOf(n), answer};
 }
 
 const IdentityAnswer &MainState::identityOn(int n)
 {
-    const std::unique_ptr<SerialPort> probe = m_port->sibling();
-    probe->setCommPort(n);
-    if (m_identity && m_identity->port == n && m_identity->device == probe->deviceName())
+    const QString device = deviceOf(n);
+    if (m_identity && m_identity->port == n && m_identity->device == device)
         return m_identity->answer;
     IdentityAnswer answer; // a port number without a port: nothing to ask
     answer.kind = IdentityAnswer::Kind::NoPort;
@@ -287,7 +286,7 @@ const IdentityAnswer &MainState::identityOn(int n)
         if (reopen)
             m_link->OpenPort(open);
     }
-    m_identity = KnownIdentity{n, probe->deviceName(), answer};
+    m_identity = KnownIdentity{n, device, answer};
     return m_identity->answer;
 }
 

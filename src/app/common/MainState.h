@@ -193,6 +193,8 @@ private:
     int m_approvedLoad = -1;
     QString m_approvedQuestion;
     bool m_forceFirmware = false;
+    // The device port n stands for now ("" for none).
+    QString deviceOf(int n) const;
     struct KnownIdentity {
         int port = 0;
         QString device;

@@ -315,14 +315,7 @@ void MainWindowHandlers::optProcessor_Click(int Index)
 
 void MainWindowHandlers::cmdProgram_Click()
 {
-    // From here on only the bootloader dialogue reads the port.
-    if (m_cScann)
-        m_cScann->setReceiveHandling(false);
-    m_status.begin(QString::fromUtf8(kWaitingForBootSoftware));
-    const Outcome outcome = m_parts.state.cmdProgram_Click();
-    m_status.end();
-    if (endsProgram(outcome))
-        end(outcome == Outcome::EndCompleted ? kExitCompleted : kExitFailed);
+    runUpdate(kWaitingForBootSoftware);
 }
 
 void MainWindowHandlers::afterShown()
@@ -330,9 +323,15 @@ void MainWindowHandlers::afterShown()
     if (!std::exchange(m_finishing, false) || m_ending ||
         !m_window.isControlEnabled(ControlId::ProgramButton))
         return;
+    runUpdate(kFinishingUpdate);
+}
+
+void MainWindowHandlers::runUpdate(const char *status)
+{
+    // From here on only the bootloader dialogue reads the port.
     if (m_cScann)
         m_cScann->setReceiveHandling(false);
-    m_status.begin(QString::fromUtf8(kFinishingUpdate));
+    m_status.begin(QString::fromUtf8(status));
     const Outcome outcome = m_parts.state.cmdProgram_Click();
     m_status.end();
     if (endsProgram(outcome))

@@ -116,6 +116,9 @@ public:
     const QString &sFirmFile() const { return m_sFirmFile; }
 
 private:
+    // PROGRAM's update, the status line saying status meanwhile; the program
+    // ends when the update says so.
+    void runUpdate(const char *status);
     // Nothing has come from port n in this run: which port, what to check.
     QString silentPortText(int n) const;
     bool heardFrom(int n) const;
