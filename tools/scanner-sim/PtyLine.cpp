@@ -201,9 +201,12 @@ PtyLine::Chunk PtyLine::read(std::uint8_t *buffer, std::size_t size)
     return chunk;
 }
 
-bool PtyLine::write(std::uint8_t byte)
+std::size_t PtyLine::write(const std::uint8_t *bytes, std::size_t count)
 {
-    return m_master >= 0 && ::write(m_master, &byte, 1) == 1;
+    if (m_master < 0 || count == 0)
+        return 0;
+    const ssize_t n = ::write(m_master, bytes, count);
+    return n > 0 ? std::size_t(n) : 0;
 }
 
 } // namespace romwright::sim

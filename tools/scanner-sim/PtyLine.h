@@ -48,8 +48,10 @@ public:
         bool settingsChanged = false;
     };
     Chunk read(std::uint8_t *buffer, std::size_t size);
-    // False when the byte could not go out (terminal buffer full, line down).
-    bool write(std::uint8_t byte);
+    // The bytes in one write, so that the program reads them together; the
+    // count that went out (short when the terminal buffer is full or the line
+    // is down).
+    std::size_t write(const std::uint8_t *bytes, std::size_t count);
 
 private:
     void removeLink();

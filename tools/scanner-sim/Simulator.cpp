@@ -11,6 +11,7 @@
 #include <sys/signalfd.h>
 #include <sys/timerfd.h>
 #include <unistd.h>
+#include <vector>
 
 namespace romwright::sim {
 
@@ -237,18 +238,32 @@ void Simulator::deliverDue(Clock::time_point now)
 
 void Simulator::writeDue(Clock::time_point now)
 {
+    // Everything due goes out in one write: a stray byte in front of an
+    // acknowledgement reaches the program in the same read as the letter,
+    // however busy the machine is.
+    std::vector<Pending> due;
     while (!m_out.empty() && m_out.front().at <= now) {
-        const Pending p = m_out.front();
+        due.push_back(m_out.front());
         m_out.pop_front();
-        if (!m_line.programHasPortOpen()) {
+    }
+    if (due.empty())
+        return;
+    if (!m_line.programHasPortOpen()) {
+        for (const Pending &p : due)
             m_transcript.byte(now, "out", p.byte, p.rate, "lost: the port is closed");
-            continue;
-        }
-        const int listening = m_line.programListenRate();
-        const std::uint8_t byte = listening == p.rate ? p.byte : garbled(p.byte);
-        const bool written = m_line.write(byte);
+        return;
+    }
+    const int listening = m_line.programListenRate();
+    std::vector<std::uint8_t> bytes;
+    bytes.reserve(due.size());
+    for (const Pending &p : due)
+        bytes.push_back(listening == p.rate ? p.byte : garbled(p.byte));
+    const std::size_t sent = m_line.write(bytes.data(), bytes.size());
+    for (std::size_t i = 0; i < due.size(); ++i) {
+        const Pending &p = due[i];
+        const bool written = i < sent;
         // Only the bootloader's record acknowledgement is a "p".
-        if (written && byte == 'p')
+        if (written && bytes[i] == 'p')
             m_turnaround.acknowledged(Clock::now());
         m_transcript.byte(now, "out", p.byte, p.rate,
                           !written              ? "lost: the terminal is full"
