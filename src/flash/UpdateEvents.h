@@ -1,8 +1,10 @@
 #pragma once
 // What an update reports as it goes: the step it is in, the progress of its
 // block passes, the answers that mark a step's way and, when it ends, how
-// and where. The routes show nothing themselves: a front end's controller
-// turns these into what the window, the console, JSON and the update log show.
+// and where. Notifications only: what the update asks is UpdateDecisions.
+// The routes show nothing themselves: the listeners (the view's controller,
+// the update's recorder, a front end's own) turn these into what the
+// window, the console, JSON and the update log show.
 
 #include "flash/Outcome.h"
 
@@ -78,17 +80,16 @@ enum class UpdateStop {
     FileRefusedAtGreeting, // the check said no to a file chosen during the retry
 };
 
-// The receiver of an update's events. Each is called at the moment it
+// A listener of an update's events. Each is called at the moment it
 // names, synchronously, so what a front end shows keeps its place among
-// the bytes on the line.
+// the bytes on the line. progress comes between an acknowledgement and the
+// next record: a listener does there no more than it must.
 class UpdateEvents {
 public:
     virtual ~UpdateEvents() = default;
 
     // PROGRAM was taken: the update runs from here.
     virtual void started() {}
-    // Whether a firmware file has been chosen at all.
-    virtual bool fileChosen() const { return true; }
     // The update gave up before a route; nothing of the file was sent.
     virtual void stopped(UpdateStop) {}
     // The first greeting did not come: it is asked for once more.
@@ -106,11 +107,22 @@ public:
     virtual void progress(const TransferProgress &) {}
     // Every block of a pass has been acknowledged.
     virtual void passDone(Pass) {}
-    // The new boot software waits for a power cycle; false ends the update.
-    virtual bool powerCycle() { return true; }
+    // Just before the first byte that changes the scanner, with the greeting
+    // letter of the boot software the route talks to ('Z' before the
+    // old-boot route's "G", 'Q' or 'A' before a firmware pass's "z"): what
+    // an interruption from here on needs to be finished is to be recorded.
+    virtual void beforeChange(char /*boot*/) {}
+    // The scanner holds its whole firmware: the last block acknowledged and
+    // the restart "R" sent. An interruption from here on leaves a scanner
+    // running its new firmware, with nothing to finish.
+    virtual void firmwareWritten() {}
     // After a completed update: what the restarted scanner answered when
     // asked its identity (its model's name), nullopt when it did not answer.
     virtual void answeredAfterUpdate(const std::optional<QString> &) {}
+    // The click's update has come to its end, whatever the outcome (Stopped
+    // too), before an end of the program is told: the window's message
+    // waits for the user.
+    virtual void finished(Outcome) {}
     // The program must end (completion, time-out, stall, lost line, ...);
     // failure is set for every end but the completion.
     virtual void ended(Outcome, UpdatePhase, const std::optional<UpdateFailure> &) {}

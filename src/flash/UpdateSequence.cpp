@@ -76,8 +76,8 @@ QString describeFailure(Outcome outcome, const UpdateFailure &failure)
     return QLatin1String(describe(outcome)) + QStringLiteral(" (") + where + QLatin1Char(')');
 }
 
-UpdateSequence::UpdateSequence(BootloaderLink &link, UpdateEvents &events, TargetState &target)
-    : m_link(link), m_events(events), m_target(target), m_transfer(link, events)
+UpdateSequence::UpdateSequence(BootloaderLink &link, UpdateDecisions &decisions, TargetState &target)
+    : m_link(link), m_decisions(&decisions), m_target(target), m_transfer(link, m_listeners)
 {
 }
 
@@ -92,18 +92,17 @@ Outcome UpdateSequence::cmdProgram_Click(const FirmwareSet &firmware)
     m_link.clearLastEnd();
     m_transfer.clearFailedBlock();
     Outcome outcome = click(firmware);
-    if (outcome == Outcome::EndCompleted && askIdentity) {
+    if (outcome == Outcome::EndCompleted && m_decisions->asksIdentity()) {
         // The flash is written and acknowledged whatever the answer; the
         // firmware restarts at its own rate: the bootloader's port is done.
         m_phase = UpdatePhase::Completed;
         m_link.closePort();
         const std::optional<QString> answered = identityAfterUpdate();
-        m_events.answeredAfterUpdate(answered);
-        if (answered && answersAsProgrammed && !answersAsProgrammed(*answered))
+        m_listeners.answeredAfterUpdate(answered);
+        if (answered && !m_decisions->answersAsProgrammed(*answered))
             outcome = Outcome::EndWrongModel;
     }
-    if (ended)
-        ended(outcome);
+    m_listeners.finished(outcome);
     if (outcome == Outcome::EndCompleted || outcome == Outcome::EndWrongModel) {
         m_phase = UpdatePhase::Completed;
         enter(UpdateStep::Done);
@@ -125,8 +124,8 @@ std::optional<QString> UpdateSequence::identityAfterUpdate()
     // starts: it stands only if nothing better comes before the bound.
     std::optional<QString> other;
     while (!clock.waitsEnded()) {
-        if (std::optional<QString> name = askIdentity()) {
-            if (!answersAsProgrammed || answersAsProgrammed(*name))
+        if (std::optional<QString> name = m_decisions->askIdentity()) {
+            if (m_decisions->answersAsProgrammed(*name))
                 return name;
             other = name;
         }
@@ -145,7 +144,7 @@ void UpdateSequence::announceEnd(Outcome end)
         m_failure.reset();
     else
         m_failure = failureHere();
-    m_events.ended(end, m_phase, m_failure);
+    m_listeners.ended(end, m_phase, m_failure);
     m_link.closePort();
 }
 
@@ -165,16 +164,16 @@ UpdateFailure UpdateSequence::failureHere() const
 void UpdateSequence::enter(UpdateStep step)
 {
     m_step = step;
-    m_events.step(step);
+    m_listeners.step(step);
 }
 
 Outcome UpdateSequence::click(const FirmwareSet &firmware)
 {
-    m_events.started();
+    m_listeners.started();
 
-    if (!m_events.fileChosen() || !firmware.FilesValid)
+    if (!m_decisions->fileChosen() || !firmware.FilesValid)
         return stop(UpdateStop::NoFile);
-    if (firmwareCheck && !firmwareCheck())
+    if (!m_decisions->firmwareFits())
         return stop(UpdateStop::FileRefused);
 
     enter(UpdateStep::Request);
@@ -187,8 +186,8 @@ Outcome UpdateSequence::click(const FirmwareSet &firmware)
     m_link.armWaitForZ();
     if (m_link.WaitForLetterZ(letter::kGreetingOld)) {
         enter(UpdateStep::Greeting);
-        m_events.routeBegins();
-        m_events.connected();
+        m_listeners.routeBegins();
+        m_listeners.connected();
         // Checked before the RAM loader erases anything.
         if (noBlockToSend(firmware.FlashBlocks64, firmware.FirmwareImage))
             return Outcome::EndNoBlocks;
@@ -198,7 +197,7 @@ Outcome UpdateSequence::click(const FirmwareSet &firmware)
         m_phase = UpdatePhase::NewBoot;
         enter(UpdateStep::PowerCycle);
         m_link.setSettings(kSettings38400);
-        if (!m_events.powerCycle())
+        if (!m_decisions->powerCycle())
             return Outcome::EndCancelled;
         m_link.pause(t.afterPowerCycle);
         return ProgramFirmware64(firmware);
@@ -225,7 +224,7 @@ Outcome UpdateSequence::awaitGreetingAndProgram(const FirmwareSet &firmware)
 
     Outcome outcome = wait();
     if (outcome == Outcome::Missed) {
-        m_events.retrying();
+        m_listeners.retrying();
         m_link.RequestBootloader(m_processor == Processor::BarCode);
         m_link.pause(t.afterRetryRequest);
         m_link.restartWaitForQ(t.updateGreeting);
@@ -241,15 +240,15 @@ Outcome UpdateSequence::awaitGreetingAndProgram(const FirmwareSet &firmware)
     // nothing has been sent yet, so the user may load another and try again.
     if (!firmware.FilesValid)
         return stop(UpdateStop::NoFileAtGreeting);
-    if (firmwareCheck && !firmwareCheck())
+    if (!m_decisions->firmwareFits())
         return stop(UpdateStop::FileRefusedAtGreeting);
-    m_events.routeBegins();
+    m_listeners.routeBegins();
     return a ? ProgramFirmware128(firmware) : ProgramFirmware64(firmware);
 }
 
 Outcome UpdateSequence::stop(UpdateStop why)
 {
-    m_events.stopped(why);
+    m_listeners.stopped(why);
     return Outcome::Stopped;
 }
 
@@ -257,8 +256,7 @@ Outcome UpdateSequence::InstallBootloader(const FirmwareSet &firmware)
 {
     const FlashTimings &t = m_link.timings();
     enter(UpdateStep::RamLoader);
-    if (beforeChange)
-        beforeChange(letter::kGreetingOld);
+    m_listeners.beforeChange(letter::kGreetingOld);
     Outcome outcome = m_link.SendByte(letter::kSendRamLoader);
     if (outcome != Outcome::Ok)
         return outcome;
@@ -277,7 +275,7 @@ Outcome UpdateSequence::InstallBootloader(const FirmwareSet &firmware)
         return outcome;
     if ((outcome = m_link.WaitForByte(letter::kReady, t.eraseBound)) != Outcome::Ok)
         return outcome;
-    m_events.erased();
+    m_listeners.erased();
 
     return m_transfer.walk(Pass::Bootloader, firmware.BootloaderBlocks, firmware.BootloaderImage);
 }
@@ -310,8 +308,7 @@ Outcome UpdateSequence::programFirmware(const FirmwareSet &firmware, bool blocks
     // quick answer cannot be thrown away with the old bytes.
     if (blocks128)
         m_link.clearInput();
-    if (beforeChange)
-        beforeChange(blocks128 ? letter::kGreeting128 : letter::kGreeting64);
+    m_listeners.beforeChange(blocks128 ? letter::kGreeting128 : letter::kGreeting64);
     Outcome outcome = m_link.SendByte(letter::kBeginPass);
     if (outcome != Outcome::Ok)
         return outcome;
@@ -321,7 +318,7 @@ Outcome UpdateSequence::programFirmware(const FirmwareSet &firmware, bool blocks
                         : m_link.WaitForByte(letter::kPassBegun, t.ackBound);
     if (outcome != Outcome::Ok)
         return outcome;
-    m_events.connected();
+    m_listeners.connected();
 
     if (blocks128)
         m_link.clearInput();
@@ -332,7 +329,7 @@ Outcome UpdateSequence::programFirmware(const FirmwareSet &firmware, bool blocks
                         : m_link.WaitForByte(letter::kErased, t.eraseBound);
     if (outcome != Outcome::Ok)
         return outcome;
-    m_events.erased();
+    m_listeners.erased();
 
     enter(UpdateStep::FirmwarePass);
     outcome = m_transfer.walk(Pass::Firmware, table, firmware.FirmwareImage);
@@ -342,8 +339,7 @@ Outcome UpdateSequence::programFirmware(const FirmwareSet &firmware, bool blocks
     enter(UpdateStep::Reset);
     if ((outcome = m_link.SendByte(letter::kRestart)) != Outcome::Ok)
         return outcome;
-    if (firmwareWritten)
-        firmwareWritten();
+    m_listeners.firmwareWritten();
     m_link.pause(t.afterFinalR);
     return Outcome::EndCompleted;
 }

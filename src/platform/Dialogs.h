@@ -39,6 +39,15 @@ public:
                                               DefaultAnswer defaultAnswer,
                                               std::function<void(bool yes)> answered) = 0;
 
+    // The new boot software waits for the scanner to be switched off and on:
+    // true once the user says it was, false ends the update. Unless the
+    // front end asks its own way, the text is shown and the update goes on.
+    virtual bool powerCycle(const QString &text, const QString &title)
+    {
+        message(text, title, MessageIcon::None);
+        return true;
+    }
+
     // Input box; Cancel answers an empty text.
     virtual QString inputBox(const QString &prompt, const QString &title, const QString &defaultText) = 0;
 

@@ -16,6 +16,17 @@
 
 namespace romwright::test {
 
+// What a test looks at as an update goes, told before the window hears it.
+struct UpdateWatch : UpdateEvents {
+    UpdateWatch(MainState &state) : update(state.update()) { update.listen(*this, true); }
+    ~UpdateWatch() override { update.stopListening(*this); }
+    void step(UpdateStep step) override { onStep ? onStep(step) : void(); }
+    void finished(Outcome outcome) override { onFinished ? onFinished(outcome) : void(); }
+    UpdateSequence &update;
+    std::function<void(UpdateStep)> onStep;
+    std::function<void(Outcome)> onFinished;
+};
+
 struct WindowRig {
     WindowRig(std::unique_ptr<SerialPort> port, const QString &folder, const QString &userFolder,
               const FlashTimings &timings, Clock *manual = nullptr)
@@ -31,7 +42,7 @@ struct WindowRig {
               },
               {}, [this](int code) { ends << code; })
     {
-        state.updateController().powerCyclePrompt = [](const QString &, const QString &) { return true; };
+        dialogs.powerCycleAnswer = [] { return true; }; // no box to wait on
         // The chooser's Exit asks as the window's does.
         dialogs.chooserExitCheck = [this] { return frm.mayExit(); };
     }

@@ -165,7 +165,8 @@ TEST(WindowUpdate, AnInterruptedUpdateIsFinishedAtOnceAfterYes)
         EXPECT_EQ(rig.window.text(LabelId::FirmFile), QStringLiteral("Hlv1450ver5_9.s19"));
         rig.window.show();
         QString status; // as the update asks for the boot software
-        rig.state.updateController().onStep = [&](UpdateStep step) {
+        test::UpdateWatch steps{rig.state};
+        steps.onStep = [&](UpdateStep step) {
             if (step == UpdateStep::Request)
                 status = rig.window.status();
         };
@@ -444,10 +445,8 @@ TEST(WindowUpdate, TheTransferGoesOnWhileTheCloseQuestionIsOpen)
         stuck.start(30s);
         UpdateSequence &update = rig.state.update();
         QString statusAtEnd; // with the box up
-        update.ended = [&, before = update.ended](Outcome outcome) {
-            statusAtEnd = openBox() ? rig.window.status() : QStringLiteral("no box");
-            before(outcome);
-        };
+        test::UpdateWatch watch{rig.state};
+        watch.onFinished = [&](Outcome) { statusAtEnd = openBox() ? rig.window.status() : QStringLiteral("no box"); };
         rig.program();
 
         ASSERT_GE(askedAt, 0);
@@ -482,7 +481,7 @@ TEST(WindowUpdate, OldBootSoftwareGetsTheRamLoaderOfTheLoaderFile)
     ASSERT_EQ(rig.load(QStringLiteral("Hlv1450ver5_9.s19")), FormLoadEnd::Ready);
     // At the power-cycle prompt the firmware pass has not begun: its lamps are grey.
     QList<Lamp> atPrompt;
-    rig.state.updateController().powerCyclePrompt = [&rig, &atPrompt](const QString &, const QString &) {
+    rig.dialogs.powerCycleAnswer = [&rig, &atPrompt] {
         for (LampId id : {LampId::FlashErase, LampId::Working, LampId::Program})
             atPrompt << rig.window.lamp(id);
         return true;

@@ -62,11 +62,32 @@ inline FirmwareSet sampleFirmware()
     return fw;
 }
 
+// A listener beside the controller: the steps it heard, and what had been
+// written when the whole firmware was told.
+struct Heard : UpdateEvents {
+    explicit Heard(const FakePort &port) : port(port) {}
+    void step(UpdateStep step) override { steps << QLatin1String(stepName(step)); }
+    void firmwareWritten() override { writtenAfter = port.written(); }
+    const FakePort &port;
+    QStringList steps;
+    std::optional<QByteArray> writtenAfter;
+};
+
+// The view's and dialogs' answers; the restarted scanner is asked when identity is set.
+struct Answers : UpdateAnswers {
+    using UpdateAnswers::UpdateAnswers;
+    bool asksIdentity() const override { return bool(identity); }
+    std::optional<QString> askIdentity() override { return identity(); }
+    std::function<std::optional<QString>()> identity;
+};
+
 struct LinkRig {
     explicit LinkRig(const char *greeting = "Q", int greetOn = 2)
         : port(&clock), link(port, clock, FlashTimings{}), controller(view, dialogs, flags),
-          update(link, controller, target)
+          answers(view, dialogs), update(link, answers, target)
     {
+        update.listen(controller);
+        update.listen(heard);
         boot.greeting = greeting;
         boot.greetOn = greetOn;
         target.bTargetA = boot.greeting == "A";
@@ -107,7 +128,9 @@ struct LinkRig {
     TargetState target;
     BootloaderLink link;
     UpdateController controller;
+    Answers answers;
     UpdateSequence update;
+    Heard heard{port};
 };
 
 } // namespace romwright::test

@@ -48,8 +48,9 @@ struct Session {
         : sim(QString::fromLatin1(args).split(QLatin1Char(' ')) << QStringLiteral("--silent-after-update")),
           port(PortMap::fromList(sim.link())), firmware(std::make_unique<FirmwareSet>()),
           link(port, clock, fastTimings(QByteArray(args).contains('Z'))), controller(view, dialogs, flags),
-          update(link, controller, target)
+          answers(view, dialogs), update(link, answers, target)
     {
+        update.listen(controller);
     }
 
     // Start-up as the window runs it, then a click on PROGRAM.
@@ -82,6 +83,7 @@ struct Session {
     std::unique_ptr<FirmwareSet> firmware;
     BootloaderLink link;
     UpdateController controller;
+    UpdateAnswers answers;
     UpdateSequence update;
 };
 

@@ -63,6 +63,10 @@ public:
                 return answer;
         }
     }
+    bool powerCycle(const QString &text, const QString &title) override
+    {
+        return powerCycleAnswer ? powerCycleAnswer() : Dialogs::powerCycle(text, title);
+    }
 
     std::vector<ShownMessage> messages;
     std::vector<ShownMessage> questions;
@@ -75,6 +79,7 @@ public:
     std::deque<QString> openAnswers;
     std::deque<std::optional<QString>> chooserAnswers; // nullopt: Exit, "": closed; Halvern once they run out
     std::function<bool()> chooserExitCheck;            // as the chooser's own: false keeps it open
+    std::function<bool()> powerCycleAnswer;            // unset: the prompt is a message, then yes
     Dialogs *askThrough = nullptr;                     // asks what ask asks, e.g. as real dialogs
 
 private:

@@ -24,24 +24,32 @@ MainState::MainState(std::unique_ptr<SerialPort> MSComm1, const MainServices &se
     : m_port(std::move(MSComm1)), m_services(services), m_firmware(std::make_unique<FirmwareSet>()),
       m_link(std::make_unique<BootloaderLink>(*m_port, services.clock, timings)),
       m_controller(services.view, services.dialogs, m_flags), m_detection(services.view, services.dialogs),
-      m_recorder(services.stateFolder, services.clock, services.transcript),
-      m_update(std::make_unique<UpdateSequence>(*m_link, m_controller, m_target))
+      m_recorder(services.stateFolder, services.clock, services.transcript,
+                 [this](char boot) { return describeUpdate(boot); }),
+      m_answers(*this), m_update(std::make_unique<UpdateSequence>(*m_link, m_answers, m_target))
 {
-    m_update->firmwareCheck = [this] {
-        const bool approved = approveFirmware();
-        // The request is the next thing the update does after the first approval.
-        if (approved)
-            m_recorder.requested();
-        return approved;
-    };
-    m_update->beforeChange = [this](char boot) { m_recorder.routeBegins(describeUpdate(boot)); };
-    // From here the scanner runs its new firmware: nothing is left to finish.
-    m_update->firmwareWritten = [this] { m_recorder.firmwareWritten(m_port->commPort()); };
-    m_update->askIdentity = [this] { return askIdentity(); };
-    m_update->answersAsProgrammed = [this](const QString &name) {
-        return name == m_services.view.text(LabelId::ScanMod);
-    };
-    m_update->ended = [this](Outcome) { m_recorder.ended(); };
+    m_update->listen(m_controller);
+    m_update->listen(m_recorder);
+}
+
+MainState::Answers::Answers(MainState &state)
+    : UpdateAnswers(state.m_services.view, state.m_services.dialogs), m_state(state)
+{
+}
+
+bool MainState::Answers::firmwareFits()
+{
+    return m_state.approveFirmware();
+}
+
+std::optional<QString> MainState::Answers::askIdentity()
+{
+    return m_state.askIdentity();
+}
+
+bool MainState::Answers::answersAsProgrammed(const QString &name)
+{
+    return name == m_state.m_services.view.text(LabelId::ScanMod);
 }
 
 MainState::~MainState()
@@ -184,19 +192,10 @@ Outcome MainState::cmdProgram_Click()
                 return identified;
         }
     }
-    m_recorder.begin();
     // The update is for the processor chosen now; from here PROGRAM was pressed.
     m_update->setProcessor(m_flags.bBarCodeProcessor ? Processor::BarCode : Processor::Main);
     m_flags.bProgramming = true;
-    // The front end watches the passes too; it is called as before.
-    const std::function<void(const TransferProgress &)> frontEnd = m_controller.onProgress;
-    m_controller.onProgress = [this, &frontEnd](const TransferProgress &progress) {
-        m_recorder.progress(progress);
-        if (frontEnd)
-            frontEnd(progress);
-    };
     const Outcome outcome = m_update->cmdProgram_Click(*m_firmware);
-    m_controller.onProgress = frontEnd;
     m_recorder.log(outcome, m_update->failure(), describeUpdate(0));
     return outcome;
 }
@@ -213,7 +212,6 @@ std::optional<QString> MainState::askIdentity()
         name = answer.model;
     else if (answer.kind == IdentityAnswer::Kind::Unknown)
         name = QLatin1Char('"') + shownAnswer(answer.raw) + QLatin1Char('"');
-    m_recorder.answered(name);
     return name;
 }
 

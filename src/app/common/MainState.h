@@ -158,6 +158,7 @@ public:
     TargetState &target() { return m_target; }
     ProgramFlags &flags() { return m_flags; }
     BootloaderLink &link() { return *m_link; }
+    // The update: listeners subscribe to it, the front end's dialogs answer its questions.
     UpdateSequence &update() { return *m_update; }
     // The record and the log line of each update; the front end sets its warnings.
     UpdateRecorder &recorder() { return m_recorder; }
@@ -169,6 +170,20 @@ public:
     const MainServices &services() const { return m_services; }
 
 private:
+    // The update's questions answered from the state: the firmware check
+    // through the gate, the restarted scanner's identity on its port.
+    class Answers : public UpdateAnswers {
+    public:
+        explicit Answers(MainState &state);
+        bool firmwareFits() override;
+        bool asksIdentity() const override { return true; }
+        std::optional<QString> askIdentity() override;
+        bool answersAsProgrammed(const QString &name) override;
+
+    private:
+        MainState &m_state;
+    };
+
     bool approveFirmware();
     // Port, model, processor and file as they stand; boot 0 when no route began.
     UnfinishedUpdate describeUpdate(char boot) const;
@@ -184,6 +199,7 @@ private:
     UpdateController m_controller;
     DetectionController m_detection;
     UpdateRecorder m_recorder;
+    Answers m_answers;
     std::unique_ptr<UpdateSequence> m_update;
     QString m_firmwareFile;
     qint64 m_firmwareSize = 0;

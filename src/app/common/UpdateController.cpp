@@ -52,7 +52,7 @@ void UpdateController::started()
     m_view.setLamp(LampId::Program, Lamp::Grey);
 }
 
-bool UpdateController::fileChosen() const
+bool UpdateAnswers::fileChosen() const
 {
     return !m_view.text(LabelId::FirmFile).contains(QLatin1String("None"));
 }
@@ -103,8 +103,6 @@ void UpdateController::retrying()
 
 void UpdateController::step(UpdateStep step)
 {
-    if (onStep)
-        onStep(step);
     switch (step) {
     case UpdateStep::BootSoftware: // the RAM loader has answered
         m_view.setLamp(LampId::RamLoader, Lamp::Green);
@@ -155,8 +153,6 @@ void UpdateController::progress(const TransferProgress &p)
         m_view.setLamp(LampId::Working, p.blocksSent % 2 != 0 ? Lamp::Green : Lamp::Red);
     }
     m_view.setProgress(p.blocksSent, p.blocksTotal);
-    if (onProgress)
-        onProgress(p);
 }
 
 void UpdateController::passDone(Pass pass)
@@ -169,14 +165,9 @@ void UpdateController::passDone(Pass pass)
     m_view.setLamp(LampId::Program, Lamp::Green);
 }
 
-bool UpdateController::powerCycle()
+bool UpdateAnswers::powerCycle()
 {
-    const QString prompt = text(messages::kPowerCycle);
-    const QString title = text(messages::kPowerCycleTitle);
-    if (powerCyclePrompt)
-        return powerCyclePrompt(prompt, title);
-    m_dialogs.message(prompt, title, MessageIcon::None);
-    return true;
+    return m_dialogs.powerCycle(text(messages::kPowerCycle), text(messages::kPowerCycleTitle));
 }
 
 QString UpdateController::answerText(const std::optional<QString> &name)
@@ -187,8 +178,6 @@ QString UpdateController::answerText(const std::optional<QString> &name)
 void UpdateController::answeredAfterUpdate(const std::optional<QString> &name)
 {
     m_answered = name;
-    if (onAnswered)
-        onAnswered(name);
 }
 
 void UpdateController::ended(Outcome end, UpdatePhase phase, const std::optional<UpdateFailure> &)
@@ -200,7 +189,7 @@ void UpdateController::ended(Outcome end, UpdatePhase phase, const std::optional
         QString complete = text(messages::kComplete);
         if (m_flags.bWexmoor && !m_flags.bBarCodeProcessor)
             complete += QLatin1String(messages::kCompleteUpdateBarCode);
-        if (m_answered && !onAnswered)
+        if (m_answered && answerInCompletion)
             complete += QStringLiteral("\n\n") + answerText(*m_answered);
         m_dialogs.message(complete, QString(), MessageIcon::None);
         return;

@@ -3,8 +3,10 @@
 // hourglass, progress bar and message boxes, shown through the front end's
 // MainView and Dialogs. The window, the console and the tests all show an
 // update through one of these; a front end adds what only it says (progress
-// lines, JSON, the power-cycle prompt on a terminal) through the hooks.
+// lines, JSON, the status line) as a listener of its own. UpdateAnswers
+// answers the update's questions through the same view and dialogs.
 
+#include "flash/UpdateDecisions.h"
 #include "flash/UpdateEvents.h"
 
 #include <array>
@@ -25,7 +27,6 @@ public:
     UpdateController(MainView &view, Dialogs &dialogs, const ProgramFlags &flags);
 
     void started() override;
-    bool fileChosen() const override;
     void stopped(UpdateStop why) override;
     void retrying() override;
     void step(UpdateStep step) override;
@@ -34,22 +35,15 @@ public:
     void erased() override;
     void progress(const TransferProgress &progress) override;
     void passDone(Pass pass) override;
-    bool powerCycle() override;
     void answeredAfterUpdate(const std::optional<QString> &name) override;
     void ended(Outcome end, UpdatePhase phase, const std::optional<UpdateFailure> &failure) override;
 
     // The sentence for what the scanner answered after the update.
     static QString answerText(const std::optional<QString> &name);
 
-    // The power-cycle prompt. Unset, the message is shown and the update
-    // goes on; a front end without a person may answer false, which ends it.
-    std::function<bool(const QString &text, const QString &title)> powerCyclePrompt;
-    // A step begins (before the window shows it); after the window has shown the progress.
-    std::function<void(UpdateStep)> onStep;
-    std::function<void(const TransferProgress &)> onProgress;
-    // What the scanner answered after the update. Unset, the completion
-    // message carries it; set, the front end says it itself.
-    std::function<void(const std::optional<QString> &)> onAnswered;
+    // Whether the completion message carries what the scanner answered
+    // after the update; false where the front end says it itself.
+    bool answerInCompletion = true;
     // Said after kTimedOut (what to check); unset or empty: nothing.
     std::function<QString()> timedOutAdvice;
 
@@ -62,6 +56,21 @@ private:
     // cmdBrowse and the processor options as they were at the click.
     std::array<bool, 3> m_lockedBefore{};
     std::optional<std::optional<QString>> m_answered; // asked after the update, and its answer
+};
+
+// The update's questions a front end answers through its view and dialogs:
+// whether a file is chosen, the power cycle (Dialogs::powerCycle). The rest
+// keep UpdateDecisions' answers unless a subclass knows better.
+class UpdateAnswers : public UpdateDecisions {
+public:
+    UpdateAnswers(MainView &view, Dialogs &dialogs) : m_view(view), m_dialogs(dialogs) {}
+
+    bool fileChosen() const override;
+    bool powerCycle() override;
+
+protected:
+    MainView &m_view;
+    Dialogs &m_dialogs;
 };
 
 } // namespace romwright

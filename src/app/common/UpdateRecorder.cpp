@@ -11,33 +11,43 @@
 
 namespace romwright {
 
-UpdateRecorder::UpdateRecorder(QString stateFolder, const Clock &clock, PortTranscript *transcript)
-    : m_stateFolder(std::move(stateFolder)), m_clock(clock), m_transcript(transcript)
+UpdateRecorder::UpdateRecorder(QString stateFolder, const Clock &clock, PortTranscript *transcript,
+                               Describe describe)
+    : m_stateFolder(std::move(stateFolder)), m_clock(clock), m_transcript(transcript),
+      m_describe(std::move(describe))
 {
 }
 
-void UpdateRecorder::begin()
+void UpdateRecorder::started()
 {
     m_run = Run{};
     m_run.started = QDateTime::currentDateTimeUtc();
     m_run.startedAt = m_clock.now();
 }
 
-void UpdateRecorder::ended()
+void UpdateRecorder::step(UpdateStep step)
+{
+    if (step == UpdateStep::Request)
+        m_run.requested = true;
+}
+
+void UpdateRecorder::finished(Outcome)
 {
     m_run.ended = QDateTime::currentDateTimeUtc();
     m_run.endedAt = m_clock.now();
 }
 
-void UpdateRecorder::firmwareWritten(int port)
+void UpdateRecorder::firmwareWritten()
 {
+    const int port = m_describe(0).port;
     const UnfinishedUpdates records(m_stateFolder);
     if (!records.remove(port) && recordNotRemoved)
         recordNotRemoved(records.pathFor(port));
 }
 
-void UpdateRecorder::routeBegins(const UnfinishedUpdate &record)
+void UpdateRecorder::beforeChange(char boot)
 {
+    const UnfinishedUpdate record = m_describe(boot);
     m_run.route = record;
     const UnfinishedUpdates records(m_stateFolder);
     if (!records.save(record)) {

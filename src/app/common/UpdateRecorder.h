@@ -2,7 +2,8 @@
 // What an update leaves behind it in the state folder: the record of an
 // unfinished update while a route changes the scanner (so that the next
 // start can finish it), and once the click has ended its line in the update
-// log, with the byte transcript of an update that did not complete.
+// log, with the byte transcript of an update that did not complete. It
+// listens to the update like any front end.
 
 #include "app/common/UnfinishedUpdate.h"
 #include "flash/Outcome.h"
@@ -20,23 +21,27 @@ namespace romwright {
 class Clock;
 class PortTranscript;
 
-class UpdateRecorder {
+class UpdateRecorder : public UpdateEvents {
 public:
+    // The update as it stands (port, device, model, processor, file) with
+    // the greeting letter of the route that begins, 0 when none did.
+    using Describe = std::function<UnfinishedUpdate(char boot)>;
+
     // stateFolder empty: nothing is kept. transcript: what crossed the line, nullptr for none.
-    UpdateRecorder(QString stateFolder, const Clock &clock, PortTranscript *transcript);
+    UpdateRecorder(QString stateFolder, const Clock &clock, PortTranscript *transcript, Describe describe);
 
     // A click on PROGRAM begins: its account starts afresh.
-    void begin();
-    // The file passed its checks: the request went out next, so the click is logged.
-    void requested() { m_run.requested = true; }
+    void started() override;
+    // The request goes out once the file has passed its checks: the click is logged.
+    void step(UpdateStep step) override;
     // A route begins to change the scanner: its record is kept, and one of
     // the same update under the device's old port number goes.
-    void routeBegins(const UnfinishedUpdate &record);
-    // The scanner on PORT has its whole firmware: nothing is left to finish.
-    void firmwareWritten(int port);
-    void progress(const TransferProgress &progress) { m_run.progress = progress; }
-    void answered(const std::optional<QString> &name) { m_run.answered = name; }
-    void ended();
+    void beforeChange(char boot) override;
+    // The scanner has its whole firmware: nothing is left to finish.
+    void firmwareWritten() override;
+    void progress(const TransferProgress &progress) override { m_run.progress = progress; }
+    void answeredAfterUpdate(const std::optional<QString> &name) override { m_run.answered = name; }
+    void finished(Outcome) override;
     // The click's line in the log when its request went out; NOW describes
     // the update as it stands, for a click whose route never began.
     void log(Outcome outcome, const std::optional<UpdateFailure> &failure, const UnfinishedUpdate &now);
@@ -64,6 +69,7 @@ private:
     QString m_stateFolder;
     const Clock &m_clock;
     PortTranscript *m_transcript;
+    Describe m_describe;
     Run m_run;
 };
 

@@ -37,6 +37,29 @@ namespace romwright {
 
 namespace {
 
+// What the console says of an update beyond its view: the progress of a
+// pass, and for the report the step and the restarted scanner's answer.
+// Heard before the update's controller, so that a lamp a step turns green
+// is reported with that step.
+class ConsoleListener : public UpdateEvents {
+public:
+    ConsoleListener(UpdateSequence &update, ConsoleReport &report, ProgressPrinter &progress)
+        : m_update(update), m_report(report), m_progress(progress)
+    {
+        m_update.listen(*this, true);
+    }
+    ~ConsoleListener() override { m_update.stopListening(*this); }
+
+    void step(UpdateStep step) override { m_report.setStep(QLatin1String(stepName(step))); }
+    void progress(const TransferProgress &progress) override { m_progress.show(progress); }
+    void answeredAfterUpdate(const std::optional<QString> &name) override { m_report.setAnswered(name); }
+
+private:
+    UpdateSequence &m_update;
+    ConsoleReport &m_report;
+    ProgressPrinter &m_progress;
+};
+
 // What is advised when the scanner or the file is not what was named. A
 // record's port and file are no one's choice to force: its record is what
 // is in the way when it no longer fits (port: the record's; 0 for none).
@@ -181,18 +204,10 @@ int runConsole(const QStringList &arguments, ConsoleReport &report)
     sayRecorderFailures(state, {warn, warn,
                                 QStringLiteral("if this update is interrupted, run it again with --port, "
                                                "--model and --file")});
-    state.updateController().powerCyclePrompt = [&dialogs](const QString &text, const QString &title) {
-        return dialogs.powerCyclePrompt(text, title);
-    };
     ProgressPrinter progress(stdout, isTerminal(stdout));
     view.report = dialogs.report = progress.report = &report;
-    state.updateController().onProgress = [&progress](const TransferProgress &p) { progress.show(p); };
-    state.updateController().onStep = [&report](UpdateStep step) {
-        report.setStep(QLatin1String(stepName(step)));
-    };
-    state.updateController().onAnswered = [&report](const std::optional<QString> &name) {
-        report.setAnswered(name);
-    };
+    const ConsoleListener listener(state.update(), report, progress);
+    state.updateController().answerInCompletion = false; // the report says it
     view.beforePrint = [&progress] { progress.breakLine(); };
     dialogs.beforePrint = [&progress] { progress.breakLine(); };
 

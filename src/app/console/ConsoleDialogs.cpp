@@ -82,7 +82,7 @@ std::optional<QString> ConsoleDialogs::chooseScanner()
     }
 }
 
-bool ConsoleDialogs::powerCyclePrompt(const QString &text, const QString &title)
+bool ConsoleDialogs::powerCycle(const QString &text, const QString &title)
 {
     if (json()) {
         prompt(QStringLiteral("power-cycle"), text, title);

@@ -30,8 +30,9 @@ public:
     // The chooser's answer given in advance (its Model text); the question is then not asked.
     void setChooserAnswer(const QString &model) { m_chooserAnswer = model; }
 
-    // Shows the prompt; false when standard input ended before Enter.
-    bool powerCyclePrompt(const QString &text, const QString &title);
+    // Shows the prompt and waits for Enter (--yes: goes on at once); false
+    // when standard input ended before Enter.
+    bool powerCycle(const QString &text, const QString &title) override;
     // An unfinished update found at start-up: says TEXT and goes on at once
     // with --yes, else after Enter; false when standard input ended first.
     bool finishPrompt(const QString &text);

@@ -76,24 +76,8 @@ MainWindowHandlers::MainWindowHandlers(MainWindow &window, WindowParts parts,
     connect(&window, &MainWindow::keyReleased, this, &MainWindowHandlers::Form_KeyUp);
     connect(&window, &MainWindow::searchAgainClicked, this, &MainWindowHandlers::mnuSearchAgain_Click);
     window.setSearchAgainCheck([this] { return maySearchAgain(); });
-    // An update's waits, told by its own steps.
-    UpdateController &controller = parts.state.updateController();
-    controller.onStep = [this, before = controller.onStep](UpdateStep step) {
-        if (before)
-            before(step);
-        if (const char *what = stepStatus(step); what && m_status.active())
-            m_status.begin(QString::fromUtf8(what));
-    };
-    controller.powerCyclePrompt = [this](const QString &text, const QString &title) {
-        return powerCycleBox(&m_window, text, title, m_parts.clock);
-    };
-    // The update's own end message comes next: it answers the close question.
-    UpdateSequence &update = parts.state.update();
-    update.ended = [this, before = update.ended](Outcome outcome) {
-        if (before)
-            before(outcome);
-        m_closeQuestion.reset();
-    };
+    // Heard before the update's controller shows the step.
+    parts.state.update().listen(m_updateListener, true);
     window.setCloseCheck([this] { return mayClose(); });
     connect(&window, &MainWindow::closing, this, [this] {
         Form_Unload();
@@ -110,7 +94,17 @@ MainWindowHandlers::MainWindowHandlers(MainWindow &window, WindowParts parts,
     };
 }
 
-MainWindowHandlers::~MainWindowHandlers() = default;
+MainWindowHandlers::~MainWindowHandlers()
+{
+    m_parts.state.update().stopListening(m_updateListener);
+}
+
+// An update's waits, told by its own steps.
+void MainWindowHandlers::UpdateListener::step(UpdateStep step)
+{
+    if (const char *what = stepStatus(step); what && m_handlers.m_status.active())
+        m_handlers.m_status.begin(QString::fromUtf8(what));
+}
 
 FormLoadEnd MainWindowHandlers::Form_Load(const std::optional<WindowCommandLine> &commandLine)
 {

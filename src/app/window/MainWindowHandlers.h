@@ -9,6 +9,7 @@
 #include "app/common/WaitLetterPrompt.h"
 #include "app/common/WindowCommandLine.h"
 #include "app/window/WaitStatus.h"
+#include "flash/UpdateEvents.h"
 #include "scanner/ScannerTimings.h"
 
 #include <QObject>
@@ -151,6 +152,20 @@ private:
     bool m_ending = false;
     bool m_searching = false;
     std::unique_ptr<OpenQuestion> m_closeQuestion; // asked, not yet answered
+
+    // What the window hears of an update beyond its controller: the status
+    // line says each step as it begins; the update's own end message comes
+    // next, which answers the close question.
+    class UpdateListener : public UpdateEvents {
+    public:
+        explicit UpdateListener(MainWindowHandlers &handlers) : m_handlers(handlers) {}
+        void step(UpdateStep step) override;
+        void finished(Outcome) override { m_handlers.m_closeQuestion.reset(); }
+
+    private:
+        MainWindowHandlers &m_handlers;
+    };
+    UpdateListener m_updateListener{*this};
 };
 
 } // namespace romwright

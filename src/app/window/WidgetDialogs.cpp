@@ -284,6 +284,11 @@ bool powerCycleBox(QWidget *parent, const QString &text, const QString &title, C
     return true;
 }
 
+bool WidgetDialogs::powerCycle(const QString &text, const QString &title)
+{
+    return m_clock ? powerCycleBox(m_parent, text, title, *m_clock) : Dialogs::powerCycle(text, title);
+}
+
 std::optional<QString> WidgetDialogs::chooseScanner()
 {
     if (m_silenced)

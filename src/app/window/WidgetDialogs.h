@@ -68,7 +68,10 @@ public:
     QString inputBox(const QString &prompt, const QString &title, const QString &defaultText) override;
     QString openFile(const QString &title, const QString &filter, const QString &initialFolder) override;
     std::optional<QString> chooseScanner() override;
+    // The power-cycle box, counting down on the clock set (none set: as a message).
+    bool powerCycle(const QString &text, const QString &title) override;
 
+    void setClock(Clock &clock) { m_clock = &clock; }
     void setParent(QWidget *parent) { m_parent = parent; }
     // Once the program is ending no box opens any more: a wait cut short
     // (the window closed during start-up) must not bring one up after the
@@ -83,6 +86,7 @@ public:
 private:
     QPointer<QWidget> m_parent;
     Chooser m_chooser;
+    Clock *m_clock = nullptr;
     bool m_silenced = false;
 };
 

@@ -86,6 +86,7 @@ int runWindow(int &argc, char **argv, const QString &trace)
 #endif
 
     WidgetDialogs dialogs(&window); // the chooser comes with the handlers below
+    dialogs.setClock(clock);
     const std::unique_ptr<Registry> registry = makeSettingsRegistry();
     MainState state(std::make_unique<RecordingSerialPort>(makeSystemSerialPort(map), transcript),
                     localServices(window, dialogs, clock, files, transcript));
