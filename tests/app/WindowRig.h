@@ -11,21 +11,11 @@
 #include "platform/QtClock.h"
 #include "platform/Registry.h"
 #include "support/ScriptedDialogs.h"
+#include "support/UpdateWatch.h"
 
 #include <QTemporaryDir>
 
 namespace romwright::test {
-
-// What a test looks at as an update goes, told before the window hears it.
-struct UpdateWatch : UpdateEvents {
-    UpdateWatch(MainState &state) : update(state.update()) { update.listen(*this, true); }
-    ~UpdateWatch() override { update.stopListening(*this); }
-    void step(UpdateStep step) override { onStep ? onStep(step) : void(); }
-    void finished(Outcome outcome) override { onFinished ? onFinished(outcome) : void(); }
-    UpdateSequence &update;
-    std::function<void(UpdateStep)> onStep;
-    std::function<void(Outcome)> onFinished;
-};
 
 struct WindowRig {
     WindowRig(std::unique_ptr<SerialPort> port, const QString &folder, const QString &userFolder,

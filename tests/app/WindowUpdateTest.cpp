@@ -165,7 +165,7 @@ TEST(WindowUpdate, AnInterruptedUpdateIsFinishedAtOnceAfterYes)
         EXPECT_EQ(rig.window.text(LabelId::FirmFile), QStringLiteral("Hlv1450ver5_9.s19"));
         rig.window.show();
         QString status; // as the update asks for the boot software
-        test::UpdateWatch steps{rig.state};
+        test::UpdateWatch steps{rig.state.update()};
         steps.onStep = [&](UpdateStep step) {
             if (step == UpdateStep::Request)
                 status = rig.window.status();
@@ -445,7 +445,7 @@ TEST(WindowUpdate, TheTransferGoesOnWhileTheCloseQuestionIsOpen)
         stuck.start(30s);
         UpdateSequence &update = rig.state.update();
         QString statusAtEnd; // with the box up
-        test::UpdateWatch watch{rig.state};
+        test::UpdateWatch watch{rig.state.update()};
         watch.onFinished = [&](Outcome) { statusAtEnd = openBox() ? rig.window.status() : QStringLiteral("no box"); };
         rig.program();
 

@@ -8,6 +8,7 @@
 #include "platform/ManualClock.h"
 #include "support/FakePort.h"
 #include "support/ScriptedDialogs.h"
+#include "support/UpdateWatch.h"
 #include "view/ViewState.h"
 
 #include <numeric>
@@ -62,17 +63,6 @@ inline FirmwareSet sampleFirmware()
     return fw;
 }
 
-// A listener beside the controller: the steps it heard, and what had been
-// written when the whole firmware was told.
-struct Heard : UpdateEvents {
-    explicit Heard(const FakePort &port) : port(port) {}
-    void step(UpdateStep step) override { steps << QLatin1String(stepName(step)); }
-    void firmwareWritten() override { writtenAfter = port.written(); }
-    const FakePort &port;
-    QStringList steps;
-    std::optional<QByteArray> writtenAfter;
-};
-
 // The view's and dialogs' answers; the restarted scanner is asked when identity is set.
 struct Answers : UpdateAnswers {
     using UpdateAnswers::UpdateAnswers;
@@ -87,7 +77,6 @@ struct LinkRig {
           answers(view, dialogs), update(link, answers, target)
     {
         update.listen(controller);
-        update.listen(heard);
         boot.greeting = greeting;
         boot.greetOn = greetOn;
         target.bTargetA = boot.greeting == "A";
@@ -130,7 +119,7 @@ struct LinkRig {
     UpdateController controller;
     Answers answers;
     UpdateSequence update;
-    Heard heard{port};
+    UpdateWatch watch{update};
 };
 
 } // namespace romwright::test
