@@ -58,8 +58,7 @@ public:
     }
 
 private:
-    template <typename Event, typename... Args>
-    void tell(Event event, const Args &...args)
+    template <typename Event, typename... Args> void tell(Event event, const Args &...args)
     {
         for (std::size_t i = 0; i < m_count; ++i)
             (m_list[i]->*event)(args...);

@@ -77,7 +77,7 @@ QString describeFailure(Outcome outcome, const UpdateFailure &failure)
 }
 
 UpdateSequence::UpdateSequence(BootloaderLink &link, UpdateDecisions &decisions, TargetState &target)
-    : m_link(link), m_decisions(&decisions), m_target(target), m_transfer(link, m_listeners)
+    : m_link(link), m_decisions(decisions), m_target(target), m_transfer(link, m_listeners)
 {
 }
 
@@ -92,14 +92,14 @@ Outcome UpdateSequence::cmdProgram_Click(const FirmwareSet &firmware)
     m_link.clearLastEnd();
     m_transfer.clearFailedBlock();
     Outcome outcome = click(firmware);
-    if (outcome == Outcome::EndCompleted && m_decisions->asksIdentity()) {
+    if (outcome == Outcome::EndCompleted && m_decisions.asksIdentity()) {
         // The flash is written and acknowledged whatever the answer; the
         // firmware restarts at its own rate: the bootloader's port is done.
         m_phase = UpdatePhase::Completed;
         m_link.closePort();
         const std::optional<QString> answered = identityAfterUpdate();
         m_listeners.answeredAfterUpdate(answered);
-        if (answered && !m_decisions->answersAsProgrammed(*answered))
+        if (answered && !m_decisions.answersAsProgrammed(*answered))
             outcome = Outcome::EndWrongModel;
     }
     m_listeners.finished(outcome);
@@ -124,8 +124,8 @@ std::optional<QString> UpdateSequence::identityAfterUpdate()
     // starts: it stands only if nothing better comes before the bound.
     std::optional<QString> other;
     while (!clock.waitsEnded()) {
-        if (std::optional<QString> name = m_decisions->askIdentity()) {
-            if (m_decisions->answersAsProgrammed(*name))
+        if (std::optional<QString> name = m_decisions.askIdentity()) {
+            if (m_decisions.answersAsProgrammed(*name))
                 return name;
             other = name;
         }
@@ -171,9 +171,9 @@ Outcome UpdateSequence::click(const FirmwareSet &firmware)
 {
     m_listeners.started();
 
-    if (!m_decisions->fileChosen() || !firmware.FilesValid)
+    if (!m_decisions.fileChosen() || !firmware.FilesValid)
         return stop(UpdateStop::NoFile);
-    if (!m_decisions->firmwareFits())
+    if (!m_decisions.firmwareFits())
         return stop(UpdateStop::FileRefused);
 
     enter(UpdateStep::Request);
@@ -197,7 +197,7 @@ Outcome UpdateSequence::click(const FirmwareSet &firmware)
         m_phase = UpdatePhase::NewBoot;
         enter(UpdateStep::PowerCycle);
         m_link.setSettings(kSettings38400);
-        if (!m_decisions->powerCycle())
+        if (!m_decisions.powerCycle())
             return Outcome::EndCancelled;
         m_link.pause(t.afterPowerCycle);
         return ProgramFirmware64(firmware);
@@ -240,7 +240,7 @@ Outcome UpdateSequence::awaitGreetingAndProgram(const FirmwareSet &firmware)
     // nothing has been sent yet, so the user may load another and try again.
     if (!firmware.FilesValid)
         return stop(UpdateStop::NoFileAtGreeting);
-    if (!m_decisions->firmwareFits())
+    if (!m_decisions.firmwareFits())
         return stop(UpdateStop::FileRefusedAtGreeting);
     m_listeners.routeBegins();
     return a ? ProgramFirmware128(firmware) : ProgramFirmware64(firmware);

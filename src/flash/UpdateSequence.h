@@ -21,8 +21,6 @@ public:
     // decisions answers what the update asks and must outlive it.
     UpdateSequence(BootloaderLink &link, UpdateDecisions &decisions, TargetState &target);
 
-    // Who answers from here on (not while a click runs).
-    void decideWith(UpdateDecisions &decisions) { m_decisions = &decisions; }
     // Listeners subscribe each on its own and hear every event; see UpdateListeners.
     void listen(UpdateEvents &listener, bool first = false) { m_listeners.add(listener, first); }
     void stopListening(UpdateEvents &listener) { m_listeners.remove(listener); }
@@ -70,7 +68,7 @@ private:
     std::optional<QString> identityAfterUpdate();
 
     BootloaderLink &m_link;
-    UpdateDecisions *m_decisions;
+    UpdateDecisions &m_decisions;
     UpdateListeners m_listeners;
     TargetState &m_target;
     Processor m_processor = Processor::Main;

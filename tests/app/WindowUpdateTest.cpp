@@ -446,7 +446,9 @@ TEST(WindowUpdate, TheTransferGoesOnWhileTheCloseQuestionIsOpen)
         UpdateSequence &update = rig.state.update();
         QString statusAtEnd; // with the box up
         test::UpdateWatch watch{rig.state.update()};
-        watch.onFinished = [&](Outcome) { statusAtEnd = openBox() ? rig.window.status() : QStringLiteral("no box"); };
+        watch.onFinished = [&](Outcome) {
+            statusAtEnd = openBox() ? rig.window.status() : QStringLiteral("no box");
+        };
         rig.program();
 
         ASSERT_GE(askedAt, 0);

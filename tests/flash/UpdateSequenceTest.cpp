@@ -42,7 +42,8 @@ TEST(UpdateTiming, EachRouteWritesAtItsTimes)
         first.onStep = [&](UpdateStep step) { heard[0] << QLatin1String(stepName(step)); };
         r.watch.onStep = [&](UpdateStep step) { heard[1] << QLatin1String(stepName(step)); };
         EXPECT_EQ(r.click(c.clickAt), Outcome::EndCompleted);
-        EXPECT_TRUE(heard[0] == heard[1] && heard[0].back() == QLatin1String("done")) << heard[1].join(' ').toStdString();
+        EXPECT_TRUE(heard[0] == heard[1] && heard[0].back() == QLatin1String("done"))
+            << heard[1].join(' ').toStdString();
         EXPECT_EQ(r.timeline(), QLatin1String(c.timeline));
         EXPECT_EQ(r.clock.now().count(), c.endsAt);
         EXPECT_EQ(r.message(), QLatin1String(messages::kComplete));
