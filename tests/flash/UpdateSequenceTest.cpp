@@ -61,7 +61,7 @@ TEST(UpdateTiming, EachRouteEndsAtItsBoundOrAtTheFirstFault)
         const char *greeting;
         int stallAt; // the nth command answer never comes
         // "X": the first write beginning with X fails; "~X": the line goes 1 ms after it; "?X": its
-        // answer is "x\a" instead of the letter
+        // answer is "x\a" instead of the letter; "@N": the program ends at N ms, inside a wait
         const char *fault;
         Outcome outcome;
         const char *timeline;
@@ -92,6 +92,10 @@ TEST(UpdateTiming, EachRouteEndsAtItsBoundOrAtTheFirstFault)
         {"Z", 0, "", EndNoBlocks, "0:R2", 2, 'u', "greeting"},
         {"A", 0, "", EndNoBlocks, "0:R2 4502:R2", 4503, 'u', "greeting"},
         {"Z", 0, "", EndCancelled, "0:R2 2:G 4:L1024 5:E 6:D68", 7, 'b', "power-cycle"}, // the power cycle not confirmed
+        // The program ending during a wait unwinds without another write.
+        {"Q", 0, "@1000", EndClosed, "0:R2", 1000, 'u', "request"}, // waiting for "Z"
+        {"", 0, "@5000", EndClosed, "0:R2 4502:R2", 5000, 'u', "request: waited for \"Q\", got nothing"}, // waiting for the greeting
+        {"Q", 3, "@4600", EndClosed, "0:R2 4502:R2 4503:z 4506:E 4507:P135", 4600, 'f', "firmware, block 0 at 0x1000: waited for \"p\", got nothing"},
         // clang-format on
     };
     for (const auto &c : cases) {
@@ -107,6 +111,8 @@ TEST(UpdateTiming, EachRouteEndsAtItsBoundOrAtTheFirstFault)
         const QByteArray fault(c.fault);
         const bool loseLine = fault.startsWith('~');
         const bool wrongAnswer = fault.startsWith('?');
+        if (fault.startsWith('@'))
+            r.clock.at(std::chrono::milliseconds(fault.mid(1).toInt()), [&r] { r.clock.endWaits(); });
         bool fired = false, written = false;
         r.watch.onWritten = [&] { written = true; };
         r.port.responder = [&](const QByteArray &w) {
@@ -121,7 +127,7 @@ TEST(UpdateTiming, EachRouteEndsAtItsBoundOrAtTheFirstFault)
             return hit && !loseLine && !wrongAnswer ? CommError::WriteFailed : CommError::None;
         };
         ASSERT_EQ(r.click(), c.outcome);
-        EXPECT_EQ(fired, !fault.isEmpty());
+        EXPECT_EQ(fired, !fault.isEmpty() && !fault.startsWith('@'));
         EXPECT_FALSE(written); // the final "R" not sent: the record of the update stays
         ASSERT_TRUE(r.update.failure());
         EXPECT_EQ(
@@ -130,7 +136,8 @@ TEST(UpdateTiming, EachRouteEndsAtItsBoundOrAtTheFirstFault)
         EXPECT_EQ(r.timeline(), QLatin1String(c.timeline));
         EXPECT_EQ(r.clock.now().count(), c.endsAt);
         EXPECT_FALSE(r.port.portOpen());
-        if (c.outcome == EndCancelled) {
+        EXPECT_FALSE(r.update.running());
+        if (c.outcome == EndCancelled || c.outcome == EndClosed) {
             EXPECT_TRUE(r.dialogs.messages.empty());
             continue;
         }
@@ -147,30 +154,6 @@ TEST(UpdateTiming, EachRouteEndsAtItsBoundOrAtTheFirstFault)
         EXPECT_EQ(r.dialogs.messages.back().title, QStringLiteral("Communications Failure"));
         EXPECT_EQ(r.dialogs.messages.back().icon,
                   c.left == 'u' ? MessageIcon::Information : MessageIcon::Exclamation);
-    }
-}
-
-TEST(UpdateTiming, TheProgramEndingDuringAWaitUnwindsWithoutAnotherWrite)
-{
-    const struct {
-        const char *name;
-        int greetOn, endAt;
-        const char *timeline;
-    } cases[] = {
-        {"waiting for Z", 2, 1000, "0:R2"},
-        {"waiting for the greeting", 3, 5000, "0:R2 4502:R2"},
-        {"waiting for a record's p", 2, 4600, "0:R2 4502:R2 4503:z 4506:E 4507:P135"},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.name);
-        LinkRig r("Q", c.greetOn);
-        r.boot.stallAt = 3;
-        r.clock.at(std::chrono::milliseconds(c.endAt), [&r] { r.clock.endWaits(); });
-        EXPECT_EQ(r.click(), Outcome::EndClosed);
-        EXPECT_EQ(r.clock.now().count(), c.endAt);
-        EXPECT_EQ(r.timeline(), QLatin1String(c.timeline));
-        EXPECT_TRUE(r.dialogs.messages.empty());
-        EXPECT_FALSE(r.update.running());
     }
 }
 
