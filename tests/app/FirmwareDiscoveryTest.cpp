@@ -1,4 +1,5 @@
 #include "app/common/FirmwareDiscovery.h"
+#include "app/common/UpdateInputs.h"
 #include "platform/FileSystem.h"
 #include "scanner/ScannerModel.h"
 #include "view/ViewState.h"
@@ -103,8 +104,10 @@ TEST(LoadDiscoveredFirmware, LabelButtonAndFileOpen)
         files.hit = exists ? QStringLiteral("/") + name : QStringLiteral("elsewhere");
         files.listed = QLatin1String(listed);
         ViewState view;
+        ProgramFlags flags;
+        UpdateInputs inputs(view, flags);
         QStringList opened;
-        EXPECT_EQ(loadDiscoveredFirmware(files, {QStringLiteral("/opt/romwright"), name}, view,
+        EXPECT_EQ(loadDiscoveredFirmware(files, {QStringLiteral("/opt/romwright"), name}, view, inputs,
                                          [&](const QString &path) { opened << path; }),
                   loads);
         EXPECT_EQ(opened, loads ? QStringList{QStringLiteral("/opt/romwright/") + name} : QStringList());

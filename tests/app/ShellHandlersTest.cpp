@@ -1,7 +1,7 @@
 #include "app/common/FileMessages.h"
 #include "app/common/FindFile.h"
 #include "app/common/PortPermissionNotice.h"
-#include "app/common/ProgramFlags.h"
+#include "app/common/UpdateInputs.h"
 #include "app/common/WaitLetterPrompt.h"
 #include "app/common/WindowCommandLine.h"
 #include "platform/Registry.h"
@@ -63,14 +63,15 @@ TEST(FindFile, ShowsTheChosenNameLoadsTheWholePathAndKeepsTheLastFilter)
     ViewState view;
     ScriptedDialogs dialogs;
     ProgramFlags flags;
+    UpdateInputs inputs(view, flags);
     QString filter;
     QStringList opened, expectedOpened;
     for (const auto &[model, barCode, answer, shownFilter, label] : steps) {
         SCOPED_TRACE(answer);
-        view.setText(LabelId::ScanMod, QLatin1String(model));
+        inputs.setModel(QLatin1String(model));
         flags.bBarCodeProcessor = barCode;
         dialogs.openAnswers.push_back(QLatin1String(answer));
-        FindFile({view, dialogs, flags, true, QStringLiteral("/opt/romwright"), &filter,
+        FindFile({inputs, dialogs, true, QStringLiteral("/opt/romwright"), &filter,
                   [&opened](const QString &path) { opened << path; }});
         if (*answer)
             expectedOpened << QLatin1String(answer);
@@ -118,8 +119,9 @@ TEST(FindFile, OpensBesideTheCurrentFileElseTheLastFolderElseTheDocuments)
         ViewState view;
         ScriptedDialogs dialogs;
         dialogs.openAnswers.push_back(at + QStringLiteral("chosen/JL750Ver6_0.s19"));
-        const ProgramFlags flags;
-        FindFileContext context{view, dialogs, flags, true, QStringLiteral("/opt/romwright"), nullptr, {}};
+        ProgramFlags flags;
+        UpdateInputs inputs(view, flags);
+        FindFileContext context{inputs, dialogs, true, QStringLiteral("/opt/romwright"), nullptr, {}};
         context.currentFile = current.isEmpty() ? QString() : at + current;
         context.documentsFolder = at + QLatin1String(documents);
         context.registry = registry.get();

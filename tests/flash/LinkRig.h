@@ -2,8 +2,8 @@
 // The bootloader link and the update on a manual clock, over a fake port
 // whose boot software answers each command with its letter 1 ms later.
 
-#include "app/common/ProgramFlags.h"
 #include "app/common/UpdateController.h"
+#include "app/common/UpdateInputs.h"
 #include "flash/UpdateSequence.h"
 #include "platform/ManualClock.h"
 #include "support/FakePort.h"
@@ -64,7 +64,7 @@ inline FirmwareSet sampleFirmware()
 
 struct LinkRig {
     explicit LinkRig(const char *greeting = "Q", int greetOn = 2)
-        : port(&clock), link(port, clock, FlashTimings{}), controller(view, dialogs, flags),
+        : port(&clock), link(port, clock, FlashTimings{}), controller(view, dialogs, inputs),
           update(link, controller, target)
     {
         boot.greeting = greeting;
@@ -73,7 +73,7 @@ struct LinkRig {
         port.latency = std::chrono::milliseconds(1);
         port.responder = [this](const QByteArray &w) { return boot.answer(w); };
         port.open();
-        view.setText(LabelId::FirmFile, QStringLiteral("Hlv1450ver5_9.s19"));
+        inputs.setFirmwareCaption(QStringLiteral("Hlv1450ver5_9.s19"));
     }
 
     // Start-up's timers, then a click on PROGRAM at clickAt.
@@ -104,6 +104,7 @@ struct LinkRig {
     ViewState view;
     ScriptedDialogs dialogs;
     ProgramFlags flags;
+    UpdateInputs inputs{view, flags};
     TargetState target;
     BootloaderLink link;
     UpdateController controller;

@@ -2,8 +2,8 @@
 // three routes, the bar-code processor whose boot software differs from the
 // one seen at start-up, and each fault the simulator can inject, with the
 // flash the simulator ends up holding.
-#include "app/common/ProgramFlags.h"
 #include "app/common/UpdateController.h"
+#include "app/common/UpdateInputs.h"
 #include "app/common/UpdateMessages.h"
 #include "flash/BlockRecords.h"
 #include "flash/UpdateSequence.h"
@@ -47,7 +47,7 @@ struct Session {
         // Nothing here asks the restarted scanner who it is: it need not wait to be asked.
         : sim(QString::fromLatin1(args).split(QLatin1Char(' ')) << QStringLiteral("--silent-after-update")),
           port(PortMap::fromList(sim.link())), firmware(std::make_unique<FirmwareSet>()),
-          link(port, clock, fastTimings(QByteArray(args).contains('Z'))), controller(view, dialogs, flags),
+          link(port, clock, fastTimings(QByteArray(args).contains('Z'))), controller(view, dialogs, inputs),
           update(link, controller, target)
     {
     }
@@ -61,7 +61,7 @@ struct Session {
         flags.bBarCodeProcessor = barCode;
         update.setProcessor(barCode ? Processor::BarCode : Processor::Main);
         const QString folder = test::sampleDir();
-        view.setText(LabelId::FirmFile, QString::fromLatin1(kSample));
+        inputs.setFirmwareCaption(QString::fromLatin1(kSample));
         const FileOpenResult loaded = FileOpen(joinPath(folder, QString::fromLatin1(kSample)), *firmware,
                                                FileOpenContext{files, folder});
         EXPECT_TRUE(loaded.allValid());
@@ -78,6 +78,7 @@ struct Session {
     QtClock clock;
     LocalFileSystem files;
     ProgramFlags flags;
+    UpdateInputs inputs{view, flags};
     TargetState target;
     std::unique_ptr<FirmwareSet> firmware;
     BootloaderLink link;

@@ -28,8 +28,9 @@ TEST(FindScanner, ShowsThePortAndModelGiven)
         ScannerRig w;
         w.flags.bWexmoor = !wexmoor;
         w.port.openError = CommError::NoSuchPort;
-        const FindScannerResult result = FindScanner(
-            w.scanner, w.port, w.view, w.flags, QString::fromLatin1(c.comP), QString::fromLatin1(c.scannMod));
+        const FindScannerResult result =
+            FindScanner(w.scanner, w.port, w.view, w.inputs, QString::fromLatin1(c.comP),
+                        QString::fromLatin1(c.scannMod));
         EXPECT_EQ(result.status, c.status);
         EXPECT_EQ(result.port, c.port);
         EXPECT_EQ(w.view.text(LabelId::ScanMod), QLatin1String(c.scannMod));

@@ -3,7 +3,7 @@
 // queue and the receive handler without a line.
 
 #include "app/common/FindScanner.h"
-#include "app/common/ProgramFlags.h"
+#include "app/common/UpdateInputs.h"
 #include "platform/ManualClock.h"
 #include "scanner/Scanner.h"
 #include "support/FakePort.h"
@@ -73,6 +73,7 @@ struct ScannerRig {
     ChooserDialogs dialogs{view};
     DetectionController detection{view, dialogs};
     ProgramFlags flags;
+    UpdateInputs inputs{view, flags};
     FakePort port{&clock};
     Scanner scanner;
     std::vector<bool> connectEvents;

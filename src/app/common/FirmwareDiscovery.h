@@ -14,6 +14,7 @@ namespace romwright {
 
 class FileSystem;
 class MainView;
+class UpdateInputs;
 
 // Candidate names for a scanner type (ScannerType) and the
 // bootloader kind found at start-up, newest first. Empty for any other type.
@@ -44,6 +45,6 @@ FirmwareChoice discoverFirmware(const FileSystem &files, const QStringList &fold
 // show it, enable PROGRAM and call fileOpen with the full path when the folder
 // lists it; else disable PROGRAM. Returns true when fileOpen was called.
 bool loadDiscoveredFirmware(const FileSystem &files, const FirmwareChoice &choice, MainView &view,
-                            const std::function<void(const QString &)> &fileOpen);
+                            UpdateInputs &inputs, const std::function<void(const QString &)> &fileOpen);
 
 } // namespace romwright

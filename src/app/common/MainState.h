@@ -10,6 +10,7 @@
 #include "app/common/ScannerGate.h"
 #include "app/common/UnfinishedUpdate.h"
 #include "app/common/UpdateController.h"
+#include "app/common/UpdateInputs.h"
 #include "app/common/UpdateRecorder.h"
 #include "flash/BootloaderLink.h"
 #include "flash/FlashTimings.h"
@@ -74,7 +75,7 @@ public:
     // Loads sFile and the two loaders; PROGRAM stays disabled while an update runs.
     FileOpenResult FileOpen(const QString &sFile);
     // The path the last FileOpen was given; empty before the first.
-    const QString &firmwareFile() const { return m_firmwareFile; }
+    const QString &firmwareFile() const { return m_inputs.firmwarePath(); }
 
     // Index 0 "Main", 1 "BarCode"; any other index changes nothing.
     void optProcessor_Click(int index);
@@ -157,6 +158,9 @@ public:
     FirmwareSet &firmware() { return *m_firmware; }
     TargetState &target() { return m_target; }
     ProgramFlags &flags() { return m_flags; }
+    // The model, port, file and processor the update is for, shown on the view.
+    UpdateInputs &inputs() { return m_inputs; }
+    const UpdateInputs &inputs() const { return m_inputs; }
     BootloaderLink &link() { return *m_link; }
     UpdateSequence &update() { return *m_update; }
     // The record and the log line of each update; the front end sets its warnings.
@@ -180,12 +184,12 @@ private:
     std::unique_ptr<FirmwareSet> m_firmware;
     TargetState m_target;
     ProgramFlags m_flags;
+    UpdateInputs m_inputs;
     std::unique_ptr<BootloaderLink> m_link;
     UpdateController m_controller;
     DetectionController m_detection;
     UpdateRecorder m_recorder;
     std::unique_ptr<UpdateSequence> m_update;
-    QString m_firmwareFile;
     qint64 m_firmwareSize = 0;
     QByteArray m_firmwareSha256;
     int m_loads = 0;

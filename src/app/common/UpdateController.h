@@ -14,15 +14,16 @@ namespace romwright {
 
 class Dialogs;
 class MainView;
-struct ProgramFlags;
+class UpdateInputs;
 
 // The interruption's message for a phase (signal, closed window, end of input).
 const char *interruptionText(UpdatePhase phase);
 
 class UpdateController : public UpdateEvents {
 public:
-    // flags: which processor of a Wexmoor was updated, for the completion.
-    UpdateController(MainView &view, Dialogs &dialogs, const ProgramFlags &flags);
+    // inputs: whether a file is chosen, the model for the wrong-model
+    // message, and which processor of a Wexmoor was updated, for the completion.
+    UpdateController(MainView &view, Dialogs &dialogs, const UpdateInputs &inputs);
 
     void started() override;
     bool fileChosen() const override;
@@ -58,7 +59,7 @@ private:
 
     MainView &m_view;
     Dialogs &m_dialogs;
-    const ProgramFlags &m_flags;
+    const UpdateInputs &m_inputs;
     // cmdBrowse and the processor options as they were at the click.
     std::array<bool, 3> m_lockedBefore{};
     std::optional<std::optional<QString>> m_answered; // asked after the update, and its answer
