@@ -104,8 +104,7 @@ TEST(LoadDiscoveredFirmware, LabelButtonAndFileOpen)
         files.hit = exists ? QStringLiteral("/") + name : QStringLiteral("elsewhere");
         files.listed = QLatin1String(listed);
         ViewState view;
-        ProgramFlags flags;
-        UpdateInputs inputs(view, flags);
+        UpdateInputs inputs(view);
         QStringList opened;
         EXPECT_EQ(loadDiscoveredFirmware(files, {QStringLiteral("/opt/romwright"), name}, view, inputs,
                                          [&](const QString &path) { opened << path; }),

@@ -62,14 +62,13 @@ TEST(FindFile, ShowsTheChosenNameLoadsTheWholePathAndKeepsTheLastFilter)
     };
     ViewState view;
     ScriptedDialogs dialogs;
-    ProgramFlags flags;
-    UpdateInputs inputs(view, flags);
+    UpdateInputs inputs(view);
     QString filter;
     QStringList opened, expectedOpened;
     for (const auto &[model, barCode, answer, shownFilter, label] : steps) {
         SCOPED_TRACE(answer);
         inputs.setModel(QLatin1String(model));
-        flags.bBarCodeProcessor = barCode;
+        inputs.setBarCode(barCode);
         dialogs.openAnswers.push_back(QLatin1String(answer));
         FindFile({inputs, dialogs, true, QStringLiteral("/opt/romwright"), &filter,
                   [&opened](const QString &path) { opened << path; }});
@@ -119,8 +118,7 @@ TEST(FindFile, OpensBesideTheCurrentFileElseTheLastFolderElseTheDocuments)
         ViewState view;
         ScriptedDialogs dialogs;
         dialogs.openAnswers.push_back(at + QStringLiteral("chosen/JL750Ver6_0.s19"));
-        ProgramFlags flags;
-        UpdateInputs inputs(view, flags);
+        UpdateInputs inputs(view);
         FindFileContext context{inputs, dialogs, true, QStringLiteral("/opt/romwright"), nullptr, {}};
         context.currentFile = current.isEmpty() ? QString() : at + current;
         context.documentsFolder = at + QLatin1String(documents);

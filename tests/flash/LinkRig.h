@@ -103,8 +103,7 @@ struct LinkRig {
     FirmwareSet fw = sampleFirmware();
     ViewState view;
     ScriptedDialogs dialogs;
-    ProgramFlags flags;
-    UpdateInputs inputs{view, flags};
+    UpdateInputs inputs{view};
     TargetState target;
     BootloaderLink link;
     UpdateController controller;

@@ -58,7 +58,7 @@ struct Session {
         link.timers().start();
         EXPECT_TRUE(link.OpenPort(1));
         link.IdentifyTarget(target);
-        flags.bBarCodeProcessor = barCode;
+        inputs.setBarCode(barCode);
         update.setProcessor(barCode ? Processor::BarCode : Processor::Main);
         const QString folder = test::sampleDir();
         inputs.setFirmwareCaption(QString::fromLatin1(kSample));
@@ -77,8 +77,7 @@ struct Session {
     test::ScriptedDialogs dialogs;
     QtClock clock;
     LocalFileSystem files;
-    ProgramFlags flags;
-    UpdateInputs inputs{view, flags};
+    UpdateInputs inputs{view};
     TargetState target;
     std::unique_ptr<FirmwareSet> firmware;
     BootloaderLink link;
@@ -125,7 +124,7 @@ TEST(RoutesEndToEnd, EachRouteProgramsExactlyTheNonEmptyBlocksOfItsTable)
         SCOPED_TRACE(c.args);
         const bool bootloader = QByteArray(c.args).contains('Z');
         Session s(c.args);
-        s.flags.bWexmoor = c.wexmoor;
+        s.inputs.showModel(QLatin1String(c.wexmoor ? "Wexmoor 3650" : "Halvern 1450"));
         ASSERT_EQ(s.run(c.barCode), Outcome::EndCompleted);
         EXPECT_FALSE(s.port.portOpen());
         ASSERT_TRUE(s.sim.waitForExit(5s));

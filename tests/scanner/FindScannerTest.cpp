@@ -26,7 +26,7 @@ TEST(FindScanner, ShowsThePortAndModelGiven)
         SCOPED_TRACE(c.comP);
         const bool wexmoor = QLatin1String(c.scannMod).startsWith('W');
         ScannerRig w;
-        w.flags.bWexmoor = !wexmoor;
+        w.inputs.showModel(QLatin1String(wexmoor ? "Jorlith 750" : "Wexmoor 3650"));
         w.port.openError = CommError::NoSuchPort;
         const FindScannerResult result =
             FindScanner(w.scanner, w.port, w.view, w.inputs, QString::fromLatin1(c.comP),
@@ -35,7 +35,7 @@ TEST(FindScanner, ShowsThePortAndModelGiven)
         EXPECT_EQ(result.port, c.port);
         EXPECT_EQ(w.view.text(LabelId::ScanMod), QLatin1String(c.scannMod));
         // A Wexmoor given offers its processors.
-        EXPECT_EQ(w.flags.bWexmoor, wexmoor);
+        EXPECT_EQ(w.inputs.twoProcessors(), wexmoor);
         EXPECT_EQ(w.view.isControlEnabled(ControlId::ProcessorBarCode), wexmoor);
         EXPECT_EQ(w.port.openAttempts.size(), 0u); // no port touched
     }

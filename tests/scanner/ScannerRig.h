@@ -3,6 +3,7 @@
 // queue and the receive handler without a line.
 
 #include "app/common/FindScanner.h"
+#include "app/common/ProgramFlags.h"
 #include "app/common/UpdateInputs.h"
 #include "platform/ManualClock.h"
 #include "scanner/Scanner.h"
@@ -73,7 +74,7 @@ struct ScannerRig {
     ChooserDialogs dialogs{view};
     DetectionController detection{view, dialogs};
     ProgramFlags flags;
-    UpdateInputs inputs{view, flags};
+    UpdateInputs inputs{view};
     FakePort port{&clock};
     Scanner scanner;
     std::vector<bool> connectEvents;

@@ -42,9 +42,9 @@ private:
 };
 
 // With both comP and scannMod given (an empty text counts as given): shows
-// scannMod as the model (with bWexmoor and the processor options) and answers comP as a number ("" is 0)
+// scannMod as the model (with the processor options) and answers comP as a number ("" is 0)
 // without touching any port. Otherwise runs detection on port and shows its outcome: the model label, the
-// Port menu (hidden once the port is known), PROGRAM (disabled when nothing answered), bWexmoor and the
+// Port menu (hidden once the port is known), PROGRAM (disabled when nothing answered) and the
 // processor options.
 FindScannerResult FindScanner(Scanner &scanner, SerialPort &port, MainView &view, UpdateInputs &inputs,
                               const std::optional<QString> &comP = std::nullopt,

@@ -22,8 +22,7 @@ namespace romwright {
 MainState::MainState(std::unique_ptr<SerialPort> MSComm1, const MainServices &services,
                      const FlashTimings &timings)
     : m_port(std::move(MSComm1)), m_services(services), m_firmware(std::make_unique<FirmwareSet>()),
-      m_inputs(services.view, m_flags),
-      m_link(std::make_unique<BootloaderLink>(*m_port, services.clock, timings)),
+      m_inputs(services.view), m_link(std::make_unique<BootloaderLink>(*m_port, services.clock, timings)),
       m_controller(services.view, services.dialogs, m_inputs), m_detection(services.view, services.dialogs),
       m_recorder(services.stateFolder, services.clock, services.transcript),
       m_update(std::make_unique<UpdateSequence>(*m_link, m_controller, m_target))

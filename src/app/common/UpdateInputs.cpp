@@ -13,14 +13,13 @@ void UpdateInputs::setModel(const QString &model)
 void UpdateInputs::showModel(const QString &model)
 {
     setModel(model);
-    // A family with two processors; the flag keeps the name it has always had.
     const ScannerFamily *family = familyShownAs(model);
-    m_flags.bWexmoor = family && hasProcessors(*family);
-    m_view.setControlEnabled(ControlId::ProcessorMain, m_flags.bWexmoor);
-    m_view.setControlEnabled(ControlId::ProcessorBarCode, m_flags.bWexmoor);
+    m_twoProcessors = family && hasProcessors(*family);
+    m_view.setControlEnabled(ControlId::ProcessorMain, m_twoProcessors);
+    m_view.setControlEnabled(ControlId::ProcessorBarCode, m_twoProcessors);
     // The processor the update goes to is always the one the window shows.
-    if (m_flags.bWexmoor)
-        m_view.setProcessorTicked(m_flags.bBarCodeProcessor ? 1 : 0);
+    if (m_twoProcessors)
+        m_view.setProcessorTicked(m_barCode ? 1 : 0);
 }
 
 void UpdateInputs::setPort(int n)

@@ -3,7 +3,6 @@
 // processor, as the front ends set them. Each setter shows its value on the
 // view at once; the labels only show, and every decision reads from here.
 
-#include "app/common/ProgramFlags.h"
 #include "family/ScannerFamilies.h"
 
 #include <QString>
@@ -14,7 +13,7 @@ class MainView;
 
 class UpdateInputs {
 public:
-    UpdateInputs(MainView &view, ProgramFlags &flags) : m_view(view), m_flags(flags) {}
+    explicit UpdateInputs(MainView &view) : m_view(view) {}
     UpdateInputs(const UpdateInputs &) = delete;
     UpdateInputs &operator=(const UpdateInputs &) = delete;
 
@@ -42,19 +41,21 @@ public:
     const QString &firmwarePath() const { return m_firmwarePath; }
     void setFirmwarePath(const QString &path) { m_firmwarePath = path; }
 
-    // The processor chosen and whether the model has two to choose from.
-    Processor processor() const { return m_flags.bBarCodeProcessor ? Processor::BarCode : Processor::Main; }
-    bool barCode() const { return m_flags.bBarCodeProcessor; }
-    bool twoProcessors() const { return m_flags.bWexmoor; }
-    void setBarCode(bool barCode) { m_flags.bBarCodeProcessor = barCode; }
+    // The processor chosen: "Main" unless "BarCode" is.
+    Processor processor() const { return m_barCode ? Processor::BarCode : Processor::Main; }
+    bool barCode() const { return m_barCode; }
+    void setBarCode(bool barCode) { m_barCode = barCode; }
+    // The model shown has two processors to choose from (a Wexmoor).
+    bool twoProcessors() const { return m_twoProcessors; }
 
 private:
     MainView &m_view;
-    ProgramFlags &m_flags;
     QString m_model;
     int m_port = 0;
     QString m_firmwareCaption = QStringLiteral("None");
     QString m_firmwarePath;
+    bool m_barCode = false;
+    bool m_twoProcessors = false;
 };
 
 } // namespace romwright
