@@ -1,5 +1,4 @@
 #include "app/common/FirmwareDiscovery.h"
-#include "app/common/UpdateInputs.h"
 #include "platform/FileSystem.h"
 #include "scanner/ScannerModel.h"
 #include "view/ViewState.h"

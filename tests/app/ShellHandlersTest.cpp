@@ -176,8 +176,7 @@ TEST(ShowFileOpen, LampProgramAndMessagesFollowTheReadsInOrder)
         QStringList shown;
         for (const auto &m : dialogs.messages) {
             shown << m.text;
-            EXPECT_EQ(m.title, "Romwright");
-            EXPECT_EQ(m.icon, MessageIcon::Exclamation);
+            EXPECT_TRUE(m.title == "Romwright" && m.icon == MessageIcon::Exclamation) << qPrintable(m.text);
         }
         EXPECT_EQ(shown, messages);
     }
@@ -223,7 +222,6 @@ TEST(PortPermissionNotice, AdvisesJoiningAGroupOnlyWhereThatIsEnoughAndSafe)
     }
     ScriptedDialogs dialogs;
     PortPermissionNotice notice;
-    EXPECT_TRUE(notice.show(dialogs, {usb}));
-    EXPECT_FALSE(notice.show(dialogs, {usb}));
+    EXPECT_TRUE(notice.show(dialogs, {usb}) && !notice.show(dialogs, {usb})); // once in a run
     EXPECT_EQ(dialogs.messages.size(), 1u);
 }

@@ -4,7 +4,6 @@
 
 #include "app/common/FindScanner.h"
 #include "app/common/ProgramFlags.h"
-#include "app/common/UpdateInputs.h"
 #include "platform/ManualClock.h"
 #include "scanner/Scanner.h"
 #include "support/FakePort.h"
@@ -74,7 +73,6 @@ struct ScannerRig {
     ChooserDialogs dialogs{view};
     DetectionController detection{view, dialogs};
     ProgramFlags flags;
-    UpdateInputs inputs{view};
     FakePort port{&clock};
     Scanner scanner;
     std::vector<bool> connectEvents;

@@ -3,6 +3,7 @@
 // view so that the window, the console and the tests share it, and how
 // detection shows on the view: the hourglass and the chooser.
 
+#include "app/common/UpdateInputs.h"
 #include "scanner/DetectionEvents.h"
 
 #include <QString>
@@ -15,7 +16,6 @@ class Dialogs;
 class MainView;
 class Scanner;
 class SerialPort;
-class UpdateInputs;
 
 enum class FindStatus {
     Done,

@@ -1,6 +1,5 @@
 #include "app/common/FirmwareDiscovery.h"
 
-#include "app/common/UpdateInputs.h"
 #include "family/ScannerFamilies.h"
 #include "platform/FileSystem.h"
 #include "view/MainView.h"

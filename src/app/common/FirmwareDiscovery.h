@@ -4,6 +4,8 @@
 // list of names, newest first, and takes the first that exists. A file named
 // on the command line wins.
 
+#include "app/common/UpdateInputs.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -14,7 +16,6 @@ namespace romwright {
 
 class FileSystem;
 class MainView;
-class UpdateInputs;
 
 // Candidate names for a scanner type (ScannerType) and the
 // bootloader kind found at start-up, newest first. Empty for any other type.
