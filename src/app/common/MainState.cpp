@@ -294,16 +294,16 @@ MainState::ModelAnswer MainState::decideModel(bool choose)
 MainState::ModelAnswer MainState::decideModel(bool choose, int port)
 {
     // A name as the chooser or --model takes it, else as the rest of the
-    // program reads the label: by its first letter.
-    const QString label = m_inputs.model();
-    const ScannerFamily *labelled = familyShownAs(label);
-    QString claimed = modelShownFor(label);
-    if (claimed.isEmpty() && labelled)
-        claimed = latin1(labelled->shown);
+    // program reads the model shown: by its first letter.
+    const QString shown = m_inputs.model();
+    const ScannerFamily *family = familyShownAs(shown);
+    QString claimed = modelShownFor(shown);
+    if (claimed.isEmpty() && family)
+        claimed = latin1(family->shown);
     const ModelDecision decision = romwright::decideModel(identityOn(port), claimed, port);
     switch (decision.kind) {
     case ModelDecision::Kind::Go:
-        if (decision.model != label)
+        if (decision.model != shown)
             m_inputs.showModel(decision.model);
         return ModelAnswer::Known;
     case ModelDecision::Kind::Contradiction:

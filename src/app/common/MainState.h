@@ -80,7 +80,7 @@ public:
     // Index 0 "Main", 1 "BarCode"; any other index changes nothing.
     void optProcessor_Click(int index);
 
-    // The loaded file against the scanner: the model label, bTargetA (nullopt
+    // The loaded file against the scanner: the model shown, bTargetA (nullopt
     // before the identification) and the processor chosen.
     FirmwareVerdict firmwareVerdict(std::optional<bool> bTargetA) const;
     // Given (--force): a file for another scanner is programmed without asking.
@@ -106,7 +106,7 @@ public:
                m_identity->answer.kind != IdentityAnswer::Kind::NoPort;
     }
 
-    // The gate's model: the scanner's own answer decides; the model label
+    // The gate's model: the scanner's own answer decides; the model shown
     // (a choice, a name given, a record) counts only where the scanner cannot
     // tell. Known: the label shows the model the update is for. A
     // contradiction is put to the front end (contradiction; --force says Yes
