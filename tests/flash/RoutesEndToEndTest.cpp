@@ -50,6 +50,8 @@ struct Session {
           link(port, clock, fastTimings(QByteArray(args).contains('Z'))), controller(view, dialogs, inputs),
           update(link, controller, target)
     {
+        // The simulator must see each rate change before the bytes after it, however late it wakes.
+        PosixSerialPort::setPseudoTerminalQuiet(100ms);
     }
 
     // Start-up as the window runs it, then a click on PROGRAM.
