@@ -30,7 +30,7 @@ constexpr int kWriteBoundMs = 5000;
 // a change long after the last write waits for nothing, and the wait after
 // it falls on the next write, so that several ports changed one after
 // another share one quiet instead of queueing theirs.
-constexpr std::chrono::milliseconds kPseudoTerminalQuiet{10};
+std::chrono::milliseconds pseudoTerminalQuiet{10};
 
 void sleepUntil(std::chrono::steady_clock::time_point until)
 {
@@ -125,6 +125,11 @@ std::unique_ptr<SerialPort> PosixSerialPort::sibling() const
     return std::make_unique<PosixSerialPort>(portMap());
 }
 
+void PosixSerialPort::setPseudoTerminalQuiet(std::chrono::milliseconds quiet)
+{
+    pseudoTerminalQuiet = quiet;
+}
+
 bool PosixSerialPort::changeLine(const LineSettings &next)
 {
     // Bytes still on their way must leave at the old rate: push Qt's
@@ -136,10 +141,10 @@ bool PosixSerialPort::changeLine(const LineSettings &next)
     ::tcdrain(int(m_port.handle()));
     const bool quiet = next.baud != line().baud && isPseudoTerminal(int(m_port.handle()));
     if (quiet && m_lastWrite)
-        sleepUntil(*m_lastWrite + kPseudoTerminalQuiet);
+        sleepUntil(*m_lastWrite + pseudoTerminalQuiet);
     const bool ok = applyLine(m_port, next);
     if (quiet)
-        m_quietUntil = std::chrono::steady_clock::now() + kPseudoTerminalQuiet;
+        m_quietUntil = std::chrono::steady_clock::now() + pseudoTerminalQuiet;
     if (!ok)
         m_port.clearError();
     return ok;

@@ -36,6 +36,11 @@ public:
 
     std::unique_ptr<SerialPort> sibling() const override;
 
+    // The quiet on both sides of a rate change on a pseudo-terminal, 10 ms
+    // unless set, for every port of the process. The simulator on the far
+    // end must wake within it; a test on a loaded machine lengthens it.
+    static void setPseudoTerminalQuiet(std::chrono::milliseconds quiet);
+
     CommError setDtrEnable(bool enable) override;
     CommError setRtsEnable(bool enable) override;
     CommError setEofEnable(bool enable) override;

@@ -46,8 +46,8 @@ public:
     virtual void setControlEnabled(ControlId id, bool enabled) = 0;
     virtual bool isControlEnabled(ControlId id) const = 0;
 
+    // Labels only show: what they say is kept in the front end's state.
     virtual void setText(LabelId id, const QString &text) = 0;
-    virtual QString text(LabelId id) const = 0;
 
     virtual void setPortMenuVisible(bool visible) = 0; // mnuComPort.Visible
     virtual bool isPortMenuVisible() const = 0;

@@ -17,7 +17,7 @@ public:
     bool isControlEnabled(ControlId id) const override { return m_enabled[index(id)]; }
 
     void setText(LabelId id, const QString &text) override { m_texts[index(id)] = text; }
-    QString text(LabelId id) const override { return m_texts[index(id)]; }
+    QString text(LabelId id) const { return m_texts[index(id)]; } // what a person would read
 
     void setPortMenuVisible(bool visible) override { m_portMenuVisible = visible; }
     bool isPortMenuVisible() const override { return m_portMenuVisible; }

@@ -103,8 +103,9 @@ TEST(LoadDiscoveredFirmware, LabelButtonAndFileOpen)
         files.hit = exists ? QStringLiteral("/") + name : QStringLiteral("elsewhere");
         files.listed = QLatin1String(listed);
         ViewState view;
+        UpdateInputs inputs(view);
         QStringList opened;
-        EXPECT_EQ(loadDiscoveredFirmware(files, {QStringLiteral("/opt/romwright"), name}, view,
+        EXPECT_EQ(loadDiscoveredFirmware(files, {QStringLiteral("/opt/romwright"), name}, view, inputs,
                                          [&](const QString &path) { opened << path; }),
                   loads);
         EXPECT_EQ(opened, loads ? QStringList{QStringLiteral("/opt/romwright/") + name} : QStringList());

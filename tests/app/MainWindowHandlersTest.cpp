@@ -330,8 +330,8 @@ TEST(WindowHandlerStatus, TheStatusLineFollowsTheUpdatesStepsAndTheScannersSilen
         rig.frm.mnuCom_Click(1);
         rig.state.firmware() = test::sampleFirmware();
         rig.state.judgeVerdict = [](const FirmwareVerdict &) { return true; };
-        rig.window.setText(LabelId::FirmFile, QStringLiteral("Hlv1450ver5_9.s19"));
-        rig.window.setText(LabelId::ScanMod, QStringLiteral("Halvern 1450"));
+        rig.state.inputs().setFirmwareCaption(QStringLiteral("Hlv1450ver5_9.s19"));
+        rig.state.inputs().setModel(QStringLiteral("Halvern 1450"));
         QStringList shown;
         QObject::connect(&rig.window, &MainWindow::statusChanged, [&](QString s) {
             for (const auto &[text, letter] : letters)

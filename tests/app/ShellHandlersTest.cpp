@@ -1,7 +1,7 @@
 #include "app/common/FileMessages.h"
 #include "app/common/FindFile.h"
 #include "app/common/PortPermissionNotice.h"
-#include "app/common/ProgramFlags.h"
+#include "app/common/UpdateInputs.h"
 #include "app/common/WaitLetterPrompt.h"
 #include "app/common/WindowCommandLine.h"
 #include "platform/Registry.h"
@@ -62,15 +62,15 @@ TEST(FindFile, ShowsTheChosenNameLoadsTheWholePathAndKeepsTheLastFilter)
     };
     ViewState view;
     ScriptedDialogs dialogs;
-    ProgramFlags flags;
+    UpdateInputs inputs(view);
     QString filter;
     QStringList opened, expectedOpened;
     for (const auto &[model, barCode, answer, shownFilter, label] : steps) {
         SCOPED_TRACE(answer);
-        view.setText(LabelId::ScanMod, QLatin1String(model));
-        flags.bBarCodeProcessor = barCode;
+        inputs.setModel(QLatin1String(model));
+        inputs.setBarCode(barCode);
         dialogs.openAnswers.push_back(QLatin1String(answer));
-        FindFile({view, dialogs, flags, true, QStringLiteral("/opt/romwright"), &filter,
+        FindFile({inputs, dialogs, true, QStringLiteral("/opt/romwright"), &filter,
                   [&opened](const QString &path) { opened << path; }});
         if (*answer)
             expectedOpened << QLatin1String(answer);
@@ -118,8 +118,8 @@ TEST(FindFile, OpensBesideTheCurrentFileElseTheLastFolderElseTheDocuments)
         ViewState view;
         ScriptedDialogs dialogs;
         dialogs.openAnswers.push_back(at + QStringLiteral("chosen/JL750Ver6_0.s19"));
-        const ProgramFlags flags;
-        FindFileContext context{view, dialogs, flags, true, QStringLiteral("/opt/romwright"), nullptr, {}};
+        UpdateInputs inputs(view);
+        FindFileContext context{inputs, dialogs, true, QStringLiteral("/opt/romwright"), nullptr, {}};
         context.currentFile = current.isEmpty() ? QString() : at + current;
         context.documentsFolder = at + QLatin1String(documents);
         context.registry = registry.get();
@@ -176,8 +176,7 @@ TEST(ShowFileOpen, LampProgramAndMessagesFollowTheReadsInOrder)
         QStringList shown;
         for (const auto &m : dialogs.messages) {
             shown << m.text;
-            EXPECT_EQ(m.title, "Romwright");
-            EXPECT_EQ(m.icon, MessageIcon::Exclamation);
+            EXPECT_TRUE(m.title == "Romwright" && m.icon == MessageIcon::Exclamation) << qPrintable(m.text);
         }
         EXPECT_EQ(shown, messages);
     }
@@ -223,7 +222,6 @@ TEST(PortPermissionNotice, AdvisesJoiningAGroupOnlyWhereThatIsEnoughAndSafe)
     }
     ScriptedDialogs dialogs;
     PortPermissionNotice notice;
-    EXPECT_TRUE(notice.show(dialogs, {usb}));
-    EXPECT_FALSE(notice.show(dialogs, {usb}));
+    EXPECT_TRUE(notice.show(dialogs, {usb}) && !notice.show(dialogs, {usb})); // once in a run
     EXPECT_EQ(dialogs.messages.size(), 1u);
 }

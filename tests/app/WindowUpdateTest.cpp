@@ -541,7 +541,7 @@ TEST(WindowUpdate, WithoutAModelProgramAsksTheChooserFirst)
         rig.dialogs.messages[0].text.startsWith(QLatin1String("The file bootloader.sss is a loader")));
     EXPECT_TRUE(rig.ends.isEmpty());
 
-    rig.window.setText(LabelId::ScanMod, QString());
+    rig.state.inputs().setModel(QString());
     rig.program(); // Exit
     EXPECT_EQ(rig.ends, QList<int>{1});
     sim.stop();

@@ -2,8 +2,8 @@
 // The bootloader link and the update on a manual clock, over a fake port
 // whose boot software answers each command with its letter 1 ms later.
 
-#include "app/common/ProgramFlags.h"
 #include "app/common/UpdateController.h"
+#include "app/common/UpdateInputs.h"
 #include "flash/UpdateSequence.h"
 #include "platform/ManualClock.h"
 #include "support/FakePort.h"
@@ -63,7 +63,7 @@ inline FirmwareSet sampleFirmware()
     return fw;
 }
 
-// The view's and dialogs' answers; the restarted scanner is asked when identity is set.
+// The inputs' and dialogs' answers; the restarted scanner is asked when identity is set.
 struct Answers : UpdateAnswers {
     using UpdateAnswers::UpdateAnswers;
     bool asksIdentity() const override { return bool(identity); }
@@ -73,8 +73,8 @@ struct Answers : UpdateAnswers {
 
 struct LinkRig {
     explicit LinkRig(const char *greeting = "Q", int greetOn = 2)
-        : port(&clock), link(port, clock, FlashTimings{}), controller(view, dialogs, flags),
-          answers(view, dialogs), update(link, answers, target)
+        : port(&clock), link(port, clock, FlashTimings{}), controller(view, dialogs, inputs),
+          answers(inputs, dialogs), update(link, answers, target)
     {
         update.listen(controller);
         boot.greeting = greeting;
@@ -83,7 +83,7 @@ struct LinkRig {
         port.latency = std::chrono::milliseconds(1);
         port.responder = [this](const QByteArray &w) { return boot.answer(w); };
         port.open();
-        view.setText(LabelId::FirmFile, QStringLiteral("Hlv1450ver5_9.s19"));
+        inputs.setFirmwareCaption(QStringLiteral("Hlv1450ver5_9.s19"));
     }
 
     // Start-up's timers, then a click on PROGRAM at clickAt.
@@ -113,7 +113,7 @@ struct LinkRig {
     FirmwareSet fw = sampleFirmware();
     ViewState view;
     ScriptedDialogs dialogs;
-    ProgramFlags flags;
+    UpdateInputs inputs{view};
     TargetState target;
     BootloaderLink link;
     UpdateController controller;

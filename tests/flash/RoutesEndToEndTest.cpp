@@ -2,8 +2,8 @@
 // three routes, the bar-code processor whose boot software differs from the
 // one seen at start-up, and each fault the simulator can inject, with the
 // flash the simulator ends up holding.
-#include "app/common/ProgramFlags.h"
 #include "app/common/UpdateController.h"
+#include "app/common/UpdateInputs.h"
 #include "app/common/UpdateMessages.h"
 #include "flash/BlockRecords.h"
 #include "flash/UpdateSequence.h"
@@ -47,10 +47,12 @@ struct Session {
         // Nothing here asks the restarted scanner who it is: it need not wait to be asked.
         : sim(QString::fromLatin1(args).split(QLatin1Char(' ')) << QStringLiteral("--silent-after-update")),
           port(PortMap::fromList(sim.link())), firmware(std::make_unique<FirmwareSet>()),
-          link(port, clock, fastTimings(QByteArray(args).contains('Z'))), controller(view, dialogs, flags),
-          answers(view, dialogs), update(link, answers, target)
+          link(port, clock, fastTimings(QByteArray(args).contains('Z'))), controller(view, dialogs, inputs),
+          answers(inputs, dialogs), update(link, answers, target)
     {
         update.listen(controller);
+        // The simulator must see each rate change before the bytes after it, however late it wakes.
+        PosixSerialPort::setPseudoTerminalQuiet(100ms);
     }
 
     // Start-up as the window runs it, then a click on PROGRAM.
@@ -59,10 +61,10 @@ struct Session {
         link.timers().start();
         EXPECT_TRUE(link.OpenPort(1));
         link.IdentifyTarget(target);
-        flags.bBarCodeProcessor = barCode;
+        inputs.setBarCode(barCode);
         update.setProcessor(barCode ? Processor::BarCode : Processor::Main);
         const QString folder = test::sampleDir();
-        view.setText(LabelId::FirmFile, QString::fromLatin1(kSample));
+        inputs.setFirmwareCaption(QString::fromLatin1(kSample));
         const FileOpenResult loaded = FileOpen(joinPath(folder, QString::fromLatin1(kSample)), *firmware,
                                                FileOpenContext{files, folder});
         EXPECT_TRUE(loaded.allValid());
@@ -78,7 +80,7 @@ struct Session {
     test::ScriptedDialogs dialogs;
     QtClock clock;
     LocalFileSystem files;
-    ProgramFlags flags;
+    UpdateInputs inputs{view};
     TargetState target;
     std::unique_ptr<FirmwareSet> firmware;
     BootloaderLink link;
@@ -126,7 +128,7 @@ TEST(RoutesEndToEnd, EachRouteProgramsExactlyTheNonEmptyBlocksOfItsTable)
         SCOPED_TRACE(c.args);
         const bool bootloader = QByteArray(c.args).contains('Z');
         Session s(c.args);
-        s.flags.bWexmoor = c.wexmoor;
+        s.inputs.showModel(QLatin1String(c.wexmoor ? "Wexmoor 3650" : "Halvern 1450"));
         ASSERT_EQ(s.run(c.barCode), Outcome::EndCompleted);
         EXPECT_FALSE(s.port.portOpen());
         ASSERT_TRUE(s.sim.waitForExit(5s));

@@ -172,7 +172,7 @@ TEST(UpdateSequence, NoFileOrAFileThatDidNotLoadStopsBeforeAnythingIsSent)
         LinkRig r;
         r.fw.FilesValid = c.filesValid;
         r.port.setPortOpen(false);
-        r.view.setText(LabelId::FirmFile, QString::fromLatin1(c.label));
+        r.inputs.setFirmwareCaption(QString::fromLatin1(c.label));
         ASSERT_EQ(r.update.cmdProgram_Click(r.fw), Outcome::Stopped);
         EXPECT_TRUE(r.port.writes.empty());
         ASSERT_EQ(r.dialogs.messages.size(), 1u);

@@ -26,15 +26,16 @@ TEST(FindScanner, ShowsThePortAndModelGiven)
         SCOPED_TRACE(c.comP);
         const bool wexmoor = QLatin1String(c.scannMod).startsWith('W');
         ScannerRig w;
-        w.flags.bWexmoor = !wexmoor;
+        UpdateInputs inputs(w.view);
+        inputs.showModel(QLatin1String(wexmoor ? "Jorlith 750" : "Wexmoor 3650"));
         w.port.openError = CommError::NoSuchPort;
-        const FindScannerResult result = FindScanner(
-            w.scanner, w.port, w.view, w.flags, QString::fromLatin1(c.comP), QString::fromLatin1(c.scannMod));
+        const FindScannerResult result =
+            FindScanner(w.scanner, w.port, w.view, inputs, QLatin1String(c.comP), QLatin1String(c.scannMod));
         EXPECT_EQ(result.status, c.status);
         EXPECT_EQ(result.port, c.port);
         EXPECT_EQ(w.view.text(LabelId::ScanMod), QLatin1String(c.scannMod));
         // A Wexmoor given offers its processors.
-        EXPECT_EQ(w.flags.bWexmoor, wexmoor);
+        EXPECT_EQ(inputs.twoProcessors(), wexmoor);
         EXPECT_EQ(w.view.isControlEnabled(ControlId::ProcessorBarCode), wexmoor);
         EXPECT_EQ(w.port.openAttempts.size(), 0u); // no port touched
     }

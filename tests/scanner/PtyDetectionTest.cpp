@@ -41,6 +41,8 @@ struct PtyRig {
         : port(std::make_unique<PosixSerialPort>(PortMap::fromList(ports))),
           scanner(clock, detection, flags.bProgramming, kPatientRows)
     {
+        // The simulator must see each rate change before the bytes after it, however late it wakes.
+        PosixSerialPort::setPseudoTerminalQuiet(100ms);
         scanner.setComm(port.get());
     }
 

@@ -1,11 +1,10 @@
 #include "app/common/FindFile.h"
 
-#include "app/common/ProgramFlags.h"
+#include "app/common/UpdateInputs.h"
 #include "family/ScannerFamilies.h"
 #include "image/FileOpen.h"
 #include "platform/Dialogs.h"
 #include "platform/Registry.h"
-#include "view/MainView.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -13,9 +12,9 @@
 
 namespace romwright {
 
-QString firmwareFilter(const QString &modelLabel, bool bBarCodeProcessor)
+QString firmwareFilter(const QString &model, bool bBarCodeProcessor)
 {
-    const ScannerFamily *family = familyShownAs(modelLabel);
+    const ScannerFamily *family = familyShownAs(model);
     if (!family)
         return QString();
     // The extension of the first releases for the chosen processor, or for any.
@@ -80,7 +79,7 @@ namespace {
 
 bool processorMissing(const FindFileContext &context)
 {
-    if (context.processorChosen || !context.flags.bWexmoor)
+    if (context.processorChosen || !context.inputs.twoProcessors())
         return false;
     context.dialogs.message(QString::fromLatin1(kChooseProcessorMessage),
                             QString::fromLatin1(kFileTypeRequiredTitle), MessageIcon::Exclamation);
@@ -92,7 +91,7 @@ void openChosen(const FindFileContext &context, const QString &path)
     if (context.registry)
         context.registry->setValue(RegistryRoot::CurrentUser, QLatin1String(kOpenDialogKey),
                                    QLatin1String(kLastFolderValue), QFileInfo(path).absolutePath());
-    context.view.setText(LabelId::FirmFile, fileNameOf(path));
+    context.inputs.setFirmwareCaption(fileNameOf(path));
     if (context.fileOpen)
         context.fileOpen(path);
 }
@@ -105,8 +104,7 @@ QString FindFile(FindFileContext context)
         return QString();
     QString localFilter;
     QString &filter = context.filter ? *context.filter : localFilter;
-    const QString chosenFilter =
-        firmwareFilter(context.view.text(LabelId::ScanMod), context.flags.bBarCodeProcessor);
+    const QString chosenFilter = firmwareFilter(context.inputs.model(), context.inputs.barCode());
     if (!chosenFilter.isNull())
         filter = chosenFilter;
 

@@ -8,9 +8,8 @@
 namespace romwright {
 
 class Dialogs;
-class MainView;
 class Registry;
-struct ProgramFlags;
+class UpdateInputs;
 
 inline constexpr const char *kChooseProcessorMessage =
     "You must choose which Wexmoor Processor you want to update.";
@@ -23,13 +22,12 @@ inline constexpr const char *kOpenDialogKey = "Software\\Romwright\\Open";
 inline constexpr const char *kLastFolderValue = "LastFolder";
 
 // The filter for the model shown in the window ("Halvern Firmware Files|H*.S19"),
-// or a null text when the model label names no family: the filter then stays.
-QString firmwareFilter(const QString &modelLabel, bool bBarCodeProcessor);
+// or a null text when the model names no family: the filter then stays.
+QString firmwareFilter(const QString &model, bool bBarCodeProcessor);
 
 struct FindFileContext {
-    MainView &view;
+    UpdateInputs &inputs; // the model and processor; the file chosen is shown there
     Dialogs &dialogs;
-    const ProgramFlags &flags;
     bool processorChosen = false; // one of the two processor options is selected
     QString programFolder;
     QString *filter = nullptr; // the dialog's filter, kept from one use to the next

@@ -1,6 +1,6 @@
 #include "app/common/FindScanner.h"
 
-#include "app/common/ProgramFlags.h"
+#include "app/common/UpdateInputs.h"
 #include "platform/Dialogs.h"
 #include "scanner/Scanner.h"
 #include "view/MainView.h"
@@ -17,25 +17,12 @@ std::optional<QString> DetectionController::chooseModel()
     return m_dialogs.chooseScanner();
 }
 
-void showScannerModel(MainView &view, ProgramFlags &flags, const QString &model)
-{
-    view.setText(LabelId::ScanMod, model);
-    // A family with two processors; the flag keeps the name it has always had.
-    const ScannerFamily *family = familyShownAs(model);
-    flags.bWexmoor = family && hasProcessors(*family);
-    view.setControlEnabled(ControlId::ProcessorMain, flags.bWexmoor);
-    view.setControlEnabled(ControlId::ProcessorBarCode, flags.bWexmoor);
-    // The processor the update goes to is always the one the window shows.
-    if (flags.bWexmoor)
-        view.setProcessorTicked(flags.bBarCodeProcessor ? 1 : 0);
-}
-
-FindScannerResult FindScanner(Scanner &scanner, SerialPort &port, MainView &view, ProgramFlags &flags,
+FindScannerResult FindScanner(Scanner &scanner, SerialPort &port, MainView &view, UpdateInputs &inputs,
                               const std::optional<QString> &comP, const std::optional<QString> &scannMod)
 {
     FindScannerResult result;
     if (comP && scannMod) {
-        showScannerModel(view, flags, *scannMod);
+        inputs.showModel(*scannMod);
         const QString number = comP->trimmed();
         if (number.isEmpty()) {
             result.port = 0;
@@ -66,7 +53,7 @@ FindScannerResult FindScanner(Scanner &scanner, SerialPort &port, MainView &view
         break;
     }
 
-    showScannerModel(view, flags, scanner.Name());
+    inputs.showModel(scanner.Name());
     return result;
 }
 

@@ -3,6 +3,7 @@
 // view so that the window, the console and the tests share it, and how
 // detection shows on the view: the hourglass and the chooser.
 
+#include "app/common/UpdateInputs.h"
 #include "scanner/DetectionEvents.h"
 
 #include <QString>
@@ -15,7 +16,6 @@ class Dialogs;
 class MainView;
 class Scanner;
 class SerialPort;
-struct ProgramFlags;
 
 enum class FindStatus {
     Done,
@@ -41,17 +41,12 @@ private:
     Dialogs &m_dialogs;
 };
 
-// However the model became known, a Wexmoor offers its two processors with
-// the chosen one ticked, Main unless BarCode was chosen. The model label is
-// read by its first letter, as the Open dialog's filter reads it.
-void showScannerModel(MainView &view, ProgramFlags &flags, const QString &model);
-
 // With both comP and scannMod given (an empty text counts as given): shows
-// scannMod as the model (with bWexmoor and the processor options) and answers comP as a number ("" is 0)
+// scannMod as the model (with the processor options) and answers comP as a number ("" is 0)
 // without touching any port. Otherwise runs detection on port and shows its outcome: the model label, the
-// Port menu (hidden once the port is known), PROGRAM (disabled when nothing answered), bWexmoor and the
+// Port menu (hidden once the port is known), PROGRAM (disabled when nothing answered) and the
 // processor options.
-FindScannerResult FindScanner(Scanner &scanner, SerialPort &port, MainView &view, ProgramFlags &flags,
+FindScannerResult FindScanner(Scanner &scanner, SerialPort &port, MainView &view, UpdateInputs &inputs,
                               const std::optional<QString> &comP = std::nullopt,
                               const std::optional<QString> &scannMod = std::nullopt);
 

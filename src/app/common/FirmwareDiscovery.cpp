@@ -93,7 +93,7 @@ FirmwareChoice discoverFirmware(const FileSystem &files, const QStringList &fold
 }
 
 bool loadDiscoveredFirmware(const FileSystem &files, const FirmwareChoice &choice, MainView &view,
-                            const std::function<void(const QString &)> &fileOpen)
+                            UpdateInputs &inputs, const std::function<void(const QString &)> &fileOpen)
 {
     if (choice.sFirmFile.isEmpty())
         return false;
@@ -101,7 +101,7 @@ bool loadDiscoveredFirmware(const FileSystem &files, const FirmwareChoice &choic
     if (!files.fileExists(path))
         return false;
     if (files.listing(path).size() > 1) {
-        view.setText(LabelId::FirmFile, displayFileName(choice.sFirmFile));
+        inputs.setFirmwareCaption(displayFileName(choice.sFirmFile));
         view.setControlEnabled(ControlId::ProgramButton, true);
         if (fileOpen)
             fileOpen(path);

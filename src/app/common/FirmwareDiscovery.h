@@ -4,6 +4,8 @@
 // list of names, newest first, and takes the first that exists. A file named
 // on the command line wins.
 
+#include "app/common/UpdateInputs.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -44,6 +46,6 @@ FirmwareChoice discoverFirmware(const FileSystem &files, const QStringList &fold
 // show it, enable PROGRAM and call fileOpen with the full path when the folder
 // lists it; else disable PROGRAM. Returns true when fileOpen was called.
 bool loadDiscoveredFirmware(const FileSystem &files, const FirmwareChoice &choice, MainView &view,
-                            const std::function<void(const QString &)> &fileOpen);
+                            UpdateInputs &inputs, const std::function<void(const QString &)> &fileOpen);
 
 } // namespace romwright

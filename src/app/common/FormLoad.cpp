@@ -56,7 +56,7 @@ FirmwareAtHand firmwareAtHand(MainState &state, int typeOfScanner, std::optional
     for (const bool bTargetA : {false, true}) {
         const FirmwareChoice chosen =
             discoverFirmware(services.files, dataFolders(services), typeOfScanner, bTargetA, QString(),
-                             barCode.value_or(state.flags().bBarCodeProcessor));
+                             barCode.value_or(state.inputs().barCode()));
         if (chosen.sFirmFile.isEmpty())
             continue;
         const QString path = joinPath(chosen.folder, chosen.sFirmFile);
@@ -67,7 +67,7 @@ FirmwareAtHand firmwareAtHand(MainState &state, int typeOfScanner, std::optional
     }
     if (unsound.isEmpty())
         return FirmwareAtHand::None;
-    services.view.setText(LabelId::FirmFile, fileNameOf(unsound));
+    state.inputs().setFirmwareCaption(fileNameOf(unsound));
     state.FileOpen(unsound);
     return FirmwareAtHand::Unsound;
 }
@@ -178,8 +178,8 @@ StartUpResult FormLoad(const StartUpRequest &asked, const StartUpContext &contex
 
     const bool searching = !request.comP || !request.scannMod;
     const FindScannerResult found = searching
-                                        ? FindScanner(scanner, state.MSComm1(), services.view, state.flags())
-                                        : FindScanner(scanner, state.MSComm1(), services.view, state.flags(),
+                                        ? FindScanner(scanner, state.MSComm1(), services.view, state.inputs())
+                                        : FindScanner(scanner, state.MSComm1(), services.view, state.inputs(),
                                                       request.comP, request.scannMod);
     if (found.status == FindStatus::EndProgram) {
         result.end = FormLoadEnd::EndProgram;
@@ -205,7 +205,7 @@ StartUpResult FormLoad(const StartUpRequest &asked, const StartUpContext &contex
             recordAnswer ? *recordAnswer
                          : askIdentity(state.MSComm1(), port, services.clock, scanner.models());
         state.knowIdentity(port, answer);
-        const QString given = services.view.text(LabelId::ScanMod);
+        const QString given = state.inputs().model();
         switch (state.decideModel(false, port)) {
         case MainState::ModelAnswer::Refused:
             if (request.stopAtFirstGap) {
@@ -213,14 +213,14 @@ StartUpResult FormLoad(const StartUpRequest &asked, const StartUpContext &contex
                 return result;
             }
             // An answer that names no model leaves nothing to restart the scanner for.
-            mayRestart = familyNamed(services.view.text(LabelId::ScanMod)) != nullptr;
+            mayRestart = familyNamed(state.inputs().model()) != nullptr;
             break;
         case MainState::ModelAnswer::Known:
         case MainState::ModelAnswer::Closed:
         case MainState::ModelAnswer::Exit:
             break;
         }
-        const QString decided = services.view.text(LabelId::ScanMod);
+        const QString decided = state.inputs().model();
         if (decided != given && familyNamed(decided))
             result.typeOfScanner = typeOfScannerForModel(decided);
     }
@@ -251,7 +251,7 @@ StartUpResult FormLoad(const StartUpRequest &asked, const StartUpContext &contex
             named = joinPath(chosen.folder, chosen.sFirmFile);
     }
     if (!named.isEmpty()) {
-        services.view.setText(LabelId::FirmFile, fileNameOf(named));
+        state.inputs().setFirmwareCaption(fileNameOf(named));
         state.FileOpen(named);
         if (request.firmwarePath.isEmpty())
             result.sFirmFile = fileNameOf(named);
@@ -316,7 +316,7 @@ StartUpResult FormLoad(const StartUpRequest &asked, const StartUpContext &contex
         const FirmwareChoice chosen = discoverFirmware(
             services.files, dataFolders(services), result.typeOfScanner, bTargetA, request.firmwareName,
             // A Wexmoor's Main is ticked unless BarCode was chosen: its files only.
-            request.barCode.value_or(state.flags().bBarCodeProcessor));
+            request.barCode.value_or(state.inputs().barCode()));
         result.sFirmFile = chosen.sFirmFile;
         if (chosen.sFirmFile.isEmpty() && request.stopAtFirstGap) {
             result.end = FormLoadEnd::NoFirmware;
@@ -324,7 +324,7 @@ StartUpResult FormLoad(const StartUpRequest &asked, const StartUpContext &contex
         }
         if (!chosen.sFirmFile.isEmpty() && request.firmwareFound)
             request.firmwareFound(chosen.sFirmFile);
-        loadDiscoveredFirmware(services.files, chosen, services.view,
+        loadDiscoveredFirmware(services.files, chosen, services.view, state.inputs(),
                                [&state](const QString &path) { state.FileOpen(path); });
     }
 

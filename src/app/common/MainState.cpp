@@ -22,8 +22,8 @@ namespace romwright {
 MainState::MainState(std::unique_ptr<SerialPort> MSComm1, const MainServices &services,
                      const FlashTimings &timings)
     : m_port(std::move(MSComm1)), m_services(services), m_firmware(std::make_unique<FirmwareSet>()),
-      m_link(std::make_unique<BootloaderLink>(*m_port, services.clock, timings)),
-      m_controller(services.view, services.dialogs, m_flags), m_detection(services.view, services.dialogs),
+      m_inputs(services.view), m_link(std::make_unique<BootloaderLink>(*m_port, services.clock, timings)),
+      m_controller(services.view, services.dialogs, m_inputs), m_detection(services.view, services.dialogs),
       m_recorder(services.stateFolder, services.clock, services.transcript,
                  [this](char boot) { return describeUpdate(boot); }),
       m_answers(*this), m_update(std::make_unique<UpdateSequence>(*m_link, m_answers, m_target))
@@ -33,7 +33,7 @@ MainState::MainState(std::unique_ptr<SerialPort> MSComm1, const MainServices &se
 }
 
 MainState::Answers::Answers(MainState &state)
-    : UpdateAnswers(state.m_services.view, state.m_services.dialogs), m_state(state)
+    : UpdateAnswers(state.m_inputs, state.m_services.dialogs), m_state(state)
 {
 }
 
@@ -49,7 +49,7 @@ std::optional<QString> MainState::Answers::askIdentity()
 
 bool MainState::Answers::answersAsProgrammed(const QString &name)
 {
-    return name == m_state.m_services.view.text(LabelId::ScanMod);
+    return name == m_state.m_inputs.model();
 }
 
 MainState::~MainState()
@@ -75,13 +75,13 @@ bool MainState::mnuCom_Click(int n)
     view.setPortTicked(n);
     view.setLamp(LampId::ComStatus, Lamp::Green);
     view.setFileMenuVisible(true);
-    view.setText(LabelId::Port, QString::number(n));
+    m_inputs.setPort(n);
     return true;
 }
 
 Outcome MainState::IdentifyTarget()
 {
-    const Outcome outcome = m_link->IdentifyTarget(m_target, m_flags.bBarCodeProcessor);
+    const Outcome outcome = m_link->IdentifyTarget(m_target, m_inputs.barCode());
     if (endsProgram(outcome))
         m_update->announceEnd(outcome);
     return outcome;
@@ -93,7 +93,7 @@ FileOpenResult MainState::FileOpen(const QString &sFile)
                                   m_services.systemDataFolders};
     // Whole, so that the record and the log lead to it from any folder.
     const QString path = sFile.isEmpty() ? sFile : QFileInfo(sFile).absoluteFilePath();
-    m_firmwareFile = path;
+    m_inputs.setFirmwarePath(path);
     ++m_loads;
     const FileOpenResult result = romwright::FileOpen(path, *m_firmware, context);
     // What the record of an update names, to tell later whether the file
@@ -111,11 +111,11 @@ FileOpenResult MainState::FileOpen(const QString &sFile)
 
 FirmwareVerdict MainState::firmwareVerdict(std::optional<bool> bTargetA) const
 {
-    const ScannerAtHand scanner{typeOfScannerForModel(m_services.view.text(LabelId::ScanMod)), bTargetA,
-                                m_flags.bBarCodeProcessor};
+    const ScannerAtHand scanner{typeOfScannerForModel(m_inputs.model()), bTargetA, m_inputs.barCode()};
     return checkFirmware(
-        m_firmwareFile,
-        firmwareKind(m_firmwareFile, m_firmware->FirmwareFileData, m_firmware->FirmwareHeader), scanner);
+        m_inputs.firmwarePath(),
+        firmwareKind(m_inputs.firmwarePath(), m_firmware->FirmwareFileData, m_firmware->FirmwareHeader),
+        scanner);
 }
 
 bool MainState::approveFirmware()
@@ -126,8 +126,8 @@ bool MainState::approveFirmware()
 bool MainState::passGate(std::optional<bool> bTargetA)
 {
     const QString title = QString::fromLatin1(kFirmwareCheckTitle);
-    const ScannerFamily *family = familyNamed(m_services.view.text(LabelId::ScanMod));
-    if (m_flags.bBarCodeProcessor && family && !hasProcessors(*family)) {
+    const ScannerFamily *family = familyNamed(m_inputs.model());
+    if (m_inputs.barCode() && family && !hasProcessors(*family)) {
         m_services.dialogs.message(QString::fromLatin1(kNoBarCodeProcessor).arg(latin1(family->shown)), title,
                                    MessageIcon::Exclamation);
         return false;
@@ -159,10 +159,8 @@ bool MainState::passGate(std::optional<bool> bTargetA)
 
 void MainState::optProcessor_Click(int index)
 {
-    if (index == 0)
-        m_flags.bBarCodeProcessor = false;
-    else if (index == 1)
-        m_flags.bBarCodeProcessor = true;
+    if (index == 0 || index == 1)
+        m_inputs.setBarCode(index == 1);
 }
 
 Outcome MainState::cmdProgram_Click()
@@ -193,7 +191,7 @@ Outcome MainState::cmdProgram_Click()
         }
     }
     // The update is for the processor chosen now; from here PROGRAM was pressed.
-    m_update->setProcessor(m_flags.bBarCodeProcessor ? Processor::BarCode : Processor::Main);
+    m_update->setProcessor(m_inputs.processor());
     m_flags.bProgramming = true;
     const Outcome outcome = m_update->cmdProgram_Click(*m_firmware);
     m_recorder.log(outcome, m_update->failure(), describeUpdate(0));
@@ -220,10 +218,10 @@ UnfinishedUpdate MainState::describeUpdate(char boot) const
     UnfinishedUpdate record;
     record.port = m_port->commPort();
     record.device = m_port->deviceName();
-    record.model = m_services.view.text(LabelId::ScanMod);
-    record.barCode = m_flags.bBarCodeProcessor;
+    record.model = m_inputs.model();
+    record.barCode = m_inputs.barCode();
     record.boot = boot;
-    record.file = m_firmwareFile;
+    record.file = m_inputs.firmwarePath();
     record.size = m_firmwareSize;
     record.sha256 = m_firmwareSha256;
     record.started = QDateTime::currentDateTime();
@@ -296,24 +294,24 @@ MainState::ModelAnswer MainState::decideModel(bool choose)
 MainState::ModelAnswer MainState::decideModel(bool choose, int port)
 {
     // A name as the chooser or --model takes it, else as the rest of the
-    // program reads the label: by its first letter.
-    const QString label = m_services.view.text(LabelId::ScanMod);
-    const ScannerFamily *labelled = familyShownAs(label);
-    QString claimed = modelShownFor(label);
-    if (claimed.isEmpty() && labelled)
-        claimed = latin1(labelled->shown);
+    // program reads the model shown: by its first letter.
+    const QString shown = m_inputs.model();
+    const ScannerFamily *family = familyShownAs(shown);
+    QString claimed = modelShownFor(shown);
+    if (claimed.isEmpty() && family)
+        claimed = latin1(family->shown);
     const ModelDecision decision = romwright::decideModel(identityOn(port), claimed, port);
     switch (decision.kind) {
     case ModelDecision::Kind::Go:
-        if (decision.model != label)
-            showScannerModel(m_services.view, m_flags, decision.model);
+        if (decision.model != shown)
+            m_inputs.showModel(decision.model);
         return ModelAnswer::Known;
     case ModelDecision::Kind::Contradiction:
         // Asked once: a Yes at start-up holds for PROGRAM on the same port.
         if (!m_forceFirmware && m_acceptedContradiction != decision.text &&
             !(contradiction && contradiction(decision, claimed))) {
             if (!decision.model.isEmpty())
-                showScannerModel(m_services.view, m_flags, decision.model);
+                m_inputs.showModel(decision.model);
             return ModelAnswer::Refused;
         }
         m_acceptedContradiction = decision.text;
@@ -332,7 +330,7 @@ MainState::ModelAnswer MainState::decideModel(bool choose, int port)
     }
     if (choice->isEmpty())
         return ModelAnswer::Closed;
-    showScannerModel(m_services.view, m_flags, modelShownFor(*choice));
+    m_inputs.showModel(modelShownFor(*choice));
     return ModelAnswer::Known;
 }
 

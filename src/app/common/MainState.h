@@ -10,6 +10,7 @@
 #include "app/common/ScannerGate.h"
 #include "app/common/UnfinishedUpdate.h"
 #include "app/common/UpdateController.h"
+#include "app/common/UpdateInputs.h"
 #include "app/common/UpdateRecorder.h"
 #include "flash/BootloaderLink.h"
 #include "flash/FlashTimings.h"
@@ -74,12 +75,12 @@ public:
     // Loads sFile and the two loaders; PROGRAM stays disabled while an update runs.
     FileOpenResult FileOpen(const QString &sFile);
     // The path the last FileOpen was given; empty before the first.
-    const QString &firmwareFile() const { return m_firmwareFile; }
+    const QString &firmwareFile() const { return m_inputs.firmwarePath(); }
 
     // Index 0 "Main", 1 "BarCode"; any other index changes nothing.
     void optProcessor_Click(int index);
 
-    // The loaded file against the scanner: the model label, bTargetA (nullopt
+    // The loaded file against the scanner: the model shown, bTargetA (nullopt
     // before the identification) and the processor chosen.
     FirmwareVerdict firmwareVerdict(std::optional<bool> bTargetA) const;
     // Given (--force): a file for another scanner is programmed without asking.
@@ -105,7 +106,7 @@ public:
                m_identity->answer.kind != IdentityAnswer::Kind::NoPort;
     }
 
-    // The gate's model: the scanner's own answer decides; the model label
+    // The gate's model: the scanner's own answer decides; the model shown
     // (a choice, a name given, a record) counts only where the scanner cannot
     // tell. Known: the label shows the model the update is for. A
     // contradiction is put to the front end (contradiction; --force says Yes
@@ -157,6 +158,9 @@ public:
     FirmwareSet &firmware() { return *m_firmware; }
     TargetState &target() { return m_target; }
     ProgramFlags &flags() { return m_flags; }
+    // The model, port, file and processor the update is for, shown on the view.
+    UpdateInputs &inputs() { return m_inputs; }
+    const UpdateInputs &inputs() const { return m_inputs; }
     BootloaderLink &link() { return *m_link; }
     // The update: listeners subscribe to it, the front end's dialogs answer its questions.
     UpdateSequence &update() { return *m_update; }
@@ -195,13 +199,13 @@ private:
     std::unique_ptr<FirmwareSet> m_firmware;
     TargetState m_target;
     ProgramFlags m_flags;
+    UpdateInputs m_inputs;
     std::unique_ptr<BootloaderLink> m_link;
     UpdateController m_controller;
     DetectionController m_detection;
     UpdateRecorder m_recorder;
     Answers m_answers;
     std::unique_ptr<UpdateSequence> m_update;
-    QString m_firmwareFile;
     qint64 m_firmwareSize = 0;
     QByteArray m_firmwareSha256;
     int m_loads = 0;

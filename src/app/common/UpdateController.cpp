@@ -1,6 +1,6 @@
 #include "app/common/UpdateController.h"
 
-#include "app/common/ProgramFlags.h"
+#include "app/common/UpdateInputs.h"
 #include "app/common/UpdateMessages.h"
 #include "image/FirmwareCheck.h"
 #include "platform/Dialogs.h"
@@ -31,8 +31,8 @@ const char *interruptionText(UpdatePhase phase)
     return messages::phaseProse(phase).interrupted;
 }
 
-UpdateController::UpdateController(MainView &view, Dialogs &dialogs, const ProgramFlags &flags)
-    : m_view(view), m_dialogs(dialogs), m_flags(flags)
+UpdateController::UpdateController(MainView &view, Dialogs &dialogs, const UpdateInputs &inputs)
+    : m_view(view), m_dialogs(dialogs), m_inputs(inputs)
 {
 }
 
@@ -54,7 +54,7 @@ void UpdateController::started()
 
 bool UpdateAnswers::fileChosen() const
 {
-    return !m_view.text(LabelId::FirmFile).contains(QLatin1String("None"));
+    return m_inputs.fileChosen();
 }
 
 void UpdateController::stopped(UpdateStop why)
@@ -187,7 +187,7 @@ void UpdateController::ended(Outcome end, UpdatePhase phase, const std::optional
     case Outcome::EndCompleted: {
         m_view.setBusy(false);
         QString complete = text(messages::kComplete);
-        if (m_flags.bWexmoor && !m_flags.bBarCodeProcessor)
+        if (m_inputs.twoProcessors() && !m_inputs.barCode())
             complete += QLatin1String(messages::kCompleteUpdateBarCode);
         if (m_answered && answerInCompletion)
             complete += QStringLiteral("\n\n") + answerText(*m_answered);
@@ -215,10 +215,9 @@ void UpdateController::ended(Outcome end, UpdatePhase phase, const std::optional
         break;
     case Outcome::EndWrongModel:
         m_view.setBusy(false);
-        m_dialogs.message(
-            text(messages::kWrongModelAfterUpdate)
-                .arg(m_answered && *m_answered ? **m_answered : QString(), m_view.text(LabelId::ScanMod)),
-            QString::fromLatin1(kFirmwareCheckTitle), MessageIcon::Exclamation);
+        m_dialogs.message(text(messages::kWrongModelAfterUpdate)
+                              .arg(m_answered && *m_answered ? **m_answered : QString(), m_inputs.model()),
+                          QString::fromLatin1(kFirmwareCheckTitle), MessageIcon::Exclamation);
         return;
     case Outcome::EndCancelled:
     case Outcome::EndClosed: // the user ended the program: nothing more to say

@@ -4,7 +4,7 @@
 // MainView and Dialogs. The window, the console and the tests all show an
 // update through one of these; a front end adds what only it says (progress
 // lines, JSON, the status line) as a listener of its own. UpdateAnswers
-// answers the update's questions through the same view and dialogs.
+// answers the update's questions from the same inputs and dialogs.
 
 #include "flash/UpdateDecisions.h"
 #include "flash/UpdateEvents.h"
@@ -16,15 +16,16 @@ namespace romwright {
 
 class Dialogs;
 class MainView;
-struct ProgramFlags;
+class UpdateInputs;
 
 // The interruption's message for a phase (signal, closed window, end of input).
 const char *interruptionText(UpdatePhase phase);
 
 class UpdateController : public UpdateEvents {
 public:
-    // flags: which processor of a Wexmoor was updated, for the completion.
-    UpdateController(MainView &view, Dialogs &dialogs, const ProgramFlags &flags);
+    // inputs: whether a file is chosen, the model for the wrong-model
+    // message, and which processor of a Wexmoor was updated, for the completion.
+    UpdateController(MainView &view, Dialogs &dialogs, const UpdateInputs &inputs);
 
     void started() override;
     void stopped(UpdateStop why) override;
@@ -52,24 +53,24 @@ private:
 
     MainView &m_view;
     Dialogs &m_dialogs;
-    const ProgramFlags &m_flags;
+    const UpdateInputs &m_inputs;
     // cmdBrowse and the processor options as they were at the click.
     std::array<bool, 3> m_lockedBefore{};
     std::optional<std::optional<QString>> m_answered; // asked after the update, and its answer
 };
 
-// The update's questions a front end answers through its view and dialogs:
+// The update's questions a front end answers from its inputs and dialogs:
 // whether a file is chosen, the power cycle (Dialogs::powerCycle). The rest
 // keep UpdateDecisions' answers unless a subclass knows better.
 class UpdateAnswers : public UpdateDecisions {
 public:
-    UpdateAnswers(MainView &view, Dialogs &dialogs) : m_view(view), m_dialogs(dialogs) {}
+    UpdateAnswers(const UpdateInputs &inputs, Dialogs &dialogs) : m_inputs(inputs), m_dialogs(dialogs) {}
 
     bool fileChosen() const override;
     bool powerCycle() override;
 
 protected:
-    MainView &m_view;
+    const UpdateInputs &m_inputs;
     Dialogs &m_dialogs;
 };
 

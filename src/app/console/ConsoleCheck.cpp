@@ -59,7 +59,7 @@ int consoleCheck(MainState &state, StartUpRequest request, const ConsoleOptions 
         answered.kind == IdentityAnswer::Kind::BootPrompt
             ? std::optional<bool>(answered.raw.endsWith(letter::kGreeting128))
             : std::nullopt;
-    const QString model = services.view.text(LabelId::ScanMod);
+    const QString model = state.inputs().model();
     if (!familyNamed(model)) {
         report.error(
             QStringLiteral("the scanner on port %1 does not name its model; give --model").arg(port));
@@ -79,7 +79,7 @@ int consoleCheck(MainState &state, StartUpRequest request, const ConsoleOptions 
             return kExitFailed;
         }
         path = joinPath(chosen.folder, chosen.sFirmFile);
-        services.view.setText(LabelId::FirmFile, fileNameOf(path));
+        state.inputs().setFirmwareCaption(fileNameOf(path));
         state.FileOpen(path);
     }
     if (!state.passGate(bTargetA))

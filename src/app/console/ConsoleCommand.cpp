@@ -120,7 +120,7 @@ int forgetRecords(int port, ConsoleReport &report)
     return kExitCompleted;
 }
 
-int consoleSteps(MainState &state, const StartUpRequest &request, ConsoleView &view, ConsoleReport &report);
+int consoleSteps(MainState &state, const StartUpRequest &request, ConsoleReport &report);
 
 int finish(Outcome outcome, const UpdateSequence &update, ConsoleReport &report)
 {
@@ -291,8 +291,8 @@ int runConsole(const QStringList &arguments, ConsoleReport &report)
             report.error(forget);
     };
 
-    const int status = options.check ? consoleCheck(state, request, options, report)
-                                     : consoleSteps(state, request, view, report);
+    const int status =
+        options.check ? consoleCheck(state, request, options, report) : consoleSteps(state, request, report);
     if (transcript.traceFailed())
         report.warning(QStringLiteral("romwright: the trace %1 could not be written whole")
                            .arg(displayFileName(options.trace)));
@@ -309,7 +309,7 @@ int runConsole(const QStringList &arguments, ConsoleReport &report)
 
 namespace {
 
-int consoleSteps(MainState &state, const StartUpRequest &request, ConsoleView &view, ConsoleReport &report)
+int consoleSteps(MainState &state, const StartUpRequest &request, ConsoleReport &report)
 {
     std::unique_ptr<Scanner> scanner;
     PortPermissionNotice notice;
@@ -323,7 +323,7 @@ int consoleSteps(MainState &state, const StartUpRequest &request, ConsoleView &v
         report.error(QStringLiteral("ended in the scanner chooser"));
         return kExitFailed;
     case FormLoadEnd::NoFirmware: {
-        const QString model = view.text(LabelId::ScanMod);
+        const QString model = state.inputs().model();
         report.error(
             QStringLiteral("no firmware file for %1 in %2; name one with --file")
                 .arg(started.typeOfScanner == kNotDetected

@@ -17,6 +17,9 @@ public:
 
     void setLamp(LampId id, Lamp colour) override;
     void setProgress(int sent, int total) override;
+    // A terminal has no labels: the model, port and file are the state's,
+    // and the console prints what it has to say of them itself.
+    void setText(LabelId, const QString &) override {}
 
     // Called before a lamp line is printed.
     std::function<void()> beforePrint;

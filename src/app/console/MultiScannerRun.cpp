@@ -5,6 +5,7 @@
 #include "app/common/FindScanner.h"
 #include "app/common/PortPermissionNotice.h"
 #include "app/common/ProgramFlags.h"
+#include "app/common/UpdateInputs.h"
 #include "app/common/UpdateJson.h"
 #include "app/console/ChildEvents.h"
 #include "app/console/ConsoleDialogs.h"
@@ -128,7 +129,8 @@ std::optional<std::vector<FoundScanner>> SeveralScanners::search()
     DetectionController shown(view, dialogs);
     Scanner scanner(m_clock, shown, flags.bProgramming);
     m_searching = true;
-    const FindScannerResult found = FindScanner(scanner, *port, view, flags);
+    UpdateInputs inputs(view);
+    const FindScannerResult found = FindScanner(scanner, *port, view, inputs);
     m_searching = false;
     if (found.status == FindStatus::EndProgram)
         return std::nullopt;

@@ -40,7 +40,7 @@ public:
     void setControlEnabled(ControlId id, bool enabled) override;
     bool isControlEnabled(ControlId id) const override;
     void setText(LabelId id, const QString &text) override;
-    QString text(LabelId id) const override;
+    QString text(LabelId id) const; // the whole text, however the label elides it
     void setPortMenuVisible(bool visible) override;
     bool isPortMenuVisible() const override;
     void setFileMenuVisible(bool visible) override;

@@ -166,8 +166,8 @@ FormLoadEnd MainWindowHandlers::Form_Load(const std::optional<WindowCommandLine>
     const int port = state.MSComm1().commPort();
     if (commandLine && !commandLine->port.trimmed().isEmpty() && state.MSComm1().portOpen() &&
         !heardFrom(port)) {
-        if (!familyShownAs(m_window.text(LabelId::ScanMod)))
-            m_window.setText(LabelId::ScanMod, QStringLiteral("Unknown"));
+        if (!familyShownAs(state.inputs().model()))
+            state.inputs().setModel(QStringLiteral("Unknown"));
         dialogs.message(silentPortText(port), QString::fromLatin1(kScannerNotFoundTitle),
                         MessageIcon::Exclamation);
     }
@@ -232,7 +232,7 @@ void MainWindowHandlers::mnuSearchAgain_Click()
     // The port is closed for the search: nothing may show it as open.
     state.link().closePort();
     m_window.setPortTicked(0);
-    m_window.setText(LabelId::Port, QStringLiteral("None Selected"));
+    state.inputs().setPort(0);
     m_window.setLamp(LampId::ComStatus, Lamp::Grey);
     const StartUpResult started = startUp(searchRequest());
     if (m_ending)
@@ -257,9 +257,8 @@ void MainWindowHandlers::mnuCom_Click(int Index)
 
 FindFileContext MainWindowHandlers::findFileContext()
 {
-    return {m_window,
+    return {m_parts.state.inputs(),
             m_parts.dialogs,
-            m_parts.state.flags(),
             m_window.processorChosen(),
             m_parts.programFolder,
             &m_filter,
@@ -288,8 +287,8 @@ void MainWindowHandlers::optProcessor_Click(int Index)
     state.optProcessor_Click(Index);
     // A Wexmoor's processor brings its own newest firmware; choosing the same
     // processor again keeps a file the user opened meanwhile.
-    const bool barCode = state.flags().bBarCodeProcessor;
-    const ScannerFamily *family = familyShownAs(m_window.text(LabelId::ScanMod));
+    const bool barCode = state.inputs().barCode();
+    const ScannerFamily *family = familyShownAs(state.inputs().model());
     if ((Index != 0 && Index != 1) || m_processorLoaded == barCode || !family || !hasProcessors(*family))
         return;
     m_processorLoaded = barCode;
@@ -297,11 +296,11 @@ void MainWindowHandlers::optProcessor_Click(int Index)
         m_parts.files, QStringList{m_parts.programFolder, m_parts.userDataFolder} + m_parts.systemDataFolders,
         family->type, state.target().bTargetA, QString(), barCode);
     m_sFirmFile = found.sFirmFile;
-    if (loadDiscoveredFirmware(m_parts.files, found, m_window,
+    if (loadDiscoveredFirmware(m_parts.files, found, m_window, state.inputs(),
                                [this](const QString &path) { m_parts.state.FileOpen(path); }))
         return;
     // Nothing for this processor: the other processor's file must not stay loaded.
-    m_window.setText(LabelId::FirmFile, QStringLiteral("None"));
+    state.inputs().setFirmwareCaption(QStringLiteral("None"));
     m_window.setLamp(LampId::FileOk, Lamp::Grey);
     m_window.setControlEnabled(ControlId::ProgramButton, false);
     state.firmware().FilesValid = false;
@@ -439,7 +438,7 @@ bool MainWindowHandlers::mayExit()
     const UpdatePhase phase = state.update().phase();
     const bool changed = phase != UpdatePhase::Unchanged && phase != UpdatePhase::Completed;
     if (record || changed) {
-        const QString shown = m_window.text(LabelId::ScanMod);
+        const QString shown = state.inputs().model();
         const QString model = record ? record->model : familyShownAs(shown) ? shown : QString();
         // One arg() for both: a model read from a record may hold "%1".
         const QString text = QString::fromLatin1(kNoFirmwareNow)

@@ -1,0 +1,61 @@
+#pragma once
+// What an update is for: the model, the port, the firmware file and the
+// processor, as the front ends set them. Each setter shows its value on the
+// view at once; the labels only show, and every decision reads from here.
+
+#include "family/ScannerFamilies.h"
+
+#include <QString>
+
+namespace romwright {
+
+class MainView;
+
+class UpdateInputs {
+public:
+    explicit UpdateInputs(MainView &view) : m_view(view) {}
+    UpdateInputs(const UpdateInputs &) = delete;
+    UpdateInputs &operator=(const UpdateInputs &) = delete;
+
+    // The model as the model label shows it: empty before any, a model's
+    // name, or what detection said instead ("Scanner Not Found", "Unknown").
+    const QString &model() const { return m_model; }
+    void setModel(const QString &model);
+    // However the model became known, a Wexmoor offers its two processors with
+    // the chosen one ticked, Main unless BarCode was chosen. The model is read
+    // by its first letter, as the Open dialog's filter reads it.
+    void showModel(const QString &model);
+
+    // The port as the port label shows it: 0 "None Selected", else its number.
+    int port() const { return m_port; }
+    void setPort(int n);
+
+    // The file label's caption: "None" until a file is chosen, else its name
+    // without folder.
+    const QString &firmwareCaption() const { return m_firmwareCaption; }
+    void setFirmwareCaption(const QString &caption);
+    // As the window has always shown it: a caption with "None" anywhere in it
+    // (a folder of that name too; "none" is a name) means no file is chosen.
+    bool fileChosen() const { return !m_firmwareCaption.contains(QLatin1String("None")); }
+    // The whole path of the file last loaded; empty before the first.
+    const QString &firmwarePath() const { return m_firmwarePath; }
+    void setFirmwarePath(const QString &path) { m_firmwarePath = path; }
+
+    // The processor chosen: "Main" unless "BarCode" is.
+    Processor processor() const { return m_barCode ? Processor::BarCode : Processor::Main; }
+    bool barCode() const { return m_barCode; }
+    void setBarCode(bool barCode) { m_barCode = barCode; }
+    // The model shown has two processors to choose from (a Wexmoor).
+    bool twoProcessors() const { return m_twoProcessors; }
+
+private:
+    MainView &m_view;
+    QString m_model;
+    int m_port = 0;
+    QString m_firmwareCaption = QStringLiteral("None");
+    QString m_firmwarePath;
+    bool m_barCode = false;
+    bool m_twoProcessors = false;
+};
+
+} // namespace romwright
