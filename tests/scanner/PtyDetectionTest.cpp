@@ -1,4 +1,4 @@
-// Detection and the receive handler on real serial lines: pseudo-terminals
+// Detection on real serial lines: pseudo-terminals
 // served by romwright-sim, numbered through a port map, on the real clock.
 #include "app/common/FindScanner.h"
 #include "app/common/ProgramFlags.h"
@@ -10,8 +10,6 @@
 #include "support/SimProcess.h"
 #include "view/ViewState.h"
 
-#include <QEventLoop>
-#include <QTimer>
 #include <gtest/gtest.h>
 
 using namespace romwright;
@@ -19,17 +17,6 @@ using namespace romwright::test;
 using namespace std::chrono_literals;
 
 namespace {
-
-// The real clock, calling back after each pause it is asked for.
-class PausingClock final : public QtClock {
-public:
-    void pause(ms duration) override
-    {
-        QtClock::pause(duration);
-        onPause();
-    }
-    std::function<void()> onPause = [] {};
-};
 
 // Five times the program's row wait. The simulator answers at once, but a
 // busy machine may run it late; which rows a port hears must not depend on
@@ -44,7 +31,7 @@ struct PtyRig {
         scanner.setComm(port.get());
     }
 
-    PausingClock clock;
+    QtClock clock;
     ViewState view;
     ScriptedDialogs dialogs;
     DetectionController detection{view, dialogs};
@@ -113,32 +100,4 @@ TEST(PtyDetection, EachPortHearsTheRowsUpToItsAnswer)
         sims[i]->stop(); // the transcript is complete once the simulator has ended
         EXPECT_EQ(heardAtRates(sims[i]->transcript()), ports[i].second) << "port " << i + 1;
     }
-}
-
-// A scanner's own "R1" gets its follow-up over the line.
-TEST(PtyDetection, R1FromTheScannerGetsItsFollowUp)
-{
-    // "R1" comes well after the one row that finds the scanner.
-    SimProcess sim({QStringLiteral("--model"), QStringLiteral("halvern"), QStringLiteral("--send-r1"),
-                    QStringLiteral("3000")});
-    PtyRig rig(sim.link());
-    qint16 commPort = 0;
-    ASSERT_EQ(rig.scanner.DetectScanner(commPort), Detection::Found);
-    rig.port->setCommPort(commPort);
-    rig.port->setSettings(QStringLiteral("38400,n,8,1"));
-    ASSERT_EQ(rig.port->setPortOpen(true), CommError::None);
-    rig.scanner.setReceiveHandling(true);
-
-    // The follow-up's three commands each end in a pause; the third ends the wait.
-    QEventLoop loop;
-    int pauses = 0;
-    rig.clock.onPause = [&] {
-        if (++pauses == 3)
-            loop.quit();
-    };
-    QTimer::singleShot(10s, &loop, &QEventLoop::quit);
-    loop.exec();
-    EXPECT_EQ(pauses, 3);
-    sim.stop();
-    EXPECT_EQ(heardAtRates(sim.transcript()), "38400:V\r\nM3R5A2");
 }
