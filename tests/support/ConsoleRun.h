@@ -7,7 +7,6 @@
 #include "support/AsNobody.h"
 #include "support/TestPaths.h"
 
-#include <QCryptographicHash>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -130,14 +129,6 @@ inline int sampleBlocksMissing(const QByteArray &flash)
         missing +=
             std::memcmp(flash.constData() + block.Address, image.data() + block.Address, block.Length) != 0;
     return missing;
-}
-
-inline QString sha256Of(const QString &path)
-{
-    return QFile::exists(path)
-               ? QString::fromLatin1(
-                     QCryptographicHash::hash(fileBytes(path), QCryptographicHash::Sha256).toHex())
-               : QString();
 }
 
 } // namespace romwright::test
