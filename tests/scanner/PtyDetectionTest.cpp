@@ -23,23 +23,6 @@ namespace {
 // the answer beating the program's 200 ms.
 constexpr ScannerTimings kPatientRows{.probeWait = 1000ms};
 
-struct PtyRig {
-    explicit PtyRig(const QString &ports)
-        : port(std::make_unique<PosixSerialPort>(PortMap::fromList(ports))),
-          scanner(clock, detection, flags.bProgramming, kPatientRows)
-    {
-        scanner.setComm(port.get());
-    }
-
-    QtClock clock;
-    ViewState view;
-    ScriptedDialogs dialogs;
-    DetectionController detection{view, dialogs};
-    ProgramFlags flags;
-    std::unique_ptr<PosixSerialPort> port;
-    Scanner scanner;
-};
-
 // The bytes the simulator heard, each run at one rate as "RATE:bytes", runs
 // separated by a space: "38400:V\r\nV\r\n 19200:V\r\n".
 std::string heardAtRates(const QString &transcript)
@@ -87,13 +70,20 @@ TEST(PtyDetection, EachPortHearsTheRowsUpToItsAnswer)
     SimClient other(links.back());
     ASSERT_TRUE(other.isOpen());
 
-    PtyRig rig(links.join(QLatin1Char(',')));
+    QtClock clock;
+    ViewState view;
+    ScriptedDialogs dialogs;
+    DetectionController detection{view, dialogs};
+    ProgramFlags flags;
+    PosixSerialPort port(PortMap::fromList(links.join(QLatin1Char(','))));
+    Scanner scanner(clock, detection, flags.bProgramming, kPatientRows);
+    scanner.setComm(&port);
     qint16 commPort = 0;
-    EXPECT_EQ(rig.scanner.DetectScanner(commPort), Detection::Found);
-    EXPECT_EQ(rig.scanner.Name(), QLatin1String("Wexmoor 3650"));
+    EXPECT_EQ(scanner.DetectScanner(commPort), Detection::Found);
+    EXPECT_EQ(scanner.Name(), QLatin1String("Wexmoor 3650"));
     EXPECT_EQ(commPort, 6);
-    EXPECT_FALSE(rig.port->portOpen());
-    EXPECT_FALSE(rig.view.isBusy());
+    EXPECT_FALSE(port.portOpen());
+    EXPECT_FALSE(view.isBusy());
     for (std::size_t i = 0; i < sims.size(); ++i) {
         if (!sims[i])
             continue;
