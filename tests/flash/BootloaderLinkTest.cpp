@@ -125,7 +125,7 @@ TEST(BootloaderLink, OpenPortFailsOnlyWhenThePortCannotBeHad)
     }
     // Reopening the port forgets a lost line.
     LinkRig r;
-    r.port.loseLine();
+    emit r.port.lineLost();
     EXPECT_EQ(r.link.SendByte('z'), Outcome::EndConnectionLost);
     EXPECT_TRUE(r.link.OpenPort(1));
     EXPECT_EQ(r.link.SendByte('z'), Outcome::Ok);

@@ -118,7 +118,7 @@ TEST(UpdateTiming, EachRouteEndsAtItsBoundOrAtTheFirstFault)
             const bool hit = !fired && !fault.isEmpty() && !w.startsWith("R2") && w.startsWith(fault.back());
             fired = fired || hit;
             if (hit && loseLine)
-                r.clock.at(r.clock.now() + 1ms, [&r] { r.port.loseLine(); });
+                r.clock.at(r.clock.now() + 1ms, [&r] { emit r.port.lineLost(); });
             return hit && !loseLine && !wrongAnswer ? CommError::WriteFailed : CommError::None;
         };
         ASSERT_EQ(r.click(), c.outcome);
