@@ -52,12 +52,11 @@ inline ConsoleRun runRomwright(const QStringList &arguments, const QString &port
                                const QStringList &environment = {})
 {
     QProcess process;
-    setPortsAndTimeScale(process, ports, timeScale);
-    QProcessEnvironment env = process.processEnvironment();
     // A new, empty state folder unless one is named, so that no run finds
     // another's record of an unfinished update.
     QTemporaryDir state;
-    env.insert(QStringLiteral("XDG_STATE_HOME"), state.path());
+    setPortsAndTimeScale(process, ports, timeScale, state.path());
+    QProcessEnvironment env = process.processEnvironment();
     for (const QString &setting : environment)
         env.insert(setting.section(QLatin1Char('='), 0, 0), setting.section(QLatin1Char('='), 1));
     process.setProcessEnvironment(env);
