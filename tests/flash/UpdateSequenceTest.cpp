@@ -37,7 +37,14 @@ TEST(UpdateTiming, EachRouteWritesAtItsTimes)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         LinkRig r(c.greeting, c.greetOn);
+        QList<Lamp> atPrompt; // the firmware pass's lamps while the scanner is power-cycled: not begun
+        r.controller.powerCyclePrompt = [&r, &atPrompt](const QString &, const QString &) {
+            for (LampId id : {LampId::FlashErase, LampId::Working, LampId::Program})
+                atPrompt << r.view.lamp(id);
+            return true;
+        };
         EXPECT_EQ(r.click(c.clickAt), Outcome::EndCompleted);
+        EXPECT_EQ(atPrompt, QList<Lamp>(*c.greeting == 'Z' ? 3 : 0, Lamp::Grey));
         EXPECT_EQ(r.timeline(), QLatin1String(c.timeline));
         EXPECT_EQ(r.clock.now().count(), c.endsAt);
         EXPECT_EQ(r.message(), QLatin1String(messages::kComplete));
@@ -111,7 +118,7 @@ TEST(UpdateTiming, EachRouteEndsAtItsBoundOrAtTheFirstFault)
             const bool hit = !fired && !fault.isEmpty() && !w.startsWith("R2") && w.startsWith(fault.back());
             fired = fired || hit;
             if (hit && loseLine)
-                r.clock.at(r.clock.now() + 1ms, [&r] { r.port.loseLine(); });
+                r.clock.at(r.clock.now() + 1ms, [&r] { emit r.port.lineLost(); });
             return hit && !loseLine && !wrongAnswer ? CommError::WriteFailed : CommError::None;
         };
         ASSERT_EQ(r.click(), c.outcome);
