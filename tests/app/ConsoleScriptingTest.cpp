@@ -74,7 +74,6 @@ TEST(CommandLine, HelpVersionAndUnknownOptions)
         {{"--console", "--port", "1", "--file", file, "--port", "1"}, 2, QStringLiteral("--port is given twice\n")},
         {{"--info", file, "--target", "64", "--target", "128"}, 2, QStringLiteral("--target is given twice\n")},
         {{"--console", "--port", "1", "--file", file, "--processor", "both"}, 2, usage},
-        {{"--console", "--port", "1", "--file", file, "--colour"}, 2, usage},
         {{"--console", "--port", "1", "--file", file, "--time-scale", "0.05"}, 2, usage}, // timing is no option
         {{"--trace"}, 2, QStringLiteral("^romwright: --trace takes the path of the file to write\\n")},
         {{"--trace", "out.txt", "-x"}, 2, QStringLiteral("^romwright: unknown option -x\\n")}, // the window takes --trace OUT

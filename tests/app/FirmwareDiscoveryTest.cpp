@@ -4,7 +4,6 @@
 #include "view/ViewState.h"
 
 #include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 

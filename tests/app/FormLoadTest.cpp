@@ -104,6 +104,8 @@ TEST(FormLoad, EachStepRunsInTurnAndTheConsoleStopsAtTheFirstGap)
         {"one field: no port at all", given("", "", jl), nullptr, Ready, "|0|JL750Ver6_0.s19", false},
         {"port no number", given("x3", "Jorlith 750", jl), nullptr, Ready, "Jorlith 750|0|JL750Ver6_0.s19",
          false},
+        {"port beyond 256", given("257", "Jorlith 750", jl), nullptr, Ready, "Jorlith 750|0|JL750Ver6_0.s19",
+         false},
         {"chooser's Exit", {}, "Q", EndProgram, "|0|None", false},
         {"console: no 128-byte firmware", jorlith, nullptr, NoFirmware, "Jorlith 750|1|None", true, 'A'},
         {"console: searched by the model", jorlith, nullptr, Ready, "Jorlith 750|1|JL750Ver6_0.s19", true},

@@ -4,7 +4,6 @@
 #include "app/common/UnfinishedUpdate.h"
 #include "app/window/WidgetDialogs.h"
 #include "image/FlashLayout.h"
-#include "image/ParseMotorolaSrecords.h"
 #include "platform/PortMap.h"
 #include "platform/PosixSerialPort.h"
 #include "scanner/Scanner.h"
@@ -14,7 +13,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -92,33 +90,6 @@ QStringList sent(const QString &transcript)
 }
 
 } // namespace
-
-// Only mapped numbers reach a device, and only a port that opens has a green lamp;
-// the one port that does is asked once for its greeting, and a "Q" leaves no
-// time-out behind. EXIT then says that the scanner waits in its boot software.
-TEST(WindowStartUp, APortNumberWithoutADeviceReachesNoDevice)
-{
-    SimProcess sim({"--start-in-boot", "--boot", "Q"}); // on port 1
-    for (const QString port :
-         {"0", "17", "257", "32767", "-1", "x", "16", "1"}) { // "1" last: the one request
-        SCOPED_TRACE(port.toStdString());
-        const bool opens = port == QLatin1String("1"); // 16 has no device
-        SimRig rig(sim);
-        ASSERT_EQ(rig.load(QString(), port), FormLoadEnd::Ready);
-        EXPECT_EQ(rig.window.lamp(LampId::ComStatus), opens ? Lamp::Green : Lamp::Red);
-        EXPECT_EQ(rig.window.text(LabelId::Port), opens ? port : QStringLiteral("None Selected"));
-        EXPECT_FALSE(rig.state.target().bTargetA);
-        EXPECT_EQ(rig.state.link().timers().nTimeoutsQ + rig.state.link().timers().nTimeoutsA, 0);
-        rig.window.findChild<QPushButton *>("ExitCommand")->click();
-        EXPECT_EQ(rig.ends, QList<int>{0});
-        ASSERT_EQ(rig.dialogs.messages.size(), opens ? 1u : 0u);
-        if (opens) {
-            EXPECT_EQ(rig.dialogs.messages[0].text, kLeftInBoot);
-        }
-    }
-    sim.stop();
-    EXPECT_EQ(sim.transcript().count(QLatin1String("in  0x52 'R'")), 1);
-}
 
 // FILE,PORT,MODEL with a scanner that answers as another model asks. Yes
 // keeps the model given; No shows the model the scanner answered as.
@@ -472,38 +443,6 @@ TEST(WindowUpdate, TheTransferGoesOnWhileTheCloseQuestionIsOpen)
     }
 }
 
-// The old boot software gets the RAM part of the loader file, 0x0050 to
-// 0x044F, as one piece before the bootloader's records.
-TEST(WindowUpdate, OldBootSoftwareGetsTheRamLoaderOfTheLoaderFile)
-{
-    SimProcess sim({"--boot", "Z"});
-    FlashTimings timings = FlashTimings{}.scaled(0.1);
-    timings.waitForZInterval = 800ms; // the old boot software repeats "Z" every 500 ms
-    SimRig rig(sim, timings);
-    ASSERT_EQ(rig.load(QStringLiteral("Hlv1450ver5_9.s19")), FormLoadEnd::Ready);
-    // At the power-cycle prompt the firmware pass has not begun: its lamps are grey.
-    QList<Lamp> atPrompt;
-    rig.dialogs.powerCycleAnswer = [&rig, &atPrompt] {
-        for (LampId id : {LampId::FlashErase, LampId::Working, LampId::Program})
-            atPrompt << rig.window.lamp(id);
-        return true;
-    };
-    rig.program();
-    ASSERT_EQ(rig.dialogs.messages.size(), 1u);
-    EXPECT_EQ(rig.dialogs.messages.back().text, kComplete);
-    EXPECT_EQ(atPrompt, QList<Lamp>(3, Lamp::Grey));
-    EXPECT_EQ(rig.window.lamp(LampId::Program), Lamp::Green);
-    ASSERT_TRUE(sim.waitForExit(5s));
-
-    MemoryImage loader;
-    loader.fill(0x00);
-    ASSERT_TRUE(
-        ParseSrecordFile(test::sampleDir() + QStringLiteral("/FlashProgrammer.sss"), loader).heldData());
-    const QByteArray ram(reinterpret_cast<const char *>(loader.data()) + 0x0050, 1024);
-    const QString note = "RAM loader received, 1024 bytes: " + QString::fromLatin1(ram.toHex().toUpper());
-    EXPECT_TRUE(sim.transcript().contains(note)) << qPrintable(sim.transcript().right(2000));
-}
-
 // No model (the port chosen by hand) and a scanner that does not say which
 // it is: PROGRAM asks which scanner it is before the check; the chooser
 // closed cancels the click, Exit ends the program. Neither a file asked
@@ -592,24 +531,4 @@ TEST(WindowStartUp, SearchAgainFindsTheScannerWithTheWindowLocked)
     EXPECT_TRUE(rig.frm.maySearchAgain());
     rig.state.flags().bProgramming = true;
     EXPECT_FALSE(rig.frm.maySearchAgain());
-}
-
-// The close box while start-up waits for the old boot software's greeting
-// (two waits of 5 s): the waits end at once and the program with status 0.
-TEST(WindowStartUp, ClosingDuringTheGreetingWaitEndsAtOnce)
-{
-    SimProcess sim({"--model", "halvern", "--boot", "Z"});
-    SimRig rig(sim, FlashTimings{}); // the waits at their full length
-    rig.window.setLocked(true);
-    rig.window.show();
-    QObject::connect(&rig.window, &MainWindow::lampSet, [&](LampId id, Lamp colour) {
-        if (id == LampId::ComStatus && colour == Lamp::Green)
-            QTimer::singleShot(200, [&] { rig.window.close(); });
-    });
-    QElapsedTimer took;
-    took.start();
-    rig.frm.Form_Load(std::nullopt);
-    EXPECT_LT(took.elapsed(), 4000);
-    EXPECT_EQ(rig.ends, QList<int>{0});
-    EXPECT_FALSE(rig.state.MSComm1().portOpen());
 }

@@ -52,7 +52,8 @@ TEST(BootloaderLink, AGreetingIsNotTakenAfterTheTickOrForAnEmptyLetter)
 }
 
 // 1,000 ms before each "R2", 2 ms after it, then up to 5,000 ms for the
-// greeting: about 12 s when nothing answers.
+// greeting: about 12 s when nothing answers. The program's end (the window
+// closed) ends a wait at once, and no request follows.
 TEST(BootloaderLink, IdentifyTargetSetsTheKindFromTheGreetingAndIgnoresStaleBytes)
 {
     const struct {
@@ -64,6 +65,7 @@ TEST(BootloaderLink, IdentifyTargetSetsTheKindFromTheGreetingAndIgnoresStaleByte
         bool bTargetA;
         const char *timeline;
         int endsAt, nTimeoutsQ, nTimeoutsA;
+        int endAt = 0; // the program ends then
     } cases[] = {
         {"no port", false, {}, "Q", 1, 1, false, "", 1002, 0, 0},
         {"Q at once", true, {}, "Q", 1, 1, false, "1000:R2", 1002, 0, 0},
@@ -73,6 +75,7 @@ TEST(BootloaderLink, IdentifyTargetSetsTheKindFromTheGreetingAndIgnoresStaleByte
         {"silence", true, {}, {}, 0, 1, false, "1000:R2 7002:R2", 12004, 1, 1},
         {"stale greeting, then silence", true, "Q", {}, 0, 0, false, "1000:R2 7002:R2", 12004, 1, 1},
         {"stale Q, then A", true, "Q", "A", 1, 0, true, "1000:R2 7002:R2", 7004, 1, 0},
+        {"the program ends during the first wait", true, {}, {}, 0, 1, false, "1000:R2", 3000, 0, 0, 3000},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -87,8 +90,10 @@ TEST(BootloaderLink, IdentifyTargetSetsTheKindFromTheGreetingAndIgnoresStaleByte
             ++requests;
             return c.greetOn > 0 && requests >= c.greetOn ? c.answer : QByteArray();
         };
+        if (c.endAt)
+            r.clock.at(std::chrono::milliseconds(c.endAt), [&r] { r.clock.endWaits(); });
         TargetState target;
-        EXPECT_EQ(r.link.IdentifyTarget(target), Outcome::Ok);
+        EXPECT_EQ(r.link.IdentifyTarget(target), c.endAt ? Outcome::EndClosed : Outcome::Ok);
         EXPECT_EQ(target.bTargetA, c.bTargetA);
         EXPECT_EQ(r.timeline(), QLatin1String(c.timeline));
         EXPECT_EQ(r.clock.now().count(), c.endsAt);
@@ -120,7 +125,7 @@ TEST(BootloaderLink, OpenPortFailsOnlyWhenThePortCannotBeHad)
     }
     // Reopening the port forgets a lost line.
     LinkRig r;
-    r.port.loseLine();
+    emit r.port.lineLost();
     EXPECT_EQ(r.link.SendByte('z'), Outcome::EndConnectionLost);
     EXPECT_TRUE(r.link.OpenPort(1));
     EXPECT_EQ(r.link.SendByte('z'), Outcome::Ok);

@@ -82,7 +82,7 @@ struct LinkRig {
         target.bTargetA = boot.greeting == "A";
         port.latency = std::chrono::milliseconds(1);
         port.responder = [this](const QByteArray &w) { return boot.answer(w); };
-        port.open();
+        port.setPortOpen(true);
         inputs.setFirmwareCaption(QStringLiteral("Hlv1450ver5_9.s19"));
     }
 

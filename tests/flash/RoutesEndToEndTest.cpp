@@ -154,6 +154,10 @@ TEST(RoutesEndToEnd, EachRouteProgramsExactlyTheNonEmptyBlocksOfItsTable)
         if (bootloader) {
             EXPECT_EQ(s.dialogs.messages.front().title, QStringLiteral("Power Cycle"));
             EXPECT_EQ(log.count(QLatin1String("out 0x52 'R'")), 3 + bootRecords);
+            // The RAM part of the loader file, 0x0050 to 0x044F, as one piece.
+            const QByteArray ram(reinterpret_cast<const char *>(fw.RamLoaderImage.data()) + 0x0050, 1024);
+            EXPECT_TRUE(log.contains("RAM loader received, 1024 bytes: " +
+                                     QString::fromLatin1(ram.toHex().toUpper())));
         }
         EXPECT_EQ(s.dialogs.messages.back().text,
                   QLatin1String(messages::kComplete) +

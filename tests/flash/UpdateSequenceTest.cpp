@@ -41,7 +41,14 @@ TEST(UpdateTiming, EachRouteWritesAtItsTimes)
         test::UpdateWatch first(r.update);
         first.onStep = [&](UpdateStep step) { heard[0] << QLatin1String(stepName(step)); };
         r.watch.onStep = [&](UpdateStep step) { heard[1] << QLatin1String(stepName(step)); };
+        QList<Lamp> atPrompt; // the firmware pass's lamps while the scanner is power-cycled: not begun
+        r.dialogs.powerCycleAnswer = [&r, &atPrompt] {
+            for (LampId id : {LampId::FlashErase, LampId::Working, LampId::Program})
+                atPrompt << r.view.lamp(id);
+            return true;
+        };
         EXPECT_EQ(r.click(c.clickAt), Outcome::EndCompleted);
+        EXPECT_EQ(atPrompt, QList<Lamp>(*c.greeting == 'Z' ? 3 : 0, Lamp::Grey));
         EXPECT_TRUE(heard[0] == heard[1] && heard[0].back() == QLatin1String("done"))
             << heard[1].join(' ').toStdString();
         EXPECT_EQ(r.timeline(), QLatin1String(c.timeline));
@@ -123,7 +130,7 @@ TEST(UpdateTiming, EachRouteEndsAtItsBoundOrAtTheFirstFault)
             const bool hit = !fired && !fault.isEmpty() && !w.startsWith("R2") && w.startsWith(fault.back());
             fired = fired || hit;
             if (hit && loseLine)
-                r.clock.at(r.clock.now() + 1ms, [&r] { r.port.loseLine(); });
+                r.clock.at(r.clock.now() + 1ms, [&r] { emit r.port.lineLost(); });
             return hit && !loseLine && !wrongAnswer ? CommError::WriteFailed : CommError::None;
         };
         ASSERT_EQ(r.click(), c.outcome);

@@ -8,8 +8,8 @@
 using namespace romwright;
 using namespace romwright::test;
 
-// Start-up drives the search itself, and the window shows what ports 0 and 17 reach; here
-// the port numbers a command line may give.
+// Start-up drives the search itself (FormLoadTest); here the port numbers a
+// command line may give.
 TEST(FindScanner, ShowsThePortAndModelGiven)
 {
     const struct {

@@ -1,4 +1,4 @@
-// Detection and the receive handler on real serial lines: pseudo-terminals
+// Detection on real serial lines: pseudo-terminals
 // served by romwright-sim, numbered through a port map, on the real clock.
 #include "app/common/FindScanner.h"
 #include "app/common/ProgramFlags.h"
@@ -10,8 +10,6 @@
 #include "support/SimProcess.h"
 #include "view/ViewState.h"
 
-#include <QEventLoop>
-#include <QTimer>
 #include <gtest/gtest.h>
 
 using namespace romwright;
@@ -20,40 +18,10 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// The real clock, calling back after each pause it is asked for.
-class PausingClock final : public QtClock {
-public:
-    void pause(ms duration) override
-    {
-        QtClock::pause(duration);
-        onPause();
-    }
-    std::function<void()> onPause = [] {};
-};
-
 // Five times the program's row wait. The simulator answers at once, but a
 // busy machine may run it late; which rows a port hears must not depend on
 // the answer beating the program's 200 ms.
 constexpr ScannerTimings kPatientRows{.probeWait = 1000ms};
-
-struct PtyRig {
-    explicit PtyRig(const QString &ports)
-        : port(std::make_unique<PosixSerialPort>(PortMap::fromList(ports))),
-          scanner(clock, detection, flags.bProgramming, kPatientRows)
-    {
-        // The simulator must see each rate change before the bytes after it, however late it wakes.
-        PosixSerialPort::setPseudoTerminalQuiet(100ms);
-        scanner.setComm(port.get());
-    }
-
-    PausingClock clock;
-    ViewState view;
-    ScriptedDialogs dialogs;
-    DetectionController detection{view, dialogs};
-    ProgramFlags flags;
-    std::unique_ptr<PosixSerialPort> port;
-    Scanner scanner;
-};
 
 // The bytes the simulator heard, each run at one rate as "RATE:bytes", runs
 // separated by a space: "38400:V\r\nV\r\n 19200:V\r\n".
@@ -102,45 +70,26 @@ TEST(PtyDetection, EachPortHearsTheRowsUpToItsAnswer)
     SimClient other(links.back());
     ASSERT_TRUE(other.isOpen());
 
-    PtyRig rig(links.join(QLatin1Char(',')));
+    QtClock clock;
+    ViewState view;
+    ScriptedDialogs dialogs;
+    DetectionController detection{view, dialogs};
+    ProgramFlags flags;
+    PosixSerialPort port(PortMap::fromList(links.join(QLatin1Char(','))));
+    // The simulators must see each rate change before the bytes after it, however late they wake.
+    PosixSerialPort::setPseudoTerminalQuiet(100ms);
+    Scanner scanner(clock, detection, flags.bProgramming, kPatientRows);
+    scanner.setComm(&port);
     qint16 commPort = 0;
-    EXPECT_EQ(rig.scanner.DetectScanner(commPort), Detection::Found);
-    EXPECT_EQ(rig.scanner.Name(), QLatin1String("Wexmoor 3650"));
+    EXPECT_EQ(scanner.DetectScanner(commPort), Detection::Found);
+    EXPECT_EQ(scanner.Name(), QLatin1String("Wexmoor 3650"));
     EXPECT_EQ(commPort, 6);
-    EXPECT_FALSE(rig.port->portOpen());
-    EXPECT_FALSE(rig.view.isBusy());
+    EXPECT_FALSE(port.portOpen());
+    EXPECT_FALSE(view.isBusy());
     for (std::size_t i = 0; i < sims.size(); ++i) {
         if (!sims[i])
             continue;
         sims[i]->stop(); // the transcript is complete once the simulator has ended
         EXPECT_EQ(heardAtRates(sims[i]->transcript()), ports[i].second) << "port " << i + 1;
     }
-}
-
-// A scanner's own "R1" gets its follow-up over the line.
-TEST(PtyDetection, R1FromTheScannerGetsItsFollowUp)
-{
-    // "R1" comes well after the one row that finds the scanner.
-    SimProcess sim({QStringLiteral("--model"), QStringLiteral("halvern"), QStringLiteral("--send-r1"),
-                    QStringLiteral("3000")});
-    PtyRig rig(sim.link());
-    qint16 commPort = 0;
-    ASSERT_EQ(rig.scanner.DetectScanner(commPort), Detection::Found);
-    rig.port->setCommPort(commPort);
-    rig.port->setSettings(QStringLiteral("38400,n,8,1"));
-    ASSERT_EQ(rig.port->setPortOpen(true), CommError::None);
-    rig.scanner.setReceiveHandling(true);
-
-    // The follow-up's three commands each end in a pause; the third ends the wait.
-    QEventLoop loop;
-    int pauses = 0;
-    rig.clock.onPause = [&] {
-        if (++pauses == 3)
-            loop.quit();
-    };
-    QTimer::singleShot(10s, &loop, &QEventLoop::quit);
-    loop.exec();
-    EXPECT_EQ(pauses, 3);
-    sim.stop();
-    EXPECT_EQ(heardAtRates(sim.transcript()), "38400:V\r\nM3R5A2");
 }

@@ -181,7 +181,7 @@ TEST(ReceiveHandler, LeavesThePortAloneOnceItIsNotItsToAnswer)
     }
     // The port handed over is the one listened to.
     Listener l;
-    other.open();
+    other.setPortOpen(true);
     l.scanner.setComm(&other);
     other.arrive("zz\r\n");
     QCoreApplication::sendPostedEvents();

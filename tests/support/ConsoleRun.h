@@ -7,7 +7,6 @@
 #include "support/AsNobody.h"
 #include "support/TestPaths.h"
 
-#include <QCryptographicHash>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -53,12 +52,11 @@ inline ConsoleRun runRomwright(const QStringList &arguments, const QString &port
                                const QStringList &environment = {})
 {
     QProcess process;
-    setPortsAndTimeScale(process, ports, timeScale);
-    QProcessEnvironment env = process.processEnvironment();
     // A new, empty state folder unless one is named, so that no run finds
     // another's record of an unfinished update.
     QTemporaryDir state;
-    env.insert(QStringLiteral("XDG_STATE_HOME"), state.path());
+    setPortsAndTimeScale(process, ports, timeScale, state.path());
+    QProcessEnvironment env = process.processEnvironment();
     for (const QString &setting : environment)
         env.insert(setting.section(QLatin1Char('='), 0, 0), setting.section(QLatin1Char('='), 1));
     process.setProcessEnvironment(env);
@@ -130,14 +128,6 @@ inline int sampleBlocksMissing(const QByteArray &flash)
         missing +=
             std::memcmp(flash.constData() + block.Address, image.data() + block.Address, block.Length) != 0;
     return missing;
-}
-
-inline QString sha256Of(const QString &path)
-{
-    return QFile::exists(path)
-               ? QString::fromLatin1(
-                     QCryptographicHash::hash(fileBytes(path), QCryptographicHash::Sha256).toHex())
-               : QString();
 }
 
 } // namespace romwright::test

@@ -62,8 +62,6 @@ public:
         });
     }
     void deliverNow(const QByteArray &bytes) { m_in += bytes; }
-    void loseLine() { emit lineLost(); }
-    void open() { setPortOpen(true); }
 
     // Siblings share the devices, the script and the log of the port they
     // came from.

@@ -24,8 +24,6 @@ public:
     SimProcess(const SimProcess &) = delete;
     SimProcess &operator=(const SimProcess &) = delete;
 
-    // The link exists and the simulator serves it.
-    bool isReady() const { return m_ready; }
     QString link() const { return m_link; }
     // The terminal behind the link, e.g. "/dev/pts/3".
     QString terminal() const { return m_terminal; }
