@@ -75,6 +75,9 @@ TEST(UpdateTiming, EachRouteEndsAtItsBoundOrAtTheFirstFault)
         int endsAt;
         char left;         // 'u' the scanner unchanged, 'b' its boot software half replaced, 'f' no firmware
         const char *where; // the failure's context: its step, block, letter and what came
+        // As start-up left them: the boot software greeted "A"; the greetings it missed, "Q" and "A".
+        bool targetA = false;
+        int missedQ = 0, missedA = 0;
     } cases[] = {
         // clang-format off
         {"Z", 1, "", EndStalled, "0:R2 2:G", 10004, 'b', "ram-loader: waited for \"R\", got nothing"},
@@ -103,6 +106,11 @@ TEST(UpdateTiming, EachRouteEndsAtItsBoundOrAtTheFirstFault)
         {"Q", 0, "@1000", EndClosed, "0:R2", 1000, 'u', "request"}, // waiting for "Z"
         {"", 0, "@5000", EndClosed, "0:R2 4502:R2", 5000, 'u', "request: waited for \"Q\", got nothing"}, // waiting for the greeting
         {"Q", 3, "@4600", EndClosed, "0:R2 4502:R2 4503:z 4506:E 4507:P135", 4600, 'f', "firmware, block 0 at 0x1000: waited for \"p\", got nothing"},
+        // No greeting at all: the time-out counts from start-up decide whether the first miss ends the
+        // program; each greeting wait is 2,500 ms after its request and 1 ms.
+        {"", 0, "", EndTimedOut, "0:R2 4502:R2 7003:R2", 9504, 'u', "request: waited for \"Q\", got nothing"}, // "Q" at start-up
+        {"", 0, "", EndTimedOut, "0:R2 4502:R2 7003:R2", 9504, 'u', "request: waited for \"A\", got nothing", true, 1}, // "Q" missed, "A" came
+        {"", 0, "", EndTimedOut, "0:R2 4502:R2", 7003, 'u', "request: waited for \"Q\", got nothing", false, 1, 1}, // neither came
         // clang-format on
     };
     for (const auto &c : cases) {
@@ -110,6 +118,9 @@ TEST(UpdateTiming, EachRouteEndsAtItsBoundOrAtTheFirstFault)
         const bool z = QByteArray(c.greeting) == "Z";
         LinkRig r(c.greeting, z ? 1 : 2);
         r.boot.stallAt = c.stallAt;
+        r.target.bTargetA = r.target.bTargetA || c.targetA;
+        r.link.timers().nTimeoutsQ = c.missedQ;
+        r.link.timers().nTimeoutsA = c.missedA;
         if (c.outcome == EndNoBlocks && z)
             r.fw.FlashBlocks64 = {};
         else if (c.outcome == EndNoBlocks)
@@ -153,12 +164,14 @@ TEST(UpdateTiming, EachRouteEndsAtItsBoundOrAtTheFirstFault)
         const QString reason =
             QLatin1String(stalled ? messages::kStalledReason : messages::kConnectionLostReason);
         const QString expected =
-            c.outcome == EndNoBlocks ? QLatin1String(messages::kNoBlocks)
-            : c.left == 'u'          ? QLatin1String(stalled ? messages::kStalled : messages::kConnectionLost)
+            c.outcome == EndTimedOut   ? QStringLiteral("The Romwright timed out.")
+            : c.outcome == EndNoBlocks ? QLatin1String(messages::kNoBlocks)
+            : c.left == 'u' ? QLatin1String(stalled ? messages::kStalled : messages::kConnectionLost)
             : c.left == 'b' ? reason + QLatin1Char(' ') + QLatin1String(messages::kWayBackReplacingBoot)
                             : reason + QLatin1Char(' ') + QLatin1String(messages::kWayBackNoFirmware);
         EXPECT_EQ(r.message(), expected);
-        EXPECT_EQ(r.dialogs.messages.back().title, QStringLiteral("Communications Failure"));
+        EXPECT_EQ(r.dialogs.messages.back().title,
+                  c.outcome == EndTimedOut ? "Timeout Failure" : "Communications Failure");
         EXPECT_EQ(r.dialogs.messages.back().icon,
                   c.left == 'u' ? MessageIcon::Information : MessageIcon::Exclamation);
     }
@@ -199,39 +212,6 @@ TEST(UpdateSequence, NoFileOrAFileThatDidNotLoadStopsBeforeAnythingIsSent)
              {ControlId::FileMenu, ControlId::HelpMenu, ControlId::ExitButton, ControlId::BrowseButton})
             EXPECT_TRUE(r.view.isControlEnabled(id)) << static_cast<int>(id);
         EXPECT_FALSE(r.view.isBusy());
-    }
-}
-
-TEST(UpdateSequence, TimeOutCountsFromStartUpDecideWhetherTheFirstMissEndsTheProgram)
-{
-    const struct {
-        const char *name;
-        bool bTargetA;
-        int nTimeoutsQ, nTimeoutsA;
-        const char *timeline;
-        int endsAt; // each greeting wait 2,500 ms after its request and 1 ms
-    } cases[] = {
-        {"Q arrived at start-up", false, 0, 0, "0:R2 4502:R2 7003:R2", 9504},
-        {"Q missed, A arrived", true, 1, 0, "0:R2 4502:R2 7003:R2", 9504},
-        {"neither arrived", false, 1, 1, "0:R2 4502:R2", 7003},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.name);
-        LinkRig r("Q", 0);
-        r.target.bTargetA = c.bTargetA;
-        r.link.timers().nTimeoutsQ = c.nTimeoutsQ;
-        r.link.timers().nTimeoutsA = c.nTimeoutsA;
-        EXPECT_EQ(r.click(), Outcome::EndTimedOut);
-        EXPECT_EQ(r.timeline(), QLatin1String(c.timeline));
-        EXPECT_EQ(r.clock.now().count(), c.endsAt);
-        ASSERT_EQ(r.dialogs.messages.size(), 1u);
-        EXPECT_EQ(r.message(), QStringLiteral("The Romwright timed out."));
-        EXPECT_FALSE(r.port.portOpen());
-        ASSERT_TRUE(r.update.failure());
-        EXPECT_EQ(describeFailure(Outcome::EndTimedOut, *r.update.failure()),
-                  QStringLiteral(
-                      "timed out waiting for the bootloader (step request: waited for \"%1\", got nothing)")
-                      .arg(QLatin1Char(c.bTargetA ? 'A' : 'Q')));
     }
 }
 
