@@ -416,7 +416,7 @@ TEST(WindowUpdate, TheTransferGoesOnWhileTheCloseQuestionIsOpen)
         stuck.start(30s);
         UpdateSequence &update = rig.state.update();
         QString statusAtEnd; // with the box up
-        test::UpdateWatch watch{rig.state.update()};
+        test::UpdateWatch watch{update};
         watch.onFinished = [&](Outcome) {
             statusAtEnd = openBox() ? rig.window.status() : QStringLiteral("no box");
         };
