@@ -25,6 +25,10 @@ constexpr int kEarlyEmptiesForLost = 3;
 // the record only, since the reader empties the driver as bytes come.
 constexpr DWORD kDriverBufferBytes = 4096;
 
+// The message the reader thread posts to the port's window when bytes have
+// come for input().
+constexpr UINT kBytesCame = WM_APP + 1;
+
 // Bytes sent just before a rate change must leave at the old rate. The
 // driver's flush waits for a real transmitter; a pseudo-terminal mapped to
 // a COM port (Wine) has none, and its far end learns of the new rate at
@@ -73,6 +77,45 @@ bool finish(HANDLE port, OVERLAPPED &overlapped, DWORD &transferred)
 }
 
 } // namespace
+
+// The owner's thread learns of new bytes through a message-only window: a
+// posted message wakes its event loop, a nested one and a dialog's own loop
+// alike, and is handed straight to the window. The same through Qt's posted
+// events costs the event loop a timer set and killed and two more looks at
+// the queue for every wake-up, all of it between an acknowledgement and the
+// next record.
+struct PortNotifier {
+    static constexpr const wchar_t *kClass = L"RomwrightSerialPortNotifier";
+
+    static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+    {
+        if (message != kBytesCame)
+            return DefWindowProcW(window, message, wParam, lParam);
+        if (auto *port = reinterpret_cast<WindowsSerialPort *>(GetWindowLongPtrW(window, GWLP_USERDATA)))
+            port->deliver();
+        return 0;
+    }
+
+    // A window for port on the calling thread; nullptr when the system gives none.
+    static HWND make(WindowsSerialPort *port)
+    {
+        static const bool registered = [] {
+            WNDCLASSEXW windowClass{};
+            windowClass.cbSize = sizeof windowClass;
+            windowClass.lpfnWndProc = &PortNotifier::procedure;
+            windowClass.hInstance = GetModuleHandleW(nullptr);
+            windowClass.lpszClassName = kClass;
+            return RegisterClassExW(&windowClass) != 0;
+        }();
+        if (!registered)
+            return nullptr;
+        HWND window = CreateWindowExW(0, kClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                      GetModuleHandleW(nullptr), nullptr);
+        if (window)
+            SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(port));
+        return window;
+    }
+};
 
 CommError classifyOpenError(unsigned long win32Error)
 {
@@ -128,6 +171,8 @@ WindowsSerialPort::WindowsSerialPort(const PortMap &map, QObject *parent) : Syst
 WindowsSerialPort::~WindowsSerialPort()
 {
     close();
+    if (m_notifier)
+        DestroyWindow(static_cast<HWND>(m_notifier)); // a message still on its way goes with it
 }
 
 std::unique_ptr<SerialPort> WindowsSerialPort::sibling() const
@@ -235,6 +280,8 @@ CommError WindowsSerialPort::open()
         return CommError::DeviceNotOpen;
     }
     PurgeComm(port, PURGE_RXCLEAR | PURGE_TXCLEAR);
+    if (!m_notifier)
+        m_notifier = PortNotifier::make(this);
     m_stop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     m_writeDone = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     m_lost = false;
@@ -260,6 +307,7 @@ void WindowsSerialPort::close()
     m_handle = m_stop = m_writeDone = nullptr;
     const std::lock_guard lock(m_mutex);
     m_received.clear();
+    m_deliveryPosted = false; // a message still on its way finds nothing
     m_lost = false;
 }
 
@@ -277,8 +325,7 @@ CommError WindowsSerialPort::output(const QByteArray &bytes)
     m_sentSinceRateChange = true;
     HANDLE port = handleOf(m_handle);
     OVERLAPPED overlapped{};
-    overlapped.hEvent = handleOf(m_writeDone);
-    ResetEvent(overlapped.hEvent);
+    overlapped.hEvent = handleOf(m_writeDone); // WriteFile resets it
     DWORD written = 0;
     if (!WriteFile(port, bytes.constData(), DWORD(bytes.size()), &written, &overlapped)) {
         if (GetLastError() != ERROR_IO_PENDING)
@@ -342,8 +389,7 @@ void WindowsSerialPort::readLoop()
     int earlyEmpties = 0;
     for (;;) {
         // One byte: the read returns the moment it comes (asking for more
-        // would wait for all of it).
-        ResetEvent(overlapped.hEvent);
+        // would wait for all of it). ReadFile resets the event.
         const ULONGLONG asked = GetTickCount64();
         DWORD got = 0;
         if (!ReadFile(port, buffer, 1, &got, &overlapped)) {
@@ -379,23 +425,31 @@ void WindowsSerialPort::readLoop()
         DWORD more = 0;
         if (ClearCommError(port, &errors, &status) && status.cbInQue > 0) {
             const DWORD want = std::min<DWORD>(status.cbInQue, sizeof buffer - 1);
-            ResetEvent(overlapped.hEvent);
             if (!ReadFile(port, buffer + 1, want, &more, &overlapped) &&
                 (GetLastError() != ERROR_IO_PENDING || !finish(port, overlapped, more)))
                 more = 0;
         }
-        const std::lock_guard lock(m_mutex);
-        m_received.append(buffer, qsizetype(1 + more));
-        if (!m_deliveryPosted) {
-            m_deliveryPosted = true;
-            QMetaObject::invokeMethod(this, &WindowsSerialPort::deliver, Qt::QueuedConnection);
+        bool post = false;
+        {
+            const std::lock_guard lock(m_mutex);
+            m_received.append(buffer, qsizetype(1 + more));
+            post = !std::exchange(m_deliveryPosted, true);
         }
+        // Outside the lock: the owner's thread, woken, takes it at once.
+        if (post)
+            notify();
     }
     CloseHandle(overlapped.hEvent);
     if (lost && WaitForSingleObject(stop, 0) != WAIT_OBJECT_0) {
         m_lost = true;
         QMetaObject::invokeMethod(this, &WindowsSerialPort::dropLine, Qt::QueuedConnection);
     }
+}
+
+void WindowsSerialPort::notify()
+{
+    if (!m_notifier || !PostMessageW(static_cast<HWND>(m_notifier), kBytesCame, 0, 0))
+        QMetaObject::invokeMethod(this, &WindowsSerialPort::deliver, Qt::QueuedConnection);
 }
 
 void WindowsSerialPort::deliver()

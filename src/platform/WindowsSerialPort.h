@@ -3,10 +3,11 @@
 // I/O so that a write, a purge or a rate change never waits behind a read.
 // One reader thread per open port keeps a read of one byte pending (it
 // completes the moment a byte arrives), then takes whatever else the driver
-// holds and hands it to the owner's thread, whose event loop wakes for
-// it; nothing polls. Reads and counts serve what the reader has taken, so a
-// read after a blocking pause sees what came in during it. Properties written
-// while the port is closed are kept and applied when it opens.
+// holds and hands it to the owner's thread through a hidden window of the
+// port's own, whose event loop wakes for it; nothing polls. Reads and counts
+// serve what the reader has taken, so a read after a blocking pause sees what
+// came in during it. Properties written while the port is closed are kept
+// and applied when it opens.
 
 #include "platform/LineSettings.h"
 #include "platform/PortMap.h"
@@ -68,8 +69,10 @@ private:
     void close();
     bool applyLine(const LineSettings &line);
     void readLoop(); // the reader thread
+    void notify();   // on the reader thread: deliver() comes on the owner's
     void deliver();  // on the owner's thread
     void dropLine();
+    friend struct PortNotifier;
 
     bool m_dtr = false;
     bool m_rts = false;
@@ -79,6 +82,7 @@ private:
     void *m_handle = nullptr;    // the open port, nullptr when closed
     void *m_stop = nullptr;      // set to end the reader
     void *m_writeDone = nullptr; // the event of the overlapped write
+    void *m_notifier = nullptr;  // the window deliver() is asked through; made at the first open
     std::thread m_reader;
     mutable std::mutex m_mutex; // guards what follows
     QByteArray m_received;

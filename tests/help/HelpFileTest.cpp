@@ -279,26 +279,3 @@ TEST(HelpFile, CommandLinePageAndManualPageDescribeEveryOption)
         }
     }
 }
-
-// The help file is read beside the executable (a build tree, Windows), else
-// from the installed data folder, /usr/share/romwright for /usr/bin.
-TEST(HelpFile, IsReadFromTheProgramFolderElseTheInstalledDataFolder)
-{
-    const struct {
-        bool besideProgram, installed;
-        const char *readFrom;
-    } cases[] = {
-        {true, true, "usr/bin"},
-        {false, true, "usr/share/romwright"},
-        {false, false, "usr/bin"}, // the message names where it was looked for first
-    };
-    for (const auto &c : cases) {
-        QTemporaryDir root;
-        const QString bin = root.filePath(QStringLiteral("usr/bin"));
-        const QString share = root.filePath(QStringLiteral("usr/share/romwright"));
-        ASSERT_TRUE(QDir().mkpath(bin) && QDir().mkpath(share));
-        ASSERT_TRUE(!c.besideProgram || writeWholeFile(helpFilePath(bin), "x"));
-        ASSERT_TRUE(!c.installed || writeWholeFile(helpFilePath(share), "x"));
-        EXPECT_EQ(helpFolder(LocalFileSystem(), bin), root.filePath(QString::fromLatin1(c.readFrom)));
-    }
-}

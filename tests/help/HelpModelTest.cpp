@@ -1,4 +1,3 @@
-#include "help/HelpSearchIndex.h"
 #include "help/HelpSitemap.h"
 
 #include <algorithm>
@@ -58,39 +57,4 @@ TEST(HelpSitemap, ReadsWhatItCanWithinItsLimits)
     ASSERT_EQ(lamps.topics.size(), 2u);
     EXPECT_EQ(lamps.topics[0].title, QStringLiteral("The main window"));
     EXPECT_EQ(lamps.topics[1].local, QStringLiteral("updating.html"));
-}
-
-TEST(HelpSitemap, EntitiesAreDecoded)
-{
-    const std::pair<const char *, const char *> cases[] = {
-        {"a &amp; b", "a & b"},     {"&lt;tag&gt;", "<tag>"},           {"&#65;&#x42;", "AB"},
-        {"&bogus; &", "&bogus; &"}, {"&#0; &#xD800;", "&#0; &#xD800;"}, {"plain", "plain"},
-    };
-    for (const auto &[in, out] : cases)
-        EXPECT_EQ(decodeHtmlEntities(QString::fromLatin1(in)), QString::fromLatin1(out)) << in;
-}
-
-// Word forms meet in both directions; a word still matches the start of a
-// longer one; endings that are part of the word stay.
-TEST(HelpSearchIndex, WordFormsFindEachOther)
-{
-    HelpSearchIndex index;
-    index.addPage(QStringLiteral("a.html"), QStringLiteral("<title>A</title>The update failed to start."));
-    index.addPage(QStringLiteral("b.html"), QStringLiteral("<title>B</title>Boot software half replaced"));
-    index.addPage(QStringLiteral("c.html"),
-                  QStringLiteral("<title>C</title>Two halves; index entries; stopping"));
-    index.addPage(QStringLiteral("d.html"), QStringLiteral("<title>D</title>A string of bytes; status"));
-    const std::pair<const char *, const char *> rows[] = {
-        {"fails", "A"},   {"fail", "A"},          {"failing", "A"},    {"updates", "A"},   {"updating", "A"},
-        {"half", "B C"},  {"halves", "B C"},      {"replaces", "B"},   {"replacing", "B"}, {"entry", "C"},
-        {"stops", "C"},   {"stopped", "C"},       {"strings", "D"},    {"stat", "D"},      {"str", "D"},
-        {"failures", ""}, {"half replaced", "B"}, {"halve fails", ""},
-    };
-    for (const auto &[query, titles] : rows) {
-        QStringList found;
-        for (const SearchHit &hit : index.search(QLatin1String(query)))
-            found << hit.title;
-        found.sort();
-        EXPECT_EQ(found.join(QLatin1Char(' ')).toStdString(), titles) << query;
-    }
 }

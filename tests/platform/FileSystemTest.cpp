@@ -5,15 +5,11 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include <optional>
 #include <tuple>
-#include <vector>
 
 #ifdef Q_OS_UNIX
 #include <csignal>
-#include <pwd.h>
 #include <sys/resource.h>
-#include <unistd.h>
 #endif
 
 using namespace romwright;
@@ -94,43 +90,3 @@ TEST(SystemDataFolders, EachAbsoluteEntryOnceInOrderWithTheDefaultForNone)
     for (const auto &c : cases)
         EXPECT_EQ(systemDataFolders(QString::fromLatin1(c.dataDirs)), c.folders) << c.dataDirs;
 }
-
-#ifdef Q_OS_UNIX
-// The user's folders follow the XDG rules: a relative value is ignored, and
-// without HOME the home folder comes from the password database.
-TEST(LocalFileSystem, UserFoldersFollowTheXdgRules)
-{
-    const char *const names[] = {"HOME", "XDG_DATA_HOME", "XDG_STATE_HOME", "XDG_CONFIG_HOME"};
-    std::vector<std::optional<QByteArray>> saved;
-    for (const char *name : names)
-        saved.push_back(qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt);
-    const passwd *entry = ::getpwuid(::getuid());
-    ASSERT_NE(entry, nullptr);
-    const QString ann = QStringLiteral("/home/ann"), passwdHome = QString::fromLocal8Bit(entry->pw_dir);
-    // HOME; the XDG_ folders all alike (nullptr: unset); the base of .local/share/romwright and the others.
-    const struct {
-        const char *home, *xdg;
-        QString base;
-    } cases[] = {
-        {"/home/ann", nullptr, ann}, {"/home/ann", "/srv/", "/srv"}, {"/home/ann", "srv", ann},
-        {"/home/ann", "./srv", ann}, {"/home/ann", "", ann},         {nullptr, nullptr, passwdHome},
-        {"", "srv", passwdHome},     {"ann", nullptr, passwdHome},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(std::string(c.home ? c.home : "-") + " / " + (c.xdg ? c.xdg : "-"));
-        for (const char *name : names) {
-            const char *value = name == names[0] ? c.home : c.xdg;
-            value ? qputenv(name, value) : qunsetenv(name);
-        }
-        const auto expected = [&](const char *xdgPart, const char *homePart) {
-            return QDir::cleanPath(c.base + QLatin1Char('/') +
-                                   QLatin1String(c.base == QLatin1String("/srv") ? xdgPart : homePart));
-        };
-        EXPECT_EQ(userDataFolder(), expected("romwright", ".local/share/romwright"));
-        EXPECT_EQ(userStateFolder(), expected("romwright", ".local/state/romwright"));
-        EXPECT_EQ(QDir::cleanPath(userConfigHome()), expected("", ".config"));
-    }
-    for (std::size_t i = 0; i < std::size(names); ++i)
-        saved[i] ? qputenv(names[i], *saved[i]) : qunsetenv(names[i]);
-}
-#endif
