@@ -2,6 +2,7 @@
 // window runs it, then whole updates clicked through PROGRAM.
 #include "WindowRig.h"
 #include "app/common/UnfinishedUpdate.h"
+#include "app/common/UpdateMessages.h"
 #include "app/window/WidgetDialogs.h"
 #include "image/FlashLayout.h"
 #include "platform/PortMap.h"
@@ -20,6 +21,7 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -531,4 +533,23 @@ TEST(WindowStartUp, SearchAgainFindsTheScannerWithTheWindowLocked)
     EXPECT_TRUE(rig.frm.maySearchAgain());
     rig.state.flags().bProgramming = true;
     EXPECT_FALSE(rig.frm.maySearchAgain());
+}
+
+// Start-up asked the Wexmoor's main processor, which has the 128-byte boot
+// software; its BarCode processor, chosen afterwards, has the 64-byte one.
+// PROGRAM asks the BarCode processor for its own before the update.
+TEST(WindowUpdate, AProcessorChosenAfterStartUpIsIdentifiedBeforeItsUpdate)
+{
+    SimProcess sim({"--model", "wexmoor", "--boot", "A", "--boot-r4", "Q"});
+    SimRig rig(sim);
+    ASSERT_EQ(rig.load(QString(), QStringLiteral("1"), QStringLiteral("Wexmoor 3650")), FormLoadEnd::Ready);
+    ASSERT_TRUE(rig.state.target().bTargetA);
+    rig.window.findChild<QRadioButton *>("optProcessor1")->click();
+    rig.dialogs.openAnswers = {test::sampleDir() + QStringLiteral("/WX3650UVer1_9.s20")};
+    rig.window.findChild<QAction *>("mnuFileOpen")->trigger();
+    rig.program();
+    ASSERT_FALSE(rig.dialogs.messages.empty());
+    EXPECT_TRUE(rig.dialogs.messages.back().text.startsWith(QLatin1String(messages::kComplete)))
+        << qPrintable(rig.dialogs.messages.back().text);
+    EXPECT_EQ(rig.ends, QList<int>{0});
 }

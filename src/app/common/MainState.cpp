@@ -82,6 +82,7 @@ bool MainState::mnuCom_Click(int n)
 Outcome MainState::IdentifyTarget()
 {
     const Outcome outcome = m_link->IdentifyTarget(m_target, m_inputs.barCode());
+    m_identifiedProcessor = m_inputs.processor();
     if (endsProgram(outcome))
         m_update->announceEnd(outcome);
     return outcome;
@@ -180,9 +181,12 @@ Outcome MainState::cmdProgram_Click()
         case ModelAnswer::Exit:
             return Outcome::EndClosed;
         }
-        // The identification start-up left out, once the file and the model
-        // pass: it restarts the scanner, which the gate must allow first.
-        if (m_identificationDeferred && m_port->portOpen()) {
+        // The identification start-up left out, or made of the other
+        // processor (a Wexmoor's two may have different boot software), once
+        // the file and the model pass: it restarts the scanner, which the gate
+        // must allow first.
+        const bool otherProcessor = m_identifiedProcessor && *m_identifiedProcessor != m_inputs.processor();
+        if ((m_identificationDeferred || otherProcessor) && m_port->portOpen()) {
             if (!passGate(std::nullopt))
                 return Outcome::Stopped;
             m_identificationDeferred = false;

@@ -223,6 +223,7 @@ private:
     std::optional<KnownIdentity> m_identity;
     QString m_acceptedContradiction; // the contradiction the user said Yes to
     bool m_identificationDeferred = false;
+    std::optional<Processor> m_identifiedProcessor; // whose boot software bTargetA tells
 };
 
 } // namespace romwright
