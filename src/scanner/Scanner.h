@@ -1,13 +1,14 @@
 #pragma once
-// The attached scanner: which port it hangs on and which model it is (found
-// by probing the ports), its command queue, and the handler for the short
-// replies a running scanner sends on its own.
+// The attached scanner: which port it hangs on and which model it is (as
+// the search of the ports found it), its command queue, and the handler for
+// the short replies a running scanner sends on its own.
 
 #include "platform/Clock.h"
 #include "platform/DeviceAccess.h"
 #include "platform/SerialPort.h"
 #include "scanner/Commands.h"
 #include "scanner/DetectionEvents.h"
+#include "scanner/PortSearch.h"
 #include "scanner/ScannerModels.h"
 #include "scanner/ScannerTimings.h"
 
@@ -31,14 +32,6 @@ enum class Detection {
     Found,
     NotFound,
     EndProgram, // PROGRAM was already pressed, or the user chose Exit in the chooser
-};
-
-// A port whose scanner answered detection, and the model it is.
-struct FoundScanner {
-    qint16 port = 0;
-    QString name;
-    qint32 typeOfScanner = kNotDetected;
-    char bootPrompt = 0; // it greeted from its boot software with this letter; the chooser named the model
 };
 
 class Scanner : public QObject {
@@ -68,11 +61,9 @@ public:
     const ScannerTimings &timings() const { return m_timings; }
     Clock &clock() const { return m_clock; }
 
-    // Probes the ports that are there with every model. Every port that opens is asked
-    // at once, one model row after another, so a row costs one probe wait
-    // however many ports there are; each port hears the rows in table order
-    // up to its answer. On Found, CommPort holds the highest-numbered port
-    // whose scanner answered; otherwise it is left alone.
+    // Searches the ports (searchPorts) and keeps what it found. On Found,
+    // CommPort holds the highest-numbered port whose scanner answered;
+    // otherwise it is left alone.
     Detection DetectScanner(qint16 &CommPort);
     // The ports the last detection could not open because this user may not:
     // when no scanner is found, they are the likely reason.
@@ -105,8 +96,6 @@ signals:
     void ScannerConnect(bool bSuccesful);
 
 private:
-    void closeComm();
-
     void handleReceive();
     bool waitForMoreBytes(Clock::ms deadline);
     void connectReceive();

@@ -1,0 +1,220 @@
+#include "scanner/PortSearch.h"
+
+#include "family/BootLetters.h"
+#include "scanner/ChooserAnswer.h"
+#include "scanner/IdentityQuery.h"
+
+#include <algorithm>
+#include <memory>
+
+namespace romwright {
+namespace {
+
+const QString kEnumerationSettings = QStringLiteral("19200,n,8,1");
+
+// One candidate port while the rows are asked. The port's error kinds are
+// absorbed the way detection needs them: a refused value or a port another
+// program holds gives the port up; a port that is missing, cannot be opened
+// or is not open just yields no answer; a line that fails while writing is
+// given up like a held one.
+struct ProbedPort {
+    qint16 number = 0;
+    std::unique_ptr<SerialPort> port;
+    bool refused = false;
+    bool inUse = false; // also set when the line fails while writing
+    bool done = false;  // answered, or given up
+    QByteArray answer;
+
+    void absorb(CommError error)
+    {
+        switch (error) {
+        case CommError::ValueRefused:
+            refused = true;
+            break;
+        case CommError::PortInUse:
+        case CommError::WriteFailed:
+            inUse = true;
+            break;
+        case CommError::None:
+        case CommError::NoSuchPort:
+        case CommError::PermissionDenied:
+        case CommError::DeviceNotOpen:
+        case CommError::PortNotOpen:
+            break;
+        }
+    }
+    bool givenUp() const { return refused || inUse; }
+    void close()
+    {
+        if (port->portOpen())
+            port->setPortOpen(false);
+    }
+};
+
+// The last character of a bootloader's prompt: such a scanner cannot name its model.
+bool isBootPrompt(const QByteArray &answer)
+{
+    return !answer.isEmpty() &&
+           (answer.back() == letter::kGreeting64 || answer.back() == letter::kGreeting128);
+}
+
+FoundScanner foundAs(qint16 port, const ScannerFamily &family)
+{
+    return FoundScanner{port, latin1(family.shown), family.type};
+}
+
+// Asks one model row of every port still being asked, then one wait serves
+// them all. Each port hears the row at the row's rate and closes once it has
+// answered or is done, as when the ports were asked one after another, so
+// each hears the same bytes at the same rates. A port that stayed silent
+// stays open for the next row: opening and closing a port (a lock file
+// written through to the disk, then removed) costs far more than changing
+// its rate in place, and the line's quiet after a change is shared when all
+// ports are set before the first is written. What a port receives between
+// two rows goes unheard, as it would with the port closed. The ports asked;
+// none when every port is done or none opened.
+std::vector<ProbedPort *> askRow(std::vector<ProbedPort> &ports, const ScannerModel &model, Clock &clock,
+                                 Clock::ms wait)
+{
+    const QString settings = model.CommandSettings();
+    std::vector<ProbedPort *> asked;
+    for (ProbedPort &probed : ports) {
+        if (probed.done) {
+            probed.close();
+            continue;
+        }
+        SerialPort &port = *probed.port;
+        if (port.portOpen()) {
+            if (port.settings() != settings)
+                probed.absorb(port.setSettings(settings));
+            if (!probed.givenUp())
+                probed.absorb(port.clearInput());
+        } else {
+            probed.absorb(port.setCommPort(probed.number));
+            probed.absorb(port.setSettings(settings));
+            if (!probed.givenUp()) {
+                probed.absorb(port.setInputLen(0));
+                probed.absorb(port.setPortOpen(true));
+            }
+        }
+        if (probed.givenUp()) {
+            probed.done = true;
+            probed.close();
+        } else if (port.portOpen()) {
+            asked.push_back(&probed);
+        } // else no answer to wait for; the next row tries again
+    }
+    if (asked.empty())
+        return asked;
+    const QByteArray command = model.VersionCommand.toLatin1() + "\r\n";
+    for (ProbedPort *probed : asked)
+        probed->absorb(probed->port->output(command));
+    clock.pause(wait);
+    for (ProbedPort *probed : asked) {
+        probed->answer = probed->port->input();
+        if (!probed->answer.isEmpty())
+            probed->close();
+    }
+    return asked;
+}
+
+void closePort(SerialPort &port)
+{
+    if (port.portOpen())
+        port.setPortOpen(false);
+}
+
+} // namespace
+
+PortSearch searchPorts(SerialPort &comm, const ScannerModels &models, Clock &clock, DetectionEvents &events,
+                       Clock::ms probeWait)
+{
+    PortSearch search;
+    // Every port that opens is a candidate. Only whether it opens counts here.
+    std::vector<qint16> candidates;
+    for (const int port : comm.presentPorts()) {
+        const auto n = qint16(port);
+        closePort(comm);
+        if (comm.setCommPort(n) != CommError::None)
+            continue;
+        comm.setSettings(kEnumerationSettings);
+        comm.setInputLen(0);
+        const CommError opened = comm.setPortOpen(true);
+        if (opened == CommError::PermissionDenied)
+            search.refused.push_back({n, deviceAccess(comm.deviceName())});
+        else if (opened == CommError::PortInUse)
+            search.held.push_back({n, comm.deviceName()});
+        if (comm.portOpen())
+            candidates.push_back(n);
+    }
+    if (candidates.empty())
+        return search;
+    search.opened = true;
+    closePort(comm);
+    comm.setCommPort(candidates.back());
+
+    std::vector<ProbedPort> ports;
+    for (const qint16 p : candidates) {
+        ports.emplace_back();
+        ports.back().number = p;
+        ports.back().port = comm.sibling();
+    }
+
+    // Each row goes to every port still being asked. The highest-numbered
+    // port with a scanner wins, whichever row found it.
+    for (const auto &model : models) {
+        const std::vector<ProbedPort *> asked = askRow(ports, *model, clock, probeWait);
+        if (asked.empty())
+            continue; // every port done, or none opened for this row
+        for (ProbedPort *probed : asked) {
+            const QByteArray &answer = probed->answer;
+            if (!answer.isEmpty() && answer != "0") {
+                const bool identity = answer == model->VersionData.toLatin1() + "\r\n";
+                std::optional<FoundScanner> scanner;
+                if (isBootPrompt(answer)) {
+                    for (ProbedPort &p : ports)
+                        p.close(); // none held while the user chooses; the next row opens them again
+                    events.detecting(false);
+                    const std::optional<QString> choice = events.chooseModel();
+                    events.detecting(true);
+                    if (!choice) {
+                        search.exitChosen = true;
+                        return search;
+                    }
+                    // Closed without a choice: the scanner is there, its model unknown
+                    // until PROGRAM asks again.
+                    if (choice->isEmpty())
+                        scanner = FoundScanner{probed->number, QString(), kNotDetected};
+                    else
+                        scanner = foundAs(probed->number, familyChosen(*choice));
+                    scanner->bootPrompt = answer.back();
+                } else if (identity) {
+                    scanner = FoundScanner{probed->number, model->ScannerName, model->TypeOfScanner};
+                }
+                if (scanner) {
+                    if (!search.winner || probed->number > search.winner->port)
+                        search.winner = scanner;
+                    search.found.push_back(*scanner);
+                    probed->done = true;
+                    continue;
+                }
+                // A Jorlith in its compatibility mode leaves the port without a find.
+                if (compatibilityFamily(*model, answer)) {
+                    search.compatibilityMode = true;
+                    probed->done = true;
+                    continue;
+                }
+            }
+            if (probed->inUse)
+                probed->done = true;
+        }
+    }
+
+    for (ProbedPort &p : ports)
+        p.close();
+    std::sort(search.found.begin(), search.found.end(),
+              [](const FoundScanner &a, const FoundScanner &b) { return a.port < b.port; });
+    return search;
+}
+
+} // namespace romwright
