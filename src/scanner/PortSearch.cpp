@@ -10,6 +10,12 @@
 namespace romwright {
 namespace {
 
+void closePort(SerialPort &port)
+{
+    if (port.portOpen())
+        port.setPortOpen(false);
+}
+
 const QString kEnumerationSettings = QStringLiteral("19200,n,8,1");
 
 // One candidate port while the rows are asked. The port's error kinds are
@@ -44,11 +50,7 @@ struct ProbedPort {
         }
     }
     bool givenUp() const { return refused || inUse; }
-    void close()
-    {
-        if (port->portOpen())
-            port->setPortOpen(false);
-    }
+    void close() { closePort(*port); }
 };
 
 // The last character of a bootloader's prompt: such a scanner cannot name its model.
@@ -116,12 +118,6 @@ std::vector<ProbedPort *> askRow(std::vector<ProbedPort> &ports, const ScannerMo
             probed->close();
     }
     return asked;
-}
-
-void closePort(SerialPort &port)
-{
-    if (port.portOpen())
-        port.setPortOpen(false);
 }
 
 } // namespace
