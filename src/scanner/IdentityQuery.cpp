@@ -5,6 +5,7 @@
 #include "scanner/CommandTable.h"
 #include "scanner/ScannerModels.h"
 
+#include <QScopeGuard>
 #include <QStringList>
 
 #include <algorithm>
@@ -15,6 +16,7 @@ namespace romwright {
 namespace {
 
 constexpr int kIdentityCommand = 4; // the command table's "V"
+constexpr int kOldBootBaud = 19200; // the old boot software greets at this rate only
 
 } // namespace
 
@@ -53,90 +55,209 @@ QString shownAnswer(const QByteArray &bytes)
     return out;
 }
 
+char cleanGreeting(const QByteArray &bytes, int baud)
+{
+    if (bytes.isEmpty())
+        return 0;
+    const char first = bytes.front();
+    const bool atItsRate = baud == kOldBootBaud
+                               ? first == letter::kGreetingOld
+                               : first == letter::kGreeting64 || first == letter::kGreeting128;
+    const bool alone = std::all_of(bytes.begin(), bytes.end(), [first](char c) { return c == first; });
+    return atItsRate && alone ? first : 0;
+}
+
+bool soundsLikeOldBootAt(const QByteArray &bytes, int baud)
+{
+    return baud != kOldBootBaud && !bytes.isEmpty() && std::all_of(bytes.begin(), bytes.end(), [](char c) {
+               return (static_cast<unsigned char>(c) & 0x80) != 0;
+           });
+}
+
+namespace {
+
+enum class Heard {
+    Nothing,
+    Identity,  // exactly a model's answer at this rate
+    Greeting,  // one boot software's greeting letter, repeated or not, at the rate it greets at
+    HighBytes, // only bytes with the top bit set: what a "Z" at 19200 sounds like at 38400
+    Other,
+};
+
+struct Reading {
+    Heard heard = Heard::Nothing;
+    IdentityAnswer identity; // Identity: the model
+    char greeting = 0;       // Greeting: its letter
+};
+
+Reading readOne(const RateReading &rate, const ScannerModels &models)
+{
+    Reading r;
+    const QByteArray &bytes = rate.bytes;
+    if (bytes.isEmpty())
+        return r;
+    const QString baud = QString::number(rate.baud);
+    for (const auto &model : models) {
+        if (model->Baud != baud)
+            continue;
+        const ScannerFamily *compatible = compatibilityFamily(*model, bytes);
+        if (bytes != model->VersionData.toLatin1() + "\r\n" && !compatible)
+            continue;
+        r.heard = Heard::Identity;
+        r.identity.kind = IdentityAnswer::Kind::Model;
+        r.identity.model = compatible ? latin1(compatible->shown) : model->ScannerName;
+        r.identity.typeOfScanner = compatible ? compatible->type : model->TypeOfScanner;
+        return r;
+    }
+    r.greeting = cleanGreeting(bytes, rate.baud);
+    r.heard = r.greeting                              ? Heard::Greeting
+              : soundsLikeOldBootAt(bytes, rate.baud) ? Heard::HighBytes
+                                                      : Heard::Other;
+    return r;
+}
+
+IdentityAnswer unknownAnswer(const QByteArray &bytes)
+{
+    IdentityAnswer answer;
+    answer.kind = IdentityAnswer::Kind::Unknown;
+    answer.raw = bytes;
+    return answer;
+}
+
+} // namespace
+
+bool isIdentityAt(const QByteArray &bytes, int baud, const ScannerModels &models)
+{
+    RateReading reading;
+    reading.baud = baud;
+    reading.bytes = bytes;
+    return readOne(reading, models).heard == Heard::Identity;
+}
+
+IdentityAnswer classifyIdentity(const std::vector<RateReading> &readings, const ScannerModels &models)
+{
+    QByteArray all; // everything heard, for a person
+    for (const RateReading &rate : readings) {
+        if (!rate.held) {
+            IdentityAnswer none;
+            none.kind = IdentityAnswer::Kind::NoPort;
+            none.portError = rate.error;
+            none.portOpened = readings.size() > 1 || rate.opened;
+            none.portBusy = rate.busy;
+            return none;
+        }
+        all += rate.bytes;
+    }
+    std::vector<Reading> heard;
+    for (const RateReading &rate : readings)
+        heard.push_back(readOne(rate, models));
+
+    // A scanner answers at its own rate and says nothing at another: an
+    // identity counts only after silence, and only as the last thing heard.
+    for (std::size_t i = 0; i < heard.size(); ++i) {
+        if (heard[i].heard != Heard::Identity)
+            continue;
+        const bool alone =
+            i + 1 == heard.size() && std::all_of(heard.begin(), heard.begin() + qsizetype(i),
+                                                 [](const Reading &r) { return r.heard == Heard::Nothing; });
+        return alone ? heard[i].identity : unknownAnswer(all);
+    }
+    char greeting = 0;
+    bool oldBootGreets = false;
+    for (const Reading &r : heard) {
+        if (r.heard == Heard::Other)
+            return unknownAnswer(all);
+        if (r.heard == Heard::Greeting) {
+            if (greeting != 0 && greeting != r.greeting)
+                return unknownAnswer(all); // two boot softwares at once is no clean greeting
+            greeting = r.greeting;
+            oldBootGreets = r.greeting == letter::kGreetingOld;
+        }
+    }
+    for (const Reading &r : heard)
+        if (r.heard == Heard::HighBytes && !oldBootGreets)
+            return unknownAnswer(all);
+    IdentityAnswer answer;
+    if (greeting != 0) {
+        answer.kind = IdentityAnswer::Kind::BootPrompt;
+        for (const RateReading &rate : readings)
+            if (!rate.bytes.isEmpty() && rate.bytes.front() == greeting)
+                answer.raw = rate.bytes;
+    }
+    return answer;
+}
+
 IdentityAnswer askIdentity(const SerialPort &like, int n, Clock &clock, const ScannerModels &models,
                            std::chrono::milliseconds bound)
 {
     const std::unique_ptr<SerialPort> port = like.sibling();
+    bool lost = false;
     QObject::connect(port.get(), &SerialPort::received, port.get(), [&clock] { clock.wake(); });
-    QObject::connect(port.get(), &SerialPort::lineLost, port.get(), [&clock] { clock.wake(); });
+    QObject::connect(port.get(), &SerialPort::lineLost, port.get(), [&clock, &lost] {
+        lost = true;
+        clock.wake();
+    });
+    const auto close = qScopeGuard([&port] {
+        if (port->portOpen())
+            port->setPortOpen(false);
+    });
 
-    IdentityAnswer unknown; // the first answer that named no model, kept while other rates are tried
-    IdentityAnswer prompt;
+    std::vector<RateReading> readings;
     QStringList asked;
     for (const auto &model : models) {
         if (asked.contains(model->Baud))
             continue;
         asked << model->Baud;
-        CommError error = port->setCommPort(n);
-        if (error == CommError::None)
+        RateReading reading;
+        reading.baud = model->Baud.toInt();
+        CommError error = CommError::None;
+        if (!port->portOpen()) {
+            error = port->setCommPort(n);
+            if (error == CommError::None)
+                error = port->setSettings(model->CommandSettings());
+            if (error == CommError::None)
+                error = port->setInputLen(0);
+            if (error == CommError::None)
+                error = port->setPortOpen(true);
+            if (error == CommError::None && !port->portOpen())
+                error = CommError::DeviceNotOpen;
+            // What waited on the line before the port was ours is no answer.
+            if (error == CommError::None)
+                error = port->clearInput();
+        } else {
+            // What came up to the change belongs to the rate before it.
+            if (!readings.empty())
+                readings.back().bytes += port->input();
             error = port->setSettings(model->CommandSettings());
+        }
         if (error == CommError::None)
-            error = port->setInputLen(0);
-        if (error == CommError::None)
-            error = port->setPortOpen(true);
-        if (error != CommError::None || !port->portOpen()) {
-            IdentityAnswer none;
-            none.kind = IdentityAnswer::Kind::NoPort;
-            none.portError = describe(error == CommError::None ? CommError::DeviceNotOpen : error);
-            return none;
-        }
-        // What waited on the line before the question (a late acknowledgement
-        // of a program that ended meanwhile) is no answer to it.
-        port->clearInput();
-        port->output(model->VersionCommand.toLatin1() + "\r\n");
-        const Clock::ms deadline = clock.now() + bound;
-        QByteArray answer;
-        for (;;) {
-            answer += port->input();
-            if (answer.contains("\r\n") || clock.now() >= deadline || clock.waitsEnded())
-                break;
-            clock.sleep(deadline);
-        }
-        port->setPortOpen(false);
-
-        const qsizetype end = answer.indexOf("\r\n");
-        const QByteArray line = end >= 0 ? answer.left(end) : answer;
-        for (const auto &any : models) {
-            if (any->Baud == model->Baud && end >= 0 && line == any->VersionData.toLatin1()) {
-                IdentityAnswer found;
-                found.kind = IdentityAnswer::Kind::Model;
-                found.model = any->ScannerName;
-                found.typeOfScanner = any->TypeOfScanner;
-                return found;
+            error = port->output(model->VersionCommand.toLatin1() + "\r\n");
+        if (error == CommError::None) {
+            const Clock::ms deadline = clock.now() + bound + kIdentityGrace;
+            for (;;) {
+                reading.bytes += port->input();
+                if (lost || clock.waitsEnded() || clock.now() >= deadline)
+                    break;
+                clock.sleep(deadline);
             }
+            reading.bytes += port->input();
         }
-        if (const ScannerFamily *f = end >= 0 ? compatibilityFamily(*model, answer.left(end + 2)) : nullptr) {
-            IdentityAnswer found;
-            found.kind = IdentityAnswer::Kind::Model;
-            found.model = latin1(f->shown);
-            found.typeOfScanner = f->type;
-            return found;
+        if (error != CommError::None || lost || clock.waitsEnded()) {
+            reading.held = false;
+            reading.opened = port->portOpen() || lost;
+            reading.busy = error == CommError::PortInUse;
+            reading.error = error != CommError::None ? describe(error)
+                            : lost ? QStringLiteral("the line was lost while the scanner was asked")
+                                   : QStringLiteral("the question was interrupted");
         }
-        if (answer.isEmpty())
-            continue;
-        // A boot software answers a line with its prompt letter alone; a late
-        // acknowledgement of an update cut short may come before it. Neither
-        // names a model, nor contradicts one.
-        const bool fromBoot = std::all_of(answer.begin(), answer.end(), letter::isFromBootSoftware);
-        // Bytes sent at another rate than the one listened at arrive as
-        // noise: no text, no line end. The rate they were meant for tells.
-        const bool noise =
-            end < 0 && std::any_of(answer.begin(), answer.end(), [](char c) {
-                return static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7E;
-            });
-        if (fromBoot) {
-            if (prompt.kind == IdentityAnswer::Kind::Silent) {
-                prompt.kind = IdentityAnswer::Kind::BootPrompt;
-                prompt.raw = answer;
-            }
-        } else if (!noise && unknown.kind == IdentityAnswer::Kind::Silent) {
-            unknown.kind = IdentityAnswer::Kind::Unknown;
-            unknown.raw = answer;
-        }
+        readings.push_back(reading);
+        // A model's answer ends the question, and so does anything that
+        // refuses it whatever the other rates bring.
+        const Heard heard = readOne(reading, models).heard;
+        if (!reading.held || heard == Heard::Identity || heard == Heard::Other)
+            break;
     }
-    if (unknown.kind == IdentityAnswer::Kind::Unknown)
-        return unknown;
-    return prompt;
+    return classifyIdentity(readings, models);
 }
 
 } // namespace romwright

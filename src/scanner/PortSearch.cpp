@@ -27,8 +27,9 @@ struct ProbedPort {
     qint16 number = 0;
     std::unique_ptr<SerialPort> port;
     bool refused = false;
-    bool inUse = false; // also set when the line fails while writing
-    bool done = false;  // answered, or given up
+    bool inUse = false;   // also set when the line fails while writing
+    bool done = false;    // answered, or given up
+    bool oldBoot = false; // heard what a "Z" at 19200 sounds like at 38400
     QByteArray answer;
 
     void absorb(CommError error)
@@ -52,13 +53,6 @@ struct ProbedPort {
     bool givenUp() const { return refused || inUse; }
     void close() { closePort(*port); }
 };
-
-// The last character of a bootloader's prompt: such a scanner cannot name its model.
-bool isBootPrompt(const QByteArray &answer)
-{
-    return !answer.isEmpty() &&
-           (answer.back() == letter::kGreeting64 || answer.back() == letter::kGreeting128);
-}
 
 FoundScanner foundAs(qint16 port, const ScannerFamily &family)
 {
@@ -156,42 +150,48 @@ PortSearch searchPorts(SerialPort &comm, const ScannerModels &models, Clock &clo
         ports.back().port = comm.sibling();
     }
 
+    auto found = [&search](ProbedPort &probed, const FoundScanner &scanner) {
+        if (!search.winner || probed.number > search.winner->port)
+            search.winner = scanner;
+        search.found.push_back(scanner);
+        probed.done = true;
+    };
+    // A boot software's greeting cannot name the model: the chooser does.
+    // False when the user chose Exit there.
+    auto greeted = [&](ProbedPort &probed, char greeting) {
+        for (ProbedPort &p : ports)
+            p.close(); // none held while the user chooses; the next row opens them again
+        events.detecting(false);
+        const std::optional<QString> choice = events.chooseModel();
+        events.detecting(true);
+        if (!choice) {
+            search.exitChosen = true;
+            return false;
+        }
+        // Closed without a choice: the scanner is there, its model unknown
+        // until PROGRAM asks again.
+        FoundScanner scanner = choice->isEmpty() ? FoundScanner{probed.number, QString(), kNotDetected}
+                                                 : foundAs(probed.number, familyChosen(*choice));
+        scanner.bootPrompt = greeting;
+        found(probed, scanner);
+        return true;
+    };
+
     // Each row goes to every port still being asked. The highest-numbered
     // port with a scanner wins, whichever row found it.
     for (const auto &model : models) {
         const std::vector<ProbedPort *> asked = askRow(ports, *model, clock, probeWait);
-        if (asked.empty())
-            continue; // every port done, or none opened for this row
+        const int baud = model->Baud.toInt();
         for (ProbedPort *probed : asked) {
             const QByteArray &answer = probed->answer;
             if (!answer.isEmpty() && answer != "0") {
-                const bool identity = answer == model->VersionData.toLatin1() + "\r\n";
-                std::optional<FoundScanner> scanner;
-                if (isBootPrompt(answer)) {
-                    for (ProbedPort &p : ports)
-                        p.close(); // none held while the user chooses; the next row opens them again
-                    events.detecting(false);
-                    const std::optional<QString> choice = events.chooseModel();
-                    events.detecting(true);
-                    if (!choice) {
-                        search.exitChosen = true;
+                if (const char greeting = cleanGreeting(answer, baud)) {
+                    if (!greeted(*probed, greeting))
                         return search;
-                    }
-                    // Closed without a choice: the scanner is there, its model unknown
-                    // until PROGRAM asks again.
-                    if (choice->isEmpty())
-                        scanner = FoundScanner{probed->number, QString(), kNotDetected};
-                    else
-                        scanner = foundAs(probed->number, familyChosen(*choice));
-                    scanner->bootPrompt = answer.back();
-                } else if (identity) {
-                    scanner = FoundScanner{probed->number, model->ScannerName, model->TypeOfScanner};
+                    continue;
                 }
-                if (scanner) {
-                    if (!search.winner || probed->number > search.winner->port)
-                        search.winner = scanner;
-                    search.found.push_back(*scanner);
-                    probed->done = true;
+                if (answer == model->VersionData.toLatin1() + "\r\n") {
+                    found(*probed, FoundScanner{probed->number, model->ScannerName, model->TypeOfScanner});
                     continue;
                 }
                 // A Jorlith in its compatibility mode leaves the port without a find.
@@ -200,9 +200,42 @@ PortSearch searchPorts(SerialPort &comm, const ScannerModels &models, Clock &clo
                     probed->done = true;
                     continue;
                 }
+                // Another model's answer is that model's row's to find.
+                if (soundsLikeOldBootAt(answer, baud))
+                    probed->oldBoot = true;
+                else if (!isIdentityAt(answer, baud, models)) {
+                    search.unclear.emplace_back(probed->number, answer);
+                    probed->done = true;
+                    continue;
+                }
             }
             if (probed->inUse)
                 probed->done = true;
+        }
+    }
+
+    // The old boot software says "Z" at 19200 every so often, unasked: a port
+    // that heard its echo at 38400 is listened to at its rate once more.
+    std::vector<ProbedPort *> echoes;
+    for (ProbedPort &p : ports) {
+        p.close();
+        if (p.oldBoot && !p.done) {
+            p.absorb(p.port->setSettings(kEnumerationSettings));
+            p.absorb(p.port->setPortOpen(true));
+            if (!p.givenUp() && p.port->portOpen())
+                echoes.push_back(&p);
+        }
+    }
+    if (!echoes.empty())
+        clock.pause(kOldBootListen);
+    for (ProbedPort *probed : echoes) {
+        const QByteArray heard = probed->port->input();
+        probed->close();
+        if (cleanGreeting(heard, kEnumerationSettings.section(QLatin1Char(','), 0, 0).toInt())) {
+            if (!greeted(*probed, heard.front()))
+                return search;
+        } else if (!heard.isEmpty()) {
+            search.unclear.emplace_back(probed->number, heard);
         }
     }
 

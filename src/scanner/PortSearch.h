@@ -33,12 +33,22 @@ struct PortSearch {
     std::vector<FoundScanner> found;    // every port whose scanner answered, in port order
     std::vector<RefusedPort> refused;   // ports this user may not open
     std::vector<HeldPort> held;         // ports another program holds
+    // Ports that answered neither a model's answer nor a clean greeting
+    // (another line end, noise, a stray letter): no scanner is taken there.
+    std::vector<std::pair<qint16, QByteArray>> unclear;
 };
+
+// How long the search listens at 19200 baud to a port that heard what the
+// old boot software's "Z" sounds like at 38400 but no "Z" itself: longer than
+// the boot software takes between two.
+inline constexpr Clock::ms kOldBootListen{1000};
 
 // Probes the ports comm says are there. Every port that opens is asked at
 // once, one model row after another, so a row costs one probe wait however
 // many ports there are; each port hears the rows in table order up to its
-// answer. A boot software's prompt is put to the chooser through events.
+// answer. A boot software's clean greeting (its letters alone, at its own
+// rate) is put to the chooser through events; any other answer that is no
+// model's leaves the port without a scanner.
 // Every port it opened is closed again.
 PortSearch searchPorts(SerialPort &comm, const ScannerModels &models, Clock &clock, DetectionEvents &events,
                        Clock::ms probeWait);

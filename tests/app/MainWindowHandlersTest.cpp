@@ -315,9 +315,9 @@ TEST(WindowHandlerStatus, TheStatusLineFollowsTheUpdatesStepsAndTheScannersSilen
                                                         {QString::fromUtf8(kSendingFirmware), "S"},
                                                         {QString::fromUtf8(kWaitingForRestart), "R"}};
     const std::tuple<const char *, int, int, const char *> cases[] = {
-        {"Q", 2, 0, "B B+3 B+5 B E S R R+3 R+12 -"},
+        {"Q", 2, 0, "B B+3 B+6 B E S R R+3 R+12 -"},
         {"Z", 1, 0, "B I B E S R R+3 R+12 -"},
-        {"Q", 2, 3, "B B+3 B+5 B E S S+3 S+10 -"}, // no answer from the first block on
+        {"Q", 2, 3, "B B+3 B+6 B E S S+3 S+10 -"}, // no answer from the first block on
     };
     for (const auto &[greeting, greetOn, stallAt, expected] : cases) {
         SCOPED_TRACE(expected);

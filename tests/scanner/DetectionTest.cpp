@@ -68,15 +68,20 @@ TEST(DetectScanner, OnlyAnExactIdentityAtItsRateFindsAModel)
         {"Wexmoor by row 5", {{1, "38400", {"WX 3650OK\r\n"}}}, "Wexmoor 3650", 1, 1000},
         {"Jorlith at 19200 is taken for compatibility mode", {{1, "19200", {jl}}}, compatMode, 1, 600},
         {"compatibility, last port named", {{1, "19200", {compat}}, {2, "19200", {}}}, compatMode, 2, 1000},
-        {"compatibility answer at 38400 is no answer", {{4, "38400", {compat}}}, none, 4, 1000},
-        {"identity without its line end", {{3, "38400", {"HLV 1450OK"}}}, none, 3, 1000},
-        {"identity with a character more", {{3, "38400", {hlv + ' '}}}, none, 3, 1000},
-        {"identity in the wrong case", {{3, "38400", {hlv.toLower()}}}, none, 3, 1000},
+        // An answer that is no model's and no clean greeting gives the port up at once.
+        {"compatibility answer at 38400 is no answer", {{4, "38400", {compat}}}, none, 4, 200},
+        {"identity without its line end", {{3, "38400", {"HLV 1450OK"}}}, none, 3, 200},
+        {"identity with a character more", {{3, "38400", {hlv + ' '}}}, none, 3, 200},
+        {"identity in the wrong case", {{3, "38400", {hlv.toLower()}}}, none, 3, 200},
+        {"identity and a stray A", {{3, "38400", {jl + 'A'}}}, none, 3, 200},
+        {"an answer ending in A", {{3, "38400", {"JL 750 REV A"}}}, none, 3, 200},
+        {"a line end before the prompt", {{5, "38400", {"\r\nA"}}}, none, 5, 200},
         {"\"0\" lets the next model try", {{6, "38400", {"0", jl}}}, "Jorlith 750", 6, 400},
         {"the last of two scanners wins", {{1, "38400", {hlv}}, {4, "38400", {jl}}}, "Jorlith 750", 4, 400},
         {"a find outlasts compat", {{1, "38400", {hlv}}, {2, "19200", {compat}}}, "Halvern 1450", 1, 600},
         {"boot prompt, Halvern chosen", {{5, "38400", {"Q"}}}, "Halvern 1450", 5, 200, {"Halvern1450"}},
-        {"boot prompt, Wexmoor chosen", {{5, "38400", {"\r\nA"}}}, "Wexmoor 3650", 5, 200, {"Wexmoor 3650"}},
+        {"boot prompt, Wexmoor chosen", {{5, "38400", {"AA"}}}, "Wexmoor 3650", 5, 200, {"Wexmoor 3650"}},
+        {"the old boot software's Z at 19200", {{5, "19200", {"Z"}}}, "Jorlith 750", 5, 600, {"Jorlith750"}},
         {"boot prompt, any other text", {{5, "38400", {"A"}}}, "Wexmoor 3650", 5, 200, {"Halvern 1450"}},
         {"boot prompt, Exit", {{5, "38400", {"Q"}}}, "", 0, 200, {std::nullopt}},
         // Closed: the scanner is there, its model left for PROGRAM to ask.
@@ -143,37 +148,54 @@ TEST(DetectScanner, RefusesToRunOncePROGRAMWasPressed)
 }
 
 // Before anything restarts a scanner it is asked who it is, at each rate of
-// the model table, each answer awaited up to the "V" command's 500 ms and
-// no longer than its line end takes: a late answer is heard, an answer that
-// names no model is kept as it came, and the port lent is not touched.
-TEST(IdentityQuery, TheScannersOwnAnswerWithinTheWholeBound)
+// the model table, each rate listened to for the "V" command's 500 ms and a
+// grace period more, on a port held from the first rate to the last. Only
+// exactly a model's answer names it; only no byte or a clean greeting lets a
+// name given decide; anything else is refused as it came.
+TEST(IdentityQuery, OnlyACleanAnswerOrACleanSilence)
 {
     FakeDevice held, missing;
     held.openError = CommError::PortInUse;
     missing.openError = CommError::DeviceNotOpen;
+    // The old boot software says "Z" at 19200; heard at 38400 that is a byte with its top bit set.
+    FakeDevice oldBoot;
+    oldBoot.reply = [](const QByteArray &, const QString &settings) {
+        return QByteArray(settings.startsWith(QLatin1String("19200")) ? "Z" : "\x80");
+    };
     using K = IdentityAnswer::Kind;
     const struct {
         const char *what;
         FakeDevice device;
         int latency; // ms before each answer arrives
         K kind;
-        const char *model; // Model: its name; Unknown and BootPrompt: the answer as shown
+        const char *model; // Model: its name; else the answer as shown
         int endsAt;        // ms
         int writes;
     } cases[] = {
-        {"Halvern at 38400", answersAt("38400", "HLV 1450OK\r\n"), 0, K::Model, "Halvern 1450", 0, 1},
-        {"Wexmoor after 0.4 s", answersAt("38400", "WX 3650OK\r\n"), 400, K::Model, "Wexmoor 3650", 400, 1},
+        {"Halvern at 38400", answersAt("38400", "HLV 1450OK\r\n"), 0, K::Model, "Halvern 1450", 800, 1},
+        {"Wexmoor after 0.4 s", answersAt("38400", "WX 3650OK\r\n"), 400, K::Model, "Wexmoor 3650", 800, 1},
+        {"Halvern 0.7 s late, within the grace", answersAt("38400", "HLV 1450OK\r\n"), 700, K::Model,
+         "Halvern 1450", 800, 1},
         {"Jorlith in compatibility mode", answersAt("19200", "JL 19.2kOK\r\n"), 0, K::Model, "Jorlith 750",
-         500, 2},
+         1600, 2},
         {"an answer of no model", answersAt("38400", "HLV 1451OK\r\n"), 0, K::Unknown, "HLV 1451OK\\r\\n",
-         500, 2},
-        {"a bare OK", answersAt("38400", "OK\r\n"), 0, K::Unknown, "OK\\r\\n", 500, 2},
-        {"boot prompt", answersAt("38400", "Q"), 0, K::BootPrompt, "Q", 1000, 2},
-        // A boot software's late acknowledgement, and a rate's noise, name no model and contradict none.
-        {"an acknowledgement, then the prompt", answersAt("38400", "pQ"), 0, K::BootPrompt, "pQ", 1000, 2},
-        {"noise at 19200", answersAt("19200", "\x8b"), 0, K::Silent, "", 1000, 2},
-        {"too late: after 1.2 s", answersAt("38400", "HLV 1450OK\r\n"), 1200, K::Silent, "", 1000, 2},
-        {"silent", answersAt("38400", ""), 0, K::Silent, "", 1000, 2},
+         800, 1},
+        {"a bare OK", answersAt("38400", "OK\r\n"), 0, K::Unknown, "OK\\r\\n", 800, 1},
+        {"LF only", answersAt("38400", "JL 750OK\n"), 0, K::Unknown, "JL 750OK\\n", 800, 1},
+        {"CR only", answersAt("38400", "JL 750OK\r"), 0, K::Unknown, "JL 750OK\\r", 800, 1},
+        {"two NULs", answersAt("38400", QByteArray(2, '\0')), 0, K::Unknown, "\\x00\\x00", 800, 1},
+        {"an answer, then a stray A", answersAt("38400", "JL 750OK\r\nA"), 0, K::Unknown, "JL 750OK\\r\\nA",
+         800, 1},
+        {"an answer ending in A", answersAt("38400", "JL 750 REV A"), 0, K::Unknown, "JL 750 REV A", 800, 1},
+        {"noise at 19200", answersAt("19200", "\x8b"), 0, K::Unknown, "\\x8b", 1600, 2},
+        {"too late: after 1.2 s, heard at the next rate", answersAt("38400", "WX 3650OK\r\n"), 1200,
+         K::Unknown, "WX 3650OK\\r\\n", 1600, 2},
+        {"an acknowledgement, then the prompt", answersAt("38400", "pQ"), 0, K::Unknown, "pQ", 800, 1},
+        {"boot prompt", answersAt("38400", "Q"), 0, K::BootPrompt, "Q", 1600, 2},
+        {"boot prompt repeated", answersAt("38400", "AA"), 0, K::BootPrompt, "AA", 1600, 2},
+        {"two boot prompts", answersAt("38400", "QA"), 0, K::Unknown, "QA", 800, 1},
+        {"the old boot software's Z", oldBoot, 0, K::BootPrompt, "Z", 1600, 2},
+        {"silent", answersAt("38400", ""), 0, K::Silent, "", 1600, 2},
         {"held by another program", held, 0, K::NoPort, "", 0, 0},
         {"will not open", missing, 0, K::NoPort, "", 0, 0},
     };
@@ -190,5 +212,6 @@ TEST(IdentityQuery, TheScannersOwnAnswerWithinTheWholeBound)
         EXPECT_FALSE(d.port.portOpen());                                     // the port lent is not used
         EXPECT_EQ(d.port.log.filter(QStringLiteral("open 4")).size(),
                   d.port.log.filter(QStringLiteral("close 4")).size());
+        EXPECT_LE(d.port.log.filter(QStringLiteral("open 4")).size(), 1); // held to the last rate
     }
 }

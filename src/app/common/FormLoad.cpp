@@ -115,7 +115,8 @@ RecordChoice chooseRecord(const StartUpRequest &request, MainState &state)
         }
         const IdentityAnswer answer = askIdentity(state.MSComm1(), port, state.services().clock, models);
         if (const ModelDecision decision = decideModel(answer, record.model, port);
-            decision.kind == ModelDecision::Kind::Contradiction) {
+            decision.kind == ModelDecision::Kind::Contradiction ||
+            decision.kind == ModelDecision::Kind::Refused) {
             setAside(QString::fromLatin1(kRecordSetAside).arg(record.sentence(), decision.text));
             continue;
         }
@@ -194,6 +195,7 @@ StartUpResult FormLoad(const StartUpRequest &asked, const StartUpContext &contex
     // it is decides the model: detection heard it, and a port given is asked
     // now, with the whole time the scanner may take to answer.
     bool mayRestart = true;
+    bool askOnceOpen = false; // the port was not there when asked
     state.forgetIdentity();
     if (searching && portInRange) {
         for (const FoundScanner &f : scanner.foundScanners())
@@ -214,6 +216,18 @@ StartUpResult FormLoad(const StartUpRequest &asked, const StartUpContext &contex
             }
             // An answer that names no model leaves nothing to restart the scanner for.
             mayRestart = familyNamed(state.inputs().model()) != nullptr;
+            break;
+        case MainState::ModelAnswer::NoPort:
+            // Nothing can restart a scanner there; opening the port says why,
+            // after the file has been judged. A port there by then is asked first.
+            askOnceOpen = true;
+            break;
+        case MainState::ModelAnswer::Unclear:
+            if (request.stopAtFirstGap) {
+                result.end = FormLoadEnd::Declined;
+                return result;
+            }
+            mayRestart = false;
             break;
         case MainState::ModelAnswer::Known:
         case MainState::ModelAnswer::Closed:
@@ -302,6 +316,14 @@ StartUpResult FormLoad(const StartUpRequest &asked, const StartUpContext &contex
     }
 
     // Not now: PROGRAM identifies the boot software once a file passes.
+    if (askOnceOpen && state.MSComm1().portOpen() &&
+        state.decideModel(false, port) != MainState::ModelAnswer::Known) {
+        if (request.stopAtFirstGap) {
+            result.end = FormLoadEnd::Declined;
+            return result;
+        }
+        mayRestart = false;
+    }
     state.deferIdentification(!mayRestart);
     if (!mayRestart)
         return result;

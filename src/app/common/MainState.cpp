@@ -4,6 +4,7 @@
 #include "app/common/FindScanner.h"
 #include "app/common/FirmwareDiscovery.h"
 #include "app/common/UnfinishedUpdate.h"
+#include "app/common/UpdateMessages.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/FileSystem.h"
@@ -171,12 +172,16 @@ Outcome MainState::cmdProgram_Click()
     if (m_update->running())
         return m_update->cmdProgram_Click(*m_firmware);
     m_approvedLoad = -1;
-    if (m_firmware->FilesValid) {
+    // Without an open port nothing is asked of any port: the update says so
+    // before it sends a byte.
+    if (m_firmware->FilesValid && m_port->portOpen()) {
         switch (askModelIfUnknown()) {
         case ModelAnswer::Known:
             break;
         case ModelAnswer::Closed:
         case ModelAnswer::Refused:
+        case ModelAnswer::Unclear:
+        case ModelAnswer::NoPort:
             return Outcome::Stopped;
         case ModelAnswer::Exit:
             return Outcome::EndClosed;
@@ -273,6 +278,7 @@ const IdentityAnswer &MainState::identityOn(int n)
         return m_identity->answer;
     IdentityAnswer answer; // a port number without a port: nothing to ask
     answer.kind = IdentityAnswer::Kind::NoPort;
+    answer.portError = describe(CommError::NoSuchPort);
     if (n >= PortMap::kFirstPort && n <= PortMap::kLastPort) {
         // The question goes out on a port of its own: the bootloader's is
         // closed meanwhile and opened again as it was.
@@ -310,6 +316,27 @@ MainState::ModelAnswer MainState::decideModel(bool choose, int port)
         if (decision.model != shown)
             m_inputs.showModel(decision.model);
         return ModelAnswer::Known;
+    case ModelDecision::Kind::Refused:
+        // No Yes and no --force for a port that could not be read; asked
+        // afresh next time, when whatever held or troubled the line may be gone.
+        if (m_identity->answer.portAbsent()) {
+            // Said where the port is opened, or here when PROGRAM asks.
+            m_identity.reset();
+            if (choose) {
+                m_services.view.setLamp(LampId::ComStatus, Lamp::Red);
+                m_services.dialogs.message(QString::fromLatin1(messages::kPortFailure),
+                                           QString::fromLatin1(messages::kCommunicationsFailureTitle),
+                                           MessageIcon::Exclamation);
+            }
+            return ModelAnswer::NoPort;
+        }
+        m_identity.reset();
+        if (contradiction)
+            contradiction(decision, claimed);
+        else
+            m_services.dialogs.message(decision.text, QString::fromLatin1(kFirmwareCheckTitle),
+                                       MessageIcon::Exclamation);
+        return ModelAnswer::Unclear;
     case ModelDecision::Kind::Contradiction:
         // Asked once: a Yes at start-up holds for PROGRAM on the same port.
         if (!m_forceFirmware && m_acceptedContradiction != decision.text &&

@@ -114,7 +114,11 @@ public:
     // answered as. Where nobody can tell, the chooser asks when choose is
     // set (Closed: closed without a choice; Exit: the program is to end, the
     // port is closed already), else the model stays unknown (Known).
-    enum class ModelAnswer { Known, Closed, Exit, Refused };
+    // Unclear: the port could not be read cleanly (other bytes than an
+    // answer or a greeting, a late answer, a port busy or lost); said, and
+    // never overridden. NoPort: the port is not there to be opened; said
+    // when choose is set, else left to the opening of the port.
+    enum class ModelAnswer { Known, Closed, Exit, Refused, Unclear, NoPort };
     ModelAnswer decideModel(bool choose); // for the port the bootloader's port is set to
     ModelAnswer decideModel(bool choose, int port);
     ModelAnswer askModelIfUnknown() { return decideModel(true); }

@@ -31,13 +31,18 @@ ModelDecision decideModel(const IdentityAnswer &answer, const QString &claimed, 
         decision.typeOfScanner = answer.typeOfScanner;
         return decision;
     case IdentityAnswer::Kind::Unknown:
-        decision.kind = ModelDecision::Kind::Contradiction;
+        decision.kind = ModelDecision::Kind::Refused;
         decision.text =
-            QString::fromLatin1(kAnswersUnknown).arg(QString::number(port), shownAnswer(answer.raw));
+            QString::fromLatin1(kAnswersUnknown).arg(QString::number(port), shownAnswer(answer.raw)) +
+            QString::fromLatin1(kNothingChanged);
+        return decision;
+    case IdentityAnswer::Kind::NoPort:
+        decision.kind = ModelDecision::Kind::Refused;
+        decision.text = QString::fromLatin1(kPortUnreadable).arg(QString::number(port), answer.portError) +
+                        QString::fromLatin1(kNothingChanged);
         return decision;
     case IdentityAnswer::Kind::BootPrompt:
     case IdentityAnswer::Kind::Silent:
-    case IdentityAnswer::Kind::NoPort:
         break;
     }
     if (!claimedFamily)

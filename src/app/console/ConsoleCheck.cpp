@@ -42,9 +42,16 @@ int consoleCheck(MainState &state, StartUpRequest request, const ConsoleOptions 
     std::unique_ptr<Scanner> scanner;
     PortPermissionNotice notice;
     FormLoad(request, {state, scanner, notice});
-    // Not found, refused by the gate or a port number without a port: said already.
-    if (!reached || port < PortMap::kFirstPort || port > PortMap::kLastPort)
+    // Not found, refused by the gate or a port number without a port: said
+    // already; a port named that cannot be used is said once more, with why.
+    if (!reached || port < PortMap::kFirstPort || port > PortMap::kLastPort) {
+        if (options.port >= PortMap::kFirstPort && options.port <= PortMap::kLastPort) {
+            const std::unique_ptr<SerialPort> probe = state.MSComm1().sibling();
+            if (const QString why = portUnusableReason(*probe, options.port); !why.isEmpty())
+                report.error(QStringLiteral("the update would not go ahead: ") + why);
+        }
         return kExitFailed;
+    }
 
     const IdentityAnswer &answered = state.identityOn(port);
     if (answered.kind == IdentityAnswer::Kind::NoPort) {

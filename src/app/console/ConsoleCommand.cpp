@@ -242,7 +242,9 @@ int runConsole(const QStringList &arguments, ConsoleReport &report)
     // The port of the record being finished, 0 for none.
     int recordPort = 0;
     state.contradiction = [&report, &recordPort](const ModelDecision &decision, const QString &) {
-        report.error(decision.text + QStringLiteral(" The scanner was not changed."));
+        const bool unclear = decision.kind == ModelDecision::Kind::Refused;
+        report.error(unclear ? decision.text
+                             : decision.text + QStringLiteral(" The scanner was not changed."));
         if (recordPort != 0)
             report.error(refusalAdvice(recordPort));
         else
@@ -354,6 +356,8 @@ int consoleSteps(MainState &state, const StartUpRequest &request, ConsoleReport 
         report.error(QStringLiteral("ended in the scanner chooser"));
         return kExitFailed;
     case MainState::ModelAnswer::Refused:
+    case MainState::ModelAnswer::Unclear:
+    case MainState::ModelAnswer::NoPort:
         return kExitFailed;
     }
     // The boot software is known now, and the file's content.

@@ -148,6 +148,12 @@ FormLoadEnd MainWindowHandlers::Form_Load(const std::optional<WindowCommandLine>
         dialogs.message(text, QString::fromLatin1(kUnfinishedUpdateTitle), MessageIcon::Exclamation);
     };
     state.contradiction = [&dialogs](const ModelDecision &decision, const QString &claimed) {
+        // A port that could not be read cleanly is no question: nobody may go on.
+        if (decision.kind == ModelDecision::Kind::Refused) {
+            dialogs.message(decision.text, QString::fromLatin1(kFirmwareCheckTitle),
+                            MessageIcon::Exclamation);
+            return false;
+        }
         const QString goOn = claimed.isEmpty()
                                  ? QStringLiteral(" Choose its model all the same?")
                                  : QStringLiteral(" Go on with the %1 all the same?").arg(claimed);
