@@ -221,9 +221,14 @@ IdentityAnswer askIdentity(const SerialPort &like, int n, Clock &clock, const Sc
                 error = port->setPortOpen(true);
             if (error == CommError::None && !port->portOpen())
                 error = CommError::DeviceNotOpen;
-            // What waited on the line before the port was ours is no answer.
-            if (error == CommError::None)
+            // What waited on the line before the port was ours, or comes
+            // before the question, is no answer to it.
+            if (error == CommError::None) {
+                const Clock::ms settled = clock.now() + kIdentitySettle;
+                while (!lost && !clock.waitsEnded() && clock.now() < settled)
+                    clock.sleep(settled);
                 error = port->clearInput();
+            }
         } else {
             // What came up to the change belongs to the rate before it.
             if (!readings.empty())

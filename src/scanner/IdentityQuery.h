@@ -89,6 +89,10 @@ std::chrono::milliseconds identityAnswerBound();
 // How much longer each rate listens, so that an answer a little late is
 // still heard (and refused unless it is exact) rather than missed.
 inline constexpr std::chrono::milliseconds kIdentityGrace{300};
+// How long the port is listened to before the question: what arrives then
+// (the last acknowledgement of a program that has just ended) is no answer
+// to it and is set aside.
+inline constexpr std::chrono::milliseconds kIdentitySettle{100};
 
 // An answer for a person: printable ASCII as it is, CR and LF as \r \n,
 // anything else as \xNN, quotes and backslashes escaped.
