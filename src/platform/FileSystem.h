@@ -6,6 +6,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+#include <optional>
+
 class QFile;
 
 namespace romwright {
@@ -81,9 +84,47 @@ QStringList commandLineArguments(int argc, const char *const *argv);
 // Creates or replaces the file at path with bytes; false on any failure.
 // The bytes are written to a new file in the same folder that then takes
 // the name, so a failure (a full disk) leaves no part of them at path.
+// Through a link the file it leads to is replaced; a device, a FIFO or a
+// folder is never written into (false).
 bool writeWholeFile(const QString &path, const QByteArray &bytes);
 
-// True when both paths lead to the same existing file (also through links).
+// As writeWholeFile, for what the program keeps between runs: the entry at
+// path itself is replaced, never written through, so a link standing there
+// is replaced and what it leads to is left as it was.
+bool replaceEntry(const QString &path, const QByteArray &bytes);
+
+// Where the link standing at path itself leads (on Windows a symbolic link
+// or a junction); nullopt when no link stands there.
+std::optional<QString> linkTarget(const QString &path);
+
+// Renames the entry at path itself (a link, not what it leads to) to
+// path + suffix, or to path + suffix + "-2", "-3", ... when that name is
+// taken. The new path; empty when it could not be renamed.
+QString renameAside(const QString &path, const QString &suffix);
+
+// What a write to path would write into, links followed. Only a File or a
+// New file in an existing folder is written; a serial device, a FIFO that
+// waits for a reader or a folder never is.
+enum class OutputTarget {
+    File,     // an existing regular file
+    New,      // nothing yet; its folder is there (or cannot be told: the write says)
+    NoFolder, // nothing, and no folder to make it in
+    Folder,
+    Device, // a terminal, a disk, /dev/null; on Windows a device name (NUL, COM3, \\.\COM3)
+    Fifo,
+    Socket,
+    Other,
+};
+OutputTarget outputTarget(const QString &path);
+
+// path opened for writing from its start, made when nothing stands there;
+// anything but a regular file is never opened (opening a serial device can
+// wake the scanner behind it, a FIFO waits for a reader). nullptr with the
+// reason in error when it cannot be.
+std::unique_ptr<QFile> openOutputFile(const QString &path, QString *error);
+
+// True when both paths lead to the same existing file (also through links),
+// or to the same device under two names.
 bool sameFile(const QString &a, const QString &b);
 
 // The path as the system finds it: absolute, links followed, "." and ".."

@@ -7,8 +7,10 @@
 #include <QFile>
 #include <QRandomGenerator>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -169,9 +171,14 @@ bool sameFile(const QString &a, const QString &b)
 {
     struct stat first {};
     struct stat second {};
-    return ::stat(encodeFileName(a).constData(), &first) == 0 &&
-           ::stat(encodeFileName(b).constData(), &second) == 0 && first.st_dev == second.st_dev &&
-           first.st_ino == second.st_ino;
+    if (::stat(encodeFileName(a).constData(), &first) != 0 ||
+        ::stat(encodeFileName(b).constData(), &second) != 0)
+        return false;
+    if (first.st_dev == second.st_dev && first.st_ino == second.st_ino)
+        return true;
+    // Two nodes of one device (a copy made with mknod, a container's /dev).
+    const bool device = S_ISCHR(first.st_mode) || S_ISBLK(first.st_mode);
+    return device && (first.st_mode & S_IFMT) == (second.st_mode & S_IFMT) && first.st_rdev == second.st_rdev;
 }
 
 QString canonicalPath(const QString &path)
@@ -225,29 +232,18 @@ bool writeAndClose(int fd, const QByteArray &bytes, bool sync)
 
 } // namespace
 
-bool writeWholeFile(const QString &path, const QByteArray &bytes)
+namespace {
+
+// The bytes go to a new file beside target, which then takes its name at
+// once: a full disk or a crash leaves the old entry or none, never a part of
+// the new one. rename() replaces the name itself, whatever stands there.
+bool writeThroughNewFile(const QByteArray &target, const QByteArray &bytes)
 {
-    QByteArray target = encodeFileName(path);
-    struct stat info {};
-    if (::stat(target.constData(), &info) == 0) {
-        // A device or FIFO is written into; it has no old contents to keep.
-        if (!S_ISREG(info.st_mode)) {
-            const int fd = ::open(target.constData(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-            return fd >= 0 && writeAndClose(fd, bytes, false);
-        }
-        // Through a link, the file it leads to is replaced, not the link.
-        if (char *real = ::realpath(target.constData(), nullptr)) {
-            target = real;
-            ::free(real);
-        }
-    }
-    // The bytes go to a new file beside the target, which then takes its
-    // place at once: a full disk or a crash leaves the old file or none,
-    // never a part of the new one.
     for (int attempt = 0; attempt < 16; ++attempt) {
         const QByteArray temporary =
             target + ".part-" + QByteArray::number(QRandomGenerator::global()->generate(), 16);
-        const int fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        const int fd =
+            ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (fd < 0 && errno == EEXIST)
             continue;
         if (fd < 0)
@@ -258,6 +254,118 @@ bool writeWholeFile(const QString &path, const QByteArray &bytes)
         return false;
     }
     return false;
+}
+
+} // namespace
+
+bool writeWholeFile(const QString &path, const QByteArray &bytes)
+{
+    QByteArray target = encodeFileName(path);
+    struct stat info {};
+    if (::stat(target.constData(), &info) == 0) {
+        // A device, a FIFO or a folder is never written into.
+        if (!S_ISREG(info.st_mode))
+            return false;
+        // Through a link, the file it leads to is replaced, not the link.
+        if (char *real = ::realpath(target.constData(), nullptr)) {
+            target = real;
+            ::free(real);
+        }
+    }
+    return writeThroughNewFile(target, bytes);
+}
+
+bool replaceEntry(const QString &path, const QByteArray &bytes)
+{
+    return writeThroughNewFile(encodeFileName(path), bytes);
+}
+
+std::optional<QString> linkTarget(const QString &path)
+{
+    const QByteArray name = encodeFileName(path);
+    struct stat info {};
+    if (::lstat(name.constData(), &info) != 0 || !S_ISLNK(info.st_mode))
+        return std::nullopt;
+    char target[4096];
+    const ssize_t length = ::readlink(name.constData(), target, sizeof target);
+    return length > 0 ? decodeFileName(QByteArray(target, length)) : QString();
+}
+
+QString renameAside(const QString &path, const QString &suffix)
+{
+    const QByteArray from = encodeFileName(path);
+    struct stat info {};
+    for (int n = 1; n < 1000; ++n) {
+        const QString aside = path + suffix + (n == 1 ? QString() : QStringLiteral("-%1").arg(n));
+        const QByteArray to = encodeFileName(aside);
+        // Taken by anything, a link that leads nowhere included.
+        if (::lstat(to.constData(), &info) == 0)
+            continue;
+        return errno == ENOENT && ::rename(from.constData(), to.constData()) == 0 ? aside : QString();
+    }
+    return QString();
+}
+
+OutputTarget outputTarget(const QString &path)
+{
+    const QByteArray name = encodeFileName(path);
+    struct stat info {};
+    if (::stat(name.constData(), &info) == 0) {
+        if (S_ISREG(info.st_mode))
+            return OutputTarget::File;
+        if (S_ISDIR(info.st_mode))
+            return OutputTarget::Folder;
+        if (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode))
+            return OutputTarget::Device;
+        if (S_ISFIFO(info.st_mode))
+            return OutputTarget::Fifo;
+        return S_ISSOCK(info.st_mode) ? OutputTarget::Socket : OutputTarget::Other;
+    }
+    if (errno == ENOTDIR)
+        return OutputTarget::NoFolder;
+    if (errno != ENOENT)
+        return OutputTarget::New; // not to be told here (a folder the user may not search): the write says
+    // Nothing there, or a link that leads nowhere yet: the file is made where it leads.
+    const QString where = canonicalPath(path);
+    const QByteArray folder =
+        encodeFileName(where.left(std::max<qsizetype>(where.lastIndexOf(QLatin1Char('/')), 1)));
+    return ::stat(folder.constData(), &info) == 0 && S_ISDIR(info.st_mode) ? OutputTarget::New
+                                                                           : OutputTarget::NoFolder;
+}
+
+std::unique_ptr<QFile> openOutputFile(const QString &path, QString *error)
+{
+    const QByteArray name = encodeFileName(path);
+    const auto fail = [error](const QString &why) {
+        if (error)
+            *error = why;
+        return nullptr;
+    };
+    // Not opened unless it is a file or nothing: opening a serial device can
+    // wake whatever hangs on it, a FIFO waits for a reader.
+    struct stat info {};
+    if (::stat(name.constData(), &info) == 0 && !S_ISREG(info.st_mode))
+        return fail(QStringLiteral("it is not a regular file"));
+    // O_NONBLOCK and the second look cover a file swapped for a FIFO or a
+    // device in between; nothing is cut short before that look.
+    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_NOCTTY | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return fail(QString::fromLocal8Bit(std::strerror(errno)));
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return fail(QStringLiteral("it is not a regular file"));
+    }
+    if (::ftruncate(fd, 0) != 0 || ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+        const int cause = errno;
+        ::close(fd);
+        return fail(QString::fromLocal8Bit(std::strerror(cause)));
+    }
+    auto file = std::make_unique<QFile>();
+    if (!file->open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return fail(file->errorString());
+    }
+    return file;
 }
 
 QStringList commandLineArguments(int argc, const char *const *argv)

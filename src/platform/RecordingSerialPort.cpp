@@ -1,5 +1,7 @@
 #include "platform/RecordingSerialPort.h"
 
+#include "platform/FileSystem.h"
+
 #include <QDateTime>
 
 #include <algorithm>
@@ -41,12 +43,10 @@ PortTranscript::PortTranscript(const Clock &clock, qsizetype keptBytes)
 
 bool PortTranscript::traceTo(const QString &path, QString *error)
 {
-    auto file = std::make_unique<QFile>(path);
-    if (!file->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        if (error)
-            *error = file->errorString();
+    // Only into a file: never into the port's own terminal or another device.
+    std::unique_ptr<QFile> file = openOutputFile(path, error);
+    if (!file)
         return false;
-    }
     const QByteArray header = "# romwright trace, begun " +
                               QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toLatin1() +
                               "\n# milliseconds since then, port, way, line rate in baud, bytes\n";

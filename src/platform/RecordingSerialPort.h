@@ -30,7 +30,8 @@ public:
     PortTranscript &operator=(const PortTranscript &) = delete;
 
     // From now on every entry is also written to path, as it happens. False
-    // with the reason in error when the file cannot be created.
+    // with the reason in error when the file cannot be created or is no file
+    // (a device, a FIFO: never opened).
     bool traceTo(const QString &path, QString *error);
     // A write to the trace file failed (a full disk): the trace is incomplete.
     bool traceFailed() const { return m_traceFailed; }

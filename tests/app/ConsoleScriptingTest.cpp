@@ -15,6 +15,7 @@
 
 #include <csignal>
 #include <functional>
+#include <sys/stat.h>
 
 using namespace romwright::test;
 
@@ -78,9 +79,6 @@ TEST(CommandLine, HelpVersionAndUnknownOptions)
         {{"--trace"}, 2, QStringLiteral("^romwright: --trace takes the path of the file to write\\n")},
         {{"--trace", "out.txt", "-x"}, 2, QStringLiteral("^romwright: unknown option -x\\n")}, // the window takes --trace OUT
         {{"--console", "--port", "1", "--file", file, "--trace"}, 2, usage},
-        // Before anything is sent.
-        {{"--console", "--port", "1", "--file", file, "--trace", "/nonexistent/trace"}, 1,
-         QStringLiteral("romwright: cannot write the trace /nonexistent/trace: ")},
         {{"--console", "--forget", "257"}, 2, QStringLiteral("^romwright: --forget takes a port number from 1 to 256, or all\n")},
         {{"--console", "--forget", "1", "--yes"}, 2, QStringLiteral("^romwright: --forget takes no --yes\n")},
         {{"--history", "--port", "1"}, 2, QStringLiteral("^romwright: unknown argument: --port\\n")},
@@ -161,6 +159,65 @@ TEST(CommandLine, OutputsNeverOverwriteInputs)
     refused({"--console", "--port", "1,2", "--file", second, "--trace", dir.filePath("fw")}, "--trace",
             second, "the firmware file " + second);
     EXPECT_FALSE(QFileInfo::exists(data + "/Hlv1450ver9_9.S19"));
+}
+
+// Outputs go only to files: never a device (above all the scanner's own
+// terminal, under any of its names), a FIFO or a folder. Each is refused
+// with a usage error before a port is opened, and the scanner hears
+// nothing; a file, old or new, is written.
+TEST(CommandLine, OutputsGoOnlyToFiles)
+{
+    QTemporaryDir dir;
+    SimProcess sim;
+    const QString firmware = dir.filePath("fw.s19");
+    const QString fifo = dir.filePath("fifo");
+    const QString toTerminal = dir.filePath("to-terminal");
+    QFile old(dir.filePath("old.txt"));
+    ASSERT_TRUE(QFile::copy(kHalvernSample, firmware) && ::mkfifo(QFile::encodeName(fifo), 0644) == 0 &&
+                QFile::link(sim.terminal(), toTerminal) && old.open(QIODevice::WriteOnly) &&
+                old.write("old"));
+    old.close();
+    const struct {
+        QString path;
+        QString why; // empty: written
+    } cases[] = {
+        {old.fileName(), {}},
+        {dir.filePath("new.txt"), {}},
+        {dir.filePath("none/new.txt"), "is in a folder that does not exist"},
+        {"/dev/null", "is a device, not a file"},
+        {fifo, "is a FIFO, not a file"},
+        {dir.path(), "is a folder, not a file"},
+        {sim.link(), "is the device of port 2, not a file"},
+        {sim.terminal(), "is the device of port 2, not a file"},
+        {toTerminal, "is the device of port 2, not a file"},
+    };
+    for (const auto &c : cases) {
+        // Port 1 has no device: a trace that is accepted begins, and the run ends there.
+        const std::pair<QString, QStringList> outputs[] = {
+            {"--trace", {"--console", "--port", "1", "--file", firmware, "--trace", c.path}},
+            {"--trace", {"--trace", c.path, firmware + ",2,Halvern 1450"}},
+            {"--image", {"--info", firmware, "--image", c.path}},
+        };
+        for (const auto &[option, arguments] : outputs) {
+            if (c.why.isEmpty() && !arguments.contains("--console") && !arguments.contains("--info"))
+                continue; // the window would open
+            QFile::remove(dir.filePath("new.txt"));
+            const ConsoleRun run = runRomwright(arguments, "," + sim.link());
+            SCOPED_TRACE(arguments.join(' ').toStdString() + ": " + (run.out + run.err).toStdString());
+            if (!c.why.isEmpty()) {
+                EXPECT_EQ(run.exitCode, 2);
+                EXPECT_TRUE(run.err.endsWith(
+                    QStringLiteral("romwright: %1 %2 %3; name a file\nsee romwright --help\n")
+                        .arg(option, c.path, c.why)));
+            } else {
+                EXPECT_EQ(run.exitCode, option == "--image" ? 0 : 1);
+                EXPECT_EQ(fileBytes(c.path).size() == 65536, option == "--image");
+                EXPECT_EQ(fileBytes(c.path).startsWith("# romwright trace"), option == "--trace");
+            }
+        }
+    }
+    sim.stop();
+    EXPECT_FALSE(sim.transcript().contains(QLatin1String(" in  0x"))) << qPrintable(sim.transcript());
 }
 
 // Ctrl-C, or a kill that leaves no time for anything (a dead battery), at

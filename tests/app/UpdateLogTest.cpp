@@ -1,13 +1,20 @@
 // The update log's file and the transcript kept of the line: what survives
-// the cap, a torn line and a folder that cannot be written.
+// the cap, a torn line, a folder that cannot be written and a link in the
+// place of anything the program keeps.
 #include "app/common/UpdateLog.h"
+#include "app/common/UnfinishedUpdate.h"
+#include "platform/FileSystem.h"
 #include "platform/ManualClock.h"
 #include "platform/RecordingSerialPort.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include <functional>
 
 using namespace romwright;
 using namespace std::chrono_literals;
@@ -82,6 +89,86 @@ TEST(UpdateLog, OnlyTheNewestTranscriptsAreKept)
     EXPECT_EQ(kept.size(), kKeptTranscripts);
     EXPECT_FALSE(kept.contains(QStringLiteral("202600-port1.txt")));
     EXPECT_FALSE(kept.contains(QStringLiteral("202601-port1.txt")));
+}
+
+// A symbolic link where the program writes its record, its log or a
+// transcript (or reads a record) is never followed, wherever it leads: it
+// is renamed aside and said in one line, and a new entry takes its place.
+TEST(StateFolder, ALinkInAnEntrysPlaceIsSetAsideAndNeverWrittenThrough)
+{
+    const QTemporaryDir dir;
+    const QString state = dir.filePath(QStringLiteral("state"));
+    ASSERT_TRUE(QDir().mkpath(state) && QDir().mkpath(dir.filePath(QStringLiteral("elsewhere"))));
+    const UnfinishedUpdates records(state);
+    const UpdateLog log(state);
+    UnfinishedUpdate record{1,
+                            "/dev/ttyUSB0",
+                            "Halvern 1450",
+                            false,
+                            'Q',
+                            "/fw/Hlv1450ver5_9.s19",
+                            100,
+                            QByteArray(64, 'a'),
+                            QDateTime::currentDateTime()};
+    const QByteArray firmware = "S0030000FC\n";
+    record.port = 2;
+    const QByteArray sound = QJsonDocument(toJson(record)).toJson(); // a record as port 2's would be
+    record.port = 1;
+    const auto said = [](const std::vector<DamagedRecord> &aside) {
+        QStringList texts;
+        for (const DamagedRecord &damaged : aside)
+            texts << damagedRecordText(damaged);
+        return texts;
+    };
+    const QString recordLink =
+        "The record of an unfinished update %1 is damaged and not used: it is a symbolic "
+        "link to %2, which is never written through. It was moved to %1.link.";
+    const QString logLink = "%3 %1 is a symbolic link to %2, which is never written through; it was moved to "
+                            "%1.link and a new one begun.";
+    QStringList texts;
+    const struct {
+        const char *name;
+        QString entry, target;
+        QByteArray before; // the target's; none for a folder
+        std::function<bool()> write;
+        QString text;  // %1 the entry, %2 the target
+        bool replaced; // a new entry stands in the link's place
+    } cases[] = {
+        {"a record written", records.pathFor(1), dir.filePath("fw.s19"), firmware,
+         [&] {
+             std::vector<DamagedRecord> aside;
+             const bool saved = records.save(record, &aside);
+             texts = said(aside);
+             return saved;
+         },
+         recordLink, true},
+        {"a record read", records.pathFor(2), dir.filePath("record.json"), sound,
+         [&] { return !(texts = said(records.setAsideDamaged())).isEmpty(); }, recordLink, false},
+        {"the log", log.path(), dir.filePath("fw.s19"), firmware,
+         [&] { return log.append(entry(9), &texts); }, logLink.arg("%1", "%2", "The update log"), true},
+        {"the transcripts' folder",
+         state + "/transcripts",
+         dir.filePath("elsewhere"),
+         {},
+         [&] { return log.keepTranscript("t", "x", &texts) == "transcripts/t.txt"; },
+         logLink.arg("%1", "%2", "The folder of transcripts"),
+         true},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        texts.clear();
+        ASSERT_TRUE(c.before.isEmpty() || writeWholeFile(c.target, c.before));
+        ASSERT_TRUE(QFile::link(c.target, c.entry));
+        EXPECT_TRUE(c.write());
+        EXPECT_EQ(texts, QStringList{QString(c.text).arg(c.entry, c.target)});
+        EXPECT_EQ(linkTarget(c.entry + ".link"), c.target);
+        EXPECT_FALSE(linkTarget(c.entry));
+        EXPECT_EQ(QFileInfo::exists(c.entry), c.replaced);
+        if (c.before.isEmpty())
+            EXPECT_TRUE(QDir(c.target).isEmpty());
+        else
+            EXPECT_EQ(LocalFileSystem().read(c.target).bytes, c.before);
+    }
 }
 
 // The last bytes each way are kept, an entry cut at the front says how much

@@ -33,6 +33,7 @@ void sayRecorderFailures(MainState &state, RecorderWarnings warnings)
     recorder.logNotWritten = [warn = warnings.warn](const QString &path) {
         warn(QStringLiteral("could not write the update log at %1").arg(displayFileName(path)));
     };
+    recorder.linkSetAside = warnings.warn;
 }
 
 } // namespace romwright

@@ -63,6 +63,7 @@ ProgramInputs programInputs(const QString &firmwareFile)
             inputs.firmwareFiles << record.file;
     inputs.dataFolders << programFolder() << userDataFolder() << systemDataFolders();
     inputs.dataFolders.removeAll(QString());
+    inputs.ports = PortMap::fromEnvironment();
     return inputs;
 }
 
@@ -91,8 +92,39 @@ QString overwrittenInput(const QString &output, const ProgramInputs &inputs)
     return QString();
 }
 
+QString notAFile(const QString &output, const ProgramInputs &inputs)
+{
+    // By its resolved path (also COM3 and \\.\COM3 on Windows), then as the same file or device.
+    int port = inputs.ports.portOf(output);
+    for (const int n : inputs.ports.ports())
+        if (port == 0 && sameFile(output, inputs.ports.device(n)))
+            port = n;
+    if (port != 0)
+        return QStringLiteral("is the device of port %1, not a file").arg(port);
+    switch (outputTarget(output)) {
+    case OutputTarget::File:
+    case OutputTarget::New:
+        return QString();
+    case OutputTarget::NoFolder:
+        return QStringLiteral("is in a folder that does not exist");
+    case OutputTarget::Folder:
+        return QStringLiteral("is a folder, not a file");
+    case OutputTarget::Device:
+        return QStringLiteral("is a device, not a file");
+    case OutputTarget::Fifo:
+        return QStringLiteral("is a FIFO, not a file");
+    case OutputTarget::Socket:
+        return QStringLiteral("is a socket, not a file");
+    case OutputTarget::Other:
+        break;
+    }
+    return QStringLiteral("is not a regular file");
+}
+
 QString outputRefusal(const QString &option, const QString &output, const ProgramInputs &inputs)
 {
+    if (const QString why = notAFile(output, inputs); !why.isEmpty())
+        return QStringLiteral("%1 %2 %3; name a file").arg(option, displayFileName(output), why);
     const QString input = overwrittenInput(output, inputs);
     if (input.isEmpty())
         return QString();

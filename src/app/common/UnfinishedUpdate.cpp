@@ -11,7 +11,6 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <cmath>
@@ -109,6 +108,25 @@ int portOfName(const QString &name)
     return ok && keptOk && QString::number(port) == number ? port : 0;
 }
 
+constexpr const char *kDamagedSuffix = ".damaged";
+constexpr const char *kLinkSuffix = ".link";
+
+QString linkWhy(const QString &target)
+{
+    return QStringLiteral("it is a symbolic link to %1, which is never written through")
+        .arg(displayFileName(target));
+}
+
+// A link standing at path is renamed aside (NAME.link), never followed;
+// nullopt when none stands there.
+std::optional<DamagedRecord> setAsideLink(const QString &path)
+{
+    const std::optional<QString> target = linkTarget(path);
+    if (!target)
+        return std::nullopt;
+    return DamagedRecord{path, linkWhy(*target), renameAside(path, QLatin1String(kLinkSuffix))};
+}
+
 // The same update: the one a new record of its port goes on with.
 bool sameUpdate(const UnfinishedUpdate &a, const UnfinishedUpdate &b)
 {
@@ -173,7 +191,7 @@ QString UnfinishedUpdates::pathFor(int port) const
     return joinPath(m_folder, QLatin1String(kPrefix) + QString::number(port) + QLatin1String(kSuffix));
 }
 
-bool UnfinishedUpdates::save(const UnfinishedUpdate &record) const
+bool UnfinishedUpdates::save(const UnfinishedUpdate &record, std::vector<DamagedRecord> *setAside) const
 {
     if (m_folder.isEmpty() || !QDir().mkpath(m_folder))
         return false;
@@ -200,12 +218,11 @@ bool UnfinishedUpdates::save(const UnfinishedUpdate &record) const
         if (!QFile::rename(path, kept))
             return false;
     }
+    // Never written through a link in the record's place: it is set aside and said.
+    if (const std::optional<DamagedRecord> link = setAsideLink(path); link && setAside)
+        setAside->push_back(*link);
     // Written whole or not at all: a half record would be no way back.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    file.write(QJsonDocument(toJson(record)).toJson(QJsonDocument::Compact) + '\n');
-    return file.commit();
+    return replaceEntry(path, QJsonDocument(toJson(record)).toJson(QJsonDocument::Compact) + '\n');
 }
 
 bool UnfinishedUpdates::remove(int port) const
@@ -221,14 +238,21 @@ std::vector<UnfinishedUpdates::Stored> UnfinishedUpdates::stored() const
     std::vector<Stored> files;
     if (m_folder.isEmpty())
         return files;
+    // System: also a link that leads nowhere or to a device, set aside below.
     const QStringList names = QDir(m_folder).entryList(
-        {QLatin1String(kPrefix) + QLatin1Char('*') + QLatin1String(kSuffix)}, QDir::Files);
+        {QLatin1String(kPrefix) + QLatin1Char('*') + QLatin1String(kSuffix)}, QDir::Files | QDir::System);
     LocalFileSystem local;
     for (const QString &name : names) {
         Stored file{joinPath(m_folder, name), std::nullopt, {}, false};
+        // A link is never read or written through, wherever it leads.
+        if (const std::optional<QString> target = linkTarget(file.path)) {
+            file.why = linkWhy(*target);
+            files.push_back(std::move(file));
+            continue;
+        }
         const FileContents contents = local.read(file.path);
-        if (contents.status == ReadStatus::NotFound)
-            continue; // gone since the listing
+        if (contents.status == ReadStatus::NotFound || contents.status == ReadStatus::NotRegular)
+            continue; // gone since the listing, or no file (a FIFO) that anything of ours made
         const QJsonDocument document = QJsonDocument::fromJson(contents.bytes);
         if (contents.status != ReadStatus::Ok) {
             file.unreadable = true;
@@ -265,16 +289,13 @@ std::vector<DamagedRecord> UnfinishedUpdates::setAsideDamaged() const
     for (const Stored &file : stored()) {
         if (file.record)
             continue;
-        DamagedRecord d{file.path, file.why, {}};
-        if (!file.unreadable) {
-            // An older one set aside keeps its name.
-            QString aside = file.path + QLatin1String(".damaged");
-            for (int n = 2; QFileInfo(aside).exists(); ++n)
-                aside = file.path + QStringLiteral(".damaged-%1").arg(n);
-            if (QFile::rename(file.path, aside))
-                d.movedTo = aside;
-        }
-        damaged.push_back(std::move(d));
+        // An older one set aside keeps its name; a link is renamed, never followed.
+        if (std::optional<DamagedRecord> link = setAsideLink(file.path))
+            damaged.push_back(std::move(*link));
+        else
+            damaged.push_back(
+                {file.path, file.why,
+                 file.unreadable ? QString() : renameAside(file.path, QLatin1String(kDamagedSuffix))});
     }
     return damaged;
 }

@@ -56,8 +56,8 @@ inline constexpr const char *kLeftInBootSoftware =
     "The scanner is waiting in its boot software and cannot scan until it is switched off and on.";
 
 // A file among the records that is no record of this program's: not JSON, a
-// field missing or of another type, a port outside 1 to 256, or a port other
-// than its name's. It is set aside, never used.
+// field missing or of another type, a port outside 1 to 256, a port other
+// than its name's, or a symbolic link. It is set aside, never used.
 struct DamagedRecord {
     QString path;
     QString why;     // "its \"sha256\" is missing or not valid"
@@ -108,15 +108,18 @@ public:
     explicit UnfinishedUpdates(QString folder) : m_folder(std::move(folder)) {}
 
     // False when the record could not be written (no state folder, a full
-    // disk): the update goes on, the caller warns.
-    bool save(const UnfinishedUpdate &record) const;
+    // disk): the update goes on, the caller warns. A link in the record's
+    // place is never written through: it is renamed aside (NAME.link) and
+    // added to setAside, for the caller to say.
+    bool save(const UnfinishedUpdate &record, std::vector<DamagedRecord> *setAside = nullptr) const;
     // True when no record of port stands there any more (or never did).
     bool remove(int port) const;
     // Newest first; a file that is no sound record is left out.
     std::vector<UnfinishedUpdate> all() const;
     // Every file that is no sound record is renamed aside (NAME.damaged), so
     // that it is said once and never used; one that cannot be read at all is
-    // left where it is (it may be sound) and said each time.
+    // left where it is (it may be sound) and said each time. A symbolic link
+    // is never read, wherever it leads: it is renamed aside (NAME.link).
     std::vector<DamagedRecord> setAsideDamaged() const;
 
     // One file named as a record, as it stands.

@@ -8,7 +8,6 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QLockFile>
-#include <QSaveFile>
 
 #include <algorithm>
 
@@ -19,6 +18,22 @@ namespace {
 // Longer than any append takes; a lock left by a process that died is
 // taken over at once (QLockFile knows its owner's process id).
 constexpr int kLockWaitMs = 2000;
+
+// A link standing at path (an entry of the state folder) is renamed aside,
+// never written through, and said in linksSetAside.
+void setAsideLink(const QString &what, const QString &path, QStringList *linksSetAside)
+{
+    const std::optional<QString> target = linkTarget(path);
+    if (!target)
+        return;
+    const QString aside = renameAside(path, QStringLiteral(".link"));
+    const QString text = QStringLiteral("%1 %2 is a symbolic link to %3, which is never written through; ")
+                             .arg(what, displayFileName(path), displayFileName(*target));
+    if (linksSetAside)
+        *linksSetAside << text + (aside.isEmpty() ? QStringLiteral("it could not be moved aside.")
+                                                  : QStringLiteral("it was moved to %1 and a new one begun.")
+                                                        .arg(displayFileName(aside)));
+}
 
 QList<QByteArray> nonEmptyLines(const QByteArray &bytes)
 {
@@ -36,7 +51,7 @@ QString UpdateLog::path() const
     return joinPath(m_folder, QLatin1String(kUpdateLogName));
 }
 
-bool UpdateLog::append(const QJsonObject &entry) const
+bool UpdateLog::append(const QJsonObject &entry, QStringList *linksSetAside) const
 {
     if (m_folder.isEmpty() || !QDir().mkpath(m_folder))
         return false;
@@ -46,45 +61,33 @@ bool UpdateLog::append(const QJsonObject &entry) const
     QLockFile lock(path() + QLatin1String(".lock"));
     if (!lock.tryLock(kLockWaitMs))
         return false;
-    const QByteArray line = QJsonDocument(entry).toJson(QJsonDocument::Compact) + '\n';
-
-    QFile file(path());
-    QByteArray old;
-    if (file.exists()) {
-        // No log the program wrote is that large; it is not read into memory.
-        if (file.size() > kLargestFileRead || !file.open(QIODevice::ReadOnly))
-            return false;
-        old = file.readAll();
-        file.close();
-    }
-    QList<QByteArray> lines = nonEmptyLines(old);
-    if (lines.size() < m_maxLines) {
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
-            return false;
-        // A line cut short by a crash stays a damaged line of its own.
-        const QByteArray bytes = (old.isEmpty() || old.endsWith('\n') ? QByteArray() : "\n") + line;
-        return file.write(bytes) == bytes.size() && file.flush();
-    }
-    // Rewritten whole or not at all: a log half rewritten would lose its history.
-    lines.erase(lines.begin(), lines.end() - (m_maxLines - 1));
-    QSaveFile rewrite(path());
-    if (!rewrite.open(QIODevice::WriteOnly))
-        return false;
+    setAsideLink(QStringLiteral("The update log"), path(), linksSetAside);
+    const FileContents old = LocalFileSystem().read(path());
+    if (old.status != ReadStatus::Ok && old.status != ReadStatus::NotFound)
+        return false; // no log the program wrote is that large, or a folder in its place
+    QList<QByteArray> lines = nonEmptyLines(old.bytes);
+    // Rewritten whole or not at all, beside the log: a crash or a full disk
+    // leaves the log as it was, never half of it.
+    lines.erase(lines.begin(), lines.end() - std::min<qsizetype>(lines.size(), m_maxLines - 1));
+    QByteArray bytes;
     for (const QByteArray &kept : lines)
-        rewrite.write(kept + '\n');
-    rewrite.write(line);
-    return rewrite.commit();
+        bytes += kept + '\n';
+    return replaceEntry(path(), bytes + QJsonDocument(entry).toJson(QJsonDocument::Compact) + '\n');
 }
 
-QString UpdateLog::keepTranscript(const QString &stem, const QString &text) const
+QString UpdateLog::keepTranscript(const QString &stem, const QString &text, QStringList *linksSetAside) const
 {
     const QString folder = joinPath(m_folder, QLatin1String(kTranscriptFolder));
-    if (m_folder.isEmpty() || !QDir().mkpath(folder))
+    if (m_folder.isEmpty())
         return {};
+    setAsideLink(QStringLiteral("The folder of transcripts"), folder, linksSetAside);
+    if (!QDir().mkpath(folder))
+        return {};
+    // A name nothing stands at, not even a link that leads nowhere.
     QString name = stem + QLatin1String(".txt");
-    for (int n = 2; QFileInfo::exists(joinPath(folder, name)); ++n)
+    for (int n = 2; QFileInfo::exists(joinPath(folder, name)) || linkTarget(joinPath(folder, name)); ++n)
         name = stem + QStringLiteral("-%1.txt").arg(n);
-    if (!writeWholeFile(joinPath(folder, name), text.toUtf8()))
+    if (!replaceEntry(joinPath(folder, name), text.toUtf8()))
         return {};
     // Named by their time, so the oldest sort first.
     QStringList names = QDir(folder).entryList({QStringLiteral("*.txt")}, QDir::Files, QDir::Name);

@@ -9,6 +9,7 @@
 #include <QByteArray>
 #include <QJsonObject>
 #include <QString>
+#include <QStringList>
 
 #include <vector>
 
@@ -36,12 +37,18 @@ public:
     // would be more than the log keeps. Several processes may append at once
     // (the scanners of a several-scanner run). False when it could not be
     // written (no state folder, a full disk, a folder in the log's place).
-    bool append(const QJsonObject &entry) const;
+    // The log is rewritten whole beside itself and takes its place, never
+    // written through a link: a symbolic link in its place is renamed aside
+    // (updates.jsonl.link), a new log begun, and a line put in linksSetAside
+    // to say so.
+    bool append(const QJsonObject &entry, QStringList *linksSetAside = nullptr) const;
 
     // Writes a failed update's transcript as transcripts/STEM.txt and gives
     // that path relative to the folder, the name its log line carries;
-    // empty when it could not be written. The oldest transcripts go.
-    QString keepTranscript(const QString &stem, const QString &text) const;
+    // empty when it could not be written. The oldest transcripts go. Written
+    // as the log is; a link in the transcripts' folder's place is set aside.
+    QString keepTranscript(const QString &stem, const QString &text,
+                           QStringList *linksSetAside = nullptr) const;
 
     // A missing log has no entries and is readable.
     UpdateLogContents read() const;

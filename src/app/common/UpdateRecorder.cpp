@@ -50,7 +50,12 @@ void UpdateRecorder::beforeChange(char boot)
     const UnfinishedUpdate record = m_describe(boot);
     m_run.route = record;
     const UnfinishedUpdates records(m_stateFolder);
-    if (!records.save(record)) {
+    std::vector<DamagedRecord> links;
+    const bool saved = records.save(record, &links);
+    for (const DamagedRecord &link : links)
+        if (linkSetAside)
+            linkSetAside(damagedRecordText(link));
+    if (!saved) {
         if (recordNotWritten)
             recordNotWritten(records.pathFor(record.port));
         return;
@@ -98,6 +103,7 @@ void UpdateRecorder::log(Outcome outcome, const std::optional<UpdateFailure> &fa
     entry.insert(QStringLiteral("version"), QCoreApplication::applicationVersion());
 
     const UpdateLog log(m_stateFolder);
+    QStringList linksSetAside;
     QString notWritten;
     if (outcome != Outcome::EndCompleted && m_transcript) {
         // One arg() for all: a model or file name may hold "%1".
@@ -116,14 +122,17 @@ void UpdateRecorder::log(Outcome outcome, const std::optional<UpdateFailure> &fa
                 .arg(PortTranscript::kKeptBytes / 1024);
         const QString name = log.keepTranscript(m_run.started.toString(QStringLiteral("yyyyMMdd-HHmmss")) +
                                                     QStringLiteral("-port%1").arg(update.port),
-                                                header + m_transcript->text());
+                                                header + m_transcript->text(), &linksSetAside);
         if (name.isEmpty())
             notWritten = joinPath(m_stateFolder, QLatin1String(kTranscriptFolder));
         else
             entry.insert(QStringLiteral("transcript"), name);
     }
-    if (!log.append(entry))
+    if (!log.append(entry, &linksSetAside))
         notWritten = log.path();
+    for (const QString &text : linksSetAside)
+        if (linkSetAside)
+            linkSetAside(text);
     // One warning, however much could not be written.
     if (!notWritten.isEmpty() && logNotWritten)
         logNotWritten(notWritten);

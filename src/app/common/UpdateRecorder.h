@@ -54,6 +54,10 @@ public:
     // Set when the update log or a failed update's transcript could not be
     // written; the update's result stays as it is.
     std::function<void(const QString &path)> logNotWritten;
+    // Set when a symbolic link stood where the record, the log or a
+    // transcript is written: it was renamed aside, never written through.
+    // text says what it was, where it led and where it went.
+    std::function<void(const QString &text)> linkSetAside;
 
 private:
     // What the log says of the click under way.
