@@ -13,6 +13,9 @@
 #include "scanner/ScannerModels.h"
 #include "view/MainView.h"
 
+#include <algorithm>
+#include <map>
+
 namespace romwright {
 
 PortOpening openPortExplained(MainState &state, PortPermissionNotice &notice, int n)
@@ -79,25 +82,30 @@ struct RecordChoice {
     bool stop = false;
 };
 
-// The record the user chose to finish and the port it is finished on;
-// no record to start up as asked. Damaged records are set aside first; a
-// record that cannot be finished now is said in one line, kept for its
-// scanner, and the next one is tried: so is a record whose port answers as
-// another model, or as none.
-RecordChoice chooseRecord(const StartUpRequest &request, MainState &state)
+struct FittingRecord {
+    UnfinishedUpdate record;
+    int port = 0;
+};
+
+// The records that fit the scanners on their ports now, newest first. Damaged
+// records are set aside first; a record that cannot be finished now is said
+// in one line and kept for its scanner: so is a record whose port answers as
+// another model, or unclearly. Each port is asked once.
+std::vector<FittingRecord> fittingRecords(const StartUpRequest &request, MainState &state,
+                                          std::map<int, IdentityAnswer> &answers)
 {
-    RecordChoice choice;
-    if (!request.offerToFinish || (request.comP && request.scannMod))
-        return choice;
     const UnfinishedUpdates stored(state.services().stateFolder);
     for (const DamagedRecord &damaged : stored.setAsideDamaged())
         if (request.recordDamaged)
             request.recordDamaged(damaged);
-    const std::vector<UnfinishedUpdate> records = stored.all();
     ScannerModels models;
     addStandardModels(models);
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        const UnfinishedUpdate &record = records[i];
+    std::vector<FittingRecord> fitting;
+    for (const UnfinishedUpdate &record : stored.all()) {
+        // A model named chooses among the records.
+        if (!request.recordModel.isEmpty() &&
+            typeOfScannerForModel(record.model) != typeOfScannerForModel(request.recordModel))
+            continue;
         auto setAside = [&request, &record](const QString &text) {
             if (request.recordSetAside)
                 request.recordSetAside(record, text);
@@ -113,18 +121,51 @@ RecordChoice chooseRecord(const StartUpRequest &request, MainState &state)
             setAside(QString::fromLatin1(kRecordDeviceGone).arg(record.sentence(), record.device));
             continue;
         }
-        const IdentityAnswer answer = askIdentity(state.MSComm1(), port, state.services().clock, models);
-        if (const ModelDecision decision = decideModel(answer, record.model, port);
+        if (!answers.count(port))
+            answers[port] = askIdentity(state.MSComm1(), port, state.services().clock, models);
+        if (const ModelDecision decision = decideModel(answers[port], record.model, port);
             decision.kind == ModelDecision::Kind::Contradiction ||
             decision.kind == ModelDecision::Kind::Refused) {
             setAside(QString::fromLatin1(kRecordSetAside).arg(record.sentence(), decision.text));
             continue;
         }
-        switch (request.offerToFinish(record, int(records.size() - i - 1))) {
+        fitting.push_back({record, port});
+    }
+    return fitting;
+}
+
+// The record the user chose to finish and the port it is finished on; no
+// record to start up as asked. The records fitting one port are offered
+// together: one alone is offered as it is, several are put to the user to
+// choose between.
+RecordChoice chooseRecord(const StartUpRequest &request, MainState &state)
+{
+    RecordChoice choice;
+    if (!request.offerToFinish || (request.comP && request.scannMod))
+        return choice;
+    std::map<int, IdentityAnswer> answers;
+    const std::vector<FittingRecord> fitting = fittingRecords(request, state, answers);
+    std::vector<int> offered;
+    for (std::size_t i = 0; i < fitting.size(); ++i) {
+        const int port = fitting[i].port;
+        if (std::find(offered.begin(), offered.end(), port) != offered.end())
+            continue;
+        offered.push_back(port);
+        std::vector<UnfinishedUpdate> rivals;
+        for (const FittingRecord &f : fitting)
+            if (f.port == port)
+                rivals.push_back(f.record);
+        const int othersLeft = int(std::count_if(fitting.begin() + qsizetype(i), fitting.end(),
+                                                 [port](const FittingRecord &f) { return f.port != port; }));
+        std::size_t chosen = 0;
+        const FinishAnswer answer = rivals.size() == 1 || !request.chooseAmongRecords
+                                        ? request.offerToFinish(rivals.front(), othersLeft)
+                                        : request.chooseAmongRecords(rivals, chosen);
+        switch (answer) {
         case FinishAnswer::Finish:
-            choice.record = record;
+            choice.record = rivals.at(std::min(chosen, rivals.size() - 1));
             choice.port = port;
-            choice.answer = answer;
+            choice.answer = answers[port];
             return choice;
         case FinishAnswer::Stop:
             choice.stop = true;

@@ -64,6 +64,14 @@ struct StartUpRequest {
     // With no port given, the newest unfinished update in the state folder
     // whose file is as it was. Not set: records are not looked for.
     std::function<FinishAnswer(const UnfinishedUpdate &record, int othersLeft)> offerToFinish;
+    // Several records fit the scanner on one port (of one model, or of
+    // models its boot software cannot tell apart): the program never chooses
+    // between them. Finish sets chosen to the index of the one the user
+    // chose; Search leaves them all; Stop ends start-up.
+    std::function<FinishAnswer(const std::vector<UnfinishedUpdate> &rivals, std::size_t &chosen)>
+        chooseAmongRecords;
+    // The model named without a port (the console's --model): only its records are offered.
+    QString recordModel;
     // A record whose file has changed or gone since; it is not used.
     std::function<void(const UnfinishedUpdate &record, RecordedFile file)> recordNotUsed;
     // A file among the records that is no sound record, set aside before any

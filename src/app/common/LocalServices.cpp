@@ -2,6 +2,9 @@
 
 #include "app/common/UnfinishedUpdate.h"
 #include "platform/FileSystem.h"
+#include "platform/PortMap.h"
+
+#include <QDir>
 
 namespace romwright {
 
@@ -17,6 +20,20 @@ MainServices localServices(MainView &view, Dialogs &dialogs, Clock &clock, const
             systemDataFolders(),
             userStateFolder(),
             &transcript};
+}
+
+PortMap portMapWithRecordedTerminals()
+{
+    const PortMap map = PortMap::fromEnvironment();
+    bool added = false;
+    for (const UnfinishedUpdate &record : UnfinishedUpdates(userStateFolder()).all()) {
+        const QString &device = record.device;
+        if (QDir::isAbsolutePath(device) && map.portOf(device) == 0 && isTerminalDevice(device)) {
+            PortMap::addForThisRun(device);
+            added = true;
+        }
+    }
+    return added ? PortMap::fromEnvironment() : map;
 }
 
 void sayRecorderFailures(MainState &state, RecorderWarnings warnings)

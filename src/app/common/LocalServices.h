@@ -13,6 +13,12 @@ namespace romwright {
 MainServices localServices(MainView &view, Dialogs &dialogs, Clock &clock, const FileSystem &files,
                            PortTranscript &transcript);
 
+// The port map of this machine and environment, with the terminals that
+// records of unfinished updates name outside it (a pseudo-terminal, an
+// adapter named by its path) added for this run, so that each is found
+// again through its own path.
+PortMap portMapWithRecordedTerminals();
+
 // How a front end says what the recorder could not write: warn takes a
 // warning without its "romwright: " (the front end adds its own), notice
 // the record left behind by a completed update, which the user must hear

@@ -23,6 +23,12 @@ inline constexpr const char *kUnfinishedUpdateTitle = "Unfinished Update";
 // After the record's sentence.
 inline constexpr const char *kFinishItNow = " Finish it now?";
 inline constexpr const char *kFinishingItWith = " Finishing it with %1.";
+// Several records fit the scanner on one port: %1 how many, %2 the port.
+inline constexpr const char *kRivalRecords = "%1 unfinished updates could be for the scanner on port %2.";
+// The console's way to choose: %1 the port.
+inline constexpr const char *kRivalRecordsConsole =
+    "The Romwright does not choose between them: run the update again with --model NAME to finish the one "
+    "for the scanner's model, or drop them with romwright --console --forget %1";
 // A record whose file is no longer what was being programmed.
 inline constexpr const char *kRecordFileChanged =
     "%1 Its firmware file %2 has changed since, so it is not finished from here: name the port, the "

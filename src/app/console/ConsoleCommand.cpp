@@ -192,7 +192,7 @@ int runConsole(const QStringList &arguments, ConsoleReport &report)
             QStringLiteral("cannot write the trace %1: %2").arg(displayFileName(options.trace), why));
         return kExitFailed;
     }
-    const PortMap map = PortMap::fromEnvironment();
+    const PortMap map = portMapWithRecordedTerminals();
     if (map.ignoredDevices() > 0)
         report.warning(map.ignoredDevicesNote());
     MainState state(std::make_unique<RecordingSerialPort>(makeSystemSerialPort(map), transcript),
@@ -275,6 +275,17 @@ int runConsole(const QStringList &arguments, ConsoleReport &report)
         recordPort = record.port;
         state.setForceFirmware(false); // nor does it override the scanner's answer
         return FinishAnswer::Finish;
+    };
+    if (options.port == 0)
+        request.recordModel = options.model;
+    request.chooseAmongRecords = [&report](const std::vector<UnfinishedUpdate> &rivals, std::size_t &) {
+        const int port = rivals.front().port;
+        report.error(QString::fromLatin1(kRivalRecords).arg(rivals.size()).arg(port));
+        for (const UnfinishedUpdate &record : rivals)
+            report.error(QStringLiteral("  ") + record.sentence() +
+                         QString::fromLatin1(kFinishingItWith).arg(displayFileName(record.file)));
+        report.error(QString::fromLatin1(kRivalRecordsConsole).arg(port));
+        return FinishAnswer::Stop;
     };
     request.recordNotUsed = [&report](const UnfinishedUpdate &record, RecordedFile file) {
         const char *text = file == RecordedFile::Changed ? kRecordFileChanged : kRecordFileMissing;

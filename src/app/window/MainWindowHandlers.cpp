@@ -135,6 +135,21 @@ FormLoadEnd MainWindowHandlers::Form_Load(const std::optional<WindowCommandLine>
                    ? FinishAnswer::Finish
                    : FinishAnswer::Search;
     };
+    request.chooseAmongRecords = [&dialogs](const std::vector<UnfinishedUpdate> &rivals,
+                                            std::size_t &chosen) {
+        // One question each, naming model, file and time; No to all leaves them.
+        for (chosen = 0; chosen < rivals.size(); ++chosen) {
+            const UnfinishedUpdate &record = rivals[chosen];
+            const QString text = QString::fromLatin1(kRivalRecords).arg(rivals.size()).arg(record.port) +
+                                 QStringLiteral("\n\n") + record.sentence() +
+                                 QStringLiteral(" Its firmware file: %1.").arg(displayFileName(record.file)) +
+                                 QLatin1String(kFinishItNow);
+            if (dialogs.question(text, QString::fromLatin1(kUnfinishedUpdateTitle), MessageIcon::Question,
+                                 DefaultAnswer::No))
+                return FinishAnswer::Finish;
+        }
+        return FinishAnswer::Search;
+    };
     request.recordNotUsed = [&dialogs](const UnfinishedUpdate &record, RecordedFile file) {
         const char *text = file == RecordedFile::Changed ? kRecordFileChanged : kRecordFileMissing;
         dialogs.message(QString::fromLatin1(text).arg(record.sentence(), displayFileName(record.file)),

@@ -54,7 +54,7 @@ int runWindow(int &argc, char **argv, const QString &trace)
     QGuiApplication::setDesktopFileName(QStringLiteral("romwright"));
     const QStringList arguments = commandLineArguments(argc, argv);
 
-    const PortMap map = PortMap::fromEnvironment();
+    const PortMap map = portMapWithRecordedTerminals();
     if (map.ignoredDevices() > 0)
         std::fprintf(stderr, "%s\n", qPrintable(map.ignoredDevicesNote()));
     QtClock clock;
