@@ -301,24 +301,85 @@ TEST(ConsoleInterrupt, ASignalEndsTheUpdateAndRunningItAgainFinishesIt)
 // port a running Jorlith now answers on. The bare rerun says so, keeps the
 // record for its scanner and goes on as if there were none: the Jorlith gets
 // Jorlith firmware, never the record's.
-TEST(ConsoleInterrupt, ARecordWhosePortAnswersAsAnotherModelIsSetAside)
+// Records are used only for the scanner they fit, and never chosen between
+// silently: rows of records left in the state folder, crossed with what the
+// scanner on their port answers, and what a bare run (or one naming the
+// model) does with them.
+TEST(ConsoleInterrupt, ARecordIsUsedOnlyForTheScannerItFits)
 {
-    SimProcess sim({QStringLiteral("--model"), QStringLiteral("jorlith")});
-    const QTemporaryDir state;
-    const romwright::UnfinishedUpdates records(state.filePath(QStringLiteral("romwright")));
-    const QByteArray bytes = fileBytes(kHalvernSample);
-    ASSERT_TRUE(records.save({1, sim.link(), QStringLiteral("Halvern 1450"), false, 'Q', kHalvernSample,
-                              bytes.size(), romwright::sha256Hex(bytes), QDateTime::currentDateTime()}));
-    const ConsoleRun run = runRomwright({"--console", "--yes"}, sim.link(), {}, QStringLiteral("0.05"), {},
-                                        {QStringLiteral("XDG_STATE_HOME=") + state.path()});
-    EXPECT_EQ(run.exitCode, 0) << qPrintable(run.out + run.err);
-    EXPECT_TRUE(run.err.contains(QLatin1String(" The scanner on port 1 answers as Jorlith 750, not Halvern "
-                                               "1450. The record is kept for that scanner "
-                                               "and not used now.\n")))
-        << qPrintable(run.err);
-    EXPECT_TRUE(run.out.contains(QLatin1String("Firmware file: JL750Ver6_0.s19\n"))) << qPrintable(run.out);
-    ASSERT_EQ(records.all().size(), 1u); // the Jorlith's own record came and went
-    EXPECT_EQ(records.all().front().model, QStringLiteral("Halvern 1450"));
+    using namespace std::chrono_literals;
+    const QByteArray hlv = fileBytes(kHalvernSample), jl = fileBytes(sampleDir() + "/JL750Ver6_0.s19");
+    const QString jlFile = sampleDir() + "/JL750Ver6_0.s19";
+    const struct {
+        const char *what;
+        QStringList sim;
+        std::vector<std::pair<const char *, QString>> records; // model, file
+        bool throughTerminal;                                  // made through /dev/pts/N, outside the map
+        QStringList extra;                                     // after --console --yes
+        int exitCode;
+        QStringList said;
+        std::size_t recordsLeft;
+        bool changed; // anything past the identity query reached the scanner
+    } cases[] = {
+        // clang-format off
+        {"a Halvern's record, a Jorlith on the port", {"--model", "jorlith"}, {{"Halvern 1450", kHalvernSample}},
+         false, {}, 0,
+         {" The scanner on port 1 answers as Jorlith 750, not Halvern 1450. The record is kept for that scanner "
+          "and not used now.\n", "Firmware file: JL750Ver6_0.s19\n"}, 1, true},
+        {"an answer of no model", {"--identity", "HLV 1451OK"}, {{"Halvern 1450", kHalvernSample}}, false, {}, 1,
+         {"answers \"HLV 1451OK\\r\\n\", which is the answer of no scanner model the Romwright knows. Nothing was "
+          "sent that could change the scanner. The record is kept"}, 1, false},
+        {"two records, the scanner waits in its boot software", {"--start-in-boot", "--boot", "Q"},
+         {{"Halvern 1450", kHalvernSample}, {"Jorlith 750", jlFile}}, false, {}, 1,
+         {"2 unfinished updates could be for the scanner on port 1.\n", "romwright:   An update of the Halvern 1450",
+          "romwright:   An update of the Jorlith 750", "--model NAME", "romwright --console --forget 1\n"}, 2, false},
+        {"two records, the model named", {"--start-in-boot", "--boot", "Q", "--model", "jorlith"},
+         {{"Halvern 1450", kHalvernSample}, {"Jorlith 750", jlFile}}, false, {"--model", "jorlith"}, 0,
+         {"An update of the Jorlith 750 on port 1 was interrupted on "}, 1, true},
+        {"made through a terminal outside the port map", {"--start-in-boot", "--boot", "Q"},
+         {{"Halvern 1450", kHalvernSample}}, true, {}, 0, {"An update of the Halvern 1450 on port 2 was "}, 0, true},
+        // clang-format on
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        SimProcess sim(c.sim);
+        const QTemporaryDir state;
+        const romwright::UnfinishedUpdates records(state.filePath(QStringLiteral("romwright")));
+        QDateTime started = QDateTime::currentDateTime().addSecs(-600);
+        for (const auto &[model, file] : c.records) {
+            const QByteArray bytes = fileBytes(file);
+            romwright::UnfinishedUpdate record{1,
+                                               sim.link(),
+                                               QString::fromLatin1(model),
+                                               false,
+                                               'Q',
+                                               file,
+                                               bytes.size(),
+                                               romwright::sha256Hex(bytes),
+                                               started = started.addSecs(60)};
+            if (c.throughTerminal) {
+                record.port = 2;
+                record.device = sim.terminal();
+            }
+            ASSERT_TRUE(records.save(record));
+        }
+        ASSERT_EQ(records.all().size(), c.records.size());
+        // Through its terminal, port 1 is a port without a device.
+        const ConsoleRun run =
+            runRomwright(QStringList{"--console", "--yes"} + c.extra,
+                         c.throughTerminal ? QStringLiteral("/nonexistent/ttyUSB9") : sim.link(), {},
+                         QStringLiteral("0.05"), {}, {QStringLiteral("XDG_STATE_HOME=") + state.path()});
+        EXPECT_EQ(run.exitCode, c.exitCode) << qPrintable(run.out + run.err);
+        for (const QString &text : c.said)
+            EXPECT_TRUE((run.out + run.err).contains(text))
+                << qPrintable(text + "\n---\n" + run.out + run.err);
+        EXPECT_EQ(records.all().size(), c.recordsLeft);
+        const QString transcript = sim.transcript();
+        EXPECT_EQ(transcript.contains(QLatin1String("request R")) ||
+                      transcript.contains(QLatin1String("restart into")),
+                  c.changed)
+            << qPrintable(transcript.right(2000));
+    }
 }
 
 TEST(ConsoleInterrupt, AFailedUpdateIsFinishedByRunningItAgainAfterAPowerCycle)
