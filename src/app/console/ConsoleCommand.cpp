@@ -241,7 +241,10 @@ int runConsole(const QStringList &arguments, ConsoleReport &report)
     // The window would ask; the console stops before the scanner hears more than its identity query.
     // The port of the record being finished, 0 for none.
     int recordPort = 0;
-    state.contradiction = [&report, &recordPort](const ModelDecision &decision, const QString &) {
+    state.contradiction = [&report, &recordPort, &options](const ModelDecision &decision, const QString &) {
+        // A run of several scanners lists each under the model it answered as.
+        if (report.json() && !decision.model.isEmpty())
+            report.scannerFound(decision.model, recordPort != 0 ? recordPort : options.port);
         const bool unclear = decision.kind == ModelDecision::Kind::Refused;
         report.error(unclear ? decision.text
                              : decision.text + QStringLiteral(" The scanner was not changed."));
@@ -329,6 +332,9 @@ int consoleSteps(MainState &state, const StartUpRequest &request, ConsoleReport 
     const StartUpResult started = FormLoad(request, {state, scanner, notice});
     switch (started.end) {
     case FormLoadEnd::Ready:
+        // The model a named port's scanner was taken for, for a script (and a run of several scanners).
+        if (report.json() && request.comP && familyNamed(state.inputs().model()))
+            report.scannerFound(state.inputs().model(), state.MSComm1().commPort());
         break;
     case FormLoadEnd::EndProgram:
         if (endsProgram(started.identified))

@@ -46,7 +46,6 @@ constexpr milliseconds kSilenceBound{300000};
 struct Target {
     int port = 0;
     QString model;
-    bool answered = true; // false: the search found nothing on this port
 };
 
 milliseconds scaled(milliseconds bound, double factor)
@@ -147,14 +146,17 @@ std::optional<std::vector<FoundScanner>> SeveralScanners::search()
     }
     return scanner.foundScanners();
 }
-// The ports to update, with the model each scanner was found to be when the
-// ports were searched: without --file each gets the newest firmware for its
-// own model, and a file named is checked against it, so without --model a
-// list is searched like --port all.
+// The ports to update, with the model named or, for --port all, the model
+// each scanner was found to be when the ports were searched. Each update asks
+// its scanner again before it changes anything: its answer decides the model,
+// gets the newest firmware for it without --file, and is checked against a
+// file named.
 std::vector<Target> SeveralScanners::targets()
 {
     std::vector<Target> targets;
-    if (!m_options.allPorts && !m_options.model.isEmpty()) {
+    // Each scanner of a list is asked by its own update, with the whole
+    // bound of the identity question; its answer names its model.
+    if (!m_options.allPorts) {
         for (const int port : m_options.ports)
             targets.push_back({port, m_options.model});
         return targets;
@@ -164,19 +166,9 @@ std::vector<Target> SeveralScanners::targets()
         m_report.error(QStringLiteral("ended in the scanner chooser"));
         return targets;
     }
-    if (m_options.allPorts) {
-        for (const FoundScanner &scanner : *found) {
-            m_report.scannerFound(scanner.name, scanner.port);
-            targets.push_back({scanner.port, scanner.name});
-        }
-        return targets;
-    }
-    for (const int port : m_options.ports) {
-        const auto it = std::find_if(found->begin(), found->end(),
-                                     [port](const FoundScanner &scanner) { return scanner.port == port; });
-        if (it != found->end())
-            m_report.scannerFound(it->name, port);
-        targets.push_back({port, it != found->end() ? it->name : QString(), it != found->end()});
+    for (const FoundScanner &scanner : *found) {
+        m_report.scannerFound(scanner.name, scanner.port);
+        targets.push_back({scanner.port, scanner.name});
     }
     return targets;
 }
@@ -356,18 +348,11 @@ int SeveralScanners::run()
         row.model = target.model;
         if (!m_options.file.isEmpty())
             row.file = displayFileName(fileNameOf(m_options.file));
-        if (!target.answered) {
-            row.state = ScannerRow::State::Failed;
-            row.notes << QStringLiteral("no scanner answered on port %1").arg(target.port);
-            row.parentFailed = true;
-        }
         m_rows.push_back(row);
     }
     if (!m_report.json() && !m_rows.empty())
         m_printer = std::make_unique<MultiScannerPrinter>(stdout, stderr, isTerminal(stdout), m_rows);
     for (std::size_t i = 0; i < chosen.size(); ++i) {
-        if (!chosen[i].answered)
-            continue;
         m_children.push_back(std::make_unique<Child>());
         m_children.back()->index = m_children.size() - 1;
         m_children.back()->row = i;
