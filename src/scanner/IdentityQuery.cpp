@@ -235,9 +235,11 @@ IdentityAnswer askIdentity(const SerialPort &like, int n, Clock &clock, const Sc
                 readings.back().bytes += port->input();
             error = port->setSettings(model->CommandSettings());
         }
-        if (error == CommError::None)
+        // Nothing is asked of a line lost or a program told to end.
+        const bool troubled = lost || clock.waitsEnded();
+        if (error == CommError::None && !troubled)
             error = port->output(model->VersionCommand.toLatin1() + "\r\n");
-        if (error == CommError::None) {
+        if (error == CommError::None && !troubled) {
             const Clock::ms deadline = clock.now() + bound + kIdentityGrace;
             for (;;) {
                 reading.bytes += port->input();

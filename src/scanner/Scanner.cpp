@@ -67,6 +67,7 @@ Detection Scanner::DetectScanner(qint16 &CommPort)
         search = searchPorts(*m_comm, m_models, m_clock, m_events, m_timings.probeWait);
     m_refusedPorts = std::move(search.refused);
     m_heldPorts = std::move(search.held);
+    m_unclearPorts = std::move(search.unclear);
     m_found = std::move(search.found);
     if (search.exitChosen)
         return Detection::EndProgram;

@@ -70,6 +70,8 @@ public:
     const std::vector<RefusedPort> &refusedPorts() const { return m_refusedPorts; }
     // The ports the last detection found held by another program.
     const std::vector<HeldPort> &heldPorts() const { return m_heldPorts; }
+    // Ports that answered what is neither a model's answer nor a clean greeting.
+    const std::vector<std::pair<qint16, QByteArray>> &unclearPorts() const { return m_unclearPorts; }
     // Every port whose scanner answered the last detection, in port order,
     // not only the one it settled on; for one in its boot software, the
     // model the chooser named.
@@ -116,6 +118,7 @@ private:
 
     std::vector<RefusedPort> m_refusedPorts;
     std::vector<HeldPort> m_heldPorts;
+    std::vector<std::pair<qint16, QByteArray>> m_unclearPorts;
     std::vector<FoundScanner> m_found;
 
     bool m_receiveHandling = false;

@@ -37,7 +37,9 @@ public:
     std::function<QByteArray(const QByteArray &written)> responder;
     std::function<CommError(const QByteArray &written)> writeError;
     std::map<int, FakeDevice> devices;
-    Clock::ms latency{0};            // with a clock, answers arrive this long after the write
+    Clock::ms latency{0}; // with a clock, answers arrive this long after the write
+    // Each time this port or a sibling opens: a script may then time what arrives on it.
+    std::function<void(FakePort &opened)> onOpen;
     std::map<int, int> openAttempts; // by port number
 
     std::vector<QByteArray> writes;
@@ -124,6 +126,8 @@ public:
         m_open = result == CommError::None;
         if (m_open)
             r.log << QStringLiteral("open %1").arg(m_port);
+        if (m_open && r.onOpen)
+            r.onOpen(*this);
         return result;
     }
     bool portOpen() const override { return m_open; }

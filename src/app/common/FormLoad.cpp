@@ -284,6 +284,12 @@ StartUpResult FormLoad(const StartUpRequest &asked, const StartUpContext &contex
     // Or ports another program holds.
     const bool explainHeld = searching && port < 1 && !scanner.heldPorts().empty();
     if (searching) {
+        // A port that answered unclearly is no scanner found: said as it came.
+        for (const auto &[unclear, bytes] : scanner.unclearPorts())
+            services.dialogs.message(
+                QString::fromLatin1(kAnswersUnknown).arg(QString::number(unclear), shownAnswer(bytes)) +
+                    QString::fromLatin1(kNothingChanged),
+                QString::fromLatin1(kScannerNotFoundTitle), MessageIcon::Exclamation);
         if (request.searched)
             request.searched(scanner, found);
         if (port < 1 && request.stopAtFirstGap) {
