@@ -106,6 +106,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         if (line.startsWith(QLatin1String("write 4 ")))
             bauds.push_back(line.section(QLatin1Char(' '), 2, 2).toInt());
     check(bauds.size() == asked.size(), "a write that is not the question");
+    // In the order they arrive: by time, ties in the order they were scheduled.
+    std::stable_sort(arrivals.begin(), arrivals.end(),
+                     [](const Arrival &a, const Arrival &b) { return a.at < b.at; });
     for (const Arrival &a : arrivals)
         for (std::size_t i = 0; i < asked.size(); ++i)
             if (a.at > asked[i] && (i + 1 == asked.size() ? a.at <= end : a.at <= asked[i + 1]))
