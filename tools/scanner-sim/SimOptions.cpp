@@ -1,5 +1,6 @@
 #include "SimOptions.h"
 
+#include <cctype>
 #include <charconv>
 
 namespace romwright::sim {
@@ -13,6 +14,32 @@ std::optional<long> toNumber(const std::string &text, long min, long max)
     if (ec != std::errc() || end != text.data() + text.size() || value < min || value > max)
         return std::nullopt;
     return value;
+}
+
+// C escapes of a text: \r \n \0 \xNN \\; nullopt for any other.
+std::optional<std::string> unescaped(const std::string &text)
+{
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\') {
+            out += text[i];
+            continue;
+        }
+        if (++i >= text.size())
+            return std::nullopt;
+        const char c = text[i];
+        if (c == 'r' || c == 'n' || c == '0' || c == '\\') {
+            out += c == 'r' ? '\r' : c == 'n' ? '\n' : c == '0' ? '\0' : '\\';
+        } else if (c == 'x' && i + 2 < text.size() &&
+                   std::isxdigit(static_cast<unsigned char>(text[i + 1])) &&
+                   std::isxdigit(static_cast<unsigned char>(text[i + 2]))) {
+            out += char(std::stoi(text.substr(i + 1, 2), nullptr, 16));
+            i += 2;
+        } else {
+            return std::nullopt;
+        }
+    }
+    return out;
 }
 
 const std::set<std::string> kCommands = {"M3", "R5", "A2", "I3", "T4", "M6", "A1", "R1", "V"};
@@ -55,6 +82,10 @@ Plays a scanner on a pseudo-terminal; PATH becomes a link to the terminal.
   --silent-after-update  the firmware does not start after the final R
   --mute CMD          leave the normal-mode command CMD (M3 R5 A2 I3 T4 M6 A1 R1 V) unanswered
   --send-r1 MS        send "R1" CR LF unsolicited MS milliseconds after the start
+  --answer TEXT       the identity answer is exactly TEXT, with \r \n \0 \xNN and \\
+                      as escapes and no line end added (also the prompt of --boot-prompt)
+  --babble MS         another device on the line: 1 to 4 random bytes every MS milliseconds
+  --seed N            the babble's seed (default 1)
 )";
 }
 
@@ -165,6 +196,22 @@ ParsedOptions parseOptions(const std::vector<std::string> &args)
             if (v != "Q" && v != "A")
                 return fail("--boot-prompt takes Q or A");
             o.bootPrompt = (*v)[0];
+        } else if (arg == "--answer") {
+            const auto v = value();
+            const std::optional<std::string> bytes = v ? unescaped(*v) : std::nullopt;
+            if (!bytes)
+                return fail("--answer takes a text with \\r \\n \\0 \\xNN \\\\ escapes");
+            o.answer = *bytes;
+        } else if (arg == "--babble") {
+            const auto n = number(1, 60'000);
+            if (!n)
+                return fail(arg + " takes milliseconds (1 to 60000)");
+            o.babble = Millis(*n);
+        } else if (arg == "--seed") {
+            const auto n = number(0, 4'000'000'000);
+            if (!n)
+                return fail(arg + " takes a number");
+            o.seed = unsigned(*n);
         } else if (arg == "--silent") {
             o.silent = true;
         } else if (arg == "--silent-after-update") {

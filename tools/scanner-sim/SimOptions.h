@@ -38,6 +38,9 @@ struct SimOptions {
     std::optional<char> bootPrompt;      // --boot-prompt Q|A
     std::set<std::string> muted;         // --mute CMD
     std::optional<Millis> sendR1;        // --send-r1 MS
+    std::optional<std::string> answer;   // --answer TEXT: the identity answer's exact bytes
+    std::optional<Millis> babble;        // --babble MS: random bytes on the line every MS ms
+    unsigned seed = 1;                   // --seed N: of the babble
 };
 
 struct ParsedOptions {

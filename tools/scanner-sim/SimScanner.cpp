@@ -59,6 +59,10 @@ void SimScanner::start()
         restartIntoBoot('2', false);
     else
         m_host.note("normal mode at " + std::to_string(m_rate) + " baud");
+    if (m_options.babble) {
+        m_random.seed(m_options.seed);
+        m_host.startTimer(*m_options.babble, [this] { babble(); });
+    }
     if (m_options.sendR1) {
         m_host.startTimer(*m_options.sendR1, [this] {
             if (m_mode == Mode::Normal && !m_options.silent)
@@ -126,7 +130,7 @@ void SimScanner::flushPending()
     if (m_mode == Mode::Normal && pending == "V")
         normalCommand("V");
     else if (pending == "V" || pending == "V\r")
-        m_mode == Mode::Normal ? normalCommand("V\r\n") : answer(std::string(1, m_bootLetter));
+        m_mode == Mode::Normal ? normalCommand("V\r\n") : answer(bootPrompt());
     else if (pending == "R" && m_mode == Mode::Bootloader && m_step == Step::Ready)
         finalR();
     else
@@ -218,11 +222,11 @@ void SimScanner::normalCommand(const std::string &command)
             m_host.startTimer(m_options.answerDelay, [this, afterUpdate, rate = m_rate] {
                 if (m_stalled || m_hungUp || m_mode == Mode::Done)
                     return;
-                m_host.send(m_options.identity + "\r\n", rate);
+                m_host.send(identityAnswer(), rate);
                 m_answeredAfterUpdate = m_answeredAfterUpdate || afterUpdate;
             });
         } else {
-            answer(m_options.identity + "\r\n");
+            answer(identityAnswer());
             m_answeredAfterUpdate = m_answeredAfterUpdate || m_newFirmware;
         }
         return;
@@ -235,7 +239,28 @@ void SimScanner::normalCommand(const std::string &command)
         m_host.note("command " + command + " unanswered");
         return;
     }
-    answer(command == "V" ? m_options.identity + "\r\n" : std::string("OK\r\n"));
+    answer(command == "V" ? identityAnswer() : std::string("OK\r\n"));
+}
+
+std::string SimScanner::identityAnswer() const
+{
+    return m_options.answer ? *m_options.answer : m_options.identity + "\r\n";
+}
+
+std::string SimScanner::bootPrompt() const
+{
+    return m_options.answer && m_options.bootPrompt ? *m_options.answer : std::string(1, m_bootLetter);
+}
+
+// Another device on the line, whatever the scanner does.
+void SimScanner::babble()
+{
+    std::string bytes(1 + m_random() % 4, '\0');
+    for (char &c : bytes)
+        c = char(m_random() % 256);
+    m_host.note("babble of " + std::to_string(bytes.size()) + " bytes");
+    m_host.send(bytes, m_rate);
+    m_host.startTimer(*m_options.babble, [this] { babble(); });
 }
 
 void SimScanner::answer(std::string_view text)
@@ -447,7 +472,7 @@ void SimScanner::bootloaderByte(std::uint8_t byte)
             return;
         }
         if (pending == "V\r" && byte == '\n') {
-            answer(std::string(1, m_bootLetter)); // the bare prompt
+            answer(bootPrompt()); // the bare prompt
             return;
         }
         if (pending == "R" && m_step == Step::Ready) {

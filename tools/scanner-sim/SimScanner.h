@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <random>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -60,6 +61,9 @@ public:
     bool awaitsIdentity() const { return m_newFirmware && !m_answeredAfterUpdate; }
 
 private:
+    std::string identityAnswer() const;
+    std::string bootPrompt() const;
+    void babble();
     enum class Step {
         Idle,       // normal mode / bootloader waiting for "z" / old boot waiting for "G"
         Connected,  // bootloader after "z"
@@ -107,6 +111,7 @@ private:
     bool m_answeredAfterUpdate = false; // its identity asked and answered
 
     std::string m_pending; // a command or request not complete yet
+    std::mt19937 m_random;
     ScannerHost::TimerId m_pendingTimer = -1;
     ScannerHost::TimerId m_zTimer = -1;
     std::vector<std::uint8_t> m_record; // record or RAM loader bytes so far
