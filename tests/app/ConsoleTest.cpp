@@ -133,6 +133,25 @@ TEST(Console, ExitStatusAndWhatItSays)
          {}, {"romwright: The scanner on port 1 answers as Jorlith 750, not Halvern 1450. The scanner was not changed.\n"}},
         {"an answer of no model", {"--identity", "HLV 1451OK"}, "%1", halvern1, 1, {},
          {"romwright: The scanner on port 1 answers \"HLV 1451OK\\r\\n\", which is the answer of no scanner model"}},
+        // Whatever is not exactly an answer or a clean silence is refused, --force or not: nothing else is sent.
+        {"another line end", {"--model", "jorlith", "--answer", "JL 750OK\\n"}, "%1", halvern1 + QStringList{"--force"}, 1,
+         {}, {"romwright: The scanner on port 1 answers \"JL 750OK\\n\", which is the answer of no scanner model the "
+              "Romwright knows. Nothing was sent that could change the scanner.\n"}},
+        {"two NULs", {"--answer", "\\0\\0"}, "%1", halvern1, 1, {}, {"answers \"\\x00\\x00\", which is"}},
+        {"an answer ending in A", {"--answer", "JL 750 REV A"}, "%1", halvern1, 1, {}, {"answers \"JL 750 REV A\""}},
+        {"an answer, then a stray A", {"--model", "jorlith", "--answer", "JL 750OK\\r\\nA"}, "%1", halvern1, 1, {},
+         {"answers \"JL 750OK\\r\\nA\""}},
+        {"an answer too late for its rate", {"--model", "jorlith", "--answer-delay", "1000"}, "%1", halvern1, 1, {},
+         {"which is the answer of no scanner model the Romwright knows. Nothing was sent"}},
+        {"noise on the line", {"--babble", "40"}, "%1", halvern1, 1, {}, {"Nothing was sent that could change"}},
+        {"a port held by another program", {"--held"}, "%1", halvern1, 1, {},
+         {"romwright: Port 1 could not be read to the end of the scanner's answer: the port is held by another "
+          "program. Nothing was sent that could change the scanner.\n"}},
+        {"a greeting with junk", {"--boot-prompt", "Q", "--answer", "Q\\r\\n"}, "%1", halvern1, 1, {},
+         {"answers \"Q\\r\\n\""}},
+        // A clean greeting cannot tell: the model named decides, the old boot software's "Z" too.
+        {"the old boot software's Z", {"--start-in-boot", "--boot", "Z"}, "%1", halvern1 + QStringList{"--yes"}, 0,
+         {"Program: green\n"}, {}},
         // Each processor's own boot software: the BarCode one is identified by "R4".
         {"a Wexmoor's BarCode processor with other boot software than its main one",
          {"--model", "wexmoor", "--boot", "A", "--boot-r4", "Q"}, "%1",
@@ -212,6 +231,17 @@ TEST(Console, ExitStatusAndWhatItSays)
         for (const QString &text : c.err)
             EXPECT_TRUE(run.err.contains(text)) << qPrintable(text);
         EXPECT_EQ(run.out.count(question), c.questions);
+        // A refusal that says nothing was sent is true to its word: the scanner heard "V" CR LF alone.
+        if (sim && run.err.contains(QLatin1String("Nothing was sent that could change the scanner"))) {
+            sim->stop();
+            for (const QString &line : sim->transcript().split(QLatin1Char('\n'))) {
+                const QStringList fields = line.simplified().split(QLatin1Char(' '));
+                if (fields.size() > 2 && fields[1] == QLatin1String("in")) {
+                    EXPECT_TRUE(QStringList({"0x56", "0x0D", "0x0A"}).contains(fields[2]))
+                        << qPrintable(line);
+                }
+            }
+        }
         // Not a terminal: a progress line at every tenth, no blinking lamp.
         EXPECT_LE(run.out.count(QLatin1String("Firmware: ")), 11);
         EXPECT_FALSE(run.out.contains(QLatin1String("Updating: red")));

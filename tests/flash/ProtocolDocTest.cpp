@@ -7,6 +7,7 @@
 #include "flash/BootloaderLink.h"
 #include "flash/FlashTimings.h"
 #include "scanner/IdentityQuery.h"
+#include "scanner/PortSearch.h"
 #include "scanner/ScannerTimings.h"
 #include "support/TestPaths.h"
 
@@ -83,6 +84,9 @@ std::map<QString, QString> programValues()
         {"askAgain", t.askAgain},
         {"probeWait", ScannerTimings{}.probeWait},
         {"identityAnswerBound", identityAnswerBound()},
+        {"kIdentityGrace", kIdentityGrace},
+        {"kIdentitySettle", kIdentitySettle},
+        {"kOldBootListen", kOldBootListen},
     };
     for (const auto &[name, value] : times)
         v[QLatin1String(name)] = withUnit(value.count(), "ms");

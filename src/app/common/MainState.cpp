@@ -274,7 +274,7 @@ void MainState::knowIdentity(int n, const IdentityAnswer &answer)
 const IdentityAnswer &MainState::identityOn(int n)
 {
     const QString device = deviceOf(n);
-    if (m_identity && m_identity->port == n && m_identity->device == device)
+    if (m_identity && m_identity->port == n && m_identity->device == device && !m_identity->askAgain)
         return m_identity->answer;
     IdentityAnswer answer; // a port number without a port: nothing to ask
     answer.kind = IdentityAnswer::Kind::NoPort;
@@ -319,9 +319,9 @@ MainState::ModelAnswer MainState::decideModel(bool choose, int port)
     case ModelDecision::Kind::Refused:
         // No Yes and no --force for a port that could not be read; asked
         // afresh next time, when whatever held or troubled the line may be gone.
+        m_identity->askAgain = true;
         if (m_identity->answer.portAbsent()) {
             // Said where the port is opened, or here when PROGRAM asks.
-            m_identity.reset();
             if (choose) {
                 m_services.view.setLamp(LampId::ComStatus, Lamp::Red);
                 m_services.dialogs.message(QString::fromLatin1(messages::kPortFailure),
@@ -330,7 +330,6 @@ MainState::ModelAnswer MainState::decideModel(bool choose, int port)
             }
             return ModelAnswer::NoPort;
         }
-        m_identity.reset();
         if (contradiction)
             contradiction(decision, claimed);
         else

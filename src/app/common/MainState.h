@@ -223,6 +223,8 @@ private:
         int port = 0;
         QString device;
         IdentityAnswer answer;
+        bool askAgain =
+            false; // refused: asked afresh next time, whatever held or troubled the line may be gone
     };
     std::optional<KnownIdentity> m_identity;
     QString m_acceptedContradiction; // the contradiction the user said Yes to
