@@ -1,13 +1,17 @@
 #include "app/common/UpdateRecorder.h"
 
+#include "app/common/FirmwareDiscovery.h"
 #include "app/common/UpdateJson.h"
 #include "app/common/UpdateLog.h"
+#include "family/ScannerFamilies.h"
 #include "platform/Clock.h"
 #include "platform/FileSystem.h"
 #include "platform/RecordingSerialPort.h"
 
 #include <QCoreApplication>
 #include <QJsonObject>
+
+#include <utility>
 
 namespace romwright {
 
@@ -41,26 +45,40 @@ void UpdateRecorder::firmwareWritten()
 {
     const int port = m_describe(0).port;
     const UnfinishedUpdates records(m_stateFolder);
-    if (!records.remove(port) && recordNotRemoved)
+    if (records.remove(port))
+        m_recordKept = false;
+    else if (recordNotRemoved)
         recordNotRemoved(records.pathFor(port));
+}
+
+void UpdateRecorder::beforeRestart()
+{
+    const UnfinishedUpdate record = m_describe(0);
+    if (typeOfScannerForModel(record.model) != kNotDetected)
+        keep(record);
 }
 
 void UpdateRecorder::beforeChange(char boot)
 {
     const UnfinishedUpdate record = m_describe(boot);
     m_run.route = record;
+    keep(record);
+}
+
+void UpdateRecorder::keep(const UnfinishedUpdate &record)
+{
     const UnfinishedUpdates records(m_stateFolder);
     if (!records.save(record)) {
-        if (recordNotWritten)
+        if (recordNotWritten && !std::exchange(m_notWrittenSaid, true))
             recordNotWritten(records.pathFor(record.port));
         return;
     }
+    m_recordKept = true;
     // A record of this update on the same device under another number (it
     // has moved since) is this one now; another scanner's stays.
     if (!record.device.isEmpty())
         for (const UnfinishedUpdate &other : records.all())
-            if (other.port != record.port && other.device == record.device && other.model == record.model &&
-                other.sha256 == record.sha256)
+            if (other.port != record.port && other.device == record.device && sameUpdate(other, record))
                 records.remove(other.port);
 }
 

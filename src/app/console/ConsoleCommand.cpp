@@ -125,7 +125,8 @@ int consoleSteps(MainState &state, const StartUpRequest &request, ConsoleReport 
 int finish(Outcome outcome, const UpdateSequence &update, ConsoleReport &report)
 {
     if (outcome == Outcome::EndCompleted) {
-        report.answered(); // after the completion message
+        // After the completion message; a signal may have cut the question short.
+        report.answered(TerminationSignals::lastCaught() != 0);
         return kExitCompleted;
     }
     if (outcome == Outcome::EndWrongModel) {
@@ -263,7 +264,9 @@ int runConsole(const QStringList &arguments, ConsoleReport &report)
                                                                       int othersLeft) {
         QString text = record.sentence();
         if (options.file.isEmpty())
-            text += QString::fromLatin1(kFinishingItWith).arg(displayFileName(record.file));
+            text += record.file.isEmpty()
+                        ? QString::fromLatin1(kFinishingItWithNewest)
+                        : QString::fromLatin1(kFinishingItWith).arg(displayFileName(record.file));
         if (othersLeft > 0)
             text += QStringLiteral(" %1 more wait%2 to be finished: run the update again after this one.")
                         .arg(othersLeft)
@@ -299,7 +302,8 @@ int runConsole(const QStringList &arguments, ConsoleReport &report)
     // The waits have returned and the port is closed. A signal says what it
     // cut short; an update that completed all the same keeps its status.
     if (const int signal = TerminationSignals::lastCaught(); signal != 0 && status != kExitCompleted) {
-        report.error(QString::fromLatin1(interruptionText(state.update().phase())));
+        report.error(QString::fromLatin1(interruptionText(
+            state.update().phase(), state.link().restartRequested(), state.recorder().recordKept())));
         return TerminationSignals::exitStatus(signal);
     }
     if (status != kExitCompleted && state.scannerLeftInBootSoftware())

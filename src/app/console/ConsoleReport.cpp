@@ -3,6 +3,7 @@
 #include "app/ExitStatus.h"
 #include "app/common/UpdateController.h"
 #include "app/common/UpdateJson.h"
+#include "app/common/UpdateMessages.h"
 #include "platform/FileSystem.h"
 
 #include <QJsonDocument>
@@ -89,19 +90,23 @@ void ConsoleReport::firmwareFile(const QString &name)
     std::fflush(m_out);
 }
 
-void ConsoleReport::answered()
+void ConsoleReport::answered(bool interrupted)
 {
     if (!m_answered)
         return;
     const std::optional<QString> &name = *m_answered;
+    interrupted = interrupted && !name;
     if (m_json) {
         QJsonObject object{{QStringLiteral("event"), QStringLiteral("identity")},
                            {QStringLiteral("answered"), name.has_value()}};
         if (name)
             object.insert(QStringLiteral("model"), *name);
+        if (interrupted)
+            object.insert(QStringLiteral("interrupted"), true);
         event(object);
     }
-    const QString text = UpdateController::answerText(name);
+    const QString text = interrupted ? QString::fromLatin1(messages::kInterruptedIdentity)
+                                     : UpdateController::answerText(name);
     if (!name)
         return warning(QStringLiteral("romwright: ") + text);
     if (!m_json) {

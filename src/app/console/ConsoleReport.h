@@ -55,7 +55,9 @@ public:
     void setAnswered(const std::optional<QString> &name) { m_answered = name; }
     // "The scanner answers as NAME." on standard output, or the warning that it
     // did not answer; {"event":"identity","answered":...,"model":NAME} in JSON.
-    void answered();
+    // interrupted: a signal cut the question short, which is said instead
+    // of silence ("interrupted":true).
+    void answered(bool interrupted = false);
 
     // The verdict of --check, when the update would go ahead.
     void check(const CheckSummary &summary);

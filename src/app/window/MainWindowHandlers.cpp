@@ -437,7 +437,8 @@ bool MainWindowHandlers::mayExit()
     }
     const UpdatePhase phase = state.update().phase();
     const bool changed = phase != UpdatePhase::Unchanged && phase != UpdatePhase::Completed;
-    if (record || changed) {
+    // A record of no route only says the scanner was restarted into its boot software.
+    if ((record && record->boot) || changed) {
         const QString shown = state.inputs().model();
         const QString model = record ? record->model : familyShownAs(shown) ? shown : QString();
         // One arg() for both: a model read from a record may hold "%1".
