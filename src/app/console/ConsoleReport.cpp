@@ -6,6 +6,7 @@
 #include "app/common/UpdateMessages.h"
 #include "platform/FileSystem.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 
 namespace romwright {
@@ -113,6 +114,39 @@ void ConsoleReport::answered(bool interrupted)
         std::fprintf(m_out, "%s\n", qPrintable(text));
         std::fflush(m_out);
     }
+}
+
+void ConsoleReport::candidates(const std::vector<FirmwareCandidate> &candidates,
+                               const FileOpenContext &context)
+{
+    QJsonArray list;
+    for (const FirmwareCandidate &c : candidates) {
+        const QString state = c.path.isEmpty() ? QStringLiteral("missing")
+                              : c.sound        ? QStringLiteral("sound")
+                                               : QStringLiteral("unusable");
+        const QString boot = bootSoftwareName(c.bTargetA);
+        if (m_json) {
+            QJsonObject object{{QStringLiteral("boot"), !c.bTargetA   ? QStringLiteral("either")
+                                                        : *c.bTargetA ? QStringLiteral("128-byte")
+                                                                      : QStringLiteral("64-byte")},
+                               {QStringLiteral("file"), c.path.isEmpty() ? QJsonValue() : QJsonValue(c.path)},
+                               {QStringLiteral("state"), state}};
+            if (c.path.isEmpty())
+                object.insert(QStringLiteral("advice"), missingFirmwareAdvice(c, candidates, context));
+            list.append(object);
+            continue;
+        }
+        const QString what = c.path.isEmpty()
+                                 ? QStringLiteral("missing: ") + missingFirmwareAdvice(c, candidates, context)
+                                 : QStringLiteral("%1 (%2)").arg(displayFileName(c.path),
+                                                                 c.sound ? QStringLiteral("sound")
+                                                                         : QStringLiteral("cannot be used"));
+        std::fprintf(m_out, "Firmware for %s: %s\n", qPrintable(boot), qPrintable(what));
+    }
+    if (m_json)
+        event(
+            {{QStringLiteral("event"), QStringLiteral("candidates")}, {QStringLiteral("candidates"), list}});
+    std::fflush(m_out);
 }
 
 void ConsoleReport::check(const CheckSummary &c)

@@ -5,13 +5,18 @@
 // --json every event, the view's and the dialogs' included, is one JSON
 // object on a line of standard output, so that a script reads one stream.
 
+#include "app/common/FirmwareDiscovery.h"
+
 #include <QJsonObject>
 #include <QString>
 
 #include <cstdio>
 #include <optional>
+#include <vector>
 
 namespace romwright {
+
+struct FileOpenContext;
 
 // What --check found: the update that would go ahead.
 struct CheckSummary {
@@ -58,6 +63,12 @@ public:
     // interrupted: a signal cut the question short, which is said instead
     // of silence ("interrupted":true).
     void answered(bool interrupted = false);
+
+    // The files the search would take, one line a boot software:
+    // "Firmware for the 64-byte boot software: PATH (sound)", "... (cannot be
+    // used)" or "... missing: put NAME in FOLDER"; in JSON one
+    // {"event":"candidates","candidates":[{"boot":"64-byte","file":PATH,"state":"sound"},...]}.
+    void candidates(const std::vector<FirmwareCandidate> &candidates, const FileOpenContext &context);
 
     // The verdict of --check, when the update would go ahead.
     void check(const CheckSummary &summary);
