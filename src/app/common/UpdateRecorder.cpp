@@ -51,6 +51,17 @@ void UpdateRecorder::firmwareWritten()
         recordNotRemoved(records.pathFor(port));
 }
 
+void UpdateRecorder::leftWithoutUpdate()
+{
+    if (!m_recordKept)
+        return;
+    const int port = m_describe(0).port;
+    const UnfinishedUpdates records(m_stateFolder);
+    for (const UnfinishedUpdate &record : records.all())
+        if (record.port == port && !record.boot && records.remove(port))
+            m_recordKept = false;
+}
+
 void UpdateRecorder::beforeRestart()
 {
     const UnfinishedUpdate record = m_describe(0);

@@ -55,6 +55,10 @@ public:
     // A record of this program's update stands in the state folder: written
     // and not removed since.
     bool recordKept() const { return m_recordKept; }
+    // The user leaves without an update: this program's record goes when it
+    // says no more than that the scanner was restarted (no route began), so
+    // that no later start offers to finish an update nobody began.
+    void leftWithoutUpdate();
 
     // Set when the record of an unfinished update could not be written; said
     // once in the program's life.

@@ -453,6 +453,7 @@ bool MainWindowHandlers::mayExit()
     if (state.scannerLeftInBootSoftware())
         m_parts.dialogs.message(QString::fromLatin1(kLeftInBootSoftware),
                                 QString::fromLatin1(kApplicationTitle), MessageIcon::Information);
+    state.recorder().leftWithoutUpdate();
     return true;
 }
 
