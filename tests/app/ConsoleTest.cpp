@@ -191,8 +191,8 @@ TEST(Console, ExitStatusAndWhatItSays)
         // Without a file named, each one the boot software's greeting could select is judged before it is asked.
         {"a damaged file for the other boot software", {"--boot", "Q"}, "%1", {"--port", "1", "--model", "halvern"}, 1,
          {"Romwright: The file Hlv1450Uver6_0.s19 is damaged"}, {"/romwright/Hlv1450Uver6_0.s19 for the 128-byte boot "
-         "software, which cannot be used (said above); mend or replace it, or name another file with --file. The "
-         "scanner was not changed.\n"}, {}, 0, "0.05", {"XDG_DATA_HOME=" + dir.path()}},
+         "software, which cannot be used; mend or replace it, or name another file with --file. The scanner was "
+         "not changed.\n"}, {}, 0, "0.05", {"XDG_DATA_HOME=" + dir.path()}},
         {"a file larger than any firmware", {"--boot", "Q"}, "%1", {"--port", "1", "--model", "halvern", "--file", big, "--yes"}, 1,
          {"Romwright: The file big.s19 is larger than any firmware file can be (more than 16 MB) and cannot be used.\n"}, {}},
         {"a bootloader, no answer at all", {"--boot-prompt", "Q"}, ",%1", file, 1,

@@ -115,8 +115,8 @@ int portOfName(const QString &name)
 
 bool sameUpdate(const UnfinishedUpdate &a, const UnfinishedUpdate &b)
 {
-    const bool fileOpen = (a.file.isEmpty() || b.file.isEmpty()) && a.device == b.device;
-    return a.model == b.model && a.barCode == b.barCode && (a.sha256 == b.sha256 || fileOpen);
+    const bool fileNotChosen = (a.file.isEmpty() || b.file.isEmpty()) && a.device == b.device;
+    return a.model == b.model && a.barCode == b.barCode && (a.sha256 == b.sha256 || fileNotChosen);
 }
 
 QString damagedRecordText(const DamagedRecord &damaged)

@@ -366,10 +366,11 @@ int consoleSteps(MainState &state, const StartUpRequest &request, ConsoleReport 
         // which boot software the scanner has is not known before it restarts.
         for (const FirmwareCandidate &candidate : started.candidates)
             if (!candidate.path.isEmpty() && !candidate.sound) {
-                report.error(QStringLiteral("the update would take %1 for %2, which cannot be used (said "
-                                            "above); mend or replace it, or name another file with --file. "
-                                            "The scanner was not changed.")
-                                 .arg(displayFileName(candidate.path), bootSoftwareName(candidate.bTargetA)));
+                report.error(
+                    QStringLiteral("the update would take %1 for %2, which cannot be used; mend or "
+                                   "replace it, or name another file with --file. The scanner was not "
+                                   "changed.")
+                        .arg(displayFileName(candidate.path), bootSoftwareName(candidate.bTargetA)));
                 break;
             }
         return kExitFailed;

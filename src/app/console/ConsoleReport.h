@@ -16,8 +16,6 @@
 
 namespace romwright {
 
-struct FileOpenContext;
-
 // What --check found: the update that would go ahead.
 struct CheckSummary {
     int port = 0;
