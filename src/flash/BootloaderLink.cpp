@@ -126,6 +126,7 @@ bool BootloaderLink::RequestBootloader(bool barCodeProcessor)
     // that follows, and that greeting must not be thrown away.
     m_port.clearInput();
     const CommError error = m_port.output(barCodeProcessor ? letter::kRequestBarCode : letter::kRequestMain);
+    m_restartRequested = m_restartRequested || error != CommError::PortNotOpen;
     return error != CommError::PortNotOpen;
 }
 
@@ -245,7 +246,9 @@ Outcome BootloaderLink::IdentifyTarget(TargetState &state, bool barCodeProcessor
         m_port.setSettings(QString::fromLatin1(kSettings38400));
         pause(m_timings.identifySettle);
         m_port.clearInput();
-        m_port.output(barCodeProcessor ? letter::kRequestBarCode : letter::kRequestMain);
+        const CommError error =
+            m_port.output(barCodeProcessor ? letter::kRequestBarCode : letter::kRequestMain);
+        m_restartRequested = m_restartRequested || error != CommError::PortNotOpen;
         pause(m_timings.afterRequest);
     };
 

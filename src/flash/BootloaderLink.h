@@ -105,6 +105,9 @@ public:
     // A greeting has come since the program started: the scanner restarted
     // into its boot software and stays there until switched off and on.
     bool greeted() const { return m_greeted; }
+    // A request ("R2", "R4") has gone out on an open port since the program
+    // started: the scanner, greeting or not, may wait in its boot software.
+    bool restartRequested() const { return m_restartRequested; }
     // The program is ending: no wait sleeps and nothing more is sent.
     bool ending() const { return m_clock.waitsEnded(); }
 
@@ -123,6 +126,7 @@ private:
     WaitTimers m_timers;
     bool m_lineLost = false;
     bool m_greeted = false;
+    bool m_restartRequested = false;
     bool m_delivered = false; // received() since the wait last read
     QByteArray m_arrived;     // what the current wait read that was not its letter
     LastEnd m_lastEnd;

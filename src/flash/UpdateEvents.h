@@ -107,6 +107,12 @@ public:
     virtual void progress(const TransferProgress &) {}
     // Every block of a pass has been acknowledged.
     virtual void passDone(Pass) {}
+    // Just before a request that restarts the scanner into its boot software
+    // goes out on an open port: start-up's identification or the update's
+    // own request. The boot software is not known yet, and nothing in the
+    // scanner has changed, but an interruption from here on leaves it
+    // waiting in its boot software, where it answers no search.
+    virtual void beforeRestart() {}
     // Just before the first byte that changes the scanner, with the greeting
     // letter of the boot software the route talks to ('Z' before the
     // old-boot route's "G", 'Q' or 'A' before a firmware pass's "z"): what

@@ -45,6 +45,7 @@ public:
     void erased() override { tell(&UpdateEvents::erased); }
     void progress(const TransferProgress &progress) override { tell(&UpdateEvents::progress, progress); }
     void passDone(Pass pass) override { tell(&UpdateEvents::passDone, pass); }
+    void beforeRestart() override { tell(&UpdateEvents::beforeRestart); }
     void beforeChange(char boot) override { tell(&UpdateEvents::beforeChange, boot); }
     void firmwareWritten() override { tell(&UpdateEvents::firmwareWritten); }
     void answeredAfterUpdate(const std::optional<QString> &name) override

@@ -113,6 +113,13 @@ Outcome UpdateSequence::cmdProgram_Click(const FirmwareSet &firmware)
     return outcome;
 }
 
+Outcome UpdateSequence::IdentifyTarget(bool barCodeProcessor)
+{
+    if (m_link.port().portOpen())
+        m_listeners.beforeRestart();
+    return m_link.IdentifyTarget(m_target, barCodeProcessor);
+}
+
 std::optional<QString> UpdateSequence::identityAfterUpdate()
 {
     Clock &clock = m_link.clock();
@@ -177,6 +184,8 @@ Outcome UpdateSequence::click(const FirmwareSet &firmware)
         return stop(UpdateStop::FileRefused);
 
     enter(UpdateStep::Request);
+    if (m_link.port().portOpen())
+        m_listeners.beforeRestart();
     if (!m_link.RequestBootloader(m_processor == Processor::BarCode))
         return stop(UpdateStop::PortNotOpen);
 

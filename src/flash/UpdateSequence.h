@@ -39,6 +39,10 @@ public:
     // caller that skipped the button can make one) is ignored: Stopped.
     Outcome cmdProgram_Click(const FirmwareSet &firmware);
 
+    // Start-up's identification of the boot software (BootloaderLink's
+    // IdentifyTarget), announced to the listeners before its request.
+    Outcome IdentifyTarget(bool barCodeProcessor);
+
     // The end reported (the completion, a time-out, a stalled or lost line,
     // no blocks), with its failure for every end but the completion; then
     // the port is closed.

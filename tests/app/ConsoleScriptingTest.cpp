@@ -222,73 +222,103 @@ TEST(CommandLine, OutputsGoOnlyToFiles)
 
 // Ctrl-C, or a kill that leaves no time for anything (a dead battery), at
 // 30 % of the firmware pass leaves the scanner in its boot software, where it
-// no longer answers a search. Running the program again with nothing but
-// --yes finds the record of the update and completes the flash. The update
-// Ctrl-C cut short named its file relative to its own folder; the run again
-// from another folder finds it all the same.
+// no longer answers a search; so does Ctrl-C once start-up has restarted it,
+// before anything in it changed. Running the program again with nothing but
+// --yes, as the message says, finds the record of the update and completes
+// the flash. The update Ctrl-C cut short at 30 % named its file relative to
+// its own folder; the run again from another folder finds it all the same.
+// Ctrl-C while the new firmware is asked its identity says so: the update
+// itself is complete.
 TEST(ConsoleInterrupt, ASignalEndsTheUpdateAndRunningItAgainFinishesIt)
 {
     using namespace std::chrono_literals;
-    for (const int signal : {SIGINT, SIGKILL}) {
-        SCOPED_TRACE(::strsignal(signal));
-        SimProcess sim({QStringLiteral("--boot"), QStringLiteral("Q"), QStringLiteral("--line-rate")});
+    using namespace romwright::messages;
+    const struct {
+        int signal;
+        const char *after; // what the first run has printed when the signal comes
+        const char *said;  // the first run's last words; nullptr for a kill
+        bool named;        // the first run names its file
+        QString timeScale;
+        QStringList sim = {QStringLiteral("--boot"), QStringLiteral("Q"), QStringLiteral("--line-rate")};
+    } rows[] = {
+        // clang-format off
+        {SIGINT, "Firmware:  30%", kInterruptedNoFirmware, true, "0.05"},
+        {SIGKILL, "Firmware:  30%", nullptr, false, "0.05"},
+        // A late greeting: the signal ends start-up's wait for it, before PROGRAM's request.
+        {SIGINT, "Port: green", kInterruptedRestarted, false, "1", {"--boot", "Q", "--greet-late", "150"}},
+        {SIGINT, "Program: green", kInterruptedIdentity, false, "0.2", {"--boot", "Q", "--silent-after-update"}},
+        // clang-format on
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(std::string(row.after) + " " + ::strsignal(row.signal));
+        SimProcess sim(row.sim);
         const QTemporaryDir state, work;
         const QStringList arguments = {"--console", "--yes"};
         const QString firmware = work.filePath(QStringLiteral("fw/Hlv1450ver5_9.s19"));
         ASSERT_TRUE(QDir(work.path()).mkdir(QStringLiteral("fw")) && QFile::copy(kHalvernSample, firmware));
         QProcess first;
-        setPortsAndTimeScale(first, sim.link(), QStringLiteral("0.05"), state.path());
+        setPortsAndTimeScale(first, sim.link(), row.timeScale, state.path());
         first.setWorkingDirectory(work.path());
-        first.start(kProgram, arguments + (signal == SIGINT ? QStringList{"--file", "fw/Hlv1450ver5_9.s19"}
-                                                            : QStringList{}));
+        first.start(kProgram,
+                    arguments + (row.named ? QStringList{"--file", "fw/Hlv1450ver5_9.s19"} : QStringList{}));
         ASSERT_TRUE(first.waitForStarted(5000));
         QString out;
         const QDeadlineTimer deadline(60000);
-        while (!out.contains(QLatin1String("Firmware:  30%")) && !deadline.hasExpired() &&
+        while (!out.contains(QLatin1String(row.after)) && !deadline.hasExpired() &&
                first.state() == QProcess::Running) {
             first.waitForReadyRead(1000);
             out += QString::fromLocal8Bit(first.readAllStandardOutput());
         }
-        ASSERT_TRUE(out.contains(QLatin1String("Firmware:  30%"))) << qPrintable(out);
-        ::kill(pid_t(first.processId()), signal);
+        ASSERT_TRUE(out.contains(QLatin1String(row.after))) << qPrintable(out);
+        ::kill(pid_t(first.processId()), row.signal);
         ASSERT_TRUE(first.waitForFinished(10000));
         out += QString::fromLocal8Bit(first.readAllStandardOutput());
         const QString err = QString::fromLocal8Bit(first.readAllStandardError());
-        if (signal == SIGINT) {
+        if (row.said) {
             EXPECT_EQ(first.exitStatus(), QProcess::NormalExit);
-            EXPECT_EQ(first.exitCode(), 128 + signal) << qPrintable(out + err);
-            EXPECT_TRUE(err.endsWith(QStringLiteral("romwright: %1\n")
-                                         .arg(QLatin1String(romwright::messages::kInterruptedNoFirmware))))
+            EXPECT_EQ(first.exitCode(), row.said == kInterruptedIdentity ? 0 : 128 + row.signal)
+                << qPrintable(out + err);
+            EXPECT_TRUE(err.endsWith(QStringLiteral("romwright: %1\n").arg(QLatin1String(row.said))))
                 << qPrintable(err);
+        }
+        if (row.said == kInterruptedIdentity) { // nothing is left to finish
+            EXPECT_TRUE(out.contains(QLatin1String("The firmware update is complete.")));
+            EXPECT_EQ(QDir(state.path() + "/romwright").entryList({"unfinished-*"}, QDir::Files),
+                      QStringList());
+            continue;
         }
         EXPECT_FALSE(out.contains(QLatin1String("Firmware:  50%"))) << qPrintable(out);
         ASSERT_TRUE(sim.running());
 
-        const ConsoleRun second = runRomwright(arguments, sim.link(), {}, QStringLiteral("0.05"), {},
+        const ConsoleRun second = runRomwright(arguments, sim.link(), {}, row.timeScale, {},
                                                {QStringLiteral("XDG_STATE_HOME=") + state.path()});
         EXPECT_EQ(second.exitCode, 0) << qPrintable(second.out + second.err);
         const QRegularExpression finishing(
             QStringLiteral("^An update of the Halvern 1450 on port 1 was interrupted on "
                            "20\\d\\d-\\d\\d-\\d\\d \\d\\d:\\d\\d\\. Finishing it "
-                           "with %1\\.$")
-                .arg(signal == SIGINT ? QRegularExpression::escape(firmware)
-                                      : QStringLiteral(".*/Hlv1450ver5_9\\.s19")),
+                           "with (%1)\\.$")
+                .arg(row.named ? QRegularExpression::escape(firmware)
+                               : QStringLiteral(
+                                     ".*/Hlv1450ver5_9\\.s19|the newest firmware for its boot software")),
             QRegularExpression::MultilineOption);
         EXPECT_TRUE(second.out.contains(finishing)) << qPrintable(second.out);
         EXPECT_EQ(QDir(state.path() + QStringLiteral("/romwright")).entryList({"unfinished-*"}, QDir::Files),
                   QStringList()); // the record does not outlive the update
-        // A kill leaves no time for the log; Ctrl-C's update has its line and transcript.
+        // A kill leaves no time for the log; Ctrl-C's update at 30 % has its line and transcript.
         const QList<QJsonObject> logged = loggedUpdates(state.path());
-        ASSERT_EQ(logged.size(), signal == SIGINT ? 2 : 1);
-        if (signal == SIGINT) {
+        ASSERT_FALSE(logged.isEmpty());
+        if (row.named) {
+            ASSERT_EQ(logged.size(), 2);
             EXPECT_EQ(logged.front().value(QLatin1String("result")), QLatin1String("interrupted"));
             EXPECT_EQ(logged.front().value(QLatin1String("file")), firmware);
             EXPECT_TRUE(QFile::exists(state.path() + QStringLiteral("/romwright/") +
                                       logged.front().value(QLatin1String("transcript")).toString()));
         }
+        EXPECT_TRUE(row.signal != SIGKILL || logged.size() == 1);
         EXPECT_EQ(logged.back().value(QLatin1String("result")), QLatin1String("completed"));
         ASSERT_TRUE(sim.waitForExit(5s));
-        EXPECT_TRUE(sim.transcript().contains(QLatin1String("request during the firmware pass")));
+        EXPECT_EQ(sim.transcript().contains(QLatin1String("request during the firmware pass")),
+                  row.said != kInterruptedRestarted);
         EXPECT_EQ(sampleBlocksMissing(sim.dump()), 0);
     }
 }

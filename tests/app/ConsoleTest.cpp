@@ -1,10 +1,12 @@
 // romwright --console as a user runs it: a real process on the simulator's
 // terminal, judged by its output and exit status.
 #include "app/common/UnfinishedUpdate.h"
+#include "platform/FileSystem.h"
 #include "support/ConsoleRun.h"
 #include "support/SimClient.h"
 #include "support/SimProcess.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -49,6 +51,11 @@ TEST(Console, ExitStatusAndWhatItSays)
         for (int line = 0; line < 200; ++line)
             copy.write(sample.readLine());
     }
+    // The data folder of a user whose 128-byte firmware is that cut copy.
+    ASSERT_TRUE(QDir(dir.path()).mkdir("romwright") &&
+                copySamples({"Hlv1450ver5_9.s19", "FlashProgrammer.sss", "bootloader.sss"},
+                            dir.filePath("romwright")) &&
+                QFile::copy(cut, dir.filePath("romwright/Hlv1450Uver6_0.s19")));
     // Larger than any firmware file, sparse: refused before it is read.
     const QString big = dir.filePath(QStringLiteral("big.s19"));
     {
@@ -200,6 +207,11 @@ TEST(Console, ExitStatusAndWhatItSays)
         {"a file cut short", {"--boot", "Q"}, "%1", {"--port", "1", "--model", "halvern", "--file", cut, "--yes"}, 1,
          {"File: red\n", "Romwright: The file cut.s19 is damaged and cannot be used (line 200: the file ends without an end record: "
           "it may have been cut short).\n"}, {}},
+        // Without a file named, each one the boot software's greeting could select is judged before it is asked.
+        {"a damaged file for the other boot software", {"--boot", "Q"}, "%1", {"--port", "1", "--model", "halvern"}, 1,
+         {"Romwright: The file Hlv1450Uver6_0.s19 is damaged"}, {"/romwright/Hlv1450Uver6_0.s19 for the 128-byte boot "
+         "software, which cannot be used; mend or replace it, or name another file with --file. The scanner was "
+         "not changed.\n"}, {}, 0, "0.05", {"XDG_DATA_HOME=" + dir.path()}},
         {"a file larger than any firmware", {"--boot", "Q"}, "%1", {"--port", "1", "--model", "halvern", "--file", big, "--yes"}, 1,
          {"Romwright: The file big.s19 is larger than any firmware file can be (more than 16 MB) and cannot be used.\n"}, {}},
         {"a bootloader, no answer at all", {"--boot-prompt", "Q"}, ",%1", file, 1,
@@ -255,6 +267,9 @@ TEST(Console, ExitStatusAndWhatItSays)
             const QString in =
                 sim->transcript().split(QLatin1Char('\n')).filter(QLatin1String(" in  0x")).join('\n');
             EXPECT_TRUE(in.contains(QLatin1String("0x56 'V'")) || in.contains(QLatin1String("0x52 'R'")));
+            // A scanner restarted into its boot software is said to wait there.
+            EXPECT_EQ(in.contains(QLatin1String("0x52 'R'")),
+                      run.err.contains(QLatin1String("in its boot software")));
             for (const char *sent : {"'z'", "'E'", "'G'"})
                 EXPECT_FALSE(in.contains(QLatin1String(sent))) << sent;
         }
@@ -298,12 +313,20 @@ TEST(Console, AnUpdateGoesOnToItsEndWhenItsOutputIsClosed)
 // ahead or not.
 TEST(Console, CheckSaysWhatAnUpdateWouldDoAndSendsOnlyTheIdentityQuery)
 {
+    // The loaders, a sound 64-byte Halvern file and a damaged 128-byte one; no Jorlith file.
+    QTemporaryDir folder;
+    const QString data = folder.path();
+    ASSERT_TRUE(
+        QDir(data).mkdir("romwright") &&
+        copySamples({"Hlv1450ver5_9.s19", "FlashProgrammer.sss", "bootloader.sss"}, data + "/romwright") &&
+        romwright::writeWholeFile(data + "/romwright/Hlv1450Uver6_0.s19", "S1"));
     const struct {
         const char *name;
         QStringList sim, args;
         QString ports;
         int exitCode;
         QStringList out; // in standard output, in this order
+        QStringList environment = {};
     } cases[] = {
         // clang-format off
         {"running firmware, the route not known", {"--model", "halvern"}, {"--port", "1", "--model", "halvern"}, "%1", 0,
@@ -316,6 +339,15 @@ TEST(Console, CheckSaysWhatAnUpdateWouldDoAndSendsOnlyTheIdentityQuery)
         {"a file for the other boot software", {"--boot-prompt", "A"},
          {"--port", "1", "--model", "halvern", "--file", kHalvernSample}, "%1", 1, {}},
         {"another model on the port", {"--model", "jorlith"}, {"--port", "1", "--model", "halvern"}, "%1", 1, {}},
+        // Without a file named: the file each boot software would get, as the update would judge it.
+        {"a damaged file for the other boot software", {"--boot", "Q"}, {"--port", "1", "--model", "halvern"}, "%1", 1,
+         {"Firmware for the 64-byte boot software: " + data + "/romwright/Hlv1450ver5_9.s19 (sound)\n"
+          "Firmware for the 128-byte boot software: " + data + "/romwright/Hlv1450Uver6_0.s19 (cannot be used)\n"},
+         {"XDG_DATA_HOME=" + data}},
+        {"no firmware at hand", {"--model", "jorlith"}, {"--port", "1", "--model", "jorlith"}, "%1", 1,
+         {"Firmware for the 64-byte boot software: missing: put JL750Ver6_0.s19 (or an older release named the same "
+          "way, down to JL750Ver2_2.s19) in " + data + "/romwright\n", "128-byte boot software: missing: put "
+          "JL750UVer6_0.s19"}, {"XDG_DATA_HOME=" + data, "XDG_DATA_DIRS=/nonexistent"}},
         // No scanner can be reached: the update would not go ahead, whatever stands in for the device.
         {"a port without a device", {}, {"--port", "2", "--model", "halvern"}, "%1", 1, {}},
         {"/dev/null", {}, {"--port", "2", "--model", "halvern"}, "%1,/dev/null", 1, {}},
@@ -327,7 +359,8 @@ TEST(Console, CheckSaysWhatAnUpdateWouldDoAndSendsOnlyTheIdentityQuery)
         SCOPED_TRACE(c.name);
         SimProcess sim(c.sim);
         const ConsoleRun run =
-            runRomwright(QStringList{"--console", "--check"} + c.args, c.ports.arg(sim.link()));
+            runRomwright(QStringList{"--console", "--check"} + c.args, c.ports.arg(sim.link()), {},
+                         QStringLiteral("0.05"), {}, c.environment);
         EXPECT_EQ(run.exitCode, c.exitCode) << qPrintable(run.out + run.err);
         EXPECT_EQ(run.out.contains(QLatin1String("The update would go ahead.")), c.exitCode == 0);
         if (c.sim.isEmpty()) { // nothing to reach: the reason is said

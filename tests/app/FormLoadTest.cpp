@@ -162,15 +162,17 @@ TEST(FormLoad, EachStepRunsInTurnAndTheConsoleStopsAtTheFirstGap)
 // offered; the answer decides whether its port, model and file are taken. A
 // record whose file changed or went is reported as not used; a damaged one is
 // reported and moved aside, never offered.
-// The newest firmware at hand is damaged: the window does not restart the
-// scanner for it at start-up; PROGRAM with a sound file chosen identifies
-// the boot software first, then updates.
+// The newest firmware at hand for the 128-byte boot software is damaged,
+// though the 64-byte one's is sound and the scanner would greet "Q": the
+// window does not restart the scanner at start-up; PROGRAM with a sound file
+// chosen identifies the boot software first, then updates.
 TEST(FormLoad, TheWindowLeavesTheIdentificationToProgramWhenTheFirmwareAtHandIsDamaged)
 {
     QTemporaryDir data;
-    ASSERT_TRUE(test::copySamples({"FlashProgrammer.sss", "bootloader.sss"}, data.path()));
-    const QByteArray sound = LocalFileSystem().read(test::sampleDir() + "/Hlv1450ver5_9.s19").bytes;
-    ASSERT_TRUE(writeWholeFile(data.filePath("Hlv1450ver5_9.s19"), sound.left(sound.size() / 2)));
+    ASSERT_TRUE(
+        test::copySamples({"FlashProgrammer.sss", "bootloader.sss", "Hlv1450ver5_9.s19"}, data.path()));
+    const QByteArray sound = LocalFileSystem().read(test::sampleDir() + "/Hlv1450Uver6_0.s19").bytes;
+    ASSERT_TRUE(writeWholeFile(data.filePath("Hlv1450Uver6_0.s19"), sound.left(sound.size() / 2)));
     Bench b({}, data.path());
     b.port->devices[2].reply = [](const QByteArray &written, const QString &settings) {
         if (written == "R2")
@@ -180,7 +182,7 @@ TEST(FormLoad, TheWindowLeavesTheIdentificationToProgramWhenTheFirmwareAtHandIsD
                    : QByteArray();
     };
     EXPECT_EQ(b.run({}), FormLoadEnd::Ready);
-    EXPECT_EQ(b.shown(), QStringLiteral("Halvern 1450|2|Hlv1450ver5_9.s19"));
+    EXPECT_EQ(b.shown(), QStringLiteral("Halvern 1450|2|Hlv1450Uver6_0.s19"));
     EXPECT_EQ(b.view.lamp(LampId::FileOk), Lamp::Red);
     EXPECT_FALSE(b.port->written().contains("R2"));
 

@@ -231,7 +231,8 @@ TEST(HelpFile, ExplainsEveryMessageTheProgramShows)
         kDamagedHelpFileMessage, kInterruptedUnchanged, kInterruptedReplacingBoot, kInterruptedNoFirmware,
         kInterruptedNewBoot, kWayBackReplacingBoot, kWayBackNoFirmware, kStalledReason, kConnectionLostReason,
         kUnfinishedUpdateTitle, kFinishItNow, kFinishingItWith, kRecordFileChanged, kRecordFileMissing,
-        kNoScannerWayBackWindow, kLeftInBootSoftware,
+        kNoScannerWayBackWindow, kLeftInBootSoftware, kInterruptedRestarted, kInterruptedRestartedNoRecord,
+        kInterruptedIdentity, kFinishingItWithNewest,
         // The help viewer's own warnings.
         "Please make sure the correct path and file name have been specified.",
         "is not a valid HTML Help file."};

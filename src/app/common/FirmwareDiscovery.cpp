@@ -1,8 +1,11 @@
 #include "app/common/FirmwareDiscovery.h"
 
 #include "family/ScannerFamilies.h"
+#include "image/FileOpen.h"
 #include "platform/FileSystem.h"
 #include "view/MainView.h"
+
+#include <QFileInfo>
 
 namespace romwright {
 
@@ -90,6 +93,61 @@ FirmwareChoice discoverFirmware(const FileSystem &files, const QStringList &fold
         }
     }
     return choice;
+}
+
+std::vector<FirmwareCandidate> firmwareCandidatesAtHand(const FileOpenContext &context, int typeOfScanner,
+                                                        std::optional<bool> barCode,
+                                                        std::optional<bool> bTargetA)
+{
+    const QStringList folders =
+        QStringList{context.programFolder, context.userDataFolder} + context.systemDataFolders;
+    std::vector<FirmwareCandidate> candidates;
+    for (const bool a : {false, true}) {
+        if (bTargetA && *bTargetA != a)
+            continue;
+        FirmwareCandidate candidate{a, firmwareCandidates(typeOfScanner, a, barCode), {}, false};
+        if (candidate.names.isEmpty())
+            continue;
+        // One list for both: its file serves either boot software.
+        if (!candidates.empty() && candidates.front().names == candidate.names) {
+            candidates.front().bTargetA.reset();
+            continue;
+        }
+        const FirmwareChoice chosen = discoverFirmware(context.files, folders, typeOfScanner, a, {}, barCode);
+        if (!chosen.sFirmFile.isEmpty()) {
+            candidate.path = joinPath(chosen.folder, chosen.sFirmFile);
+            FirmwareSet scratch;
+            candidate.sound = FileOpen(candidate.path, scratch, context).allValid();
+        }
+        candidates.push_back(std::move(candidate));
+    }
+    return candidates;
+}
+
+QString bootSoftwareName(std::optional<bool> bTargetA)
+{
+    if (!bTargetA)
+        return QStringLiteral("either boot software");
+    return *bTargetA ? QStringLiteral("the 128-byte boot software")
+                     : QStringLiteral("the 64-byte boot software");
+}
+
+QString missingFirmwareAdvice(const FirmwareCandidate &missing, const std::vector<FirmwareCandidate> &atHand,
+                              const FileOpenContext &context)
+{
+    QString folder = context.userDataFolder.isEmpty() ? context.programFolder : context.userDataFolder;
+    for (const FirmwareCandidate &other : atHand)
+        if (!other.path.isEmpty()) {
+            folder = QFileInfo(other.path).path();
+            break;
+        }
+    if (missing.names.isEmpty())
+        return QStringLiteral("put its firmware file in %1").arg(displayFileName(folder));
+    const QString releases = missing.names.size() == 1
+                                 ? QString()
+                                 : QStringLiteral(" (or an older release named the same way, down to %1)")
+                                       .arg(missing.names.last());
+    return QStringLiteral("put %1%2 in %3").arg(missing.names.first(), releases, displayFileName(folder));
 }
 
 bool loadDiscoveredFirmware(const FileSystem &files, const FirmwareChoice &choice, MainView &view,

@@ -11,6 +11,7 @@
 
 #include <functional>
 #include <optional>
+#include <vector>
 
 namespace romwright {
 
@@ -41,6 +42,37 @@ struct FirmwareChoice {
 FirmwareChoice discoverFirmware(const FileSystem &files, const QStringList &folders, int typeOfScanner,
                                 bool bTargetA, const QString &commandLineFile,
                                 std::optional<bool> barCode = std::nullopt);
+
+struct FileOpenContext;
+
+// The file the search would take for one boot software, judged before the
+// scanner is restarted to learn which boot software it has.
+struct FirmwareCandidate {
+    // The greeting that selects it: false the 64-byte boot software's ("Q",
+    // and the old "Z", which gets the new bootloader first), true the
+    // 128-byte one's ("A"); nullopt either (a family whose files serve both).
+    std::optional<bool> bTargetA;
+    QStringList names;  // the names tried, newest first
+    QString path;       // the file the search takes; empty: none in any folder
+    bool sound = false; // it loads whole, with its two loaders
+};
+
+// The candidate of each boot software the scanner's greeting could select:
+// both, unless bTargetA is known (the scanner waits in its boot software
+// and has said which). Folders and loaders are context's.
+std::vector<FirmwareCandidate> firmwareCandidatesAtHand(const FileOpenContext &context, int typeOfScanner,
+                                                        std::optional<bool> barCode,
+                                                        std::optional<bool> bTargetA = std::nullopt);
+
+// "the 64-byte boot software", "the 128-byte boot software", "either boot software".
+QString bootSoftwareName(std::optional<bool> bTargetA);
+
+// Where a missing candidate goes, and as what: "put Hlv1450Uver6_0.s19 (or
+// an older release named the same way, down to Hlv1450Uver4_0.s19) in
+// FOLDER". FOLDER is the folder of another candidate at hand, else the
+// user's data folder, else the program folder.
+QString missingFirmwareAdvice(const FirmwareCandidate &missing, const std::vector<FirmwareCandidate> &atHand,
+                              const FileOpenContext &context);
 
 // What start-up does with the chosen name: nothing when no file stands there;
 // show it, enable PROGRAM and call fileOpen with the full path when the folder

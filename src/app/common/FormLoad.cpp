@@ -2,6 +2,7 @@
 
 #include "app/common/MainState.h"
 #include "app/common/PortPermissionNotice.h"
+#include "family/BootLetters.h"
 #include "image/FileOpen.h"
 #include "platform/DeviceAccess.h"
 #include "platform/Dialogs.h"
@@ -48,31 +49,35 @@ IdentityAnswer bootPromptAnswer(char letter)
 
 enum class FirmwareAtHand { Sound, None, Unsound };
 
-// Whether the search would find a sound file, with its loaders, for either
-// boot software; an unsound one is loaded, so that what is wrong is said.
-FirmwareAtHand firmwareAtHand(MainState &state, int typeOfScanner, std::optional<bool> barCode)
+// Whether every file the search would take, whichever boot software greets,
+// is sound with its loaders (and one is there at all); the first unsound one
+// is loaded, so that what is wrong with it is said.
+FirmwareAtHand firmwareAtHand(MainState &state, const std::vector<FirmwareCandidate> &candidates)
 {
-    const MainServices &services = state.services();
-    const FileOpenContext context{services.files, services.programFolder, services.userDataFolder,
-                                  services.systemDataFolders};
-    QString unsound;
-    for (const bool bTargetA : {false, true}) {
-        const FirmwareChoice chosen =
-            discoverFirmware(services.files, dataFolders(services), typeOfScanner, bTargetA, QString(),
-                             barCode.value_or(state.inputs().barCode()));
-        if (chosen.sFirmFile.isEmpty())
+    bool found = false;
+    for (const FirmwareCandidate &candidate : candidates) {
+        if (candidate.path.isEmpty())
             continue;
-        const QString path = joinPath(chosen.folder, chosen.sFirmFile);
-        FirmwareSet scratch;
-        if (FileOpen(path, scratch, context).allValid())
-            return FirmwareAtHand::Sound;
-        unsound = path;
+        if (!candidate.sound) {
+            state.inputs().setFirmwareCaption(fileNameOf(candidate.path));
+            state.FileOpen(candidate.path);
+            return FirmwareAtHand::Unsound;
+        }
+        found = true;
     }
-    if (unsound.isEmpty())
-        return FirmwareAtHand::None;
-    state.inputs().setFirmwareCaption(fileNameOf(unsound));
-    state.FileOpen(unsound);
-    return FirmwareAtHand::Unsound;
+    return found ? FirmwareAtHand::Sound : FirmwareAtHand::None;
+}
+
+// The boot software a scanner that already waits in it has named by its
+// prompt; nullopt when it runs its firmware, or nothing is known.
+std::optional<bool> bootSoftwareWaitingIn(MainState &state, int port)
+{
+    if (port < PortMap::kFirstPort || port > PortMap::kLastPort)
+        return std::nullopt;
+    const IdentityAnswer &known = state.identityOn(port);
+    if (known.kind != IdentityAnswer::Kind::BootPrompt)
+        return std::nullopt;
+    return known.raw.endsWith(letter::kGreeting128);
 }
 
 struct RecordChoice {
@@ -324,10 +329,17 @@ StartUpResult FormLoad(const StartUpRequest &asked, const StartUpContext &contex
             mayRestart = false;
         }
     } else if (familyOfType(result.typeOfScanner) && port >= 1) {
-        // Without a file named, one that the search would take must be there
-        // and sound, whichever boot software greets. The window, with none at
-        // all, still learns the boot software for a file the user chooses.
-        switch (firmwareAtHand(state, result.typeOfScanner, request.barCode)) {
+        // Without a file named, each one the search could take once the boot
+        // software greets must be sound, and one must be there. A missing one
+        // is found out after the greeting, as it would be without this look.
+        // The window, with none at all, still learns the boot software for a
+        // file the user chooses.
+        const FileOpenContext files{services.files, services.programFolder, services.userDataFolder,
+                                    services.systemDataFolders};
+        result.candidates = firmwareCandidatesAtHand(files, result.typeOfScanner,
+                                                     request.barCode.value_or(state.inputs().barCode()),
+                                                     bootSoftwareWaitingIn(state, port));
+        switch (firmwareAtHand(state, result.candidates)) {
         case FirmwareAtHand::Sound:
             break;
         case FirmwareAtHand::None:

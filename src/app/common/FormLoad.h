@@ -17,6 +17,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace romwright {
 
@@ -30,7 +31,8 @@ enum class FormLoadEnd {
     NoScanner,   // (stopAtFirstGap) the search found none
     PortRefused, // (stopAtFirstGap) this user may not open the port; the notice was shown
     Declined,    // beforePort said no, or (stopAtFirstGap) the gate did: the scanner was not restarted
-    NoFirmware,  // (stopAtFirstGap) no firmware file for the scanner in any folder
+    NoFirmware,  // (stopAtFirstGap) no firmware file for the scanner in any folder, or none for the
+                 // boot software that greeted
     Unfinished,  // an unfinished update was found and the user stopped
 };
 
@@ -93,6 +95,9 @@ struct StartUpResult {
     int typeOfScanner = kNotDetected;
     std::optional<UnfinishedUpdate> finishing; // the record being finished
     QString sFirmFile; // the name chosen by the search or the command line, "" for none
+    // Without a file named: the file the search would take for each boot
+    // software that could greet, judged before the scanner was restarted.
+    std::vector<FirmwareCandidate> candidates;
 };
 
 // What start-up works on, lent by the front end. cScann receives the scanner

@@ -82,7 +82,7 @@ bool MainState::mnuCom_Click(int n)
 
 Outcome MainState::IdentifyTarget()
 {
-    const Outcome outcome = m_link->IdentifyTarget(m_target, m_inputs.barCode());
+    const Outcome outcome = m_update->IdentifyTarget(m_inputs.barCode());
     m_identifiedProcessor = m_inputs.processor();
     if (endsProgram(outcome))
         m_update->announceEnd(outcome);
@@ -231,8 +231,10 @@ UnfinishedUpdate MainState::describeUpdate(char boot) const
     record.barCode = m_inputs.barCode();
     record.boot = boot;
     record.file = m_inputs.firmwarePath();
-    record.size = m_firmwareSize;
-    record.sha256 = m_firmwareSha256;
+    if (!record.file.isEmpty()) { // else chosen by the search once the boot software greets
+        record.size = m_firmwareSize;
+        record.sha256 = m_firmwareSha256;
+    }
     record.started = QDateTime::currentDateTime();
     return record;
 }

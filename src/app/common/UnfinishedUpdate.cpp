@@ -31,7 +31,7 @@ QJsonObject toJson(const UnfinishedUpdate &r)
             {QStringLiteral("device"), r.device},
             {QStringLiteral("model"), r.model},
             {QStringLiteral("processor"), r.barCode ? QStringLiteral("barcode") : QStringLiteral("main")},
-            {QStringLiteral("boot"), QString(QLatin1Char(r.boot))},
+            {QStringLiteral("boot"), r.boot ? QJsonValue(QString(QLatin1Char(r.boot))) : QJsonValue()},
             {QStringLiteral("file"), r.file},
             {QStringLiteral("size"), double(r.size)},
             {QStringLiteral("sha256"), QString::fromLatin1(r.sha256)},
@@ -69,15 +69,17 @@ std::optional<UnfinishedUpdate> fromJson(const QJsonObject &o, QString &why)
         bad = "model";
     else if (text("processor") != QLatin1String("main") && !r.barCode)
         bad = "processor";
-    else if (boot.size() != 1 || !letter::isGreeting(boot.at(0).toLatin1()))
+    else if (!o.value(QLatin1String("boot")).isNull() &&
+             (boot.size() != 1 || !letter::isGreeting(boot.at(0).toLatin1())))
         bad = "boot";
-    else if (r.file.isEmpty())
+    else if (!isText("file"))
         bad = "file";
     else if (!whole("size", 0, 1e15))
         bad = "size";
-    else if (r.sha256.size() != 64 || !std::all_of(r.sha256.begin(), r.sha256.end(), [](char c) {
-                 return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
-             }))
+    else if (!r.file.isEmpty() &&
+             (r.sha256.size() != 64 || !std::all_of(r.sha256.begin(), r.sha256.end(), [](char c) {
+                  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+              })))
         bad = "sha256";
     else if (!r.started.isValid())
         bad = "started";
@@ -89,7 +91,7 @@ std::optional<UnfinishedUpdate> fromJson(const QJsonObject &o, QString &why)
         why = QStringLiteral("it names port %1, which no port can have (1 to 256)").arg(r.port);
         return std::nullopt;
     }
-    r.boot = boot.at(0).toLatin1();
+    r.boot = boot.isEmpty() ? 0 : boot.at(0).toLatin1();
     return r;
 }
 
@@ -127,13 +129,13 @@ std::optional<DamagedRecord> setAsideLink(const QString &path)
     return DamagedRecord{path, linkWhy(*target), renameAside(path, QLatin1String(kLinkSuffix))};
 }
 
-// The same update: the one a new record of its port goes on with.
+} // namespace
+
 bool sameUpdate(const UnfinishedUpdate &a, const UnfinishedUpdate &b)
 {
-    return a.model == b.model && a.barCode == b.barCode && a.sha256 == b.sha256;
+    const bool fileNotChosen = (a.file.isEmpty() || b.file.isEmpty()) && a.device == b.device;
+    return a.model == b.model && a.barCode == b.barCode && (a.sha256 == b.sha256 || fileNotChosen);
 }
-
-} // namespace
 
 QString damagedRecordText(const DamagedRecord &damaged)
 {
@@ -178,6 +180,8 @@ QByteArray sha256Hex(const QByteArray &bytes)
 
 RecordedFile checkRecordedFile(const UnfinishedUpdate &record, const FileSystem &files)
 {
+    if (record.file.isEmpty())
+        return RecordedFile::Same; // the search chooses it, as it would have
     const FileContents contents = files.read(record.file);
     if (contents.status != ReadStatus::Ok)
         return RecordedFile::Missing;
@@ -199,6 +203,7 @@ bool UnfinishedUpdates::save(const UnfinishedUpdate &record, std::vector<Damaged
     // (the scanners were swapped, and that one was set aside) is kept, under
     // a name of its own.
     const QString path = pathFor(record.port);
+    UnfinishedUpdate kept = record;
     for (const Stored &old : stored()) {
         if (!old.record || old.record->port != record.port)
             continue;
@@ -206,23 +211,25 @@ bool UnfinishedUpdates::save(const UnfinishedUpdate &record, std::vector<Damaged
             // Kept while another scanner was on the port: this record is it now.
             if (old.path != path)
                 QFile::remove(old.path);
+            else if (!record.boot)
+                kept.boot = old.record->boot;
             continue;
         }
         if (old.path != path)
             continue;
-        QString kept;
-        for (int n = 2; kept.isEmpty() || QFileInfo::exists(kept); ++n)
-            kept =
+        QString aside;
+        for (int n = 2; aside.isEmpty() || QFileInfo::exists(aside); ++n)
+            aside =
                 joinPath(m_folder, QLatin1String(kPrefix) + QStringLiteral("%1-%2").arg(record.port).arg(n) +
                                        QLatin1String(kSuffix));
-        if (!QFile::rename(path, kept))
+        if (!QFile::rename(path, aside))
             return false;
     }
     // Never written through a link in the record's place: it is set aside and said.
     if (const std::optional<DamagedRecord> link = setAsideLink(path); link && setAside)
         setAside->push_back(*link);
     // Written whole or not at all: a half record would be no way back.
-    return replaceEntry(path, QJsonDocument(toJson(record)).toJson(QJsonDocument::Compact) + '\n');
+    return replaceEntry(path, QJsonDocument(toJson(kept)).toJson(QJsonDocument::Compact) + '\n');
 }
 
 bool UnfinishedUpdates::remove(int port) const

@@ -1,11 +1,12 @@
 #pragma once
-// The record of an update that has begun to change a scanner. It is written
-// before the first byte that erases or replaces anything and removed when
-// the update completes, so a run cut short by a signal, a lost line, a stall
-// or a dead battery leaves it behind. The next start with no port given
-// finds it and offers to finish the update on the same port, with the same
-// model, processor and file: the scanner then waits in its boot software
-// and does not answer the identity query that a search depends on.
+// The record of an update that has begun with a scanner. It is written
+// before the request that restarts the scanner into its boot software (and
+// again before the first byte that erases or replaces anything) and removed
+// when the update completes, so a run cut short by a signal, a lost line, a
+// stall or a dead battery leaves it behind. The next start with no port
+// given finds it and offers to finish the update on the same port, with the
+// same model, processor and file: the scanner then waits in its boot
+// software and does not answer the identity query that a search depends on.
 
 #include <QByteArray>
 #include <QDateTime>
@@ -29,6 +30,10 @@ inline constexpr const char *kRivalRecords = "%1 unfinished updates could be for
 inline constexpr const char *kRivalRecordsConsole =
     "The Romwright does not choose between them: run the update again with --model NAME to finish the one "
     "for the scanner's model, or drop them with romwright --console --forget %1";
+// A record written before the firmware file was chosen: the search picks it
+// once the boot software has greeted.
+inline constexpr const char *kFinishingItWithNewest =
+    " Finishing it with the newest firmware for its boot software.";
 // A record whose file is no longer what was being programmed.
 inline constexpr const char *kRecordFileChanged =
     "%1 Its firmware file %2 has changed since, so it is not finished from here: name the port, the "
@@ -83,8 +88,10 @@ struct UnfinishedUpdate {
     QString device; // what the port number led to when the update began
     QString model;  // as the window shows it, "Halvern 1450"
     bool barCode = false;
-    char boot = 'Q'; // the greeting of the boot software the route began with: 'Z', 'Q' or 'A'
-    QString file;    // the firmware file's whole path
+    // The greeting of the boot software the route began with: 'Z', 'Q' or
+    // 'A'; 0 while no route has begun (the scanner was only restarted).
+    char boot = 'Q';
+    QString file; // the firmware file's whole path; empty: not chosen yet, the search's newest
     qint64 size = 0;
     QByteArray sha256; // lower-case hex
     QDateTime started;
@@ -107,6 +114,11 @@ RecordedFile checkRecordedFile(const UnfinishedUpdate &record, const FileSystem 
 
 QByteArray sha256Hex(const QByteArray &bytes);
 
+// The same update of the same scanner: the one a new record of its port goes
+// on with. A record whose file was not chosen yet is one with any file the
+// same device's update of that model and processor takes.
+bool sameUpdate(const UnfinishedUpdate &a, const UnfinishedUpdate &b);
+
 // The records in the user's state folder, one file per port so that the
 // scanners of a several-scanner run keep theirs apart.
 class UnfinishedUpdates {
@@ -116,7 +128,9 @@ public:
     // False when the record could not be written (no state folder, a full
     // disk): the update goes on, the caller warns. A link in the record's
     // place is never written through: it is renamed aside (NAME.link) and
-    // added to setAside, for the caller to say.
+    // added to setAside, for the caller to say. A record of no route (boot
+    // 0) that replaces one of the same update keeps that one's route: a
+    // restart changes nothing in the scanner.
     bool save(const UnfinishedUpdate &record, std::vector<DamagedRecord> *setAside = nullptr) const;
     // True when no record of port stands there any more (or never did).
     bool remove(int port) const;

@@ -26,8 +26,10 @@ QString failureText(const char *reason, const char *unchangedText, UpdatePhase p
 
 } // namespace
 
-const char *interruptionText(UpdatePhase phase)
+const char *interruptionText(UpdatePhase phase, bool restarted, bool recordKept)
 {
+    if (phase == UpdatePhase::Unchanged && restarted)
+        return recordKept ? messages::kInterruptedRestarted : messages::kInterruptedRestartedNoRecord;
     return messages::phaseProse(phase).interrupted;
 }
 

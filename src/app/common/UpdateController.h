@@ -18,8 +18,10 @@ class Dialogs;
 class MainView;
 class UpdateInputs;
 
-// The interruption's message for a phase (signal, closed window, end of input).
-const char *interruptionText(UpdatePhase phase);
+// The interruption's message for a phase (signal, closed window, end of
+// input). restarted: a request has restarted the scanner into its boot
+// software; recordKept: the record of the update stands to finish it.
+const char *interruptionText(UpdatePhase phase, bool restarted = false, bool recordKept = false);
 
 class UpdateController : public UpdateEvents {
 public:

@@ -72,6 +72,21 @@ inline constexpr const char *kInterruptedReplacingBoot =
     "off and on and run the update again; if it does not greet, it needs service.";
 inline constexpr const char *kInterruptedNoFirmware =
     "The update was interrupted. The scanner keeps its boot software: run the update again to finish it.";
+// From the restart request on, before any route changed the scanner: it
+// waits in its boot software, and the record of the update finishes it.
+inline constexpr const char *kInterruptedRestarted =
+    "The update was interrupted after the scanner was restarted into its boot software, before anything in "
+    "it was changed. It waits there now: run romwright --console --yes, or start the Romwright window, to "
+    "finish the update.";
+// The same without a record (no model known yet, or the state folder could not be written).
+inline constexpr const char *kInterruptedRestartedNoRecord =
+    "The update was interrupted after the scanner was restarted into its boot software, before anything in "
+    "it was changed. It waits there now: name its port and model to finish the update: romwright --console "
+    "--port N --model NAME";
+// Written and acknowledged; only the question of the restarted scanner's identity was cut short.
+inline constexpr const char *kInterruptedIdentity =
+    "The update is complete: the scanner has its new firmware. Asking the scanner its identity afterwards "
+    "was interrupted, so its answer is not known.";
 inline constexpr const char *kInterruptedNewBoot =
     "The update was interrupted. The scanner has its new boot software but no firmware: switch it off and "
     "on and run the update again to finish it.";
@@ -106,7 +121,7 @@ constexpr PhaseProse phaseProse(UpdatePhase phase)
         return {kInterruptedNoFirmware, kWayBackNoFirmware,
                 "the scanner keeps its boot software and has no firmware until the update is run again"};
     case UpdatePhase::Completed: // written and acknowledged: only the restarted scanner's answer is awaited
-        return {kInterruptedUnchanged, nullptr, nullptr};
+        return {kInterruptedIdentity, nullptr, nullptr};
     case UpdatePhase::Unchanged:
         break;
     }

@@ -1,13 +1,17 @@
 #include "app/common/UpdateRecorder.h"
 
+#include "app/common/FirmwareDiscovery.h"
 #include "app/common/UpdateJson.h"
 #include "app/common/UpdateLog.h"
+#include "family/ScannerFamilies.h"
 #include "platform/Clock.h"
 #include "platform/FileSystem.h"
 #include "platform/RecordingSerialPort.h"
 
 #include <QCoreApplication>
 #include <QJsonObject>
+
+#include <utility>
 
 namespace romwright {
 
@@ -41,14 +45,39 @@ void UpdateRecorder::firmwareWritten()
 {
     const int port = m_describe(0).port;
     const UnfinishedUpdates records(m_stateFolder);
-    if (!records.remove(port) && recordNotRemoved)
+    if (records.remove(port))
+        m_recordKept = false;
+    else if (recordNotRemoved)
         recordNotRemoved(records.pathFor(port));
+}
+
+void UpdateRecorder::leftWithoutUpdate()
+{
+    if (!m_recordKept)
+        return;
+    const int port = m_describe(0).port;
+    const UnfinishedUpdates records(m_stateFolder);
+    for (const UnfinishedUpdate &record : records.all())
+        if (record.port == port && !record.boot && records.remove(port))
+            m_recordKept = false;
+}
+
+void UpdateRecorder::beforeRestart()
+{
+    const UnfinishedUpdate record = m_describe(0);
+    if (typeOfScannerForModel(record.model) != kNotDetected)
+        keep(record);
 }
 
 void UpdateRecorder::beforeChange(char boot)
 {
     const UnfinishedUpdate record = m_describe(boot);
     m_run.route = record;
+    keep(record);
+}
+
+void UpdateRecorder::keep(const UnfinishedUpdate &record)
+{
     const UnfinishedUpdates records(m_stateFolder);
     std::vector<DamagedRecord> links;
     const bool saved = records.save(record, &links);
@@ -56,16 +85,16 @@ void UpdateRecorder::beforeChange(char boot)
         if (linkSetAside)
             linkSetAside(damagedRecordText(link));
     if (!saved) {
-        if (recordNotWritten)
+        if (recordNotWritten && !std::exchange(m_notWrittenSaid, true))
             recordNotWritten(records.pathFor(record.port));
         return;
     }
+    m_recordKept = true;
     // A record of this update on the same device under another number (it
     // has moved since) is this one now; another scanner's stays.
     if (!record.device.isEmpty())
         for (const UnfinishedUpdate &other : records.all())
-            if (other.port != record.port && other.device == record.device && other.model == record.model &&
-                other.sha256 == record.sha256)
+            if (other.port != record.port && other.device == record.device && sameUpdate(other, record))
                 records.remove(other.port);
 }
 

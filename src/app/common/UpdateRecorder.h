@@ -1,9 +1,10 @@
 #pragma once
 // What an update leaves behind it in the state folder: the record of an
-// unfinished update while a route changes the scanner (so that the next
-// start can finish it), and once the click has ended its line in the update
-// log, with the byte transcript of an update that did not complete. It
-// listens to the update like any front end.
+// unfinished update from the request that restarts the scanner into its boot
+// software until the scanner has its firmware (so that the next start can
+// finish it), and once the click has ended its line in the update log, with
+// the byte transcript of an update that did not complete. It listens to the
+// update (and to start-up's identification) like any front end.
 
 #include "app/common/UnfinishedUpdate.h"
 #include "flash/Outcome.h"
@@ -34,8 +35,13 @@ public:
     void started() override;
     // The request goes out once the file has passed its checks: the click is logged.
     void step(UpdateStep step) override;
-    // A route begins to change the scanner: its record is kept, and one of
-    // the same update under the device's old port number goes.
+    // The scanner is about to be restarted into its boot software: the
+    // update's record is kept, its boot software not known yet. A scanner
+    // whose model nobody has named yet gets none: it could not be finished
+    // from it.
+    void beforeRestart() override;
+    // A route begins to change the scanner: its record is kept, with the
+    // route's greeting.
     void beforeChange(char boot) override;
     // The scanner has its whole firmware: nothing is left to finish.
     void firmwareWritten() override;
@@ -46,7 +52,16 @@ public:
     // the update as it stands, for a click whose route never began.
     void log(Outcome outcome, const std::optional<UpdateFailure> &failure, const UnfinishedUpdate &now);
 
-    // Set when the record of an unfinished update could not be written.
+    // A record of this program's update stands in the state folder: written
+    // and not removed since.
+    bool recordKept() const { return m_recordKept; }
+    // The user leaves without an update: this program's record goes when it
+    // says no more than that the scanner was restarted (no route began), so
+    // that no later start offers to finish an update nobody began.
+    void leftWithoutUpdate();
+
+    // Set when the record of an unfinished update could not be written; said
+    // once in the program's life.
     std::function<void(const QString &path)> recordNotWritten;
     // Set when the record of an update could not be removed once the scanner
     // had its whole firmware: the next start would offer to finish it.
@@ -70,11 +85,17 @@ private:
         std::optional<std::optional<QString>> answered; // asked after the update, and its answer
     };
 
+    // Saves record; one of the same update under the device's old port
+    // number goes.
+    void keep(const UnfinishedUpdate &record);
+
     QString m_stateFolder;
     const Clock &m_clock;
     PortTranscript *m_transcript;
     Describe m_describe;
     Run m_run;
+    bool m_recordKept = false;
+    bool m_notWrittenSaid = false;
 };
 
 } // namespace romwright

@@ -8,6 +8,7 @@
 #include "app/console/ConsoleOptions.h"
 #include "app/console/ConsoleReport.h"
 #include "family/BootLetters.h"
+#include "image/FileOpen.h"
 #include "image/FirmwareCheck.h"
 #include "image/FlashLayout.h"
 #include "platform/FileSystem.h"
@@ -41,7 +42,29 @@ int consoleCheck(MainState &state, StartUpRequest request, const ConsoleOptions 
     request.offerToFinish = nullptr;
     std::unique_ptr<Scanner> scanner;
     PortPermissionNotice notice;
-    FormLoad(request, {state, scanner, notice});
+    const StartUpResult started = FormLoad(request, {state, scanner, notice});
+    // Without a file named, the file of each boot software that could greet,
+    // as the update would judge them before restarting the scanner.
+    const FileOpenContext files{services.files, services.programFolder, services.userDataFolder,
+                                services.systemDataFolders};
+    if (!started.candidates.empty())
+        report.candidates(started.candidates, files);
+    if (started.end == FormLoadEnd::NoFirmware && !started.candidates.empty()) {
+        QStringList missing;
+        for (const FirmwareCandidate &candidate : started.candidates)
+            missing << missingFirmwareAdvice(candidate, started.candidates, files);
+        report.error(QStringLiteral("the update would not go ahead: no firmware file for the %1; %2")
+                         .arg(state.inputs().model(), missing.join(QStringLiteral("; "))));
+        return kExitFailed;
+    }
+    for (const FirmwareCandidate &candidate : started.candidates)
+        if (!candidate.path.isEmpty() && !candidate.sound) {
+            report.error(
+                QStringLiteral("the update would not go ahead: %1, which it would take for %2, cannot "
+                               "be used")
+                    .arg(displayFileName(candidate.path), bootSoftwareName(candidate.bTargetA)));
+            return kExitFailed;
+        }
     // Not found, refused by the gate or a port number without a port: said
     // already; a port named that cannot be used is said once more, with why.
     if (!reached || port < PortMap::kFirstPort || port > PortMap::kLastPort) {

@@ -4,6 +4,7 @@
 #include "app/FrontEnds.h"
 #include "app/common/CommandLineOptions.h"
 #include "app/common/FindScanner.h"
+#include "app/common/FirmwareDiscovery.h"
 #include "app/common/FormLoad.h"
 #include "app/common/LocalServices.h"
 #include "app/common/MainState.h"
@@ -125,7 +126,8 @@ int consoleSteps(MainState &state, const StartUpRequest &request, ConsoleReport 
 int finish(Outcome outcome, const UpdateSequence &update, ConsoleReport &report)
 {
     if (outcome == Outcome::EndCompleted) {
-        report.answered(); // after the completion message
+        // After the completion message; a signal may have cut the question short.
+        report.answered(TerminationSignals::lastCaught() != 0);
         return kExitCompleted;
     }
     if (outcome == Outcome::EndWrongModel) {
@@ -268,7 +270,9 @@ int runConsole(const QStringList &arguments, ConsoleReport &report)
                                                                       int othersLeft) {
         QString text = record.sentence();
         if (options.file.isEmpty())
-            text += QString::fromLatin1(kFinishingItWith).arg(displayFileName(record.file));
+            text += record.file.isEmpty()
+                        ? QString::fromLatin1(kFinishingItWithNewest)
+                        : QString::fromLatin1(kFinishingItWith).arg(displayFileName(record.file));
         if (othersLeft > 0)
             text += QStringLiteral(" %1 more wait%2 to be finished: run the update again after this one.")
                         .arg(othersLeft)
@@ -315,7 +319,8 @@ int runConsole(const QStringList &arguments, ConsoleReport &report)
     // The waits have returned and the port is closed. A signal says what it
     // cut short; an update that completed all the same keeps its status.
     if (const int signal = TerminationSignals::lastCaught(); signal != 0 && status != kExitCompleted) {
-        report.error(QString::fromLatin1(interruptionText(state.update().phase())));
+        report.error(QString::fromLatin1(interruptionText(
+            state.update().phase(), state.link().restartRequested(), state.recorder().recordKept())));
         return TerminationSignals::exitStatus(signal);
     }
     if (status != kExitCompleted && state.scannerLeftInBootSoftware())
@@ -343,6 +348,29 @@ int consoleSteps(MainState &state, const StartUpRequest &request, ConsoleReport 
         return kExitFailed;
     case FormLoadEnd::NoFirmware: {
         const QString model = state.inputs().model();
+        // The boot software is known (it greeted, or the scanner waits in it),
+        // and no file for it is at hand: once it is, the update goes on.
+        const bool restarted = state.link().restartRequested();
+        const bool waiting = started.candidates.size() == 1 && started.candidates.front().bTargetA;
+        if (started.typeOfScanner != kNotDetected && (restarted || waiting)) {
+            const MainServices &services = state.services();
+            const FileOpenContext files{services.files, services.programFolder, services.userDataFolder,
+                                        services.systemDataFolders};
+            const bool bTargetA = restarted ? state.target().bTargetA : *started.candidates.front().bTargetA;
+            const FirmwareCandidate missing{
+                bTargetA,
+                firmwareCandidates(started.typeOfScanner, bTargetA, state.inputs().barCode()),
+                {},
+                false};
+            const bool recorded = state.recorder().recordKept() || started.finishing;
+            report.error(QStringLiteral("no firmware file for the %1 with %2: %3, then %4")
+                             .arg(model, bootSoftwareName(bTargetA),
+                                  missingFirmwareAdvice(missing, started.candidates, files),
+                                  recorded
+                                      ? QStringLiteral("run romwright --console --yes to finish the update")
+                                      : QStringLiteral("run the update again")));
+            return kExitFailed;
+        }
         report.error(
             QStringLiteral("no firmware file for %1 in %2; name one with --file")
                 .arg(started.typeOfScanner == kNotDetected
@@ -352,9 +380,21 @@ int consoleSteps(MainState &state, const StartUpRequest &request, ConsoleReport 
                                 state.services().systemDataFolders)));
         return kExitFailed;
     }
+    case FormLoadEnd::Declined:
+        // A file the search would take for one boot software cannot be used:
+        // which boot software the scanner has is not known before it restarts.
+        for (const FirmwareCandidate &candidate : started.candidates)
+            if (!candidate.path.isEmpty() && !candidate.sound) {
+                report.error(
+                    QStringLiteral("the update would take %1 for %2, which cannot be used; mend or "
+                                   "replace it, or name another file with --file. The scanner was not "
+                                   "changed.")
+                        .arg(displayFileName(candidate.path), bootSoftwareName(candidate.bTargetA)));
+                break;
+            }
+        return kExitFailed;
     case FormLoadEnd::NoScanner:
     case FormLoadEnd::PortRefused:
-    case FormLoadEnd::Declined:
     case FormLoadEnd::Unfinished:
         return kExitFailed;
     }

@@ -3,8 +3,10 @@
 #include "app/ExitStatus.h"
 #include "app/common/UpdateController.h"
 #include "app/common/UpdateJson.h"
+#include "app/common/UpdateMessages.h"
 #include "platform/FileSystem.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 
 namespace romwright {
@@ -89,25 +91,62 @@ void ConsoleReport::firmwareFile(const QString &name)
     std::fflush(m_out);
 }
 
-void ConsoleReport::answered()
+void ConsoleReport::answered(bool interrupted)
 {
     if (!m_answered)
         return;
     const std::optional<QString> &name = *m_answered;
+    interrupted = interrupted && !name;
     if (m_json) {
         QJsonObject object{{QStringLiteral("event"), QStringLiteral("identity")},
                            {QStringLiteral("answered"), name.has_value()}};
         if (name)
             object.insert(QStringLiteral("model"), *name);
+        if (interrupted)
+            object.insert(QStringLiteral("interrupted"), true);
         event(object);
     }
-    const QString text = UpdateController::answerText(name);
+    const QString text = interrupted ? QString::fromLatin1(messages::kInterruptedIdentity)
+                                     : UpdateController::answerText(name);
     if (!name)
         return warning(QStringLiteral("romwright: ") + text);
     if (!m_json) {
         std::fprintf(m_out, "%s\n", qPrintable(text));
         std::fflush(m_out);
     }
+}
+
+void ConsoleReport::candidates(const std::vector<FirmwareCandidate> &candidates,
+                               const FileOpenContext &context)
+{
+    QJsonArray list;
+    for (const FirmwareCandidate &c : candidates) {
+        const QString state = c.path.isEmpty() ? QStringLiteral("missing")
+                              : c.sound        ? QStringLiteral("sound")
+                                               : QStringLiteral("unusable");
+        const QString boot = bootSoftwareName(c.bTargetA);
+        if (m_json) {
+            QJsonObject object{{QStringLiteral("boot"), !c.bTargetA   ? QStringLiteral("either")
+                                                        : *c.bTargetA ? QStringLiteral("128-byte")
+                                                                      : QStringLiteral("64-byte")},
+                               {QStringLiteral("file"), c.path.isEmpty() ? QJsonValue() : QJsonValue(c.path)},
+                               {QStringLiteral("state"), state}};
+            if (c.path.isEmpty())
+                object.insert(QStringLiteral("advice"), missingFirmwareAdvice(c, candidates, context));
+            list.append(object);
+            continue;
+        }
+        const QString what = c.path.isEmpty()
+                                 ? QStringLiteral("missing: ") + missingFirmwareAdvice(c, candidates, context)
+                                 : QStringLiteral("%1 (%2)").arg(displayFileName(c.path),
+                                                                 c.sound ? QStringLiteral("sound")
+                                                                         : QStringLiteral("cannot be used"));
+        std::fprintf(m_out, "Firmware for %s: %s\n", qPrintable(boot), qPrintable(what));
+    }
+    if (m_json)
+        event(
+            {{QStringLiteral("event"), QStringLiteral("candidates")}, {QStringLiteral("candidates"), list}});
+    std::fflush(m_out);
 }
 
 void ConsoleReport::check(const CheckSummary &c)

@@ -5,11 +5,14 @@
 // --json every event, the view's and the dialogs' included, is one JSON
 // object on a line of standard output, so that a script reads one stream.
 
+#include "app/common/FirmwareDiscovery.h"
+
 #include <QJsonObject>
 #include <QString>
 
 #include <cstdio>
 #include <optional>
+#include <vector>
 
 namespace romwright {
 
@@ -55,7 +58,15 @@ public:
     void setAnswered(const std::optional<QString> &name) { m_answered = name; }
     // "The scanner answers as NAME." on standard output, or the warning that it
     // did not answer; {"event":"identity","answered":...,"model":NAME} in JSON.
-    void answered();
+    // interrupted: a signal cut the question short, which is said instead
+    // of silence ("interrupted":true).
+    void answered(bool interrupted = false);
+
+    // The files the search would take, one line a boot software:
+    // "Firmware for the 64-byte boot software: PATH (sound)", "... (cannot be
+    // used)" or "... missing: put NAME in FOLDER"; in JSON one
+    // {"event":"candidates","candidates":[{"boot":"64-byte","file":PATH,"state":"sound"},...]}.
+    void candidates(const std::vector<FirmwareCandidate> &candidates, const FileOpenContext &context);
 
     // The verdict of --check, when the update would go ahead.
     void check(const CheckSummary &summary);

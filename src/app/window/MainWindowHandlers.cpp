@@ -458,7 +458,8 @@ bool MainWindowHandlers::mayExit()
     }
     const UpdatePhase phase = state.update().phase();
     const bool changed = phase != UpdatePhase::Unchanged && phase != UpdatePhase::Completed;
-    if (record || changed) {
+    // A record of no route only says the scanner was restarted into its boot software.
+    if ((record && record->boot) || changed) {
         const QString shown = state.inputs().model();
         const QString model = record ? record->model : familyShownAs(shown) ? shown : QString();
         // One arg() for both: a model read from a record may hold "%1".
@@ -473,6 +474,7 @@ bool MainWindowHandlers::mayExit()
     if (state.scannerLeftInBootSoftware())
         m_parts.dialogs.message(QString::fromLatin1(kLeftInBootSoftware),
                                 QString::fromLatin1(kApplicationTitle), MessageIcon::Information);
+    state.recorder().leftWithoutUpdate();
     return true;
 }
 

@@ -140,8 +140,12 @@ int runWindow(int &argc, char **argv, const QString &trace)
 
     // A signal ends the window as its close button would, without asking.
     const TerminationSignals interruption([&](int signal) {
-        if (state.update().running() && state.update().phase() != UpdatePhase::Completed)
-            std::fprintf(stderr, "romwright: %s\n", interruptionText(state.update().phase()));
+        // Also once start-up has restarted the scanner, with no update running.
+        const UpdatePhase phase = state.update().phase();
+        const bool restarted = state.link().restartRequested();
+        if (state.update().running() || (restarted && phase == UpdatePhase::Unchanged))
+            std::fprintf(stderr, "romwright: %s\n",
+                         interruptionText(phase, restarted, state.recorder().recordKept()));
         state.link().closePort();
         clock.endWaits();
         endProgram(TerminationSignals::exitStatus(signal));
