@@ -157,8 +157,9 @@ TEST(Console, ExitStatusAndWhatItSays)
         {"a greeting with junk", {"--boot-prompt", "Q", "--answer", "Q\\r\\n"}, "%1", halvern1, 1, {},
          {"answers \"Q\\r\\n\""}},
         // A clean greeting cannot tell: the model named decides, the old boot software's "Z" too.
+        // Its "Z" every 0.5 s is heard within the scaled wait for it.
         {"the old boot software's Z", {"--start-in-boot", "--boot", "Z"}, "%1", halvern1 + QStringList{"--yes"}, 0,
-         {"Program: green\n"}, {}},
+         {"Program: green\n"}, {}, {}, 0, "0.2"},
         // Each processor's own boot software: the BarCode one is identified by "R4".
         {"a Wexmoor's BarCode processor with other boot software than its main one",
          {"--model", "wexmoor", "--boot", "A", "--boot-r4", "Q"}, "%1",
