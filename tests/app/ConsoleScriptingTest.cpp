@@ -378,20 +378,10 @@ TEST(ConsoleInterrupt, ARecordIsUsedOnlyForTheScannerItFits)
         QDateTime started = QDateTime::currentDateTime().addSecs(-600);
         for (const auto &[model, file] : c.records) {
             const QByteArray bytes = fileBytes(file);
-            romwright::UnfinishedUpdate record{1,
-                                               sim.link(),
-                                               QString::fromLatin1(model),
-                                               false,
-                                               'Q',
-                                               file,
-                                               bytes.size(),
-                                               romwright::sha256Hex(bytes),
-                                               started = started.addSecs(60)};
-            if (c.throughTerminal) {
-                record.port = 2;
-                record.device = sim.terminal();
-            }
-            ASSERT_TRUE(records.save(record));
+            ASSERT_TRUE(
+                records.save({c.throughTerminal ? 2 : 1, c.throughTerminal ? sim.terminal() : sim.link(),
+                              QString::fromLatin1(model), false, 'Q', file, bytes.size(),
+                              romwright::sha256Hex(bytes), started = started.addSecs(60)}));
         }
         ASSERT_EQ(records.all().size(), c.records.size());
         // Through its terminal, port 1 is a port without a device.

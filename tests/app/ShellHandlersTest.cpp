@@ -82,59 +82,6 @@ TEST(FindFile, ShowsTheChosenNameLoadsTheWholePathAndKeepsTheLastFilter)
     }
 }
 
-// The dialog opens where the current file lies, else where the last file was
-// chosen (kept between runs), else in the user's documents; a folder gone
-// since is passed over, and so is a hidden one: the program's own data
-// folder is no place a user browses from.
-TEST(FindFile, OpensBesideTheCurrentFileElseTheLastFolderElseTheDocuments)
-{
-    QTemporaryDir root;
-    const QString at = root.path() + QLatin1Char('/');
-#ifdef Q_OS_WIN
-    const char *hidden = "AppData/Local/Romwright";
-    const QByteArray localAppData = qgetenv("LOCALAPPDATA");
-    qputenv("LOCALAPPDATA", QDir::toNativeSeparators(at + QStringLiteral("AppData/Local")).toLocal8Bit());
-    const auto restore = qScopeGuard([&] { qputenv("LOCALAPPDATA", localAppData); });
-#else
-    const char *hidden = ".local/share/romwright";
-#endif
-    for (const char *folder : {"current", "last", "documents", "chosen", hidden})
-        ASSERT_TRUE(QDir(root.path()).mkpath(QLatin1String(folder)));
-    const QString inHidden = QLatin1String(hidden) + QStringLiteral("/Hlv1450ver5_9.s19");
-    // current file, last folder kept, documents folder, the folder expected
-    const std::tuple<QString, const char *, const char *, const char *> rows[] = {
-        {"current/JL750Ver5_9.s19", "last", "documents", "current"},
-        {"", "last", "documents", "last"},
-        {"gone/JL750Ver5_9.s19", "gone", "documents", "documents"},
-        {inHidden, hidden, "documents", "documents"},
-        {"", nullptr, "gone", "/opt/romwright"},
-    };
-    for (const auto &[current, last, documents, expected] : rows) {
-        SCOPED_TRACE(expected);
-        const auto registry = makeSettingsRegistry(at + QStringLiteral("registry.ini"));
-        if (last)
-            registry->setValue(RegistryRoot::CurrentUser, QLatin1String(kOpenDialogKey),
-                               QLatin1String(kLastFolderValue), at + QLatin1String(last));
-        ViewState view;
-        ScriptedDialogs dialogs;
-        dialogs.openAnswers.push_back(at + QStringLiteral("chosen/JL750Ver6_0.s19"));
-        UpdateInputs inputs(view);
-        FindFileContext context{inputs, dialogs, true, QStringLiteral("/opt/romwright"), nullptr, {}};
-        context.currentFile = current.isEmpty() ? QString() : at + current;
-        context.documentsFolder = at + QLatin1String(documents);
-        context.registry = registry.get();
-        FindFile(context);
-        const QString folder = *expected == '/' ? QLatin1String(expected) : at + QLatin1String(expected);
-        EXPECT_TRUE(dialogs.openRequests.last().endsWith(QLatin1Char('|') + folder))
-            << qPrintable(dialogs.openRequests.last());
-        EXPECT_EQ(registry->value(RegistryRoot::CurrentUser, QLatin1String(kOpenDialogKey),
-                                  QLatin1String(kLastFolderValue)),
-                  QVariant(at + QStringLiteral("chosen")));
-        registry->removeValue(RegistryRoot::CurrentUser, QLatin1String(kOpenDialogKey),
-                              QLatin1String(kLastFolderValue));
-    }
-}
-
 TEST(ShowFileOpen, LampProgramAndMessagesFollowTheReadsInOrder)
 {
     const FileRead valid{FileCheck::Valid, "/opt/FlashProgrammer.sss", 0, {}};

@@ -22,6 +22,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -110,24 +111,20 @@ TEST(WindowStartUp, AModelTheScannerDoesNotAnswerAsIsAskedAbout)
         EXPECT_EQ(rig.window.text(LabelId::ScanMod), yes ? "Halvern 1450" : "Jorlith 750");
         EXPECT_TRUE(rig.ends.isEmpty());
     }
-    // An answer that is not exactly a model's is no question: it is said, and
-    // PROGRAM asks again and says it again; the scanner hears "V" CR LF alone.
+    // An answer that is not exactly a model's is no question: it is said,
+    // and PROGRAM asks again and says it again; the scanner hears "V" CR LF alone.
     SimProcess sim({"--model", "jorlith", "--answer", "JL 750OK\\n"});
     SimRig rig(sim);
     ASSERT_EQ(rig.load(QStringLiteral("Hlv1450ver5_9.s19")), FormLoadEnd::Ready);
     rig.program();
     EXPECT_TRUE(rig.dialogs.questions.empty());
     ASSERT_EQ(rig.dialogs.messages.size(), 2u);
-    for (const auto &message : rig.dialogs.messages)
-        EXPECT_EQ(message.text,
-                  QStringLiteral("The scanner on port 1 answers \"JL 750OK\\n\", which is the answer of "
-                                 "no scanner model the Romwright knows. Nothing was sent that could "
-                                 "change the scanner."));
+    EXPECT_EQ(rig.dialogs.messages[1].text, rig.dialogs.messages[0].text);
+    EXPECT_TRUE(
+        rig.dialogs.messages[0].text.startsWith(R"(The scanner on port 1 answers "JL 750OK\n", which)"));
     sim.stop();
-    for (const QString &line : sent(sim.transcript()))
-        EXPECT_TRUE(line.contains(QLatin1String("0x56")) || line.contains(QLatin1String("0x0D")) ||
-                    line.contains(QLatin1String("0x0A")))
-            << qPrintable(line);
+    EXPECT_EQ(sent(sim.transcript()).filter(QRegularExpression(" 0x(56|0D|0A) ")).size(),
+              sent(sim.transcript()).size());
 }
 
 // The record an interrupted update left is offered at the next start, Yes
