@@ -78,3 +78,21 @@ function(romwright_add_test name)
     set_tests_properties(${name} PROPERTIES RUN_SERIAL TRUE)
   endif()
 endfunction()
+
+# A fuzz target through the plain driver of tests/support/FuzzDriver.h (any
+# compiler): test NAME runs DRIVER over the SEEDS and MUTATIONS seeded
+# mutations of them, SANITIZED under the sanitizers, whose runs are slower.
+function(romwright_add_fuzz_driver name)
+  cmake_parse_arguments(ARG "" "DRIVER;MUTATIONS;SANITIZED" "SOURCES;LIBS;SEEDS" ${ARGN})
+  add_executable(${ARG_DRIVER} ${ARG_SOURCES})
+  set_target_properties(${ARG_DRIVER} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  target_include_directories(${ARG_DRIVER} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+  target_link_libraries(${ARG_DRIVER} PRIVATE ${ARG_LIBS} Qt6::Core)
+  romwright_target_options(${ARG_DRIVER})
+  set(mutations ${ARG_MUTATIONS})
+  if(ROMWRIGHT_SANITIZE)
+    set(mutations ${ARG_SANITIZED})
+  endif()
+  add_test(NAME ${name} COMMAND ${ARG_DRIVER} ${mutations} ${ARG_SEEDS})
+  set_tests_properties(${name} PROPERTIES TIMEOUT 120 LABELS fuzz)
+endfunction()
