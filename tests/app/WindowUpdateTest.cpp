@@ -502,7 +502,12 @@ TEST(WindowUpdate, WithoutAModelProgramAsksTheChooserFirst)
     EXPECT_TRUE(rig.ends.isEmpty());
 
     rig.state.inputs().setModel(QString());
+    rig.dialogs.chooserExitCheck = [&rig] { // a second click while the chooser is open does nothing
+        rig.program();
+        return true;
+    };
     rig.program(); // Exit
+    EXPECT_EQ(rig.dialogs.chooserShown, 3);
     EXPECT_EQ(rig.ends, QList<int>{1});
     sim.stop();
     // The identity at each rate once (start-up asked it; PROGRAM took that

@@ -17,6 +17,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QScopeGuard>
 
 namespace romwright {
 
@@ -172,6 +173,10 @@ Outcome MainState::cmdProgram_Click()
     if (m_update->running())
         return m_update->cmdProgram_Click(*m_firmware);
     m_approvedLoad = -1;
+    // Nothing of the window takes a click from here until the update locks
+    // it itself, or the click ends without one.
+    m_controller.lockClick();
+    auto unlock = qScopeGuard([this] { m_controller.unlockClick(); });
     // Without an open port nothing is asked of any port: the update says so
     // before it sends a byte.
     if (m_firmware->FilesValid && m_port->portOpen()) {
@@ -199,7 +204,9 @@ Outcome MainState::cmdProgram_Click()
                 return identified;
         }
     }
-    // The update is for the processor chosen now; from here PROGRAM was pressed.
+    // The update is for the processor chosen now; from here PROGRAM was
+    // pressed. The update takes the window over locked.
+    unlock.dismiss();
     m_update->setProcessor(m_inputs.processor());
     m_flags.bProgramming = true;
     const Outcome outcome = m_update->cmdProgram_Click(*m_firmware);

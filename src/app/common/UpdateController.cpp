@@ -6,6 +6,9 @@
 #include "platform/Dialogs.h"
 #include "view/MainView.h"
 
+#include <algorithm>
+#include <utility>
+
 namespace romwright {
 
 namespace {
@@ -38,6 +41,31 @@ UpdateController::UpdateController(MainView &view, Dialogs &dialogs, const Updat
 {
 }
 
+namespace {
+
+constexpr std::array kClickLocked{
+    ControlId::ProgramButton,    ControlId::ExitButton, ControlId::BrowseButton, ControlId::ProcessorMain,
+    ControlId::ProcessorBarCode, ControlId::FileMenu,   ControlId::PortMenu,     ControlId::HelpMenu};
+
+} // namespace
+
+void UpdateController::lockClick()
+{
+    m_clickLockHeld = true;
+    for (std::size_t i = 0; i < kClickLocked.size(); ++i) {
+        m_clickLocked[i] = m_view.isControlEnabled(kClickLocked[i]);
+        m_view.setControlEnabled(kClickLocked[i], false);
+    }
+}
+
+void UpdateController::unlockClick()
+{
+    if (!std::exchange(m_clickLockHeld, false))
+        return;
+    for (std::size_t i = 0; i < kClickLocked.size(); ++i)
+        m_view.setControlEnabled(kClickLocked[i], m_clickLocked[i]);
+}
+
 void UpdateController::started()
 {
     m_answered.reset();
@@ -47,9 +75,12 @@ void UpdateController::started()
         m_view.setControlEnabled(id, false);
     // The file and the processor stay put while the update runs.
     for (std::size_t i = 0; i < kLockedControls.size(); ++i) {
-        m_lockedBefore[i] = m_view.isControlEnabled(kLockedControls[i]);
+        const auto held = std::find(kClickLocked.begin(), kClickLocked.end(), kLockedControls[i]);
+        m_lockedBefore[i] = m_clickLockHeld ? m_clickLocked[std::size_t(held - kClickLocked.begin())]
+                                            : m_view.isControlEnabled(kLockedControls[i]);
         m_view.setControlEnabled(kLockedControls[i], false);
     }
+    m_clickLockHeld = false; // the update holds them now
     m_view.setLamp(LampId::Communication, Lamp::Grey);
     m_view.setLamp(LampId::Program, Lamp::Grey);
 }

@@ -41,6 +41,15 @@ public:
     void answeredAfterUpdate(const std::optional<QString> &name) override;
     void ended(Outcome end, UpdatePhase phase, const std::optional<UpdateFailure> &failure) override;
 
+    // PROGRAM's click, before the update begins (the identity question, the
+    // chooser, an identification): PROGRAM, EXIT, "....", the processor
+    // options and the menus take nothing until the update locks them itself
+    // or the click ends without one (unlockClick puts them back as they were).
+    // The update, when it begins, takes them over locked, and what it puts
+    // back at its end is what they were at the click.
+    void lockClick();
+    void unlockClick();
+
     // The sentence for what the scanner answered after the update.
     static QString answerText(const std::optional<QString> &name);
 
@@ -58,6 +67,8 @@ private:
     const UpdateInputs &m_inputs;
     // cmdBrowse and the processor options as they were at the click.
     std::array<bool, 3> m_lockedBefore{};
+    std::array<bool, 8> m_clickLocked{}; // the controls as they were at the click
+    bool m_clickLockHeld = false;
     std::optional<std::optional<QString>> m_answered; // asked after the update, and its answer
 };
 
