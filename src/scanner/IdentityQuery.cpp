@@ -16,7 +16,6 @@ namespace romwright {
 namespace {
 
 constexpr int kIdentityCommand = 4; // the command table's "V"
-constexpr int kOldBootBaud = 19200; // the old boot software greets at this rate only
 
 } // namespace
 

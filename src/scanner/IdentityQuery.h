@@ -61,6 +61,9 @@ struct RateReading {
     QString error;      // not held: why
 };
 
+// The only rate the old boot software greets at ("Z").
+inline constexpr int kOldBootBaud = 19200;
+
 // The letter of a clean greeting at baud: bytes that are all one boot
 // software's greeting letter, at the rate that boot software speaks ("Q" or
 // "A" at 38400, "Z" at 19200); 0 for anything else.

@@ -231,7 +231,7 @@ PortSearch searchPorts(SerialPort &comm, const ScannerModels &models, Clock &clo
     for (ProbedPort *probed : echoes) {
         const QByteArray heard = probed->port->input();
         probed->close();
-        if (cleanGreeting(heard, kEnumerationSettings.section(QLatin1Char(','), 0, 0).toInt())) {
+        if (cleanGreeting(heard, kOldBootBaud)) {
             if (!greeted(*probed, heard.front()))
                 return search;
         } else if (!heard.isEmpty()) {
