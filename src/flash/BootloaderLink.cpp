@@ -2,7 +2,6 @@
 
 #include "platform/PortMap.h"
 
-#include <QCoreApplication>
 #include <functional>
 #include <utility>
 
@@ -120,7 +119,6 @@ Outcome BootloaderLink::SendByte(std::uint8_t b)
 
 bool BootloaderLink::RequestBootloader(bool barCodeProcessor)
 {
-    QCoreApplication::processEvents();
     // What came before the request is stale. It is discarded here and not
     // when the wait begins: the boot software may greet within the pause
     // that follows, and that greeting must not be thrown away.

@@ -9,6 +9,7 @@
 // its deadline. Once endWaits() is called every sleep returns at once and
 // stays that way: the program is ending and each wait must unwind.
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -50,7 +51,7 @@ public:
     bool waitsEnded() const { return m_waitsEnded; }
 
 private:
-    bool m_waitsEnded = false;
+    std::atomic<bool> m_waitsEnded = false; // set from any thread
 };
 
 } // namespace romwright

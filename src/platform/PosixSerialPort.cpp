@@ -232,6 +232,7 @@ CommError PosixSerialPort::open()
         return CommError::PortInUse;
     }
     m_lost = false;
+    lineWaits::join(*this);
     m_latency.lower(int(m_port.handle()), device);
     // Lines a device cannot set (a pseudo-terminal has neither) do not stop the open.
     if (!m_port.setDataTerminalReady(m_dtr))
@@ -244,6 +245,7 @@ CommError PosixSerialPort::open()
 
 void PosixSerialPort::close()
 {
+    lineWaits::leave(*this);
     if (m_port.isOpen()) {
         m_latency.restore(int(m_port.handle()));
         m_port.close();
@@ -385,10 +387,21 @@ void PosixSerialPort::onError(QSerialPort::SerialPortError error)
     }
 }
 
+void PosixSerialPort::serve()
+{
+    if (!m_port.isOpen() || m_lost)
+        return;
+    m_port.waitForReadyRead(0); // takes what came; readyRead tells the listeners
+    if (!m_lost && lineDown())
+        m_lost = true;
+    dropLine(); // at once: no event loop runs on this thread to do it later
+}
+
 void PosixSerialPort::dropLine()
 {
     if (!m_lost)
         return;
+    lineWaits::leave(*this);
     if (m_port.isOpen()) {
         m_latency.restore(int(m_port.handle())); // fails quietly when the adapter is gone
         m_port.close();

@@ -7,10 +7,13 @@
 // applies at once to an open port (the rate change of the bootloader
 // dialogue). Reads take everything the device has received, also bytes the
 // event loop has not delivered yet, so a read after a blocking pause sees
-// what came in during it.
+// what came in during it. On the line's own thread the open port is one of
+// the handles LineClock waits on, and it is served there instead of by an
+// event loop.
 
 #include "platform/LineLatency.h"
 #include "platform/LineSettings.h"
+#include "platform/LineWaits.h"
 #include "platform/PortMap.h"
 #include "platform/SerialPort.h"
 
@@ -26,7 +29,7 @@ namespace romwright {
 // whether the user may open it at all is asked of the device first.
 CommError classifyOpenFailure(QSerialPort::SerialPortError error, bool deviceExists, bool userMayOpen);
 
-class PosixSerialPort final : public SystemSerialPort {
+class PosixSerialPort final : public SystemSerialPort, private LineSource {
     Q_OBJECT
 public:
     // Port numbers go through the map of this machine and environment.
@@ -57,6 +60,8 @@ public:
     CommError clearOutput() override;
 
 private:
+    WaitHandle waitHandle() const override { return int(m_port.handle()); }
+    void serve() override;
     bool changeLine(const LineSettings &next) override;
     CommError open();
     void close();

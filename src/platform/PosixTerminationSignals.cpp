@@ -46,6 +46,7 @@ TerminationSignals::TerminationSignals(std::function<void(int signal)> onSignal)
     auto notifier = std::make_unique<QSocketNotifier>(g_pipe[0], QSocketNotifier::Read);
     QObject::connect(notifier.get(), &QSocketNotifier::activated, [this] { notice(); });
     m_notifier = std::move(notifier);
+    m_lineSources.push_back(std::make_unique<HandleSource>(g_pipe[0], [this] { notice(); }));
     struct sigaction action {};
     action.sa_handler = onTerminationSignal;
     sigemptyset(&action.sa_mask);
@@ -61,6 +62,7 @@ TerminationSignals::~TerminationSignals()
     for (std::size_t i = 0; i < kSignals.size(); ++i)
         ::sigaction(kSignals[i], &g_previous[i], nullptr);
     m_notifier.reset();
+    m_lineSources.clear();
     ::close(g_pipe[0]);
     ::close(g_pipe[1]);
     g_pipe[0] = g_pipe[1] = -1;

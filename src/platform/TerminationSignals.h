@@ -2,8 +2,8 @@
 // SIGINT, SIGTERM and SIGHUP end the program as closing the window does:
 // the waits return, the stack unwinds and the port's owner closes the port.
 // The handler only notes the signal and writes a byte to a pipe; the event
-// loop, which every wait runs, reads the byte and calls onSignal there, where
-// anything may be done. A second signal while the first is being handled is
+// loop, or the line clock's wait on this thread, reads the byte and calls
+// onSignal there, where anything may be done. A second signal while the first is being handled is
 // taken at its default: the user does not want to wait for the unwinding.
 //
 // Blocking reads of standard input (the power-cycle prompt) are not
@@ -14,8 +14,11 @@
 // ends the program once the handler returns from those, so the handler
 // holds it until the unwinding is done (or the system's grace runs out).
 
+#include "platform/LineWaits.h"
+
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QObject;
 
@@ -41,6 +44,8 @@ private:
 
     std::function<void(int)> m_onSignal;
     std::unique_ptr<QObject> m_notifier; // wakes the event loop for notice()
+    // The same for the waits of a line thread made on this thread.
+    std::vector<std::unique_ptr<HandleSource>> m_lineSources;
     bool m_reported = false;
 };
 

@@ -63,7 +63,13 @@ TerminationSignals::TerminationSignals(std::function<void(int signal)> onSignal)
     auto notifiers = std::make_unique<QObject>();
     auto *noted = new QWinEventNotifier(g_noted, notifiers.get());
     QObject::connect(noted, &QWinEventNotifier::activated, [this] { notice(); });
+    m_lineSources.push_back(std::make_unique<HandleSource>(g_noted, [this] { notice(); }));
     if (HANDLE end = inheritedEndEvent()) {
+        m_lineSources.push_back(std::make_unique<HandleSource>(end, [this] {
+            int none = 0;
+            g_caught.compare_exchange_strong(none, SIGINT);
+            notice();
+        }, HandleSource::Once));
         auto *parentAsks = new QWinEventNotifier(end, notifiers.get());
         QObject::connect(parentAsks, &QWinEventNotifier::activated, [this] {
             int none = 0;
@@ -81,6 +87,7 @@ TerminationSignals::~TerminationSignals()
         return;
     SetConsoleCtrlHandler(onConsoleEvent, FALSE);
     m_notifier.reset();
+    m_lineSources.clear();
     SetEvent(g_unwound);
 }
 

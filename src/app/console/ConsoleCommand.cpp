@@ -22,7 +22,7 @@
 #include "platform/ChildProcess.h"
 #include "platform/FileSystem.h"
 #include "platform/PortMap.h"
-#include "platform/QtClock.h"
+#include "platform/LineClock.h"
 #include "platform/RecordingSerialPort.h"
 #include "platform/SerialPort.h"
 #include "platform/TerminationSignals.h"
@@ -185,7 +185,7 @@ int runConsole(const QStringList &arguments, ConsoleReport &report)
 
     ConsoleView view(stdout);
     ConsoleDialogs dialogs(stdout, stdin, options.yes);
-    QtClock clock;
+    LineClock clock;
     const TerminationSignals interruption([&clock](int) { clock.endWaits(); });
     LocalFileSystem files;
     PortTranscript transcript(clock);
