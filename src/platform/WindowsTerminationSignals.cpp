@@ -65,11 +65,14 @@ TerminationSignals::TerminationSignals(std::function<void(int signal)> onSignal)
     QObject::connect(noted, &QWinEventNotifier::activated, [this] { notice(); });
     m_lineSources.push_back(std::make_unique<HandleSource>(g_noted, [this] { notice(); }));
     if (HANDLE end = inheritedEndEvent()) {
-        m_lineSources.push_back(std::make_unique<HandleSource>(end, [this] {
-            int none = 0;
-            g_caught.compare_exchange_strong(none, SIGINT);
-            notice();
-        }, HandleSource::Once));
+        m_lineSources.push_back(std::make_unique<HandleSource>(
+            end,
+            [this] {
+                int none = 0;
+                g_caught.compare_exchange_strong(none, SIGINT);
+                notice();
+            },
+            HandleSource::Once));
         auto *parentAsks = new QWinEventNotifier(end, notifiers.get());
         QObject::connect(parentAsks, &QWinEventNotifier::activated, [this] {
             int none = 0;
