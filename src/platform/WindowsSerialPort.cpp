@@ -117,6 +117,13 @@ struct PortNotifier {
     }
 };
 
+struct WindowsSerialPort::PendingRead {
+    OVERLAPPED overlapped{};
+    char byte = 0;
+    ULONGLONG asked = 0; // when it was asked, for the early empties
+    int earlyEmpties = 0;
+};
+
 CommError classifyOpenError(unsigned long win32Error)
 {
     switch (win32Error) {
@@ -280,8 +287,6 @@ CommError WindowsSerialPort::open()
         return CommError::DeviceNotOpen;
     }
     PurgeComm(port, PURGE_RXCLEAR | PURGE_TXCLEAR);
-    if (!m_notifier)
-        m_notifier = PortNotifier::make(this);
     m_stop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     m_writeDone = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     m_lost = false;
@@ -290,6 +295,21 @@ CommError WindowsSerialPort::open()
         const std::lock_guard lock(m_mutex);
         m_received.clear();
     }
+    m_lineOwned = lineWaits::owned();
+    if (m_lineOwned) {
+        m_readDone = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        m_drainDone = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        m_read = std::make_unique<PendingRead>();
+        m_read->overlapped.hEvent = handleOf(m_readDone);
+        if (!armRead()) {
+            close();
+            return CommError::DeviceNotOpen;
+        }
+        lineWaits::join(*this);
+        return CommError::None;
+    }
+    if (!m_notifier)
+        m_notifier = PortNotifier::make(this);
     m_reader = std::thread([this] { readLoop(); });
     return CommError::None;
 }
@@ -301,6 +321,16 @@ void WindowsSerialPort::close()
     SetEvent(handleOf(m_stop));
     if (m_reader.joinable())
         m_reader.join();
+    lineWaits::leave(*this);
+    if (m_read) {
+        DWORD got = 0;
+        if (CancelIoEx(handleOf(m_handle), &m_read->overlapped) || GetLastError() != ERROR_NOT_FOUND)
+            finish(handleOf(m_handle), m_read->overlapped, got);
+        m_read.reset();
+        CloseHandle(handleOf(m_readDone));
+        CloseHandle(handleOf(m_drainDone));
+        m_readDone = m_drainDone = nullptr;
+    }
     CloseHandle(handleOf(m_handle));
     CloseHandle(handleOf(m_stop));
     CloseHandle(handleOf(m_writeDone));
@@ -341,6 +371,8 @@ CommError WindowsSerialPort::output(const QByteArray &bytes)
 
 int WindowsSerialPort::inBufferCount() const
 {
+    if (m_lineOwned && portOpen())
+        const_cast<WindowsSerialPort *>(this)->takePending(); // a count sees what came during a pause
     if (!portOpen())
         return 0;
     const std::lock_guard lock(m_mutex);
@@ -349,6 +381,8 @@ int WindowsSerialPort::inBufferCount() const
 
 QByteArray WindowsSerialPort::input()
 {
+    if (m_lineOwned && portOpen())
+        takePending();
     if (!portOpen())
         return QByteArray();
     const std::lock_guard lock(m_mutex);
@@ -364,6 +398,8 @@ CommError WindowsSerialPort::clearInput()
     if (!portOpen())
         return CommError::PortNotOpen;
     // The driver's buffer first, then what the reader has taken from it.
+    if (m_lineOwned)
+        takePending(); // a byte the pending read holds is stale as well
     PurgeComm(handleOf(m_handle), PURGE_RXCLEAR);
     const std::lock_guard lock(m_mutex);
     m_received.clear();
@@ -376,6 +412,83 @@ CommError WindowsSerialPort::clearOutput()
         return CommError::PortNotOpen;
     PurgeComm(handleOf(m_handle), PURGE_TXCLEAR);
     return CommError::None;
+}
+
+bool WindowsSerialPort::armRead()
+{
+    // One byte: the read returns the moment it comes (asking for more
+    // would wait for all of it). ReadFile resets the event; a read that
+    // completes at once sets it as well, so the wait finds it either way.
+    m_read->asked = GetTickCount64();
+    return ReadFile(handleOf(m_handle), &m_read->byte, 1, nullptr, &m_read->overlapped) ||
+           GetLastError() == ERROR_IO_PENDING;
+}
+
+bool WindowsSerialPort::pull()
+{
+    HANDLE port = handleOf(m_handle);
+    for (;;) {
+        DWORD got = 0;
+        if (!GetOverlappedResult(port, &m_read->overlapped, &got, FALSE)) {
+            const DWORD error = GetLastError();
+            if (error == ERROR_IO_INCOMPLETE)
+                return true;                      // nothing yet
+            if (error != ERROR_OPERATION_ABORTED) // a purge that aborted the read
+                return false;
+        } else if (got == 0) {
+            // The wait ran out on a quiet line; a driver that answers so
+            // well before it has lost its line.
+            PendingRead &read = *m_read;
+            read.earlyEmpties = GetTickCount64() - read.asked < kEarlyEmptyMs ? read.earlyEmpties + 1 : 0;
+            if (read.earlyEmpties >= kEarlyEmptiesForLost)
+                return false;
+        } else {
+            m_read->earlyEmpties = 0;
+            char buffer[kDriverBufferBytes];
+            buffer[0] = m_read->byte;
+            DWORD more = 0;
+            DWORD errors = 0;
+            COMSTAT status{};
+            if (ClearCommError(port, &errors, &status) && status.cbInQue > 0) {
+                OVERLAPPED drain{};
+                drain.hEvent = handleOf(m_drainDone);
+                const DWORD want = std::min<DWORD>(status.cbInQue, sizeof buffer - 1);
+                if (!ReadFile(port, buffer + 1, want, &more, &drain) &&
+                    (GetLastError() != ERROR_IO_PENDING || !finish(port, drain, more)))
+                    more = 0;
+            }
+            const std::lock_guard lock(m_mutex);
+            m_received.append(buffer, qsizetype(1 + more));
+        }
+        if (!armRead())
+            return false;
+        if (WaitForSingleObject(handleOf(m_readDone), 0) != WAIT_OBJECT_0)
+            return true;
+    }
+}
+
+void WindowsSerialPort::takePending()
+{
+    if (!pull()) {
+        m_lost = true;
+        dropLine();
+    }
+}
+
+void WindowsSerialPort::serve()
+{
+    if (!m_handle || m_lost)
+        return;
+    const int had = inBufferCountHeld();
+    takePending();
+    if (portOpen() && inBufferCountHeld() > had)
+        emit received();
+}
+
+int WindowsSerialPort::inBufferCountHeld() const
+{
+    const std::lock_guard lock(m_mutex);
+    return int(m_received.size());
 }
 
 void WindowsSerialPort::readLoop()

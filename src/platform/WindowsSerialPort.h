@@ -1,21 +1,27 @@
 #pragma once
 // The serial control on Windows: port n is \\.\COMn, opened for overlapped
 // I/O so that a write, a purge or a rate change never waits behind a read.
-// One reader thread per open port keeps a read of one byte pending (it
-// completes the moment a byte arrives), then takes whatever else the driver
-// holds and hands it to the owner's thread through a hidden window of the
-// port's own, whose event loop wakes for it; nothing polls. Reads and counts
+// A read of one byte is kept pending (it completes the moment a byte
+// arrives); then whatever else the driver holds is taken at once. On the
+// line's own thread (LineClock) the read's event is one of the handles its
+// waits block on, and the port is served right there: one thread, one wait,
+// nothing between an acknowledgement and the next record. Opened on a thread
+// that runs an event loop instead, a reader thread of the port's own keeps
+// the read pending and hands the bytes over through a hidden window of the
+// port's, whose event loop wakes for it; nothing polls. Reads and counts
 // serve what the reader has taken, so a read after a blocking pause sees what
 // came in during it. Properties written while the port is closed are kept
 // and applied when it opens.
 
 #include "platform/LineSettings.h"
+#include "platform/LineWaits.h"
 #include "platform/PortMap.h"
 #include "platform/SerialPort.h"
 
 #include <QByteArray>
 
 #include <atomic>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -39,7 +45,7 @@ void fillDcb(_DCB &dcb, const LineSettings &line, int handshaking, bool dtr, boo
 // FTDIBUS\VID_0403+PID_6001+A50285BIA\0000.
 PortDetails detailsFromInstanceId(const QString &instanceId);
 
-class WindowsSerialPort final : public SystemSerialPort {
+class WindowsSerialPort final : public SystemSerialPort, private LineSource {
     Q_OBJECT
 public:
     explicit WindowsSerialPort(const PortMap &map, QObject *parent = nullptr);
@@ -68,6 +74,16 @@ private:
     CommError open();
     void close();
     bool applyLine(const LineSettings &line);
+    WaitHandle waitHandle() const override { return m_readDone; }
+    void serve() override;
+    // On the line's thread: a read of one byte pending; false when the line is gone.
+    bool armRead();
+    // On the line's thread: what the pending read and the driver hold, into
+    // m_received; false when the line is gone.
+    bool pull();
+    // pull(), and a line found gone is dropped; no one is told of bytes.
+    void takePending();
+    int inBufferCountHeld() const;
     void readLoop(); // the reader thread
     void notify();   // on the reader thread: deliver() comes on the owner's
     void deliver();  // on the owner's thread
@@ -83,6 +99,11 @@ private:
     void *m_stop = nullptr;      // set to end the reader
     void *m_writeDone = nullptr; // the event of the overlapped write
     void *m_notifier = nullptr;  // the window deliver() is asked through; made at the first open
+    bool m_lineOwned = false;    // opened on a LineClock's thread: served by its waits
+    void *m_readDone = nullptr;  // the pending read's event, on the line's thread
+    void *m_drainDone = nullptr; // the event of the read that empties the driver
+    struct PendingRead;
+    std::unique_ptr<PendingRead> m_read; // the read of one byte kept pending
     std::thread m_reader;
     mutable std::mutex m_mutex; // guards what follows
     QByteArray m_received;
