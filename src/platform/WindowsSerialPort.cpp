@@ -298,7 +298,6 @@ CommError WindowsSerialPort::open()
     m_lineOwned = lineWaits::owned();
     if (m_lineOwned) {
         m_readDone = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-        m_drainDone = CreateEventW(nullptr, TRUE, FALSE, nullptr);
         m_read = std::make_unique<PendingRead>();
         m_read->overlapped.hEvent = handleOf(m_readDone);
         if (!armRead()) {
@@ -328,8 +327,7 @@ void WindowsSerialPort::close()
             finish(handleOf(m_handle), m_read->overlapped, got);
         m_read.reset();
         CloseHandle(handleOf(m_readDone));
-        CloseHandle(handleOf(m_drainDone));
-        m_readDone = m_drainDone = nullptr;
+        m_readDone = nullptr;
     }
     CloseHandle(handleOf(m_handle));
     CloseHandle(handleOf(m_stop));
@@ -379,10 +377,21 @@ int WindowsSerialPort::inBufferCount() const
     return int(m_received.size());
 }
 
+QByteArray WindowsSerialPort::inputDelivered()
+{
+    // Served a moment ago: the pending read has nothing new to say.
+    return m_lineOwned ? takeReceived() : input();
+}
+
 QByteArray WindowsSerialPort::input()
 {
     if (m_lineOwned && portOpen())
         takePending();
+    return takeReceived();
+}
+
+QByteArray WindowsSerialPort::takeReceived()
+{
     if (!portOpen())
         return QByteArray();
     const std::lock_guard lock(m_mutex);
@@ -426,13 +435,16 @@ bool WindowsSerialPort::armRead()
 
 bool WindowsSerialPort::pull()
 {
-    HANDLE port = handleOf(m_handle);
+    // A byte at a time: the next read completes at once while the driver
+    // holds more, and an acknowledgement, one byte, costs one read that
+    // stays pending. A completed read's result is in the OVERLAPPED itself,
+    // so asking for it costs no call into the system.
     for (;;) {
         DWORD got = 0;
-        if (!GetOverlappedResult(port, &m_read->overlapped, &got, FALSE)) {
+        if (!GetOverlappedResult(handleOf(m_handle), &m_read->overlapped, &got, FALSE)) {
             const DWORD error = GetLastError();
             if (error == ERROR_IO_INCOMPLETE)
-                return true;                      // nothing yet
+                return true;                      // nothing more yet
             if (error != ERROR_OPERATION_ABORTED) // a purge that aborted the read
                 return false;
         } else if (got == 0) {
@@ -444,26 +456,11 @@ bool WindowsSerialPort::pull()
                 return false;
         } else {
             m_read->earlyEmpties = 0;
-            char buffer[kDriverBufferBytes];
-            buffer[0] = m_read->byte;
-            DWORD more = 0;
-            DWORD errors = 0;
-            COMSTAT status{};
-            if (ClearCommError(port, &errors, &status) && status.cbInQue > 0) {
-                OVERLAPPED drain{};
-                drain.hEvent = handleOf(m_drainDone);
-                const DWORD want = std::min<DWORD>(status.cbInQue, sizeof buffer - 1);
-                if (!ReadFile(port, buffer + 1, want, &more, &drain) &&
-                    (GetLastError() != ERROR_IO_PENDING || !finish(port, drain, more)))
-                    more = 0;
-            }
             const std::lock_guard lock(m_mutex);
-            m_received.append(buffer, qsizetype(1 + more));
+            m_received.append(m_read->byte);
         }
         if (!armRead())
             return false;
-        if (WaitForSingleObject(handleOf(m_readDone), 0) != WAIT_OBJECT_0)
-            return true;
     }
 }
 

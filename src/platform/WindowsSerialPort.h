@@ -66,6 +66,7 @@ public:
     CommError output(const QByteArray &bytes) override;
     int inBufferCount() const override;
     QByteArray input() override;
+    QByteArray inputDelivered() override;
     CommError clearInput() override;
     CommError clearOutput() override;
 
@@ -84,6 +85,8 @@ private:
     // pull(), and a line found gone is dropped; no one is told of bytes.
     void takePending();
     int inBufferCountHeld() const;
+    // What has been taken from the device, InputLen bytes at most.
+    QByteArray takeReceived();
     void readLoop(); // the reader thread
     void notify();   // on the reader thread: deliver() comes on the owner's
     void deliver();  // on the owner's thread
@@ -101,7 +104,6 @@ private:
     void *m_notifier = nullptr;  // the window deliver() is asked through; made at the first open
     bool m_lineOwned = false;    // opened on a LineClock's thread: served by its waits
     void *m_readDone = nullptr;  // the pending read's event, on the line's thread
-    void *m_drainDone = nullptr; // the event of the read that empties the driver
     struct PendingRead;
     std::unique_ptr<PendingRead> m_read; // the read of one byte kept pending
     std::thread m_reader;
