@@ -1,0 +1,127 @@
+// The line thread's clock: what ends a sleep, what runs inside one, and an
+// open port served by it on a real pseudo-terminal. Only lower bounds of
+// real time are asserted; what must happen "soon" is an event the sleep
+// cannot miss, so a loaded machine slows the test down but cannot fail it.
+#include "platform/LineClock.h"
+#include "platform/PosixSerialPort.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace romwright;
+using namespace std::chrono_literals;
+
+namespace {
+
+// Sleeps until done() or the bound; the bound only keeps a fault from hanging the suite.
+template <typename Done> bool sleepUntil(LineClock &clock, Done done, Clock::ms bound = 30s)
+{
+    const Clock::ms deadline = clock.now() + bound;
+    while (!done() && clock.now() < deadline)
+        clock.sleep(deadline);
+    return done();
+}
+
+} // namespace
+
+TEST(LineClock, EndsASleepOnlyForItsDeadlineATickAWakeOrTheEnd)
+{
+    LineClock clock;
+    // The deadline: never before it.
+    const Clock::ms start = clock.now();
+    clock.sleep(start + 30ms);
+    EXPECT_GE(clock.now() - start, 30ms);
+
+    // A tick runs inside the sleep, on the sleeping thread; a stopped one never.
+    const auto self = std::this_thread::get_id();
+    int ticks = 0;
+    bool tickedHere = true;
+    auto periodic = clock.timer(true, [&] {
+        ++ticks;
+        tickedHere = tickedHere && std::this_thread::get_id() == self;
+    });
+    bool stoppedTicked = false;
+    auto stopped = clock.timer(false, [&] { stoppedTicked = true; });
+    stopped->start(5ms);
+    stopped->stop();
+    periodic->start(5ms);
+    EXPECT_TRUE(sleepUntil(clock, [&] { return ticks >= 3; }));
+    EXPECT_TRUE(tickedHere);
+    EXPECT_FALSE(stoppedTicked);
+    // A tick may stop its own timer and start another.
+    bool second = false;
+    auto later = clock.timer(false, [&] { second = true; });
+    auto first = clock.timer(false, [&] {
+        periodic->stop();
+        later->start(1ms);
+    });
+    first->start(1ms);
+    EXPECT_TRUE(sleepUntil(clock, [&] { return second; }));
+    EXPECT_FALSE(periodic->isActive());
+
+    // wake() and endWaits() from another thread end a sleep without a deadline.
+    std::thread waker([&] {
+        std::this_thread::sleep_for(20ms);
+        clock.wake();
+    });
+    clock.sleep(std::nullopt);
+    waker.join();
+    std::thread ender([&] {
+        std::this_thread::sleep_for(20ms);
+        clock.endWaits();
+    });
+    clock.sleep(std::nullopt);
+    ender.join();
+    EXPECT_TRUE(clock.waitsEnded());
+    clock.sleep(std::nullopt); // and every sleep after it returns at once
+}
+
+// A port opened on the line's thread is served by its sleeps: the far end's
+// bytes come as received() on this thread, its hang-up as lineLost(), and
+// no event loop runs.
+TEST(LineClock, ServesAnOpenPortBytesAndItsLostLineOnTheSleepingThread)
+{
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(::grantpt(master), 0);
+    ASSERT_EQ(::unlockpt(master), 0);
+    LineClock clock;
+    PosixSerialPort port(PortMap::fromList(QString::fromLocal8Bit(::ptsname(master))));
+    ASSERT_EQ(port.setSettings(QStringLiteral("38400,n,8,1")), CommError::None);
+    ASSERT_EQ(port.setPortOpen(true), CommError::None);
+    const auto self = std::this_thread::get_id();
+    int received = 0;
+    bool lost = false;
+    bool servedHere = true;
+    QObject::connect(&port, &SerialPort::received, [&] {
+        ++received;
+        servedHere = servedHere && std::this_thread::get_id() == self;
+    });
+    QObject::connect(&port, &SerialPort::lineLost, [&] { lost = true; });
+
+    // Bytes written by the far end while nobody sleeps are there for a read.
+    ASSERT_EQ(::write(master, "Q", 1), 1);
+    std::this_thread::sleep_for(20ms);
+    EXPECT_EQ(port.input(), QByteArray("Q"));
+
+    std::thread farEnd([&] {
+        std::this_thread::sleep_for(20ms);
+        [[maybe_unused]] const ssize_t n = ::write(master, "p", 1);
+    });
+    EXPECT_TRUE(sleepUntil(clock, [&] { return received > 0; }));
+    farEnd.join();
+    EXPECT_TRUE(servedHere);
+    EXPECT_EQ(port.inputDelivered(), QByteArray("p"));
+
+    ::close(master);
+    EXPECT_TRUE(sleepUntil(clock, [&] { return lost; }));
+    EXPECT_FALSE(port.portOpen());
+    // The lost port has left the waits: a sleep now ends at its deadline.
+    const Clock::ms start = clock.now();
+    clock.sleep(start + 20ms);
+    EXPECT_GE(clock.now() - start, 20ms);
+}
