@@ -13,7 +13,7 @@
 #include "app/common/ProgramFlags.h"
 #include "platform/Dialogs.h"
 #include "platform/PosixSerialPort.h"
-#include "platform/QtClock.h"
+#include "platform/LineClock.h"
 #include "scanner/Scanner.h"
 #include "view/ViewState.h"
 
@@ -35,13 +35,13 @@ using namespace romwright;
 
 namespace {
 
-class CountingClock final : public QtClock {
+class CountingClock final : public LineClock {
 public:
     void pause(ms duration) override
     {
         ++waits;
         paused += duration;
-        QtClock::pause(duration);
+        LineClock::pause(duration);
     }
     int waits = 0;
     ms paused{0};

@@ -29,12 +29,14 @@ private:
 
 LineClock::LineClock() : m_origin(std::chrono::steady_clock::now())
 {
-    ++lineWaits::detail::t_clocks;
+    lineWaits::detail::t_clock = this;
 }
 
 LineClock::~LineClock()
 {
-    --lineWaits::detail::t_clocks;
+    // May be destroyed on another thread once its own has ended.
+    if (lineWaits::detail::t_clock == this)
+        lineWaits::detail::t_clock = nullptr;
 }
 
 Clock::ms LineClock::now() const
@@ -94,6 +96,8 @@ void LineClock::sleep(std::optional<ms> deadline)
     if (!m_waker.wait(until))
         std::this_thread::sleep_until(until.value_or(std::chrono::steady_clock::now() + ms(10)));
     runDue();
+    if (m_afterSleep)
+        m_afterSleep();
 }
 
 void LineClock::wake()

@@ -16,7 +16,7 @@
 
 namespace romwright {
 
-class LineClock final : public Clock {
+class LineClock : public Clock {
 public:
     LineClock();
     ~LineClock() override;
@@ -26,6 +26,9 @@ public:
     void sleep(std::optional<ms> deadline) override;
     // From any thread.
     void wake() override;
+    // Runs at the end of every sleep, on this thread: what the line's owner
+    // lets a waiting job take in (a file chosen while a greeting is awaited).
+    void setAfterSleep(std::function<void()> afterSleep) { m_afterSleep = std::move(afterSleep); }
 
 private:
     friend class LineTimer;
@@ -42,6 +45,7 @@ private:
     LineWaker m_waker;
     std::map<std::uint64_t, Due> m_due; // by timer
     std::uint64_t m_nextId = 0;
+    std::function<void()> m_afterSleep;
 };
 
 } // namespace romwright

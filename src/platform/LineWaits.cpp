@@ -27,7 +27,7 @@ namespace lineWaits {
 
 namespace detail {
 thread_local std::vector<LineSource *> t_sources;
-thread_local int t_clocks = 0;
+thread_local const void *t_clock = nullptr;
 } // namespace detail
 
 void join(LineSource &source)
@@ -45,7 +45,7 @@ void leave(LineSource &source)
 
 bool owned()
 {
-    return detail::t_clocks > 0;
+    return detail::t_clock != nullptr;
 }
 
 } // namespace lineWaits

@@ -9,7 +9,7 @@
 namespace romwright::lineWaits::detail {
 
 extern thread_local std::vector<LineSource *> t_sources;
-extern thread_local int t_clocks;
+extern thread_local const void *t_clock; // the LineClock made on this thread
 
 // Serves each of ready that is still in the list: serving one may close
 // another (a lost line ends the wait's port and its siblings).

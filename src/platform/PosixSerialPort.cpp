@@ -111,6 +111,7 @@ PosixSerialPort::PosixSerialPort(QObject *parent) : PosixSerialPort(PortMap::fro
 
 PosixSerialPort::PosixSerialPort(const PortMap &map, QObject *parent) : SystemSerialPort(map, parent)
 {
+    m_port.setParent(this); // moves to another thread with the port
     connect(&m_port, &QSerialPort::readyRead, this, &PosixSerialPort::onReadyRead);
     connect(&m_port, &QSerialPort::errorOccurred, this, &PosixSerialPort::onError);
 }

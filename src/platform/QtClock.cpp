@@ -1,8 +1,8 @@
 #include "platform/QtClock.h"
 
-#include <QEventLoop>
 #include <QTimer>
 #include <thread>
+#include <utility>
 
 namespace romwright {
 
@@ -47,46 +47,28 @@ std::unique_ptr<ClockTimer> QtClock::timer(bool periodic, std::function<void()> 
     return std::make_unique<QtClockTimer>(periodic, std::move(onTick));
 }
 
-struct QtClock::Sleeper {
-    Sleeper()
-    {
-        bound.setSingleShot(true);
-        bound.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&bound, &QTimer::timeout, &loop, &QEventLoop::quit);
-    }
-    QEventLoop loop;
-    QTimer bound;
-};
-
 QtClock::~QtClock() = default;
 
 void QtClock::sleep(std::optional<ms> deadline)
 {
-    if (waitsEnded())
+    std::unique_lock lock(m_mutex);
+    const auto woken = [this] { return std::exchange(m_woken, false) || waitsEnded(); };
+    if (!deadline) {
+        m_wakeUp.wait(lock, woken);
         return;
-    ms left{0};
-    if (deadline) {
-        left = *deadline - now();
-        if (left.count() <= 0)
-            return;
     }
-    if (m_depth == m_sleepers.size())
-        m_sleepers.push_back(std::make_unique<Sleeper>());
-    Sleeper &sleeper = *m_sleepers[m_depth];
-    if (deadline)
-        sleeper.bound.start(left);
-    ++m_depth;
-    sleeper.loop.exec();
-    --m_depth;
-    sleeper.bound.stop();
+    const ms left = *deadline - now();
+    if (left.count() > 0)
+        m_wakeUp.wait_for(lock, left, woken);
 }
 
 void QtClock::wake()
 {
-    // Every sleeper looks again: an outer wait's event may have come while
-    // an inner one sleeps, and the outer loop returns once the inner has.
-    for (std::size_t i = 0; i < m_depth; ++i)
-        m_sleepers[i]->loop.quit();
+    {
+        const std::lock_guard lock(m_mutex);
+        m_woken = true;
+    }
+    m_wakeUp.notify_all();
 }
 
 } // namespace romwright

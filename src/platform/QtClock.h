@@ -1,12 +1,15 @@
 #pragma once
-// The real clock: QElapsedTimer for now, QTimer for ticks, a nested event
-// loop for sleeps, so the window paints and the timers tick while a wait runs.
+// The window's clock: QElapsedTimer for now, QTimer for ticks in the
+// window's event loop. The window's thread never waits for the scanner (the
+// line has a thread and a LineClock of its own); a sleep here only blocks
+// the thread until wake() or its deadline, as any clock's must.
 
 #include "platform/Clock.h"
 
 #include <QElapsedTimer>
+#include <condition_variable>
 #include <memory>
-#include <vector>
+#include <mutex>
 
 namespace romwright {
 
@@ -21,15 +24,10 @@ public:
     void wake() override;
 
 private:
-    // A loop and its bound, made once for each depth of nested sleeps and
-    // kept: the firmware pass sleeps once per record, and building them for
-    // every sleep put their set-up and tear-down between an acknowledgement
-    // and the next record.
-    struct Sleeper;
-
     QElapsedTimer m_elapsed;
-    std::vector<std::unique_ptr<Sleeper>> m_sleepers; // by depth
-    std::size_t m_depth = 0;                          // sleeps running now
+    std::mutex m_mutex; // guards m_woken
+    std::condition_variable m_wakeUp;
+    bool m_woken = false;
 };
 
 } // namespace romwright

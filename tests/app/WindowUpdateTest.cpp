@@ -38,17 +38,30 @@ const QString kComplete = QStringLiteral(
 
 // The window over a real serial port, the simulator as COM1.
 struct SimRig : test::WindowRig {
-    explicit SimRig(const SimProcess &sim, const FlashTimings &timings = FlashTimings{}.scaled(0.1))
+    explicit SimRig(const SimProcess &sim, const FlashTimings &timings = FlashTimings{}.scaled(0.1),
+                    Threads threads = OneThread)
         : WindowRig(std::make_unique<PosixSerialPort>(PortMap::fromList(sim.link())), test::programDir(),
-                    test::sampleDir(), timings)
+                    test::sampleDir(), timings, nullptr, threads)
     {
+    }
+    // Start-up on the line's thread, as the program runs it.
+    FormLoadEnd loadOnLine()
+    {
+        FormLoadEnd loaded = FormLoadEnd::EndProgram;
+        onLine([&] { loaded = frm.Form_Load(std::nullopt); });
+        return loaded;
     }
     FormLoadEnd load(const QString &file, const QString &port = QStringLiteral("1"),
                      const QString &model = QStringLiteral("Halvern 1450"))
     {
         return frm.Form_Load(WindowCommandLine{file, port, model});
     }
-    void program() { window.findChild<QPushButton *>("cmdProgram")->click(); }
+    // A click on PROGRAM, and what it starts run to its end.
+    void program()
+    {
+        window.findChild<QPushButton *>("cmdProgram")->click();
+        onLine([] {});
+    }
 };
 
 // The flash the simulator dumped at its end holds the loaded file's image.
@@ -138,12 +151,12 @@ TEST(WindowUpdate, AnInterruptedUpdateIsFinishedAtOnceAfterYes)
     for (const bool close : {false, true}) {
         SCOPED_TRACE(close);
         SimProcess sim({"--start-in-boot", "--boot", "Q"}); // waiting in its boot software, as after Ctrl-C
-        SimRig rig(sim);
+        SimRig rig(sim, FlashTimings{}.scaled(0.1), SimRig::OnLine);
         const UnfinishedUpdates records(rig.state.services().stateFolder);
         // Made when its device was port 2; it is port 1 now.
         ASSERT_TRUE(saveRecord(rig, sim, 2, QDateTime(QDate(2026, 12, 1), QTime(9, 30))));
         rig.dialogs.questionAnswers = {true, true};
-        ASSERT_EQ(rig.frm.Form_Load(std::nullopt), FormLoadEnd::Ready);
+        ASSERT_EQ(rig.loadOnLine(), FormLoadEnd::Ready);
         ASSERT_EQ(rig.dialogs.questions.size(), 1u);
         EXPECT_EQ(
             rig.dialogs.questions[0].text,
@@ -156,7 +169,7 @@ TEST(WindowUpdate, AnInterruptedUpdateIsFinishedAtOnceAfterYes)
         test::UpdateWatch steps{rig.state.update()};
         steps.onStep = [&](UpdateStep step) {
             if (step == UpdateStep::Request)
-                status = rig.window.status();
+                status = rig.calls([&] { return rig.window.status(); });
         };
         QTimer watch;
         QObject::connect(&watch, &QTimer::timeout, [&] {
@@ -164,7 +177,8 @@ TEST(WindowUpdate, AnInterruptedUpdateIsFinishedAtOnceAfterYes)
                 rig.window.close();
         });
         watch.start(5);
-        rig.frm.afterShown(); // nothing clicked
+        rig.onLine([&] { rig.frm.afterShown(); }); // nothing clicked
+        rig.onLine([] {});                          // and a close's own end with it
         EXPECT_TRUE(status.startsWith(QLatin1String("Finishing the interrupted update")))
             << qPrintable(status);
 
@@ -319,24 +333,27 @@ TEST(WindowUpdate, FoundScannerProgrammedThroughTheWindow)
     // The first greeting of the update does not come: the File menu opens
     // for the retry, and the file chosen there is the one programmed.
     SimProcess sim({"--model", "halvern", "--boot", "Q", "--greet-late", "50", "--unanswered-request", "3"});
-    SimRig rig(sim);
+    SimRig rig(sim, FlashTimings{}.scaled(0.1), SimRig::OnLine);
 
-    ASSERT_EQ(rig.frm.Form_Load(std::nullopt), FormLoadEnd::Ready);
+    ASSERT_EQ(rig.loadOnLine(), FormLoadEnd::Ready);
     EXPECT_TRUE(rig.frm.cScann()->receiveHandling()); // the scanner's own "R1" is answered while idle
     ASSERT_TRUE(rig.window.isControlEnabled(ControlId::ProgramButton));
     rig.window.show(); // closing asks the platform window
     // The user opens another file as soon as the File menu is usable.
+    // The update, waiting for the greeting, takes the file in.
     bool opened = false;
+    bool openedFileShown = false;
     QAction *fileMenu = rig.window.findChild<QMenu *>("mnuFile")->menuAction();
     QObject::connect(fileMenu, &QAction::changed, [&] {
+        if (opened && !fileMenu->isEnabled() && !openedFileShown) // the route begins
+            openedFileShown = rig.window.lamp(LampId::FileOk) == Lamp::Green &&
+                              !rig.window.isControlEnabled(ControlId::ProgramButton);
         if (opened || !fileMenu->isEnabled())
             return;
         opened = true;
         QTimer::singleShot(0, [&] {
             rig.dialogs.openAnswers = {test::sampleDir() + QStringLiteral("/Hlv1450Uver6_0.s19")};
             rig.window.findChild<QAction *>("mnuFileOpen")->trigger();
-            EXPECT_EQ(rig.window.lamp(LampId::FileOk), Lamp::Green);
-            EXPECT_FALSE(rig.window.isControlEnabled(ControlId::ProgramButton));
         });
     });
 
@@ -367,6 +384,7 @@ TEST(WindowUpdate, FoundScannerProgrammedThroughTheWindow)
     ASSERT_EQ(rig.dialogs.messages.size(), 1u);
     EXPECT_EQ(rig.dialogs.messages.back().text, kComplete);
     EXPECT_EQ(rig.ends, QList<int>{0});
+    EXPECT_TRUE(openedFileShown);
     EXPECT_TRUE(sawProgress);
     EXPECT_EQ(notRemoved, QStringList{record});
     // The file opened during the retry is for the 128-byte boot software:

@@ -11,7 +11,7 @@
 #include "platform/FileSystem.h"
 #include "platform/PortMap.h"
 #include "platform/PosixSerialPort.h"
-#include "platform/QtClock.h"
+#include "platform/LineClock.h"
 #include "support/ScriptedDialogs.h"
 #include "support/SimProcess.h"
 #include "support/TestPaths.h"
@@ -78,7 +78,7 @@ struct Session {
     PosixSerialPort port;
     ViewState view;
     test::ScriptedDialogs dialogs;
-    QtClock clock;
+    LineClock clock;
     LocalFileSystem files;
     UpdateInputs inputs{view};
     TargetState target;

@@ -3,7 +3,7 @@
 #include "app/common/FindScanner.h"
 #include "app/common/ProgramFlags.h"
 #include "platform/PosixSerialPort.h"
-#include "platform/QtClock.h"
+#include "platform/LineClock.h"
 #include "scanner/Scanner.h"
 #include "support/ScriptedDialogs.h"
 #include "support/SimClient.h"
@@ -70,7 +70,7 @@ TEST(PtyDetection, EachPortHearsTheRowsUpToItsAnswer)
     SimClient other(links.back());
     ASSERT_TRUE(other.isOpen());
 
-    QtClock clock;
+    LineClock clock;
     ViewState view;
     ScriptedDialogs dialogs;
     DetectionController detection{view, dialogs};

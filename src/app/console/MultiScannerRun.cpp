@@ -17,7 +17,7 @@
 #include "image/FileOpen.h"
 #include "platform/FileSystem.h"
 #include "platform/PortMap.h"
-#include "platform/QtClock.h"
+#include "platform/LineClock.h"
 #include "platform/RecordingSerialPort.h"
 #include "platform/SerialPort.h"
 #include "platform/TerminationSignals.h"
@@ -90,7 +90,7 @@ private:
     const ConsoleOptions &m_options;
     ConsoleReport m_report;
     milliseconds m_silenceBound;
-    QtClock m_clock;
+    LineClock m_clock; // the search's waits
     TerminationSignals m_signals;
     int m_signal = 0;
     bool m_searching = false;

@@ -7,6 +7,7 @@
 #include "app/common/MainState.h"
 #include "app/common/UnfinishedUpdate.h"
 #include "app/common/UpdateMessages.h"
+#include "app/window/LineThread.h"
 #include "app/window/MainWindow.h"
 #include "app/window/WidgetDialogs.h"
 #include "help/HTMLHelp.h"
@@ -18,8 +19,7 @@
 #include "scanner/Scanner.h"
 
 #include <QApplication>
-#include <QCoreApplication>
-#include <QEventLoop>
+#include <QThread>
 
 #include <utility>
 
@@ -56,25 +56,49 @@ MainWindowHandlers::MainWindowHandlers(MainWindow &window, WindowParts parts,
                                        std::function<std::unique_ptr<HTMLHelp>()> makeHelp,
                                        std::function<void()> aboutBox, std::function<void(int)> endProgram,
                                        QObject *parent)
-    : QObject(parent), m_window(window), m_parts(parts), m_makeHelp(std::move(makeHelp)),
-      m_aboutBox(std::move(aboutBox)), m_endProgram(std::move(endProgram)),
+    : QObject(parent), m_window(window), m_parts(parts), m_onWindow(window, parts.clock),
+      m_makeHelp(std::move(makeHelp)), m_aboutBox(std::move(aboutBox)), m_endProgram(std::move(endProgram)),
       // A box that asks the user is what the program waits for then: it says so itself.
       // The close question alone, modal to the window only, waits for nothing.
-      m_status(parts.clock, [&window](const QString &text) {
-          const QWidget *modal = QApplication::activeModalWidget();
-          window.setStatus(modal && modal->windowModality() == Qt::ApplicationModal ? QString() : text);
+      m_status(parts.clock, [this, &window](const QString &text) {
+          m_onWindow([&] {
+              const QWidget *modal = QApplication::activeModalWidget();
+              window.setStatus(modal && modal->windowModality() == Qt::ApplicationModal ? QString() : text);
+          });
       })
 {
-    connect(&window, &MainWindow::portClicked, this, &MainWindowHandlers::mnuCom_Click);
-    connect(&window, &MainWindow::openFileClicked, this, &MainWindowHandlers::FindFile);
-    connect(&window, &MainWindow::fileDropped, this, &MainWindowHandlers::fileDropped);
-    connect(&window, &MainWindow::processorClicked, this, &MainWindowHandlers::optProcessor_Click);
-    connect(&window, &MainWindow::programClicked, this, &MainWindowHandlers::cmdProgram_Click);
-    connect(&window, &MainWindow::exitClicked, this, &MainWindowHandlers::ExitCommand_Click);
+    connect(&window, &MainWindow::portClicked, this, [this](int index) {
+        if (!m_parts.line)
+            mnuCom_Click(index);
+        else
+            m_parts.line->request([this, index] { mnuCom_Click(index); });
+    });
+    connect(&window, &MainWindow::openFileClicked, this, [this] {
+        if (!m_parts.line)
+            FindFile();
+        else
+            m_parts.line->request([this] { FindFile(); });
+    });
+    connect(&window, &MainWindow::fileDropped, this, [this](const QString &path) {
+        if (!m_parts.line)
+            fileDropped(path);
+        else
+            m_parts.line->request([this, path] { fileDropped(path); });
+    });
+    connect(&window, &MainWindow::processorClicked, this, [this](int index) {
+        if (!m_parts.line)
+            optProcessor_Click(index);
+        else
+            m_parts.line->offer([this, index] { optProcessor_Click(index); });
+    });
+    connect(&window, &MainWindow::programClicked, this,
+            [this] { onLine(&MainWindowHandlers::cmdProgram_Click); });
+    connect(&window, &MainWindow::exitClicked, this, [this] { onLine(&MainWindowHandlers::ExitCommand_Click); });
     connect(&window, &MainWindow::aboutClicked, this, &MainWindowHandlers::mnuAbout_Click);
     connect(&window, &MainWindow::viewHelpClicked, this, &MainWindowHandlers::mnuHelpViewHelp_Click);
     connect(&window, &MainWindow::keyReleased, this, &MainWindowHandlers::Form_KeyUp);
-    connect(&window, &MainWindow::searchAgainClicked, this, &MainWindowHandlers::mnuSearchAgain_Click);
+    connect(&window, &MainWindow::searchAgainClicked, this,
+            [this] { onLine(&MainWindowHandlers::mnuSearchAgain_Click); });
     window.setSearchAgainCheck([this] { return maySearchAgain(); });
     // Heard before the update's controller shows the step.
     parts.state.update().listen(m_updateListener, true);
@@ -83,20 +107,40 @@ MainWindowHandlers::MainWindowHandlers(MainWindow &window, WindowParts parts,
         Form_Unload();
         Form_Terminate();
     });
-    // Whatever comes from a port shows that something answers there.
+    // Whatever comes from a port shows that something answers there. Heard
+    // on the port's own thread, the line's.
     SerialPort &port = parts.state.MSComm1();
-    connect(&port, &SerialPort::received, this, [this, &port] {
-        m_heard.insert(port.commPort());
-        m_status.heard();
-    });
+    connect(
+        &port, &SerialPort::received, this,
+        [this, &port] {
+            m_heard.insert(port.commPort());
+            m_status.heard();
+        },
+        Qt::DirectConnection);
     parts.state.updateController().timedOutAdvice = [this, &port] {
         return heardFrom(port.commPort()) ? QString() : silentPortText(port.commPort());
     };
 }
 
+void MainWindowHandlers::onLine(void (MainWindowHandlers::*handler)())
+{
+    if (!m_parts.line)
+        (this->*handler)();
+    else
+        m_parts.line->offer([this, handler] { (this->*handler)(); });
+}
+
 MainWindowHandlers::~MainWindowHandlers()
 {
     m_parts.state.update().stopListening(m_updateListener);
+}
+
+// The File and Port menus open while the update awaits the repeated
+// greeting: what they ask for is taken in by its waits until the route begins.
+void MainWindowHandlers::UpdateListener::takeRequests(bool take)
+{
+    if (m_handlers.m_parts.line)
+        m_handlers.m_parts.line->acceptRequests(take);
 }
 
 // An update's waits, told by its own steps.
@@ -192,7 +236,6 @@ FormLoadEnd MainWindowHandlers::Form_Load(const std::optional<WindowCommandLine>
         dialogs.message(silentPortText(port), QString::fromLatin1(kScannerNotFoundTitle),
                         MessageIcon::Exclamation);
     }
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
     // A running scanner's own replies ("R1") are answered while the window idles.
     if (m_cScann && m_cScann->Comm())
         m_cScann->setReceiveHandling(true);
@@ -246,23 +289,27 @@ void MainWindowHandlers::mnuSearchAgain_Click()
     // Nothing to click while the ports are tried: a click would open a port,
     // load a file or start an update in the middle of the search. The close
     // box stays, and ends the waits.
-    m_window.setLocked(true);
-    m_window.setBusy(true);
+    m_onWindow([this] {
+        m_window.setLocked(true);
+        m_window.setBusy(true);
+    });
     if (m_cScann)
         m_cScann->setReceiveHandling(false);
     // The port is closed for the search: nothing may show it as open.
     state.link().closePort();
-    m_window.setPortTicked(0);
+    state.services().view.setPortTicked(0);
     state.inputs().setPort(0);
-    m_window.setLamp(LampId::ComStatus, Lamp::Grey);
+    state.services().view.setLamp(LampId::ComStatus, Lamp::Grey);
     const StartUpResult started = startUp(searchRequest());
     if (m_ending)
         return; // the window was closed meanwhile
     m_searching = false;
     m_sFirmFile = started.sFirmFile;
     m_processorLoaded.reset();
-    m_window.setBusy(false);
-    m_window.setLocked(false);
+    m_onWindow([this] {
+        m_window.setBusy(false);
+        m_window.setLocked(false);
+    });
     if (started.end == FormLoadEnd::EndProgram) {
         end(kExitCompleted); // the chooser's Exit
         return;
@@ -280,7 +327,7 @@ FindFileContext MainWindowHandlers::findFileContext()
 {
     return {m_parts.state.inputs(),
             m_parts.dialogs,
-            m_window.processorChosen(),
+            m_onWindow([this] { return m_window.processorChosen(); }),
             m_parts.programFolder,
             &m_filter,
             [this](const QString &path) { m_parts.state.FileOpen(path); },
@@ -317,13 +364,14 @@ void MainWindowHandlers::optProcessor_Click(int Index)
         m_parts.files, QStringList{m_parts.programFolder, m_parts.userDataFolder} + m_parts.systemDataFolders,
         family->type, state.target().bTargetA, QString(), barCode);
     m_sFirmFile = found.sFirmFile;
-    if (loadDiscoveredFirmware(m_parts.files, found, m_window, state.inputs(),
+    MainView &view = state.services().view;
+    if (loadDiscoveredFirmware(m_parts.files, found, view, state.inputs(),
                                [this](const QString &path) { m_parts.state.FileOpen(path); }))
         return;
     // Nothing for this processor: the other processor's file must not stay loaded.
     state.inputs().setFirmwareCaption(QStringLiteral("None"));
-    m_window.setLamp(LampId::FileOk, Lamp::Grey);
-    m_window.setControlEnabled(ControlId::ProgramButton, false);
+    view.setLamp(LampId::FileOk, Lamp::Grey);
+    view.setControlEnabled(ControlId::ProgramButton, false);
     state.firmware().FilesValid = false;
 }
 
@@ -335,7 +383,7 @@ void MainWindowHandlers::cmdProgram_Click()
 void MainWindowHandlers::afterShown()
 {
     if (!std::exchange(m_finishing, false) || m_ending ||
-        !m_window.isControlEnabled(ControlId::ProgramButton))
+        !m_parts.state.services().view.isControlEnabled(ControlId::ProgramButton))
         return;
     runUpdate(kFinishingUpdate);
 }
@@ -386,6 +434,8 @@ void MainWindowHandlers::Form_KeyUp(int KeyCode)
 
 bool MainWindowHandlers::mayClose()
 {
+    if (m_terminating)
+        return false; // the program is ending already: nothing to ask
     const UpdateSequence &update = m_parts.state.update();
     if (!update.running())
         return mayExit();
@@ -439,8 +489,18 @@ void MainWindowHandlers::Form_Unload()
 void MainWindowHandlers::Form_Terminate()
 {
     const bool cutShort = m_parts.state.update().running();
-    m_parts.state.link().closePort();
-    end(cutShort ? kExitFailed : kExitCompleted);
+    const auto terminate = [this, cutShort] {
+        m_parts.state.link().closePort();
+        end(cutShort ? kExitFailed : kExitCompleted);
+    };
+    if (!m_parts.line || QThread::currentThread() != m_window.thread()) {
+        terminate();
+        return;
+    }
+    // From the window: what runs on the line returns at once, then the port closes there.
+    m_terminating = true;
+    m_parts.clock.endWaits();
+    m_parts.line->post(terminate);
 }
 
 bool MainWindowHandlers::mayExit()
@@ -499,12 +559,14 @@ void MainWindowHandlers::end(int code)
     if (m_ending)
         return;
     m_ending = true;
-    m_closeQuestion.reset();
     // A wait that runs now returns, and the stack unwinds to the event loop.
     m_parts.clock.endWaits();
-    m_window.setBusy(false);
-    if (m_endProgram)
-        m_endProgram(code);
+    m_onWindow([this, code] {
+        m_closeQuestion.reset();
+        m_window.setBusy(false);
+        if (m_endProgram)
+            m_endProgram(code);
+    });
 }
 
 } // namespace romwright

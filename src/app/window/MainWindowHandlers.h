@@ -9,6 +9,7 @@
 #include "app/common/WaitLetterPrompt.h"
 #include "app/common/WindowCommandLine.h"
 #include "app/window/WaitStatus.h"
+#include "app/window/WindowCalls.h"
 #include "flash/UpdateEvents.h"
 #include "scanner/ScannerTimings.h"
 
@@ -48,6 +49,7 @@ class MainWindow;
 class Registry;
 class Scanner;
 class Clock;
+class LineThread;
 
 // What the window works with for the whole run; owned by the caller.
 struct WindowParts {
@@ -60,6 +62,9 @@ struct WindowParts {
     ScannerTimings scannerTimings{};
     QStringList systemDataFolders{}; // searched after the user's data folder
     Registry *registry = nullptr;    // keeps the Open dialog's last folder
+    // Where the handlers that talk to the scanner run; none: on the caller's
+    // thread (the tests, which call them directly). clock is then its clock.
+    LineThread *line = nullptr;
 };
 
 class MainWindowHandlers : public QObject {
@@ -132,9 +137,13 @@ private:
     // closing would leave the scanner with.
     void askToClose(const char *left);
     FindFileContext findFileContext();
+    // A click's handler, on the line's thread when there is one; a click
+    // while another handler runs there does nothing.
+    void onLine(void (MainWindowHandlers::*handler)());
 
     MainWindow &m_window;
     WindowParts m_parts;
+    WindowCalls m_onWindow; // what the handlers do to the window, on its thread
     std::function<std::unique_ptr<HTMLHelp>()> m_makeHelp;
     std::function<void()> m_aboutBox;
     std::function<void(int)> m_endProgram;
@@ -151,6 +160,7 @@ private:
     QSet<int> m_heard;                     // the port numbers something has come from in this run
     bool m_ending = false;
     bool m_searching = false;
+    bool m_terminating = false; // on the window's thread: closed, the line not yet ended
     std::unique_ptr<OpenQuestion> m_closeQuestion; // asked, not yet answered
 
     // What the window hears of an update beyond its controller: the status
@@ -160,9 +170,17 @@ private:
     public:
         explicit UpdateListener(MainWindowHandlers &handlers) : m_handlers(handlers) {}
         void step(UpdateStep step) override;
-        void finished(Outcome) override { m_handlers.m_closeQuestion.reset(); }
+        void retrying() override { takeRequests(true); }
+        void routeBegins() override { takeRequests(false); }
+        void stopped(UpdateStop) override { takeRequests(false); }
+        void finished(Outcome) override
+        {
+            takeRequests(false);
+            m_handlers.m_onWindow([this] { m_handlers.m_closeQuestion.reset(); });
+        }
 
     private:
+        void takeRequests(bool take);
         MainWindowHandlers &m_handlers;
     };
     UpdateListener m_updateListener{*this};

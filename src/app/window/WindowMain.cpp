@@ -7,8 +7,10 @@
 #include "app/common/WindowCommandLine.h"
 #include "app/window/AboutDialog.h"
 #include "app/window/ChooseScannerDialog.h"
+#include "app/window/LineThread.h"
 #include "app/window/MainWindow.h"
 #include "app/window/MainWindowHandlers.h"
+#include "app/window/OnWindowThread.h"
 #include "app/window/SystemHelpViewer.h"
 #include "app/window/WidgetDialogs.h"
 #include "app/window/help/DialogHelp.h"
@@ -24,10 +26,12 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QScopeGuard>
 #include <QTimer>
 
 #include <cstdio>
 #include <optional>
+#include <utility>
 
 namespace romwright {
 
@@ -57,9 +61,13 @@ int runWindow(int &argc, char **argv, const QString &trace)
     const PortMap map = portMapWithRecordedTerminals();
     if (map.ignoredDevices() > 0)
         std::fprintf(stderr, "%s\n", qPrintable(map.ignoredDevicesNote()));
-    QtClock clock;
+    QtClock clock; // the window's own: its dialogs' timers
+    // Start-up, updates and every handler that talks to a scanner run on the
+    // line's own thread; the window only posts them and shows what they say.
+    LineThread line;
+    Clock &lineClock = line.clock();
     LocalFileSystem files;
-    PortTranscript transcript(clock);
+    PortTranscript transcript(lineClock);
     // The window's FILE,PORT,MODEL names the firmware in its first field.
     const std::optional<WindowCommandLine> commandLine = parseWindowCommandLine(arguments);
     const QString firmware = !commandLine                  ? QString()
@@ -87,9 +95,29 @@ int runWindow(int &argc, char **argv, const QString &trace)
 
     WidgetDialogs dialogs(&window); // the chooser comes with the handlers below
     dialogs.setClock(clock);
+    // What the line's thread tells and asks the window, made on the window's thread.
+    WindowCalls onWindow(window, lineClock);
+    ViewOnWindowThread lineView(window, onWindow);
+    DialogsOnWindowThread lineDialogs(dialogs, onWindow);
     const std::unique_ptr<Registry> registry = makeSettingsRegistry();
-    MainState state(std::make_unique<RecordingSerialPort>(makeSystemSerialPort(map), transcript),
-                    localServices(window, dialogs, clock, files, transcript));
+    // The port and the state around it belong to the line's thread: made
+    // there, and closed there when the window has gone.
+    std::unique_ptr<MainState> madeState;
+    line.runNow([&] {
+        madeState = std::make_unique<MainState>(
+            std::make_unique<RecordingSerialPort>(makeSystemSerialPort(map), transcript),
+            localServices(lineView, lineDialogs, lineClock, files, transcript));
+    });
+    MainState &state = *madeState;
+    bool lineClosed = false;
+    const auto closeLine = [&] {
+        if (std::exchange(lineClosed, true))
+            return;
+        onWindow.windowGone();
+        line.post([&] { state.link().closePort(); });
+        line.stop();
+    };
+    const auto closeLineOnReturn = qScopeGuard(closeLine);
     const MainServices &services = state.services();
     const QString &folder = services.programFolder;
     const QString &userFolder = services.userDataFolder;
@@ -99,18 +127,16 @@ int runWindow(int &argc, char **argv, const QString &trace)
         {// Quiet but not hidden: the update's own message has been shown.
          [](const QString &text) { std::fprintf(stderr, "romwright: warning: %s\n", qPrintable(text)); },
          // Said at once: the next start would offer to finish an update that is complete.
-         [&dialogs](const QString &text) {
-             dialogs.message(text + QLatin1Char('.'), QString::fromLatin1(kUnfinishedUpdateTitle),
-                             MessageIcon::Exclamation);
+         [&lineDialogs](const QString &text) {
+             lineDialogs.message(text + QLatin1Char('.'), QString::fromLatin1(kUnfinishedUpdateTitle),
+                                 MessageIcon::Exclamation);
          },
          QStringLiteral("an interrupted update will not be offered for finishing")});
 
-    // Called from anywhere, a wait's nested event loop included: the waits
-    // have been told to return, so the stack unwinds to exec() below, which
-    // then answers the code. The port is closed by then (EXIT, the window's
-    // unload, the end of a route), and in any case by its owner, state.
-    // Before exec() runs (the window closed during start-up) exit() does
-    // nothing; the code is kept for the return below.
+    // On the window's thread: the line's waits have been told to return, and
+    // exec() below answers the code. The port is closed on the line's thread
+    // (EXIT, the window's unload, the end of a route), and in any case when
+    // the window has gone.
     std::optional<int> endedWith;
     auto endProgram = [&window, &dialogs, &endedWith](int code) {
         window.hide();
@@ -139,20 +165,26 @@ int runWindow(int &argc, char **argv, const QString &trace)
     };
 
     // A signal ends the window as its close button would, without asking.
+    // What the update had reached is read as the signal comes, before its
+    // waits are ended; the port closes on the line's thread once they have.
     const TerminationSignals interruption([&](int signal) {
         // Also once start-up has restarted the scanner, with no update running.
         const UpdatePhase phase = state.update().phase();
         const bool restarted = state.link().restartRequested();
-        if (state.update().running() || (restarted && phase == UpdatePhase::Unchanged))
-            std::fprintf(stderr, "romwright: %s\n",
-                         interruptionText(phase, restarted, state.recorder().recordKept()));
-        state.link().closePort();
-        clock.endWaits();
+        const bool running = state.update().running();
+        lineClock.endWaits();
+        line.post([&state, phase, restarted, running] {
+            if (running || (restarted && phase == UpdatePhase::Unchanged))
+                std::fprintf(stderr, "romwright: %s\n",
+                             interruptionText(phase, restarted, state.recorder().recordKept()));
+            state.link().closePort();
+        });
         endProgram(TerminationSignals::exitStatus(signal));
     });
 
     MainWindowHandlers frm(
-        window, {state, clock, files, dialogs, folder, userFolder, {}, systemFolders, registry.get()},
+        window,
+        {state, lineClock, files, lineDialogs, folder, userFolder, {}, systemFolders, registry.get(), &line},
         makeHelp, [&] { showAbout(&window, dialogs, *registry, aboutFacts()); }, endProgram);
     // The chooser's Exit warns as EXIT does.
     dialogs.setChooser(
@@ -164,19 +196,24 @@ int runWindow(int &argc, char **argv, const QString &trace)
     window.setLocked(true);
     window.setBusy(true);
     window.show();
-    QCoreApplication::processEvents(); // painted before the first wait
-    const FormLoadEnd loaded = frm.Form_Load(commandLine);
-    window.setBusy(false);
-    window.setLocked(false);
-    if (loaded == FormLoadEnd::EndProgram)
-        return kExitCompleted;
-    if (const int signal = TerminationSignals::lastCaught())
-        return TerminationSignals::exitStatus(signal); // during the start-up, before exec() could take it
-    if (endedWith)
-        return *endedWith;
-    // An update chosen at start-up to be finished runs as soon as the window can show it.
-    QTimer::singleShot(0, &frm, &MainWindowHandlers::afterShown);
+    line.post([&] {
+        const FormLoadEnd loaded = frm.Form_Load(commandLine);
+        onWindow([&] {
+            window.setBusy(false);
+            window.setLocked(false);
+            if (endedWith)
+                return; // the program is ending already
+            if (loaded == FormLoadEnd::EndProgram) {
+                endedWith = kExitCompleted;
+                QCoreApplication::exit(kExitCompleted);
+                return;
+            }
+            // An update chosen at start-up to be finished runs as soon as the window can show it.
+            QTimer::singleShot(0, &frm, [&] { line.offer([&] { frm.afterShown(); }); });
+        });
+    });
     const int status = QApplication::exec();
+    closeLine();
     if (transcript.traceFailed())
         std::fprintf(stderr, "romwright: warning: the trace %s could not be written whole\n",
                      qPrintable(displayFileName(trace)));
