@@ -12,8 +12,8 @@
 #include "app/common/FindScanner.h"
 #include "app/common/ProgramFlags.h"
 #include "platform/Dialogs.h"
-#include "platform/PosixSerialPort.h"
 #include "platform/LineClock.h"
+#include "platform/PosixSerialPort.h"
 #include "scanner/Scanner.h"
 #include "view/ViewState.h"
 

@@ -3,8 +3,8 @@
 // at: the dialogs' script, the help viewer's calls and the exit codes.
 
 #include "app/common/MainState.h"
-#include "app/window/MainWindow.h"
 #include "app/window/LineThread.h"
+#include "app/window/MainWindow.h"
 #include "app/window/MainWindowHandlers.h"
 #include "app/window/OnWindowThread.h"
 #include "help/HTMLHelp.h"
@@ -27,18 +27,32 @@ struct WindowRig {
 
     WindowRig(std::unique_ptr<SerialPort> port, const QString &folder, const QString &userFolder,
               const FlashTimings &timings, Clock *manual = nullptr, Threads threads = OneThread)
-        : line(threads == OnLine ? std::make_unique<LineThread>() : nullptr),
-          clock(line ? line->clock() : manual ? *manual : realClock), lineDialogs(dialogs, calls),
-          lineView(window, calls),
+        : line(threads == OnLine ? std::make_unique<LineThread>() : nullptr), clock(line     ? line->clock()
+                                                                                    : manual ? *manual
+                                                                                             : realClock),
+          lineDialogs(dialogs, calls), lineView(window, calls),
           state(makeState(std::move(port),
                           {line ? static_cast<MainView &>(lineView) : window,
-                           line ? static_cast<Dialogs &>(lineDialogs) : dialogs, clock, files, folder,
-                           userFolder, {}, scratch.filePath("state")},
+                           line ? static_cast<Dialogs &>(lineDialogs) : dialogs,
+                           clock,
+                           files,
+                           folder,
+                           userFolder,
+                           {},
+                           scratch.filePath("state")},
                           timings)),
           frm(
               window,
-              {state, clock, files, line ? static_cast<Dialogs &>(lineDialogs) : dialogs, folder, userFolder,
-               ScannerTimings{std::chrono::milliseconds(100)}, {}, nullptr, line.get()},
+              {state,
+               clock,
+               files,
+               line ? static_cast<Dialogs &>(lineDialogs) : dialogs,
+               folder,
+               userFolder,
+               ScannerTimings{std::chrono::milliseconds(100)},
+               {},
+               nullptr,
+               line.get()},
               [this, folder] {
                   return std::make_unique<HTMLHelp>(viewer, dialogs, *registry, files, folder);
               },

@@ -178,7 +178,7 @@ TEST(WindowUpdate, AnInterruptedUpdateIsFinishedAtOnceAfterYes)
         });
         watch.start(5);
         rig.onLine([&] { rig.frm.afterShown(); }); // nothing clicked
-        rig.onLine([] {});                          // and a close's own end with it
+        rig.onLine([] {});                         // and a close's own end with it
         EXPECT_TRUE(status.startsWith(QLatin1String("Finishing the interrupted update")))
             << qPrintable(status);
 

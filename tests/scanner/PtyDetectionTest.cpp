@@ -2,8 +2,8 @@
 // served by romwright-sim, numbered through a port map, on the real clock.
 #include "app/common/FindScanner.h"
 #include "app/common/ProgramFlags.h"
-#include "platform/PosixSerialPort.h"
 #include "platform/LineClock.h"
+#include "platform/PosixSerialPort.h"
 #include "scanner/Scanner.h"
 #include "support/ScriptedDialogs.h"
 #include "support/SimClient.h"

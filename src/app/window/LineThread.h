@@ -13,8 +13,8 @@
 #include <condition_variable>
 #include <deque>
 #include <functional>
-#include <mutex>
 #include <memory>
+#include <mutex>
 
 class QThread;
 
@@ -66,7 +66,7 @@ private:
     // The thread's own, made on it; it outlives the thread, for the timers
     // of what the jobs made there.
     std::unique_ptr<LineClock> m_clock;
-    mutable std::mutex m_mutex;   // guards what follows
+    mutable std::mutex m_mutex; // guards what follows
     std::condition_variable m_ready;
     std::deque<std::function<void()>> m_jobs;
     std::deque<std::function<void()>> m_requests; // taken in by the running job

@@ -93,7 +93,8 @@ MainWindowHandlers::MainWindowHandlers(MainWindow &window, WindowParts parts,
     });
     connect(&window, &MainWindow::programClicked, this,
             [this] { onLine(&MainWindowHandlers::cmdProgram_Click); });
-    connect(&window, &MainWindow::exitClicked, this, [this] { onLine(&MainWindowHandlers::ExitCommand_Click); });
+    connect(&window, &MainWindow::exitClicked, this,
+            [this] { onLine(&MainWindowHandlers::ExitCommand_Click); });
     connect(&window, &MainWindow::aboutClicked, this, &MainWindowHandlers::mnuAbout_Click);
     connect(&window, &MainWindow::viewHelpClicked, this, &MainWindowHandlers::mnuHelpViewHelp_Click);
     connect(&window, &MainWindow::keyReleased, this, &MainWindowHandlers::Form_KeyUp);

@@ -160,7 +160,7 @@ private:
     QSet<int> m_heard;                     // the port numbers something has come from in this run
     bool m_ending = false;
     bool m_searching = false;
-    bool m_terminating = false; // on the window's thread: closed, the line not yet ended
+    bool m_terminating = false;                    // on the window's thread: closed, the line not yet ended
     std::unique_ptr<OpenQuestion> m_closeQuestion; // asked, not yet answered
 
     // What the window hears of an update beyond its controller: the status

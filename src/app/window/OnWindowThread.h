@@ -16,7 +16,10 @@ public:
     {
         m_calls([&] { m_view.setLamp(id, colour); });
     }
-    Lamp lamp(LampId id) const override { return m_calls([&] { return m_view.lamp(id); }); }
+    Lamp lamp(LampId id) const override
+    {
+        return m_calls([&] { return m_view.lamp(id); });
+    }
     void setControlEnabled(ControlId id, bool enabled) override
     {
         m_calls([&] { m_view.setControlEnabled(id, enabled); });
@@ -33,22 +36,34 @@ public:
     {
         m_calls([&] { m_view.setPortMenuVisible(visible); });
     }
-    bool isPortMenuVisible() const override { return m_calls([&] { return m_view.isPortMenuVisible(); }); }
+    bool isPortMenuVisible() const override
+    {
+        return m_calls([&] { return m_view.isPortMenuVisible(); });
+    }
     void setFileMenuVisible(bool visible) override
     {
         m_calls([&] { m_view.setFileMenuVisible(visible); });
     }
-    bool isFileMenuVisible() const override { return m_calls([&] { return m_view.isFileMenuVisible(); }); }
+    bool isFileMenuVisible() const override
+    {
+        return m_calls([&] { return m_view.isFileMenuVisible(); });
+    }
     void setPortTicked(int port) override
     {
         m_calls([&] { m_view.setPortTicked(port); });
     }
-    int portTicked() const override { return m_calls([&] { return m_view.portTicked(); }); }
+    int portTicked() const override
+    {
+        return m_calls([&] { return m_view.portTicked(); });
+    }
     void setProcessorTicked(int index) override
     {
         m_calls([&] { m_view.setProcessorTicked(index); });
     }
-    int processorTicked() const override { return m_calls([&] { return m_view.processorTicked(); }); }
+    int processorTicked() const override
+    {
+        return m_calls([&] { return m_view.processorTicked(); });
+    }
     void setUpdatingNoteVisible(bool visible) override
     {
         m_calls([&] { m_view.setUpdatingNoteVisible(visible); });
@@ -61,7 +76,10 @@ public:
     {
         m_calls([&] { m_view.setBusy(busy); });
     }
-    bool isBusy() const override { return m_calls([&] { return m_view.isBusy(); }); }
+    bool isBusy() const override
+    {
+        return m_calls([&] { return m_view.isBusy(); });
+    }
     void setProgress(int sent, int total) override
     {
         m_calls([&] { m_view.setProgress(sent, total); });
@@ -87,7 +105,8 @@ public:
     }
     // Asked by the window itself (the close question): answered there.
     std::unique_ptr<OpenQuestion> ask(const QString &text, const QString &title, MessageIcon icon,
-                                      DefaultAnswer defaultAnswer, std::function<void(bool yes)> answered) override
+                                      DefaultAnswer defaultAnswer,
+                                      std::function<void(bool yes)> answered) override
     {
         return m_calls([&] { return m_dialogs.ask(text, title, icon, defaultAnswer, std::move(answered)); });
     }
