@@ -35,11 +35,12 @@ public:
     // Freezes the caller: no event, no tick runs meanwhile. The scanner's
     // boot software needs these gaps.
     virtual void pause(ms duration) = 0;
-    // onTick runs on this thread, from inside a sleep or the event loop.
+    // onTick runs on this thread, from inside a sleep or the thread's event loop.
     virtual std::unique_ptr<ClockTimer> timer(bool periodic, std::function<void()> onTick) = 0;
 
-    // Sleeps in the event loop until wake(), the deadline (a now() value) or
-    // endWaits(). May return early; callers test their condition again.
+    // Blocks until wake(), the deadline (a now() value) or endWaits(); what
+    // the clock serves meanwhile (a line clock: the open ports, its timers)
+    // runs on this thread. May return early; callers test their condition again.
     virtual void sleep(std::optional<ms> deadline) = 0;
     virtual void wake() = 0;
 

@@ -136,9 +136,9 @@ void Scanner::setReceiveHandling(bool on)
 
 void Scanner::connectReceive()
 {
-    // Queued: the handler waits for the rest of a reply in an event loop of
-    // its own, and the port announces new bytes only once its current
-    // announcement has returned.
+    // Queued: the handler waits for the rest of a reply itself, so it runs
+    // when the thread is free (between jobs on the line's thread), never
+    // inside the wait that heard the first bytes.
     if (m_comm)
         m_receiveConnection =
             connect(m_comm, &SerialPort::received, this, &Scanner::handleReceive, Qt::QueuedConnection);

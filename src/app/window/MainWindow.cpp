@@ -410,9 +410,7 @@ void MainWindow::setStatus(const QString &text)
         return;
     m_lblStatus->setText(text);
     emit statusChanged(text);
-    // At once: the search that follows may not return to the event loop for a while.
-    if (m_lblStatus->isVisible())
-        m_lblStatus->repaint();
+    // Painted with the next pass of the event loop, which the line's waits never hold up.
 }
 
 QString MainWindow::status() const

@@ -451,9 +451,9 @@ bool MainWindowHandlers::mayClose()
 
 void MainWindowHandlers::askToClose(const char *left)
 {
-    // The update's waits are nested event loops: a question with a loop of
-    // its own above them would hold the transfer until it was answered. So
-    // this one is asked without waiting, and the records go on meanwhile.
+    // Asked on the window's thread while the update goes on on the line's:
+    // the box has no loop of its own to hold anything up, and the records go
+    // on meanwhile.
     // The questions the update asks itself (the firmware check at the
     // greeting, the power-cycle prompt) are steps of it: the update waits
     // for their answers by design.
@@ -560,7 +560,7 @@ void MainWindowHandlers::end(int code)
     if (m_ending)
         return;
     m_ending = true;
-    // A wait that runs now returns, and the stack unwinds to the event loop.
+    // A wait that runs now returns, and the job unwinds.
     m_parts.clock.endWaits();
     m_onWindow([this, code] {
         m_closeQuestion.reset();
