@@ -34,8 +34,10 @@ bool LineWaker::wait(std::optional<std::chrono::steady_clock::time_point> until)
             std::max(*until - std::chrono::steady_clock::now(), std::chrono::steady_clock::duration(0));
         bound = DWORD(std::chrono::ceil<std::chrono::milliseconds>(left).count());
     }
-    const DWORD got = WaitForMultipleObjects(DWORD(handles.size()), handles.data(), FALSE, bound);
-    if (got == WAIT_TIMEOUT)
+    // Alertable: Wine hands a console's Ctrl-C to the program as a call
+    // queued to its main thread, which runs only in such a wait.
+    const DWORD got = WaitForMultipleObjectsEx(DWORD(handles.size()), handles.data(), FALSE, bound, TRUE);
+    if (got == WAIT_TIMEOUT || got == WAIT_IO_COMPLETION)
         return true;
     if (got >= WAIT_OBJECT_0 + handles.size())
         return false;

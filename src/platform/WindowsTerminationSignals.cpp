@@ -17,7 +17,10 @@ namespace {
 constexpr DWORD kCloseGraceMs = 4500;
 
 std::atomic<int> g_caught = 0;
-HANDLE g_noted = nullptr;   // set by the handler; wakes the event loop
+// Set by the handler, until noticed: the event loop's notifier and a line
+// clock's wait may both be waiting for it, and the first must not take it
+// from the other.
+HANDLE g_noted = nullptr;
 HANDLE g_unwound = nullptr; // set once the program has unwound
 
 // Runs on a thread of its own that the system starts for the event.
@@ -53,7 +56,7 @@ TerminationSignals::TerminationSignals(std::function<void(int signal)> onSignal)
 {
     g_caught = 0;
     if (!g_noted)
-        g_noted = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+        g_noted = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     if (!g_unwound)
         g_unwound = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     if (!g_noted || !g_unwound)
@@ -101,6 +104,7 @@ int TerminationSignals::lastCaught()
 
 void TerminationSignals::notice()
 {
+    ResetEvent(g_noted);
     if (g_caught != 0 && !m_reported) {
         m_reported = true;
         m_onSignal(g_caught);
