@@ -53,8 +53,9 @@ void startInOwnGroup(QProcess &process)
 {
     // The child's end event (see WindowsEndEvent.h): inherited, its handle
     // named in the child's environment, closed when the process object goes.
+    // Set, it stays set: the child may wait for it in more than one place.
     SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
-    if (HANDLE end = CreateEventW(&inherited, FALSE, FALSE, nullptr)) {
+    if (HANDLE end = CreateEventW(&inherited, TRUE, FALSE, nullptr)) {
         QProcessEnvironment environment = process.processEnvironment();
         if (environment.isEmpty())
             environment = QProcessEnvironment::systemEnvironment();

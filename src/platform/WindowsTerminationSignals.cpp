@@ -76,8 +76,10 @@ TerminationSignals::TerminationSignals(std::function<void(int signal)> onSignal)
                 notice();
             },
             HandleSource::Once));
+        // The parent's event stays set: heard once here as well.
         auto *parentAsks = new QWinEventNotifier(end, notifiers.get());
-        QObject::connect(parentAsks, &QWinEventNotifier::activated, [this] {
+        QObject::connect(parentAsks, &QWinEventNotifier::activated, [this, parentAsks] {
+            parentAsks->setEnabled(false);
             int none = 0;
             g_caught.compare_exchange_strong(none, SIGINT);
             notice();
