@@ -45,23 +45,11 @@ QStringList presentPortDevices(const PortMap &map)
     return devices;
 }
 
-} // namespace
-
-int runWindow(int &argc, char **argv, const QString &trace)
+// Why the trace cannot be written, said; nullopt when it can (or none is asked).
+std::optional<int> traceRefused(const std::optional<WindowCommandLine> &commandLine, const QString &trace,
+                                PortTranscript &transcript)
 {
-    QApplication app(argc, argv);
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/romwright-48.png")));
-    QGuiApplication::setDesktopFileName(QStringLiteral("romwright"));
-    const QStringList arguments = commandLineArguments(argc, argv);
-
-    const PortMap map = portMapWithRecordedTerminals();
-    if (map.ignoredDevices() > 0)
-        std::fprintf(stderr, "%s\n", qPrintable(map.ignoredDevicesNote()));
-    QtClock clock;
-    LocalFileSystem files;
-    PortTranscript transcript(clock);
     // The window's FILE,PORT,MODEL names the firmware in its first field.
-    const std::optional<WindowCommandLine> commandLine = parseWindowCommandLine(arguments);
     const QString firmware = !commandLine                  ? QString()
                              : commandLine->path.isEmpty() ? commandLine->file
                                                            : commandLine->path;
@@ -77,23 +65,22 @@ int runWindow(int &argc, char **argv, const QString &trace)
                      qPrintable(why));
         return kExitFailed;
     }
+    return std::nullopt;
+}
 
-    MainWindow window;
+void showPortMenu(MainWindow &window, const PortMap &map)
+{
     window.setPortDevices(presentPortDevices(map));
 #ifdef Q_OS_WIN
     // COM numbers are the system's own: the menu follows adapters plugged in later.
     window.setPortSource([] { return presentPortDevices(PortMap::fromEnvironment()); });
+#else
+    (void)window;
 #endif
+}
 
-    WidgetDialogs dialogs(&window); // the chooser comes with the handlers below
-    dialogs.setClock(clock);
-    const std::unique_ptr<Registry> registry = makeSettingsRegistry();
-    MainState state(std::make_unique<RecordingSerialPort>(makeSystemSerialPort(map), transcript),
-                    localServices(window, dialogs, clock, files, transcript));
-    const MainServices &services = state.services();
-    const QString &folder = services.programFolder;
-    const QString &userFolder = services.userDataFolder;
-    const QStringList &systemFolders = services.systemDataFolders;
+void sayWindowRecorderFailures(MainState &state, Dialogs &dialogs)
+{
     sayRecorderFailures(
         state,
         {// Quiet but not hidden: the update's own message has been shown.
@@ -104,6 +91,103 @@ int runWindow(int &argc, char **argv, const QString &trace)
                              MessageIcon::Exclamation);
          },
          QStringLiteral("an interrupted update will not be offered for finishing")});
+}
+
+// The help of the main window, made on first use, and F1 in a dialog: its
+// page, from a help object of its own that owns the help window to the dialog.
+class WindowHelp {
+public:
+    WindowHelp(Dialogs &dialogs, Registry &registry, const FileSystem &files, const QString &folder)
+        : m_viewer(makeSystemHelpViewer(dialogs)), m_dialogs(dialogs), m_registry(registry), m_files(files),
+          m_folder(folder), m_dialogHelp([this](const QString &page, WindowHandle owner) {
+              if (!m_dialogHelpObject)
+                  m_dialogHelpObject = make();
+              viewHelpPage(*m_dialogHelpObject, helpFolder(m_files, m_folder), page, owner);
+          })
+    {
+    }
+    std::unique_ptr<HTMLHelp> make() const
+    {
+        return std::make_unique<HTMLHelp>(*m_viewer, m_dialogs, m_registry, m_files, m_folder);
+    }
+
+private:
+    const std::unique_ptr<HelpViewer> m_viewer;
+    Dialogs &m_dialogs;
+    Registry &m_registry;
+    const FileSystem &m_files;
+    QString m_folder;
+    std::unique_ptr<HTMLHelp> m_dialogHelpObject;
+    const DialogHelp m_dialogHelp;
+};
+
+ProgramFacts aboutFacts(MainState &state)
+{
+    const MainServices &services = state.services();
+    SerialPort &port = state.MSComm1();
+    return ProgramFacts{{},
+                        services.programFolder,
+                        services.userDataFolder,
+                        services.systemDataFolders,
+                        userStateFolder(),
+                        port.portOpen() ? port.commPort() : 0};
+}
+
+// The window shows at once, locked, its status line telling start-up's
+// waits (the search, the boot software's greeting); only the close box
+// answers meanwhile, and it ends the waits. The status the program ends
+// with when start-up ended it; nullopt when the window goes on.
+std::optional<int> startUp(MainWindow &window, MainWindowHandlers &frm,
+                           const std::optional<WindowCommandLine> &commandLine,
+                           const std::optional<int> &endedWith)
+{
+    window.centre();
+    window.setLocked(true);
+    window.setBusy(true);
+    window.show();
+    QCoreApplication::processEvents(); // painted before the first wait
+    const FormLoadEnd loaded = frm.Form_Load(commandLine);
+    window.setBusy(false);
+    window.setLocked(false);
+    if (loaded == FormLoadEnd::EndProgram)
+        return kExitCompleted;
+    if (const int signal = TerminationSignals::lastCaught())
+        return TerminationSignals::exitStatus(signal); // during the start-up, before exec() could take it
+    return endedWith;
+}
+
+} // namespace
+
+int runWindow(int &argc, char **argv, const QString &trace)
+{
+    QApplication app(argc, argv);
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/romwright-48.png")));
+    QGuiApplication::setDesktopFileName(QStringLiteral("romwright"));
+    const QStringList arguments = commandLineArguments(argc, argv);
+
+    const PortMap map = portMapWithRecordedTerminals();
+    if (map.ignoredDevices() > 0)
+        std::fprintf(stderr, "%s\n", qPrintable(map.ignoredDevicesNote()));
+    QtClock clock;
+    LocalFileSystem files;
+    PortTranscript transcript(clock);
+    const std::optional<WindowCommandLine> commandLine = parseWindowCommandLine(arguments);
+    if (const std::optional<int> refused = traceRefused(commandLine, trace, transcript))
+        return *refused;
+
+    MainWindow window;
+    showPortMenu(window, map);
+
+    WidgetDialogs dialogs(&window); // the chooser comes with the handlers below
+    dialogs.setClock(clock);
+    const std::unique_ptr<Registry> registry = makeSettingsRegistry();
+    MainState state(std::make_unique<RecordingSerialPort>(makeSystemSerialPort(map), transcript),
+                    localServices(window, dialogs, clock, files, transcript));
+    const MainServices &services = state.services();
+    const QString &folder = services.programFolder;
+    const QString &userFolder = services.userDataFolder;
+    const QStringList &systemFolders = services.systemDataFolders;
+    sayWindowRecorderFailures(state, dialogs);
 
     // Called from anywhere, a wait's nested event loop included: the waits
     // have been told to return, so the stack unwinds to exec() below, which
@@ -120,23 +204,7 @@ int runWindow(int &argc, char **argv, const QString &trace)
         QCoreApplication::exit(*endedWith);
     };
 
-    const std::unique_ptr<HelpViewer> helpViewer = makeSystemHelpViewer(dialogs);
-    auto makeHelp = [&] {
-        return std::make_unique<HTMLHelp>(*helpViewer, dialogs, *registry, files, folder);
-    };
-    // F1 in a dialog: its page, from a help object of its own that owns the
-    // help window to the dialog.
-    std::unique_ptr<HTMLHelp> dialogHelpObject;
-    const DialogHelp dialogHelp([&](const QString &page, WindowHandle owner) {
-        if (!dialogHelpObject)
-            dialogHelpObject = makeHelp();
-        viewHelpPage(*dialogHelpObject, helpFolder(files, folder), page, owner);
-    });
-    auto aboutFacts = [&] {
-        SerialPort &port = state.MSComm1();
-        return ProgramFacts{
-            {}, folder, userFolder, systemFolders, userStateFolder(), port.portOpen() ? port.commPort() : 0};
-    };
+    const WindowHelp help(dialogs, *registry, files, folder);
 
     // A signal ends the window as its close button would, without asking.
     const TerminationSignals interruption([&](int signal) {
@@ -153,27 +221,13 @@ int runWindow(int &argc, char **argv, const QString &trace)
 
     MainWindowHandlers frm(
         window, {state, clock, files, dialogs, folder, userFolder, {}, systemFolders, registry.get()},
-        makeHelp, [&] { showAbout(&window, dialogs, *registry, aboutFacts()); }, endProgram);
+        [&help] { return help.make(); }, [&] { showAbout(&window, dialogs, *registry, aboutFacts(state)); },
+        endProgram);
     // The chooser's Exit warns as EXIT does.
     dialogs.setChooser(
         [&frm](QWidget *parent) { return chooseScannerWindow(parent, [&frm] { return frm.mayExit(); }); });
-    // The window shows at once, locked, its status line telling start-up's
-    // waits (the search, the boot software's greeting); only the close box
-    // answers meanwhile, and it ends the waits.
-    window.centre();
-    window.setLocked(true);
-    window.setBusy(true);
-    window.show();
-    QCoreApplication::processEvents(); // painted before the first wait
-    const FormLoadEnd loaded = frm.Form_Load(commandLine);
-    window.setBusy(false);
-    window.setLocked(false);
-    if (loaded == FormLoadEnd::EndProgram)
-        return kExitCompleted;
-    if (const int signal = TerminationSignals::lastCaught())
-        return TerminationSignals::exitStatus(signal); // during the start-up, before exec() could take it
-    if (endedWith)
-        return *endedWith;
+    if (const std::optional<int> ended = startUp(window, frm, commandLine, endedWith))
+        return *ended;
     // An update chosen at start-up to be finished runs as soon as the window can show it.
     QTimer::singleShot(0, &frm, &MainWindowHandlers::afterShown);
     const int status = QApplication::exec();
