@@ -133,7 +133,7 @@ FirmwareVerdict ScannerGate::firmwareVerdict(std::optional<bool> bTargetA) const
 {
     const UpdateInputs &inputs = m_parts.inputs;
     const FirmwareSet &firmware = m_parts.firmware;
-    const ScannerAtHand scanner{typeOfScannerForModel(inputs.model()), bTargetA, inputs.barCode()};
+    const ScannerAtHand scanner{inputs.typeOfScanner(), bTargetA, inputs.barCode()};
     return checkFirmware(
         inputs.firmwarePath(),
         firmwareKind(inputs.firmwarePath(), firmware.FirmwareFileData, firmware.FirmwareHeader), scanner);
@@ -180,7 +180,7 @@ GateVerdict ScannerGate::decideModel(bool choose, int port)
     // program reads the model shown: by its first letter.
     UpdateInputs &inputs = m_parts.inputs;
     const QString shown = inputs.model();
-    const ScannerFamily *family = familyShownAs(shown);
+    const ScannerFamily *family = inputs.family();
     QString claimed = modelShownFor(shown);
     if (claimed.isEmpty() && family)
         claimed = latin1(family->shown);

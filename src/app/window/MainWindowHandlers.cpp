@@ -154,7 +154,7 @@ FormLoadEnd MainWindowHandlers::Form_Load(const std::optional<WindowCommandLine>
     const int port = state.MSComm1().commPort();
     if (commandLine && !commandLine->port.trimmed().isEmpty() && state.MSComm1().portOpen() &&
         !heardFrom(port)) {
-        if (!familyShownAs(state.inputs().model()))
+        if (!state.inputs().family())
             state.inputs().setModel(QStringLiteral("Unknown"));
         dialogs.message(silentPortText(port), QString::fromLatin1(kScannerNotFoundTitle),
                         MessageIcon::Exclamation);
@@ -316,7 +316,7 @@ void MainWindowHandlers::optProcessor_Click(int Index)
     // A Wexmoor's processor brings its own newest firmware; choosing the same
     // processor again keeps a file the user opened meanwhile.
     const bool barCode = state.inputs().barCode();
-    const ScannerFamily *family = familyShownAs(state.inputs().model());
+    const ScannerFamily *family = state.inputs().family();
     if ((Index != 0 && Index != 1) || m_processorLoaded == barCode || !family || !hasProcessors(*family))
         return;
     m_processorLoaded = barCode;
@@ -469,7 +469,7 @@ bool MainWindowHandlers::mayExit()
     // A record of no route only says the scanner was restarted into its boot software.
     if ((record && record->boot) || changed) {
         const QString shown = state.inputs().model();
-        const QString model = record ? record->model : familyShownAs(shown) ? shown : QString();
+        const QString model = record ? record->model : state.inputs().family() ? shown : QString();
         // One arg() for both: a model read from a record may hold "%1".
         const QString text = QString::fromLatin1(kNoFirmwareNow)
                                  .arg(model.isEmpty() ? QStringLiteral("scanner") : model,
