@@ -8,10 +8,8 @@
 #include "platform/Dialogs.h"
 #include "platform/FileSystem.h"
 #include "platform/PortMap.h"
-#include "scanner/ChooserAnswer.h"
 #include "scanner/IdentityQuery.h"
 #include "scanner/Scanner.h"
-#include "scanner/ScannerModels.h"
 #include "view/MainView.h"
 
 #include <algorithm>

@@ -1,6 +1,5 @@
 #include "app/console/ConsoleCheck.h"
 
-#include "app/ExitStatus.h"
 #include "app/common/FirmwareDiscovery.h"
 #include "app/common/FormLoad.h"
 #include "app/common/MainState.h"

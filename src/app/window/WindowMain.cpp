@@ -74,8 +74,6 @@ void showPortMenu(MainWindow &window, const PortMap &map)
 #ifdef Q_OS_WIN
     // COM numbers are the system's own: the menu follows adapters plugged in later.
     window.setPortSource([] { return presentPortDevices(PortMap::fromEnvironment()); });
-#else
-    (void)window;
 #endif
 }
 
