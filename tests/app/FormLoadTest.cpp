@@ -47,9 +47,16 @@ struct Bench {
     }
     FormLoadEnd run(const StartUpRequest &request)
     {
+        StartUpFrontEnd told;
+        return run(request, told);
+    }
+    FormLoadEnd run(const StartUpRequest &request, StartUpFrontEnd &frontEnd)
+    {
         std::unique_ptr<Scanner> scanner;
         PortPermissionNotice notice;
-        return FormLoad(request, {state, scanner, notice, {.probeWait = std::chrono::milliseconds(1)}}).end;
+        return FormLoad(request, {state, scanner, notice, {.probeWait = std::chrono::milliseconds(1)}},
+                        frontEnd)
+            .end;
     }
     // model label | port ticked | file label
     QString shown() const
@@ -78,7 +85,7 @@ TEST(FormLoad, EachStepRunsInTurnAndTheConsoleStopsAtTheFirstGap)
     const char *jl = "JL750Ver6_0.s19";
     const QString sample = test::sampleDir() + QLatin1Char('/') + QLatin1String(jl);
     StartUpRequest declined = console(given("1", "Halvern 1450"), kHalvern1450);
-    declined.beforePort = [](int type) { return type != kHalvern1450; };
+    declined.stopAfter = StartUpStep::Gate;
     const StartUpRequest jorlith = console(given("1", "Jorlith 750"), kJorlith750);
     const StartUpRequest withFile = console(given("1", ""), kNotDetected, sample);
     const StartUpRequest jorlith2 = console(given("2", "Jorlith 750"), kJorlith750);
@@ -110,7 +117,7 @@ TEST(FormLoad, EachStepRunsInTurnAndTheConsoleStopsAtTheFirstGap)
         {"console: no 128-byte firmware", jorlith, nullptr, NoFirmware, "Jorlith 750|1|None", true, 'A'},
         {"console: searched by the model", jorlith, nullptr, Ready, "Jorlith 750|1|JL750Ver6_0.s19", true},
         {"console, file", withFile, nullptr, Ready, "|1|JL750Ver6_0.s19", true},
-        {"console, declined before the port", declined, nullptr, Declined, "Halvern 1450|0|None", false},
+        {"console, stopped after the gate", declined, nullptr, Stopped, "Halvern 1450|0|None", false},
         // A model given is asked of its port; "V" alone goes out before the front end says no, and
         // the window's answer decides whether the model given or the model answered is taken.
         {"console: another model", jorlith2, halvern, Declined, "Halvern 1450|0|None", false},
@@ -136,7 +143,7 @@ TEST(FormLoad, EachStepRunsInTurnAndTheConsoleStopsAtTheFirstGap)
         if (c.held)
             b.port->devices[3].reply = [](const QByteArray &, const QString &) { return QByteArray(); };
         b.state.flags().bProgramming = &c == &cases[std::size(cases) - 1];
-        b.state.contradiction = [&c](const ModelDecision &, const QString &) { return c.goOn; };
+        b.state.gate().contradiction = [&c](const ModelDecision &, const QString &) { return c.goOn; };
         b.dialogs.chooserAnswers.push_back(std::nullopt);
         EXPECT_EQ(b.run(c.request), c.end);
         EXPECT_EQ(b.shown().toStdString(), c.shown);
@@ -253,24 +260,33 @@ TEST(FormLoad, AnUnfinishedUpdateIsOfferedWhileItsFileIsUnchanged)
             b.port->devices[n].reply = [](const QByteArray &w, const QString &) {
                 return w == "R2" ? QByteArrayLiteral("Q") : QByteArray();
             };
-        int offered = 0, notUsed = 0;
-        QStringList damagedSaid;
+        struct Records : StartUpFrontEnd {
+            FinishAnswer offerToFinish(const UnfinishedUpdate &r, int othersLeft) override
+            {
+                ++offered;
+                EXPECT_EQ(r.file, firmware);
+                EXPECT_EQ(othersLeft, 0);
+                return answer.value_or(Search);
+            }
+            void recordNotUsed(const UnfinishedUpdate &, RecordedFile) override { ++notUsed; }
+            void recordDamaged(const DamagedRecord &d) override { damagedSaid << damagedRecordText(d); }
+            QString firmware;
+            std::optional<FinishAnswer> answer;
+            int offered = 0, notUsed = 0;
+            QStringList damagedSaid;
+        } told;
+        told.firmware = firmware;
+        told.answer = c.answer;
         StartUpRequest request = c.request;
-        request.recordDamaged = [&](const DamagedRecord &d) { damagedSaid << damagedRecordText(d); };
-        request.offerToFinish = [&](const UnfinishedUpdate &r, int othersLeft) {
-            ++offered;
-            EXPECT_EQ(r.file, firmware);
-            EXPECT_EQ(othersLeft, 0);
-            return c.answer.value_or(Search);
-        };
-        request.recordNotUsed = [&](const UnfinishedUpdate &, RecordedFile) { ++notUsed; };
-        EXPECT_EQ(b.run(request), c.end);
-        EXPECT_EQ(offered, c.answer ? 1 : 0);
-        EXPECT_EQ(notUsed, c.file == Changed || c.file == Gone ? 1 : 0);
+        request.offerRecords = true;
+        EXPECT_EQ(b.run(request, told), c.end);
+        EXPECT_EQ(told.offered, c.answer ? 1 : 0);
+        EXPECT_EQ(told.notUsed, c.file == Changed || c.file == Gone ? 1 : 0);
         EXPECT_EQ(b.shown(), QLatin1String(c.shown));
         // Said by its name and moved aside, where it is kept but never read again.
         const QString path = records.pathFor(damagedPort);
         const QString shownPath = displayFileName(path);
+        const QStringList &damagedSaid = told.damagedSaid;
         EXPECT_EQ(damagedSaid.size(), c.file >= NotJson ? 1 : 0);
         if (c.file >= NotJson) {
             EXPECT_TRUE(damagedSaid.front().startsWith("The record of an unfinished update " + shownPath +

@@ -329,7 +329,7 @@ TEST(WindowHandlerStatus, TheStatusLineFollowsTheUpdatesStepsAndTheScannersSilen
         test::WindowRig rig(std::move(fake), QString(), QString(), FlashTimings{}, &clock);
         rig.frm.mnuCom_Click(1);
         rig.state.firmware() = test::sampleFirmware();
-        rig.state.judgeVerdict = [](const FirmwareVerdict &) { return true; };
+        rig.state.gate().judgeVerdict = [](const FirmwareVerdict &) { return true; };
         rig.state.inputs().setFirmwareCaption(QStringLiteral("Hlv1450ver5_9.s19"));
         rig.state.inputs().setModel(QStringLiteral("Halvern 1450"));
         QStringList shown;

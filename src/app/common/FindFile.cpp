@@ -12,9 +12,8 @@
 
 namespace romwright {
 
-QString firmwareFilter(const QString &model, bool bBarCodeProcessor)
+QString firmwareFilter(const ScannerFamily *family, bool bBarCodeProcessor)
 {
-    const ScannerFamily *family = familyShownAs(model);
     if (!family)
         return QString();
     // The extension of the first releases for the chosen processor, or for any.
@@ -104,7 +103,7 @@ QString FindFile(FindFileContext context)
         return QString();
     QString localFilter;
     QString &filter = context.filter ? *context.filter : localFilter;
-    const QString chosenFilter = firmwareFilter(context.inputs.model(), context.inputs.barCode());
+    const QString chosenFilter = firmwareFilter(context.inputs.family(), context.inputs.barCode());
     if (!chosenFilter.isNull())
         filter = chosenFilter;
 

@@ -10,6 +10,7 @@ namespace romwright {
 class Dialogs;
 class Registry;
 class UpdateInputs;
+struct ScannerFamily;
 
 inline constexpr const char *kChooseProcessorMessage =
     "You must choose which Wexmoor Processor you want to update.";
@@ -21,9 +22,9 @@ inline constexpr const char *kMoreOpenFilters =
 inline constexpr const char *kOpenDialogKey = "Software\\Romwright\\Open";
 inline constexpr const char *kLastFolderValue = "LastFolder";
 
-// The filter for the model shown in the window ("Halvern Firmware Files|H*.S19"),
-// or a null text when the model names no family: the filter then stays.
-QString firmwareFilter(const QString &model, bool bBarCodeProcessor);
+// The filter for the family of the model shown in the window ("Halvern
+// Firmware Files|H*.S19"), or a null text for none: the filter then stays.
+QString firmwareFilter(const ScannerFamily *family, bool bBarCodeProcessor);
 
 struct FindFileContext {
     UpdateInputs &inputs; // the model and processor; the file chosen is shown there

@@ -8,10 +8,8 @@
 #include "platform/Dialogs.h"
 #include "platform/FileSystem.h"
 #include "platform/PortMap.h"
-#include "scanner/ChooserAnswer.h"
 #include "scanner/IdentityQuery.h"
 #include "scanner/Scanner.h"
-#include "scanner/ScannerModels.h"
 #include "view/MainView.h"
 
 #include <algorithm>
@@ -74,7 +72,7 @@ std::optional<bool> bootSoftwareWaitingIn(MainState &state, int port)
 {
     if (port < PortMap::kFirstPort || port > PortMap::kLastPort)
         return std::nullopt;
-    const IdentityAnswer &known = state.identityOn(port);
+    const IdentityAnswer &known = state.gate().identityOn(port);
     if (known.kind != IdentityAnswer::Kind::BootPrompt)
         return std::nullopt;
     return known.raw.endsWith(letter::kGreeting128);
@@ -97,28 +95,21 @@ struct FittingRecord {
 // in one line and kept for its scanner: so is a record whose port answers as
 // another model, or unclearly. Each port is asked once.
 std::vector<FittingRecord> fittingRecords(const StartUpRequest &request, MainState &state,
-                                          std::map<int, IdentityAnswer> &answers)
+                                          StartUpFrontEnd &frontEnd, std::map<int, IdentityAnswer> &answers)
 {
     const UnfinishedUpdates stored(state.services().stateFolder);
     for (const DamagedRecord &damaged : stored.setAsideDamaged())
-        if (request.recordDamaged)
-            request.recordDamaged(damaged);
-    ScannerModels models;
-    addStandardModels(models);
+        frontEnd.recordDamaged(damaged);
     std::vector<FittingRecord> fitting;
     for (const UnfinishedUpdate &record : stored.all()) {
         // A model named chooses among the records.
         if (!request.recordModel.isEmpty() &&
             typeOfScannerForModel(record.model) != typeOfScannerForModel(request.recordModel))
             continue;
-        auto setAside = [&request, &record](const QString &text) {
-            if (request.recordSetAside)
-                request.recordSetAside(record, text);
-        };
+        auto setAside = [&frontEnd, &record](const QString &text) { frontEnd.recordSetAside(record, text); };
         if (const RecordedFile file = checkRecordedFile(record, state.services().files);
             file != RecordedFile::Same) {
-            if (request.recordNotUsed)
-                request.recordNotUsed(record, file);
+            frontEnd.recordNotUsed(record, file);
             continue;
         }
         const int port = state.portForDevice(record.port, record.device);
@@ -127,7 +118,7 @@ std::vector<FittingRecord> fittingRecords(const StartUpRequest &request, MainSta
             continue;
         }
         if (!answers.count(port))
-            answers[port] = askIdentity(state.MSComm1(), port, state.services().clock, models);
+            answers[port] = state.gate().ask(port);
         if (const ModelDecision decision = decideModel(answers[port], record.model, port);
             decision.kind == ModelDecision::Kind::Contradiction ||
             decision.kind == ModelDecision::Kind::Refused) {
@@ -143,13 +134,13 @@ std::vector<FittingRecord> fittingRecords(const StartUpRequest &request, MainSta
 // record to start up as asked. The records fitting one port are offered
 // together: one alone is offered as it is, several are put to the user to
 // choose between.
-RecordChoice chooseRecord(const StartUpRequest &request, MainState &state)
+RecordChoice chooseRecord(const StartUpRequest &request, MainState &state, StartUpFrontEnd &frontEnd)
 {
     RecordChoice choice;
-    if (!request.offerToFinish || (request.comP && request.scannMod))
+    if (!request.offerRecords || (request.comP && request.scannMod))
         return choice;
     std::map<int, IdentityAnswer> answers;
-    const std::vector<FittingRecord> fitting = fittingRecords(request, state, answers);
+    const std::vector<FittingRecord> fitting = fittingRecords(request, state, frontEnd, answers);
     std::vector<int> offered;
     for (std::size_t i = 0; i < fitting.size(); ++i) {
         const int port = fitting[i].port;
@@ -162,13 +153,13 @@ RecordChoice chooseRecord(const StartUpRequest &request, MainState &state)
                 rivals.push_back(f.record);
         const int othersLeft = int(std::count_if(fitting.begin() + qsizetype(i), fitting.end(),
                                                  [port](const FittingRecord &f) { return f.port != port; }));
-        std::size_t chosen = 0;
-        const FinishAnswer answer = rivals.size() == 1 || !request.chooseAmongRecords
-                                        ? request.offerToFinish(rivals.front(), othersLeft)
-                                        : request.chooseAmongRecords(rivals, chosen);
-        switch (answer) {
+        const StartUpFrontEnd::RecordPick pick =
+            rivals.size() == 1
+                ? StartUpFrontEnd::RecordPick{frontEnd.offerToFinish(rivals.front(), othersLeft), 0}
+                : frontEnd.chooseAmongRecords(rivals, othersLeft);
+        switch (pick.answer) {
         case FinishAnswer::Finish:
-            choice.record = rivals.at(std::min(chosen, rivals.size() - 1));
+            choice.record = rivals.at(std::min(pick.chosen, rivals.size() - 1));
             choice.port = port;
             choice.answer = answers[port];
             return choice;
@@ -182,243 +173,330 @@ RecordChoice chooseRecord(const StartUpRequest &request, MainState &state)
     return choice;
 }
 
-} // namespace
-
-StartUpResult FormLoad(const StartUpRequest &asked, const StartUpContext &context)
-{
-    MainState &state = context.state;
-    const MainServices &services = state.services();
-    StartUpResult result;
-    if (state.flags().bProgramming) {
-        result.end = FormLoadEnd::EndProgram;
-        return result;
+// Start-up's steps over what they find out in turn. Each step returns false
+// when start-up ends with it; the result then says how.
+class StartUpSteps {
+public:
+    StartUpSteps(const StartUpRequest &request, const StartUpContext &context, StartUpFrontEnd &frontEnd)
+        : m_request(request), m_context(context), m_state(context.state), m_services(m_state.services()),
+          m_frontEnd(frontEnd)
+    {
     }
 
+    StartUpResult run()
+    {
+        using Step = bool (StartUpSteps::*)();
+        const std::pair<StartUpStep, Step> steps[] = {
+            {StartUpStep::OfferRecord, &StartUpSteps::offerRecord},
+            {StartUpStep::FindPort, &StartUpSteps::findPort},
+            {StartUpStep::Gate, &StartUpSteps::gate},
+            {StartUpStep::Identify, &StartUpSteps::identify},
+            {StartUpStep::DiscoverFile, &StartUpSteps::discoverFile},
+        };
+        for (const auto &[step, runStep] : steps) {
+            if (!(this->*runStep)())
+                break;
+            if (m_request.stopAfter == step) {
+                m_result.end = FormLoadEnd::Stopped;
+                break;
+            }
+        }
+        return m_result;
+    }
+
+private:
+    bool offerRecord();
+    bool findPort();
+    bool gate();
+    bool identify();
+    bool discoverFile();
+
+    bool decideModel();
+    bool reportSearch();
+    bool judgeNamedFile();
+    bool judgeFilesAtHand();
+    bool openPort();
+    void explainNotFound();
+
+    bool end(FormLoadEnd end)
+    {
+        m_result.end = end;
+        return false;
+    }
+    // A gap the console stops at; the window goes on, and leaves the
+    // identification to PROGRAM.
+    bool refuse()
+    {
+        if (m_request.stopAtFirstGap)
+            return end(FormLoadEnd::Declined);
+        m_mayRestart = false;
+        return true;
+    }
+    bool portInRange() const { return m_port >= PortMap::kFirstPort && m_port <= PortMap::kLastPort; }
+    std::vector<int> recordPorts() const { return UnfinishedUpdates(m_services.stateFolder).ports(); }
+
+    StartUpRequest m_request; // as asked, or as the record being finished names it
+    const StartUpContext &m_context;
+    MainState &m_state;
+    const MainServices &m_services;
+    StartUpFrontEnd &m_frontEnd;
+    StartUpResult m_result;
+    std::optional<IdentityAnswer> m_recordAnswer; // what the record's port answered
+    bool m_searching = false;
+    int m_foundPort = -1; // as the search said it
+    int m_port = 0;       // the port start-up goes on with, 0 for none
+    bool m_mayRestart = true;
+    bool m_askOnceOpen = false; // the port was not there when asked
+    bool m_explainRefusal = false;
+    bool m_explainHeld = false;
+    QString m_named; // the file named and loaded, "" for none
+};
+
+bool StartUpSteps::offerRecord()
+{
+    if (m_state.flags().bProgramming)
+        return end(FormLoadEnd::EndProgram);
     // An interrupted update is finished as if its port, model and file had
     // been named: the scanner waits in its boot software and would not
     // answer a search.
-    StartUpRequest request = asked;
-    const RecordChoice chosen = chooseRecord(asked, state);
-    result.finishing = chosen.record;
-    if (chosen.stop) {
-        result.end = FormLoadEnd::Unfinished;
-        return result;
-    }
-    std::optional<IdentityAnswer> recordAnswer;
-    if (chosen.record)
-        recordAnswer = chosen.answer;
-    if (const std::optional<UnfinishedUpdate> &record = result.finishing) {
-        request.comP = QString::number(chosen.port);
-        request.scannMod = record->model;
-        request.givenType = ScannerType(typeOfScannerForModel(record->model));
-        if (request.firmwarePath.isEmpty() && request.firmwareName.isEmpty())
-            request.firmwarePath = record->file;
-        request.barCode = record->barCode;
-        state.optProcessor_Click(record->barCode ? 1 : 0);
-    }
+    const RecordChoice chosen = chooseRecord(m_request, m_state, m_frontEnd);
+    m_result.finishing = chosen.record;
+    if (chosen.stop)
+        return end(FormLoadEnd::Unfinished);
+    if (!chosen.record)
+        return true;
+    const UnfinishedUpdate &record = *chosen.record;
+    m_recordAnswer = chosen.answer;
+    m_request.comP = QString::number(chosen.port);
+    m_request.scannMod = record.model;
+    m_request.givenType = ScannerType(typeOfScannerForModel(record.model));
+    if (m_request.firmwarePath.isEmpty() && m_request.firmwareName.isEmpty())
+        m_request.firmwarePath = record.file;
+    m_request.barCode = record.barCode;
+    m_state.optProcessor_Click(record.barCode ? 1 : 0);
+    // --force is the user's word on what was named, not on what a record holds;
+    // nor does it override the scanner's answer.
+    m_state.gate().setForceFirmware(false);
+    return true;
+}
 
-    state.target().sLetterQ = QLatin1Char(letter::kGreeting64);
-    state.target().sLetterA = QLatin1Char(letter::kGreeting128);
-    context.cScann = std::make_unique<Scanner>(services.clock, state.detection(), state.flags().bProgramming,
-                                               context.scannerTimings);
-    Scanner &scanner = *context.cScann;
-
-    const bool searching = !request.comP || !request.scannMod;
-    const FindScannerResult found = searching
-                                        ? FindScanner(scanner, state.MSComm1(), services.view, state.inputs())
-                                        : FindScanner(scanner, state.MSComm1(), services.view, state.inputs(),
-                                                      request.comP, request.scannMod);
-    if (found.status == FindStatus::EndProgram) {
-        result.end = FormLoadEnd::EndProgram;
-        return result;
-    }
+bool StartUpSteps::findPort()
+{
+    m_state.target().sLetterQ = QLatin1Char(letter::kGreeting64);
+    m_state.target().sLetterA = QLatin1Char(letter::kGreeting128);
+    m_context.cScann = std::make_unique<Scanner>(m_services.clock, m_state.detection(),
+                                                 m_state.flags().bProgramming, m_context.scannerTimings);
+    Scanner &scanner = *m_context.cScann;
+    m_searching = !m_request.comP || !m_request.scannMod;
+    const FindScannerResult found =
+        m_searching ? FindScanner(scanner, m_state.MSComm1(), m_services.view, m_state.inputs())
+                    : FindScanner(scanner, m_state.MSComm1(), m_services.view, m_state.inputs(),
+                                  m_request.comP, m_request.scannMod);
+    if (found.status == FindStatus::EndProgram)
+        return end(FormLoadEnd::EndProgram);
+    m_foundPort = found.port;
     // A port number that is not one leaves no port; the model label is set.
-    const int port = found.status == FindStatus::BadPortNumber ? 0 : found.port;
-    result.typeOfScanner = searching ? scanner.TypeOfScanner() : request.givenType;
-    const bool portInRange = port >= PortMap::kFirstPort && port <= PortMap::kLastPort;
+    m_port = found.status == FindStatus::BadPortNumber ? 0 : found.port;
+    m_result.port = std::max(m_port, 0);
+    m_result.typeOfScanner = m_searching ? scanner.TypeOfScanner() : m_request.givenType;
+    return true;
+}
 
-    // The gate, before anything restarts the scanner. What the scanner says
-    // it is decides the model: detection heard it, and a port given is asked
-    // now, with the whole time the scanner may take to answer.
-    bool mayRestart = true;
-    bool askOnceOpen = false; // the port was not there when asked
-    state.forgetIdentity();
-    if (searching && portInRange) {
+// The gate, before anything restarts the scanner. What the scanner says it
+// is decides the model: detection heard it, and a port given is asked now,
+// with the whole time the scanner may take to answer. Then the file.
+bool StartUpSteps::gate()
+{
+    ScannerGate &gate = m_state.gate();
+    gate.forgetIdentity();
+    const Scanner &scanner = *m_context.cScann;
+    if (m_searching && portInRange()) {
         for (const FoundScanner &f : scanner.foundScanners())
-            if (f.port == port)
-                state.knowIdentity(port,
-                                   f.bootPrompt ? bootPromptAnswer(f.bootPrompt) : identityOfModel(f.name));
-    } else if (portInRange) {
-        const IdentityAnswer answer =
-            recordAnswer ? *recordAnswer
-                         : askIdentity(state.MSComm1(), port, services.clock, scanner.models());
-        state.knowIdentity(port, answer);
-        const QString given = state.inputs().model();
-        switch (state.decideModel(false, port)) {
-        case MainState::ModelAnswer::Refused:
-            if (request.stopAtFirstGap) {
-                result.end = FormLoadEnd::Declined;
-                return result;
-            }
-            // An answer that names no model leaves nothing to restart the scanner for.
-            mayRestart = familyNamed(state.inputs().model()) != nullptr;
-            break;
-        case MainState::ModelAnswer::NoPort:
-            // Nothing can restart a scanner there; opening the port says why,
-            // after the file has been judged. A port there by then is asked first.
-            askOnceOpen = true;
-            break;
-        case MainState::ModelAnswer::Unclear:
-            if (request.stopAtFirstGap) {
-                result.end = FormLoadEnd::Declined;
-                return result;
-            }
-            mayRestart = false;
-            break;
-        case MainState::ModelAnswer::Known:
-        case MainState::ModelAnswer::Closed:
-        case MainState::ModelAnswer::Exit:
-            break;
-        }
-        const QString decided = state.inputs().model();
-        if (decided != given && familyNamed(decided))
-            result.typeOfScanner = typeOfScannerForModel(decided);
+            if (f.port == m_port)
+                gate.knowIdentity(m_port,
+                                  f.bootPrompt ? bootPromptAnswer(f.bootPrompt) : identityOfModel(f.name));
+    } else if (portInRange() && !decideModel()) {
+        return false;
     }
     // No scanner, and ports this user may not open: that is most likely why.
-    const bool explainRefusal = searching && port < 1 && !scanner.refusedPorts().empty();
+    m_explainRefusal = m_searching && m_port < 1 && !scanner.refusedPorts().empty();
     // Or ports another program holds.
-    const bool explainHeld = searching && port < 1 && !scanner.heldPorts().empty();
-    if (searching) {
-        // A port that answered unclearly is no scanner found: said as it came.
-        for (const auto &[unclear, bytes] : scanner.unclearPorts())
-            services.dialogs.message(
-                QString::fromLatin1(kAnswersUnknown).arg(QString::number(unclear), shownAnswer(bytes)) +
-                    QString::fromLatin1(kNothingChanged),
-                QString::fromLatin1(kScannerNotFoundTitle), MessageIcon::Exclamation);
-        if (request.searched)
-            request.searched(scanner, found);
-        if (port < 1 && request.stopAtFirstGap) {
-            context.notice.show(services.dialogs, scanner.refusedPorts());
-            // Ports this user may not open or another program holds are
-            // the likelier reason, and said.
-            if (request.noScannerFound && !explainRefusal && !explainHeld)
-                request.noScannerFound();
-            result.end = FormLoadEnd::NoScanner;
-            return result;
-        }
-    }
+    m_explainHeld = m_searching && m_port < 1 && !scanner.heldPorts().empty();
+    if (m_searching && !reportSearch())
+        return false;
     // A file named is read and judged whole before the scanner is touched:
     // sound, loaders there, for this scanner and processor.
-    QString named = request.firmwarePath;
-    if (named.isEmpty() && !request.firmwareName.trimmed().isEmpty()) {
-        const FirmwareChoice chosen = discoverFirmware(services.files, dataFolders(services), kNotDetected,
-                                                       false, request.firmwareName);
+    m_named = m_request.firmwarePath;
+    if (m_named.isEmpty() && !m_request.firmwareName.trimmed().isEmpty()) {
+        const FirmwareChoice chosen = discoverFirmware(m_services.files, dataFolders(m_services),
+                                                       kNotDetected, false, m_request.firmwareName);
         if (!chosen.sFirmFile.isEmpty())
-            named = joinPath(chosen.folder, chosen.sFirmFile);
+            m_named = joinPath(chosen.folder, chosen.sFirmFile);
     }
-    if (!named.isEmpty()) {
-        state.inputs().setFirmwareCaption(fileNameOf(named));
-        state.FileOpen(named);
-        if (request.firmwarePath.isEmpty())
-            result.sFirmFile = fileNameOf(named);
-        if (!state.passGate(std::nullopt)) {
-            if (request.stopAtFirstGap) {
-                result.end = FormLoadEnd::Declined;
-                return result;
-            }
-            mayRestart = false;
-        }
-    } else if (familyOfType(result.typeOfScanner) && port >= 1) {
-        // Without a file named, each one the search could take once the boot
-        // software greets must be sound, and one must be there. A missing one
-        // is found out after the greeting, as it would be without this look.
-        // The window, with none at all, still learns the boot software for a
-        // file the user chooses.
-        const FileOpenContext files{services.files, services.programFolder, services.userDataFolder,
-                                    services.systemDataFolders};
-        result.candidates = firmwareCandidatesAtHand(files, result.typeOfScanner,
-                                                     request.barCode.value_or(state.inputs().barCode()),
-                                                     bootSoftwareWaitingIn(state, port));
-        switch (firmwareAtHand(state, result.candidates)) {
-        case FirmwareAtHand::Sound:
-            break;
-        case FirmwareAtHand::None:
-            if (request.stopAtFirstGap) {
-                result.end = FormLoadEnd::NoFirmware;
-                return result;
-            }
-            break;
-        case FirmwareAtHand::Unsound:
-            if (request.stopAtFirstGap) {
-                result.end = FormLoadEnd::Declined;
-                return result;
-            }
-            mayRestart = false;
-            break;
-        }
-    }
-    if (request.beforePort && !request.beforePort(result.typeOfScanner)) {
-        result.end = FormLoadEnd::Declined;
-        return result;
-    }
+    if (!m_named.isEmpty())
+        return judgeNamedFile();
+    return !familyOfType(m_result.typeOfScanner) || m_port < 1 || judgeFilesAtHand();
+}
 
-    state.startTimers();
+bool StartUpSteps::decideModel()
+{
+    if (m_recordAnswer)
+        m_state.gate().knowIdentity(m_port, *m_recordAnswer);
+    const QString given = m_state.inputs().model();
+    switch (m_state.gate().gate(m_port, GateMoment::StartUp)) {
+    case GateVerdict::Refused:
+        if (m_request.stopAtFirstGap)
+            return end(FormLoadEnd::Declined);
+        // An answer that names no model leaves nothing to restart the scanner for.
+        m_mayRestart = familyNamed(m_state.inputs().model()) != nullptr;
+        break;
+    case GateVerdict::NoPort:
+        // Nothing can restart a scanner there; opening the port says why,
+        // after the file has been judged. A port there by then is asked first.
+        m_askOnceOpen = true;
+        break;
+    case GateVerdict::Unclear:
+        if (!refuse())
+            return false;
+        break;
+    case GateVerdict::Pass:
+    case GateVerdict::Closed:
+    case GateVerdict::Exit:
+        break;
+    }
+    const QString decided = m_state.inputs().model();
+    if (decided != given && familyNamed(decided))
+        m_result.typeOfScanner = typeOfScannerForModel(decided);
+    return true;
+}
+
+bool StartUpSteps::reportSearch()
+{
+    const Scanner &scanner = *m_context.cScann;
+    // A port that answered unclearly is no scanner found: said as it came.
+    for (const auto &[unclear, bytes] : scanner.unclearPorts())
+        m_services.dialogs.message(
+            QString::fromLatin1(kAnswersUnknown).arg(QString::number(unclear), shownAnswer(bytes)) +
+                QString::fromLatin1(kNothingChanged),
+            QString::fromLatin1(kScannerNotFoundTitle), MessageIcon::Exclamation);
+    m_frontEnd.searched({m_foundPort, scanner.Name(), scanner.heldPorts()});
+    if (m_port >= 1 || !m_request.stopAtFirstGap)
+        return true;
+    m_context.notice.show(m_services.dialogs, scanner.refusedPorts());
+    // Ports this user may not open or another program holds are the
+    // likelier reason, and said.
+    if (!m_explainRefusal && !m_explainHeld)
+        m_frontEnd.noScannerFound(recordPorts());
+    return end(FormLoadEnd::NoScanner);
+}
+
+bool StartUpSteps::judgeNamedFile()
+{
+    m_state.inputs().setFirmwareCaption(fileNameOf(m_named));
+    m_state.FileOpen(m_named);
+    if (m_request.firmwarePath.isEmpty())
+        m_result.sFirmFile = fileNameOf(m_named);
+    return m_state.gate().gate(m_port, GateMoment::File) == GateVerdict::Pass || refuse();
+}
+
+// Without a file named, each one the search could take once the boot
+// software greets must be sound, and one must be there. A missing one is
+// found out after the greeting, as it would be without this look. The
+// window, with none at all, still learns the boot software for a file the
+// user chooses.
+bool StartUpSteps::judgeFilesAtHand()
+{
+    const FileOpenContext files{m_services.files, m_services.programFolder, m_services.userDataFolder,
+                                m_services.systemDataFolders};
+    m_result.candidates = firmwareCandidatesAtHand(files, m_result.typeOfScanner,
+                                                   m_request.barCode.value_or(m_state.inputs().barCode()),
+                                                   bootSoftwareWaitingIn(m_state, m_port));
+    switch (firmwareAtHand(m_state, m_result.candidates)) {
+    case FirmwareAtHand::Sound:
+        break;
+    case FirmwareAtHand::None:
+        if (m_request.stopAtFirstGap)
+            return end(FormLoadEnd::NoFirmware);
+        break;
+    case FirmwareAtHand::Unsound:
+        return refuse();
+    }
+    return true;
+}
+
+bool StartUpSteps::identify()
+{
+    m_frontEnd.openingPort(m_result.typeOfScanner);
+    m_state.startTimers();
+    if (!openPort())
+        return false;
+    // Not now: PROGRAM identifies the boot software once a file passes.
+    if (m_askOnceOpen && m_state.MSComm1().portOpen() &&
+        m_state.gate().gate(m_port, GateMoment::StartUp) != GateVerdict::Pass && !refuse())
+        return false;
+    m_state.deferIdentification(!m_mayRestart);
+    if (!m_mayRestart)
+        return false;
+    m_result.identified = m_state.IdentifyTarget();
+    if (endsProgram(m_result.identified))
+        return end(FormLoadEnd::EndProgram);
+    return true;
+}
+
+bool StartUpSteps::openPort()
+{
     // A number given goes to the port whatever it is, so that one without a
     // port (0, 17, "x") is refused there with a red lamp; it never stands
     // for another port.
-    const bool portGiven = request.comP && !request.comP->trimmed().isEmpty();
-    if ((port > 0 || portGiven) &&
-        openPortExplained(state, context.notice, port) == PortOpening::RefusedToUser &&
-        request.stopAtFirstGap) {
-        result.end = FormLoadEnd::PortRefused;
-        return result;
-    }
+    const bool portGiven = m_request.comP && !m_request.comP->trimmed().isEmpty();
+    if ((m_port > 0 || portGiven) &&
+        openPortExplained(m_state, m_context.notice, m_port) == PortOpening::RefusedToUser &&
+        m_request.stopAtFirstGap)
+        return end(FormLoadEnd::PortRefused);
+    return true;
+}
 
-    // Not now: PROGRAM identifies the boot software once a file passes.
-    if (askOnceOpen && state.MSComm1().portOpen() &&
-        state.decideModel(false, port) != MainState::ModelAnswer::Known) {
-        if (request.stopAtFirstGap) {
-            result.end = FormLoadEnd::Declined;
-            return result;
-        }
-        mayRestart = false;
-    }
-    state.deferIdentification(!mayRestart);
-    if (!mayRestart)
-        return result;
-    result.identified = state.IdentifyTarget();
-    if (endsProgram(result.identified)) {
-        result.end = FormLoadEnd::EndProgram;
-        return result;
-    }
-
-    const bool bTargetA = state.target().bTargetA;
-    if (named.isEmpty()) {
-        const FirmwareChoice chosen = discoverFirmware(
-            services.files, dataFolders(services), result.typeOfScanner, bTargetA, request.firmwareName,
-            // A Wexmoor's Main is ticked unless BarCode was chosen: its files only.
-            request.barCode.value_or(state.inputs().barCode()));
-        result.sFirmFile = chosen.sFirmFile;
-        if (chosen.sFirmFile.isEmpty() && request.stopAtFirstGap) {
-            result.end = FormLoadEnd::NoFirmware;
-            return result;
-        }
-        if (!chosen.sFirmFile.isEmpty() && request.firmwareFound)
-            request.firmwareFound(chosen.sFirmFile);
-        loadDiscoveredFirmware(services.files, chosen, services.view, state.inputs(),
+bool StartUpSteps::discoverFile()
+{
+    if (m_named.isEmpty()) {
+        const FirmwareChoice chosen =
+            discoverFirmware(m_services.files, dataFolders(m_services), m_result.typeOfScanner,
+                             m_state.target().bTargetA, m_request.firmwareName,
+                             // A Wexmoor's Main is ticked unless BarCode was chosen: its files only.
+                             m_request.barCode.value_or(m_state.inputs().barCode()));
+        m_result.sFirmFile = chosen.sFirmFile;
+        if (chosen.sFirmFile.isEmpty() && m_request.stopAtFirstGap)
+            return end(FormLoadEnd::NoFirmware);
+        if (!chosen.sFirmFile.isEmpty())
+            m_frontEnd.firmwareFound(chosen.sFirmFile);
+        MainState &state = m_state;
+        loadDiscoveredFirmware(m_services.files, chosen, m_services.view, state.inputs(),
                                [&state](const QString &path) { state.FileOpen(path); });
     }
+    explainNotFound();
+    return true;
+}
 
-    if (explainRefusal) {
-        services.view.setLamp(LampId::ComStatus, Lamp::Red);
-        context.notice.show(services.dialogs, scanner.refusedPorts());
+void StartUpSteps::explainNotFound()
+{
+    const Scanner &scanner = *m_context.cScann;
+    if (m_explainRefusal) {
+        m_services.view.setLamp(LampId::ComStatus, Lamp::Red);
+        m_context.notice.show(m_services.dialogs, scanner.refusedPorts());
     }
-    if (explainHeld)
-        services.dialogs.message(portsInUseText(scanner.heldPorts()),
-                                 QString::fromLatin1(kScannerNotFoundTitle), MessageIcon::Exclamation);
-    if (searching && port < 1 && !explainRefusal && !explainHeld && request.noScannerFound)
-        request.noScannerFound();
-    return result;
+    if (m_explainHeld)
+        m_services.dialogs.message(portsInUseText(scanner.heldPorts()),
+                                   QString::fromLatin1(kScannerNotFoundTitle), MessageIcon::Exclamation);
+    if (m_searching && m_port < 1 && !m_explainRefusal && !m_explainHeld)
+        m_frontEnd.noScannerFound(recordPorts());
+}
+
+} // namespace
+
+StartUpResult FormLoad(const StartUpRequest &request, const StartUpContext &context,
+                       StartUpFrontEnd &frontEnd)
+{
+    return StartUpSteps(request, context, frontEnd).run();
 }
 
 } // namespace romwright

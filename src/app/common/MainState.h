@@ -80,64 +80,7 @@ public:
     // Index 0 "Main", 1 "BarCode"; any other index changes nothing.
     void optProcessor_Click(int index);
 
-    // The loaded file against the scanner: the model shown, bTargetA (nullopt
-    // before the identification) and the processor chosen.
-    FirmwareVerdict firmwareVerdict(std::optional<bool> bTargetA) const;
-    // Given (--force): a file for another scanner is programmed without asking.
-    void setForceFirmware(bool force) { m_forceFirmware = force; }
-
-    // The identity of the scanner on port n, learnt before anything was sent
-    // that restarts it (by detection or by asking it); kept until the port
-    // changes. Forgotten by a search.
-    void knowIdentity(int n, const IdentityAnswer &answer);
-    void forgetIdentity()
-    {
-        m_identity.reset();
-        m_acceptedContradiction.clear();
-    }
-    // What the scanner on port n answered; asked now when that is not known
-    // yet (the bootloader's port, when open, is closed for the question).
-    const IdentityAnswer &identityOn(int n);
-    // Whether the scanner on port n was asked and answered anything at all.
-    bool answeredOn(int n) const
-    {
-        return m_identity && m_identity->port == n &&
-               m_identity->answer.kind != IdentityAnswer::Kind::Silent &&
-               m_identity->answer.kind != IdentityAnswer::Kind::NoPort;
-    }
-
-    // The gate's model: the scanner's own answer decides; the model shown
-    // (a choice, a name given, a record) counts only where the scanner cannot
-    // tell. Known: the label shows the model the update is for. A
-    // contradiction is put to the front end (contradiction; --force says Yes
-    // in advance): No is Refused, and the label shows the model the scanner
-    // answered as. Where nobody can tell, the chooser asks when choose is
-    // set (Closed: closed without a choice; Exit: the program is to end, the
-    // port is closed already), else the model stays unknown (Known).
-    // Unclear: the port could not be read cleanly (other bytes than an
-    // answer or a greeting, a late answer, a port busy or lost); said, and
-    // never overridden. NoPort: the port is not there to be opened; said
-    // when choose is set, else left to the opening of the port.
-    enum class ModelAnswer { Known, Closed, Exit, Refused, Unclear, NoPort };
-    ModelAnswer decideModel(bool choose); // for the port the bootloader's port is set to
-    ModelAnswer decideModel(bool choose, int port);
-    ModelAnswer askModelIfUnknown() { return decideModel(true); }
-    // Put to the front end when the scanner's answer contradicts the model
-    // claimed: the decision's text, and the claim ("" when none was made).
-    // True goes on with the claim (or the chooser, when nothing was claimed).
-    // Unset: No.
-    std::function<bool(const ModelDecision &decision, const QString &claimed)> contradiction;
-
-    // The rest of the gate, once the model is decided: the processor chosen
-    // must be one the model has, and a loaded file must be sound and fit the
-    // scanner (asked where the firmware check asks). False: nothing may be
-    // sent that restarts the scanner; the reason was said.
-    bool passGate(std::optional<bool> bTargetA);
-    // How the front end judges the firmware check's verdict; unset, the
-    // dialogs say it and ask (the console stops where the window would ask).
-    std::function<bool(const FirmwareVerdict &verdict)> judgeVerdict;
-
-    // The update, after askModelIfUnknown for a loaded file: a chooser closed
+    // The update, after the gate for a loaded file: a chooser closed
     // without a choice cancels the click (Stopped), its Exit is EndClosed.
     // Stopped leaves the window usable; an End value means the program must
     // end now (the port is closed already). An update whose file passed its
@@ -175,6 +118,9 @@ public:
     // How detection shows on the front end's view and dialogs.
     DetectionController &detection() { return m_detection; }
     MainView &view() { return m_services.view; }
+    // What decides whether anything may be sent that restarts the scanner.
+    ScannerGate &gate() { return m_gate; }
+    const ScannerGate &gate() const { return m_gate; }
     const MainServices &services() const { return m_services; }
 
 private:
@@ -192,7 +138,6 @@ private:
         MainState &m_state;
     };
 
-    bool approveFirmware();
     // Port, model, processor and file as they stand; boot 0 when no route began.
     UnfinishedUpdate describeUpdate(char boot) const;
     // One question of the restarted scanner's name, at its model's rates.
@@ -205,6 +150,7 @@ private:
     ProgramFlags m_flags;
     UpdateInputs m_inputs;
     std::unique_ptr<BootloaderLink> m_link;
+    ScannerGate m_gate;
     UpdateController m_controller;
     DetectionController m_detection;
     UpdateRecorder m_recorder;
@@ -212,22 +158,6 @@ private:
     std::unique_ptr<UpdateSequence> m_update;
     qint64 m_firmwareSize = 0;
     QByteArray m_firmwareSha256;
-    int m_loads = 0;
-    // The load and the question the user said Yes to in this click.
-    int m_approvedLoad = -1;
-    QString m_approvedQuestion;
-    bool m_forceFirmware = false;
-    // The device port n stands for now ("" for none).
-    QString deviceOf(int n) const;
-    struct KnownIdentity {
-        int port = 0;
-        QString device;
-        IdentityAnswer answer;
-        bool askAgain =
-            false; // refused: asked afresh next time, whatever held or troubled the line may be gone
-    };
-    std::optional<KnownIdentity> m_identity;
-    QString m_acceptedContradiction; // the contradiction the user said Yes to
     bool m_identificationDeferred = false;
     std::optional<Processor> m_identifiedProcessor; // whose boot software bTargetA tells
 };

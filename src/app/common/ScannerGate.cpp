@@ -1,5 +1,19 @@
 #include "app/common/ScannerGate.h"
 
+#include "app/common/FirmwareDiscovery.h"
+#include "app/common/UpdateInputs.h"
+#include "app/common/UpdateMessages.h"
+#include "flash/BootloaderLink.h"
+#include "image/FirmwareKind.h"
+#include "image/MemoryImage.h"
+#include "platform/Dialogs.h"
+#include "platform/PortMap.h"
+#include "platform/SerialPort.h"
+#include "scanner/ChooserAnswer.h"
+#include "scanner/ScannerModel.h"
+#include "scanner/ScannerModels.h"
+#include "view/MainView.h"
+
 namespace romwright {
 
 IdentityAnswer identityOfModel(const QString &model)
@@ -51,6 +65,185 @@ ModelDecision decideModel(const IdentityAnswer &answer, const QString &claimed, 
     decision.model = claimed;
     decision.typeOfScanner = claimedFamily->type;
     return decision;
+}
+
+QString deviceOf(const SerialPort &port, int n)
+{
+    const std::unique_ptr<SerialPort> probe = port.sibling();
+    probe->setCommPort(n);
+    return probe->deviceName();
+}
+
+GateVerdict ScannerGate::gate(int port, GateMoment moment, std::optional<bool> bTargetA)
+{
+    switch (moment) {
+    case GateMoment::StartUp:
+        return decideModel(false, port);
+    case GateMoment::Program:
+        return decideModel(true, port);
+    case GateMoment::File:
+        break;
+    }
+    return passFile(bTargetA) ? GateVerdict::Pass : GateVerdict::Refused;
+}
+
+void ScannerGate::knowIdentity(int n, const IdentityAnswer &answer)
+{
+    m_identity = KnownIdentity{n, deviceOf(m_parts.port, n), answer};
+}
+
+bool ScannerGate::answeredOn(int n) const
+{
+    return m_identity && m_identity->port == n && m_identity->answer.kind != IdentityAnswer::Kind::Silent &&
+           m_identity->answer.kind != IdentityAnswer::Kind::NoPort;
+}
+
+IdentityAnswer ScannerGate::ask(int n)
+{
+    IdentityAnswer answer; // a port number without a port: nothing to ask
+    answer.kind = IdentityAnswer::Kind::NoPort;
+    answer.portError = describe(CommError::NoSuchPort);
+    if (n < PortMap::kFirstPort || n > PortMap::kLastPort)
+        return answer;
+    // The question goes out on a port of its own: the bootloader's is
+    // closed meanwhile and opened again as it was.
+    SerialPort &port = m_parts.port;
+    const bool reopen = port.portOpen();
+    const int open = port.commPort();
+    if (reopen)
+        m_parts.link.closePort();
+    ScannerModels models;
+    addStandardModels(models);
+    answer = askIdentity(port, n, m_parts.clock, models);
+    if (reopen)
+        m_parts.link.OpenPort(open);
+    return answer;
+}
+
+const IdentityAnswer &ScannerGate::identityOn(int n)
+{
+    const QString device = deviceOf(m_parts.port, n);
+    if (m_identity && m_identity->port == n && m_identity->device == device && !m_identity->askAgain)
+        return m_identity->answer;
+    m_identity = KnownIdentity{n, device, ask(n)};
+    return m_identity->answer;
+}
+
+FirmwareVerdict ScannerGate::firmwareVerdict(std::optional<bool> bTargetA) const
+{
+    const UpdateInputs &inputs = m_parts.inputs;
+    const FirmwareSet &firmware = m_parts.firmware;
+    const ScannerAtHand scanner{inputs.typeOfScanner(), bTargetA, inputs.barCode()};
+    return checkFirmware(
+        inputs.firmwarePath(),
+        firmwareKind(inputs.firmwarePath(), firmware.FirmwareFileData, firmware.FirmwareHeader), scanner);
+}
+
+bool ScannerGate::passFile(std::optional<bool> bTargetA)
+{
+    const QString title = QString::fromLatin1(kFirmwareCheckTitle);
+    Dialogs &dialogs = m_parts.dialogs;
+    const ScannerFamily *family = familyNamed(m_parts.inputs.model());
+    if (m_parts.inputs.barCode() && family && !hasProcessors(*family)) {
+        dialogs.message(QString::fromLatin1(kNoBarCodeProcessor).arg(latin1(family->shown)), title,
+                        MessageIcon::Exclamation);
+        return false;
+    }
+    if (!m_parts.firmware.FilesValid)
+        return false; // FileOpen has said what is wrong with the files
+    const FirmwareVerdict verdict = firmwareVerdict(bTargetA);
+    if (judgeVerdict)
+        return judgeVerdict(verdict);
+    switch (verdict.kind) {
+    case FirmwareVerdict::Kind::Fits:
+        return true;
+    case FirmwareVerdict::Kind::Refuse:
+        dialogs.message(verdict.text, title, MessageIcon::Exclamation);
+        return false;
+    case FirmwareVerdict::Kind::Ask:
+        break;
+    }
+    // Asked once a click: the second look before the route only asks about a
+    // file loaded while the update waited for the greeting.
+    if (m_forceFirmware || (m_approvedLoad == m_loads && m_approvedQuestion == verdict.text))
+        return true;
+    if (!dialogs.question(verdict.text + verdict.question, title, MessageIcon::Exclamation))
+        return false;
+    m_approvedLoad = m_loads;
+    m_approvedQuestion = verdict.text;
+    return true;
+}
+
+GateVerdict ScannerGate::decideModel(bool choose, int port)
+{
+    // A name as the chooser or --model takes it, else as the rest of the
+    // program reads the model shown: by its first letter.
+    UpdateInputs &inputs = m_parts.inputs;
+    const QString shown = inputs.model();
+    const ScannerFamily *family = inputs.family();
+    QString claimed = modelShownFor(shown);
+    if (claimed.isEmpty() && family)
+        claimed = latin1(family->shown);
+    const ModelDecision decision = romwright::decideModel(identityOn(port), claimed, port);
+    switch (decision.kind) {
+    case ModelDecision::Kind::Go:
+        if (decision.model != shown)
+            inputs.showModel(decision.model);
+        return GateVerdict::Pass;
+    case ModelDecision::Kind::Refused:
+        return refuseUnclear(decision, claimed, choose);
+    case ModelDecision::Kind::Contradiction:
+        // Asked once: a Yes at start-up holds for PROGRAM on the same port.
+        if (!m_forceFirmware && m_acceptedContradiction != decision.text &&
+            !(contradiction && contradiction(decision, claimed))) {
+            if (!decision.model.isEmpty())
+                inputs.showModel(decision.model);
+            return GateVerdict::Refused;
+        }
+        m_acceptedContradiction = decision.text;
+        if (!claimed.isEmpty())
+            return GateVerdict::Pass;
+        break;
+    case ModelDecision::Kind::Choose:
+        break;
+    }
+    return choose ? chooseModel() : GateVerdict::Pass;
+}
+
+GateVerdict ScannerGate::refuseUnclear(const ModelDecision &decision, const QString &claimed, bool choose)
+{
+    // No Yes and no --force for a port that could not be read; asked
+    // afresh next time, when whatever held or troubled the line may be gone.
+    m_identity->askAgain = true;
+    if (m_identity->answer.portAbsent()) {
+        // Said where the port is opened, or here when PROGRAM asks.
+        if (choose) {
+            m_parts.view.setLamp(LampId::ComStatus, Lamp::Red);
+            m_parts.dialogs.message(QString::fromLatin1(messages::kPortFailure),
+                                    QString::fromLatin1(messages::kCommunicationsFailureTitle),
+                                    MessageIcon::Exclamation);
+        }
+        return GateVerdict::NoPort;
+    }
+    if (contradiction)
+        contradiction(decision, claimed);
+    else
+        m_parts.dialogs.message(decision.text, QString::fromLatin1(kFirmwareCheckTitle),
+                                MessageIcon::Exclamation);
+    return GateVerdict::Unclear;
+}
+
+GateVerdict ScannerGate::chooseModel()
+{
+    const std::optional<QString> choice = m_parts.dialogs.chooseScanner();
+    if (!choice) {
+        m_parts.link.closePort(); // the chooser's Exit ends the program
+        return GateVerdict::Exit;
+    }
+    if (choice->isEmpty())
+        return GateVerdict::Closed;
+    m_parts.inputs.showModel(modelShownFor(*choice));
+    return GateVerdict::Pass;
 }
 
 } // namespace romwright

@@ -7,9 +7,13 @@
 // chooser, --model, the window's command line or a record claims is only
 // taken where the scanner cannot tell.
 
+#include "image/FirmwareCheck.h"
 #include "scanner/IdentityQuery.h"
 
 #include <QString>
+
+#include <functional>
+#include <optional>
 
 namespace romwright {
 
@@ -47,5 +51,117 @@ ModelDecision decideModel(const IdentityAnswer &answer, const QString &claimed, 
 
 // The identity of a scanner that detection found by its own answer.
 IdentityAnswer identityOfModel(const QString &model);
+
+class BootloaderLink;
+class Clock;
+class Dialogs;
+class MainView;
+class SerialPort;
+class UpdateInputs;
+struct FirmwareSet;
+
+// When the gate is asked, and so what it decides.
+enum class GateMoment {
+    StartUp, // a port given at start-up: the scanner's answer against the model given, no chooser
+    Program, // PROGRAM's click: as at start-up, and the chooser asks where nobody can tell
+    File,    // the file loaded, for the model and processor chosen (and the boot software, when known)
+};
+
+// Pass: nothing stands in the way. Closed: the chooser was closed without a
+// choice; Exit: the program is to end, the port is closed already. Refused:
+// the user said No to a contradiction, or the file does not pass. Unclear:
+// the port could not be read cleanly (other bytes than an answer or a
+// greeting, a late answer, a port busy or lost); said, and never overridden.
+// NoPort: the port is not there to be opened; said when the chooser may ask,
+// else left to the opening of the port.
+enum class GateVerdict { Pass, Closed, Exit, Refused, Unclear, NoPort };
+
+// What the gate works with, lent by the state for its whole life.
+struct GateParts {
+    SerialPort &port;
+    BootloaderLink &link;
+    Clock &clock;
+    MainView &view;
+    Dialogs &dialogs;
+    UpdateInputs &inputs;
+    const FirmwareSet &firmware;
+};
+
+class ScannerGate {
+public:
+    explicit ScannerGate(const GateParts &parts) : m_parts(parts) {}
+
+    // Whether anything may be sent that restarts the scanner on port. At
+    // StartUp and Program: the scanner's own answer decides the model; the
+    // model shown (a choice, a name given, a record) counts only where the
+    // scanner cannot tell. The label then shows the model the update is for.
+    // A contradiction is put to the front end (contradiction; --force says
+    // Yes in advance): No is Refused, and the label shows the model the
+    // scanner answered as. At File: the processor chosen must be one the
+    // model has, and a loaded file must be sound and fit the scanner, with
+    // bTargetA its boot software when known (asked where the firmware check
+    // asks). Whatever refuses was said.
+    GateVerdict gate(int port, GateMoment moment, std::optional<bool> bTargetA = std::nullopt);
+
+    // Put to the front end when the scanner's answer contradicts the model
+    // claimed: the decision's text, and the claim ("" when none was made).
+    // True goes on with the claim (or the chooser, when nothing was claimed).
+    // Unset: No.
+    std::function<bool(const ModelDecision &decision, const QString &claimed)> contradiction;
+    // How the front end judges the firmware check's verdict; unset, the
+    // dialogs say it and ask (the console stops where the window would ask).
+    std::function<bool(const FirmwareVerdict &verdict)> judgeVerdict;
+    // Given (--force): a file for another scanner is programmed without asking.
+    void setForceFirmware(bool force) { m_forceFirmware = force; }
+
+    // The identity of the scanner on port n, learnt before anything was sent
+    // that restarts it (by detection or by asking it); kept until the port
+    // changes. Forgotten by a search.
+    void knowIdentity(int n, const IdentityAnswer &answer);
+    void forgetIdentity()
+    {
+        m_identity.reset();
+        m_acceptedContradiction.clear();
+    }
+    // What the scanner on port n answered; asked now when that is not known
+    // yet.
+    const IdentityAnswer &identityOn(int n);
+    // The scanner on port n asked now, whatever is known (the bootloader's
+    // port, when open, is closed for the question and opened again).
+    IdentityAnswer ask(int n);
+    // Whether the scanner on port n was asked and answered anything at all.
+    bool answeredOn(int n) const;
+
+    // A file was loaded: a Yes to a question about the one before holds no more.
+    void fileLoaded() { ++m_loads; }
+    // A new click: the firmware check asks again.
+    void newClick() { m_approvedLoad = -1; }
+
+private:
+    GateVerdict decideModel(bool choose, int port);
+    GateVerdict refuseUnclear(const ModelDecision &decision, const QString &claimed, bool choose);
+    GateVerdict chooseModel();
+    bool passFile(std::optional<bool> bTargetA);
+    FirmwareVerdict firmwareVerdict(std::optional<bool> bTargetA) const;
+
+    GateParts m_parts;
+    struct KnownIdentity {
+        int port = 0;
+        QString device;
+        IdentityAnswer answer;
+        bool askAgain =
+            false; // refused: asked afresh next time, whatever held or troubled the line may be gone
+    };
+    std::optional<KnownIdentity> m_identity;
+    QString m_acceptedContradiction; // the contradiction the user said Yes to
+    int m_loads = 0;
+    // The load and the question the user said Yes to in this click.
+    int m_approvedLoad = -1;
+    QString m_approvedQuestion;
+    bool m_forceFirmware = false;
+};
+
+// The device port n stands for now ("" for none).
+QString deviceOf(const SerialPort &port, int n);
 
 } // namespace romwright

@@ -7,14 +7,14 @@ namespace romwright {
 void UpdateInputs::setModel(const QString &model)
 {
     m_model = model;
+    m_family = familyShownAs(model);
     m_view.setText(LabelId::ScanMod, model);
 }
 
 void UpdateInputs::showModel(const QString &model)
 {
     setModel(model);
-    const ScannerFamily *family = familyShownAs(model);
-    m_twoProcessors = family && hasProcessors(*family);
+    m_twoProcessors = m_family && hasProcessors(*m_family);
     m_view.setControlEnabled(ControlId::ProcessorMain, m_twoProcessors);
     m_view.setControlEnabled(ControlId::ProcessorBarCode, m_twoProcessors);
     // The processor the update goes to is always the one the window shows.

@@ -21,9 +21,13 @@ public:
     // name, or what detection said instead ("Scanner Not Found", "Unknown").
     const QString &model() const { return m_model; }
     void setModel(const QString &model);
+    // The family the model shown stands for, read once where it is set: by
+    // its first letter, as the program has always read the label; null for
+    // none. Every decision that needs the model's family asks this.
+    const ScannerFamily *family() const { return m_family; }
+    int typeOfScanner() const { return m_family ? m_family->type : kNotDetected; }
     // However the model became known, a Wexmoor offers its two processors with
-    // the chosen one ticked, Main unless BarCode was chosen. The model is read
-    // by its first letter, as the Open dialog's filter reads it.
+    // the chosen one ticked, Main unless BarCode was chosen.
     void showModel(const QString &model);
 
     // The port as the port label shows it: 0 "None Selected", else its number.
@@ -51,6 +55,7 @@ public:
 private:
     MainView &m_view;
     QString m_model;
+    const ScannerFamily *m_family = nullptr;
     int m_port = 0;
     QString m_firmwareCaption = QStringLiteral("None");
     QString m_firmwarePath;

@@ -121,32 +121,148 @@ int forgetRecords(int port, ConsoleReport &report)
     return kExitCompleted;
 }
 
-int consoleSteps(MainState &state, const StartUpRequest &request, ConsoleReport &report);
+RunEnding consoleSteps(MainState &state, const StartUpRequest &request, ConsoleReport &report,
+                       StartUpFrontEnd &frontEnd);
 
-int finish(Outcome outcome, const UpdateSequence &update, ConsoleReport &report)
+// The console's start-up: what the window would show in boxes is reported;
+// where the window would ask, the console stops before the scanner hears
+// more than its identity query.
+class ConsoleStartUp : public StartUpFrontEnd {
+public:
+    ConsoleStartUp(ConsoleReport &report, ConsoleDialogs &dialogs, const ConsoleOptions &options)
+        : m_report(report), m_dialogs(dialogs), m_options(options)
+    {
+    }
+
+    // The gate's questions, answered as the console does.
+    void answerTheGate(ScannerGate &gate)
+    {
+        gate.setForceFirmware(m_options.force);
+        gate.contradiction = [this](const ModelDecision &decision, const QString &) {
+            return contradiction(decision);
+        };
+        // --force is the user's word on what was named, not on what a record holds.
+        gate.judgeVerdict = [this](const FirmwareVerdict &verdict) {
+            return !firmwareRefused(verdict, m_options.force && m_recordPort == 0, m_report, m_recordPort);
+        };
+    }
+
+    void searched(const SearchReport &found) override
+    {
+        if (found.port < 1) {
+            // "Compatibilty Mode" is a way of not finding one, worth naming.
+            const QString notFound = QStringLiteral("Scanner Not Found");
+            m_report.scannerNotFound(found.name == notFound
+                                         ? notFound
+                                         : notFound + QStringLiteral(" (") + found.name + QLatin1Char(')'));
+            if (!found.held.empty())
+                m_report.error(portsInUseText(found.held));
+            return;
+        }
+        m_report.scannerFound(found.name, found.port);
+    }
+    void firmwareFound(const QString &sFirmFile) override { m_report.firmwareFile(sFirmFile); }
+    FinishAnswer offerToFinish(const UnfinishedUpdate &record, int othersLeft) override;
+    RecordPick chooseAmongRecords(const std::vector<UnfinishedUpdate> &rivals, int othersLeft) override;
+    void recordNotUsed(const UnfinishedUpdate &record, RecordedFile file) override
+    {
+        const char *text = file == RecordedFile::Changed ? kRecordFileChanged : kRecordFileMissing;
+        m_report.warning(QString::fromLatin1(text).arg(record.sentence(), displayFileName(record.file)));
+    }
+    void recordDamaged(const DamagedRecord &damaged) override
+    {
+        m_report.warning(damagedRecordText(damaged));
+    }
+    void recordSetAside(const UnfinishedUpdate &, const QString &text) override { m_report.warning(text); }
+    void noScannerFound(const std::vector<int> &recordPorts) override
+    {
+        m_report.error(QString::fromLatin1(kNoScannerWayBackConsole));
+        if (const QString forget = forgetHint(recordPorts); !forget.isEmpty())
+            m_report.error(forget);
+    }
+
+private:
+    bool contradiction(const ModelDecision &decision);
+
+    ConsoleReport &m_report;
+    ConsoleDialogs &m_dialogs;
+    const ConsoleOptions &m_options;
+    int m_recordPort = 0; // the port of the record being finished, 0 for none
+};
+
+FinishAnswer ConsoleStartUp::offerToFinish(const UnfinishedUpdate &record, int othersLeft)
 {
-    if (outcome == Outcome::EndCompleted) {
-        // After the completion message; a signal may have cut the question short.
+    QString text = record.sentence();
+    if (m_options.file.isEmpty())
+        text += record.file.isEmpty()
+                    ? QString::fromLatin1(kFinishingItWithNewest)
+                    : QString::fromLatin1(kFinishingItWith).arg(displayFileName(record.file));
+    if (othersLeft > 0)
+        text += QStringLiteral(" %1 more wait%2 to be finished: run the update again after this one.")
+                    .arg(othersLeft)
+                    .arg(othersLeft == 1 ? QStringLiteral("s") : QString());
+    if (!m_dialogs.finishPrompt(text))
+        return FinishAnswer::Stop;
+    m_recordPort = record.port;
+    return FinishAnswer::Finish;
+}
+
+StartUpFrontEnd::RecordPick ConsoleStartUp::chooseAmongRecords(const std::vector<UnfinishedUpdate> &rivals,
+                                                               int)
+{
+    const int port = rivals.front().port;
+    m_report.error(QString::fromLatin1(kRivalRecords).arg(rivals.size()).arg(port));
+    for (const UnfinishedUpdate &record : rivals)
+        m_report.error(QStringLiteral("  ") + record.sentence() +
+                       QString::fromLatin1(kFinishingItWith).arg(displayFileName(record.file)));
+    m_report.error(QString::fromLatin1(kRivalRecordsConsole).arg(port));
+    return {FinishAnswer::Stop, 0};
+}
+
+// The window would ask; the console stops before the scanner hears more than its identity query.
+bool ConsoleStartUp::contradiction(const ModelDecision &decision)
+{
+    // A run of several scanners lists each under the model it answered as.
+    if (m_report.json() && !decision.model.isEmpty())
+        m_report.scannerFound(decision.model, m_recordPort != 0 ? m_recordPort : m_options.port);
+    const bool unclear = decision.kind == ModelDecision::Kind::Refused;
+    m_report.error(unclear ? decision.text : decision.text + QStringLiteral(" The scanner was not changed."));
+    if (m_recordPort != 0)
+        m_report.error(refusalAdvice(m_recordPort));
+    else
+        m_report.error(
+            decision.model.isEmpty()
+                ? QStringLiteral("check the cable and the port number; the scanner must answer as "
+                                 "one of the models the Romwright knows")
+                : QStringLiteral("check the port number, or leave out --model to update it as the %1")
+                      .arg(decision.model));
+    return false;
+}
+
+// The start-up the options ask for.
+StartUpRequest consoleRequest(const ConsoleOptions &options)
+{
+    StartUpRequest request;
+    if (options.port != 0) {
+        request.comP = QString::number(options.port);
+        request.scannMod = options.model;
+        request.givenType = ScannerType(typeOfScannerForModel(options.model));
+    } else {
+        request.recordModel = options.model;
+    }
+    request.firmwarePath = options.file;
+    request.barCode = options.barCodeProcessor;
+    request.stopAtFirstGap = true;
+    request.offerRecords = true;
+    return request;
+}
+
+RunEnding finish(Outcome outcome, const UpdateSequence &update, ConsoleReport &report)
+{
+    // After the completion message; a signal may have cut the question short.
+    if (outcome == Outcome::EndCompleted)
         report.answered(TerminationSignals::lastCaught() != 0);
-        return kExitCompleted;
-    }
-    if (outcome == Outcome::EndWrongModel) {
-        const QJsonObject fields = failureJson(outcome, std::nullopt);
-        report.setFailure(fields);
-        report.error(QStringLiteral("the firmware was written, but %1").arg(QLatin1String(describe(outcome))),
-                     fields);
-        return kExitFailed;
-    }
-    if (const std::optional<UpdateFailure> &failure = update.failure()) {
-        const QJsonObject fields = failureJson(outcome, failure);
-        report.setFailure(fields);
-        report.error(
-            QStringLiteral("the update did not complete: %1").arg(describeFailure(outcome, *failure)),
-            fields);
-        return kExitFailed;
-    }
-    report.error(QStringLiteral("the update did not complete: %1").arg(QLatin1String(describe(outcome))));
-    return kExitFailed;
+    return updateEnding(outcome, update.failure());
 }
 
 // "a, b or c" of the folders searched, the empty ones left out.
@@ -162,10 +278,8 @@ QString folderList(QStringList folders)
 int runConsole(const QStringList &arguments, ConsoleReport &report)
 {
     const ParsedConsoleOptions parsed = parseConsoleOptions(arguments);
-    if (!parsed.options && report.json()) {
-        report.error(parsed.error);
-        return kExitUsage;
-    }
+    if (!parsed.options && report.json())
+        return report.end(RunEnding::usage(parsed.error));
     if (!parsed.options) {
         printUsageError(parsed.error);
         return kExitUsage;
@@ -174,10 +288,8 @@ int runConsole(const QStringList &arguments, ConsoleReport &report)
     if (options.forget)
         return forgetRecords(*options.forget, report);
     const std::optional<double> timeScale = testTimeScale();
-    if (!timeScale) {
-        report.error(testTimeScaleRefusal());
-        return kExitUsage;
-    }
+    if (!timeScale)
+        return report.end(RunEnding::usage(testTimeScaleRefusal()));
     if (*timeScale != 1.0)
         report.warning(QStringLiteral("romwright: every wait scaled by %1 (%2); not for a real scanner")
                            .arg(*timeScale)
@@ -189,11 +301,9 @@ int runConsole(const QStringList &arguments, ConsoleReport &report)
     const TerminationSignals interruption([&clock](int) { clock.endWaits(); });
     LocalFileSystem files;
     PortTranscript transcript(clock);
-    if (QString why; !options.trace.isEmpty() && !transcript.traceTo(options.trace, &why)) {
-        report.error(
-            QStringLiteral("cannot write the trace %1: %2").arg(displayFileName(options.trace), why));
-        return kExitFailed;
-    }
+    if (QString why; !options.trace.isEmpty() && !transcript.traceTo(options.trace, &why))
+        return report.end(RunEnding::failed(
+            QStringLiteral("cannot write the trace %1: %2").arg(displayFileName(options.trace), why)));
     const PortMap map = portMapWithRecordedTerminals();
     if (map.ignoredDevices() > 0)
         report.warning(map.ignoredDevicesNote());
@@ -217,112 +327,21 @@ int runConsole(const QStringList &arguments, ConsoleReport &report)
     if (options.port == 0 && !options.model.isEmpty())
         dialogs.setChooserAnswer(parseChooserAnswer(options.model).model);
     state.optProcessor_Click(options.barCodeProcessor ? 1 : 0);
-    state.setForceFirmware(options.force);
-    StartUpRequest request;
-    if (options.port != 0) {
-        request.comP = QString::number(options.port);
-        request.scannMod = options.model;
-        request.givenType = ScannerType(typeOfScannerForModel(options.model));
-    }
-    request.firmwarePath = options.file;
-    request.barCode = options.barCodeProcessor;
-    request.stopAtFirstGap = true;
-    request.searched = [&report](const Scanner &scanner, const FindScannerResult &found) {
-        if (found.port < 1) {
-            // "Compatibilty Mode" is a way of not finding one, worth naming.
-            const QString notFound = QStringLiteral("Scanner Not Found");
-            report.scannerNotFound(scanner.Name() == notFound
-                                       ? notFound
-                                       : notFound + QStringLiteral(" (") + scanner.Name() + QLatin1Char(')'));
-            if (!scanner.heldPorts().empty())
-                report.error(portsInUseText(scanner.heldPorts()));
-            return;
-        }
-        report.scannerFound(scanner.Name(), int(found.port));
-    };
-    // The window would ask; the console stops before the scanner hears more than its identity query.
-    // The port of the record being finished, 0 for none.
-    int recordPort = 0;
-    state.contradiction = [&report, &recordPort, &options](const ModelDecision &decision, const QString &) {
-        // A run of several scanners lists each under the model it answered as.
-        if (report.json() && !decision.model.isEmpty())
-            report.scannerFound(decision.model, recordPort != 0 ? recordPort : options.port);
-        const bool unclear = decision.kind == ModelDecision::Kind::Refused;
-        report.error(unclear ? decision.text
-                             : decision.text + QStringLiteral(" The scanner was not changed."));
-        if (recordPort != 0)
-            report.error(refusalAdvice(recordPort));
-        else
-            report.error(
-                decision.model.isEmpty()
-                    ? QStringLiteral("check the cable and the port number; the scanner must answer as one of "
-                                     "the models the Romwright knows")
-                    : QStringLiteral("check the port number, or leave out --model to update it as the %1")
-                          .arg(decision.model));
-        return false;
-    };
-    // --force is the user's word on what was named, not on what a record holds.
-    state.judgeVerdict = [&options, &report, &recordPort](const FirmwareVerdict &verdict) {
-        return !firmwareRefused(verdict, options.force && recordPort == 0, report, recordPort);
-    };
-    request.firmwareFound = [&report](const QString &sFirmFile) { report.firmwareFile(sFirmFile); };
-    request.offerToFinish = [&dialogs, &options, &recordPort, &state](const UnfinishedUpdate &record,
-                                                                      int othersLeft) {
-        QString text = record.sentence();
-        if (options.file.isEmpty())
-            text += record.file.isEmpty()
-                        ? QString::fromLatin1(kFinishingItWithNewest)
-                        : QString::fromLatin1(kFinishingItWith).arg(displayFileName(record.file));
-        if (othersLeft > 0)
-            text += QStringLiteral(" %1 more wait%2 to be finished: run the update again after this one.")
-                        .arg(othersLeft)
-                        .arg(othersLeft == 1 ? QStringLiteral("s") : QString());
-        if (!dialogs.finishPrompt(text))
-            return FinishAnswer::Stop;
-        recordPort = record.port;
-        state.setForceFirmware(false); // nor does it override the scanner's answer
-        return FinishAnswer::Finish;
-    };
-    if (options.port == 0)
-        request.recordModel = options.model;
-    request.chooseAmongRecords = [&report](const std::vector<UnfinishedUpdate> &rivals, std::size_t &) {
-        const int port = rivals.front().port;
-        report.error(QString::fromLatin1(kRivalRecords).arg(rivals.size()).arg(port));
-        for (const UnfinishedUpdate &record : rivals)
-            report.error(QStringLiteral("  ") + record.sentence() +
-                         QString::fromLatin1(kFinishingItWith).arg(displayFileName(record.file)));
-        report.error(QString::fromLatin1(kRivalRecordsConsole).arg(port));
-        return FinishAnswer::Stop;
-    };
-    request.recordNotUsed = [&report](const UnfinishedUpdate &record, RecordedFile file) {
-        const char *text = file == RecordedFile::Changed ? kRecordFileChanged : kRecordFileMissing;
-        report.warning(QString::fromLatin1(text).arg(record.sentence(), displayFileName(record.file)));
-    };
-    request.recordDamaged = [&report](const DamagedRecord &damaged) {
-        report.warning(damagedRecordText(damaged));
-    };
-    request.recordSetAside = [&report](const UnfinishedUpdate &, const QString &text) {
-        report.warning(text);
-    };
-    request.noScannerFound = [&report, &state] {
-        report.error(QString::fromLatin1(kNoScannerWayBackConsole));
-        if (const QString forget = forgetHint(UnfinishedUpdates(state.services().stateFolder).ports());
-            !forget.isEmpty())
-            report.error(forget);
-    };
-
-    const int status =
-        options.check ? consoleCheck(state, request, options, report) : consoleSteps(state, request, report);
+    ConsoleStartUp frontEnd(report, dialogs, options);
+    frontEnd.answerTheGate(state.gate());
+    const StartUpRequest request = consoleRequest(options);
+    const int status = report.end(options.check ? consoleCheck(state, request, options, report, frontEnd)
+                                                : consoleSteps(state, request, report, frontEnd));
     if (transcript.traceFailed())
         report.warning(QStringLiteral("romwright: the trace %1 could not be written whole")
                            .arg(displayFileName(options.trace)));
     // The waits have returned and the port is closed. A signal says what it
     // cut short; an update that completed all the same keeps its status.
-    if (const int signal = TerminationSignals::lastCaught(); signal != 0 && status != kExitCompleted) {
-        report.error(QString::fromLatin1(interruptionText(
-            state.update().phase(), state.link().restartRequested(), state.recorder().recordKept())));
-        return TerminationSignals::exitStatus(signal);
-    }
+    if (const int signal = TerminationSignals::lastCaught(); signal != 0 && status != kExitCompleted)
+        return report.end(RunEnding::interrupted(
+            QString::fromLatin1(interruptionText(state.update().phase(), state.link().restartRequested(),
+                                                 state.recorder().recordKept())),
+            TerminationSignals::exitStatus(signal)));
     if (status != kExitCompleted && state.scannerLeftInBootSoftware())
         report.error(QString::fromLatin1(kLeftInBootSoftware));
     return status;
@@ -330,97 +349,109 @@ int runConsole(const QStringList &arguments, ConsoleReport &report)
 
 namespace {
 
-int consoleSteps(MainState &state, const StartUpRequest &request, ConsoleReport &report)
+// No file for the scanner: where to put one, and how to go on.
+RunEnding noFirmware(MainState &state, const StartUpResult &started)
 {
-    std::unique_ptr<Scanner> scanner;
-    PortPermissionNotice notice;
-    const StartUpResult started = FormLoad(request, {state, scanner, notice});
-    switch (started.end) {
-    case FormLoadEnd::Ready:
-        // The model a named port's scanner was taken for, for a script (and a run of several scanners).
-        if (report.json() && request.comP && familyNamed(state.inputs().model()))
-            report.scannerFound(state.inputs().model(), state.MSComm1().commPort());
-        break;
-    case FormLoadEnd::EndProgram:
-        if (endsProgram(started.identified))
-            return finish(started.identified, state.update(), report);
-        report.error(QStringLiteral("ended in the scanner chooser"));
-        return kExitFailed;
-    case FormLoadEnd::NoFirmware: {
-        const QString model = state.inputs().model();
-        // The boot software is known (it greeted, or the scanner waits in it),
-        // and no file for it is at hand: once it is, the update goes on.
-        const bool restarted = state.link().restartRequested();
-        const bool waiting = started.candidates.size() == 1 && started.candidates.front().bTargetA;
-        if (started.typeOfScanner != kNotDetected && (restarted || waiting)) {
-            const MainServices &services = state.services();
-            const FileOpenContext files{services.files, services.programFolder, services.userDataFolder,
-                                        services.systemDataFolders};
-            const bool bTargetA = restarted ? state.target().bTargetA : *started.candidates.front().bTargetA;
-            const FirmwareCandidate missing{
-                bTargetA,
-                firmwareCandidates(started.typeOfScanner, bTargetA, state.inputs().barCode()),
-                {},
-                false};
-            const bool recorded = state.recorder().recordKept() || started.finishing;
-            report.error(QStringLiteral("no firmware file for the %1 with %2: %3, then %4")
-                             .arg(model, bootSoftwareName(bTargetA),
-                                  missingFirmwareAdvice(missing, started.candidates, files),
-                                  recorded
-                                      ? QStringLiteral("run romwright --console --yes to finish the update")
-                                      : QStringLiteral("run the update again")));
-            return kExitFailed;
-        }
-        report.error(
+    const QString model = state.inputs().model();
+    const MainServices &services = state.services();
+    // The boot software is known (it greeted, or the scanner waits in it),
+    // and no file for it is at hand: once it is, the update goes on.
+    const bool restarted = state.link().restartRequested();
+    const bool waiting = started.candidates.size() == 1 && started.candidates.front().bTargetA;
+    if (started.typeOfScanner == kNotDetected || !(restarted || waiting))
+        return RunEnding::failed(
             QStringLiteral("no firmware file for %1 in %2; name one with --file")
                 .arg(started.typeOfScanner == kNotDetected
                          ? QStringLiteral("an unknown scanner (give --model)")
                          : QStringLiteral("the ") + model,
-                     folderList(QStringList{state.services().programFolder, state.services().userDataFolder} +
-                                state.services().systemDataFolders)));
-        return kExitFailed;
-    }
+                     folderList(QStringList{services.programFolder, services.userDataFolder} +
+                                services.systemDataFolders)));
+    const FileOpenContext files{services.files, services.programFolder, services.userDataFolder,
+                                services.systemDataFolders};
+    const bool bTargetA = restarted ? state.target().bTargetA : *started.candidates.front().bTargetA;
+    const FirmwareCandidate missing{
+        bTargetA, firmwareCandidates(started.typeOfScanner, bTargetA, state.inputs().barCode()), {}, false};
+    const bool recorded = state.recorder().recordKept() || started.finishing;
+    return RunEnding::failed(
+        QStringLiteral("no firmware file for the %1 with %2: %3, then %4")
+            .arg(model, bootSoftwareName(bTargetA), missingFirmwareAdvice(missing, started.candidates, files),
+                 recorded ? QStringLiteral("run romwright --console --yes to finish the update")
+                          : QStringLiteral("run the update again")));
+}
+
+// Start-up's end when it leaves nothing to program; nullopt when it is Ready.
+std::optional<RunEnding> startUpEnding(MainState &state, const StartUpResult &started, ConsoleReport &report)
+{
+    switch (started.end) {
+    case FormLoadEnd::Ready:
+        return std::nullopt;
+    case FormLoadEnd::EndProgram:
+        if (endsProgram(started.identified))
+            return finish(started.identified, state.update(), report);
+        return RunEnding::failed(QStringLiteral("ended in the scanner chooser"));
+    case FormLoadEnd::NoFirmware:
+        return noFirmware(state, started);
     case FormLoadEnd::Declined:
         // A file the search would take for one boot software cannot be used:
         // which boot software the scanner has is not known before it restarts.
         for (const FirmwareCandidate &candidate : started.candidates)
-            if (!candidate.path.isEmpty() && !candidate.sound) {
-                report.error(
+            if (!candidate.path.isEmpty() && !candidate.sound)
+                return RunEnding::failed(
                     QStringLiteral("the update would take %1 for %2, which cannot be used; mend or "
                                    "replace it, or name another file with --file. The scanner was not "
                                    "changed.")
                         .arg(displayFileName(candidate.path), bootSoftwareName(candidate.bTargetA)));
-                break;
-            }
-        return kExitFailed;
+        return RunEnding::failed();
     case FormLoadEnd::NoScanner:
     case FormLoadEnd::PortRefused:
     case FormLoadEnd::Unfinished:
-        return kExitFailed;
+    case FormLoadEnd::Stopped:
+        break;
     }
+    return RunEnding::failed(); // said as it happened
+}
+
+// The gate's end at PROGRAM; nullopt when it passes.
+std::optional<RunEnding> gateEnding(GateVerdict verdict)
+{
+    switch (verdict) {
+    case GateVerdict::Pass:
+        return std::nullopt;
+    case GateVerdict::Closed:
+        return RunEnding::failed(QStringLiteral("no scanner model chosen: the scanner was not changed"));
+    case GateVerdict::Exit:
+        return RunEnding::failed(QStringLiteral("ended in the scanner chooser"));
+    case GateVerdict::Refused:
+    case GateVerdict::Unclear:
+    case GateVerdict::NoPort:
+        break;
+    }
+    return RunEnding::failed(); // said as it happened
+}
+
+RunEnding consoleSteps(MainState &state, const StartUpRequest &request, ConsoleReport &report,
+                       StartUpFrontEnd &frontEnd)
+{
+    std::unique_ptr<Scanner> scanner;
+    PortPermissionNotice notice;
+    const StartUpResult started = FormLoad(request, {state, scanner, notice}, frontEnd);
+    if (std::optional<RunEnding> ended = startUpEnding(state, started, report))
+        return *ended;
+    // The model a named port's scanner was taken for, for a script (and a run of several scanners).
+    if (report.json() && request.comP && familyNamed(state.inputs().model()))
+        report.scannerFound(state.inputs().model(), state.MSComm1().commPort());
     // FileOpen has said what is wrong with the files; PROGRAM would only
     // ask for a file the user has already named.
     if (!state.firmware().FilesValid)
-        return kExitFailed;
+        return RunEnding::failed();
     // No model found or given: the file is checked against the one named on the terminal.
-    switch (state.askModelIfUnknown()) {
-    case MainState::ModelAnswer::Known:
-        break;
-    case MainState::ModelAnswer::Closed:
-        report.error(QStringLiteral("no scanner model chosen: the scanner was not changed"));
-        return kExitFailed;
-    case MainState::ModelAnswer::Exit:
-        report.error(QStringLiteral("ended in the scanner chooser"));
-        return kExitFailed;
-    case MainState::ModelAnswer::Refused:
-    case MainState::ModelAnswer::Unclear:
-    case MainState::ModelAnswer::NoPort:
-        return kExitFailed;
-    }
+    ScannerGate &gate = state.gate();
+    if (std::optional<RunEnding> ended =
+            gateEnding(gate.gate(state.MSComm1().commPort(), GateMoment::Program)))
+        return *ended;
     // The boot software is known now, and the file's content.
-    if (!state.passGate(state.target().bTargetA))
-        return kExitFailed;
-
+    if (gate.gate(state.MSComm1().commPort(), GateMoment::File, state.target().bTargetA) != GateVerdict::Pass)
+        return RunEnding::failed();
     return finish(state.cmdProgram_Click(), state.update(), report);
 }
 

@@ -67,12 +67,154 @@ QString knownModels()
 
 } // namespace
 
+namespace {
+
+// One item of --port: a number, a device path, COM7 or \\.\COM12; 0 with why
+// when it names no port.
+int portOfItem(const QString &item, std::optional<PortMap> &map, QString &why)
+{
+    bool ok = false;
+    int n = item.toInt(&ok);
+    // A device path (/dev/ttyUSB0, /dev/serial/by-id/...), COM7 or \\.\COM12 names its port.
+    const bool path = item.startsWith(QLatin1Char('/'));
+    if (!ok && (path || PortMap::comPortNumber(item) != 0)) {
+        if (!map)
+            map = PortMap::fromEnvironment();
+        n = map->portOf(item);
+        // A terminal that is none of the mapped ports (a pseudo-terminal,
+        // one adapter more) gets the next number for this run.
+        if (n == 0 && path && isTerminalDevice(item)) {
+            PortMap::addForThisRun(item);
+            map = PortMap::fromEnvironment();
+            n = map->portOf(item);
+        }
+        if (n == 0)
+            why = QString::fromLatin1(path ? "--port: %1 is no serial port (romwright --list-ports "
+                                             "shows them)"
+                                           : "--port: %1 is none of the ports (romwright --list-ports "
+                                             "shows them)")
+                      .arg(displayFileName(item));
+        return n;
+    }
+    return ok ? n : 0;
+}
+
+// --port's value into o; why it cannot be read, "" when it can.
+QString readPorts(const QString &value, ConsoleOptions &o)
+{
+    o.allPorts = value.compare(QLatin1String("all"), Qt::CaseInsensitive) == 0;
+    if (o.allPorts)
+        return {};
+    const QStringList items = value.split(QLatin1Char(','));
+    std::vector<int> numbers;
+    std::optional<PortMap> map; // read once a device is named
+    for (const QString &item : items) {
+        QString why;
+        const int n = portOfItem(item, map, why);
+        if (!why.isEmpty())
+            return why;
+        if (n < PortMap::kFirstPort || n > PortMap::kLastPort)
+            return items.size() < 2 ? QStringLiteral("--port takes a port number from 1 to 256")
+                                    : QStringLiteral("--port takes port numbers from 1 to 256 "
+                                                     "separated by commas (1,3,4), or all");
+        if (std::find(numbers.begin(), numbers.end(), n) != numbers.end())
+            return QStringLiteral("--port names port %1 twice").arg(n);
+        numbers.push_back(n);
+    }
+    if (numbers.size() == 1)
+        o.port = numbers.front();
+    else
+        o.ports = numbers;
+    return {};
+}
+
+// --forget's value, "all" when none is given: the port, 0 for every record.
+std::optional<int> forgetPort(const QString &v)
+{
+    bool ok = false;
+    const int n = v.toInt(&ok);
+    if (v.compare(QLatin1String("all"), Qt::CaseInsensitive) == 0)
+        return 0;
+    if (ok && n >= PortMap::kFirstPort && n <= PortMap::kLastPort)
+        return n;
+    return std::nullopt;
+}
+
+// An option that takes a value, read into o; why not, "" when it was.
+QString readValueOption(const QString &arg, OptionReader &reader, ConsoleOptions &o)
+{
+    if (arg == QLatin1String("--forget")) {
+        // Without a value: every record.
+        o.forget = forgetPort(reader.optionalValue().value_or(QStringLiteral("all")));
+        return o.forget ? QString() : QStringLiteral("--forget takes a port number from 1 to 256, or all");
+    }
+    const bool file = arg == QLatin1String("--file");
+    const bool trace = arg == QLatin1String("--trace");
+    const auto v =
+        reader.value(arg == QLatin1String("--port") ? QStringLiteral("a port number from 1 to 256, or all")
+                     : file                         ? QStringLiteral("the path of a firmware file")
+                     : trace                        ? QStringLiteral("the path of the file to write")
+                     : arg == QLatin1String("--processor") ? QStringLiteral("main or barcode")
+                                                           : knownModels());
+    if (!v)
+        return reader.error();
+    if (arg == QLatin1String("--port"))
+        return readPorts(*v, o);
+    if (file || trace) {
+        if (v->isEmpty())
+            return QStringLiteral("%1 takes a path, not an empty text").arg(arg);
+        (file ? o.file : o.trace) = *v;
+        return {};
+    }
+    if (arg == QLatin1String("--processor")) {
+        const bool main = v->compare(QLatin1String("main"), Qt::CaseInsensitive) == 0;
+        const bool barCode = v->compare(QLatin1String("barcode"), Qt::CaseInsensitive) == 0;
+        o.barCodeProcessor = barCode;
+        return main || barCode ? QString() : QStringLiteral("--processor takes main or barcode");
+    }
+    // Any spelling the chooser's question understands, shown as the
+    // window shows it; a name of no model would match no scanner's answer.
+    o.model = modelShownFor(*v);
+    return o.model.isEmpty()
+               ? QStringLiteral("--model takes %1, not %2").arg(knownModels(), displayFileName(*v))
+               : QString();
+}
+
+// What the options cannot mean together; "" when they can.
+QString refusedTogether(const ConsoleOptions &o, const QStringList &others)
+{
+    // Only a family with two processors has a BarCode one; nothing is sent to find that out.
+    if (const ScannerFamily *family = familyNamed(o.model);
+        family && o.barCodeProcessor && !hasProcessors(*family))
+        return QStringLiteral("--processor barcode: the %1 has no BarCode processor").arg(o.model);
+    if (o.forget && !others.isEmpty())
+        return QStringLiteral("--forget takes no %1").arg(others.first());
+    if (o.check && o.severalScanners())
+        return QStringLiteral("--check takes one port or none");
+    // Before a port is opened: each scanner's trace as well, every port's
+    // when the search names them.
+    if (o.trace.isEmpty())
+        return {};
+    const ProgramInputs inputs = programInputs(o.file);
+    QStringList traces{o.trace};
+    for (int port = PortMap::kFirstPort; o.severalScanners() && port <= PortMap::kLastPort; ++port)
+        if (o.allPorts || std::find(o.ports.begin(), o.ports.end(), port) != o.ports.end())
+            traces << tracePathForPort(o.trace, port);
+    for (const QString &trace : traces)
+        if (const QString why = outputRefusal(QStringLiteral("--trace"), trace, inputs); !why.isEmpty())
+            return why;
+    return {};
+}
+
+} // namespace
+
 ParsedConsoleOptions parseConsoleOptions(const QStringList &arguments)
 {
     ConsoleOptions o;
     auto fail = [](const QString &why) { return ParsedConsoleOptions{std::nullopt, why}; };
     static const QStringList kOptions{"--console", "--yes",  "--json",  "--force", "--port",  "--processor",
                                       "--model",   "--file", "--trace", "--check", "--forget"};
+    static const QStringList kFlags{"--console", "--yes", "--json", "--force", "--check"};
     QStringList others; // given beside --forget, which takes none
     OptionReader reader(arguments);
     while (reader.next()) {
@@ -84,125 +226,17 @@ ParsedConsoleOptions parseConsoleOptions(const QStringList &arguments)
         if (arg != QLatin1String("--console") && arg != QLatin1String("--forget") &&
             arg != QLatin1String("--json"))
             others << arg;
-        if (arg == QLatin1String("--console")) {
-            continue;
-        } else if (arg == QLatin1String("--yes")) {
-            o.yes = true;
-        } else if (arg == QLatin1String("--json")) {
-            o.json = true;
-        } else if (arg == QLatin1String("--force")) {
-            o.force = true;
-        } else if (arg == QLatin1String("--check")) {
-            o.check = true;
-        } else if (arg == QLatin1String("--forget")) {
-            // Without a value: every record.
-            const QString v = reader.optionalValue().value_or(QStringLiteral("all"));
-            bool ok = false;
-            const int n = v.toInt(&ok);
-            if (v.compare(QLatin1String("all"), Qt::CaseInsensitive) == 0)
-                o.forget = 0;
-            else if (ok && n >= PortMap::kFirstPort && n <= PortMap::kLastPort)
-                o.forget = n;
-            else
-                return fail(QStringLiteral("--forget takes a port number from 1 to 256, or all"));
-        } else if (arg == QLatin1String("--port")) {
-            const auto v = reader.value(QStringLiteral("a port number from 1 to 256, or all"));
-            if (!v)
-                return fail(reader.error());
-            o.allPorts = v->compare(QLatin1String("all"), Qt::CaseInsensitive) == 0;
-            if (o.allPorts)
-                continue;
-            const QStringList items = v->split(QLatin1Char(','));
-            std::vector<int> numbers;
-            std::optional<PortMap> map; // read once a device is named
-            for (const QString &item : items) {
-                bool ok = false;
-                int n = item.toInt(&ok);
-                // A device path (/dev/ttyUSB0, /dev/serial/by-id/...), COM7 or \\.\COM12 names its port.
-                const bool path = item.startsWith(QLatin1Char('/'));
-                if (!ok && (path || PortMap::comPortNumber(item) != 0)) {
-                    if (!map)
-                        map = PortMap::fromEnvironment();
-                    n = map->portOf(item);
-                    // A terminal that is none of the mapped ports (a pseudo-terminal,
-                    // one adapter more) gets the next number for this run.
-                    if (n == 0 && path && isTerminalDevice(item)) {
-                        PortMap::addForThisRun(item);
-                        map = PortMap::fromEnvironment();
-                        n = map->portOf(item);
-                    }
-                    if (n == 0)
-                        return fail(QString::fromLatin1(
-                                        path ? "--port: %1 is no serial port (romwright --list-ports "
-                                               "shows them)"
-                                             : "--port: %1 is none of the ports (romwright --list-ports "
-                                               "shows them)")
-                                        .arg(displayFileName(item)));
-                    ok = true;
-                }
-                if (!ok || n < PortMap::kFirstPort || n > PortMap::kLastPort)
-                    return fail(items.size() < 2 ? QStringLiteral("--port takes a port number from 1 to 256")
-                                                 : QStringLiteral("--port takes port numbers from 1 to 256 "
-                                                                  "separated by commas (1,3,4), or all"));
-                if (std::find(numbers.begin(), numbers.end(), n) != numbers.end())
-                    return fail(QStringLiteral("--port names port %1 twice").arg(n));
-                numbers.push_back(n);
-            }
-            if (numbers.size() == 1)
-                o.port = numbers.front();
-            else
-                o.ports = numbers;
-        } else if (arg == QLatin1String("--file") || arg == QLatin1String("--trace")) {
-            const bool file = arg == QLatin1String("--file");
-            const auto v = reader.value(file ? QStringLiteral("the path of a firmware file")
-                                             : QStringLiteral("the path of the file to write"));
-            if (!v)
-                return fail(reader.error());
-            if (v->isEmpty())
-                return fail(QStringLiteral("%1 takes a path, not an empty text").arg(arg));
-            (file ? o.file : o.trace) = *v;
-        } else if (arg == QLatin1String("--processor")) {
-            const auto v = reader.value(QStringLiteral("main or barcode"));
-            if (!v)
-                return fail(reader.error());
-            if (v->compare(QLatin1String("main"), Qt::CaseInsensitive) == 0)
-                o.barCodeProcessor = false;
-            else if (v->compare(QLatin1String("barcode"), Qt::CaseInsensitive) == 0)
-                o.barCodeProcessor = true;
-            else
-                return fail(QStringLiteral("--processor takes main or barcode"));
-        } else if (arg == QLatin1String("--model")) {
-            const auto v = reader.value(knownModels());
-            if (!v)
-                return fail(reader.error());
-            // Any spelling the chooser's question understands, shown as the
-            // window shows it; a name of no model would match no scanner's answer.
-            o.model = modelShownFor(*v);
-            if (o.model.isEmpty())
-                return fail(
-                    QStringLiteral("--model takes %1, not %2").arg(knownModels(), displayFileName(*v)));
+        if (kFlags.contains(arg)) {
+            o.yes |= arg == QLatin1String("--yes");
+            o.json |= arg == QLatin1String("--json");
+            o.force |= arg == QLatin1String("--force");
+            o.check |= arg == QLatin1String("--check");
+        } else if (const QString why = readValueOption(arg, reader, o); !why.isEmpty()) {
+            return fail(why);
         }
     }
-    // Only a family with two processors has a BarCode one; nothing is sent to find that out.
-    if (const ScannerFamily *family = familyNamed(o.model);
-        family && o.barCodeProcessor && !hasProcessors(*family))
-        return fail(QStringLiteral("--processor barcode: the %1 has no BarCode processor").arg(o.model));
-    if (o.forget && !others.isEmpty())
-        return fail(QStringLiteral("--forget takes no %1").arg(others.first()));
-    if (o.check && o.severalScanners())
-        return fail(QStringLiteral("--check takes one port or none"));
-    // Before a port is opened: each scanner's trace as well, every port's
-    // when the search names them.
-    if (!o.trace.isEmpty()) {
-        const ProgramInputs inputs = programInputs(o.file);
-        QStringList traces{o.trace};
-        for (int port = PortMap::kFirstPort; o.severalScanners() && port <= PortMap::kLastPort; ++port)
-            if (o.allPorts || std::find(o.ports.begin(), o.ports.end(), port) != o.ports.end())
-                traces << tracePathForPort(o.trace, port);
-        for (const QString &trace : traces)
-            if (const QString why = outputRefusal(QStringLiteral("--trace"), trace, inputs); !why.isEmpty())
-                return fail(why);
-    }
+    if (const QString why = refusedTogether(o, others); !why.isEmpty())
+        return fail(why);
     return {o, QString()};
 }
 

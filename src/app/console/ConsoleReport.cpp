@@ -29,6 +29,17 @@ void ConsoleReport::event(const QJsonObject &object)
     std::fflush(m_out);
 }
 
+int ConsoleReport::end(const RunEnding &ending)
+{
+    if (!ending.fields.isEmpty())
+        setFailure(ending.fields);
+    if (!ending.text.isEmpty())
+        error(ending.text, ending.fields);
+    if (!ending.advice.isEmpty())
+        error(ending.advice);
+    return ending.status;
+}
+
 void ConsoleReport::error(const QString &text, const QJsonObject &context)
 {
     if (m_firstError.isEmpty())

@@ -5,6 +5,7 @@
 // --json every event, the view's and the dialogs' included, is one JSON
 // object on a line of standard output, so that a script reads one stream.
 
+#include "app/RunEnding.h"
 #include "app/common/FirmwareDiscovery.h"
 
 #include <QJsonObject>
@@ -79,6 +80,10 @@ public:
     // A failed run's result carries the failure's fields, or at least a
     // "reason": the first error said, which the later ones explain.
     void result(int status);
+
+    // The run's end as people or a script read it: its text as an error with
+    // its fields (which the result carries), then its advice; the exit status.
+    int end(const RunEnding &ending);
 
 private:
     std::FILE *m_out;

@@ -298,10 +298,9 @@ int SeveralScanners::finish()
         status = kExitFailed;
     if (m_printer && !m_rows.empty())
         m_printer->finish();
-    if (m_signal != 0 && status != kExitCompleted) {
-        m_report.error(QString::fromLatin1(kSeveralInterrupted));
-        status = TerminationSignals::exitStatus(m_signal);
-    }
+    if (m_signal != 0 && status != kExitCompleted)
+        status = m_report.end(RunEnding::interrupted(QString::fromLatin1(kSeveralInterrupted),
+                                                     TerminationSignals::exitStatus(m_signal)));
     if (m_report.json()) {
         QJsonArray scanners;
         for (const ScannerRow &row : m_rows) {
@@ -333,11 +332,11 @@ int SeveralScanners::run()
     // The children are given the name as a string; bytes that are not UTF-8
     // would not reach them as they are, and another file could be opened.
     if (!m_options.file.isEmpty() && encodeFileName(m_options.file) != m_options.file.toUtf8()) {
-        m_report.error(QStringLiteral("the name of %1 is not UTF-8: rename the file to update several "
-                                      "scanners with it")
-                           .arg(displayFileName(m_options.file)));
-        m_report.result(kExitUsage);
-        return kExitUsage;
+        const int status = m_report.end(RunEnding::usage(
+            QStringLiteral("the name of %1 is not UTF-8: rename the file to update several scanners with it")
+                .arg(displayFileName(m_options.file))));
+        m_report.result(status);
+        return status;
     }
     const std::vector<Target> chosen = targets();
     if (m_signal != 0)
@@ -370,9 +369,9 @@ int runSeveralScanners(const ConsoleOptions &options)
     const std::optional<double> timeScale = testTimeScale();
     if (!timeScale) {
         ConsoleReport report(stdout, stderr, options.json);
-        report.error(testTimeScaleRefusal());
-        report.result(kExitUsage);
-        return kExitUsage;
+        const int status = report.end(RunEnding::usage(testTimeScaleRefusal()));
+        report.result(status);
+        return status;
     }
     return SeveralScanners(options, *timeScale).run();
 }

@@ -1,6 +1,7 @@
 #include "app/window/MainWindowHandlers.h"
 
 #include "app/ExitStatus.h"
+#include "app/RunEnding.h"
 #include "app/common/FindFile.h"
 #include "app/common/FindScanner.h"
 #include "app/common/FirmwareDiscovery.h"
@@ -171,43 +172,9 @@ FormLoadEnd MainWindowHandlers::Form_Load(const std::optional<WindowCommandLine>
         else
             request.firmwarePath = commandLine->path;
     }
+    request.offerRecords = true;
     Dialogs &dialogs = m_parts.dialogs;
-    request.noScannerFound = searchRequest().noScannerFound;
-    request.offerToFinish = [&dialogs](const UnfinishedUpdate &record, int) {
-        return dialogs.question(record.sentence() + QLatin1String(kFinishItNow),
-                                QString::fromLatin1(kUnfinishedUpdateTitle), MessageIcon::Question,
-                                DefaultAnswer::Yes)
-                   ? FinishAnswer::Finish
-                   : FinishAnswer::Search;
-    };
-    request.chooseAmongRecords = [&dialogs](const std::vector<UnfinishedUpdate> &rivals,
-                                            std::size_t &chosen) {
-        // One question each, naming model, file and time; No to all leaves them.
-        for (chosen = 0; chosen < rivals.size(); ++chosen) {
-            const UnfinishedUpdate &record = rivals[chosen];
-            const QString text = QString::fromLatin1(kRivalRecords).arg(rivals.size()).arg(record.port) +
-                                 QStringLiteral("\n\n") + record.sentence() +
-                                 QStringLiteral(" Its firmware file: %1.").arg(displayFileName(record.file)) +
-                                 QLatin1String(kFinishItNow);
-            if (dialogs.question(text, QString::fromLatin1(kUnfinishedUpdateTitle), MessageIcon::Question,
-                                 DefaultAnswer::No))
-                return FinishAnswer::Finish;
-        }
-        return FinishAnswer::Search;
-    };
-    request.recordNotUsed = [&dialogs](const UnfinishedUpdate &record, RecordedFile file) {
-        const char *text = file == RecordedFile::Changed ? kRecordFileChanged : kRecordFileMissing;
-        dialogs.message(QString::fromLatin1(text).arg(record.sentence(), displayFileName(record.file)),
-                        QString::fromLatin1(kUnfinishedUpdateTitle), MessageIcon::Exclamation);
-    };
-    request.recordDamaged = [&dialogs](const DamagedRecord &damaged) {
-        dialogs.message(damagedRecordText(damaged), QString::fromLatin1(kUnfinishedUpdateTitle),
-                        MessageIcon::Exclamation);
-    };
-    request.recordSetAside = [&dialogs](const UnfinishedUpdate &, const QString &text) {
-        dialogs.message(text, QString::fromLatin1(kUnfinishedUpdateTitle), MessageIcon::Exclamation);
-    };
-    state.contradiction = [&dialogs](const ModelDecision &decision, const QString &claimed) {
+    state.gate().contradiction = [&dialogs](const ModelDecision &decision, const QString &claimed) {
         // A port that could not be read cleanly is no question: nobody may go on.
         if (decision.kind == ModelDecision::Kind::Refused) {
             dialogs.message(decision.text, QString::fromLatin1(kFirmwareCheckTitle),
@@ -232,7 +199,7 @@ FormLoadEnd MainWindowHandlers::Form_Load(const std::optional<WindowCommandLine>
     const int port = state.MSComm1().commPort();
     if (commandLine && !commandLine->port.trimmed().isEmpty() && state.MSComm1().portOpen() &&
         !heardFrom(port)) {
-        if (!familyShownAs(state.inputs().model()))
+        if (!state.inputs().family())
             state.inputs().setModel(QStringLiteral("Unknown"));
         dialogs.message(silentPortText(port), QString::fromLatin1(kScannerNotFoundTitle),
                         MessageIcon::Exclamation);
@@ -243,36 +210,76 @@ FormLoadEnd MainWindowHandlers::Form_Load(const std::optional<WindowCommandLine>
     return FormLoadEnd::Ready;
 }
 
-StartUpRequest MainWindowHandlers::searchRequest()
-{
-    StartUpRequest request;
-    Dialogs &dialogs = m_parts.dialogs;
-    request.noScannerFound = [&dialogs, folder = m_parts.state.services().stateFolder] {
-        const QString forget = forgetHint(UnfinishedUpdates(folder).ports());
-        dialogs.message(QString::fromLatin1(kNoScannerWayBackWindow) +
-                            (forget.isEmpty() ? forget : QLatin1Char(' ') + forget + QLatin1Char('.')) +
-                            QLatin1String(kSearchAgainHint),
-                        QString::fromLatin1(kScannerNotFoundTitle), MessageIcon::Information);
-    };
-    return request;
-}
-
-StartUpResult MainWindowHandlers::startUp(StartUpRequest request)
+StartUpResult MainWindowHandlers::startUp(const StartUpRequest &request)
 {
     const bool searching = !request.comP || !request.scannMod;
     if (searching)
         m_status.begin(QString::fromUtf8(kSearchingPorts));
-    // After the search, before the port opens: the identification comes next.
-    request.beforePort = [this](int typeOfScanner) {
-        // After a search that found nothing the label says so; the line must not contradict it.
-        m_status.begin(QString::fromUtf8(familyOfType(typeOfScanner) ? kWaitingForBootSoftware
-                                                                     : kListeningForBootSoftware));
-        return true;
-    };
-    const StartUpResult started =
-        FormLoad(request, {m_parts.state, m_cScann, m_permissionNotice, m_parts.scannerTimings});
+    const StartUpResult started = FormLoad(
+        request, {m_parts.state, m_cScann, m_permissionNotice, m_parts.scannerTimings}, m_startUpAnswers);
     m_status.end();
     return started;
+}
+
+// After the search, before the port opens: the identification comes next.
+void MainWindowHandlers::StartUpAnswers::openingPort(int typeOfScanner)
+{
+    // After a search that found nothing the label says so; the line must not contradict it.
+    m_handlers.m_status.begin(
+        QString::fromUtf8(familyOfType(typeOfScanner) ? kWaitingForBootSoftware : kListeningForBootSoftware));
+}
+
+void MainWindowHandlers::StartUpAnswers::noScannerFound(const std::vector<int> &recordPorts)
+{
+    const QString forget = forgetHint(recordPorts);
+    m_dialogs.message(QString::fromLatin1(kNoScannerWayBackWindow) +
+                          (forget.isEmpty() ? forget : QLatin1Char(' ') + forget + QLatin1Char('.')) +
+                          QLatin1String(kSearchAgainHint),
+                      QString::fromLatin1(kScannerNotFoundTitle), MessageIcon::Information);
+}
+
+FinishAnswer MainWindowHandlers::StartUpAnswers::offerToFinish(const UnfinishedUpdate &record, int)
+{
+    return m_dialogs.question(record.sentence() + QLatin1String(kFinishItNow),
+                              QString::fromLatin1(kUnfinishedUpdateTitle), MessageIcon::Question,
+                              DefaultAnswer::Yes)
+               ? FinishAnswer::Finish
+               : FinishAnswer::Search;
+}
+
+StartUpFrontEnd::RecordPick
+MainWindowHandlers::StartUpAnswers::chooseAmongRecords(const std::vector<UnfinishedUpdate> &rivals, int)
+{
+    // One question each, naming model, file and time; No to all leaves them.
+    for (std::size_t chosen = 0; chosen < rivals.size(); ++chosen) {
+        const UnfinishedUpdate &record = rivals[chosen];
+        const QString text = QString::fromLatin1(kRivalRecords).arg(rivals.size()).arg(record.port) +
+                             QStringLiteral("\n\n") + record.sentence() +
+                             QStringLiteral(" Its firmware file: %1.").arg(displayFileName(record.file)) +
+                             QLatin1String(kFinishItNow);
+        if (m_dialogs.question(text, QString::fromLatin1(kUnfinishedUpdateTitle), MessageIcon::Question,
+                               DefaultAnswer::No))
+            return {FinishAnswer::Finish, chosen};
+    }
+    return {FinishAnswer::Search, rivals.size()};
+}
+
+void MainWindowHandlers::StartUpAnswers::recordNotUsed(const UnfinishedUpdate &record, RecordedFile file)
+{
+    const char *text = file == RecordedFile::Changed ? kRecordFileChanged : kRecordFileMissing;
+    m_dialogs.message(QString::fromLatin1(text).arg(record.sentence(), displayFileName(record.file)),
+                      QString::fromLatin1(kUnfinishedUpdateTitle), MessageIcon::Exclamation);
+}
+
+void MainWindowHandlers::StartUpAnswers::recordDamaged(const DamagedRecord &damaged)
+{
+    m_dialogs.message(damagedRecordText(damaged), QString::fromLatin1(kUnfinishedUpdateTitle),
+                      MessageIcon::Exclamation);
+}
+
+void MainWindowHandlers::StartUpAnswers::recordSetAside(const UnfinishedUpdate &, const QString &text)
+{
+    m_dialogs.message(text, QString::fromLatin1(kUnfinishedUpdateTitle), MessageIcon::Exclamation);
 }
 
 bool MainWindowHandlers::maySearchAgain() const
@@ -301,7 +308,7 @@ void MainWindowHandlers::mnuSearchAgain_Click()
     state.services().view.setPortTicked(0);
     state.inputs().setPort(0);
     state.services().view.setLamp(LampId::ComStatus, Lamp::Grey);
-    const StartUpResult started = startUp(searchRequest());
+    const StartUpResult started = startUp(StartUpRequest{});
     if (m_ending)
         return; // the window was closed meanwhile
     m_searching = false;
@@ -357,7 +364,7 @@ void MainWindowHandlers::optProcessor_Click(int Index)
     // A Wexmoor's processor brings its own newest firmware; choosing the same
     // processor again keeps a file the user opened meanwhile.
     const bool barCode = state.inputs().barCode();
-    const ScannerFamily *family = familyShownAs(state.inputs().model());
+    const ScannerFamily *family = state.inputs().family();
     if ((Index != 0 && Index != 1) || m_processorLoaded == barCode || !family || !hasProcessors(*family))
         return;
     m_processorLoaded = barCode;
@@ -397,8 +404,9 @@ void MainWindowHandlers::runUpdate(const char *status)
     m_status.begin(QString::fromUtf8(status));
     const Outcome outcome = m_parts.state.cmdProgram_Click();
     m_status.end();
+    // The update's own messages have said how it ended; the window ends with its status.
     if (endsProgram(outcome))
-        end(outcome == Outcome::EndCompleted ? kExitCompleted : kExitFailed);
+        end(updateEnding(outcome, m_parts.state.update().failure()).status);
 }
 
 void MainWindowHandlers::ExitCommand_Click()
@@ -522,7 +530,7 @@ bool MainWindowHandlers::mayExit()
     // A record of no route only says the scanner was restarted into its boot software.
     if ((record && record->boot) || changed) {
         const QString shown = state.inputs().model();
-        const QString model = record ? record->model : familyShownAs(shown) ? shown : QString();
+        const QString model = record ? record->model : state.inputs().family() ? shown : QString();
         // One arg() for both: a model read from a record may hold "%1".
         const QString text = QString::fromLatin1(kNoFirmwareNow)
                                  .arg(model.isEmpty() ? QStringLiteral("scanner") : model,
@@ -542,7 +550,7 @@ bool MainWindowHandlers::mayExit()
 bool MainWindowHandlers::heardFrom(int n) const
 {
     const MainState &state = m_parts.state;
-    return m_heard.contains(n) || state.answeredOn(n) ||
+    return m_heard.contains(n) || state.gate().answeredOn(n) ||
            (n == m_parts.state.MSComm1().commPort() && m_parts.state.link().greeted());
 }
 

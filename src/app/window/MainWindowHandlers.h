@@ -128,9 +128,8 @@ private:
     // Nothing has come from port n in this run: which port, what to check.
     QString silentPortText(int n) const;
     bool heardFrom(int n) const;
-    StartUpRequest searchRequest();
     // FormLoad with the status line telling its waits.
-    StartUpResult startUp(StartUpRequest request);
+    StartUpResult startUp(const StartUpRequest &request);
     HTMLHelp &help();
     void end(int code);
     // The close question, open while the update goes on; left is what
@@ -184,6 +183,28 @@ private:
         MainWindowHandlers &m_handlers;
     };
     UpdateListener m_updateListener{*this};
+
+    // What start-up tells the window and asks of it: the status line, and the
+    // records and missing scanner in message boxes.
+    class StartUpAnswers : public StartUpFrontEnd {
+    public:
+        StartUpAnswers(MainWindowHandlers &handlers, Dialogs &dialogs)
+            : m_handlers(handlers), m_dialogs(dialogs)
+        {
+        }
+        void openingPort(int typeOfScanner) override;
+        void noScannerFound(const std::vector<int> &recordPorts) override;
+        FinishAnswer offerToFinish(const UnfinishedUpdate &record, int othersLeft) override;
+        RecordPick chooseAmongRecords(const std::vector<UnfinishedUpdate> &rivals, int othersLeft) override;
+        void recordNotUsed(const UnfinishedUpdate &record, RecordedFile file) override;
+        void recordDamaged(const DamagedRecord &damaged) override;
+        void recordSetAside(const UnfinishedUpdate &record, const QString &text) override;
+
+    private:
+        MainWindowHandlers &m_handlers;
+        Dialogs &m_dialogs;
+    };
+    StartUpAnswers m_startUpAnswers{*this, m_parts.dialogs};
 };
 
 } // namespace romwright

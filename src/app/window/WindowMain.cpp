@@ -49,6 +49,154 @@ QStringList presentPortDevices(const PortMap &map)
     return devices;
 }
 
+// Why the trace cannot be written, said; nullopt when it can (or none is asked).
+std::optional<int> traceRefused(const std::optional<WindowCommandLine> &commandLine, const QString &trace,
+                                PortTranscript &transcript)
+{
+    // The window's FILE,PORT,MODEL names the firmware in its first field.
+    const QString firmware = !commandLine                  ? QString()
+                             : commandLine->path.isEmpty() ? commandLine->file
+                                                           : commandLine->path;
+    if (const QString why = trace.isEmpty() ? QString()
+                                            : outputRefusal(QStringLiteral("--trace"), trace,
+                                                            programInputs(firmware.trimmed()));
+        !why.isEmpty()) {
+        printUsageError(why);
+        return kExitUsage;
+    }
+    if (QString why; !trace.isEmpty() && !transcript.traceTo(trace, &why)) {
+        std::fprintf(stderr, "romwright: cannot write the trace %s: %s\n", qPrintable(displayFileName(trace)),
+                     qPrintable(why));
+        return kExitFailed;
+    }
+    return std::nullopt;
+}
+
+void showPortMenu(MainWindow &window, const PortMap &map)
+{
+    window.setPortDevices(presentPortDevices(map));
+#ifdef Q_OS_WIN
+    // COM numbers are the system's own: the menu follows adapters plugged in later.
+    window.setPortSource([] { return presentPortDevices(PortMap::fromEnvironment()); });
+#endif
+}
+
+void sayWindowRecorderFailures(MainState &state, Dialogs &dialogs)
+{
+    sayRecorderFailures(
+        state,
+        {// Quiet but not hidden: the update's own message has been shown.
+         [](const QString &text) { std::fprintf(stderr, "romwright: warning: %s\n", qPrintable(text)); },
+         // Said at once: the next start would offer to finish an update that is complete.
+         [&dialogs](const QString &text) {
+             dialogs.message(text + QLatin1Char('.'), QString::fromLatin1(kUnfinishedUpdateTitle),
+                             MessageIcon::Exclamation);
+         },
+         QStringLiteral("an interrupted update will not be offered for finishing")});
+}
+
+// The help of the main window, made on first use, and F1 in a dialog: its
+// page, from a help object of its own that owns the help window to the dialog.
+class WindowHelp {
+public:
+    WindowHelp(Dialogs &dialogs, Registry &registry, const FileSystem &files, const QString &folder)
+        : m_viewer(makeSystemHelpViewer(dialogs)), m_dialogs(dialogs), m_registry(registry), m_files(files),
+          m_folder(folder), m_dialogHelp([this](const QString &page, WindowHandle owner) {
+              if (!m_dialogHelpObject)
+                  m_dialogHelpObject = make();
+              viewHelpPage(*m_dialogHelpObject, helpFolder(m_files, m_folder), page, owner);
+          })
+    {
+    }
+    std::unique_ptr<HTMLHelp> make() const
+    {
+        return std::make_unique<HTMLHelp>(*m_viewer, m_dialogs, m_registry, m_files, m_folder);
+    }
+
+private:
+    const std::unique_ptr<HelpViewer> m_viewer;
+    Dialogs &m_dialogs;
+    Registry &m_registry;
+    const FileSystem &m_files;
+    QString m_folder;
+    std::unique_ptr<HTMLHelp> m_dialogHelpObject;
+    const DialogHelp m_dialogHelp;
+};
+
+ProgramFacts aboutFacts(MainState &state)
+{
+    const MainServices &services = state.services();
+    SerialPort &port = state.MSComm1();
+    return ProgramFacts{{},
+                        services.programFolder,
+                        services.userDataFolder,
+                        services.systemDataFolders,
+                        userStateFolder(),
+                        port.portOpen() ? port.commPort() : 0};
+}
+
+// The window shows at once, locked, its status line telling start-up's
+// waits (the search, the boot software's greeting), which run on the line's
+// thread; only the close box answers meanwhile, and it ends the waits. Then
+// the window unlocks, or the program ends when start-up ended it.
+void startUp(MainWindow &window, MainWindowHandlers &frm, LineThread &line, WindowCalls &onWindow,
+             const std::optional<WindowCommandLine> &commandLine, std::optional<int> &endedWith)
+{
+    window.centre();
+    window.setLocked(true);
+    window.setBusy(true);
+    window.show();
+    line.post([&, commandLine] {
+        const FormLoadEnd loaded = frm.Form_Load(commandLine);
+        onWindow([&] {
+            window.setBusy(false);
+            window.setLocked(false);
+            if (endedWith)
+                return; // the program is ending already
+            if (loaded == FormLoadEnd::EndProgram) {
+                endedWith = kExitCompleted;
+                QCoreApplication::exit(kExitCompleted);
+                return;
+            }
+            // An update chosen at start-up to be finished runs as soon as the window can show it.
+            QTimer::singleShot(0, &frm, [&] { line.offer([&] { frm.afterShown(); }); });
+        });
+    });
+}
+
+// The port and the state around it, made on the line's thread: they belong to it.
+std::unique_ptr<MainState> lineState(LineThread &line, const PortMap &map, PortTranscript &transcript,
+                                     MainView &view, Dialogs &dialogs, const FileSystem &files)
+{
+    std::unique_ptr<MainState> state;
+    line.runNow([&] {
+        state = std::make_unique<MainState>(std::make_unique<RecordingSerialPort>(makeSystemSerialPort(map), transcript),
+                                            localServices(view, dialogs, line.clock(), files, transcript));
+    });
+    return state;
+}
+
+// A signal ends the window as its close button would, without asking. What
+// the update had reached is read as the signal comes, before its waits are
+// ended; the port closes on the line's thread once they have.
+std::function<void(int)> endOnSignal(MainState &state, LineThread &line, const std::function<void(int)> &endProgram)
+{
+    return [&state, &line, endProgram](int signal) {
+        // Also once start-up has restarted the scanner, with no update running.
+        const UpdatePhase phase = state.update().phase();
+        const bool restarted = state.link().restartRequested();
+        const bool running = state.update().running();
+        line.clock().endWaits();
+        line.post([&state, phase, restarted, running] {
+            if (running || (restarted && phase == UpdatePhase::Unchanged))
+                std::fprintf(stderr, "romwright: %s\n",
+                             interruptionText(phase, restarted, state.recorder().recordKept()));
+            state.link().closePort();
+        });
+        endProgram(TerminationSignals::exitStatus(signal));
+    };
+}
+
 } // namespace
 
 int runWindow(int &argc, char **argv, const QString &trace)
@@ -65,52 +213,26 @@ int runWindow(int &argc, char **argv, const QString &trace)
     // Start-up, updates and every handler that talks to a scanner run on the
     // line's own thread; the window only posts them and shows what they say.
     LineThread line;
-    Clock &lineClock = line.clock();
     LocalFileSystem files;
-    PortTranscript transcript(lineClock);
-    // The window's FILE,PORT,MODEL names the firmware in its first field.
+    PortTranscript transcript(line.clock());
     const std::optional<WindowCommandLine> commandLine = parseWindowCommandLine(arguments);
-    const QString firmware = !commandLine                  ? QString()
-                             : commandLine->path.isEmpty() ? commandLine->file
-                                                           : commandLine->path;
-    if (const QString why = trace.isEmpty() ? QString()
-                                            : outputRefusal(QStringLiteral("--trace"), trace,
-                                                            programInputs(firmware.trimmed()));
-        !why.isEmpty()) {
-        printUsageError(why);
-        return kExitUsage;
-    }
-    if (QString why; !trace.isEmpty() && !transcript.traceTo(trace, &why)) {
-        std::fprintf(stderr, "romwright: cannot write the trace %s: %s\n", qPrintable(displayFileName(trace)),
-                     qPrintable(why));
-        return kExitFailed;
-    }
+    if (const std::optional<int> refused = traceRefused(commandLine, trace, transcript))
+        return *refused;
 
     MainWindow window;
-    window.setPortDevices(presentPortDevices(map));
-#ifdef Q_OS_WIN
-    // COM numbers are the system's own: the menu follows adapters plugged in later.
-    window.setPortSource([] { return presentPortDevices(PortMap::fromEnvironment()); });
-#endif
+    showPortMenu(window, map);
 
     WidgetDialogs dialogs(&window); // the chooser comes with the handlers below
     dialogs.setClock(clock);
     // What the line's thread tells and asks the window, made on the window's thread.
-    WindowCalls onWindow(window, lineClock);
+    WindowCalls onWindow(window, line.clock());
     ViewOnWindowThread lineView(window, onWindow);
     DialogsOnWindowThread lineDialogs(dialogs, onWindow);
     const std::unique_ptr<Registry> registry = makeSettingsRegistry();
-    // The port and the state around it belong to the line's thread: made
-    // there, and closed there when the window has gone.
-    std::unique_ptr<MainState> madeState;
-    line.runNow([&] {
-        madeState = std::make_unique<MainState>(
-            std::make_unique<RecordingSerialPort>(makeSystemSerialPort(map), transcript),
-            localServices(lineView, lineDialogs, lineClock, files, transcript));
-    });
+    const std::unique_ptr<MainState> madeState = lineState(line, map, transcript, lineView, lineDialogs, files);
     MainState &state = *madeState;
     bool lineClosed = false;
-    const auto closeLine = [&] {
+    const auto closeLine = [&] { // the port closes on its own thread, then the thread ends
         if (std::exchange(lineClosed, true))
             return;
         onWindow.windowGone();
@@ -122,16 +244,7 @@ int runWindow(int &argc, char **argv, const QString &trace)
     const QString &folder = services.programFolder;
     const QString &userFolder = services.userDataFolder;
     const QStringList &systemFolders = services.systemDataFolders;
-    sayRecorderFailures(
-        state,
-        {// Quiet but not hidden: the update's own message has been shown.
-         [](const QString &text) { std::fprintf(stderr, "romwright: warning: %s\n", qPrintable(text)); },
-         // Said at once: the next start would offer to finish an update that is complete.
-         [&lineDialogs](const QString &text) {
-             lineDialogs.message(text + QLatin1Char('.'), QString::fromLatin1(kUnfinishedUpdateTitle),
-                                 MessageIcon::Exclamation);
-         },
-         QStringLiteral("an interrupted update will not be offered for finishing")});
+    sayWindowRecorderFailures(state, lineDialogs);
 
     // On the window's thread: the line's waits have been told to return, and
     // exec() below answers the code. The port is closed on the line's thread
@@ -146,72 +259,19 @@ int runWindow(int &argc, char **argv, const QString &trace)
         QCoreApplication::exit(*endedWith);
     };
 
-    const std::unique_ptr<HelpViewer> helpViewer = makeSystemHelpViewer(dialogs);
-    auto makeHelp = [&] {
-        return std::make_unique<HTMLHelp>(*helpViewer, dialogs, *registry, files, folder);
-    };
-    // F1 in a dialog: its page, from a help object of its own that owns the
-    // help window to the dialog.
-    std::unique_ptr<HTMLHelp> dialogHelpObject;
-    const DialogHelp dialogHelp([&](const QString &page, WindowHandle owner) {
-        if (!dialogHelpObject)
-            dialogHelpObject = makeHelp();
-        viewHelpPage(*dialogHelpObject, helpFolder(files, folder), page, owner);
-    });
-    auto aboutFacts = [&] {
-        SerialPort &port = state.MSComm1();
-        return ProgramFacts{
-            {}, folder, userFolder, systemFolders, userStateFolder(), port.portOpen() ? port.commPort() : 0};
-    };
+    const WindowHelp help(dialogs, *registry, files, folder);
 
-    // A signal ends the window as its close button would, without asking.
-    // What the update had reached is read as the signal comes, before its
-    // waits are ended; the port closes on the line's thread once they have.
-    const TerminationSignals interruption([&](int signal) {
-        // Also once start-up has restarted the scanner, with no update running.
-        const UpdatePhase phase = state.update().phase();
-        const bool restarted = state.link().restartRequested();
-        const bool running = state.update().running();
-        lineClock.endWaits();
-        line.post([&state, phase, restarted, running] {
-            if (running || (restarted && phase == UpdatePhase::Unchanged))
-                std::fprintf(stderr, "romwright: %s\n",
-                             interruptionText(phase, restarted, state.recorder().recordKept()));
-            state.link().closePort();
-        });
-        endProgram(TerminationSignals::exitStatus(signal));
-    });
+    const TerminationSignals interruption(endOnSignal(state, line, endProgram));
 
     MainWindowHandlers frm(
         window,
-        {state, lineClock, files, lineDialogs, folder, userFolder, {}, systemFolders, registry.get(), &line},
-        makeHelp, [&] { showAbout(&window, dialogs, *registry, aboutFacts()); }, endProgram);
+        {state, line.clock(), files, lineDialogs, folder, userFolder, {}, systemFolders, registry.get(), &line},
+        [&help] { return help.make(); }, [&] { showAbout(&window, dialogs, *registry, aboutFacts(state)); },
+        endProgram);
     // The chooser's Exit warns as EXIT does.
     dialogs.setChooser(
         [&frm](QWidget *parent) { return chooseScannerWindow(parent, [&frm] { return frm.mayExit(); }); });
-    // The window shows at once, locked, its status line telling start-up's
-    // waits (the search, the boot software's greeting); only the close box
-    // answers meanwhile, and it ends the waits.
-    window.centre();
-    window.setLocked(true);
-    window.setBusy(true);
-    window.show();
-    line.post([&] {
-        const FormLoadEnd loaded = frm.Form_Load(commandLine);
-        onWindow([&] {
-            window.setBusy(false);
-            window.setLocked(false);
-            if (endedWith)
-                return; // the program is ending already
-            if (loaded == FormLoadEnd::EndProgram) {
-                endedWith = kExitCompleted;
-                QCoreApplication::exit(kExitCompleted);
-                return;
-            }
-            // An update chosen at start-up to be finished runs as soon as the window can show it.
-            QTimer::singleShot(0, &frm, [&] { line.offer([&] { frm.afterShown(); }); });
-        });
-    });
+    startUp(window, frm, line, onWindow, commandLine, endedWith);
     const int status = QApplication::exec();
     closeLine();
     if (transcript.traceFailed())

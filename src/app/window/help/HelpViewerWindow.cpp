@@ -66,6 +66,32 @@ HelpViewerWindow::HelpViewerWindow(std::unique_ptr<ChmArchive> archive, QWidget 
     m_contents->setRootIsDecorated(true);
     m_tabs->addTab(m_contents, tr("&Contents"));
 
+    QPushButton *display = buildIndexPane();
+    QPushButton *searchButton = buildSearchPane();
+
+    auto *splitter = new QSplitter;
+    splitter->addWidget(m_tabs);
+    splitter->addWidget(m_browser);
+    splitter->setStretchFactor(1, 1);
+    splitter->setSizes({270, 630});
+    setCentralWidget(splitter);
+
+    buildToolBar();
+    connectPanes(display, searchButton);
+
+    auto *closeAction = new QAction(this);
+    closeAction->setShortcut(Qt::Key_Escape);
+    closeAction->setShortcutContext(Qt::WindowShortcut);
+    connect(closeAction, &QAction::triggered, this, &QWidget::close);
+    addAction(closeAction);
+
+    buildContents();
+    buildIndex();
+    fitToScreen();
+}
+
+QPushButton *HelpViewerWindow::buildIndexPane()
+{
     auto *indexPane = new QWidget;
     auto *indexLayout = new QVBoxLayout(indexPane);
     indexLayout->addWidget(new QLabel(tr("Type in the keyword to find:")));
@@ -76,7 +102,11 @@ HelpViewerWindow::HelpViewerWindow(std::unique_ptr<ChmArchive> archive, QWidget 
     auto *display = new QPushButton(tr("&Display"));
     indexLayout->addWidget(display, 0, Qt::AlignRight);
     m_tabs->addTab(indexPane, tr("I&ndex"));
+    return display;
+}
 
+QPushButton *HelpViewerWindow::buildSearchPane()
+{
     auto *searchPane = new QWidget;
     auto *searchLayout = new QVBoxLayout(searchPane);
     searchLayout->addWidget(new QLabel(tr("Type in the word(s) to search for:")));
@@ -87,14 +117,11 @@ HelpViewerWindow::HelpViewerWindow(std::unique_ptr<ChmArchive> archive, QWidget 
     m_results = new QListWidget;
     searchLayout->addWidget(m_results);
     m_tabs->addTab(searchPane, tr("&Search"));
+    return searchButton;
+}
 
-    auto *splitter = new QSplitter;
-    splitter->addWidget(m_tabs);
-    splitter->addWidget(m_browser);
-    splitter->setStretchFactor(1, 1);
-    splitter->setSizes({270, 630});
-    setCentralWidget(splitter);
-
+void HelpViewerWindow::buildToolBar()
+{
     auto *bar = addToolBar(tr("Navigation"));
     bar->setMovable(false);
     bar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
@@ -110,7 +137,10 @@ HelpViewerWindow::HelpViewerWindow(std::unique_ptr<ChmArchive> archive, QWidget 
     connect(home, &QAction::triggered, this, [this] { showPage(QString()); });
     connect(m_browser, &QTextBrowser::backwardAvailable, back, &QAction::setEnabled);
     connect(m_browser, &QTextBrowser::forwardAvailable, forward, &QAction::setEnabled);
+}
 
+void HelpViewerWindow::connectPanes(QPushButton *display, QPushButton *searchButton)
+{
     connect(m_browser, &QTextBrowser::anchorClicked, this, &HelpViewerWindow::followLink);
     connect(m_browser, &QTextBrowser::sourceChanged, this, &HelpViewerWindow::syncContents);
     connect(m_contents, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem *item) {
@@ -140,16 +170,6 @@ HelpViewerWindow::HelpViewerWindow(std::unique_ptr<ChmArchive> archive, QWidget 
                 break;
         }
     });
-
-    auto *closeAction = new QAction(this);
-    closeAction->setShortcut(Qt::Key_Escape);
-    closeAction->setShortcutContext(Qt::WindowShortcut);
-    connect(closeAction, &QAction::triggered, this, &QWidget::close);
-    addAction(closeAction);
-
-    buildContents();
-    buildIndex();
-    fitToScreen();
 }
 
 void HelpViewerWindow::fitToScreen()

@@ -12,6 +12,7 @@
 
 class QLineEdit;
 class QListWidget;
+class QPushButton;
 class QListWidgetItem;
 class QTabWidget;
 class QTreeWidget;
@@ -54,6 +55,11 @@ public:
     QTabWidget *tabs() const { return m_tabs; }
 
 private:
+    // The Index and Search tabs; each gives its button.
+    QPushButton *buildIndexPane();
+    QPushButton *buildSearchPane();
+    void buildToolBar();
+    void connectPanes(QPushButton *display, QPushButton *searchButton);
     void fitToScreen();
     void buildContents();
     void buildIndex();
