@@ -435,10 +435,9 @@ bool WindowsSerialPort::armRead()
 
 bool WindowsSerialPort::pull()
 {
-    // A byte at a time: the next read completes at once while the driver
-    // holds more, and an acknowledgement, one byte, costs one read that
-    // stays pending. A completed read's result is in the OVERLAPPED itself,
-    // so asking for it costs no call into the system.
+    // A completed read's result is in the OVERLAPPED itself, so asking for
+    // it costs no call into the system; what else the driver holds is taken
+    // at once, so that a read sees everything that has come.
     for (;;) {
         DWORD got = 0;
         if (!GetOverlappedResult(handleOf(m_handle), &m_read->overlapped, &got, FALSE)) {
@@ -456,12 +455,32 @@ bool WindowsSerialPort::pull()
                 return false;
         } else {
             m_read->earlyEmpties = 0;
+            const QByteArray more = drainDriver();
             const std::lock_guard lock(m_mutex);
             m_received.append(m_read->byte);
+            m_received.append(more);
         }
         if (!armRead())
             return false;
     }
+}
+
+QByteArray WindowsSerialPort::drainDriver()
+{
+    HANDLE port = handleOf(m_handle);
+    DWORD errors = 0;
+    COMSTAT status{};
+    if (!ClearCommError(port, &errors, &status) || status.cbInQue == 0)
+        return QByteArray();
+    QByteArray bytes(qsizetype(status.cbInQue), Qt::Uninitialized);
+    OVERLAPPED drain{};
+    drain.hEvent = handleOf(m_writeDone); // free: writes and reads are on this one thread
+    DWORD got = 0;
+    if (!ReadFile(port, bytes.data(), status.cbInQue, &got, &drain) &&
+        (GetLastError() != ERROR_IO_PENDING || !finish(port, drain, got)))
+        got = 0;
+    bytes.truncate(qsizetype(got));
+    return bytes;
 }
 
 void WindowsSerialPort::takePending()

@@ -82,6 +82,8 @@ private:
     // On the line's thread: what the pending read and the driver hold, into
     // m_received; false when the line is gone.
     bool pull();
+    // On the line's thread: what the driver holds beyond the pending read.
+    QByteArray drainDriver();
     // pull(), and a line found gone is dropped; no one is told of bytes.
     void takePending();
     int inBufferCountHeld() const;
