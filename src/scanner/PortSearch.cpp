@@ -114,13 +114,10 @@ std::vector<ProbedPort *> askRow(std::vector<ProbedPort> &ports, const ScannerMo
     return asked;
 }
 
-} // namespace
-
-PortSearch searchPorts(SerialPort &comm, const ScannerModels &models, Clock &clock, DetectionEvents &events,
-                       Clock::ms probeWait)
+// Every port that opens is a candidate; only whether it opens counts here.
+// Those refused or held by another program are said in search.
+std::vector<qint16> openCandidates(SerialPort &comm, PortSearch &search)
 {
-    PortSearch search;
-    // Every port that opens is a candidate. Only whether it opens counts here.
     std::vector<qint16> candidates;
     for (const int port : comm.presentPorts()) {
         const auto n = qint16(port);
@@ -137,35 +134,124 @@ PortSearch searchPorts(SerialPort &comm, const ScannerModels &models, Clock &clo
         if (comm.portOpen())
             candidates.push_back(n);
     }
-    if (candidates.empty())
-        return search;
-    search.opened = true;
-    closePort(comm);
-    comm.setCommPort(candidates.back());
+    return candidates;
+}
 
-    std::vector<ProbedPort> ports;
-    for (const qint16 p : candidates) {
-        ports.emplace_back();
-        ports.back().number = p;
-        ports.back().port = comm.sibling();
+// One search over the candidate ports: the model rows, then the listen for
+// the old boot software.
+class SearchRun {
+public:
+    SearchRun(PortSearch &search, SerialPort &comm, const std::vector<qint16> &candidates,
+              const ScannerModels &models, DetectionEvents &events)
+        : m_search(search), m_models(models), m_events(events)
+    {
+        for (const qint16 p : candidates) {
+            m_ports.emplace_back();
+            m_ports.back().number = p;
+            m_ports.back().port = comm.sibling();
+        }
+    }
+    ~SearchRun()
+    {
+        for (ProbedPort &p : m_ports)
+            p.close();
     }
 
-    auto found = [&search](ProbedPort &probed, const FoundScanner &scanner) {
-        if (!search.winner || probed.number > search.winner->port)
-            search.winner = scanner;
-        search.found.push_back(scanner);
+    // Each row goes to every port still being asked. The highest-numbered
+    // port with a scanner wins, whichever row found it. False when the user
+    // chose Exit in the chooser.
+    bool askRows(Clock &clock, Clock::ms probeWait)
+    {
+        for (const auto &model : m_models) {
+            const std::vector<ProbedPort *> asked = askRow(m_ports, *model, clock, probeWait);
+            for (ProbedPort *probed : asked)
+                if (!judge(*probed, *model))
+                    return false;
+        }
+        return true;
+    }
+
+    // The old boot software says "Z" at 19200 every so often, unasked: a port
+    // that heard its echo at 38400 is listened to at its rate once more.
+    bool listenForOldBoot(Clock &clock)
+    {
+        std::vector<ProbedPort *> echoes;
+        for (ProbedPort &p : m_ports) {
+            p.close();
+            if (p.oldBoot && !p.done) {
+                p.absorb(p.port->setSettings(kEnumerationSettings));
+                p.absorb(p.port->setPortOpen(true));
+                if (!p.givenUp() && p.port->portOpen())
+                    echoes.push_back(&p);
+            }
+        }
+        if (!echoes.empty())
+            clock.pause(kOldBootListen);
+        for (ProbedPort *probed : echoes) {
+            const QByteArray heard = probed->port->input();
+            probed->close();
+            if (cleanGreeting(heard, kOldBootBaud)) {
+                if (!greeted(*probed, heard.front()))
+                    return false;
+            } else if (!heard.isEmpty()) {
+                m_search.unclear.emplace_back(probed->number, heard);
+            }
+        }
+        return true;
+    }
+
+private:
+    // What one port answered one row; false when the user chose Exit.
+    bool judge(ProbedPort &probed, const ScannerModel &model)
+    {
+        const int baud = model.Baud.toInt();
+        const QByteArray &answer = probed.answer;
+        if (!answer.isEmpty() && answer != "0") {
+            if (const char greeting = cleanGreeting(answer, baud))
+                return greeted(probed, greeting);
+            if (answer == model.VersionData.toLatin1() + "\r\n") {
+                found(probed, FoundScanner{probed.number, model.ScannerName, model.TypeOfScanner});
+                return true;
+            }
+            // A Jorlith in its compatibility mode leaves the port without a find.
+            if (compatibilityFamily(model, answer)) {
+                m_search.compatibilityMode = true;
+                probed.done = true;
+                return true;
+            }
+            // Another model's answer is that model's row's to find.
+            if (soundsLikeOldBootAt(answer, baud)) {
+                probed.oldBoot = true;
+            } else if (!isIdentityAt(answer, baud, m_models)) {
+                m_search.unclear.emplace_back(probed.number, answer);
+                probed.done = true;
+                return true;
+            }
+        }
+        if (probed.inUse)
+            probed.done = true;
+        return true;
+    }
+
+    void found(ProbedPort &probed, const FoundScanner &scanner)
+    {
+        if (!m_search.winner || probed.number > m_search.winner->port)
+            m_search.winner = scanner;
+        m_search.found.push_back(scanner);
         probed.done = true;
-    };
+    }
+
     // A boot software's greeting cannot name the model: the chooser does.
     // False when the user chose Exit there.
-    auto greeted = [&](ProbedPort &probed, char greeting) {
-        for (ProbedPort &p : ports)
+    bool greeted(ProbedPort &probed, char greeting)
+    {
+        for (ProbedPort &p : m_ports)
             p.close(); // none held while the user chooses; the next row opens them again
-        events.detecting(false);
-        const std::optional<QString> choice = events.chooseModel();
-        events.detecting(true);
+        m_events.detecting(false);
+        const std::optional<QString> choice = m_events.chooseModel();
+        m_events.detecting(true);
         if (!choice) {
-            search.exitChosen = true;
+            m_search.exitChosen = true;
             return false;
         }
         // Closed without a choice: the scanner is there, its model unknown
@@ -175,72 +261,31 @@ PortSearch searchPorts(SerialPort &comm, const ScannerModels &models, Clock &clo
         scanner.bootPrompt = greeting;
         found(probed, scanner);
         return true;
-    };
-
-    // Each row goes to every port still being asked. The highest-numbered
-    // port with a scanner wins, whichever row found it.
-    for (const auto &model : models) {
-        const std::vector<ProbedPort *> asked = askRow(ports, *model, clock, probeWait);
-        const int baud = model->Baud.toInt();
-        for (ProbedPort *probed : asked) {
-            const QByteArray &answer = probed->answer;
-            if (!answer.isEmpty() && answer != "0") {
-                if (const char greeting = cleanGreeting(answer, baud)) {
-                    if (!greeted(*probed, greeting))
-                        return search;
-                    continue;
-                }
-                if (answer == model->VersionData.toLatin1() + "\r\n") {
-                    found(*probed, FoundScanner{probed->number, model->ScannerName, model->TypeOfScanner});
-                    continue;
-                }
-                // A Jorlith in its compatibility mode leaves the port without a find.
-                if (compatibilityFamily(*model, answer)) {
-                    search.compatibilityMode = true;
-                    probed->done = true;
-                    continue;
-                }
-                // Another model's answer is that model's row's to find.
-                if (soundsLikeOldBootAt(answer, baud))
-                    probed->oldBoot = true;
-                else if (!isIdentityAt(answer, baud, models)) {
-                    search.unclear.emplace_back(probed->number, answer);
-                    probed->done = true;
-                    continue;
-                }
-            }
-            if (probed->inUse)
-                probed->done = true;
-        }
     }
 
-    // The old boot software says "Z" at 19200 every so often, unasked: a port
-    // that heard its echo at 38400 is listened to at its rate once more.
-    std::vector<ProbedPort *> echoes;
-    for (ProbedPort &p : ports) {
-        p.close();
-        if (p.oldBoot && !p.done) {
-            p.absorb(p.port->setSettings(kEnumerationSettings));
-            p.absorb(p.port->setPortOpen(true));
-            if (!p.givenUp() && p.port->portOpen())
-                echoes.push_back(&p);
-        }
-    }
-    if (!echoes.empty())
-        clock.pause(kOldBootListen);
-    for (ProbedPort *probed : echoes) {
-        const QByteArray heard = probed->port->input();
-        probed->close();
-        if (cleanGreeting(heard, kOldBootBaud)) {
-            if (!greeted(*probed, heard.front()))
-                return search;
-        } else if (!heard.isEmpty()) {
-            search.unclear.emplace_back(probed->number, heard);
-        }
-    }
+    PortSearch &m_search;
+    const ScannerModels &m_models;
+    DetectionEvents &m_events;
+    std::vector<ProbedPort> m_ports;
+};
 
-    for (ProbedPort &p : ports)
-        p.close();
+} // namespace
+
+PortSearch searchPorts(SerialPort &comm, const ScannerModels &models, Clock &clock, DetectionEvents &events,
+                       Clock::ms probeWait)
+{
+    PortSearch search;
+    const std::vector<qint16> candidates = openCandidates(comm, search);
+    if (candidates.empty())
+        return search;
+    search.opened = true;
+    closePort(comm);
+    comm.setCommPort(candidates.back());
+    {
+        SearchRun run(search, comm, candidates, models, events);
+        if (!run.askRows(clock, probeWait) || !run.listenForOldBoot(clock))
+            return search;
+    }
     std::sort(search.found.begin(), search.found.end(),
               [](const FoundScanner &a, const FoundScanner &b) { return a.port < b.port; });
     return search;

@@ -170,8 +170,9 @@ std::unique_ptr<MainState> lineState(LineThread &line, const PortMap &map, PortT
 {
     std::unique_ptr<MainState> state;
     line.runNow([&] {
-        state = std::make_unique<MainState>(std::make_unique<RecordingSerialPort>(makeSystemSerialPort(map), transcript),
-                                            localServices(view, dialogs, line.clock(), files, transcript));
+        state = std::make_unique<MainState>(
+            std::make_unique<RecordingSerialPort>(makeSystemSerialPort(map), transcript),
+            localServices(view, dialogs, line.clock(), files, transcript));
     });
     return state;
 }
@@ -179,7 +180,8 @@ std::unique_ptr<MainState> lineState(LineThread &line, const PortMap &map, PortT
 // A signal ends the window as its close button would, without asking. What
 // the update had reached is read as the signal comes, before its waits are
 // ended; the port closes on the line's thread once they have.
-std::function<void(int)> endOnSignal(MainState &state, LineThread &line, const std::function<void(int)> &endProgram)
+std::function<void(int)> endOnSignal(MainState &state, LineThread &line,
+                                     const std::function<void(int)> &endProgram)
 {
     return [&state, &line, endProgram](int signal) {
         // Also once start-up has restarted the scanner, with no update running.
@@ -229,7 +231,8 @@ int runWindow(int &argc, char **argv, const QString &trace)
     ViewOnWindowThread lineView(window, onWindow);
     DialogsOnWindowThread lineDialogs(dialogs, onWindow);
     const std::unique_ptr<Registry> registry = makeSettingsRegistry();
-    const std::unique_ptr<MainState> madeState = lineState(line, map, transcript, lineView, lineDialogs, files);
+    const std::unique_ptr<MainState> madeState =
+        lineState(line, map, transcript, lineView, lineDialogs, files);
     MainState &state = *madeState;
     bool lineClosed = false;
     const auto closeLine = [&] { // the port closes on its own thread, then the thread ends
@@ -265,7 +268,16 @@ int runWindow(int &argc, char **argv, const QString &trace)
 
     MainWindowHandlers frm(
         window,
-        {state, line.clock(), files, lineDialogs, folder, userFolder, {}, systemFolders, registry.get(), &line},
+        {state,
+         line.clock(),
+         files,
+         lineDialogs,
+         folder,
+         userFolder,
+         {},
+         systemFolders,
+         registry.get(),
+         &line},
         [&help] { return help.make(); }, [&] { showAbout(&window, dialogs, *registry, aboutFacts(state)); },
         endProgram);
     // The chooser's Exit warns as EXIT does.
