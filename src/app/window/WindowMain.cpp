@@ -26,7 +26,6 @@
 
 #include <QApplication>
 #include <QIcon>
-#include <QScopeGuard>
 #include <QTimer>
 
 #include <cstdio>
@@ -199,6 +198,34 @@ std::function<void(int)> endOnSignal(MainState &state, LineThread &line,
     };
 }
 
+// The line's side of the window: the state made on the line's thread and
+// what it tells and asks the window, made on the window's.
+struct LineSide {
+    LineSide(LineThread &line, MainWindow &window, Dialogs &windowDialogs, const PortMap &map,
+             PortTranscript &transcript, const FileSystem &files)
+        : line(line), onWindow(window, line.clock()), view(window, onWindow),
+          dialogs(windowDialogs, onWindow), state(lineState(line, map, transcript, view, dialogs, files))
+    {
+    }
+    ~LineSide() { close(); }
+    // Once the window has gone: the port closes on its own thread, then the thread ends.
+    void close()
+    {
+        if (std::exchange(closed, true))
+            return;
+        onWindow.windowGone();
+        line.post([this] { state->link().closePort(); });
+        line.stop();
+    }
+
+    LineThread &line;
+    WindowCalls onWindow;
+    ViewOnWindowThread view;
+    DialogsOnWindowThread dialogs;
+    const std::unique_ptr<MainState> state;
+    bool closed = false;
+};
+
 } // namespace
 
 int runWindow(int &argc, char **argv, const QString &trace)
@@ -226,28 +253,14 @@ int runWindow(int &argc, char **argv, const QString &trace)
 
     WidgetDialogs dialogs(&window); // the chooser comes with the handlers below
     dialogs.setClock(clock);
-    // What the line's thread tells and asks the window, made on the window's thread.
-    WindowCalls onWindow(window, line.clock());
-    ViewOnWindowThread lineView(window, onWindow);
-    DialogsOnWindowThread lineDialogs(dialogs, onWindow);
     const std::unique_ptr<Registry> registry = makeSettingsRegistry();
-    const std::unique_ptr<MainState> madeState =
-        lineState(line, map, transcript, lineView, lineDialogs, files);
-    MainState &state = *madeState;
-    bool lineClosed = false;
-    const auto closeLine = [&] { // the port closes on its own thread, then the thread ends
-        if (std::exchange(lineClosed, true))
-            return;
-        onWindow.windowGone();
-        line.post([&] { state.link().closePort(); });
-        line.stop();
-    };
-    const auto closeLineOnReturn = qScopeGuard(closeLine);
+    LineSide lineSide(line, window, dialogs, map, transcript, files);
+    MainState &state = *lineSide.state;
     const MainServices &services = state.services();
     const QString &folder = services.programFolder;
     const QString &userFolder = services.userDataFolder;
     const QStringList &systemFolders = services.systemDataFolders;
-    sayWindowRecorderFailures(state, lineDialogs);
+    sayWindowRecorderFailures(state, lineSide.dialogs);
 
     // On the window's thread: the line's waits have been told to return, and
     // exec() below answers the code. The port is closed on the line's thread
@@ -271,7 +284,7 @@ int runWindow(int &argc, char **argv, const QString &trace)
         {state,
          line.clock(),
          files,
-         lineDialogs,
+         lineSide.dialogs,
          folder,
          userFolder,
          {},
@@ -283,9 +296,9 @@ int runWindow(int &argc, char **argv, const QString &trace)
     // The chooser's Exit warns as EXIT does.
     dialogs.setChooser(
         [&frm](QWidget *parent) { return chooseScannerWindow(parent, [&frm] { return frm.mayExit(); }); });
-    startUp(window, frm, line, onWindow, commandLine, endedWith);
+    startUp(window, frm, line, lineSide.onWindow, commandLine, endedWith);
     const int status = QApplication::exec();
-    closeLine();
+    lineSide.close();
     if (transcript.traceFailed())
         std::fprintf(stderr, "romwright: warning: the trace %s could not be written whole\n",
                      qPrintable(displayFileName(trace)));
