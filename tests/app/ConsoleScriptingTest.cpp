@@ -321,7 +321,7 @@ TEST(ConsoleInterrupt, ASignalEndsTheUpdateAndRunningItAgainFinishesIt)
         }
         EXPECT_TRUE(row.signal != SIGKILL || logged.size() == 1);
         EXPECT_EQ(logged.back().value(QLatin1String("result")), QLatin1String("completed"));
-        ASSERT_TRUE(sim.waitForExit(5s));
+        ASSERT_TRUE(sim.waitForExit());
         EXPECT_EQ(sim.transcript().contains(QLatin1String("request during the firmware pass")),
                   row.said != kInterruptedRestarted);
         EXPECT_EQ(sampleBlocksMissing(sim.dump()), 0);
@@ -432,7 +432,7 @@ TEST(ConsoleInterrupt, AFailedUpdateIsFinishedByRunningItAgainAfterAPowerCycle)
         const ConsoleRun again =
             runRomwright({"--console", "--yes"}, sim.link(), {}, QStringLiteral("0.05"), {}, environment);
         EXPECT_EQ(again.exitCode, 0) << qPrintable(again.out + again.err);
-        ASSERT_TRUE(sim.waitForExit(5s));
+        ASSERT_TRUE(sim.waitForExit());
         EXPECT_EQ(sampleBlocksMissing(sim.dump()), 0);
     }
 }
