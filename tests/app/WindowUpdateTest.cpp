@@ -344,7 +344,7 @@ TEST(WindowUpdate, FoundScannerProgrammedThroughTheWindow)
         });
     });
 
-    // Look at the window once while blocks are being sent, and try to close it.
+    // Look at the window once a third of the blocks are sent, and try to close it.
     // The record of the update cannot be removed from then on (as in a state
     // folder turned read-only, which would not stop root): said, and the
     // update completes all the same.
@@ -352,10 +352,9 @@ TEST(WindowUpdate, FoundScannerProgrammedThroughTheWindow)
     QStringList notRemoved;
     rig.state.recorder().recordNotRemoved = [&](const QString &path) { notRemoved << path; };
     bool sawProgress = false;
-    QTimer watch;
-    QObject::connect(&watch, &QTimer::timeout, [&] {
-        auto *bar = rig.window.findChild<QProgressBar *>("prgBlocks");
-        if (!sawProgress && !bar->isHidden() && bar->value() > bar->maximum() / 3) {
+    auto *bar = rig.window.findChild<QProgressBar *>("prgBlocks");
+    QObject::connect(bar, &QProgressBar::valueChanged, [&](int value) {
+        if (!sawProgress && !bar->isHidden() && value > bar->maximum() / 3) {
             sawProgress = true;
             EXPECT_TRUE(QFile::remove(record) && QDir().mkpath(record + QStringLiteral("/kept")));
             EXPECT_FALSE(rig.frm.cScann()->receiveHandling()); // only the update reads the port
@@ -363,7 +362,6 @@ TEST(WindowUpdate, FoundScannerProgrammedThroughTheWindow)
             EXPECT_FALSE(rig.window.close()); // answered No: the update goes on
         }
     });
-    watch.start(5);
 
     rig.dialogs.questionAnswers = {true, false};
     rig.program();
