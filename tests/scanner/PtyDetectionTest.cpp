@@ -93,6 +93,8 @@ TEST(PtyDetection, EachPortHearsTheRowsUpToItsAnswer)
         if (!sims[i])
             continue;
         sims[i]->stop(); // the transcript is complete once the simulator has ended
-        EXPECT_EQ(heardAtRates(sims[i]->transcript()), ports[i].second) << "port " << i + 1;
+        EXPECT_EQ(heardAtRates(sims[i]->transcript()), ports[i].second)
+            << "port " << i + 1 << ":\n"
+            << sims[i]->transcript().toStdString();
     }
 }
