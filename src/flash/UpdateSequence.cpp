@@ -289,54 +289,73 @@ Outcome UpdateSequence::InstallBootloader(const FirmwareSet &firmware)
     return m_transfer.walk(Pass::Bootloader, firmware.BootloaderBlocks, firmware.BootloaderImage);
 }
 
+// What tells the bootloaders' firmware passes apart, one row each; the pass
+// itself (z, E, the blocks, R) is the same for both.
+struct BootloaderPass {
+    char greeting; // its greeting: the letter the update's record names
+    // The line is emptied and set to this before the pass; nullptr: it stays
+    // as the greeting left it.
+    const char *settings;
+    std::span<const FlashBlock> (*table)(const FirmwareSet &);
+    // Each answer is awaited with the buffer emptied of anything older:
+    // before its command goes out, so that a quick answer cannot be thrown
+    // away with the old bytes, and after every read that is not the answer.
+    bool flushed;
+    // The pause after "z" before its answer is awaited; nullptr: none.
+    FlashTimings::ms FlashTimings::*afterBegin;
+};
+
+constexpr BootloaderPass kPass64{
+    letter::kGreeting64, kSettings38400,
+    [](const FirmwareSet &f) { return std::span<const FlashBlock>(f.FlashBlocks64); }, false,
+    &FlashTimings::afterLowerZ};
+constexpr BootloaderPass kPass128{
+    letter::kGreeting128, nullptr,
+    [](const FirmwareSet &f) { return std::span<const FlashBlock>(f.FlashBlocks128); }, true, nullptr};
+
 Outcome UpdateSequence::ProgramFirmware64(const FirmwareSet &firmware)
 {
-    return programFirmware(firmware, false);
+    return programFirmware(firmware, kPass64);
 }
 
 Outcome UpdateSequence::ProgramFirmware128(const FirmwareSet &firmware)
 {
-    return programFirmware(firmware, true);
+    return programFirmware(firmware, kPass128);
 }
 
-Outcome UpdateSequence::programFirmware(const FirmwareSet &firmware, bool blocks128)
+Outcome UpdateSequence::programFirmware(const FirmwareSet &firmware, const BootloaderPass &pass)
 {
     const FlashTimings &t = m_link.timings();
-    const std::span<const FlashBlock> table = blocks128 ? std::span<const FlashBlock>(firmware.FlashBlocks128)
-                                                        : std::span<const FlashBlock>(firmware.FlashBlocks64);
+    const std::span<const FlashBlock> table = pass.table(firmware);
     if (noBlockToSend(table, firmware.FirmwareImage))
         return Outcome::EndNoBlocks;
-    if (!blocks128) {
+    if (pass.settings) {
         m_link.clearInput();
-        m_link.setSettings(kSettings38400);
+        m_link.setSettings(pass.settings);
     }
     enter(UpdateStep::Erase);
+    auto answer = [&](char awaited, Clock::ms bound) {
+        return pass.flushed ? m_link.WaitForByteFlushed(awaited, bound) : m_link.WaitForByte(awaited, bound);
+    };
 
-    // The 128-byte bootloader's answers are awaited with the buffer emptied
-    // of anything older; that is done before the command goes out, so a
-    // quick answer cannot be thrown away with the old bytes.
-    if (blocks128)
+    if (pass.flushed)
         m_link.clearInput();
-    m_listeners.beforeChange(blocks128 ? letter::kGreeting128 : letter::kGreeting64);
+    m_listeners.beforeChange(pass.greeting);
     Outcome outcome = m_link.SendByte(letter::kBeginPass);
     if (outcome != Outcome::Ok)
         return outcome;
-    if (!blocks128)
-        m_link.pause(t.afterLowerZ);
-    outcome = blocks128 ? m_link.WaitForByteFlushed(letter::kPassBegun, t.ackBound)
-                        : m_link.WaitForByte(letter::kPassBegun, t.ackBound);
-    if (outcome != Outcome::Ok)
+    if (pass.afterBegin)
+        m_link.pause(t.*pass.afterBegin);
+    if ((outcome = answer(letter::kPassBegun, t.ackBound)) != Outcome::Ok)
         return outcome;
     m_listeners.connected();
 
-    if (blocks128)
+    if (pass.flushed)
         m_link.clearInput();
     if ((outcome = m_link.SendByte(letter::kErase)) != Outcome::Ok)
         return outcome;
     m_phase = UpdatePhase::NoFirmware;
-    outcome = blocks128 ? m_link.WaitForByteFlushed(letter::kErased, t.eraseBound)
-                        : m_link.WaitForByte(letter::kErased, t.eraseBound);
-    if (outcome != Outcome::Ok)
+    if ((outcome = answer(letter::kErased, t.eraseBound)) != Outcome::Ok)
         return outcome;
     m_listeners.erased();
 

@@ -16,6 +16,8 @@
 
 namespace romwright {
 
+struct BootloaderPass;
+
 class UpdateSequence {
 public:
     // decisions answers what the update asks and must outlive it.
@@ -67,7 +69,7 @@ private:
     Outcome stop(UpdateStop why);
     void enter(UpdateStep step);
     UpdateFailure failureHere() const;
-    Outcome programFirmware(const FirmwareSet &firmware, bool blocks128);
+    Outcome programFirmware(const FirmwareSet &firmware, const BootloaderPass &pass);
     Outcome awaitGreetingAndProgram(const FirmwareSet &firmware);
     std::optional<QString> identityAfterUpdate();
 

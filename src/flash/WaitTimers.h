@@ -26,8 +26,6 @@ public:
     // Restart of tmrWaitForQ: stop, new interval, clear the flag, start.
     void restartWaitForQ(std::chrono::milliseconds interval);
 
-    bool bZTimedOut() const { return m_bZTimedOut; }
-    bool bQTimedOut() const { return m_bQTimedOut; }
     const bool *zFlag() const { return &m_bZTimedOut; }
     const bool *qFlag() const { return &m_bQTimedOut; }
 

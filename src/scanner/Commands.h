@@ -19,15 +19,12 @@ public:
 
     explicit Commands(Scanner &scanner) : m_scanner(scanner) {}
 
-    Scanner &scanner() const { return m_scanner; }
-
     // Queues sCommand; a text already queued adds nothing and answers null.
     Entry Add(const QString &sCommand, bool bReturnsString = false);
     // Queues an empty command whose answer is "OK"; null when one is queued.
     Entry ForceOKResponse();
 
     Entry Item(const QString &sCommand) const;
-    const std::vector<Entry> &Items() const { return m_items; }
     qint32 Count() const { return static_cast<qint32>(m_items.size()); }
     void Clear() { m_items.clear(); }
 

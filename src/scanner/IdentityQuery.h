@@ -43,10 +43,6 @@ struct IdentityAnswer {
     // no such port: it may be free a moment later.
     bool portAbsent() const { return kind == Kind::NoPort && !portOpened && !portBusy; }
     bool portBusy = false; // NoPort: another program held it
-
-    // Whether a model named by a person (the chooser, --model, a record) may
-    // decide: the scanner is silent or waits in its boot software.
-    bool cannotTell() const { return kind == Kind::BootPrompt || kind == Kind::Silent; }
 };
 
 // What one rate of the question heard: every byte that came from the

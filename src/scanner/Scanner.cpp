@@ -59,7 +59,6 @@ Detection Scanner::DetectScanner(qint16 &CommPort)
     const auto restoreHandling = qScopeGuard([this, handling] { setReceiveHandling(handling); });
 
     m_state = kDetecting;
-    emit ScannerConnect(false);
     const UnderWay underWay(m_events);
 
     PortSearch search;
@@ -77,7 +76,6 @@ Detection Scanner::DetectScanner(qint16 &CommPort)
         CommPort = search.winner->port;
         m_comPort = search.winner->port;
         m_state = kScannerFound;
-        emit ScannerConnect(true);
         return Detection::Found;
     }
     if (search.compatibilityMode) {
@@ -91,7 +89,6 @@ Detection Scanner::DetectScanner(qint16 &CommPort)
     // A search that opened no port leaves the port number as it was.
     if (search.opened)
         m_comPort = static_cast<qint16>(m_comm->commPort());
-    emit ScannerConnect(false);
     return Detection::NotFound;
 }
 

@@ -94,9 +94,6 @@ public:
 
     static constexpr qint32 kRecordLength = 217;
 
-signals:
-    void ScannerConnect(bool bSuccesful);
-
 private:
     void handleReceive();
     bool waitForMoreBytes(Clock::ms deadline);

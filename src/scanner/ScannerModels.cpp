@@ -19,34 +19,6 @@ ScannerModels::Entry ScannerModels::Add(const QString &VersionCommand, const QSt
     return model;
 }
 
-ScannerModels::Entry ScannerModels::Item(qint32 position) const
-{
-    if (position < 1 || position > Count())
-        return nullptr;
-    return m_models[static_cast<std::size_t>(position - 1)];
-}
-
-ScannerModels::Entry ScannerModels::Item(const QString &key) const
-{
-    const qsizetype i = indexOf(key);
-    return i < 0 ? nullptr : m_models[static_cast<std::size_t>(i)];
-}
-
-bool ScannerModels::Remove(qint32 position)
-{
-    if (position < 1 || position > Count())
-        return false;
-    m_entries.erase(m_entries.begin() + (position - 1));
-    m_models.erase(m_models.begin() + (position - 1));
-    return true;
-}
-
-bool ScannerModels::Remove(const QString &key)
-{
-    const qsizetype i = indexOf(key);
-    return i >= 0 && Remove(static_cast<qint32>(i + 1));
-}
-
 qsizetype ScannerModels::indexOf(const QString &key) const
 {
     if (key.isEmpty())

@@ -1,6 +1,5 @@
 #pragma once
 // The ordered, optionally keyed list of scanner models a Scanner probes with.
-// Positions count from 1, as the rest of the program counts them.
 
 #include "scanner/ScannerModel.h"
 
@@ -18,16 +17,6 @@ public:
     // adds nothing and answers a null model.
     Entry Add(const QString &VersionCommand, const QString &VersionData, const QString &ScannerName,
               const QString &Baud, qint32 TypeOfScanner, const QString &sKey = QString());
-
-    // By 1-based position or by key; null when out of range or unknown.
-    Entry Item(qint32 position) const;
-    Entry Item(const QString &key) const;
-
-    qint32 Count() const { return static_cast<qint32>(m_entries.size()); }
-
-    // False when the position or key is not there.
-    bool Remove(qint32 position);
-    bool Remove(const QString &key);
 
     // Iteration in insertion order.
     auto begin() const { return m_models.cbegin(); }

@@ -271,7 +271,7 @@ TEST(Console, ExitStatusAndWhatItSays)
             EXPECT_EQ(run.err.count(QLatin1Char('\n')), 1 + c.err.size());
             EXPECT_TRUE(run.out.contains(done) && run.out.endsWith(QLatin1Char('\n')));
             // The scanner got its final "R": the whole pass went out.
-            EXPECT_TRUE(sim && sim->waitForExit(5s));
+            EXPECT_TRUE(sim && sim->waitForExit());
         }
     }
     // The record kept is dropped on request, once.
@@ -300,7 +300,7 @@ TEST(Console, AnUpdateGoesOnToItsEndWhenItsOutputIsClosed)
     ASSERT_TRUE(romwright.waitForFinished(60000));
     EXPECT_EQ(romwright.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(romwright.exitCode(), 0);
-    EXPECT_TRUE(sim.waitForExit(std::chrono::seconds(5)));
+    EXPECT_TRUE(sim.waitForExit());
 }
 // --check finds the scanner and says what an update would do; the scanner
 // hears its identity query and nothing else, whether the update would go
@@ -415,7 +415,7 @@ TEST(Console, ListPortsAndAPortNamedByItsDevice)
     EXPECT_EQ(run.exitCode, 0) << qPrintable(run.out + run.err);
     EXPECT_TRUE(run.out.contains(QLatin1String("The scanner answers as Halvern 1450.\n")))
         << qPrintable(run.out);
-    EXPECT_TRUE(forbidden.waitForExit(std::chrono::seconds(5)));
+    EXPECT_TRUE(forbidden.waitForExit());
     EXPECT_EQ(runRomwright({"--console", "--port", "1," + byId.filePath("none")}, ports)
                   .err.count("is no serial port"),
               1);

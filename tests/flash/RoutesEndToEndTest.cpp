@@ -131,7 +131,7 @@ TEST(RoutesEndToEnd, EachRouteProgramsExactlyTheNonEmptyBlocksOfItsTable)
         s.inputs.showModel(QLatin1String(c.wexmoor ? "Wexmoor 3650" : "Halvern 1450"));
         ASSERT_EQ(s.run(c.barCode), Outcome::EndCompleted);
         EXPECT_FALSE(s.port.portOpen());
-        ASSERT_TRUE(s.sim.waitForExit(5s));
+        ASSERT_TRUE(s.sim.waitForExit());
 
         // The bootloader's blocks when it was installed, then the firmware
         // table erased and its non-empty blocks programmed.

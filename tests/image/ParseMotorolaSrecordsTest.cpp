@@ -56,6 +56,7 @@ TEST(ParseMotorolaSrecords, ReadsOrRejectsEachKindOfLine)
         {"blanks after the checksum", kSixteen + " \t\n" + kEnd + " ", E::None, 0, 16, 0x0000},
         {"text after the checksum", kSixteen + "00", E::TrailingText, 1, 0, 0},
         {"wrong checksum", "S1130000000102030405060708090A0B0C0D0E0F75", E::BadChecksum, 1, 0, 0},
+        {"checksum wrong only in its top bit", "S1130000000102030405060708090A0B0C0D0E0FF4", E::BadChecksum, 1, 0, 0},
         {"non-hex data", good + "\n" + "S1130000000102030405060708093Z0B0C0D0E0F74", E::NotHex, 2, 4, 0x1000},
         {"non-hex checksum", "S1130000000102030405060708090A0B0C0D0E0F7-", E::NotHex, 1, 0, 0},
         {"data shorter than the count", "S1130000000102030405060708090A0B0C0D", E::Truncated, 1, 0, 0},

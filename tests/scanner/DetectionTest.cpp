@@ -124,7 +124,6 @@ TEST(DetectScanner, OnlyAnExactIdentityAtItsRateFindsAModel)
         EXPECT_EQ(d.scanner.ComPort(), c.comPort);
         EXPECT_EQ(d.commPort, found ? c.comPort : 0);
         EXPECT_EQ(d.clock.now().count(), c.endsAt);
-        EXPECT_EQ(d.connectEvents, (exit ? std::vector<bool>{false} : std::vector<bool>{false, found}));
         EXPECT_FALSE(d.view.isBusy());
         EXPECT_FALSE(d.port.portOpen()); // detection leaves the port closed
         EXPECT_EQ(d.dialogs.busyWhileShown, std::vector<bool>(c.choices.size(), false));
@@ -143,7 +142,6 @@ TEST(DetectScanner, RefusesToRunOncePROGRAMWasPressed)
     d.port.devices = {{1, answersAt("38400", "HLV 1450OK\r\n")}};
     EXPECT_EQ(d.detect(), Detection::EndProgram);
     EXPECT_TRUE(d.port.log.isEmpty());
-    EXPECT_TRUE(d.connectEvents.empty());
     EXPECT_EQ(d.scanner.State(), kDetecting);
 }
 

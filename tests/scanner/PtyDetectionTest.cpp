@@ -76,8 +76,11 @@ TEST(PtyDetection, EachPortHearsTheRowsUpToItsAnswer)
     DetectionController detection{view, dialogs};
     ProgramFlags flags;
     PosixSerialPort port(PortMap::fromList(links.join(QLatin1Char(','))));
-    // The simulators must see each rate change before the bytes after it, however late they wake.
-    PosixSerialPort::setPseudoTerminalQuiet(100ms);
+    // A simulator takes the bytes it reads together with a rate change as
+    // sent before the change: it must wake within the quiet kept after one,
+    // or a row's "V" at its new rate is heard at the old one, goes
+    // unanswered, and the port hears the next row too. As patient as the rows.
+    PosixSerialPort::setPseudoTerminalQuiet(kPatientRows.probeWait);
     Scanner scanner(clock, detection, flags.bProgramming, kPatientRows);
     scanner.setComm(&port);
     qint16 commPort = 0;
@@ -90,6 +93,8 @@ TEST(PtyDetection, EachPortHearsTheRowsUpToItsAnswer)
         if (!sims[i])
             continue;
         sims[i]->stop(); // the transcript is complete once the simulator has ended
-        EXPECT_EQ(heardAtRates(sims[i]->transcript()), ports[i].second) << "port " << i + 1;
+        EXPECT_EQ(heardAtRates(sims[i]->transcript()), ports[i].second)
+            << "port " << i + 1 << ":\n"
+            << sims[i]->transcript().toStdString();
     }
 }

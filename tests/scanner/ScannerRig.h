@@ -43,8 +43,6 @@ private:
 struct ScannerRig {
     explicit ScannerRig(ScannerTimings timings = {}) : scanner(clock, detection, flags.bProgramming, timings)
     {
-        QObject::connect(&scanner, &Scanner::ScannerConnect,
-                         [this](bool ok) { connectEvents.push_back(ok); });
     }
 
     Detection detect()
@@ -75,7 +73,6 @@ struct ScannerRig {
     ProgramFlags flags;
     FakePort port{&clock};
     Scanner scanner;
-    std::vector<bool> connectEvents;
     qint16 commPort = 0;
     Clock::ms start{0};
 };

@@ -28,9 +28,15 @@ public:
     // The terminal behind the link, e.g. "/dev/pts/3".
     QString terminal() const { return m_terminal; }
 
+    // After its final "R" the simulator ends once it has seen the program's
+    // port closed, and at the latest 15 s later, whatever it made of the
+    // opens and closes it was told of (inotify merges two like events in a
+    // row that are read late). The default bound allows for that.
+    static constexpr std::chrono::seconds kEndBound{20};
+
     // Waits for the simulator to end by itself (final "R", --exit-after,
     // --hangup-after). False when it still runs after the bound.
-    bool waitForExit(std::chrono::milliseconds bound);
+    bool waitForExit(std::chrono::milliseconds bound = kEndBound);
     // SIGTERM and a bounded wait: the simulator writes its dump and log and
     // removes its link. Falls back to SIGKILL.
     void stop();

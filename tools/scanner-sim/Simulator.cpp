@@ -48,11 +48,13 @@ bool Simulator::setUp(std::string &error)
 {
     // Deadlines are met to the microsecond, not to the default 50 us slack.
     ::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
-    // Paced like a cable, the simulator is only as exact as its wake-ups; on
-    // a busy machine a higher priority keeps them on time (allowed for root
-    // only, and harmless to skip: the loop sleeps between bytes).
-    if (m_options.lineRate)
-        ::setpriority(PRIO_PROCESS, 0, -10);
+    // The simulator is only as exact as its wake-ups: paced like a cable,
+    // and in placing the bytes it reads together with a rate change, which
+    // count as sent before the change (the program keeps a few quiet
+    // milliseconds on both sides of one). On a busy machine a higher priority
+    // keeps the wake-ups on time (allowed for root only, and harmless to
+    // skip: the loop sleeps between bytes).
+    ::setpriority(PRIO_PROCESS, 0, -10);
     ::signal(SIGPIPE, SIG_IGN);
     sigset_t signals;
     sigemptyset(&signals);

@@ -2,6 +2,7 @@
 
 #include "app/ExitStatus.h"
 #include "app/common/UpdateJson.h"
+#include "app/console/JsonEvents.h"
 
 #include <QJsonDocument>
 
@@ -17,8 +18,7 @@ ChildLine readChildLine(const QByteArray &line, ScannerRow &row)
         if (text.isEmpty())
             return read;
         read.note = QStringLiteral("port %1: %2").arg(row.port).arg(text);
-        read.object = {
-            {json::kEvent, QStringLiteral("warning")}, {json::kPort, row.port}, {json::kText, text}};
+        read.object = {{json::kEvent, json::events::kWarning}, {json::kPort, row.port}, {json::kText, text}};
         return read;
     }
     QJsonObject object = document.object();
@@ -27,11 +27,11 @@ ChildLine readChildLine(const QByteArray &line, ScannerRow &row)
     const QString text = object.value(json::kText).toString();
     // The child names the step of its update on every event from the request on.
     const QString step = object.value(json::kPhase).toString();
-    if (!step.isEmpty() && step != row.step && event != QLatin1String("progress")) {
+    if (!step.isEmpty() && step != row.step && event != json::events::kProgress) {
         row.step = step;
         row.percent = -1;
     }
-    if (event == QLatin1String("progress")) {
+    if (event == json::events::kProgress) {
         if (!step.isEmpty())
             row.step = step;
         const qint64 sent = object.value(json::kSent).toInteger();
@@ -42,17 +42,17 @@ ChildLine readChildLine(const QByteArray &line, ScannerRow &row)
         row.percent = total > 0 ? int(100 * sent / total) : 0;
         row.rate = ms > 0 ? bytes * 1000 / ms : 0;
         row.secondsLeft = row.rate > 0 ? (bytesTotal - bytes + row.rate - 1) / row.rate : 0;
-    } else if (event == QLatin1String("scanner") && object.value(json::kFound).toBool()) {
+    } else if (event == json::events::kScanner && object.value(json::kFound).toBool()) {
         row.model = object.value(json::kModel).toString();
-    } else if (event == QLatin1String("firmware")) {
+    } else if (event == json::events::kFirmware) {
         row.file = object.value(json::kFile).toString();
-    } else if (event == QLatin1String("message")) {
+    } else if (event == json::events::kMessage) {
         row.notes << object.value(json::kTitle).toString() + QStringLiteral(": ") + text;
-    } else if (event == QLatin1String("error")) {
+    } else if (event == json::events::kError) {
         row.notes << text;
-    } else if (event == QLatin1String("warning")) {
+    } else if (event == json::events::kWarning) {
         read.warning = text;
-    } else if (event == QLatin1String("prompt")) {
+    } else if (event == json::events::kPrompt) {
         row.step = QStringLiteral("power-cycle");
         row.percent = -1;
         if (object.value(json::kWaiting).toBool()) {
@@ -63,7 +63,7 @@ ChildLine readChildLine(const QByteArray &line, ScannerRow &row)
                             .arg(object.value(json::kTitle).toString(), text);
             read.noteIsError = false;
         }
-    } else if (event == QLatin1String("result")) {
+    } else if (event == json::events::kResult) {
         read.status = object.value(json::kStatus).toInt(kExitFailed);
         // Why it failed and where, for the whole run's result.
         if (!object.value(json::kCompleted).toBool())

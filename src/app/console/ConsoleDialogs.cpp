@@ -1,6 +1,8 @@
 #include "app/console/ConsoleDialogs.h"
 
+#include "app/common/UpdateJson.h"
 #include "app/common/UpdateMessages.h"
+#include "app/console/JsonEvents.h"
 #include "platform/Types.h"
 #include "scanner/ChooserAnswer.h"
 
@@ -16,7 +18,7 @@ void ConsoleDialogs::message(const QString &text, const QString &title, MessageI
     shown.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
     const QString caption = title.isEmpty() ? QString::fromLatin1(kApplicationTitle) : title;
     if (json()) {
-        report->event({{QStringLiteral("event"), QStringLiteral("message")},
+        report->event({{json::kEvent, json::events::kMessage},
                        {QStringLiteral("title"), caption},
                        {QStringLiteral("text"), shown}});
         return;
@@ -142,7 +144,7 @@ bool ConsoleDialogs::waitForEnter(const QByteArray &endOfInput)
 void ConsoleDialogs::prompt(const QString &kind, const QString &text, const QString &title)
 {
     // The answer a script gives: a line on standard input, or none with --yes.
-    report->event({{QStringLiteral("event"), QStringLiteral("prompt")},
+    report->event({{json::kEvent, json::events::kPrompt},
                    {QStringLiteral("kind"), kind},
                    {QStringLiteral("title"), title},
                    {QStringLiteral("text"), text},

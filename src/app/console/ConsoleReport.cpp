@@ -4,6 +4,7 @@
 #include "app/common/UpdateController.h"
 #include "app/common/UpdateJson.h"
 #include "app/common/UpdateMessages.h"
+#include "app/console/JsonEvents.h"
 #include "platform/FileSystem.h"
 
 #include <QJsonArray>
@@ -46,7 +47,7 @@ void ConsoleReport::error(const QString &text, const QJsonObject &context)
         m_firstError = text;
     if (m_json) {
         QJsonObject object = context;
-        object.insert(QStringLiteral("event"), QStringLiteral("error"));
+        object.insert(json::kEvent, json::events::kError);
         object.insert(QStringLiteral("text"), text);
         event(object);
         return;
@@ -58,7 +59,7 @@ void ConsoleReport::warning(const QString &text)
 {
     if (m_json) {
         const QLatin1String name("romwright: ");
-        event({{QStringLiteral("event"), QStringLiteral("warning")},
+        event({{json::kEvent, json::events::kWarning},
                {QStringLiteral("text"), text.startsWith(name) ? text.mid(name.size()) : text}});
         return;
     }
@@ -68,7 +69,7 @@ void ConsoleReport::warning(const QString &text)
 void ConsoleReport::scannerFound(const QString &model, int port)
 {
     if (m_json) {
-        event({{QStringLiteral("event"), QStringLiteral("scanner")},
+        event({{json::kEvent, json::events::kScanner},
                {QStringLiteral("found"), true},
                {QStringLiteral("model"), model},
                {QStringLiteral("port"), port}});
@@ -83,7 +84,7 @@ void ConsoleReport::scannerFound(const QString &model, int port)
 void ConsoleReport::scannerNotFound(const QString &text)
 {
     if (m_json) {
-        event({{QStringLiteral("event"), QStringLiteral("scanner")},
+        event({{json::kEvent, json::events::kScanner},
                {QStringLiteral("found"), false},
                {QStringLiteral("text"), text}});
         return;
@@ -95,7 +96,7 @@ void ConsoleReport::scannerNotFound(const QString &text)
 void ConsoleReport::firmwareFile(const QString &name)
 {
     if (m_json) {
-        event({{QStringLiteral("event"), QStringLiteral("firmware")}, {QStringLiteral("file"), name}});
+        event({{json::kEvent, json::events::kFirmware}, {QStringLiteral("file"), name}});
         return;
     }
     std::fprintf(m_out, "Firmware file: %s\n", qPrintable(name));
@@ -193,7 +194,7 @@ void ConsoleReport::result(int status)
         object.insert(QStringLiteral("answersAs"), *m_answered ? QJsonValue(**m_answered) : QJsonValue());
     if (status != kExitCompleted && !object.contains(json::kReason) && !m_firstError.isEmpty())
         object.insert(QStringLiteral("reason"), m_firstError);
-    object.insert(QStringLiteral("event"), QStringLiteral("result"));
+    object.insert(json::kEvent, json::events::kResult);
     object.insert(QStringLiteral("status"), status);
     object.insert(json::kCompleted, status == kExitCompleted);
     event(object);

@@ -11,6 +11,7 @@
 #include "app/console/ConsoleDialogs.h"
 #include "app/console/ConsoleReport.h"
 #include "app/console/ConsoleView.h"
+#include "app/console/JsonEvents.h"
 #include "app/console/MultiScannerPrinter.h"
 #include "app/console/PromptQueue.h"
 #include "app/console/ScannerChild.h"
@@ -319,7 +320,7 @@ int SeveralScanners::finish()
             }
             scanners.append(scanner);
         }
-        m_report.event({{json::kEvent, QStringLiteral("result")},
+        m_report.event({{json::kEvent, json::events::kResult},
                         {json::kStatus, status},
                         {json::kCompleted, status == kExitCompleted},
                         {json::kScanners, scanners}});

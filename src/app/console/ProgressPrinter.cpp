@@ -1,5 +1,8 @@
 #include "app/console/ProgressPrinter.h"
 
+#include "app/common/UpdateJson.h"
+#include "app/console/JsonEvents.h"
+
 #include <QString>
 
 namespace romwright {
@@ -71,7 +74,7 @@ void ProgressPrinter::event(const TransferProgress &p, qint64 elapsedMs)
     if (percent == m_lastPercent)
         return;
     m_lastPercent = percent;
-    report->event({{QStringLiteral("event"), QStringLiteral("progress")},
+    report->event({{json::kEvent, json::events::kProgress},
                    {QStringLiteral("pass"),
                     p.pass == Pass::Bootloader ? QStringLiteral("bootloader") : QStringLiteral("firmware")},
                    {QStringLiteral("sent"), p.blocksSent},

@@ -629,6 +629,8 @@ void MainWindow::setProgress(int sent, int total)
     }
     m_progress->setRange(0, total);
     m_progress->setValue(std::clamp(sent, 0, total));
+    // A screen reader says the bar's value alone; the count of blocks is its description.
+    m_progress->setAccessibleDescription(m_progress->text());
     m_progress->setVisible(true);
 }
 
