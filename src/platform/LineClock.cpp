@@ -27,7 +27,7 @@ private:
     std::function<void()> m_onTick;
 };
 
-LineClock::LineClock() : m_origin(std::chrono::steady_clock::now())
+LineClock::LineClock() : m_origin(std::chrono::steady_clock::now()), m_owner(std::this_thread::get_id())
 {
     lineWaits::detail::t_clock = this;
 }
@@ -102,7 +102,12 @@ void LineClock::sleep(std::optional<ms> deadline)
 
 void LineClock::wake()
 {
-    m_waker.wake();
+    // On the clock's own thread nobody sleeps while this runs, or the sleep
+    // that runs it (a port served, a tick) returns once it has: the caller
+    // looks at its condition again before it sleeps. A wake-up written
+    // there would only cost the next sleep a return and another wait.
+    if (std::this_thread::get_id() != m_owner)
+        m_waker.wake();
 }
 
 } // namespace romwright

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <thread>
 
 namespace romwright {
 
@@ -42,6 +43,7 @@ private:
     bool runDue();
 
     std::chrono::steady_clock::time_point m_origin;
+    std::thread::id m_owner; // the thread it was made on, whose waits it serves
     LineWaker m_waker;
     std::map<std::uint64_t, Due> m_due; // by timer
     std::uint64_t m_nextId = 0;

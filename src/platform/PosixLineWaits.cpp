@@ -27,8 +27,10 @@ bool LineWaker::wait(std::optional<std::chrono::steady_clock::time_point> until)
     if (m_handle < 0)
         return false;
     const auto &sources = lineWaits::detail::t_sources;
-    std::vector<pollfd> fds;
-    fds.reserve(sources.size() + 1);
+    // Kept between waits: the firmware pass waits once per record. Only the
+    // poll uses it; serving a source may wait again.
+    thread_local std::vector<pollfd> fds;
+    fds.clear();
     fds.push_back({m_handle, POLLIN, 0});
     for (const LineSource *source : sources)
         fds.push_back({source->waitHandle(), POLLIN, 0});

@@ -393,7 +393,8 @@ void PosixSerialPort::serve()
     if (!m_port.isOpen() || m_lost)
         return;
     m_port.waitForReadyRead(0); // takes what came; readyRead tells the listeners
-    if (!m_lost && lineDown())
+    // Nothing read: the descriptor was ready for a hang-up.
+    if (!m_lost && m_port.bytesAvailable() == 0 && lineDown())
         m_lost = true;
     dropLine(); // at once: no event loop runs on this thread to do it later
 }
