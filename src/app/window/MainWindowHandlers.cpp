@@ -68,39 +68,20 @@ MainWindowHandlers::MainWindowHandlers(MainWindow &window, WindowParts parts,
           });
       })
 {
-    connect(&window, &MainWindow::portClicked, this, [this](int index) {
-        if (!m_parts.line)
-            mnuCom_Click(index);
-        else
-            m_parts.line->request([this, index] { mnuCom_Click(index); });
-    });
-    connect(&window, &MainWindow::openFileClicked, this, [this] {
-        if (!m_parts.line)
-            FindFile();
-        else
-            m_parts.line->request([this] { FindFile(); });
-    });
-    connect(&window, &MainWindow::fileDropped, this, [this](const QString &path) {
-        if (!m_parts.line)
-            fileDropped(path);
-        else
-            m_parts.line->request([this, path] { fileDropped(path); });
-    });
-    connect(&window, &MainWindow::processorClicked, this, [this](int index) {
-        if (!m_parts.line)
-            optProcessor_Click(index);
-        else
-            m_parts.line->offer([this, index] { optProcessor_Click(index); });
-    });
-    connect(&window, &MainWindow::programClicked, this,
-            [this] { onLine(&MainWindowHandlers::cmdProgram_Click); });
-    connect(&window, &MainWindow::exitClicked, this,
-            [this] { onLine(&MainWindowHandlers::ExitCommand_Click); });
+    connect(&window, &MainWindow::portClicked, this,
+            [this](int index) { onLine([this, index] { mnuCom_Click(index); }, Request); });
+    connect(&window, &MainWindow::openFileClicked, this, [this] { onLine([this] { FindFile(); }, Request); });
+    connect(&window, &MainWindow::fileDropped, this,
+            [this](const QString &path) { onLine([this, path] { fileDropped(path); }, Request); });
+    connect(&window, &MainWindow::processorClicked, this,
+            [this](int index) { onLine([this, index] { optProcessor_Click(index); }); });
+    connect(&window, &MainWindow::programClicked, this, [this] { onLine([this] { cmdProgram_Click(); }); });
+    connect(&window, &MainWindow::exitClicked, this, [this] { onLine([this] { ExitCommand_Click(); }); });
     connect(&window, &MainWindow::aboutClicked, this, &MainWindowHandlers::mnuAbout_Click);
     connect(&window, &MainWindow::viewHelpClicked, this, &MainWindowHandlers::mnuHelpViewHelp_Click);
     connect(&window, &MainWindow::keyReleased, this, &MainWindowHandlers::Form_KeyUp);
     connect(&window, &MainWindow::searchAgainClicked, this,
-            [this] { onLine(&MainWindowHandlers::mnuSearchAgain_Click); });
+            [this] { onLine([this] { mnuSearchAgain_Click(); }); });
     window.setSearchAgainCheck([this] { return maySearchAgain(); });
     // Heard before the update's controller shows the step.
     parts.state.update().listen(m_updateListener, true);
@@ -124,12 +105,14 @@ MainWindowHandlers::MainWindowHandlers(MainWindow &window, WindowParts parts,
     };
 }
 
-void MainWindowHandlers::onLine(void (MainWindowHandlers::*handler)())
+void MainWindowHandlers::onLine(std::function<void()> handler, LineCall call)
 {
     if (!m_parts.line)
-        (this->*handler)();
+        handler();
+    else if (call == Request)
+        m_parts.line->request(std::move(handler));
     else
-        m_parts.line->offer([this, handler] { (this->*handler)(); });
+        m_parts.line->offer(std::move(handler));
 }
 
 MainWindowHandlers::~MainWindowHandlers()

@@ -136,9 +136,11 @@ private:
     // closing would leave the scanner with.
     void askToClose(const char *left);
     FindFileContext findFileContext();
-    // A click's handler, on the line's thread when there is one; a click
-    // while another handler runs there does nothing.
-    void onLine(void (MainWindowHandlers::*handler)());
+    // A click's handler, on the line's thread when there is one. A Job
+    // while another handler runs there does nothing; a menu's Request is
+    // taken in by a running update's waits while it lets the menu be used.
+    enum LineCall { Job, Request };
+    void onLine(std::function<void()> handler, LineCall call = Job);
 
     MainWindow &m_window;
     WindowParts m_parts;
