@@ -1,6 +1,7 @@
 #include "scanner/IdentityQuery.h"
 
 #include "family/BootLetters.h"
+#include "platform/PortMap.h"
 #include "platform/SerialPort.h"
 #include "scanner/CommandTable.h"
 #include "scanner/ScannerModels.h"
@@ -186,9 +187,41 @@ IdentityAnswer classifyIdentity(const std::vector<RateReading> &readings, const 
     return answer;
 }
 
+namespace {
+
+// Port n opened at settings for the question, and what waited on the line
+// before the port was ours, or comes before the question, let go: it is no
+// answer to it.
+CommError openForQuestion(SerialPort &port, int n, const QString &settings, Clock &clock, const bool &lost)
+{
+    CommError error = port.setCommPort(n);
+    if (error == CommError::None)
+        error = port.setSettings(settings);
+    if (error == CommError::None)
+        error = port.setInputLen(0);
+    if (error == CommError::None)
+        error = port.setPortOpen(true);
+    if (error == CommError::None && !port.portOpen())
+        error = CommError::DeviceNotOpen;
+    if (error != CommError::None)
+        return error;
+    const Clock::ms settled = clock.now() + kIdentitySettle;
+    while (!lost && !clock.waitsEnded() && clock.now() < settled)
+        clock.sleep(settled);
+    return port.clearInput();
+}
+
+} // namespace
+
 IdentityAnswer askIdentity(const SerialPort &like, int n, Clock &clock, const ScannerModels &models,
                            std::chrono::milliseconds bound)
 {
+    if (n < PortMap::kFirstPort || n > PortMap::kLastPort) {
+        IdentityAnswer none; // a port number without a port: nothing to ask
+        none.kind = IdentityAnswer::Kind::NoPort;
+        none.portError = describe(CommError::NoSuchPort);
+        return none;
+    }
     const std::unique_ptr<SerialPort> port = like.sibling();
     bool lost = false;
     QObject::connect(port.get(), &SerialPort::received, port.get(), [&clock] { clock.wake(); });
@@ -211,23 +244,7 @@ IdentityAnswer askIdentity(const SerialPort &like, int n, Clock &clock, const Sc
         reading.baud = model->Baud.toInt();
         CommError error = CommError::None;
         if (!port->portOpen()) {
-            error = port->setCommPort(n);
-            if (error == CommError::None)
-                error = port->setSettings(model->CommandSettings());
-            if (error == CommError::None)
-                error = port->setInputLen(0);
-            if (error == CommError::None)
-                error = port->setPortOpen(true);
-            if (error == CommError::None && !port->portOpen())
-                error = CommError::DeviceNotOpen;
-            // What waited on the line before the port was ours, or comes
-            // before the question, is no answer to it.
-            if (error == CommError::None) {
-                const Clock::ms settled = clock.now() + kIdentitySettle;
-                while (!lost && !clock.waitsEnded() && clock.now() < settled)
-                    clock.sleep(settled);
-                error = port->clearInput();
-            }
+            error = openForQuestion(*port, n, model->CommandSettings(), clock, lost);
         } else {
             // What came up to the change belongs to the rate before it.
             if (!readings.empty())

@@ -183,35 +183,17 @@ public:
     {
     }
 
-    StartUpResult run()
-    {
-        using Step = bool (StartUpSteps::*)();
-        const std::pair<StartUpStep, Step> steps[] = {
-            {StartUpStep::OfferRecord, &StartUpSteps::offerRecord},
-            {StartUpStep::FindPort, &StartUpSteps::findPort},
-            {StartUpStep::Gate, &StartUpSteps::gate},
-            {StartUpStep::Identify, &StartUpSteps::identify},
-            {StartUpStep::DiscoverFile, &StartUpSteps::discoverFile},
-        };
-        for (const auto &[step, runStep] : steps) {
-            if (!(this->*runStep)())
-                break;
-            if (m_request.stopAfter == step) {
-                m_result.end = FormLoadEnd::Stopped;
-                break;
-            }
-        }
-        return m_result;
-    }
-
-private:
+    // The steps in their order; each returns false when start-up ends with it.
     bool offerRecord();
     bool findPort();
     bool gate();
     bool identify();
     bool discoverFile();
 
-    bool decideModel();
+    StartUpResult &result() { return m_result; }
+
+private:
+    bool takeModel(GateVerdict verdict, const QString &given);
     bool reportSearch();
     bool judgeNamedFile();
     bool judgeFilesAtHand();
@@ -315,8 +297,12 @@ bool StartUpSteps::gate()
             if (f.port == m_port)
                 gate.knowIdentity(m_port,
                                   f.bootPrompt ? bootPromptAnswer(f.bootPrompt) : identityOfModel(f.name));
-    } else if (portInRange() && !decideModel()) {
-        return false;
+    } else if (portInRange()) {
+        if (m_recordAnswer)
+            gate.knowIdentity(m_port, *m_recordAnswer);
+        const QString given = m_state.inputs().model();
+        if (!takeModel(gate.gate(m_port, GateMoment::StartUp), given))
+            return false;
     }
     // No scanner, and ports this user may not open: that is most likely why.
     m_explainRefusal = m_searching && m_port < 1 && !scanner.refusedPorts().empty();
@@ -338,12 +324,11 @@ bool StartUpSteps::gate()
     return !familyOfType(m_result.typeOfScanner) || m_port < 1 || judgeFilesAtHand();
 }
 
-bool StartUpSteps::decideModel()
+// What the gate's verdict on the port given leaves start-up with; given is
+// the model shown before the scanner was asked.
+bool StartUpSteps::takeModel(GateVerdict verdict, const QString &given)
 {
-    if (m_recordAnswer)
-        m_state.gate().knowIdentity(m_port, *m_recordAnswer);
-    const QString given = m_state.inputs().model();
-    switch (m_state.gate().gate(m_port, GateMoment::StartUp)) {
+    switch (verdict) {
     case GateVerdict::Refused:
         if (m_request.stopAtFirstGap)
             return end(FormLoadEnd::Declined);
@@ -496,7 +481,24 @@ void StartUpSteps::explainNotFound()
 StartUpResult FormLoad(const StartUpRequest &request, const StartUpContext &context,
                        StartUpFrontEnd &frontEnd)
 {
-    return StartUpSteps(request, context, frontEnd).run();
+    using Step = bool (StartUpSteps::*)();
+    static constexpr std::pair<StartUpStep, Step> kSteps[] = {
+        {StartUpStep::OfferRecord, &StartUpSteps::offerRecord},
+        {StartUpStep::FindPort, &StartUpSteps::findPort},
+        {StartUpStep::Gate, &StartUpSteps::gate},
+        {StartUpStep::Identify, &StartUpSteps::identify},
+        {StartUpStep::DiscoverFile, &StartUpSteps::discoverFile},
+    };
+    StartUpSteps steps(request, context, frontEnd);
+    for (const auto &[step, take] : kSteps) {
+        if (!(steps.*take)())
+            break;
+        if (request.stopAfter == step) {
+            steps.result().end = FormLoadEnd::Stopped;
+            break;
+        }
+    }
+    return steps.result();
 }
 
 } // namespace romwright

@@ -67,6 +67,32 @@ ModelDecision decideModel(const IdentityAnswer &answer, const QString &claimed, 
     return decision;
 }
 
+namespace {
+
+ScannerModels standardModels()
+{
+    ScannerModels models;
+    addStandardModels(models);
+    return models;
+}
+
+} // namespace
+
+// The identity question goes out on a port of its own: the bootloader's is
+// closed meanwhile and opened again as it was.
+ScannerGate::LentPort::LentPort(const GateParts &parts)
+    : m_link(parts.link), m_reopen(parts.port.portOpen() ? parts.port.commPort() : 0)
+{
+    if (m_reopen != 0)
+        m_link.closePort();
+}
+
+ScannerGate::LentPort::~LentPort()
+{
+    if (m_reopen != 0)
+        m_link.OpenPort(m_reopen);
+}
+
 QString deviceOf(const SerialPort &port, int n)
 {
     const std::unique_ptr<SerialPort> probe = port.sibling();
@@ -76,15 +102,16 @@ QString deviceOf(const SerialPort &port, int n)
 
 GateVerdict ScannerGate::gate(int port, GateMoment moment, std::optional<bool> bTargetA)
 {
-    switch (moment) {
-    case GateMoment::StartUp:
-        return decideModel(false, port);
-    case GateMoment::Program:
-        return decideModel(true, port);
-    case GateMoment::File:
-        break;
+    if (moment == GateMoment::File)
+        return passFile(bTargetA) ? GateVerdict::Pass : GateVerdict::Refused;
+    // The scanner is asked now unless its answer is known already, with the
+    // whole time it may take to answer.
+    if (!knows(port)) {
+        const LentPort lent(m_parts);
+        m_identity = KnownIdentity{port, deviceOf(m_parts.port, port),
+                                   askIdentity(m_parts.port, port, m_parts.clock, standardModels())};
     }
-    return passFile(bTargetA) ? GateVerdict::Pass : GateVerdict::Refused;
+    return decideModel(moment == GateMoment::Program, port);
 }
 
 void ScannerGate::knowIdentity(int n, const IdentityAnswer &answer)
@@ -100,32 +127,20 @@ bool ScannerGate::answeredOn(int n) const
 
 IdentityAnswer ScannerGate::ask(int n)
 {
-    IdentityAnswer answer; // a port number without a port: nothing to ask
-    answer.kind = IdentityAnswer::Kind::NoPort;
-    answer.portError = describe(CommError::NoSuchPort);
-    if (n < PortMap::kFirstPort || n > PortMap::kLastPort)
-        return answer;
-    // The question goes out on a port of its own: the bootloader's is
-    // closed meanwhile and opened again as it was.
-    SerialPort &port = m_parts.port;
-    const bool reopen = port.portOpen();
-    const int open = port.commPort();
-    if (reopen)
-        m_parts.link.closePort();
-    ScannerModels models;
-    addStandardModels(models);
-    answer = askIdentity(port, n, m_parts.clock, models);
-    if (reopen)
-        m_parts.link.OpenPort(open);
-    return answer;
+    const LentPort lent(m_parts);
+    return askIdentity(m_parts.port, n, m_parts.clock, standardModels());
+}
+
+bool ScannerGate::knows(int n) const
+{
+    return m_identity && m_identity->port == n && m_identity->device == deviceOf(m_parts.port, n) &&
+           !m_identity->askAgain;
 }
 
 const IdentityAnswer &ScannerGate::identityOn(int n)
 {
-    const QString device = deviceOf(m_parts.port, n);
-    if (m_identity && m_identity->port == n && m_identity->device == device && !m_identity->askAgain)
-        return m_identity->answer;
-    m_identity = KnownIdentity{n, device, ask(n)};
+    if (!knows(n))
+        m_identity = KnownIdentity{n, deviceOf(m_parts.port, n), ask(n)};
     return m_identity->answer;
 }
 

@@ -138,6 +138,22 @@ public:
     void newClick() { m_approvedLoad = -1; }
 
 private:
+    // The bootloader's port, closed while the identity is asked on a port of
+    // the question's own and opened again as it was.
+    class LentPort {
+    public:
+        explicit LentPort(const GateParts &parts);
+        ~LentPort();
+        LentPort(const LentPort &) = delete;
+        LentPort &operator=(const LentPort &) = delete;
+
+    private:
+        BootloaderLink &m_link;
+        int m_reopen; // the port to open again, 0 for none
+    };
+
+    // The scanner on port n answered already, and is still the one there.
+    bool knows(int n) const;
     GateVerdict decideModel(bool choose, int port);
     GateVerdict refuseUnclear(const ModelDecision &decision, const QString &claimed, bool choose);
     GateVerdict chooseModel();

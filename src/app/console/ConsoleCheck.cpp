@@ -100,15 +100,17 @@ void reportCheck(MainState &state, int port, const IdentityAnswer &answered, std
 // The identification's request would restart the scanner into its boot
 // software, so the boot software is known only when the scanner already
 // waits in it.
-RunEnding consoleCheck(MainState &state, StartUpRequest request, const ConsoleOptions &options,
-                       ConsoleReport &report, StartUpFrontEnd &frontEnd)
+StartUpRequest checkRequest(StartUpRequest request)
 {
-    const MainServices &services = state.services();
     request.offerRecords = false;
     request.stopAfter = StartUpStep::Gate; // the port is not opened for the identification
-    std::unique_ptr<Scanner> scanner;
-    PortPermissionNotice notice;
-    const StartUpResult started = FormLoad(request, {state, scanner, notice}, frontEnd);
+    return request;
+}
+
+RunEnding consoleCheck(MainState &state, const StartUpResult &started, const ConsoleOptions &options,
+                       ConsoleReport &report)
+{
+    const MainServices &services = state.services();
     // Without a file named, the file of each boot software that could greet,
     // as the update would judge them before restarting the scanner.
     const FileOpenContext files{services.files, services.programFolder, services.userDataFolder,

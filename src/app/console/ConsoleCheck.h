@@ -10,12 +10,15 @@ namespace romwright {
 class ConsoleReport;
 class MainState;
 struct ConsoleOptions;
-class StartUpFrontEnd;
 struct StartUpRequest;
+struct StartUpResult;
 
-// REQUEST as the console's start-up would run it; completed when the update
-// would go ahead.
-RunEnding consoleCheck(MainState &state, StartUpRequest request, const ConsoleOptions &options,
-                       ConsoleReport &report, StartUpFrontEnd &frontEnd);
+// The console's start-up request made a check's: no record offered, and
+// stopped after the gate.
+StartUpRequest checkRequest(StartUpRequest request);
+
+// What the check's start-up found; completed when the update would go ahead.
+RunEnding consoleCheck(MainState &state, const StartUpResult &started, const ConsoleOptions &options,
+                       ConsoleReport &report);
 
 } // namespace romwright

@@ -121,8 +121,9 @@ int forgetRecords(int port, ConsoleReport &report)
     return kExitCompleted;
 }
 
-RunEnding consoleSteps(MainState &state, const StartUpRequest &request, ConsoleReport &report,
-                       StartUpFrontEnd &frontEnd);
+// After start-up: PROGRAM, as the window's button would run it, where start-up left something to program.
+RunEnding programAfter(MainState &state, const StartUpResult &started, const StartUpRequest &request,
+                       ConsoleReport &report);
 
 // The console's start-up: what the window would show in boxes is reported;
 // where the window would ask, the console stops before the scanner hears
@@ -329,9 +330,13 @@ int runConsole(const QStringList &arguments, ConsoleReport &report)
     state.optProcessor_Click(options.barCodeProcessor ? 1 : 0);
     ConsoleStartUp frontEnd(report, dialogs, options);
     frontEnd.answerTheGate(state.gate());
-    const StartUpRequest request = consoleRequest(options);
-    const int status = report.end(options.check ? consoleCheck(state, request, options, report, frontEnd)
-                                                : consoleSteps(state, request, report, frontEnd));
+    const StartUpRequest request =
+        options.check ? checkRequest(consoleRequest(options)) : consoleRequest(options);
+    std::unique_ptr<Scanner> scanner;
+    PortPermissionNotice notice;
+    const StartUpResult started = FormLoad(request, {state, scanner, notice}, frontEnd);
+    const int status = report.end(options.check ? consoleCheck(state, started, options, report)
+                                                : programAfter(state, started, request, report));
     if (transcript.traceFailed())
         report.warning(QStringLiteral("romwright: the trace %1 could not be written whole")
                            .arg(displayFileName(options.trace)));
@@ -429,12 +434,9 @@ std::optional<RunEnding> gateEnding(GateVerdict verdict)
     return RunEnding::failed(); // said as it happened
 }
 
-RunEnding consoleSteps(MainState &state, const StartUpRequest &request, ConsoleReport &report,
-                       StartUpFrontEnd &frontEnd)
+RunEnding programAfter(MainState &state, const StartUpResult &started, const StartUpRequest &request,
+                       ConsoleReport &report)
 {
-    std::unique_ptr<Scanner> scanner;
-    PortPermissionNotice notice;
-    const StartUpResult started = FormLoad(request, {state, scanner, notice}, frontEnd);
     if (std::optional<RunEnding> ended = startUpEnding(state, started, report))
         return *ended;
     // The model a named port's scanner was taken for, for a script (and a run of several scanners).
