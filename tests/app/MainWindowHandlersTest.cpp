@@ -330,7 +330,7 @@ TEST(WindowHandlerStatus, TheStatusLineFollowsTheUpdatesStepsAndTheScannersSilen
         rig.frm.mnuCom_Click(1);
         rig.state.firmware() = test::sampleFirmware();
         rig.state.gate().judgeVerdict = [](const FirmwareVerdict &) { return true; };
-        rig.state.inputs().setFirmwareCaption(QStringLiteral("Hlv1450ver5_9.s19"));
+        rig.state.inputs().setFile(QStringLiteral("Hlv1450ver5_9.s19"));
         rig.state.inputs().setModel(QStringLiteral("Halvern 1450"));
         QStringList shown;
         QObject::connect(&rig.window, &MainWindow::statusChanged, [&](QString s) {

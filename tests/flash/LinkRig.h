@@ -83,7 +83,7 @@ struct LinkRig {
         port.latency = std::chrono::milliseconds(1);
         port.responder = [this](const QByteArray &w) { return boot.answer(w); };
         port.setPortOpen(true);
-        inputs.setFirmwareCaption(QStringLiteral("Hlv1450ver5_9.s19"));
+        inputs.setFile(QStringLiteral("Hlv1450ver5_9.s19"));
     }
 
     // Start-up's timers, then a click on PROGRAM at clickAt.

@@ -64,7 +64,7 @@ struct Session {
         inputs.setBarCode(barCode);
         update.setProcessor(barCode ? Processor::BarCode : Processor::Main);
         const QString folder = test::sampleDir();
-        inputs.setFirmwareCaption(QString::fromLatin1(kSample));
+        inputs.setFile(QString::fromLatin1(kSample));
         const FileOpenResult loaded = FileOpen(joinPath(folder, QString::fromLatin1(kSample)), *firmware,
                                                FileOpenContext{files, folder});
         EXPECT_TRUE(loaded.allValid());

@@ -90,7 +90,7 @@ void openChosen(const FindFileContext &context, const QString &path)
     if (context.registry)
         context.registry->setValue(RegistryRoot::CurrentUser, QLatin1String(kOpenDialogKey),
                                    QLatin1String(kLastFolderValue), QFileInfo(path).absolutePath());
-    context.inputs.setFirmwareCaption(fileNameOf(path));
+    context.inputs.setFile(path);
     if (context.fileOpen)
         context.fileOpen(path);
 }

@@ -159,7 +159,7 @@ bool loadDiscoveredFirmware(const FileSystem &files, const FirmwareChoice &choic
     if (!files.fileExists(path))
         return false;
     if (files.listing(path).size() > 1) {
-        inputs.setFirmwareCaption(displayFileName(choice.sFirmFile));
+        inputs.setFile(path);
         view.setControlEnabled(ControlId::ProgramButton, true);
         if (fileOpen)
             fileOpen(path);

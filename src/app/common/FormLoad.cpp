@@ -57,7 +57,7 @@ FirmwareAtHand firmwareAtHand(MainState &state, const std::vector<FirmwareCandid
         if (candidate.path.isEmpty())
             continue;
         if (!candidate.sound) {
-            state.inputs().setFirmwareCaption(fileNameOf(candidate.path));
+            state.inputs().setFile(candidate.path);
             state.FileOpen(candidate.path);
             return FirmwareAtHand::Unsound;
         }
@@ -377,7 +377,7 @@ bool StartUpSteps::reportSearch()
 
 bool StartUpSteps::judgeNamedFile()
 {
-    m_state.inputs().setFirmwareCaption(fileNameOf(m_named));
+    m_state.inputs().setFile(m_named);
     m_state.FileOpen(m_named);
     if (m_request.firmwarePath.isEmpty())
         m_result.sFirmFile = fileNameOf(m_named);

@@ -1,5 +1,7 @@
 #include "app/common/UpdateInputs.h"
 
+#include "image/FileOpen.h"
+#include "platform/FileSystem.h"
 #include "view/MainView.h"
 
 namespace romwright {
@@ -28,10 +30,10 @@ void UpdateInputs::setPort(int n)
     m_view.setText(LabelId::Port, n == 0 ? QStringLiteral("None Selected") : QString::number(n));
 }
 
-void UpdateInputs::setFirmwareCaption(const QString &caption)
+void UpdateInputs::setFile(const std::optional<QString> &path)
 {
-    m_firmwareCaption = caption;
-    m_view.setText(LabelId::FirmFile, caption);
+    m_file = path;
+    m_view.setText(LabelId::FirmFile, path ? displayFileName(fileNameOf(*path)) : QStringLiteral("None"));
 }
 
 } // namespace romwright

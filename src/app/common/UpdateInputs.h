@@ -7,6 +7,8 @@
 
 #include <QString>
 
+#include <optional>
+
 namespace romwright {
 
 class MainView;
@@ -34,13 +36,11 @@ public:
     int port() const { return m_port; }
     void setPort(int n);
 
-    // The file label's caption: "None" until a file is chosen, else its name
-    // without folder.
-    const QString &firmwareCaption() const { return m_firmwareCaption; }
-    void setFirmwareCaption(const QString &caption);
-    // As the window has always shown it: a caption with "None" anywhere in it
-    // (a folder of that name too; "none" is a name) means no file is chosen.
-    bool fileChosen() const { return !m_firmwareCaption.contains(QLatin1String("None")); }
+    // The firmware file chosen, as a whole path; none until one is. The file
+    // label shows its name without folder, or "None".
+    const std::optional<QString> &file() const { return m_file; }
+    bool fileChosen() const { return m_file.has_value(); }
+    void setFile(const std::optional<QString> &path);
     // The whole path of the file last loaded; empty before the first.
     const QString &firmwarePath() const { return m_firmwarePath; }
     void setFirmwarePath(const QString &path) { m_firmwarePath = path; }
@@ -57,7 +57,7 @@ private:
     QString m_model;
     const ScannerFamily *m_family = nullptr;
     int m_port = 0;
-    QString m_firmwareCaption = QStringLiteral("None");
+    std::optional<QString> m_file;
     QString m_firmwarePath;
     bool m_barCode = false;
     bool m_twoProcessors = false;

@@ -64,7 +64,7 @@ QString fileToTake(MainState &state, int type, std::optional<bool> bTargetA, boo
     if (chosen.sFirmFile.isEmpty())
         return path;
     path = joinPath(chosen.folder, chosen.sFirmFile);
-    state.inputs().setFirmwareCaption(fileNameOf(path));
+    state.inputs().setFile(path);
     state.FileOpen(path);
     return path;
 }

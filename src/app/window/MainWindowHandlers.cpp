@@ -360,7 +360,7 @@ void MainWindowHandlers::optProcessor_Click(int Index)
                                [this](const QString &path) { m_parts.state.FileOpen(path); }))
         return;
     // Nothing for this processor: the other processor's file must not stay loaded.
-    state.inputs().setFirmwareCaption(QStringLiteral("None"));
+    state.inputs().setFile(std::nullopt);
     view.setLamp(LampId::FileOk, Lamp::Grey);
     view.setControlEnabled(ControlId::ProgramButton, false);
     state.firmware().FilesValid = false;
