@@ -168,6 +168,47 @@ UpdateFailure UpdateSequence::failureHere() const
     return failure;
 }
 
+// What tells the bootloaders' firmware passes apart, one row each; the pass
+// itself (z, E, the blocks, R) is the same for both.
+struct BootloaderPass {
+    char greeting; // its greeting: the letter the update's record names
+    // The line is emptied and set to this before the pass; nullptr: it stays
+    // as the greeting left it.
+    const char *settings;
+    std::span<const FlashBlock> (*table)(const FirmwareSet &);
+    // Each answer is awaited with the buffer emptied of anything older:
+    // before its command goes out, so that a quick answer cannot be thrown
+    // away with the old bytes, and after every read that is not the answer.
+    bool flushed;
+    // The pause after "z" before its answer is awaited; nullptr: none.
+    FlashTimings::ms FlashTimings::*afterBegin;
+};
+
+constexpr BootloaderPass kPass64{
+    letter::kGreeting64, kSettings38400,
+    [](const FirmwareSet &f) { return std::span<const FlashBlock>(f.FlashBlocks64); }, false,
+    &FlashTimings::afterLowerZ};
+constexpr BootloaderPass kPass128{
+    letter::kGreeting128, nullptr,
+    [](const FirmwareSet &f) { return std::span<const FlashBlock>(f.FlashBlocks128); }, true, nullptr};
+
+// The routes, one row per boot software that can greet.
+struct Route {
+    char greeting;
+    const char *settings; // the rate the greeting comes at
+    // The old boot software: the new one is written first (the RAM loader,
+    // the erase, its blocks), then the scanner is power cycled and greets
+    // the new boot software's firmware pass.
+    bool newBootSoftwareFirst;
+    const BootloaderPass &pass; // the firmware pass the route ends with
+};
+
+constexpr Route kRouteZ{letter::kGreetingOld, kSettings19200, true, kPass64};
+constexpr Route kRouteQ{letter::kGreeting64, kSettings38400, false, kPass64};
+constexpr Route kRouteA{letter::kGreeting128, kSettings38400, false, kPass128};
+static_assert(kRouteZ.pass.settings != nullptr,
+              "after the power cycle the line is set for the new boot software");
+
 void UpdateSequence::enter(UpdateStep step)
 {
     m_step = step;
@@ -191,30 +232,18 @@ Outcome UpdateSequence::click(const FirmwareSet &firmware)
 
     const FlashTimings &t = m_link.timings();
     m_link.pause(t.afterRequest);
-    m_link.setSettings(kSettings19200);
+    m_link.setSettings(kRouteZ.settings);
     m_link.armWaitForZ();
-    if (m_link.WaitForLetterZ(letter::kGreetingOld)) {
+    if (m_link.WaitForLetterZ(kRouteZ.greeting)) {
         enter(UpdateStep::Greeting);
         m_listeners.routeBegins();
         m_listeners.connected();
-        // Checked before the RAM loader erases anything.
-        if (noBlockToSend(firmware.FlashBlocks64, firmware.FirmwareImage))
-            return Outcome::EndNoBlocks;
-        Outcome outcome = InstallBootloader(firmware);
-        if (endsProgram(outcome))
-            return outcome;
-        m_phase = UpdatePhase::NewBoot;
-        enter(UpdateStep::PowerCycle);
-        m_link.setSettings(kSettings38400);
-        if (!m_decisions.powerCycle())
-            return Outcome::EndCancelled;
-        m_link.pause(t.afterPowerCycle);
-        return ProgramFirmware64(firmware);
+        return takeRoute(firmware, kRouteZ);
     }
     if (m_link.ending())
         return Outcome::EndClosed;
 
-    m_link.setSettings(kSettings38400);
+    m_link.setSettings(kRouteQ.settings); // Q and A greet at the same rate
     m_link.pause(t.afterBaudReturn);
     m_link.RequestBootloader(m_processor == Processor::BarCode);
     m_link.pause(t.afterRetryRequest);
@@ -252,7 +281,7 @@ Outcome UpdateSequence::awaitGreetingAndProgram(const FirmwareSet &firmware)
     if (!m_decisions.firmwareFits())
         return stop(UpdateStop::FileRefusedAtGreeting);
     m_listeners.routeBegins();
-    return a ? ProgramFirmware128(firmware) : ProgramFirmware64(firmware);
+    return takeRoute(firmware, a ? kRouteA : kRouteQ);
 }
 
 Outcome UpdateSequence::stop(UpdateStop why)
@@ -289,38 +318,23 @@ Outcome UpdateSequence::InstallBootloader(const FirmwareSet &firmware)
     return m_transfer.walk(Pass::Bootloader, firmware.BootloaderBlocks, firmware.BootloaderImage);
 }
 
-// What tells the bootloaders' firmware passes apart, one row each; the pass
-// itself (z, E, the blocks, R) is the same for both.
-struct BootloaderPass {
-    char greeting; // its greeting: the letter the update's record names
-    // The line is emptied and set to this before the pass; nullptr: it stays
-    // as the greeting left it.
-    const char *settings;
-    std::span<const FlashBlock> (*table)(const FirmwareSet &);
-    // Each answer is awaited with the buffer emptied of anything older:
-    // before its command goes out, so that a quick answer cannot be thrown
-    // away with the old bytes, and after every read that is not the answer.
-    bool flushed;
-    // The pause after "z" before its answer is awaited; nullptr: none.
-    FlashTimings::ms FlashTimings::*afterBegin;
-};
-
-constexpr BootloaderPass kPass64{
-    letter::kGreeting64, kSettings38400,
-    [](const FirmwareSet &f) { return std::span<const FlashBlock>(f.FlashBlocks64); }, false,
-    &FlashTimings::afterLowerZ};
-constexpr BootloaderPass kPass128{
-    letter::kGreeting128, nullptr,
-    [](const FirmwareSet &f) { return std::span<const FlashBlock>(f.FlashBlocks128); }, true, nullptr};
-
-Outcome UpdateSequence::ProgramFirmware64(const FirmwareSet &firmware)
+Outcome UpdateSequence::takeRoute(const FirmwareSet &firmware, const Route &route)
 {
-    return programFirmware(firmware, kPass64);
-}
-
-Outcome UpdateSequence::ProgramFirmware128(const FirmwareSet &firmware)
-{
-    return programFirmware(firmware, kPass128);
+    if (route.newBootSoftwareFirst) {
+        // Checked before the RAM loader erases anything.
+        if (noBlockToSend(route.pass.table(firmware), firmware.FirmwareImage))
+            return Outcome::EndNoBlocks;
+        Outcome outcome = InstallBootloader(firmware);
+        if (endsProgram(outcome))
+            return outcome;
+        m_phase = UpdatePhase::NewBoot;
+        enter(UpdateStep::PowerCycle);
+        m_link.setSettings(route.pass.settings);
+        if (!m_decisions.powerCycle())
+            return Outcome::EndCancelled;
+        m_link.pause(m_link.timings().afterPowerCycle);
+    }
+    return programFirmware(firmware, route.pass);
 }
 
 Outcome UpdateSequence::programFirmware(const FirmwareSet &firmware, const BootloaderPass &pass)

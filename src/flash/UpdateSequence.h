@@ -17,6 +17,7 @@
 namespace romwright {
 
 struct BootloaderPass;
+struct Route;
 
 class UpdateSequence {
 public:
@@ -53,10 +54,9 @@ public:
     // From the click until the update stops or the program must end.
     bool running() const { return m_running; }
 
-    // The three routes, each from its first command to its end.
+    // The old boot software's route up to the power cycle: the new boot
+    // software written through the RAM loader.
     Outcome InstallBootloader(const FirmwareSet &firmware);
-    Outcome ProgramFirmware64(const FirmwareSet &firmware);
-    Outcome ProgramFirmware128(const FirmwareSet &firmware);
 
     UpdatePhase phase() const { return m_phase; }
     // The step the last update reached.
@@ -69,6 +69,7 @@ private:
     Outcome stop(UpdateStop why);
     void enter(UpdateStep step);
     UpdateFailure failureHere() const;
+    Outcome takeRoute(const FirmwareSet &firmware, const Route &route);
     Outcome programFirmware(const FirmwareSet &firmware, const BootloaderPass &pass);
     Outcome awaitGreetingAndProgram(const FirmwareSet &firmware);
     std::optional<QString> identityAfterUpdate();
