@@ -128,23 +128,17 @@ bool BootloaderLink::RequestBootloader(bool barCodeProcessor)
     return error != CommError::PortNotOpen;
 }
 
-BootloaderLink::WaitEnd BootloaderLink::waitFor(std::optional<std::uint8_t> b, bool flushed, const bool *flag,
-                                                std::optional<std::chrono::milliseconds> bound,
-                                                bool watchLine)
+BootloaderLink::WaitEnd BootloaderLink::waitFor(std::optional<std::uint8_t> b, bool flushed,
+                                                Clock::ms deadline, bool tickFirst, bool watchLine)
 {
-    std::optional<std::chrono::milliseconds> deadline;
-    if (bound)
-        deadline = m_clock.now() + *bound;
     m_delivered = false;
     m_arrived.clear();
 
     for (;;) {
         if (ending())
             return WaitEnd::Ended;
-        // The flag comes before the buffer: a greeting that lies waiting
-        // when the timer has ticked is not taken.
-        if (flag && *flag)
-            return WaitEnd::Flag;
+        if (tickFirst && m_clock.now() >= deadline)
+            return WaitEnd::Deadline;
         if (watchLine && m_lineLost)
             return WaitEnd::LineLost;
         // One read, no count first, and none of the device when the bytes
@@ -160,8 +154,8 @@ BootloaderLink::WaitEnd BootloaderLink::waitFor(std::optional<std::uint8_t> b, b
                 m_port.clearInput();
             continue;
         }
-        if (deadline && m_clock.now() >= *deadline)
-            return WaitEnd::Bound;
+        if (m_clock.now() >= deadline)
+            return WaitEnd::Deadline;
         m_clock.sleep(deadline);
     }
 }
@@ -174,15 +168,14 @@ Outcome BootloaderLink::endWait(std::optional<std::uint8_t> b, Outcome end)
 
 Outcome BootloaderLink::routeWait(std::uint8_t b, bool flushed, std::chrono::milliseconds bound)
 {
-    switch (waitFor(b, flushed, nullptr, bound, true)) {
+    switch (waitFor(b, flushed, m_clock.now() + bound, false, true)) {
     case WaitEnd::Got:
         return Outcome::Ok;
     case WaitEnd::LineLost:
         return endWait(b, Outcome::EndConnectionLost);
     case WaitEnd::Ended:
         return endWait(b, Outcome::EndClosed);
-    case WaitEnd::Flag:
-    case WaitEnd::Bound:
+    case WaitEnd::Deadline:
         break;
     }
     return endWait(b, Outcome::EndStalled);
@@ -200,7 +193,7 @@ Outcome BootloaderLink::WaitForByteFlushed(std::uint8_t b, std::chrono::millisec
 
 bool BootloaderLink::WaitForLetterZ(std::uint8_t b)
 {
-    const bool got = waitFor(b, true, m_timers.zFlag(), std::nullopt, false) == WaitEnd::Got;
+    const bool got = waitFor(b, true, m_timers.zTicks(), true, false) == WaitEnd::Got;
     m_greeted = m_greeted || got;
     return got;
 }
@@ -217,14 +210,13 @@ Outcome BootloaderLink::WaitForLetterA(std::optional<std::uint8_t> b)
 
 Outcome BootloaderLink::greetingWait(std::optional<std::uint8_t> b, int &count)
 {
-    switch (waitFor(b, true, m_timers.qFlag(), std::nullopt, false)) {
+    switch (waitFor(b, true, m_timers.qTicks(), true, false)) {
     case WaitEnd::Got:
         m_greeted = true;
         return Outcome::Ok;
     case WaitEnd::Ended:
         return endWait(b, Outcome::EndClosed);
-    case WaitEnd::Flag:
-    case WaitEnd::Bound:
+    case WaitEnd::Deadline:
     case WaitEnd::LineLost:
         break;
     }

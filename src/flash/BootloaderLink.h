@@ -112,9 +112,13 @@ public:
     bool ending() const { return m_clock.waitsEnded(); }
 
 private:
-    enum class WaitEnd { Got, Flag, Bound, LineLost, Ended };
-    WaitEnd waitFor(std::optional<std::uint8_t> b, bool flushed, const bool *flag,
-                    std::optional<std::chrono::milliseconds> bound, bool watchLine);
+    enum class WaitEnd { Got, Deadline, LineLost, Ended };
+    // Until b comes (any byte is kept, none taken, for nullopt), the line is
+    // lost (watchLine) or the deadline passes. A greeting's deadline is its
+    // timer's tick: a greeting that lies waiting once it has passed is not
+    // taken (tickFirst); an answer there at its deadline is.
+    WaitEnd waitFor(std::optional<std::uint8_t> b, bool flushed, Clock::ms deadline, bool tickFirst,
+                    bool watchLine);
     Outcome routeWait(std::uint8_t b, bool flushed, std::chrono::milliseconds bound);
     Outcome greetingWait(std::optional<std::uint8_t> b, int &count);
     Outcome greetingTimedOut(int &count);

@@ -2,36 +2,22 @@
 
 namespace romwright {
 
-WaitTimers::WaitTimers(Clock &clock, const FlashTimings &timings)
-    : m_timings(timings), m_tmrWaitForZ(clock.timer(true,
-                                                    [this, &clock] {
-                                                        m_bZTimedOut = true;
-                                                        clock.wake();
-                                                    })),
-      m_tmrWaitForQ(clock.timer(true, [this, &clock] {
-          m_bQTimedOut = true;
-          clock.wake();
-      }))
-{
-}
+WaitTimers::WaitTimers(Clock &clock, const FlashTimings &timings) : m_clock(clock), m_timings(timings) {}
 
 void WaitTimers::start()
 {
-    m_tmrWaitForZ->start(m_timings.waitForZInterval);
-    m_tmrWaitForQ->start(m_timings.waitForQInterval);
+    m_zTicks = m_clock.now() + m_timings.waitForZInterval;
+    m_qTicks = m_clock.now() + m_timings.waitForQInterval;
 }
 
 void WaitTimers::armWaitForZ()
 {
-    m_bZTimedOut = false;
-    m_tmrWaitForZ->start(m_timings.waitForZInterval); // a running timer starts its interval again
+    m_zTicks = m_clock.now() + m_timings.waitForZInterval;
 }
 
 void WaitTimers::restartWaitForQ(std::chrono::milliseconds interval)
 {
-    m_tmrWaitForQ->stop();
-    m_bQTimedOut = false;
-    m_tmrWaitForQ->start(interval);
+    m_qTicks = m_clock.now() + interval;
 }
 
 } // namespace romwright

@@ -1,14 +1,13 @@
 #pragma once
-// The two greeting timers of the main window, tmrWaitForZ and tmrWaitForQ.
-// A tick only raises its flag and wakes the waits; the greeting waits look
-// at the flags. The time-out counts live here too: they are kept for the
-// life of the program and shared by the start-up identification and every
-// update.
+// The two greeting timers of the main window, tmrWaitForZ and tmrWaitForQ,
+// each kept as the moment it next ticks: started or restarted, a timer's
+// flag is down until that moment and up from it, until the timer is started
+// again. The greeting waits sleep until their timer's moment. The time-out
+// counts live here too: they are kept for the life of the program and
+// shared by the start-up identification and every update.
 
 #include "flash/FlashTimings.h"
 #include "platform/Clock.h"
-
-#include <memory>
 
 namespace romwright {
 
@@ -26,19 +25,19 @@ public:
     // Restart of tmrWaitForQ: stop, new interval, clear the flag, start.
     void restartWaitForQ(std::chrono::milliseconds interval);
 
-    const bool *zFlag() const { return &m_bZTimedOut; }
-    const bool *qFlag() const { return &m_bQTimedOut; }
+    // When each timer's flag goes up.
+    Clock::ms zTicks() const { return m_zTicks; }
+    Clock::ms qTicks() const { return m_qTicks; }
 
     // Time-outs of WaitForLetterQ and WaitForLetterA so far.
     int nTimeoutsQ = 0;
     int nTimeoutsA = 0;
 
 private:
+    Clock &m_clock;
     FlashTimings m_timings;
-    bool m_bZTimedOut = false;
-    bool m_bQTimedOut = false;
-    std::unique_ptr<ClockTimer> m_tmrWaitForZ;
-    std::unique_ptr<ClockTimer> m_tmrWaitForQ;
+    Clock::ms m_zTicks{0};
+    Clock::ms m_qTicks{0};
 };
 
 } // namespace romwright
