@@ -17,6 +17,7 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <atomic>
 #include <cstdint>
 #include <optional>
 
@@ -130,9 +131,9 @@ private:
     WaitTimers m_timers;
     bool m_lineLost = false;
     bool m_greeted = false;
-    bool m_restartRequested = false;
-    bool m_delivered = false; // received() since the wait last read
-    QByteArray m_arrived;     // what the current wait read that was not its letter
+    std::atomic<bool> m_restartRequested = false; // read by a signal's handler too
+    bool m_delivered = false;                     // received() since the wait last read
+    QByteArray m_arrived;                         // what the current wait read that was not its letter
     LastEnd m_lastEnd;
 };
 

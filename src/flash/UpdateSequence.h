@@ -14,6 +14,8 @@
 #include "flash/UpdateListeners.h"
 #include "image/MemoryImage.h"
 
+#include <atomic>
+
 namespace romwright {
 
 struct BootloaderPass;
@@ -80,8 +82,10 @@ private:
     TargetState &m_target;
     Processor m_processor = Processor::Main;
     BlockTransfer m_transfer;
-    bool m_running = false;
-    UpdatePhase m_phase = UpdatePhase::Unchanged;
+    // Read by the window's close question and a signal's handler on their
+    // own threads while the update runs on the line's.
+    std::atomic<bool> m_running = false;
+    std::atomic<UpdatePhase> m_phase = UpdatePhase::Unchanged;
     UpdateStep m_step = UpdateStep::Request;
     std::optional<UpdateFailure> m_failure;
 };
