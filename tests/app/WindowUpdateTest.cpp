@@ -48,17 +48,17 @@ struct SimRig : test::WindowRig {
         // program's few quiet milliseconds after the change.
         PosixSerialPort::setPseudoTerminalQuiet(200ms);
     }
-    // Start-up on the line's thread, as the program runs it.
-    FormLoadEnd loadOnLine()
+    // Start-up on the line's thread (OnLine), as the program runs it.
+    FormLoadEnd loadOnLine(const std::optional<WindowCommandLine> &commandLine = std::nullopt)
     {
         FormLoadEnd loaded = FormLoadEnd::EndProgram;
-        onLine([&] { loaded = frm.Form_Load(std::nullopt); });
+        onLine([&] { loaded = frm.Form_Load(commandLine); });
         return loaded;
     }
     FormLoadEnd load(const QString &file, const QString &port = QStringLiteral("1"),
                      const QString &model = QStringLiteral("Halvern 1450"))
     {
-        return frm.Form_Load(WindowCommandLine{file, port, model});
+        return loadOnLine(WindowCommandLine{file, port, model});
     }
     // A click on PROGRAM, and what it starts run to its end.
     void program()
@@ -129,9 +129,10 @@ TEST(WindowStartUp, AModelTheScannerDoesNotAnswerAsIsAskedAbout)
         EXPECT_TRUE(rig.ends.isEmpty());
     }
     // An answer that is not exactly a model's is no question: it is said,
-    // and PROGRAM asks again and says it again; the scanner hears "V" CR LF alone.
+    // and PROGRAM asks again and says it again; the scanner hears "V" CR LF
+    // alone. The window's start-up and its PROGRAM on the line's own thread.
     SimProcess sim({"--model", "jorlith", "--answer", "JL 750OK\\n"});
-    SimRig rig(sim);
+    SimRig rig(sim, FlashTimings{}.scaled(0.1), SimRig::OnLine);
     ASSERT_EQ(rig.load(QStringLiteral("Hlv1450ver5_9.s19")), FormLoadEnd::Ready);
     rig.program();
     EXPECT_TRUE(rig.dialogs.questions.empty());
