@@ -18,10 +18,10 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// Five times the program's row wait. The simulator answers at once, but a
-// busy machine may run it late; which rows a port hears must not depend on
-// the answer beating the program's 200 ms.
-constexpr ScannerTimings kPatientRows{.probeWait = 1000ms};
+// Ten times the program's row wait. The simulator answers at once, but a
+// busy machine (load 8 on two cores) may run it a second late; which rows a
+// port hears must not depend on the answer beating the program's 200 ms.
+constexpr ScannerTimings kPatientRows{.probeWait = 2000ms};
 
 // The bytes the simulator heard, each run at one rate as "RATE:bytes", runs
 // separated by a space: "38400:V\r\nV\r\n 19200:V\r\n".
