@@ -9,8 +9,8 @@
 // figure of interest is what detection costs beyond the waits (opening,
 // closing, rate changes and writing to every port).
 
-#include "app/common/FindScanner.h"
-#include "app/common/ProgramFlags.h"
+#include "app/startup/FindScanner.h"
+#include "app/update/ProgramFlags.h"
 #include "platform/Dialogs.h"
 #include "platform/LineClock.h"
 #include "platform/PosixSerialPort.h"

@@ -6,7 +6,7 @@
 // or JSON (ConsoleReport::end), the window as the status it ends with.
 
 #include "app/ExitStatus.h"
-#include "app/common/UpdateJson.h"
+#include "app/update/UpdateJson.h"
 #include "flash/Outcome.h"
 #include "flash/UpdateEvents.h"
 

@@ -1,7 +1,7 @@
 // The program as a script or a new user meets it: its command-line
 // conventions, its JSON output and what a signal does to a running update.
-#include "app/common/UnfinishedUpdate.h"
-#include "app/common/UpdateMessages.h"
+#include "app/update/UnfinishedUpdate.h"
+#include "app/update/UpdateMessages.h"
 #include "support/ConsoleRun.h"
 #include "support/SimProcess.h"
 

@@ -1,6 +1,6 @@
 // romwright --console as a user runs it: a real process on the simulator's
 // terminal, judged by its output and exit status.
-#include "app/common/UnfinishedUpdate.h"
+#include "app/update/UnfinishedUpdate.h"
 #include "platform/FileSystem.h"
 #include "support/ConsoleRun.h"
 #include "support/SimClient.h"

@@ -1,5 +1,5 @@
 #include "image/FirmwareCheck.h"
-#include "app/common/FirmwareDiscovery.h"
+#include "app/update/FirmwareDiscovery.h"
 #include "image/ParseMotorolaSrecords.h"
 #include "image/SrecordWriter.h"
 

@@ -1,4 +1,4 @@
-#include "app/common/FirmwareDiscovery.h"
+#include "app/update/FirmwareDiscovery.h"
 #include "platform/FileSystem.h"
 #include "scanner/ScannerModel.h"
 #include "view/ViewState.h"

@@ -1,8 +1,8 @@
 // The start-up both front ends run, over a fake port and the sample files.
-#include "app/common/FormLoad.h"
-#include "app/common/MainState.h"
-#include "app/common/PortPermissionNotice.h"
-#include "app/common/UnfinishedUpdate.h"
+#include "app/startup/FormLoad.h"
+#include "app/startup/MainState.h"
+#include "app/startup/PortPermissionNotice.h"
+#include "app/update/UnfinishedUpdate.h"
 #include "platform/FileSystem.h"
 #include "platform/ManualClock.h"
 #include "scanner/Scanner.h"

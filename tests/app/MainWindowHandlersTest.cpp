@@ -1,6 +1,6 @@
 #include "app/window/MainWindowHandlers.h"
 #include "WindowRig.h"
-#include "app/common/FindFile.h"
+#include "app/window/FindFile.h"
 #include "flash/LinkRig.h"
 #include "platform/ManualClock.h"
 #include "platform/PosixSerialPort.h"

@@ -1,5 +1,5 @@
 #include "app/window/MainWindow.h"
-#include "app/common/UpdateMessages.h"
+#include "app/update/UpdateMessages.h"
 #include "app/window/LampWidget.h"
 #include "app/window/WidgetDialogs.h"
 #include "platform/FileSystem.h"

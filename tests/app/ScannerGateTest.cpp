@@ -1,8 +1,8 @@
 // The gate's decision on its own: what the scanner answered against what was
 // claimed for it, at each moment, with the front end's answers.
-#include "app/common/ScannerGate.h"
-#include "app/common/FirmwareDiscovery.h"
-#include "app/common/MainState.h"
+#include "app/startup/ScannerGate.h"
+#include "app/startup/MainState.h"
+#include "app/update/FirmwareDiscovery.h"
 #include "platform/FileSystem.h"
 #include "platform/ManualClock.h"
 #include "support/FakePort.h"

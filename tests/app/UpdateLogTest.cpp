@@ -1,8 +1,8 @@
 // The update log's file and the transcript kept of the line: what survives
 // the cap, a torn line, a folder that cannot be written and a link in the
 // place of anything the program keeps.
-#include "app/common/UpdateLog.h"
-#include "app/common/UnfinishedUpdate.h"
+#include "app/update/UpdateLog.h"
+#include "app/update/UnfinishedUpdate.h"
 #include "platform/FileSystem.h"
 #include "platform/ManualClock.h"
 #include "platform/RecordingSerialPort.h"

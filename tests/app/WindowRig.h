@@ -2,7 +2,7 @@
 // The window and its handlers over the given port, with what the tests look
 // at: the dialogs' script, the help viewer's calls and the exit codes.
 
-#include "app/common/MainState.h"
+#include "app/startup/MainState.h"
 #include "app/window/LineThread.h"
 #include "app/window/MainWindow.h"
 #include "app/window/MainWindowHandlers.h"

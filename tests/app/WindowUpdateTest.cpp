@@ -1,8 +1,8 @@
 // The window against romwright-sim on a pseudo-terminal: start-up as the
 // window runs it, then whole updates clicked through PROGRAM.
 #include "WindowRig.h"
-#include "app/common/UnfinishedUpdate.h"
-#include "app/common/UpdateMessages.h"
+#include "app/update/UnfinishedUpdate.h"
+#include "app/update/UpdateMessages.h"
 #include "app/window/WidgetDialogs.h"
 #include "image/FlashLayout.h"
 #include "platform/PortMap.h"

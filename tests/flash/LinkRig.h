@@ -2,8 +2,8 @@
 // The bootloader link and the update on a manual clock, over a fake port
 // whose boot software answers each command with its letter 1 ms later.
 
-#include "app/common/UpdateController.h"
-#include "app/common/UpdateInputs.h"
+#include "app/update/UpdateController.h"
+#include "app/update/UpdateInputs.h"
 #include "flash/UpdateSequence.h"
 #include "platform/ManualClock.h"
 #include "support/FakePort.h"

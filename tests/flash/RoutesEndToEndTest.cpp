@@ -2,9 +2,9 @@
 // three routes, the bar-code processor whose boot software differs from the
 // one seen at start-up, and each fault the simulator can inject, with the
 // flash the simulator ends up holding.
-#include "app/common/UpdateController.h"
-#include "app/common/UpdateInputs.h"
-#include "app/common/UpdateMessages.h"
+#include "app/update/UpdateController.h"
+#include "app/update/UpdateInputs.h"
+#include "app/update/UpdateMessages.h"
 #include "flash/BlockRecords.h"
 #include "flash/UpdateSequence.h"
 #include "image/FileOpen.h"

@@ -3,7 +3,7 @@
 // writes, the end of the program during a wait and the controls locked
 // while a route runs. Whole routes on a real line: RoutesEndToEndTest.
 #include "LinkRig.h"
-#include "app/common/UpdateMessages.h"
+#include "app/update/UpdateMessages.h"
 
 #include <gtest/gtest.h>
 

@@ -1,13 +1,13 @@
 // The help file as the build compiles it: every page, picture and sitemap
 // entry is there, links lead somewhere, and every message the program can
 // show is explained.
-#include "app/common/FileMessages.h"
-#include "app/common/FindFile.h"
-#include "app/common/PortPermissionNotice.h"
-#include "app/common/UnfinishedUpdate.h"
-#include "app/common/UpdateMessages.h"
-#include "app/common/WaitLetterPrompt.h"
+#include "app/startup/PortPermissionNotice.h"
+#include "app/update/FileMessages.h"
+#include "app/update/UnfinishedUpdate.h"
+#include "app/update/UpdateMessages.h"
 #include "app/window/AboutSysInfo.h"
+#include "app/window/FindFile.h"
+#include "app/window/WaitLetterPrompt.h"
 #include "help/ChmArchive.h"
 #include "help/HTMLHelp.h"
 #include "help/HelpMenu.h"

@@ -1,6 +1,6 @@
 // What the window shows of detection, or of the port and model given on the
 // command line instead.
-#include "app/common/FindScanner.h"
+#include "app/startup/FindScanner.h"
 #include "ScannerRig.h"
 
 #include <gtest/gtest.h>

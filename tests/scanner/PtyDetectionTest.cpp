@@ -1,7 +1,7 @@
 // Detection on real serial lines: pseudo-terminals
 // served by romwright-sim, numbered through a port map, on the real clock.
-#include "app/common/FindScanner.h"
-#include "app/common/ProgramFlags.h"
+#include "app/startup/FindScanner.h"
+#include "app/update/ProgramFlags.h"
 #include "platform/LineClock.h"
 #include "platform/PosixSerialPort.h"
 #include "scanner/Scanner.h"

@@ -2,8 +2,8 @@
 // A Scanner on a manual clock and a scripted port: detection, the command
 // queue and the receive handler without a line.
 
-#include "app/common/FindScanner.h"
-#include "app/common/ProgramFlags.h"
+#include "app/startup/FindScanner.h"
+#include "app/update/ProgramFlags.h"
 #include "platform/ManualClock.h"
 #include "scanner/Scanner.h"
 #include "support/FakePort.h"

@@ -1,8 +1,8 @@
 #include "app/console/ChildEvents.h"
 
 #include "app/ExitStatus.h"
-#include "app/common/UpdateJson.h"
 #include "app/console/JsonEvents.h"
+#include "app/update/UpdateJson.h"
 
 #include <QJsonDocument>
 

@@ -1,8 +1,8 @@
 #include "app/console/ConsoleDialogs.h"
 
-#include "app/common/UpdateJson.h"
-#include "app/common/UpdateMessages.h"
 #include "app/console/JsonEvents.h"
+#include "app/update/UpdateJson.h"
+#include "app/update/UpdateMessages.h"
 #include "platform/Types.h"
 #include "scanner/ChooserAnswer.h"
 

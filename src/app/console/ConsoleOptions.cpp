@@ -1,7 +1,7 @@
 #include "app/console/ConsoleOptions.h"
 
-#include "app/common/CommandLineOptions.h"
-#include "app/common/OutputPaths.h"
+#include "app/startup/CommandLineOptions.h"
+#include "app/startup/OutputPaths.h"
 #include "platform/FileSystem.h"
 #include "platform/PortMap.h"
 #include "scanner/ChooserAnswer.h"

@@ -1,10 +1,10 @@
 #include "app/console/ConsoleReport.h"
 
 #include "app/ExitStatus.h"
-#include "app/common/UpdateController.h"
-#include "app/common/UpdateJson.h"
-#include "app/common/UpdateMessages.h"
 #include "app/console/JsonEvents.h"
+#include "app/update/UpdateController.h"
+#include "app/update/UpdateJson.h"
+#include "app/update/UpdateMessages.h"
 #include "platform/FileSystem.h"
 
 #include <QJsonArray>

@@ -6,7 +6,7 @@
 // object on a line of standard output, so that a script reads one stream.
 
 #include "app/RunEnding.h"
-#include "app/common/FirmwareDiscovery.h"
+#include "app/update/FirmwareDiscovery.h"
 
 #include <QJsonObject>
 #include <QString>

@@ -4,8 +4,8 @@
 
 #include "app/ExitStatus.h"
 #include "app/FrontEnds.h"
-#include "app/common/CommandLineOptions.h"
-#include "app/common/UpdateLog.h"
+#include "app/startup/CommandLineOptions.h"
+#include "app/update/UpdateLog.h"
 #include "platform/FileSystem.h"
 
 #include <cstdio>

@@ -5,7 +5,7 @@
 
 #include "app/ExitStatus.h"
 #include "app/FrontEnds.h"
-#include "app/common/CommandLineOptions.h"
+#include "app/startup/CommandLineOptions.h"
 #include "platform/DeviceAccess.h"
 #include "platform/FileSystem.h"
 #include "platform/PortMap.h"

@@ -1,7 +1,7 @@
 #include "app/console/ProgressPrinter.h"
 
-#include "app/common/UpdateJson.h"
 #include "app/console/JsonEvents.h"
+#include "app/update/UpdateJson.h"
 
 #include <QString>
 

@@ -6,9 +6,9 @@
 #include "app/ExitStatus.h"
 #include "app/FrontEnds.h"
 
-#include "app/common/CommandLineOptions.h"
-#include "app/common/FileMessages.h"
-#include "app/common/OutputPaths.h"
+#include "app/startup/CommandLineOptions.h"
+#include "app/startup/OutputPaths.h"
+#include "app/update/FileMessages.h"
 #include "image/FileOpen.h"
 #include "image/FirmwareCheck.h"
 #include "image/FirmwareKind.h"

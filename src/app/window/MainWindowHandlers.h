@@ -3,13 +3,13 @@
 // entry does, in terms of the layers below. The widgets are MainWindow's;
 // the state that lives as long as the window is handed in.
 
-#include "app/common/FindFile.h"
-#include "app/common/FormLoad.h"
-#include "app/common/PortPermissionNotice.h"
-#include "app/common/WaitLetterPrompt.h"
-#include "app/common/WindowCommandLine.h"
+#include "app/startup/FormLoad.h"
+#include "app/startup/PortPermissionNotice.h"
+#include "app/window/FindFile.h"
+#include "app/window/WaitLetterPrompt.h"
 #include "app/window/WaitStatus.h"
 #include "app/window/WindowCalls.h"
+#include "app/window/WindowCommandLine.h"
 #include "flash/UpdateEvents.h"
 #include "scanner/ScannerTimings.h"
 

@@ -1,6 +1,6 @@
 #include "app/window/WidgetDialogs.h"
 
-#include "app/common/UpdateMessages.h"
+#include "app/update/UpdateMessages.h"
 #include "platform/Clock.h"
 
 #include <QCloseEvent>

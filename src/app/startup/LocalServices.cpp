@@ -1,6 +1,6 @@
-#include "app/common/LocalServices.h"
+#include "app/startup/LocalServices.h"
 
-#include "app/common/UnfinishedUpdate.h"
+#include "app/update/UnfinishedUpdate.h"
 #include "platform/FileSystem.h"
 #include "platform/PortMap.h"
 

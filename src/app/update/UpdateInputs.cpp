@@ -1,4 +1,4 @@
-#include "app/common/UpdateInputs.h"
+#include "app/update/UpdateInputs.h"
 
 #include "image/FileOpen.h"
 #include "platform/FileSystem.h"

@@ -1,4 +1,4 @@
-#include "app/common/PortPermissionNotice.h"
+#include "app/startup/PortPermissionNotice.h"
 
 #include "platform/Dialogs.h"
 

@@ -1,4 +1,4 @@
-#include "app/common/UpdateLog.h"
+#include "app/update/UpdateLog.h"
 
 #include "platform/FileSystem.h"
 

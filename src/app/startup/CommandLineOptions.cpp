@@ -1,4 +1,4 @@
-#include "app/common/CommandLineOptions.h"
+#include "app/startup/CommandLineOptions.h"
 
 #include "platform/FileSystem.h"
 

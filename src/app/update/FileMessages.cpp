@@ -1,4 +1,4 @@
-#include "app/common/FileMessages.h"
+#include "app/update/FileMessages.h"
 
 #include "platform/Dialogs.h"
 #include "platform/FileSystem.h"

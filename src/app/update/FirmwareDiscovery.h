@@ -4,7 +4,7 @@
 // list of names, newest first, and takes the first that exists. A file named
 // on the command line wins.
 
-#include "app/common/UpdateInputs.h"
+#include "app/update/UpdateInputs.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,7 +1,7 @@
-#include "app/common/UpdateController.h"
+#include "app/update/UpdateController.h"
 
-#include "app/common/UpdateInputs.h"
-#include "app/common/UpdateMessages.h"
+#include "app/update/UpdateInputs.h"
+#include "app/update/UpdateMessages.h"
 #include "image/FirmwareCheck.h"
 #include "platform/Dialogs.h"
 #include "view/MainView.h"

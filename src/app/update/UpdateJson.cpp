@@ -1,4 +1,4 @@
-#include "app/common/UpdateJson.h"
+#include "app/update/UpdateJson.h"
 
 #include <QString>
 

@@ -6,7 +6,7 @@
 // the byte transcript of an update that did not complete. It listens to the
 // update (and to start-up's identification) like any front end.
 
-#include "app/common/UnfinishedUpdate.h"
+#include "app/update/UnfinishedUpdate.h"
 #include "flash/Outcome.h"
 #include "flash/UpdateEvents.h"
 

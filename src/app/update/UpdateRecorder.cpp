@@ -1,8 +1,8 @@
-#include "app/common/UpdateRecorder.h"
+#include "app/update/UpdateRecorder.h"
 
-#include "app/common/FirmwareDiscovery.h"
-#include "app/common/UpdateJson.h"
-#include "app/common/UpdateLog.h"
+#include "app/update/FirmwareDiscovery.h"
+#include "app/update/UpdateJson.h"
+#include "app/update/UpdateLog.h"
 #include "family/ScannerFamilies.h"
 #include "platform/Clock.h"
 #include "platform/FileSystem.h"

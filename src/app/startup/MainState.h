@@ -5,13 +5,13 @@
 // options, PROGRAM and EXIT. The window and the console front end each own
 // one and show it through their own MainView and Dialogs.
 
-#include "app/common/FindScanner.h"
-#include "app/common/ProgramFlags.h"
-#include "app/common/ScannerGate.h"
-#include "app/common/UnfinishedUpdate.h"
-#include "app/common/UpdateController.h"
-#include "app/common/UpdateInputs.h"
-#include "app/common/UpdateRecorder.h"
+#include "app/startup/FindScanner.h"
+#include "app/startup/ScannerGate.h"
+#include "app/update/ProgramFlags.h"
+#include "app/update/UnfinishedUpdate.h"
+#include "app/update/UpdateController.h"
+#include "app/update/UpdateInputs.h"
+#include "app/update/UpdateRecorder.h"
 #include "flash/BootloaderLink.h"
 #include "flash/FlashTimings.h"
 #include "flash/Outcome.h"

@@ -1,4 +1,4 @@
-#include "app/common/FirmwareDiscovery.h"
+#include "app/update/FirmwareDiscovery.h"
 
 #include "family/ScannerFamilies.h"
 #include "image/FileOpen.h"

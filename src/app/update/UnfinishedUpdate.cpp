@@ -1,6 +1,6 @@
-#include "app/common/UnfinishedUpdate.h"
+#include "app/update/UnfinishedUpdate.h"
 
-#include "app/common/FirmwareDiscovery.h"
+#include "app/update/FirmwareDiscovery.h"
 #include "family/BootLetters.h"
 #include "family/ScannerFamilies.h"
 #include "platform/FileSystem.h"

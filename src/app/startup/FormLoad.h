@@ -7,9 +7,9 @@
 // the first step that leaves it nothing to program, and --check stops after
 // the gate.
 
-#include "app/common/FindScanner.h"
-#include "app/common/FirmwareDiscovery.h"
-#include "app/common/UnfinishedUpdate.h"
+#include "app/startup/FindScanner.h"
+#include "app/update/FirmwareDiscovery.h"
+#include "app/update/UnfinishedUpdate.h"
 #include "flash/Outcome.h"
 #include "platform/DeviceAccess.h"
 #include "scanner/ScannerModel.h"

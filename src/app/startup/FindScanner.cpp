@@ -1,6 +1,6 @@
-#include "app/common/FindScanner.h"
+#include "app/startup/FindScanner.h"
 
-#include "app/common/UpdateInputs.h"
+#include "app/update/UpdateInputs.h"
 #include "platform/Dialogs.h"
 #include "scanner/Scanner.h"
 #include "view/MainView.h"

@@ -1,6 +1,6 @@
-#include "app/common/FindFile.h"
+#include "app/window/FindFile.h"
 
-#include "app/common/UpdateInputs.h"
+#include "app/update/UpdateInputs.h"
 #include "family/ScannerFamilies.h"
 #include "image/FileOpen.h"
 #include "platform/Dialogs.h"

@@ -1,8 +1,8 @@
-#include "app/common/ScannerGate.h"
+#include "app/startup/ScannerGate.h"
 
-#include "app/common/FirmwareDiscovery.h"
-#include "app/common/UpdateInputs.h"
-#include "app/common/UpdateMessages.h"
+#include "app/update/FirmwareDiscovery.h"
+#include "app/update/UpdateInputs.h"
+#include "app/update/UpdateMessages.h"
 #include "flash/BootloaderLink.h"
 #include "image/FirmwareKind.h"
 #include "image/MemoryImage.h"

@@ -3,7 +3,7 @@
 // view so that the window, the console and the tests share it, and how
 // detection shows on the view: the hourglass and the chooser.
 
-#include "app/common/UpdateInputs.h"
+#include "app/update/UpdateInputs.h"
 #include "scanner/DetectionEvents.h"
 
 #include <QString>

@@ -1,6 +1,6 @@
-#include "app/common/OutputPaths.h"
+#include "app/startup/OutputPaths.h"
 
-#include "app/common/UnfinishedUpdate.h"
+#include "app/update/UnfinishedUpdate.h"
 #include "image/FileOpen.h"
 #include "platform/FileSystem.h"
 

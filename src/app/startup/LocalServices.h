@@ -2,7 +2,7 @@
 // The state's services as both front ends assemble them on this machine, and
 // the words for what the update's record and log could not write.
 
-#include "app/common/MainState.h"
+#include "app/startup/MainState.h"
 
 #include <functional>
 

@@ -1,7 +1,7 @@
-#include "app/common/FormLoad.h"
+#include "app/startup/FormLoad.h"
 
-#include "app/common/MainState.h"
-#include "app/common/PortPermissionNotice.h"
+#include "app/startup/MainState.h"
+#include "app/startup/PortPermissionNotice.h"
 #include "family/BootLetters.h"
 #include "image/FileOpen.h"
 #include "platform/DeviceAccess.h"

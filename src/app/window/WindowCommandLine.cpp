@@ -1,4 +1,4 @@
-#include "app/common/WindowCommandLine.h"
+#include "app/window/WindowCommandLine.h"
 
 #include "platform/FileSystem.h"
 

@@ -1,4 +1,4 @@
-#include "app/common/WaitLetterPrompt.h"
+#include "app/window/WaitLetterPrompt.h"
 
 #include "family/BootLetters.h"
 #include "platform/Dialogs.h"
