@@ -90,6 +90,7 @@ Outcome UpdateSequence::cmdProgram_Click(const FirmwareSet &firmware)
     m_step = UpdateStep::Request;
     m_failure.reset();
     m_link.clearLastEnd();
+    m_link.owedGreeting(std::nullopt);
     m_transfer.clearFailedBlock();
     Outcome outcome = click(firmware);
     if (outcome == Outcome::EndCompleted && m_decisions.asksIdentity()) {
@@ -113,11 +114,11 @@ Outcome UpdateSequence::cmdProgram_Click(const FirmwareSet &firmware)
     return outcome;
 }
 
-Outcome UpdateSequence::IdentifyTarget(bool barCodeProcessor)
+Outcome UpdateSequence::IdentifyTarget(bool barCodeProcessor, GreetingCounts counts)
 {
     if (m_link.port().portOpen())
         m_listeners.beforeRestart();
-    return m_link.IdentifyTarget(m_target, barCodeProcessor);
+    return m_link.IdentifyTarget(m_target, barCodeProcessor, counts);
 }
 
 std::optional<QString> UpdateSequence::identityAfterUpdate()
@@ -239,7 +240,10 @@ Outcome UpdateSequence::awaitGreetingAndProgram(const FirmwareSet &firmware)
         m_link.restartWaitForQ(t.updateGreeting);
         outcome = wait();
         // A second miss of the same wait always has an even count and has
-        // already ended the program inside the wait.
+        // already ended the program inside the wait. A greeting now may
+        // answer the first request, the repeated one's still to come.
+        if (outcome == Outcome::Ok)
+            m_link.owedGreeting(firstLetter(a ? m_target.sLetterA : m_target.sLetterQ));
     }
     if (endsProgram(outcome))
         return outcome;

@@ -43,7 +43,7 @@ public:
 
     // Start-up's identification of the boot software (BootloaderLink's
     // IdentifyTarget), announced to the listeners before its request.
-    Outcome IdentifyTarget(bool barCodeProcessor);
+    Outcome IdentifyTarget(bool barCodeProcessor, GreetingCounts counts = GreetingCounts::Shared);
 
     // The end reported (the completion, a time-out, a stalled or lost line,
     // no blocks), with its failure for every end but the completion; then
