@@ -542,7 +542,8 @@ TEST(WindowUpdate, WithoutAModelProgramAsksTheChooserFirst)
 // Port > Search Again after a start-up that searched nowhere: the window is
 // locked while the ports are tried (a second Search Again, F1 and Ctrl+Q do
 // nothing), then shows the scanner found with its port and newest firmware.
-// Once PROGRAM has been pressed there is no more search.
+// The letter awaited stays as it was. Once PROGRAM has been pressed there is
+// no more search.
 TEST(WindowStartUp, SearchAgainFindsTheScannerWithTheWindowLocked)
 {
     SimProcess sim({"--model", "halvern", "--boot", "Q"});
@@ -564,7 +565,9 @@ TEST(WindowStartUp, SearchAgainFindsTheScannerWithTheWindowLocked)
         for (const char *shortcut : {"mnuFileExit", "mnuHelpViewHelp"}) // Ctrl+Q, F1
             rig.window.findChild<QAction *>(shortcut)->trigger();
     });
+    rig.state.target().sLetterQ = QStringLiteral("X"); // as the hidden prompt may leave it: kept
     searchAgain->trigger();
+    EXPECT_EQ(rig.state.target().sLetterQ, QStringLiteral("X"));
     EXPECT_TRUE(sawLocked);
     EXPECT_EQ(exits, 0);
     EXPECT_TRUE(rig.viewer.calls.empty());
@@ -579,21 +582,30 @@ TEST(WindowStartUp, SearchAgainFindsTheScannerWithTheWindowLocked)
     EXPECT_FALSE(rig.frm.maySearchAgain());
 }
 
-// Start-up asked the Wexmoor's main processor, which has the 128-byte boot
-// software; its BarCode processor, chosen afterwards, has the 64-byte one.
-// PROGRAM asks the BarCode processor for its own before the update.
+// A Wexmoor's processors may have different boot software. Start-up asks
+// the Main one; the BarCode one, chosen afterwards, is asked for its own
+// before its update, with waits of its own: whatever start-up's waits
+// missed, none of them is taken as a second time-out, and the update completes.
 TEST(WindowUpdate, AProcessorChosenAfterStartUpIsIdentifiedBeforeItsUpdate)
 {
-    SimProcess sim({"--model", "wexmoor", "--boot", "A", "--boot-r4", "Q"});
-    SimRig rig(sim);
-    ASSERT_EQ(rig.load(QString(), QStringLiteral("1"), QStringLiteral("Wexmoor 3650")), FormLoadEnd::Ready);
-    ASSERT_TRUE(rig.state.target().bTargetA);
-    rig.window.findChild<QRadioButton *>("optProcessor1")->click();
-    rig.dialogs.openAnswers = {test::sampleDir() + QStringLiteral("/WX3650UVer1_9.s20")};
-    rig.window.findChild<QAction *>("mnuFileOpen")->trigger();
-    rig.program();
-    ASSERT_FALSE(rig.dialogs.messages.empty());
-    EXPECT_TRUE(rig.dialogs.messages.back().text.startsWith(QLatin1String(messages::kComplete)))
-        << qPrintable(rig.dialogs.messages.back().text);
-    EXPECT_EQ(rig.ends, QList<int>{0});
+    for (const char *main : {"Q", "A", "Z"})
+        for (const char *barCode : {"Q", "A", "Z"}) {
+            SCOPED_TRACE(std::string("Main ") + main + ", BarCode " + barCode);
+            SimProcess sim({"--model", "wexmoor", "--boot", main, "--boot-r4", barCode});
+            FlashTimings timings = FlashTimings{}.scaled(0.1);
+            if (*main == 'Z') // the old boot software says "Z" every 500 ms: its wait takes its 3.5 s
+                timings.waitForZInterval = FlashTimings{}.waitForZInterval;
+            SimRig rig(sim, timings);
+            ASSERT_EQ(rig.load(QString(), QStringLiteral("1"), QStringLiteral("Wexmoor 3650")),
+                      FormLoadEnd::Ready);
+            EXPECT_EQ(rig.state.target().bTargetA, *main == 'A');
+            rig.window.findChild<QRadioButton *>("optProcessor1")->click();
+            rig.dialogs.openAnswers = {test::sampleDir() + QStringLiteral("/WX3650UVer1_9.s20")};
+            rig.window.findChild<QAction *>("mnuFileOpen")->trigger();
+            rig.program();
+            ASSERT_FALSE(rig.dialogs.messages.empty());
+            EXPECT_TRUE(rig.dialogs.messages.back().text.startsWith(QLatin1String(messages::kComplete)))
+                << qPrintable(rig.dialogs.messages.back().text);
+            EXPECT_EQ(rig.ends, QList<int>{0});
+        }
 }

@@ -17,6 +17,8 @@
 #include <QFileInfo>
 #include <QScopeGuard>
 
+#include <utility>
+
 namespace romwright {
 
 MainState::MainState(std::unique_ptr<SerialPort> MSComm1, const MainServices &services,
@@ -84,7 +86,9 @@ bool MainState::mnuCom_Click(int n)
 
 Outcome MainState::IdentifyTarget()
 {
-    const Outcome outcome = m_update->IdentifyTarget(m_inputs.barCode());
+    const GreetingCounts counts =
+        std::exchange(m_startUpIdentified, true) ? GreetingCounts::Own : GreetingCounts::Shared;
+    const Outcome outcome = m_update->IdentifyTarget(m_inputs.barCode(), counts);
     m_identifiedProcessor = m_inputs.processor();
     if (endsProgram(outcome))
         m_update->announceEnd(outcome);
