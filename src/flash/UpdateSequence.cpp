@@ -103,11 +103,15 @@ Outcome UpdateSequence::cmdProgram_Click(const FirmwareSet &firmware)
         if (answered && !m_decisions.answersAsProgrammed(*answered))
             outcome = Outcome::EndWrongModel;
     }
-    m_listeners.finished(outcome);
     if (outcome == Outcome::EndCompleted || outcome == Outcome::EndWrongModel) {
         m_phase = UpdatePhase::Completed;
         enter(UpdateStep::Done);
     }
+    // Known before the listeners hear the end: what is written of the update
+    // is written before any message waits for the user.
+    if (endsProgram(outcome))
+        setFailure(outcome);
+    m_listeners.finished(outcome);
     if (endsProgram(outcome))
         announceEnd(outcome);
     m_running = false;
@@ -146,12 +150,18 @@ std::optional<QString> UpdateSequence::identityAfterUpdate()
     return other;
 }
 
-void UpdateSequence::announceEnd(Outcome end)
+void UpdateSequence::setFailure(Outcome end)
 {
     if (end == Outcome::EndCompleted)
         m_failure.reset();
     else
         m_failure = failureHere();
+}
+
+void UpdateSequence::announceEnd(Outcome end)
+{
+    if (!m_running) // start-up's identification; an update has set it
+        setFailure(end);
     m_listeners.ended(end, m_phase, m_failure);
     m_link.closePort();
 }

@@ -35,8 +35,10 @@ public:
     // The click of cmdProgram. Stopped when it gave up with the window still
     // usable (no file, files not all valid, port not open); otherwise an End
     // value: the caller ends the program at once. The port is closed on every
-    // End, after the listeners' ended. firmware.FilesValid is asked at the click and again just before a
-    // route begins, since the File menu is usable during a greeting retry.
+    // End, after the listeners' ended; failure() is set by the time they
+    // hear finished, before any end is told. firmware.FilesValid is asked at
+    // the click and again just before a route begins, since the File menu
+    // is usable during a greeting retry.
     // A click while an update runs (PROGRAM is disabled then, so only a
     // caller that skipped the button can make one) is ignored: Stopped.
     Outcome cmdProgram_Click(const FirmwareSet &firmware);
@@ -69,6 +71,7 @@ private:
     Outcome stop(UpdateStop why);
     void enter(UpdateStep step);
     UpdateFailure failureHere() const;
+    void setFailure(Outcome end);
     Outcome programFirmware(const FirmwareSet &firmware, const BootloaderPass &pass);
     Outcome awaitGreetingAndProgram(const FirmwareSet &firmware);
     std::optional<QString> identityAfterUpdate();

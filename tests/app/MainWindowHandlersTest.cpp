@@ -1,6 +1,8 @@
 #include "app/window/MainWindowHandlers.h"
 #include "WindowRig.h"
 #include "app/common/FindFile.h"
+#include "app/common/UnfinishedUpdate.h"
+#include "app/common/UpdateLog.h"
 #include "flash/LinkRig.h"
 #include "platform/ManualClock.h"
 #include "platform/PosixSerialPort.h"
@@ -307,6 +309,8 @@ TEST(WindowHandlerStatus, NothingFoundIsNotContradictedByTheStatusLine)
 // again. Route Z installs new boot software; the restarted scanner never
 // answers its identity here. Shown as B boot software, I installing, E erase,
 // S sending, R restart, +N no answer for N s (a count's first and last second).
+// When the end is said, the update's log line is written and its record
+// removed (kept, when the flash is left empty).
 TEST(WindowHandlerStatus, TheStatusLineFollowsTheUpdatesStepsAndTheScannersSilence)
 {
     const std::pair<QString, const char *> letters[] = {{QString::fromUtf8(kWaitingForBootSoftware), "B"},
@@ -345,8 +349,15 @@ TEST(WindowHandlerStatus, TheStatusLineFollowsTheUpdatesStepsAndTheScannersSilen
                 shown.removeLast();
             shown << (s.isEmpty() ? QStringLiteral("-") : s);
         });
+        const QString stateFolder = rig.state.services().stateFolder;
+        std::pair<std::size_t, std::size_t> atMessage; // log lines, records
+        rig.dialogs.onMessage = [&] {
+            atMessage = {UpdateLog(stateFolder).read().entries.size(),
+                         UnfinishedUpdates(stateFolder).all().size()};
+        };
         rig.state.link().timers().start();
         rig.frm.cmdProgram_Click();
         EXPECT_EQ(shown.join(' ').toStdString(), expected);
+        EXPECT_EQ(atMessage, std::make_pair(std::size_t(1), std::size_t(stallAt ? 1 : 0)));
     }
 }
