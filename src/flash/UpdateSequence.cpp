@@ -191,7 +191,8 @@ Outcome UpdateSequence::click(const FirmwareSet &firmware)
 
     if (!m_decisions.fileChosen() || !firmware.FilesValid)
         return stop(UpdateStop::NoFile);
-    if (!m_decisions.firmwareFits())
+    // Without a port there is nothing to ask the file about: the request says so.
+    if (m_link.port().portOpen() && !m_decisions.firmwareFits())
         return stop(UpdateStop::FileRefused);
 
     enter(UpdateStep::Request);

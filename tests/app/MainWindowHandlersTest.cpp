@@ -18,6 +18,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QTest>
 #include <QUrl>
 #include <gtest/gtest.h>
@@ -72,6 +73,24 @@ TEST(WindowHandlers, ExitSendsAtSignOnlyToAnOpenPort)
         EXPECT_FALSE(rig.port->portOpen());
         EXPECT_EQ(rig.ends, QList<int>{0});
     }
+}
+
+// The model named, no port: PROGRAM says that the port is missing, asks
+// nothing about a file for another model first and writes nothing anywhere.
+TEST(WindowHandlers, ProgramWithNoPortOpenSaysSoAndWritesNothing)
+{
+    Rig rig(test::sampleDir());
+    ASSERT_EQ(rig.frm.Form_Load(WindowCommandLine{QString(), QString(), QStringLiteral("Halvern 1450")}),
+              FormLoadEnd::Ready);
+    rig.dialogs.openAnswers = {test::sampleDir() + QStringLiteral("/JL750Ver6_0.s19")};
+    rig.frm.FindFile();
+    const qsizetype logged = rig.port->log.size();
+    rig.frm.cmdProgram_Click();
+    ASSERT_EQ(rig.dialogs.messages.size(), 1u);
+    EXPECT_EQ(rig.dialogs.messages[0].title, QStringLiteral("Communications Failure"));
+    EXPECT_TRUE(rig.dialogs.questions.empty());
+    EXPECT_EQ(rig.port->log.mid(logged).filter(QRegularExpression(QStringLiteral("^(open|write) "))),
+              QStringList());
 }
 
 TEST(WindowHandlers, WexmoorProcessorBringsItsFirmware)
