@@ -111,22 +111,31 @@ QStringList sent(const QString &transcript)
 
 } // namespace
 
-// FILE,PORT,MODEL with a scanner that answers as another model asks. Yes
-// keeps the model given; No shows the model the scanner answered as.
+// FILE,PORT,MODEL with a scanner that answers as another model asks once,
+// saying the risk. Yes keeps the model given; No shows the model the scanner
+// answered as, asks nothing about the file and leaves PROGRAM disabled until
+// another file is opened.
 TEST(WindowStartUp, AModelTheScannerDoesNotAnswerAsIsAskedAbout)
 {
     for (const bool yes : {true, false}) {
         SimProcess sim({"--model", "jorlith"});
         SimRig rig(sim);
-        rig.dialogs.questionAnswers = {yes};
-        ASSERT_EQ(rig.load(QString()), FormLoadEnd::Ready);
+        rig.dialogs.questionAnswers = {yes, true};
+        ASSERT_EQ(rig.load(QStringLiteral("Hlv1450ver5_9.s19")), FormLoadEnd::Ready);
         ASSERT_EQ(rig.dialogs.questions.size(), 1u);
-        EXPECT_EQ(
-            rig.dialogs.questions[0].text,
-            QStringLiteral("The scanner on port 1 answers as Jorlith 750, not Halvern 1450. Go on with the "
-                           "Halvern 1450 all the same?"));
+        EXPECT_EQ(rig.dialogs.questions[0].text,
+                  QStringLiteral("The scanner on port 1 answers as Jorlith 750, not Halvern 1450. Halvern "
+                                 "firmware in a Jorlith 750 leaves it unable to scan. Go on with the "
+                                 "Halvern 1450 all the same?"));
         EXPECT_EQ(rig.window.text(LabelId::ScanMod), yes ? "Halvern 1450" : "Jorlith 750");
+        EXPECT_EQ(rig.window.isControlEnabled(ControlId::ProgramButton), yes);
         EXPECT_TRUE(rig.ends.isEmpty());
+        if (yes)
+            continue;
+        rig.dialogs.openAnswers = {test::sampleDir() + QStringLiteral("/JL750Ver6_0.s19")};
+        rig.frm.FindFile();
+        EXPECT_TRUE(rig.window.isControlEnabled(ControlId::ProgramButton));
+        EXPECT_EQ(rig.dialogs.questions.size(), 1u);
     }
     // An answer that is not exactly a model's is no question: it is said,
     // and PROGRAM asks again and says it again; the scanner hears "V" CR LF alone.

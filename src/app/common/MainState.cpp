@@ -84,6 +84,8 @@ bool MainState::mnuCom_Click(int n)
     view.setLamp(LampId::ComStatus, Lamp::Green);
     view.setFileMenuVisible(true);
     m_inputs.setPort(n);
+    if (m_gate.portChosen(n) && m_firmware->FilesValid && !m_update->running())
+        view.setControlEnabled(ControlId::ProgramButton, true);
     return true;
 }
 
