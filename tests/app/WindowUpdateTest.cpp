@@ -334,7 +334,8 @@ TEST(WindowStartUp, ASilentPortNamedByHandIsSaidWithWhatToCheck)
     EXPECT_EQ(rig.dialogs.messages[0].text, advice);
     EXPECT_EQ(rig.dialogs.messages[0].title, QStringLiteral("Scanner Not Found"));
     EXPECT_EQ(rig.window.text(LabelId::ScanMod), QStringLiteral("Unknown"));
-    rig.program(); // the chooser: Halvern 1450
+    EXPECT_TRUE(rig.window.status().isEmpty()); // nothing greeted: nothing restarted
+    rig.program();                              // the chooser: Halvern 1450
     EXPECT_EQ(rig.dialogs.chooserShown, 1);
     ASSERT_EQ(rig.dialogs.messages.size(), 2u);
     EXPECT_EQ(rig.dialogs.messages[1].text, QStringLiteral("The Romwright timed out. ") + advice);
@@ -349,6 +350,7 @@ TEST(WindowUpdate, FoundScannerProgrammedThroughTheWindow)
     SimRig rig(sim, FlashTimings{}.scaled(0.1), SimRig::OnLine);
 
     ASSERT_EQ(rig.loadOnLine(), FormLoadEnd::Ready);
+    EXPECT_EQ(rig.window.status(), QString::fromUtf8(kWaitsInBootSoftware)); // greeted at start-up
     EXPECT_TRUE(rig.frm.cScann()->receiveHandling()); // the scanner's own "R1" is answered while idle
     ASSERT_TRUE(rig.window.isControlEnabled(ControlId::ProgramButton));
     rig.window.show(); // closing asks the platform window

@@ -202,6 +202,8 @@ StartUpResult MainWindowHandlers::startUp(const StartUpRequest &request)
     const StartUpResult started = FormLoad(
         request, {m_parts.state, m_cScann, m_permissionNotice, m_parts.scannerTimings}, m_startUpAnswers);
     m_status.end();
+    if (m_parts.state.scannerLeftInBootSoftware())
+        m_onWindow([this] { m_window.setStatus(QString::fromUtf8(kWaitsInBootSoftware)); });
     return started;
 }
 
