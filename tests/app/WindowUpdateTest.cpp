@@ -23,6 +23,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -533,10 +534,7 @@ TEST(WindowUpdate, WithoutAModelProgramAsksTheChooserFirst)
     EXPECT_TRUE(rig.ends.isEmpty());
 
     rig.state.inputs().setModel(QString());
-    rig.dialogs.chooserExitCheck = [&rig] { // a second click while the chooser is open does nothing
-        rig.program();
-        return true;
-    };
+    rig.dialogs.chooserExitCheck = {};
     rig.program(); // Exit
     EXPECT_EQ(rig.dialogs.chooserShown, 3);
     EXPECT_EQ(rig.ends, QList<int>{1});
@@ -548,6 +546,70 @@ TEST(WindowUpdate, WithoutAModelProgramAsksTheChooserFirst)
         if (line.section(QLatin1Char(' '), 3, 3).startsWith(QLatin1Char('\'')))
             heard += line.section(QLatin1Char(' '), 3, 3);
     EXPECT_EQ(heard, QStringLiteral("'V''V''R''2'"));
+}
+
+// PROGRAM's click holds the window until its update has ended: a second
+// click, Return on PROGRAM and a menu's key (Ctrl+O), pressed over and over
+// while the scanner's identity is asked, while the chooser is open and while
+// another processor's boot software is identified, start nothing. The line
+// carries the requests of one update after start-up's, and one firmware pass.
+TEST(WindowUpdate, NothingPressedDuringAnUpdateStartsAnother)
+{
+    const struct {
+        const char *step;
+        QStringList sim;
+        QString port, model;  // a Wexmoor's BarCode processor is chosen after start-up
+        const char *requests; // start-up's, then the click's: "R2", "R4" and the pass's "z"
+    } rows[] = {
+        // clang-format off
+        {"identity question", {"--boot", "Q", "--answer-delay", "300"}, "", "", "R2R2z"},
+        {"chooser", {"--boot", "Q", "--silent"}, "1", "", "R2R2R2z"},
+        {"added identification", {"--model", "wexmoor", "--boot", "A", "--boot-r4", "Q"}, "1", "Wexmoor 3650", "R2R2R4R4R4z"},
+        // clang-format on
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.step);
+        SimProcess sim(row.sim);
+        SimRig rig(sim, FlashTimings{}.scaled(0.1), SimRig::OnLine);
+        rig.onLine([&] { rig.frm.Form_Load(WindowCommandLine{QString(), row.port, row.model}); });
+        rig.window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&rig.window));
+        auto *program = rig.window.findChild<QPushButton *>("cmdProgram");
+        const std::function<void()> presses[] = {
+            [&] { program->click(); }, [&] { QTest::keyClick(program, Qt::Key_Return); },
+            [&] { QTest::keyClick(&rig.window, Qt::Key_O, Qt::ControlModifier); }};
+        int pressed = 0;
+        auto press = [&] { presses[pressed++ % 3](); };
+        rig.dialogs.chooserAnswers = {std::nullopt, QStringLiteral("Halvern1450")};
+        rig.dialogs.chooserExitCheck = [&] { // Exit refused: pressed with the chooser open
+            for (int i = 0; i < 3; ++i)
+                press();
+            return false;
+        };
+        rig.onLine([&] { rig.frm.mnuCom_Click(1); });
+        const bool barCode = !row.model.isEmpty();
+        if (barCode)
+            rig.window.findChild<QRadioButton *>("optProcessor1")->click();
+        rig.dialogs.openAnswers = {test::sampleDir() + (barCode ? QStringLiteral("/WX3650UVer1_9.s20")
+                                                                : QStringLiteral("/Hlv1450ver5_9.s19"))};
+        rig.onLine([&] { rig.frm.FindFile(); });
+        QTimer again;
+        QObject::connect(&again, &QTimer::timeout, press);
+        again.start(2);
+        rig.program();
+        again.stop();
+        EXPECT_GT(pressed, 30);
+        EXPECT_EQ(rig.dialogs.openRequests.size(), 1);
+        ASSERT_FALSE(rig.dialogs.messages.empty());
+        EXPECT_TRUE(rig.dialogs.messages.back().text.startsWith(QLatin1String(messages::kComplete)));
+        EXPECT_EQ(rig.ends, QList<int>{0});
+        sim.stop();
+        QString requests; // the letters sent, then their requests and "z"
+        for (const QString &line : sent(sim.transcript()))
+            requests += line.section(QLatin1Char(' '), 3, 3).mid(1, 1);
+        requests.remove(QRegularExpression(QStringLiteral("R(?![24])|[^Rz24]|(?<!R)[24]")));
+        EXPECT_EQ(requests, QLatin1String(row.requests));
+    }
 }
 
 // Port > Search Again after a start-up that searched nowhere: the window is
