@@ -143,7 +143,12 @@ BootloaderLink::WaitEnd BootloaderLink::waitFor(std::optional<std::uint8_t> b, b
             return WaitEnd::LineLost;
         // One read, no count first, and none of the device when the bytes
         // have just been delivered: each look at it costs a system call.
-        const QByteArray read = std::exchange(m_delivered, false) ? m_port.inputDelivered() : m_port.input();
+        QByteArray read = std::exchange(m_delivered, false) ? m_port.inputDelivered() : m_port.input();
+        // A route's wait (the greeting waits watch no line) drops the owed greeting once.
+        if (watchLine && m_owed && !read.isEmpty() && static_cast<std::uint8_t>(read.at(0)) == *m_owed) {
+            read.remove(0, 1);
+            m_owed.reset();
+        }
         if (!read.isEmpty()) {
             if (b && static_cast<std::uint8_t>(read.at(0)) == *b)
                 return WaitEnd::Got;
@@ -230,8 +235,13 @@ Outcome BootloaderLink::greetingTimedOut(int &count)
     return count % 2 != 0 ? Outcome::Missed : Outcome::EndTimedOut;
 }
 
-Outcome BootloaderLink::IdentifyTarget(TargetState &state, bool barCodeProcessor)
+Outcome BootloaderLink::IdentifyTarget(TargetState &state, bool barCodeProcessor, GreetingCounts counts)
 {
+    int ownQ = 0;
+    int ownA = 0;
+    const bool shared = counts == GreetingCounts::Shared;
+    int &timeoutsQ = shared ? m_timers.nTimeoutsQ : ownQ;
+    int &timeoutsA = shared ? m_timers.nTimeoutsA : ownA;
     auto request = [this, barCodeProcessor] {
         m_port.setSettings(QString::fromLatin1(kSettings38400));
         pause(m_timings.identifySettle);
@@ -248,7 +258,7 @@ Outcome BootloaderLink::IdentifyTarget(TargetState &state, bool barCodeProcessor
     if (!m_port.portOpen())
         return Outcome::Ok;
     m_timers.restartWaitForQ(m_timings.identifyGreeting);
-    Outcome outcome = WaitForLetterQ(firstLetter(state.sLetterQ));
+    Outcome outcome = greetingWait(firstLetter(state.sLetterQ), timeoutsQ);
     if (outcome == Outcome::Ok) {
         state.bTargetA = false;
         return Outcome::Ok;
@@ -258,7 +268,7 @@ Outcome BootloaderLink::IdentifyTarget(TargetState &state, bool barCodeProcessor
 
     request();
     m_timers.restartWaitForQ(m_timings.identifyGreeting);
-    outcome = WaitForLetterA(firstLetter(state.sLetterA));
+    outcome = greetingWait(firstLetter(state.sLetterA), timeoutsA);
     if (outcome == Outcome::Ok)
         state.bTargetA = true;
     return endsProgram(outcome) ? outcome : Outcome::Ok;

@@ -30,6 +30,13 @@ inline constexpr const char *kSettings19200 = "19200,n,8,1";
 // (a Cancel in the hidden prompt), which no byte matches.
 std::optional<std::uint8_t> firstLetter(const QString &letter);
 
+// Whose time-out counts an identification's greeting waits add to. Start-up's
+// identification shares them with the update's waits; one the program adds
+// later (for the other processor, or after Search Again) keeps counts of its
+// own, so that none of its misses ends the program or uses up a silent miss
+// of the update's.
+enum class GreetingCounts { Shared, Own };
+
 class BootloaderLink : public QObject {
     Q_OBJECT
 public:
@@ -88,7 +95,14 @@ public:
     // sLetterA after a silent miss of sLetterQ.
     // The request goes to the processor the update is for: a Wexmoor's two
     // processors may carry different boot software.
-    Outcome IdentifyTarget(TargetState &state, bool barCodeProcessor = false);
+    Outcome IdentifyTarget(TargetState &state, bool barCodeProcessor = false,
+                           GreetingCounts counts = GreetingCounts::Shared);
+
+    // A greeting taken after a repeated request may have answered the first
+    // one: the repeated request's own greeting is then still to come, and
+    // would read as the answer to the pass's first command. The next route
+    // wait drops that letter once where it leads what arrives; nullopt: none owed.
+    void owedGreeting(std::optional<std::uint8_t> letter) { m_owed = letter; }
 
     // What the wait or write that last gave an End value saw: the letter it
     // waited for, the bytes that came instead, the port's words for a failed
@@ -134,6 +148,7 @@ private:
     std::atomic<bool> m_restartRequested = false; // read by a signal's handler too
     bool m_delivered = false;                     // received() since the wait last read
     QByteArray m_arrived;                         // what the current wait read that was not its letter
+    std::optional<std::uint8_t> m_owed;           // a greeting still to come for a repeated request
     LastEnd m_lastEnd;
 };
 

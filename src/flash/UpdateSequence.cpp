@@ -90,6 +90,7 @@ Outcome UpdateSequence::cmdProgram_Click(const FirmwareSet &firmware)
     m_step = UpdateStep::Request;
     m_failure.reset();
     m_link.clearLastEnd();
+    m_link.owedGreeting(std::nullopt);
     m_transfer.clearFailedBlock();
     Outcome outcome = click(firmware);
     if (outcome == Outcome::EndCompleted && m_decisions.asksIdentity()) {
@@ -102,22 +103,26 @@ Outcome UpdateSequence::cmdProgram_Click(const FirmwareSet &firmware)
         if (answered && !m_decisions.answersAsProgrammed(*answered))
             outcome = Outcome::EndWrongModel;
     }
-    m_listeners.finished(outcome);
     if (outcome == Outcome::EndCompleted || outcome == Outcome::EndWrongModel) {
         m_phase = UpdatePhase::Completed;
         enter(UpdateStep::Done);
     }
+    // Known before the listeners hear the end: what is written of the update
+    // is written before any message waits for the user.
+    if (endsProgram(outcome))
+        setFailure(outcome);
+    m_listeners.finished(outcome);
     if (endsProgram(outcome))
         announceEnd(outcome);
     m_running = false;
     return outcome;
 }
 
-Outcome UpdateSequence::IdentifyTarget(bool barCodeProcessor)
+Outcome UpdateSequence::IdentifyTarget(bool barCodeProcessor, GreetingCounts counts)
 {
     if (m_link.port().portOpen())
         m_listeners.beforeRestart();
-    return m_link.IdentifyTarget(m_target, barCodeProcessor);
+    return m_link.IdentifyTarget(m_target, barCodeProcessor, counts);
 }
 
 std::optional<QString> UpdateSequence::identityAfterUpdate()
@@ -145,12 +150,18 @@ std::optional<QString> UpdateSequence::identityAfterUpdate()
     return other;
 }
 
-void UpdateSequence::announceEnd(Outcome end)
+void UpdateSequence::setFailure(Outcome end)
 {
     if (end == Outcome::EndCompleted)
         m_failure.reset();
     else
         m_failure = failureHere();
+}
+
+void UpdateSequence::announceEnd(Outcome end)
+{
+    if (!m_running) // start-up's identification; an update has set it
+        setFailure(end);
     m_listeners.ended(end, m_phase, m_failure);
     m_link.closePort();
 }
@@ -221,7 +232,8 @@ Outcome UpdateSequence::click(const FirmwareSet &firmware)
 
     if (!m_decisions.fileChosen() || !firmware.FilesValid)
         return stop(UpdateStop::NoFile);
-    if (!m_decisions.firmwareFits())
+    // Without a port there is nothing to ask the file about: the request says so.
+    if (m_link.port().portOpen() && !m_decisions.firmwareFits())
         return stop(UpdateStop::FileRefused);
 
     enter(UpdateStep::Request);
@@ -268,7 +280,10 @@ Outcome UpdateSequence::awaitGreetingAndProgram(const FirmwareSet &firmware)
         m_link.restartWaitForQ(t.updateGreeting);
         outcome = wait();
         // A second miss of the same wait always has an even count and has
-        // already ended the program inside the wait.
+        // already ended the program inside the wait. A greeting now may
+        // answer the first request, the repeated one's still to come.
+        if (outcome == Outcome::Ok)
+            m_link.owedGreeting(firstLetter(a ? m_target.sLetterA : m_target.sLetterQ));
     }
     if (endsProgram(outcome))
         return outcome;

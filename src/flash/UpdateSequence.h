@@ -38,15 +38,17 @@ public:
     // The click of cmdProgram. Stopped when it gave up with the window still
     // usable (no file, files not all valid, port not open); otherwise an End
     // value: the caller ends the program at once. The port is closed on every
-    // End, after the listeners' ended. firmware.FilesValid is asked at the click and again just before a
-    // route begins, since the File menu is usable during a greeting retry.
+    // End, after the listeners' ended; failure() is set by the time they
+    // hear finished, before any end is told. firmware.FilesValid is asked at
+    // the click and again just before a route begins, since the File menu
+    // is usable during a greeting retry.
     // A click while an update runs (PROGRAM is disabled then, so only a
     // caller that skipped the button can make one) is ignored: Stopped.
     Outcome cmdProgram_Click(const FirmwareSet &firmware);
 
     // Start-up's identification of the boot software (BootloaderLink's
     // IdentifyTarget), announced to the listeners before its request.
-    Outcome IdentifyTarget(bool barCodeProcessor);
+    Outcome IdentifyTarget(bool barCodeProcessor, GreetingCounts counts = GreetingCounts::Shared);
 
     // The end reported (the completion, a time-out, a stalled or lost line,
     // no blocks), with its failure for every end but the completion; then
@@ -72,6 +74,7 @@ private:
     void enter(UpdateStep step);
     UpdateFailure failureHere() const;
     Outcome takeRoute(const FirmwareSet &firmware, const Route &route);
+    void setFailure(Outcome end);
     Outcome programFirmware(const FirmwareSet &firmware, const BootloaderPass &pass);
     Outcome awaitGreetingAndProgram(const FirmwareSet &firmware);
     std::optional<QString> identityAfterUpdate();

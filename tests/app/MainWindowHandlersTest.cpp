@@ -1,5 +1,7 @@
 #include "app/window/MainWindowHandlers.h"
 #include "WindowRig.h"
+#include "app/update/UnfinishedUpdate.h"
+#include "app/update/UpdateLog.h"
 #include "app/window/FindFile.h"
 #include "flash/LinkRig.h"
 #include "platform/ManualClock.h"
@@ -16,6 +18,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QTest>
 #include <QUrl>
 #include <gtest/gtest.h>
@@ -70,6 +73,24 @@ TEST(WindowHandlers, ExitSendsAtSignOnlyToAnOpenPort)
         EXPECT_FALSE(rig.port->portOpen());
         EXPECT_EQ(rig.ends, QList<int>{0});
     }
+}
+
+// The model named, no port: PROGRAM says that the port is missing, asks
+// nothing about a file for another model first and writes nothing anywhere.
+TEST(WindowHandlers, ProgramWithNoPortOpenSaysSoAndWritesNothing)
+{
+    Rig rig(test::sampleDir());
+    ASSERT_EQ(rig.frm.Form_Load(WindowCommandLine{QString(), QString(), QStringLiteral("Halvern 1450")}),
+              FormLoadEnd::Ready);
+    rig.dialogs.openAnswers = {test::sampleDir() + QStringLiteral("/JL750Ver6_0.s19")};
+    rig.frm.FindFile();
+    const qsizetype logged = rig.port->log.size();
+    rig.frm.cmdProgram_Click();
+    ASSERT_EQ(rig.dialogs.messages.size(), 1u);
+    EXPECT_EQ(rig.dialogs.messages[0].title, QStringLiteral("Communications Failure"));
+    EXPECT_TRUE(rig.dialogs.questions.empty());
+    EXPECT_EQ(rig.port->log.mid(logged).filter(QRegularExpression(QStringLiteral("^(open|write) "))),
+              QStringList());
 }
 
 TEST(WindowHandlers, WexmoorProcessorBringsItsFirmware)
@@ -307,6 +328,8 @@ TEST(WindowHandlerStatus, NothingFoundIsNotContradictedByTheStatusLine)
 // again. Route Z installs new boot software; the restarted scanner never
 // answers its identity here. Shown as B boot software, I installing, E erase,
 // S sending, R restart, +N no answer for N s (a count's first and last second).
+// When the end is said, the update's log line is written and its record
+// removed (kept, when the flash is left empty).
 TEST(WindowHandlerStatus, TheStatusLineFollowsTheUpdatesStepsAndTheScannersSilence)
 {
     const std::pair<QString, const char *> letters[] = {{QString::fromUtf8(kWaitingForBootSoftware), "B"},
@@ -345,8 +368,15 @@ TEST(WindowHandlerStatus, TheStatusLineFollowsTheUpdatesStepsAndTheScannersSilen
                 shown.removeLast();
             shown << (s.isEmpty() ? QStringLiteral("-") : s);
         });
+        const QString stateFolder = rig.state.services().stateFolder;
+        std::pair<std::size_t, std::size_t> atMessage; // log lines, records
+        rig.dialogs.onMessage = [&] {
+            atMessage = {UpdateLog(stateFolder).read().entries.size(),
+                         UnfinishedUpdates(stateFolder).all().size()};
+        };
         rig.state.link().timers().start();
         rig.frm.cmdProgram_Click();
         EXPECT_EQ(shown.join(' ').toStdString(), expected);
+        EXPECT_EQ(atMessage, std::make_pair(std::size_t(1), std::size_t(stallAt ? 1 : 0)));
     }
 }

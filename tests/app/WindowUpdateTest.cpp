@@ -23,6 +23,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -111,22 +112,31 @@ QStringList sent(const QString &transcript)
 
 } // namespace
 
-// FILE,PORT,MODEL with a scanner that answers as another model asks. Yes
-// keeps the model given; No shows the model the scanner answered as.
+// FILE,PORT,MODEL with a scanner that answers as another model asks once,
+// saying the risk. Yes keeps the model given; No shows the model the scanner
+// answered as, asks nothing about the file and leaves PROGRAM disabled until
+// another file is opened.
 TEST(WindowStartUp, AModelTheScannerDoesNotAnswerAsIsAskedAbout)
 {
     for (const bool yes : {true, false}) {
         SimProcess sim({"--model", "jorlith"});
         SimRig rig(sim);
-        rig.dialogs.questionAnswers = {yes};
-        ASSERT_EQ(rig.load(QString()), FormLoadEnd::Ready);
+        rig.dialogs.questionAnswers = {yes, true};
+        ASSERT_EQ(rig.load(QStringLiteral("Hlv1450ver5_9.s19")), FormLoadEnd::Ready);
         ASSERT_EQ(rig.dialogs.questions.size(), 1u);
-        EXPECT_EQ(
-            rig.dialogs.questions[0].text,
-            QStringLiteral("The scanner on port 1 answers as Jorlith 750, not Halvern 1450. Go on with the "
-                           "Halvern 1450 all the same?"));
+        EXPECT_EQ(rig.dialogs.questions[0].text,
+                  QStringLiteral("The scanner on port 1 answers as Jorlith 750, not Halvern 1450. Halvern "
+                                 "firmware in a Jorlith 750 leaves it unable to scan. Go on with the "
+                                 "Halvern 1450 all the same?"));
         EXPECT_EQ(rig.window.text(LabelId::ScanMod), yes ? "Halvern 1450" : "Jorlith 750");
+        EXPECT_EQ(rig.window.isControlEnabled(ControlId::ProgramButton), yes);
         EXPECT_TRUE(rig.ends.isEmpty());
+        if (yes)
+            continue;
+        rig.dialogs.openAnswers = {test::sampleDir() + QStringLiteral("/JL750Ver6_0.s19")};
+        rig.frm.FindFile();
+        EXPECT_TRUE(rig.window.isControlEnabled(ControlId::ProgramButton));
+        EXPECT_EQ(rig.dialogs.questions.size(), 1u);
     }
     // An answer that is not exactly a model's is no question: it is said,
     // and PROGRAM asks again and says it again; the scanner hears "V" CR LF
@@ -326,7 +336,8 @@ TEST(WindowStartUp, ASilentPortNamedByHandIsSaidWithWhatToCheck)
     EXPECT_EQ(rig.dialogs.messages[0].text, advice);
     EXPECT_EQ(rig.dialogs.messages[0].title, QStringLiteral("Scanner Not Found"));
     EXPECT_EQ(rig.window.text(LabelId::ScanMod), QStringLiteral("Unknown"));
-    rig.program(); // the chooser: Halvern 1450
+    EXPECT_TRUE(rig.window.status().isEmpty()); // nothing greeted: nothing restarted
+    rig.program();                              // the chooser: Halvern 1450
     EXPECT_EQ(rig.dialogs.chooserShown, 1);
     ASSERT_EQ(rig.dialogs.messages.size(), 2u);
     EXPECT_EQ(rig.dialogs.messages[1].text, QStringLiteral("The Romwright timed out. ") + advice);
@@ -341,6 +352,7 @@ TEST(WindowUpdate, FoundScannerProgrammedThroughTheWindow)
     SimRig rig(sim, FlashTimings{}.scaled(0.1), SimRig::OnLine);
 
     ASSERT_EQ(rig.loadOnLine(), FormLoadEnd::Ready);
+    EXPECT_EQ(rig.window.status(), QString::fromUtf8(kWaitsInBootSoftware)); // greeted at start-up
     EXPECT_TRUE(rig.frm.cScann()->receiveHandling()); // the scanner's own "R1" is answered while idle
     ASSERT_TRUE(rig.window.isControlEnabled(ControlId::ProgramButton));
     rig.window.show(); // closing asks the platform window
@@ -523,10 +535,7 @@ TEST(WindowUpdate, WithoutAModelProgramAsksTheChooserFirst)
     EXPECT_TRUE(rig.ends.isEmpty());
 
     rig.state.inputs().setModel(QString());
-    rig.dialogs.chooserExitCheck = [&rig] { // a second click while the chooser is open does nothing
-        rig.program();
-        return true;
-    };
+    rig.dialogs.chooserExitCheck = {};
     rig.program(); // Exit
     EXPECT_EQ(rig.dialogs.chooserShown, 3);
     EXPECT_EQ(rig.ends, QList<int>{1});
@@ -540,10 +549,75 @@ TEST(WindowUpdate, WithoutAModelProgramAsksTheChooserFirst)
     EXPECT_EQ(heard, QStringLiteral("'V''V''R''2'"));
 }
 
+// PROGRAM's click holds the window until its update has ended: a second
+// click, Return on PROGRAM and a menu's key (Ctrl+O), pressed over and over
+// while the scanner's identity is asked, while the chooser is open and while
+// another processor's boot software is identified, start nothing. The line
+// carries the requests of one update after start-up's, and one firmware pass.
+TEST(WindowUpdate, NothingPressedDuringAnUpdateStartsAnother)
+{
+    const struct {
+        const char *step;
+        QStringList sim;
+        QString port, model;  // a Wexmoor's BarCode processor is chosen after start-up
+        const char *requests; // start-up's, then the click's: "R2", "R4" and the pass's "z"
+    } rows[] = {
+        // clang-format off
+        {"identity question", {"--boot", "Q", "--answer-delay", "300"}, "", "", "R2R2z"},
+        {"chooser", {"--boot", "Q", "--silent"}, "1", "", "R2R2R2z"},
+        {"added identification", {"--model", "wexmoor", "--boot", "A", "--boot-r4", "Q"}, "1", "Wexmoor 3650", "R2R2R4R4R4z"},
+        // clang-format on
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.step);
+        SimProcess sim(row.sim);
+        SimRig rig(sim, FlashTimings{}.scaled(0.1), SimRig::OnLine);
+        rig.onLine([&] { rig.frm.Form_Load(WindowCommandLine{QString(), row.port, row.model}); });
+        rig.window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&rig.window));
+        auto *program = rig.window.findChild<QPushButton *>("cmdProgram");
+        const std::function<void()> presses[] = {
+            [&] { program->click(); }, [&] { QTest::keyClick(program, Qt::Key_Return); },
+            [&] { QTest::keyClick(&rig.window, Qt::Key_O, Qt::ControlModifier); }};
+        int pressed = 0;
+        auto press = [&] { presses[pressed++ % 3](); };
+        rig.dialogs.chooserAnswers = {std::nullopt, QStringLiteral("Halvern1450")};
+        rig.dialogs.chooserExitCheck = [&] { // Exit refused: pressed with the chooser open
+            for (int i = 0; i < 3; ++i)
+                press();
+            return false;
+        };
+        rig.onLine([&] { rig.frm.mnuCom_Click(1); });
+        const bool barCode = !row.model.isEmpty();
+        if (barCode)
+            rig.window.findChild<QRadioButton *>("optProcessor1")->click();
+        rig.dialogs.openAnswers = {test::sampleDir() + (barCode ? QStringLiteral("/WX3650UVer1_9.s20")
+                                                                : QStringLiteral("/Hlv1450ver5_9.s19"))};
+        rig.onLine([&] { rig.frm.FindFile(); });
+        QTimer again;
+        QObject::connect(&again, &QTimer::timeout, press);
+        again.start(2);
+        rig.program();
+        again.stop();
+        EXPECT_GT(pressed, 30);
+        EXPECT_EQ(rig.dialogs.openRequests.size(), 1);
+        ASSERT_FALSE(rig.dialogs.messages.empty());
+        EXPECT_TRUE(rig.dialogs.messages.back().text.startsWith(QLatin1String(messages::kComplete)));
+        EXPECT_EQ(rig.ends, QList<int>{0});
+        sim.stop();
+        QString requests; // the letters sent, then their requests and "z"
+        for (const QString &line : sent(sim.transcript()))
+            requests += line.section(QLatin1Char(' '), 3, 3).mid(1, 1);
+        requests.remove(QRegularExpression(QStringLiteral("R(?![24])|[^Rz24]|(?<!R)[24]")));
+        EXPECT_EQ(requests, QLatin1String(row.requests));
+    }
+}
+
 // Port > Search Again after a start-up that searched nowhere: the window is
 // locked while the ports are tried (a second Search Again, F1 and Ctrl+Q do
 // nothing), then shows the scanner found with its port and newest firmware.
-// Once PROGRAM has been pressed there is no more search.
+// The letter awaited stays as it was. Once PROGRAM has been pressed there is
+// no more search.
 TEST(WindowStartUp, SearchAgainFindsTheScannerWithTheWindowLocked)
 {
     SimProcess sim({"--model", "halvern", "--boot", "Q"});
@@ -565,7 +639,9 @@ TEST(WindowStartUp, SearchAgainFindsTheScannerWithTheWindowLocked)
         for (const char *shortcut : {"mnuFileExit", "mnuHelpViewHelp"}) // Ctrl+Q, F1
             rig.window.findChild<QAction *>(shortcut)->trigger();
     });
+    rig.state.target().sLetterQ = QStringLiteral("X"); // as the hidden prompt may leave it: kept
     searchAgain->trigger();
+    EXPECT_EQ(rig.state.target().sLetterQ, QStringLiteral("X"));
     EXPECT_TRUE(sawLocked);
     EXPECT_EQ(exits, 0);
     EXPECT_TRUE(rig.viewer.calls.empty());
@@ -580,21 +656,30 @@ TEST(WindowStartUp, SearchAgainFindsTheScannerWithTheWindowLocked)
     EXPECT_FALSE(rig.frm.maySearchAgain());
 }
 
-// Start-up asked the Wexmoor's main processor, which has the 128-byte boot
-// software; its BarCode processor, chosen afterwards, has the 64-byte one.
-// PROGRAM asks the BarCode processor for its own before the update.
+// A Wexmoor's processors may have different boot software. Start-up asks
+// the Main one; the BarCode one, chosen afterwards, is asked for its own
+// before its update, with waits of its own: whatever start-up's waits
+// missed, none of them is taken as a second time-out, and the update completes.
 TEST(WindowUpdate, AProcessorChosenAfterStartUpIsIdentifiedBeforeItsUpdate)
 {
-    SimProcess sim({"--model", "wexmoor", "--boot", "A", "--boot-r4", "Q"});
-    SimRig rig(sim);
-    ASSERT_EQ(rig.load(QString(), QStringLiteral("1"), QStringLiteral("Wexmoor 3650")), FormLoadEnd::Ready);
-    ASSERT_TRUE(rig.state.target().bTargetA);
-    rig.window.findChild<QRadioButton *>("optProcessor1")->click();
-    rig.dialogs.openAnswers = {test::sampleDir() + QStringLiteral("/WX3650UVer1_9.s20")};
-    rig.window.findChild<QAction *>("mnuFileOpen")->trigger();
-    rig.program();
-    ASSERT_FALSE(rig.dialogs.messages.empty());
-    EXPECT_TRUE(rig.dialogs.messages.back().text.startsWith(QLatin1String(messages::kComplete)))
-        << qPrintable(rig.dialogs.messages.back().text);
-    EXPECT_EQ(rig.ends, QList<int>{0});
+    for (const char *main : {"Q", "A", "Z"})
+        for (const char *barCode : {"Q", "A", "Z"}) {
+            SCOPED_TRACE(std::string("Main ") + main + ", BarCode " + barCode);
+            SimProcess sim({"--model", "wexmoor", "--boot", main, "--boot-r4", barCode});
+            FlashTimings timings = FlashTimings{}.scaled(0.1);
+            if (*main == 'Z') // the old boot software says "Z" every 500 ms: its wait takes its 3.5 s
+                timings.waitForZInterval = FlashTimings{}.waitForZInterval;
+            SimRig rig(sim, timings);
+            ASSERT_EQ(rig.load(QString(), QStringLiteral("1"), QStringLiteral("Wexmoor 3650")),
+                      FormLoadEnd::Ready);
+            EXPECT_EQ(rig.state.target().bTargetA, *main == 'A');
+            rig.window.findChild<QRadioButton *>("optProcessor1")->click();
+            rig.dialogs.openAnswers = {test::sampleDir() + QStringLiteral("/WX3650UVer1_9.s20")};
+            rig.window.findChild<QAction *>("mnuFileOpen")->trigger();
+            rig.program();
+            ASSERT_FALSE(rig.dialogs.messages.empty());
+            EXPECT_TRUE(rig.dialogs.messages.back().text.startsWith(QLatin1String(messages::kComplete)))
+                << qPrintable(rig.dialogs.messages.back().text);
+            EXPECT_EQ(rig.ends, QList<int>{0});
+        }
 }

@@ -77,30 +77,36 @@ TEST(BootloaderLink, IdentifyTargetSetsTheKindFromTheGreetingAndIgnoresStaleByte
         {"stale Q, then A", true, "Q", "A", 1, 0, true, "1000:R2 7002:R2", 7004, 1, 0},
         {"the program ends during the first wait", true, {}, {}, 0, 1, false, "1000:R2", 3000, 0, 0, 3000},
     };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.name);
-        LinkRig r;
-        if (!c.portOpen)
-            r.port.setPortOpen(false);
-        r.port.latency = std::chrono::milliseconds(c.latency);
-        r.port.deliverNow(c.stale);
-        int requests = 0;
-        r.port.responder = [&](const QByteArray &w) {
-            EXPECT_EQ(w, QByteArray("R2"));
-            ++requests;
-            return c.greetOn > 0 && requests >= c.greetOn ? c.answer : QByteArray();
-        };
-        if (c.endAt)
-            r.clock.at(std::chrono::milliseconds(c.endAt), [&r] { r.clock.endWaits(); });
-        TargetState target;
-        EXPECT_EQ(r.link.IdentifyTarget(target), c.endAt ? Outcome::EndClosed : Outcome::Ok);
-        EXPECT_EQ(target.bTargetA, c.bTargetA);
-        EXPECT_EQ(r.timeline(), QLatin1String(c.timeline));
-        EXPECT_EQ(r.clock.now().count(), c.endsAt);
-        EXPECT_EQ(r.link.timers().nTimeoutsQ, c.nTimeoutsQ);
-        EXPECT_EQ(r.link.timers().nTimeoutsA, c.nTimeoutsA);
-        EXPECT_TRUE(r.dialogs.messages.empty());
-    }
+    // An identification the program adds has counts of its own: start-up's
+    // misses are neither taken as its own nor added to.
+    for (const GreetingCounts counts : {GreetingCounts::Shared, GreetingCounts::Own})
+        for (const auto &c : cases) {
+            SCOPED_TRACE(std::string(c.name) + (counts == GreetingCounts::Own ? ", own counts" : ""));
+            const int before = counts == GreetingCounts::Own ? 1 : 0;
+            LinkRig r;
+            r.link.timers().nTimeoutsQ = r.link.timers().nTimeoutsA = before;
+            if (!c.portOpen)
+                r.port.setPortOpen(false);
+            r.port.latency = std::chrono::milliseconds(c.latency);
+            r.port.deliverNow(c.stale);
+            int requests = 0;
+            r.port.responder = [&](const QByteArray &w) {
+                EXPECT_EQ(w, QByteArray("R2"));
+                ++requests;
+                return c.greetOn > 0 && requests >= c.greetOn ? c.answer : QByteArray();
+            };
+            if (c.endAt)
+                r.clock.at(std::chrono::milliseconds(c.endAt), [&r] { r.clock.endWaits(); });
+            TargetState target;
+            EXPECT_EQ(r.link.IdentifyTarget(target, false, counts),
+                      c.endAt ? Outcome::EndClosed : Outcome::Ok);
+            EXPECT_EQ(target.bTargetA, c.bTargetA);
+            EXPECT_EQ(r.timeline(), QLatin1String(c.timeline));
+            EXPECT_EQ(r.clock.now().count(), c.endsAt);
+            EXPECT_EQ(r.link.timers().nTimeoutsQ, before ? before : c.nTimeoutsQ);
+            EXPECT_EQ(r.link.timers().nTimeoutsA, before ? before : c.nTimeoutsA);
+            EXPECT_TRUE(r.dialogs.messages.empty());
+        }
 }
 
 TEST(BootloaderLink, OpenPortFailsOnlyWhenThePortCannotBeHad)

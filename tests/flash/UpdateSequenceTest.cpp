@@ -57,6 +57,19 @@ TEST(UpdateTiming, EachRouteWritesAtItsTimes)
     }
 }
 
+// A greeting later than the update's first wait answers the first request
+// during the repeated one's wait; the repeated request's own greeting comes
+// later still, here read together with the answer to "z": it is no answer.
+TEST(UpdateTiming, TheRepeatedRequestsOwnGreetingIsNoAnswer)
+{
+    LinkRig r("Q", 0);
+    r.port.arriveAt(7100ms, "Q");
+    r.port.responder = [&r](const QByteArray &w) { return (w == "z" ? "Q" : "") + r.boot.answer(w); };
+    EXPECT_EQ(r.click(), Outcome::EndCompleted);
+    EXPECT_EQ(r.timeline(), QLatin1String("0:R2 4502:R2 7003:R2 7100:z 7103:E 7104:P135 7105:P135 7106:R"));
+    EXPECT_EQ(r.message(), QLatin1String(messages::kComplete));
+}
+
 // Every other way a route ends: the writes up to the end, the time the
 // click returns, what the user is told. An acknowledgement is waited for 10 s
 // after its command, 60 s after an erase (after the pause that follows it).

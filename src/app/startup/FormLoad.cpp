@@ -264,8 +264,6 @@ bool StartUpSteps::offerRecord()
 
 bool StartUpSteps::findPort()
 {
-    m_state.target().sLetterQ = QLatin1Char(letter::kGreeting64);
-    m_state.target().sLetterA = QLatin1Char(letter::kGreeting128);
     m_context.cScann = std::make_unique<Scanner>(m_services.clock, m_state.detection(),
                                                  m_state.flags().bProgramming, m_context.scannerTimings);
     Scanner &scanner = *m_context.cScann;

@@ -17,6 +17,8 @@
 #include <QFileInfo>
 #include <QScopeGuard>
 
+#include <utility>
+
 namespace romwright {
 
 MainState::MainState(std::unique_ptr<SerialPort> MSComm1, const MainServices &services,
@@ -25,12 +27,15 @@ MainState::MainState(std::unique_ptr<SerialPort> MSComm1, const MainServices &se
       m_inputs(services.view), m_link(std::make_unique<BootloaderLink>(*m_port, services.clock, timings)),
       m_gate({*m_port, *m_link, services.clock, services.view, services.dialogs, m_inputs, *m_firmware}),
       m_controller(services.view, services.dialogs, m_inputs), m_detection(services.view, services.dialogs),
-      m_recorder(services.stateFolder, services.clock, services.transcript,
-                 [this](char boot) { return describeUpdate(boot); }),
+      m_recorder(
+          services.stateFolder, services.clock, services.transcript,
+          [this](char boot) { return describeUpdate(boot); }, [this] { return m_update->failure(); }),
       m_answers(*this), m_update(std::make_unique<UpdateSequence>(*m_link, m_answers, m_target))
 {
-    m_update->listen(m_controller);
+    // The recorder first: what the update leaves in the state folder is
+    // there before the controller's messages wait for the user.
     m_update->listen(m_recorder);
+    m_update->listen(m_controller);
 }
 
 MainState::Answers::Answers(MainState &state)
@@ -79,12 +84,16 @@ bool MainState::mnuCom_Click(int n)
     view.setLamp(LampId::ComStatus, Lamp::Green);
     view.setFileMenuVisible(true);
     m_inputs.setPort(n);
+    if (m_gate.portChosen(n) && m_firmware->FilesValid && !m_update->running())
+        view.setControlEnabled(ControlId::ProgramButton, true);
     return true;
 }
 
 Outcome MainState::IdentifyTarget()
 {
-    const Outcome outcome = m_update->IdentifyTarget(m_inputs.barCode());
+    const GreetingCounts counts =
+        std::exchange(m_startUpIdentified, true) ? GreetingCounts::Own : GreetingCounts::Shared;
+    const Outcome outcome = m_update->IdentifyTarget(m_inputs.barCode(), counts);
     m_identifiedProcessor = m_inputs.processor();
     if (endsProgram(outcome))
         m_update->announceEnd(outcome);
@@ -162,9 +171,7 @@ Outcome MainState::cmdProgram_Click()
     unlock.dismiss();
     m_update->setProcessor(m_inputs.processor());
     m_flags.bProgramming = true;
-    const Outcome outcome = m_update->cmdProgram_Click(*m_firmware);
-    m_recorder.log(outcome, m_update->failure(), describeUpdate(0));
-    return outcome;
+    return m_update->cmdProgram_Click(*m_firmware);
 }
 
 std::optional<QString> MainState::askIdentity()

@@ -66,11 +66,18 @@ public:
     // "n" in the port label; on failure only the lamp turns red.
     bool mnuCom_Click(int n);
 
-    // The start-up identification on the open port (sets bTargetA).
+    // The start-up identification on the open port (sets bTargetA). Only
+    // the first start-up's shares its greeting waits' time-out counts with
+    // the update; Search Again's and PROGRAM's own (for a processor chosen
+    // later, or one start-up left out) count on their own.
     Outcome IdentifyTarget();
     // Start-up left the identification to PROGRAM: the gate had refused the
     // file or the scanner's answer, so the scanner was not restarted then.
-    void deferIdentification(bool deferred) { m_identificationDeferred = deferred; }
+    void deferIdentification(bool deferred)
+    {
+        m_identificationDeferred = deferred;
+        m_startUpIdentified = m_startUpIdentified || deferred;
+    }
 
     // Loads sFile and the two loaders; PROGRAM stays disabled while an update runs.
     FileOpenResult FileOpen(const QString &sFile);
@@ -159,6 +166,7 @@ private:
     qint64 m_firmwareSize = 0;
     QByteArray m_firmwareSha256;
     bool m_identificationDeferred = false;
+    bool m_startUpIdentified = false; // or left out: every identification from now on is an added one
     std::optional<Processor> m_identifiedProcessor; // whose boot software bTargetA tells
 };
 

@@ -40,6 +40,9 @@ ModelDecision decideModel(const IdentityAnswer &answer, const QString &claimed, 
             decision.kind = ModelDecision::Kind::Contradiction;
             decision.text =
                 QString::fromLatin1(kAnswersAsAnotherModel).arg(QString::number(port), answer.model, claimed);
+            if (claimedFamily)
+                decision.risk = QString::fromLatin1(kContradictionRisk)
+                                    .arg(QLatin1String(claimedFamily->family), answer.model);
         }
         decision.model = answer.model;
         decision.typeOfScanner = answer.typeOfScanner;
@@ -167,6 +170,10 @@ bool ScannerGate::passFile(std::optional<bool> bTargetA)
     if (!m_parts.firmware.FilesValid)
         return false; // FileOpen has said what is wrong with the files
     const FirmwareVerdict verdict = firmwareVerdict(bTargetA);
+    if (declinedHolds(verdict)) {
+        m_parts.view.setControlEnabled(ControlId::ProgramButton, false);
+        return false; // the user has said No to this already
+    }
     if (judgeVerdict)
         return judgeVerdict(verdict);
     switch (verdict.kind) {
@@ -186,6 +193,28 @@ bool ScannerGate::passFile(std::optional<bool> bTargetA)
         return false;
     m_approvedLoad = m_loads;
     m_approvedQuestion = verdict.text;
+    return true;
+}
+
+bool ScannerGate::declinedHolds(const FirmwareVerdict &verdict)
+{
+    if (!m_declined)
+        return false;
+    if (!m_declined->load)
+        m_declined->load = m_loads;
+    if (verdict.kind == FirmwareVerdict::Kind::Fits || m_declined->load != m_loads ||
+        m_declined->model != m_parts.inputs.model() || !m_identity || m_identity->port != m_declined->port) {
+        m_declined.reset();
+        return false;
+    }
+    return true;
+}
+
+bool ScannerGate::portChosen(int n)
+{
+    if (!m_declined || m_declined->port == n)
+        return false;
+    m_declined.reset();
     return true;
 }
 
@@ -211,8 +240,10 @@ GateVerdict ScannerGate::decideModel(bool choose, int port)
         // Asked once: a Yes at start-up holds for PROGRAM on the same port.
         if (!m_forceFirmware && m_acceptedContradiction != decision.text &&
             !(contradiction && contradiction(decision, claimed))) {
-            if (!decision.model.isEmpty())
+            if (!decision.model.isEmpty()) {
                 inputs.showModel(decision.model);
+                m_declined = Declined{port, inputs.model(), std::nullopt};
+            }
             return GateVerdict::Refused;
         }
         m_acceptedContradiction = decision.text;

@@ -25,6 +25,9 @@ inline constexpr const char *kAnswersUnknown =
 // %1 the port, %2 why it could not be read.
 inline constexpr const char *kPortUnreadable =
     "Port %1 could not be read to the end of the scanner's answer: %2.";
+// What going on after a contradiction risks: %1 the family of the model
+// claimed (whose firmware would be written), %2 the model the scanner answered as.
+inline constexpr const char *kContradictionRisk = "%1 firmware in a %2 leaves it unable to scan.";
 // Follows every refusal of the gate.
 inline constexpr const char *kNothingChanged = " Nothing was sent that could change the scanner.";
 // %1 the record's sentence, %2 what its port answers now.
@@ -43,6 +46,8 @@ struct ModelDecision {
     QString model; // Go: the model; Contradiction: the model the scanner answered as ("" for none)
     qint32 typeOfScanner = kNotDetected;
     QString text; // Contradiction, Refused: what is said
+    // Contradiction with a model claimed: what going on with the claim risks.
+    QString risk;
 };
 
 // What the scanner on port answered, against the model claimed for it
@@ -122,6 +127,7 @@ public:
     {
         m_identity.reset();
         m_acceptedContradiction.clear();
+        m_declined.reset();
     }
     // What the scanner on port n answered; asked now when that is not known
     // yet.
@@ -134,6 +140,9 @@ public:
 
     // A file was loaded: a Yes to a question about the one before holds no more.
     void fileLoaded() { ++m_loads; }
+    // Port n chosen: a No to a contradiction on another port holds no more.
+    // True when one lapsed, so that PROGRAM may be offered again.
+    bool portChosen(int n);
     // A new click: the firmware check asks again.
     void newClick() { m_approvedLoad = -1; }
 
@@ -158,6 +167,7 @@ private:
     GateVerdict refuseUnclear(const ModelDecision &decision, const QString &claimed, bool choose);
     GateVerdict chooseModel();
     bool passFile(std::optional<bool> bTargetA);
+    bool declinedHolds(const FirmwareVerdict &verdict);
     FirmwareVerdict firmwareVerdict(std::optional<bool> bTargetA) const;
 
     GateParts m_parts;
@@ -170,6 +180,15 @@ private:
     };
     std::optional<KnownIdentity> m_identity;
     QString m_acceptedContradiction; // the contradiction the user said Yes to
+    // A No to a contradiction: the scanner on port answered as model. Until
+    // the file, the model or the port changes, a file that does not fit
+    // that model is refused without asking again, and PROGRAM is disabled.
+    struct Declined {
+        int port = 0;
+        QString model;
+        std::optional<int> load; // the file load it was held against first
+    };
+    std::optional<Declined> m_declined;
     int m_loads = 0;
     // The load and the question the user said Yes to in this click.
     int m_approvedLoad = -1;

@@ -16,9 +16,9 @@
 namespace romwright {
 
 UpdateRecorder::UpdateRecorder(QString stateFolder, const Clock &clock, PortTranscript *transcript,
-                               Describe describe)
+                               Describe describe, Failure failure)
     : m_stateFolder(std::move(stateFolder)), m_clock(clock), m_transcript(transcript),
-      m_describe(std::move(describe))
+      m_describe(std::move(describe)), m_failure(std::move(failure))
 {
 }
 
@@ -35,10 +35,15 @@ void UpdateRecorder::step(UpdateStep step)
         m_run.requested = true;
 }
 
-void UpdateRecorder::finished(Outcome)
+void UpdateRecorder::stopped(UpdateStop)
 {
-    m_run.ended = QDateTime::currentDateTimeUtc();
-    m_run.endedAt = m_clock.now();
+    log(Outcome::Stopped, std::nullopt, m_describe(0));
+    m_run.requested = false; // logged: finished has nothing more to add
+}
+
+void UpdateRecorder::finished(Outcome outcome)
+{
+    log(outcome, m_failure(), m_describe(0));
 }
 
 void UpdateRecorder::firmwareWritten()
@@ -103,10 +108,8 @@ void UpdateRecorder::log(Outcome outcome, const std::optional<UpdateFailure> &fa
 {
     if (!m_run.requested || m_stateFolder.isEmpty())
         return;
-    if (!m_run.ended.isValid()) {
-        m_run.ended = QDateTime::currentDateTimeUtc();
-        m_run.endedAt = m_clock.now();
-    }
+    m_run.ended = QDateTime::currentDateTimeUtc();
+    m_run.endedAt = m_clock.now();
     // Port, model and file as the route found them: the Port and File menus
     // are usable while a missed greeting is asked for again.
     const UnfinishedUpdate update = m_run.route ? *m_run.route : now;

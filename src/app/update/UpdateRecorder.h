@@ -27,9 +27,12 @@ public:
     // The update as it stands (port, device, model, processor, file) with
     // the greeting letter of the route that begins, 0 when none did.
     using Describe = std::function<UnfinishedUpdate(char boot)>;
+    // Where and how the update that has just ended ended early; nullopt after a completion.
+    using Failure = std::function<std::optional<UpdateFailure>()>;
 
     // stateFolder empty: nothing is kept. transcript: what crossed the line, nullptr for none.
-    UpdateRecorder(QString stateFolder, const Clock &clock, PortTranscript *transcript, Describe describe);
+    UpdateRecorder(QString stateFolder, const Clock &clock, PortTranscript *transcript, Describe describe,
+                   Failure failure);
 
     // A click on PROGRAM begins: its account starts afresh.
     void started() override;
@@ -47,10 +50,11 @@ public:
     void firmwareWritten() override;
     void progress(const TransferProgress &progress) override { m_run.progress = progress; }
     void answeredAfterUpdate(const std::optional<QString> &name) override { m_run.answered = name; }
-    void finished(Outcome) override;
-    // The click's line in the log when its request went out; NOW describes
-    // the update as it stands, for a click whose route never began.
-    void log(Outcome outcome, const std::optional<UpdateFailure> &failure, const UnfinishedUpdate &now);
+    // The click's line in the log, when its request went out, is written
+    // as the update ends, before whatever it ends with is said: a stop
+    // before a route, or the end of the update.
+    void stopped(UpdateStop) override;
+    void finished(Outcome outcome) override;
 
     // A record of this program's update stands in the state folder: written
     // and not removed since.
@@ -88,11 +92,15 @@ private:
     // Saves record; one of the same update under the device's old port
     // number goes.
     void keep(const UnfinishedUpdate &record);
+    // The click's line; NOW describes the update as it stands, for a click
+    // whose route never began.
+    void log(Outcome outcome, const std::optional<UpdateFailure> &failure, const UnfinishedUpdate &now);
 
     QString m_stateFolder;
     const Clock &m_clock;
     PortTranscript *m_transcript;
     Describe m_describe;
+    Failure m_failure;
     Run m_run;
     bool m_recordKept = false;
     bool m_notWrittenSaid = false;

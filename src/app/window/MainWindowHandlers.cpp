@@ -167,7 +167,8 @@ FormLoadEnd MainWindowHandlers::Form_Load(const std::optional<WindowCommandLine>
         const QString goOn = claimed.isEmpty()
                                  ? QStringLiteral(" Choose its model all the same?")
                                  : QStringLiteral(" Go on with the %1 all the same?").arg(claimed);
-        return dialogs.question(decision.text + goOn, QString::fromLatin1(kFirmwareCheckTitle),
+        const QString risk = decision.risk.isEmpty() ? QString() : QLatin1Char(' ') + decision.risk;
+        return dialogs.question(decision.text + risk + goOn, QString::fromLatin1(kFirmwareCheckTitle),
                                 MessageIcon::Exclamation);
     };
     const StartUpResult started = startUp(request);
@@ -201,6 +202,8 @@ StartUpResult MainWindowHandlers::startUp(const StartUpRequest &request)
     const StartUpResult started = FormLoad(
         request, {m_parts.state, m_cScann, m_permissionNotice, m_parts.scannerTimings}, m_startUpAnswers);
     m_status.end();
+    if (m_parts.state.scannerLeftInBootSoftware())
+        m_onWindow([this] { m_window.setStatus(QString::fromUtf8(kWaitsInBootSoftware)); });
     return started;
 }
 

@@ -36,6 +36,9 @@ inline constexpr const char *kNoFirmwareWayBackNoRecord =
     " To finish the update, switch the scanner off and on, start the Romwright again and program it "
     "with the same file.";
 inline constexpr const char *kExitAnyway = " Exit anyway?";
+// The status line once start-up's identification has restarted the scanner.
+inline constexpr const char *kWaitsInBootSoftware =
+    "The scanner was restarted: it now waits in its boot software for the update.";
 // The status line while an update offered at start-up is finished.
 inline constexpr const char *kFinishingUpdate =
     "Finishing the interrupted update: waiting for the scanner's boot software…";
