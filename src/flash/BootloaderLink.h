@@ -127,8 +127,7 @@ private:
     bool m_lineLost = false;
     bool m_greeted = false;
     bool m_restartRequested = false;
-    bool m_delivered = false; // received() since the wait last read
-    QByteArray m_arrived;     // what the current wait read that was not its letter
+    QByteArray m_arrived; // what the current wait read that was not its letter
     LastEnd m_lastEnd;
 };
 

@@ -215,8 +215,6 @@ IdentityAnswer askIdentity(const SerialPort &like, int n, Clock &clock, const Sc
             if (error == CommError::None)
                 error = port->setSettings(model->CommandSettings());
             if (error == CommError::None)
-                error = port->setInputLen(0);
-            if (error == CommError::None)
                 error = port->setPortOpen(true);
             if (error == CommError::None && !port->portOpen())
                 error = CommError::DeviceNotOpen;
