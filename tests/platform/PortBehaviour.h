@@ -91,6 +91,22 @@ inline void checkPortBehaviour(const MakeFarEnd &makeFarEnd, const MakePort &mak
              EXPECT_TRUE(port.portSettings().dtr && !port.portSettings().rts);
              EXPECT_EQ(port.discard(Discard::Output), CommError::None);
          }},
+        {"a write larger than the terminal takes arrives whole and in order",
+         [&](FarEnd &far, SerialPort &port) {
+             QByteArray big(64 * 1024, '\0');
+             for (int i = 0; i < big.size(); ++i)
+                 big[i] = char((i * 131 + i / 251) & 0xFF);
+             QByteArray got;
+             // Nobody reads until the first write has filled the terminal.
+             std::thread reader([&] {
+                 std::this_thread::sleep_for(50ms);
+                 got = far.heard(big.size() + 2, kLong);
+             });
+             EXPECT_EQ(port.write(big), CommError::None);
+             EXPECT_EQ(port.write("p4"), CommError::None);
+             reader.join();
+             EXPECT_TRUE(got == big + "p4");
+         }},
         {"discarded input is gone; what comes after is read",
          [&](FarEnd &far, SerialPort &port) {
              far.sendAfter(0ms, "stale");

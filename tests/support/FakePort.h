@@ -75,9 +75,8 @@ public:
     }
     QList<int> presentPorts() const override
     {
-        QList<int> ports;
-        for (int n = 1; n <= kPorts; ++n)
-            ports << n;
+        QList<int> ports(kPorts);
+        std::iota(ports.begin(), ports.end(), 1);
         return ports;
     }
     QString deviceName(int port) const override { return QStringLiteral("fake%1").arg(port); }
