@@ -2,7 +2,6 @@
 
 #include "platform/PortMap.h"
 
-#include <functional>
 #include <utility>
 
 namespace romwright {
@@ -26,10 +25,7 @@ BootloaderLink::BootloaderLink(SerialPort &MSComm1, Clock &clock, const FlashTim
     // sleeps on the clock look again. Made once here rather than for every
     // wait: the firmware pass waits once per record, and the time from the
     // acknowledgement to the next record is all it spends besides the bytes.
-    connect(&m_port, &SerialPort::received, this, [this] {
-        m_delivered = true;
-        m_clock.wake();
-    });
+    connect(&m_port, &SerialPort::received, this, [this] { m_clock.wake(); });
 }
 
 void BootloaderLink::pause(std::chrono::milliseconds duration)
@@ -65,33 +61,19 @@ bool BootloaderLink::OpenPort(int nPort)
         return false;
     // Changing the number of an open port means closing it first.
     if (m_port.portOpen())
-        m_port.setPortOpen(false);
-
-    const std::function<CommError()> steps[] = {
-        [&] { return m_port.setCommPort(nPort); },
-        [&] { return m_port.setDtrEnable(false); },
-        [&] { return m_port.setEofEnable(false); },
-        [&] { return m_port.setHandshaking(0); },
-        [&] { return m_port.setInBufferSize(16); },
-        [&] { return m_port.setBinaryInput(true); },
-        [&] { return m_port.setNullDiscard(false); },
-        [&] { return m_port.setOutBufferSize(2048); },
-        [&] { return m_port.setSThreshold(0); },
-        [&] { return m_port.setRtsEnable(false); },
-        [&] { return m_port.setSettings(QString::fromLatin1(kSettings38400)); },
-        [&] { return m_port.setInputLen(0); },
-        [&] { return m_port.setPortOpen(true); },
-    };
-    for (const auto &step : steps) {
-        CommError error = step();
-        if (error == CommError::PortInUse || error == CommError::PermissionDenied) {
-            if (!m_port.portOpen())
-                return false;
-            m_port.setPortOpen(false);
-            step(); // the property once more, now that the port is closed
-        }
-        // Every other failure is passed over; a bad number shows at the first write.
-    }
+        m_port.close();
+    // No lines, no handshaking, 38400 baud. The port's buffers grow as
+    // needed, its reads are binary and take everything waiting, and it
+    // sends no events for bytes sent: the rest of the control's
+    // configuration is its own way already.
+    PortSettings settings;
+    settings.port = nPort;
+    settings.line = *LineSettings::parse(QString::fromLatin1(kSettings38400));
+    const CommError error = m_port.open(settings);
+    // Held by another program, or not the user's to open: the port is not ours.
+    // Every other failure is passed over; a bad number shows at the first write.
+    if (error == CommError::PortInUse || error == CommError::PermissionDenied)
+        return false;
     m_lineLost = false;
     return true;
 }
@@ -131,7 +113,6 @@ bool BootloaderLink::RequestBootloader(bool barCodeProcessor)
 BootloaderLink::WaitEnd BootloaderLink::waitFor(std::optional<std::uint8_t> b, bool flushed,
                                                 Clock::ms deadline, bool tickFirst, bool watchLine)
 {
-    m_delivered = false;
     m_arrived.clear();
 
     for (;;) {
@@ -141,9 +122,8 @@ BootloaderLink::WaitEnd BootloaderLink::waitFor(std::optional<std::uint8_t> b, b
             return WaitEnd::Deadline;
         if (watchLine && m_lineLost)
             return WaitEnd::LineLost;
-        // One read, no count first, and none of the device when the bytes
-        // have just been delivered: each look at it costs a system call.
-        QByteArray read = std::exchange(m_delivered, false) ? m_port.inputDelivered() : m_port.input();
+        // One read, no count first: each look at the device costs a system call.
+        QByteArray read = m_port.read();
         // A route's wait (the greeting waits watch no line) drops the owed greeting once.
         if (watchLine && m_owed && !read.isEmpty() && static_cast<std::uint8_t>(read.at(0)) == *m_owed) {
             read.remove(0, 1);

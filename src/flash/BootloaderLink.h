@@ -146,7 +146,6 @@ private:
     bool m_lineLost = false;
     bool m_greeted = false;
     std::atomic<bool> m_restartRequested = false; // read by a signal's handler too
-    bool m_delivered = false;                     // received() since the wait last read
     QByteArray m_arrived;                         // what the current wait read that was not its letter
     std::optional<std::uint8_t> m_owed;           // a greeting still to come for a repeated request
     LastEnd m_lastEnd;

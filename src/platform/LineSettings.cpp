@@ -56,4 +56,13 @@ std::optional<LineSettings> LineSettings::parse(const QString &text)
     return s;
 }
 
+QString LineSettings::text() const
+{
+    static const char kParity[] = {'n', 'e', 'o', 'm', 's'};
+    const char *stop = stopBits == StopBits::One ? "1" : stopBits == StopBits::Two ? "2" : "1.5";
+    return QStringLiteral("%1,%2,%3,%4")
+        .arg(QString::number(baud), QChar::fromLatin1(kParity[int(parity)]), QString::number(dataBits),
+             QLatin1String(stop));
+}
+
 } // namespace romwright

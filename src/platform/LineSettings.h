@@ -21,6 +21,9 @@ struct LineSettings {
 
     // Empty when the text is not a settings string the port takes.
     static std::optional<LineSettings> parse(const QString &text);
+    // The settings string, e.g. "38400,n,8,1".
+    QString text() const;
+    bool operator==(const LineSettings &) const = default;
 };
 
 } // namespace romwright

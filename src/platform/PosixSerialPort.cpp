@@ -85,6 +85,20 @@ bool applyLine(QSerialPort &port, const LineSettings &line)
            port.setStopBits(qtStopBits(line.stopBits));
 }
 
+QSerialPort::FlowControl qtFlow(Handshaking handshaking)
+{
+    switch (handshaking) {
+    case Handshaking::None:
+        break;
+    case Handshaking::XonXoff:
+        return QSerialPort::SoftwareControl;
+    case Handshaking::RtsCts:
+    case Handshaking::Both:
+        return QSerialPort::HardwareControl;
+    }
+    return QSerialPort::NoFlowControl;
+}
+
 } // namespace
 
 CommError classifyOpenFailure(QSerialPort::SerialPortError error, bool deviceExists, bool userMayOpen)
@@ -109,7 +123,7 @@ std::unique_ptr<SerialPort> makeSystemSerialPort(const PortMap &map)
 
 PosixSerialPort::PosixSerialPort(QObject *parent) : PosixSerialPort(PortMap::fromEnvironment(), parent) {}
 
-PosixSerialPort::PosixSerialPort(const PortMap &map, QObject *parent) : SystemSerialPort(map, parent)
+PosixSerialPort::PosixSerialPort(const PortMap &map, QObject *parent) : SerialPort(parent), m_map(map)
 {
     m_port.setParent(this); // moves to another thread with the port
     connect(&m_port, &QSerialPort::readyRead, this, &PosixSerialPort::onReadyRead);
@@ -118,17 +132,36 @@ PosixSerialPort::PosixSerialPort(const PortMap &map, QObject *parent) : SystemSe
 
 PosixSerialPort::~PosixSerialPort()
 {
-    close();
+    release();
 }
 
 std::unique_ptr<SerialPort> PosixSerialPort::sibling() const
 {
-    return std::make_unique<PosixSerialPort>(portMap());
+    return std::make_unique<PosixSerialPort>(m_map);
 }
 
 void PosixSerialPort::setPseudoTerminalQuiet(std::chrono::milliseconds quiet)
 {
     pseudoTerminalQuiet = quiet;
+}
+
+CommError PosixSerialPort::openPort(const PortSettings &next)
+{
+    if (!isOpen()) {
+        if (m_port.isOpen())
+            release(); // a lost line still holding its handle
+        return openDevice(next);
+    }
+    const PortSettings &was = portSettings();
+    if (!changeLine(next.line))
+        return CommError::ValueRefused;
+    if (next.handshaking != was.handshaking && !m_port.setFlowControl(qtFlow(next.handshaking))) {
+        m_port.clearError();
+        return CommError::ValueRefused;
+    }
+    if (next.dtr != was.dtr || next.rts != was.rts || next.handshaking != was.handshaking)
+        applyLines(next.dtr, next.rts);
+    return CommError::None;
 }
 
 bool PosixSerialPort::changeLine(const LineSettings &next)
@@ -140,7 +173,7 @@ bool PosixSerialPort::changeLine(const LineSettings &next)
         if (!m_port.waitForBytesWritten(int(deadline.remainingTime())))
             break;
     ::tcdrain(int(m_port.handle()));
-    const bool quiet = next.baud != line().baud && isPseudoTerminal(int(m_port.handle()));
+    const bool quiet = next.baud != portSettings().line.baud && isPseudoTerminal(int(m_port.handle()));
     if (quiet && m_lastWrite)
         sleepUntil(*m_lastWrite + pseudoTerminalQuiet);
     const bool ok = applyLine(m_port, next);
@@ -151,62 +184,19 @@ bool PosixSerialPort::changeLine(const LineSettings &next)
     return ok;
 }
 
-CommError PosixSerialPort::setDtrEnable(bool enable)
+CommError PosixSerialPort::applyLines(bool dtr, bool rts)
 {
-    m_dtr = enable;
-    if (portOpen() && !m_port.setDataTerminalReady(enable))
-        m_port.clearError(); // a pseudo-terminal has no DTR line
-    return CommError::None;
-}
-
-CommError PosixSerialPort::setRtsEnable(bool enable)
-{
-    m_rts = enable;
-    if (portOpen() && m_handshaking < 2 && !m_port.setRequestToSend(enable))
+    // Lines a device cannot set (a pseudo-terminal has neither) are no failure.
+    if (!m_port.setDataTerminalReady(dtr))
+        m_port.clearError();
+    if (portSettings().handshaking < Handshaking::RtsCts && !m_port.setRequestToSend(rts))
         m_port.clearError();
     return CommError::None;
 }
 
-CommError PosixSerialPort::setEofEnable(bool)
+CommError PosixSerialPort::openDevice(const PortSettings &settings)
 {
-    return CommError::None; // reads are binary; an EOF byte is data like any other
-}
-
-CommError PosixSerialPort::setHandshaking(int mode)
-{
-    if (mode < 0 || mode > 3)
-        return CommError::ValueRefused;
-    m_handshaking = mode;
-    if (portOpen()) {
-        const auto flow = mode == 0   ? QSerialPort::NoFlowControl
-                          : mode == 1 ? QSerialPort::SoftwareControl
-                                      : QSerialPort::HardwareControl;
-        if (!m_port.setFlowControl(flow)) {
-            m_port.clearError();
-            return CommError::ValueRefused;
-        }
-    }
-    return CommError::None;
-}
-
-CommError PosixSerialPort::setPortOpen(bool open)
-{
-    if (!open) {
-        if (!portOpen() && !m_port.isOpen())
-            return CommError::PortNotOpen;
-        close();
-        return CommError::None;
-    }
-    if (portOpen())
-        return CommError::None;
-    if (m_port.isOpen())
-        close(); // a lost line still holding its handle
-    return this->open();
-}
-
-CommError PosixSerialPort::open()
-{
-    const QString device = deviceName();
+    const QString device = deviceName(settings.port);
     if (device.isEmpty())
         return CommError::NoSuchPort;
     const QByteArray path = QFile::encodeName(device);
@@ -215,10 +205,8 @@ CommError PosixSerialPort::open()
     if (!exists || !userMayOpen)
         return classifyOpenFailure(QSerialPort::NoError, exists, userMayOpen);
     m_port.setPortName(device);
-    applyLine(m_port, line()); // a closed port keeps them all for the open
-    m_port.setFlowControl(m_handshaking == 0   ? QSerialPort::NoFlowControl
-                          : m_handshaking == 1 ? QSerialPort::SoftwareControl
-                                               : QSerialPort::HardwareControl);
+    applyLine(m_port, settings.line); // a closed port keeps them all for the open
+    m_port.setFlowControl(qtFlow(settings.handshaking));
     if (!m_port.open(QIODevice::ReadWrite)) {
         const CommError error = classifyOpenFailure(m_port.error(), exists, userMayOpen);
         m_port.clearError();
@@ -235,16 +223,20 @@ CommError PosixSerialPort::open()
     m_lost = false;
     lineWaits::join(*this);
     m_latency.lower(int(m_port.handle()), device);
-    // Lines a device cannot set (a pseudo-terminal has neither) do not stop the open.
-    if (!m_port.setDataTerminalReady(m_dtr))
-        m_port.clearError();
-    if (m_handshaking < 2 && !m_port.setRequestToSend(m_rts))
-        m_port.clearError();
+    applyLines(settings.dtr, settings.rts);
     m_port.clearError();
     return CommError::None;
 }
 
-void PosixSerialPort::close()
+CommError PosixSerialPort::closePort()
+{
+    if (!isOpen() && !m_port.isOpen())
+        return CommError::PortNotOpen;
+    release();
+    return CommError::None;
+}
+
+void PosixSerialPort::release()
 {
     lineWaits::leave(*this);
     if (m_port.isOpen()) {
@@ -253,18 +245,19 @@ void PosixSerialPort::close()
     }
     m_port.clearError();
     m_lost = false;
+    m_delivered = false;
     m_lastWrite.reset();
     m_quietUntil.reset();
 }
 
-bool PosixSerialPort::portOpen() const
+bool PosixSerialPort::isOpen() const
 {
     return m_port.isOpen() && !m_lost;
 }
 
-CommError PosixSerialPort::output(const QByteArray &bytes)
+CommError PosixSerialPort::write(const QByteArray &bytes)
 {
-    if (!portOpen())
+    if (!isOpen())
         return CommError::PortNotOpen;
     if (bytes.isEmpty())
         return CommError::None;
@@ -301,7 +294,7 @@ CommError PosixSerialPort::output(const QByteArray &bytes)
 
 void PosixSerialPort::pullPending() const
 {
-    if (!portOpen())
+    if (!isOpen())
         return;
     pollfd p{int(m_port.handle()), POLLIN, 0};
     if (::poll(&p, 1, 0) == 1 && (p.revents & POLLIN) && !(p.revents & (POLLHUP | POLLERR | POLLNVAL))) {
@@ -311,53 +304,65 @@ void PosixSerialPort::pullPending() const
     }
 }
 
-int PosixSerialPort::inBufferCount() const
+int PosixSerialPort::bytesWaiting() const
 {
     pullPending();
-    return portOpen() ? int(m_port.bytesAvailable()) : 0;
+    return isOpen() ? int(m_port.bytesAvailable()) : 0;
 }
 
-QByteArray PosixSerialPort::input()
+QByteArray PosixSerialPort::read(std::chrono::milliseconds wait)
 {
-    pullPending();
-    return take();
-}
-
-QByteArray PosixSerialPort::inputDelivered()
-{
-    if (portOpen() && m_port.bytesAvailable() == 0)
+    // Bytes just delivered are taken without asking the device again: each
+    // look at it costs a system call, and in the firmware pass one comes
+    // between every acknowledgement and the next record.
+    if (!std::exchange(m_delivered, false) || m_port.bytesAvailable() == 0)
         pullPending();
-    return take();
+    if (wait.count() > 0)
+        awaitBytes(wait);
+    return isOpen() ? m_port.readAll() : QByteArray();
 }
 
-QByteArray PosixSerialPort::take()
+void PosixSerialPort::awaitBytes(std::chrono::milliseconds wait)
 {
-    if (!portOpen())
-        return QByteArray();
-    return inputLen() == 0 ? m_port.readAll() : m_port.read(inputLen());
+    using namespace std::chrono;
+    const steady_clock::time_point until = steady_clock::now() + wait;
+    while (isOpen() && m_port.bytesAvailable() == 0) {
+        const milliseconds left = ceil<milliseconds>(until - steady_clock::now());
+        if (left.count() <= 0)
+            return;
+        pollfd p{int(m_port.handle()), POLLIN, 0};
+        const int ready = ::poll(&p, 1, int(left.count()));
+        if (ready < 0 && errno != EINTR)
+            return;
+        if (ready == 1 && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) {
+            m_lost = true;
+            dropLine();
+        } else if (ready == 1) {
+            pullPending();
+        }
+    }
 }
 
-CommError PosixSerialPort::clearInput()
+CommError PosixSerialPort::discard(Discard what)
 {
-    if (!portOpen())
+    if (!isOpen())
         return CommError::PortNotOpen;
+    if (what == Discard::Output) {
+        m_port.clear(QSerialPort::Output);
+        return CommError::None;
+    }
     m_port.clear(QSerialPort::Input);
     m_port.readAll(); // Qt's own buffer as well as the device's
-    return CommError::None;
-}
-
-CommError PosixSerialPort::clearOutput()
-{
-    if (!portOpen())
-        return CommError::PortNotOpen;
-    m_port.clear(QSerialPort::Output);
+    m_delivered = false;
     return CommError::None;
 }
 
 void PosixSerialPort::onReadyRead()
 {
-    if (!m_pulling && !m_lost)
+    if (!m_pulling && !m_lost) {
+        m_delivered = true;
         emit received();
+    }
 }
 
 bool PosixSerialPort::lineDown() const

@@ -1,15 +1,12 @@
 #pragma once
-// The serial control on POSIX systems: QSerialPort, with the terminal's own
+// The serial port on POSIX systems: QSerialPort, with the terminal's own
 // descriptor where Qt is slow or blind (a first write straight to the device,
-// poll for bytes and for a lost line, flock, low latency, a drain before a
-// rate change). Properties written while the port is closed are kept and
-// applied when it opens, as the control did; the settings string also
-// applies at once to an open port (the rate change of the bootloader
-// dialogue). Reads take everything the device has received, also bytes the
-// event loop has not delivered yet, so a read after a blocking pause sees
-// what came in during it. On the line's own thread the open port is one of
-// the handles LineClock waits on, and it is served there instead of by an
-// event loop.
+// poll for bytes, for a read's deadline and for a lost line, flock, low
+// latency, a drain before a rate change). Reads take everything the device
+// has received, also bytes the event loop has not delivered yet, so a read
+// after a blocking pause sees what came in during it. On the line's own
+// thread the open port is one of the handles LineClock waits on, and it is
+// served there instead of by an event loop.
 
 #include "platform/LineLatency.h"
 #include "platform/LineSettings.h"
@@ -29,7 +26,7 @@ namespace romwright {
 // whether the user may open it at all is asked of the device first.
 CommError classifyOpenFailure(QSerialPort::SerialPortError error, bool deviceExists, bool userMayOpen);
 
-class PosixSerialPort final : public SystemSerialPort, private LineSource {
+class PosixSerialPort final : public SerialPort, private LineSource {
     Q_OBJECT
 public:
     // Port numbers go through the map of this machine and environment.
@@ -37,49 +34,48 @@ public:
     explicit PosixSerialPort(const PortMap &map, QObject *parent = nullptr);
     ~PosixSerialPort() override;
 
-    std::unique_ptr<SerialPort> sibling() const override;
-
     // The quiet on both sides of a rate change on a pseudo-terminal, 10 ms
     // unless set, for every port of the process. The simulator on the far
     // end must wake within it; a test on a loaded machine lengthens it.
     static void setPseudoTerminalQuiet(std::chrono::milliseconds quiet);
 
-    CommError setDtrEnable(bool enable) override;
-    CommError setRtsEnable(bool enable) override;
-    CommError setEofEnable(bool enable) override;
-    CommError setHandshaking(int mode) override;
+    QByteArray read(std::chrono::milliseconds wait = {}) override;
+    CommError write(const QByteArray &bytes) override;
+    CommError discard(Discard what) override;
+    bool isOpen() const override;
+    int bytesWaiting() const override;
 
-    CommError setPortOpen(bool open) override;
-    bool portOpen() const override;
-
-    CommError output(const QByteArray &bytes) override;
-    int inBufferCount() const override;
-    QByteArray input() override;
-    QByteArray inputDelivered() override;
-    CommError clearInput() override;
-    CommError clearOutput() override;
+    std::unique_ptr<SerialPort> sibling() const override;
+    QList<int> presentPorts() const override { return m_map.ports(); }
+    QString deviceName(int port) const override { return m_map.device(port); }
 
 private:
+    CommError openPort(const PortSettings &settings) override;
+    CommError closePort() override;
+    CommError applyLines(bool dtr, bool rts) override;
     WaitHandle waitHandle() const override { return int(m_port.handle()); }
     void serve() override;
-    bool changeLine(const LineSettings &next) override;
-    CommError open();
-    void close();
+    CommError openDevice(const PortSettings &settings);
+    // On an open port: the line after what was written has left at the
+    // present rate; false when the device refuses it.
+    bool changeLine(const LineSettings &next);
+    void release();
     void pullPending() const;
-    // What the port has read, InputLen bytes at most; nothing when it is closed.
-    QByteArray take();
+    // Blocks until a byte has come, the line is lost or wait has passed.
+    void awaitBytes(std::chrono::milliseconds wait);
     bool lineDown() const;
     void onReadyRead();
     void onError(QSerialPort::SerialPortError error);
     void dropLine();
 
+    PortMap m_map;
     mutable QSerialPort m_port;
     LineLatency m_latency{LatencyAccess::system()};
-    bool m_dtr = false;
-    bool m_rts = false;
-    int m_handshaking = 0;
     mutable bool m_pulling = false;
     bool m_lost = false;
+    // received() told of what Qt's buffer holds and no read has taken it
+    // since: the next read takes it without asking the device once more.
+    bool m_delivered = false;
     // For a pseudo-terminal's quiet around a rate change: when the last
     // write ended, and before when the next may begin.
     std::optional<std::chrono::steady_clock::time_point> m_lastWrite;

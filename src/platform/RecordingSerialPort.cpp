@@ -153,7 +153,7 @@ RecordingSerialPort::RecordingSerialPort(std::unique_ptr<SerialPort> port, PortT
 {
     connect(m_port.get(), &SerialPort::received, this, &SerialPort::received);
     connect(m_port.get(), &SerialPort::lineLost, this, [this] {
-        m_transcript.note(m_port->commPort(), QStringLiteral("line lost"));
+        m_transcript.note(commPort(), QStringLiteral("line lost"));
         emit lineLost();
     });
 }
@@ -163,55 +163,58 @@ std::unique_ptr<SerialPort> RecordingSerialPort::sibling() const
     return std::make_unique<RecordingSerialPort>(m_port->sibling(), m_transcript);
 }
 
-CommError RecordingSerialPort::setSettings(const QString &settings)
+CommError RecordingSerialPort::openPort(const PortSettings &settings)
 {
-    const bool change = m_port->portOpen() && settings != m_port->settings();
-    const CommError error = m_port->setSettings(settings);
-    if (change)
-        m_transcript.note(m_port->commPort(),
-                          error == CommError::None
-                              ? QStringLiteral("line set to %1").arg(settings)
-                              : QStringLiteral("line not set to %1: %2").arg(settings, describe(error)));
-    return error;
-}
-
-CommError RecordingSerialPort::setPortOpen(bool open)
-{
-    const bool wasOpen = m_port->portOpen();
-    const CommError error = m_port->setPortOpen(open);
-    const int port = m_port->commPort();
-    if (open && !wasOpen)
+    const bool wasOpen = m_port->isOpen();
+    const QString rate = settings.line.text();
+    const CommError error = m_port->open(settings);
+    const int port = settings.port;
+    if (error == CommError::None)
+        m_rate = rate;
+    if (!wasOpen)
         m_transcript.note(
             port, error == CommError::None
-                      ? QStringLiteral("opened %1 at %2").arg(m_port->deviceName(), settings())
-                      : QStringLiteral("did not open %1: %2").arg(m_port->deviceName(), describe(error)));
-    else if (!open && wasOpen)
-        m_transcript.note(port, QStringLiteral("closed"));
+                      ? QStringLiteral("opened %1 at %2").arg(m_port->deviceName(port), rate)
+                      : QStringLiteral("did not open %1: %2").arg(m_port->deviceName(port), describe(error)));
+    else if (settings.line != portSettings().line)
+        m_transcript.note(port, error == CommError::None
+                                    ? QStringLiteral("line set to %1").arg(rate)
+                                    : QStringLiteral("line not set to %1: %2").arg(rate, describe(error)));
     return error;
 }
 
-CommError RecordingSerialPort::output(const QByteArray &bytes)
+CommError RecordingSerialPort::closePort()
 {
-    const CommError error = m_port->output(bytes);
-    m_transcript.bytes(m_port->commPort(), PortTranscript::Way::Out, bytes, m_port->settings(), error);
+    const bool wasOpen = m_port->isOpen();
+    const CommError error = m_port->close();
+    if (wasOpen)
+        m_transcript.note(commPort(), QStringLiteral("closed"));
     return error;
 }
 
-QByteArray RecordingSerialPort::heard(QByteArray bytes)
+CommError RecordingSerialPort::write(const QByteArray &bytes)
 {
+    const CommError error = m_port->write(bytes);
+    m_transcript.bytes(commPort(), PortTranscript::Way::Out, bytes, m_rate, error);
+    return error;
+}
+
+QByteArray RecordingSerialPort::read(std::chrono::milliseconds wait)
+{
+    QByteArray bytes = m_port->read(wait);
     if (!bytes.isEmpty())
-        m_transcript.bytes(m_port->commPort(), PortTranscript::Way::In, bytes, m_port->settings());
+        m_transcript.bytes(commPort(), PortTranscript::Way::In, bytes, m_rate);
     return bytes;
 }
 
-CommError RecordingSerialPort::clearInput()
+CommError RecordingSerialPort::discard(Discard what)
 {
     // What is thrown away is read first, so that the transcript shows it:
     // the stale bytes before a request are often what went wrong.
-    if (m_port->portOpen())
-        if (const QByteArray stale = m_port->input(); !stale.isEmpty())
-            m_transcript.bytes(m_port->commPort(), PortTranscript::Way::Discarded, stale, m_port->settings());
-    return m_port->clearInput();
+    if (what == Discard::Input && m_port->isOpen())
+        if (const QByteArray stale = m_port->read(); !stale.isEmpty())
+            m_transcript.bytes(commPort(), PortTranscript::Way::Discarded, stale, m_rate);
+    return m_port->discard(what);
 }
 
 } // namespace romwright

@@ -81,37 +81,26 @@ class RecordingSerialPort final : public SerialPort {
 public:
     RecordingSerialPort(std::unique_ptr<SerialPort> port, PortTranscript &transcript);
 
+    QByteArray read(std::chrono::milliseconds wait = {}) override;
+    CommError write(const QByteArray &bytes) override;
+    CommError discard(Discard what) override;
+    bool isOpen() const override { return m_port->isOpen(); }
+    int bytesWaiting() const override { return m_port->bytesWaiting(); }
+
     std::unique_ptr<SerialPort> sibling() const override;
-    CommError setCommPort(int port) override { return m_port->setCommPort(port); }
-    int commPort() const override { return m_port->commPort(); }
-    QString deviceName() const override { return m_port->deviceName(); }
     QList<int> presentPorts() const override { return m_port->presentPorts(); }
-    CommError setSettings(const QString &settings) override;
-    QString settings() const override { return m_port->settings(); }
-    CommError setDtrEnable(bool enable) override { return m_port->setDtrEnable(enable); }
-    CommError setRtsEnable(bool enable) override { return m_port->setRtsEnable(enable); }
-    CommError setEofEnable(bool enable) override { return m_port->setEofEnable(enable); }
-    CommError setHandshaking(int mode) override { return m_port->setHandshaking(mode); }
-    CommError setInBufferSize(int bytes) override { return m_port->setInBufferSize(bytes); }
-    CommError setOutBufferSize(int bytes) override { return m_port->setOutBufferSize(bytes); }
-    CommError setBinaryInput(bool binary) override { return m_port->setBinaryInput(binary); }
-    CommError setNullDiscard(bool discard) override { return m_port->setNullDiscard(discard); }
-    CommError setSThreshold(int bytes) override { return m_port->setSThreshold(bytes); }
-    CommError setInputLen(int bytes) override { return m_port->setInputLen(bytes); }
-    CommError setPortOpen(bool open) override;
-    bool portOpen() const override { return m_port->portOpen(); }
-    CommError output(const QByteArray &bytes) override;
-    int inBufferCount() const override { return m_port->inBufferCount(); }
-    QByteArray input() override { return heard(m_port->input()); }
-    QByteArray inputDelivered() override { return heard(m_port->inputDelivered()); }
-    CommError clearInput() override;
-    CommError clearOutput() override { return m_port->clearOutput(); }
+    QString deviceName(int port) const override { return m_port->deviceName(port); }
 
 private:
-    QByteArray heard(QByteArray bytes);
+    CommError openPort(const PortSettings &settings) override;
+    CommError closePort() override;
+    CommError applyLines(bool dtr, bool rts) override { return m_port->setLines(dtr, rts); }
 
     std::unique_ptr<SerialPort> m_port;
     PortTranscript &m_transcript;
+    // The line's settings string beside every entry: made once per change,
+    // not once per record.
+    QString m_rate = m_port->settings();
 };
 
 } // namespace romwright

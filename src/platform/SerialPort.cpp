@@ -33,71 +33,57 @@ QList<int> SerialPort::presentPorts() const
     return all;
 }
 
-SystemSerialPort::SystemSerialPort(const PortMap &map, QObject *parent) : SerialPort(parent), m_map(map) {}
+CommError SerialPort::open(const PortSettings &settings)
+{
+    if (settings.port < PortMap::kFirstPort || settings.port > PortMap::kLastPort)
+        return CommError::ValueRefused;
+    if (!isOpen()) {
+        // Kept also when the open fails: the number tried names the device in the message.
+        m_settings = settings;
+        return openPort(settings);
+    }
+    if (settings.port != m_settings.port)
+        return CommError::PortInUse; // the control refuses a new number while open
+    const CommError error = openPort(settings);
+    if (error == CommError::None)
+        m_settings = settings;
+    return error;
+}
 
-CommError SystemSerialPort::setCommPort(int port)
+CommError SerialPort::close()
+{
+    return closePort();
+}
+
+CommError SerialPort::setLines(bool dtr, bool rts)
+{
+    if (!isOpen())
+        return CommError::PortNotOpen;
+    m_settings.dtr = dtr;
+    m_settings.rts = rts;
+    return applyLines(dtr, rts);
+}
+
+CommError SerialPort::setCommPort(int port)
 {
     if (port < PortMap::kFirstPort || port > PortMap::kLastPort)
         return CommError::ValueRefused;
-    if (portOpen())
-        return CommError::PortInUse; // the control refuses a new number while open
-    m_commPort = port;
+    if (isOpen())
+        return CommError::PortInUse;
+    m_settings.port = port;
     return CommError::None;
 }
 
-QString SystemSerialPort::deviceName() const
+CommError SerialPort::setSettings(const QString &settings)
 {
-    return m_map.device(m_commPort);
-}
-
-CommError SystemSerialPort::setSettings(const QString &settings)
-{
-    const std::optional<LineSettings> parsed = LineSettings::parse(settings);
-    if (!parsed)
+    const std::optional<LineSettings> line = LineSettings::parse(settings);
+    if (!line)
         return CommError::ValueRefused;
-    if (portOpen() && !changeLine(*parsed))
-        return CommError::ValueRefused;
-    m_line = *parsed;
-    m_settingsText = settings;
-    return CommError::None;
-}
-
-CommError SystemSerialPort::setInBufferSize(int bytes)
-{
-    if (bytes <= 0 || bytes > 32767)
-        return CommError::ValueRefused;
-    m_inBufferSize = bytes;
-    return CommError::None;
-}
-
-CommError SystemSerialPort::setOutBufferSize(int bytes)
-{
-    if (bytes <= 0 || bytes > 32767)
-        return CommError::ValueRefused;
-    m_outBufferSize = bytes;
-    return CommError::None;
-}
-
-CommError SystemSerialPort::setBinaryInput(bool)
-{
-    return CommError::None;
-}
-
-CommError SystemSerialPort::setNullDiscard(bool discard)
-{
-    return discard ? CommError::ValueRefused : CommError::None;
-}
-
-CommError SystemSerialPort::setSThreshold(int bytes)
-{
-    return bytes < 0 ? CommError::ValueRefused : CommError::None;
-}
-
-CommError SystemSerialPort::setInputLen(int bytes)
-{
-    if (bytes < 0)
-        return CommError::ValueRefused;
-    m_inputLen = bytes;
+    PortSettings next = m_settings;
+    next.line = *line;
+    if (isOpen())
+        return open(next);
+    m_settings = next;
     return CommError::None;
 }
 

@@ -1,8 +1,12 @@
 #pragma once
-// The serial control as the program uses it: numbered ports, a settings
-// string, the handful of properties the bootloader dialogue writes in a fixed
-// order, whole-buffer reads and writes of exact bytes. Every operation reports
-// the kind of failure the callers tell apart, instead of throwing.
+// A serial port as a flasher needs it, in seven verbs: open with settings,
+// close, read with a deadline, write, discard what waits, set the lines, and
+// what is there (open, bytes waiting). Every verb reports the kind of
+// failure the callers tell apart, instead of throwing. The POSIX and the
+// Windows transport implement the verbs side by side; the serial control's
+// names (CommPort, Settings, PortOpen, Input, Output, InBufferCount ...)
+// remain as a thin adapter over them for the sequences that follow the
+// control property by property.
 
 #include "platform/LineSettings.h"
 #include "platform/PortMap.h"
@@ -11,13 +15,14 @@
 #include <QObject>
 #include <QString>
 
+#include <chrono>
 #include <memory>
 
 namespace romwright {
 
 enum class CommError {
     None,
-    ValueRefused,     // a property value the port will not take
+    ValueRefused,     // a value the port will not take
     NoSuchPort,       // no device behind the port number
     PortInUse,        // another program holds the device
     PermissionDenied, // the user may not open the device (Linux: not in its group)
@@ -29,114 +34,95 @@ enum class CommError {
 // Text for a person, e.g. for the console front end.
 QString describe(CommError error);
 
+// The control's Handshaking values 0..3.
+enum class Handshaking { None, XonXoff, RtsCts, Both };
+
+// Everything a port is opened with, at once.
+struct PortSettings {
+    int port = 1; // PortMap::kFirstPort..kLastPort: the map's device of that number
+    LineSettings line;
+    Handshaking handshaking = Handshaking::None;
+    bool dtr = false;
+    bool rts = false; // left to the driver under RTS/CTS handshaking
+    bool operator==(const PortSettings &) const = default;
+};
+
+enum class Discard { Input, Output };
+
 class SerialPort : public QObject {
     Q_OBJECT
 public:
     using QObject::QObject;
     ~SerialPort() override = default;
 
-    // A new, closed port over the same devices, with its own number and
-    // settings: for talking to several ports at once.
-    virtual std::unique_ptr<SerialPort> sibling() const = 0;
+    // Opens the device of settings.port with all of settings. A port open on
+    // that number takes the new settings at once, after what was written has
+    // left at the old rate (the bootloader dialogue changes its rate so);
+    // one open on another number refuses (PortInUse), and a refused change
+    // leaves the port as it was.
+    CommError open(const PortSettings &settings);
+    // PortNotOpen when there was nothing to close; a lost line is closed.
+    CommError close();
+    // Everything that has come, at once; when nothing has, waits up to wait
+    // for the first byte. Empty on a closed port or a lost line.
+    virtual QByteArray read(std::chrono::milliseconds wait = {}) = 0;
+    // Exactly these bytes, in order, handed to the device before it returns.
+    virtual CommError write(const QByteArray &bytes) = 0;
+    // Throws away what waits to be read, or to be sent.
+    virtual CommError discard(Discard what) = 0;
+    // DTR and RTS now; a device without them (a pseudo-terminal) does not refuse.
+    CommError setLines(bool dtr, bool rts);
+    // Open, and its line not lost.
+    virtual bool isOpen() const = 0;
+    // Bytes waiting to be read, also those the event loop has not delivered yet.
+    virtual int bytesWaiting() const = 0;
 
+    // What the port was last opened with, or asked to be.
+    const PortSettings &portSettings() const { return m_settings; }
+
+    // A new, closed port over the same devices: for talking to several ports at once.
+    virtual std::unique_ptr<SerialPort> sibling() const = 0;
     // The port numbers that are there to be opened, ascending: what a search
     // tries. Without a map of its own every number a port can have.
     virtual QList<int> presentPorts() const;
+    // The device port n stands for ("" when none).
+    virtual QString deviceName(int port) const = 0;
 
-    // Port number 1..256; it takes effect at the next open.
-    virtual CommError setCommPort(int port) = 0;
-    virtual int commPort() const = 0;
-    // The device the current number stands for ("" when none).
-    virtual QString deviceName() const = 0;
-
-    // "38400,n,8,1" style; written while open it changes the line at once.
-    virtual CommError setSettings(const QString &settings) = 0;
-    virtual QString settings() const = 0;
-
-    virtual CommError setDtrEnable(bool enable) = 0;
-    virtual CommError setRtsEnable(bool enable) = 0;
-    virtual CommError setEofEnable(bool enable) = 0;
-    virtual CommError setHandshaking(int mode) = 0; // 0 none
-    virtual CommError setInBufferSize(int bytes) = 0;
-    virtual CommError setOutBufferSize(int bytes) = 0;
-    virtual CommError setBinaryInput(bool binary) = 0; // InputMode 1
-    virtual CommError setNullDiscard(bool discard) = 0;
-    virtual CommError setSThreshold(int bytes) = 0;
-    virtual CommError setInputLen(int bytes) = 0; // 0 reads everything waiting
-
-    virtual CommError setPortOpen(bool open) = 0;
-    virtual bool portOpen() const = 0;
-
-    // Sends exactly these bytes, in order, handed to the device before it returns.
-    virtual CommError output(const QByteArray &bytes) = 0;
-
-    // Bytes waiting to be read (InBufferCount).
-    virtual int inBufferCount() const = 0;
-    // Reads and removes everything waiting (Input with InputLen 0).
-    virtual QByteArray input() = 0;
-    // For a wait that received() has just woken: what the event loop has
-    // delivered, without asking the device once more (it was read a moment
-    // ago); input() when nothing has been delivered.
-    virtual QByteArray inputDelivered() { return input(); }
-    // InBufferCount = 0 / OutBufferCount = 0: discard what waits.
-    virtual CommError clearInput() = 0;
-    virtual CommError clearOutput() = 0;
+    // The serial control's properties, over the verbs. A closed port keeps
+    // its number and settings for the next open, as the control did.
+    CommError setCommPort(int port); // a new number is refused while open
+    int commPort() const { return m_settings.port; }
+    QString deviceName() const { return deviceName(m_settings.port); }
+    CommError setSettings(const QString &settings); // "38400,n,8,1"; at once when open
+    QString settings() const { return m_settings.line.text(); }
+    CommError setPortOpen(bool open) { return open ? this->open(m_settings) : close(); }
+    bool portOpen() const { return isOpen(); }
+    CommError output(const QByteArray &bytes) { return write(bytes); }
+    QByteArray input() { return read(); }
+    int inBufferCount() const { return bytesWaiting(); }
+    CommError clearInput() { return discard(Discard::Input); }
+    CommError clearOutput() { return discard(Discard::Output); }
 
 signals:
     // New bytes are waiting.
     void received();
     // The device failed while open (unplugged adapter, closed terminal).
     void lineLost();
+
+protected:
+    // The transport's halves of open, close and setLines; the port's
+    // settings are kept here. openPort sees the settings it replaces in
+    // portSettings() when the port is open.
+    virtual CommError openPort(const PortSettings &settings) = 0;
+    virtual CommError closePort() = 0;
+    virtual CommError applyLines(bool dtr, bool rts) = 0;
+
+private:
+    PortSettings m_settings;
 };
 
 // A closed port of this system over the devices of map. Each system's
 // transport unit defines it; the build picks the unit.
 std::unique_ptr<SerialPort> makeSystemSerialPort(const PortMap &map);
-
-// What a port on a real system keeps the same everywhere: the port number
-// and its device, the settings string, the buffer and read-length
-// properties and the values they refuse. The POSIX and the
-// Windows transport derive from it.
-class SystemSerialPort : public SerialPort {
-public:
-    explicit SystemSerialPort(const PortMap &map, QObject *parent = nullptr);
-
-    // The map's ports.
-    QList<int> presentPorts() const override { return m_map.ports(); }
-    // Port n is the map's device n; a new number is refused while open.
-    CommError setCommPort(int port) final;
-    int commPort() const final { return m_commPort; }
-    QString deviceName() const final;
-
-    // A settings string the port refuses leaves the settings as they were.
-    CommError setSettings(const QString &settings) final;
-    QString settings() const final { return m_settingsText; }
-
-    // The sizes are kept for the record only: the transports' buffers grow
-    // as needed, so a small input buffer never loses bytes.
-    CommError setInBufferSize(int bytes) final;
-    CommError setOutBufferSize(int bytes) final;
-    CommError setBinaryInput(bool binary) final;  // input() always hands out bytes
-    CommError setNullDiscard(bool discard) final; // zero bytes are data here: refused
-    CommError setSThreshold(int bytes) final;
-    CommError setInputLen(int bytes) final;
-
-protected:
-    const PortMap &portMap() const { return m_map; }
-    const LineSettings &line() const { return m_line; }
-    int inputLen() const { return m_inputLen; }
-    // Puts next into effect on the open port, after what was written has
-    // left at the present rate; false when the device refuses it.
-    virtual bool changeLine(const LineSettings &next) = 0;
-
-private:
-    PortMap m_map;
-    int m_commPort = 1;
-    QString m_settingsText = QStringLiteral("9600,n,8,1");
-    LineSettings m_line = *LineSettings::parse(m_settingsText);
-    int m_inBufferSize = 1024;
-    int m_outBufferSize = 512;
-    int m_inputLen = 0;
-};
 
 } // namespace romwright

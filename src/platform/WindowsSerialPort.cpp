@@ -141,8 +141,9 @@ CommError classifyOpenError(unsigned long win32Error)
     }
 }
 
-void fillDcb(DCB &dcb, const LineSettings &line, int handshaking, bool dtr, bool rts)
+void fillDcb(DCB &dcb, const PortSettings &settings)
 {
+    const LineSettings &line = settings.line;
     dcb.DCBlength = sizeof(DCB);
     dcb.BaudRate = DWORD(line.baud);
     dcb.ByteSize = BYTE(line.dataBits);
@@ -155,11 +156,14 @@ void fillDcb(DCB &dcb, const LineSettings &line, int handshaking, bool dtr, bool
     dcb.fAbortOnError = FALSE;
     dcb.fDsrSensitivity = FALSE;
     dcb.fOutxDsrFlow = FALSE;
-    dcb.fDtrControl = dtr ? DTR_CONTROL_ENABLE : DTR_CONTROL_DISABLE;
-    const bool hardware = handshaking >= 2;
-    const bool software = handshaking == 1 || handshaking == 3;
+    dcb.fDtrControl = settings.dtr ? DTR_CONTROL_ENABLE : DTR_CONTROL_DISABLE;
+    const bool hardware = settings.handshaking >= Handshaking::RtsCts;
+    const bool software =
+        settings.handshaking == Handshaking::XonXoff || settings.handshaking == Handshaking::Both;
     dcb.fOutxCtsFlow = hardware;
-    dcb.fRtsControl = hardware ? RTS_CONTROL_HANDSHAKE : rts ? RTS_CONTROL_ENABLE : RTS_CONTROL_DISABLE;
+    dcb.fRtsControl = hardware       ? RTS_CONTROL_HANDSHAKE
+                      : settings.rts ? RTS_CONTROL_ENABLE
+                                     : RTS_CONTROL_DISABLE;
     dcb.fOutX = software;
     dcb.fInX = software;
     dcb.XonChar = 0x11;
@@ -173,96 +177,68 @@ std::unique_ptr<SerialPort> makeSystemSerialPort(const PortMap &map)
     return std::make_unique<WindowsSerialPort>(map);
 }
 
-WindowsSerialPort::WindowsSerialPort(const PortMap &map, QObject *parent) : SystemSerialPort(map, parent) {}
+WindowsSerialPort::WindowsSerialPort(const PortMap &map, QObject *parent) : SerialPort(parent), m_map(map) {}
 
 WindowsSerialPort::~WindowsSerialPort()
 {
-    close();
+    release();
     if (m_notifier)
         DestroyWindow(static_cast<HWND>(m_notifier)); // a message still on its way goes with it
 }
 
 std::unique_ptr<SerialPort> WindowsSerialPort::sibling() const
 {
-    return std::make_unique<WindowsSerialPort>(portMap());
+    return std::make_unique<WindowsSerialPort>(m_map);
 }
 
-bool WindowsSerialPort::applyLine(const LineSettings &line)
+bool WindowsSerialPort::applySettings(const PortSettings &settings)
 {
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
     if (!GetCommState(handleOf(m_handle), &dcb))
         return false;
-    fillDcb(dcb, line, m_handshaking, m_dtr, m_rts);
+    fillDcb(dcb, settings);
     return SetCommState(handleOf(m_handle), &dcb) != FALSE;
 }
 
-bool WindowsSerialPort::changeLine(const LineSettings &next)
+CommError WindowsSerialPort::openPort(const PortSettings &next)
 {
-    const bool rateChange = next.baud != line().baud;
+    if (!isOpen()) {
+        release(); // a lost line still holding its handle
+        return openDevice(next);
+    }
+    const bool rateChange = next.line.baud != portSettings().line.baud;
     // What was written leaves at the old rate before the new one applies.
     FlushFileBuffers(handleOf(m_handle));
     if (rateChange && m_sentSinceRateChange)
         Sleep(kRateChangeQuietMs);
     m_sentSinceRateChange = false;
-    const bool ok = applyLine(next);
+    const bool ok = applySettings(next);
     if (rateChange)
         Sleep(kRateChangeQuietMs);
-    return ok;
+    return ok ? CommError::None : CommError::ValueRefused;
 }
 
-CommError WindowsSerialPort::setDtrEnable(bool enable)
+CommError WindowsSerialPort::applyLines(bool dtr, bool rts)
 {
-    m_dtr = enable;
-    if (portOpen())
-        EscapeCommFunction(handleOf(m_handle), enable ? SETDTR : CLRDTR); // a line some devices lack
+    // Lines some devices lack; their absence is no failure.
+    EscapeCommFunction(handleOf(m_handle), dtr ? SETDTR : CLRDTR);
+    if (portSettings().handshaking < Handshaking::RtsCts)
+        EscapeCommFunction(handleOf(m_handle), rts ? SETRTS : CLRRTS);
     return CommError::None;
 }
 
-CommError WindowsSerialPort::setRtsEnable(bool enable)
+CommError WindowsSerialPort::closePort()
 {
-    m_rts = enable;
-    if (portOpen() && m_handshaking < 2)
-        EscapeCommFunction(handleOf(m_handle), enable ? SETRTS : CLRRTS);
+    if (!m_handle)
+        return CommError::PortNotOpen;
+    release();
     return CommError::None;
 }
 
-CommError WindowsSerialPort::setEofEnable(bool)
+CommError WindowsSerialPort::openDevice(const PortSettings &settings)
 {
-    return CommError::None; // reads are binary; an EOF byte is data like any other
-}
-
-CommError WindowsSerialPort::setHandshaking(int mode)
-{
-    if (mode < 0 || mode > 3)
-        return CommError::ValueRefused;
-    const int was = m_handshaking;
-    m_handshaking = mode;
-    if (portOpen() && !applyLine(line())) {
-        m_handshaking = was;
-        return CommError::ValueRefused;
-    }
-    return CommError::None;
-}
-
-CommError WindowsSerialPort::setPortOpen(bool open)
-{
-    if (!open) {
-        if (!m_handle)
-            return CommError::PortNotOpen;
-        close();
-        return CommError::None;
-    }
-    if (portOpen())
-        return CommError::None;
-    if (m_handle)
-        close(); // a lost line still holding its handle
-    return this->open();
-}
-
-CommError WindowsSerialPort::open()
-{
-    const QString device = deviceName();
+    const QString device = deviceName(settings.port);
     if (device.isEmpty())
         return CommError::NoSuchPort;
     // The \\.\ form reaches COM10 and above as well as COM1 to COM9.
@@ -281,7 +257,7 @@ CommError WindowsSerialPort::open()
     timeouts.ReadIntervalTimeout = MAXDWORD;
     timeouts.ReadTotalTimeoutMultiplier = MAXDWORD;
     timeouts.ReadTotalTimeoutConstant = kReadWaitMs;
-    if (!applyLine(line()) || !SetCommTimeouts(port, &timeouts)) {
+    if (!applySettings(settings) || !SetCommTimeouts(port, &timeouts)) {
         CloseHandle(port);
         m_handle = nullptr;
         return CommError::DeviceNotOpen;
@@ -301,7 +277,7 @@ CommError WindowsSerialPort::open()
         m_read = std::make_unique<PendingRead>();
         m_read->overlapped.hEvent = handleOf(m_readDone);
         if (!armRead()) {
-            close();
+            release();
             return CommError::DeviceNotOpen;
         }
         lineWaits::join(*this);
@@ -313,7 +289,7 @@ CommError WindowsSerialPort::open()
     return CommError::None;
 }
 
-void WindowsSerialPort::close()
+void WindowsSerialPort::release()
 {
     if (!m_handle)
         return;
@@ -333,20 +309,21 @@ void WindowsSerialPort::close()
     CloseHandle(handleOf(m_stop));
     CloseHandle(handleOf(m_writeDone));
     m_handle = m_stop = m_writeDone = nullptr;
+    m_delivered = false;
     const std::lock_guard lock(m_mutex);
     m_received.clear();
     m_deliveryPosted = false; // a message still on its way finds nothing
     m_lost = false;
 }
 
-bool WindowsSerialPort::portOpen() const
+bool WindowsSerialPort::isOpen() const
 {
     return m_handle && !m_lost;
 }
 
-CommError WindowsSerialPort::output(const QByteArray &bytes)
+CommError WindowsSerialPort::write(const QByteArray &bytes)
 {
-    if (!portOpen())
+    if (!isOpen())
         return CommError::PortNotOpen;
     if (bytes.isEmpty())
         return CommError::None;
@@ -367,59 +344,67 @@ CommError WindowsSerialPort::output(const QByteArray &bytes)
     return written == DWORD(bytes.size()) ? CommError::None : CommError::WriteFailed;
 }
 
-int WindowsSerialPort::inBufferCount() const
+int WindowsSerialPort::bytesWaiting() const
 {
-    if (m_lineOwned && portOpen())
+    if (m_lineOwned && isOpen())
         const_cast<WindowsSerialPort *>(this)->takePending(); // a count sees what came during a pause
-    if (!portOpen())
-        return 0;
-    const std::lock_guard lock(m_mutex);
-    return int(m_received.size());
+    return isOpen() ? heldCount() : 0;
 }
 
-QByteArray WindowsSerialPort::inputDelivered()
+QByteArray WindowsSerialPort::read(std::chrono::milliseconds wait)
 {
-    // Served a moment ago: the pending read has nothing new to say.
-    return m_lineOwned ? takeReceived() : input();
-}
-
-QByteArray WindowsSerialPort::input()
-{
-    if (m_lineOwned && portOpen())
+    // Bytes just served are handed out without asking the pending read again.
+    if (m_lineOwned && isOpen() && !std::exchange(m_delivered, false))
         takePending();
+    if (wait.count() > 0 && isOpen() && heldCount() == 0)
+        awaitBytes(wait);
     return takeReceived();
+}
+
+void WindowsSerialPort::awaitBytes(std::chrono::milliseconds wait)
+{
+    using namespace std::chrono;
+    const steady_clock::time_point until = steady_clock::now() + wait;
+    if (!m_lineOwned) {
+        std::unique_lock lock(m_mutex);
+        m_arrived.wait_until(lock, until, [this] { return !m_received.isEmpty() || m_lost; });
+        lock.unlock();
+        if (m_lost)
+            dropLine();
+        return;
+    }
+    while (isOpen() && heldCount() == 0) {
+        const milliseconds left = ceil<milliseconds>(until - steady_clock::now());
+        if (left.count() <= 0 ||
+            WaitForSingleObject(handleOf(m_readDone), DWORD(left.count())) != WAIT_OBJECT_0)
+            return;
+        takePending();
+    }
 }
 
 QByteArray WindowsSerialPort::takeReceived()
 {
-    if (!portOpen())
+    if (!isOpen())
         return QByteArray();
     const std::lock_guard lock(m_mutex);
-    if (inputLen() == 0 || m_received.size() <= inputLen())
-        return std::exchange(m_received, QByteArray());
-    const QByteArray head = m_received.left(inputLen());
-    m_received.remove(0, inputLen());
-    return head;
+    return std::exchange(m_received, QByteArray());
 }
 
-CommError WindowsSerialPort::clearInput()
+CommError WindowsSerialPort::discard(Discard what)
 {
-    if (!portOpen())
+    if (!isOpen())
         return CommError::PortNotOpen;
+    if (what == Discard::Output) {
+        PurgeComm(handleOf(m_handle), PURGE_TXCLEAR);
+        return CommError::None;
+    }
     // The driver's buffer first, then what the reader has taken from it.
     if (m_lineOwned)
         takePending(); // a byte the pending read holds is stale as well
     PurgeComm(handleOf(m_handle), PURGE_RXCLEAR);
+    m_delivered = false;
     const std::lock_guard lock(m_mutex);
     m_received.clear();
-    return CommError::None;
-}
-
-CommError WindowsSerialPort::clearOutput()
-{
-    if (!portOpen())
-        return CommError::PortNotOpen;
-    PurgeComm(handleOf(m_handle), PURGE_TXCLEAR);
     return CommError::None;
 }
 
@@ -495,13 +480,15 @@ void WindowsSerialPort::serve()
 {
     if (!m_handle || m_lost)
         return;
-    const int had = inBufferCountHeld();
+    const int had = heldCount();
     takePending();
-    if (portOpen() && inBufferCountHeld() > had)
+    if (isOpen() && heldCount() > had) {
+        m_delivered = true;
         emit received();
+    }
 }
 
-int WindowsSerialPort::inBufferCountHeld() const
+int WindowsSerialPort::heldCount() const
 {
     const std::lock_guard lock(m_mutex);
     return int(m_received.size());
@@ -564,13 +551,18 @@ void WindowsSerialPort::readLoop()
             m_received.append(buffer, qsizetype(1 + more));
             post = !std::exchange(m_deliveryPosted, true);
         }
+        m_arrived.notify_all();
         // Outside the lock: the owner's thread, woken, takes it at once.
         if (post)
             notify();
     }
     CloseHandle(overlapped.hEvent);
     if (lost && WaitForSingleObject(stop, 0) != WAIT_OBJECT_0) {
-        m_lost = true;
+        {
+            const std::lock_guard lock(m_mutex);
+            m_lost = true;
+        }
+        m_arrived.notify_all();
         QMetaObject::invokeMethod(this, &WindowsSerialPort::dropLine, Qt::QueuedConnection);
     }
 }
@@ -589,7 +581,7 @@ void WindowsSerialPort::deliver()
         m_deliveryPosted = false;
         any = !m_received.isEmpty();
     }
-    if (any && portOpen())
+    if (any && isOpen())
         emit received();
 }
 
@@ -597,7 +589,7 @@ void WindowsSerialPort::dropLine()
 {
     if (!m_lost || !m_handle)
         return;
-    close();
+    release();
     emit lineLost();
 }
 

@@ -10,8 +10,7 @@
 // the read pending and hands the bytes over through a hidden window of the
 // port's, whose event loop wakes for it; nothing polls. Reads and counts
 // serve what the reader has taken, so a read after a blocking pause sees what
-// came in during it. Properties written while the port is closed are kept
-// and applied when it opens.
+// came in during it.
 
 #include "platform/LineSettings.h"
 #include "platform/LineWaits.h"
@@ -21,6 +20,7 @@
 #include <QByteArray>
 
 #include <atomic>
+#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -36,8 +36,7 @@ CommError classifyOpenError(unsigned long win32Error);
 
 // The line settings, flow control and the DTR and RTS lines into a device
 // control block, leaving the fields the program does not use as they were.
-// handshaking: 0 none, 1 XON/XOFF, 2 RTS/CTS, 3 both.
-void fillDcb(_DCB &dcb, const LineSettings &line, int handshaking, bool dtr, bool rts);
+void fillDcb(_DCB &dcb, const PortSettings &settings);
 
 // What a device instance id tells of an adapter: its USB ids, lower case,
 // and its serial number where the id holds one (WindowsPortMap.cpp). Ids
@@ -45,36 +44,30 @@ void fillDcb(_DCB &dcb, const LineSettings &line, int handshaking, bool dtr, boo
 // FTDIBUS\VID_0403+PID_6001+A50285BIA\0000.
 PortDetails detailsFromInstanceId(const QString &instanceId);
 
-class WindowsSerialPort final : public SystemSerialPort, private LineSource {
+class WindowsSerialPort final : public SerialPort, private LineSource {
     Q_OBJECT
 public:
     explicit WindowsSerialPort(const PortMap &map, QObject *parent = nullptr);
     ~WindowsSerialPort() override;
 
+    QByteArray read(std::chrono::milliseconds wait = {}) override;
+    CommError write(const QByteArray &bytes) override;
+    CommError discard(Discard what) override;
+    bool isOpen() const override;
+    int bytesWaiting() const override;
+
     std::unique_ptr<SerialPort> sibling() const override;
     // The COM ports the system names now: an adapter plugged in after start counts.
     QList<int> presentPorts() const override { return PortMap::fromEnvironment().ports(); }
-
-    CommError setDtrEnable(bool enable) override;
-    CommError setRtsEnable(bool enable) override;
-    CommError setEofEnable(bool enable) override;
-    CommError setHandshaking(int mode) override;
-
-    CommError setPortOpen(bool open) override;
-    bool portOpen() const override;
-
-    CommError output(const QByteArray &bytes) override;
-    int inBufferCount() const override;
-    QByteArray input() override;
-    QByteArray inputDelivered() override;
-    CommError clearInput() override;
-    CommError clearOutput() override;
+    QString deviceName(int port) const override { return m_map.device(port); }
 
 private:
-    bool changeLine(const LineSettings &next) override;
-    CommError open();
-    void close();
-    bool applyLine(const LineSettings &line);
+    CommError openPort(const PortSettings &settings) override;
+    CommError closePort() override;
+    CommError applyLines(bool dtr, bool rts) override;
+    CommError openDevice(const PortSettings &settings);
+    void release();
+    bool applySettings(const PortSettings &settings);
     WaitHandle waitHandle() const override { return m_readDone; }
     void serve() override;
     // On the line's thread: a read of one byte pending; false when the line is gone.
@@ -86,8 +79,9 @@ private:
     QByteArray drainDriver();
     // pull(), and a line found gone is dropped; no one is told of bytes.
     void takePending();
-    int inBufferCountHeld() const;
-    // What has been taken from the device, InputLen bytes at most.
+    // Blocks until a byte has come, the line is lost or wait has passed.
+    void awaitBytes(std::chrono::milliseconds wait);
+    int heldCount() const;
     QByteArray takeReceived();
     void readLoop(); // the reader thread
     void notify();   // on the reader thread: deliver() comes on the owner's
@@ -95,9 +89,7 @@ private:
     void dropLine();
     friend struct PortNotifier;
 
-    bool m_dtr = false;
-    bool m_rts = false;
-    int m_handshaking = 0;
+    PortMap m_map;
     bool m_sentSinceRateChange = false;
 
     void *m_handle = nullptr;    // the open port, nullptr when closed
@@ -108,8 +100,12 @@ private:
     void *m_readDone = nullptr;  // the pending read's event, on the line's thread
     struct PendingRead;
     std::unique_ptr<PendingRead> m_read; // the read of one byte kept pending
+    // Owned: received() told of what m_received holds and no read has taken
+    // it since, so the next read need not ask the pending read again.
+    bool m_delivered = false;
     std::thread m_reader;
-    mutable std::mutex m_mutex; // guards what follows
+    mutable std::mutex m_mutex;        // guards what follows
+    std::condition_variable m_arrived; // bytes came or the line was lost, from the reader
     QByteArray m_received;
     bool m_deliveryPosted = false;
     std::atomic<bool> m_lost = false;

@@ -198,8 +198,6 @@ CommError openForQuestion(SerialPort &port, int n, const QString &settings, Cloc
     if (error == CommError::None)
         error = port.setSettings(settings);
     if (error == CommError::None)
-        error = port.setInputLen(0);
-    if (error == CommError::None)
         error = port.setPortOpen(true);
     if (error == CommError::None && !port.portOpen())
         error = CommError::DeviceNotOpen;

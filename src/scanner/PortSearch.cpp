@@ -89,7 +89,6 @@ std::vector<ProbedPort *> askRow(std::vector<ProbedPort> &ports, const ScannerMo
             probed.absorb(port.setCommPort(probed.number));
             probed.absorb(port.setSettings(settings));
             if (!probed.givenUp()) {
-                probed.absorb(port.setInputLen(0));
                 probed.absorb(port.setPortOpen(true));
             }
         }
@@ -125,7 +124,6 @@ std::vector<qint16> openCandidates(SerialPort &comm, PortSearch &search)
         if (comm.setCommPort(n) != CommError::None)
             continue;
         comm.setSettings(kEnumerationSettings);
-        comm.setInputLen(0);
         const CommError opened = comm.setPortOpen(true);
         if (opened == CommError::PermissionDenied)
             search.refused.push_back({n, deviceAccess(comm.deviceName())});

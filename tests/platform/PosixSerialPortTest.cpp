@@ -3,6 +3,7 @@
 // ConsoleTest).
 #include "platform/PosixSerialPort.h"
 #include "platform/FileSystem.h"
+#include "platform/PortBehaviour.h"
 #include "platform/PortUsable.h"
 #include "support/SimClient.h"
 #include "support/SimProcess.h"
@@ -38,24 +39,60 @@ TEST(PosixSerialPort, TellsAForbiddenDeviceFromOneHeldByAnotherProgram)
             << int(c.qtError) << ' ' << c.exists << ' ' << c.userMayOpen;
 }
 
-TEST(PosixSerialPort, RefusedValuesClosedPortAndMissingDevice)
-{
-    PosixSerialPort port(PortMap::fromList(QStringLiteral(",/nonexistent/tty")));
-    EXPECT_EQ(port.setCommPort(0), CommError::ValueRefused);
-    EXPECT_EQ(port.setCommPort(257), CommError::ValueRefused);
-    EXPECT_EQ(port.setSettings(QStringLiteral("38400,q,8,1")), CommError::ValueRefused);
-    EXPECT_EQ(port.settings(), QStringLiteral("9600,n,8,1")); // a refused value changes nothing
+namespace {
 
-    // A closed port says so; a number without a device is no such port.
-    EXPECT_EQ(port.output("R2"), CommError::PortNotOpen);
-    EXPECT_EQ(port.clearInput(), CommError::PortNotOpen);
-    EXPECT_EQ(port.setPortOpen(false), CommError::PortNotOpen);
-    EXPECT_TRUE(port.input().isEmpty());
-    for (int n : {1, 2}) {
-        EXPECT_EQ(port.setCommPort(n), CommError::None);
-        EXPECT_EQ(port.setPortOpen(true), CommError::NoSuchPort) << n;
-        EXPECT_FALSE(port.portOpen());
+// The far end of a pseudo-terminal: its master side.
+class PtyFarEnd final : public FarEnd {
+public:
+    PtyFarEnd() : m_master(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC))
+    {
+        EXPECT_TRUE(m_master >= 0 && ::grantpt(m_master) == 0 && ::unlockpt(m_master) == 0);
     }
+    ~PtyFarEnd() override { vanish(); }
+    QString portList() const override
+    {
+        return QString::fromLocal8Bit(::ptsname(m_master)) + QStringLiteral(",/nonexistent/tty");
+    }
+    void sendAfter(std::chrono::milliseconds delay, const QByteArray &bytes) override
+    {
+        m_senders.emplace_back([this, delay, bytes] {
+            std::this_thread::sleep_for(delay);
+            EXPECT_EQ(::write(m_master, bytes.constData(), std::size_t(bytes.size())), bytes.size());
+        });
+    }
+    QByteArray heard(qsizetype count, std::chrono::milliseconds wait) override
+    {
+        QByteArray got;
+        char buffer[4096];
+        pollfd p{m_master, POLLIN, 0};
+        while (got.size() < count && ::poll(&p, 1, int(wait.count())) == 1) {
+            const ssize_t n = ::read(m_master, buffer, sizeof buffer);
+            if (n <= 0)
+                break;
+            got.append(buffer, n);
+        }
+        return got;
+    }
+    void vanish() override
+    {
+        for (std::thread &sender : m_senders)
+            sender.join();
+        m_senders.clear();
+        if (m_master >= 0)
+            ::close(std::exchange(m_master, -1));
+    }
+
+private:
+    int m_master;
+    std::vector<std::thread> m_senders;
+};
+
+} // namespace
+
+TEST(PosixSerialPort, OnAPseudoTerminal)
+{
+    checkPortBehaviour([] { return std::make_unique<PtyFarEnd>(); },
+                       [](const PortMap &map) { return std::make_unique<PosixSerialPort>(map); });
 }
 
 // What --check says of a port that cannot carry an update; only a terminal can.
@@ -97,51 +134,4 @@ TEST(PosixSerialPort, ASecondOpenOfTheSameDeviceIsPortInUse)
     EXPECT_EQ(SimClient(sim.terminal()).openError(), CommError::PortInUse);
     first.reset();
     EXPECT_EQ(SimClient(sim.link()).openError(), CommError::None);
-}
-
-// A write larger than the terminal takes at once: the part the device takes
-// goes straight to it, the rest through Qt's buffer. Every byte (all 256
-// values) must arrive once and in order, the first write to the port and the
-// ones after it.
-TEST(PosixSerialPort, AWriteLargerThanTheTerminalTakesArrivesWholeAndInOrder)
-{
-    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    ASSERT_GE(master, 0);
-    ASSERT_EQ(::grantpt(master), 0);
-    ASSERT_EQ(::unlockpt(master), 0);
-    SimClient client(QString::fromLocal8Bit(::ptsname(master)));
-    ASSERT_TRUE(client.isOpen());
-
-    QByteArray first(256 * 1024, '\0');
-    for (int i = 0; i < first.size(); ++i)
-        first[i] = char((i * 131 + i / 251) & 0xFF);
-    const QByteArray second = "P40045001122";
-    const qsizetype expected = first.size() + second.size();
-
-    // Nobody reads until the first write has filled the terminal.
-    QByteArray received;
-    std::thread reader([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        char buffer[4096];
-        for (int idle = 0; received.size() < expected && idle < 50;) {
-            pollfd p{master, POLLIN, 0};
-            if (::poll(&p, 1, 100) <= 0) {
-                ++idle;
-                continue;
-            }
-            const ssize_t n = ::read(master, buffer, sizeof buffer);
-            if (n <= 0)
-                break;
-            received.append(buffer, n);
-        }
-    });
-    const CommError firstWrite = client.send(first);
-    const CommError secondWrite = client.send(second);
-    reader.join();
-    ::close(master);
-
-    EXPECT_EQ(firstWrite, CommError::None);
-    EXPECT_EQ(secondWrite, CommError::None);
-    ASSERT_EQ(received.size(), expected);
-    EXPECT_TRUE(received == first + second);
 }

@@ -73,70 +73,20 @@ public:
         port->m_root = &const_cast<FakePort *>(this)->root();
         return port;
     }
-
-    CommError setCommPort(int port) override
+    QList<int> presentPorts() const override
     {
-        if (m_open || port < 1 || port > 16)
-            return CommError::ValueRefused;
-        m_port = port;
-        return CommError::None;
+        QList<int> ports(kPorts);
+        std::iota(ports.begin(), ports.end(), 1);
+        return ports;
     }
-    int commPort() const override { return m_port; }
-    QString deviceName() const override { return QStringLiteral("fake%1").arg(m_port); }
-    CommError setSettings(const QString &settings) override
-    {
-        if (const FakeDevice *d = device(); d && d->refusedSettings.contains(settings))
-            return CommError::ValueRefused;
-        m_settings = settings;
-        return CommError::None;
-    }
-    QString settings() const override { return m_settings; }
-    CommError setDtrEnable(bool) override { return CommError::None; }
-    CommError setRtsEnable(bool) override { return CommError::None; }
-    CommError setEofEnable(bool) override { return CommError::None; }
-    CommError setHandshaking(int) override { return CommError::None; }
-    CommError setInBufferSize(int) override { return CommError::None; }
-    CommError setOutBufferSize(int) override { return CommError::None; }
-    CommError setBinaryInput(bool) override { return CommError::None; }
-    CommError setNullDiscard(bool) override { return CommError::None; }
-    CommError setSThreshold(int) override { return CommError::None; }
-    CommError setInputLen(int) override { return CommError::None; }
+    QString deviceName(int port) const override { return QStringLiteral("fake%1").arg(port); }
 
-    CommError setPortOpen(bool open) override
-    {
-        if (!open) {
-            if (m_open)
-                root().log << QStringLiteral("close %1").arg(m_port);
-            m_open = false;
-            m_in.clear();
-            return CommError::None;
-        }
-        FakePort &r = root();
-        if (m_open)
-            return CommError::None;
-        ++r.openAttempts[m_port];
-        CommError result = r.openError;
-        if (FakeDevice *d = device(); !r.devices.empty()) {
-            if (!d)
-                return CommError::NoSuchPort;
-            result = d->openResults.empty() ? d->openError : d->openResults.front();
-            if (!d->openResults.empty())
-                d->openResults.pop_front();
-        }
-        m_open = result == CommError::None;
-        if (m_open)
-            r.log << QStringLiteral("open %1").arg(m_port);
-        if (m_open && r.onOpen)
-            r.onOpen(*this);
-        return result;
-    }
-    bool portOpen() const override { return m_open; }
-
-    CommError output(const QByteArray &bytes) override
+    QByteArray read(std::chrono::milliseconds = {}) override { return std::exchange(m_in, {}); }
+    CommError write(const QByteArray &bytes) override
     {
         if (!m_open)
             return CommError::PortNotOpen;
-        const FakeDevice *d = device();
+        const FakeDevice *d = device(commPort());
         FakePort &r = root();
         const CommError error = d ? d->writeError : r.writeError ? r.writeError(bytes) : CommError::None;
         if (error != CommError::None)
@@ -144,42 +94,74 @@ public:
         r.writes.push_back(bytes);
         r.writeTimes.push_back(m_clock ? m_clock->now() : Clock::ms(0));
         r.log << QStringLiteral("write %1 %2 %3")
-                     .arg(QString::number(m_port), m_settings.section(QLatin1Char(','), 0, 0),
+                     .arg(QString::number(commPort()), QString::number(portSettings().line.baud),
                           QString::fromLatin1(bytes));
-        const QByteArray answer = d ? (d->reply ? d->reply(bytes, m_settings) : QByteArray())
+        const QByteArray answer = d ? (d->reply ? d->reply(bytes, settings()) : QByteArray())
                                     : (r.responder ? r.responder(bytes) : QByteArray());
         if (!answer.isEmpty() && m_clock && r.latency.count() > 0)
             arriveAt(m_clock->now() + r.latency, answer);
         else
-            m_in += answer; // waiting when output() returns
+            m_in += answer; // waiting when write() returns
         return CommError::None;
     }
-    int inBufferCount() const override { return static_cast<int>(m_in.size()); }
-    QByteArray input() override { return std::exchange(m_in, {}); }
-    CommError clearInput() override
+    CommError discard(Discard what) override
     {
-        root().log << QStringLiteral("clear in");
-        m_in.clear();
+        root().log << (what == Discard::Input ? QStringLiteral("clear in") : QStringLiteral("clear out"));
+        if (what == Discard::Input)
+            m_in.clear();
         return m_open ? CommError::None : CommError::PortNotOpen;
     }
-    CommError clearOutput() override
-    {
-        root().log << QStringLiteral("clear out");
-        return m_open ? CommError::None : CommError::PortNotOpen;
-    }
+    bool isOpen() const override { return m_open; }
+    int bytesWaiting() const override { return static_cast<int>(m_in.size()); }
 
 private:
-    FakePort &root() { return m_root ? *m_root : *this; }
-    FakeDevice *device()
+    static constexpr int kPorts = 16;
+
+    CommError openPort(const PortSettings &settings) override
     {
-        const auto it = root().devices.find(m_port);
+        const FakeDevice *d = device(settings.port);
+        if (d && d->refusedSettings.contains(settings.line.text()))
+            return CommError::ValueRefused;
+        if (m_open)
+            return CommError::None;
+        FakePort &r = root();
+        if (settings.port > kPorts)
+            return CommError::NoSuchPort;
+        ++r.openAttempts[settings.port];
+        CommError result = r.openError;
+        if (FakeDevice *dev = device(settings.port); !r.devices.empty()) {
+            if (!dev)
+                return CommError::NoSuchPort;
+            result = dev->openResults.empty() ? dev->openError : dev->openResults.front();
+            if (!dev->openResults.empty())
+                dev->openResults.pop_front();
+        }
+        m_open = result == CommError::None;
+        if (m_open)
+            r.log << QStringLiteral("open %1").arg(settings.port);
+        if (m_open && r.onOpen)
+            r.onOpen(*this);
+        return result;
+    }
+    CommError closePort() override
+    {
+        if (m_open)
+            root().log << QStringLiteral("close %1").arg(commPort());
+        m_open = false;
+        m_in.clear();
+        return CommError::None;
+    }
+    CommError applyLines(bool, bool) override { return CommError::None; }
+
+    FakePort &root() { return m_root ? *m_root : *this; }
+    FakeDevice *device(int port)
+    {
+        const auto it = root().devices.find(port);
         return it == root().devices.end() ? nullptr : &it->second;
     }
 
     ManualClock *m_clock;
     FakePort *m_root = nullptr;
-    int m_port = 1;
-    QString m_settings = QStringLiteral("9600,n,8,1");
     bool m_open = false;
     QByteArray m_in;
 };

@@ -1,14 +1,19 @@
-// The Win32 serial port's pure parts: what a failed open means, and the
-// device control block a settings string becomes. The port on a line is
-// checked end to end under Wine (scripts/check-windows).
+// The Win32 serial port: what a failed open means, the device control block
+// its settings become, and under Wine the table of its behaviour on a line
+// that the POSIX port passes too. The program on a line is checked end to
+// end under Wine (scripts/check-windows).
 #include "platform/WindowsSerialPort.h"
 #include "platform/DeviceAccess.h"
+#include "platform/PortBehaviour.h"
 
 #include <gtest/gtest.h>
 
+#include <thread>
+#include <vector>
 #include <windows.h>
 
 using namespace romwright;
+using namespace romwright::test;
 
 TEST(WindowsSerialPort, TellsAMissingPortFromOneHeldByAnotherProgram)
 {
@@ -30,7 +35,7 @@ TEST(WindowsSerialPort, SettingsFlowControlAndLinesIntoTheControlBlock)
 {
     const struct {
         const char *settings;
-        int handshaking;
+        Handshaking handshaking;
         bool dtr, rts;
         DWORD baud;
         BYTE parity, byteSize, stopBits;
@@ -38,23 +43,23 @@ TEST(WindowsSerialPort, SettingsFlowControlAndLinesIntoTheControlBlock)
         DWORD dtrControl, rtsControl;
     } cases[] = {
         // What the bootloader dialogue writes: no lines, no flow control.
-        {"38400,n,8,1", 0, false, false, 38400, NOPARITY, 8, ONESTOPBIT, false, false, DTR_CONTROL_DISABLE,
-         RTS_CONTROL_DISABLE},
-        {"19200,n,8,1", 0, true, true, 19200, NOPARITY, 8, ONESTOPBIT, false, false, DTR_CONTROL_ENABLE,
-         RTS_CONTROL_ENABLE},
-        {"9600,e,7,2", 1, false, true, 9600, EVENPARITY, 7, TWOSTOPBITS, false, true, DTR_CONTROL_DISABLE,
-         RTS_CONTROL_ENABLE},
+        {"38400,n,8,1", Handshaking::None, false, false, 38400, NOPARITY, 8, ONESTOPBIT, false, false,
+         DTR_CONTROL_DISABLE, RTS_CONTROL_DISABLE},
+        {"19200,n,8,1", Handshaking::None, true, true, 19200, NOPARITY, 8, ONESTOPBIT, false, false,
+         DTR_CONTROL_ENABLE, RTS_CONTROL_ENABLE},
+        {"9600,e,7,2", Handshaking::XonXoff, false, true, 9600, EVENPARITY, 7, TWOSTOPBITS, false, true,
+         DTR_CONTROL_DISABLE, RTS_CONTROL_ENABLE},
         // RTS/CTS: the driver owns RTS, whatever RTSEnable says.
-        {"115200,o,8,1.5", 2, false, false, 115200, ODDPARITY, 8, ONE5STOPBITS, true, false,
+        {"115200,o,8,1.5", Handshaking::RtsCts, false, false, 115200, ODDPARITY, 8, ONE5STOPBITS, true, false,
          DTR_CONTROL_DISABLE, RTS_CONTROL_HANDSHAKE},
-        {"1200,m,5,1", 3, false, false, 1200, MARKPARITY, 5, ONESTOPBIT, true, true, DTR_CONTROL_DISABLE,
-         RTS_CONTROL_HANDSHAKE},
+        {"1200,m,5,1", Handshaking::Both, false, false, 1200, MARKPARITY, 5, ONESTOPBIT, true, true,
+         DTR_CONTROL_DISABLE, RTS_CONTROL_HANDSHAKE},
     };
     for (const auto &c : cases) {
         DCB dcb{};
         dcb.fNull = TRUE; // left over from another program: zero bytes are data here
         dcb.fAbortOnError = TRUE;
-        fillDcb(dcb, *LineSettings::parse(QString::fromLatin1(c.settings)), c.handshaking, c.dtr, c.rts);
+        fillDcb(dcb, {1, *LineSettings::parse(QString::fromLatin1(c.settings)), c.handshaking, c.dtr, c.rts});
         SCOPED_TRACE(c.settings);
         EXPECT_EQ(dcb.BaudRate, c.baud);
         EXPECT_EQ(dcb.Parity, c.parity);
@@ -72,26 +77,71 @@ TEST(WindowsSerialPort, SettingsFlowControlAndLinesIntoTheControlBlock)
     }
 }
 
-TEST(WindowsSerialPort, PortNumbersAreComPortsAndAClosedPortSaysSo)
+TEST(WindowsSerialPort, PortNumbersAreComPorts)
 {
-    WindowsSerialPort port(PortMap::windowsPorts());
-    EXPECT_EQ(port.setCommPort(0), CommError::ValueRefused);
-    EXPECT_EQ(port.setCommPort(257), CommError::ValueRefused);
-    EXPECT_EQ(port.setCommPort(16), CommError::None);
-    EXPECT_EQ(port.deviceName(), QStringLiteral("COM16"));
-    // Past COM9 only through \\.\; a number the system does not name is no such port.
-    const QList<int> present = PortMap::fromEnvironment().ports();
-    int absent = 256;
-    while (present.contains(absent))
-        --absent;
-    EXPECT_EQ(port.setCommPort(absent), CommError::None);
-    EXPECT_EQ(port.setPortOpen(true), CommError::NoSuchPort);
-    for (const int n : present)
+    // Past COM9 only through \\.\; every port the system names is there.
+    EXPECT_EQ(WindowsSerialPort(PortMap::windowsPorts()).deviceName(16), QStringLiteral("COM16"));
+    for (const int n : PortMap::fromEnvironment().ports())
         EXPECT_TRUE(deviceAccess(QStringLiteral("COM%1").arg(n)).exists) << n;
-    EXPECT_EQ(port.output("R2"), CommError::PortNotOpen);
-    EXPECT_EQ(port.clearInput(), CommError::PortNotOpen);
-    EXPECT_EQ(port.setPortOpen(false), CommError::PortNotOpen);
-    EXPECT_EQ(port.inBufferCount(), 0);
+}
+
+namespace {
+
+// Under Wine, COM1 and COM2 joined back to back by scripts/test-windows'
+// line pair: the far end is COM2, and a word to the pair unplugs COM1.
+class ComPairFarEnd final : public FarEnd {
+public:
+    ComPairFarEnd()
+        : m_handle(CreateFileW(L"\\\\.\\COM2", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
+                               nullptr))
+    {
+        EXPECT_NE(m_handle, INVALID_HANDLE_VALUE);
+        DCB dcb{};
+        dcb.DCBlength = sizeof dcb;
+        GetCommState(m_handle, &dcb);
+        fillDcb(dcb, {2, *LineSettings::parse(QStringLiteral("38400,n,8,1"))});
+        SetCommState(m_handle, &dcb);
+    }
+    ~ComPairFarEnd() override
+    {
+        for (std::thread &sender : m_senders)
+            sender.join();
+        CloseHandle(m_handle);
+    }
+    QString portList() const override { return QStringLiteral("COM1,COM200"); }
+    void sendAfter(std::chrono::milliseconds delay, const QByteArray &bytes) override
+    {
+        m_senders.emplace_back([this, delay, bytes] {
+            Sleep(DWORD(delay.count()));
+            DWORD written = 0;
+            EXPECT_TRUE(WriteFile(m_handle, bytes.constData(), DWORD(bytes.size()), &written, nullptr));
+        });
+    }
+    QByteArray heard(qsizetype count, std::chrono::milliseconds wait) override
+    {
+        COMMTIMEOUTS timeouts{0, 0, DWORD(wait.count()), 0, 0};
+        SetCommTimeouts(m_handle, &timeouts);
+        QByteArray got(count, '\0');
+        DWORD read = 0;
+        ReadFile(m_handle, got.data(), DWORD(count), &read, nullptr);
+        got.truncate(read);
+        return got;
+    }
+    void vanish() override { sendAfter(std::chrono::milliseconds(0), "\x01unplug\x01"); }
+
+private:
+    HANDLE m_handle;
+    std::vector<std::thread> m_senders;
+};
+
+} // namespace
+
+TEST(WindowsSerialPort, OnALinePairUnderWine)
+{
+    if (qEnvironmentVariableIsEmpty("ROMWRIGHT_LINE_PAIR"))
+        GTEST_SKIP() << "no line pair: scripts/test-windows makes one";
+    checkPortBehaviour([] { return std::make_unique<ComPairFarEnd>(); },
+                       [](const PortMap &map) { return std::make_unique<WindowsSerialPort>(map); });
 }
 
 // What --list-ports shows of an adapter comes from its device instance id.
