@@ -232,7 +232,7 @@ TEST(HelpFile, ExplainsEveryMessageTheProgramShows)
         kInterruptedNewBoot, kWayBackReplacingBoot, kWayBackNoFirmware, kStalledReason, kConnectionLostReason,
         kUnfinishedUpdateTitle, kFinishItNow, kFinishingItWith, kRecordFileChanged, kRecordFileMissing,
         kNoScannerWayBackWindow, kLeftInBootSoftware, kInterruptedRestarted, kInterruptedRestartedNoRecord,
-        kInterruptedIdentity, kFinishingItWithNewest,
+        kInterruptedIdentity, kFinishingItWithNewest, kMissingLoadersMessage,
         // The help viewer's own warnings.
         "Please make sure the correct path and file name have been specified.",
         "is not a valid HTML Help file."};
