@@ -227,12 +227,12 @@ TEST(HelpFile, ExplainsEveryMessageTheProgramShows)
         kProgramIntoAnyway, kCompleteUpdateBarCode, kSelectFirmware, kPortFailure,
         kCommunicationsFailureTitle, kPowerCycle, kPowerCycleTitle, kComplete, kTimedOut,
         kTimeoutFailureTitle, kStalled, kConnectionLost, kNoBlocks, PortPermissionNotice::kTitle,
-        kChooseScannerTitle, WaitLetterPrompt::kPrompt, WaitLetterPrompt::kTitle, kSysInfoUnavailable,
+        kChooseScannerTitle, WaitLetterPrompt::kPrompt, WaitLetterPrompt::kTitle, kMissingLoadersMessage,
         kDamagedHelpFileMessage, kInterruptedUnchanged, kInterruptedReplacingBoot, kInterruptedNoFirmware,
         kInterruptedNewBoot, kWayBackReplacingBoot, kWayBackNoFirmware, kStalledReason, kConnectionLostReason,
         kUnfinishedUpdateTitle, kFinishItNow, kFinishingItWith, kRecordFileChanged, kRecordFileMissing,
         kNoScannerWayBackWindow, kLeftInBootSoftware, kInterruptedRestarted, kInterruptedRestartedNoRecord,
-        kInterruptedIdentity, kFinishingItWithNewest, kMissingLoadersMessage,
+        kInterruptedIdentity, kFinishingItWithNewest,
         // The help viewer's own warnings.
         "Please make sure the correct path and file name have been specified.",
         "is not a valid HTML Help file."};

@@ -2,7 +2,6 @@
 
 #include "image/FileOpen.h"
 #include "platform/DeviceAccess.h"
-#include "platform/Dialogs.h"
 #include "platform/FileSystem.h"
 #include "platform/PortMap.h"
 
@@ -18,8 +17,6 @@
 
 namespace romwright {
 namespace {
-
-const QString kUnavailable = QString::fromLatin1(kSysInfoUnavailable);
 
 bool startDetached(const QString &program)
 {
@@ -61,7 +58,7 @@ bool GetKeyValue(const Registry &registry, RegistryRoot keyRoot, const QString &
     return true;
 }
 
-void StartSysInfo(const Registry &registry, Dialogs &dialogs, const SysInfoTools &tools)
+void StartSysInfo(const Registry &registry, const SysInfoTools &tools)
 {
     const auto start = tools.start ? tools.start : startDetached;
     const QString key = QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools\\MSINFO");
@@ -86,15 +83,10 @@ void StartSysInfo(const Registry &registry, Dialogs &dialogs, const SysInfoTools
     }
     if (!path.isEmpty() && start(path))
         return;
-#ifdef Q_OS_WIN
-    dialogs.message(kUnavailable, QString(), MessageIcon::None);
-#else
-    Q_UNUSED(dialogs);
     if (tools.ownSummary)
         tools.ownSummary();
     else
         showSystemInfo(nullptr, ProgramFacts());
-#endif
 }
 
 namespace {
