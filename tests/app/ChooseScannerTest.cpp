@@ -1,8 +1,12 @@
+#include "app/window/AboutDialog.h"
 #include "app/window/ChooseScannerDialog.h"
+#include "platform/Registry.h"
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -45,5 +49,27 @@ TEST(ChooseScanner, EachWayOutGivesItsAnswer)
         const bool refuse = answer.has_value(); // only where a button follows
         EXPECT_EQ(chooseScannerWindow(nullptr, [&] { return ++asked > (refuse ? 1 : 0); }), answer);
         EXPECT_EQ(asked, checks);
+    }
+}
+
+// Every label of the chooser and the About box shows its whole text: a
+// wrapped one is as tall as its lines, another as wide as its text. Run at
+// 96, 120 and 144 dpi (100, 125 and 150 % on Windows) too.
+TEST(ChooseScanner, EveryLabelHereAndInTheAboutBoxShowsItsWholeText)
+{
+    QTemporaryDir dir;
+    const auto registry = makeSettingsRegistry(dir.filePath(QStringLiteral("registry.ini")));
+    ChooseScannerDialog chooser;
+    AboutDialog about(*registry);
+    for (const QDialog *dialog : {static_cast<QDialog *>(&chooser), static_cast<QDialog *>(&about)}) {
+        for (const QLabel *label : dialog->findChildren<QLabel *>()) {
+            if (label->text().isEmpty())
+                continue; // a picture
+            const QSize needs =
+                label->wordWrap() ? QSize(0, label->heightForWidth(label->width())) : label->sizeHint();
+            EXPECT_TRUE(needs.width() <= label->width() && needs.height() <= label->height())
+                << qPrintable(label->objectName()) << " needs " << needs.width() << "x" << needs.height()
+                << ", has " << label->width() << "x" << label->height();
+        }
     }
 }
