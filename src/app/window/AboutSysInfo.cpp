@@ -9,11 +9,17 @@
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QFontDatabase>
 #include <QPlainTextEdit>
 #include <QProcess>
+#include <QScreen>
+#include <QScrollBar>
 #include <QStandardPaths>
 #include <QSysInfo>
+#include <QTextDocument>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace romwright {
 namespace {
@@ -157,12 +163,25 @@ void showSystemInfo(QWidget *parent, const ProgramFacts &facts)
     QDialog box(parent);
     box.setObjectName(QStringLiteral("dlgSystemInfo"));
     box.setWindowTitle(QStringLiteral("System Information"));
-    auto *text =
-        new QPlainTextEdit(systemSummary(PortMap::fromEnvironment(), facts, LocalFileSystem()), &box);
+    const QString summary = systemSummary(PortMap::fromEnvironment(), facts, LocalFileSystem());
+    auto *text = new QPlainTextEdit(summary, &box);
     text->setObjectName(QStringLiteral("txtSystemInfo"));
     text->setReadOnly(true);
     text->setLineWrapMode(QPlainTextEdit::NoWrap);
-    text->setMinimumSize(520, 260);
+    // Fixed pitch, so that the columns line up, and the whole summary in
+    // view where the screen allows: a cut line may hide the folder asked for.
+    text->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    const QFontMetrics metrics(text->font());
+    const QStringList lines = summary.split(QLatin1Char('\n'));
+    int widest = 0;
+    for (const QString &line : lines)
+        widest = std::max(widest, metrics.horizontalAdvance(line));
+    const QSize room = box.screen()->availableGeometry().size() * 0.8;
+    const int frame = 2 * text->frameWidth() + 2 * int(text->document()->documentMargin()) +
+                      text->verticalScrollBar()->sizeHint().width();
+    text->setMinimumSize(
+        std::clamp(widest + frame, 520, std::max(520, room.width())),
+        std::clamp(int(lines.size() + 1) * metrics.lineSpacing() + frame, 260, std::max(260, room.height())));
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, &box);
     QObject::connect(buttons, &QDialogButtonBox::rejected, &box, &QDialog::reject);
     auto *layout = new QVBoxLayout(&box);
