@@ -53,12 +53,17 @@ TEST(ChooseScanner, EachWayOutGivesItsAnswer)
 }
 
 // Every label of the chooser and the About box shows its whole text: a
-// wrapped one is as tall as its lines, another as wide as its text. Run at
-// 96, 120 and 144 dpi (100, 125 and 150 % on Windows) too.
+// wrapped one is as tall as its lines, another as wide as its text, in a font
+// wider than the one the twips were measured with (as Wine's is). Run at 96,
+// 120 and 144 dpi (100, 125 and 150 % on Windows) too.
 TEST(ChooseScanner, EveryLabelHereAndInTheAboutBoxShowsItsWholeText)
 {
     QTemporaryDir dir;
     const auto registry = makeSettingsRegistry(dir.filePath(QStringLiteral("registry.ini")));
+    const QFont before = QApplication::font();
+    QFont wide = before;
+    wide.setStretch(QFont::ExtraExpanded);
+    QApplication::setFont(wide);
     ChooseScannerDialog chooser;
     AboutDialog about(*registry);
     for (const QDialog *dialog : {static_cast<QDialog *>(&chooser), static_cast<QDialog *>(&about)}) {
@@ -72,4 +77,5 @@ TEST(ChooseScanner, EveryLabelHereAndInTheAboutBoxShowsItsWholeText)
                 << ", has " << label->width() << "x" << label->height();
         }
     }
+    QApplication::setFont(before);
 }

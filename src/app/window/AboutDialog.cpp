@@ -10,6 +10,8 @@
 #include <QScreen>
 #include <QVersionNumber>
 
+#include <algorithm>
+
 #ifndef ROMWRIGHT_VERSION
 #define ROMWRIGHT_VERSION ""
 #endif
@@ -33,6 +35,9 @@ QLabel *addLabel(QWidget *parent, const char *name, const QString &text, const Q
     label->setGeometry(geometry);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     label->setWordWrap(true);
+    // A wider or taller font than the twips were measured with (Windows at
+    // 125 or 150 %, Wine) takes the room below rather than losing a line.
+    label->resize(label->width(), std::max(label->height(), label->heightForWidth(label->width())));
     return label;
 }
 
