@@ -1,7 +1,6 @@
 #include "app/window/AboutDialog.h"
 #include "platform/FileSystem.h"
 #include "platform/PortMap.h"
-#include "platform/Registry.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -36,47 +35,4 @@ TEST(About, SystemSummaryNamesVersionFoldersLoadersAndEachPortsDevice)
                   .arg(program, user, dir.filePath(QStringLiteral("state")))
                   .toStdString());
     EXPECT_TRUE(systemSummary(PortMap(), facts, LocalFileSystem()).endsWith(QStringLiteral("none found")));
-}
-
-// The tool the registry names, else one on the search path; whatever cannot
-// start, on every system, leaves the program's own summary.
-TEST(About, SystemInfoFallsBackToTheOwnSummaryWhenNoToolStarts)
-{
-    struct OneValue : Registry {
-        QString path; // SOFTWARE\Microsoft\Shared Tools\MSINFO's PATH; empty: no key
-        bool keyExists(RegistryRoot, const QString &) const override { return !path.isEmpty(); }
-        std::optional<QVariant> value(RegistryRoot, const QString &key, const QString &name) const override
-        {
-            if (path.isEmpty() || !key.endsWith(QLatin1String("\\MSINFO")) || name != QLatin1String("PATH"))
-                return std::nullopt;
-            return QVariant(path);
-        }
-        bool setValue(RegistryRoot, const QString &, const QString &, const QVariant &) override
-        {
-            return false;
-        }
-        bool removeValue(RegistryRoot, const QString &, const QString &) override { return false; }
-    };
-    const struct {
-        const char *registered;
-        bool starts;
-        const char *started; // "": none tried
-    } cases[] = {{"", true, ""},
-                 {"C:\\Tools\\MSINFO32.EXE", false, "C:\\Tools\\MSINFO32.EXE"},
-                 {"C:\\Tools\\MSINFO32.EXE", true, "C:\\Tools\\MSINFO32.EXE"}};
-    for (const auto &c : cases) {
-        OneValue registry;
-        registry.path = QLatin1String(c.registered);
-        QStringList started;
-        int summaries = 0;
-        SysInfoTools tools{{QStringLiteral("no-such-tool-anywhere")},
-                           [&](const QString &program) {
-                               started << program;
-                               return c.starts;
-                           },
-                           [&] { ++summaries; }};
-        StartSysInfo(registry, tools);
-        EXPECT_EQ(started.join(QLatin1Char(',')), QLatin1String(c.started)) << c.registered;
-        EXPECT_EQ(summaries, c.starts && *c.started ? 0 : 1) << c.registered;
-    }
 }
