@@ -55,8 +55,8 @@ void showSystemInfo(QWidget *parent, const ProgramFacts &facts);
 
 // Starts the tool the registry names (the Windows keys of the information
 // tool), else the first of tools.candidates found on the search path, else
-// shows our own summary: on a Windows without the tool (as under Wine) too,
-// where a bare "unavailable" left the folders, loaders and ports unsaid.
+// shows our own summary, on Windows (a Windows without the tool, Wine) as
+// elsewhere: its folders, loaders and ports are what a technician is asked.
 void StartSysInfo(const Registry &registry, const SysInfoTools &tools = SysInfoTools());
 
 } // namespace romwright
