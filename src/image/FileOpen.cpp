@@ -61,8 +61,16 @@ FileOpenResult FileOpen(const QString &sFile, FirmwareSet &set, const FileOpenCo
     set.RamLoaderImage.fill(0x00);
     set.BootloaderImage.fill(kErased);
     result.ramLoader = readLoader(context, kRamLoaderFileName, set.RamLoaderImage);
-    if (result.ramLoader.check == FileCheck::Missing)
+    if (result.ramLoader.check == FileCheck::Missing) {
+        // Not read, only looked for: so that one message names both files
+        // when both are missing, not the second after the first is mended.
+        const QString bootloader = QString::fromLatin1(kBootloaderFileName);
+        if (findInFolders(context.files, loaderFolders(context), bootloader).isEmpty()) {
+            result.bootloader = result.ramLoader; // the same folders searched, the same home
+            result.bootloader.path = joinPath(context.programFolder, bootloader);
+        }
         return result;
+    }
     result.bootloader = readLoader(context, kBootloaderFileName, set.BootloaderImage);
     if (result.bootloader.check == FileCheck::Missing)
         return result;

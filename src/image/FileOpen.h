@@ -36,7 +36,9 @@ struct FileRead {
     QString home{};                          // Missing loader: where the user puts it
 };
 
-// The three reads in the order they are made; a Missing one is the last.
+// The three reads in the order they are made; a Missing one is the last,
+// except that a missing RAM loader comes with the bootloader Missing too
+// when that is not in any folder either (looked for, not read).
 struct FileOpenResult {
     FileRead ramLoader;
     FileRead bootloader;

@@ -1,8 +1,12 @@
+#include "app/window/AboutDialog.h"
 #include "app/window/ChooseScannerDialog.h"
+#include "platform/Registry.h"
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -46,4 +50,32 @@ TEST(ChooseScanner, EachWayOutGivesItsAnswer)
         EXPECT_EQ(chooseScannerWindow(nullptr, [&] { return ++asked > (refuse ? 1 : 0); }), answer);
         EXPECT_EQ(asked, checks);
     }
+}
+
+// Every label of the chooser and the About box shows its whole text: a
+// wrapped one is as tall as its lines, another as wide as its text, in a font
+// wider than the one the twips were measured with (as Wine's is). Run at 96,
+// 120 and 144 dpi (100, 125 and 150 % on Windows) too.
+TEST(ChooseScanner, EveryLabelHereAndInTheAboutBoxShowsItsWholeText)
+{
+    QTemporaryDir dir;
+    const auto registry = makeSettingsRegistry(dir.filePath(QStringLiteral("registry.ini")));
+    const QFont before = QApplication::font();
+    QFont wide = before;
+    wide.setStretch(QFont::ExtraExpanded);
+    QApplication::setFont(wide);
+    ChooseScannerDialog chooser;
+    AboutDialog about(*registry);
+    for (const QDialog *dialog : {static_cast<QDialog *>(&chooser), static_cast<QDialog *>(&about)}) {
+        for (const QLabel *label : dialog->findChildren<QLabel *>()) {
+            if (label->text().isEmpty())
+                continue; // a picture
+            const QSize needs =
+                label->wordWrap() ? QSize(0, label->heightForWidth(label->width())) : label->sizeHint();
+            EXPECT_TRUE(needs.width() <= label->width() && needs.height() <= label->height())
+                << qPrintable(label->objectName()) << " needs " << needs.width() << "x" << needs.height()
+                << ", has " << label->width() << "x" << label->height();
+        }
+    }
+    QApplication::setFont(before);
 }

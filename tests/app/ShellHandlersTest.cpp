@@ -90,6 +90,8 @@ TEST(ShowFileOpen, LampProgramAndMessagesFollowTheReadsInOrder)
         FileCheck::Missing, "/opt/bootloader.sss", 0, {}, {}, {"/opt", "/home/u/data", "/usr/share/rw"},
         "/home/u/data"};
     const QString fw = QDir::rootPath() + QStringLiteral("home/u/fw"); // "C:/home/u/fw" on Windows
+    FileRead missingRamLoader = missing;
+    missingRamLoader.path = "/opt/FlashProgrammer.sss";
     const FileRead missingFirmware{FileCheck::Missing, fw + "/Hlv1450ver5_9.s19", 0, {}};
     const FileRead damaged{FileCheck::Damaged, "C:\\fw\\%1%2.s19", 7, "the checksum does not match"};
     // Named with where it was looked for and where it goes: no reinstall brings a loader.
@@ -98,6 +100,10 @@ TEST(ShowFileOpen, LampProgramAndMessagesFollowTheReadsInOrder)
         "The loader file bootloader.sss was not found. Romwright looked for it in: /opt, "
         "/home/u/data, /usr/share/rw. The loader files come from the scanner's maker with the "
         "firmware: put bootloader.sss in /home/u/data and try again.");
+    const QString goneBoth = QDir::toNativeSeparators(
+        "The loader files FlashProgrammer.sss and bootloader.sss were not found. Romwright looked for them "
+        "in: /opt, /home/u/data, /usr/share/rw. The loader files come from the scanner's maker with the "
+        "firmware: put FlashProgrammer.sss and bootloader.sss in /home/u/data and try again.");
     const QString goneFirmware = "The firmware file Hlv1450ver5_9.s19 was not found in " +
                                  QDir::toNativeSeparators(fw) +
                                  ". Put it back there or choose another firmware file, and try again.";
@@ -110,6 +116,11 @@ TEST(ShowFileOpen, LampProgramAndMessagesFollowTheReadsInOrder)
         {"missing after a good load", {valid, missing, {}}, Lamp::Green, Lamp::Red, {gone}},
         {"missing at the first load", {valid, missing, {}}, Lamp::Grey, Lamp::Grey, {gone}},
         {"damaged, then missing", {damaged, missing, {}}, Lamp::Grey, Lamp::Red, {broken, gone}},
+        {"both loaders missing: one message",
+         {missingRamLoader, missing, {}},
+         Lamp::Grey,
+         Lamp::Grey,
+         {goneBoth}},
         {"the firmware missing", {valid, valid, missingFirmware}, Lamp::Green, Lamp::Red, {goneFirmware}},
     };
     for (const auto &[name, result, before, lamp, messages] : cases) {

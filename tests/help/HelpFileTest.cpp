@@ -227,7 +227,7 @@ TEST(HelpFile, ExplainsEveryMessageTheProgramShows)
         kProgramIntoAnyway, kCompleteUpdateBarCode, kSelectFirmware, kPortFailure,
         kCommunicationsFailureTitle, kPowerCycle, kPowerCycleTitle, kComplete, kTimedOut,
         kTimeoutFailureTitle, kStalled, kConnectionLost, kNoBlocks, PortPermissionNotice::kTitle,
-        kChooseScannerTitle, WaitLetterPrompt::kPrompt, WaitLetterPrompt::kTitle, kSysInfoUnavailable,
+        kChooseScannerTitle, WaitLetterPrompt::kPrompt, WaitLetterPrompt::kTitle, kMissingLoadersMessage,
         kDamagedHelpFileMessage, kInterruptedUnchanged, kInterruptedReplacingBoot, kInterruptedNoFirmware,
         kInterruptedNewBoot, kWayBackReplacingBoot, kWayBackNoFirmware, kStalledReason, kConnectionLostReason,
         kUnfinishedUpdateTitle, kFinishItNow, kFinishingItWith, kRecordFileChanged, kRecordFileMissing,

@@ -38,7 +38,7 @@ QString noRecordsMessage(const QString &path)
     return QString::fromLatin1(kNoRecordsMessage).arg(fileNameOf(path));
 }
 
-QString missingFileMessage(const FileRead &read, bool loader)
+QString missingFileMessage(const FileRead &read, bool loader, const FileRead *alsoMissing)
 {
     const QString name = fileNameOf(read.path);
     if (!loader) {
@@ -49,8 +49,11 @@ QString missingFileMessage(const FileRead &read, bool loader)
     QStringList folders;
     for (const QString &folder : read.searched)
         folders << displayFileName(QDir::toNativeSeparators(folder));
-    return QString::fromLatin1(kMissingLoaderMessage)
-        .arg(name, folders.join(QStringLiteral(", ")), displayFileName(QDir::toNativeSeparators(read.home)));
+    const QString home = displayFileName(QDir::toNativeSeparators(read.home));
+    if (alsoMissing)
+        return QString::fromLatin1(kMissingLoadersMessage)
+            .arg(name, fileNameOf(alsoMissing->path), folders.join(QStringLiteral(", ")), home);
+    return QString::fromLatin1(kMissingLoaderMessage).arg(name, folders.join(QStringLiteral(", ")), home);
 }
 
 void showFileOpen(const FileOpenResult &result, MainView &view, Dialogs &dialogs)
@@ -68,8 +71,11 @@ void showFileOpen(const FileOpenResult &result, MainView &view, Dialogs &dialogs
         } else if (read->check == FileCheck::Missing) {
             if (view.lamp(LampId::FileOk) == Lamp::Green)
                 view.setLamp(LampId::FileOk, Lamp::Red);
-            dialogs.message(missingFileMessage(*read, read != &result.firmware), title,
-                            MessageIcon::Exclamation);
+            const bool bothLoaders =
+                read == &result.ramLoader && result.bootloader.check == FileCheck::Missing;
+            dialogs.message(missingFileMessage(*read, read != &result.firmware,
+                                               bothLoaders ? &result.bootloader : nullptr),
+                            title, MessageIcon::Exclamation);
             return;
         }
         if (read == &result.bootloader &&

@@ -18,6 +18,11 @@ class MainView;
 inline constexpr const char *kMissingLoaderMessage =
     "The loader file %1 was not found. Romwright looked for it in: %2. The loader files come from the "
     "scanner's maker with the firmware: put %1 in %3 and try again.";
+// Both loaders missing: one message, so that mending the first does not
+// meet a second. %1 and %2 the files' names, %3 the folders, %4 where they go.
+inline constexpr const char *kMissingLoadersMessage =
+    "The loader files %1 and %2 were not found. Romwright looked for them in: %3. The loader files come "
+    "from the scanner's maker with the firmware: put %1 and %2 in %4 and try again.";
 inline constexpr const char *kMissingFirmwareMessage =
     "The firmware file %1 was not found in %2. Put it back there or choose another firmware file, and "
     "try again.";
@@ -41,8 +46,9 @@ QString damagedFileMessage(const QString &path, const SrecordResult &result);
 QString noRecordsMessage(const QString &path);
 
 // What is said of a missing file: a loader with the folders searched and
-// where it belongs, the firmware file with its folder.
-QString missingFileMessage(const FileRead &read, bool loader);
+// where it belongs, the firmware file with its folder. With alsoMissing (the
+// bootloader, when read is the RAM loader) both loaders in one message.
+QString missingFileMessage(const FileRead &read, bool loader, const FileRead *alsoMissing = nullptr);
 
 // The reads in their order: a damaged file, or one without a data record,
 // turns the lamp red and is named in a message; a missing one ends the showing with its name and where

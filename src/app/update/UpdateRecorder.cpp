@@ -9,6 +9,7 @@
 #include "platform/RecordingSerialPort.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QJsonObject>
 
 #include <utility>
@@ -114,6 +115,8 @@ void UpdateRecorder::log(Outcome outcome, const std::optional<UpdateFailure> &fa
     // are usable while a missed greeting is asked for again.
     const UnfinishedUpdate update = m_run.route ? *m_run.route : now;
     QJsonObject entry = toJson(update);
+    // Paths as the system writes them, as the transcripts and messages do.
+    entry.insert(QStringLiteral("file"), QDir::toNativeSeparators(update.file));
     if (!m_run.route)
         entry.insert(QStringLiteral("boot"), QJsonValue::Null); // no boot software greeted a route
     entry.insert(QStringLiteral("started"), m_run.started.toString(Qt::ISODateWithMs));
@@ -158,7 +161,7 @@ void UpdateRecorder::log(Outcome outcome, const std::optional<UpdateFailure> &fa
         if (name.isEmpty())
             notWritten = joinPath(m_stateFolder, QLatin1String(kTranscriptFolder));
         else
-            entry.insert(QStringLiteral("transcript"), name);
+            entry.insert(QStringLiteral("transcript"), QDir::toNativeSeparators(name));
     }
     if (!log.append(entry, &linksSetAside))
         notWritten = log.path();

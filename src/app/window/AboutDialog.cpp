@@ -10,6 +10,8 @@
 #include <QScreen>
 #include <QVersionNumber>
 
+#include <algorithm>
+
 #ifndef ROMWRIGHT_VERSION
 #define ROMWRIGHT_VERSION ""
 #endif
@@ -33,6 +35,9 @@ QLabel *addLabel(QWidget *parent, const char *name, const QString &text, const Q
     label->setGeometry(geometry);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     label->setWordWrap(true);
+    // A wider or taller font than the twips were measured with (Windows at
+    // 125 or 150 %, Wine) takes the room below rather than losing a line.
+    label->resize(label->width(), std::max(label->height(), label->heightForWidth(label->width())));
     return label;
 }
 
@@ -50,10 +55,8 @@ QString AboutDialog::versionText()
         .arg(number.microVersion());
 }
 
-AboutDialog::AboutDialog(Dialogs &dialogs, const Registry &registry, QWidget *parent, SysInfoTools tools,
-                         ProgramFacts facts)
-    : QDialog(parent), m_dialogs(dialogs), m_registry(registry), m_tools(std::move(tools)),
-      m_facts(std::move(facts))
+AboutDialog::AboutDialog(const Registry &registry, QWidget *parent, SysInfoTools tools, ProgramFacts facts)
+    : QDialog(parent), m_registry(registry), m_tools(std::move(tools)), m_facts(std::move(facts))
 {
     m_facts.version = versionText();
     const TwipScale scale = screenScale();
@@ -100,7 +103,7 @@ AboutDialog::AboutDialog(Dialogs &dialogs, const Registry &registry, QWidget *pa
     sysInfo->setAutoDefault(false);
     if (!m_tools.ownSummary)
         m_tools.ownSummary = [this] { showSystemInfo(this, m_facts); };
-    connect(sysInfo, &QPushButton::clicked, this, [this] { StartSysInfo(m_registry, m_dialogs, m_tools); });
+    connect(sysInfo, &QPushButton::clicked, this, [this] { StartSysInfo(m_registry, m_tools); });
 
     // The etched rule between the text and the buttons.
     m_ruleLeft = scale.x(90);
@@ -124,9 +127,9 @@ QPixmap programIcon()
     return QPixmap(QStringLiteral(":/icons/romwright-48.png"));
 }
 
-void showAbout(QWidget *parent, Dialogs &dialogs, const Registry &registry, const ProgramFacts &facts)
+void showAbout(QWidget *parent, const Registry &registry, const ProgramFacts &facts)
 {
-    AboutDialog about(dialogs, registry, parent, {}, facts);
+    AboutDialog about(registry, parent, {}, facts);
     about.exec();
 }
 

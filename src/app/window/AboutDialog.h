@@ -8,15 +8,14 @@
 
 namespace romwright {
 
-class Dialogs;
 class Registry;
 
 class AboutDialog : public QDialog {
     Q_OBJECT
 public:
     // facts: what System Information says of the program besides its version.
-    AboutDialog(Dialogs &dialogs, const Registry &registry, QWidget *parent = nullptr,
-                SysInfoTools tools = {}, ProgramFacts facts = {});
+    AboutDialog(const Registry &registry, QWidget *parent = nullptr, SysInfoTools tools = {},
+                ProgramFacts facts = {});
 
     // "Version 4.0.1" from the program's version.
     static QString versionText();
@@ -25,7 +24,6 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    Dialogs &m_dialogs;
     const Registry &m_registry;
     SysInfoTools m_tools;
     ProgramFacts m_facts;
@@ -39,6 +37,6 @@ inline constexpr const char *kLicenceLine =
     "Free software under the GNU General Public License, version 3 or later.";
 
 // Shows the About box modally, owned by parent.
-void showAbout(QWidget *parent, Dialogs &dialogs, const Registry &registry, const ProgramFacts &facts = {});
+void showAbout(QWidget *parent, const Registry &registry, const ProgramFacts &facts = {});
 
 } // namespace romwright

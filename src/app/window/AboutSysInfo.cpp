@@ -2,7 +2,6 @@
 
 #include "image/FileOpen.h"
 #include "platform/DeviceAccess.h"
-#include "platform/Dialogs.h"
 #include "platform/FileSystem.h"
 #include "platform/PortMap.h"
 
@@ -10,16 +9,20 @@
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QFontDatabase>
 #include <QPlainTextEdit>
 #include <QProcess>
+#include <QScreen>
+#include <QScrollBar>
 #include <QStandardPaths>
 #include <QSysInfo>
+#include <QTextDocument>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace romwright {
 namespace {
-
-const QString kUnavailable = QString::fromLatin1(kSysInfoUnavailable);
 
 bool startDetached(const QString &program)
 {
@@ -61,7 +64,7 @@ bool GetKeyValue(const Registry &registry, RegistryRoot keyRoot, const QString &
     return true;
 }
 
-void StartSysInfo(const Registry &registry, Dialogs &dialogs, const SysInfoTools &tools)
+void StartSysInfo(const Registry &registry, const SysInfoTools &tools)
 {
     const auto start = tools.start ? tools.start : startDetached;
     const QString key = QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools\\MSINFO");
@@ -86,15 +89,10 @@ void StartSysInfo(const Registry &registry, Dialogs &dialogs, const SysInfoTools
     }
     if (!path.isEmpty() && start(path))
         return;
-#ifdef Q_OS_WIN
-    dialogs.message(kUnavailable, QString(), MessageIcon::None);
-#else
-    Q_UNUSED(dialogs);
     if (tools.ownSummary)
         tools.ownSummary();
     else
         showSystemInfo(nullptr, ProgramFacts());
-#endif
 }
 
 namespace {
@@ -165,12 +163,25 @@ void showSystemInfo(QWidget *parent, const ProgramFacts &facts)
     QDialog box(parent);
     box.setObjectName(QStringLiteral("dlgSystemInfo"));
     box.setWindowTitle(QStringLiteral("System Information"));
-    auto *text =
-        new QPlainTextEdit(systemSummary(PortMap::fromEnvironment(), facts, LocalFileSystem()), &box);
+    const QString summary = systemSummary(PortMap::fromEnvironment(), facts, LocalFileSystem());
+    auto *text = new QPlainTextEdit(summary, &box);
     text->setObjectName(QStringLiteral("txtSystemInfo"));
     text->setReadOnly(true);
     text->setLineWrapMode(QPlainTextEdit::NoWrap);
-    text->setMinimumSize(520, 260);
+    // Fixed pitch, so that the columns line up, and the whole summary in
+    // view where the screen allows: a cut line may hide the folder asked for.
+    text->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    const QFontMetrics metrics(text->font());
+    const QStringList lines = summary.split(QLatin1Char('\n'));
+    int widest = 0;
+    for (const QString &line : lines)
+        widest = std::max(widest, metrics.horizontalAdvance(line));
+    const QSize room = box.screen()->availableGeometry().size() * 0.8;
+    const int frame = 2 * text->frameWidth() + 2 * int(text->document()->documentMargin()) +
+                      text->verticalScrollBar()->sizeHint().width();
+    text->setMinimumSize(
+        std::clamp(widest + frame, 520, std::max(520, room.width())),
+        std::clamp(int(lines.size() + 1) * metrics.lineSpacing() + frame, 260, std::max(260, room.height())));
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, &box);
     QObject::connect(buttons, &QDialogButtonBox::rejected, &box, &QDialog::reject);
     auto *layout = new QVBoxLayout(&box);

@@ -1,6 +1,6 @@
 #pragma once
 // The About box's System Info button: find the system's information tool and
-// start it, or say that there is none.
+// start it, or show the program's own summary.
 
 #include "platform/Registry.h"
 
@@ -12,11 +12,8 @@ class QWidget;
 
 namespace romwright {
 
-class Dialogs;
 class FileSystem;
 class PortMap;
-
-inline constexpr const char *kSysInfoUnavailable = "System Information Is Unavailable At This Time";
 
 // Reads one registry value as text: a text value as it is, a 32-bit number
 // as "&h" and eight hex digits. False, with keyVal emptied, when the key or
@@ -30,8 +27,8 @@ struct SysInfoTools {
                            QStringLiteral("kinfocenter")};
     // Starts a program without waiting for it; false when it could not start.
     std::function<bool(const QString &program)> start;
-    // Away from Windows, where no tool is found: our own summary instead
-    // (showSystemInfo for this machine when unset).
+    // Where no tool starts: our own summary instead (showSystemInfo for
+    // this machine when unset).
     std::function<void()> ownSummary;
 };
 
@@ -58,8 +55,8 @@ void showSystemInfo(QWidget *parent, const ProgramFacts &facts);
 
 // Starts the tool the registry names (the Windows keys of the information
 // tool), else the first of tools.candidates found on the search path, else
-// away from Windows shows our own summary, and on Windows says
-// "System Information Is Unavailable At This Time".
-void StartSysInfo(const Registry &registry, Dialogs &dialogs, const SysInfoTools &tools = SysInfoTools());
+// shows our own summary, on Windows (a Windows without the tool, Wine) as
+// elsewhere: its folders, loaders and ports are what a technician is asked.
+void StartSysInfo(const Registry &registry, const SysInfoTools &tools = SysInfoTools());
 
 } // namespace romwright

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
+#include <algorithm>
 
 namespace romwright {
 namespace {
@@ -50,6 +51,10 @@ ChooseScannerDialog::ChooseScannerDialog(QWidget *parent, std::function<bool()> 
     label1->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     label1->setWordWrap(true);
     label1->setGeometry(scale.rect(450, 240, 6000, 500));
+    // Two lines of the font the twips were measured with; a taller font (as
+    // Windows' at 125 or 150 %, or under Wine) takes the room above the
+    // frames rather than losing the second line.
+    label1->resize(label1->width(), std::max(label1->height(), label1->heightForWidth(label1->width())));
 
     // The fixed places of the buttons, one per family in table order.
     struct Place {

@@ -291,7 +291,7 @@ int runWindow(int &argc, char **argv, const QString &trace)
          systemFolders,
          registry.get(),
          &line},
-        [&help] { return help.make(); }, [&] { showAbout(&window, dialogs, *registry, aboutFacts(state)); },
+        [&help] { return help.make(); }, [&] { showAbout(&window, *registry, aboutFacts(state)); },
         endProgram);
     // The chooser's Exit warns as EXIT does.
     dialogs.setChooser(
