@@ -209,6 +209,45 @@ TEST(WindowUpdate, AnInterruptedUpdateIsFinishedAtOnceAfterYes)
     }
 }
 
+// No to finishing at start-up: the window shows the record's model and port
+// all the same, says in a few words how to finish or drop it, and runs
+// nothing by itself; PROGRAM finishes it, File > Forget unfinished update
+// drops the record after a question.
+TEST(WindowStartUp, AnUpdateNotFinishedAtStartUpIsFinishedByProgramOrForgotten)
+{
+    for (const bool forget : {false, true}) {
+        SCOPED_TRACE(forget);
+        SimProcess sim({"--start-in-boot", "--boot", "Q"});
+        SimRig rig(sim);
+        const UnfinishedUpdates records(rig.state.services().stateFolder);
+        ASSERT_TRUE(saveRecord(rig, sim, 1, QDateTime::currentDateTime()));
+        rig.dialogs.questionAnswers = {false, true};
+        ASSERT_EQ(rig.frm.Form_Load(std::nullopt), FormLoadEnd::Ready);
+        EXPECT_EQ(rig.window.text(LabelId::ScanMod), QStringLiteral("Halvern 1450"));
+        EXPECT_EQ(rig.window.text(LabelId::Port), QStringLiteral("1"));
+        ASSERT_EQ(rig.dialogs.messages.size(), 1u);
+        EXPECT_TRUE(rig.dialogs.messages[0].text.startsWith(
+            QLatin1String("The Halvern 1450 on port 1 has no firmware until its update is finished.")));
+        EXPECT_TRUE(rig.window.isControlEnabled(ControlId::ProgramButton));
+        auto *forgetEntry = rig.window.findChild<QAction *>("mnuForgetRecord");
+        EXPECT_TRUE(forgetEntry->isVisible());
+        rig.frm.afterShown();
+        EXPECT_TRUE(rig.ends.isEmpty());
+        if (forget) {
+            forgetEntry->trigger();
+            EXPECT_EQ(rig.dialogs.questions.size(), 2u);
+            EXPECT_TRUE(records.all().empty());
+            EXPECT_FALSE(forgetEntry->isVisible());
+            continue;
+        }
+        rig.program();
+        EXPECT_EQ(rig.dialogs.messages.back().text, kComplete);
+        EXPECT_TRUE(records.all().empty());
+        ASSERT_TRUE(sim.waitForExit());
+        expectFlashHolds(sim, rig.state);
+    }
+}
+
 // What leaving says, by what is known of the scanner on the port: a record of
 // its unfinished update, or an update of this run cut short after the erase,
 // is said and asked about, No keeping the program running; one only restarted

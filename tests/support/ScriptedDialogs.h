@@ -21,6 +21,8 @@ public:
     void message(const QString &text, const QString &title, MessageIcon icon) override
     {
         messages.push_back({text, title, icon});
+        if (onMessage)
+            onMessage(messages.back());
     }
     bool question(const QString &text, const QString &title, MessageIcon icon,
                   DefaultAnswer = DefaultAnswer::No) override
@@ -81,6 +83,7 @@ public:
     std::function<bool()> chooserExitCheck;            // as the chooser's own: false keeps it open
     std::function<bool()> powerCycleAnswer;            // unset: the prompt is a message, then yes
     Dialogs *askThrough = nullptr;                     // asks what ask asks, e.g. as real dialogs
+    std::function<void(const ShownMessage &)> onMessage; // while the box would be up
 
 private:
     template <typename T> static T next(std::deque<T> &queue, T otherwise)
