@@ -18,12 +18,11 @@ using romwright::test::SimProcess;
 
 namespace {
 
-const std::pair<LampId, const char *> kLamps[] = {{LampId::ComStatus, "ComStatusLite"},
-                                                  {LampId::FileOk, "FileOkLite"},
-                                                  {LampId::Communication, "CommunicationLite"},
-                                                  {LampId::FlashErase, "FlashEraseLite"},
-                                                  {LampId::Working, "WorkingLite"},
-                                                  {LampId::Program, "ProgramLite"}};
+// clang-format off
+const std::pair<LampId, const char *> kLamps[] = {{LampId::ComStatus, "ComStatusLite"}, {LampId::FileOk, "FileOkLite"},
+    {LampId::Communication, "CommunicationLite"}, {LampId::FlashErase, "FlashEraseLite"},
+    {LampId::Working, "WorkingLite"}, {LampId::Program, "ProgramLite"}};
+// clang-format on
 
 struct Seen {
     QString message;
@@ -95,9 +94,9 @@ TEST(WindowFailures, EachFailureIsShownByItsLampStatusAndMessage)
         } else if (row.file.startsWith(QLatin1Char('/'))) {
             path = row.file;
         }
-        const QString data = ownFolder ? folder.path() : test::sampleDir();
         test::WindowRig rig(std::make_unique<PosixSerialPort>(PortMap::fromList(sim.link())),
-                            ownFolder ? folder.path() : test::programDir(), data, FlashTimings{}.scaled(0.1));
+                            ownFolder ? folder.path() : test::programDir(),
+                            ownFolder ? folder.path() : test::sampleDir(), FlashTimings{}.scaled(0.1));
         rig.window.show();
         Seen seen;
         rig.dialogs.onMessage = [&](const test::ShownMessage &shown) {

@@ -53,15 +53,6 @@ const char *stepStatus(UpdateStep step)
 
 } // namespace
 
-QString portName(int n)
-{
-#ifdef Q_OS_WIN
-    return QStringLiteral("COM%1").arg(n);
-#else
-    return QStringLiteral("port %1").arg(n);
-#endif
-}
-
 MainWindowHandlers::MainWindowHandlers(MainWindow &window, WindowParts parts,
                                        std::function<std::unique_ptr<HTMLHelp>()> makeHelp,
                                        std::function<void()> aboutBox, std::function<void(int)> endProgram,

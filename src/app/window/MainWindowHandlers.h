@@ -64,9 +64,6 @@ inline constexpr const char *kForgetRecord =
     "Forget the unfinished update of the %1 on %2? The scanner stays without firmware until it is "
     "updated again.";
 
-// A port as this system names it: "COM3" on Windows, "port 3" elsewhere.
-QString portName(int n);
-
 class Dialogs;
 class FileSystem;
 class OpenQuestion;
