@@ -70,7 +70,8 @@ TEST(WindowFailures, EachFailureIsShownByItsLampStatusAndMessage)
          {failed(LampId::FileOk)}, firmware, ""},
         {"port without device", scanner, {}, firmware, "2", false, {failed(LampId::ComStatus)}, "port 2", ""},
         {"silent port", {"--silent", "--greet-late", "60000"}, {}, firmware, "1", true,
-         {failed(LampId::Communication)}, "port 1", "The update did not complete"},
+         {failed(LampId::Communication)}, "The Romwright timed out. Nothing answered on port 1",
+         "The update did not complete"},
         {"stall", scanner + QStringList{"--stall-after", "30"}, {}, firmware, "1", true,
          {failed(LampId::Working), {LampId::Communication, "done"}, {LampId::FlashErase, "done"}}, "port 1",
          "The update did not complete"},
@@ -121,7 +122,7 @@ TEST(WindowFailures, EachFailureIsShownByItsLampStatusAndMessage)
         // Nothing of a wait is left on the status line: the ending, or nothing.
         EXPECT_TRUE(*row.status ? seen.status.startsWith(QLatin1String(row.status)) : seen.status.isEmpty())
             << qPrintable(seen.status);
-        EXPECT_FALSE(seen.program); // nothing to try again with as it stands
+        EXPECT_FALSE(seen.program);           // nothing to try again with as it stands
         if (row.port == QLatin1String("2")) { // until a port that is there is chosen
             rig.frm.mnuCom_Click(1);
             EXPECT_TRUE(rig.window.isControlEnabled(ControlId::ProgramButton));
