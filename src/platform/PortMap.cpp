@@ -191,4 +191,13 @@ QString PortMap::device(int port) const
     return found == m_devices.end() ? QString() : found->second;
 }
 
+QString portName(int port)
+{
+#ifdef Q_OS_WIN
+    return QStringLiteral("COM%1").arg(port);
+#else
+    return QStringLiteral("port %1").arg(port);
+#endif
+}
+
 } // namespace romwright

@@ -88,4 +88,7 @@ private:
     int m_ignored = 0;
 };
 
+// A port as this system names it to a person: "COM3" on Windows, "port 3" elsewhere.
+QString portName(int port);
+
 } // namespace romwright

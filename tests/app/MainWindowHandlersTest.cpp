@@ -178,7 +178,7 @@ TEST(WindowHandlerStartUp, AFullPathArgumentOpensThatFile)
         {{other, "3", "Halvern 1450", other}, other, Lamp::Green, "Halvern 1450", 3, {}},
         {{gone, {}, {}, gone},
          gone,
-         Lamp::Grey,
+         Lamp::Red,
          "Scanner Not Found",
          0,
          "The firmware file Hlv1450ver9_9.s19 was not found"},
@@ -273,7 +273,7 @@ TEST(WindowHandlerStartUp, NoScannerAndAPortThisUserMayNotOpenIsExplainedOnce)
 // F1 belongs to the Help menu: in the window it opens the help file at its
 // contents, then the About page; a locked menu takes it along. Closing the
 // window (Alt+F4) closes the help and the port without a goodbye.
-TEST(WindowHandlers, F1OpensTheHelpAtTheAboutPageAndClosingTheWindowClosesIt)
+TEST(WindowHandlers, F1OpensTheWindowsHelpPageAndClosingTheWindowClosesIt)
 {
     QTemporaryDir folder;
     ASSERT_TRUE(QFile(folder.filePath(QStringLiteral("Romwright.CHM"))).open(QIODevice::WriteOnly));
@@ -291,7 +291,7 @@ TEST(WindowHandlers, F1OpensTheHelpAtTheAboutPageAndClosingTheWindowClosesIt)
     ASSERT_EQ(rig.viewer.calls.size(), 2u);
     EXPECT_EQ(rig.viewer.calls[0].command, HelpCommand::DisplayToc);
     EXPECT_EQ(rig.viewer.calls[1].command, HelpCommand::DisplayTopic);
-    EXPECT_EQ(std::get<QString>(rig.viewer.calls[1].data), QStringLiteral("about.html"));
+    EXPECT_EQ(std::get<QString>(rig.viewer.calls[1].data), QStringLiteral("main-window.html"));
     EXPECT_TRUE(rig.dialogs.messages.empty());
 
     // Ctrl+O opens the Open dialog; Alt+F4 closes as the close box does.
@@ -324,23 +324,28 @@ TEST(WindowHandlerStatus, NothingFoundIsNotContradictedByTheStatusLine)
 
 // The status line through whole updates on the manual clock, against boot
 // software that answers each command 1 ms later: each step says what runs,
-// and a scanner silent for more than 2 s is said to be, until it answers
-// again. Route Z installs new boot software; the restarted scanner never
-// answers its identity here. Shown as B boot software, I installing, E erase,
-// S sending, R restart, +N no answer for N s (a count's first and last second).
+// and a scanner silent for more than 2 s where an answer is due is said to
+// be, until it answers again; the listen for old boot software counts no
+// silence. Route Z installs new boot software; the restarted scanner never
+// answers its identity here. Shown as B boot software, L listening for old
+// boot software, I installing, E erase, S sending, R restart, +N no answer
+// for N s (a count's first and last second), C complete, F failed.
 // When the end is said, the update's log line is written and its record
 // removed (kept, when the flash is left empty).
 TEST(WindowHandlerStatus, TheStatusLineFollowsTheUpdatesStepsAndTheScannersSilence)
 {
-    const std::pair<QString, const char *> letters[] = {{QString::fromUtf8(kWaitingForBootSoftware), "B"},
-                                                        {QString::fromUtf8(kInstallingBootSoftware), "I"},
-                                                        {QString::fromUtf8(kErasingFlash), "E"},
-                                                        {QString::fromUtf8(kSendingFirmware), "S"},
-                                                        {QString::fromUtf8(kWaitingForRestart), "R"}};
+    const std::pair<QString, const char *> letters[] = {
+        {QString::fromUtf8(kWaitingForBootSoftware), "B"},
+        {QString::fromUtf8(kListeningForOldBootSoftware), "L"},
+        {QStringLiteral("The firmware update is complete."), "C"},
+        {QString::fromUtf8(kInstallingBootSoftware), "I"},
+        {QString::fromUtf8(kErasingFlash), "E"},
+        {QString::fromUtf8(kSendingFirmware), "S"},
+        {QString::fromUtf8(kWaitingForRestart), "R"}};
     const std::tuple<const char *, int, int, const char *> cases[] = {
-        {"Q", 2, 0, "B B+3 B+6 B E S R R+3 R+12 -"},
-        {"Z", 1, 0, "B I B E S R R+3 R+12 -"},
-        {"Q", 2, 3, "B B+3 B+6 B E S S+3 S+10 -"}, // no answer from the first block on
+        {"Q", 2, 0, "B L B E S R R+3 R+12 - C"},
+        {"Z", 1, 0, "B L I B E S R R+3 R+12 - C"},
+        {"Q", 2, 3, "B L B E S S+3 S+10 - F"}, // no answer from the first block on
     };
     for (const auto &[greeting, greetOn, stallAt, expected] : cases) {
         SCOPED_TRACE(expected);
@@ -359,6 +364,8 @@ TEST(WindowHandlerStatus, TheStatusLineFollowsTheUpdatesStepsAndTheScannersSilen
         QObject::connect(&rig.window, &MainWindow::statusChanged, [&](QString s) {
             for (const auto &[text, letter] : letters)
                 s.replace(text, QLatin1String(letter));
+            if (s.startsWith(QLatin1String("The update did not complete")))
+                s = QStringLiteral("F");
             s.replace(QStringLiteral(" no answer for "), QStringLiteral("+")).remove(QStringLiteral(" s"));
             // A count going on replaces its last second, unless that was its first.
             if (s.contains('+') && shown.size() > 1 &&
@@ -370,7 +377,7 @@ TEST(WindowHandlerStatus, TheStatusLineFollowsTheUpdatesStepsAndTheScannersSilen
         });
         const QString stateFolder = rig.state.services().stateFolder;
         std::pair<std::size_t, std::size_t> atMessage; // log lines, records
-        rig.dialogs.onMessage = [&] {
+        rig.dialogs.onMessage = [&](const test::ShownMessage &) {
             atMessage = {UpdateLog(stateFolder).read().entries.size(),
                          UnfinishedUpdates(stateFolder).all().size()};
         };

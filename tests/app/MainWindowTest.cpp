@@ -5,6 +5,7 @@
 #include "platform/FileSystem.h"
 #include "platform/ManualClock.h"
 
+#include <QAbstractButton>
 #include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
@@ -73,8 +74,11 @@ TEST_F(MainWindowTest, TheBusyCursorDoesNotStack)
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
 
-// Enter clicks PROGRAM once it can start; Ctrl+Q is EXIT and off with it.
-TEST_F(MainWindowTest, EnterClicksProgramOnceItCanStartAndCtrlQExits)
+// The keyboard: Enter clicks PROGRAM once it can start; Ctrl+Q is EXIT,
+// and while EXIT is off (an update runs) it asks as the close box does; F1
+// is this window's own help; Tab goes as the screen reads; every button and
+// menu entry has an access key.
+TEST_F(MainWindowTest, TheKeyboardReachesEverythingAsTheScreenReads)
 {
     window.show();
     window.activateWindow();
@@ -87,6 +91,11 @@ TEST_F(MainWindowTest, EnterClicksProgramOnceItCanStartAndCtrlQExits)
     QStringList heard;
     QObject::connect(&window, &MainWindow::programClicked, [&] { heard << "program"; });
     QObject::connect(&window, &MainWindow::exitClicked, [&] { heard << "exit"; });
+    QObject::connect(&window, &MainWindow::windowHelpClicked, [&] { heard << "help"; });
+    window.setCloseCheck([&] {
+        heard << "close?";
+        return false;
+    });
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     QTest::keyClick(&window, Qt::Key_Q, Qt::ControlModifier);
     window.setControlEnabled(ControlId::ExitButton, false);
@@ -94,7 +103,54 @@ TEST_F(MainWindowTest, EnterClicksProgramOnceItCanStartAndCtrlQExits)
     window.setControlEnabled(ControlId::ExitButton, true);
     window.setControlEnabled(ControlId::FileMenu, false);
     QTest::keyClick(&window, Qt::Key_Q, Qt::ControlModifier);
-    EXPECT_EQ(heard, (QStringList{"program", "exit"}));
+    QTest::keyClick(&window, Qt::Key_F1);
+    EXPECT_EQ(heard, (QStringList{"program", "exit", "close?", "close?", "help"}));
+
+    window.setControlEnabled(ControlId::ProcessorMain, true);
+    window.setControlEnabled(ControlId::ProcessorBarCode, true);
+    QStringList order;
+    for (QWidget *w = window.findChild<QWidget *>("cmdBrowse"); order.size() < 5; w = w->nextInFocusChain())
+        if ((w->focusPolicy() & Qt::TabFocus) && w->isEnabled())
+            order << w->objectName();
+    EXPECT_EQ(order,
+              (QStringList{"cmdBrowse", "optProcessor0", "optProcessor1", "cmdProgram", "ExitCommand"}));
+    for (const auto *button : window.centralWidget()->findChildren<QAbstractButton *>())
+        EXPECT_TRUE(button->text().contains(QLatin1Char('&'))) << qPrintable(button->objectName());
+    for (const auto *menu : window.findChildren<QMenu *>())
+        for (const QAction *entry : menu->actions())
+            EXPECT_TRUE(entry->isSeparator() || entry->text().contains(QLatin1Char('&')))
+                << qPrintable(entry->text());
+}
+
+// The status line never cuts a text at the window's edge: too long, it is
+// elided in the middle and says the whole to the tip and a screen reader.
+TEST_F(MainWindowTest, TheStatusLineShowsALongTextWhole)
+{
+    window.show();
+    const QString text = QStringLiteral("Sending the firmware… ") + QString(300, QLatin1Char('x'));
+    window.setStatus(text);
+    auto *line = window.findChild<QLabel *>("lblStatus");
+    EXPECT_EQ(window.status(), text);
+    EXPECT_TRUE(line->text().contains(QChar(0x2026)) && line->text().size() < text.size());
+    EXPECT_LE(line->fontMetrics().horizontalAdvance(line->text()), window.width());
+    EXPECT_EQ(line->toolTip(), text);
+    EXPECT_EQ(findAccessible(window, QStringLiteral("Status"))->text(QAccessible::Description), text);
+}
+
+// A path in a box wraps at its separators, every character kept.
+TEST(WidgetDialogs, LongPathsAndDeviceNamesWrapWhole)
+{
+    const QString path = QStringLiteral("/home/technician/Firmware/Halvern_1450_release/Hlv1450ver5_9.s19");
+    const QString device = QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
+    const QString text = QStringLiteral("The file %1 on %2 is short.").arg(path, device);
+    const QString shown = wrappableNames(text);
+    EXPECT_EQ(QString(shown).remove(QChar(0x200B)), text);
+    const auto separators = [](const QString &name) {
+        return std::count_if(name.begin(), name.end(),
+                             [](QChar c) { return QStringLiteral("/_-.").contains(c); });
+    };
+    EXPECT_EQ(shown.count(QChar(0x200B)), separators(path) + separators(device));
+    EXPECT_EQ(wrappableNames(QStringLiteral("A short/name.")), QStringLiteral("A short/name."));
 }
 
 // A file name is shown as written, never read as markup; bytes that are not
@@ -144,8 +200,8 @@ TEST(WidgetDialogs, OpenDialogShowsThePatternsAndListsFirmwareWhateverTheCaseOfI
     EXPECT_EQ(dialog->directory().absolutePath(), QDir(dir.path()).absolutePath());
 }
 
-// Twelve ports with a gap: the first eight at the top, the rest under More;
-// no menu has an access key twice, and a port under More takes the tick.
+// Twelve ports with a gap: the first eight at the top, the rest under More
+// numbered on; no access key twice, and a port under More takes the tick.
 TEST_F(MainWindowTest, PortMenuListsThePresentPortsBeyondEightUnderMore)
 {
     QStringList devices;
@@ -164,7 +220,7 @@ TEST_F(MainWindowTest, PortMenuListsThePresentPortsBeyondEightUnderMore)
     };
     EXPECT_EQ(entries(menu), (QStringList{"&1 COM1", "&2 COM3", "&3 COM4", "&4 COM5", "&5 COM6", "&6 COM7",
                                           "&7 COM8", "&8 COM9", "&More", "&Search Again"}));
-    EXPECT_EQ(entries(more), (QStringList{"&1 COM10", "&2 COM11", "&3 COM12", "&4 COM13", "&5 COM21"}));
+    EXPECT_EQ(entries(more), (QStringList{"&9 COM10", "10 COM11", "11 COM12", "12 COM13", "13 COM21"}));
     window.setPortTicked(21);
     EXPECT_TRUE(window.portAction(21)->isChecked());
     EXPECT_EQ(window.portTicked(), 21);

@@ -113,13 +113,12 @@ TEST(ShowFileOpen, LampProgramAndMessagesFollowTheReadsInOrder)
     const std::tuple<const char *, FileOpenResult, Lamp, Lamp, QStringList> cases[] = {
         {"all valid", {valid, valid, valid}, Lamp::Grey, Lamp::Green, {}},
         {"a loader without data", {valid, noData, valid}, Lamp::Grey, Lamp::Red, {empty}},
-        {"missing after a good load", {valid, missing, {}}, Lamp::Green, Lamp::Red, {gone}},
-        {"missing at the first load", {valid, missing, {}}, Lamp::Grey, Lamp::Grey, {gone}},
+        {"missing at the first load", {valid, missing, {}}, Lamp::Grey, Lamp::Red, {gone}},
         {"damaged, then missing", {damaged, missing, {}}, Lamp::Grey, Lamp::Red, {broken, gone}},
         {"both loaders missing: one message",
          {missingRamLoader, missing, {}},
          Lamp::Grey,
-         Lamp::Grey,
+         Lamp::Red,
          {goneBoth}},
         {"the firmware missing", {valid, valid, missingFirmware}, Lamp::Green, Lamp::Red, {goneFirmware}},
     };

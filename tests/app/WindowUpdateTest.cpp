@@ -220,6 +220,45 @@ TEST(WindowUpdate, AnInterruptedUpdateIsFinishedAtOnceAfterYes)
     }
 }
 
+// No to finishing at start-up: the window shows the record's model and port
+// all the same, says in a few words how to finish or drop it, and runs
+// nothing by itself; PROGRAM finishes it, File > Forget unfinished update
+// drops the record after a question.
+TEST(WindowStartUp, AnUpdateNotFinishedAtStartUpIsFinishedByProgramOrForgotten)
+{
+    for (const bool forget : {false, true}) {
+        SCOPED_TRACE(forget);
+        SimProcess sim({"--start-in-boot", "--boot", "Q"});
+        SimRig rig(sim);
+        const UnfinishedUpdates records(rig.state.services().stateFolder);
+        ASSERT_TRUE(saveRecord(rig, sim, 1, QDateTime::currentDateTime()));
+        rig.dialogs.questionAnswers = {false, true};
+        ASSERT_EQ(rig.frm.Form_Load(std::nullopt), FormLoadEnd::Ready);
+        EXPECT_EQ(rig.window.text(LabelId::ScanMod), QStringLiteral("Halvern 1450"));
+        EXPECT_EQ(rig.window.text(LabelId::Port), QStringLiteral("1"));
+        ASSERT_EQ(rig.dialogs.messages.size(), 1u);
+        EXPECT_TRUE(rig.dialogs.messages[0].text.startsWith(
+            QLatin1String("The Halvern 1450 on port 1 has no firmware until its update is finished.")));
+        EXPECT_TRUE(rig.window.isControlEnabled(ControlId::ProgramButton));
+        auto *forgetEntry = rig.window.findChild<QAction *>("mnuForgetRecord");
+        EXPECT_TRUE(forgetEntry->isVisible());
+        rig.frm.afterShown();
+        EXPECT_TRUE(rig.ends.isEmpty());
+        if (forget) {
+            forgetEntry->trigger();
+            EXPECT_EQ(rig.dialogs.questions.size(), 2u);
+            EXPECT_TRUE(records.all().empty());
+            EXPECT_FALSE(forgetEntry->isVisible());
+            continue;
+        }
+        rig.program();
+        EXPECT_EQ(rig.dialogs.messages.back().text, kComplete);
+        EXPECT_TRUE(records.all().empty());
+        ASSERT_TRUE(sim.waitForExit());
+        expectFlashHolds(sim, rig.state);
+    }
+}
+
 // What leaving says, by what is known of the scanner on the port: a record of
 // its unfinished update, or an update of this run cut short after the erase,
 // is said and asked about, No keeping the program running; one only restarted
@@ -319,8 +358,8 @@ TEST(WindowExit, EveryWayOutSaysWhatTheScannerIsLeftWith)
 }
 
 // A port named by hand where nothing answers is said at start-up with what
-// to check, and the model shows as unknown; PROGRAM then asks which scanner
-// it is and its time-out gives the same advice.
+// to check, and the model shows as unknown (its time-out after PROGRAM:
+// WindowFailuresTest).
 TEST(WindowStartUp, ASilentPortNamedByHandIsSaidWithWhatToCheck)
 {
     SimProcess sim({"--silent", "--greet-late", "60000"});
@@ -337,11 +376,6 @@ TEST(WindowStartUp, ASilentPortNamedByHandIsSaidWithWhatToCheck)
     EXPECT_EQ(rig.dialogs.messages[0].title, QStringLiteral("Scanner Not Found"));
     EXPECT_EQ(rig.window.text(LabelId::ScanMod), QStringLiteral("Unknown"));
     EXPECT_TRUE(rig.window.status().isEmpty()); // nothing greeted: nothing restarted
-    rig.program();                              // the chooser: Halvern 1450
-    EXPECT_EQ(rig.dialogs.chooserShown, 1);
-    ASSERT_EQ(rig.dialogs.messages.size(), 2u);
-    EXPECT_EQ(rig.dialogs.messages[1].text, QStringLiteral("The Romwright timed out. ") + advice);
-    EXPECT_EQ(rig.ends, QList<int>{1});
 }
 
 TEST(WindowUpdate, FoundScannerProgrammedThroughTheWindow)

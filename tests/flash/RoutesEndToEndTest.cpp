@@ -176,7 +176,7 @@ TEST(RoutesEndToEnd, EveryInjectedFaultEndsTheUpdateWithinItsBound)
     };
     const QString stalledEmpty = said(kStalledReason, kWayBackNoFirmware);
     const QString lostEmpty = said(kConnectionLostReason, kWayBackNoFirmware);
-    constexpr MessageIcon kNoFirmware = MessageIcon::Exclamation;
+    constexpr MessageIcon kNoFirmware = MessageIcon::Critical;
     const struct {
         const char *name, *args;
         Outcome expected;
@@ -196,7 +196,7 @@ TEST(RoutesEndToEnd, EveryInjectedFaultEndsTheUpdateWithinItsBound)
          t.ackBound + 3s},
         // Start-up's two greeting waits and the update's one all pass before the first greeting.
         {"greetings later than every wait", "--boot Q --greet-late 5000", EndTimedOut,
-         QString::fromLatin1(kTimedOut), MessageIcon::Information, t.updateGreeting + 2s},
+         QString::fromLatin1(kTimedOut), MessageIcon::Exclamation, t.updateGreeting + 2s},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);

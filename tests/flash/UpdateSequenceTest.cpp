@@ -185,7 +185,7 @@ TEST(UpdateTiming, EachRouteEndsAtItsBoundOrAtTheFirstFault)
         EXPECT_EQ(r.dialogs.messages.back().title,
                   c.outcome == EndTimedOut ? "Timeout Failure" : "Communications Failure");
         EXPECT_EQ(r.dialogs.messages.back().icon,
-                  c.left == 'u' ? MessageIcon::Information : MessageIcon::Exclamation);
+                  c.left == 'u' ? MessageIcon::Exclamation : MessageIcon::Critical);
     }
 }
 

@@ -22,7 +22,7 @@ public:
     {
         messages.push_back({text, title, icon});
         if (onMessage)
-            onMessage();
+            onMessage(messages.back());
     }
     bool question(const QString &text, const QString &title, MessageIcon icon,
                   DefaultAnswer = DefaultAnswer::No) override
@@ -83,7 +83,7 @@ public:
     std::function<bool()> chooserExitCheck;            // as the chooser's own: false keeps it open
     std::function<bool()> powerCycleAnswer;            // unset: the prompt is a message, then yes
     Dialogs *askThrough = nullptr;                     // asks what ask asks, e.g. as real dialogs
-    std::function<void()> onMessage;                   // as a message is shown, before it is answered
+    std::function<void(const ShownMessage &)> onMessage; // while the box would be up
 
 private:
     template <typename T> static T next(std::deque<T> &queue, T otherwise)

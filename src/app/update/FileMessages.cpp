@@ -69,8 +69,7 @@ void showFileOpen(const FileOpenResult &result, MainView &view, Dialogs &dialogs
             view.setLamp(LampId::FileOk, Lamp::Red);
             dialogs.message(noRecordsMessage(read->path), title, MessageIcon::Exclamation);
         } else if (read->check == FileCheck::Missing) {
-            if (view.lamp(LampId::FileOk) == Lamp::Green)
-                view.setLamp(LampId::FileOk, Lamp::Red);
+            view.setLamp(LampId::FileOk, Lamp::Red);
             const bool bothLoaders =
                 read == &result.ramLoader && result.bootloader.check == FileCheck::Missing;
             dialogs.message(missingFileMessage(*read, read != &result.firmware,

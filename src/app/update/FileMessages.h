@@ -52,8 +52,7 @@ QString missingFileMessage(const FileRead &read, bool loader, const FileRead *al
 
 // The reads in their order: a damaged file, or one without a data record,
 // turns the lamp red and is named in a message; a missing one ends the showing with its name and where
-// it was looked for (a green lamp would still vouch for the files of an earlier load, so it
-// turns red). The lamp ends green and PROGRAM enabled only when all three
+// it was looked for, the lamp red. The lamp ends green and PROGRAM enabled only when all three
 // files are valid.
 void showFileOpen(const FileOpenResult &result, MainView &view, Dialogs &dialogs);
 

@@ -167,10 +167,9 @@ QString forgetHint(const std::vector<int> &ports)
 
 QString UnfinishedUpdate::sentence() const
 {
-    return QStringLiteral("An update of the %1 on port %2 was interrupted on %3.")
-        .arg(model.isEmpty() ? QStringLiteral("scanner") : model)
-        .arg(port)
-        .arg(started.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")));
+    return QStringLiteral("An update of the %1 on %2 was interrupted on %3.")
+        .arg(model.isEmpty() ? QStringLiteral("scanner") : model, portName(port),
+             started.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")));
 }
 
 QByteArray sha256Hex(const QByteArray &bytes)

@@ -101,7 +101,7 @@ void UpdateController::stopped(UpdateStop why)
         return stop(false);
     case UpdateStop::PortNotOpen:
         m_dialogs.message(text(messages::kPortFailure), text(messages::kCommunicationsFailureTitle),
-                          MessageIcon::Information);
+                          MessageIcon::Exclamation);
         m_view.setControlEnabled(ControlId::PortMenu, true);
         m_view.setControlEnabled(ControlId::ProgramButton, true);
         return stop(true);
@@ -232,7 +232,7 @@ void UpdateController::ended(Outcome end, UpdatePhase phase, const std::optional
         const QString advice = timedOutAdvice ? timedOutAdvice() : QString();
         m_dialogs.message(text(messages::kTimedOut) +
                               (advice.isEmpty() ? QString() : QLatin1Char(' ') + advice),
-                          text(messages::kTimeoutFailureTitle), MessageIcon::Information);
+                          text(messages::kTimeoutFailureTitle), MessageIcon::Exclamation);
         m_view.setControlEnabled(ControlId::ProgramButton, true);
         m_view.setControlEnabled(ControlId::ExitButton, true);
         return;
@@ -259,10 +259,14 @@ void UpdateController::ended(Outcome end, UpdatePhase phase, const std::optional
     case Outcome::Stopped:
         return;
     }
+    if (const QString advice =
+            lineFailureAdvice && end != Outcome::EndNoBlocks ? lineFailureAdvice() : QString();
+        !advice.isEmpty())
+        failure += QLatin1Char(' ') + advice;
     m_view.setBusy(false);
     // A scanner left without firmware is worth the louder icon.
     m_dialogs.message(failure, text(messages::kCommunicationsFailureTitle),
-                      phase == UpdatePhase::Unchanged ? MessageIcon::Information : MessageIcon::Exclamation);
+                      phase == UpdatePhase::Unchanged ? MessageIcon::Exclamation : MessageIcon::Critical);
 }
 
 } // namespace romwright

@@ -58,6 +58,8 @@ public:
     bool answerInCompletion = true;
     // Said after kTimedOut (what to check); unset or empty: nothing.
     std::function<QString()> timedOutAdvice;
+    // Said after a stall's or a lost line's message (which port it was); unset or empty: nothing.
+    std::function<QString()> lineFailureAdvice;
 
 private:
     void stop(bool portMenu);

@@ -20,6 +20,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QStatusBar>
+#include <QStyle>
 #include <QUrl>
 
 namespace romwright {
@@ -87,6 +88,16 @@ QString draggedFile(const QMimeData *data)
 
 } // namespace
 
+QString portEntryName(int port, const QString &device)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(device);
+    return QStringLiteral("COM%1").arg(port);
+#else
+    return device.isEmpty() ? QStringLiteral("port %1").arg(port) : device;
+#endif
+}
+
 MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), m_scale(screenDpiX(), screenDpiY())
 {
     // Fixed dialog frame: a title bar with the system menu and close box only.
@@ -127,6 +138,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), m_scale(screenDpi
     m_lblStatus->setObjectName(QStringLiteral("lblStatus"));
     m_lblStatus->setTextFormat(Qt::PlainText);
     m_lblStatus->setAccessibleName(QStringLiteral("Status"));
+    m_lblStatus->setProperty(kWholeText, QString());
     statusBar()->setSizeGripEnabled(false);
     statusBar()->addWidget(m_lblStatus, 1);
 
@@ -182,6 +194,13 @@ void MainWindow::buildMenus()
         if (!m_locked && m_fileMenu->menuAction()->isEnabled())
             emit openFileClicked();
     });
+    m_forgetRecord = m_fileMenu->addAction(QStringLiteral("&Forget unfinished update"));
+    m_forgetRecord->setObjectName(QStringLiteral("mnuForgetRecord"));
+    m_forgetRecord->setVisible(false);
+    connect(m_forgetRecord, &QAction::triggered, this, [this] {
+        if (!m_locked)
+            emit forgetRecordClicked();
+    });
     m_fileMenu->addSeparator();
     m_fileExit = m_fileMenu->addAction(QStringLiteral("E&xit"));
     m_fileExit->setObjectName(QStringLiteral("mnuFileExit"));
@@ -192,6 +211,18 @@ void MainWindow::buildMenus()
     connect(m_fileExit, &QAction::triggered, this, [this] {
         if (!m_locked)
             emit exitClicked();
+    });
+    // While EXIT is off (an update runs) Ctrl+Q asks as the close box does;
+    // on only then, so that the key is never claimed twice.
+    m_quitKey = new QAction(this);
+    m_quitKey->setObjectName(QStringLiteral("quitKey"));
+    m_quitKey->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    m_quitKey->setShortcutContext(Qt::WindowShortcut);
+    m_quitKey->setEnabled(false);
+    addAction(m_quitKey);
+    connect(m_quitKey, &QAction::triggered, this, [this] {
+        if (!m_locked)
+            close();
     });
 
     // Alt+F4 closes the window as its close box does, also where no window
@@ -207,13 +238,21 @@ void MainWindow::buildMenus()
     m_helpMenu->setObjectName(QStringLiteral("mnuHelp"));
     QAction *viewHelp = m_helpMenu->addAction(QStringLiteral("&View Help File"));
     viewHelp->setObjectName(QStringLiteral("mnuHelpViewHelp"));
-    viewHelp->setShortcut(QKeySequence(Qt::Key_F1));
-    viewHelp->setShortcutContext(Qt::WindowShortcut);
     connect(viewHelp, &QAction::triggered, this, [this] {
         if (!m_locked)
             emit viewHelpClicked();
     });
-    QAction *about = m_helpMenu->addAction(QStringLiteral("About"));
+    // F1 is the help of what has the focus: here, this window's own page.
+    m_helpKey = new QAction(this);
+    m_helpKey->setObjectName(QStringLiteral("helpKey"));
+    m_helpKey->setShortcut(QKeySequence(Qt::Key_F1));
+    m_helpKey->setShortcutContext(Qt::WindowShortcut);
+    addAction(m_helpKey);
+    connect(m_helpKey, &QAction::triggered, this, [this] {
+        if (!m_locked)
+            emit windowHelpClicked();
+    });
+    QAction *about = m_helpMenu->addAction(QStringLiteral("&About"));
     about->setObjectName(QStringLiteral("mnuAbout"));
     connect(about, &QAction::triggered, this, &MainWindow::aboutClicked);
 }
@@ -243,7 +282,7 @@ void MainWindow::buildSettings(QWidget *client)
     m_lblFirmFile = addLabel(frame1, "lblFirmFile", QStringLiteral("None"),
                              m_scale.rect(2000, 1150, 4300, 275), false, false);
 
-    m_cmdBrowse = new QPushButton(QStringLiteral("...."), frame1);
+    m_cmdBrowse = new QPushButton(QStringLiteral("&...."), frame1);
     m_cmdBrowse->setObjectName(QStringLiteral("cmdBrowse"));
     m_cmdBrowse->setFont(m_font);
     setTextColour(m_cmdBrowse, palette().color(QPalette::ButtonText));
@@ -255,7 +294,7 @@ void MainWindow::buildSettings(QWidget *client)
 
     addLabel(frame1, "Label5", QStringLiteral("Wexmoor Processor:"), m_scale.rect(300, 1525, 2200, 275), true,
              false);
-    const std::array<QString, 2> captions{QStringLiteral("Main"), QStringLiteral("BarCode")};
+    const std::array<QString, 2> captions{QStringLiteral("&Main"), QStringLiteral("&BarCode")};
     const std::array<QRect, 2> places{m_scale.rect(2520, 1500, 900, 360),
                                       m_scale.rect(3500, 1500, 1695, 360)};
     for (int index = 0; index < 2; ++index) {
@@ -343,7 +382,7 @@ void MainWindow::buildButtons(QWidget *client)
     frame3->setObjectName(QStringLiteral("Frame3"));
     frame3->setGeometry(m_scale.rect(4440, 2500, 3000, 3120));
 
-    m_cmdProgram = new QPushButton(QStringLiteral("PROGRAM"), frame3);
+    m_cmdProgram = new QPushButton(QStringLiteral("P&ROGRAM"), frame3);
     m_cmdProgram->setObjectName(QStringLiteral("cmdProgram"));
     m_cmdProgram->setGeometry(m_scale.rect(600, 600, 1800, 600));
     m_cmdProgram->setAutoDefault(true);
@@ -351,12 +390,18 @@ void MainWindow::buildButtons(QWidget *client)
     m_cmdProgram->setAccessibleDescription(QStringLiteral("Start the firmware update"));
     connect(m_cmdProgram, &QPushButton::clicked, this, &MainWindow::programClicked);
 
-    m_exitCommand = new QPushButton(QStringLiteral("EXIT"), frame3);
+    m_exitCommand = new QPushButton(QStringLiteral("E&XIT"), frame3);
     m_exitCommand->setObjectName(QStringLiteral("ExitCommand"));
     m_exitCommand->setGeometry(m_scale.rect(600, 1800, 1800, 600));
     m_exitCommand->setAutoDefault(true);
     m_exitCommand->setAccessibleName(QStringLiteral("Exit"));
     connect(m_exitCommand, &QPushButton::clicked, this, &MainWindow::exitClicked);
+
+    // Tab follows the screen: the settings from the top, then the buttons.
+    setTabOrder(m_cmdBrowse, m_optProcessor[0]);
+    setTabOrder(m_optProcessor[0], m_optProcessor[1]);
+    setTabOrder(m_optProcessor[1], m_cmdProgram);
+    setTabOrder(m_cmdProgram, m_exitCommand);
 }
 
 QLabel *MainWindow::addLabel(QWidget *parent, const char *name, const QString &text, QRect geometry,
@@ -406,16 +451,23 @@ void MainWindow::setLamp(LampId id, Lamp colour)
 
 void MainWindow::setStatus(const QString &text)
 {
-    if (text == m_lblStatus->text())
+    if (text == status())
         return;
-    m_lblStatus->setText(text);
+    m_lblStatus->setProperty(kWholeText, text);
+    // The window's width, less the status bar's margins: the label itself
+    // is as wide as its last text until the bar lays it out again.
+    m_lblStatus->resize(centralWidget()->width() - 2 * style()->pixelMetric(QStyle::PM_LayoutLeftMargin),
+                        m_lblStatus->height());
+    showElided(m_lblStatus, text);
+    m_lblStatus->setAccessibleName(QStringLiteral("Status"));
+    m_lblStatus->setAccessibleDescription(text);
     emit statusChanged(text);
     // Painted with the next pass of the event loop, which the line's waits never hold up.
 }
 
 QString MainWindow::status() const
 {
-    return m_lblStatus->text();
+    return m_lblStatus->property(kWholeText).toString();
 }
 
 Lamp MainWindow::lamp(LampId id) const
@@ -473,9 +525,11 @@ void MainWindow::setControlEnabled(ControlId id, bool enabled)
     if (QMenu *menu = menuOf(id)) {
         menu->menuAction()->setEnabled(enabled);
         // F1 belongs to the Help menu: a locked menu takes its shortcut with it.
-        if (menu == m_helpMenu)
+        if (menu == m_helpMenu) {
             for (QAction *entry : m_helpMenu->actions())
                 entry->setEnabled(enabled);
+            m_helpKey->setEnabled(enabled);
+        }
         if (menu == m_fileMenu)
             syncFileExit();
         return;
@@ -495,6 +549,7 @@ void MainWindow::syncFileExit()
 {
     // File > Exit is the EXIT button by another way: off whenever either is.
     m_fileExit->setEnabled(m_fileMenu->menuAction()->isEnabled() && m_exitCommand->isEnabled());
+    m_quitKey->setEnabled(!m_fileExit->isEnabled());
 }
 
 bool MainWindow::isControlEnabled(ControlId id) const
@@ -647,17 +702,19 @@ void MainWindow::setPortDevices(const QStringList &devices)
             continue;
         const int port = int(i) + 1;
         QMenu *menu = listed < kPortEntries ? m_portMenu : m_morePorts;
-        // Each menu numbers its own entries: &1 to &9, then no access key.
-        const int place = listed < kPortEntries ? listed + 1 : listed - kPortEntries + 1;
-        ++listed;
-        auto *action = new QAction(place <= 9 ? QStringLiteral("&%1 COM%2").arg(place).arg(port)
-                                              : QStringLiteral("COM%1").arg(port),
+        // Numbered down both menus, More going on from the eighth: &1 to &9,
+        // then the number without an access key.
+        const int place = ++listed;
+        const QString name = portEntryName(port, devices[i]);
+        auto *action = new QAction(place <= 9 ? QStringLiteral("&%1 %2").arg(place).arg(name)
+                                              : QStringLiteral("%1 %2").arg(place).arg(name),
                                    menu);
         action->setObjectName(QStringLiteral("mnuCom%1").arg(port));
         action->setCheckable(true);
         action->setChecked(port == m_ticked);
-        action->setStatusTip(devices[i]);
-        action->setToolTip(devices[i]);
+        const QString tip = m_portAliases.value(devices[i], devices[i]);
+        action->setStatusTip(tip);
+        action->setToolTip(tip);
         connect(action, &QAction::triggered, this, [this, port] {
             // The tick follows the outcome of the handler, not the click.
             setPortTicked(m_ticked);
@@ -670,6 +727,11 @@ void MainWindow::setPortDevices(const QStringList &devices)
         m_portActions[port] = action;
     }
     m_morePorts->menuAction()->setVisible(listed > kPortEntries);
+}
+
+void MainWindow::setForgetRecordVisible(bool visible)
+{
+    m_forgetRecord->setVisible(visible);
 }
 
 bool MainWindow::processorChosen() const

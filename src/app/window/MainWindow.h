@@ -5,6 +5,7 @@
 #include "app/window/TwipScale.h"
 #include "view/MainView.h"
 
+#include <QHash>
 #include <QMainWindow>
 
 #include <array>
@@ -23,6 +24,10 @@ class QRadioButton;
 namespace romwright {
 
 class LampWidget;
+
+// What the Port menu calls port n: its COM name on Windows, elsewhere the
+// device the system knows it by.
+QString portEntryName(int port, const QString &device);
 
 class MainWindow : public QMainWindow, public MainView {
     Q_OBJECT
@@ -60,6 +65,12 @@ public:
     void setPortDevices(const QStringList &devices);
     // Asked for the devices each time the Port menu opens: ports come and go.
     void setPortSource(std::function<QStringList()> devices) { m_portSource = std::move(devices); }
+    // The names a device is also known by (/dev/serial/by-id/...), shown as
+    // its entry's tip.
+    void setPortAliases(QHash<QString, QString> aliases) { m_portAliases = std::move(aliases); }
+
+    // File > Forget unfinished update, shown while a record is held.
+    void setForgetRecordVisible(bool visible);
 
     // One of the processor options is selected.
     bool processorChosen() const;
@@ -94,6 +105,8 @@ signals:
     void exitClicked();                    // ExitCommand_Click, also File > Exit (Ctrl+Q)
     void aboutClicked();                   // mnuAbout_Click
     void viewHelpClicked();                // mnuHelpViewHelp_Click
+    void windowHelpClicked();              // F1: this window's page
+    void forgetRecordClicked();            // File > Forget unfinished update
     void keyReleased(int keyCode);         // Form_KeyUp
     void searchAgainClicked();             // Port > Search Again
     void lampSet(LampId id, Lamp colour);
@@ -130,6 +143,9 @@ private:
     QMenu *m_fileMenu = nullptr;
     QMenu *m_helpMenu = nullptr;
     QAction *m_fileExit = nullptr;
+    QAction *m_quitKey = nullptr; // Ctrl+Q while File > Exit is off
+    QAction *m_forgetRecord = nullptr;
+    QAction *m_helpKey = nullptr; // F1
     QAction *m_searchAgain = nullptr;
     std::function<bool()> m_searchAllowed;
     bool m_locked = false;
@@ -142,6 +158,7 @@ private:
     QLabel *m_lblPort = nullptr;
     QLabel *m_lblPortDevice = nullptr;
     QStringList m_portDevices;
+    QHash<QString, QString> m_portAliases;
     QLabel *m_lblFirmFile = nullptr;
     QLabel *m_lblUpdating = nullptr;
     QPushButton *m_cmdBrowse = nullptr;

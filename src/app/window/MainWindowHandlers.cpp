@@ -79,6 +79,9 @@ MainWindowHandlers::MainWindowHandlers(MainWindow &window, WindowParts parts,
     connect(&window, &MainWindow::exitClicked, this, [this] { onLine([this] { ExitCommand_Click(); }); });
     connect(&window, &MainWindow::aboutClicked, this, &MainWindowHandlers::mnuAbout_Click);
     connect(&window, &MainWindow::viewHelpClicked, this, &MainWindowHandlers::mnuHelpViewHelp_Click);
+    connect(&window, &MainWindow::windowHelpClicked, this, &MainWindowHandlers::windowHelp);
+    connect(&window, &MainWindow::forgetRecordClicked, this,
+            [this] { onLine([this] { mnuForgetRecord_Click(); }); });
     connect(&window, &MainWindow::keyReleased, this, &MainWindowHandlers::Form_KeyUp);
     connect(&window, &MainWindow::searchAgainClicked, this,
             [this] { onLine([this] { mnuSearchAgain_Click(); }); });
@@ -101,7 +104,12 @@ MainWindowHandlers::MainWindowHandlers(MainWindow &window, WindowParts parts,
         },
         Qt::DirectConnection);
     parts.state.updateController().timedOutAdvice = [this, &port] {
-        return heardFrom(port.commPort()) ? QString() : silentPortText(port.commPort());
+        return heardFrom(port.commPort())
+                   ? QString::fromLatin1(kBootSoftwareSilent).arg(portOf(port.commPort()))
+                   : silentPortText(port.commPort());
+    };
+    parts.state.updateController().lineFailureAdvice = [this, &port] {
+        return QString::fromLatin1(kScannerWasOn).arg(portOf(port.commPort()));
     };
 }
 
@@ -131,6 +139,16 @@ void MainWindowHandlers::UpdateListener::takeRequests(bool take)
 // An update's waits, told by its own steps.
 void MainWindowHandlers::UpdateListener::step(UpdateStep step)
 {
+    WaitStatus &status = m_handlers.m_status;
+    if (step == UpdateStep::Request && status.active()) {
+        // The request's first answer is listened for at 19200 baud, where
+        // only old boot software answers; back at 38400 the greeting is due.
+        const SerialPort &port = m_handlers.m_parts.state.MSComm1();
+        status.listen(
+            QString::fromUtf8(kListeningForOldBootSoftware),
+            [&port] { return !port.settings().startsWith(QLatin1String("19200")); }, m_handlers.m_waitText);
+        return;
+    }
     if (const char *what = stepStatus(step); what && m_handlers.m_status.active())
         m_handlers.m_status.begin(QString::fromUtf8(what));
 }
@@ -177,12 +195,23 @@ FormLoadEnd MainWindowHandlers::Form_Load(const std::optional<WindowCommandLine>
         state.link().closePort();
         return FormLoadEnd::EndProgram;
     }
-    m_finishing = started.finishing.has_value();
+    m_finishing = started.finishing.has_value() && !m_finishLater;
+    if (started.finishing && m_finishLater) {
+        m_record = started.finishing;
+        m_onWindow([this] { m_window.setForgetRecordVisible(true); });
+        dialogs.message(QString::fromLatin1(kFinishLater).arg(m_record->model, portName(m_record->port)),
+                        QString::fromLatin1(kUnfinishedUpdateTitle), MessageIcon::Exclamation);
+    }
     // A port named by hand where nothing answered: said now, not after
     // PROGRAM and its waits. A model label that names no scanner reads "Unknown".
     const int port = state.MSComm1().commPort();
-    if (commandLine && !commandLine->port.trimmed().isEmpty() && state.MSComm1().portOpen() &&
-        !heardFrom(port)) {
+    bool isNumber = false;
+    const int asked = commandLine ? commandLine->port.trimmed().toInt(&isNumber) : 0;
+    if (isNumber && asked >= PortMap::kFirstPort && asked <= PortMap::kLastPort &&
+        !state.MSComm1().portOpen() && !state.MSComm1().presentPorts().contains(asked))
+        sayMissingPort(asked);
+    else if (commandLine && !commandLine->port.trimmed().isEmpty() && state.MSComm1().portOpen() &&
+             !heardFrom(port)) {
         if (!state.inputs().family())
             state.inputs().setModel(QStringLiteral("Unknown"));
         dialogs.message(silentPortText(port), QString::fromLatin1(kScannerNotFoundTitle),
@@ -226,11 +255,13 @@ void MainWindowHandlers::StartUpAnswers::noScannerFound(const std::vector<int> &
 
 FinishAnswer MainWindowHandlers::StartUpAnswers::offerToFinish(const UnfinishedUpdate &record, int)
 {
-    return m_dialogs.question(record.sentence() + QLatin1String(kFinishItNow),
-                              QString::fromLatin1(kUnfinishedUpdateTitle), MessageIcon::Question,
-                              DefaultAnswer::Yes)
-               ? FinishAnswer::Finish
-               : FinishAnswer::Search;
+    // No is "not now": the scanner still waits in its boot software, where
+    // no search finds it, so the window takes the record's port, model and
+    // file all the same and PROGRAM finishes it when the user is ready.
+    m_handlers.m_finishLater = !m_dialogs.question(record.sentence() + QLatin1String(kFinishItNow),
+                                                   QString::fromLatin1(kUnfinishedUpdateTitle),
+                                                   MessageIcon::Question, DefaultAnswer::Yes);
+    return FinishAnswer::Finish;
 }
 
 StartUpFrontEnd::RecordPick
@@ -312,9 +343,38 @@ void MainWindowHandlers::mnuSearchAgain_Click()
         m_cScann->setReceiveHandling(true);
 }
 
+void MainWindowHandlers::mnuForgetRecord_Click()
+{
+    MainState &state = m_parts.state;
+    if (!m_record || state.update().running())
+        return;
+    const QString text = QString::fromLatin1(kForgetRecord).arg(m_record->model, portName(m_record->port));
+    if (!m_parts.dialogs.question(text, QString::fromLatin1(kUnfinishedUpdateTitle), MessageIcon::Exclamation,
+                                  DefaultAnswer::No))
+        return;
+    UnfinishedUpdates(state.services().stateFolder).remove(m_record->port);
+    m_record.reset();
+    m_onWindow([this] { m_window.setForgetRecordVisible(false); });
+}
+
 void MainWindowHandlers::mnuCom_Click(int Index)
 {
-    openPortExplained(m_parts.state, m_permissionNotice, Index);
+    MainState &state = m_parts.state;
+    if (openPortExplained(state, m_permissionNotice, Index) == PortOpening::Opened &&
+        std::exchange(m_portMissing, false))
+        state.services().view.setControlEnabled(ControlId::ProgramButton, state.firmware().FilesValid);
+}
+
+void MainWindowHandlers::sayMissingPort(int n)
+{
+    MainView &view = m_parts.state.services().view;
+    m_portMissing = true;
+    view.setText(LabelId::Port, QStringLiteral("%1 (not present)").arg(n));
+    view.setLamp(LampId::ComStatus, Lamp::Red);
+    view.setPortMenuVisible(true);
+    view.setControlEnabled(ControlId::ProgramButton, false);
+    m_parts.dialogs.message(QString::fromLatin1(kMissingPort).arg(portName(n)),
+                            QString::fromLatin1(kScannerNotFoundTitle), MessageIcon::Exclamation);
 }
 
 FindFileContext MainWindowHandlers::findFileContext()
@@ -384,15 +444,31 @@ void MainWindowHandlers::afterShown()
 
 void MainWindowHandlers::runUpdate(const char *status)
 {
+    if (m_record) { // the update now is the record's own: it keeps or removes it
+        m_record.reset();
+        m_onWindow([this] { m_window.setForgetRecordVisible(false); });
+    }
     // From here on only the bootloader dialogue reads the port.
     if (m_cScann)
         m_cScann->setReceiveHandling(false);
-    m_status.begin(QString::fromUtf8(status));
+    m_waitText = QString::fromUtf8(status);
+    m_status.begin(m_waitText);
+    m_updateEnded.reset();
     const Outcome outcome = m_parts.state.cmdProgram_Click();
-    m_status.end();
+    if (!m_updateEnded)
+        m_status.end();
     // The update's own messages have said how it ended; the window ends with its status.
     if (endsProgram(outcome))
-        end(updateEnding(outcome, m_parts.state.update().failure()).status);
+        end(m_updateEnded ? m_updateEnded->status
+                          : updateEnding(outcome, m_parts.state.update().failure()).status);
+}
+
+void MainWindowHandlers::showUpdateEnding(const WindowEnding &ending)
+{
+    m_status.end();
+    if (ending.run.kind != RunEnding::Kind::Completed || !ending.status.isEmpty())
+        m_updateEnded = ending.run;
+    m_onWindow([this, &ending] { showEnding(m_window, ending); });
 }
 
 void MainWindowHandlers::ExitCommand_Click()
@@ -420,6 +496,14 @@ void MainWindowHandlers::mnuHelpViewHelp_Click()
 {
     if (m_makeHelp)
         viewHelpFile(help(), helpFolder(m_parts.files, m_parts.programFolder));
+}
+
+void MainWindowHandlers::windowHelp()
+{
+    // Beside the program's other help windows, owned by none of them.
+    if (m_makeHelp)
+        viewHelpPage(help(), helpFolder(m_parts.files, m_parts.programFolder),
+                     QStringLiteral("main-window.html"), 0);
 }
 
 void MainWindowHandlers::Form_KeyUp(int KeyCode)
@@ -538,6 +622,13 @@ bool MainWindowHandlers::heardFrom(int n) const
     const MainState &state = m_parts.state;
     return m_heard.contains(n) || state.gate().answeredOn(n) ||
            (n == m_parts.state.MSComm1().commPort() && m_parts.state.link().greeted());
+}
+
+QString MainWindowHandlers::portOf(int n) const
+{
+    const QString device =
+        m_parts.state.MSComm1().commPort() == n ? m_parts.state.MSComm1().deviceName() : QString();
+    return device.isEmpty() ? portName(n) : QStringLiteral("%1 (%2)").arg(portName(n), device);
 }
 
 QString MainWindowHandlers::silentPortText(int n) const

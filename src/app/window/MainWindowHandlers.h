@@ -5,11 +5,13 @@
 
 #include "app/startup/FormLoad.h"
 #include "app/startup/PortPermissionNotice.h"
+#include "app/update/UnfinishedUpdate.h"
 #include "app/window/FindFile.h"
 #include "app/window/WaitLetterPrompt.h"
 #include "app/window/WaitStatus.h"
 #include "app/window/WindowCalls.h"
 #include "app/window/WindowCommandLine.h"
+#include "app/window/WindowEnding.h"
 #include "flash/UpdateEvents.h"
 #include "scanner/ScannerTimings.h"
 
@@ -42,6 +44,28 @@ inline constexpr const char *kWaitsInBootSoftware =
 // The status line while an update offered at start-up is finished.
 inline constexpr const char *kFinishingUpdate =
     "Finishing the interrupted update: waiting for the scanner's boot software…";
+
+// A port given on the command line that the computer does not have; %1 its name.
+inline constexpr const char *kMissingPort =
+    "There is no %1 on this computer, so the scanner cannot be reached there. Check that the "
+    "scanner's serial cable or USB adapter is plugged into the computer, then choose the scanner's "
+    "port in the Port menu.";
+
+// After "The Romwright timed out." for a scanner that answered before; %1 its port.
+inline constexpr const char *kBootSoftwareSilent =
+    "The scanner on %1 answered before, but its boot software did not greet. Switch the scanner off and "
+    "on and try again.";
+// After a stall's or a lost line's message; %1 the port.
+inline constexpr const char *kScannerWasOn = "The scanner was on %1.";
+
+// After No to finishing an interrupted update: %1 the model, %2 its port.
+inline constexpr const char *kFinishLater =
+    "The %1 on %2 has no firmware until its update is finished. Press PROGRAM to finish it now or "
+    "later; the record is kept for the next start too. To drop it, choose File > Forget unfinished "
+    "update.";
+inline constexpr const char *kForgetRecord =
+    "Forget the unfinished update of the %1 on %2? The scanner stays without firmware until it is "
+    "updated again.";
 
 class Dialogs;
 class FileSystem;
@@ -99,6 +123,11 @@ public:
     void ExitCommand_Click();
     void mnuAbout_Click();
     void mnuHelpViewHelp_Click();
+    // File > Forget unfinished update: the record the user chose not to
+    // finish at start-up goes, after a question.
+    void mnuForgetRecord_Click();
+    // F1 on the window: its own help page.
+    void windowHelp();
     void Form_KeyUp(int KeyCode);
     // Port > Search Again: the scanner search of start-up once more, with the
     // window locked while it waits. Not while an update runs, nor once one
@@ -128,8 +157,15 @@ private:
     // PROGRAM's update, the status line saying status meanwhile; the program
     // ends when the update says so.
     void runUpdate(const char *status);
+    // The update's end on the window, before its message; the run ends with it.
+    void showUpdateEnding(const WindowEnding &ending);
+    // A port given on the command line that this computer does not have:
+    // said, shown as such, and PROGRAM waits for a port from the menu.
+    void sayMissingPort(int n);
     // Nothing has come from port n in this run: which port, what to check.
     QString silentPortText(int n) const;
+    // "port 1 (/dev/ttyUSB0)", "COM1": port n with its device where known.
+    QString portOf(int n) const;
     bool heardFrom(int n) const;
     // FormLoad with the status line telling its waits.
     StartUpResult startUp(const StartUpRequest &request);
@@ -159,9 +195,14 @@ private:
     WaitStatus m_status;
     QString m_filter; // the Open dialog's filter, kept between uses
     QString m_sFirmFile;
-    std::optional<bool> m_processorLoaded; // the processor whose firmware the last choice loaded
-    bool m_finishing = false;              // the user chose at start-up to finish an update
-    QSet<int> m_heard;                     // the port numbers something has come from in this run
+    std::optional<bool> m_processorLoaded;    // the processor whose firmware the last choice loaded
+    bool m_finishing = false;                 // the user chose at start-up to finish an update
+    bool m_portMissing = false;               // PROGRAM waits for a port chosen in the menu
+    bool m_finishLater = false;               // No to finishing the record now
+    std::optional<UnfinishedUpdate> m_record; // not finished at start-up, not forgotten
+    std::optional<RunEnding> m_updateEnded;   // the update has ended the run
+    QString m_waitText;                       // the click's own status
+    QSet<int> m_heard;                        // the port numbers something has come from in this run
     bool m_ending = false;
     bool m_searching = false;
     bool m_terminating = false;                    // on the window's thread: closed, the line not yet ended
@@ -176,7 +217,15 @@ private:
         void step(UpdateStep step) override;
         void retrying() override { takeRequests(true); }
         void routeBegins() override { takeRequests(false); }
-        void stopped(UpdateStop) override { takeRequests(false); }
+        void stopped(UpdateStop why) override
+        {
+            takeRequests(false);
+            m_handlers.showUpdateEnding(windowStop(why));
+        }
+        void ended(Outcome outcome, UpdatePhase, const std::optional<UpdateFailure> &failure) override
+        {
+            m_handlers.showUpdateEnding(windowEnding(outcome, failure));
+        }
         void finished(Outcome) override
         {
             takeRequests(false);

@@ -13,11 +13,19 @@ WaitStatus::~WaitStatus() = default;
 
 void WaitStatus::begin(const QString &what)
 {
+    m_listenOver = nullptr;
     m_what = what;
     m_since = m_clock.now();
     m_silent = false;
     m_show(m_what);
     m_timer->start(std::chrono::seconds(1));
+}
+
+void WaitStatus::listen(const QString &what, std::function<bool()> over, const QString &then)
+{
+    begin(what);
+    m_listenOver = std::move(over);
+    m_then = then;
 }
 
 void WaitStatus::heard()
@@ -33,6 +41,7 @@ void WaitStatus::heard()
 void WaitStatus::end()
 {
     m_timer->stop();
+    m_listenOver = nullptr;
     m_what.clear();
     m_silent = false;
     m_show(QString());
@@ -40,6 +49,11 @@ void WaitStatus::end()
 
 void WaitStatus::tick()
 {
+    if (m_listenOver) {
+        if (m_listenOver())
+            begin(m_then);
+        return;
+    }
     const Clock::ms silence = m_clock.now() - m_since;
     if (silence <= kSilenceShown)
         return;

@@ -23,6 +23,10 @@ inline constexpr const char *kInstallingBootSoftware = "Installing new boot soft
 inline constexpr const char *kErasingFlash = "Waiting for the scanner to erase its flash…";
 inline constexpr const char *kSendingFirmware = "Sending the firmware…";
 inline constexpr const char *kWaitingForRestart = "Waiting for the scanner to restart…";
+// The update's first wait: a scanner with the new boot software keeps quiet
+// there, so its silence is no news.
+inline constexpr const char *kListeningForOldBootSoftware =
+    "Listening for old boot software that needs replacing…";
 // Appended once the scanner has been silent for longer than kSilenceShown.
 inline constexpr const char *kNoAnswerFor = "no answer for %1 s";
 
@@ -36,6 +40,10 @@ public:
 
     // A new wait; the silence is counted from now.
     void begin(const QString &what);
+    // A listen for what may well not come (what), with no count of the
+    // silence; once over() says it has ended, the wait for an answer that is
+    // due (then) begins. over() is asked with the line's ticks.
+    void listen(const QString &what, std::function<bool()> over, const QString &then);
     // Something came from the scanner: the silence starts again.
     void heard();
     // The line goes blank.
@@ -49,6 +57,8 @@ private:
     std::function<void(const QString &)> m_show;
     std::unique_ptr<ClockTimer> m_timer;
     QString m_what;
+    std::function<bool()> m_listenOver; // set while a listen runs
+    QString m_then;
     Clock::ms m_since{0};
     bool m_silent = false; // the line says "no answer"
 };

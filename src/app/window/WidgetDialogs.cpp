@@ -37,6 +37,31 @@ WidgetDialogs::WidgetDialogs(QWidget *parent, Chooser chooser)
 {
 }
 
+QString wrappableNames(const QString &text)
+{
+    // A path or a device name has no blank to wrap at, and a box cuts what
+    // does not fit its widest line: a zero-width space after each separator
+    // of a long word lets it wrap there, every character kept.
+    constexpr qsizetype kLongWord = 30;
+    QString result;
+    result.reserve(text.size() + text.size() / 8);
+    qsizetype wordStart = 0;
+    for (qsizetype i = 0; i <= text.size(); ++i) {
+        if (i < text.size() && !text[i].isSpace())
+            continue;
+        const QStringView word = QStringView(text).mid(wordStart, i - wordStart);
+        for (qsizetype k = 0; k < word.size(); ++k) {
+            result += word[k];
+            if (word.size() >= kLongWord && k + 1 < word.size() && QStringView(u"/\\_-.:").contains(word[k]))
+                result += QChar(0x200B);
+        }
+        if (i < text.size())
+            result += text[i];
+        wordStart = i + 1;
+    }
+    return result;
+}
+
 namespace {
 
 // Texts may carry file names, which are never read as markup.
@@ -44,7 +69,7 @@ void prepare(QMessageBox &box, const QString &text, const QString &title, Messag
 {
     box.setWindowTitle(title.isEmpty() ? QString::fromLatin1(kApplicationTitle) : title);
     box.setTextFormat(Qt::PlainText);
-    box.setText(text);
+    box.setText(wrappableNames(text));
     switch (icon) {
     case MessageIcon::None:
         box.setIcon(QMessageBox::NoIcon);

@@ -50,6 +50,10 @@ QString caseBlindPattern(const QString &pattern);
 // the patterns once more, case-blind, as the hidden group it matches by.
 QStringList openDialogFilters(const QString &filter, bool systemDialog);
 
+// text with a break allowed (a zero-width space) after each separator of a
+// long path or device name, so that a box wraps it whole.
+QString wrappableNames(const QString &text);
+
 class WidgetDialogs : public Dialogs {
 public:
     // chooser shows the scanner chooser modally; none: closed without a choice.

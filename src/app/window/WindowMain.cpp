@@ -28,6 +28,9 @@
 #include <QIcon>
 #include <QTimer>
 
+#include <QDir>
+#include <QFileInfo>
+
 #include <cstdio>
 #include <optional>
 #include <utility>
@@ -71,8 +74,24 @@ std::optional<int> traceRefused(const std::optional<WindowCommandLine> &commandL
     return std::nullopt;
 }
 
+// The stable names udev gives the serial devices it knows, by device:
+// /dev/ttyUSB0 -> /dev/serial/by-id/usb-..., the name that follows the
+// adapter from socket to socket.
+QHash<QString, QString> byIdNames()
+{
+    QHash<QString, QString> names;
+#ifndef Q_OS_WIN
+    const QDir byId(QStringLiteral("/dev/serial/by-id"));
+    for (const QFileInfo &link : byId.entryInfoList(QDir::System | QDir::Files | QDir::NoDotAndDotDot))
+        if (link.isSymLink())
+            names.insert(link.canonicalFilePath(), link.absoluteFilePath());
+#endif
+    return names;
+}
+
 void showPortMenu(MainWindow &window, const PortMap &map)
 {
+    window.setPortAliases(byIdNames());
     window.setPortDevices(presentPortDevices(map));
 #ifdef Q_OS_WIN
     // COM numbers are the system's own: the menu follows adapters plugged in later.
