@@ -40,7 +40,9 @@ CommError SerialPort::open(const PortSettings &settings)
     if (!isOpen()) {
         // Kept also when the open fails: the number tried names the device in the message.
         m_settings = settings;
-        return openPort(settings);
+        const CommError error = openPort(settings);
+        m_openNumber = error == CommError::None ? settings.port : 0;
+        return error;
     }
     if (settings.port != m_settings.port)
         return CommError::PortInUse; // the control refuses a new number while open
@@ -52,6 +54,7 @@ CommError SerialPort::open(const PortSettings &settings)
 
 CommError SerialPort::close()
 {
+    m_openNumber = 0;
     return closePort();
 }
 

@@ -15,6 +15,7 @@
 #include <QObject>
 #include <QString>
 
+#include <atomic>
 #include <chrono>
 #include <memory>
 
@@ -77,6 +78,11 @@ public:
     // Bytes waiting to be read, also those the event loop has not delivered yet.
     virtual int bytesWaiting() const = 0;
 
+    // The number of the port opened and not closed since, 0 for none: for
+    // another thread than the one that owns the port (the window's About box
+    // while the update runs on the line's thread).
+    int openNumber() const { return m_openNumber; }
+
     // What the port was last opened with, or asked to be.
     const PortSettings &portSettings() const { return m_settings; }
 
@@ -119,6 +125,7 @@ protected:
 
 private:
     PortSettings m_settings;
+    std::atomic<int> m_openNumber = 0;
 };
 
 // A closed port of this system over the devices of map. Each system's

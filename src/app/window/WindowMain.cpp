@@ -144,13 +144,13 @@ private:
 ProgramFacts aboutFacts(MainState &state)
 {
     const MainServices &services = state.services();
-    SerialPort &port = state.MSComm1();
+    // Read on the window's thread: the port itself belongs to the line's.
     return ProgramFacts{{},
                         services.programFolder,
                         services.userDataFolder,
                         services.systemDataFolders,
                         userStateFolder(),
-                        port.portOpen() ? port.commPort() : 0};
+                        state.MSComm1().openNumber()};
 }
 
 // The window shows at once, locked, its status line telling start-up's
