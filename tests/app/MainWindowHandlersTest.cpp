@@ -88,6 +88,7 @@ TEST(WindowHandlers, ProgramWithNoPortOpenSaysSoAndWritesNothing)
     rig.frm.cmdProgram_Click();
     ASSERT_EQ(rig.dialogs.messages.size(), 1u);
     EXPECT_EQ(rig.dialogs.messages[0].title, QStringLiteral("Communications Failure"));
+    EXPECT_TRUE(rig.dialogs.messages[0].text.endsWith(QLatin1String(messages::kNoPortChosen)));
     EXPECT_TRUE(rig.dialogs.questions.empty());
     EXPECT_EQ(rig.port->log.mid(logged).filter(QRegularExpression(QStringLiteral("^(open|write) "))),
               QStringList());

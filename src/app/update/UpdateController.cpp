@@ -99,12 +99,18 @@ void UpdateController::stopped(UpdateStop why)
     case UpdateStop::FileRefused: // the check has said why; the user may click again
         m_view.setControlEnabled(ControlId::ProgramButton, true);
         return stop(false);
-    case UpdateStop::PortNotOpen:
-        m_dialogs.message(text(messages::kPortFailure), text(messages::kCommunicationsFailureTitle),
-                          MessageIcon::Exclamation);
+    case UpdateStop::PortNotOpen: {
+        QString failure = text(messages::kPortFailure);
+        if (portChosen) {
+            const QString port = portChosen();
+            failure += QLatin1Char('\r') + (port.isEmpty() ? text(messages::kNoPortChosen)
+                                                           : text(messages::kPortChosen).arg(port));
+        }
+        m_dialogs.message(failure, text(messages::kCommunicationsFailureTitle), MessageIcon::Exclamation);
         m_view.setControlEnabled(ControlId::PortMenu, true);
         m_view.setControlEnabled(ControlId::ProgramButton, true);
         return stop(true);
+    }
     case UpdateStop::NoFileAtGreeting:
         m_dialogs.message(text(messages::kSelectFirmware), QString(), MessageIcon::None);
         m_view.setControlEnabled(ControlId::ProgramButton, false);

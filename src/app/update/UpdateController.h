@@ -60,6 +60,9 @@ public:
     std::function<QString()> timedOutAdvice;
     // Said after a stall's or a lost line's message (which port it was); unset or empty: nothing.
     std::function<QString()> lineFailureAdvice;
+    // The port the user chose, as the port failure names it ("" for none);
+    // unset, the failure names no port.
+    std::function<QString()> portChosen;
 
 private:
     void stop(bool portMenu);

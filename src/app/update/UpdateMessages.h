@@ -14,6 +14,10 @@ inline constexpr const char *kPortFailure =
     "The communication port you have selected is not installed or in use by another application.\r"
     "If Scorvane is running please close it before trying to update your firmware again.";
 
+// Follows kPortFailure: %1 the port chosen, with its device where known.
+inline constexpr const char *kPortChosen = "The port chosen is %1.";
+inline constexpr const char *kNoPortChosen = "No port is chosen: choose one in the Port menu.";
+
 inline constexpr const char *kPowerCycle = "Please unplug power from the scanner. After 5 seconds plug the "
                                            "scanner in again and click the OK button.";
 // After kPowerCycle, on a line of its own.

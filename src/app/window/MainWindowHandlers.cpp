@@ -108,6 +108,10 @@ MainWindowHandlers::MainWindowHandlers(MainWindow &window, WindowParts parts,
                    ? QString::fromLatin1(kBootSoftwareSilent).arg(portOf(port.commPort()))
                    : silentPortText(port.commPort());
     };
+    parts.state.updateController().portChosen = [this] {
+        const int n = m_parts.state.inputs().port();
+        return n > 0 ? portOf(n) : QString();
+    };
     parts.state.updateController().lineFailureAdvice = [this, &port] {
         return QString::fromLatin1(kScannerWasOn).arg(portOf(port.commPort()));
     };
