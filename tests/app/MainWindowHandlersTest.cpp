@@ -2,6 +2,7 @@
 #include "WindowRig.h"
 #include "app/update/UnfinishedUpdate.h"
 #include "app/update/UpdateLog.h"
+#include "app/update/UpdateMessages.h"
 #include "app/window/FindFile.h"
 #include "flash/LinkRig.h"
 #include "platform/ManualClock.h"
