@@ -41,8 +41,6 @@ ChooseScannerDialog::ChooseScannerDialog(QWidget *parent, std::function<bool()> 
     font.setPointSizeF(9.75);
     font.setBold(false);
     setFont(font);
-    QFont bold = font;
-    bold.setBold(true);
 
     auto *label1 = new QLabel(QStringLiteral("Choose your scanner model by clicking the button beneath the "
                                              "picture that matches your scanner."),
@@ -56,6 +54,26 @@ ChooseScannerDialog::ChooseScannerDialog(QWidget *parent, std::function<bool()> 
     // frames rather than losing the second line.
     label1->resize(label1->width(), std::max(label1->height(), label1->heightForWidth(label1->width())));
 
+    addFamilies(scale, font);
+
+    auto *cmdExit = new QPushButton(QStringLiteral("E&xit"), this);
+    cmdExit->setObjectName(QStringLiteral("cmdExit"));
+    cmdExit->setGeometry(scale.rect(4440, 4320, 1335, 735));
+    connect(cmdExit, &QPushButton::clicked, this, [this] {
+        if (m_mayExit && !m_mayExit())
+            return;
+        m_exit = true;
+        done(QDialog::Rejected);
+    });
+
+    // Centred on the screen, not on the (still hidden) main window.
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - QPoint(width() / 2, height() / 2));
+}
+
+// A frame for each family, with its picture and the button that chooses it.
+void ChooseScannerDialog::addFamilies(const TwipScale &scale, const QFont &font)
+{
     // The fixed places of the buttons, one per family in table order.
     struct Place {
         const char *frame;
@@ -74,6 +92,8 @@ ChooseScannerDialog::ChooseScannerDialog(QWidget *parent, std::function<bool()> 
         const Place &place = kPlaces[i];
         auto *frame = new QGroupBox(latin1(f.shown), this);
         frame->setObjectName(QString::fromLatin1(place.frame));
+        QFont bold = font;
+        bold.setBold(true);
         frame->setFont(bold);
         QPalette blue = frame->palette();
         blue.setColor(QPalette::WindowText, kCaptionBlue);
@@ -92,20 +112,6 @@ ChooseScannerDialog::ChooseScannerDialog(QWidget *parent, std::function<bool()> 
         const QString model = latin1(f.chooserModel);
         connect(button, &QPushButton::clicked, this, [this, model] { choose(model); });
     }
-
-    auto *cmdExit = new QPushButton(QStringLiteral("E&xit"), this);
-    cmdExit->setObjectName(QStringLiteral("cmdExit"));
-    cmdExit->setGeometry(scale.rect(4440, 4320, 1335, 735));
-    connect(cmdExit, &QPushButton::clicked, this, [this] {
-        if (m_mayExit && !m_mayExit())
-            return;
-        m_exit = true;
-        done(QDialog::Rejected);
-    });
-
-    // Centred on the screen, not on the (still hidden) main window.
-    if (const QScreen *screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - QPoint(width() / 2, height() / 2));
 }
 
 void ChooseScannerDialog::choose(const QString &model)

@@ -8,6 +8,8 @@
 
 namespace romwright {
 
+class TwipScale;
+
 class ChooseScannerDialog : public QDialog {
     Q_OBJECT
 public:
@@ -23,6 +25,7 @@ public:
 
 private:
     void choose(const QString &model);
+    void addFamilies(const TwipScale &scale, const QFont &font);
 
     std::function<bool()> m_mayExit;
     QString m_model;

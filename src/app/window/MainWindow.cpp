@@ -158,6 +158,24 @@ MainWindow::~MainWindow()
 
 void MainWindow::buildMenus()
 {
+    buildPortMenu();
+    buildFileMenu();
+    buildHelpMenu();
+}
+
+// A key of the window's own, also while its menu entry is hidden.
+QAction *MainWindow::windowKey(const char *name, const QKeySequence &key)
+{
+    auto *action = new QAction(this);
+    action->setObjectName(QLatin1String(name));
+    action->setShortcut(key);
+    action->setShortcutContext(Qt::WindowShortcut);
+    addAction(action);
+    return action;
+}
+
+void MainWindow::buildPortMenu()
+{
     m_portMenu = menuBar()->addMenu(QStringLiteral("&Port"));
     m_portMenu->setObjectName(QStringLiteral("mnuComPort"));
     m_portMenu->setToolTipsVisible(true);
@@ -181,7 +199,10 @@ void MainWindow::buildMenus()
         if (!m_locked && (!m_searchAllowed || m_searchAllowed()))
             emit searchAgainClicked();
     });
+}
 
+void MainWindow::buildFileMenu()
+{
     m_fileMenu = menuBar()->addMenu(QStringLiteral("&File"));
     m_fileMenu->setObjectName(QStringLiteral("mnuFile"));
     QAction *open = m_fileMenu->addAction(QStringLiteral("&Open..."));
@@ -214,12 +235,8 @@ void MainWindow::buildMenus()
     });
     // While EXIT is off (an update runs) Ctrl+Q asks as the close box does;
     // on only then, so that the key is never claimed twice.
-    m_quitKey = new QAction(this);
-    m_quitKey->setObjectName(QStringLiteral("quitKey"));
-    m_quitKey->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
-    m_quitKey->setShortcutContext(Qt::WindowShortcut);
+    m_quitKey = windowKey("quitKey", QKeySequence(Qt::CTRL | Qt::Key_Q));
     m_quitKey->setEnabled(false);
-    addAction(m_quitKey);
     connect(m_quitKey, &QAction::triggered, this, [this] {
         if (!m_locked)
             close();
@@ -227,13 +244,12 @@ void MainWindow::buildMenus()
 
     // Alt+F4 closes the window as its close box does, also where no window
     // manager takes the key; on Windows the system's own Alt+F4 does the same.
-    auto *altF4 = new QAction(this);
-    altF4->setObjectName(QStringLiteral("closeWindow"));
-    altF4->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));
-    altF4->setShortcutContext(Qt::WindowShortcut);
-    addAction(altF4);
-    connect(altF4, &QAction::triggered, this, &QWidget::close);
+    connect(windowKey("closeWindow", QKeySequence(Qt::ALT | Qt::Key_F4)), &QAction::triggered, this,
+            &QWidget::close);
+}
 
+void MainWindow::buildHelpMenu()
+{
     m_helpMenu = menuBar()->addMenu(QStringLiteral("&Help"));
     m_helpMenu->setObjectName(QStringLiteral("mnuHelp"));
     QAction *viewHelp = m_helpMenu->addAction(QStringLiteral("&View Help File"));
@@ -243,11 +259,7 @@ void MainWindow::buildMenus()
             emit viewHelpClicked();
     });
     // F1 is the help of what has the focus: here, this window's own page.
-    m_helpKey = new QAction(this);
-    m_helpKey->setObjectName(QStringLiteral("helpKey"));
-    m_helpKey->setShortcut(QKeySequence(Qt::Key_F1));
-    m_helpKey->setShortcutContext(Qt::WindowShortcut);
-    addAction(m_helpKey);
+    m_helpKey = windowKey("helpKey", QKeySequence(Qt::Key_F1));
     connect(m_helpKey, &QAction::triggered, this, [this] {
         if (!m_locked)
             emit windowHelpClicked();

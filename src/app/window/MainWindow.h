@@ -125,6 +125,10 @@ private:
     QWidget *widgetOf(ControlId id) const; // the buttons and processor options; else null
     QLabel *labelOf(LabelId id) const;
     void buildMenus();
+    void buildPortMenu();
+    void buildFileMenu();
+    void buildHelpMenu();
+    QAction *windowKey(const char *name, const QKeySequence &key);
     void buildSettings(QWidget *client);
     void buildUpdating(QWidget *client);
     void buildButtons(QWidget *client);
