@@ -155,35 +155,21 @@ struct FirmwareFolders {
 // A full path as the window's argument (what "Open with" passes) opens that
 // file, judged before the scanner is touched, and alone it searches for the
 // scanner as a start without arguments does; a bare name is looked for in
-// the program's folders, without a search, as before; a path that leads
-// nowhere is said.
+// the program's folders, without a search, as before. (A path that leads
+// nowhere: WindowFailuresTest.)
 TEST(WindowHandlerStartUp, AFullPathArgumentOpensThatFile)
 {
     FirmwareFolders folders;
     const QString other = folders.elsewhere.filePath(QStringLiteral("Hlv1450Uver6_0.s19"));
-    const QString gone = folders.elsewhere.filePath(QStringLiteral("Hlv1450ver9_9.s19"));
     const struct {
         WindowCommandLine given;
         QString loaded; // the file read
-        Lamp lamp;
-        QString model; // the model label: "Scanner Not Found" after a search
-        int port;      // ticked
-        QString said;  // the start of the only file message, if any
+        QString model;  // the model label: "Scanner Not Found" after a search
+        int port;       // ticked
     } rows[] = {
-        {{"Hlv1450ver5_9.s19", {}, {}},
-         folders.program.filePath("Hlv1450ver5_9.s19"),
-         Lamp::Green,
-         "",
-         0,
-         {}},
-        {{other, {}, {}, other}, other, Lamp::Green, "Scanner Not Found", 0, {}},
-        {{other, "3", "Halvern 1450", other}, other, Lamp::Green, "Halvern 1450", 3, {}},
-        {{gone, {}, {}, gone},
-         gone,
-         Lamp::Red,
-         "Scanner Not Found",
-         0,
-         "The firmware file Hlv1450ver9_9.s19 was not found"},
+        {{"Hlv1450ver5_9.s19", {}, {}}, folders.program.filePath("Hlv1450ver5_9.s19"), "", 0},
+        {{other, {}, {}, other}, other, "Scanner Not Found", 0},
+        {{other, "3", "Halvern 1450", other}, other, "Halvern 1450", 3},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.given.file.toStdString());
@@ -191,17 +177,11 @@ TEST(WindowHandlerStartUp, AFullPathArgumentOpensThatFile)
         ASSERT_EQ(rig.frm.Form_Load(row.given), FormLoadEnd::Ready);
         EXPECT_EQ(rig.state.firmwareFile(), row.loaded);
         EXPECT_EQ(rig.window.text(LabelId::FirmFile), QFileInfo(row.loaded).fileName());
-        EXPECT_EQ(rig.window.lamp(LampId::FileOk), row.lamp);
+        EXPECT_EQ(rig.window.lamp(LampId::FileOk), Lamp::Green);
         EXPECT_EQ(rig.window.text(LabelId::ScanMod), row.model);
         EXPECT_EQ(rig.window.portTicked(), row.port);
-        QStringList said;
-        for (const auto &message : rig.dialogs.messages)
-            if (message.title == QLatin1String(kApplicationTitle))
-                said << message.text;
-        EXPECT_EQ(said.size(), row.said.isEmpty() ? 0 : 1) << qPrintable(said.join('\n'));
-        if (!row.said.isEmpty() && !said.isEmpty()) {
-            EXPECT_TRUE(said[0].startsWith(row.said)) << qPrintable(said[0]);
-        }
+        for (const auto &message : rig.dialogs.messages) // no file message
+            EXPECT_NE(message.title, QLatin1String(kApplicationTitle)) << qPrintable(message.text);
     }
 }
 

@@ -206,8 +206,8 @@ TEST(WindowUpdate, AnInterruptedUpdateIsFinishedAtOnceAfterYes)
             expectFlashHolds(sim, rig.state);
             continue;
         }
-        ASSERT_EQ(rig.dialogs.questions.size(), 2u);
-        EXPECT_EQ(rig.dialogs.questions[1].text, kCloseAnyway);
+        ASSERT_EQ(rig.dialogs.questions.size(),
+                  2u); // its words: TheTransferGoesOnWhileTheCloseQuestionIsOpen
         EXPECT_EQ(rig.ends, QList<int>{1});
         EXPECT_FALSE(rig.state.MSComm1().portOpen());
         // The wait returned at the close and the route unwound without another
@@ -408,7 +408,7 @@ TEST(WindowUpdate, FoundScannerProgrammedThroughTheWindow)
         });
     });
 
-    // Look at the window once a third of the blocks are sent, and try to close it.
+    // Look at the window once a third of the blocks are sent.
     // The record of the update cannot be removed from then on (as in a state
     // folder turned read-only, which would not stop root): said, and the
     // update completes all the same.
@@ -423,11 +423,10 @@ TEST(WindowUpdate, FoundScannerProgrammedThroughTheWindow)
             EXPECT_TRUE(QFile::remove(record) && QDir().mkpath(record + QStringLiteral("/kept")));
             EXPECT_FALSE(rig.frm.cScann()->receiveHandling()); // only the update reads the port
             EXPECT_FALSE(rig.window.isControlEnabled(ControlId::ExitButton));
-            EXPECT_FALSE(rig.window.close()); // answered No: the update goes on
         }
     });
 
-    rig.dialogs.questionAnswers = {true, false};
+    rig.dialogs.questionAnswers = {true};
     rig.program();
 
     ASSERT_EQ(rig.dialogs.messages.size(), 1u);
@@ -437,10 +436,9 @@ TEST(WindowUpdate, FoundScannerProgrammedThroughTheWindow)
     EXPECT_TRUE(sawProgress);
     EXPECT_EQ(notRemoved, QStringList{record});
     // The file opened during the retry is for the 128-byte boot software:
-    // asked about once before the route (Yes), then the close (No).
-    ASSERT_EQ(rig.dialogs.questions.size(), 2u);
+    // asked about once before the route (Yes).
+    ASSERT_EQ(rig.dialogs.questions.size(), 1u);
     EXPECT_EQ(rig.dialogs.questions[0].title, QStringLiteral("Firmware Check"));
-    EXPECT_EQ(rig.dialogs.questions[1].title, QStringLiteral("Update Running"));
 
     ASSERT_TRUE(sim.waitForExit());
     // The file opened during the retry is the one in the scanner's flash, and the one the update log names.
@@ -533,14 +531,14 @@ TEST(WindowUpdate, TheTransferGoesOnWhileTheCloseQuestionIsOpen)
 
 // No model (the port chosen by hand) and a scanner that does not say which
 // it is: PROGRAM asks which scanner it is before the check; the chooser
-// closed cancels the click, Exit ends the program. Neither a file asked
+// closed cancels the click (its Exit: WindowExit). Neither a file asked
 // about nor a loader sends anything.
 TEST(WindowUpdate, WithoutAModelProgramAsksTheChooserFirst)
 {
     SimProcess sim({"--boot", "Q", "--silent"});
     SimRig rig(sim);
     ASSERT_EQ(rig.frm.Form_Load(WindowCommandLine{"Hlv1450ver5_9.s19", "1", QString()}), FormLoadEnd::Ready);
-    rig.dialogs.chooserAnswers = {QString(), QStringLiteral("Wexmoor 3650"), std::nullopt};
+    rig.dialogs.chooserAnswers = {QString(), QStringLiteral("Wexmoor 3650")};
     rig.program(); // closed: nothing asked, nothing sent
     EXPECT_EQ(rig.dialogs.chooserShown, 1);
     EXPECT_TRUE(rig.dialogs.questions.empty());
@@ -567,12 +565,6 @@ TEST(WindowUpdate, WithoutAModelProgramAsksTheChooserFirst)
     EXPECT_TRUE(
         rig.dialogs.messages[0].text.startsWith(QLatin1String("The file bootloader.sss is a loader")));
     EXPECT_TRUE(rig.ends.isEmpty());
-
-    rig.state.inputs().setModel(QString());
-    rig.dialogs.chooserExitCheck = {};
-    rig.program(); // Exit
-    EXPECT_EQ(rig.dialogs.chooserShown, 3);
-    EXPECT_EQ(rig.ends, QList<int>{1});
     sim.stop();
     // The identity at each rate once (start-up asked it; PROGRAM took that
     // answer), then start-up's request and nothing else.
