@@ -231,17 +231,9 @@ TEST(FormLoad, AnUnfinishedUpdateIsOfferedWhileItsFileIsUnchanged)
         const QString firmware = data.filePath(QStringLiteral("Hlv1450ver5_9.s19"));
         const QByteArray bytes = LocalFileSystem().read(firmware).bytes;
         const UnfinishedUpdates records(state.path());
-        const UnfinishedUpdate record{3,
-                                      "fake" + QString::number(c.device),
-                                      "Halvern 1450",
-                                      false,
-                                      'Q',
-                                      firmware,
-                                      bytes.size(),
-                                      sha256Hex(bytes),
-                                      QDateTime::currentDateTime()};
-        ASSERT_TRUE(records.save(record));
-        QJsonObject json = toJson(record);
+        ASSERT_TRUE(records.save({3, "fake" + QString::number(c.device), "Halvern 1450", false, 'Q', firmware,
+                                  bytes.size(), sha256Hex(bytes), QDateTime::currentDateTime()}));
+        QJsonObject json = toJson(records.all().front());
         json.insert("size", "12");
         const QByteArray damaged = c.file == NotJson ? "{\"port\":3," : QJsonDocument(json).toJson();
         ASSERT_TRUE(c.file < NotJson ||
