@@ -164,6 +164,8 @@ TEST(Console, ExitStatusAndWhatItSays)
           "which no port can have (1 to 256). It was moved to " + records.pathFor(257) + ".damaged.\n",
           "A record of an unfinished update is kept for port 1; to drop it once its scanner no longer needs it: "
           "romwright --console --forget 1\n"}, {}, 0, "0.05", recordsHome},
+        {"nothing on any port, one held by another program", {"--held"}, ",%1", {}, 1, {"Scanner Not Found\n"},
+         {"romwright: The serial port COM2 (", ") is in use by another application. Close the application"}},
         {"a bootloader, the model given in advance", {"--boot-prompt", "Q", "--model", "wexmoor"}, ",%1",
          file + QStringList{"--model", "wexmoor", "--force"}, 0, {"Scanner: Wexmoor 3650 on port 2\n",
          " will now exit. Update the BarCode processor as well: start the Romwright again and choose BarCode.\n"}, {}},
