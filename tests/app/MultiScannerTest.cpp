@@ -19,21 +19,6 @@ using romwright::test::ConsoleRun;
 using romwright::test::runRomwright;
 using romwright::test::SimProcess;
 
-// The index in the table of the nth block of the sample that holds data (n from 1).
-int nthBlockWithData(int n)
-{
-    const romwright::MemoryImage image = romwright::test::halvernSampleImage();
-    for (std::size_t i = 0; i < romwright::kFlashBlocks64.size(); ++i) {
-        const romwright::FlashBlock &block = romwright::kFlashBlocks64[i];
-        if (block.Length > 0 &&
-            std::any_of(&image[block.Address], &image[block.Address + block.Length],
-                        [](std::uint8_t b) { return b != romwright::kErased; }) &&
-            --n == 0)
-            return int(i);
-    }
-    return -1;
-}
-
 // Every line of OUT by its port; the last one, the whole run's result, apart.
 struct Stream {
     std::map<int, std::vector<QJsonObject>> byPort;
@@ -88,12 +73,7 @@ TEST(MultiScanner, OneStallsAndTheOthersComplete)
 
     const Stream stream = parse(run.out);
     EXPECT_EQ(stream.byPort.count(0), 0u) << "an event without its port";
-    for (const int port : {1, 2, 3, 4}) {
-        ASSERT_EQ(stream.byPort.count(port), 1u) << port;
-        EXPECT_EQ(stream.byPort.at(port).back().value(QLatin1String("status")).toInt(), port % 2 == 0)
-            << port;
-    }
-    // Every failed scanner of the run's result carries its reason.
+    // Every scanner of the run's result, each failed one with its reason.
     EXPECT_EQ(
         results(stream.result),
         (std::map<int, QString>{{1, "completed"},
@@ -104,9 +84,15 @@ TEST(MultiScanner, OneStallsAndTheOthersComplete)
 
     // The stalled update says where it ended: its 29th record ("C", "e" and
     // 28 "p" were answered) waited in vain for its "p".
+    ASSERT_EQ(stream.byPort.count(2), 1u);
     const QJsonObject stalledEnd = stream.byPort.at(2).back();
-    const int block = nthBlockWithData(29);
-    ASSERT_GE(block, 0);
+    const romwright::MemoryImage image = romwright::test::halvernSampleImage();
+    int block = -1; // the index in the table of the sample's 29th block that holds data
+    for (int withData = 0; withData < 29 && block + 1 < int(romwright::kFlashBlocks64.size());) {
+        const romwright::FlashBlock &b = romwright::kFlashBlocks64[std::size_t(++block)];
+        withData += std::any_of(&image[b.Address], &image[b.Address + b.Length],
+                                [](std::uint8_t byte) { return byte != romwright::kErased; });
+    }
     EXPECT_EQ(stalledEnd.value(QLatin1String("phase")), QLatin1String("firmware"));
     EXPECT_EQ(stalledEnd.value(QLatin1String("block")).toInt(-1), block);
     EXPECT_EQ(stalledEnd.value(QLatin1String("awaited")), QLatin1String("p"));

@@ -21,11 +21,6 @@ using namespace romwright;
 
 namespace {
 
-QString quoted(const QByteArray &letters)
-{
-    return QLatin1Char('`') + QString::fromLatin1(letters) + QLatin1Char('`');
-}
-
 // "0x52", "0x0050": upper-case digits, at least `digits` of them.
 QString hex(unsigned value, int digits)
 {
@@ -62,7 +57,7 @@ std::map<QString, QString> programValues()
         {"versionCommand", QByteArray(kScannerFamilies[0].versionCommand.data())},
     };
     for (const auto &[name, bytes] : letters)
-        v[QLatin1String(name)] = quoted(bytes);
+        v[QLatin1String(name)] = QLatin1Char('`') + QString::fromLatin1(bytes) + QLatin1Char('`');
 
     const FlashTimings t;
     const std::pair<const char *, std::chrono::milliseconds> times[] = {
