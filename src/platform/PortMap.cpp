@@ -200,4 +200,14 @@ QString portName(int port)
 #endif
 }
 
+QString portWithDevice(int port, const QString &device)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(device);
+    return portName(port);
+#else
+    return device.isEmpty() ? portName(port) : QStringLiteral("%1 (%2)").arg(device, portName(port));
+#endif
+}
+
 } // namespace romwright

@@ -90,5 +90,8 @@ private:
 
 // A port as this system names it to a person: "COM3" on Windows, "port 3" elsewhere.
 QString portName(int port);
+// A port with the device it stands for, as this system names them: its
+// device first elsewhere ("/dev/ttyUSB0 (port 3)"), "COM3" on Windows.
+QString portWithDevice(int port, const QString &device);
 
 } // namespace romwright

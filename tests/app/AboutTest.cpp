@@ -26,13 +26,14 @@ TEST(About, SystemSummaryNamesVersionFoldersLoadersAndEachPortsDevice)
     const QString summary = systemSummary(ports, facts, LocalFileSystem());
     EXPECT_TRUE(summary.startsWith(QStringLiteral("Romwright: Version 4.0.1\n"))) << qPrintable(summary);
     // After the system's own lines, the whole: no COM2 (no device), no COM3 (its device is gone).
-    EXPECT_EQ(summary.section(QStringLiteral("\n\n"), 1).toStdString(),
-              QStringLiteral(
-                  "Folders:\n  Program:  %1\n  User:     %2\n  System:   /nowhere/romwright\n"
-                  "  State:    %3 (update log, unfinished updates, transcripts)\n\n"
-                  "Loader files:\n  FlashProgrammer.sss   found in %2\n  bootloader.sss        not found\n\n"
-                  "Serial ports:\n  COM1  /dev/null  (may be opened)\n  COM4  /dev/null  (held by Romwright)")
-                  .arg(program, user, dir.filePath(QStringLiteral("state")))
-                  .toStdString());
+    EXPECT_EQ(
+        summary.section(QStringLiteral("\n\n"), 1).toStdString(),
+        QStringLiteral(
+            "Folders:\n  Program:  %1\n  User:     %2\n  System:   /nowhere/romwright\n"
+            "  State:    %3 (update log, unfinished updates, transcripts)\n\n"
+            "Loader files:\n  FlashProgrammer.sss   found in %2\n  bootloader.sss        not found\n\n"
+            "Serial ports:\n  port 1  /dev/null  (may be opened)\n  port 4  /dev/null  (held by Romwright)")
+            .arg(program, user, dir.filePath(QStringLiteral("state")))
+            .toStdString());
     EXPECT_TRUE(systemSummary(PortMap(), facts, LocalFileSystem()).endsWith(QStringLiteral("none found")));
 }

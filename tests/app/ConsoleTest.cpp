@@ -165,7 +165,7 @@ TEST(Console, ExitStatusAndWhatItSays)
           "A record of an unfinished update is kept for port 1; to drop it once its scanner no longer needs it: "
           "romwright --console --forget 1\n"}, {}, 0, "0.05", recordsHome},
         {"nothing on any port, one held by another program", {"--held"}, ",%1", {}, 1, {"Scanner Not Found\n"},
-         {"romwright: The serial port COM2 (", ") is in use by another application. Close the application"}},
+         {"romwright: The serial port ", " (port 2) is in use by another application. Close the application"}},
         {"a bootloader, the model given in advance", {"--boot-prompt", "Q", "--model", "wexmoor"}, ",%1",
          file + QStringList{"--model", "wexmoor", "--force"}, 0, {"Scanner: Wexmoor 3650 on port 2\n",
          " will now exit. Update the BarCode processor as well: start the Romwright again and choose BarCode.\n"}, {}},

@@ -154,7 +154,7 @@ TEST(FormLoad, EachStepRunsInTurnAndTheConsoleStopsAtTheFirstGap)
         QStringList shown;
         for (const auto &m : b.dialogs.messages)
             shown << m.title + QLatin1Char('|') + m.text;
-        EXPECT_EQ(shown, c.held ? QStringList{"Scanner Not Found|The serial port COM2 (fake2) is in use by "
+        EXPECT_EQ(shown, c.held ? QStringList{"Scanner Not Found|The serial port fake2 (port 2) is in use by "
                                               "another application. Close the application that holds it, "
                                               "then try again."}
                                 : QStringList());

@@ -239,7 +239,7 @@ TEST(WindowHandlerStartUp, NoScannerAndAPortThisUserMayNotOpenIsExplainedOnce)
         rig.window.portAction(1)->trigger();
         ASSERT_EQ(rig.dialogs.messages.size(), 1u);
         EXPECT_EQ(rig.dialogs.messages[0].title, QStringLiteral("Serial Port Permission"));
-        EXPECT_TRUE(rig.dialogs.messages[0].text.contains(QStringLiteral("port COM1 (%1).").arg(terminal)));
+        EXPECT_TRUE(rig.dialogs.messages[0].text.contains(QStringLiteral("port %1 (port 1).").arg(terminal)));
         EXPECT_TRUE(rig.dialogs.messages[0].text.contains(QLatin1String("udev rule")));
         return;
     }

@@ -161,12 +161,12 @@ TEST(PortPermissionNotice, AdvisesJoiningAGroupOnlyWhereThatIsEnoughAndSafe)
     const RefusedPort ttyS0 = refused(2, "/dev/ttyS0", "dialout", true);
     // clang-format off
     const std::tuple<const char *, std::vector<RefusedPort>, const char *, const char *> cases[] = {
-        {"read and write", {usb}, "Add your user to the group \"dialout\"", "port COM1 (/dev/ttyUSB0)."},
-        {"one group", {usb, ttyS0}, "usermod -aG dialout", "ports COM1 (/dev/ttyUSB0), COM2 (/dev/ttyS0)."},
-        {"write only", {refused(1, "/dev/pts/3", "tty", false)}, "udev rule", "port COM1 (/dev/pts/3)."},
-        {"never root", {refused(1, "/dev/ttyS0", "root", true)}, "udev rule", "(/dev/ttyS0)."},
-        {"groups differ", {usb, refused(2, "/dev/ttyS0", "uucp", true)}, "udev rule", "COM2 (/dev/ttyS0)."},
-        {"no placeholders", {refused(3, "/dev/%1%2", "%3", true)}, "-aG %3 $USER", "COM3 (/dev/%1%2)."},
+        {"read and write", {usb}, "Add your user to the group \"dialout\"", "port /dev/ttyUSB0 (port 1)."},
+        {"one group", {usb, ttyS0}, "usermod -aG dialout", "ports /dev/ttyUSB0 (port 1), /dev/ttyS0 (port 2)."},
+        {"write only", {refused(1, "/dev/pts/3", "tty", false)}, "udev rule", "port /dev/pts/3 (port 1)."},
+        {"never root", {refused(1, "/dev/ttyS0", "root", true)}, "udev rule", "/dev/ttyS0 (port 1)."},
+        {"groups differ", {usb, refused(2, "/dev/ttyS0", "uucp", true)}, "udev rule", "/dev/ttyS0 (port 2)."},
+        {"no placeholders", {refused(3, "/dev/%1%2", "%3", true)}, "-aG %3 $USER", "/dev/%1%2 (port 3)."},
     };
     // clang-format on
     for (const auto &[name, ports, advice, names] : cases) {

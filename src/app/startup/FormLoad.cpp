@@ -359,7 +359,7 @@ bool StartUpSteps::reportSearch()
     // A port that answered unclearly is no scanner found: said as it came.
     for (const auto &[unclear, bytes] : scanner.unclearPorts())
         m_services.dialogs.message(
-            QString::fromLatin1(kAnswersUnknown).arg(QString::number(unclear), shownAnswer(bytes)) +
+            QString::fromLatin1(kAnswersUnknown).arg(portName(unclear), shownAnswer(bytes)) +
                 QString::fromLatin1(kNothingChanged),
             QString::fromLatin1(kScannerNotFoundTitle), MessageIcon::Exclamation);
     m_frontEnd.searched({m_foundPort, scanner.Name(), scanner.heldPorts()});

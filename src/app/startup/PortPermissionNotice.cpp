@@ -1,5 +1,7 @@
 #include "app/startup/PortPermissionNotice.h"
 
+#include "platform/PortMap.h"
+
 #include "platform/Dialogs.h"
 
 #include <QStringList>
@@ -26,7 +28,7 @@ QString PortPermissionNotice::text(const std::vector<RefusedPort> &ports)
 {
     QStringList names;
     for (const RefusedPort &refused : ports)
-        names << QStringLiteral("COM%1 (%2)").arg(QString::number(refused.port), refused.access.device);
+        names << portWithDevice(refused.port, refused.access.device);
     const bool several = ports.size() > 1;
     const QString opening =
         several ? QStringLiteral("You do not have permission to open the serial ports %1.\n\n")
@@ -49,7 +51,7 @@ QString portsInUseText(const std::vector<HeldPort> &ports)
 {
     QStringList names;
     for (const HeldPort &held : ports)
-        names << QStringLiteral("COM%1 (%2)").arg(QString::number(held.port), held.device);
+        names << portWithDevice(held.port, held.device);
     return (ports.size() > 1
                 ? QStringLiteral(
                       "The serial ports %1 are in use by another application. Close the application "

@@ -16,6 +16,18 @@
 
 namespace romwright {
 
+namespace {
+
+// "port 1" at the head of a sentence.
+QString capitalised(QString text)
+{
+    if (!text.isEmpty())
+        text[0] = text[0].toUpper();
+    return text;
+}
+
+} // namespace
+
 IdentityAnswer identityOfModel(const QString &model)
 {
     IdentityAnswer answer;
@@ -39,7 +51,7 @@ ModelDecision decideModel(const IdentityAnswer &answer, const QString &claimed, 
         } else {
             decision.kind = ModelDecision::Kind::Contradiction;
             decision.text =
-                QString::fromLatin1(kAnswersAsAnotherModel).arg(QString::number(port), answer.model, claimed);
+                QString::fromLatin1(kAnswersAsAnotherModel).arg(portName(port), answer.model, claimed);
             if (claimedFamily)
                 decision.risk = QString::fromLatin1(kContradictionRisk)
                                     .arg(QLatin1String(claimedFamily->family), answer.model);
@@ -49,14 +61,14 @@ ModelDecision decideModel(const IdentityAnswer &answer, const QString &claimed, 
         return decision;
     case IdentityAnswer::Kind::Unknown:
         decision.kind = ModelDecision::Kind::Refused;
-        decision.text =
-            QString::fromLatin1(kAnswersUnknown).arg(QString::number(port), shownAnswer(answer.raw)) +
-            QString::fromLatin1(kNothingChanged);
+        decision.text = QString::fromLatin1(kAnswersUnknown).arg(portName(port), shownAnswer(answer.raw)) +
+                        QString::fromLatin1(kNothingChanged);
         return decision;
     case IdentityAnswer::Kind::NoPort:
         decision.kind = ModelDecision::Kind::Refused;
-        decision.text = QString::fromLatin1(kPortUnreadable).arg(QString::number(port), answer.portError) +
-                        QString::fromLatin1(kNothingChanged);
+        decision.text =
+            QString::fromLatin1(kPortUnreadable).arg(capitalised(portName(port)), answer.portError) +
+            QString::fromLatin1(kNothingChanged);
         return decision;
     case IdentityAnswer::Kind::BootPrompt:
     case IdentityAnswer::Kind::Silent:

@@ -17,14 +17,14 @@
 
 namespace romwright {
 
-// %1 the port, %2 the model the scanner answered as, %3 the model claimed.
-inline constexpr const char *kAnswersAsAnotherModel = "The scanner on port %1 answers as %2, not %3.";
+// %1 the port as the system names it ("port 1", "COM1"), %2 the model the
+// scanner answered as, %3 the model claimed.
+inline constexpr const char *kAnswersAsAnotherModel = "The scanner on %1 answers as %2, not %3.";
 // %1 the port, %2 the answer as it came (escaped).
 inline constexpr const char *kAnswersUnknown =
-    "The scanner on port %1 answers \"%2\", which is the answer of no scanner model the Romwright knows.";
+    "The scanner on %1 answers \"%2\", which is the answer of no scanner model the Romwright knows.";
 // %1 the port, %2 why it could not be read.
-inline constexpr const char *kPortUnreadable =
-    "Port %1 could not be read to the end of the scanner's answer: %2.";
+inline constexpr const char *kPortUnreadable = "%1 could not be read to the end of the scanner's answer: %2.";
 // What going on after a contradiction risks: %1 the family of the model
 // claimed (whose firmware would be written), %2 the model the scanner answered as.
 inline constexpr const char *kContradictionRisk = "%1 firmware in a %2 leaves it unable to scan.";

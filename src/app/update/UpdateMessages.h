@@ -53,10 +53,11 @@ inline constexpr const char *kTimedOut = "The Romwright timed out.";
 // A port that nothing has come from: %1 the port, %2 its device in brackets
 // (" (/dev/ttyUSB0)") or nothing. Said at start-up for a port named by hand,
 // and after kTimedOut.
-inline constexpr const char *kNothingAnswered = "Nothing answered on port %1%2.";
+// %1 the port as the system names it ("port 1", "COM1"), %2 its device.
+inline constexpr const char *kNothingAnswered = "Nothing answered on %1%2.";
 inline constexpr const char *kCheckSilentPort =
     "Check that the scanner is switched on, that its serial cable is plugged in at both ends, and that "
-    "port %1 is the one the cable is plugged into.";
+    "%1 is the one the cable is plugged into.";
 
 inline constexpr const char *kStalled = "The scanner stopped responding during the update. "
                                         "Please restart the scanner and the Romwright and try again.";

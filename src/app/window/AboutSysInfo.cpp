@@ -149,9 +149,13 @@ QString systemSummary(const PortMap &ports, const ProgramFacts &facts, const Fil
         const char *state = port == facts.heldPort ? "held by Romwright"
                             : access.refusesUser() ? "this user may not open it"
                                                    : "may be opened";
-        lines << QStringLiteral("  COM%1  %2  (%3)")
-                     .arg(port)
-                     .arg(displayFileName(device), QLatin1String(state));
+        // Each system's name ("port 1 /dev/ttyUSB0" here, "COM1" on Windows), the device only where it says
+        // more.
+        const QString name = portName(port);
+        lines << QStringLiteral("  %1%2  (%3)")
+                     .arg(name,
+                          device.endsWith(name) ? QString() : QStringLiteral("  ") + displayFileName(device),
+                          QLatin1String(state));
     }
     if (listed == 0)
         lines << QStringLiteral("  none found");

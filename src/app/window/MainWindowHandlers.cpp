@@ -640,8 +640,8 @@ QString MainWindowHandlers::silentPortText(int n) const
     const QString device =
         m_parts.state.MSComm1().commPort() == n ? m_parts.state.MSComm1().deviceName() : QString();
     return QString::fromLatin1(messages::kNothingAnswered)
-               .arg(QString::number(n), device.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(device)) +
-           QLatin1Char(' ') + QString::fromLatin1(messages::kCheckSilentPort).arg(n);
+               .arg(portName(n), device.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(device)) +
+           QLatin1Char(' ') + QString::fromLatin1(messages::kCheckSilentPort).arg(portName(n));
 }
 
 void MainWindowHandlers::end(int code)
