@@ -122,6 +122,7 @@ struct WindowsSerialPort::PendingRead {
     char byte = 0;
     ULONGLONG asked = 0; // when it was asked, for the early empties
     int earlyEmpties = 0;
+    bool armed = false; // asked and not yet taken
 };
 
 CommError classifyOpenError(unsigned long win32Error)
@@ -414,8 +415,9 @@ bool WindowsSerialPort::armRead()
     // would wait for all of it). ReadFile resets the event; a read that
     // completes at once sets it as well, so the wait finds it either way.
     m_read->asked = GetTickCount64();
-    return ReadFile(handleOf(m_handle), &m_read->byte, 1, nullptr, &m_read->overlapped) ||
-           GetLastError() == ERROR_IO_PENDING;
+    m_read->armed = ReadFile(handleOf(m_handle), &m_read->byte, 1, nullptr, &m_read->overlapped) ||
+                    GetLastError() == ERROR_IO_PENDING;
+    return m_read->armed;
 }
 
 bool WindowsSerialPort::pull()
@@ -423,7 +425,15 @@ bool WindowsSerialPort::pull()
     // A completed read's result is in the OVERLAPPED itself, so asking for
     // it costs no call into the system; what else the driver holds is taken
     // at once, so that a read sees everything that has come.
+    //
+    // Bytes taken leave the read unasked until the port is next looked at:
+    // in the firmware pass that is after the next record has gone, so the
+    // acknowledgement is followed by the record alone, and the read asked
+    // while the record is on the wire. Its event stays set meanwhile, so a
+    // wait on it comes straight here and asks again.
     for (;;) {
+        if (!m_read->armed && !armRead())
+            return false;
         DWORD got = 0;
         if (!GetOverlappedResult(handleOf(m_handle), &m_read->overlapped, &got, FALSE)) {
             const DWORD error = GetLastError();
@@ -440,13 +450,14 @@ bool WindowsSerialPort::pull()
                 return false;
         } else {
             m_read->earlyEmpties = 0;
+            m_read->armed = false;
             const QByteArray more = drainDriver();
             const std::lock_guard lock(m_mutex);
             m_received.append(m_read->byte);
             m_received.append(more);
+            return true;
         }
-        if (!armRead())
-            return false;
+        m_read->armed = false;
     }
 }
 
