@@ -232,13 +232,15 @@ Outcome UpdateSequence::click(const FirmwareSet &firmware)
 
     if (!m_decisions.fileChosen() || !firmware.FilesValid)
         return stop(UpdateStop::NoFile);
-    // Without a port there is nothing to ask the file about: the request says so.
-    if (m_link.port().portOpen() && !m_decisions.firmwareFits())
+    // Without a port nothing is asked of any scanner, not even about the
+    // file, and no update has begun.
+    if (!m_link.port().portOpen())
+        return stop(UpdateStop::PortNotOpen);
+    if (!m_decisions.firmwareFits())
         return stop(UpdateStop::FileRefused);
 
     enter(UpdateStep::Request);
-    if (m_link.port().portOpen())
-        m_listeners.beforeRestart();
+    m_listeners.beforeRestart();
     if (!m_link.RequestBootloader(m_processor == Processor::BarCode))
         return stop(UpdateStop::PortNotOpen);
 

@@ -210,4 +210,9 @@ QString portWithDevice(int port, const QString &device)
 #endif
 }
 
+QString portThenDevice(int port, const QString &device)
+{
+    return device.isEmpty() ? portName(port) : QStringLiteral("%1 (%2)").arg(portName(port), device);
+}
+
 } // namespace romwright

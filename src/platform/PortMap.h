@@ -93,5 +93,8 @@ QString portName(int port);
 // A port with the device it stands for, as this system names them: its
 // device first elsewhere ("/dev/ttyUSB0 (port 3)"), "COM3" on Windows.
 QString portWithDevice(int port, const QString &device);
+// The port first, then the device it stands for when one is known:
+// "port 3 (/dev/ttyUSB0)", or "port 3" alone.
+QString portThenDevice(int port, const QString &device);
 
 } // namespace romwright

@@ -77,7 +77,8 @@ TEST(WindowHandlers, ExitSendsAtSignOnlyToAnOpenPort)
 }
 
 // The model named, no port: PROGRAM says that the port is missing, asks
-// nothing about a file for another model first and writes nothing anywhere.
+// nothing about a file for another model first, writes nothing anywhere and
+// logs no update.
 TEST(WindowHandlers, ProgramWithNoPortOpenSaysSoAndWritesNothing)
 {
     Rig rig(test::sampleDir());
@@ -93,6 +94,7 @@ TEST(WindowHandlers, ProgramWithNoPortOpenSaysSoAndWritesNothing)
     EXPECT_TRUE(rig.dialogs.questions.empty());
     EXPECT_EQ(rig.port->log.mid(logged).filter(QRegularExpression(QStringLiteral("^(open|write) "))),
               QStringList());
+    EXPECT_TRUE(UpdateLog(rig.state.services().stateFolder).read().entries.empty());
 }
 
 TEST(WindowHandlers, WexmoorProcessorBringsItsFirmware)

@@ -277,10 +277,7 @@ GateVerdict ScannerGate::refuseUnclear(const ModelDecision &decision, const QStr
         // Said where the port is opened, or here when PROGRAM asks.
         if (choose) {
             m_parts.view.setLamp(LampId::ComStatus, Lamp::Red);
-            const QString device = deviceOf(m_parts.port, m_identity->port);
-            const QString port = device.isEmpty()
-                                     ? portName(m_identity->port)
-                                     : QStringLiteral("%1 (%2)").arg(portName(m_identity->port), device);
+            const QString port = portThenDevice(m_identity->port, deviceOf(m_parts.port, m_identity->port));
             m_parts.dialogs.message(QString::fromLatin1(messages::kPortFailure) + QLatin1Char('\r') +
                                         QString::fromLatin1(messages::kPortChosen).arg(port),
                                     QString::fromLatin1(messages::kCommunicationsFailureTitle),

@@ -630,15 +630,17 @@ bool MainWindowHandlers::heardFrom(int n) const
 
 QString MainWindowHandlers::portOf(int n) const
 {
-    const QString device =
-        m_parts.state.MSComm1().commPort() == n ? m_parts.state.MSComm1().deviceName() : QString();
-    return device.isEmpty() ? portName(n) : QStringLiteral("%1 (%2)").arg(portName(n), device);
+    return portThenDevice(n, openDevice(n));
+}
+
+QString MainWindowHandlers::openDevice(int n) const
+{
+    return m_parts.state.MSComm1().commPort() == n ? m_parts.state.MSComm1().deviceName() : QString();
 }
 
 QString MainWindowHandlers::silentPortText(int n) const
 {
-    const QString device =
-        m_parts.state.MSComm1().commPort() == n ? m_parts.state.MSComm1().deviceName() : QString();
+    const QString device = openDevice(n);
     return QString::fromLatin1(messages::kNothingAnswered)
                .arg(portName(n), device.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(device)) +
            QLatin1Char(' ') + QString::fromLatin1(messages::kCheckSilentPort).arg(portName(n));

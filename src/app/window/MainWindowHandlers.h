@@ -166,6 +166,8 @@ private:
     QString silentPortText(int n) const;
     // "port 1 (/dev/ttyUSB0)", "COM1": port n with its device where known.
     QString portOf(int n) const;
+    // The device behind port n when n is the port open now, or none.
+    QString openDevice(int n) const;
     bool heardFrom(int n) const;
     // FormLoad with the status line telling its waits.
     StartUpResult startUp(const StartUpRequest &request);
