@@ -223,11 +223,14 @@ TEST(WindowUpdate, AnInterruptedUpdateIsFinishedAtOnceAfterYes)
 // No to finishing at start-up: the window shows the record's model and port
 // all the same, says in a few words how to finish or drop it, and runs
 // nothing by itself; PROGRAM finishes it, File > Forget unfinished update
-// drops the record after a question.
+// drops the record after a question, and is offered again after a PROGRAM
+// that stopped before it began (no port open).
 TEST(WindowStartUp, AnUpdateNotFinishedAtStartUpIsFinishedByProgramOrForgotten)
 {
-    for (const bool forget : {false, true}) {
-        SCOPED_TRACE(forget);
+    enum Then { Program, Forget, StoppedThenForget };
+    for (const Then then : {Program, Forget, StoppedThenForget}) {
+        SCOPED_TRACE(then);
+        const bool forget = then != Program;
         SimProcess sim({"--start-in-boot", "--boot", "Q"});
         SimRig rig(sim);
         const UnfinishedUpdates records(rig.state.services().stateFolder);
@@ -244,6 +247,13 @@ TEST(WindowStartUp, AnUpdateNotFinishedAtStartUpIsFinishedByProgramOrForgotten)
         EXPECT_TRUE(forgetEntry->isVisible());
         rig.frm.afterShown();
         EXPECT_TRUE(rig.ends.isEmpty());
+        if (then == StoppedThenForget) {
+            rig.frm.mnuCom_Click(2); // nothing there: no port is open
+            rig.frm.cmdProgram_Click();
+            EXPECT_EQ(rig.dialogs.messages.back().title, QStringLiteral("Communications Failure"));
+            EXPECT_EQ(records.all().size(), 1u);
+            EXPECT_TRUE(forgetEntry->isVisible());
+        }
         if (forget) {
             forgetEntry->trigger();
             EXPECT_EQ(rig.dialogs.questions.size(), 2u);

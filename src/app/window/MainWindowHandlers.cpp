@@ -448,10 +448,10 @@ void MainWindowHandlers::afterShown()
 
 void MainWindowHandlers::runUpdate(const char *status)
 {
-    if (m_record) { // the update now is the record's own: it keeps or removes it
-        m_record.reset();
+    // The update now is the record's own: it keeps or removes it.
+    const std::optional<UnfinishedUpdate> record = std::exchange(m_record, std::nullopt);
+    if (record)
         m_onWindow([this] { m_window.setForgetRecordVisible(false); });
-    }
     // From here on only the bootloader dialogue reads the port.
     if (m_cScann)
         m_cScann->setReceiveHandling(false);
@@ -461,10 +461,23 @@ void MainWindowHandlers::runUpdate(const char *status)
     const Outcome outcome = m_parts.state.cmdProgram_Click();
     if (!m_updateEnded)
         m_status.end();
+    if (record)
+        offerRecordAgain(*record);
     // The update's own messages have said how it ended; the window ends with its status.
     if (endsProgram(outcome))
         end(m_updateEnded ? m_updateEnded->status
                           : updateEnding(outcome, m_parts.state.update().failure()).status);
+}
+
+void MainWindowHandlers::offerRecordAgain(const UnfinishedUpdate &record)
+{
+    // An update that stopped before it began has left the record as it was.
+    for (const UnfinishedUpdate &kept : UnfinishedUpdates(m_parts.state.services().stateFolder).all())
+        if (kept.port == record.port && sameUpdate(kept, record)) {
+            m_record = kept;
+            m_onWindow([this] { m_window.setForgetRecordVisible(true); });
+            return;
+        }
 }
 
 void MainWindowHandlers::showUpdateEnding(const WindowEnding &ending)

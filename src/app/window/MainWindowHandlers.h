@@ -157,6 +157,9 @@ private:
     // PROGRAM's update, the status line saying status meanwhile; the program
     // ends when the update says so.
     void runUpdate(const char *status);
+    // File > Forget unfinished update again for record when it is still
+    // kept after an update.
+    void offerRecordAgain(const UnfinishedUpdate &record);
     // The update's end on the window, before its message; the run ends with it.
     void showUpdateEnding(const WindowEnding &ending);
     // A port given on the command line that this computer does not have:
