@@ -3,7 +3,9 @@
 // termination signals join the list of the thread they were opened on while
 // they are there; LineClock's sleep blocks on all of them at once (poll on
 // POSIX, WaitForMultipleObjects on Windows) and, when one is ready, serves
-// it on that same thread. Nothing else runs during such a wait: no event
+// it on that same thread. On Windows the thread's own port is read instead,
+// in slices with the other handles looked at between them
+// (WindowsLineReader.h). Nothing else runs during such a wait: no event
 // loop, no window, no timer but the clock's own.
 
 #include <chrono>

@@ -2,6 +2,8 @@
 
 #include <QMetaObject>
 
+#include <algorithm>
+
 #include <windows.h>
 
 namespace romwright {
@@ -20,6 +22,9 @@ constexpr DWORD kReadWaitMs = 10000;
 // answering so has lost its line.
 constexpr DWORD kEarlyEmptyMs = kReadWaitMs / 2;
 constexpr int kEarlyEmptiesForLost = 3;
+// A blocking read shorter than this (the last before a deadline) is not
+// held to coming back late.
+constexpr std::chrono::milliseconds kShortestTimedRead{20};
 
 // The driver's own buffers; the control's small input buffer is kept for
 // the record only, since the reader empties the driver as bytes come.
@@ -178,7 +183,10 @@ std::unique_ptr<SerialPort> makeSystemSerialPort(const PortMap &map)
     return std::make_unique<WindowsSerialPort>(map);
 }
 
-WindowsSerialPort::WindowsSerialPort(const PortMap &map, QObject *parent) : SerialPort(parent), m_map(map) {}
+WindowsSerialPort::WindowsSerialPort(const PortMap &map, Role role, QObject *parent)
+    : SerialPort(parent), m_map(map), m_role(role)
+{
+}
 
 WindowsSerialPort::~WindowsSerialPort()
 {
@@ -189,7 +197,7 @@ WindowsSerialPort::~WindowsSerialPort()
 
 std::unique_ptr<SerialPort> WindowsSerialPort::sibling() const
 {
-    return std::make_unique<WindowsSerialPort>(m_map);
+    return std::make_unique<WindowsSerialPort>(m_map, Role::Probe);
 }
 
 bool WindowsSerialPort::applySettings(const PortSettings &settings)
@@ -242,22 +250,27 @@ CommError WindowsSerialPort::openDevice(const PortSettings &settings)
     const QString device = deviceName(settings.port);
     if (device.isEmpty())
         return CommError::NoSuchPort;
+    m_lineOwned = lineWaits::owned();
+    m_blocking = m_lineOwned && m_role == Role::Line && !lineReader::current();
     // The \\.\ form reaches COM10 and above as well as COM1 to COM9.
     const std::wstring path = L"\\\\.\\" + device.toStdWString();
     HANDLE port = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_OVERLAPPED, nullptr);
+                              m_blocking ? 0 : FILE_FLAG_OVERLAPPED, nullptr);
     if (port == INVALID_HANDLE_VALUE)
         return classifyOpenError(GetLastError());
     m_handle = port;
     SetupComm(port, kDriverBufferBytes, kDriverBufferBytes);
-    // A read returns as soon as one byte has come (or after kReadWaitMs), and
+    // A read returns as soon as one byte has come (or after its bound), and
     // at once with what is waiting. Of the ways to wait for bytes this is the
     // quickest under Wine as well (bench/flash-throughput --windows); a read
-    // asking for more than comes would wait out the whole time there.
+    // asking for more than comes would wait out the whole time there. A
+    // blocking write gives up after kWriteBoundMs.
+    m_readBoundMs = m_blocking ? DWORD(LineReader::kReadSlice.count()) : kReadWaitMs;
     COMMTIMEOUTS timeouts{};
     timeouts.ReadIntervalTimeout = MAXDWORD;
     timeouts.ReadTotalTimeoutMultiplier = MAXDWORD;
-    timeouts.ReadTotalTimeoutConstant = kReadWaitMs;
+    timeouts.ReadTotalTimeoutConstant = m_readBoundMs;
+    timeouts.WriteTotalTimeoutConstant = m_blocking ? kWriteBoundMs : 0;
     if (!applySettings(settings) || !SetCommTimeouts(port, &timeouts)) {
         CloseHandle(port);
         m_handle = nullptr;
@@ -272,7 +285,11 @@ CommError WindowsSerialPort::openDevice(const PortSettings &settings)
         const std::lock_guard lock(m_mutex);
         m_received.clear();
     }
-    m_lineOwned = lineWaits::owned();
+    m_earlyEmpties = 0;
+    if (m_blocking) {
+        lineReader::claim(*this);
+        return CommError::None;
+    }
     if (m_lineOwned) {
         m_readDone = CreateEventW(nullptr, TRUE, FALSE, nullptr);
         m_read = std::make_unique<PendingRead>();
@@ -298,6 +315,7 @@ void WindowsSerialPort::release()
     if (m_reader.joinable())
         m_reader.join();
     lineWaits::leave(*this);
+    lineReader::release(*this);
     if (m_read) {
         DWORD got = 0;
         if (CancelIoEx(handleOf(m_handle), &m_read->overlapped) || GetLastError() != ERROR_NOT_FOUND)
@@ -311,6 +329,7 @@ void WindowsSerialPort::release()
     CloseHandle(handleOf(m_writeDone));
     m_handle = m_stop = m_writeDone = nullptr;
     m_delivered = false;
+    m_blocking = false;
     const std::lock_guard lock(m_mutex);
     m_received.clear();
     m_deliveryPosted = false; // a message still on its way finds nothing
@@ -330,6 +349,11 @@ CommError WindowsSerialPort::write(const QByteArray &bytes)
         return CommError::None;
     m_sentSinceRateChange = true;
     HANDLE port = handleOf(m_handle);
+    if (m_blocking) {
+        DWORD written = 0; // bounded by the port's write time-out
+        const bool ok = WriteFile(port, bytes.constData(), DWORD(bytes.size()), &written, nullptr);
+        return ok && written == DWORD(bytes.size()) ? CommError::None : CommError::WriteFailed;
+    }
     OVERLAPPED overlapped{};
     overlapped.hEvent = handleOf(m_writeDone); // WriteFile resets it
     DWORD written = 0;
@@ -366,6 +390,20 @@ void WindowsSerialPort::awaitBytes(std::chrono::milliseconds wait)
 {
     using namespace std::chrono;
     const steady_clock::time_point until = steady_clock::now() + wait;
+    if (m_blocking) {
+        while (isOpen() && heldCount() == 0) {
+            const milliseconds left = ceil<milliseconds>(until - steady_clock::now());
+            if (left.count() <= 0)
+                return;
+            // In slices, as the waits read: a lost line shows within one.
+            if (!readBlocking(std::min(left, LineReader::kReadSlice))) {
+                m_lost = true;
+                dropLine();
+                return;
+            }
+        }
+        return;
+    }
     if (!m_lineOwned) {
         std::unique_lock lock(m_mutex);
         m_arrived.wait_until(lock, until, [this] { return !m_received.isEmpty() || m_lost; });
@@ -469,9 +507,16 @@ QByteArray WindowsSerialPort::drainDriver()
     if (!ClearCommError(port, &errors, &status) || status.cbInQue == 0)
         return QByteArray();
     QByteArray bytes(qsizetype(status.cbInQue), Qt::Uninitialized);
+    DWORD got = 0;
+    if (m_blocking) {
+        // At once: the bytes are there, and a read returns with what is.
+        if (!ReadFile(port, bytes.data(), status.cbInQue, &got, nullptr))
+            got = 0;
+        bytes.truncate(qsizetype(got));
+        return bytes;
+    }
     OVERLAPPED drain{};
     drain.hEvent = handleOf(m_writeDone); // free: writes and reads are on this one thread
-    DWORD got = 0;
     if (!ReadFile(port, bytes.data(), status.cbInQue, &got, &drain) &&
         (GetLastError() != ERROR_IO_PENDING || !finish(port, drain, got)))
         got = 0;
@@ -479,8 +524,78 @@ QByteArray WindowsSerialPort::drainDriver()
     return bytes;
 }
 
+bool WindowsSerialPort::setReadBound(std::chrono::milliseconds bound)
+{
+    // Each change is a call into the driver (and Wine's server): a wait
+    // reads in whole slices, and only the last before a deadline is shorter.
+    const DWORD ms = DWORD(std::clamp<long long>(bound.count(), 1, kReadWaitMs));
+    if (ms == m_readBoundMs)
+        return true;
+    COMMTIMEOUTS timeouts{MAXDWORD, MAXDWORD, ms, 0, kWriteBoundMs};
+    if (!SetCommTimeouts(handleOf(m_handle), &timeouts))
+        return false;
+    m_readBoundMs = ms;
+    return true;
+}
+
+bool WindowsSerialPort::readBlocking(std::chrono::milliseconds bound)
+{
+    using namespace std::chrono;
+    if (!setReadBound(bound))
+        return false;
+    char byte = 0;
+    DWORD got = 0;
+    const steady_clock::time_point asked = steady_clock::now();
+    if (!ReadFile(handleOf(m_handle), &byte, 1, &got, nullptr))
+        return GetLastError() == ERROR_OPERATION_ABORTED; // a purge, not a lost line
+    if (got == 0) {
+        // The bound passed on a quiet line. A driver that answers so well
+        // before it has lost its line; so has one that no longer tells its
+        // state (Wine, once the device has hung up, returns empty at the
+        // bound and refuses every other call).
+        const bool early = bound >= kShortestTimedRead && steady_clock::now() - asked < bound / 2;
+        m_earlyEmpties = early ? m_earlyEmpties + 1 : 0;
+        DWORD errors = 0;
+        COMSTAT status{};
+        return m_earlyEmpties < kEarlyEmptiesForLost && ClearCommError(handleOf(m_handle), &errors, &status);
+    }
+    m_earlyEmpties = 0;
+    const QByteArray more = drainDriver();
+    const std::lock_guard lock(m_mutex);
+    m_received.append(byte);
+    m_received.append(more);
+    return true;
+}
+
+void WindowsSerialPort::takeHeld()
+{
+    const QByteArray more = drainDriver();
+    if (!more.isEmpty()) {
+        const std::lock_guard lock(m_mutex);
+        m_received.append(more);
+    }
+}
+
+void WindowsSerialPort::readFor(std::chrono::milliseconds bound)
+{
+    if (!isOpen())
+        return;
+    const int had = heldCount();
+    if (!readBlocking(bound)) {
+        m_lost = true;
+        dropLine();
+    } else if (heldCount() > had) {
+        m_delivered = true;
+        emit received();
+    }
+}
+
 void WindowsSerialPort::takePending()
 {
+    if (m_blocking) {
+        takeHeld(); // a lost line shows in the next blocking read
+        return;
+    }
     if (!pull()) {
         m_lost = true;
         dropLine();

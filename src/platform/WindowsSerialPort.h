@@ -1,21 +1,27 @@
 #pragma once
-// The serial control on Windows: port n is \\.\COMn, opened for overlapped
-// I/O so that a write, a purge or a rate change never waits behind a read.
-// A read of one byte is kept pending (it completes the moment a byte
-// arrives); then whatever else the driver holds is taken at once. On the
-// line's own thread (LineClock) the read's event is one of the handles its
-// waits block on, and the port is served right there: one thread, one wait,
-// nothing between an acknowledgement and the next record. Opened on a thread
-// that runs an event loop instead, a reader thread of the port's own keeps
-// the read pending and hands the bytes over through a hidden window of the
-// port's, whose event loop wakes for it; nothing polls. Reads and counts
-// serve what the reader has taken, so a read after a blocking pause sees what
-// came in during it.
+// The serial control on Windows: port n is \\.\COMn. How it reads depends on
+// the thread it is opened on:
+// - On a line thread (LineClock), the thread's port is opened for blocking
+//   reads: its waits read it (WindowsLineReader.h), writes and reads are
+//   plain calls, and nothing stands between an acknowledgement and the next
+//   record. Every call comes from that one thread, so none waits behind
+//   a read.
+// - A probe on a line thread (sibling(): the ports a detection asks side by
+//   side, an identity asked beside the thread's port) is opened for
+//   overlapped I/O, with a read of one byte kept pending whose event is one
+//   of the handles the thread's waits block on; served right there.
+// - Opened on a thread that runs an event loop instead, a reader thread of
+//   the port's own keeps the read pending and hands the bytes over through
+//   a hidden window of the port's, whose event loop wakes for it; nothing
+//   polls.
+// Reads and counts serve what has been taken, so a read after a blocking
+// pause sees what came in during it.
 
 #include "platform/LineSettings.h"
 #include "platform/LineWaits.h"
 #include "platform/PortMap.h"
 #include "platform/SerialPort.h"
+#include "platform/WindowsLineReader.h"
 
 #include <QByteArray>
 
@@ -44,10 +50,12 @@ void fillDcb(_DCB &dcb, const PortSettings &settings);
 // FTDIBUS\VID_0403+PID_6001+A50285BIA\0000.
 PortDetails detailsFromInstanceId(const QString &instanceId);
 
-class WindowsSerialPort final : public SerialPort, private LineSource {
+class WindowsSerialPort final : public SerialPort, private LineSource, private LineReader {
     Q_OBJECT
 public:
-    explicit WindowsSerialPort(const PortMap &map, QObject *parent = nullptr);
+    // A probe never reads with blocking reads: it is waited on beside others.
+    enum class Role { Line, Probe };
+    explicit WindowsSerialPort(const PortMap &map, Role role = Role::Line, QObject *parent = nullptr);
     ~WindowsSerialPort() override;
 
     QByteArray read(std::chrono::milliseconds wait = {}) override;
@@ -70,6 +78,13 @@ private:
     bool applySettings(const PortSettings &settings);
     WaitHandle waitHandle() const override { return m_readDone; }
     void serve() override;
+    void readFor(std::chrono::milliseconds bound) override;
+    // Blocking reads: up to bound for a byte, then what else the driver
+    // holds, into m_received; false when the line is gone.
+    bool readBlocking(std::chrono::milliseconds bound);
+    // Blocking reads: what the driver holds now.
+    void takeHeld();
+    bool setReadBound(std::chrono::milliseconds bound);
     // On the line's thread: a read of one byte pending; false when the line is gone.
     bool armRead();
     // On the line's thread: what the pending read and the driver hold, into
@@ -90,14 +105,18 @@ private:
     friend struct PortNotifier;
 
     PortMap m_map;
+    Role m_role;
     bool m_sentSinceRateChange = false;
 
-    void *m_handle = nullptr;    // the open port, nullptr when closed
-    void *m_stop = nullptr;      // set to end the reader
-    void *m_writeDone = nullptr; // the event of the overlapped write
-    void *m_notifier = nullptr;  // the window deliver() is asked through; made at the first open
-    bool m_lineOwned = false;    // opened on a LineClock's thread: served by its waits
-    void *m_readDone = nullptr;  // the pending read's event, on the line's thread
+    void *m_handle = nullptr;        // the open port, nullptr when closed
+    void *m_stop = nullptr;          // set to end the reader
+    void *m_writeDone = nullptr;     // the event of the overlapped write
+    void *m_notifier = nullptr;      // the window deliver() is asked through; made at the first open
+    bool m_lineOwned = false;        // opened on a LineClock's thread: served by its waits
+    bool m_blocking = false;         // the line thread's reader: blocking reads, no pending one
+    unsigned long m_readBoundMs = 0; // the read time-out the driver has now
+    int m_earlyEmpties = 0;          // blocking reads that came back empty well before their bound
+    void *m_readDone = nullptr;      // the pending read's event, on the line's thread
     struct PendingRead;
     std::unique_ptr<PendingRead> m_read; // the read of one byte kept pending
     // Owned: received() told of what m_received holds and no read has taken

@@ -4,6 +4,7 @@
 // end under Wine (scripts/check-windows).
 #include "platform/WindowsSerialPort.h"
 #include "platform/DeviceAccess.h"
+#include "platform/LineClock.h"
 #include "platform/PortBehaviour.h"
 
 #include <gtest/gtest.h>
@@ -140,8 +141,65 @@ TEST(WindowsSerialPort, OnALinePairUnderWine)
 {
     if (qEnvironmentVariableIsEmpty("ROMWRIGHT_LINE_PAIR"))
         GTEST_SKIP() << "no line pair: scripts/test-windows makes one";
+    // The line thread's own port reads with blocking reads; a probe beside
+    // it keeps an overlapped read pending. Both pass the same rows.
     checkPortBehaviour([] { return std::make_unique<ComPairFarEnd>(); },
                        [](const PortMap &map) { return std::make_unique<WindowsSerialPort>(map); });
+    checkPortBehaviour([] { return std::make_unique<ComPairFarEnd>(); },
+                       [](const PortMap &map) { return WindowsSerialPort(map).sibling(); });
+}
+
+// A line thread's waits with its reader open and a probe beside it: each
+// ends a sleep with the bytes it brings, a wake-up ends one without a
+// deadline, and the deadline ends one on a quiet line. Only lower bounds of
+// real time are asserted, and upper ones far from what is due.
+TEST(WindowsSerialPort, SleepsOnALineThreadWakeForTheReaderAProbeAndAWakeUp)
+{
+    if (qEnvironmentVariableIsEmpty("ROMWRIGHT_LINE_PAIR"))
+        GTEST_SKIP() << "no line pair: scripts/test-windows makes one";
+    using namespace std::chrono_literals;
+    LineClock clock;
+    const PortMap map = PortMap::fromList(QStringLiteral("COM1,COM2"));
+    // Two ports of the line's own role: the first is the thread's reader,
+    // the second finds the reader taken and is waited on as a probe is.
+    WindowsSerialPort reader(map), second(map);
+    PortSettings settings{1, *LineSettings::parse(QStringLiteral("38400,n,8,1"))};
+    ASSERT_EQ(reader.open(settings), CommError::None);
+    settings.port = 2;
+    ASSERT_EQ(second.open(settings), CommError::None);
+    int readerHeard = 0, secondHeard = 0;
+    QObject::connect(&reader, &SerialPort::received, [&] { ++readerHeard; });
+    QObject::connect(&second, &SerialPort::received, [&] { ++secondHeard; });
+    const auto sleepFor = [&](Clock::ms bound, auto done) {
+        const Clock::ms start = clock.now(), deadline = start + bound;
+        while (!done() && clock.now() < deadline)
+            clock.sleep(deadline);
+        return clock.now() - start;
+    };
+
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        ASSERT_EQ(second.write("p"), CommError::None);
+        EXPECT_LT(sleepFor(10s, [&] { return readerHeard > round; }), 5s);
+        EXPECT_EQ(reader.read(), QByteArray("p"));
+        ASSERT_EQ(reader.write("S2"), CommError::None);
+        EXPECT_LT(sleepFor(10s, [&] { return secondHeard > round; }), 5s);
+        EXPECT_EQ(second.read(1s), QByteArray("S2"));
+    }
+
+    // A sleep without a deadline ends for another thread's wake-up (or at
+    // the end of a slice: its caller looks at what it waits for either way).
+    std::thread waker([&] {
+        std::this_thread::sleep_for(100ms);
+        clock.wake();
+    });
+    clock.sleep(std::nullopt);
+    waker.join();
+
+    EXPECT_GE(sleepFor(300ms, [] { return false; }), 300ms);
+    EXPECT_TRUE(reader.isOpen() && second.isOpen());
+    EXPECT_EQ(readerHeard, 3);
+    EXPECT_EQ(secondHeard, 3);
 }
 
 // What --list-ports shows of an adapter comes from its device instance id.
