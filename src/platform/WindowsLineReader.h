@@ -29,8 +29,8 @@ namespace lineReader {
 
 // This thread's reader, or nullptr: one at most.
 LineReader *current();
-// Makes reader this thread's; false when the thread has one already.
-bool claim(LineReader &reader);
+// Makes reader this thread's; only when current() is nullptr.
+void claim(LineReader &reader);
 void release(LineReader &reader);
 
 } // namespace lineReader

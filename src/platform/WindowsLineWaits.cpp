@@ -58,13 +58,10 @@ LineReader *current()
     return t_reader;
 }
 
-bool claim(LineReader &reader)
+void claim(LineReader &reader)
 {
-    if (t_reader)
-        return false;
     t_reader = &reader;
     t_lastLook = {};
-    return true;
 }
 
 void release(LineReader &reader)

@@ -22,6 +22,14 @@ constexpr DWORD kReadWaitMs = 10000;
 // answering so has lost its line.
 constexpr DWORD kEarlyEmptyMs = kReadWaitMs / 2;
 constexpr int kEarlyEmptiesForLost = 3;
+
+// Counts an empty read into earlyEmpties (a late one starts it again); true
+// once so many early ones in a row say the line is lost.
+bool emptyReadLosesLine(int &earlyEmpties, bool early)
+{
+    earlyEmpties = early ? earlyEmpties + 1 : 0;
+    return earlyEmpties >= kEarlyEmptiesForLost;
+}
 // A blocking read shorter than this (the last before a deadline) is not
 // held to coming back late.
 constexpr std::chrono::milliseconds kShortestTimedRead{20};
@@ -483,8 +491,7 @@ bool WindowsSerialPort::pull()
             // The wait ran out on a quiet line; a driver that answers so
             // well before it has lost its line.
             PendingRead &read = *m_read;
-            read.earlyEmpties = GetTickCount64() - read.asked < kEarlyEmptyMs ? read.earlyEmpties + 1 : 0;
-            if (read.earlyEmpties >= kEarlyEmptiesForLost)
+            if (emptyReadLosesLine(read.earlyEmpties, GetTickCount64() - read.asked < kEarlyEmptyMs))
                 return false;
         } else {
             m_read->earlyEmpties = 0;
@@ -554,10 +561,10 @@ bool WindowsSerialPort::readBlocking(std::chrono::milliseconds bound)
         // state (Wine, once the device has hung up, returns empty at the
         // bound and refuses every other call).
         const bool early = bound >= kShortestTimedRead && steady_clock::now() - asked < bound / 2;
-        m_earlyEmpties = early ? m_earlyEmpties + 1 : 0;
         DWORD errors = 0;
         COMSTAT status{};
-        return m_earlyEmpties < kEarlyEmptiesForLost && ClearCommError(handleOf(m_handle), &errors, &status);
+        return !emptyReadLosesLine(m_earlyEmpties, early) &&
+               ClearCommError(handleOf(m_handle), &errors, &status);
     }
     m_earlyEmpties = 0;
     const QByteArray more = drainDriver();
@@ -653,8 +660,7 @@ void WindowsSerialPort::readLoop()
             }
         }
         if (got == 0) {
-            earlyEmpties = GetTickCount64() - asked < kEarlyEmptyMs ? earlyEmpties + 1 : 0;
-            if (earlyEmpties >= kEarlyEmptiesForLost) {
+            if (emptyReadLosesLine(earlyEmpties, GetTickCount64() - asked < kEarlyEmptyMs)) {
                 lost = true;
                 break;
             }
